@@ -1,0 +1,41 @@
+#include "base/env.hpp"
+
+extern char** environ;
+
+namespace kelvo {
+
+EnvMap EnvMap::fromProcess() {
+    EnvMap map;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string_view text(*entry);
+        auto equals = text.find('=');
+        if (equals == std::string_view::npos) continue;
+        map.set(text.substr(0, equals), text.substr(equals + 1));
+    }
+    return map;
+}
+
+EnvMap EnvMap::fromList(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
+    EnvMap map;
+    for (auto& [name, value] : entries) map.set(name, value);
+    return map;
+}
+
+std::optional<std::string_view> EnvMap::get(std::string_view name) const {
+    for (auto& [key, value] : entries_) {
+        if (key == name) return std::string_view(value);
+    }
+    return std::nullopt;
+}
+
+void EnvMap::set(std::string_view name, std::string_view value) {
+    for (auto& [key, existing] : entries_) {
+        if (key == name) {
+            existing.assign(value);
+            return;
+        }
+    }
+    entries_.emplace_back(std::string(name), std::string(value));
+}
+
+}  // namespace kelvo

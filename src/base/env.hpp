@@ -1,0 +1,31 @@
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kelvo {
+
+// The process environment, copied once at start-up and passed to whoever reads it.
+class EnvMap {
+public:
+    EnvMap() = default;
+
+    // A copy of the process environment as it is now.
+    static EnvMap fromProcess();
+    static EnvMap fromList(std::initializer_list<std::pair<std::string_view, std::string_view>> entries);
+
+    // The value of `name`, or none when the variable is not present (present but empty is "").
+    [[nodiscard]] std::optional<std::string_view> get(std::string_view name) const;
+    [[nodiscard]] bool has(std::string_view name) const { return get(name).has_value(); }
+
+    void set(std::string_view name, std::string_view value);
+
+private:
+    std::vector<std::pair<std::string, std::string>> entries_;
+};
+
+}  // namespace kelvo

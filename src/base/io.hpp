@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "base/error.hpp"
+
+namespace kelvo {
+
+// Every file, folder, clock, sleep and random-number service the program uses goes through this
+// record of function pointers. Paths are UTF-8 bytes; relative paths are relative to the current
+// folder. A path of 1,024 bytes or more fails with NameTooLong, one holding a NUL byte with
+// BadPathName. Operating-system failures map to named errors (AccessDenied, FileNotFound, ...).
+
+inline constexpr std::size_t kMaxIoPath = 1024;
+
+struct FileHandle {
+    std::int32_t value = -1;
+    [[nodiscard]] bool valid() const { return value >= 0; }
+    friend bool operator==(FileHandle, FileHandle) = default;
+};
+
+enum class FileAccess : std::uint8_t { read_only, write_only, read_write };
+
+struct CreateFileFlags {
+    std::uint16_t mode = 0666;  // permission bits before the umask
+    bool read = false;          // read-write instead of write-only
+    bool truncate = true;
+    bool exclusive = false;  // fail with PathAlreadyExists when the file exists
+    bool append = false;     // every write goes to the end of the file, whole
+};
+
+struct OpenFileFlags {
+    FileAccess access = FileAccess::read_only;
+    bool followSymlinks = true;  // false: a symbolic link as the last component fails
+    bool append = false;
+};
+
+enum class FileKind : std::uint8_t { regular, directory, symlink, other };
+
+struct FileStat {
+    std::uint64_t size = 0;
+    FileKind kind = FileKind::other;
+};
+
+struct IoOps {
+    // Creates `path` and every missing parent folder; an existing folder is not an error.
+    Status (*makePath)(void* context, std::string_view path, std::uint16_t mode);
+    Result<FileHandle> (*createFile)(void* context, std::string_view path, CreateFileFlags flags);
+    Result<FileHandle> (*openFile)(void* context, std::string_view path, OpenFileFlags flags);
+    Result<FileStat> (*fileStat)(void* context, FileHandle file);
+    // Stats a path; with followSymlinks false a symbolic link reports FileKind::symlink.
+    Result<FileStat> (*pathStat)(void* context, std::string_view path, bool followSymlinks);
+    Status (*fileClose)(void* context, FileHandle file);
+    // Writes at `offset` without moving a file position; may write fewer bytes than asked.
+    Result<std::size_t> (*fileWritePositional)(void* context, FileHandle file, std::span<const std::uint8_t> bytes,
+                                               std::uint64_t offset);
+    // Reads at `offset`; 0 at the end of the file.
+    Result<std::size_t> (*fileReadPositional)(void* context, FileHandle file, std::span<std::uint8_t> buffer,
+                                              std::uint64_t offset);
+    // Writes at the file position (or at the end for files opened to append); may write fewer bytes.
+    Result<std::size_t> (*fileWrite)(void* context, FileHandle file, std::span<const std::uint8_t> bytes);
+    Status (*fileSync)(void* context, FileHandle file);
+    // Replaces `to` by `from` in one step.
+    Status (*rename)(void* context, std::string_view from, std::string_view to);
+    Status (*deleteFile)(void* context, std::string_view path);
+    // Calls `visit` once per entry name of a folder (without "." and ".."); stops early when it
+    // returns false.
+    Status (*listFolder)(void* context, std::string_view path, void* visitContext,
+                         bool (*visit)(void* visitContext, std::string_view name));
+    // Nanoseconds since the Unix epoch.
+    std::int64_t (*wallClockNs)(void* context);
+    // Nanoseconds of a clock that never goes back; only differences mean anything.
+    std::uint64_t (*monotonicNs)(void* context);
+    Status (*sleepNs)(void* context, std::uint64_t nanoseconds);
+    Status (*randomBytes)(void* context, std::span<std::uint8_t> out);
+};
+
+struct Io {
+    void* context = nullptr;
+    const IoOps* ops = nullptr;
+
+    [[nodiscard]] bool present() const { return ops != nullptr; }
+};
+
+// Thin callers, so code reads `ioWriteAll(io, file, bytes)` rather than poking the table.
+inline Status ioMakePath(const Io& io, std::string_view path, std::uint16_t mode = 0755) {
+    return io.ops->makePath(io.context, path, mode);
+}
+inline Result<FileHandle> ioCreateFile(const Io& io, std::string_view path, CreateFileFlags flags = {}) {
+    return io.ops->createFile(io.context, path, flags);
+}
+inline Result<FileHandle> ioOpenFile(const Io& io, std::string_view path, OpenFileFlags flags = {}) {
+    return io.ops->openFile(io.context, path, flags);
+}
+inline Result<FileStat> ioFileStat(const Io& io, FileHandle file) { return io.ops->fileStat(io.context, file); }
+inline Result<FileStat> ioPathStat(const Io& io, std::string_view path, bool followSymlinks = true) {
+    return io.ops->pathStat(io.context, path, followSymlinks);
+}
+inline Status ioClose(const Io& io, FileHandle file) { return io.ops->fileClose(io.context, file); }
+inline Status ioSync(const Io& io, FileHandle file) { return io.ops->fileSync(io.context, file); }
+inline Status ioRename(const Io& io, std::string_view from, std::string_view to) {
+    return io.ops->rename(io.context, from, to);
+}
+inline Status ioDeleteFile(const Io& io, std::string_view path) { return io.ops->deleteFile(io.context, path); }
+inline std::int64_t ioWallClockNs(const Io& io) { return io.ops->wallClockNs(io.context); }
+inline std::uint64_t ioMonotonicNs(const Io& io) { return io.ops->monotonicNs(io.context); }
+inline Status ioSleepNs(const Io& io, std::uint64_t nanoseconds) { return io.ops->sleepNs(io.context, nanoseconds); }
+inline Status ioRandomBytes(const Io& io, std::span<std::uint8_t> out) { return io.ops->randomBytes(io.context, out); }
+
+// Writes every byte (looping over short writes); a write that makes no progress is WriteFailed.
+Status ioWriteAll(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes);
+Status ioWriteAllAt(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes, std::uint64_t offset);
+// Reads up to `buffer.size()` bytes from `offset`, looping until the buffer is full or the file
+// ends; returns the count read.
+Result<std::size_t> ioReadAllAt(const Io& io, FileHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset);
+
+inline std::span<const std::uint8_t> asBytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+inline std::string_view asText(std::span<const std::uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace kelvo

@@ -1,0 +1,44 @@
+#include "base/json_string.hpp"
+
+namespace kelvo {
+
+void writeJsonStringBody(BoundedWriter& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.write(text.substr(runStart, i - runStart));
+        runStart = i + 1;
+        switch (byte) {
+            case '\n':
+                out.write("\\n");
+                break;
+            case '\r':
+                out.write("\\r");
+                break;
+            case '"':
+                out.write("\\\"");
+                break;
+            case '\\':
+                out.write("\\\\");
+                break;
+            case '\t':
+                out.write("\\t");
+                break;
+            default: {
+                char escape[6] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+                out.write({escape, sizeof escape});
+            }
+        }
+    }
+    out.write(text.substr(runStart));
+}
+
+void writeJsonString(BoundedWriter& out, std::string_view text) {
+    out.put('"');
+    writeJsonStringBody(out, text);
+    out.put('"');
+}
+
+}  // namespace kelvo

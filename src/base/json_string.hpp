@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+#include "base/bounded_writer.hpp"
+
+namespace kelvo {
+
+// Writes `text` as a JSON string literal with its quotes. Escapes \n, \r, \", \\ and \t by
+// name and every other byte below 0x20 as \u00xx (lower-case hex); all other bytes pass as they are.
+void writeJsonString(BoundedWriter& out, std::string_view text);
+
+// The same escaping without the surrounding quotes.
+void writeJsonStringBody(BoundedWriter& out, std::string_view text);
+
+}  // namespace kelvo
