@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_TEST_PACKAGES[@]}"
 
-jobs=$(nproc)
+jobs=${KELVO_JOBS:-$(nproc)}
 fuzz_seconds=${KELVO_FUZZ_SECONDS:-20}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 export CTEST_OUTPUT_ON_FAILURE=1
