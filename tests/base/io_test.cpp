@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/memory_io.hpp"
@@ -335,6 +336,31 @@ TEST(MemoryIo, ClocksAreSetAndAdvancedBySleepAndRandomBytesRepeat) {
     EXPECT_TRUE(std::equal(std::begin(first), std::end(first), std::begin(second)));
     ASSERT_TRUE(ioRandomBytes(io, second));
     EXPECT_FALSE(std::equal(std::begin(first), std::end(first), std::begin(second)));
+}
+
+// Runs under ThreadSanitizer too: the in-memory I/O is shared by threads in some tests.
+TEST(MemoryIoThreads, ConcurrentAppendsAndSleepsKeepEveryByte) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    auto work = [&](char letter) {
+        for (int i = 0; i < 500; ++i) {
+            auto file = ioCreateFile(io, "/shared.txt", {.truncate = false, .append = true});
+            ASSERT_TRUE(file);
+            ASSERT_TRUE(ioWriteAll(io, *file, asBytes(std::string(4, letter))));
+            ASSERT_TRUE(ioClose(io, *file));
+            ASSERT_TRUE(ioSleepNs(io, 1));
+        }
+    };
+    std::thread first(work, 'a');
+    std::thread second(work, 'b');
+    first.join();
+    second.join();
+    auto text = memory.fileText("/shared.txt");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->size(), 4000u);
+    EXPECT_EQ(std::count(text->begin(), text->end(), 'a'), 2000);
+    for (std::size_t i = 0; i < text->size(); i += 4) EXPECT_EQ(text->substr(i, 4), std::string(4, (*text)[i]));
+    EXPECT_EQ(ioMonotonicNs(io), 1'000'000'000u + 1000u);
 }
 
 }  // namespace
