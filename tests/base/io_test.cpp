@@ -16,6 +16,14 @@
 namespace kelvo {
 namespace {
 
+// "<ErrorName>", for comparing outcomes as text.
+std::string shownError(Error error) {
+    std::string shown("<");
+    shown.append(errorName(error));
+    shown.push_back('>');
+    return shown;
+}
+
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
 public:
@@ -34,11 +42,11 @@ private:
 
 std::string readWhole(const Io& io, std::string_view path) {
     auto file = ioOpenFile(io, path);
-    if (!file) return "<" + std::string(errorName(file.error())) + ">";
+    if (!file) return shownError(file.error());
     std::string text(4096, '\0');
     auto count = ioReadAllAt(io, *file, {reinterpret_cast<std::uint8_t*>(text.data()), text.size()}, 0);
     (void)ioClose(io, *file);
-    if (!count) return "<" + std::string(errorName(count.error())) + ">";
+    if (!count) return shownError(count.error());
     text.resize(*count);
     return text;
 }
@@ -57,7 +65,7 @@ std::vector<std::string> listNames(const Io& io, std::string_view path) {
         static_cast<std::vector<std::string>*>(context)->emplace_back(name);
         return true;
     });
-    if (!listed) names.push_back("<" + std::string(errorName(listed.error())) + ">");
+    if (!listed) names.push_back(shownError(listed.error()));
     std::sort(names.begin(), names.end());
     return names;
 }

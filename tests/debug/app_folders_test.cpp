@@ -7,12 +7,20 @@
 namespace kelvo {
 namespace {
 
+// "<ErrorName>", for comparing outcomes as text.
+std::string shownError(Error error) {
+    std::string shown("<");
+    shown.append(errorName(error));
+    shown.push_back('>');
+    return shown;
+}
+
 std::string resolve(const AppIdentity& identity, std::optional<std::string_view> home, AppFolderKind kind) {
     FolderEnv env;
     env.home = home;
     std::array<char, kAppFolderPathCapacity> buffer;
     auto path = resolveOne(identity, env, kind, buffer);
-    return path ? std::string(*path) : "<" + std::string(errorName(path.error())) + ">";
+    return path ? std::string(*path) : shownError(path.error());
 }
 
 TEST(AppFolders, LogsAndStateFoldersUnderTheHomeFolder) {
