@@ -175,7 +175,11 @@ TEST(EventRules, DroppedPathBuffer) {
     EXPECT_EQ(split(std::string_view("a\0b\0c", 5), 2), (V{"a", "b"}));
 
     std::string many;
-    for (int i = 0; i < 4100; ++i) many += "p" + std::to_string(i) + '\0';
+    for (int i = 0; i < 4100; ++i) {
+        many.append("p");
+        many.append(std::to_string(i));
+        many.push_back('\0');
+    }
     auto paths = split(many, 5000);
     ASSERT_EQ(paths.size(), 4097u);
     EXPECT_EQ(paths.back(), "p4096");
