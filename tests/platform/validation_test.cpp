@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,11 @@ TEST(ShortcutKey, ValidityAndModifierRule) {
     }
 }
 
+// Commands borrow their names, so the names live as long as the test program.
 std::vector<RuntimeCommand> commandsNamed(const std::vector<std::string>& names) {
+    static std::deque<std::string> storage;
     std::vector<RuntimeCommand> commands;
-    for (const std::string& name : names) commands.push_back({name, "", "runtime"});
+    for (const std::string& name : names) commands.push_back({storage.emplace_back(name), "", "runtime"});
     return commands;
 }
 
