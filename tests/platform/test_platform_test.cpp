@@ -25,9 +25,9 @@ struct Recorder {
 Status recordEvent(void* context, const PlatformEvent& event) {
     auto* recorder = static_cast<Recorder*>(context);
     std::string line(platformEventName(event));
-    if (const auto* message = std::get_if<BridgeMessage>(&event)) line += " " + std::string(message->message);
+    if (const auto* message = std::get_if<BridgeMessage>(&event)) line.append(" ").append(message->message);
     if (const auto* drop = std::get_if<FilesDroppedEvent>(&event)) {
-        for (std::string_view path : drop->paths) line += " " + std::string(path);
+        for (std::string_view path : drop->paths) line.append(" ").append(path);
     }
     recorder->seen.push_back(line);
     if (recorder->also) recorder->also(event);
