@@ -12,8 +12,8 @@
 
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
-#include "base/stderr.hpp"
 #include "debug/trace_format.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -23,20 +23,6 @@ TraceRecord named(std::string_view name) {
     record.name = name;
     return record;
 }
-
-// Captures what is written to standard error while it lives.
-class StderrCapture {
-public:
-    StderrCapture() {
-        setStderrCapture(
-            &text_, [](void* context, std::string_view text) { static_cast<std::string*>(context)->append(text); });
-    }
-    ~StderrCapture() { setStderrCapture(nullptr, nullptr); }
-    [[nodiscard]] const std::string& text() const { return text_; }
-
-private:
-    std::string text_;
-};
 
 // A sink that counts its calls and answers with a preset result.
 struct CountingSink {
@@ -118,7 +104,7 @@ TEST(TraceSinks, FileFailuresLoseTheRecordForTheFileOnly) {
     const TraceSink sinks[] = {StdoutTraceSink::sink(), file.sink()};
     FanoutTraceSink fanout{sinks};
     TraceLog log{fanout.sink(), true, 0};
-    StderrCapture captured;
+    ScopedStderrCapture captured;
     memory.setWallClockNs(77);
     traceEvent(log, io, "runtime.init", "runtime initialized");
     EXPECT_EQ(log.droppedRecords, 0u);
@@ -186,7 +172,7 @@ TEST(TraceSinks, LogFormatAndPathsComeFromTheEnvironmentValues) {
 }
 
 TEST(TraceSinks, TerminalSinkWritesBoundedTextLines) {
-    StderrCapture captured;
+    ScopedStderrCapture captured;
     const TraceField fields[] = {traceU64("window_id", 3)};
     TraceRecord record = named("shell.relayout_failed");
     record.message = "ViewNotFound";
@@ -196,9 +182,10 @@ TEST(TraceSinks, TerminalSinkWritesBoundedTextLines) {
     ASSERT_TRUE(StdoutTraceSink::write(nullptr, named(longName)));
     std::string expectedFirst =
         "ts=0 level=info kind=event name=\"shell.relayout_failed\" message=\"ViewNotFound\" window_id=3\n";
-    ASSERT_EQ(captured.text().size(), expectedFirst.size() + 4097);
-    EXPECT_EQ(captured.text().substr(0, expectedFirst.size()), expectedFirst);
-    EXPECT_EQ(captured.text().substr(captured.text().size() - 15), "...[truncated]\n");
+    std::string text = captured.text();
+    ASSERT_EQ(text.size(), expectedFirst.size() + 4097);
+    EXPECT_EQ(text.substr(0, expectedFirst.size()), expectedFirst);
+    EXPECT_EQ(text.substr(text.size() - 15), "...[truncated]\n");
 }
 
 // Runs under ThreadSanitizer too.

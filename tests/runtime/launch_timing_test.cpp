@@ -6,7 +6,7 @@
 
 #include "base/env.hpp"
 #include "base/memory_io.hpp"
-#include "base/stderr.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -17,11 +17,8 @@ protected:
     void SetUp() override {
         clock_.setWallClockNs(1'700'000'000'123'456'789);
         resetLaunchTimingForTests(memoryIo(clock_));
-        setStderrCapture(
-            &captured_, [](void* context, std::string_view text) { static_cast<std::string*>(context)->append(text); });
     }
     void TearDown() override {
-        setStderrCapture(nullptr, nullptr);
         setProcessEnv(nullptr);
         resetLaunchTimingForTests();
     }
@@ -32,7 +29,7 @@ protected:
 
     MemoryIo clock_;
     EnvMap env_;
-    std::string captured_;
+    ScopedStderrCapture captured_;
 };
 
 TEST_F(LaunchTiming, AnEmptyValueTurnsTimingOnAndOnceMarksWriteOnce) {
@@ -42,7 +39,7 @@ TEST_F(LaunchTiming, AnEmptyValueTurnsTimingOnAndOnceMarksWriteOnce) {
     clock_.advanceClocks(1);
     lapLaunch(LaunchMark::app_start);
     lapOnce(LaunchMark::first_present_recorded);
-    EXPECT_EQ(captured_,
+    EXPECT_EQ(captured_.text(),
               "kelvo: launch first_display_list_emitted wall_ns=1700000000123456789\n"
               "kelvo: launch app_start wall_ns=1700000000123456789\n"
               "kelvo: launch app_start wall_ns=1700000000123456790\n"
@@ -57,13 +54,13 @@ TEST_F(LaunchTiming, TheVariableIsReadOnlyOnce) {
     lapOnce(LaunchMark::first_plan_done);
     lapLaunch(LaunchMark::scene_loaded);
     EXPECT_FALSE(launchTimingOn());
-    EXPECT_EQ(captured_, "");
+    EXPECT_EQ(captured_.text(), "");
 
     resetLaunchTimingForTests(memoryIo(clock_));
     EXPECT_TRUE(launchTimingOn());
     useEnv(EnvMap());
     lapOnce(LaunchMark::first_plan_begin);
-    EXPECT_EQ(captured_, "kelvo: launch first_plan_begin wall_ns=1700000000123456789\n");
+    EXPECT_EQ(captured_.text(), "kelvo: launch first_plan_begin wall_ns=1700000000123456789\n");
 }
 
 TEST_F(LaunchTiming, MarksHaveTheirNames) {
