@@ -19,6 +19,10 @@ void SessionRecorder::writeRecord(std::uint8_t kind, std::span<const std::uint8_
         fail(kSessionJournalTooLarge);
         return;
     }
+    if (writer.write == nullptr) {
+        fail(errorName(Error::UnsupportedService));
+        return;
+    }
     std::array<std::uint8_t, kSessionRecordHeaderBytes> header{};
     SessionBytes out(header);
     out.u8(kind);
@@ -107,6 +111,12 @@ void SessionRecorder::finish() {
     out.u64(checkpoints);
     out.u64(screenshots);
     writeRecord(static_cast<std::uint8_t>(SessionRecordKind::end), out.written());
+}
+
+SessionFingerprintSource sessionFingerprintSource(SessionSnapshotSource& snapshot) {
+    return {&snapshot, [](void* context) {
+                return sessionStateFingerprint(*static_cast<const SessionSnapshotSource*>(context));
+            }};
 }
 
 void sessionEndEvent(SessionRecorder* recorder, std::uint64_t frameCounter, bool appShutdown,

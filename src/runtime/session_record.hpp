@@ -9,6 +9,7 @@
 
 #include "base/error.hpp"
 #include "platform/types/platform_event.hpp"
+#include "runtime/session_state.hpp"
 
 namespace kelvo {
 
@@ -89,6 +90,9 @@ struct SessionFingerprintSource {
     void* context = nullptr;
     std::uint64_t (*fingerprint)(void* context) = nullptr;
 };
+
+// Fingerprints through a snapshot source, which must outlive the result.
+SessionFingerprintSource sessionFingerprintSource(SessionSnapshotSource& snapshot);
 
 // The end-of-dispatch steps, run at every exit of a dispatch: commit the event; at depth 0 write a
 // checkpoint when a frame was published since the last one; after app_shutdown write the end

@@ -136,6 +136,38 @@ Status saveWindowState(const WindowStateStore& store, const WindowStateRecord& u
     return replaceFile(store.io, store.filePath.view(), output);
 }
 
+WindowStateRecord windowStateFromEvent(const WindowFrameChangedEvent& event, std::string_view label,
+                                       std::string_view title) {
+    WindowStateRecord record;
+    record.id = event.windowId;
+    record.label = label;
+    record.title = title;
+    record.open = event.open;
+    record.focused = event.focused;
+    record.x = event.frame.x;
+    record.y = event.frame.y;
+    record.width = event.frame.width;
+    record.height = event.frame.height;
+    record.scale = event.scale;
+    record.maximized = event.maximized;
+    record.fullscreen = event.fullScreen;
+    return record;
+}
+
+void saveWindowStateStep(const WindowStateStore& store, const WindowStateRecord& update, std::string_view eventLabel,
+                         WindowStateScratch& scratch, const TraceSink& sink, bool sinkPresent,
+                         std::uint64_t& droppedTraceRecords) {
+    Status saved = saveWindowState(store, update, scratch);
+    if (saved) return;
+    const TraceField fields[] = {traceText("label", eventLabel)};
+    TraceRecord record;
+    record.timestampNs = store.io.present() ? ioWallClockNs(store.io) : 0;
+    record.name = "window.state.save_failed";
+    record.message = errorName(saved.error());
+    record.fields = fields;
+    emitTrace(sink, sinkPresent, record, droppedTraceRecords);
+}
+
 std::optional<RestoredWindowFrame> readRestoredWindowFrame(const Io& io, std::string_view path, std::string_view label,
                                                            WindowStateScratch& scratch) {
     auto text = readWindowStateText(io, path, scratch.text);

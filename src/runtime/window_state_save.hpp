@@ -9,6 +9,8 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "base/io.hpp"
+#include "debug/trace.hpp"
+#include "platform/types/platform_event.hpp"
 #include "runtime/window_state.hpp"
 
 namespace kelvo {
@@ -52,6 +54,18 @@ Result<std::string_view> readWindowStateText(const Io& io, std::string_view path
 // fit the 64 KiB text are dropped; the new record always goes in (or WriteFailed). A disabled
 // store or an empty label does nothing.
 Status saveWindowState(const WindowStateStore& store, const WindowStateRecord& update, WindowStateScratch& scratch);
+
+// The record a window_frame_changed event saves: the event's id, frame, scale and flags with the
+// label and title the caller chose (the window table's when it holds the window, else the event's).
+WindowStateRecord windowStateFromEvent(const WindowFrameChangedEvent& event, std::string_view label,
+                                       std::string_view title);
+
+// The save step of a window_frame_changed event: saves `update`, and on failure writes the trace
+// record "window.state.save_failed" (message: the error's name; field "label": the event's label).
+// Nothing is returned: the dispatch goes on either way.
+void saveWindowStateStep(const WindowStateStore& store, const WindowStateRecord& update, std::string_view eventLabel,
+                         WindowStateScratch& scratch, const TraceSink& sink, bool sinkPresent,
+                         std::uint64_t& droppedTraceRecords);
 
 // The frame a window asks to have restored at start-up.
 struct RestoredWindowFrame {

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
-#include <limits>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -52,39 +51,6 @@ WindowStateRecord readBack(std::string_view line, std::array<char, 4096>& storag
     return parseRecord(*record, label.value_or(""), unescape);
 }
 
-TEST(WindowStateText, RecordLineIsExact) {
-    WindowStateRecord record;
-    record.id = 1;
-    record.label = "main";
-    record.title = "";
-    record.open = true;
-    record.focused = true;
-    record.x = 100;
-    record.y = 120.5f;
-    record.width = 1280;
-    record.height = 820;
-    record.scale = 2;
-    EXPECT_EQ(recordLine(record),
-              "    .{ .id = 1, .label = \"main\", .title = \"\", .open = true, .focused = true, .x = 100, "
-              ".y = 120.5, .width = 1280, .height = 820, .scale = 2, .maximized = false, .fullscreen = false },\n");
-}
-
-TEST(WindowStateText, FloatFormsFollowThePlainNotation) {
-    WindowStateRecord record;
-    record.label = "a";
-    record.x = -15.25f;
-    record.y = -0.0f;
-    record.width = 0.5f;
-    record.height = std::numeric_limits<float>::infinity();
-    record.scale = std::numeric_limits<float>::quiet_NaN();
-    std::string line = recordLine(record);
-    EXPECT_NE(line.find(".x = -15.25,"), std::string::npos) << line;
-    EXPECT_NE(line.find(".y = -0,"), std::string::npos) << line;
-    EXPECT_NE(line.find(".width = 0.5,"), std::string::npos) << line;
-    EXPECT_NE(line.find(".height = inf,"), std::string::npos) << line;
-    EXPECT_NE(line.find(".scale = nan,"), std::string::npos) << line;
-}
-
 TEST(WindowStateText, StringEscapes) {
     const struct {
         std::string bytes;
@@ -105,16 +71,6 @@ TEST(WindowStateText, StringEscapes) {
         ASSERT_TRUE(label.has_value()) << c.written;
         EXPECT_EQ(*label, c.bytes);
     }
-}
-
-TEST(WindowStateText, StringWithoutEscapesPointsIntoTheRecord) {
-    std::string record = "{ .label = \"plain\" }";
-    std::array<char, 8> storage;
-    UnescapeBuffer unescape{storage, 0};
-    auto label = parseStringField(record, ".label", unescape);
-    ASSERT_TRUE(label.has_value());
-    EXPECT_EQ(label->data(), record.data() + 12);
-    EXPECT_EQ(unescape.used, 0u);
 }
 
 TEST(WindowStateText, BadStringsAreAbsent) {
@@ -263,23 +219,6 @@ TEST(WindowStateScan, FindsRecordSpans) {
         {"{ .id = 1 }", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(scanAll(c.text), c.records) << c.text;
-}
-
-TEST(WindowStateScan, ReadsTheCheckedInFile) {
-    std::ifstream file(std::string(KELVO_TEST_DATA_DIR) + "/window_state/three_windows.zon", std::ios::binary);
-    ASSERT_TRUE(file.good());
-    std::stringstream contents;
-    contents << file.rdbuf();
-    std::string text = contents.str();
-    std::vector<std::string> labels;
-    std::array<char, 256> storage;
-    UnescapeBuffer unescape{storage, 0};
-    WindowStateScanner scanner{text};
-    while (auto record = nextWindowStateRecord(scanner)) {
-        auto label = parseStringField(*record, ".label", unescape);
-        labels.emplace_back(label.value_or("<none>"));
-    }
-    EXPECT_EQ(labels, (std::vector<std::string>{"main", "inspector\n2", "<none>", "palette"}));
 }
 
 std::string readDataFile(const std::string& name) {
@@ -497,10 +436,68 @@ TEST_F(WindowStateSave, AFailedSaveLeavesThePreviousFileIntact) {
     EXPECT_EQ(file(), fileOf({windowRecord(1, "main"), windowRecord(2, "tools"), windowRecord(3, "new")}));
 }
 
-TEST_F(WindowStateSave, AMissingFileIsEmptyButAFolderInItsPlaceIsAnError) {
-    memory.putFolder(kFile);
-    EXPECT_FALSE(save(windowRecord(1, "main")));
-    EXPECT_TRUE(memory.isFolder(kFile));
+// Collects the records a trace sink is given; can refuse them.
+struct TraceCapture {
+    struct Seen {
+        std::string name;
+        std::string message;
+        std::string label;
+        std::int64_t timestampNs;
+        TraceLevel level;
+        TraceKind kind;
+    };
+    std::vector<Seen> seen;
+    bool refuse = false;
+
+    TraceSink sink() {
+        return {this, [](void* context, const TraceRecord& record) -> Status {
+                    auto* self = static_cast<TraceCapture*>(context);
+                    std::string label;
+                    for (const auto& field : record.fields) {
+                        if (field.key == "label") label = std::get<std::string_view>(field.value);
+                    }
+                    self->seen.push_back({std::string(record.name), std::string(record.message.value_or("<absent>")),
+                                          label, record.timestampNs, record.level, record.kind});
+                    if (self->refuse) return fail(Error::WriteFailed);
+                    return {};
+                }};
+    }
+};
+
+TEST_F(WindowStateSave, TheSaveStepTracesFailuresWithTheEventsLabel) {
+    TraceCapture capture;
+    std::uint64_t dropped = 0;
+    memory.setWallClockNs(1234);
+    WindowFrameChangedEvent event{4, "event-label", "Title", {1, 2, 300, 400}, 2, true, false, false, true};
+    WindowStateRecord update = windowStateFromEvent(event, "table-label", "Table title");
+
+    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
+    EXPECT_TRUE(capture.seen.empty());
+    WindowStateRecord expected = windowRecord(4, "table-label");
+    expected.title = "Table title";
+    expected.x = 1;
+    expected.y = 2;
+    expected.width = 300;
+    expected.height = 400;
+    expected.scale = 2;
+    expected.fullscreen = true;
+    EXPECT_EQ(file(), fileOf({expected}));
+
+    memory.failOn(IoOp::make_path, "", Error::AccessDenied, 0, 2);
+    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
+    ASSERT_EQ(capture.seen.size(), 1u);
+    EXPECT_EQ(capture.seen[0].name, "window.state.save_failed");
+    EXPECT_EQ(capture.seen[0].message, "AccessDenied");
+    EXPECT_EQ(capture.seen[0].label, "event-label");
+    EXPECT_EQ(capture.seen[0].timestampNs, 1234);
+    EXPECT_EQ(capture.seen[0].level, TraceLevel::info);
+    EXPECT_EQ(capture.seen[0].kind, TraceKind::event);
+    EXPECT_EQ(dropped, 0u);
+
+    capture.refuse = true;
+    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
+    EXPECT_EQ(dropped, 1u);
+    EXPECT_EQ(file(), fileOf({expected}));
 }
 
 TEST(WindowStateStore, FolderAndFilePathsMustFit) {
