@@ -114,9 +114,8 @@ void SessionRecorder::finish() {
 }
 
 SessionFingerprintSource sessionFingerprintSource(SessionSnapshotSource& snapshot) {
-    return {&snapshot, [](void* context) {
-                return sessionStateFingerprint(*static_cast<const SessionSnapshotSource*>(context));
-            }};
+    return {&snapshot,
+            [](void* context) { return sessionStateFingerprint(*static_cast<const SessionSnapshotSource*>(context)); }};
 }
 
 void sessionEndEvent(SessionRecorder* recorder, std::uint64_t frameCounter, bool appShutdown,

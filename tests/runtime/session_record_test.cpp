@@ -69,7 +69,7 @@ public:
     }
 
     static std::string failureLine(std::string_view reason) {
-        return "session recording failed and stopped: " + std::string(reason) +
+        return std::string("session recording failed and stopped: ").append(reason) +
                " (the partial journal has no end record; replay will refuse it)\n";
     }
 
