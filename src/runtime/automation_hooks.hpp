@@ -1,0 +1,24 @@
+#pragma once
+
+#include "base/error.hpp"
+
+namespace kelvo {
+
+struct Runtime;
+struct AppBinding;
+
+// What the event flow asks of automation at frame time, when an automation server is configured.
+// Automation lives above the runtime, so it reaches the dispatcher through these operations; an
+// empty record means no automation is configured, and nothing runs.
+struct AutomationHooks {
+    void* context = nullptr;
+    // Runs the complete command files of the queue. A command may dispatch further platform
+    // events; a command's own failure is recorded as a dispatch error, not returned.
+    Status (*drainCommands)(void* context, Runtime& runtime, const AppBinding& binding) = nullptr;
+    // Writes the snapshot, accessibility and window files of the state about to be published.
+    Status (*writeSnapshots)(void* context, Runtime& runtime) = nullptr;
+
+    [[nodiscard]] bool configured() const { return drainCommands != nullptr || writeSnapshots != nullptr; }
+};
+
+}  // namespace kelvo

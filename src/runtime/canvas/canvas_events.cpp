@@ -1,0 +1,38 @@
+#include "runtime/canvas/canvas_events.hpp"
+
+#include "runtime/core.hpp"
+#include "runtime/flow.hpp"
+#include "runtime/window_view_runtime.hpp"
+
+namespace kelvo {
+
+// A canvas view without widgets has no animation, plan or scroll driver to advance: its tick
+// only tells the application.
+Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, const GpuSurfaceFrame& frame) {
+    return dispatchEvent(runtime, binding, RuntimeEvent(frame));
+}
+
+// Without widgets no input has a target; the application still hears of it.
+Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {
+    return dispatchEvent(runtime, binding, RuntimeEvent(input));
+}
+
+void noteGpuSurfaceResized(RuntimeView& view, bool sizeOrScaleChanged) {
+    view.canvas.fullFrameDue = true;
+    if (sizeOrScaleChanged) ++view.canvas.sizeGeneration;
+}
+
+// Without widgets there is no scroll view a driver could move; the view must exist all the same.
+Status applyGpuSurfaceScrollDriver(Runtime& runtime, const AppBinding&, const GpuSurfaceScrollDriverEvent& event) {
+    if (!findViewIndex(runtime, event.windowId, event.label)) return fail(Error::ViewNotFound);
+    return {};
+}
+
+std::optional<std::uint64_t> canvasWidgetFileDropTarget(const Runtime&, std::size_t, float, float) {
+    return std::nullopt;
+}
+
+// Without widgets no text widget holds the focus, so a text menu has nothing to act on.
+Status applyTextContextMenuItem(Runtime&, const AppBinding&, std::size_t, ContextMenuKind, std::uint32_t) { return {}; }
+
+}  // namespace kelvo

@@ -1,0 +1,33 @@
+#include "runtime/dispatch_errors.hpp"
+
+#include <cstring>
+
+#include "base/utf8.hpp"
+#include "debug/trace.hpp"
+#include "runtime/core.hpp"
+
+namespace kelvo {
+
+std::string_view DispatchErrorDetail::errorName() const { return kelvo::errorName(error); }
+
+void appendDispatchError(DispatchErrorLog& log, std::string_view scope, Error error, std::string_view detail,
+                         std::int64_t wallClockNs) {
+    ++log.total;
+    if (log.recent.full()) log.recent.removeAt(0);
+    DispatchErrorDetail* entry = log.recent.pushDefault();
+    entry->timeNs = wallClockNs > 0 ? static_cast<std::uint64_t>(wallClockNs) : 0;
+    entry->scope = scope;
+    entry->error = error;
+    std::size_t length = utf8CutLength(detail, kDispatchErrorDetailBytes);
+    if (length > 0) std::memcpy(entry->detail.data(), detail.data(), length);
+    entry->detailLength = static_cast<std::uint8_t>(length);
+}
+
+void recordDispatchErrorDetail(Runtime& runtime, std::string_view scope, Error error, std::string_view detail) {
+    appendDispatchError(runtime.dispatchErrors, scope, error, detail, runtimeWallClockNs(runtime));
+    TraceField field = traceText("event", scope);
+    traceEvent(runtime.trace, runtime.io, "dispatch.error", errorName(error), {&field, 1}, TraceLevel::err);
+    markStateDirty(runtime);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,43 @@
+// Frame publication: a frame request publishes a frame only when something visible changed since
+// the last one.
+
+#include "runtime/core.hpp"
+#include "runtime/dispatch_errors.hpp"
+#include "runtime/flow_internal.hpp"
+
+namespace kelvo {
+
+namespace {
+
+std::uint64_t monotonicNow(const Runtime& runtime) { return runtime.io.present() ? ioMonotonicNs(runtime.io) : 0; }
+
+}  // namespace
+
+Status handleFrameRequested(Runtime& runtime, const AppBinding& binding) {
+    const std::uint64_t workStart = monotonicNow(runtime);
+    if (runtime.automation.drainCommands != nullptr) {
+        TRY(runtime.automation.drainCommands(runtime.automation.context, runtime, binding));
+    }
+    if (!runtime.stateDirty) return {};
+    if (runtime.automation.writeSnapshots != nullptr) {
+        TRY(runtime.automation.writeSnapshots(runtime.automation.context, runtime));
+    }
+
+    const std::uint64_t workEnd = monotonicNow(runtime);
+    ++runtime.frameCounter;
+    runtime.lastFrame = LastFrameRecord{runtime.frameCounter, runtime.changeCounter, runtime.dirtyRegions.size(),
+                                        workEnd > workStart ? workEnd - workStart : 0};
+    runtime.changeCounter = 0;
+    runtime.dirtyRegions.clear();
+    runtime.stateDirty = false;
+    flowTrace(runtime, "runtime.frame", "frame published",
+              {traceU64("frame", runtime.frameCounter), traceU64("dirty_regions", runtime.lastFrame.dirtyRegionCount)});
+
+    // The frame hook goes straight to the application's handler: no trace, no modules.
+    if (binding.eventHandler == nullptr) return {};
+    Status handled =
+        binding.eventHandler(binding.appContext, runtime, RuntimeEvent(LifecycleEvent{LifecycleStep::frame}));
+    return recordUnlessStopping(runtime, "lifecycle", handled);
+}
+
+}  // namespace kelvo
