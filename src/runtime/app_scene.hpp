@@ -28,6 +28,4 @@ struct AppScene {
     std::span<const SceneWindow> windows{};
 };
 
-inline constexpr std::size_t kMaxSceneViewsPerWindow = kMaxShellViews;
-
 }  // namespace kelvo
