@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/types/service_records.hpp"
 #include "security/policy.hpp"
 
 namespace kelvo {
@@ -28,7 +29,7 @@ extern const std::array<BridgeCommandRule, 2> kBuiltinPolicies;
 extern const std::array<std::string_view, 5> kExternalLinks;
 
 // Open allowed external links in the default browser.
-inline constexpr std::int32_t kExternalLinkActionOpen = 1;
+inline constexpr std::uint32_t kExternalLinkActionOpen = 1;
 
 // The policies start-up installs: enabled, granting no permission words.
 Policy appCommandPolicy();

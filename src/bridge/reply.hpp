@@ -36,7 +36,8 @@ inline constexpr std::string_view kReplyTooLargeMessage = "Native response buffe
 // exactly one strict JSON value (isStrictJson); otherwise the reply is the handler_failed error
 // reply "Bridge command returned invalid JSON" for the same id. When the success reply does not
 // fit, the reply is the internal_error reply "Native response buffer is too small" for the same
-// id, so the page's call still settles. Empty only when not even that error reply fits.
+// id, so the page's call still settles. Empty only when not even that error reply fits. The
+// result must not lie inside `buffer`.
 std::string_view writeSuccessResponse(std::span<char> buffer, std::string_view id, std::string_view result);
 
 // Writes {"id":ID,"ok":false,"error":{"code":CODE,"message":MESSAGE}} into `buffer` and returns

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -29,18 +28,12 @@ struct Policy {
     [[nodiscard]] bool allows(std::string_view command, std::string_view origin) const;
 };
 
-// The application's web security settings.
-struct SecurityPolicy {
-    StringList granted;
-    StringList origins;        // allowed page origins, also the host's navigation allow-list
-    StringList externalLinks;  // external URL patterns for the host and the shell commands
-    std::int32_t externalLinkAction = 0;
-};
-
 // Whether `granted` holds `word`.
 bool hasPermission(StringList granted, std::string_view word);
 
 // Whether `origins` holds "*" or `origin`. Unlike a rule's list, an empty list allows nothing.
+// (The application's SecurityPolicy record, whose origin list this checks, is part of the
+// platform records: the platform receives it whole.)
 bool allowsOrigin(StringList origins, std::string_view origin);
 
 }  // namespace kelvo
