@@ -75,12 +75,16 @@ TEST_F(ReplyTest, AResultThatDoesNotFitBecomesAnErrorForTheSameId) {
         R"({"id":"42","ok":false,"error":{"code":"internal_error","message":"Native response buffer is too small"}})";
     // The largest string result that fits the reply buffer, and one byte more.
     const std::size_t envelope = std::string_view(R"({"id":"42","ok":true,"result":})").size();
-    std::string result = "\"" + std::string(kBridgeReplyBytes - envelope - 2, 'x') + "\"";
-    std::string_view reply = writeSuccessResponse(buffer_, "42", result);
+    auto stringResult = [](std::size_t length) {
+        std::string text(length + 2, 'x');
+        text.front() = text.back() = '"';
+        return text;
+    };
+    std::string_view reply = writeSuccessResponse(buffer_, "42", stringResult(kBridgeReplyBytes - envelope - 2));
     EXPECT_EQ(reply.size(), kBridgeReplyBytes);
     EXPECT_TRUE(reply.ends_with("xx\"}"));
-    result.insert(1, "x");
-    EXPECT_EQ(std::string(writeSuccessResponse(buffer_, "42", result)), tooSmall);
+    EXPECT_EQ(std::string(writeSuccessResponse(buffer_, "42", stringResult(kBridgeReplyBytes - envelope - 1))),
+              tooSmall);
 }
 
 TEST(Reply, EmptyOnlyWhenNotEvenTheErrorFits) {
