@@ -250,14 +250,29 @@ Result<Face> loadFace(std::span<const std::uint8_t> data) {
         if (*offset > data.size() || data.size() - *offset < *length) return fail(Error::FontParseFailed);
         TableRange range{*offset, *length, true};
         switch (*tag) {
-            case 0x636d6170: cmap = range; break;  // "cmap"
-            case 0x68656164: head = range; break;  // "head"
-            case 0x68686561: hhea = range; break;  // "hhea"
-            case 0x686d7478: hmtx = range; break;  // "hmtx"
-            case 0x6c6f6361: loca = range; break;  // "loca"
-            case 0x676c7966: glyf = range; break;  // "glyf"
-            case 0x6d617870: maxp = range; break;  // "maxp"
-            default: break;
+            case 0x636d6170:
+                cmap = range;
+                break;  // "cmap"
+            case 0x68656164:
+                head = range;
+                break;  // "head"
+            case 0x68686561:
+                hhea = range;
+                break;  // "hhea"
+            case 0x686d7478:
+                hmtx = range;
+                break;  // "hmtx"
+            case 0x6c6f6361:
+                loca = range;
+                break;  // "loca"
+            case 0x676c7966:
+                glyf = range;
+                break;  // "glyf"
+            case 0x6d617870:
+                maxp = range;
+                break;  // "maxp"
+            default:
+                break;
         }
     }
     if (!cmap.found || !head.found || !hhea.found || !hmtx.found || !loca.found || !glyf.found || !maxp.found) {

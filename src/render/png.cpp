@@ -41,9 +41,7 @@ void putU32(std::uint8_t* at, std::uint32_t value) {
 
 std::uint64_t rawDataSize(std::uint64_t width, std::uint64_t height) { return (4 * width + 1) * height; }
 
-std::uint64_t storedSize(std::uint64_t raw) {
-    return raw + 5 * ((raw + kPngStoredBlockMax - 1) / kPngStoredBlockMax);
-}
+std::uint64_t storedSize(std::uint64_t raw) { return raw + 5 * ((raw + kPngStoredBlockMax - 1) / kPngStoredBlockMax); }
 
 }  // namespace
 
@@ -62,8 +60,8 @@ std::uint32_t crc32Update(std::uint32_t state, std::span<const std::uint8_t> byt
             hi = __builtin_bswap32(hi);
         }
         lo ^= c;
-        c = t[7][lo & 0xffu] ^ t[6][(lo >> 8) & 0xffu] ^ t[5][(lo >> 16) & 0xffu] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xffu] ^ t[2][(hi >> 8) & 0xffu] ^ t[1][(hi >> 16) & 0xffu] ^ t[0][hi >> 24];
+        c = t[7][lo & 0xffu] ^ t[6][(lo >> 8) & 0xffu] ^ t[5][(lo >> 16) & 0xffu] ^ t[4][lo >> 24] ^ t[3][hi & 0xffu] ^
+            t[2][(hi >> 8) & 0xffu] ^ t[1][(hi >> 16) & 0xffu] ^ t[0][hi >> 24];
         p += 8;
         n -= 8;
     }

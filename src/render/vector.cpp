@@ -85,14 +85,23 @@ void sortCrossings(Rasterizer::Crossing* crossings, std::size_t count) {
     }
 }
 
-// Adds the coverage of one span [start, end] of one sub-scanline to the row: each pixel column
-// gets a quarter of its overlap with the span.
-struct RowAccumulator {
+// Builds one row's coverage from the inside spans of its four sub-scanlines. Each span adds a
+// quarter of its overlap with every pixel column it touches, in sub-scanline order and span order.
+// Columns that spans cover whole only ever receive exact quarters, so their sum is a multiple of
+// 0.25 whatever the order and is written in runs; the columns where spans end are recomputed in
+// the exact order of addition, so the row is the same, bit for bit, as adding span by span.
+struct RowBuilder {
+    Rasterizer::Span* spans;
+    Rasterizer::CoverEvent* events;
     float* row;
     float width;
     float left;
-    std::int32_t touched_lo;
-    std::int32_t touched_hi;
+    std::size_t span_count = 0;
+    std::size_t sub_begin[5] = {};  // spans of sub-scanline k: [sub_begin[k], sub_begin[k + 1])
+
+    void start() { span_count = 0; }
+    void startSubScanline(int k) { sub_begin[k] = span_count; }
+    void finish() { sub_begin[4] = span_count; }
 
     void addSpan(float start_x, float end_x) {
         float a = start_x - left;
@@ -102,17 +111,72 @@ struct RowAccumulator {
         b = b > 0.0f ? b : 0.0f;
         b = b < width ? b : width;
         if (!(b > a)) return;
-        auto first = static_cast<std::int32_t>(a);
-        auto end = static_cast<std::int32_t>(std::ceil(b));
-        if (end - first == 1) {
-            row[first] += (b - a) * 0.25f;
-        } else {
-            row[first] += (static_cast<float>(first + 1) - a) * 0.25f;
-            for (std::int32_t c = first + 1; c < end - 1; ++c) row[c] += 0.25f;
-            row[end - 1] += (b - static_cast<float>(end - 1)) * 0.25f;
+        spans[span_count++] = {a, b, static_cast<std::int32_t>(a), static_cast<std::int32_t>(std::ceil(b))};
+    }
+
+    // The exact accumulated value of column c: every span that touches it, in order.
+    float columnValue(std::int32_t c) const {
+        float value = 0.0f;
+        auto lo = static_cast<float>(c);
+        auto hi = static_cast<float>(c + 1);
+        for (int k = 0; k < 4; ++k) {
+            const Rasterizer::Span* begin = spans + sub_begin[k];
+            const Rasterizer::Span* end = spans + sub_begin[k + 1];
+            // Spans of one sub-scanline are ordered and do not overlap: skip those ending before c.
+            const Rasterizer::Span* s =
+                std::partition_point(begin, end, [c](const Rasterizer::Span& span) { return span.end <= c; });
+            for (; s != end && s->first <= c; ++s) {
+                float overlap = std::min(s->b, hi) - std::max(s->a, lo);
+                if (overlap > 0.0f) value += overlap * 0.25f;
+            }
         }
-        touched_lo = std::min(touched_lo, first);
-        touched_hi = std::max(touched_hi, end);
+        return value;
+    }
+
+    // Writes the row over [lo, hi), the columns the spans touch, and returns false when there are none.
+    bool build(std::int32_t& lo, std::int32_t& hi) {
+        if (span_count == 0) return false;
+        lo = spans[0].first;
+        hi = spans[0].end;
+        std::size_t event_count = 0;
+        for (std::size_t i = 0; i < span_count; ++i) {
+            const Rasterizer::Span& s = spans[i];
+            lo = std::min(lo, s.first);
+            hi = std::max(hi, s.end);
+            if (s.end - s.first >= 3) {
+                events[event_count++] = {s.first + 1, 1};
+                events[event_count++] = {s.end - 1, -1};
+            }
+        }
+        auto by_column = [](const Rasterizer::CoverEvent& x, const Rasterizer::CoverEvent& y) {
+            return x.column < y.column;
+        };
+        if (event_count <= 32) {
+            for (std::size_t i = 1; i < event_count; ++i) {
+                Rasterizer::CoverEvent key = events[i];
+                std::size_t j = i;
+                for (; j > 0 && events[j - 1].column > key.column; --j) events[j] = events[j - 1];
+                events[j] = key;
+            }
+        } else {
+            std::sort(events, events + event_count, by_column);
+        }
+        std::int32_t at = lo;
+        std::int32_t whole = 0;
+        for (std::size_t i = 0; i < event_count; ++i) {
+            if (events[i].column > at) {
+                std::fill(row + at, row + events[i].column, static_cast<float>(whole) * 0.25f);
+                at = events[i].column;
+            }
+            whole += events[i].delta;
+        }
+        if (hi > at) std::fill(row + at, row + hi, 0.0f);
+        for (std::size_t i = 0; i < span_count; ++i) {
+            const Rasterizer::Span& s = spans[i];
+            row[s.first] = columnValue(s.first);
+            if (s.end - 1 != s.first) row[s.end - 1] = columnValue(s.end - 1);
+        }
+        return true;
     }
 };
 
@@ -441,8 +505,8 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
     });
 
     float* row = rasterizer.row.data();
-    std::memset(row, 0, sizeof(float) * static_cast<std::size_t>(width));
-    RowAccumulator accumulator{row, static_cast<float>(width), static_cast<float>(x0), width, 0};
+    RowBuilder builder{rasterizer.spans.data(), rasterizer.events.data(), row, static_cast<float>(width),
+                       static_cast<float>(x0)};
     std::uint16_t* active = rasterizer.active.data();
     Rasterizer::Crossing* crossings = rasterizer.crossings.data();
     std::size_t active_count = 0;
@@ -458,10 +522,10 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
                 continue;
             }
         }
-        accumulator.touched_lo = width;
-        accumulator.touched_hi = 0;
+        builder.start();
         auto row_y = static_cast<float>(y);
         for (int k = 0; k < 4; ++k) {
+            builder.startSubScanline(k);
             float sy = row_y + (static_cast<float>(k) + 0.5f) * 0.25f;
             // Drop the edges that ended, keeping index order.
             std::size_t kept = 0;
@@ -501,16 +565,19 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
                 if (!was_inside && inside) {
                     span_start = crossings[i].x;
                 } else if (was_inside && !inside) {
-                    accumulator.addSpan(span_start, crossings[i].x);
+                    builder.addSpan(span_start, crossings[i].x);
                 }
             }
         }
-        std::int32_t lo = std::max<std::int32_t>(accumulator.touched_lo, static_cast<std::int32_t>(emit_lo));
-        std::int32_t hi = std::min<std::int32_t>(accumulator.touched_hi, static_cast<std::int32_t>(emit_hi));
-        if (hi > lo) row_fn(context, static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0 + lo), row + lo, hi - lo);
-        if (accumulator.touched_hi > accumulator.touched_lo) {
-            std::memset(row + accumulator.touched_lo, 0,
-                        sizeof(float) * static_cast<std::size_t>(accumulator.touched_hi - accumulator.touched_lo));
+        builder.finish();
+        std::int32_t lo = 0;
+        std::int32_t hi = 0;
+        if (builder.build(lo, hi)) {
+            lo = std::max<std::int32_t>(lo, static_cast<std::int32_t>(emit_lo));
+            hi = std::min<std::int32_t>(hi, static_cast<std::int32_t>(emit_hi));
+            if (hi > lo) {
+                row_fn(context, static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0 + lo), row + lo, hi - lo);
+            }
         }
         ++y;
     }

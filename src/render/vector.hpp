@@ -60,11 +60,28 @@ struct Rasterizer {
         float x;
         float winding;
     };
+    // One inside span of a sub-scanline, relative to the swept box: [a, b] and the pixel columns
+    // first .. end - 1 it touches.
+    struct Span {
+        float a;
+        float b;
+        std::int32_t first;
+        std::int32_t end;
+    };
+    // Where the count of sub-scanlines that cover a column whole changes.
+    struct CoverEvent {
+        std::int32_t column;
+        std::int32_t delta;
+    };
+    static constexpr std::size_t kRowSpanCapacity = 4 * kRasterCrossingCapacity / 2;
+
     // Sweep scratch: edge indices by top y, the active edges in index order, one sub-scanline's
-    // crossings and the row accumulator.
+    // crossings, one row's spans and cover events, and the row's coverage.
     std::array<std::uint16_t, kRasterEdgeCapacity> by_top;
     std::array<std::uint16_t, kRasterEdgeCapacity> active;
     std::array<Crossing, kRasterCrossingCapacity> crossings;
+    std::array<Span, kRowSpanCapacity> spans;
+    std::array<CoverEvent, 2 * kRowSpanCapacity> events;
     std::array<float, kRasterMaxWidth> row;
 
     void clear() {
@@ -92,7 +109,7 @@ enum class StrokeJoin : std::uint8_t { miter = 0, round = 1 };
 struct StrokeStyle {
     float width = 1;
     float miter_limit = 4;
-    StrokeCap cap = StrokeCap::butt;    // bit 0 set: round
+    StrokeCap cap = StrokeCap::butt;      // bit 0 set: round
     StrokeJoin join = StrokeJoin::miter;  // bit 0 set: round
 };
 

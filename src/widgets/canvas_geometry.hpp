@@ -110,7 +110,7 @@ struct PositionedGlyph {
     float advance = 0;
 };
 
-enum class TextWrap : std::uint8_t { none = 0, word = 1, character = 2 };     // stored in 2 bits
+enum class TextWrap : std::uint8_t { none = 0, word = 1, character = 2 };    // stored in 2 bits
 enum class TextAlign : std::uint8_t { start = 0, center = 1, end = 2 };      // stored in 2 bits
 enum class ImageFit : std::uint8_t { stretch = 0, contain = 1, cover = 2 };  // stored in 2 bits
 enum class ImageSampling : std::uint8_t { nearest = 0, linear = 1 };         // stored in 1 bit
@@ -145,7 +145,9 @@ struct Affine {
 
 inline constexpr Affine kIdentityAffine{};
 
-inline Point applyAffine(const Affine& m, Point p) { return {m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty}; }
+inline Point applyAffine(const Affine& m, Point p) {
+    return {m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty};
+}
 
 // The map that applies `inner` first and then `outer`.
 Affine composeAffine(const Affine& outer, const Affine& inner);

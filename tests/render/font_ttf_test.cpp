@@ -194,7 +194,9 @@ struct FontBuilder {
     }
 };
 
-Bytes squareGlyph() { return FontBuilder::simpleGlyph({{{0, 0, true}, {100, 0, true}, {100, 100, true}, {0, 100, true}}}); }
+Bytes squareGlyph() {
+    return FontBuilder::simpleGlyph({{{0, 0, true}, {100, 0, true}, {100, 100, true}, {0, 100, true}}});
+}
 
 Status outline(const Face& face, std::uint16_t glyph, GlyphPathBuilder& path, const Affine& transform = {}) {
     path.clear();
@@ -257,7 +259,8 @@ TEST(FontTtf, CharacterMapLookups) {
     const Face& mono = geistMonoFace();
     std::uint16_t width = glyphAdvance(mono, glyphIndex(mono, 'M'));
     EXPECT_GT(width, 0);
-    for (char c = '!'; c <= '~'; ++c) EXPECT_EQ(glyphAdvance(mono, glyphIndex(mono, static_cast<std::uint8_t>(c))), width);
+    for (char c = '!'; c <= '~'; ++c)
+        EXPECT_EQ(glyphAdvance(mono, glyphIndex(mono, static_cast<std::uint8_t>(c))), width);
     const Face& regular = geistRegularFace();
     EXPECT_GT(glyphAdvance(regular, glyphIndex(regular, 'M')), glyphAdvance(regular, glyphIndex(regular, 'i')));
 
@@ -320,7 +323,8 @@ TEST(FontTtf, ContoursBecomeClosedQuadraticSubpaths) {
     builder.glyphs.push_back(
         FontBuilder::simpleGlyph({{{0, 0, false}, {100, 0, false}, {100, 100, false}, {0, 100, false}}}));
     // Starts at its first on-curve point; two off-curve points in a row imply the midpoint.
-    builder.glyphs.push_back(FontBuilder::simpleGlyph({{{0, 0, false}, {10, 0, true}, {20, 10, false}, {20, 20, false}}}));
+    builder.glyphs.push_back(
+        FontBuilder::simpleGlyph({{{0, 0, false}, {10, 0, true}, {20, 10, false}, {20, 20, false}}}));
     Bytes font = builder.build();
     auto face = loadFace(font);
     ASSERT_TRUE(face);
@@ -420,7 +424,7 @@ TEST(FontTtf, MalformedGlyphsAreNamedErrors) {
     two_contours[13] = 1;  // the second contour ends at point 1, before its start at point 3
     EXPECT_EQ(outlineError(fontWith({two_contours}), 0), Error::FontParseFailed);
     Bytes repeats = square;
-    repeats[14] = 0x01 | 0x08;  // the first flag repeats ...
+    repeats[14] = 0x01 | 0x08;                // the first flag repeats ...
     repeats.insert(repeats.begin() + 15, 9);  // ... nine times, past the four points
     EXPECT_EQ(outlineError(fontWith({repeats}), 0), Error::FontParseFailed);
     for (std::size_t keep : {2u, 11u, 14u, 17u, 25u, 30u}) {

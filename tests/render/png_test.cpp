@@ -80,7 +80,8 @@ TEST(PngWriter, StoredBlocksSplitAt65535Bytes) {
         std::vector<std::uint32_t> blocks;
     };
     // (4 x 64 + 1) x 255 = 65,535 bytes: one block; 13,108 rows of one pixel: 65,540 bytes.
-    const Case cases[] = {{64, 255, {65535}}, {1, 13107, {65535}}, {1, 13108, {65535, 5}}, {300, 200, {65535, 65535, 65535, 43595}}};
+    const Case cases[] = {
+        {64, 255, {65535}}, {1, 13107, {65535}}, {1, 13108, {65535, 5}}, {300, 200, {65535, 65535, 65535, 43595}}};
     for (const Case& c : cases) {
         Bytes pixels = randomPixels(c.width, c.height, 3);
         auto png = encodePng(c.width, c.height, pixels);
@@ -172,7 +173,8 @@ TEST(PngWriter, GlyphsOfBothFacesRoundTrip) {
         const int size = 64;
         Bytes pixels(size * size * 4, 255);
         auto path = std::make_unique<GlyphPathBuilder>();
-        ASSERT_TRUE(glyphOutlineInner(*face, glyphIndex(*face, 'H'), glyphTransform(*face, 48, {8, 52}), path->sink(), 0));
+        ASSERT_TRUE(
+            glyphOutlineInner(*face, glyphIndex(*face, 'H'), glyphTransform(*face, 48, {8, 52}), path->sink(), 0));
         auto raster = std::make_unique<Rasterizer>();
         raster->clear();
         ASSERT_TRUE(accumulateFillEdges(*raster, path->path(), kIdentityAffine));

@@ -97,7 +97,8 @@ Result<Image> referenceRender(const Rasterizer& r, FillRule rule, int width, int
         for (int c = 0; c < box_width; ++c) {
             int x = static_cast<int>(bx0) + c;
             if (row[static_cast<std::size_t>(c)] > 0.0009f && x >= 0 && x < width && y >= 0 && y < height) {
-                image.values[static_cast<std::size_t>(y * width + x)] = std::min(row[static_cast<std::size_t>(c)], 1.0f);
+                image.values[static_cast<std::size_t>(y * width + x)] =
+                    std::min(row[static_cast<std::size_t>(c)], 1.0f);
             }
         }
     }
@@ -285,10 +286,18 @@ TEST(VectorRasterizer, SweepMatchesTheWrittenRulesExactly) {
                 Point b{coordinate(-8, 72, snap), coordinate(-8, 72, snap)};
                 Point c{coordinate(-8, 72, snap), coordinate(-8, 72, snap)};
                 switch (random() % 4) {
-                    case 0: path.push_back(PathElement::lineTo(a)); break;
-                    case 1: path.push_back(PathElement::quadTo(a, b)); break;
-                    case 2: path.push_back(PathElement::cubicTo(a, b, c)); break;
-                    default: path.push_back(PathElement::close()); break;
+                    case 0:
+                        path.push_back(PathElement::lineTo(a));
+                        break;
+                    case 1:
+                        path.push_back(PathElement::quadTo(a, b));
+                        break;
+                    case 2:
+                        path.push_back(PathElement::cubicTo(a, b, c));
+                        break;
+                    default:
+                        path.push_back(PathElement::close());
+                        break;
                 }
             }
         }
@@ -413,8 +422,8 @@ TEST(VectorStroke, RoundJoinsAndCapsStayInsideTheirDiscs) {
 
 TEST(VectorStroke, ClosedSubpathsJoinAtEveryPoint) {
     auto r = newRasterizer();
-    ASSERT_TRUE(accumulateStrokeEdges(*r, rectPath(4, 4, 10, 10), kIdentityAffine,
-                                      {2, 4, StrokeCap::butt, StrokeJoin::miter}));
+    ASSERT_TRUE(
+        accumulateStrokeEdges(*r, rectPath(4, 4, 10, 10), kIdentityAffine, {2, 4, StrokeCap::butt, StrokeJoin::miter}));
     Image image = *render(*r, FillRule::winding, 20, 20);
     EXPECT_EQ(image.sum(), 12.0 * 12 - 8.0 * 8);  // a ring with mitred corners
     EXPECT_EQ(image.at(3, 3), 1.0f);

@@ -14,10 +14,8 @@ TEST(CanvasGeometry, NormalisingMovesTheOriginByNegativeSizes) {
         bool empty;
     };
     const Case cases[] = {
-        {{10, 0, -4, 2}, {6, 0, 4, 2}, false},
-        {{0, 10, 3, -5}, {0, 5, 3, 5}, false},
-        {{1, 2, -3, -4}, {-2, -2, 3, 4}, false},
-        {{1, 1, 0, 5}, {1, 1, 0, 5}, true},
+        {{10, 0, -4, 2}, {6, 0, 4, 2}, false},      {{0, 10, 3, -5}, {0, 5, 3, 5}, false},
+        {{1, 2, -3, -4}, {-2, -2, 3, 4}, false},    {{1, 1, 0, 5}, {1, 1, 0, 5}, true},
         {{1, 1, 5, -0.0f}, {1, 1, 5, -0.0f}, true},
     };
     for (const Case& c : cases) {
