@@ -1,36 +1,11 @@
 #include "render/png.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <new>
 
 namespace kelvo {
 namespace {
-
-// Eight 256-entry tables: the byte-at-a-time CRC table and its extensions, so that the CRC takes
-// eight bytes per step.
-struct CrcTables {
-    std::uint32_t t[8][256];
-};
-
-constexpr CrcTables makeCrcTables() {
-    CrcTables tables{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-        tables.t[0][n] = c;
-    }
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        for (int k = 1; k < 8; ++k) {
-            std::uint32_t previous = tables.t[k - 1][n];
-            tables.t[k][n] = tables.t[0][previous & 0xffu] ^ (previous >> 8);
-        }
-    }
-    return tables;
-}
-
-constexpr CrcTables kCrcTables = makeCrcTables();
 
 void putU32(std::uint8_t* at, std::uint32_t value) {
     at[0] = static_cast<std::uint8_t>(value >> 24);
@@ -44,69 +19,6 @@ std::uint64_t rawDataSize(std::uint64_t width, std::uint64_t height) { return (4
 std::uint64_t storedSize(std::uint64_t raw) { return raw + 5 * ((raw + kPngStoredBlockMax - 1) / kPngStoredBlockMax); }
 
 }  // namespace
-
-std::uint32_t crc32Update(std::uint32_t state, std::span<const std::uint8_t> bytes) {
-    const auto& t = kCrcTables.t;
-    const std::uint8_t* p = bytes.data();
-    std::size_t n = bytes.size();
-    std::uint32_t c = state;
-    while (n >= 8) {
-        std::uint32_t lo;
-        std::uint32_t hi;
-        std::memcpy(&lo, p, 4);
-        std::memcpy(&hi, p + 4, 4);
-        if constexpr (std::endian::native == std::endian::big) {
-            lo = __builtin_bswap32(lo);
-            hi = __builtin_bswap32(hi);
-        }
-        lo ^= c;
-        c = t[7][lo & 0xffu] ^ t[6][(lo >> 8) & 0xffu] ^ t[5][(lo >> 16) & 0xffu] ^ t[4][lo >> 24] ^ t[3][hi & 0xffu] ^
-            t[2][(hi >> 8) & 0xffu] ^ t[1][(hi >> 16) & 0xffu] ^ t[0][hi >> 24];
-        p += 8;
-        n -= 8;
-    }
-    while (n-- > 0) c = t[0][(c ^ *p++) & 0xffu] ^ (c >> 8);
-    return c;
-}
-
-std::uint32_t adler32Update(std::uint32_t adler, std::span<const std::uint8_t> bytes) {
-    constexpr std::uint32_t kModulus = 65521;
-    // The largest run for which the sums cannot overflow 32 bits before the modulo.
-    constexpr std::size_t kRun = 5552;
-    std::uint32_t a = adler & 0xffffu;
-    std::uint32_t b = adler >> 16;
-    const std::uint8_t* p = bytes.data();
-    std::size_t n = bytes.size();
-    while (n > 0) {
-        std::size_t run = std::min(n, kRun);
-        n -= run;
-        for (; run >= 8; run -= 8, p += 8) {
-            a += p[0];
-            b += a;
-            a += p[1];
-            b += a;
-            a += p[2];
-            b += a;
-            a += p[3];
-            b += a;
-            a += p[4];
-            b += a;
-            a += p[5];
-            b += a;
-            a += p[6];
-            b += a;
-            a += p[7];
-            b += a;
-        }
-        for (; run > 0; --run) {
-            a += *p++;
-            b += a;
-        }
-        a %= kModulus;
-        b %= kModulus;
-    }
-    return (b << 16) | a;
-}
 
 Status PngByteWriter::write(std::span<const std::uint8_t> bytes) {
     if (bytes.size() > out.size() - length) return fail(Error::NoSpaceLeft);

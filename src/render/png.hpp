@@ -10,6 +10,7 @@
 #include <span>
 
 #include "base/error.hpp"
+#include "render/checksum.hpp"
 
 namespace kelvo {
 
@@ -18,15 +19,6 @@ inline constexpr std::uint64_t kPngMaxDimension = 1u << 20;
 inline constexpr std::uint64_t kPngStoredBlockMax = 65535;
 // The largest length a PNG chunk may declare.
 inline constexpr std::uint64_t kPngMaxChunkLength = 0x7fffffffu;
-
-// CRC-32 as PNG and zlib define it (reflected, initial value all ones, final complement). The
-// running form takes and returns the state before the final complement.
-std::uint32_t crc32Update(std::uint32_t state, std::span<const std::uint8_t> bytes);
-inline std::uint32_t crc32(std::span<const std::uint8_t> bytes) { return ~crc32Update(0xffffffffu, bytes); }
-
-// Adler-32 as zlib defines it (modulus 65,521, starting at 1).
-std::uint32_t adler32Update(std::uint32_t adler, std::span<const std::uint8_t> bytes);
-inline std::uint32_t adler32(std::span<const std::uint8_t> bytes) { return adler32Update(1, bytes); }
 
 // Appends into a caller's fixed buffer; writing past its end is NoSpaceLeft.
 struct PngByteWriter {

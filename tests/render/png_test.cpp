@@ -116,18 +116,29 @@ TEST(PngWriter, LibpngReadsBackTheSamePixels) {
     }
 }
 
-TEST(PngWriter, ChecksumsAgreeWithZlib) {
-    Bytes data = randomPixels(1000, 1, 9);
-    for (std::size_t length : {0u, 1u, 7u, 8u, 9u, 63u, 1000u, 4000u}) {
-        std::span<const std::uint8_t> part(data.data(), length);
-        EXPECT_EQ(crc32(part), ::crc32(0, data.data(), static_cast<uInt>(length))) << length;
-        EXPECT_EQ(adler32(part), ::adler32(1, data.data(), static_cast<uInt>(length))) << length;
+TEST(PngWriter, ChecksumsAgreeWithZlibAtEveryLengthAndAlignment) {
+    Bytes data = randomPixels(1100, 1, 9);
+    for (std::size_t offset = 0; offset < 16; offset += 3) {
+        for (std::size_t length = 0; length + offset <= 4000; length += length < 200 ? 1 : 97) {
+            std::span<const std::uint8_t> part(data.data() + offset, length);
+            std::uint32_t zlib_crc = ::crc32(0, part.data(), static_cast<uInt>(length));
+            std::uint32_t zlib_adler = ::adler32(1, part.data(), static_cast<uInt>(length));
+            ASSERT_EQ(crc32(part), zlib_crc) << length;
+            ASSERT_EQ(~crc32UpdatePortable(0xffffffffu, part), zlib_crc) << length;
+            ASSERT_EQ(adler32(part), zlib_adler) << length;
+            ASSERT_EQ(adler32UpdatePortable(1, part), zlib_adler) << length;
+        }
     }
-    // The sums stay exact over long runs of 0xff, where Adler-32's deferred modulo matters most.
-    Bytes ones(100000, 0xff);
+    // Long runs of 0xff, where the deferred modulo of Adler-32 comes closest to overflowing.
+    Bytes ones(1 << 20, 0xff);
     EXPECT_EQ(adler32(ones), ::adler32(1, ones.data(), static_cast<uInt>(ones.size())));
-    EXPECT_EQ(crc32Update(crc32Update(0xffffffffu, {data.data(), 300}), {data.data() + 300, 700}) ^ 0xffffffffu,
-              crc32({data.data(), 1000}));
+    EXPECT_EQ(crc32(ones), ::crc32(0, ones.data(), static_cast<uInt>(ones.size())));
+    // The running forms continue across any split.
+    std::span<const std::uint8_t> whole(data.data(), 1000);
+    for (std::size_t split : {0u, 1u, 63u, 64u, 300u, 999u}) {
+        EXPECT_EQ(~crc32Update(crc32Update(0xffffffffu, whole.first(split)), whole.subspan(split)), crc32(whole));
+        EXPECT_EQ(adler32Update(adler32Update(1, whole.first(split)), whole.subspan(split)), adler32(whole));
+    }
 }
 
 TEST(PngWriter, RefusesBadSizesAndShortBuffers) {
