@@ -75,6 +75,10 @@ struct RgbaTarget {
     static void row(void* context, std::int32_t y, std::int32_t x, const float* coverage, std::int32_t count) {
         auto* target = static_cast<RgbaTarget*>(context);
         std::uint32_t* out = target->pixels.data() + static_cast<std::size_t>(y) * target->width + x;
+        if (coverage == nullptr) {
+            std::fill(out, out + count, target->solid);
+            return;
+        }
         std::int32_t i = 0;
         // Eight pixels at a time: a block covered whole is a plain fill.
         for (; i + 8 <= count; i += 8) {
@@ -181,6 +185,10 @@ void BM_FillPathMask_Kelvo(benchmark::State& state) {
     std::vector<std::uint8_t> mask(kCanvas * kCanvas);
     auto row = [](void* context, std::int32_t y, std::int32_t x, const float* coverage, std::int32_t count) {
         std::uint8_t* out = static_cast<std::uint8_t*>(context) + static_cast<std::size_t>(y) * kCanvas + x;
+        if (coverage == nullptr) {
+            std::memset(out, 255, static_cast<std::size_t>(count));
+            return;
+        }
         for (std::int32_t i = 0; i < count; ++i) {
             float c = std::min(coverage[i], 1.0f);
             out[i] = c > kCoverageThreshold ? static_cast<std::uint8_t>(static_cast<int>(c * 255.0f + 0.5f)) : 0;

@@ -133,11 +133,14 @@ struct RowBuilder {
         return value;
     }
 
-    // Writes the row over [lo, hi), the columns the spans touch, and returns false when there are none.
-    bool build(std::int32_t& lo, std::int32_t& hi) {
-        if (span_count == 0) return false;
-        lo = spans[0].first;
-        hi = spans[0].end;
+    // Hands the row to `row_fn` over [lo, hi), the columns the spans touch, clipped to
+    // [emit_lo, emit_hi): runs covered whole on all four sub-scanlines go without a coverage array,
+    // everything between them as values.
+    void emit(std::int32_t emit_lo, std::int32_t emit_hi, std::int32_t y, std::int32_t x0, CoverageRowFn row_fn,
+              void* context) {
+        if (span_count == 0) return;
+        std::int32_t lo = spans[0].first;
+        std::int32_t hi = spans[0].end;
         std::size_t event_count = 0;
         for (std::size_t i = 0; i < span_count; ++i) {
             const Rasterizer::Span& s = spans[i];
@@ -148,9 +151,6 @@ struct RowBuilder {
                 events[event_count++] = {s.end - 1, -1};
             }
         }
-        auto by_column = [](const Rasterizer::CoverEvent& x, const Rasterizer::CoverEvent& y) {
-            return x.column < y.column;
-        };
         if (event_count <= 32) {
             for (std::size_t i = 1; i < event_count; ++i) {
                 Rasterizer::CoverEvent key = events[i];
@@ -159,24 +159,48 @@ struct RowBuilder {
                 events[j] = key;
             }
         } else {
-            std::sort(events, events + event_count, by_column);
+            std::sort(
+                events, events + event_count,
+                [](const Rasterizer::CoverEvent& a, const Rasterizer::CoverEvent& b) { return a.column < b.column; });
         }
+        events[event_count++] = {hi, 0};  // closes the last run
+
+        // Values of the columns outside whole runs; a whole run holds no span end, so the exact
+        // values of the span ends never fall inside one.
         std::int32_t at = lo;
         std::int32_t whole = 0;
         for (std::size_t i = 0; i < event_count; ++i) {
-            if (events[i].column > at) {
+            if (events[i].column > at && whole != 4) {
                 std::fill(row + at, row + events[i].column, static_cast<float>(whole) * 0.25f);
-                at = events[i].column;
             }
+            at = std::max(at, events[i].column);
             whole += events[i].delta;
         }
-        if (hi > at) std::fill(row + at, row + hi, 0.0f);
         for (std::size_t i = 0; i < span_count; ++i) {
             const Rasterizer::Span& s = spans[i];
             row[s.first] = columnValue(s.first);
             if (s.end - 1 != s.first) row[s.end - 1] = columnValue(s.end - 1);
         }
-        return true;
+
+        auto hand = [&](std::int32_t from, std::int32_t to, bool solid) {
+            from = std::max(from, emit_lo);
+            to = std::min(to, emit_hi);
+            if (to > from) row_fn(context, y, x0 + from, solid ? nullptr : row + from, to - from);
+        };
+        at = lo;
+        whole = 0;
+        std::int32_t pending = lo;  // start of the values not yet handed over
+        for (std::size_t i = 0; i < event_count; ++i) {
+            std::int32_t column = events[i].column;
+            if (column > at && whole == 4) {
+                hand(pending, at, false);
+                hand(at, column, true);
+                pending = column;
+            }
+            at = std::max(at, column);
+            whole += events[i].delta;
+        }
+        hand(pending, hi, false);
     }
 };
 
@@ -570,15 +594,8 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
             }
         }
         builder.finish();
-        std::int32_t lo = 0;
-        std::int32_t hi = 0;
-        if (builder.build(lo, hi)) {
-            lo = std::max<std::int32_t>(lo, static_cast<std::int32_t>(emit_lo));
-            hi = std::min<std::int32_t>(hi, static_cast<std::int32_t>(emit_hi));
-            if (hi > lo) {
-                row_fn(context, static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0 + lo), row + lo, hi - lo);
-            }
-        }
+        builder.emit(static_cast<std::int32_t>(emit_lo), static_cast<std::int32_t>(emit_hi),
+                     static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0), row_fn, context);
         ++y;
     }
     return {};

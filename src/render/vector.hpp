@@ -140,8 +140,9 @@ struct StrokeSink {
     Status subpathEnd(bool closed);
 };
 
-// Receives one row of raw accumulated coverage: pixels x .. x + count - 1 of row y, all inside the
-// sweep's target.
+// Receives a piece of one row of raw accumulated coverage: pixels x .. x + count - 1 of row y, all
+// inside the sweep's target. `coverage` is null for a run covered whole (every value exactly 1), so
+// that the inside of a shape can be filled without looking at each pixel.
 using CoverageRowFn = void (*)(void* context, std::int32_t y, std::int32_t x, const float* coverage,
                                std::int32_t count);
 
@@ -159,6 +160,10 @@ Status sweep(Rasterizer& rasterizer, PixelBox clip, FillRule rule, std::int64_t 
              std::int64_t target_height, PixelSink&& sink) {
     auto row = [](void* context, std::int32_t y, std::int32_t x, const float* coverage, std::int32_t count) {
         auto& pixel = *static_cast<std::remove_reference_t<PixelSink>*>(context);
+        if (coverage == nullptr) {
+            for (std::int32_t i = 0; i < count; ++i) pixel(x + i, y, 1.0f);
+            return;
+        }
         for (std::int32_t i = 0; i < count; ++i) {
             float value = coverage[i];
             if (value > kCoverageThreshold) pixel(x + i, y, value < 1.0f ? value : 1.0f);
