@@ -340,26 +340,6 @@ TEST(VectorRasterizer, CurvesAreFlattenedIntoBoundedSegments) {
     EXPECT_EQ(r->count, 7u);  // the closing edge is horizontal
 }
 
-TEST(VectorRasterizer, OddInputNeverCrashes) {
-    const float odd[] = {NAN, INFINITY, -INFINITY, 3e38f, -3e38f, 1e-30f, 0.5f};
-    auto r = newRasterizer();
-    for (float a : odd) {
-        for (float b : odd) {
-            r->clear();
-            const std::vector<PathElement> path = {PathElement::moveTo({a, 1}), PathElement::lineTo({b, 30}),
-                                                   PathElement::cubicTo({a, b}, {b, a}, {10, b}),
-                                                   PathElement::quadTo({b, b}, {a, 5})};
-            ASSERT_TRUE(accumulateFillEdges(*r, path, Affine{a, 0, 0, 1, 0, 0}) || true);
-            auto image = render(*r, FillRule::even_odd, 32, 32);
-            if (image) {
-                for (float v : image->values) ASSERT_TRUE(v >= 0 && v <= 1);
-            }
-            ASSERT_TRUE(accumulateStrokeEdges(*r, path, kIdentityAffine, {b, 4, StrokeCap::round, StrokeJoin::round}) ||
-                        true);
-        }
-    }
-}
-
 TEST(VectorStroke, ZeroWidthDrawsNothingAndDotsNeedRoundCaps) {
     auto r = newRasterizer();
     const std::vector<PathElement> line = {PathElement::moveTo({2, 2}), PathElement::lineTo({10, 2})};
