@@ -76,6 +76,8 @@ struct IoOps {
     std::uint64_t (*monotonicNs)(void* context);
     Status (*sleepNs)(void* context, std::uint64_t nanoseconds);
     Status (*randomBytes)(void* context, std::span<std::uint8_t> out);
+    // Reads at the file position and moves it; 0 at the end of the file.
+    Result<std::size_t> (*fileRead)(void* context, FileHandle file, std::span<std::uint8_t> buffer);
 };
 
 struct Io {
@@ -105,6 +107,20 @@ inline Status ioRename(const Io& io, std::string_view from, std::string_view to)
     return io.ops->rename(io.context, from, to);
 }
 inline Status ioDeleteFile(const Io& io, std::string_view path) { return io.ops->deleteFile(io.context, path); }
+inline Result<std::size_t> ioWrite(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes) {
+    return io.ops->fileWrite(io.context, file, bytes);
+}
+inline Result<std::size_t> ioRead(const Io& io, FileHandle file, std::span<std::uint8_t> buffer) {
+    return io.ops->fileRead(io.context, file, buffer);
+}
+inline Result<std::size_t> ioReadAt(const Io& io, FileHandle file, std::span<std::uint8_t> buffer,
+                                    std::uint64_t offset) {
+    return io.ops->fileReadPositional(io.context, file, buffer, offset);
+}
+inline Status ioListFolder(const Io& io, std::string_view path, void* visitContext,
+                           bool (*visit)(void* visitContext, std::string_view name)) {
+    return io.ops->listFolder(io.context, path, visitContext, visit);
+}
 inline std::int64_t ioWallClockNs(const Io& io) { return io.ops->wallClockNs(io.context); }
 inline std::uint64_t ioMonotonicNs(const Io& io) { return io.ops->monotonicNs(io.context); }
 inline Status ioSleepNs(const Io& io, std::uint64_t nanoseconds) { return io.ops->sleepNs(io.context, nanoseconds); }
@@ -112,6 +128,7 @@ inline Status ioRandomBytes(const Io& io, std::span<std::uint8_t> out) { return 
 
 // Writes every byte (looping over short writes); a write that makes no progress is WriteFailed.
 Status ioWriteAll(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes);
+// The same with positional writes from `offset` on.
 Status ioWriteAllAt(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes, std::uint64_t offset);
 // Reads up to `buffer.size()` bytes from `offset`, looping until the buffer is full or the file
 // ends; returns the count read.

@@ -1,0 +1,341 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/memory_io.hpp"
+#include "base/posix_io.hpp"
+
+namespace kelvo {
+namespace {
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-io-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() { std::filesystem::remove_all(path_); }
+    [[nodiscard]] std::string path(std::string_view name = "") const {
+        return name.empty() ? path_ : path_ + "/" + std::string(name);
+    }
+
+private:
+    std::string path_;
+};
+
+std::string readWhole(const Io& io, std::string_view path) {
+    auto file = ioOpenFile(io, path);
+    if (!file) return "<" + std::string(errorName(file.error())) + ">";
+    std::string text(4096, '\0');
+    auto count = ioReadAllAt(io, *file, {reinterpret_cast<std::uint8_t*>(text.data()), text.size()}, 0);
+    (void)ioClose(io, *file);
+    if (!count) return "<" + std::string(errorName(count.error())) + ">";
+    text.resize(*count);
+    return text;
+}
+
+Status writeWhole(const Io& io, std::string_view path, std::string_view text) {
+    FileHandle file = TRY(ioCreateFile(io, path));
+    auto written = ioWriteAll(io, file, asBytes(text));
+    auto closed = ioClose(io, file);
+    TRY(written);
+    return closed;
+}
+
+std::vector<std::string> listNames(const Io& io, std::string_view path) {
+    std::vector<std::string> names;
+    auto listed = ioListFolder(io, path, &names, [](void* context, std::string_view name) {
+        static_cast<std::vector<std::string>*>(context)->emplace_back(name);
+        return true;
+    });
+    if (!listed) names.push_back("<" + std::string(errorName(listed.error())) + ">");
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
+template <class T>
+Error errorOf(const Result<T>& result) {
+    return result ? Error::Unexpected : result.error();
+}
+
+// One scenario that both implementations must pass alike.
+void runFileScenario(const Io& io, const std::string& root) {
+    std::string folder = root + "/a/b/c";
+    ASSERT_TRUE(ioMakePath(io, folder));
+    ASSERT_TRUE(ioMakePath(io, folder)) << "an existing folder is not an error";
+    ASSERT_TRUE(writeWhole(io, folder + "/one.txt", "hello"));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "hello");
+
+    // Positional writes past the end fill the gap with zeros; the size follows.
+    auto file = ioOpenFile(io, folder + "/one.txt", {.access = FileAccess::read_write});
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(ioWriteAllAt(io, *file, asBytes("XY"), 7));
+    EXPECT_EQ(ioFileStat(io, *file)->size, 9u);
+    EXPECT_EQ(ioFileStat(io, *file)->kind, FileKind::regular);
+    ASSERT_TRUE(ioSync(io, *file));
+    ASSERT_TRUE(ioClose(io, *file));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), std::string("hello\0\0XY", 9));
+
+    // Appending keeps what is there; truncating creation empties it.
+    auto appended = ioCreateFile(io, folder + "/log.txt", {.truncate = false, .append = true});
+    ASSERT_TRUE(appended);
+    ASSERT_TRUE(ioWriteAll(io, *appended, asBytes("one\n")));
+    ASSERT_TRUE(ioClose(io, *appended));
+    appended = ioCreateFile(io, folder + "/log.txt", {.truncate = false, .append = true});
+    ASSERT_TRUE(ioWriteAll(io, *appended, asBytes("two\n")));
+    ASSERT_TRUE(ioClose(io, *appended));
+    EXPECT_EQ(readWhole(io, folder + "/log.txt"), "one\ntwo\n");
+
+    // Sequential reads move the file position.
+    auto reader = ioOpenFile(io, folder + "/log.txt");
+    ASSERT_TRUE(reader);
+    std::uint8_t chunk[3];
+    EXPECT_EQ(*ioRead(io, *reader, chunk), 3u);
+    EXPECT_EQ(*ioRead(io, *reader, chunk), 3u);
+    EXPECT_EQ(asText({chunk, 3}), "\ntw");
+    EXPECT_EQ(*ioRead(io, *reader, chunk), 2u);
+    EXPECT_EQ(*ioRead(io, *reader, chunk), 0u);
+    ASSERT_TRUE(ioClose(io, *reader));
+
+    EXPECT_EQ(listNames(io, folder), (std::vector<std::string>{"log.txt", "one.txt"}));
+    EXPECT_EQ(listNames(io, root + "/a"), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(listNames(io, root + "/a/b/c/"), (std::vector<std::string>{"log.txt", "one.txt"}));
+    EXPECT_EQ(ioPathStat(io, root + "/a")->kind, FileKind::directory);
+
+    // Rename replaces the target in one step.
+    ASSERT_TRUE(writeWhole(io, folder + "/new.tmp", "fresh"));
+    ASSERT_TRUE(ioRename(io, folder + "/new.tmp", folder + "/one.txt"));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fresh");
+    EXPECT_EQ(listNames(io, folder), (std::vector<std::string>{"log.txt", "one.txt"}));
+    ASSERT_TRUE(ioDeleteFile(io, folder + "/log.txt"));
+    EXPECT_EQ(listNames(io, folder), (std::vector<std::string>{"one.txt"}));
+
+    // Failures carry their names.
+    EXPECT_EQ(errorOf(ioOpenFile(io, folder + "/missing")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioOpenFile(io, root + "/nowhere/missing")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioCreateFile(io, root + "/nowhere/new")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioCreateFile(io, folder + "/one.txt/inside")), Error::NotDir);
+    EXPECT_EQ(errorOf(ioMakePath(io, folder + "/one.txt/inside")), Error::NotDir);
+    EXPECT_EQ(errorOf(ioMakePath(io, folder + "/one.txt")), Error::NotDir);
+    EXPECT_EQ(errorOf(ioCreateFile(io, folder + "/one.txt", {.exclusive = true})), Error::PathAlreadyExists);
+    EXPECT_EQ(errorOf(ioCreateFile(io, folder)), Error::IsDir);
+    EXPECT_EQ(errorOf(ioOpenFile(io, folder, {.access = FileAccess::write_only})), Error::IsDir);
+    EXPECT_EQ(errorOf(ioDeleteFile(io, folder)), Error::IsDir);
+    EXPECT_EQ(errorOf(ioDeleteFile(io, folder + "/missing")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioRename(io, folder + "/missing", folder + "/x")), Error::FileNotFound);
+    ASSERT_TRUE(ioMakePath(io, root + "/other/inside"));
+    EXPECT_EQ(errorOf(ioRename(io, folder + "/one.txt", root + "/other")), Error::IsDir);
+    EXPECT_EQ(errorOf(ioPathStat(io, folder + "/missing")), Error::FileNotFound);
+    EXPECT_EQ(listNames(io, folder + "/missing"), (std::vector<std::string>{"<FileNotFound>"}));
+    EXPECT_EQ(listNames(io, folder + "/one.txt"), (std::vector<std::string>{"<NotDir>"}));
+
+    // Path limits apply before the system sees the path.
+    std::string longName = root;
+    while (longName.size() < kMaxIoPath) longName += "/" + std::string(99, 'n');
+    longName.resize(kMaxIoPath);
+    EXPECT_EQ(errorOf(ioCreateFile(io, longName)), Error::NameTooLong);
+    EXPECT_EQ(errorOf(ioMakePath(io, longName)), Error::NameTooLong);
+    longName.resize(kMaxIoPath - 1);
+    EXPECT_EQ(errorOf(ioOpenFile(io, longName)), Error::FileNotFound);
+    std::string withNul = folder + std::string("/a\0b", 4);
+    EXPECT_EQ(errorOf(ioCreateFile(io, withNul)), Error::BadPathName);
+    EXPECT_EQ(errorOf(ioRename(io, folder + "/one.txt", withNul)), Error::BadPathName);
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fresh");
+}
+
+TEST(PosixIo, FilesAndFoldersBehaveAsSpecified) {
+    TempFolder temp;
+    runFileScenario(posixIo(), temp.path());
+}
+
+TEST(MemoryIo, FilesAndFoldersBehaveLikeThePosixImplementation) {
+    MemoryIo memory;
+    memory.putFolder("/tmp");
+    runFileScenario(memoryIo(memory), "/tmp");
+    EXPECT_EQ(memory.openFileCount(), 0u);
+}
+
+TEST(PosixIo, DescriptorsAreCloseOnExecAndSymlinksAreSeen) {
+    TempFolder temp;
+    Io io = posixIo();
+    ASSERT_TRUE(writeWhole(io, temp.path("target"), "x"));
+    auto file = ioOpenFile(io, temp.path("target"));
+    ASSERT_TRUE(file);
+    EXPECT_NE(::fcntl(file->value, F_GETFD) & FD_CLOEXEC, 0);
+    ASSERT_TRUE(ioClose(io, *file));
+
+    ASSERT_EQ(::symlink(temp.path("target").c_str(), temp.path("link").c_str()), 0);
+    EXPECT_EQ(ioPathStat(io, temp.path("link"), false)->kind, FileKind::symlink);
+    EXPECT_EQ(ioPathStat(io, temp.path("link"), true)->kind, FileKind::regular);
+    EXPECT_FALSE(ioOpenFile(io, temp.path("link"), {.followSymlinks = false}));
+    EXPECT_TRUE(ioOpenFile(io, temp.path("link")).map([&](FileHandle f) { return ioClose(io, f); }));
+}
+
+TEST(PosixIo, PermissionFailuresAreAccessDenied) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind the superuser";
+    TempFolder temp;
+    Io io = posixIo();
+    ASSERT_TRUE(ioMakePath(io, temp.path("locked")));
+    ASSERT_EQ(::chmod(temp.path("locked").c_str(), 0500), 0);
+    EXPECT_EQ(errorOf(ioCreateFile(io, temp.path("locked/file"))), Error::AccessDenied);
+    EXPECT_EQ(errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))), Error::AccessDenied);
+    ::chmod(temp.path("locked").c_str(), 0700);
+}
+
+TEST(PosixIo, ErrnoValuesMapThroughOneTable) {
+    const std::pair<int, Error> table[] = {
+        {EACCES, Error::AccessDenied}, {EPERM, Error::AccessDenied},       {ENOENT, Error::FileNotFound},
+        {ENOSPC, Error::NoSpaceLeft},  {EDQUOT, Error::DiskQuota},         {EISDIR, Error::IsDir},
+        {ENOTDIR, Error::NotDir},      {ENAMETOOLONG, Error::NameTooLong}, {EROFS, Error::ReadOnlyFileSystem},
+        {EIO, Error::InputOutput},     {EEXIST, Error::PathAlreadyExists}, {ENOMEM, Error::SystemResources},
+        {EBADF, Error::Unexpected},    {EINVAL, Error::Unexpected},
+    };
+    for (auto [value, error] : table) EXPECT_EQ(errorFromErrno(value), error) << value;
+}
+
+TEST(PosixIo, ClocksSleepAndRandomBytes) {
+    Io io = posixIo();
+    std::uint64_t before = ioMonotonicNs(io);
+    ASSERT_TRUE(ioSleepNs(io, 2'000'000));
+    EXPECT_GE(ioMonotonicNs(io) - before, 2'000'000u);
+    std::int64_t wall = ioWallClockNs(io);
+    EXPECT_LT(std::llabs(wall / 1'000'000'000 - static_cast<std::int64_t>(::time(nullptr))), 2);
+    std::uint8_t first[64] = {};
+    std::uint8_t second[64] = {};
+    ASSERT_TRUE(ioRandomBytes(io, first));
+    ASSERT_TRUE(ioRandomBytes(io, second));
+    EXPECT_FALSE(std::equal(std::begin(first), std::end(first), std::begin(second)));
+}
+
+TEST(MemoryIo, PathsFoldDotsAndFollowTheCurrentFolder) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.putFolder("/work/sub");
+    memory.setCurrentFolder("/work");
+    ASSERT_TRUE(writeWhole(io, "sub/../note.txt", "n"));
+    EXPECT_EQ(memory.fileText("/work/note.txt"), "n");
+    EXPECT_EQ(readWhole(io, "./sub/./../note.txt"), "n");
+    EXPECT_EQ(memory.paths(), (std::vector<std::string>{"/work", "/work/note.txt", "/work/sub"}));
+    EXPECT_EQ(errorOf(ioOpenFile(io, "")), Error::FileNotFound);
+}
+
+TEST(MemoryIo, FaultsFailTheChosenOperationOnTheChosenPath) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.putFile("/state/windows.zon", "old");
+    memory.failOn(IoOp::rename, "/state/windows.zon", Error::AccessDenied);
+    memory.failOn(IoOp::sync, "/state/*", Error::InputOutput, 1);
+    memory.failOn(IoOp::create_file, "/other/file", Error::NoSpaceLeft, 0, 0);
+
+    ASSERT_TRUE(writeWhole(io, "/state/windows.zon.tmp", "new"));
+    // Rename matches on its target; the fault is spent after one failure.
+    EXPECT_EQ(errorOf(ioRename(io, "/state/windows.zon.tmp", "/state/windows.zon")), Error::AccessDenied);
+    EXPECT_EQ(memory.fileText("/state/windows.zon"), "old");
+    EXPECT_TRUE(ioRename(io, "/state/windows.zon.tmp", "/state/windows.zon"));
+    EXPECT_EQ(memory.fileText("/state/windows.zon"), "new");
+
+    // Operations on open files match the path they were opened at; `after` lets calls through first.
+    auto file = ioOpenFile(io, "/state/windows.zon");
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(ioSync(io, *file));
+    EXPECT_EQ(errorOf(ioSync(io, *file)), Error::InputOutput);
+    EXPECT_TRUE(ioSync(io, *file));
+    ASSERT_TRUE(ioClose(io, *file));
+
+    // `times` 0 fails every matching call; other paths are untouched.
+    memory.putFolder("/other");
+    EXPECT_EQ(errorOf(ioCreateFile(io, "/other/file")), Error::NoSpaceLeft);
+    EXPECT_EQ(errorOf(ioCreateFile(io, "/other/file")), Error::NoSpaceLeft);
+    EXPECT_TRUE(writeWhole(io, "/other/file2", "x"));
+
+    // The call log keeps every call in order with its outcome.
+    EXPECT_EQ(memory.callCount(IoOp::rename, "/state/windows.zon"), 2u);
+    EXPECT_EQ(memory.callCount(IoOp::sync), 3u);
+    auto calls = memory.calls();
+    auto renameAt = std::find_if(calls.begin(), calls.end(), [](const IoCall& c) { return c.op == IoOp::rename; });
+    ASSERT_NE(renameAt, calls.end());
+    EXPECT_EQ(renameAt->path, "/state/windows.zon.tmp");
+    EXPECT_EQ(renameAt->target, "/state/windows.zon");
+    EXPECT_EQ(renameAt->error, Error::AccessDenied);
+    EXPECT_EQ(memory.openFileCount(), 0u);
+}
+
+TEST(MemoryIo, ShortWritesAreCompletedByWriteAllOrReportedWhenStuck) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.shortWrites("/data.bin", 3);
+    ASSERT_TRUE(writeWhole(io, "/data.bin", "0123456789"));
+    EXPECT_EQ(memory.fileText("/data.bin"), "0123456789");
+    EXPECT_EQ(memory.callCount(IoOp::write, "/data.bin"), 4u);
+
+    auto file = ioCreateFile(io, "/data.bin", {.truncate = false});
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(ioWriteAllAt(io, *file, asBytes("abcdefg"), 2));
+    ASSERT_TRUE(ioClose(io, *file));
+    EXPECT_EQ(memory.fileText("/data.bin"), "01abcdefg9");
+
+    memory.clearFaults();
+    memory.shortWrites("/full.bin", 0);
+    EXPECT_EQ(errorOf(writeWhole(io, "/full.bin", "abc")), Error::WriteFailed);
+    EXPECT_EQ(memory.openFileCount(), 0u);
+}
+
+TEST(MemoryIo, OpenFilesKeepTheirContentAcrossRenameAndDelete) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.putFile("/a", "content");
+    auto file = ioOpenFile(io, "/a");
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(ioRename(io, "/a", "/b"));
+    ASSERT_TRUE(ioDeleteFile(io, "/b"));
+    std::uint8_t buffer[16];
+    EXPECT_EQ(asText({buffer, *ioReadAllAt(io, *file, buffer, 0)}), "content");
+    ASSERT_TRUE(ioClose(io, *file));
+    EXPECT_EQ(errorOf(ioClose(io, *file)), Error::Unexpected);
+    EXPECT_TRUE(memory.paths().empty());
+
+    // Folders move with everything below them.
+    memory.putFile("/x/y/z.txt", "z");
+    ASSERT_TRUE(ioRename(io, "/x", "/moved"));
+    EXPECT_EQ(memory.fileText("/moved/y/z.txt"), "z");
+    EXPECT_FALSE(memory.exists("/x/y"));
+    memory.putFile("/full/f", "f");
+    EXPECT_EQ(errorOf(ioRename(io, "/moved", "/full")), Error::PathAlreadyExists);
+}
+
+TEST(MemoryIo, ClocksAreSetAndAdvancedBySleepAndRandomBytesRepeat) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.setWallClockNs(1'000);
+    memory.setMonotonicNs(50);
+    ASSERT_TRUE(ioSleepNs(io, 25));
+    EXPECT_EQ(ioWallClockNs(io), 1'025);
+    EXPECT_EQ(ioMonotonicNs(io), 75u);
+    memory.advanceClocks(5);
+    EXPECT_EQ(ioMonotonicNs(io), 80u);
+    memory.failOn(IoOp::sleep, "", Error::Unexpected);
+    EXPECT_EQ(errorOf(ioSleepNs(io, 10)), Error::Unexpected);
+    EXPECT_EQ(ioMonotonicNs(io), 80u);
+
+    std::uint8_t first[13];
+    std::uint8_t second[13];
+    memory.setRandomSeed(42);
+    ASSERT_TRUE(ioRandomBytes(io, first));
+    memory.setRandomSeed(42);
+    ASSERT_TRUE(ioRandomBytes(io, second));
+    EXPECT_TRUE(std::equal(std::begin(first), std::end(first), std::begin(second)));
+    ASSERT_TRUE(ioRandomBytes(io, second));
+    EXPECT_FALSE(std::equal(std::begin(first), std::end(first), std::begin(second)));
+}
+
+}  // namespace
+}  // namespace kelvo
