@@ -47,9 +47,9 @@ float centredY(const ShellPlacedView& parent, float height) {
     return parent.frame.height > height ? (parent.frame.height - height) / 2 : 0;
 }
 
-Rect splitChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF splitChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
-    Rect frame;
+    RectF frame;
     frame.x = spec.x ? *spec.x : (vertical ? 0 : cursor.advanceX);
     frame.y = spec.y ? *spec.y : (vertical ? cursor.advanceY : 0);
     float width = 0;
@@ -78,9 +78,9 @@ Rect splitChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, S
     return frame;
 }
 
-Rect stackChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF stackChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
-    Rect frame;
+    RectF frame;
     frame.width = clampWidth(spec, spec.width ? *spec.width : shellDefaultSize(spec.kind).width);
     frame.height = clampHeight(spec, spec.height ? *spec.height : childDefaultHeight(spec.kind, parent));
     auto flowY = [&] {
@@ -119,9 +119,9 @@ float clampShellSize(float value, std::optional<float> minimum, std::optional<fl
     return value;
 }
 
-Rect dockedShellFrame(const Rect& remaining, const ShellViewSpec& spec, ShellEdge edge) {
+RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& spec, ShellEdge edge) {
     const ShellDefaultSize defaults = shellDefaultSize(spec.kind);
-    Rect frame{remaining.x, remaining.y, 0, 0};
+    RectF frame{remaining.x, remaining.y, 0, 0};
     switch (edge) {
         case ShellEdge::top:
         case ShellEdge::bottom:
@@ -139,8 +139,8 @@ Rect dockedShellFrame(const Rect& remaining, const ShellViewSpec& spec, ShellEdg
     return frame;
 }
 
-Rect shrinkShellRect(const Rect& remaining, const Rect& frame, ShellEdge edge) {
-    Rect rest = remaining;
+RectF shrinkShellRect(const RectF& remaining, const RectF& frame, ShellEdge edge) {
+    RectF rest = remaining;
     switch (edge) {
         case ShellEdge::top:
             rest.y += frame.height;
@@ -175,19 +175,19 @@ const ShellPlacedView* shellFindView(const ShellLayout& layout, std::string_view
     return nullptr;
 }
 
-Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const Rect& content) {
+Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const RectF& content) {
     layout.placed.clear();
     layout.cursors.clear();
     if (specs.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
 
     // The content area is what the docked root views leave of the window's content.
-    Rect area = content;
+    RectF area = content;
     for (const ShellViewSpec& spec : specs) {
         if (!isDockedRoot(spec)) continue;
         area = shrinkShellRect(area, dockedShellFrame(area, spec, *spec.dock), *spec.dock);
     }
 
-    Rect remaining = content;
+    RectF remaining = content;
     std::array<bool, kMaxShellViews> done{};
     std::size_t doneCount = 0;
     while (doneCount < specs.size()) {
@@ -202,7 +202,7 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
             }
             if (layout.placed.full()) return fail(Error::ViewLimitReached);
 
-            Rect frame;
+            RectF frame;
             if (parent != nullptr) {
                 ShellParentCursor* cursor = shellParentCursor(layout, *parent);
                 if (cursor == nullptr) return fail(Error::ViewLimitReached);

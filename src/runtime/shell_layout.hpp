@@ -7,7 +7,7 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "runtime/shell_spec.hpp"
-#include "runtime/view_kind.hpp"
+#include "platform/types/view_records.hpp"
 
 namespace kelvo {
 
@@ -28,15 +28,15 @@ ShellDefaultSize shellDefaultSize(ViewKind kind);
 float clampShellSize(float value, std::optional<float> minimum, std::optional<float> maximum);
 
 // The frame of a view docked at `edge` of the remaining rectangle.
-Rect dockedShellFrame(const Rect& remaining, const ShellViewSpec& spec, ShellEdge edge);
+RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& spec, ShellEdge edge);
 
 // What is left of `remaining` after a view docked at `edge` took `frame`.
-Rect shrinkShellRect(const Rect& remaining, const Rect& frame, ShellEdge edge);
+RectF shrinkShellRect(const RectF& remaining, const RectF& frame, ShellEdge edge);
 
 struct ShellPlacedView {
     std::string_view label;  // borrowed from the spec
     std::uint32_t specIndex = 0;
-    Rect frame;           // relative to the parent
+    RectF frame;           // relative to the parent
     float absoluteX = 0;  // parent's absolute position plus the frame's
     float absoluteY = 0;
     ViewKind kind = ViewKind::toolbar;
@@ -64,6 +64,6 @@ const ShellPlacedView* shellFindView(const ShellLayout& layout, std::string_view
 
 // Places every spec inside the content rectangle; `layout.placed` lists them in placing order.
 // Fails with InvalidViewOptions when some parent is never placed and ViewLimitReached past 128 views.
-Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const Rect& content);
+Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const RectF& content);
 
 }  // namespace kelvo

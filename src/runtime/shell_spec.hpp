@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/view_kind.hpp"
+#include "platform/types/view_records.hpp"
 
 namespace kelvo {
 

@@ -28,13 +28,13 @@ ShellViewSpec child(std::string_view label, ViewKind kind, std::string_view pare
     return s;
 }
 
-Rect frameOf(const ShellLayout& layout, std::string_view label) {
+RectF frameOf(const ShellLayout& layout, std::string_view label) {
     const ShellPlacedView* view = shellFindView(layout, label);
     EXPECT_NE(view, nullptr) << label;
-    return view != nullptr ? view->frame : Rect{-1, -1, -1, -1};
+    return view != nullptr ? view->frame : RectF{-1, -1, -1, -1};
 }
 
-Rect layOut(ShellLayout& layout, const std::vector<ShellViewSpec>& specs, Rect content, std::string_view label) {
+RectF layOut(ShellLayout& layout, const std::vector<ShellViewSpec>& specs, RectF content, std::string_view label) {
     EXPECT_TRUE(runShellLayout(layout, specs, content).has_value());
     return frameOf(layout, label);
 }
@@ -45,11 +45,11 @@ TEST(ShellLayout, TwoTopToolbarsStackAndTheContentAreaStartsBelowThem) {
     content.fill = true;
     std::vector<ShellViewSpec> specs = {docked("a", ViewKind::toolbar, ShellEdge::top),
                                         docked("b", ViewKind::toolbar, ShellEdge::top), content};
-    const Rect r0{10, 20, 800, 600};
+    const RectF r0{10, 20, 800, 600};
     ASSERT_TRUE(runShellLayout(layout, specs, r0));
-    EXPECT_EQ(frameOf(layout, "a"), (Rect{10, 20, 800, 48}));
-    EXPECT_EQ(frameOf(layout, "b"), (Rect{10, 68, 800, 48}));
-    EXPECT_EQ(frameOf(layout, "content"), (Rect{10, 116, 800, 504}));
+    EXPECT_EQ(frameOf(layout, "a"), (RectF{10, 20, 800, 48}));
+    EXPECT_EQ(frameOf(layout, "b"), (RectF{10, 68, 800, 48}));
+    EXPECT_EQ(frameOf(layout, "content"), (RectF{10, 116, 800, 504}));
 }
 
 TEST(ShellLayout, DockedFramesAtEachEdge) {
@@ -57,8 +57,8 @@ TEST(ShellLayout, DockedFramesAtEachEdge) {
         const char* name;
         ViewKind kind;
         ShellEdge edge;
-        Rect remaining;
-        Rect expected;
+        RectF remaining;
+        RectF expected;
     };
     const Case cases[] = {
         {"left sidebar takes its default width and the full height",
@@ -99,8 +99,8 @@ TEST(ShellLayout, ATopDockTallerThanTheWindowLeavesNoContentHeight) {
     bar.height = 500;
     ShellViewSpec content = spec("content", ViewKind::stack);
     content.fill = true;
-    Rect frame = layOut(layout, {bar, content}, {0, 0, 400, 300}, "content");
-    EXPECT_EQ(frame, (Rect{0, 500, 400, 0}));
+    RectF frame = layOut(layout, {bar, content}, {0, 0, 400, 300}, "content");
+    EXPECT_EQ(frame, (RectF{0, 500, 400, 0}));
 }
 
 TEST(ShellLayout, ClampAppliesTheMinimumThenTheMaximumAndIgnoresNaN) {
@@ -125,10 +125,10 @@ TEST(ShellLayout, HorizontalStackChildrenFlowFromEightAndAreCentred) {
                                         child("b2", ViewKind::icon_button, "bar"),
                                         child("gap", ViewKind::spacer, "bar"), child("t", ViewKind::label, "bar")};
     ASSERT_TRUE(runShellLayout(layout, specs, {0, 0, 1000, 700}));
-    EXPECT_EQ(frameOf(layout, "b1"), (Rect{8, 8, 96, 32}));
-    EXPECT_EQ(frameOf(layout, "b2"), (Rect{112, 8, 32, 32}));
-    EXPECT_EQ(frameOf(layout, "gap"), (Rect{152, 0, 12, 48}));
-    EXPECT_EQ(frameOf(layout, "t"), (Rect{172, 12, 160, 24}));
+    EXPECT_EQ(frameOf(layout, "b1"), (RectF{8, 8, 96, 32}));
+    EXPECT_EQ(frameOf(layout, "b2"), (RectF{112, 8, 32, 32}));
+    EXPECT_EQ(frameOf(layout, "gap"), (RectF{152, 0, 12, 48}));
+    EXPECT_EQ(frameOf(layout, "t"), (RectF{172, 12, 160, 24}));
     const ShellPlacedView* b2 = shellFindView(layout, "b2");
     ASSERT_NE(b2, nullptr);
     EXPECT_EQ(b2->absoluteX, 112);
@@ -140,8 +140,8 @@ TEST(ShellLayout, SpacerInAHorizontalStackIsTwelveWideAndAsTallAsTheStack) {
     ShellViewSpec stack = spec("row", ViewKind::stack);
     stack.height = 40;
     stack.width = 300;
-    Rect frame = layOut(layout, {stack, child("gap", ViewKind::spacer, "row")}, {0, 0, 500, 500}, "gap");
-    EXPECT_EQ(frame, (Rect{8, 0, 12, 40}));
+    RectF frame = layOut(layout, {stack, child("gap", ViewKind::spacer, "row")}, {0, 0, 500, 500}, "gap");
+    EXPECT_EQ(frame, (RectF{8, 0, 12, 40}));
 }
 
 TEST(ShellLayout, VerticalStackChildrenStartAtEightAndAreEightApart) {
@@ -156,12 +156,12 @@ TEST(ShellLayout, VerticalStackChildrenStartAtEightAndAreEightApart) {
         side,    child("one", ViewKind::list_item, "side"), child("two", ViewKind::text_field, "side"), pinned,
         placedY, child("three", ViewKind::checkbox, "side")};
     ASSERT_TRUE(runShellLayout(layout, specs, {0, 0, 1000, 700}));
-    EXPECT_EQ(frameOf(layout, "one"), (Rect{8, 8, 220, 32}));
-    EXPECT_EQ(frameOf(layout, "two"), (Rect{8, 48, 220, 28}));
-    EXPECT_EQ(frameOf(layout, "pinned"), (Rect{30, 84, 160, 24}));
+    EXPECT_EQ(frameOf(layout, "one"), (RectF{8, 8, 220, 32}));
+    EXPECT_EQ(frameOf(layout, "two"), (RectF{8, 48, 220, 28}));
+    EXPECT_EQ(frameOf(layout, "pinned"), (RectF{30, 84, 160, 24}));
     // A given y takes no room from the flow.
-    EXPECT_EQ(frameOf(layout, "fixed"), (Rect{8, 400, 96, 32}));
-    EXPECT_EQ(frameOf(layout, "three"), (Rect{8, 116, 96, 32}));
+    EXPECT_EQ(frameOf(layout, "fixed"), (RectF{8, 400, 96, 32}));
+    EXPECT_EQ(frameOf(layout, "three"), (RectF{8, 116, 96, 32}));
 }
 
 TEST(ShellLayout, SplitChildrenArePlacedEdgeToEdge) {
@@ -176,9 +176,9 @@ TEST(ShellLayout, SplitChildrenArePlacedEdgeToEdge) {
     rest.fill = true;
     std::vector<ShellViewSpec> specs = {split, left, mid, rest};
     ASSERT_TRUE(runShellLayout(layout, specs, {0, 0, 900, 600}));
-    EXPECT_EQ(frameOf(layout, "left"), (Rect{0, 0, 200, 600}));
-    EXPECT_EQ(frameOf(layout, "mid"), (Rect{200, 10, 96, 590}));
-    EXPECT_EQ(frameOf(layout, "rest"), (Rect{296, 0, 604, 600}));
+    EXPECT_EQ(frameOf(layout, "left"), (RectF{0, 0, 200, 600}));
+    EXPECT_EQ(frameOf(layout, "mid"), (RectF{200, 10, 96, 590}));
+    EXPECT_EQ(frameOf(layout, "rest"), (RectF{296, 0, 604, 600}));
 }
 
 TEST(ShellLayout, VerticalSplitChildrenStackDownAndTakeTheFullWidth) {
@@ -192,9 +192,9 @@ TEST(ShellLayout, VerticalSplitChildrenStackDownAndTakeTheFullWidth) {
     body.fill = true;
     std::vector<ShellViewSpec> specs = {split, top, body, child("gap", ViewKind::spacer, "split")};
     ASSERT_TRUE(runShellLayout(layout, specs, {0, 0, 900, 600}));
-    EXPECT_EQ(frameOf(layout, "top"), (Rect{0, 0, 500, 48}));
-    EXPECT_EQ(frameOf(layout, "body"), (Rect{0, 48, 500, 352}));
-    EXPECT_EQ(frameOf(layout, "gap"), (Rect{0, 400, 500, 400}));
+    EXPECT_EQ(frameOf(layout, "top"), (RectF{0, 0, 500, 48}));
+    EXPECT_EQ(frameOf(layout, "body"), (RectF{0, 48, 500, 352}));
+    EXPECT_EQ(frameOf(layout, "gap"), (RectF{0, 400, 500, 400}));
 }
 
 TEST(ShellLayout, FreeRootViewsUseTheirDefaultsAndFillViewsTheContentArea) {
@@ -207,9 +207,9 @@ TEST(ShellLayout, FreeRootViewsUseTheirDefaultsAndFillViewsTheContentArea) {
     ShellViewSpec side = docked("side", ViewKind::sidebar, ShellEdge::left);
     std::vector<ShellViewSpec> specs = {free, fill, side};
     ASSERT_TRUE(runShellLayout(layout, specs, {0, 0, 1000, 700}));
-    EXPECT_EQ(frameOf(layout, "free"), (Rect{40, 0, 168, 32}));
-    EXPECT_EQ(frameOf(layout, "fill"), (Rect{240, 5, 760, 700}));
-    EXPECT_EQ(frameOf(layout, "side"), (Rect{0, 0, 240, 700}));
+    EXPECT_EQ(frameOf(layout, "free"), (RectF{40, 0, 168, 32}));
+    EXPECT_EQ(frameOf(layout, "fill"), (RectF{240, 5, 760, 700}));
+    EXPECT_EQ(frameOf(layout, "side"), (RectF{0, 0, 240, 700}));
 }
 
 TEST(ShellLayout, ChildrenWaitForParentsDeclaredLaterAndArePlacedAfterThem) {
@@ -231,16 +231,6 @@ TEST(ShellLayout, UnplaceableParentsFailTheRun) {
     EXPECT_EQ(runShellLayout(layout, cycle, {0, 0, 10, 10}).error(), Error::InvalidViewOptions);
     std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, spec("x", ViewKind::button));
     EXPECT_EQ(runShellLayout(layout, tooMany, {0, 0, 10, 10}).error(), Error::ViewLimitReached);
-}
-
-TEST(ShellLayout, KindNamesRoundTrip) {
-    for (std::size_t i = 0; i < kViewKindCount; ++i) {
-        auto kind = static_cast<ViewKind>(i);
-        EXPECT_EQ(viewKindFromName(viewKindName(kind)), kind);
-    }
-    EXPECT_EQ(viewKindName(ViewKind::titlebar_accessory), "titlebar_accessory");
-    EXPECT_EQ(viewKindName(ViewKind::progress_indicator), "progress_indicator");
-    EXPECT_FALSE(viewKindFromName("Toolbar"));
 }
 
 }  // namespace
