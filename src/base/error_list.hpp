@@ -110,6 +110,7 @@
     X(ContextMenuItemOutOfRange)              \
     X(ContextMenuItemSeparator)               \
     X(ContextMenuItemDisabled)                \
+    X(InvalidEventKind)                       \
     /* bridge */                              \
     X(InvalidRequest)                         \
     X(PermissionDenied)                       \
