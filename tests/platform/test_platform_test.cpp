@@ -35,10 +35,7 @@ Status recordEvent(void* context, const PlatformEvent& event) {
     return {};
 }
 
-Status run(TestPlatform& test, Recorder& recorder) {
-    const Platform& platform = test.platform();
-    return platform.run(platform.context, &recordEvent, &recorder);
-}
+Status run(TestPlatform& test, Recorder& recorder) { return test.run(&recordEvent, &recorder); }
 
 TEST(TestPlatform, DeliversTheScriptInOrderWithItsOwnCopies) {
     TestPlatform test;

@@ -423,10 +423,10 @@ PlatformSlots makeSlots() {
                    .take());
         return {};
     };
-    s.configureMenus = [](void* p, std::span<const Menu> menus) -> Status {
+    s.configureMenus = [](void* p, std::span<const AppMenu> menus) -> Status {
         std::vector<std::string> titles;
         std::uint64_t items = 0;
-        for (const Menu& menu : menus) {
+        for (const AppMenu& menu : menus) {
             titles.emplace_back(menu.title);
             items += menu.items.size();
         }
@@ -434,11 +434,11 @@ PlatformSlots makeSlots() {
                Args().add("menus", std::uint64_t{menus.size()}).add("items", items).take());
         return {};
     };
-    s.configureShortcuts = [](void* p, std::span<const Shortcut> shortcuts) -> Status {
+    s.configureShortcuts = [](void* p, std::span<const GlobalShortcut> shortcuts) -> Status {
         std::vector<std::string> ids;
         Args args;
         args.add("count", std::uint64_t{shortcuts.size()});
-        for (const Shortcut& shortcut : shortcuts) {
+        for (const GlobalShortcut& shortcut : shortcuts) {
             ids.emplace_back(shortcut.id);
             args.add(shortcut.id, std::string(shortcut.key) + "+" + std::to_string(modifierBits(shortcut.modifiers)));
         }
@@ -547,7 +547,7 @@ PlatformSlots makeSlots() {
                    .take());
         return {};
     };
-    s.uploadGpuSurfaceImage = [](void* p, std::uint64_t imageId, const RgbaImage& image) -> Status {
+    s.uploadGpuSurfaceImage = [](void* p, std::uint64_t imageId, const SurfaceImage& image) -> Status {
         RECORD(p, S::uploadGpuSurfaceImage, 0, "", {},
                Args()
                    .add("image", imageId)

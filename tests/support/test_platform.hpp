@@ -23,7 +23,7 @@ namespace kelvo {
 //   TestPlatform test;
 //   test.script({AppStartEvent{}, TimerEvent{1, 5}, AppShutdownEvent{}});
 //   runtime.platform = test.platform();
-//   Status status = test.platform().run(test.platform().context, &handlePlatformEvent, &runContext);
+//   Status status = test.run(&handlePlatformEvent, &runContext);
 //   EXPECT_EQ(test.callCount(PlatformSlot::emitWindowEvent), 1u);
 //
 // `run` returns when the script is used up (unless `keepRunningWhenIdle` is on: it then waits
@@ -76,6 +76,11 @@ public:
     // The record to hand to the runtime; its context and services context are this object.
     [[nodiscard]] Platform& platform() { return platform_; }
     [[nodiscard]] const Platform& platform() const { return platform_; }
+
+    // Runs the record's `run` with this handler: the same as platform().run(platform().context, ...).
+    Status run(PlatformEventHandler handler, void* handlerContext) {
+        return platform_.run(platform_.context, handler, handlerContext);
+    }
 
     // Every slot starts filled.
     void fillSlot(PlatformSlot slot);

@@ -13,7 +13,7 @@ namespace kelvo {
 // Records of the canvas-view, image and text slots. Bytes and texts are borrowed for the call.
 
 // RGBA8 pixels, rows of width * 4 bytes, top row first.
-struct RgbaImage {
+struct SurfaceImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::span<const std::uint8_t> pixels{};
@@ -28,7 +28,7 @@ struct DecodedImage {
 
 // Raw pixels for a canvas view, with the rectangle that changed when only part did.
 struct GpuSurfacePixels {
-    RgbaImage image{};
+    SurfaceImage image{};
     float scale = 1.0f;
     std::optional<RectF> dirty{};
 };
@@ -45,10 +45,10 @@ struct GpuSurfacePacketInfo {
     bool representable = true;
 };
 
-struct IndexRange {
+struct AccessibilityRange {
     std::uint64_t start = 0;
     std::uint64_t end = 0;
-    friend bool operator==(const IndexRange&, const IndexRange&) = default;
+    friend bool operator==(const AccessibilityRange&, const AccessibilityRange&) = default;
 };
 
 // The actions an assistive technology may perform on a widget, in their fixed order.
@@ -74,8 +74,8 @@ struct WidgetAccessibilityNode {
     std::string_view label{};
     std::string_view valueText{};
     std::string_view placeholder{};
-    std::optional<IndexRange> selection{};
-    std::optional<IndexRange> composition{};
+    std::optional<AccessibilityRange> selection{};
+    std::optional<AccessibilityRange> composition{};
     std::optional<std::uint64_t> columnCount{};
     std::optional<std::uint64_t> rowCount{};
     std::optional<std::uint64_t> rowIndex{};

@@ -87,8 +87,8 @@ namespace kelvo {
     X(45, removeTray, Status)                                                                                         \
     /* configuration */                                                                                               \
     X(46, configureSecurityPolicy, Status, const SecurityPolicy& policy)                                              \
-    X(47, configureMenus, Status, std::span<const Menu> menus)                                                        \
-    X(48, configureShortcuts, Status, std::span<const Shortcut> shortcuts)                                            \
+    X(47, configureMenus, Status, std::span<const AppMenu> menus)                                                     \
+    X(48, configureShortcuts, Status, std::span<const GlobalShortcut> shortcuts)                                      \
     /* events, frames, timers */                                                                                      \
     X(49, emitWindowEvent, Status, std::uint64_t windowId, std::string_view name, std::string_view detailJson)        \
     X(50, requestGpuSurfaceFrame, Status, std::uint64_t windowId, std::string_view label)                             \
@@ -113,7 +113,7 @@ namespace kelvo {
       const GpuSurfacePacketInfo& info, std::string_view json)                                                        \
     X(65, presentGpuSurfacePacketBinary, Status, std::uint64_t windowId, std::string_view label,                      \
       const GpuSurfacePacketInfo& info, std::span<const std::uint8_t> packet)                                         \
-    X(66, uploadGpuSurfaceImage, Status, std::uint64_t imageId, const RgbaImage& image)                               \
+    X(66, uploadGpuSurfaceImage, Status, std::uint64_t imageId, const SurfaceImage& image)                            \
     X(67, removeGpuSurfaceImage, Status, std::uint64_t imageId)                                                       \
     X(68, registerGpuSurfaceFont, Status, std::uint64_t fontId, std::span<const std::uint8_t> fontBytes)              \
     X(69, updateWidgetAccessibility, Status, std::uint64_t windowId, std::string_view label,                          \

@@ -12,7 +12,7 @@ namespace kelvo {
 // Records of the dialog, status-bar item, menu, shortcut and security slots. Texts and lists
 // are borrowed for the call.
 
-struct FileFilter {
+struct DialogFileFilter {
     std::string_view name{};
     std::span<const std::string_view> extensions{};  // without the dot: "vrs"
 };
@@ -20,7 +20,7 @@ struct FileFilter {
 struct OpenDialogOptions {
     std::string_view title{};
     std::string_view defaultPath{};
-    std::span<const FileFilter> filters{};
+    std::span<const DialogFileFilter> filters{};
     bool allowDirectories = false;
     bool allowMultiple = false;
 };
@@ -29,7 +29,7 @@ struct SaveDialogOptions {
     std::string_view title{};
     std::string_view defaultPath{};
     std::string_view defaultName{};
-    std::span<const FileFilter> filters{};
+    std::span<const DialogFileFilter> filters{};
 };
 
 enum class MessageDialogStyle : std::uint32_t { informational = 0, warning = 1, critical = 2 };
@@ -67,7 +67,7 @@ struct TrayOptions {
     std::span<const TrayItem> items{};
 };
 
-struct MenuItem {
+struct AppMenuItem {
     std::string_view label{};
     std::string_view command{};
     std::string_view key{};  // empty: no key equivalent
@@ -77,15 +77,15 @@ struct MenuItem {
     bool checked = false;
 };
 
-struct Menu {
+struct AppMenu {
     std::string_view title{};
-    std::span<const MenuItem> items{};
+    std::span<const AppMenuItem> items{};
 };
 
 inline constexpr std::size_t kMaxGlobalShortcuts = 64;
 
 // A global shortcut; its id is also the command it fires.
-struct Shortcut {
+struct GlobalShortcut {
     std::string_view id{};
     std::string_view key{};
     KeyModifiers modifiers{};
