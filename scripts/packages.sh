@@ -4,7 +4,7 @@ KELVO_BUILD_PACKAGES=(
   libexpected-dev zlib1g-dev
 )
 KELVO_TEST_PACKAGES=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  git libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev
   libpng-dev libcairo2-dev
 )

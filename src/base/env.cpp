@@ -1,8 +1,18 @@
 #include "base/env.hpp"
 
+#include <atomic>
+
 extern char** environ;
 
 namespace kelvo {
+
+namespace {
+std::atomic<const EnvMap*> gProcessEnv{nullptr};
+}  // namespace
+
+const EnvMap* processEnv() { return gProcessEnv.load(std::memory_order_acquire); }
+
+void setProcessEnv(const EnvMap* env) { gProcessEnv.store(env, std::memory_order_release); }
 
 EnvMap EnvMap::fromProcess() {
     EnvMap map;

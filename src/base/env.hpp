@@ -28,4 +28,9 @@ private:
     std::vector<std::pair<std::string, std::string>> entries_;
 };
 
+// The environment map start-up copied, for the few process-wide readers that have no other way to
+// reach it; null until start-up sets it. The map must outlive every reader.
+const EnvMap* processEnv();
+void setProcessEnv(const EnvMap* env);
+
 }  // namespace kelvo

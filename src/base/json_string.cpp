@@ -1,5 +1,7 @@
 #include "base/json_string.hpp"
 
+#include "base/utf8.hpp"
+
 namespace kelvo {
 
 void writeJsonStringBody(BoundedWriter& out, std::string_view text) {
@@ -33,6 +35,29 @@ void writeJsonStringBody(BoundedWriter& out, std::string_view text) {
         }
     }
     out.write(text.substr(runStart));
+}
+
+void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text) {
+    out.put('"');
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        Utf8Unit unit = utf8UnitAt(text, i);
+        if (unit.valid) {
+            i += unit.length;
+            continue;
+        }
+        writeJsonStringBody(out, text.substr(runStart, i - runStart));
+        out.write(kUtf8Replacement);
+        i += unit.length;
+        runStart = i;
+    }
+    writeJsonStringBody(out, text.substr(runStart));
+    out.put('"');
 }
 
 void writeJsonString(BoundedWriter& out, std::string_view text) {

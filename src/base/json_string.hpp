@@ -13,4 +13,8 @@ void writeJsonString(BoundedWriter& out, std::string_view text);
 // The same escaping without the surrounding quotes.
 void writeJsonStringBody(BoundedWriter& out, std::string_view text);
 
+// As writeJsonString, but the output is always valid UTF-8: each invalid sequence becomes U+FFFD.
+// Valid text is written exactly as writeJsonString writes it.
+void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text);
+
 }  // namespace kelvo

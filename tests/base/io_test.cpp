@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/memory_io.hpp"
@@ -14,6 +15,14 @@
 
 namespace kelvo {
 namespace {
+
+// "<ErrorName>", for comparing outcomes as text.
+std::string shownError(Error error) {
+    std::string shown("<");
+    shown.append(errorName(error));
+    shown.push_back('>');
+    return shown;
+}
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
@@ -33,11 +42,11 @@ private:
 
 std::string readWhole(const Io& io, std::string_view path) {
     auto file = ioOpenFile(io, path);
-    if (!file) return "<" + std::string(errorName(file.error())) + ">";
+    if (!file) return shownError(file.error());
     std::string text(4096, '\0');
     auto count = ioReadAllAt(io, *file, {reinterpret_cast<std::uint8_t*>(text.data()), text.size()}, 0);
     (void)ioClose(io, *file);
-    if (!count) return "<" + std::string(errorName(count.error())) + ">";
+    if (!count) return shownError(count.error());
     text.resize(*count);
     return text;
 }
@@ -56,7 +65,7 @@ std::vector<std::string> listNames(const Io& io, std::string_view path) {
         static_cast<std::vector<std::string>*>(context)->emplace_back(name);
         return true;
     });
-    if (!listed) names.push_back("<" + std::string(errorName(listed.error())) + ">");
+    if (!listed) names.push_back(shownError(listed.error()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -335,6 +344,31 @@ TEST(MemoryIo, ClocksAreSetAndAdvancedBySleepAndRandomBytesRepeat) {
     EXPECT_TRUE(std::equal(std::begin(first), std::end(first), std::begin(second)));
     ASSERT_TRUE(ioRandomBytes(io, second));
     EXPECT_FALSE(std::equal(std::begin(first), std::end(first), std::begin(second)));
+}
+
+// Runs under ThreadSanitizer too: the in-memory I/O is shared by threads in some tests.
+TEST(MemoryIoThreads, ConcurrentAppendsAndSleepsKeepEveryByte) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    auto work = [&](char letter) {
+        for (int i = 0; i < 500; ++i) {
+            auto file = ioCreateFile(io, "/shared.txt", {.truncate = false, .append = true});
+            ASSERT_TRUE(file);
+            ASSERT_TRUE(ioWriteAll(io, *file, asBytes(std::string(4, letter))));
+            ASSERT_TRUE(ioClose(io, *file));
+            ASSERT_TRUE(ioSleepNs(io, 1));
+        }
+    };
+    std::thread first(work, 'a');
+    std::thread second(work, 'b');
+    first.join();
+    second.join();
+    auto text = memory.fileText("/shared.txt");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->size(), 4000u);
+    EXPECT_EQ(std::count(text->begin(), text->end(), 'a'), 2000);
+    for (std::size_t i = 0; i < text->size(); i += 4) EXPECT_EQ(text->substr(i, 4), std::string(4, (*text)[i]));
+    EXPECT_EQ(ioMonotonicNs(io), 1'000'000'000u + 1000u);
 }
 
 }  // namespace

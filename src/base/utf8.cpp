@@ -1,0 +1,51 @@
+#include "base/utf8.hpp"
+
+namespace kelvo {
+
+Utf8Unit utf8UnitAt(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    if (lead < 0x80) return {1, true};
+    // The range of the second byte depends on the lead (no overlong forms, no surrogates, nothing
+    // above U+10FFFF); later bytes are 0x80-0xBF.
+    std::size_t need = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {1, false};
+    }
+    std::size_t length = 1;
+    for (std::size_t i = 0; i < need; ++i) {
+        std::size_t position = at + length;
+        if (position >= text.size()) return {length, false};
+        unsigned char next = byte(position);
+        if (next < low || next > high) return {length, false};
+        low = 0x80;
+        high = 0xBF;
+        ++length;
+    }
+    return {length, true};
+}
+
+std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text.size();
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t next = at + utf8UnitAt(text, at).length;
+        if (next > maxBytes) break;
+        at = next;
+    }
+    return at;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kelvo {
+
+// One unit of a UTF-8 text: a whole character, or the longest run of bytes that starts like one
+// but cannot be completed (an invalid unit, shown as one U+FFFD).
+struct Utf8Unit {
+    std::size_t length = 0;
+    bool valid = false;
+};
+
+// The unit that starts at `at` (which must be inside `text`).
+Utf8Unit utf8UnitAt(std::string_view text, std::size_t at);
+
+// The longest prefix of `text` of at most `maxBytes` bytes that does not split a character.
+std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes);
+
+inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+}  // namespace kelvo
