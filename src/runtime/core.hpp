@@ -25,7 +25,7 @@ namespace kelvo {
 // main thread only, and released once. It never grows: every table is inline with a count.
 //
 // Layout, by group:
-//   diagnostics      the trace sink and the count of refused trace records
+//   diagnostics      the trace log: its sink and the count of refused records
 //   platform seam    the platform interface record and the security policy handed to it
 //   configuration    the application configuration, feature flags, the I/O interface
 //   windows          the window table, its id counters, the application source, the shell
@@ -40,9 +40,8 @@ namespace kelvo {
 // printed by the runtime tests so growth shows.
 struct Runtime {
     // ---- diagnostics ----
-    TraceSink traceSink{};
-    bool traceSinkPresent = false;
-    std::uint64_t droppedTraceRecords = 0;
+    // The trace sink and the count of records it refused.
+    TraceLog trace{};
 
     // ---- platform seam ----
     Platform platform{};

@@ -6,13 +6,12 @@ namespace kelvo {
 
 void runtimeTrace(Runtime& runtime, std::string_view name, std::string_view message,
                   std::span<const TraceField> fields) {
-    if (!runtime.traceSinkPresent || runtime.traceSink.write == nullptr) return;
     TraceRecord record;
     record.timestampNs = runtimeWallClockNs(runtime);
     record.name = name;
     record.message = message;
     record.fields = fields;
-    if (!runtime.traceSink.write(runtime.traceSink.context, record)) ++runtime.droppedTraceRecords;
+    emitTrace(runtime.trace, record);
 }
 
 }  // namespace kelvo

@@ -6,8 +6,8 @@
 
 #include "base/error.hpp"
 #include "base/fixed.hpp"
-#include "runtime/shell_spec.hpp"
 #include "platform/types/view_records.hpp"
+#include "runtime/shell_spec.hpp"
 
 namespace kelvo {
 
@@ -36,7 +36,7 @@ RectF shrinkShellRect(const RectF& remaining, const RectF& frame, ShellEdge edge
 struct ShellPlacedView {
     std::string_view label;  // borrowed from the spec
     std::uint32_t specIndex = 0;
-    RectF frame;           // relative to the parent
+    RectF frame;          // relative to the parent
     float absoluteX = 0;  // parent's absolute position plus the frame's
     float absoluteY = 0;
     ViewKind kind = ViewKind::toolbar;

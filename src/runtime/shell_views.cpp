@@ -11,9 +11,7 @@
 namespace kelvo {
 namespace {
 
-bool isMainSpec(const ShellViewSpec& spec) {
-    return spec.kind == ViewKind::webview && spec.label == kMainWebViewLabel;
-}
+bool isMainSpec(const ShellViewSpec& spec) { return spec.kind == ViewKind::webview && spec.label == kMainWebViewLabel; }
 
 ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewSpec& spec, const RectF& frame) {
     ViewOptions options;
@@ -232,14 +230,14 @@ Status relayoutShellViews(Runtime& runtime, std::uint64_t windowId) {
     std::array<ShellViewSpec, kMaxShellViews> specs;
     for (std::size_t i = 0; i < entry.count; ++i) specs[i] = shellViewSpecFromStored(entry.specs[i]);
     ShellCreatedLabels created;
-    return applyShellViews(runtime, windowId, std::span(specs.data(), entry.count), windowContentRect(runtime, windowId),
-                           true, created);
+    return applyShellViews(runtime, windowId, std::span(specs.data(), entry.count),
+                           windowContentRect(runtime, windowId), true, created);
 }
 
 void relayoutShellViewsOrTrace(Runtime& runtime, std::uint64_t windowId) {
     Status status = relayoutShellViews(runtime, windowId);
     if (status) return;
-    const TraceField fields[] = {traceUnsigned("window_id", windowId)};
+    const TraceField fields[] = {traceU64("window_id", windowId)};
     runtimeTrace(runtime, "shell.relayout_failed", errorName(status.error()), fields);
 }
 

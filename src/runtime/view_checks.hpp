@@ -13,7 +13,9 @@ namespace kelvo {
 
 inline bool hasNul(std::string_view text) { return text.find('\0') != text.npos; }
 
-inline bool hasNegative(const RectF& frame) { return frame.x < 0 || frame.y < 0 || frame.width < 0 || frame.height < 0; }
+inline bool hasNegative(const RectF& frame) {
+    return frame.x < 0 || frame.y < 0 || frame.width < 0 || frame.height < 0;
+}
 
 inline bool isFinite(const RectF& frame) {
     return std::isfinite(frame.x) && std::isfinite(frame.y) && std::isfinite(frame.width) &&

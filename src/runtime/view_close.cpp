@@ -117,8 +117,7 @@ void removeDescendantWebViewsForParent(Runtime& runtime, std::uint64_t windowId,
     removeDescendantWebViews(runtime, windowId, parent, 0);
 }
 
-bool viewTreeHasFocusedDepth(const Runtime& runtime, std::uint64_t windowId, std::string_view label,
-                             unsigned depth) {
+bool viewTreeHasFocusedDepth(const Runtime& runtime, std::uint64_t windowId, std::string_view label, unsigned depth) {
     if (depth >= kMaxViewDepth) return false;
     if (std::optional<std::size_t> index = findViewIndex(runtime, windowId, label)) {
         if (runtime.views[*index].focused) return true;
@@ -170,7 +169,8 @@ Status closeView(Runtime& runtime, std::uint64_t windowId, std::string_view labe
     removeDescendantViewsForParent(runtime, windowId, label);
     removeDescendantWebViewsForParent(runtime, windowId, label);
     if (isWebView) {
-        if (std::optional<std::size_t> index = findAnyWebView(runtime, windowId, label)) removeWebViewAt(runtime, *index);
+        if (std::optional<std::size_t> index = findAnyWebView(runtime, windowId, label))
+            removeWebViewAt(runtime, *index);
     } else {
         if (std::optional<std::size_t> index = findAnyView(runtime, windowId, label)) removeViewAt(runtime, *index);
     }

@@ -120,7 +120,7 @@ Result<ViewInfo> createChildWebView(Runtime& runtime, const ViewOptions& options
         placed.frame = absolute;
         TRY(slots.createView(platformServices(runtime), placed));
     } else if (slots.createWebView != nullptr) {
-        WebViewOptions webOptions{options.windowId, options.label,  options.url, options.layer,
+        WebViewOptions webOptions{options.windowId,    options.label,  options.url, options.layer,
                                   options.transparent, options.bridge, absolute};
         TRY(slots.createWebView(platformServices(runtime), webOptions));
     } else {

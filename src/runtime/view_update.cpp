@@ -76,8 +76,7 @@ Result<ViewInfo> updateMainWebView(Runtime& runtime, std::uint64_t windowId, con
 // Updates "main" (no index) or a child web view.
 Result<ViewInfo> updateWebViewTarget(Runtime& runtime, std::uint64_t windowId, std::optional<std::size_t> webViewIndex,
                                      const ViewUpdate& update) {
-    if (update.visible || update.enabled || update.role || update.accessibilityLabel || update.text ||
-        update.command) {
+    if (update.visible || update.enabled || update.role || update.accessibilityLabel || update.text || update.command) {
         return fail(Error::InvalidViewOptions);
     }
     if (!webViewIndex && update.url) return fail(Error::InvalidViewOptions);

@@ -144,8 +144,8 @@ void setOnlyFocusedWindow(Runtime& runtime, std::size_t index) {
     for (std::size_t i = 0; i < runtime.windows.size(); ++i) runtime.windows[i].focused = (i == index);
 }
 
-Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCreateOptions& options,
-                                              bool usesAppSource, bool sourceOptional) {
+Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCreateOptions& options, bool usesAppSource,
+                                              bool sourceOptional) {
     std::optional<WindowSource> source = options.source;
     if (!source && runtime.appSourcePresent) source = runtime.appSource.get();
     if (!source && !sourceOptional) return fail(Error::MissingWindowSource);

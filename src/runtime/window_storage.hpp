@@ -54,7 +54,7 @@ struct RuntimeWindow {
     double mainWebViewZoom = 1.0;
     RectF mainWebViewFrame = kDefaultWindowFrame;
     std::int32_t mainWebViewLayer = 0;
-    bool usesAppSource = false;  // shows the application source rather than one of its own
+    bool usesAppSource = false;        // shows the application source rather than one of its own
     bool mainWebViewFrameSet = false;  // while false the main web view fills the window
     bool mainWebViewFocused = false;
 
@@ -112,8 +112,8 @@ void removeWindowAt(Runtime& runtime, std::size_t index);
 
 // Creates a window on the platform and loads its page. With `sourceOptional` a window may have no
 // source; otherwise one is required (the options' own or the application source).
-Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCreateOptions& options,
-                                              bool usesAppSource, bool sourceOptional);
+Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCreateOptions& options, bool usesAppSource,
+                                              bool sourceOptional);
 
 // Makes the window the only focused one.
 void setOnlyFocusedWindow(Runtime& runtime, std::size_t index);

@@ -36,8 +36,7 @@ std::optional<std::size_t> findWebViewIndex(const Runtime& runtime, std::uint64_
 Result<ViewInfo> createView(Runtime& runtime, const ViewOptions& options);
 
 // Applies a partial update to a view, a child web view or the main web view ("main").
-Result<ViewInfo> updateView(Runtime& runtime, std::uint64_t windowId, std::string_view label,
-                            const ViewUpdate& update);
+Result<ViewInfo> updateView(Runtime& runtime, std::uint64_t windowId, std::string_view label, const ViewUpdate& update);
 
 // ---- geometry ----
 

@@ -28,8 +28,7 @@ struct StartupWindow {
 };
 
 // The id, label and title a configured window gets at start-up.
-StartupWindow resolveStartupWindow(const AppConfig& config, const WindowConfig& entry, std::size_t i,
-                                   bool fromList) {
+StartupWindow resolveStartupWindow(const AppConfig& config, const WindowConfig& entry, std::size_t i, bool fromList) {
     StartupWindow window;
     window.id = entry.id;
     // Only the first window can have id 1: the host creates it itself.
@@ -122,7 +121,7 @@ Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
     }
 
     const TraceField fields[] = {traceText("kind", sourceKindName(appSource.kind)),
-                                 traceUnsigned("bytes", appSource.text.size())};
+                                 traceU64("bytes", appSource.text.size())};
     runtimeTrace(runtime, "webview.load", "loaded webview source", fields);
     return {};
 }

@@ -26,7 +26,8 @@ inline RuntimePtr makeRuntime() {
 inline constexpr std::string_view kTrustedOrigins[] = {"vexa://app", "vexa://inline", "about://local"};
 
 // A window record reserved directly (no platform), showing an assets source.
-inline std::size_t addWindow(Runtime& runtime, std::uint64_t id, std::string_view label, RectF frame = {0, 0, 800, 600}) {
+inline std::size_t addWindow(Runtime& runtime, std::uint64_t id, std::string_view label,
+                             RectF frame = {0, 0, 800, 600}) {
     WindowSource source{"vexa://app", WindowAssets{"/srv/front", "index.html", "vexa://app", false},
                         WindowSourceKind::assets};
     Result<std::size_t> index = reserveWindow(runtime, id, label, "Title", source, true);

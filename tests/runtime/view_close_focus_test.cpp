@@ -3,10 +3,10 @@
 namespace kelvo {
 namespace {
 
-using testing::errorOf;
-using testing::Strings;
 using testing::addViewRecord;
 using testing::addWindow;
+using testing::errorOf;
+using testing::Strings;
 
 class CloseView : public testing::ViewScenario {
 protected:

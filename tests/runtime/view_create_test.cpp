@@ -109,8 +109,8 @@ TEST_F(CreateView, AcceptsEveryLimitExactly) {
     EXPECT_EQ(info->command, command128);
     EXPECT_EQ(info->parent, std::optional<std::string_view>("main"));
     EXPECT_EQ(test.lastCall(PlatformSlot::createView)->args,
-              "window=1 label=" + label64 + " kind=label parent=main role=" + label64 + " accessibilityLabel=" +
-                  a11y256 + " text=" + text1024 + " command=" + command128 +
+              "window=1 label=" + label64 + " kind=label parent=main role=" + label64 +
+                  " accessibilityLabel=" + a11y256 + " text=" + text1024 + " command=" + command128 +
                   " url= frame=0,0,0,0 layer=0 visible=1 enabled=1 transparent=0 bridge=0");
 }
 

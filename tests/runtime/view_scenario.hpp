@@ -85,7 +85,8 @@ protected:
     std::string focusedLabels(std::uint64_t windowId = 1) const {
         std::string out;
         auto add = [&](std::string_view label) { out += (out.empty() ? "" : "+") + std::string(label); };
-        if (auto index = findWindowIndexById(*runtime, windowId); index && runtime->windows[*index].mainWebViewFocused) {
+        if (auto index = findWindowIndexById(*runtime, windowId);
+            index && runtime->windows[*index].mainWebViewFocused) {
             add("main");
         }
         for (const RuntimeView& v : runtime->views) {

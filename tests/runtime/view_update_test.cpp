@@ -37,14 +37,15 @@ TEST_F(UpdateView, RefusesBadUpdatesAndChangesNothing) {
         {"empty label", "", {}, Error::InvalidViewOptions},
         {"label of 65 bytes", std::string(65, 'l'), {}, Error::ViewLabelTooLarge},
         {"negative frame", "button", frameUpdate({-1, 0, 1, 1}), Error::InvalidViewOptions},
-        {"role of 65 bytes", "button", make([](ViewUpdate& u) { u.role = std::string_view("rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr"); }),
+        {"role of 65 bytes", "button", make([](ViewUpdate& u) {
+             u.role = std::string_view("rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr");
+         }),
          Error::ViewRoleTooLarge},
         {"bad command", "button", make([](ViewUpdate& u) { u.command = "a\tb"; }), Error::InvalidCommand},
         {"url for a view", "button", make([](ViewUpdate& u) { u.url = "vexa://app"; }), Error::InvalidViewOptions},
         {"url for nothing", "ghost", make([](ViewUpdate& u) { u.url = "vexa://app"; }), Error::InvalidViewOptions},
         {"unknown label", "ghost", {}, Error::ViewNotFound},
-        {"visibility of a web view", "web", make([](ViewUpdate& u) { u.visible = false; }),
-         Error::InvalidViewOptions},
+        {"visibility of a web view", "web", make([](ViewUpdate& u) { u.visible = false; }), Error::InvalidViewOptions},
         {"text of main", "main", make([](ViewUpdate& u) { u.text = "x"; }), Error::InvalidViewOptions},
         {"url of main", "main", make([](ViewUpdate& u) { u.url = "vexa://app"; }), Error::InvalidViewOptions},
         {"web view of width 0", "web", frameUpdate({0, 0, 0, 10}), Error::InvalidWebViewOptions},
@@ -73,7 +74,8 @@ TEST_F(UpdateView, AViewTakesEveryGivenFieldAfterThePlatformDid) {
     update.enabled = false;
     Result<ViewInfo> info = updateView(*runtime, 1, "field", update);
     ASSERT_TRUE(info);
-    EXPECT_EQ(test.lastCall(PlatformSlot::updateView)->args, "window=1 label=field text=new command= layer=4 enabled=0");
+    EXPECT_EQ(test.lastCall(PlatformSlot::updateView)->args,
+              "window=1 label=field text=new command= layer=4 enabled=0");
     EXPECT_EQ(info->text, "new");
     EXPECT_TRUE(info->command.empty());
     EXPECT_EQ(info->layer, 4);

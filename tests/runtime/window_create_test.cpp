@@ -15,8 +15,9 @@ protected:
     void SetUp() override {
         runtime->platform = test.platform();
         runtime->securityPolicy.origins = testing::kTrustedOrigins;
-        ASSERT_TRUE(storeWindowSource(runtime->appSource, WindowSource{"vexa://app", WindowAssets{"/srv", "index.html", "vexa://app", true},
-                                                                       WindowSourceKind::assets}));
+        ASSERT_TRUE(storeWindowSource(runtime->appSource,
+                                      WindowSource{"vexa://app", WindowAssets{"/srv", "index.html", "vexa://app", true},
+                                                   WindowSourceKind::assets}));
         runtime->appSourcePresent = true;
     }
 
@@ -105,7 +106,8 @@ TEST_F(CreateWindow, RefusalsLeaveTheTableAndThePlatformAlone) {
         {"x infinite", with(options("w"), [&](auto& o) { o.frame.x = inf; }), Error::InvalidWindowOptions},
         {"id taken", options("w", 1), Error::DuplicateWindowId},
         {"label taken", options("main"), Error::DuplicateWindowLabel},
-        {"label of 65 bytes", options(std::string_view("lllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllll")),
+        {"label of 65 bytes",
+         options(std::string_view("lllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllll")),
          Error::NoSpaceLeft},
     };
     for (const Case& c : cases) {

@@ -30,7 +30,7 @@ TEST(RuntimeRecord, PrintsItsSizeAndStartsWithItsStartValues) {
     EXPECT_TRUE(runtime->views.empty());
     EXPECT_TRUE(runtime->webViews.empty());
     EXPECT_FALSE(runtime->appSourcePresent);
-    EXPECT_EQ(runtime->droppedTraceRecords, 0u);
+    EXPECT_EQ(runtime->trace.droppedRecords, 0u);
 }
 
 TEST(RuntimeRecord, DirtyRegionsStopAtEight) {
@@ -128,11 +128,11 @@ TEST(WindowTable, RemovingAMiddleRecordKeepsLaterRecordsWholeAndDropsItsShell) {
     auto runtime = makeRuntime();
     for (int i = 1; i <= 4; ++i) {
         std::string text = "<html>page " + std::to_string(i) + "</html>";
-        WindowSource source{text, WindowAssets{"/root/" + std::to_string(i), "entry" + std::to_string(i), "origin",
-                                               i % 2 == 0},
-                            WindowSourceKind::html};
-        ASSERT_TRUE(reserveWindow(*runtime, i, "window-" + std::to_string(i), "title " + std::to_string(i), source,
-                                  false));
+        WindowSource source{
+            text, WindowAssets{"/root/" + std::to_string(i), "entry" + std::to_string(i), "origin", i % 2 == 0},
+            WindowSourceKind::html};
+        ASSERT_TRUE(
+            reserveWindow(*runtime, i, "window-" + std::to_string(i), "title " + std::to_string(i), source, false));
     }
     (void)runtime->shellViews.pushDefault();
     runtime->shellViews[0].windowId = 2;
