@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "runtime/core.hpp"
 #include "runtime/window_storage.hpp"
@@ -21,6 +22,21 @@ inline RuntimePtr makeRuntime() {
     Result<Runtime*> runtime = allocateRuntime();
     EXPECT_TRUE(runtime.has_value());
     return RuntimePtr(runtime ? *runtime : nullptr);
+}
+
+// The parts joined into one text (numbers in decimal).
+template <class... Parts>
+std::string cat(const Parts&... parts) {
+    std::string out;
+    auto add = [&out](const auto& part) {
+        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(part)>>) {
+            out.append(std::to_string(part));
+        } else {
+            out.append(part);
+        }
+    };
+    (add(parts), ...);
+    return out;
 }
 
 inline constexpr std::string_view kTrustedOrigins[] = {"vexa://app", "vexa://inline", "about://local"};

@@ -6,6 +6,8 @@
 namespace kelvo {
 namespace {
 
+using testing::cat;
+
 using testing::errorOf;
 using testing::Strings;
 
@@ -88,7 +90,7 @@ TEST_F(ShellViews, RefusesTakenLabelsAndFullTablesBeforeCreatingAnything) {
     const ShellViewSpec twice[] = {spec("a", ViewKind::button), spec("a", ViewKind::label)};
     EXPECT_EQ(errorOf(createShell(twice)), Error::DuplicateViewLabel);
     std::vector<std::string> labels;
-    for (int i = 0; i < 32; ++i) labels.push_back("v" + std::to_string(i));
+    for (int i = 0; i < 32; ++i) labels.push_back(cat("v", i));
     std::vector<ShellViewSpec> many;
     for (const std::string& label : labels) many.push_back(spec(label, ViewKind::button));
     EXPECT_EQ(errorOf(createShell(many)), Error::ViewLimitReached);

@@ -21,10 +21,11 @@ struct TraceCapture {
 
     static Status write(void* context, const TraceRecord& record) {
         auto* self = static_cast<TraceCapture*>(context);
-        std::string line = std::string(record.name) + "|" + std::string(record.message.value_or("<none>")) + "|";
+        std::string line(record.name);
+        line.append("|").append(record.message.value_or("<none>")).append("|");
         for (std::size_t i = 0; i < record.fields.size(); ++i) {
             const TraceField& field = record.fields[i];
-            line += (i ? "," : "") + std::string(field.key) + "=";
+            line.append(i ? "," : "").append(field.key).append("=");
             std::visit(
                 [&](const auto& value) {
                     using T = std::decay_t<decltype(value)>;

@@ -8,6 +8,8 @@
 namespace kelvo {
 namespace {
 
+using testing::cat;
+
 using testing::errorOf;
 using testing::Strings;
 
@@ -109,9 +111,9 @@ TEST_F(CreateView, AcceptsEveryLimitExactly) {
     EXPECT_EQ(info->command, command128);
     EXPECT_EQ(info->parent, std::optional<std::string_view>("main"));
     EXPECT_EQ(test.lastCall(PlatformSlot::createView)->args,
-              "window=1 label=" + label64 + " kind=label parent=main role=" + label64 +
-                  " accessibilityLabel=" + a11y256 + " text=" + text1024 + " command=" + command128 +
-                  " url= frame=0,0,0,0 layer=0 visible=1 enabled=1 transparent=0 bridge=0");
+              cat("window=1 label=", label64, " kind=label parent=main role=", label64, " accessibilityLabel=", a11y256,
+                  " text=", text1024, " command=", command128,
+                  " url= frame=0,0,0,0 layer=0 visible=1 enabled=1 transparent=0 bridge=0"));
 }
 
 TEST_F(CreateView, ViewsAndWebViewsShareOneIdSequence) {
@@ -217,8 +219,8 @@ TEST_F(CreateView, APlatformFailureRecordsNothing) {
 }
 
 TEST_F(CreateView, TheTablesRefuseTheThirtyThirdViewAndTheSeventeenthWebView) {
-    for (std::size_t i = 0; i < kMaxViews; ++i) create(view("v" + std::to_string(i)));
-    for (std::size_t i = 0; i < kMaxWebViews; ++i) create(webView("w" + std::to_string(i)));
+    for (std::size_t i = 0; i < kMaxViews; ++i) create(view(cat("v", i)));
+    for (std::size_t i = 0; i < kMaxWebViews; ++i) create(webView(cat("w", i)));
     test.clearCalls();
     EXPECT_EQ(errorOf(createView(*runtime, view("one-more"))), Error::ViewLimitReached);
     EXPECT_EQ(errorOf(createView(*runtime, webView("one-more"))), Error::WebViewLimitReached);

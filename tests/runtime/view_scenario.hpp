@@ -66,7 +66,7 @@ protected:
     std::vector<std::string> callLog() const {
         std::vector<std::string> log;
         for (const TestPlatform::Call& call : test.calls()) {
-            log.push_back(std::string(platformSlotName(call.slot)) + ":" + call.label);
+            log.push_back(cat(platformSlotName(call.slot), ":", call.label));
         }
         return log;
     }
@@ -84,7 +84,7 @@ protected:
     // The label of the window's focused object, "" when none; "+" joins several.
     std::string focusedLabels(std::uint64_t windowId = 1) const {
         std::string out;
-        auto add = [&](std::string_view label) { out += (out.empty() ? "" : "+") + std::string(label); };
+        auto add = [&](std::string_view label) { out.append(out.empty() ? "" : "+").append(label); };
         if (auto index = findWindowIndexById(*runtime, windowId);
             index && runtime->windows[*index].mainWebViewFocused) {
             add("main");

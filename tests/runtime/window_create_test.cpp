@@ -6,6 +6,8 @@
 namespace kelvo {
 namespace {
 
+using testing::cat;
+
 using testing::errorOf;
 using testing::Strings;
 
@@ -176,7 +178,7 @@ TEST_F(CreateWindow, ClosedNamesakesAreReplacedButOnlyByACreateThatCanSucceed) {
 }
 
 TEST_F(CreateWindow, TheSeventeenthWindowIsRefusedButTakesItsAutomaticId) {
-    for (int i = 0; i < 16; ++i) ASSERT_TRUE(make("w" + std::to_string(i)));
+    for (int i = 0; i < 16; ++i) ASSERT_TRUE(make(cat("w", i)));
     const std::uint64_t next = runtime->nextWindowId;
     test.clearCalls();
     EXPECT_EQ(errorOf(make("one-more")), Error::WindowLimitReached);

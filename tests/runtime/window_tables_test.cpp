@@ -13,6 +13,8 @@
 namespace kelvo {
 namespace {
 
+using testing::cat;
+
 using testing::addViewRecord;
 using testing::addWebViewRecord;
 using testing::addWindow;
@@ -118,7 +120,7 @@ TEST(WindowTable, ReserveRefusesEachLimitAndChangesNothing) {
     }
     auto runtime = makeRuntime();
     for (std::uint64_t id = 1; id <= kMaxWindows; ++id) {
-        ASSERT_TRUE(reserveWindow(*runtime, id, "w" + std::to_string(id), "", std::nullopt, false));
+        ASSERT_TRUE(reserveWindow(*runtime, id, cat("w", id), "", std::nullopt, false));
     }
     EXPECT_EQ(reserveWindow(*runtime, 99, "more", "", std::nullopt, false).error(), Error::WindowLimitReached);
     EXPECT_EQ(runtime->windows.size(), kMaxWindows);
@@ -127,12 +129,11 @@ TEST(WindowTable, ReserveRefusesEachLimitAndChangesNothing) {
 TEST(WindowTable, RemovingAMiddleRecordKeepsLaterRecordsWholeAndDropsItsShell) {
     auto runtime = makeRuntime();
     for (int i = 1; i <= 4; ++i) {
-        std::string text = "<html>page " + std::to_string(i) + "</html>";
-        WindowSource source{
-            text, WindowAssets{"/root/" + std::to_string(i), "entry" + std::to_string(i), "origin", i % 2 == 0},
-            WindowSourceKind::html};
-        ASSERT_TRUE(
-            reserveWindow(*runtime, i, "window-" + std::to_string(i), "title " + std::to_string(i), source, false));
+        const std::string text = cat("<html>page ", i, "</html>");
+        const std::string root = cat("/root/", i);
+        const std::string entry = cat("entry", i);
+        WindowSource source{text, WindowAssets{root, entry, "origin", i % 2 == 0}, WindowSourceKind::html};
+        ASSERT_TRUE(reserveWindow(*runtime, i, cat("window-", i), cat("title ", i), source, false));
     }
     (void)runtime->shellViews.pushDefault();
     runtime->shellViews[0].windowId = 2;
@@ -148,13 +149,13 @@ TEST(WindowTable, RemovingAMiddleRecordKeepsLaterRecordsWholeAndDropsItsShell) {
         const int n = i == 0 ? 1 : int(i) + 2;
         const RuntimeWindow& window = runtime->windows[i];
         EXPECT_EQ(window.id, std::uint64_t(n));
-        EXPECT_EQ(window.label.view(), "window-" + std::to_string(n));
-        EXPECT_EQ(window.title.view(), "title " + std::to_string(n));
+        EXPECT_EQ(window.label.view(), cat("window-", n));
+        EXPECT_EQ(window.title.view(), cat("title ", n));
         WindowSource source = window.source.get();
-        EXPECT_EQ(source.text, "<html>page " + std::to_string(n) + "</html>");
+        EXPECT_EQ(source.text, cat("<html>page ", n, "</html>"));
         ASSERT_TRUE(source.assets);
-        EXPECT_EQ(source.assets->assetRoot, "/root/" + std::to_string(n));
-        EXPECT_EQ(source.assets->entry, "entry" + std::to_string(n));
+        EXPECT_EQ(source.assets->assetRoot, cat("/root/", n));
+        EXPECT_EQ(source.assets->entry, cat("entry", n));
         EXPECT_EQ(source.assets->spaFallback, n % 2 == 0);
     }
     ASSERT_EQ(runtime->shellViews.size(), 1u);
@@ -183,13 +184,13 @@ TEST(ViewTables, RemovingMiddleRecordsKeepsEveryLaterRecordsStrings) {
     addWindow(*runtime, 1, "main");
     for (int i = 0; i < 5; ++i) {
         std::string n = std::to_string(i);
-        RuntimeView& view = addViewRecord(*runtime, 1, "view-" + n, std::string_view("parent-" + n));
-        ASSERT_TRUE(view.role.assign("role-" + n));
-        ASSERT_TRUE(view.accessibilityLabel.assign("a11y-" + n));
+        RuntimeView& view = addViewRecord(*runtime, 1, cat("view-", n), std::string_view(cat("parent-", n)));
+        ASSERT_TRUE(view.role.assign(cat("role-", n)));
+        ASSERT_TRUE(view.accessibilityLabel.assign(cat("a11y-", n)));
         ASSERT_TRUE(view.text.assign(std::string(1000, char('a' + i))));
-        ASSERT_TRUE(view.command.assign("cmd." + n));
-        addWebViewRecord(*runtime, 1, "web-" + n, i % 2 ? std::optional<std::string_view>() : "p" + n,
-                         RectF{float(i), 0, 10, 10}, "vexa://app/" + n);
+        ASSERT_TRUE(view.command.assign(cat("cmd.", n)));
+        addWebViewRecord(*runtime, 1, cat("web-", n), i % 2 ? std::optional<std::string_view>() : cat("p", n),
+                         RectF{float(i), 0, 10, 10}, cat("vexa://app/", n));
     }
     removeViewAt(*runtime, 1);
     removeViewAt(*runtime, 0);
@@ -200,24 +201,24 @@ TEST(ViewTables, RemovingMiddleRecordsKeepsEveryLaterRecordsStrings) {
         const int i = int(slot) + 2;
         std::string n = std::to_string(i);
         ViewInfo info = viewInfo(runtime->views[slot]);
-        EXPECT_EQ(info.label, "view-" + n);
-        EXPECT_EQ(info.parent, std::optional<std::string_view>("parent-" + n));
-        EXPECT_EQ(info.role, "role-" + n);
-        EXPECT_EQ(info.accessibilityLabel, "a11y-" + n);
+        EXPECT_EQ(info.label, cat("view-", n));
+        EXPECT_EQ(info.parent, std::optional<std::string_view>(cat("parent-", n)));
+        EXPECT_EQ(info.role, cat("role-", n));
+        EXPECT_EQ(info.accessibilityLabel, cat("a11y-", n));
         EXPECT_EQ(info.text, std::string(1000, char('a' + i)));
-        EXPECT_EQ(info.command, "cmd." + n);
+        EXPECT_EQ(info.command, cat("cmd.", n));
     }
     ASSERT_EQ(runtime->webViews.size(), 3u);
     const int remaining[] = {1, 3, 4};
     for (std::size_t slot = 0; slot < 3; ++slot) {
         const int i = remaining[slot];
         WebViewInfo info = webViewInfo(runtime->webViews[slot]);
-        EXPECT_EQ(info.label, "web-" + std::to_string(i));
-        EXPECT_EQ(info.url, "vexa://app/" + std::to_string(i));
+        EXPECT_EQ(info.label, cat("web-", i));
+        EXPECT_EQ(info.url, cat("vexa://app/", i));
         if (i % 2) {
             EXPECT_FALSE(info.parent);
         } else {
-            EXPECT_EQ(info.parent, std::optional<std::string_view>("p" + std::to_string(i)));
+            EXPECT_EQ(info.parent, std::optional<std::string_view>(cat("p", i)));
         }
     }
     // The slots left behind are cleared.
@@ -333,7 +334,7 @@ TEST(WebViewUrls, OriginsAndRefusals) {
         std::string url;
         std::optional<Error> expected;
     };
-    const std::string longHost = "vexa://" + std::string(505, 'h');  // an origin of 512 bytes
+    const std::string longHost = cat("vexa://", std::string(505, 'h'));  // an origin of 512 bytes
     const std::vector<Case> cases = {
         {"vexa://app/index.html", std::nullopt},
         {"vexa://app?x=1", std::nullopt},
@@ -347,10 +348,10 @@ TEST(WebViewUrls, OriginsAndRefusals) {
         {"https://elsewhere.test/", Error::NavigationDenied},
         {"vexa://App", Error::NavigationDenied},
         {"", Error::MissingWebViewUrl},
-        {"vexa://app/" + std::string(4085, 'x'), std::nullopt},
-        {"vexa://app/" + std::string(4086, 'x'), Error::WebViewUrlTooLarge},
+        {cat("vexa://app/", std::string(4085, 'x')), std::nullopt},
+        {cat("vexa://app/", std::string(4086, 'x')), Error::WebViewUrlTooLarge},
         {longHost, Error::NavigationDenied},
-        {longHost + "h", Error::InvalidWebViewOptions},
+        {cat(longHost, "h"), Error::InvalidWebViewOptions},
         {std::string("vexa://app/a\nb"), Error::InvalidWebViewOptions},
         {std::string("vexa://app/\0", 12), Error::InvalidWebViewOptions},
     };
