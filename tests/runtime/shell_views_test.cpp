@@ -191,25 +191,5 @@ TEST_F(ShellViews, RemovingAWindowsRuntimeViewsTouchesOnlyThatWindow) {
     EXPECT_FALSE(runtime->windows[0].mainWebViewParent.present);
 }
 
-TEST_F(ShellViews, StoredSpecsKeepTheirGeometryButNotTheirStrings) {
-    ShellViewSpec full = spec("search", ViewKind::search_field, ShellEdge::right);
-    full.parent = "bar";
-    full.text = "dropped";
-    full.minWidth = 100;
-    full.vertical = true;
-    full.layer = -2;
-    StoredShellViewSpec stored = *storeShellViewSpec(full);
-    ShellViewSpec back = shellViewSpecFromStored(stored);
-    EXPECT_EQ(back.label, "search");
-    EXPECT_EQ(back.parent, std::optional<std::string_view>("bar"));
-    EXPECT_FALSE(back.text);
-    EXPECT_EQ(back.minWidth, 100.0f);
-    EXPECT_EQ(back.dock, ShellEdge::right);
-    EXPECT_TRUE(back.isVertical());
-    EXPECT_EQ(back.layer, -2);
-    full.label = std::string_view("lllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllllll");
-    EXPECT_EQ(errorOf(storeShellViewSpec(full)), Error::NoSpaceLeft);
-}
-
 }  // namespace
 }  // namespace kelvo
