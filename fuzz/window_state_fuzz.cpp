@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the window-state reader the way a save reads "windows.zon": scan the
-// records, read their labels and fields, write the surviving records back and read that text
-// again. The reader must never crash, and what it wrote must read back as the same records.
+// Feeds arbitrary bytes to the window-state reader as the content of "windows.zon", then saves a
+// new window's state over it through the in-memory I/O. The reader must never crash; the records
+// it could read must all be written back unchanged, in order, with the new one merged in, unless
+// the whole text would not fit (then only whole old records may be missing).
 
 #include <cstddef>
 #include <cstdint>
@@ -8,31 +9,34 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "base/fixed.hpp"
+#include "base/memory_io.hpp"
 #include "runtime/window_state.hpp"
+#include "runtime/window_state_save.hpp"
 
 namespace {
 
-using kelvo::BoundedWriter;
 using kelvo::FixedVec;
 using kelvo::kMaxWindowStateRecords;
 using kelvo::kWindowStateTextBytes;
-using kelvo::UnescapeBuffer;
 using kelvo::WindowStateRecord;
-using kelvo::WindowStateScanner;
+using Records = FixedVec<WindowStateRecord, kMaxWindowStateRecords>;
+
+constexpr std::string_view kFolder = "/state";
+constexpr std::string_view kFile = "/state/windows.zon";
 
 struct Buffers {
-    char unescape[kWindowStateTextBytes];
-    char again[kWindowStateTextBytes];
-    char output[kWindowStateTextBytes * 2];
+    char before[kWindowStateTextBytes];
+    char after[kWindowStateTextBytes];
+    char output[kWindowStateTextBytes * 4];
 };
 
-void readRecords(std::string_view text, std::span<char> unescapeStorage,
-                 FixedVec<WindowStateRecord, kMaxWindowStateRecords>& records) {
-    UnescapeBuffer unescape{unescapeStorage, 0};
-    WindowStateScanner scanner{text};
+void readRecords(std::string_view text, std::span<char> unescapeStorage, Records& records) {
+    kelvo::UnescapeBuffer unescape{unescapeStorage, 0};
+    kelvo::WindowStateScanner scanner{text};
     while (!records.full()) {
         auto record = kelvo::nextWindowStateRecord(scanner);
         if (!record) break;
@@ -52,27 +56,73 @@ bool sameRecord(const WindowStateRecord& a, const WindowStateRecord& b) {
            sameBits(a.scale, b.scale) && a.maximized == b.maximized && a.fullscreen == b.fullscreen;
 }
 
-}  // namespace
+// The list a save should write: the first record with the update's label replaced in place, or
+// the update appended while there is room.
+Records expectedMerge(const Records& old, const WindowStateRecord& update) {
+    Records merged = old;
+    for (auto& record : merged) {
+        if (record.label == update.label) {
+            record = update;
+            return merged;
+        }
+    }
+    merged.push(update);
+    return merged;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto buffers = std::make_unique<Buffers>();
-    if (size > kWindowStateTextBytes) size = kWindowStateTextBytes;
-    std::string_view text(reinterpret_cast<const char*>(data), size);
-
-    FixedVec<WindowStateRecord, kMaxWindowStateRecords> records;
-    readRecords(text, buffers->unescape, records);
-
-    BoundedWriter out(buffers->output);
+std::size_t formattedLength(const Records& records, std::span<char> output) {
+    kelvo::BoundedWriter out(output);
     out.write(kelvo::kWindowStateHeader);
     for (const auto& record : records) kelvo::writeWindowStateRecord(out, record);
     out.write(kelvo::kWindowStateFooter);
     if (out.overflowed()) std::abort();
+    return out.length();
+}
 
-    FixedVec<WindowStateRecord, kMaxWindowStateRecords> again;
-    readRecords(out.text(), buffers->again, again);
-    if (again.size() != records.size()) std::abort();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!sameRecord(records[i], again[i])) std::abort();
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static auto buffers = std::make_unique<Buffers>();
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+
+    kelvo::MemoryIo memory;
+    memory.setRecordCalls(false);
+    memory.putFile(kFile, input);
+    kelvo::WindowStateStore store;
+    if (!kelvo::configureWindowStateStore(store, kelvo::memoryIo(memory), kFolder)) std::abort();
+
+    Records before;
+    readRecords(input.substr(0, kWindowStateTextBytes), buffers->before, before);
+
+    WindowStateRecord update;
+    update.id = 0;  // matched by label only
+    update.label = "fuzz \"new\"\twindow";
+    update.title = "\x01title\\";
+    update.width = 640.5f;
+    if (!kelvo::saveWindowState(store, update, kelvo::windowStateScratch())) std::abort();
+
+    auto text = memory.fileText(kFile);
+    if (!text || text->size() > kWindowStateTextBytes) std::abort();
+    Records after;
+    readRecords(*text, buffers->after, after);
+
+    Records expected = expectedMerge(before, update);
+    bool fits = formattedLength(expected, buffers->output) <= kWindowStateTextBytes;
+    // The written records are the expected ones in order, all of them when they fit.
+    std::size_t next = 0;
+    bool updateWritten = false;
+    for (const auto& record : after) {
+        while (next < expected.size() && !sameRecord(expected[next], record)) {
+            if (fits) std::abort();
+            ++next;
+        }
+        if (next == expected.size()) std::abort();
+        if (sameRecord(record, update)) updateWritten = true;
+        ++next;
     }
+    if (fits && after.size() != expected.size()) std::abort();
+    bool updateExpected = false;
+    for (const auto& record : expected) updateExpected = updateExpected || sameRecord(record, update);
+    if (updateExpected != updateWritten) std::abort();
     return 0;
 }

@@ -91,10 +91,19 @@ struct MemoryIoAccess {
         }
     }
 
+    // Paths below a folder share the prefix "<folder>/" and are contiguous in the sorted map from
+    // there on (a sibling such as "<folder> b" sorts before the prefix, not among its paths).
+    static std::string childPrefix(const std::string& folder) { return folder == "/" ? "/" : folder + "/"; }
+
+    static std::map<std::string, Node>::const_iterator firstBelow(const MemoryIo& m, const std::string& folder) {
+        auto it = m.nodes_.lower_bound(childPrefix(folder));
+        if (it != m.nodes_.end() && it->first == "/") ++it;
+        return it;
+    }
+
     static bool hasChildren(const MemoryIo& m, const std::string& folder) {
-        std::string prefix = folder == "/" ? "/" : folder + "/";
-        auto next = m.nodes_.upper_bound(folder);
-        return next != m.nodes_.end() && next->first.starts_with(prefix);
+        auto it = firstBelow(m, folder);
+        return it != m.nodes_.end() && it->first.starts_with(childPrefix(folder));
     }
 
     // Counts the call against every matching fault and returns the first that fires now.
@@ -371,11 +380,14 @@ struct MemoryIoAccess {
         }
         // Move the node and, for a folder, everything below it.
         std::vector<std::pair<std::string, Node>> moved;
-        std::string prefix = from + "/";
-        for (auto it = m.nodes_.find(from);
-             it != m.nodes_.end() && (it->first == from || it->first.starts_with(prefix));) {
-            moved.emplace_back(to + it->first.substr(from.size()), std::move(it->second));
-            it = m.nodes_.erase(it);
+        moved.emplace_back(to, std::move(source->second));
+        m.nodes_.erase(source);
+        if (folder) {
+            std::string prefix = childPrefix(from);
+            for (auto it = m.nodes_.lower_bound(prefix); it != m.nodes_.end() && it->first.starts_with(prefix);) {
+                moved.emplace_back(to + it->first.substr(from.size()), std::move(it->second));
+                it = m.nodes_.erase(it);
+            }
         }
         for (auto& [path, node] : moved) m.nodes_.insert_or_assign(path, std::move(node));
         return {};
@@ -420,9 +432,9 @@ struct MemoryIoAccess {
             return fail(Error::FileNotFound);
         }
         if (found->second.kind != FileKind::directory) return fail(Error::NotDir);
-        std::string prefix = folder == "/" ? "/" : folder + "/";
+        std::string prefix = childPrefix(folder);
         std::vector<std::string> names;
-        for (auto it = m.nodes_.upper_bound(folder); it != m.nodes_.end() && it->first.starts_with(prefix); ++it) {
+        for (auto it = firstBelow(m, folder); it != m.nodes_.end() && it->first.starts_with(prefix); ++it) {
             std::string_view rest = std::string_view(it->first).substr(prefix.size());
             if (!rest.empty() && rest.find('/') == std::string_view::npos) names.emplace_back(rest);
         }

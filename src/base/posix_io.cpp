@@ -21,7 +21,7 @@ struct ErrnoName {
     Error error;
 };
 
-constexpr std::array<ErrnoName, 12> kErrnoNames = {{
+constexpr std::array<ErrnoName, 13> kErrnoNames = {{
     {EACCES, Error::AccessDenied},
     {EPERM, Error::AccessDenied},
     {ENOENT, Error::FileNotFound},
@@ -33,6 +33,8 @@ constexpr std::array<ErrnoName, 12> kErrnoNames = {{
     {EROFS, Error::ReadOnlyFileSystem},
     {EIO, Error::InputOutput},
     {EEXIST, Error::PathAlreadyExists},
+    // rename reports a non-empty target folder as either of the two.
+    {ENOTEMPTY, Error::PathAlreadyExists},
     {ENOMEM, Error::SystemResources},
 }};
 

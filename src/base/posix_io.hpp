@@ -10,7 +10,8 @@ namespace kelvo {
 Io posixIo();
 
 // The program's one table from errno values to error names (EACCES and EPERM are AccessDenied,
-// ENOENT FileNotFound, ENOSPC NoSpaceLeft, ...); anything not in the table is Unexpected.
+// ENOENT FileNotFound, ENOSPC NoSpaceLeft, EEXIST and ENOTEMPTY PathAlreadyExists, ...); anything not
+// in the table is Unexpected.
 Error errorFromErrno(int errnoValue);
 
 }  // namespace kelvo

@@ -143,6 +143,7 @@ void runFileScenario(const Io& io, const std::string& root) {
     EXPECT_EQ(errorOf(ioRename(io, folder + "/missing", folder + "/x")), Error::FileNotFound);
     ASSERT_TRUE(ioMakePath(io, root + "/other/inside"));
     EXPECT_EQ(errorOf(ioRename(io, folder + "/one.txt", root + "/other")), Error::IsDir);
+    EXPECT_EQ(errorOf(ioRename(io, root + "/a", root + "/other")), Error::PathAlreadyExists);
     EXPECT_EQ(errorOf(ioPathStat(io, folder + "/missing")), Error::FileNotFound);
     EXPECT_EQ(listNames(io, folder + "/missing"), (std::vector<std::string>{"<FileNotFound>"}));
     EXPECT_EQ(listNames(io, folder + "/one.txt"), (std::vector<std::string>{"<NotDir>"}));
@@ -202,11 +203,11 @@ TEST(PosixIo, PermissionFailuresAreAccessDenied) {
 
 TEST(PosixIo, ErrnoValuesMapThroughOneTable) {
     const std::pair<int, Error> table[] = {
-        {EACCES, Error::AccessDenied}, {EPERM, Error::AccessDenied},       {ENOENT, Error::FileNotFound},
-        {ENOSPC, Error::NoSpaceLeft},  {EDQUOT, Error::DiskQuota},         {EISDIR, Error::IsDir},
-        {ENOTDIR, Error::NotDir},      {ENAMETOOLONG, Error::NameTooLong}, {EROFS, Error::ReadOnlyFileSystem},
-        {EIO, Error::InputOutput},     {EEXIST, Error::PathAlreadyExists}, {ENOMEM, Error::SystemResources},
-        {EBADF, Error::Unexpected},    {EINVAL, Error::Unexpected},
+        {EACCES, Error::AccessDenied},    {EPERM, Error::AccessDenied},       {ENOENT, Error::FileNotFound},
+        {ENOSPC, Error::NoSpaceLeft},     {EDQUOT, Error::DiskQuota},         {EISDIR, Error::IsDir},
+        {ENOTDIR, Error::NotDir},         {ENAMETOOLONG, Error::NameTooLong}, {EROFS, Error::ReadOnlyFileSystem},
+        {EIO, Error::InputOutput},        {EEXIST, Error::PathAlreadyExists}, {ENOTEMPTY, Error::PathAlreadyExists},
+        {ENOMEM, Error::SystemResources}, {EBADF, Error::Unexpected},         {EINVAL, Error::Unexpected},
     };
     for (auto [value, error] : table) EXPECT_EQ(errorFromErrno(value), error) << value;
 }
@@ -319,6 +320,14 @@ TEST(MemoryIo, OpenFilesKeepTheirContentAcrossRenameAndDelete) {
     EXPECT_FALSE(memory.exists("/x/y"));
     memory.putFile("/full/f", "f");
     EXPECT_EQ(errorOf(ioRename(io, "/moved", "/full")), Error::PathAlreadyExists);
+
+    // A sibling whose name extends the folder's ("/moved b") is not inside it.
+    memory.putFile("/moved b", "sibling");
+    memory.putFile("/moved+", "sibling");
+    EXPECT_EQ(listNames(io, "/moved"), (std::vector<std::string>{"y"}));
+    ASSERT_TRUE(ioRename(io, "/moved", "/again"));
+    EXPECT_EQ(memory.fileText("/again/y/z.txt"), "z");
+    EXPECT_EQ(memory.fileText("/moved b"), "sibling");
 }
 
 TEST(MemoryIo, ClocksAreSetAndAdvancedBySleepAndRandomBytesRepeat) {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "base/stderr.hpp"
 #include "base/wyhash.hpp"
 #include "runtime/session_state.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -53,15 +53,14 @@ struct Fingerprint {
 
 class SessionJournal : public ::testing::Test {
 public:
-    void SetUp() override {
+    void SetUp() override { startRecorder(); }
+
+    void startRecorder() {
+        sink = JournalSink{};
         recorder = std::make_unique<SessionRecorder>();
         recorder->writer = sink.writer();
         recorder->enabled = true;
-        setStderrCapture(&stderrText, [](void* context, std::string_view text) {
-            static_cast<std::string*>(context)->append(text);
-        });
     }
-    void TearDown() override { setStderrCapture(nullptr, nullptr); }
 
     // One whole dispatch of `event` with nothing nested.
     void dispatch(const PlatformEvent& event) {
@@ -94,7 +93,7 @@ public:
     Fingerprint fingerprint;
     std::unique_ptr<SessionRecorder> recorder;
     std::uint64_t frameCounter = 0;
-    std::string stderrText;
+    ScopedStderrCapture stderrCapture;
 };
 
 // One event of every kind but app_shutdown, in code order, with recognisable values.
@@ -204,7 +203,7 @@ TEST_F(SessionJournal, EveryEventKindCheckpointScreenshotAndEndMatchTheGolden) {
     EXPECT_TRUE(recorder->finished);
     EXPECT_EQ(recorder->journalBytes, sink.bytes.size());
     EXPECT_EQ(fingerprint.asked, 1);
-    EXPECT_EQ(stderrText, "");
+    EXPECT_EQ(stderrCapture.text(), "");
 
     // The screenshot record carries the one-shot hash of the PNG bytes.
     ASSERT_EQ(written[23].size(), 5u + 32 + 4);
@@ -338,13 +337,11 @@ TEST_F(SessionJournal, EveryLimitStopsRecordingWithItsReason) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        sink = JournalSink{};
-        stderrText.clear();
-        SetUp();
+        startRecorder();
+        stderrCapture.clear();
         c.run(*this);
         EXPECT_TRUE(recorder->failed);
-        EXPECT_EQ(stderrText, failureLine(c.reason));
+        EXPECT_EQ(stderrCapture.text(), failureLine(c.reason));
         std::size_t length = sink.bytes.size();
         // Further events, checkpoints, screenshots and the end record write nothing more.
         frameCounter += 10;
@@ -353,7 +350,7 @@ TEST_F(SessionJournal, EveryLimitStopsRecordingWithItsReason) {
         dispatch(AppShutdownEvent{});
         EXPECT_EQ(sink.bytes.size(), length);
         EXPECT_FALSE(recorder->finished);
-        EXPECT_EQ(stderrText, failureLine(c.reason));
+        EXPECT_EQ(stderrCapture.text(), failureLine(c.reason));
     }
 }
 

@@ -1,0 +1,75 @@
+// Reads members of arbitrary payloads with every field reader. The first input byte picks the
+// member name's length and the scratch area's size; the name follows, the payload is the rest.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "bridge/json_field.hpp"
+#include "bridge/json_scan.hpp"
+#include "runtime/bridge_payload.hpp"
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+bool inside(std::string_view span, const char* begin, std::size_t length) {
+    return span.data() >= begin && span.data() + span.size() <= begin + length;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::size_t nameLength = data[0] & 0x0F;
+    std::size_t scratchSize = (data[0] >> 4) * 4;
+    if (size < 1 + nameLength) return 0;
+    std::string_view name(reinterpret_cast<const char*>(data + 1), nameLength);
+    std::string_view json(reinterpret_cast<const char*>(data + 1 + nameLength), size - 1 - nameLength);
+
+    auto raw = kelvo::fieldValue(json, name);
+    if (raw) {
+        check(inside(*raw, json.data(), json.size()));
+        std::size_t cursor = 0;
+        check(kelvo::skipValueSpan(*raw, cursor) && cursor == raw->size());
+    }
+
+    std::array<char, 60> area;
+    kelvo::PayloadScratch scratch{std::span<char>(area.data(), scratchSize), 2};
+    if (scratchSize < 2) scratch.used = 0;
+    std::size_t usedBefore = scratch.used;
+    auto text = kelvo::jsonStringField(json, name, scratch);
+    check(scratch.used <= scratchSize && scratch.used >= usedBefore);
+    if (!text) {
+        check(text.error() == kelvo::Error::StringTooLong && raw && scratch.used == usedBefore);
+    } else if (text->has_value()) {
+        check(raw && raw->size() >= 2 && raw->front() == '"');
+        std::string_view value = **text;
+        if (scratch.used == usedBefore) {
+            check(value == raw->substr(1, raw->size() - 2));
+        } else {
+            check(value.data() == area.data() + usedBefore && value.size() == scratch.used - usedBefore);
+        }
+        // Touch every byte so that AddressSanitizer sees a span that leaves its buffer.
+        volatile unsigned sum = 0;
+        for (char c : value) sum = sum + static_cast<unsigned char>(c);
+    } else {
+        check(scratch.used == usedBefore);
+    }
+
+    auto integer = kelvo::jsonIntegerField(json, name);
+    if (integer) check(raw && raw->find_first_not_of("0123456789") == std::string_view::npos);
+
+    auto plain = kelvo::jsonPlainFloatField(json, name);
+    check((plain.state == kelvo::NumberFieldState::absent) == !raw);
+    if (plain.present()) check(plain.value == plain.value && plain.value - plain.value == 0);
+
+    auto whole = kelvo::jsonWholeNumberField(json, name);
+    check((whole.state == kelvo::NumberFieldState::absent) == !raw);
+    if (!whole.present()) check(whole.value == 0);
+    return 0;
+}

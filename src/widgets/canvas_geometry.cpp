@@ -1,0 +1,33 @@
+#include "widgets/canvas_geometry.hpp"
+
+namespace kelvo {
+
+Affine composeAffine(const Affine& outer, const Affine& inner) {
+    return Affine{
+        outer.a * inner.a + outer.c * inner.b,
+        outer.b * inner.a + outer.d * inner.b,
+        outer.a * inner.c + outer.c * inner.d,
+        outer.b * inner.c + outer.d * inner.d,
+        outer.a * inner.tx + outer.c * inner.ty + outer.tx,
+        outer.b * inner.tx + outer.d * inner.ty + outer.ty,
+    };
+}
+
+Rect normalizeRect(Rect rect) {
+    if (rect.width < 0) {
+        rect.x += rect.width;
+        rect.width = -rect.width;
+    }
+    if (rect.height < 0) {
+        rect.y += rect.height;
+        rect.height = -rect.height;
+    }
+    return rect;
+}
+
+bool rectIsEmpty(Rect rect) {
+    Rect normal = normalizeRect(rect);
+    return !(normal.width > 0) || !(normal.height > 0);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,83 @@
+#include "app/policies.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kelvo {
+namespace {
+
+constexpr std::string_view kAppCommands[] = {
+    "vostra.file.begin",      "vostra.file.append",     "vostra.file.finish",      "vostra.file.cancel",
+    "vostra.file.read.begin", "vostra.file.read.chunk", "vostra.file.read.finish", "vostra.url.open",
+};
+
+TEST(AppPolicies, TrustedOriginsAreTheBundleInlinePagesAndTheLoopbackServer) {
+    ASSERT_EQ(kDevOrigins.size(), 3u);
+    EXPECT_EQ(kDevOrigins[0], "vexa://app");
+    EXPECT_EQ(kDevOrigins[1], "vexa://inline");
+    EXPECT_TRUE(kDevOrigins[2].starts_with("http://127.0.0.1:")) << kDevOrigins[2];
+}
+
+TEST(AppPolicies, AppCommandsAreOpenToTrustedOriginsOnly) {
+    Policy policy = appCommandPolicy();
+    EXPECT_TRUE(policy.enabled);
+    EXPECT_TRUE(policy.granted.empty());
+    ASSERT_EQ(policy.rules.size(), std::size(kAppCommands));
+    for (std::size_t i = 0; i < std::size(kAppCommands); ++i) {
+        EXPECT_EQ(policy.rules[i].command, kAppCommands[i]);
+        EXPECT_TRUE(policy.rules[i].permissions.empty());
+    }
+    for (std::string_view command : kAppCommands) {
+        for (std::string_view origin : kDevOrigins) EXPECT_TRUE(policy.allows(command, origin)) << command << origin;
+        for (std::string_view origin : {"", "*", "vexa://app/", "VEXA://app", "https://vostra.example",
+                                        "http://localhost:5173", "http://127.0.0.1"}) {
+            EXPECT_FALSE(policy.allows(command, origin)) << command << " " << origin;
+        }
+    }
+    for (std::string_view command : {"vostra.file", "vostra.file.delete", "kelvo.dialog.openFile", "VOSTRA.url.open"}) {
+        EXPECT_FALSE(policy.allows(command, "vexa://app")) << command;
+    }
+}
+
+TEST(AppPolicies, OnlyTheFileDialogsAreAdmittedAmongBuiltInCommands) {
+    Policy policy = builtinCommandPolicy();
+    EXPECT_TRUE(policy.enabled);
+    EXPECT_TRUE(policy.granted.empty());
+    for (std::string_view command : {"kelvo.dialog.openFile", "kelvo.dialog.saveFile"}) {
+        for (std::string_view origin : kDevOrigins) EXPECT_TRUE(policy.allows(command, origin));
+        EXPECT_FALSE(policy.allows(command, "https://elsewhere.example"));
+    }
+    for (std::string_view command :
+         {"kelvo.dialog.showMessage", "kelvo.window.list", "kelvo.clipboard.readText", "kelvo.credentials.get",
+          "kelvo.os.openUrl", "kelvo.view.create", "vostra.file.begin"}) {
+        EXPECT_FALSE(policy.allows(command, "vexa://app")) << command;
+    }
+}
+
+TEST(AppPolicies, SecurityPolicyListsTheTrustedOriginsAndExternalLinks) {
+    SecurityPolicy security = appSecurityPolicy();
+    EXPECT_TRUE(security.granted.empty());
+    EXPECT_EQ(security.externalLinkAction, 1);
+    ASSERT_EQ(security.origins.size(), 3u);
+    for (std::string_view origin : kDevOrigins) EXPECT_TRUE(allowsOrigin(security.origins, origin));
+    EXPECT_FALSE(allowsOrigin(security.origins, "https://vostra.example"));
+
+    // Four HTTPS patterns (two sites, bare and "www.") and one plain-HTTP local host.
+    ASSERT_EQ(security.externalLinks.size(), 5u);
+    int https = 0;
+    int http = 0;
+    for (std::string_view pattern : security.externalLinks) {
+        EXPECT_TRUE(pattern.ends_with("/*")) << pattern;
+        if (pattern.starts_with("https://")) ++https;
+        if (pattern.starts_with("http://")) ++http;
+    }
+    EXPECT_EQ(https, 4);
+    EXPECT_EQ(http, 1);
+    for (int site = 0; site < 2; ++site) {
+        std::string_view bare = security.externalLinks[2 * site];
+        std::string_view www = security.externalLinks[2 * site + 1];
+        EXPECT_EQ(std::string(www), "https://www." + std::string(bare.substr(8)));
+    }
+}
+
+}  // namespace
+}  // namespace kelvo
