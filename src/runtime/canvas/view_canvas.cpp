@@ -1,0 +1,24 @@
+#include "runtime/canvas/view_canvas.hpp"
+
+#include "runtime/view.hpp"
+
+namespace kelvo {
+
+void resetCanvasViewState(RuntimeView& view) { view.canvas = CanvasViewState{}; }
+
+CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
+    CanvasViewInfo info;
+    info.canvasRevision = view.canvas.revision;
+    return info;
+}
+
+CanvasWidgetRenderState canvasWidgetRenderState(const RuntimeView&) { return {}; }
+
+Status invalidateForCanvasWidgetRenderStateChange(Runtime&, std::size_t, const CanvasWidgetRenderState&,
+                                                  const CanvasWidgetRenderState&) {
+    return {};
+}
+
+void rebindMovedCanvasView(Runtime&, std::size_t) {}
+
+}  // namespace kelvo

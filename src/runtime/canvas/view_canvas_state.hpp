@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/types/view_records.hpp"
+
+namespace kelvo {
+
+// The canvas widget state a view record carries. A view without canvas widgets holds nothing
+// here; the canvas widget runtime adds its widget tree, display list, semantics and frame state.
+// Whatever it adds must live inside the record (so a record can be copied to another slot) or be
+// rebuilt by `rebindMovedCanvasView`.
+struct CanvasViewState {
+    std::uint64_t revision = 0;
+};
+
+inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;
+inline constexpr std::uint64_t kDefaultInputLatencyBudgetNs = 16'666'667;
+inline constexpr std::uint64_t kDefaultFirstFrameLatencyBudgetNs = 150'000'000;
+
+// The canvas part of a view's public state. A view that has never drawn reports these values.
+struct CanvasViewInfo {
+    std::uint64_t canvasRevision = 0;
+    std::uint64_t canvasCommandCount = 0;
+    std::uint64_t gpuFrameCount = 0;
+    std::uint64_t gpuFrameIntervalNs = kDefaultFrameIntervalNs;
+    std::uint64_t gpuInputLatencyBudgetNs = kDefaultInputLatencyBudgetNs;
+    std::uint64_t gpuFirstFrameLatencyBudgetNs = kDefaultFirstFrameLatencyBudgetNs;
+    std::uint64_t widgetRevision = 0;
+    std::uint64_t widgetNodeCount = 0;
+    std::uint64_t semanticsCount = 0;
+    CursorKind cursor = CursorKind::arrow;
+    friend bool operator==(const CanvasViewInfo&, const CanvasViewInfo&) = default;
+};
+
+struct PointF {
+    float x = 0;
+    float y = 0;
+    friend bool operator==(const PointF&, const PointF&) = default;
+};
+
+// The interaction state of a view's canvas widgets that drawing depends on.
+struct CanvasWidgetRenderState {
+    std::optional<std::uint64_t> focusedWidget;
+    std::optional<std::uint64_t> focusVisibleWidget;
+    std::optional<std::uint64_t> hoveredWidget;
+    std::optional<std::uint64_t> pressedWidget;
+    std::optional<PointF> pointer;
+};
+
+}  // namespace kelvo

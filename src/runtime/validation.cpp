@@ -1,0 +1,174 @@
+#include "runtime/validation.hpp"
+
+#include <cmath>
+
+namespace kelvo {
+namespace {
+
+constexpr std::size_t kMaxLabel = 64;
+constexpr std::size_t kMaxRole = 64;
+constexpr std::size_t kMaxAccessibilityLabel = 256;
+constexpr std::size_t kMaxCommand = 128;
+constexpr std::size_t kMaxChromeTitle = 128;
+constexpr std::size_t kMaxChromeIcon = 64;
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// NUL, tab, line feed, carriage return or space.
+bool hasUrlBreakByte(std::string_view text) {
+    return text.find_first_of(std::string_view("\0\t\n\r ", 5)) != text.npos;
+}
+
+bool hasNul(std::string_view text) { return text.find('\0') != text.npos; }
+
+Status validateChrome(const ShellChrome& chrome) {
+    if (chrome.title.empty() || chrome.title.size() > kMaxChromeTitle) return fail(Error::InvalidName);
+    for (unsigned char byte : chrome.title) {
+        if (byte < 0x20 || byte == 0x7F) return fail(Error::InvalidName);
+    }
+    return validateShellChromeIcon(chrome.icon);
+}
+
+// A given size must be a finite number; widths and heights above 0, minimums not negative, and a
+// minimum never above its maximum.
+Status validateSizes(const ShellViewSpec& spec) {
+    auto positive = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v > 0); };
+    auto nonNegative = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v >= 0); };
+    auto finite = [](std::optional<float> v) { return !v || std::isfinite(*v); };
+    if (!positive(spec.width) || !positive(spec.height) || !positive(spec.maxWidth) || !positive(spec.maxHeight)) {
+        return fail(Error::InvalidDimension);
+    }
+    if (!nonNegative(spec.minWidth) || !nonNegative(spec.minHeight)) return fail(Error::InvalidDimension);
+    if (spec.minWidth && spec.maxWidth && *spec.minWidth > *spec.maxWidth) return fail(Error::InvalidDimension);
+    if (spec.minHeight && spec.maxHeight && *spec.minHeight > *spec.maxHeight) return fail(Error::InvalidDimension);
+    if (!finite(spec.x) || !finite(spec.y)) return fail(Error::InvalidDimension);
+    return {};
+}
+
+Status validateUrl(const ShellViewSpec& spec) {
+    if (!spec.url) {
+        // The main web view already exists and loads the window's source; it needs no address.
+        if (spec.kind == ViewKind::webview && spec.label != "main") return fail(Error::MissingRequiredField);
+        return {};
+    }
+    if (spec.kind != ViewKind::webview) return fail(Error::InvalidUrl);
+    std::string_view url = *spec.url;
+    if (url.size() < 7) return fail(Error::InvalidUrl);
+    for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
+        if (!startsWith(url, scheme)) continue;
+        std::string_view rest = url.substr(scheme.size());
+        std::string_view host = rest.substr(0, rest.find('/'));
+        if (host.empty() || hasUrlBreakByte(host)) return fail(Error::InvalidUrl);
+        return {};
+    }
+    for (std::string_view scheme : {std::string_view("file://"), std::string_view("vexa://")}) {
+        if (!startsWith(url, scheme)) continue;
+        std::string_view rest = url.substr(scheme.size());
+        if (rest.empty() || hasUrlBreakByte(rest)) return fail(Error::InvalidUrl);
+        return {};
+    }
+    return fail(Error::InvalidUrl);
+}
+
+Status validateSpec(std::span<const ShellViewSpec> specs, std::size_t index) {
+    const ShellViewSpec& spec = specs[index];
+    if (spec.label.empty() || spec.label.size() > kMaxLabel || !isValidName(spec.label)) {
+        return fail(Error::InvalidName);
+    }
+    for (std::size_t i = 0; i < index; ++i) {
+        if (specs[i].label == spec.label) return fail(Error::DuplicateView);
+    }
+    if (spec.parent) {
+        if (!isValidName(*spec.parent)) return fail(Error::InvalidName);
+        if (*spec.parent == spec.label) return fail(Error::InvalidLayout);
+        if (!shellViewIndex(specs, *spec.parent)) return fail(Error::InvalidLayout);
+    }
+    TRY(validateSizes(spec));
+    if (spec.role && (spec.role->empty() || spec.role->size() > kMaxRole || !isValidName(*spec.role))) {
+        return fail(Error::InvalidName);
+    }
+    if (spec.accessibilityLabel &&
+        (spec.accessibilityLabel->size() > kMaxAccessibilityLabel || hasNul(*spec.accessibilityLabel))) {
+        return fail(Error::InvalidName);
+    }
+    if (spec.text && hasNul(*spec.text)) return fail(Error::InvalidName);
+    if (spec.command) {
+        std::string_view command = *spec.command;
+        if (command.empty() || command.size() > kMaxCommand || command.find_first_of("\t\n\r") != command.npos) {
+            return fail(Error::InvalidCommand);
+        }
+        if (!isValidName(command)) return fail(Error::InvalidName);
+    }
+    TRY(validateUrl(spec));
+    if (spec.kind != ViewKind::gpu_surface && spec.hasGpuOptions()) return fail(Error::InvalidViewKind);
+    return {};
+}
+
+}  // namespace
+
+bool isValidName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of(std::string_view("\0/\\", 3)) == name.npos;
+}
+
+Status validateShellChromeIcon(std::string_view name) {
+    if (name.empty()) return {};
+    if (name.size() > kMaxChromeIcon) return fail(Error::InvalidName);
+    if (startsWith(name, "app:")) {
+        name.remove_prefix(4);
+        if (name.empty()) return fail(Error::InvalidName);
+    }
+    for (char byte : name) {
+        bool allowed = (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' || byte == '-';
+        if (!allowed) return fail(Error::InvalidName);
+    }
+    return {};
+}
+
+std::optional<std::size_t> shellViewIndex(std::span<const ShellViewSpec> specs, std::string_view label) {
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (specs[i].label == label) return i;
+    }
+    return std::nullopt;
+}
+
+Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std::size_t index,
+                                      ShellVisitStates& states) {
+    if (index >= specs.size() || index >= states.size()) return fail(Error::InvalidLayout);
+    if (states[index] == ShellVisit::visiting) return fail(Error::InvalidLayout);
+    if (states[index] == ShellVisit::done) return {};
+    states[index] = ShellVisit::visiting;
+    if (specs[index].parent) {
+        std::optional<std::size_t> parent = shellViewIndex(specs, *specs[index].parent);
+        if (!parent) return fail(Error::InvalidLayout);
+        TRY(validateShellViewParentAcyclic(specs, *parent, states));
+    }
+    states[index] = ShellVisit::done;
+    return {};
+}
+
+Status validateShellViews(std::span<const ShellViewSpec> specs) {
+    if (specs.size() > kMaxShellViews) return fail(Error::InvalidLayout);
+    for (std::size_t i = 0; i < specs.size(); ++i) TRY(validateSpec(specs, i));
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        ShellVisitStates states{};
+        TRY(validateShellViewParentAcyclic(specs, i, states));
+    }
+    return {};
+}
+
+Status validateShellWindows(std::span<const ShellWindowDescription> windows) {
+    if (windows.size() > kMaxConfiguredWindows) return fail(Error::InvalidLayout);
+    for (const ShellWindowDescription& window : windows) {
+        if (!isValidName(window.label)) return fail(Error::InvalidName);
+        if (window.secondName && !isValidName(*window.secondName)) return fail(Error::InvalidName);
+        if (window.chrome) TRY(validateChrome(*window.chrome));
+        if (!(std::isfinite(window.width) && window.width > 0 && std::isfinite(window.height) && window.height > 0)) {
+            return fail(Error::InvalidDimension);
+        }
+        TRY(validateShellViews(window.views));
+    }
+    return {};
+}
+
+}  // namespace kelvo

@@ -1,0 +1,171 @@
+#include "runtime/window_views.hpp"
+
+#include <array>
+
+#include "runtime/core.hpp"
+#include "runtime/runtime_trace.hpp"
+#include "runtime/window_view_runtime.hpp"
+
+namespace kelvo {
+namespace {
+
+std::string_view sourceKindName(WindowSourceKind kind) {
+    switch (kind) {
+        case WindowSourceKind::html:
+            return "html";
+        case WindowSourceKind::url:
+            return "url";
+        case WindowSourceKind::assets:
+            return "assets";
+    }
+    return "html";
+}
+
+struct StartupWindow {
+    std::uint64_t id = 0;
+    std::string_view label;
+    std::string_view title;
+};
+
+// The id, label and title a configured window gets at start-up.
+StartupWindow resolveStartupWindow(const AppConfig& config, const WindowConfig& entry, std::size_t i, bool fromList) {
+    StartupWindow window;
+    window.id = entry.id;
+    // Only the first window can have id 1: the host creates it itself.
+    if (window.id == 0 || (fromList && i > 0 && window.id == 1)) window.id = i + 1;
+    window.label = !entry.label.empty() ? entry.label : (i == 0 ? std::string_view("main") : "window");
+    window.title = entry.title;
+    if (window.title.empty()) window.title = config.windowTitle;
+    if (window.title.empty()) window.title = config.mainWindow.title;
+    if (window.title.empty()) window.title = config.appName;
+    return window;
+}
+
+Status loadMainWebView(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
+    const PlatformSlots& slots = platformSlots(runtime);
+    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
+    if (windowId == 1 && slots.loadWebView != nullptr) return slots.loadWebView(platformServices(runtime), source);
+    return fail(Error::UnsupportedService);
+}
+
+// Puts back the main web view's frame, layer and zoom that a window record already holds.
+Status restoreMainWebView(Runtime& runtime, std::uint64_t windowId) {
+    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
+    if (!index) return fail(Error::WindowNotFound);
+    const RuntimeWindow& window = runtime.windows[*index];
+    if (window.mainWebViewFrameSet) {
+        TRY(callNeeded<&PlatformSlots::setWebViewFrame>(runtime.platform, windowId, kMainWebViewLabel,
+                                                        window.mainWebViewFrame));
+    }
+    if (window.mainWebViewLayer != 0) {
+        TRY(callNeeded<&PlatformSlots::setWebViewLayer>(runtime.platform, windowId, kMainWebViewLabel,
+                                                        window.mainWebViewLayer));
+    }
+    if (window.mainWebViewZoom != 1.0) {
+        TRY(callNeeded<&PlatformSlots::setWebViewZoom>(runtime.platform, windowId, kMainWebViewLabel,
+                                                       window.mainWebViewZoom));
+    }
+    return {};
+}
+
+}  // namespace
+
+Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
+    if (!runtime.webViewLayer) return fail(Error::WebViewLayerNotBuilt);
+    const WindowSource source =
+        binding.sourceCallback != nullptr ? TRY(binding.sourceCallback(binding.appContext)) : binding.defaultSource;
+    TRY(storeWindowSource(runtime.appSource, source));
+    runtime.appSourcePresent = true;
+    const WindowSource appSource = runtime.appSource.get();
+
+    const AppConfig& config = runtime.appConfig;
+    const bool fromList = !config.windows.empty();
+    const std::span<const WindowConfig> entries = fromList ? config.windows : std::span(&config.mainWindow, 1);
+
+    // Two configured windows with one id or one label would be two platform windows behind one record.
+    std::array<StartupWindow, kMaxWindows> resolved{};
+    if (entries.size() > kMaxWindows) return fail(Error::WindowLimitReached);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        resolved[i] = resolveStartupWindow(config, entries[i], i, fromList);
+        for (std::size_t j = 0; j < i; ++j) {
+            if (resolved[j].id == resolved[i].id) return fail(Error::DuplicateWindowId);
+            if (resolved[j].label == resolved[i].label) return fail(Error::DuplicateWindowLabel);
+        }
+    }
+
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const WindowConfig& entry = entries[i];
+        const StartupWindow& window = resolved[i];
+        if (std::optional<std::size_t> existing = findWindowIndexById(runtime, window.id)) {
+            RuntimeWindow& record = runtime.windows[*existing];
+            TRY(storeWindowSource(record.source, appSource));
+            record.hasSource = true;
+            record.usesAppSource = true;
+        } else {
+            const std::size_t index =
+                TRY(reserveWindow(runtime, window.id, window.label, window.title, appSource, true));
+            RuntimeWindow& record = runtime.windows[index];
+            record.frame = entry.frame;
+            record.mainWebViewFrame = RectF{0, 0, entry.frame.width, entry.frame.height};
+        }
+        if (i > 0) {
+            WindowConfig created = entry;
+            created.id = window.id;
+            created.label = window.label;
+            created.title = window.title;
+            TRY(callNeeded<&PlatformSlots::createWindow>(runtime.platform, created));
+        }
+        TRY(loadMainWebView(runtime, window.id, appSource));
+        TRY(restoreMainWebView(runtime, window.id));
+        if (window.id < UINT64_MAX && runtime.nextWindowId < window.id + 1) runtime.nextWindowId = window.id + 1;
+    }
+
+    const TraceField fields[] = {traceText("kind", sourceKindName(appSource.kind)),
+                                 traceU64("bytes", appSource.text.size())};
+    runtimeTrace(runtime, "webview.load", "loaded webview source", fields);
+    return {};
+}
+
+Status closeWindowReporting(Runtime& runtime, std::uint64_t windowId) {
+    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
+    if (!index) return fail(Error::WindowNotFound);
+    RuntimeWindow& window = runtime.windows[*index];
+    const bool wasOpen = window.open;
+    const bool wasFocused = window.focused;
+    window.open = false;
+    window.focused = false;
+    Status closed = callNeeded<&PlatformSlots::closeWindow>(runtime.platform, windowId);
+    if (!closed) {
+        window.open = wasOpen;
+        window.focused = wasFocused;
+        return closed;
+    }
+    removeWindowRuntimeViews(runtime, windowId);
+    markStateDirty(runtime);
+    return {};
+}
+
+void closeWindow(Runtime& runtime, std::uint64_t windowId) { (void)closeWindowReporting(runtime, windowId); }
+
+void removeWindowRuntimeViews(Runtime& runtime, std::uint64_t windowId) {
+    if (std::optional<std::size_t> index = findWindowIndexById(runtime, windowId)) {
+        (void)runtime.windows[*index].mainWebViewParent.assign(std::nullopt);
+    }
+    removeShellViewsEntry(runtime, windowId);
+    for (std::size_t i = 0; i < runtime.views.size();) {
+        if (runtime.views[i].windowId == windowId) {
+            removeViewAt(runtime, i);
+        } else {
+            ++i;
+        }
+    }
+    for (std::size_t i = 0; i < runtime.webViews.size();) {
+        if (runtime.webViews[i].windowId == windowId) {
+            removeWebViewAt(runtime, i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+}  // namespace kelvo

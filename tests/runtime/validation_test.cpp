@@ -1,0 +1,165 @@
+#include "runtime/validation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace kelvo {
+namespace {
+
+ShellViewSpec spec(std::string_view label, ViewKind kind = ViewKind::button) {
+    ShellViewSpec s;
+    s.label = label;
+    s.kind = kind;
+    return s;
+}
+
+Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
+
+TEST(ShellValidation, ChromeIconNames) {
+    for (std::string_view good : {"", "gear", "app:gear", "a_b-9", "app:x1"}) {
+        EXPECT_TRUE(validateShellChromeIcon(good)) << good;
+    }
+    for (std::string_view bad : {"app:", "Gear", "icon.png", "a b", "app:Gear"}) {
+        EXPECT_EQ(errorOf(validateShellChromeIcon(bad)), Error::InvalidName) << bad;
+    }
+    EXPECT_TRUE(validateShellChromeIcon(std::string(64, 'a')));
+    EXPECT_EQ(errorOf(validateShellChromeIcon(std::string(65, 'a'))), Error::InvalidName);
+}
+
+TEST(ShellValidation, Names) {
+    EXPECT_TRUE(isValidName("main"));
+    EXPECT_TRUE(isValidName("..."));
+    for (std::string_view bad : {std::string_view(""), std::string_view("."), std::string_view(".."),
+                                 std::string_view("a/b"), std::string_view("a\\b"), std::string_view("a\0b", 3)}) {
+        EXPECT_FALSE(isValidName(bad)) << bad;
+    }
+}
+
+// Each case changes one spec of a valid two-spec description and expects one error.
+TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::string longLabel(65, 'l');
+    const std::string longRole(65, 'r');
+    const std::string longAccessibility(257, 'a');
+    const std::string longCommand(129, 'c');
+    struct Case {
+        const char* name;
+        std::function<void(ShellViewSpec&)> change;
+        Error expected;
+    };
+    const std::vector<Case> cases = {
+        {"empty label", [](ShellViewSpec& s) { s.label = ""; }, Error::InvalidName},
+        {"label of 65 bytes", [&](ShellViewSpec& s) { s.label = longLabel; }, Error::InvalidName},
+        {"label with a slash", [](ShellViewSpec& s) { s.label = "a/b"; }, Error::InvalidName},
+        {"duplicate label", [](ShellViewSpec& s) { s.label = "bar"; }, Error::DuplicateView},
+        {"parent not a name", [](ShellViewSpec& s) { s.parent = ".."; }, Error::InvalidName},
+        {"parent is itself", [](ShellViewSpec& s) { s.parent = "b"; }, Error::InvalidLayout},
+        {"parent names no spec", [](ShellViewSpec& s) { s.parent = "ghost"; }, Error::InvalidLayout},
+        {"width 0", [](ShellViewSpec& s) { s.width = 0; }, Error::InvalidDimension},
+        {"height NaN", [&](ShellViewSpec& s) { s.height = nan; }, Error::InvalidDimension},
+        {"negative minimum", [](ShellViewSpec& s) { s.minWidth = -1; }, Error::InvalidDimension},
+        {"maximum 0", [](ShellViewSpec& s) { s.maxHeight = 0; }, Error::InvalidDimension},
+        {"minimum above maximum",
+         [](ShellViewSpec& s) {
+             s.minWidth = 300;
+             s.maxWidth = 200;
+         },
+         Error::InvalidDimension},
+        {"infinite x", [](ShellViewSpec& s) { s.x = std::numeric_limits<float>::infinity(); }, Error::InvalidDimension},
+        {"empty role", [](ShellViewSpec& s) { s.role = ""; }, Error::InvalidName},
+        {"role of 65 bytes", [&](ShellViewSpec& s) { s.role = longRole; }, Error::InvalidName},
+        {"accessibility label of 257 bytes", [&](ShellViewSpec& s) { s.accessibilityLabel = longAccessibility; },
+         Error::InvalidName},
+        {"text with NUL", [](ShellViewSpec& s) { s.text = std::string_view("a\0", 2); }, Error::InvalidName},
+        {"empty command", [](ShellViewSpec& s) { s.command = ""; }, Error::InvalidCommand},
+        {"command of 129 bytes", [&](ShellViewSpec& s) { s.command = longCommand; }, Error::InvalidCommand},
+        {"command with a tab", [](ShellViewSpec& s) { s.command = "a\tb"; }, Error::InvalidCommand},
+        {"command with a slash", [](ShellViewSpec& s) { s.command = "a/b"; }, Error::InvalidName},
+        {"url on a button", [](ShellViewSpec& s) { s.url = "https://example.com"; }, Error::InvalidUrl},
+        {"gpu option on a button", [](ShellViewSpec& s) { s.gpuVsync = true; }, Error::InvalidViewKind},
+    };
+    for (const Case& c : cases) {
+        std::vector<ShellViewSpec> specs = {spec("bar", ViewKind::toolbar), spec("b")};
+        specs[1].parent = "bar";
+        c.change(specs[1]);
+        EXPECT_EQ(errorOf(validateShellViews(specs)), c.expected) << c.name;
+    }
+}
+
+TEST(ShellValidation, WebViewUrls) {
+    struct Case {
+        std::string_view url;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"https://example.com/x", true}, {"http://h", true},      {"vexa://app", true},
+        {"file:///tmp/a", true},         {"http://", false},      {"https:///path", false},
+        {"http://a b/", false},          {"vexa://", false},      {"file://a\tb", false},
+        {"ftp://host/x", false},         {"HTTPS://host", false}, {"vexa:/", false},
+    };
+    for (const Case& c : cases) {
+        ShellViewSpec web = spec("web", ViewKind::webview);
+        web.url = c.url;
+        std::vector<ShellViewSpec> specs = {web};
+        EXPECT_EQ(errorOf(validateShellViews(specs)), c.ok ? Error::Unexpected : Error::InvalidUrl) << c.url;
+    }
+    std::vector<ShellViewSpec> noUrl = {spec("web", ViewKind::webview)};
+    EXPECT_EQ(errorOf(validateShellViews(noUrl)), Error::MissingRequiredField);
+    std::vector<ShellViewSpec> mainWithoutUrl = {spec("main", ViewKind::webview)};
+    EXPECT_TRUE(validateShellViews(mainWithoutUrl));
+}
+
+TEST(ShellValidation, ParentCyclesAreRefused) {
+    std::vector<ShellViewSpec> specs = {spec("a", ViewKind::stack), spec("b", ViewKind::stack)};
+    specs[0].parent = "b";
+    specs[1].parent = "a";
+    EXPECT_EQ(errorOf(validateShellViews(specs)), Error::InvalidLayout);
+
+    ShellVisitStates states{};
+    EXPECT_EQ(errorOf(validateShellViewParentAcyclic(specs, 0, states)), Error::InvalidLayout);
+
+    std::vector<ShellViewSpec> chain = {spec("a", ViewKind::stack), spec("b", ViewKind::stack), spec("c")};
+    chain[1].parent = "a";
+    chain[2].parent = "b";
+    EXPECT_TRUE(validateShellViews(chain));
+    EXPECT_EQ(shellViewIndex(chain, "b"), 1u);
+    EXPECT_FALSE(shellViewIndex(chain, "z"));
+}
+
+TEST(ShellValidation, WindowRules) {
+    std::vector<ShellViewSpec> views = {spec("bar", ViewKind::toolbar)};
+    ShellWindowDescription good{"main", std::nullopt, ShellChrome{"Vostra Studio", "app:logo"}, 800, 600, views};
+    std::vector<ShellWindowDescription> windows = {good};
+    EXPECT_TRUE(validateShellWindows(windows));
+
+    struct Case {
+        const char* name;
+        std::function<void(ShellWindowDescription&)> change;
+        Error expected;
+    };
+    static const std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, spec("x"));
+    const std::vector<Case> cases = {
+        {"label ..", [](ShellWindowDescription& w) { w.label = ".."; }, Error::InvalidName},
+        {"second name empty", [](ShellWindowDescription& w) { w.secondName = ""; }, Error::InvalidName},
+        {"chrome title empty", [](ShellWindowDescription& w) { w.chrome->title = ""; }, Error::InvalidName},
+        {"chrome title with DEL", [](ShellWindowDescription& w) { w.chrome->title = "a\x7f"; }, Error::InvalidName},
+        {"chrome icon capital", [](ShellWindowDescription& w) { w.chrome->icon = "Logo"; }, Error::InvalidName},
+        {"width 0", [](ShellWindowDescription& w) { w.width = 0; }, Error::InvalidDimension},
+        {"129 views", [](ShellWindowDescription& w) { w.views = tooMany; }, Error::InvalidLayout},
+    };
+    for (const Case& c : cases) {
+        ShellWindowDescription window = good;
+        c.change(window);
+        std::vector<ShellWindowDescription> list = {window};
+        EXPECT_EQ(errorOf(validateShellWindows(list)), c.expected) << c.name;
+    }
+    std::vector<ShellWindowDescription> seventeen(kMaxConfiguredWindows + 1, good);
+    EXPECT_EQ(errorOf(validateShellWindows(seventeen)), Error::InvalidLayout);
+}
+
+}  // namespace
+}  // namespace kelvo
