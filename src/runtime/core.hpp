@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,8 +15,16 @@
 #include "platform/types/platform_event.hpp"
 #include "platform/types/service_records.hpp"
 #include "platform/types/window_records.hpp"
+#include "runtime/automation_hooks.hpp"
+#include "runtime/canvas/context_menu_state.hpp"
+#include "runtime/dispatch_errors.hpp"
+#include "runtime/extensions.hpp"
+#include "runtime/flow_state.hpp"
+#include "runtime/session_record.hpp"
+#include "runtime/session_state.hpp"
 #include "runtime/shell_views_table.hpp"
 #include "runtime/view.hpp"
+#include "runtime/window_state_save.hpp"
 #include "runtime/window_storage.hpp"
 
 namespace kelvo {
@@ -32,6 +41,9 @@ namespace kelvo {
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
 //   frame state      the state-dirty flag and the dirty regions of the next frame
+//   event flow       frame and change counters, the dispatch error log, extension modules,
+//                    automation hooks, the session journal, the window-state store and the
+//                    page-event detail buffer
 //
 // Adding state: add the field to the group it belongs to (or a new group at the end) with a
 // default member initializer for the value start-up gives it; there is no constructor and no
@@ -80,6 +92,33 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+
+    // ---- event flow ----
+    // Frames published so far; the session journal pairs its checkpoints with this number.
+    std::uint64_t frameCounter = 0;
+    // Bridge requests (and automation reloads) since the last published frame.
+    std::uint64_t changeCounter = 0;
+    LastFrameRecord lastFrame{};
+    Appearance appearance{};
+    // When set, an application-handler or canvas error ends the dispatch instead of being recorded.
+    bool stopOnHandlerError = false;
+    DispatchErrorLog dispatchErrors{};
+    // Extension modules, when an application attaches a registry (it must outlive the run).
+    const ModuleRegistry* modules = nullptr;
+    // The context menu a canvas view has open, and the value of the last accessibility action.
+    PendingContextMenu pendingContextMenu{};
+    std::optional<AccessibilityActionValue> accessibilityActionValue{};
+    // Frame-time automation; empty when no automation server is configured.
+    AutomationHooks automation{};
+    // The session journal, when one is attached, and what its checkpoints fingerprint.
+    SessionRecorder* sessionRecorder = nullptr;
+    SessionSnapshotSource sessionSnapshot{};
+    // Where window frames are saved; disabled until start-up configures it.
+    WindowStateStore windowStateStore{};
+    // Monotonic time when the runtime started (start-up sets it); uptime is measured from here.
+    std::uint64_t startMonotonicNs = 0;
+    // The detail text of the page event being sent.
+    std::array<char, kPageEventDetailBytes> pageEventDetail{};
 };
 
 // The platform's service slots and the context every slot takes first.

@@ -70,7 +70,10 @@ Status restoreMainWebView(Runtime& runtime, std::uint64_t windowId) {
 
 }  // namespace
 
-Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
+namespace {
+
+Status loadWindowEntries(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> entries,
+                         bool fromList) {
     if (!runtime.webViewLayer) return fail(Error::WebViewLayerNotBuilt);
     const WindowSource source =
         binding.sourceCallback != nullptr ? TRY(binding.sourceCallback(binding.appContext)) : binding.defaultSource;
@@ -79,8 +82,6 @@ Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
     const WindowSource appSource = runtime.appSource.get();
 
     const AppConfig& config = runtime.appConfig;
-    const bool fromList = !config.windows.empty();
-    const std::span<const WindowConfig> entries = fromList ? config.windows : std::span(&config.mainWindow, 1);
 
     // Two configured windows with one id or one label would be two platform windows behind one record.
     std::array<StartupWindow, kMaxWindows> resolved{};
@@ -124,6 +125,18 @@ Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
                                  traceU64("bytes", appSource.text.size())};
     runtimeTrace(runtime, "webview.load", "loaded webview source", fields);
     return {};
+}
+
+}  // namespace
+
+Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
+    const AppConfig& config = runtime.appConfig;
+    const bool fromList = !config.windows.empty();
+    return loadWindowEntries(runtime, binding, fromList ? config.windows : std::span(&config.mainWindow, 1), fromList);
+}
+
+Status loadStartupWindowList(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> windows) {
+    return loadWindowEntries(runtime, binding, windows, true);
 }
 
 Status closeWindowReporting(Runtime& runtime, std::uint64_t windowId) {

@@ -23,6 +23,9 @@ struct Runtime;
 // restores its main web view's frame, layer and zoom; then writes the trace "webview.load".
 // Repeated configured window ids or labels are refused before anything is touched.
 Status loadStartupWindows(Runtime& runtime, const AppBinding& binding);
+// The same for a window list the application supplies in place of the configured one (a scene):
+// ids by list position when 0, and only the first window may be window 1.
+Status loadStartupWindowList(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> windows);
 
 // ---- closing windows ----
 

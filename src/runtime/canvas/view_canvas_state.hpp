@@ -13,6 +13,11 @@ namespace kelvo {
 // rebuilt by `rebindMovedCanvasView`.
 struct CanvasViewState {
     std::uint64_t revision = 0;
+    // The surface frame the platform last reported; the next frame is drawn in full while
+    // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
+    RectF surfaceFrame{};
+    bool fullFrameDue = false;
+    std::uint64_t sizeGeneration = 0;
 };
 
 inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;
