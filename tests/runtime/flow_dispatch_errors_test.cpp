@@ -11,7 +11,8 @@ namespace {
 TEST(DispatchErrorLog, TheSeventeenthErrorDropsTheOldest) {
     DispatchErrorLog log;
     for (int i = 1; i <= 17; ++i) {
-        appendDispatchError(log, "timer", Error::Unexpected, "e" + std::to_string(i), i == 17 ? -5 : 1000 + i);
+        appendDispatchError(log, "timer", Error::Unexpected, std::string("e").append(std::to_string(i)),
+                            i == 17 ? -5 : 1000 + i);
     }
     EXPECT_EQ(log.total, 17u);
     ASSERT_EQ(log.recent.size(), 16u);

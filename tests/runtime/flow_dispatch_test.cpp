@@ -19,9 +19,10 @@ using Lines = std::vector<std::string>;
 
 std::string traceLine(std::string_view name, std::string_view message, std::string_view fields,
                       std::string_view level = "info") {
-    return R"({"timestamp_ns":1700000000000000000,"level":")" + std::string(level) + R"(","kind":"event","name":")" +
-           std::string(name) + R"(","message":")" + std::string(message) + R"(","fields":{)" + std::string(fields) +
-           "}}";
+    std::string line = R"({"timestamp_ns":1700000000000000000,"level":")";
+    line.append(level).append(R"(","kind":"event","name":")").append(name);
+    line.append(R"(","message":")").append(message).append(R"(","fields":{)").append(fields).append("}}");
+    return line;
 }
 
 TEST(FrameRequested, PublishesOnlyChangesAndCountsAtMostEightDirtyRegions) {

@@ -42,7 +42,7 @@ struct Lifecycle {
     }
     static Status moduleStep(void* context, std::string_view what) {
         auto* slot = static_cast<std::pair<Lifecycle*, int>*>(context);
-        return slot->first->step("m" + std::to_string(slot->second) + "." + std::string(what));
+        return slot->first->step(std::string("m").append(std::to_string(slot->second)).append(".").append(what));
     }
     static Status moduleStart(void* c, const ModuleCallContext&) { return moduleStep(c, "start"); }
     static Status moduleStop(void* c, const ModuleCallContext&) { return moduleStep(c, "stop"); }

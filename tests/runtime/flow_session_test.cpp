@@ -54,7 +54,7 @@ std::string recordName(std::uint8_t kind, const std::uint8_t* payload, std::uint
         case 6:
             return "end";
         default:
-            return "record " + std::to_string(kind);
+            return std::string("record ").append(std::to_string(kind));
     }
 }
 
@@ -94,13 +94,13 @@ struct Session {
         Runtime& runtime = scenario.runtime();
         runtime.sessionRecorder = recorder.get();
         // What the checkpoints fingerprint: a small text of the visible state.
-        runtime.sessionSnapshot = SessionSnapshotSource{&runtime, [](void* context, const SnapshotTextSink& out) {
-                                                            auto* r = static_cast<Runtime*>(context);
-                                                            std::string text =
-                                                                "windows=" + std::to_string(r->windows.size()) +
-                                                                " views=" + std::to_string(r->views.size());
-                                                            return out.write(out.context, text);
-                                                        }};
+        runtime.sessionSnapshot = SessionSnapshotSource{
+            &runtime, [](void* context, const SnapshotTextSink& out) {
+                auto* r = static_cast<Runtime*>(context);
+                std::string text = std::string("windows=").append(std::to_string(r->windows.size())) +
+                                   std::string(" views=").append(std::to_string(r->views.size()));
+                return out.write(out.context, text);
+            }};
         // Automation that synthesises one timer event inside a frame when asked to.
         runtime.automation = AutomationHooks{this, [](void* context, Runtime& r, const AppBinding& binding) -> Status {
                                                  auto* self = static_cast<Session*>(context);
