@@ -163,7 +163,10 @@ TEST_F(ShellViews, ARelayoutFailureIsTracedWithTheWindowId) {
     ASSERT_TRUE(createShell(specs));
     test.failSlot(PlatformSlot::updateView, Error::InvalidViewOptions, 1);
     relayoutShellViewsOrTrace(*runtime, 1);
-    EXPECT_EQ(capture.lines, (Strings{"shell.relayout_failed|InvalidViewOptions|window_id=1"}));
+    EXPECT_EQ(
+        capture.lines,
+        (Strings{
+            R"({"timestamp_ns":0,"level":"info","kind":"event","name":"shell.relayout_failed","message":"InvalidViewOptions","fields":{"window_id":1}})"}));
     relayoutShellViewsOrTrace(*runtime, 1);
     EXPECT_EQ(capture.lines.size(), 1u);
 }
