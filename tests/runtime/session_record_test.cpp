@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "base/wyhash.hpp"
+#include "journal_text.hpp"
 #include "runtime/session_state.hpp"
+#include "support/golden.hpp"
 #include "support/stderr_capture.hpp"
 
 namespace kelvo {
@@ -72,22 +74,7 @@ public:
                " (the partial journal has no end record; replay will refuse it)\n";
     }
 
-    // Splits the journal into its records (header included).
-    std::vector<Bytes> records() const {
-        std::vector<Bytes> result;
-        std::size_t at = 0;
-        while (at + kSessionRecordHeaderBytes <= sink.bytes.size()) {
-            std::uint32_t length = sink.bytes[at + 1] | sink.bytes[at + 2] << 8 | sink.bytes[at + 3] << 16 |
-                                   static_cast<std::uint32_t>(sink.bytes[at + 4]) << 24;
-            std::size_t end = at + kSessionRecordHeaderBytes + length;
-            if (end > sink.bytes.size()) break;
-            result.emplace_back(sink.bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                sink.bytes.begin() + static_cast<std::ptrdiff_t>(end));
-            at = end;
-        }
-        EXPECT_EQ(at, sink.bytes.size()) << "trailing bytes in the journal";
-        return result;
-    }
+    std::vector<Bytes> records() const { return testing::splitJournal(sink.bytes); }
 
     JournalSink sink;
     Fingerprint fingerprint;
@@ -166,28 +153,6 @@ struct SampleEvents {
     }
 };
 
-// Reads the golden journal: one record a line as hexadecimal bytes, "#" lines name the next one.
-std::vector<std::pair<std::string, Bytes>> readGolden(const std::string& name) {
-    std::ifstream file(std::string(KELVO_TEST_DATA_DIR) + "/session_journal/" + name);
-    EXPECT_TRUE(file.good()) << name;
-    std::vector<std::pair<std::string, Bytes>> records;
-    std::string line;
-    std::string title;
-    while (std::getline(file, line)) {
-        if (line.empty()) continue;
-        if (line[0] == '#') {
-            title = line.substr(1);
-            continue;
-        }
-        Bytes bytes;
-        std::istringstream hex(line);
-        std::string pair;
-        while (hex >> pair) bytes.push_back(static_cast<std::uint8_t>(std::stoul(pair, nullptr, 16)));
-        records.emplace_back(title, bytes);
-    }
-    return records;
-}
-
 TEST_F(SessionJournal, EveryEventKindCheckpointScreenshotAndEndMatchTheGolden) {
     SampleEvents samples;
     for (const PlatformEvent& event : samples.events) dispatch(event);
@@ -196,10 +161,10 @@ TEST_F(SessionJournal, EveryEventKindCheckpointScreenshotAndEndMatchTheGolden) {
     frameCounter = 3;
     dispatch(AppShutdownEvent{});
 
-    auto golden = readGolden("all_records.hex");
     auto written = records();
-    ASSERT_EQ(written.size(), golden.size());
-    for (std::size_t i = 0; i < golden.size(); ++i) EXPECT_EQ(written[i], golden[i].second) << golden[i].first;
+    std::vector<std::vector<std::string>> words;
+    for (const Bytes& record : written) words.push_back(testing::hexWords(record));
+    EXPECT_EQ(words, testing::readTable("session_journal/all_records.hex"));
     EXPECT_TRUE(recorder->finished);
     EXPECT_EQ(recorder->journalBytes, sink.bytes.size());
     EXPECT_EQ(fingerprint.asked, 1);
