@@ -35,13 +35,20 @@ inline void expectGolden(std::string_view name, const std::string& actual) {
     EXPECT_EQ(actual, readData(name)) << "golden " << name;
 }
 
-// The rows of a table file: one row a line, cells apart by spaces; blank lines and lines that
-// start with '#' are skipped.
+// The lines of a data file, without blank lines and lines that start with '#'.
+inline std::vector<std::string> readLines(std::string_view name) {
+    std::vector<std::string> lines;
+    std::istringstream text(readData(name));
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
+    }
+    return lines;
+}
+
+// The rows of a table file: one row a line, cells apart by spaces.
 inline std::vector<std::vector<std::string>> readTable(std::string_view name) {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(readData(name));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] == '#') continue;
+    for (const std::string& line : readLines(name)) {
         std::istringstream cells(line);
         auto& row = rows.emplace_back();
         for (std::string cell; cells >> cell;) row.push_back(cell);
