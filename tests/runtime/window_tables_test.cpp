@@ -41,11 +41,6 @@ TEST(WindowTable, ReserveTakesIdsFromTheSharedCountersAndFocusesOnlyTheFirstWind
     EXPECT_EQ(runtime->nextViewId, 3u);
     EXPECT_TRUE(first.focused && first.mainWebViewFocused);
     EXPECT_FALSE(second.focused || second.mainWebViewFocused);
-    EXPECT_EQ(second.frame, (RectF{0, 0, 720, 480}));
-    EXPECT_EQ(second.mainWebViewFrame, (RectF{0, 0, 720, 480}));
-    EXPECT_EQ(second.mainWebViewZoom, 1.0);
-    EXPECT_TRUE(second.usesAppSource);
-    EXPECT_FALSE(second.hasSource);
     EXPECT_EQ(runtime->nextWindowId, 8u);
     ASSERT_TRUE(reserveWindow(*runtime, 3, "third", "", std::nullopt, false));
     EXPECT_EQ(runtime->nextWindowId, 8u);
@@ -252,9 +247,6 @@ TEST(ViewListing, ListsMainThenViewsThenWebViewsAndHonoursTheCapacity) {
     EXPECT_EQ(list[3].label, "w");
     EXPECT_EQ(list[3].kind, ViewKind::webview);
     EXPECT_EQ(list[3].role, "WebView");
-    EXPECT_TRUE(list[3].accessibilityLabel.empty());
-    EXPECT_EQ(list[3].canvas.gpuFrameIntervalNs, 16'666'667u);
-    EXPECT_EQ(list[3].canvas.gpuFirstFrameLatencyBudgetNs, 150'000'000u);
 
     EXPECT_EQ(listViews(*runtime, 1, std::span(out.data(), 1)).size(), 1u);
     EXPECT_EQ(listViews(*runtime, 1, std::span(out.data(), 2)).back().label, "a");
@@ -276,8 +268,6 @@ TEST(ViewListing, MainWebViewUrlAndFrameFollowTheWindow) {
     EXPECT_EQ(info.url, "vexa://inline");
     EXPECT_EQ(info.frame, (RectF{0, 0, 640, 480}));
     EXPECT_EQ(info.localFrame, RectF{});
-    EXPECT_EQ(info.label, "main");
-    EXPECT_TRUE(info.bridge);
     ASSERT_TRUE(storeWindowSource(window.source, WindowSource{"https://x.test/", std::nullopt, WindowSourceKind::url}));
     window.mainWebViewFrame = RectF{0, 48, 640, 400};
     window.mainWebViewFrameSet = true;
