@@ -109,35 +109,23 @@ TEST(WindowStateText, UnescapedStringNeedsRoomInTheBuffer) {
 }
 
 TEST(WindowStateReader, FieldValuesAndDefaults) {
-    const struct {
-        const char* record;
-        float width;
-        float height;
-        bool open;
-        std::uint64_t id;
-    } cases[] = {
-        {"{ .label = \"a\", .width = 1e3 }", 1, 480, true, 0},
-        {"{ .label = \"a\", .width = abc }", 720, 480, true, 0},
-        {"{ .label = \"a\", .width = 1.2.3, .height = --1 }", 720, 480, true, 0},
-        {"{ .label = \"a\", .width = 99999999999999999999999999999999999999999 }", 720, 480, true, 0},
-        {"{ .label = \"a\", .open = yes }", 720, 480, true, 0},
-        {"{ .label = \"a\", .open = falsehood }", 720, 480, false, 0},
-        {"{ .id = 18446744073709551616, .label = \"a\" }", 720, 480, true, 0},
-        {"{ .id = 18446744073709551615, .label = \"a\" }", 720, 480, true, 18446744073709551615u},
-        {"{ .id = 42abc, .label = \"a\", .height = 3.5 }", 720, 3.5, true, 42},
-        {"{ .id=7,.label=\"a\",.width=  -2 }", -2, 480, true, 7},
-    };
-    for (const auto& c : cases) {
+    for (const std::string& line : testing::readLines("window_state/field_values.txt")) {
+        std::istringstream expected(line.substr(line.find(" | ") + 3));
+        float width = 0;
+        float height = 0;
+        bool open = false;
+        std::uint64_t id = 0;
+        expected >> width >> height >> open >> id;
         std::array<char, 64> storage;
         UnescapeBuffer unescape{storage, 0};
-        WindowStateRecord record = parseRecord(c.record, "a", unescape);
-        EXPECT_EQ(record.width, c.width) << c.record;
-        EXPECT_EQ(record.height, c.height) << c.record;
-        EXPECT_EQ(record.open, c.open) << c.record;
-        EXPECT_EQ(record.id, c.id) << c.record;
-        EXPECT_EQ(record.title, "") << c.record;
-        EXPECT_EQ(record.scale, 1) << c.record;
-        EXPECT_FALSE(record.focused || record.maximized || record.fullscreen) << c.record;
+        WindowStateRecord record = parseRecord(line.substr(0, line.find(" | ")), "a", unescape);
+        EXPECT_EQ(record.width, width) << line;
+        EXPECT_EQ(record.height, height) << line;
+        EXPECT_EQ(record.open, open) << line;
+        EXPECT_EQ(record.id, id) << line;
+        EXPECT_EQ(record.title, "") << line;
+        EXPECT_EQ(record.scale, 1) << line;
+        EXPECT_FALSE(record.focused || record.maximized || record.fullscreen) << line;
     }
 }
 
