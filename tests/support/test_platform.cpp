@@ -338,105 +338,75 @@ void TestPlatform::fillAllSlots() { platform_.slots = allSlots_; }
 void TestPlatform::emptyAllSlots() { platform_.slots = PlatformSlots{}; }
 
 void TestPlatform::failSlot(PlatformSlot slot, Error error, std::uint32_t times) {
-    std::lock_guard guard(mutex_);
-    failures_[static_cast<std::size_t>(slot)] = {error, times};
+    locked([&] { failures_[static_cast<std::size_t>(slot)] = {error, times}; });
 }
-
 void TestPlatform::clearFailures() {
-    std::lock_guard guard(mutex_);
-    failures_ = {};
+    locked([&] { failures_ = {}; });
 }
-
 void TestPlatform::onCall(PlatformSlot slot, std::function<void(const Call&)> hook) {
-    std::lock_guard guard(mutex_);
-    hooks_[static_cast<std::size_t>(slot)] = std::move(hook);
+    locked([&] { hooks_[static_cast<std::size_t>(slot)] = std::move(hook); });
 }
 
 void TestPlatform::answerFeatures(std::array<bool, kPlatformFeatureCount> answers) {
     featureAnswers_ = answers;
     platform_.supportsFeature = &TestPlatform::answerFeature;
 }
-
 void TestPlatform::clearFeatureAnswers() { platform_.supportsFeature = nullptr; }
-
 bool TestPlatform::answerFeature(void* context, PlatformFeature feature) {
     auto index = static_cast<std::size_t>(feature);
     return index < kPlatformFeatureCount && static_cast<TestPlatform*>(context)->featureAnswers_[index];
 }
 
-void TestPlatform::script(const PlatformEvent& event) {
-    std::lock_guard guard(mutex_);
-    queue_.push_back(retain(event));
-    wakeUp_.notify_all();
-}
-
+// Changes of the queue and the run flags wake a waiting `run`.
+void TestPlatform::script(const PlatformEvent& event) { script({event}); }
 void TestPlatform::script(std::initializer_list<PlatformEvent> events) {
-    std::lock_guard guard(mutex_);
-    for (const PlatformEvent& event : events) queue_.push_back(retain(event));
+    locked([&] {
+        for (const PlatformEvent& event : events) queue_.push_back(retain(event));
+    });
     wakeUp_.notify_all();
 }
-
 void TestPlatform::enqueue(PlatformEvent event) { script(event); }
+void TestPlatform::keepRunningWhenIdle(bool wait) {
+    locked([&] { waitWhenIdle_ = wait; });
+    wakeUp_.notify_all();
+}
+void TestPlatform::quit() {
+    locked([&] { quit_ = true; });
+    wakeUp_.notify_all();
+}
+void TestPlatform::stopAfterShutdown(bool stop) {
+    locked([&] { stopAfterShutdown_ = stop; });
+}
 
 std::size_t TestPlatform::pendingEvents() const {
-    std::lock_guard guard(mutex_);
-    return queue_.size();
+    return locked([&] { return queue_.size(); });
 }
-
-void TestPlatform::keepRunningWhenIdle(bool wait) {
-    std::lock_guard guard(mutex_);
-    waitWhenIdle_ = wait;
-    wakeUp_.notify_all();
-}
-
-void TestPlatform::quit() {
-    std::lock_guard guard(mutex_);
-    quit_ = true;
-    wakeUp_.notify_all();
-}
-
-void TestPlatform::stopAfterShutdown(bool stop) {
-    std::lock_guard guard(mutex_);
-    stopAfterShutdown_ = stop;
-}
-
 std::vector<PlatformEventKind> TestPlatform::deliveredKinds() const {
-    std::lock_guard guard(mutex_);
-    return delivered_;
+    return locked([&] { return delivered_; });
 }
-
 std::vector<TestPlatform::Call> TestPlatform::calls() const {
-    std::lock_guard guard(mutex_);
-    return calls_;
+    return locked([&] { return calls_; });
 }
-
 std::vector<TestPlatform::Call> TestPlatform::callsTo(PlatformSlot slot) const {
-    std::lock_guard guard(mutex_);
     std::vector<Call> out;
-    for (const Call& call : calls_) {
+    for (const Call& call : calls()) {
         if (call.slot == slot) out.push_back(call);
     }
     return out;
 }
-
 std::size_t TestPlatform::callCount(PlatformSlot slot) const { return callsTo(slot).size(); }
-
 std::optional<TestPlatform::Call> TestPlatform::lastCall(PlatformSlot slot) const {
     std::vector<Call> found = callsTo(slot);
     if (found.empty()) return std::nullopt;
     return found.back();
 }
-
 std::vector<std::string> TestPlatform::callNames() const {
-    std::lock_guard guard(mutex_);
     std::vector<std::string> names;
-    for (const Call& call : calls_) names.emplace_back(platformSlotName(call.slot));
+    for (const Call& call : calls()) names.emplace_back(platformSlotName(call.slot));
     return names;
 }
-
 void TestPlatform::clearCalls() {
-    std::lock_guard guard(mutex_);
-    calls_.clear();
+    locked([&] { calls_.clear(); });
 }
 
 std::optional<Error> TestPlatform::record(PlatformSlot slot, std::uint64_t windowId, std::string_view label,
