@@ -147,20 +147,6 @@ TEST(WindowTable, RemovingAMiddleRecordKeepsLaterRecordsWholeAndDropsItsShell) {
     EXPECT_EQ(runtime->windows.size(), 3u);
 }
 
-TEST(WindowTable, FindOrReserveAdoptsUnknownIdsOnceAndNeverIdZero) {
-    auto runtime = makeRuntime();
-    addWindow(*runtime, 1, "main");
-    EXPECT_EQ(findOrReserveWindow(*runtime, 1, "other", "t"), 0u);
-    EXPECT_EQ(findOrReserveWindow(*runtime, 9, "popup", "Popup"), 1u);
-    EXPECT_EQ(findOrReserveWindow(*runtime, 9, "popup", "Popup"), 1u);
-    EXPECT_EQ(runtime->windows.size(), 2u);
-    EXPECT_FALSE(runtime->windows[1].hasSource);
-    EXPECT_EQ(runtime->nextWindowId, 10u);
-    EXPECT_EQ(findOrReserveWindow(*runtime, 0, "zero", "").error(), Error::InvalidWindowOptions);
-    EXPECT_EQ(findWindowIndexByLabel(*runtime, "popup"), 1u);
-    EXPECT_FALSE(findWindowIndexByLabel(*runtime, "Popup"));
-}
-
 TEST(ViewTables, RemovingMiddleRecordsKeepsEveryLaterRecordsStrings) {
     auto runtime = makeRuntime();
     addWindow(*runtime, 1, "main");
