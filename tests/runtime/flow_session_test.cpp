@@ -14,7 +14,11 @@
 #include "runtime/automation_hooks.hpp"
 #include "runtime/session_record.hpp"
 #include "runtime/window_view_runtime.hpp"
+#include "runtime_fixture.hpp"
 #include "support/golden.hpp"
+
+// Events are written with designated initializers that name only the fields a case sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace kelvo {
 namespace {
@@ -56,27 +60,17 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
     Session session;
     FlowScenario& s = session.scenario;
     const std::array<std::string_view, 2> paths = {"/Users/me/a.vrs", "/Users/me/b.vrs"};
-    GpuSurfaceFrame frame;
-    frame.windowId = 1;
-    frame.label = "canvas";
-    frame.width = 300;
-    frame.height = 200;
-    frame.scale = 2;
-    frame.frameIndex = 9;
-    frame.timestampNs = 1'700'000'000'100'000'000;
-    frame.frameIntervalNs = 16'666'667;
-    GpuSurfaceInput input;
-    input.windowId = 1;
-    input.label = "canvas";
-    input.kind = GpuSurfaceInputKind::pointer_down;
-    input.x = 12.5f;
-    input.y = 30;
-    input.text = "";
-    AudioEvent audio;
-    audio.positionMs = 1500;
-    audio.durationMs = 180000;
-    audio.kind = AudioEventKind::state;
-    audio.playing = true;
+    const GpuSurfaceFrame frame{.windowId = 1,
+                                .label = "canvas",
+                                .width = 300,
+                                .height = 200,
+                                .scale = 2,
+                                .frameIndex = 9,
+                                .timestampNs = 1'700'000'000'100'000'000,
+                                .frameIntervalNs = 16'666'667};
+    const GpuSurfaceInput input{
+        .windowId = 1, .label = "canvas", .kind = GpuSurfaceInputKind::pointer_down, .x = 12.5f, .y = 30, .text = ""};
+    AudioEvent audio{.positionMs = 1500, .durationMs = 180000, .kind = AudioEventKind::state, .playing = true};
     audio.bands[0] = 200;
 
     auto dispatch = [&](const PlatformEvent& event) { ASSERT_TRUE(s.dispatch(event)) << platformEventName(event); };
@@ -86,15 +80,7 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
     dispatch(FrameRequestedEvent{});
     dispatch(FrameRequestedEvent{});  // nothing changed: no trace, no frame, no checkpoint
 
-    ViewOptions canvas{1, "canvas"};
-    canvas.kind = ViewKind::gpu_surface;
-    canvas.frame = RectF{0, 40, 300, 200};
-    canvas.gpuBackend = GpuBackend::software;
-    canvas.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
-    canvas.gpuPresentMode = GpuPresentMode::timer;
-    canvas.gpuAlphaMode = GpuAlphaMode::opaque;
-    canvas.gpuColorSpace = GpuColorSpace::srgb;
-    canvas.gpuVsync = true;
+    const ViewOptions canvas = testing::canvasOptions("canvas", RectF{0, 40, 300, 200});
     ASSERT_TRUE(createView(s.runtime(), canvas));
 
     dispatch(AppActivatedEvent{});
