@@ -94,22 +94,10 @@ TEST(TestPlatform, ShutdownEndsTheRunAndEventsCausedByAHandlerFollowIt) {
                                                        "wake", "app_shutdown", "timer"}));
 }
 
-// The answers of the slots that return data, which later service tests rely on.
-TEST(TestPlatform, AnswersOfTheDataSlots) {
+// Text measuring answers by bytes; canvas tests rely on it.
+TEST(TestPlatform, MeasuresTextByBytesAndFailsAsTold) {
     TestPlatform test;
     const Platform& platform = test.platform();
-    char buffer[16];
-    ASSERT_TRUE(callNeeded<&PlatformSlots::writeClipboard>(platform, "hello"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::readClipboard>(platform, std::span(buffer)).value(), 5u);
-    EXPECT_EQ(callNeeded<&PlatformSlots::readClipboard>(platform, std::span(buffer, 4)).error(), Error::NoSpaceLeft);
-    ASSERT_TRUE(callNeeded<&PlatformSlots::setCredential>(platform, "svc", "me", "secret"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::getCredential>(platform, "svc", "me", std::span(buffer)).value(), 6u);
-    ASSERT_TRUE(callNeeded<&PlatformSlots::deleteCredential>(platform, "svc", "me"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::deleteCredential>(platform, "svc", "me").error(), Error::CredentialNotFound);
-    test.answers().openDialogPaths = {"/a", "/b"};
-    auto opened = callNeeded<&PlatformSlots::showOpenDialog>(platform, OpenDialogOptions{}, std::span(buffer));
-    EXPECT_EQ(opened.value(), (OpenDialogResult{2, 5}));
-    EXPECT_EQ(std::string_view(buffer, 5), "/a\n/b");
     float advances[4] = {9, 9, 9, 9};
     ASSERT_TRUE(platform.slots.measureTextAdvances(platform.services, 1, 10, "a\xc3\xa9", std::span(advances)));
     EXPECT_EQ(std::vector<float>(advances, advances + 3), (std::vector<float>{5, 10, 0}));
