@@ -63,16 +63,8 @@ TEST(WindowStateText, StringEscapes) {
         {std::string("\x00\x1b\x1f", 3), "\"\\x00\\x1b\\x1f\""},
         {"\x7f\xc3\xa9 ", "\"\x7f\xc3\xa9 \""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(zonString(c.bytes), c.written);
-        // Every escaped string reads back as the same bytes.
-        std::string record = std::string("{ .label = ").append(c.written).append(" }");
-        std::array<char, 64> storage;
-        UnescapeBuffer unescape{storage, 0};
-        auto label = parseStringField(record, ".label", unescape);
-        ASSERT_TRUE(label.has_value()) << c.written;
-        EXPECT_EQ(*label, c.bytes);
-    }
+    // That every escaped string reads back as the same bytes is checked by RandomRecordsRoundTrip.
+    for (const auto& c : cases) EXPECT_EQ(zonString(c.bytes), c.written);
 }
 
 TEST(WindowStateText, BadStringsAreAbsent) {
