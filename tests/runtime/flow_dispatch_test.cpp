@@ -154,7 +154,7 @@ TEST(WindowFrameChanged, AdoptsUnknownWindowsAndMovesTheFocus) {
     EXPECT_EQ(scenario.traceNames().back(), "window.frame");
 }
 
-TEST(WindowFrameChanged, SavesTheWindowStateAndTracesAFailedSave) {
+TEST(WindowFrameChanged, SavesTheWindowState) {
     FlowScenario scenario;
     scenario.start();
     ASSERT_TRUE(configureWindowStateStore(scenario.runtime().windowStateStore, scenario.runtime().io, "/state"));
@@ -163,10 +163,9 @@ TEST(WindowFrameChanged, SavesTheWindowStateAndTracesAFailedSave) {
     ASSERT_TRUE(saved);
     EXPECT_NE(saved->find(".x = 100"), std::string::npos) << *saved;
 
-    scenario.clearRecords();
+    // A failed save is traced and leaves the file (WindowStateSave tests); the dispatch goes on.
     scenario.memory().failOn(IoOp::rename, "/state/windows.zon", Error::AccessDenied);
     ASSERT_TRUE(scenario.dispatch(WindowFrameChangedEvent{1, "main", "Vostra Studio", RectF{5, 6, 1280, 820}, 2}));
-    EXPECT_EQ(scenario.traces()[1], traceLine("window.state.save_failed", "AccessDenied", R"("label":"main")"));
     EXPECT_EQ(scenario.memory().fileText("/state/windows.zon"), saved);
 }
 
@@ -258,11 +257,10 @@ TEST(RunHandler, AHandlerErrorStopsTheRunWithTheBackendsLine) {
     scenario.binding().startHook = [](void*, Runtime&) -> Status { return fail(Error::AccessDenied); };
     RunContext context{&scenario.runtime(), scenario.binding()};
     scenario.platform().script({AppStartEvent{}, TimerEvent{1, 1}});
-    ScopedStderrCapture stderrText;
+    ScopedStderrCapture stderrText;  // the line itself is the test platform's (TestPlatform tests)
     Status status = scenario.platform().run(&handlePlatformEvent, &context);
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), Error::CallbackFailed);
-    EXPECT_EQ(stderrText.text(), "platform callback failed: AccessDenied (event app_start)\n");
     EXPECT_EQ(scenario.platform().deliveredKinds(), (std::vector<PlatformEventKind>{PlatformEventKind::app_start}));
     EXPECT_EQ(scenario.runtime().dispatchErrors.recent[0].scope, "app_start");
 }
