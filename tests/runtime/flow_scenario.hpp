@@ -15,6 +15,7 @@
 #include "debug/trace_format.hpp"
 #include "runtime/core.hpp"
 #include "runtime/flow.hpp"
+#include "runtime_fixture.hpp"
 #include "support/test_platform.hpp"
 #include "trace_capture.hpp"
 
@@ -25,9 +26,6 @@ public:
     static constexpr std::int64_t kWallClockNs = 1'700'000'000'000'000'000;
 
     FlowScenario() {
-        Result<Runtime*> allocated = allocateRuntime();
-        EXPECT_TRUE(allocated.has_value());
-        runtime_ = *allocated;
         runtime_->platform = platform_.platform();
         runtime_->io = memoryIo(memory_);
         trace_.attach(*runtime_);
@@ -40,9 +38,6 @@ public:
             "vexa://app", WindowAssets{"/bundle/frontend/dist", "index.html", "vexa://app"}, WindowSourceKind::assets};
         binding_.eventHandler = &FlowScenario::handleRuntimeEvent;
     }
-    ~FlowScenario() { releaseRuntime(runtime_); }
-    FlowScenario(const FlowScenario&) = delete;
-    FlowScenario& operator=(const FlowScenario&) = delete;
 
     Runtime& runtime() { return *runtime_; }
     TestPlatform& platform() { return platform_; }
@@ -113,7 +108,7 @@ private:
 
     TestPlatform platform_;
     MemoryIo memory_;
-    Runtime* runtime_ = nullptr;
+    testing::RuntimePtr runtime_ = testing::makeRuntime();
     AppBinding binding_{};
     testing::TraceCapture trace_;
     std::vector<std::string> events_;
