@@ -108,7 +108,6 @@ private:
 
     TestPlatform platform_;
     MemoryIo memory_;
-    testing::RuntimePtr runtime_ = testing::makeRuntime();
     AppBinding binding_{};
     testing::TraceCapture trace_;
     std::vector<std::string> events_;
@@ -116,6 +115,7 @@ private:
     bool failAll_ = false;
     Error handlerError_ = Error::Unexpected;
     std::function<void(const RuntimeEvent&)> hook_;
+    testing::RuntimePtr runtime_ = testing::makeRuntime();  // released first
 };
 
 }  // namespace kelvo
