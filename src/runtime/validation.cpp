@@ -106,11 +106,6 @@ Status validateSpec(std::span<const ShellViewSpec> specs, std::size_t index) {
 
 }  // namespace
 
-bool isValidName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of(std::string_view("\0/\\", 3)) == name.npos;
-}
-
 Status validateShellChromeIcon(std::string_view name) {
     if (name.empty()) return {};
     if (name.size() > kMaxChromeIcon) return fail(Error::InvalidName);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/error.hpp"
+#include "base/names.hpp"
 #include "runtime/shell_spec.hpp"
 
 namespace kelvo {
@@ -15,9 +16,6 @@ namespace kelvo {
 
 // Most windows an application may declare.
 inline constexpr std::size_t kMaxConfiguredWindows = 16;
-
-// A name: not empty, not "." or "..", and free of NUL, "/" and "\".
-bool isValidName(std::string_view name);
 
 // An icon name of the window chrome: empty, or at most 64 bytes of [a-z0-9_-] after an optional
 // "app:" prefix ("app:" alone is refused). InvalidName otherwise.
