@@ -1,8 +1,6 @@
 // The lifecycle events: app_start with its start sequence and scene, app_shutdown with its stop
 // sequence, activation changes and appearance changes.
 
-#include <algorithm>
-
 #include "runtime/core.hpp"
 #include "runtime/dispatch_errors.hpp"
 #include "runtime/flow.hpp"
@@ -34,7 +32,7 @@ Status reserveMainWindow(Runtime& runtime) {
     RuntimeWindow& window = runtime.windows[index];
     window.frame = main.frame;
     window.mainWebViewFrame = RectF{0, 0, main.frame.width, main.frame.height};
-    runtime.nextWindowId = std::max(runtime.nextWindowId, id + 1);
+    raiseNextWindowId(runtime, id);
     return {};
 }
 

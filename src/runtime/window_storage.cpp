@@ -21,20 +21,6 @@ bool frameIsUsable(const RectF& frame) {
            std::isfinite(frame.height) && frame.width > 0 && frame.height > 0;
 }
 
-void raiseNextWindowId(Runtime& runtime, std::uint64_t id) {
-    if (id == std::numeric_limits<std::uint64_t>::max()) return;
-    if (runtime.nextWindowId < id + 1) runtime.nextWindowId = id + 1;
-}
-
-// Loads the window's source into its main web view: the window's own loader, or for window 1 the
-// loader of the first window. UnsupportedService when neither applies.
-Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
-    const PlatformSlots& slots = platformSlots(runtime);
-    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
-    if (windowId == 1 && slots.loadWebView != nullptr) return slots.loadWebView(platformServices(runtime), source);
-    return fail(Error::UnsupportedService);
-}
-
 }  // namespace
 
 WindowSource WindowSourceStorage::get() const {
@@ -138,6 +124,20 @@ void removeWindowAt(Runtime& runtime, std::size_t index) {
         }
     }
     runtime.windows.removeAt(index);
+}
+
+void raiseNextWindowId(Runtime& runtime, std::uint64_t id) {
+    if (id == std::numeric_limits<std::uint64_t>::max()) return;
+    if (runtime.nextWindowId < id + 1) runtime.nextWindowId = id + 1;
+}
+
+Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
+    const PlatformSlots& slots = platformSlots(runtime);
+    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
+    if (windowId == kMainWindowId && slots.loadWebView != nullptr) {
+        return slots.loadWebView(platformServices(runtime), source);
+    }
+    return fail(Error::UnsupportedService);
 }
 
 void setOnlyFocusedWindow(Runtime& runtime, std::size_t index) {

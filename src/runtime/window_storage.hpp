@@ -118,4 +118,14 @@ Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCrea
 // Makes the window the only focused one.
 void setOnlyFocusedWindow(Runtime& runtime, std::size_t index);
 
+// Raises the next automatic window id past `id` (an id of 2^64 - 1 leaves it alone).
+void raiseNextWindowId(Runtime& runtime, std::uint64_t id);
+
+// The window the host creates itself; the only one a platform without per-window loading can load.
+inline constexpr std::uint64_t kMainWindowId = 1;
+
+// Loads `source` into the window's main web view: through the window's own loader, or for the
+// main window through the loader of the first window. UnsupportedService when neither applies.
+Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source);
+
 }  // namespace kelvo

@@ -26,6 +26,9 @@ Status loadStartupWindows(Runtime& runtime, const AppBinding& binding);
 // The same for a window list the application supplies in place of the configured one (a scene):
 // ids by list position when 0, and only the first window may be window 1.
 Status loadStartupWindowList(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> windows);
+// The id a start-up window gets: its own, else (0) its position in the list plus 1; in a supplied
+// list a window after the first that asks for id 1 gets its position too.
+std::uint64_t startupWindowId(std::uint64_t declared, std::size_t position, bool fromList);
 
 // ---- closing windows ----
 
