@@ -47,15 +47,10 @@ CommandSource nativeCommandSource(const Runtime& runtime, std::uint64_t windowId
     return CommandSource::native_control;
 }
 
-bool windowIsOpen(const Runtime& runtime, std::uint64_t windowId) {
-    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
-    return index && runtime.windows[*index].open;
-}
-
 // A drop aimed at a canvas view goes first to the widget under the drop position that takes
 // files.
 Status offerDropToCanvasWidget(Runtime& runtime, const AppBinding& binding, const FilesDroppedEvent& event) {
-    if (!windowIsOpen(runtime, event.windowId) || event.viewLabel.empty() || !event.hasPosition ||
+    if (findOpenWindow(runtime, event.windowId) == nullptr || event.viewLabel.empty() || !event.hasPosition ||
         event.paths.empty()) {
         return {};
     }

@@ -187,8 +187,8 @@ Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
 Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                         const RectF& content) {
     if (specs.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
-    std::optional<std::size_t> windowIndex = findWindowIndexById(runtime, windowId);
-    if (!windowIndex || !runtime.windows[*windowIndex].open) return fail(Error::WindowNotFound);
+    const RuntimeWindow* window = findOpenWindow(runtime, windowId);
+    if (window == nullptr) return fail(Error::WindowNotFound);
 
     std::size_t webViewSpecs = 0;
     std::size_t viewSpecs = 0;
@@ -198,21 +198,17 @@ Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<cons
             if (specs[j].label == spec.label) return fail(Error::DuplicateViewLabel);
         }
         if (isMainSpec(spec)) continue;
-        if (spec.label == kMainWebViewLabel || findViewIndex(runtime, windowId, spec.label) ||
-            findWebViewIndex(runtime, windowId, spec.label)) {
-            return fail(Error::DuplicateViewLabel);
-        }
+        if (windowHasViewLabel(runtime, windowId, spec.label)) return fail(Error::DuplicateViewLabel);
         ++(spec.kind == ViewKind::webview ? webViewSpecs : viewSpecs);
     }
     if (viewSpecs > kMaxViews - runtime.views.size()) return fail(Error::ViewLimitReached);
     if (webViewSpecs > kMaxWebViews - runtime.webViews.size()) return fail(Error::WebViewLimitReached);
 
-    const RuntimeWindow& window = runtime.windows[*windowIndex];
     MainWebViewState saved;
-    saved.parent = window.mainWebViewParent;
-    saved.frame = window.mainWebViewFrame;
-    saved.layer = window.mainWebViewLayer;
-    saved.frameSet = window.mainWebViewFrameSet;
+    saved.parent = window->mainWebViewParent;
+    saved.frame = window->mainWebViewFrame;
+    saved.layer = window->mainWebViewLayer;
+    saved.frameSet = window->mainWebViewFrameSet;
 
     ShellCreatedLabels created;
     Status status = applyShellViews(runtime, windowId, specs, content, false, created);

@@ -36,17 +36,10 @@ Status checkViewOptions(const Runtime& runtime, const ViewOptions& options) {
     if (options.kind == ViewKind::gpu_surface && !isSupportedGpuConfiguration(options)) {
         return fail(Error::UnsupportedViewKind);
     }
-    if (options.label == kMainWebViewLabel || findViewIndex(runtime, options.windowId, options.label) ||
-        findWebViewIndex(runtime, options.windowId, options.label)) {
-        return fail(Error::DuplicateViewLabel);
-    }
+    if (windowHasViewLabel(runtime, options.windowId, options.label)) return fail(Error::DuplicateViewLabel);
     if (options.parent) {
-        std::string_view parent = *options.parent;
-        if (parent == options.label) return fail(Error::InvalidViewOptions);
-        if (parent != kMainWebViewLabel && !findViewIndex(runtime, options.windowId, parent) &&
-            !findWebViewIndex(runtime, options.windowId, parent)) {
-            return fail(Error::ViewNotFound);
-        }
+        if (*options.parent == options.label) return fail(Error::InvalidViewOptions);
+        if (!windowHasViewLabel(runtime, options.windowId, *options.parent)) return fail(Error::ViewNotFound);
     }
     return {};
 }

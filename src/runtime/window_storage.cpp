@@ -1,9 +1,9 @@
 #include "runtime/window_storage.hpp"
 
-#include <cmath>
 #include <limits>
 
 #include "runtime/core.hpp"
+#include "runtime/view_checks.hpp"
 #include "runtime/window_views.hpp"
 
 namespace kelvo {
@@ -16,10 +16,7 @@ bool sourceFits(const WindowSource& source) {
            source.assets->entry.size() <= kMaxWindowSourcePart && source.assets->origin.size() <= kMaxWindowSourcePart;
 }
 
-bool frameIsUsable(const RectF& frame) {
-    return std::isfinite(frame.x) && std::isfinite(frame.y) && std::isfinite(frame.width) &&
-           std::isfinite(frame.height) && frame.width > 0 && frame.height > 0;
-}
+bool frameIsUsable(const RectF& frame) { return isFinite(frame) && frame.width > 0 && frame.height > 0; }
 
 }  // namespace
 
