@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/utf8.hpp"
-#include "debug/trace.hpp"
 #include "runtime/core.hpp"
+#include "runtime/runtime_trace.hpp"
 
 namespace kelvo {
 
@@ -25,8 +25,7 @@ void appendDispatchError(DispatchErrorLog& log, std::string_view scope, Error er
 
 void recordDispatchErrorDetail(Runtime& runtime, std::string_view scope, Error error, std::string_view detail) {
     appendDispatchError(runtime.dispatchErrors, scope, error, detail, runtimeWallClockNs(runtime));
-    TraceField field = traceText("event", scope);
-    traceEvent(runtime.trace, runtime.io, "dispatch.error", errorName(error), {&field, 1}, TraceLevel::err);
+    runtimeTrace(runtime, "dispatch.error", errorName(error), {traceText("event", scope)}, TraceLevel::err);
     markStateDirty(runtime);
 }
 

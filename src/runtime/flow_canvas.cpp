@@ -64,9 +64,9 @@ Status handleGpuSurfaceResized(Runtime& runtime, const AppBinding& binding, cons
     // The application hears of it also when no view has the surface; a handler error is recorded
     // by the delivery and handed back only when the runtime stops on handler errors.
     TRY(dispatchEvent(runtime, binding, RuntimeEvent(event)));
-    flowTrace(runtime, "gpu_surface.resize", "gpu surface resized",
-              {traceText("label", event.label), traceF64("width", event.frame.width),
-               traceF64("height", event.frame.height), traceF64("scale", event.scale)});
+    runtimeTrace(runtime, "gpu_surface.resize", "gpu surface resized",
+                 {traceText("label", event.label), traceF64("width", event.frame.width),
+                  traceF64("height", event.frame.height), traceF64("scale", event.scale)});
     return {};
 }
 

@@ -80,7 +80,7 @@ Status handleBridgeMessageEvent(Runtime& runtime, const AppBinding& binding, con
 }
 
 Status handleTrayAction(Runtime& runtime, const AppBinding& binding, const TrayActionEvent& event) {
-    flowTrace(runtime, "tray.action", "tray item selected", {traceU64("item_id", event.itemId)});
+    runtimeTrace(runtime, "tray.action", "tray item selected", {traceU64("item_id", event.itemId)});
     if (!acceptCommandName(runtime, kTrayActionCommand, "tray_action")) return {};
     return sendCommand(runtime, binding, CommandEvent{kTrayActionCommand, 0, {}, event.itemId, CommandSource::tray});
 }

@@ -41,8 +41,8 @@ Status loadWindowsOrScene(Runtime& runtime, const AppBinding& binding) {
     const AppScene scene = TRY(binding.sceneProvider(binding.appContext));
     TRY(validateScene(scene));
     TRY(loadSceneWindows(runtime, binding, scene));
-    flowTrace(runtime, "scene.load", scene.windows.empty() ? "loaded empty app scene" : "loaded app scene",
-              {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "scene.load", scene.windows.empty() ? "loaded empty app scene" : "loaded app scene",
+                 {traceText("app", binding.appId)});
     return {};
 }
 
@@ -66,7 +66,7 @@ Status handleAppStart(Runtime& runtime, const AppBinding& binding) {
     TRY(startStep(runtime, loadWindowsOrScene(runtime, binding)));
     lapLaunch(LaunchMark::scene_loaded);
     markStateDirty(runtime);
-    flowTrace(runtime, "app.start", "app started", {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "app.start", "app started", {traceText("app", binding.appId)});
     return {};
 }
 
@@ -83,7 +83,7 @@ Status handleAppShutdown(Runtime& runtime, const AppBinding& binding) {
         if (first && !stopped) first = stopped;
     }
     if (!first) return first;
-    flowTrace(runtime, "app.stop", "app stopped", {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "app.stop", "app stopped", {traceText("app", binding.appId)});
     return {};
 }
 
