@@ -15,20 +15,9 @@ enum class ShellEdge : std::uint8_t { top, right, bottom, left };
 // Most views one window's shell may declare, and most placed views of one layout run.
 inline constexpr std::size_t kMaxShellViews = 128;
 
-// One native view of a window's declared shell, as the application supplies it. Strings are
-// borrowed for the call that receives the spec.
-struct ShellViewSpec {
-    std::string_view label;
-    std::optional<std::string_view> parent;
-    ViewKind kind = ViewKind::toolbar;
-
-    // Handed to the view as the options of the same names; an absent text takes the role.
-    std::optional<std::string_view> command;
-    std::optional<std::string_view> text;
-    std::optional<std::string_view> url;
-    std::optional<std::string_view> accessibilityLabel;
-    std::optional<std::string_view> role;
-
+// How a declared shell view is sized, placed and shown: everything of the declaration but its
+// label, parent, kind and texts. A window's stored shell keeps this part whole for relayouts.
+struct ShellViewPlacement {
     std::optional<float> width;
     std::optional<float> height;
     std::optional<float> minWidth;
@@ -58,6 +47,21 @@ struct ShellViewSpec {
     [[nodiscard]] bool hasGpuOptions() const {
         return gpuBackend || gpuPixelFormat || gpuPresentMode || gpuAlphaMode || gpuColorSpace || gpuVsync;
     }
+};
+
+// One native view of a window's declared shell, as the application supplies it. Strings are
+// borrowed for the call that receives the declaration.
+struct ShellViewSpec : ShellViewPlacement {
+    std::string_view label;
+    std::optional<std::string_view> parent;
+    ViewKind kind = ViewKind::toolbar;
+
+    // Handed to the view as the options of the same names; an absent text takes the role.
+    std::optional<std::string_view> command;
+    std::optional<std::string_view> text;
+    std::optional<std::string_view> url;
+    std::optional<std::string_view> accessibilityLabel;
+    std::optional<std::string_view> role;
 };
 
 // The chrome an application may declare for a window: a title and an icon name.

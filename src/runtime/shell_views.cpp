@@ -90,54 +90,16 @@ Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& spec) {
     StoredShellViewSpec stored;
     if (!stored.label.assign(spec.label) || !stored.parent.assign(spec.parent)) return fail(Error::NoSpaceLeft);
     stored.kind = spec.kind;
-    stored.width = spec.width;
-    stored.height = spec.height;
-    stored.minWidth = spec.minWidth;
-    stored.minHeight = spec.minHeight;
-    stored.maxWidth = spec.maxWidth;
-    stored.maxHeight = spec.maxHeight;
-    stored.x = spec.x;
-    stored.y = spec.y;
-    stored.dock = spec.dock;
-    stored.fill = spec.fill;
-    stored.vertical = spec.vertical;
-    stored.layer = spec.layer;
-    stored.visible = spec.visible;
-    stored.enabled = spec.enabled;
-    stored.gpuBackend = spec.gpuBackend;
-    stored.gpuPixelFormat = spec.gpuPixelFormat;
-    stored.gpuPresentMode = spec.gpuPresentMode;
-    stored.gpuAlphaMode = spec.gpuAlphaMode;
-    stored.gpuColorSpace = spec.gpuColorSpace;
-    stored.gpuVsync = spec.gpuVsync;
+    static_cast<ShellViewPlacement&>(stored) = spec;
     return stored;
 }
 
 ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored) {
     ShellViewSpec spec;
+    static_cast<ShellViewPlacement&>(spec) = stored;
     spec.label = stored.label.view();
     spec.parent = stored.parent.get();
     spec.kind = stored.kind;
-    spec.width = stored.width;
-    spec.height = stored.height;
-    spec.minWidth = stored.minWidth;
-    spec.minHeight = stored.minHeight;
-    spec.maxWidth = stored.maxWidth;
-    spec.maxHeight = stored.maxHeight;
-    spec.x = stored.x;
-    spec.y = stored.y;
-    spec.dock = stored.dock;
-    spec.fill = stored.fill;
-    spec.vertical = stored.vertical;
-    spec.layer = stored.layer;
-    spec.visible = stored.visible;
-    spec.enabled = stored.enabled;
-    spec.gpuBackend = stored.gpuBackend;
-    spec.gpuPixelFormat = stored.gpuPixelFormat;
-    spec.gpuPresentMode = stored.gpuPresentMode;
-    spec.gpuAlphaMode = stored.gpuAlphaMode;
-    spec.gpuColorSpace = stored.gpuColorSpace;
-    spec.gpuVsync = stored.gpuVsync;
     return spec;
 }
 

@@ -14,33 +14,14 @@
 namespace kelvo {
 
 // The stored shell descriptions of the windows, one entry per window, kept for relayouts. A
-// stored spec keeps everything but the five optional strings (command, text, url, accessibility
-// label, role), which only the creation of the views needs.
+// stored declaration keeps its label and parent inline, its kind and its whole placement; the five
+// optional strings (command, text, url, accessibility label, role) only the creation of the views
+// needs.
 
-struct StoredShellViewSpec {
+struct StoredShellViewSpec : ShellViewPlacement {
     LabelBytes label;
     OptionalLabel parent;
     ViewKind kind = ViewKind::toolbar;
-    std::optional<float> width;
-    std::optional<float> height;
-    std::optional<float> minWidth;
-    std::optional<float> minHeight;
-    std::optional<float> maxWidth;
-    std::optional<float> maxHeight;
-    std::optional<float> x;
-    std::optional<float> y;
-    std::optional<ShellEdge> dock;
-    bool fill = false;
-    std::optional<bool> vertical;
-    std::int32_t layer = 0;
-    bool visible = true;
-    bool enabled = true;
-    std::optional<GpuBackend> gpuBackend;
-    std::optional<GpuPixelFormat> gpuPixelFormat;
-    std::optional<GpuPresentMode> gpuPresentMode;
-    std::optional<GpuAlphaMode> gpuAlphaMode;
-    std::optional<GpuColorSpace> gpuColorSpace;
-    std::optional<bool> gpuVsync;
 };
 
 struct ShellViewsEntry {
