@@ -206,17 +206,10 @@ Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCrea
 
     const std::size_t index = TRY(reserveWindow(runtime, id, options.label, options.title, source, usesAppSource));
     RuntimeWindow& window = runtime.windows[index];
-    WindowConfig config;
+    WindowConfig config = options;  // the platform's part, with the id and texts the record holds
     config.id = id;
     config.label = window.label.view();
     config.title = window.title.view();
-    config.frame = options.frame;
-    config.minContentSize = options.minContentSize;
-    config.resizable = options.resizable;
-    config.restoreFrame = options.restoreFrame;
-    config.passThroughFlag = options.passThroughFlag;
-    config.titlebarStyle = options.titlebarStyle;
-    config.showPolicy = options.showPolicy;
     Result<WindowInfo> created = slots.createWindow(platformServices(runtime), config);
     if (!created) {
         removeWindowAt(runtime, index);

@@ -70,19 +70,10 @@ struct RuntimeWindow {
 // The public view of a window; its texts point into the record.
 WindowInfo windowInfo(const RuntimeWindow& window);
 
-// What `createWindowWithSourceMode` is given (`id` 0: the runtime picks one).
-struct WindowCreateOptions {
-    std::uint64_t id = 0;
-    std::string_view label;
-    std::string_view title;
+// What `createWindowWithSourceMode` is given: the window as the platform will receive it (`id` 0:
+// the runtime picks one) and the window's own source, if it has one.
+struct WindowCreateOptions : WindowConfig {
     std::optional<WindowSource> source;
-    RectF frame = kDefaultWindowFrame;
-    SizeF minContentSize{};
-    bool resizable = true;
-    bool restoreFrame = false;
-    bool passThroughFlag = false;
-    TitlebarStyle titlebarStyle = TitlebarStyle::normal;
-    ShowPolicy showPolicy = ShowPolicy::immediately;
 };
 
 struct Runtime;
