@@ -1,7 +1,5 @@
 #include "runtime/dispatch_errors.hpp"
 
-#include <cstring>
-
 #include "base/utf8.hpp"
 #include "runtime/core.hpp"
 #include "runtime/runtime_trace.hpp"
@@ -18,9 +16,7 @@ void appendDispatchError(DispatchErrorLog& log, std::string_view scope, Error er
     entry->timeNs = wallClockNs > 0 ? static_cast<std::uint64_t>(wallClockNs) : 0;
     entry->scope = scope;
     entry->error = error;
-    std::size_t length = utf8CutLength(detail, kDispatchErrorDetailBytes);
-    if (length > 0) std::memcpy(entry->detail.data(), detail.data(), length);
-    entry->detailLength = static_cast<std::uint8_t>(length);
+    (void)entry->detail.assign(detail.substr(0, utf8CutLength(detail, kDispatchErrorDetailBytes)));
 }
 
 void recordDispatchErrorDetail(Runtime& runtime, std::string_view scope, Error error, std::string_view detail) {

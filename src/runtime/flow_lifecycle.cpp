@@ -9,6 +9,7 @@
 #include "runtime/flow_scene.hpp"
 #include "runtime/launch_timing.hpp"
 #include "runtime/window_views.hpp"
+#include "text/measure_generation.hpp"
 
 namespace kelvo {
 
@@ -103,14 +104,9 @@ Status handleAppActivation(Runtime& runtime, const AppBinding& binding, bool act
 }
 
 Status handleAppearanceChanged(Runtime& runtime, const AppBinding& binding, const AppearanceChangedEvent& event) {
-    runtime.appearance = Appearance{event.dark, event.reduceMotion, event.increaseContrast};
+    runtime.appearance = event;
     textMeasureGeneration().fetch_add(1, std::memory_order_relaxed);
     return dispatchEvent(runtime, binding, RuntimeEvent(event));
-}
-
-std::atomic<std::uint64_t>& textMeasureGeneration() {
-    static std::atomic<std::uint64_t> generation{0};
-    return generation;
 }
 
 }  // namespace kelvo
