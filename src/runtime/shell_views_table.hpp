@@ -8,7 +8,7 @@
 
 #include "base/error.hpp"
 #include "base/fixed.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 #include "runtime/view.hpp"
 
 namespace kelvo {
@@ -32,9 +32,10 @@ struct ShellViewsEntry {
 
 using ShellViewsTable = FixedVec<ShellViewsEntry, 16>;
 
-// Copies a spec for storage; NoSpaceLeft when its label or parent is over 64 bytes.
-Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& spec);
-// The stored spec as a spec whose strings refer to the stored record (the optional strings absent).
+// Copies a declared view for storage; NoSpaceLeft when its label or parent is over 64 bytes.
+Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView);
+// The stored copy as a declared view whose strings refer to the stored record (the optional
+// strings absent).
 ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored);
 
 }  // namespace kelvo

@@ -8,7 +8,7 @@
 
 #include "base/error.hpp"
 #include "base/names.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 
 namespace kelvo {
 
@@ -21,17 +21,19 @@ inline constexpr std::size_t kMaxConfiguredWindows = 16;
 // "app:" prefix ("app:" alone is refused). InvalidName otherwise.
 Status validateShellChromeIcon(std::string_view name);
 
-// Index of the first spec labelled `label`.
+// Index of the first declared view labelled `label`.
 std::optional<std::size_t> shellViewIndex(std::span<const ShellViewSpec> specs, std::string_view label);
 
 enum class ShellVisit : std::uint8_t { unvisited, visiting, done };
 using ShellVisitStates = std::array<ShellVisit, kMaxShellViews>;
 
-// Follows the parent chain of spec `index`; a cycle or a parent that names no spec is InvalidLayout.
+// Follows the parent chain of declared view `index`; a cycle or a parent that names no declared
+// view is InvalidLayout.
 Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std::size_t index,
                                       ShellVisitStates& states);
 
-// Checks one spec list (labels, parents, sizes, strings, commands, URLs, GPU options, cycles).
+// Checks one list of declared views (labels, parents, sizes, strings, commands, URLs, GPU options,
+// cycles).
 Status validateShellViews(std::span<const ShellViewSpec> specs);
 
 // Checks every configured window and its shell; the first failing rule decides.

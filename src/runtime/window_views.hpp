@@ -9,7 +9,7 @@
 #include "base/fixed.hpp"
 #include "platform/types/geometry.hpp"
 #include "runtime/app_binding.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 #include "runtime/view.hpp"
 
 namespace kelvo {
@@ -64,7 +64,7 @@ using ShellCreatedLabels = FixedVec<LabelBytes, kMaxShellViews>;
 Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                         const RectF& content);
 
-// Lays the specs out and creates their views (or, with `relayout`, moves the existing ones,
+// Lays the declared views out and creates their views (or, with `relayout`, moves the existing ones,
 // skipping views the page has closed). Labels of created views are appended to `created`.
 Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                        const RectF& content, bool relayout, ShellCreatedLabels& created);
