@@ -6,14 +6,7 @@ namespace kelvo {
 
 void runtimeTrace(Runtime& runtime, std::string_view name, std::optional<std::string_view> message,
                   std::span<const TraceField> fields, TraceLevel level) {
-    if (!runtime.trace.present) return;
-    TraceRecord record;
-    record.timestampNs = runtimeWallClockNs(runtime);
-    record.name = name;
-    record.message = message;
-    record.fields = fields;
-    record.level = level;
-    emitTrace(runtime.trace, record);
+    traceEvent(runtime.trace, runtime.io, name, message, fields, level);
 }
 
 }  // namespace kelvo
