@@ -2,13 +2,11 @@
 
 #include <cmath>
 
+#include "runtime/view_checks.hpp"
+
 namespace kelvo {
 namespace {
 
-constexpr std::size_t kMaxLabel = 64;
-constexpr std::size_t kMaxRole = 64;
-constexpr std::size_t kMaxAccessibilityLabel = 256;
-constexpr std::size_t kMaxCommand = 128;
 constexpr std::size_t kMaxChromeTitle = 128;
 constexpr std::size_t kMaxChromeIcon = 64;
 
@@ -16,8 +14,6 @@ constexpr std::size_t kMaxChromeIcon = 64;
 bool hasUrlBreakByte(std::string_view text) {
     return text.find_first_of(std::string_view("\0\t\n\r ", 5)) != text.npos;
 }
-
-bool hasNul(std::string_view text) { return text.find('\0') != text.npos; }
 
 Status validateChrome(const ShellChrome& chrome) {
     if (chrome.title.empty() || chrome.title.size() > kMaxChromeTitle) return fail(Error::InvalidName);
@@ -46,7 +42,8 @@ Status validateSizes(const ShellViewPlacement& p) {
 Status validateUrl(const ShellViewSpec& shellView) {
     if (!shellView.url) {
         // The main web view already exists and loads the window's source; it needs no address.
-        if (shellView.kind == ViewKind::webview && shellView.label != "main") return fail(Error::MissingRequiredField);
+        if (shellView.kind == ViewKind::webview && shellView.label != kMainWebViewLabel)
+            return fail(Error::MissingRequiredField);
         return {};
     }
     if (shellView.kind != ViewKind::webview) return fail(Error::InvalidUrl);
@@ -70,7 +67,7 @@ Status validateUrl(const ShellViewSpec& shellView) {
 
 Status validateShellView(std::span<const ShellViewSpec> specs, std::size_t index) {
     const ShellViewSpec& shellView = specs[index];
-    if (shellView.label.empty() || shellView.label.size() > kMaxLabel || !isValidName(shellView.label)) {
+    if (shellView.label.empty() || shellView.label.size() > kMaxViewLabel || !isValidName(shellView.label)) {
         return fail(Error::InvalidName);
     }
     for (std::size_t i = 0; i < index; ++i) {
@@ -83,17 +80,17 @@ Status validateShellView(std::span<const ShellViewSpec> specs, std::size_t index
     }
     TRY(validateSizes(shellView));
     if (shellView.role &&
-        (shellView.role->empty() || shellView.role->size() > kMaxRole || !isValidName(*shellView.role))) {
+        (shellView.role->empty() || shellView.role->size() > kMaxViewRole || !isValidName(*shellView.role))) {
         return fail(Error::InvalidName);
     }
     if (shellView.accessibilityLabel &&
-        (shellView.accessibilityLabel->size() > kMaxAccessibilityLabel || hasNul(*shellView.accessibilityLabel))) {
+        (shellView.accessibilityLabel->size() > kMaxViewAccessibilityLabel || hasNul(*shellView.accessibilityLabel))) {
         return fail(Error::InvalidName);
     }
     if (shellView.text && hasNul(*shellView.text)) return fail(Error::InvalidName);
     if (shellView.command) {
         std::string_view command = *shellView.command;
-        if (command.empty() || command.size() > kMaxCommand || command.find_first_of("\t\n\r") != command.npos) {
+        if (command.empty() || command.size() > kMaxViewCommand || command.find_first_of("\t\n\r") != command.npos) {
             return fail(Error::InvalidCommand);
         }
         if (!isValidName(command)) return fail(Error::InvalidName);
