@@ -10,13 +10,6 @@ constexpr std::string_view kAppCommands[] = {
     "vostra.file.read.begin", "vostra.file.read.chunk", "vostra.file.read.finish", "vostra.url.open",
 };
 
-TEST(AppPolicies, TrustedOriginsAreTheBundleInlinePagesAndTheLoopbackServer) {
-    ASSERT_EQ(kDevOrigins.size(), 3u);
-    EXPECT_EQ(kDevOrigins[0], "vexa://app");
-    EXPECT_EQ(kDevOrigins[1], "vexa://inline");
-    EXPECT_TRUE(kDevOrigins[2].starts_with("http://127.0.0.1:")) << kDevOrigins[2];
-}
-
 TEST(AppPolicies, AppCommandsAreOpenToTrustedOriginsOnly) {
     Policy policy = appCommandPolicy();
     EXPECT_TRUE(policy.enabled);
@@ -63,15 +56,7 @@ TEST(AppPolicies, SecurityPolicyListsTheTrustedOriginsAndExternalLinks) {
 
     // Four HTTPS patterns (two sites, bare and "www.") and one plain-HTTP local host.
     ASSERT_EQ(security.externalLinks.size(), 5u);
-    int https = 0;
-    int http = 0;
-    for (std::string_view pattern : security.externalLinks) {
-        EXPECT_TRUE(pattern.ends_with("/*")) << pattern;
-        if (pattern.starts_with("https://")) ++https;
-        if (pattern.starts_with("http://")) ++http;
-    }
-    EXPECT_EQ(https, 4);
-    EXPECT_EQ(http, 1);
+    EXPECT_TRUE(security.externalLinks[4].starts_with("http://")) << security.externalLinks[4];
     for (int site = 0; site < 2; ++site) {
         std::string_view bare = security.externalLinks[2 * site];
         std::string_view www = security.externalLinks[2 * site + 1];

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -28,41 +31,9 @@ bool payloadScanPasses(std::string_view text, std::size_t* end = nullptr) {
 }
 
 TEST(JsonScan, BothFamiliesAcceptTheSameLenientValues) {
-    const std::string_view accepted[] = {
-        "[]",
-        "{ }",
-        "[ ]",
-        "-1.5e3",
-        "+1",
-        "007",
-        "5.",
-        ".5",
-        "-.5",
-        "0x1p3",
-        "0X1.8P1",
-        "-0x.8",
-        "0x1F",
-        "nan",
-        "NaN",
-        "-inf",
-        "+Infinity",
-        "INF",
-        "1_000",
-        "0x1_f",
-        "1_0.2_5e1_0",
-        "1e-320",
-        "true",
-        "false",
-        "null",
-        "\"\"",
-        "\"a\\\"b\"",
-        "\"\\q\"",
-        std::string_view("\"a\\\x01z\"", 6),
-        "\"\xc3\xa9\xff\"",
-        "[1, {\"a\": [null, \"x\"]}, -2]",
-        "{\"a\":{\"b\":{}}}",
-    };
-    for (std::string_view text : accepted) {
+    std::vector<std::string> accepted = testing::readLines("bridge/lenient_values.txt");
+    accepted.insert(accepted.end(), {std::string("\"a\\\x01z\"", 6), "\"\xc3\xa9\xff\""});
+    for (const std::string& text : accepted) {
         std::size_t requestEnd = 0;
         std::size_t payloadEnd = 0;
         EXPECT_TRUE(requestScanPasses(text, &requestEnd)) << text;
@@ -73,19 +44,9 @@ TEST(JsonScan, BothFamiliesAcceptTheSameLenientValues) {
 }
 
 TEST(JsonScan, BothFamiliesRefuseTheSameMalformedValues) {
-    const std::string_view refused[] = {
-        "",          "tru",       "True",      "[1,]",   "{\"a\":1,}",
-        "[,]",       "1:2",       "\"abc",     "\"a\\",  std::string_view("\"a\x01\"", 4),
-        "[1 2]",     "{\"a\" 1}", "{\"a\"}",   "{1:2}",  "{'a':1}",
-        "[1}",       "{\"a\":1]", "[",         "]",      "}",
-        ",",         "1__0",      "_1",        "1_",     "1_.5",
-        "1._5",      "0x",        "0x1p",      "0xg",    "1e",
-        "1e+",       "e5",        ".",         "-",      "+",
-        "--1",       "+-1",       "1e309",     "-1e309", "1e-400",
-        "0x1p99999", "infinit",   "infinityy", "nanx",   "+nan+",
-        "1.2.3",     " 1",        "1\v",       "'a'",    "[1]]",
-    };
-    for (std::string_view text : refused) {
+    std::vector<std::string> refused = testing::readLines("bridge/malformed_values.txt");
+    refused.insert(refused.end(), {"", " 1", "1\v", std::string("\"a\x01\"", 4)});
+    for (const std::string& text : refused) {
         std::size_t end = 0;
         bool requestPassed = requestScanPasses(text, &end);
         // A scan may stop before trailing bytes; what matters is that it does not take them all.

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/golden.hpp"
+
 namespace kelvo {
 namespace {
 
@@ -59,64 +61,23 @@ TEST(ParseRequest, AppliesTheIdAndCommandByteRules) {
 
     const std::string refused[] = {
         R"({"id":")" + std::string(65, 'i') + R"(","command":"a"})",
-        R"({"id":"","command":"a"})",
-        R"({"id":"1","command":""})",
         R"({"id":"1","command":")" + std::string(129, 'c') + R"("})",
-        R"({"id":"a\"b","command":"a"})",
-        R"({"id":"a\\b","command":"a"})",
-        R"({"id":1,"command":"a"})",
-        R"({"id":null,"command":"a"})",
-        R"({"id":"1","command":["a"]})",
-        R"({"id":"1","command":"a b"})",
-        R"({"id":"1","command":"a/b"})",
-        R"({"id":"1","command":"a\\b"})",
-        R"({"id":"1","command":"\u0061"})",
         "{\"id\":\"1\",\"command\":\"a\tb\"}",
         "{\"id\":\"a\x01\",\"command\":\"a\"}",
-        R"({"command":"a"})",
-        R"({"id":"1"})",
     };
     for (const std::string& message : refused) expectRefused(message);
 }
 
-TEST(ParseRequest, NeverDecodesKeys) {
-    expectRefused(R"({"\u0069d":"1","command":"a"})");
-    expectRefused(R"({"id":"1","command":"a","p\u0061yload":1})");
-    // A key that only looks like "id" in another case is just another member.
-    expectRefused(R"({"ID":"1","command":"a"})");
-    expectParsed(R"({"id":"1","command":"a","Payload":[1]})", {"1", "a", "null"});
-}
-
 TEST(ParseRequest, RefusesMalformedObjects) {
-    const std::string_view refused[] = {
-        "",
-        " ",
-        "{}",
-        "{ \t}",
-        "[]",
-        "null",
-        R"({"id":"1","command":"a"} x)",
-        R"({"id":"1","command":"a"}})",
-        R"({"id":"1","command":"a",})",
-        R"({"id":"1" "command":"a"})",
-        R"({"id":"1","command":"a")",
-        R"({"id":"1","command":"a","payload":})",
-        R"({"id":"1","command":"a","payload":[1,]})",
-        R"({"id":"1","command":"a","payload":{"x":1)",
-        R"({"id":"1","command":"a","other":tru})",
-        R"({"id" "1","command":"a"})",
-        R"({"id":"1,"command":"a"})",
-        "{\"",
-        "{\"id",
-        "{\"id\":",
-        "{\"id\":\"1",
-        R"({id:"1","command":"a"})",
-        "\v{\"id\":\"1\",\"command\":\"a\"}",
-        "{\"id\":\"1\",\"command\":\"a\",\"payload\":[1,\f2]}",
-    };
-    for (std::string_view message : refused) expectRefused(message);
-    // Trailing white space is fine.
+    for (const std::string& message : testing::readLines("bridge/refused_requests.txt")) expectRefused(message);
+    for (std::string_view message :
+         {std::string_view(""), std::string_view(" "), std::string_view("\v{\"id\":\"1\",\"command\":\"a\"}"),
+          std::string_view("{\"id\":\"1\",\"command\":\"a\",\"payload\":[1,\f2]}")}) {
+        expectRefused(message);
+    }
+    // Trailing white space is fine, and so is a key in another case: it is just another member.
     expectParsed("{\"id\":\"1\",\"command\":\"a\"} \t\r\n", {"1", "a", "null"});
+    expectParsed(R"({"id":"1","command":"a","Payload":[1]})", {"1", "a", "null"});
 }
 
 constexpr std::string_view kLargeHead = R"({"id":"1","command":"vostra.file.append","payload":)";

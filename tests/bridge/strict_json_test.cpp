@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bridge/json_scan.hpp"
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -29,36 +30,14 @@ TEST(StrictJson, AcceptsStandardJsonTexts) {
 }
 
 TEST(StrictJson, RefusesWhatTheLenientScannersLetThrough) {
+    for (const std::string& text : testing::readLines("bridge/not_strict_json.txt")) {
+        EXPECT_FALSE(isStrictJson(text)) << text;
+    }
     const std::string_view refused[] = {
         "",
         " ",
-        "nan",
-        "inf",
-        "Infinity",
-        "+1",
-        "01",
-        "1.",
-        ".5",
-        "0x1p3",
-        "1_0",
-        "-",
-        "1e",
-        "TRUE",
-        "tru",
-        "nul",
-        "[1,]",
-        "{\"a\":1,}",
-        "[1 2]",
-        "1 2",
-        "{\"a\"}",
-        "{a:1}",
-        "'a'",
-        "\"\\x\"",
-        "\"\\u12g4\"",
-        "\"\\u12\"",
         std::string_view("\"a\x01\"", 4),
         std::string_view("\"\\\x01\"", 4),
-        "\"abc",
         "\v1",
         "1\f",
         "[1\v]",

@@ -72,24 +72,9 @@ TEST(TestPlatform, HandlerErrorStopsTheRunWithTheStandardErrorLine) {
     EXPECT_EQ(test.pendingEvents(), 1u);
 }
 
-TEST(TestPlatform, ShutdownEndsTheRun) {
+TEST(TestPlatform, ShutdownEndsTheRunAndEventsCausedByAHandlerFollowIt) {
     TestPlatform test;
-    test.script({AppStartEvent{}, AppShutdownEvent{}, WakeEvent{}});
-    Recorder recorder;
-    EXPECT_TRUE(run(test, recorder));
-    EXPECT_EQ(recorder.seen, (std::vector<std::string>{"app_start", "app_shutdown"}));
-    EXPECT_EQ(test.pendingEvents(), 1u);
-
-    test.stopAfterShutdown(false);
-    test.script({AppShutdownEvent{}});
-    EXPECT_TRUE(run(test, recorder));
-    EXPECT_EQ(recorder.seen.back(), "app_shutdown");
-    EXPECT_EQ(recorder.seen.size(), 4u);
-}
-
-TEST(TestPlatform, EventsCausedByAHandlerFollowItsEnd) {
-    TestPlatform test;
-    test.script({AppStartEvent{}, TimerEvent{1, 1}});
+    test.script({AppStartEvent{}, TimerEvent{1, 1}, AppShutdownEvent{}, WakeEvent{}});
     Recorder recorder;
     const Platform& platform = test.platform();
     recorder.also = [&](const PlatformEvent& event) {
@@ -98,135 +83,27 @@ TEST(TestPlatform, EventsCausedByAHandlerFollowItsEnd) {
             ASSERT_TRUE(callNeeded<&PlatformSlots::wake>(platform));
         }
     };
-    ASSERT_TRUE(run(test, recorder));
-    EXPECT_EQ(recorder.seen, (std::vector<std::string>{"app_start", "timer", "frame_requested", "wake"}));
+    EXPECT_TRUE(run(test, recorder));
+    EXPECT_EQ(recorder.seen, (std::vector<std::string>{"app_start", "timer", "app_shutdown"}));
+    EXPECT_EQ(test.pendingEvents(), 3u);
+
+    test.stopAfterShutdown(false);
+    test.script({AppShutdownEvent{}, TimerEvent{2, 2}});
+    EXPECT_TRUE(run(test, recorder));
+    EXPECT_EQ(recorder.seen, (std::vector<std::string>{"app_start", "timer", "app_shutdown", "wake", "frame_requested",
+                                                       "wake", "app_shutdown", "timer"}));
 }
 
-TEST(TestPlatform, RecordsCallsWithCopiedArguments) {
+// Text measuring answers by bytes; canvas tests rely on it.
+TEST(TestPlatform, MeasuresTextByBytesAndFailsAsTold) {
     TestPlatform test;
     const Platform& platform = test.platform();
-    std::string label = "sidebar";
-    ViewOptions options;
-    options.windowId = 2;
-    options.label = label;
-    options.parent = std::string_view("main");
-    options.kind = ViewKind::sidebar;
-    options.frame = {0, 0, 240, 600.5f};
-    ASSERT_TRUE(callNeeded<&PlatformSlots::createView>(platform, options));
-    label.assign("clobber");
-    ASSERT_TRUE(callNeeded<&PlatformSlots::emitWindowEvent>(platform, 2, "resize", R"({"width":1})"));
-    ASSERT_TRUE(callHint<&PlatformSlots::setViewCursor>(platform, 2, "canvas", CursorKind::text));
-
-    auto created = test.lastCall(PlatformSlot::createView);
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->windowId, 2u);
-    EXPECT_EQ(created->label, "sidebar");
-    EXPECT_EQ(created->args,
-              "window=2 label=sidebar kind=sidebar parent=main role= accessibilityLabel= text= command= url= "
-              "frame=0,0,240,600.5 layer=0 visible=1 enabled=1 transparent=0 bridge=0");
-    auto emitted = test.lastCall(PlatformSlot::emitWindowEvent);
-    ASSERT_TRUE(emitted);
-    EXPECT_EQ(emitted->texts, (std::vector<std::string>{"resize", R"({"width":1})"}));
-    EXPECT_EQ(test.callNames(), (std::vector<std::string>{"createView", "emitWindowEvent", "setViewCursor"}));
-    EXPECT_EQ(test.lastCall(PlatformSlot::setViewCursor)->args, "window=2 label=canvas cursor=2");
-
-    test.clearCalls();
-    EXPECT_TRUE(test.calls().empty());
-}
-
-TEST(TestPlatform, SlotsCanBeEmptiedFilledAndFailed) {
-    TestPlatform test;
-    const Platform& platform = test.platform();
-    test.emptySlot(PlatformSlot::focusWindow);
-    EXPECT_FALSE(slotFilled(platform.slots, PlatformSlot::focusWindow));
-    EXPECT_TRUE(slotFilled(platform.slots, PlatformSlot::closeWindow));
-    EXPECT_EQ(callNeeded<&PlatformSlots::focusWindow>(platform, 1).error(), Error::UnsupportedService);
-    EXPECT_EQ(test.callCount(PlatformSlot::focusWindow), 0u);
-    test.fillSlot(PlatformSlot::focusWindow);
-    EXPECT_TRUE(callNeeded<&PlatformSlots::focusWindow>(platform, 1));
-
-    test.failSlot(PlatformSlot::focusWindow, Error::FocusFailed, 2);
-    EXPECT_EQ(callNeeded<&PlatformSlots::focusWindow>(platform, 1).error(), Error::FocusFailed);
-    EXPECT_EQ(callNeeded<&PlatformSlots::focusWindow>(platform, 1).error(), Error::FocusFailed);
-    EXPECT_TRUE(callNeeded<&PlatformSlots::focusWindow>(platform, 1));
-    EXPECT_EQ(test.callCount(PlatformSlot::focusWindow), 4u);
-
-    test.failSlot(PlatformSlot::requestFrame, Error::Unexpected);
-    EXPECT_EQ(callNeeded<&PlatformSlots::requestFrame>(platform).error(), Error::Unexpected);
-    EXPECT_EQ(test.pendingEvents(), 0u);
-    test.clearFailures();
-    EXPECT_TRUE(callNeeded<&PlatformSlots::requestFrame>(platform));
-    EXPECT_EQ(test.pendingEvents(), 1u);
-
-    test.emptyAllSlots();
-    for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
-        EXPECT_FALSE(slotFilled(platform.slots, static_cast<PlatformSlot>(i)));
-    }
-    test.fillAllSlots();
-    for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
-        EXPECT_TRUE(slotFilled(platform.slots, static_cast<PlatformSlot>(i)));
-    }
-}
-
-TEST(TestPlatform, FeatureAnswers) {
-    TestPlatform test;
-    EXPECT_FALSE(supports(test.platform(), PlatformFeature::gpu_surfaces));
-    EXPECT_TRUE(supports(test.platform(), PlatformFeature::credentials));
-    std::array<bool, kPlatformFeatureCount> answers{};
-    answers[static_cast<std::size_t>(PlatformFeature::gpu_surfaces)] = true;
-    test.answerFeatures(answers);
-    EXPECT_TRUE(supports(test.platform(), PlatformFeature::gpu_surfaces));
-    EXPECT_FALSE(supports(test.platform(), PlatformFeature::credentials));
-    test.clearFeatureAnswers();
-    EXPECT_TRUE(supports(test.platform(), PlatformFeature::credentials));
-}
-
-TEST(TestPlatform, AnswersOfTheDataSlots) {
-    TestPlatform test;
-    const Platform& platform = test.platform();
-    char buffer[16];
-
-    ASSERT_TRUE(callNeeded<&PlatformSlots::writeClipboard>(platform, "hello"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::readClipboard>(platform, std::span(buffer)).value(), 5u);
-    EXPECT_EQ(callNeeded<&PlatformSlots::readClipboard>(platform, std::span(buffer, 4)).error(), Error::NoSpaceLeft);
-
-    EXPECT_EQ(callNeeded<&PlatformSlots::getCredential>(platform, "svc", "me", std::span(buffer)).error(),
-              Error::CredentialNotFound);
-    ASSERT_TRUE(callNeeded<&PlatformSlots::setCredential>(platform, "svc", "me", "secret"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::getCredential>(platform, "svc", "me", std::span(buffer)).value(), 6u);
-    ASSERT_TRUE(callNeeded<&PlatformSlots::deleteCredential>(platform, "svc", "me"));
-    EXPECT_EQ(callNeeded<&PlatformSlots::deleteCredential>(platform, "svc", "me").error(), Error::CredentialNotFound);
-
-    test.answers().openDialogPaths = {"/a", "/b"};
-    auto opened = callNeeded<&PlatformSlots::showOpenDialog>(platform, OpenDialogOptions{}, std::span(buffer));
-    EXPECT_EQ(opened.value(), (OpenDialogResult{2, 5}));
-    EXPECT_EQ(std::string_view(buffer, 5), "/a\n/b");
-    auto saved = callNeeded<&PlatformSlots::showSaveDialog>(platform, SaveDialogOptions{}, std::span(buffer));
-    EXPECT_EQ(saved.value(), std::nullopt);
-
-    WindowConfig config;
-    config.id = 3;
-    config.label = "tools";
-    config.frame = {10, 20, 300, 200};
-    test.answers().windowsOpenFocused = true;
-    auto info = callNeeded<&PlatformSlots::createWindow>(platform, config);
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->label, "tools");
-    EXPECT_EQ(info->frame, config.frame);
-    EXPECT_TRUE(info->focused);
-
     float advances[4] = {9, 9, 9, 9};
     ASSERT_TRUE(platform.slots.measureTextAdvances(platform.services, 1, 10, "a\xc3\xa9", std::span(advances)));
     EXPECT_EQ(std::vector<float>(advances, advances + 3), (std::vector<float>{5, 10, 0}));
-    EXPECT_EQ(platform.slots.measureText(platform.services, 1, 10, "a\xc3\xa9"), 15.0f);
-    EXPECT_FALSE(platform.slots.measureTextAdvances(platform.services, 1, 10, "abcde", std::span(advances)));
     test.failSlot(PlatformSlot::measureText, Error::Unexpected);
     EXPECT_EQ(platform.slots.measureText(platform.services, 1, 10, "a"), -1.0f);
-
-    std::uint8_t pixels[4];
-    EXPECT_EQ(
-        callNeeded<&PlatformSlots::decodeImage>(platform, std::span<const std::uint8_t>(), std::span(pixels)).error(),
-        Error::ImageDecodeFailed);
+    EXPECT_EQ(test.lastCall(PlatformSlot::measureText)->args, "fontId=1 size=10 text=a");
 }
 
 // requestFrame and wake from several threads while run delivers the script on this one.

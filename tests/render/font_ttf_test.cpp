@@ -6,7 +6,9 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvo {
@@ -21,14 +23,12 @@ Bytes readFile(const std::string& path) {
 
 std::string fontPath(const char* name) { return std::string(KELVO_FONT_DIR) + "/" + name; }
 
-void putU16(Bytes& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-    out.push_back(static_cast<std::uint8_t>(v));
+// Appends big-endian 16-bit (or 32-bit) words.
+void put16(Bytes& out, std::initializer_list<std::uint32_t> words) {
+    for (std::uint32_t v : words)
+        out.insert(out.end(), {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
 }
-void putU32(Bytes& out, std::uint32_t v) {
-    putU16(out, v >> 16);
-    putU16(out, v & 0xffff);
-}
+void put32(Bytes& out, std::uint32_t v) { put16(out, {v >> 16, v & 0xffff}); }
 
 // Builds small TrueType files for the cases the embedded faces do not exercise.
 struct FontBuilder {
@@ -51,29 +51,17 @@ struct FontBuilder {
 
     static Bytes simpleGlyph(const std::vector<std::vector<OutlinePoint>>& contours) {
         Bytes g;
-        putU16(g, static_cast<std::uint32_t>(contours.size()));
-        for (int i = 0; i < 4; ++i) putU16(g, 0);  // bounding box, unused
+        put16(g, {static_cast<std::uint32_t>(contours.size()), 0, 0, 0, 0});  // no bounding box
         int end = -1;
-        for (const auto& c : contours) {
-            end += static_cast<int>(c.size());
-            putU16(g, static_cast<std::uint32_t>(end));
-        }
-        putU16(g, 0);  // no instructions
+        for (const auto& c : contours) put16(g, {static_cast<std::uint32_t>(end += static_cast<int>(c.size()))});
+        put16(g, {0});  // no instructions
         for (const auto& c : contours) {
             for (const auto& p : c) g.push_back(p.on ? 1 : 0);  // every coordinate a 16-bit delta
         }
-        std::int16_t last = 0;
-        for (const auto& c : contours) {
-            for (const auto& p : c) {
-                putU16(g, static_cast<std::uint16_t>(p.x - last));
-                last = p.x;
-            }
-        }
-        last = 0;
-        for (const auto& c : contours) {
-            for (const auto& p : c) {
-                putU16(g, static_cast<std::uint16_t>(p.y - last));
-                last = p.y;
+        for (auto axis : {&OutlinePoint::x, &OutlinePoint::y}) {
+            std::int16_t last = 0;
+            for (const auto& c : contours) {
+                for (const auto& p : c) put16(g, {static_cast<std::uint16_t>(p.*axis - std::exchange(last, p.*axis))});
             }
         }
         return g;
@@ -89,17 +77,13 @@ struct FontBuilder {
 
     static Bytes compositeGlyph(const std::vector<Component>& components) {
         Bytes g;
-        putU16(g, 0xffff);  // -1 contours
-        for (int i = 0; i < 4; ++i) putU16(g, 0);
+        put16(g, {0xffff, 0, 0, 0, 0});  // -1 contours
         for (std::size_t i = 0; i < components.size(); ++i) {
             const Component& c = components[i];
-            std::uint16_t flags = 0x0001 | 0x0002 | c.extra_flags;
-            if (i + 1 < components.size()) flags |= 0x0020;
-            putU16(g, flags);
-            putU16(g, c.glyph);
-            putU16(g, static_cast<std::uint16_t>(c.dx));
-            putU16(g, static_cast<std::uint16_t>(c.dy));
-            for (std::int16_t s : c.scales) putU16(g, static_cast<std::uint16_t>(s));
+            std::uint32_t more = i + 1 < components.size() ? 0x0020 : 0;
+            put16(g, {0x0003u | c.extra_flags | more, c.glyph, static_cast<std::uint16_t>(c.dx),
+                      static_cast<std::uint16_t>(c.dy)});
+            for (std::int16_t s : c.scales) put16(g, {static_cast<std::uint16_t>(s)});
         }
         return g;
     }
@@ -108,82 +92,58 @@ struct FontBuilder {
         auto count = static_cast<std::uint16_t>(glyphs.size());
         std::uint16_t metrics = metrics_count == 0xffff ? count : metrics_count;
         Bytes head(54, 0);
-        head[18] = 1000 >> 8;
+        head[18] = 1000 >> 8;  // units per em
         head[19] = 1000 & 0xff;
         head[51] = 1;  // long loca
         Bytes hhea(36, 0);
-        hhea[4] = 800 >> 8;
+        hhea[4] = 800 >> 8;  // ascender 800
         hhea[5] = 800 & 0xff;
         hhea[6] = 0xff;  // descender -200
         hhea[7] = 0x38;
         hhea[34] = static_cast<std::uint8_t>(metrics >> 8);
         hhea[35] = static_cast<std::uint8_t>(metrics);
         Bytes maxp;
-        putU32(maxp, 0x00005000);
-        putU16(maxp, count);
+        put16(maxp, {0x0000, 0x5000, count});
         Bytes hmtx;
-        for (std::uint16_t i = 0; i < metrics; ++i) {
-            putU16(hmtx, i < advances.size() ? advances[i] : 500 + i);
-            putU16(hmtx, 0);
-        }
+        for (std::uint16_t i = 0; i < metrics; ++i) put16(hmtx, {i < advances.size() ? advances[i] : 500u + i, 0});
         Bytes glyf;
         Bytes loca;
         for (const Bytes& g : glyphs) {
-            putU32(loca, static_cast<std::uint32_t>(glyf.size()));
+            put32(loca, static_cast<std::uint32_t>(glyf.size()));
             glyf.insert(glyf.end(), g.begin(), g.end());
             while (glyf.size() % 4) glyf.push_back(0);
         }
-        putU32(loca, static_cast<std::uint32_t>(glyf.size()));
-        Bytes cmap;
-        putU16(cmap, 0);
-        putU16(cmap, 1);
-        putU16(cmap, 3);
-        putU16(cmap, 1);
-        putU32(cmap, 12);
+        put32(loca, static_cast<std::uint32_t>(glyf.size()));
         std::vector<Segment> all = segments;
         all.push_back({0xffff, 0xffff, 1, {}});
-        auto seg_count = static_cast<std::uint16_t>(all.size());
-        Bytes sub;
-        putU16(sub, 4);
-        putU16(sub, 0);  // length, unused by the reader
-        putU16(sub, 0);
-        putU16(sub, seg_count * 2u);
-        putU16(sub, 0);
-        putU16(sub, 0);
-        putU16(sub, 0);
-        for (const auto& s : all) putU16(sub, s.end);
-        putU16(sub, 0);
-        for (const auto& s : all) putU16(sub, s.start);
-        for (const auto& s : all) putU16(sub, static_cast<std::uint16_t>(s.delta));
+        Bytes cmap;
+        put16(cmap, {0, 1, 3, 1, 0, 12});                                              // one subtable at offset 12
+        put16(cmap, {4, 0, 0, static_cast<std::uint32_t>(all.size()) * 2u, 0, 0, 0});  // format 4
+        for (const auto& s : all) put16(cmap, {s.end});
+        put16(cmap, {0});
+        for (const auto& s : all) put16(cmap, {s.start});
+        for (const auto& s : all) put16(cmap, {static_cast<std::uint16_t>(s.delta)});
         std::size_t array_entries = 0;
         for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i].glyph_ids.empty()) {
-                putU16(sub, 0);
-            } else {
-                putU16(sub, static_cast<std::uint32_t>(2 * (all.size() - i) + 2 * array_entries));
-                array_entries += all[i].glyph_ids.size();
-            }
+            std::size_t offset = all[i].glyph_ids.empty() ? 0 : 2 * (all.size() - i) + 2 * array_entries;
+            put16(cmap, {static_cast<std::uint32_t>(offset)});
+            array_entries += all[i].glyph_ids.size();
         }
         for (const auto& s : all) {
-            for (std::uint16_t id : s.glyph_ids) putU16(sub, id);
+            for (std::uint16_t id : s.glyph_ids) put16(cmap, {id});
         }
-        cmap.insert(cmap.end(), sub.begin(), sub.end());
 
         const std::pair<const char*, const Bytes*> tables[] = {{"cmap", &cmap}, {"glyf", &glyf}, {"head", &head},
                                                                {"hhea", &hhea}, {"hmtx", &hmtx}, {"loca", &loca},
                                                                {"maxp", &maxp}};
         Bytes font;
-        putU32(font, 0x00010000);
-        putU16(font, 7);
-        putU16(font, 0);
-        putU16(font, 0);
-        putU16(font, 0);
+        put16(font, {1, 0, 7, 0, 0, 0});
         std::uint32_t offset = 12 + 16 * 7;
         for (const auto& [tag, data] : tables) {
-            for (int i = 0; i < 4; ++i) font.push_back(static_cast<std::uint8_t>(tag[i]));
-            putU32(font, 0);
-            putU32(font, offset);
-            putU32(font, static_cast<std::uint32_t>(data->size()));
+            font.insert(font.end(), tag, tag + 4);
+            put16(font, {0, 0});
+            put32(font, offset);
+            put32(font, static_cast<std::uint32_t>(data->size()));
             offset += static_cast<std::uint32_t>((data->size() + 3) / 4 * 4);
         }
         for (const auto& [tag, data] : tables) {
@@ -316,6 +276,16 @@ TEST(FontTtf, GlyphTransformGivesAYDownOutlineAtThePen) {
     EXPECT_EQ(path->path()[path->count() - 1].verb, PathVerb::close);
 }
 
+// The path as "M x,y Q cx,cy x,y ... Z" with every point of every element.
+std::string pathText(const GlyphPathBuilder& path) {
+    std::ostringstream out;
+    for (const PathElement& e : path.path()) {
+        out << (out.tellp() > 0 ? " " : "") << "MLQCZ"[static_cast<int>(e.verb)];
+        for (int i = 0; i < pathVerbPointCount(e.verb); ++i) out << " " << e.points[i].x << "," << e.points[i].y;
+    }
+    return out.str();
+}
+
 TEST(FontTtf, ContoursBecomeClosedQuadraticSubpaths) {
     FontBuilder builder;
     builder.glyphs.push_back(Bytes{});
@@ -329,34 +299,10 @@ TEST(FontTtf, ContoursBecomeClosedQuadraticSubpaths) {
     auto face = loadFace(font);
     ASSERT_TRUE(face);
     auto path = std::make_unique<GlyphPathBuilder>();
-
     ASSERT_TRUE(outline(*face, 1, *path));
-    ASSERT_EQ(path->count(), 6u);
-    auto elements = path->path();
-    EXPECT_EQ(elements[0].verb, PathVerb::move_to);
-    EXPECT_EQ(elements[0].points[0].x, 0);
-    EXPECT_EQ(elements[0].points[0].y, 50);
-    const Point expected_ends[] = {{50, 0}, {100, 50}, {50, 100}, {0, 50}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(elements[1 + i].verb, PathVerb::quad_to);
-        EXPECT_EQ(elements[1 + i].points[1].x, expected_ends[i].x);
-        EXPECT_EQ(elements[1 + i].points[1].y, expected_ends[i].y);
-    }
-    EXPECT_EQ(elements[5].verb, PathVerb::close);
-
+    EXPECT_EQ(pathText(*path), "M 0,50 Q 0,0 50,0 Q 100,0 100,50 Q 100,100 50,100 Q 0,100 0,50 Z");
     ASSERT_TRUE(outline(*face, 2, *path));
-    elements = path->path();
-    ASSERT_EQ(path->count(), 5u);
-    EXPECT_EQ(elements[0].points[0].x, 10);
-    EXPECT_EQ(elements[1].verb, PathVerb::quad_to);  // (20, 10) then the implied (20, 15)
-    EXPECT_EQ(elements[1].points[1].y, 15);
-    EXPECT_EQ(elements[2].verb, PathVerb::quad_to);  // (20, 20) then the implied (10, 10)
-    EXPECT_EQ(elements[2].points[1].x, 10);
-    EXPECT_EQ(elements[3].verb, PathVerb::quad_to);  // (0, 0) back to the start
-    EXPECT_EQ(elements[3].points[1].x, 10);
-    EXPECT_EQ(elements[3].points[1].y, 0);
-    EXPECT_EQ(elements[4].verb, PathVerb::close);
-
+    EXPECT_EQ(pathText(*path), "M 10,0 Q 20,10 20,15 Q 20,20 10,10 Q 0,0 10,0 Z");
     ASSERT_TRUE(outline(*face, 0, *path));  // an empty glyph
     EXPECT_EQ(path->count(), 0u);
 }
@@ -371,10 +317,7 @@ TEST(FontTtf, CompositesPlaceTheirComponents) {
     ASSERT_TRUE(face);
     auto path = std::make_unique<GlyphPathBuilder>();
     ASSERT_TRUE(outline(*face, 1, *path, Affine{2, 0, 0, 2, 0, 0}));
-    ASSERT_EQ(path->count(), 10u);
-    EXPECT_EQ(path->path()[5].points[0].x, 2000);  // (0, 0) of the second copy
-    EXPECT_EQ(path->path()[6].points[0].x, 2100);  // (100, 0) at half size, doubled
-    EXPECT_EQ(path->path()[7].points[0].y, 100);
+    EXPECT_EQ(pathText(*path), "M 0,0 L 200,0 L 200,200 L 0,200 Z M 2000,0 L 2100,0 L 2100,100 L 2000,100 Z");
 }
 
 TEST(FontTtf, MalformedGlyphsAreNamedErrors) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -214,13 +215,7 @@ TEST(VectorRasterizer, PolygonsReachTheRasteriserWithOneOrientation) {
     ASSERT_TRUE(addPolygon(*b, reversed));
     ASSERT_EQ(a->count, 2u);
     ASSERT_EQ(b->count, 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(a->edges[i].x0, b->edges[i].x0);
-        EXPECT_EQ(a->edges[i].y0, b->edges[i].y0);
-        EXPECT_EQ(a->edges[i].x1, b->edges[i].x1);
-        EXPECT_EQ(a->edges[i].y1, b->edges[i].y1);
-        EXPECT_EQ(a->edges[i].winding, b->edges[i].winding);
-    }
+    EXPECT_EQ(std::memcmp(a->edges.data(), b->edges.data(), 2 * sizeof(RasterEdge)), 0);
     const Point line[] = {{0, 0}, {2, 2}, {4, 4}};
     const Point two[] = {{0, 0}, {2, 5}};
     ASSERT_TRUE(addPolygon(*a, line));
@@ -285,20 +280,9 @@ TEST(VectorRasterizer, SweepMatchesTheWrittenRulesExactly) {
                 Point a{coordinate(-8, 72, snap), coordinate(-8, 72, snap)};
                 Point b{coordinate(-8, 72, snap), coordinate(-8, 72, snap)};
                 Point c{coordinate(-8, 72, snap), coordinate(-8, 72, snap)};
-                switch (random() % 4) {
-                    case 0:
-                        path.push_back(PathElement::lineTo(a));
-                        break;
-                    case 1:
-                        path.push_back(PathElement::quadTo(a, b));
-                        break;
-                    case 2:
-                        path.push_back(PathElement::cubicTo(a, b, c));
-                        break;
-                    default:
-                        path.push_back(PathElement::close());
-                        break;
-                }
+                const PathElement choices[] = {PathElement::lineTo(a), PathElement::quadTo(a, b),
+                                               PathElement::cubicTo(a, b, c), PathElement::close()};
+                path.push_back(choices[random() % 4]);
             }
         }
         Affine transform = trial % 2 ? Affine{0.9f, 0.2f, -0.3f, 1.1f, 3.25f, -1.5f} : kIdentityAffine;

@@ -6,6 +6,7 @@
 #include "flow_scenario.hpp"
 #include "runtime/canvas/widget_actions.hpp"
 #include "runtime/window_view_runtime.hpp"
+#include "runtime_fixture.hpp"
 
 namespace kelvo {
 namespace {
@@ -13,17 +14,10 @@ namespace {
 using Lines = std::vector<std::string>;
 
 void createPlainView(FlowScenario& scenario, std::string_view label, ViewKind kind) {
-    ViewOptions options{1, label};
-    options.kind = kind;
-    options.frame = RectF{0, 0, 200, 100};
-    if (kind == ViewKind::gpu_surface) {
-        options.gpuBackend = GpuBackend::software;
-        options.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
-        options.gpuPresentMode = GpuPresentMode::timer;
-        options.gpuAlphaMode = GpuAlphaMode::opaque;
-        options.gpuColorSpace = GpuColorSpace::srgb;
-        options.gpuVsync = true;
-    }
+    const RectF frame{0, 0, 200, 100};
+    ViewOptions options = testing::canvasOptions(label, frame);
+    if (kind != ViewKind::gpu_surface)
+        options = ViewOptions{.windowId = 1, .label = label, .frame = frame, .kind = kind};
     ASSERT_TRUE(createView(scenario.runtime(), options));
 }
 

@@ -16,6 +16,7 @@
 #include "runtime/core.hpp"
 #include "runtime/flow.hpp"
 #include "support/test_platform.hpp"
+#include "trace_capture.hpp"
 
 namespace kelvo {
 
@@ -29,8 +30,7 @@ public:
         runtime_ = *allocated;
         runtime_->platform = platform_.platform();
         runtime_->io = memoryIo(memory_);
-        runtime_->trace.sink = TraceSink{this, &FlowScenario::keepTrace};
-        runtime_->trace.present = true;
+        trace_.attach(*runtime_);
         runtime_->appConfig.appName = "Vostra Studio";
         runtime_->appConfig.windowTitle = "Vostra Studio";
         runtime_->appConfig.mainWindow = WindowConfig{1, "main", "Vostra Studio", RectF{0, 0, 1280, 820}};
@@ -67,24 +67,17 @@ public:
     }
 
     // Trace records as JSON lines without their line feeds.
-    [[nodiscard]] const std::vector<std::string>& traces() const { return traces_; }
-    [[nodiscard]] std::vector<std::string> traceNames() const {
-        std::vector<std::string> names;
-        for (const std::string& line : traces_) {
-            std::size_t start = line.find("\"name\":\"") + 8;
-            names.push_back(line.substr(start, line.find('"', start) - start));
-        }
-        return names;
-    }
+    [[nodiscard]] const std::vector<std::string>& traces() const { return trace_.lines; }
+    [[nodiscard]] std::vector<std::string> traceNames() const { return trace_.names(); }
     // The runtime events the application's handler received, by their trace names.
     [[nodiscard]] const std::vector<std::string>& events() const { return events_; }
     void clearRecords() {
-        traces_.clear();
+        trace_.lines.clear();
         events_.clear();
         platform_.clearCalls();
     }
 
-    void refuseTraces(bool refuse) { refuseTraces_ = refuse; }
+    void refuseTraces(bool refuse) { trace_.refuse = refuse; }
     void detachTraceSink() { runtime_->trace.present = false; }
 
     // Makes the application's handler fail for events of one kind (or every kind).
@@ -108,16 +101,6 @@ public:
     }
 
 private:
-    static Status keepTrace(void* context, const TraceRecord& record) {
-        auto* self = static_cast<FlowScenario*>(context);
-        if (self->refuseTraces_) return fail(Error::WriteFailed);
-        std::array<char, kTraceJsonLineCapacity> line{};
-        std::string_view text = formatJsonLine(record, line);
-        if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        self->traces_.emplace_back(text);
-        return {};
-    }
-
     static Status handleRuntimeEvent(void* context, Runtime&, const RuntimeEvent& event) {
         auto* self = static_cast<FlowScenario*>(context);
         self->events_.emplace_back(runtimeEventTraceName(event));
@@ -132,9 +115,8 @@ private:
     MemoryIo memory_;
     Runtime* runtime_ = nullptr;
     AppBinding binding_{};
-    std::vector<std::string> traces_;
+    testing::TraceCapture trace_;
     std::vector<std::string> events_;
-    bool refuseTraces_ = false;
     std::optional<RuntimeEventKind> failKind_;
     bool failAll_ = false;
     Error handlerError_ = Error::Unexpected;

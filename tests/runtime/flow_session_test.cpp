@@ -5,78 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "flow_scenario.hpp"
+#include "journal_text.hpp"
 #include "runtime/automation_hooks.hpp"
 #include "runtime/session_record.hpp"
 #include "runtime/window_view_runtime.hpp"
+#include "runtime_fixture.hpp"
+#include "support/golden.hpp"
+
+// Events are written with designated initializers that name only the fields a case sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace kelvo {
 namespace {
-
-const std::string kGoldenDir = std::string(KELVO_TEST_DATA_DIR) + "/flow_session/";
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Compares `actual` with a golden file, or rewrites the file when asked to.
-void expectGolden(const std::string& name, const std::string& actual) {
-    const std::string path = kGoldenDir + name;
-    if (std::getenv("KELVO_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(path, std::ios::binary) << actual;
-        return;
-    }
-    EXPECT_EQ(actual, readFile(path)) << "golden " << path;
-}
-
-std::string recordName(std::uint8_t kind, const std::uint8_t* payload, std::uint32_t length) {
-    switch (kind) {
-        case 2: {
-            if (length == 0) return "event";
-            Result<PlatformEventKind> event = platformEventKindFromTag(payload[0] - 1u);
-            return event ? std::string(platformEventKindName(*event)) : "event?";
-        }
-        case 4:
-            return "checkpoint";
-        case 5:
-            return "screenshot";
-        case 6:
-            return "end";
-        default:
-            return std::string("record ").append(std::to_string(kind));
-    }
-}
-
-// The journal as text: one record a line in hexadecimal, each after a "#" line naming it.
-std::string journalText(const std::vector<std::uint8_t>& bytes) {
-    std::string out;
-    std::size_t at = 0;
-    while (at + 5 <= bytes.size()) {
-        const std::uint32_t length = static_cast<std::uint32_t>(bytes[at + 1]) | (bytes[at + 2] << 8) |
-                                     (bytes[at + 3] << 16) | (static_cast<std::uint32_t>(bytes[at + 4]) << 24);
-        const std::size_t end = std::min(bytes.size(), at + 5 + length);
-        out += "# " + recordName(bytes[at], bytes.data() + at + 5, length) + "\n";
-        for (std::size_t i = at; i < end; ++i) {
-            char pair[4];
-            std::snprintf(pair, sizeof pair, i + 1 < end ? "%02x " : "%02x", bytes[i]);
-            out += pair;
-        }
-        out += "\n";
-        at = end;
-    }
-    return out;
-}
 
 struct Session {
     FlowScenario scenario;
@@ -115,27 +60,17 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
     Session session;
     FlowScenario& s = session.scenario;
     const std::array<std::string_view, 2> paths = {"/Users/me/a.vrs", "/Users/me/b.vrs"};
-    GpuSurfaceFrame frame;
-    frame.windowId = 1;
-    frame.label = "canvas";
-    frame.width = 300;
-    frame.height = 200;
-    frame.scale = 2;
-    frame.frameIndex = 9;
-    frame.timestampNs = 1'700'000'000'100'000'000;
-    frame.frameIntervalNs = 16'666'667;
-    GpuSurfaceInput input;
-    input.windowId = 1;
-    input.label = "canvas";
-    input.kind = GpuSurfaceInputKind::pointer_down;
-    input.x = 12.5f;
-    input.y = 30;
-    input.text = "";
-    AudioEvent audio;
-    audio.positionMs = 1500;
-    audio.durationMs = 180000;
-    audio.kind = AudioEventKind::state;
-    audio.playing = true;
+    const GpuSurfaceFrame frame{.windowId = 1,
+                                .label = "canvas",
+                                .width = 300,
+                                .height = 200,
+                                .scale = 2,
+                                .frameIndex = 9,
+                                .timestampNs = 1'700'000'000'100'000'000,
+                                .frameIntervalNs = 16'666'667};
+    const GpuSurfaceInput input{
+        .windowId = 1, .label = "canvas", .kind = GpuSurfaceInputKind::pointer_down, .x = 12.5f, .y = 30, .text = ""};
+    AudioEvent audio{.positionMs = 1500, .durationMs = 180000, .kind = AudioEventKind::state, .playing = true};
     audio.bands[0] = 200;
 
     auto dispatch = [&](const PlatformEvent& event) { ASSERT_TRUE(s.dispatch(event)) << platformEventName(event); };
@@ -145,15 +80,7 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
     dispatch(FrameRequestedEvent{});
     dispatch(FrameRequestedEvent{});  // nothing changed: no trace, no frame, no checkpoint
 
-    ViewOptions canvas{1, "canvas"};
-    canvas.kind = ViewKind::gpu_surface;
-    canvas.frame = RectF{0, 40, 300, 200};
-    canvas.gpuBackend = GpuBackend::software;
-    canvas.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
-    canvas.gpuPresentMode = GpuPresentMode::timer;
-    canvas.gpuAlphaMode = GpuAlphaMode::opaque;
-    canvas.gpuColorSpace = GpuColorSpace::srgb;
-    canvas.gpuVsync = true;
+    const ViewOptions canvas = testing::canvasOptions("canvas", RectF{0, 40, 300, 200});
     ASSERT_TRUE(createView(s.runtime(), canvas));
 
     dispatch(AppActivatedEvent{});
@@ -187,15 +114,15 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
     EXPECT_FALSE(session.recorder->failed);
     EXPECT_TRUE(session.recorder->finished);
     EXPECT_EQ(session.recorder->checkpoints, 2u);
-    expectGolden("journal.hex", journalText(session.journal));
+    testing::expectGolden("flow_session/journal.hex", testing::journalText(session.journal));
 
     std::string traces;
     for (const std::string& line : s.traces()) traces += line + "\n";
-    expectGolden("traces.jsonl", traces);
+    testing::expectGolden("flow_session/traces.jsonl", traces);
 
     std::string pageEvents;
     for (const std::string& line : s.pageEvents()) pageEvents += line + "\n";
-    expectGolden("page_events.txt", pageEvents);
+    testing::expectGolden("flow_session/page_events.txt", pageEvents);
 }
 
 }  // namespace

@@ -63,18 +63,5 @@ TEST_F(LaunchTiming, TheVariableIsReadOnlyOnce) {
     EXPECT_EQ(captured_.text(), "kelvo: launch first_plan_begin wall_ns=1700000000123456789\n");
 }
 
-TEST_F(LaunchTiming, MarksHaveTheirNames) {
-    const std::pair<LaunchMark, std::string_view> names[] = {
-        {LaunchMark::app_start, "app_start"},
-        {LaunchMark::app_started, "app_started"},
-        {LaunchMark::scene_loaded, "scene_loaded"},
-        {LaunchMark::first_display_list_emitted, "first_display_list_emitted"},
-        {LaunchMark::first_plan_begin, "first_plan_begin"},
-        {LaunchMark::first_plan_done, "first_plan_done"},
-        {LaunchMark::first_present_recorded, "first_present_recorded"},
-    };
-    for (auto [mark, name] : names) EXPECT_EQ(launchMarkName(mark), name);
-}
-
 }  // namespace
 }  // namespace kelvo

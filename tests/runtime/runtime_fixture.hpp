@@ -53,6 +53,20 @@ inline std::size_t addWindow(Runtime& runtime, std::uint64_t id, std::string_vie
     return *index;
 }
 
+// A canvas view (gpu_surface) of window 1 with the options every canvas needs.
+inline ViewOptions canvasOptions(std::string_view label, RectF frame, GpuBackend backend = GpuBackend::software) {
+    ViewOptions options{1, label};
+    options.kind = ViewKind::gpu_surface;
+    options.frame = frame;
+    options.gpuBackend = backend;
+    options.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
+    options.gpuPresentMode = GpuPresentMode::timer;
+    options.gpuAlphaMode = GpuAlphaMode::opaque;
+    options.gpuColorSpace = GpuColorSpace::srgb;
+    options.gpuVsync = true;
+    return options;
+}
+
 // A view record appended directly, as a successful create would leave it.
 inline RuntimeView& addViewRecord(Runtime& runtime, std::uint64_t windowId, std::string_view label,
                                   std::optional<std::string_view> parent = std::nullopt, RectF frame = {0, 0, 10, 10},

@@ -13,8 +13,13 @@
 #include <vector>
 
 #include "base/wyhash.hpp"
+#include "journal_text.hpp"
 #include "runtime/session_state.hpp"
+#include "support/golden.hpp"
 #include "support/stderr_capture.hpp"
+
+// Events are written with designated initializers that name only the fields a case sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace kelvo {
 namespace {
@@ -72,22 +77,7 @@ public:
                " (the partial journal has no end record; replay will refuse it)\n";
     }
 
-    // Splits the journal into its records (header included).
-    std::vector<Bytes> records() const {
-        std::vector<Bytes> result;
-        std::size_t at = 0;
-        while (at + kSessionRecordHeaderBytes <= sink.bytes.size()) {
-            std::uint32_t length = sink.bytes[at + 1] | sink.bytes[at + 2] << 8 | sink.bytes[at + 3] << 16 |
-                                   static_cast<std::uint32_t>(sink.bytes[at + 4]) << 24;
-            std::size_t end = at + kSessionRecordHeaderBytes + length;
-            if (end > sink.bytes.size()) break;
-            result.emplace_back(sink.bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                sink.bytes.begin() + static_cast<std::ptrdiff_t>(end));
-            at = end;
-        }
-        EXPECT_EQ(at, sink.bytes.size()) << "trailing bytes in the journal";
-        return result;
-    }
+    std::vector<Bytes> records() const { return testing::splitJournal(sink.bytes); }
 
     JournalSink sink;
     Fingerprint fingerprint;
@@ -118,75 +108,39 @@ struct SampleEvents {
         events.emplace_back(MenuCommandEvent{"file.new", 1});
         events.emplace_back(TimerEvent{5, 1000000000});
         events.emplace_back(WakeEvent{});
-        FilesDroppedEvent drop;
-        drop.windowId = 1;
-        drop.viewLabel = "canvas";
-        drop.paths = paths;
-        drop.x = 10.5f;
-        drop.y = 20;
-        drop.hasPosition = true;
-        events.emplace_back(drop);
-        GpuSurfaceFrame frame;
-        frame.windowId = 1;
-        frame.label = "canvas";
-        frame.width = 800;
-        frame.height = 600;
-        frame.scale = 2;
-        frame.frameIndex = 42;
-        frame.timestampNs = 1700000000000000000;
-        frame.frameIntervalNs = 16666667;
-        frame.nonblank = true;  // fields outside the journal's copy change nothing
-        frame.sampleColor = 0xFF00FF00;
-        events.emplace_back(frame);
+        events.emplace_back(FilesDroppedEvent{1, "canvas", paths, 10.5f, 20, true});
+        // Fields outside the journal's copy (nonblank, sampleColor) change nothing.
+        events.emplace_back(GpuSurfaceFrame{.windowId = 1,
+                                            .label = "canvas",
+                                            .width = 800,
+                                            .height = 600,
+                                            .scale = 2,
+                                            .frameIndex = 42,
+                                            .timestampNs = 1700000000000000000,
+                                            .frameIntervalNs = 16666667,
+                                            .nonblank = true,
+                                            .sampleColor = 0xFF00FF00});
         events.emplace_back(GpuSurfaceResizedEvent{1, "canvas", {0, 40, 800, 560}, 2});
-        GpuSurfaceInput input;
-        input.windowId = 1;
-        input.label = "canvas";
-        input.kind = GpuSurfaceInputKind::key_down;
-        input.timestampNs = 99;
-        input.x = 12.5f;
-        input.y = 7;
-        input.dy = -3;
-        input.key = "enter";
-        input.text = "\xc3\xa9";
-        input.replacementRange = 5;
-        input.modifiers.shift = true;
-        events.emplace_back(input);
+        events.emplace_back(GpuSurfaceInput{.windowId = 1,
+                                            .label = "canvas",
+                                            .kind = GpuSurfaceInputKind::key_down,
+                                            .timestampNs = 99,
+                                            .x = 12.5f,
+                                            .y = 7,
+                                            .dy = -3,
+                                            .key = "enter",
+                                            .text = "\xc3\xa9",
+                                            .replacementRange = 5,
+                                            .modifiers = {.shift = true}});
         events.emplace_back(GpuSurfaceScrollDriverEvent{1, "canvas", 9, 77, 120.5f});
         events.emplace_back(ContextMenuActionEvent{1, "canvas", 0xABCDEF, 2});
         events.emplace_back(
             WidgetAccessibilityActionEvent{1, "canvas", 12, "hello", AccessibilityActionValue{1, 4}, 3});
-        AudioEvent audio;
-        audio.positionMs = 1500;
-        audio.durationMs = 180000;
-        audio.kind = AudioEventKind::spectrum;
-        audio.playing = true;
+        AudioEvent audio{.positionMs = 1500, .durationMs = 180000, .kind = AudioEventKind::spectrum, .playing = true};
         for (std::size_t i = 0; i < audio.bands.size(); ++i) audio.bands[i] = static_cast<std::uint8_t>(i);
         events.emplace_back(audio);
     }
 };
-
-// Reads the golden journal: one record a line as hexadecimal bytes, "#" lines name the next one.
-std::vector<std::pair<std::string, Bytes>> readGolden(const std::string& name) {
-    std::ifstream file(std::string(KELVO_TEST_DATA_DIR) + "/session_journal/" + name);
-    EXPECT_TRUE(file.good()) << name;
-    std::vector<std::pair<std::string, Bytes>> records;
-    std::string line;
-    std::string title;
-    while (std::getline(file, line)) {
-        if (line.empty()) continue;
-        if (line[0] == '#') {
-            title = line.substr(1);
-            continue;
-        }
-        Bytes bytes;
-        std::istringstream hex(line);
-        std::string pair;
-        while (hex >> pair) bytes.push_back(static_cast<std::uint8_t>(std::stoul(pair, nullptr, 16)));
-        records.emplace_back(title, bytes);
-    }
-    return records;
-}
 
 TEST_F(SessionJournal, EveryEventKindCheckpointScreenshotAndEndMatchTheGolden) {
     SampleEvents samples;
@@ -196,10 +150,10 @@ TEST_F(SessionJournal, EveryEventKindCheckpointScreenshotAndEndMatchTheGolden) {
     frameCounter = 3;
     dispatch(AppShutdownEvent{});
 
-    auto golden = readGolden("all_records.hex");
     auto written = records();
-    ASSERT_EQ(written.size(), golden.size());
-    for (std::size_t i = 0; i < golden.size(); ++i) EXPECT_EQ(written[i], golden[i].second) << golden[i].first;
+    std::vector<std::vector<std::string>> words;
+    for (const Bytes& record : written) words.push_back(testing::hexWords(record));
+    EXPECT_EQ(words, testing::readTable("session_journal/all_records.hex"));
     EXPECT_TRUE(recorder->finished);
     EXPECT_EQ(recorder->journalBytes, sink.bytes.size());
     EXPECT_EQ(fingerprint.asked, 1);

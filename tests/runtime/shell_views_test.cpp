@@ -3,6 +3,9 @@
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 
+// Specs are written with designated initializers that name only the fields a case sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace kelvo {
 namespace {
 
@@ -11,13 +14,8 @@ using testing::cat;
 using testing::errorOf;
 using testing::Strings;
 
-ShellViewSpec spec(std::string_view label, ViewKind kind, std::optional<ShellEdge> dock = std::nullopt) {
-    ShellViewSpec s;
-    s.label = label;
-    s.kind = kind;
-    s.dock = dock;
-    return s;
-}
+using K = ViewKind;
+using E = ShellEdge;
 
 class ShellViews : public testing::ViewScenario {
 protected:
@@ -27,21 +25,12 @@ protected:
 };
 
 TEST_F(ShellViews, CreatesTheViewsAndPlacesTheMainWebViewInTheContentArea) {
-    ShellViewSpec toolbar = spec("toolbar", ViewKind::toolbar, ShellEdge::top);
-    toolbar.command = "tool.run";
-    toolbar.role = "Toolbar";
-    ShellViewSpec save = spec("save", ViewKind::button);
-    save.parent = "toolbar";
-    save.text = "Save";
-    ShellViewSpec side = spec("side", ViewKind::sidebar, ShellEdge::left);
-    ShellViewSpec web = spec("main", ViewKind::webview);
-    web.fill = true;
-    web.layer = 3;
-    ShellViewSpec canvas = spec("canvas", ViewKind::gpu_surface);
-    canvas.parent = "side";
-    canvas.width = 200;
-    canvas.height = 100;
-    const ShellViewSpec specs[] = {toolbar, save, side, web, canvas};
+    const ShellViewSpec specs[] = {
+        {.label = "toolbar", .kind = K::toolbar, .command = "tool.run", .role = "Toolbar", .dock = E::top},
+        {.label = "save", .parent = "toolbar", .kind = K::button, .text = "Save"},
+        {.label = "side", .kind = K::sidebar, .dock = E::left},
+        {.label = "main", .kind = K::webview, .fill = true, .layer = 3},
+        {.label = "canvas", .parent = "side", .kind = K::gpu_surface, .width = 200, .height = 100}};
     ASSERT_TRUE(createShell(specs));
     // A child is placed as soon as its parent is, within the same pass.
     EXPECT_EQ(callLog(), (Strings{"createView:toolbar", "createView:save", "createView:side", "setWebViewFrame:main",
@@ -66,12 +55,8 @@ TEST_F(ShellViews, CreatesTheViewsAndPlacesTheMainWebViewInTheContentArea) {
 }
 
 TEST_F(ShellViews, AMainSpecWithAParentRecordsTheParent) {
-    ShellViewSpec split = spec("split", ViewKind::split);
-    split.fill = true;
-    ShellViewSpec web = spec("main", ViewKind::webview);
-    web.parent = "split";
-    web.fill = true;
-    const ShellViewSpec specs[] = {split, web};
+    const ShellViewSpec specs[] = {{.label = "split", .kind = K::split, .fill = true},
+                                   {.label = "main", .parent = "split", .kind = K::webview, .fill = true}};
     ASSERT_TRUE(createShell(specs));
     EXPECT_EQ(runtime->windows[0].mainWebViewParent.get(), std::optional<std::string_view>("split"));
     EXPECT_EQ(runtime->windows[0].mainWebViewFrame, (RectF{0, 0, 800, 600}));
@@ -81,33 +66,31 @@ TEST_F(ShellViews, RefusesTakenLabelsAndFullTablesBeforeCreatingAnything) {
     create(view("taken"));
     create(webView("web"));
     test.clearCalls();
-    const ShellViewSpec mainToolbar[] = {spec("main", ViewKind::toolbar)};
-    EXPECT_EQ(errorOf(createShell(mainToolbar)), Error::DuplicateViewLabel);
-    const ShellViewSpec taken[] = {spec("taken", ViewKind::toolbar)};
-    EXPECT_EQ(errorOf(createShell(taken)), Error::DuplicateViewLabel);
-    const ShellViewSpec takenByWeb[] = {spec("web", ViewKind::button)};
-    EXPECT_EQ(errorOf(createShell(takenByWeb)), Error::DuplicateViewLabel);
-    const ShellViewSpec twice[] = {spec("a", ViewKind::button), spec("a", ViewKind::label)};
-    EXPECT_EQ(errorOf(createShell(twice)), Error::DuplicateViewLabel);
     std::vector<std::string> labels;
     for (int i = 0; i < 32; ++i) labels.push_back(cat("v", i));
     std::vector<ShellViewSpec> many;
-    for (const std::string& label : labels) many.push_back(spec(label, ViewKind::button));
-    EXPECT_EQ(errorOf(createShell(many)), Error::ViewLimitReached);
-    std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, spec("x", ViewKind::button));
-    EXPECT_EQ(errorOf(createShell(tooMany)), Error::ViewLimitReached);
+    for (const std::string& label : labels) many.push_back({.label = label, .kind = K::button});
+    const ShellViewSpec taken[] = {{.label = "taken"}};
+    const std::vector<std::pair<std::vector<ShellViewSpec>, Error>> cases = {
+        {{{.label = "main"}}, Error::DuplicateViewLabel},
+        {{{.label = "taken"}}, Error::DuplicateViewLabel},
+        {{{.label = "web", .kind = K::button}}, Error::DuplicateViewLabel},
+        {{{.label = "a", .kind = K::button}, {.label = "a", .kind = K::label}}, Error::DuplicateViewLabel},
+        {many, Error::ViewLimitReached},
+        {std::vector<ShellViewSpec>(kMaxShellViews + 1, {.label = "x", .kind = K::button}), Error::ViewLimitReached},
+    };
+    for (const auto& [specs, error] : cases) EXPECT_EQ(errorOf(createShell(specs)), error) << specs[0].label;
     EXPECT_EQ(errorOf(createShellViews(*runtime, 9, taken, {})), Error::WindowNotFound);
     EXPECT_EQ(test.calls().size(), 0u);
 }
 
 TEST_F(ShellViews, AFailedCreationClosesWhatItMadeNewestFirstAndRestoresTheMainWebView) {
     runtime->windows[0].mainWebViewLayer = 1;
-    ShellViewSpec web = spec("main", ViewKind::webview);
-    web.fill = true;
-    web.layer = 5;
-    const ShellViewSpec specs[] = {spec("a", ViewKind::toolbar, ShellEdge::top),
-                                   spec("b", ViewKind::statusbar, ShellEdge::bottom), web, spec("c", ViewKind::button),
-                                   spec("d", ViewKind::button)};
+    const ShellViewSpec specs[] = {{.label = "a", .dock = E::top},
+                                   {.label = "b", .kind = K::statusbar, .dock = E::bottom},
+                                   {.label = "main", .kind = K::webview, .fill = true, .layer = 5},
+                                   {.label = "c", .kind = K::button},
+                                   {.label = "d", .kind = K::button}};
     // The view after "b" (that is "c") fails.
     test.onCall(PlatformSlot::createView, [this](const TestPlatform::Call& call) {
         if (call.label == "b") test.failSlot(PlatformSlot::createView, Error::CreateFailed, 1);
@@ -126,7 +109,7 @@ TEST_F(ShellViews, AFailedCreationClosesWhatItMadeNewestFirstAndRestoresTheMainW
 
 TEST_F(ShellViews, AFullShellTableFailsAfterCreatingAndClosesTheViewsAgain) {
     for (std::uint64_t id = 10; id < 26; ++id) runtime->shellViews.pushDefault()->windowId = id;
-    const ShellViewSpec specs[] = {spec("a", ViewKind::toolbar, ShellEdge::top), spec("b", ViewKind::button)};
+    const ShellViewSpec specs[] = {{.label = "a", .dock = E::top}, {.label = "b", .kind = K::button}};
     EXPECT_EQ(errorOf(createShell(specs)), Error::WindowLimitReached);
     EXPECT_EQ(callLog(), (Strings{"createView:a", "createView:b", "closeView:b", "closeView:a"}));
     EXPECT_TRUE(runtime->views.empty());
@@ -134,10 +117,9 @@ TEST_F(ShellViews, AFullShellTableFailsAfterCreatingAndClosesTheViewsAgain) {
 }
 
 TEST_F(ShellViews, RelayoutMovesTheViewsItMadeAndSkipsViewsThePageClosed) {
-    ShellViewSpec web = spec("main", ViewKind::webview);
-    web.fill = true;
-    const ShellViewSpec specs[] = {spec("bar", ViewKind::toolbar, ShellEdge::top),
-                                   spec("status", ViewKind::statusbar, ShellEdge::bottom), web};
+    const ShellViewSpec specs[] = {{.label = "bar", .dock = E::top},
+                                   {.label = "status", .kind = K::statusbar, .dock = E::bottom},
+                                   {.label = "main", .kind = K::webview, .fill = true}};
     ASSERT_TRUE(createShell(specs));
     ASSERT_TRUE(closeView(*runtime, 1, "bar"));
     runtime->windows[0].frame = RectF{0, 0, 1000, 700};
@@ -159,23 +141,23 @@ TEST_F(ShellViews, RelayoutMovesTheViewsItMadeAndSkipsViewsThePageClosed) {
 TEST_F(ShellViews, ARelayoutFailureIsTracedWithTheWindowId) {
     testing::TraceCapture capture;
     capture.attach(*runtime);
-    const ShellViewSpec specs[] = {spec("bar", ViewKind::toolbar, ShellEdge::top)};
+    const ShellViewSpec specs[] = {{.label = "bar", .dock = E::top}};
     ASSERT_TRUE(createShell(specs));
     test.failSlot(PlatformSlot::updateView, Error::InvalidViewOptions, 1);
     relayoutShellViewsOrTrace(*runtime, 1);
-    EXPECT_EQ(capture.lines, (Strings{"shell.relayout_failed|InvalidViewOptions|window_id=1"}));
+    EXPECT_EQ(
+        capture.lines,
+        (Strings{
+            R"({"timestamp_ns":0,"level":"info","kind":"event","name":"shell.relayout_failed","message":"InvalidViewOptions","fields":{"window_id":1}})"}));
     relayoutShellViewsOrTrace(*runtime, 1);
     EXPECT_EQ(capture.lines.size(), 1u);
 }
 
 TEST_F(ShellViews, RemovingAWindowsRuntimeViewsTouchesOnlyThatWindow) {
     testing::addWindow(*runtime, 2, "other");
-    ShellViewSpec split = spec("split", ViewKind::split);
-    split.fill = true;
-    ShellViewSpec web = spec("main", ViewKind::webview);
-    web.parent = "split";
-    web.fill = true;
-    const ShellViewSpec specs[] = {split, web, spec("side", ViewKind::sidebar, ShellEdge::left)};
+    const ShellViewSpec specs[] = {{.label = "split", .kind = K::split, .fill = true},
+                                   {.label = "main", .parent = "split", .kind = K::webview, .fill = true},
+                                   {.label = "side", .kind = K::sidebar, .dock = E::left}};
     ASSERT_TRUE(createShell(specs));
     create(webView("panel"));
     testing::addViewRecord(*runtime, 2, "kept");

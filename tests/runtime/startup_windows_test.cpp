@@ -45,7 +45,10 @@ TEST_F(StartupWindows, WithoutAListTheMainWindowIsLoadedButNotCreated) {
     EXPECT_EQ(window.source.get(), binding.defaultSource);
     EXPECT_TRUE(runtime->appSourcePresent);
     EXPECT_EQ(runtime->nextWindowId, 2u);
-    EXPECT_EQ(capture.lines, (Strings{"webview.load|loaded webview source|kind=assets,bytes=10"}));
+    EXPECT_EQ(
+        capture.lines,
+        (Strings{
+            R"({"timestamp_ns":0,"level":"info","kind":"event","name":"webview.load","message":"loaded webview source","fields":{"kind":"assets","bytes":10}})"}));
 }
 
 TEST_F(StartupWindows, LaterWindowsAreCreatedWithResolvedIdsLabelsAndTitles) {
@@ -125,7 +128,9 @@ TEST_F(StartupWindows, TheSourceCallbackIsAskedAndItsErrorReturned) {
     };
     ASSERT_TRUE(load());
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(capture.lines.back(), "webview.load|loaded webview source|kind=url,bytes=22");
+    EXPECT_EQ(
+        capture.lines.back(),
+        R"({"timestamp_ns":0,"level":"info","kind":"event","name":"webview.load","message":"loaded webview source","fields":{"kind":"url","bytes":22}})");
     binding.sourceCallback = [](void*) -> Result<WindowSource> { return fail(Error::AccessDenied); };
     EXPECT_EQ(errorOf(load()), Error::AccessDenied);
 }

@@ -1,44 +1,42 @@
 #pragma once
 
+#include <array>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "debug/trace.hpp"
+#include "debug/trace_format.hpp"
 #include "runtime/core.hpp"
 
 namespace kelvo::testing {
 
-// A trace sink that keeps "name|message|key=value,..." of every record, and can refuse them.
+// A trace sink that keeps every record as its JSON line (without the line feed), and can refuse
+// them.
 struct TraceCapture {
     std::vector<std::string> lines;
     bool refuse = false;
 
+    TraceSink sink() { return TraceSink{this, &write}; }
     void attach(Runtime& runtime) {
-        runtime.trace.sink = TraceSink{this, &write};
+        runtime.trace.sink = sink();
         runtime.trace.present = true;
+    }
+    // The records' names, in order.
+    [[nodiscard]] std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const std::string& line : lines) {
+            std::size_t start = line.find("\"name\":\"") + 8;
+            out.push_back(line.substr(start, line.find('"', start) - start));
+        }
+        return out;
     }
 
     static Status write(void* context, const TraceRecord& record) {
         auto* self = static_cast<TraceCapture*>(context);
-        std::string line(record.name);
-        line.append("|").append(record.message.value_or("<none>")).append("|");
-        for (std::size_t i = 0; i < record.fields.size(); ++i) {
-            const TraceField& field = record.fields[i];
-            line.append(i ? "," : "").append(field.key).append("=");
-            std::visit(
-                [&](const auto& value) {
-                    using T = std::decay_t<decltype(value)>;
-                    if constexpr (std::is_same_v<T, std::string_view>) {
-                        line += std::string(value);
-                    } else {
-                        line += std::to_string(value);
-                    }
-                },
-                field.value);
-        }
-        self->lines.push_back(line);
         if (self->refuse) return fail(Error::WriteFailed);
+        std::array<char, kTraceJsonLineCapacity> line{};
+        std::string_view text = formatJsonLine(record, line);
+        if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+        self->lines.emplace_back(text);
         return {};
     }
 };

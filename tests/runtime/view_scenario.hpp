@@ -44,14 +44,7 @@ protected:
     }
 
     static ViewOptions gpuSurface(std::string_view label) {
-        ViewOptions options = view(label, ViewKind::gpu_surface, std::nullopt, {0, 0, 320, 240});
-        options.gpuBackend = GpuBackend::metal;
-        options.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
-        options.gpuPresentMode = GpuPresentMode::timer;
-        options.gpuAlphaMode = GpuAlphaMode::opaque;
-        options.gpuColorSpace = GpuColorSpace::srgb;
-        options.gpuVsync = true;
-        return options;
+        return canvasOptions(label, {0, 0, 320, 240}, GpuBackend::metal);
     }
 
     // The runtime holds a copy of the platform record: slot changes are copied over.

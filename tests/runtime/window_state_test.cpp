@@ -13,6 +13,8 @@
 
 #include "base/memory_io.hpp"
 #include "runtime/window_state_save.hpp"
+#include "support/golden.hpp"
+#include "trace_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -107,35 +109,23 @@ TEST(WindowStateText, UnescapedStringNeedsRoomInTheBuffer) {
 }
 
 TEST(WindowStateReader, FieldValuesAndDefaults) {
-    const struct {
-        const char* record;
-        float width;
-        float height;
-        bool open;
-        std::uint64_t id;
-    } cases[] = {
-        {"{ .label = \"a\", .width = 1e3 }", 1, 480, true, 0},
-        {"{ .label = \"a\", .width = abc }", 720, 480, true, 0},
-        {"{ .label = \"a\", .width = 1.2.3, .height = --1 }", 720, 480, true, 0},
-        {"{ .label = \"a\", .width = 99999999999999999999999999999999999999999 }", 720, 480, true, 0},
-        {"{ .label = \"a\", .open = yes }", 720, 480, true, 0},
-        {"{ .label = \"a\", .open = falsehood }", 720, 480, false, 0},
-        {"{ .id = 18446744073709551616, .label = \"a\" }", 720, 480, true, 0},
-        {"{ .id = 18446744073709551615, .label = \"a\" }", 720, 480, true, 18446744073709551615u},
-        {"{ .id = 42abc, .label = \"a\", .height = 3.5 }", 720, 3.5, true, 42},
-        {"{ .id=7,.label=\"a\",.width=  -2 }", -2, 480, true, 7},
-    };
-    for (const auto& c : cases) {
+    for (const std::string& line : testing::readLines("window_state/field_values.txt")) {
+        std::istringstream expected(line.substr(line.find(" | ") + 3));
+        float width = 0;
+        float height = 0;
+        bool open = false;
+        std::uint64_t id = 0;
+        expected >> width >> height >> open >> id;
         std::array<char, 64> storage;
         UnescapeBuffer unescape{storage, 0};
-        WindowStateRecord record = parseRecord(c.record, "a", unescape);
-        EXPECT_EQ(record.width, c.width) << c.record;
-        EXPECT_EQ(record.height, c.height) << c.record;
-        EXPECT_EQ(record.open, c.open) << c.record;
-        EXPECT_EQ(record.id, c.id) << c.record;
-        EXPECT_EQ(record.title, "") << c.record;
-        EXPECT_EQ(record.scale, 1) << c.record;
-        EXPECT_FALSE(record.focused || record.maximized || record.fullscreen) << c.record;
+        WindowStateRecord record = parseRecord(line.substr(0, line.find(" | ")), "a", unescape);
+        EXPECT_EQ(record.width, width) << line;
+        EXPECT_EQ(record.height, height) << line;
+        EXPECT_EQ(record.open, open) << line;
+        EXPECT_EQ(record.id, id) << line;
+        EXPECT_EQ(record.title, "") << line;
+        EXPECT_EQ(record.scale, 1) << line;
+        EXPECT_FALSE(record.focused || record.maximized || record.fullscreen) << line;
     }
 }
 
@@ -213,14 +203,6 @@ TEST(WindowStateScan, FindsRecordSpans) {
     for (const auto& c : cases) EXPECT_EQ(scanAll(c.text), c.records) << c.text;
 }
 
-std::string readDataFile(const std::string& name) {
-    std::ifstream file(std::string(KELVO_TEST_DATA_DIR) + "/window_state/" + name, std::ios::binary);
-    EXPECT_TRUE(file.good()) << name;
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
 constexpr std::string_view kFolder = "/home/me/Library/Application Support/app.vostra/State";
 constexpr std::string_view kFile = "/home/me/Library/Application Support/app.vostra/State/windows.zon";
 constexpr std::string_view kTemporary = "/home/me/Library/Application Support/app.vostra/State/windows.zon.tmp";
@@ -268,7 +250,7 @@ TEST_F(WindowStateSave, FirstSaveCreatesTheFolderAndWritesTheExactText) {
     main.scale = 2;
     ASSERT_TRUE(save(main));
     EXPECT_TRUE(memory.isFolder(kFolder));
-    EXPECT_EQ(file(), readDataFile("first_save.zon"));
+    EXPECT_EQ(file(), testing::readData("window_state/first_save.zon"));
     EXPECT_FALSE(memory.exists(kTemporary));
     EXPECT_EQ(memory.openFileCount(), 0u);
 }
@@ -316,7 +298,7 @@ TEST_F(WindowStateSave, SixteenRecordsAreTheCap) {
 }
 
 TEST_F(WindowStateSave, UnreadableRecordsAreDroppedAndTheRestKept) {
-    memory.putFile(kFile, readDataFile("three_windows.zon"));
+    memory.putFile(kFile, testing::readData("window_state/three_windows.zon"));
     ASSERT_TRUE(save(windowRecord(4, "extra")));
     std::array<char, 4096> storage;
     std::vector<std::string> labels;
@@ -428,43 +410,15 @@ TEST_F(WindowStateSave, AFailedSaveLeavesThePreviousFileIntact) {
     EXPECT_EQ(file(), fileOf({windowRecord(1, "main"), windowRecord(2, "tools"), windowRecord(3, "new")}));
 }
 
-// Collects the records a trace sink is given; can refuse them.
-struct TraceCapture {
-    struct Seen {
-        std::string name;
-        std::string message;
-        std::string label;
-        std::int64_t timestampNs;
-        TraceLevel level;
-        TraceKind kind;
-    };
-    std::vector<Seen> seen;
-    bool refuse = false;
-
-    TraceSink sink() {
-        return {this, [](void* context, const TraceRecord& record) -> Status {
-                    auto* self = static_cast<TraceCapture*>(context);
-                    std::string label;
-                    for (const auto& field : record.fields) {
-                        if (field.key == "label") label = std::get<std::string_view>(field.value);
-                    }
-                    self->seen.push_back({std::string(record.name), std::string(record.message.value_or("<absent>")),
-                                          label, record.timestampNs, record.level, record.kind});
-                    if (self->refuse) return fail(Error::WriteFailed);
-                    return {};
-                }};
-    }
-};
-
 TEST_F(WindowStateSave, TheSaveStepTracesFailuresWithTheEventsLabel) {
-    TraceCapture capture;
+    testing::TraceCapture capture;
     std::uint64_t dropped = 0;
     memory.setWallClockNs(1234);
     WindowFrameChangedEvent event{4, "event-label", "Title", {1, 2, 300, 400}, 2, true, false, false, true};
     WindowStateRecord update = windowStateFromEvent(event, "table-label", "Table title");
 
     saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
-    EXPECT_TRUE(capture.seen.empty());
+    EXPECT_TRUE(capture.lines.empty());
     WindowStateRecord expected = windowRecord(4, "table-label");
     expected.title = "Table title";
     expected.x = 1;
@@ -477,13 +431,10 @@ TEST_F(WindowStateSave, TheSaveStepTracesFailuresWithTheEventsLabel) {
 
     memory.failOn(IoOp::make_path, "", Error::AccessDenied, 0, 2);
     saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
-    ASSERT_EQ(capture.seen.size(), 1u);
-    EXPECT_EQ(capture.seen[0].name, "window.state.save_failed");
-    EXPECT_EQ(capture.seen[0].message, "AccessDenied");
-    EXPECT_EQ(capture.seen[0].label, "event-label");
-    EXPECT_EQ(capture.seen[0].timestampNs, 1234);
-    EXPECT_EQ(capture.seen[0].level, TraceLevel::info);
-    EXPECT_EQ(capture.seen[0].kind, TraceKind::event);
+    EXPECT_EQ(
+        capture.lines,
+        std::vector<std::string>{
+            R"({"timestamp_ns":1234,"level":"info","kind":"event","name":"window.state.save_failed","message":"AccessDenied","fields":{"label":"event-label"}})"});
     EXPECT_EQ(dropped, 0u);
 
     capture.refuse = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "base/bounded_writer.hpp"
 #include "base/number_text.hpp"
@@ -12,69 +13,164 @@ namespace kelvo {
 
 namespace {
 
+using S = PlatformSlot;
+using Call = TestPlatform::Call;
+
 TestPlatform* self(void* services) { return static_cast<TestPlatform*>(services); }
 
-// Builds the "key=value key=value" text of a call.
-class Args {
-public:
-    Args& add(std::string_view key, std::string_view value) {
-        start(key);
-        text_.append(value);
-        return *this;
-    }
-    Args& add(std::string_view key, const char* value) { return add(key, std::string_view(value)); }
-    Args& add(std::string_view key, const std::string& value) { return add(key, std::string_view(value)); }
-    Args& add(std::string_view key, bool value) { return add(key, value ? "1" : "0"); }
-    Args& add(std::string_view key, std::uint64_t value) { return add(key, std::to_string(value)); }
-    Args& add(std::string_view key, std::uint32_t value) { return add(key, std::to_string(value)); }
-    Args& add(std::string_view key, std::int32_t value) { return add(key, std::to_string(value)); }
-    Args& add(std::string_view key, double value) { return add(key, number(value)); }
-    Args& add(std::string_view key, float value) { return add(key, number(value)); }
-    Args& add(std::string_view key, RectF r) {
-        return add(key, number(r.x) + "," + number(r.y) + "," + number(r.width) + "," + number(r.height));
-    }
-    Args& add(std::string_view key, SizeF s) { return add(key, number(s.width) + "," + number(s.height)); }
-    Args& add(std::string_view key, KeyModifiers m) { return add(key, std::uint32_t{modifierBits(m)}); }
-    Args& addOptional(std::string_view key, const std::optional<std::string_view>& value) {
-        return value ? add(key, *value) : *this;
-    }
-    Args& source(const WindowSource& source) {
-        add("kind", std::uint32_t{static_cast<std::uint8_t>(source.kind)});
-        add("text", source.text);
-        if (source.assets) {
-            add("root", source.assets->assetRoot);
-            add("entry", source.assets->entry);
-            add("origin", source.assets->origin);
-            add("spa", source.assets->spaFallback);
+template <class T>
+std::string number(T value) {
+    char buffer[kMaxPlainFloatText];
+    BoundedWriter out(buffer);
+    writeFloatPlain(out, value);
+    return std::string(out.text());
+}
+
+void put(Call& call, std::string_view key, std::string_view value) {
+    if (!call.args.empty()) call.args.push_back(' ');
+    call.args.append(key).append("=").append(value);
+}
+
+template <class T>
+constexpr bool kIsOptional = false;
+template <class T>
+constexpr bool kIsOptional<std::optional<T>> = true;
+
+// Writes one argument into the call: "key=value" into `args`; a window id also into `windowId`,
+// a label into `label`, any other text into `texts`; a list as its length, its items' labels
+// into `texts`. Records have their own overloads below.
+template <class T>
+void describe(Call& call, std::string_view key, const T& value) {
+    if constexpr (std::is_same_v<T, std::string_view>) {
+        if (key == "label") {
+            call.label = value;
+        } else {
+            call.texts.emplace_back(value);
         }
-        return *this;
+        put(call, key, value);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        put(call, key, value ? "1" : "0");
+    } else if constexpr (std::is_enum_v<T>) {
+        put(call, key, std::to_string(static_cast<std::uint32_t>(value)));
+    } else if constexpr (std::is_floating_point_v<T>) {
+        put(call, key, number(value));
+    } else if constexpr (std::is_integral_v<T>) {
+        if (key == "windowId") {
+            call.windowId = value;
+            key = "window";
+        }
+        put(call, key, std::to_string(value));
+    } else if constexpr (std::is_same_v<T, RectF>) {
+        put(call, key,
+            number(value.x) + "," + number(value.y) + "," + number(value.width) + "," + number(value.height));
+    } else if constexpr (std::is_same_v<T, SizeF>) {
+        put(call, key, number(value.width) + "," + number(value.height));
+    } else if constexpr (kIsOptional<T>) {
+        if (value) describe(call, key, *value);
+    } else if constexpr (requires {
+                             value.size();
+                             value.begin();
+                         }) {
+        std::string items = std::to_string(value.size());
+        if constexpr (std::is_same_v<std::decay_t<decltype(*value.begin())>, std::string_view>) {
+            items.clear();
+            for (std::string_view item : value) items.append(items.empty() ? "" : ",").append(item);
+        }
+        for (const auto& item : value) {
+            if constexpr (requires { std::string_view(item.label); }) call.texts.emplace_back(item.label);
+        }
+        put(call, key, items);
     }
-    std::string take() { return std::move(text_); }
+    // Anything else (a foreign view pointer) is left out.
+}
 
-    template <class T>
-    static std::string number(T value) {
-        char buffer[kMaxPlainFloatText];
-        BoundedWriter out(buffer);
-        writeFloatPlain(out, value);
-        return std::string(out.text());
-    }
+void fields(Call&) {}
+template <class T, class... Rest>
+void fields(Call& call, std::string_view key, const T& value, const Rest&... rest) {
+    describe(call, key, value);
+    fields(call, rest...);
+}
 
-private:
-    void start(std::string_view key) {
-        if (!text_.empty()) text_.push_back(' ');
-        text_.append(key);
-        text_.push_back('=');
-    }
-    std::string text_;
+void describe(Call& call, std::string_view, const WindowSource& s) {
+    fields(call, "kind", s.kind, "text", s.text);
+    if (s.assets) fields(call, "root", s.assets->assetRoot, "entry", s.assets->entry, "origin", s.assets->origin);
+    if (s.assets) fields(call, "spa", s.assets->spaFallback);
+}
+void describe(Call& call, std::string_view, const WindowConfig& w) {
+    call.windowId = w.id;
+    fields(call, "id", w.id, "label", w.label, "title", w.title, "frame", w.frame, "min", w.minContentSize, "resizable",
+           w.resizable, "restoreFrame", w.restoreFrame, "flag", w.passThroughFlag, "titlebar", w.titlebarStyle, "show",
+           w.showPolicy);
+}
+void describe(Call& call, std::string_view, const ViewOptions& o) {
+    fields(call, "windowId", o.windowId, "label", o.label);
+    put(call, "kind", viewKindName(o.kind));
+    fields(call, "parent", o.parent, "role", o.role, "accessibilityLabel", o.accessibilityLabel, "text", o.text,
+           "command", o.command, "url", o.url, "frame", o.frame, "layer", o.layer, "visible", o.visible, "enabled",
+           o.enabled, "transparent", o.transparent, "bridge", o.bridge);
+}
+void describe(Call& call, std::string_view, const ViewUpdate& u) {
+    fields(call, "role", u.role, "accessibilityLabel", u.accessibilityLabel, "text", u.text, "command", u.command,
+           "url", u.url, "frame", u.frame, "layer", u.layer, "visible", u.visible, "enabled", u.enabled);
+}
+void describe(Call& call, std::string_view, const WebViewOptions& o) {
+    fields(call, "windowId", o.windowId, "label", o.label, "url", o.url, "layer", o.layer, "transparent", o.transparent,
+           "bridge", o.bridge, "frame", o.frame);
+}
+void describe(Call& call, std::string_view, const OpenDialogOptions& o) {
+    fields(call, "title", o.title, "defaultPath", o.defaultPath, "filters", o.filters, "directories",
+           o.allowDirectories, "multiple", o.allowMultiple);
+}
+void describe(Call& call, std::string_view, const SaveDialogOptions& o) {
+    fields(call, "title", o.title, "defaultPath", o.defaultPath, "defaultName", o.defaultName, "filters", o.filters);
+}
+void describe(Call& call, std::string_view, const MessageDialogOptions& o) {
+    fields(call, "title", o.title, "message", o.message, "informative", o.informativeText, "primary", o.primaryButton,
+           "secondary", o.secondaryButton, "tertiary", o.tertiaryButton, "style", o.style);
+}
+void describe(Call& call, std::string_view, const TrayOptions& o) {
+    fields(call, "icon", o.iconPath, "title", o.title, "tooltip", o.tooltip, "items", o.items);
+}
+void describe(Call& call, std::string_view, const SecurityPolicy& p) {
+    fields(call, "granted", p.granted, "origins", p.origins, "links", p.externalLinks, "action", p.externalLinkAction);
+}
+void describe(Call& call, std::string_view, const GpuSurfacePixels& p) {
+    put(call, "size", std::to_string(p.image.width) + "x" + std::to_string(p.image.height));
+    fields(call, "bytes", p.image.pixels.size(), "scale", p.scale, "dirty", p.dirty);
+}
+void describe(Call& call, std::string_view, const GpuSurfacePacketInfo& i) {
+    fields(call, "size", SizeF{i.width, i.height}, "commands", i.commandCount);
+}
+void describe(Call& call, std::string_view, const SurfaceImage& i) {
+    put(call, "size", std::to_string(i.width) + "x" + std::to_string(i.height));
+}
+void describe(Call& call, std::string_view, const ContextMenuRequest& m) {
+    fields(call, "token", m.token, "at", SizeF{m.x, m.y}, "items", m.items);
+}
+
+// The parameter names of every slot, from the slot list ("windowId", "label", ...).
+constexpr const char* kSlotParameters[] = {
+#define KELVO_TEST_SLOT_PARAMETERS(index, name, R, ...) #__VA_ARGS__,
+    KELVO_PLATFORM_SLOTS(KELVO_TEST_SLOT_PARAMETERS)
+#undef KELVO_TEST_SLOT_PARAMETERS
 };
 
-std::string joined(std::span<const std::string_view> items, char separator) {
-    std::string out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out.push_back(separator);
-        out.append(items[i]);
+std::vector<std::string_view> parameterNames(PlatformSlot slot) {
+    std::string_view text = kSlotParameters[static_cast<std::size_t>(slot)];
+    std::vector<std::string_view> names;
+    int depth = 0;
+    std::size_t nameStart = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        char c = i < text.size() ? text[i] : ',';
+        if (c == '<') ++depth;
+        if (c == '>') --depth;
+        if (c == ' ' || c == '&' || c == '*') nameStart = i + 1;
+        if (c == ',' && depth == 0) {
+            if (i > nameStart) names.push_back(text.substr(nameStart, i - nameStart));
+            nameStart = i + 1;
+        }
     }
-    return out;
+    return names;
 }
 
 Result<std::size_t> copyOut(std::string_view data, std::span<char> out) {
@@ -83,556 +179,137 @@ Result<std::size_t> copyOut(std::string_view data, std::span<char> out) {
     return data.size();
 }
 
-using S = PlatformSlot;
+// What the slots that return data answer; every other slot succeeds with an empty value.
+template <PlatformSlot>
+struct Tag {};
 
-// Records a call and returns its forced error from the enclosing slot operation.
-#define RECORD(services, ...)                                                        \
-    do {                                                                             \
-        if (auto forced = self(services)->record(__VA_ARGS__)) return fail(*forced); \
-    } while (false)
-
-PlatformSlots makeSlots() {
-    PlatformSlots s;
-    // Clipboard
-    s.readClipboard = [](void* p, std::span<char> out) -> Result<std::size_t> {
-        RECORD(p, S::readClipboard, 0, "", {}, Args().add("capacity", std::uint64_t{out.size()}).take());
-        return copyOut(self(p)->answers().clipboardText, out);
-    };
-    s.writeClipboard = [](void* p, std::string_view text) -> Status {
-        RECORD(p, S::writeClipboard, 0, "", {std::string(text)}, Args().add("text", text).take());
-        self(p)->answers().clipboardText = std::string(text);
-        return {};
-    };
-    s.readClipboardData = [](void* p, std::string_view mime, std::span<std::uint8_t> out) -> Result<std::size_t> {
-        RECORD(p, S::readClipboardData, 0, "", {std::string(mime)},
-               Args().add("mime", mime).add("capacity", std::uint64_t{out.size()}).take());
-        auto& data = self(p)->answers().clipboardData;
-        auto found = data.find(std::string(mime));
-        if (found == data.end()) return std::size_t{0};
-        return copyOut(found->second, {reinterpret_cast<char*>(out.data()), out.size()});
-    };
-    s.writeClipboardData = [](void* p, std::string_view mime, std::span<const std::uint8_t> bytes) -> Status {
-        std::string data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        RECORD(p, S::writeClipboardData, 0, "", {std::string(mime), data},
-               Args().add("mime", mime).add("bytes", std::uint64_t{bytes.size()}).take());
-        self(p)->answers().clipboardData[std::string(mime)] = data;
-        return {};
-    };
-    // Web view loading and bridge replies
-    s.loadWebView = [](void* p, const WindowSource& source) -> Status {
-        RECORD(p, S::loadWebView, 1, "", {std::string(source.text)}, Args().source(source).take());
-        return {};
-    };
-    s.loadWindowWebView = [](void* p, std::uint64_t windowId, const WindowSource& source) -> Status {
-        RECORD(p, S::loadWindowWebView, windowId, "", {std::string(source.text)},
-               Args().add("window", windowId).source(source).take());
-        return {};
-    };
-    s.completeBridge = [](void* p, std::string_view reply) -> Status {
-        RECORD(p, S::completeBridge, 1, "", {std::string(reply)}, Args().add("reply", reply).take());
-        return {};
-    };
-    s.completeWindowBridge = [](void* p, std::uint64_t windowId, std::string_view reply) -> Status {
-        RECORD(p, S::completeWindowBridge, windowId, "", {std::string(reply)},
-               Args().add("window", windowId).add("reply", reply).take());
-        return {};
-    };
-    s.completeWebViewBridge = [](void* p, std::uint64_t windowId, std::string_view label,
-                                 std::string_view reply) -> Status {
-        RECORD(p, S::completeWebViewBridge, windowId, label, {std::string(reply)},
-               Args().add("window", windowId).add("label", label).add("reply", reply).take());
-        return {};
-    };
-    // Windows
-    s.createWindow = [](void* p, const WindowConfig& w) -> Result<WindowInfo> {
-        RECORD(p, S::createWindow, w.id, w.label, {std::string(w.title)},
-               Args()
-                   .add("id", w.id)
-                   .add("label", w.label)
-                   .add("title", w.title)
-                   .add("frame", w.frame)
-                   .add("min", w.minContentSize)
-                   .add("resizable", w.resizable)
-                   .add("restoreFrame", w.restoreFrame)
-                   .add("flag", w.passThroughFlag)
-                   .add("titlebar", std::uint32_t{static_cast<std::uint8_t>(w.titlebarStyle)})
-                   .add("show", std::uint32_t{static_cast<std::uint8_t>(w.showPolicy)})
-                   .take());
-        const auto& answers = self(p)->answers();
-        return WindowInfo{w.id, w.label, w.title, w.frame, answers.windowScale, true, answers.windowsOpenFocused};
-    };
-    s.focusWindow = [](void* p, std::uint64_t windowId) -> Status {
-        RECORD(p, S::focusWindow, windowId, "", {}, Args().add("window", windowId).take());
-        return {};
-    };
-    s.closeWindow = [](void* p, std::uint64_t windowId) -> Status {
-        RECORD(p, S::closeWindow, windowId, "", {}, Args().add("window", windowId).take());
-        return {};
-    };
-    s.minimizeWindow = [](void* p, std::uint64_t windowId) -> Status {
-        RECORD(p, S::minimizeWindow, windowId, "", {}, Args().add("window", windowId).take());
-        return {};
-    };
-    s.startWindowDrag = [](void* p, std::uint64_t windowId) -> Status {
-        RECORD(p, S::startWindowDrag, windowId, "", {}, Args().add("window", windowId).take());
-        return {};
-    };
-    s.windowChrome = [](void* p, std::uint64_t windowId) -> WindowChrome {
-        if (self(p)->record(S::windowChrome, windowId, "", {}, Args().add("window", windowId).take())) return {};
-        return self(p)->answers().chrome;
-    };
-    s.windowChromeReserved = [](void* p) -> Status {
-        RECORD(p, S::windowChromeReserved, 0, "", {}, "");
-        return {};
-    };
-    // Native views
-    s.createView = [](void* p, const ViewOptions& o) -> Status {
-        RECORD(p, S::createView, o.windowId, o.label, {std::string(o.url)},
-               Args()
-                   .add("window", o.windowId)
-                   .add("label", o.label)
-                   .add("kind", viewKindName(o.kind))
-                   .addOptional("parent", o.parent)
-                   .add("role", o.role)
-                   .add("accessibilityLabel", o.accessibilityLabel)
-                   .add("text", o.text)
-                   .add("command", o.command)
-                   .add("url", o.url)
-                   .add("frame", o.frame)
-                   .add("layer", o.layer)
-                   .add("visible", o.visible)
-                   .add("enabled", o.enabled)
-                   .add("transparent", o.transparent)
-                   .add("bridge", o.bridge)
-                   .take());
-        return {};
-    };
-    s.updateView = [](void* p, std::uint64_t windowId, std::string_view label, const ViewUpdate& u) -> Status {
-        Args args;
-        args.add("window", windowId).add("label", label);
-        args.addOptional("role", u.role).addOptional("accessibilityLabel", u.accessibilityLabel);
-        args.addOptional("text", u.text).addOptional("command", u.command).addOptional("url", u.url);
-        if (u.frame) args.add("frame", *u.frame);
-        if (u.layer) args.add("layer", *u.layer);
-        if (u.visible) args.add("visible", *u.visible);
-        if (u.enabled) args.add("enabled", *u.enabled);
-        RECORD(p, S::updateView, windowId, label, {}, args.take());
-        return {};
-    };
-    s.setViewFrame = [](void* p, std::uint64_t windowId, std::string_view label, RectF frame) -> Status {
-        RECORD(p, S::setViewFrame, windowId, label, {},
-               Args().add("window", windowId).add("label", label).add("frame", frame).take());
-        return {};
-    };
-    s.setViewVisible = [](void* p, std::uint64_t windowId, std::string_view label, bool visible) -> Status {
-        RECORD(p, S::setViewVisible, windowId, label, {},
-               Args().add("window", windowId).add("label", label).add("visible", visible).take());
-        return {};
-    };
-    s.setViewCursor = [](void* p, std::uint64_t windowId, std::string_view label, CursorKind cursor) -> Status {
-        RECORD(p, S::setViewCursor, windowId, label, {},
-               Args()
-                   .add("window", windowId)
-                   .add("label", label)
-                   .add("cursor", std::uint32_t{static_cast<std::uint8_t>(cursor)})
-                   .take());
-        return {};
-    };
-    s.focusView = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::focusView, windowId, label, {}, Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    s.closeView = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::closeView, windowId, label, {}, Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    s.adoptViewSurface = [](void* p, std::uint64_t windowId, std::string_view label, void*) -> Status {
-        RECORD(p, S::adoptViewSurface, windowId, label, {}, Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    s.releaseViewSurface = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::releaseViewSurface, windowId, label, {},
-               Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    // Web views
-    s.createWebView = [](void* p, const WebViewOptions& o) -> Status {
-        RECORD(p, S::createWebView, o.windowId, o.label, {std::string(o.url)},
-               Args()
-                   .add("window", o.windowId)
-                   .add("label", o.label)
-                   .add("url", o.url)
-                   .add("layer", o.layer)
-                   .add("transparent", o.transparent)
-                   .add("bridge", o.bridge)
-                   .add("frame", o.frame)
-                   .take());
-        return {};
-    };
-    s.setWebViewFrame = [](void* p, std::uint64_t windowId, std::string_view label, RectF frame) -> Status {
-        RECORD(p, S::setWebViewFrame, windowId, label, {},
-               Args().add("window", windowId).add("label", label).add("frame", frame).take());
-        return {};
-    };
-    s.navigateWebView = [](void* p, std::uint64_t windowId, std::string_view label, std::string_view url) -> Status {
-        RECORD(p, S::navigateWebView, windowId, label, {std::string(url)},
-               Args().add("window", windowId).add("label", label).add("url", url).take());
-        return {};
-    };
-    s.setWebViewZoom = [](void* p, std::uint64_t windowId, std::string_view label, double zoom) -> Status {
-        RECORD(p, S::setWebViewZoom, windowId, label, {},
-               Args().add("window", windowId).add("label", label).add("zoom", zoom).take());
-        return {};
-    };
-    s.setWebViewLayer = [](void* p, std::uint64_t windowId, std::string_view label, std::int32_t layer) -> Status {
-        RECORD(p, S::setWebViewLayer, windowId, label, {},
-               Args().add("window", windowId).add("label", label).add("layer", layer).take());
-        return {};
-    };
-    s.closeWebView = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::closeWebView, windowId, label, {}, Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    // Dialogs, notifications, credentials, shell services
-    s.showOpenDialog = [](void* p, const OpenDialogOptions& o, std::span<char> out) -> Result<OpenDialogResult> {
-        RECORD(p, S::showOpenDialog, 0, "", {std::string(o.title), std::string(o.defaultPath)},
-               Args()
-                   .add("title", o.title)
-                   .add("defaultPath", o.defaultPath)
-                   .add("filters", std::uint64_t{o.filters.size()})
-                   .add("directories", o.allowDirectories)
-                   .add("multiple", o.allowMultiple)
-                   .take());
-        const auto& paths = self(p)->answers().openDialogPaths;
-        std::string text;
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            if (i > 0) text.push_back('\n');
-            text.append(paths[i]);
-        }
-        std::size_t length = TRY(copyOut(text, out));
-        return OpenDialogResult{paths.size(), length};
-    };
-    s.showSaveDialog = [](void* p, const SaveDialogOptions& o,
-                          std::span<char> out) -> Result<std::optional<std::size_t>> {
-        RECORD(p, S::showSaveDialog, 0, "",
-               {std::string(o.title), std::string(o.defaultPath), std::string(o.defaultName)},
-               Args()
-                   .add("title", o.title)
-                   .add("defaultPath", o.defaultPath)
-                   .add("defaultName", o.defaultName)
-                   .add("filters", std::uint64_t{o.filters.size()})
-                   .take());
-        const auto& path = self(p)->answers().saveDialogPath;
-        if (!path) return std::optional<std::size_t>{};
-        return std::optional<std::size_t>{TRY(copyOut(*path, out))};
-    };
-    s.showMessageDialog = [](void* p, const MessageDialogOptions& o) -> Result<std::uint32_t> {
-        RECORD(p, S::showMessageDialog, 0, "",
-               {std::string(o.title), std::string(o.message), std::string(o.informativeText),
-                std::string(o.primaryButton), std::string(o.secondaryButton), std::string(o.tertiaryButton)},
-               Args()
-                   .add("title", o.title)
-                   .add("message", o.message)
-                   .add("informative", o.informativeText)
-                   .add("primary", o.primaryButton)
-                   .add("secondary", o.secondaryButton)
-                   .add("tertiary", o.tertiaryButton)
-                   .add("style", static_cast<std::uint32_t>(o.style))
-                   .take());
-        return self(p)->answers().messageDialogButton;
-    };
-    s.showNotification = [](void* p, std::string_view title, std::string_view subtitle,
-                            std::string_view body) -> Status {
-        RECORD(p, S::showNotification, 0, "", {std::string(title), std::string(subtitle), std::string(body)},
-               Args().add("title", title).add("subtitle", subtitle).add("body", body).take());
-        return {};
-    };
-    s.setCredential = [](void* p, std::string_view service, std::string_view account,
-                         std::string_view secret) -> Status {
-        RECORD(p, S::setCredential, 0, "", {std::string(service), std::string(account), std::string(secret)},
-               Args().add("service", service).add("account", account).take());
-        self(p)->answers().credentials[{std::string(service), std::string(account)}] = std::string(secret);
-        return {};
-    };
-    s.getCredential = [](void* p, std::string_view service, std::string_view account,
-                         std::span<char> out) -> Result<std::size_t> {
-        RECORD(p, S::getCredential, 0, "", {std::string(service), std::string(account)},
-               Args().add("service", service).add("account", account).take());
-        const auto& credentials = self(p)->answers().credentials;
-        auto found = credentials.find({std::string(service), std::string(account)});
-        if (found == credentials.end() || found->second.empty()) return fail(Error::CredentialNotFound);
-        return copyOut(found->second, out);
-    };
-    s.deleteCredential = [](void* p, std::string_view service, std::string_view account) -> Status {
-        RECORD(p, S::deleteCredential, 0, "", {std::string(service), std::string(account)},
-               Args().add("service", service).add("account", account).take());
-        if (self(p)->answers().credentials.erase({std::string(service), std::string(account)}) == 0) {
-            return fail(Error::CredentialNotFound);
-        }
-        return {};
-    };
-    s.openExternalUrl = [](void* p, std::string_view url) -> Status {
-        RECORD(p, S::openExternalUrl, 0, "", {std::string(url)}, Args().add("url", url).take());
-        return {};
-    };
-    s.revealPath = [](void* p, std::string_view path) -> Status {
-        RECORD(p, S::revealPath, 0, "", {std::string(path)}, Args().add("path", path).take());
-        return {};
-    };
-    s.addRecentDocument = [](void* p, std::string_view path) -> Status {
-        RECORD(p, S::addRecentDocument, 0, "", {std::string(path)}, Args().add("path", path).take());
-        return {};
-    };
-    s.clearRecentDocuments = [](void* p) -> Status {
-        RECORD(p, S::clearRecentDocuments, 0, "", {}, "");
-        return {};
-    };
-    // Status-bar item
-    s.createTray = [](void* p, const TrayOptions& o) -> Status {
-        RECORD(p, S::createTray, 0, "", {std::string(o.iconPath), std::string(o.title), std::string(o.tooltip)},
-               Args()
-                   .add("icon", o.iconPath)
-                   .add("title", o.title)
-                   .add("tooltip", o.tooltip)
-                   .add("items", std::uint64_t{o.items.size()})
-                   .take());
-        return {};
-    };
-    s.updateTrayMenu = [](void* p, std::span<const TrayItem> items) -> Status {
-        std::vector<std::string> labels;
-        for (const TrayItem& item : items) labels.emplace_back(item.label);
-        RECORD(p, S::updateTrayMenu, 0, "", labels, Args().add("items", std::uint64_t{items.size()}).take());
-        return {};
-    };
-    s.updateTrayTitle = [](void* p, std::string_view title) -> Status {
-        RECORD(p, S::updateTrayTitle, 0, "", {std::string(title)}, Args().add("title", title).take());
-        return {};
-    };
-    s.removeTray = [](void* p) -> Status {
-        RECORD(p, S::removeTray, 0, "", {}, "");
-        return {};
-    };
-    // Configuration
-    s.configureSecurityPolicy = [](void* p, const SecurityPolicy& policy) -> Status {
-        RECORD(p, S::configureSecurityPolicy, 0, "", {joined(policy.origins, '\n'), joined(policy.externalLinks, '\n')},
-               Args()
-                   .add("granted", joined(policy.granted, ','))
-                   .add("origins", joined(policy.origins, ','))
-                   .add("links", joined(policy.externalLinks, ','))
-                   .add("action", policy.externalLinkAction)
-                   .take());
-        return {};
-    };
-    s.configureMenus = [](void* p, std::span<const AppMenu> menus) -> Status {
-        std::vector<std::string> titles;
-        std::uint64_t items = 0;
-        for (const AppMenu& menu : menus) {
-            titles.emplace_back(menu.title);
-            items += menu.items.size();
-        }
-        RECORD(p, S::configureMenus, 0, "", titles,
-               Args().add("menus", std::uint64_t{menus.size()}).add("items", items).take());
-        return {};
-    };
-    s.configureShortcuts = [](void* p, std::span<const GlobalShortcut> shortcuts) -> Status {
-        std::vector<std::string> ids;
-        Args args;
-        args.add("count", std::uint64_t{shortcuts.size()});
-        for (const GlobalShortcut& shortcut : shortcuts) {
-            ids.emplace_back(shortcut.id);
-            args.add(shortcut.id, std::string(shortcut.key) + "+" + std::to_string(modifierBits(shortcut.modifiers)));
-        }
-        RECORD(p, S::configureShortcuts, 0, "", ids, args.take());
-        return {};
-    };
-    // Events, frames, timers
-    s.emitWindowEvent = [](void* p, std::uint64_t windowId, std::string_view name, std::string_view detail) -> Status {
-        RECORD(p, S::emitWindowEvent, windowId, "", {std::string(name), std::string(detail)},
-               Args().add("window", windowId).add("name", name).add("detail", detail).take());
-        return {};
-    };
-    s.requestGpuSurfaceFrame = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::requestGpuSurfaceFrame, windowId, label, {},
-               Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    s.noteGpuSurfaceInput = [](void* p, std::uint64_t windowId, std::string_view label) -> Status {
-        RECORD(p, S::noteGpuSurfaceInput, windowId, label, {},
-               Args().add("window", windowId).add("label", label).take());
-        return {};
-    };
-    s.startTimer = [](void* p, std::uint64_t timerId, std::uint64_t intervalNs, bool repeats) -> Status {
-        RECORD(p, S::startTimer, 0, "", {},
-               Args().add("timer", timerId).add("interval", intervalNs).add("repeats", repeats).take());
-        return {};
-    };
-    s.cancelTimer = [](void* p, std::uint64_t timerId) -> Status {
-        RECORD(p, S::cancelTimer, 0, "", {}, Args().add("timer", timerId).take());
-        return {};
-    };
-    // Audio
-    s.audioLoad = [](void* p, std::string_view path) -> Status {
-        RECORD(p, S::audioLoad, 0, "", {std::string(path)}, Args().add("path", path).take());
-        return {};
-    };
-    s.audioLoadUrl = [](void* p, std::string_view url, std::string_view cachePath,
-                        std::uint64_t expectedBytes) -> Result<bool> {
-        RECORD(p, S::audioLoadUrl, 0, "", {std::string(url), std::string(cachePath)},
-               Args().add("url", url).add("cache", cachePath).add("bytes", expectedBytes).take());
-        return self(p)->answers().audioStreams;
-    };
-    s.audioPlay = [](void* p) -> Status {
-        RECORD(p, S::audioPlay, 0, "", {}, "");
-        return {};
-    };
-    s.audioPause = [](void* p) -> Status {
-        RECORD(p, S::audioPause, 0, "", {}, "");
-        return {};
-    };
-    s.audioStop = [](void* p) -> Status {
-        RECORD(p, S::audioStop, 0, "", {}, "");
-        return {};
-    };
-    s.audioSeek = [](void* p, std::uint64_t positionMs) -> Status {
-        RECORD(p, S::audioSeek, 0, "", {}, Args().add("position", positionMs).take());
-        return {};
-    };
-    s.audioSetVolume = [](void* p, float volume) -> Status {
-        RECORD(p, S::audioSetVolume, 0, "", {}, Args().add("volume", volume).take());
-        return {};
-    };
-    // Any thread
-    s.wake = [](void* p) -> Status {
-        RECORD(p, S::wake, 0, "", {}, "");
-        self(p)->enqueue(WakeEvent{});
-        return {};
-    };
-    s.requestFrame = [](void* p) -> Status {
-        RECORD(p, S::requestFrame, 0, "", {}, "");
-        self(p)->enqueue(FrameRequestedEvent{});
-        return {};
-    };
-    // Canvas views and text
-    s.presentGpuSurfacePixels = [](void* p, std::uint64_t windowId, std::string_view label,
-                                   const GpuSurfacePixels& pixels) -> Status {
-        Args args;
-        args.add("window", windowId).add("label", label);
-        args.add("size", std::to_string(pixels.image.width) + "x" + std::to_string(pixels.image.height));
-        args.add("bytes", std::uint64_t{pixels.image.pixels.size()}).add("scale", pixels.scale);
-        if (pixels.dirty) args.add("dirty", *pixels.dirty);
-        RECORD(p, S::presentGpuSurfacePixels, windowId, label, {}, args.take());
-        return {};
-    };
-    s.presentGpuSurfacePacket = [](void* p, std::uint64_t windowId, std::string_view label,
-                                   const GpuSurfacePacketInfo& info, std::string_view json) -> Status {
-        RECORD(p, S::presentGpuSurfacePacket, windowId, label, {std::string(json)},
-               Args()
-                   .add("window", windowId)
-                   .add("label", label)
-                   .add("size", SizeF{info.width, info.height})
-                   .add("commands", info.commandCount)
-                   .take());
-        return {};
-    };
-    s.presentGpuSurfacePacketBinary = [](void* p, std::uint64_t windowId, std::string_view label,
-                                         const GpuSurfacePacketInfo& info,
-                                         std::span<const std::uint8_t> packet) -> Status {
-        RECORD(p, S::presentGpuSurfacePacketBinary, windowId, label, {},
-               Args()
-                   .add("window", windowId)
-                   .add("label", label)
-                   .add("size", SizeF{info.width, info.height})
-                   .add("commands", info.commandCount)
-                   .add("bytes", std::uint64_t{packet.size()})
-                   .take());
-        return {};
-    };
-    s.uploadGpuSurfaceImage = [](void* p, std::uint64_t imageId, const SurfaceImage& image) -> Status {
-        RECORD(p, S::uploadGpuSurfaceImage, 0, "", {},
-               Args()
-                   .add("image", imageId)
-                   .add("size", std::to_string(image.width) + "x" + std::to_string(image.height))
-                   .take());
-        return {};
-    };
-    s.removeGpuSurfaceImage = [](void* p, std::uint64_t imageId) -> Status {
-        RECORD(p, S::removeGpuSurfaceImage, 0, "", {}, Args().add("image", imageId).take());
-        return {};
-    };
-    s.registerGpuSurfaceFont = [](void* p, std::uint64_t fontId, std::span<const std::uint8_t> bytes) -> Status {
-        RECORD(p, S::registerGpuSurfaceFont, 0, "", {},
-               Args().add("font", fontId).add("bytes", std::uint64_t{bytes.size()}).take());
-        return {};
-    };
-    s.updateWidgetAccessibility = [](void* p, std::uint64_t windowId, std::string_view label,
-                                     std::span<const WidgetAccessibilityNode> nodes) -> Status {
-        std::vector<std::string> labels;
-        for (const auto& node : nodes) labels.emplace_back(node.label);
-        RECORD(p, S::updateWidgetAccessibility, windowId, label, labels,
-               Args().add("window", windowId).add("label", label).add("nodes", std::uint64_t{nodes.size()}).take());
-        return {};
-    };
-    s.setGpuSurfaceScrollDrivers = [](void* p, std::uint64_t windowId, std::string_view label,
-                                      std::span<const ScrollDriverRegion> regions) -> Status {
-        Args args;
-        args.add("window", windowId).add("label", label).add("regions", std::uint64_t{regions.size()});
-        for (const auto& region : regions) args.add(std::to_string(region.widgetId), region.offsetY);
-        RECORD(p, S::setGpuSurfaceScrollDrivers, windowId, label, {}, args.take());
-        return {};
-    };
-    s.showContextMenu = [](void* p, std::uint64_t windowId, std::string_view label,
-                           const ContextMenuRequest& menu) -> Status {
-        std::vector<std::string> items;
-        for (const auto& item : menu.items) items.emplace_back(item.label);
-        RECORD(p, S::showContextMenu, windowId, label, items,
-               Args()
-                   .add("window", windowId)
-                   .add("label", label)
-                   .add("token", menu.token)
-                   .add("at", SizeF{menu.x, menu.y})
-                   .add("items", std::uint64_t{menu.items.size()})
-                   .take());
-        return {};
-    };
-    s.measureText = [](void* p, std::uint64_t fontId, float size, std::string_view text) -> float {
-        if (self(p)->record(S::measureText, 0, "", {std::string(text)},
-                            Args().add("font", fontId).add("size", size).add("text", text).take())) {
-            return -1.0f;
-        }
-        return static_cast<float>(text.size()) * size * self(p)->answers().advancePerPoint;
-    };
-    s.measureTextAdvances = [](void* p, std::uint64_t fontId, float size, std::string_view text,
-                               std::span<float> advances) -> bool {
-        if (self(p)->record(S::measureTextAdvances, 0, "", {std::string(text)},
-                            Args().add("font", fontId).add("size", size).add("text", text).take())) {
-            return false;
-        }
-        if (text.empty()) return true;
-        if (advances.size() < text.size()) return false;
-        // Each character advances by its byte count; the advance sits on its first byte.
-        float perByte = size * self(p)->answers().advancePerPoint;
-        std::size_t lead = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-            advances[i] = 0;
-            if (!continuation) lead = i;
-            advances[lead] += perByte;
-        }
-        return true;
-    };
-    s.decodeImage = [](void* p, std::span<const std::uint8_t> encoded,
-                       std::span<std::uint8_t> pixels) -> Result<DecodedImage> {
-        RECORD(p, S::decodeImage, 0, "", {}, Args().add("bytes", std::uint64_t{encoded.size()}).take());
-        const auto& image = self(p)->answers().decodedImage;
-        if (!image) return fail(Error::ImageDecodeFailed);
-        if (image->pixels.size() > pixels.size()) return fail(Error::ImageTooLarge);
-        std::copy(image->pixels.begin(), image->pixels.end(), pixels.begin());
-        return DecodedImage{image->width, image->height, image->pixels.size()};
-    };
-    return s;
+Result<std::size_t> answer(Tag<S::readClipboard>, TestPlatform& t, std::span<char> out) {
+    return copyOut(t.answers().clipboardText, out);
+}
+Status answer(Tag<S::writeClipboard>, TestPlatform& t, std::string_view text) {
+    t.answers().clipboardText = std::string(text);
+    return {};
+}
+Result<std::size_t> answer(Tag<S::readClipboardData>, TestPlatform& t, std::string_view mime,
+                           std::span<std::uint8_t> out) {
+    auto found = t.answers().clipboardData.find(std::string(mime));
+    if (found == t.answers().clipboardData.end()) return std::size_t{0};
+    return copyOut(found->second, {reinterpret_cast<char*>(out.data()), out.size()});
+}
+Status answer(Tag<S::writeClipboardData>, TestPlatform& t, std::string_view mime, std::span<const std::uint8_t> data) {
+    t.answers().clipboardData[std::string(mime)] = std::string(reinterpret_cast<const char*>(data.data()), data.size());
+    return {};
+}
+Result<WindowInfo> answer(Tag<S::createWindow>, TestPlatform& t, const WindowConfig& w) {
+    return WindowInfo{w.id, w.label, w.title, w.frame, t.answers().windowScale, true, t.answers().windowsOpenFocused};
+}
+WindowChrome answer(Tag<S::windowChrome>, TestPlatform& t, std::uint64_t) { return t.answers().chrome; }
+Result<OpenDialogResult> answer(Tag<S::showOpenDialog>, TestPlatform& t, const OpenDialogOptions&,
+                                std::span<char> out) {
+    std::string text;
+    for (const std::string& path : t.answers().openDialogPaths) text.append(text.empty() ? "" : "\n").append(path);
+    std::size_t length = TRY(copyOut(text, out));
+    return OpenDialogResult{t.answers().openDialogPaths.size(), length};
+}
+Result<std::optional<std::size_t>> answer(Tag<S::showSaveDialog>, TestPlatform& t, const SaveDialogOptions&,
+                                          std::span<char> out) {
+    if (!t.answers().saveDialogPath) return std::optional<std::size_t>{};
+    return std::optional<std::size_t>{TRY(copyOut(*t.answers().saveDialogPath, out))};
+}
+Result<std::uint32_t> answer(Tag<S::showMessageDialog>, TestPlatform& t, const MessageDialogOptions&) {
+    return t.answers().messageDialogButton;
+}
+Status answer(Tag<S::setCredential>, TestPlatform& t, std::string_view service, std::string_view account,
+              std::string_view secret) {
+    t.answers().credentials[{std::string(service), std::string(account)}] = std::string(secret);
+    return {};
+}
+Result<std::size_t> answer(Tag<S::getCredential>, TestPlatform& t, std::string_view service, std::string_view account,
+                           std::span<char> out) {
+    auto found = t.answers().credentials.find({std::string(service), std::string(account)});
+    if (found == t.answers().credentials.end() || found->second.empty()) return fail(Error::CredentialNotFound);
+    return copyOut(found->second, out);
+}
+Status answer(Tag<S::deleteCredential>, TestPlatform& t, std::string_view service, std::string_view account) {
+    if (t.answers().credentials.erase({std::string(service), std::string(account)}) == 0) {
+        return fail(Error::CredentialNotFound);
+    }
+    return {};
+}
+Result<bool> answer(Tag<S::audioLoadUrl>, TestPlatform& t, std::string_view, std::string_view, std::uint64_t) {
+    return t.answers().audioStreams;
+}
+Status answer(Tag<S::wake>, TestPlatform& t) {
+    t.enqueue(WakeEvent{});
+    return {};
+}
+Status answer(Tag<S::requestFrame>, TestPlatform& t) {
+    t.enqueue(FrameRequestedEvent{});
+    return {};
+}
+float answer(Tag<S::measureText>, TestPlatform& t, std::uint64_t, float size, std::string_view text) {
+    return static_cast<float>(text.size()) * size * t.answers().advancePerPoint;
+}
+bool answer(Tag<S::measureTextAdvances>, TestPlatform& t, std::uint64_t, float size, std::string_view text,
+            std::span<float> advances) {
+    if (text.empty()) return true;
+    if (advances.size() < text.size()) return false;
+    // Each character advances by its byte count; the advance sits on its first byte.
+    std::size_t lead = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        advances[i] = 0;
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) lead = i;
+        advances[lead] += size * t.answers().advancePerPoint;
+    }
+    return true;
+}
+Result<DecodedImage> answer(Tag<S::decodeImage>, TestPlatform& t, std::span<const std::uint8_t>,
+                            std::span<std::uint8_t> pixels) {
+    const auto& image = t.answers().decodedImage;
+    if (!image) return fail(Error::ImageDecodeFailed);
+    if (image->pixels.size() > pixels.size()) return fail(Error::ImageTooLarge);
+    std::copy(image->pixels.begin(), image->pixels.end(), pixels.begin());
+    return DecodedImage{image->width, image->height, image->pixels.size()};
 }
 
-#undef RECORD
+// One slot operation: records the call, then answers, or fails as told (measureText answers -1
+// and the other plain results their empty value instead of an error).
+template <PlatformSlot Slot, class Fn>
+struct Stub;
+template <PlatformSlot Slot, class R, class... A>
+struct Stub<Slot, R (*)(void*, A...)> {
+    static R call(void* services, A... args) {
+        TestPlatform& test = *self(services);
+        Call call;
+        call.slot = Slot;
+        std::vector<std::string_view> names = parameterNames(Slot);
+        std::size_t i = 0;
+        (describe(call, names[i++], args), ...);
+        if (Slot == S::loadWebView || Slot == S::completeBridge) call.windowId = 1;  // the main window
+        if (auto forced = test.record(Slot, call.windowId, call.label, std::move(call.texts), std::move(call.args))) {
+            if constexpr (std::is_constructible_v<R, decltype(fail(*forced))>) {
+                return fail(*forced);
+            } else if constexpr (std::is_same_v<R, float>) {
+                return -1.0f;
+            } else {
+                return R{};
+            }
+        }
+        if constexpr (requires { answer(Tag<Slot>{}, test, args...); }) {
+            return answer(Tag<Slot>{}, test, args...);
+        } else {
+            return R{};
+        }
+    }
+};
+
+PlatformSlots makeSlots() {
+    PlatformSlots slots;
+#define KELVO_TEST_SLOT(index, name, R, ...) slots.name = &Stub<S::name, decltype(PlatformSlots::name)>::call;
+    KELVO_PLATFORM_SLOTS(KELVO_TEST_SLOT)
+#undef KELVO_TEST_SLOT
+    return slots;
+}
 
 void copySlot(PlatformSlots& to, const PlatformSlots& from, PlatformSlot slot) {
     switch (slot) {
@@ -661,111 +338,75 @@ void TestPlatform::fillAllSlots() { platform_.slots = allSlots_; }
 void TestPlatform::emptyAllSlots() { platform_.slots = PlatformSlots{}; }
 
 void TestPlatform::failSlot(PlatformSlot slot, Error error, std::uint32_t times) {
-    std::lock_guard guard(mutex_);
-    failures_[static_cast<std::size_t>(slot)] = {error, times};
+    locked([&] { failures_[static_cast<std::size_t>(slot)] = {error, times}; });
 }
-
 void TestPlatform::clearFailures() {
-    std::lock_guard guard(mutex_);
-    failures_ = {};
+    locked([&] { failures_ = {}; });
 }
-
 void TestPlatform::onCall(PlatformSlot slot, std::function<void(const Call&)> hook) {
-    std::lock_guard guard(mutex_);
-    hooks_[static_cast<std::size_t>(slot)] = std::move(hook);
+    locked([&] { hooks_[static_cast<std::size_t>(slot)] = std::move(hook); });
 }
 
 void TestPlatform::answerFeatures(std::array<bool, kPlatformFeatureCount> answers) {
     featureAnswers_ = answers;
     platform_.supportsFeature = &TestPlatform::answerFeature;
 }
-
 void TestPlatform::clearFeatureAnswers() { platform_.supportsFeature = nullptr; }
-
 bool TestPlatform::answerFeature(void* context, PlatformFeature feature) {
     auto index = static_cast<std::size_t>(feature);
     return index < kPlatformFeatureCount && static_cast<TestPlatform*>(context)->featureAnswers_[index];
 }
 
-void TestPlatform::script(const PlatformEvent& event) {
-    std::lock_guard guard(mutex_);
-    queue_.push_back(retain(event));
-    wakeUp_.notify_all();
-}
-
+// Changes of the queue and the run flags wake a waiting `run`.
+void TestPlatform::script(const PlatformEvent& event) { script({event}); }
 void TestPlatform::script(std::initializer_list<PlatformEvent> events) {
-    std::lock_guard guard(mutex_);
-    for (const PlatformEvent& event : events) queue_.push_back(retain(event));
+    locked([&] {
+        for (const PlatformEvent& event : events) queue_.push_back(retain(event));
+    });
     wakeUp_.notify_all();
 }
-
 void TestPlatform::enqueue(PlatformEvent event) { script(event); }
+void TestPlatform::keepRunningWhenIdle(bool wait) {
+    locked([&] { waitWhenIdle_ = wait; });
+    wakeUp_.notify_all();
+}
+void TestPlatform::quit() {
+    locked([&] { quit_ = true; });
+    wakeUp_.notify_all();
+}
+void TestPlatform::stopAfterShutdown(bool stop) {
+    locked([&] { stopAfterShutdown_ = stop; });
+}
 
 std::size_t TestPlatform::pendingEvents() const {
-    std::lock_guard guard(mutex_);
-    return queue_.size();
+    return locked([&] { return queue_.size(); });
 }
-
-void TestPlatform::keepRunningWhenIdle(bool wait) {
-    std::lock_guard guard(mutex_);
-    waitWhenIdle_ = wait;
-    wakeUp_.notify_all();
-}
-
-void TestPlatform::quit() {
-    std::lock_guard guard(mutex_);
-    quit_ = true;
-    wakeUp_.notify_all();
-}
-
-void TestPlatform::stopAfterShutdown(bool stop) {
-    std::lock_guard guard(mutex_);
-    stopAfterShutdown_ = stop;
-}
-
 std::vector<PlatformEventKind> TestPlatform::deliveredKinds() const {
-    std::lock_guard guard(mutex_);
-    return delivered_;
+    return locked([&] { return delivered_; });
 }
-
 std::vector<TestPlatform::Call> TestPlatform::calls() const {
-    std::lock_guard guard(mutex_);
-    return calls_;
+    return locked([&] { return calls_; });
 }
-
 std::vector<TestPlatform::Call> TestPlatform::callsTo(PlatformSlot slot) const {
-    std::lock_guard guard(mutex_);
     std::vector<Call> out;
-    for (const Call& call : calls_) {
+    for (const Call& call : calls()) {
         if (call.slot == slot) out.push_back(call);
     }
     return out;
 }
-
-std::size_t TestPlatform::callCount(PlatformSlot slot) const {
-    std::lock_guard guard(mutex_);
-    return static_cast<std::size_t>(
-        std::count_if(calls_.begin(), calls_.end(), [slot](const Call& call) { return call.slot == slot; }));
-}
-
+std::size_t TestPlatform::callCount(PlatformSlot slot) const { return callsTo(slot).size(); }
 std::optional<TestPlatform::Call> TestPlatform::lastCall(PlatformSlot slot) const {
-    std::lock_guard guard(mutex_);
-    for (auto it = calls_.rbegin(); it != calls_.rend(); ++it) {
-        if (it->slot == slot) return *it;
-    }
-    return std::nullopt;
+    std::vector<Call> found = callsTo(slot);
+    if (found.empty()) return std::nullopt;
+    return found.back();
 }
-
 std::vector<std::string> TestPlatform::callNames() const {
-    std::lock_guard guard(mutex_);
     std::vector<std::string> names;
-    for (const Call& call : calls_) names.emplace_back(platformSlotName(call.slot));
+    for (const Call& call : calls()) names.emplace_back(platformSlotName(call.slot));
     return names;
 }
-
 void TestPlatform::clearCalls() {
-    std::lock_guard guard(mutex_);
-    calls_.clear();
+    locked([&] { calls_.clear(); });
 }
 
 std::optional<Error> TestPlatform::record(PlatformSlot slot, std::uint64_t windowId, std::string_view label,
@@ -834,12 +475,8 @@ Status TestPlatform::runLoop(void* context, PlatformEventHandler handler, void* 
             self->delivered_.push_back(platformEventKind(event));
         }
         if (!status) {
-            std::string line = "platform callback failed: ";
-            line.append(errorName(status.error()));
-            line.append(" (event ");
-            line.append(platformEventName(event));
-            line.append(")\n");
-            writeStderr(line);
+            writeStderr(std::string("platform callback failed: ") + std::string(errorName(status.error())) +
+                        " (event " + std::string(platformEventName(event)) + ")\n");
             return fail(Error::CallbackFailed);
         }
         if (stopAfter) return {};

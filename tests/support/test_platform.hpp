@@ -136,6 +136,13 @@ private:
         std::uint32_t remaining = 0;
     };
 
+    // Runs `f` under the mutex and answers what it answers.
+    template <class F>
+    auto locked(F f) const {
+        std::lock_guard guard(mutex_);
+        return f();
+    }
+
     static Status runLoop(void* context, PlatformEventHandler handler, void* handlerContext);
     static bool answerFeature(void* context, PlatformFeature feature);
     PlatformEvent retain(const PlatformEvent& event);
