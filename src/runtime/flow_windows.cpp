@@ -60,8 +60,9 @@ Status handleWindowFrameChanged(Runtime& runtime, const AppBinding& binding, con
     const std::string_view title = index ? runtime.windows[*index].title.view() : event.title;
     Status saved =
         saveWindowState(runtime.windowStateStore, windowStateFromEvent(event, label, title), windowStateScratch());
-    if (!saved)
+    if (!saved) {
         runtimeTrace(runtime, "window.state.save_failed", errorName(saved.error()), {traceText("label", event.label)});
+    }
 
     runtimeTrace(runtime, "window.frame", "window frame updated",
                  {traceText("label", event.label), traceF64("x", event.frame.x), traceF64("y", event.frame.y),

@@ -90,16 +90,21 @@ Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
 
 Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView) {
     StoredShellViewSpec stored;
-    if (!stored.label.assign(shellView.label) || !stored.parent.assign(shellView.parent))
+    if (!stored.label.assign(shellView.label) || !stored.parent.assign(shellView.parent)) {
         return fail(Error::NoSpaceLeft);
+    }
     stored.kind = shellView.kind;
-    static_cast<ShellViewPlacement&>(stored) = shellView;
+#define KELVO_STORE_PLACEMENT(type, name, initial) stored.name = shellView.name;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_STORE_PLACEMENT)
+#undef KELVO_STORE_PLACEMENT
     return stored;
 }
 
 ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored) {
     ShellViewSpec shellView;
-    static_cast<ShellViewPlacement&>(shellView) = stored;
+#define KELVO_RESTORE_PLACEMENT(type, name, initial) shellView.name = stored.name;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_RESTORE_PLACEMENT)
+#undef KELVO_RESTORE_PLACEMENT
     shellView.label = stored.label.view();
     shellView.parent = stored.parent.get();
     shellView.kind = stored.kind;

@@ -18,10 +18,11 @@ namespace kelvo {
 // optional strings (command, text, url, accessibility label, role) only the creation of the views
 // needs.
 
-struct StoredShellViewSpec : ShellViewPlacement {
+struct StoredShellViewSpec {
     LabelBytes label;
     OptionalLabel parent;
     ViewKind kind = ViewKind::toolbar;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_SHELL_VIEW_PLACEMENT_MEMBER)
 };
 
 struct ShellViewsEntry {

@@ -25,7 +25,7 @@ Status validateChrome(const ShellChrome& chrome) {
 
 // A given size must be a finite number; widths and heights above 0, minimums not negative, and a
 // minimum never above its maximum.
-Status validateSizes(const ShellViewPlacement& p) {
+Status validateSizes(const ShellViewSpec& p) {
     auto positive = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v > 0); };
     auto nonNegative = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v >= 0); };
     auto finite = [](std::optional<float> v) { return !v || std::isfinite(*v); };
@@ -42,8 +42,9 @@ Status validateSizes(const ShellViewPlacement& p) {
 Status validateUrl(const ShellViewSpec& shellView) {
     if (!shellView.url) {
         // The main web view already exists and loads the window's source; it needs no address.
-        if (shellView.kind == ViewKind::webview && shellView.label != kMainWebViewLabel)
+        if (shellView.kind == ViewKind::webview && shellView.label != kMainWebViewLabel) {
             return fail(Error::MissingRequiredField);
+        }
         return {};
     }
     if (shellView.kind != ViewKind::webview) return fail(Error::InvalidUrl);
