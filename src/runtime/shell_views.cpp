@@ -34,12 +34,12 @@ ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewSpec& shellVie
     options.transparent = false;
     options.bridge = shellView.kind == ViewKind::webview;
     if (shellView.kind == ViewKind::gpu_surface) {
-        options.gpuBackend = shellView.gpuBackend.value_or(GpuBackend::metal);
-        options.gpuPixelFormat = shellView.gpuPixelFormat.value_or(GpuPixelFormat::bgra8_unorm);
-        options.gpuPresentMode = shellView.gpuPresentMode.value_or(GpuPresentMode::timer);
-        options.gpuAlphaMode = shellView.gpuAlphaMode.value_or(GpuAlphaMode::opaque);
-        options.gpuColorSpace = shellView.gpuColorSpace.value_or(GpuColorSpace::srgb);
-        options.gpuVsync = shellView.gpuVsync.value_or(true);
+        options.gpu.backend = shellView.gpuBackend.value_or(GpuBackend::metal);
+        options.gpu.pixelFormat = shellView.gpuPixelFormat.value_or(GpuPixelFormat::bgra8_unorm);
+        options.gpu.presentMode = shellView.gpuPresentMode.value_or(GpuPresentMode::timer);
+        options.gpu.alphaMode = shellView.gpuAlphaMode.value_or(GpuAlphaMode::opaque);
+        options.gpu.colorSpace = shellView.gpuColorSpace.value_or(GpuColorSpace::srgb);
+        options.gpu.vsync = shellView.gpuVsync.value_or(true);
     }
     return options;
 }
