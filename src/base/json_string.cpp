@@ -4,8 +4,9 @@
 
 namespace kelvo {
 
-void writeJsonStringBody(BoundedWriter& out, std::string_view text) {
+void writeEscapedBody(BoundedWriter& out, std::string_view text, std::string_view controlPrefix) {
     static constexpr char kHex[] = "0123456789abcdef";
+    // Plain runs are written whole; escapes are rare in the texts this writes.
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto byte = static_cast<unsigned char>(text[i]);
@@ -29,13 +30,16 @@ void writeJsonStringBody(BoundedWriter& out, std::string_view text) {
                 out.write("\\t");
                 break;
             default: {
-                char escape[6] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-                out.write({escape, sizeof escape});
+                const char digits[2] = {kHex[byte >> 4], kHex[byte & 0xF]};
+                out.write(controlPrefix);
+                out.write({digits, sizeof digits});
             }
         }
     }
     out.write(text.substr(runStart));
 }
+
+void writeJsonStringBody(BoundedWriter& out, std::string_view text) { writeEscapedBody(out, text, "\\u00"); }
 
 void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text) {
     out.put('"');

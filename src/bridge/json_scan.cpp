@@ -3,6 +3,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "base/ascii.hpp"
 #include "bridge/json_scan_engine.hpp"
 
 namespace kelvo {
@@ -12,21 +13,6 @@ using json_detail::byteAt;
 using json_detail::kByteClasses;
 using json_detail::scanJsonValue;
 using json_detail::skipClass;
-
-bool isDecimalDigit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
-bool isHexDigit(unsigned char byte) {
-    return isDecimalDigit(byte) || (byte >= 'a' && byte <= 'f') || (byte >= 'A' && byte <= 'F');
-}
-
-bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerCaseWord) {
-    if (text.size() != lowerCaseWord.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char byte = byteAt(text, i);
-        if (byte >= 'A' && byte <= 'Z') byte = static_cast<unsigned char>(byte + ('a' - 'A'));
-        if (byte != static_cast<unsigned char>(lowerCaseWord[i])) return false;
-    }
-    return true;
-}
 
 // Reads a run of digits in which a single underscore may stand between two digits. Returns the
 // number of digits read; `underscored` is set when the run held an underscore.
@@ -124,8 +110,8 @@ bool isLenientNumber(std::string_view token) {
     std::string_view rest = token;
     if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
     if (rest.empty()) return false;
-    if (equalsIgnoringAsciiCase(rest, "inf") || equalsIgnoringAsciiCase(rest, "infinity") ||
-        equalsIgnoringAsciiCase(rest, "nan")) {
+    if (matchesLowerCaseWord(rest, "inf") || matchesLowerCaseWord(rest, "infinity") ||
+        matchesLowerCaseWord(rest, "nan")) {
         return true;
     }
     bool hex = rest.size() >= 2 && rest[0] == '0' && (rest[1] | 0x20) == 'x';

@@ -1,5 +1,7 @@
 #include "bridge/strict_json.hpp"
 
+#include "base/ascii.hpp"
+#include "base/utf8.hpp"
 #include "bridge/json_scan_engine.hpp"
 
 namespace kelvo {
@@ -9,47 +11,9 @@ using json_detail::byteAt;
 using json_detail::kByteClasses;
 using json_detail::skipClass;
 
-bool isDigit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
-bool isHexDigit(unsigned char byte) {
-    return isDigit(byte) || (byte >= 'a' && byte <= 'f') || (byte >= 'A' && byte <= 'F');
-}
-
-bool isContinuation(std::string_view text, std::size_t at, unsigned char low = 0x80, unsigned char high = 0xBF) {
-    if (at >= text.size()) return false;
-    unsigned char byte = byteAt(text, at);
-    return byte >= low && byte <= high;
-}
-
-// Checks the UTF-8 sequence that starts at `pos` (a byte of 0x80 or above) and steps over it.
-bool skipUtf8Sequence(std::string_view text, std::size_t& pos) {
-    unsigned char lead = byteAt(text, pos);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;   // no overlong forms
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return false;
-    }
-    if (!isContinuation(text, pos + 1, low, high)) return false;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (!isContinuation(text, pos + i)) return false;
-    }
-    pos += length;
-    return true;
-}
-
 std::size_t digitRun(std::string_view text, std::size_t& pos) {
     std::size_t start = pos;
-    while (pos < text.size() && isDigit(byteAt(text, pos))) ++pos;
+    while (pos < text.size() && isDecimalDigit(text[pos])) ++pos;
     return pos - start;
 }
 
@@ -67,7 +31,10 @@ struct StrictGrammar {
                 return true;
             }
             if (byte >= 0x80) {
-                if (!skipUtf8Sequence(text, at)) return false;
+                // Only whole characters: no overlong forms, surrogates or code points above U+10FFFF.
+                Utf8Unit unit = utf8UnitAt(text, at);
+                if (!unit.valid) return false;
+                at += unit.length;
                 continue;
             }
             if (byte != '\\' || at + 1 >= text.size()) return false;
@@ -85,7 +52,7 @@ struct StrictGrammar {
                 case 'u':
                     if (at + 6 > text.size()) return false;
                     for (std::size_t i = at + 2; i < at + 6; ++i) {
-                        if (!isHexDigit(byteAt(text, i))) return false;
+                        if (!isHexDigit(text[i])) return false;
                     }
                     at += 6;
                     break;

@@ -1,15 +1,11 @@
 #include "debug/app_folders.hpp"
 
 #include "base/bounded_writer.hpp"
+#include "base/names.hpp"
 
 namespace kelvo {
 
 namespace {
-
-bool validName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of(std::string_view("\0/\\", 3)) == std::string_view::npos;
-}
 
 // Appends `part`, with a "/" before it unless the text is empty or already ends in one.
 void appendPart(BoundedWriter& out, std::string_view part) {
@@ -36,9 +32,9 @@ FolderEnv envFromMap(const EnvMap& env) {
 
 Result<std::string_view> resolveOne(const AppIdentity& identity, const FolderEnv& env, AppFolderKind kind,
                                     std::span<char, kAppFolderPathCapacity> buffer) {
-    if (!validName(identity.name)) return fail(Error::InvalidAppName);
+    if (!isValidName(identity.name)) return fail(Error::InvalidAppName);
     for (const auto& further : identity.furtherNames) {
-        if (further && !validName(*further)) return fail(Error::InvalidAppName);
+        if (further && !isValidName(*further)) return fail(Error::InvalidAppName);
     }
     if (!env.home) return fail(Error::MissingHome);
 

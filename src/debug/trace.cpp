@@ -28,7 +28,7 @@ void traceEvent(TraceLog& log, const Io& io, std::string_view name, std::optiona
                 std::span<const TraceField> fields, TraceLevel level) {
     if (!log.present) return;
     TraceRecord record;
-    record.timestampNs = ioWallClockNs(io);
+    record.timestampNs = io.present() ? ioWallClockNs(io) : 0;
     record.name = name;
     record.message = message;
     record.fields = fields;

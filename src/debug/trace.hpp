@@ -79,8 +79,8 @@ inline void emitTrace(TraceLog& log, const TraceRecord& record) {
     emitTrace(log.sink, log.present, record, log.droppedRecords);
 }
 
-// The usual emitter: stamps the wall-clock time from `io`, kind event, no span numbers, no
-// duration and no leading field.
+// The usual emitter: stamps the wall-clock time from `io` (0 without an I/O interface), kind
+// event, no span numbers, no duration and no leading field.
 void traceEvent(TraceLog& log, const Io& io, std::string_view name, std::optional<std::string_view> message,
                 std::span<const TraceField> fields = {}, TraceLevel level = TraceLevel::info);
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/types/window_records.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 
 namespace kelvo {
 

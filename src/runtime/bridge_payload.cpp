@@ -5,18 +5,12 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/ascii.hpp"
 #include "base/number_text.hpp"
 #include "bridge/json_field.hpp"
 
 namespace kelvo {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // The byte an escape letter stands for; 0 for a letter that is not a simple escape.
 char simpleEscape(char letter) {
@@ -73,7 +67,7 @@ DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch
             if (at + 6 > body.size()) return DecodeOutcome::malformed;
             int value = 0;
             for (std::size_t i = at + 2; i < at + 6; ++i) {
-                int digit = hexValue(body[i]);
+                int digit = hexDigitValue(body[i]);
                 if (digit < 0) return DecodeOutcome::malformed;
                 value = value * 16 + digit;
             }
@@ -91,7 +85,7 @@ DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch
     return DecodeOutcome::decoded;
 }
 
-bool isPlainNumberByte(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+bool isPlainNumberByte(char c) { return isDecimalDigit(c) || c == '-' || c == '.'; }
 
 // Converts `text` as a whole decimal number.
 template <class Float>
@@ -139,7 +133,7 @@ std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string
     auto raw = fieldValue(json, name);
     if (!raw || raw->empty()) return std::nullopt;
     for (char c : *raw) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (!isDecimalDigit(c)) return std::nullopt;
     }
     return parseU64(*raw);
 }

@@ -30,6 +30,10 @@ std::int64_t runtimeWallClockNs(const Runtime& runtime) {
     return now > 0 ? now : 0;
 }
 
+std::uint64_t runtimeMonotonicNs(const Runtime& runtime) {
+    return runtime.io.present() ? ioMonotonicNs(runtime.io) : 0;
+}
+
 void recordSurfaceMetrics(Runtime& runtime, const SurfaceResizedEvent& metrics) {
     for (SurfaceResizedEvent& entry : runtime.surfaceMetrics) {
         if (entry.windowId == metrics.windowId) {

@@ -136,6 +136,8 @@ void markDirtyRegion(Runtime& runtime, const RectF& frame);
 
 // Wall-clock nanoseconds of the runtime's I/O interface; 0 without one.
 std::int64_t runtimeWallClockNs(const Runtime& runtime);
+// Monotonic nanoseconds of the runtime's I/O interface; 0 without one.
+std::uint64_t runtimeMonotonicNs(const Runtime& runtime);
 
 // Remembers a surface_resized payload as its window's latest surface metrics.
 void recordSurfaceMetrics(Runtime& runtime, const SurfaceResizedEvent& metrics);

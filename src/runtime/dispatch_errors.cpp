@@ -1,10 +1,8 @@
 #include "runtime/dispatch_errors.hpp"
 
-#include <cstring>
-
 #include "base/utf8.hpp"
-#include "debug/trace.hpp"
 #include "runtime/core.hpp"
+#include "runtime/runtime_trace.hpp"
 
 namespace kelvo {
 
@@ -18,15 +16,12 @@ void appendDispatchError(DispatchErrorLog& log, std::string_view scope, Error er
     entry->timeNs = wallClockNs > 0 ? static_cast<std::uint64_t>(wallClockNs) : 0;
     entry->scope = scope;
     entry->error = error;
-    std::size_t length = utf8CutLength(detail, kDispatchErrorDetailBytes);
-    if (length > 0) std::memcpy(entry->detail.data(), detail.data(), length);
-    entry->detailLength = static_cast<std::uint8_t>(length);
+    (void)entry->detail.assign(detail.substr(0, utf8CutLength(detail, kDispatchErrorDetailBytes)));
 }
 
 void recordDispatchErrorDetail(Runtime& runtime, std::string_view scope, Error error, std::string_view detail) {
     appendDispatchError(runtime.dispatchErrors, scope, error, detail, runtimeWallClockNs(runtime));
-    TraceField field = traceText("event", scope);
-    traceEvent(runtime.trace, runtime.io, "dispatch.error", errorName(error), {&field, 1}, TraceLevel::err);
+    runtimeTrace(runtime, "dispatch.error", errorName(error), {traceText("event", scope)}, TraceLevel::err);
     markStateDirty(runtime);
 }
 

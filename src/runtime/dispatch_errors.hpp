@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -24,11 +23,10 @@ struct DispatchErrorDetail {
     // "extension.command", "app_start", ...), so the entry refers to it instead of copying it.
     std::string_view scope;
     Error error = Error::Unexpected;
-    std::array<char, kDispatchErrorDetailBytes> detail{};
-    std::uint8_t detailLength = 0;
+    InlineBytes<kDispatchErrorDetailBytes> detail;
 
     [[nodiscard]] std::string_view errorName() const;
-    [[nodiscard]] std::string_view detailText() const { return {detail.data(), detailLength}; }
+    [[nodiscard]] std::string_view detailText() const { return detail.view(); }
 };
 
 struct DispatchErrorLog {

@@ -89,14 +89,14 @@ Status dispatchPlatformEvent(Runtime& runtime, const AppBinding& binding, const 
                               sessionFingerprintSource(runtime.sessionSnapshot));
     const PlatformEventKind kind = platformEventKind(event);
     if (!isQuietFrameEvent(runtime, kind)) {
-        flowTrace(runtime, "platform.event", std::string_view{}, {traceText("event", platformEventKindName(kind))});
+        runtimeTrace(runtime, "platform.event", std::string_view{}, {traceText("event", platformEventKindName(kind))});
     }
     return runKind(runtime, binding, event);
 }
 
 Status dispatchEvent(Runtime& runtime, const AppBinding& binding, const RuntimeEvent& event) {
     const RuntimeEventKind kind = runtimeEventKind(event);
-    flowTrace(runtime, "runtime.event", std::string_view{}, {traceText("event", runtimeEventTraceName(event))});
+    runtimeTrace(runtime, "runtime.event", std::string_view{}, {traceText("event", runtimeEventTraceName(event))});
 
     if (binding.eventHandler != nullptr) {
         Status handled = binding.eventHandler(binding.appContext, runtime, event);
@@ -117,14 +117,9 @@ Status dispatchEvent(Runtime& runtime, const AppBinding& binding, const RuntimeE
     return {};
 }
 
-void flowTrace(Runtime& runtime, std::string_view name, std::optional<std::string_view> message,
-               std::initializer_list<TraceField> fields) {
-    traceEvent(runtime.trace, runtime.io, name, message, std::span<const TraceField>(fields.begin(), fields.size()));
-}
-
 void reportUnsentPageEvent(Runtime& runtime, std::string_view scope, std::string_view traceName, Error error,
                            std::initializer_list<TraceField> fields) {
-    flowTrace(runtime, traceName, errorName(error), fields);
+    runtimeTrace(runtime, traceName, errorName(error), fields);
     recordDispatchErrorDetail(runtime, scope, error);
 }
 

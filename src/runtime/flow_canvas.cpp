@@ -7,6 +7,7 @@
 #include "runtime/core.hpp"
 #include "runtime/flow.hpp"
 #include "runtime/flow_internal.hpp"
+#include "runtime/view_checks.hpp"
 #include "runtime/window_view_runtime.hpp"
 
 namespace kelvo {
@@ -16,10 +17,8 @@ namespace {
 // The canvas view an accessibility action names: an open window, a well-formed label and a GPU
 // canvas view with that label.
 Result<std::size_t> accessibleCanvasView(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
-    std::optional<std::size_t> window = findWindowIndexById(runtime, windowId);
-    if (!window || !runtime.windows[*window].open) return fail(Error::WindowNotFound);
-    if (label.empty()) return fail(Error::InvalidViewOptions);
-    if (label.size() > kMaxViewLabel) return fail(Error::ViewLabelTooLarge);
+    if (findOpenWindow(runtime, windowId) == nullptr) return fail(Error::WindowNotFound);
+    TRY(checkViewLabel(label));
     std::optional<std::size_t> view = findViewIndex(runtime, windowId, label);
     if (!view) return fail(Error::ViewNotFound);
     if (runtime.views[*view].kind != ViewKind::gpu_surface) return fail(Error::UnsupportedViewKind);
@@ -65,9 +64,9 @@ Status handleGpuSurfaceResized(Runtime& runtime, const AppBinding& binding, cons
     // The application hears of it also when no view has the surface; a handler error is recorded
     // by the delivery and handed back only when the runtime stops on handler errors.
     TRY(dispatchEvent(runtime, binding, RuntimeEvent(event)));
-    flowTrace(runtime, "gpu_surface.resize", "gpu surface resized",
-              {traceText("label", event.label), traceF64("width", event.frame.width),
-               traceF64("height", event.frame.height), traceF64("scale", event.scale)});
+    runtimeTrace(runtime, "gpu_surface.resize", "gpu surface resized",
+                 {traceText("label", event.label), traceF64("width", event.frame.width),
+                  traceF64("height", event.frame.height), traceF64("scale", event.scale)});
     return {};
 }
 

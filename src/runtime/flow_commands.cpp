@@ -47,15 +47,10 @@ CommandSource nativeCommandSource(const Runtime& runtime, std::uint64_t windowId
     return CommandSource::native_control;
 }
 
-bool windowIsOpen(const Runtime& runtime, std::uint64_t windowId) {
-    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
-    return index && runtime.windows[*index].open;
-}
-
 // A drop aimed at a canvas view goes first to the widget under the drop position that takes
 // files.
 Status offerDropToCanvasWidget(Runtime& runtime, const AppBinding& binding, const FilesDroppedEvent& event) {
-    if (!windowIsOpen(runtime, event.windowId) || event.viewLabel.empty() || !event.hasPosition ||
+    if (findOpenWindow(runtime, event.windowId) == nullptr || event.viewLabel.empty() || !event.hasPosition ||
         event.paths.empty()) {
         return {};
     }
@@ -85,7 +80,7 @@ Status handleBridgeMessageEvent(Runtime& runtime, const AppBinding& binding, con
 }
 
 Status handleTrayAction(Runtime& runtime, const AppBinding& binding, const TrayActionEvent& event) {
-    flowTrace(runtime, "tray.action", "tray item selected", {traceU64("item_id", event.itemId)});
+    runtimeTrace(runtime, "tray.action", "tray item selected", {traceU64("item_id", event.itemId)});
     if (!acceptCommandName(runtime, kTrayActionCommand, "tray_action")) return {};
     return sendCommand(runtime, binding, CommandEvent{kTrayActionCommand, 0, {}, event.itemId, CommandSource::tray});
 }

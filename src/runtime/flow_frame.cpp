@@ -7,14 +7,8 @@
 
 namespace kelvo {
 
-namespace {
-
-std::uint64_t monotonicNow(const Runtime& runtime) { return runtime.io.present() ? ioMonotonicNs(runtime.io) : 0; }
-
-}  // namespace
-
 Status handleFrameRequested(Runtime& runtime, const AppBinding& binding) {
-    const std::uint64_t workStart = monotonicNow(runtime);
+    const std::uint64_t workStart = runtimeMonotonicNs(runtime);
     if (runtime.automation.drainCommands != nullptr) {
         TRY(runtime.automation.drainCommands(runtime.automation.context, runtime, binding));
     }
@@ -23,15 +17,16 @@ Status handleFrameRequested(Runtime& runtime, const AppBinding& binding) {
         TRY(runtime.automation.writeSnapshots(runtime.automation.context, runtime));
     }
 
-    const std::uint64_t workEnd = monotonicNow(runtime);
+    const std::uint64_t workEnd = runtimeMonotonicNs(runtime);
     ++runtime.frameCounter;
     runtime.lastFrame = LastFrameRecord{runtime.frameCounter, runtime.changeCounter, runtime.dirtyRegions.size(),
                                         workEnd > workStart ? workEnd - workStart : 0};
     runtime.changeCounter = 0;
     runtime.dirtyRegions.clear();
     runtime.stateDirty = false;
-    flowTrace(runtime, "runtime.frame", "frame published",
-              {traceU64("frame", runtime.frameCounter), traceU64("dirty_regions", runtime.lastFrame.dirtyRegionCount)});
+    runtimeTrace(
+        runtime, "runtime.frame", "frame published",
+        {traceU64("frame", runtime.frameCounter), traceU64("dirty_regions", runtime.lastFrame.dirtyRegionCount)});
 
     // The frame hook goes straight to the application's handler: no trace, no modules.
     if (binding.eventHandler == nullptr) return {};

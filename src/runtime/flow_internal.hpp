@@ -13,15 +13,11 @@
 #include "platform/types/runtime_event.hpp"
 #include "runtime/app_binding.hpp"
 #include "runtime/extensions.hpp"
+#include "runtime/runtime_trace.hpp"
 
 namespace kelvo {
 
 struct Runtime;
-
-// One trace record of the event flow: level info, kind event, stamped with the wall clock. A
-// refused record only counts as dropped; nothing is written without a sink.
-void flowTrace(Runtime& runtime, std::string_view name, std::optional<std::string_view> message,
-               std::initializer_list<TraceField> fields = {});
 
 // A page event that could not be sent: its failure trace (message: the error's name), then a
 // dispatch error under the platform event's kind, so the loss shows in the error log too.

@@ -1,8 +1,6 @@
 // The lifecycle events: app_start with its start sequence and scene, app_shutdown with its stop
 // sequence, activation changes and appearance changes.
 
-#include <algorithm>
-
 #include "runtime/core.hpp"
 #include "runtime/dispatch_errors.hpp"
 #include "runtime/flow.hpp"
@@ -11,6 +9,7 @@
 #include "runtime/flow_scene.hpp"
 #include "runtime/launch_timing.hpp"
 #include "runtime/window_views.hpp"
+#include "text/measure_generation.hpp"
 
 namespace kelvo {
 
@@ -34,7 +33,7 @@ Status reserveMainWindow(Runtime& runtime) {
     RuntimeWindow& window = runtime.windows[index];
     window.frame = main.frame;
     window.mainWebViewFrame = RectF{0, 0, main.frame.width, main.frame.height};
-    runtime.nextWindowId = std::max(runtime.nextWindowId, id + 1);
+    raiseNextWindowId(runtime, id);
     return {};
 }
 
@@ -43,8 +42,8 @@ Status loadWindowsOrScene(Runtime& runtime, const AppBinding& binding) {
     const AppScene scene = TRY(binding.sceneProvider(binding.appContext));
     TRY(validateScene(scene));
     TRY(loadSceneWindows(runtime, binding, scene));
-    flowTrace(runtime, "scene.load", scene.windows.empty() ? "loaded empty app scene" : "loaded app scene",
-              {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "scene.load", scene.windows.empty() ? "loaded empty app scene" : "loaded app scene",
+                 {traceText("app", binding.appId)});
     return {};
 }
 
@@ -68,7 +67,7 @@ Status handleAppStart(Runtime& runtime, const AppBinding& binding) {
     TRY(startStep(runtime, loadWindowsOrScene(runtime, binding)));
     lapLaunch(LaunchMark::scene_loaded);
     markStateDirty(runtime);
-    flowTrace(runtime, "app.start", "app started", {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "app.start", "app started", {traceText("app", binding.appId)});
     return {};
 }
 
@@ -85,7 +84,7 @@ Status handleAppShutdown(Runtime& runtime, const AppBinding& binding) {
         if (first && !stopped) first = stopped;
     }
     if (!first) return first;
-    flowTrace(runtime, "app.stop", "app stopped", {traceText("app", binding.appId)});
+    runtimeTrace(runtime, "app.stop", "app stopped", {traceText("app", binding.appId)});
     return {};
 }
 
@@ -105,14 +104,9 @@ Status handleAppActivation(Runtime& runtime, const AppBinding& binding, bool act
 }
 
 Status handleAppearanceChanged(Runtime& runtime, const AppBinding& binding, const AppearanceChangedEvent& event) {
-    runtime.appearance = Appearance{event.dark, event.reduceMotion, event.increaseContrast};
+    runtime.appearance = event;
     textMeasureGeneration().fetch_add(1, std::memory_order_relaxed);
     return dispatchEvent(runtime, binding, RuntimeEvent(event));
-}
-
-std::atomic<std::uint64_t>& textMeasureGeneration() {
-    static std::atomic<std::uint64_t> generation{0};
-    return generation;
 }
 
 }  // namespace kelvo

@@ -27,10 +27,8 @@ Status loadSceneWindows(Runtime& runtime, const AppBinding& binding, const AppSc
     for (std::size_t i = 0; i < scene.windows.size(); ++i) {
         const SceneWindow& window = scene.windows[i];
         if (window.views.empty()) continue;
-        // Start-up windows take their ids by list position when they give none (and only the first
-        // may be window 1); a window that already had a record kept its label, so go by id.
-        std::uint64_t id = window.config.id;
-        if (id == 0 || (i > 0 && id == 1)) id = i + 1;
+        // A window that already had a record kept its label, so go by id.
+        const std::uint64_t id = startupWindowId(window.config.id, i, true);
         if (!findWindowIndexById(runtime, id)) return fail(Error::WindowNotFound);
         TRY(createShellViews(runtime, id, window.views, windowContentRect(runtime, id)));
     }

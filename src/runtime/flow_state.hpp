@@ -1,8 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/types/platform_event.hpp"
 
 namespace kelvo {
 
@@ -16,18 +17,10 @@ struct LastFrameRecord {
     std::uint64_t workNs = 0;            // monotonic time from the frame request to the publication
 };
 
-// The appearance the platform last reported.
-struct Appearance {
-    bool dark = false;
-    bool reduceMotion = false;
-    bool increaseContrast = false;
-};
+// The appearance the platform last reported: the payload of its last appearance_changed event.
+using Appearance = AppearanceChangedEvent;
 
 // Most bytes of one page-event detail (the buffer lives in the runtime record).
 inline constexpr std::size_t kPageEventDetailBytes = 1 << 20;
-
-// A process-wide counter that every appearance change advances; text measurement caches compare
-// it with the value a measurement was made under and measure again when it moved.
-std::atomic<std::uint64_t>& textMeasureGeneration();
 
 }  // namespace kelvo

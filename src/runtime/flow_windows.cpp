@@ -27,8 +27,8 @@ Status handleSurfaceResized(Runtime& runtime, const SurfaceResizedEvent& event) 
     }
 
     markDirtyRegion(runtime, RectF{0, 0, event.width, event.height});
-    flowTrace(runtime, "surface.resize", "surface updated",
-              {traceF64("width", event.width), traceF64("height", event.height), traceF64("scale", event.scale)});
+    runtimeTrace(runtime, "surface.resize", "surface updated",
+                 {traceF64("width", event.width), traceF64("height", event.height), traceF64("scale", event.scale)});
     return {};
 }
 
@@ -38,8 +38,8 @@ Status handleWindowFrameChanged(Runtime& runtime, const AppBinding& binding, con
 
     Result<std::size_t> reserved = findOrReserveWindow(runtime, event.windowId, event.label, event.title);
     if (!reserved) {
-        flowTrace(runtime, "window.state.update_failed", errorName(reserved.error()),
-                  {traceText("label", event.label)});
+        runtimeTrace(runtime, "window.state.update_failed", errorName(reserved.error()),
+                     {traceText("label", event.label)});
     } else {
         RuntimeWindow& window = runtime.windows[*reserved];
         window.frame = event.frame;
@@ -60,12 +60,13 @@ Status handleWindowFrameChanged(Runtime& runtime, const AppBinding& binding, con
     const std::string_view title = index ? runtime.windows[*index].title.view() : event.title;
     Status saved =
         saveWindowState(runtime.windowStateStore, windowStateFromEvent(event, label, title), windowStateScratch());
-    if (!saved)
-        flowTrace(runtime, "window.state.save_failed", errorName(saved.error()), {traceText("label", event.label)});
+    if (!saved) {
+        runtimeTrace(runtime, "window.state.save_failed", errorName(saved.error()), {traceText("label", event.label)});
+    }
 
-    flowTrace(runtime, "window.frame", "window frame updated",
-              {traceText("label", event.label), traceF64("x", event.frame.x), traceF64("y", event.frame.y),
-               traceF64("width", event.frame.width), traceF64("height", event.frame.height)});
+    runtimeTrace(runtime, "window.frame", "window frame updated",
+                 {traceText("label", event.label), traceF64("x", event.frame.x), traceF64("y", event.frame.y),
+                  traceF64("width", event.frame.width), traceF64("height", event.frame.height)});
 
     if (!event.open && wasOpen) {
         return dispatchEvent(runtime, binding, RuntimeEvent(WindowClosedEvent{event.windowId, label}));

@@ -7,6 +7,11 @@ namespace kelvo {
 
 struct Runtime;
 
+// Asks the binding for the current application source (its source callback, else its default
+// source) and keeps a copy as the runtime's application source; the result refers to that copy.
+// The callback's error, or WindowSourceTooLarge, leaves the previous application source in place.
+Result<WindowSource> refreshAppSource(Runtime& runtime, const AppBinding& binding);
+
 // Loads the application's web content again in every open window. The current source is asked
 // of the binding's source callback (so a changed development server takes effect), else the
 // binding's default source is taken; it becomes the application source. Every open window that

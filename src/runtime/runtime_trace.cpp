@@ -4,14 +4,9 @@
 
 namespace kelvo {
 
-void runtimeTrace(Runtime& runtime, std::string_view name, std::string_view message,
-                  std::span<const TraceField> fields) {
-    TraceRecord record;
-    record.timestampNs = runtimeWallClockNs(runtime);
-    record.name = name;
-    record.message = message;
-    record.fields = fields;
-    emitTrace(runtime.trace, record);
+void runtimeTrace(Runtime& runtime, std::string_view name, std::optional<std::string_view> message,
+                  std::span<const TraceField> fields, TraceLevel level) {
+    traceEvent(runtime.trace, runtime.io, name, message, fields, level);
 }
 
 }  // namespace kelvo

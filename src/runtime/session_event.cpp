@@ -20,6 +20,13 @@ void putInsets(SessionBytes& out, const EdgeInsets& insets) {
     out.f32(insets.left);
 }
 
+void putRect(SessionBytes& out, const RectF& rect) {
+    out.f32(rect.x);
+    out.f32(rect.y);
+    out.f32(rect.width);
+    out.f32(rect.height);
+}
+
 void putFields(SessionBytes&, const AppStartEvent&) {}
 void putFields(SessionBytes&, const AppActivatedEvent&) {}
 void putFields(SessionBytes&, const AppDeactivatedEvent&) {}
@@ -46,10 +53,7 @@ void putFields(SessionBytes& out, const WindowFrameChangedEvent& event) {
     out.u64(event.windowId);
     out.string(event.label);
     out.string(event.title);
-    out.f32(event.frame.x);
-    out.f32(event.frame.y);
-    out.f32(event.frame.width);
-    out.f32(event.frame.height);
+    putRect(out, event.frame);
     out.f32(event.scale);
     out.boolean(event.open);
     out.boolean(event.focused);
@@ -122,10 +126,7 @@ void putFields(SessionBytes& out, const GpuSurfaceFrame& event) {
 void putFields(SessionBytes& out, const GpuSurfaceResizedEvent& event) {
     out.u64(event.windowId);
     out.string(event.label);
-    out.f32(event.frame.x);
-    out.f32(event.frame.y);
-    out.f32(event.frame.width);
-    out.f32(event.frame.height);
+    putRect(out, event.frame);
     out.f32(event.scale);
 }
 

@@ -32,9 +32,11 @@ constexpr std::array<ShellDefaultSize, kViewKindCount> kDefaultSizes = {{
 float maxOf(float a, float b) { return std::fmax(a, b); }
 float minOf(float a, float b) { return std::fmin(a, b); }
 
-float clampWidth(const ShellViewSpec& spec, float value) { return clampShellSize(value, spec.minWidth, spec.maxWidth); }
-float clampHeight(const ShellViewSpec& spec, float value) {
-    return clampShellSize(value, spec.minHeight, spec.maxHeight);
+float clampWidth(const ShellViewSpec& shellView, float value) {
+    return clampShellSize(value, shellView.minWidth, shellView.maxWidth);
+}
+float clampHeight(const ShellViewSpec& shellView, float value) {
+    return clampShellSize(value, shellView.minHeight, shellView.maxHeight);
 }
 
 // A child's default height: a spacer fills its parent's height (at least 1 point).
@@ -47,29 +49,29 @@ float centredY(const ShellPlacedView& parent, float height) {
     return parent.frame.height > height ? (parent.frame.height - height) / 2 : 0;
 }
 
-RectF splitChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF splitChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
     RectF frame;
-    frame.x = spec.x ? *spec.x : (vertical ? 0 : cursor.advanceX);
-    frame.y = spec.y ? *spec.y : (vertical ? cursor.advanceY : 0);
+    frame.x = shellView.x.value_or(vertical ? 0 : cursor.advanceX);
+    frame.y = shellView.y.value_or(vertical ? cursor.advanceY : 0);
     float width = 0;
-    if (spec.width) {
-        width = *spec.width;
-    } else if (vertical || spec.fill) {
+    if (shellView.width) {
+        width = *shellView.width;
+    } else if (vertical || shellView.fill) {
         width = maxOf(parent.frame.width - frame.x, 0);
     } else {
-        width = shellDefaultSize(spec.kind).width;
+        width = shellDefaultSize(shellView.kind).width;
     }
     float height = 0;
-    if (spec.height) {
-        height = *spec.height;
-    } else if (vertical && !spec.fill) {
-        height = childDefaultHeight(spec.kind, parent);
+    if (shellView.height) {
+        height = *shellView.height;
+    } else if (vertical && !shellView.fill) {
+        height = childDefaultHeight(shellView.kind, parent);
     } else {
         height = maxOf(parent.frame.height - frame.y, 0);
     }
-    frame.width = clampWidth(spec, width);
-    frame.height = clampHeight(spec, height);
+    frame.width = clampWidth(shellView, width);
+    frame.height = clampHeight(shellView, height);
     if (vertical) {
         cursor.advanceY = maxOf(cursor.advanceY, frame.y + frame.height);
     } else {
@@ -78,20 +80,20 @@ RectF splitChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, 
     return frame;
 }
 
-RectF stackChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF stackChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
     RectF frame;
-    frame.width = clampWidth(spec, spec.width ? *spec.width : shellDefaultSize(spec.kind).width);
-    frame.height = clampHeight(spec, spec.height ? *spec.height : childDefaultHeight(spec.kind, parent));
+    frame.width = clampWidth(shellView, shellView.width.value_or(shellDefaultSize(shellView.kind).width));
+    frame.height = clampHeight(shellView, shellView.height.value_or(childDefaultHeight(shellView.kind, parent)));
     auto flowY = [&] {
-        if (spec.y) return *spec.y;
+        if (shellView.y) return *shellView.y;
         if (!vertical) return centredY(parent, frame.height);
         float y = cursor.advanceY;
         cursor.advanceY += frame.height + kShellStackSpacing;
         return y;
     };
-    if (spec.x) {
-        frame.x = *spec.x;
+    if (shellView.x) {
+        frame.x = *shellView.x;
         frame.y = flowY();
     } else if (vertical) {
         frame.x = kShellStackSpacing;
@@ -104,7 +106,7 @@ RectF stackChildFrame(const ShellViewSpec& spec, const ShellPlacedView& parent, 
     return frame;
 }
 
-bool isDockedRoot(const ShellViewSpec& spec) { return !spec.parent && !spec.fill && spec.dock; }
+bool isDockedRoot(const ShellViewSpec& shellView) { return !shellView.parent && !shellView.fill && shellView.dock; }
 
 }  // namespace
 
@@ -119,20 +121,20 @@ float clampShellSize(float value, std::optional<float> minimum, std::optional<fl
     return value;
 }
 
-RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& spec, ShellEdge edge) {
-    const ShellDefaultSize defaults = shellDefaultSize(spec.kind);
+RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& shellView, ShellEdge edge) {
+    const ShellDefaultSize defaults = shellDefaultSize(shellView.kind);
     RectF frame{remaining.x, remaining.y, 0, 0};
     switch (edge) {
         case ShellEdge::top:
         case ShellEdge::bottom:
-            frame.width = clampWidth(spec, spec.width ? *spec.width : remaining.width);
-            frame.height = clampHeight(spec, spec.height ? *spec.height : defaults.height);
+            frame.width = clampWidth(shellView, shellView.width.value_or(remaining.width));
+            frame.height = clampHeight(shellView, shellView.height.value_or(defaults.height));
             if (edge == ShellEdge::bottom) frame.y = remaining.y + maxOf(remaining.height - frame.height, 0);
             break;
         case ShellEdge::left:
         case ShellEdge::right:
-            frame.width = clampWidth(spec, spec.width ? *spec.width : defaults.width);
-            frame.height = clampHeight(spec, spec.height ? *spec.height : remaining.height);
+            frame.width = clampWidth(shellView, shellView.width.value_or(defaults.width));
+            frame.height = clampHeight(shellView, shellView.height.value_or(remaining.height));
             if (edge == ShellEdge::right) frame.x = remaining.x + maxOf(remaining.width - frame.width, 0);
             break;
     }
@@ -182,9 +184,9 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
 
     // The content area is what the docked root views leave of the window's content.
     RectF area = content;
-    for (const ShellViewSpec& spec : specs) {
-        if (!isDockedRoot(spec)) continue;
-        area = shrinkShellRect(area, dockedShellFrame(area, spec, *spec.dock), *spec.dock);
+    for (const ShellViewSpec& shellView : specs) {
+        if (!isDockedRoot(shellView)) continue;
+        area = shrinkShellRect(area, dockedShellFrame(area, shellView, *shellView.dock), *shellView.dock);
     }
 
     RectF remaining = content;
@@ -194,10 +196,10 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
         bool placedAny = false;
         for (std::size_t i = 0; i < specs.size(); ++i) {
             if (done[i]) continue;
-            const ShellViewSpec& spec = specs[i];
+            const ShellViewSpec& shellView = specs[i];
             const ShellPlacedView* parent = nullptr;
-            if (spec.parent) {
-                parent = shellFindView(layout, *spec.parent);
+            if (shellView.parent) {
+                parent = shellFindView(layout, *shellView.parent);
                 if (parent == nullptr) continue;
             }
             if (layout.placed.full()) return fail(Error::ViewLimitReached);
@@ -206,32 +208,32 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
             if (parent != nullptr) {
                 ShellParentCursor* cursor = shellParentCursor(layout, *parent);
                 if (cursor == nullptr) return fail(Error::ViewLimitReached);
-                frame = parent->kind == ViewKind::split ? splitChildFrame(spec, *parent, *cursor)
-                                                        : stackChildFrame(spec, *parent, *cursor);
-            } else if (spec.fill) {
-                frame.x = spec.x ? *spec.x : area.x;
-                frame.y = spec.y ? *spec.y : area.y;
-                frame.width = clampWidth(spec, spec.width ? *spec.width : area.width);
-                frame.height = clampHeight(spec, spec.height ? *spec.height : area.height);
-            } else if (spec.dock) {
-                frame = dockedShellFrame(remaining, spec, *spec.dock);
-                remaining = shrinkShellRect(remaining, frame, *spec.dock);
+                frame = parent->kind == ViewKind::split ? splitChildFrame(shellView, *parent, *cursor)
+                                                        : stackChildFrame(shellView, *parent, *cursor);
+            } else if (shellView.fill) {
+                frame.x = shellView.x.value_or(area.x);
+                frame.y = shellView.y.value_or(area.y);
+                frame.width = clampWidth(shellView, shellView.width.value_or(area.width));
+                frame.height = clampHeight(shellView, shellView.height.value_or(area.height));
+            } else if (shellView.dock) {
+                frame = dockedShellFrame(remaining, shellView, *shellView.dock);
+                remaining = shrinkShellRect(remaining, frame, *shellView.dock);
             } else {
-                const ShellDefaultSize defaults = shellDefaultSize(spec.kind);
-                frame.x = spec.x ? *spec.x : 0;
-                frame.y = spec.y ? *spec.y : 0;
-                frame.width = clampWidth(spec, spec.width ? *spec.width : defaults.width);
-                frame.height = clampHeight(spec, spec.height ? *spec.height : defaults.height);
+                const ShellDefaultSize defaults = shellDefaultSize(shellView.kind);
+                frame.x = shellView.x.value_or(0);
+                frame.y = shellView.y.value_or(0);
+                frame.width = clampWidth(shellView, shellView.width.value_or(defaults.width));
+                frame.height = clampHeight(shellView, shellView.height.value_or(defaults.height));
             }
 
             ShellPlacedView placed;
-            placed.label = spec.label;
+            placed.label = shellView.label;
             placed.specIndex = static_cast<std::uint32_t>(i);
             placed.frame = frame;
             placed.absoluteX = (parent != nullptr ? parent->absoluteX : 0) + frame.x;
             placed.absoluteY = (parent != nullptr ? parent->absoluteY : 0) + frame.y;
-            placed.kind = spec.kind;
-            placed.vertical = spec.isVertical();
+            placed.kind = shellView.kind;
+            placed.vertical = shellView.isVertical();
             layout.placed.push(placed);
             done[i] = true;
             ++doneCount;

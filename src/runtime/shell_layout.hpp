@@ -7,7 +7,7 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "platform/types/view_records.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 
 namespace kelvo {
 
@@ -28,13 +28,13 @@ ShellDefaultSize shellDefaultSize(ViewKind kind);
 float clampShellSize(float value, std::optional<float> minimum, std::optional<float> maximum);
 
 // The frame of a view docked at `edge` of the remaining rectangle.
-RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& spec, ShellEdge edge);
+RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& shellView, ShellEdge edge);
 
 // What is left of `remaining` after a view docked at `edge` took `frame`.
 RectF shrinkShellRect(const RectF& remaining, const RectF& frame, ShellEdge edge);
 
 struct ShellPlacedView {
-    std::string_view label;  // borrowed from the spec
+    std::string_view label;  // borrowed from the declared view
     std::uint32_t specIndex = 0;
     RectF frame;          // relative to the parent
     float absoluteX = 0;  // parent's absolute position plus the frame's
@@ -62,7 +62,7 @@ ShellParentCursor* shellParentCursor(ShellLayout& layout, const ShellPlacedView&
 // The first placed view with that label, or null.
 const ShellPlacedView* shellFindView(const ShellLayout& layout, std::string_view label);
 
-// Places every spec inside the content rectangle; `layout.placed` lists them in placing order.
+// Places every declared view inside the content rectangle; `layout.placed` lists them in placing order.
 // Fails with InvalidViewOptions when some parent is never placed and ViewLimitReached past 128 views.
 Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const RectF& content);
 

@@ -11,33 +11,35 @@
 namespace kelvo {
 namespace {
 
-bool isMainSpec(const ShellViewSpec& spec) { return spec.kind == ViewKind::webview && spec.label == kMainWebViewLabel; }
+bool declaresMainWebView(const ShellViewSpec& shellView) {
+    return shellView.kind == ViewKind::webview && shellView.label == kMainWebViewLabel;
+}
 
-ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewSpec& spec, const RectF& frame) {
+ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewSpec& shellView, const RectF& frame) {
     ViewOptions options;
     options.windowId = windowId;
-    options.label = spec.label;
-    options.parent = spec.parent;
-    options.role = spec.role.value_or("");
-    options.accessibilityLabel = spec.accessibilityLabel.value_or("");
+    options.label = shellView.label;
+    options.parent = shellView.parent;
+    options.role = shellView.role.value_or("");
+    options.accessibilityLabel = shellView.accessibilityLabel.value_or("");
     // A view declared without a text shows its role.
-    options.text = spec.text ? *spec.text : spec.role.value_or("");
-    options.command = spec.command.value_or("");
-    options.url = spec.url.value_or("");
+    options.text = shellView.text.value_or(shellView.role.value_or(""));
+    options.command = shellView.command.value_or("");
+    options.url = shellView.url.value_or("");
     options.frame = frame;
-    options.layer = spec.layer;
-    options.kind = spec.kind;
-    options.visible = spec.visible;
-    options.enabled = spec.enabled;
+    options.layer = shellView.layer;
+    options.kind = shellView.kind;
+    options.visible = shellView.visible;
+    options.enabled = shellView.enabled;
     options.transparent = false;
-    options.bridge = spec.kind == ViewKind::webview;
-    if (spec.kind == ViewKind::gpu_surface) {
-        options.gpuBackend = spec.gpuBackend.value_or(GpuBackend::metal);
-        options.gpuPixelFormat = spec.gpuPixelFormat.value_or(GpuPixelFormat::bgra8_unorm);
-        options.gpuPresentMode = spec.gpuPresentMode.value_or(GpuPresentMode::timer);
-        options.gpuAlphaMode = spec.gpuAlphaMode.value_or(GpuAlphaMode::opaque);
-        options.gpuColorSpace = spec.gpuColorSpace.value_or(GpuColorSpace::srgb);
-        options.gpuVsync = spec.gpuVsync.value_or(true);
+    options.bridge = shellView.kind == ViewKind::webview;
+    if (shellView.kind == ViewKind::gpu_surface) {
+        options.gpu.backend = shellView.gpuBackend.value_or(GpuBackend::metal);
+        options.gpu.pixelFormat = shellView.gpuPixelFormat.value_or(GpuPixelFormat::bgra8_unorm);
+        options.gpu.presentMode = shellView.gpuPresentMode.value_or(GpuPresentMode::timer);
+        options.gpu.alphaMode = shellView.gpuAlphaMode.value_or(GpuAlphaMode::opaque);
+        options.gpu.colorSpace = shellView.gpuColorSpace.value_or(GpuColorSpace::srgb);
+        options.gpu.vsync = shellView.gpuVsync.value_or(true);
     }
     return options;
 }
@@ -49,10 +51,10 @@ Status setMainWebViewParent(Runtime& runtime, std::uint64_t windowId, std::optio
     return {};
 }
 
-ViewUpdate placementUpdate(const ShellPlacedView& placed, const ShellViewSpec& spec) {
+ViewUpdate placementUpdate(const ShellPlacedView& placed, const ShellViewSpec& shellView) {
     ViewUpdate update;
     update.frame = placed.frame;
-    update.layer = spec.layer;
+    update.layer = shellView.layer;
     return update;
 }
 
@@ -63,11 +65,11 @@ std::optional<std::size_t> findShellViewsEntry(const Runtime& runtime, std::uint
     return std::nullopt;
 }
 
-// Stores a window's description, overwriting its entry or appending one. Every spec is copied
-// aside first, so a failure leaves an existing entry whole.
+// Stores a window's description, overwriting its entry or appending one. Every declared view is
+// checked first, so a failure leaves an existing entry whole.
 Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs) {
-    for (const ShellViewSpec& spec : specs) {
-        if (spec.label.size() > kMaxViewLabel || (spec.parent && spec.parent->size() > kMaxViewLabel)) {
+    for (const ShellViewSpec& shellView : specs) {
+        if (shellView.label.size() > kMaxViewLabel || (shellView.parent && shellView.parent->size() > kMaxViewLabel)) {
             return fail(Error::NoSpaceLeft);
         }
     }
@@ -86,59 +88,27 @@ Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
 
 }  // namespace
 
-Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& spec) {
+Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView) {
     StoredShellViewSpec stored;
-    if (!stored.label.assign(spec.label) || !stored.parent.assign(spec.parent)) return fail(Error::NoSpaceLeft);
-    stored.kind = spec.kind;
-    stored.width = spec.width;
-    stored.height = spec.height;
-    stored.minWidth = spec.minWidth;
-    stored.minHeight = spec.minHeight;
-    stored.maxWidth = spec.maxWidth;
-    stored.maxHeight = spec.maxHeight;
-    stored.x = spec.x;
-    stored.y = spec.y;
-    stored.dock = spec.dock;
-    stored.fill = spec.fill;
-    stored.vertical = spec.vertical;
-    stored.layer = spec.layer;
-    stored.visible = spec.visible;
-    stored.enabled = spec.enabled;
-    stored.gpuBackend = spec.gpuBackend;
-    stored.gpuPixelFormat = spec.gpuPixelFormat;
-    stored.gpuPresentMode = spec.gpuPresentMode;
-    stored.gpuAlphaMode = spec.gpuAlphaMode;
-    stored.gpuColorSpace = spec.gpuColorSpace;
-    stored.gpuVsync = spec.gpuVsync;
+    if (!stored.label.assign(shellView.label) || !stored.parent.assign(shellView.parent)) {
+        return fail(Error::NoSpaceLeft);
+    }
+    stored.kind = shellView.kind;
+#define KELVO_STORE_PLACEMENT(type, name, initial) stored.name = shellView.name;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_STORE_PLACEMENT)
+#undef KELVO_STORE_PLACEMENT
     return stored;
 }
 
 ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored) {
-    ShellViewSpec spec;
-    spec.label = stored.label.view();
-    spec.parent = stored.parent.get();
-    spec.kind = stored.kind;
-    spec.width = stored.width;
-    spec.height = stored.height;
-    spec.minWidth = stored.minWidth;
-    spec.minHeight = stored.minHeight;
-    spec.maxWidth = stored.maxWidth;
-    spec.maxHeight = stored.maxHeight;
-    spec.x = stored.x;
-    spec.y = stored.y;
-    spec.dock = stored.dock;
-    spec.fill = stored.fill;
-    spec.vertical = stored.vertical;
-    spec.layer = stored.layer;
-    spec.visible = stored.visible;
-    spec.enabled = stored.enabled;
-    spec.gpuBackend = stored.gpuBackend;
-    spec.gpuPixelFormat = stored.gpuPixelFormat;
-    spec.gpuPresentMode = stored.gpuPresentMode;
-    spec.gpuAlphaMode = stored.gpuAlphaMode;
-    spec.gpuColorSpace = stored.gpuColorSpace;
-    spec.gpuVsync = stored.gpuVsync;
-    return spec;
+    ShellViewSpec shellView;
+#define KELVO_RESTORE_PLACEMENT(type, name, initial) shellView.name = stored.name;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_RESTORE_PLACEMENT)
+#undef KELVO_RESTORE_PLACEMENT
+    shellView.label = stored.label.view();
+    shellView.parent = stored.parent.get();
+    shellView.kind = stored.kind;
+    return shellView;
 }
 
 RectF windowContentRect(const Runtime& runtime, std::uint64_t windowId) {
@@ -161,23 +131,23 @@ Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
     ShellLayout layout;
     TRY(runShellLayout(layout, specs, content));
     for (const ShellPlacedView& placed : layout.placed) {
-        const ShellViewSpec& spec = specs[placed.specIndex];
+        const ShellViewSpec& shellView = specs[placed.specIndex];
         if (relayout) {
-            if (isMainSpec(spec) && findWindowIndexById(runtime, windowId)) {
-                TRY(setMainWebViewParent(runtime, windowId, spec.parent));
+            if (declaresMainWebView(shellView) && findWindowIndexById(runtime, windowId)) {
+                TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
             }
-            Result<ViewInfo> moved = updateView(runtime, windowId, spec.label, placementUpdate(placed, spec));
+            Result<ViewInfo> moved = updateView(runtime, windowId, shellView.label, placementUpdate(placed, shellView));
             // The page may have closed a shell view since; the others still move.
             if (!moved && moved.error() != Error::ViewNotFound && moved.error() != Error::WebViewNotFound) {
                 return fail(moved.error());
             }
-        } else if (isMainSpec(spec)) {
-            TRY(setMainWebViewParent(runtime, windowId, spec.parent));
-            TRY(updateView(runtime, windowId, kMainWebViewLabel, placementUpdate(placed, spec)));
+        } else if (declaresMainWebView(shellView)) {
+            TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
+            TRY(updateView(runtime, windowId, kMainWebViewLabel, placementUpdate(placed, shellView)));
         } else {
-            TRY(createView(runtime, viewOptionsFor(windowId, spec, placed.frame)));
+            TRY(createView(runtime, viewOptionsFor(windowId, shellView, placed.frame)));
             LabelBytes label;
-            (void)label.assign(spec.label);
+            (void)label.assign(shellView.label);
             (void)created.push(label);
         }
     }
@@ -187,32 +157,28 @@ Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
 Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                         const RectF& content) {
     if (specs.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
-    std::optional<std::size_t> windowIndex = findWindowIndexById(runtime, windowId);
-    if (!windowIndex || !runtime.windows[*windowIndex].open) return fail(Error::WindowNotFound);
+    const RuntimeWindow* window = findOpenWindow(runtime, windowId);
+    if (window == nullptr) return fail(Error::WindowNotFound);
 
     std::size_t webViewSpecs = 0;
     std::size_t viewSpecs = 0;
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ShellViewSpec& spec = specs[i];
+        const ShellViewSpec& shellView = specs[i];
         for (std::size_t j = 0; j < i; ++j) {
-            if (specs[j].label == spec.label) return fail(Error::DuplicateViewLabel);
+            if (specs[j].label == shellView.label) return fail(Error::DuplicateViewLabel);
         }
-        if (isMainSpec(spec)) continue;
-        if (spec.label == kMainWebViewLabel || findViewIndex(runtime, windowId, spec.label) ||
-            findWebViewIndex(runtime, windowId, spec.label)) {
-            return fail(Error::DuplicateViewLabel);
-        }
-        ++(spec.kind == ViewKind::webview ? webViewSpecs : viewSpecs);
+        if (declaresMainWebView(shellView)) continue;
+        if (windowHasViewLabel(runtime, windowId, shellView.label)) return fail(Error::DuplicateViewLabel);
+        ++(shellView.kind == ViewKind::webview ? webViewSpecs : viewSpecs);
     }
     if (viewSpecs > kMaxViews - runtime.views.size()) return fail(Error::ViewLimitReached);
     if (webViewSpecs > kMaxWebViews - runtime.webViews.size()) return fail(Error::WebViewLimitReached);
 
-    const RuntimeWindow& window = runtime.windows[*windowIndex];
     MainWebViewState saved;
-    saved.parent = window.mainWebViewParent;
-    saved.frame = window.mainWebViewFrame;
-    saved.layer = window.mainWebViewLayer;
-    saved.frameSet = window.mainWebViewFrameSet;
+    saved.parent = window->mainWebViewParent;
+    saved.frame = window->mainWebViewFrame;
+    saved.layer = window->mainWebViewLayer;
+    saved.frameSet = window->mainWebViewFrameSet;
 
     ShellCreatedLabels created;
     Status status = applyShellViews(runtime, windowId, specs, content, false, created);

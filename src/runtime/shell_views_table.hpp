@@ -8,39 +8,21 @@
 
 #include "base/error.hpp"
 #include "base/fixed.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 #include "runtime/view.hpp"
 
 namespace kelvo {
 
 // The stored shell descriptions of the windows, one entry per window, kept for relayouts. A
-// stored spec keeps everything but the five optional strings (command, text, url, accessibility
-// label, role), which only the creation of the views needs.
+// stored declaration keeps its label and parent inline, its kind and its whole placement; the five
+// optional strings (command, text, url, accessibility label, role) only the creation of the views
+// needs.
 
 struct StoredShellViewSpec {
     LabelBytes label;
     OptionalLabel parent;
     ViewKind kind = ViewKind::toolbar;
-    std::optional<float> width;
-    std::optional<float> height;
-    std::optional<float> minWidth;
-    std::optional<float> minHeight;
-    std::optional<float> maxWidth;
-    std::optional<float> maxHeight;
-    std::optional<float> x;
-    std::optional<float> y;
-    std::optional<ShellEdge> dock;
-    bool fill = false;
-    std::optional<bool> vertical;
-    std::int32_t layer = 0;
-    bool visible = true;
-    bool enabled = true;
-    std::optional<GpuBackend> gpuBackend;
-    std::optional<GpuPixelFormat> gpuPixelFormat;
-    std::optional<GpuPresentMode> gpuPresentMode;
-    std::optional<GpuAlphaMode> gpuAlphaMode;
-    std::optional<GpuColorSpace> gpuColorSpace;
-    std::optional<bool> gpuVsync;
+    KELVO_SHELL_VIEW_PLACEMENT(KELVO_SHELL_VIEW_PLACEMENT_MEMBER)
 };
 
 struct ShellViewsEntry {
@@ -51,9 +33,10 @@ struct ShellViewsEntry {
 
 using ShellViewsTable = FixedVec<ShellViewsEntry, 16>;
 
-// Copies a spec for storage; NoSpaceLeft when its label or parent is over 64 bytes.
-Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& spec);
-// The stored spec as a spec whose strings refer to the stored record (the optional strings absent).
+// Copies a declared view for storage; NoSpaceLeft when its label or parent is over 64 bytes.
+Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView);
+// The stored copy as a declared view whose strings refer to the stored record (the optional
+// strings absent).
 ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored);
 
 }  // namespace kelvo

@@ -2,24 +2,18 @@
 
 #include <cmath>
 
+#include "runtime/view_checks.hpp"
+
 namespace kelvo {
 namespace {
 
-constexpr std::size_t kMaxLabel = 64;
-constexpr std::size_t kMaxRole = 64;
-constexpr std::size_t kMaxAccessibilityLabel = 256;
-constexpr std::size_t kMaxCommand = 128;
 constexpr std::size_t kMaxChromeTitle = 128;
 constexpr std::size_t kMaxChromeIcon = 64;
-
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // NUL, tab, line feed, carriage return or space.
 bool hasUrlBreakByte(std::string_view text) {
     return text.find_first_of(std::string_view("\0\t\n\r ", 5)) != text.npos;
 }
-
-bool hasNul(std::string_view text) { return text.find('\0') != text.npos; }
 
 Status validateChrome(const ShellChrome& chrome) {
     if (chrome.title.empty() || chrome.title.size() > kMaxChromeTitle) return fail(Error::InvalidName);
@@ -31,38 +25,40 @@ Status validateChrome(const ShellChrome& chrome) {
 
 // A given size must be a finite number; widths and heights above 0, minimums not negative, and a
 // minimum never above its maximum.
-Status validateSizes(const ShellViewSpec& spec) {
+Status validateSizes(const ShellViewSpec& p) {
     auto positive = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v > 0); };
     auto nonNegative = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v >= 0); };
     auto finite = [](std::optional<float> v) { return !v || std::isfinite(*v); };
-    if (!positive(spec.width) || !positive(spec.height) || !positive(spec.maxWidth) || !positive(spec.maxHeight)) {
-        return fail(Error::InvalidDimension);
-    }
-    if (!nonNegative(spec.minWidth) || !nonNegative(spec.minHeight)) return fail(Error::InvalidDimension);
-    if (spec.minWidth && spec.maxWidth && *spec.minWidth > *spec.maxWidth) return fail(Error::InvalidDimension);
-    if (spec.minHeight && spec.maxHeight && *spec.minHeight > *spec.maxHeight) return fail(Error::InvalidDimension);
-    if (!finite(spec.x) || !finite(spec.y)) return fail(Error::InvalidDimension);
+    auto ordered = [](std::optional<float> minimum, std::optional<float> maximum) {
+        return !minimum || !maximum || *minimum <= *maximum;
+    };
+    const bool valid = positive(p.width) && positive(p.height) && positive(p.maxWidth) && positive(p.maxHeight) &&
+                       nonNegative(p.minWidth) && nonNegative(p.minHeight) && ordered(p.minWidth, p.maxWidth) &&
+                       ordered(p.minHeight, p.maxHeight) && finite(p.x) && finite(p.y);
+    if (!valid) return fail(Error::InvalidDimension);
     return {};
 }
 
-Status validateUrl(const ShellViewSpec& spec) {
-    if (!spec.url) {
+Status validateUrl(const ShellViewSpec& shellView) {
+    if (!shellView.url) {
         // The main web view already exists and loads the window's source; it needs no address.
-        if (spec.kind == ViewKind::webview && spec.label != "main") return fail(Error::MissingRequiredField);
+        if (shellView.kind == ViewKind::webview && shellView.label != kMainWebViewLabel) {
+            return fail(Error::MissingRequiredField);
+        }
         return {};
     }
-    if (spec.kind != ViewKind::webview) return fail(Error::InvalidUrl);
-    std::string_view url = *spec.url;
+    if (shellView.kind != ViewKind::webview) return fail(Error::InvalidUrl);
+    std::string_view url = *shellView.url;
     if (url.size() < 7) return fail(Error::InvalidUrl);
     for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
-        if (!startsWith(url, scheme)) continue;
+        if (!url.starts_with(scheme)) continue;
         std::string_view rest = url.substr(scheme.size());
         std::string_view host = rest.substr(0, rest.find('/'));
         if (host.empty() || hasUrlBreakByte(host)) return fail(Error::InvalidUrl);
         return {};
     }
     for (std::string_view scheme : {std::string_view("file://"), std::string_view("vexa://")}) {
-        if (!startsWith(url, scheme)) continue;
+        if (!url.starts_with(scheme)) continue;
         std::string_view rest = url.substr(scheme.size());
         if (rest.empty() || hasUrlBreakByte(rest)) return fail(Error::InvalidUrl);
         return {};
@@ -70,51 +66,47 @@ Status validateUrl(const ShellViewSpec& spec) {
     return fail(Error::InvalidUrl);
 }
 
-Status validateSpec(std::span<const ShellViewSpec> specs, std::size_t index) {
-    const ShellViewSpec& spec = specs[index];
-    if (spec.label.empty() || spec.label.size() > kMaxLabel || !isValidName(spec.label)) {
+Status validateShellView(std::span<const ShellViewSpec> specs, std::size_t index) {
+    const ShellViewSpec& shellView = specs[index];
+    if (shellView.label.empty() || shellView.label.size() > kMaxViewLabel || !isValidName(shellView.label)) {
         return fail(Error::InvalidName);
     }
     for (std::size_t i = 0; i < index; ++i) {
-        if (specs[i].label == spec.label) return fail(Error::DuplicateView);
+        if (specs[i].label == shellView.label) return fail(Error::DuplicateView);
     }
-    if (spec.parent) {
-        if (!isValidName(*spec.parent)) return fail(Error::InvalidName);
-        if (*spec.parent == spec.label) return fail(Error::InvalidLayout);
-        if (!shellViewIndex(specs, *spec.parent)) return fail(Error::InvalidLayout);
+    if (shellView.parent) {
+        if (!isValidName(*shellView.parent)) return fail(Error::InvalidName);
+        if (*shellView.parent == shellView.label) return fail(Error::InvalidLayout);
+        if (!shellViewIndex(specs, *shellView.parent)) return fail(Error::InvalidLayout);
     }
-    TRY(validateSizes(spec));
-    if (spec.role && (spec.role->empty() || spec.role->size() > kMaxRole || !isValidName(*spec.role))) {
+    TRY(validateSizes(shellView));
+    if (shellView.role &&
+        (shellView.role->empty() || shellView.role->size() > kMaxViewRole || !isValidName(*shellView.role))) {
         return fail(Error::InvalidName);
     }
-    if (spec.accessibilityLabel &&
-        (spec.accessibilityLabel->size() > kMaxAccessibilityLabel || hasNul(*spec.accessibilityLabel))) {
+    if (shellView.accessibilityLabel &&
+        (shellView.accessibilityLabel->size() > kMaxViewAccessibilityLabel || hasNul(*shellView.accessibilityLabel))) {
         return fail(Error::InvalidName);
     }
-    if (spec.text && hasNul(*spec.text)) return fail(Error::InvalidName);
-    if (spec.command) {
-        std::string_view command = *spec.command;
-        if (command.empty() || command.size() > kMaxCommand || command.find_first_of("\t\n\r") != command.npos) {
+    if (shellView.text && hasNul(*shellView.text)) return fail(Error::InvalidName);
+    if (shellView.command) {
+        std::string_view command = *shellView.command;
+        if (command.empty() || command.size() > kMaxViewCommand || command.find_first_of("\t\n\r") != command.npos) {
             return fail(Error::InvalidCommand);
         }
         if (!isValidName(command)) return fail(Error::InvalidName);
     }
-    TRY(validateUrl(spec));
-    if (spec.kind != ViewKind::gpu_surface && spec.hasGpuOptions()) return fail(Error::InvalidViewKind);
+    TRY(validateUrl(shellView));
+    if (shellView.kind != ViewKind::gpu_surface && shellView.hasGpuOptions()) return fail(Error::InvalidViewKind);
     return {};
 }
 
 }  // namespace
 
-bool isValidName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of(std::string_view("\0/\\", 3)) == name.npos;
-}
-
 Status validateShellChromeIcon(std::string_view name) {
     if (name.empty()) return {};
     if (name.size() > kMaxChromeIcon) return fail(Error::InvalidName);
-    if (startsWith(name, "app:")) {
+    if (name.starts_with("app:")) {
         name.remove_prefix(4);
         if (name.empty()) return fail(Error::InvalidName);
     }
@@ -149,7 +141,7 @@ Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std:
 
 Status validateShellViews(std::span<const ShellViewSpec> specs) {
     if (specs.size() > kMaxShellViews) return fail(Error::InvalidLayout);
-    for (std::size_t i = 0; i < specs.size(); ++i) TRY(validateSpec(specs, i));
+    for (std::size_t i = 0; i < specs.size(); ++i) TRY(validateShellView(specs, i));
     for (std::size_t i = 0; i < specs.size(); ++i) {
         ShellVisitStates states{};
         TRY(validateShellViewParentAcyclic(specs, i, states));

@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "base/error.hpp"
-#include "runtime/shell_spec.hpp"
+#include "base/names.hpp"
+#include "runtime/shell_description.hpp"
 
 namespace kelvo {
 
@@ -16,24 +17,23 @@ namespace kelvo {
 // Most windows an application may declare.
 inline constexpr std::size_t kMaxConfiguredWindows = 16;
 
-// A name: not empty, not "." or "..", and free of NUL, "/" and "\".
-bool isValidName(std::string_view name);
-
 // An icon name of the window chrome: empty, or at most 64 bytes of [a-z0-9_-] after an optional
 // "app:" prefix ("app:" alone is refused). InvalidName otherwise.
 Status validateShellChromeIcon(std::string_view name);
 
-// Index of the first spec labelled `label`.
+// Index of the first declared view labelled `label`.
 std::optional<std::size_t> shellViewIndex(std::span<const ShellViewSpec> specs, std::string_view label);
 
 enum class ShellVisit : std::uint8_t { unvisited, visiting, done };
 using ShellVisitStates = std::array<ShellVisit, kMaxShellViews>;
 
-// Follows the parent chain of spec `index`; a cycle or a parent that names no spec is InvalidLayout.
+// Follows the parent chain of declared view `index`; a cycle or a parent that names no declared
+// view is InvalidLayout.
 Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std::size_t index,
                                       ShellVisitStates& states);
 
-// Checks one spec list (labels, parents, sizes, strings, commands, URLs, GPU options, cycles).
+// Checks one list of declared views (labels, parents, sizes, strings, commands, URLs, GPU options,
+// cycles).
 Status validateShellViews(std::span<const ShellViewSpec> specs);
 
 // Checks every configured window and its shell; the first failing rule decides.

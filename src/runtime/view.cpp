@@ -21,12 +21,7 @@ ViewInfo viewInfo(const RuntimeView& view) {
     info.enabled = view.enabled;
     info.transparent = view.transparent;
     info.bridge = view.bridge;
-    info.gpuBackend = view.gpuBackend;
-    info.gpuPixelFormat = view.gpuPixelFormat;
-    info.gpuPresentMode = view.gpuPresentMode;
-    info.gpuAlphaMode = view.gpuAlphaMode;
-    info.gpuColorSpace = view.gpuColorSpace;
-    info.gpuVsync = view.gpuVsync;
+    info.gpu = view.gpu;
     info.gpuStatus = view.gpuStatus;
     info.gpuWidth = view.gpuWidth;
     info.gpuHeight = view.gpuHeight;

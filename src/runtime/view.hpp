@@ -81,12 +81,7 @@ struct RuntimeView {
     bool bridge = false;
     bool focused = false;
     bool open = true;  // a view that is not open is ignored by every lookup
-    GpuBackend gpuBackend = GpuBackend::none;
-    GpuPixelFormat gpuPixelFormat = GpuPixelFormat::none;
-    GpuPresentMode gpuPresentMode = GpuPresentMode::none;
-    GpuAlphaMode gpuAlphaMode = GpuAlphaMode::none;
-    GpuColorSpace gpuColorSpace = GpuColorSpace::none;
-    bool gpuVsync = false;
+    GpuSurfaceOptions gpu;
     GpuSurfaceStatus gpuStatus = GpuSurfaceStatus::unavailable;
     float gpuWidth = 0;
     float gpuHeight = 0;
@@ -131,12 +126,7 @@ struct ViewInfo {
     bool enabled = true;
     bool transparent = false;
     bool bridge = false;
-    GpuBackend gpuBackend = GpuBackend::none;
-    GpuPixelFormat gpuPixelFormat = GpuPixelFormat::none;
-    GpuPresentMode gpuPresentMode = GpuPresentMode::none;
-    GpuAlphaMode gpuAlphaMode = GpuAlphaMode::none;
-    GpuColorSpace gpuColorSpace = GpuColorSpace::none;
-    bool gpuVsync = false;
+    GpuSurfaceOptions gpu;
     GpuSurfaceStatus gpuStatus = GpuSurfaceStatus::unavailable;
     float gpuWidth = 0;
     float gpuHeight = 0;

@@ -9,11 +9,10 @@
 namespace kelvo {
 namespace {
 
-bool isSupportedGpuConfiguration(const ViewOptions& options) {
-    return (options.gpuBackend == GpuBackend::metal || options.gpuBackend == GpuBackend::software) &&
-           options.gpuPixelFormat == GpuPixelFormat::bgra8_unorm && options.gpuPresentMode == GpuPresentMode::timer &&
-           options.gpuAlphaMode == GpuAlphaMode::opaque && options.gpuColorSpace == GpuColorSpace::srgb &&
-           options.gpuVsync;
+bool isSupportedGpuConfiguration(const GpuSurfaceOptions& gpu) {
+    return (gpu.backend == GpuBackend::metal || gpu.backend == GpuBackend::software) &&
+           gpu.pixelFormat == GpuPixelFormat::bgra8_unorm && gpu.presentMode == GpuPresentMode::timer &&
+           gpu.alphaMode == GpuAlphaMode::opaque && gpu.colorSpace == GpuColorSpace::srgb && gpu.vsync;
 }
 
 // Every check of the options, in order; nothing is touched before they all pass.
@@ -33,20 +32,13 @@ Status checkViewOptions(const Runtime& runtime, const ViewOptions& options) {
     if (!options.command.empty()) TRY(validateCommandName(options.command));
     if (options.kind != ViewKind::webview && !options.url.empty()) return fail(Error::InvalidViewOptions);
     if (!isValidViewKind(options.kind)) return fail(Error::UnsupportedViewKind);
-    if (options.kind == ViewKind::gpu_surface && !isSupportedGpuConfiguration(options)) {
+    if (options.kind == ViewKind::gpu_surface && !isSupportedGpuConfiguration(options.gpu)) {
         return fail(Error::UnsupportedViewKind);
     }
-    if (options.label == kMainWebViewLabel || findViewIndex(runtime, options.windowId, options.label) ||
-        findWebViewIndex(runtime, options.windowId, options.label)) {
-        return fail(Error::DuplicateViewLabel);
-    }
+    if (windowHasViewLabel(runtime, options.windowId, options.label)) return fail(Error::DuplicateViewLabel);
     if (options.parent) {
-        std::string_view parent = *options.parent;
-        if (parent == options.label) return fail(Error::InvalidViewOptions);
-        if (parent != kMainWebViewLabel && !findViewIndex(runtime, options.windowId, parent) &&
-            !findWebViewIndex(runtime, options.windowId, parent)) {
-            return fail(Error::ViewNotFound);
-        }
+        if (*options.parent == options.label) return fail(Error::InvalidViewOptions);
+        if (!windowHasViewLabel(runtime, options.windowId, *options.parent)) return fail(Error::ViewNotFound);
     }
     return {};
 }
@@ -81,12 +73,7 @@ Result<ViewInfo> createNativeView(Runtime& runtime, const ViewOptions& options) 
     view.focused = false;
     view.open = true;
     if (options.kind == ViewKind::gpu_surface) {
-        view.gpuBackend = options.gpuBackend;
-        view.gpuPixelFormat = options.gpuPixelFormat;
-        view.gpuPresentMode = options.gpuPresentMode;
-        view.gpuAlphaMode = options.gpuAlphaMode;
-        view.gpuColorSpace = options.gpuColorSpace;
-        view.gpuVsync = options.gpuVsync;
+        view.gpu = options.gpu;
         view.gpuStatus = GpuSurfaceStatus::ready;
         view.gpuWidth = options.frame.width;
         view.gpuHeight = options.frame.height;

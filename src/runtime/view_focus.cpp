@@ -44,10 +44,7 @@ bool isCandidate(const ViewInfo& entry) { return entry.open && entry.visible && 
 Status focusView(Runtime& runtime, std::uint64_t windowId, std::string_view label) {
     if (findOpenWindow(runtime, windowId) == nullptr) return fail(Error::WindowNotFound);
     TRY(checkViewLabel(label));
-    if (label != kMainWebViewLabel && !findViewIndex(runtime, windowId, label) &&
-        !findWebViewIndex(runtime, windowId, label)) {
-        return fail(Error::ViewNotFound);
-    }
+    if (!windowHasViewLabel(runtime, windowId, label)) return fail(Error::ViewNotFound);
     const PlatformSlots& slots = platformSlots(runtime);
     if (slots.focusView == nullptr) return fail(Error::UnsupportedViewFocus);
     TRY(slots.focusView(platformServices(runtime), windowId, label));

@@ -1,5 +1,7 @@
 #include "runtime/window_state.hpp"
 
+#include "base/ascii.hpp"
+#include "base/json_string.hpp"
 #include "base/number_text.hpp"
 
 namespace kelvo {
@@ -8,16 +10,7 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 bool isBlank(char byte) { return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r'; }
-
-int hexValue(char byte) {
-    if (byte >= '0' && byte <= '9') return byte - '0';
-    if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
-    if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
-    return -1;
-}
 
 void writeBool(BoundedWriter& out, bool value) { out.write(value ? "true" : "false"); }
 
@@ -81,8 +74,8 @@ std::optional<Escape> readEscape(std::string_view text, std::size_t at) {
             return Escape{'\\', 1};
         case 'x': {
             if (at + 2 >= text.size()) return std::nullopt;
-            int high = hexValue(text[at + 1]);
-            int low = hexValue(text[at + 2]);
+            int high = hexDigitValue(text[at + 1]);
+            int low = hexDigitValue(text[at + 2]);
             if (high < 0 || low < 0) return std::nullopt;
             return Escape{static_cast<char>(high * 16 + low), 3};
         }
@@ -95,34 +88,7 @@ std::optional<Escape> readEscape(std::string_view text, std::size_t at) {
 
 void writeZonString(BoundedWriter& out, std::string_view bytes) {
     out.put('"');
-    for (char byte : bytes) {
-        auto code = static_cast<unsigned char>(byte);
-        switch (byte) {
-            case '\r':
-                out.write("\\r");
-                break;
-            case '"':
-                out.write("\\\"");
-                break;
-            case '\\':
-                out.write("\\\\");
-                break;
-            case '\t':
-                out.write("\\t");
-                break;
-            case '\n':
-                out.write("\\n");
-                break;
-            default:
-                if (code < 0x20) {
-                    out.write("\\x");
-                    out.put(kHexDigits[code >> 4]);
-                    out.put(kHexDigits[code & 0x0F]);
-                } else {
-                    out.put(byte);
-                }
-        }
-    }
+    writeEscapedBody(out, bytes, "\\x");
     out.put('"');
 }
 
@@ -247,8 +213,7 @@ std::optional<float> parseFloatField(std::string_view record, std::string_view n
     std::size_t value = findFieldValue(record, name);
     if (value == kNone) return std::nullopt;
     std::size_t end = value;
-    while (end < record.size() &&
-           ((record[end] >= '0' && record[end] <= '9') || record[end] == '-' || record[end] == '.')) {
+    while (end < record.size() && (isDecimalDigit(record[end]) || record[end] == '-' || record[end] == '.')) {
         ++end;
     }
     if (end == value) return std::nullopt;
@@ -268,7 +233,7 @@ std::uint64_t parseIdField(std::string_view record) {
     std::size_t value = findFieldValue(record, ".id");
     if (value == kNone) return 0;
     std::size_t end = value;
-    while (end < record.size() && record[end] >= '0' && record[end] <= '9') ++end;
+    while (end < record.size() && isDecimalDigit(record[end])) ++end;
     if (end == value) return 0;
     return parseU64(record.substr(value, end - value)).value_or(0);
 }

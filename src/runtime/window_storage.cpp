@@ -1,9 +1,9 @@
 #include "runtime/window_storage.hpp"
 
-#include <cmath>
 #include <limits>
 
 #include "runtime/core.hpp"
+#include "runtime/view_checks.hpp"
 #include "runtime/window_views.hpp"
 
 namespace kelvo {
@@ -16,24 +16,7 @@ bool sourceFits(const WindowSource& source) {
            source.assets->entry.size() <= kMaxWindowSourcePart && source.assets->origin.size() <= kMaxWindowSourcePart;
 }
 
-bool frameIsUsable(const RectF& frame) {
-    return std::isfinite(frame.x) && std::isfinite(frame.y) && std::isfinite(frame.width) &&
-           std::isfinite(frame.height) && frame.width > 0 && frame.height > 0;
-}
-
-void raiseNextWindowId(Runtime& runtime, std::uint64_t id) {
-    if (id == std::numeric_limits<std::uint64_t>::max()) return;
-    if (runtime.nextWindowId < id + 1) runtime.nextWindowId = id + 1;
-}
-
-// Loads the window's source into its main web view: the window's own loader, or for window 1 the
-// loader of the first window. UnsupportedService when neither applies.
-Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
-    const PlatformSlots& slots = platformSlots(runtime);
-    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
-    if (windowId == 1 && slots.loadWebView != nullptr) return slots.loadWebView(platformServices(runtime), source);
-    return fail(Error::UnsupportedService);
-}
+bool frameIsUsable(const RectF& frame) { return isFinite(frame) && frame.width > 0 && frame.height > 0; }
 
 }  // namespace
 
@@ -140,6 +123,20 @@ void removeWindowAt(Runtime& runtime, std::size_t index) {
     runtime.windows.removeAt(index);
 }
 
+void raiseNextWindowId(Runtime& runtime, std::uint64_t id) {
+    if (id == std::numeric_limits<std::uint64_t>::max()) return;
+    if (runtime.nextWindowId < id + 1) runtime.nextWindowId = id + 1;
+}
+
+Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
+    const PlatformSlots& slots = platformSlots(runtime);
+    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
+    if (windowId == kMainWindowId && slots.loadWebView != nullptr) {
+        return slots.loadWebView(platformServices(runtime), source);
+    }
+    return fail(Error::UnsupportedService);
+}
+
 void setOnlyFocusedWindow(Runtime& runtime, std::size_t index) {
     for (std::size_t i = 0; i < runtime.windows.size(); ++i) runtime.windows[i].focused = (i == index);
 }
@@ -209,17 +206,10 @@ Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCrea
 
     const std::size_t index = TRY(reserveWindow(runtime, id, options.label, options.title, source, usesAppSource));
     RuntimeWindow& window = runtime.windows[index];
-    WindowConfig config;
+    WindowConfig config = options;  // the platform's part, with the id and texts the record holds
     config.id = id;
     config.label = window.label.view();
     config.title = window.title.view();
-    config.frame = options.frame;
-    config.minContentSize = options.minContentSize;
-    config.resizable = options.resizable;
-    config.restoreFrame = options.restoreFrame;
-    config.passThroughFlag = options.passThroughFlag;
-    config.titlebarStyle = options.titlebarStyle;
-    config.showPolicy = options.showPolicy;
     Result<WindowInfo> created = slots.createWindow(platformServices(runtime), config);
     if (!created) {
         removeWindowAt(runtime, index);

@@ -70,19 +70,10 @@ struct RuntimeWindow {
 // The public view of a window; its texts point into the record.
 WindowInfo windowInfo(const RuntimeWindow& window);
 
-// What `createWindowWithSourceMode` is given (`id` 0: the runtime picks one).
-struct WindowCreateOptions {
-    std::uint64_t id = 0;
-    std::string_view label;
-    std::string_view title;
+// What `createWindowWithSourceMode` is given: the window as the platform will receive it (`id` 0:
+// the runtime picks one) and the window's own source, if it has one.
+struct WindowCreateOptions : WindowConfig {
     std::optional<WindowSource> source;
-    RectF frame = kDefaultWindowFrame;
-    SizeF minContentSize{};
-    bool resizable = true;
-    bool restoreFrame = false;
-    bool passThroughFlag = false;
-    TitlebarStyle titlebarStyle = TitlebarStyle::normal;
-    ShowPolicy showPolicy = ShowPolicy::immediately;
 };
 
 struct Runtime;
@@ -117,5 +108,15 @@ Result<WindowInfo> createWindowWithSourceMode(Runtime& runtime, const WindowCrea
 
 // Makes the window the only focused one.
 void setOnlyFocusedWindow(Runtime& runtime, std::size_t index);
+
+// Raises the next automatic window id past `id` (an id of 2^64 - 1 leaves it alone).
+void raiseNextWindowId(Runtime& runtime, std::uint64_t id);
+
+// The window the host creates itself; the only one a platform without per-window loading can load.
+inline constexpr std::uint64_t kMainWindowId = 1;
+
+// Loads `source` into the window's main web view: through the window's own loader, or for the
+// main window through the loader of the first window. UnsupportedService when neither applies.
+Status loadWindowSource(Runtime& runtime, std::uint64_t windowId, const WindowSource& source);
 
 }  // namespace kelvo

@@ -23,6 +23,11 @@ std::optional<std::size_t> findWebViewIndex(const Runtime& runtime, std::uint64_
     return std::nullopt;
 }
 
+bool windowHasViewLabel(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
+    return label == kMainWebViewLabel || findViewIndex(runtime, windowId, label) ||
+           findWebViewIndex(runtime, windowId, label);
+}
+
 // ---- removing ----
 
 void removeViewAt(Runtime& runtime, std::size_t index) {

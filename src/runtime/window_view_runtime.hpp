@@ -29,6 +29,9 @@ inline constexpr unsigned kMaxViewDepth = 48;
 std::optional<std::size_t> findViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view label);
 // The first open child web view of the window with that label.
 std::optional<std::size_t> findWebViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view label);
+// Whether the label names something in the window: "main" (its main web view), an open view or an
+// open child web view.
+bool windowHasViewLabel(const Runtime& runtime, std::uint64_t windowId, std::string_view label);
 
 // ---- creating and updating ----
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "runtime/core.hpp"
+#include "runtime/reload.hpp"
 #include "runtime/runtime_trace.hpp"
 #include "runtime/window_view_runtime.hpp"
 
@@ -30,22 +31,13 @@ struct StartupWindow {
 // The id, label and title a configured window gets at start-up.
 StartupWindow resolveStartupWindow(const AppConfig& config, const WindowConfig& entry, std::size_t i, bool fromList) {
     StartupWindow window;
-    window.id = entry.id;
-    // Only the first window can have id 1: the host creates it itself.
-    if (window.id == 0 || (fromList && i > 0 && window.id == 1)) window.id = i + 1;
+    window.id = startupWindowId(entry.id, i, fromList);
     window.label = !entry.label.empty() ? entry.label : (i == 0 ? std::string_view("main") : "window");
     window.title = entry.title;
     if (window.title.empty()) window.title = config.windowTitle;
     if (window.title.empty()) window.title = config.mainWindow.title;
     if (window.title.empty()) window.title = config.appName;
     return window;
-}
-
-Status loadMainWebView(Runtime& runtime, std::uint64_t windowId, const WindowSource& source) {
-    const PlatformSlots& slots = platformSlots(runtime);
-    if (slots.loadWindowWebView != nullptr) return slots.loadWindowWebView(platformServices(runtime), windowId, source);
-    if (windowId == 1 && slots.loadWebView != nullptr) return slots.loadWebView(platformServices(runtime), source);
-    return fail(Error::UnsupportedService);
 }
 
 // Puts back the main web view's frame, layer and zoom that a window record already holds.
@@ -75,11 +67,7 @@ namespace {
 Status loadWindowEntries(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> entries,
                          bool fromList) {
     if (!runtime.webViewLayer) return fail(Error::WebViewLayerNotBuilt);
-    const WindowSource source =
-        binding.sourceCallback != nullptr ? TRY(binding.sourceCallback(binding.appContext)) : binding.defaultSource;
-    TRY(storeWindowSource(runtime.appSource, source));
-    runtime.appSourcePresent = true;
-    const WindowSource appSource = runtime.appSource.get();
+    const WindowSource appSource = TRY(refreshAppSource(runtime, binding));
 
     const AppConfig& config = runtime.appConfig;
 
@@ -116,9 +104,9 @@ Status loadWindowEntries(Runtime& runtime, const AppBinding& binding, std::span<
             created.title = window.title;
             TRY(callNeeded<&PlatformSlots::createWindow>(runtime.platform, created));
         }
-        TRY(loadMainWebView(runtime, window.id, appSource));
+        TRY(loadWindowSource(runtime, window.id, appSource));
         TRY(restoreMainWebView(runtime, window.id));
-        if (window.id < UINT64_MAX && runtime.nextWindowId < window.id + 1) runtime.nextWindowId = window.id + 1;
+        raiseNextWindowId(runtime, window.id);
     }
 
     const TraceField fields[] = {traceText("kind", sourceKindName(appSource.kind)),
@@ -128,6 +116,12 @@ Status loadWindowEntries(Runtime& runtime, const AppBinding& binding, std::span<
 }
 
 }  // namespace
+
+std::uint64_t startupWindowId(std::uint64_t declared, std::size_t position, bool fromList) {
+    // Only the first window can have id 1: the host creates it itself.
+    if (declared == 0 || (fromList && position > 0 && declared == kMainWindowId)) return position + 1;
+    return declared;
+}
 
 Status loadStartupWindows(Runtime& runtime, const AppBinding& binding) {
     const AppConfig& config = runtime.appConfig;

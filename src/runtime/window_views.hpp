@@ -9,7 +9,7 @@
 #include "base/fixed.hpp"
 #include "platform/types/geometry.hpp"
 #include "runtime/app_binding.hpp"
-#include "runtime/shell_spec.hpp"
+#include "runtime/shell_description.hpp"
 #include "runtime/view.hpp"
 
 namespace kelvo {
@@ -26,6 +26,9 @@ Status loadStartupWindows(Runtime& runtime, const AppBinding& binding);
 // The same for a window list the application supplies in place of the configured one (a scene):
 // ids by list position when 0, and only the first window may be window 1.
 Status loadStartupWindowList(Runtime& runtime, const AppBinding& binding, std::span<const WindowConfig> windows);
+// The id a start-up window gets: its own, else (0) its position in the list plus 1; in a supplied
+// list a window after the first that asks for id 1 gets its position too.
+std::uint64_t startupWindowId(std::uint64_t declared, std::size_t position, bool fromList);
 
 // ---- closing windows ----
 
@@ -61,7 +64,7 @@ using ShellCreatedLabels = FixedVec<LabelBytes, kMaxShellViews>;
 Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                         const RectF& content);
 
-// Lays the specs out and creates their views (or, with `relayout`, moves the existing ones,
+// Lays the declared views out and creates their views (or, with `relayout`, moves the existing ones,
 // skipping views the page has closed). Labels of created views are appended to `created`.
 Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
                        const RectF& content, bool relayout, ShellCreatedLabels& created);

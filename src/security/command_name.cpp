@@ -1,15 +1,12 @@
 #include "security/command_name.hpp"
 
+#include "base/names.hpp"
+
 namespace kelvo {
 
 Status validateCommandName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxCommandNameBytes) return fail(Error::InvalidCommand);
-    if (name == "." || name == "..") return fail(Error::InvalidCommand);
-    for (char byte : name) {
-        if (byte == '\0' || byte == '\t' || byte == '\n' || byte == '\r' || byte == '/' || byte == '\\') {
-            return fail(Error::InvalidCommand);
-        }
-    }
+    if (name.size() > kMaxCommandNameBytes || !isValidName(name)) return fail(Error::InvalidCommand);
+    if (name.find_first_of("\t\n\r") != std::string_view::npos) return fail(Error::InvalidCommand);
     return {};
 }
 

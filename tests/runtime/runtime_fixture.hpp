@@ -58,12 +58,12 @@ inline ViewOptions canvasOptions(std::string_view label, RectF frame, GpuBackend
     ViewOptions options{1, label};
     options.kind = ViewKind::gpu_surface;
     options.frame = frame;
-    options.gpuBackend = backend;
-    options.gpuPixelFormat = GpuPixelFormat::bgra8_unorm;
-    options.gpuPresentMode = GpuPresentMode::timer;
-    options.gpuAlphaMode = GpuAlphaMode::opaque;
-    options.gpuColorSpace = GpuColorSpace::srgb;
-    options.gpuVsync = true;
+    options.gpu.backend = backend;
+    options.gpu.pixelFormat = GpuPixelFormat::bgra8_unorm;
+    options.gpu.presentMode = GpuPresentMode::timer;
+    options.gpu.alphaMode = GpuAlphaMode::opaque;
+    options.gpu.colorSpace = GpuColorSpace::srgb;
+    options.gpu.vsync = true;
     return options;
 }
 

@@ -42,7 +42,7 @@ TEST_F(ShellViews, CreatesTheViewsAndPlacesTheMainWebViewInTheContentArea) {
     EXPECT_EQ(test.lastCall(PlatformSlot::setWebViewFrame)->args, "window=1 label=main frame=240,48,560,552");
     EXPECT_EQ(viewLabels(), (Strings{"toolbar", "save", "side", "canvas"}));
     const RuntimeView& gpu = runtime->views[3];
-    EXPECT_EQ(gpu.gpuBackend, GpuBackend::metal);
+    EXPECT_EQ(gpu.gpu.backend, GpuBackend::metal);
     EXPECT_EQ(gpu.gpuStatus, GpuSurfaceStatus::ready);
     EXPECT_EQ(gpu.frame, (RectF{8, 226, 200, 100}));
     const RuntimeWindow& window = runtime->windows[0];

@@ -62,10 +62,10 @@ TEST_F(CreateView, RefusesBadOptionsBeforeTouchingAnything) {
         {"url on a button", with(button, [](ViewOptions& o) { o.url = "vexa://app"; }), Error::InvalidViewOptions},
         {"kind out of range", with(button, [](ViewOptions& o) { o.kind = static_cast<ViewKind>(19); }),
          Error::UnsupportedViewKind},
-        {"gpu surface without vsync", with(gpuSurface("g"), [](ViewOptions& o) { o.gpuVsync = false; }),
+        {"gpu surface without vsync", with(gpuSurface("g"), [](ViewOptions& o) { o.gpu.vsync = false; }),
          Error::UnsupportedViewKind},
         {"gpu surface in display p3",
-         with(gpuSurface("g"), [](ViewOptions& o) { o.gpuColorSpace = GpuColorSpace::display_p3; }),
+         with(gpuSurface("g"), [](ViewOptions& o) { o.gpu.colorSpace = GpuColorSpace::display_p3; }),
          Error::UnsupportedViewKind},
         {"label main", with(button, [](ViewOptions& o) { o.label = "main"; }), Error::DuplicateViewLabel},
         {"label of a view", with(button, [](ViewOptions& o) { o.label = "bar"; }), Error::DuplicateViewLabel},
@@ -123,7 +123,7 @@ TEST_F(CreateView, RecordsTheViewAndMarksItsFrameDirty) {
     options.command = "file.save";
     options.layer = 3;
     options.visible = false;
-    options.gpuVsync = true;  // ignored for every kind but gpu_surface
+    options.gpu.vsync = true;  // ignored for every kind but gpu_surface
     Result<ViewInfo> info = createView(*runtime, options);
     ASSERT_TRUE(info);
     EXPECT_EQ(callLog(), (Strings{"createView:save"}));
@@ -134,7 +134,7 @@ TEST_F(CreateView, RecordsTheViewAndMarksItsFrameDirty) {
     EXPECT_EQ(record.text.view(), "Save");
     EXPECT_EQ(record.layer, 3);
     EXPECT_FALSE(record.visible);
-    EXPECT_FALSE(record.gpuVsync);
+    EXPECT_FALSE(record.gpu.vsync);
     EXPECT_EQ(record.gpuStatus, GpuSurfaceStatus::unavailable);
     EXPECT_TRUE(runtime->stateDirty);
     EXPECT_EQ(runtime->dirtyRegions[0], (RectF{10, 20, 96, 32}));
@@ -145,14 +145,14 @@ TEST_F(CreateView, GpuSurfacesStartReadyAtTheirFrameSize) {
     memory.setWallClockNs(1'234'567);
     runtime->io = memoryIo(memory);
     ViewOptions options = gpuSurface("canvas");
-    options.gpuBackend = GpuBackend::software;
+    options.gpu.backend = GpuBackend::software;
     Result<ViewInfo> info = createView(*runtime, options);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->gpuStatus, GpuSurfaceStatus::ready);
-    EXPECT_EQ(info->gpuBackend, GpuBackend::software);
+    EXPECT_EQ(info->gpu.backend, GpuBackend::software);
     EXPECT_EQ(info->gpuWidth, 320);
     EXPECT_EQ(info->gpuHeight, 240);
-    EXPECT_TRUE(info->gpuVsync);
+    EXPECT_TRUE(info->gpu.vsync);
     EXPECT_EQ(runtime->views[0].surfaceCreatedNs, 1'234'567);
 }
 

@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "base/ascii.hpp"
+#include "base/names.hpp"
+
 namespace kelvo {
 
 namespace {
@@ -14,31 +17,18 @@ constexpr std::array<std::string_view, 9> kNamedKeys = {
 
 constexpr std::array<std::string_view, 4> kNamedKeysNeedingModifier = {"tab", "space", "enter", "backspace"};
 
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
 bool isOneOf(std::string_view key, const std::array<std::string_view, N>& names) {
     for (std::string_view name : names) {
-        if (equalsIgnoringAsciiCase(key, name)) return true;
+        if (matchesLowerCaseWord(key, name)) return true;
     }
     return false;
 }
 
-bool isAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 Status validateCommand(const RuntimeCommand& command) {
     std::string_view name = command.name;
     if (name.empty() || name.size() > kMaxRuntimeCommandName) return fail(Error::InvalidCommand);
-    if (name == "." || name == "..") return fail(Error::InvalidName);
-    if (name.find_first_of(std::string_view("\0/\\", 3)) != std::string_view::npos) return fail(Error::InvalidName);
+    if (!isValidName(name)) return fail(Error::InvalidName);
     if (name.find_first_of("\t\n\r") != std::string_view::npos) return fail(Error::InvalidCommand);
     if (command.title.size() > kMaxRuntimeCommandTitle || command.title.find('\0') != std::string_view::npos) {
         return fail(Error::InvalidName);

@@ -51,13 +51,24 @@ static_assert(static_cast<int>(ViewKind::gpu_surface) == 17);
 std::string_view viewKindName(ViewKind kind);
 std::optional<ViewKind> viewKindFromName(std::string_view name);
 
-// GPU canvas options; every kind but gpu_surface keeps them at none.
+// GPU canvas options.
 enum class GpuBackend : std::uint8_t { none = 0, metal = 1, software = 2 };
 enum class GpuPixelFormat : std::uint8_t { none = 0, bgra8_unorm = 1 };
 enum class GpuPresentMode : std::uint8_t { none = 0, timer = 1 };
 enum class GpuAlphaMode : std::uint8_t { none = 0, opaque = 1, premultiplied = 2 };
 enum class GpuColorSpace : std::uint8_t { none = 0, srgb = 1, display_p3 = 2 };
 enum class GpuSurfaceStatus : std::uint8_t { unavailable = 0, initializing = 1, ready = 2, lost = 3 };
+
+// The GPU canvas options of a view, as one unit; every kind but gpu_surface keeps them at none.
+struct GpuSurfaceOptions {
+    GpuBackend backend = GpuBackend::none;
+    GpuPixelFormat pixelFormat = GpuPixelFormat::none;
+    GpuPresentMode presentMode = GpuPresentMode::none;
+    GpuAlphaMode alphaMode = GpuAlphaMode::none;
+    GpuColorSpace colorSpace = GpuColorSpace::none;
+    bool vsync = false;
+    friend bool operator==(const GpuSurfaceOptions&, const GpuSurfaceOptions&) = default;
+};
 
 // The pointer shape over a view.
 enum class CursorKind : std::uint8_t { arrow = 0, link = 1, text = 2, resize = 3 };
@@ -79,12 +90,7 @@ struct ViewOptions {
     bool enabled = true;
     bool transparent = false;
     bool bridge = false;  // web views: install the script bridge
-    GpuBackend gpuBackend = GpuBackend::none;
-    GpuPixelFormat gpuPixelFormat = GpuPixelFormat::none;
-    GpuPresentMode gpuPresentMode = GpuPresentMode::none;
-    GpuAlphaMode gpuAlphaMode = GpuAlphaMode::none;
-    GpuColorSpace gpuColorSpace = GpuColorSpace::none;
-    bool gpuVsync = false;
+    GpuSurfaceOptions gpu{};
     friend bool operator==(const ViewOptions&, const ViewOptions&) = default;
 };
 
