@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,14 @@ struct InlineBytes {
     [[nodiscard]] const char* data() const { return bytes.data(); }
     [[nodiscard]] bool operator==(std::string_view other) const { return view() == other; }
 };
+
+// Puts a table record back to its initial values in place (records are too large to build as
+// temporaries on the stack).
+template <class Record>
+void resetRecord(Record& record) {
+    std::destroy_at(&record);
+    std::construct_at(&record);
+}
 
 // A table of at most `Capacity` records kept packed from slot 0: removing a record moves every
 // later record down one slot. It never allocates.
