@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -42,8 +43,17 @@ struct InlineBytes {
     [[nodiscard]] bool operator==(std::string_view other) const { return view() == other; }
 };
 
+// Puts a table record back to its initial values in place (records are too large to build as
+// temporaries on the stack).
+template <class Record>
+void resetRecord(Record& record) {
+    std::destroy_at(&record);
+    std::construct_at(&record);
+}
+
 // A table of at most `Capacity` records kept packed from slot 0: removing a record moves every
-// later record down one slot. It never allocates.
+// later record down one slot. It never allocates, and slots are reset in place, so no whole record
+// is ever built on the stack.
 template <class T, std::size_t Capacity>
 struct FixedVec {
     static constexpr std::size_t capacity = Capacity;
@@ -79,7 +89,7 @@ struct FixedVec {
     // Appends a value-initialised record; null when the table is full.
     T* pushDefault() {
         if (count == Capacity) return nullptr;
-        items[count] = T{};
+        resetRecord(items[count]);
         return &items[count++];
     }
 
@@ -97,17 +107,17 @@ struct FixedVec {
         if (index >= count) return;
         for (std::size_t i = index + 1; i < count; ++i) items[i - 1] = std::move(items[i]);
         --count;
-        items[count] = T{};
+        resetRecord(items[count]);
     }
 
     void popBack() {
         if (count == 0) return;
         --count;
-        items[count] = T{};
+        resetRecord(items[count]);
     }
 
     void clear() {
-        for (std::size_t i = 0; i < count; ++i) items[i] = T{};
+        for (std::size_t i = 0; i < count; ++i) resetRecord(items[i]);
         count = 0;
     }
 

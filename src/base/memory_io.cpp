@@ -91,6 +91,17 @@ struct MemoryIoAccess {
         }
     }
 
+    // The node at `path`: FileNotFound when it is missing, or the error of its parent (a missing
+    // ancestor, or a file where a folder should be).
+    static Result<std::map<std::string, Node>::iterator> findNode(MemoryIo& m, const std::string& path) {
+        auto found = m.nodes_.find(path);
+        if (found == m.nodes_.end()) {
+            TRY(checkParent(m, path));
+            return fail(Error::FileNotFound);
+        }
+        return found;
+    }
+
     // Paths below a folder share the prefix "<folder>/" and are contiguous in the sorted map from
     // there on (a sibling such as "<folder> b" sorts before the prefix, not among its paths).
     static std::string childPrefix(const std::string& folder) { return folder == "/" ? "/" : folder + "/"; }
@@ -202,11 +213,7 @@ struct MemoryIoAccess {
 
     static Result<FileHandle> openFileLocked(MemoryIo& m, std::string_view rawPath, OpenFileFlags flags) {
         std::string path = TRY(enter(m, IoOp::open_file, rawPath));
-        auto found = m.nodes_.find(path);
-        if (found == m.nodes_.end()) {
-            TRY(checkParent(m, path));
-            return fail(Error::FileNotFound);
-        }
+        auto found = TRY(findNode(m, path));
         bool read = flags.access != FileAccess::write_only;
         bool write = flags.access != FileAccess::read_only;
         return openNode(m, path, found->second, read, write, flags.append);
@@ -254,11 +261,7 @@ struct MemoryIoAccess {
         Guard guard(m.lock_);
         auto result = [&]() -> Result<FileStat> {
             std::string resolved = TRY(enter(m, IoOp::path_stat, path));
-            auto found = m.nodes_.find(resolved);
-            if (found == m.nodes_.end()) {
-                TRY(checkParent(m, resolved));
-                return fail(Error::FileNotFound);
-            }
+            auto found = TRY(findNode(m, resolved));
             if (found->second.kind == FileKind::directory) return FileStat{0, FileKind::directory};
             return FileStat{found->second.data->size(), found->second.kind};
         }();
@@ -361,11 +364,7 @@ struct MemoryIoAccess {
     }
 
     static Status renameLocked(MemoryIo& m, const std::string& from, const std::string& to) {
-        auto source = m.nodes_.find(from);
-        if (source == m.nodes_.end()) {
-            TRY(checkParent(m, from));
-            return fail(Error::FileNotFound);
-        }
+        auto source = TRY(findNode(m, from));
         if (from == to) return {};
         TRY(checkParent(m, to));
         bool folder = source->second.kind == FileKind::directory;
@@ -412,11 +411,7 @@ struct MemoryIoAccess {
         Guard guard(m.lock_);
         auto result = [&]() -> Status {
             std::string resolved = TRY(enter(m, IoOp::delete_file, path));
-            auto found = m.nodes_.find(resolved);
-            if (found == m.nodes_.end()) {
-                TRY(checkParent(m, resolved));
-                return fail(Error::FileNotFound);
-            }
+            auto found = TRY(findNode(m, resolved));
             if (found->second.kind == FileKind::directory) return fail(Error::IsDir);
             m.nodes_.erase(found);
             return {};
@@ -426,11 +421,7 @@ struct MemoryIoAccess {
 
     static Result<std::vector<std::string>> folderNames(MemoryIo& m, std::string_view path) {
         std::string folder = TRY(enter(m, IoOp::list_folder, path));
-        auto found = m.nodes_.find(folder);
-        if (found == m.nodes_.end()) {
-            TRY(checkParent(m, folder));
-            return fail(Error::FileNotFound);
-        }
+        auto found = TRY(findNode(m, folder));
         if (found->second.kind != FileKind::directory) return fail(Error::NotDir);
         std::string prefix = childPrefix(folder);
         std::vector<std::string> names;

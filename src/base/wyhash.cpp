@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/byte_order.hpp"
+
 namespace kelvo {
 
 namespace {
@@ -132,7 +134,7 @@ void Wyhash::update(std::span<const std::uint8_t> bytes) {
 
 void Wyhash::updateU64(std::uint64_t value) {
     std::uint8_t bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    storeLittleEndian(bytes, value, 8);
     update(std::span<const std::uint8_t>(bytes, 8));
 }
 

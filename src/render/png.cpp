@@ -4,15 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "base/byte_order.hpp"
+
 namespace kelvo {
 namespace {
-
-void putU32(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value >> 24);
-    at[1] = static_cast<std::uint8_t>(value >> 16);
-    at[2] = static_cast<std::uint8_t>(value >> 8);
-    at[3] = static_cast<std::uint8_t>(value);
-}
 
 std::uint64_t rawDataSize(std::uint64_t width, std::uint64_t height) { return (4 * width + 1) * height; }
 
@@ -29,7 +24,7 @@ Status PngByteWriter::write(std::span<const std::uint8_t> bytes) {
 
 Status PngByteWriter::writeU32(std::uint32_t value) {
     std::uint8_t bytes[4];
-    putU32(bytes, value);
+    storeBigEndian32(bytes, value);
     return write(bytes);
 }
 
@@ -64,8 +59,8 @@ Result<std::size_t> encodePngInto(std::uint64_t width, std::uint64_t height, std
     PngByteWriter writer{out, 0};
     TRY(writer.write(kPngSignature));
     std::uint8_t header[13];
-    putU32(header, static_cast<std::uint32_t>(width));
-    putU32(header + 4, static_cast<std::uint32_t>(height));
+    storeBigEndian32(header, static_cast<std::uint32_t>(width));
+    storeBigEndian32(header + 4, static_cast<std::uint32_t>(height));
     header[8] = 8;   // bit depth
     header[9] = 6;   // RGB with alpha
     header[10] = 0;  // compression
@@ -115,9 +110,9 @@ Result<std::size_t> encodePngInto(std::uint64_t width, std::uint64_t height, std
         crc = crc32Update(crc, {start, block + 5u});
         at += block + 5u;
     }
-    putU32(base + at, adler);
+    storeBigEndian32(base + at, adler);
     crc = crc32Update(crc, {base + at, 4});
-    putU32(base + at + 4, ~crc);
+    storeBigEndian32(base + at + 4, ~crc);
     writer.length = at + 8;
     TRY(writePngChunk(writer, "IEND", {}));
     return writer.length;

@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "base/byte_order.hpp"
+
 namespace kelvo {
 
 // Little-endian field writer for journal payloads. A field that does not fit (or a string whose
@@ -42,7 +44,7 @@ public:
 private:
     void little(std::uint64_t value, std::size_t width) {
         std::uint8_t bytes[8];
-        for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+        storeLittleEndian(bytes, value, width);
         put(bytes, width);
     }
 

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -30,14 +29,6 @@ inline constexpr std::size_t kViewListCapacity = 1 + kMaxViews + kMaxWebViews;
 inline constexpr std::string_view kMainWebViewLabel = "main";
 
 using LabelBytes = InlineBytes<kMaxViewLabel>;
-
-// Puts a table record back to its initial values in place (records are too large to build as
-// temporaries on the stack).
-template <class Record>
-void resetRecord(Record& record) {
-    std::destroy_at(&record);
-    std::construct_at(&record);
-}
 
 // An optional label held inline.
 struct OptionalLabel {

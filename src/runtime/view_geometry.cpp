@@ -66,7 +66,7 @@ Status relayoutDescendantWebViewBackendsDepth(Runtime& runtime, std::uint64_t wi
 }
 
 Result<std::string_view> webViewUrlOrigin(std::string_view url) {
-    if (url.size() >= 6 && url.substr(0, 6) == "about:") return kAboutOrigin;
+    if (url.starts_with("about:")) return kAboutOrigin;
     std::size_t separator = url.find("://");
     if (separator == url.npos || separator + 3 == url.size()) return fail(Error::InvalidWebViewOptions);
     std::size_t hostStart = separator + 3;

@@ -41,13 +41,7 @@ void removeViewAt(Runtime& runtime, std::size_t index) {
     resetRecord(table.items[table.count]);
 }
 
-void removeWebViewAt(Runtime& runtime, std::size_t index) {
-    auto& table = runtime.webViews;
-    if (index >= table.size()) return;
-    for (std::size_t i = index + 1; i < table.size(); ++i) table.items[i - 1] = table.items[i];
-    --table.count;
-    resetRecord(table.items[table.count]);
-}
+void removeWebViewAt(Runtime& runtime, std::size_t index) { runtime.webViews.removeAt(index); }
 
 // ---- listing ----
 

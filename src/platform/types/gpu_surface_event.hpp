@@ -33,12 +33,7 @@ struct GpuSurfaceFrame {
     bool occluded = false;
     std::uint64_t frameBudgetNs = 16'666'667;
     std::uint64_t firstFrameBudgetNs = 150'000'000;
-    GpuBackend backend = GpuBackend::none;
-    GpuPixelFormat pixelFormat = GpuPixelFormat::none;
-    GpuPresentMode presentMode = GpuPresentMode::none;
-    GpuAlphaMode alphaMode = GpuAlphaMode::none;
-    GpuColorSpace colorSpace = GpuColorSpace::none;
-    bool vsync = false;
+    GpuSurfaceOptions surface{};  // the GPU options the surface presents with
     GpuSurfaceStatus status = GpuSurfaceStatus::unavailable;
     std::uint8_t presentPath = 0;  // how the surface presented the frame; 0 when it does not say
     friend bool operator==(const GpuSurfaceFrame&, const GpuSurfaceFrame&) = default;
