@@ -96,6 +96,9 @@ Status replaceFile(const Io& io, std::string_view path, std::string_view text) {
 
 bool configureWindowStateStore(WindowStateStore& store, const Io& io, std::string_view folder) {
     store = WindowStateStore{};
+    // No folder means the state folder did not resolve: the store stays off rather than writing
+    // beside the file system root.
+    if (folder.empty()) return false;
     WindowStateStore configured;
     configured.io = io;
     bool fits = configured.folder.assign(folder);

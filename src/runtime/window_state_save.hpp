@@ -26,8 +26,9 @@ struct WindowStateStore {
     bool enabled = false;
 };
 
-// Fills the store from the resolved state folder ("/" appended when missing). When the folder or
-// the file path does not fit, the store is left empty and disabled and false is returned.
+// Fills the store from the resolved state folder ("/" appended when missing). When the folder is
+// empty or the folder or file path does not fit, the store is left empty and disabled and false is
+// returned.
 bool configureWindowStateStore(WindowStateStore& store, const Io& io, std::string_view folder);
 
 // The fixed buffers of one save or start-up read: the file text, the unescaped strings, the new

@@ -453,6 +453,8 @@ TEST(WindowStateStore, FolderAndFilePathsMustFit) {
     EXPECT_FALSE(configureWindowStateStore(store, memoryIo(memory), folder));
     EXPECT_FALSE(store.enabled);
     EXPECT_TRUE(store.filePath.empty());
+    EXPECT_FALSE(configureWindowStateStore(store, memoryIo(memory), ""));
+    EXPECT_FALSE(store.enabled);
 }
 
 TEST(WindowStateStartup, RestoresTheFirstMainRecordWhenItsFrameIsUsable) {
