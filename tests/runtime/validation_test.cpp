@@ -10,7 +10,7 @@
 namespace kelvo {
 namespace {
 
-ShellViewSpec spec(std::string_view label, ViewKind kind = ViewKind::button) {
+ShellViewSpec declaredView(std::string_view label, ViewKind kind = ViewKind::button) {
     ShellViewSpec s;
     s.label = label;
     s.kind = kind;
@@ -39,7 +39,7 @@ TEST(ShellValidation, Names) {
     }
 }
 
-// Each case changes one spec of a valid two-spec description and expects one error.
+// Each case changes one view of a valid two-view description and expects one error.
 TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::string longLabel(65, 'l');
@@ -58,7 +58,7 @@ TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
         {"duplicate label", [](ShellViewSpec& s) { s.label = "bar"; }, Error::DuplicateView},
         {"parent not a name", [](ShellViewSpec& s) { s.parent = ".."; }, Error::InvalidName},
         {"parent is itself", [](ShellViewSpec& s) { s.parent = "b"; }, Error::InvalidLayout},
-        {"parent names no spec", [](ShellViewSpec& s) { s.parent = "ghost"; }, Error::InvalidLayout},
+        {"parent names no declared view", [](ShellViewSpec& s) { s.parent = "ghost"; }, Error::InvalidLayout},
         {"width 0", [](ShellViewSpec& s) { s.width = 0; }, Error::InvalidDimension},
         {"height NaN", [&](ShellViewSpec& s) { s.height = nan; }, Error::InvalidDimension},
         {"negative minimum", [](ShellViewSpec& s) { s.minWidth = -1; }, Error::InvalidDimension},
@@ -83,7 +83,7 @@ TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
         {"gpu option on a button", [](ShellViewSpec& s) { s.gpuVsync = true; }, Error::InvalidViewKind},
     };
     for (const Case& c : cases) {
-        std::vector<ShellViewSpec> specs = {spec("bar", ViewKind::toolbar), spec("b")};
+        std::vector<ShellViewSpec> specs = {declaredView("bar", ViewKind::toolbar), declaredView("b")};
         specs[1].parent = "bar";
         c.change(specs[1]);
         EXPECT_EQ(errorOf(validateShellViews(specs)), c.expected) << c.name;
@@ -102,19 +102,19 @@ TEST(ShellValidation, WebViewUrls) {
         {"ftp://host/x", false},         {"HTTPS://host", false}, {"vexa:/", false},
     };
     for (const Case& c : cases) {
-        ShellViewSpec web = spec("web", ViewKind::webview);
+        ShellViewSpec web = declaredView("web", ViewKind::webview);
         web.url = c.url;
         std::vector<ShellViewSpec> specs = {web};
         EXPECT_EQ(errorOf(validateShellViews(specs)), c.ok ? Error::Unexpected : Error::InvalidUrl) << c.url;
     }
-    std::vector<ShellViewSpec> noUrl = {spec("web", ViewKind::webview)};
+    std::vector<ShellViewSpec> noUrl = {declaredView("web", ViewKind::webview)};
     EXPECT_EQ(errorOf(validateShellViews(noUrl)), Error::MissingRequiredField);
-    std::vector<ShellViewSpec> mainWithoutUrl = {spec("main", ViewKind::webview)};
+    std::vector<ShellViewSpec> mainWithoutUrl = {declaredView("main", ViewKind::webview)};
     EXPECT_TRUE(validateShellViews(mainWithoutUrl));
 }
 
 TEST(ShellValidation, ParentCyclesAreRefused) {
-    std::vector<ShellViewSpec> specs = {spec("a", ViewKind::stack), spec("b", ViewKind::stack)};
+    std::vector<ShellViewSpec> specs = {declaredView("a", ViewKind::stack), declaredView("b", ViewKind::stack)};
     specs[0].parent = "b";
     specs[1].parent = "a";
     EXPECT_EQ(errorOf(validateShellViews(specs)), Error::InvalidLayout);
@@ -122,7 +122,8 @@ TEST(ShellValidation, ParentCyclesAreRefused) {
     ShellVisitStates states{};
     EXPECT_EQ(errorOf(validateShellViewParentAcyclic(specs, 0, states)), Error::InvalidLayout);
 
-    std::vector<ShellViewSpec> chain = {spec("a", ViewKind::stack), spec("b", ViewKind::stack), spec("c")};
+    std::vector<ShellViewSpec> chain = {declaredView("a", ViewKind::stack), declaredView("b", ViewKind::stack),
+                                        declaredView("c")};
     chain[1].parent = "a";
     chain[2].parent = "b";
     EXPECT_TRUE(validateShellViews(chain));
@@ -131,7 +132,7 @@ TEST(ShellValidation, ParentCyclesAreRefused) {
 }
 
 TEST(ShellValidation, WindowRules) {
-    std::vector<ShellViewSpec> views = {spec("bar", ViewKind::toolbar)};
+    std::vector<ShellViewSpec> views = {declaredView("bar", ViewKind::toolbar)};
     ShellWindowDescription good{"main", std::nullopt, ShellChrome{"Vostra Studio", "app:logo"}, 800, 600, views};
     std::vector<ShellWindowDescription> windows = {good};
     EXPECT_TRUE(validateShellWindows(windows));
@@ -141,7 +142,7 @@ TEST(ShellValidation, WindowRules) {
         std::function<void(ShellWindowDescription&)> change;
         Error expected;
     };
-    static const std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, spec("x"));
+    static const std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, declaredView("x"));
     const std::vector<Case> cases = {
         {"label ..", [](ShellWindowDescription& w) { w.label = ".."; }, Error::InvalidName},
         {"second name empty", [](ShellWindowDescription& w) { w.secondName = ""; }, Error::InvalidName},
