@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "render/font_ttf.hpp"
-#include "render/png.hpp"
-#include "render/vector.hpp"
+#include "raster/font_ttf.hpp"
+#include "raster/png.hpp"
+#include "raster/vector.hpp"
 
 namespace kelvo {
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/vector.hpp"
+#include "raster/vector.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "render/font_ttf.hpp"
+#include "raster/font_ttf.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kelvo;

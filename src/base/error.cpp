@@ -6,9 +6,9 @@ namespace kelvo {
 
 namespace {
 constexpr std::array<std::string_view, kErrorCount> kErrorNames = {
-#define KELVO_ERROR_NAME(name) std::string_view(#name),
-    KELVO_ERRORS(KELVO_ERROR_NAME)
-#undef KELVO_ERROR_NAME
+#define KELVO_ERROR(name) std::string_view(#name),
+#include "base/error_names.def"
+#undef KELVO_ERROR
 };
 }  // namespace
 

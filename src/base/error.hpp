@@ -6,21 +6,19 @@
 #include <tl/expected.hpp>
 #include <utility>
 
-#include "base/error_list.hpp"
-
 namespace kelvo {
 
 // One error set for the whole program. Failures travel as values of this type.
 enum class Error : std::uint16_t {
-#define KELVO_ERROR_ENUMERATOR(name) name,
-    KELVO_ERRORS(KELVO_ERROR_ENUMERATOR)
-#undef KELVO_ERROR_ENUMERATOR
+#define KELVO_ERROR(name) name,
+#include "base/error_names.def"
+#undef KELVO_ERROR
 };
 
 inline constexpr std::size_t kErrorCount = 0
-#define KELVO_ERROR_COUNT(name) +1
-    KELVO_ERRORS(KELVO_ERROR_COUNT)
-#undef KELVO_ERROR_COUNT
+#define KELVO_ERROR(name) +1
+#include "base/error_names.def"
+#undef KELVO_ERROR
     ;
 
 // The error's name, byte for byte as the program prints it ("UnsupportedService").

@@ -1,4 +1,4 @@
-#include "render/checksum.hpp"
+#include "raster/checksum.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "base/error.hpp"
-#include "render/checksum.hpp"
+#include "raster/checksum.hpp"
 
 namespace kelvo {
 

@@ -1,4 +1,4 @@
-#include "render/font_ttf.hpp"
+#include "raster/font_ttf.hpp"
 
 #include <gtest/gtest.h>
 

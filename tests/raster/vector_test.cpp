@@ -1,4 +1,4 @@
-#include "render/vector.hpp"
+#include "raster/vector.hpp"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <type_traits>
 
 #include "base/error.hpp"
-#include "widgets/canvas_geometry.hpp"
+#include "raster/canvas_geometry.hpp"
 
 namespace kelvo {
 

@@ -1,4 +1,4 @@
-#include "render/png.hpp"
+#include "raster/png.hpp"
 
 #include <algorithm>
 #include <cstring>

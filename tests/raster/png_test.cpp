@@ -1,4 +1,4 @@
-#include "render/png.hpp"
+#include "raster/png.hpp"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "render/font_ttf.hpp"
-#include "render/vector.hpp"
+#include "raster/font_ttf.hpp"
+#include "raster/vector.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -52,7 +52,7 @@ Bytes randomPixels(std::uint64_t width, std::uint64_t height, unsigned seed) {
 TEST(PngWriter, OnePixelImageHasTheExactBytes) {
     auto png = encodePng(1, 1, Bytes{10, 20, 30, 40});
     ASSERT_TRUE(png);
-    EXPECT_EQ(std::string(png->bytes().begin(), png->bytes().end()), testing::readData("render/one_pixel.png"));
+    EXPECT_EQ(std::string(png->bytes().begin(), png->bytes().end()), testing::readData("raster/one_pixel.png"));
 }
 
 TEST(PngWriter, StoredBlocksSplitAt65535BytesAndLibpngReadsThemBack) {

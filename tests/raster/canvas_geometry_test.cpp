@@ -1,4 +1,4 @@
-#include "widgets/canvas_geometry.hpp"
+#include "raster/canvas_geometry.hpp"
 
 #include <gtest/gtest.h>
 
