@@ -9,8 +9,8 @@
 #include <span>
 
 #include "base/error.hpp"
-#include "raster/vector.hpp"
 #include "raster/canvas_geometry.hpp"
+#include "raster/vector.hpp"
 
 namespace kelvo {
 
