@@ -1,5 +1,5 @@
-#include "runtime/shell_views_table.hpp"
-#include "runtime/window_views.hpp"
+#include "runtime/windows/shell_views_table.hpp"
+#include "runtime/windows/window_views.hpp"
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 

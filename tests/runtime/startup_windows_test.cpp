@@ -1,4 +1,4 @@
-#include "runtime/window_views.hpp"
+#include "runtime/windows/window_views.hpp"
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 
