@@ -19,7 +19,7 @@
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/extensions.hpp"
-#include "runtime/flow/frame_record.hpp"
+#include "runtime/flow/flow_state.hpp"
 #include "runtime/persist/session_fingerprint.hpp"
 #include "runtime/persist/session_journal.hpp"
 #include "runtime/persist/window_state_store.hpp"

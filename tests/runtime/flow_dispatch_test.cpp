@@ -9,7 +9,7 @@
 
 #include "flow_scenario.hpp"
 #include "runtime/flow/automation_hooks.hpp"
-#include "runtime/views/view_lookup.hpp"
+#include "runtime/views/view_create.hpp"
 #include "support/stderr_capture.hpp"
 
 namespace kelvo {

@@ -13,7 +13,7 @@
 #include "journal_text.hpp"
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/persist/session_journal.hpp"
-#include "runtime/views/view_lookup.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 #include "support/golden.hpp"
 

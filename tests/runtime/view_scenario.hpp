@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "runtime/runtime.hpp"
-#include "runtime/views/view_lookup.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 #include "support/test_platform.hpp"
 

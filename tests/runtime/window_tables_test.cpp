@@ -4,10 +4,13 @@
 #include <string>
 
 #include "runtime/runtime.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_geometry.hpp"
+#include "runtime/views/view_list.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "runtime/windows/shell_views.hpp"
 #include "runtime/windows/shell_views_table.hpp"
 #include "runtime/windows/window_table.hpp"
-#include "runtime/windows/window_views.hpp"
 #include "runtime_fixture.hpp"
 #include "support/golden.hpp"
 

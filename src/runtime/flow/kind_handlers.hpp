@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the event flow's own files: the work of each platform event kind and the small
-// helpers they have in common. Not for other modules.
+// Private to runtime/flow/: the work of each platform event kind and the small helpers the
+// event flow's files have in common.
 
 #include <initializer_list>
 #include <optional>

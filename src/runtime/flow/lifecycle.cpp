@@ -8,7 +8,7 @@
 #include "runtime/flow/page_events.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/windows/scene.hpp"
-#include "runtime/windows/window_views.hpp"
+#include "runtime/windows/startup_windows.hpp"
 #include "text/measure_generation.hpp"
 
 namespace kelvo {

@@ -5,7 +5,8 @@
 #include "runtime/flow/page_events.hpp"
 #include "runtime/persist/window_state_store.hpp"
 #include "runtime/runtime.hpp"
-#include "runtime/windows/window_views.hpp"
+#include "runtime/windows/shell_views.hpp"
+#include "runtime/windows/window_close.hpp"
 
 namespace kelvo {
 

@@ -12,8 +12,8 @@
 
 namespace kelvo {
 
-// Little-endian field writer for journal payloads. A field that does not fit (or a string whose
-// length does not fit a u32) marks the writer as failed and nothing more is written.
+// Private to runtime/persist/. Little-endian field writer for journal payloads. A field that does not fit (or a string
+// whose length does not fit a u32) marks the writer as failed and nothing more is written.
 class SessionBytes {
 public:
     explicit SessionBytes(std::span<std::uint8_t> buffer) : buffer_(buffer) {}

@@ -1,5 +1,9 @@
+#include "runtime/views/view_close.hpp"
+
+#include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
+#include "runtime/views/view_focus.hpp"
 #include "runtime/views/view_lookup.hpp"
 
 namespace kelvo {
@@ -32,36 +36,19 @@ Status closeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::st
     return {};
 }
 
-std::optional<std::size_t> findAnyView(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
-    for (std::size_t i = 0; i < runtime.views.size(); ++i) {
-        if (runtime.views[i].windowId == windowId && runtime.views[i].label.view() == label) return i;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::size_t> findAnyWebView(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
-    for (std::size_t i = 0; i < runtime.webViews.size(); ++i) {
-        if (runtime.webViews[i].windowId == windowId && runtime.webViews[i].label.view() == label) return i;
-    }
-    return std::nullopt;
-}
-
 void removeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::string_view parent, unsigned depth);
 
 void removeDescendantViews(Runtime& runtime, std::uint64_t windowId, std::string_view parentLabel, unsigned depth) {
     LabelBytes parent;
     if (depth > kMaxRemovalDepth || !parent.assign(parentLabel)) return;
     for (;;) {
-        std::optional<std::size_t> child;
-        for (std::size_t i = 0; i < runtime.views.size() && !child; ++i) {
-            if (runtime.views[i].windowId == windowId && runtime.views[i].parent.equals(parent.view())) child = i;
-        }
+        std::optional<std::size_t> child = findChildViewIndex(runtime, windowId, parent.view());
         if (!child) return;
         // Removals move records, so the child is found again by a copy of its label.
         const LabelBytes label = runtime.views[*child].label;
         removeDescendantViews(runtime, windowId, label.view(), depth + 1);
         removeDescendantWebViews(runtime, windowId, label.view(), depth + 1);
-        child = findAnyView(runtime, windowId, label.view());
+        child = findViewIndex(runtime, windowId, label.view());
         if (!child) return;
         removeViewAt(runtime, *child);
     }
@@ -71,17 +58,12 @@ void removeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::str
     LabelBytes parent;
     if (depth > kMaxRemovalDepth || !parent.assign(parentLabel)) return;
     for (;;) {
-        std::optional<std::size_t> child;
-        for (std::size_t i = 0; i < runtime.webViews.size() && !child; ++i) {
-            if (runtime.webViews[i].windowId == windowId && runtime.webViews[i].parent.equals(parent.view())) {
-                child = i;
-            }
-        }
+        std::optional<std::size_t> child = findChildWebViewIndex(runtime, windowId, parent.view());
         if (!child) return;
         const LabelBytes label = runtime.webViews[*child].label;
         removeDescendantViews(runtime, windowId, label.view(), depth + 1);
         removeDescendantWebViews(runtime, windowId, label.view(), depth + 1);
-        child = findAnyWebView(runtime, windowId, label.view());
+        child = findWebViewIndex(runtime, windowId, label.view());
         if (!child) return;
         removeWebViewAt(runtime, *child);
     }
@@ -94,7 +76,7 @@ void dropClosedWebViews(Runtime& runtime, std::uint64_t windowId, const ClosedWe
     for (const LabelBytes& label : closed) {
         removeDescendantViews(runtime, windowId, label.view(), 0);
         removeDescendantWebViews(runtime, windowId, label.view(), 0);
-        if (std::optional<std::size_t> index = findAnyWebView(runtime, windowId, label.view())) {
+        if (std::optional<std::size_t> index = findWebViewIndex(runtime, windowId, label.view())) {
             removeWebViewAt(runtime, *index);
         }
     }
@@ -102,22 +84,8 @@ void dropClosedWebViews(Runtime& runtime, std::uint64_t windowId, const ClosedWe
     if (focusInside) ensureFocusableViewFocused(runtime, windowId);
 }
 
-}  // namespace
-
-Status closeDescendantWebViewBackendsDepth(Runtime& runtime, std::uint64_t windowId, std::string_view parent,
-                                           unsigned depth) {
-    return closeDescendantWebViews(runtime, windowId, parent, depth, nullptr);
-}
-
-void removeDescendantViewsForParent(Runtime& runtime, std::uint64_t windowId, std::string_view parent) {
-    removeDescendantViews(runtime, windowId, parent, 0);
-}
-
-void removeDescendantWebViewsForParent(Runtime& runtime, std::uint64_t windowId, std::string_view parent) {
-    removeDescendantWebViews(runtime, windowId, parent, 0);
-}
-
-bool viewTreeHasFocusedDepth(const Runtime& runtime, std::uint64_t windowId, std::string_view label, unsigned depth) {
+// Whether the object labelled `label` or anything nested in it holds the focus.
+bool viewTreeHasFocus(const Runtime& runtime, std::uint64_t windowId, std::string_view label, unsigned depth) {
     if (depth >= kMaxViewDepth) return false;
     if (std::optional<std::size_t> index = findViewIndex(runtime, windowId, label)) {
         if (runtime.views[*index].focused) return true;
@@ -127,14 +95,29 @@ bool viewTreeHasFocusedDepth(const Runtime& runtime, std::uint64_t windowId, std
     }
     for (const RuntimeView& view : runtime.views) {
         if (view.windowId != windowId || !view.parent.equals(label)) continue;
-        if (viewTreeHasFocusedDepth(runtime, windowId, view.label.view(), depth + 1)) return true;
+        if (viewTreeHasFocus(runtime, windowId, view.label.view(), depth + 1)) return true;
     }
     for (const RuntimeWebView& webView : runtime.webViews) {
         if (webView.windowId != windowId || !webView.parent.equals(label)) continue;
-        if (viewTreeHasFocusedDepth(runtime, windowId, webView.label.view(), depth + 1)) return true;
+        if (viewTreeHasFocus(runtime, windowId, webView.label.view(), depth + 1)) return true;
     }
     return false;
 }
+
+}  // namespace
+
+void removeViewAt(Runtime& runtime, std::size_t index) {
+    auto& table = runtime.views;
+    if (index >= table.size()) return;
+    for (std::size_t i = index + 1; i < table.size(); ++i) {
+        table.items[i - 1] = table.items[i];
+        rebindMovedCanvasView(runtime, i - 1);
+    }
+    --table.count;
+    resetRecord(table.items[table.count]);
+}
+
+void removeWebViewAt(Runtime& runtime, std::size_t index) { runtime.webViews.removeAt(index); }
 
 Status closeView(Runtime& runtime, std::uint64_t windowId, std::string_view labelArgument) {
     if (findOpenWindow(runtime, windowId) == nullptr) return fail(Error::WindowNotFound);
@@ -152,7 +135,7 @@ Status closeView(Runtime& runtime, std::uint64_t windowId, std::string_view labe
     }
 
     // A web view closes like a view: everything nested in it goes with it.
-    const bool focusInside = viewTreeHasFocusedDepth(runtime, windowId, label, 0);
+    const bool focusInside = viewTreeHasFocus(runtime, windowId, label, 0);
     ClosedWebViews closed;
     if (Status status = closeDescendantWebViews(runtime, windowId, label, 0, &closed); !status) {
         dropClosedWebViews(runtime, windowId, closed, focusInside);
@@ -166,13 +149,13 @@ Status closeView(Runtime& runtime, std::uint64_t windowId, std::string_view labe
         return own;
     }
 
-    removeDescendantViewsForParent(runtime, windowId, label);
-    removeDescendantWebViewsForParent(runtime, windowId, label);
+    removeDescendantViews(runtime, windowId, label, 0);
+    removeDescendantWebViews(runtime, windowId, label, 0);
     if (isWebView) {
-        if (std::optional<std::size_t> index = findAnyWebView(runtime, windowId, label))
+        if (std::optional<std::size_t> index = findWebViewIndex(runtime, windowId, label))
             removeWebViewAt(runtime, *index);
     } else {
-        if (std::optional<std::size_t> index = findAnyView(runtime, windowId, label)) removeViewAt(runtime, *index);
+        if (std::optional<std::size_t> index = findViewIndex(runtime, windowId, label)) removeViewAt(runtime, *index);
     }
     if (focusInside) ensureFocusableViewFocused(runtime, windowId);
     markStateDirty(runtime);

@@ -1,8 +1,11 @@
+#include "runtime/views/view_create.hpp"
+
 #include <cmath>
 
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
+#include "runtime/views/view_geometry.hpp"
 #include "runtime/views/view_lookup.hpp"
 #include "security/command_name.hpp"
 

@@ -1,8 +1,11 @@
+#include "runtime/views/view_focus.hpp"
+
 #include <array>
 
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
+#include "runtime/views/view_list.hpp"
 #include "runtime/views/view_lookup.hpp"
 
 namespace kelvo {

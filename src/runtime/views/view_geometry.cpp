@@ -1,3 +1,5 @@
+#include "runtime/views/view_geometry.hpp"
+
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_lookup.hpp"
 #include "security/policy.hpp"

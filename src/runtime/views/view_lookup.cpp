@@ -1,116 +1,43 @@
-#include "runtime/views/view_lookup.hpp"
 
-#include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 
 namespace kelvo {
+namespace {
 
-// ---- lookups ----
-
-std::optional<std::size_t> findViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
-    for (std::size_t i = 0; i < runtime.views.size(); ++i) {
-        const RuntimeView& view = runtime.views[i];
-        if (view.open && view.windowId == windowId && view.label.view() == label) return i;
+// The first open record of `table` in the window that `matches`.
+template <class Table, class Matches>
+std::optional<std::size_t> findOpen(const Table& table, std::uint64_t windowId, Matches matches) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
+        if (record.open && record.windowId == windowId && matches(record)) return i;
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::size_t> findViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
+    return findOpen(runtime.views, windowId, [label](const RuntimeView& view) { return view.label.view() == label; });
+}
+
 std::optional<std::size_t> findWebViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
-    for (std::size_t i = 0; i < runtime.webViews.size(); ++i) {
-        const RuntimeWebView& webView = runtime.webViews[i];
-        if (webView.open && webView.windowId == windowId && webView.label.view() == label) return i;
-    }
-    return std::nullopt;
+    return findOpen(runtime.webViews, windowId,
+                    [label](const RuntimeWebView& webView) { return webView.label.view() == label; });
+}
+
+std::optional<std::size_t> findChildViewIndex(const Runtime& runtime, std::uint64_t windowId, std::string_view parent) {
+    return findOpen(runtime.views, windowId, [parent](const RuntimeView& view) { return view.parent.equals(parent); });
+}
+
+std::optional<std::size_t> findChildWebViewIndex(const Runtime& runtime, std::uint64_t windowId,
+                                                 std::string_view parent) {
+    return findOpen(runtime.webViews, windowId,
+                    [parent](const RuntimeWebView& webView) { return webView.parent.equals(parent); });
 }
 
 bool windowHasViewLabel(const Runtime& runtime, std::uint64_t windowId, std::string_view label) {
     return label == kMainWebViewLabel || findViewIndex(runtime, windowId, label) ||
            findWebViewIndex(runtime, windowId, label);
-}
-
-// ---- removing ----
-
-void removeViewAt(Runtime& runtime, std::size_t index) {
-    auto& table = runtime.views;
-    if (index >= table.size()) return;
-    for (std::size_t i = index + 1; i < table.size(); ++i) {
-        table.items[i - 1] = table.items[i];
-        rebindMovedCanvasView(runtime, i - 1);
-    }
-    --table.count;
-    resetRecord(table.items[table.count]);
-}
-
-void removeWebViewAt(Runtime& runtime, std::size_t index) { runtime.webViews.removeAt(index); }
-
-// ---- listing ----
-
-namespace {
-
-std::string_view mainWebViewUrl(const RuntimeWindow& window) {
-    if (!window.hasSource) return {};
-    if (window.source.kind == WindowSourceKind::html) return "vexa://inline";
-    return window.source.text.view();
-}
-
-}  // namespace
-
-ViewInfo mainWebViewListInfo(const Runtime& runtime, std::size_t windowIndex) {
-    const RuntimeWindow& window = runtime.windows[windowIndex];
-    ViewInfo info;
-    info.id = window.mainWebViewId;
-    info.label = kMainWebViewLabel;
-    info.windowId = window.id;
-    info.kind = ViewKind::webview;
-    info.parent = window.mainWebViewParent.get();
-    info.role = kWebViewRole;
-    info.url = mainWebViewUrl(window);
-    info.frame = window.effectiveMainWebViewFrame();
-    info.layer = window.mainWebViewLayer;
-    info.open = window.open;
-    info.visible = window.open;
-    info.enabled = true;
-    info.bridge = true;
-    info.transparent = false;
-    info.focused = window.mainWebViewFocused;
-    return info;
-}
-
-WebViewInfo mainWebViewInfo(const Runtime& runtime, std::size_t windowIndex) {
-    const RuntimeWindow& window = runtime.windows[windowIndex];
-    WebViewInfo info;
-    info.id = window.mainWebViewId;
-    info.windowId = window.id;
-    info.label = kMainWebViewLabel;
-    info.parent = window.mainWebViewParent.get();
-    info.url = mainWebViewUrl(window);
-    info.zoom = window.mainWebViewZoom;
-    info.frame = window.effectiveMainWebViewFrame();
-    info.localFrame = RectF{};
-    info.layer = window.mainWebViewLayer;
-    info.transparent = false;
-    info.bridge = true;
-    info.focused = window.mainWebViewFocused;
-    info.open = window.open;
-    return info;
-}
-
-std::span<ViewInfo> listViews(const Runtime& runtime, std::uint64_t windowId, std::span<ViewInfo> out) {
-    std::optional<std::size_t> windowIndex = findWindowIndexById(runtime, windowId);
-    if (!windowIndex || !runtime.windows[*windowIndex].open || out.empty()) return out.first(0);
-    std::size_t count = 0;
-    if (runtime.windows[*windowIndex].hasSource) out[count++] = mainWebViewListInfo(runtime, *windowIndex);
-    for (const RuntimeView& view : runtime.views) {
-        if (view.windowId != windowId || !view.open) continue;
-        if (count == out.size()) return out.first(count);
-        out[count++] = viewInfo(view);
-    }
-    for (const RuntimeWebView& webView : runtime.webViews) {
-        if (count == out.size()) break;
-        if (webView.windowId != windowId || !webView.open) continue;
-        out[count++] = webViewListInfo(webView);
-    }
-    return out.first(count);
 }
 
 }  // namespace kelvo

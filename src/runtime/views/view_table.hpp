@@ -24,6 +24,9 @@ inline constexpr std::size_t kMaxViewCommand = 128;
 inline constexpr std::size_t kMaxWebViewUrl = 4096;
 // Everything one window can show: its main web view, every view and every web view.
 inline constexpr std::size_t kViewListCapacity = 1 + kMaxViews + kMaxWebViews;
+// Nesting limit of parent chains: frames resolve through at most 48 levels above an object, and
+// the walks over descendants stop at depth 48.
+inline constexpr unsigned kMaxViewDepth = 48;
 
 // The label that always names a window's main web view.
 inline constexpr std::string_view kMainWebViewLabel = "main";

@@ -1,5 +1,10 @@
+#include "runtime/views/view_update.hpp"
+
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
+#include "runtime/views/view_focus.hpp"
+#include "runtime/views/view_geometry.hpp"
+#include "runtime/views/view_list.hpp"
 #include "runtime/views/view_lookup.hpp"
 #include "security/command_name.hpp"
 

@@ -4,7 +4,8 @@
 
 #include "runtime/runtime.hpp"
 #include "runtime/windows/shell_checks.hpp"
-#include "runtime/windows/window_views.hpp"
+#include "runtime/windows/shell_views.hpp"
+#include "runtime/windows/startup_windows.hpp"
 
 namespace kelvo {
 

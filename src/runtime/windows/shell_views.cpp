@@ -1,12 +1,16 @@
+#include "runtime/windows/shell_views.hpp"
+
 #include <array>
 #include <cmath>
 
 #include "runtime/flow/runtime_trace.hpp"
 #include "runtime/runtime.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "runtime/views/view_update.hpp"
 #include "runtime/windows/shell_layout.hpp"
 #include "runtime/windows/shell_views_table.hpp"
-#include "runtime/windows/window_views.hpp"
 
 namespace kelvo {
 namespace {
@@ -86,6 +90,69 @@ Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
     return {};
 }
 
+// The main web view's placement, saved before a shell is created and put back when it fails.
+struct MainWebViewState {
+    OptionalLabel parent;
+    RectF frame{};
+    std::int32_t layer = 0;
+    bool frameSet = false;
+};
+
+using ShellCreatedLabels = FixedVec<LabelBytes, kMaxShellViews>;
+
+using ShellCreatedLabels = FixedVec<LabelBytes, kMaxShellViews>;
+
+// Lays the declared views out and creates their views (or, with `relayout`, moves the existing ones,
+// skipping views the page has closed). Labels of created views are appended to `created`.
+Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
+                       const RectF& content, bool relayout, ShellCreatedLabels& created) {
+    ShellLayout layout;
+    TRY(runShellLayout(layout, specs, content));
+    for (const ShellPlacedView& placed : layout.placed) {
+        const ShellViewSpec& shellView = specs[placed.specIndex];
+        if (relayout) {
+            if (declaresMainWebView(shellView) && findWindowIndexById(runtime, windowId)) {
+                TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
+            }
+            Result<ViewInfo> moved = updateView(runtime, windowId, shellView.label, placementUpdate(placed, shellView));
+            // The page may have closed a shell view since; the others still move.
+            if (!moved && moved.error() != Error::ViewNotFound && moved.error() != Error::WebViewNotFound) {
+                return fail(moved.error());
+            }
+        } else if (declaresMainWebView(shellView)) {
+            TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
+            TRY(updateView(runtime, windowId, kMainWebViewLabel, placementUpdate(placed, shellView)));
+        } else {
+            TRY(createView(runtime, viewOptionsFor(windowId, shellView, placed.frame)));
+            LabelBytes label;
+            (void)label.assign(shellView.label);
+            (void)created.push(label);
+        }
+    }
+    return {};
+}
+
+// Puts back the main web view's placement saved before a failed shell creation.
+void restoreMainWebViewState(Runtime& runtime, std::uint64_t windowId, const MainWebViewState& saved) {
+    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
+    if (!index) return;
+    RuntimeWindow& window = runtime.windows[*index];
+    if (window.hasSource) {
+        const PlatformSlots& slots = platformSlots(runtime);
+        if ((saved.frameSet != window.mainWebViewFrameSet || saved.frame != window.mainWebViewFrame) &&
+            slots.setWebViewFrame != nullptr) {
+            (void)slots.setWebViewFrame(platformServices(runtime), windowId, kMainWebViewLabel, saved.frame);
+        }
+        if (saved.layer != window.mainWebViewLayer && slots.setWebViewLayer != nullptr) {
+            (void)slots.setWebViewLayer(platformServices(runtime), windowId, kMainWebViewLabel, saved.layer);
+        }
+    }
+    window.mainWebViewFrame = saved.frame;
+    window.mainWebViewFrameSet = saved.frameSet;
+    window.mainWebViewLayer = saved.layer;
+    window.mainWebViewParent = saved.parent;
+}
+
 }  // namespace
 
 Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView) {
@@ -124,34 +191,6 @@ RectF windowContentRect(const Runtime& runtime, std::uint64_t windowId) {
     const float bottom = std::fmax(metrics->safeArea.bottom, metrics->keyboard.bottom);
     return RectF{std::fmin(left, width), std::fmin(top, height), std::fmax(width - left - right, 0.0f),
                  std::fmax(height - top - bottom, 0.0f)};
-}
-
-Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
-                       const RectF& content, bool relayout, ShellCreatedLabels& created) {
-    ShellLayout layout;
-    TRY(runShellLayout(layout, specs, content));
-    for (const ShellPlacedView& placed : layout.placed) {
-        const ShellViewSpec& shellView = specs[placed.specIndex];
-        if (relayout) {
-            if (declaresMainWebView(shellView) && findWindowIndexById(runtime, windowId)) {
-                TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
-            }
-            Result<ViewInfo> moved = updateView(runtime, windowId, shellView.label, placementUpdate(placed, shellView));
-            // The page may have closed a shell view since; the others still move.
-            if (!moved && moved.error() != Error::ViewNotFound && moved.error() != Error::WebViewNotFound) {
-                return fail(moved.error());
-            }
-        } else if (declaresMainWebView(shellView)) {
-            TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
-            TRY(updateView(runtime, windowId, kMainWebViewLabel, placementUpdate(placed, shellView)));
-        } else {
-            TRY(createView(runtime, viewOptionsFor(windowId, shellView, placed.frame)));
-            LabelBytes label;
-            (void)label.assign(shellView.label);
-            (void)created.push(label);
-        }
-    }
-    return {};
 }
 
 Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
@@ -205,26 +244,6 @@ void relayoutShellViewsOrTrace(Runtime& runtime, std::uint64_t windowId) {
     if (status) return;
     const TraceField fields[] = {traceU64("window_id", windowId)};
     runtimeTrace(runtime, "shell.relayout_failed", errorName(status.error()), fields);
-}
-
-void restoreMainWebViewState(Runtime& runtime, std::uint64_t windowId, const MainWebViewState& saved) {
-    std::optional<std::size_t> index = findWindowIndexById(runtime, windowId);
-    if (!index) return;
-    RuntimeWindow& window = runtime.windows[*index];
-    if (window.hasSource) {
-        const PlatformSlots& slots = platformSlots(runtime);
-        if ((saved.frameSet != window.mainWebViewFrameSet || saved.frame != window.mainWebViewFrame) &&
-            slots.setWebViewFrame != nullptr) {
-            (void)slots.setWebViewFrame(platformServices(runtime), windowId, kMainWebViewLabel, saved.frame);
-        }
-        if (saved.layer != window.mainWebViewLayer && slots.setWebViewLayer != nullptr) {
-            (void)slots.setWebViewLayer(platformServices(runtime), windowId, kMainWebViewLabel, saved.layer);
-        }
-    }
-    window.mainWebViewFrame = saved.frame;
-    window.mainWebViewFrameSet = saved.frameSet;
-    window.mainWebViewLayer = saved.layer;
-    window.mainWebViewParent = saved.parent;
 }
 
 void removeShellViewsEntry(Runtime& runtime, std::uint64_t windowId) {

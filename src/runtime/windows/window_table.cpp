@@ -4,7 +4,7 @@
 
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
-#include "runtime/windows/window_views.hpp"
+#include "runtime/windows/shell_views.hpp"
 
 namespace kelvo {
 namespace {
