@@ -138,6 +138,13 @@ std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string
     return parseU64(*raw);
 }
 
+std::optional<bool> jsonBoolField(std::string_view json, std::string_view name) {
+    auto raw = fieldValue(json, name);
+    if (raw == "true") return true;
+    if (raw == "false") return false;
+    return std::nullopt;
+}
+
 NumberField<float> jsonPlainFloatField(std::string_view json, std::string_view name) {
     auto raw = fieldValue(json, name);
     if (!raw) return {};

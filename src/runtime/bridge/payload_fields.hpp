@@ -36,6 +36,10 @@ Result<std::optional<std::string_view>> jsonStringField(std::string_view json, s
 // 64-bit range; none for anything else (missing, signs, points, exponents, quotes, overflow).
 std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string_view name);
 
+// The member `name` written exactly as the literal true or false; none for anything else (a
+// string "true", 1, null, a missing member).
+std::optional<bool> jsonBoolField(std::string_view json, std::string_view name);
+
 // How a number member read.
 enum class NumberFieldState : std::uint8_t {
     absent,        // no such member

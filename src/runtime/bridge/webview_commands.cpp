@@ -1,0 +1,295 @@
+#include "runtime/bridge/webview_commands.hpp"
+
+#include "runtime/bridge/builtin_errors.hpp"
+#include "runtime/bridge/family_reply.hpp"
+#include "runtime/bridge/view_json.hpp"
+#include "runtime/bridge/view_payloads.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_geometry.hpp"
+#include "runtime/views/view_list.hpp"
+#include "runtime/views/view_lookup.hpp"
+
+namespace kelvo {
+namespace {
+
+constexpr std::string_view kDefaultWebViewLabel = "webview";
+constexpr float kMinZoom = 0.25f;
+constexpr float kMaxZoom = 5.0f;
+
+// What every command of the family starts from: the payload's strings decoded into the scratch
+// area, the caller's window, and the result written into the output buffer.
+struct WebViewCommand {
+    Runtime& runtime;
+    const BridgeFamilyCall& call;
+    BridgeFamilyBuffers& buffers;
+    PayloadScratch scratch{buffers.scratch};
+
+    [[nodiscard]] std::string_view payload() const { return call.request.payload; }
+    [[nodiscard]] std::uint64_t windowId() const { return call.callerWindowId; }
+
+    // "label", else "webview".
+    Result<std::string_view> label() {
+        std::optional<std::string_view> label =
+            TRY(readStringMember(payload(), "label", scratch, Error::WebViewLabelTooLarge));
+        return label.value_or(kDefaultWebViewLabel);
+    }
+    Result<std::string_view> url() {
+        std::optional<std::string_view> url =
+            TRY(readStringMember(payload(), "url", scratch, Error::WebViewUrlTooLarge));
+        if (!url) return fail(Error::MissingWebViewUrl);
+        return *url;
+    }
+    Status checkWindowId() const {
+        return checkPayloadWindowId(payload(), windowId(), Error::InvalidWebViewWindowId,
+                                    Error::CrossWindowWebViewDenied);
+    }
+    // The caller's window: the first record with its id, which must be open.
+    Result<std::size_t> window() const {
+        std::optional<std::size_t> index = findWindowIndexById(runtime, windowId());
+        if (!index || !runtime.windows[*index].open) return fail(Error::WindowNotFound);
+        return *index;
+    }
+    // The open child web view of the caller's window with that label.
+    Result<std::size_t> child(std::string_view label) const {
+        std::optional<std::size_t> index = findWebViewIndex(runtime, windowId(), label);
+        if (!index) return fail(Error::WebViewNotFound);
+        return *index;
+    }
+    Result<std::string_view> write(const WebViewInfo& webView) {
+        return writeResult(buffers.output, [&](BoundedWriter& out) { return writeWebViewJsonToWriter(webView, out); });
+    }
+    Result<std::string_view> writeMain(std::size_t windowIndex) { return write(mainWebViewInfo(runtime, windowIndex)); }
+};
+
+Status checkWebViewLabel(std::string_view label) {
+    if (label.size() > kMaxViewLabel) return fail(Error::WebViewLabelTooLarge);
+    if (label.empty() || hasControlByte(label)) return fail(Error::InvalidWebViewOptions);
+    return {};
+}
+
+// "layer": 0 when missing; InvalidWebViewOptions unless a whole number in the signed 32-bit range.
+Result<std::int32_t> webViewLayerFromJson(std::string_view payload) {
+    NumberField<std::int32_t> layer = jsonWholeNumberField(payload, "layer");
+    if (layer.state == NumberFieldState::absent) return 0;
+    if (!layer.present()) return fail(Error::InvalidWebViewOptions);
+    return layer.value;
+}
+
+// Adds the record of a web view the platform has made. The table has room (checked before).
+RuntimeWebView& appendWebView(Runtime& runtime, const WebViewOptions& options) {
+    RuntimeWebView& webView = runtime.webViews.items[runtime.webViews.count];
+    resetRecord(webView);
+    webView.id = runtime.nextViewId++;
+    webView.windowId = options.windowId;
+    (void)webView.label.assign(options.label);
+    (void)webView.url.assign(options.url);
+    webView.zoom = 1.0;
+    webView.frame = options.frame;
+    webView.localFrame = options.frame;
+    webView.layer = options.layer;
+    webView.transparent = options.transparent;
+    webView.bridge = options.bridge;
+    webView.focused = false;
+    webView.open = true;
+    ++runtime.webViews.count;
+    return webView;
+}
+
+Result<std::string_view> createWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                               BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    WebViewOptions options;
+    options.windowId = command.windowId();
+    options.label = TRY(command.label());
+    options.url = TRY(command.url());
+    TRY(command.checkWindowId());
+    options.frame = TRY(webViewFrameFromJson(command.payload()));
+    options.layer = TRY(webViewLayerFromJson(command.payload()));
+    options.transparent = jsonBoolField(command.payload(), "transparent").value_or(false);
+    options.bridge = jsonBoolField(command.payload(), "bridge").value_or(false);
+
+    TRY(command.window());
+    TRY(checkWebViewLabel(options.label));
+    if (options.label == kMainWebViewLabel) return fail(Error::ReservedWebViewLabel);
+    TRY(validateWebViewUrl(runtime, options.url));
+    if (findWebViewIndex(runtime, options.windowId, options.label)) return fail(Error::DuplicateWebViewLabel);
+    if (findViewIndex(runtime, options.windowId, options.label)) return fail(Error::DuplicateViewLabel);
+    if (runtime.webViews.full()) return fail(Error::WebViewLimitReached);
+    TRY(callNeeded<&PlatformSlots::createWebView>(runtime.platform, options));
+
+    RuntimeWebView& webView = appendWebView(runtime, options);
+    markStateDirty(runtime);
+    Result<std::string_view> json = command.write(webViewInfo(webView));
+    if (!json) {
+        // A web view the page is not told about must not stay behind.
+        removeWebViewAt(runtime, runtime.webViews.size() - 1);
+        if (hasSlot<&PlatformSlots::closeWebView>(runtime.platform)) {
+            (void)platformSlots(runtime).closeWebView(platformServices(runtime), options.windowId, options.label);
+        }
+    }
+    return json;
+}
+
+// The payload is not read.
+Result<std::string_view> listWebViewsAsJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                            BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    const std::size_t windowIndex = TRY(command.window());
+    return writeResult(buffers.output, [&](BoundedWriter& out) -> Status {
+        out.put('[');
+        TRY(writeWebViewJsonToWriter(mainWebViewInfo(runtime, windowIndex), out));
+        for (const RuntimeWebView& webView : runtime.webViews) {
+            if (webView.windowId != command.windowId() || !webView.open) continue;
+            out.put(',');
+            TRY(writeWebViewJsonToWriter(webViewInfo(webView), out));
+        }
+        out.put(']');
+        return {};
+    });
+}
+
+// The frame is in window coordinates; a nested web view keeps it also relative to its parent.
+Result<std::string_view> setWebViewFrameFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                                 BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    std::string_view label = TRY(command.label());
+    TRY(command.checkWindowId());
+    RectF frame = TRY(webViewFrameFromJson(command.payload()));
+    const std::size_t windowIndex = TRY(command.window());
+    TRY(checkWebViewLabel(label));
+
+    if (label == kMainWebViewLabel) {
+        TRY(callNeeded<&PlatformSlots::setWebViewFrame>(runtime.platform, command.windowId(), label, frame));
+        RuntimeWindow& window = runtime.windows[windowIndex];
+        window.mainWebViewFrame = frame;
+        window.mainWebViewFrameSet = true;
+        markDirtyRegion(runtime, frame);
+        TRY(relayoutDescendantWebViewBackendsDepth(runtime, command.windowId(), label, 0));
+        return command.writeMain(windowIndex);
+    }
+
+    const std::size_t index = TRY(command.child(label));
+    // The parent's place is looked up before anything changes, so a parent that cannot be placed
+    // leaves the web view where it was.
+    RectF origin{};
+    if (std::optional<std::string_view> parent = runtime.webViews[index].parent.get()) {
+        origin = TRY(absoluteViewFrame(runtime, command.windowId(), *parent, 0));
+    }
+    TRY(callNeeded<&PlatformSlots::setWebViewFrame>(runtime.platform, command.windowId(), label, frame));
+    RuntimeWebView& webView = runtime.webViews[index];
+    webView.frame = frame;
+    webView.localFrame = RectF{frame.x - origin.x, frame.y - origin.y, frame.width, frame.height};
+    markDirtyRegion(runtime, frame);
+    TRY(relayoutDescendantWebViewBackendsDepth(runtime, command.windowId(), label, 0));
+    return command.write(webViewInfo(runtime.webViews[index]));
+}
+
+// Only child web views navigate here; the main web view follows its window's source.
+Result<std::string_view> navigateWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                                 BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    std::string_view label = TRY(command.label());
+    std::string_view url = TRY(command.url());
+    TRY(command.checkWindowId());
+    TRY(command.window());
+    TRY(checkWebViewLabel(label));
+    TRY(validateWebViewUrl(runtime, url));
+    if (label == kMainWebViewLabel) return fail(Error::InvalidWebViewOptions);
+    const std::size_t index = TRY(command.child(label));
+    TRY(callNeeded<&PlatformSlots::navigateWebView>(runtime.platform, command.windowId(), label, url));
+    RuntimeWebView& webView = runtime.webViews[index];
+    if (!webView.url.assign(url)) return fail(Error::NoSpaceLeft);
+    markStateDirty(runtime);
+    return command.write(webViewInfo(webView));
+}
+
+// The zoom is read as a 32-bit float and widened: the platform, the record and the reply all see
+// the widened value (1.1 is 1.100000023841858).
+Result<std::string_view> setWebViewZoomFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                                BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    std::string_view label = TRY(command.label());
+    NumberField<float> zoomField = jsonPlainFloatField(command.payload(), "zoom");
+    if (!zoomField.present() || zoomField.value < kMinZoom || zoomField.value > kMaxZoom) {
+        return fail(Error::InvalidWebViewOptions);
+    }
+    const double zoom = zoomField.value;
+    TRY(command.checkWindowId());
+    const std::size_t windowIndex = TRY(command.window());
+    TRY(checkWebViewLabel(label));
+
+    if (label == kMainWebViewLabel) {
+        TRY(callNeeded<&PlatformSlots::setWebViewZoom>(runtime.platform, command.windowId(), label, zoom));
+        runtime.windows[windowIndex].mainWebViewZoom = zoom;
+        markStateDirty(runtime);
+        return command.writeMain(windowIndex);
+    }
+    const std::size_t index = TRY(command.child(label));
+    TRY(callNeeded<&PlatformSlots::setWebViewZoom>(runtime.platform, command.windowId(), label, zoom));
+    runtime.webViews[index].zoom = zoom;
+    markStateDirty(runtime);
+    return command.write(webViewInfo(runtime.webViews[index]));
+}
+
+// A request without "layer" moves the web view to layer 0.
+Result<std::string_view> setWebViewLayerFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                                 BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    std::string_view label = TRY(command.label());
+    TRY(command.checkWindowId());
+    const std::size_t windowIndex = TRY(command.window());
+    TRY(checkWebViewLabel(label));
+    const std::int32_t layer = TRY(webViewLayerFromJson(command.payload()));
+
+    if (label == kMainWebViewLabel) {
+        TRY(callNeeded<&PlatformSlots::setWebViewLayer>(runtime.platform, command.windowId(), label, layer));
+        runtime.windows[windowIndex].mainWebViewLayer = layer;
+        markStateDirty(runtime);
+        return command.writeMain(windowIndex);
+    }
+    const std::size_t index = TRY(command.child(label));
+    TRY(callNeeded<&PlatformSlots::setWebViewLayer>(runtime.platform, command.windowId(), label, layer));
+    runtime.webViews[index].layer = layer;
+    markStateDirty(runtime);
+    return command.write(webViewInfo(runtime.webViews[index]));
+}
+
+// Closes the web view with everything nested in it, as closing a view does, and answers it as it
+// was, closed and without focus. The main web view cannot be closed.
+Result<std::string_view> closeWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
+                                              BridgeFamilyBuffers& buffers) {
+    WebViewCommand command{runtime, call, buffers};
+    std::string_view label = TRY(command.label());
+    TRY(command.checkWindowId());
+    TRY(command.window());
+    TRY(checkWebViewLabel(label));
+    if (label == kMainWebViewLabel) return fail(Error::InvalidWebViewOptions);
+    const std::size_t index = TRY(command.child(label));
+
+    WebViewInfo closing = webViewInfo(runtime.webViews[index]);
+    closing.focused = false;
+    closing.open = false;
+    std::string_view json = TRY(command.write(closing));
+    if (!hasSlot<&PlatformSlots::closeWebView>(runtime.platform)) return fail(Error::UnsupportedService);
+    TRY(closeView(runtime, command.windowId(), label));
+    return json;
+}
+
+constexpr FamilyCommand kWebViewCommands[] = {
+    {"kelvo.webview.create", createWebViewFromJson},     {"kelvo.webview.list", listWebViewsAsJson},
+    {"kelvo.webview.setFrame", setWebViewFrameFromJson}, {"kelvo.webview.navigate", navigateWebViewFromJson},
+    {"kelvo.webview.setZoom", setWebViewZoomFromJson},   {"kelvo.webview.setLayer", setWebViewLayerFromJson},
+    {"kelvo.webview.close", closeWebViewFromJson},
+};
+
+}  // namespace
+
+std::string_view dispatchWebViewBridgeCommand(Runtime& runtime, const BridgeFamilyCall& call,
+                                              BridgeFamilyBuffers& buffers) {
+    if (!runtime.webViewLayer)
+        return writeBuiltinErrorResponse(buffers.reply, call.request.id, Error::WebViewLayerNotBuilt);
+    return dispatchFamilyCommand(runtime, call, buffers, kWebViewCommands, "Unknown WebView command");
+}
+
+}  // namespace kelvo
