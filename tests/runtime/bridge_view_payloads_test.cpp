@@ -65,6 +65,18 @@ TEST_F(CreateOptions, TakeTheSecondNameOfAPairOnlyWhenTheFirstIsAbsent) {
                                                GpuAlphaMode::opaque, GpuColorSpace::srgb, true}));
 }
 
+// A decoded text that does not fit in what is left of the scratch area is its field's "too large"
+// error: taking it as missing would create the view without it.
+TEST_F(CreateOptions, ATextThatDoesNotFitTheScratchIsItsFieldsTooLargeError) {
+    const std::string text = "\\n" + std::string(4096, 't');
+    Result<ViewOptions> options = read(R"({"label":"b","kind":"button","text":")" + text + R"("})");
+    ASSERT_FALSE(options);
+    EXPECT_EQ(options.error(), Error::ViewTextTooLarge);
+    Result<ViewUpdateRequest> update = viewUpdateFromJson(R"({"label":"b","url":")" + text + R"("})", 4, scratch);
+    ASSERT_FALSE(update);
+    EXPECT_EQ(update.error(), Error::WebViewUrlTooLarge);
+}
+
 TEST_F(CreateOptions, KnowEveryKindByNameAndTheCamelCaseAliases) {
     const std::pair<std::string_view, ViewKind> names[] = {
         {"titlebarAccessory", ViewKind::titlebar_accessory}, {"listItem", ViewKind::list_item},
