@@ -30,7 +30,8 @@ struct Areas {
     // A read text lies in the payload or the scratch area; every byte is touched so that
     // AddressSanitizer sees a span that leaves its buffer.
     void checkText(std::string_view text) const {
-        const bool inPayload = text.data() >= payload.data() && text.data() + text.size() <= payload.data() + payload.size();
+        const bool inPayload =
+            text.data() >= payload.data() && text.data() + text.size() <= payload.data() + payload.size();
         const bool inScratch =
             text.data() >= scratch.data() && text.data() + text.size() <= scratch.data() + scratch.size();
         check(text.empty() || inPayload || inScratch);
@@ -114,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (std::optional<ViewKind> kind = viewKindFromPayloadName(payload)) check(isValidViewKind(*kind));
     Status windowId = checkPayloadWindowId(payload, caller, Error::InvalidViewWindowId, Error::CrossWindowViewDenied);
-    check(windowId || windowId.error() == Error::InvalidViewWindowId || windowId.error() == Error::CrossWindowViewDenied);
+    check(windowId || windowId.error() == Error::InvalidViewWindowId ||
+          windowId.error() == Error::CrossWindowViewDenied);
 
     PayloadScratch scratch{area};
     checkCreate(areas, caller, scratch);

@@ -23,8 +23,9 @@ TEST_F(JsonGoldens, WindowWebViewsAndANativeButton) {
 
     expectGolden("bridge/json/window_main.json", result("kelvo.window.focus", R"({"label":"main"})"));
 
-    result("kelvo.webview.create",
-           R"({"label":"preview","url":"vexa://app/preview.html?page=2","frame":{"x":640,"y":0.1,"width":639.5,"height":410},"layer":-3,"transparent":true,"bridge":true})");
+    result(
+        "kelvo.webview.create",
+        R"({"label":"preview","url":"vexa://app/preview.html?page=2","frame":{"x":640,"y":0.1,"width":639.5,"height":410},"layer":-3,"transparent":true,"bridge":true})");
     result("kelvo.webview.setZoom", R"({"label":"preview","zoom":1.25})");
     std::string list = result("kelvo.webview.list");
     std::size_t split = list.find("},{");
@@ -34,8 +35,9 @@ TEST_F(JsonGoldens, WindowWebViewsAndANativeButton) {
 
     expectGolden(
         "bridge/json/view_button.json",
-        result("kelvo.view.create",
-               R"({"label":"save","kind":"button","parent":"sidebar","role":"button","accessibilityLabel":"Save \"draft\"","text":"Save","command":"document.save","frame":{"x":8,"y":12.5,"width":96,"height":32},"layer":2,"enabled":false})"));
+        result(
+            "kelvo.view.create",
+            R"({"label":"save","kind":"button","parent":"sidebar","role":"button","accessibilityLabel":"Save \"draft\"","text":"Save","command":"document.save","frame":{"x":8,"y":12.5,"width":96,"height":32},"layer":2,"enabled":false})"));
 }
 
 ViewInfo sampleView() {

@@ -22,7 +22,8 @@ class BridgeScene : public ViewScenario {
 protected:
     void SetUp() override {
         ViewScenario::SetUp();
-        ASSERT_TRUE(storeWindowSource(runtime->appSource, WindowSource{"vexa://app", std::nullopt, WindowSourceKind::url}));
+        ASSERT_TRUE(
+            storeWindowSource(runtime->appSource, WindowSource{"vexa://app", std::nullopt, WindowSourceKind::url}));
         runtime->appSourcePresent = true;
         binding.appContext = this;
         binding.eventHandler = [](void* context, Runtime&, const RuntimeEvent& event) -> Status {
@@ -76,9 +77,7 @@ protected:
             text << value;
             return text.str();
         };
-        auto rect = [&](const RectF& r) {
-            return cat(num(r.x), ",", num(r.y), ",", num(r.width), ",", num(r.height));
-        };
+        auto rect = [&](const RectF& r) { return cat(num(r.x), ",", num(r.y), ",", num(r.width), ",", num(r.height)); };
         for (const RuntimeWindow& w : runtime->windows) {
             out += cat("window ", w.id, " ", w.label.view(), " open=", w.open, " focused=", w.focused,
                        " main=", rect(w.effectiveMainWebViewFrame()), " zoom=", num(w.mainWebViewZoom),
@@ -100,7 +99,8 @@ protected:
     // Platform calls since the last clear: slot name and arguments, one line each.
     std::string platformCalls() const {
         std::string out;
-        for (const TestPlatform::Call& call : test.calls()) out += cat(platformSlotName(call.slot), " ", call.args, "\n");
+        for (const TestPlatform::Call& call : test.calls())
+            out += cat(platformSlotName(call.slot), " ", call.args, "\n");
         return out;
     }
 

@@ -26,8 +26,8 @@ TEST_F(CommandScript, LeavesTablesAndPlatformCallsAsExpected) {
         const std::uint64_t windowId = std::stoull(line.substr(0, first));
         const std::string label = line.substr(first + 1, second - first - 1);
         const std::string command = line.substr(second + 1, third - second - 1);
-        transcript += cat("> ", line, "\n< ", withoutCanvasMembers(send(command, line.substr(third + 1), windowId, label)),
-                          "\n");
+        transcript +=
+            cat("> ", line, "\n< ", withoutCanvasMembers(send(command, line.substr(third + 1), windowId, label)), "\n");
     }
     transcript += cat("\nplatform calls:\n", platformCalls());
     transcript += "\ncommand events:\n";

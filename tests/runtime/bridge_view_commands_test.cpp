@@ -29,11 +29,13 @@ TEST_F(ViewCommands, CreateReadsKindAliasesAndDefaults) {
               "window=1 label=b kind=icon_button role= accessibilityLabel=Bold text= command= url= frame=0,0,0,0 "
               "layer=0 visible=1 enabled=1 transparent=0 bridge=0");
 
-    json = make(R"({"label":"canvas","kind":"gpu_surface","frame":{"width":320,"height":240},"gpu_backend":"software"})");
+    json =
+        make(R"({"label":"canvas","kind":"gpu_surface","frame":{"width":320,"height":240},"gpu_backend":"software"})");
     EXPECT_EQ(members(json, {"gpuBackend", "gpuPixelFormat", "gpuStatus", "gpuWidth", "gpuVsync"}),
               R"(gpuBackend="software" gpuPixelFormat="bgra8_unorm" gpuStatus="ready" gpuWidth=320 gpuVsync=true)");
 
-    json = make(R"({"label":"side","kind":"webview","url":"vexa://app/side.html","frame":{"x":4,"width":100,"height":50},"bridge":true})");
+    json = make(
+        R"({"label":"side","kind":"webview","url":"vexa://app/side.html","frame":{"x":4,"width":100,"height":50},"bridge":true})");
     EXPECT_EQ(members(json, {"kind", "role", "url", "x", "bridge"}),
               R"(kind="webview" role="WebView" url="vexa://app/side.html" x=4 bridge=true)");
 }
@@ -66,12 +68,14 @@ TEST_F(ViewCommands, FocusStepsThroughTheCandidatesInListOrder) {
     make(R"({"label":"a","kind":"button"})");
     make(R"({"label":"hidden","kind":"button","visible":false})");
     make(R"({"label":"b","kind":"button"})");
-    EXPECT_EQ(members(result("kelvo.view.focus", R"({"label":"b"})"), {"label", "focused"}), R"(label="b" focused=true)");
+    EXPECT_EQ(members(result("kelvo.view.focus", R"({"label":"b"})"), {"label", "focused"}),
+              R"(label="b" focused=true)");
     std::vector<std::string> steps;
     for (std::string_view command : {"kelvo.view.focusNext", "kelvo.view.focusNext", "kelvo.view.focusPrevious"}) {
         steps.push_back(members(result(command), {"label", "focused"}));
     }
-    EXPECT_EQ(steps, (Strings{R"(label="main" focused=true)", R"(label="a" focused=true)", R"(label="main" focused=true)"}));
+    EXPECT_EQ(steps,
+              (Strings{R"(label="main" focused=true)", R"(label="a" focused=true)", R"(label="main" focused=true)"}));
     EXPECT_EQ(focusedLabels(), "main");
 
     // Without a candidate there is no view to step to.

@@ -53,7 +53,7 @@ TEST_F(CreateOptions, TakeTheSecondNameOfAPairOnlyWhenTheFirstIsAbsent) {
     expected.kind = ViewKind::gpu_surface;
     expected.accessibilityLabel = "Chart";
     expected.transparent = true;
-    expected.gpu = GpuSurfaceOptions{GpuBackend::software, GpuPixelFormat::none, GpuPresentMode::timer,
+    expected.gpu = GpuSurfaceOptions{GpuBackend::software,        GpuPixelFormat::none,      GpuPresentMode::timer,
                                      GpuAlphaMode::premultiplied, GpuColorSpace::display_p3, false};
     EXPECT_EQ(*options, expected);
 
@@ -79,10 +79,14 @@ TEST_F(CreateOptions, ATextThatDoesNotFitTheScratchIsItsFieldsTooLargeError) {
 
 TEST_F(CreateOptions, KnowEveryKindByNameAndTheCamelCaseAliases) {
     const std::pair<std::string_view, ViewKind> names[] = {
-        {"titlebarAccessory", ViewKind::titlebar_accessory}, {"listItem", ViewKind::list_item},
-        {"segmentedControl", ViewKind::segmented_control},   {"textField", ViewKind::text_field},
-        {"searchField", ViewKind::search_field},             {"progressIndicator", ViewKind::progress_indicator},
-        {"spacer", ViewKind::spacer},                        {"icon_button", ViewKind::icon_button},
+        {"titlebarAccessory", ViewKind::titlebar_accessory},
+        {"listItem", ViewKind::list_item},
+        {"segmentedControl", ViewKind::segmented_control},
+        {"textField", ViewKind::text_field},
+        {"searchField", ViewKind::search_field},
+        {"progressIndicator", ViewKind::progress_indicator},
+        {"spacer", ViewKind::spacer},
+        {"icon_button", ViewKind::icon_button},
     };
     for (const auto& [name, kind] : names) EXPECT_EQ(viewKindFromPayloadName(name), kind) << name;
     for (std::string_view unknown : {"Toolbar", "iconbutton", "icon-button", "", "webView"}) {

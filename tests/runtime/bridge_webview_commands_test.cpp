@@ -14,13 +14,20 @@ protected:
 };
 
 TEST_F(WebViewCommands, CreateTakesTheFrameFromItsMemberOrThePayload) {
-    EXPECT_EQ(result("kelvo.webview.create", R"({"url":"vexa://app/a","frame":{"width":300,"height":200}})"),
-              webViewJson("webview", R"("url":"vexa://app/a","x":0,"y":0,"width":300,"height":200,"layer":0,"zoom":1,"transparent":false,"bridge":false,"focused":false,"open":true)"));
+    EXPECT_EQ(
+        result("kelvo.webview.create", R"({"url":"vexa://app/a","frame":{"width":300,"height":200}})"),
+        webViewJson(
+            "webview",
+            R"("url":"vexa://app/a","x":0,"y":0,"width":300,"height":200,"layer":0,"zoom":1,"transparent":false,"bridge":false,"focused":false,"open":true)"));
     EXPECT_EQ(send("kelvo.webview.create", R"({"url":"vexa://app/a","width":300,"height":200})"),
               errorReply(Error::DuplicateWebViewLabel));
-    EXPECT_EQ(result("kelvo.webview.create",
-                     R"({"label":"b","url":"vexa://app/b","width":300,"height":200,"x":"10","layer":1e2,"windowId":1,"transparent":"true","bridge":true})"),
-              webViewJson("b", R"("url":"vexa://app/b","x":0,"y":0,"width":300,"height":200,"layer":100,"zoom":1,"transparent":false,"bridge":true,"focused":false,"open":true)"));
+    EXPECT_EQ(
+        result(
+            "kelvo.webview.create",
+            R"({"label":"b","url":"vexa://app/b","width":300,"height":200,"x":"10","layer":1e2,"windowId":1,"transparent":"true","bridge":true})"),
+        webViewJson(
+            "b",
+            R"("url":"vexa://app/b","x":0,"y":0,"width":300,"height":200,"layer":100,"zoom":1,"transparent":false,"bridge":true,"focused":false,"open":true)"));
     EXPECT_EQ(platformCalls(),
               "createWebView window=1 label=webview url=vexa://app/a layer=0 transparent=0 bridge=0 frame=0,0,300,200\n"
               "createWebView window=1 label=b url=vexa://app/b layer=100 transparent=0 bridge=1 frame=0,0,300,200\n");
@@ -38,8 +45,9 @@ TEST_F(WebViewCommands, TheSeventeenthWebViewOfTheRuntimeIsOverTheLimit) {
 
 TEST_F(WebViewCommands, ListsTheMainWebViewThenTheWindowsOpenChildren) {
     testing::addWindow(*runtime, 2, "other");
-    EXPECT_EQ(result("kelvo.webview.list"),
-              R"([{"label":"main","windowId":1,"url":"vexa://app","x":0,"y":0,"width":800,"height":600,"layer":0,"zoom":1,"transparent":false,"bridge":true,"focused":true,"open":true}])");
+    EXPECT_EQ(
+        result("kelvo.webview.list"),
+        R"([{"label":"main","windowId":1,"url":"vexa://app","x":0,"y":0,"width":800,"height":600,"layer":0,"zoom":1,"transparent":false,"bridge":true,"focused":true,"open":true}])");
     result("kelvo.webview.create", R"({"label":"elsewhere","url":"vexa://app/","width":5,"height":5})", 2);
     result("kelvo.webview.create", R"({"label":"here","url":"vexa://app/","width":5,"height":5})");
     std::string list = result("kelvo.webview.list", "[1,2]");
@@ -60,8 +68,9 @@ TEST_F(WebViewCommands, ZoomsLayersAndNavigatesChildrenAndTheMainWebView) {
               std::string::npos);
     EXPECT_NE(result("kelvo.webview.setLayer", R"({"label":"panel"})").find(R"("layer":0,)"), std::string::npos);
     result("kelvo.webview.setLayer", R"({"label":"main","layer":3})");
-    EXPECT_NE(result("kelvo.webview.navigate", R"({"label":"panel","url":"vexa://app/q"})").find(R"("url":"vexa://app/q")"),
-              std::string::npos);
+    EXPECT_NE(
+        result("kelvo.webview.navigate", R"({"label":"panel","url":"vexa://app/q"})").find(R"("url":"vexa://app/q")"),
+        std::string::npos);
     EXPECT_EQ(platformCalls(),
               "setWebViewZoom window=1 label=panel zoom=1.100000023841858\n"
               "setWebViewZoom window=1 label=main zoom=0.25\n"
@@ -105,8 +114,11 @@ TEST_F(WebViewCommands, CloseTakesTheWholeTreeAndAnswersTheWebViewClosed) {
     create(view("ok", ViewKind::button));
     ASSERT_TRUE(focusView(*runtime, 1, "nested"));
     test.clearCalls();
-    EXPECT_EQ(result("kelvo.webview.close", R"({"label":"panel"})"),
-              webViewJson("panel", R"("url":"vexa://app/panel.html","x":0,"y":0,"width":400,"height":300,"layer":0,"zoom":1,"transparent":false,"bridge":true,"focused":false,"open":false)"));
+    EXPECT_EQ(
+        result("kelvo.webview.close", R"({"label":"panel"})"),
+        webViewJson(
+            "panel",
+            R"("url":"vexa://app/panel.html","x":0,"y":0,"width":400,"height":300,"layer":0,"zoom":1,"transparent":false,"bridge":true,"focused":false,"open":false)"));
     EXPECT_EQ(platformCalls(),
               "closeWebView window=1 label=nested\n"
               "closeWebView window=1 label=panel\n"

@@ -14,16 +14,18 @@ protected:
 };
 
 TEST_F(WindowCommands, CreateFillsItsDefaultsAndShowsTheApplicationSource) {
-    EXPECT_EQ(result("kelvo.window.create"),
-              R"({"id":2,"label":"window","title":"","open":true,"focused":false,"x":0,"y":0,"width":720,"height":480,"scale":1})");
+    EXPECT_EQ(
+        result("kelvo.window.create"),
+        R"({"id":2,"label":"window","title":"","open":true,"focused":false,"x":0,"y":0,"width":720,"height":480,"scale":1})");
     EXPECT_EQ(lastCall(PlatformSlot::createWindow),
               "id=2 label=window title= frame=0,0,720,480 min=0,0 resizable=1 restoreFrame=1 flag=0 titlebar=0 show=0");
     EXPECT_EQ(lastCall(PlatformSlot::loadWindowWebView), "window=2 kind=1 text=vexa://app");
     EXPECT_TRUE(runtime->windows[1].usesAppSource);
 
     // Only plain numbers are taken; only the literal false turns the restored frame off.
-    result("kelvo.window.create",
-           R"({"label":"b","title":"B","x":10.5,"y":"20","width":1e3,"height":300,"restoreState":false,"url":"vexa://app/b.html"})");
+    result(
+        "kelvo.window.create",
+        R"({"label":"b","title":"B","x":10.5,"y":"20","width":1e3,"height":300,"restoreState":false,"url":"vexa://app/b.html"})");
     EXPECT_EQ(lastCall(PlatformSlot::createWindow),
               "id=3 label=b title=B frame=10.5,0,720,300 min=0,0 resizable=1 restoreFrame=0 flag=0 titlebar=0 show=0");
     EXPECT_EQ(lastCall(PlatformSlot::loadWindowWebView), "window=3 kind=1 text=vexa://app/b.html");
@@ -37,8 +39,9 @@ TEST_F(WindowCommands, CreateFillsItsDefaultsAndShowsTheApplicationSource) {
 TEST_F(WindowCommands, FocusTakesTheIdBeforeTheLabelAndLeavesOneWindowFocused) {
     testing::addWindow(*runtime, 2, "other");
     runtime->windows[0].focused = true;
-    EXPECT_EQ(result("kelvo.window.focus", R"({"label":"main","id":2})"),
-              R"({"id":2,"label":"other","title":"Title","open":true,"focused":true,"x":0,"y":0,"width":800,"height":600,"scale":1})");
+    EXPECT_EQ(
+        result("kelvo.window.focus", R"({"label":"main","id":2})"),
+        R"({"id":2,"label":"other","title":"Title","open":true,"focused":true,"x":0,"y":0,"width":800,"height":600,"scale":1})");
     EXPECT_EQ(lastCall(PlatformSlot::focusWindow), "window=2");
     EXPECT_FALSE(runtime->windows[0].focused);
     result("kelvo.window.focus", R"({"id":"2","label":"main"})");
@@ -50,8 +53,9 @@ TEST_F(WindowCommands, CloseKeepsTheRecordClosedAndDropsItsViews) {
     runtime->windows[0].focused = true;
     create(view("bar", ViewKind::toolbar));
     create(webView("panel"));
-    EXPECT_EQ(result("kelvo.window.close", R"({"id":1})"),
-              R"({"id":1,"label":"main","title":"Title","open":false,"focused":false,"x":0,"y":0,"width":800,"height":600,"scale":1})");
+    EXPECT_EQ(
+        result("kelvo.window.close", R"({"id":1})"),
+        R"({"id":1,"label":"main","title":"Title","open":false,"focused":false,"x":0,"y":0,"width":800,"height":600,"scale":1})");
     EXPECT_EQ(tables(), "window 1 main open=0 focused=0 main=0,0,800,600 zoom=1 layer=0 mainFocused=1\n");
 }
 
@@ -76,8 +80,9 @@ TEST_F(WindowCommands, ListsTheRuntimeCommands) {
     const RuntimeCommand list[] = {{"file.save", "Save \"it\"", "menu", true, false},
                                    {"view.grid", "", "runtime", false, true}};
     runtime->commands = list;
-    EXPECT_EQ(result("kelvo.command.list"),
-              R"([{"id":"file.save","title":"Save \"it\"","enabled":true,"checked":false},{"id":"view.grid","title":"","enabled":false,"checked":true}])");
+    EXPECT_EQ(
+        result("kelvo.command.list"),
+        R"([{"id":"file.save","title":"Save \"it\"","enabled":true,"checked":false},{"id":"view.grid","title":"","enabled":false,"checked":true}])");
     output.resize(40);
     EXPECT_EQ(send("kelvo.command.list"), errorReply(Error::WriteFailed));
 }
@@ -87,7 +92,8 @@ TEST_F(WindowCommands, InvokeDeliversABridgeCommandOfTheCallersWebView) {
               R"({"name":"file.save","source":"bridge","windowId":1,"viewLabel":"","trayItemId":0})");
     EXPECT_EQ(result("kelvo.command.invoke", R"({"id":"file.open"})", 1, "panel"),
               R"({"name":"file.open","source":"bridge","windowId":1,"viewLabel":"panel","trayItemId":0})");
-    EXPECT_EQ(commands, (testing::Strings{"file.save window=1 view= source=6", "file.open window=1 view=panel source=6"}));
+    EXPECT_EQ(commands,
+              (testing::Strings{"file.save window=1 view= source=6", "file.open window=1 view=panel source=6"}));
 
     runtime->stopOnHandlerError = true;
     handlerError = Error::ModuleFailed;
