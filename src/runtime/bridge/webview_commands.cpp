@@ -6,6 +6,7 @@
 #include "runtime/bridge/view_payloads.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_close.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime/views/view_geometry.hpp"
 #include "runtime/views/view_list.hpp"
 #include "runtime/views/view_lookup.hpp"
@@ -76,24 +77,24 @@ Result<std::int32_t> webViewLayerFromJson(std::string_view payload) {
     return layer.value;
 }
 
-// Adds the record of a web view the platform has made. The table has room (checked before).
-RuntimeWebView& appendWebView(Runtime& runtime, const WebViewOptions& options) {
-    RuntimeWebView& webView = runtime.webViews.items[runtime.webViews.count];
-    resetRecord(webView);
-    webView.id = runtime.nextViewId++;
-    webView.windowId = options.windowId;
-    (void)webView.label.assign(options.label);
-    (void)webView.url.assign(options.url);
-    webView.zoom = 1.0;
-    webView.frame = options.frame;
-    webView.localFrame = options.frame;
-    webView.layer = options.layer;
-    webView.transparent = options.transparent;
-    webView.bridge = options.bridge;
-    webView.focused = false;
-    webView.open = true;
-    ++runtime.webViews.count;
-    return webView;
+// Sets one property of the main web view ("main", kept in its window's record) or of a child web
+// view: the platform first, then the record.
+template <auto Slot, class Value>
+Result<std::string_view> setWebViewProperty(WebViewCommand& command, std::size_t windowIndex, std::string_view label,
+                                            Value value, Value RuntimeWindow::*mainField,
+                                            Value RuntimeWebView::*childField) {
+    Runtime& runtime = command.runtime;
+    if (label == kMainWebViewLabel) {
+        TRY(callNeeded<Slot>(runtime.platform, command.windowId(), label, value));
+        runtime.windows[windowIndex].*mainField = value;
+        markStateDirty(runtime);
+        return command.writeMain(windowIndex);
+    }
+    const std::size_t index = TRY(command.child(label));
+    TRY(callNeeded<Slot>(runtime.platform, command.windowId(), label, value));
+    runtime.webViews[index].*childField = value;
+    markStateDirty(runtime);
+    return command.write(webViewInfo(runtime.webViews[index]));
 }
 
 Result<std::string_view> createWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
@@ -118,15 +119,17 @@ Result<std::string_view> createWebViewFromJson(Runtime& runtime, const BridgeFam
     if (runtime.webViews.full()) return fail(Error::WebViewLimitReached);
     TRY(callNeeded<&PlatformSlots::createWebView>(runtime.platform, options));
 
-    RuntimeWebView& webView = appendWebView(runtime, options);
+    Result<std::size_t> index = appendWebViewRecord(runtime, options, std::nullopt, options.frame);
+    if (!index) {
+        (void)callNeeded<&PlatformSlots::closeWebView>(runtime.platform, options.windowId, options.label);
+        return fail(index.error());
+    }
     markStateDirty(runtime);
-    Result<std::string_view> json = command.write(webViewInfo(webView));
+    Result<std::string_view> json = command.write(webViewInfo(runtime.webViews[*index]));
     if (!json) {
         // A web view the page is not told about must not stay behind.
-        removeWebViewAt(runtime, runtime.webViews.size() - 1);
-        if (hasSlot<&PlatformSlots::closeWebView>(runtime.platform)) {
-            (void)platformSlots(runtime).closeWebView(platformServices(runtime), options.windowId, options.label);
-        }
+        removeWebViewAt(runtime, *index);
+        (void)callNeeded<&PlatformSlots::closeWebView>(runtime.platform, options.windowId, options.label);
     }
     return json;
 }
@@ -219,17 +222,8 @@ Result<std::string_view> setWebViewZoomFromJson(Runtime& runtime, const BridgeFa
     const std::size_t windowIndex = TRY(command.window());
     TRY(checkWebViewLabel(label));
 
-    if (label == kMainWebViewLabel) {
-        TRY(callNeeded<&PlatformSlots::setWebViewZoom>(runtime.platform, command.windowId(), label, zoom));
-        runtime.windows[windowIndex].mainWebViewZoom = zoom;
-        markStateDirty(runtime);
-        return command.writeMain(windowIndex);
-    }
-    const std::size_t index = TRY(command.child(label));
-    TRY(callNeeded<&PlatformSlots::setWebViewZoom>(runtime.platform, command.windowId(), label, zoom));
-    runtime.webViews[index].zoom = zoom;
-    markStateDirty(runtime);
-    return command.write(webViewInfo(runtime.webViews[index]));
+    return setWebViewProperty<&PlatformSlots::setWebViewZoom>(command, windowIndex, label, zoom,
+                                                              &RuntimeWindow::mainWebViewZoom, &RuntimeWebView::zoom);
 }
 
 // A request without "layer" moves the web view to layer 0.
@@ -242,17 +236,8 @@ Result<std::string_view> setWebViewLayerFromJson(Runtime& runtime, const BridgeF
     TRY(checkWebViewLabel(label));
     const std::int32_t layer = TRY(webViewLayerFromJson(command.payload()));
 
-    if (label == kMainWebViewLabel) {
-        TRY(callNeeded<&PlatformSlots::setWebViewLayer>(runtime.platform, command.windowId(), label, layer));
-        runtime.windows[windowIndex].mainWebViewLayer = layer;
-        markStateDirty(runtime);
-        return command.writeMain(windowIndex);
-    }
-    const std::size_t index = TRY(command.child(label));
-    TRY(callNeeded<&PlatformSlots::setWebViewLayer>(runtime.platform, command.windowId(), label, layer));
-    runtime.webViews[index].layer = layer;
-    markStateDirty(runtime);
-    return command.write(webViewInfo(runtime.webViews[index]));
+    return setWebViewProperty<&PlatformSlots::setWebViewLayer>(
+        command, windowIndex, label, layer, &RuntimeWindow::mainWebViewLayer, &RuntimeWebView::layer);
 }
 
 // Closes the web view with everything nested in it, as closing a view does, and answers it as it
