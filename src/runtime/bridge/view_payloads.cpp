@@ -75,13 +75,12 @@ Result<GpuSurfaceOptions> gpuOptionsFromJson(std::string_view payload, PayloadSc
     return gpu;
 }
 
-// The "layer" of a view payload: none when missing, InvalidViewOptions unless a whole number in
-// the signed 32-bit range.
-Result<std::optional<std::int32_t>> viewLayerFromJson(std::string_view payload) {
+// The "layer" of a view payload: InvalidViewOptions unless missing (state absent, value 0) or a
+// whole number in the signed 32-bit range.
+Result<NumberField<std::int32_t>> viewLayerFromJson(std::string_view payload) {
     NumberField<std::int32_t> layer = jsonWholeNumberField(payload, "layer");
-    if (layer.state == NumberFieldState::absent) return std::optional<std::int32_t>();
-    if (!layer.present()) return fail(Error::InvalidViewOptions);
-    return std::optional<std::int32_t>(layer.value);
+    if (layer.state != NumberFieldState::absent && !layer.present()) return fail(Error::InvalidViewOptions);
+    return layer;
 }
 
 }  // namespace
@@ -162,7 +161,7 @@ Result<ViewOptions> viewCreateOptionsFromJson(std::string_view payload, std::uin
     options.url = TRY(readStringMember(payload, "url", scratch, Error::WebViewUrlTooLarge)).value_or("");
 
     options.frame = TRY(viewFrameFromJson(payload, options.kind == ViewKind::webview)).value_or(RectF{});
-    options.layer = TRY(viewLayerFromJson(payload)).value_or(0);
+    options.layer = TRY(viewLayerFromJson(payload)).value;
     options.visible = jsonBoolField(payload, "visible").value_or(true);
     options.enabled = jsonBoolField(payload, "enabled").value_or(true);
     options.transparent = jsonBoolField(payload, "transparent").value_or(false);
@@ -178,7 +177,7 @@ Result<ViewUpdateRequest> viewUpdateFromJson(std::string_view payload, std::uint
     TRY(checkPayloadWindowId(payload, callerWindowId, Error::InvalidViewWindowId, Error::CrossWindowViewDenied));
     ViewUpdate& update = request.update;
     update.frame = TRY(viewFrameFromJson(payload, false));
-    update.layer = TRY(viewLayerFromJson(payload));
+    if (NumberField<std::int32_t> layer = TRY(viewLayerFromJson(payload)); layer.present()) update.layer = layer.value;
     update.visible = jsonBoolField(payload, "visible");
     update.enabled = jsonBoolField(payload, "enabled");
     update.role = TRY(readStringMember(payload, "role", scratch, Error::ViewRoleTooLarge));
