@@ -303,7 +303,7 @@ TEST(RunHandler, AHandlerErrorStopsTheRunWithTheBackendsLine) {
     scenario.binding().startHook = [](void*, Runtime&) -> Status { return fail(Error::AccessDenied); };
     RunContext context{&scenario.runtime(), scenario.binding()};
     scenario.platform().script({AppStartEvent{}, TimerEvent{1, 1}});
-    ScopedStderrCapture stderrText;  // the line itself is the test platform's (TestPlatform tests)
+    ScopedStderrCapture stderrText;  // keeps the backend's failure line out of the test output
     Status status = scenario.platform().run(&handlePlatformEvent, &context);
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), Error::CallbackFailed);
