@@ -197,5 +197,24 @@ TEST(BridgeServiceCommands, EveryCaseAnswersAsWritten) {
     }
 }
 
+// Each feature answers to its name and its alias, and to nothing else.
+TEST(BridgeServiceCommands, EveryFeatureNameAndAliasAsksForItsFeature) {
+    auto rows = testing::readTable("bridge/feature_names.txt");
+    ASSERT_EQ(rows.size(), kPlatformFeatureCount);
+    for (std::size_t feature = 0; feature < rows.size(); ++feature) {
+        BridgeScenario scenario;
+        std::array<bool, kPlatformFeatureCount> supported{};
+        supported[feature] = true;
+        scenario.test.answerFeatures(supported);
+        scenario.syncPlatform();
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            for (const std::string& name : rows[row]) {
+                ASSERT_TRUE(scenario.send(testing::request("1", "kelvo.platform.supports", cat(R"({"feature":")", name, R"("})"))));
+                EXPECT_EQ(scenario.lastReply(), testing::okReply("1", row == feature ? "true" : "false")) << name;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvo
