@@ -89,8 +89,7 @@ void routeRequests(benchmark::State& state, std::size_t size) {
     std::uint64_t allocations = gAllocations.load() - before;
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * message.size()));
-    state.counters["allocs_per_request"] =
-        static_cast<double>(allocations) / static_cast<double>(state.iterations());
+    state.counters["allocs_per_request"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
 
 void BM_Route200ByteRequest(benchmark::State& state) { routeRequests(state, 200); }

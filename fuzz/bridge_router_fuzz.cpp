@@ -29,20 +29,48 @@ void check(bool condition) {
 }
 
 constexpr std::string_view kCommands[] = {
-    "kelvo.window.create",        "kelvo.window.focus",       "kelvo.window.close",
-    "kelvo.window.list",          "kelvo.command.list",       "kelvo.command.invoke",
-    "kelvo.view.create",          "kelvo.view.update",        "kelvo.view.setFrame",
-    "kelvo.view.setVisible",      "kelvo.view.focus",         "kelvo.view.focusNext",
-    "kelvo.view.focusPrevious",   "kelvo.view.list",          "kelvo.view.close",
-    "kelvo.webview.create",       "kelvo.webview.list",       "kelvo.webview.setFrame",
-    "kelvo.webview.navigate",     "kelvo.webview.setZoom",    "kelvo.webview.setLayer",
-    "kelvo.webview.close",        "kelvo.platform.supports",  "kelvo.dialog.openFile",
-    "kelvo.dialog.saveFile",      "kelvo.dialog.showMessage", "kelvo.os.openUrl",
-    "kelvo.os.revealPath",        "kelvo.os.showNotification", "kelvo.os.addRecentDocument",
-    "kelvo.os.clearRecentDocuments", "kelvo.clipboard.readText", "kelvo.clipboard.read",
-    "kelvo.clipboard.write",      "kelvo.clipboard.writeText", "kelvo.credentials.set",
-    "kelvo.credentials.get",      "kelvo.credentials.delete", "kelvo.os.",
-    "app.echo",                   "app.fails",                "app.now",
+    "kelvo.window.create",
+    "kelvo.window.focus",
+    "kelvo.window.close",
+    "kelvo.window.list",
+    "kelvo.command.list",
+    "kelvo.command.invoke",
+    "kelvo.view.create",
+    "kelvo.view.update",
+    "kelvo.view.setFrame",
+    "kelvo.view.setVisible",
+    "kelvo.view.focus",
+    "kelvo.view.focusNext",
+    "kelvo.view.focusPrevious",
+    "kelvo.view.list",
+    "kelvo.view.close",
+    "kelvo.webview.create",
+    "kelvo.webview.list",
+    "kelvo.webview.setFrame",
+    "kelvo.webview.navigate",
+    "kelvo.webview.setZoom",
+    "kelvo.webview.setLayer",
+    "kelvo.webview.close",
+    "kelvo.platform.supports",
+    "kelvo.dialog.openFile",
+    "kelvo.dialog.saveFile",
+    "kelvo.dialog.showMessage",
+    "kelvo.os.openUrl",
+    "kelvo.os.revealPath",
+    "kelvo.os.showNotification",
+    "kelvo.os.addRecentDocument",
+    "kelvo.os.clearRecentDocuments",
+    "kelvo.clipboard.readText",
+    "kelvo.clipboard.read",
+    "kelvo.clipboard.write",
+    "kelvo.clipboard.writeText",
+    "kelvo.credentials.set",
+    "kelvo.credentials.get",
+    "kelvo.credentials.delete",
+    "kelvo.os.",
+    "app.echo",
+    "app.fails",
+    "app.now",
     "app.failsOpen",
 };
 
@@ -58,8 +86,8 @@ Status now(void*, const BridgeInvocation& invocation, AsyncBridgeResponder respo
 }
 Status failsOpen(void*, const BridgeInvocation&, AsyncBridgeResponder) { return fail(Error::AccessDenied); }
 
-constexpr BridgeCommandRule kRules[] = {{"app.echo", {}, {}}, {"app.fails", {}, {}}, {"app.now", {}, {}},
-                                        {"app.failsOpen", {}, {}}};
+constexpr BridgeCommandRule kRules[] = {
+    {"app.echo", {}, {}}, {"app.fails", {}, {}}, {"app.now", {}, {}}, {"app.failsOpen", {}, {}}};
 constexpr BridgeCommandHandler kHandlers[] = {{"app.echo", nullptr, &echo}, {"app.fails", nullptr, &fails}};
 constexpr AsyncBridgeCommandHandler kDeferred[] = {{"app.now", nullptr, &now}, {"app.failsOpen", nullptr, &failsOpen}};
 constexpr std::string_view kLinks[] = {"*"};
@@ -104,8 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         message.assign(input);
     }
 
-    Status handled =
-        handleBridgeMessage(*world.runtime, AppBinding{}, BridgeMessage{message, "vexa://app", 1, "main"});
+    Status handled = handleBridgeMessage(*world.runtime, AppBinding{}, BridgeMessage{message, "vexa://app", 1, "main"});
     check(handled.has_value());
     check(!world.runtime->bridgeRouter.busy);
     auto replies = world.test.callsTo(PlatformSlot::completeWebViewBridge);

@@ -52,15 +52,18 @@ TEST_F(AppBridge, OnlyTheFileDialogsAreOpenToThePage) {
               R"({"id":"3","ok":true,"result":["/home/me/a.vrs"]})");
     EXPECT_EQ(send(R"({"id":"4","command":"kelvo.dialog.openFile"})", "https://elsewhere.example"),
               R"({"id":"4","ok":false,"error":{"code":"permission_denied","message":"Dialog API is not permitted"}})");
-    EXPECT_EQ(send(R"({"id":"5","command":"kelvo.clipboard.readText"})"),
-              R"({"id":"5","ok":false,"error":{"code":"permission_denied","message":"Clipboard API is not permitted"}})");
+    EXPECT_EQ(
+        send(R"({"id":"5","command":"kelvo.clipboard.readText"})"),
+        R"({"id":"5","ok":false,"error":{"code":"permission_denied","message":"Clipboard API is not permitted"}})");
 }
 
 TEST_F(AppBridge, UnknownCommandsAndMalformedTextAreRefused) {
-    EXPECT_EQ(send(R"({"id":"6","command":"vostra.file.delete","payload":{}})"),
-              R"({"id":"6","ok":false,"error":{"code":"permission_denied","message":"Bridge command is not permitted"}})");
-    EXPECT_EQ(send(R"({"id":"7","command":"vostra.file.begin","payload":{}})", "https://elsewhere.example"),
-              R"({"id":"7","ok":false,"error":{"code":"permission_denied","message":"Bridge command is not permitted"}})");
+    EXPECT_EQ(
+        send(R"({"id":"6","command":"vostra.file.delete","payload":{}})"),
+        R"({"id":"6","ok":false,"error":{"code":"permission_denied","message":"Bridge command is not permitted"}})");
+    EXPECT_EQ(
+        send(R"({"id":"7","command":"vostra.file.begin","payload":{}})", "https://elsewhere.example"),
+        R"({"id":"7","ok":false,"error":{"code":"permission_denied","message":"Bridge command is not permitted"}})");
     EXPECT_EQ(send(R"({"id":"8","command":"kelvo.dialog.saveFile")"),
               R"({"id":"","ok":false,"error":{"code":"invalid_request","message":"Bridge request is malformed"}})");
 }

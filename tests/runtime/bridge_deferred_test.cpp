@@ -52,9 +52,7 @@ struct Deferred {
 
 class DeferredReplies : public ::testing::Test {
 protected:
-    void SetUp() override {
-        scenario.runtime->bridgeConfig = BridgeConfig{Policy{{}, rules, true}, {}, handlers};
-    }
+    void SetUp() override { scenario.runtime->bridgeConfig = BridgeConfig{Policy{{}, rules, true}, {}, handlers}; }
 
     std::size_t activeSlots() const {
         std::size_t count = 0;

@@ -8,6 +8,7 @@
 
 #include "base/memory_io.hpp"
 #include "bridge_scenario.hpp"
+#include "runtime/flow/dispatch.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -34,8 +35,7 @@ std::vector<std::string_view> words(const std::string& cell) {
 TEST(BuiltinRoute, ThePolicyInForceDecidesWhoMayCallEachFamily) {
     constexpr std::string_view kAppOnly[] = {"vexa://app"};
     constexpr std::string_view kWindowWord[] = {"window"};
-    const BridgeCommandRule rules[] = {{"kelvo.dialog.openFile", {}, kAppOnly},
-                                       {"kelvo.window.list", kWindowWord, {}}};
+    const BridgeCommandRule rules[] = {{"kelvo.dialog.openFile", {}, kAppOnly}, {"kelvo.window.list", kWindowWord, {}}};
     auto rows = testing::readTable("bridge/builtin_permissions.txt");
     ASSERT_GT(rows.size(), 30u);
     for (const auto& row : rows) {
@@ -91,7 +91,8 @@ struct AppCommands {
     // Sends a message of its own while its own is being handled.
     static Result<std::string_view> reenters(void* context, const BridgeInvocation&, std::span<char>) {
         auto* self = static_cast<AppCommands*>(context);
-        if (!self->scenario->send(request("inner", "app.echo", "1"), "vexa://app", 1, "side")) return fail(Error::Unexpected);
+        if (!self->scenario->send(request("inner", "app.echo", "1"), "vexa://app", 1, "side"))
+            return fail(Error::Unexpected);
         return std::string_view("\"outer\"");
     }
 };
@@ -106,15 +107,14 @@ protected:
     static constexpr std::string_view kAppOrigin[] = {"vexa://app"};
     static constexpr std::string_view kFilesWord[] = {"files"};
     const BridgeCommandRule rules[7] = {
-        {"app.echo", {}, kAppOrigin}, {"app.ruleOnly", {}, {}},    {"app.fails", {}, {}},
-        {"app.badJson", {}, {}},      {"app.nothing", kFilesWord, {}}, {"app.big", {}, {}},
-        {"app.reenters", {}, {}},
+        {"app.echo", {}, kAppOrigin},    {"app.ruleOnly", {}, {}}, {"app.fails", {}, {}},    {"app.badJson", {}, {}},
+        {"app.nothing", kFilesWord, {}}, {"app.big", {}, {}},      {"app.reenters", {}, {}},
     };
     AppCommands commands;
     const BridgeCommandHandler handlers[7] = {
-        {"app.echo", &commands, &AppCommands::echo},       {"app.handlerOnly", &commands, &AppCommands::echo},
-        {"app.fails", &commands, &AppCommands::fails},     {"app.badJson", &commands, &AppCommands::badJson},
-        {"app.nothing", &commands, &AppCommands::nothing}, {"app.big", &commands, &AppCommands::big},
+        {"app.echo", &commands, &AppCommands::echo},         {"app.handlerOnly", &commands, &AppCommands::echo},
+        {"app.fails", &commands, &AppCommands::fails},       {"app.badJson", &commands, &AppCommands::badJson},
+        {"app.nothing", &commands, &AppCommands::nothing},   {"app.big", &commands, &AppCommands::big},
         {"app.reenters", &commands, &AppCommands::reenters},
     };
     BridgeScenario scenario;
@@ -178,8 +178,8 @@ TEST_F(ApplicationRoute, BadRequestsAreAnsweredWithAnEmptyIdAndTraced) {
         std::size_t request = (i == 0 ? malformed : i == 1 ? oversized : largest).size();
         std::size_t response = scenario.replies()[i].size();
         EXPECT_NE(scenario.traces.lines[i].find(cat(R"("name":"bridge.dispatch","message":"bridge request handled",)",
-                                                    R"("fields":{"request_bytes":)", request,
-                                                    R"(,"response_bytes":)", response, "}")),
+                                                    R"("fields":{"request_bytes":)", request, R"(,"response_bytes":)",
+                                                    response, "}")),
                   std::string::npos)
             << scenario.traces.lines[i];
     }
@@ -192,8 +192,8 @@ TEST_F(ApplicationRoute, BadRequestsAreAnsweredWithAnEmptyIdAndTraced) {
 
 TEST_F(ApplicationRoute, AMessageArrivingWhileOneIsHandledIsRefusedAndTheFirstGoesOn) {
     ASSERT_TRUE(scenario.send(request("outer", "app.reenters")));
-    EXPECT_EQ(scenario.replies(), Strings({errorReply("inner", "internal_error", "BridgeReentered"),
-                                           okReply("outer", "\"outer\"")}));
+    EXPECT_EQ(scenario.replies(),
+              Strings({errorReply("inner", "internal_error", "BridgeReentered"), okReply("outer", "\"outer\"")}));
     EXPECT_EQ(scenario.test.callsTo(PlatformSlot::completeWebViewBridge)[0].label, "side");
     EXPECT_EQ(scenario.traces.names(), Strings({"bridge.reentry_refused", "bridge.dispatch"}));
     EXPECT_TRUE(commands.seen.empty());
@@ -249,6 +249,18 @@ TEST(ReplyDelivery, TheFirstCompletionThePlatformHasCarriesTheReply) {
     EXPECT_TRUE(failing.traces.lines.empty());
 }
 
+TEST(ReplyDelivery, AReplyThatCannotBeDeliveredIsRecordedAndTheRunGoesOn) {
+    BridgeScenario scenario;
+    scenario.test.emptySlot(PlatformSlot::completeWebViewBridge);
+    scenario.syncPlatform();
+    ASSERT_TRUE(dispatchPlatformEvent(*scenario.runtime, scenario.binding,
+                                      BridgeMessage{request("1", "app.any"), "vexa://app", 1, "panel"}));
+    const DispatchErrorLog& errors = scenario.runtime->dispatchErrors;
+    ASSERT_EQ(errors.total, 1u);
+    EXPECT_EQ(errors.recent[0].scope, "bridge_message");
+    EXPECT_EQ(errors.recent[0].error, Error::UnsupportedService);
+}
+
 TEST(ReplyDelivery, EveryDeliveredReplyIsAlsoWrittenForAutomation) {
     BridgeScenario scenario;
     MemoryIo memory;
@@ -279,7 +291,8 @@ TEST(ReplyDelivery, EveryDeliveredReplyIsAlsoWrittenForAutomation) {
             failures.push_back(line.substr(line.find(R"("message":)")));
         }
     }
-    EXPECT_EQ(failures, Strings({R"("message":"NameTooLong","fields":{}})", R"("message":"AccessDenied","fields":{}})"}));
+    EXPECT_EQ(failures,
+              Strings({R"("message":"NameTooLong","fields":{}})", R"("message":"AccessDenied","fields":{}})"}));
 }
 
 }  // namespace

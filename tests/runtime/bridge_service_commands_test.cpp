@@ -31,7 +31,8 @@ std::string expand(std::string_view text) {
             out.push_back(static_cast<char>(std::stoi(std::string(inside.substr(2)), nullptr, 16)));
         } else if (star != std::string_view::npos && star > 0 && star + 1 < inside.size() &&
                    inside.find_first_not_of("0123456789", star + 1) == std::string_view::npos) {
-            for (int i = std::stoi(std::string(inside.substr(star + 1))); i > 0; --i) out.append(inside.substr(0, star));
+            for (int i = std::stoi(std::string(inside.substr(star + 1))); i > 0; --i)
+                out.append(inside.substr(0, star));
         } else {
             out.push_back(text[at++]);
             continue;
@@ -95,9 +96,9 @@ std::vector<Case> readCases() {
             std::string first = word(rest);
             auto row = errors.find(first);
             auto [code, message] = !rest.empty() ? std::pair(first, std::string(rest))
-                                   : row != errors.end() ? row->second
-                                                         : std::pair<std::string, std::string>("internal_error",
-                                                                                               "Native command failed");
+                                   : row != errors.end()
+                                       ? row->second
+                                       : std::pair<std::string, std::string>("internal_error", "Native command failed");
             cases.back().steps.back().reply = testing::errorReply("1", code, message);
         } else if (line[0] == '@') {
             Step& step = cases.back().steps.back();
@@ -197,6 +198,21 @@ TEST(BridgeServiceCommands, EveryCaseAnswersAsWritten) {
     }
 }
 
+// A backend that let a path holding a line feed through answers more pieces than paths: which of
+// them are real paths cannot be told, so none is answered.
+TEST(BridgeServiceCommands, AnOpenDialogAnswerThatSplitsAPathIsRefused) {
+    BridgeScenario scenario;
+    scenario.runtime->securityChecks = false;
+    scenario.runtime->platform.slots.showOpenDialog = [](void*, const OpenDialogOptions&,
+                                                         std::span<char> paths) -> Result<OpenDialogResult> {
+        std::string_view joined = "/a\n/b\nc";
+        std::copy(joined.begin(), joined.end(), paths.begin());
+        return OpenDialogResult{2, joined.size()};
+    };
+    ASSERT_TRUE(scenario.send(testing::request("1", "kelvo.dialog.openFile")));
+    EXPECT_EQ(scenario.lastReply(), testing::errorReply("1", "internal_error", "Native command failed"));
+}
+
 // Each feature answers to its name and its alias, and to nothing else.
 TEST(BridgeServiceCommands, EveryFeatureNameAndAliasAsksForItsFeature) {
     auto rows = testing::readTable("bridge/feature_names.txt");
@@ -209,7 +225,8 @@ TEST(BridgeServiceCommands, EveryFeatureNameAndAliasAsksForItsFeature) {
         scenario.syncPlatform();
         for (std::size_t row = 0; row < rows.size(); ++row) {
             for (const std::string& name : rows[row]) {
-                ASSERT_TRUE(scenario.send(testing::request("1", "kelvo.platform.supports", cat(R"({"feature":")", name, R"("})"))));
+                ASSERT_TRUE(scenario.send(
+                    testing::request("1", "kelvo.platform.supports", cat(R"({"feature":")", name, R"("})"))));
                 EXPECT_EQ(scenario.lastReply(), testing::okReply("1", row == feature ? "true" : "false")) << name;
             }
         }

@@ -38,7 +38,8 @@ const BuiltinBridgeFamily* findBuiltinBridgeFamily(std::string_view command) {
 bool builtinBridgeCallPermitted(const Runtime& runtime, const BuiltinBridgeFamily& family, std::string_view command,
                                 std::string_view origin) {
     const SecurityPolicy& security = runtime.securityPolicy;
-    if (runtime.builtinPolicy.enabled) return effectiveBridgePolicy(runtime.builtinPolicy, security).allows(command, origin);
+    if (runtime.builtinPolicy.enabled)
+        return effectiveBridgePolicy(runtime.builtinPolicy, security).allows(command, origin);
     if (!runtime.securityChecks) return true;
     // The families without a word (dialogs, shell services, clipboard, credentials) reach the
     // user's files, links and secrets: they are held to the trusted origins as well.

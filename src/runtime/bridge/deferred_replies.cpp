@@ -41,8 +41,8 @@ Result<AsyncBridgeResponder> claimBridgeResponder(Runtime& runtime, std::string_
     slot->windowId = windowId;
     slot->claim = ++router.claims;
     slot->active = true;
-    return AsyncBridgeResponder{slot, slot->origin.view(), windowId, slot->label.view(), slot->claim,
-                                &asyncBridgeRespond};
+    return AsyncBridgeResponder{slot,        slot->origin.view(), windowId, slot->label.view(),
+                                slot->claim, &asyncBridgeRespond};
 }
 
 bool bridgeResponderOpen(const AsyncBridgeResponder& responder) {

@@ -34,9 +34,9 @@ struct BridgeResponderSlot {
 // and only the pages a request writes become resident, so a record holding them costs nothing
 // until the bridge is used. (Declare the member without braces, or they would be zeroed.)
 struct BridgeRouterState {
-    std::array<char, kBridgeReplyBytes> reply;          // the reply being delivered
+    std::array<char, kBridgeReplyBytes> reply;           // the reply being delivered
     std::array<char, kBridgeHandlerOutputBytes> output;  // a handler's or family's result
-    std::array<char, kMaxBridgeRequestBytes> scratch;   // decoded payload strings
+    std::array<char, kMaxBridgeRequestBytes> scratch;    // decoded payload strings
     std::array<BridgeResponderSlot, kMaxAsyncBridgeResponders> responders{};
     std::uint64_t claims = 0;  // responder claims so far; numbers every claim
     bool busy = false;         // a message is being handled; another one now is refused

@@ -136,8 +136,8 @@ Status route(Runtime& runtime, const AppBinding& binding, const BridgeMessage& m
 Status refuseReentry(Runtime& runtime, const BridgeMessage& message) {
     const BridgeRequest request = parseRequest(message.message);
     std::array<char, kShortReplyBytes> buffer;
-    std::string_view reply = writeErrorResponse(buffer, request.id, BridgeErrorCode::internal_error,
-                                                errorName(Error::BridgeReentered));
+    std::string_view reply =
+        writeErrorResponse(buffer, request.id, BridgeErrorCode::internal_error, errorName(Error::BridgeReentered));
     runtimeTrace(runtime, "bridge.reentry_refused", errorName(Error::BridgeReentered),
                  {traceText("command", request.command)}, TraceLevel::warn);
     return deliverReply(runtime, message, reply);

@@ -29,7 +29,6 @@ Status handleBridgeMessage(Runtime& runtime, const AppBinding& binding, const Br
 // slot's error is returned unchanged. The reply is handed on as it is, also when empty. After a
 // delivery, when automation asks for it, the reply is also written as the automation
 // directory's "bridge-response.txt" (a failure there is only traced).
-Status completeBridgeResponse(Runtime& runtime, std::uint64_t windowId, std::string_view label,
-                              std::string_view reply);
+Status completeBridgeResponse(Runtime& runtime, std::uint64_t windowId, std::string_view label, std::string_view reply);
 
 }  // namespace kelvo
