@@ -272,14 +272,14 @@ TEST(ReplyDelivery, EveryDeliveredReplyIsAlsoWrittenForAutomation) {
 
     // A path that does not fit its buffer is not written at all; the reply still counts as delivered.
     scenario.traces.lines.clear();
-    std::string deep = "/" + std::string(235, 'd');  // with "/bridge-response.txt": 256 bytes
+    const std::string deep = "/" + std::string(235, 'd');  // with "/bridge-response.txt": 256 bytes
+    const std::string deeper = deep + "d";
     scenario.runtime->automation.bridgeResponseDirectory = deep;
     ASSERT_TRUE(scenario.send(request("2", "app.any")));
     EXPECT_TRUE(memory.exists(deep + "/bridge-response.txt"));
-    scenario.runtime->automation.bridgeResponseDirectory = deep + "d";
+    scenario.runtime->automation.bridgeResponseDirectory = deeper;
     ASSERT_TRUE(scenario.send(request("3", "app.any")));
-    EXPECT_FALSE(memory.exists(deep + "d/bridge-response.txt"));
-    EXPECT_FALSE(memory.exists(deep + "d"));
+    EXPECT_FALSE(memory.exists(deeper));
 
     memory.failOn(IoOp::make_path, "/locked", Error::AccessDenied);
     scenario.runtime->automation.bridgeResponseDirectory = "/locked";
