@@ -5,29 +5,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <string_view>
 
+#include "allocation_counter.hpp"
 #include "base/bounded_writer.hpp"
 #include "runtime/bridge/routing.hpp"
 #include "runtime/runtime.hpp"
-
-namespace {
-
-std::atomic<std::uint64_t> gAllocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -81,12 +66,12 @@ void routeRequests(benchmark::State& state, std::size_t size) {
     const BridgeMessage bridgeMessage{message, "vexa://app", 1, "main"};
     if (!handleBridgeMessage(runtime, binding, bridgeMessage) || gLastReplyBytes == 0) std::abort();
 
-    std::uint64_t before = gAllocations.load();
+    std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         Status handled = handleBridgeMessage(runtime, binding, bridgeMessage);
         benchmark::DoNotOptimize(handled);
     }
-    std::uint64_t allocations = gAllocations.load() - before;
+    std::uint64_t allocations = bench::allocationCount() - before;
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * message.size()));
     state.counters["allocs_per_request"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
