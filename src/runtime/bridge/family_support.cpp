@@ -11,7 +11,8 @@ std::string_view answerBuiltinCommand(Runtime& runtime, const BridgeFamilyCall& 
                                       std::string_view prefix, std::span<const BuiltinCommand> commands,
                                       std::string_view unknownMessage) {
     const BridgeRequest& request = call.request;
-    std::string_view name = request.command.substr(prefix.size());
+    std::string_view name = request.command;
+    if (name.starts_with(prefix)) name.remove_prefix(prefix.size());
     for (const BuiltinCommand& command : commands) {
         if (command.name != name) continue;
         BuiltinCommandContext context{runtime, call, PayloadScratch{buffers.scratch, 0}, buffers.output};
