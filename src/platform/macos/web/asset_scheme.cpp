@@ -176,7 +176,7 @@ void configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io,
 }
 
 tl::expected<std::string, AssetFailure> assetPathForUrl(std::string_view url) {
-    std::optional<UrlParts> parts = parseUrl(url);
+    std::optional<UrlParts> parts = url.empty() ? std::nullopt : parseUrl(url);
     if (!parts) return refused(AssetFailure::bad_url);
     std::string once;
     if (percentDecode(parts->path, once) != Decoding::decoded || !isValidUtf8(once)) {

@@ -46,7 +46,7 @@ struct AssetRootPlace {
 void configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io, const AssetRootPlace& place,
                                  std::string_view root, std::string_view entry, bool spaFallback);
 
-// The relative file path a request URL names ("" for the entry). The URL's path is percent-decoded
+// The relative file path a request URL names ("" for the entry; no URL is bad_url). The URL's path is percent-decoded
 // twice (when the second decoding fails, the once-decoded path stands) and refused (bad_url) when it
 // holds a ".." or "." component, a backslash, a NUL byte, an encoded "/", or is not valid UTF-8.
 // Host, query and fragment play no part.
