@@ -22,8 +22,9 @@ std::string outcome(const tl::expected<AssetResponse, AssetFailure>& response) {
     return std::string(response->bytes.begin(), response->bytes.end()) + " " + std::string(response->mimeType);
 }
 
-// A front-end folder "root" beside a folder "outside" in a fresh temporary folder; each file holds
-// a word that names it.
+// A front-end folder "root" beside the folders "away" (its name as long as the root's, so a path
+// into it differs from one into the root only before the separator) and "root-private", in a fresh
+// temporary folder; each file holds a word that names it.
 class AssetTree : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,10 +38,12 @@ protected:
         put("root/sub/page.html", "page");
         put("root/100%.txt", "percent");
         put("root/a b.css", "spaced");
-        put("outside/secret.txt", "secret");
+        put("away/secret.txt", "secret");
+        put("root-private/secret.txt", "private");
         fs::create_symlink("app.js", base_ / "root/link-in");
-        fs::create_symlink("../outside/secret.txt", base_ / "root/link-out");
-        fs::create_symlink("../outside", base_ / "root/dir-out");
+        fs::create_symlink("../away/secret.txt", base_ / "root/link-out");
+        fs::create_symlink("../away", base_ / "root/dir-out");
+        fs::create_symlink("../root-private/secret.txt", base_ / "root/link-beside");
         (void)handler.rootPath.assign(path("root"));
     }
     void TearDown() override { fs::remove_all(base_); }
@@ -67,7 +70,7 @@ TEST_F(AssetTree, RequestsServeTheirFileTheEntryOrFail) {
 }
 
 TEST_F(AssetTree, TheEntryObeysTheRulesOfRequestPaths) {
-    for (std::string_view entry : {"../outside/secret.txt", "link-out", "sub/../index.html", "a\\b"}) {
+    for (std::string_view entry : {"../away/secret.txt", "link-out", "sub/../index.html", "a\\b"}) {
         (void)handler.entryPath.assign(entry);
         EXPECT_EQ(serve("vexa://app/"), "-1000") << entry;
         EXPECT_EQ(serve("vexa://app/route"), "-1000") << entry;
