@@ -101,8 +101,9 @@ TEST_F(FrontEnd, SavingSendsBeginAppendsOfAtMostTheLimitAndFinish) {
     EXPECT_EQ(page.run("appended.map(c => c.length).join()"), "98304,98304,98304,98304,98304,41816");
     EXPECT_EQ(page.run("appended.join('') === 'w6nDqcOp'.repeat(66666) + 'w6nDqQ=='"), "true");
 
-    page.run("calls = []; settle(VostraDocument.saveDocument(host, '/home/me/note.vrs', "
-             "'h\\u00e9llo \\u20ac\\ud83d\\ude00\\n'))");
+    page.run(
+        "calls = []; settle(VostraDocument.saveDocument(host, '/home/me/note.vrs', "
+        "'h\\u00e9llo \\u20ac\\ud83d\\ude00\\n'))");
     EXPECT_EQ(page.run("outcome + ' ' + appended.join()"), "ok 15 aMOpbGxvIOKCrPCfmIAK");
 
     page.run("calls = []; settle(VostraDocument.saveDocument(host, '/home/me/empty.vrs', ''))");
@@ -133,8 +134,9 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     page.run("calls = []; served = ['YcM=']; servedSize = 5; settle(VostraDocument.readDocument(host, '/a.vrs'))");
     EXPECT_EQ(page.run("outcome"), "failed file_changed: The file changed while it was read");
 
-    page.run("calls = []; served = ['YcM=', 'Zm9v']; servedSize = 2; settle(VostraDocument.readDocument(host, "
-             "'/a.vrs'))");
+    page.run(
+        "calls = []; served = ['YcM=', 'Zm9v']; servedSize = 2; settle(VostraDocument.readDocument(host, "
+        "'/a.vrs'))");
     EXPECT_EQ(page.run("outcome + ' ' + calls.length"), "failed file_changed: The file changed while it was read 4");
 
     page.run("calls = []; served = ['Y*M=']; servedSize = 2; settle(VostraDocument.readDocument(host, '/a.vrs'))");

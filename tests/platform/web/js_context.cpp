@@ -45,8 +45,8 @@ std::string JsContext::run(std::string_view code) {
     jsc_context_clear_exception(context_);
     JSCValue* value = jsc_context_evaluate(context_, code.data(), static_cast<gssize>(code.size()));
     if (JSCException* exception = jsc_context_get_exception(context_)) {
-        std::string thrown = std::string("threw ") + jsc_exception_get_name(exception) + ": " +
-                             jsc_exception_get_message(exception);
+        std::string thrown =
+            std::string("threw ") + jsc_exception_get_name(exception) + ": " + jsc_exception_get_message(exception);
         jsc_context_clear_exception(context_);
         g_object_unref(value);
         return thrown;

@@ -68,16 +68,20 @@ TEST_F(PageScript, EachCallSendsItsRequestOrThrowsItsTypeError) {
         std::string payload = expected.substr(6 + command.size() + 1);
         EXPECT_EQ(outcome, "called") << call;
         ASSERT_EQ(posted.size(), 1u) << call;
-        EXPECT_EQ(posted[0], std::string(kTestPageToken) + R"({"id":"1","command":")" + command +
-                                 R"(","payload":)" + payload + "}")
+        EXPECT_EQ(posted[0], std::string(kTestPageToken) + R"({"id":"1","command":")" + command + R"(","payload":)" +
+                                 payload + "}")
             << call;
     }
 }
 
 TEST_F(PageScript, WindowVexaIsFrozenAndCannotBeReplaced) {
-    EXPECT_EQ(page.run("Object.keys(vexa).join()"),
-              "invoke,on,off,commands,windows,dialogs,clipboard,os,credentials,platform,webviews,views,_complete,_emit");
-    EXPECT_EQ(page.run("Object.isFrozen(vexa) && Object.values(vexa).filter(m => typeof m === 'object').every(Object.isFrozen)"), "true");
+    EXPECT_EQ(
+        page.run("Object.keys(vexa).join()"),
+        "invoke,on,off,commands,windows,dialogs,clipboard,os,credentials,platform,webviews,views,_complete,_emit");
+    EXPECT_EQ(
+        page.run(
+            "Object.isFrozen(vexa) && Object.values(vexa).filter(m => typeof m === 'object').every(Object.isFrozen)"),
+        "true");
     EXPECT_EQ(page.run("JSON.stringify(Object.getOwnPropertyDescriptor(window, 'vexa'), ['writable', 'enumerable', "
                        "'configurable'])"),
               R"({"writable":false,"enumerable":false,"configurable":false})");
@@ -101,8 +105,9 @@ TEST(PageScriptFrames, OnlyTheTopFrameGetsTheBridge) {
 }
 
 TEST_F(PageScript, RequestIdsCountFromOneAndRefusedCommandsUseNone) {
-    page.run("var log = []; vexa.invoke('').catch(e => log.push(e.name + ': ' + e.message)); vexa.invoke(7)"
-             ".catch(e => log.push(e.message)); vexa.invoke('a'); vexa.invoke('b', {n: 1})");
+    page.run(
+        "var log = []; vexa.invoke('').catch(e => log.push(e.name + ': ' + e.message)); vexa.invoke(7)"
+        ".catch(e => log.push(e.message)); vexa.invoke('a'); vexa.invoke('b', {n: 1})");
     EXPECT_EQ(page.run("log.join('; ')"),
               "TypeError: command must be a non-empty string; command must be a non-empty string");
     EXPECT_EQ(requests(), (std::vector<std::string>{R"({"id":"1","command":"a","payload":null})",
@@ -136,8 +141,9 @@ for (const name of ["a", "b", "c", "d", "e"]) track(vexa.invoke("app." + name), 
 }
 
 TEST_F(PageScript, PostsThroughTheHandlerBoundAtDocumentStart) {
-    page.run("window.webkit = {messageHandlers: {kelvoBridge: {postMessage: m => stolen.push(m)}}}; "
-             "var stolen = []; vexa.invoke('app.after')");
+    page.run(
+        "window.webkit = {messageHandlers: {kelvoBridge: {postMessage: m => stolen.push(m)}}}; "
+        "var stolen = []; vexa.invoke('app.after')");
     EXPECT_EQ(page.run("stolen.length"), "0");
     EXPECT_EQ(requests(), std::vector<std::string>{R"({"id":"1","command":"app.after","payload":null})"});
     // The token lives in the script's closure only: no member shows it.
@@ -170,7 +176,8 @@ vexa.on("other", first);
 )JS");
     page.run(R"(window.vexa&&window.vexa._emit("resize",{"n":1});)");
     EXPECT_EQ(page.run("calls.join('; ')"), "first 1; second; third");
-    EXPECT_EQ(page.run("dispatched.map(e => e.type + ' ' + JSON.stringify(e.detail)).join()"), "kelvo:resize {\"n\":1}");
+    EXPECT_EQ(page.run("dispatched.map(e => e.type + ' ' + JSON.stringify(e.detail)).join()"),
+              "kelvo:resize {\"n\":1}");
     page.run("calls = []; removeFirst(); vexa._emit('resize', {n: 2}); vexa._emit('other', {n: 3})");
     EXPECT_EQ(page.run("calls.join('; ')"), "second; added later; first 3");
     page.run("vexa._emit('quiet', null)");
@@ -178,8 +185,9 @@ vexa.on("other", first);
 }
 
 TEST_F(PageScript, AThrowingListenerSilencesNeitherTheOthersNorTheDomEvent) {
-    page.run("var calls = []; vexa.on('drop:files', () => { throw new Error('listener broke'); }); "
-             "vexa.on('drop:files', d => calls.push(d.paths[0]))");
+    page.run(
+        "var calls = []; vexa.on('drop:files', () => { throw new Error('listener broke'); }); "
+        "vexa.on('drop:files', d => calls.push(d.paths[0]))");
     page.run(R"(window.vexa&&window.vexa._emit("drop:files",{"paths":["/a.vrs"]});)");
     EXPECT_EQ(page.run("calls.join()"), "/a.vrs");
     EXPECT_EQ(page.run("dispatched.length"), "1");
@@ -189,22 +197,29 @@ TEST_F(PageScript, AThrowingListenerSilencesNeitherTheOthersNorTheDomEvent) {
 }
 
 TEST_F(PageScript, HandlesCarryTheResultAndAddressTheirView) {
-    page.run("var handles = {}; vexa.webviews.create({label: 'side', url: 'vexa://app/s.html', width: 1, height: 1})"
-             ".then(h => handles.web = h); vexa.views.create({label: 'ok', kind: 'button'}).then(h => handles.view = h)");
+    page.run(
+        "var handles = {}; vexa.webviews.create({label: 'side', url: 'vexa://app/s.html', width: 1, height: 1})"
+        ".then(h => handles.web = h); vexa.views.create({label: 'ok', kind: 'button'}).then(h => handles.view = h)");
     reply(R"({"id":"1","ok":true,"result":{"label":"side","windowId":2,"url":"vexa://app/s.html"}})");
     reply(R"({"id":"2","ok":true,"result":{"label":"ok","windowId":2,"kind":"button"}})");
     EXPECT_EQ(page.run("Object.isFrozen(handles.web) && Object.isFrozen(handles.view) && handles.web.url"),
               "vexa://app/s.html");
-    page.run("handles.web.navigate('vexa://app/t.html'); handles.web.setZoom(2); handles.web.close(); "
-             "handles.view.update({label: 'other', windowId: 9, text: 'Done'}); handles.view.setVisible(false); "
-             "handles.view.focus()");
+    page.run(
+        "handles.web.navigate('vexa://app/t.html'); handles.web.setZoom(2); handles.web.close(); "
+        "handles.view.update({label: 'other', windowId: 9, text: 'Done'}); handles.view.setVisible(false); "
+        "handles.view.focus()");
     std::vector<std::string> sent = requests();
     ASSERT_EQ(sent.size(), 8u);
-    EXPECT_EQ(sent[2], R"({"id":"3","command":"kelvo.webview.navigate","payload":{"label":"side","windowId":2,"url":"vexa://app/t.html"}})");
-    EXPECT_EQ(sent[3], R"({"id":"4","command":"kelvo.webview.setZoom","payload":{"label":"side","windowId":2,"zoom":2}})");
+    EXPECT_EQ(
+        sent[2],
+        R"({"id":"3","command":"kelvo.webview.navigate","payload":{"label":"side","windowId":2,"url":"vexa://app/t.html"}})");
+    EXPECT_EQ(sent[3],
+              R"({"id":"4","command":"kelvo.webview.setZoom","payload":{"label":"side","windowId":2,"zoom":2}})");
     EXPECT_EQ(sent[4], R"({"id":"5","command":"kelvo.webview.close","payload":{"label":"side","windowId":2}})");
-    EXPECT_EQ(sent[5], R"({"id":"6","command":"kelvo.view.update","payload":{"label":"ok","windowId":2,"text":"Done"}})");
-    EXPECT_EQ(sent[6], R"({"id":"7","command":"kelvo.view.setVisible","payload":{"label":"ok","windowId":2,"visible":false}})");
+    EXPECT_EQ(sent[5],
+              R"({"id":"6","command":"kelvo.view.update","payload":{"label":"ok","windowId":2,"text":"Done"}})");
+    EXPECT_EQ(sent[6],
+              R"({"id":"7","command":"kelvo.view.setVisible","payload":{"label":"ok","windowId":2,"visible":false}})");
     EXPECT_EQ(sent[7], R"({"id":"8","command":"kelvo.view.focus","payload":{"label":"ok","windowId":2}})");
 }
 

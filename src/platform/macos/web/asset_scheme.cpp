@@ -206,12 +206,12 @@ std::string_view assetMimeType(std::string_view path) {
         std::string_view mimeType;
     };
     static constexpr Row kTable[] = {
-        {"html", "text/html"},     {"htm", "text/html"},         {"js", "text/javascript"},
+        {"html", "text/html"},      {"htm", "text/html"},         {"js", "text/javascript"},
         {"mjs", "text/javascript"}, {"css", "text/css"},          {"json", "application/json"},
-        {"svg", "image/svg+xml"},  {"png", "image/png"},         {"jpg", "image/jpeg"},
-        {"jpeg", "image/jpeg"},    {"gif", "image/gif"},         {"webp", "image/webp"},
-        {"woff", "font/woff"},     {"woff2", "font/woff2"},      {"ttf", "font/ttf"},
-        {"otf", "font/otf"},       {"wasm", "application/wasm"},
+        {"svg", "image/svg+xml"},   {"png", "image/png"},         {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},     {"gif", "image/gif"},         {"webp", "image/webp"},
+        {"woff", "font/woff"},      {"woff2", "font/woff2"},      {"ttf", "font/ttf"},
+        {"otf", "font/otf"},        {"wasm", "application/wasm"},
     };
     std::string_view name = path.substr(path.rfind('/') + 1);
     std::size_t dot = name.rfind('.');

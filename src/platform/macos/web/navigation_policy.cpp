@@ -46,8 +46,8 @@ bool prefixPatternMatches(std::string_view entry, std::string_view absolute) {
 // The length of the white space or line end (Unicode's White_Space set) that starts at `at`, or 0.
 std::size_t whiteSpaceAt(std::string_view text, std::size_t at) {
     static constexpr std::string_view kMultiByteSpaces[] = {
-        "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\xA8", "\xE2\x80\xA9",
-        "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
+        "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\xA8",
+        "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
     };
     char byte = text[at];
     if (byte == ' ' || (byte >= '\t' && byte <= '\r')) return 1;

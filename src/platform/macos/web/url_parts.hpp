@@ -11,9 +11,9 @@ namespace kelvo {
 
 // The parts of a URL the web views' rules look at, as views into the text. Nothing is decoded.
 struct UrlParts {
-    std::string_view scheme;  // as written; empty for a reference without one
-    std::string_view host;    // without the brackets of an IPv6 literal; empty when there is none
-    std::string_view path;    // percent-encoded, as written
+    std::string_view scheme;            // as written; empty for a reference without one
+    std::string_view host;              // without the brackets of an IPv6 literal; empty when there is none
+    std::string_view path;              // percent-encoded, as written
     std::optional<std::uint32_t> port;  // only when digits follow the host's ":"
 };
 
