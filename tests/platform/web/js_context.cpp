@@ -35,9 +35,17 @@ std::string takeString(JSCValue* value) {
     return result;
 }
 
+// Every page shares one virtual machine that lives as long as the process: JavaScriptCore's machine
+// teardown releases its shared pointers through the test program's own copy of the standard
+// library's code, which the undefined-behaviour checker then takes for objects without type data.
+JSCVirtualMachine* sharedMachine() {
+    static JSCVirtualMachine* machine = jsc_virtual_machine_new();
+    return machine;
+}
+
 }  // namespace
 
-JsContext::JsContext() : context_(jsc_context_new()) { run(kPagePrelude); }
+JsContext::JsContext() : context_(jsc_context_new_with_virtual_machine(sharedMachine())) { run(kPagePrelude); }
 
 JsContext::~JsContext() { g_object_unref(context_); }
 
