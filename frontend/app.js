@@ -71,7 +71,11 @@
 
   // Runs one command at a time with the toolbar disabled; a failure goes to the error bar.
   async function run(action, work) {
-    if (state.busy) return;
+    if (state.busy) {
+      setStatus(`${action} waits: another command is still running`);
+      return;
+    }
+    hideError();
     if (!vexa) {
       showError(action, new Doc.DocumentError("bridge_unavailable", "This page is not running inside Vostra Studio"));
       return;
@@ -174,7 +178,16 @@
     event.preventDefault();
     actions.openLink(event.currentTarget.href);
   });
-  editor.addEventListener("input", refresh);
+  // Counting a long document on every key is wasted work: once per frame is enough.
+  let refreshPending = false;
+  editor.addEventListener("input", () => {
+    if (refreshPending) return;
+    refreshPending = true;
+    requestAnimationFrame(() => {
+      refreshPending = false;
+      refresh();
+    });
+  });
 
   document.addEventListener("keydown", (event) => {
     if (!event.ctrlKey || event.altKey || event.metaKey) return;
