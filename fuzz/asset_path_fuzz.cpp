@@ -43,17 +43,10 @@ struct Tree {
     kelvo::KelvoAssetSchemeHandler handler = kelvo::makeAssetSchemeHandler();
 };
 
-bool isSafeRelativePath(std::string_view path) {
-    if (path.find_first_of(std::string_view("\\\0", 2)) != std::string_view::npos) return false;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) end = path.size();
-        std::string_view component = path.substr(start, end - start);
-        if (component == "." || component == "..") return false;
-        start = end + 1;
-    }
-    return true;
+bool isSafeRelativePath(const std::string& path) {
+    std::string walled = "/" + path + "/";
+    bool dotComponent = walled.find("/./") != std::string::npos || walled.find("/../") != std::string::npos;
+    return !dotComponent && path.find('\\') == std::string::npos && path.find('\0') == std::string::npos;
 }
 
 }  // namespace

@@ -28,14 +28,15 @@ Result<std::string_view> finish(BoundedWriter& out) {
     return out.text();
 }
 
-void reportDropped(std::string_view what, std::uint64_t windowId, std::string_view key, std::string_view value,
-                   Error error) {
+// "kelvo: <event> window=<id> <key>=<value>" on standard error.
+void reportLine(std::string_view event, std::string_view reason, std::uint64_t windowId, std::string_view key,
+                std::string_view value) {
     char buffer[512];
     BoundedWriter line{std::span<char>(buffer)};
     line.write("kelvo: ");
-    line.write(what);
-    line.write(" dropped (");
-    line.write(errorName(error));
+    line.write(event);
+    line.write(" (");
+    line.write(reason);
     line.write(") window=");
     line.writeUnsigned(windowId);
     line.put(' ');
@@ -70,11 +71,15 @@ Result<std::string_view> writeEmitScript(std::span<char> out, std::string_view n
 }
 
 void reportDroppedReply(std::uint64_t windowId, std::string_view label, Error error) {
-    reportDropped("bridge reply", windowId, "label", label, error);
+    reportLine("bridge reply dropped", errorName(error), windowId, "label", label);
 }
 
 void reportDroppedEvent(std::uint64_t windowId, std::string_view name, Error error) {
-    reportDropped("page event", windowId, "name", name, error);
+    reportLine("page event dropped", errorName(error), windowId, "name", name);
+}
+
+void reportRefusedBridgeMessage(std::uint64_t windowId, std::string_view label) {
+    reportLine("bridge message refused", "no page token", windowId, "label", label);
 }
 
 }  // namespace kelvo

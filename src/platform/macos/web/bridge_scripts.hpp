@@ -24,8 +24,10 @@ Result<std::string_view> writeCompleteScript(std::span<char> out, std::string_vi
 // value fails with InvalidJsonEventDetail, a script that does not fit `out` with NoSpaceLeft.
 Result<std::string_view> writeEmitScript(std::span<char> out, std::string_view name, std::string_view detail);
 
-// The standard-error line for a reply or event that was dropped instead of evaluated.
+// The standard-error lines of the bridge channel: a reply or event dropped instead of evaluated,
+// and a posted message without the web view's page token (which gets no reply).
 void reportDroppedReply(std::uint64_t windowId, std::string_view label, Error error);
 void reportDroppedEvent(std::uint64_t windowId, std::string_view name, Error error);
+void reportRefusedBridgeMessage(std::uint64_t windowId, std::string_view label);
 
 }  // namespace kelvo

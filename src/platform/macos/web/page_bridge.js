@@ -192,41 +192,22 @@
     return payload;
   }
 
+  function toBoolean(value) {
+    return Boolean(value);
+  }
   // The optional view fields other than the frame, each with its check.
   const viewFieldChecks = {
-    parent: function (options) {
-      return nonEmptyString(options.parent, "parent");
-    },
-    role: function (options) {
-      return string(options.role, "role");
-    },
-    accessibilityLabel: function (options) {
-      return string(options.accessibilityLabel, "accessibilityLabel");
-    },
-    text: function (options) {
-      return string(options.text, "text");
-    },
-    command: function (options) {
-      return string(options.command, "command");
-    },
-    url: function (options) {
-      return nonEmptyString(options.url, "url");
-    },
-    layer: function (options) {
-      return finiteNumber(options.layer, "layer");
-    },
-    visible: function (options) {
-      return Boolean(options.visible);
-    },
-    enabled: function (options) {
-      return Boolean(options.enabled);
-    },
-    transparent: function (options) {
-      return Boolean(options.transparent);
-    },
-    bridge: function (options) {
-      return Boolean(options.bridge);
-    },
+    parent: nonEmptyString,
+    role: string,
+    accessibilityLabel: string,
+    text: string,
+    command: string,
+    url: nonEmptyString,
+    layer: finiteNumber,
+    visible: toBoolean,
+    enabled: toBoolean,
+    transparent: toBoolean,
+    bridge: toBoolean,
   };
   // Adds the fields present in `options` to `payload`, in the order of `fields`.
   function addViewFields(payload, options, fields) {
@@ -235,7 +216,7 @@
         const frame = optionalViewFrame(options);
         if (frame !== undefined) payload.frame = frame;
       } else if (!absent(options[field])) {
-        payload[field] = viewFieldChecks[field](options);
+        payload[field] = viewFieldChecks[field](options[field], field);
       }
     }
     return payload;

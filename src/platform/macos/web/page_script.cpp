@@ -2,9 +2,6 @@
 
 #include <span>
 
-#include "base/bounded_writer.hpp"
-#include "base/stderr.hpp"
-
 namespace kelvo::embedded {
 extern const std::uint8_t kPageBridgeScript[];
 extern const std::size_t kPageBridgeScriptSize;
@@ -48,17 +45,6 @@ std::optional<std::string_view> stripPageToken(const PageToken& token, std::stri
     }
     if (difference != 0) return std::nullopt;
     return message.substr(kPageTokenLength);
-}
-
-void reportRefusedBridgeMessage(std::uint64_t windowId, std::string_view label) {
-    char buffer[512];
-    BoundedWriter line{std::span<char>(buffer)};
-    line.write("kelvo: bridge message refused (no page token) window=");
-    line.writeUnsigned(windowId);
-    line.write(" label=");
-    line.write(label.substr(0, 256));
-    line.put('\n');
-    writeStderr(line.text());
 }
 
 }  // namespace kelvo

@@ -38,7 +38,4 @@ std::string pageScriptText(const PageToken& token);
 // in constant time.
 std::optional<std::string_view> stripPageToken(const PageToken& token, std::string_view message);
 
-// The standard-error line for a message that carried no valid token (it gets no reply).
-void reportRefusedBridgeMessage(std::uint64_t windowId, std::string_view label);
-
 }  // namespace kelvo
