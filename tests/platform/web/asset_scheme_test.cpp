@@ -121,11 +121,16 @@ TEST(AssetRoots, RelativeRootsPreferTheRightFolder) {
         std::string resources = field(row[1]);
         AssetRootPlace place{row[0] == "bundle", resources, "/work"};
         KelvoAssetSchemeHandler handler = makeAssetSchemeHandler();
-        configureAssetSchemeHandler(handler, io, place, field(row[2]), "", false);
+        EXPECT_TRUE(configureAssetSchemeHandler(handler, io, place, field(row[2]), "", false));
         EXPECT_EQ(handler.rootPath.view(), row[3]) << row[0] << " " << row[1] << " " << row[2];
         EXPECT_EQ(handler.entryPath.view(), "index.html");
         EXPECT_FALSE(handler.spaFallback);
     }
+    KelvoAssetSchemeHandler handler = makeAssetSchemeHandler();
+    std::string tooLong(kMaxIoPath + 1, 'a');
+    EXPECT_EQ(configureAssetSchemeHandler(handler, io, {}, "/" + tooLong, "", true).error(), Error::NameTooLong);
+    EXPECT_EQ(configureAssetSchemeHandler(handler, io, {}, "/srv", tooLong, true).error(), Error::NameTooLong);
+    EXPECT_TRUE(handler.rootPath.empty());
 }
 
 }  // namespace

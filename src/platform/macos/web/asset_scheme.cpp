@@ -147,8 +147,8 @@ KelvoAssetSchemeHandler makeAssetSchemeHandler() {
     return handler;
 }
 
-void configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io, const AssetRootPlace& place,
-                                 std::string_view root, std::string_view entry, bool spaFallback) {
+Status configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io, const AssetRootPlace& place,
+                                   std::string_view root, std::string_view entry, bool spaFallback) {
     InlineBytes<kMaxIoPath>& out = handler.rootPath;
     bool fits = true;
     if (root.empty() || root == ".") {
@@ -170,9 +170,10 @@ void configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io,
             fits = currentFits;
         }
     }
-    if (!fits) out.clear();
-    if (!handler.entryPath.assign(entry.empty() ? kDefaultEntry : entry)) handler.entryPath.clear();
     handler.spaFallback = spaFallback;
+    if (fits && handler.entryPath.assign(entry.empty() ? kDefaultEntry : entry)) return {};
+    out.clear();
+    return fail(Error::NameTooLong);
 }
 
 tl::expected<std::string, AssetFailure> assetPathForUrl(std::string_view url) {

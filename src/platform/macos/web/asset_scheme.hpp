@@ -42,9 +42,10 @@ struct AssetRootPlace {
 // Points the handler at a root: "" or "." is the bundle's resources inside an app bundle (else the
 // current folder); an absolute root is taken as given; a relative one prefers an existing folder
 // under the current folder outside a bundle, and the resources folder inside one. An empty entry
-// is "index.html". A root too long for a path leaves the handler serving nothing.
-void configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io, const AssetRootPlace& place,
-                                 std::string_view root, std::string_view entry, bool spaFallback);
+// is "index.html". A root or entry too long for a path fails with NameTooLong and leaves the handler
+// serving nothing.
+Status configureAssetSchemeHandler(KelvoAssetSchemeHandler& handler, const Io& io, const AssetRootPlace& place,
+                                   std::string_view root, std::string_view entry, bool spaFallback);
 
 // The relative file path a request URL names ("" for the entry; no URL is bad_url). The URL's path is percent-decoded
 // twice (when the second decoding fails, the once-decoded path stands) and refused (bad_url) when it
