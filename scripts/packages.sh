@@ -7,4 +7,5 @@ KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev
   libpng-dev libcairo2-dev
+  libjavascriptcoregtk-4.1-dev
 )
