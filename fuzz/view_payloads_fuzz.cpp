@@ -45,15 +45,6 @@ bool isPlacedFrame(const RectF& frame) {
            std::isfinite(frame.height) && frame.x >= 0 && frame.y >= 0 && frame.width >= 0 && frame.height >= 0;
 }
 
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        Utf8Unit unit = utf8UnitAt(text, at);
-        if (!unit.valid) return false;
-        at += unit.length;
-    }
-    return true;
-}
-
 void checkJson(const ViewInfo& view, std::string_view payload) {
     static std::array<char, 65536> json;
     BoundedWriter out(json);

@@ -132,6 +132,13 @@ Result<std::optional<std::string_view>> jsonStringField(std::string_view json, s
     return fail(Error::StringTooLong);
 }
 
+Result<std::optional<std::string_view>> readStringMember(std::string_view json, std::string_view name,
+                                                         PayloadScratch& scratch, Error tooLarge) {
+    Result<std::optional<std::string_view>> text = jsonStringField(json, name, scratch);
+    if (!text) return fail(tooLarge);
+    return text;
+}
+
 std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string_view name) {
     auto raw = fieldValue(json, name);
     if (!raw || raw->empty()) return std::nullopt;

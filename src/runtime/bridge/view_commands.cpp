@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "runtime/bridge/family_reply.hpp"
+#include "runtime/bridge/family_support.hpp"
 #include "runtime/bridge/view_json.hpp"
 #include "runtime/bridge/view_payloads.hpp"
 #include "runtime/runtime.hpp"
@@ -30,123 +30,113 @@ std::optional<ViewInfo> findListed(std::span<const ViewInfo> list, std::string_v
     return std::nullopt;
 }
 
-Result<std::string_view> writeView(BridgeFamilyBuffers& buffers, const ViewInfo& view) {
-    return writeResult(buffers.output, [&](BoundedWriter& out) { return writeViewJsonToWriter(view, out); });
+// Results go to the output buffer: the scratch area may be taken whole by decoded strings.
+Result<std::string_view> writeView(BuiltinCommandContext& context, const ViewInfo& view) {
+    return writeJsonText(context.output, [&](BoundedWriter& out) { return writeViewJsonToWriter(view, out); });
 }
 
-Status checkViewWindowId(const BridgeFamilyCall& call) {
-    return checkPayloadWindowId(call.request.payload, call.callerWindowId, Error::InvalidViewWindowId,
+std::uint64_t callerWindow(const BuiltinCommandContext& context) { return context.call.callerWindowId; }
+
+Status checkViewWindowId(const BuiltinCommandContext& context) {
+    return checkPayloadWindowId(context.payload(), callerWindow(context), Error::InvalidViewWindowId,
                                 Error::CrossWindowViewDenied);
 }
 
-Result<std::string_view> createViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                            BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    ViewOptions options = TRY(viewCreateOptionsFromJson(call.request.payload, call.callerWindowId, scratch));
-    return writeView(buffers, TRY(createView(runtime, options)));
+Result<std::string_view> createViewFromJson(BuiltinCommandContext& context) {
+    ViewOptions options = TRY(viewCreateOptionsFromJson(context.payload(), callerWindow(context), context.scratch));
+    return writeView(context, TRY(createView(context.runtime, options)));
 }
 
-Result<std::string_view> updateViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                            BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    ViewUpdateRequest request = TRY(viewUpdateFromJson(call.request.payload, call.callerWindowId, scratch));
-    return writeView(buffers, TRY(updateView(runtime, call.callerWindowId, request.label, request.update)));
+Result<std::string_view> updateViewFromJson(BuiltinCommandContext& context) {
+    ViewUpdateRequest request = TRY(viewUpdateFromJson(context.payload(), callerWindow(context), context.scratch));
+    return writeView(context, TRY(updateView(context.runtime, callerWindow(context), request.label, request.update)));
 }
 
-Result<std::string_view> setViewFrameFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                              BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    std::string_view label = TRY(viewLabelFromJson(call.request.payload, scratch));
-    TRY(checkViewWindowId(call));
+Result<std::string_view> setViewFrameFromJson(BuiltinCommandContext& context) {
+    std::string_view label = TRY(viewLabelFromJson(context.payload(), context.scratch));
+    TRY(checkViewWindowId(context));
     ViewUpdate update;
-    update.frame = TRY(viewFrameFromJson(call.request.payload, true));
-    return writeView(buffers, TRY(updateView(runtime, call.callerWindowId, label, update)));
+    update.frame = TRY(viewFrameFromJson(context.payload(), true));
+    return writeView(context, TRY(updateView(context.runtime, callerWindow(context), label, update)));
 }
 
-Result<std::string_view> setViewVisibleFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    std::string_view label = TRY(viewLabelFromJson(call.request.payload, scratch));
+Result<std::string_view> setViewVisibleFromJson(BuiltinCommandContext& context) {
+    std::string_view label = TRY(viewLabelFromJson(context.payload(), context.scratch));
     ViewUpdate update;
-    update.visible = jsonBoolField(call.request.payload, "visible");
+    update.visible = jsonBoolField(context.payload(), "visible");
     if (!update.visible) return fail(Error::InvalidViewOptions);
-    TRY(checkViewWindowId(call));
-    return writeView(buffers, TRY(updateView(runtime, call.callerWindowId, label, update)));
+    TRY(checkViewWindowId(context));
+    return writeView(context, TRY(updateView(context.runtime, callerWindow(context), label, update)));
 }
 
-Result<std::string_view> focusViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                           BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    std::string_view label = TRY(viewLabelFromJson(call.request.payload, scratch));
-    TRY(checkViewWindowId(call));
-    TRY(focusView(runtime, call.callerWindowId, label));
-    std::optional<ViewInfo> focused = findListed(listViews(runtime, call.callerWindowId, viewListScratch()), label);
+Result<std::string_view> focusViewFromJson(BuiltinCommandContext& context) {
+    std::string_view label = TRY(viewLabelFromJson(context.payload(), context.scratch));
+    TRY(checkViewWindowId(context));
+    TRY(focusView(context.runtime, callerWindow(context), label));
+    std::optional<ViewInfo> focused =
+        findListed(listViews(context.runtime, callerWindow(context), viewListScratch()), label);
     if (!focused) return fail(Error::ViewNotFound);
-    return writeView(buffers, *focused);
+    return writeView(context, *focused);
 }
 
 // A window without a focus candidate has no view to step to: ViewNotFound, as for a label that
 // names nothing.
-Result<std::string_view> focusAdjacentViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                   BridgeFamilyBuffers& buffers, bool backwards) {
-    TRY(checkViewWindowId(call));
-    std::optional<ViewInfo> focused = TRY(focusAdjacentView(runtime, call.callerWindowId, backwards));
+Result<std::string_view> focusAdjacentViewFromJson(BuiltinCommandContext& context, bool backwards) {
+    TRY(checkViewWindowId(context));
+    std::optional<ViewInfo> focused = TRY(focusAdjacentView(context.runtime, callerWindow(context), backwards));
     if (!focused) return fail(Error::ViewNotFound);
-    return writeView(buffers, *focused);
+    return writeView(context, *focused);
 }
 
-Result<std::string_view> focusNextViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                               BridgeFamilyBuffers& buffers) {
-    return focusAdjacentViewFromJson(runtime, call, buffers, false);
+Result<std::string_view> focusNextViewFromJson(BuiltinCommandContext& context) {
+    return focusAdjacentViewFromJson(context, false);
 }
 
-Result<std::string_view> focusPreviousViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                   BridgeFamilyBuffers& buffers) {
-    return focusAdjacentViewFromJson(runtime, call, buffers, true);
+Result<std::string_view> focusPreviousViewFromJson(BuiltinCommandContext& context) {
+    return focusAdjacentViewFromJson(context, true);
 }
 
 // The payload is not read.
-Result<std::string_view> listViewsAsJson(Runtime& runtime, const BridgeFamilyCall& call, BridgeFamilyBuffers& buffers) {
-    if (findOpenWindow(runtime, call.callerWindowId) == nullptr) return fail(Error::WindowNotFound);
-    std::span<const ViewInfo> list = listViews(runtime, call.callerWindowId, viewListScratch());
-    return writeResult(buffers.output, [&](BoundedWriter& out) {
+Result<std::string_view> listViewsAsJson(BuiltinCommandContext& context) {
+    if (findOpenWindow(context.runtime, callerWindow(context)) == nullptr) return fail(Error::WindowNotFound);
+    std::span<const ViewInfo> list = listViews(context.runtime, callerWindow(context), viewListScratch());
+    return writeJsonText(context.output, [&](BoundedWriter& out) {
         return writeJsonArray(out, list,
                               [](BoundedWriter& o, const ViewInfo& view) { return writeViewJsonToWriter(view, o); });
     });
 }
 
 // Answers the view as it was before the close, closed and without focus.
-Result<std::string_view> closeViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                           BridgeFamilyBuffers& buffers) {
-    PayloadScratch scratch{buffers.scratch};
-    std::string_view label = TRY(viewLabelFromJson(call.request.payload, scratch));
-    TRY(checkViewWindowId(call));
-    std::optional<ViewInfo> closing = findListed(listViews(runtime, call.callerWindowId, viewListScratch()), label);
+Result<std::string_view> closeViewFromJson(BuiltinCommandContext& context) {
+    std::string_view label = TRY(viewLabelFromJson(context.payload(), context.scratch));
+    TRY(checkViewWindowId(context));
+    std::optional<ViewInfo> closing =
+        findListed(listViews(context.runtime, callerWindow(context), viewListScratch()), label);
     if (!closing) return fail(Error::ViewNotFound);
     closing->focused = false;
     closing->open = false;
-    std::string_view json = TRY(writeView(buffers, *closing));
-    TRY(closeView(runtime, call.callerWindowId, label));
+    std::string_view json = TRY(writeView(context, *closing));
+    TRY(closeView(context.runtime, callerWindow(context), label));
     return json;
 }
 
-constexpr FamilyCommand kViewCommands[] = {
-    {"kelvo.view.create", createViewFromJson},
-    {"kelvo.view.update", updateViewFromJson},
-    {"kelvo.view.setFrame", setViewFrameFromJson},
-    {"kelvo.view.setVisible", setViewVisibleFromJson},
-    {"kelvo.view.focus", focusViewFromJson},
-    {"kelvo.view.focusNext", focusNextViewFromJson},
-    {"kelvo.view.focusPrevious", focusPreviousViewFromJson},
-    {"kelvo.view.list", listViewsAsJson},
-    {"kelvo.view.close", closeViewFromJson},
+constexpr BuiltinCommand kViewCommands[] = {
+    {"create", createViewFromJson},
+    {"update", updateViewFromJson},
+    {"setFrame", setViewFrameFromJson},
+    {"setVisible", setViewVisibleFromJson},
+    {"focus", focusViewFromJson},
+    {"focusNext", focusNextViewFromJson},
+    {"focusPrevious", focusPreviousViewFromJson},
+    {"list", listViewsAsJson},
+    {"close", closeViewFromJson},
 };
 
 }  // namespace
 
 std::string_view dispatchViewBridgeCommand(Runtime& runtime, const BridgeFamilyCall& call,
                                            BridgeFamilyBuffers& buffers) {
-    return dispatchFamilyCommand(runtime, call, buffers, kViewCommands, "Unknown view command");
+    return answerBuiltinCommand(runtime, call, buffers, "kelvo.view.", kViewCommands, "Unknown view command");
 }
 
 }  // namespace kelvo

@@ -7,6 +7,9 @@
 // fails with WriteFailed, as does a buffer that fills up. Part of the object may then stand in
 // the writer; callers discard it.
 
+#include <span>
+#include <string_view>
+
 #include "base/bounded_writer.hpp"
 #include "base/error.hpp"
 #include "platform/types/window_records.hpp"
@@ -17,5 +20,31 @@ namespace kelvo {
 Status writeWindowJsonToWriter(const WindowInfo& window, BoundedWriter& out);
 Status writeWebViewJsonToWriter(const WebViewInfo& webView, BoundedWriter& out);
 Status writeViewJsonToWriter(const ViewInfo& view, BoundedWriter& out);
+
+// Writes "[", each element with `writeOne(BoundedWriter&, element) -> Status` apart by ",", then
+// "]"; the first failure stops it.
+template <class Range, class WriteOne>
+Status writeJsonArray(BoundedWriter& out, const Range& elements, WriteOne&& writeOne) {
+    out.put('[');
+    bool first = true;
+    for (const auto& element : elements) {
+        if (!first) out.put(',');
+        first = false;
+        TRY(writeOne(out, element));
+    }
+    out.put(']');
+    if (out.overflowed()) return fail(Error::WriteFailed);
+    return {};
+}
+
+// The text `write(BoundedWriter&) -> Status` writes over `buffer`; WriteFailed when it does not
+// fit.
+template <class Write>
+Result<std::string_view> writeJsonText(std::span<char> buffer, Write&& write) {
+    BoundedWriter out(buffer);
+    TRY(write(out));
+    if (out.overflowed()) return fail(Error::WriteFailed);
+    return out.text();
+}
 
 }  // namespace kelvo

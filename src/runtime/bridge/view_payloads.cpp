@@ -124,13 +124,6 @@ bool hasControlByte(std::string_view text) {
     return false;
 }
 
-Result<std::optional<std::string_view>> readStringMember(std::string_view payload, std::string_view name,
-                                                         PayloadScratch& scratch, Error tooLarge) {
-    Result<std::optional<std::string_view>> text = jsonStringField(payload, name, scratch);
-    if (!text) return fail(tooLarge);
-    return text;
-}
-
 Result<std::string_view> viewLabelFromJson(std::string_view payload, PayloadScratch& scratch) {
     std::optional<std::string_view> label = TRY(readStringMember(payload, "label", scratch, Error::ViewLabelTooLarge));
     if (!label || hasControlByte(*label)) return fail(Error::InvalidViewOptions);

@@ -38,11 +38,6 @@ Status checkPayloadWindowId(std::string_view payload, std::uint64_t callerWindow
 // or page script would see a different text.
 bool hasControlByte(std::string_view text);
 
-// The string member `name`; none when missing or not a string. A decoded text that does not fit
-// in the scratch area fails with `tooLarge`, never reads as absent.
-Result<std::optional<std::string_view>> readStringMember(std::string_view payload, std::string_view name,
-                                                         PayloadScratch& scratch, Error tooLarge);
-
 // The "label" of a view command: InvalidViewOptions when it is missing, not a string or holds a
 // control byte.
 Result<std::string_view> viewLabelFromJson(std::string_view payload, PayloadScratch& scratch);

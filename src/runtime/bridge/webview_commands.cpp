@@ -1,7 +1,7 @@
 #include "runtime/bridge/webview_commands.hpp"
 
 #include "runtime/bridge/builtin_errors.hpp"
-#include "runtime/bridge/family_reply.hpp"
+#include "runtime/bridge/family_support.hpp"
 #include "runtime/bridge/view_json.hpp"
 #include "runtime/bridge/view_payloads.hpp"
 #include "runtime/runtime.hpp"
@@ -18,26 +18,23 @@ constexpr std::string_view kDefaultWebViewLabel = "webview";
 constexpr float kMinZoom = 0.25f;
 constexpr float kMaxZoom = 5.0f;
 
-// What every command of the family starts from: the payload's strings decoded into the scratch
-// area, the caller's window, and the result written into the output buffer.
+// One command of the family at work: the payload's strings decoded into the scratch area, the
+// caller's window, and the result written into the output buffer (the scratch area may be taken
+// whole by decoded strings).
 struct WebViewCommand {
-    Runtime& runtime;
-    const BridgeFamilyCall& call;
-    BridgeFamilyBuffers& buffers;
-    PayloadScratch scratch{buffers.scratch};
+    BuiltinCommandContext& context;
+    Runtime& runtime = context.runtime;
 
-    [[nodiscard]] std::string_view payload() const { return call.request.payload; }
-    [[nodiscard]] std::uint64_t windowId() const { return call.callerWindowId; }
+    [[nodiscard]] std::string_view payload() const { return context.payload(); }
+    [[nodiscard]] std::uint64_t windowId() const { return context.call.callerWindowId; }
 
     // "label", else "webview".
     Result<std::string_view> label() {
-        std::optional<std::string_view> label =
-            TRY(readStringMember(payload(), "label", scratch, Error::WebViewLabelTooLarge));
+        std::optional<std::string_view> label = TRY(stringMember(context, "label", Error::WebViewLabelTooLarge));
         return label.value_or(kDefaultWebViewLabel);
     }
     Result<std::string_view> url() {
-        std::optional<std::string_view> url =
-            TRY(readStringMember(payload(), "url", scratch, Error::WebViewUrlTooLarge));
+        std::optional<std::string_view> url = TRY(stringMember(context, "url", Error::WebViewUrlTooLarge));
         if (!url) return fail(Error::MissingWebViewUrl);
         return *url;
     }
@@ -58,7 +55,8 @@ struct WebViewCommand {
         return *index;
     }
     Result<std::string_view> write(const WebViewInfo& webView) {
-        return writeResult(buffers.output, [&](BoundedWriter& out) { return writeWebViewJsonToWriter(webView, out); });
+        return writeJsonText(context.output,
+                             [&](BoundedWriter& out) { return writeWebViewJsonToWriter(webView, out); });
     }
     Result<std::string_view> writeMain(std::size_t windowIndex) { return write(mainWebViewInfo(runtime, windowIndex)); }
 };
@@ -97,9 +95,9 @@ Result<std::string_view> setWebViewProperty(WebViewCommand& command, std::size_t
     return command.write(webViewInfo(runtime.webViews[index]));
 }
 
-Result<std::string_view> createWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                               BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> createWebViewFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
+    Runtime& runtime = context.runtime;
     WebViewOptions options;
     options.windowId = command.windowId();
     options.label = TRY(command.label());
@@ -135,11 +133,11 @@ Result<std::string_view> createWebViewFromJson(Runtime& runtime, const BridgeFam
 }
 
 // The payload is not read.
-Result<std::string_view> listWebViewsAsJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                            BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> listWebViewsAsJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
+    Runtime& runtime = context.runtime;
     const std::size_t windowIndex = TRY(command.window());
-    return writeResult(buffers.output, [&](BoundedWriter& out) -> Status {
+    return writeJsonText(context.output, [&](BoundedWriter& out) -> Status {
         out.put('[');
         TRY(writeWebViewJsonToWriter(mainWebViewInfo(runtime, windowIndex), out));
         for (const RuntimeWebView& webView : runtime.webViews) {
@@ -153,9 +151,9 @@ Result<std::string_view> listWebViewsAsJson(Runtime& runtime, const BridgeFamily
 }
 
 // The frame is in window coordinates; a nested web view keeps it also relative to its parent.
-Result<std::string_view> setWebViewFrameFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                 BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> setWebViewFrameFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
+    Runtime& runtime = context.runtime;
     std::string_view label = TRY(command.label());
     TRY(command.checkWindowId());
     RectF frame = TRY(webViewFrameFromJson(command.payload()));
@@ -189,9 +187,9 @@ Result<std::string_view> setWebViewFrameFromJson(Runtime& runtime, const BridgeF
 }
 
 // Only child web views navigate here; the main web view follows its window's source.
-Result<std::string_view> navigateWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                 BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> navigateWebViewFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
+    Runtime& runtime = context.runtime;
     std::string_view label = TRY(command.label());
     std::string_view url = TRY(command.url());
     TRY(command.checkWindowId());
@@ -209,9 +207,8 @@ Result<std::string_view> navigateWebViewFromJson(Runtime& runtime, const BridgeF
 
 // The zoom is read as a 32-bit float and widened: the platform, the record and the reply all see
 // the widened value (1.1 is 1.100000023841858).
-Result<std::string_view> setWebViewZoomFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> setWebViewZoomFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
     std::string_view label = TRY(command.label());
     NumberField<float> zoomField = jsonPlainFloatField(command.payload(), "zoom");
     if (!zoomField.present() || zoomField.value < kMinZoom || zoomField.value > kMaxZoom) {
@@ -227,9 +224,8 @@ Result<std::string_view> setWebViewZoomFromJson(Runtime& runtime, const BridgeFa
 }
 
 // A request without "layer" moves the web view to layer 0.
-Result<std::string_view> setWebViewLayerFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                                 BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> setWebViewLayerFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
     std::string_view label = TRY(command.label());
     TRY(command.checkWindowId());
     const std::size_t windowIndex = TRY(command.window());
@@ -242,9 +238,9 @@ Result<std::string_view> setWebViewLayerFromJson(Runtime& runtime, const BridgeF
 
 // Closes the web view with everything nested in it, as closing a view does, and answers it as it
 // was, closed and without focus. The main web view cannot be closed.
-Result<std::string_view> closeWebViewFromJson(Runtime& runtime, const BridgeFamilyCall& call,
-                                              BridgeFamilyBuffers& buffers) {
-    WebViewCommand command{runtime, call, buffers};
+Result<std::string_view> closeWebViewFromJson(BuiltinCommandContext& context) {
+    WebViewCommand command{context};
+    Runtime& runtime = context.runtime;
     std::string_view label = TRY(command.label());
     TRY(command.checkWindowId());
     TRY(command.window());
@@ -261,11 +257,10 @@ Result<std::string_view> closeWebViewFromJson(Runtime& runtime, const BridgeFami
     return json;
 }
 
-constexpr FamilyCommand kWebViewCommands[] = {
-    {"kelvo.webview.create", createWebViewFromJson},     {"kelvo.webview.list", listWebViewsAsJson},
-    {"kelvo.webview.setFrame", setWebViewFrameFromJson}, {"kelvo.webview.navigate", navigateWebViewFromJson},
-    {"kelvo.webview.setZoom", setWebViewZoomFromJson},   {"kelvo.webview.setLayer", setWebViewLayerFromJson},
-    {"kelvo.webview.close", closeWebViewFromJson},
+constexpr BuiltinCommand kWebViewCommands[] = {
+    {"create", createWebViewFromJson},     {"list", listWebViewsAsJson},        {"setFrame", setWebViewFrameFromJson},
+    {"navigate", navigateWebViewFromJson}, {"setZoom", setWebViewZoomFromJson}, {"setLayer", setWebViewLayerFromJson},
+    {"close", closeWebViewFromJson},
 };
 
 }  // namespace
@@ -274,7 +269,7 @@ std::string_view dispatchWebViewBridgeCommand(Runtime& runtime, const BridgeFami
                                               BridgeFamilyBuffers& buffers) {
     if (!runtime.webViewLayer)
         return writeBuiltinErrorResponse(buffers.reply, call.request.id, Error::WebViewLayerNotBuilt);
-    return dispatchFamilyCommand(runtime, call, buffers, kWebViewCommands, "Unknown WebView command");
+    return answerBuiltinCommand(runtime, call, buffers, "kelvo.webview.", kWebViewCommands, "Unknown WebView command");
 }
 
 }  // namespace kelvo
