@@ -9,19 +9,19 @@
 
 #include "bridge/request.hpp"
 #include "runtime/bridge/builtin_errors.hpp"
-#include "runtime/bridge/view_commands.hpp"
-#include "runtime/bridge/webview_commands.hpp"
-#include "runtime/bridge/window_commands.hpp"
+#include "runtime/bridge/builtin_families.hpp"
+#include "runtime/bridge/routing.hpp"
 #include "view_scenario.hpp"
 
 namespace kelvo::testing {
 
 // A runtime on the test platform with window 1 ("main", 800 x 600, showing the application's
-// assets) whose page sends bridge requests to the window, command, view and web view families.
+// assets) whose pages send bridge requests to the window, command, view and web view families.
 class BridgeScene : public ViewScenario {
 protected:
     void SetUp() override {
         ViewScenario::SetUp();
+        runtime->securityChecks = false;
         ASSERT_TRUE(
             storeWindowSource(runtime->appSource, WindowSource{"vexa://app", std::nullopt, WindowSourceKind::url}));
         runtime->appSourcePresent = true;
@@ -36,18 +36,25 @@ protected:
         };
     }
 
-    // Sends one request from the page of `label` in window `windowId` and answers the reply.
+    // Sends one request from the page of `label` in window `windowId` through the router, which
+    // lets every origin call every built-in family, and answers the reply it delivered.
     std::string send(std::string_view command, std::string_view payload = "{}", std::uint64_t windowId = 1,
                      std::string_view label = "main") {
-        std::string message = cat(R"({"id":"1","command":")", command, R"(","payload":)", payload, "}");
+        const std::string message = requestText(command, payload);
+        const std::size_t before = test.callCount(PlatformSlot::completeWebViewBridge);
+        EXPECT_TRUE(handleBridgeMessage(*runtime, binding, BridgeMessage{message, "vexa://app", windowId, label}));
+        std::vector<TestPlatform::Call> replies = test.callsTo(PlatformSlot::completeWebViewBridge);
+        EXPECT_EQ(replies.size(), before + 1) << message;
+        return checked(replies.empty() ? std::string() : replies.back().texts.back());
+    }
+
+    // Sends one request straight to its family with the scene's buffers (which a test may shrink).
+    std::string sendToFamily(std::string_view command, std::string_view payload = "{}") {
+        const std::string message = requestText(command, payload);
         BridgeRequest request = parseRequest(message);
-        EXPECT_TRUE(request.ok()) << message;
-        BridgeFamilyCall call{request, binding, windowId, label};
+        BridgeFamilyCall call{request, binding, 1, "main"};
         BridgeFamilyBuffers buffers{output, scratch, reply};
-        std::string answer(familyOf(command)(*runtime, call, buffers));
-        static const std::regex nonFinite(R"([:,\[]-?(nan|inf))");
-        EXPECT_FALSE(std::regex_search(answer, nonFinite)) << answer;
-        return answer;
+        return checked(std::string(findBuiltinBridgeFamily(command)->dispatch(*runtime, call, buffers)));
     }
 
     // The result of a request that must succeed.
@@ -96,11 +103,14 @@ protected:
         return out;
     }
 
-    // Platform calls since the last clear: slot name and arguments, one line each.
+    // Platform calls since the last clear but the replies' deliveries: slot name and arguments, one
+    // line each.
     std::string platformCalls() const {
         std::string out;
-        for (const TestPlatform::Call& call : test.calls())
+        for (const TestPlatform::Call& call : test.calls()) {
+            if (call.slot == PlatformSlot::completeWebViewBridge) continue;
             out += cat(platformSlotName(call.slot), " ", call.args, "\n");
+        }
         return out;
     }
 
@@ -112,11 +122,14 @@ protected:
     std::vector<char> reply = std::vector<char>(kBridgeReplyBytes);
 
 private:
-    static BridgeFamilyFn familyOf(std::string_view command) {
-        if (command.starts_with("kelvo.window.")) return &dispatchWindowBridgeCommand;
-        if (command.starts_with("kelvo.command.")) return &dispatchCommandBridgeCommand;
-        if (command.starts_with("kelvo.webview.")) return &dispatchWebViewBridgeCommand;
-        return &dispatchViewBridgeCommand;
+    static std::string requestText(std::string_view command, std::string_view payload) {
+        return cat(R"({"id":"1","command":")", command, R"(","payload":)", payload, "}");
+    }
+    // No reply ever carries a non-finite number.
+    static std::string checked(std::string reply) {
+        static const std::regex nonFinite(R"([:,\[]-?(nan|inf))");
+        EXPECT_FALSE(std::regex_search(reply, nonFinite)) << reply;
+        return reply;
     }
 };
 

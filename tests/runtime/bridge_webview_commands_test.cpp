@@ -132,7 +132,7 @@ TEST_F(WebViewCommands, CloseTakesTheWholeTreeAndAnswersTheWebViewClosed) {
 // A web view the page cannot be told about is closed again.
 TEST_F(WebViewCommands, ACreateWhoseAnswerDoesNotFitLeavesNothingBehind) {
     output.resize(64);
-    EXPECT_EQ(send("kelvo.webview.create", R"({"label":"w","url":"vexa://app/","width":5,"height":5})"),
+    EXPECT_EQ(sendToFamily("kelvo.webview.create", R"({"label":"w","url":"vexa://app/","width":5,"height":5})"),
               errorReply(Error::WriteFailed));
     EXPECT_EQ(test.callNames(), (testing::Strings{"createWebView", "closeWebView"}));
     EXPECT_TRUE(runtime->webViews.empty());

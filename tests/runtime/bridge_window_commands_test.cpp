@@ -72,7 +72,7 @@ TEST_F(WindowCommands, ListsEveryRecordInTableOrder) {
 
     // A list that does not fit has a message of its own.
     output.resize(200);
-    EXPECT_EQ(send("kelvo.window.list"), messageReply("internal_error", "Failed to list windows"));
+    EXPECT_EQ(sendToFamily("kelvo.window.list"), messageReply("internal_error", "Failed to list windows"));
 }
 
 TEST_F(WindowCommands, ListsTheRuntimeCommands) {
@@ -84,7 +84,7 @@ TEST_F(WindowCommands, ListsTheRuntimeCommands) {
         result("kelvo.command.list"),
         R"([{"id":"file.save","title":"Save \"it\"","enabled":true,"checked":false},{"id":"view.grid","title":"","enabled":false,"checked":true}])");
     output.resize(40);
-    EXPECT_EQ(send("kelvo.command.list"), errorReply(Error::WriteFailed));
+    EXPECT_EQ(sendToFamily("kelvo.command.list"), errorReply(Error::WriteFailed));
 }
 
 TEST_F(WindowCommands, InvokeDeliversABridgeCommandOfTheCallersWebView) {
