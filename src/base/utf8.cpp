@@ -57,15 +57,6 @@ std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
     return at;
 }
 
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        Utf8Unit unit = utf8UnitAt(text, at);
-        if (!unit.valid) return false;
-        at += unit.length;
-    }
-    return true;
-}
-
 void writeValidUtf8(BoundedWriter& out, std::string_view text) {
     std::size_t runStart = 0;
     std::size_t at = 0;

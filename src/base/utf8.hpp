@@ -23,9 +23,6 @@ bool isValidUtf8(std::string_view text);
 // The longest prefix of `text` of at most `maxBytes` bytes that does not split a character.
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes);
 
-// Whether every byte of `text` belongs to a valid unit.
-bool isValidUtf8(std::string_view text);
-
 inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
 
 // Copies `text` with each invalid unit replaced by U+FFFD.
