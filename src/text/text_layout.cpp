@@ -41,6 +41,8 @@ std::size_t lineEndInText(TextRunMeter& meter, std::size_t start, const TextLayo
         float wider = width + meter.charWidth(cached, at, length);
         if (wider > max_width) {
             if (at == start) return at + length;  // at least one character per line
+            // A space that overflows ends the line before it: the word before it fits.
+            if (word && isTextSpaceOrTab(text[at])) candidate = at;
             if (!word || !candidate) return at;
             std::size_t end = *candidate;
             while (end > start && isTextSpaceOrTab(text[end - 1])) --end;
