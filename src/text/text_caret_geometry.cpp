@@ -125,11 +125,9 @@ std::optional<std::size_t> layoutTextOffsetForPoint(const TextRun& run, const Te
     if (!chosen) return std::nullopt;
     const TextLine& line = *chosen;
     if (x < line.x) return line.text_start;
-    if (line.visible_text_length) {
-        float right = line.x + line.width;
-        if (x >= right) return line.textEnd();
-        if (line.ellipsis_width > 0.0f && x >= right - line.ellipsis_width) return line.visibleTextEnd();
-    }
+    // On a cut line, right of its right edge is the line's end; the ellipsis itself (past the
+    // visible characters, below) the end of the visible text.
+    if (line.visible_text_length && x >= line.x + line.width) return line.textEnd();
     if (!run.glyphs.empty()) {
         float shift = glyphLineShift(run, options, line);
         for (std::size_t i = line.glyph_start; i < visibleGlyphEnd(run, line); ++i) {

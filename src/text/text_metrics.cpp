@@ -55,8 +55,7 @@ std::size_t announcedLength(unsigned char lead) {
 float multiByteRatio(std::string_view bytes) {
     auto lead = static_cast<unsigned char>(bytes[0]);
     if (announcedLength(lead) != bytes.size() || lead < 0x80) return kUnknownEm;
-    Utf8Unit unit = utf8UnitAt(bytes, 0);
-    if (!unit.valid || unit.length != bytes.size()) return kUnknownEm;
+    if (!utf8UnitAt(bytes, 0).valid) return kUnknownEm;
     static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
     std::uint32_t code_point = lead & kLeadMask[bytes.size()];
     for (std::size_t i = 1; i < bytes.size(); ++i) {

@@ -87,6 +87,11 @@ TEST(TextMeasure, AdvanceIsMeasuredInItsLine) {
     std::string_view text = "xAVx";
     EXPECT_EQ(measureTextAdvance(&measurer, 1, text, 1, 2, 3, 10), 7.0f);  // V kerned against A
     EXPECT_EQ(measureTextAdvance(&measurer, 1, text, 2, 2, 3, 10), 10.0f);  // a line that starts at V
+    // A longer prefix measured narrower gives no negative advance.
+    TextMeasurer shrinking{nullptr, [](void*, std::uint64_t, const char*, std::size_t length, float) {
+                               return length > 2 ? 5.0f : 10.0f * static_cast<float>(length);
+                           }};
+    EXPECT_EQ(measureTextAdvance(&shrinking, 1, text, 0, 2, 3, 10), 0.0f);
     // Without a measurer: the estimate of the range's bytes.
     EXPECT_EQ(measureTextAdvance(nullptr, 1, text, 0, 1, 2, 10), estimateTextAdvanceForBytes(1, "A", 10));
 }

@@ -190,6 +190,16 @@ TEST_F(GlyphLayout, WordWrapBreaksAtSpaceGlyphs) {
     EXPECT_EQ(layoutTextOffsetForPoint(run, box, 46, 20), 5u);
 }
 
+TEST_F(GlyphLayout, ALeadingSpaceGlyphIsNoBreak) {
+    run.text = " abcd";
+    for (std::size_t i = 0; i < 5; ++i) glyphs[i].text_offset = i;
+    TextLineIterator lines(run, box);
+    auto first = lines.next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->glyph_count, 3u);  // character wrap inside the word
+    EXPECT_EQ(lines.next()->glyph_start, 3u);
+}
+
 TEST_F(GlyphLayout, EllipsisCutsWholeGlyphs) {
     box.wrap = TextWrap::none;
     TextLineIterator lines(run, box);
@@ -220,6 +230,8 @@ TEST(GlyphTextRanges, ClustersOrProportions) {
     EXPECT_EQ(both.end, 5u);  // 4 + 2 clamped to the text
     TextRange past_end = textRangeForGlyphRangeWithGlyphs(text, clustered, 2, 1);
     EXPECT_EQ(past_end.end, 5u);
+    PositionedGlyph inside_character[] = {{0, 3, 1, 1, 0, 0, 5}};
+    EXPECT_EQ(textRangeForGlyphRangeWithGlyphs(text, inside_character, 0, 1).start, 2u);
     // Without clusters, glyphs spread over the characters: 4 characters, 3 glyphs.
     PositionedGlyph unmapped[3] = {};
     TextRange middle = textRangeForGlyphRangeWithGlyphs(text, unmapped, 1, 1);

@@ -190,8 +190,8 @@ TEST(TextSpanLayout, CachedLayoutsRebuildTextsAndRespectTheBuffer) {
 }
 
 TEST(TextSpanColor, TokensBeyondThePaletteGiveColourZero) {
-    Color palette[kTextPaletteSize];
-    for (std::size_t i = 0; i < kTextPaletteSize; ++i) palette[i] = {static_cast<float>(i) / 20.0f, 0, 0, 1};
+    Color palette[kTextPaletteSize + 3];  // entries past the palette's 21 are never read
+    for (std::size_t i = 0; i < std::size(palette); ++i) palette[i] = {static_cast<float>(i) / 20.0f, 0, 0, 1};
     EXPECT_EQ(textSpanColorValue(palette, 20).r, 1.0f);
     EXPECT_EQ(textSpanColorValue(palette, 5).r, 0.25f);
     for (std::uint8_t token : {21, 22, 31, 255}) EXPECT_EQ(textSpanColorValue(palette, token).r, 0.0f);

@@ -34,6 +34,15 @@ TEST_F(TextInputGeometry, InsetsByKindSizeAndDensity) {
     }
 }
 
+TEST_F(TextInputGeometry, TextSizeStepsWithTheControlSize) {
+    field.control_size = 1;
+    EXPECT_EQ(textInputTextSize(field, tokens), 13.0f);
+    tokens.font_size_body = 8.5f;
+    EXPECT_EQ(textInputTextSize(field, tokens), 8.0f);
+    field.control_size = 2 | 8;  // only the low 3 bits count
+    EXPECT_EQ(textInputLineHeight(field, tokens), 11.875f);
+}
+
 TEST_F(TextInputGeometry, SingleLineOriginScrollsOnlyAsFarAsTheTextNeeds) {
     field.text = "abc";
     field.scroll_offset = 50;
