@@ -28,22 +28,20 @@ struct AdvanceKey {
     }
 };
 
-struct SmallSlot {
+// The keys of the small slots lie together, apart from their advance arrays, so that a lookup
+// scans a few kilobytes instead of touching every slot's array.
+struct SmallKey {
     AdvanceKey key;
     std::uint64_t last_use = 0;
-    float advances[kAdvanceCacheSmallRun];
-};
-
-struct LargeSlot {
-    AdvanceKey key;
-    float advances[kAdvanceCacheLargeRun];
 };
 
 // Fresh pages are zero-filled: every key starts invalid and every counter at 0.
 struct AdvanceCache {
-    SmallSlot small[kAdvanceCacheSmallSlots];
-    LargeSlot large;
+    SmallKey small[kAdvanceCacheSmallSlots];
+    AdvanceKey large;
     AdvanceCacheCounters counters;
+    float small_advances[kAdvanceCacheSmallSlots][kAdvanceCacheSmallRun];
+    float large_advances[kAdvanceCacheLargeRun];
 };
 
 thread_local AdvanceCache* tCache = nullptr;
@@ -99,32 +97,32 @@ const float* textRunAdvancesHashed(const TextMeasurer* measurer, std::uint64_t f
     std::uint64_t tick = ++cache.counters.ticks;
 
     if (text.size() > kAdvanceCacheSmallRun) {
-        LargeSlot& slot = cache.large;
-        if (slot.key.matches(key)) {
+        if (cache.large.matches(key)) {
             ++cache.counters.hits;
-            return slot.advances;
+            return cache.large_advances;
         }
         if (!fill_on_miss) return nullptr;
-        return fill(cache, *measurer, text, size, slot.key, key, slot.advances);
+        return fill(cache, *measurer, text, size, cache.large, key, cache.large_advances);
     }
 
-    SmallSlot* victim = &cache.small[0];
+    std::size_t victim = 0;
     std::uint64_t victim_use = UINT64_MAX;
-    for (SmallSlot& slot : cache.small) {
+    for (std::size_t i = 0; i < kAdvanceCacheSmallSlots; ++i) {
+        SmallKey& slot = cache.small[i];
         if (slot.key.matches(key)) {
             slot.last_use = tick;
             ++cache.counters.hits;
-            return slot.advances;
+            return cache.small_advances[i];
         }
         std::uint64_t use = slot.key.valid ? slot.last_use : 0;
         if (use < victim_use) {
-            victim = &slot;
+            victim = i;
             victim_use = use;
         }
     }
     if (!fill_on_miss) return nullptr;
-    const float* advances = fill(cache, *measurer, text, size, victim->key, key, victim->advances);
-    if (advances != nullptr) victim->last_use = tick;
+    const float* advances = fill(cache, *measurer, text, size, cache.small[victim].key, key, cache.small_advances[victim]);
+    if (advances != nullptr) cache.small[victim].last_use = tick;
     return advances;
 }
 
