@@ -61,15 +61,26 @@ bool oneEmAdvances(void*, std::uint64_t, const char* text, std::size_t length, f
 const TextMeasurer kAdvancesMeasurer{nullptr, &oneEmPerCharacter, &oneEmAdvances};
 
 std::string prose(std::size_t bytes) {
-    static const char* const kWords[] = {"the",  "quick", "brown", "fox", "jumps", "over", "lazy",
-                                         "dogs", "caf\xC3\xA9", "na\xC3\xAFve", "\xE6\xBC\xA2\xE5\xAD\x97", "line,"};
+    static const char* const kWords[] = {"the",
+                                         "quick",
+                                         "brown",
+                                         "fox",
+                                         "jumps",
+                                         "over",
+                                         "lazy",
+                                         "dogs",
+                                         "caf\xC3\xA9",
+                                         "na\xC3\xAFve",
+                                         "\xE6\xBC\xA2\xE5\xAD\x97",
+                                         "line,"};
     std::string text;
     for (std::size_t i = 0; text.size() < bytes; ++i) {
         text += kWords[(i * 7 + i / 13) % std::size(kWords)];
         text += i % 97 == 96 ? '\n' : ' ';
     }
     text.resize(bytes);
-    while ((static_cast<unsigned char>(text.back()) & 0xC0) == 0x80 || static_cast<unsigned char>(text.back()) >= 0xC0) {
+    while ((static_cast<unsigned char>(text.back()) & 0xC0) == 0x80 ||
+           static_cast<unsigned char>(text.back()) >= 0xC0) {
         text.back() = 'x';
     }
     return text;
@@ -99,7 +110,8 @@ void shortLabels(benchmark::State& state, const TextMeasurer* measurer) {
     static const std::vector<std::string> labels = [] {
         std::vector<std::string> out;
         for (int i = 0; i < 1000; ++i) {
-            out.push_back(i % 5 == 0 ? "A longer label that is cut short " + std::to_string(i) : "Label " + std::to_string(i));
+            out.push_back(i % 5 == 0 ? "A longer label that is cut short " + std::to_string(i)
+                                     : "Label " + std::to_string(i));
         }
         return out;
     }();

@@ -95,8 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.origin_x = pick(data[2] >> 4);
     run.baseline_y = pick(data[2]);
     run.has_layout = true;
-    run.layout = {pickMeasurer(data[3]), pick(data[4]), pick(data[5]), static_cast<TextWrap>(data[6] & 3),
-                  static_cast<TextAlign>((data[6] >> 2) & 3), (data[6] & 16) != 0};
+    run.layout = {pickMeasurer(data[3]),
+                  pick(data[4]),
+                  pick(data[5]),
+                  static_cast<TextWrap>(data[6] & 3),
+                  static_cast<TextAlign>((data[6] >> 2) & 3),
+                  (data[6] & 16) != 0};
     layOutLines(run, run.layout, data[7]);
 
     // The same bytes as glyphs: clusters and advances taken from the text, in range or not.
@@ -105,8 +109,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < glyph_count; ++i) {
         auto a = static_cast<std::uint8_t>(text[2 * i]);
         auto b = static_cast<std::uint8_t>(text[2 * i + 1]);
-        glyphs[i] = {static_cast<std::uint64_t>(a % 3), static_cast<std::uint64_t>(b) * (a & 1 ? 1 : 1000),
-                     static_cast<std::uint64_t>(a % 4), b, static_cast<float>(i) * 7.0f, pick(a) * 0.0f, pick(b)};
+        glyphs[i] = {static_cast<std::uint64_t>(a % 3),
+                     static_cast<std::uint64_t>(b) * (a & 1 ? 1 : 1000),
+                     static_cast<std::uint64_t>(a % 4),
+                     b,
+                     static_cast<float>(i) * 7.0f,
+                     pick(a) * 0.0f,
+                     pick(b)};
     }
     run.glyphs = {glyphs, glyph_count};
     if (glyph_count > 0) layOutLines(run, run.layout, data[7]);
@@ -125,8 +134,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         span.monospace = (style & 8) != 0;
         start = end + 1;
     }
-    SpanLayoutOptions options{static_cast<std::uint64_t>(data[0] % 3), 2, pickMeasurer(data[3]), run.size, pick(data[5]), pick(data[4]),
-                              static_cast<TextWrap>(data[6] & 3), static_cast<TextAlign>((data[6] >> 2) & 3)};
+    SpanLayoutOptions options{static_cast<std::uint64_t>(data[0] % 3),
+                              2,
+                              pickMeasurer(data[3]),
+                              run.size,
+                              pick(data[5]),
+                              pick(data[4]),
+                              static_cast<TextWrap>(data[6] & 3),
+                              static_cast<TextAlign>((data[6] >> 2) & 3)};
     static SpanFragment fragments[160];
     std::size_t capacity = data[7] % std::size(fragments);
     for (auto layout : {&layoutTextSpansUncached, &layoutTextSpans, &layoutTextSpans}) {

@@ -16,10 +16,8 @@ float glyphLineShift(const TextRun& run, const TextLayoutBox& options, const Tex
     return line.x - textLineBounds(run, options, line).x;
 }
 
-std::size_t visibleGlyphEnd(const TextRun& run, const TextLine& line) {
-    std::size_t start = std::min<std::size_t>(line.glyph_start, run.glyphs.size());
-    return start + std::min<std::size_t>(line.visible_glyph_count.value_or(line.glyph_count),
-                                         run.glyphs.size() - start);
+std::size_t visibleGlyphEnd(const TextLine& line) {
+    return line.glyph_start + line.visible_glyph_count.value_or(line.glyph_count);
 }
 
 float caretX(TextRunMeter& meter, const TextRun& run, const TextLayoutBox& options, const TextLine& line,
@@ -29,7 +27,7 @@ float caretX(TextRunMeter& meter, const TextRun& run, const TextLayoutBox& optio
     offset = std::max<std::size_t>(offset, line.text_start);
     if (run.glyphs.empty()) return line.x + meter.rangeWidth(line.text_start, offset);
     float shift = glyphLineShift(run, options, line);
-    for (std::size_t i = line.glyph_start; i < visibleGlyphEnd(run, line); ++i) {
+    for (std::size_t i = line.glyph_start; i < visibleGlyphEnd(line); ++i) {
         const PositionedGlyph& glyph = run.glyphs[i];
         if (glyph.text_length == 0 || offset < glyph.text_offset || offset - glyph.text_offset >= glyph.text_length) {
             continue;
@@ -49,7 +47,8 @@ struct LineAdvanceWalk {
 
     float next(std::size_t from, std::size_t to) {
         std::string_view text = meter.text;
-        if (meter.measurer == nullptr) return estimateTextAdvanceForBytes(meter.font, text.substr(from, to - from), meter.size);
+        if (meter.measurer == nullptr)
+            return estimateTextAdvanceForBytes(meter.font, text.substr(from, to - from), meter.size);
         float after = textMeasurerAddsUp(meter.measurer)
                           ? before + estimateTextAdvanceForBytes(meter.font, text.substr(from, to - from), meter.size)
                           : measureTextWidthForFont(meter.measurer, meter.font,
@@ -64,7 +63,7 @@ struct LineAdvanceWalk {
 
 float textLineCaretX(const TextRun& run, const TextLayoutBox& options, const TextLine& line, std::size_t offset) {
     TextRunMeter meter(options.measurer, run.font, run.text, run.size);
-    return caretX(meter, run, options, line, offset);
+    return caretX(meter, run, options, clampTextLine(run, line), offset);
 }
 
 std::optional<Rect> layoutTextCaretRect(const TextRun& run, const TextLayoutBox& options, std::size_t offset) {
@@ -97,8 +96,8 @@ std::size_t layoutTextSelectionRects(const TextRun& run, const TextLayoutBox& op
         std::size_t to = std::min<std::size_t>(end, line->textEnd());
         float x0 = caretX(lines.meter, run, options, *line, from);
         float x1 = caretX(lines.meter, run, options, *line, to);
-        TextSelectionRect piece{from, to, {std::min(x0, x1), line->y, std::max(std::abs(x1 - x0), 1.0f),
-                                           std::max(line->height, 1.0f)}};
+        TextSelectionRect piece{
+            from, to, {std::min(x0, x1), line->y, std::max(std::abs(x1 - x0), 1.0f), std::max(line->height, 1.0f)}};
         if (count < out.size()) {
             out[count++] = piece;
             continue;
@@ -130,7 +129,7 @@ std::optional<std::size_t> layoutTextOffsetForPoint(const TextRun& run, const Te
     if (line.visible_text_length && x >= line.x + line.width) return line.textEnd();
     if (!run.glyphs.empty()) {
         float shift = glyphLineShift(run, options, line);
-        for (std::size_t i = line.glyph_start; i < visibleGlyphEnd(run, line); ++i) {
+        for (std::size_t i = line.glyph_start; i < visibleGlyphEnd(line); ++i) {
             const PositionedGlyph& glyph = run.glyphs[i];
             float width = std::max(glyphBoxWidth(run, glyph), 1.0f);
             if (run.origin_x + glyph.x + shift + width / 2.0f > x) {

@@ -36,7 +36,6 @@ std::size_t layoutTextSelectionRects(const TextRun& run, const TextLayoutBox& op
 
 // The offset nearest to (x, y): on the first line whose bottom lies below y (else the last line),
 // the start of the first character whose middle lies right of x. None when there is no line.
-std::optional<std::size_t> layoutTextOffsetForPoint(const TextRun& run, const TextLayoutBox& options, float x,
-                                                    float y);
+std::optional<std::size_t> layoutTextOffsetForPoint(const TextRun& run, const TextLayoutBox& options, float x, float y);
 
 }  // namespace kelvo

@@ -117,9 +117,19 @@ std::size_t nextTextLineEnd(std::string_view text, std::size_t start, std::uint6
     return lineEndInText(meter, start, options);
 }
 
+TextLine clampTextLine(const TextRun& run, TextLine line) {
+    line.text_start = std::min<std::uint64_t>(line.text_start, run.text.size());
+    line.text_length = std::min<std::uint64_t>(line.text_length, run.text.size() - line.text_start);
+    if (line.visible_text_length) line.visible_text_length = std::min(*line.visible_text_length, line.text_length);
+    line.glyph_start = std::min<std::uint64_t>(line.glyph_start, run.glyphs.size());
+    line.glyph_count = std::min<std::uint64_t>(line.glyph_count, run.glyphs.size() - line.glyph_start);
+    if (line.visible_glyph_count) line.visible_glyph_count = std::min(*line.visible_glyph_count, line.glyph_count);
+    return line;
+}
+
 Rect textLineBounds(const TextRun& run, const TextLayoutBox& options, const TextLine& line) {
     TextRunMeter meter(options.measurer, run.font, run.text, run.size);
-    return lineBounds(meter, run, line, textLayoutLineHeight(options, run.size));
+    return lineBounds(meter, run, clampTextLine(run, line), textLayoutLineHeight(options, run.size));
 }
 
 float textEllipsisWidth(const TextMeasurer* measurer, std::uint64_t font, float size) {
@@ -132,10 +142,7 @@ float textEllipsisWidth(const TextMeasurer* measurer, std::uint64_t font, float 
 }
 
 TextLineIterator::TextLineIterator(const TextRun& r, const TextLayoutBox& o)
-    : run(r),
-      options(o),
-      line_height(textLayoutLineHeight(o, r.size)),
-      meter(o.measurer, r.font, r.text, r.size) {}
+    : run(r), options(o), line_height(textLayoutLineHeight(o, r.size)), meter(o.measurer, r.font, r.text, r.size) {}
 
 std::optional<TextLine> TextLineIterator::next() {
     if (done) return std::nullopt;
@@ -258,8 +265,7 @@ std::size_t characterCount(std::string_view text) {
 
 }  // namespace
 
-TextRange textRangeForGlyphRange(std::string_view text, std::size_t glyph_start, std::size_t count,
-                                 std::size_t total) {
+TextRange textRangeForGlyphRange(std::string_view text, std::size_t glyph_start, std::size_t count, std::size_t total) {
     if (total == 0) return {};
     using Wide = unsigned __int128;
     std::size_t characters = characterCount(text);

@@ -72,6 +72,9 @@ bool textLayoutWraps(const TextLayoutBox& options);
 std::size_t nextTextLineEnd(std::string_view text, std::size_t start, std::uint64_t font, float size,
                             const TextLayoutBox& options);
 
+// `line` with its ranges cut to the run's text and glyphs.
+TextLine clampTextLine(const TextRun& run, TextLine line);
+
 // The rectangle of one line before alignment: x at the run origin (glyph mode: the union of its
 // glyph boxes), y = baseline - size, the line's measured width (plus its ellipsis), the line height.
 Rect textLineBounds(const TextRun& run, const TextLayoutBox& options, const TextLine& line);
@@ -105,8 +108,7 @@ bool isGlyphTextBreak(const TextRun& run, std::size_t glyph);
 
 // The characters that glyphs [glyph_start, glyph_start + count) of `total` cover when glyphs map to
 // characters proportionally.
-TextRange textRangeForGlyphRange(std::string_view text, std::size_t glyph_start, std::size_t count,
-                                 std::size_t total);
+TextRange textRangeForGlyphRange(std::string_view text, std::size_t glyph_start, std::size_t count, std::size_t total);
 
 // The text that glyphs [glyph_start, glyph_start + count) draw: the union of their clusters when
 // every one carries a cluster, else the proportional mapping.

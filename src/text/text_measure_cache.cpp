@@ -121,7 +121,8 @@ const float* textRunAdvancesHashed(const TextMeasurer* measurer, std::uint64_t f
         }
     }
     if (!fill_on_miss) return nullptr;
-    const float* advances = fill(cache, *measurer, text, size, cache.small[victim].key, key, cache.small_advances[victim]);
+    const float* advances =
+        fill(cache, *measurer, text, size, cache.small[victim].key, key, cache.small_advances[victim]);
     if (advances != nullptr) cache.small[victim].last_use = tick;
     return advances;
 }

@@ -26,7 +26,7 @@ struct TextRunPlan {
     TextWrap wrap = TextWrap::none;
     TextAlign align = TextAlign::start;
     bool no_ellipsis = false;
-    std::span<TextLine> lines;  // the filled front of the caller's array
+    std::span<TextLine> lines;   // the filled front of the caller's array
     std::optional<Rect> bounds;  // the union of the line rectangles
 };
 

@@ -25,13 +25,9 @@ struct StoredFragment {
 struct SpanWrapEntry {
     std::uint64_t key;
     std::uint64_t last_use;
-    std::uint64_t line_count;
-    float line_height;
-    float widest;
-    float total_height;
+    SpanLayoutResult result;  // without its fragments
     std::uint32_t count;
     bool valid;
-    bool truncated;
     StoredFragment fragments[kSpanWrapCacheFragments];
 };
 
@@ -112,13 +108,8 @@ SpanLayoutResult layoutTextSpans(std::span<const TextSpan> spans, const SpanLayo
                                             f.x,          f.width,
                                             f.y,          f.size};
             }
-            SpanLayoutResult result;
+            SpanLayoutResult result = entry.result;
             result.fragments = fragments.first(entry.count);
-            result.line_count = entry.line_count;
-            result.line_height = entry.line_height;
-            result.widest = entry.widest;
-            result.total_height = entry.total_height;
-            result.truncated = entry.truncated;
             return result;
         }
         std::uint64_t use = entry.valid ? entry.last_use : 0;
@@ -135,11 +126,8 @@ SpanLayoutResult layoutTextSpans(std::span<const TextSpan> spans, const SpanLayo
     SpanWrapEntry& entry = *victim;
     entry.key = key;
     entry.last_use = tick;
-    entry.line_count = result.line_count;
-    entry.line_height = result.line_height;
-    entry.widest = result.widest;
-    entry.total_height = result.total_height;
-    entry.truncated = result.truncated;
+    entry.result = result;
+    entry.result.fragments = {};
     entry.count = static_cast<std::uint32_t>(result.fragments.size());
     for (std::size_t i = 0; i < result.fragments.size(); ++i) {
         const SpanFragment& f = result.fragments[i];

@@ -153,8 +153,8 @@ SpanLayoutResult layoutTextSpansUncached(std::span<const TextSpan> all_spans, co
     float largest_scale = 1.0f;
     for (std::size_t i = 0; i < spans.size(); ++i) {
         largest_scale = std::max(largest_scale, spanScale(spans[i]));
-        state.meters[i] =
-            TextRunMeter(options.measurer, textSpanFontId(spans[i], options), spans[i].text, textSpanSize(spans[i], options));
+        state.meters[i] = TextRunMeter(options.measurer, textSpanFontId(spans[i], options), spans[i].text,
+                                       textSpanSize(spans[i], options));
     }
     state.line_height = options.line_height > 0.0f ? options.line_height : options.base_size * largest_scale * 1.25f;
 

@@ -68,7 +68,8 @@ float textWidth(const TextInputWidget& widget, const TextInputTokens& tokens, co
 // The horizontal scroll a single-line text needs.
 float horizontalScrollLimit(const TextInputWidget& widget, const TextInputTokens& tokens,
                             const TextMeasurer* measurer) {
-    float limit = textWidth(widget, tokens, measurer, widget.text) + 1.0f - textBoxWidth(widget, tokens, SlotRule::enabled);
+    float limit =
+        textWidth(widget, tokens, measurer, widget.text) + 1.0f - textBoxWidth(widget, tokens, SlotRule::enabled);
     return std::max(limit, 0.0f);
 }
 

@@ -73,8 +73,7 @@ TextLayoutBox textInputLayoutBox(const TextInputWidget& widget, const TextInputT
 TextRun textInputRun(const TextInputWidget& widget, const TextInputTokens& tokens, const TextLayoutBox& options);
 
 // Where the text run starts after scrolling (its first baseline).
-Point widgetTextInputOrigin(const TextInputWidget& widget, const TextInputTokens& tokens,
-                            const TextLayoutBox& options);
+Point widgetTextInputOrigin(const TextInputWidget& widget, const TextInputTokens& tokens, const TextLayoutBox& options);
 
 // Whether drawing the text needs a clip to the text box.
 bool widgetTextInputClipsText(const TextInputWidget& widget, const TextInputTokens& tokens,

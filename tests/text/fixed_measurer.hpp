@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "text/measure_generation.hpp"
+#include "text/text_layout.hpp"
 #include "text/text_metrics.hpp"
 
 namespace kelvo::testing {
@@ -48,6 +49,16 @@ inline TextMeasurer widthOnlyMeasurer(MeasureCalls* calls = nullptr) { return {c
 // Widths and per-byte advances: layout reads the advance cache.
 inline TextMeasurer advancesMeasurer(MeasureCalls* calls = nullptr) {
     return {calls, &fixedMeasureText, &fixedMeasureAdvances};
+}
+
+// A run of `text` at size 10 with its first baseline at y 10, so that line i spans y 12.5 i to
+// 12.5 (i + 1).
+inline TextRun emRun(std::string_view text) {
+    TextRun run;
+    run.text = text;
+    run.size = 10;
+    run.baseline_y = 10;
+    return run;
 }
 
 // Makes every cached measurement of earlier tests stale.

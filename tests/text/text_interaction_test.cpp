@@ -43,7 +43,9 @@ TEST(TextEdit, ReplacesInPlaceOrIntoAnotherBuffer) {
     EXPECT_EQ(shrunk->text, "aQf");
 
     // An anchor inside a character replaces from that character's start.
-    std::string source = "a\xC3\xA9" "b";
+    std::string source =
+        "a\xC3\xA9"
+        "b";
     char out[8];
     auto replaced = replaceTextRange(source, 2, 3, "e", out);
     ASSERT_TRUE(replaced);

@@ -54,10 +54,14 @@ LayoutCase parseCase(const std::string& line) {
     rest >> wrap >> row.box.max_width;
     row.box.wrap = wrap == "word" ? TextWrap::word : wrap == "char" ? TextWrap::character : TextWrap::none;
     for (std::string token; rest >> token && token != ":";) {
-        if (token == "center") row.box.align = TextAlign::center;
-        else if (token == "end") row.box.align = TextAlign::end;
-        else if (token == "noellipsis") row.box.no_ellipsis = true;
-        else row.args.push_back(std::stof(token));
+        if (token == "center")
+            row.box.align = TextAlign::center;
+        else if (token == "end")
+            row.box.align = TextAlign::end;
+        else if (token == "noellipsis")
+            row.box.no_ellipsis = true;
+        else
+            row.args.push_back(std::stof(token));
     }
     for (std::string token; rest >> token;) row.expected.push_back(token);
     return row;
@@ -112,11 +116,7 @@ TEST(TextLineLayout, TableOfCases) {
         LayoutCase row = parseCase(line);
         for (const TextMeasurer* measurer : {&with_advances, &widths_only}) {
             row.box.measurer = measurer;
-            TextRun run;
-            run.text = row.text;
-            run.size = 10;
-            run.baseline_y = 10;
-            EXPECT_EQ(actual(row, run), row.expected)
+            EXPECT_EQ(actual(row, testing::emRun(row.text)), row.expected)
                 << row.source << (measurer->measureTextAdvances ? " (advances)" : " (widths)");
         }
     }
@@ -151,10 +151,7 @@ TEST(TextLineLayout, EstimateWidthsBreakLines) {
 
 TEST(TextLineLayout, SelectionPastTheOutputMergesIntoTheLastRectangle) {
     TextMeasurer measurer = testing::widthOnlyMeasurer();
-    TextRun run;
-    run.text = "ab\ncd\nef\ngh";
-    run.size = 10;
-    run.baseline_y = 10;
+    TextRun run = testing::emRun("ab\ncd\nef\ngh");
     TextLayoutBox box{&measurer, 0, 0, TextWrap::none, TextAlign::start, false};
     TextSelectionRect rects[2];
     ASSERT_EQ(layoutTextSelectionRects(run, box, 1, 10, rects), 2u);

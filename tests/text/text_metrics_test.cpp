@@ -17,7 +17,8 @@ namespace {
 std::string fromHex(const std::string& hex) {
     std::string bytes;
     if (hex == "-") return bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -85,7 +86,7 @@ float kerningMeasure(void*, std::uint64_t, const char* text, std::size_t length,
 TEST(TextMeasure, AdvanceIsMeasuredInItsLine) {
     TextMeasurer measurer{nullptr, &kerningMeasure, nullptr};
     std::string_view text = "xAVx";
-    EXPECT_EQ(measureTextAdvance(&measurer, 1, text, 1, 2, 3, 10), 7.0f);  // V kerned against A
+    EXPECT_EQ(measureTextAdvance(&measurer, 1, text, 1, 2, 3, 10), 7.0f);   // V kerned against A
     EXPECT_EQ(measureTextAdvance(&measurer, 1, text, 2, 2, 3, 10), 10.0f);  // a line that starts at V
     // A longer prefix measured narrower gives no negative advance.
     TextMeasurer shrinking{nullptr, [](void*, std::uint64_t, const char*, std::size_t length, float) {

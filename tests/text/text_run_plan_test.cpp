@@ -113,10 +113,7 @@ TEST(TextRunPlan, KeyHashMixesTheCountedFields) {
 
 TEST(TextRunPlan, LinesMustFitTheCallersArray) {
     TextMeasurer measurer = testing::widthOnlyMeasurer();
-    TextRun run;
-    run.text = "ab\ncd\nef";
-    run.size = 10;
-    run.baseline_y = 10;
+    TextRun run = testing::emRun("ab\ncd\nef");
     TextLayoutBox box{&measurer, 0, 0, TextWrap::none, TextAlign::start, false};
     TextLine lines[3];
     EXPECT_EQ(layoutTextRunPlan(run, box, std::span(lines, 2)).error(), Error::TextLayoutLineListFull);
@@ -132,10 +129,7 @@ TEST(TextBounds, EveryLineCountsAndInkOverhangs) {
     TextMeasurer measurer = testing::widthOnlyMeasurer();
     std::string hundred;
     for (int i = 0; i < 100; ++i) hundred += "a\n";
-    TextRun run;
-    run.text = hundred;
-    run.size = 10;
-    run.baseline_y = 10;
+    TextRun run = testing::emRun(hundred);
     run.has_layout = true;
     run.layout = {&measurer, 200, 0, TextWrap::word, TextAlign::start, false};
     auto bounds = textBounds(run);
@@ -159,18 +153,16 @@ TEST(TextBounds, EveryLineCountsAndInkOverhangs) {
 // Glyph mode: "ab cd" shaped as five glyphs 10 apart, plus a two-character ligature in its own run.
 class GlyphLayout : public ::testing::Test {
 protected:
-    PositionedGlyph glyphs[5] = {{0, 0, 1, 1, 0, 0, 10}, {0, 1, 1, 2, 10, 0, 10}, {0, 2, 1, 3, 20, 0, 10},
-                                 {0, 3, 1, 4, 30, 0, 10}, {0, 4, 1, 5, 40, 0, 10}};
+    PositionedGlyph glyphs[5] = {{0, 0, 1, 1, 0, 0, 10},
+                                 {0, 1, 1, 2, 10, 0, 10},
+                                 {0, 2, 1, 3, 20, 0, 10},
+                                 {0, 3, 1, 4, 30, 0, 10},
+                                 {0, 4, 1, 5, 40, 0, 10}};
     TextMeasurer measurer = testing::widthOnlyMeasurer();
-    TextRun run;
+    TextRun run = testing::emRun("ab cd");
     TextLayoutBox box{&measurer, 35, 0, TextWrap::word, TextAlign::start, false};
 
-    void SetUp() override {
-        run.text = "ab cd";
-        run.glyphs = glyphs;
-        run.size = 10;
-        run.baseline_y = 10;
-    }
+    void SetUp() override { run.glyphs = glyphs; }
 };
 
 TEST_F(GlyphLayout, WordWrapBreaksAtSpaceGlyphs) {
