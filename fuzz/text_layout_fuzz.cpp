@@ -2,14 +2,17 @@
 // entry, at hostile sizes and widths (NaN, 0, negative, 1e30, infinity) and with measurers that
 // fail or return unusable widths: every walk must end, every offset stay inside the text and
 // every count inside its buffer.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
 #include "text/canvas_fonts.hpp"
 #include "text/text_caret_geometry.hpp"
+#include "text/text_interaction.hpp"
 #include "text/text_run_plan.hpp"
 #include "text/text_spans.hpp"
 #include "text/widget_text_input.hpp"
@@ -176,5 +179,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)textRangeBounds(widget, tokens, data[4], data[5]);
     auto offset = textOffsetForWidgetPoint(widget, {pick(data[2] >> 2), pick(data[3] >> 3)}, tokens);
     check(!offset || *offset <= widget.text.size());
+
+    // Edits in place within a buffer of any size, and word moves.
+    static char buffer[kTextEditLimit];
+    std::size_t length = std::min(text.size(), sizeof buffer);
+    std::memcpy(buffer, text.data(), length);
+    std::size_t room = std::min(length + data[7], sizeof buffer);
+    auto edited =
+        replaceTextRange({buffer, length}, data[4], data[5] * 7u, text.substr(0, data[6] % 16), {buffer, room});
+    check(!edited || (edited->text.size() <= room && edited->caret <= edited->text.size()));
+    check(nextTextWordOffset(text, data[4] * 3u) <= text.size());
+    check(previousTextWordOffset(text, data[5] * 3u) <= text.size());
     return 0;
 }

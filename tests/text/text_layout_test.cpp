@@ -149,6 +149,27 @@ TEST(TextLineLayout, EstimateWidthsBreakLines) {
     EXPECT_FALSE(lines.next());
 }
 
+std::size_t gMeasuredBytes = 0;
+
+float countingMeasure(void*, std::uint64_t, const char*, std::size_t length, float size) {
+    gMeasuredBytes += length;
+    return static_cast<float>(length) * size;
+}
+
+// A measurer without advances measures each character once while lines break, not every prefix.
+TEST(TextLineLayout, BreakingWithWidthsOnlyIsLinear) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "word ";
+    TextMeasurer measurer{nullptr, &countingMeasure, nullptr};
+    TextLayoutBox box{&measurer, 500, 0, TextWrap::word, TextAlign::start, false};
+    TextLineIterator lines(testing::emRun(text), box);
+    int count = 0;
+    gMeasuredBytes = 0;
+    while (lines.next()) ++count;
+    EXPECT_EQ(count, 40);
+    EXPECT_LT(gMeasuredBytes, 3 * text.size());
+}
+
 TEST(TextLineLayout, SelectionPastTheOutputMergesIntoTheLastRectangle) {
     TextMeasurer measurer = testing::widthOnlyMeasurer();
     TextRun run = testing::emRun("ab\ncd\nef\ngh");
