@@ -97,6 +97,57 @@ Rect lineBounds(TextRunMeter& meter, const TextRun& run, const TextLine& line, f
     return {run.origin_x, line.baseline - run.size, width, line_height};
 }
 
+// Cuts an overflowing line: keeps the whole characters (glyphs) that fit beside the ellipsis,
+// without trailing spaces; when not even the ellipsis fits, nothing shows.
+void cutWithEllipsis(TextLineIterator& lines, TextLine& line) {
+    const TextRun& run = lines.run;
+    TextRunMeter& meter = lines.meter;
+    bool glyph_mode = !run.glyphs.empty();
+    std::size_t start = line.text_start;
+    std::size_t end = line.textEnd();
+    std::size_t glyph_start = line.glyph_start;
+    std::size_t glyph_end = line.glyph_start + line.glyph_count;
+    float max_width = lines.options.max_width;
+    float width = 0.0f;
+    if (glyph_mode) {
+        for (std::size_t g = glyph_start; g < glyph_end; ++g) width += glyphAdvance(run, g);
+    } else {
+        width = meter.rangeWidth(start, end);
+    }
+    if (!(width > max_width + kEllipsisTolerance)) return;
+    float ellipsis = textEllipsisWidth(lines.options.measurer, run.font, run.size);
+    std::size_t kept_text = start;
+    std::size_t kept_glyphs = glyph_start;
+    if (ellipsis <= max_width) {
+        float room = max_width - ellipsis;
+        float used = 0.0f;
+        if (glyph_mode) {
+            while (kept_glyphs < glyph_end && used + glyphAdvance(run, kept_glyphs) <= room) {
+                used += glyphAdvance(run, kept_glyphs++);
+            }
+            while (kept_glyphs > glyph_start && isGlyphTextBreak(run, kept_glyphs - 1)) --kept_glyphs;
+            if (kept_glyphs > glyph_start) {
+                TextRange kept =
+                    textRangeForGlyphRangeWithGlyphs(run.text, run.glyphs, glyph_start, kept_glyphs - glyph_start);
+                kept_text = std::max(kept.end, start);
+            }
+        } else {
+            const float* cached = meter.advances();
+            while (kept_text < end) {
+                std::size_t length = textCharLength(run.text, kept_text);
+                float wider = used + meter.charWidth(cached, kept_text, length);
+                if (!(wider <= room)) break;
+                used = wider;
+                kept_text += length;
+            }
+            while (kept_text > start && isTextSpaceOrTab(run.text[kept_text - 1])) --kept_text;
+        }
+        line.ellipsis_width = ellipsis;
+    }
+    line.visible_text_length = kept_text - start;
+    if (glyph_mode) line.visible_glyph_count = kept_glyphs - glyph_start;
+}
+
 }  // namespace
 
 float textLayoutMaxWidth(const TextLayoutBox& options) {
@@ -183,50 +234,8 @@ TextLine TextLineIterator::emit(std::size_t start, std::size_t end, std::size_t 
     line.height = line_height;
     ++line_index;
 
-    bool glyph_mode = !run.glyphs.empty();
-    bool has_content = glyph_mode ? glyph_end > glyph_start : end > start;
-    if (may_cut && has_content && mayCutWithEllipsis(options)) {
-        float max_width = options.max_width;
-        float width = 0.0f;
-        const float* cached = glyph_mode ? nullptr : meter.advances();
-        if (glyph_mode) {
-            for (std::size_t g = glyph_start; g < glyph_end; ++g) width += glyphAdvance(run, g);
-        } else {
-            width = meter.rangeWidth(start, end);
-        }
-        if (width > max_width + kEllipsisTolerance) {
-            float ellipsis = textEllipsisWidth(options.measurer, run.font, run.size);
-            std::size_t kept_text = start;
-            std::size_t kept_glyphs = glyph_start;
-            if (ellipsis <= max_width) {
-                float room = max_width - ellipsis;
-                float used = 0.0f;
-                if (glyph_mode) {
-                    while (kept_glyphs < glyph_end && used + glyphAdvance(run, kept_glyphs) <= room) {
-                        used += glyphAdvance(run, kept_glyphs++);
-                    }
-                    while (kept_glyphs > glyph_start && isGlyphTextBreak(run, kept_glyphs - 1)) --kept_glyphs;
-                    if (kept_glyphs > glyph_start) {
-                        TextRange kept = textRangeForGlyphRangeWithGlyphs(run.text, run.glyphs, glyph_start,
-                                                                          kept_glyphs - glyph_start);
-                        kept_text = std::max(kept.end, start);
-                    }
-                } else {
-                    while (kept_text < end) {
-                        std::size_t length = textCharLength(run.text, kept_text);
-                        float wider = used + meter.charWidth(cached, kept_text, length);
-                        if (!(wider <= room)) break;
-                        used = wider;
-                        kept_text += length;
-                    }
-                    while (kept_text > start && isTextSpaceOrTab(run.text[kept_text - 1])) --kept_text;
-                }
-                line.ellipsis_width = ellipsis;
-            }
-            line.visible_text_length = kept_text - start;
-            if (glyph_mode) line.visible_glyph_count = kept_glyphs - glyph_start;
-        }
-    }
+    bool has_content = run.glyphs.empty() ? end > start : glyph_end > glyph_start;
+    if (may_cut && has_content && mayCutWithEllipsis(options)) cutWithEllipsis(*this, line);
 
     Rect bounds = lineBounds(meter, run, line, line_height);
     float max_width = options.max_width;
