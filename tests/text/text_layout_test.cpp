@@ -78,13 +78,14 @@ std::vector<std::string> actual(const LayoutCase& row, const TextRun& run) {
     if (row.kind == "lines") {
         TextLineIterator lines(run, row.box);
         for (int index = 0; auto line = lines.next(); ++index) {
-            std::string cell = std::to_string(line->text_start) + "+" + std::to_string(line->text_length);
-            if (line->visible_text_length) cell += ">" + std::to_string(*line->visible_text_length);
-            cell += "=" + format(line->width);
-            if (line->x != 0) cell += "@" + format(line->x);
+            std::ostringstream cell;
+            cell << line->text_start << '+' << line->text_length;
+            if (line->visible_text_length) cell << '>' << *line->visible_text_length;
+            cell << '=' << line->width;
+            if (line->x != 0) cell << '@' << line->x;
             EXPECT_EQ(line->y, 12.5f * static_cast<float>(index)) << row.source;
             EXPECT_EQ(line->baseline, line->y + 10) << row.source;
-            out.push_back(cell);
+            out.push_back(cell.str());
         }
     } else if (row.kind == "caret") {
         auto caret = layoutTextCaretRect(run, row.box, static_cast<std::size_t>(row.args.at(0)));
@@ -98,8 +99,9 @@ std::vector<std::string> actual(const LayoutCase& row, const TextRun& run) {
         std::size_t count = layoutTextSelectionRects(run, row.box, static_cast<std::size_t>(row.args.at(0)),
                                                      static_cast<std::size_t>(row.args.at(1)), rects);
         for (std::size_t i = 0; i < count; ++i) {
-            out.push_back(format(rects[i].rect.x) + "+" + format(rects[i].rect.width) + "@" +
-                          format(rects[i].rect.y / 12.5f));
+            std::ostringstream cell;
+            cell << rects[i].rect.x << '+' << rects[i].rect.width << '@' << rects[i].rect.y / 12.5f;
+            out.push_back(cell.str());
         }
     } else {
         ADD_FAILURE() << "unknown row " << row.source;

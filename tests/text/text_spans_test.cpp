@@ -14,21 +14,17 @@
 namespace kelvo {
 namespace {
 
-std::string format(float value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 std::vector<std::string> describe(const SpanLayoutResult& result, std::span<const TextSpan> spans) {
     std::vector<std::string> out;
     for (const SpanFragment& f : result.fragments) {
-        auto offset = f.text.data() - spans[f.span_index].text.data();
-        out.push_back(std::to_string(f.span_index) + ":" + std::to_string(offset) + "+" +
-                      std::to_string(f.text.size()) + "@" + std::to_string(f.line) + ":" + format(f.x));
+        std::ostringstream cell;
+        cell << f.span_index << ':' << f.text.data() - spans[f.span_index].text.data() << '+' << f.text.size() << '@'
+             << f.line << ':' << f.x;
+        out.push_back(cell.str());
     }
-    out.push_back("lines=" + std::to_string(result.line_count));
-    out.push_back("widest=" + format(result.widest));
+    std::stringstream totals;
+    totals << "lines=" << result.line_count << " widest=" << result.widest;
+    for (std::string cell; totals >> cell;) out.push_back(cell);
     if (result.truncated) out.push_back("truncated");
     return out;
 }
@@ -46,9 +42,11 @@ SpanCase parseRow(const std::string& line) {
     std::size_t at = 0;
     while (line[at] == '"') {
         std::size_t close = line.find('"', at + 1);
-        std::string text = line.substr(at + 1, close - at - 1);
-        for (std::size_t i; (i = text.find("\\n")) != std::string::npos;) text.replace(i, 2, "\n");
-        for (std::size_t i; (i = text.find("\\t")) != std::string::npos;) text.replace(i, 2, "\t");
+        std::string text;
+        for (std::size_t i = at + 1; i < close; ++i) {
+            bool escape = line[i] == '\\' && (line[i + 1] == 'n' || line[i + 1] == 't');
+            text += escape ? (line[++i] == 'n' ? '\n' : '\t') : line[i];
+        }
         TextSpan span;
         span.text = row.texts.emplace_back(text);
         at = close + 1;
