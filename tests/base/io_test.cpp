@@ -12,6 +12,7 @@
 
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "support/temp_folder.hpp"
 
 namespace kelvo {
 namespace {
@@ -24,21 +25,7 @@ std::string shownError(Error error) {
     return shown;
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-io-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] std::string path(std::string_view name = "") const {
-        return name.empty() ? path_ : path_ + "/" + std::string(name);
-    }
-
-private:
-    std::string path_;
-};
+using testing::TempFolder;
 
 std::string readWhole(const Io& io, std::string_view path) {
     auto file = ioOpenFile(io, path);
