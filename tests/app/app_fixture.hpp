@@ -55,12 +55,20 @@ public:
         if (row == table.end()) return "<no such row>";
         BridgeInvocation invocation{"1", command, payload, "vexa://app", caller.windowId, caller.label};
         auto result = row->handle(row->context, invocation, buffer);
-        if (!result) return "<" + std::string(errorName(result.error())) + ">";
+        if (!result) return enclosed('<', errorName(result.error()), '>');
         return std::string(*result);
     }
 
     // The payload of a JSON string holding `text` (which must need no escapes).
-    static std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+    static std::string quoted(std::string_view text) { return enclosed('"', text, '"'); }
+
+    // (Built by appending: g++ 12 warns falsely about `"x" + std::string(...)` at -O3.)
+    static std::string enclosed(char open, std::string_view text, char close) {
+        std::string out(1, open);
+        out.append(text);
+        out.push_back(close);
+        return out;
+    }
 
     RecordingOpener links;
     AppPtr app;

@@ -12,6 +12,7 @@
 
 #include "base/byte_order.hpp"
 #include "raster/checksum.hpp"
+#include "raster/png.hpp"
 
 namespace kelvo {
 namespace {
@@ -142,7 +143,7 @@ TEST(PngDecode, EveryColourTypeDepthAndFilterAsAnotherEncoderWroteIt) {
 
 // Files put together chunk by chunk, for the ways a file can be broken.
 struct PngBuilder {
-    Bytes bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    Bytes bytes = Bytes(kPngSignature.begin(), kPngSignature.end());
 
     PngBuilder& chunk(std::string_view type, const Bytes& data) {
         std::uint8_t length[4];
