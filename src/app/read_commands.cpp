@@ -77,8 +77,6 @@ Result<std::string_view> readFileChunk(App& app, const BridgeInvocation& call, s
     std::size_t length = base64EncodedSize(got) + 2;
     output[length - 1] = '"';
     app.readOffset += got;
-    // A file that shrank since it was opened ends here.
-    if (got < wanted) app.readSize = app.readOffset;
     return std::string_view(output.data(), length);
 }
 

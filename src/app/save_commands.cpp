@@ -122,19 +122,13 @@ Status startSave(App& app, std::string_view path) {
     std::array<char, kTempNameBytes> name{};
     std::copy(prefix.begin(), prefix.end(), name.begin());
     std::copy(kTempSuffix.begin(), kTempSuffix.end(), name.end() - kTempSuffix.size());
-    for (int attempt = 0;; ++attempt) {
-        std::uint32_t random = 0;
-        TRY(ioRandomBytes(app.io, {reinterpret_cast<std::uint8_t*>(&random), sizeof random}));
-        writeHex8(random, name.data() + prefix.size());
-        TRY(joinPath(app.tempPath, folder, {name.data(), name.size()}));
-        auto created = ioCreateFile(app.io, app.tempPath.view(),
-                                    {.mode = mode, .read = true, .truncate = false, .exclusive = true});
-        if (created) {
-            app.writeFile = *created;
-            return {};
-        }
-        if (created.error() != Error::PathAlreadyExists || attempt == 3) return fail(created.error());
-    }
+    std::uint32_t random = 0;
+    TRY(ioRandomBytes(app.io, {reinterpret_cast<std::uint8_t*>(&random), sizeof random}));
+    writeHex8(random, name.data() + prefix.size());
+    TRY(joinPath(app.tempPath, folder, {name.data(), name.size()}));
+    app.writeFile = TRY(
+        ioCreateFile(app.io, app.tempPath.view(), {.mode = mode, .read = true, .truncate = false, .exclusive = true}));
+    return {};
 }
 
 // Makes the temporary file the document: its length is the count the save reports, its bytes are

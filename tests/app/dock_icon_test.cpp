@@ -68,6 +68,17 @@ TEST(DockIcon, AnOpaqueImageBecomesARoundedSquareWithAMargin) {
     EXPECT_EQ(at(*icon, onArc + 2, onArc + 2)[3], 255);
 }
 
+TEST(DockIcon, OneTransparentCornerDoesNotMakeAnImageShaped) {
+    for (auto [cx, cy] : {std::pair<std::uint64_t, std::uint64_t>{0, 0}, {63, 0}, {0, 63}, {63, 63}}) {
+        auto icon = renderDockIcon(pngOf(64, 64, [&](std::uint64_t x, std::uint64_t y) {
+            return Pixel{10, 20, 30, static_cast<std::uint8_t>(x == cx && y == cy ? 0 : 255)};
+        }));
+        ASSERT_TRUE(icon);
+        EXPECT_EQ(at(*icon, 1023 - 1023 * (cx == 0), 1023 - 1023 * (cy == 0))[3], 0) << cx << "," << cy;
+        EXPECT_EQ(at(*icon, 512, 512), (Pixel{10, 20, 30, 255})) << cx << "," << cy;
+    }
+}
+
 TEST(DockIcon, TheMaskCoversTheAreaOfTheRoundedSquare) {
     auto mask = macosMaskCoverage(kDockIconSide);
     ASSERT_TRUE(mask);
