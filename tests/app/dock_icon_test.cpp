@@ -74,7 +74,7 @@ TEST(DockIcon, OneTransparentCornerDoesNotMakeAnImageShaped) {
             return Pixel{10, 20, 30, static_cast<std::uint8_t>(x == cx && y == cy ? 0 : 255)};
         }));
         ASSERT_TRUE(icon);
-        EXPECT_EQ(at(*icon, 1023 - 1023 * (cx == 0), 1023 - 1023 * (cy == 0))[3], 0) << cx << "," << cy;
+        EXPECT_EQ(at(*icon, 50, 512)[3], 0) << cx << "," << cy;
         EXPECT_EQ(at(*icon, 512, 512), (Pixel{10, 20, 30, 255})) << cx << "," << cy;
     }
 }
