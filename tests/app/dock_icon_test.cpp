@@ -135,20 +135,6 @@ TEST(DockIcon, BoxResamplingWeighsSourcePixelsByTheirOverlap) {
     for (int i = 0; i < 8; ++i) EXPECT_NEAR(two->pixels[i], expected[i], 1e-6f) << i;
 }
 
-TEST(DockIcon, EveryByteValueSurvivesTheTripThroughLinearLight) {
-    auto image = renderDockIcon(pngOf(256, 256, [](std::uint64_t x, std::uint64_t y) {
-        bool corner = (x == 0 || x == 255) && (y == 0 || y == 255);
-        auto v = static_cast<std::uint8_t>(x);
-        return corner ? Pixel{0, 0, 0, 0} : Pixel{v, static_cast<std::uint8_t>(255 - v), v, 255};
-    }));
-    ASSERT_TRUE(image);
-    for (std::uint64_t v = 1; v < 255; ++v) {
-        Pixel expected{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(255 - v), static_cast<std::uint8_t>(v),
-                       255};
-        EXPECT_EQ(at(*image, 4 * v + 1, 500), expected) << v;
-    }
-}
-
 struct RecordingHost {
     std::atomic<int> calls{0};
     std::uint64_t width = 0;

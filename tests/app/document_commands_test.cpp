@@ -115,7 +115,7 @@ TEST_F(DocumentCommands, ReleasingTheApplicationRemovesAnUnfinishedSave) {
     EXPECT_EQ(memory.openFileCount(), 0u);
 }
 
-TEST_F(DocumentCommands, FailedAppendsEndTheSaveWithoutTouchingTheDocument) {
+TEST_F(DocumentCommands, FailedWritesEndTheSaveWithoutTouchingTheDocument) {
     // No space left on the second append; then a write that makes no progress.
     memory.failOn(IoOp::write_positional, "/docs/*", Error::NoSpaceLeft, 1);
     EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
@@ -131,13 +131,11 @@ TEST_F(DocumentCommands, FailedAppendsEndTheSaveWithoutTouchingTheDocument) {
     EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), "<WriteFailed>");
     EXPECT_EQ(disk(), untouchedDisk());
 
-    // Short writes are completed.
+    // A document the user may not write is not replaced either.
     memory.clearFaults();
-    memory.shortWrites("/docs/*", 2);
-    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
-    EXPECT_EQ(harness.call("vostra.file.append", R"("QUJDREVG")"), R"({"ok":true})");
-    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":6})");
-    EXPECT_EQ(memory.fileText("/docs/a.vrs"), "ABCDEF");
+    memory.failOn(IoOp::open_file, "/docs/a.vrs", Error::AccessDenied);
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), "<AccessDenied>");
+    EXPECT_EQ(disk(), untouchedDisk());
 }
 
 TEST_F(DocumentCommands, AFinishThatCannotCompleteReportsItAndKeepsTheDocument) {

@@ -110,14 +110,6 @@ TEST_F(DocumentFiles, ASymbolicLinkIsSavedThroughAndPermissionsAreKept) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST_F(DocumentFiles, AReadOnlyDocumentIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind the superuser";
-    writeText(temp.path("locked.vrs"), "keep");
-    ASSERT_EQ(::chmod(temp.path("locked.vrs").c_str(), 0444), 0);
-    EXPECT_EQ(harness.call("vostra.file.begin", quoted("locked.vrs")), "<AccessDenied>");
-    EXPECT_EQ(names(temp), std::vector<std::string>{"locked.vrs"});
-}
-
 // A process that began a save and ended without finishing it leaves the document as it was; the
 // next save of that document clears the abandoned temporary file.
 TEST_F(DocumentFiles, ASaveCutShortByTheProcessEndingLosesNothing) {
