@@ -184,29 +184,17 @@ Status expandToRgba8(const PngChunks& chunks, std::span<const std::uint8_t> raw,
         for (std::uint64_t x = 0; x < header.width; ++x, out += 4) {
             const std::uint8_t* pixel = row + x * bpp;
             auto sample = [&](std::uint64_t channel) { return pixel[channel * sampleBytes]; };
-            switch (header.colourType) {
-                case 0:
-                    out[0] = out[1] = out[2] = sample(0);
-                    out[3] = 255;
-                    break;
-                case 2:
-                    out[0] = sample(0), out[1] = sample(1), out[2] = sample(2), out[3] = 255;
-                    break;
-                case 3: {
-                    std::uint64_t index = pixel[0];
-                    if (3 * index + 2 >= chunks.palette.size()) return decodeFailed();
-                    std::memcpy(out, chunks.palette.data() + 3 * index, 3);
-                    out[3] = index < chunks.transparency.size() ? chunks.transparency[index] : 255;
-                    break;
-                }
-                case 4:
-                    out[0] = out[1] = out[2] = sample(0);
-                    out[3] = sample(1);
-                    break;
-                default:
-                    out[0] = sample(0), out[1] = sample(1), out[2] = sample(2), out[3] = sample(3);
-                    break;
+            if (header.colourType == 3) {
+                std::uint64_t index = pixel[0];
+                if (3 * index + 2 >= chunks.palette.size()) return decodeFailed();
+                std::memcpy(out, chunks.palette.data() + 3 * index, 3);
+                out[3] = index < chunks.transparency.size() ? chunks.transparency[index] : 255;
+                continue;
             }
+            bool grey = header.colourType == 0 || header.colourType == 4;
+            bool alpha = header.colourType == 4 || header.colourType == 6;
+            for (std::uint64_t c = 0; c < 3; ++c) out[c] = sample(grey ? 0 : c);
+            out[3] = alpha ? sample(grey ? 1 : 3) : 255;
         }
     }
     return {};

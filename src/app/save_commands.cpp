@@ -126,8 +126,13 @@ Status startSave(App& app, std::string_view path) {
     TRY(ioRandomBytes(app.io, {reinterpret_cast<std::uint8_t*>(&random), sizeof random}));
     writeHex8(random, name.data() + prefix.size());
     TRY(joinPath(app.tempPath, folder, {name.data(), name.size()}));
-    app.writeFile = TRY(
-        ioCreateFile(app.io, app.tempPath.view(), {.mode = mode, .read = true, .truncate = false, .exclusive = true}));
+    auto created =
+        ioCreateFile(app.io, app.tempPath.view(), {.mode = mode, .read = true, .truncate = false, .exclusive = true});
+    if (!created) {
+        app.tempPath.clear();  // not ours to remove
+        return fail(created.error());
+    }
+    app.writeFile = *created;
     return {};
 }
 
