@@ -12,6 +12,7 @@
 
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "support/temp_folder.hpp"
 
 namespace kelvo {
 namespace {
@@ -24,21 +25,7 @@ std::string shownError(Error error) {
     return shown;
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-io-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] std::string path(std::string_view name = "") const {
-        return name.empty() ? path_ : path_ + "/" + std::string(name);
-    }
-
-private:
-    std::string path_;
-};
+using testing::TempFolder;
 
 std::string readWhole(const Io& io, std::string_view path) {
     auto file = ioOpenFile(io, path);
@@ -160,6 +147,23 @@ void runFileScenario(const Io& io, const std::string& root) {
     EXPECT_EQ(errorOf(ioCreateFile(io, withNul)), Error::BadPathName);
     EXPECT_EQ(errorOf(ioRename(io, folder + "/one.txt", withNul)), Error::BadPathName);
     EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fresh");
+
+    // Lengths cut and extend with zeros; folders sync; real paths are absolute, without dots.
+    auto sized = ioOpenFile(io, folder + "/one.txt", {.access = FileAccess::read_write});
+    ASSERT_TRUE(sized);
+    ASSERT_TRUE(ioSetLength(io, *sized, 7));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), std::string("fresh\0\0", 7));
+    ASSERT_TRUE(ioSetLength(io, *sized, 2));
+    EXPECT_EQ(ioFileStat(io, *sized)->size, 2u);
+    ASSERT_TRUE(ioClose(io, *sized));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fr");
+    EXPECT_TRUE(ioSyncFolder(io, folder));
+    EXPECT_EQ(errorOf(ioSyncFolder(io, folder + "/missing")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioSyncFolder(io, folder + "/one.txt")), Error::NotDir);
+    char real[kMaxIoPath];
+    EXPECT_EQ(ioRealPath(io, folder + "/../c/./one.txt", real).value_or("?"), folder + "/one.txt");
+    EXPECT_EQ(errorOf(ioRealPath(io, folder + "/missing", real)), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioRealPath(io, folder + "/one.txt", std::span(real, 4))), Error::NameTooLong);
 }
 
 TEST(PosixIo, FilesAndFoldersBehaveAsSpecified) {
@@ -188,6 +192,25 @@ TEST(PosixIo, DescriptorsAreCloseOnExecAndSymlinksAreSeen) {
     EXPECT_EQ(ioPathStat(io, temp.path("link"), true)->kind, FileKind::regular);
     EXPECT_FALSE(ioOpenFile(io, temp.path("link"), {.followSymlinks = false}));
     EXPECT_TRUE(ioOpenFile(io, temp.path("link")).map([&](FileHandle f) { return ioClose(io, f); }));
+}
+
+TEST(PosixIo, NonBlockingOpensDoNotWaitForAFifoAndRealPathsFollowLinks) {
+    TempFolder temp;
+    Io io = posixIo();
+    ASSERT_EQ(::mkfifo(temp.path("pipe").c_str(), 0600), 0);
+    auto fifo = ioOpenFile(io, temp.path("pipe"), {.nonBlocking = true});
+    ASSERT_TRUE(fifo);
+    EXPECT_EQ(ioFileStat(io, *fifo)->kind, FileKind::other);
+    ASSERT_TRUE(ioClose(io, *fifo));
+
+    ASSERT_TRUE(writeWhole(io, temp.path("doc"), "d"));
+    ASSERT_EQ(::chmod(temp.path("doc").c_str(), 0640), 0);
+    EXPECT_EQ(ioPathStat(io, temp.path("doc"))->mode, 0640);
+    ASSERT_EQ(::symlink("doc", temp.path("link").c_str()), 0);
+    char real[kMaxIoPath];
+    auto resolved = ioRealPath(io, temp.path("link"), real);
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(std::filesystem::path(std::string(*resolved)), std::filesystem::canonical(temp.path("doc")));
 }
 
 TEST(PosixIo, PermissionFailuresAreAccessDenied) {
