@@ -12,7 +12,7 @@
 #include "base/bounded_writer.hpp"
 #include "bridge/reply.hpp"
 #include "bridge/request.hpp"
-#include "runtime/bridge_payload.hpp"
+#include "runtime/bridge/payload_fields.hpp"
 
 namespace {
 

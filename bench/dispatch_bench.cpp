@@ -9,8 +9,8 @@
 #include <new>
 
 #include "base/posix_io.hpp"
-#include "runtime/core.hpp"
-#include "runtime/flow.hpp"
+#include "runtime/flow/dispatch.hpp"
+#include "runtime/runtime.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "bridge/json_field.hpp"
 #include "bridge/json_scan.hpp"
-#include "runtime/bridge_payload.hpp"
+#include "runtime/bridge/payload_fields.hpp"
 
 namespace {
 

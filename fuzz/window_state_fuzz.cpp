@@ -14,8 +14,8 @@
 
 #include "base/fixed.hpp"
 #include "base/memory_io.hpp"
-#include "runtime/window_state.hpp"
-#include "runtime/window_state_save.hpp"
+#include "runtime/persist/window_state_store.hpp"
+#include "runtime/persist/window_state_text.hpp"
 
 namespace {
 

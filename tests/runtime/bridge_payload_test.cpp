@@ -1,4 +1,4 @@
-#include "runtime/bridge_payload.hpp"
+#include "runtime/bridge/payload_fields.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "runtime/bridge_responses.hpp"
+#include "runtime/bridge/builtin_errors.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "flow_scenario.hpp"
 #include "runtime/canvas/widget_actions.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 
 namespace kelvo {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "flow_scenario.hpp"
-#include "runtime/dispatch_errors.hpp"
+#include "runtime/flow/dispatch_errors.hpp"
 
 namespace kelvo {
 namespace {

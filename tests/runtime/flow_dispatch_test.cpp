@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "flow_scenario.hpp"
-#include "runtime/automation_hooks.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/flow/automation_hooks.hpp"
+#include "runtime/views/view_create.hpp"
 #include "support/stderr_capture.hpp"
 
 namespace kelvo {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "flow_scenario.hpp"
-#include "runtime/extensions.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/flow/extensions.hpp"
+#include "runtime/views/view_lookup.hpp"
 
 namespace kelvo {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/extensions.hpp"
+#include "runtime/flow/extensions.hpp"
 
 namespace kelvo {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/flow_page_events.hpp"
+#include "runtime/flow/page_events.hpp"
 
 namespace kelvo {
 namespace {

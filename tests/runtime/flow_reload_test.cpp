@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "flow_scenario.hpp"
-#include "runtime/reload.hpp"
+#include "runtime/flow/reload.hpp"
 
 namespace kelvo {
 namespace {

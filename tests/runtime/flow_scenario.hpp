@@ -13,8 +13,8 @@
 
 #include "base/memory_io.hpp"
 #include "debug/trace_format.hpp"
-#include "runtime/core.hpp"
-#include "runtime/flow.hpp"
+#include "runtime/flow/dispatch.hpp"
+#include "runtime/runtime.hpp"
 #include "runtime_fixture.hpp"
 #include "support/test_platform.hpp"
 #include "trace_capture.hpp"

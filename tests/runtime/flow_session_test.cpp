@@ -11,9 +11,9 @@
 
 #include "flow_scenario.hpp"
 #include "journal_text.hpp"
-#include "runtime/automation_hooks.hpp"
-#include "runtime/session_record.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/flow/automation_hooks.hpp"
+#include "runtime/persist/session_journal.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 #include "support/golden.hpp"
 

@@ -1,4 +1,4 @@
-#include "runtime/launch_timing.hpp"
+#include "runtime/flow/launch_timing.hpp"
 
 #include <gtest/gtest.h>
 

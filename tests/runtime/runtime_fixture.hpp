@@ -8,8 +8,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "runtime/core.hpp"
-#include "runtime/window_storage.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/windows/window_table.hpp"
 
 namespace kelvo::testing {
 

@@ -1,4 +1,4 @@
-#include "runtime/session_record.hpp"
+#include "runtime/persist/session_journal.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 #include "base/wyhash.hpp"
 #include "journal_text.hpp"
-#include "runtime/session_state.hpp"
+#include "runtime/persist/session_fingerprint.hpp"
 #include "support/golden.hpp"
 #include "support/stderr_capture.hpp"
 

@@ -1,4 +1,4 @@
-#include "runtime/shell_layout.hpp"
+#include "runtime/windows/shell_layout.hpp"
 
 #include <gtest/gtest.h>
 

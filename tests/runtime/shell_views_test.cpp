@@ -1,5 +1,7 @@
-#include "runtime/shell_views_table.hpp"
-#include "runtime/window_views.hpp"
+#include "runtime/windows/shell_views.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/windows/shell_views_table.hpp"
+#include "runtime/windows/window_close.hpp"
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 

@@ -1,4 +1,4 @@
-#include "runtime/window_views.hpp"
+#include "runtime/windows/startup_windows.hpp"
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "debug/trace_format.hpp"
-#include "runtime/core.hpp"
+#include "runtime/runtime.hpp"
 
 namespace kelvo::testing {
 

@@ -1,4 +1,4 @@
-#include "runtime/validation.hpp"
+#include "runtime/windows/shell_checks.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_focus.hpp"
 #include "view_scenario.hpp"
 
 namespace kelvo {

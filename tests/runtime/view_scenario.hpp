@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 #include "support/test_platform.hpp"
 

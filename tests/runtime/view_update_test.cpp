@@ -1,5 +1,8 @@
 #include <limits>
 
+#include "runtime/views/view_focus.hpp"
+#include "runtime/views/view_geometry.hpp"
+#include "runtime/views/view_update.hpp"
 #include "view_scenario.hpp"
 
 namespace kelvo {

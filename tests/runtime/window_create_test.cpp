@@ -1,6 +1,6 @@
 #include <limits>
 
-#include "runtime/window_views.hpp"
+#include "runtime/windows/window_close.hpp"
 #include "view_scenario.hpp"
 
 namespace kelvo {

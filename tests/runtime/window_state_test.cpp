@@ -1,4 +1,4 @@
-#include "runtime/window_state.hpp"
+#include "runtime/persist/window_state_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/memory_io.hpp"
-#include "runtime/window_state_save.hpp"
+#include "runtime/persist/window_state_store.hpp"
 #include "support/golden.hpp"
 #include "trace_capture.hpp"
 

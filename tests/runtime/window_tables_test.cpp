@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/core.hpp"
-#include "runtime/shell_views_table.hpp"
-#include "runtime/window_storage.hpp"
-#include "runtime/window_view_runtime.hpp"
-#include "runtime/window_views.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_geometry.hpp"
+#include "runtime/views/view_list.hpp"
+#include "runtime/views/view_lookup.hpp"
+#include "runtime/windows/shell_views.hpp"
+#include "runtime/windows/shell_views_table.hpp"
+#include "runtime/windows/window_table.hpp"
 #include "runtime_fixture.hpp"
 #include "support/golden.hpp"
 

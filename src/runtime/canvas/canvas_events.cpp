@@ -1,8 +1,8 @@
 #include "runtime/canvas/canvas_events.hpp"
 
-#include "runtime/core.hpp"
-#include "runtime/flow.hpp"
-#include "runtime/window_view_runtime.hpp"
+#include "runtime/flow/dispatch.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/views/view_lookup.hpp"
 
 namespace kelvo {
 

@@ -1,6 +1,6 @@
 #include "runtime/canvas/view_canvas.hpp"
 
-#include "runtime/view.hpp"
+#include "runtime/views/view_table.hpp"
 
 namespace kelvo {
 

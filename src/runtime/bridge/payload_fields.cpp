@@ -1,0 +1,160 @@
+#include "runtime/bridge/payload_fields.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+
+#include "base/ascii.hpp"
+#include "base/number_text.hpp"
+#include "bridge/json_field.hpp"
+
+namespace kelvo {
+namespace {
+
+// The byte an escape letter stands for; 0 for a letter that is not a simple escape.
+char simpleEscape(char letter) {
+    switch (letter) {
+        case '"':
+            return '"';
+        case '\\':
+            return '\\';
+        case '/':
+            return '/';
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            return 0;
+    }
+}
+
+enum class DecodeOutcome { decoded, malformed, too_long };
+
+// Decodes the string body `body` (between its quotes, holding at least one backslash) into the
+// scratch area after `used`.
+DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch) {
+    std::size_t capacity = scratch.bytes.size();
+    auto append = [&](const char* bytes, std::size_t length) {
+        if (scratch.used > capacity || length > capacity - scratch.used) return false;
+        if (length > 0) std::memcpy(scratch.bytes.data() + scratch.used, bytes, length);
+        scratch.used += length;
+        return true;
+    };
+
+    std::size_t runStart = 0;
+    std::size_t at = 0;
+    while (at < body.size()) {
+        auto byte = static_cast<unsigned char>(body[at]);
+        if (byte != '\\') {
+            if (byte < 0x20) return DecodeOutcome::malformed;
+            ++at;
+            continue;
+        }
+        if (!append(body.data() + runStart, at - runStart)) return DecodeOutcome::too_long;
+        if (at + 1 >= body.size()) return DecodeOutcome::malformed;
+        char letter = body[at + 1];
+        char decoded = simpleEscape(letter);
+        std::size_t escapeLength = 2;
+        if (letter == 'u') {
+            if (at + 6 > body.size()) return DecodeOutcome::malformed;
+            int value = 0;
+            for (std::size_t i = at + 2; i < at + 6; ++i) {
+                int digit = hexDigitValue(body[i]);
+                if (digit < 0) return DecodeOutcome::malformed;
+                value = value * 16 + digit;
+            }
+            if (value >= 0x80) return DecodeOutcome::malformed;
+            decoded = static_cast<char>(value);
+            escapeLength = 6;
+        } else if (decoded == 0) {
+            return DecodeOutcome::malformed;
+        }
+        if (!append(&decoded, 1)) return DecodeOutcome::too_long;
+        at += escapeLength;
+        runStart = at;
+    }
+    if (!append(body.data() + runStart, at - runStart)) return DecodeOutcome::too_long;
+    return DecodeOutcome::decoded;
+}
+
+bool isPlainNumberByte(char c) { return isDecimalDigit(c) || c == '-' || c == '.'; }
+
+// Converts `text` as a whole decimal number.
+template <class Float>
+NumberField<Float> convertDecimal(std::string_view text) {
+    NumberField<Float> field;
+    Float value{};
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range && end == text.data() + text.size()) {
+        field.state = NumberFieldState::out_of_range;
+    } else if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        field.state = NumberFieldState::malformed;
+    } else {
+        field.state = NumberFieldState::present;
+        field.value = value;
+    }
+    return field;
+}
+
+}  // namespace
+
+Result<std::optional<std::string_view>> jsonStringField(std::string_view json, std::string_view name,
+                                                        PayloadScratch& scratch) {
+    auto raw = fieldValue(json, name);
+    if (!raw || raw->size() < 2 || raw->front() != '"' || raw->back() != '"') return std::nullopt;
+    std::string_view body = raw->substr(1, raw->size() - 2);
+
+    // The payload scanner that found the value has already refused raw bytes below 0x20.
+    if (body.find('\\') == std::string_view::npos) return body;
+
+    std::size_t start = scratch.used;
+    switch (decodeEscapedString(body, scratch)) {
+        case DecodeOutcome::decoded:
+            return std::string_view(scratch.bytes.data() + start, scratch.used - start);
+        case DecodeOutcome::malformed:
+            scratch.used = start;
+            return std::nullopt;
+        case DecodeOutcome::too_long:
+            break;
+    }
+    scratch.used = start;
+    return fail(Error::StringTooLong);
+}
+
+std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string_view name) {
+    auto raw = fieldValue(json, name);
+    if (!raw || raw->empty()) return std::nullopt;
+    for (char c : *raw) {
+        if (!isDecimalDigit(c)) return std::nullopt;
+    }
+    return parseU64(*raw);
+}
+
+NumberField<float> jsonPlainFloatField(std::string_view json, std::string_view name) {
+    auto raw = fieldValue(json, name);
+    if (!raw) return {};
+    for (char c : *raw) {
+        if (!isPlainNumberByte(c)) return {NumberFieldState::malformed, 0};
+    }
+    return convertDecimal<float>(*raw);
+}
+
+NumberField<std::int32_t> jsonWholeNumberField(std::string_view json, std::string_view name) {
+    auto raw = fieldValue(json, name);
+    if (!raw) return {};
+    NumberField<double> number = convertDecimal<double>(*raw);
+    if (!number.present()) return {number.state, 0};
+    if (number.value != std::trunc(number.value)) return {NumberFieldState::malformed, 0};
+    if (number.value < -2147483648.0 || number.value > 2147483647.0) return {NumberFieldState::out_of_range, 0};
+    return {NumberFieldState::present, static_cast<std::int32_t>(number.value)};
+}
+
+}  // namespace kelvo
