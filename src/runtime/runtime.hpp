@@ -15,6 +15,7 @@
 #include "platform/types/platform_event.hpp"
 #include "platform/types/service_records.hpp"
 #include "platform/types/window_records.hpp"
+#include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
@@ -44,6 +45,8 @@ namespace kelvo {
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
+//   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
+//                    only when a canvas view claims a slot
 //
 // Adding state: add the field to the group it belongs to (or a new group at the end) with a
 // default member initializer for the value start-up gives it; there is no constructor and no
@@ -119,6 +122,11 @@ struct Runtime {
     std::uint64_t startMonotonicNs = 0;
     // The detail text of the page event being sent.
     std::array<char, kPageEventDetailBytes> pageEventDetail{};
+
+    // ---- canvas slots ----
+    // The widget trees and display lists of canvas views, one slot per view record; see
+    // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
+    CanvasSlotTable canvasSlots;
 };
 
 // The platform's service slots and the context every slot takes first.
