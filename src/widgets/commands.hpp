@@ -5,6 +5,8 @@
 // emitter points into the emitter's data until a copy (display_list.hpp) moves that data into the
 // pools of the list that owns it.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -127,9 +129,16 @@ struct BlurCommand {
 };
 
 struct CanvasCommand {
+    static constexpr std::size_t kPayloadBytes =
+        std::max({sizeof(PushClipCommand), sizeof(PushOpacityCommand), sizeof(Affine), sizeof(FillRectCommand),
+                  sizeof(StrokeRectCommand), sizeof(FillRoundedRectCommand), sizeof(DrawLineCommand),
+                  sizeof(FillPathCommand), sizeof(StrokePathCommand), sizeof(DrawImageCommand),
+                  sizeof(DrawTextCommand), sizeof(ShadowCommand), sizeof(BlurCommand)});
+
     CanvasCommandTag tag = CanvasCommandTag::pop_clip;
     // Exactly the member named by the tag is meaningful; pop_clip and pop_opacity carry nothing.
     union {
+        unsigned char empty_payload[kPayloadBytes];
         PushClipCommand push_clip;
         PushOpacityCommand push_opacity;
         Affine transform;
@@ -145,7 +154,8 @@ struct CanvasCommand {
         BlurCommand blur;
     };
 
-    CanvasCommand() : push_clip{} {}
+    // An empty payload: every byte zero, so copies of a command never read unset bytes.
+    CanvasCommand() : empty_payload{} {}
 
     static CanvasCommand pushClip(const PushClipCommand& payload);
     static CanvasCommand popClip();
