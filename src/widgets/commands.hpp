@@ -132,8 +132,8 @@ struct CanvasCommand {
     static constexpr std::size_t kPayloadBytes =
         std::max({sizeof(PushClipCommand), sizeof(PushOpacityCommand), sizeof(Affine), sizeof(FillRectCommand),
                   sizeof(StrokeRectCommand), sizeof(FillRoundedRectCommand), sizeof(DrawLineCommand),
-                  sizeof(FillPathCommand), sizeof(StrokePathCommand), sizeof(DrawImageCommand),
-                  sizeof(DrawTextCommand), sizeof(ShadowCommand), sizeof(BlurCommand)});
+                  sizeof(FillPathCommand), sizeof(StrokePathCommand), sizeof(DrawImageCommand), sizeof(DrawTextCommand),
+                  sizeof(ShadowCommand), sizeof(BlurCommand)});
 
     CanvasCommandTag tag = CanvasCommandTag::pop_clip;
     // Exactly the member named by the tag is meaningful; pop_clip and pop_opacity carry nothing.

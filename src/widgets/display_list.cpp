@@ -47,70 +47,58 @@ struct PoolTotals {
     std::size_t glyphs = 0;
     std::size_t text = 0;
 
+    static Status add(std::size_t& total, std::size_t more, std::size_t capacity, Error error) {
+        total += more;
+        return total > capacity ? fail(error) : Status{};
+    }
     Status operator()(std::span<const GradientStop>& slice) {
-        stops += slice.size();
-        return stops > kCanvasGradientStopCapacity ? fail(Error::CanvasGradientStopLimitReached) : Status{};
+        return add(stops, slice.size(), kCanvasGradientStopCapacity, Error::CanvasGradientStopLimitReached);
     }
     Status operator()(std::span<const PathElement>& slice) {
-        elements += slice.size();
-        return elements > kCanvasPathElementCapacity ? fail(Error::CanvasPathElementLimitReached) : Status{};
+        return add(elements, slice.size(), kCanvasPathElementCapacity, Error::CanvasPathElementLimitReached);
     }
     Status operator()(std::string_view& slice) {
-        text += slice.size();
-        return text > kCanvasTextCapacity ? fail(Error::CanvasTextTooLarge) : Status{};
+        return add(text, slice.size(), kCanvasTextCapacity, Error::CanvasTextTooLarge);
     }
     Status operator()(std::span<const PositionedGlyph>& slice) {
-        glyphs += slice.size();
-        return glyphs > kCanvasGlyphCapacity ? fail(Error::CanvasGlyphLimitReached) : Status{};
+        return add(glyphs, slice.size(), kCanvasGlyphCapacity, Error::CanvasGlyphLimitReached);
     }
 };
 
+// Copies `slice` to the end of `pool` (checked first, with the pool's error) and re-points it there.
 template <class T, std::size_t N>
-std::span<const T> appendToPool(std::array<T, N>& pool, std::uint32_t& used, std::span<const T> slice) {
+Status appendToPool(std::array<T, N>& pool, std::uint32_t& used, std::span<const T>& slice, Error error) {
+    if (slice.size() > N - used) return fail(error);
     T* at = pool.data() + used;
     if (!slice.empty()) std::memcpy(static_cast<void*>(at), slice.data(), slice.size() * sizeof(T));
     used += static_cast<std::uint32_t>(slice.size());
-    return {at, slice.size()};
+    slice = {at, slice.size()};
+    return {};
 }
 
-// Copies each slice to the end of its pool and re-points it there. Each pool is checked before it
-// is written, with the error of that pool.
 struct PoolAppender {
     CanvasDisplayListPools& pools;
 
     Status operator()(std::span<const GradientStop>& slice) {
-        if (slice.size() > kCanvasGradientStopCapacity - pools.stop_count) {
-            return fail(Error::CanvasGradientStopLimitReached);
-        }
-        slice = appendToPool(pools.stops, pools.stop_count, slice);
-        return {};
+        return appendToPool(pools.stops, pools.stop_count, slice, Error::CanvasGradientStopLimitReached);
     }
     Status operator()(std::span<const PathElement>& slice) {
-        if (slice.size() > kCanvasPathElementCapacity - pools.element_count) {
-            return fail(Error::CanvasPathElementLimitReached);
-        }
-        slice = appendToPool(pools.elements, pools.element_count, slice);
-        return {};
+        return appendToPool(pools.elements, pools.element_count, slice, Error::CanvasPathElementLimitReached);
     }
     Status operator()(std::string_view& slice) {
-        if (slice.size() > kCanvasTextCapacity - pools.text_length) return fail(Error::CanvasTextTooLarge);
-        std::span<const char> copied = appendToPool(pools.text, pools.text_length, std::span<const char>(slice));
-        slice = {copied.data(), copied.size()};
+        std::span<const char> bytes(slice);
+        TRY(appendToPool(pools.text, pools.text_length, bytes, Error::CanvasTextTooLarge));
+        slice = {bytes.data(), bytes.size()};
         return {};
     }
     Status operator()(std::span<const PositionedGlyph>& slice) {
-        if (slice.size() > kCanvasGlyphCapacity - pools.glyph_count) return fail(Error::CanvasGlyphLimitReached);
-        slice = appendToPool(pools.glyphs, pools.glyph_count, slice);
-        return {};
+        return appendToPool(pools.glyphs, pools.glyph_count, slice, Error::CanvasGlyphLimitReached);
     }
 };
 
 // Whether [data, data + bytes) overlaps the storage of `list`.
 bool pointsInto(const CanvasDisplayList& list, const void* data, std::size_t bytes) {
-    if (data == nullptr || bytes == 0) return false;
-    auto first = reinterpret_cast<std::uintptr_t>(data);
-    auto begin = reinterpret_cast<std::uintptr_t>(&list);
-    return first < begin + sizeof(CanvasDisplayList) && begin < first + bytes;
+    return bytesOverlap(data, bytes, &list, sizeof(CanvasDisplayList));
 }
 
 struct AliasProbe {

@@ -150,10 +150,7 @@ void commitTree(WidgetTreeStorage& target, WidgetLayoutTree nodes, const WidgetT
 }
 
 bool pointsInto(const WidgetTreeStorage& target, const void* data, std::size_t bytes) {
-    if (data == nullptr || bytes == 0) return false;
-    auto first = reinterpret_cast<std::uintptr_t>(data);
-    auto begin = reinterpret_cast<std::uintptr_t>(&target);
-    return first < begin + sizeof(WidgetTreeStorage) && begin < first + bytes;
+    return bytesOverlap(data, bytes, &target, sizeof(WidgetTreeStorage));
 }
 
 bool sourceAliasesStorage(const WidgetTreeStorage& target, WidgetLayoutTree nodes) {
