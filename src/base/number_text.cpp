@@ -1,9 +1,12 @@
 #include "base/number_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <system_error>
+
+#include "base/ascii.hpp"
 
 namespace kelvo {
 
@@ -91,7 +94,76 @@ std::optional<Number> parseWhole(std::string_view text) {
     return value;
 }
 
+// Whether a number text that from_chars found out of range lies beyond the largest finite value
+// (rather than below the smallest nonzero one). The text is "-"? digits ("." digits)? and an
+// optional exponent, "e" for decimal and "p" (binary) for hexadecimal digits. The value is about
+// 0.ddd times the base to the power `magnitude`; values out of range lie hundreds of powers of ten
+// away from 1, so the sign of the magnitude decides.
+bool exceedsLargestFinite(std::string_view text, std::chars_format format) {
+    const bool hex = format == std::chars_format::hex;
+    auto isDigit = [hex](char c) { return hex ? isHexDigit(c) : isDecimalDigit(c); };
+    std::size_t at = !text.empty() && text[0] == '-' ? 1 : 0;
+    std::int64_t integerDigits = 0;  // digits before the point, from the first nonzero one
+    std::int64_t fractionZeros = 0;  // zeros after the point before the first nonzero digit
+    bool nonzero = false;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+        nonzero = nonzero || text[at] != '0';
+        if (nonzero) ++integerDigits;
+    }
+    if (at < text.size() && text[at] == '.') {
+        for (++at; at < text.size() && isDigit(text[at]); ++at) {
+            if (nonzero) continue;
+            if (text[at] == '0') {
+                ++fractionZeros;
+            } else {
+                nonzero = true;
+            }
+        }
+    }
+    if (!nonzero) return false;
+    constexpr std::int64_t kExponentBound = 1'000'000'000;
+    std::int64_t exponent = 0;
+    if (at < text.size() && (text[at] | 0x20) == (hex ? 'p' : 'e')) {
+        ++at;
+        bool negative = at < text.size() && text[at] == '-';
+        if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+        for (; at < text.size() && isDecimalDigit(text[at]); ++at) {
+            exponent = std::min(exponent * 10 + (text[at] - '0'), kExponentBound);
+        }
+        if (negative) exponent = -exponent;
+    }
+    const std::int64_t digitWeight = hex ? 4 : 1;  // powers of the exponent's base per digit
+    const std::int64_t leading = integerDigits > 0 ? integerDigits : -fractionZeros;
+    return leading * digitWeight + exponent > 0;
+}
+
+template <class Float>
+ConvertedNumber<Float> convertNearest(std::string_view text, std::chars_format format) {
+    ConvertedNumber<Float> result;
+    if (text.empty()) return result;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result.value, format);
+    if (end != text.data() + text.size()) return result;
+    if (ec == std::errc()) {
+        result.outcome = NumberConversion::converted;
+    } else if (ec == std::errc::result_out_of_range) {
+        if (exceedsLargestFinite(text, format)) {
+            result.outcome = NumberConversion::too_large;
+        } else {
+            result.outcome = NumberConversion::converted;
+            result.value = text[0] == '-' ? -Float{0} : Float{0};
+        }
+    }
+    return result;
+}
+
 }  // namespace
+
+ConvertedNumber<double> convertNearestF64(std::string_view text, std::chars_format format) {
+    return convertNearest<double>(text, format);
+}
+ConvertedNumber<float> convertNearestF32(std::string_view text) {
+    return convertNearest<float>(text, std::chars_format::general);
+}
 
 void writeFloatPlain(BoundedWriter& out, double value) { writeFloat(out, value); }
 void writeFloatPlain(BoundedWriter& out, float value) { writeFloat(out, value); }

@@ -37,6 +37,15 @@ Utf8Unit utf8UnitAt(std::string_view text, std::size_t at) {
     return {length, true};
 }
 
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        Utf8Unit unit = utf8UnitAt(text, at);
+        if (!unit.valid) return false;
+        at += unit.length;
+    }
+    return true;
+}
+
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text.size();
     std::size_t at = 0;

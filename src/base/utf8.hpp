@@ -15,6 +15,9 @@ struct Utf8Unit {
 // The unit that starts at `at` (which must be inside `text`).
 Utf8Unit utf8UnitAt(std::string_view text, std::size_t at);
 
+// Whether every unit of `text` is valid.
+bool isValidUtf8(std::string_view text);
+
 // The longest prefix of `text` of at most `maxBytes` bytes that does not split a character.
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes);
 

@@ -1,9 +1,9 @@
 #include "bridge/json_scan.hpp"
 
 #include <charconv>
-#include <system_error>
 
 #include "base/ascii.hpp"
+#include "base/number_text.hpp"
 #include "bridge/json_scan_engine.hpp"
 
 namespace kelvo {
@@ -54,12 +54,11 @@ bool hasNumberShape(std::string_view body, bool& underscored, bool& exponent) {
     return pos == body.size();
 }
 
-// Converts a checked number body as a whole; out of range fails.
+// Converts a checked number body as a whole: only a value beyond the largest finite one fails
+// (one too small to tell from zero reads as zero).
 bool convertsInRange(std::string_view body, bool hex) {
-    double value = 0;
     auto format = hex ? std::chars_format::hex : std::chars_format::general;
-    auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value, format);
-    return error == std::errc() && end == body.data() + body.size();
+    return convertNearestF64(body, format).outcome == NumberConversion::converted;
 }
 
 // White space, strings and bare tokens of the lenient families.
@@ -122,7 +121,7 @@ bool isLenientNumber(std::string_view token) {
               : hasNumberShape<false>(body, underscored, exponent))) {
         return false;
     }
-    // Without an exponent, a decimal of this length is far from both ends of the range.
+    // Without an exponent, a decimal of this length is far below the largest value.
     if (!hex && !exponent && !underscored && body.size() <= kAlwaysInRangeDecimal) return true;
     if (!underscored) return convertsInRange(body, hex);
 

@@ -35,8 +35,8 @@ bool skipContainerSpan(std::string_view text, std::size_t& cursor, char open, ch
 // leading "+", leading zeros, a point with no digits on one side ("5.", ".5"), hexadecimal forms
 // after "0x" or "0X" (with an optional point and a "p" exponent), "inf", "infinity" and "nan" in
 // any letter case (each with an optional sign), and single underscores between two digits. A
-// number whose value is beyond the range of a 64-bit float (too large, or too small to be told
-// from zero) is refused, and so is an underscored number longer than kMaxUnderscoredNumber.
+// number beyond the largest finite 64-bit float is refused (one too small to tell from zero is
+// accepted: it reads as zero), and so is an underscored number longer than kMaxUnderscoredNumber.
 bool isLenientNumber(std::string_view token);
 inline constexpr std::size_t kMaxUnderscoredNumber = 1024;
 

@@ -10,7 +10,7 @@
 
 #include "base/error.hpp"
 #include "raster/canvas_geometry.hpp"
-#include "raster/vector.hpp"
+#include "raster/path.hpp"
 
 namespace kelvo {
 

@@ -5,19 +5,6 @@
 namespace kelvo {
 namespace {
 
-TEST(Error, NamesArePrintedExactlyAndRoundTrip) {
-    EXPECT_EQ(errorName(Error::UnsupportedService), "UnsupportedService");
-    EXPECT_EQ(errorName(Error::NoSpaceLeft), "NoSpaceLeft");
-    EXPECT_EQ(errorName(Error::WebViewLayerNotBuilt), "WebViewLayerNotBuilt");
-    for (std::size_t i = 0; i < kErrorCount; ++i) {
-        auto error = static_cast<Error>(i);
-        auto back = errorFromName(errorName(error));
-        ASSERT_TRUE(back.has_value()) << errorName(error);
-        EXPECT_EQ(*back, error);
-    }
-    EXPECT_FALSE(errorFromName("NotAnError").has_value());
-}
-
 Result<int> half(int value) {
     if (value % 2 != 0) return fail(Error::InvalidDimension);
     return value / 2;

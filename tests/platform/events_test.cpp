@@ -5,65 +5,9 @@
 
 #include "platform/types/event_rules.hpp"
 #include "platform/types/platform_event.hpp"
-#include "platform/types/runtime_event.hpp"
-#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
-
-TEST(PlatformEventNames, TagOrderAndNames) {
-    const auto names = testing::readTable("platform/event_kinds.txt");
-    ASSERT_EQ(names.size(), kPlatformEventKindCount);
-    for (std::size_t tag = 0; tag < names.size(); ++tag) {
-        auto kind = platformEventKindFromTag(tag);
-        ASSERT_TRUE(kind);
-        EXPECT_EQ(platformEventKindName(*kind), names[tag][0]);
-        EXPECT_EQ(platformEventKindFromName(names[tag][0]), *kind);
-    }
-    EXPECT_EQ(platformEventKindFromTag(24).error(), Error::InvalidEventKind);
-    EXPECT_EQ(platformEventKindName(static_cast<PlatformEventKind>(24)), "");
-    EXPECT_FALSE(platformEventKindFromName("App_Start").has_value());
-    EXPECT_EQ(platformEventName(BridgeMessage{"{}", "vexa://app", 1, "main"}), "bridge_message");
-}
-
-TEST(PlatformEvents, DroppedFilesCompareByContent) {
-    std::string first = "/tmp/a";
-    std::vector<std::string_view> a = {first, "/tmp/b"};
-    std::vector<std::string_view> b = {"/tmp/a", "/tmp/b"};
-    FilesDroppedEvent left{1, "", a, 0, 0, false};
-    FilesDroppedEvent right{1, "", b, 0, 0, false};
-    EXPECT_EQ(left, right);
-    right.paths = std::span(b).first(1);
-    EXPECT_NE(left, right);
-}
-
-TEST(RuntimeEventTable, NamesScopesAndDirtyFlags) {
-    const auto rows = testing::readTable("platform/runtime_events.txt");
-    ASSERT_EQ(rows.size(), kRuntimeEventKindCount);
-    for (std::size_t tag = 0; tag < rows.size(); ++tag) {
-        auto kind = runtimeEventKindFromTag(tag);
-        ASSERT_TRUE(kind);
-        EXPECT_EQ(runtimeEventKindName(*kind), rows[tag][0]);
-        EXPECT_EQ(runtimeEventErrorScope(*kind), rows[tag][0]);
-        EXPECT_EQ(runtimeEventSetsDirty(*kind), rows[tag][1] == "1") << rows[tag][0];
-    }
-    auto outside = static_cast<RuntimeEventKind>(24);
-    EXPECT_EQ(runtimeEventKindFromTag(24).error(), Error::InvalidEventKind);
-    EXPECT_EQ(runtimeEventKindName(outside), "");
-    EXPECT_EQ(runtimeEventErrorScope(outside), "");
-    EXPECT_FALSE(runtimeEventSetsDirty(outside));
-}
-
-TEST(RuntimeEventTable, TraceNames) {
-    const std::string_view steps[] = {"start", "activate", "deactivate", "frame", "stop"};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(runtimeEventTraceName(LifecycleEvent{static_cast<LifecycleStep>(i)}), steps[i]);
-    }
-    EXPECT_EQ(runtimeEventTraceName(LifecycleEvent{static_cast<LifecycleStep>(9)}), "lifecycle");
-    EXPECT_EQ(runtimeEventTraceName(CommandEvent{"file.save", 1, "", 0, CommandSource::menu}), "file.save");
-    EXPECT_EQ(runtimeEventTraceName(WindowClosedEvent{2, "tools"}), "window_closed");
-    EXPECT_EQ(runtimeEventTraceName(AudioEvent{}), "audio");
-}
 
 TEST(EventRules, AudioKindsAndAccessibilityActions) {
     EXPECT_EQ(audioEventKindFromHost(0), AudioEventKind::loaded);

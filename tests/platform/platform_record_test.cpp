@@ -8,24 +8,6 @@
 namespace kelvo {
 namespace {
 
-TEST(PlatformRecord, SlotNamesRoundTripAndSlotFilledFollowsEachSlot) {
-    TestPlatform test;
-    for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
-        auto slot = static_cast<PlatformSlot>(i);
-        EXPECT_EQ(platformSlotFromName(platformSlotName(slot)), slot);
-        test.emptyAllSlots();
-        test.fillSlot(slot);
-        for (std::size_t j = 0; j < kPlatformSlotCount; ++j) {
-            EXPECT_EQ(slotFilled(test.platform().slots, static_cast<PlatformSlot>(j)), i == j) << i << " " << j;
-        }
-    }
-    EXPECT_EQ(platformSlotName(PlatformSlot::wake), "wake");
-    EXPECT_EQ(platformSlotName(PlatformSlot::decodeImage), "decodeImage");
-    EXPECT_EQ(platformSlotName(static_cast<PlatformSlot>(75)), "");
-    EXPECT_FALSE(platformSlotFromName("nope").has_value());
-    EXPECT_FALSE(slotFilled(PlatformSlots{}, static_cast<PlatformSlot>(200)));
-}
-
 TEST(PlatformRecord, NeededCallsFailOnEmptySlotsAndHintsAreSkipped) {
     TestPlatform test;
     const Platform& platform = test.platform();

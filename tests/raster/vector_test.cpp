@@ -296,6 +296,18 @@ TEST(VectorRasterizer, SweepMatchesTheWrittenRulesExactly) {
             ASSERT_EQ(fast->values, slow->values) << "trial " << trial;
         }
     }
+
+    // The most crowded row there is: 256 crossings and 128 spans of several columns on every
+    // sub-scanline, which fills the row's cover events to the last slot.
+    auto crowded = newRasterizer();
+    for (int i = 0; i < 128; ++i) {
+        ASSERT_TRUE(accumulateFillEdges(*crowded, rectPath(i * 6.0f + 0.5f, 0.5f, 5, 2), kIdentityAffine));
+    }
+    auto fast = render(*crowded, FillRule::winding, 800, 4, {0, 0, 800, 4});
+    auto slow = referenceRender(*crowded, FillRule::winding, 800, 4, {0, 0, 800, 4});
+    ASSERT_TRUE(fast && slow);
+    EXPECT_EQ(fast->values, slow->values);
+    EXPECT_EQ(fast->sum(), 128.0 * 5 * 2);
 }
 
 TEST(VectorRasterizer, CoverageAddsUpToTheArea) {

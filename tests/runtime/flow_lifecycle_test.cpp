@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/env.hpp"
 #include "flow_scenario.hpp"
 #include "runtime/flow/extensions.hpp"
+#include "runtime/flow/launch_timing.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -31,7 +34,11 @@ struct Lifecycle {
         registry.entries = entries;
         scenario.runtime().modules = &registry;
         scenario.binding().appContext = this;
-        scenario.binding().eventHandler = nullptr;
+        scenario.binding().eventHandler = [](void* c, Runtime&, const RuntimeEvent& event) {
+            const auto* lifecycle = std::get_if<LifecycleEvent>(&event);
+            if (lifecycle == nullptr) return Status{};
+            return static_cast<Lifecycle*>(c)->step(std::string("event.") + std::string(runtimeEventTraceName(event)));
+        };
         scenario.binding().startHook = [](void* c, Runtime&) { return static_cast<Lifecycle*>(c)->step("app.start"); };
         scenario.binding().stopHook = [](void* c, Runtime&) { return static_cast<Lifecycle*>(c)->step("app.stop"); };
     }
@@ -51,12 +58,31 @@ struct Lifecycle {
     }
 };
 
+// Launch timing on, stamped with the scenario's clock, for one test.
+struct LaunchTimingOn {
+    EnvMap env = EnvMap::fromList({{"KELVO_WINDOW_TIMING", "1"}});
+    explicit LaunchTimingOn(FlowScenario& scenario) {
+        setProcessEnv(&env);
+        resetLaunchTimingForTests(memoryIo(scenario.memory()));
+    }
+    ~LaunchTimingOn() {
+        setProcessEnv(nullptr);
+        resetLaunchTimingForTests();
+    }
+};
+
 TEST(AppStart, ReservesTheMainWindowStartsEverythingAndLoadsTheWindows) {
     FlowScenario scenario;
     Lifecycle lifecycle(scenario);
     scenario.runtime().stateDirty = false;
+    LaunchTimingOn timing(scenario);
+    ScopedStderrCapture stderrText;
     ASSERT_TRUE(scenario.dispatch(AppStartEvent{}));
-    EXPECT_EQ(lifecycle.journal, (Lines{"app.start", "m1.start", "m2.start", "m3.start"}));
+    EXPECT_EQ(lifecycle.journal, (Lines{"app.start", "m1.start", "m2.start", "m3.start", "event.start"}));
+    EXPECT_EQ(stderrText.text(),
+              "kelvo: launch app_start wall_ns=1700000000000000000\n"
+              "kelvo: launch app_started wall_ns=1700000000000000000\n"
+              "kelvo: launch scene_loaded wall_ns=1700000000000000000\n");
     const RuntimeWindow& main = scenario.runtime().windows[0];
     EXPECT_EQ(scenario.runtime().windows.size(), 1u);
     EXPECT_EQ(main.label.view(), "main");
@@ -78,6 +104,7 @@ TEST(AppStart, StartFailuresAreRecordedAndEndTheDispatch) {
     const std::vector<Case> cases = {
         // a repeated id is refused before any module starts
         {"repeated id", 10, {}, Error::DuplicateModule, {"app.start"}},
+        {"missing dependency", 11, {}, Error::MissingDependency, {"app.start"}},
         {"failing module", 11, {"m2.start"}, Error::ModuleFailed, {"app.start", "m1.start", "m2.start"}},
         {"failing hook", 11, {"app.start"}, Error::Unexpected, {"app.start"}},
     };
@@ -85,6 +112,8 @@ TEST(AppStart, StartFailuresAreRecordedAndEndTheDispatch) {
         FlowScenario scenario;
         Lifecycle lifecycle(scenario);
         lifecycle.entries[1].id = c.secondId;
+        const std::uint64_t absent[] = {99};
+        if (c.error == Error::MissingDependency) lifecycle.entries[2].dependencies = absent;
         lifecycle.failing = c.failing;
         Status status = scenario.dispatch(AppStartEvent{});
         ASSERT_FALSE(status) << c.name;
@@ -117,7 +146,7 @@ TEST(AppShutdown, EveryStopHookRunsAndTheFirstFailureIsReturned) {
     Status status = scenario.dispatch(AppShutdownEvent{});
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), Error::ModuleFailed);
-    EXPECT_EQ(lifecycle.journal, (Lines{"m3.stop", "m2.stop", "m1.stop", "app.stop"}));
+    EXPECT_EQ(lifecycle.journal, (Lines{"event.stop", "m3.stop", "m2.stop", "m1.stop", "app.stop"}));
     EXPECT_EQ(scenario.traceNames(), (Lines{"platform.event", "runtime.event"}));  // no "app.stop"
 }
 

@@ -16,6 +16,7 @@
 #include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
 #include "support/golden.hpp"
+#include "text/measure_generation.hpp"
 
 // Events are written with designated initializers that name only the fields a case sets.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -85,7 +86,9 @@ TEST(FlowSession, EveryEventKindMatchesTheStoredJournalTracesAndPageEvents) {
 
     dispatch(AppActivatedEvent{});
     dispatch(AppDeactivatedEvent{});
+    const std::uint64_t measureGeneration = textMeasureGeneration().load();
     dispatch(AppearanceChangedEvent{true, false, false});
+    EXPECT_EQ(textMeasureGeneration().load(), measureGeneration + 1);  // cached text measures are stale
     dispatch(WindowFocusedEvent{1});
     dispatch(BridgeMessage{R"({"id":"1","command":"vostra.file.cancel","payload":null})", "vexa://app", 1, "main"});
     dispatch(TrayActionEvent{3});

@@ -30,15 +30,6 @@ TEST(ShellValidation, ChromeIconNames) {
     EXPECT_EQ(errorOf(validateShellChromeIcon(std::string(65, 'a'))), Error::InvalidName);
 }
 
-TEST(ShellValidation, Names) {
-    EXPECT_TRUE(isValidName("main"));
-    EXPECT_TRUE(isValidName("..."));
-    for (std::string_view bad : {std::string_view(""), std::string_view("."), std::string_view(".."),
-                                 std::string_view("a/b"), std::string_view("a\\b"), std::string_view("a\0b", 3)}) {
-        EXPECT_FALSE(isValidName(bad)) << bad;
-    }
-}
-
 // Each case changes one view of a valid two-view description and expects one error.
 TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
     const float nan = std::numeric_limits<float>::quiet_NaN();

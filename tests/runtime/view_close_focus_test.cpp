@@ -170,6 +170,16 @@ TEST_F(ViewFocus, FocusingSetsExactlyOneFlagOfTheWindow) {
     EXPECT_EQ(errorOf(focusView(*runtime, 1, "B")), Error::UnsupportedViewFocus);
     runtime->windows[0].open = false;
     EXPECT_EQ(errorOf(focusView(*runtime, 1, "A")), Error::WindowNotFound);
+    runtime->windows[0].open = true;
+    test.fillSlot(PlatformSlot::focusView);
+    runtime->platform = test.platform();
+
+    // A canvas whose redraw cannot be scheduled: the error comes after every flag is set.
+    create(gpuSurface("C"));
+    ASSERT_TRUE(focusView(*runtime, 1, "C"));
+    runtime->views[2].canvas.invalidationFaultForTests = Error::CreateFailed;
+    EXPECT_EQ(errorOf(focusView(*runtime, 1, "W")), Error::CreateFailed);
+    EXPECT_EQ(focusedLabels(), "W");
 }
 
 TEST_F(ViewFocus, EnsureFocusableLeavesAFocusedCandidateFocusesTheFirstOrClears) {

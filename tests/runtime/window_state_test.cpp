@@ -14,7 +14,6 @@
 #include "base/memory_io.hpp"
 #include "runtime/persist/window_state_store.hpp"
 #include "support/golden.hpp"
-#include "trace_capture.hpp"
 
 namespace kelvo {
 namespace {
@@ -400,39 +399,6 @@ TEST_F(WindowStateSave, AFailedSaveLeavesThePreviousFileIntact) {
     memory.shortWrites(kTemporary, 7);
     ASSERT_TRUE(save(windowRecord(3, "new")));
     EXPECT_EQ(file(), fileOf({windowRecord(1, "main"), windowRecord(2, "tools"), windowRecord(3, "new")}));
-}
-
-TEST_F(WindowStateSave, TheSaveStepTracesFailuresWithTheEventsLabel) {
-    testing::TraceCapture capture;
-    std::uint64_t dropped = 0;
-    memory.setWallClockNs(1234);
-    WindowFrameChangedEvent event{4, "event-label", "Title", {1, 2, 300, 400}, 2, true, false, false, true};
-    WindowStateRecord update = windowStateFromEvent(event, "table-label", "Table title");
-
-    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
-    EXPECT_TRUE(capture.lines.empty());
-    WindowStateRecord expected = windowRecord(4, "table-label");
-    expected.title = "Table title";
-    expected.x = 1;
-    expected.y = 2;
-    expected.width = 300;
-    expected.height = 400;
-    expected.scale = 2;
-    expected.fullscreen = true;
-    EXPECT_EQ(file(), fileOf({expected}));
-
-    memory.failOn(IoOp::make_path, "", Error::AccessDenied, 0, 2);
-    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
-    EXPECT_EQ(
-        capture.lines,
-        std::vector<std::string>{
-            R"({"timestamp_ns":1234,"level":"info","kind":"event","name":"window.state.save_failed","message":"AccessDenied","fields":{"label":"event-label"}})"});
-    EXPECT_EQ(dropped, 0u);
-
-    capture.refuse = true;
-    saveWindowStateStep(store, update, event.label, windowStateScratch(), capture.sink(), true, dropped);
-    EXPECT_EQ(dropped, 1u);
-    EXPECT_EQ(file(), fileOf({expected}));
 }
 
 TEST(WindowStateStore, FolderAndFilePathsMustFit) {

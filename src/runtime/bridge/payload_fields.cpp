@@ -1,9 +1,8 @@
 #include "runtime/bridge/payload_fields.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
-#include <system_error>
+#include <type_traits>
 
 #include "base/ascii.hpp"
 #include "base/number_text.hpp"
@@ -87,21 +86,25 @@ DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch
 
 bool isPlainNumberByte(char c) { return isDecimalDigit(c) || c == '-' || c == '.'; }
 
-// Converts `text` as a whole decimal number.
+// Converts `text` as a whole decimal number; a value too small to tell from zero reads as zero.
 template <class Float>
 NumberField<Float> convertDecimal(std::string_view text) {
-    NumberField<Float> field;
-    Float value{};
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range && end == text.data() + text.size()) {
-        field.state = NumberFieldState::out_of_range;
-    } else if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        field.state = NumberFieldState::malformed;
+    ConvertedNumber<Float> number;
+    if constexpr (std::is_same_v<Float, float>) {
+        number = convertNearestF32(text);
     } else {
-        field.state = NumberFieldState::present;
-        field.value = value;
+        number = convertNearestF64(text);
     }
-    return field;
+    switch (number.outcome) {
+        case NumberConversion::too_large:
+            return {NumberFieldState::out_of_range, 0};
+        case NumberConversion::converted:
+            if (std::isfinite(number.value)) return {NumberFieldState::present, number.value};
+            break;
+        case NumberConversion::malformed:
+            break;
+    }
+    return {NumberFieldState::malformed, 0};
 }
 
 }  // namespace

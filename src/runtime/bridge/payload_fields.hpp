@@ -40,7 +40,8 @@ std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string
 enum class NumberFieldState : std::uint8_t {
     absent,        // no such member
     malformed,     // bytes outside the accepted form, a text that does not convert, or not whole
-    out_of_range,  // a well-formed number beyond what the target type holds
+    out_of_range,  // a well-formed number beyond the largest the target type holds (one too small to
+                   // tell from zero reads as zero)
     present,
 };
 

@@ -1,6 +1,6 @@
 #include "runtime/canvas/view_canvas.hpp"
 
-#include "runtime/views/view_table.hpp"
+#include "runtime/runtime.hpp"
 
 namespace kelvo {
 
@@ -15,10 +15,15 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     return info;
 }
 
-CanvasWidgetRenderState canvasWidgetRenderState(const RuntimeView&) { return {}; }
+CanvasWidgetRenderState canvasWidgetRenderState(const RuntimeView& view) {
+    CanvasWidgetRenderState state;
+    if (view.canvas.invalidationFaultForTests && view.focused) state.focusedWidget = 0;
+    return state;
+}
 
-Status invalidateForCanvasWidgetRenderStateChange(Runtime&, std::size_t, const CanvasWidgetRenderState&,
-                                                  const CanvasWidgetRenderState&) {
+Status invalidateForCanvasWidgetRenderStateChange(Runtime& runtime, std::size_t viewIndex,
+                                                  const CanvasWidgetRenderState&, const CanvasWidgetRenderState&) {
+    if (std::optional<Error> fault = runtime.views[viewIndex].canvas.invalidationFaultForTests) return fail(*fault);
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/error.hpp"
 #include "platform/types/view_records.hpp"
 
 namespace kelvo {
@@ -25,6 +26,10 @@ struct CanvasViewState {
     RectF surfaceFrame{};
     bool fullFrameDue = false;
     std::uint64_t sizeGeneration = 0;
+    // Tests only: while set, the view's render state follows its own focus (as if a focusable
+    // widget held it) and every invalidation of the view fails with this error, so the callers'
+    // handling of a failed invalidation can run.
+    std::optional<Error> invalidationFaultForTests;
 };
 
 inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;

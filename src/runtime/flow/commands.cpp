@@ -93,7 +93,7 @@ Status handleShortcut(Runtime& runtime, const AppBinding& binding, const Shortcu
     BoundedWriter detail = pageEventDetailWriter(runtime);
     writeShortcutDetail(detail, event);
     if (Status sent = sendWrittenPageEvent(runtime, event.windowId, kPageEventShortcut, detail); !sent) {
-        reportUnsentPageEvent(runtime, "shortcut", "shortcut.emit_failed", sent.error(), {traceText("id", event.id)});
+        traceUnsentPageEvent(runtime, "shortcut.emit_failed", sent.error(), {traceText("id", event.id)});
     }
     markStateDirty(runtime);
     return {};
@@ -117,8 +117,7 @@ Status handleFilesDropped(Runtime& runtime, const AppBinding& binding, const Fil
     BoundedWriter detail = pageEventDetailWriter(runtime);
     writeDropFilesDetail(detail, event);
     if (Status sent = sendWrittenPageEvent(runtime, event.windowId, kPageEventDropFiles, detail); !sent) {
-        reportUnsentPageEvent(runtime, "files_dropped", "drop.files.emit_failed", sent.error(),
-                              {traceU64("window_id", event.windowId)});
+        traceUnsentPageEvent(runtime, "drop.files.emit_failed", sent.error(), {traceU64("window_id", event.windowId)});
     }
     return {};
 }

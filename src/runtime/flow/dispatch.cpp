@@ -117,10 +117,9 @@ Status dispatchEvent(Runtime& runtime, const AppBinding& binding, const RuntimeE
     return {};
 }
 
-void reportUnsentPageEvent(Runtime& runtime, std::string_view scope, std::string_view traceName, Error error,
-                           std::initializer_list<TraceField> fields) {
+void traceUnsentPageEvent(Runtime& runtime, std::string_view traceName, Error error,
+                          std::initializer_list<TraceField> fields) {
     runtimeTrace(runtime, traceName, errorName(error), fields);
-    recordDispatchErrorDetail(runtime, scope, error);
 }
 
 Status recordUnlessStopping(Runtime& runtime, std::string_view scope, const Status& status) {

@@ -19,10 +19,10 @@ namespace kelvo {
 
 struct Runtime;
 
-// A page event that could not be sent: its failure trace (message: the error's name), then a
-// dispatch error under the platform event's kind, so the loss shows in the error log too.
-void reportUnsentPageEvent(Runtime& runtime, std::string_view scope, std::string_view traceName, Error error,
-                           std::initializer_list<TraceField> fields = {});
+// A page event that could not be sent: its failure trace (message: the error's name). The loss is
+// not a dispatch error; the event's work goes on.
+void traceUnsentPageEvent(Runtime& runtime, std::string_view traceName, Error error,
+                          std::initializer_list<TraceField> fields = {});
 
 // The error policy of application-handler and canvas errors: recorded under `scope`, and handed
 // back only when the runtime stops on handler errors.

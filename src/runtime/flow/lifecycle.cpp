@@ -96,7 +96,7 @@ Status handleAppActivation(Runtime& runtime, const AppBinding& binding, bool act
         if (!runtime.windows[i].open) continue;
         Status sent = sendPageEvent(runtime, runtime.windows[i].id, name, "{}");
         if (!sent) {
-            reportUnsentPageEvent(runtime, active ? "app_activated" : "app_deactivated", failure, sent.error());
+            traceUnsentPageEvent(runtime, failure, sent.error());
             break;
         }
     }

@@ -24,7 +24,7 @@ Status handleSurfaceResized(Runtime& runtime, const SurfaceResizedEvent& event) 
     BoundedWriter detail = pageEventDetailWriter(runtime);
     writeResizeDetail(detail, event);
     if (Status sent = sendWrittenPageEvent(runtime, event.windowId, kPageEventResize, detail); !sent) {
-        reportUnsentPageEvent(runtime, "surface_resized", "window.resize.emit_failed", sent.error());
+        traceUnsentPageEvent(runtime, "window.resize.emit_failed", sent.error());
     }
 
     markDirtyRegion(runtime, RectF{0, 0, event.width, event.height});

@@ -157,20 +157,6 @@ WindowStateRecord windowStateFromEvent(const WindowFrameChangedEvent& event, std
     return record;
 }
 
-void saveWindowStateStep(const WindowStateStore& store, const WindowStateRecord& update, std::string_view eventLabel,
-                         WindowStateScratch& scratch, const TraceSink& sink, bool sinkPresent,
-                         std::uint64_t& droppedTraceRecords) {
-    Status saved = saveWindowState(store, update, scratch);
-    if (saved) return;
-    const TraceField fields[] = {traceText("label", eventLabel)};
-    TraceRecord record;
-    record.timestampNs = store.io.present() ? ioWallClockNs(store.io) : 0;
-    record.name = "window.state.save_failed";
-    record.message = errorName(saved.error());
-    record.fields = fields;
-    emitTrace(sink, sinkPresent, record, droppedTraceRecords);
-}
-
 std::optional<RestoredWindowFrame> readRestoredWindowFrame(const Io& io, std::string_view path, std::string_view label,
                                                            WindowStateScratch& scratch) {
     auto text = readWindowStateText(io, path, scratch.text);

@@ -9,7 +9,6 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "base/io.hpp"
-#include "debug/trace.hpp"
 #include "platform/types/platform_event.hpp"
 #include "runtime/persist/window_state_text.hpp"
 
@@ -60,13 +59,6 @@ Status saveWindowState(const WindowStateStore& store, const WindowStateRecord& u
 // label and title the caller chose (the window table's when it holds the window, else the event's).
 WindowStateRecord windowStateFromEvent(const WindowFrameChangedEvent& event, std::string_view label,
                                        std::string_view title);
-
-// The save step of a window_frame_changed event: saves `update`, and on failure writes the trace
-// record "window.state.save_failed" (message: the error's name; field "label": the event's label).
-// Nothing is returned: the dispatch goes on either way.
-void saveWindowStateStep(const WindowStateStore& store, const WindowStateRecord& update, std::string_view eventLabel,
-                         WindowStateScratch& scratch, const TraceSink& sink, bool sinkPresent,
-                         std::uint64_t& droppedTraceRecords);
 
 // The frame a window asks to have restored at start-up.
 struct RestoredWindowFrame {

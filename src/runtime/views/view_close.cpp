@@ -37,36 +37,28 @@ Status closeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::st
     return {};
 }
 
-void removeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::string_view parent, unsigned depth);
-
-void removeDescendantViews(Runtime& runtime, std::uint64_t windowId, std::string_view parentLabel, unsigned depth) {
+// Removes the records nested below `parentLabel`, views and web views alike, each child after
+// everything nested in it. No platform call.
+void removeDescendants(Runtime& runtime, std::uint64_t windowId, std::string_view parentLabel, unsigned depth) {
     LabelBytes parent;
     if (depth > kMaxRemovalDepth || !parent.assign(parentLabel)) return;
     for (;;) {
-        std::optional<std::size_t> child = findChildViewIndex(runtime, windowId, parent.view());
-        if (!child) return;
+        std::optional<std::size_t> view = findChildViewIndex(runtime, windowId, parent.view());
+        std::optional<std::size_t> webView;
+        if (!view) webView = findChildWebViewIndex(runtime, windowId, parent.view());
+        if (!view && !webView) return;
         // Removals move records, so the child is found again by a copy of its label.
-        const LabelBytes label = runtime.views[*child].label;
-        removeDescendantViews(runtime, windowId, label.view(), depth + 1);
-        removeDescendantWebViews(runtime, windowId, label.view(), depth + 1);
-        child = findViewIndex(runtime, windowId, label.view());
-        if (!child) return;
-        removeViewAt(runtime, *child);
-    }
-}
-
-void removeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::string_view parentLabel, unsigned depth) {
-    LabelBytes parent;
-    if (depth > kMaxRemovalDepth || !parent.assign(parentLabel)) return;
-    for (;;) {
-        std::optional<std::size_t> child = findChildWebViewIndex(runtime, windowId, parent.view());
-        if (!child) return;
-        const LabelBytes label = runtime.webViews[*child].label;
-        removeDescendantViews(runtime, windowId, label.view(), depth + 1);
-        removeDescendantWebViews(runtime, windowId, label.view(), depth + 1);
-        child = findWebViewIndex(runtime, windowId, label.view());
-        if (!child) return;
-        removeWebViewAt(runtime, *child);
+        const LabelBytes label = view ? runtime.views[*view].label : runtime.webViews[*webView].label;
+        removeDescendants(runtime, windowId, label.view(), depth + 1);
+        if (view) {
+            view = findViewIndex(runtime, windowId, label.view());
+            if (!view) return;
+            removeViewAt(runtime, *view);
+        } else {
+            webView = findWebViewIndex(runtime, windowId, label.view());
+            if (!webView) return;
+            removeWebViewAt(runtime, *webView);
+        }
     }
 }
 
@@ -75,8 +67,7 @@ void removeDescendantWebViews(Runtime& runtime, std::uint64_t windowId, std::str
 void dropClosedWebViews(Runtime& runtime, std::uint64_t windowId, const ClosedWebViews& closed, bool focusInside) {
     if (closed.empty()) return;
     for (const LabelBytes& label : closed) {
-        removeDescendantViews(runtime, windowId, label.view(), 0);
-        removeDescendantWebViews(runtime, windowId, label.view(), 0);
+        removeDescendants(runtime, windowId, label.view(), 0);
         if (std::optional<std::size_t> index = findWebViewIndex(runtime, windowId, label.view())) {
             removeWebViewAt(runtime, *index);
         }
@@ -151,8 +142,7 @@ Status closeView(Runtime& runtime, std::uint64_t windowId, std::string_view labe
         return own;
     }
 
-    removeDescendantViews(runtime, windowId, label, 0);
-    removeDescendantWebViews(runtime, windowId, label, 0);
+    removeDescendants(runtime, windowId, label, 0);
     if (isWebView) {
         if (std::optional<std::size_t> index = findWebViewIndex(runtime, windowId, label))
             removeWebViewAt(runtime, *index);
