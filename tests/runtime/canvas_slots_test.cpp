@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -38,29 +37,17 @@ TEST(CanvasSlots, AllocatingTheRuntimeLeavesSlotPagesUntouched) {
     const std::size_t slotBytes = sizeof(CanvasSlotTable::pages);
     std::printf("sizeof(Runtime) = %zu bytes, of which canvas slots %zu (%zu per slot)\n", sizeof(Runtime), slotBytes,
                 sizeof(CanvasSlotTable::SlotPages));
-    // The time of allocate + release alone; the fastest of the rounds, so a busy machine does not
-    // decide the outcome (bench/canvas_store_bench.cpp measures it properly).
-    double fastestMs = 1e9;
-    for (int round = 0; round < 20; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        Result<Runtime*> runtime = allocateRuntime();
-        ASSERT_TRUE(runtime);
-        const auto allocated = std::chrono::steady_clock::now();
-        const std::size_t resident = residentPages(*runtime, sizeof(Runtime));
-        std::size_t slotResident = 0;
-        for (std::size_t i = 0; i < kCanvasSlotCount; ++i) slotResident += residentSlotPages(**runtime, i);
-        const auto released = std::chrono::steady_clock::now();
-        releaseRuntime(*runtime);
-        const auto end = std::chrono::steady_clock::now();
-        fastestMs = std::min(fastestMs,
-                             std::chrono::duration<double, std::milli>((allocated - start) + (end - released)).count());
-        EXPECT_EQ(slotResident, 0u);
-        // No more than the record without its slots (what it touched before slots existed).
-        EXPECT_LE(resident * page, sizeof(Runtime) - slotBytes + page);
-        if (round == 0) std::printf("resident after allocation: %zu KiB\n", resident * page / 1024);
-    }
-    std::printf("fastest allocate + release: %.3f ms\n", fastestMs);
-    EXPECT_LT(fastestMs, 10.0);
+    // How long allocating and releasing takes is measured by bench/canvas_store_bench.cpp.
+    Result<Runtime*> runtime = allocateRuntime();
+    ASSERT_TRUE(runtime);
+    const std::size_t resident = residentPages(*runtime, sizeof(Runtime));
+    std::size_t slotResident = 0;
+    for (std::size_t i = 0; i < kCanvasSlotCount; ++i) slotResident += residentSlotPages(**runtime, i);
+    releaseRuntime(*runtime);
+    EXPECT_EQ(slotResident, 0u);
+    // No more than the record without its slots (what it touched before slots existed).
+    EXPECT_LE(resident * page, sizeof(Runtime) - slotBytes + page);
+    std::printf("resident after allocation: %zu KiB\n", resident * page / 1024);
 }
 
 class CanvasViews : public testing::ViewScenario {
