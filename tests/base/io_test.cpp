@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -214,14 +215,36 @@ TEST(PosixIo, NonBlockingOpensDoNotWaitForAFifoAndRealPathsFollowLinks) {
 }
 
 TEST(PosixIo, PermissionFailuresAreAccessDenied) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind the superuser";
     TempFolder temp;
     Io io = posixIo();
     ASSERT_TRUE(ioMakePath(io, temp.path("locked")));
     ASSERT_EQ(::chmod(temp.path("locked").c_str(), 0500), 0);
-    EXPECT_EQ(errorOf(ioCreateFile(io, temp.path("locked/file"))), Error::AccessDenied);
-    EXPECT_EQ(errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))), Error::AccessDenied);
-    ::chmod(temp.path("locked").c_str(), 0700);
+    // Each refusal that did not come out as AccessDenied sets one bit.
+    auto refusals = [&] {
+        int wrong = 0;
+        if (errorOf(ioCreateFile(io, temp.path("locked/file"))) != Error::AccessDenied) wrong |= 1;
+        if (errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))) != Error::AccessDenied) wrong |= 2;
+        return wrong;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(refusals(), 0);
+        return;
+    }
+    // Permission bits do not bind the superuser: the checks run in a child that has given up
+    // its privileges for the unprivileged "nobody" user, which owns the folders.
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(temp.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(temp.path("locked").c_str(), kNobody, kNobody), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(64);
+        ::_exit(refusals());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 1: create, bit 2: make path, 64: could not drop privileges";
 }
 
 TEST(PosixIo, ErrnoValuesMapThroughOneTable) {
