@@ -48,4 +48,13 @@ std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
     return at;
 }
 
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        Utf8Unit unit = utf8UnitAt(text, at);
+        if (!unit.valid) return false;
+        at += unit.length;
+    }
+    return true;
+}
+
 }  // namespace kelvo

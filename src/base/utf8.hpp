@@ -18,6 +18,9 @@ Utf8Unit utf8UnitAt(std::string_view text, std::size_t at);
 // The longest prefix of `text` of at most `maxBytes` bytes that does not split a character.
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes);
 
+// Whether every byte of `text` belongs to a whole, valid UTF-8 character.
+bool isValidUtf8(std::string_view text);
+
 inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
 
 }  // namespace kelvo
