@@ -172,9 +172,12 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
     // The runtime failed on app start and stopped the host: no loop.
     if (host->didShutdown) return;
 
+    // The same holds after each of the first events: a runtime that stopped the host gets
+    // nothing after its app_shutdown.
     emitAppearanceChanged(*host);
-    emitResizeForWindow(*host, 1);
-    emitWindowFrameForWindow(*host, 1, true);
+    if (!host->didShutdown) emitResizeForWindow(*host, 1);
+    if (!host->didShutdown) emitWindowFrameForWindow(*host, 1, true);
+    if (host->didShutdown) return;
     // Canvas views flush their first frame requests here.
 
     std::weak_ptr<HostLife> life = host->life;
