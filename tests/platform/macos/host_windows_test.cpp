@@ -72,7 +72,13 @@ TEST(HostWindows, DeferredWindowShowsAtFirstPresentOrDeadline) {
         ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "A", 1, "a", 1, 1, 1, 0, 1, 0, 0, 300, 200), 1);
         ASSERT_EQ(kelvo_appkit_create_window(h.host, 3, "B", 1, "b", 1, 1, 1, 0, 1, 0, 0, 300, 200), 1);
         ASSERT_EQ(kelvo_appkit_create_window(h.host, 4, "C", 1, "c", 1, 1, 1, 0, 1, 0, 0, 300, 200), 1);
+        ASSERT_EQ(kelvo_appkit_create_window(h.host, 5, "D", 1, "d", 1, 1, 1, 0, 1, 0, 0, 300, 200), 1);
         EXPECT_FALSE(h.platform.windows()[1]->visible);
+    });
+    // A window closed and made again under the same id keeps a deadline of its own.
+    h.platform.at(100'000'000, [&] { EXPECT_EQ(kelvo_appkit_close_window(h.host, 5), 1); });
+    h.platform.at(500'000'000, [&] {
+        ASSERT_EQ(kelvo_appkit_create_window(h.host, 5, "D", 1, "d", 1, 1, 1, 0, 1, 0, 0, 300, 200), 1);
     });
     h.platform.at(200'000'000, [&] {
         showDeferredWindowIfPending(*h.host, 2, "first-present");
@@ -86,9 +92,13 @@ TEST(HostWindows, DeferredWindowShowsAtFirstPresentOrDeadline) {
               "kelvo: launch window_created wall_ns=0\n"
               "kelvo: launch window_created wall_ns=0\n"
               "kelvo: launch window_created wall_ns=0\n"
+              "kelvo: launch window_created wall_ns=0\n"
               "kelvo: window 2 shown (first-present) 200.0 ms after create wall_ns=200000000\n"
-              "kelvo: window 3 shown (fallback-deadline) 1000.0 ms after create wall_ns=1000000000\n");
+              "kelvo: launch window_created wall_ns=500000000\n"
+              "kelvo: window 3 shown (fallback-deadline) 1000.0 ms after create wall_ns=1000000000\n"
+              "kelvo: window 5 shown (fallback-deadline) 1000.0 ms after create wall_ns=1500000000\n");
     for (std::size_t i = 1; i < 4; ++i) EXPECT_TRUE(h.platform.windows()[i]->visible) << i;
+    EXPECT_TRUE(h.platform.windows()[5]->visible);
     EXPECT_EQ(h.platform.logCount("window.front n=2"), 1u);
     EXPECT_EQ(h.platform.logCount("window.front n=4"), 1u);
 }
