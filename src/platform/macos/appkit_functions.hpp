@@ -76,88 +76,88 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
 #define KELVO_TEXT_ARG(name) const char *name, std::size_t name##Length
 
 // X(name, result, parameters after the host handle...)
-#define KELVO_APPKIT_FUNCTIONS(X)                                                                                   \
-    /* host core */                                                                                                 \
-    X(run, void, KelvoEventCallback callback, void* context)                                                        \
-    X(stop, void)                                                                                                   \
-    X(set_bridge_callback, void, KelvoBridgeCallback callback, void* context)                                       \
-    X(set_tray_callback, void, KelvoTrayCallback callback, void* context)                                           \
-    X(request_frame, void)                                                                                          \
-    X(wake, void)                                                                                                   \
-    X(start_timer, void, std::uint64_t timerId, std::uint64_t intervalNs, std::int32_t repeats)                     \
-    X(cancel_timer, void, std::uint64_t timerId)                                                                    \
-    /* windows */                                                                                                   \
-    X(create_window, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(label),            \
-      std::int32_t restoreFrame, std::int32_t resizable, std::int32_t titlebarStyle, std::int32_t showPolicy,       \
-      double x, double y, double width, double height)                                                              \
-    X(set_window_content_min_size, std::int32_t, std::uint64_t windowId, double width, double height)               \
-    X(focus_window, std::int32_t, std::uint64_t windowId)                                                           \
-    X(close_window, std::int32_t, std::uint64_t windowId)                                                           \
-    X(minimize_window, std::int32_t, std::uint64_t windowId)                                                        \
-    X(start_window_drag, std::int32_t, std::uint64_t windowId)                                                      \
-    X(window_chrome_insets, std::int32_t, std::uint64_t windowId, double* top, double* left, double* bottom,        \
-      double* right, double* buttonsX, double* buttonsY, double* buttonsWidth, double* buttonsHeight)               \
-    /* policy */                                                                                                    \
-    X(set_security_policy, void, KELVO_TEXT_ARG(origins), KELVO_TEXT_ARG(externalUrls), std::int32_t action)        \
-    /* web views and the bridge channel */                                                                          \
-    X(load_window_webview, void, std::uint64_t windowId, KELVO_TEXT_ARG(source), std::int32_t kind,                 \
-      KELVO_TEXT_ARG(assetRoot), KELVO_TEXT_ARG(entry), KELVO_TEXT_ARG(origin), std::int32_t spaFallback)           \
-    X(bridge_respond, void, KELVO_TEXT_ARG(response))                                                               \
-    X(bridge_respond_window, void, std::uint64_t windowId, KELVO_TEXT_ARG(response))                                \
-    X(bridge_respond_webview, void, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(response))        \
-    X(emit_window_event, void, std::uint64_t windowId, KELVO_TEXT_ARG(name), KELVO_TEXT_ARG(detail))                \
-    X(create_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(url), double x,   \
-      double y, double width, double height, std::int32_t layer, std::int32_t transparent, std::int32_t bridge)     \
-    X(set_webview_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y,           \
-      double width, double height)                                                                                  \
-    X(navigate_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(url))           \
-    X(set_webview_zoom, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double zoom)                   \
-    X(set_webview_layer, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t layer)           \
-    X(close_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                                   \
-    /* system services */                                                                                           \
-    X(clipboard_read, std::uint64_t, char* buffer, std::size_t capacity)                                            \
-    X(clipboard_write, std::int32_t, KELVO_TEXT_ARG(text))                                                          \
-    X(clipboard_read_data, std::uint64_t, KELVO_TEXT_ARG(mimeType), std::uint8_t* buffer, std::size_t capacity)     \
-    X(clipboard_write_data, std::int32_t, KELVO_TEXT_ARG(mimeType), const std::uint8_t* data, std::size_t length)   \
-    X(show_open_dialog, KelvoOpenDialogResult, const KelvoOpenDialogOptions* options, char* buffer,                 \
-      std::size_t capacity)                                                                                         \
-    X(show_save_dialog, std::uint64_t, const KelvoSaveDialogOptions* options, char* buffer, std::size_t capacity)   \
-    X(show_message_dialog, std::int32_t, const KelvoMessageDialogRecord* options)                                   \
-    X(show_notification, std::int32_t, KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(subtitle), KELVO_TEXT_ARG(body))       \
-    X(set_credential, std::int32_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account), const std::uint8_t* secret,   \
-      std::size_t secretLength)                                                                                     \
-    X(get_credential, std::uint64_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account), std::uint8_t* buffer,        \
-      std::size_t capacity)                                                                                         \
-    X(delete_credential, std::int32_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account))                            \
-    X(open_external_url, std::int32_t, KELVO_TEXT_ARG(url))                                                         \
-    X(reveal_path, std::int32_t, KELVO_TEXT_ARG(path))                                                              \
-    X(add_recent_document, std::int32_t, KELVO_TEXT_ARG(path))                                                      \
-    X(clear_recent_documents, std::int32_t)                                                                         \
-    /* menus, shortcuts, context menu, status item */                                                               \
-    X(set_menus, void, const char* const* titles, const std::uint64_t* titleLengths, std::uint64_t menuCount,      \
-      const std::uint32_t* itemMenus, const char* const* labels, const std::uint64_t* labelLengths,                 \
-      const char* const* commands, const std::uint64_t* commandLengths, const char* const* keys,                    \
-      const std::uint64_t* keyLengths, const std::uint32_t* modifiers, const std::int32_t* separators,              \
-      const std::int32_t* enabled, const std::int32_t* checked, std::uint64_t itemCount)                            \
-    X(set_shortcuts, void, const char* const* ids, const std::uint64_t* idLengths, const char* const* keys,          \
-      const std::uint64_t* keyLengths, const std::uint32_t* modifiers, std::uint64_t count)                         \
-    X(show_context_menu, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y,           \
-      std::uint64_t token, const KelvoContextMenuItemRecord* items, std::uint64_t count)                            \
-    X(create_tray, void, KELVO_TEXT_ARG(iconPath), KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(tooltip))                  \
+#define KELVO_APPKIT_FUNCTIONS(X)                                                                                     \
+    /* host core */                                                                                                   \
+    X(run, void, KelvoEventCallback callback, void* context)                                                          \
+    X(stop, void)                                                                                                     \
+    X(set_bridge_callback, void, KelvoBridgeCallback callback, void* context)                                         \
+    X(set_tray_callback, void, KelvoTrayCallback callback, void* context)                                             \
+    X(request_frame, void)                                                                                            \
+    X(wake, void)                                                                                                     \
+    X(start_timer, void, std::uint64_t timerId, std::uint64_t intervalNs, std::int32_t repeats)                       \
+    X(cancel_timer, void, std::uint64_t timerId)                                                                      \
+    /* windows */                                                                                                     \
+    X(create_window, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(label),              \
+      std::int32_t restoreFrame, std::int32_t resizable, std::int32_t titlebarStyle, std::int32_t showPolicy,         \
+      double x, double y, double width, double height)                                                                \
+    X(set_window_content_min_size, std::int32_t, std::uint64_t windowId, double width, double height)                 \
+    X(focus_window, std::int32_t, std::uint64_t windowId)                                                             \
+    X(close_window, std::int32_t, std::uint64_t windowId)                                                             \
+    X(minimize_window, std::int32_t, std::uint64_t windowId)                                                          \
+    X(start_window_drag, std::int32_t, std::uint64_t windowId)                                                        \
+    X(window_chrome_insets, std::int32_t, std::uint64_t windowId, double* top, double* left, double* bottom,          \
+      double* right, double* buttonsX, double* buttonsY, double* buttonsWidth, double* buttonsHeight)                 \
+    /* policy */                                                                                                      \
+    X(set_security_policy, void, KELVO_TEXT_ARG(origins), KELVO_TEXT_ARG(externalUrls), std::int32_t action)          \
+    /* web views and the bridge channel */                                                                            \
+    X(load_window_webview, void, std::uint64_t windowId, KELVO_TEXT_ARG(source), std::int32_t kind,                   \
+      KELVO_TEXT_ARG(assetRoot), KELVO_TEXT_ARG(entry), KELVO_TEXT_ARG(origin), std::int32_t spaFallback)             \
+    X(bridge_respond, void, KELVO_TEXT_ARG(response))                                                                 \
+    X(bridge_respond_window, void, std::uint64_t windowId, KELVO_TEXT_ARG(response))                                  \
+    X(bridge_respond_webview, void, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(response))          \
+    X(emit_window_event, void, std::uint64_t windowId, KELVO_TEXT_ARG(name), KELVO_TEXT_ARG(detail))                  \
+    X(create_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(url), double x,     \
+      double y, double width, double height, std::int32_t layer, std::int32_t transparent, std::int32_t bridge)       \
+    X(set_webview_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y,             \
+      double width, double height)                                                                                    \
+    X(navigate_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), KELVO_TEXT_ARG(url))             \
+    X(set_webview_zoom, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double zoom)                     \
+    X(set_webview_layer, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t layer)             \
+    X(close_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                                     \
+    /* system services */                                                                                             \
+    X(clipboard_read, std::uint64_t, char* buffer, std::size_t capacity)                                              \
+    X(clipboard_write, std::int32_t, KELVO_TEXT_ARG(text))                                                            \
+    X(clipboard_read_data, std::uint64_t, KELVO_TEXT_ARG(mimeType), std::uint8_t* buffer, std::size_t capacity)       \
+    X(clipboard_write_data, std::int32_t, KELVO_TEXT_ARG(mimeType), const std::uint8_t* data, std::size_t length)     \
+    X(show_open_dialog, KelvoOpenDialogResult, const KelvoOpenDialogOptions* options, char* buffer,                   \
+      std::size_t capacity)                                                                                           \
+    X(show_save_dialog, std::uint64_t, const KelvoSaveDialogOptions* options, char* buffer, std::size_t capacity)     \
+    X(show_message_dialog, std::int32_t, const KelvoMessageDialogRecord* options)                                     \
+    X(show_notification, std::int32_t, KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(subtitle), KELVO_TEXT_ARG(body))         \
+    X(set_credential, std::int32_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account), const std::uint8_t* secret,     \
+      std::size_t secretLength)                                                                                       \
+    X(get_credential, std::uint64_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account), std::uint8_t* buffer,          \
+      std::size_t capacity)                                                                                           \
+    X(delete_credential, std::int32_t, KELVO_TEXT_ARG(service), KELVO_TEXT_ARG(account))                              \
+    X(open_external_url, std::int32_t, KELVO_TEXT_ARG(url))                                                           \
+    X(reveal_path, std::int32_t, KELVO_TEXT_ARG(path))                                                                \
+    X(add_recent_document, std::int32_t, KELVO_TEXT_ARG(path))                                                        \
+    X(clear_recent_documents, std::int32_t)                                                                           \
+    /* menus, shortcuts, context menu, status item */                                                                 \
+    X(set_menus, void, const char* const* titles, const std::uint64_t* titleLengths, std::uint64_t menuCount,         \
+      const std::uint32_t* itemMenus, const char* const* labels, const std::uint64_t* labelLengths,                   \
+      const char* const* commands, const std::uint64_t* commandLengths, const char* const* keys,                      \
+      const std::uint64_t* keyLengths, const std::uint32_t* modifiers, const std::int32_t* separators,                \
+      const std::int32_t* enabled, const std::int32_t* checked, std::uint64_t itemCount)                              \
+    X(set_shortcuts, void, const char* const* ids, const std::uint64_t* idLengths, const char* const* keys,           \
+      const std::uint64_t* keyLengths, const std::uint32_t* modifiers, std::uint64_t count)                           \
+    X(show_context_menu, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y,             \
+      std::uint64_t token, const KelvoContextMenuItemRecord* items, std::uint64_t count)                              \
+    X(create_tray, void, KELVO_TEXT_ARG(iconPath), KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(tooltip))                    \
     X(update_tray_menu, void, const std::uint32_t* ids, const char* const* labels, const std::uint64_t* labelLengths, \
-      const std::uint32_t* separators, const std::uint32_t* enabled, std::uint64_t count)                           \
-    X(update_tray_title, void, KELVO_TEXT_ARG(title))                                                               \
-    X(remove_tray, void)                                                                                            \
-    /* canvas views */                                                                                              \
-    X(request_gpu_surface_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                       \
-    X(note_gpu_surface_input, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                          \
-    /* audio */                                                                                                     \
-    X(audio_load, std::int32_t, KELVO_TEXT_ARG(path))                                                               \
-    X(audio_load_url, std::int32_t, KELVO_TEXT_ARG(url), KELVO_TEXT_ARG(cachePath), std::uint64_t expectedBytes)    \
-    X(audio_play, std::int32_t)                                                                                     \
-    X(audio_pause, std::int32_t)                                                                                    \
-    X(audio_stop, std::int32_t)                                                                                     \
-    X(audio_seek, std::int32_t, std::uint64_t positionMs)                                                           \
+      const std::uint32_t* separators, const std::uint32_t* enabled, std::uint64_t count)                             \
+    X(update_tray_title, void, KELVO_TEXT_ARG(title))                                                                 \
+    X(remove_tray, void)                                                                                              \
+    /* canvas views */                                                                                                \
+    X(request_gpu_surface_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                         \
+    X(note_gpu_surface_input, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                            \
+    /* audio */                                                                                                       \
+    X(audio_load, std::int32_t, KELVO_TEXT_ARG(path))                                                                 \
+    X(audio_load_url, std::int32_t, KELVO_TEXT_ARG(url), KELVO_TEXT_ARG(cachePath), std::uint64_t expectedBytes)      \
+    X(audio_play, std::int32_t)                                                                                       \
+    X(audio_pause, std::int32_t)                                                                                      \
+    X(audio_stop, std::int32_t)                                                                                       \
+    X(audio_seek, std::int32_t, std::uint64_t positionMs)                                                             \
     X(audio_set_volume, std::int32_t, double volume)
 
 #define KELVO_APPKIT_DECLARE(name, R, ...) R kelvo_appkit_##name(KelvoAppKitHost* host __VA_OPT__(, ) __VA_ARGS__);

@@ -24,7 +24,8 @@ namespace kelvo {
 inline constexpr std::uint64_t kFrameIntervalNs = 16'666'667;  // 1/60 s
 inline constexpr std::int32_t kBridgeKeepaliveFrames = 600;
 inline constexpr std::uint64_t kDeferredShowDeadlineNs = 1'000'000'000;
-inline constexpr std::uint64_t kMinTimerIntervalNs = 100'000;  // a timer never fires more often than 10,000 times a second
+inline constexpr std::uint64_t kMinTimerIntervalNs =
+    100'000;  // a timer never fires more often than 10,000 times a second
 
 // Bits of the style masks of the titlebar styles.
 inline constexpr std::uint32_t kMaskTitled = 1;

@@ -62,9 +62,10 @@ void showDeferred(KelvoAppKitHost& host, std::uint64_t id, std::string_view reas
         std::uint64_t now = wallClockNs(host);
         double elapsedMs = static_cast<double>(now - std::min(now, pending.createdWallNs)) / 1e6;
         char line[200];
-        int length = std::snprintf(line, sizeof line, "kelvo: window %llu shown (%.*s) %.1f ms after create wall_ns=%llu\n",
-                                   static_cast<unsigned long long>(id), static_cast<int>(reason.size()), reason.data(),
-                                   elapsedMs, static_cast<unsigned long long>(now));
+        int length =
+            std::snprintf(line, sizeof line, "kelvo: window %llu shown (%.*s) %.1f ms after create wall_ns=%llu\n",
+                          static_cast<unsigned long long>(id), static_cast<int>(reason.size()), reason.data(),
+                          elapsedMs, static_cast<unsigned long long>(now));
         if (length > 0) writeStderr(std::string_view(line, static_cast<std::size_t>(length)));
     }
     orderWindowFront(host, window);
@@ -76,7 +77,8 @@ void showDeferred(KelvoAppKitHost& host, std::uint64_t id, std::string_view reas
 void armDeferredShowDeadline(KelvoAppKitHost& host, std::uint64_t id, std::uint64_t generation) {
     std::weak_ptr<HostLife> life = host.life;
     host.platform->loop.startTimer(host.platform->self, kDeferredShowDeadlineNs, false, [life, id, generation] {
-        if (std::shared_ptr<HostLife> alive = life.lock()) showDeferred(*alive->host, id, "fallback-deadline", generation);
+        if (std::shared_ptr<HostLife> alive = life.lock())
+            showDeferred(*alive->host, id, "fallback-deadline", generation);
     });
 }
 
@@ -150,7 +152,8 @@ void showDeferredWindowIfPending(KelvoAppKitHost& host, std::uint64_t id, std::s
 
 void applyWindowClearColor(KelvoAppKitHost& host, std::uint64_t id, std::uint8_t red, std::uint8_t green,
                            std::uint8_t blue, std::uint8_t alpha) {
-    std::uint32_t packed = (std::uint32_t{red} << 24) | (std::uint32_t{green} << 16) | (std::uint32_t{blue} << 8) | alpha;
+    std::uint32_t packed =
+        (std::uint32_t{red} << 24) | (std::uint32_t{green} << 16) | (std::uint32_t{blue} << 8) | alpha;
     HostWindow* window = findWindow(host, id);
     if (window == nullptr || window->clearColor == packed) return;
     window->clearColor = packed;
@@ -237,9 +240,9 @@ std::int32_t kelvo_appkit_start_window_drag(KelvoAppKitHost* host, std::uint64_t
 
 // The part of a full-size-content window that the title bar and its buttons cover, in points
 // from the content's top left.
-std::int32_t kelvo_appkit_window_chrome_insets(KelvoAppKitHost* host, std::uint64_t windowId, double* top,
-                                               double* left, double* bottom, double* right, double* buttonsX,
-                                               double* buttonsY, double* buttonsWidth, double* buttonsHeight) {
+std::int32_t kelvo_appkit_window_chrome_insets(KelvoAppKitHost* host, std::uint64_t windowId, double* top, double* left,
+                                               double* bottom, double* right, double* buttonsX, double* buttonsY,
+                                               double* buttonsWidth, double* buttonsHeight) {
     HostWindow* window = findWindow(*host, windowId);
     if (window == nullptr) return 0;
     for (double* out : {top, left, bottom, right, buttonsX, buttonsY, buttonsWidth, buttonsHeight}) *out = 0;

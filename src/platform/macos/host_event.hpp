@@ -167,9 +167,9 @@ inline KelvoHostEvent hostEventOfKind(HostEventKind kind) {
 
 // The host's event callback (context, record) and the two further callbacks of the adapter.
 using KelvoEventCallback = void (*)(void* context, const KelvoHostEvent* event);
-using KelvoBridgeCallback = void (*)(void* context, std::uint64_t windowId, const char* label, std::uint64_t labelLength,
-                                     const char* message, std::uint64_t messageLength, const char* origin,
-                                     std::uint64_t originLength);
+using KelvoBridgeCallback = void (*)(void* context, std::uint64_t windowId, const char* label,
+                                     std::uint64_t labelLength, const char* message, std::uint64_t messageLength,
+                                     const char* origin, std::uint64_t originLength);
 using KelvoTrayCallback = void (*)(void* context, std::uint32_t itemId);
 
 }  // namespace kelvo

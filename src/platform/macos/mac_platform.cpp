@@ -61,7 +61,7 @@ WindowDescription describe(const WindowConfig& options, std::uint64_t id, std::s
 
 WindowDescription windowById(const MacPlatform& mac, std::uint64_t windowId) {
     const AppConfig& app = mac.app;
-    std::string_view fallbackTitle = !app.windowTitle.empty()      ? app.windowTitle
+    std::string_view fallbackTitle = !app.windowTitle.empty()        ? app.windowTitle
                                      : !app.mainWindow.title.empty() ? app.mainWindow.title
                                                                      : app.appName;
     if (!app.windows.empty()) {

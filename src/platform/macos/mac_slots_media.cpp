@@ -22,7 +22,8 @@ Status requestGpuSurfaceFrame(void* services, std::uint64_t windowId, std::strin
 
 Status noteGpuSurfaceInput(void* services, std::uint64_t windowId, std::string_view label) {
     MacPlatform& mac = macOf(services);
-    if (!mac.nativeFeaturesDisabled) (void)mac.appkit->note_gpu_surface_input(mac.host, windowId, label.data(), label.size());
+    if (!mac.nativeFeaturesDisabled)
+        (void)mac.appkit->note_gpu_surface_input(mac.host, windowId, label.data(), label.size());
     return {};
 }
 
@@ -61,7 +62,8 @@ Status audioLoad(void* services, std::string_view path) {
 Result<bool> audioLoadUrl(void* services, std::string_view url, std::string_view cachePath, std::uint64_t expected) {
     MacPlatform& mac = macOf(services);
     if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
-    switch (mac.appkit->audio_load_url(mac.host, url.data(), url.size(), cachePath.data(), cachePath.size(), expected)) {
+    switch (
+        mac.appkit->audio_load_url(mac.host, url.data(), url.size(), cachePath.data(), cachePath.size(), expected)) {
         case 0:
             return true;
         case 1:

@@ -69,14 +69,9 @@ Result<OpenDialogResult> showOpenDialog(void* services, const OpenDialogOptions&
     MacPlatform& mac = macOf(services);
     std::array<char, kExtensionListBytes> extensions;
     std::string_view joined = joinExtensions(options.filters, extensions);
-    KelvoOpenDialogOptions record{options.title.data(),
-                                  options.title.size(),
-                                  options.defaultPath.data(),
-                                  options.defaultPath.size(),
-                                  joined.data(),
-                                  joined.size(),
-                                  options.allowDirectories ? 1 : 0,
-                                  options.allowMultiple ? 1 : 0};
+    KelvoOpenDialogOptions record{
+        options.title.data(), options.title.size(), options.defaultPath.data(),       options.defaultPath.size(),
+        joined.data(),        joined.size(),        options.allowDirectories ? 1 : 0, options.allowMultiple ? 1 : 0};
     KelvoOpenDialogResult answer = mac.appkit->show_open_dialog(mac.host, &record, paths.data(), paths.size());
     std::size_t length = TRY(fitted(answer.length, paths));
     return OpenDialogResult{static_cast<std::size_t>(answer.count), length};
@@ -87,9 +82,14 @@ Result<std::optional<std::size_t>> showSaveDialog(void* services, const SaveDial
     MacPlatform& mac = macOf(services);
     std::array<char, kExtensionListBytes> extensions;
     std::string_view joined = joinExtensions(options.filters, extensions);
-    KelvoSaveDialogOptions record{options.title.data(),       options.title.size(), options.defaultPath.data(),
-                                  options.defaultPath.size(), options.defaultName.data(), options.defaultName.size(),
-                                  joined.data(),              joined.size()};
+    KelvoSaveDialogOptions record{options.title.data(),
+                                  options.title.size(),
+                                  options.defaultPath.data(),
+                                  options.defaultPath.size(),
+                                  options.defaultName.data(),
+                                  options.defaultName.size(),
+                                  joined.data(),
+                                  joined.size()};
     std::uint64_t length = mac.appkit->show_save_dialog(mac.host, &record, path.data(), path.size());
     if (length == 0) return std::optional<std::size_t>{};
     return std::optional<std::size_t>(TRY(fitted(length, path)));
@@ -113,10 +113,9 @@ Status showNotification(void* services, std::string_view title, std::string_view
 
 Status setCredential(void* services, std::string_view service, std::string_view account, std::string_view secret) {
     MacPlatform& mac = macOf(services);
-    return unsupportedUnless(mac.appkit->set_credential(mac.host, service.data(), service.size(), account.data(),
-                                                        account.size(),
-                                                        reinterpret_cast<const std::uint8_t*>(secret.data()),
-                                                        secret.size()));
+    return unsupportedUnless(
+        mac.appkit->set_credential(mac.host, service.data(), service.size(), account.data(), account.size(),
+                                   reinterpret_cast<const std::uint8_t*>(secret.data()), secret.size()));
 }
 
 Result<std::size_t> getCredential(void* services, std::string_view service, std::string_view account,

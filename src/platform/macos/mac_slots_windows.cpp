@@ -9,9 +9,10 @@ namespace kelvo {
 namespace {
 
 void rememberTitle(MacPlatform& mac, std::uint64_t windowId, std::string_view title) {
-    std::ptrdiff_t index = mac.createdTitles.findIndex([&](const CreatedWindowTitle& e) { return e.windowId == windowId; });
-    CreatedWindowTitle* entry = index >= 0 ? &mac.createdTitles[static_cast<std::size_t>(index)]
-                                           : mac.createdTitles.pushDefault();
+    std::ptrdiff_t index =
+        mac.createdTitles.findIndex([&](const CreatedWindowTitle& e) { return e.windowId == windowId; });
+    CreatedWindowTitle* entry =
+        index >= 0 ? &mac.createdTitles[static_cast<std::size_t>(index)] : mac.createdTitles.pushDefault();
     if (entry == nullptr) return;
     entry->windowId = windowId;
     if (!entry->title.assign(title)) entry->title.clear();
@@ -65,8 +66,8 @@ Status startWindowDrag(void* services, std::uint64_t windowId) {
 WindowChrome windowChrome(void* services, std::uint64_t windowId) {
     MacPlatform& mac = macOf(services);
     double v[8] = {};
-    if (mac.appkit->window_chrome_insets(mac.host, windowId, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                                         &v[7]) == 0) {
+    if (mac.appkit->window_chrome_insets(mac.host, windowId, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]) ==
+        0) {
         return WindowChrome{};
     }
     auto f = [](double value) { return static_cast<float>(value); };

@@ -22,11 +22,18 @@ TEST(HostLifecycle, RunReportsStartThenTheWindowThenActivation) {
     std::vector<Kind> kinds;
     for (const auto& seen : h.events) kinds.push_back(seen.kind);
     const std::vector<Kind> expected = {
-        Kind::app_start,          Kind::appearance_changed, Kind::surface_resized, Kind::window_frame_changed,
+        Kind::app_start,
+        Kind::appearance_changed,
+        Kind::surface_resized,
+        Kind::window_frame_changed,
         // window 1 became key: its frame and size, the application's activation, then the
         // deferred frame and size
-        Kind::window_frame_changed, Kind::surface_resized,  Kind::app_activated,   Kind::window_frame_changed,
-        Kind::surface_resized,      Kind::app_shutdown,
+        Kind::window_frame_changed,
+        Kind::surface_resized,
+        Kind::app_activated,
+        Kind::window_frame_changed,
+        Kind::surface_resized,
+        Kind::app_shutdown,
     };
     EXPECT_EQ(kinds, expected);
     const SeenEvent& frame = h.events[3];
@@ -94,7 +101,9 @@ TEST(HostLifecycle, HandlerFailingAtStartEndsRunWithCallbackFailed) {
 TEST(HostLifecycle, ClosingTheLastWindowEndsTheRunOnce) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
-    h.platform.at(0, [&] { ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Tools", 5, "tools", 5, 1, 1, 0, 0, 10, 10, 300, 200), 1); });
+    h.platform.at(0, [&] {
+        ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Tools", 5, "tools", 5, 1, 1, 0, 0, 10, 10, 300, 200), 1);
+    });
     h.platform.at(1'000'000'000, [&] { h.platform.userClose(h.platform.ref(*h.platform.windows()[0])); });
     h.platform.at(2'000'000'000, [&] {
         EXPECT_EQ(h.count(Kind::app_shutdown), 0u);

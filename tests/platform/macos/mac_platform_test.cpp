@@ -109,8 +109,8 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     for (std::size_t f = 0; f < kPlatformFeatureCount; ++f) {
         auto feature = static_cast<PlatformFeature>(f);
         if (feature == PlatformFeature::gpu_surfaces || feature == PlatformFeature::gpu_surface_scroll_drivers ||
-            feature == PlatformFeature::native_views ||
-            feature == PlatformFeature::native_control_commands || feature == PlatformFeature::view_surface_adoption) {
+            feature == PlatformFeature::native_views || feature == PlatformFeature::native_control_commands ||
+            feature == PlatformFeature::view_surface_adoption) {
             continue;  // their slots come later
         }
         EXPECT_TRUE(supports(full.platform, feature)) << platformFeatureName(feature);
@@ -254,9 +254,9 @@ TEST(MacPlatformConfiguration, ShortcutLimits) {
     ASSERT_TRUE(configure(std::span(shortcuts).first(64)));
     EXPECT_EQ(gMenus.shortcuts, 64u);
     const std::string longId(65, 'i');
-    for (GlobalShortcut bad : {GlobalShortcut{"a/b", "q", command}, GlobalShortcut{".", "q", command},
-                               GlobalShortcut{longId, "q", command},
-                               GlobalShortcut{"app.space", "space", {}}, GlobalShortcut{"app.none", "", command}}) {
+    for (GlobalShortcut bad :
+         {GlobalShortcut{"a/b", "q", command}, GlobalShortcut{".", "q", command}, GlobalShortcut{longId, "q", command},
+          GlobalShortcut{"app.space", "space", {}}, GlobalShortcut{"app.none", "", command}}) {
         EXPECT_EQ(configure(std::span(&bad, 1)).error(), Error::InvalidShortcut) << bad.id << " " << bad.key;
     }
 }

@@ -71,7 +71,8 @@ gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     bool fullScreen = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
     if (fullScreen != record.fullScreen) {
         record.fullScreen = fullScreen;
-        deliverLater(record, fullScreen ? WindowEventKind::did_enter_full_screen : WindowEventKind::did_exit_full_screen);
+        deliverLater(record,
+                     fullScreen ? WindowEventKind::did_enter_full_screen : WindowEventKind::did_exit_full_screen);
     }
     return FALSE;
 }
@@ -202,8 +203,8 @@ WindowGeometry geometry(void*, WindowRef ref) {
     gtk_window_get_position(window, &x, &y);
     gtk_window_get_size(window, &width, &height);
     WindowGeometry geometry;
-    geometry.content = RectD{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width),
-                             static_cast<double>(height)};
+    geometry.content =
+        RectD{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width), static_cast<double>(height)};
     geometry.scale = gtk_widget_get_scale_factor(record.window);
     geometry.key = gtk_window_is_active(window) != FALSE;
     geometry.visible = gtk_widget_get_visible(record.window) != FALSE;

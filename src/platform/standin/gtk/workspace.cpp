@@ -50,8 +50,8 @@ void watchAppearance(void* self, Task onChange) {
     GtkSettings* settings = gtk_settings_get_default();
     if (settings == nullptr) return;
     state.onAppearanceChange = std::move(onChange);
-    for (const char* signal : {"notify::gtk-application-prefer-dark-theme", "notify::gtk-theme-name",
-                               "notify::gtk-enable-animations"}) {
+    for (const char* signal :
+         {"notify::gtk-application-prefer-dark-theme", "notify::gtk-theme-name", "notify::gtk-enable-animations"}) {
         state.appearanceHandlers.push_back(g_signal_connect(settings, signal, G_CALLBACK(onSettingChanged), &state));
     }
 }

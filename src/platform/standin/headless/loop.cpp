@@ -92,8 +92,8 @@ TimerId startTimer(void* self, std::uint64_t intervalNs, bool repeats, Task task
     timer.task = std::make_shared<Task>(std::move(task));
     state.timers.emplace(id, std::move(timer));
     char line[96];
-    std::snprintf(line, sizeof line, "timer.start interval_ns=%llu repeats=%d", static_cast<unsigned long long>(intervalNs),
-                  repeats ? 1 : 0);
+    std::snprintf(line, sizeof line, "timer.start interval_ns=%llu repeats=%d",
+                  static_cast<unsigned long long>(intervalNs), repeats ? 1 : 0);
     state.note(line);
     return id;
 }
@@ -159,8 +159,8 @@ void HeadlessStandIn::at(std::uint64_t atNs, Task task) {
 }
 
 std::size_t HeadlessStandIn::activeTimers() const {
-    return static_cast<std::size_t>(
-        std::count_if(state_->timers.begin(), state_->timers.end(), [](const auto& t) { return !t.second.ownedByTest; }));
+    return static_cast<std::size_t>(std::count_if(state_->timers.begin(), state_->timers.end(),
+                                                  [](const auto& t) { return !t.second.ownedByTest; }));
 }
 
 std::uint64_t HeadlessStandIn::nowNs() const { return state_->nowNs.load(); }

@@ -63,9 +63,8 @@ WindowRef create(void* self, const WindowSpec& spec) {
     window->chrome.layout = window->chrome.bounds;
     window->events = spec.events;
     state.note("window.create " + describe(*window) + " title=" + window->title + " content=" +
-               rectText(window->content) + " style=" + std::to_string(spec.style) +
-               (spec.centre ? " centre" : "") + (spec.transparentTitlebar ? " transparent" : "") +
-               (spec.tallToolbar ? " toolbar" : ""));
+               rectText(window->content) + " style=" + std::to_string(spec.style) + (spec.centre ? " centre" : "") +
+               (spec.transparentTitlebar ? " transparent" : "") + (spec.tallToolbar ? " toolbar" : ""));
     state.windows.push_back(std::move(window));
     return refOf(*state.windows.back());
 }
