@@ -196,6 +196,33 @@ struct WorkspaceService {
     void (*unwatchAppearance)(void* self) = nullptr;
 };
 
+// The functions of each service by name, so that a backend fills a service from functions of the
+// same names in one line, and a service that grows a function is not left half filled:
+//   LoopService loop;
+//   KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
+#define KELVO_STANDIN_LOOP_FUNCTIONS(X) \
+    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(watchTerminate) X(unwatchTerminate)
+#define KELVO_STANDIN_WINDOW_FUNCTIONS(X)                                                                              \
+    X(create)                                                                                                          \
+    X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) X(setBackground)   \
+        X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) X(titlebarDoubleClick) \
+            X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
+#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+
+#define KELVO_STANDIN_COUNT_ONE(name) +1
+#define KELVO_STANDIN_FILL_ONE(name) kelvo_standin_service_.name = name;
+#define KELVO_STANDIN_FILL(service, functions)  \
+    {                                           \
+        auto& kelvo_standin_service_ = service; \
+        functions(KELVO_STANDIN_FILL_ONE)       \
+    }
+
+static_assert(sizeof(LoopService) == (0 KELVO_STANDIN_LOOP_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WindowService) ==
+              (0 KELVO_STANDIN_WINDOW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WorkspaceService) ==
+              (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+
 struct StandIn {
     void* self = nullptr;
     LoopService loop{};

@@ -138,15 +138,7 @@ void GtkState::post(Task task) {
 
 LoopService gtkLoop() {
     LoopService loop;
-    loop.open = open;
-    loop.run = run;
-    loop.quit = quit;
-    loop.post = post;
-    loop.startTimer = startTimer;
-    loop.cancelTimer = cancelTimer;
-    loop.wallClockNs = wallClockNs;
-    loop.watchTerminate = watchTerminate;
-    loop.unwatchTerminate = unwatchTerminate;
+    KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
     return loop;
 }
 

@@ -60,9 +60,7 @@ void watchAppearance(void* self, Task onChange) {
 
 WorkspaceService gtkWorkspace() {
     WorkspaceService workspace;
-    workspace.appearance = appearance;
-    workspace.watchAppearance = watchAppearance;
-    workspace.unwatchAppearance = unwatchAppearance;
+    KELVO_STANDIN_FILL(workspace, KELVO_STANDIN_WORKSPACE_FUNCTIONS)
     return workspace;
 }
 

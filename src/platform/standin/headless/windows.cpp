@@ -162,24 +162,7 @@ bool setAppIconFromFile(void* self, std::string_view path) {
 
 WindowService headlessWindows() {
     WindowService windows;
-    windows.create = create;
-    windows.destroy = destroy;
-    windows.orderFront = orderFront;
-    windows.activateApp = activateApp;
-    windows.miniaturize = miniaturize;
-    windows.zoom = zoom;
-    windows.setTitle = setTitle;
-    windows.setContentMinSize = setContentMinSize;
-    windows.setBackground = setBackground;
-    windows.setToolbarVisible = setToolbarVisible;
-    windows.geometry = geometry;
-    windows.chrome = chrome;
-    windows.screenVisibleFrame = screenVisibleFrame;
-    windows.currentPointerEvent = currentPointerEvent;
-    windows.titlebarDoubleClick = titlebarDoubleClick;
-    windows.beginMoveDrag = beginMoveDrag;
-    windows.setAppIcon = setAppIcon;
-    windows.setAppIconFromFile = setAppIconFromFile;
+    KELVO_STANDIN_FILL(windows, KELVO_STANDIN_WINDOW_FUNCTIONS)
     return windows;
 }
 

@@ -24,9 +24,7 @@ void unwatchAppearance(void* self) {
 
 WorkspaceService headlessWorkspace() {
     WorkspaceService workspace;
-    workspace.appearance = appearance;
-    workspace.watchAppearance = watchAppearance;
-    workspace.unwatchAppearance = unwatchAppearance;
+    KELVO_STANDIN_FILL(workspace, KELVO_STANDIN_WORKSPACE_FUNCTIONS)
     return workspace;
 }
 
