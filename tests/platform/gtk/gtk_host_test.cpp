@@ -147,7 +147,7 @@ TEST_F(GtkHost, MainQueueTimersAndSigterm) {
     run();
 
     EXPECT_EQ(postedOn, mainThread);
-    EXPECT_GE(timerFired, 5);  // 150 ms at 20 ms, give or take a loaded machine
+    EXPECT_GE(timerFired, 2);  // about 7 in 150 ms at 20 ms; fewer on a loaded machine
     EXPECT_EQ(count(HostEventKind::timer), static_cast<std::size_t>(timerFired));
     EXPECT_GE(count(HostEventKind::frame_requested), 1u);
     EXPECT_EQ(count(HostEventKind::app_shutdown), 1u);

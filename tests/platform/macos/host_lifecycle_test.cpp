@@ -131,11 +131,22 @@ TEST(HostLifecycle, EventsDuringAHandlerWaitInOrder) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
     ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Tools", 5, "tools", 5, 1, 1, 0, 0, 10, 10, 300, 200), 1);
+    std::vector<std::string> messages;
+    kelvo_appkit_set_bridge_callback(
+        h.host,
+        [](void* context, std::uint64_t, const char*, std::uint64_t, const char* message, std::uint64_t length,
+           const char*,
+           std::uint64_t) { static_cast<std::vector<std::string>*>(context)->emplace_back(message, length); },
+        &messages);
     std::size_t handledAt = 0;
     h.onEvent = [&](const KelvoHostEvent& event) {
         if (event.kind != static_cast<std::uint32_t>(Kind::appearance_changed)) return;
         handledAt = h.events.size();
         emitEvent(*h.host, hostEventOfKind(Kind::frame_requested));
+        std::string request = R"({"id":"1"})";
+        emitBridgeMessage(*h.host, 1, "main", request, "vexa://app");
+        request.assign("overwritten");  // the waiting message keeps its own copy
+        EXPECT_TRUE(messages.empty());
         EXPECT_EQ(kelvo_appkit_close_window(h.host, 2), 1);
         emitEvent(*h.host, hostEventOfKind(Kind::frame_requested));
         kelvo_appkit_stop(h.host);
@@ -148,6 +159,7 @@ TEST(HostLifecycle, EventsDuringAHandlerWaitInOrder) {
     EXPECT_EQ(h.events[handledAt + 1].kind, Kind::window_frame_changed);
     EXPECT_EQ(h.events[handledAt + 1].label, "tools");
     EXPECT_EQ(h.events[handledAt + 2].kind, Kind::app_shutdown);
+    EXPECT_EQ(messages, (std::vector<std::string>{R"({"id":"1"})"}));
 }
 
 TEST(HostLifecycle, LaunchMarksInOrder) {
