@@ -114,6 +114,25 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
     X(set_webview_zoom, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double zoom)                     \
     X(set_webview_layer, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t layer)             \
     X(close_webview, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                                     \
+    /* native views */                                                                                                \
+    X(create_view, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t kind,                    \
+      KELVO_TEXT_ARG(parent), std::int32_t layer, std::int32_t visible, std::int32_t enabled, KELVO_TEXT_ARG(role),   \
+      KELVO_TEXT_ARG(accessibilityLabel), KELVO_TEXT_ARG(text), KELVO_TEXT_ARG(command), double x, double y,          \
+      double width, double height)                                                                                    \
+    X(update_view, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t hasFrame,                \
+      std::int32_t hasLayer, std::int32_t layer, std::int32_t hasVisible, std::int32_t visible,                       \
+      std::int32_t hasEnabled, std::int32_t enabled, std::int32_t hasRole, KELVO_TEXT_ARG(role),                      \
+      std::int32_t hasAccessibilityLabel, KELVO_TEXT_ARG(accessibilityLabel), std::int32_t hasText,                   \
+      KELVO_TEXT_ARG(text), std::int32_t hasCommand, KELVO_TEXT_ARG(command), double x, double y, double width,       \
+      double height)                                                                                                  \
+    X(set_view_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y, double width,  \
+      double height)                                                                                                  \
+    X(set_view_visible, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t visible)            \
+    X(set_view_cursor, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::int32_t cursor)              \
+    X(focus_view, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                                        \
+    X(close_view, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                                        \
+    X(adopt_view_surface, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), void* surface)                 \
+    X(release_view_surface, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                              \
     /* system services */                                                                                             \
     X(clipboard_read, std::uint64_t, char* buffer, std::size_t capacity)                                              \
     X(clipboard_write, std::int32_t, KELVO_TEXT_ARG(text))                                                            \

@@ -34,6 +34,9 @@ bool macSupportsFeature(void* context, PlatformFeature feature) {
         case PlatformFeature::file_drops:
         case PlatformFeature::app_activation_events:
             return true;
+        case PlatformFeature::native_views:
+        case PlatformFeature::native_control_commands:
+            return mac.appkit->create_view != nullptr;
         case PlatformFeature::gpu_surfaces:
             return mac.slots.presentGpuSurfacePacket != nullptr;
         case PlatformFeature::audio_spectrum:
@@ -95,6 +98,7 @@ void fillMacPlatform(Platform& platform, MacPlatform& mac) {
     fillConfigurationSlots(slots, appkit);
     fillServiceSlots(slots, appkit);
     fillWebViewSlots(slots, appkit);
+    fillViewSlots(slots, appkit);
     fillMediaSlots(slots, appkit);
     mac.slots = slots;
 

@@ -16,6 +16,7 @@ void fillWindowSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillConfigurationSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillServiceSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillWebViewSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
+void fillViewSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillMediaSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 
 // Whether a menu command or shortcut id may reach the host: 1 to maxLength bytes, neither "."

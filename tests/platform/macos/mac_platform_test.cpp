@@ -91,9 +91,9 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     Adapter real(appkitFunctions());
     for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
         auto slot = static_cast<PlatformSlot>(i);
-        // Native views, canvas presenting, images, fonts, accessibility, scroll drivers and
-        // text measuring come with the host areas that serve them.
-        bool later = (i >= 15 && i <= 24) || (i >= 63 && i <= 70) || i >= 72;
+        // Canvas presenting, images, fonts, accessibility, scroll drivers and text measuring
+        // come with the host areas that serve them; slot 15 stays empty.
+        bool later = i == 15 || (i >= 63 && i <= 70) || i >= 72;
         EXPECT_EQ(slotFilled(full.platform.slots, slot), !later) << platformSlotName(slot);
     }
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::createWindow));
@@ -159,6 +159,39 @@ TEST(MacPlatformSlots, CreateWindowNamesUntitledWindowsAndSetsTheMinimum) {
     config.minContentSize = SizeF{0, -5};
     ASSERT_TRUE(adapter.platform.slots.createWindow(&adapter.mac, config));
     EXPECT_EQ(gCreate.minimums.size(), 1u);
+}
+
+std::int32_t gHostKind = -1;
+std::int32_t recordView(KelvoAppKitHost*, std::uint64_t, const char*, std::size_t, std::int32_t kind, const char*,
+                        std::size_t, std::int32_t, std::int32_t, std::int32_t, const char*, std::size_t, const char*,
+                        std::size_t, const char*, std::size_t, const char*, std::size_t, double, double, double,
+                        double) {
+    gHostKind = kind;
+    return 1;
+}
+
+TEST(MacPlatformSlots, NativeViewsBecomeTheHostsKinds) {
+    AppKitFunctions host = answeringHost();
+    host.create_view = recordView;
+    Adapter adapter(host);
+    for (const auto& row : testing::readTable("platform/native_view_kinds.txt")) {
+        ViewOptions options;
+        options.kind = *viewKindFromName(row[0]);
+        gHostKind = -1;
+        ASSERT_TRUE(adapter.platform.slots.createView(&adapter.mac, options)) << row[0];
+        EXPECT_EQ(gHostKind, std::stoi(row[1])) << row[0];
+    }
+    // Native views switched off refuse every kind but web views, before the host is asked.
+    adapter.mac.nativeFeaturesDisabled = true;
+    gCalls = 0;
+    ViewOptions button;
+    button.kind = ViewKind::button;
+    EXPECT_EQ(adapter.platform.slots.createView(&adapter.mac, button).error(), Error::UnsupportedViewKind);
+    EXPECT_EQ(gCalls, 0u);
+    // An update may not carry a URL, whatever else holds.
+    ViewUpdate update;
+    update.url = "https://example.org/";
+    EXPECT_EQ(adapter.platform.slots.updateView(&adapter.mac, 1, "side", update).error(), Error::InvalidViewOptions);
 }
 
 // Menus, shortcuts and lists are checked whole before anything reaches the host.
