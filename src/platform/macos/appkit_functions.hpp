@@ -170,6 +170,23 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
     /* canvas views */                                                                                                \
     X(request_gpu_surface_frame, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                         \
     X(note_gpu_surface_input, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label))                            \
+    X(present_gpu_surface_pixels, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), std::uint32_t width,   \
+      std::uint32_t height, double scale, std::int32_t hasDirtyRect, double dirtyX, double dirtyY, double dirtyWidth, \
+      double dirtyHeight, const std::uint8_t* rgba, std::size_t byteLength)                                           \
+    X(present_gpu_surface_packet, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double width,          \
+      double height, double scale, std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha,       \
+      std::int32_t requiresRender, std::uint32_t commandCount, std::uint32_t unsupportedCommandCount,                 \
+      std::int32_t representable, KELVO_TEXT_ARG(json))                                                               \
+    X(present_gpu_surface_packet_binary, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double width,   \
+      double height, double scale, std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha,       \
+      std::int32_t requiresRender, std::uint32_t commandCount, std::uint32_t unsupportedCommandCount,                 \
+      std::int32_t representable, const std::uint8_t* packet, std::size_t packetLength)                               \
+    X(upload_gpu_surface_image, std::int32_t, std::uint64_t imageId, std::uint32_t width, std::uint32_t height,       \
+      const std::uint8_t* rgba, std::size_t byteLength)                                                               \
+    X(remove_gpu_surface_image, std::int32_t, std::uint64_t imageId)                                                  \
+    X(register_font, std::int32_t, std::uint64_t fontId, const std::uint8_t* bytes, std::size_t length)               \
+    X(decode_image, std::int32_t, const std::uint8_t* encoded, std::size_t encodedLength, std::uint8_t* pixels,       \
+      std::size_t capacity, std::uint32_t* width, std::uint32_t* height)                                              \
     /* audio */                                                                                                       \
     X(audio_load, std::int32_t, KELVO_TEXT_ARG(path))                                                                 \
     X(audio_load_url, std::int32_t, KELVO_TEXT_ARG(url), KELVO_TEXT_ARG(cachePath), std::uint64_t expectedBytes)      \

@@ -100,6 +100,7 @@ void fillMacPlatform(Platform& platform, MacPlatform& mac) {
     fillWebViewSlots(slots, appkit);
     fillViewSlots(slots, appkit);
     fillMediaSlots(slots, appkit);
+    fillCanvasSlots(slots, appkit);
     mac.slots = slots;
 
     platform.context = &mac;

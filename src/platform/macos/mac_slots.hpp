@@ -18,6 +18,7 @@ void fillServiceSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillWebViewSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillViewSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 void fillMediaSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
+void fillCanvasSlots(PlatformSlots& slots, const AppKitFunctions& appkit);
 
 // Whether a menu command or shortcut id may reach the host: 1 to maxLength bytes, neither "."
 // nor "..", and free of NUL, tab, line feed, carriage return, "/" and "\".

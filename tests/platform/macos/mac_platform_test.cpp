@@ -91,9 +91,9 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     Adapter real(appkitFunctions());
     for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
         auto slot = static_cast<PlatformSlot>(i);
-        // Canvas presenting, images, fonts, accessibility, scroll drivers and text measuring
-        // come with the host areas that serve them; slot 15 stays empty.
-        bool later = i == 15 || (i >= 63 && i <= 70) || i >= 72;
+        // Accessibility, scroll drivers and text measuring come with the canvas views that serve
+        // them; slot 15 stays empty.
+        bool later = i == 15 || i == 69 || i == 70 || i == 72 || i == 73;
         EXPECT_EQ(slotFilled(full.platform.slots, slot), !later) << platformSlotName(slot);
     }
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::createWindow));
@@ -192,6 +192,27 @@ TEST(MacPlatformSlots, NativeViewsBecomeTheHostsKinds) {
     ViewUpdate update;
     update.url = "https://example.org/";
     EXPECT_EQ(adapter.platform.slots.updateView(&adapter.mac, 1, "side", update).error(), Error::InvalidViewOptions);
+}
+
+std::vector<double> gDirty;
+std::int32_t recordPixels(KelvoAppKitHost*, std::uint64_t, const char*, std::size_t, std::uint32_t, std::uint32_t,
+                          double, std::int32_t hasDirty, double x, double y, double width, double height,
+                          const std::uint8_t*, std::size_t) {
+    gDirty = {static_cast<double>(hasDirty), x, y, width, height};
+    return 1;
+}
+
+TEST(MacPlatformSlots, DirtyRectanglesWithNegativeExtentsAreTurned) {
+    AppKitFunctions host = answeringHost();
+    host.present_gpu_surface_pixels = recordPixels;
+    Adapter adapter(host);
+    GpuSurfacePixels pixels;
+    pixels.dirty = RectF{50, 40, -20, -10};
+    ASSERT_TRUE(adapter.platform.slots.presentGpuSurfacePixels(&adapter.mac, 1, "canvas", pixels));
+    EXPECT_EQ(gDirty, (std::vector<double>{1, 30, 30, 20, 10}));
+    pixels.dirty.reset();
+    ASSERT_TRUE(adapter.platform.slots.presentGpuSurfacePixels(&adapter.mac, 1, "canvas", pixels));
+    EXPECT_EQ(gDirty, (std::vector<double>{0, 0, 0, 0, 0}));
 }
 
 // Menus, shortcuts and lists are checked whole before anything reaches the host.
