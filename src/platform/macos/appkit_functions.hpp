@@ -58,6 +58,21 @@ struct KelvoMessageDialogRecord {
 };
 static_assert(sizeof(KelvoMessageDialogRecord) == 104);
 
+// A native scroll view that follows a canvas widget.
+struct KelvoScrollDriverRecord {
+    std::uint64_t id = 0;
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    double contentWidth = 0;
+    double contentHeight = 0;
+    double offsetY = 0;
+    std::int32_t applyOffset = 0;
+    std::int32_t verticalElasticity = 0;
+};
+static_assert(sizeof(KelvoScrollDriverRecord) == 72);
+
 struct KelvoOpenDialogResult {
     std::uint64_t count = 0;
     std::uint64_t length = 0;
@@ -181,6 +196,8 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
       double height, double scale, std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha,       \
       std::int32_t requiresRender, std::uint32_t commandCount, std::uint32_t unsupportedCommandCount,                 \
       std::int32_t representable, const std::uint8_t* packet, std::size_t packetLength)                               \
+    X(set_gpu_surface_scroll_drivers, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label),                    \
+      const KelvoScrollDriverRecord* drivers, std::uint64_t count)                                                    \
     X(upload_gpu_surface_image, std::int32_t, std::uint64_t imageId, std::uint32_t width, std::uint32_t height,       \
       const std::uint8_t* rgba, std::size_t byteLength)                                                               \
     X(remove_gpu_surface_image, std::int32_t, std::uint64_t imageId)                                                  \

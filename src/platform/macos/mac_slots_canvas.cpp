@@ -1,4 +1,7 @@
-// Slots of canvas views, their images and fonts, and image decoding.
+// Slots of canvas views, their images, fonts and scroll drivers, and image decoding.
+
+#include <algorithm>
+#include <array>
 
 #include "platform/macos/mac_slots.hpp"
 
@@ -92,6 +95,34 @@ Status registerGpuSurfaceFont(void* services, std::uint64_t fontId, std::span<co
     return {};
 }
 
+constexpr std::size_t kMaxScrollDrivers = 16;
+
+Status setGpuSurfaceScrollDrivers(void* services, std::uint64_t windowId, std::string_view label,
+                                  std::span<const ScrollDriverRegion> regions) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    std::array<KelvoScrollDriverRecord, kMaxScrollDrivers> records{};
+    const std::size_t count = std::min(regions.size(), kMaxScrollDrivers);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ScrollDriverRegion& region = regions[i];
+        records[i] = KelvoScrollDriverRecord{region.widgetId,
+                                             region.frame.x,
+                                             region.frame.y,
+                                             region.frame.width,
+                                             region.frame.height,
+                                             region.contentWidth,
+                                             region.contentHeight,
+                                             region.offsetY,
+                                             region.applyOffset ? 1 : 0,
+                                             region.verticalElasticity ? 1 : 0};
+    }
+    if (mac.appkit->set_gpu_surface_scroll_drivers(mac.host, windowId, label.data(), label.size(), records.data(),
+                                                   count) == 0) {
+        return fail(Error::ViewNotFound);
+    }
+    return {};
+}
+
 Result<DecodedImage> decodeImage(void* services, std::span<const std::uint8_t> encoded,
                                  std::span<std::uint8_t> pixels) {
     MacPlatform& mac = macOf(services);
@@ -117,6 +148,7 @@ void fillCanvasSlots(PlatformSlots& slots, const AppKitFunctions& appkit) {
     if (appkit.remove_gpu_surface_image) slots.removeGpuSurfaceImage = removeGpuSurfaceImage;
     if (appkit.register_font) slots.registerGpuSurfaceFont = registerGpuSurfaceFont;
     if (appkit.decode_image) slots.decodeImage = decodeImage;
+    if (appkit.set_gpu_surface_scroll_drivers) slots.setGpuSurfaceScrollDrivers = setGpuSurfaceScrollDrivers;
 }
 
 }  // namespace kelvo
