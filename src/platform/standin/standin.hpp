@@ -204,7 +204,8 @@ struct WorkspaceService {
     X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(watchTerminate) X(unwatchTerminate)
 #define KELVO_STANDIN_WINDOW_FUNCTIONS(X)                                                                              \
     X(create)                                                                                                          \
-    X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) X(setBackground)   \
+    X(destroy)                                                                                                         \
+    X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) X(setBackground)              \
         X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) X(titlebarDoubleClick) \
             X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
 #define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
