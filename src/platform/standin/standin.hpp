@@ -200,15 +200,15 @@ struct WorkspaceService {
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
 //   KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
+// clang-format off
 #define KELVO_STANDIN_LOOP_FUNCTIONS(X) \
     X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(watchTerminate) X(unwatchTerminate)
-#define KELVO_STANDIN_WINDOW_FUNCTIONS(X)                                                                              \
-    X(create)                                                                                                          \
-    X(destroy)                                                                                                         \
-    X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) X(setBackground)              \
-        X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) X(titlebarDoubleClick) \
-            X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
+#define KELVO_STANDIN_WINDOW_FUNCTIONS(X) \
+    X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
+    X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
+    X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
 #define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+// clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
 #define KELVO_STANDIN_FILL_ONE(name) kelvo_standin_service_.name = name;
