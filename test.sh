@@ -44,7 +44,7 @@ cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 step "tests (normal build)"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$jobs"
-(cd build/release && ctest -j "$jobs" -LE gtk)
+(cd build/release && ctest -j "$jobs" -LE '^gtk$')
 scripts/gtk-tests.sh build/release
 
 step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
@@ -52,5 +52,5 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEB
   -DKELVO_SANITIZE=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
-(cd build/asan && ctest -j "$jobs" -LE gtk)
+(cd build/asan && ctest -j "$jobs" -LE '^gtk$')
 scripts/gtk-tests.sh build/asan
