@@ -19,6 +19,7 @@
 #include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
@@ -50,6 +51,8 @@ namespace kelvo {
 //                    page-event detail buffer
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
+//   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
+//                    only when a canvas view claims a slot
 //
 // Adding state: add the field to the group it belongs to (or a new group at the end) with a
 // default member initializer for the value start-up gives it; there is no constructor and no
@@ -136,6 +139,11 @@ struct Runtime {
     Policy builtinPolicy{};
     // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
     BridgeRouterState bridgeRouter;
+
+    // ---- canvas slots ----
+    // The widget trees and display lists of canvas views, one slot per view record; see
+    // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
+    CanvasSlotTable canvasSlots;
 };
 
 // The platform's service slots and the context every slot takes first.
