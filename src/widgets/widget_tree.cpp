@@ -12,7 +12,10 @@ float bottomEdge(const Rect& rect) {
     return normal.y + normal.height;
 }
 
-bool accordionConceals(WidgetLayoutTree tree, std::size_t accordion) {
+}  // namespace
+
+bool widgetAccordionConcealsContent(WidgetLayoutTree tree, std::size_t accordion) {
+    if (accordion >= tree.size()) return false;
     const WidgetLayoutNode& node = tree[accordion];
     if ((node.selected & 1u) == 0 && !(node.value >= 0.5f)) return true;
     bool any = false;
@@ -26,8 +29,6 @@ bool accordionConceals(WidgetLayoutTree tree, std::size_t accordion) {
     }
     return any && lowest > bottomEdge(node.rect) + 0.5f;
 }
-
-}  // namespace
 
 std::optional<std::size_t> widgetParentIndex(WidgetLayoutTree tree, std::size_t index) {
     if (index >= tree.size()) return std::nullopt;
@@ -46,7 +47,7 @@ std::size_t widgetSubtreeEnd(WidgetLayoutTree tree, std::size_t index) {
 bool isWidgetConcealedByDisclosure(WidgetLayoutTree tree, std::size_t index) {
     bool concealed = false;
     forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
-        if (tree[ancestor].widgetKind() == WidgetKind::accordion && accordionConceals(tree, ancestor)) {
+        if (tree[ancestor].widgetKind() == WidgetKind::accordion && widgetAccordionConcealsContent(tree, ancestor)) {
             concealed = true;
             return false;
         }

@@ -33,6 +33,10 @@ void forEachWidgetAncestor(WidgetLayoutTree tree, std::size_t index, Visit&& vis
 // One past the last descendant of node `index` (descendants follow it with a greater depth).
 std::size_t widgetSubtreeEnd(WidgetLayoutTree tree, std::size_t index);
 
+// Whether the accordion at `index` hides its content: it is closed (not selected and its value below
+// 0.5 or not a number), or its in-flow descendants reach more than 0.5 below its bottom edge.
+bool widgetAccordionConcealsContent(WidgetLayoutTree tree, std::size_t index);
+
 // Whether an ancestor accordion hides node `index`: it is closed (not selected and its value below
 // 0.5 or not a number), or its in-flow descendants still reach more than 0.5 below its bottom
 // edge (it is animating closed). False for an index out of range or a node without a parent.
