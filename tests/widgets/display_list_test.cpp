@@ -54,6 +54,14 @@ TEST(DisplayListBounds, EachTagCoversWhatItCanTouch) {
             EXPECT_FALSE(bounds.has_value());
         }
     }
+    // Text is bounded as the text layout lays it out: "AB" is 0.67 + 0.68 em in the regular face,
+    // widened by the ink overhang (0.1 em left, 0.45 em in all to the right, 0.1 em below).
+    expectRect(canvasCommandBounds(CanvasCommand::drawText({1, 1, "AB", {}, std::nullopt, 10, {0, 10}, {}})),
+               {-1, 0, 18, 13.5f});
+    TextLayoutBox box{nullptr, 0, 0, TextWrap::none, TextAlign::start, false};
+    expectRect(canvasCommandBounds(CanvasCommand::drawText({1, 1, "AB\nAB", {}, box, 10, {0, 10}, {}})),
+               {-1, 0, 18, 26});
+    EXPECT_FALSE(canvasCommandBounds(CanvasCommand::drawText({1, 1, "", {}, box, 10, {0, 10}, {}})));
     // Verbs 5 to 7 carry no points, whatever their slots hold.
     PathElement stray = PathElement::lineTo({100, 100});
     stray.verb = static_cast<PathVerb>(7);
