@@ -56,4 +56,15 @@ bool isWidgetConcealedByDisclosure(WidgetLayoutTree tree, std::size_t index) {
     return concealed;
 }
 
+bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index) {
+    if (index >= tree.size()) return true;
+    bool hidden = (tree[index].hidden & 1u) != 0;
+    if (hidden) return true;
+    forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
+        hidden = (tree[ancestor].hidden & 1u) != 0;
+        return !hidden;
+    });
+    return hidden;
+}
+
 }  // namespace kelvo
