@@ -86,19 +86,6 @@ WidgetHit hitChildren(WidgetLayoutTree tree, std::optional<std::size_t> parent, 
 
 }  // namespace
 
-WidgetStateBytes widgetStateBytes(const WidgetDescription& widget) {
-    return {widget.hovered,
-            widget.pressed,
-            widget.focused,
-            widget.disabled,
-            widget.selected,
-            static_cast<std::uint8_t>(widget.expanded.value_or(false)),
-            static_cast<std::uint8_t>(widget.expanded.has_value()),
-            widget.required,
-            widget.read_only,
-            widget.invalid};
-}
-
 bool isWidgetPointerTarget(const WidgetDescription& widget) {
     return (widget.actions.press & 1u) || (widget.actions.toggle & 1u) || (widget.window_drag_region & 1u) ||
            isPointerTargetKind(widget.widgetKind()) ||

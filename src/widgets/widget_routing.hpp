@@ -15,22 +15,6 @@
 
 namespace kelvo {
 
-// A node's state bytes in description order, as hit and focus results carry them.
-struct WidgetStateBytes {
-    std::uint8_t hovered = 0;
-    std::uint8_t pressed = 0;
-    std::uint8_t focused = 0;
-    std::uint8_t disabled = 0;
-    std::uint8_t selected = 0;
-    std::uint8_t expanded = 0;
-    std::uint8_t expanded_present = 0;
-    std::uint8_t required = 0;
-    std::uint8_t read_only = 0;
-    std::uint8_t invalid = 0;
-};
-
-WidgetStateBytes widgetStateBytes(const WidgetDescription& widget);
-
 // Nothing else of a result without the found flag means anything.
 struct WidgetHit {
     std::uint64_t id = 0;

@@ -67,4 +67,18 @@ bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index) {
     return hidden;
 }
 
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget) {
+    auto bit = [](std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 1u); };
+    return {bit(widget.hovered),
+            bit(widget.pressed),
+            bit(widget.focused),
+            bit(widget.disabled),
+            bit(widget.selected),
+            static_cast<std::uint8_t>(widget.expanded.value_or(false)),
+            static_cast<std::uint8_t>(widget.expanded.has_value()),
+            bit(widget.required),
+            bit(widget.read_only),
+            bit(widget.invalid)};
+}
+
 }  // namespace kelvo

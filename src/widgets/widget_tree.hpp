@@ -38,6 +38,8 @@ inline bool widgetClipsChildren(const WidgetDescription& node) {
     return node.widgetKind() == WidgetKind::scroll_view || (node.clips & 1u) != 0;
 }
 
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget);
+
 // Whether the node or one of its ancestors is hidden; true for an index out of range.
 bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index);
 

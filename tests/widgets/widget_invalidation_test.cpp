@@ -9,19 +9,14 @@
 
 #include "support/golden.hpp"
 #include "widgets/commands.hpp"
+#include "widgets/expect_rect.hpp"
 #include "widgets/tree_fixture.hpp"
 #include "widgets/widget_control_geometry.hpp"
 
 namespace kelvo {
 namespace {
 
-void expectRect(std::optional<Rect> actual, Rect expected) {
-    ASSERT_TRUE(actual.has_value());
-    EXPECT_FLOAT_EQ(actual->x, expected.x);
-    EXPECT_FLOAT_EQ(actual->y, expected.y);
-    EXPECT_FLOAT_EQ(actual->width, expected.width);
-    EXPECT_FLOAT_EQ(actual->height, expected.height);
-}
+using testing::expectRect;
 
 WidgetDescription control(WidgetKind kind, Rect frame, bool focused = false) {
     WidgetDescription record;
