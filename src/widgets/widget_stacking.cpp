@@ -1,5 +1,7 @@
 #include "widgets/widget_stacking.hpp"
 
+#include <cstdint>
+
 #include "widgets/widget_tree.hpp"
 
 namespace kelvo {
@@ -21,21 +23,43 @@ std::int32_t widgetStackingLayer(const WidgetLayoutNode& node, const WidgetToken
 WidgetStackingCursor::WidgetStackingCursor(WidgetLayoutTree tree, std::optional<std::size_t> parent,
                                            const WidgetTokens& tokens, bool descending)
     : tree_(tree), parent_(parent), tokens_(tokens), descending_(descending) {
-    // Children follow their parent within its subtree; roots may stand anywhere.
+    // Children follow their parent within its subtree (the nodes after it that stand deeper);
+    // roots may stand anywhere.
+    std::uint64_t parentDepth = 0;
     if (parent_) {
         begin_ = *parent_ + 1;
-        end_ = *parent_ < tree_.size() ? widgetSubtreeEnd(tree_, *parent_) : begin_;
-    } else {
-        end_ = tree_.size();
+        if (*parent_ >= tree_.size()) begin_ = tree_.size();
+        if (*parent_ < tree_.size()) parentDepth = tree_[*parent_].depth;
     }
     std::optional<std::int32_t> layer;
-    for (std::size_t i = begin_; i < end_ && uniform_; ++i) {
+    std::size_t i = begin_;
+    for (; i < tree_.size() && (!parent_ || tree_[i].depth > parentDepth); ++i) {
         if (!isChild(i)) continue;
         const std::int32_t own = widgetStackingLayer(tree_[i], tokens_);
-        uniform_ = !layer || *layer == own;
+        uniform_ = uniform_ && (!layer || *layer == own);
         layer = own;
+        if (buffered_ == buffer_.size() || i > UINT32_MAX) {
+            overflowed_ = true;
+        } else {
+            buffer_[buffered_++] = static_cast<std::uint32_t>(i);
+        }
     }
-    at_ = descending_ ? end_ : begin_;
+    end_ = i;
+    if (!overflowed_) {
+        // Ascending (layer, index) by insertion: the children come in index order, so only those
+        // of differing layers move. A descending walk reads the buffer backwards.
+        for (std::size_t i = 1; i < buffered_; ++i) {
+            const std::uint32_t child = buffer_[i];
+            const std::int32_t layer = widgetStackingLayer(tree_[child], tokens_);
+            std::size_t j = i;
+            for (; j > 0 && layer < widgetStackingLayer(tree_[buffer_[j - 1]], tokens_); --j)
+                buffer_[j] = buffer_[j - 1];
+            buffer_[j] = child;
+        }
+        at_ = descending_ ? buffered_ : 0;
+    } else {
+        at_ = descending_ ? end_ : begin_;
+    }
 }
 
 bool WidgetStackingCursor::isChild(std::size_t index) const {
@@ -53,6 +77,10 @@ bool WidgetStackingCursor::after(const Key& candidate, const Key& than) const {
 }
 
 std::optional<std::size_t> WidgetStackingCursor::next() {
+    if (!overflowed_) {
+        if (descending_) return at_ > 0 ? std::optional<std::size_t>(buffer_[--at_]) : std::nullopt;
+        return at_ < buffered_ ? std::optional<std::size_t>(buffer_[at_++]) : std::nullopt;
+    }
     if (uniform_) {
         if (descending_) {
             while (at_ > begin_) {

@@ -3,6 +3,7 @@
 // The order in which siblings are painted and, reversed, hit: by stacking layer (the node's
 // `z_index`, else its kind's token layer), then by node index.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,8 +18,8 @@ namespace kelvo {
 std::int32_t widgetStackingLayer(const WidgetLayoutNode& node, const WidgetTokens& tokens);
 
 // Walks the children of a parent (none: the roots) in ascending or descending (layer, index)
-// order without a sort buffer: when the children share one layer it steps through them by index,
-// otherwise each step scans for the next pair.
+// order. Up to 64 children are sorted once in a small buffer; beyond that, children that share
+// one layer are stepped through by index, and otherwise each step scans for the next pair.
 class WidgetStackingCursor {
 public:
     WidgetStackingCursor(WidgetLayoutTree tree, std::optional<std::size_t> parent, const WidgetTokens& tokens,
@@ -44,8 +45,12 @@ private:
     bool descending_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    static constexpr std::size_t kBufferedChildren = 64;
+    std::array<std::uint32_t, kBufferedChildren> buffer_{};
+    std::size_t buffered_ = 0;
+    bool overflowed_ = false;
     bool uniform_ = true;
-    std::size_t at_ = 0;  // uniform walks: the next index to look at (descending: one past it)
+    std::size_t at_ = 0;  // the next buffer slot or, unbuffered and uniform, tree index (descending: one past)
     std::optional<Key> last_;
 };
 

@@ -47,6 +47,28 @@ stack id=1 rect=0,0,100,100
     EXPECT_FALSE(hoverTargetForHit(tree->tree(), WidgetHit{}).found);
 }
 
+TEST(HitTesting, ManySiblingsKeepTheirStackingOrder) {
+    // More siblings than the cursor sorts in its buffer: the same order by scanning.
+    for (std::size_t siblings : {8u, 70u}) {
+        std::vector<WidgetLayoutNode> nodes(siblings + 1);
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            nodes[i].id = i;
+            nodes[i].kind = static_cast<std::uint8_t>(WidgetKind::button);
+            nodes[i].rect = {0, 0, 10, 10};
+            nodes[i].depth = nodes[i].has_parent = 1;
+        }
+        EXPECT_EQ(hitTestWidgetLayout(nodes, {5, 5}).id, siblings) << siblings;
+        nodes[3].z_index = 2;
+        nodes[5].z_index = 2;
+        nodes[6].z_index = 1;
+        EXPECT_EQ(hitTestWidgetLayout(nodes, {5, 5}).id, 5u) << siblings;
+        nodes[5].disabled = 1;
+        EXPECT_EQ(hitTestWidgetLayout(nodes, {5, 5}).id, 3u) << siblings;
+        nodes[3].disabled = 1;
+        EXPECT_EQ(hitTestWidgetLayout(nodes, {5, 5}).id, 6u) << siblings;
+    }
+}
+
 TEST(HitTesting, MalformedParentsEndTheSearch) {
     std::vector<WidgetLayoutNode> nodes(3);
     for (WidgetLayoutNode& node : nodes) {
