@@ -63,8 +63,10 @@ WidgetStackingCursor::WidgetStackingCursor(WidgetLayoutTree tree, std::optional<
 }
 
 bool WidgetStackingCursor::isChild(std::size_t index) const {
-    if (!parent_) return (tree_[index].has_parent & 1u) == 0;
-    return widgetParentIndex(tree_, index) == parent_;
+    const WidgetLayoutNode& node = tree_[index];
+    // Only nodes after the parent are looked at, so a matching index is a usable parent link.
+    if (!parent_) return (node.has_parent & 1u) == 0;
+    return (node.has_parent & 1u) != 0 && node.parent == *parent_;
 }
 
 WidgetStackingCursor::Key WidgetStackingCursor::keyOf(std::size_t index) const {

@@ -46,7 +46,7 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     static constexpr std::size_t kBufferedChildren = 64;
-    std::array<std::uint32_t, kBufferedChildren> buffer_{};
+    std::array<std::uint32_t, kBufferedChildren> buffer_;  // [0, buffered_) in use
     std::size_t buffered_ = 0;
     bool overflowed_ = false;
     bool uniform_ = true;
