@@ -78,12 +78,16 @@ TEST(IntrinsicSizes, FollowTheSizeTables) {
                     for (std::uint8_t size = 0; size < 3; ++size) {
                         tokens.density = density;
                         widget.size = size;
-                        actual += (actual.empty() ? "" : " ") + sizeText(intrinsicWidgetSizeDepth(widget, tokens, 0));
+                        if (!actual.empty()) actual += ' ';
+                        actual += sizeText(intrinsicWidgetSizeDepth(widget, tokens, 0));
                     }
                 }
             }
             std::string want;
-            for (const std::string& cell : expected) want += (want.empty() ? "" : " ") + cell;
+            for (const std::string& cell : expected) {
+                if (!want.empty()) want += ' ';
+                want += cell;
+            }
             EXPECT_EQ(actual, want);
         }
     }

@@ -32,6 +32,16 @@ std::string optional(const std::optional<T>& value) {
     return value ? std::to_string(*value) : "-";
 }
 
+std::string actionNames(const WidgetActionSet& actions) {
+    std::string names;
+    for (unsigned a = 0; a < kWidgetActionCount; ++a) {
+        if (!(actions.*widgetActionFlags()[a])) continue;
+        if (!names.empty()) names += ',';
+        names += widgetActionName(a);
+    }
+    return names;
+}
+
 // One line per node: role, id, parent, texts, positions, values, frame, states and actions.
 std::string describe(std::span<const WidgetSemanticsNode> nodes) {
     std::ostringstream out;
@@ -67,11 +77,7 @@ std::string describe(std::span<const WidgetSemanticsNode> nodes) {
             if (set) out << ' ' << name;
         }
         if (s.expanded_present) out << " expanded=" << int(s.expanded);
-        std::string actions;
-        for (unsigned a = 0; a < kWidgetActionCount; ++a) {
-            if (node.actions.*widgetActionFlags()[a])
-                actions += (actions.empty() ? "" : ",") + std::string(widgetActionName(a));
-        }
+        const std::string actions = actionNames(node.actions);
         if (!actions.empty()) out << " actions=" << actions;
         out << '\n';
     }
@@ -141,12 +147,7 @@ TEST(SemanticActions, FollowKindFlagsAndState) {
     };
     for (const auto& c : cases) {
         auto tree = testing::installedTree(c.node);
-        const WidgetActionSet actions = defaultSemanticActions(tree->nodes[0]);
-        std::string names;
-        for (unsigned a = 0; a < kWidgetActionCount; ++a) {
-            if (actions.*widgetActionFlags()[a]) names += (names.empty() ? "" : ",") + std::string(widgetActionName(a));
-        }
-        EXPECT_EQ(names, c.actions) << c.node;
+        EXPECT_EQ(actionNames(defaultSemanticActions(tree->nodes[0])), c.actions) << c.node;
     }
 }
 
