@@ -180,6 +180,23 @@ struct WidgetLayoutNode : WidgetDescription {
     Rect rect;  // in view coordinates, after scrolling
 };
 
+// A node's state bytes in description order (bit 0 of each), as hit, focus and semantics results
+// carry them.
+struct WidgetStateBytes {
+    std::uint8_t hovered = 0;
+    std::uint8_t pressed = 0;
+    std::uint8_t focused = 0;
+    std::uint8_t disabled = 0;
+    std::uint8_t selected = 0;
+    std::uint8_t expanded = 0;
+    std::uint8_t expanded_present = 0;
+    std::uint8_t required = 0;
+    std::uint8_t read_only = 0;
+    std::uint8_t invalid = 0;
+};
+
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget);
+
 // The nodes of a view's tree in pre-order (parents before their descendants).
 using WidgetLayoutTree = std::span<const WidgetLayoutNode>;
 

@@ -92,16 +92,7 @@ struct WidgetSemanticsNode {
     std::uint8_t scrollable = 0;
     Rect frame;
     WidgetSemanticRole role = WidgetSemanticRole::none;
-    std::uint8_t hovered = 0;
-    std::uint8_t pressed = 0;
-    std::uint8_t focused = 0;
-    std::uint8_t disabled = 0;
-    std::uint8_t selected = 0;
-    std::uint8_t expanded = 0;
-    std::uint8_t expanded_present = 0;
-    std::uint8_t required = 0;
-    std::uint8_t read_only = 0;
-    std::uint8_t invalid = 0;
+    WidgetStateBytes state;  // expanded also by kind (popovers and menus open, selects closed)
     std::uint8_t focusable = 0;
     WidgetActionSet actions;
 };

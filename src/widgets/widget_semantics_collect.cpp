@@ -121,8 +121,8 @@ void setExpanded(WidgetSemanticsNode& out, const WidgetLayoutNode& node) {
                 break;
         }
     }
-    out.expanded = expanded.value_or(false);
-    out.expanded_present = expanded.has_value();
+    out.state.expanded = expanded.value_or(false);
+    out.state.expanded_present = expanded.has_value();
 }
 
 void setActions(WidgetSemanticsNode& out, const WidgetLayoutNode& node, const WidgetScrollSemantics& scroll) {
@@ -288,18 +288,12 @@ private:
         } else {
             out.numeric_value = kindNumericValue(node);
         }
+        out.state = widgetStateBytes(node);
         setExpanded(out, node);
-        out.hovered = node.hovered & 1u;
-        out.pressed = node.pressed & 1u;
-        out.focused = node.focused & 1u;
-        out.disabled = node.disabled & 1u;
-        out.selected = node.selected & 1u;
-        out.required = node.required & 1u;
-        out.read_only = node.read_only & 1u;
-        out.invalid = node.invalid & 1u;
         setActions(out, node, scroll);
-        out.focusable = !out.disabled && (role == WidgetSemanticRole::treeitem || (node.focusable & 1u) ||
-                                          (node.actions.focus & 1u) || out.actions.focus || isKeyboardFocusKind(kind));
+        out.focusable =
+            !out.state.disabled && (role == WidgetSemanticRole::treeitem || (node.focusable & 1u) ||
+                                    (node.actions.focus & 1u) || out.actions.focus || isKeyboardFocusKind(kind));
         stack_[depth] = count_++;
         return {};
     }

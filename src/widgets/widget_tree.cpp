@@ -56,4 +56,29 @@ bool isWidgetConcealedByDisclosure(WidgetLayoutTree tree, std::size_t index) {
     return concealed;
 }
 
+bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index) {
+    if (index >= tree.size()) return true;
+    bool hidden = (tree[index].hidden & 1u) != 0;
+    if (hidden) return true;
+    forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
+        hidden = (tree[ancestor].hidden & 1u) != 0;
+        return !hidden;
+    });
+    return hidden;
+}
+
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget) {
+    auto bit = [](std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 1u); };
+    return {bit(widget.hovered),
+            bit(widget.pressed),
+            bit(widget.focused),
+            bit(widget.disabled),
+            bit(widget.selected),
+            static_cast<std::uint8_t>(widget.expanded.value_or(false)),
+            static_cast<std::uint8_t>(widget.expanded.has_value()),
+            bit(widget.required),
+            bit(widget.read_only),
+            bit(widget.invalid)};
+}
+
 }  // namespace kelvo

@@ -7,17 +7,12 @@
 #include <vector>
 
 #include "widgets/equality.hpp"
+#include "widgets/expect_rect.hpp"
 
 namespace kelvo {
 namespace {
 
-void expectRect(std::optional<Rect> actual, Rect expected) {
-    ASSERT_TRUE(actual.has_value());
-    EXPECT_FLOAT_EQ(actual->x, expected.x);
-    EXPECT_FLOAT_EQ(actual->y, expected.y);
-    EXPECT_FLOAT_EQ(actual->width, expected.width);
-    EXPECT_FLOAT_EQ(actual->height, expected.height);
-}
+using testing::expectRect;
 
 Stroke solidStroke(float width) { return {Paint::solid({0, 0, 0, 1}), width}; }
 

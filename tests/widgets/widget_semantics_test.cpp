@@ -57,15 +57,16 @@ std::string describe(std::span<const WidgetSemanticsNode> nodes) {
         }
         out << " frame=" << number(node.frame.x) << ',' << number(node.frame.y) << ',' << number(node.frame.width)
             << ',' << number(node.frame.height);
+        const WidgetStateBytes& s = node.state;
         const std::pair<const char*, std::uint8_t> states[] = {
-            {"hovered", node.hovered},     {"pressed", node.pressed},   {"focused", node.focused},
-            {"disabled", node.disabled},   {"selected", node.selected}, {"required", node.required},
-            {"read_only", node.read_only}, {"invalid", node.invalid},   {"focusable", node.focusable},
+            {"hovered", s.hovered},     {"pressed", s.pressed},   {"focused", s.focused},
+            {"disabled", s.disabled},   {"selected", s.selected}, {"required", s.required},
+            {"read_only", s.read_only}, {"invalid", s.invalid},   {"focusable", node.focusable},
         };
         for (const auto& [name, set] : states) {
             if (set) out << ' ' << name;
         }
-        if (node.expanded_present) out << " expanded=" << int(node.expanded);
+        if (s.expanded_present) out << " expanded=" << int(s.expanded);
         std::string actions;
         for (unsigned a = 0; a < kWidgetActionCount; ++a) {
             if (node.actions.*widgetActionFlags()[a])
