@@ -5,6 +5,7 @@
 #include "widgets/widget_render_controls.hpp"
 #include "widgets/widget_render_draw.hpp"
 #include "widgets/widget_render_surfaces.hpp"
+#include "widgets/widget_stacking.hpp"
 #include "widgets/widget_tree.hpp"
 
 namespace kelvo {
@@ -30,20 +31,6 @@ Status emitChildren(const Emission& e, std::optional<std::size_t> parent, const 
 
 bool matches(const std::optional<std::uint64_t>& id, std::uint64_t widgetId) {
     return id && widgetId != 0 && *id == widgetId;
-}
-
-std::int64_t stackingValue(const WidgetLayoutNode& node, const WidgetTokens& tokens) {
-    if (node.z_index) return *node.z_index;
-    switch (node.widgetKind()) {
-        case WidgetKind::tooltip:
-            return tokens.z_tooltip;
-        case WidgetKind::popover:
-        case WidgetKind::menu:
-        case WidgetKind::menu_b:
-            return tokens.z_overlay;
-        default:
-            return tokens.z_base;
-    }
 }
 
 bool isIdentity(const Affine& m) { return m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1 && m.tx == 0 && m.ty == 0; }
@@ -277,73 +264,38 @@ Status emitChildren(const Emission& e, std::optional<std::size_t> parent, const 
                     std::size_t level) {
     const WidgetLayoutTree tree = e.tree;
     if (parent && *parent >= tree.size()) return {};
-    const std::size_t begin = parent ? *parent + 1 : 0;
-    const std::size_t end = parent ? widgetSubtreeEnd(tree, *parent) : tree.size();
-    const auto isChild = [&](std::size_t i) {
-        const WidgetLayoutNode& node = tree[i];
-        return parent ? (isSet(node.has_parent) && node.parent == *parent) : !isSet(node.has_parent);
-    };
-
-    // Attached siblings: position codes among the visible children of a spaced row without a gap.
+    // Attached siblings: the children of a spaced row without a gap get position codes among the
+    // visible ones, in tree order.
     bool positioned = false;
+    std::size_t visible = 0;
+    std::size_t end = 0;
     if (parent) {
         const WidgetLayoutNode& p = tree[*parent];
         positioned = p.widgetKind() == WidgetKind::spaced_row && (tokens.attached_groups || p.gap <= 0);
-    }
-    std::size_t visible = 0;
-    bool uniform = true;
-    std::optional<std::int64_t> firstValue;
-    for (std::size_t i = begin; i < end; ++i) {
-        if (!isChild(i)) continue;
-        if (!isSet(tree[i].hidden)) ++visible;
-        const std::int64_t value = stackingValue(tree[i], tokens);
-        if (firstValue && value != *firstValue) uniform = false;
-        firstValue = firstValue.value_or(value);
+        end = widgetSubtreeEnd(tree, *parent);
+        for (std::size_t i = *parent + 1; positioned && i < end; ++i) {
+            visible += widgetParentIndex(tree, i) == parent && !isSet(tree[i].hidden);
+        }
     }
     const auto positionOf = [&](std::size_t child) {
         if (!positioned || visible <= 1) return kSiblingAlone;
         std::size_t place = 0;
-        for (std::size_t i = begin; i < child; ++i) {
-            if (isChild(i) && !isSet(tree[i].hidden)) ++place;
+        for (std::size_t i = *parent + 1; i < child; ++i) {
+            place += widgetParentIndex(tree, i) == parent && !isSet(tree[i].hidden);
         }
         if (place == 0) return kSiblingFirst;
         return place + 1 == visible ? kSiblingLast : kSiblingMiddle;
     };
-    const auto emitChild = [&](std::size_t i) -> Status {
-        if (isSet(tree[i].out_of_flow)) return {};
-        return emitNode(e, i, tokens, positionOf(i), level + 1);
-    };
-
-    if (uniform) {
-        for (std::size_t i = begin; i < end; ++i) {
-            if (isChild(i)) TRY(emitChild(i));
-        }
-        return {};
+    WidgetStackingCursor children(tree, parent, tokens, false);
+    while (const std::optional<std::size_t> child = children.next()) {
+        if (isSet(tree[*child].out_of_flow)) continue;
+        TRY(emitNode(e, *child, tokens, positionOf(*child), level + 1));
     }
-    // Repeated scans for the next (stacking value, index) pair, without a sort buffer.
-    std::optional<std::pair<std::int64_t, std::size_t>> previous;
-    for (;;) {
-        std::optional<std::pair<std::int64_t, std::size_t>> next;
-        for (std::size_t i = begin; i < end; ++i) {
-            if (!isChild(i)) continue;
-            const std::pair<std::int64_t, std::size_t> key{stackingValue(tree[i], tokens), i};
-            if (previous && !(key > *previous)) continue;
-            if (!next || key < *next) next = key;
-        }
-        if (!next) return {};
-        TRY(emitChild(next->second));
-        previous = next;
-    }
+    return {};
 }
 
 bool isVisibleAndShown(WidgetLayoutTree tree, std::size_t index) {
-    if (isSet(tree[index].hidden)) return false;
-    bool hidden = false;
-    forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
-        hidden = isSet(tree[ancestor].hidden);
-        return !hidden;
-    });
-    return !hidden && !isWidgetConcealedByDisclosure(tree, index);
+    return !isWidgetHiddenHereOrAbove(tree, index) && !isWidgetConcealedByDisclosure(tree, index);
 }
 
 }  // namespace

@@ -460,8 +460,12 @@ Status emitChartHoverDetail(WidgetRenderTarget& out, WidgetLayoutTree tree, cons
                        palette(tokens, PaletteColor::border), tokens.surface_border_width));
     TRY(appendFillRoundedRect(out, key(), box, uniformRadii(tokens.radius_small),
                               palette(tokens, PaletteColor::background)));
-    TRY(appendStrokeRect(out, key(), box, uniformRadii(tokens.radius_small), palette(tokens, PaletteColor::border),
-                         tokens.surface_border_width, tokens));
+    // The border stays inside the box, so the box is all a moving hover repaints.
+    const float border = std::max(tokens.surface_border_width, 0.0f);
+    const Rect inner{box.x + border / 2, box.y + border / 2, std::max(box.width - border, 0.0f),
+                     std::max(box.height - border, 0.0f)};
+    TRY(appendStrokeRect(out, key(), inner, uniformRadii(std::max(tokens.radius_small - border / 2, 0.0f)),
+                         palette(tokens, PaletteColor::border), border, tokens));
     ValueText titleBuffer;
     TRY(appendText(out, key(), tokens.default_font, hoverTitle(chart->chart, detail.point_index, titleBuffer), size,
                    {box.x + 10, box.y + 8 + size}, text, std::nullopt, tokens));

@@ -97,12 +97,6 @@ Status emitSliderWidget(WidgetRenderTarget& out, const WidgetDescription& widget
 Status emitProgressWidget(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens);
 Status emitSegmentedControlWidget(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens);
 
-// The geometry the paint bounds share with drawing: the checkbox and radio indicator box, the
-// switch track and the slider knob, each snapped when the tokens snap geometry.
-Rect checkboxIndicatorRect(const WidgetDescription& widget, const WidgetTokens& tokens);
-Rect toggleWidgetTrackRect(const WidgetDescription& widget, const WidgetTokens& tokens);
-Rect sliderWidgetKnobRect(const WidgetDescription& widget, const WidgetTokens& tokens);
-
 // Selects, items, tooltips and data cells.
 Status emitSelectWidget(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens);
 Status emitListItemWidget(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens);

@@ -1,6 +1,7 @@
 // Checkbox, radio, switch, slider, progress bar and segmented control.
 
 #include "text/text_metrics.hpp"
+#include "widgets/widget_control_geometry.hpp"
 #include "widgets/widget_render_controls.hpp"
 #include "widgets/widget_render_draw.hpp"
 
@@ -44,33 +45,6 @@ float indicatorGap(const WidgetDescription& widget, const WidgetTokens& tokens) 
 }
 
 }  // namespace
-
-Rect checkboxIndicatorRect(const WidgetDescription& widget, const WidgetTokens& tokens) {
-    const Rect frame = normalizeRect(widget.frame);
-    const float s = controlSizeScale(widget.size);
-    const float side = std::min(std::max(densityIndicatorMin(tokens.density) * s, frame.height * 0.55f),
-                                densityIndicatorMax(tokens.density) * s);
-    return snapWidgetRect({frame.x, frame.y + (frame.height - side) / 2, side, side}, tokens);
-}
-
-Rect toggleWidgetTrackRect(const WidgetDescription& widget, const WidgetTokens& tokens) {
-    const Rect frame = normalizeRect(widget.frame);
-    const float ds = densitySize(widget, tokens);
-    const float width = std::min(frame.width, std::max(44 * ds, frame.height * 1.75f));
-    const float height = std::min(frame.height, 24 * ds);
-    return snapWidgetRect({frame.x, frame.y + (frame.height - height) / 2, width, height}, tokens);
-}
-
-Rect sliderWidgetKnobRect(const WidgetDescription& widget, const WidgetTokens& tokens) {
-    const Rect frame = normalizeRect(widget.frame);
-    const float ds = densitySize(widget, tokens);
-    const float width = std::min(frame.width, tokens.slider_knob_size.width * ds);
-    const float height = std::min(frame.height, tokens.slider_knob_size.height * ds);
-    const float v = unitValue(widget.value);
-    const float left = std::max(
-        frame.x, std::min(frame.x + v * frame.width - width / 2, frame.x + std::max(frame.width - width, 0.0f)));
-    return snapWidgetRect({left, frame.y + (frame.height - height) / 2, width, height}, tokens);
-}
 
 Status emitControlLabelWithColor(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens,
                                  unsigned part, Color color, float left) {
