@@ -404,12 +404,18 @@ Status emitWidgetTree(WidgetRenderTarget& out, WidgetLayoutTree tree, const Widg
     for (const WidgetLayoutNode& node : tree) {
         if (!isSet(node.has_parent)) scratch.scrim_viewport = unionOptionalBounds(scratch.scrim_viewport, node.rect);
     }
-    TRY(emitWidgetLayoutChildren(out, tree, std::nullopt, tokens, state));
-    for (std::size_t i = 0; i < tree.size(); ++i) {
-        if (!isSet(tree[i].out_of_flow) || !isVisibleAndShown(tree, i)) continue;
-        TRY(emitWidgetLayoutNode(out, tree, i, tokens, state, kSiblingAlone));
-    }
-    return emitChartHoverDetail(out, tree, tokens, state);
+    const auto emitLayers = [&]() -> Status {
+        TRY(emitWidgetLayoutChildren(out, tree, std::nullopt, tokens, state));
+        for (std::size_t i = 0; i < tree.size(); ++i) {
+            if (!isSet(tree[i].out_of_flow) || !isVisibleAndShown(tree, i)) continue;
+            TRY(emitWidgetLayoutNode(out, tree, i, tokens, state, kSiblingAlone));
+        }
+        return emitChartHoverDetail(out, tree, tokens, state);
+    };
+    const Status emitted = emitLayers();
+    // The scrim covers this tree's roots only while this tree is drawn.
+    scratch.scrim_viewport.reset();
+    return emitted;
 }
 
 }  // namespace kelvo

@@ -40,6 +40,18 @@ Status emitBoxLine(WidgetRenderTarget& out, const WidgetDescription& widget, con
 
 bool hasArea(Rect rect) { return rect.width > 0 && rect.height > 0; }
 
+// The widget's image drawn into `dst` with its own opacity, fit and sampling.
+Status appendWidgetImage(WidgetRenderTarget& out, const WidgetDescription& widget, unsigned part, Rect dst) {
+    return out.append(CanvasCommand::drawImage({widgetCommandId(widget.id, part),
+                                                widget.image_id,
+                                                widget.image_src,
+                                                dst,
+                                                widget.image_opacity,
+                                                {},
+                                                maskedImageFit(widget.image_fit),
+                                                maskedImageSampling(widget.image_sampling)}));
+}
+
 }  // namespace
 
 Status emitIconWidget(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens) {
@@ -73,14 +85,7 @@ Status emitImageWidget(WidgetRenderTarget& out, const WidgetDescription& widget,
     if (widget.image_id == 0 || frame.width == 0 || frame.height == 0) return {};
     const bool crops = maskedImageFit(widget.image_fit) == ImageFit::cover;
     if (crops) TRY(appendPushClip(out, widgetCommandId(widget.id, 2), frame, {}));
-    TRY(out.append(CanvasCommand::drawImage({widgetCommandId(widget.id, 1),
-                                             widget.image_id,
-                                             widget.image_src,
-                                             frame,
-                                             widget.image_opacity,
-                                             {},
-                                             maskedImageFit(widget.image_fit),
-                                             maskedImageSampling(widget.image_sampling)})));
+    TRY(appendWidgetImage(out, widget, 1, frame));
     if (crops) TRY(appendPopClip(out));
     return {};
 }
@@ -93,14 +98,7 @@ Status emitAvatarWidget(WidgetRenderTarget& out, const WidgetDescription& widget
                               firstOf(widget.fill_override, block.fill, palette(tokens, PaletteColor::control_hover))));
     if (widget.image_id != 0) {
         TRY(appendPushClip(out, widgetCommandId(widget.id, 2), frame, radii));
-        TRY(out.append(CanvasCommand::drawImage({widgetCommandId(widget.id, 3),
-                                                 widget.image_id,
-                                                 widget.image_src,
-                                                 frame,
-                                                 widget.image_opacity,
-                                                 {},
-                                                 maskedImageFit(widget.image_fit),
-                                                 maskedImageSampling(widget.image_sampling)})));
+        TRY(appendWidgetImage(out, widget, 3, frame));
         TRY(appendPopClip(out));
     } else if (!widget.text.empty()) {
         const float size = controlFontSize(tokens.font_size_caption, widget.size);
