@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the formatting check, the fuzz targets for a bounded time,
 # the ThreadSanitizer tests, then every test in a normal build and in a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The tests labelled "gtk" open real windows:
+# they run apart, on a virtual display (scripts/gtk-tests.sh). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
@@ -43,10 +44,13 @@ cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 step "tests (normal build)"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$jobs"
-(cd build/release && ctest -j "$jobs")
+(cd build/release && ctest -j "$jobs" -LE '^gtk$')
+scripts/gtk-tests.sh build/release
 
 step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
   -DKELVO_SANITIZE=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
-(cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest -j "$jobs")
+export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+(cd build/asan && ctest -j "$jobs" -LE '^gtk$')
+scripts/gtk-tests.sh build/asan

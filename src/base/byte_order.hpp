@@ -17,4 +17,9 @@ constexpr void storeBigEndian32(std::uint8_t* out, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * (3 - i)));
 }
 
+// Reads four bytes, most significant first.
+constexpr std::uint32_t loadBigEndian32(const std::uint8_t* in) {
+    return std::uint32_t{in[0]} << 24 | std::uint32_t{in[1]} << 16 | std::uint32_t{in[2]} << 8 | in[3];
+}
+
 }  // namespace kelvo

@@ -36,6 +36,9 @@ struct OpenFileFlags {
     FileAccess access = FileAccess::read_only;
     bool followSymlinks = true;  // false: a symbolic link as the last component fails
     bool append = false;
+    // The open itself never waits (a FIFO without a writer, a device) and a terminal never becomes
+    // the controlling one; what the caller then does with the file is up to it.
+    bool nonBlocking = false;
 };
 
 enum class FileKind : std::uint8_t { regular, directory, symlink, other };
@@ -43,6 +46,7 @@ enum class FileKind : std::uint8_t { regular, directory, symlink, other };
 struct FileStat {
     std::uint64_t size = 0;
     FileKind kind = FileKind::other;
+    std::uint16_t mode = 0;  // permission bits
 };
 
 struct IoOps {
@@ -78,6 +82,13 @@ struct IoOps {
     Status (*randomBytes)(void* context, std::span<std::uint8_t> out);
     // Reads at the file position and moves it; 0 at the end of the file.
     Result<std::size_t> (*fileRead)(void* context, FileHandle file, std::span<std::uint8_t> buffer);
+    // Cuts the file to `length` bytes, or extends it with zeros.
+    Status (*fileSetLength)(void* context, FileHandle file, std::uint64_t length);
+    // Makes the folder's entries (files created, renamed or removed in it) durable.
+    Status (*syncFolder)(void* context, std::string_view path);
+    // The absolute path of an existing `path` with every symbolic link, "." and ".." resolved,
+    // written into `out`; NameTooLong when it does not fit.
+    Result<std::string_view> (*realPath)(void* context, std::string_view path, std::span<char> out);
 };
 
 struct Io {
@@ -103,6 +114,13 @@ inline Result<FileStat> ioPathStat(const Io& io, std::string_view path, bool fol
 }
 inline Status ioClose(const Io& io, FileHandle file) { return io.ops->fileClose(io.context, file); }
 inline Status ioSync(const Io& io, FileHandle file) { return io.ops->fileSync(io.context, file); }
+inline Status ioSetLength(const Io& io, FileHandle file, std::uint64_t length) {
+    return io.ops->fileSetLength(io.context, file, length);
+}
+inline Status ioSyncFolder(const Io& io, std::string_view path) { return io.ops->syncFolder(io.context, path); }
+inline Result<std::string_view> ioRealPath(const Io& io, std::string_view path, std::span<char> out) {
+    return io.ops->realPath(io.context, path, out);
+}
 inline Status ioRename(const Io& io, std::string_view from, std::string_view to) {
     return io.ops->rename(io.context, from, to);
 }

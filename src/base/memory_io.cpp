@@ -8,10 +8,10 @@ namespace kelvo {
 
 namespace {
 
-constexpr std::array<std::string_view, 16> kIoOpNames = {
-    "make_path",        "create_file",     "open_file", "file_stat", "path_stat", "close",
-    "write_positional", "read_positional", "write",     "read",      "sync",      "rename",
-    "delete_file",      "list_folder",     "sleep",     "random",
+constexpr std::array<std::string_view, 19> kIoOpNames = {
+    "make_path",       "create_file", "open_file",  "file_stat",   "path_stat", "close",       "write_positional",
+    "read_positional", "write",       "read",       "sync",        "rename",    "delete_file", "list_folder",
+    "sleep",           "random",      "set_length", "sync_folder", "real_path",
 };
 
 // Files in memory stop growing here, as a disk would fill up.
@@ -178,7 +178,8 @@ struct MemoryIoAccess {
                                        bool append) {
         if (node.kind == FileKind::directory && write) return fail(Error::IsDir);
         std::int32_t handle = m.nextHandle_++;
-        m.open_.emplace(handle, OpenFile{path, node.data, node.kind == FileKind::directory, read, write, append, 0});
+        m.open_.emplace(handle,
+                        OpenFile{path, node.data, node.kind == FileKind::directory, read, write, append, 0, node.mode});
         return FileHandle{handle};
     }
 
@@ -250,8 +251,8 @@ struct MemoryIoAccess {
         Guard guard(m.lock_);
         auto result = [&]() -> Result<FileStat> {
             OpenFile* open = TRY(enterFile(m, IoOp::file_stat, file));
-            if (open->folder) return FileStat{0, FileKind::directory};
-            return FileStat{open->data->size(), FileKind::regular};
+            if (open->folder) return FileStat{0, FileKind::directory, open->mode};
+            return FileStat{open->data->size(), FileKind::regular, open->mode};
         }();
         return logged(m, IoOp::file_stat, pathOf(m, file), result);
     }
@@ -262,8 +263,9 @@ struct MemoryIoAccess {
         auto result = [&]() -> Result<FileStat> {
             std::string resolved = TRY(enter(m, IoOp::path_stat, path));
             auto found = TRY(findNode(m, resolved));
-            if (found->second.kind == FileKind::directory) return FileStat{0, FileKind::directory};
-            return FileStat{found->second.data->size(), found->second.kind};
+            const Node& node = found->second;
+            if (node.kind == FileKind::directory) return FileStat{0, FileKind::directory, node.mode};
+            return FileStat{node.data->size(), node.kind, node.mode};
         }();
         return logged(m, IoOp::path_stat, resolvedOr(m, path), result);
     }
@@ -361,6 +363,46 @@ struct MemoryIoAccess {
             return {};
         }();
         return logged<void>(m, IoOp::sync, pathOf(m, file), result);
+    }
+
+    static Status setLength(void* context, FileHandle file, std::uint64_t length) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Status {
+            OpenFile* open = TRY(enterFile(m, IoOp::set_length, file));
+            if (open->folder) return fail(Error::IsDir);
+            if (!open->canWrite) return fail(Error::Unexpected);
+            if (length > kMaxMemoryFileSize) return fail(Error::NoSpaceLeft);
+            open->data->resize(length);
+            return {};
+        }();
+        return logged<void>(m, IoOp::set_length, pathOf(m, file), result);
+    }
+
+    static Status syncFolder(void* context, std::string_view path) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Status {
+            std::string resolved = TRY(enter(m, IoOp::sync_folder, path));
+            auto found = TRY(findNode(m, resolved));
+            if (found->second.kind != FileKind::directory) return fail(Error::NotDir);
+            return {};
+        }();
+        return logged<void>(m, IoOp::sync_folder, resolvedOr(m, path), result);
+    }
+
+    // There are no symbolic links in memory: the real path is the resolved path of a node that exists.
+    static Result<std::string_view> realPath(void* context, std::string_view path, std::span<char> out) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Result<std::string_view> {
+            std::string resolved = TRY(enter(m, IoOp::real_path, path));
+            TRY(findNode(m, resolved));
+            if (resolved.size() > out.size()) return fail(Error::NameTooLong);
+            std::memcpy(out.data(), resolved.data(), resolved.size());
+            return std::string_view(out.data(), resolved.size());
+        }();
+        return logged(m, IoOp::real_path, resolvedOr(m, path), result);
     }
 
     static Status renameLocked(MemoryIo& m, const std::string& from, const std::string& to) {
@@ -506,6 +548,9 @@ struct MemoryIoAccess {
         .sleepNs = sleep,
         .randomBytes = random,
         .fileRead = read,
+        .fileSetLength = setLength,
+        .syncFolder = syncFolder,
+        .realPath = realPath,
     };
 };
 

@@ -31,6 +31,9 @@ enum class IoOp : std::uint8_t {
     list_folder,
     sleep,
     random,
+    set_length,
+    sync_folder,
+    real_path,
 };
 
 std::string_view ioOpName(IoOp op);
@@ -128,6 +131,7 @@ private:
         bool canWrite = false;
         bool append = false;
         std::uint64_t position = 0;
+        std::uint16_t mode = 0;
     };
 
     mutable std::mutex lock_;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace kelvo {
@@ -62,7 +63,8 @@ FileKind kindOf(mode_t mode) {
 }
 
 FileStat statOf(const struct stat& info) {
-    return FileStat{static_cast<std::uint64_t>(info.st_size), kindOf(info.st_mode)};
+    return FileStat{static_cast<std::uint64_t>(info.st_size), kindOf(info.st_mode),
+                    static_cast<std::uint16_t>(info.st_mode & 07777)};
 }
 
 // Creates one folder; an existing folder counts as success, an existing non-folder as NotDir.
@@ -118,6 +120,7 @@ Result<FileHandle> posixOpenFile(void*, std::string_view path, OpenFileFlags fla
                                                         : O_RDWR;
     if (!flags.followSymlinks) mode |= O_NOFOLLOW;
     if (flags.append) mode |= O_APPEND;
+    if (flags.nonBlocking) mode |= O_NONBLOCK | O_NOCTTY;
     return openPath(path, mode, 0);
 }
 
@@ -180,6 +183,39 @@ Status posixSync(void*, FileHandle file) {
         if (errno != EINTR) return failErrno();
     }
     return {};
+}
+
+Status posixSetLength(void*, FileHandle file, std::uint64_t length) {
+    while (::ftruncate(file.value, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR) return failErrno();
+    }
+    return {};
+}
+
+Status posixSyncFolder(void*, std::string_view path) {
+    FileHandle folder = TRY(openPath(path, O_RDONLY | O_DIRECTORY, 0));
+    Status synced;
+    while (::fsync(folder.value) != 0) {
+        if (errno == EINTR) continue;
+        // A file system that cannot sync folders says so with EINVAL; there is nothing more to do.
+        if (errno != EINVAL) synced = failErrno();
+        break;
+    }
+    ::close(folder.value);
+    return synced;
+}
+
+Result<std::string_view> posixRealPath(void*, std::string_view path, std::span<char> out) {
+    CPath cpath;
+    TRY(toCPath(path, cpath));
+    char* resolved = ::realpath(cpath.bytes.data(), nullptr);
+    if (resolved == nullptr) return failErrno();
+    std::size_t length = std::strlen(resolved);
+    bool fits = length <= out.size();
+    if (fits) std::memcpy(out.data(), resolved, length);
+    std::free(resolved);
+    if (!fits) return fail(Error::NameTooLong);
+    return std::string_view(out.data(), length);
 }
 
 Status posixRename(void*, std::string_view from, std::string_view to) {
@@ -275,6 +311,9 @@ constexpr IoOps kPosixOps = {
     .sleepNs = posixSleepNs,
     .randomBytes = posixRandomBytes,
     .fileRead = posixRead,
+    .fileSetLength = posixSetLength,
+    .syncFolder = posixSyncFolder,
+    .realPath = posixRealPath,
 };
 
 }  // namespace

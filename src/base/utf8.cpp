@@ -37,6 +37,15 @@ Utf8Unit utf8UnitAt(std::string_view text, std::size_t at) {
     return {length, true};
 }
 
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        Utf8Unit unit = utf8UnitAt(text, at);
+        if (!unit.valid) return false;
+        at += unit.length;
+    }
+    return true;
+}
+
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text.size();
     std::size_t at = 0;
@@ -46,6 +55,21 @@ std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes) {
         at = next;
     }
     return at;
+}
+
+void writeValidUtf8(BoundedWriter& out, std::string_view text) {
+    std::size_t runStart = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        Utf8Unit unit = utf8UnitAt(text, at);
+        if (!unit.valid) {
+            out.write(text.substr(runStart, at - runStart));
+            out.write(kUtf8Replacement);
+            runStart = at + unit.length;
+        }
+        at += unit.length;
+    }
+    out.write(text.substr(runStart));
 }
 
 }  // namespace kelvo

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/bounded_writer.hpp"
+
 namespace kelvo {
 
 // One unit of a UTF-8 text: a whole character, or the longest run of bytes that starts like one
@@ -15,9 +17,15 @@ struct Utf8Unit {
 // The unit that starts at `at` (which must be inside `text`).
 Utf8Unit utf8UnitAt(std::string_view text, std::size_t at);
 
+// Whether every unit of `text` is valid.
+bool isValidUtf8(std::string_view text);
+
 // The longest prefix of `text` of at most `maxBytes` bytes that does not split a character.
 std::size_t utf8CutLength(std::string_view text, std::size_t maxBytes);
 
 inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+// Copies `text` with each invalid unit replaced by U+FFFD.
+void writeValidUtf8(BoundedWriter& out, std::string_view text);
 
 }  // namespace kelvo

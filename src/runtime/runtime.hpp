@@ -9,12 +9,15 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "base/io.hpp"
+#include "bridge/bridge_config.hpp"
 #include "debug/trace.hpp"
 #include "platform/types/geometry.hpp"
 #include "platform/types/platform.hpp"
 #include "platform/types/platform_event.hpp"
 #include "platform/types/service_records.hpp"
 #include "platform/types/window_records.hpp"
+#include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
@@ -44,6 +47,10 @@ namespace kelvo {
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
+//   bridge           the application's bridge commands, the built-in command policy, and the
+//                    router's buffers, deferred-reply slots and re-entry guard
+//   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
+//                    only when a canvas view claims a slot
 //
 // Adding state: add the field to the group it belongs to (or a new group at the end) with a
 // default member initializer for the value start-up gives it; there is no constructor and no
@@ -119,6 +126,20 @@ struct Runtime {
     std::uint64_t startMonotonicNs = 0;
     // The detail text of the page event being sent.
     std::array<char, kPageEventDetailBytes> pageEventDetail{};
+
+    // ---- bridge ----
+    // The application's commands and their policy; the default refuses every application command.
+    BridgeConfig bridgeConfig{};
+    // While enabled, it alone decides who may call the built-in "kelvo." families; otherwise the
+    // security policy and `securityChecks` do.
+    Policy builtinPolicy{};
+    // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
+    BridgeRouterState bridgeRouter;
+
+    // ---- canvas slots ----
+    // The widget trees and display lists of canvas views, one slot per view record; see
+    // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
+    CanvasSlotTable canvasSlots;
 };
 
 // The platform's service slots and the context every slot takes first.

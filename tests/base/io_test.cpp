@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "support/temp_folder.hpp"
 
 namespace kelvo {
 namespace {
@@ -24,21 +26,7 @@ std::string shownError(Error error) {
     return shown;
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-io-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] std::string path(std::string_view name = "") const {
-        return name.empty() ? path_ : path_ + "/" + std::string(name);
-    }
-
-private:
-    std::string path_;
-};
+using testing::TempFolder;
 
 std::string readWhole(const Io& io, std::string_view path) {
     auto file = ioOpenFile(io, path);
@@ -160,6 +148,23 @@ void runFileScenario(const Io& io, const std::string& root) {
     EXPECT_EQ(errorOf(ioCreateFile(io, withNul)), Error::BadPathName);
     EXPECT_EQ(errorOf(ioRename(io, folder + "/one.txt", withNul)), Error::BadPathName);
     EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fresh");
+
+    // Lengths cut and extend with zeros; folders sync; real paths are absolute, without dots.
+    auto sized = ioOpenFile(io, folder + "/one.txt", {.access = FileAccess::read_write});
+    ASSERT_TRUE(sized);
+    ASSERT_TRUE(ioSetLength(io, *sized, 7));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), std::string("fresh\0\0", 7));
+    ASSERT_TRUE(ioSetLength(io, *sized, 2));
+    EXPECT_EQ(ioFileStat(io, *sized)->size, 2u);
+    ASSERT_TRUE(ioClose(io, *sized));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "fr");
+    EXPECT_TRUE(ioSyncFolder(io, folder));
+    EXPECT_EQ(errorOf(ioSyncFolder(io, folder + "/missing")), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioSyncFolder(io, folder + "/one.txt")), Error::NotDir);
+    char real[kMaxIoPath];
+    EXPECT_EQ(ioRealPath(io, folder + "/../c/./one.txt", real).value_or("?"), folder + "/one.txt");
+    EXPECT_EQ(errorOf(ioRealPath(io, folder + "/missing", real)), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioRealPath(io, folder + "/one.txt", std::span(real, 4))), Error::NameTooLong);
 }
 
 TEST(PosixIo, FilesAndFoldersBehaveAsSpecified) {
@@ -190,15 +195,56 @@ TEST(PosixIo, DescriptorsAreCloseOnExecAndSymlinksAreSeen) {
     EXPECT_TRUE(ioOpenFile(io, temp.path("link")).map([&](FileHandle f) { return ioClose(io, f); }));
 }
 
+TEST(PosixIo, NonBlockingOpensDoNotWaitForAFifoAndRealPathsFollowLinks) {
+    TempFolder temp;
+    Io io = posixIo();
+    ASSERT_EQ(::mkfifo(temp.path("pipe").c_str(), 0600), 0);
+    auto fifo = ioOpenFile(io, temp.path("pipe"), {.nonBlocking = true});
+    ASSERT_TRUE(fifo);
+    EXPECT_EQ(ioFileStat(io, *fifo)->kind, FileKind::other);
+    ASSERT_TRUE(ioClose(io, *fifo));
+
+    ASSERT_TRUE(writeWhole(io, temp.path("doc"), "d"));
+    ASSERT_EQ(::chmod(temp.path("doc").c_str(), 0640), 0);
+    EXPECT_EQ(ioPathStat(io, temp.path("doc"))->mode, 0640);
+    ASSERT_EQ(::symlink("doc", temp.path("link").c_str()), 0);
+    char real[kMaxIoPath];
+    auto resolved = ioRealPath(io, temp.path("link"), real);
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(std::filesystem::path(std::string(*resolved)), std::filesystem::canonical(temp.path("doc")));
+}
+
 TEST(PosixIo, PermissionFailuresAreAccessDenied) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind the superuser";
     TempFolder temp;
     Io io = posixIo();
     ASSERT_TRUE(ioMakePath(io, temp.path("locked")));
     ASSERT_EQ(::chmod(temp.path("locked").c_str(), 0500), 0);
-    EXPECT_EQ(errorOf(ioCreateFile(io, temp.path("locked/file"))), Error::AccessDenied);
-    EXPECT_EQ(errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))), Error::AccessDenied);
-    ::chmod(temp.path("locked").c_str(), 0700);
+    // Each refusal that did not come out as AccessDenied sets one bit.
+    auto refusals = [&] {
+        int wrong = 0;
+        if (errorOf(ioCreateFile(io, temp.path("locked/file"))) != Error::AccessDenied) wrong |= 1;
+        if (errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))) != Error::AccessDenied) wrong |= 2;
+        return wrong;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(refusals(), 0);
+        return;
+    }
+    // Permission bits do not bind the superuser: the checks run in a child that has given up
+    // its privileges for the unprivileged "nobody" user, which owns the folders.
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(temp.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(temp.path("locked").c_str(), kNobody, kNobody), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(64);
+        ::_exit(refusals());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 1: create, bit 2: make path, 64: could not drop privileges";
 }
 
 TEST(PosixIo, ErrnoValuesMapThroughOneTable) {

@@ -207,9 +207,13 @@ WindowChrome answer(Tag<S::windowChrome>, TestPlatform& t, std::uint64_t) { retu
 Result<OpenDialogResult> answer(Tag<S::showOpenDialog>, TestPlatform& t, const OpenDialogOptions&,
                                 std::span<char> out) {
     std::string text;
-    for (const std::string& path : t.answers().openDialogPaths) text.append(text.empty() ? "" : "\n").append(path);
+    std::size_t count = 0;
+    for (const std::string& path : t.answers().openDialogPaths) {
+        if (path.find('\n') != std::string::npos) continue;  // as every backend does
+        text.append(count++ == 0 ? "" : "\n").append(path);
+    }
     std::size_t length = TRY(copyOut(text, out));
-    return OpenDialogResult{t.answers().openDialogPaths.size(), length};
+    return OpenDialogResult{count, length};
 }
 Result<std::optional<std::size_t>> answer(Tag<S::showSaveDialog>, TestPlatform& t, const SaveDialogOptions&,
                                           std::span<char> out) {

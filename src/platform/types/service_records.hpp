@@ -46,7 +46,8 @@ struct MessageDialogOptions {
 };
 
 // What an open dialog answered: the number of chosen paths (0 when cancelled) and the length of
-// the paths, joined with line feeds, in the caller's buffer.
+// the paths, joined with line feeds, in the caller's buffer. A chosen path that holds a line feed
+// is left out (and not counted), so the joined list reads back unambiguously.
 struct OpenDialogResult {
     std::size_t count = 0;
     std::size_t length = 0;

@@ -9,6 +9,9 @@ void resetCanvasViewState(RuntimeView& view) { view.canvas = CanvasViewState{}; 
 CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     CanvasViewInfo info;
     info.canvasRevision = view.canvas.revision;
+    info.canvasCommandCount = view.canvas.commandCount;
+    info.widgetRevision = view.canvas.widgetRevision;
+    info.widgetNodeCount = view.canvas.widgetNodeCount;
     return info;
 }
 

@@ -8,12 +8,19 @@
 
 namespace kelvo {
 
-// The canvas widget state a view record carries. A view without canvas widgets holds nothing
-// here; the canvas widget runtime adds its widget tree, display list, semantics and frame state.
-// Whatever it adds must live inside the record (so a record can be copied to another slot) or be
-// rebuilt by `rebindMovedCanvasView`.
+// The canvas widget state a view record carries. The widget tree, tokens and display list of a
+// canvas view live in its canvas slot (canvas_slots.hpp), which stays put when the record moves;
+// whatever else is added must live inside the record (so a record can be copied to another
+// place in the view table) or be rebuilt by `rebindMovedCanvasView`.
 struct CanvasViewState {
+    // The canvas slot holding the view's widget tree and display list (canvas views only).
+    std::optional<std::uint8_t> slot;
+    // Mirrors of the slot's counters, so a view record alone can report them: the display list's
+    // revision and command count, the widget tree's revision and node count.
     std::uint64_t revision = 0;
+    std::uint64_t commandCount = 0;
+    std::uint64_t widgetRevision = 0;
+    std::uint64_t widgetNodeCount = 0;
     // The surface frame the platform last reported; the next frame is drawn in full while
     // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
     RectF surfaceFrame{};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "base/error.hpp"
 
 namespace kelvo {
@@ -17,6 +19,9 @@ struct AutomationHooks {
     Status (*drainCommands)(void* context, Runtime& runtime, const AppBinding& binding) = nullptr;
     // Writes the snapshot, accessibility and window files of the state about to be published.
     Status (*writeSnapshots)(void* context, Runtime& runtime) = nullptr;
+    // The automation directory, where every delivered bridge reply is also written as
+    // "bridge-response.txt"; empty: no reply file. The text must outlive the run.
+    std::string_view bridgeResponseDirectory{};
 
     [[nodiscard]] bool configured() const { return drainCommands != nullptr || writeSnapshots != nullptr; }
 };

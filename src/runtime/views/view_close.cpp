@@ -1,5 +1,6 @@
 #include "runtime/views/view_close.hpp"
 
+#include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
@@ -100,6 +101,7 @@ bool viewTreeHasFocus(const Runtime& runtime, std::uint64_t windowId, std::strin
 void removeViewAt(Runtime& runtime, std::size_t index) {
     auto& table = runtime.views;
     if (index >= table.size()) return;
+    releaseCanvasSlot(runtime.canvasSlots, table.items[index]);
     for (std::size_t i = index + 1; i < table.size(); ++i) {
         table.items[i - 1] = table.items[i];
         rebindMovedCanvasView(runtime, i - 1);

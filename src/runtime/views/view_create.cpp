@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_checks.hpp"
@@ -91,6 +92,13 @@ Result<ViewInfo> createNativeView(Runtime& runtime, const ViewOptions& options) 
         closeAgain(runtime, options.windowId, options.label);
         resetRecord(view);
         return fail(Error::NoSpaceLeft);
+    }
+    if (options.kind == ViewKind::gpu_surface) {
+        if (Status claimed = claimCanvasSlot(runtime.canvasSlots, view); !claimed) {
+            closeAgain(runtime, options.windowId, options.label);
+            resetRecord(view);
+            return fail(claimed.error());
+        }
     }
     ++runtime.views.count;
     markDirtyRegion(runtime, options.frame);

@@ -1,0 +1,101 @@
+#pragma once
+
+// Vostra Studio's own state and bridge commands: documents are saved and read in base64 chunks,
+// and allowed links open in the browser. One `App` record, made once at start-up, is the context
+// of every command row and of the application's source callback.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "app/open_url.hpp"
+#include "base/env.hpp"
+#include "base/error.hpp"
+#include "base/fixed.hpp"
+#include "base/io.hpp"
+#include "bridge/command_handler.hpp"
+#include "platform/types/window_records.hpp"
+
+namespace kelvo {
+
+// Decoded-payload limits of the commands, in bytes.
+inline constexpr std::size_t kSavePathLimit = 1024;
+inline constexpr std::size_t kReadPathLimit = 2048;
+inline constexpr std::size_t kUrlPayloadLimit = 2048;
+inline constexpr std::size_t kAppendTextLimit = 98'304;
+// What the largest append decodes to, and the largest chunk one read returns.
+inline constexpr std::size_t kAppendBytesLimit = 73'728;
+inline constexpr std::size_t kReadChunkBytes = 196'608;
+// Files larger than this are not read.
+inline constexpr std::uint64_t kReadableFileLimit = 32 * 1024 * 1024;
+inline constexpr std::size_t kResourcePathBytes = 2048;
+inline constexpr std::size_t kWebViewLabelBytes = 64;
+
+// The web view that began a save or a read; only it may continue or end it.
+struct FileOwner {
+    std::uint64_t windowId = 0;
+    InlineBytes<kWebViewLabelBytes> label;
+};
+
+struct App {
+    const EnvMap* environment = nullptr;
+    Io io;
+    WorkspaceOpener workspace;
+
+    // The save in progress: its bytes go to a temporary file beside the document, which replaces
+    // the document only when the save finishes. `bytesWritten` is also the next append's offset.
+    FileHandle writeFile;
+    FileOwner writeOwner;
+    std::uint64_t bytesWritten = 0;
+    InlineBytes<kMaxIoPath> savePath;  // the document, symbolic links resolved
+    InlineBytes<kMaxIoPath> tempPath;  // empty when there is no temporary file
+
+    // The read in progress: it stops at the size the file had when it was opened.
+    FileHandle readFile;
+    FileOwner readOwner;
+    std::uint64_t readOffset = 0;
+    std::uint64_t readSize = 0;
+
+    // The front-end folder, "<bundle resources>/frontend/dist".
+    std::uint64_t resourcePathLength = 0;
+    std::array<char, kResourcePathBytes> resourcePath{};
+
+    // The commands' working buffers: decoded payload text and file bytes. One command runs at a time.
+    std::array<char, kAppendTextLimit> text{};
+    std::array<std::uint8_t, kReadChunkBytes> bytes{};
+};
+
+// Releasing the record at exit closes what is open and removes an unfinished save's temporary
+// file, so the document stays as it was.
+struct AppRelease {
+    void operator()(App* app) const;
+};
+using AppPtr = std::unique_ptr<App, AppRelease>;
+
+// Makes the record with nothing open and the front-end folder filled in. MissingBundleResources
+// when the folder cannot be named, OutOfMemory when the record cannot be allocated.
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace);
+
+// The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
+// "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",
+// "vostra.file.read.finish", "vostra.url.open". Every row's context is `app`.
+std::array<BridgeCommandHandler, 8> appCommandTable(App& app);
+
+// The source callback of the application binding (the context is the App): the development server
+// named by a non-empty KELVO_FRONTEND_URL, else the bundle's front-end folder as "vexa://app".
+Result<WindowSource> appSource(void* appContext);
+
+// The command handlers. Each returns its JSON reply (in `output` or a constant text) or an error.
+Result<std::string_view> beginFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> appendFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> finishFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> cancelFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> beginReadFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> readFileChunk(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> finishReadFile(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> openUrl(App& app, const BridgeInvocation& call, std::span<char> output);
+
+}  // namespace kelvo

@@ -1,0 +1,20 @@
+#pragma once
+
+// Where the application finds its web front-end: the "frontend/dist" folder of the bundle's
+// resource folder. The executable inside "<name>.app/Contents/MacOS/" has its resources in
+// "<name>.app/Contents/Resources"; an executable anywhere else keeps them in its own folder.
+
+#include <cstdint>
+#include <string_view>
+
+namespace kelvo {
+
+// Writes the front-end folder of the running executable, NUL-terminated, into `buffer` of
+// `capacity` bytes and returns its length without the NUL. 0 when the buffer is null or empty, the
+// executable's path is unknown, or the path does not fit (never a cut path).
+std::uint64_t vostra_studio_resource_path(char* buffer, std::uint64_t capacity);
+
+// The same for the executable at `executablePath`.
+std::uint64_t frontendFolderOf(std::string_view executablePath, char* buffer, std::uint64_t capacity);
+
+}  // namespace kelvo

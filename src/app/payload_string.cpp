@@ -1,0 +1,49 @@
+#include "app/payload_string.hpp"
+
+namespace kelvo {
+
+namespace {
+
+// The byte an escape letter stands for, or -1 for a letter the application does not accept.
+int escapedByte(char letter) {
+    switch (letter) {
+        case '"':
+        case '\\':
+        case '/':
+            return letter;
+        case 'b':
+            return 0x08;
+        case 'f':
+            return 0x0C;
+        case 'n':
+            return 0x0A;
+        case 'r':
+            return 0x0D;
+        case 't':
+            return 0x09;
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+Result<std::string_view> decodePayloadString(std::string_view payload, std::span<char> out) {
+    if (payload.size() < 2 || payload.front() != '"' || payload.back() != '"') return fail(Error::InvalidJsonString);
+    std::string_view body = payload.substr(1, payload.size() - 2);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (length == out.size()) return fail(Error::StringTooLong);
+        char byte = body[i];
+        if (byte == '\\') {
+            if (++i == body.size()) return fail(Error::InvalidJsonString);
+            int escaped = escapedByte(body[i]);
+            if (escaped < 0) return fail(Error::UnsupportedJsonEscape);
+            byte = static_cast<char>(escaped);
+        }
+        out[length++] = byte;
+    }
+    return std::string_view(out.data(), length);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,36 @@
+#include "platform/macos/appkit_functions.hpp"
+
+namespace kelvo {
+
+namespace {
+
+// The functions this host has; the others arrive with the host areas that implement them.
+AppKitFunctions makeTable() {
+    AppKitFunctions table;
+    table.run = kelvo_appkit_run;
+    table.stop = kelvo_appkit_stop;
+    table.set_bridge_callback = kelvo_appkit_set_bridge_callback;
+    table.set_tray_callback = kelvo_appkit_set_tray_callback;
+    table.request_frame = kelvo_appkit_request_frame;
+    table.wake = kelvo_appkit_wake;
+    table.start_timer = kelvo_appkit_start_timer;
+    table.cancel_timer = kelvo_appkit_cancel_timer;
+    table.create_window = kelvo_appkit_create_window;
+    table.set_window_content_min_size = kelvo_appkit_set_window_content_min_size;
+    table.focus_window = kelvo_appkit_focus_window;
+    table.close_window = kelvo_appkit_close_window;
+    table.minimize_window = kelvo_appkit_minimize_window;
+    table.start_window_drag = kelvo_appkit_start_window_drag;
+    table.window_chrome_insets = kelvo_appkit_window_chrome_insets;
+    table.set_security_policy = kelvo_appkit_set_security_policy;
+    return table;
+}
+
+}  // namespace
+
+const AppKitFunctions& appkitFunctions() {
+    static const AppKitFunctions table = makeTable();
+    return table;
+}
+
+}  // namespace kelvo

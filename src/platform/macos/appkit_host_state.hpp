@@ -1,0 +1,212 @@
+#pragma once
+
+// Private to src/platform/macos: the host object's state and the operations its files share.
+// The host areas still to come (web views, native views, menus, status item, audio, canvas
+// views) add their state here and their steps where the run, stop, close and tear-down
+// sequences name them.
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/macos/appkit_functions.hpp"
+#include "platform/macos/host_event.hpp"
+#include "platform/standin/standin.hpp"
+
+namespace kelvo {
+
+inline constexpr std::uint64_t kFrameIntervalNs = 16'666'667;  // 1/60 s
+inline constexpr std::int32_t kBridgeKeepaliveFrames = 600;
+inline constexpr std::uint64_t kDeferredShowDeadlineNs = 1'000'000'000;
+inline constexpr std::uint64_t kMinTimerIntervalNs =
+    100'000;  // a timer never fires more often than 10,000 times a second
+
+// Bits of the style masks of the titlebar styles.
+inline constexpr std::uint32_t kMaskTitled = 1;
+inline constexpr std::uint32_t kMaskClosable = 2;
+inline constexpr std::uint32_t kMaskMiniaturizable = 4;
+inline constexpr std::uint32_t kMaskResizable = 8;
+inline constexpr std::uint32_t kMaskFullSizeContent = 1u << 15;
+
+// A main-queue task's hold on the host: it does nothing once the host is gone.
+struct HostLife {
+    KelvoAppKitHost* host = nullptr;
+};
+
+// The context a backend window reports its events with.
+struct HostWindowEvents {
+    KelvoAppKitHost* host = nullptr;
+    std::uint64_t windowId = 0;
+};
+
+struct DeferredShow {
+    std::uint64_t createdWallNs = 0;
+    std::uint64_t generation = 0;  // tells this show from an earlier window's under the same id
+};
+
+struct HostWindow {
+    std::uint64_t id = 0;
+    standin::WindowRef ref = nullptr;
+    std::string label;
+    std::uint32_t styleMask = 0;
+    std::int32_t titlebarStyle = 0;
+    bool observesContentLayout = false;
+    std::optional<DeferredShow> deferredShow;
+    std::optional<std::uint32_t> clearColor;
+    double minWidth = 0;
+    double minHeight = 0;
+    std::unique_ptr<HostWindowEvents> events;
+};
+
+struct AppTimer {
+    standin::TimerId timer = 0;
+    bool repeats = false;
+    std::uint64_t generation = 0;
+};
+
+// One event waiting for the runtime to finish what it is handling: a host event, a bridge
+// message or a status-item action, with copies of its texts.
+struct QueuedHostEvent {
+    KelvoHostEvent event;
+    std::string texts;  // the bytes of every string field, end to end
+};
+struct QueuedBridgeMessage {
+    std::uint64_t windowId = 0;
+    std::string label;
+    std::string message;
+    std::string origin;
+};
+struct QueuedTrayAction {
+    std::uint32_t itemId = 0;
+};
+using QueuedDelivery = std::variant<QueuedHostEvent, QueuedBridgeMessage, QueuedTrayAction>;
+
+struct Delivery {
+    std::uint32_t depth = 0;  // callbacks into the runtime in progress
+    std::deque<QueuedDelivery> queue;
+};
+
+struct KelvoAppKitHost {
+    standin::StandIn* platform = nullptr;
+    std::shared_ptr<HostLife> life;
+
+    // identity
+    std::string appName;
+    std::string displayName;
+    std::string appVersion;
+    std::string aboutDescription;
+    bool hasWebContent = true;
+    std::string bundleIdentifier;
+    std::string iconPath;
+    std::string windowLabel;
+    bool launchTiming = false;
+
+    // callbacks
+    KelvoEventCallback callback = nullptr;
+    void* context = nullptr;
+    KelvoBridgeCallback bridgeCallback = nullptr;
+    void* bridgeContext = nullptr;
+    KelvoTrayCallback trayCallback = nullptr;
+    void* trayContext = nullptr;
+    Delivery delivery;
+
+    // windows; the main window only while it is open
+    std::map<std::uint64_t, std::unique_ptr<HostWindow>> windows;
+    HostWindow* mainWindow = nullptr;
+    std::uint64_t deferredShowGeneration = 0;
+
+    // frames and timers
+    standin::TimerId frameTimer = 0;
+    std::atomic<bool> crossThreadFramePending{false};
+    std::int32_t bridgeFrameKeepalive = 0;
+    std::map<std::uint64_t, AppTimer> appTimers;
+    std::uint64_t appTimerGeneration = 0;
+
+    // lifecycle
+    bool didShutdown = false;
+    bool stopped = false;
+    bool loopRunning = false;
+    bool observesApplicationActivation = false;
+    bool observesAppearanceChanges = false;
+    bool watchesTerminate = false;
+    bool applicationActive = false;
+    bool activationCheckPending = false;
+
+    // policy
+    std::vector<std::string> allowedNavigationOrigins;
+    std::vector<std::string> allowedExternalUrls;
+    std::int32_t externalLinkAction = 0;
+};
+
+// A text argument of the function interface: null or invalid UTF-8 count as empty.
+std::string_view hostText(const char* bytes, std::size_t length);
+
+// Delivery to the runtime (appkit_host_delivery.cpp). While the runtime handles an event,
+// everything else that would reach it waits in order and is delivered when it returns; frame
+// requests that wait are merged into one.
+void emitEvent(KelvoAppKitHost& host, const KelvoHostEvent& event);
+void emitBridgeMessage(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label, std::string_view message,
+                       std::string_view origin);
+void emitTrayAction(KelvoAppKitHost& host, std::uint32_t itemId);
+void deliverQueued(KelvoAppKitHost& host);
+
+// Host core (appkit_host.cpp).
+void emitShutdown(KelvoAppKitHost& host);
+void stopHost(KelvoAppKitHost& host);
+std::uint64_t wallClockNs(const KelvoAppKitHost& host);
+// Runs `task` on the main queue unless the host is gone by then.
+void postToHost(KelvoAppKitHost& host, void (*task)(KelvoAppKitHost& host, std::uint64_t value), std::uint64_t value);
+void launchMark(const KelvoAppKitHost& host, std::string_view mark);
+
+// Frames (appkit_host_frames.cpp).
+void scheduleFrame(KelvoAppKitHost& host);
+void scheduleBridgeFrames(KelvoAppKitHost& host);
+void cancelFrameTimer(KelvoAppKitHost& host);
+
+// Timers (appkit_host_timers.cpp).
+void invalidateAppTimers(KelvoAppKitHost& host);
+
+// Activation and appearance (appkit_host_observers.cpp).
+void startActivationObservers(KelvoAppKitHost& host);
+void stopActivationObservers(KelvoAppKitHost& host);
+void noteKeyWindowChanged(KelvoAppKitHost& host);
+void startAppearanceObservers(KelvoAppKitHost& host);
+void stopAppearanceObservers(KelvoAppKitHost& host);
+void emitAppearanceChanged(KelvoAppKitHost& host);
+
+// Windows (appkit_windows.cpp, appkit_window_events.cpp).
+struct WindowRequest {
+    std::uint64_t id = 0;
+    std::string_view title{};
+    std::string_view label{};
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    bool restoreFrame = false;
+    bool resizable = true;
+    std::int32_t titlebarStyle = 0;
+    std::int32_t showPolicy = 0;
+    bool makeMain = false;
+};
+bool createWindow(KelvoAppKitHost& host, const WindowRequest& request);
+// The window stored under the id; for window 1 the main window while it is open.
+HostWindow* findWindow(KelvoAppKitHost& host, std::uint64_t id);
+void orderWindowFront(KelvoAppKitHost& host, HostWindow& window);
+void showDeferredWindowIfPending(KelvoAppKitHost& host, std::uint64_t id, std::string_view reason);
+void applyWindowClearColor(KelvoAppKitHost& host, std::uint64_t id, std::uint8_t red, std::uint8_t green,
+                           std::uint8_t blue, std::uint8_t alpha);
+void emitResizeForWindow(KelvoAppKitHost& host, std::uint64_t id);
+void emitWindowFrameForWindow(KelvoAppKitHost& host, std::uint64_t id, bool open);
+bool emitDroppedPaths(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view nulSeparatedPaths);
+void closeWindow(KelvoAppKitHost& host, HostWindow& window);
+void destroyAllWindows(KelvoAppKitHost& host);
+void deliverWindowEvent(void* context, standin::WindowRef ref, const standin::WindowEvent& event);
+
+}  // namespace kelvo

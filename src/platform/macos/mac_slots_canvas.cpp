@@ -1,0 +1,154 @@
+// Slots of canvas views, their images, fonts and scroll drivers, and image decoding.
+
+#include <algorithm>
+#include <array>
+
+#include "platform/macos/mac_slots.hpp"
+
+namespace kelvo {
+
+namespace {
+
+// A dirty rectangle with a negative extent starts at its other corner.
+RectF normalised(RectF rect) {
+    if (rect.width < 0) {
+        rect.x += rect.width;
+        rect.width = -rect.width;
+    }
+    if (rect.height < 0) {
+        rect.y += rect.height;
+        rect.height = -rect.height;
+    }
+    return rect;
+}
+
+Status presentGpuSurfacePixels(void* services, std::uint64_t windowId, std::string_view label,
+                               const GpuSurfacePixels& pixels) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedViewKind);
+    const RectF dirty = normalised(pixels.dirty.value_or(RectF{}));
+    const SurfaceImage& image = pixels.image;
+    if (mac.appkit->present_gpu_surface_pixels(mac.host, windowId, label.data(), label.size(), image.width,
+                                               image.height, pixels.scale, pixels.dirty ? 1 : 0, dirty.x, dirty.y,
+                                               dirty.width, dirty.height, image.pixels.data(),
+                                               image.pixels.size()) == 0) {
+        return fail(Error::ViewNotFound);
+    }
+    return {};
+}
+
+Status packetPresented(std::int32_t hostResult) {
+    switch (hostResult) {
+        case 1:
+            return {};
+        case 0:
+            return fail(Error::UnsupportedService);
+        case -1:
+            return fail(Error::ViewNotFound);
+        default:
+            return fail(Error::InvalidGpuSurfacePacket);
+    }
+}
+
+Status presentGpuSurfacePacket(void* services, std::uint64_t windowId, std::string_view label,
+                               const GpuSurfacePacketInfo& info, std::string_view json) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    return packetPresented(mac.appkit->present_gpu_surface_packet(
+        mac.host, windowId, label.data(), label.size(), info.width, info.height, info.scale, info.clearColor[0],
+        info.clearColor[1], info.clearColor[2], info.clearColor[3], info.requiresRender ? 1 : 0, info.commandCount,
+        info.unsupportedCommandCount, info.representable ? 1 : 0, json.data(), json.size()));
+}
+
+Status presentGpuSurfacePacketBinary(void* services, std::uint64_t windowId, std::string_view label,
+                                     const GpuSurfacePacketInfo& info, std::span<const std::uint8_t> packet) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    return packetPresented(mac.appkit->present_gpu_surface_packet_binary(
+        mac.host, windowId, label.data(), label.size(), info.width, info.height, info.scale, info.clearColor[0],
+        info.clearColor[1], info.clearColor[2], info.clearColor[3], info.requiresRender ? 1 : 0, info.commandCount,
+        info.unsupportedCommandCount, info.representable ? 1 : 0, packet.data(), packet.size()));
+}
+
+Status uploadGpuSurfaceImage(void* services, std::uint64_t imageId, const SurfaceImage& image) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    if (mac.appkit->upload_gpu_surface_image(mac.host, imageId, image.width, image.height, image.pixels.data(),
+                                             image.pixels.size()) == 0) {
+        return fail(Error::InvalidGpuSurfaceImage);
+    }
+    return {};
+}
+
+Status removeGpuSurfaceImage(void* services, std::uint64_t imageId) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    if (mac.appkit->remove_gpu_surface_image(mac.host, imageId) == 0) return fail(Error::InvalidGpuSurfaceImage);
+    return {};
+}
+
+Status registerGpuSurfaceFont(void* services, std::uint64_t fontId, std::span<const std::uint8_t> font) {
+    MacPlatform& mac = macOf(services);
+    if (mac.appkit->register_font(mac.host, fontId, font.data(), font.size()) == 0) {
+        return fail(Error::InvalidGpuSurfaceFont);
+    }
+    return {};
+}
+
+constexpr std::size_t kMaxScrollDrivers = 16;
+
+Status setGpuSurfaceScrollDrivers(void* services, std::uint64_t windowId, std::string_view label,
+                                  std::span<const ScrollDriverRegion> regions) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedService);
+    std::array<KelvoScrollDriverRecord, kMaxScrollDrivers> records{};
+    const std::size_t count = std::min(regions.size(), kMaxScrollDrivers);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ScrollDriverRegion& region = regions[i];
+        records[i] = KelvoScrollDriverRecord{region.widgetId,
+                                             region.frame.x,
+                                             region.frame.y,
+                                             region.frame.width,
+                                             region.frame.height,
+                                             region.contentWidth,
+                                             region.contentHeight,
+                                             region.offsetY,
+                                             region.applyOffset ? 1 : 0,
+                                             region.verticalElasticity ? 1 : 0};
+    }
+    if (mac.appkit->set_gpu_surface_scroll_drivers(mac.host, windowId, label.data(), label.size(), records.data(),
+                                                   count) == 0) {
+        return fail(Error::ViewNotFound);
+    }
+    return {};
+}
+
+Result<DecodedImage> decodeImage(void* services, std::span<const std::uint8_t> encoded,
+                                 std::span<std::uint8_t> pixels) {
+    MacPlatform& mac = macOf(services);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int32_t decoded = mac.appkit->decode_image(mac.host, encoded.data(), encoded.size(), pixels.data(),
+                                                    pixels.size(), &width, &height);
+    if (decoded == -1) return fail(Error::ImageTooLarge);
+    if (decoded != 1) return fail(Error::ImageDecodeFailed);
+    // A host that claims more pixels than the buffer holds is not believed.
+    const std::uint64_t bytes = std::uint64_t{width} * height * 4;
+    if (bytes > pixels.size()) return fail(Error::ImageTooLarge);
+    return DecodedImage{width, height, static_cast<std::size_t>(bytes)};
+}
+
+}  // namespace
+
+void fillCanvasSlots(PlatformSlots& slots, const AppKitFunctions& appkit) {
+    if (appkit.present_gpu_surface_pixels) slots.presentGpuSurfacePixels = presentGpuSurfacePixels;
+    if (appkit.present_gpu_surface_packet) slots.presentGpuSurfacePacket = presentGpuSurfacePacket;
+    if (appkit.present_gpu_surface_packet_binary) slots.presentGpuSurfacePacketBinary = presentGpuSurfacePacketBinary;
+    if (appkit.upload_gpu_surface_image) slots.uploadGpuSurfaceImage = uploadGpuSurfaceImage;
+    if (appkit.remove_gpu_surface_image) slots.removeGpuSurfaceImage = removeGpuSurfaceImage;
+    if (appkit.register_font) slots.registerGpuSurfaceFont = registerGpuSurfaceFont;
+    if (appkit.decode_image) slots.decodeImage = decodeImage;
+    if (appkit.set_gpu_surface_scroll_drivers) slots.setGpuSurfaceScrollDrivers = setGpuSurfaceScrollDrivers;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,20 @@
+#include "platform/standin/gtk/gtk.hpp"
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+StandIn& gtkStandIn() {
+    // GTK cannot be set up twice in a process, nor torn down: one state for the process's life.
+    static GtkState* state = [] {
+        auto* made = new GtkState();
+        made->record.self = made;
+        made->record.loop = gtkLoop();
+        made->record.windows = gtkWindows();
+        made->record.workspace = gtkWorkspace();
+        return made;
+    }();
+    return state->record;
+}
+
+}  // namespace kelvo::standin

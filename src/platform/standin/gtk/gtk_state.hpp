@@ -1,0 +1,71 @@
+#pragma once
+
+// Private to the GTK backend: its state and the service groups each file fills.
+
+#include <gtk/gtk.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/standin/gtk/gobject_ptr.hpp"
+#include "platform/standin/standin.hpp"
+
+namespace kelvo::standin {
+
+struct GtkState;
+
+// One window. Signal handlers get the record as user data; it outlives every connection because
+// `destroy` disconnects them before it goes.
+struct GtkWindowRecord {
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    GtkWidget* window = nullptr;   // a toplevel: GTK holds it until gtk_widget_destroy
+    GtkWidget* content = nullptr;  // borrowed: the window's child, where views will be placed
+    GObjectPtr<GtkCssProvider> background;
+    WindowEventSink events{};
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool active = false;
+    bool maximized = false;
+    bool fullScreen = false;
+};
+
+struct GtkState {
+    StandIn record;
+    bool opened = false;
+    GMainLoopPtr loop;
+
+    // Main queue: any thread may post; one idle source drains it.
+    std::mutex mutex;
+    std::deque<Task> tasks;
+    bool drainScheduled = false;
+
+    std::map<TimerId, GSource*> timers;  // borrowed: the main context holds each source
+    TimerId nextTimer = 1;
+
+    guint terminateSource = 0;
+    Task onTerminate;
+
+    std::vector<gulong> appearanceHandlers;
+    Task onAppearanceChange;
+
+    std::map<std::uint64_t, std::unique_ptr<GtkWindowRecord>> windows;
+    std::uint64_t nextWindow = 1;
+    GObjectPtr<GdkPixbuf> appIcon;
+
+    void post(Task task);
+};
+
+LoopService gtkLoop();
+WindowService gtkWindows();
+WorkspaceService gtkWorkspace();
+
+inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
+
+}  // namespace kelvo::standin

@@ -1,0 +1,145 @@
+// The GTK main loop, its main queue, timers and SIGTERM.
+//
+// Found while checking GLib: GLib's own timeouts count whole milliseconds, which would make a
+// 1/60 s frame timer fire at 16 ms; a source with a ready time in microseconds keeps the interval.
+// g_main_context_invoke runs at once when called on the main thread, so posting uses an idle
+// source, which always waits for the loop. g_unix_signal_add installs its own handler for the
+// signal and restores the default one when the last watch goes.
+
+#include <glib-unix.h>
+#include <signal.h>
+
+#include <ctime>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+namespace {
+
+struct TimerSource {
+    GSource source;
+    GtkState* state;
+    TimerId id;
+    gint64 intervalUs;
+    bool repeats;
+    Task* task;
+};
+
+gboolean dispatchTimer(GSource* source, GSourceFunc, gpointer) {
+    auto* timer = reinterpret_cast<TimerSource*>(source);
+    if (timer->repeats) {
+        g_source_set_ready_time(source, g_source_get_ready_time(source) + timer->intervalUs);
+    } else {
+        timer->state->timers.erase(timer->id);
+    }
+    // The task may cancel this timer; GLib keeps the source, and so the task, until dispatch ends.
+    (*timer->task)();
+    return timer->repeats ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+void finalizeTimer(GSource* source) { delete reinterpret_cast<TimerSource*>(source)->task; }
+
+GSourceFuncs kTimerFuncs = {nullptr, nullptr, dispatchTimer, finalizeTimer, nullptr, nullptr};
+
+gboolean drainTasks(gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    std::deque<Task> batch;
+    {
+        std::lock_guard guard(state.mutex);
+        batch.swap(state.tasks);
+        state.drainScheduled = false;
+    }
+    for (Task& task : batch) task();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean onSigterm(gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    if (state.onTerminate) {
+        Task handler = state.onTerminate;  // the handler may unwatch while it runs
+        handler();
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+bool open(void* self, const AppIdentity& identity) {
+    GtkState& state = gtkState(self);
+    if (state.opened) return true;
+    // The names can be given once per process, before GTK starts.
+    std::string name(identity.name);
+    std::string displayName(identity.displayName);
+    g_set_prgname(name.c_str());
+    g_set_application_name(displayName.c_str());
+    if (!gtk_init_check(nullptr, nullptr)) return false;
+    state.loop.reset(g_main_loop_new(nullptr, FALSE));
+    state.opened = true;
+    return true;
+}
+
+void run(void* self) { g_main_loop_run(gtkState(self).loop.get()); }
+
+void quit(void* self) { g_main_loop_quit(gtkState(self).loop.get()); }
+
+void post(void* self, Task task) { gtkState(self).post(std::move(task)); }
+
+TimerId startTimer(void* self, std::uint64_t intervalNs, bool repeats, Task task) {
+    GtkState& state = gtkState(self);
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
+    auto* timer = reinterpret_cast<TimerSource*>(source);
+    timer->state = &state;
+    timer->id = state.nextTimer++;
+    timer->intervalUs = std::max<gint64>(static_cast<gint64>(intervalNs / 1000), 1);
+    timer->repeats = repeats;
+    timer->task = new Task(std::move(task));
+    g_source_set_ready_time(source, g_get_monotonic_time() + timer->intervalUs);
+    g_source_attach(source, nullptr);
+    g_source_unref(source);  // the main context keeps it until it is destroyed
+    state.timers.emplace(timer->id, source);
+    return timer->id;
+}
+
+void cancelTimer(void* self, TimerId id) {
+    GtkState& state = gtkState(self);
+    auto entry = state.timers.find(id);
+    if (entry == state.timers.end()) return;
+    g_source_destroy(entry->second);
+    state.timers.erase(entry);
+}
+
+std::uint64_t wallClockNs(void*) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000ull + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+void watchTerminate(void* self, Task onTerminate) {
+    GtkState& state = gtkState(self);
+    state.onTerminate = std::move(onTerminate);
+    if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+}
+
+void unwatchTerminate(void* self) {
+    GtkState& state = gtkState(self);
+    if (state.terminateSource != 0) g_source_remove(state.terminateSource);
+    state.terminateSource = 0;
+    state.onTerminate = nullptr;
+}
+
+}  // namespace
+
+void GtkState::post(Task task) {
+    std::lock_guard guard(mutex);
+    tasks.push_back(std::move(task));
+    if (drainScheduled) return;
+    drainScheduled = true;
+    g_idle_add_full(G_PRIORITY_DEFAULT, drainTasks, this, nullptr);
+}
+
+LoopService gtkLoop() {
+    LoopService loop;
+    KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
+    return loop;
+}
+
+}  // namespace kelvo::standin

@@ -1,0 +1,317 @@
+// GTK windows. A window's frame is its client area: with static gravity GTK places and reports
+// the client window itself, whatever decorations a window manager adds around it.
+//
+// Found while checking GTK under Xvfb: without a window manager "is-active" flips on, off and on
+// again as a window is presented, so the host waits a turn before it reports activation; a
+// non-resizable window takes the size its content asks for, so the content asks for the size.
+// Title-bar styles beyond decorated and undecorated, and the tall toolbar, have no GTK
+// counterpart here: the window manager draws the title bar outside the content.
+
+#include <cstdio>
+#include <string>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+namespace {
+
+GtkWindowRecord& recordOf(WindowRef ref) { return *reinterpret_cast<GtkWindowRecord*>(ref); }
+WindowRef refOf(GtkWindowRecord& record) { return reinterpret_cast<WindowRef>(&record); }
+GtkWindow* gtkWindow(WindowRef ref) { return GTK_WINDOW(recordOf(ref).window); }
+
+// Hands an event to the host from the main queue, unless the window is gone by then.
+void deliverLater(GtkWindowRecord& record, WindowEventKind kind, std::string paths = {}) {
+    GtkState* state = record.state;
+    std::uint64_t number = record.number;
+    state->post([state, number, kind, paths = std::move(paths)] {
+        auto entry = state->windows.find(number);
+        if (entry == state->windows.end()) return;
+        GtkWindowRecord& target = *entry->second;
+        if (target.events.deliver != nullptr) {
+            target.events.deliver(target.events.context, refOf(target), WindowEvent{kind, paths});
+        }
+    });
+}
+
+gboolean onConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
+    auto& record = *static_cast<GtkWindowRecord*>(data);
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    gtk_window_get_position(GTK_WINDOW(record.window), &x, &y);
+    gtk_window_get_size(GTK_WINDOW(record.window), &width, &height);
+    if (x != record.x || y != record.y) deliverLater(record, WindowEventKind::moved);
+    if (width != record.width || height != record.height) deliverLater(record, WindowEventKind::resized);
+    record.x = x;
+    record.y = y;
+    record.width = width;
+    record.height = height;
+    return FALSE;
+}
+
+void onActiveChanged(GObject*, GParamSpec*, gpointer data) {
+    auto& record = *static_cast<GtkWindowRecord*>(data);
+    bool active = gtk_window_is_active(GTK_WINDOW(record.window)) != FALSE;
+    if (active == record.active) return;
+    record.active = active;
+    deliverLater(record, active ? WindowEventKind::became_key : WindowEventKind::resigned_key);
+}
+
+gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    // The host decides: it closes the window itself.
+    deliverLater(*static_cast<GtkWindowRecord*>(data), WindowEventKind::close_requested);
+    return TRUE;
+}
+
+gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    auto& record = *static_cast<GtkWindowRecord*>(data);
+    record.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    bool fullScreen = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
+    if (fullScreen != record.fullScreen) {
+        record.fullScreen = fullScreen;
+        deliverLater(record,
+                     fullScreen ? WindowEventKind::did_enter_full_screen : WindowEventKind::did_exit_full_screen);
+    }
+    return FALSE;
+}
+
+void onDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint, gpointer user) {
+    GStrvPtr uris(gtk_selection_data_get_uris(data));
+    if (!uris) return;
+    std::string paths;
+    for (gchar** uri = uris.get(); *uri != nullptr; ++uri) {
+        GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
+        if (!path || path.get()[0] == '\0') continue;
+        if (!paths.empty()) paths.push_back('\0');
+        paths.append(path.get());
+    }
+    if (!paths.empty()) deliverLater(*static_cast<GtkWindowRecord*>(user), WindowEventKind::files_dropped, paths);
+}
+
+WindowRef create(void* self, const WindowSpec& spec) {
+    GtkState& state = gtkState(self);
+    if (!state.opened) return nullptr;
+    auto record = std::make_unique<GtkWindowRecord>();
+    record->state = &state;
+    record->number = state.nextWindow++;
+    record->events = spec.events;
+
+    GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow* window = GTK_WINDOW(widget);
+    record->window = widget;
+    std::string title(spec.title);
+    gtk_window_set_title(window, title.c_str());
+    gtk_window_set_gravity(window, GDK_GRAVITY_STATIC);
+    gtk_window_set_decorated(window, (spec.style & kStyleTitled) != 0);
+    gtk_window_set_deletable(window, (spec.style & kStyleClosable) != 0);
+    const bool resizable = (spec.style & kStyleResizable) != 0;
+    gtk_window_set_resizable(window, resizable);
+    const int width = static_cast<int>(spec.content.width);
+    const int height = static_cast<int>(spec.content.height);
+    gtk_window_set_default_size(window, width, height);
+    if (spec.centre) {
+        gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    } else {
+        gtk_window_move(window, static_cast<int>(spec.content.x), static_cast<int>(spec.content.y));
+    }
+    if (state.appIcon) gtk_window_set_icon(window, state.appIcon.get());
+
+    record->content = gtk_overlay_new();
+    if (!resizable) gtk_widget_set_size_request(record->content, width, height);
+    gtk_container_add(GTK_CONTAINER(widget), record->content);
+    gtk_widget_show(record->content);
+
+    static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
+    gtk_drag_dest_set(widget, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
+
+    GtkWindowRecord* data = record.get();
+    g_signal_connect(widget, "configure-event", G_CALLBACK(onConfigure), data);
+    g_signal_connect(widget, "notify::is-active", G_CALLBACK(onActiveChanged), data);
+    g_signal_connect(widget, "delete-event", G_CALLBACK(onDelete), data);
+    g_signal_connect(widget, "window-state-event", G_CALLBACK(onWindowState), data);
+    g_signal_connect(widget, "drag-data-received", G_CALLBACK(onDragDataReceived), data);
+
+    gtk_window_get_position(window, &record->x, &record->y);
+    gtk_window_get_size(window, &record->width, &record->height);
+    auto [entry, added] = state.windows.emplace(record->number, std::move(record));
+    return refOf(*entry->second);
+}
+
+void destroy(void* self, WindowRef ref) {
+    GtkState& state = gtkState(self);
+    GtkWindowRecord& record = recordOf(ref);
+    g_signal_handlers_disconnect_by_data(record.window, &record);
+    gtk_widget_destroy(record.window);
+    state.windows.erase(record.number);
+}
+
+void orderFront(void*, WindowRef ref) {
+    gtk_widget_show(recordOf(ref).window);
+    gtk_window_present(gtkWindow(ref));
+}
+
+// X11 has no application to bring forward apart from its windows, which orderFront presents.
+void activateApp(void*) {}
+
+void miniaturize(void*, WindowRef ref) { gtk_window_iconify(gtkWindow(ref)); }
+
+void zoom(void*, WindowRef ref) {
+    if (recordOf(ref).maximized) {
+        gtk_window_unmaximize(gtkWindow(ref));
+    } else {
+        gtk_window_maximize(gtkWindow(ref));
+    }
+}
+
+void setTitle(void*, WindowRef ref, std::string_view title) {
+    std::string text(title);
+    gtk_window_set_title(gtkWindow(ref), text.c_str());
+}
+
+void setContentMinSize(void*, WindowRef ref, double width, double height) {
+    GdkGeometry geometry{};
+    geometry.min_width = static_cast<gint>(width);
+    geometry.min_height = static_cast<gint>(height);
+    gtk_window_set_geometry_hints(gtkWindow(ref), nullptr, &geometry, GDK_HINT_MIN_SIZE);
+}
+
+void setBackground(void*, WindowRef ref, std::uint32_t rgba) {
+    GtkWindowRecord& record = recordOf(ref);
+    if (!record.background) {
+        record.background.reset(gtk_css_provider_new());
+        gtk_style_context_add_provider(gtk_widget_get_style_context(record.window),
+                                       GTK_STYLE_PROVIDER(record.background.get()),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    }
+    char css[96];
+    std::snprintf(css, sizeof css, "window { background-color: rgba(%u, %u, %u, %.4f); }", (rgba >> 24) & 0xFF,
+                  (rgba >> 16) & 0xFF, (rgba >> 8) & 0xFF, static_cast<double>(rgba & 0xFF) / 255.0);
+    gtk_css_provider_load_from_data(record.background.get(), css, -1, nullptr);
+}
+
+void setToolbarVisible(void*, WindowRef, bool) {}
+
+WindowGeometry geometry(void*, WindowRef ref) {
+    GtkWindowRecord& record = recordOf(ref);
+    GtkWindow* window = gtkWindow(ref);
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    gtk_window_get_position(window, &x, &y);
+    gtk_window_get_size(window, &width, &height);
+    WindowGeometry geometry;
+    geometry.content =
+        RectD{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width), static_cast<double>(height)};
+    geometry.scale = gtk_widget_get_scale_factor(record.window);
+    geometry.key = gtk_window_is_active(window) != FALSE;
+    geometry.visible = gtk_widget_get_visible(record.window) != FALSE;
+    return geometry;
+}
+
+// The window manager's title bar lies outside the content: nothing covers it.
+ChromeLayout chrome(void* self, WindowRef ref) {
+    WindowGeometry now = geometry(self, ref);
+    ChromeLayout layout;
+    layout.bounds = RectD{0, 0, now.content.width, now.content.height};
+    layout.layout = layout.bounds;
+    return layout;
+}
+
+std::optional<RectD> screenVisibleFrame(void*) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr) return std::nullopt;
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr) return std::nullopt;
+    GdkRectangle area{};
+    gdk_monitor_get_workarea(monitor, &area);
+    return RectD{static_cast<double>(area.x), static_cast<double>(area.y), static_cast<double>(area.width),
+                 static_cast<double>(area.height)};
+}
+
+PointerEvent currentPointerEvent(void*) {
+    GdkEvent* event = gtk_get_current_event();
+    if (event == nullptr) return {};
+    PointerEvent pointer;
+    guint button = 0;
+    GdkModifierType state{};
+    gdk_event_get_button(event, &button);
+    gdk_event_get_state(event, &state);
+    switch (gdk_event_get_event_type(event)) {
+        case GDK_BUTTON_PRESS:
+            if (button == 1) pointer = {PointerPhase::left_down, 1};
+            break;
+        case GDK_2BUTTON_PRESS:
+            if (button == 1) pointer = {PointerPhase::left_down, 2};
+            break;
+        case GDK_3BUTTON_PRESS:
+            if (button == 1) pointer = {PointerPhase::left_down, 3};
+            break;
+        case GDK_MOTION_NOTIFY:
+            if (state & GDK_BUTTON1_MASK) pointer = {PointerPhase::left_dragged, 0};
+            break;
+        default:
+            break;
+    }
+    gdk_event_free(event);
+    return pointer;
+}
+
+TitlebarDoubleClick titlebarDoubleClick(void*) {
+    gchar* value = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-titlebar-double-click", &value, nullptr);
+    GCharPtr owned(value);
+    std::string_view action = owned ? std::string_view(owned.get()) : std::string_view{};
+    if (action == "minimize") return TitlebarDoubleClick::minimize;
+    if (action == "none") return TitlebarDoubleClick::none;
+    return TitlebarDoubleClick::zoom;
+}
+
+void beginMoveDrag(void*, WindowRef ref) {
+    GdkEvent* event = gtk_get_current_event();
+    if (event == nullptr) return;
+    gdouble rootX = 0;
+    gdouble rootY = 0;
+    gdk_event_get_root_coords(event, &rootX, &rootY);
+    gtk_window_begin_move_drag(gtkWindow(ref), 1, static_cast<gint>(rootX), static_cast<gint>(rootY),
+                               gdk_event_get_time(event));
+    gdk_event_free(event);
+}
+
+void adoptAppIcon(GtkState& state, GdkPixbuf* icon) {
+    state.appIcon.reset(icon);
+    gtk_window_set_default_icon(icon);
+    for (auto& [number, record] : state.windows) gtk_window_set_icon(GTK_WINDOW(record->window), icon);
+}
+
+void setAppIcon(void* self, const RgbaImage& image) {
+    const gsize bytes = gsize{image.width} * image.height * 4;
+    GBytes* pixels = g_bytes_new(image.pixels, bytes);
+    GdkPixbuf* icon = gdk_pixbuf_new_from_bytes(pixels, GDK_COLORSPACE_RGB, TRUE, 8, static_cast<int>(image.width),
+                                                static_cast<int>(image.height), static_cast<int>(image.width * 4));
+    g_bytes_unref(pixels);  // the image keeps its own reference
+    adoptAppIcon(gtkState(self), icon);
+}
+
+bool setAppIconFromFile(void* self, std::string_view path) {
+    std::string file(path);
+    GError* error = nullptr;
+    GdkPixbuf* icon = gdk_pixbuf_new_from_file(file.c_str(), &error);
+    GErrorPtr failed(error);
+    if (icon == nullptr) return false;
+    adoptAppIcon(gtkState(self), icon);
+    return true;
+}
+
+}  // namespace
+
+WindowService gtkWindows() {
+    WindowService windows;
+    KELVO_STANDIN_FILL(windows, KELVO_STANDIN_WINDOW_FUNCTIONS)
+    return windows;
+}
+
+}  // namespace kelvo::standin

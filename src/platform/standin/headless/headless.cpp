@@ -1,0 +1,38 @@
+#include "platform/standin/headless/headless.hpp"
+
+#include <algorithm>
+
+#include "platform/standin/headless/headless_state.hpp"
+
+namespace kelvo::standin {
+
+HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
+    state_->record.self = state_.get();
+    state_->record.loop = headlessLoop();
+    state_->record.windows = headlessWindows();
+    state_->record.workspace = headlessWorkspace();
+}
+
+HeadlessStandIn::~HeadlessStandIn() = default;
+
+StandIn& HeadlessStandIn::record() { return state_->record; }
+
+HeadlessStandIn::Answers& HeadlessStandIn::answers() { return state_->answers; }
+
+std::vector<std::string> HeadlessStandIn::log() const {
+    std::lock_guard guard(state_->mutex);
+    return state_->log;
+}
+
+std::size_t HeadlessStandIn::logCount(std::string_view prefix) const {
+    std::lock_guard guard(state_->mutex);
+    return static_cast<std::size_t>(std::count_if(state_->log.begin(), state_->log.end(),
+                                                  [&](const std::string& line) { return line.starts_with(prefix); }));
+}
+
+void HeadlessStandIn::clearLog() {
+    std::lock_guard guard(state_->mutex);
+    state_->log.clear();
+}
+
+}  // namespace kelvo::standin

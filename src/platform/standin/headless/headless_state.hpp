@@ -1,0 +1,59 @@
+#pragma once
+
+// Private to the headless backend: its state and the service groups each file fills.
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/standin/headless/headless.hpp"
+
+namespace kelvo::standin {
+
+struct HeadlessTimer {
+    std::uint64_t deadlineNs = 0;
+    std::uint64_t intervalNs = 0;
+    bool repeats = false;
+    bool ownedByTest = false;
+    std::shared_ptr<Task> task;  // shared so that a running task survives its own cancel
+};
+
+struct HeadlessState {
+    HeadlessStandIn::Answers answers;
+    StandIn record;
+
+    // Main queue: any thread may post.
+    mutable std::mutex mutex;
+    std::condition_variable posted;
+    std::deque<Task> tasks;
+    bool waitWhenIdle = false;
+    bool quitRequested = false;
+    std::vector<std::string> log;
+
+    std::atomic<std::uint64_t> nowNs{0};
+    std::atomic<std::uint64_t> wallStartNs{1'700'000'000'000'000'000ull};
+
+    // Main thread only.
+    std::map<TimerId, HeadlessTimer> timers;
+    TimerId nextTimer = 1;
+    std::optional<Task> onTerminate;
+    std::optional<Task> onAppearanceChange;
+    std::vector<std::unique_ptr<HeadlessStandIn::Window>> windows;
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize;
+
+    void note(std::string line);
+    void post(Task task);
+};
+
+LoopService headlessLoop();
+WindowService headlessWindows();
+WorkspaceService headlessWorkspace();
+
+inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
+
+}  // namespace kelvo::standin

@@ -1,0 +1,238 @@
+#pragma once
+
+// What the host asks of the operating system, as one record of function pointers. The host
+// (src/platform/macos) is written against this record only; a backend fills it: `headless`
+// (in memory, virtual clock, for tests) or `gtk` (GTK 3, for the program). One backend serves a
+// process, installed before the host is created.
+//
+// Every service is a group of functions that take the backend's own state (`StandIn::self`)
+// first. Each backend keeps one file per service with the same name on both sides
+// (headless/windows.cpp and gtk/windows.cpp), so a reader who knows one finds its twin.
+// Services still to come sit beside these as further groups: web views with scheme tasks and
+// script messages, clipboard, dialogs, keyring, menus, status item, audio.
+//
+// Threads: everything runs on the main thread, except `loop.post` and `loop.wallClockNs`, which
+// any thread may call. Nothing here calls into the host while the host is calling it: backends
+// hand what the user or the system did to the host through tasks on the main queue.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace kelvo::standin {
+
+// Work for the main loop.
+using Task = std::function<void()>;
+
+// A timer of the main loop; 0 names none.
+using TimerId = std::uint64_t;
+
+// The names the application gives itself (process name, name shown by the desktop).
+struct AppIdentity {
+    std::string_view name{};
+    std::string_view displayName{};
+};
+
+struct LoopService {
+    // Prepares the toolkit for this process; false when it cannot run here (no display).
+    bool (*open)(void* self, const AppIdentity& identity) = nullptr;
+    // Runs the main loop on the calling thread until `quit`; tasks and timers run inside it.
+    void (*run)(void* self) = nullptr;
+    // Makes a running `run` return once the current task is done.
+    void (*quit)(void* self) = nullptr;
+    // Queues a task; tasks run one at a time, in the order they were posted. Any thread.
+    void (*post)(void* self, Task task) = nullptr;
+    // Runs `task` after intervalNs, and again every intervalNs while it repeats. A one-shot
+    // timer is gone once it fired.
+    TimerId (*startTimer)(void* self, std::uint64_t intervalNs, bool repeats, Task task) = nullptr;
+    // Stops a timer; nothing for 0, an unknown id or a one-shot timer that already fired. A
+    // timer may cancel itself from its own task.
+    void (*cancelTimer)(void* self, TimerId timer) = nullptr;
+    // Wall-clock nanoseconds since 1970. Any thread.
+    std::uint64_t (*wallClockNs)(void* self) = nullptr;
+    // Runs `onTerminate` on the main loop whenever the process receives SIGTERM, instead of
+    // the signal's default action, until `unwatchTerminate`.
+    void (*watchTerminate)(void* self, Task onTerminate) = nullptr;
+    void (*unwatchTerminate)(void* self) = nullptr;
+};
+
+// A window of the backend; valid from `create` until `destroy`.
+struct BackendWindow;
+using WindowRef = BackendWindow*;
+
+// Screen points, top-left origin.
+struct RectD {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const RectD&, const RectD&) = default;
+};
+
+// Bits of a window's style.
+inline constexpr std::uint32_t kStyleTitled = 1u << 0;
+inline constexpr std::uint32_t kStyleClosable = 1u << 1;
+inline constexpr std::uint32_t kStyleMiniaturizable = 1u << 2;
+inline constexpr std::uint32_t kStyleResizable = 1u << 3;
+inline constexpr std::uint32_t kStyleFullSizeContent = 1u << 15;
+
+// What the user or the window system did to a window.
+enum class WindowEventKind : std::uint8_t {
+    resized,
+    moved,
+    became_key,
+    resigned_key,
+    close_requested,  // the close button or the window manager asked; the window stays until destroyed
+    files_dropped,    // `paths`: NUL between paths, none after the last
+    will_enter_full_screen,
+    did_enter_full_screen,
+    will_exit_full_screen,
+    did_exit_full_screen,
+    content_layout_changed,  // the area the title bar leaves to the content changed
+};
+
+struct WindowEvent {
+    WindowEventKind kind = WindowEventKind::resized;
+    std::string_view paths{};  // borrowed for the call
+};
+
+// Where a window reports its events. Called from a main-loop task, never while the host is
+// calling the backend, and never after the window was destroyed.
+struct WindowEventSink {
+    void (*deliver)(void* context, WindowRef window, const WindowEvent& event) = nullptr;
+    void* context = nullptr;
+};
+
+struct WindowSpec {
+    std::string_view title{};
+    RectD content{};  // the content area on the screen; only the size counts when `centre` is set
+    std::uint32_t style = kStyleTitled | kStyleClosable | kStyleMiniaturizable | kStyleResizable;
+    bool transparentTitlebar = false;  // the title bar is drawn over the content, its title hidden
+    bool tallToolbar = false;          // a tall, empty toolbar joins the title bar
+    bool centre = false;               // placed at the centre of the screen
+    WindowEventSink events{};
+};
+
+// Where a window is now. A window's frame is its content area: the rectangle that a later
+// `create` with the same `content` restores.
+struct WindowGeometry {
+    RectD content{};
+    double scale = 1.0;    // device pixels per point
+    bool key = false;      // the window takes keyboard input
+    bool visible = false;  // shown (also while minimised)
+};
+
+// The title bar's cover of the content: the content's bounds, the part not under the title bar
+// (both in content coordinates), and the close, minimise and zoom buttons where they are shown.
+struct ChromeLayout {
+    RectD bounds{};
+    RectD layout{};
+    std::array<std::optional<RectD>, 3> buttons{};
+};
+
+// The pointer event being handled right now, if it is a left button press or drag.
+enum class PointerPhase : std::uint8_t { none, left_down, left_dragged };
+struct PointerEvent {
+    PointerPhase phase = PointerPhase::none;
+    int clickCount = 0;
+};
+
+// What the user chose to happen on a double click in a title bar.
+enum class TitlebarDoubleClick : std::uint8_t { zoom, minimize, none };
+
+// Straight-alpha RGBA8 rows of width * 4 bytes, top row first; borrowed for the call.
+struct RgbaImage {
+    const std::uint8_t* pixels = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+struct WindowService {
+    // A new window, hidden; null when the backend cannot make one.
+    WindowRef (*create)(void* self, const WindowSpec& spec) = nullptr;
+    // Hides the window and frees it; no event of it arrives afterwards.
+    void (*destroy)(void* self, WindowRef window) = nullptr;
+    // Shows the window in front of the others and makes it take keyboard input.
+    void (*orderFront)(void* self, WindowRef window) = nullptr;
+    // Brings the application to the front.
+    void (*activateApp)(void* self) = nullptr;
+    void (*miniaturize)(void* self, WindowRef window) = nullptr;
+    // Maximises the window, or gives it back its size when it is maximised.
+    void (*zoom)(void* self, WindowRef window) = nullptr;
+    void (*setTitle)(void* self, WindowRef window, std::string_view title) = nullptr;
+    // The smallest content size the user may give the window.
+    void (*setContentMinSize)(void* self, WindowRef window, double width, double height) = nullptr;
+    // The colour behind the content: R, G, B, A bytes, red in the top byte.
+    void (*setBackground)(void* self, WindowRef window, std::uint32_t rgba) = nullptr;
+    void (*setToolbarVisible)(void* self, WindowRef window, bool visible) = nullptr;
+    WindowGeometry (*geometry)(void* self, WindowRef window) = nullptr;
+    ChromeLayout (*chrome)(void* self, WindowRef window) = nullptr;
+    // The part of the main screen windows may use; none without a screen.
+    std::optional<RectD> (*screenVisibleFrame)(void* self) = nullptr;
+    PointerEvent (*currentPointerEvent)(void* self) = nullptr;
+    TitlebarDoubleClick (*titlebarDoubleClick)(void* self) = nullptr;
+    // Lets the user move the window with the pointer event being handled.
+    void (*beginMoveDrag)(void* self, WindowRef window) = nullptr;
+    // The icon every window shows (the application's icon).
+    void (*setAppIcon)(void* self, const RgbaImage& image) = nullptr;
+    // The same from an image file; false when the file cannot be read as an image.
+    bool (*setAppIconFromFile)(void* self, std::string_view path) = nullptr;
+};
+
+// Dark mode and the accessibility display settings.
+struct Appearance {
+    bool dark = false;
+    bool reduceMotion = false;
+    bool increaseContrast = false;
+    friend bool operator==(const Appearance&, const Appearance&) = default;
+};
+
+struct WorkspaceService {
+    Appearance (*appearance)(void* self) = nullptr;
+    // Runs `onChange` on the main loop after the appearance changed, until unwatched.
+    void (*watchAppearance)(void* self, Task onChange) = nullptr;
+    void (*unwatchAppearance)(void* self) = nullptr;
+};
+
+// The functions of each service by name, so that a backend fills a service from functions of the
+// same names in one line, and a service that grows a function is not left half filled:
+//   LoopService loop;
+//   KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
+// clang-format off
+#define KELVO_STANDIN_LOOP_FUNCTIONS(X) \
+    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(watchTerminate) X(unwatchTerminate)
+#define KELVO_STANDIN_WINDOW_FUNCTIONS(X) \
+    X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
+    X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
+    X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
+#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+// clang-format on
+
+#define KELVO_STANDIN_COUNT_ONE(name) +1
+#define KELVO_STANDIN_FILL_ONE(name) kelvo_standin_service_.name = name;
+#define KELVO_STANDIN_FILL(service, functions)  \
+    {                                           \
+        auto& kelvo_standin_service_ = service; \
+        functions(KELVO_STANDIN_FILL_ONE)       \
+    }
+
+static_assert(sizeof(LoopService) == (0 KELVO_STANDIN_LOOP_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WindowService) ==
+              (0 KELVO_STANDIN_WINDOW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WorkspaceService) ==
+              (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+
+struct StandIn {
+    void* self = nullptr;
+    LoopService loop{};
+    WindowService windows{};
+    WorkspaceService workspace{};
+};
+
+// The backend of this process; null until installed. The host takes it when it is created.
+StandIn* installedStandIn();
+void installStandIn(StandIn* standIn);
+
+}  // namespace kelvo::standin

@@ -1,0 +1,54 @@
+#pragma once
+
+// The canvas state of GPU canvas views lives in a runtime-level table of slots, one per possible
+// view record, that never moves: a view record keeps only its slot's index, so moving records in
+// the view table moves no canvas state. A slot is several MB; its pages are given to it when a
+// view claims it and handed back to the system when the view is removed, so the runtime record
+// costs nothing for slots no view uses.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+
+#include "runtime/views/view_table.hpp"
+#include "widgets/display_list.hpp"
+#include "widgets/widget_tree_storage.hpp"
+
+namespace kelvo {
+
+inline constexpr std::size_t kCanvasSlotCount = kMaxViews;
+inline constexpr std::size_t kCanvasSlotPageBytes = 4096;
+
+// What one canvas view keeps: its widget tree with tokens, and its display list.
+struct CanvasSlot {
+    WidgetTreeStorage tree;
+    CanvasDisplayList displayList;
+};
+static_assert(std::is_trivially_destructible_v<CanvasSlot>, "slots are released without running destructors");
+
+struct CanvasSlotTable {
+    // Whole pages per slot, so a released slot's pages can be handed back on their own.
+    struct alignas(kCanvasSlotPageBytes) SlotPages {
+        unsigned char
+            bytes[(sizeof(CanvasSlot) + kCanvasSlotPageBytes - 1) / kCanvasSlotPageBytes * kCanvasSlotPageBytes];
+    };
+
+    std::array<bool, kCanvasSlotCount> used{};
+    // Deliberately left without an initializer: building the runtime record must not touch these
+    // pages. A slot's record is built in place when it is claimed.
+    std::array<SlotPages, kCanvasSlotCount> pages;
+};
+
+// Claims a free slot for a canvas view record and builds its empty state; ViewLimitReached when
+// every slot is taken (it cannot be while each view record has at most one).
+Status claimCanvasSlot(CanvasSlotTable& table, RuntimeView& view);
+// Hands a view's slot back (its pages go back to the system); nothing for a view without one.
+void releaseCanvasSlot(CanvasSlotTable& table, RuntimeView& view);
+
+// The slot a view holds, or null.
+CanvasSlot* canvasSlotOf(CanvasSlotTable& table, const RuntimeView& view);
+const CanvasSlot* canvasSlotOf(const CanvasSlotTable& table, const RuntimeView& view);
+
+}  // namespace kelvo

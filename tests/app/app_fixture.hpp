@@ -1,0 +1,78 @@
+#pragma once
+
+// An application record over the in-memory or the POSIX I/O, and a caller of its command rows as
+// the bridge calls them.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app.hpp"
+#include "base/memory_io.hpp"
+
+namespace kelvo::testing {
+
+// The web view a command comes from.
+struct Caller {
+    std::uint64_t windowId = 1;
+    std::string_view label = "main";
+};
+
+// Records the links it is asked to open and accepts them.
+struct RecordingOpener {
+    std::vector<std::string> opened;
+
+    WorkspaceOpener opener() {
+        return {this, [](void* context, std::string_view url) {
+                    static_cast<RecordingOpener*>(context)->opened.emplace_back(url);
+                    return true;
+                }};
+    }
+};
+
+class AppHarness {
+    EnvMap environment_;
+
+public:
+    explicit AppHarness(Io io, EnvMap environment = {}) : environment_(std::move(environment)) {
+        auto created = createApp(environment_, io, links.opener());
+        EXPECT_TRUE(created) << "createApp";
+        if (created) app = std::move(*created);
+    }
+
+    // The reply text of the row named `command`, or "<ErrorName>".
+    std::string call(std::string_view command, std::string_view payload = "null", Caller caller = {}) {
+        return callInto(output, command, payload, caller);
+    }
+
+    std::string callInto(std::span<char> buffer, std::string_view command, std::string_view payload,
+                         Caller caller = {}) {
+        auto table = appCommandTable(*app);
+        auto row = std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.name == command; });
+        if (row == table.end()) return "<no such row>";
+        BridgeInvocation invocation{"1", command, payload, "vexa://app", caller.windowId, caller.label};
+        auto result = row->handle(row->context, invocation, buffer);
+        if (!result) return enclosed('<', errorName(result.error()), '>');
+        return std::string(*result);
+    }
+
+    // The payload of a JSON string holding `text` (which must need no escapes).
+    static std::string quoted(std::string_view text) { return enclosed('"', text, '"'); }
+
+    // (Built by appending: g++ 12 warns falsely about `"x" + std::string(...)` at -O3.)
+    static std::string enclosed(char open, std::string_view text, char close) {
+        std::string out(1, open);
+        out.append(text);
+        out.push_back(close);
+        return out;
+    }
+
+    RecordingOpener links;
+    AppPtr app;
+    std::vector<char> output = std::vector<char>(kBridgeHandlerOutputBytes);
+};
+
+}  // namespace kelvo::testing

@@ -1,0 +1,173 @@
+// The host on the GTK backend, in real windows on a virtual display (label "gtk").
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <signal.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/macos/appkit_functions.hpp"
+#include "platform/standin/gtk/gtk.hpp"
+
+namespace kelvo {
+namespace {
+
+struct Seen {
+    HostEventKind kind;
+    KelvoHostEvent event;
+};
+
+class GtkHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        standin::installStandIn(&standin::gtkStandIn());
+        host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, "Vostra Studio", 13,
+                                   nullptr, 0, nullptr, 0, "main", 4, 0, 0, 1280, 820, 0, 1, 0, 0);
+        ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
+    }
+    void TearDown() override {
+        kelvo_appkit_destroy(host);
+        standin::installStandIn(nullptr);
+    }
+
+    standin::StandIn& gtk() { return standin::gtkStandIn(); }
+
+    // Runs `step` on the main loop after `ms` milliseconds.
+    void after(int ms, std::function<void()> step) {
+        gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
+    }
+
+    void run() {
+        kelvo_appkit_run(
+            host,
+            [](void* context, const KelvoHostEvent* event) {
+                static_cast<GtkHost*>(context)->seen.push_back({static_cast<HostEventKind>(event->kind), *event});
+            },
+            this);
+    }
+
+    [[nodiscard]] std::size_t count(HostEventKind kind) const {
+        std::size_t n = 0;
+        for (const Seen& s : seen) n += s.kind == kind ? 1 : 0;
+        return n;
+    }
+
+    KelvoAppKitHost* host = nullptr;
+    std::vector<Seen> seen;
+};
+
+GtkWindow* toplevelTitled(std::string_view title) {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWindow* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWindow* window = GTK_WINDOW(item->data);
+        const gchar* text = gtk_window_get_title(window);
+        if (text != nullptr && title == text && gtk_widget_get_visible(GTK_WIDGET(window))) found = window;
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// The size the window manager is given for the window's icon, from the X property. GDK asks for
+// the length in bytes of 32-bit items and hands each item back as a long.
+std::pair<long, long> netWmIconSize(GtkWindow* window) {
+    GdkAtom type{};
+    gint format = 0;
+    gint length = 0;
+    guchar* data = nullptr;
+    gboolean found = gdk_property_get(gtk_widget_get_window(GTK_WIDGET(window)), gdk_atom_intern("_NET_WM_ICON", FALSE),
+                                      gdk_atom_intern("CARDINAL", FALSE), 0, 8, FALSE, &type, &format, &length, &data);
+    std::pair<long, long> size{0, 0};
+    if (found && data != nullptr && length >= static_cast<gint>(2 * sizeof(long))) {
+        auto* words = reinterpret_cast<long*>(data);
+        size = {words[0], words[1]};
+    }
+    g_free(data);
+    return size;
+}
+
+TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
+    std::vector<std::uint8_t> pixels(16 * 16 * 4, 0xC0);
+    std::thread iconThread;
+    after(300, [&] {
+        GtkWindow* window = toplevelTitled("Vostra Studio");
+        ASSERT_NE(window, nullptr);
+        int width = 0;
+        int height = 0;
+        gtk_window_get_size(window, &width, &height);
+        EXPECT_EQ(width, 1280);
+        EXPECT_EQ(height, 820);
+        // The dock-icon thread hands its pixels over from its own thread.
+        iconThread = std::thread([&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 16, 16); });
+    });
+    after(600, [&] {
+        iconThread.join();
+        GtkWindow* window = toplevelTitled("Vostra Studio");
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{16, 16}));
+        EXPECT_EQ(kelvo_appkit_close_window(host, 1), 1);
+    });
+    run();
+    if (iconThread.joinable()) iconThread.join();
+
+    EXPECT_EQ(toplevelTitled("Vostra Studio"), nullptr);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().kind, HostEventKind::app_shutdown);
+    EXPECT_EQ(count(HostEventKind::app_shutdown), 1u);
+    const KelvoHostEvent* opened = nullptr;
+    const KelvoHostEvent* closed = nullptr;
+    for (const Seen& s : seen) {
+        if (s.kind != HostEventKind::window_frame_changed) continue;
+        (s.event.open != 0 ? opened : closed) = &s.event;
+    }
+    ASSERT_NE(opened, nullptr);
+    ASSERT_NE(closed, nullptr);
+    EXPECT_EQ(opened->width, 1280);
+    EXPECT_EQ(opened->height, 820);
+}
+
+TEST_F(GtkHost, MainQueueTimersAndSigterm) {
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::thread::id postedOn;
+    int timerFired = 0;
+    std::thread poster;
+    after(100, [&] {
+        poster = std::thread([&] { gtk().loop.post(gtk().self, [&] { postedOn = std::this_thread::get_id(); }); });
+        kelvo_appkit_start_timer(host, 42, 20'000'000, 1);
+    });
+    after(250, [&] {
+        poster.join();
+        kelvo_appkit_cancel_timer(host, 42);
+        timerFired = static_cast<int>(count(HostEventKind::timer));
+        kill(getpid(), SIGTERM);
+    });
+    run();
+
+    EXPECT_EQ(postedOn, mainThread);
+    EXPECT_GE(timerFired, 2);  // about 7 in 150 ms at 20 ms; fewer on a loaded machine
+    EXPECT_EQ(count(HostEventKind::timer), static_cast<std::size_t>(timerFired));
+    EXPECT_GE(count(HostEventKind::frame_requested), 1u);
+    EXPECT_EQ(count(HostEventKind::app_shutdown), 1u);
+    EXPECT_EQ(seen.back().kind, HostEventKind::app_shutdown);
+}
+
+TEST_F(GtkHost, AppearanceFollowsTheSettings) {
+    after(100, [] { g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr); });
+    after(300, [&] { kelvo_appkit_stop(host); });
+    run();
+    g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", FALSE, nullptr);
+    ASSERT_GE(count(HostEventKind::appearance_changed), 2u);
+    EXPECT_EQ(seen[1].kind, HostEventKind::appearance_changed);
+    EXPECT_EQ(seen[1].event.darkAppearance, 0);
+    const Seen* last = nullptr;
+    for (const Seen& s : seen) {
+        if (s.kind == HostEventKind::appearance_changed) last = &s;
+    }
+    EXPECT_EQ(last->event.darkAppearance, 1);
+}
+
+}  // namespace
+}  // namespace kelvo
