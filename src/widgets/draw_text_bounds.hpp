@@ -3,14 +3,16 @@
 #include <optional>
 
 #include "raster/canvas_geometry.hpp"
+#include "text/text_layout.hpp"
 
 namespace kelvo {
 
 struct DrawTextCommand;
 
-// The drawing bounds of a text run. The text layout owns the exact rule (its line plan and the
-// measurer); until the display list is linked against it, this gives the same box for positioned
-// glyphs and an estimate of 0.6 em per character for unlaid text. An empty run has none.
-std::optional<Rect> drawTextBounds(const DrawTextCommand& run);
+// The text run a draw_text command lays out: its font, text, glyphs, layout box, size and origin.
+TextRun drawTextRun(const DrawTextCommand& command);
+
+// The drawing bounds of a text run: the text layout's bounds over every line. An empty run has none.
+std::optional<Rect> drawTextBounds(const DrawTextCommand& command);
 
 }  // namespace kelvo
