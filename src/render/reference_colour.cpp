@@ -31,7 +31,7 @@ const std::array<float, 256>& srgbToLinearTable() {
 
 std::uint8_t colourByte(float value) {
     float v = value > 0.0f ? std::min(value, 1.0f) : 0.0f;
-    return static_cast<std::uint8_t>(std::round(v * 255.0f));
+    return static_cast<std::uint8_t>(roundHalfAway(v * 255.0f));
 }
 
 namespace {

@@ -20,6 +20,10 @@ const std::array<float, 256>& srgbToLinearTable();
 float srgbDecode(float value);
 float srgbEncode(float value);
 
+// round(v) with halves away from 0, for v from 0 to 2^31 - 1: v + 0.5 is exact in double, so its
+// truncation is the rounding (in float it would carry 0.49999997 up to 1).
+inline std::int64_t roundHalfAway(float v) { return static_cast<std::int64_t>(static_cast<double>(v) + 0.5); }
+
 // A value in 0..1 (clamped first; NaN counts as 0) as the byte round(v x 255), halves away from 0.
 std::uint8_t colourByte(float value);
 

@@ -24,10 +24,10 @@ struct CornerFrame {
 };
 
 CornerFrame cornerFrame(const RoundedBox& box, Point p) {
-    float hx = box.box.width * 0.5f;
-    float hy = box.box.height * 0.5f;
-    float cx = box.box.x + hx;
-    float cy = box.box.y + hy;
+    float hx = box.half_width;
+    float hy = box.half_height;
+    float cx = box.centre.x;
+    float cy = box.centre.y;
     bool right = p.x >= cx;
     bool below = p.y >= cy;
     float radius = below ? (right ? box.radii[2] : box.radii[3]) : (right ? box.radii[1] : box.radii[0]);
@@ -62,7 +62,16 @@ RoundedBox roundedBox(Rect box, const CornerRadii& radii) {
     rounded.box = normalizeRect(box);
     float limit = std::min(rounded.box.width, rounded.box.height) * 0.5f;
     const float given[4] = {radii.top_left, radii.top_right, radii.bottom_right, radii.bottom_left};
-    for (int i = 0; i < 4; ++i) rounded.radii[i] = given[i] > 0.0f ? std::min(given[i], limit) : 0.0f;
+    float largest = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+        rounded.radii[i] = given[i] > 0.0f ? std::min(given[i], limit) : 0.0f;
+        largest = std::max(largest, rounded.radii[i]);
+    }
+    rounded.half_width = rounded.box.width * 0.5f;
+    rounded.half_height = rounded.box.height * 0.5f;
+    rounded.centre = {rounded.box.x + rounded.half_width, rounded.box.y + rounded.half_height};
+    rounded.inside_x = rounded.half_width - largest - 1.0f;
+    rounded.inside_y = rounded.half_height - largest - 1.0f;
     return rounded;
 }
 
@@ -82,7 +91,18 @@ float transformScale(const Affine& t) {
     return scale >= 0.0001f ? scale : 0.0001f;  // NaN too
 }
 
+namespace {
+
+// Points this deep inside have coverage 1 and distance 0 by the formulas below, with a pixel to
+// spare for rounding.
+bool surelyInside(const RoundedBox& box, Point p) {
+    return std::fabs(p.x - box.centre.x) <= box.inside_x && std::fabs(p.y - box.centre.y) <= box.inside_y;
+}
+
+}  // namespace
+
 float roundedBoxCoverage(const RoundedBox& box, Point p) {
+    if (surelyInside(box, p)) return 1.0f;
     CornerFrame f = cornerFrame(box, p);
     if (std::max(f.qx, f.qy) <= -0.5f) return 1.0f;
     if (f.qx - f.radius >= 0.5f || f.qy - f.radius >= 0.5f) return 0.0f;
@@ -90,6 +110,9 @@ float roundedBoxCoverage(const RoundedBox& box, Point p) {
     return coverage > 0.0f ? std::min(coverage, 1.0f) : 0.0f;  // NaN counts as 0
 }
 
-float roundedBoxDistance(const RoundedBox& box, Point p) { return std::max(signedDistance(cornerFrame(box, p)), 0.0f); }
+float roundedBoxDistance(const RoundedBox& box, Point p) {
+    if (surelyInside(box, p)) return 0.0f;
+    return std::max(signedDistance(cornerFrame(box, p)), 0.0f);
+}
 
 }  // namespace kelvo

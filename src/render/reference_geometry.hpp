@@ -37,6 +37,13 @@ float transformScale(const Affine& transform);
 struct RoundedBox {
     Rect box;  // normalised
     float radii[4] = {};
+    // The centre, the half size, and how far from the centre a point is surely inside whatever its
+    // corner: the half size less the largest radius less one pixel.
+    Point centre;
+    float half_width = 0;
+    float half_height = 0;
+    float inside_x = 0;
+    float inside_y = 0;
 };
 
 // `box` (normalised) with `radii` each limited to half its smaller side (negative ones to 0).

@@ -99,7 +99,7 @@ std::array<std::uint8_t, 4> referenceSampleImage(const ReferenceImage& image, Re
     for (int c = 0; c < 3; ++c) {
         float linear_value = std::clamp(colour[c] / alpha, 0.0f, 1.0f);
         out[static_cast<std::size_t>(c)] =
-            colourByte(to_srgb[static_cast<std::size_t>(std::round(linear_value * 4095.0f))]);
+            colourByte(to_srgb[static_cast<std::size_t>(roundHalfAway(linear_value * 4095.0f))]);
     }
     out[3] = colourByte(alpha);
     return out;

@@ -86,22 +86,29 @@ void blendPixelCoverage(const ReferenceRenderSurface& surface, std::int64_t x, s
     const float source[3] = {colour.r, colour.g, colour.b};
     for (int i = 0; i < 3; ++i) {
         float mixed = (to_linear[byteIndex(source[i])] * coverage + to_linear[pixel[i]] * d) / out;
-        pixel[i] = colourByte(to_srgb[static_cast<std::size_t>(std::round(unit(mixed) * 4095.0f))]);
+        pixel[i] = colourByte(to_srgb[static_cast<std::size_t>(roundHalfAway(unit(mixed) * 4095.0f))]);
     }
     pixel[3] = colourByte(out);
 }
 
 void paintRun(const ReferenceRenderSurface& surface, std::int64_t y, std::int64_t x, std::int64_t count,
               const float* coverage, PaintSampler& paint, float opacity, bool plain) {
+    bool solid = paint.solid();
+    Color colour = paint.at({0, 0});
+    // An opaque solid colour at full coverage replaces the pixel whatever it was.
+    bool replaces = solid && unit(opacity) * unit(colour.a) == 1.0f;
+    const std::uint8_t opaque[4] = {colourByte(colour.r), colourByte(colour.g), colourByte(colour.b), 255};
     std::uint8_t last_in[4] = {};
     std::uint8_t last_out[4] = {};
     float last_coverage = -1.0f;
-    bool solid = paint.solid();
-    Color colour = paint.at({0, 0});
     float py = static_cast<float>(y) + 0.5f;
     for (std::int64_t i = 0; i < count; ++i) {
         float c = coverage == nullptr ? 1.0f : coverage[i];
         std::uint8_t* pixel = surface.pixel(x + i, y);
+        if (replaces && c == 1.0f) {
+            std::memcpy(pixel, opaque, 4);
+            continue;
+        }
         if (solid && c == last_coverage && std::memcmp(pixel, last_in, 4) == 0) {
             std::memcpy(pixel, last_out, 4);
             continue;

@@ -28,16 +28,32 @@ Rect grownRect(Rect r, float by) {
     return {r.x - by, r.y - by, std::max(r.width + 2.0f * by, 0.0f), std::max(r.height + 2.0f * by, 0.0f)};
 }
 
+// The columns of row y whose centres lie surely inside `box`: [from, to), empty when none.
+struct ColumnRange {
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+};
+
+ColumnRange surelyInsideColumns(const RoundedBox& box, std::int64_t y) {
+    double dy = std::fabs(static_cast<double>(y) + 0.5 - static_cast<double>(box.centre.y));
+    if (!(box.inside_x >= 0.0f) || !(dy <= static_cast<double>(box.inside_y))) return {};
+    double left = std::ceil(static_cast<double>(box.centre.x) - box.inside_x - 0.5);
+    double right = std::floor(static_cast<double>(box.centre.x) + box.inside_x - 0.5) + 1.0;
+    if (!(right > left) || !(left > -9.0e15) || !(right < 9.0e15)) return {};
+    return {static_cast<std::int64_t>(left), static_cast<std::int64_t>(right)};
+}
+
 // Coverage per pixel from `coverageAt`, painted in runs of pixels with coverage above 0, a row at
-// a time in pieces as wide as the scratch row.
+// a time in pieces as wide as the scratch row. Where a row's pixels lie surely inside `sure`, their
+// coverage is `sure_coverage` (1 or 0) without asking.
 template <class CoverageAt>
 void paintCoverageRows(const ReferenceRenderSurface& surface, const PixelRect& pixels, PaintSampler& paint,
-                       float opacity, CoverageAt coverageAt) {
+                       float opacity, const RoundedBox& sure, float sure_coverage, CoverageAt coverageAt) {
     float* row = referenceScratch().row.data();
     const auto piece = static_cast<std::int64_t>(referenceScratch().row.size());
-    for (std::int64_t y = pixels.y; y < pixels.y + pixels.height; ++y) {
-        for (std::int64_t from = pixels.x; from < pixels.x + pixels.width; from += piece) {
-            std::int64_t count = std::min(piece, pixels.x + pixels.width - from);
+    auto paintColumns = [&](std::int64_t y, std::int64_t begin, std::int64_t end) {
+        for (std::int64_t from = begin; from < end; from += piece) {
+            std::int64_t count = std::min(piece, end - from);
             std::int64_t i = 0;
             while (i < count) {
                 while (i < count && !((row[i] = coverageAt(pixelCentre(from + i, y))) > 0.0f)) ++i;
@@ -46,6 +62,15 @@ void paintCoverageRows(const ReferenceRenderSurface& surface, const PixelRect& p
                 if (i > start) paintRun(surface, y, from + start, i - start, row + start, paint, opacity, false);
             }
         }
+    };
+    std::int64_t end = pixels.x + pixels.width;
+    for (std::int64_t y = pixels.y; y < pixels.y + pixels.height; ++y) {
+        ColumnRange inside = surelyInsideColumns(sure, y);
+        std::int64_t from = std::clamp(inside.from, pixels.x, end);
+        std::int64_t to = std::clamp(inside.to, from, end);
+        paintColumns(y, pixels.x, from);
+        if (to > from && sure_coverage > 0.0f) paintRun(surface, y, from, to - from, nullptr, paint, opacity, false);
+        paintColumns(y, to, end);
     }
 }
 
@@ -84,7 +109,8 @@ void drawStrokeRect(const ReferenceRenderSurface& surface, const RenderCommand& 
     if (anyRadius(stroke.radii)) {
         RoundedBox outer = roundedBox(grownRect(device, h), scaledRadii(stroke.radii, s, h));
         RoundedBox inner = roundedBox(grownRect(device, -h), scaledRadii(stroke.radii, s, -h));
-        paintCoverageRows(surface, pixels, paint, command.opacity, [&](Point p) {
+        // Deep inside the inner box both coverages are 1: the ring covers nothing there.
+        paintCoverageRows(surface, pixels, paint, command.opacity, inner, 0.0f, [&](Point p) {
             float coverage = roundedBoxCoverage(outer, p) - roundedBoxCoverage(inner, p);
             return coverage > 0.0f ? std::min(coverage, 1.0f) : 0.0f;
         });
@@ -105,7 +131,8 @@ void drawFillRoundedRect(const ReferenceRenderSurface& surface, const RenderComm
     float s = transformScale(command.transform);
     RoundedBox box = roundedBox(transformedBox(command.transform, fill.rect), scaledRadii(fill.radii, s, 0.0f));
     PaintSampler paint(fill.paint, command.transform);
-    paintCoverageRows(surface, pixels, paint, command.opacity, [&](Point p) { return roundedBoxCoverage(box, p); });
+    paintCoverageRows(surface, pixels, paint, command.opacity, box, 1.0f,
+                      [&](Point p) { return roundedBoxCoverage(box, p); });
 }
 
 void drawLineCommand(const ReferenceRenderSurface& surface, const RenderCommand& command, const PixelRect& pixels) {
@@ -165,8 +192,10 @@ void drawShadow(const ReferenceRenderSurface& surface, const RenderCommand& comm
         std::uint8_t last_in[4] = {};
         std::uint8_t last_out[4] = {};
         float last_intensity = -1.0f;
+        ColumnRange inside = surelyInsideColumns(box, y);
         for (std::int64_t x = pixels.x; x < pixels.x + pixels.width; ++x) {
-            float distance = roundedBoxDistance(box, pixelCentre(x, y));
+            bool deep = x >= inside.from && x < inside.to;
+            float distance = deep ? 0.0f : roundedBoxDistance(box, pixelCentre(x, y));
             float intensity = 0.0f;
             if (blur > 0.0f) {
                 float t = std::clamp(1.0f - distance / blur, 0.0f, 1.0f);

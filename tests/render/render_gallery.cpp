@@ -105,6 +105,7 @@ void sidebar(Builder& b) {
     b.fill({0, 0, 240, kGalleryHeight}, kSidebar);
     b.line({240, 0}, {240, kGalleryHeight}, kBorder);
     b.rounded({20, 22, 28, 28}, 8, kAccent);
+    b.text("WORKSPACE", {28, 72}, 10, kMuted);
     b.text("K", {29, 42}, 16, kCard);
     b.text("Vostra Studio", {58, 42}, 16, kText);
     const char* items[] = {"Overview",  "Documents", "Shared with me", "Recent",   "Starred",
@@ -114,6 +115,12 @@ void sidebar(Builder& b) {
         if (i == 1) b.rounded({12, y, 216, 30}, 6, kAccentSoft);
         b.rounded({28, y + 9, 12, 12}, 3, i == 1 ? kAccent : kMuted);
         b.text(items[i], {52, y + 20}, 13, i == 1 ? kAccent : kText);
+        if (i < 5) {
+            char count[8];
+            std::snprintf(count, sizeof count, "%d", 3 + i * 7);
+            b.rounded({186, y + 7, 26, 16}, 8, i == 1 ? kAccent : kBorder);
+            b.text(count, {192, y + 19}, 10, i == 1 ? kCard : kText);
+        }
     }
     // A list that scrolls: clipped and moved up.
     b.add(CanvasCommand::pushClip({b.id(), {12, 460, 216, 300}, {}}));
@@ -159,6 +166,12 @@ void chart(Builder& b, Rect plot) {
         line.push_back(i == 0 ? PathElement::moveTo(p) : PathElement::lineTo(p));
         area.push_back(i == 0 ? PathElement::moveTo(p) : PathElement::lineTo(p));
     }
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug"};
+    for (int m = 0; m < 8; ++m) {
+        b.text(months[m], {plot.x + plot.width * static_cast<float>(m) / 7 - 9, plot.y + plot.height + 18}, 10, kMuted);
+    }
+    b.rounded({plot.x + plot.width - 120, plot.y - 30, 10, 10}, 5, kAccent);
+    b.text("This year", {plot.x + plot.width - 104, plot.y - 21}, 11, kText);
     area.push_back(PathElement::lineTo({plot.x + plot.width, plot.y + plot.height}));
     area.push_back(PathElement::lineTo({plot.x, plot.y + plot.height}));
     area.push_back(PathElement::close());
@@ -191,6 +204,14 @@ void cards(Builder& b) {
         b.card(rect, names[i]);
         b.text(values[i], {rect.x + 18, rect.y + 74}, 28, kText);
         b.rounded({rect.x + 18, rect.y + 88, 56, 20}, 10, i == 2 ? rgb(254, 226, 226) : rgb(220, 252, 231));
+        std::vector<PathElement>& spark = b.gallery.paths.emplace_back();
+        for (int j = 0; j <= 12; ++j) {
+            Point p{rect.x + 180 + static_cast<float>(j) * 9,
+                    rect.y + 80 - 22 * (0.5f + 0.4f * std::sin(static_cast<float>(j + i * 3) * 0.7f))};
+            spark.push_back(j == 0 ? PathElement::moveTo(p) : PathElement::lineTo(p));
+        }
+        b.add(CanvasCommand::strokePath(
+            {b.id(), spark, {Paint::solid(i == 2 ? rgb(220, 38, 38) : kGreen), 1.5f}, LineCap::round}));
         b.text(deltas[i], {rect.x + 26, rect.y + 102}, 11, i == 2 ? rgb(185, 28, 28) : kGreen);
     }
     Rect plot_card{272, 236, 636, 300};
@@ -219,33 +240,71 @@ void cards(Builder& b) {
               kMuted);
 }
 
+// A circle of radius r around c as four cubic quarters.
+std::vector<PathElement> circle(Point c, float r) {
+    const float k = r * 0.5522848f;
+    return {PathElement::moveTo({c.x + r, c.y}),
+            PathElement::cubicTo({c.x + r, c.y + k}, {c.x + k, c.y + r}, {c.x, c.y + r}),
+            PathElement::cubicTo({c.x - k, c.y + r}, {c.x - r, c.y + k}, {c.x - r, c.y}),
+            PathElement::cubicTo({c.x - r, c.y - k}, {c.x - k, c.y - r}, {c.x, c.y - r}),
+            PathElement::cubicTo({c.x + k, c.y - r}, {c.x + r, c.y - k}, {c.x + r, c.y}),
+            PathElement::close()};
+}
+
 void table(Builder& b) {
-    Rect rect{272, 560, 966, 216};
+    Rect rect{272, 560, 600, 216};
     b.card(rect, "Recent documents");
     const char* columns[] = {"Name", "Owner", "Modified", "Size"};
-    const float column_x[] = {0, 360, 580, 800};
-    for (int c = 0; c < 4; ++c) b.text(columns[c], {rect.x + 18 + column_x[c], rect.y + 62}, 12, kMuted);
-    b.line({rect.x + 1, rect.y + 72}, {rect.x + rect.width - 1, rect.y + 72}, kBorder);
-    const char* names[] = {"Quarterly plan.vrs", "Launch notes.vrs", "Design review.vrs", "Budget 2025.vrs"};
-    const char* owners[] = {"Ana Lima", "Ben Ortiz", "Chen Wei", "Dana Kos"};
-    for (int r = 0; r < 4; ++r) {
-        float y = rect.y + 98 + static_cast<float>(r) * 30;
-        if (r == 1) b.fill({rect.x + 1, y - 20, rect.width - 2, 30}, rgb(248, 250, 252));
-        b.text(names[r], {rect.x + 18, y}, 13, kText);
-        b.text(owners[r], {rect.x + 18 + column_x[1], y}, 13, kText);
+    const float column_x[] = {0, 200, 340, 500};
+    for (int c = 0; c < 4; ++c) b.text(columns[c], {rect.x + 18 + column_x[c], rect.y + 56}, 11, kMuted);
+    b.line({rect.x + 1, rect.y + 64}, {rect.x + rect.width - 1, rect.y + 64}, kBorder);
+    const char* names[] = {"Quarterly plan.vrs", "Launch notes.vrs", "Design review.vrs", "Budget 2025.vrs",
+                           "Hiring plan.vrs",    "Roadmap.vrs",      "Team offsite.vrs",  "Retro notes.vrs"};
+    const char* owners[] = {"Ana Lima", "Ben Ortiz", "Chen Wei", "Dana Kos",
+                            "Eli Park", "Fay Moss",  "Gus Roy",  "Hana Ito"};
+    const Color avatars[] = {kAccent, kGreen, kOrange, rgb(147, 51, 234)};
+    for (int r = 0; r < 8; ++r) {
+        float y = rect.y + 80 + static_cast<float>(r) * 17;
+        if (r % 2 == 1) b.fill({rect.x + 1, y - 12, rect.width - 2, 17}, rgb(248, 250, 252));
+        b.text(names[r], {rect.x + 18, y}, 11, kText);
+        const std::vector<PathElement>& dot =
+            b.gallery.paths.emplace_back(circle({rect.x + 18 + column_x[1] + 6, y - 4}, 6));
+        b.add(CanvasCommand::fillPath({b.id(), dot, Paint::solid(avatars[r % 4])}));
+        b.text(std::string(1, owners[r][0]), {rect.x + 18 + column_x[1] + 3, y - 0.5f}, 8, kCard);
+        b.text(owners[r], {rect.x + 18 + column_x[1] + 18, y}, 11, kText);
         char modified[24];
         std::snprintf(modified, sizeof modified, "2025-0%d-1%d 09:4%d", r + 1, r + 2, r);
-        b.text(modified, {rect.x + 18 + column_x[2], y}, 13, kMuted, kFontMonospace);
+        b.text(modified, {rect.x + 18 + column_x[2], y}, 11, kMuted, kFontMonospace);
         char size[16];
         std::snprintf(size, sizeof size, "%d KB", 12 + r * 37);
-        b.text(size, {rect.x + 18 + column_x[3], y}, 13, kMuted);
-        b.line({rect.x + 18, y + 10}, {rect.x + rect.width - 18, y + 10}, rgb(238, 240, 244));
+        b.text(size, {rect.x + 18 + column_x[3], y}, 11, kMuted);
     }
+}
+
+// A year of activity: 7 rows of 26 weeks of small squares, shaded by a made-up count.
+void activity(Builder& b) {
+    Rect rect{896, 560, 342, 216};
+    b.card(rect, "Activity");
+    const Color shades[] = {rgb(235, 237, 240), rgb(190, 215, 250), rgb(120, 170, 245), rgb(59, 130, 246),
+                            rgb(29, 78, 216)};
+    for (int week = 0; week < 26; ++week) {
+        for (int day = 0; day < 7; ++day) {
+            int count = (week * 7 + day * 3 + (week * day) % 5) % 5;
+            Rect cell{rect.x + 18 + static_cast<float>(week) * 11.5f, rect.y + 52 + static_cast<float>(day) * 11.5f, 9,
+                      9};
+            b.rounded(cell, 2, shades[count]);
+        }
+    }
+    b.text("Less", {rect.x + 18, rect.y + 148}, 10, kMuted);
+    for (int i = 0; i < 5; ++i) b.rounded({rect.x + 46 + static_cast<float>(i) * 12, rect.y + 140, 9, 9}, 2, shades[i]);
+    b.text("More", {rect.x + 110, rect.y + 148}, 10, kMuted);
+    b.wrapped("182 edits in the last six months, most of them on Tuesdays.", {rect.x + 18, rect.y + 176}, 11, 300,
+              kMuted);
 }
 
 void dialog(Builder& b) {
     // A frosted toast in the corner: the content below it blurred, then a half-opaque panel.
-    Rect toast{960, 690, 278, 70};
+    Rect toast{560, 448, 300, 70};
     b.add(CanvasCommand::blurOf({b.id(), toast, 6}));
     b.add(CanvasCommand::pushOpacity(0.9f));
     b.shadow(toast, 12, 16, {0, 6});
@@ -281,6 +340,7 @@ void buildRenderGallery(RenderGallery& gallery) {
     header(b);
     cards(b);
     table(b);
+    activity(b);
     dialog(b);
 }
 
