@@ -201,6 +201,23 @@ TEST(ReferenceRenderGoldens, EachTagDrawsItsScene) {
     }
 }
 
+// A whole frame: sized in points, drawn at a scale over a clear colour, written as PNG.
+TEST(ReferenceRenderGoldens, FrameToPng) {
+    const std::vector<CanvasCommand> commands = {
+        CanvasCommand::fillRoundedRect({1, Paint::solid(kInk), {1, 1, 6, 4}, {2, 2, 2, 2}}),
+        CanvasCommand::drawLine({2, {Paint::solid(kWarm), 1}, {0, 5.5f}, {10.5f, 0.5f}}),
+    };
+    ReferenceFrameRequest request{commands, 10.25f, 6, 2, {0.9f, 0.95f, 1, 1}, {}, {}};
+    auto png = renderDisplayListPng(request);
+    ASSERT_TRUE(png);
+    expectGolden("render/frame_scale2.png", std::string(reinterpret_cast<const char*>(png->data.get()), png->size));
+    for (auto [width, scale] : {std::pair{0.0f, 1.0f}, std::pair{8192.5f, 2.0f}, std::pair{10.0f, -1.0f}}) {
+        request.width = width;
+        request.scale = scale;
+        EXPECT_EQ(renderDisplayListPng(request).error(), Error::InvalidPngDimensions);
+    }
+}
+
 // The gallery at scale 1 and 2, pinned by a hash of its pixels (see reference_gallery.png for how it looks).
 TEST(ReferenceRenderGoldens, GalleryFrame) {
     RenderGallery gallery;
