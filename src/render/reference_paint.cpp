@@ -130,11 +130,9 @@ Status fillRasterized(const ReferenceRenderSurface& surface, Rasterizer& rasteri
         PaintSampler* paint;
         float opacity;
         bool plain;
-        float clamped[kRasterMaxWidth];
+        float* clamped;  // the coverage of one run, at most 1
     };
-    // The clamped coverage of one run lives beside the sweep's own row, in this thread's scratch.
-    Target& target = perThreadCanvasScratch<Target>();
-    target = {&surface, &paint, opacity, plain, {}};
+    Target target{&surface, &paint, opacity, plain, referenceScratch().row.data()};
     auto row = [](void* context, std::int32_t y, std::int32_t x, const float* coverage, std::int32_t count) {
         auto& t = *static_cast<Target*>(context);
         if (coverage == nullptr) {

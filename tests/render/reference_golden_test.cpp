@@ -218,7 +218,8 @@ TEST(ReferenceRenderGoldens, FrameToPng) {
     }
 }
 
-// The gallery at scale 1 and 2, pinned by a hash of its pixels (see reference_gallery.png for how it looks).
+// The gallery at scale 1 and 2, pinned by a hash of its pixels. To look at it, run this test with
+// KELVO_GALLERY_PNG set to the path of a PNG to write (scale 1).
 TEST(ReferenceRenderGoldens, GalleryFrame) {
     RenderGallery gallery;
     buildRenderGallery(gallery);
