@@ -116,7 +116,7 @@ void sidebar(Builder& b) {
         b.rounded({28, y + 9, 12, 12}, 3, i == 1 ? kAccent : kMuted);
         b.text(items[i], {52, y + 20}, 13, i == 1 ? kAccent : kText);
         if (i < 5) {
-            char count[8];
+            char count[16];
             std::snprintf(count, sizeof count, "%d", 3 + i * 7);
             b.rounded({186, y + 7, 26, 16}, 8, i == 1 ? kAccent : kBorder);
             b.text(count, {192, y + 19}, 10, i == 1 ? kCard : kText);
@@ -152,7 +152,7 @@ void chart(Builder& b, Rect plot) {
     for (int i = 0; i <= 4; ++i) {
         float y = plot.y + plot.height * static_cast<float>(i) / 4;
         b.line({plot.x, y}, {plot.x + plot.width, y}, kBorder);
-        char label[16];
+        char label[32];
         std::snprintf(label, sizeof label, "%d", 100 - i * 25);
         b.text(label, {plot.x - 28, y + 4}, 11, kMuted);
     }
@@ -272,10 +272,10 @@ void table(Builder& b) {
         b.add(CanvasCommand::fillPath({b.id(), dot, Paint::solid(avatars[r % 4])}));
         b.text(std::string(1, owners[r][0]), {rect.x + 18 + column_x[1] + 3, y - 0.5f}, 8, kCard);
         b.text(owners[r], {rect.x + 18 + column_x[1] + 18, y}, 11, kText);
-        char modified[24];
+        char modified[64];
         std::snprintf(modified, sizeof modified, "2025-0%d-1%d 09:4%d", r + 1, r + 2, r);
         b.text(modified, {rect.x + 18 + column_x[2], y}, 11, kMuted, kFontMonospace);
-        char size[16];
+        char size[32];
         std::snprintf(size, sizeof size, "%d KB", 12 + r * 37);
         b.text(size, {rect.x + 18 + column_x[3], y}, 11, kMuted);
     }
