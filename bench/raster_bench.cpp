@@ -161,8 +161,10 @@ void BM_FillPath_Kelvo(benchmark::State& state) {
 }
 BENCHMARK(BM_FillPath_Kelvo)->Unit(benchmark::kMicrosecond);
 
-void BM_FillPath_Cairo(benchmark::State& state) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kCanvas, kCanvas);
+// A white ARGB canvas with the fill colour of RgbaTarget set, anti-aliased in grey levels and
+// flattening curves to our tolerance.
+cairo_t* cairoRgbaCanvas(int height) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kCanvas, height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
@@ -170,6 +172,19 @@ void BM_FillPath_Cairo(benchmark::State& state) {
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
     cairo_set_tolerance(cr, kFlattenTolerance);
+    return cr;
+}
+
+// The context, then the surface it was made for (which our own reference kept alive).
+void releaseCairoCanvas(cairo_t* cr) {
+    cairo_surface_t* surface = cairo_get_target(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+void BM_FillPath_Cairo(benchmark::State& state) {
+    cairo_t* cr = cairoRgbaCanvas(kCanvas);
+    cairo_surface_t* surface = cairo_get_target(cr);
     auto path = blobPath();
     for (auto _ : state) {
         cairo_new_path(cr);
@@ -178,8 +193,7 @@ void BM_FillPath_Cairo(benchmark::State& state) {
         cairo_surface_flush(surface);
         benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
     }
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
+    releaseCairoCanvas(cr);
 }
 BENCHMARK(BM_FillPath_Cairo)->Unit(benchmark::kMicrosecond);
 
@@ -345,13 +359,8 @@ void BM_GlyphLine_Cairo(benchmark::State& state) {
         outlines.emplace_back(path->path().begin(), path->path().end());
         pen += glyphAdvance(face, glyph) * kGlyphSize / face.units_per_em;
     }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kCanvas, 32);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    cairo_set_source_rgb(cr, 30 / 255.0, 90 / 255.0, 200 / 255.0);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
-    cairo_set_tolerance(cr, kFlattenTolerance);
+    cairo_t* cr = cairoRgbaCanvas(32);
+    cairo_surface_t* surface = cairo_get_target(cr);
     for (auto _ : state) {
         for (const auto& outline : outlines) {
             if (outline.empty()) continue;
@@ -363,8 +372,7 @@ void BM_GlyphLine_Cairo(benchmark::State& state) {
         benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 80);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
+    releaseCairoCanvas(cr);
 }
 BENCHMARK(BM_GlyphLine_Cairo)->Unit(benchmark::kMicrosecond);
 

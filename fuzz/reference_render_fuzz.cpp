@@ -7,29 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz_input.hpp"
 #include "render/reference_frame.hpp"
 
 namespace {
 
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-
-    template <class T>
-    T take() {
-        T value{};
-        std::size_t n = size < sizeof(T) ? size : sizeof(T);
-        std::memcpy(&value, data, n);
-        data += n;
-        size -= n;
-        return value;
-    }
+struct Input : kelvo::fuzz::FuzzInput {
     // Mostly coordinates on the surface, sometimes raw bit patterns.
-    float number() {
-        std::uint8_t kind = take<std::uint8_t>();
-        if (kind < 220) return static_cast<float>(take<std::int16_t>()) / 512.0f;
-        return take<float>();
-    }
+    float number() { return coordinate(512.0f, 220); }
     kelvo::Rect rect() { return {number(), number(), number(), number()}; }
     kelvo::Point point() { return {number(), number()}; }
     kelvo::Color colour() { return {number() / 64, number() / 64, number() / 64, number() / 64}; }
@@ -45,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::uint8_t> pixels(kWidth * kHeight * 4);
     static std::vector<std::uint8_t> scratch(kWidth * kHeight * 4);
     static auto memo = std::make_unique<ReferenceRenderMemo>();
-    static const std::uint8_t image_pixels[3 * 2 * 4] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0,
-                                                         9,   9, 9, 9,   200, 100, 50, 255, 1, 2, 3, 4};
+    static const std::uint8_t image_pixels[3 * 2 * 4] = {255, 0, 0, 255, 0,   255, 0,  128, 0, 0, 255, 0,
+                                                         9,   9, 9, 9,   200, 100, 50, 255, 1, 2, 3,   4};
     static const ReferenceImage images[] = {{1, 3, 2, image_pixels}, {2, 1u << 20, 1u << 20, image_pixels}};
 
-    Input in{data, size};
+    Input in{{data, size}};
     std::uint8_t mode = in.take<std::uint8_t>();
     ReferenceRenderSurface surface;
     surface.width = kWidth;
@@ -117,8 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (tag == 9) {
                     commands.push_back(CanvasCommand::fillPath({id, path, paint()}));
                 } else {
-                    commands.push_back(CanvasCommand::strokePath(
-                        {id, path, {paint(), in.number() / 8}, (in.take<std::uint8_t>() & 1) ? LineCap::round : LineCap::butt}));
+                    commands.push_back(
+                        CanvasCommand::strokePath({id,
+                                                   path,
+                                                   {paint(), in.number() / 8},
+                                                   (in.take<std::uint8_t>() & 1) ? LineCap::round : LineCap::butt}));
                 }
                 break;
             }
@@ -136,18 +124,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (std::uint8_t& byte : text) byte = in.take<std::uint8_t>();
                 auto& placed = glyphs.emplace_back((in.take<std::uint8_t>() & 3) == 0 ? 3 : 0);
                 for (PositionedGlyph& glyph : placed) {
-                    glyph = {0, in.take<std::uint8_t>(), static_cast<std::uint64_t>(in.take<std::uint8_t>() % 4), 0, in.number(), in.number() / 4,
+                    glyph = {0,
+                             in.take<std::uint8_t>(),
+                             static_cast<std::uint64_t>(in.take<std::uint8_t>() % 4),
+                             0,
+                             in.number(),
+                             in.number() / 4,
                              in.number() / 4};
                 }
                 std::optional<TextLayoutBox> box;
                 if (in.take<std::uint8_t>() & 1) {
-                    box = TextLayoutBox{nullptr, in.number(), in.number() / 4, static_cast<TextWrap>(in.take<std::uint8_t>()),
-                                        static_cast<TextAlign>(in.take<std::uint8_t>()), false};
+                    box = TextLayoutBox{nullptr,
+                                        in.number(),
+                                        in.number() / 4,
+                                        static_cast<TextWrap>(in.take<std::uint8_t>()),
+                                        static_cast<TextAlign>(in.take<std::uint8_t>()),
+                                        false};
                 }
-                commands.push_back(CanvasCommand::drawText(
-                    {id, static_cast<std::uint64_t>(in.take<std::uint8_t>() % 4),
-                     std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), placed, box,
-                     in.number() / 4, in.point(), in.colour()}));
+                commands.push_back(
+                    CanvasCommand::drawText({id, static_cast<std::uint64_t>(in.take<std::uint8_t>() % 4),
+                                             std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                                             placed, box, in.number() / 4, in.point(), in.colour()}));
                 break;
             }
             case 13:
