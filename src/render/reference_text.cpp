@@ -134,7 +134,7 @@ void drawTextLine(const ReferenceRenderSurface& surface, const RenderCommand& st
 void drawText(const ReferenceRenderSurface& surface, const RenderCommand& command, Rect area) {
     const DrawTextCommand& text = command.command.draw_text;
     if (!(text.size > 0.0f)) return;
-    TextRun run = drawTextRun(text);
+    TextRun run = textRunOfDrawText(text);
     if (run.has_layout) {
         // Every line is drawn, however many the text has.
         TextLineIterator lines(run, run.layout);

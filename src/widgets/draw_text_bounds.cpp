@@ -5,7 +5,7 @@
 
 namespace kelvo {
 
-TextRun drawTextRun(const DrawTextCommand& command) {
+TextRun textRunOfDrawText(const DrawTextCommand& command) {
     TextRun run;
     run.font = command.font;
     run.text = command.text;
@@ -18,6 +18,6 @@ TextRun drawTextRun(const DrawTextCommand& command) {
     return run;
 }
 
-std::optional<Rect> drawTextBounds(const DrawTextCommand& command) { return textBounds(drawTextRun(command)); }
+std::optional<Rect> drawTextBounds(const DrawTextCommand& command) { return textBounds(textRunOfDrawText(command)); }
 
 }  // namespace kelvo

@@ -9,10 +9,11 @@ namespace kelvo {
 
 struct DrawTextCommand;
 
-// The text run a draw_text command lays out: its font, text, glyphs, layout box, size and origin.
-TextRun drawTextRun(const DrawTextCommand& command);
+// The text layout's view of a draw_text payload.
+TextRun textRunOfDrawText(const DrawTextCommand& run);
 
-// The drawing bounds of a text run: the text layout's bounds over every line. An empty run has none.
-std::optional<Rect> drawTextBounds(const DrawTextCommand& command);
+// The drawing bounds of a text run as the text layout lays it out (every line, ink overhang
+// included); none for an empty run.
+std::optional<Rect> drawTextBounds(const DrawTextCommand& run);
 
 }  // namespace kelvo
