@@ -78,11 +78,6 @@ int render(std::string_view tree_path, std::string_view png_path, float scale) {
     if (tree->node_count == 0) return failed("no widgets in", tree_path, Error::InvalidWidgetTreeText);
 
     auto commands = treeDisplayList(*tree);
-    if (!commands && commands.error() == Error::UnsupportedService) {
-        std::fputs("kelvo-canvas-lab: the tree is valid, but this build has no widget renderers to draw it with\n",
-                   stderr);
-        return 3;
-    }
     if (!commands) return failed("cannot draw the widgets of", tree_path, commands.error());
     const Rect frame = normalizeRect(tree->nodes[0].rect);
     ReferenceFrameRequest request;
