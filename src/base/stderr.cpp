@@ -34,6 +34,16 @@ void writeStderr(std::string_view text) {
     writeStderrLocked(text);
 }
 
+void writeStderrWarning(std::string_view scope, std::string_view message) {
+    std::lock_guard guard(stderrLock());
+    const bool colour = gCapture.load(std::memory_order_acquire) == nullptr && ::isatty(STDERR_FILENO) == 1;
+    writeStderrLocked(colour ? "\x1b[33mwarning\x1b[0m(" : "warning(");
+    writeStderrLocked(scope);
+    writeStderrLocked("): ");
+    writeStderrLocked(message);
+    writeStderrLocked("\n");
+}
+
 void setStderrCapture(void* context, StderrCapture capture) {
     std::lock_guard guard(stderrLock());
     gCaptureContext.store(context, std::memory_order_release);

@@ -14,6 +14,10 @@ void writeStderr(std::string_view text);
 // Writes `text` to standard error; the caller already holds stderrLock().
 void writeStderrLocked(std::string_view text);
 
+// Writes one warning line, "warning(<scope>): <message>" and a newline, under the lock; the level
+// word is coloured only when standard error is a terminal.
+void writeStderrWarning(std::string_view scope, std::string_view message);
+
 // Tests redirect standard-error output into a sink of their own; null restores the real stream.
 using StderrCapture = void (*)(void* context, std::string_view text);
 void setStderrCapture(void* context, StderrCapture capture);

@@ -37,6 +37,23 @@ Utf8Unit utf8UnitAt(std::string_view text, std::size_t at) {
     return {length, true};
 }
 
+Utf8CodePoint utf8CodePointAt(std::string_view text, std::size_t at) {
+    const Utf8Unit unit = utf8UnitAt(text, at);
+    if (!unit.valid) return {0xFFFD, unit.length};
+    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])); };
+    switch (unit.length) {
+        case 1:
+            return {byte(0), 1};
+        case 2:
+            return {((byte(0) & 0x1Fu) << 6) | (byte(1) & 0x3Fu), 2};
+        case 3:
+            return {((byte(0) & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu), 3};
+        default:
+            return {((byte(0) & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) | ((byte(2) & 0x3Fu) << 6) | (byte(3) & 0x3Fu),
+                    4};
+    }
+}
+
 bool isValidUtf8(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         Utf8Unit unit = utf8UnitAt(text, at);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "base/bounded_writer.hpp"
@@ -16,6 +17,15 @@ struct Utf8Unit {
 
 // The unit that starts at `at` (which must be inside `text`).
 Utf8Unit utf8UnitAt(std::string_view text, std::size_t at);
+
+struct Utf8CodePoint {
+    std::uint32_t value = 0;
+    std::size_t length = 0;
+};
+
+// The character that starts at `at` (inside `text`) and its length in bytes; an invalid unit is
+// U+FFFD over the unit's length.
+Utf8CodePoint utf8CodePointAt(std::string_view text, std::size_t at);
 
 // Whether every unit of `text` is valid.
 bool isValidUtf8(std::string_view text);

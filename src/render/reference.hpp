@@ -14,23 +14,12 @@
 #include "raster/font_ttf.hpp"
 #include "render/reference_geometry.hpp"
 #include "render/reference_memo.hpp"
+#include "render/render_resources.hpp"
 #include "render/render_command.hpp"
 #include "text/text_layout.hpp"
 #include "widgets/commands.hpp"
 
 namespace kelvo {
-
-struct ReferenceImage {
-    std::uint64_t id = 0;
-    std::uint64_t width = 0;
-    std::uint64_t height = 0;
-    std::span<const std::uint8_t> pixels;  // RGBA8, straight alpha, rows from the top
-};
-
-struct ReferenceFont {
-    std::uint64_t id = 0;
-    const Face* face = nullptr;
-};
 
 struct ReferenceRenderSurface {
     std::uint64_t width = 0;

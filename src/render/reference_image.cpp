@@ -9,7 +9,7 @@
 
 #include "render/reference_colour.hpp"
 #include "render/reference_draw.hpp"
-#include "render/render_image_fingerprint.hpp"
+#include "render/render_fingerprints.hpp"
 
 namespace kelvo {
 

@@ -19,19 +19,8 @@ constexpr std::uint32_t kEllipsisCharacter = 0x2026;
 
 // The character of the bytes [at, at + length): U+FFFD when they are not one valid character.
 std::uint32_t decodeCharacter(std::string_view text, std::size_t at, std::size_t length) {
-    Utf8Unit unit = utf8UnitAt(text, at);
-    if (!unit.valid || unit.length != length) return kReplacementCharacter;
-    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])); };
-    switch (length) {
-        case 1:
-            return byte(0);
-        case 2:
-            return ((byte(0) & 0x1Fu) << 6) | (byte(1) & 0x3Fu);
-        case 3:
-            return ((byte(0) & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu);
-        default:
-            return ((byte(0) & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) | ((byte(2) & 0x3Fu) << 6) | (byte(3) & 0x3Fu);
-    }
+    const Utf8CodePoint character = utf8CodePointAt(text, at);
+    return character.length == length ? character.value : kReplacementCharacter;
 }
 
 bool onlyAdvances(char byte) { return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r'; }

@@ -72,14 +72,20 @@ std::optional<RenderCommand> renderCommandInLayer(const RenderLayerState& state,
     unsigned tag = canvasCommandTagBits(command);
     if (tag < static_cast<unsigned>(CanvasCommandTag::fill_rect) || tag >= kCanvasCommandTagCount) return std::nullopt;
     if (!(state.opacity > 0.0f)) return std::nullopt;
-    std::optional<Rect> local = canvasCommandBounds(command);
-    if (!local) return std::nullopt;
+    return renderCommandWithBounds(state, command, canvasCommandBounds(command));
+}
+
+std::optional<RenderCommand> renderCommandWithBounds(const RenderLayerState& state, const CanvasCommand& command,
+                                                     std::optional<Rect> local) {
+    unsigned tag = canvasCommandTagBits(command);
+    if (tag < static_cast<unsigned>(CanvasCommandTag::fill_rect) || tag >= kCanvasCommandTagCount) return std::nullopt;
+    if (!(state.opacity > 0.0f) || !local) return std::nullopt;
     Rect bounds = transformedBox(state.transform, *local);
     if (state.has_clip) bounds = intersectRect(bounds, state.clip);
     if (rectIsEmpty(bounds)) return std::nullopt;
     RenderCommand render;
     render.command = command;
-    render.id = canvasCommandId(command);
+    if (std::uint64_t id = canvasCommandId(command); id != 0) render.id = id;
     render.opacity = state.opacity;
     render.clip = state.clip;
     render.has_clip = state.has_clip;

@@ -18,7 +18,7 @@ namespace kelvo {
 
 struct RenderCommand {
     CanvasCommand command;  // a drawing command (tags 5 to 14)
-    std::optional<std::uint64_t> id;
+    std::optional<std::uint64_t> id;  // the command id; absent for an anonymous command (id 0)
     float opacity = 1;  // the product of the opacity stack, 0..1
     Rect clip;          // device space, read when has_clip is set
     bool has_clip = false;
@@ -56,6 +56,10 @@ Status applyRenderLayerCommand(RenderLayerState& state, const CanvasCommand& com
 // The render command of a drawing command in `state`: none for a layer command, under an opacity
 // of 0 or less, or when its bounds after the transform and the clip have no area.
 std::optional<RenderCommand> renderCommandInLayer(const RenderLayerState& state, const CanvasCommand& command);
+
+// The same for a drawing command whose own bounds (`canvasCommandBounds`) the caller already has.
+std::optional<RenderCommand> renderCommandWithBounds(const RenderLayerState& state, const CanvasCommand& command,
+                                                     std::optional<Rect> local);
 
 // Walks a display list from `base` (the identity for a view's own coordinates, a scale for device
 // pixels) and writes its render commands in order into `out`; the number written, the stack

@@ -8,7 +8,8 @@ namespace kelvo {
 
 namespace {
 
-constexpr std::uint64_t kRunFingerprintSeed = 0xf344cfdbba168ac7ull;
+constexpr std::uint64_t kRunFingerprintSeed = Fnv1a64::seededWith("glyph_run").state;
+static_assert(kRunFingerprintSeed == 0xf344cfdbba168ac7ull);
 constexpr std::uint64_t kPlanFingerprintSeed = 0x157cf5681e319699ull;
 
 float clampAtZero(float value) { return value > 0.0f ? value : 0.0f; }
@@ -26,7 +27,7 @@ void feedLayoutBox(Fnv1a64& hash, const TextLayoutBox& box) {
 
 }  // namespace
 
-std::uint64_t textRunPlanFingerprint(const TextRun& run, const TextLayoutBox& box) {
+std::uint64_t textRunFingerprint(const TextRun& run) {
     Fnv1a64 first{kRunFingerprintSeed};
     first.u64(run.font);
     first.f32(run.size);
@@ -49,8 +50,12 @@ std::uint64_t textRunPlanFingerprint(const TextRun& run, const TextLayoutBox& bo
     } else {
         first.byte(0);
     }
+    return first.state;
+}
+
+std::uint64_t textRunPlanFingerprint(const TextRun& run, const TextLayoutBox& box) {
     Fnv1a64 second{kPlanFingerprintSeed};
-    second.u64(first.state);
+    second.u64(textRunFingerprint(run));
     feedLayoutBox(second, box);
     return second.state;
 }

@@ -33,6 +33,12 @@ struct TextRunPlan {
 // Lays the run out with `box` into `lines`; TextLayoutLineListFull when the lines do not fit.
 Result<TextRunPlan> layoutTextRunPlan(const TextRun& run, const TextLayoutBox& box, std::span<TextLine> lines);
 
+// The glyph-run fingerprint of a run: FNV-1a 64 seeded with "glyph_run" over the font, size, origin,
+// text bytes, every positioned glyph (its font, or the run's when 0) and the run's own layout box as
+// an optional (widths clamped at 0, the overflow marker only when no_ellipsis is set). The colour
+// is not part of it, so runs that differ only in colour share one fingerprint.
+std::uint64_t textRunFingerprint(const TextRun& run);
+
 // Two chained FNV-1a hashes: the run with its own layout box, then the box the plan was asked with.
 std::uint64_t textRunPlanFingerprint(const TextRun& run, const TextLayoutBox& box);
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "runtime/canvas/canvas_frame_state.hpp"
 #include "runtime/views/view_table.hpp"
 #include "widgets/display_list.hpp"
 #include "widgets/widget_tree_storage.hpp"
@@ -21,10 +22,11 @@ namespace kelvo {
 inline constexpr std::size_t kCanvasSlotCount = kMaxViews;
 inline constexpr std::size_t kCanvasSlotPageBytes = 4096;
 
-// What one canvas view keeps: its widget tree with tokens, and its display list.
+// What one canvas view keeps: its widget tree with tokens, its display list, and its frame state.
 struct CanvasSlot {
     WidgetTreeStorage tree;
     CanvasDisplayList displayList;
+    CanvasFrameState frames;
 };
 static_assert(std::is_trivially_destructible_v<CanvasSlot>, "slots are released without running destructors");
 
