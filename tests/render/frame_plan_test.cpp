@@ -70,9 +70,11 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     command.clip = {0, 0, 10, 3};
     EXPECT_FALSE(renderCommandBoundsWithOverride(command, &doubled));
 
-    // Sampled animations change the render commands with their key.
+    // Sampled animations change the render commands with their key, moving them in their own
+    // (here doubled) space.
     PlannedView view;
-    view.show({solidRect(16, {0, 0, 10, 10}), solidRect(32, {0, 0, 10, 10})});
+    view.show({CanvasCommand::transformBy({2, 0, 0, 2, 0, 0}), solidRect(16, {0, 0, 10, 10}),
+               solidRect(32, {0, 0, 10, 10})});
     FrameAnimation fade;
     fade.key = 16;
     fade.duration_ms = 100;
@@ -86,9 +88,9 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     Result<CanvasFrame> frame = view.plan(request);
     ASSERT_TRUE(frame);
     EXPECT_FLOAT_EQ(frame->render_commands[0].opacity, 0.5f);
-    expectRect(frame->render_commands[0].bounds, {20, 0, 10, 10});
+    expectRect(frame->render_commands[0].bounds, {40, 0, 20, 20});
     EXPECT_FLOAT_EQ(frame->render_commands[1].opacity, 1.0f);
-    expectRect(frame->content_bounds, {0, 0, 30, 10});
+    expectRect(frame->content_bounds, {0, 0, 60, 20});
 }
 
 TEST(FramePlanBatches, ClipOpacityAndPipelineSplitBatches) {
