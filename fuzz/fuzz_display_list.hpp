@@ -108,9 +108,10 @@ struct DisplayListInput : FuzzInput {
                                         static_cast<TextAlign>(take<std::uint8_t>()),
                                         false};
                 }
-                return CanvasCommand::drawText({id, static_cast<std::uint64_t>(take<std::uint8_t>() % 4),
-                                                std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                                                placed, box, number() / 4, point(), colour()});
+                return CanvasCommand::drawText(
+                    {id, static_cast<std::uint64_t>(take<std::uint8_t>() % 4),
+                     std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), placed, box,
+                     number() / 4, point(), colour()});
             }
             case 13:
                 return CanvasCommand::shadowOf({id, rect(), colour(), point(), number() / 8, number() / 8, radii()});

@@ -10,7 +10,6 @@
 #include "fuzz_display_list.hpp"
 #include "render/reference_frame.hpp"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kelvo;
     constexpr std::uint64_t kWidth = 40;

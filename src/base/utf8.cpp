@@ -49,8 +49,9 @@ Utf8CodePoint utf8CodePointAt(std::string_view text, std::size_t at) {
         case 3:
             return {((byte(0) & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu), 3};
         default:
-            return {((byte(0) & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) | ((byte(2) & 0x3Fu) << 6) | (byte(3) & 0x3Fu),
-                    4};
+            return {
+                ((byte(0) & 0x07u) << 18) | ((byte(1) & 0x3Fu) << 12) | ((byte(2) & 0x3Fu) << 6) | (byte(3) & 0x3Fu),
+                4};
     }
 }
 

@@ -13,21 +13,4 @@ Affine composeAffine(const Affine& outer, const Affine& inner) {
     };
 }
 
-Rect normalizeRect(Rect rect) {
-    if (rect.width < 0) {
-        rect.x += rect.width;
-        rect.width = -rect.width;
-    }
-    if (rect.height < 0) {
-        rect.y += rect.height;
-        rect.height = -rect.height;
-    }
-    return rect;
-}
-
-bool rectIsEmpty(Rect rect) {
-    Rect normal = normalizeRect(rect);
-    return !(normal.width > 0) || !(normal.height > 0);
-}
-
 }  // namespace kelvo

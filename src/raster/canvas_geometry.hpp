@@ -152,10 +152,30 @@ inline Point applyAffine(const Affine& m, Point p) {
 // The map that applies `inner` first and then `outer`.
 Affine composeAffine(const Affine& outer, const Affine& inner);
 
+// Coefficient by coefficient, as floats compare (a NaN is never equal, 0 equals -0).
+inline bool affinesEqual(const Affine& a, const Affine& b) {
+    return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
+}
+
+inline bool isIdentityAffine(const Affine& m) { return affinesEqual(m, kIdentityAffine); }
+
 // A negative width moves x by the width and makes the width positive; the same for the height.
-Rect normalizeRect(Rect rect);
+inline Rect normalizeRect(Rect rect) {
+    if (rect.width < 0) {
+        rect.x += rect.width;
+        rect.width = -rect.width;
+    }
+    if (rect.height < 0) {
+        rect.y += rect.height;
+        rect.height = -rect.height;
+    }
+    return rect;
+}
 
 // Empty when, after normalising, the width or the height is 0 or less (or not a number).
-bool rectIsEmpty(Rect rect);
+inline bool rectIsEmpty(Rect rect) {
+    const Rect normal = normalizeRect(rect);
+    return !(normal.width > 0) || !(normal.height > 0);
+}
 
 }  // namespace kelvo

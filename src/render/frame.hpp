@@ -86,8 +86,9 @@ inline constexpr std::size_t kRetainedCacheKindCount = 7;
 // A resource a frame needs on the GPU side; equal entries (kind, id, key words) are one resource.
 struct RetainedCacheEntry {
     std::array<std::uint64_t, 4> key{};
-    std::uint64_t id = 0;  // read when has_id is set
+    std::uint64_t id = 0;         // read when has_id is set
     std::uint64_t frame_tag = 0;  // glyph atlas and text layout caches: the frame that last used it
+    std::uint64_t hash = 0;       // of kind, id and key, taken when the entry is classified
     RetainedCacheKind kind = RetainedCacheKind::resource;
     bool has_id = false;
 };
@@ -162,7 +163,7 @@ struct VisualEffect {
     std::uint64_t command_index = 0;  // in the display list
     std::uint64_t key = 0;
     Rect rect;
-    float extent = 0;     // how far it reaches past its rectangle: blur + |spread|, or the radius
+    float extent = 0;        // how far it reaches past its rectangle: blur + |spread|, or the radius
     std::uint8_t flags = 0;  // bit 0: blur (else shadow)
 };
 
@@ -204,17 +205,17 @@ struct CommandFootprint {
 };
 
 struct CanvasFrameRequest {
-    std::uint64_t frame_tag = 0;   // the caller's frame number: ages glyph and text layout entries
-    std::uint64_t frame_time = 0;  // ns, in the clock of animation starts and input timestamps
-    CanvasBudgetLimits budgets{};  // all 0: the view's own limits
+    std::uint64_t frame_tag = 0;             // the caller's frame number: ages glyph and text layout entries
+    std::uint64_t frame_time = 0;            // ns, in the clock of animation starts and input timestamps
+    CanvasBudgetLimits budgets{};            // all 0: the view's own limits
     std::span<const ReferenceImage> images;  // empty: the view's registered images
     std::span<const ReferenceFont> fonts;    // empty: the view's registered fonts
     std::uint64_t glyph_retention = 0;       // frames an unused glyph atlas entry is kept
     std::uint64_t text_layout_retention = 0;
-    TextLayoutBox default_layout;  // for draw_text commands without a layout box of their own
+    TextLayoutBox default_layout;                        // for draw_text commands without a layout box of their own
     std::span<const RenderOverride> previous_overrides;  // empty: the view's
     std::span<const RenderOverride> overrides;           // merged over the sampled animations
-    float width = 0;  // not greater than 0: the view's surface, else its frame
+    float width = 0;                                     // not greater than 0: the view's surface, else its frame
     float height = 0;
     float scale = 0;  // device pixels per point; not greater than 0: the view's
     bool force_full_repaint = false;
@@ -278,6 +279,12 @@ struct CanvasFrame {
     std::span<const CanvasChange> changes;
     std::span<const RenderOverride> overrides;  // this frame's, sampled and requested
     std::span<const CommandFootprint> footprints;
+
+    // The fingerprints of each render command (empty when there were too many to keep).
+    std::span<const RenderCommandFingerprints> command_fingerprints;
+    // The keyed GPU commands of this frame's packet, when the plan built them (none: not yet built).
+    std::optional<std::span<const KeyedGpuCommand>> packet_keys;
+    bool packet_patchable = true;  // read when packet_keys is present: false when no patch can be made
 
     std::span<const ReferenceImage> image_resources;
     std::span<const ReferenceFont> font_resources;

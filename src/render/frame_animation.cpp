@@ -15,8 +15,8 @@ float clampUnit(float value) { return value > 0.0f ? (value < 1.0f ? value : 1.0
 float atLeast(float value, float floor) { return value > floor ? value : floor; }
 
 Affine lerpAffine(const Affine& from, const Affine& to, float e) {
-    return {lerp(from.a, to.a, e),   lerp(from.b, to.b, e),   lerp(from.c, to.c, e),
-            lerp(from.d, to.d, e),   lerp(from.tx, to.tx, e), lerp(from.ty, to.ty, e)};
+    return {lerp(from.a, to.a, e), lerp(from.b, to.b, e),   lerp(from.c, to.c, e),
+            lerp(from.d, to.d, e), lerp(from.tx, to.tx, e), lerp(from.ty, to.ty, e)};
 }
 
 Affine rotationAbout(float degrees, float px, float py) {

@@ -63,15 +63,23 @@ void commitPresentedCanvasFrame(CanvasFrameHistory& history, const CanvasFrame& 
     keep(history.glyphs, frame.glyph_cache);
     keep(history.text_layouts, frame.text_cache);
 
-    auto& scratch = perThreadCanvasScratch<CommitScratch>();
-    std::optional<std::size_t> keyed = gatherCanvasPacketCurrentCommandsFromPlan(
-        frame.render_commands, frame.width, frame.height, frame.content_bounds, scratch.keyed);
-    history.has_previous_packet = keyed.has_value();
-    history.keyed_count = static_cast<std::uint32_t>(keyed.value_or(0));
+    std::span<const KeyedGpuCommand> keyed;
+    if (frame.packet_keys) {
+        history.has_previous_packet = frame.packet_patchable;
+        keyed = *frame.packet_keys;
+    } else {
+        auto& scratch = perThreadCanvasScratch<CommitScratch>();
+        std::optional<std::size_t> count =
+            gatherCanvasPacketCurrentCommandsFromPlan(frame.render_commands, frame.width, frame.height,
+                                                      frame.content_bounds, scratch.keyed, frame.command_fingerprints);
+        history.has_previous_packet = count.has_value();
+        keyed = std::span<const KeyedGpuCommand>(scratch.keyed).first(count.value_or(0));
+    }
+    history.keyed_count = static_cast<std::uint32_t>(std::min(keyed.size(), kMaxKeyedGpuCommands));
     for (std::size_t i = 0; i < history.keyed_count; ++i) {
-        history.keyed_keys[i] = scratch.keyed[i].key;
-        history.keyed_fingerprints[i] = scratch.keyed[i].fingerprint;
-        history.keyed_bounds[i] = scratch.keyed[i].bounds;
+        history.keyed_keys[i] = keyed[i].key;
+        history.keyed_fingerprints[i] = keyed[i].fingerprint;
+        history.keyed_bounds[i] = keyed[i].bounds;
     }
 }
 

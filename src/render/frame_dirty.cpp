@@ -104,11 +104,13 @@ Result<std::optional<Rect>> buildChanges(FramePlan& plan) {
 // when no patch could be made.
 bool patchDirtyRegion(FramePlan& plan) {
     CanvasFrame& frame = plan.frame;
-    std::optional<std::size_t> count = gatherCanvasPacketCurrentCommandsFromPlan(
-        frame.render_commands, frame.width, frame.height, frame.content_bounds, plan.scratch.keyed);
+    std::optional<std::size_t> count =
+        gatherCanvasPacketCurrentCommandsFromPlan(frame.render_commands, frame.width, frame.height,
+                                                  frame.content_bounds, plan.scratch.keyed, frame.command_fingerprints);
+    frame.packet_keys = std::span<const KeyedGpuCommand>(plan.scratch.keyed).first(count.value_or(0));
+    frame.packet_patchable = count.has_value();
     if (!count) return false;
-    CanvasPacketPatch patch = canvasPacketPatchDirtyBounds(plan.history()->keyedCommands(),
-                                                           std::span(plan.scratch.keyed).first(*count));
+    CanvasPacketPatch patch = canvasPacketPatchDirtyBounds(plan.history()->keyedCommands(), *frame.packet_keys);
     if (!patch.valid || !patch.dirty.bound) return false;
     // The override bounds join as a rectangle of their own, so the patch rectangles cover them too.
     if (plan.override_bounds) patch.dirty.add(*plan.override_bounds);
@@ -142,13 +144,14 @@ Status planDirtyRegion(FramePlan& plan) {
         frame.full_repaint = true;
         const float width = std::fabs(frame.width);
         const float height = std::fabs(frame.height);
-        frame.dirty = width > 0.0f && height > 0.0f ? std::optional<Rect>(Rect{0, 0, width, height})
-                                                    : frame.content_bounds;
+        frame.dirty =
+            width > 0.0f && height > 0.0f ? std::optional<Rect>(Rect{0, 0, width, height}) : frame.content_bounds;
         return {};
     }
     const std::optional<Rect> changed = TRY(buildChanges(plan));
     if (history->has_previous_packet && patchDirtyRegion(plan)) return {};
-    frame.dirty = clippedCanvasDirtyBounds(unionOptionalBounds(changed, plan.override_bounds), frame.width, frame.height);
+    frame.dirty =
+        clippedCanvasDirtyBounds(unionOptionalBounds(changed, plan.override_bounds), frame.width, frame.height);
     return {};
 }
 

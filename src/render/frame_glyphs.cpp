@@ -22,8 +22,8 @@ std::uint8_t subpixelBucket(float v) {
 }
 
 bool sameGlyph(const FrameGlyph& a, const FrameGlyph& b) {
-    return a.font == b.font && a.glyph == b.glyph && std::bit_cast<std::uint32_t>(a.size) == std::bit_cast<std::uint32_t>(b.size) &&
-           a.bx == b.bx && a.by == b.by;
+    return a.font == b.font && a.glyph == b.glyph &&
+           std::bit_cast<std::uint32_t>(a.size) == std::bit_cast<std::uint32_t>(b.size) && a.bx == b.bx && a.by == b.by;
 }
 
 std::uint64_t glyphHash(const FrameGlyph& glyph) {
@@ -67,7 +67,8 @@ Status planGlyphs(FramePlan& plan) {
     std::size_t estimate = 0;
     for (const CanvasCommand& command : commands) {
         if (isText(command)) {
-            estimate += command.draw_text.glyphs.empty() ? command.draw_text.text.size() : command.draw_text.glyphs.size();
+            estimate +=
+                command.draw_text.glyphs.empty() ? command.draw_text.text.size() : command.draw_text.glyphs.size();
         }
     }
 
@@ -80,14 +81,19 @@ Status planGlyphs(FramePlan& plan) {
         if (!isText(commands[i])) continue;
         const DrawTextCommand& text = commands[i].draw_text;
         const auto glyphAt = [&](std::uint64_t font, std::uint32_t id, float x, float y, std::size_t n) {
-            return FrameGlyph{font, id, text.size, subpixelBucket(x), subpixelBucket(y), static_cast<std::uint32_t>(i),
+            return FrameGlyph{font,
+                              id,
+                              text.size,
+                              subpixelBucket(x),
+                              subpixelBucket(y),
+                              static_cast<std::uint32_t>(i),
                               static_cast<std::uint32_t>(n)};
         };
         if (!text.glyphs.empty()) {
             for (std::size_t n = 0; n < text.glyphs.size(); ++n) {
                 const PositionedGlyph& glyph = text.glyphs[n];
-                TRY(lister.add(glyphAt(glyph.font != 0 ? glyph.font : text.font, glyph.glyph,
-                                       text.origin.x + glyph.x, text.origin.y + glyph.y, n)));
+                TRY(lister.add(glyphAt(glyph.font != 0 ? glyph.font : text.font, glyph.glyph, text.origin.x + glyph.x,
+                                       text.origin.y + glyph.y, n)));
             }
             continue;
         }
@@ -102,13 +108,13 @@ Status planGlyphs(FramePlan& plan) {
     }
     plan.frame.glyphs = plan.storage.glyphs.first(lister.count);
 
-    RetainedCacheClassifier cache =
-        beginRetainedCache(RetainedCacheKind::glyph, plan.storage.glyph_cache,
-                           previousCacheEntries(plan, RetainedCacheKind::glyph), plan.request.frame_tag,
-                           Error::GlyphAtlasCacheListFull);
+    RetainedCacheClassifier cache = beginRetainedCache(RetainedCacheKind::glyph, plan.storage.glyph_cache,
+                                                       previousCacheEntries(plan, RetainedCacheKind::glyph),
+                                                       plan.request.frame_tag, Error::GlyphAtlasCacheListFull);
     for (const FrameGlyph& glyph : plan.frame.glyphs) {
         RetainedCacheEntry entry;
-        entry.key = {glyph.font, glyph.glyph | (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(glyph.size)) << 32),
+        entry.key = {glyph.font,
+                     glyph.glyph | (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(glyph.size)) << 32),
                      glyph.bx | (static_cast<std::uint64_t>(glyph.by) << 8), 0};
         TRY(addRetainedCacheEntry(cache, entry));
     }

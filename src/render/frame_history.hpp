@@ -58,7 +58,8 @@ struct CanvasFrameHistory {
         return {overrides.data(), override_count};
     }
     [[nodiscard]] KeyedGpuCommandArrays keyedCommands() const {
-        return {{keyed_keys.data(), keyed_count}, {keyed_fingerprints.data(), keyed_count},
+        return {{keyed_keys.data(), keyed_count},
+                {keyed_fingerprints.data(), keyed_count},
                 {keyed_bounds.data(), keyed_count}};
     }
 };

@@ -19,12 +19,6 @@ bool sameClip(const RenderCommand& a, bool has_clip, const Rect& clip) {
            (a.clip.x == clip.x && a.clip.y == clip.y && a.clip.width == clip.width && a.clip.height == clip.height);
 }
 
-bool sameAffine(const Affine& a, const Affine& b) {
-    return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
-}
-
-bool isIdentity(const Affine& m) { return sameAffine(m, kIdentityAffine); }
-
 void uniteBounds(std::optional<Rect>& bounds, const Rect& rect) {
     if (!rectIsEmpty(rect)) bounds = unionOptionalBounds(bounds, rect);
 }
@@ -69,6 +63,10 @@ Result<RetainedCacheLists> classify(const FramePlan& plan, RetainedCacheKind kin
 
 }  // namespace
 
+bool sameLayerState(const RenderCommand& a, const RenderCommand& b) {
+    return a.opacity == b.opacity && sameClip(a, b.has_clip, b.clip) && affinesEqual(a.transform, b.transform);
+}
+
 Status planBatchesAndPipelines(FramePlan& plan) {
     std::span<const RenderCommand> renders = plan.renderCommands();
     std::span<RenderBatch> batches = plan.storage.batches;
@@ -108,7 +106,7 @@ Status planBatchesAndPipelines(FramePlan& plan) {
             plan.storage.pipelines[pipelines++] = static_cast<PipelineKind>(kind);
         }
         if (actions == plan.storage.pipeline_actions.size()) return fail(Error::RenderPipelineCacheListFull);
-        const CacheAction action = (used & bit) == 0   ? CacheAction::evict
+        const CacheAction action = (used & bit) == 0     ? CacheAction::evict
                                    : (before & bit) != 0 ? CacheAction::retain
                                                          : CacheAction::upload;
         plan.storage.pipeline_actions[actions++] = {static_cast<PipelineKind>(kind), action};
@@ -132,16 +130,18 @@ Status planPathGeometry(FramePlan& plan) {
         }
     }
     plan.frame.paths = plan.storage.paths.first(planner.count);
-    plan.frame.path_cache = TRY(classify(plan, RetainedCacheKind::path, plan.storage.path_cache, plan.frame.paths,
-                                         Error::PathGeometryCacheListFull, [](const PathGeometry& path) {
-                                             return cacheEntry(path.key, path.vertices ^ (path.indices << 32), path.id);
-                                         }));
+    plan.frame.path_cache = TRY(classify(
+        plan, RetainedCacheKind::path, plan.storage.path_cache, plan.frame.paths, Error::PathGeometryCacheListFull,
+        [](const PathGeometry& path) { return cacheEntry(path.key, path.vertices ^ (path.indices << 32), path.id); }));
     return {};
 }
 
 Status planImages(FramePlan& plan) {
     std::span<const RenderCommand> renders = plan.renderCommands();
     std::span<const ReferenceImage> known = plan.frame.image_resources;
+    // Pixels are hashed once per image and plan, however often the image is drawn.
+    auto& memo = plan.scratch.image_fingerprinted;
+    std::fill(memo.begin(), memo.end(), false);
     std::size_t count = 0;
     for (std::size_t i = 0; i < renders.size(); ++i) {
         if (canvasCommandTagBits(renders[i].command) != static_cast<unsigned>(CanvasCommandTag::draw_image)) continue;
@@ -151,8 +151,17 @@ Status planImages(FramePlan& plan) {
         if (image.found) {
             image.width = found->width;
             image.height = found->height;
-            image.fingerprint =
-                renderImageFingerprintForResource(image_id, ImagePixels{found->width, found->height, found->pixels});
+            const auto at = static_cast<std::size_t>(found - known.begin());
+            if (at < memo.size() && memo[at]) {
+                image.fingerprint = plan.scratch.image_fingerprints[at];
+            } else {
+                image.fingerprint = renderImageFingerprintForResource(
+                    image_id, ImagePixels{found->width, found->height, found->pixels});
+                if (at < memo.size()) {
+                    memo[at] = true;
+                    plan.scratch.image_fingerprints[at] = image.fingerprint;
+                }
+            }
         } else {
             image.fingerprint = renderImageFingerprintForResource(image_id, std::nullopt);
         }
@@ -160,70 +169,82 @@ Status planImages(FramePlan& plan) {
         plan.storage.images[count++] = image;
     }
     plan.frame.images = plan.storage.images.first(count);
-    plan.frame.image_cache =
-        TRY(classify(plan, RetainedCacheKind::image, plan.storage.image_cache, plan.frame.images,
-                     Error::ImageCacheListFull,
-                     [](const FrameImage& image) { return cacheEntry(image.fingerprint, image.image_id); }));
+    plan.frame.image_cache = TRY(
+        classify(plan, RetainedCacheKind::image, plan.storage.image_cache, plan.frame.images, Error::ImageCacheListFull,
+                 [](const FrameImage& image) { return cacheEntry(image.fingerprint, image.image_id); }));
     return {};
 }
 
 Status planLayers(FramePlan& plan) {
-    constexpr std::uint64_t kLayerSeed = Fnv1a64::seededWith("layer").state;
-    static_assert(kLayerSeed == 0x84e39fec29768c56ull);
     std::span<const RenderCommand> renders = plan.renderCommands();
     std::span<FrameLayer> layers = plan.storage.layers;
+    std::span<const RenderCommandFingerprints> prints = plan.frame.command_fingerprints;
+    const auto start = [&](std::size_t i) {
+        return i < prints.size() ? prints[i].state : renderLayerStateFingerprint(renders[i]);
+    };
+    const auto append = [&](std::uint64_t layer, std::size_t i) {
+        if (i >= prints.size()) return renderLayerFingerprintAppend(layer, renders[i]);
+        Fnv1a64 hash{layer};
+        hash.u64(prints[i].command);
+        return hash.state;
+    };
     std::size_t count = 0;
     for (std::size_t i = 0; i < renders.size(); ++i) {
         const RenderCommand& render = renders[i];
-        if (render.opacity == 1.0f && !render.has_clip && isIdentity(render.transform)) continue;
+        if (render.opacity == 1.0f && !render.has_clip && isIdentityAffine(render.transform)) continue;
         if (count > 0) {
             FrameLayer& last = layers[count - 1];
-            if (last.first + last.count == i && last.opacity == render.opacity &&
-                sameClip(render, last.has_clip, last.clip) && sameAffine(last.transform, render.transform) &&
-                last.id == render.id) {
+            if (last.first + last.count == i && sameLayerState(renders[i - 1], render) && last.id == render.id) {
                 ++last.count;
                 uniteBounds(last.bounds, render.bounds);
-                last.fingerprint = renderLayerFingerprintAppend(last.fingerprint, render);
+                last.fingerprint = append(last.fingerprint, i);
                 continue;
             }
         }
         if (count == layers.size()) return fail(Error::LayerListFull);
-        Fnv1a64 start{kLayerSeed};
-        start.f32(render.opacity);
-        resourceHashOptionalRect(start, render.has_clip ? std::optional<Rect>(render.clip) : std::nullopt);
-        resourceHashAffine(start, render.transform);
         FrameLayer& layer = layers[count++];
-        layer = {i,         1, render.id, renderLayerFingerprintAppend(start.state, render), std::nullopt,
-                 render.opacity, render.clip, render.has_clip, render.transform};
+        layer = {i,
+                 1,
+                 render.id,
+                 append(start(i), i),
+                 std::nullopt,
+                 render.opacity,
+                 render.clip,
+                 render.has_clip,
+                 render.transform};
         uniteBounds(layer.bounds, render.bounds);
     }
     plan.frame.layers = layers.first(count);
-    plan.frame.layer_cache =
-        TRY(classify(plan, RetainedCacheKind::layer, plan.storage.layer_cache, plan.frame.layers,
-                     Error::LayerCacheListFull,
-                     [](const FrameLayer& layer) { return cacheEntry(layer.fingerprint, layer.count, layer.id); }));
+    plan.frame.layer_cache = TRY(
+        classify(plan, RetainedCacheKind::layer, plan.storage.layer_cache, plan.frame.layers, Error::LayerCacheListFull,
+                 [](const FrameLayer& layer) { return cacheEntry(layer.fingerprint, layer.count, layer.id); }));
     return {};
 }
 
 Status planResources(FramePlan& plan) {
     std::span<const RenderCommand> renders = plan.renderCommands();
+    std::span<const RenderCommandFingerprints> prints = plan.frame.command_fingerprints;
+    // The fingerprint the command's own fingerprint took of its gradient, text or shadow.
+    const auto known = [&](std::size_t i, auto compute) { return i < prints.size() ? prints[i].resource : compute(); };
     std::size_t count = 0;
     for (std::size_t i = 0; i < renders.size(); ++i) {
         const CanvasCommand& command = renders[i].command;
         FrameResource resource{i, 0, FrameResourceKind::gradient};
         if (const Paint* paint = paintOf(command)) {
             if (paint->kind != PaintKind::linear_gradient) continue;
-            resource.fingerprint = linearGradientFingerprint(paint->gradient);
+            resource.fingerprint = known(i, [&] { return linearGradientFingerprint(paint->gradient); });
         } else {
             switch (static_cast<CanvasCommandTag>(canvasCommandTagBits(command))) {
                 case CanvasCommandTag::draw_image:
                     resource = {i, imageResourceFingerprint(command.draw_image), FrameResourceKind::image};
                     break;
                 case CanvasCommandTag::draw_text:
-                    resource = {i, drawTextFingerprint(command.draw_text), FrameResourceKind::text};
+                    resource = {i, known(i, [&] { return drawTextFingerprint(command.draw_text); }),
+                                FrameResourceKind::text};
                     break;
                 case CanvasCommandTag::shadow:
-                    resource = {i, shadowFingerprint(command.shadow), FrameResourceKind::shadow};
+                    resource = {i, known(i, [&] { return shadowFingerprint(command.shadow); }),
+                                FrameResourceKind::shadow};
                     break;
                 default:
                     continue;
@@ -233,11 +254,11 @@ Status planResources(FramePlan& plan) {
         plan.storage.resources[count++] = resource;
     }
     plan.frame.resources = plan.storage.resources.first(count);
-    plan.frame.resource_cache = TRY(classify(
-        plan, RetainedCacheKind::resource, plan.storage.resource_cache, plan.frame.resources,
-        Error::RenderResourceCacheListFull, [](const FrameResource& resource) {
-            return cacheEntry(resource.fingerprint, static_cast<std::uint64_t>(resource.kind));
-        }));
+    plan.frame.resource_cache =
+        TRY(classify(plan, RetainedCacheKind::resource, plan.storage.resource_cache, plan.frame.resources,
+                     Error::RenderResourceCacheListFull, [](const FrameResource& resource) {
+                         return cacheEntry(resource.fingerprint, static_cast<std::uint64_t>(resource.kind));
+                     }));
     return {};
 }
 
@@ -265,9 +286,10 @@ Status planVisualEffects(FramePlan& plan) {
         plan.storage.effects[count++] = effect;
     }
     plan.frame.effects = plan.storage.effects.first(count);
-    plan.frame.effect_cache = TRY(classify(plan, RetainedCacheKind::effect, plan.storage.effect_cache,
-                                           plan.frame.effects, Error::VisualEffectCacheListFull,
-                                           [](const VisualEffect& effect) { return cacheEntry(effect.key, effect.flags); }));
+    plan.frame.effect_cache =
+        TRY(classify(plan, RetainedCacheKind::effect, plan.storage.effect_cache, plan.frame.effects,
+                     Error::VisualEffectCacheListFull,
+                     [](const VisualEffect& effect) { return cacheEntry(effect.key, effect.flags); }));
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "render/frame_plan_steps.hpp"
+#include "render/render_fingerprints.hpp"
 #include "widgets/thread_scratch.hpp"
 
 namespace kelvo {
@@ -67,6 +68,20 @@ std::size_t CanvasFrame::cacheActionCount() const {
            glyph_cache.actions.size() + text_cache.actions.size();
 }
 
+void fingerprintRenderCommands(FramePlan& plan) {
+    std::span<const RenderCommand> renders = plan.renderCommands();
+    if (renders.size() > plan.scratch.command_fingerprints.size()) return;
+    for (std::size_t i = 0; i < renders.size(); ++i) {
+        RenderCommandFingerprints& prints = plan.scratch.command_fingerprints[i];
+        prints.command = renderCommandFingerprint(renders[i], prints.resource);
+        // Neighbours mostly share their layer state: its fingerprint is taken once per run.
+        prints.state = i > 0 && sameLayerState(renders[i - 1], renders[i])
+                           ? plan.scratch.command_fingerprints[i - 1].state
+                           : renderLayerStateFingerprint(renders[i]);
+    }
+    plan.frame.command_fingerprints = std::span(plan.scratch.command_fingerprints).first(renders.size());
+}
+
 std::span<const RetainedCacheEntry> previousCacheEntries(const FramePlan& plan, RetainedCacheKind kind) {
     const CanvasFrameHistory* history = plan.history();
     if (history == nullptr || !history->has_previous_frame) return {};
@@ -104,6 +119,7 @@ Result<CanvasFrame> planCanvasFrame(const CanvasFrameSource& source, const Canva
 
     TRY(walkDisplayList(plan));
     TRY(applyRenderOverrides(plan));
+    fingerprintRenderCommands(plan);
     TRY(planBatchesAndPipelines(plan));
     TRY(planPathGeometry(plan));
     TRY(planImages(plan));

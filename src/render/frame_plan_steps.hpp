@@ -18,6 +18,7 @@ inline constexpr std::uint32_t kNotDrawn = 0xffffffffu;
 inline constexpr std::size_t kOverrideIndexSlots = 4096;
 inline constexpr std::size_t kDiffIndexSlots = 4096;
 inline constexpr std::size_t kGlyphDedupeSlots = 16384;
+inline constexpr std::size_t kImageFingerprintMemo = 64;
 
 // One previous command id with the union of its bounds (a list may repeat an id).
 struct PreviousFootprint {
@@ -37,6 +38,10 @@ struct FramePlanScratch {
     std::array<std::uint32_t, kDiffIndexSlots> diff_slots;
     std::array<std::uint32_t, kMaxCommandFootprints> footprint_match;
     std::array<KeyedGpuCommand, kMaxKeyedGpuCommands> keyed;
+    std::array<RenderCommandFingerprints, kMaxRenderCommands> command_fingerprints;
+    // The pixel fingerprint of each of the frame's first images, taken once per plan.
+    std::array<std::uint64_t, kImageFingerprintMemo> image_fingerprints;
+    std::array<bool, kImageFingerprintMemo> image_fingerprinted;
 };
 
 struct FramePlan {
@@ -66,10 +71,15 @@ struct FramePlan {
     [[nodiscard]] const CanvasFrameHistory* history() const { return source.history; }
 };
 
+// Same opacity, clip presence and rectangle, and transform, compared exactly.
+bool sameLayerState(const RenderCommand& a, const RenderCommand& b);
+
 // The walk: render commands with their layer state and footprints.
 Status walkDisplayList(FramePlan& plan);
 // Override bounds, then the overrides applied to the render commands and the content bounds.
 Status applyRenderOverrides(FramePlan& plan);
+// The fingerprint of every render command, taken once for the layers and the packet keys.
+void fingerprintRenderCommands(FramePlan& plan);
 Status planBatchesAndPipelines(FramePlan& plan);
 Status planPathGeometry(FramePlan& plan);
 Status planImages(FramePlan& plan);

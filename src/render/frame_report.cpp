@@ -40,12 +40,8 @@ bool hasArea(const Rect& rect) { return rect.width > 0.0f && rect.height > 0.0f;
 
 bool requiresRender(const CanvasFrame& frame) { return frame.full_repaint || frame.dirty.has_value(); }
 
-bool isIdentity(const Affine& m) {
-    return m.a == 1.0f && m.b == 0.0f && m.c == 0.0f && m.d == 1.0f && m.tx == 0.0f && m.ty == 0.0f;
-}
-
 std::array<const CacheActionCounts*, 8> allActionCounts(const CanvasFrameDiagnostics& d) {
-    return {&d.pipeline_actions, &d.path_actions,  &d.image_actions, &d.layer_actions,
+    return {&d.pipeline_actions, &d.path_actions,   &d.image_actions, &d.layer_actions,
             &d.resource_actions, &d.effect_actions, &d.glyph_actions, &d.text_actions};
 }
 
@@ -94,8 +90,7 @@ CanvasFrameDiagnostics diagnosticsWithoutBudgetStatus(const CanvasFrame& frame) 
             if (i == 0 || frame.batches[i].pipeline != frame.batches[i - 1].pipeline) ++d.encoder_pipeline_binds;
         }
         d.encoder_draws = frame.batches.size();
-        d.encoder_commands =
-            d.encoder_cache_actions + d.batches + (frame.dirty ? 1 : 0) + d.encoder_pipeline_binds + 2;
+        d.encoder_commands = d.encoder_cache_actions + d.batches + (frame.dirty ? 1 : 0) + d.encoder_pipeline_binds + 2;
     }
     d.pipelines = frame.pipelines.size();
     d.pipeline_actions = countPipelineActions(frame.pipeline_actions);
@@ -111,7 +106,7 @@ CanvasFrameDiagnostics diagnosticsWithoutBudgetStatus(const CanvasFrame& frame) 
     for (const FrameLayer& layer : frame.layers) {
         d.opacity_layers += layer.opacity != 1.0f ? 1 : 0;
         d.clip_layers += layer.has_clip ? 1 : 0;
-        d.transform_layers += isIdentity(layer.transform) ? 0 : 1;
+        d.transform_layers += isIdentityAffine(layer.transform) ? 0 : 1;
     }
     d.layer_actions = countActions(frame.layer_cache.actions);
     d.resources = frame.resources.size();
@@ -163,7 +158,8 @@ CanvasBudgetStatus budgetStatusOf(const CanvasFrame& frame, const CanvasFrameDia
         d.changes,
     };
     CanvasBudgetStatus status{};
-    for (std::size_t i = 0; i < kCanvasBudgetCount; ++i) status[i] = checkBudget(frame.budgets[i], counters[i]).exceeded;
+    for (std::size_t i = 0; i < kCanvasBudgetCount; ++i)
+        status[i] = checkBudget(frame.budgets[i], counters[i]).exceeded;
     return status;
 }
 

@@ -71,8 +71,6 @@ struct ThreadFrameStorage {
 
 }  // namespace
 
-const CanvasFrameStorage& canvasFrameStorageForThread() {
-    return perThreadCanvasScratch<ThreadFrameStorage>().storage;
-}
+const CanvasFrameStorage& canvasFrameStorageForThread() { return perThreadCanvasScratch<ThreadFrameStorage>().storage; }
 
 }  // namespace kelvo

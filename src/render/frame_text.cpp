@@ -74,16 +74,16 @@ Status planTextLayouts(FramePlan& plan) {
             if (run.error() == Error::TextLayoutLineListFull) warnLineCapacity(lines.size());
             return fail(run.error());
         }
-        plans[count++] = {i, line_count, run->lines.size(), run->fingerprint, textLayoutKeyHash(layoutKey(*run)),
-                          run->bounds};
+        plans[count++] = {
+            i, line_count, run->lines.size(), run->fingerprint, textLayoutKeyHash(layoutKey(*run)), run->bounds};
         line_count += run->lines.size();
     }
     plan.frame.text_plans = plans.first(count);
     plan.frame.text_lines = lines.first(line_count);
 
-    RetainedCacheClassifier cache = beginRetainedCache(
-        RetainedCacheKind::text_layout, plan.storage.text_cache,
-        previousCacheEntries(plan, RetainedCacheKind::text_layout), plan.request.frame_tag, Error::TextLayoutCacheListFull);
+    RetainedCacheClassifier cache = beginRetainedCache(RetainedCacheKind::text_layout, plan.storage.text_cache,
+                                                       previousCacheEntries(plan, RetainedCacheKind::text_layout),
+                                                       plan.request.frame_tag, Error::TextLayoutCacheListFull);
     for (const TextLayoutPlan& text : plan.frame.text_plans) {
         RetainedCacheEntry entry;
         entry.key = {text.key_hash, text.fingerprint, text.line_count, 0};

@@ -39,14 +39,10 @@ struct OverrideLookup {
     }
 };
 
-bool sameAffine(const Affine& a, const Affine& b) {
-    return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
-}
-
 bool sameOverride(const RenderOverride* a, const RenderOverride* b) {
     if (a == nullptr || b == nullptr) return a == b;
     return a->has_opacity == b->has_opacity && a->opacity == b->opacity && a->has_transform == b->has_transform &&
-           sameAffine(a->transform, b->transform);
+           affinesEqual(a->transform, b->transform);
 }
 
 float clampUnit(float value) { return value > 0.0f ? std::min(value, 1.0f) : 0.0f; }
@@ -125,7 +121,8 @@ Status applyRenderOverrides(FramePlan& plan) {
             if (sameOverride(before, now)) continue;
             plan.override_bounds =
                 unionOptionalBounds(plan.override_bounds, renderCommandBoundsWithOverride(render, before));
-            plan.override_bounds = unionOptionalBounds(plan.override_bounds, renderCommandBoundsWithOverride(render, now));
+            plan.override_bounds =
+                unionOptionalBounds(plan.override_bounds, renderCommandBoundsWithOverride(render, now));
         }
         for (const FrameAnimationDirty& dirty : plan.source.animation_dirty) {
             if (!dirty.rect || (current.find(dirty.key) == nullptr && previous.find(dirty.key) == nullptr)) continue;

@@ -40,7 +40,15 @@ inline constexpr unsigned kCanvasGpuCommandKindCount = 15;
 
 enum class GpuShapeKind : std::uint8_t { none = 0, rect = 1, rounded_rect = 2, stroked_rect = 3, line = 4, path = 5 };
 enum class GpuPaintKind : std::uint8_t { none = 0, solid = 1, linear_gradient = 2 };
-enum class GpuResourceKind : std::uint8_t { none = 0, gradient = 1, image = 2, text = 3, path = 4, shadow = 5, blur = 6 };
+enum class GpuResourceKind : std::uint8_t {
+    none = 0,
+    gradient = 1,
+    image = 2,
+    text = 3,
+    path = 4,
+    shadow = 5,
+    blur = 6
+};
 enum class GpuEffectKind : std::uint8_t { none = 0, shadow = 1, blur = 2 };
 
 struct CanvasGpuCommand {

@@ -20,11 +20,21 @@ constexpr std::uint64_t kFallbackKeySeed = 0xd86880b72f7d534cull;
 constexpr std::uint32_t kNoMatch = 0xffffffffu;
 
 constexpr std::array<std::string_view, kCanvasGpuCommandKindCount> kKindSeedWords = {
-    "patch_fill_rect_solid",   "patch_fill_rect_gradient",   "patch_fill_rounded_rect_solid",
-    "patch_fill_rounded_rect_gradient", "patch_stroke_rect_solid", "patch_stroke_rect_gradient",
-    "patch_draw_line_solid",   "patch_draw_line_gradient",   "patch_fill_path",
-    "patch_stroke_path",       "patch_draw_image",           "patch_draw_text",
-    "patch_shadow",            "patch_blur",                 "patch_layer",
+    "patch_fill_rect_solid",
+    "patch_fill_rect_gradient",
+    "patch_fill_rounded_rect_solid",
+    "patch_fill_rounded_rect_gradient",
+    "patch_stroke_rect_solid",
+    "patch_stroke_rect_gradient",
+    "patch_draw_line_solid",
+    "patch_draw_line_gradient",
+    "patch_fill_path",
+    "patch_stroke_path",
+    "patch_draw_image",
+    "patch_draw_text",
+    "patch_shadow",
+    "patch_blur",
+    "patch_layer",
 };
 
 constexpr std::array<std::uint64_t, kCanvasGpuCommandKindCount> kKindSeeds = [] {
@@ -35,8 +45,13 @@ constexpr std::array<std::uint64_t, kCanvasGpuCommandKindCount> kKindSeeds = [] 
 
 // What one comparison needs beside the two lists: the previous entries in key order, what became
 // of each previous entry, and the previous entry each current one matched unchanged.
+struct KeyAt {
+    std::uint64_t key = 0;
+    std::uint32_t index = 0;
+};
+
 struct PatchCompareScratch {
-    std::array<std::uint32_t, kMaxKeyedGpuCommands> order;
+    std::array<KeyAt, kMaxKeyedGpuCommands> order;                  // by key, then by place
     std::array<std::uint8_t, kMaxKeyedGpuCommands> previous_state;  // 0 untouched, 1 changed, 2 unchanged
     std::array<std::uint32_t, kMaxKeyedGpuCommands> match;
 };
@@ -56,70 +71,18 @@ Rect unionOfRects(const Rect& a, const Rect& b) {
     return {left, top, right - left, bottom - top};
 }
 
-void hashRect(Fnv1a64& hash, const Rect& rect) {
-    hash.f32(rect.x);
-    hash.f32(rect.y);
-    hash.f32(rect.width);
-    hash.f32(rect.height);
-}
-
-void hashPoint(Fnv1a64& hash, const Point& point) {
-    hash.f32(point.x);
-    hash.f32(point.y);
-}
-
-void hashColor(Fnv1a64& hash, const Color& color) {
-    hash.f32(color.r);
-    hash.f32(color.g);
-    hash.f32(color.b);
-    hash.f32(color.a);
-}
-
-void hashRadii(Fnv1a64& hash, const CornerRadii& radii) {
-    hash.f32(radii.top_left);
-    hash.f32(radii.top_right);
-    hash.f32(radii.bottom_right);
-    hash.f32(radii.bottom_left);
-}
-
-void hashTextFields(Fnv1a64& hash, const CanvasGpuCommand& command) {
-    hash.u64(command.font);
-    hash.f32(command.size);
-    hashPoint(hash, command.origin);
-    hash.u64(command.text.size());
-    hash.bytes(command.text);
-    hash.u64(command.glyphs.size());
-    for (const PositionedGlyph& glyph : command.glyphs) {
-        hash.u64(glyph.font);
-        hash.u64(glyph.text_offset);
-        hash.u64(glyph.text_length);
-        hash.u32(glyph.glyph);
-        hash.f32(glyph.x);
-        hash.f32(glyph.y);
-        hash.f32(glyph.advance);
-    }
-    hash.byte(command.layout ? 1 : 0);
-    if (command.layout) {
-        hash.f32(command.layout->max_width);
-        hash.f32(command.layout->line_height);
-        hash.byte(static_cast<std::uint8_t>(maskedTextWrap(command.layout->wrap)));
-        hash.byte(static_cast<std::uint8_t>(maskedTextAlign(command.layout->align)));
-        hash.byte(command.layout->no_ellipsis ? 1 : 0);
-    }
-}
-
 // The previous entry a current key meets: among the unconsumed entries with that key, one with
 // the same fingerprint first, else the first of them.
 std::uint32_t findPrevious(const KeyedGpuCommandArrays& previous, const PatchCompareScratch& scratch, std::size_t n,
                            const KeyedGpuCommand& current) {
-    const std::uint32_t* begin = scratch.order.data();
-    const std::uint32_t* at = std::lower_bound(
-        begin, begin + n, current.key, [&](std::uint32_t index, std::uint64_t key) { return previous.keys[index] < key; });
+    const KeyAt* begin = scratch.order.data();
+    const KeyAt* at = std::lower_bound(begin, begin + n, current.key,
+                                       [](const KeyAt& entry, std::uint64_t key) { return entry.key < key; });
     std::uint32_t first = kNoMatch;
-    for (; at != begin + n && previous.keys[*at] == current.key; ++at) {
-        if (scratch.previous_state[*at] != 0) continue;
-        if (previous.fingerprints[*at] == current.fingerprint) return *at;
-        if (first == kNoMatch) first = *at;
+    for (; at != begin + n && at->key == current.key; ++at) {
+        if (scratch.previous_state[at->index] != 0) continue;
+        if (previous.fingerprints[at->index] == current.fingerprint) return at->index;
+        if (first == kNoMatch) first = at->index;
     }
     return first;
 }
@@ -163,47 +126,18 @@ void CanvasPacketPatchDirty::add(Rect rect) {
     rects[best] = hasArea(chosen) ? unionOfRects(chosen, rect) : rect;
 }
 
-std::uint64_t canvasGpuCommandPatchFingerprint(const CanvasGpuCommand& command) {
+std::uint64_t canvasGpuCommandPatchFingerprint(const CanvasGpuCommand& command,
+                                               const RenderCommandFingerprints& prints) {
     Fnv1a64 hash{kKindSeeds[static_cast<unsigned>(command.kind) % kCanvasGpuCommandKindCount]};
-    hashRect(hash, command.rect);
-    hashPoint(hash, command.from);
-    hashPoint(hash, command.to);
-    resourceHashPath(hash, command.elements);
-    hashRadii(hash, command.radii);
-    hash.byte(static_cast<std::uint8_t>(command.shape));
-    hash.byte(static_cast<std::uint8_t>(command.paint));
-    hashColor(hash, command.color);
-    hash.u64(command.stops.size());
-    for (const GradientStop& stop : command.stops) {
-        hash.f32(stop.offset);
-        hashColor(hash, stop.color);
-    }
-    hashPoint(hash, command.gradient_start);
-    hashPoint(hash, command.gradient_end);
-    hash.f32(command.stroke_width);
-    hash.byte(static_cast<std::uint8_t>(command.cap));
-    hash.u64(command.image_id);
-    resourceHashOptionalRect(hash, command.src);
-    hash.byte(static_cast<std::uint8_t>(command.fit));
-    hash.byte(static_cast<std::uint8_t>(command.sampling));
-    hash.f32(command.image_opacity);
-    hashTextFields(hash, command);
-    hash.byte(static_cast<std::uint8_t>(command.effect));
-    hashPoint(hash, command.offset);
-    hash.f32(command.blur);
-    hash.f32(command.spread);
-    hash.f32(command.radius);
-    resourceHashOptionalRect(hash, command.has_clip ? std::optional<Rect>(command.clip) : std::nullopt);
-    resourceHashAffine(hash, command.transform);
-    hash.f32(command.opacity);
+    hash.u64(prints.command);
+    hash.u64(prints.state);
     hash.byte(static_cast<std::uint8_t>(command.resource));
     return hash.state;
 }
 
-std::optional<std::size_t> gatherCanvasPacketCurrentCommandsFromPlan(std::span<const RenderCommand> commands,
-                                                                     float width, float height,
-                                                                     std::optional<Rect> fallback,
-                                                                     std::span<KeyedGpuCommand> out) {
+std::optional<std::size_t> gatherCanvasPacketCurrentCommandsFromPlan(
+    std::span<const RenderCommand> commands, float width, float height, std::optional<Rect> fallback,
+    std::span<KeyedGpuCommand> out, std::span<const RenderCommandFingerprints> prints) {
     Rect visible = normalizeRect({0, 0, width, height});
     if (!hasArea(visible)) {
         if (!fallback || !hasArea(normalizeRect(*fallback))) return std::nullopt;
@@ -216,7 +150,10 @@ std::optional<std::size_t> gatherCanvasPacketCurrentCommandsFromPlan(std::span<c
         if (!hasArea(bounds) || !hasArea(intersectRect(bounds, visible))) continue;
         const CanvasGpuCommand gpu = canvasGpuCommandFromRenderCommand(commands[i], i);
         if (gpu.kind == CanvasGpuCommandKind::layer || count == capacity) return std::nullopt;
-        const std::uint64_t fingerprint = canvasGpuCommandPatchFingerprint(gpu);
+        const std::uint64_t fingerprint = canvasGpuCommandPatchFingerprint(
+            gpu, i < prints.size() ? prints[i]
+                                   : RenderCommandFingerprints{renderCommandFingerprint(commands[i]),
+                                                               renderLayerStateFingerprint(commands[i])});
         std::uint64_t key = 0;
         if (gpu.id) {
             key = *gpu.id;
@@ -247,11 +184,9 @@ CanvasPacketPatch canvasPacketPatchDirtyBounds(const KeyedGpuCommandArrays& prev
     }
 
     auto& scratch = perThreadCanvasScratch<PatchCompareScratch>();
-    for (std::uint32_t i = 0; i < n; ++i) scratch.order[i] = i;
+    for (std::uint32_t i = 0; i < n; ++i) scratch.order[i] = {previous.keys[i], i};
     std::sort(scratch.order.begin(), scratch.order.begin() + static_cast<std::ptrdiff_t>(n),
-              [&](std::uint32_t a, std::uint32_t b) {
-                  return previous.keys[a] != previous.keys[b] ? previous.keys[a] < previous.keys[b] : a < b;
-              });
+              [](const KeyAt& a, const KeyAt& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });
     std::fill_n(scratch.previous_state.begin(), n, std::uint8_t{0});
 
     for (std::size_t k = 0; k < current.size(); ++k) {

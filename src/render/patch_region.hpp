@@ -14,6 +14,7 @@
 #include <span>
 
 #include "raster/canvas_geometry.hpp"
+#include "render/render_fingerprints.hpp"
 
 namespace kelvo {
 
@@ -57,19 +58,19 @@ struct KeyedGpuCommandArrays {
     std::span<const Rect> bounds;
 };
 
-// The fingerprint a patch compares: FNV-1a 64 from a seed of the command's kind over its geometry,
-// paint, image, text and effect fields, clip, transform, opacity and resource kind, with a
-// presence byte before each optional field.
-std::uint64_t canvasGpuCommandPatchFingerprint(const CanvasGpuCommand& command);
+// The fingerprint a patch compares: FNV-1a 64 from a seed of the command's kind over the render
+// command's own fingerprint (its geometry, paint and resources) and its layer state's (opacity,
+// clip and transform), then the resource kind.
+std::uint64_t canvasGpuCommandPatchFingerprint(const CanvasGpuCommand& command,
+                                               const RenderCommandFingerprints& prints);
 
 // The keyed list of the visible render commands (bounds with area overlapping the surface, or
 // `fallback` when the surface has none), in drawing order: the number written to `out`, or none
 // when the frame cannot be patched (no visible area, a layer command among them, or more commands
-// than `out` holds).
-std::optional<std::size_t> gatherCanvasPacketCurrentCommandsFromPlan(std::span<const RenderCommand> commands,
-                                                                     float width, float height,
-                                                                     std::optional<Rect> fallback,
-                                                                     std::span<KeyedGpuCommand> out);
+// than `out` holds). `prints` may hold each command's fingerprints already.
+std::optional<std::size_t> gatherCanvasPacketCurrentCommandsFromPlan(
+    std::span<const RenderCommand> commands, float width, float height, std::optional<Rect> fallback,
+    std::span<KeyedGpuCommand> out, std::span<const RenderCommandFingerprints> prints = {});
 
 // Compares the previous keyed list with the current one (each at most 2,048 entries): found with an
 // equal fingerprint is unchanged; a changed fingerprint adds the old and the new bounds; a new key

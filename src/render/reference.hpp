@@ -14,8 +14,8 @@
 #include "raster/font_ttf.hpp"
 #include "render/reference_geometry.hpp"
 #include "render/reference_memo.hpp"
-#include "render/render_resources.hpp"
 #include "render/render_command.hpp"
+#include "render/render_resources.hpp"
 #include "text/text_layout.hpp"
 #include "widgets/commands.hpp"
 

@@ -17,10 +17,10 @@
 namespace kelvo {
 
 struct RenderCommand {
-    CanvasCommand command;  // a drawing command (tags 5 to 14)
+    CanvasCommand command;            // a drawing command (tags 5 to 14)
     std::optional<std::uint64_t> id;  // the command id; absent for an anonymous command (id 0)
-    float opacity = 1;  // the product of the opacity stack, 0..1
-    Rect clip;          // device space, read when has_clip is set
+    float opacity = 1;                // the product of the opacity stack, 0..1
+    Rect clip;                        // device space, read when has_clip is set
     bool has_clip = false;
     Affine transform;
     Rect geometry;  // the command's own bounds, before the transform

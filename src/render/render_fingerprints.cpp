@@ -15,6 +15,8 @@ constexpr Fnv1a64 kLinearGradientSeed = Fnv1a64::seededWith("linear_gradient");
 constexpr Fnv1a64 kImageSeed = Fnv1a64::seededWith("image");
 constexpr Fnv1a64 kBlurSeed = Fnv1a64::seededWith("blur");
 constexpr Fnv1a64 kRenderCommandSeed = Fnv1a64::seededWith("render_command");
+constexpr Fnv1a64 kLayerSeed = Fnv1a64::seededWith("layer");
+static_assert(kLayerSeed.state == 0x84e39fec29768c56ull);
 static_assert(kShadowSeed.state == 0x48996f6e7b2a8a21ull);
 static_assert(kLinearGradientSeed.state == 0x65346d8f7d705e2dull);
 static_assert(kImageSeed.state == 0x2ab612888528489aull);
@@ -22,8 +24,9 @@ static_assert(kBlurSeed.state == 0xc5ccbb9bc2dd7f38ull);
 constexpr std::uint64_t kImageResourceSeed = 0x63110ce26216af5eull;
 
 constexpr std::array<std::string_view, kCanvasCommandTagCount> kTagNames = {
-    "push_clip", "pop_clip",   "push_opacity", "pop_opacity", "transform",  "fill_rect", "stroke_rect", "fill_rounded_rect",
-    "draw_line", "fill_path",  "stroke_path",  "draw_image",  "draw_text",  "shadow",    "blur",
+    "push_clip",   "pop_clip",    "push_opacity",      "pop_opacity", "transform",
+    "fill_rect",   "stroke_rect", "fill_rounded_rect", "draw_line",   "fill_path",
+    "stroke_path", "draw_image",  "draw_text",         "shadow",      "blur",
 };
 
 void hashEnum(Fnv1a64& hash, std::uint8_t value) { hash.u64(value); }
@@ -64,10 +67,22 @@ void hashPayloadId(Fnv1a64& hash, std::uint64_t id) {
     hash.u64(id);
 }
 
-void hashStroke(Fnv1a64& hash, const Stroke& stroke) {
+// A paint's fill bytes; a gradient's fingerprint is handed back.
+void hashFill(Fnv1a64& hash, const Paint& paint, std::uint64_t& resource) {
+    if (paint.kind == PaintKind::linear_gradient) {
+        resource = linearGradientFingerprint(paint.gradient);
+        hash.bytes("linear_gradient");
+        hash.u64(resource);
+        return;
+    }
+    hash.bytes("color");
+    hashColor(hash, paint.color);
+}
+
+void hashStroke(Fnv1a64& hash, const Stroke& stroke, std::uint64_t& resource) {
     hash.bytes("stroke");
     hash.f32(stroke.width);
-    resourceHashFill(hash, stroke.paint);
+    hashFill(hash, stroke.paint, resource);
 }
 
 std::uint64_t drawImageFingerprint(const DrawImageCommand& image) {
@@ -79,7 +94,7 @@ std::uint64_t drawImageFingerprint(const DrawImageCommand& image) {
     return hash.state;
 }
 
-void hashPayload(Fnv1a64& hash, const CanvasCommand& command) {
+void hashPayload(Fnv1a64& hash, const CanvasCommand& command, std::uint64_t& resource) {
     switch (static_cast<CanvasCommandTag>(canvasCommandTagBits(command))) {
         case CanvasCommandTag::push_clip:
             hashPayloadId(hash, command.push_clip.id);
@@ -89,41 +104,42 @@ void hashPayload(Fnv1a64& hash, const CanvasCommand& command) {
         case CanvasCommandTag::fill_rect:
             hashPayloadId(hash, command.fill_rect.id);
             hashRect(hash, command.fill_rect.rect);
-            resourceHashFill(hash, command.fill_rect.paint);
+            hashFill(hash, command.fill_rect.paint, resource);
             return;
         case CanvasCommandTag::fill_rounded_rect:
             hashPayloadId(hash, command.fill_rounded_rect.id);
             hashRect(hash, command.fill_rounded_rect.rect);
             hashRadii(hash, command.fill_rounded_rect.radii);
-            resourceHashFill(hash, command.fill_rounded_rect.paint);
+            hashFill(hash, command.fill_rounded_rect.paint, resource);
             return;
         case CanvasCommandTag::stroke_rect:
             hashPayloadId(hash, command.stroke_rect.id);
             hashRect(hash, command.stroke_rect.rect);
             hashRadii(hash, command.stroke_rect.radii);
-            hashStroke(hash, command.stroke_rect.stroke);
+            hashStroke(hash, command.stroke_rect.stroke, resource);
             return;
         case CanvasCommandTag::draw_line:
             hashPayloadId(hash, command.draw_line.id);
             hashPoint(hash, command.draw_line.from);
             hashPoint(hash, command.draw_line.to);
-            hashStroke(hash, command.draw_line.stroke);
+            hashStroke(hash, command.draw_line.stroke, resource);
             return;
         case CanvasCommandTag::fill_path:
             hashPayloadId(hash, command.fill_path.id);
             resourceHashPath(hash, command.fill_path.elements);
-            resourceHashFill(hash, command.fill_path.paint);
+            hashFill(hash, command.fill_path.paint, resource);
             return;
         case CanvasCommandTag::stroke_path:
             hashPayloadId(hash, command.stroke_path.id);
             resourceHashPath(hash, command.stroke_path.elements);
-            hashStroke(hash, command.stroke_path.stroke);
+            hashStroke(hash, command.stroke_path.stroke, resource);
             hashEnum(hash, static_cast<std::uint8_t>(command.stroke_path.cap) & 1u);
             return;
         case CanvasCommandTag::draw_image: {
             const DrawImageCommand& image = command.draw_image;
             hashPayloadId(hash, image.id);
-            hash.u64(drawImageFingerprint(image));
+            resource = drawImageFingerprint(image);
+            hash.u64(resource);
             hashRect(hash, image.dst);
             hash.f32(image.opacity);
             hashRadii(hash, image.radii);
@@ -131,16 +147,19 @@ void hashPayload(Fnv1a64& hash, const CanvasCommand& command) {
         }
         case CanvasCommandTag::draw_text:
             hashPayloadId(hash, command.draw_text.id);
-            hash.u64(drawTextFingerprint(command.draw_text));
+            resource = drawTextFingerprint(command.draw_text);
+            hash.u64(resource);
             hashColor(hash, command.draw_text.color);
             return;
         case CanvasCommandTag::shadow:
             hashPayloadId(hash, command.shadow.id);
-            hash.u64(shadowFingerprint(command.shadow));
+            resource = shadowFingerprint(command.shadow);
+            hash.u64(resource);
             return;
         case CanvasCommandTag::blur:
             hashPayloadId(hash, command.blur.id);
-            hash.u64(blurFingerprint(command.blur));
+            resource = blurFingerprint(command.blur);
+            hash.u64(resource);
             return;
         default:
             // pop_clip, push_opacity, pop_opacity and transform: their effect enters through the
@@ -181,13 +200,8 @@ void resourceHashOptionalRect(Fnv1a64& hash, const std::optional<Rect>& rect) {
 }
 
 void resourceHashFill(Fnv1a64& hash, const Paint& paint) {
-    if (paint.kind == PaintKind::linear_gradient) {
-        hash.bytes("linear_gradient");
-        hash.u64(linearGradientFingerprint(paint.gradient));
-        return;
-    }
-    hash.bytes("color");
-    hashColor(hash, paint.color);
+    std::uint64_t gradient = 0;
+    hashFill(hash, paint, gradient);
 }
 
 std::uint64_t linearGradientFingerprint(const LinearGradient& gradient) {
@@ -241,6 +255,12 @@ std::uint64_t renderImageFingerprintForResource(std::uint64_t image_id, std::opt
 }
 
 std::uint64_t renderCommandFingerprint(const RenderCommand& command) {
+    std::uint64_t resource = 0;
+    return renderCommandFingerprint(command, resource);
+}
+
+std::uint64_t renderCommandFingerprint(const RenderCommand& command, std::uint64_t& payload_resource) {
+    payload_resource = 0;
     Fnv1a64 hash = kRenderCommandSeed;
     if (command.id) {
         hash.byte(1);
@@ -251,13 +271,21 @@ std::uint64_t renderCommandFingerprint(const RenderCommand& command) {
     hashRect(hash, command.geometry);
     hashRect(hash, command.bounds);
     hash.bytes(canvasCommandTagName(canvasCommandTagBits(command.command)));
-    hashPayload(hash, command.command);
+    hashPayload(hash, command.command, payload_resource);
     return hash.state;
 }
 
 std::uint64_t renderLayerFingerprintAppend(std::uint64_t layer, const RenderCommand& command) {
     Fnv1a64 hash{layer};
     hash.u64(renderCommandFingerprint(command));
+    return hash.state;
+}
+
+std::uint64_t renderLayerStateFingerprint(const RenderCommand& command) {
+    Fnv1a64 hash = kLayerSeed;
+    hash.f32(command.opacity);
+    resourceHashOptionalRect(hash, command.has_clip ? std::optional<Rect>(command.clip) : std::nullopt);
+    resourceHashAffine(hash, command.transform);
     return hash.state;
 }
 

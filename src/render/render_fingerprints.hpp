@@ -58,9 +58,23 @@ std::uint64_t renderImageFingerprintForResource(std::uint64_t image_id, std::opt
 // The fingerprint of one render command, seeded with "render_command": its command id, geometry
 // and bounds, the tag's name and the payload (resource fingerprints enter as their 8 bytes).
 std::uint64_t renderCommandFingerprint(const RenderCommand& command);
+// The same, also handing back the resource fingerprint the payload entered with (a gradient
+// paint's, a glyph run's, a shadow's, a blur's, an image's with its sampling), or 0.
+std::uint64_t renderCommandFingerprint(const RenderCommand& command, std::uint64_t& payload_resource);
 
 // A layer's fingerprint continued over the 8 bytes of the command's fingerprint.
 std::uint64_t renderLayerFingerprintAppend(std::uint64_t layer, const RenderCommand& command);
+
+// Where the fingerprint of a layer starting with the command starts: seeded with "layer", its
+// opacity, its clip as an optional rectangle and its transform.
+std::uint64_t renderLayerStateFingerprint(const RenderCommand& command);
+
+// Both fingerprints of one render command, taken once per frame.
+struct RenderCommandFingerprints {
+    std::uint64_t command = 0;   // renderCommandFingerprint
+    std::uint64_t state = 0;     // renderLayerStateFingerprint
+    std::uint64_t resource = 0;  // the payload's resource fingerprint, or 0
+};
 
 // The name of a command tag as fingerprints spell it ("push_clip" ... "blur"); empty past 14.
 std::string_view canvasCommandTagName(unsigned tag);

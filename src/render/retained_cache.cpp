@@ -40,10 +40,8 @@ std::size_t indexSlotsFor(RetainedCacheKind kind) {
 bool fitsIndex(std::size_t count, const HashIndex& index) { return count * 2 <= index.slots.size(); }
 
 std::optional<std::uint32_t> findIn(std::span<const RetainedCacheEntry> list, const HashIndex& index, bool indexed,
-                                    const RetainedCacheEntry& entry) {
-    if (indexed) {
-        return index.find(entryHash(entry), [&](std::uint32_t at) { return sameEntry(list[at], entry); });
-    }
+                                    const RetainedCacheEntry& entry, std::uint64_t hash) {
+    if (indexed) return index.find(hash, [&](std::uint32_t at) { return sameEntry(list[at], entry); });
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (sameEntry(list[i], entry)) return static_cast<std::uint32_t>(i);
     }
@@ -77,7 +75,7 @@ RetainedCacheClassifier beginRetainedCache(RetainedCacheKind kind, RetainedCache
     if (cache.previous.size() > kLinearSearchLimit && fitsIndex(cache.previous.size(), cache.previous_index)) {
         cache.previous_index.clear();
         for (std::uint32_t i = 0; i < cache.previous.size(); ++i) {
-            cache.previous_index.insert(entryHash(cache.previous[i]), i);
+            cache.previous_index.insert(cache.previous[i].hash, i);
         }
         cache.previous_indexed = true;
     }
@@ -87,24 +85,27 @@ RetainedCacheClassifier beginRetainedCache(RetainedCacheKind kind, RetainedCache
 Status addRetainedCacheEntry(RetainedCacheClassifier& cache, RetainedCacheEntry entry) {
     entry.kind = cache.kind;
     entry.frame_tag = cache.frame_tag;
+    const std::uint64_t hash = entryHash(entry);
+    entry.hash = hash;
     std::span<const RetainedCacheEntry> current = cache.storage.entries.first(cache.entry_count);
-    if (findIn(current, cache.current_index, cache.current_indexed, entry)) return {};
+    if (findIn(current, cache.current_index, cache.current_indexed, entry, hash)) return {};
     if (cache.entry_count == cache.storage.entries.size()) return fail(cache.full_error);
 
     const auto at = static_cast<std::uint32_t>(cache.entry_count);
     cache.storage.entries[cache.entry_count++] = entry;
     if (cache.current_indexed) {
-        cache.current_indexed = cache.current_index.insert(entryHash(entry), at) &&
-                                fitsIndex(cache.entry_count, cache.current_index);
+        cache.current_indexed =
+            cache.current_index.insert(hash, at) && fitsIndex(cache.entry_count, cache.current_index);
     } else if (cache.entry_count > kLinearSearchLimit && fitsIndex(cache.entry_count, cache.current_index)) {
         cache.current_index.clear();
         for (std::uint32_t i = 0; i < cache.entry_count; ++i) {
-            cache.current_index.insert(entryHash(cache.storage.entries[i]), i);
+            cache.current_index.insert(cache.storage.entries[i].hash, i);
         }
         cache.current_indexed = true;
     }
 
-    std::optional<std::uint32_t> previous = findIn(cache.previous, cache.previous_index, cache.previous_indexed, entry);
+    std::optional<std::uint32_t> previous =
+        findIn(cache.previous, cache.previous_index, cache.previous_indexed, entry, hash);
     if (previous) cache.previous_used[*previous] = 1;
     return pushAction(cache, entry, previous.value_or(kNoPreviousSlot),
                       previous ? CacheAction::retain : CacheAction::upload);

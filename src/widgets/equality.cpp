@@ -14,9 +14,7 @@ bool eq(const CornerRadii& a, const CornerRadii& b) {
     return a.top_left == b.top_left && a.top_right == b.top_right && a.bottom_right == b.bottom_right &&
            a.bottom_left == b.bottom_left;
 }
-bool eq(const Affine& a, const Affine& b) {
-    return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
-}
+bool eq(const Affine& a, const Affine& b) { return affinesEqual(a, b); }
 
 bool elementsEqual(std::span<const PathElement> a, std::span<const PathElement> b) {
     if (a.size() != b.size()) return false;

@@ -13,8 +13,6 @@ namespace {
 // A transform whose determinant is this small or smaller hides its subtree from the pointer.
 constexpr float kSingularDeterminant = 0.000001f;
 
-bool isIdentity(const Affine& m) { return m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1 && m.tx == 0 && m.ty == 0; }
-
 // Left and top edges inside, right and bottom edges outside; an empty rectangle holds nothing.
 bool containsHalfOpen(Rect rect, Point p) {
     rect = normalizeRect(rect);
@@ -52,7 +50,7 @@ WidgetHit hitNode(WidgetLayoutTree tree, std::size_t index, Point point, const W
                   std::size_t level) {
     if (index >= tree.size() || level >= kMaxHitLevels) return {};
     const WidgetLayoutNode& node = tree[index];
-    if (!isIdentity(node.transform)) {
+    if (!isIdentityAffine(node.transform)) {
         const Affine& m = node.transform;
         const float det = m.a * m.d - m.b * m.c;
         if (!(std::fabs(det) > kSingularDeterminant)) return {};

@@ -33,8 +33,6 @@ bool matches(const std::optional<std::uint64_t>& id, std::uint64_t widgetId) {
     return id && widgetId != 0 && *id == widgetId;
 }
 
-bool isIdentity(const Affine& m) { return m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1 && m.tx == 0 && m.ty == 0; }
-
 std::uint8_t attachCode(int position) {
     switch (position) {
         case kSiblingFirst:
@@ -233,7 +231,7 @@ Status emitNode(const Emission& e, std::size_t index, const WidgetTokens& tokens
     if (!(opacity > 0)) return {};
 
     const Affine& m = node.transform;
-    const bool transformed = !isIdentity(m);
+    const bool transformed = !isIdentityAffine(m);
     Affine inverse;
     if (transformed) {
         const float det = m.a * m.d - m.b * m.c;

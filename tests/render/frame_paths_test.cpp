@@ -86,8 +86,8 @@ TEST(RenderPathGeometry, CountsFollowTheTable) {
         }
         ASSERT_EQ(planner.count, 1u);
         const PathGeometry& path = out[0];
-        const std::uint64_t counts[] = {path.subpaths,           path.line_segments, path.quadratic_curves,
-                                        path.cubic_curves,       path.flattened_segments, path.vertices,
+        const std::uint64_t counts[] = {path.subpaths,     path.line_segments,      path.quadratic_curves,
+                                        path.cubic_curves, path.flattened_segments, path.vertices,
                                         path.indices};
         for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(counts[i], std::stoull(row[at + 1 + i])) << "column " << i;
         EXPECT_EQ(path.command_index, 9u);

@@ -73,8 +73,8 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     // Sampled animations change the render commands with their key, moving them in their own
     // (here doubled) space.
     PlannedView view;
-    view.show({CanvasCommand::transformBy({2, 0, 0, 2, 0, 0}), solidRect(16, {0, 0, 10, 10}),
-               solidRect(32, {0, 0, 10, 10})});
+    view.show(
+        {CanvasCommand::transformBy({2, 0, 0, 2, 0, 0}), solidRect(16, {0, 0, 10, 10}), solidRect(32, {0, 0, 10, 10})});
     FrameAnimation fade;
     fade.key = 16;
     fade.duration_ms = 100;
@@ -287,8 +287,9 @@ TEST(FramePlanCaches, ResourcesAreUploadedRetainedAndEvicted) {
         return CanvasCommand::drawImage({id, 9, std::nullopt, {0, 0, 4, 4}, 1, {}, {}, {}});
     };
     PlannedView view;
-    view.show({CanvasCommand::fillRect({16, gradient, {0, 0, 10, 10}}), CanvasCommand::fillRect({32, gradient, {0, 10, 10, 10}}),
-               image(48), image(64), CanvasCommand::shadowOf({80, {0, 0, 5, 5}, {0, 0, 0, 1}, {1, 1}, 2, 0, {}})});
+    view.show({CanvasCommand::fillRect({16, gradient, {0, 0, 10, 10}}),
+               CanvasCommand::fillRect({32, gradient, {0, 10, 10, 10}}), image(48), image(64),
+               CanvasCommand::shadowOf({80, {0, 0, 5, 5}, {0, 0, 0, 1}, {1, 1}, 2, 0, {}})});
     CanvasFrameRequest request;
     request.images = images;
     CanvasFrame first = view.present(request);
@@ -325,7 +326,8 @@ TEST(FramePlanCaches, GlyphsStayForTheirRetentionAndLayersFollowTheirState) {
         view.show(view.list);  // a new revision: an unchanged list would not be planned, nor age the cache
         CanvasFrame frame = view.present(request);
         std::string out;
-        for (const RetainedCacheAction& action : frame.glyph_cache.actions) out += "urE"[static_cast<int>(action.action)];
+        for (const RetainedCacheAction& action : frame.glyph_cache.actions)
+            out += "urE"[static_cast<int>(action.action)];
         return out;
     };
     EXPECT_EQ(glyphActions(), "rr");  // frame 2: b unused for 1 frame
@@ -334,11 +336,8 @@ TEST(FramePlanCaches, GlyphsStayForTheirRetentionAndLayersFollowTheirState) {
     EXPECT_EQ(glyphActions(), "r");
 
     view.show({
-        CanvasCommand::pushOpacity(0.5f),
-        solidRect(16, {0, 0, 10, 10}),
-        solidRect(16, {10, 0, 10, 10}),
-        solidRect(32, {20, 0, 10, 10}),
-        CanvasCommand::popOpacity(),
+        CanvasCommand::pushOpacity(0.5f), solidRect(16, {0, 0, 10, 10}), solidRect(16, {10, 0, 10, 10}),
+        solidRect(32, {20, 0, 10, 10}), CanvasCommand::popOpacity(),
         solidRect(48, {30, 0, 10, 10}),  // plain state: no layer
     });
     Result<CanvasFrame> frame = view.plan();
@@ -351,8 +350,7 @@ TEST(FramePlanCaches, GlyphsStayForTheirRetentionAndLayersFollowTheirState) {
 
 TEST(FramePlanLimits, EveryListEndsThePlanWithItsError) {
     const GradientStop stops[] = {{0, {0, 0, 0, 1}}};
-    const PathElement path[] = {PathElement::moveTo({0, 0}), PathElement::lineTo({5, 0}),
-                                PathElement::lineTo({0, 5})};
+    const PathElement path[] = {PathElement::moveTo({0, 0}), PathElement::lineTo({5, 0}), PathElement::lineTo({0, 5})};
     PlannedView view;
     view.show({solidRect(16, {0, 0, 10, 10})});
     view.present();

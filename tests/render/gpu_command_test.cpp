@@ -50,7 +50,7 @@ TEST(CanvasGpuCommands, KindsShapesPaintsAndResourcesFollowTagAndPaint) {
         EXPECT_EQ(static_cast<int>(gpu.shape), std::stoi(row[3]));
         EXPECT_EQ(static_cast<int>(gpu.paint), std::stoi(row[4]));
         EXPECT_EQ(static_cast<int>(gpu.resource), std::stoi(row[5]));
-        const bool flags[] = {gpu.drawable, gpu.round_cap,    gpu.path,      gpu.image,
+        const bool flags[] = {gpu.drawable,        gpu.round_cap,   gpu.path,      gpu.image,
                               gpu.cached_resource, gpu.effect_flag, gpu.text_flag, gpu.text_layout_present};
         for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(flags[i], row[6 + i] == "1") << "flag " << i;
     }

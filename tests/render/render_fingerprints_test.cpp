@@ -61,18 +61,19 @@ RenderCommand renderOf(const CanvasCommand& command, std::optional<std::uint64_t
 
 TEST(RenderFingerprints, ResourceFingerprintsHashTheirDefinedByteStreams) {
     const LinearGradient empty{{}, {1, 2}, {3, 4}};
-    EXPECT_EQ(linearGradientFingerprint(empty), Bytes().word("linear_gradient").floats(1.f, 2.f, 3.f, 4.f).u64(0).fnv());
+    EXPECT_EQ(linearGradientFingerprint(empty),
+              Bytes().word("linear_gradient").floats(1.f, 2.f, 3.f, 4.f).u64(0).fnv());
 
     const GradientStop stops[] = {{0.5f, {1, 0, 0, 1}}};
     EXPECT_EQ(linearGradientFingerprint({stops, {0, 0}, {1, 0}}),
               Bytes().word("linear_gradient").floats(0.f, 0.f, 1.f, 0.f).u64(1).floats(0.5f, 1.f, 0.f, 0.f, 1.f).fnv());
 
     const ShadowCommand shadow{9, {1, 2, 3, 4}, {.1f, .2f, .3f, .4f}, {5, 6}, 7, -8, {9, 10, 11, 12}};
-    EXPECT_EQ(shadowFingerprint(shadow), Bytes()
-                                             .word("shadow")
-                                             .floats(1.f, 2.f, 3.f, 4.f, .1f, .2f, .3f, .4f, 5.f, 6.f, 7.f, -8.f, 9.f,
-                                                     10.f, 11.f, 12.f)
-                                             .fnv());
+    EXPECT_EQ(shadowFingerprint(shadow),
+              Bytes()
+                  .word("shadow")
+                  .floats(1.f, 2.f, 3.f, 4.f, .1f, .2f, .3f, .4f, 5.f, 6.f, 7.f, -8.f, 9.f, 10.f, 11.f, 12.f)
+                  .fnv());
 
     EXPECT_EQ(blurFingerprint({3, {1, 2, 3, 4}, 5}), Bytes().word("blur").floats(1.f, 2.f, 3.f, 4.f, 5.f).fnv());
 
@@ -134,21 +135,20 @@ TEST(RenderFingerprints, CommandFingerprintsCoverIdGeometryTagAndPayload) {
     const GradientStop stops[] = {{0, {0, 0, 0, 1}}};
     const LinearGradient gradient{stops, {0, 0}, {1, 1}};
     const CanvasCommand stroke = CanvasCommand::drawLine({7, {Paint::linear(gradient), 2}, {1, 2}, {3, 4}});
-    EXPECT_EQ(renderCommandFingerprint(renderOf(stroke, 7, {}, {})),
-              Bytes()
-                  .word("render_command")
-                  .u8(1)
-                  .u64(7)
-                  .floats(0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f)
-                  .word("draw_line")
-                  .u8(1)
-                  .u64(7)
-                  .floats(1.f, 2.f, 3.f, 4.f)
-                  .word("stroke")
-                  .f32(2)
-                  .word("linear_gradient")
-                  .u64(linearGradientFingerprint(gradient))
-                  .fnv());
+    EXPECT_EQ(renderCommandFingerprint(renderOf(stroke, 7, {}, {})), Bytes()
+                                                                         .word("render_command")
+                                                                         .u8(1)
+                                                                         .u64(7)
+                                                                         .floats(0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f)
+                                                                         .word("draw_line")
+                                                                         .u8(1)
+                                                                         .u64(7)
+                                                                         .floats(1.f, 2.f, 3.f, 4.f)
+                                                                         .word("stroke")
+                                                                         .f32(2)
+                                                                         .word("linear_gradient")
+                                                                         .u64(linearGradientFingerprint(gradient))
+                                                                         .fnv());
 
     DrawImageCommand image;
     image.id = 5;
@@ -184,13 +184,13 @@ TEST(RenderFingerprints, CommandFingerprintsCoverIdGeometryTagAndPayload) {
     EXPECT_NE(pathPrint(), before);
 
     const std::uint64_t layer = 0x84e39fec29768c56ull;
-    const RenderCommand fill = renderOf(CanvasCommand::fillRect({1, Paint::solid({1, 1, 1, 1}), {0, 0, 1, 1}}), 1, {}, {});
-    EXPECT_EQ(renderLayerFingerprintAppend(layer, fill),
-              [&] {
-                  Fnv1a64 h{layer};
-                  h.u64(renderCommandFingerprint(fill));
-                  return h.state;
-              }());
+    const RenderCommand fill =
+        renderOf(CanvasCommand::fillRect({1, Paint::solid({1, 1, 1, 1}), {0, 0, 1, 1}}), 1, {}, {});
+    EXPECT_EQ(renderLayerFingerprintAppend(layer, fill), [&] {
+        Fnv1a64 h{layer};
+        h.u64(renderCommandFingerprint(fill));
+        return h.state;
+    }());
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ std::vector<CanvasCommand> screen(bool hovered, float scroll) {
     static const char* const kRows[] = {"Alpha", "Beta", "Gamma", "Delta"};
     for (int i = 0; i < 4; ++i) {
         const auto id = static_cast<std::uint64_t>(16 * (10 + i));
-        list.push_back(CanvasCommand::fillRect({id, Paint::solid({0.95f, 0.95f, 0.95f, 1}), {0, 48.0f + 40 * i, 320, 36}}));
+        list.push_back(
+            CanvasCommand::fillRect({id, Paint::solid({0.95f, 0.95f, 0.95f, 1}), {0, 48.0f + 40 * i, 320, 36}}));
         list.push_back(label(id + 1, kRows[i], {12, 70.0f + 40 * i}));
     }
     list.push_back(CanvasCommand::transformBy({1, 0, 0, 1, 0, scroll}));
@@ -166,8 +167,8 @@ TEST_F(CanvasFrames, AScreenshotRepaintsInFullAndLeavesThePresentedStateAlone) {
 
     CanvasFrameRequest request;
     request.frame_tag = 99;
-    Result<CanvasFrame> shot = planCanvasFrameForView(*runtime, index, request, canvasFrameStorageForThread(),
-                                                      CanvasFramePurpose::screenshot);
+    Result<CanvasFrame> shot =
+        planCanvasFrameForView(*runtime, index, request, canvasFrameStorageForThread(), CanvasFramePurpose::screenshot);
     ASSERT_TRUE(shot);
     EXPECT_TRUE(shot->full_repaint);
     EXPECT_FALSE(shot->unchanged);

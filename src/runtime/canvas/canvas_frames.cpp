@@ -102,8 +102,7 @@ CanvasFrameInfo canvasFrameInfoFromReport(const CanvasFrameReport& report) {
     info.visualEffectCount = d.effects;
     info.visualEffectShadowCount = d.shadows;
     info.visualEffectBlurCount = d.blurs;
-    actions(d.effect_actions, info.visualEffectUploadCount, info.visualEffectRetainCount,
-            info.visualEffectEvictCount);
+    actions(d.effect_actions, info.visualEffectUploadCount, info.visualEffectRetainCount, info.visualEffectEvictCount);
     info.glyphAtlasEntryCount = d.glyphs;
     actions(d.glyph_actions, info.glyphAtlasUploadCount, info.glyphAtlasRetainCount, info.glyphAtlasEvictCount);
     info.textLayoutCount = d.text_layouts;
