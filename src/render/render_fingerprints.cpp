@@ -59,12 +59,7 @@ void hashRadii(Fnv1a64& hash, const CornerRadii& radii) {
 
 // A payload's id field as an optional: 0 counts as absent.
 void hashPayloadId(Fnv1a64& hash, std::uint64_t id) {
-    if (id == 0) {
-        hash.byte(0);
-        return;
-    }
-    hash.byte(1);
-    hash.u64(id);
+    resourceHashOptionalId(hash, id != 0 ? std::optional<std::uint64_t>(id) : std::nullopt);
 }
 
 // A paint's fill bytes; a gradient's fingerprint is handed back.
@@ -190,6 +185,15 @@ void resourceHashAffine(Fnv1a64& hash, const Affine& transform) {
     hash.f32(transform.ty);
 }
 
+void resourceHashOptionalId(Fnv1a64& hash, const std::optional<std::uint64_t>& id) {
+    if (!id) {
+        hash.byte(0);
+        return;
+    }
+    hash.byte(1);
+    hash.u64(*id);
+}
+
 void resourceHashOptionalRect(Fnv1a64& hash, const std::optional<Rect>& rect) {
     if (!rect) {
         hash.byte(0);
@@ -262,12 +266,7 @@ std::uint64_t renderCommandFingerprint(const RenderCommand& command) {
 std::uint64_t renderCommandFingerprint(const RenderCommand& command, std::uint64_t& payload_resource) {
     payload_resource = 0;
     Fnv1a64 hash = kRenderCommandSeed;
-    if (command.id) {
-        hash.byte(1);
-        hash.u64(*command.id);
-    } else {
-        hash.byte(0);
-    }
+    resourceHashOptionalId(hash, command.id);
     hashRect(hash, command.geometry);
     hashRect(hash, command.bounds);
     hash.bytes(canvasCommandTagName(canvasCommandTagBits(command.command)));

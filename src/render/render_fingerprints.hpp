@@ -28,6 +28,8 @@ struct RenderCommand;
 void resourceHashPath(Fnv1a64& hash, std::span<const PathElement> elements);
 // The six coefficients in order.
 void resourceHashAffine(Fnv1a64& hash, const Affine& transform);
+// An optional id: 0, or 1 then its 8 bytes.
+void resourceHashOptionalId(Fnv1a64& hash, const std::optional<std::uint64_t>& id);
 // An optional rectangle: 0, or 1 then x, y, width, height.
 void resourceHashOptionalRect(Fnv1a64& hash, const std::optional<Rect>& rect);
 // A solid paint: "color" and its four channels; a gradient: "linear_gradient" and the gradient's

@@ -71,12 +71,7 @@ Status RenderPathGeometryPlanner::consumePath(bool stroke, const RenderCommand& 
     if (geometry.vertices == 0 || geometry.indices == 0) return {};
 
     Fnv1a64 key = stroke ? kStrokeKeySeed : kFillKeySeed;
-    if (command.id) {
-        key.byte(1);
-        key.u64(*command.id);
-    } else {
-        key.byte(0);
-    }
+    resourceHashOptionalId(key, command.id);
     resourceHashAffine(key, command.transform);
     resourceHashPath(key, elements);
     key.f32(stroke_width);
