@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "base/error.hpp"
@@ -15,6 +16,7 @@
 #include "platform/types/platform.hpp"
 #include "platform/types/platform_event.hpp"
 #include "platform/types/service_records.hpp"
+#include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
@@ -29,6 +31,7 @@
 #include "runtime/views/view_table.hpp"
 #include "runtime/windows/shell_views_table.hpp"
 #include "runtime/windows/window_table.hpp"
+#include "text/canvas_fonts.hpp"
 
 namespace kelvo {
 
@@ -49,6 +52,7 @@ namespace kelvo {
 //                    page-event detail buffer
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
+//   text measurement the measurers layout and canvas fonts call
 //   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
 //                    only when a canvas view claims a slot
 //
@@ -72,6 +76,8 @@ struct Runtime {
     AppConfig appConfig{};
     // The I/O interface; the runtime reads its wall clock for timestamps (0 without one).
     Io io{};
+    // The commands the page may list; start-up checks them. Borrowed from the application's tables.
+    std::span<const RuntimeCommand> commands{};
     bool securityChecks = true;
     // Without the web view layer no window with a source and no child web view can be made.
     bool webViewLayer = true;
@@ -136,6 +142,12 @@ struct Runtime {
     // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
     BridgeRouterState bridgeRouter;
 
+    // ---- text measurement ----
+    // The platform's text measurer once start-up bound it (else the built-in estimate), and the
+    // canvas font measure binding, unbound until a canvas font is.
+    TextMeasurerBinding textMeasurer{};
+    CanvasFontMeasureBinding canvasFontMeasure{};
+
     // ---- canvas slots ----
     // The widget trees and display lists of canvas views, one slot per view record; see
     // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
@@ -149,6 +161,11 @@ inline void* platformServices(const Runtime& runtime) { return runtime.platform.
 // Allocates and default-fills the runtime record; OutOfMemory when the pages are not available.
 Result<Runtime*> allocateRuntime();
 void releaseRuntime(Runtime* runtime);
+
+// Binds the platform's `measureText` and `measureTextAdvances` slots as the runtime's text
+// measurer (the platform record must stay where it is). Without a `measureText` slot the
+// measurer stays on the built-in estimate.
+void bindPlatformTextMeasurer(Runtime& runtime);
 
 // Sets the state-dirty flag.
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }
