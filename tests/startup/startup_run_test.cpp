@@ -166,7 +166,8 @@ TEST(StartupRun, MainWindowTakesItsSavedFrameOnlyWhenItAsksAndTheFrameIsUsable) 
         (standin::RectD{0, 20, 1440, 600}));
 }
 
-TEST(StartupRun, OutsideABundleWithoutAnIconFileTheRenderedIconReachesTheWindows) {
+// The icon is drawn on a thread of its own (run under ThreadSanitizer too).
+TEST(StartupThreads, OutsideABundleWithoutAnIconFileTheRenderedIconReachesTheWindows) {
     StartupHarness h;
     h.executable = "/opt/bin/vostra-studio";
     h.platform.waitForPostsWhenIdle(true);
