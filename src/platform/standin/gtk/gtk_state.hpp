@@ -65,6 +65,9 @@ struct GtkState {
 LoopService gtkLoop();
 WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
+WebViewService gtkWebViews();
+SchemeService gtkScheme();
+ScriptMessageService gtkScriptMessages();
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

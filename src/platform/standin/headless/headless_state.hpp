@@ -45,6 +45,8 @@ struct HeadlessState {
     std::optional<Task> onAppearanceChange;
     std::vector<std::unique_ptr<HeadlessStandIn::Window>> windows;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize;
+    std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
+    std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
 
     void note(std::string line);
     void post(Task task);
@@ -53,6 +55,12 @@ struct HeadlessState {
 LoopService headlessLoop();
 WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
+WebViewService headlessWebViews();
+SchemeService headlessScheme();
+ScriptMessageService headlessScriptMessages();
+
+inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) { return *reinterpret_cast<HeadlessStandIn::WebView*>(ref); }
+inline ViewRef headlessViewRef(HeadlessStandIn::WebView& view) { return reinterpret_cast<ViewRef>(&view); }
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
 
