@@ -45,11 +45,12 @@ void evaluateIn(KelvoAppKitHost& host, const HostWebView& view, std::string_view
 // A reply goes to the web view that asked: "main" (or no label) is the window's main web view,
 // else the main window's; a reply for a web view that is gone is dropped.
 void completeBridge(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label, std::string_view reply) {
-    if (label.empty()) label = kMainWebViewLabel;
+    if (label.empty()) label = kMainWebView;
     HostWebView* target =
-        label == kMainWebViewLabel ? webViewForWindow(host, windowId) : findChildWebView(host, windowId, label);
+        label == kMainWebView ? webViewForWindow(host, windowId) : findChildWebView(host, windowId, label);
     if (target == nullptr) return;
-    Result<std::string_view> script = writeCompleteScript(scratch(host.web.script, bridgeScriptCapacity("", reply)), reply);
+    Result<std::string_view> script =
+        writeCompleteScript(scratch(host.web.script, bridgeScriptCapacity("", reply)), reply);
     if (!script) {
         reportDroppedReply(windowId, label, script.error());
         return;
@@ -94,12 +95,12 @@ void emitNavigation(KelvoAppKitHost& host, const HostWebView& child, std::string
 }
 
 void kelvo_appkit_bridge_respond(KelvoAppKitHost* host, const char* response, std::size_t responseLength) {
-    completeBridge(*host, 1, kMainWebViewLabel, rawText(response, responseLength));
+    completeBridge(*host, 1, kMainWebView, rawText(response, responseLength));
 }
 
 void kelvo_appkit_bridge_respond_window(KelvoAppKitHost* host, std::uint64_t windowId, const char* response,
                                         std::size_t responseLength) {
-    completeBridge(*host, windowId, kMainWebViewLabel, rawText(response, responseLength));
+    completeBridge(*host, windowId, kMainWebView, rawText(response, responseLength));
 }
 
 void kelvo_appkit_bridge_respond_webview(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,

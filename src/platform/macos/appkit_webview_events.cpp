@@ -44,7 +44,8 @@ void schemeRequest(void* context, standin::ViewRef, standin::SchemeTaskRef task,
         platform.scheme.fail(platform.self, task, static_cast<std::int32_t>(AssetFailure::bad_url));
         return;
     }
-    tl::expected<AssetResponse, AssetFailure> response = serveAssetRequest(*view.assets, host.web.io, posixRealPath, url);
+    tl::expected<AssetResponse, AssetFailure> response =
+        serveAssetRequest(*view.assets, host.web.io, posixRealPath, url);
     if (!response) {
         platform.scheme.fail(platform.self, task, static_cast<std::int32_t>(response.error()));
         return;

@@ -118,7 +118,11 @@ void restackWindow(KelvoAppKitHost& host, std::uint64_t windowId) {
     if (window == nullptr) return;
     std::vector<StackedView> stack = stackOf(host, windowId);
     std::vector<standin::ViewRef> order;
-    for (const StackedView& view : stack) order.push_back(view.ref);
+    for (const StackedView& view : stack) {
+        order.push_back(view.ref);
+        // The order now placed is the one equal layers keep from here on.
+        if (view.web != nullptr) view.web->stackPosition = ++host.web.nextTopPosition;
+    }
     host.platform->webviews.restack(host.platform->self, window->ref, order);
     applyCoveredRects(host, stack);
 }

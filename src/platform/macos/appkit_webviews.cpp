@@ -19,8 +19,8 @@ constexpr std::string_view kDefaultEntry = "index.html";
 constexpr std::string_view kAppBundleExecutableFolder = ".app/Contents/MacOS";
 
 bool isChildFrame(double x, double y, double width, double height) {
-    return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height) && x >= 0 &&
-           y >= 0 && width > 0 && height > 0;
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height) && x >= 0 && y >= 0 &&
+           width > 0 && height > 0;
 }
 
 standin::StandIn& backend(KelvoAppKitHost& host) { return *host.platform; }
@@ -67,7 +67,7 @@ std::shared_ptr<KelvoAssetSchemeHandler> assetHandlerForWindow(KelvoAppKitHost& 
 
 // The web view an operation names: "main" is the window's main web view (made when absent).
 HostWebView* webViewNamed(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label) {
-    if (label == kMainWebViewLabel) return ensureMainWebView(host, windowId);
+    if (label == kMainWebView) return ensureMainWebView(host, windowId);
     return findChildWebView(host, windowId, label);
 }
 
@@ -144,7 +144,7 @@ HostWebView* ensureMainWebView(KelvoAppKitHost& host, std::uint64_t windowId) {
     auto view = std::make_unique<HostWebView>();
     view->host = &host;
     view->windowId = window->id;
-    view->label = std::string(kMainWebViewLabel);
+    view->label = std::string(kMainWebView);
     view->isMain = true;
     view->followsWindow = true;
     view->bridge = true;
@@ -214,13 +214,13 @@ void kelvo_appkit_load_window_webview(KelvoAppKitHost* host, std::uint64_t windo
 }
 
 std::int32_t kelvo_appkit_create_webview(KelvoAppKitHost* host, std::uint64_t windowId, const char* labelBytes,
-                                         std::size_t labelLength, const char* urlBytes, std::size_t urlLength,
-                                         double x, double y, double width, double height, std::int32_t layer,
+                                         std::size_t labelLength, const char* urlBytes, std::size_t urlLength, double x,
+                                         double y, double width, double height, std::int32_t layer,
                                          std::int32_t transparent, std::int32_t bridge) {
     std::string_view label = hostText(labelBytes, labelLength);
     std::string_view url = hostText(urlBytes, urlLength);
     // A child labelled "main" could never be reached: "main" names the window's main web view.
-    if (label.empty() || label == kMainWebViewLabel || url.empty()) return 0;
+    if (label.empty() || label == kMainWebView || url.empty()) return 0;
     if (!isChildFrame(x, y, width, height)) return 0;
     HostWindow* window = findWindow(*host, windowId);
     if (window == nullptr) return 0;
@@ -248,8 +248,7 @@ std::int32_t kelvo_appkit_create_webview(KelvoAppKitHost* host, std::uint64_t wi
 }
 
 std::int32_t kelvo_appkit_set_webview_frame(KelvoAppKitHost* host, std::uint64_t windowId, const char* labelBytes,
-                                            std::size_t labelLength, double x, double y, double width,
-                                            double height) {
+                                            std::size_t labelLength, double x, double y, double width, double height) {
     std::string_view label = hostText(labelBytes, labelLength);
     if (label.empty() || !isChildFrame(x, y, width, height)) return 0;
     if (findWindow(*host, windowId) == nullptr) return 0;

@@ -23,7 +23,7 @@ namespace kelvo {
 struct KelvoAppKitHost;
 
 inline constexpr std::size_t kMaxChildWebViews = 16;
-inline constexpr std::string_view kMainWebViewLabel = "main";
+inline constexpr std::string_view kMainWebView = "main";
 inline constexpr std::string_view kBridgeHandlerName = "kelvoBridge";
 inline constexpr std::string_view kAssetScheme = "vexa";
 
@@ -36,11 +36,11 @@ struct HostWebView {
     standin::RectD frame{};  // in the window's content; unused while it follows the window
     bool followsWindow = false;
     std::int64_t layer = 0;
-    std::int64_t stackPosition = 0;  // the order of views with equal layers, lowest first
+    std::int64_t stackPosition = 0;  // the present order of views with equal layers, lowest first
     bool bridge = false;
     PageToken token{};
     std::shared_ptr<KelvoAssetSchemeHandler> assets;  // the asset root it serves; null for none
-    std::string committedUri;  // the address of the document it shows, empty before the first
+    std::string committedUri;                         // the address of the document it shows, empty before the first
 };
 
 struct HostWebViews {

@@ -48,8 +48,8 @@ struct GtkWebViewRecord : GtkPlacedView {
 
 struct GtkWebState {
     GObjectPtr<WebKitWebContext> context;
-    std::vector<std::string> schemes;                 // registered on the context
-    std::vector<std::uint64_t> positionedOverlays;    // windows whose overlay places our views
+    std::vector<std::string> schemes;               // registered on the context
+    std::vector<std::uint64_t> positionedOverlays;  // windows whose overlay places our views
     std::map<std::uint64_t, std::unique_ptr<GtkWebViewRecord>> webViews;
     std::uint64_t nextWebView = 1;
 };

@@ -62,8 +62,8 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    NavigationKind kind = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window
-                                                                                 : NavigationKind::navigate;
+    NavigationKind kind =
+        type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window : NavigationKind::navigate;
     g_object_ref(decision);
     GObjectPtr<WebKitPolicyDecision> held(decision);
     // The task owns the decision; a web view gone before its turn never navigates.
@@ -92,7 +92,8 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
     if (event == WEBKIT_LOAD_COMMITTED) {
         const gchar* uri = webkit_web_view_get_uri(webView);
         postToWebView(record, [uri = std::string(uri != nullptr ? uri : "")](GtkWebViewRecord& target) {
-            if (target.events.committed != nullptr) target.events.committed(target.events.context, webViewRef(target), uri);
+            if (target.events.committed != nullptr)
+                target.events.committed(target.events.context, webViewRef(target), uri);
         });
     } else if (event == WEBKIT_LOAD_FINISHED) {
         postToWebView(record, [](GtkWebViewRecord& target) {
@@ -102,9 +103,8 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
 }
 
 bool isCovered(const GtkWebViewRecord& record, double x, double y) {
-    return std::any_of(record.coveredRects.begin(), record.coveredRects.end(), [&](const RectD& r) {
-        return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
-    });
+    return std::any_of(record.coveredRects.begin(), record.coveredRects.end(),
+                       [&](const RectD& r) { return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height; });
 }
 
 // Pointer events arrive in the web view's own coordinates, as the covered rectangles are; a
@@ -141,8 +141,8 @@ gboolean onDragDrop(GtkWidget* widget, GdkDragContext* context, gint, gint, guin
     return TRUE;
 }
 
-void onDragData(GtkWidget* widget, GdkDragContext* context, gint, gint, GtkSelectionData* selection, guint,
-                guint time, gpointer data) {
+void onDragData(GtkWidget* widget, GdkDragContext* context, gint, gint, GtkSelectionData* selection, guint, guint time,
+                gpointer data) {
     auto& record = *static_cast<GtkWebViewRecord*>(data);
     if (!record.dropPending) return;
     record.dropPending = false;
@@ -269,7 +269,8 @@ GtkWebState& gtkWebState(GtkState&) {
 
 std::uint64_t webViewNumberOf(WebKitWebView* webView) {
     if (webView == nullptr) return 0;
-    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(g_object_get_data(G_OBJECT(webView), kNumberKey)));
+    return static_cast<std::uint64_t>(
+        reinterpret_cast<std::uintptr_t>(g_object_get_data(G_OBJECT(webView), kNumberKey)));
 }
 
 GtkWebViewRecord* findWebView(GtkState& state, std::uint64_t number) {

@@ -71,8 +71,8 @@ public:
         bool transparent = false;
         std::string scheme;
         double zoom = 1.0;
-        std::string uri;                     // the address of the document it shows
-        std::vector<std::string> loads;      // "url <address>" or "html <text>", in order
+        std::string uri;                 // the address of the document it shows
+        std::vector<std::string> loads;  // "url <address>" or "html <text>", in order
         std::vector<std::string> userScripts;
         std::vector<std::string> handlers;   // the message handlers the page can post to now
         std::vector<std::string> evaluated;  // the scripts run in the page, in order

@@ -59,7 +59,9 @@ WebViewService headlessWebViews();
 SchemeService headlessScheme();
 ScriptMessageService headlessScriptMessages();
 
-inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) { return *reinterpret_cast<HeadlessStandIn::WebView*>(ref); }
+inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) {
+    return *reinterpret_cast<HeadlessStandIn::WebView*>(ref);
+}
 inline ViewRef headlessViewRef(HeadlessStandIn::WebView& view) { return reinterpret_cast<ViewRef>(&view); }
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
