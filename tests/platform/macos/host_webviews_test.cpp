@@ -153,8 +153,9 @@ TEST_F(HostWebViews, ViewsStackByLayerAndLowerPagesRefuseCoveredPointers) {
     h.platform.pageNavigate(h.platform.ref(view("main")), "vexa://app/next.html");
     settle();
     ASSERT_FALSE(view("main").evaluated.empty());
-    EXPECT_TRUE(view("main").evaluated.back().ends_with(
-        R"(})([{"x":100.000,"y":100.000,"width":200.000,"height":100.000}]);)"));
+    EXPECT_TRUE(
+        view("main").evaluated.back().ends_with(R"(})([{"x":100.000,"y":100.000,"width":200.000,"height":100.000},)"
+                                                R"({"x":600.000,"y":500.000,"width":50.000,"height":50.000}]);)"));
 }
 
 TEST_F(HostWebViews, AssetsAreServedFromTheWindowsRoot) {
