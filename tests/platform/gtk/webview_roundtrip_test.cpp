@@ -99,15 +99,14 @@ protected:
         standin::installStandIn(nullptr);
     }
 
-    void every(int ms, std::function<bool()> step) {
+    // Runs `step` every `ms` milliseconds on the main loop until it answers false.
+    static void every(int ms, std::function<bool()> step) {
         standin::StandIn& gtk = standin::gtkStandIn();
-        auto repeat = std::make_shared<std::function<void()>>();
-        *repeat = [this, ms, step, repeat] {
-            if (!step()) return;
+        auto timer = std::make_shared<standin::TimerId>(0);
+        *timer = gtk.loop.startTimer(gtk.self, static_cast<std::uint64_t>(ms) * 1'000'000, true, [step, timer] {
             standin::StandIn& again = standin::gtkStandIn();
-            again.loop.startTimer(again.self, static_cast<std::uint64_t>(ms) * 1'000'000, false, *repeat);
-        };
-        gtk.loop.startTimer(gtk.self, static_cast<std::uint64_t>(ms) * 1'000'000, false, *repeat);
+            if (!step()) again.loop.cancelTimer(again.self, *timer);
+        });
     }
 
     KelvoAppKitHost* host = nullptr;
