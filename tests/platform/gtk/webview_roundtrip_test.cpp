@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <webkit2/webkit2.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -171,6 +173,57 @@ TEST_F(GtkWebView, APageCompletesRoundTripsAndIsRefusedWhatItMustNotHave) {
     for (const auto& entry : fs::directory_iterator(documents)) EXPECT_EQ(entry.path().filename(), "notes.vrs");
     const std::string refused = "kelvo: bridge message refused (no page token) window=1 label=main\n";
     EXPECT_EQ(errors.text(), refused + refused + refused);
+}
+
+// The desktop's handler for https links is a script of the test's own, registered in XDG folders of
+// the test's own before GTK starts.
+class GtkLinks : public GtkWebView {
+protected:
+    void SetUp() override {
+        setenv("XDG_DATA_HOME", place.path("data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", place.path("config").c_str(), 1);
+        GtkWebView::SetUp();
+    }
+
+    testing::TempFolder place;
+};
+
+TEST_F(GtkLinks, AnAllowedLinkOpensOnTheDesktopAndTheRefusedOneNowhere) {
+    if (place.path("data") != g_get_user_data_dir()) GTEST_SKIP() << "GLib read its folders earlier: run through ctest";
+    fs::create_directories(place.path("data/applications"));
+    fs::create_directories(place.path("config"));
+    const std::string opened = place.path("opened.txt");
+    const std::string recorder = place.path("record.sh");
+    std::ofstream(recorder) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " << opened << "\n";
+    fs::permissions(recorder, fs::perms::owner_all);
+    std::ofstream(place.path("data/applications/kelvo-recorder.desktop"))
+        << "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" << recorder
+        << " %u\nMimeType=x-scheme-handler/https;\nNoDisplay=true\n";
+    std::ofstream(place.path("config/mimeapps.list"))
+        << "[Default Applications]\nx-scheme-handler/https=kelvo-recorder.desktop\n";
+
+    const std::string_view external = "https://docs.example/*";
+    kelvo_appkit_set_security_policy(host, nullptr, 0, external.data(), external.size(), 1);
+    const std::string page =
+        "<a id='other' href='https://other.example/'>other</a><a id='docs' href='https://docs.example/guide'>docs</a>"
+        "<script>document.getElementById('other').click();document.getElementById('docs').click();</script>";
+    kelvo_appkit_load_window_webview(host, 1, page.data(), page.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    int polls = 0;
+    every(50, [&] {
+        if (!fs::exists(opened) && ++polls < 200) return true;
+        kelvo_appkit_stop(host);
+        return false;
+    });
+    kelvo_appkit_run(
+        host, [](void*, const KelvoHostEvent*) {}, nullptr);
+
+    std::ifstream lines(opened);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(lines), {}), "https://docs.example/guide\n");
+    std::string location;
+    evaluate(mainWebView(), "location.href", [&](std::string href) { location = href; });
+    // The page stayed where it was.
+    while (location.empty()) g_main_context_iteration(nullptr, TRUE);
+    EXPECT_EQ(location, "about:blank");
 }
 
 }  // namespace
