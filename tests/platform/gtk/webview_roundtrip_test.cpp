@@ -13,8 +13,7 @@
 #include <set>
 #include <string>
 
-#include "platform/macos/appkit_functions.hpp"
-#include "platform/standin/gtk/gtk.hpp"
+#include "gtk_host_fixture.hpp"
 #include "support/app_on_host.hpp"
 #include "support/stderr_capture.hpp"
 #include "support/temp_folder.hpp"
@@ -88,30 +87,15 @@ void countSnapshotColours(WebKitWebView* view, std::function<void(std::size_t)> 
         done);
 }
 
-class GtkWebView : public ::testing::Test {
+class GtkWebView : public testing::GtkHostFixture {
 protected:
-    void SetUp() override {
-        standin::installStandIn(&standin::gtkStandIn());
-        host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, "Vostra Studio", 13,
-                                   nullptr, 0, nullptr, 0, "main", 4, 0, 0, 800, 600, 0, 1, 0, 0);
-        ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
-    }
-    void TearDown() override {
-        kelvo_appkit_destroy(host);
-        standin::installStandIn(nullptr);
-    }
-
     // Runs `step` every `ms` milliseconds on the main loop until it answers false.
     static void every(int ms, std::function<bool()> step) {
-        standin::StandIn& gtk = standin::gtkStandIn();
         auto timer = std::make_shared<standin::TimerId>(0);
-        *timer = gtk.loop.startTimer(gtk.self, static_cast<std::uint64_t>(ms) * 1'000'000, true, [step, timer] {
-            standin::StandIn& again = standin::gtkStandIn();
-            if (!step()) again.loop.cancelTimer(again.self, *timer);
+        *timer = gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, true, [step, timer] {
+            if (!step()) gtk().loop.cancelTimer(gtk().self, *timer);
         });
     }
-
-    KelvoAppKitHost* host = nullptr;
 };
 
 TEST_F(GtkWebView, APageCompletesRoundTripsAndIsRefusedWhatItMustNotHave) {

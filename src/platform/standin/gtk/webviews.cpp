@@ -147,16 +147,8 @@ void onDragData(GtkWidget* widget, GdkDragContext* context, gint, gint, GtkSelec
     if (!record.dropPending) return;
     record.dropPending = false;
     g_signal_stop_emission_by_name(widget, "drag-data-received");
-    GStrvPtr uris(gtk_selection_data_get_uris(selection));
-    gtk_drag_finish(context, uris != nullptr, FALSE, time);
-    if (!uris) return;
-    std::string paths;
-    for (gchar** uri = uris.get(); *uri != nullptr; ++uri) {
-        GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
-        if (!path || path.get()[0] == '\0') continue;
-        if (!paths.empty()) paths.push_back('\0');
-        paths.append(path.get());
-    }
+    std::string paths = droppedPaths(selection);
+    gtk_drag_finish(context, !paths.empty(), FALSE, time);
     if (paths.empty()) return;
     postToWebView(record, [paths](GtkWebViewRecord& target) {
         if (target.events.filesDropped != nullptr) {
