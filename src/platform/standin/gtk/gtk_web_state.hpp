@@ -20,8 +20,8 @@
 
 namespace kelvo::standin {
 
-// The head of every view record placed in a window's overlay: the overlay positions the widget
-// from it, and `restack` orders widgets through it. A view's ViewRef points at its record.
+// The part of every view record placed in a window's overlay: the overlay positions the widget
+// from it, and `restack` orders widgets through it. A view's ViewRef points at this part.
 struct GtkPlacedView {
     GtkWidget* widget = nullptr;  // a child of the window's overlay
     RectD frame{};
@@ -55,8 +55,12 @@ struct GtkWebState {
 };
 
 GtkWebState& gtkWebState(GtkState& state);
-inline GtkWebViewRecord& webViewRecord(ViewRef ref) { return *reinterpret_cast<GtkWebViewRecord*>(ref); }
-inline ViewRef webViewRef(GtkWebViewRecord& record) { return reinterpret_cast<ViewRef>(&record); }
+// A ViewRef points at the record's GtkPlacedView, whatever kind of view it is.
+inline GtkPlacedView& placedView(ViewRef ref) { return *reinterpret_cast<GtkPlacedView*>(ref); }
+inline GtkWebViewRecord& webViewRecord(ViewRef ref) { return static_cast<GtkWebViewRecord&>(placedView(ref)); }
+inline ViewRef webViewRef(GtkWebViewRecord& record) {
+    return reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record));
+}
 // The number of one of our web views (0 for another); the web view with that number, null once it
 // is gone.
 std::uint64_t webViewNumberOf(WebKitWebView* webView);

@@ -64,14 +64,12 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     NavigationKind kind =
         type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window : NavigationKind::navigate;
+    // The task holds the decision: a web view gone before its turn never navigates.
     g_object_ref(decision);
-    GObjectPtr<WebKitPolicyDecision> held(decision);
-    // The task owns the decision; a web view gone before its turn never navigates.
-    auto pending = std::make_shared<GObjectPtr<WebKitPolicyDecision>>(std::move(held));
+    auto pending = std::make_shared<GObjectPtr<WebKitPolicyDecision>>(decision);
     GtkState* state = record.state;
     std::uint64_t number = record.number;
     state->post([state, number, pending, kind, url = std::string(uri != nullptr ? uri : "")] {
-        WebKitPolicyDecision* held = pending->get();
         GtkWebViewRecord* target = findWebView(*state, number);
         bool allowed = false;
         if (target != nullptr && target->events.decideNavigation != nullptr) {
@@ -79,9 +77,9 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
                                                       NavigationAction{url, kind});
         }
         if (allowed && kind == NavigationKind::navigate) {
-            webkit_policy_decision_use(held);
+            webkit_policy_decision_use(pending->get());
         } else {
-            webkit_policy_decision_ignore(held);
+            webkit_policy_decision_ignore(pending->get());
         }
     });
     return TRUE;
@@ -243,7 +241,7 @@ void setZoom(void*, ViewRef ref, double zoom) {
 void restack(void*, WindowRef window, std::span<const ViewRef> bottomToTop) {
     GtkWidget* overlay = reinterpret_cast<GtkWindowRecord*>(window)->content;
     for (ViewRef ref : bottomToTop) {
-        gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), reinterpret_cast<GtkPlacedView*>(ref)->widget, -1);
+        gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), placedView(ref).widget, -1);
     }
 }
 
