@@ -42,8 +42,8 @@ WebKitWebView* mainWebView() {
 }
 
 // Evaluates `script` in the page and hands its string value to `then` (empty on failure).
-void evaluate(WebKitWebView* view, const char* script, std::function<void(std::string)> then) {
-    auto* done = new std::function<void(std::string)>(std::move(then));
+void evaluate(WebKitWebView* view, const char* script, std::function<void(const std::string&)> then) {
+    auto* done = new std::function<void(const std::string&)>(std::move(then));
     webkit_web_view_evaluate_javascript(
         view, script, -1, nullptr, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
@@ -136,9 +136,10 @@ TEST_F(GtkWebView, APageCompletesRoundTripsAndIsRefusedWhatItMustNotHave) {
             return false;
         }
         // The findings once the page has them, else what it is waiting for.
-        evaluate(view, "window.__results || window.__state || ''", [&](std::string answer) {
-            if (answer.starts_with("[")) results = answer;
-            if (answer == "resize-wanted" && !resized) {
+        evaluate(view, "window.__results || window.__state || ''", [&](const std::string& answer) {
+            std::string_view said = answer;
+            if (said.starts_with('[')) results = answer;
+            if (said == "resize-wanted" && !resized) {
                 resized = true;
                 GtkWidget* window = gtk_widget_get_toplevel(GTK_WIDGET(mainWebView()));
                 gtk_window_resize(GTK_WINDOW(window), kResizeWidth, 640);
@@ -204,7 +205,7 @@ TEST_F(GtkLinks, AnAllowedLinkOpensOnTheDesktopAndTheRefusedOneNowhere) {
     std::ifstream lines(opened);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(lines), {}), "https://docs.example/guide\n");
     std::string location;
-    evaluate(mainWebView(), "location.href", [&](std::string href) { location = href; });
+    evaluate(mainWebView(), "location.href", [&](const std::string& href) { location = href; });
     // The page stayed where it was.
     while (location.empty()) g_main_context_iteration(nullptr, TRUE);
     EXPECT_EQ(location, "about:blank");

@@ -64,7 +64,8 @@ TEST_F(HostWebViews, ChildWebViewsKeepTheirLimitsAndKeys) {
 
     // Sixteen children over all windows.
     ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "B", 1, "b", 1, 0, 1, 0, 0, 0, 0, 300, 200), 1);
-    for (int i = 0; i < 15; ++i) ASSERT_EQ(child("c" + std::to_string(i), "vexa://app/", 0, 0, 5, 5, 0, 2), 1) << i;
+    for (int i = 0; i < 15; ++i)
+        ASSERT_EQ(child(std::string("c").append(std::to_string(i)), "vexa://app/", 0, 0, 5, 5, 0, 2), 1) << i;
     EXPECT_EQ(child("d"), 0);
 
     EXPECT_EQ(kelvo_appkit_close_webview(h.host, 1, "main", 4), 0);

@@ -9,25 +9,25 @@ namespace kelvo::standin {
 
 namespace {
 
-std::string describe(ViewRef ref) { return "n=" + std::to_string(headlessWebView(ref).number); }
+std::string describe(ViewRef ref) { return joinText({"n=", std::to_string(headlessWebView(ref).number)}); }
 
 void addUserScript(void* self, ViewRef ref, std::string_view source) {
     headlessWebView(ref).userScripts.emplace_back(source);
-    headlessState(self).note("script.user " + describe(ref));
+    headlessState(self).note(joinText({"script.user ", describe(ref)}));
 }
 
 void addHandler(void* self, ViewRef ref, std::string_view name, ScriptMessageSink sink) {
     HeadlessStandIn::WebView& view = headlessWebView(ref);
     view.handlers.emplace_back(name);
     view.sinks.emplace_back(std::string(name), sink);
-    headlessState(self).note("script.handler " + describe(ref) + " name=" + std::string(name));
+    headlessState(self).note(joinText({"script.handler ", describe(ref), " name=", name}));
 }
 
 void removeHandler(void* self, ViewRef ref, std::string_view name) {
     HeadlessStandIn::WebView& view = headlessWebView(ref);
     std::erase(view.handlers, name);
     std::erase_if(view.sinks, [&](const auto& entry) { return entry.first == name; });
-    headlessState(self).note("script.unhandler " + describe(ref) + " name=" + std::string(name));
+    headlessState(self).note(joinText({"script.unhandler ", describe(ref), " name=", name}));
 }
 
 void evaluate(void*, ViewRef ref, std::string_view script) { headlessWebView(ref).evaluated.emplace_back(script); }

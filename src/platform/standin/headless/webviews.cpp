@@ -13,7 +13,7 @@ namespace {
 
 using HeadlessWebView = HeadlessStandIn::WebView;
 
-std::string describe(const HeadlessWebView& view) { return "n=" + std::to_string(view.number); }
+std::string describe(const HeadlessWebView& view) { return joinText({"n=", std::to_string(view.number)}); }
 
 std::string rectText(const RectD& r) {
     char text[128];
@@ -56,9 +56,9 @@ ViewRef create(void* self, const WebViewSpec& spec) {
     view->transparent = spec.transparent;
     view->scheme = std::string(spec.scheme);
     view->events = spec.events;
-    state.note("webview.create " + describe(*view) + " frame=" + rectText(spec.frame) +
-               (spec.followsWindow ? " follows" : "") + (spec.transparent ? " transparent" : "") +
-               (spec.scheme.empty() ? "" : " scheme=" + view->scheme));
+    state.note(joinText({"webview.create ", describe(*view), " frame=", rectText(spec.frame),
+                         spec.followsWindow ? " follows" : "", spec.transparent ? " transparent" : "",
+                         spec.scheme.empty() ? "" : " scheme=", view->scheme}));
     ViewRef ref = headlessViewRef(*view);
     state.stacks[spec.window].push_back(ref);
     state.webViews.push_back(std::move(view));
@@ -68,7 +68,7 @@ ViewRef create(void* self, const WebViewSpec& spec) {
 void destroy(void* self, ViewRef ref) {
     HeadlessState& state = headlessState(self);
     HeadlessWebView& view = headlessWebView(ref);
-    state.note("webview.destroy " + describe(view));
+    state.note(joinText({"webview.destroy ", describe(view)}));
     view.destroyed = true;
     view.sinks.clear();
     view.handlers.clear();
@@ -79,23 +79,23 @@ void setFrame(void* self, ViewRef ref, RectD frame, bool followsWindow) {
     HeadlessWebView& view = headlessWebView(ref);
     view.frame = frame;
     view.followsWindow = followsWindow;
-    headlessState(self).note("webview.frame " + describe(view) + " frame=" + rectText(frame) +
-                             (followsWindow ? " follows" : ""));
+    headlessState(self).note(
+        joinText({"webview.frame ", describe(view), " frame=", rectText(frame), followsWindow ? " follows" : ""}));
 }
 
 void loadUrl(void* self, ViewRef ref, std::string_view url) {
     HeadlessState& state = headlessState(self);
     HeadlessWebView& view = headlessWebView(ref);
-    view.loads.push_back("url " + std::string(url));
-    state.note("webview.load " + describe(view) + " url=" + std::string(url));
+    view.loads.push_back(joinText({"url ", url}));
+    state.note(joinText({"webview.load ", describe(view), " url=", url}));
     navigate(state, view, std::string(url), NavigationKind::navigate);
 }
 
 void loadHtml(void* self, ViewRef ref, std::string_view html) {
     HeadlessState& state = headlessState(self);
     HeadlessWebView& view = headlessWebView(ref);
-    view.loads.push_back("html " + std::string(html));
-    state.note("webview.load " + describe(view) + " html");
+    view.loads.push_back(joinText({"html ", html}));
+    state.note(joinText({"webview.load ", describe(view), " html"}));
     navigate(state, view, "about:blank", NavigationKind::navigate);
 }
 
@@ -104,7 +104,7 @@ void setZoom(void* self, ViewRef ref, double zoom) {
     view.zoom = zoom;
     char line[64];
     std::snprintf(line, sizeof line, " zoom=%g", zoom);
-    headlessState(self).note("webview.zoom " + describe(view) + line);
+    headlessState(self).note(joinText({"webview.zoom ", describe(view), line}));
 }
 
 void restack(void* self, WindowRef window, std::span<const ViewRef> bottomToTop) {
@@ -114,7 +114,7 @@ void restack(void* self, WindowRef window, std::span<const ViewRef> bottomToTop)
     for (ViewRef ref : bottomToTop) {
         std::erase(stack, ref);
         stack.push_back(ref);
-        line += " " + std::to_string(headlessWebView(ref).number);
+        line.append(" ").append(std::to_string(headlessWebView(ref).number));
     }
     state.note(line);
 }
