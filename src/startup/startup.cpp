@@ -27,17 +27,11 @@ namespace {
 constexpr std::string_view kAppOrigin = "vexa://app";
 constexpr std::string_view kEntryFile = "index.html";
 
-// Links opened by the application go through the host's workspace; the host exists only from
-// its creation on, and a host without the function opens nothing.
-struct HostWorkspace {
-    const AppKitFunctions* appkit = nullptr;
-    KelvoAppKitHost* host = nullptr;
-};
-
-bool openWithHost(void* context, std::string_view url) {
-    const HostWorkspace& workspace = *static_cast<const HostWorkspace*>(context);
-    if (workspace.host == nullptr || workspace.appkit->open_external_url == nullptr) return false;
-    return workspace.appkit->open_external_url(workspace.host, url.data(), url.size()) == 1;
+// The application opens links with the desktop's handler, through the stand-in's workspace (as
+// the application's own code would through the system's, beside the host).
+bool openWithDesktop(void* context, std::string_view url) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    return standIn != nullptr && standIn->workspace.openUrl != nullptr && standIn->workspace.openUrl(standIn->self, url);
 }
 
 void setHostDockIcon(void* host, const std::uint8_t* rgba, std::uint64_t width, std::uint64_t height) {
@@ -53,7 +47,6 @@ struct Launch {
     EnvMap environment;
     std::array<char, kResourcePathBytes> frontendBuffer{};
     std::string_view frontendFolder;
-    HostWorkspace workspace;
     AppPtr app;
     std::array<BridgeCommandHandler, 8> handlers{};
     WindowConfig mainWindow{};
@@ -154,8 +147,7 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.workspace.appkit = system.appkit;
-    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{&launch.workspace, openWithHost},
+    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
                                launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
 
@@ -175,7 +167,6 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     standin::installStandIn(system.standIn);
     launch.host = createHost(launch.config, icon.hostIconPath, restored.has_value());
     if (launch.host == nullptr) return fail(Error::CreateFailed);
-    launch.workspace.host = launch.host;
     // Without the thread the windows keep the system's icon; start-up goes on either way.
     if (icon.renderDockIcon) (void)startDockIconThread(launch.dockIcon, DockIconHost{launch.host, setHostDockIcon});
 
@@ -213,7 +204,6 @@ void tearDown(Launch& launch) {
     joinDockIconThread(launch.dockIcon);
     kelvo_appkit_destroy(launch.host);
     launch.host = nullptr;
-    launch.workspace.host = nullptr;
     standin::installStandIn(nullptr);
     panicState().uninstall();
 }
