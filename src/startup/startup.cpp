@@ -31,7 +31,8 @@ constexpr std::string_view kEntryFile = "index.html";
 // the application's own code would through the system's, beside the host).
 bool openWithDesktop(void* context, std::string_view url) {
     const auto* standIn = static_cast<const standin::StandIn*>(context);
-    return standIn != nullptr && standIn->workspace.openUrl != nullptr && standIn->workspace.openUrl(standIn->self, url);
+    return standIn != nullptr && standIn->workspace.openUrl != nullptr &&
+           standIn->workspace.openUrl(standIn->self, url);
 }
 
 void setHostDockIcon(void* host, const std::uint8_t* rgba, std::uint64_t width, std::uint64_t height) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/macos/web/page_script.hpp"
 #include "startup_harness.hpp"
 #include "support/golden.hpp"
 
@@ -164,6 +165,46 @@ TEST(StartupRun, MainWindowTakesItsSavedFrameOnlyWhenItAsksAndTheFrameIsUsable) 
     EXPECT_EQ(
         frameAfterStart(true, R"(.{ .id = 1, .label = "main", .x = 500, .y = 20, .width = 2000, .height = 600 })"),
         (standin::RectD{0, 20, 1440, 600}));
+}
+
+// The page's requests meet the application's commands and policies as start-up set them up.
+TEST(StartupRun, PageRequestsReachTheApplicationUnderItsPolicies) {
+    StartupHarness h;
+    standin::HeadlessStandIn::WebView* page = nullptr;
+    h.platform.at(kSecond, [&] {
+        page = h.platform.webViews().at(0);
+        const std::string& script = page->userScripts.at(0);
+        const std::string token = script.substr(script.rfind("\");") - kPageTokenLength, kPageTokenLength);
+        for (std::string_view request : {
+                 R"({"id":"1","command":"vostra.url.open","payload":"https://vostra.example/docs"})",
+                 R"({"id":"2","command":"vostra.url.open","payload":"https://elsewhere.example/"})",
+                 R"({"id":"3","command":"kelvo.window.create","payload":{}})",
+             }) {
+            h.platform.pagePost(h.platform.ref(*page), "kelvoBridge", token + std::string(request));
+        }
+        // A link the page follows leaves it for the browser when the security policy allows it.
+        h.platform.pageNavigate(h.platform.ref(*page), "https://www.vostra.example/news");
+        h.platform.pageNavigate(h.platform.ref(*page), "https://elsewhere.example/news");
+    });
+    h.terminateAt(2 * kSecond);
+    EXPECT_EQ(h.run(), 0);
+    ASSERT_NE(page, nullptr);
+    std::vector<std::string> replies;
+    for (const std::string& script : page->evaluated) {
+        if (script.starts_with("window.vexa&&window.vexa._complete(")) replies.push_back(script);
+    }
+    EXPECT_EQ(
+        replies,
+        (std::vector<std::string>{
+            R"(window.vexa&&window.vexa._complete({"id":"1","ok":true,"result":{"ok":true}});)",
+            R"(window.vexa&&window.vexa._complete({"id":"2","ok":false,"error":{"code":"handler_failed","message":"InvalidExternalUrl"}});)",
+            R"(window.vexa&&window.vexa._complete({"id":"3","ok":false,"error":{"code":"permission_denied","message":"Window API is not permitted"}});)",
+        }));
+    // Only the allowed links went to the desktop.
+    EXPECT_EQ(h.platform.logCount("workspace.open"), 2u);
+    EXPECT_EQ(h.platform.logCount("workspace.open https://vostra.example/docs"), 1u);
+    EXPECT_EQ(h.platform.logCount("workspace.open https://www.vostra.example/news"), 1u);
+    EXPECT_EQ(page->uri, "vexa://app/index.html");
 }
 
 // The icon is drawn on a thread of its own (run under ThreadSanitizer too).
