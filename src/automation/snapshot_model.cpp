@@ -39,10 +39,15 @@ std::uint32_t saturatedU32(std::uint64_t value) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::uint32_t>::max()));
 }
 
-// The view's per-widget record of a widget: the first laid-out node with its id.
-const WidgetLayoutNode* layoutNodeOf(WidgetLayoutTree tree, std::uint64_t id) {
-    for (const WidgetLayoutNode& node : tree) {
-        if (node.id == id) return &node;
+// The view's per-widget record of a widget: the laid-out node with its id. Semantics nodes come in
+// tree order, so the search starts where the previous one ended and goes round once.
+const WidgetLayoutNode* layoutNodeOf(WidgetLayoutTree tree, std::uint64_t id, std::size_t& cursor) {
+    for (std::size_t step = 0; step < tree.size(); ++step) {
+        const std::size_t index = (cursor + step) % tree.size();
+        if (tree[index].id == id) {
+            cursor = index + 1;
+            return &tree[index];
+        }
     }
     return nullptr;
 }
@@ -132,12 +137,13 @@ void gatherCanvasWidgets(const Runtime& runtime, const RuntimeView& view, Snapsh
     if (!collected) return;
     const std::span<const WidgetSemanticsNode> nodes(tables.semantics.data(), *collected);
     const CanvasWidgetRenderState render = canvasWidgetRenderState(view);
+    std::size_t cursor = 0;
     for (const WidgetSemanticsNode& node : nodes) {
         if (counts.widgets == tables.widgets.size()) return;
         AutomationSnapshotWidget& row = tables.widgets[counts.widgets++];
         row = widgetRow(view, nodes, node, render);
         if (node.id == 0) continue;
-        if (const WidgetLayoutNode* record = layoutNodeOf(tree, node.id)) {
+        if (const WidgetLayoutNode* record = layoutNodeOf(tree, node.id, cursor)) {
             row.virtualRange = virtualRangeOf(*record);
             row.contextMenu = poolMenu(tables, counts, record->context_menu);
         }

@@ -37,7 +37,9 @@ public:
         flow.memory().putFolder("/auto");
     }
 
-    void command(std::string_view name, std::string_view text) { flow.memory().putFile("/auto/" + std::string(name), text); }
+    void command(std::string_view name, std::string_view text) {
+        flow.memory().putFile("/auto/" + std::string(name), text);
+    }
     Status frame() { return flow.dispatch(FrameRequestedEvent{}); }
     [[nodiscard]] bool exists(std::string_view name) { return flow.memory().exists("/auto/" + std::string(name)); }
     [[nodiscard]] std::string file(std::string_view name) {
@@ -48,8 +50,8 @@ public:
     [[nodiscard]] std::vector<std::string> errors() {
         std::vector<std::string> out;
         for (const DispatchErrorDetail& error : flow.runtime().dispatchErrors.recent) {
-            out.push_back(cat(error.scope, " ", error.errorName(), error.detailText().empty() ? "" : " ",
-                              error.detailText()));
+            out.push_back(
+                cat(error.scope, " ", error.errorName(), error.detailText().empty() ? "" : " ", error.detailText()));
         }
         return out;
     }

@@ -48,7 +48,8 @@ std::string parse(std::string_view parser, std::string_view input) {
                         [](O& o, const auto& r) { o << "name=" << r.name << " payload=" << r.payload; });
     }
     if (parser == "target") {
-        return rendered(parseAutomationWidgetTarget(input), [](O& o, const auto& r) { o << r.view << '#' << r.widgetId; });
+        return rendered(parseAutomationWidgetTarget(input),
+                        [](O& o, const auto& r) { o << r.view << '#' << r.widgetId; });
     }
     if (parser == "action") {
         return rendered(parseAutomationWidgetAction(input), [](O& o, const auto& r) {

@@ -47,11 +47,20 @@ protected:
         runtime.securityPolicy.origins = testing::kTrustedOrigins;
         flow.start();
         flow.reportWindow(2, "second");
-        ViewOptions toolbar{.windowId = 1, .label = "tools", .role = "toolbar", .accessibilityLabel = "Main tools",
-                            .frame = {0, 0, 1280, 40}, .layer = -2, .kind = ViewKind::toolbar};
+        ViewOptions toolbar{.windowId = 1,
+                            .label = "tools",
+                            .role = "toolbar",
+                            .accessibilityLabel = "Main tools",
+                            .frame = {0, 0, 1280, 40},
+                            .layer = -2,
+                            .kind = ViewKind::toolbar};
         ASSERT_TRUE(createView(runtime, toolbar));
-        ViewOptions panel{.windowId = 1, .label = "panel", .url = "vexa://app/panel.html", .frame = {900, 40, 380, 780},
-                          .kind = ViewKind::webview, .bridge = true};
+        ViewOptions panel{.windowId = 1,
+                          .label = "panel",
+                          .url = "vexa://app/panel.html",
+                          .frame = {900, 40, 380, 780},
+                          .kind = ViewKind::webview,
+                          .bridge = true};
         ASSERT_TRUE(createView(runtime, panel));
         ASSERT_TRUE(createView(runtime, testing::canvasOptions("gallery", {16, 40, 320, 420})));
         ViewOptions ok{.windowId = 2, .label = "ok", .text = "OK", .frame = {10, 10, 80, 24}, .kind = ViewKind::button};
@@ -60,7 +69,8 @@ protected:
         std::optional<std::size_t> gallery = findViewIndex(runtime, 1, "gallery");
         ASSERT_TRUE(gallery);
         std::uint32_t line = 0;
-        ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *gallery, testing::readData("automation/gallery_tree.txt"), &line))
+        ASSERT_TRUE(
+            installCanvasWidgetTreeText(runtime, *gallery, testing::readData("automation/gallery_tree.txt"), &line))
             << "line " << line;
         recordDispatchErrorDetail(runtime, "automation.widget_click", Error::ViewNotFound, "nowhere 3");
     }
@@ -135,9 +145,8 @@ TEST(SnapshotModel, WithoutWindowsOneWindowStandsInUnderTheName) {
 
 // The parts no runtime state of this program reaches yet: the status-bar item and audio.
 TEST(SnapshotModel, TrayAndAudioLinesArePrintedWhenPresent) {
-    const AutomationSnapshotTrayItem tray[] = {{"Open", "app.open", 3, false, true},
-                                               {"", "", 0, true, true},
-                                               {"Quit", "app.quit", 9, false, false}};
+    const AutomationSnapshotTrayItem tray[] = {
+        {"Open", "app.open", 3, false, true}, {"", "", 0, true, true}, {"Quit", "app.quit", 9, false, false}};
     std::array<std::uint8_t, kSnapshotSpectrumBands> bands{};
     for (std::size_t i = 0; i < bands.size(); ++i) bands[i] = static_cast<std::uint8_t>(i * 8);
     AutomationSnapshotModel model;
