@@ -26,7 +26,7 @@ char* TextOut::reserve(std::size_t bytes) {
 }
 
 TextOut& TextOut::raw(std::string_view text) {
-    if (!status_) return *this;
+    if (!status_ || text.empty()) return *this;
     if (text.size() > buffer_.size() - length_) {
         flush();
         // A text longer than the whole buffer goes to the sink directly.
