@@ -60,6 +60,11 @@ public:
         return next;
     }
     std::uint64_t widgetId() { return take(widgetIdWord(word())); }
+    // The view label and widget id that widget commands begin with.
+    void target(AutomationWidgetTarget& target) {
+        target.view = word();
+        target.widgetId = widgetId();
+    }
     std::uint64_t integer(std::uint64_t max) { return take(integerWord(word(), max)); }
     float number() { return take(numberWord(word())); }
     [[nodiscard]] std::string_view rest() const { return words_.rest(); }
@@ -195,8 +200,7 @@ Result<AutomationNativeCommand> parseAutomationNativeCommand(std::string_view te
 Result<AutomationWidgetTarget> parseAutomationWidgetTarget(std::string_view text) {
     Words words(text);
     AutomationWidgetTarget target;
-    target.view = words.word();
-    target.widgetId = words.widgetId();
+    words.target(target);
     if (!words.ok()) return invalid();
     return target;
 }
@@ -204,8 +208,7 @@ Result<AutomationWidgetTarget> parseAutomationWidgetTarget(std::string_view text
 Result<AutomationWidgetAction> parseAutomationWidgetAction(std::string_view text) {
     Words words(text);
     AutomationWidgetAction action;
-    action.view = words.word();
-    action.widgetId = words.widgetId();
+    words.target(action);
     const ActionForm* form = actionForm(words.word());
     action.argument = words.rest();
     if (!words.ok(false) || form == nullptr) return invalid();
@@ -218,8 +221,7 @@ Result<AutomationWidgetAction> parseAutomationWidgetAction(std::string_view text
 Result<AutomationWidgetContextMenuItem> parseAutomationWidgetContextMenuItem(std::string_view text) {
     Words words(text);
     AutomationWidgetContextMenuItem item;
-    item.view = words.word();
-    item.widgetId = words.widgetId();
+    words.target(item);
     item.itemIndex = words.integer(std::numeric_limits<std::uint64_t>::max());
     if (!words.ok()) return invalid();
     return item;
@@ -228,8 +230,7 @@ Result<AutomationWidgetContextMenuItem> parseAutomationWidgetContextMenuItem(std
 Result<AutomationWidgetPointerDrag> parseAutomationWidgetPointerDrag(std::string_view text) {
     Words words(text);
     AutomationWidgetPointerDrag drag;
-    drag.view = words.word();
-    drag.widgetId = words.widgetId();
+    words.target(drag);
     drag.startX = words.number();
     drag.endX = words.number();
     if (!words.done()) {
@@ -243,8 +244,7 @@ Result<AutomationWidgetPointerDrag> parseAutomationWidgetPointerDrag(std::string
 Result<AutomationWidgetWheel> parseAutomationWidgetWheel(std::string_view text) {
     Words words(text);
     AutomationWidgetWheel wheel;
-    wheel.view = words.word();
-    wheel.widgetId = words.widgetId();
+    words.target(wheel);
     wheel.delta = words.number();
     if (!words.ok()) return invalid();
     return wheel;

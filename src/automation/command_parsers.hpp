@@ -31,37 +31,30 @@ struct AutomationNativeCommand {
     std::string_view payload;
 };
 
+// The canvas view (by label) and widget (by id) a widget command aims at.
 struct AutomationWidgetTarget {
     std::string_view view;
     std::uint64_t widgetId = 0;
 };
 
-struct AutomationWidgetAction {
-    std::string_view view;
-    std::uint64_t widgetId = 0;
+struct AutomationWidgetAction : AutomationWidgetTarget {
     std::string_view argument;
     AutomationWidgetActionKind action = AutomationWidgetActionKind::focus;
 };
 
-struct AutomationWidgetContextMenuItem {
-    std::string_view view;
-    std::uint64_t widgetId = 0;
+struct AutomationWidgetContextMenuItem : AutomationWidgetTarget {
     std::uint64_t itemIndex = 0;  // 0 is the first item
 };
 
 // Fractions of the widget's laid-out frame: 0 its left (top) edge, 1 its right (bottom) edge.
-struct AutomationWidgetPointerDrag {
-    std::string_view view;
-    std::uint64_t widgetId = 0;
+struct AutomationWidgetPointerDrag : AutomationWidgetTarget {
     float startX = 0;
     float endX = 0;
     float startY = 0.5f;
     float endY = 0.5f;
 };
 
-struct AutomationWidgetWheel {
-    std::string_view view;
-    std::uint64_t widgetId = 0;
+struct AutomationWidgetWheel : AutomationWidgetTarget {
     float delta = 0;
 };
 
