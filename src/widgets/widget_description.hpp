@@ -146,6 +146,14 @@ struct WidgetDescription {
     std::uint8_t blur_level = 0;  // 2 bits
     std::uint8_t blur_from_token = 0;
     std::uint8_t attach_position = 0;  // 2 bits: 0 alone, 1 first, 2 middle, 3 last
+    // The accent colours of bubbles, badges, static selections and split dividers.
+    std::optional<Color> accent_override;
+    std::optional<Color> accent_text_override;
+    // How texts, titles and reactions are laid out: alignment (a TextAlign in 2 bits), word
+    // wrapping, and cutting a line too long for its box with an ellipsis.
+    std::uint8_t text_align = 0;
+    std::uint8_t text_wrap = 0;
+    std::uint8_t text_ellipsis = 0;
     // The image of an image or avatar widget.
     std::uint64_t image_id = 0;
     std::optional<Rect> image_src;
