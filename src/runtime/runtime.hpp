@@ -25,6 +25,7 @@
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/extensions.hpp"
 #include "runtime/flow/flow_state.hpp"
+#include "runtime/flow/frame_profile.hpp"
 #include "runtime/persist/session_fingerprint.hpp"
 #include "runtime/persist/session_journal.hpp"
 #include "runtime/persist/window_state_store.hpp"
@@ -46,7 +47,8 @@ namespace kelvo {
 //   windows          the window table, its id counters, the application source, the shell
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
-//   frame state      the state-dirty flag and the dirty regions of the next frame
+//   frame state      the state-dirty flag, the dirty regions of the next frame and the frame
+//                    profile
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
@@ -105,6 +107,8 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+    // Canvas frame stage timings; recorded only while its `enabled` flag is set.
+    FrameProfile frameProfile{};
 
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.
