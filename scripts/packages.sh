@@ -3,6 +3,7 @@ KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
+  libsecret-1-dev  # stored credentials (the desktop's secret service)
 )
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev
@@ -15,4 +16,6 @@ KELVO_TEST_PACKAGES=(
   dbus             # dbus-run-session (bus for GTK's accessibility and settings)
   fonts-dejavu-core  # a font for GTK to lay out window text with
   libgl1-mesa-dri  # the software GL drivers WebKitGTK needs under Xvfb (only a Recommends of it)
+  gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
+  xclip            # reads the clipboard from another process while the host owns it
 )

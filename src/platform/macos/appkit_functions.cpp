@@ -23,6 +23,28 @@ AppKitFunctions makeTable() {
     table.start_window_drag = kelvo_appkit_start_window_drag;
     table.window_chrome_insets = kelvo_appkit_window_chrome_insets;
     table.set_security_policy = kelvo_appkit_set_security_policy;
+    table.clipboard_read = kelvo_appkit_clipboard_read;
+    table.clipboard_write = kelvo_appkit_clipboard_write;
+    table.clipboard_read_data = kelvo_appkit_clipboard_read_data;
+    table.clipboard_write_data = kelvo_appkit_clipboard_write_data;
+    table.show_open_dialog = kelvo_appkit_show_open_dialog;
+    table.show_save_dialog = kelvo_appkit_show_save_dialog;
+    table.show_message_dialog = kelvo_appkit_show_message_dialog;
+    table.show_notification = kelvo_appkit_show_notification;
+    table.set_credential = kelvo_appkit_set_credential;
+    table.get_credential = kelvo_appkit_get_credential;
+    table.delete_credential = kelvo_appkit_delete_credential;
+    table.open_external_url = kelvo_appkit_open_external_url;
+    table.reveal_path = kelvo_appkit_reveal_path;
+    table.add_recent_document = kelvo_appkit_add_recent_document;
+    table.clear_recent_documents = kelvo_appkit_clear_recent_documents;
+    table.set_menus = kelvo_appkit_set_menus;
+    table.set_shortcuts = kelvo_appkit_set_shortcuts;
+    table.show_context_menu = kelvo_appkit_show_context_menu;
+    table.create_tray = kelvo_appkit_create_tray;
+    table.update_tray_menu = kelvo_appkit_update_tray_menu;
+    table.update_tray_title = kelvo_appkit_update_tray_title;
+    table.remove_tray = kelvo_appkit_remove_tray;
     return table;
 }
 
