@@ -24,8 +24,7 @@ std::optional<standin::ClipboardType> clipboardTypeForMime(std::string_view mime
     return std::nullopt;
 }
 
-std::uint64_t readClipboard(KelvoAppKitHost& host, std::string_view mime, std::uint8_t* buffer,
-                            std::size_t capacity) {
+std::uint64_t readClipboard(KelvoAppKitHost& host, std::string_view mime, std::uint8_t* buffer, std::size_t capacity) {
     std::optional<standin::ClipboardType> type = clipboardTypeForMime(mime);
     if (!type || buffer == nullptr) return 0;
     // Reading from another program runs the main loop until the data arrives.
@@ -41,7 +40,8 @@ std::int32_t writeClipboard(KelvoAppKitHost& host, std::string_view mime, const 
     std::optional<standin::ClipboardType> type = clipboardTypeForMime(mime);
     if (!type) return 0;
     if (data == nullptr && length > 0) return 0;
-    std::string_view bytes = length == 0 ? std::string_view{} : std::string_view(reinterpret_cast<const char*>(data), length);
+    std::string_view bytes =
+        length == 0 ? std::string_view{} : std::string_view(reinterpret_cast<const char*>(data), length);
     if (*type != standin::ClipboardType::rtf && !isValidUtf8(bytes)) return 0;
     return host.platform->clipboard.write(host.platform->self, *type, bytes) ? 1 : 0;
 }
@@ -61,9 +61,8 @@ std::int32_t kelvo_appkit_clipboard_write(KelvoAppKitHost* host, const char* tex
     return writeClipboard(*host, "text/plain", reinterpret_cast<const std::uint8_t*>(text), textLength);
 }
 
-std::int32_t kelvo_appkit_clipboard_write_data(KelvoAppKitHost* host, const char* mimeType,
-                                               std::size_t mimeTypeLength, const std::uint8_t* data,
-                                               std::size_t length) {
+std::int32_t kelvo_appkit_clipboard_write_data(KelvoAppKitHost* host, const char* mimeType, std::size_t mimeTypeLength,
+                                               const std::uint8_t* data, std::size_t length) {
     return writeClipboard(*host, hostText(mimeType, mimeTypeLength), data, length);
 }
 

@@ -28,7 +28,8 @@ std::uint32_t heldMask(std::uint32_t mask) {
     return keys;
 }
 
-constexpr std::uint32_t kAllKeys = standin::kKeyCommand | standin::kKeyControl | standin::kKeyOption | standin::kKeyShift;
+constexpr std::uint32_t kAllKeys =
+    standin::kKeyCommand | standin::kKeyControl | standin::kKeyOption | standin::kKeyShift;
 
 bool shortcutMatches(const HostShortcut& shortcut, std::string_view key, std::uint32_t held, bool shiftOptional) {
     if (shortcut.key != key) return false;
@@ -78,9 +79,8 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
         HostWindow* window = windowByRef(host, press.window);
         if (window == nullptr) window = keyWindow(host);
         const std::uint64_t windowId = window != nullptr ? window->id : 1;
-        postHostTask(host, [windowId, fired = *shortcut](KelvoAppKitHost& alive) {
-            emitShortcut(alive, windowId, fired);
-        });
+        postHostTask(host,
+                     [windowId, fired = *shortcut](KelvoAppKitHost& alive) { emitShortcut(alive, windowId, fired); });
         return true;
     }
     const MenuKeyItem* item = matchMenuKey(host.menuKeys, key, press.modifiers);

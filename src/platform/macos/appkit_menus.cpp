@@ -44,9 +44,8 @@ struct BarBuilder {
             mask |= kMaskShiftKey;
         }
         for (char& c : lowered) c = toLowerAscii(c);
-        menus.back().items.push_back(
-            standin::MenuEntry{std::move(title), lowered, lowered.empty() ? 0 : standInModifiers(mask), enabled,
-                               checked, false});
+        menus.back().items.push_back(standin::MenuEntry{
+            std::move(title), lowered, lowered.empty() ? 0 : standInModifiers(mask), enabled, checked, false});
         if (!lowered.empty()) keys.push_back(MenuKeyItem{action, std::string(command), lowered, mask, enabled});
     }
 

@@ -56,7 +56,8 @@ void kelvo_appkit_update_tray_menu(KelvoAppKitHost* host, const std::uint32_t* i
     std::vector<standin::MenuItem> items;
     for (std::uint64_t i = 0; i < count; ++i) {
         const bool separator = separators[i] != 0;
-        std::string_view label = separator ? std::string_view{} : hostText(labels[i], static_cast<std::size_t>(labelLengths[i]));
+        std::string_view label =
+            separator ? std::string_view{} : hostText(labels[i], static_cast<std::size_t>(labelLengths[i]));
         items.push_back(standin::MenuItem{label, ids[i], enabled[i] != 0, separator});
     }
     std::weak_ptr<HostLife> life = host->life;

@@ -225,9 +225,9 @@ struct ClipboardService {
 // closes it, then answers.
 struct OpenPanel {
     std::string_view title{};
-    std::string_view folder{};                   // where it starts; empty: the backend's choice
+    std::string_view folder{};                  // where it starts; empty: the backend's choice
     std::span<const std::string> extensions{};  // files shown, without the dot; empty: every file
-    bool chooseDirectories = false;              // folders can be chosen
+    bool chooseDirectories = false;             // folders can be chosen
     bool multiple = false;
 };
 
@@ -397,7 +397,8 @@ static_assert(sizeof(WorkspaceService) ==
               (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(ClipboardService) ==
               (0 KELVO_STANDIN_CLIPBOARD_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
-static_assert(sizeof(DialogService) == (0 KELVO_STANDIN_DIALOG_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(DialogService) ==
+              (0 KELVO_STANDIN_DIALOG_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(KeyringService) ==
               (0 KELVO_STANDIN_KEYRING_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(MenuService) == (0 KELVO_STANDIN_MENU_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));

@@ -27,8 +27,8 @@ std::string outputOf(const std::string& command) {
 
 std::string readClipboard(KelvoAppKitHost* host, std::string_view mime) {
     std::string buffer(256, '\0');
-    std::uint64_t length = kelvo_appkit_clipboard_read_data(host, mime.data(), mime.size(),
-                                                            reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
+    std::uint64_t length = kelvo_appkit_clipboard_read_data(
+        host, mime.data(), mime.size(), reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
     buffer.resize(std::min<std::size_t>(length, buffer.size()));
     return buffer;
 }
@@ -51,9 +51,10 @@ TEST_F(GtkHost, ClipboardHoldsTextHtmlAndRtfForOtherPrograms) {
             return;
         }
         Step& s = steps[i];
-        ASSERT_EQ(kelvo_appkit_clipboard_write_data(host, s.mime.data(), s.mime.size(),
-                                                    reinterpret_cast<const std::uint8_t*>(s.data.data()), s.data.size()),
-                  1);
+        ASSERT_EQ(
+            kelvo_appkit_clipboard_write_data(host, s.mime.data(), s.mime.size(),
+                                              reinterpret_cast<const std::uint8_t*>(s.data.data()), s.data.size()),
+            1);
         s.inProcess = readClipboard(host, s.mime);
         // Another program reads while this one's loop runs and answers it.
         reader = std::thread([this, &s, &reader, &step, i] {
@@ -80,7 +81,14 @@ const SecretSchema& otherApplication() {
                                         {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                          {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                        0,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr};
     return schema;
 }
 
@@ -91,8 +99,8 @@ TEST_F(GtkHost, CredentialsLiveInTheKeyringUnderThisApplication) {
     };
     auto get = [&] {
         std::string buffer(64, '\0');
-        std::uint64_t length = kelvo_appkit_get_credential(host, "vostra.sync", 11, "bob", 3,
-                                                           reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
+        std::uint64_t length = kelvo_appkit_get_credential(
+            host, "vostra.sync", 11, "bob", 3, reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
         buffer.resize(length);
         return buffer;
     };
@@ -131,7 +139,8 @@ GtkDialog* openFileChooser() {
 }
 
 TEST_F(GtkHost, SaveDialogAnswersWhileEventsWaitInOrder) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("kelvo-save-" + std::to_string(getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kelvo-save-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string start = folder.string();
     std::string chosen;
@@ -199,7 +208,8 @@ std::vector<std::string> recentApplications(const std::string& uri) {
 }
 
 TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("kelvo-recent-" + std::to_string(getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kelvo-recent-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     auto file = [&](const char* name) {
         std::filesystem::path path = folder / name;

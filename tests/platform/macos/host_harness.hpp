@@ -43,10 +43,9 @@ public:
 
     KelvoAppKitHost* create(const HostOptions& o = {}) {
         host = kelvo_appkit_create(o.appName.data(), o.appName.size(), nullptr, 0, nullptr, 0, nullptr, 0,
-                                   o.hasWebContent ? 1 : 0,
-                                   o.windowTitle.data(), o.windowTitle.size(), nullptr, 0, o.iconPath.data(),
-                                   o.iconPath.size(), "main", 4, o.x, o.y, o.width, o.height, o.restoreFrame ? 1 : 0, 1,
-                                   o.titlebarStyle, o.showPolicy);
+                                   o.hasWebContent ? 1 : 0, o.windowTitle.data(), o.windowTitle.size(), nullptr, 0,
+                                   o.iconPath.data(), o.iconPath.size(), "main", 4, o.x, o.y, o.width, o.height,
+                                   o.restoreFrame ? 1 : 0, 1, o.titlebarStyle, o.showPolicy);
         return host;
     }
 

@@ -133,7 +133,8 @@ TEST(HostShortcuts, MatchTheTable) {
         }
         ASSERT_EQ(outcomes[i], "fired") << cases[i].line;
         ASSERT_LT(next, fired.size());
-        EXPECT_TRUE(fired[next].starts_with("shortcut " + cases[i].expect + " ")) << cases[i].line << ": " << fired[next];
+        EXPECT_TRUE(fired[next].starts_with("shortcut " + cases[i].expect + " "))
+            << cases[i].line << ": " << fired[next];
         next += 1;
     }
 }
@@ -164,9 +165,10 @@ TEST(HostMenus, StandardBarFollowsWebContent) {
     const std::vector<standin::Menu>& bar = withWeb.platform.services().menuBar;
     ASSERT_EQ(bar.size(), 5u);
     EXPECT_EQ(titles(bar[0].items), (std::vector<std::string>{"About Vostra Studio", "-", "Hide Vostra Studio",
-                                                             "Hide Others", "Show All", "-", "Quit Vostra Studio"}));
+                                                              "Hide Others", "Show All", "-", "Quit Vostra Studio"}));
     EXPECT_EQ(bar[2].title, "Edit");
-    EXPECT_EQ(titles(bar[2].items), (std::vector<std::string>{"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All"}));
+    EXPECT_EQ(titles(bar[2].items),
+              (std::vector<std::string>{"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All"}));
     EXPECT_EQ(bar[2].items[1].key, "z");
     EXPECT_EQ(bar[2].items[1].modifiers, standin::kKeyCommand | standin::kKeyShift);
     EXPECT_EQ(titles(bar[3].items),
@@ -261,8 +263,8 @@ TEST(HostMenus, ApplicationMenusReplaceTheStandardOnesAndAnswerTheirKeys) {
     h.run();
     // Items without a command send nothing; disabled items, items of no menu and the standard
     // menus' keys (gone with the standard bar) leave the key to the view; Quit stays.
-    EXPECT_EQ(log.lines,
-              (std::vector<std::string>{"menu doc.save window=1", "menu doc.export window=1", "menu tools.trace window=1"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"menu doc.save window=1", "menu doc.export window=1",
+                                                   "menu tools.trace window=1"}));
     std::vector<std::string> keys;
     for (const std::string& entry : h.platform.log()) {
         if (entry.starts_with("key.")) keys.push_back(entry);
@@ -283,17 +285,17 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
     ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Second", 6, "second", 6, 0, 1, 0, 0, 0, 0, 400, 300), 1);
     h.platform.at(kMs, [&h] {
         h.platform.userFocus(h.platform.ref(*h.platform.windows()[1]));
-        for (auto [typed, modifiers] : {std::pair("c", "cmd"), std::pair("Z", "cmd,shift"), std::pair("f", "cmd,ctrl"),
-                                        std::pair("h", "cmd"), std::pair("h", "cmd,opt"), std::pair("m", "cmd"),
-                                        std::pair("w", "cmd")}) {
+        for (auto [typed, modifiers] :
+             {std::pair("c", "cmd"), std::pair("Z", "cmd,shift"), std::pair("f", "cmd,ctrl"), std::pair("h", "cmd"),
+              std::pair("h", "cmd,opt"), std::pair("m", "cmd"), std::pair("w", "cmd")}) {
             h.platform.userKeyDown(press(h, typed, modifiers));
         }
     });
     h.run();
     std::vector<std::string> acts;
     for (const std::string& entry : h.platform.log()) {
-        if (entry.starts_with("key.") || entry.starts_with("window.action") || entry.starts_with("window.miniaturize") ||
-            entry.starts_with("window.destroy")) {
+        if (entry.starts_with("key.") || entry.starts_with("window.action") ||
+            entry.starts_with("window.miniaturize") || entry.starts_with("window.destroy")) {
             acts.push_back(entry);
         }
     }
@@ -391,7 +393,8 @@ TEST(HostStatusItem, MenuChoicesReachTheTrayCallback) {
     ASSERT_NE(h.create(), nullptr);
     std::vector<std::uint32_t> actions;
     kelvo_appkit_set_tray_callback(
-        h.host, [](void* context, std::uint32_t id) { static_cast<std::vector<std::uint32_t>*>(context)->push_back(id); },
+        h.host,
+        [](void* context, std::uint32_t id) { static_cast<std::vector<std::uint32_t>*>(context)->push_back(id); },
         &actions);
     kelvo_appkit_create_tray(h.host, nullptr, 0, "Sync", 4, nullptr, 0);
     const std::uint32_t ids[] = {11, 12, 13};

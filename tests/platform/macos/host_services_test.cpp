@@ -31,9 +31,8 @@ protected:
     // The length answered and what the buffer holds afterwards (it starts filled with '#').
     std::pair<std::uint64_t, std::string> readData(std::string_view mime, std::size_t capacity) {
         std::string buffer(capacity, '#');
-        std::uint64_t length =
-            kelvo_appkit_clipboard_read_data(h.host, mime.data(), mime.size(),
-                                             reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
+        std::uint64_t length = kelvo_appkit_clipboard_read_data(
+            h.host, mime.data(), mime.size(), reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
         return {length, buffer};
     }
 

@@ -44,7 +44,8 @@ std::string contentsOf(const char* target) {
     std::string bytes;
     const guchar* data = gtk_selection_data_get_data(selection);
     gint length = gtk_selection_data_get_length(selection);
-    if (data != nullptr && length > 0) bytes.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+    if (data != nullptr && length > 0)
+        bytes.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
     gtk_selection_data_free(selection);
     return bytes;
 }

@@ -23,9 +23,8 @@ gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
         if (file.size() <= extension.size() + 1) continue;
         std::string_view tail = file.substr(file.size() - extension.size());
         if (file[file.size() - extension.size() - 1] != '.') continue;
-        if (std::equal(tail.begin(), tail.end(), extension.begin(), extension.end(), [](char a, char b) {
-                return g_ascii_tolower(a) == g_ascii_tolower(b);
-            })) {
+        if (std::equal(tail.begin(), tail.end(), extension.begin(), extension.end(),
+                       [](char a, char b) { return g_ascii_tolower(a) == g_ascii_tolower(b); })) {
             return TRUE;
         }
     }
@@ -39,8 +38,9 @@ void admitExtensions(GtkFileChooser* chooser, std::span<const std::string> exten
     for (const std::string& extension : extensions) name += (name.empty() ? "*." : ", *.") + extension;
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, name.c_str());
-    gtk_file_filter_add_custom(filter, static_cast<GtkFileFilterFlags>(GTK_FILE_FILTER_FILENAME | GTK_FILE_FILTER_DISPLAY_NAME),
-                               hasExtension, kept, [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
+    gtk_file_filter_add_custom(
+        filter, static_cast<GtkFileFilterFlags>(GTK_FILE_FILTER_FILENAME | GTK_FILE_FILTER_DISPLAY_NAME), hasExtension,
+        kept, [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
     gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the floating reference
 }
 
@@ -59,16 +59,17 @@ GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction
 }
 
 std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
-    GtkWidget* dialog = chooser(gtkState(self), panel.title,
-                                panel.chooseDirectories ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
-                                                        : GTK_FILE_CHOOSER_ACTION_OPEN,
-                                "_Open", panel.folder);
+    GtkWidget* dialog =
+        chooser(gtkState(self), panel.title,
+                panel.chooseDirectories ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN, "_Open",
+                panel.folder);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.multiple);
     admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
     std::vector<std::string> paths;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         GSList* files = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
-        for (GSList* file = files; file != nullptr; file = file->next) paths.emplace_back(static_cast<char*>(file->data));
+        for (GSList* file = files; file != nullptr; file = file->next)
+            paths.emplace_back(static_cast<char*>(file->data));
         g_slist_free_full(files, g_free);
     }
     gtk_widget_destroy(dialog);
@@ -96,9 +97,9 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
 int runAlert(void* self, const Alert& alert) {
     static constexpr GtkMessageType kTypes[] = {GTK_MESSAGE_INFO, GTK_MESSAGE_WARNING, GTK_MESSAGE_ERROR};
     std::string message(alert.message);
-    GtkWidget* dialog = gtk_message_dialog_new(gtkActiveWindow(gtkState(self)), GTK_DIALOG_MODAL,
-                                               kTypes[static_cast<int>(alert.style)], GTK_BUTTONS_NONE, "%s",
-                                               message.c_str());
+    GtkWidget* dialog =
+        gtk_message_dialog_new(gtkActiveWindow(gtkState(self)), GTK_DIALOG_MODAL, kTypes[static_cast<int>(alert.style)],
+                               GTK_BUTTONS_NONE, "%s", message.c_str());
     if (!alert.informative.empty()) {
         std::string informative(alert.informative);
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", informative.c_str());

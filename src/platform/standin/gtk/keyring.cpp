@@ -38,7 +38,8 @@ bool store(void*, std::string_view application, std::string_view service, std::s
     std::string serviceName(service);
     std::string accountName(account);
     std::string label = schema.name + ": " + serviceName + " (" + accountName + ")";
-    SecretValuePtr value(secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "application/octet-stream"));
+    SecretValuePtr value(
+        secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "application/octet-stream"));
     GError* error = nullptr;
     gboolean stored = secret_password_store_binary_sync(&schema.schema, SECRET_COLLECTION_DEFAULT, label.c_str(),
                                                         value.get(), nullptr, &error, "service", serviceName.c_str(),
@@ -53,9 +54,8 @@ std::optional<std::string> lookup(void*, std::string_view application, std::stri
     std::string serviceName(service);
     std::string accountName(account);
     GError* error = nullptr;
-    SecretValuePtr value(secret_password_lookup_binary_sync(&schema.schema, nullptr, &error, "service",
-                                                            serviceName.c_str(), "account", accountName.c_str(),
-                                                            nullptr));
+    SecretValuePtr value(secret_password_lookup_binary_sync(
+        &schema.schema, nullptr, &error, "service", serviceName.c_str(), "account", accountName.c_str(), nullptr));
     GErrorPtr failed(error);
     if (!value || failed) return std::nullopt;
     gsize length = 0;

@@ -28,8 +28,8 @@ std::optional<HeadlessServices::DialogAnswer> answer(HeadlessState& state) {
 std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
     HeadlessState& state = headlessState(self);
     state.note("dialog.open title=" + std::string(panel.title) + " folder=" + std::string(panel.folder) +
-               " extensions=" + joined(panel.extensions, ';') + " directories=" +
-               (panel.chooseDirectories ? "1" : "0") + " multiple=" + (panel.multiple ? "1" : "0"));
+               " extensions=" + joined(panel.extensions, ';') +
+               " directories=" + (panel.chooseDirectories ? "1" : "0") + " multiple=" + (panel.multiple ? "1" : "0"));
     std::optional<HeadlessServices::DialogAnswer> chosen = answer(state);
     if (!chosen) return {};
     return std::move(chosen->paths);
