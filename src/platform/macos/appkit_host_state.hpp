@@ -239,6 +239,8 @@ void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item);
 std::uint64_t activeCommandWindowId(KelvoAppKitHost& host);
 HostWindow* keyWindow(KelvoAppKitHost& host);
 HostWindow* windowByRef(KelvoAppKitHost& host, standin::WindowRef ref);
+// The modifier keys (standin::kKey...) a modifier mask names.
+std::uint32_t modifierKeysOfMask(std::uint32_t mask);
 void startKeyMonitor(KelvoAppKitHost& host);
 void stopKeyMonitor(KelvoAppKitHost& host);
 // The name a key press is matched by: a named key, else the characters lower-cased, a shifted

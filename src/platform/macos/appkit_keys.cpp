@@ -19,21 +19,12 @@ constexpr std::string_view kUnshifted = "1234567890-=[]\\;',./`";
 // Keys whose Shift form is another character: with Shift held these get the second pass.
 constexpr std::string_view kShiftableKeys = "0123456789',-./;=[\\]`";
 
-std::uint32_t heldMask(std::uint32_t mask) {
-    std::uint32_t keys = 0;
-    if (mask & kMaskCommandKeys) keys |= standin::kKeyCommand;
-    if (mask & kMaskControlKey) keys |= standin::kKeyControl;
-    if (mask & kMaskOptionKey) keys |= standin::kKeyOption;
-    if (mask & kMaskShiftKey) keys |= standin::kKeyShift;
-    return keys;
-}
-
 constexpr std::uint32_t kAllKeys =
     standin::kKeyCommand | standin::kKeyControl | standin::kKeyOption | standin::kKeyShift;
 
 bool shortcutMatches(const HostShortcut& shortcut, std::string_view key, std::uint32_t held, bool shiftOptional) {
     if (shortcut.key != key) return false;
-    std::uint32_t wanted = heldMask(shortcut.modifiers);
+    std::uint32_t wanted = modifierKeysOfMask(shortcut.modifiers);
     std::uint32_t compared = kAllKeys;
     if (shiftOptional && (wanted & standin::kKeyShift) == 0) compared &= ~standin::kKeyShift;
     return (held & compared) == (wanted & compared);
@@ -41,7 +32,7 @@ bool shortcutMatches(const HostShortcut& shortcut, std::string_view key, std::ui
 
 const MenuKeyItem* matchMenuKey(std::span<const MenuKeyItem> items, std::string_view key, std::uint32_t held) {
     for (const MenuKeyItem& item : items) {
-        if (item.key == key && (held & kAllKeys) == heldMask(item.modifiers)) return &item;
+        if (item.key == key && (held & kAllKeys) == modifierKeysOfMask(item.modifiers)) return &item;
     }
     return nullptr;
 }
@@ -90,6 +81,15 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
 }
 
 }  // namespace
+
+std::uint32_t modifierKeysOfMask(std::uint32_t mask) {
+    std::uint32_t keys = 0;
+    if (mask & kMaskCommandKeys) keys |= standin::kKeyCommand;
+    if (mask & kMaskControlKey) keys |= standin::kKeyControl;
+    if (mask & kMaskOptionKey) keys |= standin::kKeyOption;
+    if (mask & kMaskShiftKey) keys |= standin::kKeyShift;
+    return keys;
+}
 
 std::string shortcutKeyName(const standin::KeyPress& press) {
     if (!press.namedKey.empty()) return std::string(press.namedKey);

@@ -14,15 +14,6 @@ constexpr std::uint32_t kCmd = 1;
 constexpr std::uint32_t kCtrl = kMaskControlKey;
 constexpr std::uint32_t kOpt = kMaskOptionKey;
 
-std::uint32_t standInModifiers(std::uint32_t mask) {
-    std::uint32_t keys = 0;
-    if (mask & kMaskCommandKeys) keys |= standin::kKeyCommand;
-    if (mask & kMaskControlKey) keys |= standin::kKeyControl;
-    if (mask & kMaskOptionKey) keys |= standin::kKeyOption;
-    if (mask & kMaskShiftKey) keys |= standin::kKeyShift;
-    return keys;
-}
-
 // A bar being built: the menus shown and the items that have key equivalents.
 struct BarBuilder {
     KelvoAppKitHost& host;
@@ -45,7 +36,7 @@ struct BarBuilder {
         }
         for (char& c : lowered) c = toLowerAscii(c);
         menus.back().items.push_back(standin::MenuEntry{
-            std::move(title), lowered, lowered.empty() ? 0 : standInModifiers(mask), enabled, checked, false});
+            std::move(title), lowered, lowered.empty() ? 0 : modifierKeysOfMask(mask), enabled, checked, false});
         if (!lowered.empty()) keys.push_back(MenuKeyItem{action, std::string(command), lowered, mask, enabled});
     }
 
