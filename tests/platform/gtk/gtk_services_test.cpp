@@ -256,5 +256,71 @@ TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
     EXPECT_EQ(afterClear[2], std::vector<std::string>{"Other Editor"});
 }
 
+// Puts a key press into GDK's queue, as the X server would deliver it to the main window.
+void pressKey(guint keyval, guint state) {
+    GtkWindow* window = nullptr;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
+        if (title != nullptr && std::string_view(title) == "Vostra Studio") window = GTK_WINDOW(item->data);
+    }
+    g_list_free(toplevels);
+    ASSERT_NE(window, nullptr);
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+    event->key.keyval = keyval;
+    event->key.state = state;
+    event->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gdk_event_put(event);
+    gdk_event_free(event);
+}
+
+GtkMenuShell* shownMenu() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkMenuShell* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(item->data));
+        if (child != nullptr && GTK_IS_MENU(child) && gtk_widget_get_visible(child)) found = GTK_MENU_SHELL(child);
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+TEST_F(GtkHost, KeysReachShortcutsAndContextMenusAnswer) {
+    const char* id = "zoom.in";
+    const std::uint64_t idLength = 7;
+    const char* key = "=";
+    const std::uint64_t keyLength = 1;
+    const std::uint32_t command = 1;
+    kelvo_appkit_set_shortcuts(host, &id, &idLength, &key, &keyLength, &command, 1);
+    std::vector<std::string> texts;
+    onEvent = [&](const KelvoHostEvent& event) {
+        if (event.kind == static_cast<std::uint32_t>(HostEventKind::shortcut)) {
+            texts.push_back("shortcut " + std::string(event.shortcutId.view()) + " " +
+                            std::string(event.shortcutKey.view()));
+        } else if (event.kind == static_cast<std::uint32_t>(HostEventKind::context_menu_action)) {
+            texts.push_back("context " + std::to_string(event.targetId) + " " + std::to_string(event.menuItemId));
+        }
+    };
+    const KelvoContextMenuItemRecord items[] = {{4, 0, "Cut", 3, 1, 0}, {5, 0, "Paste", 5, 1, 0}};
+    after(200, [&] {
+        // Ctrl and Shift with "=" type "+": the shortcut on Command and "=" fires.
+        pressKey(GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+        pressKey(GDK_KEY_plus, GDK_MOD1_MASK | GDK_SHIFT_MASK);
+        EXPECT_EQ(kelvo_appkit_show_context_menu(host, 1, "", 0, 30, 40, 99, items, 2), 1);
+    });
+    after(500, [&] {
+        GtkMenuShell* menu = shownMenu();
+        ASSERT_NE(menu, nullptr);
+        GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+        gtk_menu_shell_activate_item(menu, GTK_WIDGET(g_list_nth_data(entries, 1)), TRUE);
+        g_list_free(entries);
+    });
+    after(800, [&] { kelvo_appkit_stop(host); });
+    run();
+    EXPECT_EQ(texts, (std::vector<std::string>{"shortcut zoom.in =", "context 99 5"}));
+}
+
 }  // namespace
 }  // namespace kelvo
