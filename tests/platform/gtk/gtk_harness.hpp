@@ -1,6 +1,6 @@
 #pragma once
 
-// A host on the GTK backend in real windows, with a runtime stand-in that records every event.
+// A host on the GTK backend in a real window, run with a runtime stand-in that records every event.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -8,8 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/macos/appkit_functions.hpp"
-#include "platform/standin/gtk/gtk.hpp"
+#include "gtk_host_fixture.hpp"
 
 namespace kelvo {
 
@@ -18,21 +17,21 @@ struct Seen {
     KelvoHostEvent event;  // its strings are not valid after the callback
 };
 
-class GtkHost : public ::testing::Test {
+// The file chooser on screen, if one is.
+inline GtkDialog* shownFileChooser() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkDialog* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found = GTK_DIALOG(item->data);
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+class GtkHost : public testing::GtkHostFixture {
 protected:
-    void SetUp() override {
-        standin::installStandIn(&standin::gtkStandIn());
-        host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, "Vostra Studio", 13,
-                                   nullptr, 0, nullptr, 0, "main", 4, 0, 0, 1280, 820, 0, 1, 0, 0);
-        ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
-    }
-    void TearDown() override {
-        kelvo_appkit_destroy(host);
-        standin::installStandIn(nullptr);
-    }
-
-    standin::StandIn& gtk() { return standin::gtkStandIn(); }
-
     // Runs `step` on the main loop after `ms` milliseconds.
     void after(int ms, std::function<void()> step) {
         gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
@@ -58,7 +57,6 @@ protected:
         return n;
     }
 
-    KelvoAppKitHost* host = nullptr;
     std::vector<Seen> seen;
     // Runs inside the callback, after the event is recorded: the runtime acting on it.
     std::function<void(const KelvoHostEvent&)> onEvent;

@@ -126,18 +126,6 @@ TEST_F(GtkHost, CredentialsLiveInTheKeyringUnderThisApplication) {
                                nullptr);
 }
 
-GtkDialog* openFileChooser() {
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkDialog* found = nullptr;
-    for (GList* item = toplevels; item != nullptr; item = item->next) {
-        if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-            found = GTK_DIALOG(item->data);
-        }
-    }
-    g_list_free(toplevels);
-    return found;
-}
-
 TEST_F(GtkHost, SaveDialogAnswersWhileEventsWaitInOrder) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("kelvo-save-" + std::to_string(getpid()));
@@ -161,7 +149,7 @@ TEST_F(GtkHost, SaveDialogAnswersWhileEventsWaitInOrder) {
         });
         after(500, [&] { whileOpen = seen.size(); });
         after(800, [&] {
-            GtkDialog* dialog = openFileChooser();
+            GtkDialog* dialog = shownFileChooser();
             ASSERT_NE(dialog, nullptr);
             gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
         });

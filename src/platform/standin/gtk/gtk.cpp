@@ -17,6 +17,9 @@ StandIn& gtkStandIn() {
         made->record.keyring = gtkKeyring();
         made->record.menus = gtkMenus();
         made->record.statusItem = gtkStatusItem();
+        made->record.webviews = gtkWebViews();
+        made->record.scheme = gtkScheme();
+        made->record.scriptMessages = gtkScriptMessages();
         return made;
     }();
     return state->record;

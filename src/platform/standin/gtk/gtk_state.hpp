@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
@@ -86,6 +87,12 @@ GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window);
 void gtkFillMenu(GtkMenuShell* menu, std::span<const MenuItem> items, GCallback onActivate, gpointer data);
 // The window of ours that has keyboard focus, for dialogs to be transient for; null when none.
 GtkWindow* gtkActiveWindow(GtkState& state);
+WebViewService gtkWebViews();
+SchemeService gtkScheme();
+ScriptMessageService gtkScriptMessages();
+
+// The local paths of a drop's URI list, NUL between them; URIs without a local path are left out.
+std::string droppedPaths(GtkSelectionData* data);
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

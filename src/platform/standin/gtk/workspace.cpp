@@ -4,6 +4,7 @@
 // notifications go to the desktop's notification service without waiting for it; recently used
 // documents go to GTK's list, where clearing removes only this application's entries.
 
+#include <string>
 #include <string_view>
 #include <vector>
 

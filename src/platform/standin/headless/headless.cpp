@@ -16,6 +16,9 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.keyring = headlessKeyring();
     state_->record.menus = headlessMenus();
     state_->record.statusItem = headlessStatusItem();
+    state_->record.webviews = headlessWebViews();
+    state_->record.scheme = headlessScheme();
+    state_->record.scriptMessages = headlessScriptMessages();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;

@@ -24,7 +24,7 @@ void unwatchAppearance(void* self) {
 
 bool openUrl(void* self, std::string_view url) {
     HeadlessState& state = headlessState(self);
-    state.note("workspace.open " + std::string(url));
+    state.note(joinText({"workspace.open ", url}));
     return state.answers.urlsOpen;
 }
 
