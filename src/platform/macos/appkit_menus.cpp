@@ -5,6 +5,7 @@
 
 #include "base/ascii.hpp"
 #include "platform/macos/appkit_host_state.hpp"
+#include "platform/macos/appkit_webviews.hpp"
 
 namespace kelvo {
 
@@ -158,10 +159,15 @@ void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item) {
         case MenuAction::zoom:
             if (key != nullptr) platform.windows.zoom(platform.self, key->ref);
             return;
-        case MenuAction::reload:
-            // The key window's main web view reloads here, and a frame follows, once the host
-            // has web views.
+        case MenuAction::reload: {
+            // The key window's main web view loads the document it shows again.
+            if (key == nullptr) return;
+            auto main = host.web.mains.find(key->id);
+            if (main == host.web.mains.end() || main->second->committedUri.empty()) return;
+            platform.webviews.loadUrl(platform.self, main->second->ref, main->second->committedUri);
+            scheduleFrame(host);
             return;
+        }
         case MenuAction::web_inspector:
             // The key window's main web view opens its inspector here once the host has web views.
             return;

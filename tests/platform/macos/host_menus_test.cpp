@@ -453,5 +453,22 @@ TEST(HostModal, EventsWaitUntilTheDialogClosedAndFramesMerge) {
                                                  HostEventKind::timer}));
 }
 
+TEST(HostMenus, ReloadLoadsTheKeyWindowsPageAgain) {
+    for (bool webContent : {true, false}) {
+        HostHarness h;
+        HostOptions options;
+        options.hasWebContent = webContent;
+        ASSERT_NE(h.create(options), nullptr);
+        kelvo_appkit_load_window_webview(h.host, 1, "vexa://app/index.html", 21, 1, nullptr, 0, nullptr, 0, nullptr, 0,
+                                         0);
+        h.platform.at(kMs, [&h] { h.platform.userKeyDown(press(h, "r", "cmd")); });
+        h.run();
+        const std::vector<std::string>& loads = h.platform.webViews()[0]->loads;
+        // Without web content the standard bar has no Reload, and the key goes on to the view.
+        EXPECT_EQ(loads.size(), webContent ? 2u : 1u);
+        EXPECT_EQ(loads.back(), "url vexa://app/index.html");
+    }
+}
+
 }  // namespace
 }  // namespace kelvo
