@@ -171,13 +171,8 @@ void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item) {
         case MenuAction::web_inspector:
             // The key window's main web view opens its inspector here once the host has web views.
             return;
-        case MenuAction::undo:
-        case MenuAction::redo:
-        case MenuAction::cut:
-        case MenuAction::copy:
-        case MenuAction::paste:
-        case MenuAction::select_all:
-            return;
+        default:
+            return;  // the editing items' keys are left to the focused view
     }
 }
 
