@@ -19,6 +19,7 @@
 #include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_refresh_batch.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
@@ -45,7 +46,8 @@ namespace kelvo {
 //   windows          the window table, its id counters, the application source, the shell
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
-//   frame state      the state-dirty flag and the dirty regions of the next frame
+//   frame state      the state-dirty flag, the dirty regions of the next frame, what last
+//                    changed, the windows to publish and the canvas refresh batch
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
@@ -103,6 +105,10 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+    ChangeSource lastChangeSource = ChangeSource::none;
+    // Windows whose canvas state changed for automation to publish; each at most once.
+    FixedVec<std::uint64_t, 8> windowsToPublish{};
+    CanvasRefreshBatch canvasBatch{};
 
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.
@@ -158,6 +164,8 @@ void releaseRuntime(Runtime* runtime);
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }
 // Sets the state-dirty flag and records a changed frame while fewer than 8 are held.
 void markDirtyRegion(Runtime& runtime, const RectF& frame);
+// Adds a window to the windows to publish unless it is there already or 8 are held.
+void noteWindowToPublish(Runtime& runtime, std::uint64_t windowId);
 
 // Wall-clock nanoseconds of the runtime's I/O interface; 0 without one.
 std::int64_t runtimeWallClockNs(const Runtime& runtime);
