@@ -74,7 +74,7 @@ std::unique_ptr<testing::RenderedList> render(const ControlTree& tree, const Wid
 
 const CanvasCommand* withId(std::span<const CanvasCommand> list, std::uint64_t id) {
     for (const CanvasCommand& command : list) {
-        if (testing::hasIdentity(command) && canvasCommandId(command) == id) return &command;
+        if (hasCommandIdentity(command) && canvasCommandId(command) == id) return &command;
     }
     return nullptr;
 }
@@ -85,7 +85,7 @@ std::optional<Rect> changedBounds(std::span<const CanvasCommand> before, std::sp
     std::optional<Rect> bounds;
     const auto compare = [&](std::span<const CanvasCommand> from, std::span<const CanvasCommand> to) {
         for (const CanvasCommand& command : from) {
-            if (!testing::hasIdentity(command)) continue;
+            if (!hasCommandIdentity(command)) continue;
             const CanvasCommand* other = withId(to, canvasCommandId(command));
             if (other != nullptr && commandsEqual(command, *other)) continue;
             bounds = unionOptionalBounds(bounds, canvasCommandBounds(command));
