@@ -3,6 +3,7 @@ KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
+  libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
 )
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev

@@ -23,6 +23,17 @@ AppKitFunctions makeTable() {
     table.start_window_drag = kelvo_appkit_start_window_drag;
     table.window_chrome_insets = kelvo_appkit_window_chrome_insets;
     table.set_security_policy = kelvo_appkit_set_security_policy;
+    table.load_window_webview = kelvo_appkit_load_window_webview;
+    table.bridge_respond = kelvo_appkit_bridge_respond;
+    table.bridge_respond_window = kelvo_appkit_bridge_respond_window;
+    table.bridge_respond_webview = kelvo_appkit_bridge_respond_webview;
+    table.emit_window_event = kelvo_appkit_emit_window_event;
+    table.create_webview = kelvo_appkit_create_webview;
+    table.set_webview_frame = kelvo_appkit_set_webview_frame;
+    table.navigate_webview = kelvo_appkit_navigate_webview;
+    table.set_webview_zoom = kelvo_appkit_set_webview_zoom;
+    table.set_webview_layer = kelvo_appkit_set_webview_layer;
+    table.close_webview = kelvo_appkit_close_webview;
     return table;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/macos/appkit_functions.hpp"
+#include "platform/macos/appkit_webviews.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -138,10 +139,8 @@ struct KelvoAppKitHost {
     bool applicationActive = false;
     bool activationCheckPending = false;
 
-    // policy
-    std::vector<std::string> allowedNavigationOrigins;
-    std::vector<std::string> allowedExternalUrls;
-    std::int32_t externalLinkAction = 0;
+    // web views, with the navigation policy they follow
+    HostWebViews web;
 };
 
 // A text argument of the function interface: null or invalid UTF-8 count as empty.

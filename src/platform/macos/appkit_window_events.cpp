@@ -96,7 +96,8 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
     if (host.mainWindow == closing.get()) host.mainWindow = nullptr;
     closing->observesContentLayout = false;
     KelvoHostEvent closed = windowFrameEvent(host, *closing, id, false);
-    // The window's web views and native views close here once the host has them.
+    closeWindowWebViews(host, id);
+    // The window's native views close here once the host has them.
     host.platform->windows.destroy(host.platform->self, closing->ref);
     emitEvent(host, closed);
     noteKeyWindowChanged(host);

@@ -12,6 +12,9 @@ StandIn& gtkStandIn() {
         made->record.loop = gtkLoop();
         made->record.windows = gtkWindows();
         made->record.workspace = gtkWorkspace();
+        made->record.webviews = gtkWebViews();
+        made->record.scheme = gtkScheme();
+        made->record.scriptMessages = gtkScriptMessages();
         return made;
     }();
     return state->record;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
@@ -65,6 +66,12 @@ struct GtkState {
 LoopService gtkLoop();
 WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
+WebViewService gtkWebViews();
+SchemeService gtkScheme();
+ScriptMessageService gtkScriptMessages();
+
+// The local paths of a drop's URI list, NUL between them; URIs without a local path are left out.
+std::string droppedPaths(GtkSelectionData* data);
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

@@ -11,6 +11,9 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.loop = headlessLoop();
     state_->record.windows = headlessWindows();
     state_->record.workspace = headlessWorkspace();
+    state_->record.webviews = headlessWebViews();
+    state_->record.scheme = headlessScheme();
+    state_->record.scriptMessages = headlessScriptMessages();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;

@@ -5,10 +5,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/standin/headless/headless.hpp"
@@ -45,6 +47,8 @@ struct HeadlessState {
     std::optional<Task> onAppearanceChange;
     std::vector<std::unique_ptr<HeadlessStandIn::Window>> windows;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize;
+    std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
+    std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
 
     void note(std::string line);
     void post(Task task);
@@ -53,6 +57,22 @@ struct HeadlessState {
 LoopService headlessLoop();
 WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
+WebViewService headlessWebViews();
+SchemeService headlessScheme();
+ScriptMessageService headlessScriptMessages();
+
+inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) {
+    return *reinterpret_cast<HeadlessStandIn::WebView*>(ref);
+}
+inline ViewRef headlessViewRef(HeadlessStandIn::WebView& view) { return reinterpret_cast<ViewRef>(&view); }
+
+// The parts end to end: log lines built without `"text" + std::string`, which g++ 12 at -O3
+// warns about wrongly.
+inline std::string joinText(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
 
