@@ -68,6 +68,12 @@ TEST_F(CanvasDisplay, NineInvalidationsKeepEightAndAnIndexPastTheTableRecordsNot
     EXPECT_EQ(runtime->lastChangeSource, ChangeSource::none);
 }
 
+TEST_F(CanvasDisplay, AWindowIsListedForPublishingOnce) {
+    for (std::uint64_t window : {3, 1, 3, 2, 4, 5, 6, 7, 8, 9, 10}) noteWindowToPublish(*runtime, window);
+    EXPECT_EQ(std::vector<std::uint64_t>(runtime->windowsToPublish.begin(), runtime->windowsToPublish.end()),
+              (std::vector<std::uint64_t>{3, 1, 2, 4, 5, 6, 7, 8}));
+}
+
 TEST_F(CanvasDisplay, ABatchRecordsAtOnceAndRefreshesEachMarkedViewOnceAtTheOutermostClose) {
     install(kButtons);
     const std::uint64_t revision = slot().displayList.revision;

@@ -94,7 +94,8 @@ Status dispatchPlatformEvent(Runtime& runtime, const AppBinding& binding, const 
     }
     TRY(runKind(runtime, binding, event));
     // Accessibility deferred while the event was handled is published now, unless its view waits
-    // for a frame: the frame's tick publishes it.
+    // for a frame (the frame's tick publishes it) or an enclosing event still defers it.
+    if (runtime.canvasBatch.accessibilityDeferral != 0) return {};
     return recordUnlessStopping(runtime, "canvas_widget_accessibility",
                                 flushDeferredCanvasWidgetAccessibilityWithoutFrame(runtime));
 }
