@@ -32,6 +32,7 @@
 #include "runtime/views/view_table.hpp"
 #include "runtime/windows/shell_views_table.hpp"
 #include "runtime/windows/window_table.hpp"
+#include "text/canvas_fonts.hpp"
 
 namespace kelvo {
 
@@ -53,6 +54,7 @@ namespace kelvo {
 //                    page-event detail buffer
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
+//   text measurement the measurers layout and canvas fonts call
 //   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
 //                    only when a canvas view claims a slot
 //
@@ -146,6 +148,12 @@ struct Runtime {
     // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
     BridgeRouterState bridgeRouter;
 
+    // ---- text measurement ----
+    // The platform's text measurer once start-up bound it (else the built-in estimate), and the
+    // canvas font measure binding, unbound until a canvas font is.
+    TextMeasurerBinding textMeasurer{};
+    CanvasFontMeasureBinding canvasFontMeasure{};
+
     // ---- canvas slots ----
     // The widget trees and display lists of canvas views, one slot per view record; see
     // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
@@ -159,6 +167,11 @@ inline void* platformServices(const Runtime& runtime) { return runtime.platform.
 // Allocates and default-fills the runtime record; OutOfMemory when the pages are not available.
 Result<Runtime*> allocateRuntime();
 void releaseRuntime(Runtime* runtime);
+
+// Binds the platform's `measureText` and `measureTextAdvances` slots as the runtime's text
+// measurer (the platform record must stay where it is). Without a `measureText` slot the
+// measurer stays on the built-in estimate.
+void bindPlatformTextMeasurer(Runtime& runtime);
 
 // Sets the state-dirty flag.
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }

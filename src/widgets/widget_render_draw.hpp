@@ -58,8 +58,7 @@ inline float radiusSizeStep(float radius, std::uint8_t size) {
 inline float controlCornerRadius(const WidgetDescription& widget, const std::optional<float>& blockRadius,
                                  float fallback) {
     if (widget.radius_override) return std::max(*widget.radius_override, 0.0f);
-    const float base = blockRadius.has_value() ? *blockRadius : fallback;
-    return std::max(radiusSizeStep(base, widget.size), 0.0f);
+    return std::max(radiusSizeStep(blockRadius.value_or(fallback), widget.size), 0.0f);
 }
 
 // A font size for the control size with the minimum of 8 (the same as sizeAdjustedFontSize).
