@@ -3,6 +3,7 @@ KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
+  libsecret-1-dev  # stored credentials (the desktop's secret service)
   libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
 )
 # What the program needs to run on a machine without a display (./run.sh uses a virtual one).
@@ -19,4 +20,6 @@ KELVO_TEST_PACKAGES=(
   libjavascriptcoregtk-4.1-dev
   # The tests labelled "gtk" open real windows on a virtual display, in a session bus of their own.
   dbus             # dbus-run-session (bus for GTK's accessibility and settings)
+  gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
+  xclip            # reads the clipboard from another process while the host owns it
 )

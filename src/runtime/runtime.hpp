@@ -26,6 +26,7 @@
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/extensions.hpp"
 #include "runtime/flow/flow_state.hpp"
+#include "runtime/flow/frame_profile.hpp"
 #include "runtime/persist/session_fingerprint.hpp"
 #include "runtime/persist/session_journal.hpp"
 #include "runtime/persist/window_state_store.hpp"
@@ -48,7 +49,8 @@ namespace kelvo {
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
 //   frame state      the state-dirty flag, the dirty regions of the next frame, what last
-//                    changed, the windows to publish and the canvas refresh batch
+//                    changed, the windows to publish, the canvas refresh batch and the frame
+//                    profile
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
@@ -111,6 +113,8 @@ struct Runtime {
     // Windows whose canvas state changed for automation to publish; each at most once.
     FixedVec<std::uint64_t, 8> windowsToPublish{};
     CanvasRefreshBatch canvasBatch{};
+    // Canvas frame stage timings; recorded only while its `enabled` flag is set.
+    FrameProfile frameProfile{};
 
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.

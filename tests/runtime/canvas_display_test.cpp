@@ -222,6 +222,26 @@ TEST_F(CanvasDisplay, TheFirstDisplayListIsAnnouncedOnlyOnceOneExists) {
     resetLaunchTimingForTests();
 }
 
+TEST_F(CanvasDisplay, RefreshesAndPublicationsAreTimedWhileTheProfileRecords) {
+    MemoryIo clock;
+    runtime->io = memoryIo(clock);
+    test.onCall(PlatformSlot::requestGpuSurfaceFrame, [&](const auto&) { clock.advanceClocks(3'000'000); });
+    test.onCall(PlatformSlot::updateWidgetAccessibility, [&](const auto&) { clock.advanceClocks(2'000'000); });
+    install(kButtons);  // while the profile is off
+    EXPECT_EQ(runtime->frameProfile.stats(3).total, 0u);
+
+    runtime->frameProfile.enabled = true;
+    interaction().hoveredWidget = 2;
+    ASSERT_TRUE(invalidateForCanvasWidgetDirty(*runtime, kCanvas, {0, 0, 10, 10}));
+    ASSERT_TRUE(invalidateForCanvasWidgetDirty(*runtime, kCanvas, {0, 0, 10, 10}));  // nothing new to publish
+    const FrameProfileStats emit = runtime->frameProfile.stats(3);
+    const FrameProfileStats a11y = runtime->frameProfile.stats(4);
+    EXPECT_EQ(emit.total, 2u);
+    EXPECT_EQ(emit.max, 3000u);
+    EXPECT_EQ(a11y.total, 1u);
+    EXPECT_EQ(a11y.max, 2000u);
+}
+
 TEST_F(CanvasDisplay, ARenderStateChangeRepaintsTheWidgetsItTouchesAndPublishesFocusMoves) {
     install(kButtons);
     canvas().focused = true;

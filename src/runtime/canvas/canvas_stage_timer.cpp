@@ -4,14 +4,15 @@
 
 namespace kelvo {
 
-// FRAME PROFILE SEAM: the runtime has no frame profile yet. Once it has one, a start is taken
-// while the profile is enabled and the finish records the elapsed time under the stage.
-std::optional<std::uint64_t> startCanvasStage(const Runtime&) { return std::nullopt; }
+std::optional<std::uint64_t> startCanvasStage(const Runtime& runtime) {
+    if (!runtime.frameProfile.enabled) return std::nullopt;
+    return runtimeMonotonicNs(runtime);
+}
 
-void finishCanvasStage(Runtime& runtime, CanvasProfileStage, std::optional<std::uint64_t> start) {
+void finishCanvasStage(Runtime& runtime, FrameProfileStage stage, std::optional<std::uint64_t> start) {
     if (!start) return;
     const std::uint64_t now = runtimeMonotonicNs(runtime);
-    (void)(now > *start ? now - *start : 0);
+    runtime.frameProfile.recordNs(static_cast<std::uint32_t>(stage), now > *start ? now - *start : 0);
 }
 
 }  // namespace kelvo

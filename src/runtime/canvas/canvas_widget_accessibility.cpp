@@ -221,7 +221,7 @@ Status publishCanvasWidgetAccessibilityMaybeDeferred(Runtime& runtime, std::size
         state.published = true;
         state.fingerprint = fingerprint;
     }
-    finishCanvasStage(runtime, CanvasProfileStage::a11y, start);
+    finishCanvasStage(runtime, FrameProfileStage::a11y, start);
     return sent;
 }
 

@@ -197,7 +197,7 @@ Status refreshCanvasWidgetDisplayList(Runtime& runtime, std::size_t viewIndex) {
     Status refreshed = refreshView(runtime, viewIndex, *slot);
     // The first display list counts only once it exists.
     if (refreshed) lapOnce(LaunchMark::first_display_list_emitted);
-    finishCanvasStage(runtime, CanvasProfileStage::emit, start);
+    finishCanvasStage(runtime, FrameProfileStage::emit, start);
     return refreshed;
 }
 

@@ -52,6 +52,7 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     info.widgetRevision = view.canvas.widgetRevision;
     info.widgetNodeCount = view.canvas.widgetNodeCount;
     info.semanticsCount = view.canvas.semanticsCount;
+    info.contextMenuItemCount = view.canvas.contextMenuItemCount;
     return info;
 }
 

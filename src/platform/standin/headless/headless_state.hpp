@@ -27,6 +27,8 @@ struct HeadlessTimer {
 
 struct HeadlessState {
     HeadlessStandIn::Answers answers;
+    HeadlessServices services;
+    std::optional<KeyMonitor> keyMonitor;
     StandIn record;
 
     // Main queue: any thread may post.
@@ -57,6 +59,13 @@ struct HeadlessState {
 LoopService headlessLoop();
 WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
+ClipboardService headlessClipboard();
+DialogService headlessDialogs();
+KeyringService headlessKeyring();
+MenuService headlessMenus();
+StatusItemService headlessStatusItem();
+// Runs the main loop's tasks and timers for `forNs` of virtual time, as a modal dialog does.
+void runNestedLoop(HeadlessState& state, std::uint64_t forNs);
 WebViewService headlessWebViews();
 SchemeService headlessScheme();
 ScriptMessageService headlessScriptMessages();
