@@ -62,8 +62,8 @@ CanvasFrameStorage lend(fuzz::FuzzInput& in) {
     return storage;
 }
 
-FrameAnimation animation(fuzz::DisplayListInput& in) {
-    FrameAnimation a;
+WidgetAnimation animation(fuzz::DisplayListInput& in) {
+    WidgetAnimation a;
     a.key = in.take<std::uint8_t>() * 16u;
     a.start_ns = in.take<std::uint16_t>() * 1'000'000ull;
     a.duration_ms = in.take<std::uint8_t>();
@@ -79,8 +79,8 @@ FrameAnimation animation(fuzz::DisplayListInput& in) {
     if (has & 32) a.to_angle = in.number();
     a.pivot_x = in.number();
     a.pivot_y = in.number();
-    a.easing = in.take<std::uint8_t>();
-    a.repeat = in.take<std::uint8_t>();
+    a.easing = static_cast<AnimationEasing>(in.take<std::uint8_t>() & 3u);
+    a.repeat = static_cast<AnimationRepeat>(in.take<std::uint8_t>() & 3u);
     return a;
 }
 
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             in.readCommands(48, 16);
             ++revision;
         }
-        std::vector<FrameAnimation> animations;
+        std::vector<WidgetAnimation> animations;
         for (int i = in.take<std::uint8_t>() % 4; i > 0; --i) animations.push_back(animation(in));
 
         CanvasFrameSource source;

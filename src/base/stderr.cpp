@@ -34,9 +34,11 @@ void writeStderr(std::string_view text) {
     writeStderrLocked(text);
 }
 
+bool stderrIsTerminal() { return gCapture.load(std::memory_order_acquire) == nullptr && ::isatty(STDERR_FILENO) == 1; }
+
 void writeStderrWarning(std::string_view scope, std::string_view message) {
     std::lock_guard guard(stderrLock());
-    const bool colour = gCapture.load(std::memory_order_acquire) == nullptr && ::isatty(STDERR_FILENO) == 1;
+    const bool colour = stderrIsTerminal();
     writeStderrLocked(colour ? "\x1b[33mwarning\x1b[0m(" : "warning(");
     writeStderrLocked(scope);
     writeStderrLocked("): ");

@@ -14,6 +14,10 @@ void writeStderr(std::string_view text);
 // Writes `text` to standard error; the caller already holds stderrLock().
 void writeStderrLocked(std::string_view text);
 
+// Whether standard-error text reaches a terminal (never while a capture is installed), so that
+// messages may be coloured.
+bool stderrIsTerminal();
+
 // Writes one warning line, "warning(<scope>): <message>" and a newline, under the lock; the level
 // word is coloured only when standard error is a terminal.
 void writeStderrWarning(std::string_view scope, std::string_view message);

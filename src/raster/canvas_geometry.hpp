@@ -172,6 +172,9 @@ inline Rect normalizeRect(Rect rect) {
     return rect;
 }
 
+// Whether the rectangle as it stands (not normalised) has a positive width and height.
+inline bool hasArea(const Rect& rect) { return rect.width > 0.0f && rect.height > 0.0f; }
+
 // Empty when, after normalising, the width or the height is 0 or less (or not a number).
 inline bool rectIsEmpty(Rect rect) {
     const Rect normal = normalizeRect(rect);

@@ -28,13 +28,13 @@ Affine rotationAbout(float degrees, float px, float py) {
 
 }  // namespace
 
-float animationProgress(const FrameAnimation& animation, std::uint64_t frame_ns) {
+float animationProgress(const WidgetAnimation& animation, std::uint64_t frame_ns) {
     const std::uint64_t d = static_cast<std::uint64_t>(animation.duration_ms) * 1'000'000u;
     if (d == 0) return 1.0f;
     if (frame_ns <= animation.start_ns) return 0.0f;
     const std::uint64_t elapsed = frame_ns - animation.start_ns;
     double t = 0;
-    switch (animation.repeat & 3u) {
+    switch (static_cast<unsigned>(animation.repeat) & 3u) {
         case 0:
             t = elapsed >= d ? 1.0 : static_cast<double>(elapsed) / static_cast<double>(d);
             break;
@@ -51,9 +51,9 @@ float animationProgress(const FrameAnimation& animation, std::uint64_t frame_ns)
     return clampUnit(static_cast<float>(t));
 }
 
-float animationEased(const FrameAnimation& animation, float t) {
+float animationEased(const WidgetAnimation& animation, float t) {
     t = clampUnit(t);
-    switch (animation.easing & 3u) {
+    switch (static_cast<unsigned>(animation.easing) & 3u) {
         case 0:
             return t;
         case 1:
@@ -74,7 +74,7 @@ float animationEased(const FrameAnimation& animation, float t) {
     }
 }
 
-std::optional<RenderOverride> sampleAnimation(const FrameAnimation& animation, std::uint64_t frame_ns) {
+std::optional<RenderOverride> sampleAnimation(const WidgetAnimation& animation, std::uint64_t frame_ns) {
     const bool opacity = animation.from_opacity && animation.to_opacity;
     const bool transform = animation.from_transform && animation.to_transform;
     const bool angle = animation.from_angle && animation.to_angle;
@@ -98,11 +98,11 @@ std::optional<RenderOverride> sampleAnimation(const FrameAnimation& animation, s
     return sampled;
 }
 
-Result<std::size_t> sampleRenderOverrides(std::span<const FrameAnimation> animations,
+Result<std::size_t> sampleRenderOverrides(std::span<const WidgetAnimation> animations,
                                           std::span<const RenderOverride> requested, std::uint64_t frame_ns,
                                           std::span<RenderOverride> out) {
     std::size_t count = 0;
-    for (const FrameAnimation& animation : animations) {
+    for (const WidgetAnimation& animation : animations) {
         if (animation.key == 0) continue;
         std::optional<RenderOverride> sampled = sampleAnimation(animation, frame_ns);
         if (!sampled) continue;

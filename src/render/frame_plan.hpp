@@ -21,8 +21,8 @@ namespace kelvo {
 struct CanvasFrameSource {
     std::span<const CanvasCommand> commands;  // the stored display list
     std::uint64_t revision = 0;
-    std::span<const FrameAnimation> animations;
-    std::span<const FrameAnimationDirty> animation_dirty;
+    std::span<const WidgetAnimation> animations;
+    std::span<const WidgetAnimationDirty> animation_dirty;
     const CanvasFrameHistory* history = nullptr;  // none: no frame was presented yet
     CanvasBudgetLimits budgets{};
     float surface_width = 0;  // the surface the platform last reported

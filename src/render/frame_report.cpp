@@ -36,8 +36,6 @@ CacheActionCounts countPipelineActions(std::span<const PipelineCacheAction> acti
     return counts;
 }
 
-bool hasArea(const Rect& rect) { return rect.width > 0.0f && rect.height > 0.0f; }
-
 bool requiresRender(const CanvasFrame& frame) { return frame.full_repaint || frame.dirty.has_value(); }
 
 std::array<const CacheActionCounts*, 8> allActionCounts(const CanvasFrameDiagnostics& d) {

@@ -124,7 +124,7 @@ Status applyRenderOverrides(FramePlan& plan) {
             plan.override_bounds =
                 unionOptionalBounds(plan.override_bounds, renderCommandBoundsWithOverride(render, now));
         }
-        for (const FrameAnimationDirty& dirty : plan.source.animation_dirty) {
+        for (const WidgetAnimationDirty& dirty : plan.source.animation_dirty) {
             if (!dirty.rect || (current.find(dirty.key) == nullptr && previous.find(dirty.key) == nullptr)) continue;
             plan.override_bounds = unionOptionalBounds(plan.override_bounds, dirty.rect);
         }

@@ -9,14 +9,9 @@
 #include <optional>
 #include <span>
 
-namespace kelvo {
+#include "base/split_mix.hpp"
 
-// The SplitMix64 finaliser.
-inline std::uint64_t splitMix64Finalize(std::uint64_t z) {
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
+namespace kelvo {
 
 // Folds one more word into a running hash.
 inline std::uint64_t foldHash(std::uint64_t hash, std::uint64_t word) { return splitMix64Finalize(hash ^ word); }

@@ -59,8 +59,6 @@ struct PatchCompareScratch {
 constexpr std::uint8_t kPreviousChanged = 1;
 constexpr std::uint8_t kPreviousUnchanged = 2;
 
-bool hasArea(const Rect& rect) { return rect.width > 0.0f && rect.height > 0.0f; }
-
 float area(const Rect& rect) { return rect.width * rect.height; }
 
 Rect unionOfRects(const Rect& a, const Rect& b) {

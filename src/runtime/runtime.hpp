@@ -19,18 +19,21 @@
 #include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_refresh_batch.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/extensions.hpp"
 #include "runtime/flow/flow_state.hpp"
+#include "runtime/flow/frame_profile.hpp"
 #include "runtime/persist/session_fingerprint.hpp"
 #include "runtime/persist/session_journal.hpp"
 #include "runtime/persist/window_state_store.hpp"
 #include "runtime/views/view_table.hpp"
 #include "runtime/windows/shell_views_table.hpp"
 #include "runtime/windows/window_table.hpp"
+#include "text/canvas_fonts.hpp"
 
 namespace kelvo {
 
@@ -45,12 +48,15 @@ namespace kelvo {
 //   windows          the window table, its id counters, the application source, the shell
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
-//   frame state      the state-dirty flag and the dirty regions of the next frame
+//   frame state      the state-dirty flag, the dirty regions of the next frame, what last
+//                    changed, the windows to publish, the canvas refresh batch and the frame
+//                    profile
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
+//   text measurement the measurers layout and canvas fonts call
 //   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
 //                    only when a canvas view claims a slot
 //
@@ -103,6 +109,12 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+    ChangeSource lastChangeSource = ChangeSource::none;
+    // Windows whose canvas state changed for automation to publish; each at most once.
+    FixedVec<std::uint64_t, 8> windowsToPublish{};
+    CanvasRefreshBatch canvasBatch{};
+    // Canvas frame stage timings; recorded only while its `enabled` flag is set.
+    FrameProfile frameProfile{};
 
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.
@@ -140,6 +152,12 @@ struct Runtime {
     // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
     BridgeRouterState bridgeRouter;
 
+    // ---- text measurement ----
+    // The platform's text measurer once start-up bound it (else the built-in estimate), and the
+    // canvas font measure binding, unbound until a canvas font is.
+    TextMeasurerBinding textMeasurer{};
+    CanvasFontMeasureBinding canvasFontMeasure{};
+
     // ---- canvas slots ----
     // The widget trees and display lists of canvas views, one slot per view record; see
     // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
@@ -154,10 +172,17 @@ inline void* platformServices(const Runtime& runtime) { return runtime.platform.
 Result<Runtime*> allocateRuntime();
 void releaseRuntime(Runtime* runtime);
 
+// Binds the platform's `measureText` and `measureTextAdvances` slots as the runtime's text
+// measurer (the platform record must stay where it is). Without a `measureText` slot the
+// measurer stays on the built-in estimate.
+void bindPlatformTextMeasurer(Runtime& runtime);
+
 // Sets the state-dirty flag.
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }
 // Sets the state-dirty flag and records a changed frame while fewer than 8 are held.
 void markDirtyRegion(Runtime& runtime, const RectF& frame);
+// Adds a window to the windows to publish unless it is there already or 8 are held.
+void noteWindowToPublish(Runtime& runtime, std::uint64_t windowId);
 
 // Wall-clock nanoseconds of the runtime's I/O interface; 0 without one.
 std::int64_t runtimeWallClockNs(const Runtime& runtime);

@@ -38,8 +38,6 @@ Status emitBoxLine(WidgetRenderTarget& out, const WidgetDescription& widget, con
                       tokens);
 }
 
-bool hasArea(Rect rect) { return rect.width > 0 && rect.height > 0; }
-
 // The widget's image drawn into `dst` with its own opacity, fit and sampling.
 Status appendWidgetImage(WidgetRenderTarget& out, const WidgetDescription& widget, unsigned part, Rect dst) {
     return out.append(CanvasCommand::drawImage({widgetCommandId(widget.id, part),

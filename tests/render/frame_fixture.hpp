@@ -33,8 +33,8 @@ struct PlannedView {
     float width = 200;
     float height = 100;
     float scale = 1;
-    std::vector<FrameAnimation> animations;
-    std::vector<FrameAnimationDirty> animation_dirty;
+    std::vector<WidgetAnimation> animations;
+    std::vector<WidgetAnimationDirty> animation_dirty;
     std::unique_ptr<CanvasFrameHistory> history = std::make_unique<CanvasFrameHistory>();
     std::uint64_t tag = 0;
 

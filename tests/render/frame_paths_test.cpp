@@ -10,13 +10,13 @@
 namespace kelvo {
 namespace {
 
-TEST(FrameAnimations, ProgressAndEasingFollowTheTable) {
+TEST(WidgetAnimations, ProgressAndEasingFollowTheTable) {
     for (const auto& row : testing::readTable("render/animation_samples.txt")) {
         ASSERT_EQ(row.size(), 7u);
         SCOPED_TRACE(row[0] + " " + row[1] + " " + row[2] + " " + row[3] + " " + row[4]);
-        FrameAnimation animation;
-        animation.repeat = static_cast<std::uint8_t>(std::stoi(row[0]));
-        animation.easing = static_cast<std::uint8_t>(std::stoi(row[1]));
+        WidgetAnimation animation;
+        animation.repeat = static_cast<AnimationRepeat>(std::stoi(row[0]));
+        animation.easing = static_cast<AnimationEasing>(std::stoi(row[1]) & 3);
         animation.duration_ms = static_cast<std::uint32_t>(std::stoul(row[2]));
         animation.start_ns = std::stoull(row[3]);
         const float t = animationProgress(animation, std::stoull(row[4]));
@@ -25,8 +25,8 @@ TEST(FrameAnimations, ProgressAndEasingFollowTheTable) {
     }
 }
 
-TEST(FrameAnimations, OverridesNeedBothEndsAndRotateBeforeTheyMove) {
-    FrameAnimation animation;
+TEST(WidgetAnimations, OverridesNeedBothEndsAndRotateBeforeTheyMove) {
+    WidgetAnimation animation;
     animation.key = 32;
     animation.duration_ms = 100;
     animation.from_opacity = 0.0f;

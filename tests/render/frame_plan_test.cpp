@@ -75,7 +75,7 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     PlannedView view;
     view.show(
         {CanvasCommand::transformBy({2, 0, 0, 2, 0, 0}), solidRect(16, {0, 0, 10, 10}), solidRect(32, {0, 0, 10, 10})});
-    FrameAnimation fade;
+    WidgetAnimation fade;
     fade.key = 16;
     fade.duration_ms = 100;
     fade.from_opacity = 0.0f;
@@ -202,7 +202,7 @@ TEST(FramePlanDirty, PatchesNarrowToWhatChangedAndOverridesAloneDirtyTheirBounds
     EXPECT_EQ(hover.changes.size(), 3u);  // the change list still names every identified command
 
     // Only an animation moves: the revision stays, the frame repaints where 32 was and is.
-    FrameAnimation slide;
+    WidgetAnimation slide;
     slide.key = 32;
     slide.duration_ms = 100;
     slide.from_transform = Affine{};
@@ -363,7 +363,7 @@ TEST(FramePlanLimits, EveryListEndsThePlanWithItsError) {
         CanvasCommand::blurOf({96, {0, 0, 5, 5}, 2}),
         CanvasCommand::popClip(),
     });
-    FrameAnimation blink;
+    WidgetAnimation blink;
     blink.key = 80;
     blink.from_opacity = 0.0f;
     blink.to_opacity = 1.0f;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/env.hpp"
+#include "base/posix_io.hpp"
 #include "base/stderr.hpp"
 #include "base/utf8.hpp"
 #include "platform/macos/appkit_host_state.hpp"
@@ -28,7 +29,8 @@ bool launchTimingRequested() {
 }
 
 void configureApplication(KelvoAppKitHost& host) {
-    // The menu bar is built here once menus exist; the desktop shows the display name.
+    // The desktop shows the display name, given when the loop opened.
+    buildMenuBar(host);
     launchMark(host, "menu_built");
     if (!host.iconPath.empty()) {
         // An icon that cannot be read leaves the windows' icon as it is.
@@ -68,6 +70,13 @@ void postToHost(KelvoAppKitHost& host, void (*task)(KelvoAppKitHost& host, std::
     });
 }
 
+void postHostTask(KelvoAppKitHost& host, std::function<void(KelvoAppKitHost& host)> task) {
+    std::weak_ptr<HostLife> life = host.life;
+    host.platform->loop.post(host.platform->self, [life, task = std::move(task)] {
+        if (std::shared_ptr<HostLife> alive = life.lock()) task(*alive->host);
+    });
+}
+
 void emitShutdown(KelvoAppKitHost& host) {
     if (host.didShutdown) return;
     host.didShutdown = true;
@@ -82,7 +91,8 @@ void stopHost(KelvoAppKitHost& host) {
     }
     cancelFrameTimer(host);
     invalidateAppTimers(host);
-    // Audio stops here, and the shortcut monitor goes, once the host has them.
+    // Audio stops here once the host has it.
+    stopKeyMonitor(host);
     stopAppearanceObservers(host);
     stopActivationObservers(host);
     host.stopped = true;
@@ -120,7 +130,7 @@ KelvoAppKitHost* kelvo_appkit_create(const char* appName, std::size_t appNameLen
     host->bundleIdentifier = orDefault(hostText(bundleIdentifier, bundleIdentifierLength), kDefaultBundleIdentifier);
     host->iconPath = std::string(hostText(iconPath, iconPathLength));
     host->windowLabel = orDefault(hostText(windowLabel, windowLabelLength), kDefaultWindowLabel);
-    host->allowedNavigationOrigins = {"vexa://app", "vexa://inline"};
+    host->web.io = posixIo();
 
     configureApplication(*host);
     launchMark(*host, "app_configured");
@@ -152,7 +162,10 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     invalidateAppTimers(*host);
     cancelFrameTimer(*host);
     stopAppearanceObservers(*host);
+    stopKeyMonitor(*host);
+    removeStatusItem(*host);
     if (host->watchesTerminate) host->platform->loop.unwatchTerminate(host->platform->self);
+    closeAllWebViews(*host);
     destroyAllWindows(*host);
     delete host;
 }
@@ -164,7 +177,7 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
 
     if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) orderWindowFront(*host, *host->mainWindow);
     platform.windows.activateApp(platform.self);
-    // The shortcut monitor is installed here once the host has shortcuts.
+    startKeyMonitor(*host);
     startActivationObservers(*host);
     startAppearanceObservers(*host);
 

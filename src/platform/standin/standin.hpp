@@ -8,8 +8,8 @@
 // Every service is a group of functions that take the backend's own state (`StandIn::self`)
 // first. Each backend keeps one file per service with the same name on both sides
 // (headless/windows.cpp and gtk/windows.cpp), so a reader who knows one finds its twin.
-// Services still to come sit beside these as further groups: web views with scheme tasks and
-// script messages, clipboard, dialogs, keyring, menus, status item, audio.
+// Services still to come sit beside these as further groups: clipboard, dialogs, keyring, menus,
+// status item, audio.
 //
 // Threads: everything runs on the main thread, except `loop.post` and `loop.wallClockNs`, which
 // any thread may call. Nothing here calls into the host while the host is calling it: backends
@@ -19,7 +19,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvo::standin {
 
@@ -194,6 +197,255 @@ struct WorkspaceService {
     // Runs `onChange` on the main loop after the appearance changed, until unwatched.
     void (*watchAppearance)(void* self, Task onChange) = nullptr;
     void (*unwatchAppearance)(void* self) = nullptr;
+    // Opens `url` with the desktop's default handler for it; false when none takes it.
+    bool (*openUrl)(void* self, std::string_view url) = nullptr;
+    // Shows the file or folder selected in the file manager (its folder opened when the file
+    // manager cannot select it); false when nothing could be asked.
+    bool (*revealPath)(void* self, std::string_view path) = nullptr;
+    // Hands a notification to the desktop; delivery is not waited for.
+    void (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
+    // The desktop's list of recently used documents: this application's entries only.
+    bool (*addRecentDocument)(void* self, std::string_view path) = nullptr;
+    void (*clearRecentDocuments)(void* self) = nullptr;
+};
+
+// The clipboard holds one item per type; a write replaces every item.
+enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
+
+struct ClipboardService {
+    // Empties the clipboard and puts `bytes` (UTF-8 for text and HTML) in it as its one item;
+    // false when the system refused.
+    bool (*write)(void* self, ClipboardType type, std::string_view bytes) = nullptr;
+    // The item of that type (text and HTML as UTF-8), empty when the clipboard holds none. The
+    // main loop may run while it waits for another program to hand the data over.
+    std::string (*read)(void* self, ClipboardType type) = nullptr;
+};
+
+// The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
+// closes it, then answers.
+struct OpenPanel {
+    std::string_view title{};
+    std::string_view folder{};                  // where it starts; empty: the backend's choice
+    std::span<const std::string> extensions{};  // files shown, without the dot; empty: every file
+    bool chooseDirectories = false;             // folders can be chosen
+    bool multiple = false;
+};
+
+struct SavePanel {
+    std::string_view title{};
+    std::string_view folder{};
+    std::string_view name{};  // the proposed file name
+    std::span<const std::string> extensions{};
+};
+
+enum class AlertStyle : std::uint8_t { informational, warning, critical };
+
+struct Alert {
+    AlertStyle style = AlertStyle::informational;
+    std::string_view windowTitle{};
+    std::string_view message{};
+    std::string_view informative{};
+    std::span<const std::string_view> buttons{};  // at least one, first is the default
+};
+
+struct DialogService {
+    // The chosen paths as the file system spells them, in the dialog's order; none when
+    // cancelled.
+    std::vector<std::string> (*runOpen)(void* self, const OpenPanel& panel) = nullptr;
+    std::optional<std::string> (*runSave)(void* self, const SavePanel& panel) = nullptr;
+    // The index of the button pressed; -1 when the dialog was closed another way.
+    int (*runAlert)(void* self, const Alert& alert) = nullptr;
+};
+
+// Stored secrets. An item belongs to one application: another application's item with the same
+// service and account is never read, replaced or deleted.
+struct KeyringService {
+    // Replaces the secret of the item, or adds the item; false when nothing was stored.
+    bool (*store)(void* self, std::string_view application, std::string_view service, std::string_view account,
+                  std::string_view secret) = nullptr;
+    // The item's secret; none when it is missing or the keyring failed.
+    std::optional<std::string> (*lookup)(void* self, std::string_view application, std::string_view service,
+                                         std::string_view account) = nullptr;
+    // False when there was no such item or the keyring failed.
+    bool (*remove)(void* self, std::string_view application, std::string_view service,
+                   std::string_view account) = nullptr;
+};
+
+// Modifier keys as the host names them; a backend maps its keyboard's keys onto these.
+inline constexpr std::uint32_t kKeyCommand = 1u << 0;
+inline constexpr std::uint32_t kKeyControl = 1u << 1;
+inline constexpr std::uint32_t kKeyOption = 1u << 2;
+inline constexpr std::uint32_t kKeyShift = 1u << 3;
+
+// A key pressed in one of the host's windows.
+struct KeyPress {
+    WindowRef window = nullptr;
+    // "tab", "enter", "escape", "space", "backspace", "delete", "arrowup", "arrowdown",
+    // "arrowleft", "arrowright", "home" or "end"; empty for any other key.
+    std::string_view namedKey{};
+    // What the key types with Shift (and no other modifier) applied, as UTF-8: "+" for Shift
+    // and "=", "A" for Shift and "a".
+    std::string_view characters{};
+    std::uint32_t modifiers = 0;
+};
+
+// Sees every key press of the host's windows before anything else does; true consumes it.
+// Called synchronously from the backend's event handling: it must not run the runtime.
+struct KeyMonitor {
+    bool (*keyDown)(void* context, const KeyPress& press) = nullptr;
+    void* context = nullptr;
+};
+
+struct MenuEntry {
+    std::string title;
+    std::string key;  // key equivalent as the host matches it; empty: none
+    std::uint32_t modifiers = 0;
+    bool enabled = true;
+    bool checked = false;
+    bool separator = false;
+};
+
+struct Menu {
+    std::string title;
+    std::vector<MenuEntry> items;
+};
+
+struct MenuItem {
+    std::string_view title{};
+    std::uint32_t tag = 0;
+    bool enabled = true;
+    bool separator = false;
+};
+
+// Runs on the main loop once a menu closed, with the chosen item's tag, or 0 when dismissed.
+using MenuChoice = std::function<void(std::uint32_t tag)>;
+
+struct AboutPanel {
+    std::string_view name{};
+    std::string_view version{};
+    std::string_view credits{};
+};
+
+// What the standard menus do to windows and the application beyond the host's own actions.
+enum class WindowAction : std::uint8_t { hide_app, hide_others, unhide_all, toggle_full_screen, arrange_in_front };
+
+struct MenuService {
+    // The application's menu bar. The host matches its key equivalents itself (as it matches
+    // shortcuts), so a backend may keep the bar out of sight.
+    void (*setMenuBar)(void* self, std::span<const Menu> menus) = nullptr;
+    void (*watchKeys)(void* self, KeyMonitor monitor) = nullptr;
+    void (*unwatchKeys)(void* self) = nullptr;
+    // Pops a menu up at a point of the window's content (top-left origin) and returns; `done`
+    // follows once it closed.
+    void (*popUpMenu)(void* self, WindowRef window, double x, double y, std::span<const MenuItem> items,
+                      MenuChoice done) = nullptr;
+    // The application's About panel; its icon is the one the windows show.
+    void (*showAbout)(void* self, const AboutPanel& panel) = nullptr;
+    // `window` is the window that takes keyboard input, or null.
+    void (*performWindowAction)(void* self, WindowRef window, WindowAction action) = nullptr;
+};
+
+// The one status-bar item of the application.
+struct StatusItemService {
+    // Makes the item (replacing any earlier one): as wide as its title, or square.
+    void (*create)(void* self, bool variableLength) = nullptr;
+    void (*remove)(void* self) = nullptr;
+    void (*setVariableLength)(void* self, bool variableLength) = nullptr;
+    // An 18 x 18 point template image; false when the file does not hold an image.
+    bool (*setImageFromFile)(void* self, std::string_view path) = nullptr;
+    void (*setTitle)(void* self, std::string_view title) = nullptr;
+    void (*setTooltip)(void* self, std::string_view tooltip) = nullptr;
+    // The item's menu; `chosen` runs on the main loop with the tag of each item the user picks
+    // (never with 0 for a dismissed menu).
+    void (*setMenu)(void* self, std::span<const MenuItem> items, MenuChoice chosen) = nullptr;
+};
+
+// A view placed in a window's content, stacked with the window's other views. Web views are one
+// kind; views of other kinds share the reference type so that one `restack` orders them all.
+struct BackendView;
+using ViewRef = BackendView*;
+
+// A request of a page to go somewhere: to load `url` in its own web view, or in a new window
+// (which is never opened).
+enum class NavigationKind : std::uint8_t { navigate, new_window };
+struct NavigationAction {
+    std::string_view url{};
+    NavigationKind kind = NavigationKind::navigate;
+};
+
+// A request of the web view's URL scheme, answered through the `scheme` service.
+struct SchemeTask;
+using SchemeTaskRef = SchemeTask*;
+
+// Where a web view reports. Each is called from a main-loop task, never while the host is calling
+// the backend, and never after the web view was destroyed; texts are borrowed for the call.
+struct WebViewEvents {
+    void* context = nullptr;
+    // Whether the web view may go where the page asks. The backend never cancels a load the host
+    // started itself (`loadUrl`, `loadHtml`) without asking this too.
+    bool (*decideNavigation)(void* context, ViewRef view, const NavigationAction& action) = nullptr;
+    // A new document is in the web view; `uri` is its address ("about:blank" for loaded HTML).
+    void (*committed)(void* context, ViewRef view, std::string_view uri) = nullptr;
+    // The document finished loading.
+    void (*finished)(void* context, ViewRef view) = nullptr;
+    // One request of the scheme named at creation. The host answers it before returning, with
+    // `scheme.respond` or `scheme.fail`; an unanswered task fails.
+    void (*schemeRequest)(void* context, ViewRef view, SchemeTaskRef task, std::string_view url) = nullptr;
+    // Files dropped on the web view: NUL between paths, none after the last.
+    void (*filesDropped)(void* context, ViewRef view, std::string_view paths) = nullptr;
+};
+
+struct WebViewSpec {
+    WindowRef window = nullptr;
+    RectD frame{};               // in the window's content, top-left origin
+    bool followsWindow = false;  // fills the content and follows its size; `frame` is then unused
+    bool transparent = false;    // draws no background of its own
+    std::string_view scheme{};   // a URL scheme served through events.schemeRequest; empty for none
+    WebViewEvents events{};
+};
+
+struct WebViewService {
+    // A new, empty web view on top of the window's views; null when the backend cannot make one.
+    ViewRef (*create)(void* self, const WebViewSpec& spec) = nullptr;
+    // Removes the web view; no event of it arrives afterwards. A window's web views are destroyed
+    // before the window.
+    void (*destroy)(void* self, ViewRef view) = nullptr;
+    void (*setFrame)(void* self, ViewRef view, RectD frame, bool followsWindow) = nullptr;
+    // Starts loading; the page's navigation is decided like any other.
+    void (*loadUrl)(void* self, ViewRef view, std::string_view url) = nullptr;
+    // Shows an HTML text that has no address of its own.
+    void (*loadHtml)(void* self, ViewRef view, std::string_view html) = nullptr;
+    void (*setZoom)(void* self, ViewRef view, double zoom) = nullptr;
+    // Puts the given views of the window above all its others, in this order (the last on top).
+    void (*restack)(void* self, WindowRef window, std::span<const ViewRef> bottomToTop) = nullptr;
+    // Pointer input at a point inside one of these rectangles (in the view's own coordinates,
+    // top-left origin) never reaches the page.
+    void (*setCoveredRects)(void* self, ViewRef view, std::span<const RectD> rects) = nullptr;
+};
+
+struct SchemeService {
+    // Answers a scheme request with the whole body: the MIME type, the length, the bytes.
+    void (*respond)(void* self, SchemeTaskRef task, std::string_view mimeType,
+                    std::span<const std::uint8_t> bytes) = nullptr;
+    // Fails a scheme request with an error code.
+    void (*fail)(void* self, SchemeTaskRef task, std::int32_t code) = nullptr;
+};
+
+// A message a page posted to a named handler: the posted string, or the JSON text of a posted
+// object ("{}" for anything else). Called like the web view's events.
+struct ScriptMessageSink {
+    void (*deliver)(void* context, ViewRef view, std::string_view body) = nullptr;
+    void* context = nullptr;
+};
+
+struct ScriptMessageService {
+    // Runs `source` at document start in the top frame of each later document of the web view.
+    void (*addUserScript)(void* self, ViewRef view, std::string_view source) = nullptr;
+    // Lets script in the page post to `window.webkit.messageHandlers.<name>`; any frame can.
+    void (*addHandler)(void* self, ViewRef view, std::string_view name, ScriptMessageSink sink) = nullptr;
+    void (*removeHandler)(void* self, ViewRef view, std::string_view name) = nullptr;
+    // Runs `script` in the page's top frame; its result and errors are not observed.
+    void (*evaluate)(void* self, ViewRef view, std::string_view script) = nullptr;
 };
 
 // The functions of each service by name, so that a backend fills a service from functions of the
@@ -207,7 +459,19 @@ struct WorkspaceService {
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
     X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
-#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) \
+    X(openUrl) X(revealPath) X(notify) X(addRecentDocument) X(clearRecentDocuments)
+#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
+#define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
+#define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
+#define KELVO_STANDIN_MENU_FUNCTIONS(X) \
+    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction)
+#define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
+    X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
+#define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
+    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
+#define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
+#define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
 // clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
@@ -223,12 +487,35 @@ static_assert(sizeof(WindowService) ==
               (0 KELVO_STANDIN_WINDOW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(WorkspaceService) ==
               (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(ClipboardService) ==
+              (0 KELVO_STANDIN_CLIPBOARD_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(DialogService) ==
+              (0 KELVO_STANDIN_DIALOG_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(KeyringService) ==
+              (0 KELVO_STANDIN_KEYRING_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(MenuService) == (0 KELVO_STANDIN_MENU_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(StatusItemService) ==
+              (0 KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WebViewService) ==
+              (0 KELVO_STANDIN_WEBVIEW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(SchemeService) ==
+              (0 KELVO_STANDIN_SCHEME_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(ScriptMessageService) ==
+              (0 KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 
 struct StandIn {
     void* self = nullptr;
     LoopService loop{};
     WindowService windows{};
     WorkspaceService workspace{};
+    ClipboardService clipboard{};
+    DialogService dialogs{};
+    KeyringService keyring{};
+    MenuService menus{};
+    StatusItemService statusItem{};
+    WebViewService webviews{};
+    SchemeService scheme{};
+    ScriptMessageService scriptMessages{};
 };
 
 // The backend of this process; null until installed. The host takes it when it is created.

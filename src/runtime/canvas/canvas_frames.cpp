@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/canvas_stage_timer.hpp"
 #include "runtime/flow/launch_timing.hpp"
 #include "runtime/runtime.hpp"
 
@@ -19,15 +20,14 @@ Result<CanvasSlot*> canvasViewSlot(Runtime& runtime, std::size_t viewIndex) {
 }
 
 Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const CanvasFrameRequest& request,
-                                const CanvasFrameStorage& storage, CanvasFramePurpose purpose,
-                                CanvasFrameAnimations animations) {
+                                const CanvasFrameStorage& storage, CanvasFramePurpose purpose) {
     CanvasSlot* slot = TRY(canvasViewSlot(runtime, viewIndex));
     const RuntimeView& view = runtime.views[viewIndex];
     CanvasFrameSource source;
     source.commands = slot->displayList.commands();
     source.revision = slot->displayList.revision;
-    source.animations = animations.entries;
-    source.animation_dirty = animations.dirty;
+    source.animations = slot->animations.entries.span();
+    source.animation_dirty = slot->animations.dirty.span();
     source.history = &slot->frames.history;
     source.budgets = slot->frames.budgets;
     source.surface_width = view.gpuWidth;
@@ -47,10 +47,12 @@ Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const C
 }  // namespace
 
 Result<CanvasFrame> planCanvasFrameForView(Runtime& runtime, std::size_t viewIndex, const CanvasFrameRequest& request,
-                                           const CanvasFrameStorage& storage, CanvasFramePurpose purpose,
-                                           CanvasFrameAnimations animations) {
+                                           const CanvasFrameStorage& storage, CanvasFramePurpose purpose) {
     lapOnce(LaunchMark::first_plan_begin);
-    Result<CanvasFrame> frame = planForView(runtime, viewIndex, request, storage, purpose, animations);
+    const std::optional<std::uint64_t> start =
+        purpose == CanvasFramePurpose::present ? startCanvasStage(runtime) : std::nullopt;
+    Result<CanvasFrame> frame = planForView(runtime, viewIndex, request, storage, purpose);
+    finishCanvasStage(runtime, FrameProfileStage::plan, start);
     lapOnce(LaunchMark::first_plan_done);
     return frame;
 }

@@ -24,20 +24,15 @@ enum class CanvasFramePurpose : std::uint8_t {
     screenshot,  // a full repaint; the view's presented state and reports stay as they are
 };
 
-// The view's widget animations as the plan samples them.
-struct CanvasFrameAnimations {
-    std::span<const FrameAnimation> entries;
-    std::span<const FrameAnimationDirty> dirty;
-};
-
 // Plans the next frame of the GPU canvas view at `viewIndex` into `storage` (usually
 // `canvasFrameStorageForThread()`). ViewNotFound for an index past the view table,
 // UnsupportedViewKind for a view that is not a canvas view with a slot; else the errors of the
-// plan. The first plan of the process writes the first_plan_begin and first_plan_done launch marks.
+// plan. The plan samples the animations the view's widgets scheduled in its slot. The first plan
+// of the process writes the first_plan_begin and first_plan_done launch marks; a plan for the
+// frame tick is timed under the frame profile's plan stage.
 Result<CanvasFrame> planCanvasFrameForView(Runtime& runtime, std::size_t viewIndex, const CanvasFrameRequest& request,
                                            const CanvasFrameStorage& storage,
-                                           CanvasFramePurpose purpose = CanvasFramePurpose::present,
-                                           CanvasFrameAnimations animations = {});
+                                           CanvasFramePurpose purpose = CanvasFramePurpose::present);
 
 // Stores a planned frame's diagnostics, packet summary, budget flags and profile on the view.
 void recordCanvasFrame(CanvasFrameState& state, const CanvasFrame& frame);

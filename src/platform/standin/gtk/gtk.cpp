@@ -12,6 +12,14 @@ StandIn& gtkStandIn() {
         made->record.loop = gtkLoop();
         made->record.windows = gtkWindows();
         made->record.workspace = gtkWorkspace();
+        made->record.clipboard = gtkClipboard();
+        made->record.dialogs = gtkDialogs();
+        made->record.keyring = gtkKeyring();
+        made->record.menus = gtkMenus();
+        made->record.statusItem = gtkStatusItem();
+        made->record.webviews = gtkWebViews();
+        made->record.scheme = gtkScheme();
+        made->record.scriptMessages = gtkScriptMessages();
         return made;
     }();
     return state->record;

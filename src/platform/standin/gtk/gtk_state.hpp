@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
@@ -59,12 +60,39 @@ struct GtkState {
     std::uint64_t nextWindow = 1;
     GObjectPtr<GdkPixbuf> appIcon;
 
+    KeyMonitor keyMonitor{};
+    GtkStatusIcon* statusIcon = nullptr;  // owned; the one status item
+    bool statusIconHasImage = false;
+    GtkWidget* statusMenu = nullptr;  // owned through a reference taken with g_object_ref_sink
+    MenuChoice statusMenuChosen;
+
     void post(Task task);
 };
 
 LoopService gtkLoop();
 WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
+ClipboardService gtkClipboard();
+DialogService gtkDialogs();
+KeyringService gtkKeyring();
+MenuService gtkMenus();
+StatusItemService gtkStatusItem();
+
+// The window record behind a reference, and the one whose toplevel holds a GDK window (null when
+// the GDK window is not one of ours).
+inline GtkWindowRecord& gtkWindowRecord(WindowRef ref) { return *reinterpret_cast<GtkWindowRecord*>(ref); }
+GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window);
+// Appends the items to a menu; choosing one calls `onActivate` with the item (its tag under
+// "kelvo-tag") and `data`.
+void gtkFillMenu(GtkMenuShell* menu, std::span<const MenuItem> items, GCallback onActivate, gpointer data);
+// The window of ours that has keyboard focus, for dialogs to be transient for; null when none.
+GtkWindow* gtkActiveWindow(GtkState& state);
+WebViewService gtkWebViews();
+SchemeService gtkScheme();
+ScriptMessageService gtkScriptMessages();
+
+// The local paths of a drop's URI list, NUL between them; URIs without a local path are left out.
+std::string droppedPaths(GtkSelectionData* data);
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

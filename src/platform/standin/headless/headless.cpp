@@ -11,6 +11,14 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.loop = headlessLoop();
     state_->record.windows = headlessWindows();
     state_->record.workspace = headlessWorkspace();
+    state_->record.clipboard = headlessClipboard();
+    state_->record.dialogs = headlessDialogs();
+    state_->record.keyring = headlessKeyring();
+    state_->record.menus = headlessMenus();
+    state_->record.statusItem = headlessStatusItem();
+    state_->record.webviews = headlessWebViews();
+    state_->record.scheme = headlessScheme();
+    state_->record.scriptMessages = headlessScriptMessages();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;
@@ -18,6 +26,8 @@ HeadlessStandIn::~HeadlessStandIn() = default;
 StandIn& HeadlessStandIn::record() { return state_->record; }
 
 HeadlessStandIn::Answers& HeadlessStandIn::answers() { return state_->answers; }
+
+HeadlessServices& HeadlessStandIn::services() { return state_->services; }
 
 std::vector<std::string> HeadlessStandIn::log() const {
     std::lock_guard guard(state_->mutex);

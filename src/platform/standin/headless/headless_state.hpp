@@ -5,10 +5,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/standin/headless/headless.hpp"
@@ -25,6 +27,8 @@ struct HeadlessTimer {
 
 struct HeadlessState {
     HeadlessStandIn::Answers answers;
+    HeadlessServices services;
+    std::optional<KeyMonitor> keyMonitor;
     StandIn record;
 
     // Main queue: any thread may post.
@@ -45,6 +49,8 @@ struct HeadlessState {
     std::optional<Task> onAppearanceChange;
     std::vector<std::unique_ptr<HeadlessStandIn::Window>> windows;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize;
+    std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
+    std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
 
     void note(std::string line);
     void post(Task task);
@@ -53,6 +59,29 @@ struct HeadlessState {
 LoopService headlessLoop();
 WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
+ClipboardService headlessClipboard();
+DialogService headlessDialogs();
+KeyringService headlessKeyring();
+MenuService headlessMenus();
+StatusItemService headlessStatusItem();
+// Runs the main loop's tasks and timers for `forNs` of virtual time, as a modal dialog does.
+void runNestedLoop(HeadlessState& state, std::uint64_t forNs);
+WebViewService headlessWebViews();
+SchemeService headlessScheme();
+ScriptMessageService headlessScriptMessages();
+
+inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) {
+    return *reinterpret_cast<HeadlessStandIn::WebView*>(ref);
+}
+inline ViewRef headlessViewRef(HeadlessStandIn::WebView& view) { return reinterpret_cast<ViewRef>(&view); }
+
+// The parts end to end: log lines built without `"text" + std::string`, which g++ 12 at -O3
+// warns about wrongly.
+inline std::string joinText(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
 
