@@ -180,6 +180,32 @@ TEST_F(CanvasFrames, AScreenshotRepaintsInFullAndLeavesThePresentedStateAlone) {
     EXPECT_TRUE(live->unchanged);
 }
 
+TEST_F(CanvasFrames, TheSlotsWidgetAnimationsRepaintASettledViewAndPlansAreProfiled) {
+    show(screen(false, 0));
+    tick();
+    WidgetAnimation* fade = slot().animations.upsert(64);
+    fade->duration_ms = 100;
+    fade->from_opacity = 0.0f;
+    fade->to_opacity = 1.0f;
+    runtime->frameProfile.enabled = true;
+    CanvasFrameRequest request;
+    request.frame_time = 50'000'000;
+    const CanvasFrame frame = tick(request);
+    EXPECT_FALSE(frame.unchanged);
+    ASSERT_EQ(frame.overrides.size(), 1u);
+    EXPECT_FLOAT_EQ(frame.overrides[0].opacity, 0.5f);
+    ASSERT_TRUE(frame.dirty);
+    EXPECT_EQ(frame.dirty->x, 130);
+    EXPECT_EQ(frame.dirty->width, 80);
+    const auto planStage = static_cast<std::uint32_t>(FrameProfileStage::plan);
+    EXPECT_EQ(runtime->frameProfile.stats(planStage).total, 1u);
+    // A screenshot's plan is not the view's frame time.
+    request.frame_tag = 99;
+    ASSERT_TRUE(planCanvasFrameForView(*runtime, index, request, canvasFrameStorageForThread(),
+                                       CanvasFramePurpose::screenshot));
+    EXPECT_EQ(runtime->frameProfile.stats(planStage).total, 1u);
+}
+
 TEST_F(CanvasFrames, OnlyCanvasViewsPlanAndTheFirstPlanIsMarked) {
     MemoryIo clock;
     clock.setWallClockNs(5);
