@@ -23,6 +23,13 @@ AppKitFunctions makeTable() {
     table.start_window_drag = kelvo_appkit_start_window_drag;
     table.window_chrome_insets = kelvo_appkit_window_chrome_insets;
     table.set_security_policy = kelvo_appkit_set_security_policy;
+    table.audio_load = kelvo_appkit_audio_load;
+    table.audio_load_url = kelvo_appkit_audio_load_url;
+    table.audio_play = kelvo_appkit_audio_play;
+    table.audio_pause = kelvo_appkit_audio_pause;
+    table.audio_stop = kelvo_appkit_audio_stop;
+    table.audio_seek = kelvo_appkit_audio_seek;
+    table.audio_set_volume = kelvo_appkit_audio_set_volume;
     return table;
 }
 

@@ -82,7 +82,8 @@ void stopHost(KelvoAppKitHost& host) {
     }
     cancelFrameTimer(host);
     invalidateAppTimers(host);
-    // Audio stops here, and the shortcut monitor goes, once the host has them.
+    (void)audioStop(host);
+    // The shortcut monitor goes here once the host has one.
     stopAppearanceObservers(host);
     stopActivationObservers(host);
     host.stopped = true;
@@ -149,6 +150,7 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     if (host == nullptr) return;
     // Tasks still queued for the host find it gone.
     host->life.reset();
+    (void)audioStop(*host);
     invalidateAppTimers(*host);
     cancelFrameTimer(*host);
     stopAppearanceObservers(*host);

@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/macos/appkit_audio.hpp"
 #include "platform/macos/appkit_functions.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
@@ -142,6 +143,9 @@ struct KelvoAppKitHost {
     std::vector<std::string> allowedNavigationOrigins;
     std::vector<std::string> allowedExternalUrls;
     std::int32_t externalLinkAction = 0;
+
+    // audio
+    HostAudio audio;
 };
 
 // A text argument of the function interface: null or invalid UTF-8 count as empty.

@@ -9,7 +9,7 @@
 // first. Each backend keeps one file per service with the same name on both sides
 // (headless/windows.cpp and gtk/windows.cpp), so a reader who knows one finds its twin.
 // Services still to come sit beside these as further groups: web views with scheme tasks and
-// script messages, clipboard, dialogs, keyring, menus, status item, audio.
+// script messages, clipboard, dialogs, keyring, menus, status item.
 //
 // Threads: everything runs on the main thread, except `loop.post` and `loop.wallClockNs`, which
 // any thread may call. Nothing here calls into the host while the host is calling it: backends
@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kelvo::standin {
@@ -119,9 +120,10 @@ struct WindowSpec {
 // `create` with the same `content` restores.
 struct WindowGeometry {
     RectD content{};
-    double scale = 1.0;    // device pixels per point
-    bool key = false;      // the window takes keyboard input
-    bool visible = false;  // shown (also while minimised)
+    double scale = 1.0;     // device pixels per point
+    bool key = false;       // the window takes keyboard input
+    bool visible = false;   // shown (also while minimised)
+    bool onScreen = false;  // at least partly seen: shown, not minimised, not wholly covered
 };
 
 // The title bar's cover of the content: the content's bounds, the part not under the title bar
@@ -196,6 +198,104 @@ struct WorkspaceService {
     void (*unwatchAppearance)(void* self) = nullptr;
 };
 
+// Audio: one player for each source the host loads, a tap that hears what it plays, and the
+// downloads that keep a stream for later.
+struct BackendPlayer;
+using PlayerRef = BackendPlayer*;
+
+enum class PlayerEventKind : std::uint8_t {
+    ready,            // the source can play; sent once, the first time
+    failed,           // the source cannot be played, or playing it stopped on an error
+    ended,            // the source played to its end; the player stands paused there
+    waiting_changed,  // a stream began or stopped waiting for data (`waiting`)
+    tracks_loaded,    // the answer to `loadTracks` (`tracksLoaded`, `audioTracks`)
+};
+
+struct PlayerEvent {
+    PlayerEventKind kind = PlayerEventKind::ready;
+    bool waiting = false;
+    bool tracksLoaded = false;
+    std::uint32_t audioTracks = 0;
+};
+
+// Where a player reports its events: from a main-loop task, never while the host is calling the
+// backend, and never after the player was destroyed.
+struct PlayerEventSink {
+    void (*deliver)(void* context, PlayerRef player, const PlayerEvent& event) = nullptr;
+    void* context = nullptr;
+};
+
+struct PlayerSpec {
+    std::string_view location{};  // a file path, or the URL of a stream
+    bool stream = false;          // a stream waits for enough data before it plays, and says so
+    PlayerEventSink events{};
+};
+
+struct PlayerTimes {
+    std::optional<double> positionMs;  // none while unknown
+    std::optional<double> durationMs;
+    bool playing = false;  // asked to play, and not at the end
+};
+
+// Samples a tap sees, 32-bit floats: one buffer of interleaved frames, or one buffer per channel.
+// A buffer's data may be null (no samples for it).
+struct TapBuffers {
+    const float* const* data = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t frames = 0;
+};
+
+// A tap on a player's audio, after the volume, as it goes out. `prepare` and `process` run on the
+// audio thread (prepare also on the main thread when the tap is attached to a player whose format
+// is known); `finalize` runs once, when the backend lets go of the tap.
+struct AudioTap {
+    void* storage = nullptr;
+    void (*prepare)(void* storage, double sampleRate, std::int32_t channels, bool interleaved) = nullptr;
+    void (*process)(void* storage, const TapBuffers& buffers) = nullptr;
+    void (*finalize)(void* storage) = nullptr;
+};
+
+// How a download ended. `file` is the downloaded file, which the backend deletes after the
+// completion returns unless the completion moved it away.
+struct DownloadResult {
+    bool completed = false;  // false on an error or a cancel
+    std::optional<int> httpStatus;
+    std::string_view file{};
+};
+using DownloadId = std::uint64_t;
+// Runs once, on any thread; it may touch files only.
+using DownloadDone = std::function<void(const DownloadResult& result)>;
+
+struct AudioService {
+    // Whether the file holds audio this backend can play.
+    bool (*canDecode)(void* self, std::string_view path) = nullptr;
+    // A player for the source, paused at its start; null when the backend cannot make one.
+    PlayerRef (*createPlayer)(void* self, const PlayerSpec& spec) = nullptr;
+    // Stops and frees the player; its tap is finalized and no event of it arrives afterwards.
+    void (*destroyPlayer)(void* self, PlayerRef player) = nullptr;
+    void (*play)(void* self, PlayerRef player) = nullptr;
+    void (*pause)(void* self, PlayerRef player) = nullptr;
+    // Moves to exactly `positionMs`; the position may read as unknown until the move is done.
+    void (*seek)(void* self, PlayerRef player, std::uint64_t positionMs) = nullptr;
+    void (*setVolume)(void* self, PlayerRef player, double volume) = nullptr;
+    PlayerTimes (*times)(void* self, PlayerRef player) = nullptr;
+    // Finds the source's tracks; answered by one tracks_loaded event.
+    void (*loadTracks)(void* self, PlayerRef player) = nullptr;
+    // Puts the tap on the player's first audio track; false when it cannot (the tap is then not
+    // the backend's, and finalize never runs). One tap per player.
+    bool (*attachTap)(void* self, PlayerRef player, const AudioTap& tap) = nullptr;
+    DownloadId (*startDownload)(void* self, std::string_view url, DownloadDone done) = nullptr;
+    // The download's completion then reports an error, unless it ran already.
+    void (*cancelDownload)(void* self, DownloadId download) = nullptr;
+};
+
+// The application bundle the program runs from.
+struct BundleService {
+    // "<name>.app/Contents/Resources" when the program runs from "<name>.app" and the folder
+    // exists; none otherwise.
+    std::optional<std::string> (*resourceFolder)(void* self) = nullptr;
+};
+
 // The functions of each service by name, so that a backend fills a service from functions of the
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
@@ -208,6 +308,10 @@ struct WorkspaceService {
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
     X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
 #define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+#define KELVO_STANDIN_AUDIO_FUNCTIONS(X) \
+    X(canDecode) X(createPlayer) X(destroyPlayer) X(play) X(pause) X(seek) X(setVolume) X(times) X(loadTracks) \
+    X(attachTap) X(startDownload) X(cancelDownload)
+#define KELVO_STANDIN_BUNDLE_FUNCTIONS(X) X(resourceFolder)
 // clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
@@ -223,12 +327,17 @@ static_assert(sizeof(WindowService) ==
               (0 KELVO_STANDIN_WINDOW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(WorkspaceService) ==
               (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(AudioService) == (0 KELVO_STANDIN_AUDIO_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(BundleService) ==
+              (0 KELVO_STANDIN_BUNDLE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 
 struct StandIn {
     void* self = nullptr;
     LoopService loop{};
     WindowService windows{};
     WorkspaceService workspace{};
+    AudioService audio{};
+    BundleService bundle{};
 };
 
 // The backend of this process; null until installed. The host takes it when it is created.

@@ -11,6 +11,8 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.loop = headlessLoop();
     state_->record.windows = headlessWindows();
     state_->record.workspace = headlessWorkspace();
+    state_->record.audio = headlessAudio();
+    state_->record.bundle = headlessBundle();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;
