@@ -12,9 +12,13 @@ StandIn& gtkStandIn() {
         made->record.loop = gtkLoop();
         made->record.windows = gtkWindows();
         made->record.workspace = gtkWorkspace();
+        made->record.audio = gtkAudio();
+        made->record.bundle = gtkBundle();
         return made;
     }();
     return state->record;
 }
+
+void gtkAudioToFakeSink(bool on) { gtkState(gtkStandIn().self).audioToFakeSink = on; }
 
 }  // namespace kelvo::standin

@@ -2,8 +2,11 @@
 
 // Private to the GTK backend: its state and the service groups each file fills.
 
+#include <gst/gst.h>
 #include <gtk/gtk.h>
+#include <libsoup/soup.h>
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -34,6 +37,52 @@ struct GtkWindowRecord {
     bool active = false;
     bool maximized = false;
     bool fullScreen = false;
+    bool iconified = false;
+    bool obscured = false;  // wholly covered by other windows
+};
+
+struct GstObjectUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+template <class T>
+using GstObjectPtr = std::unique_ptr<T, GstObjectUnref>;
+
+// One audio player: a playbin whose audio sink carries the tap. Bus messages arrive on the main
+// loop; the tap's probe runs on a streaming thread and reads only the atomics and, once
+// `tapReady` is set, the tap.
+struct GtkPlayerRecord {
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    GstObjectPtr<GstElement> pipeline;
+    guint busWatch = 0;
+    PlayerEventSink events{};
+    bool stream = false;
+    bool prerolled = false;  // the first preroll is done: the player is ready
+    bool tracksAsked = false;
+    bool playing = false;  // asked to play
+    bool ended = false;
+    bool failed = false;
+    bool waiting = false;
+    std::optional<std::uint64_t> seekBeforePrerollMs;
+    std::optional<gint64> seekTargetNs;  // the position while a seek is under way
+    guint32 seekSeqnum = GST_SEQNUM_INVALID;
+    gint64 lastPositionNs = 0;
+    AudioTap tap{};
+    std::atomic<bool> tapReady{false};
+    std::atomic<double> sampleRate{0};
+    std::atomic<std::int32_t> channels{0};
+};
+
+// One download under way; it frees itself when it ends.
+struct GtkDownloadRecord {
+    GtkState* state = nullptr;
+    DownloadId id = 0;
+    DownloadDone done;
+    GObjectPtr<SoupMessage> message;
+    GObjectPtr<GFile> file;  // the temporary file the body goes to
+    GObjectPtr<GFileIOStream> stream;
+    GObjectPtr<GCancellable> cancellable;
+    int status = 0;
 };
 
 struct GtkState {
@@ -59,12 +108,22 @@ struct GtkState {
     std::uint64_t nextWindow = 1;
     GObjectPtr<GdkPixbuf> appIcon;
 
+    bool gstreamerReady = false;
+    bool audioToFakeSink = false;
+    std::map<std::uint64_t, std::unique_ptr<GtkPlayerRecord>> players;
+    std::uint64_t nextPlayer = 1;
+    GObjectPtr<SoupSession> soup;
+    std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
+    DownloadId nextDownload = 1;
+
     void post(Task task);
 };
 
 LoopService gtkLoop();
 WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
+AudioService gtkAudio();
+BundleService gtkBundle();
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 
