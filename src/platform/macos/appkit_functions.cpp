@@ -30,6 +30,15 @@ AppKitFunctions makeTable() {
     table.audio_stop = kelvo_appkit_audio_stop;
     table.audio_seek = kelvo_appkit_audio_seek;
     table.audio_set_volume = kelvo_appkit_audio_set_volume;
+    table.create_view = kelvo_appkit_create_view;
+    table.update_view = kelvo_appkit_update_view;
+    table.set_view_frame = kelvo_appkit_set_view_frame;
+    table.set_view_visible = kelvo_appkit_set_view_visible;
+    table.set_view_cursor = kelvo_appkit_set_view_cursor;
+    table.focus_view = kelvo_appkit_focus_view;
+    table.close_view = kelvo_appkit_close_view;
+    table.adopt_view_surface = kelvo_appkit_adopt_view_surface;
+    table.release_view_surface = kelvo_appkit_release_view_surface;
     return table;
 }
 

@@ -17,6 +17,7 @@
 
 #include "platform/macos/appkit_audio.hpp"
 #include "platform/macos/appkit_functions.hpp"
+#include "platform/macos/appkit_native_views.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -146,6 +147,9 @@ struct KelvoAppKitHost {
 
     // audio
     HostAudio audio;
+
+    // native views
+    HostNativeViews nativeViews;
 };
 
 // A text argument of the function interface: null or invalid UTF-8 count as empty.

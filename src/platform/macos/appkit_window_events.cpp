@@ -96,7 +96,8 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
     if (host.mainWindow == closing.get()) host.mainWindow = nullptr;
     closing->observesContentLayout = false;
     KelvoHostEvent closed = windowFrameEvent(host, *closing, id, false);
-    // The window's web views and native views close here once the host has them.
+    closeNativeViewsInWindow(host, id);
+    // The window's web views close here once the host has them.
     host.platform->windows.destroy(host.platform->self, closing->ref);
     emitEvent(host, closed);
     noteKeyWindowChanged(host);
@@ -108,6 +109,7 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
 }
 
 void destroyAllWindows(KelvoAppKitHost& host) {
+    for (auto& [id, window] : host.windows) closeNativeViewsInWindow(host, id);
     for (auto& [id, window] : host.windows) host.platform->windows.destroy(host.platform->self, window->ref);
     host.windows.clear();
     host.mainWindow = nullptr;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -296,6 +297,102 @@ struct BundleService {
     std::optional<std::string> (*resourceFolder)(void* self) = nullptr;
 };
 
+// Native views: containers and standard controls in a window's content or inside one another.
+enum class NativeControl : std::uint8_t {
+    container,        // a plain view with a background; holds other views
+    push_button,      // a rounded push button with a title
+    textured_button,  // a textured rounded button with a title
+    list_button,      // a borderless button, its title at the left, no image
+    checkbox,
+    toggle_button,  // a push button that stays on or off
+    segmented,
+    text_field,    // editable and selectable, bezelled, drawing its background
+    search_field,  // a search field
+    label,         // one line of text, cut at the tail
+    spinner,       // a spinning, indeterminate progress indicator, spinning
+    canvas,        // a canvas view (not built by this layer)
+};
+
+enum class NativeBackground : std::uint8_t { clear, control, window };
+
+enum class AccessibilityRole : std::uint8_t {
+    toolbar,
+    group,
+    splitter,
+    button,
+    check_box,
+    radio_group,
+    text_field,
+    static_text,
+    progress_indicator,
+};
+
+// A view placed in a window's content, stacked with the window's other views.
+struct BackendView;
+using ViewRef = BackendView*;
+
+struct NativeViewSpec {
+    NativeControl control = NativeControl::container;
+    NativeBackground background = NativeBackground::clear;
+    AccessibilityRole role = AccessibilityRole::group;
+    std::string_view identifier{};  // the view's label
+    std::string_view title{};       // a button's or a label's text, a field's placeholder
+};
+
+// Which text of a control `setText` changes.
+enum class NativeText : std::uint8_t { title, placeholder, value };
+
+// Where a control reports that the user operated it (a click, a segment chosen, Return in a field):
+// from a main-loop task, never after the view was destroyed.
+struct NativeActionSink {
+    void (*deliver)(void* context, ViewRef view) = nullptr;
+    void* context = nullptr;
+};
+
+// A container's bounds, and whether its y axis points down from its top edge.
+struct ContainerBox {
+    double width = 0;
+    double height = 0;
+    bool flipped = false;
+};
+
+struct NativeViewService {
+    // A hidden view on top of the parent's views (a null parent: the window's content); null when
+    // the backend cannot make it there.
+    ViewRef (*create)(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) = nullptr;
+    // Takes the view and every view inside it out of the window.
+    void (*destroy)(void* self, ViewRef view) = nullptr;
+    // The bounds frames inside `view` are given in (a null view: the window's content).
+    ContainerBox (*container)(void* self, WindowRef window, ViewRef view) = nullptr;
+    // In the parent's own coordinates (see `container`).
+    void (*setFrame)(void* self, ViewRef view, RectD frame) = nullptr;
+    void (*setHidden)(void* self, ViewRef view, bool hidden) = nullptr;
+    // The view's place among its siblings: higher depths lie above.
+    void (*setDepth)(void* self, ViewRef view, std::int64_t depth) = nullptr;
+    void (*setEnabled)(void* self, ViewRef view, bool enabled) = nullptr;
+    void (*setText)(void* self, ViewRef view, NativeText which, std::string_view text) = nullptr;
+    // A segmented control's segments; the selected one stays while it exists, else the first is.
+    void (*setSegments)(void* self, ViewRef view, std::span<const std::string> labels) = nullptr;
+    void (*setAccessibilityLabel)(void* self, ViewRef view, std::string_view label) = nullptr;
+    // A sink without `deliver` removes the action.
+    void (*setAction)(void* self, ViewRef view, NativeActionSink sink) = nullptr;
+    // Gives the view (a native or a web view) the keyboard; with `front`, the window is brought
+    // to the front and takes the keyboard first. False when the view does not take it.
+    bool (*focus)(void* self, ViewRef view, WindowRef front) = nullptr;
+    // Adopted surfaces: views made by the embedding code (the backend's own widget type).
+    bool (*isForeignView)(void* self, void* surface) = nullptr;
+    // Puts the surface over the whole view, above its views, following its size, and gives it
+    // the keyboard.
+    void (*adopt)(void* self, ViewRef view, void* surface) = nullptr;
+    // Takes the surface out of the view it was put in; the surface itself stays.
+    void (*detach)(void* self, void* surface) = nullptr;
+    // From now on a left-button press on a part of an adopted surface gives that part the
+    // keyboard, unless it has it; the press goes on as usual.
+    void (*focusAdoptedOnClick)(void* self) = nullptr;
+    // Whether the window's keyboard focus lies in an adopted surface.
+    bool (*focusInAdopted)(void* self, WindowRef window) = nullptr;
+};
+
 // The functions of each service by name, so that a backend fills a service from functions of the
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
@@ -312,6 +409,10 @@ struct BundleService {
     X(canDecode) X(createPlayer) X(destroyPlayer) X(play) X(pause) X(seek) X(setVolume) X(times) X(loadTracks) \
     X(attachTap) X(startDownload) X(cancelDownload)
 #define KELVO_STANDIN_BUNDLE_FUNCTIONS(X) X(resourceFolder)
+#define KELVO_STANDIN_NATIVE_VIEW_FUNCTIONS(X) \
+    X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
+    X(setAccessibilityLabel) X(setAction) X(focus) X(isForeignView) X(adopt) X(detach) X(focusAdoptedOnClick) \
+    X(focusInAdopted)
 // clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
@@ -338,6 +439,7 @@ struct StandIn {
     WorkspaceService workspace{};
     AudioService audio{};
     BundleService bundle{};
+    NativeViewService nativeViews{};
 };
 
 // The backend of this process; null until installed. The host takes it when it is created.

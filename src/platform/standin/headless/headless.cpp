@@ -13,6 +13,7 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.workspace = headlessWorkspace();
     state_->record.audio = headlessAudio();
     state_->record.bundle = headlessBundle();
+    state_->record.nativeViews = headlessNativeViews();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;

@@ -88,6 +88,39 @@ public:
         bool finished = false;
     };
 
+    // A native view as the host left it. Destroyed views stay listed.
+    struct NativeView {
+        std::uint64_t number = 0;
+        std::uint64_t window = 0;      // the window's number
+        NativeView* parent = nullptr;  // null: in the window's content
+        NativeControl control = NativeControl::container;
+        NativeBackground background = NativeBackground::clear;
+        AccessibilityRole role = AccessibilityRole::group;
+        std::string identifier;
+        std::string title;
+        std::string placeholder;
+        std::string value;
+        std::string accessibilityLabel;
+        std::vector<std::string> segments;
+        int selectedSegment = -1;
+        RectD frame{};  // in the parent's coordinates (y up, as containers here are not flipped)
+        bool hidden = true;
+        std::int64_t depth = 0;
+        bool enabled = true;
+        bool focused = false;
+        bool destroyed = false;
+        NativeActionSink action{};
+        std::vector<NativeView*> subviews;  // bottom to top
+    };
+
+    // A view of the embedding code that the host may adopt over a native view.
+    struct Surface {
+        NativeView* mountedIn = nullptr;
+        RectD frame{};
+        bool followsSize = false;
+        bool focused = false;
+    };
+
     // What the system answers. Change it between host calls, on the main thread.
     struct Answers {
         bool canOpen = true;
@@ -101,6 +134,7 @@ public:
         bool tracksLoad = true;
         bool tapsAttach = true;
         std::optional<std::string> resourceFolder;  // the bundle's, when the program runs from one
+        bool contentFlipped = false;                // window contents measure y down from the top
     };
 
     HeadlessStandIn();
@@ -151,6 +185,15 @@ public:
     // (deleted afterwards unless moved), or with an error when `file` is empty.
     [[nodiscard]] std::vector<Download*> downloads();
     void finishDownload(Download& download, std::optional<int> httpStatus, std::string file);
+
+    // Native views in creation order; the user operating a control (through the main queue).
+    [[nodiscard]] std::vector<NativeView*> nativeViews();
+    [[nodiscard]] NativeView* nativeView(std::string_view identifier);  // the live one
+    void userOperate(NativeView& view);
+    // A new surface of the embedding code, its address as the host is given it; a press on it.
+    void* makeSurface();
+    [[nodiscard]] Surface& surface(void* handle);
+    void userPressSurface(void* handle);
 
     // The icon the windows show: width and height, none before one was set.
     [[nodiscard]] std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize() const;

@@ -63,6 +63,9 @@ struct HeadlessState {
     std::vector<std::unique_ptr<HeadlessPlayer>> players;
     std::vector<std::unique_ptr<HeadlessStandIn::Download>> downloads;
     std::map<DownloadId, DownloadDone> pendingDownloads;
+    std::vector<std::unique_ptr<HeadlessStandIn::NativeView>> nativeViews;
+    std::vector<std::unique_ptr<HeadlessStandIn::Surface>> surfaces;
+    bool focusAdoptedOnClick = false;
 
     void note(std::string line);
     void post(Task task);
@@ -76,6 +79,7 @@ WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
 AudioService headlessAudio();
 BundleService headlessBundle();
+NativeViewService headlessNativeViews();
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
 
