@@ -12,9 +12,8 @@ std::int32_t kelvo_appkit_adopt_view_surface(KelvoAppKitHost* host, std::uint64_
     const std::string_view name = hostText(label, labelLength);
     standin::StandIn& platform = *host->platform;
     standin::NativeViewService& views = platform.nativeViews;
-    if (name.empty() || !views.isForeignView(platform.self, surface)) return 0;
-    HostNativeView* view = findNativeView(*host, windowId, name);
-    if (view == nullptr) return 0;
+    HostNativeView* view = name.empty() ? nullptr : findNativeView(*host, windowId, name);
+    if (view == nullptr || !views.canAdopt(platform.self, view->ref, surface)) return 0;
     if (view->adoptedSurface != nullptr) views.detach(platform.self, view->adoptedSurface);
     views.adopt(platform.self, view->ref, surface);
     view->adoptedSurface = surface;

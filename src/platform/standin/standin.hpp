@@ -379,8 +379,9 @@ struct NativeViewService {
     // Gives the view (a native or a web view) the keyboard; with `front`, the window is brought
     // to the front and takes the keyboard first. False when the view does not take it.
     bool (*focus)(void* self, ViewRef view, WindowRef front) = nullptr;
-    // Adopted surfaces: views made by the embedding code (the backend's own widget type).
-    bool (*isForeignView)(void* self, void* surface) = nullptr;
+    // Adopted surfaces: views made by the embedding code (the backend's own widget type), which
+    // keeps its own hold on them. Whether `surface` is such a view and `view` can hold one.
+    bool (*canAdopt)(void* self, ViewRef view, void* surface) = nullptr;
     // Puts the surface over the whole view, above its views, following its size, and gives it
     // the keyboard.
     void (*adopt)(void* self, ViewRef view, void* surface) = nullptr;
@@ -411,7 +412,7 @@ struct NativeViewService {
 #define KELVO_STANDIN_BUNDLE_FUNCTIONS(X) X(resourceFolder)
 #define KELVO_STANDIN_NATIVE_VIEW_FUNCTIONS(X) \
     X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
-    X(setAccessibilityLabel) X(setAction) X(focus) X(isForeignView) X(adopt) X(detach) X(focusAdoptedOnClick) \
+    X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
     X(focusInAdopted)
 // clang-format on
 

@@ -14,6 +14,7 @@ StandIn& gtkStandIn() {
         made->record.workspace = gtkWorkspace();
         made->record.audio = gtkAudio();
         made->record.bundle = gtkBundle();
+        made->record.nativeViews = gtkNativeViews();
         return made;
     }();
     return state->record;

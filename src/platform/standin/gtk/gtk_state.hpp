@@ -73,6 +73,25 @@ struct GtkPlayerRecord {
     std::atomic<std::int32_t> channels{0};
 };
 
+// One native view. Its head matches the other views placed in a window's overlay: the overlay
+// positions `widget` at `frame`, read through the object data that points at the record.
+struct GtkNativeViewRecord {
+    GtkWidget* widget = nullptr;  // the outer widget, a child of its parent's overlay
+    RectD frame{};                // in the parent, y down
+    bool followsWindow = false;   // never for native views
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    std::uint64_t parent = 0;      // the number of the native view it lies in; 0: the window's content
+    GtkWidget* overlay = nullptr;  // a container's overlay, where views inside it are placed
+    GtkWidget* control = nullptr;  // the widget that acts (a container's background box)
+    NativeControl kind = NativeControl::container;
+    std::int64_t depth = 0;
+    NativeActionSink action{};
+    std::vector<GtkWidget*> segments;  // a segmented control's buttons
+    bool quiet = false;                // the backend itself changes the control: no action
+    GObjectPtr<GtkCssProvider> css;
+};
+
 // One download under way; it frees itself when it ends.
 struct GtkDownloadRecord {
     GtkState* state = nullptr;
@@ -112,6 +131,11 @@ struct GtkState {
     bool audioToFakeSink = false;
     std::map<std::uint64_t, std::unique_ptr<GtkPlayerRecord>> players;
     std::uint64_t nextPlayer = 1;
+    std::map<std::uint64_t, std::unique_ptr<GtkNativeViewRecord>> nativeViews;
+    std::uint64_t nextNativeView = 1;
+    std::vector<GtkWidget*> overlaysPlacingViews;  // window contents and containers already connected
+    std::vector<GtkWidget*> adoptedSurfaces;
+    bool focusAdoptedOnClick = false;
     GObjectPtr<SoupSession> soup;
     std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
     DownloadId nextDownload = 1;
@@ -124,6 +148,7 @@ WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
 AudioService gtkAudio();
 BundleService gtkBundle();
+NativeViewService gtkNativeViews();
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

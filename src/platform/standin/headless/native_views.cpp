@@ -125,7 +125,7 @@ bool focus(void* self, ViewRef ref, WindowRef front) {
     return true;
 }
 
-bool isForeignView(void* self, void* handle) { return surfaceOf(headlessState(self), handle) != nullptr; }
+bool canAdopt(void* self, ViewRef, void* handle) { return surfaceOf(headlessState(self), handle) != nullptr; }
 
 void adopt(void* self, ViewRef ref, void* handle) {
     HeadlessState& state = headlessState(self);
