@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "base/error.hpp"
@@ -15,6 +16,7 @@
 #include "platform/types/platform.hpp"
 #include "platform/types/platform_event.hpp"
 #include "platform/types/service_records.hpp"
+#include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
@@ -72,6 +74,8 @@ struct Runtime {
     AppConfig appConfig{};
     // The I/O interface; the runtime reads its wall clock for timestamps (0 without one).
     Io io{};
+    // The commands the page may list; start-up checks them. Borrowed from the application's tables.
+    std::span<const RuntimeCommand> commands{};
     bool securityChecks = true;
     // Without the web view layer no window with a source and no child web view can be made.
     bool webViewLayer = true;

@@ -3,14 +3,17 @@
 #include <optional>
 
 #include "raster/canvas_geometry.hpp"
+#include "text/text_layout.hpp"
 
 namespace kelvo {
 
 struct DrawTextCommand;
 
-// The drawing bounds of a text run. The text layout owns the exact rule (its line plan and the
-// measurer); until the display list is linked against it, this gives the same box for positioned
-// glyphs and an estimate of 0.6 em per character for unlaid text. An empty run has none.
+// The text layout's view of a draw_text payload.
+TextRun textRunOfDrawText(const DrawTextCommand& run);
+
+// The drawing bounds of a text run as the text layout lays it out (every line, ink overhang
+// included); none for an empty run.
 std::optional<Rect> drawTextBounds(const DrawTextCommand& run);
 
 }  // namespace kelvo

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/widget_layout.hpp"
+#include "widgets/widget_tree.hpp"
+
 namespace kelvo {
 
 namespace {
@@ -18,8 +21,8 @@ std::uint64_t countUpTo(double quotient, std::uint64_t limit, std::uint64_t othe
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
 
-float childHeight(const WidgetDescription& child, const WidgetTokens& tokens, WidgetIntrinsicHeight intrinsic) {
-    float height = child.frame.height > 0 ? child.frame.height : intrinsic != nullptr ? intrinsic(child, tokens) : 0.0f;
+float childHeight(const WidgetDescription& child, const WidgetTokens& tokens) {
+    float height = child.frame.height > 0 ? child.frame.height : intrinsicWidgetSizeDepth(child, tokens, 0).height;
     if (child.max_size.height > 0) height = std::min(height, child.max_size.height);
     return std::max(height, atLeastZero(child.min_size.height));
 }
@@ -58,7 +61,7 @@ VirtualListRange virtualListRange(const VirtualListInput& input) {
 }
 
 float virtualWidgetScrollContentExtentWithTokens(const WidgetDescription& widget, const WidgetTokens& tokens,
-                                                 float viewport, WidgetIntrinsicHeight intrinsicHeight) {
+                                                 float viewport) {
     if (widget.content_extent > 0 && widget.virtual_count != 0) return widget.content_extent;
     std::span<const WidgetDescription> children = widget.childDescriptions();
     const bool grid = widget.widgetKind() == WidgetKind::virtual_grid;
@@ -80,13 +83,46 @@ float virtualWidgetScrollContentExtentWithTokens(const WidgetDescription& widget
     float extent = widget.item_extent;
     if (!(extent > 0)) {
         if (children.empty()) return 0;
-        extent = childHeight(children[0], tokens, intrinsicHeight);
+        extent = childHeight(children[0], tokens);
         for (std::uint64_t i = 1; grid && i < columns; ++i) {
-            extent = std::max(extent, childHeight(children[i], tokens, intrinsicHeight));
+            extent = std::max(extent, childHeight(children[i], tokens));
         }
     }
     VirtualListInput input{count, 0, extent, widget.gap, viewport, widget.value};
     return virtualListRange(input).content;
+}
+
+float widgetScrollViewportExtent(const WidgetLayoutNode& node) {
+    const Rect rect = normalizeRect(node.rect);
+    return atLeastZero(rect.height - node.insets.top - node.insets.bottom);
+}
+
+float widgetDescendantContentExtent(WidgetLayoutTree tree, std::size_t index, float viewport,
+                                    bool passOverAccordionContent) {
+    if (index >= tree.size()) return 0;
+    const WidgetLayoutNode& node = tree[index];
+    const Rect rect = normalizeRect(node.rect);
+    const float contentTop = rect.y + std::min(node.insets.top, rect.height);
+    float bottom = contentTop + viewport;
+    const std::size_t end = widgetSubtreeEnd(tree, index);
+    for (std::size_t i = index + 1; i < end; ++i) {
+        const Rect descendant = normalizeRect(tree[i].rect);
+        bottom = std::max(bottom, node.value + descendant.y + descendant.height);
+        if (passOverAccordionContent && tree[i].widgetKind() == WidgetKind::accordion) {
+            i = widgetSubtreeEnd(tree, i) - 1;
+        }
+    }
+    return atLeastZero(bottom - contentTop);
+}
+
+float virtualWidgetScrollContentExtentWithTokens(WidgetLayoutTree tree, const WidgetTokens& tokens, std::size_t index) {
+    if (index >= tree.size()) return 0;
+    const WidgetLayoutNode& node = tree[index];
+    const float viewport = widgetScrollViewportExtent(node);
+    if (node.scrollable & 1u) {
+        return std::max(viewport, virtualWidgetScrollContentExtentWithTokens(node, tokens, viewport));
+    }
+    return widgetDescendantContentExtent(tree, index, viewport, false);
 }
 
 }  // namespace kelvo

@@ -3,6 +3,7 @@
 // Which items of a virtualised list are realised for a scroll position, and the scrollable
 // content extent of a virtual list, grid or scroll view.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "widgets/widget_description.hpp"
@@ -37,14 +38,27 @@ struct VirtualListRange {
 // that is not finite counts as 0.
 VirtualListRange virtualListRange(const VirtualListInput& input);
 
-// The intrinsic height of a child description; the sizing code provides it.
-using WidgetIntrinsicHeight = float (*)(const WidgetDescription& child, const WidgetTokens& tokens);
-
 // The content extent a virtual container scrolls over: its explicit content extent, else the
 // content of its items (realised children, or the virtual count) measured from its item extent or
-// its first child (row of children for a grid). A child without a positive frame height is
-// measured by `intrinsicHeight`, which counts as 0 when not given.
+// its first child (row of children for a grid). A child without a positive frame height counts
+// with its intrinsic height.
 float virtualWidgetScrollContentExtentWithTokens(const WidgetDescription& widget, const WidgetTokens& tokens,
-                                                 float viewport, WidgetIntrinsicHeight intrinsicHeight = nullptr);
+                                                 float viewport);
+
+// The extent a scroll container shows: its laid-out height less its top and bottom insets, at
+// least 0.
+float widgetScrollViewportExtent(const WidgetLayoutNode& node);
+
+// How far the descendants of node `index` reach below its content top (its top plus its top
+// inset, within its height), each taken as laid out plus the container's scroll offset; at least
+// `viewport`. With `passOverAccordionContent` the content of nested accordions is not read (their
+// own rectangles still count).
+float widgetDescendantContentExtent(WidgetLayoutTree tree, std::size_t index, float viewport,
+                                    bool passOverAccordionContent);
+
+// The content extent of the scroll container at `index`, which bounds its scroll offset: for
+// virtualised content (the `scrollable` flag) at least the viewport and the virtual extent above,
+// otherwise how far its descendants reach. 0 for an index out of range.
+float virtualWidgetScrollContentExtentWithTokens(WidgetLayoutTree tree, const WidgetTokens& tokens, std::size_t index);
 
 }  // namespace kelvo

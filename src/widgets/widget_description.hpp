@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "raster/canvas_geometry.hpp"
+#include "text/text_spans.hpp"
 #include "widgets/widget_kind.hpp"
 #include "widgets/widget_tokens.hpp"
 
@@ -73,8 +74,6 @@ struct WidgetContextMenuItem {
     bool separator = false;
 };
 
-struct TextSpan;  // rich-text span, defined by the text layout
-
 struct WidgetDescription {
     std::string_view label;  // accessible name; empty: the text names the widget
     std::optional<float> semantic_value;
@@ -105,7 +104,7 @@ struct WidgetDescription {
     ChartData chart;
     std::uint8_t chart_interactive = 0;
     std::string_view text;
-    const TextSpan* spans = nullptr;
+    const TextSpan* spans = nullptr;  // rich text; at most 32 are measured and laid out
     std::uint64_t span_count = 0;
     std::string_view placeholder;
     std::string_view icon;
@@ -147,6 +146,14 @@ struct WidgetDescription {
     std::uint8_t blur_level = 0;  // 2 bits
     std::uint8_t blur_from_token = 0;
     std::uint8_t attach_position = 0;  // 2 bits: 0 alone, 1 first, 2 middle, 3 last
+    // The accent colours of bubbles, badges, static selections and split dividers.
+    std::optional<Color> accent_override;
+    std::optional<Color> accent_text_override;
+    // How texts, titles and reactions are laid out: alignment (a TextAlign in 2 bits), word
+    // wrapping, and cutting a line too long for its box with an ellipsis.
+    std::uint8_t text_align = 0;
+    std::uint8_t text_wrap = 0;
+    std::uint8_t text_ellipsis = 0;
     // The image of an image or avatar widget.
     std::uint64_t image_id = 0;
     std::optional<Rect> image_src;
@@ -159,6 +166,9 @@ struct WidgetDescription {
     [[nodiscard]] std::span<const WidgetDescription> childDescriptions() const {
         return {children, static_cast<std::size_t>(child_count)};
     }
+    [[nodiscard]] std::span<const TextSpan> textSpans() const {
+        return {spans, spans != nullptr ? static_cast<std::size_t>(span_count) : 0};
+    }
 };
 
 // A description placed in a laid-out tree.
@@ -169,6 +179,23 @@ struct WidgetLayoutNode : WidgetDescription {
     std::uint8_t has_parent = 0;
     Rect rect;  // in view coordinates, after scrolling
 };
+
+// A node's state bytes in description order (bit 0 of each), as hit, focus and semantics results
+// carry them.
+struct WidgetStateBytes {
+    std::uint8_t hovered = 0;
+    std::uint8_t pressed = 0;
+    std::uint8_t focused = 0;
+    std::uint8_t disabled = 0;
+    std::uint8_t selected = 0;
+    std::uint8_t expanded = 0;
+    std::uint8_t expanded_present = 0;
+    std::uint8_t required = 0;
+    std::uint8_t read_only = 0;
+    std::uint8_t invalid = 0;
+};
+
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget);
 
 // The nodes of a view's tree in pre-order (parents before their descendants).
 using WidgetLayoutTree = std::span<const WidgetLayoutNode>;

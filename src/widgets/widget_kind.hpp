@@ -87,6 +87,9 @@ static_assert(static_cast<unsigned>(WidgetKind::button) == 31 && static_cast<uns
 inline WidgetKind widgetKindFromBits(std::uint8_t bits) { return static_cast<WidgetKind>(bits & 0x3Fu); }
 inline bool widgetKindDefined(WidgetKind kind) { return static_cast<unsigned>(kind) < kWidgetKindCount; }
 
+// The text entries: text_field, text_field_b, search_field, combo_box and text_area.
+inline bool isTextEntryKind(WidgetKind kind) { return kind >= WidgetKind::text_field && kind <= WidgetKind::text_area; }
+
 bool isKeyboardFocusKind(WidgetKind kind);  // F: takes keyboard focus
 bool isPointerTargetKind(WidgetKind kind);  // P: hit by the pointer (a chart only when interactive)
 bool isHoverTargetKind(WidgetKind kind);    // H: shows hover

@@ -3,33 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/widget_render_draw.hpp"
+
 namespace kelvo {
 
 namespace {
 
 using Block = ControlBlock;
+using render::firstOf;
+using render::kTransparent;
+using render::scaledAlpha;
+using render::withAlpha;
 
 ControlVisualTokens over(const WidgetTokens& tokens, Block primary, Block fallback) {
     return controlVisualTokensWithFallback(tokens.block(primary), tokens.block(fallback));
 }
-
-Color withAlpha(Color color, float alpha) {
-    color.a = std::clamp(alpha, 0.0f, 1.0f);
-    return color;
-}
-
-Color scaledAlpha(Color color, float factor) { return withAlpha(color, color.a * factor); }
-
-template <class T>
-T firstOf(const std::optional<T>& a, const T& otherwise) {
-    return a ? *a : otherwise;
-}
-template <class T, class... Rest>
-T firstOf(const std::optional<T>& a, const std::optional<T>& b, const Rest&... rest) {
-    return a ? *a : firstOf(b, rest...);
-}
-
-constexpr Color kTransparent{0, 0, 0, 0};
 
 // Variants 6 and 7 are drawn as variant 5.
 unsigned effectiveVariant(const WidgetDescription& widget) { return std::min<unsigned>(widget.variant, 5u); }

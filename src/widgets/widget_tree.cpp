@@ -12,7 +12,10 @@ float bottomEdge(const Rect& rect) {
     return normal.y + normal.height;
 }
 
-bool accordionConceals(WidgetLayoutTree tree, std::size_t accordion) {
+}  // namespace
+
+bool widgetAccordionConcealsContent(WidgetLayoutTree tree, std::size_t accordion) {
+    if (accordion >= tree.size()) return false;
     const WidgetLayoutNode& node = tree[accordion];
     if ((node.selected & 1u) == 0 && !(node.value >= 0.5f)) return true;
     bool any = false;
@@ -26,8 +29,6 @@ bool accordionConceals(WidgetLayoutTree tree, std::size_t accordion) {
     }
     return any && lowest > bottomEdge(node.rect) + 0.5f;
 }
-
-}  // namespace
 
 std::optional<std::size_t> widgetParentIndex(WidgetLayoutTree tree, std::size_t index) {
     if (index >= tree.size()) return std::nullopt;
@@ -46,13 +47,38 @@ std::size_t widgetSubtreeEnd(WidgetLayoutTree tree, std::size_t index) {
 bool isWidgetConcealedByDisclosure(WidgetLayoutTree tree, std::size_t index) {
     bool concealed = false;
     forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
-        if (tree[ancestor].widgetKind() == WidgetKind::accordion && accordionConceals(tree, ancestor)) {
+        if (tree[ancestor].widgetKind() == WidgetKind::accordion && widgetAccordionConcealsContent(tree, ancestor)) {
             concealed = true;
             return false;
         }
         return true;
     });
     return concealed;
+}
+
+bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index) {
+    if (index >= tree.size()) return true;
+    bool hidden = (tree[index].hidden & 1u) != 0;
+    if (hidden) return true;
+    forEachWidgetAncestor(tree, index, [&](std::size_t ancestor) {
+        hidden = (tree[ancestor].hidden & 1u) != 0;
+        return !hidden;
+    });
+    return hidden;
+}
+
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget) {
+    auto bit = [](std::uint8_t byte) { return static_cast<std::uint8_t>(byte & 1u); };
+    return {bit(widget.hovered),
+            bit(widget.pressed),
+            bit(widget.focused),
+            bit(widget.disabled),
+            bit(widget.selected),
+            static_cast<std::uint8_t>(widget.expanded.value_or(false)),
+            static_cast<std::uint8_t>(widget.expanded.has_value()),
+            bit(widget.required),
+            bit(widget.read_only),
+            bit(widget.invalid)};
 }
 
 }  // namespace kelvo

@@ -33,6 +33,20 @@ void forEachWidgetAncestor(WidgetLayoutTree tree, std::size_t index, Visit&& vis
 // One past the last descendant of node `index` (descendants follow it with a greater depth).
 std::size_t widgetSubtreeEnd(WidgetLayoutTree tree, std::size_t index);
 
+// Scroll views always clip their children to their rectangle; other nodes when `clips` is set.
+inline bool widgetClipsChildren(const WidgetDescription& node) {
+    return node.widgetKind() == WidgetKind::scroll_view || (node.clips & 1u) != 0;
+}
+
+WidgetStateBytes widgetStateBytes(const WidgetDescription& widget);
+
+// Whether the node or one of its ancestors is hidden; true for an index out of range.
+bool isWidgetHiddenHereOrAbove(WidgetLayoutTree tree, std::size_t index);
+
+// Whether the accordion at `index` hides its content: it is closed (not selected and its value below
+// 0.5 or not a number), or its in-flow descendants reach more than 0.5 below its bottom edge.
+bool widgetAccordionConcealsContent(WidgetLayoutTree tree, std::size_t index);
+
 // Whether an ancestor accordion hides node `index`: it is closed (not selected and its value below
 // 0.5 or not a number), or its in-flow descendants still reach more than 0.5 below its bottom
 // edge (it is animating closed). False for an index out of range or a node without a parent.

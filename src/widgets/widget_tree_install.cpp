@@ -17,6 +17,7 @@ struct PoolNeeds {
     std::size_t values = 0;
     std::size_t labels = 0;
     std::size_t menu_items = 0;
+    std::size_t spans = 0;
 };
 
 template <class Visit>
@@ -27,6 +28,7 @@ void forEachText(const WidgetDescription& widget, Visit&& visit) {
     for (const ChartSeries& series : widget.chart.series) visit(series.name);
     for (std::string_view label : widget.chart.labels) visit(label);
     for (const WidgetContextMenuItem& item : widget.context_menu) visit(item.label);
+    for (const TextSpan& span : widget.textSpans()) visit(span.text);
 }
 
 Status addNeeds(PoolNeeds& needs, const WidgetDescription& widget) {
@@ -36,9 +38,10 @@ Status addNeeds(PoolNeeds& needs, const WidgetDescription& widget) {
     for (const ChartSeries& series : widget.chart.series) needs.values += series.values.size() + series.upper.size();
     needs.labels += widget.chart.labels.size();
     needs.menu_items += widget.context_menu.size();
+    needs.spans += widget.textSpans().size();
     if (needs.series > kMaxWidgetChartSeries || needs.values > kMaxWidgetChartValues ||
         needs.labels > kMaxWidgetChartLabels || needs.menu_items > kMaxWidgetContextMenuItems ||
-        (widget.spans != nullptr && widget.span_count != 0)) {
+        needs.spans > kMaxWidgetTextSpans) {
         return fail(Error::WidgetDataListFull);
     }
     return {};
@@ -105,6 +108,16 @@ struct PoolWriter {
         }
         target.context_menu_item_count += static_cast<std::uint32_t>(widget.context_menu.size());
         widget.context_menu = {items, widget.context_menu.size()};
+
+        std::span<const TextSpan> spans = widget.textSpans();
+        TextSpan* copies = target.text_spans.data() + target.text_span_count;
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            copies[i] = spans[i];
+            copies[i].text = text(spans[i].text);
+        }
+        target.text_span_count += static_cast<std::uint32_t>(spans.size());
+        widget.spans = spans.empty() ? nullptr : copies;
+        widget.span_count = spans.size();
     }
 };
 
@@ -127,15 +140,13 @@ void commitTree(WidgetTreeStorage& target, WidgetLayoutTree nodes, const WidgetT
     }
 
     target.text_length = target.chart_series_count = target.chart_value_count = 0;
-    target.chart_label_count = target.context_menu_item_count = 0;
+    target.chart_label_count = target.context_menu_item_count = target.text_span_count = 0;
     PoolWriter pools{target};
     for (std::size_t i = 0; i < count; ++i) {
         WidgetLayoutNode& node = target.nodes[i];
         node = nodes[i];
         node.has_parent &= 1u;
         if (!node.has_parent) node.parent = 0;
-        node.spans = nullptr;
-        node.span_count = 0;
         pools.repoint(node);
         node.children = target.child_descriptions.data() + blockStart[i];
         node.child_count = childCount[i];
@@ -158,7 +169,8 @@ bool sourceAliasesStorage(const WidgetTreeStorage& target, WidgetLayoutTree node
     for (const WidgetLayoutNode& node : nodes) {
         bool aliased = pointsInto(target, node.chart.series.data(), node.chart.series.size_bytes()) ||
                        pointsInto(target, node.chart.labels.data(), node.chart.labels.size_bytes()) ||
-                       pointsInto(target, node.context_menu.data(), node.context_menu.size_bytes());
+                       pointsInto(target, node.context_menu.data(), node.context_menu.size_bytes()) ||
+                       pointsInto(target, node.textSpans().data(), node.textSpans().size_bytes());
         forEachText(node,
                     [&](std::string_view text) { aliased = aliased || pointsInto(target, text.data(), text.size()); });
         for (const ChartSeries& series : node.chart.series) {

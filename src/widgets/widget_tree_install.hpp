@@ -23,8 +23,8 @@ namespace kelvo {
 //   node one level up (self-parents and cycles included)    InvalidWidgetParent
 //   a non-zero id used twice                                DuplicateWidgetId
 //   texts together over 65,536 bytes                        WidgetTextTooLarge
-//   chart, category-label or context-menu records over
-//   their capacities, or rich-text spans                   WidgetDataListFull
+//   chart, category-label, context-menu or rich-text span
+//   records over their capacities                          WidgetDataListFull
 // Nodes may point into `target` itself (a tree re-installed from its own storage).
 Status installWidgetTree(WidgetTreeStorage& target, WidgetLayoutTree nodes, const WidgetTokens& tokens);
 

@@ -10,10 +10,13 @@
 //       @series kind=0 color=7 name="Sales" values=1,2,3.5
 //       @category text="Jan"
 //       @menu_item label="Copy" enabled=1 separator=0
+//     text id=4 rect=8,192,300,20
+//       @span text="Bold " weight=bold scale=1.25 color=7
+//       @span text="code" monospace=1 underline=1
 //
 // A node line is a kind (its name, or its code 0 to 63) and fields, indented two spaces per depth
 // level below the node before it at most one level deeper. Record lines (@series, @category,
-// @menu_item) belong to the node just above them, one level in, before that node's children.
+// @menu_item, @span) belong to the node just above them, one level in, before that node's children.
 // Token lines name a token field, `palette.<entry>` or `block.<block>.<field>`. Values: numbers
 // (nan, inf and -inf included), comma-separated lists without spaces, texts in double quotes with
 // the escapes \" \\ \n \t \r \xHH, colours as #rrggbb, #rrggbbaa or r,g,b,a, and action sets as

@@ -214,10 +214,48 @@ private:
             }
             owner.context_menu = extend(owner.context_menu, &item);
             ++out_.context_menu_item_count;
+        } else if (kind == "@span") {
+            if (out_.text_span_count >= kMaxWidgetTextSpans) return fail(Error::WidgetDataListFull);
+            TextSpan& span = out_.text_spans[out_.text_span_count];
+            span = TextSpan{};
+            while (TRY(nextPair(rest, name, value))) TRY(spanField(span, name, value));
+            owner.span_count = owner.span_count == 0 ? 1 : owner.span_count + 1;
+            if (owner.span_count == 1) owner.spans = &span;
+            ++out_.text_span_count;
         } else {
             return malformed();
         }
         return {};
+    }
+
+    Status spanField(TextSpan& span, std::string_view name, std::string_view value) {
+        using tree_text::FieldType;
+        if (name == "text") return tree_text::parseQuotedText(value, texts_, span.text);
+        if (name == "scale") return tree_text::parseFieldValue(FieldType::f32, value, &span.size_scale, texts_);
+        if (name == "weight") {
+            static constexpr std::string_view kWeights[] = {"regular", "medium", "bold"};
+            for (std::size_t w = 0; w < std::size(kWeights); ++w) {
+                if (value == kWeights[w]) {
+                    span.weight = static_cast<TextSpanWeight>(w);
+                    return {};
+                }
+            }
+            return malformed();
+        }
+        if (name == "color" || name == "background") {
+            std::optional<std::uint8_t>& token = name == "color" ? span.color : span.background;
+            std::uint8_t code = 0;
+            TRY(tree_text::parseFieldValue(FieldType::u8, value, &code, texts_));
+            token = code;
+            return {};
+        }
+        bool* flag = name == "italic"          ? &span.italic
+                     : name == "monospace"     ? &span.monospace
+                     : name == "underline"     ? &span.underline
+                     : name == "strikethrough" ? &span.strikethrough
+                                               : nullptr;
+        if (flag == nullptr) return malformed();
+        return tree_text::parseFieldValue(FieldType::boolean, value, flag, texts_);
     }
 
     // A node's records are contiguous in their pool: the first starts the span, later ones grow it.
@@ -244,6 +282,7 @@ Status applyWidgetTokenAssignment(std::string_view assignment, WidgetTokens& tok
 Status parseWidgetTreeText(std::string_view text, WidgetTreeStorage& out, std::uint32_t* errorLine) {
     out.node_count = out.text_length = 0;
     out.chart_series_count = out.chart_value_count = out.chart_label_count = out.context_menu_item_count = 0;
+    out.text_span_count = 0;
     resetRecord(out.tokens);
     TreeTextParser parser(out);
     std::uint32_t lineNumber = 0;

@@ -51,6 +51,37 @@ void writeRecords(BoundedWriter& out, const WidgetLayoutNode& node) {
         tree_text::writeQuotedText(out, label);
         out.put('\n');
     }
+    for (const TextSpan& span : node.textSpans()) {
+        static constexpr std::string_view kWeights[] = {"regular", "medium", "bold"};
+        indent();
+        out.write("@span text=");
+        tree_text::writeQuotedText(out, span.text);
+        if (span.size_scale != 1.0f) {
+            out.write(" scale=");
+            tree_text::writeFloatToken(out, span.size_scale);
+        }
+        const unsigned weight = static_cast<unsigned>(span.weight) & 3u;
+        if (weight != 0) {
+            out.write(" weight=");
+            out.write(weight < 3 ? kWeights[weight] : kWeights[0]);
+        }
+        const std::pair<std::string_view, bool> flags[] = {{" italic=1", span.italic},
+                                                           {" monospace=1", span.monospace},
+                                                           {" underline=1", span.underline},
+                                                           {" strikethrough=1", span.strikethrough}};
+        for (const auto& [text, set] : flags) {
+            if (set) out.write(text);
+        }
+        if (span.color) {
+            out.write(" color=");
+            out.writeUnsigned(*span.color);
+        }
+        if (span.background) {
+            out.write(" background=");
+            out.writeUnsigned(*span.background);
+        }
+        out.put('\n');
+    }
     for (const WidgetContextMenuItem& item : node.context_menu) {
         indent();
         out.write("@menu_item label=");

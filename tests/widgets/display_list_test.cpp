@@ -7,17 +7,12 @@
 #include <vector>
 
 #include "widgets/equality.hpp"
+#include "widgets/expect_rect.hpp"
 
 namespace kelvo {
 namespace {
 
-void expectRect(std::optional<Rect> actual, Rect expected) {
-    ASSERT_TRUE(actual.has_value());
-    EXPECT_FLOAT_EQ(actual->x, expected.x);
-    EXPECT_FLOAT_EQ(actual->y, expected.y);
-    EXPECT_FLOAT_EQ(actual->width, expected.width);
-    EXPECT_FLOAT_EQ(actual->height, expected.height);
-}
+using testing::expectRect;
 
 Stroke solidStroke(float width) { return {Paint::solid({0, 0, 0, 1}), width}; }
 
@@ -54,6 +49,14 @@ TEST(DisplayListBounds, EachTagCoversWhatItCanTouch) {
             EXPECT_FALSE(bounds.has_value());
         }
     }
+    // Text is bounded as the text layout lays it out: "AB" is 0.67 + 0.68 em in the regular face,
+    // widened by the ink overhang (0.1 em left, 0.45 em in all to the right, 0.1 em below).
+    expectRect(canvasCommandBounds(CanvasCommand::drawText({1, 1, "AB", {}, std::nullopt, 10, {0, 10}, {}})),
+               {-1, 0, 18, 13.5f});
+    TextLayoutBox box{nullptr, 0, 0, TextWrap::none, TextAlign::start, false};
+    expectRect(canvasCommandBounds(CanvasCommand::drawText({1, 1, "AB\nAB", {}, box, 10, {0, 10}, {}})),
+               {-1, 0, 18, 26});
+    EXPECT_FALSE(canvasCommandBounds(CanvasCommand::drawText({1, 1, "", {}, box, 10, {0, 10}, {}})));
     // Verbs 5 to 7 carry no points, whatever their slots hold.
     PathElement stray = PathElement::lineTo({100, 100});
     stray.verb = static_cast<PathVerb>(7);

@@ -144,6 +144,13 @@ TEST_F(WidgetTreeInstall, MalformedTreesAreRefusedWithoutChange) {
     nodes.assign(1, WidgetLayoutNode{});
     nodes[0].chart.series = {&series, 1};
     expectRefused(Error::WidgetDataListFull);
+    std::vector<TextSpan> spans(kMaxWidgetTextSpans + 1);
+    nodes[0].chart.series = {};
+    nodes[0].spans = spans.data();
+    nodes[0].span_count = spans.size();
+    expectRefused(Error::WidgetDataListFull);
+    nodes[0].span_count = kMaxWidgetTextSpans;
+    ASSERT_TRUE(installWidgetTree(*built, nodes, tokens));
 }
 
 TEST_F(WidgetTreeInstall, NodeCountAndDepthAreBounded) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/golden.hpp"
+#include "widgets/tree_fixture.hpp"
 #include "widgets/virtual_list.hpp"
 #include "widgets/widget_tree_install.hpp"
 #include "widgets/widget_tree_text.hpp"
@@ -95,18 +96,40 @@ TEST(VirtualContentExtent, CountsItemsAndMeasuresTheFirstRow) {
     rows.row_count.reset();
     EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(rows, tokens, 100), 0);
 
-    // Children without a frame height are measured, then limited and raised.
+    // Children without a frame height count with their intrinsic height, then are limited and raised.
     WidgetDescription measured = childOfHeight(0);
+    measured.kind = static_cast<std::uint8_t>(WidgetKind::icon);
     WidgetDescription column;
     column.children = &measured;
     column.child_count = 1;
-    auto seventeen = [](const WidgetDescription&, const WidgetTokens&) { return 17.0f; };
-    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(column, tokens, 100, seventeen), 17);
-    measured.min_size.height = 12;
-    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(column, tokens, 100), 12);
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(column, tokens, 100), 18);
+    measured.min_size.height = 22;
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(column, tokens, 100), 22);
     measured.frame.height = 50;
     measured.max_size.height = 30;
     EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(column, tokens, 100), 30);
+}
+
+TEST(VirtualContentExtent, ScrollContainersInATreeReachTheirLowestDescendant) {
+    auto tree = testing::installedTree(R"(
+column id=1 rect=0,0,300,400
+  scroll_view id=2 rect=0,10,300,100 insets=4,0,6,0 value=25
+    column id=3 rect=0,-11,300,150
+      accordion id=4 rect=0,139,300,40
+        text id=5 rect=0,179,300,400
+  scroll_view id=6 rect=0,200,300,100 insets=4,0,6,0
+    icon id=7 rect=0,204,18,18
+  scroll_view id=8 rect=0,300,300,100 scrollable=1 virtual_count=50 item_extent=10
+)");
+    const WidgetTokens& tokens = tree->tokens;
+    // Content top 14, viewport 90; lowest bottom 25 + 179 + 400.
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(tree->tree(), tokens, 1), 604 - 14);
+    EXPECT_FLOAT_EQ(widgetDescendantContentExtent(tree->tree(), 1, 90, true), 25 + 179 - 14);
+    // Content that fits is as long as the viewport.
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(tree->tree(), tokens, testing::nodeIndex(*tree, 6)), 90);
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(tree->tree(), tokens, testing::nodeIndex(*tree, 8)),
+                    500);
+    EXPECT_FLOAT_EQ(virtualWidgetScrollContentExtentWithTokens(tree->tree(), tokens, tree->node_count), 0);
 }
 
 class Disclosure : public ::testing::Test {

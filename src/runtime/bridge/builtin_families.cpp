@@ -3,19 +3,21 @@
 #include <array>
 
 #include "runtime/bridge/service_families.hpp"
+#include "runtime/bridge/view_commands.hpp"
+#include "runtime/bridge/webview_commands.hpp"
+#include "runtime/bridge/window_commands.hpp"
 #include "runtime/runtime.hpp"
 #include "security/policy.hpp"
 
 namespace kelvo {
 namespace {
 
-// The command, window, view and web view families plug in here as they are built; until then a
-// permitted call to them is answered with UnsupportedService.
+// A family without a dispatcher would answer a permitted call with UnsupportedService.
 constexpr std::array<BuiltinBridgeFamily, 9> kBuiltinBridgeFamilies = {{
-    {"kelvo.command.", "command", "Command API is not permitted", nullptr},
-    {"kelvo.window.", "window", "Window API is not permitted", nullptr},
-    {"kelvo.view.", "view", "View API is not permitted", nullptr},
-    {"kelvo.webview.", "window", "WebView API is not permitted", nullptr},
+    {"kelvo.command.", "command", "Command API is not permitted", &dispatchCommandBridgeCommand},
+    {"kelvo.window.", "window", "Window API is not permitted", &dispatchWindowBridgeCommand},
+    {"kelvo.view.", "view", "View API is not permitted", &dispatchViewBridgeCommand},
+    {"kelvo.webview.", "window", "WebView API is not permitted", &dispatchWebViewBridgeCommand},
     {"kelvo.platform.", "window", "Platform API is not permitted", &dispatchPlatformBridgeCommand},
     {"kelvo.dialog.", "", "Dialog API is not permitted", &dispatchDialogBridgeCommand},
     {"kelvo.os.", "", "OS API is not permitted", &dispatchOsBridgeCommand},

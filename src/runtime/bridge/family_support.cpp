@@ -17,6 +17,10 @@ std::string_view answerBuiltinCommand(Runtime& runtime, const BridgeFamilyCall& 
         if (command.name != name) continue;
         BuiltinCommandContext context{runtime, call, PayloadScratch{buffers.scratch, 0}, buffers.output};
         Result<std::string_view> result = command.run(context);
+        if (!result && !command.failureMessage.empty()) {
+            return writeErrorResponse(buffers.reply, request.id, BridgeErrorCode::internal_error,
+                                      command.failureMessage);
+        }
         if (!result) return writeBuiltinErrorResponse(buffers.reply, request.id, result.error());
         return writeSuccessResponse(buffers.reply, request.id, *result);
     }
@@ -25,9 +29,7 @@ std::string_view answerBuiltinCommand(Runtime& runtime, const BridgeFamilyCall& 
 
 Result<std::optional<std::string_view>> stringMember(BuiltinCommandContext& context, std::string_view name,
                                                      Error tooLarge) {
-    Result<std::optional<std::string_view>> text = jsonStringField(context.payload(), name, context.scratch);
-    if (!text && text.error() == Error::StringTooLong) return fail(tooLarge);
-    return text;
+    return readStringMember(context.payload(), name, context.scratch, tooLarge);
 }
 
 Result<std::optional<std::string_view>> firstStringMember(BuiltinCommandContext& context,

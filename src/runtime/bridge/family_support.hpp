@@ -33,11 +33,15 @@ using BuiltinCommandFn = Result<std::string_view> (*)(BuiltinCommandContext& con
 struct BuiltinCommand {
     std::string_view name;  // the command name after the family's prefix, compared byte for byte
     BuiltinCommandFn run;
+    // When set, every failure of the command is answered with internal_error and this message
+    // instead of the built-in error table's.
+    std::string_view failureMessage{};
 };
 
 // Runs the command of `commands` that the request names after `prefix` and returns its reply,
 // written into `buffers.reply`: a success reply with its result; the built-in error table's code
-// and message for its error; unknown_command `unknownMessage` for any other name of the family.
+// and message for its error (or the command's own failure message); unknown_command `unknownMessage` for any other name
+// of the family.
 std::string_view answerBuiltinCommand(Runtime& runtime, const BridgeFamilyCall& call, BridgeFamilyBuffers& buffers,
                                       std::string_view prefix, std::span<const BuiltinCommand> commands,
                                       std::string_view unknownMessage);

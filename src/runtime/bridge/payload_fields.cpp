@@ -132,6 +132,13 @@ Result<std::optional<std::string_view>> jsonStringField(std::string_view json, s
     return fail(Error::StringTooLong);
 }
 
+Result<std::optional<std::string_view>> readStringMember(std::string_view json, std::string_view name,
+                                                         PayloadScratch& scratch, Error tooLarge) {
+    Result<std::optional<std::string_view>> text = jsonStringField(json, name, scratch);
+    if (!text) return fail(tooLarge);
+    return text;
+}
+
 std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string_view name) {
     auto raw = fieldValue(json, name);
     if (!raw || raw->empty()) return std::nullopt;
@@ -139,6 +146,13 @@ std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string
         if (!isDecimalDigit(c)) return std::nullopt;
     }
     return parseU64(*raw);
+}
+
+std::optional<bool> jsonBoolField(std::string_view json, std::string_view name) {
+    auto raw = fieldValue(json, name);
+    if (raw == "true") return true;
+    if (raw == "false") return false;
+    return std::nullopt;
 }
 
 NumberField<float> jsonPlainFloatField(std::string_view json, std::string_view name) {

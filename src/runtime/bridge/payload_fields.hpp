@@ -32,9 +32,18 @@ struct PayloadScratch {
 Result<std::optional<std::string_view>> jsonStringField(std::string_view json, std::string_view name,
                                                         PayloadScratch& scratch);
 
+// jsonStringField for a field whose text has a limit: a decoded text that does not fit in the
+// scratch area is the field's `tooLarge` error.
+Result<std::optional<std::string_view>> readStringMember(std::string_view json, std::string_view name,
+                                                         PayloadScratch& scratch, Error tooLarge);
+
 // The member `name` written as decimal digits only (leading zeros allowed) within the unsigned
 // 64-bit range; none for anything else (missing, signs, points, exponents, quotes, overflow).
 std::optional<std::uint64_t> jsonIntegerField(std::string_view json, std::string_view name);
+
+// The member `name` written exactly as the literal true or false; none for anything else (a
+// string "true", 1, null, a missing member).
+std::optional<bool> jsonBoolField(std::string_view json, std::string_view name);
 
 // How a number member read.
 enum class NumberFieldState : std::uint8_t {

@@ -36,14 +36,102 @@ inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;
 inline constexpr std::uint64_t kDefaultInputLatencyBudgetNs = 16'666'667;
 inline constexpr std::uint64_t kDefaultFirstFrameLatencyBudgetNs = 150'000'000;
 
+// The counters of a view's last planned canvas frame, in the order the view JSON lists them:
+// X(field, key) with the JSON key "canvasFrame" followed by `key`.
+#define KELVO_CANVAS_FRAME_COUNTERS(X)                                          \
+    X(batchCount, BatchCount)                                                   \
+    X(encoderCommandCount, EncoderCommandCount)                                 \
+    X(encoderCacheActionCount, EncoderCacheActionCount)                         \
+    X(encoderBindPipelineCount, EncoderBindPipelineCount)                       \
+    X(encoderDrawBatchCount, EncoderDrawBatchCount)                             \
+    X(pipelineCount, PipelineCount)                                             \
+    X(pipelineUploadCount, PipelineUploadCount)                                 \
+    X(pipelineRetainCount, PipelineRetainCount)                                 \
+    X(pipelineEvictCount, PipelineEvictCount)                                   \
+    X(pathGeometryCount, PathGeometryCount)                                     \
+    X(pathGeometryVertexCount, PathGeometryVertexCount)                         \
+    X(pathGeometryIndexCount, PathGeometryIndexCount)                           \
+    X(pathGeometryUploadCount, PathGeometryUploadCount)                         \
+    X(pathGeometryRetainCount, PathGeometryRetainCount)                         \
+    X(pathGeometryEvictCount, PathGeometryEvictCount)                           \
+    X(imageCount, ImageCount)                                                   \
+    X(imageUploadCount, ImageUploadCount)                                       \
+    X(imageRetainCount, ImageRetainCount)                                       \
+    X(imageEvictCount, ImageEvictCount)                                         \
+    X(layerCount, LayerCount)                                                   \
+    X(layerOpacityCount, LayerOpacityCount)                                     \
+    X(layerClipCount, LayerClipCount)                                           \
+    X(layerTransformCount, LayerTransformCount)                                 \
+    X(layerUploadCount, LayerUploadCount)                                       \
+    X(layerRetainCount, LayerRetainCount)                                       \
+    X(layerEvictCount, LayerEvictCount)                                         \
+    X(resourceCount, ResourceCount)                                             \
+    X(resourceUploadCount, ResourceUploadCount)                                 \
+    X(resourceRetainCount, ResourceRetainCount)                                 \
+    X(resourceEvictCount, ResourceEvictCount)                                   \
+    X(visualEffectCount, VisualEffectCount)                                     \
+    X(visualEffectShadowCount, VisualEffectShadowCount)                         \
+    X(visualEffectBlurCount, VisualEffectBlurCount)                             \
+    X(visualEffectUploadCount, VisualEffectUploadCount)                         \
+    X(visualEffectRetainCount, VisualEffectRetainCount)                         \
+    X(visualEffectEvictCount, VisualEffectEvictCount)                           \
+    X(glyphAtlasEntryCount, GlyphAtlasEntryCount)                               \
+    X(glyphAtlasUploadCount, GlyphAtlasUploadCount)                             \
+    X(glyphAtlasRetainCount, GlyphAtlasRetainCount)                             \
+    X(glyphAtlasEvictCount, GlyphAtlasEvictCount)                               \
+    X(textLayoutCount, TextLayoutCount)                                         \
+    X(textLayoutLineCount, TextLayoutLineCount)                                 \
+    X(textLayoutUploadCount, TextLayoutUploadCount)                             \
+    X(textLayoutRetainCount, TextLayoutRetainCount)                             \
+    X(textLayoutEvictCount, TextLayoutEvictCount)                               \
+    X(gpuPacketCommandCount, GpuPacketCommandCount)                             \
+    X(gpuPacketCacheActionCount, GpuPacketCacheActionCount)                     \
+    X(gpuPacketCachedResourceCommandCount, GpuPacketCachedResourceCommandCount) \
+    X(gpuPacketUnsupportedCommandCount, GpuPacketUnsupportedCommandCount)
+
+// How much work a planned canvas frame risks against its budgets.
+enum class CanvasFrameRisk : std::uint8_t { idle = 0, low = 1, moderate = 2, high = 3 };
+
+// What a view reports of its last planned canvas frame. A view that never planned one reports
+// these values: every counter 0 and every flag clear, as a new view record starts.
+struct CanvasFrameInfo {
+    bool requiresRender = false;
+    bool fullRepaint = false;
+#define KELVO_CANVAS_FRAME_COUNTER_FIELD(field, key) std::uint64_t field = 0;
+    KELVO_CANVAS_FRAME_COUNTERS(KELVO_CANVAS_FRAME_COUNTER_FIELD)
+#undef KELVO_CANVAS_FRAME_COUNTER_FIELD
+    bool gpuPacketRepresentable = false;
+    std::uint64_t changeCount = 0;
+    std::uint64_t budgetExceededCount = 0;
+    bool budgetOk = false;
+    std::optional<RectF> dirtyBounds;
+    std::uint64_t profileWorkUnits = 0;
+    CanvasFrameRisk profileRisk = CanvasFrameRisk::idle;
+    float profileSurfaceArea = 0;
+    float profileDirtyArea = 0;
+    float profileDirtyRatio = 0;
+    friend bool operator==(const CanvasFrameInfo&, const CanvasFrameInfo&) = default;
+};
+
 // The canvas part of a view's public state. A view that has never drawn reports these values.
 struct CanvasViewInfo {
     std::uint64_t canvasRevision = 0;
     std::uint64_t canvasCommandCount = 0;
     std::uint64_t gpuFrameCount = 0;
+    std::uint64_t gpuTimestampNs = 0;
     std::uint64_t gpuFrameIntervalNs = kDefaultFrameIntervalNs;
+    std::uint64_t gpuInputTimestampNs = 0;
+    std::uint64_t gpuInputLatencyNs = 0;
     std::uint64_t gpuInputLatencyBudgetNs = kDefaultInputLatencyBudgetNs;
+    std::uint64_t gpuInputLatencyBudgetExceededCount = 0;
+    bool gpuInputLatencyBudgetOk = false;
+    std::uint64_t gpuFirstFrameLatencyNs = 0;
     std::uint64_t gpuFirstFrameLatencyBudgetNs = kDefaultFirstFrameLatencyBudgetNs;
+    std::uint64_t gpuFirstFrameLatencyBudgetExceededCount = 0;
+    bool gpuFirstFrameLatencyBudgetOk = false;
+    bool gpuNonblank = false;
+    std::uint32_t gpuSampleColor = 0;
+    CanvasFrameInfo frame;
     std::uint64_t widgetRevision = 0;
     std::uint64_t widgetNodeCount = 0;
     std::uint64_t semanticsCount = 0;

@@ -112,44 +112,53 @@ Result<ViewInfo> createChildWebView(Runtime& runtime, const ViewOptions& options
     if (runtime.webViews.full()) return fail(Error::WebViewLimitReached);
     const RectF absolute = TRY(platformFrameForView(runtime, options.windowId, options.parent, options.frame));
 
+    const WebViewOptions webOptions{options.windowId,    options.label,  options.url, options.layer,
+                                    options.transparent, options.bridge, absolute};
     const PlatformSlots& slots = platformSlots(runtime);
     if (slots.createView != nullptr) {
         ViewOptions placed = options;
         placed.frame = absolute;
         TRY(slots.createView(platformServices(runtime), placed));
     } else if (slots.createWebView != nullptr) {
-        WebViewOptions webOptions{options.windowId,    options.label,  options.url, options.layer,
-                                  options.transparent, options.bridge, absolute};
         TRY(slots.createWebView(platformServices(runtime), webOptions));
     } else {
         return fail(Error::UnsupportedService);
     }
 
+    Result<std::size_t> index = appendWebViewRecord(runtime, webOptions, options.parent, options.frame);
+    if (!index) {
+        closeAgain(runtime, options.windowId, options.label);
+        return fail(index.error());
+    }
+    markDirtyRegion(runtime, absolute);
+    return webViewListInfo(runtime.webViews[*index]);
+}
+
+}  // namespace
+
+Result<std::size_t> appendWebViewRecord(Runtime& runtime, const WebViewOptions& options,
+                                        std::optional<std::string_view> parent, const RectF& localFrame) {
+    if (runtime.webViews.full()) return fail(Error::WebViewLimitReached);
     RuntimeWebView& webView = runtime.webViews.items[runtime.webViews.count];
     resetRecord(webView);
+    const bool fits =
+        webView.label.assign(options.label) && webView.parent.assign(parent) && webView.url.assign(options.url);
+    if (!fits) {
+        resetRecord(webView);
+        return fail(Error::NoSpaceLeft);
+    }
     webView.id = runtime.nextViewId++;
     webView.windowId = options.windowId;
     webView.zoom = 1.0;
-    webView.frame = absolute;
-    webView.localFrame = options.frame;
+    webView.frame = options.frame;
+    webView.localFrame = localFrame;
     webView.layer = options.layer;
     webView.transparent = options.transparent;
     webView.bridge = options.bridge;
     webView.focused = false;
     webView.open = true;
-    const bool fits =
-        webView.label.assign(options.label) && webView.parent.assign(options.parent) && webView.url.assign(options.url);
-    if (!fits) {
-        closeAgain(runtime, options.windowId, options.label);
-        resetRecord(webView);
-        return fail(Error::NoSpaceLeft);
-    }
-    ++runtime.webViews.count;
-    markDirtyRegion(runtime, absolute);
-    return webViewListInfo(webView);
+    return runtime.webViews.count++;
 }
-
-}  // namespace
 
 Result<ViewInfo> createView(Runtime& runtime, const ViewOptions& options) {
     TRY(checkViewOptions(runtime, options));
