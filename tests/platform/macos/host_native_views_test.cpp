@@ -104,7 +104,11 @@ protected:
 
 TEST_F(HostNativeViews, AtMost32OverAllWindowsAndRefusalsLeaveNoTrace) {
     ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "B", 1, "b", 1, 0, 1, 0, 0, 0, 0, 400, 300), 1);
-    for (int i = 0; i < 32; ++i) ASSERT_EQ(create(h, view("v" + std::to_string(i)), i < 20 ? 1 : 2), 1) << i;
+    for (int i = 0; i < 32; ++i) {
+        std::string label = "v";
+        label += std::to_string(i);
+        ASSERT_EQ(create(h, view(label), i < 20 ? 1 : 2), 1) << i;
+    }
     EXPECT_EQ(create(h, view("one-more")), 0);
     EXPECT_EQ(close(h, "v25", 2), 1);
     EXPECT_EQ(create(h, view("one-more")), 1);
@@ -128,7 +132,9 @@ TEST_F(HostNativeViews, SegmentedControlsSplitTheirText) {
     int n = 0;
     for (const std::string& line : testing::readLines("platform/segment_texts.txt")) {
         const std::size_t arrow = line.find(" -> ");
-        ViewArgs args = view("seg" + std::to_string(n++), kSegmented);
+        std::string label = "seg";
+        label += std::to_string(n++);
+        ViewArgs args = view(label, kSegmented);
         args.text = unescape(line.substr(0, arrow));
         ASSERT_EQ(create(h, args), 1) << line;
         std::vector<std::string> expected;
