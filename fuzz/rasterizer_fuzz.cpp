@@ -9,29 +9,13 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz_input.hpp"
 #include "raster/vector.hpp"
 
 namespace {
 
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-
-    template <class T>
-    T take() {
-        T value{};
-        std::size_t n = size < sizeof(T) ? size : sizeof(T);
-        std::memcpy(&value, data, n);
-        data += n;
-        size -= n;
-        return value;
-    }
-    // Mostly ordinary coordinates, sometimes raw bit patterns.
-    float coordinate() {
-        std::uint8_t kind = take<std::uint8_t>();
-        if (kind < 200) return static_cast<float>(take<std::int16_t>()) / 256.0f;
-        return take<float>();
-    }
+struct Input : kelvo::fuzz::FuzzInput {
+    float coordinate() { return FuzzInput::coordinate(256.0f, 200); }
 };
 
 }  // namespace
@@ -40,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace kelvo;
     static auto rasterizer = std::make_unique<Rasterizer>();
     static auto builder = std::make_unique<PathBuilder<64>>();
-    Input in{data, size};
+    Input in{{data, size}};
     std::uint8_t mode = in.take<std::uint8_t>();
     Affine transform{in.coordinate(), in.coordinate(), in.coordinate(),
                      in.coordinate(), in.coordinate(), in.coordinate()};

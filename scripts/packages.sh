@@ -8,6 +8,7 @@ KELVO_BUILD_PACKAGES=(
   gstreamer1.0-plugins-base         # playbin, audioconvert, Ogg and Vorbis at run time
   gstreamer1.0-plugins-good         # WAV, HTTP streams and the desktop's audio output at run time
   libsoup-3.0-dev                   # the download that keeps a streamed sound as a cache file
+  libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
 )
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev

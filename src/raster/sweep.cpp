@@ -2,48 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
+#include "raster/active_edges.hpp"
+#include "raster/coverage_row.hpp"
 #include "raster/curve_flattening.hpp"
 
 namespace kelvo {
 namespace {
 
-struct Crossing {
-    float x;
-    float winding;
-};
-
-// One inside span of a sub-scanline, relative to the swept box: [a, b] and the pixel columns
-// first .. end - 1 it touches.
-struct Span {
-    float a;
-    float b;
-    std::int32_t first;
-    std::int32_t end;
-};
-
-// Where the count of sub-scanlines that cover a column whole changes.
-struct CoverEvent {
-    std::int32_t column;
-    std::int32_t delta;
-};
-
-// A sub-scanline has at most 128 inside spans (two crossings each), a row four sub-scanlines.
-constexpr std::size_t kRowSpanCapacity = 4 * kRasterCrossingCapacity / 2;
-
-// The sweep's working arrays: edge indices by top y, the active edges in index order, one
-// sub-scanline's crossings, one row's spans, coverage and cover events. A row can need an event at
-// each end of every span plus the one that closes the last run. The events come last, so a write
-// past them leaves the allocation, where the address sanitizer sees it.
+// The sweep's working arrays: edge tops, edge indices by top, the active edges and the row's
+// arrays.
 struct SweepScratch {
+    std::array<float, kRasterEdgeCapacity> tops;
     std::array<std::uint16_t, kRasterEdgeCapacity> byTop;
-    std::array<std::uint16_t, kRasterEdgeCapacity> active;
-    std::array<Crossing, kRasterCrossingCapacity> crossings;
-    std::array<Span, kRowSpanCapacity> spans;
-    std::array<float, kRasterMaxWidth> row;
-    std::array<CoverEvent, 2 * kRowSpanCapacity + 1> events;
+    ActiveEdges active;
+    CoverageRowScratch row;
 };
 
 // This thread's scratch, allocated on first use.
@@ -62,136 +36,6 @@ std::int64_t clampBound(double value, std::int64_t lo, std::int64_t hi) {
     if (!(value < static_cast<double>(hi))) return hi;
     return static_cast<std::int64_t>(value);
 }
-
-// Stable insertion sort by x, the order every reader of the crossings agrees on.
-void sortCrossings(Crossing* crossings, std::size_t count) {
-    for (std::size_t i = 1; i < count; ++i) {
-        Crossing key = crossings[i];
-        std::size_t j = i;
-        while (j > 0 && crossings[j - 1].x > key.x) {
-            crossings[j] = crossings[j - 1];
-            --j;
-        }
-        crossings[j] = key;
-    }
-}
-
-// Builds one row's coverage from the inside spans of its four sub-scanlines. Each span adds a
-// quarter of its overlap with every pixel column it touches, in sub-scanline order and span order.
-// Columns that spans cover whole only ever receive exact quarters, so their sum is a multiple of
-// 0.25 whatever the order and is written in runs; the columns where spans end are recomputed in
-// the exact order of addition, so the row is the same, bit for bit, as adding span by span.
-struct RowBuilder {
-    Span* spans;
-    CoverEvent* events;
-    float* row;
-    float width;
-    float left;
-    std::size_t span_count = 0;
-    std::size_t sub_begin[5] = {};  // spans of sub-scanline k: [sub_begin[k], sub_begin[k + 1])
-
-    void start() { span_count = 0; }
-    void startSubScanline(int k) { sub_begin[k] = span_count; }
-    void finish() { sub_begin[4] = span_count; }
-
-    void addSpan(float start_x, float end_x) {
-        float a = start_x - left;
-        float b = end_x - left;
-        a = a > 0.0f ? a : 0.0f;
-        a = a < width ? a : width;
-        b = b > 0.0f ? b : 0.0f;
-        b = b < width ? b : width;
-        if (!(b > a)) return;
-        spans[span_count++] = {a, b, static_cast<std::int32_t>(a), static_cast<std::int32_t>(std::ceil(b))};
-    }
-
-    // The exact accumulated value of column c: every span that touches it, in order.
-    float columnValue(std::int32_t c) const {
-        float value = 0.0f;
-        auto lo = static_cast<float>(c);
-        auto hi = static_cast<float>(c + 1);
-        for (int k = 0; k < 4; ++k) {
-            const Span* begin = spans + sub_begin[k];
-            const Span* end = spans + sub_begin[k + 1];
-            // Spans of one sub-scanline are ordered and do not overlap: skip those ending before c.
-            const Span* s = std::partition_point(begin, end, [c](const Span& span) { return span.end <= c; });
-            for (; s != end && s->first <= c; ++s) {
-                float overlap = std::min(s->b, hi) - std::max(s->a, lo);
-                if (overlap > 0.0f) value += overlap * 0.25f;
-            }
-        }
-        return value;
-    }
-
-    // Hands the row to `row_fn` over [lo, hi), the columns the spans touch, clipped to
-    // [emit_lo, emit_hi): runs covered whole on all four sub-scanlines go without a coverage array,
-    // everything between them as values.
-    void emit(std::int32_t emit_lo, std::int32_t emit_hi, std::int32_t y, std::int32_t x0, CoverageRowFn row_fn,
-              void* context) {
-        if (span_count == 0) return;
-        std::int32_t lo = spans[0].first;
-        std::int32_t hi = spans[0].end;
-        std::size_t event_count = 0;
-        for (std::size_t i = 0; i < span_count; ++i) {
-            const Span& s = spans[i];
-            lo = std::min(lo, s.first);
-            hi = std::max(hi, s.end);
-            if (s.end - s.first >= 3) {
-                events[event_count++] = {s.first + 1, 1};
-                events[event_count++] = {s.end - 1, -1};
-            }
-        }
-        if (event_count <= 32) {
-            for (std::size_t i = 1; i < event_count; ++i) {
-                CoverEvent key = events[i];
-                std::size_t j = i;
-                for (; j > 0 && events[j - 1].column > key.column; --j) events[j] = events[j - 1];
-                events[j] = key;
-            }
-        } else {
-            std::sort(events, events + event_count,
-                      [](const CoverEvent& a, const CoverEvent& b) { return a.column < b.column; });
-        }
-        events[event_count++] = {hi, 0};  // closes the last run
-
-        // Values of the columns outside whole runs; a whole run holds no span end, so the exact
-        // values of the span ends never fall inside one.
-        std::int32_t at = lo;
-        std::int32_t whole = 0;
-        for (std::size_t i = 0; i < event_count; ++i) {
-            if (events[i].column > at && whole != 4) {
-                std::fill(row + at, row + events[i].column, static_cast<float>(whole) * 0.25f);
-            }
-            at = std::max(at, events[i].column);
-            whole += events[i].delta;
-        }
-        for (std::size_t i = 0; i < span_count; ++i) {
-            const Span& s = spans[i];
-            row[s.first] = columnValue(s.first);
-            if (s.end - 1 != s.first) row[s.end - 1] = columnValue(s.end - 1);
-        }
-
-        auto hand = [&](std::int32_t from, std::int32_t to, bool solid) {
-            from = std::max(from, emit_lo);
-            to = std::min(to, emit_hi);
-            if (to > from) row_fn(context, y, x0 + from, solid ? nullptr : row + from, to - from);
-        };
-        at = lo;
-        whole = 0;
-        std::int32_t pending = lo;  // start of the values not yet handed over
-        for (std::size_t i = 0; i < event_count; ++i) {
-            std::int32_t column = events[i].column;
-            if (column > at && whole == 4) {
-                hand(pending, at, false);
-                hand(at, column, true);
-                pending = column;
-            }
-            at = std::max(at, column);
-            whole += events[i].delta;
-        }
-        hand(pending, hi, false);
-    }
-};
 
 }  // namespace
 
@@ -311,27 +155,25 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
 
     const RasterEdge* edges = rasterizer.edges.data();
     SweepScratch& scratch = sweepScratch();
+    float* tops = scratch.tops.data();
     std::uint16_t* by_top = scratch.byTop.data();
-    for (std::uint64_t i = 0; i < edge_count; ++i) by_top[i] = static_cast<std::uint16_t>(i);
-    std::sort(by_top, by_top + edge_count, [edges](std::uint16_t a, std::uint16_t b) {
-        float ta = edgeTop(edges[a]);
-        float tb = edgeTop(edges[b]);
-        return ta < tb || (ta == tb && a < b);
-    });
+    for (std::uint64_t i = 0; i < edge_count; ++i) {
+        tops[i] = edgeTop(edges[i]);
+        by_top[i] = static_cast<std::uint16_t>(i);
+    }
+    std::sort(by_top, by_top + edge_count,
+              [tops](std::uint16_t a, std::uint16_t b) { return tops[a] < tops[b] || (tops[a] == tops[b] && a < b); });
 
-    float* row = scratch.row.data();
-    RowBuilder builder{scratch.spans.data(), scratch.events.data(), row, static_cast<float>(width),
-                       static_cast<float>(x0)};
-    std::uint16_t* active = scratch.active.data();
-    Crossing* crossings = scratch.crossings.data();
-    std::size_t active_count = 0;
+    CoverageRow builder{&scratch.row, static_cast<float>(width), static_cast<float>(x0)};
+    ActiveEdges& active = scratch.active;
+    active.count = 0;
     std::uint64_t next = 0;
 
     for (std::int64_t y = row_begin; y < row_end;) {
-        if (active_count == 0) {
+        if (active.count == 0) {
             if (next >= edge_count) break;
             // No edge reaches rows above the next edge's top: skip them.
-            double first_row = std::floor(static_cast<double>(edgeTop(edges[by_top[next]]))) - 1.0;
+            double first_row = std::floor(static_cast<double>(tops[by_top[next]])) - 1.0;
             if (first_row > static_cast<double>(y)) {
                 y = first_row < static_cast<double>(row_end) ? static_cast<std::int64_t>(first_row) : row_end;
                 continue;
@@ -342,45 +184,28 @@ Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, s
         for (int k = 0; k < 4; ++k) {
             builder.startSubScanline(k);
             float sy = row_y + (static_cast<float>(k) + 0.5f) * 0.25f;
-            // Drop the edges that ended, keeping index order.
-            std::size_t kept = 0;
-            for (std::size_t i = 0; i < active_count; ++i) {
-                if (sy < edgeBottom(edges[active[i]])) active[kept++] = active[i];
-            }
-            active_count = kept;
-            // Take in the edges that start, in index order.
-            while (next < edge_count && edgeTop(edges[by_top[next]]) <= sy) {
+            advanceActiveEdges(active, sy);
+            while (next < edge_count && tops[by_top[next]] <= sy) {
                 std::uint16_t index = by_top[next++];
-                if (!(sy < edgeBottom(edges[index]))) continue;
-                if (active_count >= kRasterCrossingCapacity) return fail(Error::VectorPathTooComplex);
-                std::uint16_t* at = std::upper_bound(active, active + active_count, index);
-                std::memmove(at + 1, at, sizeof(std::uint16_t) * static_cast<std::size_t>(active + active_count - at));
-                *at = index;
-                ++active_count;
+                if (sy < edgeBottom(edges[index])) TRY(addActiveEdge(active, edges[index], index, sy));
             }
-            if (active_count == 0) continue;
-            if (active_count > kRasterCrossingCapacity) return fail(Error::VectorPathTooComplex);
-            // Every active edge crosses this sub-scanline.
-            for (std::size_t i = 0; i < active_count; ++i) {
-                const RasterEdge& e = edges[active[i]];
-                crossings[i] = {e.x0 + (sy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.winding};
-            }
-            sortCrossings(crossings, active_count);
+            if (active.count == 0) continue;
+            sortActiveEdges(active);
             bool inside = false;
             int winding = 0;
             float span_start = 0;
-            for (std::size_t i = 0; i < active_count; ++i) {
+            for (std::size_t i = 0; i < active.count; ++i) {
                 bool was_inside = inside;
                 if (rule == FillRule::winding) {
-                    winding += crossings[i].winding > 0.0f ? 1 : -1;
+                    winding += active.winding[i];
                     inside = winding != 0;
                 } else {
                     inside = !inside;
                 }
                 if (!was_inside && inside) {
-                    span_start = crossings[i].x;
+                    span_start = active.x[i];
                 } else if (was_inside && !inside) {
-                    builder.addSpan(span_start, crossings[i].x);
+                    builder.addSpan(span_start, active.x[i]);
                 }
             }
         }

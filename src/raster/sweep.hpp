@@ -70,12 +70,13 @@ Status addPolygon(Rasterizer& rasterizer, std::span<const Point> points);
 
 // Receives a piece of one row of raw accumulated coverage: pixels x .. x + count - 1 of row y, all
 // inside the sweep's target. `coverage` is null for a run covered whole (every value exactly 1), so
-// that the inside of a shape can be filled without looking at each pixel.
+// that the inside of a shape can be filled without looking at each pixel. Stretches of pixels the
+// shape does not touch are left out (one next to covered pixels may come with coverage 0).
 using CoverageRowFn = void (*)(void* context, std::int32_t y, std::int32_t x, const float* coverage,
                                std::int32_t count);
 
-// Converts the edges into coverage inside `clip` and hands every row of the target
-// (0 <= x < target_width, 0 <= y < target_height) that the swept box meets to `row_fn`.
+// Converts the edges into coverage inside `clip` and hands what the shape covers of every row of the
+// target (0 <= x < target_width, 0 <= y < target_height) that the swept box meets to `row_fn`.
 // VectorRasterTooWide when the swept box is wider than 8,192 pixels, VectorPathTooComplex when a
 // sub-scanline has more than 256 crossings.
 Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, std::int64_t target_width,

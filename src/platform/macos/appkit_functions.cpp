@@ -39,6 +39,17 @@ AppKitFunctions makeTable() {
     table.close_view = kelvo_appkit_close_view;
     table.adopt_view_surface = kelvo_appkit_adopt_view_surface;
     table.release_view_surface = kelvo_appkit_release_view_surface;
+    table.load_window_webview = kelvo_appkit_load_window_webview;
+    table.bridge_respond = kelvo_appkit_bridge_respond;
+    table.bridge_respond_window = kelvo_appkit_bridge_respond_window;
+    table.bridge_respond_webview = kelvo_appkit_bridge_respond_webview;
+    table.emit_window_event = kelvo_appkit_emit_window_event;
+    table.create_webview = kelvo_appkit_create_webview;
+    table.set_webview_frame = kelvo_appkit_set_webview_frame;
+    table.navigate_webview = kelvo_appkit_navigate_webview;
+    table.set_webview_zoom = kelvo_appkit_set_webview_zoom;
+    table.set_webview_layer = kelvo_appkit_set_webview_layer;
+    table.close_webview = kelvo_appkit_close_webview;
     return table;
 }
 

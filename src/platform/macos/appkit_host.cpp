@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/env.hpp"
+#include "base/posix_io.hpp"
 #include "base/stderr.hpp"
 #include "base/utf8.hpp"
 #include "platform/macos/appkit_host_state.hpp"
@@ -121,7 +122,7 @@ KelvoAppKitHost* kelvo_appkit_create(const char* appName, std::size_t appNameLen
     host->bundleIdentifier = orDefault(hostText(bundleIdentifier, bundleIdentifierLength), kDefaultBundleIdentifier);
     host->iconPath = std::string(hostText(iconPath, iconPathLength));
     host->windowLabel = orDefault(hostText(windowLabel, windowLabelLength), kDefaultWindowLabel);
-    host->allowedNavigationOrigins = {"vexa://app", "vexa://inline"};
+    host->web.io = posixIo();
 
     configureApplication(*host);
     launchMark(*host, "app_configured");
@@ -155,6 +156,7 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     cancelFrameTimer(*host);
     stopAppearanceObservers(*host);
     if (host->watchesTerminate) host->platform->loop.unwatchTerminate(host->platform->self);
+    closeAllWebViews(*host);
     destroyAllWindows(*host);
     delete host;
 }

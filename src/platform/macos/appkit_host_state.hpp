@@ -18,6 +18,7 @@
 #include "platform/macos/appkit_audio.hpp"
 #include "platform/macos/appkit_functions.hpp"
 #include "platform/macos/appkit_native_views.hpp"
+#include "platform/macos/appkit_webviews.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -140,10 +141,8 @@ struct KelvoAppKitHost {
     bool applicationActive = false;
     bool activationCheckPending = false;
 
-    // policy
-    std::vector<std::string> allowedNavigationOrigins;
-    std::vector<std::string> allowedExternalUrls;
-    std::int32_t externalLinkAction = 0;
+    // web views, with the navigation policy they follow
+    HostWebViews web;
 
     // audio
     HostAudio audio;

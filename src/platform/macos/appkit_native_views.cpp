@@ -210,6 +210,7 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
     view->frame = request.frame;
     view->layer = request.layer;
     view->hidden = !request.visible;
+    view->stackPosition = ++host.web.nextTopPosition;  // above the views placed before it
     standin::NativeViewSpec spec;
     spec.control = kind->control;
     spec.background = kind->background;
@@ -239,7 +240,7 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
     configureCommand(host, *view, request.command);
     view->explicitText = !request.text.empty();
     native.views.emplace(std::move(key), std::move(view));
-    restackNativeViews(host, request.windowId);
+    restackWindow(host, request.windowId);
     scheduleFrame(host);
     return true;
 }
@@ -283,18 +284,23 @@ bool updateNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string
         applyState(host, *view, update.enabled.value_or(view->enabled), update.role, update.accessibilityLabel, text);
     }
     if (update.command) configureCommand(host, *view, *update.command);
-    restackNativeViews(host, windowId);
+    restackWindow(host, windowId);
     scheduleFrame(host);
     return true;
 }
 
 }  // namespace
 
-std::string nativeViewKey(std::uint64_t windowId, std::string_view label) {
-    std::string key = std::to_string(windowId);
-    key += ':';
-    key += label;
-    return key;
+std::optional<standin::ViewRef> focusableWebView(KelvoAppKitHost& host, std::uint64_t windowId,
+                                                 std::string_view label) {
+    // Web views are never hidden.
+    if (label == kMainLabel) {
+        auto main = host.web.mains.find(windowId);
+        if (main == host.web.mains.end()) return std::nullopt;
+        return main->second->ref;
+    }
+    if (HostWebView* child = findChildWebView(host, windowId, label)) return child->ref;
+    return std::nullopt;
 }
 
 HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label) {
@@ -302,21 +308,9 @@ HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, st
     return found == host.nativeViews.views.end() ? nullptr : found->second.get();
 }
 
-std::vector<HostNativeView*> topLevelNativeViews(KelvoAppKitHost& host, std::uint64_t windowId) {
-    const std::string prefix = nativeViewKey(windowId, "");
-    std::vector<HostNativeView*> top;
-    for (auto& [key, view] : host.nativeViews.views) {
-        if (key.starts_with(prefix) && view->parentKey.empty()) top.push_back(view.get());
-    }
-    std::stable_sort(top.begin(), top.end(), [](const HostNativeView* a, const HostNativeView* b) {
-        return a->layer != b->layer ? a->layer < b->layer : a->stackPosition < b->stackPosition;
-    });
-    return top;
-}
-
 void closeNativeViewsInWindow(KelvoAppKitHost& host, std::uint64_t windowId) {
     removeNativeViews(host, keysOfWindow(host, windowId));
-    restackNativeViews(host, windowId);
+    restackWindow(host, windowId);
 }
 
 std::int32_t kelvo_appkit_create_view(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
@@ -408,7 +402,7 @@ std::int32_t kelvo_appkit_close_view(KelvoAppKitHost* host, std::uint64_t window
     }
     if (keys.empty()) return 0;
     removeNativeViews(*host, std::move(keys));
-    restackNativeViews(*host, windowId);
+    restackWindow(*host, windowId);
     scheduleFrame(*host);
     return 1;
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/macos/appkit_webviews.hpp"
 #include "platform/standin/standin.hpp"
 
 namespace kelvo {
@@ -30,7 +31,7 @@ struct HostNativeView {
     standin::NativeControl control = standin::NativeControl::container;
     standin::RectD frame{};  // as given: top-left based, in the parent
     std::int64_t layer = 0;
-    std::int64_t stackPosition = 0;  // the present order of views with equal layers
+    std::int64_t stackPosition = 0;  // the present order of views with equal layers (with the web views')
     bool hidden = false;
     bool enabled = true;
     std::string command;        // empty: operating it sends nothing
@@ -43,7 +44,8 @@ struct HostNativeViews {
     bool clickMonitorInstalled = false;
 };
 
-std::string nativeViewKey(std::uint64_t windowId, std::string_view label);
+// "<window id>:<label>", as for child web views.
+inline std::string nativeViewKey(std::uint64_t windowId, std::string_view label) { return webViewKey(windowId, label); }
 HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);
 
 // Whether the window's keyboard focus lies inside an adopted surface (the shortcut monitor lets
@@ -53,12 +55,6 @@ bool focusInAdoptedSurface(KelvoAppKitHost& host, std::uint64_t windowId);
 // Every native view of a closing window, with its adopted surface.
 void closeNativeViewsInWindow(KelvoAppKitHost& host, std::uint64_t windowId);
 
-// The window's native views that lie directly in its content, from the bottom: by layer, equal
-// layers in the order they were placed.
-std::vector<HostNativeView*> topLevelNativeViews(KelvoAppKitHost& host, std::uint64_t windowId);
-
-// Restacks the window's views by layer, with its web views (appkit_native_stacking.cpp).
-void restackNativeViews(KelvoAppKitHost& host, std::uint64_t windowId);
 // The web view a focus request names ("main": the window's main web view; else the child web
 // view with the label), when it exists and is shown.
 std::optional<standin::ViewRef> focusableWebView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);

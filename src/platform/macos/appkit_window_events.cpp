@@ -97,7 +97,7 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
     closing->observesContentLayout = false;
     KelvoHostEvent closed = windowFrameEvent(host, *closing, id, false);
     closeNativeViewsInWindow(host, id);
-    // The window's web views close here once the host has them.
+    closeWindowWebViews(host, id);
     host.platform->windows.destroy(host.platform->self, closing->ref);
     emitEvent(host, closed);
     noteKeyWindowChanged(host);

@@ -8,8 +8,8 @@
 // Every service is a group of functions that take the backend's own state (`StandIn::self`)
 // first. Each backend keeps one file per service with the same name on both sides
 // (headless/windows.cpp and gtk/windows.cpp), so a reader who knows one finds its twin.
-// Services still to come sit beside these as further groups: web views with scheme tasks and
-// script messages, clipboard, dialogs, keyring, menus, status item.
+// Services still to come sit beside these as further groups: clipboard, dialogs, keyring, menus,
+// status item.
 //
 // Threads: everything runs on the main thread, except `loop.post` and `loop.wallClockNs`, which
 // any thread may call. Nothing here calls into the host while the host is calling it: backends
@@ -197,6 +197,96 @@ struct WorkspaceService {
     // Runs `onChange` on the main loop after the appearance changed, until unwatched.
     void (*watchAppearance)(void* self, Task onChange) = nullptr;
     void (*unwatchAppearance)(void* self) = nullptr;
+    // Opens `url` with the desktop's default handler for it; false when none takes it.
+    bool (*openUrl)(void* self, std::string_view url) = nullptr;
+};
+
+// A view placed in a window's content, stacked with the window's other views. Web views are one
+// kind; views of other kinds share the reference type so that one `restack` orders them all.
+struct BackendView;
+using ViewRef = BackendView*;
+
+// A request of a page to go somewhere: to load `url` in its own web view, or in a new window
+// (which is never opened).
+enum class NavigationKind : std::uint8_t { navigate, new_window };
+struct NavigationAction {
+    std::string_view url{};
+    NavigationKind kind = NavigationKind::navigate;
+};
+
+// A request of the web view's URL scheme, answered through the `scheme` service.
+struct SchemeTask;
+using SchemeTaskRef = SchemeTask*;
+
+// Where a web view reports. Each is called from a main-loop task, never while the host is calling
+// the backend, and never after the web view was destroyed; texts are borrowed for the call.
+struct WebViewEvents {
+    void* context = nullptr;
+    // Whether the web view may go where the page asks. The backend never cancels a load the host
+    // started itself (`loadUrl`, `loadHtml`) without asking this too.
+    bool (*decideNavigation)(void* context, ViewRef view, const NavigationAction& action) = nullptr;
+    // A new document is in the web view; `uri` is its address ("about:blank" for loaded HTML).
+    void (*committed)(void* context, ViewRef view, std::string_view uri) = nullptr;
+    // The document finished loading.
+    void (*finished)(void* context, ViewRef view) = nullptr;
+    // One request of the scheme named at creation. The host answers it before returning, with
+    // `scheme.respond` or `scheme.fail`; an unanswered task fails.
+    void (*schemeRequest)(void* context, ViewRef view, SchemeTaskRef task, std::string_view url) = nullptr;
+    // Files dropped on the web view: NUL between paths, none after the last.
+    void (*filesDropped)(void* context, ViewRef view, std::string_view paths) = nullptr;
+};
+
+struct WebViewSpec {
+    WindowRef window = nullptr;
+    RectD frame{};               // in the window's content, top-left origin
+    bool followsWindow = false;  // fills the content and follows its size; `frame` is then unused
+    bool transparent = false;    // draws no background of its own
+    std::string_view scheme{};   // a URL scheme served through events.schemeRequest; empty for none
+    WebViewEvents events{};
+};
+
+struct WebViewService {
+    // A new, empty web view on top of the window's views; null when the backend cannot make one.
+    ViewRef (*create)(void* self, const WebViewSpec& spec) = nullptr;
+    // Removes the web view; no event of it arrives afterwards. A window's web views are destroyed
+    // before the window.
+    void (*destroy)(void* self, ViewRef view) = nullptr;
+    void (*setFrame)(void* self, ViewRef view, RectD frame, bool followsWindow) = nullptr;
+    // Starts loading; the page's navigation is decided like any other.
+    void (*loadUrl)(void* self, ViewRef view, std::string_view url) = nullptr;
+    // Shows an HTML text that has no address of its own.
+    void (*loadHtml)(void* self, ViewRef view, std::string_view html) = nullptr;
+    void (*setZoom)(void* self, ViewRef view, double zoom) = nullptr;
+    // Puts the given views of the window above all its others, in this order (the last on top).
+    void (*restack)(void* self, WindowRef window, std::span<const ViewRef> bottomToTop) = nullptr;
+    // Pointer input at a point inside one of these rectangles (in the view's own coordinates,
+    // top-left origin) never reaches the page.
+    void (*setCoveredRects)(void* self, ViewRef view, std::span<const RectD> rects) = nullptr;
+};
+
+struct SchemeService {
+    // Answers a scheme request with the whole body: the MIME type, the length, the bytes.
+    void (*respond)(void* self, SchemeTaskRef task, std::string_view mimeType,
+                    std::span<const std::uint8_t> bytes) = nullptr;
+    // Fails a scheme request with an error code.
+    void (*fail)(void* self, SchemeTaskRef task, std::int32_t code) = nullptr;
+};
+
+// A message a page posted to a named handler: the posted string, or the JSON text of a posted
+// object ("{}" for anything else). Called like the web view's events.
+struct ScriptMessageSink {
+    void (*deliver)(void* context, ViewRef view, std::string_view body) = nullptr;
+    void* context = nullptr;
+};
+
+struct ScriptMessageService {
+    // Runs `source` at document start in the top frame of each later document of the web view.
+    void (*addUserScript)(void* self, ViewRef view, std::string_view source) = nullptr;
+    // Lets script in the page post to `window.webkit.messageHandlers.<name>`; any frame can.
+    void (*addHandler)(void* self, ViewRef view, std::string_view name, ScriptMessageSink sink) = nullptr;
+    void (*removeHandler)(void* self, ViewRef view, std::string_view name) = nullptr;
+    // Runs `script` in the page's top frame; its result and errors are not observed.
+    void (*evaluate)(void* self, ViewRef view, std::string_view script) = nullptr;
 };
 
 // Audio: one player for each source the host loads, a tap that hears what it plays, and the
@@ -327,10 +417,6 @@ enum class AccessibilityRole : std::uint8_t {
     progress_indicator,
 };
 
-// A view placed in a window's content, stacked with the window's other views.
-struct BackendView;
-using ViewRef = BackendView*;
-
 struct NativeViewSpec {
     NativeControl control = NativeControl::container;
     NativeBackground background = NativeBackground::clear;
@@ -405,7 +491,7 @@ struct NativeViewService {
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
     X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
-#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance)
+#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) X(openUrl)
 #define KELVO_STANDIN_AUDIO_FUNCTIONS(X) \
     X(canDecode) X(createPlayer) X(destroyPlayer) X(play) X(pause) X(seek) X(setVolume) X(times) X(loadTracks) \
     X(attachTap) X(startDownload) X(cancelDownload)
@@ -414,6 +500,10 @@ struct NativeViewService {
     X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
     X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
     X(focusInAdopted)
+#define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
+    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
+#define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
+#define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
 // clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
@@ -432,6 +522,12 @@ static_assert(sizeof(WorkspaceService) ==
 static_assert(sizeof(AudioService) == (0 KELVO_STANDIN_AUDIO_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(BundleService) ==
               (0 KELVO_STANDIN_BUNDLE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(WebViewService) ==
+              (0 KELVO_STANDIN_WEBVIEW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(SchemeService) ==
+              (0 KELVO_STANDIN_SCHEME_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(ScriptMessageService) ==
+              (0 KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 
 struct StandIn {
     void* self = nullptr;
@@ -441,6 +537,9 @@ struct StandIn {
     AudioService audio{};
     BundleService bundle{};
     NativeViewService nativeViews{};
+    WebViewService webviews{};
+    SchemeService scheme{};
+    ScriptMessageService scriptMessages{};
 };
 
 // The backend of this process; null until installed. The host takes it when it is created.

@@ -9,8 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/macos/appkit_functions.hpp"
-#include "platform/standin/gtk/gtk.hpp"
+#include "gtk_host_fixture.hpp"
 
 namespace kelvo {
 namespace {
@@ -20,21 +19,8 @@ struct Seen {
     KelvoHostEvent event;
 };
 
-class GtkHost : public ::testing::Test {
+class GtkHost : public testing::GtkHostFixture {
 protected:
-    void SetUp() override {
-        standin::installStandIn(&standin::gtkStandIn());
-        host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, "Vostra Studio", 13,
-                                   nullptr, 0, nullptr, 0, "main", 4, 0, 0, 1280, 820, 0, 1, 0, 0);
-        ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
-    }
-    void TearDown() override {
-        kelvo_appkit_destroy(host);
-        standin::installStandIn(nullptr);
-    }
-
-    standin::StandIn& gtk() { return standin::gtkStandIn(); }
-
     // Runs `step` on the main loop after `ms` milliseconds.
     void after(int ms, std::function<void()> step) {
         gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
@@ -55,7 +41,6 @@ protected:
         return n;
     }
 
-    KelvoAppKitHost* host = nullptr;
     std::vector<Seen> seen;
 };
 

@@ -64,6 +64,15 @@ public:
         return found;
     }
 
+    // The bridge replies and page events evaluated in a web view, in order.
+    static std::vector<std::string> bridgeScripts(const standin::HeadlessStandIn::WebView& view) {
+        std::vector<std::string> scripts;
+        for (const std::string& script : view.evaluated) {
+            if (script.starts_with("window.vexa&&")) scripts.push_back(script);
+        }
+        return scripts;
+    }
+
     standin::HeadlessStandIn platform;
     KelvoAppKitHost* host = nullptr;
     std::vector<SeenEvent> events;

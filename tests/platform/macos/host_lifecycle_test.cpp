@@ -195,10 +195,11 @@ TEST(HostLifecycle, CreationDefaultsAndFailures) {
     // Invalid UTF-8 counts as no text.
     const std::string_view origins = " vexa://app \n\n\t https://a.example/*\r\n";
     kelvo_appkit_set_security_policy(host, origins.data(), origins.size(), "\xff", 1, 1);
-    EXPECT_EQ(host->allowedNavigationOrigins, (std::vector<std::string>{"vexa://app", "https://a.example/*"}));
-    EXPECT_TRUE(host->allowedExternalUrls.empty());
+    EXPECT_EQ(host->web.policy.allowedNavigationOrigins,
+              (std::vector<std::string>{"vexa://app", "https://a.example/*"}));
+    EXPECT_TRUE(host->web.policy.allowedExternalUrls.empty());
     kelvo_appkit_set_security_policy(host, " \n \n", 4, nullptr, 0, 0);
-    EXPECT_EQ(host->allowedNavigationOrigins, (std::vector<std::string>{"vexa://app", "vexa://inline"}));
+    EXPECT_EQ(host->web.policy.allowedNavigationOrigins, (std::vector<std::string>{"vexa://app", "vexa://inline"}));
 
     HostHarness noDisplay;
     noDisplay.platform.answers().canOpen = false;

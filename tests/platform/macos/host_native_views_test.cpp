@@ -58,17 +58,18 @@ struct Update {
     std::optional<bool> enabled = {};
     std::optional<bool> visible = {};
     std::optional<standin::RectD> frame = {};
+    std::optional<std::int32_t> layer = {};
 };
 
 std::int32_t update(HostHarness& h, std::string_view label, const Update& u) {
     auto text = [](const std::optional<std::string>& value) { return value ? std::string_view(*value) : ""; };
     const standin::RectD frame = u.frame.value_or(standin::RectD{});
     return kelvo_appkit_update_view(
-        h.host, 1, label.data(), label.size(), u.frame ? 1 : 0, 0, 0, u.visible ? 1 : 0, u.visible.value_or(false),
-        u.enabled ? 1 : 0, u.enabled.value_or(false), u.role ? 1 : 0, text(u.role).data(), text(u.role).size(),
-        u.accessibilityLabel ? 1 : 0, text(u.accessibilityLabel).data(), text(u.accessibilityLabel).size(),
-        u.text ? 1 : 0, text(u.text).data(), text(u.text).size(), u.command ? 1 : 0, text(u.command).data(),
-        text(u.command).size(), frame.x, frame.y, frame.width, frame.height);
+        h.host, 1, label.data(), label.size(), u.frame ? 1 : 0, u.layer ? 1 : 0, u.layer.value_or(0), u.visible ? 1 : 0,
+        u.visible.value_or(false), u.enabled ? 1 : 0, u.enabled.value_or(false), u.role ? 1 : 0, text(u.role).data(),
+        text(u.role).size(), u.accessibilityLabel ? 1 : 0, text(u.accessibilityLabel).data(),
+        text(u.accessibilityLabel).size(), u.text ? 1 : 0, text(u.text).data(), text(u.text).size(), u.command ? 1 : 0,
+        text(u.command).data(), text(u.command).size(), frame.x, frame.y, frame.width, frame.height);
 }
 
 std::int32_t close(HostHarness& h, std::string_view label, std::uint64_t windowId = 1) {
@@ -322,6 +323,42 @@ TEST_F(HostNativeViews, FocusVisibilityAndCursor) {
     EXPECT_EQ(kelvo_appkit_set_view_visible(h.host, 1, "gone", 4, 1), 0);
     // Only canvas views take a cursor.
     EXPECT_EQ(kelvo_appkit_set_view_cursor(h.host, 1, "box", 3, 1), 0);
+}
+
+// Web views refuse pointers where a view stacked above covers them; a native view in the window's
+// content is stacked with them by layer, and covers only while it is shown.
+TEST_F(HostNativeViews, ANativeViewShownAboveAChildWebViewCoversIt) {
+    ASSERT_EQ(kelvo_appkit_create_webview(h.host, 1, "panel", 5, "vexa://app/", 11, 10, 20, 200, 100, 0, 0, 1), 1);
+    standin::HeadlessStandIn::WebView& panel = h.platform.webView(findChildWebView(*h.host, 1, "panel")->ref);
+    ViewArgs bar = view("bar", kToolbar);
+    bar.frame = {0, 0, 300, 50};
+    bar.layer = 1;
+    bar.visible = false;
+    ASSERT_EQ(create(h, bar), 1);
+    ViewArgs inside = view("inside");
+    inside.parent = "bar";
+    inside.layer = 9;
+    ASSERT_EQ(create(h, inside), 1);
+    EXPECT_TRUE(panel.coveredRects.empty());
+    const std::vector<standin::ViewRef> stack = {h.platform.ref(panel), h.platform.ref(shown("bar"))};
+    EXPECT_EQ(h.platform.stack(panel.window), stack);  // views inside the bar move with it
+
+    const std::size_t scripts = panel.evaluated.size();
+    EXPECT_EQ(kelvo_appkit_set_view_visible(h.host, 1, "bar", 3, 1), 1);
+    EXPECT_EQ(panel.coveredRects, (std::vector<standin::RectD>{{0, 0, 200, 30}}));
+    ASSERT_GT(panel.evaluated.size(), scripts);
+    EXPECT_TRUE(panel.evaluated.back().ends_with(R"(([{"x":0.000,"y":0.000,"width":200.000,"height":30.000}]);)"))
+        << panel.evaluated.back();
+
+    EXPECT_EQ(update(h, "bar", {.frame = standin::RectD{0, 0, 300, 60}}), 1);
+    EXPECT_EQ(panel.coveredRects, (std::vector<standin::RectD>{{0, 0, 200, 40}}));
+    EXPECT_EQ(update(h, "bar", {.layer = -1}), 1);
+    EXPECT_TRUE(panel.coveredRects.empty());
+    EXPECT_EQ(h.platform.stack(panel.window).back(), h.platform.ref(panel));
+    EXPECT_EQ(update(h, "bar", {.layer = 1}), 1);
+    EXPECT_EQ(close(h, "bar"), 1);
+    EXPECT_TRUE(panel.coveredRects.empty());
+    EXPECT_TRUE(panel.evaluated.back().ends_with("})([]);"));
 }
 
 }  // namespace

@@ -99,12 +99,14 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::createWindow));
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::configureSecurityPolicy));
     EXPECT_FALSE(slotFilled(real.platform.slots, PlatformSlot::configureMenus));
-    EXPECT_FALSE(slotFilled(real.platform.slots, PlatformSlot::loadWindowWebView));
+    EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::loadWindowWebView));
+    EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::completeWebViewBridge));
 
     // Features are claimed only where the host has their services.
     EXPECT_TRUE(supports(real.platform, PlatformFeature::file_drops));
     EXPECT_TRUE(supports(real.platform, PlatformFeature::app_activation_events));
-    EXPECT_FALSE(supports(real.platform, PlatformFeature::main_webview));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::main_webview));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::child_webviews));
     EXPECT_FALSE(supports(real.platform, PlatformFeature::tray));
     for (std::size_t f = 0; f < kPlatformFeatureCount; ++f) {
         auto feature = static_cast<PlatformFeature>(f);

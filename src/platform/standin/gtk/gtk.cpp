@@ -15,6 +15,9 @@ StandIn& gtkStandIn() {
         made->record.audio = gtkAudio();
         made->record.bundle = gtkBundle();
         made->record.nativeViews = gtkNativeViews();
+        made->record.webviews = gtkWebViews();
+        made->record.scheme = gtkScheme();
+        made->record.scriptMessages = gtkScriptMessages();
         return made;
     }();
     return state->record;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
@@ -73,12 +74,23 @@ struct GtkPlayerRecord {
     std::atomic<std::int32_t> channels{0};
 };
 
-// One native view. Its head matches the other views placed in a window's overlay: the overlay
-// positions `widget` at `frame`, read through the object data that points at the record.
-struct GtkNativeViewRecord {
-    GtkWidget* widget = nullptr;  // the outer widget, a child of its parent's overlay
-    RectD frame{};                // in the parent, y down
-    bool followsWindow = false;   // never for native views
+// The part of every view record placed in an overlay (a window's content or a container): the
+// overlay positions the widget from it, and `restack` orders widgets through it. A view's ViewRef
+// points at this part.
+struct GtkPlacedView {
+    GtkWidget* widget = nullptr;  // a child of the overlay
+    RectD frame{};                // in the overlay, y down
+    bool followsWindow = false;   // it fills the overlay instead
+};
+
+inline GtkPlacedView& placedView(ViewRef ref) { return *reinterpret_cast<GtkPlacedView*>(ref); }
+// Makes the overlay place each child marked with its view (once per overlay).
+void placeViewsIn(GtkWidget* overlay);
+// Marks `widget` as the widget of `view` (null: no longer placed).
+void markPlaced(GtkWidget* widget, GtkPlacedView* view);
+
+// One native view.
+struct GtkNativeViewRecord : GtkPlacedView {
     GtkState* state = nullptr;
     std::uint64_t number = 0;
     std::uint64_t parent = 0;      // the number of the native view it lies in; 0: the window's content
@@ -133,7 +145,6 @@ struct GtkState {
     std::uint64_t nextPlayer = 1;
     std::map<std::uint64_t, std::unique_ptr<GtkNativeViewRecord>> nativeViews;
     std::uint64_t nextNativeView = 1;
-    std::vector<GtkWidget*> overlaysPlacingViews;  // window contents and containers already connected
     std::vector<GtkWidget*> adoptedSurfaces;
     bool focusAdoptedOnClick = false;
     GObjectPtr<SoupSession> soup;
@@ -149,6 +160,12 @@ WorkspaceService gtkWorkspace();
 AudioService gtkAudio();
 BundleService gtkBundle();
 NativeViewService gtkNativeViews();
+WebViewService gtkWebViews();
+SchemeService gtkScheme();
+ScriptMessageService gtkScriptMessages();
+
+// The local paths of a drop's URI list, NUL between them; URIs without a local path are left out.
+std::string droppedPaths(GtkSelectionData* data);
 
 inline GtkState& gtkState(void* self) { return *static_cast<GtkState*>(self); }
 

@@ -4,9 +4,9 @@
 // parent (the window's content or a container), placed at its frame; y points down everywhere.
 // Operating a control reaches the host from a main-loop task.
 //
-// Found while checking GTK 3: an overlay asks "get-child-position" for every child on each
-// allocation, and the first handler that answers wins; a radio button emits "toggled" for the
-// button left as well as for the one chosen; setting a toggle's state from code emits "clicked".
+// Found while checking GTK 3: a radio button emits "toggled" for the button left as well as for the
+// one chosen; setting a toggle's state from code emits "clicked"; each overlay child gets a window
+// of its own.
 // Adopted widgets keep their own reference: removing one from its container does not free it.
 
 #include <algorithm>
@@ -17,35 +17,11 @@ namespace kelvo::standin {
 
 namespace {
 
-constexpr const char* kPlacedKey = "kelvo-placed-view";
-constexpr const char* kAdoptedKey = "kelvo-adopted-surface";
+GtkNativeViewRecord& recordOf(ViewRef ref) { return static_cast<GtkNativeViewRecord&>(placedView(ref)); }
+ViewRef refOf(GtkNativeViewRecord& record) { return reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record)); }
 
-GtkNativeViewRecord& recordOf(ViewRef ref) { return *reinterpret_cast<GtkNativeViewRecord*>(ref); }
-ViewRef refOf(GtkNativeViewRecord& record) { return reinterpret_cast<ViewRef>(&record); }
-// Every view placed in an overlay starts with its widget (web views too).
-GtkWidget* placedWidget(ViewRef ref) { return *reinterpret_cast<GtkWidget**>(ref); }
-
-gboolean placeChild(GtkOverlay* overlay, GtkWidget* widget, GdkRectangle* place, gpointer) {
-    if (g_object_get_data(G_OBJECT(widget), kAdoptedKey) != nullptr) {
-        GtkAllocation all{};
-        gtk_widget_get_allocation(GTK_WIDGET(overlay), &all);
-        *place = GdkRectangle{0, 0, all.width, all.height};
-        return TRUE;
-    }
-    auto* view = static_cast<GtkNativeViewRecord*>(g_object_get_data(G_OBJECT(widget), kPlacedKey));
-    if (view == nullptr || view->followsWindow) return FALSE;
-    *place = GdkRectangle{static_cast<int>(view->frame.x), static_cast<int>(view->frame.y),
-                          std::max(static_cast<int>(view->frame.width), 1),
-                          std::max(static_cast<int>(view->frame.height), 1)};
-    return TRUE;
-}
-
-void placeViewsIn(GtkState& state, GtkWidget* overlay) {
-    auto& placing = state.overlaysPlacingViews;
-    if (std::find(placing.begin(), placing.end(), overlay) != placing.end()) return;
-    placing.push_back(overlay);
-    g_signal_connect(overlay, "get-child-position", G_CALLBACK(placeChild), nullptr);
-}
+// What an adopted widget is placed by: it fills the container.
+GtkPlacedView gFillsContainer{nullptr, {}, true};
 
 void deliverAction(GtkNativeViewRecord& record) {
     if (record.quiet || record.action.deliver == nullptr) return;
@@ -72,7 +48,7 @@ void addCss(GtkNativeViewRecord& record, GtkWidget* widget, const char* css) {
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-GtkWidget* makeContainer(GtkState& state, GtkNativeViewRecord& record, NativeBackground background) {
+GtkWidget* makeContainer(GtkNativeViewRecord& record, NativeBackground background) {
     GtkWidget* overlay = gtk_overlay_new();
     GtkWidget* box = gtk_event_box_new();
     gtk_container_add(GTK_CONTAINER(overlay), box);
@@ -88,7 +64,7 @@ GtkWidget* makeContainer(GtkState& state, GtkNativeViewRecord& record, NativeBac
     }
     record.overlay = overlay;
     record.control = box;
-    placeViewsIn(state, overlay);
+    placeViewsIn(overlay);
     return overlay;
 }
 
@@ -116,11 +92,11 @@ GtkWidget* makeButton(GtkNativeViewRecord& record, const NativeViewSpec& spec, s
     return button;
 }
 
-GtkWidget* makeControl(GtkState& state, GtkNativeViewRecord& record, const NativeViewSpec& spec) {
+GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewSpec& spec) {
     const std::string title(spec.title);
     switch (spec.control) {
         case NativeControl::container:
-            return makeContainer(state, record, spec.background);
+            return makeContainer(record, spec.background);
         case NativeControl::segmented: {
             GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
             gtk_style_context_add_class(gtk_widget_get_style_context(box), GTK_STYLE_CLASS_LINKED);
@@ -175,30 +151,29 @@ AtkRole atkRole(AccessibilityRole role) {
     return ATK_ROLE_PANEL;
 }
 
-GtkWidget* overlayOf(GtkState& state, WindowRef window, ViewRef parent) {
+GtkWidget* overlayOf(WindowRef window, ViewRef parent) {
     if (parent == nullptr) return reinterpret_cast<GtkWindowRecord*>(window)->content;
-    (void)state;
     return recordOf(parent).overlay;
 }
 
 ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) {
     GtkState& state = gtkState(self);
-    GtkWidget* into = overlayOf(state, window, parent);
+    GtkWidget* into = overlayOf(window, parent);
     if (into == nullptr) return nullptr;  // only containers hold views
     auto record = std::make_unique<GtkNativeViewRecord>();
     record->state = &state;
     record->number = state.nextNativeView++;
     record->parent = parent != nullptr ? recordOf(parent).number : 0;
     record->kind = spec.control;
-    GtkWidget* widget = makeControl(state, *record, spec);
+    GtkWidget* widget = makeControl(*record, spec);
     if (widget == nullptr) return nullptr;
     record->widget = widget;
     if (record->control == nullptr) record->control = widget;
     const std::string name(spec.identifier);
     gtk_widget_set_name(widget, name.c_str());
     atk_object_set_role(gtk_widget_get_accessible(record->control), atkRole(spec.role));
-    g_object_set_data(G_OBJECT(widget), kPlacedKey, record.get());
-    placeViewsIn(state, into);
+    markPlaced(widget, record.get());
+    placeViewsIn(into);
     gtk_overlay_add_overlay(GTK_OVERLAY(into), widget);
     auto [entry, added] = state.nativeViews.emplace(record->number, std::move(record));
     return refOf(*entry->second);
@@ -218,7 +193,6 @@ void destroy(void* self, ViewRef ref) {
         GtkNativeViewRecord& view = *state.nativeViews.at(number);
         g_signal_handlers_disconnect_by_data(view.widget, &view);
         for (GtkWidget* segment : view.segments) g_signal_handlers_disconnect_by_data(segment, &view);
-        std::erase(state.overlaysPlacingViews, view.overlay);
     }
     gtk_widget_destroy(record.widget);
     for (std::uint64_t number : gone) state.nativeViews.erase(number);
@@ -314,7 +288,7 @@ void setAction(void*, ViewRef ref, NativeActionSink sink) { recordOf(ref).action
 
 bool focus(void*, ViewRef ref, WindowRef front) {
     if (front != nullptr) gtk_window_present(GTK_WINDOW(reinterpret_cast<GtkWindowRecord*>(front)->window));
-    GtkWidget* widget = placedWidget(ref);
+    GtkWidget* widget = placedView(ref).widget;
     if (!gtk_widget_get_can_focus(widget)) {
         // A container or a segmented control: the first of its parts that takes the keyboard.
         if (!GTK_IS_CONTAINER(widget) || !gtk_widget_child_focus(widget, GTK_DIR_TAB_FORWARD)) return false;
@@ -352,7 +326,7 @@ void watchPresses(GtkWidget* surface) {
 void adopt(void* self, ViewRef ref, void* surface) {
     GtkState& state = gtkState(self);
     GtkWidget* widget = GTK_WIDGET(surface);
-    g_object_set_data(G_OBJECT(widget), kAdoptedKey, GINT_TO_POINTER(1));
+    markPlaced(widget, &gFillsContainer);
     gtk_overlay_add_overlay(GTK_OVERLAY(recordOf(ref).overlay), widget);
     gtk_widget_show(widget);
     state.adoptedSurfaces.push_back(widget);
@@ -365,7 +339,7 @@ void detach(void* self, void* surface) {
     GtkWidget* widget = GTK_WIDGET(surface);
     std::erase(state.adoptedSurfaces, widget);
     g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(onSurfacePress), nullptr);
-    g_object_set_data(G_OBJECT(widget), kAdoptedKey, nullptr);
+    markPlaced(widget, nullptr);
     if (GtkWidget* parent = gtk_widget_get_parent(widget)) gtk_container_remove(GTK_CONTAINER(parent), widget);
 }
 

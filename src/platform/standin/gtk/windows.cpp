@@ -84,15 +84,7 @@ gboolean onVisibility(GtkWidget*, GdkEventVisibility* event, gpointer data) {
 }
 
 void onDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint, gpointer user) {
-    GStrvPtr uris(gtk_selection_data_get_uris(data));
-    if (!uris) return;
-    std::string paths;
-    for (gchar** uri = uris.get(); *uri != nullptr; ++uri) {
-        GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
-        if (!path || path.get()[0] == '\0') continue;
-        if (!paths.empty()) paths.push_back('\0');
-        paths.append(path.get());
-    }
+    std::string paths = droppedPaths(data);
     if (!paths.empty()) deliverLater(*static_cast<GtkWindowRecord*>(user), WindowEventKind::files_dropped, paths);
 }
 
@@ -317,6 +309,19 @@ bool setAppIconFromFile(void* self, std::string_view path) {
 }
 
 }  // namespace
+
+std::string droppedPaths(GtkSelectionData* data) {
+    GStrvPtr uris(gtk_selection_data_get_uris(data));
+    std::string paths;
+    if (!uris) return paths;
+    for (gchar** uri = uris.get(); *uri != nullptr; ++uri) {
+        GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
+        if (!path || path.get()[0] == '\0') continue;
+        if (!paths.empty()) paths.push_back('\0');
+        paths.append(path.get());
+    }
+    return paths;
+}
 
 WindowService gtkWindows() {
     WindowService windows;

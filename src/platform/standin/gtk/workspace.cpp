@@ -1,6 +1,8 @@
 // Appearance from GTK's settings: a dark theme (asked for, or named "...-dark"), animations
-// switched off, and a high-contrast theme.
+// switched off, and a high-contrast theme. URLs open with GIO's default handler for their scheme;
+// without one (as on a bare CI machine) the open fails.
 
+#include <string>
 #include <string_view>
 
 #include "platform/standin/gtk/gtk_state.hpp"
@@ -54,6 +56,14 @@ void watchAppearance(void* self, Task onChange) {
          {"notify::gtk-application-prefer-dark-theme", "notify::gtk-theme-name", "notify::gtk-enable-animations"}) {
         state.appearanceHandlers.push_back(g_signal_connect(settings, signal, G_CALLBACK(onSettingChanged), &state));
     }
+}
+
+bool openUrl(void*, std::string_view url) {
+    std::string text(url);
+    GError* error = nullptr;
+    gboolean opened = g_app_info_launch_default_for_uri(text.c_str(), nullptr, &error);
+    GErrorPtr failed(error);
+    return opened != FALSE;
 }
 
 }  // namespace

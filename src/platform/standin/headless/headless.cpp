@@ -14,6 +14,9 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.audio = headlessAudio();
     state_->record.bundle = headlessBundle();
     state_->record.nativeViews = headlessNativeViews();
+    state_->record.webviews = headlessWebViews();
+    state_->record.scheme = headlessScheme();
+    state_->record.scriptMessages = headlessScriptMessages();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;

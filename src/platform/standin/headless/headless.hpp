@@ -135,6 +135,35 @@ public:
         bool tapsAttach = true;
         std::optional<std::string> resourceFolder;  // the bundle's, when the program runs from one
         bool contentFlipped = false;                // window contents measure y down from the top
+        bool urlsOpen = true;                       // the desktop has a handler for every URL
+    };
+
+    // A web view as the host left it. Destroyed web views stay listed.
+    struct WebView {
+        std::uint64_t number = 0;  // 1 for the first web view created, and so on
+        WindowRef window = nullptr;
+        RectD frame{};
+        bool followsWindow = false;
+        bool transparent = false;
+        std::string scheme;
+        double zoom = 1.0;
+        std::string uri;                 // the address of the document it shows
+        std::vector<std::string> loads;  // "url <address>" or "html <text>", in order
+        std::vector<std::string> userScripts;
+        std::vector<std::string> handlers;   // the message handlers the page can post to now
+        std::vector<std::string> evaluated;  // the scripts run in the page, in order
+        std::vector<RectD> coveredRects;
+        bool destroyed = false;
+        WebViewEvents events{};
+        std::vector<std::pair<std::string, ScriptMessageSink>> sinks;
+    };
+
+    // How a scheme request was answered: a failure code, or a MIME type and the body.
+    struct SchemeAnswer {
+        bool answered = false;
+        std::int32_t failure = 0;
+        std::string mimeType;
+        std::string body;
     };
 
     HeadlessStandIn();
@@ -166,6 +195,13 @@ public:
     void userDropFiles(WindowRef window, std::string_view nulSeparatedPaths);
     void sendWindowEvent(WindowRef window, WindowEventKind kind);
 
+    // Acts of a page in a web view, delivered through the main queue. A navigation (a link, or a
+    // load the host started) is decided by the host, then commits and finishes when allowed.
+    void pagePost(ViewRef view, std::string_view handler, std::string_view body);
+    std::shared_ptr<const SchemeAnswer> pageRequest(ViewRef view, std::string_view url);
+    void pageNavigate(ViewRef view, std::string_view url, NavigationKind kind = NavigationKind::navigate);
+    void userDropFilesOnWebView(ViewRef view, std::string_view nulSeparatedPaths);
+
     // The host's requests in order, one line each ("loop.run", "window.create title=...").
     [[nodiscard]] std::vector<std::string> log() const;
     [[nodiscard]] std::size_t logCount(std::string_view prefix) const;
@@ -189,6 +225,7 @@ public:
     // Native views in creation order; the user operating a control (through the main queue).
     [[nodiscard]] std::vector<NativeView*> nativeViews();
     [[nodiscard]] NativeView* nativeView(std::string_view identifier);  // the live one
+    [[nodiscard]] ViewRef ref(const NativeView& view);
     void userOperate(NativeView& view);
     // A new surface of the embedding code, its address as the host is given it; a press on it.
     void* makeSurface();
@@ -197,6 +234,12 @@ public:
 
     // The icon the windows show: width and height, none before one was set.
     [[nodiscard]] std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize() const;
+
+    // Every web view made so far, in creation order; a window's views from bottom to top.
+    [[nodiscard]] std::vector<WebView*> webViews();
+    [[nodiscard]] WebView& webView(ViewRef ref);
+    [[nodiscard]] ViewRef ref(const WebView& webView);
+    [[nodiscard]] std::vector<ViewRef> stack(WindowRef window) const;
 
 private:
     std::unique_ptr<HeadlessState> state_;

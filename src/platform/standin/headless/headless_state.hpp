@@ -5,10 +5,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/standin/headless/headless.hpp"
@@ -66,6 +68,8 @@ struct HeadlessState {
     std::vector<std::unique_ptr<HeadlessStandIn::NativeView>> nativeViews;
     std::vector<std::unique_ptr<HeadlessStandIn::Surface>> surfaces;
     bool focusAdoptedOnClick = false;
+    std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
+    std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
 
     void note(std::string line);
     void post(Task task);
@@ -80,6 +84,24 @@ WorkspaceService headlessWorkspace();
 AudioService headlessAudio();
 BundleService headlessBundle();
 NativeViewService headlessNativeViews();
+// A view in log lines: a web view's number, or "native:" and a native view's identifier.
+std::string headlessViewName(HeadlessState& state, ViewRef view);
+WebViewService headlessWebViews();
+SchemeService headlessScheme();
+ScriptMessageService headlessScriptMessages();
+
+inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) {
+    return *reinterpret_cast<HeadlessStandIn::WebView*>(ref);
+}
+inline ViewRef headlessViewRef(HeadlessStandIn::WebView& view) { return reinterpret_cast<ViewRef>(&view); }
+
+// The parts end to end: log lines built without `"text" + std::string`, which g++ 12 at -O3
+// warns about wrongly.
+inline std::string joinText(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 inline HeadlessState& headlessState(void* self) { return *static_cast<HeadlessState*>(self); }
 

@@ -161,6 +161,11 @@ bool focusInAdopted(void* self, WindowRef window) {
 
 }  // namespace
 
+std::string headlessViewName(HeadlessState& state, ViewRef ref) {
+    if (NativeView* view = nativeOf(state, ref)) return joinText({"native:", view->identifier});
+    return std::to_string(headlessWebView(ref).number);
+}
+
 NativeViewService headlessNativeViews() {
     NativeViewService service;
     KELVO_STANDIN_FILL(service, KELVO_STANDIN_NATIVE_VIEW_FUNCTIONS)
@@ -179,6 +184,8 @@ HeadlessStandIn::NativeView* HeadlessStandIn::nativeView(std::string_view identi
     }
     return nullptr;
 }
+
+ViewRef HeadlessStandIn::ref(const NativeView& view) { return refOf(const_cast<NativeView&>(view)); }
 
 void HeadlessStandIn::userOperate(NativeView& view) {
     NativeView* target = &view;

@@ -1,4 +1,5 @@
-// Headless appearance: a scripted value; a change reaches the host through the main queue.
+// Headless appearance: a scripted value; a change reaches the host through the main queue. URLs
+// opened are logged and answered as scripted.
 
 #include "platform/standin/headless/headless_state.hpp"
 
@@ -18,6 +19,12 @@ void unwatchAppearance(void* self) {
     HeadlessState& state = headlessState(self);
     state.note("appearance.unwatch");
     state.onAppearanceChange.reset();
+}
+
+bool openUrl(void* self, std::string_view url) {
+    HeadlessState& state = headlessState(self);
+    state.note(joinText({"workspace.open ", url}));
+    return state.answers.urlsOpen;
 }
 
 }  // namespace

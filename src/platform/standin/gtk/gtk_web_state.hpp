@@ -1,0 +1,60 @@
+#pragma once
+
+// Private to the GTK backend: web views (WebKitGTK 4.1) and what their services share.
+//
+// Found while checking WebKitGTK 4.1 under Xvfb: script messages carry no frame and no origin, and
+// every frame of a page (sub-frames and sandboxed frames included) can post to a registered
+// handler; decide-policy cannot tell a sub-frame's navigation from the main frame's; the user
+// script runs once per document in the top frame before the page's scripts; a scheme request, a
+// policy decision and a script message can all be answered after their signal returned, so each
+// is handed to the host from a main-loop task.
+
+#include <webkit2/webkit2.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+struct GtkScriptHandler {
+    std::string name;
+    ScriptMessageSink sink{};
+    gulong signal = 0;
+};
+
+struct GtkWebViewRecord : GtkPlacedView {
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    std::uint64_t windowNumber = 0;
+    GObjectPtr<WebKitUserContentManager> content;
+    std::string scheme;
+    WebViewEvents events{};
+    std::vector<RectD> coveredRects;
+    std::vector<GtkScriptHandler> handlers;
+    bool dropPending = false;  // a drop's files were asked for
+};
+
+struct GtkWebState {
+    GObjectPtr<WebKitWebContext> context;
+    std::vector<std::string> schemes;  // registered on the context
+    std::map<std::uint64_t, std::unique_ptr<GtkWebViewRecord>> webViews;
+    std::uint64_t nextWebView = 1;
+};
+
+GtkWebState& gtkWebState(GtkState& state);
+inline GtkWebViewRecord& webViewRecord(ViewRef ref) { return static_cast<GtkWebViewRecord&>(placedView(ref)); }
+inline ViewRef webViewRef(GtkWebViewRecord& record) {
+    return reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record));
+}
+// The number of one of our web views (0 for another); the web view with that number, null once it
+// is gone.
+std::uint64_t webViewNumberOf(WebKitWebView* webView);
+GtkWebViewRecord* findWebView(GtkState& state, std::uint64_t number);
+// Serves the scheme's requests to the web views that name it (scheme.cpp).
+void serveScheme(GtkState& state, std::string_view scheme);
+
+}  // namespace kelvo::standin
