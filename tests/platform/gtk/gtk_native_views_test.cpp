@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/macos/appkit_functions.hpp"
-#include "platform/standin/gtk/gtk.hpp"
+#include "gtk_host_fixture.hpp"
 
 namespace kelvo {
 namespace {
@@ -105,8 +104,6 @@ TEST(GtkNativeViews, ControlsSitInTheOverlayAndSendTheirCommands) {
         },
         &commands);
     EXPECT_EQ(commands, (std::vector<std::string>{"file.save save", "mode.pick mode"}));
-    kelvo_appkit_destroy(host);
-    standin::installStandIn(nullptr);
     EXPECT_TRUE(GTK_IS_LABEL(surface));  // the host never frees an adopted view
     g_object_unref(surface);
 }

@@ -21,8 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/macos/appkit_functions.hpp"
-#include "platform/standin/gtk/gtk.hpp"
+#include "platform/gtk/gtk_host_fixture.hpp"
 #include "support/temp_folder.hpp"
 
 // GTK and GStreamer together outgrow GLib's first quark table, which GLib then leaves behind on
@@ -35,16 +34,13 @@ namespace {
 
 enum Sub : std::int32_t { loaded = 0, state = 1, ended = 2, failed = 3, spectrum = 4 };
 
-constexpr std::string_view kTitle = "Vostra Studio audio";
-
 // Spectra are only made while a window is seen. Tests running beside this one share the virtual
-// display, and their windows would cover it: it keeps itself on top (no window manager decides).
-void raiseTestWindow() {
+// display, and their windows would cover this one's: it keeps its windows on top (no window
+// manager decides).
+void raiseOwnWindows() {
     GList* toplevels = gtk_window_list_toplevels();
     for (GList* item = toplevels; item != nullptr; item = item->next) {
-        const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
-        GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(item->data));
-        if (title != nullptr && kTitle == title && window != nullptr) gdk_window_raise(window);
+        if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(item->data))) gdk_window_raise(window);
     }
     g_list_free(toplevels);
 }
@@ -148,33 +144,25 @@ private:
     std::vector<std::thread> connections_;
 };
 
-class GtkAudio : public ::testing::Test {
+class GtkAudio : public testing::GtkHostFixture {
 protected:
     void SetUp() override {
-        standin::installStandIn(&standin::gtkStandIn());
         standin::gtkAudioToFakeSink(true);
-        host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, kTitle.data(),
-                                   kTitle.size(), nullptr, 0, nullptr, 0, "main", 4, 0, 0, 640, 480, 0, 1, 0, 0);
-        ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
+        GtkHostFixture::SetUp();
         wav = folder.path("tone.wav");
         std::ofstream(wav, std::ios::binary) << wavBytes(2.0);
-    }
-    void TearDown() override {
-        kelvo_appkit_destroy(host);
-        standin::installStandIn(nullptr);
     }
 
     std::int64_t nowMs() { return static_cast<std::int64_t>(g_get_monotonic_time() / 1000) - startMs; }
     void after(int ms, std::function<void()> step) {
-        standin::StandIn& gtk = standin::gtkStandIn();
-        gtk.loop.startTimer(gtk.self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
+        gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
     }
     // Runs until `done` holds after an audio event (then a little longer), or for at most 10 s.
     void run(std::function<bool()> done) {
         finished = std::move(done);
         after(10'000, [this] { kelvo_appkit_stop(host); });
         keepOnTop = [this] {
-            raiseTestWindow();
+            raiseOwnWindows();
             after(20, keepOnTop);
         };
         after(20, keepOnTop);
@@ -204,7 +192,6 @@ protected:
 
     testing::TempFolder folder;
     std::string wav;
-    KelvoAppKitHost* host = nullptr;
     std::vector<Heard> heard;
     std::function<bool()> finished;
     std::function<void()> keepOnTop;
