@@ -298,7 +298,8 @@ enum class PlayerEventKind : std::uint8_t {
     ready,            // the source can play; sent once, the first time
     failed,           // the source cannot be played, or playing it stopped on an error
     ended,            // the source played to its end; the player stands paused there
-    waiting_changed,  // a stream began or stopped waiting for data (`waiting`)
+    waiting_changed,  // a stream's player may have begun or stopped waiting for data to play
+                      // (`waiting`: asked to play and short of data); sent on play and pause too
     tracks_loaded,    // the answer to `loadTracks` (`tracksLoaded`, `audioTracks`)
 };
 

@@ -146,19 +146,23 @@ TEST_F(HostAudio, StreamReportsBufferingAndFailure) {
         player = h.platform.players().back();
         kelvo_appkit_audio_play(h.host);
     });
-    at(300, [&] { h.platform.setStreamWaiting(*player, false); });
-    at(600, [&] { h.platform.setStreamWaiting(*player, true); });
-    at(610, [&] { h.platform.setStreamWaiting(*player, true); });  // no change, no event
+    at(300, [&] { h.platform.setStreamShortOfData(*player, true); });
+    at(310, [&] { h.platform.setStreamShortOfData(*player, true); });  // no change, no event
+    at(600, [&] { h.platform.setStreamShortOfData(*player, false); });
     at(1200, [&] { EXPECT_EQ(kelvo_appkit_audio_seek(h.host, 0), 0); });
     runUntil(2000);
 
     ASSERT_EQ(audio(loaded).size(), 1u);
     EXPECT_EQ(audio(loaded)[0]->event.audioBuffering, 1);  // a stream starts out waiting
-    EXPECT_EQ(timesMs(state), (std::vector<std::uint64_t>{300, 500, 600}));
-    EXPECT_EQ(audio(state)[0]->event.audioBuffering, 0);
-    EXPECT_EQ(audio(state)[2]->event.audioBuffering, 1);
+    // Playing with data at once, waiting from 300 ms, playing again at 600 ms.
+    EXPECT_EQ(timesMs(state), (std::vector<std::uint64_t>{0, 300, 500, 600}));
+    std::vector<std::int32_t> buffering;
+    for (const SeenEvent* seen : audio(state)) buffering.push_back(seen->event.audioBuffering);
+    EXPECT_EQ(buffering, (std::vector<std::int32_t>{0, 1, 1, 0}));
     // Spectra only while the stream had its data.
-    EXPECT_EQ(timesMs(spectrum), every(320, 560, 40));
+    std::vector<std::uint64_t> expected = every(80, 280, 40);
+    for (std::uint64_t t : every(600, 960, 40)) expected.push_back(t);
+    EXPECT_EQ(timesMs(spectrum), expected);
     ASSERT_EQ(audio(failed).size(), 1u);
     const KelvoHostEvent& fail = audio(failed)[0]->event;
     EXPECT_EQ(fail.audioPositionMs + fail.audioDurationMs + fail.audioPlaying + fail.audioBuffering, 0u);

@@ -76,17 +76,24 @@ void startSeek(GtkPlayerRecord& record, std::uint64_t positionMs) {
     gst_element_send_event(record.pipeline.get(), seek);  // takes the event
 }
 
-// A stream that runs short of data pauses until it has enough again, and says so.
-void noteBuffering(GtkPlayerRecord& record, gint percent) {
-    const bool waiting = percent < 100;
-    if (waiting == record.waiting) return;
-    record.waiting = waiting;
-    if (record.playing && !record.ended) {
-        gst_element_set_state(record.pipeline.get(), waiting ? GST_STATE_PAUSED : GST_STATE_PLAYING);
-    }
+// A stream's player waits while it is asked to play and short of data; it says so whenever that
+// may have changed (the host tells changes from repeats).
+void reportWaiting(GtkPlayerRecord& record) {
+    if (!record.stream) return;
     PlayerEvent event{PlayerEventKind::waiting_changed};
-    event.waiting = waiting;
+    event.waiting = record.playing && !record.ended && record.shortOfData;
     deliverLater(record, event);
+}
+
+// A stream that runs short of data pauses until it has enough again.
+void noteBuffering(GtkPlayerRecord& record, gint percent) {
+    const bool short_ = percent < 100;
+    if (short_ == record.shortOfData) return;
+    record.shortOfData = short_;
+    if (record.playing && !record.ended) {
+        gst_element_set_state(record.pipeline.get(), short_ ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+    }
+    reportWaiting(record);
 }
 
 gboolean onBusMessage(GstBus*, GstMessage* message, gpointer data) {
@@ -228,13 +235,15 @@ void destroyPlayer(void* self, PlayerRef ref) {
 void play(void*, PlayerRef ref) {
     GtkPlayerRecord& record = recordOf(ref);
     record.playing = true;
-    if (!record.waiting && !record.ended) gst_element_set_state(record.pipeline.get(), GST_STATE_PLAYING);
+    if (!record.shortOfData && !record.ended) gst_element_set_state(record.pipeline.get(), GST_STATE_PLAYING);
+    reportWaiting(record);
 }
 
 void pause(void*, PlayerRef ref) {
     GtkPlayerRecord& record = recordOf(ref);
     record.playing = false;
     gst_element_set_state(record.pipeline.get(), GST_STATE_PAUSED);
+    reportWaiting(record);
 }
 
 void seek(void*, PlayerRef ref, std::uint64_t positionMs) {

@@ -63,7 +63,7 @@ struct GtkPlayerRecord {
     bool playing = false;  // asked to play
     bool ended = false;
     bool failed = false;
-    bool waiting = false;
+    bool shortOfData = false;  // a stream's buffering is under 100%
     std::optional<std::uint64_t> seekBeforePrerollMs;
     std::optional<gint64> seekTargetNs;  // the position while a seek is under way
     guint32 seekSeqnum = GST_SEQNUM_INVALID;

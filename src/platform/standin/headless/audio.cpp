@@ -84,6 +84,15 @@ void render(HeadlessPlayer& player) {
                         TapBuffers{buffers.data(), static_cast<std::uint32_t>(buffers.size()), frames});
 }
 
+// A stream's player waits while it is asked to play and short of data; it says so whenever that
+// may have changed.
+void reportWaiting(HeadlessState& state, HeadlessPlayer& player) {
+    if (!player.stream) return;
+    PlayerEvent event{PlayerEventKind::waiting_changed};
+    event.waiting = player.playing && player.shortOfData;
+    deliverLater(state, player, event);
+}
+
 // While playing: the end, or the failure that comes first.
 void scheduleStop(HeadlessState& state, HeadlessPlayer& player) {
     cancelOwnTimer(state, player.stopTimer);
@@ -156,6 +165,7 @@ void play(void* self, PlayerRef ref) {
     player.renderTimer =
         state.startOwnTimer(state.nowNs.load() + kRenderStepNs, kRenderStepNs, true, [target] { render(*target); });
     scheduleStop(state, player);
+    reportWaiting(state, player);
 }
 
 void pause(void* self, PlayerRef ref) {
@@ -163,6 +173,7 @@ void pause(void* self, PlayerRef ref) {
     HeadlessPlayer& player = playerOf(ref);
     state.note("audio.pause " + describe(player));
     halt(state, player);
+    reportWaiting(state, player);
 }
 
 void seek(void* self, PlayerRef ref, std::uint64_t positionMs) {
@@ -251,10 +262,10 @@ std::vector<HeadlessStandIn::Player*> HeadlessStandIn::players() {
     return all;
 }
 
-void HeadlessStandIn::setStreamWaiting(Player& player, bool waiting) {
-    PlayerEvent event{PlayerEventKind::waiting_changed};
-    event.waiting = waiting;
-    deliverLater(*state_, static_cast<HeadlessPlayer&>(player), event);
+void HeadlessStandIn::setStreamShortOfData(Player& player, bool shortOfData) {
+    auto& target = static_cast<HeadlessPlayer&>(player);
+    target.shortOfData = shortOfData;
+    reportWaiting(*state_, target);
 }
 
 void HeadlessStandIn::stallAudio(Player& player, bool stalled) {

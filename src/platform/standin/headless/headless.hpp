@@ -211,9 +211,10 @@ public:
     [[nodiscard]] std::vector<Window*> windows();
     [[nodiscard]] Window& window(WindowRef ref);
     [[nodiscard]] WindowRef ref(const Window& window);
-    // Every player made so far, in creation order, and what the user does to a stream's player.
+    // Every player made so far, in creation order. A stream whose data runs short waits while it
+    // is asked to play.
     [[nodiscard]] std::vector<Player*> players();
-    void setStreamWaiting(Player& player, bool waiting);
+    void setStreamShortOfData(Player& player, bool shortOfData);
     // The player plays on, but its tap hears nothing more (a stalled audio thread).
     void stallAudio(Player& player, bool stalled);
 

@@ -31,6 +31,7 @@ struct HeadlessPlayer : HeadlessStandIn::Player {
     PlayerEventSink events{};
     bool ready = false;
     bool stalled = false;
+    bool shortOfData = false;      // a stream waits for data while it is asked to play
     std::uint64_t positionNs = 0;  // where it stood at `sinceNs`
     std::uint64_t sinceNs = 0;
     std::uint64_t playedNs = 0;  // time heard so far, which sets how many frames the tap gets
