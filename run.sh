@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs Vostra Studio.
+# Sets up, builds and runs Vostra Studio from its bundle folder. Without a display it runs on a
+# virtual one (xvfb-run). It runs until its window is closed or it is ended (see README.md).
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}"
+scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_RUN_PACKAGES[@]}"
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF >/dev/null
-cmake --build build/app -j "$(nproc)" --target vostra-studio
-exec build/app/src/vostra-studio "$@"
+cmake --build build/app -j "${KELVO_JOBS:-$(nproc)}" --target vostra-studio
+program="build/app/Vostra Studio.app/Contents/MacOS/vostra-studio"
+echo "Starting Vostra Studio. End it by closing its window, with Ctrl+C, or with: pkill -TERM -x vostra-studio"
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a "$program"
+fi
+exec "$program"

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_TEST_PACKAGES[@]}"
+scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_RUN_PACKAGES[@]}" "${KELVO_TEST_PACKAGES[@]}"
 
 jobs=${KELVO_JOBS:-$(nproc)}
 fuzz_seconds=${KELVO_FUZZ_SECONDS:-20}

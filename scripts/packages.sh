@@ -1,4 +1,4 @@
-# The Debian packages the build and the tests need.
+# The Debian packages the build, the program and the tests need.
 KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
@@ -8,7 +8,15 @@ KELVO_BUILD_PACKAGES=(
   gstreamer1.0-plugins-base         # playbin, audioconvert, Ogg and Vorbis at run time
   gstreamer1.0-plugins-good         # WAV, HTTP streams and the desktop's audio output at run time
   libsoup-3.0-dev                   # the download that keeps a streamed sound as a cache file
+  libsecret-1-dev  # stored credentials (the desktop's secret service)
   libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
+)
+# What the program needs to run on a machine without a display (./run.sh uses a virtual one).
+KELVO_RUN_PACKAGES=(
+  xvfb               # xvfb-run and the X server it starts
+  xauth              # xvfb-run's display authority
+  libgl1-mesa-dri    # the software GL drivers WebKitGTK needs under Xvfb (only a Recommends of it)
+  fonts-dejavu-core  # a font for GTK to lay out window text with
 )
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev
@@ -16,9 +24,7 @@ KELVO_TEST_PACKAGES=(
   libpng-dev libcairo2-dev
   libjavascriptcoregtk-4.1-dev
   # The tests labelled "gtk" open real windows on a virtual display, in a session bus of their own.
-  xvfb             # xvfb-run and the X server it starts
-  xauth            # xvfb-run's display authority
   dbus             # dbus-run-session (bus for GTK's accessibility and settings)
-  fonts-dejavu-core  # a font for GTK to lay out window text with
-  libgl1-mesa-dri  # the software GL drivers WebKitGTK needs under Xvfb (only a Recommends of it)
+  gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
+  xclip            # reads the clipboard from another process while the host owns it
 )

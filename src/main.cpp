@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "platform/standin/gtk/gtk.hpp"
+#include "startup/startup.hpp"
+
+int main() {
+    return kelvo::runApplication(kelvo::processStartupSystem(kelvo::standin::gtkStandIn()), kelvo::vostraStudioApp());
+}

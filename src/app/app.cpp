@@ -1,8 +1,8 @@
 #include "app/app.hpp"
 
+#include <algorithm>
 #include <new>
 
-#include "app/bundle_paths.hpp"
 #include "app/command_support.hpp"
 #include "app/payload_string.hpp"
 #include "base/bounded_writer.hpp"
@@ -25,14 +25,17 @@ void AppRelease::operator()(App* app) const {
     delete app;
 }
 
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace) {
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, std::string_view frontendFolder) {
+    if (frontendFolder.empty() || frontendFolder.size() >= kResourcePathBytes) {
+        return fail(Error::MissingBundleResources);
+    }
     AppPtr app(new (std::nothrow) App());
     if (!app) return fail(Error::OutOfMemory);
     app->environment = &environment;
     app->io = io;
     app->workspace = workspace;
-    app->resourcePathLength = vostra_studio_resource_path(app->resourcePath.data(), app->resourcePath.size());
-    if (app->resourcePathLength == 0) return fail(Error::MissingBundleResources);
+    std::copy(frontendFolder.begin(), frontendFolder.end(), app->resourcePath.begin());
+    app->resourcePathLength = frontendFolder.size();
     return app;
 }
 

@@ -75,9 +75,10 @@ struct AppRelease {
 };
 using AppPtr = std::unique_ptr<App, AppRelease>;
 
-// Makes the record with nothing open and the front-end folder filled in. MissingBundleResources
-// when the folder cannot be named, OutOfMemory when the record cannot be allocated.
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace);
+// Makes the record with nothing open, serving `frontendFolder` (start-up names it with
+// vostra_studio_resource_path). MissingBundleResources when the folder is empty or does not fit,
+// OutOfMemory when the record cannot be allocated.
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, std::string_view frontendFolder);
 
 // The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
 // "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",

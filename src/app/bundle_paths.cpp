@@ -48,12 +48,18 @@ std::uint64_t frontendFolderOf(std::string_view executablePath, char* buffer, st
     return length;
 }
 
+std::string_view runningExecutablePath(std::span<char> buffer) {
+    ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return {};
+    return std::string_view(buffer.data(), static_cast<std::size_t>(length));
+}
+
 std::uint64_t vostra_studio_resource_path(char* buffer, std::uint64_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
     std::array<char, 4096> executable;
-    ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= executable.size()) return 0;
-    return frontendFolderOf({executable.data(), static_cast<std::size_t>(length)}, buffer, capacity);
+    std::string_view path = runningExecutablePath(executable);
+    if (path.empty()) return 0;
+    return frontendFolderOf(path, buffer, capacity);
 }
 
 }  // namespace kelvo

@@ -5,6 +5,7 @@
 // "<name>.app/Contents/Resources"; an executable anywhere else keeps them in its own folder.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace kelvo {
@@ -13,6 +14,10 @@ namespace kelvo {
 // `capacity` bytes and returns its length without the NUL. 0 when the buffer is null or empty, the
 // executable's path is unknown, or the path does not fit (never a cut path).
 std::uint64_t vostra_studio_resource_path(char* buffer, std::uint64_t capacity);
+
+// The path of the running executable, read into `buffer`; empty when it cannot be read or does not
+// fit.
+std::string_view runningExecutablePath(std::span<char> buffer);
 
 // The same for the executable at `executablePath`.
 std::uint64_t frontendFolderOf(std::string_view executablePath, char* buffer, std::uint64_t capacity);

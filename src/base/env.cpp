@@ -1,8 +1,7 @@
 #include "base/env.hpp"
 
 #include <atomic>
-
-extern char** environ;
+#include <new>
 
 namespace kelvo {
 
@@ -14,15 +13,20 @@ const EnvMap* processEnv() { return gProcessEnv.load(std::memory_order_acquire);
 
 void setProcessEnv(const EnvMap* env) { gProcessEnv.store(env, std::memory_order_release); }
 
-EnvMap EnvMap::fromProcess() {
-    EnvMap map;
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        std::string_view text(*entry);
-        auto equals = text.find('=');
-        if (equals == std::string_view::npos) continue;
-        map.set(text.substr(0, equals), text.substr(equals + 1));
+Result<EnvMap> EnvMap::fromBlock(const char* const* block) {
+    // The copy allocates; running out of memory here is reported, not thrown past the caller.
+    try {
+        EnvMap map;
+        for (const char* const* entry = block; entry != nullptr && *entry != nullptr; ++entry) {
+            std::string_view text(*entry);
+            auto equals = text.find('=');
+            if (equals == std::string_view::npos) continue;
+            map.set(text.substr(0, equals), text.substr(equals + 1));
+        }
+        return map;
+    } catch (const std::bad_alloc&) {
+        return fail(Error::OutOfMemory);
     }
-    return map;
 }
 
 EnvMap EnvMap::fromList(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {

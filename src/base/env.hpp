@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/error.hpp"
+
 namespace kelvo {
 
 // The process environment, copied once at start-up and passed to whoever reads it.
@@ -14,8 +16,9 @@ class EnvMap {
 public:
     EnvMap() = default;
 
-    // A copy of the process environment as it is now.
-    static EnvMap fromProcess();
+    // A copy of an environment block (`environ` for the process's own): "NAME=value" entries up
+    // to a null entry, entries without "=" skipped. OutOfMemory when the copy cannot be made.
+    static Result<EnvMap> fromBlock(const char* const* block);
     static EnvMap fromList(std::initializer_list<std::pair<std::string_view, std::string_view>> entries);
 
     // The value of `name`, or none when the variable is not present (present but empty is "").

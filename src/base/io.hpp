@@ -47,6 +47,8 @@ struct FileStat {
     std::uint64_t size = 0;
     FileKind kind = FileKind::other;
     std::uint16_t mode = 0;  // permission bits
+    // When the content last changed, in wall-clock nanoseconds since the Unix epoch.
+    std::int64_t modifiedNs = 0;
 };
 
 struct IoOps {

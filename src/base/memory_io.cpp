@@ -47,6 +47,7 @@ std::string_view ioOpName(IoOp op) {
 struct MemoryIoAccess {
     using Node = MemoryIo::Node;
     using OpenFile = MemoryIo::OpenFile;
+    using FileData = MemoryIo::FileData;
     using Guard = std::lock_guard<std::mutex>;
 
     static MemoryIo& self(void* context) { return *static_cast<MemoryIo*>(context); }
@@ -188,14 +189,15 @@ struct MemoryIoAccess {
         auto found = m.nodes_.find(path);
         if (found == m.nodes_.end()) {
             TRY(checkParent(m, path));
-            found =
-                m.nodes_
-                    .emplace(path, Node{FileKind::regular, flags.mode, std::make_shared<std::vector<std::uint8_t>>()})
-                    .first;
+            found = m.nodes_.emplace(path, Node{FileKind::regular, flags.mode, std::make_shared<FileData>()}).first;
+            found->second.data->modifiedNs = m.wallClockNs_;
         } else {
             if (flags.exclusive) return fail(Error::PathAlreadyExists);
             if (found->second.kind == FileKind::directory) return fail(Error::IsDir);
-            if (flags.truncate) found->second.data->clear();
+            if (flags.truncate) {
+                found->second.data->clear();
+                found->second.data->modifiedNs = m.wallClockNs_;
+            }
         }
         return openNode(m, path, found->second, flags.read, true, flags.append);
     }
@@ -252,7 +254,7 @@ struct MemoryIoAccess {
         auto result = [&]() -> Result<FileStat> {
             OpenFile* open = TRY(enterFile(m, IoOp::file_stat, file));
             if (open->folder) return FileStat{0, FileKind::directory, open->mode};
-            return FileStat{open->data->size(), FileKind::regular, open->mode};
+            return FileStat{open->data->size(), FileKind::regular, open->mode, open->data->modifiedNs};
         }();
         return logged(m, IoOp::file_stat, pathOf(m, file), result);
     }
@@ -265,7 +267,7 @@ struct MemoryIoAccess {
             auto found = TRY(findNode(m, resolved));
             const Node& node = found->second;
             if (node.kind == FileKind::directory) return FileStat{0, FileKind::directory, node.mode};
-            return FileStat{node.data->size(), node.kind, node.mode};
+            return FileStat{node.data->size(), node.kind, node.mode, node.data->modifiedNs};
         }();
         return logged(m, IoOp::path_stat, resolvedOr(m, path), result);
     }
@@ -282,8 +284,8 @@ struct MemoryIoAccess {
         return logged<void>(m, IoOp::close, path, fault ? Status(fail(fault->error)) : Status{});
     }
 
-    static Result<std::size_t> writeBytes(OpenFile& open, std::span<const std::uint8_t> bytes, std::uint64_t offset,
-                                          IoFault* shortWrite) {
+    static Result<std::size_t> writeBytes(const MemoryIo& m, OpenFile& open, std::span<const std::uint8_t> bytes,
+                                          std::uint64_t offset, IoFault* shortWrite) {
         if (open.folder) return fail(Error::IsDir);
         if (!open.canWrite) return fail(Error::Unexpected);
         std::size_t count = bytes.size();
@@ -292,6 +294,7 @@ struct MemoryIoAccess {
         auto& data = *open.data;
         if (data.size() < offset + count) data.resize(offset + count);
         if (count > 0) std::memcpy(data.data() + offset, bytes.data(), count);
+        data.modifiedNs = m.wallClockNs_;
         return count;
     }
 
@@ -302,7 +305,7 @@ struct MemoryIoAccess {
         auto result = [&]() -> Result<std::size_t> {
             IoFault* shortWrite = nullptr;
             OpenFile* open = TRY(enterFile(m, IoOp::write_positional, file, &shortWrite));
-            return writeBytes(*open, bytes, offset, shortWrite);
+            return writeBytes(m, *open, bytes, offset, shortWrite);
         }();
         return logged(m, IoOp::write_positional, pathOf(m, file), result);
     }
@@ -315,7 +318,7 @@ struct MemoryIoAccess {
             OpenFile* open = TRY(enterFile(m, IoOp::write, file, &shortWrite));
             if (open->folder) return fail(Error::IsDir);
             std::uint64_t offset = open->append ? open->data->size() : open->position;
-            std::size_t written = TRY(writeBytes(*open, bytes, offset, shortWrite));
+            std::size_t written = TRY(writeBytes(m, *open, bytes, offset, shortWrite));
             open->position = offset + written;
             return written;
         }();
@@ -374,6 +377,7 @@ struct MemoryIoAccess {
             if (!open->canWrite) return fail(Error::Unexpected);
             if (length > kMaxMemoryFileSize) return fail(Error::NoSpaceLeft);
             open->data->resize(length);
+            open->data->modifiedNs = m.wallClockNs_;
             return {};
         }();
         return logged<void>(m, IoOp::set_length, pathOf(m, file), result);
@@ -561,7 +565,9 @@ void MemoryIo::putFile(std::string_view path, std::string_view content) {
     auto resolved = MemoryIoAccess::resolve(*this, path);
     if (!resolved || *resolved == "/") return;
     if (!MemoryIoAccess::makeFolders(*this, parentOf(*resolved), 0755)) return;
-    auto data = std::make_shared<std::vector<std::uint8_t>>(content.begin(), content.end());
+    auto data = std::make_shared<FileData>();
+    data->assign(content.begin(), content.end());
+    data->modifiedNs = wallClockNs_;
     auto found = nodes_.find(*resolved);
     if (found != nodes_.end() && found->second.kind == FileKind::regular) {
         *found->second.data = std::move(*data);

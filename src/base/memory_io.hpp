@@ -107,6 +107,7 @@ public:
     void setRecordCalls(bool record);
 
     // Clocks: they move only when set, advanced, or when something sleeps (which advances both).
+    // A file's modification time is the wall clock when its content last changed.
     void setWallClockNs(std::int64_t nanoseconds);
     void setMonotonicNs(std::uint64_t nanoseconds);
     void advanceClocks(std::uint64_t nanoseconds);
@@ -118,14 +119,18 @@ public:
 private:
     friend struct MemoryIoAccess;
 
+    // A file's content and the time it last changed, shared with open files as an inode is.
+    struct FileData : std::vector<std::uint8_t> {
+        std::int64_t modifiedNs = 0;
+    };
     struct Node {
         FileKind kind = FileKind::regular;
         std::uint16_t mode = 0;
-        std::shared_ptr<std::vector<std::uint8_t>> data;  // shared with open files, as an inode is
+        std::shared_ptr<FileData> data;
     };
     struct OpenFile {
         std::string path;
-        std::shared_ptr<std::vector<std::uint8_t>> data;
+        std::shared_ptr<FileData> data;
         bool folder = false;
         bool canRead = false;
         bool canWrite = false;

@@ -63,8 +63,10 @@ FileKind kindOf(mode_t mode) {
 }
 
 FileStat statOf(const struct stat& info) {
+    const std::int64_t modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                                    static_cast<std::int64_t>(info.st_mtim.tv_nsec);
     return FileStat{static_cast<std::uint64_t>(info.st_size), kindOf(info.st_mode),
-                    static_cast<std::uint16_t>(info.st_mode & 07777)};
+                    static_cast<std::uint16_t>(info.st_mode & 07777), modifiedNs};
 }
 
 // Creates one folder; an existing folder counts as success, an existing non-folder as NotDir.

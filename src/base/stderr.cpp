@@ -34,6 +34,8 @@ void writeStderr(std::string_view text) {
     writeStderrLocked(text);
 }
 
+bool stderrIsTerminal() { return gCapture.load(std::memory_order_acquire) == nullptr && ::isatty(STDERR_FILENO) == 1; }
+
 void setStderrCapture(void* context, StderrCapture capture) {
     std::lock_guard guard(stderrLock());
     gCaptureContext.store(context, std::memory_order_release);

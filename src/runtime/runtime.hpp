@@ -25,12 +25,14 @@
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/extensions.hpp"
 #include "runtime/flow/flow_state.hpp"
+#include "runtime/flow/frame_profile.hpp"
 #include "runtime/persist/session_fingerprint.hpp"
 #include "runtime/persist/session_journal.hpp"
 #include "runtime/persist/window_state_store.hpp"
 #include "runtime/views/view_table.hpp"
 #include "runtime/windows/shell_views_table.hpp"
 #include "runtime/windows/window_table.hpp"
+#include "text/canvas_fonts.hpp"
 
 namespace kelvo {
 
@@ -45,12 +47,14 @@ namespace kelvo {
 //   windows          the window table, its id counters, the application source, the shell
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
-//   frame state      the state-dirty flag and the dirty regions of the next frame
+//   frame state      the state-dirty flag, the dirty regions of the next frame and the frame
+//                    profile
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
 //                    page-event detail buffer
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
+//   text measurement the measurers layout and canvas fonts call
 //   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
 //                    only when a canvas view claims a slot
 //
@@ -103,6 +107,8 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+    // Canvas frame stage timings; recorded only while its `enabled` flag is set.
+    FrameProfile frameProfile{};
 
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.
@@ -140,6 +146,12 @@ struct Runtime {
     // Without braces: its 1 MiB buffers stay untouched until the bridge uses them.
     BridgeRouterState bridgeRouter;
 
+    // ---- text measurement ----
+    // The platform's text measurer once start-up bound it (else the built-in estimate), and the
+    // canvas font measure binding, unbound until a canvas font is.
+    TextMeasurerBinding textMeasurer{};
+    CanvasFontMeasureBinding canvasFontMeasure{};
+
     // ---- canvas slots ----
     // The widget trees and display lists of canvas views, one slot per view record; see
     // canvas_slots.hpp. No initializer: untouched slot pages cost nothing.
@@ -153,6 +165,11 @@ inline void* platformServices(const Runtime& runtime) { return runtime.platform.
 // Allocates and default-fills the runtime record; OutOfMemory when the pages are not available.
 Result<Runtime*> allocateRuntime();
 void releaseRuntime(Runtime* runtime);
+
+// Binds the platform's `measureText` and `measureTextAdvances` slots as the runtime's text
+// measurer (the platform record must stay where it is). Without a `measureText` slot the
+// measurer stays on the built-in estimate.
+void bindPlatformTextMeasurer(Runtime& runtime);
 
 // Sets the state-dirty flag.
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }

@@ -298,9 +298,11 @@ Status emitAccordionWidgetChrome(WidgetRenderTarget& out, const WidgetDescriptio
     if (!(frame.width > 0) || !(frame.height > 0)) return {};
     const ControlVisualTokens block = surfaceControlVisualTokens(widget.widgetKind(), tokens);
     if (widget.fill_override || block.fill) {
-        TRY(appendFillRoundedRect(out, widgetCommandId(widget.id, 1), frame,
-                                  uniformRadii(controlCornerRadius(widget, std::nullopt, 0)),
-                                  firstOf(widget.fill_override, *block.fill)));
+        // An accordion has no block radius of its own: the explicit radius, else the size step of 0.
+        const float radius = widget.radius_override ? std::max(*widget.radius_override, 0.0f)
+                                                    : std::max(radiusSizeStep(0.0f, widget.size), 0.0f);
+        TRY(appendFillRoundedRect(out, widgetCommandId(widget.id, 1), frame, uniformRadii(radius),
+                                  firstOf(widget.fill_override, block.fill, kTransparent)));
     }
     const float bottom = frame.y + frame.height;
     TRY(appendDrawLine(out, widgetCommandId(widget.id, 2), snapGeometryPoint({frame.x, bottom}, tokens),
@@ -360,7 +362,7 @@ Status emitTabsListWidgetChrome(WidgetRenderTarget& out, const WidgetDescription
     }
     if (widget.fill_override || block.fill) {
         TRY(appendFillRoundedRect(out, widgetCommandId(widget.id, 1), frame, radii,
-                                  firstOf(widget.fill_override, *block.fill)));
+                                  firstOf(widget.fill_override, block.fill, kTransparent)));
     }
     const float t = std::min(frame.height, width);
     if (!(t > 0)) return {};

@@ -38,7 +38,7 @@ class AppHarness {
 
 public:
     explicit AppHarness(Io io, EnvMap environment = {}) : environment_(std::move(environment)) {
-        auto created = createApp(environment_, io, links.opener());
+        auto created = createApp(environment_, io, links.opener(), "/bundle/Contents/Resources/frontend/dist");
         EXPECT_TRUE(created) << "createApp";
         if (created) app = std::move(*created);
     }

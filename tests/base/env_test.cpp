@@ -5,6 +5,8 @@
 
 #include <string>
 
+extern char** environ;
+
 #include "base/stderr.hpp"
 
 namespace kelvo {
@@ -13,7 +15,7 @@ namespace {
 TEST(EnvMap, PresentButEmptyIsDistinctFromAbsentAndTheCopyIsTakenOnce) {
     ::setenv("KELVO_ENV_TEST_VALUE", "a=b", 1);
     ::setenv("KELVO_ENV_TEST_EMPTY", "", 1);
-    EnvMap env = EnvMap::fromProcess();
+    EnvMap env = EnvMap::fromBlock(environ).value();
     ::setenv("KELVO_ENV_TEST_VALUE", "changed", 1);
     EXPECT_EQ(env.get("KELVO_ENV_TEST_VALUE"), "a=b");
     EXPECT_EQ(env.get("KELVO_ENV_TEST_EMPTY"), "");

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_replace.hpp"
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
 #include "support/temp_folder.hpp"
@@ -193,6 +194,36 @@ TEST(PosixIo, DescriptorsAreCloseOnExecAndSymlinksAreSeen) {
     EXPECT_EQ(ioPathStat(io, temp.path("link"), true)->kind, FileKind::regular);
     EXPECT_FALSE(ioOpenFile(io, temp.path("link"), {.followSymlinks = false}));
     EXPECT_TRUE(ioOpenFile(io, temp.path("link")).map([&](FileHandle f) { return ioClose(io, f); }));
+}
+
+TEST(PosixIo, ModificationTimesAndReplacementsNeverWriteThroughALink) {
+    TempFolder temp;
+    Io io = posixIo();
+    ASSERT_TRUE(writeWhole(io, temp.path("outside"), "secret"));
+    ASSERT_EQ(::symlink(temp.path("outside").c_str(), temp.path("state.txt.tmp").c_str()), 0);
+    ASSERT_TRUE(replaceFileContent(io, temp.path("state.txt"), "new", 0600));
+    EXPECT_EQ(readWhole(io, temp.path("state.txt")), "new");
+    EXPECT_EQ(readWhole(io, temp.path("outside")), "secret");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(temp.path("state.txt.tmp"))));
+    const Result<FileStat> stat = ioPathStat(io, temp.path("state.txt"));
+    EXPECT_EQ(stat->mode, 0600);
+    EXPECT_LT(std::llabs(stat->modifiedNs - ioWallClockNs(io)), 5'000'000'000);
+}
+
+TEST(MemoryIo, ContentChangesStampTheWallClock) {
+    MemoryIo memory;
+    Io io = memoryIo(memory);
+    memory.setWallClockNs(100);
+    memory.putFile("/a", "x");
+    auto file = ioOpenFile(io, "/a", {.access = FileAccess::read_write});
+    ASSERT_TRUE(file);
+    memory.setWallClockNs(200);
+    std::uint8_t byte;
+    ASSERT_TRUE(ioRead(io, *file, {&byte, 1}));
+    EXPECT_EQ(ioFileStat(io, *file)->modifiedNs, 100) << "reading changes nothing";
+    ASSERT_TRUE(ioWriteAll(io, *file, asBytes("y")));
+    EXPECT_EQ(ioPathStat(io, "/a")->modifiedNs, 200);
+    ASSERT_TRUE(ioClose(io, *file));
 }
 
 TEST(PosixIo, NonBlockingOpensDoNotWaitForAFifoAndRealPathsFollowLinks) {

@@ -80,12 +80,20 @@ TEST(FrameRequested, FrameWorkIsTimedOnTheMonotonicClockAndSnapshotsOnlyChanges)
     EXPECT_EQ(probe.drains, 2);
     EXPECT_EQ(probe.snapshots, 1);
 
+    // A failed publication is recorded and the frame goes on; the state stays dirty, so the next
+    // frame writes the snapshots again.
     markStateDirty(scenario.runtime());
     probe.snapshotError = Error::NoSpaceLeft;
-    Status status = scenario.dispatch(FrameRequestedEvent{});
-    ASSERT_FALSE(status);
-    EXPECT_EQ(status.error(), Error::NoSpaceLeft);
-    EXPECT_EQ(scenario.runtime().frameCounter, 1u);
+    ASSERT_TRUE(scenario.dispatch(FrameRequestedEvent{}));
+    EXPECT_EQ(scenario.runtime().frameCounter, 2u);
+    EXPECT_TRUE(scenario.runtime().stateDirty);
+    ASSERT_EQ(scenario.runtime().dispatchErrors.recent.size(), 1u);
+    EXPECT_EQ(scenario.runtime().dispatchErrors.recent[0].scope, "automation.publish_failed");
+    EXPECT_EQ(scenario.runtime().dispatchErrors.recent[0].error, Error::NoSpaceLeft);
+    probe.snapshotError.reset();
+    ASSERT_TRUE(scenario.dispatch(FrameRequestedEvent{}));
+    EXPECT_EQ(probe.snapshots, 3);
+    EXPECT_FALSE(scenario.runtime().stateDirty);
 }
 
 TEST(Activation, TheFirstFailedSendEndsTheLoopAndClosedWindowsHearNothing) {

@@ -445,11 +445,14 @@ TEST(WindowStateStartup, RestoresTheFirstMainRecordWhenItsFrameIsUsable) {
     std::string padded = std::string(kWindowStateHeader) + std::string(20000, ' ') + recordLine(main);
     EXPECT_TRUE(frameOf(padded).has_value());
 
-    for (const char* size :
-         {".width = 0, .height = 600", ".width = -800, .height = 600", ".width = 800, .height = 0"}) {
-        std::string text = std::string("{ .label = \"main\", .x = 1, .y = 2, ") + size + " }";
-        EXPECT_FALSE(frameOf(text).has_value()) << size;
+    for (const char* fields :
+         {".x = 1, .width = 0, .height = 600", ".x = 1, .width = -800, .height = 600",
+          ".x = 1, .width = 800, .height = 0", ".x = 1, .width = 100001, .height = 600",
+          ".x = 1, .width = 800, .height = 1000000", ".x = -100001, .width = 800", ".y = 300000, .width = 800"}) {
+        std::string text = std::string("{ .label = \"main\", ") + fields + " }";
+        EXPECT_FALSE(frameOf(text).has_value()) << fields;
     }
+    EXPECT_TRUE(frameOf("{ .label = \"main\", .x = -100000, .y = 100000, .width = 100000, .height = 1 }"));
     // Without a size the defaults apply and are usable.
     auto defaults = frameOf("{ .label = \"main\" }");
     ASSERT_TRUE(defaults.has_value());

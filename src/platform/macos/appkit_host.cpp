@@ -29,7 +29,8 @@ bool launchTimingRequested() {
 }
 
 void configureApplication(KelvoAppKitHost& host) {
-    // The menu bar is built here once menus exist; the desktop shows the display name.
+    // The desktop shows the display name, given when the loop opened.
+    buildMenuBar(host);
     launchMark(host, "menu_built");
     if (!host.iconPath.empty()) {
         // An icon that cannot be read leaves the windows' icon as it is.
@@ -69,6 +70,13 @@ void postToHost(KelvoAppKitHost& host, void (*task)(KelvoAppKitHost& host, std::
     });
 }
 
+void postHostTask(KelvoAppKitHost& host, std::function<void(KelvoAppKitHost& host)> task) {
+    std::weak_ptr<HostLife> life = host.life;
+    host.platform->loop.post(host.platform->self, [life, task = std::move(task)] {
+        if (std::shared_ptr<HostLife> alive = life.lock()) task(*alive->host);
+    });
+}
+
 void emitShutdown(KelvoAppKitHost& host) {
     if (host.didShutdown) return;
     host.didShutdown = true;
@@ -84,7 +92,7 @@ void stopHost(KelvoAppKitHost& host) {
     cancelFrameTimer(host);
     invalidateAppTimers(host);
     (void)audioStop(host);
-    // The shortcut monitor goes here once the host has one.
+    stopKeyMonitor(host);
     stopAppearanceObservers(host);
     stopActivationObservers(host);
     host.stopped = true;
@@ -155,6 +163,8 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     invalidateAppTimers(*host);
     cancelFrameTimer(*host);
     stopAppearanceObservers(*host);
+    stopKeyMonitor(*host);
+    removeStatusItem(*host);
     if (host->watchesTerminate) host->platform->loop.unwatchTerminate(host->platform->self);
     closeAllWebViews(*host);
     destroyAllWindows(*host);
@@ -168,7 +178,7 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
 
     if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) orderWindowFront(*host, *host->mainWindow);
     platform.windows.activateApp(platform.self);
-    // The shortcut monitor is installed here once the host has shortcuts.
+    startKeyMonitor(*host);
     startActivationObservers(*host);
     startAppearanceObservers(*host);
 

@@ -100,4 +100,16 @@ void emitTrayAction(KelvoAppKitHost& host, std::uint32_t itemId) {
     enqueue(host, QueuedTrayAction{itemId});
 }
 
+// A dialog counts as a delivery in progress: everything that arrives while it is open waits.
+// When it was opened from inside the runtime's handling (the usual case), what waited follows
+// as that handling returns; otherwise it follows on the next turn of the main queue.
+void beginModal(KelvoAppKitHost& host) { host.delivery.depth += 1; }
+
+void endModal(KelvoAppKitHost& host) {
+    host.delivery.depth -= 1;
+    if (host.delivery.depth == 0 && !host.delivery.queue.empty()) {
+        postHostTask(host, [](KelvoAppKitHost& alive) { deliverQueued(alive); });
+    }
+}
+
 }  // namespace kelvo

@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -95,6 +97,57 @@ struct Delivery {
     std::deque<QueuedDelivery> queue;
 };
 
+// Bits of the modifier masks of shortcuts and menu items: 1 and 2 both mean Command.
+inline constexpr std::uint32_t kMaskCommandKeys = 1u | 2u;
+inline constexpr std::uint32_t kMaskControlKey = 4;
+inline constexpr std::uint32_t kMaskOptionKey = 8;
+inline constexpr std::uint32_t kMaskShiftKey = 16;
+
+// A global shortcut: its id, its key lower-cased and its modifier mask.
+struct HostShortcut {
+    std::string id;
+    std::string key;
+    std::uint32_t modifiers = 0;
+};
+
+// What a menu item does when its key equivalent is pressed.
+enum class MenuAction : std::uint8_t {
+    command,  // an application-defined item: a menu_command event
+    about,
+    hide,
+    hide_others,
+    unhide_all,
+    quit,
+    close_window,
+    undo,
+    redo,
+    cut,
+    copy,
+    paste,
+    select_all,
+    reload,
+    web_inspector,
+    full_screen,
+    minimize,
+    zoom,
+    bring_all_to_front,
+};
+
+// An item of the installed menu bar that has a key equivalent (key lower-cased, Shift in the mask
+// when the item's key was an upper-case letter).
+struct MenuKeyItem {
+    MenuAction action = MenuAction::command;
+    std::string command;
+    std::string key;
+    std::uint32_t modifiers = 0;
+    bool enabled = true;
+};
+
+struct HostStatusItem {
+    bool hasImage = false;
+    std::string title;  // what the item shows now, the fallback letter included
+};
+
 struct KelvoAppKitHost {
     standin::StandIn* platform = nullptr;
     std::shared_ptr<HostLife> life;
@@ -149,6 +202,11 @@ struct KelvoAppKitHost {
 
     // native views
     HostNativeViews nativeViews;
+    // menus, shortcuts, status item
+    std::vector<HostShortcut> shortcuts;
+    std::vector<MenuKeyItem> menuKeys;
+    bool watchesKeys = false;
+    std::optional<HostStatusItem> statusItem;
 };
 
 // A text argument of the function interface: null or invalid UTF-8 count as empty.
@@ -170,6 +228,41 @@ std::uint64_t wallClockNs(const KelvoAppKitHost& host);
 // Runs `task` on the main queue unless the host is gone by then.
 void postToHost(KelvoAppKitHost& host, void (*task)(KelvoAppKitHost& host, std::uint64_t value), std::uint64_t value);
 void launchMark(const KelvoAppKitHost& host, std::string_view mark);
+
+// Runs `task` on the main queue unless the host is gone by then.
+void postHostTask(KelvoAppKitHost& host, std::function<void(KelvoAppKitHost& host)> task);
+
+// A modal dialog runs the main loop inside a host call: what would reach the runtime meanwhile
+// waits and is delivered in order once the dialog closed and the runtime is free.
+void beginModal(KelvoAppKitHost& host);
+void endModal(KelvoAppKitHost& host);
+
+// Menus and keys (appkit_menus.cpp, appkit_keys.cpp).
+void buildMenuBar(KelvoAppKitHost& host);
+void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item);
+// The window a menu command is for: the window taking keyboard input, else the main window; 1
+// when there is neither.
+std::uint64_t activeCommandWindowId(KelvoAppKitHost& host);
+HostWindow* keyWindow(KelvoAppKitHost& host);
+HostWindow* windowByRef(KelvoAppKitHost& host, standin::WindowRef ref);
+// The modifier keys (standin::kKey...) a modifier mask names.
+std::uint32_t modifierKeysOfMask(std::uint32_t mask);
+void startKeyMonitor(KelvoAppKitHost& host);
+void stopKeyMonitor(KelvoAppKitHost& host);
+// The name a key press is matched by: a named key, else the characters lower-cased, a shifted
+// US digit or punctuation mark given back as its unshifted key ("+" is "=").
+std::string shortcutKeyName(const standin::KeyPress& press);
+// The shortcut a key press fires: with Shift held on a digit or punctuation key a second pass
+// lets shortcuts that do not name Shift match, after every shortcut that does had its chance.
+const HostShortcut* matchShortcut(std::span<const HostShortcut> shortcuts, std::string_view key,
+                                  std::uint32_t heldKeys);
+
+// The extensions of a ";"-separated list, trimmed of spaces and tabs, empty ones dropped; none
+// means every file (appkit_dialogs.cpp).
+std::vector<std::string> parseExtensions(std::string_view list);
+
+// Status item (appkit_status_item.cpp).
+void removeStatusItem(KelvoAppKitHost& host);
 
 // Frames (appkit_host_frames.cpp).
 void scheduleFrame(KelvoAppKitHost& host);

@@ -35,10 +35,8 @@ std::int32_t kelvo_appkit_release_view_surface(KelvoAppKitHost* host, std::uint6
     return 1;
 }
 
-bool focusInAdoptedSurface(KelvoAppKitHost& host, std::uint64_t windowId) {
-    HostWindow* window = findWindow(host, windowId);
-    if (window == nullptr) return false;
-    return host.platform->nativeViews.focusInAdopted(host.platform->self, window->ref);
+bool focusInAdoptedSurface(KelvoAppKitHost& host, standin::WindowRef window) {
+    return host.platform->nativeViews.focusInAdopted(host.platform->self, window);
 }
 
 }  // namespace kelvo

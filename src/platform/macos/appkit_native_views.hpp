@@ -50,7 +50,7 @@ HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, st
 
 // Whether the window's keyboard focus lies inside an adopted surface (the shortcut monitor lets
 // such keys through).
-bool focusInAdoptedSurface(KelvoAppKitHost& host, std::uint64_t windowId);
+bool focusInAdoptedSurface(KelvoAppKitHost& host, standin::WindowRef window);
 
 // Every native view of a closing window, with its adopted surface.
 void closeNativeViewsInWindow(KelvoAppKitHost& host, std::uint64_t windowId);

@@ -2,6 +2,7 @@
 // closing. A window's frame is its content area on the screen, the same rectangle a window is
 // created from, so a saved frame restores the window where and as large as it was.
 
+#include "base/utf8.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 
 namespace kelvo {
@@ -73,7 +74,8 @@ bool emitDroppedPaths(KelvoAppKitHost& host, std::uint64_t windowId, std::string
         std::size_t end = nulSeparatedPaths.find('\0', start);
         if (end == std::string_view::npos) end = nulSeparatedPaths.size();
         std::string_view path = nulSeparatedPaths.substr(start, end - start);
-        if (!path.empty()) {
+        // A path the runtime could not hand on as text is left out, as a chosen one would be.
+        if (!path.empty() && isValidUtf8(path)) {
             if (!joined.empty()) joined.push_back('\0');
             joined.append(path);
         }

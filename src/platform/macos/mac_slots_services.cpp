@@ -47,10 +47,10 @@ Result<std::size_t> readClipboard(void* services, std::span<char> out) {
     return fitted(mac.appkit->clipboard_read(mac.host, out.data(), out.size()), out);
 }
 
+// A text the clipboard did not take (it is not UTF-8, say) is a failure, not a silent no-op.
 Status writeClipboard(void* services, std::string_view text) {
     MacPlatform& mac = macOf(services);
-    (void)mac.appkit->clipboard_write(mac.host, text.data(), text.size());
-    return {};
+    return unsupportedUnless(mac.appkit->clipboard_write(mac.host, text.data(), text.size()));
 }
 
 Result<std::size_t> readClipboardData(void* services, std::string_view mimeType, std::span<std::uint8_t> out) {

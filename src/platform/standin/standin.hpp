@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvo::standin {
 
@@ -199,6 +200,165 @@ struct WorkspaceService {
     void (*unwatchAppearance)(void* self) = nullptr;
     // Opens `url` with the desktop's default handler for it; false when none takes it.
     bool (*openUrl)(void* self, std::string_view url) = nullptr;
+    // Shows the file or folder selected in the file manager (its folder opened when the file
+    // manager cannot select it); false when nothing could be asked.
+    bool (*revealPath)(void* self, std::string_view path) = nullptr;
+    // Hands a notification to the desktop; delivery is not waited for.
+    void (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
+    // The desktop's list of recently used documents: this application's entries only.
+    bool (*addRecentDocument)(void* self, std::string_view path) = nullptr;
+    void (*clearRecentDocuments)(void* self) = nullptr;
+};
+
+// The clipboard holds one item per type; a write replaces every item.
+enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
+
+struct ClipboardService {
+    // Empties the clipboard and puts `bytes` (UTF-8 for text and HTML) in it as its one item;
+    // false when the system refused.
+    bool (*write)(void* self, ClipboardType type, std::string_view bytes) = nullptr;
+    // The item of that type (text and HTML as UTF-8), empty when the clipboard holds none. The
+    // main loop may run while it waits for another program to hand the data over.
+    std::string (*read)(void* self, ClipboardType type) = nullptr;
+};
+
+// The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
+// closes it, then answers.
+struct OpenPanel {
+    std::string_view title{};
+    std::string_view folder{};                  // where it starts; empty: the backend's choice
+    std::span<const std::string> extensions{};  // files shown, without the dot; empty: every file
+    bool chooseDirectories = false;             // folders can be chosen
+    bool multiple = false;
+};
+
+struct SavePanel {
+    std::string_view title{};
+    std::string_view folder{};
+    std::string_view name{};  // the proposed file name
+    std::span<const std::string> extensions{};
+};
+
+enum class AlertStyle : std::uint8_t { informational, warning, critical };
+
+struct Alert {
+    AlertStyle style = AlertStyle::informational;
+    std::string_view windowTitle{};
+    std::string_view message{};
+    std::string_view informative{};
+    std::span<const std::string_view> buttons{};  // at least one, first is the default
+};
+
+struct DialogService {
+    // The chosen paths as the file system spells them, in the dialog's order; none when
+    // cancelled.
+    std::vector<std::string> (*runOpen)(void* self, const OpenPanel& panel) = nullptr;
+    std::optional<std::string> (*runSave)(void* self, const SavePanel& panel) = nullptr;
+    // The index of the button pressed; -1 when the dialog was closed another way.
+    int (*runAlert)(void* self, const Alert& alert) = nullptr;
+};
+
+// Stored secrets. An item belongs to one application: another application's item with the same
+// service and account is never read, replaced or deleted.
+struct KeyringService {
+    // Replaces the secret of the item, or adds the item; false when nothing was stored.
+    bool (*store)(void* self, std::string_view application, std::string_view service, std::string_view account,
+                  std::string_view secret) = nullptr;
+    // The item's secret; none when it is missing or the keyring failed.
+    std::optional<std::string> (*lookup)(void* self, std::string_view application, std::string_view service,
+                                         std::string_view account) = nullptr;
+    // False when there was no such item or the keyring failed.
+    bool (*remove)(void* self, std::string_view application, std::string_view service,
+                   std::string_view account) = nullptr;
+};
+
+// Modifier keys as the host names them; a backend maps its keyboard's keys onto these.
+inline constexpr std::uint32_t kKeyCommand = 1u << 0;
+inline constexpr std::uint32_t kKeyControl = 1u << 1;
+inline constexpr std::uint32_t kKeyOption = 1u << 2;
+inline constexpr std::uint32_t kKeyShift = 1u << 3;
+
+// A key pressed in one of the host's windows.
+struct KeyPress {
+    WindowRef window = nullptr;
+    // "tab", "enter", "escape", "space", "backspace", "delete", "arrowup", "arrowdown",
+    // "arrowleft", "arrowright", "home" or "end"; empty for any other key.
+    std::string_view namedKey{};
+    // What the key types with Shift (and no other modifier) applied, as UTF-8: "+" for Shift
+    // and "=", "A" for Shift and "a".
+    std::string_view characters{};
+    std::uint32_t modifiers = 0;
+};
+
+// Sees every key press of the host's windows before anything else does; true consumes it.
+// Called synchronously from the backend's event handling: it must not run the runtime.
+struct KeyMonitor {
+    bool (*keyDown)(void* context, const KeyPress& press) = nullptr;
+    void* context = nullptr;
+};
+
+struct MenuEntry {
+    std::string title;
+    std::string key;  // key equivalent as the host matches it; empty: none
+    std::uint32_t modifiers = 0;
+    bool enabled = true;
+    bool checked = false;
+    bool separator = false;
+};
+
+struct Menu {
+    std::string title;
+    std::vector<MenuEntry> items;
+};
+
+struct MenuItem {
+    std::string_view title{};
+    std::uint32_t tag = 0;
+    bool enabled = true;
+    bool separator = false;
+};
+
+// Runs on the main loop once a menu closed, with the chosen item's tag, or 0 when dismissed.
+using MenuChoice = std::function<void(std::uint32_t tag)>;
+
+struct AboutPanel {
+    std::string_view name{};
+    std::string_view version{};
+    std::string_view credits{};
+};
+
+// What the standard menus do to windows and the application beyond the host's own actions.
+enum class WindowAction : std::uint8_t { hide_app, hide_others, unhide_all, toggle_full_screen, arrange_in_front };
+
+struct MenuService {
+    // The application's menu bar. The host matches its key equivalents itself (as it matches
+    // shortcuts), so a backend may keep the bar out of sight.
+    void (*setMenuBar)(void* self, std::span<const Menu> menus) = nullptr;
+    void (*watchKeys)(void* self, KeyMonitor monitor) = nullptr;
+    void (*unwatchKeys)(void* self) = nullptr;
+    // Pops a menu up at a point of the window's content (top-left origin) and returns; `done`
+    // follows once it closed.
+    void (*popUpMenu)(void* self, WindowRef window, double x, double y, std::span<const MenuItem> items,
+                      MenuChoice done) = nullptr;
+    // The application's About panel; its icon is the one the windows show.
+    void (*showAbout)(void* self, const AboutPanel& panel) = nullptr;
+    // `window` is the window that takes keyboard input, or null.
+    void (*performWindowAction)(void* self, WindowRef window, WindowAction action) = nullptr;
+};
+
+// The one status-bar item of the application.
+struct StatusItemService {
+    // Makes the item (replacing any earlier one): as wide as its title, or square.
+    void (*create)(void* self, bool variableLength) = nullptr;
+    void (*remove)(void* self) = nullptr;
+    void (*setVariableLength)(void* self, bool variableLength) = nullptr;
+    // An 18 x 18 point template image; false when the file does not hold an image.
+    bool (*setImageFromFile)(void* self, std::string_view path) = nullptr;
+    void (*setTitle)(void* self, std::string_view title) = nullptr;
+    void (*setTooltip)(void* self, std::string_view tooltip) = nullptr;
+    // The item's menu; `chosen` runs on the main loop with the tag of each item the user picks
+    // (never with 0 for a dismissed menu).
+    void (*setMenu)(void* self, std::span<const MenuItem> items, MenuChoice chosen) = nullptr;
 };
 
 // A view placed in a window's content, stacked with the window's other views. Web views are one
@@ -492,7 +652,8 @@ struct NativeViewService {
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
     X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
-#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) X(openUrl)
+#define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) \
+    X(openUrl) X(revealPath) X(notify) X(addRecentDocument) X(clearRecentDocuments)
 #define KELVO_STANDIN_AUDIO_FUNCTIONS(X) \
     X(canDecode) X(createPlayer) X(destroyPlayer) X(play) X(pause) X(seek) X(setVolume) X(times) X(loadTracks) \
     X(attachTap) X(startDownload) X(cancelDownload)
@@ -501,6 +662,13 @@ struct NativeViewService {
     X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
     X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
     X(focusInAdopted)
+#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
+#define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
+#define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
+#define KELVO_STANDIN_MENU_FUNCTIONS(X) \
+    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction)
+#define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
+    X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
     X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
@@ -523,6 +691,15 @@ static_assert(sizeof(WorkspaceService) ==
 static_assert(sizeof(AudioService) == (0 KELVO_STANDIN_AUDIO_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(BundleService) ==
               (0 KELVO_STANDIN_BUNDLE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(ClipboardService) ==
+              (0 KELVO_STANDIN_CLIPBOARD_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(DialogService) ==
+              (0 KELVO_STANDIN_DIALOG_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(KeyringService) ==
+              (0 KELVO_STANDIN_KEYRING_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(MenuService) == (0 KELVO_STANDIN_MENU_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(StatusItemService) ==
+              (0 KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(WebViewService) ==
               (0 KELVO_STANDIN_WEBVIEW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(SchemeService) ==
@@ -538,6 +715,11 @@ struct StandIn {
     AudioService audio{};
     BundleService bundle{};
     NativeViewService nativeViews{};
+    ClipboardService clipboard{};
+    DialogService dialogs{};
+    KeyringService keyring{};
+    MenuService menus{};
+    StatusItemService statusItem{};
     WebViewService webviews{};
     SchemeService scheme{};
     ScriptMessageService scriptMessages{};

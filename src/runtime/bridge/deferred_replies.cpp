@@ -17,6 +17,7 @@ void freeSlot(BridgeResponderSlot& slot) {
     slot.runtime = nullptr;
     slot.origin.clear();
     slot.label.clear();
+    slot.target = BridgeReplyTarget::page;
 }
 
 }  // namespace
@@ -39,6 +40,7 @@ Result<AsyncBridgeResponder> claimBridgeResponder(Runtime& runtime, std::string_
     (void)slot->label.assign(label);
     slot->runtime = &runtime;
     slot->windowId = windowId;
+    slot->target = router.target;
     slot->claim = ++router.claims;
     slot->active = true;
     return AsyncBridgeResponder{slot,        slot->origin.view(), windowId, slot->label.view(),
@@ -61,8 +63,9 @@ Status asyncBridgeRespond(void* slot, std::uint64_t claim, std::string_view repl
     Runtime& runtime = *held->runtime;
     const std::uint64_t windowId = held->windowId;
     const InlineBytes<kMaxViewLabel> label = held->label;
+    const BridgeReplyTarget target = held->target;
     freeSlot(*held);
-    return completeBridgeResponse(runtime, windowId, label.view(), reply);
+    return completeBridgeResponseTo(runtime, windowId, label.view(), reply, target);
 }
 
 }  // namespace kelvo

@@ -1,6 +1,7 @@
 #include <array>
 
 #include "base/bounded_writer.hpp"
+#include "base/file_replace.hpp"
 #include "runtime/bridge/routing.hpp"
 #include "runtime/flow/runtime_trace.hpp"
 #include "runtime/runtime.hpp"
@@ -10,25 +11,23 @@ namespace {
 
 constexpr std::string_view kMainWebViewLabel = "main";
 constexpr std::string_view kReplyFileName = "bridge-response.txt";
-// The reply file's path (directory, "/", file name) is composed in a buffer of this size; a path
-// that does not fit is not cut short but not written at all.
-constexpr std::size_t kReplyFilePathBytes = 256;
+// Replies can carry secrets (credentials), so the folder and the file are the user's own; the
+// file is replaced whole, so a client never reads half a reply.
+constexpr std::uint16_t kReplyFolderMode = 0700;
+constexpr std::uint16_t kReplyFileMode = 0600;
 
 Status writeReplyFile(const Io& io, std::string_view directory, std::string_view reply) {
-    std::array<char, kReplyFilePathBytes> pathBytes;
+    std::array<char, kMaxIoPath> pathBytes;
     BoundedWriter path(pathBytes);
     path.write(directory);
     path.put('/');
     path.write(kReplyFileName);
-    if (path.overflowed()) return fail(Error::NameTooLong);
+    // Checked before anything is created: a path whose temporary file cannot be named is refused.
+    if (path.overflowed() || path.length() + kReplacementSuffix.size() >= kMaxIoPath) return fail(Error::NameTooLong);
     if (!io.present()) return fail(Error::UnsupportedService);
 
-    TRY(ioMakePath(io, directory, 0777));
-    FileHandle file = TRY(ioCreateFile(io, path.text()));
-    Status written = ioWriteAll(io, file, asBytes(reply));
-    Status closed = ioClose(io, file);
-    TRY(written);
-    return closed;
+    TRY(ioMakePath(io, directory, kReplyFolderMode));
+    return replaceFileContent(io, path.text(), reply, kReplyFileMode);
 }
 
 Status deliver(const Platform& platform, std::uint64_t windowId, std::string_view label, std::string_view reply) {
@@ -47,7 +46,12 @@ Status deliver(const Platform& platform, std::uint64_t windowId, std::string_vie
 
 Status completeBridgeResponse(Runtime& runtime, std::uint64_t windowId, std::string_view label,
                               std::string_view reply) {
-    TRY(deliver(runtime.platform, windowId, label, reply));
+    return completeBridgeResponseTo(runtime, windowId, label, reply, BridgeReplyTarget::page);
+}
+
+Status completeBridgeResponseTo(Runtime& runtime, std::uint64_t windowId, std::string_view label,
+                                std::string_view reply, BridgeReplyTarget target) {
+    if (target == BridgeReplyTarget::page) TRY(deliver(runtime.platform, windowId, label, reply));
     std::string_view directory = runtime.automation.bridgeResponseDirectory;
     if (!directory.empty()) {
         if (Status written = writeReplyFile(runtime.io, directory, reply); !written) {

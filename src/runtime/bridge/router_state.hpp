@@ -17,6 +17,11 @@ struct Runtime;
 inline constexpr std::size_t kMaxAsyncBridgeResponders = 64;
 inline constexpr std::size_t kMaxResponderOriginBytes = 512;
 
+// Where the reply of a request goes: into the web view that asked, or, for a request of the
+// automation "bridge" command, only into the automation directory's reply file (the page has
+// requests of its own whose ids the automation client's could match).
+enum class BridgeReplyTarget : std::uint8_t { page, automation_file };
+
 // Where one deferred reply must go. Active from the claim until the first completion (or the
 // handler's failure); free otherwise.
 struct BridgeResponderSlot {
@@ -25,6 +30,7 @@ struct BridgeResponderSlot {
     std::uint64_t claim = 0;  // the claim number of the responder that may complete it
     InlineBytes<kMaxResponderOriginBytes> origin{};
     InlineBytes<kMaxViewLabel> label{};
+    BridgeReplyTarget target = BridgeReplyTarget::page;
     bool active = false;
 };
 
@@ -38,8 +44,9 @@ struct BridgeRouterState {
     std::array<char, kBridgeHandlerOutputBytes> output;  // a handler's or family's result
     std::array<char, kMaxBridgeRequestBytes> scratch;    // decoded payload strings
     std::array<BridgeResponderSlot, kMaxAsyncBridgeResponders> responders{};
-    std::uint64_t claims = 0;  // responder claims so far; numbers every claim
-    bool busy = false;         // a message is being handled; another one now is refused
+    std::uint64_t claims = 0;                            // responder claims so far; numbers every claim
+    bool busy = false;                                   // a message is being handled; another one now is refused
+    BridgeReplyTarget target = BridgeReplyTarget::page;  // of the message being handled
 };
 
 }  // namespace kelvo

@@ -20,7 +20,7 @@ constexpr std::size_t kShortReplyBytes = 256;
 
 // Delivers the reply to the web view that sent the message, then marks the runtime changed.
 Status deliverReply(Runtime& runtime, const BridgeMessage& message, std::string_view reply) {
-    TRY(completeBridgeResponse(runtime, message.windowId, message.webViewLabel, reply));
+    TRY(completeBridgeResponseTo(runtime, message.windowId, message.webViewLabel, reply, runtime.bridgeRouter.target));
     markStateDirty(runtime);
     return {};
 }
@@ -133,26 +133,39 @@ Status route(Runtime& runtime, const AppBinding& binding, const BridgeMessage& m
 
 // A message that arrives while another is being handled (a command that dispatched events of its
 // own) would overwrite the buffers in use: it is answered at once, from a small buffer of its own.
-Status refuseReentry(Runtime& runtime, const BridgeMessage& message) {
+Status refuseReentry(Runtime& runtime, const BridgeMessage& message, BridgeReplyTarget target) {
     const BridgeRequest request = parseRequest(message.message);
     std::array<char, kShortReplyBytes> buffer;
     std::string_view reply =
         writeErrorResponse(buffer, request.id, BridgeErrorCode::internal_error, errorName(Error::BridgeReentered));
     runtimeTrace(runtime, "bridge.reentry_refused", errorName(Error::BridgeReentered),
                  {traceText("command", request.command)}, TraceLevel::warn);
-    return deliverReply(runtime, message, reply);
+    TRY(completeBridgeResponseTo(runtime, message.windowId, message.webViewLabel, reply, target));
+    markStateDirty(runtime);
+    return {};
+}
+
+Status handleMessage(Runtime& runtime, const AppBinding& binding, const BridgeMessage& message,
+                     BridgeReplyTarget target) {
+    ++runtime.changeCounter;
+    BridgeRouterState& router = runtime.bridgeRouter;
+    if (router.busy) return refuseReentry(runtime, message, target);
+    router.busy = true;
+    router.target = target;
+    Status handled = route(runtime, binding, message);
+    router.target = BridgeReplyTarget::page;
+    router.busy = false;
+    return handled;
 }
 
 }  // namespace
 
 Status handleBridgeMessage(Runtime& runtime, const AppBinding& binding, const BridgeMessage& message) {
-    ++runtime.changeCounter;
-    BridgeRouterState& router = runtime.bridgeRouter;
-    if (router.busy) return refuseReentry(runtime, message);
-    router.busy = true;
-    Status handled = route(runtime, binding, message);
-    router.busy = false;
-    return handled;
+    return handleMessage(runtime, binding, message, BridgeReplyTarget::page);
+}
+
+Status handleAutomationBridgeMessage(Runtime& runtime, const AppBinding& binding, const BridgeMessage& message) {
+    return handleMessage(runtime, binding, message, BridgeReplyTarget::automation_file);
 }
 
 }  // namespace kelvo

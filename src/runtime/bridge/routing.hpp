@@ -5,6 +5,7 @@
 
 #include "base/error.hpp"
 #include "platform/types/platform_event.hpp"
+#include "runtime/bridge/router_state.hpp"
 #include "runtime/flow/app_binding.hpp"
 
 namespace kelvo {
@@ -23,6 +24,10 @@ struct Runtime;
 // answered at once with internal_error "BridgeReentered", and traced.
 Status handleBridgeMessage(Runtime& runtime, const AppBinding& binding, const BridgeMessage& message);
 
+// The same for a request of the automation "bridge" command: its reply, also a deferred one, is
+// written only to the automation directory's "bridge-response.txt" and never reaches a page.
+Status handleAutomationBridgeMessage(Runtime& runtime, const AppBinding& binding, const BridgeMessage& message);
+
 // Hands a reply to the web view `label` of window `windowId`: through the platform's web view
 // completion when it has one; otherwise, for the main web view ("main"), through the window
 // completion, or for window 1 through the generic one. UnsupportedService when none fits; a
@@ -30,5 +35,9 @@ Status handleBridgeMessage(Runtime& runtime, const AppBinding& binding, const Br
 // delivery, when automation asks for it, the reply is also written as the automation
 // directory's "bridge-response.txt" (a failure there is only traced).
 Status completeBridgeResponse(Runtime& runtime, std::uint64_t windowId, std::string_view label, std::string_view reply);
+// The same with the reply's target: for `automation_file` nothing is delivered to a page and only
+// the reply file is written.
+Status completeBridgeResponseTo(Runtime& runtime, std::uint64_t windowId, std::string_view label,
+                                std::string_view reply, BridgeReplyTarget target);
 
 }  // namespace kelvo

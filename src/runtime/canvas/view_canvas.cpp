@@ -12,6 +12,7 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     info.canvasCommandCount = view.canvas.commandCount;
     info.widgetRevision = view.canvas.widgetRevision;
     info.widgetNodeCount = view.canvas.widgetNodeCount;
+    info.contextMenuItemCount = view.canvas.contextMenuItemCount;
     return info;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "base/error.hpp"
 #include "platform/types/view_records.hpp"
@@ -21,6 +22,7 @@ struct CanvasViewState {
     std::uint64_t commandCount = 0;
     std::uint64_t widgetRevision = 0;
     std::uint64_t widgetNodeCount = 0;
+    std::uint64_t contextMenuItemCount = 0;
     // The surface frame the platform last reported; the next frame is drawn in full while
     // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
     RectF surfaceFrame{};
@@ -113,6 +115,36 @@ struct CanvasFrameInfo {
     friend bool operator==(const CanvasFrameInfo&, const CanvasFrameInfo&) = default;
 };
 
+// How a view's frames reach the platform: through canvas packets or raw pixels.
+enum class CanvasPresentPath : std::uint8_t { none = 0, packet = 1, pixels = 2 };
+// Why a view fell back from packets to pixels.
+enum class CanvasPresentFallback : std::uint8_t {
+    none = 0,
+    json_overflow = 1,
+    binary_overflow = 2,
+    unsupported_command = 3,
+    missing_service = 4,
+    patch_refused = 5,
+};
+// Whether the last packet redrew everything or patched the retained state.
+enum class CanvasPresentMode : std::uint8_t { none = 0, full = 1, patch = 2 };
+
+// What a view reports of presenting its frames. A view that never presented reports these values.
+struct CanvasPresentInfo {
+    CanvasPresentPath path = CanvasPresentPath::none;
+    CanvasPresentFallback fallback = CanvasPresentFallback::none;
+    std::uint64_t fallbackNeeded = 0;
+    std::uint64_t fallbackLimit = 0;
+    std::string_view fallbackCommand;
+    std::uint64_t fallbackFrames = 0;
+    CanvasPresentMode mode = CanvasPresentMode::none;
+    std::uint64_t patchBytes = 0;
+    std::uint64_t patchUpserts = 0;
+    std::uint64_t patchEvicts = 0;
+    std::uint64_t retainedCommands = 0;
+    friend bool operator==(const CanvasPresentInfo&, const CanvasPresentInfo&) = default;
+};
+
 // The canvas part of a view's public state. A view that has never drawn reports these values.
 struct CanvasViewInfo {
     std::uint64_t canvasRevision = 0;
@@ -132,9 +164,11 @@ struct CanvasViewInfo {
     bool gpuNonblank = false;
     std::uint32_t gpuSampleColor = 0;
     CanvasFrameInfo frame;
+    CanvasPresentInfo present;
     std::uint64_t widgetRevision = 0;
     std::uint64_t widgetNodeCount = 0;
     std::uint64_t semanticsCount = 0;
+    std::uint64_t contextMenuItemCount = 0;
     CursorKind cursor = CursorKind::arrow;
     friend bool operator==(const CanvasViewInfo&, const CanvasViewInfo&) = default;
 };

@@ -31,6 +31,7 @@ Status installCanvasWidgetTree(Runtime& runtime, std::size_t viewIndex, WidgetLa
     RuntimeView& view = runtime.views[viewIndex];
     view.canvas.widgetRevision = slot->tree.revision;
     view.canvas.widgetNodeCount = slot->tree.node_count;
+    view.canvas.contextMenuItemCount = slot->tree.context_menu_item_count;
     view.canvas.fullFrameDue = true;
     markStateDirty(runtime);
     return {};

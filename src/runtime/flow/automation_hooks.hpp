@@ -17,7 +17,8 @@ struct AutomationHooks {
     // Runs the complete command files of the queue. A command may dispatch further platform
     // events; a command's own failure is recorded as a dispatch error, not returned.
     Status (*drainCommands)(void* context, Runtime& runtime, const AppBinding& binding) = nullptr;
-    // Writes the snapshot, accessibility and window files of the state about to be published.
+    // Writes the snapshot, accessibility and window files of the state about to be published. A
+    // failure is recorded as "automation.publish_failed" and leaves the state dirty.
     Status (*writeSnapshots)(void* context, Runtime& runtime) = nullptr;
     // The automation directory, where every delivered bridge reply is also written as
     // "bridge-response.txt"; empty: no reply file. The text must outlive the run.

@@ -13,12 +13,12 @@ namespace kelvo {
 // then the journal's commit and checkpoint steps.
 //
 // Errors have one of two fates. Returned, which ends the run (the backend reports it and `run`
-// fails with CallbackFailed): failures of the start and stop sequences, of the automation
-// snapshot publication, and runtime-event errors that `dispatchEvent` itself returns. Recorded
-// as dispatch errors and swallowed: application-handler and canvas errors (unless
-// `stopOnHandlerError` is set), a malformed single event from a backend, and a bridge reply that
-// could not be delivered. Page events that cannot be sent and failed relayouts and window-state
-// saves are only traced.
+// fails with CallbackFailed): failures of the start and stop sequences, and runtime-event errors
+// that `dispatchEvent` itself returns. Recorded as dispatch errors and swallowed:
+// application-handler and canvas errors (unless `stopOnHandlerError` is set), a malformed single
+// event from a backend, a bridge reply that could not be delivered, and a failed automation
+// snapshot publication (the state then stays dirty). Page events that cannot be sent and failed relayouts and
+// window-state saves are only traced.
 
 struct Runtime;
 

@@ -13,8 +13,14 @@ Status handleFrameRequested(Runtime& runtime, const AppBinding& binding) {
         TRY(runtime.automation.drainCommands(runtime.automation.context, runtime, binding));
     }
     if (!runtime.stateDirty) return {};
+    // A publication that fails (a full disk, a folder taken away) does not end the run: it is
+    // recorded, the frame goes on, and the state stays dirty so the next frame writes it again.
+    bool publicationFailed = false;
     if (runtime.automation.writeSnapshots != nullptr) {
-        TRY(runtime.automation.writeSnapshots(runtime.automation.context, runtime));
+        if (Status written = runtime.automation.writeSnapshots(runtime.automation.context, runtime); !written) {
+            recordDispatchErrorDetail(runtime, "automation.publish_failed", written.error());
+            publicationFailed = true;
+        }
     }
 
     const std::uint64_t workEnd = runtimeMonotonicNs(runtime);
@@ -23,7 +29,7 @@ Status handleFrameRequested(Runtime& runtime, const AppBinding& binding) {
                                         workEnd > workStart ? workEnd - workStart : 0};
     runtime.changeCounter = 0;
     runtime.dirtyRegions.clear();
-    runtime.stateDirty = false;
+    runtime.stateDirty = publicationFailed;
     runtimeTrace(
         runtime, "runtime.frame", "frame published",
         {traceU64("frame", runtime.frameCounter), traceU64("dirty_regions", runtime.lastFrame.dirtyRegionCount)});

@@ -167,8 +167,9 @@ std::optional<RestoredWindowFrame> readRestoredWindowFrame(const Io& io, std::st
         auto recordLabel = parseStringField(*record, ".label", unescape);
         if (!recordLabel || *recordLabel != label) continue;
         WindowStateRecord state = parseRecord(*record, *recordLabel, unescape);
-        bool usable = std::isfinite(state.x) && std::isfinite(state.y) && std::isfinite(state.width) &&
-                      std::isfinite(state.height) && state.width > 0 && state.height > 0;
+        bool usable = std::fabs(state.x) <= kMaxRestoredCoordinate && std::fabs(state.y) <= kMaxRestoredCoordinate &&
+                      state.width > 0 && state.width <= kMaxRestoredCoordinate && state.height > 0 &&
+                      state.height <= kMaxRestoredCoordinate;
         if (!usable) return std::nullopt;
         return RestoredWindowFrame{state.x, state.y, state.width, state.height};
     }

@@ -68,8 +68,13 @@ struct RestoredWindowFrame {
     float height = 0;
 };
 
+// A restored frame's coordinates and size stay within this many points (a file edited by hand or
+// written by a broken build cannot put the window out of reach or make it absurdly large).
+inline constexpr float kMaxRestoredCoordinate = 100'000;
+
 // The frame of the first record labelled `label`, or nothing when the file is missing or
-// unreadable, no record matches, or the matching record's size is not finite and positive.
+// unreadable, no record matches, or the matching record's size is not above 0 or its position or
+// size is beyond kMaxRestoredCoordinate (NaN included).
 std::optional<RestoredWindowFrame> readRestoredWindowFrame(const Io& io, std::string_view path, std::string_view label,
                                                            WindowStateScratch& scratch);
 

@@ -9,40 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "gtk_host_fixture.hpp"
+#include "platform/gtk/gtk_harness.hpp"
 
 namespace kelvo {
 namespace {
-
-struct Seen {
-    HostEventKind kind;
-    KelvoHostEvent event;
-};
-
-class GtkHost : public testing::GtkHostFixture {
-protected:
-    // Runs `step` on the main loop after `ms` milliseconds.
-    void after(int ms, std::function<void()> step) {
-        gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
-    }
-
-    void run() {
-        kelvo_appkit_run(
-            host,
-            [](void* context, const KelvoHostEvent* event) {
-                static_cast<GtkHost*>(context)->seen.push_back({static_cast<HostEventKind>(event->kind), *event});
-            },
-            this);
-    }
-
-    [[nodiscard]] std::size_t count(HostEventKind kind) const {
-        std::size_t n = 0;
-        for (const Seen& s : seen) n += s.kind == kind ? 1 : 0;
-        return n;
-    }
-
-    std::vector<Seen> seen;
-};
 
 GtkWindow* toplevelTitled(std::string_view title) {
     GList* toplevels = gtk_window_list_toplevels();

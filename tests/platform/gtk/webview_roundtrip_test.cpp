@@ -17,6 +17,7 @@
 #include "support/app_on_host.hpp"
 #include "support/stderr_capture.hpp"
 #include "support/temp_folder.hpp"
+#include "web_page.hpp"
 
 namespace kelvo {
 namespace {
@@ -24,43 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kResizeWidth = 900;
-
-WebKitWebView* mainWebView() {
-    GList* toplevels = gtk_window_list_toplevels();
-    WebKitWebView* found = nullptr;
-    for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
-        GtkWidget* content = gtk_bin_get_child(GTK_BIN(item->data));
-        if (content == nullptr || !GTK_IS_CONTAINER(content)) continue;
-        GList* children = gtk_container_get_children(GTK_CONTAINER(content));
-        for (GList* child = children; child != nullptr; child = child->next) {
-            if (WEBKIT_IS_WEB_VIEW(child->data)) found = WEBKIT_WEB_VIEW(child->data);
-        }
-        g_list_free(children);
-    }
-    g_list_free(toplevels);
-    return found;
-}
-
-// Evaluates `script` in the page and hands its string value to `then` (empty on failure).
-void evaluate(WebKitWebView* view, const char* script, std::function<void(const std::string&)> then) {
-    auto* done = new std::function<void(const std::string&)>(std::move(then));
-    webkit_web_view_evaluate_javascript(
-        view, script, -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::function<void(std::string)>> then(
-                static_cast<std::function<void(std::string)>*>(data));
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-            std::string text;
-            if (value != nullptr) {
-                gchar* string = jsc_value_to_string(value);
-                text = string;
-                g_free(string);
-                g_object_unref(value);
-            }
-            (*then)(text);
-        },
-        done);
-}
 
 // The number of distinct colours in the visible part of the web view.
 void countSnapshotColours(WebKitWebView* view, std::function<void(std::size_t)> then) {
@@ -87,16 +51,7 @@ void countSnapshotColours(WebKitWebView* view, std::function<void(std::size_t)> 
         done);
 }
 
-class GtkWebView : public testing::GtkHostFixture {
-protected:
-    // Runs `step` every `ms` milliseconds on the main loop until it answers false.
-    static void every(int ms, std::function<bool()> step) {
-        auto timer = std::make_shared<standin::TimerId>(0);
-        *timer = gtk().loop.startTimer(gtk().self, static_cast<std::uint64_t>(ms) * 1'000'000, true, [step, timer] {
-            if (!step()) gtk().loop.cancelTimer(gtk().self, *timer);
-        });
-    }
-};
+using GtkWebView = testing::GtkHostFixture;
 
 TEST_F(GtkWebView, APageCompletesRoundTripsAndIsRefusedWhatItMustNotHave) {
     testing::TempFolder place;

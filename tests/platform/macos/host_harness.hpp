@@ -22,6 +22,7 @@ struct HostOptions {
     bool restoreFrame = false;
     std::int32_t titlebarStyle = 0;
     std::int32_t showPolicy = 0;
+    bool hasWebContent = true;
 };
 
 struct SeenEvent {
@@ -41,10 +42,10 @@ public:
     }
 
     KelvoAppKitHost* create(const HostOptions& o = {}) {
-        host = kelvo_appkit_create(o.appName.data(), o.appName.size(), nullptr, 0, nullptr, 0, nullptr, 0, 1,
-                                   o.windowTitle.data(), o.windowTitle.size(), nullptr, 0, o.iconPath.data(),
-                                   o.iconPath.size(), "main", 4, o.x, o.y, o.width, o.height, o.restoreFrame ? 1 : 0, 1,
-                                   o.titlebarStyle, o.showPolicy);
+        host = kelvo_appkit_create(o.appName.data(), o.appName.size(), nullptr, 0, nullptr, 0, nullptr, 0,
+                                   o.hasWebContent ? 1 : 0, o.windowTitle.data(), o.windowTitle.size(), nullptr, 0,
+                                   o.iconPath.data(), o.iconPath.size(), "main", 4, o.x, o.y, o.width, o.height,
+                                   o.restoreFrame ? 1 : 0, 1, o.titlebarStyle, o.showPolicy);
         return host;
     }
 

@@ -95,6 +95,7 @@ std::string unescape(std::string_view text) {
 class HostNativeViews : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(h.create(), nullptr); }
+    standin::WindowRef mainWindow() { return h.platform.ref(*h.platform.windows()[0]); }
     NativeView& shown(std::string_view label) {
         NativeView* found = h.platform.nativeView(label);
         EXPECT_NE(found, nullptr) << label;
@@ -266,7 +267,7 @@ TEST_F(HostNativeViews, AdoptingReplacesAndReleasingWorksOnce) {
     EXPECT_EQ(h.platform.surface(first).mountedIn, &shown("panel"));
     EXPECT_EQ(h.platform.surface(first).frame, (standin::RectD{0, 0, 100, 30}));
     EXPECT_TRUE(h.platform.surface(first).followsSize);
-    EXPECT_TRUE(focusInAdoptedSurface(*h.host, 1));
+    EXPECT_TRUE(focusInAdoptedSurface(*h.host, mainWindow()));
     ASSERT_EQ(kelvo_appkit_adopt_view_surface(h.host, 1, "panel", 5, second), 1);
     EXPECT_EQ(h.platform.surface(first).mountedIn, nullptr);
     EXPECT_EQ(h.platform.surface(second).mountedIn, &shown("panel"));
@@ -274,9 +275,9 @@ TEST_F(HostNativeViews, AdoptingReplacesAndReleasingWorksOnce) {
 
     // A press on the surface takes the keyboard back from the button.
     EXPECT_EQ(kelvo_appkit_focus_view(h.host, 1, "button", 6), 1);
-    EXPECT_FALSE(focusInAdoptedSurface(*h.host, 1));
+    EXPECT_FALSE(focusInAdoptedSurface(*h.host, mainWindow()));
     h.platform.userPressSurface(second);
-    EXPECT_TRUE(focusInAdoptedSurface(*h.host, 1));
+    EXPECT_TRUE(focusInAdoptedSurface(*h.host, mainWindow()));
 
     EXPECT_EQ(kelvo_appkit_release_view_surface(h.host, 1, "panel", 5), 1);
     EXPECT_EQ(kelvo_appkit_release_view_surface(h.host, 1, "panel", 5), 0);
@@ -323,6 +324,35 @@ TEST_F(HostNativeViews, FocusVisibilityAndCursor) {
     EXPECT_EQ(kelvo_appkit_set_view_visible(h.host, 1, "gone", 4, 1), 0);
     // Only canvas views take a cursor.
     EXPECT_EQ(kelvo_appkit_set_view_cursor(h.host, 1, "box", 3, 1), 0);
+}
+
+// Keys typed into an adopted surface are its own: shortcuts do not take them.
+TEST_F(HostNativeViews, ShortcutsLeaveKeysToAFocusedSurface) {
+    const char* id = "find";
+    const std::uint64_t idLength = 4;
+    const char* key = "k";
+    const std::uint64_t keyLength = 1;
+    const std::uint32_t command = 3;
+    kelvo_appkit_set_shortcuts(h.host, &id, &idLength, &key, &keyLength, &command, 1);
+    ASSERT_EQ(create(h, view("panel", kStack)), 1);
+    ASSERT_EQ(create(h, view("button")), 1);
+    standin::KeyPress press;
+    press.window = mainWindow();
+    press.characters = "k";
+    press.modifiers = standin::kKeyCommand;
+    h.platform.at(0, [&] {
+        ASSERT_EQ(kelvo_appkit_adopt_view_surface(h.host, 1, "panel", 5, h.platform.makeSurface()), 1);
+        h.platform.userKeyDown(press);
+    });
+    h.platform.at(1, [&] {
+        ASSERT_EQ(kelvo_appkit_focus_view(h.host, 1, "button", 6), 1);
+        h.platform.userKeyDown(press);
+    });
+    h.platform.at(2, [&] { kelvo_appkit_stop(h.host); });
+    h.run();
+    EXPECT_EQ(h.platform.logCount("key.passed k"), 1u);
+    EXPECT_EQ(h.platform.logCount("key.consumed k"), 1u);
+    EXPECT_EQ(h.count(HostEventKind::shortcut), 1u);
 }
 
 // Web views refuse pointers where a view stacked above covers them; a native view in the window's

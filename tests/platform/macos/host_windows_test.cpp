@@ -181,13 +181,13 @@ TEST(HostWindows, ContentMinimumKeepsTheComponentsNotGiven) {
     EXPECT_EQ(h.platform.windows()[0]->minHeight, 200);
 }
 
-TEST(HostWindows, DroppedPathsSkipEmptyPieces) {
+TEST(HostWindows, DroppedPathsSkipEmptyPiecesAndPathsThatAreNotUtf8) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
     h.platform.at(0, [&] {
         auto window = h.platform.ref(*h.platform.windows()[0]);
-        h.platform.userDropFiles(window, std::string_view("a\0\0b\0", 5));
-        h.platform.userDropFiles(window, std::string_view("\0\0", 2));
+        h.platform.userDropFiles(window, std::string_view("a\0\0b\0/\xff\0", 8));
+        h.platform.userDropFiles(window, std::string_view("\0\xc3\0", 3));
     });
     h.platform.at(1, [&] { kelvo_appkit_stop(h.host); });
     h.run();

@@ -98,7 +98,7 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     }
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::createWindow));
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::configureSecurityPolicy));
-    EXPECT_FALSE(slotFilled(real.platform.slots, PlatformSlot::configureMenus));
+    EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::configureMenus));
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::loadWindowWebView));
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::completeWebViewBridge));
 
@@ -107,7 +107,11 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     EXPECT_TRUE(supports(real.platform, PlatformFeature::app_activation_events));
     EXPECT_TRUE(supports(real.platform, PlatformFeature::main_webview));
     EXPECT_TRUE(supports(real.platform, PlatformFeature::child_webviews));
-    EXPECT_FALSE(supports(real.platform, PlatformFeature::tray));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::tray));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::audio_playback));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::native_views));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::view_surface_adoption));
+    EXPECT_FALSE(supports(real.platform, PlatformFeature::gpu_surfaces));
     for (std::size_t f = 0; f < kPlatformFeatureCount; ++f) {
         auto feature = static_cast<PlatformFeature>(f);
         if (feature == PlatformFeature::gpu_surfaces || feature == PlatformFeature::gpu_surface_scroll_drivers ||

@@ -15,6 +15,11 @@ StandIn& gtkStandIn() {
         made->record.audio = gtkAudio();
         made->record.bundle = gtkBundle();
         made->record.nativeViews = gtkNativeViews();
+        made->record.clipboard = gtkClipboard();
+        made->record.dialogs = gtkDialogs();
+        made->record.keyring = gtkKeyring();
+        made->record.menus = gtkMenus();
+        made->record.statusItem = gtkStatusItem();
         made->record.webviews = gtkWebViews();
         made->record.scheme = gtkScheme();
         made->record.scriptMessages = gtkScriptMessages();

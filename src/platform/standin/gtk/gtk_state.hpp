@@ -150,6 +150,11 @@ struct GtkState {
     GObjectPtr<SoupSession> soup;
     std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
     DownloadId nextDownload = 1;
+    KeyMonitor keyMonitor{};
+    GtkStatusIcon* statusIcon = nullptr;  // owned; the one status item
+    bool statusIconHasImage = false;
+    GtkWidget* statusMenu = nullptr;  // owned through a reference taken with g_object_ref_sink
+    MenuChoice statusMenuChosen;
 
     void post(Task task);
 };
@@ -160,6 +165,21 @@ WorkspaceService gtkWorkspace();
 AudioService gtkAudio();
 BundleService gtkBundle();
 NativeViewService gtkNativeViews();
+ClipboardService gtkClipboard();
+DialogService gtkDialogs();
+KeyringService gtkKeyring();
+MenuService gtkMenus();
+StatusItemService gtkStatusItem();
+
+// The window record behind a reference, and the one whose toplevel holds a GDK window (null when
+// the GDK window is not one of ours).
+inline GtkWindowRecord& gtkWindowRecord(WindowRef ref) { return *reinterpret_cast<GtkWindowRecord*>(ref); }
+GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window);
+// Appends the items to a menu; choosing one calls `onActivate` with the item (its tag under
+// "kelvo-tag") and `data`.
+void gtkFillMenu(GtkMenuShell* menu, std::span<const MenuItem> items, GCallback onActivate, gpointer data);
+// The window of ours that has keyboard focus, for dialogs to be transient for; null when none.
+GtkWindow* gtkActiveWindow(GtkState& state);
 WebViewService gtkWebViews();
 SchemeService gtkScheme();
 ScriptMessageService gtkScriptMessages();

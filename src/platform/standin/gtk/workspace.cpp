@@ -1,9 +1,12 @@
 // Appearance from GTK's settings: a dark theme (asked for, or named "...-dark"), animations
-// switched off, and a high-contrast theme. URLs open with GIO's default handler for their scheme;
-// without one (as on a bare CI machine) the open fails.
+// switched off, and a high-contrast theme. URLs open with GIO's default handler; the file
+// manager is asked over D-Bus to show a file (its folder opens when no file manager answers);
+// notifications go to the desktop's notification service without waiting for it; recently used
+// documents go to GTK's list, where clearing removes only this application's entries.
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/standin/gtk/gtk_state.hpp"
 
@@ -64,6 +67,106 @@ bool openUrl(void*, std::string_view url) {
     gboolean opened = g_app_info_launch_default_for_uri(text.c_str(), nullptr, &error);
     GErrorPtr failed(error);
     return opened != FALSE;
+}
+
+// The path made absolute against the working folder, as a file URL would be.
+std::string absolutePath(std::string_view path) {
+    std::string text(path);
+    GCharPtr absolute(g_canonicalize_filename(text.c_str(), nullptr));
+    return absolute.get();
+}
+
+bool openFolderOf(const std::string& path) {
+    GCharPtr folder(g_path_get_dirname(path.c_str()));
+    GCharPtr uri(g_filename_to_uri(folder.get(), nullptr, nullptr));
+    return uri && openUrl(nullptr, uri.get());
+}
+
+void onShowItems(GObject* bus, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::string> path(static_cast<std::string*>(data));
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+    GErrorPtr failed(error);
+    if (reply != nullptr) g_variant_unref(reply);
+    if (failed) (void)openFolderOf(*path);
+}
+
+bool revealPath(void*, std::string_view path) {
+    std::string absolute = absolutePath(path);
+    GCharPtr uri(g_filename_to_uri(absolute.c_str(), nullptr, nullptr));
+    if (!uri) return false;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr) return openFolderOf(absolute);
+    GVariantBuilder items;
+    g_variant_builder_init(&items, G_VARIANT_TYPE("as"));
+    g_variant_builder_add(&items, "s", uri.get());
+    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                           "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(ass)", &items, ""), nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, onShowItems, new std::string(absolute));
+    g_object_unref(bus);
+    return true;
+}
+
+void notify(void*, std::string_view title, std::string_view subtitle, std::string_view body) {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr) return;
+    // The desktop's notifications have a summary and a body: the subtitle leads the body.
+    std::string summary(title);
+    std::string text(subtitle);
+    if (!text.empty() && !body.empty()) text.push_back('\n');
+    text.append(body);
+    const char* application = g_get_application_name();
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_dbus_connection_call(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                           "org.freedesktop.Notifications", "Notify",
+                           g_variant_new("(susssasa{sv}i)", application != nullptr ? application : "", 0u, "",
+                                         summary.c_str(), text.c_str(), nullptr, &hints, -1),
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    g_object_unref(bus);
+}
+
+bool addRecentDocument(void*, std::string_view path) {
+    GCharPtr uri(g_filename_to_uri(absolutePath(path).c_str(), nullptr, nullptr));
+    return uri && gtk_recent_manager_add_item(gtk_recent_manager_get_default(), uri.get()) != FALSE;
+}
+
+// An entry this application shares with others loses only this application: it is taken out and
+// put back for each of the others.
+void clearRecentDocuments(void*) {
+    GtkRecentManager* recent = gtk_recent_manager_get_default();
+    const char* ours = g_get_application_name();
+    GList* items = gtk_recent_manager_get_items(recent);
+    for (GList* entry = items; entry != nullptr; entry = entry->next) {
+        auto* info = static_cast<GtkRecentInfo*>(entry->data);
+        if (ours == nullptr || !gtk_recent_info_has_application(info, ours)) continue;
+        const char* uri = gtk_recent_info_get_uri(info);
+        gsize count = 0;
+        GStrvPtr applications(gtk_recent_info_get_applications(info, &count));
+        struct Other {
+            std::string name;
+            std::string exec;
+        };
+        std::vector<Other> others;
+        for (gsize i = 0; i < count; ++i) {
+            const char* name = applications.get()[i];
+            const char* exec = nullptr;
+            if (std::string_view(name) == ours) continue;
+            if (gtk_recent_info_get_application_info(info, name, &exec, nullptr, nullptr)) {
+                others.push_back({name, exec != nullptr ? exec : ""});
+            }
+        }
+        std::string mime = gtk_recent_info_get_mime_type(info) != nullptr ? gtk_recent_info_get_mime_type(info) : "";
+        (void)gtk_recent_manager_remove_item(recent, uri, nullptr);
+        for (Other& other : others) {
+            GtkRecentData data{};
+            data.mime_type = mime.data();
+            data.app_name = other.name.data();
+            data.app_exec = other.exec.data();
+            gtk_recent_manager_add_full(recent, uri, &data);
+        }
+    }
+    g_list_free_full(items, reinterpret_cast<GDestroyNotify>(gtk_recent_info_unref));
 }
 
 }  // namespace

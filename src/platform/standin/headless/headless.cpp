@@ -14,6 +14,11 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.audio = headlessAudio();
     state_->record.bundle = headlessBundle();
     state_->record.nativeViews = headlessNativeViews();
+    state_->record.clipboard = headlessClipboard();
+    state_->record.dialogs = headlessDialogs();
+    state_->record.keyring = headlessKeyring();
+    state_->record.menus = headlessMenus();
+    state_->record.statusItem = headlessStatusItem();
     state_->record.webviews = headlessWebViews();
     state_->record.scheme = headlessScheme();
     state_->record.scriptMessages = headlessScriptMessages();
@@ -24,6 +29,8 @@ HeadlessStandIn::~HeadlessStandIn() = default;
 StandIn& HeadlessStandIn::record() { return state_->record; }
 
 HeadlessStandIn::Answers& HeadlessStandIn::answers() { return state_->answers; }
+
+HeadlessServices& HeadlessStandIn::services() { return state_->services; }
 
 std::vector<std::string> HeadlessStandIn::log() const {
     std::lock_guard guard(state_->mutex);

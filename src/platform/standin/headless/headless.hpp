@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/standin/headless/headless_services.hpp"
 #include "platform/standin/standin.hpp"
 
 namespace kelvo::standin {
@@ -173,6 +174,11 @@ public:
 
     [[nodiscard]] StandIn& record();
     Answers& answers();
+    // The system services' contents and the user's answers to dialogs and menus.
+    HeadlessServices& services();
+    // The user presses a key in a window, picks an item of the status item's menu.
+    void userKeyDown(const KeyPress& press);
+    void userPickStatusItem(std::uint32_t tag);
 
     // Virtual time since the backend was made, and the wall clock it stands for.
     [[nodiscard]] std::uint64_t nowNs() const;

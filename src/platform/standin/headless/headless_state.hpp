@@ -43,6 +43,8 @@ struct HeadlessPlayer : HeadlessStandIn::Player {
 
 struct HeadlessState {
     HeadlessStandIn::Answers answers;
+    HeadlessServices services;
+    std::optional<KeyMonitor> keyMonitor;
     StandIn record;
 
     // Main queue: any thread may post.
@@ -87,6 +89,13 @@ BundleService headlessBundle();
 NativeViewService headlessNativeViews();
 // A view in log lines: a web view's number, or "native:" and a native view's identifier.
 std::string headlessViewName(HeadlessState& state, ViewRef view);
+ClipboardService headlessClipboard();
+DialogService headlessDialogs();
+KeyringService headlessKeyring();
+MenuService headlessMenus();
+StatusItemService headlessStatusItem();
+// Runs the main loop's tasks and timers for `forNs` of virtual time, as a modal dialog does.
+void runNestedLoop(HeadlessState& state, std::uint64_t forNs);
 WebViewService headlessWebViews();
 SchemeService headlessScheme();
 ScriptMessageService headlessScriptMessages();

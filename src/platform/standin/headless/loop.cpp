@@ -119,6 +119,25 @@ void unwatchTerminate(void* self) {
 
 }  // namespace
 
+void runNestedLoop(HeadlessState& state, std::uint64_t forNs) {
+    const std::uint64_t until = state.nowNs.load() + forNs;
+    for (;;) {
+        if (std::optional<Task> task = takeTask(state)) {
+            (*task)();
+            continue;
+        }
+        if (!state.timers.empty()) {
+            auto due = nextDue(state);
+            if (due->second.deadlineNs <= until) {
+                fire(state, due);
+                continue;
+            }
+        }
+        break;
+    }
+    state.nowNs.store(std::max(state.nowNs.load(), until));
+}
+
 void HeadlessState::note(std::string line) {
     std::lock_guard guard(mutex);
     log.push_back(std::move(line));

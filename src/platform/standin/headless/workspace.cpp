@@ -1,5 +1,6 @@
 // Headless appearance: a scripted value; a change reaches the host through the main queue. URLs
-// opened are logged and answered as scripted.
+// opened, paths revealed and notifications are logged and answered as scripted; recent documents
+// are kept in a list.
 
 #include "platform/standin/headless/headless_state.hpp"
 
@@ -25,6 +26,31 @@ bool openUrl(void* self, std::string_view url) {
     HeadlessState& state = headlessState(self);
     state.note(joinText({"workspace.open ", url}));
     return state.answers.urlsOpen;
+}
+
+bool revealPath(void* self, std::string_view path) {
+    HeadlessState& state = headlessState(self);
+    state.note("workspace.reveal " + std::string(path));
+    return state.services.revealWorks;
+}
+
+void notify(void* self, std::string_view title, std::string_view subtitle, std::string_view body) {
+    headlessState(self).note("workspace.notify title=" + std::string(title) + " subtitle=" + std::string(subtitle) +
+                             " body=" + std::string(body));
+}
+
+bool addRecentDocument(void* self, std::string_view path) {
+    HeadlessState& state = headlessState(self);
+    state.note("recent.add " + std::string(path));
+    std::erase(state.services.recentDocuments, std::string(path));
+    state.services.recentDocuments.emplace_back(path);
+    return true;
+}
+
+void clearRecentDocuments(void* self) {
+    HeadlessState& state = headlessState(self);
+    state.note("recent.clear");
+    state.services.recentDocuments.clear();
 }
 
 }  // namespace

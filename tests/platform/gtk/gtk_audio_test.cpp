@@ -1,5 +1,5 @@
 // Audio through GStreamer in a real host (label "gtk"): a fake sink that keeps real time stands in
-// for the sound card. A program of its own, because of the leak checker's stacks (below).
+// for the sound card.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -21,13 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/gtk/gtk_host_fixture.hpp"
+#include "gtk_host_fixture.hpp"
 #include "support/temp_folder.hpp"
-
-// GTK and GStreamer together outgrow GLib's first quark table, which GLib then leaves behind on
-// purpose; only full stacks (GLib has no frame pointers) show that it was made by GLib's
-// constructor, which the leak suppressions name.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
 
 namespace kelvo {
 namespace {

@@ -1,0 +1,128 @@
+// File choosers and message dialogs, run modally with gtk_dialog_run. GTK runs a nested main
+// loop inside it: our tasks, timers and window events keep being handled, and the host holds
+// back what would reach the runtime until the dialog returns.
+//
+// Found while checking GTK: one chooser cannot pick both files and folders, so a panel that
+// allows folders picks folders; a save chooser given its name just before it answers loses the
+// answer, so the name is set before it shows; filenames come back in the file system's bytes.
+
+#include <algorithm>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+namespace {
+
+// Admits files whose name ends in "." and one of the extensions, ignoring ASCII case.
+gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
+    const char* name = info->filename != nullptr ? info->filename : info->display_name;
+    if (name == nullptr) return FALSE;
+    std::string_view file(name);
+    for (const std::string& extension : *static_cast<std::vector<std::string>*>(data)) {
+        if (file.size() <= extension.size() + 1) continue;
+        std::string_view tail = file.substr(file.size() - extension.size());
+        if (file[file.size() - extension.size() - 1] != '.') continue;
+        if (std::equal(tail.begin(), tail.end(), extension.begin(), extension.end(),
+                       [](char a, char b) { return g_ascii_tolower(a) == g_ascii_tolower(b); })) {
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+void admitExtensions(GtkFileChooser* chooser, std::span<const std::string> extensions) {
+    if (extensions.empty()) return;
+    auto* kept = new std::vector<std::string>(extensions.begin(), extensions.end());
+    std::string name;
+    for (const std::string& extension : extensions) name += (name.empty() ? "*." : ", *.") + extension;
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, name.c_str());
+    gtk_file_filter_add_custom(
+        filter, static_cast<GtkFileFilterFlags>(GTK_FILE_FILTER_FILENAME | GTK_FILE_FILTER_DISPLAY_NAME), hasExtension,
+        kept, [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
+    gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the floating reference
+}
+
+GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction action, const char* accept,
+                   std::string_view folder) {
+    std::string text(title);
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(text.c_str(), gtkActiveWindow(state), action, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    if (!folder.empty()) {
+        std::string start(folder);
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), start.c_str());
+    }
+    return dialog;
+}
+
+std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
+    GtkWidget* dialog =
+        chooser(gtkState(self), panel.title,
+                panel.chooseDirectories ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN, "_Open",
+                panel.folder);
+    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.multiple);
+    admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
+    std::vector<std::string> paths;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        GSList* files = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
+        for (GSList* file = files; file != nullptr; file = file->next)
+            paths.emplace_back(static_cast<char*>(file->data));
+        g_slist_free_full(files, g_free);
+    }
+    gtk_widget_destroy(dialog);
+    return paths;
+}
+
+std::optional<std::string> runSave(void* self, const SavePanel& panel) {
+    GtkWidget* dialog = chooser(gtkState(self), panel.title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", panel.folder);
+    // Replacing a file the user picked asks first, as saving does everywhere else.
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
+    if (!panel.name.empty()) {
+        std::string name(panel.name);
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name.c_str());
+    }
+    admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
+    std::optional<std::string> path;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
+        if (file) path = std::string(file.get());
+    }
+    gtk_widget_destroy(dialog);
+    return path;
+}
+
+int runAlert(void* self, const Alert& alert) {
+    static constexpr GtkMessageType kTypes[] = {GTK_MESSAGE_INFO, GTK_MESSAGE_WARNING, GTK_MESSAGE_ERROR};
+    std::string message(alert.message);
+    GtkWidget* dialog =
+        gtk_message_dialog_new(gtkActiveWindow(gtkState(self)), GTK_DIALOG_MODAL, kTypes[static_cast<int>(alert.style)],
+                               GTK_BUTTONS_NONE, "%s", message.c_str());
+    if (!alert.informative.empty()) {
+        std::string informative(alert.informative);
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", informative.c_str());
+    }
+    std::string title(alert.windowTitle);
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+    for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+        std::string label(alert.buttons[i]);
+        GtkWidget* button = gtk_dialog_add_button(GTK_DIALOG(dialog), label.c_str(), static_cast<gint>(i));
+        gtk_button_set_use_underline(GTK_BUTTON(button), FALSE);  // titles are shown as given
+    }
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    return response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size() ? response : -1;
+}
+
+}  // namespace
+
+DialogService gtkDialogs() {
+    DialogService dialogs;
+    KELVO_STANDIN_FILL(dialogs, KELVO_STANDIN_DIALOG_FUNCTIONS)
+    return dialogs;
+}
+
+}  // namespace kelvo::standin

@@ -1,0 +1,63 @@
+#pragma once
+
+// What the headless system services hold and how the scripted user answers them. Tests set the
+// answers and read the contents between host calls, on the main thread; what the host asked is
+// in the backend's log.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/standin/standin.hpp"
+
+namespace kelvo::standin {
+
+struct HeadlessServices {
+    // The clipboard's items by type; a write replaces them all.
+    std::map<ClipboardType, std::string> clipboard;
+    bool clipboardRefusesWrites = false;
+
+    // Stored secrets by application, service and account.
+    std::map<std::tuple<std::string, std::string, std::string>, std::string> keyring;
+    bool keyringFails = false;
+
+    // The user's answer to one dialog. The dialog stays open for `openNs` of virtual time, during
+    // which the main loop runs its tasks and timers.
+    struct DialogAnswer {
+        std::vector<std::string> paths;  // open: the chosen paths; save: the first one
+        int button = -1;                 // alert: the index pressed, -1 closes it otherwise
+        std::uint64_t openNs = 0;
+    };
+    // One answer per dialog, in order; a dialog left without an answer is cancelled.
+    std::deque<DialogAnswer> dialogAnswers;
+
+    // The tag the user picks in each menu that pops up, in order; 0, none left, or an item that
+    // is disabled or missing dismisses the menu.
+    std::deque<std::uint32_t> menuChoices;
+    std::vector<Menu> menuBar;
+
+    std::vector<std::string> recentDocuments;  // this application's, oldest first
+    bool revealWorks = true;
+
+    struct StatusMenuItem {
+        std::string title;
+        std::uint32_t tag = 0;
+        bool enabled = true;
+        bool separator = false;
+    };
+    struct StatusItem {
+        bool variableLength = false;
+        bool hasImage = false;
+        std::string title;
+        std::string tooltip;
+        std::vector<StatusMenuItem> menu;
+        MenuChoice chosen;
+    };
+    std::optional<StatusItem> statusItem;
+};
+
+}  // namespace kelvo::standin

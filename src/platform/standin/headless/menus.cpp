@@ -1,0 +1,97 @@
+// Headless menus: the menu bar kept as set, key presses scripted by the test and offered to the
+// host's monitor, context menus answered with the scripted choices.
+
+#include <cstdio>
+
+#include "platform/standin/headless/headless_state.hpp"
+
+namespace kelvo::standin {
+
+namespace {
+
+std::string windowName(HeadlessState& state, WindowRef ref) {
+    for (auto& window : state.windows) {
+        if (reinterpret_cast<WindowRef>(window.get()) == ref) return std::to_string(window->number);
+    }
+    return "none";
+}
+
+void setMenuBar(void* self, std::span<const Menu> menus) {
+    HeadlessState& state = headlessState(self);
+    std::string titles;
+    for (const Menu& menu : menus) titles += (titles.empty() ? "" : "|") + menu.title;
+    state.note("menu.bar " + titles);
+    state.services.menuBar.assign(menus.begin(), menus.end());
+}
+
+void watchKeys(void* self, KeyMonitor monitor) {
+    HeadlessState& state = headlessState(self);
+    state.note("keys.watch");
+    state.keyMonitor = monitor;
+}
+
+void unwatchKeys(void* self) {
+    HeadlessState& state = headlessState(self);
+    state.note("keys.unwatch");
+    state.keyMonitor.reset();
+}
+
+void popUpMenu(void* self, WindowRef window, double x, double y, std::span<const MenuItem> items, MenuChoice done) {
+    HeadlessState& state = headlessState(self);
+    char at[64];
+    std::snprintf(at, sizeof at, " at=%g,%g", x, y);
+    std::string line = "menu.popup n=" + windowName(state, window) + at + " items=";
+    std::uint32_t choice = 0;
+    std::uint32_t wanted = 0;
+    if (!state.services.menuChoices.empty()) {
+        wanted = state.services.menuChoices.front();
+        state.services.menuChoices.pop_front();
+    }
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            line += "-,";
+            continue;
+        }
+        line += std::to_string(item.tag) + ":" + std::string(item.title) + (item.enabled ? "," : ":off,");
+        if (item.enabled && item.tag == wanted) choice = wanted;
+    }
+    state.note(line);
+    // The user closes the menu on a later turn of the main loop.
+    state.post([done = std::move(done), choice] { done(choice); });
+}
+
+void showAbout(void* self, const AboutPanel& panel) {
+    headlessState(self).note("menu.about name=" + std::string(panel.name) + " version=" + std::string(panel.version) +
+                             " credits=" + std::string(panel.credits));
+}
+
+void performWindowAction(void* self, WindowRef window, WindowAction action) {
+    HeadlessState& state = headlessState(self);
+    static constexpr const char* kNames[] = {"hide_app", "hide_others", "unhide_all", "toggle_full_screen",
+                                             "arrange_in_front"};
+    state.note(std::string("window.action ") + kNames[static_cast<int>(action)] + " n=" + windowName(state, window));
+}
+
+}  // namespace
+
+MenuService headlessMenus() {
+    MenuService menus;
+    KELVO_STANDIN_FILL(menus, KELVO_STANDIN_MENU_FUNCTIONS)
+    return menus;
+}
+
+void HeadlessStandIn::userKeyDown(const KeyPress& press) {
+    HeadlessState* state = state_.get();
+    std::string named(press.namedKey);
+    std::string characters(press.characters);
+    KeyPress copy = press;
+    state->post([state, copy, named = std::move(named), characters = std::move(characters)]() mutable {
+        copy.namedKey = named;
+        copy.characters = characters;
+        bool consumed = state->keyMonitor && state->keyMonitor->keyDown(state->keyMonitor->context, copy);
+        // What the monitor leaves goes on to the focused view.
+        state->note(std::string(consumed ? "key.consumed " : "key.passed ") + (named.empty() ? characters : named));
+    });
+}
+
+}  // namespace kelvo::standin

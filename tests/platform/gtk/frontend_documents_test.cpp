@@ -1,0 +1,126 @@
+// Vostra Studio, started as the program starts, saves a document from its front-end through the
+// real save dialog and opens it again through the real open dialog; the test answers both dialogs
+// as a user would (label "gtk").
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <signal.h>
+
+#include "gtk_harness.hpp"
+#include "startup/startup.hpp"
+#include "support/temp_folder.hpp"
+#include "web_page.hpp"
+
+namespace kelvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contentsOf(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Answers the dialog on screen once the chooser had time to show where it is.
+void acceptLater(GtkDialog* dialog) {
+    g_object_ref(dialog);
+    g_timeout_add(
+        600,
+        [](gpointer data) {
+            gtk_dialog_response(GTK_DIALOG(data), GTK_RESPONSE_ACCEPT);
+            g_object_unref(data);
+            return G_SOURCE_REMOVE;
+        },
+        dialog);
+}
+
+TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
+    testing::TempFolder place;
+    const fs::path folder = place.path("documents");
+    fs::create_directories(folder);
+    const fs::path saved = folder / "Untitled.vrs";
+    const std::string text = "Notes from the dialogs\nsecond line \xC3\xA9";
+    StartupSystem system = processStartupSystem(standin::gtkStandIn());
+    // As if the program ran from the bundle the build laid out: its front-end is there.
+    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
+
+    enum class Stage { loading, saving, saved, cleared, opening, reopened, done };
+    Stage stage = Stage::loading;
+    bool waiting = false;  // a page answer or a dialog answer is on its way
+    std::string editor;
+    int polls = 0;
+    auto ask = [&](const char* script, std::function<void(const std::string&)> then) {
+        waiting = true;
+        evaluate(mainWebView(), script, [&waiting, then](std::string answer) {
+            waiting = false;
+            then(answer);
+        });
+    };
+    every(100, [&] {
+        if (++polls > 300 || stage == Stage::done) {
+            kill(getpid(), SIGTERM);  // the program's own way to end
+            return false;
+        }
+        if (mainWebView() == nullptr || waiting) return true;
+        switch (stage) {
+            case Stage::loading:
+                ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
+                    [&](const std::string& answer) {
+                        if (answer != "ready") return;
+                        stage = Stage::saving;
+                        ask("(() => { const e = document.getElementById('editor');"
+                            " e.value = 'Notes from the dialogs\\nsecond line \\u00e9';"
+                            " e.dispatchEvent(new Event('input'));"
+                            " document.getElementById('save-as-button').click(); return 'asked'; })()",
+                            [](const std::string&) {});
+                    });
+                break;
+            case Stage::saving:
+                if (GtkDialog* dialog = shownFileChooser()) {
+                    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+                    acceptLater(dialog);
+                    stage = Stage::saved;
+                }
+                break;
+            case Stage::saved:
+                if (contentsOf(saved) == text) {
+                    ask("document.getElementById('new-button').click(), 'new'",
+                        [&](const std::string&) { stage = Stage::cleared; });
+                }
+                break;
+            case Stage::cleared:
+                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                    if (!value.empty()) return;
+                    stage = Stage::opening;
+                    ask("document.getElementById('open-button').click(), 'asked'", [](const std::string&) {});
+                });
+                break;
+            case Stage::opening:
+                if (GtkDialog* dialog = shownFileChooser()) {
+                    gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), saved.c_str());
+                    acceptLater(dialog);
+                    stage = Stage::reopened;
+                }
+                break;
+            case Stage::reopened:
+                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                    editor = value;
+                    if (value == text) stage = Stage::done;
+                });
+                break;
+            case Stage::done:
+                break;
+        }
+        return true;
+    });
+    ASSERT_EQ(runApplication(system, vostraStudioApp()), 0);
+
+    EXPECT_EQ(stage, Stage::done);
+    EXPECT_EQ(contentsOf(saved), text);
+    EXPECT_EQ(editor, text);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,62 @@
+#pragma once
+
+// Reaching the page of a real web view from a GTK test: the main web view, scripts evaluated in
+// it, and steps repeated on the main loop while the page works.
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/standin/gtk/gtk.hpp"
+
+namespace kelvo {
+
+// Runs `step` every `ms` milliseconds on the main loop until it answers false.
+inline void every(int ms, std::function<bool()> step) {
+    auto timer = std::make_shared<standin::TimerId>(0);
+    *timer = standin::gtkStandIn().loop.startTimer(
+        standin::gtkStandIn().self, static_cast<std::uint64_t>(ms) * 1'000'000, true, [step, timer] {
+            if (!step()) standin::gtkStandIn().loop.cancelTimer(standin::gtkStandIn().self, *timer);
+        });
+}
+
+inline WebKitWebView* mainWebView() {
+    GList* toplevels = gtk_window_list_toplevels();
+    WebKitWebView* found = nullptr;
+    for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
+        GtkWidget* content = gtk_bin_get_child(GTK_BIN(item->data));
+        if (content == nullptr || !GTK_IS_CONTAINER(content)) continue;
+        GList* children = gtk_container_get_children(GTK_CONTAINER(content));
+        for (GList* child = children; child != nullptr; child = child->next) {
+            if (WEBKIT_IS_WEB_VIEW(child->data)) found = WEBKIT_WEB_VIEW(child->data);
+        }
+        g_list_free(children);
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// Evaluates `script` in the page and hands its string value to `then` (empty on failure).
+inline void evaluate(WebKitWebView* view, const char* script, std::function<void(const std::string&)> then) {
+    auto* done = new std::function<void(const std::string&)>(std::move(then));
+    webkit_web_view_evaluate_javascript(
+        view, script, -1, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::function<void(const std::string&)>> then(
+                static_cast<std::function<void(const std::string&)>*>(data));
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+            std::string text;
+            if (value != nullptr) {
+                gchar* string = jsc_value_to_string(value);
+                text = string;
+                g_free(string);
+                g_object_unref(value);
+            }
+            (*then)(text);
+        },
+        done);
+}
+
+}  // namespace kelvo

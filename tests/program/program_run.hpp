@@ -1,0 +1,118 @@
+#pragma once
+
+// The bundled program run as a child process, with an environment of the test's choosing and its
+// standard error kept in a file. A run still going when the test ends is killed.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace kelvo::testing {
+
+// A fresh folder for one test under the build folder's test output.
+inline std::string makeOutputFolder(std::string_view name) {
+    std::filesystem::path base = std::filesystem::path(KELVO_TEST_OUTPUT_DIR) / "program-runs";
+    std::filesystem::create_directories(base);
+    std::string pattern = (base / (std::string(name) + "-XXXXXX")).string();
+    return ::mkdtemp(pattern.data());
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// This process's environment with `replaced` ("NAME=value") set and `removed` names left out.
+inline std::vector<std::string> environmentWith(std::vector<std::string> replaced, std::vector<std::string> removed) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string_view text(*entry);
+        std::string_view name = text.substr(0, text.find('='));
+        bool drop = false;
+        for (const std::string& other : replaced) drop = drop || other.substr(0, other.find('=')) == name;
+        for (const std::string& other : removed) drop = drop || other == name;
+        if (!drop) result.emplace_back(text);
+    }
+    result.insert(result.end(), replaced.begin(), replaced.end());
+    return result;
+}
+
+class ProgramRun {
+public:
+    ProgramRun(const std::vector<std::string>& environment, const std::string& workingFolder,
+               const std::string& stderrPath) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        std::vector<char*> envp;
+        for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+        envp.push_back(nullptr);
+        char* argv[] = {const_cast<char*>(KELVO_PROGRAM), nullptr};
+        if (posix_spawn(&pid_, KELVO_PROGRAM, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ProgramRun() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    [[nodiscard]] bool started() const { return pid_ > 0; }
+    void signal(int number) const { ::kill(pid_, number); }
+
+    // The exit status once the program ended within `timeout` (-1 when a signal ended it).
+    std::optional<int> wait(std::chrono::milliseconds timeout) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!status_ && pid_ > 0) {
+            int raw = 0;
+            if (::waitpid(pid_, &raw, WNOHANG) == pid_) {
+                status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            } else if (std::chrono::steady_clock::now() > deadline) {
+                break;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+// Polls `ready` every 20 ms until it holds or `timeout` passed.
+template <class Ready>
+bool waitUntil(std::chrono::milliseconds timeout, Ready ready) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+}  // namespace kelvo::testing

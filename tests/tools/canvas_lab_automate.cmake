@@ -1,0 +1,26 @@
+# Runs `kelvo-canvas-lab automate` over a folder holding one "wait" command and checks that the
+# command was consumed and the three snapshot files were written.
+#   cmake -DLAB=<kelvo-canvas-lab> -DTREE=<tree file> -DFOLDER=<scratch folder> -P canvas_lab_automate.cmake
+
+file(REMOVE_RECURSE "${FOLDER}")
+file(MAKE_DIRECTORY "${FOLDER}")
+file(WRITE "${FOLDER}/command-1.txt" "wait\n")
+execute_process(COMMAND "${LAB}" automate "${TREE}" "${FOLDER}" RESULT_VARIABLE status TIMEOUT 30)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "kelvo-canvas-lab automate ended with ${status}")
+endif()
+if(EXISTS "${FOLDER}/command-1.txt")
+  message(FATAL_ERROR "the command file was not consumed")
+endif()
+file(READ "${FOLDER}/windows.txt" windows)
+if(NOT windows STREQUAL "window @w1 \"Canvas lab\" focused=true\n")
+  message(FATAL_ERROR "unexpected windows.txt: ${windows}")
+endif()
+file(READ "${FOLDER}/snapshot.txt" snapshot)
+if(NOT snapshot MATCHES "^ready=true protocol=6 frame=[0-9]+ " OR NOT snapshot MATCHES "\n    widget @w1/canvas#1 ")
+  message(FATAL_ERROR "unexpected snapshot.txt: ${snapshot}")
+endif()
+file(READ "${FOLDER}/accessibility.txt" accessibility)
+if(NOT accessibility MATCHES "^a11y root=@w1 nodes=[0-9]+\n@w1 role=window name=\"Canvas lab\"")
+  message(FATAL_ERROR "unexpected accessibility.txt: ${accessibility}")
+endif()

@@ -1,0 +1,85 @@
+#include "automate.hpp"
+
+#include <csignal>
+#include <memory>
+
+#include "automation/automation.hpp"
+#include "automation/command_watcher.hpp"
+#include "base/posix_io.hpp"
+#include "lab_files.hpp"
+#include "lab_platform.hpp"
+#include "runtime/canvas/view_widget_tree.hpp"
+#include "runtime/flow/dispatch.hpp"
+#include "runtime/runtime.hpp"
+#include "runtime/views/view_create.hpp"
+#include "runtime/windows/window_table.hpp"
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::string_view kLabName = "Canvas lab";
+constexpr std::string_view kCanvasLabel = "canvas";
+constexpr std::chrono::milliseconds kIdle{1000};
+constexpr std::int64_t kIncompleteCommandAgeNs = 5'000'000'000;
+
+struct RuntimeRelease {
+    void operator()(Runtime* runtime) const { releaseRuntime(runtime); }
+};
+
+void stopOnSignal(int) { stopLabPlatforms(); }
+
+// The window and its canvas view, sized to the tree.
+Status buildScene(Runtime& runtime, const WidgetTreeStorage& tree) {
+    const Rect root = normalizeRect(tree.nodes[0].rect);
+    const RectF frame{0, 0, root.x + root.width, root.y + root.height};
+    const std::size_t window = TRY(reserveWindow(runtime, kMainWindowId, "main", kLabName, std::nullopt, false));
+    runtime.windows[window].frame = frame;
+    runtime.windows[window].focused = true;
+    ViewOptions canvas{.windowId = kMainWindowId, .label = kCanvasLabel, .frame = frame, .kind = ViewKind::gpu_surface};
+    canvas.gpu = GpuSurfaceOptions{GpuBackend::software, GpuPixelFormat::bgra8_unorm, GpuPresentMode::timer,
+                                   GpuAlphaMode::opaque, GpuColorSpace::srgb,         true};
+    TRY(createView(runtime, canvas));
+    return installCanvasWidgetTree(runtime, runtime.views.size() - 1, tree.tree(), tree.tokens);
+}
+
+}  // namespace
+
+int automate(std::string_view treePath, std::string_view folder) {
+    const Io io = posixIo();
+    auto tree = std::make_unique<WidgetTreeStorage>();
+    if (!readTreeFile(io, treePath, *tree)) return 1;
+    if (tree->node_count == 0) return labFailed("no widgets in", treePath, Error::InvalidWidgetTreeText);
+
+    Result<Runtime*> allocated = allocateRuntime();
+    if (!allocated) return labFailed("cannot start a runtime for", treePath, allocated.error());
+    std::unique_ptr<Runtime, RuntimeRelease> runtime(*allocated);
+    LabPlatform lab(kIdle);
+    runtime->platform = lab.platform();
+    runtime->io = io;
+    runtime->startMonotonicNs = ioMonotonicNs(io);
+    runtime->webViewLayer = false;  // the lab shows no pages
+    if (Status built = buildScene(*runtime, *tree); !built) {
+        return labFailed("cannot show the tree of", treePath, built.error());
+    }
+
+    auto automation = std::make_unique<Automation>();
+    if (Status configured =
+            configureAutomationServer(automation->server, io, folder, kLabName, kIncompleteCommandAgeNs);
+        !configured) {
+        return labFailed("cannot automate through", folder, configured.error());
+    }
+    attachAutomation(*runtime, *automation);
+
+    std::signal(SIGINT, stopOnSignal);
+    std::signal(SIGTERM, stopOnSignal);
+    RunContext context{runtime.get(), AppBinding{}};
+    AutomationWatcher watcher;
+    startAutomationWatcher(*runtime, automation->server, watcher);
+    const Status ran = runtime->platform.run(runtime->platform.context, &handlePlatformEvent, &context);
+    stopAutomationWatcher(watcher);
+    if (!ran) return labFailed("the run over", folder, ran.error());
+    return 0;
+}
+
+}  // namespace kelvo
