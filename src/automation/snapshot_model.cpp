@@ -100,10 +100,10 @@ AutomationSnapshotWidget widgetRow(const RuntimeView& view, std::span<const Widg
 
     const WidgetStateBytes& state = node.state;
     const bool matchesId = node.id != 0;
-    row.focused = (state.focused & 1u) != 0 || (render.focusedWidget && *render.focusedWidget == node.id);
+    row.focused = (state.focused & 1u) != 0 || (render.focused && *render.focused == node.id);
     row.enabled = (state.disabled & 1u) == 0;
-    row.hovered = (state.hovered & 1u) != 0 || (matchesId && render.hoveredWidget == node.id);
-    row.pressed = (state.pressed & 1u) != 0 || (matchesId && render.pressedWidget == node.id);
+    row.hovered = (state.hovered & 1u) != 0 || (matchesId && render.hovered == node.id);
+    row.pressed = (state.pressed & 1u) != 0 || (matchesId && render.pressed == node.id);
     row.selected =
         (state.selected & 1u) != 0 || (node.numeric_value && *node.numeric_value >= 0.5f && selectedByValue(node.role));
     row.expandable = (state.expanded_present & 1u) != 0;
@@ -136,7 +136,7 @@ void gatherCanvasWidgets(const Runtime& runtime, const RuntimeView& view, Snapsh
     Result<std::size_t> collected = collectSemantics(tree, tables.semantics);
     if (!collected) return;
     const std::span<const WidgetSemanticsNode> nodes(tables.semantics.data(), *collected);
-    const CanvasWidgetRenderState render = canvasWidgetRenderState(view);
+    const CanvasWidgetRenderState render = canvasWidgetRenderState(runtime, view);
     std::size_t cursor = 0;
     for (const WidgetSemanticsNode& node : nodes) {
         if (counts.widgets == tables.widgets.size()) return;

@@ -24,6 +24,13 @@ void markDirtyRegion(Runtime& runtime, const RectF& frame) {
     (void)runtime.dirtyRegions.push(frame);
 }
 
+void noteWindowToPublish(Runtime& runtime, std::uint64_t windowId) {
+    for (std::uint64_t listed : runtime.windowsToPublish) {
+        if (listed == windowId) return;
+    }
+    (void)runtime.windowsToPublish.push(windowId);
+}
+
 std::int64_t runtimeWallClockNs(const Runtime& runtime) {
     if (!runtime.io.present()) return 0;
     std::int64_t now = ioWallClockNs(runtime.io);

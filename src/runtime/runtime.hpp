@@ -19,6 +19,7 @@
 #include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_refresh_batch.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
 #include "runtime/flow/automation_hooks.hpp"
@@ -47,7 +48,8 @@ namespace kelvo {
 //   windows          the window table, its id counters, the application source, the shell
 //                    descriptions and the last surface metrics of each window
 //   views            the view table and the child web view table
-//   frame state      the state-dirty flag, the dirty regions of the next frame and the frame
+//   frame state      the state-dirty flag, the dirty regions of the next frame, what last
+//                    changed, the windows to publish, the canvas refresh batch and the frame
 //                    profile
 //   event flow       frame and change counters, the dispatch error log, extension modules,
 //                    automation hooks, the session journal, the window-state store and the
@@ -107,6 +109,10 @@ struct Runtime {
     bool stateDirty = true;
     // Frames changed since the last published frame; nothing is added once 8 are held.
     FixedVec<RectF, 8> dirtyRegions{};
+    ChangeSource lastChangeSource = ChangeSource::none;
+    // Windows whose canvas state changed for automation to publish; each at most once.
+    FixedVec<std::uint64_t, 8> windowsToPublish{};
+    CanvasRefreshBatch canvasBatch{};
     // Canvas frame stage timings; recorded only while its `enabled` flag is set.
     FrameProfile frameProfile{};
 
@@ -175,6 +181,8 @@ void bindPlatformTextMeasurer(Runtime& runtime);
 inline void markStateDirty(Runtime& runtime) { runtime.stateDirty = true; }
 // Sets the state-dirty flag and records a changed frame while fewer than 8 are held.
 void markDirtyRegion(Runtime& runtime, const RectF& frame);
+// Adds a window to the windows to publish unless it is there already or 8 are held.
+void noteWindowToPublish(Runtime& runtime, std::uint64_t windowId);
 
 // Wall-clock nanoseconds of the runtime's I/O interface; 0 without one.
 std::int64_t runtimeWallClockNs(const Runtime& runtime);

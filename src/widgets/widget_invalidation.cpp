@@ -4,6 +4,8 @@
 
 #include "widgets/commands.hpp"
 #include "widgets/widget_control_geometry.hpp"
+#include "widgets/widget_render.hpp"
+#include "widgets/widget_render_chart.hpp"
 #include "widgets/widget_render_style.hpp"
 #include "widgets/widget_tree.hpp"
 
@@ -157,6 +159,33 @@ std::optional<Rect> inputGroupFocusWithinBounds(WidgetLayoutTree tree, std::opti
         return true;
     });
     return bounds;
+}
+
+std::optional<Rect> widgetStateChangePaintBounds(WidgetLayoutTree tree, std::size_t index, const WidgetTokens& tokens,
+                                                 const WidgetRenderState& before, const WidgetRenderState& after) {
+    if (index >= tree.size()) return std::nullopt;
+    const WidgetDescription old = prepareWidgetRenderRecord(tree, index, tokens, before, kSiblingAlone);
+    const WidgetDescription now = prepareWidgetRenderRecord(tree, index, tokens, after, kSiblingAlone);
+    std::optional<Rect> area;
+    if (widgetFrameStrokeWidth(old, tokens) != widgetFrameStrokeWidth(now, tokens)) {
+        area = unionOptionalBounds(widgetFrameStrokeBounds(old, tokens), widgetFrameStrokeBounds(now, tokens));
+    }
+    for (const WidgetDescription* record : {&old, &now}) {
+        area = unionOptionalBounds(area, widgetFocusPaintBounds(*record, tokens));
+        area = unionOptionalBounds(area, widgetInteractiveStatePaintBounds(*record, tokens));
+    }
+    return widgetClippedDirtyBounds(tree, index, area);
+}
+
+std::optional<Rect> renderStateSurroundingsPaintBounds(WidgetLayoutTree tree, const WidgetTokens& tokens,
+                                                       const WidgetRenderState& before,
+                                                       const WidgetRenderState& after) {
+    std::optional<Rect> area;
+    for (const WidgetRenderState* state : {&before, &after}) {
+        area = unionOptionalBounds(area, inputGroupFocusWithinBounds(tree, state->focused, tokens));
+        area = unionOptionalBounds(area, chartHoverDetailDirtyBounds(tree, tokens, *state));
+    }
+    return area;
 }
 
 }  // namespace kelvo

@@ -11,6 +11,7 @@
 
 #include "raster/canvas_geometry.hpp"
 #include "widgets/widget_description.hpp"
+#include "widgets/widget_render_context.hpp"
 #include "widgets/widget_tokens.hpp"
 
 namespace kelvo {
@@ -39,5 +40,16 @@ std::optional<Rect> widgetClippedDirtyBounds(WidgetLayoutTree tree, std::size_t 
 // clipped like a dirty rectangle; the widget's own ring is not counted.
 std::optional<Rect> inputGroupFocusWithinBounds(WidgetLayoutTree tree, std::optional<std::uint64_t> focusId,
                                                 const WidgetTokens& tokens);
+
+// What a change of the render state from `before` to `after` can repaint of node `index`: its
+// frame stroke before and after when the stroke width changed, its focus rings and its state
+// rectangles before and after, clipped as a dirty rectangle.
+std::optional<Rect> widgetStateChangePaintBounds(WidgetLayoutTree tree, std::size_t index, const WidgetTokens& tokens,
+                                                 const WidgetRenderState& before, const WidgetRenderState& after);
+
+// What the change can repaint around the widgets it touches: the focus-within rings of the input
+// groups around the focused widget and the hovered chart's hover detail, before and after.
+std::optional<Rect> renderStateSurroundingsPaintBounds(WidgetLayoutTree tree, const WidgetTokens& tokens,
+                                                       const WidgetRenderState& before, const WidgetRenderState& after);
 
 }  // namespace kelvo

@@ -1,3 +1,4 @@
+#include "runtime/canvas/view_widget_tree.hpp"
 #include "runtime/views/view_close.hpp"
 #include "runtime/views/view_focus.hpp"
 #include "view_scenario.hpp"
@@ -174,10 +175,13 @@ TEST_F(ViewFocus, FocusingSetsExactlyOneFlagOfTheWindow) {
     test.fillSlot(PlatformSlot::focusView);
     runtime->platform = test.platform();
 
-    // A canvas whose redraw cannot be scheduled: the error comes after every flag is set.
+    // A canvas whose focused widget loses the focus and cannot be published: the error comes
+    // after every flag is set.
     create(gpuSurface("C"));
+    ASSERT_TRUE(installCanvasWidgetTreeText(*runtime, 2, "text_field id=5 rect=0,0,100,20\n"));
+    runtime->views[2].canvas.interaction.focusedWidget = 5;
     ASSERT_TRUE(focusView(*runtime, 1, "C"));
-    runtime->views[2].canvas.invalidationFaultForTests = Error::CreateFailed;
+    test.failSlot(PlatformSlot::updateWidgetAccessibility, Error::CreateFailed);
     EXPECT_EQ(errorOf(focusView(*runtime, 1, "W")), Error::CreateFailed);
     EXPECT_EQ(focusedLabels(), "W");
 }

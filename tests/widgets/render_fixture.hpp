@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "widgets/display_list.hpp"
+#include "widgets/display_list_diff.hpp"
 #include "widgets/widget_render.hpp"
 
 namespace kelvo::testing {
@@ -31,18 +32,6 @@ struct RenderedList {
 
 // Ids at or above this are hashed keys; a widget's part ids lie below it in the tests' trees.
 inline constexpr std::uint64_t kHashedIdFloor = std::uint64_t{1} << 40;
-
-inline bool hasIdentity(const CanvasCommand& command) {
-    switch (static_cast<CanvasCommandTag>(canvasCommandTagBits(command))) {
-        case CanvasCommandTag::pop_clip:
-        case CanvasCommandTag::push_opacity:
-        case CanvasCommandTag::pop_opacity:
-        case CanvasCommandTag::transform:
-            return false;
-        default:
-            return canvasCommandId(command) != 0;
-    }
-}
 
 inline std::string numberText(float value) {
     char text[32];

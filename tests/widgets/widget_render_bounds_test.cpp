@@ -13,7 +13,6 @@
 #include "widgets/render_fixture.hpp"
 #include "widgets/widget_invalidation.hpp"
 #include "widgets/widget_render.hpp"
-#include "widgets/widget_render_chart.hpp"
 #include "widgets/widget_tree.hpp"
 
 namespace kelvo {
@@ -75,7 +74,7 @@ std::unique_ptr<testing::RenderedList> render(const ControlTree& tree, const Wid
 
 const CanvasCommand* withId(std::span<const CanvasCommand> list, std::uint64_t id) {
     for (const CanvasCommand& command : list) {
-        if (testing::hasIdentity(command) && canvasCommandId(command) == id) return &command;
+        if (hasCommandIdentity(command) && canvasCommandId(command) == id) return &command;
     }
     return nullptr;
 }
@@ -86,7 +85,7 @@ std::optional<Rect> changedBounds(std::span<const CanvasCommand> before, std::sp
     std::optional<Rect> bounds;
     const auto compare = [&](std::span<const CanvasCommand> from, std::span<const CanvasCommand> to) {
         for (const CanvasCommand& command : from) {
-            if (!testing::hasIdentity(command)) continue;
+            if (!hasCommandIdentity(command)) continue;
             const CanvasCommand* other = withId(to, canvasCommandId(command));
             if (other != nullptr && commandsEqual(command, *other)) continue;
             bounds = unionOptionalBounds(bounds, canvasCommandBounds(command));
@@ -102,23 +101,9 @@ std::optional<Rect> changedBounds(std::span<const CanvasCommand> before, std::sp
 std::optional<Rect> recordedBounds(const ControlTree& tree, const WidgetTokens& tokens, const WidgetRenderState& before,
                                    const WidgetRenderState& after) {
     const WidgetLayoutTree nodes = tree.nodes;
-    std::optional<Rect> area;
+    std::optional<Rect> area = renderStateSurroundingsPaintBounds(nodes, tokens, before, after);
     for (std::size_t index = 1; index < nodes.size(); ++index) {
-        const WidgetDescription old = prepareWidgetRenderRecord(nodes, index, tokens, before, kSiblingAlone);
-        const WidgetDescription now = prepareWidgetRenderRecord(nodes, index, tokens, after, kSiblingAlone);
-        std::optional<Rect> own;
-        if (widgetFrameStrokeWidth(old, tokens) != widgetFrameStrokeWidth(now, tokens)) {
-            own = unionOptionalBounds(widgetFrameStrokeBounds(old, tokens), widgetFrameStrokeBounds(now, tokens));
-        }
-        for (const WidgetDescription& record : {old, now}) {
-            own = unionOptionalBounds(own, widgetFocusPaintBounds(record, tokens));
-            own = unionOptionalBounds(own, widgetInteractiveStatePaintBounds(record, tokens));
-        }
-        area = unionOptionalBounds(area, widgetClippedDirtyBounds(nodes, index, own));
-    }
-    for (const WidgetRenderState* state : {&before, &after}) {
-        area = unionOptionalBounds(area, inputGroupFocusWithinBounds(nodes, state->focused, tokens));
-        area = unionOptionalBounds(area, chartHoverDetailDirtyBounds(nodes, tokens, *state));
+        area = unionOptionalBounds(area, widgetStateChangePaintBounds(nodes, index, tokens, before, after));
     }
     return area;
 }

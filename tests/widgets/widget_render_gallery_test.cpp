@@ -86,7 +86,7 @@ TEST_F(Gallery, IdsAreUniqueAndStayInsideTheirWidget) {
             ASSERT_TRUE(emitWidgetTree(list_.target, nodes, tokens, {}));
             std::set<std::uint64_t> seen;
             for (const CanvasCommand& command : list_.commands()) {
-                if (!testing::hasIdentity(command)) continue;
+                if (!hasCommandIdentity(command)) continue;
                 EXPECT_TRUE(seen.insert(canvasCommandId(command)).second)
                     << "duplicate " << testing::commandText(command);
             }
@@ -100,7 +100,7 @@ TEST_F(Gallery, IdsAreUniqueAndStayInsideTheirWidget) {
                 ASSERT_TRUE(emitWidgetLayoutNode(list_.target, alone, i, tokens, {}, kSiblingAlone));
                 for (const CanvasCommand& command : list_.commands()) {
                     const std::uint64_t id = canvasCommandId(command);
-                    if (!testing::hasIdentity(command) || id >= testing::kHashedIdFloor) continue;
+                    if (!hasCommandIdentity(command) || id >= testing::kHashedIdFloor) continue;
                     EXPECT_EQ(id >> 4, nodes[i].id) << testing::commandText(command);
                 }
             }

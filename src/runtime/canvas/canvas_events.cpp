@@ -1,15 +1,21 @@
 #include "runtime/canvas/canvas_events.hpp"
 
+#include "runtime/canvas/canvas_widget_accessibility.hpp"
+
 #include "runtime/flow/dispatch.hpp"
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_lookup.hpp"
 
 namespace kelvo {
 
-// A canvas view without widgets has no animation, plan or scroll driver to advance: its tick
-// only tells the application.
+// Until frames are planned here, a tick ends the view's wait for the frame its refresh asked
+// for, tells the application, and publishes the accessibility that waited for the frame.
 Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, const GpuSurfaceFrame& frame) {
-    return dispatchEvent(runtime, binding, RuntimeEvent(frame));
+    if (std::optional<std::size_t> view = findViewIndex(runtime, frame.windowId, frame.label)) {
+        runtime.views[*view].canvas.frameRequested = false;
+    }
+    TRY(dispatchEvent(runtime, binding, RuntimeEvent(frame)));
+    return flushDeferredCanvasWidgetAccessibility(runtime);
 }
 
 // Without widgets no input has a target; the application still hears of it.

@@ -14,6 +14,8 @@
 
 #include "runtime/views/view_table.hpp"
 #include "widgets/display_list.hpp"
+#include "widgets/widget_animation.hpp"
+#include "widgets/widget_semantics.hpp"
 #include "widgets/widget_tree_storage.hpp"
 
 namespace kelvo {
@@ -21,10 +23,32 @@ namespace kelvo {
 inline constexpr std::size_t kCanvasSlotCount = kMaxViews;
 inline constexpr std::size_t kCanvasSlotPageBytes = 4096;
 
-// What one canvas view keeps: its widget tree with tokens, and its display list.
+// The semantics of a view's widgets. A collection goes into the list not shown and is shown only
+// when it succeeds, so a failed collection leaves the shown list whole.
+struct CanvasSemanticsStore {
+    std::array<std::array<WidgetSemanticsNode, kMaxWidgetSemanticsNodes>, 2> lists{};
+    std::uint8_t shown = 0;
+    std::uint32_t count = 0;
+
+    [[nodiscard]] std::span<const WidgetSemanticsNode> nodes() const { return {lists[shown].data(), count}; }
+};
+
+// The keys the latest refresh scheduled for the caret and for the loading indicators; the next
+// refresh removes the animations of keys it no longer schedules.
+inline constexpr std::size_t kMaxIndicatorAnimationKeys = 64;
+struct CanvasScheduledAnimations {
+    std::uint64_t caretKey = 0;
+    FixedVec<std::uint64_t, kMaxIndicatorAnimationKeys> indicatorKeys;
+};
+
+// What one canvas view keeps: its widget tree with tokens, its display list, the semantics of
+// its widgets and their animations.
 struct CanvasSlot {
     WidgetTreeStorage tree;
     CanvasDisplayList displayList;
+    CanvasSemanticsStore semantics;
+    WidgetAnimationTable animations;
+    CanvasScheduledAnimations scheduled;
 };
 static_assert(std::is_trivially_destructible_v<CanvasSlot>, "slots are released without running destructors");
 

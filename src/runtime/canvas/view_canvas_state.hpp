@@ -1,37 +1,81 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "base/error.hpp"
 #include "platform/types/view_records.hpp"
+#include "widgets/widget_render_context.hpp"
 
 namespace kelvo {
 
-// The canvas widget state a view record carries. The widget tree, tokens and display list of a
-// canvas view live in its canvas slot (canvas_slots.hpp), which stays put when the record moves;
-// whatever else is added must live inside the record (so a record can be copied to another
-// place in the view table) or be rebuilt by `rebindMovedCanvasView`.
+// The widgets a user is interacting with on a canvas view (widget ids, 0 for none), and when the
+// view last had input.
+struct CanvasInteraction {
+    std::uint64_t focusedWidget = 0;
+    std::uint64_t focusVisibleWidget = 0;
+    std::uint64_t hoveredWidget = 0;
+    std::uint64_t pressedWidget = 0;
+    std::uint64_t selectionOwner = 0;
+    // The pointer in view coordinates, as last reported.
+    float pointerX = 0;
+    float pointerY = 0;
+    // The short id list (accordions in it draw their content while they close); read only while
+    // `shortIdsActive` is set.
+    std::array<std::uint64_t, 8> shortIds{};
+    std::uint8_t shortIdCount = 0;
+    bool shortIdsActive = false;
+    // Input timestamps (the platform's clock): the latest input not yet matched by a frame, and
+    // the latest input.
+    std::uint64_t pendingInputNs = 0;
+    std::uint64_t lastInputNs = 0;
+};
+
+// What the runtime last published of a canvas view's widgets to the accessibility layer.
+struct CanvasAccessibility {
+    bool published = false;
+    // A publication waits for the frame tick (or the end of the refresh batch).
+    bool deferred = false;
+    std::uint64_t fingerprint = 0;
+};
+
+// The canvas widget state a view record carries. The widget tree, tokens, display list,
+// semantics and animations of a canvas view live in its canvas slot (canvas_slots.hpp), which
+// stays put when the record moves; whatever else is added must live inside the record (so a
+// record can be copied to another place in the view table) or be rebuilt by
+// `rebindMovedCanvasView`.
 struct CanvasViewState {
     // The canvas slot holding the view's widget tree and display list (canvas views only).
     std::optional<std::uint8_t> slot;
     // Mirrors of the slot's counters, so a view record alone can report them: the display list's
-    // revision and command count, the widget tree's revision and node count.
+    // revision and command count, the widget tree's revision and node count, the semantics count.
     std::uint64_t revision = 0;
     std::uint64_t commandCount = 0;
     std::uint64_t widgetRevision = 0;
     std::uint64_t widgetNodeCount = 0;
+    std::uint64_t semanticsCount = 0;
+    // Grows whenever the widgets' semantics change without a new tree (toggles, scrolling, edits).
+    std::uint64_t semanticsRevision = 0;
     std::uint64_t contextMenuItemCount = 0;
     // The surface frame the platform last reported; the next frame is drawn in full while
     // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
     RectF surfaceFrame{};
     bool fullFrameDue = false;
     std::uint64_t sizeGeneration = 0;
-    // Tests only: while set, the view's render state follows its own focus (as if a focusable
-    // widget held it) and every invalidation of the view fails with this error, so the callers'
-    // handling of a failed invalidation can run.
-    std::optional<Error> invalidationFaultForTests;
+    CanvasInteraction interaction;
+    CanvasAccessibility accessibility;
+    // Commands of the stored display list that the widget tree does not draw: the first
+    // `leadingCommands` and the last `trailingCommands` stay in place around the widgets'
+    // commands, and `reservedCommands` more must always fit besides the list.
+    std::uint64_t leadingCommands = 0;
+    std::uint64_t trailingCommands = 0;
+    std::uint64_t reservedCommands = 0;
+    // The view's display list is drawn from its widget tree: invalidations refresh it.
+    bool refreshWanted = false;
+    // A refresh asked the platform for a frame that has not been ticked yet.
+    bool frameRequested = false;
 };
 
 inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;
@@ -173,19 +217,7 @@ struct CanvasViewInfo {
     friend bool operator==(const CanvasViewInfo&, const CanvasViewInfo&) = default;
 };
 
-struct PointF {
-    float x = 0;
-    float y = 0;
-    friend bool operator==(const PointF&, const PointF&) = default;
-};
-
-// The interaction state of a view's canvas widgets that drawing depends on.
-struct CanvasWidgetRenderState {
-    std::optional<std::uint64_t> focusedWidget;
-    std::optional<std::uint64_t> focusVisibleWidget;
-    std::optional<std::uint64_t> hoveredWidget;
-    std::optional<std::uint64_t> pressedWidget;
-    std::optional<PointF> pointer;
-};
+// The interaction state a canvas view's widgets are drawn in; see `canvasWidgetRenderState`.
+using CanvasWidgetRenderState = WidgetRenderState;
 
 }  // namespace kelvo

@@ -1,6 +1,8 @@
 #include "runtime/canvas/view_widget_tree.hpp"
 
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/canvas_widget_display.hpp"
+#include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
 #include "widgets/thread_scratch.hpp"
 #include "widgets/widget_tree_install.hpp"
@@ -33,8 +35,11 @@ Status installCanvasWidgetTree(Runtime& runtime, std::size_t viewIndex, WidgetLa
     view.canvas.widgetNodeCount = slot->tree.node_count;
     view.canvas.contextMenuItemCount = slot->tree.context_menu_item_count;
     view.canvas.fullFrameDue = true;
+    view.canvas.refreshWanted = true;
     markStateDirty(runtime);
-    return {};
+    // The view now shows the tree: its semantics, accessibility and display list follow.
+    TRY(refreshCanvasWidgetSemantics(runtime, view));
+    return invalidateForCanvasWidgetDirty(runtime, viewIndex, {0, 0, view.frame.width, view.frame.height});
 }
 
 Status installCanvasWidgetTreeText(Runtime& runtime, std::size_t viewIndex, std::string_view text,

@@ -19,7 +19,9 @@ struct RuntimeView;
 
 // Replaces the widget tree and tokens of the canvas view at `viewIndex` (the installer's checks
 // first: a refused tree changes nothing). ViewNotFound for an index past the table,
-// UnsupportedViewKind for a view that is not a canvas view.
+// UnsupportedViewKind for a view that is not a canvas view. The view then draws its display list
+// from the tree: its semantics are collected and the whole view is invalidated; an error of
+// those steps is returned with the tree installed.
 Status installCanvasWidgetTree(Runtime& runtime, std::size_t viewIndex, WidgetLayoutTree nodes,
                                const WidgetTokens& tokens);
 

@@ -1,5 +1,6 @@
 #include "runtime/flow/dispatch.hpp"
 
+#include "runtime/canvas/canvas_widget_accessibility.hpp"
 #include "runtime/flow/dispatch_errors.hpp"
 #include "runtime/flow/kind_handlers.hpp"
 #include "runtime/persist/session_journal.hpp"
@@ -91,7 +92,12 @@ Status dispatchPlatformEvent(Runtime& runtime, const AppBinding& binding, const 
     if (!isQuietFrameEvent(runtime, kind)) {
         runtimeTrace(runtime, "platform.event", std::string_view{}, {traceText("event", platformEventKindName(kind))});
     }
-    return runKind(runtime, binding, event);
+    TRY(runKind(runtime, binding, event));
+    // Accessibility deferred while the event was handled is published now, unless its view waits
+    // for a frame (the frame's tick publishes it) or an enclosing event still defers it.
+    if (runtime.canvasBatch.accessibilityDeferral != 0) return {};
+    return recordUnlessStopping(runtime, "canvas_widget_accessibility",
+                                flushDeferredCanvasWidgetAccessibilityWithoutFrame(runtime));
 }
 
 Status dispatchEvent(Runtime& runtime, const AppBinding& binding, const RuntimeEvent& event) {

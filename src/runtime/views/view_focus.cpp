@@ -11,11 +11,6 @@
 namespace kelvo {
 namespace {
 
-bool renderStatesDiffer(const CanvasWidgetRenderState& a, const CanvasWidgetRenderState& b) {
-    return a.focusedWidget != b.focusedWidget || a.focusVisibleWidget != b.focusVisibleWidget ||
-           a.hoveredWidget != b.hoveredWidget || a.pressedWidget != b.pressedWidget || a.pointer != b.pointer;
-}
-
 // Gives the focus of a window to `label` (or to nothing). Every flag is set before any error is
 // reported, so at most one flag of the window is ever set; the first failed canvas invalidation
 // is returned after the rest have run.
@@ -27,10 +22,10 @@ Status setWindowFocusFlags(Runtime& runtime, std::uint64_t windowId, std::option
     for (std::size_t i = 0; i < runtime.views.size(); ++i) {
         RuntimeView& view = runtime.views[i];
         if (view.windowId != windowId) continue;
-        const CanvasWidgetRenderState before = canvasWidgetRenderState(view);
+        const CanvasWidgetRenderState before = canvasWidgetRenderState(runtime, view);
         view.focused = label && view.label.view() == *label;
-        const CanvasWidgetRenderState after = canvasWidgetRenderState(view);
-        if (!renderStatesDiffer(before, after)) continue;
+        const CanvasWidgetRenderState after = canvasWidgetRenderState(runtime, view);
+        if (sameCanvasWidgetRenderState(before, after)) continue;
         Status invalidated = invalidateForCanvasWidgetRenderStateChange(runtime, i, before, after);
         if (!invalidated && first) first = invalidated;
     }

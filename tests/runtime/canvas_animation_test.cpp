@@ -1,0 +1,108 @@
+// The animations refreshes schedule: the caret blink of the focused text entry and the pulse,
+// turn or fading dots of loading indicators, step by step against a golden file.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "canvas_display_scenario.hpp"
+#include "support/golden.hpp"
+
+namespace kelvo {
+namespace {
+
+using testing::numberText;
+using testing::rectText;
+
+std::string keyText(std::uint64_t key) { return std::to_string(key >> 4) + "." + std::to_string(key & 15); }
+
+std::string animationText(const WidgetAnimationTable& table) {
+    std::string out;
+    const auto pair = [&](const char* name, std::optional<float> from, std::optional<float> to) {
+        if (from || to) {
+            out +=
+                std::string(" ") + name + "=" + (from ? numberText(*from) : "-") + "->" + (to ? numberText(*to) : "-");
+        }
+    };
+    for (const WidgetAnimation& a : table.entries) {
+        out += "  " + keyText(a.key) + " start=" + std::to_string(a.start_ns) + " ms=" + std::to_string(a.duration_ms);
+        pair("opacity", a.from_opacity, a.to_opacity);
+        pair("angle", a.from_angle, a.to_angle);
+        if (a.from_angle) out += " pivot=" + numberText(a.pivot_x) + "," + numberText(a.pivot_y);
+        out += " easing=" + std::to_string(static_cast<int>(a.easing)) +
+               " repeat=" + std::to_string(static_cast<int>(a.repeat)) + " spring=" + numberText(a.spring_mass) + "/" +
+               numberText(a.spring_stiffness) + "/" + numberText(a.spring_damping) + "\n";
+    }
+    for (const WidgetAnimationDirty& d : table.dirty) {
+        out += "  dirty " + keyText(d.key) + " " + (d.rect ? rectText(*d.rect) : "-") + "\n";
+    }
+    return out;
+}
+
+// The tree of most steps: a text field, a skeleton and a spinner, with the spinner's tokens and
+// the field's selection and the skeleton's visibility given.
+std::string tree(const std::string& tokens, const std::string& selection, bool skeletonHidden) {
+    return "tokens snap_geometry=1 pixel_scale=2 " + tokens +
+           "\n"
+           "column id=1 rect=0,0,320,240\n"
+           "  text_field id=2 rect=10,10,200,30 text=\"hello\" selection=" +
+           selection +
+           "\n"
+           "  skeleton id=3 rect=10,50,100,20" +
+           (skeletonHidden ? " hidden=1" : "") +
+           "\n"
+           "  spinner id=4 rect=10.3,80.3,24,24\n"
+           "  search_field id=6 rect=10,120,200,30 text=\"find\" selection=2,2\n";
+}
+
+class CanvasAnimations : public testing::CanvasDisplayScenario {
+protected:
+    void step(const std::string& name, const std::string& treeText, std::uint64_t now) {
+        interaction().lastInputNs = now;
+        interaction().pendingInputNs = now - 100;
+        ASSERT_TRUE(installCanvasWidgetTreeText(*runtime, kCanvas, treeText));
+        out_ += "== " + name + "\n" + animationText(slot().animations);
+    }
+
+    std::string out_;
+};
+
+TEST_F(CanvasAnimations, RefreshesScheduleCaretsAndLoadingIndicators) {
+    canvas().focused = true;
+    interaction().focusedWidget = interaction().focusVisibleWidget = 2;
+    step("a blinking caret, a pulsing skeleton and a turning arc spinner", tree("", "5,5", false), 5'000'000'000);
+    step("later input restarts the caret's steady time; indicators keep their start", tree("", "5,5", false),
+         6'000'000'000);
+    step("a selection stops the caret", tree("", "0,5", false), 6'100'000'000);
+    step("a ring spinner fades four dots a quarter period apart",
+         tree("spinner_style=1 spinner_dot_count=4 spinner_period=800 spinner_min_alpha=2", "0,5", false),
+         6'200'000'000);
+    step("hiding the skeleton removes its pulse; the dots keep their phase",
+         tree("spinner_style=1 spinner_dot_count=4 spinner_period=800", "0,5", true), 7'000'000'000);
+    interaction().focusedWidget = interaction().focusVisibleWidget = 6;
+    step("a search field blinks under its own caret part", tree("", "0,5", true), 8'000'000'000);
+    interaction().focusVisibleWidget = 0;
+    step("a focus that is not shown has no caret", tree("", "0,5", true), 9'000'000'000);
+    testing::expectGolden("runtime/canvas_animations.golden.txt", out_);
+}
+
+TEST_F(CanvasAnimations, ARefreshSchedulesAtMost64IndicatorKeys) {
+    const auto skeletons = [](int count, const std::string& between) {
+        std::string text = "tokens spinner_style=1 spinner_dot_count=4\ncolumn id=1 rect=0,0,320,240\n";
+        for (int i = 0; i < count; ++i) {
+            text += "  skeleton id=" + std::to_string(i + 10) + " rect=0," + std::to_string(i) + ",10,1\n";
+        }
+        return text + between + "  skeleton id=9 rect=0,100,10,1\n";
+    };
+    install(skeletons(70, ""));
+    EXPECT_EQ(slot().animations.entries.size(), 64u);
+    EXPECT_EQ(slot().animations.dirty.size(), 64u);
+    EXPECT_FALSE(slot().animations.find(widgetAnimationKey(9, 1)));
+    // A ring whose dots would pass the budget ends the scheduling.
+    install(skeletons(62, "  spinner id=8 rect=0,90,10,10\n"));
+    EXPECT_EQ(slot().animations.entries.size(), 62u);
+    EXPECT_EQ(slot().scheduled.indicatorKeys.size(), 62u);
+}
+
+}  // namespace
+}  // namespace kelvo
