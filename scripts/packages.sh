@@ -3,6 +3,11 @@ KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
+  libgstreamer1.0-dev               # audio playback (playbin) and the spectrum's tap
+  libgstreamer-plugins-base1.0-dev  # audio formats for the tap, the decodability probe (discoverer)
+  gstreamer1.0-plugins-base         # playbin, audioconvert, Ogg and Vorbis at run time
+  gstreamer1.0-plugins-good         # WAV, HTTP streams and the desktop's audio output at run time
+  libsoup-3.0-dev                   # the download that keeps a streamed sound as a cache file
   libsecret-1-dev  # stored credentials (the desktop's secret service)
   libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
 )

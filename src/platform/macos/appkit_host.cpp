@@ -91,7 +91,7 @@ void stopHost(KelvoAppKitHost& host) {
     }
     cancelFrameTimer(host);
     invalidateAppTimers(host);
-    // Audio stops here once the host has it.
+    (void)audioStop(host);
     stopKeyMonitor(host);
     stopAppearanceObservers(host);
     stopActivationObservers(host);
@@ -159,6 +159,7 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     if (host == nullptr) return;
     // Tasks still queued for the host find it gone.
     host->life.reset();
+    (void)audioStop(*host);
     invalidateAppTimers(*host);
     cancelFrameTimer(*host);
     stopAppearanceObservers(*host);

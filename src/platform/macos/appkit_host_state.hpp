@@ -17,7 +17,9 @@
 #include <variant>
 #include <vector>
 
+#include "platform/macos/appkit_audio.hpp"
 #include "platform/macos/appkit_functions.hpp"
+#include "platform/macos/appkit_native_views.hpp"
 #include "platform/macos/appkit_webviews.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
@@ -195,6 +197,11 @@ struct KelvoAppKitHost {
     // web views, with the navigation policy they follow
     HostWebViews web;
 
+    // audio
+    HostAudio audio;
+
+    // native views
+    HostNativeViews nativeViews;
     // menus, shortcuts, status item
     std::vector<HostShortcut> shortcuts;
     std::vector<MenuKeyItem> menuKeys;

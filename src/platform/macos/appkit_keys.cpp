@@ -63,7 +63,8 @@ void emitShortcut(KelvoAppKitHost& host, std::uint64_t windowId, const HostShort
 
 bool onKeyDown(void* context, const standin::KeyPress& press) {
     KelvoAppKitHost& host = *static_cast<KelvoAppKitHost*>(context);
-    // Keys typed into an adopted foreign surface pass by here once native views can adopt one.
+    // Keys typed into an adopted foreign surface are its own.
+    if (press.window != nullptr && focusInAdoptedSurface(host, press.window)) return false;
     std::string key = shortcutKeyName(press);
     if (key.empty()) return false;
     if (const HostShortcut* shortcut = matchShortcut(host.shortcuts, key, press.modifiers)) {

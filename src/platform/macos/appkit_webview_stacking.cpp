@@ -38,7 +38,8 @@ struct StackedView {
     std::int64_t layer = 0;
     std::int64_t position = 0;
     bool hidden = false;
-    HostWebView* web = nullptr;  // null for a view that only covers
+    HostWebView* web = nullptr;        // null for a view that only covers
+    HostNativeView* native = nullptr;  // a native view in the window's content
 };
 
 standin::RectD frameOf(KelvoAppKitHost& host, const HostWebView& view) {
@@ -60,7 +61,11 @@ std::vector<StackedView> stackOf(KelvoAppKitHost& host, std::uint64_t windowId) 
     for (auto& [key, view] : host.web.children) {
         if (key.starts_with(prefix)) add(*view);
     }
-    // The window's native views join the stack here once the host has them.
+    for (auto& [key, view] : host.nativeViews.views) {
+        if (!key.starts_with(prefix) || !view->parentKey.empty()) continue;
+        stack.push_back(
+            StackedView{view->ref, view->frame, view->layer, view->stackPosition, view->hidden, nullptr, view.get()});
+    }
     std::stable_sort(stack.begin(), stack.end(), [](const StackedView& a, const StackedView& b) {
         return a.layer != b.layer ? a.layer < b.layer : a.position < b.position;
     });
@@ -122,6 +127,7 @@ void restackWindow(KelvoAppKitHost& host, std::uint64_t windowId) {
         order.push_back(view.ref);
         // The order now placed is the one equal layers keep from here on.
         if (view.web != nullptr) view.web->stackPosition = ++host.web.nextTopPosition;
+        if (view.native != nullptr) view.native->stackPosition = ++host.web.nextTopPosition;
     }
     host.platform->webviews.restack(host.platform->self, window->ref, order);
     applyCoveredRects(host, stack);

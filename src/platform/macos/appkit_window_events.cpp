@@ -98,8 +98,8 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
     if (host.mainWindow == closing.get()) host.mainWindow = nullptr;
     closing->observesContentLayout = false;
     KelvoHostEvent closed = windowFrameEvent(host, *closing, id, false);
+    closeNativeViewsInWindow(host, id);
     closeWindowWebViews(host, id);
-    // The window's native views close here once the host has them.
     host.platform->windows.destroy(host.platform->self, closing->ref);
     emitEvent(host, closed);
     noteKeyWindowChanged(host);
@@ -111,6 +111,7 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
 }
 
 void destroyAllWindows(KelvoAppKitHost& host) {
+    for (auto& [id, window] : host.windows) closeNativeViewsInWindow(host, id);
     for (auto& [id, window] : host.windows) host.platform->windows.destroy(host.platform->self, window->ref);
     host.windows.clear();
     host.mainWindow = nullptr;

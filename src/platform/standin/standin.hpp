@@ -9,7 +9,7 @@
 // first. Each backend keeps one file per service with the same name on both sides
 // (headless/windows.cpp and gtk/windows.cpp), so a reader who knows one finds its twin.
 // Services still to come sit beside these as further groups: clipboard, dialogs, keyring, menus,
-// status item, audio.
+// status item.
 //
 // Threads: everything runs on the main thread, except `loop.post` and `loop.wallClockNs`, which
 // any thread may call. Nothing here calls into the host while the host is calling it: backends
@@ -122,9 +122,10 @@ struct WindowSpec {
 // `create` with the same `content` restores.
 struct WindowGeometry {
     RectD content{};
-    double scale = 1.0;    // device pixels per point
-    bool key = false;      // the window takes keyboard input
-    bool visible = false;  // shown (also while minimised)
+    double scale = 1.0;     // device pixels per point
+    bool key = false;       // the window takes keyboard input
+    bool visible = false;   // shown (also while minimised)
+    bool onScreen = false;  // at least partly seen: shown, not minimised, not wholly covered
 };
 
 // The title bar's cover of the content: the content's bounds, the part not under the title bar
@@ -448,6 +449,198 @@ struct ScriptMessageService {
     void (*evaluate)(void* self, ViewRef view, std::string_view script) = nullptr;
 };
 
+// Audio: one player for each source the host loads, a tap that hears what it plays, and the
+// downloads that keep a stream for later.
+struct BackendPlayer;
+using PlayerRef = BackendPlayer*;
+
+enum class PlayerEventKind : std::uint8_t {
+    ready,            // the source can play; sent once, the first time
+    failed,           // the source cannot be played, or playing it stopped on an error
+    ended,            // the source played to its end; the player stands paused there
+    waiting_changed,  // a stream's player may have begun or stopped waiting for data to play
+                      // (`waiting`: asked to play and short of data); sent on play and pause too
+    tracks_loaded,    // the answer to `loadTracks` (`tracksLoaded`, `audioTracks`)
+};
+
+struct PlayerEvent {
+    PlayerEventKind kind = PlayerEventKind::ready;
+    bool waiting = false;
+    bool tracksLoaded = false;
+    std::uint32_t audioTracks = 0;
+};
+
+// Where a player reports its events: from a main-loop task, never while the host is calling the
+// backend, and never after the player was destroyed.
+struct PlayerEventSink {
+    void (*deliver)(void* context, PlayerRef player, const PlayerEvent& event) = nullptr;
+    void* context = nullptr;
+};
+
+struct PlayerSpec {
+    std::string_view location{};  // a file path, or the URL of a stream
+    bool stream = false;          // a stream waits for enough data before it plays, and says so
+    PlayerEventSink events{};
+};
+
+struct PlayerTimes {
+    std::optional<double> positionMs;  // none while unknown
+    std::optional<double> durationMs;
+    bool playing = false;  // asked to play, and not at the end
+};
+
+// Samples a tap sees, 32-bit floats: one buffer of interleaved frames, or one buffer per channel.
+// A buffer's data may be null (no samples for it).
+struct TapBuffers {
+    const float* const* data = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t frames = 0;
+};
+
+// A tap on a player's audio, after the volume, as it goes out. `prepare` and `process` run on the
+// audio thread (prepare also on the main thread when the tap is attached to a player whose format
+// is known); `finalize` runs once, when the backend lets go of the tap.
+struct AudioTap {
+    void* storage = nullptr;
+    void (*prepare)(void* storage, double sampleRate, std::int32_t channels, bool interleaved) = nullptr;
+    void (*process)(void* storage, const TapBuffers& buffers) = nullptr;
+    void (*finalize)(void* storage) = nullptr;
+};
+
+// How a download ended. `file` is the downloaded file, which the backend deletes after the
+// completion returns unless the completion moved it away.
+struct DownloadResult {
+    bool completed = false;  // false on an error or a cancel
+    std::optional<int> httpStatus;
+    std::string_view file{};
+};
+using DownloadId = std::uint64_t;
+// Runs once, on any thread; it may touch files only.
+using DownloadDone = std::function<void(const DownloadResult& result)>;
+
+struct AudioService {
+    // Whether the file holds audio this backend can play.
+    bool (*canDecode)(void* self, std::string_view path) = nullptr;
+    // A player for the source, paused at its start; null when the backend cannot make one.
+    PlayerRef (*createPlayer)(void* self, const PlayerSpec& spec) = nullptr;
+    // Stops and frees the player; its tap is finalized and no event of it arrives afterwards.
+    void (*destroyPlayer)(void* self, PlayerRef player) = nullptr;
+    void (*play)(void* self, PlayerRef player) = nullptr;
+    void (*pause)(void* self, PlayerRef player) = nullptr;
+    // Moves to exactly `positionMs`; the position may read as unknown until the move is done.
+    void (*seek)(void* self, PlayerRef player, std::uint64_t positionMs) = nullptr;
+    void (*setVolume)(void* self, PlayerRef player, double volume) = nullptr;
+    PlayerTimes (*times)(void* self, PlayerRef player) = nullptr;
+    // Finds the source's tracks; answered by one tracks_loaded event.
+    void (*loadTracks)(void* self, PlayerRef player) = nullptr;
+    // Puts the tap on the player's first audio track; false when it cannot (the tap is then not
+    // the backend's, and finalize never runs). One tap per player.
+    bool (*attachTap)(void* self, PlayerRef player, const AudioTap& tap) = nullptr;
+    DownloadId (*startDownload)(void* self, std::string_view url, DownloadDone done) = nullptr;
+    // The download's completion then reports an error, unless it ran already.
+    void (*cancelDownload)(void* self, DownloadId download) = nullptr;
+};
+
+// The application bundle the program runs from.
+struct BundleService {
+    // "<name>.app/Contents/Resources" when the program runs from "<name>.app" and the folder
+    // exists; none otherwise.
+    std::optional<std::string> (*resourceFolder)(void* self) = nullptr;
+};
+
+// Native views: containers and standard controls in a window's content or inside one another.
+enum class NativeControl : std::uint8_t {
+    container,        // a plain view with a background; holds other views
+    push_button,      // a rounded push button with a title
+    textured_button,  // a textured rounded button with a title
+    list_button,      // a borderless button, its title at the left, no image
+    checkbox,
+    toggle_button,  // a push button that stays on or off
+    segmented,
+    text_field,    // editable and selectable, bezelled, drawing its background
+    search_field,  // a search field
+    label,         // one line of text, cut at the tail
+    spinner,       // a spinning, indeterminate progress indicator, spinning
+    canvas,        // a canvas view (not built by this layer)
+};
+
+enum class NativeBackground : std::uint8_t { clear, control, window };
+
+enum class AccessibilityRole : std::uint8_t {
+    toolbar,
+    group,
+    splitter,
+    button,
+    check_box,
+    radio_group,
+    text_field,
+    static_text,
+    progress_indicator,
+};
+
+struct NativeViewSpec {
+    NativeControl control = NativeControl::container;
+    NativeBackground background = NativeBackground::clear;
+    AccessibilityRole role = AccessibilityRole::group;
+    std::string_view identifier{};  // the view's label
+    std::string_view title{};       // a button's or a label's text, a field's placeholder
+};
+
+// Which text of a control `setText` changes.
+enum class NativeText : std::uint8_t { title, placeholder, value };
+
+// Where a control reports that the user operated it (a click, a segment chosen, Return in a field):
+// from a main-loop task, never after the view was destroyed.
+struct NativeActionSink {
+    void (*deliver)(void* context, ViewRef view) = nullptr;
+    void* context = nullptr;
+};
+
+// A container's bounds, and whether its y axis points down from its top edge.
+struct ContainerBox {
+    double width = 0;
+    double height = 0;
+    bool flipped = false;
+};
+
+struct NativeViewService {
+    // A hidden view on top of the parent's views (a null parent: the window's content); null when
+    // the backend cannot make it there.
+    ViewRef (*create)(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) = nullptr;
+    // Takes the view and every view inside it out of the window.
+    void (*destroy)(void* self, ViewRef view) = nullptr;
+    // The bounds frames inside `view` are given in (a null view: the window's content).
+    ContainerBox (*container)(void* self, WindowRef window, ViewRef view) = nullptr;
+    // In the parent's own coordinates (see `container`).
+    void (*setFrame)(void* self, ViewRef view, RectD frame) = nullptr;
+    void (*setHidden)(void* self, ViewRef view, bool hidden) = nullptr;
+    // The view's place among its siblings: higher depths lie above.
+    void (*setDepth)(void* self, ViewRef view, std::int64_t depth) = nullptr;
+    void (*setEnabled)(void* self, ViewRef view, bool enabled) = nullptr;
+    void (*setText)(void* self, ViewRef view, NativeText which, std::string_view text) = nullptr;
+    // A segmented control's segments; the selected one stays while it exists, else the first is.
+    void (*setSegments)(void* self, ViewRef view, std::span<const std::string> labels) = nullptr;
+    void (*setAccessibilityLabel)(void* self, ViewRef view, std::string_view label) = nullptr;
+    // A sink without `deliver` removes the action.
+    void (*setAction)(void* self, ViewRef view, NativeActionSink sink) = nullptr;
+    // Gives the view (a native or a web view) the keyboard; with `front`, the window is brought
+    // to the front and takes the keyboard first. False when the view does not take it.
+    bool (*focus)(void* self, ViewRef view, WindowRef front) = nullptr;
+    // Adopted surfaces: views made by the embedding code (the backend's own widget type), which
+    // keeps its own hold on them. Whether `surface` is such a view and `view` can hold one.
+    bool (*canAdopt)(void* self, ViewRef view, void* surface) = nullptr;
+    // Puts the surface over the whole view, above its views, following its size, and gives it
+    // the keyboard.
+    void (*adopt)(void* self, ViewRef view, void* surface) = nullptr;
+    // Takes the surface out of the view it was put in; the surface itself stays.
+    void (*detach)(void* self, void* surface) = nullptr;
+    // From now on a left-button press on a part of an adopted surface gives that part the
+    // keyboard, unless it has it; the press goes on as usual.
+    void (*focusAdoptedOnClick)(void* self) = nullptr;
+    // Whether the window's keyboard focus lies in an adopted surface.
+    bool (*focusInAdopted)(void* self, WindowRef window) = nullptr;
+};
+
 // The functions of each service by name, so that a backend fills a service from functions of the
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
@@ -461,6 +654,14 @@ struct ScriptMessageService {
     X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
 #define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) \
     X(openUrl) X(revealPath) X(notify) X(addRecentDocument) X(clearRecentDocuments)
+#define KELVO_STANDIN_AUDIO_FUNCTIONS(X) \
+    X(canDecode) X(createPlayer) X(destroyPlayer) X(play) X(pause) X(seek) X(setVolume) X(times) X(loadTracks) \
+    X(attachTap) X(startDownload) X(cancelDownload)
+#define KELVO_STANDIN_BUNDLE_FUNCTIONS(X) X(resourceFolder)
+#define KELVO_STANDIN_NATIVE_VIEW_FUNCTIONS(X) \
+    X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
+    X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
+    X(focusInAdopted)
 #define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
@@ -487,6 +688,9 @@ static_assert(sizeof(WindowService) ==
               (0 KELVO_STANDIN_WINDOW_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(WorkspaceService) ==
               (0 KELVO_STANDIN_WORKSPACE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(AudioService) == (0 KELVO_STANDIN_AUDIO_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(BundleService) ==
+              (0 KELVO_STANDIN_BUNDLE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(ClipboardService) ==
               (0 KELVO_STANDIN_CLIPBOARD_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(DialogService) ==
@@ -508,6 +712,9 @@ struct StandIn {
     LoopService loop{};
     WindowService windows{};
     WorkspaceService workspace{};
+    AudioService audio{};
+    BundleService bundle{};
+    NativeViewService nativeViews{};
     ClipboardService clipboard{};
     DialogService dialogs{};
     KeyringService keyring{};

@@ -161,10 +161,12 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
         opened = true;
         atOpen = arrivals.size();
         after(50, [] { evaluate(mainWebView(), "vexa.invoke('kelvo.ping').catch(() => 0), 'sent'", [](auto&) {}); });
-        after(150, [&] {
+        // The page's message has 250 ms to cross from the web process before the frame requests,
+        // which a loaded machine or a sanitizer build needs.
+        after(300, [&] {
             kelvo_appkit_request_frame(host);
             kelvo_appkit_request_frame(host);
-            kelvo_appkit_start_timer(host, 8, 200'000'000, 0);
+            kelvo_appkit_start_timer(host, 8, 150'000'000, 0);
         });
         after(600, [&] { whileOpen = arrivals.size(); });
         after(800, [&] {

@@ -12,6 +12,9 @@ StandIn& gtkStandIn() {
         made->record.loop = gtkLoop();
         made->record.windows = gtkWindows();
         made->record.workspace = gtkWorkspace();
+        made->record.audio = gtkAudio();
+        made->record.bundle = gtkBundle();
+        made->record.nativeViews = gtkNativeViews();
         made->record.clipboard = gtkClipboard();
         made->record.dialogs = gtkDialogs();
         made->record.keyring = gtkKeyring();
@@ -24,5 +27,7 @@ StandIn& gtkStandIn() {
     }();
     return state->record;
 }
+
+void gtkAudioToFakeSink(bool on) { gtkState(gtkStandIn().self).audioToFakeSink = on; }
 
 }  // namespace kelvo::standin

@@ -10,4 +10,8 @@ namespace kelvo::standin {
 
 StandIn& gtkStandIn();
 
+// Players made afterwards play into a sink that keeps real time but makes no sound (tests, and
+// machines without audio output); otherwise into the desktop's audio output.
+void gtkAudioToFakeSink(bool on);
+
 }  // namespace kelvo::standin

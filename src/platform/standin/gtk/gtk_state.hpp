@@ -2,8 +2,11 @@
 
 // Private to the GTK backend: its state and the service groups each file fills.
 
+#include <gst/gst.h>
 #include <gtk/gtk.h>
+#include <libsoup/soup.h>
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -35,6 +38,82 @@ struct GtkWindowRecord {
     bool active = false;
     bool maximized = false;
     bool fullScreen = false;
+    bool iconified = false;
+    bool obscured = false;  // wholly covered by other windows
+};
+
+struct GstObjectUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+template <class T>
+using GstObjectPtr = std::unique_ptr<T, GstObjectUnref>;
+
+// One audio player: a playbin whose audio sink carries the tap. Bus messages arrive on the main
+// loop; the tap's probe runs on a streaming thread and reads only the atomics and, once
+// `tapReady` is set, the tap.
+struct GtkPlayerRecord {
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    GstObjectPtr<GstElement> pipeline;
+    guint busWatch = 0;
+    PlayerEventSink events{};
+    bool stream = false;
+    bool prerolled = false;  // the first preroll is done: the player is ready
+    bool tracksAsked = false;
+    bool playing = false;  // asked to play
+    bool ended = false;
+    bool failed = false;
+    bool shortOfData = false;  // a stream's buffering is under 100%
+    std::optional<std::uint64_t> seekBeforePrerollMs;
+    std::optional<gint64> seekTargetNs;  // the position while a seek is under way
+    guint32 seekSeqnum = GST_SEQNUM_INVALID;
+    gint64 lastPositionNs = 0;
+    AudioTap tap{};
+    std::atomic<bool> tapReady{false};
+    std::atomic<double> sampleRate{0};
+    std::atomic<std::int32_t> channels{0};
+};
+
+// The part of every view record placed in an overlay (a window's content or a container): the
+// overlay positions the widget from it, and `restack` orders widgets through it. A view's ViewRef
+// points at this part.
+struct GtkPlacedView {
+    GtkWidget* widget = nullptr;  // a child of the overlay
+    RectD frame{};                // in the overlay, y down
+    bool followsWindow = false;   // it fills the overlay instead
+};
+
+inline GtkPlacedView& placedView(ViewRef ref) { return *reinterpret_cast<GtkPlacedView*>(ref); }
+// Makes the overlay place each child marked with its view (once per overlay).
+void placeViewsIn(GtkWidget* overlay);
+// Marks `widget` as the widget of `view` (null: no longer placed).
+void markPlaced(GtkWidget* widget, GtkPlacedView* view);
+
+// One native view.
+struct GtkNativeViewRecord : GtkPlacedView {
+    GtkState* state = nullptr;
+    std::uint64_t number = 0;
+    std::uint64_t parent = 0;      // the number of the native view it lies in; 0: the window's content
+    GtkWidget* overlay = nullptr;  // a container's overlay, where views inside it are placed
+    GtkWidget* control = nullptr;  // the widget that acts (a container's background box)
+    NativeControl kind = NativeControl::container;
+    std::int64_t depth = 0;
+    NativeActionSink action{};
+    std::vector<GtkWidget*> segments;  // a segmented control's buttons
+    bool quiet = false;                // the backend itself changes the control: no action
+    GObjectPtr<GtkCssProvider> css;
+};
+
+// One download under way; it frees itself when it ends.
+struct GtkDownloadRecord {
+    GtkState* state = nullptr;
+    DownloadId id = 0;
+    DownloadDone done;
+    GObjectPtr<SoupMessage> message;
+    GObjectPtr<GFile> file;  // the temporary file the body goes to
+    GObjectPtr<GFileIOStream> stream;
+    GObjectPtr<GCancellable> cancellable;
+    int status = 0;
 };
 
 struct GtkState {
@@ -60,6 +139,17 @@ struct GtkState {
     std::uint64_t nextWindow = 1;
     GObjectPtr<GdkPixbuf> appIcon;
 
+    bool gstreamerReady = false;
+    bool audioToFakeSink = false;
+    std::map<std::uint64_t, std::unique_ptr<GtkPlayerRecord>> players;
+    std::uint64_t nextPlayer = 1;
+    std::map<std::uint64_t, std::unique_ptr<GtkNativeViewRecord>> nativeViews;
+    std::uint64_t nextNativeView = 1;
+    std::vector<GtkWidget*> adoptedSurfaces;
+    bool focusAdoptedOnClick = false;
+    GObjectPtr<SoupSession> soup;
+    std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
+    DownloadId nextDownload = 1;
     KeyMonitor keyMonitor{};
     GtkStatusIcon* statusIcon = nullptr;  // owned; the one status item
     bool statusIconHasImage = false;
@@ -72,6 +162,9 @@ struct GtkState {
 LoopService gtkLoop();
 WindowService gtkWindows();
 WorkspaceService gtkWorkspace();
+AudioService gtkAudio();
+BundleService gtkBundle();
+NativeViewService gtkNativeViews();
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
 KeyringService gtkKeyring();

@@ -20,14 +20,6 @@
 
 namespace kelvo::standin {
 
-// The part of every view record placed in a window's overlay: the overlay positions the widget
-// from it, and `restack` orders widgets through it. A view's ViewRef points at this part.
-struct GtkPlacedView {
-    GtkWidget* widget = nullptr;  // a child of the window's overlay
-    RectD frame{};
-    bool followsWindow = false;
-};
-
 struct GtkScriptHandler {
     std::string name;
     ScriptMessageSink sink{};
@@ -48,15 +40,12 @@ struct GtkWebViewRecord : GtkPlacedView {
 
 struct GtkWebState {
     GObjectPtr<WebKitWebContext> context;
-    std::vector<std::string> schemes;               // registered on the context
-    std::vector<std::uint64_t> positionedOverlays;  // windows whose overlay places our views
+    std::vector<std::string> schemes;  // registered on the context
     std::map<std::uint64_t, std::unique_ptr<GtkWebViewRecord>> webViews;
     std::uint64_t nextWebView = 1;
 };
 
 GtkWebState& gtkWebState(GtkState& state);
-// A ViewRef points at the record's GtkPlacedView, whatever kind of view it is.
-inline GtkPlacedView& placedView(ViewRef ref) { return *reinterpret_cast<GtkPlacedView*>(ref); }
 inline GtkWebViewRecord& webViewRecord(ViewRef ref) { return static_cast<GtkWebViewRecord&>(placedView(ref)); }
 inline ViewRef webViewRef(GtkWebViewRecord& record) {
     return reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record));

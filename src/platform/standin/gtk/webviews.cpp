@@ -13,7 +13,6 @@ namespace kelvo::standin {
 
 namespace {
 
-constexpr const char* kViewKey = "kelvo-placed-view";
 constexpr const char* kNumberKey = "kelvo-web-view";
 
 // Runs `act` on the web view from the main queue, unless it is gone by then.
@@ -24,28 +23,6 @@ void postToWebView(GtkWebViewRecord& record, Act act) {
     state->post([state, number, act = std::move(act)]() mutable {
         if (GtkWebViewRecord* target = findWebView(*state, number)) act(*target);
     });
-}
-
-gboolean placeChild(GtkOverlay* overlay, GtkWidget* widget, GdkRectangle* place, gpointer) {
-    auto* view = static_cast<GtkPlacedView*>(g_object_get_data(G_OBJECT(widget), kViewKey));
-    if (view == nullptr) return FALSE;
-    if (view->followsWindow) {
-        GtkAllocation content{};
-        gtk_widget_get_allocation(GTK_WIDGET(overlay), &content);
-        *place = GdkRectangle{0, 0, content.width, content.height};
-    } else {
-        *place = GdkRectangle{static_cast<int>(view->frame.x), static_cast<int>(view->frame.y),
-                              std::max(static_cast<int>(view->frame.width), 1),
-                              std::max(static_cast<int>(view->frame.height), 1)};
-    }
-    return TRUE;
-}
-
-void positionViewsIn(GtkWebState& web, GtkWindowRecord& window) {
-    auto& placed = web.positionedOverlays;
-    if (std::find(placed.begin(), placed.end(), window.number) != placed.end()) return;
-    placed.push_back(window.number);
-    g_signal_connect(window.content, "get-child-position", G_CALLBACK(placeChild), nullptr);
 }
 
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
@@ -181,7 +158,7 @@ ViewRef create(void* self, const WebViewSpec& spec) {
         webkit_web_view_set_background_color(webView, &clear);
     }
     GtkWebViewRecord* data = record.get();
-    g_object_set_data(G_OBJECT(record->widget), kViewKey, static_cast<GtkPlacedView*>(data));
+    markPlaced(record->widget, data);
     g_object_set_data(G_OBJECT(record->widget), kNumberKey, reinterpret_cast<gpointer>(record->number));
     g_signal_connect(record->widget, "decide-policy", G_CALLBACK(onDecidePolicy), data);
     g_signal_connect(record->widget, "load-changed", G_CALLBACK(onLoadChanged), data);
@@ -196,7 +173,7 @@ ViewRef create(void* self, const WebViewSpec& spec) {
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);
 
-    positionViewsIn(web, *window);
+    placeViewsIn(window->content);
     gtk_overlay_add_overlay(GTK_OVERLAY(window->content), record->widget);
     gtk_widget_show(record->widget);
     auto [entry, added] = web.webViews.emplace(record->number, std::move(record));
@@ -211,7 +188,7 @@ void destroy(void* self, ViewRef ref) {
         g_signal_handler_disconnect(record.content.get(), handler.signal);
         webkit_user_content_manager_unregister_script_message_handler(record.content.get(), handler.name.c_str());
     }
-    g_object_set_data(G_OBJECT(record.widget), kViewKey, nullptr);
+    markPlaced(record.widget, nullptr);
     gtk_widget_destroy(record.widget);
     web.webViews.erase(record.number);
 }

@@ -68,12 +68,18 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
 gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& record = *static_cast<GtkWindowRecord*>(data);
     record.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    record.iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     bool fullScreen = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
     if (fullScreen != record.fullScreen) {
         record.fullScreen = fullScreen;
         deliverLater(record,
                      fullScreen ? WindowEventKind::did_enter_full_screen : WindowEventKind::did_exit_full_screen);
     }
+    return FALSE;
+}
+
+gboolean onVisibility(GtkWidget*, GdkEventVisibility* event, gpointer data) {
+    static_cast<GtkWindowRecord*>(data)->obscured = event->state == GDK_VISIBILITY_FULLY_OBSCURED;
     return FALSE;
 }
 
@@ -124,6 +130,8 @@ WindowRef create(void* self, const WindowSpec& spec) {
     g_signal_connect(widget, "delete-event", G_CALLBACK(onDelete), data);
     g_signal_connect(widget, "window-state-event", G_CALLBACK(onWindowState), data);
     g_signal_connect(widget, "drag-data-received", G_CALLBACK(onDragDataReceived), data);
+    gtk_widget_add_events(widget, GDK_VISIBILITY_NOTIFY_MASK);
+    g_signal_connect(widget, "visibility-notify-event", G_CALLBACK(onVisibility), data);
 
     gtk_window_get_position(window, &record->x, &record->y);
     gtk_window_get_size(window, &record->width, &record->height);
@@ -200,6 +208,8 @@ WindowGeometry geometry(void*, WindowRef ref) {
     geometry.scale = gtk_widget_get_scale_factor(record.window);
     geometry.key = gtk_window_is_active(window) != FALSE;
     geometry.visible = gtk_widget_get_visible(record.window) != FALSE;
+    geometry.onScreen =
+        geometry.visible && gtk_widget_get_mapped(record.window) && !record.iconified && !record.obscured;
     return geometry;
 }
 

@@ -11,6 +11,9 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.loop = headlessLoop();
     state_->record.windows = headlessWindows();
     state_->record.workspace = headlessWorkspace();
+    state_->record.audio = headlessAudio();
+    state_->record.bundle = headlessBundle();
+    state_->record.nativeViews = headlessNativeViews();
     state_->record.clipboard = headlessClipboard();
     state_->record.dialogs = headlessDialogs();
     state_->record.keyring = headlessKeyring();

@@ -14,6 +14,7 @@
 // once unless `waitForPostsWhenIdle` is on: it then waits for a task from another thread.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,8 +48,78 @@ public:
         bool zoomed = false;
         bool toolbarVisible = true;
         bool destroyed = false;
+        bool covered = false;   // wholly hidden behind other windows (set by the test)
         ChromeLayout chrome{};  // what `chrome` answers; bounds follow the content size
         WindowEventSink events{};
+    };
+
+    // What an audio file or stream holds, as this backend plays it: a sine tone (amplitude 0 is
+    // silence) of the given format, heard as time goes by while it plays.
+    struct Media {
+        bool decodes = true;  // a file of it holds audio
+        bool plays = true;    // a player of it becomes ready; false: it fails instead
+        std::uint64_t durationMs = 2000;
+        std::uint32_t audioTracks = 1;
+        double sampleRate = 44'100;
+        std::uint32_t channels = 2;
+        bool interleaved = true;
+        double toneHz = 1000;
+        float amplitude = 0.5f;
+        std::optional<std::uint64_t> failsAtMs;  // playing stops on an error there
+    };
+
+    // A player as the host left it. Destroyed players stay listed.
+    struct Player {
+        std::uint64_t number = 0;
+        std::string location;
+        bool stream = false;
+        bool playing = false;
+        bool destroyed = false;
+        double volume = 1.0;
+        std::vector<std::uint64_t> seeks;  // milliseconds, in order
+        bool tapAttached = false;
+        bool tapFinalized = false;
+        std::uint64_t framesHeard = 0;  // frames played so far
+    };
+
+    struct Download {
+        std::uint64_t id = 0;
+        std::string url;
+        bool cancelled = false;
+        bool finished = false;
+    };
+
+    // A native view as the host left it. Destroyed views stay listed.
+    struct NativeView {
+        std::uint64_t number = 0;
+        std::uint64_t window = 0;      // the window's number
+        NativeView* parent = nullptr;  // null: in the window's content
+        NativeControl control = NativeControl::container;
+        NativeBackground background = NativeBackground::clear;
+        AccessibilityRole role = AccessibilityRole::group;
+        std::string identifier;
+        std::string title;
+        std::string placeholder;
+        std::string value;
+        std::string accessibilityLabel;
+        std::vector<std::string> segments;
+        int selectedSegment = -1;
+        RectD frame{};  // in the parent's coordinates (y up, as containers here are not flipped)
+        bool hidden = true;
+        std::int64_t depth = 0;
+        bool enabled = true;
+        bool focused = false;
+        bool destroyed = false;
+        NativeActionSink action{};
+        std::vector<NativeView*> subviews;  // bottom to top
+    };
+
+    // A view of the embedding code that the host may adopt over a native view.
+    struct Surface {
+        NativeView* mountedIn = nullptr;
+        RectD frame{};
+        bool followsSize = false;
+        bool focused = false;
     };
 
     // What the system answers. Change it between host calls, on the main thread.
@@ -60,7 +131,12 @@ public:
         TitlebarDoubleClick doubleClick = TitlebarDoubleClick::zoom;
         Appearance appearance{};
         bool iconFilesReadable = true;
-        bool urlsOpen = true;  // the desktop has a handler for every URL
+        std::map<std::string, Media, std::less<>> media;  // by file path or URL; others hold no audio
+        bool tracksLoad = true;
+        bool tapsAttach = true;
+        std::optional<std::string> resourceFolder;  // the bundle's, when the program runs from one
+        bool contentFlipped = false;                // window contents measure y down from the top
+        bool urlsOpen = true;                       // the desktop has a handler for every URL
     };
 
     // A web view as the host left it. Destroyed web views stay listed.
@@ -141,6 +217,28 @@ public:
     [[nodiscard]] std::vector<Window*> windows();
     [[nodiscard]] Window& window(WindowRef ref);
     [[nodiscard]] WindowRef ref(const Window& window);
+    // Every player made so far, in creation order. A stream whose data runs short waits while it
+    // is asked to play.
+    [[nodiscard]] std::vector<Player*> players();
+    void setStreamShortOfData(Player& player, bool shortOfData);
+    // The player plays on, but its tap hears nothing more (a stalled audio thread).
+    void stallAudio(Player& player, bool stalled);
+
+    // Every download started so far; one ends when the test says so, with the file it fetched
+    // (deleted afterwards unless moved), or with an error when `file` is empty.
+    [[nodiscard]] std::vector<Download*> downloads();
+    void finishDownload(Download& download, std::optional<int> httpStatus, std::string file);
+
+    // Native views in creation order; the user operating a control (through the main queue).
+    [[nodiscard]] std::vector<NativeView*> nativeViews();
+    [[nodiscard]] NativeView* nativeView(std::string_view identifier);  // the live one
+    [[nodiscard]] ViewRef ref(const NativeView& view);
+    void userOperate(NativeView& view);
+    // A new surface of the embedding code, its address as the host is given it; a press on it.
+    void* makeSurface();
+    [[nodiscard]] Surface& surface(void* handle);
+    void userPressSurface(void* handle);
+
     // The icon the windows show: width and height, none before one was set.
     [[nodiscard]] std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize() const;
 

@@ -21,8 +21,24 @@ struct HeadlessTimer {
     std::uint64_t deadlineNs = 0;
     std::uint64_t intervalNs = 0;
     bool repeats = false;
-    bool ownedByTest = false;
+    bool ownedByTest = false;    // the test's or the backend's own, not the host's
     std::shared_ptr<Task> task;  // shared so that a running task survives its own cancel
+};
+
+// A player with what the backend keeps of it beyond what tests read.
+struct HeadlessPlayer : HeadlessStandIn::Player {
+    HeadlessStandIn::Media media;
+    PlayerEventSink events{};
+    bool ready = false;
+    bool stalled = false;
+    bool shortOfData = false;      // a stream waits for data while it is asked to play
+    std::uint64_t positionNs = 0;  // where it stood at `sinceNs`
+    std::uint64_t sinceNs = 0;
+    std::uint64_t playedNs = 0;  // time heard so far, which sets how many frames the tap gets
+    std::optional<AudioTap> tap;
+    TimerId renderTimer = 0;
+    TimerId stopTimer = 0;
+    std::vector<float> samples;  // one rendered chunk
 };
 
 struct HeadlessState {
@@ -49,16 +65,30 @@ struct HeadlessState {
     std::optional<Task> onAppearanceChange;
     std::vector<std::unique_ptr<HeadlessStandIn::Window>> windows;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> appIconSize;
+    std::vector<std::unique_ptr<HeadlessPlayer>> players;
+    std::vector<std::unique_ptr<HeadlessStandIn::Download>> downloads;
+    std::map<DownloadId, DownloadDone> pendingDownloads;
+    std::vector<std::unique_ptr<HeadlessStandIn::NativeView>> nativeViews;
+    std::vector<std::unique_ptr<HeadlessStandIn::Surface>> surfaces;
+    bool focusAdoptedOnClick = false;
     std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
     std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
 
     void note(std::string line);
     void post(Task task);
+    // A timer of the backend itself: it runs on virtual time like the host's, but is not counted
+    // among them.
+    TimerId startOwnTimer(std::uint64_t atNs, std::uint64_t intervalNs, bool repeats, Task task);
 };
 
 LoopService headlessLoop();
 WindowService headlessWindows();
 WorkspaceService headlessWorkspace();
+AudioService headlessAudio();
+BundleService headlessBundle();
+NativeViewService headlessNativeViews();
+// A view in log lines: a web view's number, or "native:" and a native view's identifier.
+std::string headlessViewName(HeadlessState& state, ViewRef view);
 ClipboardService headlessClipboard();
 DialogService headlessDialogs();
 KeyringService headlessKeyring();

@@ -160,14 +160,19 @@ void HeadlessStandIn::waitForPostsWhenIdle(bool wait) {
     state_->waitWhenIdle = wait;
 }
 
-void HeadlessStandIn::at(std::uint64_t atNs, Task task) {
-    HeadlessState& state = *state_;
+TimerId HeadlessState::startOwnTimer(std::uint64_t atNs, std::uint64_t intervalNs, bool repeats, Task task) {
     HeadlessTimer timer;
     timer.deadlineNs = atNs;
+    timer.intervalNs = std::max<std::uint64_t>(intervalNs, 1);
+    timer.repeats = repeats;
     timer.ownedByTest = true;
     timer.task = std::make_shared<Task>(std::move(task));
-    state.timers.emplace(state.nextTimer++, std::move(timer));
+    TimerId id = nextTimer++;
+    timers.emplace(id, std::move(timer));
+    return id;
 }
+
+void HeadlessStandIn::at(std::uint64_t atNs, Task task) { state_->startOwnTimer(atNs, 0, false, std::move(task)); }
 
 std::size_t HeadlessStandIn::activeTimers() const {
     return static_cast<std::size_t>(std::count_if(state_->timers.begin(), state_->timers.end(),

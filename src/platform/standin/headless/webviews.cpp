@@ -114,7 +114,7 @@ void restack(void* self, WindowRef window, std::span<const ViewRef> bottomToTop)
     for (ViewRef ref : bottomToTop) {
         std::erase(stack, ref);
         stack.push_back(ref);
-        line.append(" ").append(std::to_string(headlessWebView(ref).number));
+        line.append(" ").append(headlessViewName(state, ref));
     }
     state.note(line);
 }

@@ -131,7 +131,9 @@ void setToolbarVisible(void* self, WindowRef ref, bool visible) {
 
 WindowGeometry geometry(void* self, WindowRef ref) {
     HeadlessWindow& window = windowOf(ref);
-    return WindowGeometry{window.content, headlessState(self).answers.scale, window.key, window.visible};
+    WindowGeometry geometry{window.content, headlessState(self).answers.scale, window.key, window.visible};
+    geometry.onScreen = window.visible && !window.miniaturized && !window.covered;
+    return geometry;
 }
 
 ChromeLayout chrome(void*, WindowRef ref) { return windowOf(ref).chrome; }
