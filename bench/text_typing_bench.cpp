@@ -45,8 +45,8 @@ void BM_TypeIntoTextArea(benchmark::State& state) {
             }
         }
     }
-    state.counters["per_key"] = benchmark::Counter(kKeys, benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    state.counters["per_key"] =
+        benchmark::Counter(kKeys, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["commands"] = static_cast<double>(screen.view().canvas.commandCount);
 }
 BENCHMARK(BM_TypeIntoTextArea)->Unit(benchmark::kMillisecond);

@@ -68,7 +68,8 @@ protected:
 
 TEST_F(CanvasTextEdit, EditsSpliceTheViewTextStoreAndEveryLaterTextFollows) {
     const std::size_t stored = slot().tree.text_length;
-    auto dirty = applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"HELLO there", 0, 0, false, TextEditKind::insert_text});
+    auto dirty =
+        applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"HELLO there", 0, 0, false, TextEditKind::insert_text});
     ASSERT_TRUE(dirty && *dirty);
     EXPECT_EQ(node(1).text, "HELLO there world");
     EXPECT_EQ(node(2).placeholder, "Notes");
@@ -91,15 +92,17 @@ TEST_F(CanvasTextEdit, ViewTextsOverTheStoreAreRefusedWithNothingChanged) {
     const std::string fits(room, 'a');
     ASSERT_TRUE(applyCanvasWidgetTextEdit(*runtime, kCanvas, 3, {fits, 0, 0, false, TextEditKind::insert_text}));
     EXPECT_EQ(node(2).text.size(), room);
-    EXPECT_EQ(applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"hello!", 0, 0, false, TextEditKind::insert_text}).error(),
-              Error::WidgetTextTooLarge);
+    EXPECT_EQ(
+        applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"hello!", 0, 0, false, TextEditKind::insert_text}).error(),
+        Error::WidgetTextTooLarge);
     EXPECT_EQ(node(1).text, "hello world");
     EXPECT_EQ(node(3).text, "static words");
 }
 
 TEST_F(CanvasTextEdit, AFailedSemanticsCollectionPutsTheTextStateBack) {
     slot().tree.nodes[3].depth = 40;  // the next collection fails
-    const auto result = applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"bye", 0, 0, false, TextEditKind::insert_text});
+    const auto result =
+        applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {"bye", 0, 0, false, TextEditKind::insert_text});
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), Error::WidgetDepthExceeded);
     EXPECT_EQ(node(1).text, "hello world");
