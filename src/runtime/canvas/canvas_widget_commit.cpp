@@ -77,6 +77,11 @@ CanvasWidgetDirty commitCanvasWidgetChange(Runtime& runtime, std::size_t viewInd
     return dirty;
 }
 
+CanvasSlot* canvasWidgetSlot(Runtime& runtime, std::size_t viewIndex) {
+    if (viewIndex >= runtime.views.size() || runtime.views[viewIndex].kind != ViewKind::gpu_surface) return nullptr;
+    return canvasSlotOf(runtime.canvasSlots, runtime.views[viewIndex]);
+}
+
 std::optional<Rect> canvasWidgetNodeDirtyBounds(const Runtime& runtime, std::size_t viewIndex, std::size_t index) {
     if (viewIndex >= runtime.views.size()) return std::nullopt;
     const RuntimeView& view = runtime.views[viewIndex];

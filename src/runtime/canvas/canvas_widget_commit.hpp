@@ -21,6 +21,7 @@
 namespace kelvo {
 
 struct Runtime;
+struct CanvasSlot;
 
 // What a change to a view's widgets gives back: the area to repaint (view coordinates; none
 // when nothing visible changed), or the error that undid it.
@@ -76,6 +77,9 @@ private:
 // `dirty` (view coordinates), when present, is invalidated; `dirty` is returned.
 CanvasWidgetDirty commitCanvasWidgetChange(Runtime& runtime, std::size_t viewIndex, CanvasWidgetChange& change,
                                            std::optional<Rect> dirty);
+
+// The canvas slot of the GPU canvas view at `viewIndex`, or null.
+CanvasSlot* canvasWidgetSlot(Runtime& runtime, std::size_t viewIndex);
 
 // Node `index`'s laid-out rectangle as it is drawn: clipped by the scroll views and clipping
 // nodes above it; none when nothing of it can be seen.
