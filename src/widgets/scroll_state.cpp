@@ -7,7 +7,9 @@ namespace kelvo {
 
 namespace {
 
-float maxOffset(float viewport, float content) { return std::max(std::max(content, 0.0f) - std::max(viewport, 0.0f), 0.0f); }
+float maxOffset(float viewport, float content) {
+    return std::max(std::max(content, 0.0f) - std::max(viewport, 0.0f), 0.0f);
+}
 
 }  // namespace
 

@@ -33,9 +33,7 @@ TextEditState clampedState(const TextEditState& before) {
     return state;
 }
 
-std::size_t caretOf(const TextEditState& state) {
-    return state.selection ? state.selection->end : state.text.size();
-}
+std::size_t caretOf(const TextEditState& state) { return state.selection ? state.selection->end : state.text.size(); }
 
 // The text with [start, end) replaced, the caret after the inserted text, no composition.
 Result<TextEditState> replaced(std::string_view text, std::size_t start, std::size_t end, std::string_view inserted,
@@ -44,8 +42,7 @@ Result<TextEditState> replaced(std::string_view text, std::size_t start, std::si
     return TextEditState{edit.text, WidgetTextRange{edit.caret, edit.caret}, std::nullopt};
 }
 
-Result<TextEditState> deleted(const TextEditState& state, std::size_t start, std::size_t end,
-                              std::span<char> output) {
+Result<TextEditState> deleted(const TextEditState& state, std::size_t start, std::size_t end, std::span<char> output) {
     if (start == end) return state;
     return replaced(state.text, start, end, {}, output);
 }
@@ -127,15 +124,15 @@ Result<TextEditState> applyTextEdit(const TextEditState& before, const TextEditR
             return movedCaret(state, request.first);
         case TextEditKind::set_selection: {
             TextEditState selected = state;
-            selected.selection = WidgetTextRange{textCharStart(text, request.first), textCharStart(text, request.second)};
+            selected.selection =
+                WidgetTextRange{textCharStart(text, request.first), textCharStart(text, request.second)};
             selected.composition.reset();
             return selected;
         }
         case TextEditKind::set_composition: {
             if (!isValidUtf8(request.text)) return fail(Error::InvalidTextEncoding);
             TextEditState composed = TRY(replaced(text, active.start, active.end, request.text, output));
-            const std::size_t inside =
-                request.flag ? textCharStart(request.text, request.first) : request.text.size();
+            const std::size_t inside = request.flag ? textCharStart(request.text, request.first) : request.text.size();
             composed.selection = WidgetTextRange{active.start + inside, active.start + inside};
             composed.composition = WidgetTextRange{active.start, active.start + request.text.size()};
             return composed;

@@ -13,7 +13,8 @@ constexpr float kCaretScrollMargin = 2.0f;
 template <class Visit>
 void forEachStoredText(WidgetTreeStorage& storage, Visit&& visit) {
     auto visitWidget = [&](WidgetDescription& widget) {
-        for (std::string_view* text : {&widget.label, &widget.text, &widget.placeholder, &widget.icon, &widget.action}) {
+        for (std::string_view* text :
+             {&widget.label, &widget.text, &widget.placeholder, &widget.icon, &widget.action}) {
             visit(*text);
         }
     };
@@ -94,7 +95,9 @@ void syncWidgetChildDescription(WidgetTreeStorage& storage, std::size_t index) {
     }
     const WidgetLayoutNode& parent = storage.nodes[node.parent];
     if (parent.children == nullptr || rank >= parent.child_count) return;
-    auto& copy = storage.child_descriptions[static_cast<std::size_t>(parent.children - storage.child_descriptions.data()) + rank];
+    auto& copy =
+        storage
+            .child_descriptions[static_cast<std::size_t>(parent.children - storage.child_descriptions.data()) + rank];
     copy.text = node.text;
     copy.selection = node.selection;
     copy.composition = node.composition;

@@ -12,7 +12,9 @@ bool sameParent(const WidgetLayoutNode& a, const WidgetLayoutNode& b) {
     return aHas == bHas && (!aHas || a.parent == b.parent);
 }
 
-bool isHorizontal(WidgetFocusDirection d) { return d == WidgetFocusDirection::left || d == WidgetFocusDirection::right; }
+bool isHorizontal(WidgetFocusDirection d) {
+    return d == WidgetFocusDirection::left || d == WidgetFocusDirection::right;
+}
 bool isVertical(WidgetFocusDirection d) { return d == WidgetFocusDirection::up || d == WidgetFocusDirection::down; }
 
 bool focusable(WidgetLayoutTree tree, std::size_t index) { return focusTargetFromLayoutNode(tree, index).found; }
@@ -103,7 +105,8 @@ bool canvasWidgetSpatialFocusAllowed(WidgetLayoutTree tree, std::size_t from, st
         case K::button:
         case K::icon_button: {
             const std::optional<WidgetKind> parent = parentKind(tree, from);
-            return siblings && isHorizontal(direction) && parent && kindIn(*parent, {K::row_a, K::spaced_row, K::row_b});
+            return siblings && isHorizontal(direction) && parent &&
+                   kindIn(*parent, {K::row_a, K::spaced_row, K::row_b});
         }
         case K::toggle_button: {
             const std::optional<WidgetKind> parent = parentKind(tree, from);

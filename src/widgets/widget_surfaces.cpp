@@ -65,7 +65,8 @@ std::optional<std::uint64_t> canvasWidgetMenuSurfaceEntryId(WidgetLayoutTree tre
     const std::size_t end = widgetSubtreeEnd(tree, *menu);
     for (std::size_t i = *menu + 1; i < end; ++i) {
         const WidgetKind kind = tree[i].widgetKind();
-        if ((kind != WidgetKind::menu_item && kind != WidgetKind::list_item) || tree[i].id == 0 || !focusable(tree, i)) {
+        if ((kind != WidgetKind::menu_item && kind != WidgetKind::list_item) || tree[i].id == 0 ||
+            !focusable(tree, i)) {
             continue;
         }
         if ((tree[i].selected & 1u) != 0) return tree[i].id;

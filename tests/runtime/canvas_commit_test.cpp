@@ -13,9 +13,10 @@ class CanvasCommit : public testing::CanvasDisplayScenario {
 protected:
     void SetUp() override {
         CanvasDisplayScenario::SetUp();
-        install("column id=1 rect=0,0,320,240\n"
-                "  checkbox id=2 rect=10,10,100,30 text=\"A\"\n"
-                "  text id=3 rect=10,60,100,30 text=\"B\"\n");
+        install(
+            "column id=1 rect=0,0,320,240\n"
+            "  checkbox id=2 rect=10,10,100,30 text=\"A\"\n"
+            "  text id=3 rect=10,60,100,30 text=\"B\"\n");
     }
 };
 

@@ -95,8 +95,8 @@ Status applyTextContextMenuItem(Runtime& runtime, const AppBinding& binding, std
             return updateCanvasWidgetTextFromKeyboard(runtime, input);
         }
         case kTextMenuCopy:
-            return copyCanvasWidgetText(runtime,
-                                        editableSelectionText(runtime, viewIndex, view.canvas.interaction.focusedWidget));
+            return copyCanvasWidgetText(
+                runtime, editableSelectionText(runtime, viewIndex, view.canvas.interaction.focusedWidget));
         case kTextMenuCut:
             return cutCanvasWidgetText(runtime, viewIndex);
         case kTextMenuPaste: {

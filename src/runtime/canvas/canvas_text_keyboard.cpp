@@ -76,7 +76,8 @@ std::optional<TextEditRequest> requestForKeyDown(const GpuSurfaceInput& input, W
         if (plain) return move(left ? TextCaretMove::previous_character : TextCaretMove::next_character, m.shift);
         if (m.word()) return move(left ? TextCaretMove::previous_word : TextCaretMove::next_word, m.shift);
         // Command alone goes to the start or the end, as on one line.
-        if (m.command && !m.control && !m.option) return move(left ? TextCaretMove::start : TextCaretMove::end, m.shift);
+        if (m.command && !m.control && !m.option)
+            return move(left ? TextCaretMove::start : TextCaretMove::end, m.shift);
         return std::nullopt;
     }
     const bool home = keyIs(key, "home");
@@ -142,8 +143,8 @@ std::optional<TextEditRequest> textEditRequestForInput(const GpuSurfaceInput& in
             if (input.text.empty() || context.focusMoved || !isInsertableTypedText(input.text)) return std::nullopt;
             return edit(TextEditKind::insert_text, input.text);
         case GpuSurfaceInputKind::composition_update:
-            return TextEditRequest{input.text, input.replacementRange.value_or(0), 0, input.replacementRange.has_value(),
-                                   TextEditKind::set_composition};
+            return TextEditRequest{input.text, input.replacementRange.value_or(0), 0,
+                                   input.replacementRange.has_value(), TextEditKind::set_composition};
         case GpuSurfaceInputKind::composition_commit:
             // The committed text replaces the marked text, which stops being marked.
             if (input.text.empty()) return edit(TextEditKind::commit_composition);
@@ -177,10 +178,10 @@ Status sendCanvasWidgetKeyboardEvent(Runtime& runtime, const AppBinding& binding
                                      const GpuSurfaceInput& input) {
     const RuntimeView& view = runtime.views[viewIndex];
     const Modifiers m = modifiersOf(input);
-    return dispatchEvent(runtime, binding,
-                         RuntimeEvent(CanvasWidgetKeyboardEvent{view.windowId, view.label.view(),
-                                                                view.canvas.interaction.focusedWidget, input.key,
-                                                                input.text, m.shift, m.control, m.option, m.command}));
+    return dispatchEvent(
+        runtime, binding,
+        RuntimeEvent(CanvasWidgetKeyboardEvent{view.windowId, view.label.view(), view.canvas.interaction.focusedWidget,
+                                               input.key, input.text, m.shift, m.control, m.option, m.command}));
 }
 
 Status insertCanvasWidgetTextFromClipboard(Runtime& runtime, std::size_t viewIndex, std::string_view text) {
@@ -216,8 +217,8 @@ Result<std::optional<std::string_view>> pasteCanvasWidgetText(Runtime& runtime, 
 Result<bool> applyCanvasWidgetClipboardShortcut(Runtime& runtime, const AppBinding& binding, std::size_t viewIndex,
                                                 const GpuSurfaceInput& input) {
     const Modifiers m = modifiersOf(input);
-    if (input.kind != GpuSurfaceInputKind::key_down || input.key.size() != 1 || !(m.control || m.command) ||
-        m.option || m.shift || viewIndex >= runtime.views.size() || !runtime.views[viewIndex].focused) {
+    if (input.kind != GpuSurfaceInputKind::key_down || input.key.size() != 1 || !(m.control || m.command) || m.option ||
+        m.shift || viewIndex >= runtime.views.size() || !runtime.views[viewIndex].focused) {
         return false;
     }
     switch (asciiLower(input.key[0])) {
@@ -233,7 +234,8 @@ Result<bool> applyCanvasWidgetClipboardShortcut(Runtime& runtime, const AppBindi
         default:
             return false;
     }
-    if (focusedTextEntry(runtime, viewIndex) != nullptr) TRY(sendCanvasWidgetKeyboardEvent(runtime, binding, viewIndex, input));
+    if (focusedTextEntry(runtime, viewIndex) != nullptr)
+        TRY(sendCanvasWidgetKeyboardEvent(runtime, binding, viewIndex, input));
     return true;
 }
 

@@ -72,8 +72,8 @@ bool scrollCanvasTextInputCaretIntoView(WidgetTreeStorage& tree, std::size_t nod
     return true;
 }
 
-Result<std::optional<Rect>> applyCanvasWidgetTextEdit(Runtime& runtime, std::size_t viewIndex,
-                                                      std::uint64_t widgetId, const TextEditRequest& request) {
+Result<std::optional<Rect>> applyCanvasWidgetTextEdit(Runtime& runtime, std::size_t viewIndex, std::uint64_t widgetId,
+                                                      const TextEditRequest& request) {
     const std::optional<std::size_t> index = canvasWidgetNodeIndex(runtime, viewIndex, widgetId);
     if (!index) return std::optional<Rect>{};
     RuntimeView& view = runtime.views[viewIndex];

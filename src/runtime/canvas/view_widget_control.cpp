@@ -73,8 +73,8 @@ bool isPeer(WidgetLayoutTree tree, std::size_t self, std::size_t other) {
 }
 
 bool isBooleanControl(WidgetKind kind) {
-    return kind == WidgetKind::accordion || kind == WidgetKind::toggle_button ||
-           kind == WidgetKind::toggle_button_b || kind == WidgetKind::checkbox || kind == WidgetKind::switch_;
+    return kind == WidgetKind::accordion || kind == WidgetKind::toggle_button || kind == WidgetKind::toggle_button_b ||
+           kind == WidgetKind::checkbox || kind == WidgetKind::switch_;
 }
 
 float snapped(float v, const WidgetTokens& tokens) {
@@ -130,8 +130,8 @@ CanvasWidgetDirty setCanvasWidgetSelected(Runtime& runtime, std::size_t viewInde
     if (kind == WidgetKind::menu_item) {
         bool groupHasSelection = false;
         for (std::size_t i = 0; i < tree.size() && !groupHasSelection; ++i) {
-            groupHasSelection = tree[i].widgetKind() == WidgetKind::menu_item && sameParentGroup(tree[i], node) &&
-                                isOn(tree[i]);
+            groupHasSelection =
+                tree[i].widgetKind() == WidgetKind::menu_item && sameParentGroup(tree[i], node) && isOn(tree[i]);
         }
         if (!groupHasSelection) return kNothing;
     } else if (!selectableKind(kind) && !hasRole(node, WidgetSemanticRole::treeitem)) {

@@ -59,7 +59,8 @@ Result<bool> scrollFromKeyboard(Runtime& runtime, std::size_t viewIndex, std::si
     const CanvasWidgetDirty scrolled =
         intent.kind == WidgetScrollIntentKind::by
             ? applyCanvasWidgetScroll(runtime, viewIndex, index, intent.distance, false, false)
-            : applyCanvasWidgetScrollKeyboardTarget(runtime, viewIndex, index, intent.kind == WidgetScrollIntentKind::to_end);
+            : applyCanvasWidgetScrollKeyboardTarget(runtime, viewIndex, index,
+                                                    intent.kind == WidgetScrollIntentKind::to_end);
     if (!scrolled) return tl::unexpected(scrolled.error());
     const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
     reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.pointerX, ids.pointerY, false);
@@ -152,7 +153,8 @@ Dismissed dismissCanvasWidgetMenuSurfaceForFocusDeparture(Runtime& runtime, std:
     return dismissCanvasWidgetSurfaceAtIndex(runtime, viewIndex, *surface);
 }
 
-Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t viewIndex, const GpuSurfaceInput& input) {
+Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t viewIndex,
+                                                 const GpuSurfaceInput& input) {
     CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
     if (slot == nullptr || input.kind != GpuSurfaceInputKind::key_down) return false;
     const WidgetLayoutTree tree = slot->tree.tree();

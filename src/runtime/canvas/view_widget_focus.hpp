@@ -42,8 +42,8 @@ Result<std::optional<CanvasWidgetDismissal>> dismissCanvasWidgetSurfaceFromEscap
 // The focus left `departingId`: a menu found for it the way Escape finds one closes, unless the
 // focus now lies inside that menu.
 Result<std::optional<CanvasWidgetDismissal>> dismissCanvasWidgetMenuSurfaceForFocusDeparture(Runtime& runtime,
-                                                                                            std::size_t viewIndex,
-                                                                                            std::uint64_t departingId);
+                                                                                             std::size_t viewIndex,
+                                                                                             std::uint64_t departingId);
 
 // One key-down of the focused canvas view at `viewIndex`, in this order: Escape closes a surface;
 // Tab and Shift+Tab move the focus through the tree; keys of a focused text entry go to text

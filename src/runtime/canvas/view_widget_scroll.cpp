@@ -118,7 +118,8 @@ CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewInde
     CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
     if (slot == nullptr || index >= slot->tree.node_count || !std::isfinite(delta)) return std::optional<Rect>{};
     const WidgetLayoutNode& node = slot->tree.nodes[index];
-    if (node.widgetKind() == WidgetKind::text_area) return scrollTextArea(runtime, viewIndex, *slot, index, delta, fromWheel);
+    if (node.widgetKind() == WidgetKind::text_area)
+        return scrollTextArea(runtime, viewIndex, *slot, index, delta, fromWheel);
     const std::optional<ScrollGeometry> geometry = scrollGeometry(slot->tree, index);
     if (!geometry) return std::optional<Rect>{};
     const WidgetTokens& tokens = slot->tree.tokens;
