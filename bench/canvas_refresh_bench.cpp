@@ -10,36 +10,17 @@
 #include "runtime/canvas/canvas_widget_display.hpp"
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
-#include "runtime/runtime.hpp"
+#include "screen_runtime.hpp"
 #include "screen_tree.hpp"
 
 namespace {
 
 using namespace kelvo;
 
-struct ScreenRuntime {
-    Runtime* runtime = nullptr;
-
-    ScreenRuntime() {
-        runtime = *allocateRuntime();
-        RuntimeView& view = runtime->views.items[runtime->views.count++];
-        view.windowId = 1;
-        view.kind = ViewKind::gpu_surface;
-        (void)view.label.assign("canvas");
-        view.frame = {0, 0, 1280, 800};
-        (void)claimCanvasSlot(runtime->canvasSlots, view);
-    }
-    ~ScreenRuntime() { releaseRuntime(runtime); }
-    ScreenRuntime(const ScreenRuntime&) = delete;
-    ScreenRuntime& operator=(const ScreenRuntime&) = delete;
-
-    RuntimeView& view() { return runtime->views[0]; }
-};
-
 // List items 3 to 42 of the screen's sidebar take turns under the pointer.
 template <class Change>
 void runHoverChanges(benchmark::State& state, Change change) {
-    ScreenRuntime screen;
+    bench::ScreenRuntime screen;
     if (!installCanvasWidgetTreeText(*screen.runtime, 0, bench::screenTree())) {
         state.SkipWithError("the screen tree does not install");
         return;

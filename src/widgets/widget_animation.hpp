@@ -91,6 +91,9 @@ struct WidgetAnimationTable {
         }
     }
 
+    // Removes every repaint area with the key; the others keep their order.
+    void removeDirty(std::uint64_t key) { removeMatching(dirty, key); }
+
     // Removes every entry and repaint area with the key; the others keep their order.
     void remove(std::uint64_t key) {
         removeMatching(entries, key);

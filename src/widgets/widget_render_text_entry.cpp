@@ -5,6 +5,7 @@
 
 #include "text/text_caret_geometry.hpp"
 #include "text/widget_text_input.hpp"
+#include "widgets/text_edit_store.hpp"
 #include "widgets/widget_render_controls.hpp"
 #include "widgets/widget_render_draw.hpp"
 
@@ -15,34 +16,6 @@ using namespace render;
 namespace {
 
 constexpr std::size_t kMaxTextPieceRects = 4;
-
-TextInputWidget textInputOf(const WidgetDescription& widget) {
-    TextInputWidget input;
-    input.kind = static_cast<std::uint8_t>(widget.widgetKind());
-    input.control_size = widget.size;
-    input.disabled = isSet(widget.disabled);
-    input.frame = widget.frame;
-    input.scroll_offset = widget.value;
-    input.text = widget.text;
-    input.placeholder = widget.placeholder;
-    input.label = widget.label;
-    if (widget.selection) input.selection = TextSelection{widget.selection->start, widget.selection->end};
-    return input;
-}
-
-TextInputTokens textInputTokensOf(const WidgetTokens& tokens) {
-    TextInputTokens input;
-    input.text_measurer = tokens.text_measurer;
-    input.default_font = tokens.default_font;
-    input.font_size_body = tokens.font_size_body;
-    input.inset_s = tokens.inset_s;
-    input.inset_m = tokens.inset_m;
-    input.control_size_step = tokens.control_size_step;
-    input.density = tokens.density;
-    input.snap_text = tokens.snap_text;
-    input.pixel_scale = tokens.pixel_scale;
-    return input;
-}
 
 // A byte range clamped to the text, each end moved back to the start of its character.
 struct ClampedRange {
@@ -122,7 +95,7 @@ Rect entryTextClip(const WidgetDescription& widget, const TextInputWidget& input
 // Steps 6 to 12 of a text entry: clip, selection, text, selected glyphs, composition, caret.
 Status emitEntryText(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens,
                      const EntryFrame& style, const EntryTextParts& parts) {
-    const TextInputWidget input = textInputOf(widget);
+    const TextInputWidget input = textInputWidgetOf(widget);
     const TextInputTokens inputTokens = textInputTokensOf(tokens);
     const TextLayoutBox box = textInputLayoutBox(input, inputTokens);
     const float size = textInputTextSize(input, inputTokens);
@@ -313,7 +286,7 @@ Status emitSearchFieldWidget(WidgetRenderTarget& out, const WidgetDescription& w
         TRY(emitWidgetFocusRingForRect(out, widget, tokens, parts_of::kFocusRing, widget.frame,
                                        uniformRadii(style.radius)));
     }
-    const float f = textInputTextSize(textInputOf(widget), textInputTokensOf(tokens));
+    const float f = textInputTextSize(textInputWidgetOf(widget), textInputTokensOf(tokens));
     const float inset = sizedInset(tokens.inset_m, widget, tokens);
     const Rect frame = normalizeRect(widget.frame);
     const Color iconColor = isSet(widget.disabled) ? palette(tokens, PaletteColor::text_muted)

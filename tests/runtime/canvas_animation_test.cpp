@@ -6,6 +6,7 @@
 #include <string>
 
 #include "canvas_display_scenario.hpp"
+#include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -73,6 +74,9 @@ TEST_F(CanvasAnimations, RefreshesScheduleCaretsAndLoadingIndicators) {
     step("a blinking caret, a pulsing skeleton and a turning arc spinner", tree("", "5,5", false), 5'000'000'000);
     step("later input restarts the caret's steady time; indicators keep their start", tree("", "5,5", false),
          6'000'000'000);
+    // A new tree with the same text keeps what the user selected, so the selection is made as the
+    // user would.
+    ASSERT_TRUE(applyCanvasWidgetTextEdit(*runtime, kCanvas, 2, {{}, 0, 5, false, TextEditKind::set_selection}));
     step("a selection stops the caret", tree("", "0,5", false), 6'100'000'000);
     step("a ring spinner fades four dots a quarter period apart",
          tree("spinner_style=1 spinner_dot_count=4 spinner_period=800 spinner_min_alpha=2", "0,5", false),

@@ -38,7 +38,4 @@ std::optional<std::uint64_t> canvasWidgetFileDropTarget(const Runtime&, std::siz
     return std::nullopt;
 }
 
-// Without widgets no text widget holds the focus, so a text menu has nothing to act on.
-Status applyTextContextMenuItem(Runtime&, const AppBinding&, std::size_t, ContextMenuKind, std::uint32_t) { return {}; }
-
 }  // namespace kelvo

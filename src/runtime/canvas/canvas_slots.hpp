@@ -15,6 +15,7 @@
 #include "runtime/canvas/canvas_frame_state.hpp"
 #include "runtime/views/view_table.hpp"
 #include "widgets/display_list.hpp"
+#include "widgets/scroll_state.hpp"
 #include "widgets/widget_animation.hpp"
 #include "widgets/widget_semantics.hpp"
 #include "widgets/widget_tree_storage.hpp"
@@ -42,14 +43,33 @@ struct CanvasScheduledAnimations {
     FixedVec<std::uint64_t, kMaxIndicatorAnimationKeys> indicatorKeys;
 };
 
+// The widget ids a view's changes queue for runtime events, each at most once; the dispatcher
+// and the frame tick drain them. Ids past a full queue are dropped.
+struct CanvasWidgetEventQueues {
+    FixedVec<std::uint64_t, 8> scroll;      // canvas_widget_scroll
+    FixedVec<std::uint64_t, 4> change;      // canvas_widget_change
+    FixedVec<std::uint64_t, 4> resize;      // canvas_widget_resize
+    FixedVec<std::uint64_t, 8> disclosure;  // accordions flipped open or closed
+};
+
+// Adds `id` to `queue` unless it is 0, already there, or the queue is full.
+template <std::size_t N>
+void queueCanvasWidgetId(FixedVec<std::uint64_t, N>& queue, std::uint64_t id) {
+    if (id == 0 || queue.full() || queue.findIndex([id](std::uint64_t queued) { return queued == id; }) >= 0) return;
+    (void)queue.push(id);
+}
+
 // What one canvas view keeps: its widget tree with tokens, its display list, the semantics of
-// its widgets, their animations, and the state of its presented frames.
+// its widgets, their animations, scroll states, queued events and the state of its presented frames.
 struct CanvasSlot {
     WidgetTreeStorage tree;
     CanvasDisplayList displayList;
     CanvasSemanticsStore semantics;
     WidgetAnimationTable animations;
     CanvasScheduledAnimations scheduled;
+    // The scroll state of the scroll view at each layout index; kept when a new tree comes.
+    std::array<ScrollState, kMaxWidgetNodes> scroll{};
+    CanvasWidgetEventQueues queues;
     CanvasFrameState frames;
 };
 static_assert(std::is_trivially_destructible_v<CanvasSlot>, "slots are released without running destructors");

@@ -53,6 +53,7 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     info.widgetNodeCount = view.canvas.widgetNodeCount;
     info.semanticsCount = view.canvas.semanticsCount;
     info.contextMenuItemCount = view.canvas.contextMenuItemCount;
+    info.cursor = view.canvas.interaction.cursor;
     return info;
 }
 

@@ -22,6 +22,8 @@ struct CanvasInteraction {
     // The pointer in view coordinates, as last reported.
     float pointerX = 0;
     float pointerY = 0;
+    // The pointer shape the widget under the pointer asks for.
+    CursorKind cursor = CursorKind::arrow;
     // The short id list (accordions in it draw their content while they close); read only while
     // `shortIdsActive` is set.
     std::array<std::uint64_t, 8> shortIds{};

@@ -1,6 +1,7 @@
 #include "runtime/canvas/view_widget_tree.hpp"
 
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/canvas_text_reconcile.hpp"
 #include "runtime/canvas/canvas_widget_display.hpp"
 #include "runtime/canvas/view_canvas.hpp"
 #include "runtime/runtime.hpp"
@@ -29,7 +30,11 @@ Result<CanvasSlot*> canvasSlotAt(Runtime& runtime, std::size_t viewIndex) {
 Status installCanvasWidgetTree(Runtime& runtime, std::size_t viewIndex, WidgetLayoutTree nodes,
                                const WidgetTokens& tokens) {
     CanvasSlot* slot = TRY(canvasSlotAt(runtime, viewIndex));
+    // What the user did in text widgets that keep their text survives the new tree.
+    SavedTextStates& saved = perThreadCanvasScratch<SavedTextStates>();
+    saveCanvasTextStates(slot->tree, saved);
     TRY(installWidgetTree(slot->tree, nodes, tokens));
+    reconcileCanvasTextStates(slot->tree, saved);
     RuntimeView& view = runtime.views[viewIndex];
     view.canvas.widgetRevision = slot->tree.revision;
     view.canvas.widgetNodeCount = slot->tree.node_count;
