@@ -367,26 +367,35 @@ Status emitChartWidget(WidgetRenderTarget& out, const WidgetDescription& widget,
     return emitCategoryLabels(out, widget, tokens, plot);
 }
 
+std::optional<std::uint64_t> chartHoverPointIndex(const WidgetDescription& widget, const WidgetTokens& tokens,
+                                                  float pointerX) {
+    const ChartData& chart = widget.chart;
+    if (widget.widgetKind() != WidgetKind::chart || !isSet(widget.chart_interactive) || chart.series.empty()) {
+        return std::nullopt;
+    }
+    const Rect plot = chartWidgetPlotRect(widget, tokens);
+    if (!(plot.width > 0) || !(plot.height > 0)) return std::nullopt;
+    const std::size_t n = longestSeries(chart);
+    const float t = (pointerX - plot.x) / plot.width;
+    if (n == 0 || !std::isfinite(t)) return std::nullopt;
+    if (n == 1) return 0;
+    const double clamped = std::clamp(static_cast<double>(t), 0.0, 1.0);
+    const std::uint64_t index = onlyBarsOrEmpty(chart)
+                                    ? static_cast<std::uint64_t>(clamped * static_cast<double>(n))
+                                    : static_cast<std::uint64_t>(std::round(clamped * static_cast<double>(n - 1)));
+    return std::min<std::uint64_t>(index, n - 1);
+}
+
 ChartHoverDetail chartWidgetHoverDetail(const WidgetDescription& widget, const WidgetTokens& tokens, Rect viewport,
                                         float pointerX) {
     ChartHoverDetail detail;
+    const std::optional<std::uint64_t> hovered = chartHoverPointIndex(widget, tokens, pointerX);
+    if (!hovered) return detail;
     const ChartData& chart = widget.chart;
-    if (widget.widgetKind() != WidgetKind::chart || !isSet(widget.chart_interactive) || chart.series.empty()) {
-        return detail;
-    }
     const Rect plot = chartWidgetPlotRect(widget, tokens);
-    if (!(plot.width > 0) || !(plot.height > 0)) return detail;
     const std::size_t n = longestSeries(chart);
-    const float t = (pointerX - plot.x) / plot.width;
-    if (n == 0 || !std::isfinite(t)) return detail;
     const bool slots = onlyBarsOrEmpty(chart);
-    std::uint64_t index = 0;
-    if (n > 1) {
-        const double clamped = std::clamp(static_cast<double>(t), 0.0, 1.0);
-        index = slots ? static_cast<std::uint64_t>(clamped * static_cast<double>(n))
-                      : static_cast<std::uint64_t>(std::round(clamped * static_cast<double>(n - 1)));
-        index = std::min<std::uint64_t>(index, n - 1);
-    }
+    const std::uint64_t index = *hovered;
 
     const ChartDomain domain = chartDomain(chart);
     const std::uint8_t mode = hoverFormatMode(domain);

@@ -41,6 +41,12 @@ Rect chartWidgetPlotRect(const WidgetDescription& widget, const WidgetTokens& to
 std::span<const Point> chartPolylinePoints(std::span<const float> values, const ChartDomain& domain, Rect plot,
                                            float inset);
 
+// The point index under the pointer's x of an interactive chart: across the plot, a slot per
+// point when every series is a bar series, else the nearest point (halves away from 0); none for
+// other widgets, an empty chart, a plot without area or a position that is not finite.
+std::optional<std::uint64_t> chartHoverPointIndex(const WidgetDescription& widget, const WidgetTokens& tokens,
+                                                  float pointerX);
+
 struct ChartHoverDetail {
     std::uint64_t point_index = 0;
     Rect plot;

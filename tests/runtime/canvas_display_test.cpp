@@ -299,6 +299,9 @@ TEST_F(CanvasDisplay, RenderStateFollowsTheViewFocusAndRaisesPressesToTheirContr
     interaction().pointerX = 7;
     state = canvasWidgetRenderState(*runtime, canvas());
     EXPECT_EQ(state.pressed, 5u);
+    EXPECT_FALSE(state.pointer);  // no chart shows a hover point
+    interaction().chartHoverPointer = true;
+    state = canvasWidgetRenderState(*runtime, canvas());
     ASSERT_TRUE(state.pointer);
     EXPECT_EQ(state.pointer->x, 7);
 }

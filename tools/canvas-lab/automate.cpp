@@ -8,18 +8,14 @@
 #include "base/posix_io.hpp"
 #include "lab_files.hpp"
 #include "lab_platform.hpp"
-#include "runtime/canvas/view_widget_tree.hpp"
+#include "lab_scene.hpp"
 #include "runtime/flow/dispatch.hpp"
 #include "runtime/runtime.hpp"
-#include "runtime/views/view_create.hpp"
-#include "runtime/windows/window_table.hpp"
 
 namespace kelvo {
 
 namespace {
 
-constexpr std::string_view kLabName = "Canvas lab";
-constexpr std::string_view kCanvasLabel = "canvas";
 constexpr std::chrono::milliseconds kIdle{1000};
 constexpr std::int64_t kIncompleteCommandAgeNs = 5'000'000'000;
 
@@ -28,20 +24,6 @@ struct RuntimeRelease {
 };
 
 void stopOnSignal(int) { stopLabPlatforms(); }
-
-// The window and its canvas view, sized to the tree.
-Status buildScene(Runtime& runtime, const WidgetTreeStorage& tree) {
-    const Rect root = normalizeRect(tree.nodes[0].rect);
-    const RectF frame{0, 0, root.x + root.width, root.y + root.height};
-    const std::size_t window = TRY(reserveWindow(runtime, kMainWindowId, "main", kLabName, std::nullopt, false));
-    runtime.windows[window].frame = frame;
-    runtime.windows[window].focused = true;
-    ViewOptions canvas{.windowId = kMainWindowId, .label = kCanvasLabel, .frame = frame, .kind = ViewKind::gpu_surface};
-    canvas.gpu = GpuSurfaceOptions{GpuBackend::software, GpuPixelFormat::bgra8_unorm, GpuPresentMode::timer,
-                                   GpuAlphaMode::opaque, GpuColorSpace::srgb,         true};
-    TRY(createView(runtime, canvas));
-    return installCanvasWidgetTree(runtime, runtime.views.size() - 1, tree.tree(), tree.tokens);
-}
 
 }  // namespace
 
@@ -59,13 +41,13 @@ int automate(std::string_view treePath, std::string_view folder) {
     runtime->io = io;
     runtime->startMonotonicNs = ioMonotonicNs(io);
     runtime->webViewLayer = false;  // the lab shows no pages
-    if (Status built = buildScene(*runtime, *tree); !built) {
+    if (Status built = buildLabScene(*runtime, *tree); !built) {
         return labFailed("cannot show the tree of", treePath, built.error());
     }
 
     auto automation = std::make_unique<Automation>();
     if (Status configured =
-            configureAutomationServer(automation->server, io, folder, kLabName, kIncompleteCommandAgeNs);
+            configureAutomationServer(automation->server, io, folder, kLabWindowTitle, kIncompleteCommandAgeNs);
         !configured) {
         return labFailed("cannot automate through", folder, configured.error());
     }

@@ -1,12 +1,13 @@
 // kelvo-canvas-lab render <tree file> <png> [scale]
 // kelvo-canvas-lab automate <tree file> <automation folder>
+// kelvo-canvas-lab events <tree file> <script file>
 //
 // render: reads a widget tree in the tree text format, installs it as a canvas view would (the whole tree
 // is checked first), draws its display list with the reference renderer at `scale` device pixels
 // per point (default 1) over the tokens' background colour, and writes the PNG. The picture is as
 // large as the tree's first root node.
 //
-// automate: see automate.hpp.
+// automate: see automate.hpp. events: see input_replay.hpp.
 
 #include <charconv>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "automate.hpp"
 #include "base/io.hpp"
 #include "base/posix_io.hpp"
+#include "input_replay.hpp"
 #include "lab_files.hpp"
 #include "render/reference_frame.hpp"
 #include "tree_display_list.hpp"
@@ -29,7 +31,8 @@ namespace {
 int usage() {
     std::fputs(
         "usage: kelvo-canvas-lab render <tree file> <png> [scale]\n"
-        "       kelvo-canvas-lab automate <tree file> <automation folder>\n",
+        "       kelvo-canvas-lab automate <tree file> <automation folder>\n"
+        "       kelvo-canvas-lab events <tree file> <script file>\n",
         stderr);
     return 2;
 }
@@ -69,11 +72,26 @@ int render(std::string_view tree_path, std::string_view png_path, float scale) {
     return 0;
 }
 
+int events(std::string_view treePath, std::string_view scriptPath) {
+    const Io io = posixIo();
+    Result<std::vector<std::uint8_t>> tree = readWholeFile(io, treePath);
+    if (!tree) return labFailed("cannot read", treePath, tree.error());
+    Result<std::vector<std::uint8_t>> script = readWholeFile(io, scriptPath);
+    if (!script) return labFailed("cannot read", scriptPath, script.error());
+    const auto text = [](const std::vector<std::uint8_t>& bytes) {
+        return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    const InputReplay replay = replayCanvasInputScript(text(*tree), text(*script));
+    std::fwrite(replay.text.data(), 1, replay.text.size(), stdout);
+    return replay.ok ? 0 : 1;
+}
+
 }  // namespace
 }  // namespace kelvo
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string_view(argv[1]) == "automate") return kelvo::automate(argv[2], argv[3]);
+    if (argc == 4 && std::string_view(argv[1]) == "events") return kelvo::events(argv[2], argv[3]);
     if (argc < 4 || argc > 5 || std::string_view(argv[1]) != "render") return kelvo::usage();
     float scale = 1.0f;
     if (argc == 5) {

@@ -18,11 +18,6 @@ Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, cons
     return flushDeferredCanvasWidgetAccessibility(runtime);
 }
 
-// Without widgets no input has a target; the application still hears of it.
-Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {
-    return dispatchEvent(runtime, binding, RuntimeEvent(input));
-}
-
 void noteGpuSurfaceResized(RuntimeView& view, bool sizeOrScaleChanged) {
     view.canvas.fullFrameDue = true;
     if (sizeOrScaleChanged) ++view.canvas.sizeGeneration;

@@ -23,10 +23,6 @@ struct RuntimeView;
 // runtime event gpu_surface_frame.
 Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, const GpuSurfaceFrame& frame);
 
-// Routes pointer, wheel, key and text input to the widgets of the view the input names; tells
-// the application with the runtime event gpu_surface_input.
-Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input);
-
 // A canvas view's surface changed: the next frame must be drawn in full, and when the size or
 // scale changed the size-dependent canvas state starts again.
 void noteGpuSurfaceResized(RuntimeView& view, bool sizeOrScaleChanged);

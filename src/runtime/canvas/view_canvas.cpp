@@ -65,7 +65,7 @@ CanvasWidgetRenderState canvasWidgetRenderState(const Runtime& runtime, const Ru
     state.hovered = present(ids.hoveredWidget);
     if (ids.pressedWidget != 0) state.pressed = pressedTarget(treeOf(runtime, view), ids.pressedWidget);
     if (ids.shortIdsActive) state.ids = {ids.shortIds.data(), std::min<std::size_t>(ids.shortIdCount, 8)};
-    if (state.hovered) state.pointer = Point{ids.pointerX, ids.pointerY};
+    if (state.hovered && ids.chartHoverPointer) state.pointer = Point{ids.pointerX, ids.pointerY};
     return state;
 }
 

@@ -25,7 +25,7 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view);
 // The interaction snapshot the view's widgets are drawn in: the focused widget while the view has
 // keyboard focus, the focus-visible widget when it is that widget, the hovered widget, the pressed
 // widget (raised to the nearest enabled ancestor that reacts to presses), the short id list while
-// active, and the pointer while a widget is hovered. Its id list points into the view record.
+// active, and the chart hover pointer while a widget is hovered. Its id list points into the view record.
 CanvasWidgetRenderState canvasWidgetRenderState(const Runtime& runtime, const RuntimeView& view);
 
 // Whether two snapshots draw the same (ids compared by content).

@@ -19,9 +19,17 @@ struct CanvasInteraction {
     std::uint64_t hoveredWidget = 0;
     std::uint64_t pressedWidget = 0;
     std::uint64_t selectionOwner = 0;
-    // The pointer in view coordinates, as last reported.
+    // The pointer in view coordinates where the hovered chart shows its hover point; read only
+    // while `chartHoverPointer` is set (the hovered widget is a chart showing a point).
     float pointerX = 0;
     float pointerY = 0;
+    bool chartHoverPointer = false;
+    // Click counting: consecutive primary presses (0 to 3), and the time (the platform's clock)
+    // and place of the last primary press.
+    std::uint8_t clickCount = 0;
+    std::optional<std::uint64_t> lastPrimaryPressNs;
+    float lastPrimaryPressX = 0;
+    float lastPrimaryPressY = 0;
     // The pointer shape the widget under the pointer asks for.
     CursorKind cursor = CursorKind::arrow;
     // The short id list (accordions in it draw their content while they close); read only while

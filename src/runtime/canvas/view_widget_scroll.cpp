@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "runtime/canvas/canvas_pointer_route.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/runtime.hpp"
 #include "text/widget_text_input.hpp"
@@ -102,15 +103,6 @@ bool stillHoverCandidate(WidgetLayoutTree tree, std::uint64_t id) {
     return index && isHoverCandidate(tree, *index);
 }
 
-CursorKind cursorFor(const WidgetHit& target) {
-    if (!target.found || (target.state.disabled & 1u) != 0) return CursorKind::arrow;
-    if ((target.role & 0x1Fu) == static_cast<std::uint8_t>(WidgetSemanticRole::link)) return CursorKind::link;
-    const WidgetKind kind = widgetKindFromBits(target.kind);
-    if (isTextEntryKind(kind)) return CursorKind::text;
-    if (kind == WidgetKind::resizable_panel || kind == WidgetKind::split_divider) return CursorKind::resize;
-    return CursorKind::arrow;
-}
-
 }  // namespace
 
 CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewIndex, std::size_t index, float delta,
@@ -139,6 +131,13 @@ CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewInde
     slot->scroll[index] = next;
     if (next.offset == current) return std::optional<Rect>{};
     return moveScrollView(runtime, viewIndex, *slot, index, current, next.offset);
+}
+
+std::optional<float> canvasWidgetScrollMaximum(const WidgetTreeStorage& tree, std::size_t index) {
+    if (index >= tree.node_count) return std::nullopt;
+    const std::optional<ScrollGeometry> geometry = scrollGeometry(tree, index);
+    if (!geometry) return std::nullopt;
+    return geometry->maximum;
 }
 
 CanvasWidgetDirty applyCanvasWidgetScrollKeyboardTarget(Runtime& runtime, std::size_t viewIndex, std::size_t index,
@@ -180,7 +179,7 @@ void reconcileCanvasWidgetRenderStateAfterScroll(Runtime& runtime, std::size_t v
         const WidgetHit hit = hitTestWidgetLayout(tree, {pointerX, pointerY}, slot->tree.tokens);
         const WidgetHit target = hit.found ? hoverTargetForHit(tree, hit) : WidgetHit{};
         ids.hoveredWidget = target.found ? target.id : 0;
-        ids.cursor = cursorFor(target);
+        ids.cursor = canvasWidgetCursorForTarget(target);
     } else if (!stillHoverCandidate(tree, ids.hoveredWidget)) {
         ids.hoveredWidget = 0;
         ids.cursor = CursorKind::arrow;

@@ -21,6 +21,9 @@ struct Runtime;
 CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewIndex, std::size_t index, float delta,
                                           bool fromWheel, bool elasticAllowed);
 
+// The largest offset of the scroll view at `index`; none when it cannot scroll.
+std::optional<float> canvasWidgetScrollMaximum(const WidgetTreeStorage& tree, std::size_t index);
+
 // Scrolls the scroll view at `index` to its start or, with `toEnd`, its end (velocity 0).
 CanvasWidgetDirty applyCanvasWidgetScrollKeyboardTarget(Runtime& runtime, std::size_t viewIndex, std::size_t index,
                                                         bool toEnd);

@@ -88,6 +88,10 @@ void ensureFocusableViewFocused(Runtime& runtime, std::uint64_t windowId) {
     clearFocusedView(runtime, windowId);
 }
 
+Status setFocusedView(Runtime& runtime, std::uint64_t windowId, std::string_view label) {
+    return setWindowFocusFlags(runtime, windowId, label);
+}
+
 void clearFocusedView(Runtime& runtime, std::uint64_t windowId) {
     (void)setWindowFocusFlags(runtime, windowId, std::nullopt);
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+// kelvo-canvas-lab events <tree file> <script file>
+//
+// Replays an input script on the lab's scene (lab_scene.hpp) and prints, for each input, the
+// script line and then, indented, the platform calls it made ("> ..."), the runtime events the
+// application received, and what it changed that a user sees (focus, texts). The tests print
+// their event goldens with the same code, so a golden can be replayed by hand.
+//
+// Script lines (blank lines and lines starting with '#' are skipped; options are name=value):
+//   down|up|drag|move|wheel <x> <y> [options]    pointer input; wheel takes dx= and dy=
+//   leave                                        the pointer left the view
+//   key <name> [text="..."] [options]             key down; keyup <name> for key up
+//   text "<text>"                                 typed text
+//   clipboard "<text>"                            puts text on the platform clipboard
+//   no-menus | drag-fails                         the platform has no context menus / refuses
+//                                                 window drags as unsupported
+// Input options: t=<ns> (else 1 s after the previous input), button=<n>, mods=<a,b> from
+// primary, command, control, option, shift, label=<view label>, window=<id>.
+
+#include <string>
+#include <string_view>
+
+namespace kelvo {
+
+struct InputReplay {
+    std::string text;  // the printed lines
+    bool ok = true;    // false when the tree or a script line could not be used (the last line says why)
+};
+
+InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view scriptText);
+
+}  // namespace kelvo
