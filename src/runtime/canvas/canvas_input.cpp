@@ -39,25 +39,13 @@ Status sendDragEvent(Runtime& runtime, const AppBinding& binding, std::size_t vi
         isWidgetConcealedByDisclosure(tree, *index) || !canvasWidgetLayoutNodeFrameVisible(tree, *index)) {
         return {};
     }
-    std::array<WidgetRouteEntry, kMaxWidgetRouteEntries> entries;
-    const std::span<WidgetRouteEntry> route = TRY(routeWidgetEventPath(tree, *index, entries));
     std::array<std::uint64_t, kMaxPointerPathEntries> path{};
-    std::size_t count = 0;
-    for (const WidgetRouteEntry& entry : route) {
-        if (entry.phase != WidgetRoutePhase::capture && count < path.size()) path[count++] = entry.id;
-    }
+    const std::size_t count = TRY(canvasWidgetEventPathIds(tree, *index, path));
     CanvasWidgetDragEvent drag;
     drag.windowId = input.windowId;
     drag.label = input.label;
     drag.widgetId = node.id;
-    drag.node = {static_cast<std::uint32_t>(*index),
-                 static_cast<std::uint8_t>(node.kind & 0x3Fu),
-                 static_cast<std::uint8_t>(node.role & 0x1Fu),
-                 static_cast<std::uint32_t>(node.depth),
-                 {node.rect.x, node.rect.y, node.rect.width, node.rect.height},
-                 isSet(node.actions.press),
-                 isSet(node.actions.toggle),
-                 false};
+    drag.node = canvasWidgetNodeInfo(node, *index);
     drag.x = input.x;
     drag.y = input.y;
     drag.dx = input.dx;

@@ -46,7 +46,9 @@ std::optional<std::size_t> interactiveTargetOfHit(WidgetLayoutTree tree, std::si
     return found;
 }
 
-CanvasWidgetNodeInfo nodeInfo(const WidgetLayoutNode& node, std::size_t index) {
+}  // namespace
+
+CanvasWidgetNodeInfo canvasWidgetNodeInfo(const WidgetLayoutNode& node, std::size_t index) {
     return {static_cast<std::uint32_t>(index),
             static_cast<std::uint8_t>(node.kind & 0x3Fu),
             static_cast<std::uint8_t>(node.role & 0x1Fu),
@@ -57,18 +59,16 @@ CanvasWidgetNodeInfo nodeInfo(const WidgetLayoutNode& node, std::size_t index) {
             isSet(node.disabled)};
 }
 
-// The target and its ancestors, target first, at most 32 ids.
-Status fillPath(WidgetLayoutTree tree, std::size_t target, CanvasPointerRoute& route) {
+Result<std::size_t> canvasWidgetEventPathIds(WidgetLayoutTree tree, std::size_t index,
+                                             std::span<std::uint64_t, kMaxPointerPathEntries> out) {
     std::array<WidgetRouteEntry, kMaxWidgetRouteEntries> entries;
-    const std::span<WidgetRouteEntry> path = TRY(routeWidgetEventPath(tree, target, entries));
-    for (const WidgetRouteEntry& entry : path) {
-        if (entry.phase == WidgetRoutePhase::capture || route.pathCount == route.path.size()) continue;
-        route.path[route.pathCount++] = entry.id;
+    const std::span<WidgetRouteEntry> route = TRY(routeWidgetEventPath(tree, index, entries));
+    std::size_t count = 0;
+    for (const WidgetRouteEntry& entry : route) {
+        if (entry.phase != WidgetRoutePhase::capture && count < out.size()) out[count++] = entry.id;
     }
-    return {};
+    return count;
 }
-
-}  // namespace
 
 CanvasWidgetPointerEvent CanvasPointerRoute::pointerEvent() const {
     CanvasWidgetPointerEvent copy = event;
@@ -141,8 +141,8 @@ Result<CanvasPointerRoute> routeCanvasWidgetPointerInput(const Runtime& runtime,
     if (route.targetIndex) {
         const WidgetLayoutNode& target = tree[*route.targetIndex];
         event.targetWidgetId = target.id;
-        event.target = nodeInfo(target, *route.targetIndex);
-        TRY(fillPath(tree, *route.targetIndex, route));
+        event.target = canvasWidgetNodeInfo(target, *route.targetIndex);
+        route.pathCount = TRY(canvasWidgetEventPathIds(tree, *route.targetIndex, route.path));
     }
     return route;
 }

@@ -38,6 +38,14 @@ struct CanvasPointerRoute {
     [[nodiscard]] CanvasWidgetPointerEvent pointerEvent() const;
 };
 
+// What pointer and drag events carry of the node at `index`.
+CanvasWidgetNodeInfo canvasWidgetNodeInfo(const WidgetLayoutNode& node, std::size_t index);
+
+// The ids of the node at `index` and its ancestors, target first, into `out` (at most its size);
+// their count. WidgetDepthExceeded for a node too deep to route.
+Result<std::size_t> canvasWidgetEventPathIds(WidgetLayoutTree tree, std::size_t index,
+                                             std::span<std::uint64_t, kMaxPointerPathEntries> out);
+
 // The routed phase of a pointer or wheel input kind; none for key and text kinds.
 std::optional<PointerPhase> pointerPhaseForInput(GpuSurfaceInputKind kind);
 
