@@ -37,6 +37,12 @@ Status invalidateForCanvasWidgetDirty(Runtime& runtime, std::size_t viewIndex, R
 // list as it was.
 Status refreshCanvasWidgetDisplayList(Runtime& runtime, std::size_t viewIndex);
 
+// Asks the platform for a frame of the canvas view at `viewIndex` and marks the view as waiting
+// for it. A platform without canvas frames (an empty slot or UnsupportedService) is no error;
+// InvalidViewOptions for a label outside 1 to 64 bytes; other platform errors as they are.
+// Nothing for an index past the table or a view that is not a canvas view.
+Status requestCanvasViewFrame(Runtime& runtime, std::size_t viewIndex);
+
 // Opens a refresh batch: the depth grows by one and the accessibility deferral by `deferrals`
 // (at least one). Every opener closes with `endCanvasWidgetDisplayListRefreshBatch` on every way
 // out, which takes one deferral back; the opener takes back the rest itself.
