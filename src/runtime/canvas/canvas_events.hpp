@@ -19,10 +19,6 @@ struct Runtime;
 struct AppBinding;
 struct RuntimeView;
 
-// The per-frame tick of the canvas view a frame event names; tells the application with the
-// runtime event gpu_surface_frame.
-Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, const GpuSurfaceFrame& frame);
-
 // Routes pointer, wheel, key and text input to the widgets of the view the input names; tells
 // the application with the runtime event gpu_surface_input.
 Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input);
@@ -31,7 +27,9 @@ Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, cons
 // scale changed the size-dependent canvas state starts again.
 void noteGpuSurfaceResized(RuntimeView& view, bool sizeOrScaleChanged);
 
-// Applies the offset a native scroll driver reports to the scrollable widget it drives.
+// Applies the offset a native scroll driver reports to the scroll view it drives, limited to the
+// content; the driver's offset counts as synced. ViewNotFound for no such view; nothing for a
+// widget that is not a scroll view of it.
 Status applyGpuSurfaceScrollDriver(Runtime& runtime, const AppBinding& binding,
                                    const GpuSurfaceScrollDriverEvent& event);
 

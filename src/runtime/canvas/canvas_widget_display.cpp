@@ -155,6 +155,11 @@ void recordCanvasWidgetDirtyRect(Runtime& runtime, std::size_t viewIndex, Rect r
 Status invalidateForCanvasWidgetDirty(Runtime& runtime, std::size_t viewIndex, Rect rect) {
     if (viewIndex >= runtime.views.size()) return {};
     recordCanvasWidgetDirtyRect(runtime, viewIndex, rect);
+    return refreshCanvasWidgetView(runtime, viewIndex);
+}
+
+Status refreshCanvasWidgetView(Runtime& runtime, std::size_t viewIndex) {
+    if (viewIndex >= runtime.views.size()) return {};
     if (batchOpen(runtime)) {
         if (viewIndex < kCanvasBatchViews) {
             runtime.canvasBatch.refreshPending[viewIndex] = true;

@@ -30,6 +30,12 @@ void recordCanvasWidgetDirtyRect(Runtime& runtime, std::size_t viewIndex, Rect r
 // Nothing for an index past the view table.
 Status invalidateForCanvasWidgetDirty(Runtime& runtime, std::size_t viewIndex, Rect rect);
 
+// The view's widgets changed without an area to record: inside a batch the view (index below 32)
+// is marked for refresh and for accessibility; otherwise a canvas view's accessibility is
+// published (deferred while the runtime defers) and, when it wants refreshes, its display list
+// refreshed.
+Status refreshCanvasWidgetView(Runtime& runtime, std::size_t viewIndex);
+
 // Draws the view's widget tree into a new display list, between the view's leading and trailing
 // commands, and replaces the stored list with it. When the lists differ the changed areas are
 // recorded and the platform asked for a frame; when nothing changed, neither. ViewNotFound past
