@@ -64,8 +64,7 @@ Status requestNextFrame(Runtime& runtime, std::size_t viewIndex) {
 
 Status followScrolledContent(Runtime& runtime, std::size_t viewIndex, const CanvasWidgetRenderState& before) {
     const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
-    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.pointerX, ids.pointerY,
-                                                ids.hoveredWidget != 0);
+    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.pointerX, ids.pointerY, ids.hoveredWidget != 0);
     const CanvasWidgetRenderState after = canvasWidgetRenderState(runtime, runtime.views[viewIndex]);
     return invalidateForCanvasWidgetRenderStateChange(runtime, viewIndex, before, after);
 }

@@ -78,7 +78,8 @@ void syncCanvasScrollDrivers(Runtime& runtime, std::size_t viewIndex) {
     tick.scrollDrivers = synced;
 }
 
-Status applyGpuSurfaceScrollDriver(Runtime& runtime, const AppBinding& binding, const GpuSurfaceScrollDriverEvent& event) {
+Status applyGpuSurfaceScrollDriver(Runtime& runtime, const AppBinding& binding,
+                                   const GpuSurfaceScrollDriverEvent& event) {
     const std::optional<std::size_t> view = findViewIndex(runtime, event.windowId, event.label);
     if (!view) return fail(Error::ViewNotFound);
     CanvasSlot* slot = canvasWidgetSlot(runtime, *view);

@@ -31,10 +31,10 @@ Status dispatchPendingCanvasWidgetScrollEvents(Runtime& runtime, const AppBindin
         if (!index) continue;
         const std::optional<ScrollGeometry> geometry = canvasWidgetScrollGeometry(slot->tree, *index);
         if (!geometry) continue;
-        TRY(dispatchEvent(runtime, binding,
-                          RuntimeEvent(CanvasWidgetScrollEvent{view.windowId, view.label.view(), id,
-                                                               slot->tree.nodes[*index].value, geometry->viewport,
-                                                               geometry->content})));
+        TRY(dispatchEvent(
+            runtime, binding,
+            RuntimeEvent(CanvasWidgetScrollEvent{view.windowId, view.label.view(), id, slot->tree.nodes[*index].value,
+                                                 geometry->viewport, geometry->content})));
     }
     return {};
 }

@@ -44,7 +44,6 @@ struct CanvasAccessibility {
     std::uint64_t fingerprint = 0;
 };
 
-
 // The counters of a view's last planned canvas frame, in the order the view JSON lists them:
 // X(field, key) with the JSON key "canvasFrame" followed by `key`.
 #define KELVO_CANVAS_FRAME_COUNTERS(X)                                          \
