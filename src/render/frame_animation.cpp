@@ -51,9 +51,9 @@ float animationProgress(const WidgetAnimation& animation, std::uint64_t frame_ns
     return clampUnit(static_cast<float>(t));
 }
 
-float animationEased(const WidgetAnimation& animation, float t) {
+float easeAnimationProgress(AnimationEasing easing, float mass, float stiffness, float damping, float t) {
     t = clampUnit(t);
-    switch (static_cast<unsigned>(animation.easing) & 3u) {
+    switch (static_cast<unsigned>(easing) & 3u) {
         case 0:
             return t;
         case 1:
@@ -65,13 +65,18 @@ float animationEased(const WidgetAnimation& animation, float t) {
         default: {
             if (t <= 0.0f) return 0.0f;
             if (t >= 1.0f) return 1.0f;
-            const float m = atLeast(animation.spring_mass, 0.001f);
-            const float k = atLeast(animation.spring_stiffness, 1.0f);
-            const float c = atLeast(animation.spring_damping, 0.001f);
+            const float m = atLeast(mass, 0.001f);
+            const float k = atLeast(stiffness, 1.0f);
+            const float c = atLeast(damping, 0.001f);
             const float e = 1.0f - std::cos(std::sqrt(k / m) * t) * std::exp(-c * t / (24.0f * m));
             return e > 0.0f ? (e < 1.0f ? e : 1.0f) : 0.0f;
         }
     }
+}
+
+float animationEased(const WidgetAnimation& animation, float t) {
+    return easeAnimationProgress(animation.easing, animation.spring_mass, animation.spring_stiffness,
+                                 animation.spring_damping, t);
 }
 
 std::optional<RenderOverride> sampleAnimation(const WidgetAnimation& animation, std::uint64_t frame_ns) {

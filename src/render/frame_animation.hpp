@@ -29,7 +29,11 @@ struct RenderOverride {
 // Progress of an animation at `frame_ns`, 0..1, before easing.
 float animationProgress(const WidgetAnimation& animation, std::uint64_t frame_ns);
 
-// The eased value of progress `t`.
+// The eased value of progress `t` (clamped to 0..1) along a curve: linear, smoothstep, ease-out
+// cubic, or a damped spring (mass at least 0.001, stiffness at least 1, damping at least 0.001).
+float easeAnimationProgress(AnimationEasing easing, float mass, float stiffness, float damping, float t);
+
+// The eased value of progress `t` along the animation's curve.
 float animationEased(const WidgetAnimation& animation, float t);
 
 // The override an animation gives at `frame_ns`: none unless both of its opacities, both of its

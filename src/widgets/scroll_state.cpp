@@ -50,14 +50,19 @@ ScrollState applyScrollWheel(const ScrollState& state, const WidgetTokens& token
     return {offset, offset == state.offset + applied ? velocity : 0.0f, state.viewport, state.content};
 }
 
+bool scrollMomentumAtRest(const ScrollState& state, const WidgetTokens& tokens) {
+    const float clamped = std::clamp(state.offset, 0.0f, maxOffset(state.viewport, state.content));
+    return std::fabs(state.velocity) <= tokens.scroll_stop_velocity &&
+           std::fabs(state.offset - clamped) <= std::max(tokens.scroll_settle_distance, 0.01f);
+}
+
 ScrollMomentumStep stepScrollMomentum(const ScrollState& state, const WidgetTokens& tokens, bool elastic,
                                       float seconds) {
     const float maximum = maxOffset(state.viewport, state.content);
     const float stop = tokens.scroll_stop_velocity;
     ScrollState next = state;
     float clamped = std::clamp(next.offset, 0.0f, maximum);
-    if (std::fabs(next.velocity) <= stop &&
-        std::fabs(next.offset - clamped) <= std::max(tokens.scroll_settle_distance, 0.01f)) {
+    if (scrollMomentumAtRest(state, tokens)) {
         next.velocity = 0;
         return {next, next.velocity != state.velocity};
     }

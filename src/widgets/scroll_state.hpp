@@ -29,6 +29,10 @@ float scrollOverscrollLimit(const WidgetTokens& tokens, float viewport);
 // One wheel step of `delta` points (before the wheel scale).
 ScrollState applyScrollWheel(const ScrollState& state, const WidgetTokens& tokens, float delta, bool elastic);
 
+// Whether momentum has nothing left to do: the velocity is at most the stop threshold and the
+// offset lies within the settle distance (at least 0.01) of the content range.
+bool scrollMomentumAtRest(const ScrollState& state, const WidgetTokens& tokens);
+
 // One frame of momentum, `seconds` long. `moved` tells whether the offset or the velocity
 // changed (a state at rest stays as it is).
 struct ScrollMomentumStep {

@@ -144,6 +144,17 @@ void describe(Call& call, std::string_view, const GpuSurfacePacketInfo& i) {
 void describe(Call& call, std::string_view, const SurfaceImage& i) {
     put(call, "size", std::to_string(i.width) + "x" + std::to_string(i.height));
 }
+// Each region as "id:x,y,w,h:content w,h:offset:apply:elastic", separated by ";".
+void describe(Call& call, std::string_view key, std::span<const ScrollDriverRegion> regions) {
+    std::string items;
+    for (const ScrollDriverRegion& r : regions) {
+        items += (items.empty() ? "" : ";") + std::to_string(r.widgetId) + ":" + number(r.frame.x) + "," +
+                 number(r.frame.y) + "," + number(r.frame.width) + "," + number(r.frame.height) + ":" +
+                 number(r.contentWidth) + "," + number(r.contentHeight) + ":" + number(r.offsetY) + ":" +
+                 (r.applyOffset ? "1" : "0") + ":" + (r.verticalElasticity ? "1" : "0");
+    }
+    put(call, key, items);
+}
 void describe(Call& call, std::string_view, const ContextMenuRequest& m) {
     fields(call, "token", m.token, "at", SizeF{m.x, m.y}, "items", m.items);
 }

@@ -19,15 +19,13 @@ struct Runtime;
 struct AppBinding;
 struct RuntimeView;
 
-// The per-frame tick of the canvas view a frame event names; tells the application with the
-// runtime event gpu_surface_frame.
-Status dispatchGpuSurfaceFrame(Runtime& runtime, const AppBinding& binding, const GpuSurfaceFrame& frame);
-
 // A canvas view's surface changed: the next frame must be drawn in full, and when the size or
 // scale changed the size-dependent canvas state starts again.
 void noteGpuSurfaceResized(RuntimeView& view, bool sizeOrScaleChanged);
 
-// Applies the offset a native scroll driver reports to the scrollable widget it drives.
+// Applies the offset a native scroll driver reports to the scroll view it drives, limited to the
+// content; the driver's offset counts as synced. ViewNotFound for no such view; nothing for a
+// widget that is not a scroll view of it.
 Status applyGpuSurfaceScrollDriver(Runtime& runtime, const AppBinding& binding,
                                    const GpuSurfaceScrollDriverEvent& event);
 

@@ -148,8 +148,8 @@ Status applyWheel(Runtime& runtime, std::size_t viewIndex, const CanvasPointerRo
     std::optional<std::size_t> chosen;
     const auto consider = [&](std::size_t at) {
         if (tree[at].widgetKind() != WidgetKind::scroll_view) return true;
-        const std::optional<float> maximum = canvasWidgetScrollMaximum(slot->tree, at);
-        if (maximum && canScrollToward(tree[at].value, *maximum, route.event.dy)) chosen = at;
+        const std::optional<ScrollGeometry> geometry = canvasWidgetScrollGeometry(slot->tree, at);
+        if (geometry && canScrollToward(tree[at].value, geometry->maximum, route.event.dy)) chosen = at;
         return !chosen;
     };
     if (consider(*route.hitIndex)) forEachWidgetAncestor(tree, *route.hitIndex, consider);

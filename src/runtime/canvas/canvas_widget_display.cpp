@@ -61,19 +61,6 @@ Status publishAndRefresh(Runtime& runtime, std::size_t viewIndex, bool publish) 
     return refreshCanvasWidgetDisplayList(runtime, viewIndex);
 }
 
-// Asks the platform for a frame of the view; a platform without canvas frames is no error.
-Status requestFrame(Runtime& runtime, std::size_t viewIndex) {
-    if (!isCanvasView(runtime, viewIndex)) return {};
-    RuntimeView& view = runtime.views[viewIndex];
-    if (view.label.empty() || view.label.size() > kMaxViewLabel) return fail(Error::InvalidViewOptions);
-    if (const auto request = platformSlots(runtime).requestGpuSurfaceFrame) {
-        Status requested = request(platformServices(runtime), view.windowId, view.label.view());
-        if (!requested) return requested.error() == Error::UnsupportedService ? Status{} : requested;
-    }
-    view.canvas.frameRequested = true;
-    return {};
-}
-
 // Records what the changes touch: each change's area that is left on the surface, or the whole
 // view frame when none is (or when an area is unknown).
 void recordChanges(Runtime& runtime, const RuntimeView& view, std::span<const DisplayListChange> changes,
@@ -112,7 +99,7 @@ Status refreshView(Runtime& runtime, std::size_t viewIndex, CanvasSlot& slot) {
     scheduleCanvasWidgetAnimations(slot, view);
     if (diff.count == 0) return {};
     recordChanges(runtime, view, std::span(scratch.changes).first(diff.count), diff.area_unknown);
-    return requestFrame(runtime, viewIndex);
+    return requestCanvasViewFrame(runtime, viewIndex);
 }
 
 // The node of each widget whose interaction state differs between the snapshots: the previous
@@ -147,6 +134,18 @@ std::optional<Rect> changedWidgetsArea(WidgetLayoutTree tree, const WidgetTokens
 
 }  // namespace
 
+Status requestCanvasViewFrame(Runtime& runtime, std::size_t viewIndex) {
+    if (!isCanvasView(runtime, viewIndex)) return {};
+    RuntimeView& view = runtime.views[viewIndex];
+    if (view.label.empty() || view.label.size() > kMaxViewLabel) return fail(Error::InvalidViewOptions);
+    if (const auto request = platformSlots(runtime).requestGpuSurfaceFrame) {
+        Status requested = request(platformServices(runtime), view.windowId, view.label.view());
+        if (!requested) return requested.error() == Error::UnsupportedService ? Status{} : requested;
+    }
+    view.canvas.frameRequested = true;
+    return {};
+}
+
 void recordCanvasWidgetDirtyRect(Runtime& runtime, std::size_t viewIndex, Rect rect) {
     if (viewIndex >= runtime.views.size()) return;
     const RuntimeView& view = runtime.views[viewIndex];
@@ -156,6 +155,11 @@ void recordCanvasWidgetDirtyRect(Runtime& runtime, std::size_t viewIndex, Rect r
 Status invalidateForCanvasWidgetDirty(Runtime& runtime, std::size_t viewIndex, Rect rect) {
     if (viewIndex >= runtime.views.size()) return {};
     recordCanvasWidgetDirtyRect(runtime, viewIndex, rect);
+    return refreshCanvasWidgetView(runtime, viewIndex);
+}
+
+Status refreshCanvasWidgetView(Runtime& runtime, std::size_t viewIndex) {
+    if (viewIndex >= runtime.views.size()) return {};
     if (batchOpen(runtime)) {
         if (viewIndex < kCanvasBatchViews) {
             runtime.canvasBatch.refreshPending[viewIndex] = true;

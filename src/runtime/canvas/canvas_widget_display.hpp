@@ -30,12 +30,24 @@ void recordCanvasWidgetDirtyRect(Runtime& runtime, std::size_t viewIndex, Rect r
 // Nothing for an index past the view table.
 Status invalidateForCanvasWidgetDirty(Runtime& runtime, std::size_t viewIndex, Rect rect);
 
+// The view's widgets changed without an area to record: inside a batch the view (index below 32)
+// is marked for refresh and for accessibility; otherwise a canvas view's accessibility is
+// published (deferred while the runtime defers) and, when it wants refreshes, its display list
+// refreshed.
+Status refreshCanvasWidgetView(Runtime& runtime, std::size_t viewIndex);
+
 // Draws the view's widget tree into a new display list, between the view's leading and trailing
 // commands, and replaces the stored list with it. When the lists differ the changed areas are
 // recorded and the platform asked for a frame; when nothing changed, neither. ViewNotFound past
 // the table, InvalidViewOptions for a view that is not a canvas view; a failure leaves the stored
 // list as it was.
 Status refreshCanvasWidgetDisplayList(Runtime& runtime, std::size_t viewIndex);
+
+// Asks the platform for a frame of the canvas view at `viewIndex` and marks the view as waiting
+// for it. A platform without canvas frames (an empty slot or UnsupportedService) is no error;
+// InvalidViewOptions for a label outside 1 to 64 bytes; other platform errors as they are.
+// Nothing for an index past the table or a view that is not a canvas view.
+Status requestCanvasViewFrame(Runtime& runtime, std::size_t viewIndex);
 
 // Opens a refresh batch: the depth grows by one and the accessibility deferral by `deferrals`
 // (at least one). Every opener closes with `endCanvasWidgetDisplayListRefreshBatch` on every way

@@ -5,6 +5,7 @@
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_widget_commit.hpp"
 #include "runtime/canvas/canvas_widget_text_edit.hpp"
+#include "runtime/canvas/view_widget_scroll.hpp"
 #include "runtime/flow/dispatch.hpp"
 #include "runtime/runtime.hpp"
 
@@ -56,10 +57,10 @@ Status dispatchPendingCanvasWidgetScrollEvents(Runtime& runtime, const AppBindin
         runtime, binding, viewIndex, [](CanvasSlot & slot) -> auto& { return slot.queues.scroll; },
         [](std::uint64_t windowId, std::string_view label, const CanvasSlot& slot,
            std::size_t index) -> std::optional<RuntimeEvent> {
+            const std::optional<ScrollGeometry> geometry = canvasWidgetScrollGeometry(slot.tree, index);
+            if (!geometry) return std::nullopt;
             const WidgetLayoutNode& node = slot.tree.nodes[index];
-            const ScrollState& state = slot.scroll[index];
-            if (node.widgetKind() != WidgetKind::scroll_view || !(state.viewport > 0)) return std::nullopt;
-            return CanvasWidgetScrollEvent{windowId, label, node.id, state.offset, state.viewport, state.content};
+            return CanvasWidgetScrollEvent{windowId, label, node.id, node.value, geometry->viewport, geometry->content};
         });
 }
 

@@ -54,6 +54,22 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     info.semanticsCount = view.canvas.semanticsCount;
     info.contextMenuItemCount = view.canvas.contextMenuItemCount;
     info.cursor = view.canvas.interaction.cursor;
+    const CanvasFrameTickState& tick = view.canvas.tick;
+    info.gpuFrameCount = tick.frameIndex;
+    info.gpuTimestampNs = tick.frameTimeNs;
+    info.gpuFrameIntervalNs = tick.frameIntervalNs;
+    info.gpuInputTimestampNs = view.canvas.interaction.lastInputNs;
+    info.gpuInputLatencyNs = tick.inputLatencyNs;
+    info.gpuInputLatencyBudgetNs = tick.inputLatencyBudgetNs;
+    info.gpuInputLatencyBudgetExceededCount = tick.inputLatencyBudgetExceededCount;
+    info.gpuInputLatencyBudgetOk = tick.inputLatencyBudgetOk;
+    info.gpuFirstFrameLatencyNs = tick.firstFrameLatencyNs;
+    info.gpuFirstFrameLatencyBudgetNs = tick.firstFrameBudgetNs;
+    info.gpuFirstFrameLatencyBudgetExceededCount = tick.firstFrameBudgetExceededCount;
+    info.gpuFirstFrameLatencyBudgetOk = tick.firstFrameBudgetOk;
+    info.gpuNonblank = tick.nonblank;
+    info.gpuSampleColor = tick.sampleColor;
+    info.frame = view.canvas.frameInfo;
     return info;
 }
 

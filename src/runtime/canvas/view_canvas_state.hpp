@@ -7,6 +7,7 @@
 
 #include "base/error.hpp"
 #include "platform/types/view_records.hpp"
+#include "runtime/canvas/canvas_frame_tick_state.hpp"
 #include "widgets/widget_render_context.hpp"
 
 namespace kelvo {
@@ -50,47 +51,6 @@ struct CanvasAccessibility {
     bool deferred = false;
     std::uint64_t fingerprint = 0;
 };
-
-// The canvas widget state a view record carries. The widget tree, tokens, display list,
-// semantics and animations of a canvas view live in its canvas slot (canvas_slots.hpp), which
-// stays put when the record moves; whatever else is added must live inside the record (so a
-// record can be copied to another place in the view table) or be rebuilt by
-// `rebindMovedCanvasView`.
-struct CanvasViewState {
-    // The canvas slot holding the view's widget tree and display list (canvas views only).
-    std::optional<std::uint8_t> slot;
-    // Mirrors of the slot's counters, so a view record alone can report them: the display list's
-    // revision and command count, the widget tree's revision and node count, the semantics count.
-    std::uint64_t revision = 0;
-    std::uint64_t commandCount = 0;
-    std::uint64_t widgetRevision = 0;
-    std::uint64_t widgetNodeCount = 0;
-    std::uint64_t semanticsCount = 0;
-    // Grows whenever the widgets' semantics change without a new tree (toggles, scrolling, edits).
-    std::uint64_t semanticsRevision = 0;
-    std::uint64_t contextMenuItemCount = 0;
-    // The surface frame the platform last reported; the next frame is drawn in full while
-    // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
-    RectF surfaceFrame{};
-    bool fullFrameDue = false;
-    std::uint64_t sizeGeneration = 0;
-    CanvasInteraction interaction;
-    CanvasAccessibility accessibility;
-    // Commands of the stored display list that the widget tree does not draw: the first
-    // `leadingCommands` and the last `trailingCommands` stay in place around the widgets'
-    // commands, and `reservedCommands` more must always fit besides the list.
-    std::uint64_t leadingCommands = 0;
-    std::uint64_t trailingCommands = 0;
-    std::uint64_t reservedCommands = 0;
-    // The view's display list is drawn from its widget tree: invalidations refresh it.
-    bool refreshWanted = false;
-    // A refresh asked the platform for a frame that has not been ticked yet.
-    bool frameRequested = false;
-};
-
-inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'667;
-inline constexpr std::uint64_t kDefaultInputLatencyBudgetNs = 16'666'667;
-inline constexpr std::uint64_t kDefaultFirstFrameLatencyBudgetNs = 150'000'000;
 
 // The counters of a view's last planned canvas frame, in the order the view JSON lists them:
 // X(field, key) with the JSON key "canvasFrame" followed by `key`.
@@ -197,6 +157,47 @@ struct CanvasPresentInfo {
     std::uint64_t patchEvicts = 0;
     std::uint64_t retainedCommands = 0;
     friend bool operator==(const CanvasPresentInfo&, const CanvasPresentInfo&) = default;
+};
+
+// The canvas widget state a view record carries. The widget tree, tokens, display list,
+// semantics and animations of a canvas view live in its canvas slot (canvas_slots.hpp), which
+// stays put when the record moves; whatever else is added must live inside the record (so a
+// record can be copied to another place in the view table) or be rebuilt by
+// `rebindMovedCanvasView`.
+struct CanvasViewState {
+    // The canvas slot holding the view's widget tree and display list (canvas views only).
+    std::optional<std::uint8_t> slot;
+    // Mirrors of the slot's counters, so a view record alone can report them: the display list's
+    // revision and command count, the widget tree's revision and node count, the semantics count.
+    std::uint64_t revision = 0;
+    std::uint64_t commandCount = 0;
+    std::uint64_t widgetRevision = 0;
+    std::uint64_t widgetNodeCount = 0;
+    std::uint64_t semanticsCount = 0;
+    // Grows whenever the widgets' semantics change without a new tree (toggles, scrolling, edits).
+    std::uint64_t semanticsRevision = 0;
+    std::uint64_t contextMenuItemCount = 0;
+    // The surface frame the platform last reported; the next frame is drawn in full while
+    // `fullFrameDue` is set; `sizeGeneration` advances whenever size-dependent state starts again.
+    RectF surfaceFrame{};
+    bool fullFrameDue = false;
+    std::uint64_t sizeGeneration = 0;
+    CanvasInteraction interaction;
+    CanvasAccessibility accessibility;
+    // Commands of the stored display list that the widget tree does not draw: the first
+    // `leadingCommands` and the last `trailingCommands` stay in place around the widgets'
+    // commands, and `reservedCommands` more must always fit besides the list.
+    std::uint64_t leadingCommands = 0;
+    std::uint64_t trailingCommands = 0;
+    std::uint64_t reservedCommands = 0;
+    // The view's display list is drawn from its widget tree: invalidations refresh it.
+    bool refreshWanted = false;
+    // A refresh asked the platform for a frame that has not been ticked yet.
+    bool frameRequested = false;
+    // What the frame tick keeps between frames.
+    CanvasFrameTickState tick;
+    // The report of the last frame the tick planned, as the view's public state lists it.
+    CanvasFrameInfo frameInfo;
 };
 
 // The canvas part of a view's public state. A view that has never drawn reports these values.

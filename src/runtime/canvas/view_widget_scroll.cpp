@@ -16,26 +16,6 @@ namespace kelvo {
 
 namespace {
 
-// The scroll geometry of a scroll view, when it can scroll at all.
-struct ScrollGeometry {
-    float viewport = 0;
-    float content = 0;
-    float maximum = 0;
-};
-
-std::optional<ScrollGeometry> scrollGeometry(const WidgetTreeStorage& storage, std::size_t index) {
-    const WidgetLayoutTree tree = storage.tree();
-    const WidgetLayoutNode& node = tree[index];
-    if (node.widgetKind() != WidgetKind::scroll_view) return std::nullopt;
-    if ((node.scrollable & 1u) != 0 && node.virtual_count == 0) return std::nullopt;
-    const Rect rect = normalizeRect(node.rect);
-    const float width = std::max(rect.width - node.insets.left - node.insets.right, 0.0f);
-    const float viewport = widgetScrollViewportExtent(node);
-    if (!(width > 0 && viewport > 0)) return std::nullopt;
-    const float content = virtualWidgetScrollContentExtentWithTokens(tree, storage.tokens, index);
-    return ScrollGeometry{viewport, content, std::max(std::max(content, 0.0f) - viewport, 0.0f)};
-}
-
 // Step 4 of every scroll-view scroll: the offset moves, the content with it, a scroll event is
 // queued, and the change is committed with the view's rectangle as it was.
 CanvasWidgetDirty moveScrollView(Runtime& runtime, std::size_t viewIndex, CanvasSlot& slot, std::size_t index,
@@ -105,6 +85,32 @@ bool stillHoverCandidate(WidgetLayoutTree tree, std::uint64_t id) {
 
 }  // namespace
 
+bool isCanvasScrollView(const WidgetLayoutNode& node) {
+    return node.widgetKind() == WidgetKind::scroll_view && ((node.scrollable & 1u) == 0 || node.virtual_count != 0);
+}
+
+std::optional<ScrollGeometry> canvasWidgetScrollGeometry(const WidgetTreeStorage& storage, std::size_t index) {
+    const WidgetLayoutTree tree = storage.tree();
+    const WidgetLayoutNode& node = tree[index];
+    if (!isCanvasScrollView(node)) return std::nullopt;
+    const Rect rect = normalizeRect(node.rect);
+    const float width = std::max(rect.width - node.insets.left - node.insets.right, 0.0f);
+    const float viewport = widgetScrollViewportExtent(node);
+    if (!(width > 0 && viewport > 0)) return std::nullopt;
+    const float content = virtualWidgetScrollContentExtentWithTokens(tree, storage.tokens, index);
+    return ScrollGeometry{viewport, content, std::max(std::max(content, 0.0f) - viewport, 0.0f)};
+}
+
+CanvasWidgetDirty moveCanvasWidgetScrollView(Runtime& runtime, std::size_t viewIndex, std::size_t index,
+                                             const ScrollState& next) {
+    CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
+    if (slot == nullptr || index >= slot->tree.node_count || !std::isfinite(next.offset)) return std::optional<Rect>{};
+    slot->scroll[index] = next;
+    const float current = slot->tree.nodes[index].value;
+    if (next.offset == current) return std::optional<Rect>{};
+    return moveScrollView(runtime, viewIndex, *slot, index, current, next.offset);
+}
+
 CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewIndex, std::size_t index, float delta,
                                           bool fromWheel, bool elasticAllowed) {
     CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
@@ -112,7 +118,7 @@ CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewInde
     const WidgetLayoutNode& node = slot->tree.nodes[index];
     if (node.widgetKind() == WidgetKind::text_area)
         return scrollTextArea(runtime, viewIndex, *slot, index, delta, fromWheel);
-    const std::optional<ScrollGeometry> geometry = scrollGeometry(slot->tree, index);
+    const std::optional<ScrollGeometry> geometry = canvasWidgetScrollGeometry(slot->tree, index);
     if (!geometry) return std::optional<Rect>{};
     const WidgetTokens& tokens = slot->tree.tokens;
     const float current = node.value;
@@ -133,18 +139,11 @@ CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewInde
     return moveScrollView(runtime, viewIndex, *slot, index, current, next.offset);
 }
 
-std::optional<float> canvasWidgetScrollMaximum(const WidgetTreeStorage& tree, std::size_t index) {
-    if (index >= tree.node_count) return std::nullopt;
-    const std::optional<ScrollGeometry> geometry = scrollGeometry(tree, index);
-    if (!geometry) return std::nullopt;
-    return geometry->maximum;
-}
-
 CanvasWidgetDirty applyCanvasWidgetScrollKeyboardTarget(Runtime& runtime, std::size_t viewIndex, std::size_t index,
                                                         bool toEnd) {
     CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
     if (slot == nullptr || index >= slot->tree.node_count) return std::optional<Rect>{};
-    const std::optional<ScrollGeometry> geometry = scrollGeometry(slot->tree, index);
+    const std::optional<ScrollGeometry> geometry = canvasWidgetScrollGeometry(slot->tree, index);
     if (!geometry) return std::optional<Rect>{};
     const float target = toEnd ? geometry->maximum : 0.0f;
     slot->scroll[index] = {target, 0, geometry->viewport, geometry->content};

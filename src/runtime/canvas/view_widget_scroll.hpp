@@ -7,10 +7,29 @@
 #include <cstdint>
 
 #include "runtime/canvas/canvas_widget_commit.hpp"
+#include "widgets/scroll_state.hpp"
 
 namespace kelvo {
 
 struct Runtime;
+
+// A scroll view that can scroll: a `scroll_view`, and a virtual list only when it has items.
+bool isCanvasScrollView(const WidgetLayoutNode& node);
+
+// The scroll geometry of the scroll view at `index`: its viewport (height less its top and bottom
+// insets), its content extent and the greatest offset. None for anything but a scroll view whose
+// viewport is positive both ways.
+struct ScrollGeometry {
+    float viewport = 0;
+    float content = 0;
+    float maximum = 0;
+};
+std::optional<ScrollGeometry> canvasWidgetScrollGeometry(const WidgetTreeStorage& storage, std::size_t index);
+
+// Puts the scroll view at `index` into scroll state `next` as it is (overscrolled or not): the
+// state is kept, and when the offset moved the content moves with it and a scroll event is queued.
+CanvasWidgetDirty moveCanvasWidgetScrollView(Runtime& runtime, std::size_t viewIndex, std::size_t index,
+                                             const ScrollState& next);
 
 // Scrolls node `index` (a scroll view or a text area) by `delta` points. A wheel delta is scaled
 // by the wheel scale; a wheel step on a scroll view that `elasticAllowed` and its own setting let
@@ -20,9 +39,6 @@ struct Runtime;
 // none when the offset stayed (or the node cannot scroll).
 CanvasWidgetDirty applyCanvasWidgetScroll(Runtime& runtime, std::size_t viewIndex, std::size_t index, float delta,
                                           bool fromWheel, bool elasticAllowed);
-
-// The largest offset of the scroll view at `index`; none when it cannot scroll.
-std::optional<float> canvasWidgetScrollMaximum(const WidgetTreeStorage& tree, std::size_t index);
 
 // Scrolls the scroll view at `index` to its start or, with `toEnd`, its end (velocity 0).
 CanvasWidgetDirty applyCanvasWidgetScrollKeyboardTarget(Runtime& runtime, std::size_t viewIndex, std::size_t index,

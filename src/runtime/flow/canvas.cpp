@@ -3,6 +3,7 @@
 // are recorded and end the dispatch only when the runtime stops on handler errors.
 
 #include "runtime/canvas/canvas_events.hpp"
+#include "runtime/canvas/canvas_frame_tick.hpp"
 #include "runtime/canvas/canvas_input.hpp"
 #include "runtime/canvas/widget_actions.hpp"
 #include "runtime/flow/dispatch.hpp"
