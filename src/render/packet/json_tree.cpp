@@ -167,13 +167,11 @@ struct Parser {
             for (;;) {
                 skipSpace();
                 if (object) {
-                    auto& member = out.members.emplace_back();
-                    if (!string(member.first)) return false;
+                    if (!string(out.keys.emplace_back())) return false;
                     skipSpace();
-                    if (!take(':') || !value(member.second, depth + 1)) return false;
-                } else if (!value(out.items.emplace_back(), depth + 1)) {
-                    return false;
+                    if (!take(':')) return false;
                 }
+                if (!value(out.items.emplace_back(), depth + 1)) return false;
                 skipSpace();
                 if (take(object ? '}' : ']')) return true;
                 if (!take(',')) return false;
@@ -197,8 +195,8 @@ struct Parser {
 
 const JsonTreeValue* JsonTreeValue::member(std::string_view key) const {
     if (type != Type::object) return nullptr;
-    for (auto it = members.rbegin(); it != members.rend(); ++it) {
-        if (it->first == key) return &it->second;
+    for (std::size_t i = keys.size(); i-- > 0;) {
+        if (keys[i] == key) return &items[i];
     }
     return nullptr;
 }

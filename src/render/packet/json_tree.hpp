@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kelvo {
@@ -22,8 +21,8 @@ struct JsonTreeValue {
     double number = 0;
     std::optional<std::uint64_t> exact;  // a non-negative integer token that fits in u64
     std::string text;
-    std::vector<JsonTreeValue> items;                          // array
-    std::vector<std::pair<std::string, JsonTreeValue>> members;  // object, in text order
+    std::vector<JsonTreeValue> items;  // an array's items, or an object's values
+    std::vector<std::string> keys;     // an object's keys, in text order, one per value
 
     // The object member under `key` (the last one when repeated); null when absent or not an object.
     [[nodiscard]] const JsonTreeValue* member(std::string_view key) const;
