@@ -30,7 +30,8 @@ std::vector<CanvasCommand> displayList() {
                 list.push_back(CanvasCommand::fillRect({id, Paint::solid({0.2f, 0.3f, 0.4f, 1}), cell}));
                 break;
             case 1:
-                list.push_back(CanvasCommand::fillRoundedRect({id, Paint::solid({0.9f, 0.9f, 0.9f, 1}), cell, {4, 4, 4, 4}}));
+                list.push_back(
+                    CanvasCommand::fillRoundedRect({id, Paint::solid({0.9f, 0.9f, 0.9f, 1}), cell, {4, 4, 4, 4}}));
                 break;
             case 2:
                 list.push_back(CanvasCommand::drawLine(
@@ -69,8 +70,8 @@ struct PlannedFrame {
         CanvasFrameRequest request;
         request.frame_tag = 1;
         frame = *planCanvasFrame(source, request, canvasFrameStorageForThread());
-        const auto n = gatherCanvasPacketCurrentCommandsFromPlan(frame.render_commands, frame.width, frame.height,
-                                                                 frame.content_bounds, keyed, frame.command_fingerprints);
+        const auto n = gatherCanvasPacketCurrentCommandsFromPlan(
+            frame.render_commands, frame.width, frame.height, frame.content_bounds, keyed, frame.command_fingerprints);
         current = std::span<const KeyedGpuCommand>(keyed).first(n.value_or(0));
     }
 

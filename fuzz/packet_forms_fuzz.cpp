@@ -48,7 +48,8 @@ PacketCommand command(FuzzedDataProvider& in) {
         } else if (s.kind != PacketShapeKind::path) {
             s.rect = rect(in);
         }
-        if (s.kind == PacketShapeKind::rounded_rect || s.kind == PacketShapeKind::stroke_rect) s.radius = numbers<4>(in);
+        if (s.kind == PacketShapeKind::rounded_rect || s.kind == PacketShapeKind::stroke_rect)
+            s.radius = numbers<4>(in);
         if (s.kind == PacketShapeKind::stroke_rect || s.kind == PacketShapeKind::line) s.width = number(in);
         for (int n = in.ConsumeIntegralInRange<int>(0, 4); s.kind == PacketShapeKind::path && n > 0; --n) {
             PacketPathElement e;
@@ -64,7 +65,8 @@ PacketCommand command(FuzzedDataProvider& in) {
             p.kind = PacketPaintKind::linear_gradient;
             p.start = point(in);
             p.end = point(in);
-            for (int n = in.ConsumeIntegralInRange<int>(0, 3); n > 0; --n) p.stops.push_back({number(in), numbers<4>(in)});
+            for (int n = in.ConsumeIntegralInRange<int>(0, 3); n > 0; --n)
+                p.stops.push_back({number(in), numbers<4>(in)});
         } else {
             p.color = numbers<4>(in);
         }
@@ -119,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     packet.generation = in.ConsumeIntegral<std::uint64_t>();
     if (in.ConsumeBool()) {
         packet.scissor = rect(in);
-        if (in.ConsumeBool()) packet.dirty_rects = std::vector<PacketRect>(in.ConsumeIntegralInRange<int>(1, 8), rect(in));
+        if (in.ConsumeBool())
+            packet.dirty_rects = std::vector<PacketRect>(in.ConsumeIntegralInRange<int>(1, 8), rect(in));
     }
     for (int n = in.ConsumeIntegralInRange<int>(0, 2); n > 0; --n) {
         packet.images.push_back({in.ConsumeIntegral<std::uint64_t>(), in.ConsumeIntegral<std::uint64_t>(),
@@ -133,10 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         packet.image_actions.push_back(a);
     }
     if (packet.load_action == PacketLoadAction::patch) {
-        packet.patch_evicts = std::vector<std::uint64_t>(in.ConsumeIntegralInRange<int>(0, 3), in.ConsumeIntegral<std::uint64_t>());
+        packet.patch_evicts =
+            std::vector<std::uint64_t>(in.ConsumeIntegralInRange<int>(0, 3), in.ConsumeIntegral<std::uint64_t>());
         auto& upserts = packet.patch_upserts.emplace();
-        for (int n = in.ConsumeIntegralInRange<int>(0, 3); n > 0; --n) upserts.push_back({in.ConsumeIntegral<std::uint64_t>(), command(in)});
-        packet.patch_order = std::vector<std::uint64_t>(in.ConsumeIntegralInRange<int>(0, 3), in.ConsumeIntegral<std::uint64_t>());
+        for (int n = in.ConsumeIntegralInRange<int>(0, 3); n > 0; --n)
+            upserts.push_back({in.ConsumeIntegral<std::uint64_t>(), command(in)});
+        packet.patch_order =
+            std::vector<std::uint64_t>(in.ConsumeIntegralInRange<int>(0, 3), in.ConsumeIntegral<std::uint64_t>());
     } else {
         auto& commands = packet.commands.emplace();
         auto& keys = packet.command_keys.emplace();

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "render/frame_fixture.hpp"
 #include "render/frame_history.hpp"
 #include "render/packet/packet_from_frame.hpp"
 #include "render/packet/packet_readers.hpp"
 #include "render/packet/packet_writers.hpp"
-#include "render/frame_fixture.hpp"
 
 namespace kelvo {
 namespace {
@@ -23,8 +23,8 @@ Written write(const CanvasFrame& frame, const CanvasFrameHistory& history, Packe
     if (frame.packet_keys) {
         current = *frame.packet_keys;
     } else {
-        const auto n = gatherCanvasPacketCurrentCommandsFromPlan(frame.render_commands, frame.width, frame.height,
-                                                                 frame.content_bounds, keyed, frame.command_fingerprints);
+        const auto n = gatherCanvasPacketCurrentCommandsFromPlan(
+            frame.render_commands, frame.width, frame.height, frame.content_bounds, keyed, frame.command_fingerprints);
         current = std::span<const KeyedGpuCommand>(keyed).first(n.value_or(0));
     }
     CanvasPacketPlan plan{&frame, current, history.keyedCommands(), action, 3};
@@ -67,8 +67,9 @@ TEST(PacketFromFrame, AClearCarriesEveryVisibleCommandInDrawingOrderAndReadsBack
 TEST(PacketFromFrame, BoundsAreInSurfaceSpaceWithTheStrokeAndAFringe) {
     PlannedView view;
     view.scale = 2;
-    std::vector<CanvasCommand> list = {CanvasCommand::transformBy(Affine{1, 0, 0, 1, 100, 40}),
-                                       CanvasCommand::drawLine({4, Stroke{Paint::solid({0, 0, 0, 1}), 4}, {0, 0}, {20, 0}})};
+    std::vector<CanvasCommand> list = {
+        CanvasCommand::transformBy(Affine{1, 0, 0, 1, 100, 40}),
+        CanvasCommand::drawLine({4, Stroke{Paint::solid({0, 0, 0, 1}), 4}, {0, 0}, {20, 0}})};
     view.list = list;
     const CanvasFrame frame = *view.plan();
     const Written w = write(frame, *view.history, PacketLoadAction::clear);

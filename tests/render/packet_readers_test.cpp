@@ -15,7 +15,9 @@ using testing::bytesFromHex;
 
 std::vector<std::uint8_t> hexData(std::string_view name) { return bytesFromHex(testing::readData(name)); }
 
-std::optional<CanvasPacket> readJsonData(std::string_view name) { return readJsonCanvasPacket(testing::readData(name)); }
+std::optional<CanvasPacket> readJsonData(std::string_view name) {
+    return readJsonCanvasPacket(testing::readData(name));
+}
 
 std::vector<std::uint8_t> binaryOf(const CanvasPacket& packet) {
     std::vector<std::uint8_t> out(1 << 16);
@@ -189,9 +191,9 @@ TEST(PacketReaders, JsonNestsUpTo512AndKeepsKeysExact) {
     EXPECT_TRUE(readJsonCanvasPacket(nested(512)));
     EXPECT_FALSE(readJsonCanvasPacket(nested(513)));
 
-    const std::optional<CanvasPacket> packet = readJsonCanvasPacket(
-        R"({"loadAction":"clear","generation":18446744073709551615,"generation":9007199254740993,)"
-        R"("commands":[{"kind":"blur"},7],"commandKeys":[9007199254740993,9007199254740992]})");
+    const std::optional<CanvasPacket> packet =
+        readJsonCanvasPacket(R"({"loadAction":"clear","generation":18446744073709551615,"generation":9007199254740993,)"
+                             R"("commands":[{"kind":"blur"},7],"commandKeys":[9007199254740993,9007199254740992]})");
     ASSERT_TRUE(packet);
     EXPECT_EQ(packet->generation, 9007199254740993u);  // the last duplicate
     EXPECT_EQ(packet->command_keys, (std::vector<std::uint64_t>{9007199254740993u, 9007199254740992u}));

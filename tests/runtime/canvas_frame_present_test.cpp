@@ -36,8 +36,8 @@ protected:
         std::vector<CanvasPacket> out;
         for (const auto& call : test.callsTo(PlatformSlot::presentGpuSurfacePacketBinary)) {
             const std::string& bytes = call.texts.at(0);
-            std::optional<CanvasPacket> packet = readBinaryCanvasPacket(
-                std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+            std::optional<CanvasPacket> packet =
+                readBinaryCanvasPacket(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
             EXPECT_TRUE(packet);
             if (packet) out.push_back(std::move(*packet));
         }

@@ -90,21 +90,38 @@ struct Parser {
                 if (at >= text.size()) return false;
                 const char e = text[at++];
                 switch (e) {
-                    case '"': out.push_back('"'); break;
-                    case '\\': out.push_back('\\'); break;
-                    case '/': out.push_back('/'); break;
-                    case 'b': out.push_back('\b'); break;
-                    case 'f': out.push_back('\f'); break;
-                    case 'n': out.push_back('\n'); break;
-                    case 'r': out.push_back('\r'); break;
-                    case 't': out.push_back('\t'); break;
+                    case '"':
+                        out.push_back('"');
+                        break;
+                    case '\\':
+                        out.push_back('\\');
+                        break;
+                    case '/':
+                        out.push_back('/');
+                        break;
+                    case 'b':
+                        out.push_back('\b');
+                        break;
+                    case 'f':
+                        out.push_back('\f');
+                        break;
+                    case 'n':
+                        out.push_back('\n');
+                        break;
+                    case 'r':
+                        out.push_back('\r');
+                        break;
+                    case 't':
+                        out.push_back('\t');
+                        break;
                     case 'u': {
                         const std::optional<std::uint32_t> cp = escapedCodePoint();
                         if (!cp) return false;
                         appendUtf8(out, *cp);
                         break;
                     }
-                    default: return false;
+                    default:
+                        return false;
                 }
                 runStart = at;
             } else if (c < 0x20) {

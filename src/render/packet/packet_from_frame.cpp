@@ -59,8 +59,8 @@ void growByBlurs(std::vector<PacketRect>& dirty, const CanvasFrame& frame) {
         const float reach = overhang(render.command.blur.radius) + 1.0f / std::max(frame.scale, 1.0f);
         const Rect b = render.bounds;
         for (PacketRect& d : dirty) {
-            const bool overlaps = b.x < d.x + d.width && d.x < b.x + b.width && b.y < d.y + d.height &&
-                                  d.y < b.y + b.height;
+            const bool overlaps =
+                b.x < d.x + d.width && d.x < b.x + b.width && b.y < d.y + d.height && d.y < b.y + b.height;
             if (!overlaps) continue;
             const double left = std::max(0.0, d.x - reach), top = std::max(0.0, d.y - reach);
             const double right = std::min<double>(frame.width, d.x + d.width + reach);
@@ -89,7 +89,8 @@ void addImages(const CanvasFrame& frame, CanvasPacket& out) {
         a.image_id = action.entry.key[1];
         if (action.action != CacheAction::evict) {
             for (std::size_t i = 0; i < out.images.size(); ++i) {
-                if (out.images[i].image_id == a.image_id && out.images[i].fingerprint == a.fingerprint) a.image_index = i;
+                if (out.images[i].image_id == a.image_id && out.images[i].fingerprint == a.fingerprint)
+                    a.image_index = i;
             }
         }
         out.image_actions.push_back(a);

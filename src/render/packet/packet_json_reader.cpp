@@ -16,9 +16,7 @@ using Type = JsonTreeValue::Type;
 double numberOr(const Value* v, double fallback) { return v && v->type == Type::number ? v->number : fallback; }
 double numberAt(const Value& array, std::size_t i) { return numberOr(&array.items[i], 0); }
 
-std::optional<std::uint64_t> exactOf(const Value* v) {
-    return v && v->type == Type::number ? v->exact : std::nullopt;
-}
+std::optional<std::uint64_t> exactOf(const Value* v) { return v && v->type == Type::number ? v->exact : std::nullopt; }
 std::uint64_t exactOr0(const Value* v) { return exactOf(v).value_or(0); }
 
 const Value* arrayOf(const Value* v, std::size_t minimum) {
@@ -114,7 +112,9 @@ std::optional<PacketImageDraw> imageOf(const Value* v) {
     image.dst = rectOr0(v->member("dst"));
     image.opacity = numberOr(v->member("opacity"), 0);
     const std::string_view fit = stringOf(v->member("fit"));
-    image.fit = fit == "contain" ? PacketImageFit::contain : fit == "cover" ? PacketImageFit::cover : PacketImageFit::stretch;
+    image.fit = fit == "contain" ? PacketImageFit::contain
+                : fit == "cover" ? PacketImageFit::cover
+                                 : PacketImageFit::stretch;
     image.sampling = stringOf(v->member("sampling")) == "nearest" ? PacketSampling::nearest : PacketSampling::linear;
     image.radius = fourOr0(v->member("radius"));
     return image;
@@ -133,9 +133,13 @@ std::optional<PacketText> textOf(const Value* v) {
         l.max_width = numberOr(layout->member("maxWidth"), 0);
         l.line_height = numberOr(layout->member("lineHeight"), 0);
         const std::string_view wrap = stringOf(layout->member("wrap"));
-        l.wrap = wrap == "none" ? PacketTextWrap::none : wrap == "character" ? PacketTextWrap::character : PacketTextWrap::word;
+        l.wrap = wrap == "none"        ? PacketTextWrap::none
+                 : wrap == "character" ? PacketTextWrap::character
+                                       : PacketTextWrap::word;
         const std::string_view align = stringOf(layout->member("align"));
-        l.align = align == "center" ? PacketTextAlign::center : align == "end" ? PacketTextAlign::end : PacketTextAlign::start;
+        l.align = align == "center" ? PacketTextAlign::center
+                  : align == "end"  ? PacketTextAlign::end
+                                    : PacketTextAlign::start;
     }
     if (const Value* lines = arrayOf(v->member("lines"), 0)) {
         auto& out = text.lines.emplace();
@@ -258,7 +262,8 @@ std::optional<CanvasPacket> readJsonCanvasPacket(std::string_view text) {
             PacketImageAction action;
             action.kind = PacketImageActionKind::unknown;
             const std::string_view kind = stringOf(item.member("kind"));
-            for (auto k : {PacketImageActionKind::upload, PacketImageActionKind::retain, PacketImageActionKind::evict}) {
+            for (auto k :
+                 {PacketImageActionKind::upload, PacketImageActionKind::retain, PacketImageActionKind::evict}) {
                 if (packetImageActionName(k) == kind) action.kind = k;
             }
             const Value* key = item.member("key");

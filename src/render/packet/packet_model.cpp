@@ -11,10 +11,20 @@ std::string_view nameAt(const std::array<std::string_view, N>& names, std::size_
     return index < N ? names[index] : std::string_view{};
 }
 
-constexpr std::array<std::string_view, kPacketCommandKindCount> kKindNames = {
-    "fill_rect_solid", "fill_rect_gradient", "fill_rounded_rect_solid", "fill_rounded_rect_gradient",
-    "stroke_rect_solid", "stroke_rect_gradient", "draw_line_solid", "draw_line_gradient",
-    "fill_path", "stroke_path", "draw_image", "draw_text", "shadow", "blur"};
+constexpr std::array<std::string_view, kPacketCommandKindCount> kKindNames = {"fill_rect_solid",
+                                                                              "fill_rect_gradient",
+                                                                              "fill_rounded_rect_solid",
+                                                                              "fill_rounded_rect_gradient",
+                                                                              "stroke_rect_solid",
+                                                                              "stroke_rect_gradient",
+                                                                              "draw_line_solid",
+                                                                              "draw_line_gradient",
+                                                                              "fill_path",
+                                                                              "stroke_path",
+                                                                              "draw_image",
+                                                                              "draw_text",
+                                                                              "shadow",
+                                                                              "blur"};
 
 }  // namespace
 

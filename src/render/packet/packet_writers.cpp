@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
-#include <limits>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "base/byte_order.hpp"
 #include "render/packet/packet_wire.hpp"

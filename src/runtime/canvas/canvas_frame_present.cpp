@@ -40,7 +40,8 @@ FrameKeys keyedCommands(const CanvasFrame& frame, PresentScratch& scratch) {
     const std::optional<std::size_t> count =
         gatherCanvasPacketCurrentCommandsFromPlan(frame.render_commands, frame.width, frame.height,
                                                   frame.content_bounds, scratch.keyed, frame.command_fingerprints);
-    const std::span<const KeyedGpuCommand> list = std::span<const KeyedGpuCommand>(scratch.keyed).first(count.value_or(0));
+    const std::span<const KeyedGpuCommand> list =
+        std::span<const KeyedGpuCommand>(scratch.keyed).first(count.value_or(0));
     return {list, count.has_value() && canvasPacketKeysUnique(list)};
 }
 
@@ -64,7 +65,8 @@ Sent sendPacket(const Runtime& runtime, const RuntimeView& view, const CanvasPac
             return Sent::overflow;
         }
         status = callNeeded<&PlatformSlots::presentGpuSurfacePacketBinary>(
-            platform, view.windowId, view.label.view(), info, std::span<const std::uint8_t>(scratch.binary.data(), bytes));
+            platform, view.windowId, view.label.view(), info,
+            std::span<const std::uint8_t>(scratch.binary.data(), bytes));
     } else {
         const PacketWriteResult written = writeJsonCanvasPacket(packet, scratch.json);
         bytes = written.size;
@@ -75,7 +77,7 @@ Sent sendPacket(const Runtime& runtime, const RuntimeView& view, const CanvasPac
             return Sent::overflow;
         }
         status = callNeeded<&PlatformSlots::presentGpuSurfacePacket>(platform, view.windowId, view.label.view(), info,
-                                                                    std::string_view(scratch.json.data(), bytes));
+                                                                     std::string_view(scratch.json.data(), bytes));
     }
     return status ? Sent::presented : Sent::refused;
 }
@@ -112,7 +114,8 @@ Status presentPixels(Runtime& runtime, std::size_t viewIndex, const CanvasFrame&
     GpuSurfacePixels out;
     out.image = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), pixels};
     out.scale = static_cast<float>(scale);
-    if (!frame.full_repaint && frame.dirty) out.dirty = RectF{frame.dirty->x, frame.dirty->y, frame.dirty->width, frame.dirty->height};
+    if (!frame.full_repaint && frame.dirty)
+        out.dirty = RectF{frame.dirty->x, frame.dirty->y, frame.dirty->width, frame.dirty->height};
     TRY(callNeeded<&PlatformSlots::presentGpuSurfacePixels>(runtime.platform, view.windowId, view.label.view(), out));
     CanvasPresentInfo& report = view.canvas.present.info;
     report.path = CanvasPresentPath::pixels;
@@ -196,7 +199,8 @@ Status presentCanvasFrame(Runtime& runtime, std::size_t viewIndex, const CanvasF
 void notePresentedCanvasPacket(Runtime& runtime, std::size_t viewIndex) {
     RuntimeView& view = runtime.views[viewIndex];
     if (CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, view)) {
-        slot->frames.history.has_previous_packet = slot->frames.history.has_previous_packet && view.canvas.present.retained;
+        slot->frames.history.has_previous_packet =
+            slot->frames.history.has_previous_packet && view.canvas.present.retained;
     }
 }
 
