@@ -270,6 +270,13 @@ struct JsonOut : Sink<char> {
     }
     void rect(const PacketRect& r) { numbers(std::array<double, 4>{r.x, r.y, r.width, r.height}); }
     void point(const PacketPoint& p) { numbers(std::array<double, 2>{p.x, p.y}); }
+    // A member: its key, then its value.
+    template <class... Value>
+    void member(std::string_view k, void (JsonOut::*write)(Value...), Value... value) {
+        key(k);
+        (this->*write)(value...);
+    }
+
     template <class Keys>
     void keys(const Keys& list) {
         open('[');
@@ -283,8 +290,7 @@ struct JsonOut : Sink<char> {
 
 void jsonShape(JsonOut& o, const PacketShape& s) {
     o.open('{');
-    o.key("kind");
-    o.string(packetShapeKindName(s.kind));
+    o.member<std::string_view>("kind", &JsonOut::string, packetShapeKindName(s.kind));
     switch (s.kind) {
         case PacketShapeKind::rect:
             o.key("rect");
@@ -297,8 +303,7 @@ void jsonShape(JsonOut& o, const PacketShape& s) {
             o.key("radius");
             o.numbers(s.radius);
             if (s.kind == PacketShapeKind::stroke_rect) {
-                o.key("width");
-                o.number(s.width);
+                o.member<double>("width", &JsonOut::number, s.width);
             }
             break;
         case PacketShapeKind::line:
@@ -306,8 +311,7 @@ void jsonShape(JsonOut& o, const PacketShape& s) {
             o.point(s.from);
             o.key("to");
             o.point(s.to);
-            o.key("width");
-            o.number(s.width);
+            o.member<double>("width", &JsonOut::number, s.width);
             break;
         case PacketShapeKind::path:
             o.key("path");
@@ -315,8 +319,7 @@ void jsonShape(JsonOut& o, const PacketShape& s) {
             for (const PacketPathElement& e : s.path) {
                 o.comma();
                 o.open('{');
-                o.key("verb");
-                o.string(packetPathVerbName(e.verb));
+                o.member<std::string_view>("verb", &JsonOut::string, packetPathVerbName(e.verb));
                 o.key("points");
                 o.open('[');
                 for (std::uint8_t i = 0; i < e.point_count; ++i) {
@@ -334,8 +337,8 @@ void jsonShape(JsonOut& o, const PacketShape& s) {
 
 void jsonPaint(JsonOut& o, const PacketPaint& p) {
     o.open('{');
-    o.key("kind");
-    o.string(p.kind == PacketPaintKind::color ? "color" : "linear_gradient");
+    o.member<std::string_view>("kind", &JsonOut::string,
+                               p.kind == PacketPaintKind::color ? "color" : "linear_gradient");
     if (p.kind == PacketPaintKind::color) {
         o.key("color");
         o.numbers(p.color);
@@ -349,8 +352,7 @@ void jsonPaint(JsonOut& o, const PacketPaint& p) {
         for (const PacketGradientStop& stop : p.stops) {
             o.comma();
             o.open('{');
-            o.key("offset");
-            o.number(stop.offset);
+            o.member<double>("offset", &JsonOut::number, stop.offset);
             o.key("color");
             o.numbers(stop.color);
             o.close('}');
@@ -362,27 +364,20 @@ void jsonPaint(JsonOut& o, const PacketPaint& p) {
 
 void jsonText(JsonOut& o, const PacketText& t) {
     o.open('{');
-    o.key("font");
-    o.integer(t.font);
-    o.key("size");
-    o.number(t.size);
+    o.member<std::uint64_t>("font", &JsonOut::integer, t.font);
+    o.member<double>("size", &JsonOut::number, t.size);
     o.key("origin");
     o.point(t.origin);
     o.key("color");
     o.numbers(t.color);
-    o.key("text");
-    o.string(t.text);
+    o.member<std::string_view>("text", &JsonOut::string, t.text);
     if (t.layout) {
         o.key("layout");
         o.open('{');
-        o.key("maxWidth");
-        o.number(t.layout->max_width);
-        o.key("lineHeight");
-        o.number(t.layout->line_height);
-        o.key("wrap");
-        o.string(packetTextWrapName(t.layout->wrap));
-        o.key("align");
-        o.string(packetTextAlignName(t.layout->align));
+        o.member<double>("maxWidth", &JsonOut::number, t.layout->max_width);
+        o.member<double>("lineHeight", &JsonOut::number, t.layout->line_height);
+        o.member<std::string_view>("wrap", &JsonOut::string, packetTextWrapName(t.layout->wrap));
+        o.member<std::string_view>("align", &JsonOut::string, packetTextAlignName(t.layout->align));
         o.close('}');
     }
     if (t.lines) {
@@ -391,12 +386,9 @@ void jsonText(JsonOut& o, const PacketText& t) {
         for (const PacketTextLine& line : *t.lines) {
             o.comma();
             o.open('{');
-            o.key("x");
-            o.number(line.x);
-            o.key("baseline");
-            o.number(line.baseline);
-            o.key("text");
-            o.string(line.text);
+            o.member<double>("x", &JsonOut::number, line.x);
+            o.member<double>("baseline", &JsonOut::number, line.baseline);
+            o.member<std::string_view>("text", &JsonOut::string, line.text);
             o.close('}');
         }
         o.close(']');
@@ -406,19 +398,14 @@ void jsonText(JsonOut& o, const PacketText& t) {
 
 void jsonCommand(JsonOut& o, const PacketCommand& c) {
     o.open('{');
-    o.key("kind");
-    o.string(packetCommandKindName(c.kind));
+    o.member<std::string_view>("kind", &JsonOut::string, packetCommandKindName(c.kind));
     o.key("bounds");
     o.rect(c.bounds);
-    o.key("opacity");
-    o.number(c.opacity);
-    o.key("strokeWidth");
-    o.number(c.stroke_width);
-    o.key("cap");
-    o.string(c.cap == PacketCap::round ? "round" : "butt");
+    o.member<double>("opacity", &JsonOut::number, c.opacity);
+    o.member<double>("strokeWidth", &JsonOut::number, c.stroke_width);
+    o.member<std::string_view>("cap", &JsonOut::string, c.cap == PacketCap::round ? "round" : "butt");
     if (c.id) {
-        o.key("id");
-        o.integer(*c.id);
+        o.member<std::uint64_t>("id", &JsonOut::integer, *c.id);
     }
     if (c.clip) {
         o.key("clip");
@@ -439,20 +426,16 @@ void jsonCommand(JsonOut& o, const PacketCommand& c) {
     if (const auto& i = c.image) {
         o.key("image");
         o.open('{');
-        o.key("image");
-        o.integer(i->image);
+        o.member<std::uint64_t>("image", &JsonOut::integer, i->image);
         if (i->src) {
             o.key("src");
             o.rect(*i->src);
         }
         o.key("dst");
         o.rect(i->dst);
-        o.key("opacity");
-        o.number(i->opacity);
-        o.key("fit");
-        o.string(packetImageFitName(i->fit));
-        o.key("sampling");
-        o.string(packetSamplingName(i->sampling));
+        o.member<double>("opacity", &JsonOut::number, i->opacity);
+        o.member<std::string_view>("fit", &JsonOut::string, packetImageFitName(i->fit));
+        o.member<std::string_view>("sampling", &JsonOut::string, packetSamplingName(i->sampling));
         o.key("radius");
         o.numbers(i->radius);
         o.close('}');
@@ -464,22 +447,18 @@ void jsonCommand(JsonOut& o, const PacketCommand& c) {
     if (const auto& e = c.effect) {
         o.key("effect");
         o.open('{');
-        o.key("kind");
-        o.string(e->kind == PacketEffectKind::blur ? "blur" : "shadow");
+        o.member<std::string_view>("kind", &JsonOut::string, e->kind == PacketEffectKind::blur ? "blur" : "shadow");
         o.key("rect");
         o.rect(e->rect);
         if (e->kind == PacketEffectKind::blur) {
-            o.key("radius");
-            o.number(e->radius);
+            o.member<double>("radius", &JsonOut::number, e->radius);
         } else {
             o.key("radius");
             o.numbers(e->radii);
             o.key("offset");
             o.point(e->offset);
-            o.key("blur");
-            o.number(e->blur);
-            o.key("spread");
-            o.number(e->spread);
+            o.member<double>("blur", &JsonOut::number, e->blur);
+            o.member<double>("spread", &JsonOut::number, e->spread);
             o.key("color");
             o.numbers(e->color);
         }
@@ -547,11 +526,9 @@ PacketWriteResult writeJsonCanvasPacket(const CanvasPacket& packet, std::span<ch
     JsonOut o;
     o.out = out;
     o.open('{');
-    o.key("loadAction");
-    o.string(packetLoadActionName(packet.load_action));
+    o.member<std::string_view>("loadAction", &JsonOut::string, packetLoadActionName(packet.load_action));
     if (packet.generation) {
-        o.key("generation");
-        o.integer(*packet.generation);
+        o.member<std::uint64_t>("generation", &JsonOut::integer, *packet.generation);
     }
     if (packet.scissor) {
         o.key("scissorBounds");
@@ -571,14 +548,10 @@ PacketWriteResult writeJsonCanvasPacket(const CanvasPacket& packet, std::span<ch
     for (const PacketImage& image : packet.images) {
         o.comma();
         o.open('{');
-        o.key("imageId");
-        o.integer(image.image_id);
-        o.key("fingerprint");
-        o.integer(image.fingerprint);
-        o.key("width");
-        o.number(image.width);
-        o.key("height");
-        o.number(image.height);
+        o.member<std::uint64_t>("imageId", &JsonOut::integer, image.image_id);
+        o.member<std::uint64_t>("fingerprint", &JsonOut::integer, image.fingerprint);
+        o.member<double>("width", &JsonOut::number, image.width);
+        o.member<double>("height", &JsonOut::number, image.height);
         if (image.pixels) {
             o.key("pixels");
             o.open('[');
@@ -596,18 +569,14 @@ PacketWriteResult writeJsonCanvasPacket(const CanvasPacket& packet, std::span<ch
     for (const PacketImageAction& action : packet.image_actions) {
         o.comma();
         o.open('{');
-        o.key("kind");
-        o.string(packetImageActionName(action.kind));
+        o.member<std::string_view>("kind", &JsonOut::string, packetImageActionName(action.kind));
         o.key("key");
         o.open('{');
-        o.key("imageId");
-        o.integer(action.image_id);
-        o.key("fingerprint");
-        o.integer(action.fingerprint);
+        o.member<std::uint64_t>("imageId", &JsonOut::integer, action.image_id);
+        o.member<std::uint64_t>("fingerprint", &JsonOut::integer, action.fingerprint);
         o.close('}');
         if (action.image_index) {
-            o.key("imageIndex");
-            o.integer(*action.image_index);
+            o.member<std::uint64_t>("imageIndex", &JsonOut::integer, *action.image_index);
         }
         o.close('}');
     }
@@ -622,8 +591,7 @@ PacketWriteResult writeJsonCanvasPacket(const CanvasPacket& packet, std::span<ch
         for (const PacketUpsert& upsert : *packet.patch_upserts) {
             o.comma();
             o.open('{');
-            o.key("key");
-            o.integer(upsert.key);
+            o.member<std::uint64_t>("key", &JsonOut::integer, upsert.key);
             o.key("command");
             jsonCommand(o, upsert.command);
             o.close('}');

@@ -50,6 +50,13 @@ std::uint8_t byteOf(float channel) {
     return static_cast<std::uint8_t>(std::lround(c * 255.0f));
 }
 
+Sent overflowed(CanvasPresentInfo& report, CanvasPresentFallback fallback, std::size_t needed, std::size_t limit) {
+    report.fallback = fallback;
+    report.fallbackNeeded = needed;
+    report.fallbackLimit = limit;
+    return Sent::overflow;
+}
+
 Sent sendPacket(const Runtime& runtime, const RuntimeView& view, const CanvasPacket& packet,
                 const GpuSurfacePacketInfo& info, PresentScratch& scratch, CanvasPresentInfo& report,
                 std::size_t& bytes) {
@@ -58,24 +65,16 @@ Sent sendPacket(const Runtime& runtime, const RuntimeView& view, const CanvasPac
     if (hasSlot<&PlatformSlots::presentGpuSurfacePacketBinary>(platform)) {
         const PacketWriteResult written = writeBinaryCanvasPacket(packet, scratch.binary);
         bytes = written.size;
-        if (!written.fits) {
-            report.fallback = CanvasPresentFallback::binary_overflow;
-            report.fallbackNeeded = written.size;
-            report.fallbackLimit = scratch.binary.size();
-            return Sent::overflow;
-        }
+        if (!written.fits)
+            return overflowed(report, CanvasPresentFallback::binary_overflow, written.size, scratch.binary.size());
         status = callNeeded<&PlatformSlots::presentGpuSurfacePacketBinary>(
             platform, view.windowId, view.label.view(), info,
             std::span<const std::uint8_t>(scratch.binary.data(), bytes));
     } else {
         const PacketWriteResult written = writeJsonCanvasPacket(packet, scratch.json);
         bytes = written.size;
-        if (!written.fits) {
-            report.fallback = CanvasPresentFallback::json_overflow;
-            report.fallbackNeeded = written.size;
-            report.fallbackLimit = scratch.json.size();
-            return Sent::overflow;
-        }
+        if (!written.fits)
+            return overflowed(report, CanvasPresentFallback::json_overflow, written.size, scratch.json.size());
         status = callNeeded<&PlatformSlots::presentGpuSurfacePacket>(platform, view.windowId, view.label.view(), info,
                                                                      std::string_view(scratch.json.data(), bytes));
     }
