@@ -9,7 +9,7 @@ if(KELVO_TSAN)
   set(KELVO_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
 endif()
 if(KELVO_FUZZ)
-  list(APPEND KELVO_SANITIZER_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  list(APPEND KELVO_SANITIZER_FLAGS -fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow -fno-omit-frame-pointer)
 endif()
 
 find_package(PkgConfig REQUIRED)

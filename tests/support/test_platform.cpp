@@ -37,8 +37,8 @@ template <class T>
 constexpr bool kIsOptional<std::optional<T>> = true;
 
 // Writes one argument into the call: "key=value" into `args`; a window id also into `windowId`,
-// a label into `label`, any other text into `texts`; a list as its length, its items' labels
-// into `texts`. Records have their own overloads below.
+// a label into `label`, any other text and any bytes into `texts`; a list as its length, its
+// items' labels into `texts`. Records have their own overloads below.
 template <class T>
 void describe(Call& call, std::string_view key, const T& value) {
     if constexpr (std::is_same_v<T, std::string_view>) {
@@ -48,6 +48,10 @@ void describe(Call& call, std::string_view key, const T& value) {
             call.texts.emplace_back(value);
         }
         put(call, key, value);
+    } else if constexpr (std::is_same_v<T, std::span<const std::uint8_t>>) {
+        // Bytes (a binary packet, clipboard data) are kept whole as a text, their length in `args`.
+        call.texts.emplace_back(reinterpret_cast<const char*>(value.data()), value.size());
+        put(call, key, std::to_string(value.size()));
     } else if constexpr (std::is_same_v<T, bool>) {
         put(call, key, value ? "1" : "0");
     } else if constexpr (std::is_enum_v<T>) {

@@ -100,7 +100,9 @@ Status planAndPresent(Runtime& runtime, std::size_t viewIndex) {
     const CanvasFrame frame = TRY(planCanvasFrameForView(runtime, viewIndex, request, canvasFrameStorageForThread()));
     view.canvas.frameInfo = canvasFrameInfoFromReport(canvasSlotOf(runtime.canvasSlots, view)->frames.report);
     TRY(presentCanvasFrame(runtime, viewIndex, frame));
-    return commitPresentedCanvasFrameForView(runtime, viewIndex, frame);
+    TRY(commitPresentedCanvasFrameForView(runtime, viewIndex, frame));
+    notePresentedCanvasPacket(runtime, viewIndex);
+    return {};
 }
 
 // Steps 2 to 10 of the tick for the view at `viewIndex`.

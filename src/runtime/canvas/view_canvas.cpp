@@ -70,6 +70,7 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     info.gpuNonblank = tick.nonblank;
     info.gpuSampleColor = tick.sampleColor;
     info.frame = view.canvas.frameInfo;
+    info.present = view.canvas.present.info;
     return info;
 }
 

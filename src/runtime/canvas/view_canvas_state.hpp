@@ -159,6 +159,16 @@ struct CanvasPresentInfo {
     friend bool operator==(const CanvasPresentInfo&, const CanvasPresentInfo&) = default;
 };
 
+// What a view keeps of presenting its frames: the report, the generation of its last packet, the
+// size generation that packet was drawn for, and whether the surface retains its commands by key
+// (so that the next frame can go as a patch).
+struct CanvasPresentState {
+    CanvasPresentInfo info;
+    std::uint64_t generation = 0;
+    std::uint64_t sizeGeneration = 0;
+    bool retained = false;
+};
+
 // The canvas widget state a view record carries. The widget tree, tokens, display list,
 // semantics and animations of a canvas view live in its canvas slot (canvas_slots.hpp), which
 // stays put when the record moves; whatever else is added must live inside the record (so a
@@ -198,6 +208,7 @@ struct CanvasViewState {
     CanvasFrameTickState tick;
     // The report of the last frame the tick planned, as the view's public state lists it.
     CanvasFrameInfo frameInfo;
+    CanvasPresentState present;
 };
 
 // The canvas part of a view's public state. A view that has never drawn reports these values.

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "render/packet/packet_readers.hpp"
+#include "render/packet/packet_writers.hpp"
+#include "render/packet_bytes.hpp"
+#include "support/golden.hpp"
+
+namespace kelvo {
+namespace {
+
+using testing::appendU32;
+using testing::bytesFromHex;
+
+std::vector<std::uint8_t> hexData(std::string_view name) { return bytesFromHex(testing::readData(name)); }
+
+std::optional<CanvasPacket> readJsonData(std::string_view name) {
+    return readJsonCanvasPacket(testing::readData(name));
+}
+
+std::vector<std::uint8_t> binaryOf(const CanvasPacket& packet) {
+    std::vector<std::uint8_t> out(1 << 16);
+    const PacketWriteResult written = writeBinaryCanvasPacket(packet, out);
+    EXPECT_TRUE(written.fits);
+    out.resize(written.size);
+    return out;
+}
+
+TEST(PacketReaders, TheGoldenPacketsDecodeToTheirJsonTwins) {
+    const std::vector<std::uint8_t> empty = hexData("render/packets/empty_load.hex");
+    ASSERT_EQ(empty.size(), 28u);
+    const std::optional<CanvasPacket> emptyBinary = readBinaryCanvasPacket(empty);
+    ASSERT_TRUE(emptyBinary);
+    EXPECT_EQ(*emptyBinary, readJsonData("render/packets/empty_load.json"));
+
+    const std::vector<std::uint8_t> red = hexData("render/packets/red_rect.hex");
+    ASSERT_EQ(red.size(), 97u);
+    const std::optional<CanvasPacket> redBinary = readBinaryCanvasPacket(red);
+    ASSERT_TRUE(redBinary);
+    EXPECT_EQ(*redBinary, readJsonData("render/packets/red_rect.json"));
+    EXPECT_EQ(redBinary->command_keys, std::vector<std::uint64_t>{42});
+    // Writing the model gives the golden bytes back.
+    EXPECT_EQ(binaryOf(*redBinary), red);
+}
+
+TEST(PacketReaders, BuffersThatAreTooShortOrTooLongAreRefused) {
+    const std::vector<std::uint8_t> empty = hexData("render/packets/empty_load.hex");
+    EXPECT_FALSE(readBinaryCanvasPacket(std::span(empty).first(15)));
+    EXPECT_FALSE(readBinaryCanvasPacket(std::span(empty).first(27)));
+    std::vector<std::uint8_t> longer = empty;
+    longer.push_back(0);
+    EXPECT_FALSE(readBinaryCanvasPacket(longer));
+    // A patch followed by a command list: the list is left over.
+    CanvasPacket patch;
+    patch.load_action = PacketLoadAction::patch;
+    std::vector<std::uint8_t> bytes = binaryOf(patch);
+    ASSERT_TRUE(readBinaryCanvasPacket(bytes));
+    appendU32(bytes, 0);
+    EXPECT_FALSE(readBinaryCanvasPacket(bytes));
+}
+
+TEST(PacketReaders, EditsOfTheRedRectangleAreTakenOrRefusedAsTheTableSays) {
+    const std::vector<std::uint8_t> red = hexData("render/packets/red_rect.hex");
+    for (const std::string& line : testing::readLines("render/packets/red_rect_mutations.txt")) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t colon = line.find(':');
+        const std::size_t arrow = line.find("->");
+        std::vector<std::uint8_t> bytes = red;
+        const std::size_t offset = std::stoul(line.substr(0, colon));
+        const std::vector<std::uint8_t> edit = bytesFromHex(line.substr(colon + 1, arrow - colon - 1));
+        std::copy(edit.begin(), edit.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+        const bool accept = line.compare(arrow + 3, 6, "accept") == 0;
+        EXPECT_EQ(readBinaryCanvasPacket(bytes).has_value(), accept) << line;
+    }
+}
+
+// The empty load with scissor bounds and `count` dirty rectangles (flags 3).
+std::vector<std::uint8_t> withDirtyRects(std::uint32_t count) {
+    std::vector<std::uint8_t> bytes = hexData("render/packets/empty_load.hex");
+    bytes[6] = 3;
+    std::vector<std::uint8_t> body(16, 0);
+    appendU32(body, count);
+    body.resize(body.size() + std::size_t{count} * 16, 0);
+    bytes.insert(bytes.begin() + 16, body.begin(), body.end());
+    return bytes;
+}
+
+TEST(PacketReaders, DirtyRectanglesCountOneToEightAfterScissorBounds) {
+    EXPECT_FALSE(readBinaryCanvasPacket(withDirtyRects(0)));
+    EXPECT_FALSE(readBinaryCanvasPacket(withDirtyRects(9)));
+    const std::optional<CanvasPacket> eight = readBinaryCanvasPacket(withDirtyRects(8));
+    ASSERT_TRUE(eight);
+    EXPECT_EQ(eight->dirty_rects->size(), 8u);
+    EXPECT_TRUE(eight->scissor);
+}
+
+// A clear packet of one command with an image and a text block (text "", layout, no lines).
+CanvasPacket imageAndText() {
+    PacketCommand command;
+    command.kind = 10;
+    command.image.emplace();
+    command.text.emplace().layout.emplace();
+    CanvasPacket packet;
+    packet.load_action = PacketLoadAction::clear;
+    packet.commands = std::vector<PacketCommand>{command};
+    packet.command_keys = std::vector<std::uint64_t>{1};
+    return packet;
+}
+
+TEST(PacketReaders, ByteCodedChoicesOutsideTheirTablesTakeTheDefault) {
+    std::vector<std::uint8_t> bytes = binaryOf(imageAndText());
+    // After the 28-byte head and key come the 27-byte fixed part, the image block (has-src at
+    // 71, fit at 92, sampling at 93) and the text block (wrap at 159, align at 160).
+    ASSERT_EQ(bytes.size(), 162u);
+    bytes[92] = 7;
+    bytes[93] = 9;
+    bytes[159] = 1;
+    bytes[160] = 0;
+    std::optional<CanvasPacket> packet = readBinaryCanvasPacket(bytes);
+    ASSERT_TRUE(packet);
+    const PacketCommand& command = packet->commands->front();
+    EXPECT_EQ(command.image->fit, PacketImageFit::stretch);
+    EXPECT_EQ(command.image->sampling, PacketSampling::linear);
+    EXPECT_EQ(command.text->layout->wrap, PacketTextWrap::word);
+    EXPECT_EQ(command.text->layout->align, PacketTextAlign::start);
+    EXPECT_EQ(command.text->text, "");
+
+    // A one-byte text (its length at 146, the byte at 150): 0xFF is no UTF-8.
+    std::vector<std::uint8_t> invalid = binaryOf(imageAndText());
+    invalid[146] = 1;
+    invalid.insert(invalid.begin() + 150, 0xFF);
+    EXPECT_FALSE(readBinaryCanvasPacket(invalid));
+    invalid[150] = 'a';
+    EXPECT_TRUE(readBinaryCanvasPacket(invalid));
+}
+
+TEST(PacketReaders, AnImageActionWithoutAnIndexLeavesItOut) {
+    CanvasPacket packet;
+    packet.load_action = PacketLoadAction::load;
+    packet.commands.emplace();
+    packet.command_keys.emplace();
+    packet.image_actions = {{PacketImageActionKind::evict, 5, 6, std::nullopt},
+                            {PacketImageActionKind::upload, 5, 6, 0}};
+    const std::vector<std::uint8_t> bytes = binaryOf(packet);
+    EXPECT_EQ(bytes[24 + 17], 0xFF);  // 0xFFFFFFFF on the wire
+    const std::optional<CanvasPacket> read = readBinaryCanvasPacket(bytes);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->image_actions[0].image_index);
+    EXPECT_EQ(read->image_actions[1].image_index, 0u);
+    std::vector<std::uint8_t> badKind = bytes;
+    badKind[24] = 3;
+    EXPECT_FALSE(readBinaryCanvasPacket(badKind));
+}
+
+TEST(PacketReaders, PathVerbsAboveCloseAreRefused) {
+    PacketCommand command;
+    command.kind = 8;
+    PacketShape& shape = command.shape.emplace();
+    shape.kind = PacketShapeKind::path;
+    shape.path = {{PacketPathVerb::move_to, 1, {}}, {PacketPathVerb::close, 0, {}}};
+    PacketEffect& effect = command.effect.emplace();
+    effect.kind = PacketEffectKind::blur;
+    CanvasPacket packet;
+    packet.load_action = PacketLoadAction::clear;
+    packet.commands = std::vector<PacketCommand>{command};
+    packet.command_keys = std::vector<std::uint64_t>{1};
+    std::vector<std::uint8_t> bytes = binaryOf(packet);
+    ASSERT_TRUE(readBinaryCanvasPacket(bytes));
+    // Shape tag at 63, element count 64..67, move_to 68 and its point, close at 77, effect tag 78.
+    bytes[77] = 5;
+    EXPECT_FALSE(readBinaryCanvasPacket(bytes));
+    bytes[77] = 4;
+    bytes[78] = 0;
+    EXPECT_FALSE(readBinaryCanvasPacket(bytes));
+}
+
+TEST(PacketReaders, JsonTextsAreTakenOrRefusedAsTheTableSays) {
+    for (const std::string& line : testing::readLines("render/packets/json_cases.txt")) {
+        if (line.empty() || line[0] == '#') continue;
+        const bool accept = line.rfind("accept", 0) == 0;
+        const std::string text = line.size() > 7 ? line.substr(7) : "";
+        EXPECT_EQ(readJsonCanvasPacket(text).has_value(), accept) << line;
+    }
+}
+
+TEST(PacketReaders, JsonNestsUpTo512AndKeepsKeysExact) {
+    auto nested = [](std::size_t depth) {
+        return "{\"a\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+    };
+    EXPECT_TRUE(readJsonCanvasPacket(nested(512)));
+    EXPECT_FALSE(readJsonCanvasPacket(nested(513)));
+
+    const std::optional<CanvasPacket> packet =
+        readJsonCanvasPacket(R"({"loadAction":"clear","generation":18446744073709551615,"generation":9007199254740993,)"
+                             R"("commands":[{"kind":"blur"},7],"commandKeys":[9007199254740993,9007199254740992]})");
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->generation, 9007199254740993u);  // the last duplicate
+    EXPECT_EQ(packet->command_keys, (std::vector<std::uint64_t>{9007199254740993u, 9007199254740992u}));
+    ASSERT_EQ(packet->commands->size(), 2u);  // a command that is not an object keeps its place
+    EXPECT_EQ(packet->commands->at(1).kind, kPacketUnknownKind);
+    // A key that is not an exact integer drops the list rather than taking it for another.
+    EXPECT_FALSE(readJsonCanvasPacket(R"({"commandKeys":[1,2.5]})")->command_keys);
+    EXPECT_FALSE(readJsonCanvasPacket(R"({"commandKeys":[18446744073709551616]})")->command_keys);
+}
+
+TEST(PacketReaders, JsonIsReadLeniently) {
+    const std::optional<CanvasPacket> packet = readJsonCanvasPacket(
+        R"({"loadAction":"clear","scissorBounds":[1,"x",3,4,5],"dirtyRects":[[1,2,3,4],[1,2]],)"
+        R"("images":[{"imageId":3,"width":2,"height":1,"pixels":[-5,300,127.5,"a"]}],)"
+        R"("commands":[{"kind":"stroke_path","opacity":"1","cap":"round","transform":[1,0,0,1,5],)"
+        R"("shape":{"kind":"path","path":[{"verb":"cubic_to","points":[[1,2]]},{"verb":"arc"}]}}]})");
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->scissor, (PacketRect{1, 0, 3, 4}));
+    EXPECT_FALSE(packet->dirty_rects);  // one malformed entry drops them all
+    EXPECT_EQ(packet->images[0].pixels, (std::vector<std::uint8_t>{0, 255, 128, 0}));
+    const PacketCommand& command = packet->commands->front();
+    EXPECT_EQ(command.kind, 9);
+    EXPECT_EQ(command.opacity, 0);
+    EXPECT_EQ(command.cap, PacketCap::round);
+    EXPECT_FALSE(command.transform);
+    ASSERT_EQ(command.shape->path.size(), 1u);
+    EXPECT_EQ(command.shape->path[0].point_count, 1);
+}
+
+TEST(PacketReaders, JsonAboveTheSizeCapIsRefusedUnread) {
+    std::string text = "{\"a\":\"" + std::string(kPacketJsonMaxBytes, 'x') + "\"}";
+    EXPECT_FALSE(readJsonCanvasPacket(text));
+}
+
+}  // namespace
+}  // namespace kelvo
