@@ -40,12 +40,13 @@ tl::expected<CanvasWidgetTarget, WidgetTargetRefusal> canvasWidgetPointerTarget(
     if (found == tree.end()) return tl::unexpected(WidgetTargetRefusal::unknown);
     const auto index = static_cast<std::size_t>(found - tree.begin());
     const WidgetLayoutNode& node = *found;
-    if (isWidgetHiddenHereOrAbove(tree, index) || !canvasWidgetLayoutNodeFrameVisible(tree, index) ||
-        (node.disabled & 1u) != 0 || !isWidgetPointerTarget(node)) {
+    if (isWidgetHiddenHereOrAbove(tree, index) || (node.disabled & 1u) != 0 || !isWidgetPointerTarget(node)) {
         return tl::unexpected(WidgetTargetRefusal::not_interactive);
     }
+    // A frame without area is told apart before visibility, which it never has.
     const Rect frame = normalizeRect(node.rect);
     if (!(frame.width > 0) || !(frame.height > 0)) return tl::unexpected(WidgetTargetRefusal::empty_bounds);
+    if (!canvasWidgetLayoutNodeFrameVisible(tree, index)) return tl::unexpected(WidgetTargetRefusal::not_interactive);
     return CanvasWidgetTarget{index, frame};
 }
 

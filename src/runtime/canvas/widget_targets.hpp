@@ -28,9 +28,9 @@ struct CanvasWidgetTarget {
     Rect frame;             // its laid-out frame, negative sides folded
 };
 
-// The pointer checks of widget `widgetId` in `tree`, in order: it exists, neither it nor an
-// ancestor is hidden, its frame can be seen, it is enabled, it takes the pointer, its frame has
-// area.
+// The pointer checks of widget `widgetId` in `tree`, in order: it exists; neither it nor an
+// ancestor is hidden, it is enabled and it takes the pointer; its frame has area; its frame can
+// be seen through the scrolling and clipping above it.
 tl::expected<CanvasWidgetTarget, WidgetTargetRefusal> canvasWidgetPointerTarget(WidgetLayoutTree tree,
                                                                                 std::uint64_t widgetId);
 // The same as an error: InvalidCommand for every refusal.
