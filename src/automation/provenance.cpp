@@ -17,7 +17,8 @@ constexpr std::size_t kProvenanceLineBytes = 1024;
 
 constexpr std::string_view kNoView =
     "no open gpu_surface view with this label - `kelvo automate list` names the open views";
-constexpr std::string_view kNoWidget = "no widget with this id in the view - ids go stale across rebuilds, re-read the snapshot";
+constexpr std::string_view kNoWidget =
+    "no widget with this id in the view - ids go stale across rebuilds, re-read the snapshot";
 constexpr std::string_view kNoWidgetAtPoint =
     "no widget at the given point (view-local points; the snapshot's bounds= fields name each widget's rectangle)";
 constexpr std::string_view kNoProvenance =
@@ -53,24 +54,26 @@ Status dispatchAutomationProvenance(Runtime& runtime, const AppBinding& binding,
                                     const AutomationProvenanceTarget& target) {
     ++runtime.changeCounter;
     Result<std::size_t> viewIndex = canvasViewIndexByLabel(runtime, target.view);
-    if (!viewIndex) return writeProvenanceError(server, target.view, target.widgetId, kNoView, fail(Error::ViewNotFound));
+    if (!viewIndex)
+        return writeProvenanceError(server, target.view, target.widgetId, kNoView, fail(Error::ViewNotFound));
     const RuntimeView& view = runtime.views[*viewIndex];
     const CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, view);
     const WidgetLayoutTree tree = slot != nullptr ? slot->tree.tree() : WidgetLayoutTree{};
 
     std::uint64_t widgetId = 0;
     if (target.pointGiven) {
-        const WidgetHit hit = slot != nullptr ? hitTestWidgetLayout(tree, {target.x, target.y}, slot->tree.tokens)
-                                              : WidgetHit{};
+        const WidgetHit hit =
+            slot != nullptr ? hitTestWidgetLayout(tree, {target.x, target.y}, slot->tree.tokens) : WidgetHit{};
         if (!hit.found || hit.id == 0) {
             return writeProvenanceError(server, target.view, 0, kNoWidgetAtPoint, fail(Error::InvalidCommand));
         }
         widgetId = hit.id;
     } else {
-        const bool known = target.widgetId != 0 && std::any_of(tree.begin(), tree.end(), [&](const WidgetLayoutNode& node) {
-                               return node.id == target.widgetId;
-                           });
-        if (!known) return writeProvenanceError(server, target.view, target.widgetId, kNoWidget, fail(Error::InvalidCommand));
+        const bool known = target.widgetId != 0 &&
+                           std::any_of(tree.begin(), tree.end(),
+                                       [&](const WidgetLayoutNode& node) { return node.id == target.widgetId; });
+        if (!known)
+            return writeProvenanceError(server, target.view, target.widgetId, kNoWidget, fail(Error::InvalidCommand));
         widgetId = target.widgetId;
     }
 

@@ -59,8 +59,8 @@ Result<InlineBytes<kScreenshotNameBytes>> screenshotFileName(std::string_view la
     InlineBytes<kScreenshotNameBytes> name;
     (void)name.assign(kScreenshotPrefix);
     for (char byte : label) {
-        const bool kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-                          byte == '-' || byte == '.' || byte == '_';
+        const bool kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                          (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_';
         (void)name.append(std::string_view(kept ? &byte : "-", 1));
     }
     (void)name.append(kScreenshotSuffix);
@@ -166,7 +166,8 @@ Status publishAutomationScreenshot(Runtime& runtime, const AutomationServer& ser
     const InlineBytes<kScreenshotNameBytes> name = TRY(screenshotFileName(request.label));
     TRY(publishFile(server, name.view(), png.bytes()));
 
-    if (runtime.sessionRecorder != nullptr) runtime.sessionRecorder->recordScreenshot(request.label, request.scale, png.bytes());
+    if (runtime.sessionRecorder != nullptr)
+        runtime.sessionRecorder->recordScreenshot(request.label, request.scale, png.bytes());
     runtimeTrace(runtime, "automation.screenshot", "screenshot published",
                  {traceText("view", request.label), traceU64("width", pixelWidth), traceU64("height", pixelHeight),
                   traceU64("bytes", png.size)});

@@ -78,7 +78,8 @@ Status click(Runtime& runtime, const AppBinding& binding, const AutomationWidget
     // the level back, also when the refresh it runs fails.
     openCanvasWidgetDisplayListRefreshBatch(runtime);
     Status result = send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_down, aimed.aim));
-    if (result) result = send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_up, aimed.aim));
+    if (result)
+        result = send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_up, aimed.aim));
     Status closed = endCanvasWidgetDisplayListRefreshBatch(runtime);
     return result ? closed : result;
 }
@@ -119,10 +120,9 @@ Status contextMenuItem(Runtime& runtime, const AppBinding& binding, const Automa
     const LabelBytes label = view.label;
     // As if the menu had been shown and the item chosen in it.
     runtime.pendingContextMenu = PendingContextMenu{view.windowId, item.widgetId, ContextMenuKind::widget, true};
-    return dispatchPlatformEvent(
-        runtime, binding,
-        PlatformEvent(ContextMenuActionEvent{view.windowId, label.view(), item.widgetId,
-                                             static_cast<std::uint32_t>(item.itemIndex + 1)}));
+    return dispatchPlatformEvent(runtime, binding,
+                                 PlatformEvent(ContextMenuActionEvent{view.windowId, label.view(), item.widgetId,
+                                                                      static_cast<std::uint32_t>(item.itemIndex + 1)}));
 }
 
 Status pointerDrag(Runtime& runtime, const AppBinding& binding, const AutomationWidgetPointerDrag& drag) {
@@ -131,8 +131,9 @@ Status pointerDrag(Runtime& runtime, const AppBinding& binding, const Automation
     const Point start{frame.x + drag.startX * frame.width, frame.y + drag.startY * frame.height};
     const Point end{frame.x + drag.endX * frame.width, frame.y + drag.endY * frame.height};
     TRY(send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_down, start)));
-    TRY(send(runtime, binding,
-             pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_drag, end, 0, {end.x - start.x, end.y - start.y})));
+    TRY(send(
+        runtime, binding,
+        pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_drag, end, 0, {end.x - start.x, end.y - start.y})));
     return send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::pointer_up, end));
 }
 
@@ -158,7 +159,8 @@ Status wheel(Runtime& runtime, const AppBinding& binding, const AutomationWidget
     // The wheel turns over the middle of the widget, not over a control's indicator.
     const Rect frame = widget->frame;
     const Point centre{frame.x + frame.width * 0.5f, frame.y + frame.height * 0.5f};
-    return send(runtime, binding, pointerInput(runtime, aimed, GpuSurfaceInputKind::wheel, centre, 0, {0, wheel.delta}));
+    return send(runtime, binding,
+                pointerInput(runtime, aimed, GpuSurfaceInputKind::wheel, centre, 0, {0, wheel.delta}));
 }
 
 Status key(Runtime& runtime, const AppBinding& binding, const AutomationWidgetKey& key) {

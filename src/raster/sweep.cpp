@@ -46,7 +46,8 @@ bool keepInBand(Rasterizer& rasterizer, Point from, Point to) {
     for (std::int64_t y = band.y0; y < band.y1; ++y) {
         for (int k = 0; k < 4; ++k) {
             const float sy = subScanline(y, k);
-            if (top <= sy && sy < bottom) rasterizer.left_winding[static_cast<std::size_t>((y - band.y0) * 4 + k)] += winding;
+            if (top <= sy && sy < bottom)
+                rasterizer.left_winding[static_cast<std::size_t>((y - band.y0) * 4 + k)] += winding;
         }
     }
     return false;

@@ -135,9 +135,10 @@ Status fillShape(const ReferenceRenderSurface& surface, const PixelRect& pixels,
         return status;
     }
     for (std::int64_t y = pixels.y; y < pixels.y + pixels.height; y += kRasterBandRows) {
-        const PixelBox band{static_cast<std::int32_t>(pixels.x), static_cast<std::int32_t>(y),
-                            static_cast<std::int32_t>(pixels.x + pixels.width),
-                            static_cast<std::int32_t>(std::min<std::int64_t>(y + kRasterBandRows, pixels.y + pixels.height))};
+        const PixelBox band{
+            static_cast<std::int32_t>(pixels.x), static_cast<std::int32_t>(y),
+            static_cast<std::int32_t>(pixels.x + pixels.width),
+            static_cast<std::int32_t>(std::min<std::int64_t>(y + kRasterBandRows, pixels.y + pixels.height))};
         TRY(fillBand(surface, band, rule, paint, opacity, accumulate));
     }
     return {};

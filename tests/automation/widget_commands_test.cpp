@@ -9,10 +9,10 @@
 
 #include "automation_scenario.hpp"
 #include "render/reference_frame.hpp"
-#include "runtime/journal_text.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
 #include "runtime/canvas/widget_targets.hpp"
+#include "runtime/journal_text.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
 #include "support/golden.hpp"
@@ -83,8 +83,8 @@ TEST(WidgetCommands, ClickDragTextScreenshotAndProvenanceFromOneFolder) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(s.frame());
     // The view presents what changed and settles before the screenshot is taken.
     for (std::uint64_t frame = 1; frame <= 2; ++frame) {
-        ASSERT_TRUE(s.flow.dispatch(GpuSurfaceFrame{.windowId = 1, .label = "canvas", .width = 320, .height = 240,
-                                                    .frameIndex = frame}));
+        ASSERT_TRUE(s.flow.dispatch(
+            GpuSurfaceFrame{.windowId = 1, .label = "canvas", .width = 320, .height = 240, .frameIndex = frame}));
     }
     for (int i = 0; i < 2; ++i) ASSERT_TRUE(s.frame());
     EXPECT_EQ(s.errors(), Strings{});
@@ -114,8 +114,9 @@ TEST(WidgetCommands, ClickDragTextScreenshotAndProvenanceFromOneFolder) {
     std::uint32_t expectedWidth = 0;
     std::uint32_t expectedHeight = 0;
     const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-canvas.png"), width, height);
-    const std::vector<std::uint8_t> drawn = decodePng(
-        std::string(reinterpret_cast<const char*>(expected->data.get()), expected->size), expectedWidth, expectedHeight);
+    const std::vector<std::uint8_t> drawn =
+        decodePng(std::string(reinterpret_cast<const char*>(expected->data.get()), expected->size), expectedWidth,
+                  expectedHeight);
     EXPECT_EQ(width, 320u);
     EXPECT_EQ(height, 240u);
     ASSERT_FALSE(shot.empty());
@@ -187,8 +188,8 @@ TEST(WidgetCommands, AimPointsFollowTheIndicatorAndTrackTables) {
         float scale = 0;
         Rect frame;
         Point expected;
-        ASSERT_EQ(std::sscanf(line.c_str(), "%31s %u %u %d %f %f %f %f %f => %f %f", kind, &size, &density, &snap, &scale,
-                              &frame.x, &frame.y, &frame.width, &frame.height, &expected.x, &expected.y),
+        ASSERT_EQ(std::sscanf(line.c_str(), "%31s %u %u %d %f %f %f %f %f => %f %f", kind, &size, &density, &snap,
+                              &scale, &frame.x, &frame.y, &frame.width, &frame.height, &expected.x, &expected.y),
                   11)
             << line;
         WidgetLayoutNode node;
@@ -211,8 +212,7 @@ TEST(WidgetCommands, AccessibilityActionsRunOnlyWhatTheWidgetDeclares) {
     ASSERT_TRUE(flow.dispatch(WidgetAccessibilityActionEvent{1, "canvas", 9, "x", std::nullopt, 5}));
     ASSERT_TRUE(flow.dispatch(WidgetAccessibilityActionEvent{1, "canvas", 4, "typed", std::nullopt, 5}));
     // A selection range rides in the event's value.
-    ASSERT_TRUE(flow.dispatch(
-        WidgetAccessibilityActionEvent{1, "canvas", 4, "", AccessibilityActionValue{1, 3}, 6}));
+    ASSERT_TRUE(flow.dispatch(WidgetAccessibilityActionEvent{1, "canvas", 4, "", AccessibilityActionValue{1, 3}, 6}));
     EXPECT_EQ(canvas.scenario.errors(), Strings{"widget_accessibility_action InvalidCommand"});
     ASSERT_TRUE(canvas.scenario.frame());
     EXPECT_NE(canvas.widgetLine(4).find("text=\"typed\""), std::string::npos) << canvas.widgetLine(4);

@@ -57,7 +57,8 @@ Result<WidgetLayoutTree> widgetTree(Runtime& runtime, std::size_t viewIndex) {
 }
 
 Result<std::size_t> widgetIndex(const Runtime& runtime, std::size_t viewIndex, std::uint64_t widgetId) {
-    std::optional<std::size_t> index = widgetId != 0 ? canvasWidgetNodeIndex(runtime, viewIndex, widgetId) : std::nullopt;
+    std::optional<std::size_t> index =
+        widgetId != 0 ? canvasWidgetNodeIndex(runtime, viewIndex, widgetId) : std::nullopt;
     if (!index) return fail(Error::InvalidCommand);
     return *index;
 }

@@ -51,18 +51,17 @@ namespace {
 
 AccessibilityActions accessibilityActions(const WidgetActionSet& set) {
     const auto on = [](std::uint8_t byte) { return (byte & 1u) != 0; };
-    return {on(set.focus),        on(set.press),         on(set.toggle), on(set.increment),
-            on(set.decrement),    on(set.set_text),      on(set.set_selection), on(set.select),
-            on(set.drag),         on(set.drop_files),    on(set.dismiss)};
+    return {on(set.focus),     on(set.press),      on(set.toggle),        on(set.increment),
+            on(set.decrement), on(set.set_text),   on(set.set_selection), on(set.select),
+            on(set.drag),      on(set.drop_files), on(set.dismiss)};
 }
 
 // Scrolling containers step by pages, everything else by one.
 bool stepsByPages(const Runtime& runtime, std::size_t viewIndex, std::uint64_t widgetId) {
     const std::optional<std::size_t> index = canvasWidgetNodeIndex(runtime, viewIndex, widgetId);
     if (!index) return false;
-    const unsigned kind = static_cast<unsigned>(canvasSlotOf(runtime.canvasSlots, runtime.views[viewIndex])
-                                                    ->tree.nodes[*index]
-                                                    .widgetKind());
+    const unsigned kind = static_cast<unsigned>(
+        canvasSlotOf(runtime.canvasSlots, runtime.views[viewIndex])->tree.nodes[*index].widgetKind());
     return kind >= static_cast<unsigned>(WidgetKind::virtual_grid) &&
            kind <= static_cast<unsigned>(WidgetKind::virtual_list);
 }
@@ -123,8 +122,7 @@ Status performCanvasWidgetAction(Runtime& runtime, const AppBinding& binding, st
             const std::optional<AccessibilityActionValue> range = selectionRange(argument);
             if (!range) return fail(Error::InvalidCommand);
             return editAutomationCanvasWidgetText(
-                runtime, viewIndex, widgetId,
-                textEdit(TextEditKind::set_selection, {}, range->first, range->second));
+                runtime, viewIndex, widgetId, textEdit(TextEditKind::set_selection, {}, range->first, range->second));
         }
         case WidgetAction::set_composition:
             return editAutomationCanvasWidgetText(runtime, viewIndex, widgetId,

@@ -62,8 +62,9 @@ Rect canvasWidgetAimRect(const WidgetLayoutNode& node, Rect frame, const WidgetT
     const float s = controlSizeScale(node.size);
     Rect part;
     if (kind == WidgetKind::checkbox || kind == WidgetKind::radio) {
-        const float side = std::min(std::max(densityIndicatorMin(tokens.density) * s, kIndicatorPerHeight * frame.height),
-                                    densityIndicatorMax(tokens.density) * s);
+        const float side =
+            std::min(std::max(densityIndicatorMin(tokens.density) * s, kIndicatorPerHeight * frame.height),
+                     densityIndicatorMax(tokens.density) * s);
         part = {frame.x, frame.y + (frame.height - side) * 0.5f, side, side};
     } else if (kind == WidgetKind::switch_) {
         const float density = densityScale(tokens.density);
