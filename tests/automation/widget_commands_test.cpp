@@ -24,11 +24,7 @@ namespace {
 using testing::AutomationScenario;
 using Strings = std::vector<std::string>;
 
-std::string joined(const Strings& lines) {
-    std::string out;
-    for (const std::string& line : lines) out += (out.empty() ? "" : " | ") + line;
-    return out.empty() ? "-" : out;
-}
+using testing::joined;
 
 // Straight RGBA bytes of a PNG, read by libpng.
 std::vector<std::uint8_t> decodePng(const std::string& file, std::uint32_t& width, std::uint32_t& height) {
