@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <type_traits>
 
@@ -20,6 +21,8 @@ namespace kelvo {
 inline constexpr std::size_t kRasterEdgeCapacity = 4096;
 inline constexpr std::size_t kRasterCrossingCapacity = 256;
 inline constexpr std::int64_t kRasterMaxWidth = 8192;
+// The most pixel rows one band of a banded sweep covers.
+inline constexpr std::int32_t kRasterBandRows = 64;
 // Pixels whose accumulated coverage is at or below this are not handed to a sink.
 inline constexpr float kCoverageThreshold = 0.0009f;
 
@@ -44,18 +47,35 @@ struct PixelBox {
 
 // The edge accumulator. Clear it before each shape. The sweep's working arrays are not part of it:
 // each thread takes its own on first use, so a sweep allocates nothing after that.
+//
+// A shape too complex for one sweep (more edges than the accumulator holds, or more crossings on
+// one sub-scanline than the sweep takes) can be drawn a band at a time: with a band set, only
+// edges that reach the band's rows and do not lie wholly to its right are kept, and those wholly
+// to its left are folded into the winding they add to each of its sub-scanlines. Coverage inside
+// the band is then exactly that of the whole shape.
 struct Rasterizer {
     std::uint64_t count = 0;
     std::array<RasterEdge, kRasterEdgeCapacity> edges;
     Point min;
     Point max;
+    std::optional<PixelBox> band;
+    std::array<std::int32_t, kRasterBandRows * 4> left_winding;
 
     void clear() {
         count = 0;
         min = {};
         max = {};
+        band.reset();
     }
 };
+
+// Keeps the edges added from now on to `box`, whose rows are cut to at most kRasterBandRows.
+// Call it after clear(), before the shape's edges are added.
+void setRasterBand(Rasterizer& rasterizer, PixelBox box);
+
+// Whether no sub-scanline can cross more edges than one sweep takes, judged from the edges'
+// vertical extents alone (so it may say no for a shape that would fit).
+bool rasterCrossingsFit(const Rasterizer& rasterizer);
 
 // Adds one edge. An edge whose two y values are equal, or with a coordinate that is not finite, is
 // dropped. A 4,097th edge is VectorPathTooComplex.
@@ -76,7 +96,8 @@ using CoverageRowFn = void (*)(void* context, std::int32_t y, std::int32_t x, co
                                std::int32_t count);
 
 // Converts the edges into coverage inside `clip` and hands what the shape covers of every row of the
-// target (0 <= x < target_width, 0 <= y < target_height) that the swept box meets to `row_fn`.
+// target (0 <= x < target_width, 0 <= y < target_height) that the swept box meets to `row_fn`; with
+// a band set, the swept box is the band (within `clip`).
 // VectorRasterTooWide when the swept box is wider than 8,192 pixels, VectorPathTooComplex when a
 // sub-scanline has more than 256 crossings.
 Status sweepCoverageRows(Rasterizer& rasterizer, PixelBox clip, FillRule rule, std::int64_t target_width,

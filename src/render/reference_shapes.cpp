@@ -89,6 +89,61 @@ void paintInsideRows(const ReferenceRenderSurface& surface, const PixelRect& pix
     }
 }
 
+// Fills a shape whose edges `accumulate` adds to the rasteriser. One too complex for one sweep is
+// drawn in bands of at most 64 rows, and a band still too complex in halves, down to single
+// pixels; only a pixel that alone is too complex fails.
+template <class Accumulate>
+Status fillBand(const ReferenceRenderSurface& surface, PixelBox box, FillRule rule, PaintSampler& paint, float opacity,
+                const Accumulate& accumulate) {
+    Rasterizer& rasterizer = referenceScratch().rasterizer;
+    rasterizer.clear();
+    setRasterBand(rasterizer, box);
+    Status status = accumulate(rasterizer);
+    if (status && rasterCrossingsFit(rasterizer)) {
+        const PixelRect pixels{box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0};
+        return fillRasterized(surface, rasterizer, pixels, rule, paint, opacity, false);
+    }
+    // Only a full edge list or too many crossings get smaller with the band; any other limit of
+    // the path (its point count, say) would fail in every band.
+    if (!status && (status.error() != Error::VectorPathTooComplex || rasterizer.count < kRasterEdgeCapacity)) {
+        return status;
+    }
+    const std::int32_t width = box.x1 - box.x0;
+    const std::int32_t height = box.y1 - box.y0;
+    if (width <= 1 && height <= 1) return fail(Error::VectorPathTooComplex);
+    PixelBox first = box;
+    PixelBox second = box;
+    if (width >= height) {
+        first.x1 = second.x0 = box.x0 + width / 2;
+    } else {
+        first.y1 = second.y0 = box.y0 + height / 2;
+    }
+    TRY(fillBand(surface, first, rule, paint, opacity, accumulate));
+    return fillBand(surface, second, rule, paint, opacity, accumulate);
+}
+
+template <class Accumulate>
+Status fillShape(const ReferenceRenderSurface& surface, const PixelRect& pixels, FillRule rule, PaintSampler& paint,
+                 float opacity, const Accumulate& accumulate) {
+    Rasterizer& rasterizer = referenceScratch().rasterizer;
+    rasterizer.clear();
+    Status status = accumulate(rasterizer);
+    if (status && rasterCrossingsFit(rasterizer)) {
+        return fillRasterized(surface, rasterizer, pixels, rule, paint, opacity, false);
+    }
+    if (!status && (status.error() != Error::VectorPathTooComplex || rasterizer.count < kRasterEdgeCapacity)) {
+        return status;
+    }
+    for (std::int64_t y = pixels.y; y < pixels.y + pixels.height; y += kRasterBandRows) {
+        const PixelBox band{
+            static_cast<std::int32_t>(pixels.x), static_cast<std::int32_t>(y),
+            static_cast<std::int32_t>(pixels.x + pixels.width),
+            static_cast<std::int32_t>(std::min<std::int64_t>(y + kRasterBandRows, pixels.y + pixels.height))};
+        TRY(fillBand(surface, band, rule, paint, opacity, accumulate));
+    }
+    return {};
+}
+
 }  // namespace
 
 void drawFillRect(const ReferenceRenderSurface& surface, const RenderCommand& command, const PixelRect& pixels) {
@@ -157,11 +212,10 @@ void drawLineCommand(const ReferenceRenderSurface& surface, const RenderCommand&
 
 Status drawFillPath(const ReferenceRenderSurface& surface, const RenderCommand& command, const PixelRect& pixels) {
     const FillPathCommand& path = command.command.fill_path;
-    Rasterizer& rasterizer = referenceScratch().rasterizer;
-    rasterizer.clear();
     PaintSampler paint(path.paint, command.transform);
-    Status status = accumulateFillEdges(rasterizer, path.elements, command.transform);
-    if (status) status = fillRasterized(surface, rasterizer, pixels, FillRule::even_odd, paint, command.opacity, false);
+    const Status status = fillShape(surface, pixels, FillRule::even_odd, paint, command.opacity, [&](Rasterizer& r) {
+        return accumulateFillEdges(r, path.elements, command.transform);
+    });
     return status ? Status{} : fail(Error::ReferenceRenderUnsupportedCommand);
 }
 
@@ -169,12 +223,11 @@ Status drawStrokePath(const ReferenceRenderSurface& surface, const RenderCommand
     const StrokePathCommand& path = command.command.stroke_path;
     float w = path.stroke.width * transformScale(command.transform);
     if (!(w > 0.0f)) return {};
-    Rasterizer& rasterizer = referenceScratch().rasterizer;
-    rasterizer.clear();
     StrokeStyle style{w, 4.0f, path.cap == LineCap::round ? StrokeCap::round : StrokeCap::butt, StrokeJoin::round};
     PaintSampler paint(path.stroke.paint, command.transform);
-    Status status = accumulateStrokeEdges(rasterizer, path.elements, command.transform, style);
-    if (status) status = fillRasterized(surface, rasterizer, pixels, FillRule::winding, paint, command.opacity, false);
+    const Status status = fillShape(surface, pixels, FillRule::winding, paint, command.opacity, [&](Rasterizer& r) {
+        return accumulateStrokeEdges(r, path.elements, command.transform, style);
+    });
     return status ? Status{} : fail(Error::ReferenceRenderUnsupportedCommand);
 }
 

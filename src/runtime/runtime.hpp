@@ -119,7 +119,7 @@ struct Runtime {
     // ---- event flow ----
     // Frames published so far; the session journal pairs its checkpoints with this number.
     std::uint64_t frameCounter = 0;
-    // Bridge requests (and automation reloads) since the last published frame.
+    // Bridge requests, automation reloads and provenance requests since the last published frame.
     std::uint64_t changeCounter = 0;
     LastFrameRecord lastFrame{};
     Appearance appearance{};
@@ -131,6 +131,9 @@ struct Runtime {
     // The context menu a canvas view has open, and the value of the last accessibility action.
     PendingContextMenu pendingContextMenu{};
     std::optional<AccessibilityActionValue> accessibilityActionValue{};
+    // Cleared before automation asks where a widget came from; an application handler that
+    // answers the automation_provenance event sets it (and writes its answer itself).
+    bool provenanceAnswered = false;
     // Frame-time automation; empty when no automation server is configured.
     AutomationHooks automation{};
     // The session journal, when one is attached, and what its checkpoints fingerprint.

@@ -28,6 +28,13 @@ inline std::string unescapeCase(std::string_view text) {
     return out;
 }
 
+// Recorded errors as one text, "; " between them, "-" for none (the form the tables write).
+inline std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out.append(out.empty() ? "" : "; ").append(line);
+    return out.empty() ? "-" : out;
+}
+
 class AutomationScenario {
 public:
     AutomationScenario() {

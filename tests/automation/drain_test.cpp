@@ -24,11 +24,7 @@ using testing::AutomationScenario;
 using testing::kAgeLimitNs;
 using Strings = std::vector<std::string>;
 
-std::string joined(const Strings& lines) {
-    std::string out;
-    for (const std::string& line : lines) out.append(out.empty() ? "" : "; ").append(line);
-    return out.empty() ? "-" : out;
-}
+using testing::joined;
 
 TEST(CommandQueue, NamesStandForTheirNumbers) {
     for (const auto& row : testing::readTable("automation/command_names.txt")) {

@@ -579,3 +579,79 @@ TEST(VectorPathBuilder, RoundedSquareFillsLikeTheIconMask) {
 
 }  // namespace
 }  // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+// The shape swept band by band (tiles of `tile` pixels), each band given only the edges it keeps.
+Result<Image> renderInBands(const std::vector<PathElement>& path, const Affine& transform, FillRule rule, int size,
+                            PixelBox tile) {
+    Image image{size, size, std::vector<float>(static_cast<std::size_t>(size * size), 0.0f)};
+    for (int y = 0; y < size; y += tile.y1) {
+        for (int x = 0; x < size; x += tile.x1) {
+            auto r = newRasterizer();
+            r->clear();
+            const PixelBox band{x, y, std::min(x + tile.x1, size), std::min(y + tile.y1, size)};
+            setRasterBand(*r, band);
+            TRY(accumulateFillEdges(*r, path, transform));
+            TRY(sweep(*r, band, rule, size, size, [&](std::int32_t px, std::int32_t py, float coverage) {
+                EXPECT_TRUE(px >= band.x0 && px < band.x1 && py >= band.y0 && py < band.y1);
+                image.values[static_cast<std::size_t>(py * size + px)] = coverage;
+            }));
+        }
+    }
+    return image;
+}
+
+TEST(VectorRasterizer, BandsCoverExactlyWhatTheWholeSweepCovers) {
+    // Edges left of a band only add winding and edges right of it are left out, yet every pixel of
+    // every band comes out as the one sweep of the whole shape gives it.
+    std::mt19937 random(29);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    for (int trial = 0; trial < 12; ++trial) {
+        std::vector<PathElement> path;
+        for (int i = 0; i < 1 + trial % 3; ++i) {
+            addWavyRing(path, {uniform(60, 140), uniform(60, 140)}, uniform(10, 90), uniform(0, 8),
+                        static_cast<int>(random() % 9), 12 + static_cast<int>(random() % 30), i % 2 ? -1.0f : 1.0f,
+                        1.0f);
+        }
+        const Affine transform{};
+        auto whole = newRasterizer();
+        ASSERT_TRUE(accumulateFillEdges(*whole, path, transform));
+        for (FillRule rule : {FillRule::winding, FillRule::even_odd}) {
+            auto expected = render(*whole, rule, 200, 200);
+            ASSERT_TRUE(expected);
+            for (PixelBox tile : {PixelBox{0, 0, 37, 23}, PixelBox{0, 0, 7, 64}, PixelBox{0, 0, 200, 1}}) {
+                auto banded = renderInBands(path, transform, rule, 200, tile);
+                ASSERT_TRUE(banded);
+                for (std::size_t i = 0; i < expected->values.size(); ++i) {
+                    ASSERT_NEAR(banded->values[i], expected->values[i], 1e-4f)
+                        << "trial " << trial << " pixel " << i << " tile " << tile.x1 << "x" << tile.y1;
+                }
+            }
+        }
+    }
+}
+
+TEST(VectorRasterizer, CrossingsFitIsJudgedFromOverlappingEdges) {
+    // 300 thin squares side by side: 600 edges cross every sub-scanline of their rows; stacked
+    // instead, no more than two ever do.
+    auto r = newRasterizer();
+    std::vector<PathElement> side;
+    for (int i = 0; i < 300; ++i) {
+        for (const PathElement& e : rectPath(static_cast<float>(i) * 3.0f, 0, 1, 10)) side.push_back(e);
+    }
+    ASSERT_TRUE(accumulateFillEdges(*r, side, Affine{}));
+    EXPECT_FALSE(rasterCrossingsFit(*r));
+    EXPECT_EQ(render(*r, FillRule::winding, 900, 10).error(), Error::VectorPathTooComplex);
+    r->clear();
+    std::vector<PathElement> stacked;
+    for (int i = 0; i < 300; ++i) {
+        for (const PathElement& e : rectPath(0, static_cast<float>(i) * 3.0f, 10, 1)) stacked.push_back(e);
+    }
+    ASSERT_TRUE(accumulateFillEdges(*r, stacked, Affine{}));
+    EXPECT_TRUE(rasterCrossingsFit(*r));
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,16 +1,24 @@
-# Runs `kelvo-canvas-lab automate` over a folder holding one "wait" command and checks that the
-# command was consumed and the three snapshot files were written.
+# Runs `kelvo-canvas-lab automate` over a folder holding a "wait", a widget click, a drag, a text
+# set through the widget's action, a screenshot and a provenance request, and checks that the
+# commands were consumed, the snapshot files show the changed widgets, and the screenshot and the
+# provenance answer were written.
 #   cmake -DLAB=<kelvo-canvas-lab> -DTREE=<tree file> -DFOLDER=<scratch folder> -P canvas_lab_automate.cmake
 
 file(REMOVE_RECURSE "${FOLDER}")
 file(MAKE_DIRECTORY "${FOLDER}")
 file(WRITE "${FOLDER}/command-1.txt" "wait\n")
+file(WRITE "${FOLDER}/command-2.txt" "widget-click canvas 32\n")
+file(WRITE "${FOLDER}/command-3.txt" "widget-drag canvas 35 0 1\n")
+file(WRITE "${FOLDER}/command-4.txt" "widget-action canvas 42 set-text Hello lab\n")
+file(WRITE "${FOLDER}/command-5.txt" "screenshot canvas\n")
+file(WRITE "${FOLDER}/command-6.txt" "provenance canvas 31\n")
 execute_process(COMMAND "${LAB}" automate "${TREE}" "${FOLDER}" RESULT_VARIABLE status TIMEOUT 30)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "kelvo-canvas-lab automate ended with ${status}")
 endif()
-if(EXISTS "${FOLDER}/command-1.txt")
-  message(FATAL_ERROR "the command file was not consumed")
+file(GLOB left "${FOLDER}/command-*.txt" "${FOLDER}/*.tmp")
+if(left)
+  message(FATAL_ERROR "files left behind: ${left}")
 endif()
 file(READ "${FOLDER}/windows.txt" windows)
 if(NOT windows STREQUAL "window @w1 \"Canvas lab\" focused=true\n")
@@ -23,4 +31,18 @@ endif()
 file(READ "${FOLDER}/accessibility.txt" accessibility)
 if(NOT accessibility MATCHES "^a11y root=@w1 nodes=[0-9]+\n@w1 role=window name=\"Canvas lab\"")
   message(FATAL_ERROR "unexpected accessibility.txt: ${accessibility}")
+endif()
+foreach(widget "#32 [^\n]*state=\\[selected\\]" "#35 [^\n]* value=1 " "#42 [^\n]*text=\"Hello lab\"")
+  if(NOT snapshot MATCHES "canvas${widget}")
+    message(FATAL_ERROR "snapshot.txt lacks ${widget}: ${snapshot}")
+  endif()
+endforeach()
+file(READ "${FOLDER}/provenance.txt" provenance)
+if(NOT provenance MATCHES "^provenance error view=canvas id=31 message=\"the app exposes no widget provenance")
+  message(FATAL_ERROR "unexpected provenance.txt: ${provenance}")
+endif()
+file(READ "${FOLDER}/screenshot-canvas.png" header LIMIT 24 HEX)
+# The signature, the IHDR chunk and the gallery's 1280 x 800 pixels.
+if(NOT header STREQUAL "89504e470d0a1a0a0000000d494844520000050000000320")
+  message(FATAL_ERROR "unexpected screenshot header: ${header}")
 endif()

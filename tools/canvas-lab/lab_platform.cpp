@@ -14,6 +14,8 @@ std::atomic<bool> gStopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 Status acceptView(void*, const ViewOptions&) { return {}; }
+// The lab has one window and nothing to move the focus between: any view may take it.
+Status acceptFocus(void*, std::uint64_t, std::string_view) { return {}; }
 
 }  // namespace
 
@@ -26,6 +28,7 @@ LabPlatform::LabPlatform(std::chrono::milliseconds idle) : idle_(idle) {
     platform_.run = &LabPlatform::run;
     platform_.slots.createView = &acceptView;
     platform_.slots.requestFrame = &LabPlatform::requestFrame;
+    platform_.slots.focusView = &acceptFocus;
 }
 
 Status LabPlatform::requestFrame(void* services) {
