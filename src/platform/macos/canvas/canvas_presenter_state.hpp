@@ -1,0 +1,103 @@
+#pragma once
+
+// The state a GPU canvas view keeps between packets: the retained command set that "patch"
+// packets edit, the images "draw_image" commands draw, the CPU canvas, the canvas texture the view
+// shows, the compositor's objects and the counters the traces print. Presentation, the CPU
+// rasteriser, the raster cache and the compositor read and write it; the surface view owns one.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/standin/gpu/gpu_device.hpp"
+#include "render/packet/packet_model.hpp"
+
+namespace kelvo {
+
+struct RasterCache;  // the raster cache's own record, owned beside the view state
+
+// A command as a packet delivered it. Unchanged commands of a "patch" keep their object, so the
+// raster cache recognises them by address.
+using RetainedCommand = std::shared_ptr<const PacketCommand>;
+
+// An image "draw_image" commands draw: straight-alpha R, G, B, A bytes, rows of width * 4 bytes.
+struct CanvasImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+using CanvasImageRef = std::shared_ptr<const CanvasImage>;
+using CanvasImageMap = std::unordered_map<std::uint64_t, CanvasImageRef>;  // by image id
+
+// What the last drawing of a frame cost, per path; reset at the start of every drawing.
+struct CanvasTraceCounters {
+    std::uint64_t drawn = 0;
+    std::uint64_t cacheHits = 0;
+    std::uint64_t cacheHitNs = 0;
+    std::uint64_t cacheFills = 0;
+    std::uint64_t cacheFillNs = 0;
+    std::uint64_t direct = 0;
+    std::uint64_t directNs = 0;
+    std::uint64_t quads = 0;  // compositor only
+    std::uint64_t binds = 0;  // compositor only
+};
+
+// The view's hooks into its frame loop; any may be null.
+struct CanvasViewHooks {
+    void* context = nullptr;
+    bool (*available)(void* context) = nullptr;         // null: available
+    void (*stopDisplayTimer)(void* context) = nullptr;  // before an immediate frame
+    void (*renderFrame)(void* context) = nullptr;       // draws the canvas texture now
+    std::uint64_t (*clockNs)(void* context) = nullptr;  // monotonic; null: the process's steady clock
+};
+
+struct CanvasPresenterState {
+    // Retained state: meaningful only while hasRetainedState. Every key of the order is in the
+    // map; the order may repeat a key after a patch.
+    bool hasRetainedState = false;
+    std::unordered_map<std::uint64_t, RetainedCommand> retainedCommands;
+    std::vector<std::uint64_t> retainedOrder;
+    std::uint64_t retainedGeneration = 0;
+
+    CanvasImageMap imageCache;
+    const CanvasImageMap* imageStore = nullptr;  // the host's uploaded images; read, never written
+
+    // The CPU canvas: premultiplied RGBA8, rows of pixelWidth * 4 bytes, top row first.
+    std::vector<std::uint8_t> pixels;
+    std::uint32_t pixelWidth = 0;
+    std::uint32_t pixelHeight = 0;
+    bool pixelsValid = false;
+
+    // The texture the view shows.
+    gpu::GpuDevice* device = nullptr;
+    gpu::GpuTextureRef canvasTexture;
+    bool canvasTextureRenderable = false;
+    bool hasCanvasTexture = false;
+    bool compositeContentValid = false;
+    bool presenterReady = false;
+
+    // The compositor.
+    bool compositorReady = false;
+    std::unordered_map<std::uint64_t, gpu::GpuTextureRef> scratchPool;  // by command key
+    std::uint64_t scratchPoolBytes = 0;
+    gpu::GpuCommandBufferRef lastCommandBuffer;
+    gpu::GpuTextureRef verifyTexture;
+    std::uint64_t compositePresentCount = 0;
+    std::uint64_t compareCheckCount = 0;
+    std::uint64_t verifyCheckCount = 0;
+    std::uint64_t verifyMismatchCount = 0;
+    std::vector<std::uint8_t> verifyPixels;  // full redraws the checks compare against
+
+    CanvasTraceCounters trace;
+    RasterCache* rasterCache = nullptr;  // null: frames are drawn without the cache
+
+    std::uint64_t lastPacketDecodeNs = 0;
+    std::uint64_t lastPacketDrawNs = 0;
+
+    std::string surfaceLabel;
+    CanvasViewHooks hooks;
+};
+
+}  // namespace kelvo
