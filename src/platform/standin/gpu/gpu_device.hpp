@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <variant>
 #include <vector>
 
 namespace kelvo::gpu {
@@ -50,7 +51,28 @@ struct GpuQuad {
     bool textured = false;
 };
 
-struct GpuOp;
+// One recorded step of a command buffer.
+struct GpuBeginPass {
+    GpuTextureRef target;
+    GpuLoadAction load;
+    std::array<float, 4> clear;
+};
+struct GpuSetPipeline {
+    GpuPipeline pipeline;
+};
+struct GpuSetScissor {
+    GpuRegion region;
+};
+struct GpuDrawQuad {
+    GpuQuad quad;
+    GpuTextureRef texture;
+};
+struct GpuEndPass {};
+
+struct GpuOp {
+    std::variant<GpuBeginPass, GpuSetPipeline, GpuSetScissor, GpuDrawQuad, GpuEndPass> op;
+};
+
 struct GpuCommandBuffer {
     std::vector<GpuOp> ops;
     bool committed = false;
