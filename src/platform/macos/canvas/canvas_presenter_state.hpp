@@ -6,43 +6,32 @@
 // rasteriser, the raster cache and the compositor read and write it; the surface view owns one.
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/macos/canvas/packet_raster.hpp"
+#include "platform/macos/canvas/raster_cache.hpp"
 #include "platform/standin/gpu/gpu_device.hpp"
+#include "platform/macos/canvas/canvas_switches.hpp"
 #include "render/packet/packet_model.hpp"
 
 namespace kelvo {
 
-struct RasterCache;  // the raster cache's own record, owned beside the view state
-
 // A command as a packet delivered it. Unchanged commands of a "patch" keep their object, so the
 // raster cache recognises them by address.
-using RetainedCommand = std::shared_ptr<const PacketCommand>;
+using RetainedCommand = PacketCommandRef;
 
-// An image "draw_image" commands draw: straight-alpha R, G, B, A bytes, rows of width * 4 bytes.
+// An image "draw_image" commands draw: premultiplied R, G, B, A bytes, rows of width * 4 bytes.
+// `pixels` points into `rgba`; images are never changed once made.
 struct CanvasImage {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
     std::vector<std::uint8_t> rgba;
+    PacketImagePixels pixels;
 };
 using CanvasImageRef = std::shared_ptr<const CanvasImage>;
 using CanvasImageMap = std::unordered_map<std::uint64_t, CanvasImageRef>;  // by image id
-
-// What the last drawing of a frame cost, per path; reset at the start of every drawing.
-struct CanvasTraceCounters {
-    std::uint64_t drawn = 0;
-    std::uint64_t cacheHits = 0;
-    std::uint64_t cacheHitNs = 0;
-    std::uint64_t cacheFills = 0;
-    std::uint64_t cacheFillNs = 0;
-    std::uint64_t direct = 0;
-    std::uint64_t directNs = 0;
-    std::uint64_t quads = 0;  // compositor only
-    std::uint64_t binds = 0;  // compositor only
-};
 
 // The view's hooks into its frame loop; any may be null.
 struct CanvasViewHooks {
@@ -86,18 +75,23 @@ struct CanvasPresenterState {
     gpu::GpuTextureRef verifyTexture;
     std::uint64_t compositePresentCount = 0;
     std::uint64_t compareCheckCount = 0;
-    std::uint64_t verifyCheckCount = 0;
-    std::uint64_t verifyMismatchCount = 0;
-    std::vector<std::uint8_t> verifyPixels;  // full redraws the checks compare against
+    std::uint64_t gpuVerifyCheckCount = 0;
+    std::uint64_t gpuVerifyMismatchCount = 0;
+    std::vector<std::uint8_t> comparePixels;  // the CPU redraw the compositor is compared with
 
-    CanvasTraceCounters trace;
-    RasterCache* rasterCache = nullptr;  // null: frames are drawn without the cache
+    PacketTraceCounters trace;
+    std::uint64_t traceQuads = 0;  // compositor: quads drawn and pipelines bound in the last pass
+    std::uint64_t traceBinds = 0;
+    RasterCache rasterCache;
+    PacketVerifyState verify;  // the CPU incremental check
 
     std::uint64_t lastPacketDecodeNs = 0;
     std::uint64_t lastPacketDrawNs = 0;
 
     std::string surfaceLabel;
     CanvasViewHooks hooks;
+    CanvasSwitches switches = canvasSwitches();
+    std::FILE* traceOut = stderr;  // trace, verify and compare lines
 };
 
 }  // namespace kelvo
