@@ -1,0 +1,145 @@
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "platform/macos/canvas/canvas_2d.hpp"
+#include "platform/macos/canvas/packet_raster.hpp"
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::int64_t kBlurMaxWindow = 64;
+
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+// floor or ceil of a pixel coordinate, clamped to 0..limit in the double domain first.
+std::int64_t pixelIndex(double value, std::int64_t limit) {
+    if (std::isnan(value)) return 0;
+    return static_cast<std::int64_t>(std::clamp(value, 0.0, static_cast<double>(limit)));
+}
+
+std::uint8_t roundedChannel(double value) {
+    return static_cast<std::uint8_t>(std::clamp(std::round(value), 0.0, 255.0));
+}
+
+}  // namespace
+
+PacketRect packetTransformRect(const std::optional<PacketTransform>& transform, PacketRect rect) {
+    if (!transform) return rect;
+    const PacketTransform& t = *transform;
+    double a = finiteOr(t[0], 1), b = finiteOr(t[1], 0), c = finiteOr(t[2], 0), d = finiteOr(t[3], 1);
+    double tx = finiteOr(t[4], 0), ty = finiteOr(t[5], 0);
+    rect = standardRect(rect);
+    double xs[2] = {rect.x, rect.x + rect.width};
+    double ys[2] = {rect.y, rect.y + rect.height};
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (double x : xs) {
+        for (double y : ys) {
+            double px = a * x + c * y + tx;
+            double py = b * x + d * y + ty;
+            x0 = std::min(x0, px);
+            y0 = std::min(y0, py);
+            x1 = std::max(x1, px);
+            y1 = std::max(y1, py);
+        }
+    }
+    return standardRect({x0, y0, x1 - x0, y1 - y0});
+}
+
+double packetTransformScale(const std::optional<PacketTransform>& transform) {
+    if (!transform) return 1.0;
+    const PacketTransform& t = *transform;
+    double a = finiteOr(t[0], 1), b = finiteOr(t[1], 0), c = finiteOr(t[2], 0), d = finiteOr(t[3], 1);
+    return std::max(std::max(std::hypot(a, b), std::hypot(c, d)), 0.0001);
+}
+
+bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
+                     const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target) {
+    if (target.data == nullptr || target.width == 0 || target.height == 0) return false;
+    PacketRect region = standardRect(packetTransformRect(transform, effect.rect));
+    if (clip) region = intersectPacketRects(region, *clip);
+    if (packetRectEmpty(region)) return true;
+    double s = scale > 0 && std::isfinite(scale) ? scale : 1;
+    std::int64_t width = target.width, height = target.height;
+    std::int64_t x0 = pixelIndex(std::floor(s * region.x), width);
+    std::int64_t y0 = pixelIndex(std::floor(s * region.y), height);
+    std::int64_t x1 = std::max(x0, pixelIndex(std::ceil(s * (region.x + region.width)), width));
+    std::int64_t y1 = std::max(y0, pixelIndex(std::ceil(s * (region.y + region.height)), height));
+    if (x1 <= x0 || y1 <= y0) return true;
+    double radius_pixels = std::max(0.0, finiteOr(effect.radius, 0) * s * packetTransformScale(transform));
+    std::int64_t r = static_cast<std::int64_t>(std::round(std::min(radius_pixels, 1e6)));
+    if (r == 0) return true;
+    std::int64_t window = std::min(r, kBlurMaxWindow);
+    if (!(opacity > 0)) return true;
+    opacity = std::min(opacity, 1.0);
+
+    std::int64_t wx0 = std::max<std::int64_t>(0, x0 - window), wx1 = std::min(width, x1 + window);
+    std::int64_t wy0 = std::max<std::int64_t>(0, y0 - window), wy1 = std::min(height, y1 + window);
+    std::int64_t ww = wx1 - wx0, wh = wy1 - wy0;
+    std::vector<std::uint8_t> a;
+    std::vector<std::uint8_t> b;
+    try {
+        a.resize(static_cast<std::size_t>(ww * wh * 4));
+        b.resize(a.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (std::int64_t y = 0; y < wh; ++y) {
+        const std::uint8_t* row = target.data + ((wy0 + y) * width + wx0) * 4;
+        std::copy(row, row + ww * 4, a.data() + y * ww * 4);
+    }
+    auto at = [&](std::int64_t x, std::int64_t y) { return static_cast<std::size_t>(((y - wy0) * ww + (x - wx0)) * 4); };
+
+    // Horizontal: running sums along each row of the working region, for the columns x0..x1-1.
+    for (std::int64_t y = wy0; y < wy1; ++y) {
+        std::uint64_t sums[4] = {0, 0, 0, 0};
+        std::int64_t lo = std::max<std::int64_t>(0, x0 - window), hi = std::min(width - 1, x0 + window);
+        for (std::int64_t x = lo; x <= hi; ++x) {
+            for (int c = 0; c < 4; ++c) sums[c] += a[at(x, y) + c];
+        }
+        for (std::int64_t x = x0; x < x1; ++x) {
+            if (x > x0) {
+                std::int64_t entering = x + window, leaving = x - window - 1;
+                if (entering <= width - 1) {
+                    for (int c = 0; c < 4; ++c) sums[c] += a[at(entering, y) + c];
+                }
+                if (leaving >= 0) {
+                    for (int c = 0; c < 4; ++c) sums[c] -= a[at(leaving, y) + c];
+                }
+            }
+            auto count = static_cast<std::uint64_t>(std::min(width - 1, x + window) - std::max<std::int64_t>(0, x - window) + 1);
+            for (int c = 0; c < 4; ++c) b[at(x, y) + c] = static_cast<std::uint8_t>(sums[c] / count);
+        }
+    }
+    // Vertical, then mixed with the pixel's earlier value by the opacity.
+    for (std::int64_t x = x0; x < x1; ++x) {
+        std::uint64_t sums[4] = {0, 0, 0, 0};
+        std::int64_t lo = std::max<std::int64_t>(0, y0 - window), hi = std::min(height - 1, y0 + window);
+        for (std::int64_t y = lo; y <= hi; ++y) {
+            for (int c = 0; c < 4; ++c) sums[c] += b[at(x, y) + c];
+        }
+        for (std::int64_t y = y0; y < y1; ++y) {
+            if (y > y0) {
+                std::int64_t entering = y + window, leaving = y - window - 1;
+                if (entering <= height - 1) {
+                    for (int c = 0; c < 4; ++c) sums[c] += b[at(x, entering) + c];
+                }
+                if (leaving >= 0) {
+                    for (int c = 0; c < 4; ++c) sums[c] -= b[at(x, leaving) + c];
+                }
+            }
+            auto count = static_cast<std::uint64_t>(std::min(height - 1, y + window) - std::max<std::int64_t>(0, y - window) + 1);
+            std::uint8_t* pixel = target.data + (y * width + x) * 4;
+            for (int c = 0; c < 4; ++c) {
+                double blurred = static_cast<double>(sums[c] / count);
+                double old = a[at(x, y) + c];
+                pixel[c] = roundedChannel(old + (blurred - old) * opacity);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace kelvo
