@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/macos/canvas/packet_raster_body.hpp"
+#include "render/reference_geometry.hpp"
 
 namespace kelvo {
 
@@ -86,26 +87,6 @@ PacketRect fitRect(PacketRect src, PacketRect dst, PacketImageFit fit) {
     return out;
 }
 
-// One box pass over a float mask, horizontally or vertically, with a window of 2r + 1.
-void boxPass(std::vector<float>& mask, std::vector<float>& work, std::int64_t w, std::int64_t h, std::int64_t r,
-             bool horizontal) {
-    std::int64_t lines = horizontal ? h : w;
-    std::int64_t length = horizontal ? w : h;
-    auto at = [&](std::int64_t line, std::int64_t i) -> std::size_t {
-        return static_cast<std::size_t>(horizontal ? line * w + i : i * w + line);
-    };
-    float scale = 1.0f / static_cast<float>(2 * r + 1);
-    for (std::int64_t line = 0; line < lines; ++line) {
-        float sum = 0;
-        for (std::int64_t i = -r; i < length + r; ++i) {
-            if (i + r < length && i + r >= 0) sum += mask[at(line, i + r)];
-            if (i >= 0 && i < length) work[at(line, i)] = sum * scale;
-            if (i - r >= 0 && i - r < length) sum -= mask[at(line, i - r)];
-        }
-    }
-    mask.swap(work);
-}
-
 }  // namespace
 
 bool drawPacketImage(const Canvas2d& canvas, const PacketImageDraw& draw, const PacketImageSource* images,
@@ -141,63 +122,43 @@ bool drawPacketImage(const Canvas2d& canvas, const PacketImageDraw& draw, const 
 bool drawPacketShadow(const Canvas2d& canvas, const PacketEffect& effect, double opacity) {
     std::array<float, 4> colour = packetPremultipliedColour(effect.color, opacity);
     double blur = std::isfinite(effect.blur) ? std::max(effect.blur, 0.0) : 0.0;
-    PacketPoint offset{std::isfinite(effect.offset.x) ? effect.offset.x : 0,
-                       std::isfinite(effect.offset.y) ? effect.offset.y : 0};
     PacketRect rect = standardRect(effect.rect);
-    PacketRect moved{rect.x + offset.x, rect.y + offset.y, rect.width, rect.height};
+    PacketRect moved{rect.x + (std::isfinite(effect.offset.x) ? effect.offset.x : 0),
+                     rect.y + (std::isfinite(effect.offset.y) ? effect.offset.y : 0), rect.width, rect.height};
 
-    // The shadow: the shape's coverage, moved by the offset and softened by three box passes that
-    // together approach a Gaussian of deviation blur / 2 (in pixels of the target).
-    float pixel_scale = std::max(std::hypot(canvas.transform.a, canvas.transform.b),
-                                 std::hypot(canvas.transform.c, canvas.transform.d));
-    double sigma = blur * 0.5 * pixel_scale;
-    auto radius = static_cast<std::int64_t>(std::min(std::round(sigma * 0.8660254), 256.0));
-    std::int64_t margin = radius * 3 + 1;
-    PixelBox area = canvasPixelBox(canvas, moved);
-    Canvas2d wide = canvas;
-    wide.clip = PixelBox{0, 0, static_cast<std::int32_t>(canvas.target.width),
-                         static_cast<std::int32_t>(canvas.target.height)};
-    wide.union_count = 0;
-    std::int64_t x0 = std::max<std::int64_t>(area.x0 - margin, canvas.clip.x0 - margin);
-    std::int64_t y0 = std::max<std::int64_t>(area.y0 - margin, canvas.clip.y0 - margin);
-    x0 = std::max<std::int64_t>(x0, 0);
-    y0 = std::max<std::int64_t>(y0, 0);
-    std::int64_t x1 = std::min<std::int64_t>(std::min<std::int64_t>(area.x1 + margin, canvas.clip.x1 + margin),
-                                             canvas.target.width);
-    std::int64_t y1 = std::min<std::int64_t>(std::min<std::int64_t>(area.y1 + margin, canvas.clip.y1 + margin),
-                                             canvas.target.height);
-    if (x1 > x0 && y1 > y0 && colour[3] > 0) {
-        std::int64_t w = x1 - x0, h = y1 - y0;
-        std::vector<float> mask(static_cast<std::size_t>(w * h), 0.0f);
-        std::vector<float> work(mask.size(), 0.0f);
-        struct MaskSink {
-            std::vector<float>* mask;
-            std::int64_t x0, y0, w;
-        } sink{&mask, x0, y0, w};
-        wide.clip = PixelBox{static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
-                             static_cast<std::int32_t>(x1), static_cast<std::int32_t>(y1)};
-        std::vector<PathElement>& path = canvasPathScratch();
-        appendRoundedRectPath(path, moved, effect.radii);
-        auto cover = [](void* context, std::int32_t x, std::int32_t y, float coverage) {
-            auto& s = *static_cast<MaskSink*>(context);
-            (*s.mask)[static_cast<std::size_t>((y - s.y0) * s.w + (x - s.x0))] = coverage;
-        };
-        if (!canvasCoverPath(wide, path, FillRule::winding, cover, &sink)) return false;
-        if (radius > 0) {
-            for (int pass = 0; pass < 3; ++pass) {
-                boxPass(mask, work, w, h, radius, true);
-                boxPass(mask, work, w, h, radius, false);
+    // The shadow's profile is the reference renderer's: full inside the moved shape, fading with a
+    // smooth step to nothing at `blur` from its outline (in target pixels).
+    const Affine& m = canvas.transform;
+    float pixel_scale = std::max(std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d)), 0.0001f);
+    Point a = applyAffine(m, {static_cast<float>(moved.x), static_cast<float>(moved.y)});
+    Point b = applyAffine(m, {static_cast<float>(moved.x + moved.width), static_cast<float>(moved.y + moved.height)});
+    Rect device{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
+    CornerRadii radii;
+    float* corners[4] = {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left};
+    for (std::size_t i = 0; i < 4; ++i) {
+        *corners[i] = std::isfinite(effect.radii[i]) ? static_cast<float>(effect.radii[i]) * pixel_scale : 0.0f;
+    }
+    RoundedBox box = roundedBox(device, radii);
+    auto reach = static_cast<float>(std::min(blur * pixel_scale, 1e6));
+    PacketRect area{device.x - reach, device.y - reach, device.width + 2 * reach, device.height + 2 * reach};
+    Canvas2d pixels = canvas;
+    pixels.transform = kIdentityAffine;
+    PixelBox grown = canvasPixelBox(pixels, area);
+    PixelBox clip = canvas.clip;
+    std::int32_t x0 = std::max(grown.x0 - 1, clip.x0), x1 = std::min(grown.x1 + 1, clip.x1);
+    std::int32_t y0 = std::max(grown.y0 - 1, clip.y0), y1 = std::min(grown.y1 + 1, clip.y1);
+    for (std::int32_t y = y0; colour[3] > 0 && y < y1; ++y) {
+        for (std::int32_t x = x0; x < x1; ++x) {
+            if (!canvasPixelVisible(canvas, x, y)) continue;
+            float distance = roundedBoxDistance(box, {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f});
+            float intensity = 0;
+            if (reach > 0) {
+                float t = std::clamp(1.0f - distance / reach, 0.0f, 1.0f);
+                intensity = t * t * (3.0f - 2.0f * t);
+            } else {
+                intensity = distance > 0 ? 0.0f : 1.0f;
             }
-        }
-        for (std::int64_t y = std::max<std::int64_t>(y0, canvas.clip.y0); y < std::min<std::int64_t>(y1, canvas.clip.y1);
-             ++y) {
-            for (std::int64_t x = std::max<std::int64_t>(x0, canvas.clip.x0);
-                 x < std::min<std::int64_t>(x1, canvas.clip.x1); ++x) {
-                auto px = static_cast<std::int32_t>(x), py = static_cast<std::int32_t>(y);
-                if (!canvasPixelVisible(canvas, px, py)) continue;
-                float coverage = std::min(mask[static_cast<std::size_t>((y - y0) * w + (x - x0))], 1.0f);
-                if (coverage > kCoverageThreshold) canvasBlendPixel(canvas, px, py, colour, coverage);
-            }
+            if (intensity > 0) canvasBlendPixel(canvas, x, y, colour, intensity);
         }
     }
     // The shape itself, nearly invisible: what shows is its shadow.
