@@ -121,10 +121,10 @@ bool presentCanvas(GpuDevice& device, GpuDrawable& drawable, const GpuTexture& c
 // R, G, B, A of the drawable's centre pixel (width / 2, height / 2); 0 when it is empty.
 std::array<std::uint8_t, 4> probeCentrePixel(const GpuDrawable& drawable);
 
-// Premultiplied source-over of one 8-bit pixel, as the blend pipeline computes it.
+// Premultiplied source-over of one 8-bit channel, as the blend pipeline computes it:
+// source + target * (255 - source alpha) / 255, the product rounded half down.
 inline std::uint8_t blendChannel(std::uint32_t source, std::uint32_t target, std::uint32_t sourceAlpha) {
-    std::uint32_t t = target * (255u - sourceAlpha) + 128u;
-    std::uint32_t value = source + ((t + (t >> 8)) >> 8);
+    std::uint32_t value = source + (target * (255u - sourceAlpha) + 127u) / 255u;
     return static_cast<std::uint8_t>(value > 255u ? 255u : value);
 }
 
