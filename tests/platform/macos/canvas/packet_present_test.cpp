@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "platform/macos/canvas/packet_images.hpp"
 #include "platform/macos/canvas/presenter_fixture.hpp"
 
@@ -127,6 +129,24 @@ TEST(CanvasRetainedState, DirtyRectListsThatDoNotCount) {
     patch.dirty_rects = std::vector<PacketRect>(9, PacketRect{0, 0, 1, 1});
     ASSERT_EQ(presentCanvasPacket(view.state, patch, surface(8, 4, 1)), 1);
     EXPECT_EQ(pixelAt(view.shown(), 8, 3, 3), (std::array<std::uint8_t, 4>{0, 0, 255, 255}));
+}
+
+TEST(CanvasRetainedState, DrawTraceLine) {
+    TestCanvasView view;
+    view.state.switches.drawTracePresent = true;
+    view.state.hooks.clockNs = [](void*) -> std::uint64_t { return 1500; };  // every duration 0
+    ASSERT_EQ(presentCanvasPacket(view.state, twoRects(5), surface(8, 4, 1)), 1);
+    CanvasPacket patch = patchPacket(5, {}, {}, {10, 11});
+    patch.scissor = PacketRect{0.5, 0, 3, 2};
+    patch.dirty_rects = std::vector<PacketRect>{{0, 0, 1, 1}, {2, 0, 1, 1}};
+    ASSERT_EQ(presentCanvasPacket(view.state, patch, surface(8, 4, 1)), 1);
+    std::string trace = view.traceText();
+    EXPECT_TRUE(std::regex_search(trace, std::regex("kelvo: gpu draw-trace action=clear scissor=0 rect=0x0 rects=0 "
+                                                    "draw_us=0 present_us=0 drawn=2 hit=[0-9]+/[0-9]+us fill=2/[0-9]+us "
+                                                    "direct=0/0us\n")))
+        << trace;
+    EXPECT_NE(trace.find("action=patch scissor=1 rect=4x2 rects=2 draw_us=0 present_us=0 drawn="), std::string::npos)
+        << trace;
 }
 
 PacketImage packetImage(std::uint64_t id, double width, double height, std::vector<std::uint8_t> pixels) {

@@ -168,6 +168,7 @@ void runSequence(std::uint32_t seed, double scale, bool composite) {
     }
     TestCanvasView view(composite);
     view.state.switches.compare = composite;
+    view.state.switches.verifyIncremental = true;
     PacketPresentArgs args = testing::surface(kWidth, kHeight, scale, {30, 60, 90, 255});
     ASSERT_EQ(presentCanvasPacket(view.state, fullClear(scene, 9), args), 1);
     for (int step = 0; step < 25; ++step) {
@@ -181,8 +182,10 @@ void runSequence(std::uint32_t seed, double scale, bool composite) {
         ASSERT_EQ(m.count, 0u) << "first at pixel " << m.first % full.state.pixelWidth << ","
                                << m.first / full.state.pixelWidth;
     }
+    std::string trace = view.traceText();
+    EXPECT_EQ(trace.find("MISMATCH"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("verify view= checks=1 mismatches=0"), std::string::npos) << trace;
     if (composite) {
-        std::string trace = view.traceText();
         EXPECT_NE(trace.find("kelvo: gpu compare view= checks=26 diff_pixels=0 "), std::string::npos);
         EXPECT_EQ(trace.find("diff_pixels=0 max_delta=0"), trace.find("diff_pixels="));
     }
