@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/macos/canvas/canvas_switches.hpp"
 #include "platform/macos/canvas/packet_raster.hpp"
 #include "platform/macos/canvas/raster_cache.hpp"
 #include "platform/standin/gpu/gpu_device.hpp"
-#include "platform/macos/canvas/canvas_switches.hpp"
 #include "render/packet/packet_model.hpp"
 
 namespace kelvo {

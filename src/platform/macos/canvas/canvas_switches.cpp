@@ -25,7 +25,8 @@ CanvasSwitches readCanvasSwitches(const char* (*lookup)(const char* name)) {
     s.frameTrace = canvasSwitchOn(lookup("KELVO_GPU_FRAME_TRACE"));
     s.verifyIncremental = canvasSwitchOn(lookup("KELVO_GPU_VERIFY_INCREMENTAL"));
     s.compare = canvasSwitchOn(lookup("KELVO_GPU_COMPARE"));
-    if (const char* dir = lookup("KELVO_GPU_SHOT_DIR"); dir != nullptr) s.shotDir.assign(dir, strnlen(dir, kShotDirMaxBytes));
+    if (const char* dir = lookup("KELVO_GPU_SHOT_DIR"); dir != nullptr)
+        s.shotDir.assign(dir, strnlen(dir, kShotDirMaxBytes));
     return s;
 }
 

@@ -83,8 +83,9 @@ void verifyCompositeIncremental(CanvasPresenterState& state, const CompositeFram
         break;
     }
     if (state.gpuVerifyCheckCount == 1 || state.gpuVerifyCheckCount % 30 == 0 || state.gpuVerifyMismatchCount != 0) {
-        std::fprintf(state.traceOut, "kelvo: gpu incremental verify view=%s checks=%" PRIu64 " mismatches=%" PRIu64 "\n",
-                     label, state.gpuVerifyCheckCount, state.gpuVerifyMismatchCount);
+        std::fprintf(state.traceOut,
+                     "kelvo: gpu incremental verify view=%s checks=%" PRIu64 " mismatches=%" PRIu64 "\n", label,
+                     state.gpuVerifyCheckCount, state.gpuVerifyMismatchCount);
     }
 }
 
@@ -125,11 +126,13 @@ void compareCompositeAgainstCpu(CanvasPresenterState& state, const CompositeFram
     }
     ++state.compareCheckCount;
     std::fprintf(state.traceOut,
-                 "kelvo: gpu compare view=%s checks=%" PRIu64 " diff_pixels=%lu max_delta=%lu total_pixels=%lu "
+                 "kelvo: gpu compare view=%s checks=%" PRIu64
+                 " diff_pixels=%lu max_delta=%lu total_pixels=%lu "
                  "first=(%lu,%lu)\n",
                  state.surfaceLabel.c_str(), state.compareCheckCount, differing, maxDelta,
                  static_cast<unsigned long>(std::uint64_t{frame.pixelWidth} * frame.pixelHeight),
-                 static_cast<unsigned long>(first % frame.pixelWidth), static_cast<unsigned long>(first / frame.pixelWidth));
+                 static_cast<unsigned long>(first % frame.pixelWidth),
+                 static_cast<unsigned long>(first / frame.pixelWidth));
 }
 
 void dumpCompositeShot(CanvasPresenterState& state) {

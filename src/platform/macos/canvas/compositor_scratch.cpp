@@ -63,8 +63,8 @@ gpu::GpuTextureRef scratchTexture(CanvasPresenterState& state, const PacketComma
     std::vector<std::uint8_t>& pixels = scratchPixels();
     pixels.assign(std::size_t{region.width()} * region.height() * 4, 0);
     CanvasImageLookup images(state.imageCache);
-    if (!drawPacketCommandInto(command, PacketPixels{pixels.data(), region.width(), region.height()}, scale,
-                               region.x0, region.y0, &images)) {
+    if (!drawPacketCommandInto(command, PacketPixels{pixels.data(), region.width(), region.height()}, scale, region.x0,
+                               region.y0, &images)) {
         return nullptr;
     }
 

@@ -88,7 +88,8 @@ PacketRect pixelRectToPoints(const PixelRect& rect, double scale) {
     return PacketRect{rect.x0 / scale, rect.y0 / scale, rect.width() / scale, rect.height() / scale};
 }
 
-PacketRect alignRectToPixels(std::uint32_t pixelWidth, std::uint32_t pixelHeight, const PacketRect& rect, double scale) {
+PacketRect alignRectToPixels(std::uint32_t pixelWidth, std::uint32_t pixelHeight, const PacketRect& rect,
+                             double scale) {
     double s = effectiveScale(scale);
     return pixelRectToPoints(snapRectToPixels(rect, s, pixelWidth, pixelHeight), s);
 }

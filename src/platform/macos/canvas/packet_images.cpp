@@ -51,8 +51,8 @@ CanvasImageRef makeCanvasImage(std::uint64_t width, std::uint64_t height, std::s
         for (int c = 0; c < 3; ++c) image->rgba[i + c] = premultiply(straight[i + c], alpha);
         image->rgba[i + 3] = alpha;
     }
-    image->pixels = PacketImagePixels{image->rgba.data(), static_cast<std::uint32_t>(width),
-                                      static_cast<std::uint32_t>(height)};
+    image->pixels =
+        PacketImagePixels{image->rgba.data(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
     return image;
 }
 

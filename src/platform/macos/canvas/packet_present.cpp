@@ -40,7 +40,8 @@ PassGeometry passGeometry(const CanvasPacket& packet, CanvasPixelSize size, doub
 std::vector<RetainedCommand> packetCommands(const CanvasPacket& packet) {
     std::vector<RetainedCommand> commands;
     commands.reserve(packet.commands->size());
-    for (const PacketCommand& command : *packet.commands) commands.push_back(std::make_shared<const PacketCommand>(command));
+    for (const PacketCommand& command : *packet.commands)
+        commands.push_back(std::make_shared<const PacketCommand>(command));
     return commands;
 }
 
@@ -64,7 +65,8 @@ int presentOnCpu(CanvasPresenterState& state, const CanvasPacket& packet, const 
                  CanvasPixelSize size, const PassGeometry& g, bool direct) {
     bool patch = packet.load_action == PacketLoadAction::patch;
     std::size_t byteCount = std::size_t{size.width} * size.height * 4;
-    bool sameBuffer = state.pixelWidth == size.width && state.pixelHeight == size.height && state.pixels.size() == byteCount;
+    bool sameBuffer =
+        state.pixelWidth == size.width && state.pixelHeight == size.height && state.pixels.size() == byteCount;
     if (!draw.full_surface_pass) {
         if (!state.pixelsValid || !sameBuffer) {
             if (patch) dropRetainedState(state);

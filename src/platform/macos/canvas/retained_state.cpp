@@ -13,7 +13,8 @@ void dropAndWipe(CanvasPresenterState& state) {
 
 void dropRetainedState(CanvasPresenterState& state) { state.hasRetainedState = false; }
 
-bool applyRetainedPatch(CanvasPresenterState& state, const CanvasPacket& packet, std::vector<RetainedCommand>& commands) {
+bool applyRetainedPatch(CanvasPresenterState& state, const CanvasPacket& packet,
+                        std::vector<RetainedCommand>& commands) {
     if (!state.hasRetainedState) return false;
     if (!packet.generation || *packet.generation == 0 || *packet.generation != state.retainedGeneration) return false;
     if (!packet.patch_evicts || !packet.patch_upserts || !packet.patch_order) return false;

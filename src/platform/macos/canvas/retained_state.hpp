@@ -19,7 +19,8 @@ void dropRetainedState(CanvasPresenterState& state);
 // success `commands` holds the commands to draw, in the new order. False rejects the packet: a
 // patch that does not fit the state (none, another generation, missing lists) leaves it as it is;
 // one with a bad entry or a count that does not add up drops it.
-bool applyRetainedPatch(CanvasPresenterState& state, const CanvasPacket& packet, std::vector<RetainedCommand>& commands);
+bool applyRetainedPatch(CanvasPresenterState& state, const CanvasPacket& packet,
+                        std::vector<RetainedCommand>& commands);
 
 // After a packet was presented: a "clear" with a generation and one unique key per command (at
 // most 2048) becomes the retained state; any other "clear" or "load" drops it and wipes the raster

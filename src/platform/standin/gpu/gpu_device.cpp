@@ -47,10 +47,10 @@ void runQuad(PassState& pass, const GpuDrawQuad& draw) {
     if (x1 <= x0 || y1 <= y0) return;
     std::array<std::uint8_t, 4> flat{};
     for (int c = 0; c < 4; ++c) flat[c] = unitToByte(draw.quad.color[c]);
-    std::int64_t shiftX = static_cast<std::int64_t>(draw.quad.texOrigin[0]) -
-                          static_cast<std::int64_t>(draw.quad.rectOrigin[0]);
-    std::int64_t shiftY = static_cast<std::int64_t>(draw.quad.texOrigin[1]) -
-                          static_cast<std::int64_t>(draw.quad.rectOrigin[1]);
+    std::int64_t shiftX =
+        static_cast<std::int64_t>(draw.quad.texOrigin[0]) - static_cast<std::int64_t>(draw.quad.rectOrigin[0]);
+    std::int64_t shiftY =
+        static_cast<std::int64_t>(draw.quad.texOrigin[1]) - static_cast<std::int64_t>(draw.quad.rectOrigin[1]);
     bool blend = pass.pipeline == GpuPipeline::blend;
     for (std::int64_t y = y0; y < y1; ++y) {
         std::uint8_t* row = target.bytes.data() + (static_cast<std::size_t>(y) * target.width) * 4;
@@ -87,7 +87,8 @@ void runBuffer(GpuCommandBuffer& buffer) {
             if (begin->load == GpuLoadAction::clear) {
                 std::array<std::uint8_t, 4> fill{};
                 for (int c = 0; c < 4; ++c) fill[c] = unitToByte(begin->clear[c]);
-                for (std::size_t i = 0; i < held->bytes.size(); i += 4) std::memcpy(held->bytes.data() + i, fill.data(), 4);
+                for (std::size_t i = 0; i < held->bytes.size(); i += 4)
+                    std::memcpy(held->bytes.data() + i, fill.data(), 4);
             }
         } else if (pass.target == nullptr) {
             continue;

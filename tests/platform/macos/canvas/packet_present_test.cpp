@@ -141,9 +141,10 @@ TEST(CanvasRetainedState, DrawTraceLine) {
     patch.dirty_rects = std::vector<PacketRect>{{0, 0, 1, 1}, {2, 0, 1, 1}};
     ASSERT_EQ(presentCanvasPacket(view.state, patch, surface(8, 4, 1)), 1);
     std::string trace = view.traceText();
-    EXPECT_TRUE(std::regex_search(trace, std::regex("kelvo: gpu draw-trace action=clear scissor=0 rect=0x0 rects=0 "
-                                                    "draw_us=0 present_us=0 drawn=2 hit=[0-9]+/[0-9]+us fill=2/[0-9]+us "
-                                                    "direct=0/0us\n")))
+    EXPECT_TRUE(
+        std::regex_search(trace, std::regex("kelvo: gpu draw-trace action=clear scissor=0 rect=0x0 rects=0 "
+                                            "draw_us=0 present_us=0 drawn=2 hit=[0-9]+/[0-9]+us fill=2/[0-9]+us "
+                                            "direct=0/0us\n")))
         << trace;
     EXPECT_NE(trace.find("action=patch scissor=1 rect=4x2 rects=2 draw_us=0 present_us=0 drawn="), std::string::npos)
         << trace;
@@ -176,8 +177,9 @@ TEST(CanvasImageActions, EvictsRunBeforeUploadsAndFailuresChangeNothing) {
     EXPECT_EQ(state.imageCache[7]->rgba, (std::vector<std::uint8_t>{128, 0, 0, 128}));  // premultiplied
 
     // An evict followed by an action that cannot be taken: nothing is applied.
-    for (PacketImageAction bad : {action(PacketImageActionKind::unknown, 7),
-                                  action(PacketImageActionKind::upload, 7, 3), action(PacketImageActionKind::upload, 7)}) {
+    for (PacketImageAction bad :
+         {action(PacketImageActionKind::unknown, 7), action(PacketImageActionKind::upload, 7, 3),
+          action(PacketImageActionKind::upload, 7)}) {
         packet.image_actions = {action(PacketImageActionKind::evict, 7), bad};
         EXPECT_FALSE(applyImageActions(state, packet));
         EXPECT_EQ(state.imageCache.count(7), 1u);
@@ -208,7 +210,8 @@ TEST(CanvasImageActions, UploadSources) {
 struct RawFrame {
     std::vector<std::uint8_t> bytes;
     RawPixelFrame frame;
-    RawFrame(std::uint32_t width, std::uint32_t height, std::uint8_t fill) : bytes(std::size_t{width} * height * 4, fill) {
+    RawFrame(std::uint32_t width, std::uint32_t height, std::uint8_t fill)
+        : bytes(std::size_t{width} * height * 4, fill) {
         frame.width = width;
         frame.height = height;
         frame.rgba8 = bytes.data();

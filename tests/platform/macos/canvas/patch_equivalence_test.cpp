@@ -120,7 +120,8 @@ CanvasPacket randomPatch(Generator& g, Scene& scene, std::uint64_t generation) {
         } else if (op == 2) {  // evict
             std::size_t at = static_cast<std::size_t>(g.pick(static_cast<int>(scene.order.size())));
             std::uint64_t key = scene.order[at];
-            if (std::any_of(upserts.begin(), upserts.end(), [&](const PacketUpsert& u) { return u.key == key; })) continue;
+            if (std::any_of(upserts.begin(), upserts.end(), [&](const PacketUpsert& u) { return u.key == key; }))
+                continue;
             dirty.push_back(scene.commands[key].bounds);
             scene.order.erase(scene.order.begin() + static_cast<std::ptrdiff_t>(at));
             scene.commands.erase(key);

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/golden.hpp"
 #include "platform/macos/canvas/compositor_private.hpp"
 #include "platform/macos/canvas/packet_geometry.hpp"
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -23,7 +23,8 @@ std::vector<double> numbers(const std::string& text) {
 
 std::vector<PacketRect> rectsOf(const std::vector<double>& v, std::size_t from) {
     std::vector<PacketRect> rects;
-    for (std::size_t i = from; i + 3 < v.size(); i += 4) rects.push_back(PacketRect{v[i], v[i + 1], v[i + 2], v[i + 3]});
+    for (std::size_t i = from; i + 3 < v.size(); i += 4)
+        rects.push_back(PacketRect{v[i], v[i + 1], v[i + 2], v[i + 3]});
     return rects;
 }
 
@@ -68,9 +69,10 @@ TEST(CanvasPixelGeometry, TableCases) {
             std::vector<double> e = numbers(expected);
             ASSERT_EQ(regions.size() * 4, e.size());
             for (std::size_t i = 0; i < regions.size(); ++i) {
-                EXPECT_EQ(regions[i], (PixelRect{static_cast<std::uint32_t>(e[4 * i]), static_cast<std::uint32_t>(e[4 * i + 1]),
-                                                 static_cast<std::uint32_t>(e[4 * i + 2]),
-                                                 static_cast<std::uint32_t>(e[4 * i + 3])}));
+                EXPECT_EQ(
+                    regions[i],
+                    (PixelRect{static_cast<std::uint32_t>(e[4 * i]), static_cast<std::uint32_t>(e[4 * i + 1]),
+                               static_cast<std::uint32_t>(e[4 * i + 2]), static_cast<std::uint32_t>(e[4 * i + 3])}));
             }
         } else {
             ADD_FAILURE() << "unknown case";

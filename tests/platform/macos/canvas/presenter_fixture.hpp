@@ -118,8 +118,8 @@ inline CanvasPacket patchPacket(std::uint64_t generation, std::vector<std::uint6
     return p;
 }
 
-inline PacketPresentArgs surface(double width, double height, double scale, std::array<std::uint8_t, 4> clear = {
-                                                                                 255, 255, 255, 255}) {
+inline PacketPresentArgs surface(double width, double height, double scale,
+                                 std::array<std::uint8_t, 4> clear = {255, 255, 255, 255}) {
     PacketPresentArgs args;
     args.surfaceWidth = width;
     args.surfaceHeight = height;
