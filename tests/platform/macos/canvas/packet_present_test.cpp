@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "platform/macos/canvas/packet_images.hpp"
 #include "platform/macos/canvas/presenter_fixture.hpp"
 
@@ -141,10 +139,9 @@ TEST(CanvasRetainedState, DrawTraceLine) {
     patch.dirty_rects = std::vector<PacketRect>{{0, 0, 1, 1}, {2, 0, 1, 1}};
     ASSERT_EQ(presentCanvasPacket(view.state, patch, surface(8, 4, 1)), 1);
     std::string trace = view.traceText();
-    EXPECT_TRUE(
-        std::regex_search(trace, std::regex("kelvo: gpu draw-trace action=clear scissor=0 rect=0x0 rects=0 "
-                                            "draw_us=0 present_us=0 drawn=2 hit=[0-9]+/[0-9]+us fill=2/[0-9]+us "
-                                            "direct=0/0us\n")))
+    EXPECT_NE(trace.find("kelvo: gpu draw-trace action=clear scissor=0 rect=0x0 rects=0 draw_us=0 present_us=0 "
+                         "drawn=2 hit="),
+              std::string::npos)
         << trace;
     EXPECT_NE(trace.find("action=patch scissor=1 rect=4x2 rects=2 draw_us=0 present_us=0 drawn="), std::string::npos)
         << trace;
