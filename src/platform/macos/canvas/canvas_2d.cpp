@@ -56,15 +56,12 @@ bool sweepVisible(const Canvas2d& canvas, Rasterizer& rasterizer, FillRule rule,
     return true;
 }
 
-float transformScale(const Affine& m) {
-    return std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
-}
+float transformScale(const Affine& m) { return std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d)); }
 
 }  // namespace
 
 PacketRect standardRect(PacketRect rect) {
-    if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) ||
-        !std::isfinite(rect.height)) {
+    if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) || !std::isfinite(rect.height)) {
         return {};
     }
     if (rect.width < 0) {

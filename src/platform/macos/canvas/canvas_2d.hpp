@@ -20,10 +20,10 @@ inline constexpr std::size_t kCanvasUnionCapacity = 8;
 
 struct Canvas2d {
     PacketPixels target;
-    Affine transform;  // points to target pixels
+    Affine transform;           // points to target pixels
     std::int64_t origin_x = 0;  // canvas pixel at the target's top-left pixel
     std::int64_t origin_y = 0;
-    PixelBox clip;     // always inside the target
+    PixelBox clip;  // always inside the target
     std::array<PixelBox, kCanvasUnionCapacity> union_boxes{};
     std::size_t union_count = 0;  // 0: no union clip
 };

@@ -37,8 +37,10 @@ void drawCacheEntry(const Canvas2d& canvas, const RasterCacheEntry& entry) {
     auto y0 = static_cast<std::int64_t>(entry.pixel_y) - canvas.origin_y;
     auto w = static_cast<std::int64_t>(entry.pixel_width);
     auto h = static_cast<std::int64_t>(entry.pixel_height);
-    std::int64_t left = std::max<std::int64_t>(x0, canvas.clip.x0), right = std::min<std::int64_t>(x0 + w, canvas.clip.x1);
-    std::int64_t top = std::max<std::int64_t>(y0, canvas.clip.y0), bottom = std::min<std::int64_t>(y0 + h, canvas.clip.y1);
+    std::int64_t left = std::max<std::int64_t>(x0, canvas.clip.x0),
+                 right = std::min<std::int64_t>(x0 + w, canvas.clip.x1);
+    std::int64_t top = std::max<std::int64_t>(y0, canvas.clip.y0),
+                 bottom = std::min<std::int64_t>(y0 + h, canvas.clip.y1);
     for (std::int64_t y = top; y < bottom; ++y) {
         for (std::int64_t x = left; x < right; ++x) {
             auto px = static_cast<std::int32_t>(x), py = static_cast<std::int32_t>(y);
@@ -47,7 +49,8 @@ void drawCacheEntry(const Canvas2d& canvas, const RasterCacheEntry& entry) {
             if (s[3] == 0 && s[0] == 0 && s[1] == 0 && s[2] == 0) continue;
             std::uint8_t* d = canvas.target.data + (static_cast<std::size_t>(py) * canvas.target.width + px) * 4;
             unsigned keep = 255u - s[3];
-            for (int c = 0; c < 4; ++c) d[c] = static_cast<std::uint8_t>(std::min(255u, s[c] + (d[c] * keep + 127u) / 255u));
+            for (int c = 0; c < 4; ++c)
+                d[c] = static_cast<std::uint8_t>(std::min(255u, s[c] + (d[c] * keep + 127u) / 255u));
         }
     }
 }
@@ -124,7 +127,8 @@ bool drawFrameCommand(const FrameState& state, const Canvas2d& canvas, const Pac
 }
 
 bool touchesDirty(const PacketRect& bounds, std::span<const PacketRect> dirty) {
-    return std::any_of(dirty.begin(), dirty.end(), [&](const PacketRect& rect) { return packetRectsIntersect(bounds, rect); });
+    return std::any_of(dirty.begin(), dirty.end(),
+                       [&](const PacketRect& rect) { return packetRectsIntersect(bounds, rect); });
 }
 
 // Builds the cache entries of the frame's cacheable misses on worker threads, then stores them in

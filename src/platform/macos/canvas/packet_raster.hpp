@@ -64,7 +64,7 @@ struct PacketTraceCounters {
 // counters, its images, and the trace switches (read once by the presenter).
 struct PacketDrawEnvironment {
     RasterCache* cache = nullptr;
-    PacketTraceCounters* counters = nullptr;  // required
+    PacketTraceCounters* counters = nullptr;    // required
     const PacketImageSource* images = nullptr;  // null: no image is found
     bool draw_trace = false;                    // KELVO_GPU_DRAW_TRACE exists
     bool draw_trace_kinds = false;              // KELVO_GPU_DRAW_TRACE_KINDS exists

@@ -90,7 +90,9 @@ bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTrans
         const std::uint8_t* row = target.data + ((wy0 + y) * width + wx0) * 4;
         std::copy(row, row + ww * 4, a.data() + y * ww * 4);
     }
-    auto at = [&](std::int64_t x, std::int64_t y) { return static_cast<std::size_t>(((y - wy0) * ww + (x - wx0)) * 4); };
+    auto at = [&](std::int64_t x, std::int64_t y) {
+        return static_cast<std::size_t>(((y - wy0) * ww + (x - wx0)) * 4);
+    };
 
     // Horizontal: running sums along each row of the working region, for the columns x0..x1-1.
     for (std::int64_t y = wy0; y < wy1; ++y) {
@@ -109,7 +111,8 @@ bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTrans
                     for (int c = 0; c < 4; ++c) sums[c] -= a[at(leaving, y) + c];
                 }
             }
-            auto count = static_cast<std::uint64_t>(std::min(width - 1, x + window) - std::max<std::int64_t>(0, x - window) + 1);
+            auto count =
+                static_cast<std::uint64_t>(std::min(width - 1, x + window) - std::max<std::int64_t>(0, x - window) + 1);
             for (int c = 0; c < 4; ++c) b[at(x, y) + c] = static_cast<std::uint8_t>(sums[c] / count);
         }
     }
@@ -130,7 +133,8 @@ bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTrans
                     for (int c = 0; c < 4; ++c) sums[c] -= b[at(x, leaving) + c];
                 }
             }
-            auto count = static_cast<std::uint64_t>(std::min(height - 1, y + window) - std::max<std::int64_t>(0, y - window) + 1);
+            auto count = static_cast<std::uint64_t>(std::min(height - 1, y + window) -
+                                                    std::max<std::int64_t>(0, y - window) + 1);
             std::uint8_t* pixel = target.data + (y * width + x) * 4;
             for (int c = 0; c < 4; ++c) {
                 double blurred = static_cast<double>(sums[c] / count);

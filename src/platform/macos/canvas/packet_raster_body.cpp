@@ -24,10 +24,10 @@ public:
             }
             colours_[i][3] = static_cast<float>(std::clamp(finiteOr(stop.color[3], 1) * opacity, 0.0, 1.0));
         }
-        start_ = applyAffine(canvas.transform,
-                             {static_cast<float>(finiteOr(paint.start.x, 0)), static_cast<float>(finiteOr(paint.start.y, 0))});
-        Point end = applyAffine(canvas.transform,
-                                {static_cast<float>(finiteOr(paint.end.x, 0)), static_cast<float>(finiteOr(paint.end.y, 0))});
+        start_ = applyAffine(canvas.transform, {static_cast<float>(finiteOr(paint.start.x, 0)),
+                                                static_cast<float>(finiteOr(paint.start.y, 0))});
+        Point end = applyAffine(canvas.transform, {static_cast<float>(finiteOr(paint.end.x, 0)),
+                                                   static_cast<float>(finiteOr(paint.end.y, 0))});
         direction_ = {end.x - start_.x, end.y - start_.y};
         length_squared_ = direction_.x * direction_.x + direction_.y * direction_.y;
     }
@@ -62,9 +62,7 @@ private:
     float length_squared_ = 0;
 };
 
-Point toPoint(PacketPoint p) {
-    return {static_cast<float>(finiteOr(p.x, 0)), static_cast<float>(finiteOr(p.y, 0))};
-}
+Point toPoint(PacketPoint p) { return {static_cast<float>(finiteOr(p.x, 0)), static_cast<float>(finiteOr(p.y, 0))}; }
 
 // The path of a shape in points; false when the shape yields none.
 bool shapePath(const PacketShape& shape, std::vector<PathElement>& path) {
@@ -107,7 +105,8 @@ bool shapePath(const PacketShape& shape, std::vector<PathElement>& path) {
                 break;
             case PacketPathVerb::quad_to: {
                 Point end = toPoint(element.points[1]);
-                Point c1{current.x + (p0.x - current.x) * (2.0f / 3.0f), current.y + (p0.y - current.y) * (2.0f / 3.0f)};
+                Point c1{current.x + (p0.x - current.x) * (2.0f / 3.0f),
+                         current.y + (p0.y - current.y) * (2.0f / 3.0f)};
                 Point c2{end.x + (p0.x - end.x) * (2.0f / 3.0f), end.y + (p0.y - end.y) * (2.0f / 3.0f)};
                 path.push_back(PathElement{{c1, c2, end}, PathVerb::cubic_to});
                 current = end;
@@ -191,7 +190,8 @@ bool drawPacketCommandBody(Canvas2d& canvas, const PacketCommand& command, doubl
         bool line_shape = command.shape->kind == PacketShapeKind::line;
         double shape_width = line_shape ? atLeastOne(command.shape->width) : 1.0;
         if (kindStartsWith(kind, "stroke_rect")) {
-            options.width = static_cast<float>(command.stroke_width > 0 ? atLeastOne(command.stroke_width) : shape_width);
+            options.width =
+                static_cast<float>(command.stroke_width > 0 ? atLeastOne(command.stroke_width) : shape_width);
         } else if (kindStartsWith(kind, "draw_line")) {
             options.width = static_cast<float>(shape_width);
         } else if (kind == "stroke_path") {

@@ -103,9 +103,8 @@ void drawParagraph(const Canvas2d& canvas, const TextStyle& style, const PacketT
     float size = style.size;
     float natural = naturalWidth(style, text.text);
     double line_height_option = std::isfinite(layout.line_height) ? layout.line_height : 0;
-    float width = layout.max_width > 0 && std::isfinite(layout.max_width)
-                      ? static_cast<float>(layout.max_width)
-                      : std::max(std::ceil(size + natural), size);
+    float width = layout.max_width > 0 && std::isfinite(layout.max_width) ? static_cast<float>(layout.max_width)
+                                                                          : std::max(std::ceil(size + natural), size);
     float line_height = line_height_option > 0 ? static_cast<float>(line_height_option) : 1.25f * size;
     auto left = static_cast<float>(text.origin.x);
     float top = static_cast<float>(text.origin.y) - size;

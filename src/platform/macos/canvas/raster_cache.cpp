@@ -42,8 +42,8 @@ bool rasterCacheEnsure(RasterCache& cache, double scale, std::uint64_t pixel_wid
 }
 
 std::unique_ptr<RasterCacheEntry> rasterCacheBuildEntry(const PacketCommandRef& command, double scale,
-                                                         std::uint64_t pixel_width, std::uint64_t pixel_height,
-                                                         const PacketImageSource* images) {
+                                                        std::uint64_t pixel_width, std::uint64_t pixel_height,
+                                                        const PacketImageSource* images) {
     if (!command || !(scale > 0) || !std::isfinite(scale)) return nullptr;
     PacketRect r = standardRect(command->bounds);
     if (command->clip) {

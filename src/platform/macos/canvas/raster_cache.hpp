@@ -19,16 +19,16 @@ inline constexpr std::uint64_t kRasterCacheEntryMaxBytes = std::uint64_t{4} << 2
 inline constexpr std::uint64_t kRasterCacheMaxBytes = std::uint64_t{64} << 20;
 
 struct RasterCacheEntry {
-    PacketCommandRef command;           // the very command the entry was drawn from
-    std::vector<std::uint8_t> pixels;   // premultiplied RGBA8, pixel_width × pixel_height
-    PacketRect destination;             // in points: the pixel rect divided by the scale
-    std::uint64_t byte_count = 0;       // pixel_width × 4 × pixel_height
+    PacketCommandRef command;          // the very command the entry was drawn from
+    std::vector<std::uint8_t> pixels;  // premultiplied RGBA8, pixel_width × pixel_height
+    PacketRect destination;            // in points: the pixel rect divided by the scale
+    std::uint64_t byte_count = 0;      // pixel_width × 4 × pixel_height
     std::uint64_t last_use_tick = 0;
     std::uint64_t pixel_x = 0;
     std::uint64_t pixel_y = 0;
     std::uint64_t pixel_width = 0;
     std::uint64_t pixel_height = 0;
-    std::shared_ptr<void> texture;      // the compositor's texture of the same pixels, when it made one
+    std::shared_ptr<void> texture;  // the compositor's texture of the same pixels, when it made one
 };
 
 struct RasterCache {
@@ -53,8 +53,8 @@ bool rasterCacheEnsure(RasterCache& cache, double scale, std::uint64_t pixel_wid
 // Draws an entry for `command`; null when its bounds are empty or clipped away, it is too large, or
 // its drawing fails. Touches nothing shared: safe on worker threads.
 std::unique_ptr<RasterCacheEntry> rasterCacheBuildEntry(const PacketCommandRef& command, double scale,
-                                                         std::uint64_t pixel_width, std::uint64_t pixel_height,
-                                                         const PacketImageSource* images);
+                                                        std::uint64_t pixel_width, std::uint64_t pixel_height,
+                                                        const PacketImageSource* images);
 
 // Stores `entry` under `key`, first removing the key's old entry and then the least recently used
 // entries until the total fits. Returns the stored entry.

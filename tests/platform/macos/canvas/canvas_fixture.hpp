@@ -27,7 +27,8 @@ struct PacketImages final : PacketImageSource {
         std::vector<std::uint8_t>& rgba = pixels[image.image_id];
         rgba = *image.pixels;
         for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
-            for (std::size_t c = 0; c < 3; ++c) rgba[i + c] = static_cast<std::uint8_t>((rgba[i + c] * rgba[i + 3] + 127) / 255);
+            for (std::size_t c = 0; c < 3; ++c)
+                rgba[i + c] = static_cast<std::uint8_t>((rgba[i + c] * rgba[i + 3] + 127) / 255);
         }
         images[image.image_id] = {rgba.data(), static_cast<std::uint32_t>(image.width),
                                   static_cast<std::uint32_t>(image.height)};
@@ -70,7 +71,8 @@ struct Buffer {
     std::uint32_t width;
     std::uint32_t height;
 
-    Buffer(std::uint32_t w, std::uint32_t h, std::uint8_t fill = 0) : bytes(std::size_t{w} * h * 4, fill), width(w), height(h) {}
+    Buffer(std::uint32_t w, std::uint32_t h, std::uint8_t fill = 0)
+        : bytes(std::size_t{w} * h * 4, fill), width(w), height(h) {}
     PacketPixels pixels() { return {bytes.data(), width, height}; }
     [[nodiscard]] std::array<std::uint8_t, 4> at(std::uint32_t x, std::uint32_t y) const {
         const std::uint8_t* p = bytes.data() + (std::size_t{y} * width + x) * 4;
@@ -81,7 +83,8 @@ struct Buffer {
         for (std::size_t i = 0; i < straight.size(); i += 4) {
             std::uint8_t a = straight[i + 3];
             for (std::size_t c = 0; c < 3; ++c) {
-                straight[i + c] = a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255, (straight[i + c] * 255 + a / 2) / a));
+                straight[i + c] =
+                    a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255, (straight[i + c] * 255 + a / 2) / a));
             }
         }
         auto encoded = encodePng(width, height, straight);

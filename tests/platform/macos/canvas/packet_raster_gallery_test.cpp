@@ -41,8 +41,9 @@ TEST(CanvasGallery, AgreesWithTheReferenceRenderer) {
         Result<CanvasFrame> frame = view.plan();
         ASSERT_TRUE(frame.has_value());
         static std::array<KeyedGpuCommand, kMaxKeyedGpuCommands> keyed;
-        auto count = gatherCanvasPacketCurrentCommandsFromPlan(frame->render_commands, frame->width, frame->height,
-                                                              frame->content_bounds, keyed, frame->command_fingerprints);
+        auto count =
+            gatherCanvasPacketCurrentCommandsFromPlan(frame->render_commands, frame->width, frame->height,
+                                                      frame->content_bounds, keyed, frame->command_fingerprints);
         ASSERT_TRUE(count.has_value());
         CanvasPacketPlan plan{&*frame, std::span<const KeyedGpuCommand>(keyed).first(*count),
                               view.history->keyedCommands(), PacketLoadAction::clear, 1};
@@ -76,7 +77,8 @@ TEST(CanvasGallery, AgreesWithTheReferenceRenderer) {
         for (std::size_t i = 0; i < cpu.bytes.size(); i += 4) {
             // The reference surface is opaque white underneath, so straight and premultiplied agree.
             int delta = 0;
-            for (std::size_t c = 0; c < 4; ++c) delta = std::max(delta, std::abs(cpu.bytes[i + c] - reference.pixels[i + c]));
+            for (std::size_t c = 0; c < 4; ++c)
+                delta = std::max(delta, std::abs(cpu.bytes[i + c] - reference.pixels[i + c]));
             far += delta > 16 ? 1 : 0;
             total += delta;
         }

@@ -26,9 +26,10 @@ std::string packetOf(const std::string& commands, const std::string& keys = "") 
 
 std::string rectCommand(double x, double y, double w, double h, const char* colour = "[1,0,0,1]") {
     char text[320];
-    std::snprintf(text, sizeof text,
-                  R"({"kind":"fill_rect_solid","bounds":[%g,%g,%g,%g],"opacity":1,"shape":{"kind":"rect","rect":[%g,%g,%g,%g]},"paint":{"kind":"color","color":%s}})",
-                  x, y, w, h, x, y, w, h, colour);
+    std::snprintf(
+        text, sizeof text,
+        R"({"kind":"fill_rect_solid","bounds":[%g,%g,%g,%g],"opacity":1,"shape":{"kind":"rect","rect":[%g,%g,%g,%g]},"paint":{"kind":"color","color":%s}})",
+        x, y, w, h, x, y, w, h, colour);
     return text;
 }
 
@@ -55,7 +56,8 @@ TEST(CanvasCommandPixels, EachCaseDrawsItsPixel) {
         ASSERT_EQ(cells.size(), 5u) << line;
         SCOPED_TRACE(cells[0]);
         Scene scene = jsonScene(packetOf(cells[4]));
-        scene.images.add(PacketImage{7, 1, 2, 2, std::vector<std::uint8_t>{255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255}});
+        scene.images.add(PacketImage{
+            7, 1, 2, 2, std::vector<std::uint8_t>{255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255}});
         ASSERT_EQ(scene.commands.size(), 1u);
         Buffer buffer(20, 20);
         Drawing drawing(scene);
@@ -73,7 +75,8 @@ TEST(CanvasCommandPixels, EachCaseDrawsItsPixel) {
 
 TEST(CanvasCommandPixels, QuadIsTheCubicOfItsControlPoint) {
     auto path = [](const char* second) {
-        return std::string(R"({"kind":"fill_path","bounds":[0,0,20,20],"opacity":1,"shape":{"kind":"path","path":[{"verb":"move_to","points":[[0,10]]},)") +
+        return std::string(
+                   R"({"kind":"fill_path","bounds":[0,0,20,20],"opacity":1,"shape":{"kind":"path","path":[{"verb":"move_to","points":[[0,10]]},)") +
                second + R"(,{"verb":"close","points":[]}]},"paint":{"kind":"color","color":[0,0,1,1]}})";
     };
     Scene quad = jsonScene(packetOf(path(R"({"verb":"quad_to","points":[[9,19],[18,10]]})")));
@@ -93,7 +96,8 @@ TEST(CanvasFrame, FullPassCopiesATranslucentClearColour) {
     drawing.frame.clear_color = {1, 0.5, 0, 0.5};
     EXPECT_EQ(drawing.draw(buffer), 1);
     for (std::uint32_t y = 0; y < 8; ++y) {
-        for (std::uint32_t x = 0; x < 8; ++x) EXPECT_EQ(buffer.at(x, y), (std::array<std::uint8_t, 4>{128, 64, 0, 128}));
+        for (std::uint32_t x = 0; x < 8; ++x)
+            EXPECT_EQ(buffer.at(x, y), (std::array<std::uint8_t, 4>{128, 64, 0, 128}));
     }
 }
 
@@ -140,7 +144,8 @@ TEST(CanvasFrame, PartialPassesClearAndDrawOnlyWhereTheyMay) {
 }
 
 TEST(CanvasFrame, AFailingCommandStopsTheFrameThere) {
-    std::string failing = R"({"kind":"fill_rect_solid","bounds":[0,0,4,4],"opacity":1,"shape":{"kind":"rect","rect":[0,0,4,4]}})";
+    std::string failing =
+        R"({"kind":"fill_rect_solid","bounds":[0,0,4,4],"opacity":1,"shape":{"kind":"rect","rect":[0,0,4,4]}})";
     Scene scene = jsonScene(packetOf(rectCommand(0, 0, 2, 2) + "," + failing + "," + rectCommand(8, 8, 2, 2)));
     Buffer buffer(16, 16);
     Drawing drawing(scene);
@@ -152,7 +157,8 @@ TEST(CanvasFrame, AFailingCommandStopsTheFrameThere) {
 }
 
 TEST(CanvasFrame, DegenerateImageDrawsNothingAndTheFrameGoesOn) {
-    std::string image = R"({"kind":"draw_image","bounds":[0,0,8,8],"opacity":1,"image":{"image":3,"dst":[0,0,8,-0],"opacity":1}})";
+    std::string image =
+        R"({"kind":"draw_image","bounds":[0,0,8,8],"opacity":1,"image":{"image":3,"dst":[0,0,8,-0],"opacity":1}})";
     Scene scene = jsonScene(packetOf(image + "," + rectCommand(8, 8, 2, 2)));
     scene.images.add(PacketImage{3, 1, 1, 1, std::vector<std::uint8_t>{0, 255, 0, 255}});
     Buffer buffer(16, 16);
@@ -161,8 +167,10 @@ TEST(CanvasFrame, DegenerateImageDrawsNothingAndTheFrameGoesOn) {
 }
 
 TEST(CanvasFrame, CountsHitsFillsAndDirectDraws) {
-    std::string transformed = R"({"kind":"fill_rect_solid","bounds":[0,0,4,4],"opacity":1,"transform":[1,0,0,1,1,1],"shape":{"kind":"rect","rect":[0,0,2,2]},"paint":{"kind":"color","color":[0,0,1,1]}})";
-    Scene scene = jsonScene(packetOf(rectCommand(0, 0, 4, 4) + "," + rectCommand(8, 8, 4, 4) + "," + transformed, "1,2,3"));
+    std::string transformed =
+        R"({"kind":"fill_rect_solid","bounds":[0,0,4,4],"opacity":1,"transform":[1,0,0,1,1,1],"shape":{"kind":"rect","rect":[0,0,2,2]},"paint":{"kind":"color","color":[0,0,1,1]}})";
+    Scene scene =
+        jsonScene(packetOf(rectCommand(0, 0, 4, 4) + "," + rectCommand(8, 8, 4, 4) + "," + transformed, "1,2,3"));
     RasterCache cache;
     rasterCacheEnsure(cache, 1, 16, 16);
     Buffer buffer(16, 16);
@@ -187,7 +195,8 @@ TEST(CanvasFrame, CountsHitsFillsAndDirectDraws) {
 
 TEST(CanvasFrame, SlowCommandsAreTracedWithTheirMode) {
     // A paragraph of large text takes long enough in a debug build; the threshold is 0.3 ms.
-    std::string text = R"({"kind":"draw_text","bounds":[0,0,400,400],"opacity":1,"transform":[1,0,0,1,0,0],"text":{"size":90,"origin":[0,90],"color":[0,0,0,1],"text":"WWWWWWWWWWWWWWWWWWWWWWWWWWWW","layout":{"maxWidth":400}}})";
+    std::string text =
+        R"({"kind":"draw_text","bounds":[0,0,400,400],"opacity":1,"transform":[1,0,0,1,0,0],"text":{"size":90,"origin":[0,90],"color":[0,0,0,1],"text":"WWWWWWWWWWWWWWWWWWWWWWWWWWWW","layout":{"maxWidth":400}}})";
     Scene scene = jsonScene(packetOf(text, "5"));
     Buffer buffer(400, 400);
     Drawing drawing(scene);
@@ -202,7 +211,8 @@ TEST(CanvasFrame, SlowCommandsAreTracedWithTheirMode) {
     if (drawing.counters.direct_ns >= 300'001) {
         ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
         EXPECT_EQ(std::string(line).rfind("kelvo: gpu cmd-trace mode=direct kind=draw_text us=", 0), 0u) << line;
-        EXPECT_NE(std::string(line).find(" key=1 transform=1 clip=0 cacheable=0 bounds=0,0 400x400\n"), std::string::npos);
+        EXPECT_NE(std::string(line).find(" key=1 transform=1 clip=0 cacheable=0 bounds=0,0 400x400\n"),
+                  std::string::npos);
     }
     std::fclose(out);
 }
@@ -219,8 +229,8 @@ TEST(CanvasFrame, HugeAndNonFiniteNumbersDrawSafely) {
         base.shape = PacketShape{PacketShapeKind::rounded_rect, {v, 0, v, 4}, {v, v, v, v}, v, {v, v}, {v, 0}, {}};
         base.paint = PacketPaint{PacketPaintKind::linear_gradient, {v, v, v, v}, {v, 0}, {0, v}, {{v, {v, 1, 0, v}}}};
         base.text = PacketText{1, v, {v, v}, {1, 0, 0, 1}, "Wv", PacketTextLayout{v, v}, std::nullopt};
-        base.image = PacketImageDraw{1, PacketRect{v, 0, v, 1}, {v, v, v, v}, v, PacketImageFit::cover,
-                                     PacketSampling::linear, {v, v, v, v}};
+        base.image = PacketImageDraw{
+            1, PacketRect{v, 0, v, 1}, {v, v, v, v}, v, PacketImageFit::cover, PacketSampling::linear, {v, v, v, v}};
         base.effect = PacketEffect{PacketEffectKind::blur, {v, v, v, v}, {v, v, v, v}, {v, v}, v, v, {0, 0, 0, v}, v};
         Scene scene;
         scene.images.add(PacketImage{1, 1, 1, 1, std::vector<std::uint8_t>{9, 9, 9, 255}});
@@ -246,9 +256,10 @@ TEST(CanvasFrame, HugeAndNonFiniteNumbersDrawSafely) {
 TEST(CanvasText, SizeIsBoundedBelowAndAbove) {
     auto text = [](double size) {
         char command[256];
-        std::snprintf(command, sizeof command,
-                      R"({"kind":"draw_text","bounds":[0,0,64,64],"opacity":1,"text":{"size":%g,"origin":[0,40],"color":[0,0,0,1],"text":"H"}})",
-                      size);
+        std::snprintf(
+            command, sizeof command,
+            R"({"kind":"draw_text","bounds":[0,0,64,64],"opacity":1,"text":{"size":%g,"origin":[0,40],"color":[0,0,0,1],"text":"H"}})",
+            size);
         return jsonScene(packetOf(command));
     };
     Scene tiny = text(0);
@@ -296,8 +307,8 @@ TEST(CanvasBlur, WindowIsCappedAtSixtyFourPixels) {
 
 TEST(CanvasBlur, OpacityMovesPixelsPartWayAndDegenerateBlursDoNothing) {
     Buffer half = blurredColumn(2, 1, 0.5);
-    EXPECT_EQ(half.at(200, 0)[0], 153);  // 255 + (51 - 255) / 2, rounded
-    EXPECT_EQ(half.at(201, 0)[0], 26);   // 0 + (51 - 0) / 2, halves away from 0
+    EXPECT_EQ(half.at(200, 0)[0], 153);           // 255 + (51 - 255) / 2, rounded
+    EXPECT_EQ(half.at(201, 0)[0], 26);            // 0 + (51 - 0) / 2, halves away from 0
     Buffer untouched = blurredColumn(0.2, 1, 1);  // rounds to radius 0
     EXPECT_EQ(untouched.at(200, 0)[0], 255);
     Buffer outside(4, 4, 7);

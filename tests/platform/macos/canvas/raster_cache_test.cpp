@@ -11,8 +11,7 @@
 namespace kelvo::testing {
 namespace {
 
-PacketCommandRef rectCommand(PacketRect bounds, std::optional<PacketRect> clip = std::nullopt,
-                             std::uint8_t kind = 0) {
+PacketCommandRef rectCommand(PacketRect bounds, std::optional<PacketRect> clip = std::nullopt, std::uint8_t kind = 0) {
     PacketCommand command;
     command.kind = kind;
     command.bounds = bounds;
@@ -35,7 +34,8 @@ TEST(RasterCacheEntry, RectanglesFollowTheTable) {
         if (row[at] == "-") {
             ++at;
         } else {
-            clip = PacketRect{std::stod(row[at]), std::stod(row[at + 1]), std::stod(row[at + 2]), std::stod(row[at + 3])};
+            clip =
+                PacketRect{std::stod(row[at]), std::stod(row[at + 1]), std::stod(row[at + 2]), std::stod(row[at + 3])};
             at += 4;
         }
         double scale = std::stod(row[at]);
@@ -46,9 +46,10 @@ TEST(RasterCacheEntry, RectanglesFollowTheTable) {
             continue;
         }
         ASSERT_NE(entry, nullptr);
-        EXPECT_EQ((std::array<std::uint64_t, 4>{entry->pixel_x, entry->pixel_y, entry->pixel_width, entry->pixel_height}),
-                  (std::array<std::uint64_t, 4>{std::stoull(row[at + 3]), std::stoull(row[at + 4]),
-                                                std::stoull(row[at + 5]), std::stoull(row[at + 6])}));
+        EXPECT_EQ(
+            (std::array<std::uint64_t, 4>{entry->pixel_x, entry->pixel_y, entry->pixel_width, entry->pixel_height}),
+            (std::array<std::uint64_t, 4>{std::stoull(row[at + 3]), std::stoull(row[at + 4]), std::stoull(row[at + 5]),
+                                          std::stoull(row[at + 6])}));
         EXPECT_EQ(entry->byte_count, entry->pixel_width * 4 * entry->pixel_height);
         EXPECT_EQ(entry->pixels.size(), entry->byte_count);
         EXPECT_EQ(entry->last_use_tick, 0u);
