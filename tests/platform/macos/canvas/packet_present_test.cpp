@@ -147,6 +147,26 @@ TEST(CanvasRetainedState, DrawTraceLine) {
         << trace;
 }
 
+TEST(CanvasRetainedState, PacketEntryPresentsThroughTheView) {
+    TestCanvasView view;
+    PacketPresenter presenter = canvasPacketPresenter(view.state);
+    PacketEntryArgs args;
+    args.width = 8;
+    args.height = 4;
+    args.scale = 1;
+    args.requiresRender = true;
+    std::string_view json = R"({"loadAction":"clear","generation":2,"commandKeys":[1],"commands":[)"
+                            R"({"kind":"fill_rect_solid","bounds":[0,0,8,4],"opacity":1,"shape":{"kind":"rect",)"
+                            R"("rect":[0,0,8,4]},"paint":{"kind":"color","color":[0,1,0,1]}}]})";
+    PacketTimings timings;
+    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+    EXPECT_EQ(enterCanvasPacket(presenter, args, PacketForm::json, bytes, timings), PacketEntryResult::presented);
+    EXPECT_EQ(pixelAt(view.shown(), 8, 7, 3), (std::array<std::uint8_t, 4>{0, 255, 0, 255}));
+    EXPECT_TRUE(view.state.hasRetainedState);
+    view.state.device = nullptr;  // a view that cannot present
+    EXPECT_EQ(enterCanvasPacket(presenter, args, PacketForm::json, bytes, timings), PacketEntryResult::unavailable);
+}
+
 PacketImage packetImage(std::uint64_t id, double width, double height, std::vector<std::uint8_t> pixels) {
     PacketImage image;
     image.image_id = id;
