@@ -164,7 +164,8 @@ bool runBlur(PassContext& pass, Encoder& encoder, const Record& record) {
     std::uint64_t start = canvasClockNs(state);
     gpu::commit(*state.device, encoder.buffer);
     gpu::waitUntilCompleted(*state.device, encoder.buffer);
-    std::vector<std::uint8_t> pixels(std::size_t{f.pixelWidth} * f.pixelHeight * 4);
+    std::vector<std::uint8_t>& pixels = state.readBackPixels;
+    pixels.resize(std::size_t{f.pixelWidth} * f.pixelHeight * 4);
     gpu::readRegion(*encoder.target, gpu::GpuRegion{0, 0, f.pixelWidth, f.pixelHeight}, pixels.data(),
                     std::size_t{f.pixelWidth} * 4);
     if (!applyPacketBlur(*command.effect, command.transform, record.blurClip, std::clamp(command.opacity, 0.0, 1.0),
