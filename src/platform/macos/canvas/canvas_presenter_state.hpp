@@ -77,9 +77,8 @@ struct CanvasPresenterState {
     std::uint64_t compareCheckCount = 0;
     std::uint64_t gpuVerifyCheckCount = 0;
     std::uint64_t gpuVerifyMismatchCount = 0;
-    std::vector<std::uint8_t> comparePixels;  // the CPU redraw the compositor is compared with
-    std::vector<std::uint8_t>
-        readBackPixels;  // the target a blur reads back  // the CPU redraw the compositor is compared with
+    std::vector<std::uint8_t> comparePixels;   // the CPU redraw the compositor is compared with
+    std::vector<std::uint8_t> readBackPixels;  // the target a blur reads back
 
     PacketTraceCounters trace;
     std::uint64_t traceQuads = 0;  // compositor: quads drawn and pipelines bound in the last pass
