@@ -24,6 +24,30 @@ std::uint8_t roundedChannel(double value) {
     return static_cast<std::uint8_t>(std::clamp(std::round(value), 0.0, 255.0));
 }
 
+// The box sums along one line: for every position p in [from, to), the four channel sums over the
+// window max(0, p - window) .. min(limit - 1, p + window) and the window's pixel count, kept as
+// running sums (the pixel entering the window added, the one leaving it taken away).
+template <class Read, class Write>
+void boxLine(std::int64_t from, std::int64_t to, std::int64_t limit, std::int64_t window, Read&& read, Write&& write) {
+    std::uint64_t sums[4] = {0, 0, 0, 0};
+    auto add = [&](std::int64_t p, int sign) {
+        const std::uint8_t* pixel = read(p);
+        for (int c = 0; c < 4; ++c) sums[c] = sign > 0 ? sums[c] + pixel[c] : sums[c] - pixel[c];
+    };
+    for (std::int64_t p = std::max<std::int64_t>(0, from - window); p <= std::min(limit - 1, from + window); ++p) {
+        add(p, 1);
+    }
+    for (std::int64_t p = from; p < to; ++p) {
+        if (p > from) {
+            if (p + window <= limit - 1) add(p + window, 1);
+            if (p - window - 1 >= 0) add(p - window - 1, -1);
+        }
+        auto count =
+            static_cast<std::uint64_t>(std::min(limit - 1, p + window) - std::max<std::int64_t>(0, p - window) + 1);
+        write(p, sums, count);
+    }
+}
+
 }  // namespace
 
 PacketRect packetTransformRect(const std::optional<PacketTransform>& transform, PacketRect rect) {
@@ -94,54 +118,26 @@ bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTrans
         return static_cast<std::size_t>(((y - wy0) * ww + (x - wx0)) * 4);
     };
 
-    // Horizontal: running sums along each row of the working region, for the columns x0..x1-1.
+    // Horizontal into B along each row of the working region, then vertical from B, each pixel
+    // mixed with its earlier value (A) by the opacity and written back.
     for (std::int64_t y = wy0; y < wy1; ++y) {
-        std::uint64_t sums[4] = {0, 0, 0, 0};
-        std::int64_t lo = std::max<std::int64_t>(0, x0 - window), hi = std::min(width - 1, x0 + window);
-        for (std::int64_t x = lo; x <= hi; ++x) {
-            for (int c = 0; c < 4; ++c) sums[c] += a[at(x, y) + c];
-        }
-        for (std::int64_t x = x0; x < x1; ++x) {
-            if (x > x0) {
-                std::int64_t entering = x + window, leaving = x - window - 1;
-                if (entering <= width - 1) {
-                    for (int c = 0; c < 4; ++c) sums[c] += a[at(entering, y) + c];
-                }
-                if (leaving >= 0) {
-                    for (int c = 0; c < 4; ++c) sums[c] -= a[at(leaving, y) + c];
-                }
-            }
-            auto count =
-                static_cast<std::uint64_t>(std::min(width - 1, x + window) - std::max<std::int64_t>(0, x - window) + 1);
-            for (int c = 0; c < 4; ++c) b[at(x, y) + c] = static_cast<std::uint8_t>(sums[c] / count);
-        }
+        boxLine(
+            x0, x1, width, window, [&](std::int64_t x) { return &a[at(x, y)]; },
+            [&](std::int64_t x, const std::uint64_t* sums, std::uint64_t count) {
+                for (int c = 0; c < 4; ++c) b[at(x, y) + c] = static_cast<std::uint8_t>(sums[c] / count);
+            });
     }
-    // Vertical, then mixed with the pixel's earlier value by the opacity.
     for (std::int64_t x = x0; x < x1; ++x) {
-        std::uint64_t sums[4] = {0, 0, 0, 0};
-        std::int64_t lo = std::max<std::int64_t>(0, y0 - window), hi = std::min(height - 1, y0 + window);
-        for (std::int64_t y = lo; y <= hi; ++y) {
-            for (int c = 0; c < 4; ++c) sums[c] += b[at(x, y) + c];
-        }
-        for (std::int64_t y = y0; y < y1; ++y) {
-            if (y > y0) {
-                std::int64_t entering = y + window, leaving = y - window - 1;
-                if (entering <= height - 1) {
-                    for (int c = 0; c < 4; ++c) sums[c] += b[at(x, entering) + c];
+        boxLine(
+            y0, y1, height, window, [&](std::int64_t y) { return &b[at(x, y)]; },
+            [&](std::int64_t y, const std::uint64_t* sums, std::uint64_t count) {
+                std::uint8_t* pixel = target.data + (y * width + x) * 4;
+                for (int c = 0; c < 4; ++c) {
+                    auto blurred = static_cast<double>(sums[c] / count);
+                    double old = a[at(x, y) + c];
+                    pixel[c] = roundedChannel(old + (blurred - old) * opacity);
                 }
-                if (leaving >= 0) {
-                    for (int c = 0; c < 4; ++c) sums[c] -= b[at(x, leaving) + c];
-                }
-            }
-            auto count = static_cast<std::uint64_t>(std::min(height - 1, y + window) -
-                                                    std::max<std::int64_t>(0, y - window) + 1);
-            std::uint8_t* pixel = target.data + (y * width + x) * 4;
-            for (int c = 0; c < 4; ++c) {
-                double blurred = static_cast<double>(sums[c] / count);
-                double old = a[at(x, y) + c];
-                pixel[c] = roundedChannel(old + (blurred - old) * opacity);
-            }
-        }
+            });
     }
     return true;
 }

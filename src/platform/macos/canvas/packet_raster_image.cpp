@@ -151,13 +151,7 @@ bool drawPacketShadow(const Canvas2d& canvas, const PacketEffect& effect, double
         for (std::int32_t x = x0; x < x1; ++x) {
             if (!canvasPixelVisible(canvas, x, y)) continue;
             float distance = roundedBoxDistance(box, {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f});
-            float intensity = 0;
-            if (reach > 0) {
-                float t = std::clamp(1.0f - distance / reach, 0.0f, 1.0f);
-                intensity = t * t * (3.0f - 2.0f * t);
-            } else {
-                intensity = distance > 0 ? 0.0f : 1.0f;
-            }
+            float intensity = shadowIntensity(distance, reach);
             if (intensity > 0) canvasBlendPixel(canvas, x, y, colour, intensity);
         }
     }
