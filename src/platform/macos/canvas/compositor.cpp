@@ -15,21 +15,21 @@ using composite::RecordKind;
 
 namespace {
 
-gpu::GpuQuad quadOver(const PixelRect& p) {
+gpu::GpuQuad quadOver(const PixelGridRect& p) {
     gpu::GpuQuad quad;
     quad.rectOrigin = {static_cast<float>(p.x0), static_cast<float>(p.y0)};
     quad.rectSize = {static_cast<float>(p.width()), static_cast<float>(p.height())};
     return quad;
 }
 
-gpu::GpuRegion regionOf(const PixelRect& p) { return gpu::GpuRegion{p.x0, p.y0, p.width(), p.height()}; }
+gpu::GpuRegion regionOf(const PixelGridRect& p) { return gpu::GpuRegion{p.x0, p.y0, p.width(), p.height()}; }
 
 struct PassContext {
     PassContext(CanvasPresenterState& s, const CompositeFrame& f) : state(s), frame(f) {}
     CanvasPresenterState& state;
     const CompositeFrame& frame;
     bool partial = false;
-    std::vector<PixelRect> regions;
+    std::vector<PixelGridRect> regions;
     std::vector<PacketRect> regionPoints;
     PacketRect repaintBound;
     std::vector<std::uint64_t> usedScratchKeys;
@@ -84,9 +84,10 @@ gpu::GpuTextureRef cachedTexture(PassContext& pass, const RetainedCommand& comma
     }
     hit ? ++state.trace.cache_hits : ++state.trace.cache_fills;
     entry->last_use_tick = ++cache.tick;
-    record.pixels = PixelRect{static_cast<std::uint32_t>(entry->pixel_x), static_cast<std::uint32_t>(entry->pixel_y),
-                              static_cast<std::uint32_t>(entry->pixel_x + entry->pixel_width),
-                              static_cast<std::uint32_t>(entry->pixel_y + entry->pixel_height)};
+    record.pixels =
+        PixelGridRect{static_cast<std::uint32_t>(entry->pixel_x), static_cast<std::uint32_t>(entry->pixel_y),
+                      static_cast<std::uint32_t>(entry->pixel_x + entry->pixel_width),
+                      static_cast<std::uint32_t>(entry->pixel_y + entry->pixel_height)};
     return std::static_pointer_cast<gpu::GpuTexture>(entry->texture);
 }
 
@@ -108,7 +109,7 @@ bool classify(PassContext& pass, std::size_t index, Record& record) {
         classifyBlur(pass, *command, record);
         return true;
     }
-    if (std::optional<PixelRect> flat = composite::flatQuadRect(*command, f.scale, f.pixelWidth, f.pixelHeight)) {
+    if (std::optional<PixelGridRect> flat = composite::flatQuadRect(*command, f.scale, f.pixelWidth, f.pixelHeight)) {
         record.kind = RecordKind::flat;
         record.pixels = *flat;
         const PacketColor& c = command->paint->color;
@@ -173,11 +174,11 @@ bool runBlur(PassContext& pass, Encoder& encoder, const Record& record) {
         return false;
     }
     state.trace.direct_ns += elapsedSince(state, start);
-    const PixelRect& p = record.pixels;
+    const PixelGridRect& p = record.pixels;
     gpu::GpuTextureRef blurred = gpu::makeTexture(p.width(), p.height(), false);
     if (!blurred) return false;
     std::size_t offset = (std::size_t{p.y0} * f.pixelWidth + p.x0) * 4;
-    gpu::replaceRegion(*blurred, regionOf(PixelRect{0, 0, p.width(), p.height()}), pixels.data() + offset,
+    gpu::replaceRegion(*blurred, regionOf(PixelGridRect{0, 0, p.width(), p.height()}), pixels.data() + offset,
                        std::size_t{f.pixelWidth} * 4);
 
     encoder.buffer = gpu::makeCommandBuffer();
@@ -186,7 +187,7 @@ bool runBlur(PassContext& pass, Encoder& encoder, const Record& record) {
     encoder.bind(gpu::GpuPipeline::copy);
     gpu::GpuQuad quad = quadOver(p);
     quad.textured = true;
-    for (const PixelRect& region : pass.regions) {
+    for (const PixelGridRect& region : pass.regions) {
         gpu::setScissor(*encoder.buffer, regionOf(region));
         encoder.quad(quad, blurred);
     }
@@ -216,7 +217,7 @@ int compositePacketCommands(CanvasPresenterState& state, const CompositeFrame& f
     state.traceBinds = 0;
 
     pass.regions = composite::repaintRegions(frame, pass.partial);
-    for (const PixelRect& region : pass.regions) {
+    for (const PixelGridRect& region : pass.regions) {
         PacketRect points = pixelRectToPoints(region, frame.scale);
         pass.regionPoints.push_back(points);
         pass.repaintBound = pass.regionPoints.size() == 1 ? points : unionRects(pass.repaintBound, points);
@@ -236,7 +237,7 @@ int compositePacketCommands(CanvasPresenterState& state, const CompositeFrame& f
     gpu::beginPass(*encoder.buffer, target, full ? gpu::GpuLoadAction::clear : gpu::GpuLoadAction::load, clear);
     if (pass.partial) {
         encoder.bind(gpu::GpuPipeline::copy);
-        for (const PixelRect& region : pass.regions) {
+        for (const PixelGridRect& region : pass.regions) {
             gpu::setScissor(*encoder.buffer, regionOf(region));
             gpu::GpuQuad quad = quadOver(region);
             quad.color = clear;

@@ -7,28 +7,28 @@ namespace kelvo::composite {
 
 namespace {
 
-bool overlap(const PixelRect& a, const PixelRect& b) {
+bool overlap(const PixelGridRect& a, const PixelGridRect& b) {
     return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
 }
 
-PixelRect join(const PixelRect& a, const PixelRect& b) {
-    return PixelRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+PixelGridRect join(const PixelGridRect& a, const PixelGridRect& b) {
+    return PixelGridRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
 }
 
 bool whole(double value) { return std::fabs(value - std::round(value)) <= 1e-6; }
 
 }  // namespace
 
-std::vector<PixelRect> repaintRegions(const CompositeFrame& frame, bool partial) {
-    std::vector<PixelRect> regions;
+std::vector<PixelGridRect> repaintRegions(const CompositeFrame& frame, bool partial) {
+    std::vector<PixelGridRect> regions;
     if (!partial) {
-        regions.push_back(PixelRect{0, 0, frame.pixelWidth, frame.pixelHeight});
+        regions.push_back(PixelGridRect{0, 0, frame.pixelWidth, frame.pixelHeight});
         return regions;
     }
     std::span<const PacketRect> rects = frame.dirtyRects;
     if (rects.empty()) rects = std::span<const PacketRect>(&frame.scissor, 1);
     for (const PacketRect& rect : rects) {
-        PixelRect p = snapRectToPixels(rect, frame.scale, frame.pixelWidth, frame.pixelHeight);
+        PixelGridRect p = snapRectToPixels(rect, frame.scale, frame.pixelWidth, frame.pixelHeight);
         if (!p.empty()) regions.push_back(p);
     }
     for (std::size_t i = 0; i < regions.size(); ++i) {
@@ -44,8 +44,8 @@ std::vector<PixelRect> repaintRegions(const CompositeFrame& frame, bool partial)
     return regions;
 }
 
-std::optional<PixelRect> flatQuadRect(const PacketCommand& command, double scale, std::uint32_t pixelWidth,
-                                      std::uint32_t pixelHeight) {
+std::optional<PixelGridRect> flatQuadRect(const PacketCommand& command, double scale, std::uint32_t pixelWidth,
+                                          std::uint32_t pixelHeight) {
     if (command.kind != 0 || command.transform || !command.paint || !command.shape) return std::nullopt;
     const PacketPaint& paint = *command.paint;
     // Only a plain rectangle is what the quad draws: a rounded or stroked shape is not.
@@ -58,7 +58,7 @@ std::optional<PixelRect> flatQuadRect(const PacketCommand& command, double scale
     for (double edge : edges) {
         if (!whole(edge)) return std::nullopt;
     }
-    PixelRect p = snapRectToPixels(rect, scale, pixelWidth, pixelHeight);
+    PixelGridRect p = snapRectToPixels(rect, scale, pixelWidth, pixelHeight);
     if (p.empty()) return std::nullopt;
     return p;
 }

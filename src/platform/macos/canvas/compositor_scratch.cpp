@@ -49,11 +49,11 @@ void storeInPool(CanvasPresenterState& state, std::uint64_t key, const gpu::GpuT
 gpu::GpuTextureRef scratchTexture(CanvasPresenterState& state, const PacketCommand& command,
                                   std::optional<std::uint64_t> poolKey, double scale, std::uint32_t pixelWidth,
                                   std::uint32_t pixelHeight, const std::optional<PacketRect>& repaint,
-                                  std::vector<std::uint64_t>& usedKeys, PixelRect& outRegion) {
+                                  std::vector<std::uint64_t>& usedKeys, PixelGridRect& outRegion) {
     PacketRect bounds = standardizeRect(command.bounds);
     if (repaint) bounds = intersectRects(bounds, *repaint);
     if (rectIsEmpty(bounds)) return nullptr;
-    PixelRect region;
+    PixelGridRect region;
     region.x0 = clampEdge(std::floor(scale * bounds.x) - 1, pixelWidth);
     region.y0 = clampEdge(std::floor(scale * bounds.y) - 1, pixelHeight);
     region.x1 = std::max(region.x0, clampEdge(std::ceil(scale * (bounds.x + bounds.width)) + 1, pixelWidth));

@@ -74,9 +74,10 @@ PacketRect unionRects(const PacketRect& a, const PacketRect& b) {
     return PacketRect{x0, y0, x1 - x0, y1 - y0};
 }
 
-PixelRect snapRectToPixels(const PacketRect& rect, double scale, std::uint32_t pixelWidth, std::uint32_t pixelHeight) {
+PixelGridRect snapRectToPixels(const PacketRect& rect, double scale, std::uint32_t pixelWidth,
+                               std::uint32_t pixelHeight) {
     PacketRect r = standardizeRect(rect);
-    PixelRect p;
+    PixelGridRect p;
     p.x0 = clampToSide(std::floor(r.x * scale), pixelWidth);
     p.y0 = clampToSide(std::floor(r.y * scale), pixelHeight);
     p.x1 = std::max(p.x0, clampToSide(std::ceil((r.x + r.width) * scale), pixelWidth));
@@ -84,7 +85,7 @@ PixelRect snapRectToPixels(const PacketRect& rect, double scale, std::uint32_t p
     return p;
 }
 
-PacketRect pixelRectToPoints(const PixelRect& rect, double scale) {
+PacketRect pixelRectToPoints(const PixelGridRect& rect, double scale) {
     return PacketRect{rect.x0 / scale, rect.y0 / scale, rect.width() / scale, rect.height() / scale};
 }
 

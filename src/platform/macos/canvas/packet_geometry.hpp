@@ -19,7 +19,7 @@ struct CanvasPixelSize {
 };
 
 // A half-open pixel rectangle [x0, x1) x [y0, y1).
-struct PixelRect {
+struct PixelGridRect {
     std::uint32_t x0 = 0;
     std::uint32_t y0 = 0;
     std::uint32_t x1 = 0;
@@ -27,7 +27,7 @@ struct PixelRect {
     bool empty() const { return x1 <= x0 || y1 <= y0; }
     std::uint32_t width() const { return x1 > x0 ? x1 - x0 : 0; }
     std::uint32_t height() const { return y1 > y0 ? y1 - y0 : 0; }
-    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+    friend bool operator==(const PixelGridRect&, const PixelGridRect&) = default;
 };
 
 // A scale that is not a positive finite number counts as 1.
@@ -47,8 +47,9 @@ PacketRect unionRects(const PacketRect& a, const PacketRect& b);
 
 // The standardised rect snapped outward to whole pixels and clamped to the grid:
 // x0 = clamp(floor(x * s), 0, w), x1 = max(x0, min(w, ceil((x + width) * s))), likewise y.
-PixelRect snapRectToPixels(const PacketRect& rect, double scale, std::uint32_t pixelWidth, std::uint32_t pixelHeight);
-PacketRect pixelRectToPoints(const PixelRect& rect, double scale);
+PixelGridRect snapRectToPixels(const PacketRect& rect, double scale, std::uint32_t pixelWidth,
+                               std::uint32_t pixelHeight);
+PacketRect pixelRectToPoints(const PixelGridRect& rect, double scale);
 // snapRectToPixels, returned in points.
 PacketRect alignRectToPixels(std::uint32_t pixelWidth, std::uint32_t pixelHeight, const PacketRect& rect, double scale);
 

@@ -256,7 +256,7 @@ bool presentPixels(CanvasPresenterState& state, const RawPixelFrame& frame) {
     } else {
         std::span<const PacketRect> rects = frame.dirtyRects ? *frame.dirtyRects : std::span<const PacketRect>(&d, 1);
         for (const PacketRect& rect : rects) {
-            PixelRect p = snapRectToPixels(rect, frame.scale, width, height);
+            PixelGridRect p = snapRectToPixels(rect, frame.scale, width, height);
             if (p.empty()) {
                 if (frame.dirtyRects) continue;
                 return true;

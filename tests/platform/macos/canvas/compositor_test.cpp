@@ -20,9 +20,9 @@ using testing::TestCanvasView;
 
 TEST(CanvasCompositor, FlatQuadsAreWholePixelOpaquePlainRectangles) {
     PacketCommand aligned = solidRect({10.5, 0, 5, 5}, {1, 0, 0, 1});
-    std::optional<PixelRect> flat = composite::flatQuadRect(aligned, 2, 100, 100);
+    std::optional<PixelGridRect> flat = composite::flatQuadRect(aligned, 2, 100, 100);
     ASSERT_TRUE(flat.has_value());
-    EXPECT_EQ(*flat, (PixelRect{21, 0, 31, 10}));
+    EXPECT_EQ(*flat, (PixelGridRect{21, 0, 31, 10}));
     EXPECT_FALSE(composite::flatQuadRect(aligned, 1, 100, 100).has_value());
 
     PacketCommand translucent = solidRect({0, 0, 5, 5}, {1, 0, 0, 0.5});
@@ -38,7 +38,7 @@ TEST(CanvasCompositor, FlatQuadsAreWholePixelOpaquePlainRectangles) {
     // A clip cuts the rectangle first; a cut that is not whole pixels is not flat.
     PacketCommand clipped = solidRect({0, 0, 5, 5}, {1, 0, 0, 1});
     clipped.clip = PacketRect{1, 1, 2, 2};
-    EXPECT_EQ(composite::flatQuadRect(clipped, 1, 100, 100), (PixelRect{1, 1, 3, 3}));
+    EXPECT_EQ(composite::flatQuadRect(clipped, 1, 100, 100), (PixelGridRect{1, 1, 3, 3}));
     clipped.clip = PacketRect{1.25, 1, 2, 2};
     EXPECT_FALSE(composite::flatQuadRect(clipped, 1, 100, 100).has_value());
 }
@@ -46,11 +46,11 @@ TEST(CanvasCompositor, FlatQuadsAreWholePixelOpaquePlainRectangles) {
 TEST(CanvasCompositor, ScratchTexturesRoundUpAndServeOneRecord) {
     TestCanvasView view(true);
     std::vector<std::uint64_t> used;
-    PixelRect region;
+    PixelGridRect region;
     PacketCommand wide = testing::roundedRect({0, 0, 98, 10}, 3, {0, 1, 0, 1});
     gpu::GpuTextureRef first = composite::scratchTexture(view.state, wide, 4, 1, 200, 200, std::nullopt, used, region);
     ASSERT_TRUE(first);
-    EXPECT_EQ(region, (PixelRect{0, 0, 99, 11}));  // one pixel of margin, cut by the surface
+    EXPECT_EQ(region, (PixelGridRect{0, 0, 99, 11}));  // one pixel of margin, cut by the surface
     EXPECT_EQ(first->width, 128u);
     EXPECT_EQ(view.state.scratchPool.at(4), first);
     // The same key again in this pass gets a texture of its own, not the pooled one.
@@ -65,7 +65,7 @@ TEST(CanvasCompositor, ScratchTexturesRoundUpAndServeOneRecord) {
 TEST(CanvasCompositor, ScratchPoolIsBoundedByCountAndBytes) {
     TestCanvasView view(true);
     std::vector<std::uint64_t> used;
-    PixelRect region;
+    PixelGridRect region;
     PacketCommand small = testing::roundedRect({0, 0, 10, 10}, 3, {0, 1, 0, 1});
     for (std::uint64_t key = 0; key < 64; ++key) {
         ASSERT_TRUE(composite::scratchTexture(view.state, small, key, 1, 100, 100, std::nullopt, used, region));

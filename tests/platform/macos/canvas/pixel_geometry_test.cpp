@@ -65,14 +65,14 @@ TEST(CanvasPixelGeometry, TableCases) {
             frame.fullSurfacePass = false;
             frame.scissor = PacketRect{0, 0, v[1], v[2]};
             frame.dirtyRects = dirty;
-            std::vector<PixelRect> regions = composite::repaintRegions(frame, true);
+            std::vector<PixelGridRect> regions = composite::repaintRegions(frame, true);
             std::vector<double> e = numbers(expected);
             ASSERT_EQ(regions.size() * 4, e.size());
             for (std::size_t i = 0; i < regions.size(); ++i) {
-                EXPECT_EQ(
-                    regions[i],
-                    (PixelRect{static_cast<std::uint32_t>(e[4 * i]), static_cast<std::uint32_t>(e[4 * i + 1]),
-                               static_cast<std::uint32_t>(e[4 * i + 2]), static_cast<std::uint32_t>(e[4 * i + 3])}));
+                EXPECT_EQ(regions[i],
+                          (PixelGridRect{static_cast<std::uint32_t>(e[4 * i]), static_cast<std::uint32_t>(e[4 * i + 1]),
+                                         static_cast<std::uint32_t>(e[4 * i + 2]),
+                                         static_cast<std::uint32_t>(e[4 * i + 3])}));
             }
         } else {
             ADD_FAILURE() << "unknown case";
