@@ -124,6 +124,22 @@ TEST(CanvasCompositor, BlurStaysInsideTheRepaintedRegions) {
     }
 }
 
+TEST(CanvasCompositor, DiagnosticsKeepTheCountersOfThePresentedPass) {
+    TestCanvasView view(true);
+    view.state.switches.compare = true;
+    view.state.switches.verifyIncremental = true;
+    CanvasPacket clear =
+        clearPacket(3, {solidRect({0, 0, 2, 2}, {1, 0, 0, 1}), solidRect({6, 6, 2, 2}, {0, 1, 0, 1})}, {1, 2});
+    ASSERT_EQ(presentCanvasPacket(view.state, clear, surface(8, 8, 1)), 1);
+    CanvasPacket patch = patchPacket(3, {}, {}, {1, 2});
+    patch.scissor = PacketRect{0, 0, 2, 2};
+    ASSERT_EQ(presentCanvasPacket(view.state, patch, surface(8, 8, 1)), 1);
+    // The partial pass drew one command; the full redraws of the checks drew two.
+    EXPECT_EQ(view.state.trace.drawn, 1u);
+    EXPECT_EQ(view.state.traceQuads, 2u);  // the region's clear and the one rectangle
+    EXPECT_NE(view.traceText().find("kelvo: gpu incremental verify view= checks=1 mismatches=0"), std::string::npos);
+}
+
 TEST(CanvasCompositor, ShotsAtTheFirstAndEveryThirtiethPresent) {
     testing::TempFolder folder;
     TestCanvasView view(true);
