@@ -5,6 +5,7 @@
 
 #include "platform/macos/canvas/canvas_2d.hpp"
 #include "platform/macos/canvas/packet_raster.hpp"
+#include "platform/macos/canvas/packet_raster_body.hpp"
 
 namespace kelvo {
 
@@ -81,6 +82,12 @@ double packetTransformScale(const std::optional<PacketTransform>& transform) {
 
 bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
                      const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target) {
+    return applyPacketBlurInside(effect, transform, clip, opacity, scale, target, nullptr);
+}
+
+bool applyPacketBlurInside(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
+                           const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target,
+                           const Canvas2d* repaint) {
     if (target.data == nullptr || target.width == 0 || target.height == 0) return false;
     PacketRect region = standardRect(packetTransformRect(transform, effect.rect));
     if (clip) region = intersectPacketRects(region, *clip);
@@ -131,6 +138,10 @@ bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTrans
         boxLine(
             y0, y1, height, window, [&](std::int64_t y) { return &b[at(x, y)]; },
             [&](std::int64_t y, const std::uint64_t* sums, std::uint64_t count) {
+                if (repaint != nullptr &&
+                    !canvasPixelVisible(*repaint, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))) {
+                    return;
+                }
                 std::uint8_t* pixel = target.data + (y * width + x) * 4;
                 for (int c = 0; c < 4; ++c) {
                     auto blurred = static_cast<double>(sums[c] / count);

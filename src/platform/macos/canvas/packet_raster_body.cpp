@@ -211,7 +211,8 @@ bool drawPacketCommandBody(Canvas2d& canvas, const PacketCommand& command, doubl
         // The blur reads the pixels already drawn on the canvas grid; a buffer of one region (a
         // scratch texture) has no such pixels, and the compositor blurs its read-back itself.
         if (canvas.origin_x != 0 || canvas.origin_y != 0) return true;
-        return applyPacketBlur(*command.effect, command.transform, clip, opacity, scale, canvas.target);
+        return applyPacketBlurInside(*command.effect, command.transform, clip, opacity, scale, canvas.target,
+                                     canvas.union_count > 0 ? &canvas : nullptr);
     }
     return false;
 }

@@ -29,6 +29,13 @@ bool drawPacketCommandBody(Canvas2d& canvas, const PacketCommand& command, doubl
 bool drawPacketCommandOnCanvas(Canvas2d canvas, const PacketCommand& command, std::optional<PacketRect> clip,
                                double scale, const PacketImageSource* images);
 
+// The box blur with its writes limited to the pixels `repaint` shows (null: no limit). In a partial
+// pass the pixels outside the dirty rects already hold the blurred frame; blurring them again would
+// smear them further with every frame.
+bool applyPacketBlurInside(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
+                           const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target,
+                           const Canvas2d* repaint);
+
 bool drawPacketText(const Canvas2d& canvas, const PacketText& text, double opacity);
 bool drawPacketImage(const Canvas2d& canvas, const PacketImageDraw& image, const PacketImageSource* images,
                      double opacity);

@@ -325,6 +325,31 @@ TEST(CanvasBlur, OpacityMovesPixelsPartWayAndDegenerateBlursDoNothing) {
     EXPECT_DOUBLE_EQ(packetTransformScale(PacketTransform{0, 0, 0, 0, 0, 0}), 0.0001);
 }
 
+TEST(CanvasBlur, APartialPassBlursOnlyInsideItsDirtyRects) {
+    Scene scene = loadScene("blur");
+    Buffer buffer(192, 128);
+    Drawing full(scene);
+    full.frame.scale = 2;
+    ASSERT_EQ(full.draw(buffer), 1);
+    Buffer before = buffer;
+    std::vector<PacketRect> dirty = {{30, 10, 10, 10}};
+    Drawing partial(scene);
+    partial.frame.scale = 2;
+    partial.frame.full_surface_pass = false;
+    partial.frame.has_scissor = true;
+    partial.frame.scissor = {0, 0, 96, 64};
+    partial.frame.dirty_rects = dirty;
+    ASSERT_EQ(partial.draw(buffer), 1);
+    for (std::uint32_t y = 0; y < 128; ++y) {
+        for (std::uint32_t x = 0; x < 192; ++x) {
+            bool inside = x >= 60 && x < 80 && y >= 20 && y < 40;
+            if (!inside) {
+                ASSERT_EQ(buffer.at(x, y), before.at(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(CanvasVerify, ComparesAgainstAFullRedrawAndKeepsTheFrameCounters) {
     Scene scene = jsonScene(packetOf(rectCommand(0, 0, 4, 4), "1"));
     Buffer buffer(8, 8);
