@@ -115,4 +115,10 @@ float roundedBoxDistance(const RoundedBox& box, Point p) {
     return std::max(signedDistance(cornerFrame(box, p)), 0.0f);
 }
 
+float shadowIntensity(float distance, float blur) {
+    if (!(blur > 0.0f)) return distance > 0.0f ? 0.0f : 1.0f;
+    float t = std::clamp(1.0f - distance / blur, 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
 }  // namespace kelvo

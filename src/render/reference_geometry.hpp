@@ -56,4 +56,8 @@ float roundedBoxCoverage(const RoundedBox& box, Point p);
 // The distance from `p` to the rounded box, 0 inside.
 float roundedBoxDistance(const RoundedBox& box, Point p);
 
+// How strongly a shadow shows at `distance` pixels outside its box: 1 inside, falling with a smooth
+// step to 0 at `blur` pixels (a hard edge without blur).
+float shadowIntensity(float distance, float blur);
+
 }  // namespace kelvo

@@ -249,13 +249,7 @@ void drawShadow(const ReferenceRenderSurface& surface, const RenderCommand& comm
         for (std::int64_t x = pixels.x; x < pixels.x + pixels.width; ++x) {
             bool deep = x >= inside.from && x < inside.to;
             float distance = deep ? 0.0f : roundedBoxDistance(box, pixelCentre(x, y));
-            float intensity = 0.0f;
-            if (blur > 0.0f) {
-                float t = std::clamp(1.0f - distance / blur, 0.0f, 1.0f);
-                intensity = t * t * (3.0f - 2.0f * t);
-            } else {
-                intensity = distance > 0.0f ? 0.0f : 1.0f;
-            }
+            float intensity = shadowIntensity(distance, blur);
             if (!(intensity > 0.0f)) continue;
             std::uint8_t* pixel = surface.pixel(x, y);
             if (intensity == last_intensity && std::equal(pixel, pixel + 4, last_in)) {
