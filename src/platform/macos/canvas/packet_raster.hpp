@@ -94,10 +94,12 @@ bool drawPacketCommandInto(const PacketCommand& command, PacketPixels target, do
                            std::int64_t origin_y, const PacketImageSource* images);
 
 // The box blur of a "blur" effect over the pixels in `target` (canvas pixel grid, origin 0, 0):
-// the effect's rect through `transform`, cut by `clip` when given. False only when the working
-// buffers cannot be had; every degenerate blur is a successful no-op.
+// the effect's rect through `transform`, cut by `clip` when given. With `repaint` rects (points) it
+// writes only inside them (a partial pass: the pixels outside already hold the blurred frame).
+// False only when the working buffers cannot be had; every degenerate blur is a no-op.
 bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
-                     const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target);
+                     const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target,
+                     std::span<const PacketRect> repaint = {});
 
 // The bounding box of the transformed corners of the standardised rect; the rect unchanged
 // without a transform.

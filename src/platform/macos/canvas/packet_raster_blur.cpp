@@ -81,8 +81,12 @@ double packetTransformScale(const std::optional<PacketTransform>& transform) {
 }
 
 bool applyPacketBlur(const PacketEffect& effect, const std::optional<PacketTransform>& transform,
-                     const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target) {
-    return applyPacketBlurInside(effect, transform, clip, opacity, scale, target, nullptr);
+                     const std::optional<PacketRect>& clip, double opacity, double scale, PacketPixels target,
+                     std::span<const PacketRect> repaint) {
+    if (repaint.empty()) return applyPacketBlurInside(effect, transform, clip, opacity, scale, target, nullptr);
+    Canvas2d area = makeCanvas2d(target, scale > 0 && std::isfinite(scale) ? scale : 1, 0, 0);
+    canvasClipToUnion(area, repaint);
+    return applyPacketBlurInside(effect, transform, clip, opacity, scale, target, &area);
 }
 
 bool applyPacketBlurInside(const PacketEffect& effect, const std::optional<PacketTransform>& transform,

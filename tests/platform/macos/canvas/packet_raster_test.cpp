@@ -318,6 +318,17 @@ TEST(CanvasBlur, OpacityMovesPixelsPartWayAndDegenerateBlursDoNothing) {
     effect.radius = 3;
     EXPECT_TRUE(applyPacketBlur(effect, std::nullopt, std::nullopt, 1, 1, outside.pixels()));
     EXPECT_EQ(outside.bytes, std::vector<std::uint8_t>(64, 7));
+    // Writes stay inside the repaint rects given.
+    Buffer limited = blurredColumn(0, 1, 1);
+    std::vector<PacketRect> repaint = {{201, 0, 1, 1}};
+    PacketEffect spot;
+    spot.kind = PacketEffectKind::blur;
+    spot.rect = {0, 0, 401, 1};
+    spot.radius = 2;
+    ASSERT_TRUE(applyPacketBlur(spot, std::nullopt, std::nullopt, 1, 1, limited.pixels(), repaint));
+    EXPECT_EQ(limited.at(200, 0)[0], 255);
+    EXPECT_EQ(limited.at(201, 0)[0], 51);
+    EXPECT_EQ(limited.at(202, 0)[0], 0);
     // The transform moves and scales the region and the radius.
     PacketTransform shift{2, 0, 0, 2, 40, 0};
     EXPECT_EQ(packetTransformRect(shift, {-5, 0, -10, 1}), (PacketRect{10, 0, 20, 2}));
