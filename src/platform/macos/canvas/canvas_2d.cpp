@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/standin/gpu/gpu_device.hpp"
+
 namespace kelvo {
 
 namespace {
@@ -37,21 +39,27 @@ struct ShaderSink {
 
 void shadeCoverage(void* context, std::int32_t x, std::int32_t y, float coverage) {
     auto& sink = *static_cast<ShaderSink*>(context);
-    canvasBlendPixel(*sink.canvas, x, y, sink.shader->at(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f),
-                     coverage);
+    const Canvas2d& canvas = *sink.canvas;
+    auto sx = static_cast<float>(canvas.origin_x + x) + 0.5f, sy = static_cast<float>(canvas.origin_y + y) + 0.5f;
+    canvasBlendPixel(canvas, x, y, sink.shader->at(sx, sy), coverage);
 }
 
+// Sweeps the accumulated surface-pixel edges over the canvas clip and hands the visible target
+// pixels to `fn`.
 bool sweepVisible(const Canvas2d& canvas, Rasterizer& rasterizer, FillRule rule, CanvasCoverageFn fn, void* context) {
     if (canvas.clip.x1 <= canvas.clip.x0 || canvas.clip.y1 <= canvas.clip.y0) return true;
+    auto ox = static_cast<std::int32_t>(canvas.origin_x), oy = static_cast<std::int32_t>(canvas.origin_y);
     auto pixel = [&](std::int32_t x, std::int32_t y, float coverage) {
-        if (canvasPixelVisible(canvas, x, y)) fn(context, x, y, coverage);
+        if (canvasPixelVisible(canvas, x - ox, y - oy)) fn(context, x - ox, y - oy, coverage);
     };
+    std::int64_t surface_width = canvas.origin_x + canvas.target.width;
+    std::int64_t surface_height = canvas.origin_y + canvas.target.height;
     // The sweep takes at most 8,192 columns at a time.
     for (std::int32_t x0 = canvas.clip.x0; x0 < canvas.clip.x1; x0 += static_cast<std::int32_t>(kRasterMaxWidth)) {
-        PixelBox band = canvas.clip;
-        band.x0 = x0;
-        band.x1 = std::min(canvas.clip.x1, x0 + static_cast<std::int32_t>(kRasterMaxWidth));
-        if (!sweep(rasterizer, band, rule, canvas.target.width, canvas.target.height, pixel)) return false;
+        PixelBox band{x0 + ox, canvas.clip.y0 + oy,
+                      std::min(canvas.clip.x1, x0 + static_cast<std::int32_t>(kRasterMaxWidth)) + ox,
+                      canvas.clip.y1 + oy};
+        if (!sweep(rasterizer, band, rule, surface_width, surface_height, pixel)) return false;
     }
     return true;
 }
@@ -102,6 +110,7 @@ Canvas2d makeCanvas2d(PacketPixels target, double scale, std::int64_t origin_x, 
     canvas.origin_y = origin_y;
     auto s = static_cast<float>(scale);
     canvas.transform = Affine{s, 0, 0, s, static_cast<float>(-origin_x), static_cast<float>(-origin_y)};
+    canvas.surface_transform = Affine{s, 0, 0, s, 0, 0};
     canvas.clip = PixelBox{0, 0, static_cast<std::int32_t>(target.width), static_cast<std::int32_t>(target.height)};
     return canvas;
 }
@@ -162,6 +171,7 @@ void canvasConcat(Canvas2d& canvas, const PacketTransform& t) {
     };
     Affine inner{entry(0, 1), entry(1, 0), entry(2, 0), entry(3, 1), entry(4, 0), entry(5, 0)};
     canvas.transform = composeAffine(canvas.transform, inner);
+    canvas.surface_transform = composeAffine(canvas.surface_transform, inner);
 }
 
 bool canvasPixelVisible(const Canvas2d& canvas, std::int32_t x, std::int32_t y) {
@@ -176,21 +186,22 @@ bool canvasPixelVisible(const Canvas2d& canvas, std::int32_t x, std::int32_t y) 
 
 void canvasBlendPixel(const Canvas2d& canvas, std::int32_t x, std::int32_t y, const std::array<float, 4>& colour,
                       float coverage) {
-    float alpha = colour[3] * coverage;
-    if (!(alpha > 0)) return;
-    std::uint8_t* p = canvas.target.data + (static_cast<std::size_t>(y) * canvas.target.width + x) * 4;
-    float keep = 1.0f - alpha;
+    // The source is rounded to bytes first and then blended as the GPU's blend pipeline does, so a
+    // command drawn here equals the same command drawn alone on transparent and then composited.
+    std::array<std::uint32_t, 4> source{};
     for (int c = 0; c < 4; ++c) {
-        float value = colour[c] * coverage * 255.0f + static_cast<float>(p[c]) * keep;
-        p[c] = static_cast<std::uint8_t>(std::clamp(value + 0.5f, 0.0f, 255.0f));
+        source[c] = static_cast<std::uint32_t>(std::clamp(colour[c] * coverage, 0.0f, 1.0f) * 255.0f + 0.5f);
     }
+    if (source[3] == 0 && source[0] == 0 && source[1] == 0 && source[2] == 0) return;
+    std::uint8_t* p = canvas.target.data + (static_cast<std::size_t>(y) * canvas.target.width + x) * 4;
+    for (int c = 0; c < 4; ++c) p[c] = gpu::blendChannel(source[c], p[c], source[3]);
 }
 
 bool canvasCoverPath(const Canvas2d& canvas, std::span<const PathElement> path, FillRule rule, CanvasCoverageFn fn,
                      void* context) {
     Rasterizer& rasterizer = threadRasterizer();
     rasterizer.clear();
-    if (!accumulateFillEdges(rasterizer, path, canvas.transform)) return false;
+    if (!accumulateFillEdges(rasterizer, path, canvas.surface_transform)) return false;
     return sweepVisible(canvas, rasterizer, rule, fn, context);
 }
 
@@ -209,7 +220,7 @@ bool canvasStrokePath(const Canvas2d& canvas, std::span<const PathElement> path,
     style.miter_limit = 10;
     style.cap = cap;
     style.join = join;
-    if (!accumulateStrokeEdges(rasterizer, path, canvas.transform, style)) return false;
+    if (!accumulateStrokeEdges(rasterizer, path, canvas.surface_transform, style)) return false;
     ShaderSink sink{&canvas, &shader};
     return sweepVisible(canvas, rasterizer, FillRule::winding, shadeCoverage, &sink);
 }

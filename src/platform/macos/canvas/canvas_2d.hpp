@@ -20,7 +20,11 @@ inline constexpr std::size_t kCanvasUnionCapacity = 8;
 
 struct Canvas2d {
     PacketPixels target;
-    Affine transform;           // points to target pixels
+    Affine transform;  // points to target pixels
+    // Points to surface pixels (target pixels shifted by the origin). Shapes are flattened, stroked
+    // and swept in these coordinates so that a command drawn into a buffer of one region (a scratch
+    // texture, a cache entry) gets exactly the coverage it gets on the whole surface.
+    Affine surface_transform;
     std::int64_t origin_x = 0;  // canvas pixel at the target's top-left pixel
     std::int64_t origin_y = 0;
     PixelBox clip;  // always inside the target
@@ -41,7 +45,7 @@ void canvasClipToUnion(Canvas2d& canvas, std::span<const PacketRect> rects);
 void canvasConcat(Canvas2d& canvas, const PacketTransform& transform);
 bool canvasPixelVisible(const Canvas2d& canvas, std::int32_t x, std::int32_t y);
 
-// Premultiplied colour of a paint at a pixel centre; a = 0 paints nothing there.
+// Premultiplied colour of a paint at a surface pixel centre; a = 0 paints nothing there.
 struct CanvasShader {
     virtual ~CanvasShader() = default;
     virtual std::array<float, 4> at(float x, float y) const = 0;

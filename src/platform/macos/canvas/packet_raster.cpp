@@ -9,6 +9,7 @@
 
 #include "platform/macos/canvas/packet_raster_body.hpp"
 #include "platform/macos/canvas/raster_cache.hpp"
+#include "platform/standin/gpu/gpu_device.hpp"
 
 namespace kelvo {
 
@@ -48,9 +49,7 @@ void drawCacheEntry(const Canvas2d& canvas, const RasterCacheEntry& entry) {
             const std::uint8_t* s = entry.pixels.data() + ((y - y0) * w + (x - x0)) * 4;
             if (s[3] == 0 && s[0] == 0 && s[1] == 0 && s[2] == 0) continue;
             std::uint8_t* d = canvas.target.data + (static_cast<std::size_t>(py) * canvas.target.width + px) * 4;
-            unsigned keep = 255u - s[3];
-            for (int c = 0; c < 4; ++c)
-                d[c] = static_cast<std::uint8_t>(std::min(255u, s[c] + (d[c] * keep + 127u) / 255u));
+            for (int c = 0; c < 4; ++c) d[c] = gpu::blendChannel(s[c], d[c], s[3]);
         }
     }
 }

@@ -24,10 +24,10 @@ public:
             }
             colours_[i][3] = static_cast<float>(std::clamp(finiteOr(stop.color[3], 1) * opacity, 0.0, 1.0));
         }
-        start_ = applyAffine(canvas.transform, {static_cast<float>(finiteOr(paint.start.x, 0)),
-                                                static_cast<float>(finiteOr(paint.start.y, 0))});
-        Point end = applyAffine(canvas.transform, {static_cast<float>(finiteOr(paint.end.x, 0)),
-                                                   static_cast<float>(finiteOr(paint.end.y, 0))});
+        start_ = applyAffine(canvas.surface_transform, {static_cast<float>(finiteOr(paint.start.x, 0)),
+                                                        static_cast<float>(finiteOr(paint.start.y, 0))});
+        Point end = applyAffine(canvas.surface_transform, {static_cast<float>(finiteOr(paint.end.x, 0)),
+                                                           static_cast<float>(finiteOr(paint.end.y, 0))});
         direction_ = {end.x - start_.x, end.y - start_.y};
         length_squared_ = direction_.x * direction_.x + direction_.y * direction_.y;
     }

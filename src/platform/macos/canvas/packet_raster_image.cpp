@@ -105,7 +105,7 @@ bool drawPacketImage(const Canvas2d& canvas, const PacketImageDraw& draw, const 
     }
     double image_opacity = std::isfinite(draw.opacity) ? std::clamp(draw.opacity, 0.0, 1.0) : 1.0;
     auto fraction = static_cast<float>(opacity * image_opacity);
-    std::optional<Affine> to_points = invertAffine(canvas.transform);
+    std::optional<Affine> to_points = invertAffine(canvas.surface_transform);
     if (!to_points || !(fraction > 0)) return true;
     ImageShader shader(*to_points, *image, src, fitted, fraction, draw.sampling == PacketSampling::nearest);
     std::vector<PathElement>& path = canvasPathScratch();

@@ -46,16 +46,10 @@ TEST_P(CompositorGolden, ComparesEqualToTheCpuDrawing) {
         ASSERT_EQ(presentCanvasPacket(view.state, packet, surface(96, 64, 2)), 1);
         std::string trace = view.traceText();
         ASSERT_NE(trace.find("kelvo: gpu compare view= checks=1 "), std::string::npos) << trace;
-        // Commands the raster cache does not take go through scratch textures, whose 8-bit pixels are
-        // blended once more: the CPU canvas blends each pixel of a command in one rounding, so they
-        // may differ by 1. Cached commands are blended alike on both paths.
-        bool allCached = keyed && std::all_of(packet.commands->begin(), packet.commands->end(),
-                                              [](const PacketCommand& c) { return packetCommandRasterCacheable(c); });
-        std::uint64_t allowed = allCached ? 0 : 1;
-        EXPECT_LE(traceNumber(trace, "max_delta"), allowed) << trace;
-        if (allCached) {
-            EXPECT_EQ(traceNumber(trace, "diff_pixels"), 0u) << trace;
-        }
+        // Both paths blend each command's 8-bit pixels with the GPU's blend rule, whether they come
+        // from a cache entry, a scratch texture or the CPU canvas.
+        EXPECT_EQ(traceNumber(trace, "diff_pixels"), 0u) << trace;
+        EXPECT_EQ(traceNumber(trace, "max_delta"), 0u) << trace;
     }
 }
 

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 
 #include "platform/macos/canvas/packet_geometry.hpp"
+#include "platform/macos/canvas/packet_raster.hpp"
 #include "platform/macos/canvas/presenter_fixture.hpp"
 
 namespace kelvo {
@@ -40,9 +42,19 @@ struct Generator {
 
     PacketCommand command() {
         PacketRect rect{coordinate(kWidth), coordinate(kHeight), 1 + coordinate(14), 1 + coordinate(10)};
-        switch (pick(6)) {
+        switch (pick(7)) {
             case 0:
                 return testing::roundedRect(rect, uniform(0, 4), color());
+            case 5: {
+                // Turned about its centre: drawn through a scratch texture, not the raster cache.
+                PacketCommand c = testing::roundedRect(rect, uniform(0, 4), color());
+                double turn = uniform(-1, 1), cx = rect.x + rect.width / 2, cy = rect.y + rect.height / 2;
+                double cs = std::cos(turn), sn = std::sin(turn);
+                c.transform = PacketTransform{cs, sn, -sn, cs, cx - cs * cx + sn * cy, cy - sn * cx - cs * cy};
+                PacketRect drawn = packetTransformRect(c.transform, rect);
+                c.bounds = PacketRect{drawn.x - 1, drawn.y - 1, drawn.width + 2, drawn.height + 2};
+                return c;
+            }
             case 1:
                 return testing::line({rect.x, rect.y}, {rect.x + rect.width, rect.y + rect.height}, uniform(0.5, 3),
                                      color());
