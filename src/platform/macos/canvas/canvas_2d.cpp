@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/macos/canvas/packet_geometry.hpp"
 #include "platform/standin/gpu/gpu_device.hpp"
 
 namespace kelvo {
@@ -72,15 +73,7 @@ PacketRect standardRect(PacketRect rect) {
     if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) || !std::isfinite(rect.height)) {
         return {};
     }
-    if (rect.width < 0) {
-        rect.x += rect.width;
-        rect.width = -rect.width;
-    }
-    if (rect.height < 0) {
-        rect.y += rect.height;
-        rect.height = -rect.height;
-    }
-    return rect;
+    return standardizeRect(rect);
 }
 
 bool packetRectEmpty(PacketRect rect) { return !(rect.width > 0) || !(rect.height > 0); }
