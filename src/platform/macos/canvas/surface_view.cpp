@@ -109,8 +109,8 @@ void scheduleFrameEvent(SurfaceView& view, bool forPresentCompletion) {
         interval = kOccludedFrameIntervalNs;
     }
     std::uint64_t delay = 0;
-    if (view.retainedFrameLastEmitNs != 0) {
-        std::uint64_t due = view.retainedFrameLastEmitNs + interval;
+    if (view.retainedFrameLastEmitNs) {
+        std::uint64_t due = *view.retainedFrameLastEmitNs + interval;
         std::uint64_t now = monotonicNow(view);
         delay = due > now ? due - now : 0;
     }
@@ -171,9 +171,9 @@ std::uint64_t surfaceFrameIntervalNs(double screenMaxFps) {
     return static_cast<std::uint64_t>(1'000'000'000.0 / fps);
 }
 
-std::uint64_t advancePacingSlot(std::uint64_t lastNs, std::uint64_t nowNs, std::uint64_t intervalNs) {
-    if (lastNs == 0 || intervalNs == 0) return nowNs;
-    std::uint64_t next = lastNs + intervalNs;
+std::uint64_t advancePacingSlot(std::optional<std::uint64_t> lastNs, std::uint64_t nowNs, std::uint64_t intervalNs) {
+    if (!lastNs || intervalNs == 0) return nowNs;
+    std::uint64_t next = *lastNs + intervalNs;
     if (nowNs < next) return nowNs;
     return next + (nowNs - next) / intervalNs * intervalNs;
 }

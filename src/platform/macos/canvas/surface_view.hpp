@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -86,7 +87,7 @@ struct SurfaceView {
 
     bool retainedFrameRequestPending = false;
     bool firstCanvasFrameRequestEmitted = false;
-    std::uint64_t retainedFrameLastEmitNs = 0;  // monotonic; 0: no slot yet
+    std::optional<std::uint64_t> retainedFrameLastEmitNs;  // monotonic; none before the first event
 
     bool frameEventScheduled = false;
     std::uint64_t frameEventGeneration = 0;
@@ -100,9 +101,9 @@ inline constexpr std::uint64_t kOccludedFrameIntervalNs = 1'000'000'000;
 
 // 10^9 / fps with fps clamped to 30..120 (60 below 1); no screen (negative): 16,666,666.
 std::uint64_t surfaceFrameIntervalNs(double screenMaxFps);
-// The next slot on the grid of `last` (0: no slot yet gives `now`); a `now` before the next
-// slot is taken as it is.
-std::uint64_t advancePacingSlot(std::uint64_t lastNs, std::uint64_t nowNs, std::uint64_t intervalNs);
+// The next slot on the grid of `last` (none yet gives `now`); a `now` before the next slot is
+// taken as it is.
+std::uint64_t advancePacingSlot(std::optional<std::uint64_t> lastNs, std::uint64_t nowNs, std::uint64_t intervalNs);
 // The placeholder's clear colour for a frame index, R, G, B, A in 0..1.
 std::array<float, 4> placeholderClearColor(std::uint64_t frameIndex);
 inline constexpr std::array<float, 4> kCanvasClearColor{0.965f, 0.973f, 0.988f, 1.0f};
