@@ -8,6 +8,7 @@
 #include "base/posix_io.hpp"
 #include "base/stderr.hpp"
 #include "base/utf8.hpp"
+#include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 
 namespace kelvo {
@@ -192,7 +193,8 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
     if (!host->didShutdown) emitResizeForWindow(*host, 1);
     if (!host->didShutdown) emitWindowFrameForWindow(*host, 1, true);
     if (host->didShutdown) return;
-    // Canvas views flush their first frame requests here.
+    flushFirstCanvasFrameRequests(*host);
+    if (host->didShutdown) return;
 
     std::weak_ptr<HostLife> life = host->life;
     platform.loop.watchTerminate(platform.self, [life] {

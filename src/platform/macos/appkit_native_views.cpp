@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 #include "platform/macos/native_view_kinds.hpp"
 
@@ -198,8 +199,7 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
         if (!native.views.contains(parentKey)) return false;
     }
     const std::optional<NativeViewKind> kind = nativeViewKind(request.kind);
-    // Canvas views come with the canvas presenter; until then one is never available.
-    if (!kind || kind->control == NativeControl::canvas) return false;
+    if (!kind) return false;
 
     auto view = std::make_unique<HostNativeView>();
     view->windowId = request.windowId;
@@ -239,6 +239,9 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
     applyState(host, *view, request.enabled, request.role, accessibility, text);
     configureCommand(host, *view, request.command);
     view->explicitText = !request.text.empty();
+    if (view->control == NativeControl::canvas) {
+        view->canvas = makeHostCanvasView(host, request.windowId, request.label, view->frame, view->hidden);
+    }
     native.views.emplace(std::move(key), std::move(view));
     restackWindow(host, request.windowId);
     scheduleFrame(host);
@@ -284,6 +287,7 @@ bool updateNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string
         applyState(host, *view, update.enabled.value_or(view->enabled), update.role, update.accessibilityLabel, text);
     }
     if (update.command) configureCommand(host, *view, *update.command);
+    if (view->canvas && (update.frame || update.visible)) placeHostCanvasView(*view->canvas, view->frame, view->hidden);
     restackWindow(host, windowId);
     scheduleFrame(host);
     return true;

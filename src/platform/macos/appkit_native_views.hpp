@@ -19,6 +19,7 @@
 namespace kelvo {
 
 struct KelvoAppKitHost;
+struct HostCanvasView;
 
 inline constexpr std::size_t kMaxNativeViews = 32;
 
@@ -37,6 +38,7 @@ struct HostNativeView {
     std::string command;        // empty: operating it sends nothing
     bool explicitText = false;  // its text was last given as a non-empty string
     void* adoptedSurface = nullptr;
+    std::shared_ptr<HostCanvasView> canvas;  // views of the canvas kind
 };
 
 struct HostNativeViews {

@@ -3,6 +3,7 @@
 // created from, so a saved frame restores the window where and as large as it was.
 
 #include "base/utf8.hpp"
+#include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 
 namespace kelvo {
@@ -132,6 +133,7 @@ void deliverWindowEvent(void* context, standin::WindowRef ref, const standin::Wi
         case Kind::resized:
             emitWindowFrameForWindow(host, id, true);
             emitResizeForWindow(host, id);
+            if (event.kind == Kind::resized) emitCanvasResizesForWindow(host, id);
             emitDeferredResize(host, id);
             scheduleFrame(host);
             break;

@@ -55,6 +55,8 @@ struct LoopService {
     void (*cancelTimer)(void* self, TimerId timer) = nullptr;
     // Wall-clock nanoseconds since 1970. Any thread.
     std::uint64_t (*wallClockNs)(void* self) = nullptr;
+    // Nanoseconds of a clock that never steps back, for delays and pacing. Any thread.
+    std::uint64_t (*monotonicNs)(void* self) = nullptr;
     // Runs `onTerminate` on the main loop whenever the process receives SIGTERM, instead of
     // the signal's default action, until `unwatchTerminate`.
     void (*watchTerminate)(void* self, Task onTerminate) = nullptr;
@@ -647,7 +649,7 @@ struct NativeViewService {
 //   KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
 // clang-format off
 #define KELVO_STANDIN_LOOP_FUNCTIONS(X) \
-    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(watchTerminate) X(unwatchTerminate)
+    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(monotonicNs) X(watchTerminate) X(unwatchTerminate)
 #define KELVO_STANDIN_WINDOW_FUNCTIONS(X) \
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \

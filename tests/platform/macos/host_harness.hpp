@@ -29,6 +29,7 @@ struct SeenEvent {
     HostEventKind kind = HostEventKind::app_start;
     KelvoHostEvent event;  // its strings are not valid after the callback
     std::string label;
+    std::string viewLabel;
     std::string paths;
     std::uint64_t atNs = 0;  // virtual time of delivery
 };
@@ -88,8 +89,8 @@ private:
         self.depth += 1;
         self.deepest = std::max(self.deepest, self.depth);
         self.events.push_back(SeenEvent{static_cast<HostEventKind>(event->kind), *event,
-                                        std::string(event->windowLabel.view()), std::string(event->paths.view()),
-                                        self.platform.nowNs()});
+                                        std::string(event->windowLabel.view()), std::string(event->viewLabel.view()),
+                                        std::string(event->paths.view()), self.platform.nowNs()});
         if (self.onEvent) self.onEvent(*event);
         self.depth -= 1;
     }

@@ -121,13 +121,48 @@ TEST_F(HostNativeViews, AtMost32OverAllWindowsAndRefusalsLeaveNoTrace) {
     ViewArgs orphan = view("orphan");
     orphan.parent = "nobody";
     EXPECT_EQ(close(h, "v0"), 1);
-    for (const ViewArgs& refused :
-         {view("v1"), view(""), negative, orphan, view("canvas", kCanvas), view("kind0", 0), view("kind19", 19)}) {
+    for (const ViewArgs& refused : {view("v1"), view(""), negative, orphan, view("kind0", 0), view("kind19", 19)}) {
         EXPECT_EQ(create(h, refused), 0) << refused.label;
     }
     EXPECT_EQ(create(h, view("no-window"), 9), 0);
     EXPECT_EQ(h.platform.nativeViews().size(), made);
     EXPECT_EQ(create(h, view("fits")), 1);
+}
+
+TEST_F(HostNativeViews, CanvasViewReportsItsSizeAndPacesFramesUntilClosed) {
+    constexpr std::uint64_t interval = 16'666'666;
+    h.platform.answers().scale = 2;
+    ViewArgs canvas = view("gallery", kCanvas);
+    canvas.frame = {10, 20, 300, 200};
+    ASSERT_EQ(create(h, canvas), 1);
+    h.platform.at(10 * interval + 1, [&] { EXPECT_EQ(close(h, "gallery"), 1); });
+    h.platform.at(20 * interval, [&] { kelvo_appkit_stop(h.host); });
+    h.run();
+
+    auto resizes = h.all(HostEventKind::gpu_surface_resized);
+    // Made before it is bound to its window, the view starts at the screen's scale (1); binding
+    // finds the window's 2, which is a change, then reports the size it was bound with.
+    ASSERT_EQ(resizes.size(), 2u);
+    const KelvoHostEvent& r = resizes[1]->event;
+    EXPECT_EQ(resizes[1]->viewLabel, "gallery");
+    EXPECT_EQ(r.windowId, 1u);
+    EXPECT_EQ(r.x, 10);
+    EXPECT_EQ(r.y, 20);
+    EXPECT_EQ(r.width, 300);
+    EXPECT_EQ(r.scale, 2);
+
+    // The run start sends the first frame request; the placeholder's draws pace the rest on the
+    // grid, one per interval, until the view is closed.
+    auto frames = h.all(HostEventKind::gpu_surface_frame);
+    ASSERT_EQ(frames.size(), 11u);
+    EXPECT_EQ(frames[0]->viewLabel, "gallery");
+    EXPECT_EQ(frames[0]->atNs, 0u);
+    EXPECT_EQ(frames[0]->event.nonblank, 0);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i]->atNs, i * interval) << i;
+        EXPECT_GT(frames[i]->event.frameIndex, frames[i - 1]->event.frameIndex);
+        EXPECT_EQ(frames[i]->event.frameIntervalNs, interval);
+    }
 }
 
 TEST_F(HostNativeViews, SegmentedControlsSplitTheirText) {

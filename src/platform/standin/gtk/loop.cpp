@@ -113,6 +113,12 @@ std::uint64_t wallClockNs(void*) {
     return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000ull + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
+std::uint64_t monotonicNs(void*) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000ull + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
 void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);

@@ -105,6 +105,9 @@ std::uint64_t wallClockNs(void* self) {
     return state.wallStartNs.load() + state.nowNs.load();
 }
 
+// The virtual clock itself: it only moves forward.
+std::uint64_t monotonicNs(void* self) { return headlessState(self).nowNs.load(); }
+
 void watchTerminate(void* self, Task onTerminate) {
     HeadlessState& state = headlessState(self);
     state.note("signal.watch SIGTERM");

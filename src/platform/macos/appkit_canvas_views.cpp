@@ -1,0 +1,132 @@
+#include "platform/macos/appkit_canvas_views.hpp"
+
+#include <optional>
+#include <vector>
+
+#include "platform/macos/appkit_host_state.hpp"
+#include "platform/macos/appkit_native_views.hpp"
+#include "platform/macos/canvas/surface_view.hpp"
+
+namespace kelvo {
+
+inline constexpr std::uint64_t kPlaceholderIntervalNs = 16'666'666;
+
+struct HostCanvasView {
+    KelvoAppKitHost* host = nullptr;
+    std::weak_ptr<HostCanvasView> self;
+    gpu::GpuDevice device;
+    SurfaceView surface;
+    standin::TimerId displayTimer = 0;
+
+    HostCanvasView() = default;
+    HostCanvasView(const HostCanvasView&) = delete;
+    HostCanvasView& operator=(const HostCanvasView&) = delete;
+    ~HostCanvasView() {
+        if (displayTimer != 0) host->platform->loop.cancelTimer(host->platform->self, displayTimer);
+    }
+};
+
+namespace {
+
+HostCanvasView& canvasView(void* context) { return *static_cast<HostCanvasView*>(context); }
+standin::StandIn& platformOf(void* context) { return *canvasView(context).host->platform; }
+
+std::optional<standin::WindowGeometry> windowGeometry(void* context) {
+    HostCanvasView& view = canvasView(context);
+    HostWindow* window = findWindow(*view.host, view.surface.windowId);
+    if (window == nullptr) return std::nullopt;
+    return platformOf(context).windows.geometry(platformOf(context).self, window->ref);
+}
+
+void postStep(void* context, std::uint64_t delayNs, SurfaceStep step, std::uint64_t generation) {
+    HostCanvasView& view = canvasView(context);
+    std::weak_ptr<HostCanvasView> weak = view.self;
+    auto run = [weak, step, generation] {
+        if (std::shared_ptr<HostCanvasView> alive = weak.lock()) runSurfaceStep(alive->surface, step, generation);
+    };
+    if (delayNs == 0) {
+        postHostTask(*view.host, [run](KelvoAppKitHost&) { run(); });
+        return;
+    }
+    platformOf(context).loop.startTimer(platformOf(context).self, delayNs, false, run);
+}
+
+void setDisplayTimer(void* context, bool on) {
+    HostCanvasView& view = canvasView(context);
+    standin::StandIn& platform = platformOf(context);
+    if (view.displayTimer != 0) platform.loop.cancelTimer(platform.self, view.displayTimer);
+    view.displayTimer = 0;
+    if (!on) return;
+    std::weak_ptr<HostCanvasView> weak = view.self;
+    view.displayTimer = platform.loop.startTimer(platform.self, kPlaceholderIntervalNs, true, [weak] {
+        if (std::shared_ptr<HostCanvasView> alive = weak.lock()) renderSurfaceFrame(alive->surface);
+    });
+}
+
+SurfacePort hostSurfacePort(HostCanvasView& view) {
+    SurfacePort port;
+    port.context = &view;
+    port.monotonicNs = [](void* c) { return platformOf(c).loop.monotonicNs(platformOf(c).self); };
+    port.wallNs = [](void* c) { return wallClockNs(*canvasView(c).host); };
+    port.post = postStep;
+    port.emitEvent = [](void* c, const KelvoHostEvent& event) { emitEvent(*canvasView(c).host, event); };
+    port.scheduleFrame = [](void* c) { scheduleFrame(*canvasView(c).host); };
+    port.setDisplayTimer = setDisplayTimer;
+    port.windowState = [](void* c) {
+        std::optional<standin::WindowGeometry> g = windowGeometry(c);
+        if (!g) return SurfaceWindowState::none;
+        return g->onScreen ? SurfaceWindowState::visible : SurfaceWindowState::occluded;
+    };
+    port.windowScale = [](void* c) {
+        std::optional<standin::WindowGeometry> g = windowGeometry(c);
+        return g ? g->scale : 0.0;
+    };
+    // No screen service reports a refresh rate yet: the default interval.
+    port.screenMaxFps = [](void*) { return -1.0; };
+    return port;
+}
+
+SurfaceFrame surfaceFrame(const standin::RectD& frame) { return {frame.x, frame.y, frame.width, frame.height}; }
+
+// The runtime may open and close views while it handles what a visit sends: the visits run over
+// a copy, and a view closed meanwhile is still whole until its visit returns.
+template <typename Visit>
+void forEachCanvasView(KelvoAppKitHost& host, Visit visit) {
+    std::vector<std::shared_ptr<HostCanvasView>> canvases;
+    for (auto& [key, native] : host.nativeViews.views) {
+        if (native->canvas) canvases.push_back(native->canvas);
+    }
+    for (const std::shared_ptr<HostCanvasView>& canvas : canvases) visit(*canvas);
+}
+
+}  // namespace
+
+std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, std::uint64_t windowId,
+                                                   std::string_view label, const standin::RectD& frame, bool hidden) {
+    auto view = std::make_shared<HostCanvasView>();
+    view->host = &host;
+    view->self = view;
+    view->surface.hidden = hidden;
+    initSurfaceView(view->surface, &view->device, hostSurfacePort(*view), surfaceFrame(frame));
+    bindSurfaceView(view->surface, windowId, label);
+    return view;
+}
+
+void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool hidden) {
+    view.surface.hidden = hidden;
+    setSurfaceFrame(view.surface, surfaceFrame(frame));
+}
+
+SurfaceView& surfaceOf(HostCanvasView& view) { return view.surface; }
+
+void flushFirstCanvasFrameRequests(KelvoAppKitHost& host) {
+    forEachCanvasView(host, [](HostCanvasView& view) { flushQueuedFirstCanvasFrameRequest(view.surface); });
+}
+
+void emitCanvasResizesForWindow(KelvoAppKitHost& host, std::uint64_t windowId) {
+    forEachCanvasView(host, [windowId](HostCanvasView& view) {
+        if (view.surface.windowId == windowId) emitSurfaceResizeEvent(view.surface);
+    });
+}
+
+}  // namespace kelvo
