@@ -72,15 +72,24 @@ void updateDrawableSize(SurfaceView& view) {
 
 void endFrameChannel(SurfaceView& view) { view.frameChannelActive = false; }
 
-void emitFrameEvent(SurfaceView& view, std::uint64_t index, std::uint32_t sampleColor, bool nonblank, bool occluded) {
-    if (!view.bound || view.label.empty() || !view.port.emitEvent) return;
+// Events go out only from a bound view with a label.
+bool canEmit(const SurfaceView& view) { return view.bound && !view.label.empty() && view.port.emitEvent; }
+
+// The fields every event of the view carries: its identity and its size in points.
+KelvoHostEvent surfaceEvent(const SurfaceView& view, HostEventKind kind) {
     KelvoHostEvent event{};
-    event.kind = static_cast<std::uint32_t>(HostEventKind::gpu_surface_frame);
+    event.kind = static_cast<std::uint32_t>(kind);
     event.windowId = view.windowId;
     event.width = view.width;
     event.height = view.height;
-    event.scale = view.lastScale > 0 ? view.lastScale : 1;
     event.viewLabel = hostString(view.label);
+    return event;
+}
+
+void emitFrameEvent(SurfaceView& view, std::uint64_t index, std::uint32_t sampleColor, bool nonblank, bool occluded) {
+    if (!canEmit(view)) return;
+    KelvoHostEvent event = surfaceEvent(view, HostEventKind::gpu_surface_frame);
+    event.scale = view.lastScale > 0 ? view.lastScale : 1;
     event.frameIndex = index;
     event.timestampNs = wallNow(view);
     event.frameIntervalNs = frameInterval(view);
@@ -254,16 +263,11 @@ void flushQueuedFirstCanvasFrameRequest(SurfaceView& view) {
 }
 
 void emitSurfaceResizeEvent(SurfaceView& view) {
-    if (!view.bound || view.label.empty() || !view.port.emitEvent) return;
-    KelvoHostEvent event{};
-    event.kind = static_cast<std::uint32_t>(HostEventKind::gpu_surface_resized);
-    event.windowId = view.windowId;
-    event.width = view.width;
-    event.height = view.height;
+    if (!canEmit(view)) return;
+    KelvoHostEvent event = surfaceEvent(view, HostEventKind::gpu_surface_resized);
     event.scale = view.lastScale;
     event.x = view.frameX;
     event.y = view.frameY;
-    event.viewLabel = hostString(view.label);
     view.port.emitEvent(view.port.context, event);
 }
 
