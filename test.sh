@@ -2,7 +2,7 @@
 # Sets up, builds and runs every test: the formatting check, the fuzz targets for a bounded time,
 # the ThreadSanitizer tests, then every test in a normal build and in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer. The tests labelled "gtk" open real windows:
-# they run apart, on a virtual display (scripts/gtk-tests.sh). Exits non-zero on any failure.
+# they run apart, on a virtual display under xvfb-run (scripts/gtk-tests.sh). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh

@@ -142,14 +142,14 @@ bool applyModifier(std::string_view word, AutomationWidgetKey& key) {
 
 // Splits "mod+mod+key" into modifiers and the key name. A '+' that comes first or last is part of
 // the key ("+" alone, "ctrl++"); an unknown modifier makes the whole text the key name.
-void splitKeySpecification(std::string_view spec, AutomationWidgetKey& key) {
-    std::string_view remaining = spec;
+void splitKeyCombination(std::string_view combination, AutomationWidgetKey& key) {
+    std::string_view remaining = combination;
     for (;;) {
         const std::size_t plus = remaining.find('+');
         if (plus == std::string_view::npos || plus == 0 || plus + 1 == remaining.size()) break;
         if (!applyModifier(remaining.substr(0, plus), key)) {
             key.shift = key.control = key.alt = key.super = key.meta = false;
-            key.key = spec;
+            key.key = combination;
             return;
         }
         remaining.remove_prefix(plus + 1);
@@ -254,10 +254,10 @@ Result<AutomationWidgetKey> parseAutomationWidgetKey(std::string_view text) {
     Words words(text);
     AutomationWidgetKey key;
     key.view = words.word();
-    const std::string_view spec = words.word();
+    const std::string_view combination = words.word();
     key.text = words.rest();
     if (!words.ok(false)) return invalid();
-    splitKeySpecification(spec, key);
+    splitKeyCombination(combination, key);
     return key;
 }
 

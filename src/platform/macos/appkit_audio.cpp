@@ -143,11 +143,11 @@ void onPlayerEvent(void* context, standin::PlayerRef player, const standin::Play
 // Makes the player for a source; it waits paused until play.
 bool installItem(KelvoAppKitHost& host, std::string_view location, bool local) {
     standin::StandIn& platform = *host.platform;
-    standin::PlayerSpec spec;
-    spec.location = location;
-    spec.stream = !local;
-    spec.events = standin::PlayerEventSink{onPlayerEvent, &host};
-    standin::PlayerRef player = platform.audio.createPlayer(platform.self, spec);
+    standin::PlayerOptions options;
+    options.location = location;
+    options.stream = !local;
+    options.events = standin::PlayerEventSink{onPlayerEvent, &host};
+    standin::PlayerRef player = platform.audio.createPlayer(platform.self, options);
     if (player == nullptr) return false;
     HostAudio& audio = host.audio;
     audio.player = player;

@@ -479,7 +479,7 @@ struct PlayerEventSink {
     void* context = nullptr;
 };
 
-struct PlayerSpec {
+struct PlayerOptions {
     std::string_view location{};  // a file path, or the URL of a stream
     bool stream = false;          // a stream waits for enough data before it plays, and says so
     PlayerEventSink events{};
@@ -524,7 +524,7 @@ struct AudioService {
     // Whether the file holds audio this backend can play.
     bool (*canDecode)(void* self, std::string_view path) = nullptr;
     // A player for the source, paused at its start; null when the backend cannot make one.
-    PlayerRef (*createPlayer)(void* self, const PlayerSpec& spec) = nullptr;
+    PlayerRef (*createPlayer)(void* self, const PlayerOptions& options) = nullptr;
     // Stops and frees the player; its tap is finalized and no event of it arrives afterwards.
     void (*destroyPlayer)(void* self, PlayerRef player) = nullptr;
     void (*play)(void* self, PlayerRef player) = nullptr;

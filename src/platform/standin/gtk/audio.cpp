@@ -198,16 +198,16 @@ bool canDecode(void* self, std::string_view path) {
     return hasAudio;
 }
 
-PlayerRef createPlayer(void* self, const PlayerSpec& spec) {
+PlayerRef createPlayer(void* self, const PlayerOptions& options) {
     GtkState& state = gtkState(self);
     if (!ensureGstreamer(state)) return nullptr;
-    GCharPtr uri = uriOf(spec.location, spec.stream);
+    GCharPtr uri = uriOf(options.location, options.stream);
     if (!uri) return nullptr;
     auto record = std::make_unique<GtkPlayerRecord>();
     record->state = &state;
     record->number = state.nextPlayer++;
-    record->events = spec.events;
-    record->stream = spec.stream;
+    record->events = options.events;
+    record->stream = options.stream;
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     if (playbin == nullptr) return nullptr;
     record->pipeline.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));

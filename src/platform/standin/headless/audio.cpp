@@ -119,17 +119,17 @@ bool canDecode(void* self, std::string_view path) {
     return media != nullptr && media->decodes;
 }
 
-PlayerRef createPlayer(void* self, const PlayerSpec& spec) {
+PlayerRef createPlayer(void* self, const PlayerOptions& options) {
     HeadlessState& state = headlessState(self);
     auto player = std::make_unique<HeadlessPlayer>();
     player->number = state.players.size() + 1;
-    player->location = std::string(spec.location);
-    player->stream = spec.stream;
-    player->events = spec.events;
-    const HeadlessStandIn::Media* media = mediaAt(state, spec.location);
+    player->location = std::string(options.location);
+    player->stream = options.stream;
+    player->events = options.events;
+    const HeadlessStandIn::Media* media = mediaAt(state, options.location);
     if (media != nullptr) player->media = *media;
     state.note("audio.player " + describe(*player) + " location=" + player->location +
-               (spec.stream ? " stream" : " file"));
+               (options.stream ? " stream" : " file"));
     HeadlessPlayer& made = *player;
     state.players.push_back(std::move(player));
     if (media != nullptr && media->plays) {
