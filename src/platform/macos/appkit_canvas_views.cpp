@@ -13,6 +13,7 @@ inline constexpr std::uint64_t kPlaceholderIntervalNs = 16'666'666;
 
 struct HostCanvasView {
     KelvoAppKitHost* host = nullptr;
+    standin::ViewRef ref = nullptr;  // the native view that shows the drawable
     std::weak_ptr<HostCanvasView> self;
     gpu::GpuDevice device;
     SurfaceView surface;
@@ -63,6 +64,18 @@ void setDisplayTimer(void* context, bool on) {
     });
 }
 
+// A screen that does not say its rate is taken as 60 frames per second; no screen at all is
+// negative, as the pacing expects.
+double screenMaxFps(void* context) {
+    HostCanvasView& view = canvasView(context);
+    standin::StandIn& platform = platformOf(context);
+    if (platform.canvas.screenScale && platform.canvas.screenScale(platform.self) <= 0) return -1.0;
+    HostWindow* window = findWindow(*view.host, view.surface.windowId);
+    double fps = 0;
+    if (platform.canvas.refreshRate) fps = platform.canvas.refreshRate(platform.self, window ? window->ref : nullptr);
+    return fps > 0 ? fps : 60.0;
+}
+
 SurfacePort hostSurfacePort(HostCanvasView& view) {
     SurfacePort port;
     port.context = &view;
@@ -81,8 +94,19 @@ SurfacePort hostSurfacePort(HostCanvasView& view) {
         std::optional<standin::WindowGeometry> g = windowGeometry(c);
         return g ? g->scale : 0.0;
     };
-    // No screen service reports a refresh rate yet: the default interval.
-    port.screenMaxFps = [](void*) { return -1.0; };
+    port.screenScale = [](void* c) {
+        standin::StandIn& platform = platformOf(c);
+        return platform.canvas.screenScale ? platform.canvas.screenScale(platform.self) : 0.0;
+    };
+    port.screenMaxFps = screenMaxFps;
+    port.show = [](void* c, const gpu::GpuDrawable& drawable) {
+        HostCanvasView& view = canvasView(c);
+        standin::StandIn& platform = platformOf(c);
+        if (!platform.canvas.show || view.ref == nullptr) return;
+        const gpu::GpuTexture& texture = drawable.texture;
+        platform.canvas.show(platform.self, view.ref,
+                             standin::RgbaImage{texture.bytes.data(), texture.width, texture.height});
+    };
     return port;
 }
 
@@ -101,10 +125,11 @@ void forEachCanvasView(KelvoAppKitHost& host, Visit visit) {
 
 }  // namespace
 
-std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, std::uint64_t windowId,
+std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standin::ViewRef ref, std::uint64_t windowId,
                                                    std::string_view label, const standin::RectD& frame, bool hidden) {
     auto view = std::make_shared<HostCanvasView>();
     view->host = &host;
+    view->ref = ref;
     view->self = view;
     view->surface.hidden = hidden;
     initSurfaceView(view->surface, &view->device, hostSurfacePort(*view), surfaceFrame(frame));
@@ -121,6 +146,17 @@ SurfaceView& surfaceOf(HostCanvasView& view) { return view.surface; }
 
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host) {
     forEachCanvasView(host, [](HostCanvasView& view) { flushQueuedFirstCanvasFrameRequest(view.surface); });
+}
+
+void noteCanvasOcclusionForWindow(KelvoAppKitHost& host, std::uint64_t windowId) {
+    forEachCanvasView(host, [windowId](HostCanvasView& view) {
+        if (view.surface.windowId == windowId) surfaceOcclusionChanged(view.surface);
+    });
+}
+
+HostCanvasView* findCanvasView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label) {
+    HostNativeView* native = findNativeView(host, windowId, label);
+    return native != nullptr ? native->canvas.get() : nullptr;
 }
 
 void emitCanvasResizesForWindow(KelvoAppKitHost& host, std::uint64_t windowId) {

@@ -16,8 +16,9 @@ struct KelvoAppKitHost;
 struct HostCanvasView;
 struct SurfaceView;
 
-std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, std::uint64_t windowId,
-                                                   std::string_view label, const standin::RectD& frame, bool hidden);
+std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standin::ViewRef ref,
+                                                   std::uint64_t windowId, std::string_view label,
+                                                   const standin::RectD& frame, bool hidden);
 void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool hidden);
 SurfaceView& surfaceOf(HostCanvasView& view);
 
@@ -25,5 +26,11 @@ SurfaceView& surfaceOf(HostCanvasView& view);
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host);
 // After a window's resize: every canvas view of the window reports its size.
 void emitCanvasResizesForWindow(KelvoAppKitHost& host, std::uint64_t windowId);
+// After a window came into sight or went out of it: its canvas views pace for the new state.
+void noteCanvasOcclusionForWindow(KelvoAppKitHost& host, std::uint64_t windowId);
+
+// The canvas view of a native view of the canvas kind under "<window id>:<label>"; null for
+// none, or for a view of another kind.
+HostCanvasView* findCanvasView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);
 
 }  // namespace kelvo

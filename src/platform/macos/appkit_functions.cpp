@@ -72,6 +72,11 @@ AppKitFunctions makeTable() {
     table.set_webview_zoom = kelvo_appkit_set_webview_zoom;
     table.set_webview_layer = kelvo_appkit_set_webview_layer;
     table.close_webview = kelvo_appkit_close_webview;
+    table.request_gpu_surface_frame = kelvo_appkit_request_gpu_surface_frame;
+    table.note_gpu_surface_input = kelvo_appkit_note_gpu_surface_input;
+    table.present_gpu_surface_pixels = kelvo_appkit_present_gpu_surface_pixels;
+    table.present_gpu_surface_packet = kelvo_appkit_present_gpu_surface_packet;
+    table.present_gpu_surface_packet_binary = kelvo_appkit_present_gpu_surface_packet_binary;
     return table;
 }
 

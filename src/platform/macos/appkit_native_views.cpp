@@ -240,7 +240,7 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
     configureCommand(host, *view, request.command);
     view->explicitText = !request.text.empty();
     if (view->control == NativeControl::canvas) {
-        view->canvas = makeHostCanvasView(host, request.windowId, request.label, view->frame, view->hidden);
+        view->canvas = makeHostCanvasView(host, view->ref, request.windowId, request.label, view->frame, view->hidden);
     }
     native.views.emplace(std::move(key), std::move(view));
     restackWindow(host, request.windowId);

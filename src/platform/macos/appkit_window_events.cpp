@@ -164,6 +164,9 @@ void deliverWindowEvent(void* context, standin::WindowRef ref, const standin::Wi
             // Canvas views in the window report their new sizes here once the host has them.
             scheduleFrame(host);
             break;
+        case Kind::occlusion_changed:
+            noteCanvasOcclusionForWindow(host, id);
+            break;
     }
 }
 

@@ -96,6 +96,7 @@ enum class WindowEventKind : std::uint8_t {
     will_exit_full_screen,
     did_exit_full_screen,
     content_layout_changed,  // the area the title bar leaves to the content changed
+    occlusion_changed,       // the window came into sight or went out of it (see `onScreen`)
 };
 
 struct WindowEvent {
@@ -563,7 +564,7 @@ enum class NativeControl : std::uint8_t {
     search_field,  // a search field
     label,         // one line of text, cut at the tail
     spinner,       // a spinning, indeterminate progress indicator, spinning
-    canvas,        // a canvas view (not built by this layer)
+    canvas,        // a canvas view: shows what the canvas service hands it
 };
 
 enum class NativeBackground : std::uint8_t { clear, control, window };
@@ -643,6 +644,18 @@ struct NativeViewService {
     bool (*focusInAdopted)(void* self, WindowRef window) = nullptr;
 };
 
+// What a native view of the canvas kind shows: a picture the host drew, pixel for pixel.
+struct CanvasService {
+    // Shows `image` (device pixels, its top-left at the view's top-left corner) until the next
+    // one; the view keeps its own copy.
+    void (*show)(void* self, ViewRef view, const RgbaImage& image) = nullptr;
+    // Frames per second of the screen that shows the window (the main screen for none); 0 when
+    // the screen does not say.
+    double (*refreshRate)(void* self, WindowRef window) = nullptr;
+    // Device pixels per point of the main screen; 0 without a screen.
+    double (*screenScale)(void* self) = nullptr;
+};
+
 // The functions of each service by name, so that a backend fills a service from functions of the
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
@@ -664,6 +677,7 @@ struct NativeViewService {
     X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
     X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
     X(focusInAdopted)
+#define KELVO_STANDIN_CANVAS_FUNCTIONS(X) X(show) X(refreshRate) X(screenScale)
 #define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
@@ -693,6 +707,8 @@ static_assert(sizeof(WorkspaceService) ==
 static_assert(sizeof(AudioService) == (0 KELVO_STANDIN_AUDIO_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(BundleService) ==
               (0 KELVO_STANDIN_BUNDLE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(CanvasService) ==
+              (0 KELVO_STANDIN_CANVAS_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(ClipboardService) ==
               (0 KELVO_STANDIN_CLIPBOARD_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(DialogService) ==
@@ -717,6 +733,7 @@ struct StandIn {
     AudioService audio{};
     BundleService bundle{};
     NativeViewService nativeViews{};
+    CanvasService canvas{};
     ClipboardService clipboard{};
     DialogService dialogs{};
     KeyringService keyring{};

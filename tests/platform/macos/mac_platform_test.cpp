@@ -111,7 +111,7 @@ TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     EXPECT_TRUE(supports(real.platform, PlatformFeature::audio_playback));
     EXPECT_TRUE(supports(real.platform, PlatformFeature::native_views));
     EXPECT_TRUE(supports(real.platform, PlatformFeature::view_surface_adoption));
-    EXPECT_FALSE(supports(real.platform, PlatformFeature::gpu_surfaces));
+    EXPECT_TRUE(supports(real.platform, PlatformFeature::gpu_surfaces));
     for (std::size_t f = 0; f < kPlatformFeatureCount; ++f) {
         auto feature = static_cast<PlatformFeature>(f);
         if (feature == PlatformFeature::gpu_surfaces || feature == PlatformFeature::gpu_surface_scroll_drivers ||

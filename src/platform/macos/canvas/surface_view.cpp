@@ -308,6 +308,7 @@ void renderSurfaceFrame(SurfaceView& view) {
         view.probeResultColor = 0;
         view.probeResultNonblank = false;
     }
+    if (view.port.show) view.port.show(view.port.context, view.drawable);
     view.glassFlushPending = false;
     view.hasEverPresented = true;
     ++view.frameIndex;

@@ -54,6 +54,8 @@ struct SurfacePort {
     double (*windowScale)(void* context) = nullptr;   // not above 0: unknown
     double (*screenScale)(void* context) = nullptr;   // not above 0: unknown
     double (*screenMaxFps)(void* context) = nullptr;  // below 0: no screen at all
+    // The drawable was drawn: it goes to the screen as it is now (optional).
+    void (*show)(void* context, const gpu::GpuDrawable& drawable) = nullptr;
 };
 
 struct SurfaceView {

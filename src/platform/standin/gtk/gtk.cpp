@@ -15,6 +15,7 @@ StandIn& gtkStandIn() {
         made->record.audio = gtkAudio();
         made->record.bundle = gtkBundle();
         made->record.nativeViews = gtkNativeViews();
+        made->record.canvas = gtkCanvas();
         made->record.clipboard = gtkClipboard();
         made->record.dialogs = gtkDialogs();
         made->record.keyring = gtkKeyring();

@@ -89,6 +89,13 @@ void placeViewsIn(GtkWidget* overlay);
 // Marks `widget` as the widget of `view` (null: no longer placed).
 void markPlaced(GtkWidget* widget, GtkPlacedView* view);
 
+// What a canvas view paints: premultiplied ARGB32 pixels, width * height of them.
+struct GtkCanvasPicture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
 // One native view.
 struct GtkNativeViewRecord : GtkPlacedView {
     GtkState* state = nullptr;
@@ -102,6 +109,7 @@ struct GtkNativeViewRecord : GtkPlacedView {
     std::vector<GtkWidget*> segments;  // a segmented control's buttons
     bool quiet = false;                // the backend itself changes the control: no action
     GObjectPtr<GtkCssProvider> css;
+    GtkCanvasPicture picture;  // canvas views
 };
 
 // One download under way; it frees itself when it ends.
@@ -165,6 +173,9 @@ WorkspaceService gtkWorkspace();
 AudioService gtkAudio();
 BundleService gtkBundle();
 NativeViewService gtkNativeViews();
+CanvasService gtkCanvas();
+// The drawing area of a canvas view, painting `record.picture`.
+GtkWidget* makeCanvasArea(GtkNativeViewRecord& record);
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
 KeyringService gtkKeyring();

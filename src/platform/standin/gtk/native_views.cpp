@@ -121,7 +121,7 @@ GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewSpec& spec) 
             return spinner;
         }
         case NativeControl::canvas:
-            return nullptr;
+            return makeCanvasArea(record);
         default:
             return makeButton(record, spec, title);
     }

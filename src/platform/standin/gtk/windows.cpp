@@ -68,7 +68,11 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
 gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& record = *static_cast<GtkWindowRecord*>(data);
     record.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
-    record.iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    const bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if (iconified != record.iconified) {
+        record.iconified = iconified;
+        deliverLater(record, WindowEventKind::occlusion_changed);
+    }
     bool fullScreen = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
     if (fullScreen != record.fullScreen) {
         record.fullScreen = fullScreen;
@@ -79,7 +83,12 @@ gboolean onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
 }
 
 gboolean onVisibility(GtkWidget*, GdkEventVisibility* event, gpointer data) {
-    static_cast<GtkWindowRecord*>(data)->obscured = event->state == GDK_VISIBILITY_FULLY_OBSCURED;
+    auto& record = *static_cast<GtkWindowRecord*>(data);
+    const bool obscured = event->state == GDK_VISIBILITY_FULLY_OBSCURED;
+    if (obscured != record.obscured) {
+        record.obscured = obscured;
+        deliverLater(record, WindowEventKind::occlusion_changed);
+    }
     return FALSE;
 }
 

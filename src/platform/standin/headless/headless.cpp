@@ -14,6 +14,7 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.audio = headlessAudio();
     state_->record.bundle = headlessBundle();
     state_->record.nativeViews = headlessNativeViews();
+    state_->record.canvas = headlessCanvas();
     state_->record.clipboard = headlessClipboard();
     state_->record.dialogs = headlessDialogs();
     state_->record.keyring = headlessKeyring();

@@ -112,6 +112,11 @@ public:
         bool destroyed = false;
         NativeActionSink action{};
         std::vector<NativeView*> subviews;  // bottom to top
+        // A canvas view's picture as last shown: RGBA rows, top row first.
+        std::vector<std::uint8_t> picture;
+        std::uint32_t pictureWidth = 0;
+        std::uint32_t pictureHeight = 0;
+        std::uint64_t picturesShown = 0;
     };
 
     // A view of the embedding code that the host may adopt over a native view.
@@ -137,6 +142,7 @@ public:
         std::optional<std::string> resourceFolder;  // the bundle's, when the program runs from one
         bool contentFlipped = false;                // window contents measure y down from the top
         bool urlsOpen = true;                       // the desktop has a handler for every URL
+        double refreshRate = 60;                    // the screen's frames per second; 0: not said
     };
 
     // A web view as the host left it. Destroyed web views stay listed.

@@ -87,6 +87,7 @@ WorkspaceService headlessWorkspace();
 AudioService headlessAudio();
 BundleService headlessBundle();
 NativeViewService headlessNativeViews();
+CanvasService headlessCanvas();
 // A view in log lines: a web view's number, or "native:" and a native view's identifier.
 std::string headlessViewName(HeadlessState& state, ViewRef view);
 ClipboardService headlessClipboard();
