@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "app/app.hpp"
@@ -52,6 +53,11 @@ public:
         context_.runtime = runtime;
         context_.binding.appContext = this;
         context_.binding.appId = "vostra-studio";
+        context_.binding.eventHandler = [](void* self, Runtime& runtime, const RuntimeEvent& event) -> Status {
+            auto& owner = *static_cast<AppOnHost*>(self);
+            if (owner.onEvent) owner.onEvent(runtime, event);
+            return {};
+        };
         context_.binding.sourceCallback = [](void* self) -> Result<WindowSource> {
             const std::string& root = static_cast<AppOnHost*>(self)->assetRoot_;
             return WindowSource{"vexa://app", WindowAssets{root, "index.html", "vexa://app", true},
@@ -68,6 +74,8 @@ public:
     AppPtr app;
     Runtime* runtime = nullptr;
     MacPlatform mac;
+    // Sees every runtime event the application is handed.
+    std::function<void(Runtime&, const RuntimeEvent&)> onEvent;
 
 private:
     EnvMap environment_;

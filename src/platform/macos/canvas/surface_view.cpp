@@ -175,7 +175,7 @@ void clearDrawable(gpu::GpuDrawable& drawable, std::uint32_t width, std::uint32_
 }  // namespace
 
 std::uint64_t surfaceFrameIntervalNs(double screenMaxFps) {
-    if (screenMaxFps < 0) return kDefaultFrameIntervalNs;
+    if (screenMaxFps < 0) return kScreenFrameIntervalNs;
     double fps = screenMaxFps < 1 ? 60 : std::clamp(screenMaxFps, 30.0, 120.0);
     return static_cast<std::uint64_t>(1'000'000'000.0 / fps);
 }

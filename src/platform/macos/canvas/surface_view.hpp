@@ -98,7 +98,7 @@ struct SurfaceView {
     bool glassFlushPending = false;   // a frame did not reach the screen and must be drawn again
 };
 
-inline constexpr std::uint64_t kDefaultFrameIntervalNs = 16'666'666;
+inline constexpr std::uint64_t kScreenFrameIntervalNs = 16'666'666;
 inline constexpr std::uint64_t kOccludedFrameIntervalNs = 1'000'000'000;
 
 // 10^9 / fps with fps clamped to 30..120 (60 below 1); no screen (negative): 16,666,666.

@@ -83,6 +83,12 @@ void quit(void* self) { g_main_loop_quit(gtkState(self).loop.get()); }
 
 void post(void* self, Task task) { gtkState(self).post(std::move(task)); }
 
+// The host's tasks and timers run below the toolkit's redraws and the web views' own work
+// (WebKit dispatches its messages at G_PRIORITY_HIGH_IDLE): a host that is busy every frame,
+// such as a canvas that animates while each frame takes longer than the interval, would
+// otherwise keep the window from being redrawn and the pages from answering.
+constexpr int kHostPriority = G_PRIORITY_HIGH_IDLE + 30;
+
 TimerId startTimer(void* self, std::uint64_t intervalNs, bool repeats, Task task) {
     GtkState& state = gtkState(self);
     GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
@@ -93,6 +99,7 @@ TimerId startTimer(void* self, std::uint64_t intervalNs, bool repeats, Task task
     timer->repeats = repeats;
     timer->task = new Task(std::move(task));
     g_source_set_ready_time(source, g_get_monotonic_time() + timer->intervalUs);
+    g_source_set_priority(source, kHostPriority);
     g_source_attach(source, nullptr);
     g_source_unref(source);  // the main context keeps it until it is destroyed
     state.timers.emplace(timer->id, source);
@@ -139,7 +146,7 @@ void GtkState::post(Task task) {
     tasks.push_back(std::move(task));
     if (drainScheduled) return;
     drainScheduled = true;
-    g_idle_add_full(G_PRIORITY_DEFAULT, drainTasks, this, nullptr);
+    g_idle_add_full(kHostPriority, drainTasks, this, nullptr);
 }
 
 LoopService gtkLoop() {
