@@ -105,6 +105,26 @@ TEST(PacketFromFrame, APatchSendsOnlyWhatChangedAndTheWholeOrder) {
     expectBothFormsReadBack(w.model);
 }
 
+TEST(PacketFromFrame, AnImageTheViewDoesNotHoldIsDrawnButNeverUploaded) {
+    PlannedView view;
+    view.list = scene();
+    DrawImageCommand missing;
+    missing.id = 7;
+    missing.image = 42;  // registered nowhere
+    missing.dst = {100, 20, 40, 30};
+    view.list.push_back(CanvasCommand::drawImage(missing));
+    const CanvasFrame frame = *view.plan();
+    const Written w = write(frame, *view.history, PacketLoadAction::clear);
+    ASSERT_TRUE(w.model.commands);
+    EXPECT_EQ(w.model.commands->size(), 5u);
+    EXPECT_TRUE(w.model.images.empty());
+    // An upload names an image the packet carries; with none to carry, nothing is uploaded.
+    for (const PacketImageAction& action : w.model.image_actions) {
+        EXPECT_NE(action.kind, PacketImageActionKind::upload) << action.image_id;
+    }
+    expectBothFormsReadBack(w.model);
+}
+
 TEST(PacketFromFrame, DirtyRectanglesGrowByTheWindowOfABlurInThem) {
     PlannedView view;
     std::vector<CanvasCommand> list = {solidRect(1, {0, 0, 200, 100}), solidRect(2, {50, 40, 10, 10}),

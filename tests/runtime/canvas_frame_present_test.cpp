@@ -76,13 +76,16 @@ TEST_F(FramePresent, AClearComesFirstThenKeyedPatchesThenNothingForAnUnchangedFr
     EXPECT_EQ(report().path, CanvasPresentPath::packet);
     const std::uint64_t visible = sent[0].commands->size();
     EXPECT_EQ(report().retainedCommands, visible);
+    const std::uint64_t cleared = sent[0].generation.value_or(0);
+    EXPECT_NE(cleared, 0u);
 
     relabel("bb");
     tick(2);
     sent = packets();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].load_action, PacketLoadAction::patch);
-    EXPECT_GT(sent[0].generation, 1u);
+    // A patch names the "clear" it edits, which is what the surface checks it against.
+    EXPECT_EQ(sent[0].generation, cleared);
     ASSERT_TRUE(sent[0].patch_upserts && sent[0].patch_order && sent[0].scissor);
     EXPECT_LT(sent[0].patch_upserts->size(), visible);
     EXPECT_EQ(report().mode, CanvasPresentMode::patch);
@@ -99,6 +102,7 @@ TEST_F(FramePresent, AClearComesFirstThenKeyedPatchesThenNothingForAnUnchangedFr
     sent = packets();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].load_action, PacketLoadAction::clear);
+    EXPECT_GT(sent[0].generation.value_or(0), cleared);
 }
 
 TEST_F(FramePresent, ARefusedPatchIsFollowedByOneClear) {

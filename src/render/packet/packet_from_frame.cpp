@@ -93,6 +93,9 @@ void addImages(const CanvasFrame& frame, CanvasPacket& out) {
                     a.image_index = i;
             }
         }
+        // An image the runtime does not hold has nothing to upload; the surface would refuse the
+        // whole packet for an upload without its image (its draws draw nothing either way).
+        if (action.action == CacheAction::upload && !a.image_index) continue;
         out.image_actions.push_back(a);
     }
 }

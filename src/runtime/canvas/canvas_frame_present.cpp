@@ -164,7 +164,10 @@ Status presentCanvasFrame(Runtime& runtime, std::size_t viewIndex, const CanvasF
                       : PacketLoadAction::patch;
     CanvasPresentFallback fallback = CanvasPresentFallback::none;
     for (;;) {
-        plan.generation = ++state.generation;
+        // A patch edits what the last "clear" left on the surface and names that packet's
+        // generation; the surface refuses a patch that names another.
+        if (plan.action != PacketLoadAction::patch) ++state.generation;
+        plan.generation = state.generation;
         const CanvasPacketCounts counts = buildCanvasPacket(plan, packet);
         std::size_t bytes = 0;
         const Sent sent = sendPacket(runtime, view, packet, info, scratch, state.info, bytes);

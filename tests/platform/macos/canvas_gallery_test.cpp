@@ -94,6 +94,13 @@ TEST(CanvasGallery, APageOpensTheGalleryAndItsFramesComeBackPaced) {
     }
     EXPECT_EQ(paced, frames.size() - 1);
     EXPECT_TRUE(frames.back().nonblank);
+
+    // After the first frame the animated spinner goes as patches the surface takes: no frame had
+    // to be sent whole again.
+    const CanvasPresentInfo& presented =
+        app.runtime->views[*findViewIndex(*app.runtime, 1, "gallery")].canvas.present.info;
+    EXPECT_EQ(presented.mode, CanvasPresentMode::patch);
+    EXPECT_EQ(presented.fallbackFrames, 0u);
 }
 
 }  // namespace
