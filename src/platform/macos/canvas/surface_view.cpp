@@ -292,12 +292,15 @@ void renderSurfaceFrame(SurfaceView& view) {
     trace(view, "kelvo: gpu frame-trace path=present frame=%" PRIu64 " vend_us=%" PRIu64 "\n", view.frameIndex, vendUs);
 
     const CanvasPresenterState& canvas = view.canvas;
-    clearDrawable(view.drawable, view.drawableWidth, view.drawableHeight,
-                  canvas.hasCanvasTexture ? kCanvasClearColor : placeholderClearColor(view.frameIndex));
     const gpu::GpuTexture* texture = canvas.canvasTexture.get();
-    if (canvas.hasCanvasTexture && texture && texture->width == view.drawableWidth &&
-        texture->height == view.drawableHeight) {
-        gpu::presentCanvas(*view.device, view.drawable, *texture, view.drawableWidth, view.drawableHeight);
+    // The canvas is copied over every pixel: a clear under it would be drawn for nothing.
+    const bool drawsCanvas = canvas.hasCanvasTexture && texture && texture->width == view.drawableWidth &&
+                             texture->height == view.drawableHeight &&
+                             gpu::presentCanvas(*view.device, view.drawable, *texture, view.drawableWidth,
+                                                view.drawableHeight);
+    if (!drawsCanvas) {
+        clearDrawable(view.drawable, view.drawableWidth, view.drawableHeight,
+                      canvas.hasCanvasTexture ? kCanvasClearColor : placeholderClearColor(view.frameIndex));
     }
     if (!view.verifiedNonblankFrame) {
         std::array<std::uint8_t, 4> p = gpu::probeCentrePixel(view.drawable);
