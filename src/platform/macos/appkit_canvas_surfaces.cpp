@@ -20,6 +20,15 @@ SurfaceView* surfaceFor(KelvoAppKitHost& host, std::uint64_t windowId, const cha
     return view != nullptr ? &surfaceOf(*view) : nullptr;
 }
 
+// 1 when the view was found and told, 0 for no such view.
+std::int32_t tellSurface(KelvoAppKitHost& host, std::uint64_t windowId, const char* label, std::size_t length,
+                         void (*tell)(SurfaceView&)) {
+    SurfaceView* surface = surfaceFor(host, windowId, label, length);
+    if (surface == nullptr) return 0;
+    tell(*surface);
+    return 1;
+}
+
 struct PacketCall {
     double width = 0;
     double height = 0;
@@ -114,18 +123,12 @@ std::int32_t kelvo_appkit_present_gpu_surface_packet_binary(
 
 std::int32_t kelvo_appkit_request_gpu_surface_frame(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
                                                     std::size_t labelLength) {
-    SurfaceView* surface = surfaceFor(*host, windowId, label, labelLength);
-    if (surface == nullptr) return 0;
-    requestRetainedCanvasFrame(*surface);
-    return 1;
+    return tellSurface(*host, windowId, label, labelLength, requestRetainedCanvasFrame);
 }
 
 std::int32_t kelvo_appkit_note_gpu_surface_input(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
                                                  std::size_t labelLength) {
-    SurfaceView* surface = surfaceFor(*host, windowId, label, labelLength);
-    if (surface == nullptr) return 0;
-    noteSurfaceInputActivity(*surface);
-    return 1;
+    return tellSurface(*host, windowId, label, labelLength, noteSurfaceInputActivity);
 }
 
 }  // namespace kelvo

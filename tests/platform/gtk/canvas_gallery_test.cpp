@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gtk_harness.hpp"
+#include "gtk_widgets.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
 #include "support/app_on_host.hpp"
@@ -24,29 +25,6 @@ namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
-
-GtkWidget* findNamed(GtkWidget* widget, const char* name) {
-    if (GTK_IS_DRAWING_AREA(widget) && std::string_view(gtk_widget_get_name(widget)) == name) return widget;
-    GtkWidget* found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
-            found = findNamed(GTK_WIDGET(child->data), name);
-        }
-        g_list_free(children);
-    }
-    return found;
-}
-
-GtkWidget* canvasArea(const char* name) {
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkWidget* found = nullptr;
-    for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
-        found = findNamed(GTK_WIDGET(item->data), name);
-    }
-    g_list_free(toplevels);
-    return found;
-}
 
 // The pixels the display shows where the widget lies: R, G, B per pixel.
 std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int& height) {
@@ -122,7 +100,7 @@ TEST_F(GtkCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
                 asking = false;
             });
         }
-        GtkWidget* area = canvasArea("gallery");
+        GtkWidget* area = named("gallery");
         if (area == nullptr || opened.empty() || frames.size() < 30 || !frames.back().nonblank) return true;
         HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
         if (canvas == nullptr || !surfaceOf(*canvas).canvas.hasCanvasTexture) return true;

@@ -8,32 +8,10 @@
 #include <vector>
 
 #include "gtk_host_fixture.hpp"
+#include "gtk_widgets.hpp"
 
 namespace kelvo {
 namespace {
-
-GtkWidget* findNamed(GtkWidget* root, std::string_view name) {
-    if (root == nullptr) return nullptr;
-    if (name == gtk_widget_get_name(root)) return root;
-    if (!GTK_IS_CONTAINER(root)) return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-    GtkWidget* found = nullptr;
-    for (GList* item = children; item != nullptr && found == nullptr; item = item->next) {
-        found = findNamed(GTK_WIDGET(item->data), name);
-    }
-    g_list_free(children);
-    return found;
-}
-
-GtkWidget* named(std::string_view name) {
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkWidget* found = nullptr;
-    for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
-        found = findNamed(GTK_WIDGET(item->data), name);
-    }
-    g_list_free(toplevels);
-    return found;
-}
 
 std::int32_t create(KelvoAppKitHost* host, std::string_view label, std::int32_t kind, std::string_view parent,
                     std::string_view text, std::string_view command, double x, double y, double width, double height) {
