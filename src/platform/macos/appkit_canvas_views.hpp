@@ -16,9 +16,8 @@ struct KelvoAppKitHost;
 struct HostCanvasView;
 struct SurfaceView;
 
-std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standin::ViewRef ref,
-                                                   std::uint64_t windowId, std::string_view label,
-                                                   const standin::RectD& frame, bool hidden);
+std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standin::ViewRef ref, std::uint64_t windowId,
+                                                   std::string_view label, const standin::RectD& frame, bool hidden);
 void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool hidden);
 SurfaceView& surfaceOf(HostCanvasView& view);
 

@@ -164,7 +164,7 @@ struct CanvasPresentInfo {
 // (so that the next frame can go as a patch).
 struct CanvasPresentState {
     CanvasPresentInfo info;
-    std::uint64_t generation = 0;        // the last "clear" packet's, counting up from 1
+    std::uint64_t generation = 0;  // the last "clear" packet's, counting up from 1
     std::uint64_t sizeGeneration = 0;
     bool retained = false;  // the surface keeps the last "clear" packet's commands for patches
 };

@@ -294,10 +294,10 @@ void renderSurfaceFrame(SurfaceView& view) {
     const CanvasPresenterState& canvas = view.canvas;
     const gpu::GpuTexture* texture = canvas.canvasTexture.get();
     // The canvas is copied over every pixel: a clear under it would be drawn for nothing.
-    const bool drawsCanvas = canvas.hasCanvasTexture && texture && texture->width == view.drawableWidth &&
-                             texture->height == view.drawableHeight &&
-                             gpu::presentCanvas(*view.device, view.drawable, *texture, view.drawableWidth,
-                                                view.drawableHeight);
+    const bool drawsCanvas =
+        canvas.hasCanvasTexture && texture && texture->width == view.drawableWidth &&
+        texture->height == view.drawableHeight &&
+        gpu::presentCanvas(*view.device, view.drawable, *texture, view.drawableWidth, view.drawableHeight);
     if (!drawsCanvas) {
         clearDrawable(view.drawable, view.drawableWidth, view.drawableHeight,
                       canvas.hasCanvasTexture ? kCanvasClearColor : placeholderClearColor(view.frameIndex));
