@@ -152,7 +152,8 @@ CanvasInputEvent keyEvent(GdkEventKey* event, bool down) {
 gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     GtkNativeViewRecord& record = recordOf(data);
     GtkCanvasInput& input = record.input;
-    if (input.sink.deliver == nullptr) return FALSE;
+    // Modifier keys alone are no key presses; they only change what later keys mean.
+    if (input.sink.deliver == nullptr || event->is_modifier) return FALSE;
     const bool down = event->type == GDK_KEY_PRESS;
     input.composed.clear();
     input.filtering = true;
