@@ -39,9 +39,10 @@ GtkWidget* canvasArea() {
     return found;
 }
 
-class GtkCanvasInput : public GtkHost {};
+// It moves the display's one pointer and types into the focused window: it runs alone.
+class GtkSerialCanvasInput : public GtkHost {};
 
-TEST_F(GtkCanvasInput, ClicksAndTypedKeysReachTheRuntime) {
+TEST_F(GtkSerialCanvasInput, ClicksAndTypedKeysReachTheRuntime) {
     std::vector<Input> inputs;
     onEvent = [&inputs](const KelvoHostEvent& e) {
         if (e.kind != static_cast<std::uint32_t>(HostEventKind::gpu_surface_input)) return;
