@@ -40,24 +40,6 @@ std::uint32_t lowerCase(std::uint32_t c) {
     return c;
 }
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xc0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xe0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3f));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-}
-
 bool isTextCharacter(std::uint32_t c) {
     return c > 0x20 && c != 0x7f && !(c >= 0x80 && c < 0xa0) && !(c >= 0xd800 && c < 0xe000) && c <= 0x10ffff;
 }
