@@ -104,6 +104,16 @@ struct GtkCanvasInput {
     CanvasCursor cursor = CanvasCursor::arrow;
     bool filtering = false;
     std::vector<CanvasInputEvent> composed;
+
+    GtkCanvasInput() = default;
+    GtkCanvasInput(const GtkCanvasInput&) = delete;
+    GtkCanvasInput& operator=(const GtkCanvasInput&) = delete;
+    // The input method forgets the view's window, quietly, before it goes.
+    ~GtkCanvasInput() {
+        if (!im) return;
+        g_signal_handlers_disconnect_matched(im.get(), G_SIGNAL_MATCH_UNBLOCKED, 0, 0, nullptr, nullptr, nullptr);
+        gtk_im_context_set_client_window(im.get(), nullptr);
+    }
 };
 
 // One native view.
