@@ -27,4 +27,5 @@ KELVO_TEST_PACKAGES=(
   dbus             # dbus-run-session (bus for GTK's accessibility and settings)
   gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
   xclip            # reads the clipboard from another process while the host owns it
+  xdotool          # real pointer clicks and typed keys (XTEST) into a canvas view
 )

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/bounded_writer.hpp"
@@ -37,5 +38,8 @@ inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
 
 // Copies `text` with each invalid unit replaced by U+FFFD.
 void writeValidUtf8(BoundedWriter& out, std::string_view text);
+
+// Appends the UTF-8 form of a code point (at most U+10FFFF).
+void appendUtf8(std::string& out, std::uint32_t codePoint);
 
 }  // namespace kelvo

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/macos/appkit_canvas_input.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 #include "platform/macos/native_view_kinds.hpp"
@@ -375,11 +376,13 @@ std::int32_t kelvo_appkit_set_view_visible(KelvoAppKitHost* host, std::uint64_t 
     return updateNativeView(*host, windowId, hostText(label, labelLength), update) ? 1 : 0;
 }
 
-// Only canvas views take a cursor, and they come with the canvas presenter.
+// Only canvas views take a cursor.
 std::int32_t kelvo_appkit_set_view_cursor(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
-                                          std::size_t labelLength, std::int32_t) {
+                                          std::size_t labelLength, std::int32_t cursor) {
     const HostNativeView* view = findNativeView(*host, windowId, hostText(label, labelLength));
-    return view != nullptr && view->control == NativeControl::canvas ? 1 : 0;
+    if (view == nullptr || view->control != NativeControl::canvas) return 0;
+    showCanvasCursor(*host, view->ref, cursor);
+    return 1;
 }
 
 std::int32_t kelvo_appkit_focus_view(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,

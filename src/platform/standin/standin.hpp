@@ -644,6 +644,49 @@ struct NativeViewService {
     bool (*focusInAdopted)(void* self, WindowRef window) = nullptr;
 };
 
+// What the user does in a canvas view. Points are in the view, y down; modifiers are kKey bits.
+enum class CanvasInputType : std::uint8_t {
+    pointerDown,
+    pointerUp,
+    pointerMove,
+    pointerDrag,  // moved with a button held
+    pointerExit,
+    wheel,
+    keyDown,
+    keyUp,
+    preeditChanged,  // the input method's text under composition; empty: none any more
+    commit,          // the input method's finished text
+};
+
+enum class WheelPhase : std::uint8_t { none, began, changed, ended, momentum };
+
+struct CanvasInputEvent {
+    CanvasInputType type = CanvasInputType::pointerMove;
+    double x = 0;
+    double y = 0;
+    std::int32_t button = 0;  // 0 primary, 1 secondary, 2 middle, 3 and up the others
+    // Wheel: precise deltas in points; positive x moves the content right, positive y down.
+    double deltaX = 0;
+    double deltaY = 0;
+    WheelPhase phase = WheelPhase::none;
+    // Keys: the X keysym of the key without modifiers and the character that types (0: none).
+    std::uint32_t keyval = 0;
+    std::uint32_t character = 0;
+    bool inputMethodTook = false;  // key down: the input method took it; its text follows
+    std::string text;              // preedit or committed text, UTF-8
+    std::uint64_t cursor = 0;      // preedit: the caret, in characters
+    std::uint32_t modifiers = 0;
+};
+
+// Where a canvas view reports input: from main-loop tasks, in order, never after the view was
+// destroyed. A sink without `deliver` removes it.
+struct CanvasInputSink {
+    void (*deliver)(void* context, ViewRef view, const CanvasInputEvent& event) = nullptr;
+    void* context = nullptr;
+};
+
+enum class CanvasCursor : std::uint8_t { arrow, pointingHand, text, resizeHorizontal };
+
 // What a native view of the canvas kind shows: a picture the host drew, pixel for pixel.
 struct CanvasService {
     // Shows `image` (device pixels, its top-left at the view's top-left corner) until the next
@@ -654,6 +697,12 @@ struct CanvasService {
     double (*refreshRate)(void* self, WindowRef window) = nullptr;
     // Device pixels per point of the main screen; 0 without a screen.
     double (*screenScale)(void* self) = nullptr;
+    // The view takes the keyboard when clicked and reports what the user does to `sink`.
+    void (*setInputSink)(void* self, ViewRef view, CanvasInputSink sink) = nullptr;
+    // The pointer's shape over the whole view.
+    void (*setCursor)(void* self, ViewRef view, CanvasCursor cursor) = nullptr;
+    // Where the input method shows its candidates: the caret, in the view's points, y down.
+    void (*setCaretRect)(void* self, ViewRef view, RectD caret) = nullptr;
 };
 
 // The functions of each service by name, so that a backend fills a service from functions of the
@@ -677,7 +726,8 @@ struct CanvasService {
     X(create) X(destroy) X(container) X(setFrame) X(setHidden) X(setDepth) X(setEnabled) X(setText) X(setSegments) \
     X(setAccessibilityLabel) X(setAction) X(focus) X(canAdopt) X(adopt) X(detach) X(focusAdoptedOnClick) \
     X(focusInAdopted)
-#define KELVO_STANDIN_CANVAS_FUNCTIONS(X) X(show) X(refreshRate) X(screenScale)
+#define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
+    X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
 #define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)

@@ -79,11 +79,15 @@ GtkWidget* makeCanvasArea(GtkNativeViewRecord& record) {
     GtkWidget* area = gtk_drawing_area_new();
     gtk_widget_set_can_focus(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(onDraw), &record);
+    listenForCanvasInput(record, area);
     return area;
 }
 
 CanvasService gtkCanvas() {
     CanvasService service;
+    const auto setInputSink = setCanvasInputSink;
+    const auto setCursor = setCanvasCursor;
+    const auto setCaretRect = setCanvasCaretRect;
     KELVO_STANDIN_FILL(service, KELVO_STANDIN_CANVAS_FUNCTIONS)
     return service;
 }

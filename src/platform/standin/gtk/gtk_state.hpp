@@ -96,6 +96,26 @@ struct GtkCanvasPicture {
     std::vector<std::uint32_t> pixels;
 };
 
+// A canvas view's input (canvas_input.cpp): where it goes, the input method that composes text,
+// and what that method made of the key being filtered.
+struct GtkCanvasInput {
+    CanvasInputSink sink{};
+    GObjectPtr<GtkIMContext> im;
+    CanvasCursor cursor = CanvasCursor::arrow;
+    bool filtering = false;
+    std::vector<CanvasInputEvent> composed;
+
+    GtkCanvasInput() = default;
+    GtkCanvasInput(const GtkCanvasInput&) = delete;
+    GtkCanvasInput& operator=(const GtkCanvasInput&) = delete;
+    // The input method forgets the view's window, quietly, before it goes.
+    ~GtkCanvasInput() {
+        if (!im) return;
+        g_signal_handlers_disconnect_matched(im.get(), G_SIGNAL_MATCH_UNBLOCKED, 0, 0, nullptr, nullptr, nullptr);
+        gtk_im_context_set_client_window(im.get(), nullptr);
+    }
+};
+
 // One native view.
 struct GtkNativeViewRecord : GtkPlacedView {
     GtkState* state = nullptr;
@@ -110,6 +130,7 @@ struct GtkNativeViewRecord : GtkPlacedView {
     bool quiet = false;                // the backend itself changes the control: no action
     GObjectPtr<GtkCssProvider> css;
     GtkCanvasPicture picture;  // canvas views
+    GtkCanvasInput input;      // canvas views
 };
 
 // One download under way; it frees itself when it ends.
@@ -176,6 +197,13 @@ NativeViewService gtkNativeViews();
 CanvasService gtkCanvas();
 // The drawing area of a canvas view, painting `record.picture`.
 GtkWidget* makeCanvasArea(GtkNativeViewRecord& record);
+// Makes the canvas view's area report pointer, wheel, key and input-method input.
+void listenForCanvasInput(GtkNativeViewRecord& record, GtkWidget* area);
+void setCanvasInputSink(void* self, ViewRef view, CanvasInputSink sink);
+void setCanvasCursor(void* self, ViewRef view, CanvasCursor cursor);
+void setCanvasCaretRect(void* self, ViewRef view, RectD caret);
+// The modifier keys (kKey...) held in a GDK modifier state.
+std::uint32_t heldKeys(guint state);
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
 KeyringService gtkKeyring();

@@ -59,15 +59,6 @@ std::string_view namedKey(guint keyval) {
     }
 }
 
-std::uint32_t heldKeys(guint state) {
-    std::uint32_t keys = 0;
-    if (state & GDK_CONTROL_MASK) keys |= kKeyCommand;
-    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) keys |= kKeyControl;
-    if (state & GDK_MOD1_MASK) keys |= kKeyOption;
-    if (state & GDK_SHIFT_MASK) keys |= kKeyShift;
-    return keys;
-}
-
 // Offers key presses in our windows to the monitor; what it does not consume goes on as usual.
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
@@ -195,6 +186,15 @@ void performWindowAction(void* self, WindowRef window, WindowAction action) {
 }
 
 }  // namespace
+
+std::uint32_t heldKeys(guint state) {
+    std::uint32_t keys = 0;
+    if (state & GDK_CONTROL_MASK) keys |= kKeyCommand;
+    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) keys |= kKeyControl;
+    if (state & GDK_MOD1_MASK) keys |= kKeyOption;
+    if (state & GDK_SHIFT_MASK) keys |= kKeyShift;
+    return keys;
+}
 
 GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window) {
     if (window == nullptr) return nullptr;

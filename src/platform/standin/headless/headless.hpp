@@ -117,6 +117,10 @@ public:
         std::uint32_t pictureWidth = 0;
         std::uint32_t pictureHeight = 0;
         std::uint64_t picturesShown = 0;
+        // A canvas view's input: where it goes, the pointer's shape, the input method's caret.
+        CanvasInputSink inputSink{};
+        CanvasCursor cursor = CanvasCursor::arrow;
+        std::optional<RectD> caret;
     };
 
     // A view of the embedding code that the host may adopt over a native view.
@@ -240,6 +244,8 @@ public:
     [[nodiscard]] NativeView* nativeView(std::string_view identifier);  // the live one
     [[nodiscard]] ViewRef ref(const NativeView& view);
     void userOperate(NativeView& view);
+    // The user acts in a canvas view (through the main queue).
+    void userCanvasInput(NativeView& view, const CanvasInputEvent& event);
     // A new surface of the embedding code, its address as the host is given it; a press on it.
     void* makeSurface();
     [[nodiscard]] Surface& surface(void* handle);
