@@ -72,6 +72,12 @@ AppKitFunctions makeTable() {
     table.set_webview_zoom = kelvo_appkit_set_webview_zoom;
     table.set_webview_layer = kelvo_appkit_set_webview_layer;
     table.close_webview = kelvo_appkit_close_webview;
+    table.upload_gpu_surface_image = kelvo_appkit_upload_gpu_surface_image;
+    table.remove_gpu_surface_image = kelvo_appkit_remove_gpu_surface_image;
+    table.register_font = kelvo_appkit_register_font;
+    table.measure_text = kelvo_appkit_measure_text;
+    table.measure_text_advances = kelvo_appkit_measure_text_advances;
+    table.decode_image = kelvo_appkit_decode_image;
     return table;
 }
 
