@@ -50,8 +50,8 @@ std::int32_t kelvo_appkit_register_font(KelvoAppKitHost* /*host*/, std::uint64_t
     return registerCanvasFont(processFontRegistry(), fontId, std::span<const std::uint8_t>(bytes, length)) ? 1 : 0;
 }
 
-double kelvo_appkit_measure_text(KelvoAppKitHost* /*host*/, std::uint64_t fontId, const char* text,
-                                 std::size_t length, double size) {
+double kelvo_appkit_measure_text(KelvoAppKitHost* /*host*/, std::uint64_t fontId, const char* text, std::size_t length,
+                                 double size) {
     if (text == nullptr || length == 0) return 0;
     return measureCanvasText(processFontRegistry(), fontId, std::string_view(text, length), size);
 }

@@ -91,9 +91,9 @@ void readNames(std::span<const std::uint8_t> table, FaceNames& names) {
             if (pass == 0 ? !windows : !mac) continue;
             std::uint64_t start = std::uint64_t{*storage} + *offset;
             if (start > table.size() || table.size() - start < *length || *length > kMaxNameBytes * 2) continue;
-            std::string* slot = *id == kFamilyName      ? &names.family
-                                : *id == kSubfamilyName ? &names.subfamily
-                                : *id == kFullName      ? &names.full
+            std::string* slot = *id == kFamilyName       ? &names.family
+                                : *id == kSubfamilyName  ? &names.subfamily
+                                : *id == kFullName       ? &names.full
                                 : *id == kPostScriptName ? &names.postScript
                                                          : nullptr;
             if (slot != nullptr && slot->empty()) *slot = nameText(table.subspan(start, *length), windows);

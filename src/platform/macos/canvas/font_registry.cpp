@@ -169,7 +169,8 @@ void cacheTextWidth(FontRegistry& registry, std::uint64_t id, float size, std::s
     if (cost > kTextWidthCacheBytes / 2) return;
     std::lock_guard<std::mutex> hold(registry.lock);
     TextWidthCache& cache = registry.widths;
-    if (cache.newer.widths.size() >= kTextWidthCacheEntries / 2 || cache.newer.bytes + cost > kTextWidthCacheBytes / 2) {
+    if (cache.newer.widths.size() >= kTextWidthCacheEntries / 2 ||
+        cache.newer.bytes + cost > kTextWidthCacheBytes / 2) {
         cache.older = std::move(cache.newer);
         cache.newer = {};
     }

@@ -40,7 +40,7 @@ struct CanvasFont {
 // entries and half the text bytes each: when the newer fills up it becomes the older and the
 // oldest widths go.
 inline constexpr std::size_t kTextWidthCacheEntries = 16384;
-inline constexpr std::size_t kTextWidthCacheBytes = 8u << 20;
+inline constexpr std::size_t kTextWidthCacheBytes = 4u << 20;
 
 struct TextWidthCache {
     struct Generation {

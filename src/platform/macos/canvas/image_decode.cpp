@@ -22,8 +22,8 @@ void noteSize(GdkPixbufLoader* loader, int width, int height, gpointer context) 
     auto* size = static_cast<LoaderSize*>(context);
     size->width = width;
     size->height = height;
-    bool refused = !usableSide(width) || !usableSide(height) ||
-                   std::uint64_t(width) * std::uint64_t(height) * 4 > size->capacity;
+    bool refused =
+        !usableSide(width) || !usableSide(height) || std::uint64_t(width) * std::uint64_t(height) * 4 > size->capacity;
     if (refused) gdk_pixbuf_loader_set_size(loader, 1, 1);
 }
 
