@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstring>
+#include <string_view>
 
 namespace kelvo {
 
@@ -27,9 +28,41 @@ void noteSize(GdkPixbufLoader* loader, int width, int height, gpointer context) 
     if (refused) gdk_pixbuf_loader_set_size(loader, 1, 1);
 }
 
+bool startsWith(const std::uint8_t* data, std::size_t length, std::size_t at, std::string_view magic) {
+    return length >= at + magic.size() && std::memcmp(data + at, magic.data(), magic.size()) == 0;
+}
+
+// The loader for the data's format, known by its first bytes. Only the formats images come in
+// are read (PNG, JPEG, GIF, TIFF, WebP, HEIF); the other loaders installed are never reached.
+const char* formatOf(const std::uint8_t* data, std::size_t length) {
+    if (startsWith(data, length, 0, "\x89PNG\r\n\x1A\n")) return "png";
+    if (startsWith(data, length, 0, "\xFF\xD8\xFF")) return "jpeg";
+    if (startsWith(data, length, 0, "GIF87a") || startsWith(data, length, 0, "GIF89a")) return "gif";
+    if (startsWith(data, length, 0, std::string_view("II*\0", 4)) ||
+        startsWith(data, length, 0, std::string_view("MM\0*", 4))) {
+        return "tiff";
+    }
+    if (startsWith(data, length, 0, "RIFF") && startsWith(data, length, 8, "WEBP")) return "webp";
+    if (startsWith(data, length, 4, "ftyp")) return "heif";
+    return nullptr;
+}
+
+// The GIF loader makes the whole logical screen before it announces a size, so a screen the
+// decoder would refuse is refused from its header.
+bool gifScreenRefused(const std::uint8_t* data, std::size_t length) {
+    if (length < 10) return false;
+    const int width = data[6] | data[7] << 8;
+    const int height = data[8] | data[9] << 8;
+    return !usableSide(width) || !usableSide(height);
+}
+
 // The first image of the data, with its size as the data declares it; null when unreadable.
 GdkPixbuf* loadFirstImage(const std::uint8_t* encoded, std::size_t length, LoaderSize& size) {
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    const char* format = formatOf(encoded, length);
+    if (format == nullptr) return nullptr;
+    if (std::string_view(format) == "gif" && gifScreenRefused(encoded, length)) return nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(format, nullptr);
+    if (loader == nullptr) return nullptr;
     g_signal_connect(loader, "size-prepared", G_CALLBACK(noteSize), &size);
     bool written = gdk_pixbuf_loader_write(loader, encoded, length, nullptr) != FALSE;
     bool closed = gdk_pixbuf_loader_close(loader, nullptr) != FALSE;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Encoded images (PNG, JPEG, GIF, TIFF and whatever else the installed image loaders read) to
+// Encoded images (PNG, JPEG, GIF, TIFF, and WebP and HEIF where their image loaders are installed) to
 // straight-alpha RGBA8.
 
 #include <cstddef>

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "base/posix_io.hpp"
 #include "canvas_fixture.hpp"
@@ -107,6 +108,22 @@ TEST(CanvasFonts, AdvancesPutEachCharactersWidthOnItsFirstByte) {
     EXPECT_FALSE(measureCanvasTextAdvances(registry, 1, "a\xF0\x9F", 12, advances));
     EXPECT_FALSE(measureCanvasTextAdvances(registry, 1, "", 12, advances));
     EXPECT_FALSE(measureCanvasTextAdvances(registry, 1, "abcde", 12, advances));
+}
+
+TEST(CanvasFontThreads, MeasuringRacesRegistration) {
+    FontRegistry registry;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&registry, t] {
+            for (int i = 0; i < 200; ++i) {
+                std::string text = std::to_string(t * 1000 + i % 50);
+                EXPECT_GT(measureCanvasText(registry, 7, text, 12), 0);
+                EXPECT_GT(canvasFontAdvance(canvasFontForId(registry, 7), 'W', 12), 0);
+            }
+        });
+    }
+    for (int i = 0; i < 50; ++i) ASSERT_TRUE(registerCanvasFont(registry, 7, i % 2 ? monoBytes() : regularBytes()));
+    for (std::thread& thread : threads) thread.join();
 }
 
 // A folder tree under the system's temporary folder, removed afterwards.
