@@ -118,6 +118,7 @@ bool registerCanvasFont(FontRegistry& registry, std::uint64_t id, std::span<cons
     if (!file) return false;
     std::lock_guard<std::mutex> hold(registry.lock);
     registry.registered[id] = std::move(file);
+    ++registry.generation;
     // Widths measured with the font the id named before would disagree with what is drawn now.
     forgetWidthsOf(registry.widths.newer, id);
     forgetWidthsOf(registry.widths.older, id);
@@ -130,16 +131,18 @@ bool addNamedCanvasFont(FontRegistry& registry, std::span<const std::uint8_t> by
     std::vector<std::string> names = fontFaceNames(file->bytes);
     std::lock_guard<std::mutex> hold(registry.lock);
     for (std::string& name : names) registry.named.emplace(std::move(name), file);
+    ++registry.generation;
     registry.widths = {};  // the ids' meanings may have found new faces
     return true;
 }
 
 CanvasFont canvasFontForId(FontRegistry& registry, std::uint64_t id) {
     std::lock_guard<std::mutex> hold(registry.lock);
-    if (auto found = registry.registered.find(id); found != registry.registered.end()) {
-        return fontOfFile(found->second, geistRegularFace());
-    }
-    return builtInFont(registry, id);
+    auto found = registry.registered.find(id);
+    CanvasFont font =
+        found != registry.registered.end() ? fontOfFile(found->second, geistRegularFace()) : builtInFont(registry, id);
+    font.generation = registry.generation;
+    return font;
 }
 
 float canvasFontAdvance(const CanvasFont& font, std::uint32_t code_point, float size) {
@@ -163,11 +166,13 @@ bool findCachedTextWidth(FontRegistry& registry, std::uint64_t id, float size, s
     return false;
 }
 
-void cacheTextWidth(FontRegistry& registry, std::uint64_t id, float size, std::string_view text, float width) {
+void cacheTextWidth(FontRegistry& registry, const CanvasFont& font, std::uint64_t id, float size, std::string_view text,
+                    float width) {
     std::string key = widthKey(id, size, text);
     const std::size_t cost = key.size() + kWidthEntryOverhead;
     if (cost > kTextWidthCacheBytes / 2) return;
     std::lock_guard<std::mutex> hold(registry.lock);
+    if (font.generation != registry.generation) return;
     TextWidthCache& cache = registry.widths;
     if (cache.newer.widths.size() >= kTextWidthCacheEntries / 2 ||
         cache.newer.bytes + cost > kTextWidthCacheBytes / 2) {

@@ -33,7 +33,8 @@ struct CanvasFont {
     FontFileRef file;
     const Face* face = nullptr;
     float advanceScale = 1.0f;
-    float obliqueShear = 0.0f;  // x moves this much per unit of height above the baseline
+    float obliqueShear = 0.0f;     // x moves this much per unit of height above the baseline
+    std::uint64_t generation = 0;  // the registry's registrations when the font was looked up
 };
 
 // Widths measured per (font id, size in thousandths, text). Two generations of at most half the
@@ -56,6 +57,7 @@ struct FontRegistry {
     std::unordered_map<std::uint64_t, FontFileRef> registered;
     std::unordered_map<std::string, FontFileRef> named;  // application fonts by name; first wins
     TextWidthCache widths;
+    std::uint64_t generation = 0;  // advanced by every registration
 };
 
 // The registry font lookups, measuring and packet text drawing use.
@@ -74,8 +76,10 @@ CanvasFont canvasFontForId(FontRegistry& registry, std::uint64_t id);
 // A character's advance in pixels at `size`; 0 for line breaks.
 float canvasFontAdvance(const CanvasFont& font, std::uint32_t code_point, float size);
 
-// The cached width of (id, size, text), if any; and storing one.
+// The cached width of (id, size, text), if any; and storing one measured with `font`, unless a
+// registration came in between.
 bool findCachedTextWidth(FontRegistry& registry, std::uint64_t id, float size, std::string_view text, float& width);
-void cacheTextWidth(FontRegistry& registry, std::uint64_t id, float size, std::string_view text, float width);
+void cacheTextWidth(FontRegistry& registry, const CanvasFont& font, std::uint64_t id, float size, std::string_view text,
+                    float width);
 
 }  // namespace kelvo

@@ -31,7 +31,7 @@ double measureCanvasText(FontRegistry& registry, std::uint64_t id, std::string_v
         at += c.length;
     }
     if (!std::isfinite(width)) return -1;
-    cacheTextWidth(registry, id, pixels, text, width);
+    cacheTextWidth(registry, font, id, pixels, text, width);
     return width;
 }
 
