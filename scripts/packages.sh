@@ -9,6 +9,7 @@ KELVO_BUILD_PACKAGES=(
   gstreamer1.0-plugins-good         # WAV, HTTP streams and the desktop's audio output at run time
   libsoup-3.0-dev                   # the download that keeps a streamed sound as a cache file
   libsecret-1-dev  # stored credentials (the desktop's secret service)
+  libgdk-pixbuf-2.0-dev  # decoding the images canvas views draw (PNG, JPEG, GIF and more)
   libwebkit2gtk-4.1-dev  # the host's web views: WebKitGTK 4.1, its URL schemes, user scripts and script messages
 )
 # What the program needs to run on a machine without a display (./run.sh uses a virtual one).

@@ -132,6 +132,7 @@ std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standi
     auto view = std::make_shared<HostCanvasView>();
     view->host = &host;
     view->ref = ref;
+    view->surface.canvas.imageStore = &host.canvasImageStore;  // images the runtime uploaded
     view->self = view;
     view->surface.hidden = hidden;
     initSurfaceView(view->surface, &view->device, hostSurfacePort(*view), surfaceFrame(frame));

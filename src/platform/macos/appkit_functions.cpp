@@ -77,6 +77,12 @@ AppKitFunctions makeTable() {
     table.present_gpu_surface_pixels = kelvo_appkit_present_gpu_surface_pixels;
     table.present_gpu_surface_packet = kelvo_appkit_present_gpu_surface_packet;
     table.present_gpu_surface_packet_binary = kelvo_appkit_present_gpu_surface_packet_binary;
+    table.upload_gpu_surface_image = kelvo_appkit_upload_gpu_surface_image;
+    table.remove_gpu_surface_image = kelvo_appkit_remove_gpu_surface_image;
+    table.register_font = kelvo_appkit_register_font;
+    table.measure_text = kelvo_appkit_measure_text;
+    table.measure_text_advances = kelvo_appkit_measure_text_advances;
+    table.decode_image = kelvo_appkit_decode_image;
     return table;
 }
 

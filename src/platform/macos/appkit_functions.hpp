@@ -202,6 +202,9 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
       const std::uint8_t* rgba, std::size_t byteLength)                                                               \
     X(remove_gpu_surface_image, std::int32_t, std::uint64_t imageId)                                                  \
     X(register_font, std::int32_t, std::uint64_t fontId, const std::uint8_t* bytes, std::size_t length)               \
+    X(measure_text, double, std::uint64_t fontId, const char* text, std::size_t length, double size)                  \
+    X(measure_text_advances, std::int32_t, std::uint64_t fontId, const char* text, std::size_t length,                \
+      float* advances, double size)                                                                                   \
     X(decode_image, std::int32_t, const std::uint8_t* encoded, std::size_t encodedLength, std::uint8_t* pixels,       \
       std::size_t capacity, std::uint32_t* width, std::uint32_t* height)                                              \
     /* audio */                                                                                                       \

@@ -122,7 +122,7 @@ KelvoAppKitHost* kelvo_appkit_create(const char* appName, std::size_t appNameLen
     host->displayName = orDefault(hostText(displayName, displayNameLength), host->appName);
     if (!platform->loop.open(platform->self, standin::AppIdentity{host->appName, host->displayName})) return nullptr;
     launchMark(*host, "nsapp_ready");
-    // The packaged fonts are registered here, once per process, when the canvas views come.
+    registerApplicationFontsOnce(*host);
     launchMark(*host, "fonts_registered");
 
     host->appVersion = std::string(hostText(version, versionLength));

@@ -21,6 +21,7 @@
 #include "platform/macos/appkit_functions.hpp"
 #include "platform/macos/appkit_native_views.hpp"
 #include "platform/macos/appkit_webviews.hpp"
+#include "platform/macos/canvas/image_store.hpp"
 #include "platform/macos/host_event.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -202,6 +203,8 @@ struct KelvoAppKitHost {
 
     // native views
     HostNativeViews nativeViews;
+    // the images uploaded for every canvas view of the host to draw
+    CanvasImageMap canvasImageStore;
     // menus, shortcuts, status item
     std::vector<HostShortcut> shortcuts;
     std::vector<MenuKeyItem> menuKeys;
@@ -211,6 +214,10 @@ struct KelvoAppKitHost {
 
 // A text argument of the function interface: null or invalid UTF-8 count as empty.
 std::string_view hostText(const char* bytes, std::size_t length);
+
+// Once per process: the fonts under the bundle's resource folder, else the working folder
+// (appkit_canvas_resources.cpp).
+void registerApplicationFontsOnce(KelvoAppKitHost& host);
 
 // Delivery to the runtime (appkit_host_delivery.cpp). While the runtime handles an event,
 // everything else that would reach it waits in order and is delivered when it returns; frame

@@ -1,4 +1,4 @@
-// Slots of canvas views, their images, fonts and scroll drivers, and image decoding.
+// Slots of canvas views, their images, fonts and scroll drivers, text measuring and image decoding.
 
 #include <algorithm>
 #include <array>
@@ -95,6 +95,23 @@ Status registerGpuSurfaceFont(void* services, std::uint64_t fontId, std::span<co
     return {};
 }
 
+// The slot's contract is a width or -1: anything the host answers that is not a usable width
+// (its -1, a NaN, a width beyond a float) comes back as -1, which layout treats as a failure.
+float measureText(void* services, std::uint64_t fontId, float size, std::string_view text) {
+    MacPlatform& mac = macOf(services);
+    const double width = mac.appkit->measure_text(mac.host, fontId, text.data(), text.size(), size);
+    if (!(width >= 0.0 && width <= 3.4028234e38)) return -1.0f;
+    return static_cast<float>(width);
+}
+
+bool measureTextAdvances(void* services, std::uint64_t fontId, float size, std::string_view text,
+                         std::span<float> advances) {
+    MacPlatform& mac = macOf(services);
+    // The host writes one advance per byte and cannot see the span's length.
+    if (text.empty() || advances.size() < text.size()) return false;
+    return mac.appkit->measure_text_advances(mac.host, fontId, text.data(), text.size(), advances.data(), size) == 1;
+}
+
 constexpr std::size_t kMaxScrollDrivers = 16;
 
 Status setGpuSurfaceScrollDrivers(void* services, std::uint64_t windowId, std::string_view label,
@@ -147,6 +164,8 @@ void fillCanvasSlots(PlatformSlots& slots, const AppKitFunctions& appkit) {
     if (appkit.upload_gpu_surface_image) slots.uploadGpuSurfaceImage = uploadGpuSurfaceImage;
     if (appkit.remove_gpu_surface_image) slots.removeGpuSurfaceImage = removeGpuSurfaceImage;
     if (appkit.register_font) slots.registerGpuSurfaceFont = registerGpuSurfaceFont;
+    if (appkit.measure_text) slots.measureText = measureText;
+    if (appkit.measure_text_advances) slots.measureTextAdvances = measureTextAdvances;
     if (appkit.decode_image) slots.decodeImage = decodeImage;
     if (appkit.set_gpu_surface_scroll_drivers) slots.setGpuSurfaceScrollDrivers = setGpuSurfaceScrollDrivers;
 }

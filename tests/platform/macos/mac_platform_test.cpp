@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -86,14 +87,24 @@ TEST(MacPlatformSlots, HostAnswersBecomeErrors) {
     }
 }
 
+TEST(MacPlatformSlots, AnyNegativeHostWidthIsTheFailedMeasurement) {
+    Adapter adapter;
+    for (auto [answer, width] : {std::pair{7, 7.0f}, {0, 0.0f}, {-1, -1.0f}, {-3, -1.0f}}) {
+        gAnswer = answer;
+        EXPECT_EQ(adapter.platform.slots.measureText(adapter.platform.services, 1, 12, "ab"), width) << answer;
+    }
+    std::array<float, 1> advances{};
+    EXPECT_FALSE(adapter.platform.slots.measureTextAdvances(adapter.platform.services, 1, 12, "ab", advances));
+    EXPECT_EQ(gCalls, 4u);  // a span shorter than the text never reaches the host
+}
+
 TEST(MacPlatformSlots, OnlySlotsTheHostServesAreFilled) {
     Adapter full;
     Adapter real(appkitFunctions());
     for (std::size_t i = 0; i < kPlatformSlotCount; ++i) {
         auto slot = static_cast<PlatformSlot>(i);
-        // Accessibility and text measuring come with the canvas views that serve
-        // them; slot 15 stays empty.
-        bool later = i == 15 || i == 69 || i == 72 || i == 73;
+        // Accessibility comes with the canvas views that serve it; slot 15 stays empty.
+        bool later = i == 15 || i == 69;
         EXPECT_EQ(slotFilled(full.platform.slots, slot), !later) << platformSlotName(slot);
     }
     EXPECT_TRUE(slotFilled(real.platform.slots, PlatformSlot::createWindow));

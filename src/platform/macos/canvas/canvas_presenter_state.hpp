@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/macos/canvas/canvas_switches.hpp"
+#include "platform/macos/canvas/image_store.hpp"
 #include "platform/macos/canvas/packet_raster.hpp"
 #include "platform/macos/canvas/raster_cache.hpp"
 #include "platform/standin/gpu/gpu_device.hpp"
@@ -23,15 +24,6 @@ namespace kelvo {
 // A command as a packet delivered it. Unchanged commands of a "patch" keep their object, so the
 // raster cache recognises them by address.
 using RetainedCommand = PacketCommandRef;
-
-// An image "draw_image" commands draw: premultiplied R, G, B, A bytes, rows of width * 4 bytes.
-// `pixels` points into `rgba`; images are never changed once made.
-struct CanvasImage {
-    std::vector<std::uint8_t> rgba;
-    PacketImagePixels pixels;
-};
-using CanvasImageRef = std::shared_ptr<const CanvasImage>;
-using CanvasImageMap = std::unordered_map<std::uint64_t, CanvasImageRef>;  // by image id
 
 // The view's hooks into its frame loop; any may be null.
 struct CanvasViewHooks {

@@ -5,23 +5,28 @@
 
 #include "base/utf8.hpp"
 #include "platform/macos/canvas/packet_raster_body.hpp"
-#include "raster/font_ttf.hpp"
-#include "text/text_metrics.hpp"
+#include "platform/macos/canvas/text_measure.hpp"
 
 namespace kelvo {
 
 namespace {
 
+// Text is drawn with the fonts text is measured with, so layout and drawing agree.
 struct TextStyle {
-    const Face* face = nullptr;
+    CanvasFont font;
     float size = 12;
     SolidShader colour;
 };
 
 float advanceOf(const TextStyle& style, std::uint32_t code_point) {
-    if (code_point == '\n' || code_point == '\r') return 0;
-    float units = style.face->units_per_em > 0 ? style.face->units_per_em : 1.0f;
-    return static_cast<float>(glyphAdvance(*style.face, glyphIndex(*style.face, code_point))) * style.size / units;
+    return canvasFontAdvance(style.font, code_point, style.size);
+}
+
+// Font units to device pixels at the pen, slanted when the font is an oblique.
+Affine outlineTransform(const TextStyle& style, Point pen) {
+    Affine transform = glyphTransform(*style.font.face, style.size, pen);
+    transform.c = style.font.obliqueShear * transform.a;
+    return transform;
 }
 
 float naturalWidth(const TextStyle& style, std::string_view text) {
@@ -41,10 +46,9 @@ void drawLine(const Canvas2d& canvas, const TextStyle& style, std::string_view t
     for (std::size_t at = 0; at < text.size();) {
         Utf8CodePoint c = utf8CodePointAt(text, at);
         at += std::max<std::size_t>(c.length, 1);
-        std::uint16_t glyph = glyphIndex(*style.face, c.value);
+        std::uint16_t glyph = glyphIndex(*style.font.face, c.value);
         builder->clear();
-        if (glyphOutlineInner(*style.face, glyph, glyphTransform(*style.face, style.size, {x, baseline}),
-                              builder->sink(), 0)) {
+        if (glyphOutlineInner(*style.font.face, glyph, outlineTransform(style, {x, baseline}), builder->sink(), 0)) {
             (void)canvasFillPath(canvas, builder->path(), FillRule::winding, style.colour);
         }
         x += advanceOf(style, c.value);
@@ -127,9 +131,8 @@ void drawParagraph(const Canvas2d& canvas, const TextStyle& style, const PacketT
 bool drawPacketText(const Canvas2d& canvas, const PacketText& text, double opacity) {
     TextStyle style;
     style.colour.premultiplied = packetPremultipliedColour(text.color, opacity);
-    double size = std::isfinite(text.size) ? text.size : 12;
-    style.size = static_cast<float>(std::clamp(size, 1.0, kPacketTextMaxSize));
-    style.face = text.font == kFontMonospace ? &geistMonoFace() : &geistRegularFace();
+    style.size = std::min(canvasTextSize(text.size), static_cast<float>(kPacketTextMaxSize));
+    style.font = canvasFontForId(processFontRegistry(), text.font);
     if (!std::isfinite(text.origin.x) || !std::isfinite(text.origin.y)) return true;
     auto x = static_cast<float>(text.origin.x);
     auto y = static_cast<float>(text.origin.y);
