@@ -27,4 +27,6 @@ KELVO_TEST_PACKAGES=(
   dbus             # dbus-run-session (bus for GTK's accessibility and settings)
   gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
   xclip            # reads the clipboard from another process while the host owns it
+  at-spi2-core     # the accessibility bus a canvas view's widgets are read back over
+  python3-pyatspi  # the reader of that bus
 )

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/macos/appkit_canvas_access.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 #include "platform/macos/appkit_native_views.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
@@ -18,6 +19,7 @@ struct HostCanvasView {
     gpu::GpuDevice device;
     SurfaceView surface;
     standin::TimerId displayTimer = 0;
+    CanvasAccess access;  // scroll drivers and accessibility elements
 
     HostCanvasView() = default;
     HostCanvasView(const HostCanvasView&) = delete;
@@ -134,6 +136,7 @@ std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standi
     view->surface.hidden = hidden;
     initSurfaceView(view->surface, &view->device, hostSurfacePort(*view), surfaceFrame(frame));
     bindSurfaceView(view->surface, windowId, label);
+    attachCanvasAccess(view->access, host, view, ref);
     return view;
 }
 
@@ -143,6 +146,8 @@ void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool
 }
 
 SurfaceView& surfaceOf(HostCanvasView& view) { return view.surface; }
+
+CanvasAccess& canvasAccessOf(HostCanvasView& view) { return view.access; }
 
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host) {
     forEachCanvasView(host, [](HostCanvasView& view) { flushQueuedFirstCanvasFrameRequest(view.surface); });

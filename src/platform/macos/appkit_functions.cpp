@@ -77,6 +77,8 @@ AppKitFunctions makeTable() {
     table.present_gpu_surface_pixels = kelvo_appkit_present_gpu_surface_pixels;
     table.present_gpu_surface_packet = kelvo_appkit_present_gpu_surface_packet;
     table.present_gpu_surface_packet_binary = kelvo_appkit_present_gpu_surface_packet_binary;
+    table.set_gpu_surface_scroll_drivers = kelvo_appkit_set_gpu_surface_scroll_drivers;
+    table.update_widget_accessibility = kelvo_appkit_update_widget_accessibility;
     return table;
 }
 

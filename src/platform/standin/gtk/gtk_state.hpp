@@ -110,6 +110,7 @@ struct GtkNativeViewRecord : GtkPlacedView {
     bool quiet = false;                // the backend itself changes the control: no action
     GObjectPtr<GtkCssProvider> css;
     GtkCanvasPicture picture;  // canvas views
+    ElementActionSink elementSink{};  // canvas views: actions on their accessibility elements
 };
 
 // One download under way; it frees itself when it ends.
@@ -176,6 +177,9 @@ NativeViewService gtkNativeViews();
 CanvasService gtkCanvas();
 // The drawing area of a canvas view, painting `record.picture`.
 GtkWidget* makeCanvasArea(GtkNativeViewRecord& record);
+// A drawing area whose accessible holds a canvas view's accessibility elements as children.
+GtkWidget* newCanvasDrawingArea();
+AccessibilityService gtkAccessibility();
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
 KeyringService gtkKeyring();
