@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host_harness.hpp"
+#include "platform/macos/appkit_canvas_access.hpp"
+#include "platform/macos/appkit_canvas_views.hpp"
+#include "platform/macos/appkit_host_state.hpp"
+
+namespace kelvo {
+namespace {
+
+using testing::HostHarness;
+
+constexpr std::int32_t kCanvas = 12;
+constexpr std::uint64_t kInterval = 16'666'666;
+
+struct HostCanvasAccess : ::testing::Test {
+    HostCanvasAccess() {
+        h.create();
+        const std::string label = "gallery";
+        EXPECT_EQ(kelvo_appkit_create_view(h.host, 1, label.data(), label.size(), kCanvas, nullptr, 0, 0, 1, 1,
+                                           nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 300, 200),
+                  1);
+    }
+    std::int32_t publish(std::span<const KelvoWidgetAccessibilityNodeRecord> nodes, std::string label = "gallery") {
+        return kelvo_appkit_update_widget_accessibility(h.host, 1, label.data(), label.size(), nodes.data(),
+                                                        nodes.size());
+    }
+    standin::HeadlessStandIn::NativeView& shown() { return *h.platform.nativeView("gallery"); }
+
+    HostHarness h;
+};
+
+KelvoWidgetAccessibilityNodeRecord node(std::uint64_t id, std::int32_t role, const char* label, std::uint32_t actions) {
+    KelvoWidgetAccessibilityNodeRecord r;
+    r.widgetId = id;
+    r.role = role;
+    r.label = label;
+    r.labelLength = std::strlen(label);
+    r.stateFlags = 1;
+    r.actionFlags = actions;
+    r.x = 10;
+    r.y = 20;
+    r.width = 80;
+    r.height = 24;
+    return r;
+}
+
+// Published elements reach the stand-in; a press there comes back as one event for the view; a
+// closed view takes its elements' actions with it.
+TEST_F(HostCanvasAccess, ElementsArePublishedAndTheirActionsComeBack) {
+    const KelvoWidgetAccessibilityNodeRecord nodes[] = {node(41, 4, "Save", 2 | 4), node(42, 16, "Wrap", 0)};
+    EXPECT_EQ(publish(nodes, "elsewhere"), 0);
+    ASSERT_EQ(publish(nodes), 1);
+    ASSERT_EQ(shown().elements.size(), 2u);
+    EXPECT_EQ(shown().elements[0].label, "Save");
+    EXPECT_EQ(shown().elements[1].shape.role, standin::ElementRole::check_box);
+    EXPECT_EQ(shown().elements[0].shape.frame, (standin::RectD{10, 20, 80, 24}));
+
+    h.platform.at(kInterval * 3, [&] {
+        h.platform.userActOnElement(shown(), 41, {standin::ElementActionKind::press});
+        h.platform.userActOnElement(shown(), 42, {standin::ElementActionKind::press});
+    });
+    standin::HeadlessStandIn::NativeView* view = &shown();
+    h.platform.at(kInterval * 6, [&] {
+        const std::string label = "gallery";
+        EXPECT_EQ(kelvo_appkit_close_view(h.host, 1, label.data(), label.size()), 1);
+        // The last elements stay on the destroyed record; acting on them reaches nobody.
+        h.platform.userActOnElement(*view, 41, {standin::ElementActionKind::press});
+    });
+    h.platform.at(kInterval * 9, [&] { kelvo_appkit_stop(h.host); });
+    h.run();
+
+    auto actions = h.all(HostEventKind::widget_accessibility_action);
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0]->viewLabel, "gallery");
+    EXPECT_EQ(actions[0]->event.targetId, 41u);
+    EXPECT_EQ(actions[0]->event.action, 2);
+
+}
+
+// A wheel over a driver moves it and reports through the main queue; the runtime's own offset
+// does not come back; a view closed before its report is due sends nothing.
+TEST_F(HostCanvasAccess, ScrollDriversReportWheelOffsets) {
+    const std::string label = "gallery";
+    KelvoScrollDriverRecord driver{9, 0, 0, 300, 100, 300, 1000, 50, 0, 0};
+    EXPECT_EQ(kelvo_appkit_set_gpu_surface_scroll_drivers(h.host, 1, "nowhere", 7, &driver, 1), 0);
+    ASSERT_EQ(kelvo_appkit_set_gpu_surface_scroll_drivers(h.host, 1, label.data(), label.size(), &driver, 1), 1);
+    HostCanvasView* canvas = findCanvasView(*h.host, 1, label);
+    ASSERT_NE(canvas, nullptr);
+
+    h.platform.at(kInterval * 2, [&] {
+        EXPECT_TRUE(routeCanvasWheel(*canvas, 20, 20, 0, 30, WheelPhase::none, WheelPhase::none));
+        EXPECT_FALSE(routeCanvasWheel(*canvas, 20, 150, 0, 30, WheelPhase::none, WheelPhase::none));
+    });
+    h.platform.at(kInterval * 2 + 1000, [&] {
+        EXPECT_TRUE(routeCanvasWheel(*canvas, 20, 20, 0, 5, WheelPhase::none, WheelPhase::none));
+        EXPECT_EQ(kelvo_appkit_close_view(h.host, 1, label.data(), label.size()), 1);
+    });
+    h.platform.at(kInterval * 6, [&] { kelvo_appkit_stop(h.host); });
+    h.run();
+
+    auto reports = h.all(HostEventKind::scroll_driver);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0]->viewLabel, "gallery");
+    EXPECT_EQ(reports[0]->event.targetId, 9u);
+    EXPECT_EQ(reports[0]->event.scrollOffsetY, 80);
+    EXPECT_EQ(reports[0]->atNs, kInterval * 2);
+}
+
+}  // namespace
+}  // namespace kelvo
