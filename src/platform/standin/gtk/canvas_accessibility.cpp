@@ -44,6 +44,13 @@ struct KelvoCanvasElementClass {
     AtkObjectClass parent;
 };
 
+struct KelvoCanvasRangeElement {
+    KelvoCanvasElement parent;
+};
+struct KelvoCanvasRangeElementClass {
+    KelvoCanvasElementClass parent;
+};
+
 struct KelvoCanvasAreaAccessible {
     GtkWidgetAccessible parent;
     std::vector<AtkObject*>* children;  // owned references
@@ -69,8 +76,10 @@ void elementValueInit(AtkValueIface* iface);
 
 G_DEFINE_TYPE_WITH_CODE(KelvoCanvasElement, kelvo_canvas_element, ATK_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(ATK_TYPE_COMPONENT, elementComponentInit)
-                            G_IMPLEMENT_INTERFACE(ATK_TYPE_ACTION, elementActionInit)
-                                G_IMPLEMENT_INTERFACE(ATK_TYPE_VALUE, elementValueInit))
+                            G_IMPLEMENT_INTERFACE(ATK_TYPE_ACTION, elementActionInit))
+// An element with a range also has a value.
+G_DEFINE_TYPE_WITH_CODE(KelvoCanvasRangeElement, kelvo_canvas_range_element, kelvo_canvas_element_get_type(),
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_VALUE, elementValueInit))
 G_DEFINE_TYPE(KelvoCanvasAreaAccessible, kelvo_canvas_area_accessible, GTK_TYPE_WIDGET_ACCESSIBLE)
 G_DEFINE_TYPE(KelvoCanvasArea, kelvo_canvas_area, GTK_TYPE_DRAWING_AREA)
 
@@ -224,7 +233,8 @@ AtkRole atkRoleOf(ElementRole role) {
 }
 
 AtkObject* makeElement(GtkNativeViewRecord& record, AtkObject* parent, const AccessibleElement& e, int index) {
-    auto* object = static_cast<KelvoCanvasElement*>(g_object_new(kelvo_canvas_element_get_type(), nullptr));
+    const GType type = e.range ? kelvo_canvas_range_element_get_type() : kelvo_canvas_element_get_type();
+    auto* object = static_cast<KelvoCanvasElement*>(g_object_new(type, nullptr));
     ElementData& d = *object->data;
     d.state = record.state;
     d.viewNumber = record.number;
@@ -301,6 +311,10 @@ static void kelvo_canvas_element_class_init(KelvoCanvasElementClass* klass) {
     ATK_OBJECT_CLASS(klass)->ref_state_set = elementStates;
     ATK_OBJECT_CLASS(klass)->get_index_in_parent = elementIndex;
 }
+
+static void kelvo_canvas_range_element_init(KelvoCanvasRangeElement*) {}
+
+static void kelvo_canvas_range_element_class_init(KelvoCanvasRangeElementClass*) {}
 
 static void kelvo_canvas_area_accessible_init(KelvoCanvasAreaAccessible* self) {
     self->children = new std::vector<AtkObject*>();

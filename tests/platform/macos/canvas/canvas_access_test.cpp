@@ -130,7 +130,7 @@ TEST(ScrollDrivers, ScriptsOfDiffingClampingRoutingAndCoalescing) {
     std::unique_ptr<AccessRig> rig;
     std::size_t matched = 0;
     std::string scenario;
-    for (const std::string& line : testing::readLines("canvas/scroll_drivers.txt")) {
+    for (const std::string& line : testing::readLines("platform/canvas/scroll_drivers.txt")) {
         std::vector<std::string> w = split(line, ' ');
         const std::string where = scenario + ": " + line;
         if (w[0] == "scenario") {
@@ -284,7 +284,7 @@ std::map<std::string, std::string> cellsOf(const std::vector<std::string>& words
 }
 
 TEST(WidgetAccessibility, ElementsFollowTheirNodeRecords) {
-    for (const std::string& line : testing::readLines("canvas/accessibility_elements.txt")) {
+    for (const std::string& line : testing::readLines("platform/canvas/accessibility_elements.txt")) {
         const std::vector<std::string> w = split(line, ' ');
         const std::size_t arrow = static_cast<std::size_t>(std::find(w.begin(), w.end(), "->") - w.begin());
         std::vector<std::string> texts;
@@ -322,7 +322,7 @@ standin::ElementAction actionOf(const std::string& cell) {
 }
 
 TEST(WidgetAccessibility, ActionsBecomeEventsWhereTheElementAllowsThem) {
-    for (const std::string& line : testing::readLines("canvas/accessibility_actions.txt")) {
+    for (const std::string& line : testing::readLines("platform/canvas/accessibility_actions.txt")) {
         const std::vector<std::string> w = split(line, ' ');
         AccessRig rig;
         KelvoWidgetAccessibilityNodeRecord record;
