@@ -67,13 +67,14 @@ std::int32_t kelvo_appkit_set_gpu_surface_scroll_drivers(KelvoAppKitHost* host, 
     HostCanvasView* view = findCanvasView(*host, windowId, hostText(label, labelLength));
     if (view == nullptr) return 0;
     if (drivers == nullptr) count = 0;
-    const auto records = std::span(drivers, static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxScrollDrivers)));
+    const auto records =
+        std::span(drivers, static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxScrollDrivers)));
     setScrollDrivers(canvasAccessOf(*view).drivers, surfaceOf(*view), records);
     return 1;
 }
 
-std::int32_t kelvo_appkit_update_widget_accessibility(KelvoAppKitHost* host, std::uint64_t windowId,
-                                                      const char* label, std::size_t labelLength,
+std::int32_t kelvo_appkit_update_widget_accessibility(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
+                                                      std::size_t labelLength,
                                                       const KelvoWidgetAccessibilityNodeRecord* nodes,
                                                       std::uint64_t count) {
     HostCanvasView* view = findCanvasView(*host, windowId, hostText(label, labelLength));

@@ -19,8 +19,8 @@ struct HostCanvasAccess : ::testing::Test {
     HostCanvasAccess() {
         h.create();
         const std::string label = "gallery";
-        EXPECT_EQ(kelvo_appkit_create_view(h.host, 1, label.data(), label.size(), kCanvas, nullptr, 0, 0, 1, 1,
-                                           nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 300, 200),
+        EXPECT_EQ(kelvo_appkit_create_view(h.host, 1, label.data(), label.size(), kCanvas, nullptr, 0, 0, 1, 1, nullptr,
+                                           0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 300, 200),
                   1);
     }
     std::int32_t publish(std::span<const KelvoWidgetAccessibilityNodeRecord> nodes, std::string label = "gallery") {
@@ -77,7 +77,6 @@ TEST_F(HostCanvasAccess, ElementsArePublishedAndTheirActionsComeBack) {
     EXPECT_EQ(actions[0]->viewLabel, "gallery");
     EXPECT_EQ(actions[0]->event.targetId, 41u);
     EXPECT_EQ(actions[0]->event.action, 2);
-
 }
 
 // A wheel over a driver moves it and reports through the main queue; the runtime's own offset

@@ -211,8 +211,8 @@ std::size_t accessibleElements(const WidgetAccessibilityModel& model,
     return model.count;
 }
 
-bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, SurfaceView& view,
-                                      std::uint64_t widgetId, const standin::ElementAction& action) {
+bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, SurfaceView& view, std::uint64_t widgetId,
+                                      const standin::ElementAction& action) {
     const WidgetAccessibilityElement* e = elementOf(model, widgetId);
     if (e == nullptr || !e->shape.enabled) return false;
     const std::uint32_t flags = e->actionFlags;

@@ -81,8 +81,8 @@ std::optional<WidgetAction> pressActionOf(std::uint32_t actionFlags);
 
 // Assistive technology acted on the element of `widgetId`: sends the event when the element
 // exists, is enabled and allows the action. True when an event was sent.
-bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, SurfaceView& view,
-                                      std::uint64_t widgetId, const standin::ElementAction& action);
+bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, SurfaceView& view, std::uint64_t widgetId,
+                                      const standin::ElementAction& action);
 // Sends one action event (needs a bound view with a label and a widget id other than 0) and asks
 // the view for a frame. A selection is (start, length), its end saturating.
 bool emitWidgetAccessibilityAction(SurfaceView& view, std::uint64_t widgetId, WidgetAction action,

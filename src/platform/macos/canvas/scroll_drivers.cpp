@@ -129,8 +129,8 @@ std::optional<std::size_t> scrollDriverForPoint(const ScrollDriverSet& set, doub
     return std::nullopt;
 }
 
-bool routeScrollDriverWheel(ScrollDriverSet& set, SurfaceView& view, double x, double y, double deltaX,
-                            double deltaY, WheelPhase phase, WheelPhase momentumPhase) {
+bool routeScrollDriverWheel(ScrollDriverSet& set, SurfaceView& view, double x, double y, double deltaX, double deltaY,
+                            WheelPhase phase, WheelPhase momentumPhase) {
     // Drivers scroll vertically only: a sideways delta is taken by the driver and moves nothing.
     (void)deltaX;
     if (set.count == 0) return false;

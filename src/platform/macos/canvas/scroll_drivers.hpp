@@ -70,8 +70,8 @@ std::optional<std::size_t> scrollDriverForPoint(const ScrollDriverSet& set, doub
 // a gesture to the driver under the pointer when it began, until its momentum ends. The chosen
 // driver's offset moves by deltaY (positive: towards the content's end), clamped to the content.
 // False when no driver takes the event (the view handles it itself).
-bool routeScrollDriverWheel(ScrollDriverSet& set, SurfaceView& view, double x, double y, double deltaX,
-                            double deltaY, WheelPhase phase, WheelPhase momentumPhase);
+bool routeScrollDriverWheel(ScrollDriverSet& set, SurfaceView& view, double x, double y, double deltaX, double deltaY,
+                            WheelPhase phase, WheelPhase momentumPhase);
 // The posted flush came due: sends the pending report, or waits out the rest of the interval.
 void flushScrollDriverEvent(ScrollDriverSet& set, SurfaceView& view);
 

@@ -109,7 +109,7 @@ struct GtkNativeViewRecord : GtkPlacedView {
     std::vector<GtkWidget*> segments;  // a segmented control's buttons
     bool quiet = false;                // the backend itself changes the control: no action
     GObjectPtr<GtkCssProvider> css;
-    GtkCanvasPicture picture;  // canvas views
+    GtkCanvasPicture picture;         // canvas views
     ElementActionSink elementSink{};  // canvas views: actions on their accessibility elements
 };
 

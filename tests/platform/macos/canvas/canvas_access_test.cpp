@@ -110,8 +110,8 @@ std::string unescape(const std::string& cell) {
 
 WheelPhase phaseNamed(const std::string& name) {
     static const std::map<std::string, WheelPhase> phases{
-        {"none", WheelPhase::none},   {"may_begin", WheelPhase::may_begin}, {"began", WheelPhase::began},
-        {"changed", WheelPhase::changed}, {"ended", WheelPhase::ended},     {"cancelled", WheelPhase::cancelled}};
+        {"none", WheelPhase::none},       {"may_begin", WheelPhase::may_begin}, {"began", WheelPhase::began},
+        {"changed", WheelPhase::changed}, {"ended", WheelPhase::ended},         {"cancelled", WheelPhase::cancelled}};
     return phases.at(name);
 }
 
@@ -223,9 +223,9 @@ KelvoWidgetAccessibilityNodeRecord nodeRecord(const std::map<std::string, std::s
 }
 
 std::string roleName(standin::ElementRole role) {
-    static const char* const names[] = {"group", "static_text", "image", "button", "text_field",
-                                        "menu",  "menu_item",   "list",  "row",    "table",
-                                        "cell",  "check_box",   "slider", "progress_indicator", "radio_button"};
+    static const char* const names[] = {
+        "group", "static_text", "image",     "button", "text_field",         "menu",        "menu_item", "list", "row",
+        "table", "cell",        "check_box", "slider", "progress_indicator", "radio_button"};
     return names[static_cast<std::size_t>(role)];
 }
 
@@ -245,7 +245,8 @@ std::string elementField(const WidgetAccessibilityElement& e, const std::string&
     if (key == "desc") return e.valueDescription;
     if (key == "seltext") return e.selectedText;
     if (key == "chars") return optionalText(s.characterCount);
-    if (key == "sel") return s.selectionStart ? std::to_string(*s.selectionStart) + "," + std::to_string(s.selectionLength) : "";
+    if (key == "sel")
+        return s.selectionStart ? std::to_string(*s.selectionStart) + "," + std::to_string(s.selectionLength) : "";
     if (key == "index") return optionalText(s.index);
     if (key == "rowindex") return optionalText(s.rowIndex);
     if (key == "colindex") return optionalText(s.columnIndex);
@@ -261,9 +262,12 @@ std::string elementField(const WidgetAccessibilityElement& e, const std::string&
     }
     if (key == "offers") {
         std::string offers;
-        const std::pair<bool, const char*> all[] = {{s.canPress, "press"},     {s.canIncrement, "increment"},
-                                                    {s.canDecrement, "decrement"}, {s.canCancel, "cancel"},
-                                                    {s.canFocus, "focus"},     {s.valueSettable, "value"},
+        const std::pair<bool, const char*> all[] = {{s.canPress, "press"},
+                                                    {s.canIncrement, "increment"},
+                                                    {s.canDecrement, "decrement"},
+                                                    {s.canCancel, "cancel"},
+                                                    {s.canFocus, "focus"},
+                                                    {s.valueSettable, "value"},
                                                     {s.selectionSettable, "selection"}};
         for (const auto& [on, name] : all) {
             if (on) offers += offers.empty() ? name : std::string(",") + name;
