@@ -6,30 +6,16 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "gtk_harness.hpp"
+#include "support/accessibility_node.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
 
-KelvoWidgetAccessibilityNodeRecord node(std::uint64_t id, std::int32_t role, const char* label, double x,
-                                        std::uint32_t actions) {
-    KelvoWidgetAccessibilityNodeRecord r;
-    r.widgetId = id;
-    r.role = role;
-    r.label = label;
-    r.labelLength = std::strlen(label);
-    r.stateFlags = 1;
-    r.actionFlags = actions;
-    r.x = x;
-    r.y = 20;
-    r.width = 80;
-    r.height = 24;
-    return r;
-}
+using testing::accessibilityNode;
 
 struct Reader {
     GPid pid = 0;
@@ -46,8 +32,9 @@ TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus)
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "gallery", 7, 12, nullptr, 0, 0, 1, 1, nullptr, 0, nullptr, 0,
                                            nullptr, 0, nullptr, 0, 20, 30, 400, 200),
                   1);
-        KelvoWidgetAccessibilityNodeRecord nodes[] = {node(41, 4, "Save", 10, 2), node(42, 16, "Wrap", 100, 1),
-                                                      node(43, 18, "Volume", 200, 8 | 16)};
+        KelvoWidgetAccessibilityNodeRecord nodes[] = {accessibilityNode(41, 4, "Save", 10, 2),
+                                                      accessibilityNode(42, 16, "Wrap", 100, 1),
+                                                      accessibilityNode(43, 18, "Volume", 200, 8 | 16)};
         nodes[2].hasRangeValue = nodes[2].hasRangeMin = nodes[2].hasRangeMax = 1;
         nodes[2].rangeValue = 15;
         nodes[2].rangeMin = 10;

@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "host_harness.hpp"
 #include "platform/macos/appkit_canvas_access.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
+#include "support/accessibility_node.hpp"
 
 namespace kelvo {
 namespace {
 
+using testing::accessibilityNode;
 using testing::HostHarness;
 
 constexpr std::int32_t kCanvas = 12;
@@ -32,25 +32,11 @@ struct HostCanvasAccess : ::testing::Test {
     HostHarness h;
 };
 
-KelvoWidgetAccessibilityNodeRecord node(std::uint64_t id, std::int32_t role, const char* label, std::uint32_t actions) {
-    KelvoWidgetAccessibilityNodeRecord r;
-    r.widgetId = id;
-    r.role = role;
-    r.label = label;
-    r.labelLength = std::strlen(label);
-    r.stateFlags = 1;
-    r.actionFlags = actions;
-    r.x = 10;
-    r.y = 20;
-    r.width = 80;
-    r.height = 24;
-    return r;
-}
-
 // Published elements reach the stand-in; a press there comes back as one event for the view; a
 // closed view takes its elements' actions with it.
 TEST_F(HostCanvasAccess, ElementsArePublishedAndTheirActionsComeBack) {
-    const KelvoWidgetAccessibilityNodeRecord nodes[] = {node(41, 4, "Save", 2 | 4), node(42, 16, "Wrap", 0)};
+    const KelvoWidgetAccessibilityNodeRecord nodes[] = {accessibilityNode(41, 4, "Save", 10, 2 | 4),
+                                                        accessibilityNode(42, 16, "Wrap", 10, 0)};
     EXPECT_EQ(publish(nodes, "elsewhere"), 0);
     ASSERT_EQ(publish(nodes), 1);
     ASSERT_EQ(shown().elements.size(), 2u);
