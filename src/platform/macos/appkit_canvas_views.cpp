@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/macos/appkit_canvas_access.hpp"
 #include "platform/macos/appkit_canvas_input.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 #include "platform/macos/appkit_native_views.hpp"
@@ -20,6 +21,7 @@ struct HostCanvasView {
     SurfaceView surface;
     standin::TimerId displayTimer = 0;
     HostCanvasInput input;
+    CanvasAccess access;  // scroll drivers and accessibility elements
 
     HostCanvasView() = default;
     HostCanvasView(const HostCanvasView&) = delete;
@@ -112,6 +114,54 @@ SurfacePort hostSurfacePort(HostCanvasView& view) {
     return port;
 }
 
+// The wheel, as the system reports it (content following the finger), in the drivers' terms:
+// a positive y moves towards the end of the content; momentum is a phase of its own.
+bool routeWheelToDrivers(void* context, const CanvasWheelInput& wheel) {
+    ScrollPhase phase = ScrollPhase::none;
+    ScrollPhase momentum = ScrollPhase::none;
+    switch (wheel.phase) {
+        case WheelPhase::none:
+            break;
+        case WheelPhase::began:
+            phase = ScrollPhase::began;
+            break;
+        case WheelPhase::changed:
+            phase = ScrollPhase::changed;
+            break;
+        case WheelPhase::ended:
+            phase = ScrollPhase::ended;
+            break;
+        case WheelPhase::momentum:
+            momentum = ScrollPhase::changed;
+            break;
+    }
+    return routeCanvasWheel(*static_cast<HostCanvasView*>(context), wheel.x, wheel.y, -wheel.deltaX, -wheel.deltaY,
+                            phase, momentum);
+}
+
+// The focused text widget among the accessibility elements the runtime published.
+bool focusedTextElement(void* context, CanvasTextElement* element) {
+    const WidgetAccessibilityModel& model = static_cast<HostCanvasView*>(context)->access.accessibility;
+    for (std::size_t i = 0; i < model.count; ++i) {
+        const standin::AccessibleElement& shape = model.elements[i].shape;
+        if (shape.role != standin::ElementRole::text_field || !shape.focused) continue;
+        element->frame = CanvasRect{shape.frame.x, shape.frame.y, shape.frame.width, shape.frame.height};
+        element->characters = shape.characterCount.value_or(0);
+        return true;
+    }
+    return false;
+}
+
+// Input asks the view's other parts: a scroll driver may take a wheel, the focused text widget
+// places the input method's caret and turns editing keys into commands.
+void joinInputToAccess(HostCanvasView& view) {
+    CanvasInputPort& port = view.input.logic.port;
+    port.routeWheel = routeWheelToDrivers;
+    port.routeWheelContext = &view;
+    port.focusedTextElement = focusedTextElement;
+    port.textElementContext = &view;
+}
+
 SurfaceFrame surfaceFrame(const standin::RectD& frame) { return {frame.x, frame.y, frame.width, frame.height}; }
 
 // The runtime may open and close views while it handles what a visit sends: the visits run over
@@ -138,6 +188,8 @@ std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standi
     initSurfaceView(view->surface, &view->device, hostSurfacePort(*view), surfaceFrame(frame));
     bindSurfaceView(view->surface, windowId, label);
     attachCanvasInput(std::shared_ptr<HostCanvasInput>(view, &view->input), host, ref, view->surface);
+    attachCanvasAccess(view->access, host, view, ref);
+    joinInputToAccess(*view);
     return view;
 }
 
@@ -147,6 +199,8 @@ void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool
 }
 
 SurfaceView& surfaceOf(HostCanvasView& view) { return view.surface; }
+
+CanvasAccess& canvasAccessOf(HostCanvasView& view) { return view.access; }
 
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host) {
     forEachCanvasView(host, [](HostCanvasView& view) { flushQueuedFirstCanvasFrameRequest(view.surface); });

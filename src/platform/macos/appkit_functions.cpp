@@ -83,6 +83,8 @@ AppKitFunctions makeTable() {
     table.measure_text = kelvo_appkit_measure_text;
     table.measure_text_advances = kelvo_appkit_measure_text_advances;
     table.decode_image = kelvo_appkit_decode_image;
+    table.set_gpu_surface_scroll_drivers = kelvo_appkit_set_gpu_surface_scroll_drivers;
+    table.update_widget_accessibility = kelvo_appkit_update_widget_accessibility;
     return table;
 }
 

@@ -73,6 +73,75 @@ struct KelvoScrollDriverRecord {
 };
 static_assert(sizeof(KelvoScrollDriverRecord) == 72);
 
+// One canvas widget as assistive technology sees it. Each "has" field is a presence flag (0:
+// absent); texts are UTF-8, borrowed for the call. The pair after the selection is copied through
+// by the adapter and not read by the view.
+struct KelvoWidgetAccessibilityNodeRecord {
+    std::uint64_t widgetId = 0;  // 0 never sends actions
+    std::int32_t role = 0;
+    std::uint32_t reserved0 = 0;
+    const char* label = nullptr;
+    std::uint64_t labelLength = 0;
+    const char* value = nullptr;
+    std::uint64_t valueLength = 0;
+    const char* placeholder = nullptr;
+    std::uint64_t placeholderLength = 0;
+    std::int32_t hasSelection = 0;
+    std::uint32_t reserved1 = 0;
+    std::uint64_t selectionStart = 0;  // UTF-16 units of the value text
+    std::uint64_t selectionEnd = 0;
+    std::int32_t hasComposition = 0;
+    std::uint32_t reserved2 = 0;
+    std::uint64_t compositionStart = 0;
+    std::uint64_t compositionEnd = 0;
+    std::int32_t hasNumericValue = 0;
+    std::uint32_t reserved3 = 0;
+    double numericValue = 0;
+    std::int32_t hasRowIndex = 0;
+    std::uint32_t reserved4 = 0;
+    std::uint64_t rowIndex = 0;
+    std::int32_t hasColumnIndex = 0;
+    std::uint32_t reserved5 = 0;
+    std::uint64_t columnIndex = 0;
+    std::int32_t hasRowCount = 0;
+    std::uint32_t reserved6 = 0;
+    std::uint64_t rowCount = 0;
+    std::int32_t hasColumnCount = 0;
+    std::uint32_t reserved7 = 0;
+    std::uint64_t columnCount = 0;
+    std::int32_t hasPositionInSet = 0;
+    std::uint32_t positionInSet = 0;  // from 0
+    std::int32_t hasSetSize = 0;
+    std::uint32_t setSize = 0;
+    std::int32_t hasRangeValue = 0;
+    std::uint32_t reserved8 = 0;
+    double rangeValue = 0;
+    std::int32_t hasRangeMin = 0;
+    std::uint32_t reserved9 = 0;
+    double rangeMin = 0;
+    std::int32_t hasRangeMax = 0;
+    std::uint32_t reserved10 = 0;
+    double rangeMax = 0;
+    double x = 0;  // points from the view's top-left corner
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    std::uint32_t stateFlags = 0;
+    std::uint32_t actionFlags = 0;
+};
+static_assert(sizeof(KelvoWidgetAccessibilityNodeRecord) == 296);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, label) == 16);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, hasSelection) == 64);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, hasComposition) == 88);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, numericValue) == 120);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, hasPositionInSet) == 192);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, setSize) == 204);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, rangeValue) == 216);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, rangeMax) == 248);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, x) == 256);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, stateFlags) == 288);
+static_assert(offsetof(KelvoWidgetAccessibilityNodeRecord, actionFlags) == 292);
+
 struct KelvoOpenDialogResult {
     std::uint64_t count = 0;
     std::uint64_t length = 0;
@@ -198,6 +267,8 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
       std::int32_t representable, const std::uint8_t* packet, std::size_t packetLength)                               \
     X(set_gpu_surface_scroll_drivers, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label),                    \
       const KelvoScrollDriverRecord* drivers, std::uint64_t count)                                                    \
+    X(update_widget_accessibility, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label),                       \
+      const KelvoWidgetAccessibilityNodeRecord* nodes, std::uint64_t count)                                           \
     X(upload_gpu_surface_image, std::int32_t, std::uint64_t imageId, std::uint32_t width, std::uint32_t height,       \
       const std::uint8_t* rgba, std::size_t byteLength)                                                               \
     X(remove_gpu_surface_image, std::int32_t, std::uint64_t imageId)                                                  \

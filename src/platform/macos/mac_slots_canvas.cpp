@@ -140,6 +140,90 @@ Status setGpuSurfaceScrollDrivers(void* services, std::uint64_t windowId, std::s
     return {};
 }
 
+constexpr std::size_t kMaxAccessibilityNodes = 64;
+
+template <class T, class U>
+void present(std::int32_t& has, T& value, const std::optional<U>& from) {
+    has = from ? 1 : 0;
+    value = from ? static_cast<T>(*from) : T{};
+}
+
+std::uint32_t stateBits(const WidgetAccessibilityNode& node) {
+    std::uint32_t bits = 0;
+    bits |= node.enabled ? 1u << 0 : 0;
+    bits |= node.focused ? 1u << 1 : 0;
+    bits |= node.selected ? 1u << 2 : 0;
+    bits |= node.pressed ? 1u << 3 : 0;
+    if (node.expanded) bits |= *node.expanded ? 1u << 4 : 1u << 5;
+    bits |= node.required ? 1u << 6 : 0;
+    bits |= node.readOnly ? 1u << 7 : 0;
+    bits |= node.invalid ? 1u << 8 : 0;
+    return bits;
+}
+
+std::uint32_t actionBits(const AccessibilityActions& a) {
+    const bool in_order[] = {a.focus,        a.press,  a.toggle, a.increment, a.decrement, a.setText,
+                             a.setSelection, a.select, a.drag,   a.dropFiles, a.dismiss};
+    std::uint32_t bits = 0;
+    for (std::uint32_t i = 0; i < std::size(in_order); ++i) bits |= in_order[i] ? 1u << i : 0;
+    return bits;
+}
+
+KelvoWidgetAccessibilityNodeRecord nodeRecord(const WidgetAccessibilityNode& node) {
+    KelvoWidgetAccessibilityNodeRecord r;
+    r.widgetId = node.widgetId;
+    r.role = static_cast<std::int32_t>(node.role);
+    r.label = node.label.data();
+    r.labelLength = node.label.size();
+    r.value = node.valueText.data();
+    r.valueLength = node.valueText.size();
+    r.placeholder = node.placeholder.data();
+    r.placeholderLength = node.placeholder.size();
+    if (node.selection) {
+        r.hasSelection = 1;
+        r.selectionStart = node.selection->start;
+        r.selectionEnd = node.selection->end;
+    }
+    if (node.composition) {
+        r.hasComposition = 1;
+        r.compositionStart = node.composition->start;
+        r.compositionEnd = node.composition->end;
+    }
+    present(r.hasNumericValue, r.numericValue, node.numericValue);
+    present(r.hasRowIndex, r.rowIndex, node.rowIndex);
+    present(r.hasColumnIndex, r.columnIndex, node.columnIndex);
+    present(r.hasRowCount, r.rowCount, node.rowCount);
+    present(r.hasColumnCount, r.columnCount, node.columnCount);
+    present(r.hasPositionInSet, r.positionInSet, node.listIndex);
+    present(r.hasSetSize, r.setSize, node.listCount);
+    // A scrolling node's range: its offset within 0 ... content less viewport.
+    present(r.hasRangeValue, r.rangeValue, node.scrollOffset);
+    present(r.hasRangeMin, r.rangeMin, node.viewportExtent);
+    present(r.hasRangeMax, r.rangeMax, node.contentExtent);
+    r.x = node.frame.x;
+    r.y = node.frame.y;
+    r.width = node.frame.width;
+    r.height = node.frame.height;
+    r.stateFlags = stateBits(node);
+    r.actionFlags = actionBits(node.actions);
+    return r;
+}
+
+Status updateWidgetAccessibility(void* services, std::uint64_t windowId, std::string_view label,
+                                 std::span<const WidgetAccessibilityNode> nodes) {
+    MacPlatform& mac = macOf(services);
+    if (mac.nativeFeaturesDisabled) return fail(Error::UnsupportedViewKind);
+    if (nodes.size() > kMaxAccessibilityNodes) return fail(Error::InvalidViewOptions);
+    // 19 KB: kept off the stack.
+    thread_local std::array<KelvoWidgetAccessibilityNodeRecord, kMaxAccessibilityNodes> records;
+    for (std::size_t i = 0; i < nodes.size(); ++i) records[i] = nodeRecord(nodes[i]);
+    if (mac.appkit->update_widget_accessibility(mac.host, windowId, label.data(), label.size(), records.data(),
+                                                nodes.size()) == 0) {
+        return fail(Error::ViewNotFound);
+    }
+    return {};
+}
+
 Result<DecodedImage> decodeImage(void* services, std::span<const std::uint8_t> encoded,
                                  std::span<std::uint8_t> pixels) {
     MacPlatform& mac = macOf(services);
@@ -168,6 +252,7 @@ void fillCanvasSlots(PlatformSlots& slots, const AppKitFunctions& appkit) {
     if (appkit.measure_text_advances) slots.measureTextAdvances = measureTextAdvances;
     if (appkit.decode_image) slots.decodeImage = decodeImage;
     if (appkit.set_gpu_surface_scroll_drivers) slots.setGpuSurfaceScrollDrivers = setGpuSurfaceScrollDrivers;
+    if (appkit.update_widget_accessibility) slots.updateWidgetAccessibility = updateWidgetAccessibility;
 }
 
 }  // namespace kelvo

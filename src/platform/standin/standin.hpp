@@ -705,6 +705,92 @@ struct CanvasService {
     void (*setCaretRect)(void* self, ViewRef view, RectD caret) = nullptr;
 };
 
+// The widgets a canvas view draws, as assistive technology sees them: one element per widget,
+// children of the view, with the system role each plays.
+enum class ElementRole : std::uint8_t {
+    group,
+    static_text,
+    image,
+    button,
+    text_field,
+    menu,
+    menu_item,
+    list,
+    row,
+    table,
+    cell,
+    check_box,
+    slider,
+    progress_indicator,
+    radio_button,
+};
+
+// A value between bounds (a slider's position, a scroll offset).
+struct ElementRange {
+    double minimum = 0;
+    double maximum = 0;
+    double value = 0;
+};
+
+// Texts are borrowed for the call. Text offsets and lengths count UTF-16 units.
+struct AccessibleElement {
+    std::uint64_t widgetId = 0;
+    ElementRole role = ElementRole::group;
+    std::string_view identifier{};
+    std::string_view label{};
+    std::string_view value{};
+    std::string_view placeholder{};
+    std::string_view valueDescription{};
+    std::string_view selectedText{};
+    RectD frame{};  // in the view, y down from its top edge, points
+    std::optional<ElementRange> range{};
+    std::optional<std::uint64_t> characterCount{};
+    std::optional<std::uint64_t> selectionStart{};  // with selectionLength
+    std::uint64_t selectionLength = 0;
+    std::optional<std::uint64_t> rowCount{};
+    std::optional<std::uint64_t> columnCount{};
+    std::optional<std::uint64_t> rowIndex{};
+    std::optional<std::uint64_t> columnIndex{};
+    std::optional<std::uint64_t> index{};  // its place among its siblings
+    bool enabled = true;
+    bool focused = false;
+    bool selected = false;
+    std::optional<bool> expanded{};
+    bool required = false;
+    // What assistive technology may do with it.
+    bool canPress = false;
+    bool canIncrement = false;
+    bool canDecrement = false;
+    bool canCancel = false;
+    bool canFocus = false;
+    bool valueSettable = false;
+    bool selectionSettable = false;
+};
+
+enum class ElementActionKind : std::uint8_t { focus, press, increment, decrement, cancel, set_value, set_selection };
+
+// What assistive technology did to an element; `text` for set_value, the range for set_selection.
+struct ElementAction {
+    ElementActionKind kind = ElementActionKind::press;
+    std::string_view text{};
+    std::uint64_t location = 0;
+    std::uint64_t length = 0;
+};
+
+// Where a canvas view's element actions arrive: from a main-loop task, never after the view was
+// destroyed; the text is borrowed for the call.
+struct ElementActionSink {
+    void (*deliver)(void* context, ViewRef view, std::uint64_t widgetId, const ElementAction& action) = nullptr;
+    void* context = nullptr;
+};
+
+struct AccessibilityService {
+    // Replaces the accessible children of a canvas view with `elements`, in order, and tells
+    // assistive technology that they changed.
+    void (*setElements)(void* self, ViewRef view, std::span<const AccessibleElement> elements,
+                        ElementActionSink sink) = nullptr;
+};
+
 // The functions of each service by name, so that a backend fills a service from functions of the
 // same names in one line, and a service that grows a function is not left half filled:
 //   LoopService loop;
@@ -739,6 +825,7 @@ struct CanvasService {
     X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
 #define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
+#define KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(X) X(setElements)
 // clang-format on
 
 #define KELVO_STANDIN_COUNT_ONE(name) +1
@@ -774,6 +861,8 @@ static_assert(sizeof(SchemeService) ==
               (0 KELVO_STANDIN_SCHEME_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 static_assert(sizeof(ScriptMessageService) ==
               (0 KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
+static_assert(sizeof(AccessibilityService) ==
+              (0 KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(KELVO_STANDIN_COUNT_ONE)) * sizeof(void (*)()));
 
 struct StandIn {
     void* self = nullptr;
@@ -792,6 +881,7 @@ struct StandIn {
     WebViewService webviews{};
     SchemeService scheme{};
     ScriptMessageService scriptMessages{};
+    AccessibilityService accessibility{};
 };
 
 // The backend of this process; null until installed. The host takes it when it is created.

@@ -76,7 +76,7 @@ double screenScale(void*) {
 }  // namespace
 
 GtkWidget* makeCanvasArea(GtkNativeViewRecord& record) {
-    GtkWidget* area = gtk_drawing_area_new();
+    GtkWidget* area = newCanvasDrawingArea();
     gtk_widget_set_can_focus(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(onDraw), &record);
     listenForCanvasInput(record, area);

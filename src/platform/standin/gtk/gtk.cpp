@@ -24,6 +24,7 @@ StandIn& gtkStandIn() {
         made->record.webviews = gtkWebViews();
         made->record.scheme = gtkScheme();
         made->record.scriptMessages = gtkScriptMessages();
+        made->record.accessibility = gtkAccessibility();
         return made;
     }();
     return state->record;

@@ -129,8 +129,9 @@ struct GtkNativeViewRecord : GtkPlacedView {
     std::vector<GtkWidget*> segments;  // a segmented control's buttons
     bool quiet = false;                // the backend itself changes the control: no action
     GObjectPtr<GtkCssProvider> css;
-    GtkCanvasPicture picture;  // canvas views
-    GtkCanvasInput input;      // canvas views
+    GtkCanvasPicture picture;         // canvas views
+    GtkCanvasInput input;             // canvas views
+    ElementActionSink elementSink{};  // canvas views: actions on their accessibility elements
 };
 
 // One download under way; it frees itself when it ends.
@@ -204,6 +205,9 @@ void setCanvasCursor(void* self, ViewRef view, CanvasCursor cursor);
 void setCanvasCaretRect(void* self, ViewRef view, RectD caret);
 // The modifier keys (kKey...) held in a GDK modifier state.
 std::uint32_t heldKeys(guint state);
+// A drawing area whose accessible holds a canvas view's accessibility elements as children.
+GtkWidget* newCanvasDrawingArea();
+AccessibilityService gtkAccessibility();
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
 KeyringService gtkKeyring();

@@ -23,6 +23,7 @@ HeadlessStandIn::HeadlessStandIn() : state_(std::make_unique<HeadlessState>()) {
     state_->record.webviews = headlessWebViews();
     state_->record.scheme = headlessScheme();
     state_->record.scriptMessages = headlessScriptMessages();
+    state_->record.accessibility = headlessAccessibility();
 }
 
 HeadlessStandIn::~HeadlessStandIn() = default;

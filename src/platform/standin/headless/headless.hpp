@@ -89,6 +89,17 @@ public:
         bool finished = false;
     };
 
+    // An accessibility element of a canvas view, with its texts (`shape`'s text views are empty).
+    struct Element {
+        AccessibleElement shape;
+        std::string identifier;
+        std::string label;
+        std::string value;
+        std::string placeholder;
+        std::string valueDescription;
+        std::string selectedText;
+    };
+
     // A native view as the host left it. Destroyed views stay listed.
     struct NativeView {
         std::uint64_t number = 0;
@@ -121,6 +132,10 @@ public:
         CanvasInputSink inputSink{};
         CanvasCursor cursor = CanvasCursor::arrow;
         std::optional<RectD> caret;
+        // A canvas view's accessibility elements as last published, and how often they were.
+        std::vector<Element> elements;
+        std::uint64_t elementUpdates = 0;
+        ElementActionSink elementSink{};
     };
 
     // A view of the embedding code that the host may adopt over a native view.
@@ -246,6 +261,8 @@ public:
     void userOperate(NativeView& view);
     // The user acts in a canvas view (through the main queue).
     void userCanvasInput(NativeView& view, const CanvasInputEvent& event);
+    // Assistive technology acts on the element of `widgetId` in a canvas view.
+    void userActOnElement(NativeView& view, std::uint64_t widgetId, const ElementAction& action);
     // A new surface of the embedding code, its address as the host is given it; a press on it.
     void* makeSurface();
     [[nodiscard]] Surface& surface(void* handle);

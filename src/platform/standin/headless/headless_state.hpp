@@ -100,6 +100,7 @@ void runNestedLoop(HeadlessState& state, std::uint64_t forNs);
 WebViewService headlessWebViews();
 SchemeService headlessScheme();
 ScriptMessageService headlessScriptMessages();
+AccessibilityService headlessAccessibility();
 
 inline HeadlessStandIn::WebView& headlessWebView(ViewRef ref) {
     return *reinterpret_cast<HeadlessStandIn::WebView*>(ref);

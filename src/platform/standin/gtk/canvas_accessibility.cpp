@@ -1,0 +1,343 @@
+// GTK accessibility of canvas views. A canvas view's drawing area has an accessible of its own
+// type whose children are the view's elements: small ATK objects with a role, a name, states,
+// extents inside the area, the actions the element allows and, for ranges, a value. Assistive
+// technology reaches them over the accessibility bus; what it does to them is posted to the main
+// loop and handed to the view's sink there, unless the view is gone by then.
+
+#include <gtk/gtk-a11y.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+namespace kelvo::standin {
+
+namespace {
+
+// What one element shows, copied from the host's element.
+struct ElementData {
+    GtkState* state = nullptr;
+    std::uint64_t viewNumber = 0;
+    std::uint64_t widgetId = 0;
+    RectD frame{};
+    std::optional<ElementRange> range;
+    std::vector<std::pair<const char*, ElementActionKind>> actions;
+    bool enabled = true;
+    bool focused = false;
+    bool selected = false;
+    std::optional<bool> expanded;
+    bool required = false;
+    bool canFocus = false;
+    int index = 0;
+};
+
+}  // namespace
+
+struct KelvoCanvasElement {
+    AtkObject parent;
+    ElementData* data;
+};
+struct KelvoCanvasElementClass {
+    AtkObjectClass parent;
+};
+
+struct KelvoCanvasRangeElement {
+    KelvoCanvasElement parent;
+};
+struct KelvoCanvasRangeElementClass {
+    KelvoCanvasElementClass parent;
+};
+
+struct KelvoCanvasAreaAccessible {
+    GtkWidgetAccessible parent;
+    std::vector<AtkObject*>* children;  // owned references
+};
+struct KelvoCanvasAreaAccessibleClass {
+    GtkWidgetAccessibleClass parent;
+};
+
+struct KelvoCanvasArea {
+    GtkDrawingArea parent;
+};
+struct KelvoCanvasAreaClass {
+    GtkDrawingAreaClass parent;
+};
+
+namespace {
+
+void elementComponentInit(AtkComponentIface* iface);
+void elementActionInit(AtkActionIface* iface);
+void elementValueInit(AtkValueIface* iface);
+
+}  // namespace
+
+G_DEFINE_TYPE_WITH_CODE(KelvoCanvasElement, kelvo_canvas_element, ATK_TYPE_OBJECT,
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_COMPONENT, elementComponentInit)
+                            G_IMPLEMENT_INTERFACE(ATK_TYPE_ACTION, elementActionInit))
+// An element with a range also has a value.
+G_DEFINE_TYPE_WITH_CODE(KelvoCanvasRangeElement, kelvo_canvas_range_element, kelvo_canvas_element_get_type(),
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_VALUE, elementValueInit))
+G_DEFINE_TYPE(KelvoCanvasAreaAccessible, kelvo_canvas_area_accessible, GTK_TYPE_WIDGET_ACCESSIBLE)
+G_DEFINE_TYPE(KelvoCanvasArea, kelvo_canvas_area, GTK_TYPE_DRAWING_AREA)
+
+namespace {
+
+ElementData& dataOf(gpointer object) { return *reinterpret_cast<KelvoCanvasElement*>(object)->data; }
+std::vector<AtkObject*>& childrenOf(gpointer accessible) {
+    return *reinterpret_cast<KelvoCanvasAreaAccessible*>(accessible)->children;
+}
+
+void deliver(const ElementData& data, ElementAction action) {
+    GtkState* state = data.state;
+    data.state->post([state, number = data.viewNumber, widgetId = data.widgetId, action] {
+        auto found = state->nativeViews.find(number);
+        if (found == state->nativeViews.end()) return;
+        GtkNativeViewRecord& record = *found->second;
+        if (record.elementSink.deliver == nullptr) return;
+        record.elementSink.deliver(record.elementSink.context,
+                                   reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record)), widgetId, action);
+    });
+}
+
+// Element: states and place.
+AtkStateSet* elementStates(AtkObject* object) {
+    AtkStateSet* set = ATK_OBJECT_CLASS(kelvo_canvas_element_parent_class)->ref_state_set(object);
+    const ElementData& d = dataOf(object);
+    atk_state_set_add_state(set, ATK_STATE_VISIBLE);
+    atk_state_set_add_state(set, ATK_STATE_SHOWING);
+    if (d.enabled) {
+        atk_state_set_add_state(set, ATK_STATE_ENABLED);
+        atk_state_set_add_state(set, ATK_STATE_SENSITIVE);
+    }
+    if (d.canFocus) atk_state_set_add_state(set, ATK_STATE_FOCUSABLE);
+    if (d.focused) atk_state_set_add_state(set, ATK_STATE_FOCUSED);
+    if (d.selected) atk_state_set_add_state(set, ATK_STATE_SELECTED);
+    if (d.expanded) {
+        atk_state_set_add_state(set, ATK_STATE_EXPANDABLE);
+        if (*d.expanded) atk_state_set_add_state(set, ATK_STATE_EXPANDED);
+    }
+    if (d.required) atk_state_set_add_state(set, ATK_STATE_REQUIRED);
+    return set;
+}
+
+gint elementIndex(AtkObject* object) { return dataOf(object).index; }
+
+void elementFinalize(GObject* object) {
+    delete reinterpret_cast<KelvoCanvasElement*>(object)->data;
+    G_OBJECT_CLASS(kelvo_canvas_element_parent_class)->finalize(object);
+}
+
+// Element: extents, relative to the drawing area's.
+void elementExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* height, AtkCoordType coords) {
+    const ElementData& d = dataOf(component);
+    gint areaX = 0;
+    gint areaY = 0;
+    AtkObject* parent = atk_object_get_parent(ATK_OBJECT(component));
+    if (parent != nullptr && ATK_IS_COMPONENT(parent)) {
+        atk_component_get_extents(ATK_COMPONENT(parent), &areaX, &areaY, nullptr, nullptr, coords);
+    }
+    if (x != nullptr) *x = areaX + static_cast<gint>(d.frame.x);
+    if (y != nullptr) *y = areaY + static_cast<gint>(d.frame.y);
+    if (width != nullptr) *width = static_cast<gint>(d.frame.width);
+    if (height != nullptr) *height = static_cast<gint>(d.frame.height);
+}
+
+gboolean elementGrabFocus(AtkComponent* component) {
+    const ElementData& d = dataOf(component);
+    if (!d.enabled || !d.canFocus) return FALSE;
+    deliver(d, ElementAction{ElementActionKind::focus});
+    return TRUE;
+}
+
+void elementComponentInit(AtkComponentIface* iface) {
+    iface->get_extents = elementExtents;
+    iface->grab_focus = elementGrabFocus;
+}
+
+// Element: actions.
+gint actionCount(AtkAction* action) { return static_cast<gint>(dataOf(action).actions.size()); }
+
+gboolean doAction(AtkAction* action, gint i) {
+    const ElementData& d = dataOf(action);
+    if (i < 0 || static_cast<std::size_t>(i) >= d.actions.size()) return FALSE;
+    deliver(d, ElementAction{d.actions[static_cast<std::size_t>(i)].second});
+    return TRUE;
+}
+
+const gchar* actionName(AtkAction* action, gint i) {
+    const ElementData& d = dataOf(action);
+    if (i < 0 || static_cast<std::size_t>(i) >= d.actions.size()) return nullptr;
+    return d.actions[static_cast<std::size_t>(i)].first;
+}
+
+void elementActionInit(AtkActionIface* iface) {
+    iface->get_n_actions = actionCount;
+    iface->do_action = doAction;
+    iface->get_name = actionName;
+}
+
+// Element: a range's value (none without a range).
+void valueAndText(AtkValue* value, gdouble* current, gchar** text) {
+    const ElementData& d = dataOf(value);
+    if (current != nullptr) *current = d.range ? d.range->value : 0;
+    if (text != nullptr) *text = nullptr;
+}
+
+AtkRange* valueRange(AtkValue* value) {
+    const ElementData& d = dataOf(value);
+    return d.range ? atk_range_new(d.range->minimum, d.range->maximum, nullptr) : nullptr;
+}
+
+void elementValueInit(AtkValueIface* iface) {
+    iface->get_value_and_text = valueAndText;
+    iface->get_range = valueRange;
+}
+
+AtkRole atkRoleOf(ElementRole role) {
+    switch (role) {
+        case ElementRole::static_text:
+            return ATK_ROLE_LABEL;
+        case ElementRole::image:
+            return ATK_ROLE_IMAGE;
+        case ElementRole::button:
+            return ATK_ROLE_PUSH_BUTTON;
+        case ElementRole::text_field:
+            return ATK_ROLE_ENTRY;
+        case ElementRole::menu:
+            return ATK_ROLE_MENU;
+        case ElementRole::menu_item:
+            return ATK_ROLE_MENU_ITEM;
+        case ElementRole::list:
+            return ATK_ROLE_LIST;
+        case ElementRole::row:
+            return ATK_ROLE_TABLE_ROW;
+        case ElementRole::table:
+            return ATK_ROLE_TABLE;
+        case ElementRole::cell:
+            return ATK_ROLE_TABLE_CELL;
+        case ElementRole::check_box:
+            return ATK_ROLE_CHECK_BOX;
+        case ElementRole::slider:
+            return ATK_ROLE_SLIDER;
+        case ElementRole::progress_indicator:
+            return ATK_ROLE_PROGRESS_BAR;
+        case ElementRole::radio_button:
+            return ATK_ROLE_RADIO_BUTTON;
+        case ElementRole::group:
+            break;
+    }
+    return ATK_ROLE_PANEL;
+}
+
+AtkObject* makeElement(GtkNativeViewRecord& record, AtkObject* parent, const AccessibleElement& e, int index) {
+    const GType type = e.range ? kelvo_canvas_range_element_get_type() : kelvo_canvas_element_get_type();
+    auto* object = static_cast<KelvoCanvasElement*>(g_object_new(type, nullptr));
+    ElementData& d = *object->data;
+    d.state = record.state;
+    d.viewNumber = record.number;
+    d.widgetId = e.widgetId;
+    d.frame = e.frame;
+    d.range = e.range;
+    d.enabled = e.enabled;
+    d.focused = e.focused;
+    d.selected = e.selected;
+    d.expanded = e.expanded;
+    d.required = e.required;
+    d.canFocus = e.canFocus;
+    d.index = index;
+    if (e.canPress) d.actions.emplace_back("press", ElementActionKind::press);
+    if (e.canIncrement) d.actions.emplace_back("increment", ElementActionKind::increment);
+    if (e.canDecrement) d.actions.emplace_back("decrement", ElementActionKind::decrement);
+    if (e.canCancel) d.actions.emplace_back("cancel", ElementActionKind::cancel);
+    AtkObject* atk = ATK_OBJECT(object);
+    atk_object_set_role(atk, atkRoleOf(e.role));
+    atk_object_set_name(atk, std::string(e.label).c_str());
+    const std::string_view description = !e.valueDescription.empty() ? e.valueDescription : e.value;
+    atk_object_set_description(atk, std::string(description).c_str());
+    atk_object_set_accessible_id(atk, std::string(e.identifier).c_str());
+    atk_object_set_parent(atk, parent);
+    return atk;
+}
+
+// The drawing area's accessible: the widget's own, with the elements as its children.
+gint areaChildCount(AtkObject* accessible) { return static_cast<gint>(childrenOf(accessible).size()); }
+
+AtkObject* areaChild(AtkObject* accessible, gint i) {
+    std::vector<AtkObject*>& children = childrenOf(accessible);
+    if (i < 0 || static_cast<std::size_t>(i) >= children.size()) return nullptr;
+    return ATK_OBJECT(g_object_ref(children[static_cast<std::size_t>(i)]));
+}
+
+void releaseChildren(std::vector<AtkObject*>& children) {
+    for (AtkObject* child : children) g_object_unref(child);
+    children.clear();
+}
+
+void areaFinalize(GObject* object) {
+    auto* self = reinterpret_cast<KelvoCanvasAreaAccessible*>(object);
+    releaseChildren(*self->children);
+    delete self->children;
+    G_OBJECT_CLASS(kelvo_canvas_area_accessible_parent_class)->finalize(object);
+}
+
+void setElements(void*, ViewRef ref, std::span<const AccessibleElement> elements, ElementActionSink sink) {
+    auto& record = static_cast<GtkNativeViewRecord&>(placedView(ref));
+    record.elementSink = sink;
+    AtkObject* accessible = gtk_widget_get_accessible(record.widget);
+    if (accessible == nullptr || !G_TYPE_CHECK_INSTANCE_TYPE(accessible, kelvo_canvas_area_accessible_get_type())) {
+        return;
+    }
+    std::vector<AtkObject*>& children = childrenOf(accessible);
+    for (std::size_t i = children.size(); i-- > 0;) {
+        g_signal_emit_by_name(accessible, "children-changed::remove", static_cast<guint>(i), children[i]);
+    }
+    releaseChildren(children);
+    for (const AccessibleElement& e : elements) {
+        const int index = static_cast<int>(children.size());
+        children.push_back(makeElement(record, accessible, e, index));
+        g_signal_emit_by_name(accessible, "children-changed::add", static_cast<guint>(index), children.back());
+    }
+}
+
+}  // namespace
+
+static void kelvo_canvas_element_init(KelvoCanvasElement* self) { self->data = new ElementData(); }
+
+static void kelvo_canvas_element_class_init(KelvoCanvasElementClass* klass) {
+    G_OBJECT_CLASS(klass)->finalize = elementFinalize;
+    ATK_OBJECT_CLASS(klass)->ref_state_set = elementStates;
+    ATK_OBJECT_CLASS(klass)->get_index_in_parent = elementIndex;
+}
+
+static void kelvo_canvas_range_element_init(KelvoCanvasRangeElement*) {}
+
+static void kelvo_canvas_range_element_class_init(KelvoCanvasRangeElementClass*) {}
+
+static void kelvo_canvas_area_accessible_init(KelvoCanvasAreaAccessible* self) {
+    self->children = new std::vector<AtkObject*>();
+}
+
+static void kelvo_canvas_area_accessible_class_init(KelvoCanvasAreaAccessibleClass* klass) {
+    G_OBJECT_CLASS(klass)->finalize = areaFinalize;
+    ATK_OBJECT_CLASS(klass)->get_n_children = areaChildCount;
+    ATK_OBJECT_CLASS(klass)->ref_child = areaChild;
+}
+
+static void kelvo_canvas_area_init(KelvoCanvasArea*) {}
+
+static void kelvo_canvas_area_class_init(KelvoCanvasAreaClass* klass) {
+    gtk_widget_class_set_accessible_type(GTK_WIDGET_CLASS(klass), kelvo_canvas_area_accessible_get_type());
+}
+
+GtkWidget* newCanvasDrawingArea() { return GTK_WIDGET(g_object_new(kelvo_canvas_area_get_type(), nullptr)); }
+
+AccessibilityService gtkAccessibility() {
+    AccessibilityService service;
+    KELVO_STANDIN_FILL(service, KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS)
+    return service;
+}
+
+}  // namespace kelvo::standin
