@@ -1,5 +1,6 @@
 # Reads a canvas view's accessibility elements over the accessibility bus, as a screen reader
-# would, then presses the first one. Usage: read_canvas_elements.py <process id> <output file>
+# would, then presses the first one unless told to only list them.
+# Usage: read_canvas_elements.py <process id> <output file> [list]
 import sys
 
 import pyatspi
@@ -33,7 +34,7 @@ for e in elements:
     except NotImplementedError:
         pass
     lines.append(line)
-if elements:
+if elements and sys.argv[3:] != ["list"]:
     elements[0].queryAction().doAction(0)
 with open(out, "w") as f:
     f.write("\n".join(lines) + "\n")

@@ -8,8 +8,11 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include "gtk_harness.hpp"
@@ -18,8 +21,12 @@
 #include "platform/macos/canvas/surface_view.hpp"
 #include "support/app_on_host.hpp"
 #include "support/canvas_gallery.hpp"
+#include "support/golden.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
+
+// After the test framework: the X headers define names (None, Bool) it uses.
+#include <gdk/gdkx.h>
 
 namespace kelvo {
 namespace {
@@ -62,60 +69,90 @@ void saveWindow(GtkWidget* widget, const char* path) {
     g_object_unref(shot);
 }
 
-using GtkCanvasGallery = testing::GtkHostFixture;
+// The gallery opened from the test page; what the runtime hands the application is recorded.
+// The tests move the display's one pointer and type into the focused window: they run alone.
+class GtkSerialCanvasGallery : public testing::GtkHostFixture {
+protected:
+    void SetUp() override {
+        GtkHostFixture::SetUp();
+        const fs::path root = place.path("root");
+        fs::create_directories(root);
+        fs::copy_file(fs::path(KELVO_TEST_DATA_DIR) / "platform/canvas_gallery_page/index.html", root / "index.html");
+        app = std::make_unique<testing::AppOnHost>(host, root.string());
+        app->runtime->builtinPolicy = Policy{{}, testing::kGalleryViewRules, true};
+        app->onEvent = [this](Runtime& runtime, const RuntimeEvent& event) {
+            install(runtime, event);
+            if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) {
+                frames.push_back(*frame);
+                arrivals.push_back(static_cast<std::uint64_t>(g_get_monotonic_time()) * 1000);
+            }
+            if (const auto* pointer = std::get_if<CanvasWidgetPointerEvent>(&event);
+                pointer != nullptr && pointer->phase == PointerPhase::down) {
+                pressed.push_back(pointer->targetWidgetId);
+            }
+            if (const auto* key = std::get_if<CanvasWidgetKeyboardEvent>(&event)) {
+                typed += std::to_string(key->widgetId) + ":" + std::string(key->key) + " ";
+            }
+        };
+    }
+    void TearDown() override {
+        app.reset();
+        GtkHostFixture::TearDown();
+    }
 
-TEST_F(GtkCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
+    // Whether the page said the gallery opened and the window shows presented frames of it; asks
+    // the page while it has not said so.
+    bool galleryShown() {
+        if (WebKitWebView* view = mainWebView(); view != nullptr && opened.empty() && !asking) {
+            asking = true;
+            evaluate(view, "window.__gallery || ''", [this](const std::string& answer) {
+                opened = answer;
+                asking = false;
+            });
+        }
+        if (named("gallery") == nullptr || opened.empty() || frames.size() < 30 || !frames.back().nonblank) {
+            return false;
+        }
+        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
+        return canvas != nullptr && surfaceOf(*canvas).canvas.hasCanvasTexture;
+    }
+
     testing::TempFolder place;
-    const fs::path root = place.path("root");
-    fs::create_directories(root);
-    fs::copy_file(fs::path(KELVO_TEST_DATA_DIR) / "platform/canvas_gallery_page/index.html", root / "index.html");
-    testing::AppOnHost app(host, root.string());
-    app.runtime->builtinPolicy = Policy{{}, testing::kGalleryViewRules, true};
+    std::unique_ptr<testing::AppOnHost> app;
     testing::GalleryInstaller install;
     std::vector<GpuSurfaceFrame> frames;
     std::vector<std::uint64_t> arrivals;
-    app.onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
-        install(runtime, event);
-        if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) {
-            frames.push_back(*frame);
-            arrivals.push_back(static_cast<std::uint64_t>(g_get_monotonic_time()) * 1000);
-        }
-    };
+    std::vector<std::uint64_t> pressed;  // widgets under each button press
+    std::string typed;                   // "<widget>:<key> " for each key a widget took
     std::string opened;
+    bool asking = false;
+};
+
+TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
     std::vector<std::uint8_t> screen;
     std::vector<std::uint8_t> surface;
     int width = 0;
     int height = 0;
     int polls = 0;
-    bool asking = false;
     every(100, [&] {
         if (++polls > 200) {
             kelvo_appkit_stop(host);
             return false;
         }
-        if (WebKitWebView* view = mainWebView(); view != nullptr && opened.empty() && !asking) {
-            asking = true;
-            evaluate(view, "window.__gallery || ''", [&](const std::string& answer) {
-                opened = answer;
-                asking = false;
-            });
-        }
-        GtkWidget* area = named("gallery");
-        if (area == nullptr || opened.empty() || frames.size() < 30 || !frames.back().nonblank) return true;
-        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
-        if (canvas == nullptr || !surfaceOf(*canvas).canvas.hasCanvasTexture) return true;
+        if (!galleryShown()) return true;
         // Once the picture is drawn and the display had time to show it.
-        const gpu::GpuTexture& drawn = surfaceOf(*canvas).drawable.texture;
+        const gpu::GpuTexture& drawn = surfaceOf(*findCanvasView(*host, 1, "gallery")).drawable.texture;
         surface.clear();
         for (std::size_t i = 0; i + 3 < drawn.bytes.size(); i += 4) {
             surface.insert(surface.end(), drawn.bytes.begin() + i, drawn.bytes.begin() + i + 3);
         }
+        GtkWidget* area = named("gallery");
         screen = screenPixels(area, width, height);
         if (const char* shot = getenv("KELVO_GALLERY_SHOT")) saveWindow(area, shot);
         kelvo_appkit_stop(host);
         return false;
     });
-    ASSERT_TRUE(app.run());
+    ASSERT_TRUE(app->run());
 
     EXPECT_EQ(opened, "open gallery");
     ASSERT_FALSE(surface.empty()) << "no frame was presented";
@@ -131,6 +168,82 @@ TEST_F(GtkCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
     for (std::size_t i = frames.size() - 20; i < frames.size(); ++i) {
         EXPECT_GE(arrivals[i] - arrivals[i - 1], interval * 8 / 10) << i;
     }
+}
+
+struct Reader {
+    GPid pid = 0;
+    int status = -1;
+    bool done = false;
+};
+
+// A real click presses the gallery's Save button, real keys type into the text field clicked
+// next, and a screen reader in another process lists the widgets with their roles and names.
+TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) {
+    const std::string out = place.path("elements.txt");
+    Reader reader;
+    enum class Stage { opening, typing, reading, done } stage = Stage::opening;
+    int polls = 0;
+    every(100, [&] {
+        if (++polls > 300 || stage == Stage::done) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (stage == Stage::opening && galleryShown()) {
+            GtkWidget* area = named("gallery");
+            GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+            int saveX = 0, saveY = 0, fieldX = 0, fieldY = 0;
+            // The Save button (16, 16, 96 x 32) and the empty text field (232, 148, 200 x 32).
+            gtk_widget_translate_coordinates(area, toplevel, 64, 32, &saveX, &saveY);
+            gtk_widget_translate_coordinates(area, toplevel, 332, 164, &fieldX, &fieldY);
+            const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+            char command[512];
+            std::snprintf(command, sizeof command,
+                          "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 "
+                          "sleep 0.3 mousemove --sync --window %lu %d %d click 1 sleep 0.3 type --delay 30 hi",
+                          window, window, saveX, saveY, window, fieldX, fieldY);
+            EXPECT_EQ(std::system(command), 0) << command;
+            stage = Stage::typing;
+            return true;
+        }
+        if (stage == Stage::typing && typed.find("43:i") != std::string::npos) {
+            const std::string script = testing::dataPath("platform/read_canvas_elements.py");
+            const std::string pid = std::to_string(getpid());
+            const char* argv[] = {"/usr/bin/python3", script.c_str(), pid.c_str(), out.c_str(), "list", nullptr};
+            GError* error = nullptr;
+            EXPECT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                                      nullptr, &reader.pid, &error))
+                << (error ? error->message : "");
+            g_child_watch_add(
+                reader.pid,
+                [](GPid child, gint status, gpointer data) {
+                    auto& r = *static_cast<Reader*>(data);
+                    r.status = status;
+                    r.done = true;
+                    g_spawn_close_pid(child);
+                },
+                &reader);
+            stage = Stage::reading;
+        }
+        if (stage == Stage::reading && reader.done) stage = Stage::done;
+        return true;
+    });
+    ASSERT_TRUE(app->run());
+
+    ASSERT_GE(pressed.size(), 2u);
+    EXPECT_EQ(pressed[0], 3u);
+    EXPECT_EQ(pressed[1], 43u);
+    EXPECT_EQ(typed, "43:h 43:i ");
+    ASSERT_TRUE(reader.done) << "the reader did not finish";
+    EXPECT_EQ(reader.status, 0);
+    gchar* text = nullptr;
+    ASSERT_TRUE(g_file_get_contents(out.c_str(), &text, nullptr, nullptr));
+    const std::string elements = text;
+    g_free(text);
+    EXPECT_NE(elements.find("kelvo-widget-3 role=push button name=Save at=16,16,96,32 actions=press"),
+              std::string::npos)
+        << elements;
+    // The field shows what was typed: its element is named by its text.
+    EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi at=232,148,200,32 "), std::string::npos) << elements;
 }
 
 // A canvas view alone, drawing its placeholder: its frame events come at the screen's interval.
