@@ -19,6 +19,7 @@
 #include "gtk_widgets.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
+#include "screen_reader.hpp"
 #include "support/app_on_host.hpp"
 #include "support/canvas_gallery.hpp"
 #include "support/golden.hpp"
@@ -170,17 +171,11 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
     EXPECT_GE((arrivals[last] - arrivals[last - 20]) / 20, interval * 9 / 10);
 }
 
-struct Reader {
-    GPid pid = 0;
-    int status = -1;
-    bool done = false;
-};
-
 // A real click presses the gallery's Save button, real keys type into the text field clicked
 // next, and a screen reader in another process lists the widgets with their roles and names.
 TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) {
     const std::string out = place.path("elements.txt");
-    Reader reader;
+    ScreenReader reader;
     enum class Stage { opening, typing, reading, done } stage = Stage::opening;
     int polls = 0;
     every(100, [&] {
@@ -206,22 +201,7 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
             return true;
         }
         if (stage == Stage::typing && typed.find("43:i") != std::string::npos) {
-            const std::string script = testing::dataPath("platform/read_canvas_elements.py");
-            const std::string pid = std::to_string(getpid());
-            const char* argv[] = {"/usr/bin/python3", script.c_str(), pid.c_str(), out.c_str(), "list", nullptr};
-            GError* error = nullptr;
-            EXPECT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                      nullptr, &reader.pid, &error))
-                << (error ? error->message : "");
-            g_child_watch_add(
-                reader.pid,
-                [](GPid child, gint status, gpointer data) {
-                    auto& r = *static_cast<Reader*>(data);
-                    r.status = status;
-                    r.done = true;
-                    g_spawn_close_pid(child);
-                },
-                &reader);
+            reader.start(out, false);
             stage = Stage::reading;
         }
         if (stage == Stage::reading && reader.done) stage = Stage::done;

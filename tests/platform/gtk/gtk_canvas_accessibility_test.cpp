@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gtk_harness.hpp"
+#include "screen_reader.hpp"
 #include "support/accessibility_node.hpp"
 #include "support/golden.hpp"
 
@@ -17,17 +18,11 @@ namespace {
 
 using testing::accessibilityNode;
 
-struct Reader {
-    GPid pid = 0;
-    int status = -1;
-    bool done = false;
-};
-
 class GtkCanvasAccessibility : public GtkHost {};
 
 TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus) {
     const std::string out = std::string(g_get_tmp_dir()) + "/kelvo-canvas-elements-" + std::to_string(getpid());
-    Reader reader;
+    ScreenReader reader;
     after(100, [&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "gallery", 7, 12, nullptr, 0, 0, 1, 1, nullptr, 0, nullptr, 0,
                                            nullptr, 0, nullptr, 0, 20, 30, 400, 200),
@@ -41,24 +36,7 @@ TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus)
         nodes[2].rangeMax = 30;
         ASSERT_EQ(kelvo_appkit_update_widget_accessibility(host, 1, "gallery", 7, nodes, 3), 1);
     });
-    after(600, [&] {
-        const std::string script = testing::dataPath("platform/read_canvas_elements.py");
-        const std::string pid = std::to_string(getpid());
-        const char* argv[] = {"/usr/bin/python3", script.c_str(), pid.c_str(), out.c_str(), nullptr};
-        GError* error = nullptr;
-        ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                  nullptr, &reader.pid, &error))
-            << (error ? error->message : "");
-        g_child_watch_add(
-            reader.pid,
-            [](GPid child, gint status, gpointer data) {
-                auto& r = *static_cast<Reader*>(data);
-                r.status = status;
-                r.done = true;
-                g_spawn_close_pid(child);
-            },
-            &reader);
-    });
+    after(600, [&] { reader.start(out, true); });
     // The reader's press arrives as an event; then the run ends (or after 20 s at the latest).
     onEvent = [&](const KelvoHostEvent& event) {
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::widget_accessibility_action)) {
