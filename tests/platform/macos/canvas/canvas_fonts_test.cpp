@@ -72,7 +72,9 @@ TEST(CanvasFonts, TheWidthCacheIsBoundedByItsTextBytes) {
     FontRegistry registry;
     std::string text(100 * 1024, 'a');
     for (int i = 0; i < 50; ++i) {
-        std::snprintf(text.data(), 8, "%07d", i);
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%07d", i);
+        text.replace(0, 7, prefix, 7);
         ASSERT_GT(measureCanvasText(registry, 1, text, 12), 0);
     }
     const TextWidthCache& cache = registry.widths;
