@@ -14,14 +14,14 @@ namespace kelvo::tree_text {
 namespace {
 
 #define KELVO_FIELD(Record, path, name, type)                                                  \
-    FieldSpec {                                                                                \
+    FieldDescription {                                                                         \
         name, FieldType::type, [](void* r) -> void* { return &static_cast<Record*>(r)->path; } \
     }
 #define NODE(field, type) KELVO_FIELD(WidgetLayoutNode, field, #field, type)
 #define TOKEN(field, type) KELVO_FIELD(WidgetTokens, field, #field, type)
 #define BLOCK(field, type) KELVO_FIELD(ControlVisualTokens, field, #field, type)
 
-const FieldSpec kNodeFields[] = {
+const FieldDescription kNodeFields[] = {
     NODE(id, u64),
     NODE(rect, rect),
     NODE(frame, rect),
@@ -103,7 +103,7 @@ const FieldSpec kNodeFields[] = {
     NODE(image_sampling, u8),
 };
 
-const FieldSpec kTokenFields[] = {
+const FieldDescription kTokenFields[] = {
     TOKEN(default_font, u64),
     TOKEN(monospace_font, u64),
     TOKEN(label_font, opt_u64),
@@ -198,7 +198,7 @@ const FieldSpec kTokenFields[] = {
     TOKEN(density, u8),
 };
 
-const FieldSpec kBlockFields[] = {
+const FieldDescription kBlockFields[] = {
     BLOCK(fill, opt_color),         BLOCK(hover_fill, opt_color),        BLOCK(active_fill, opt_color),
     BLOCK(pressed_fill, opt_color), BLOCK(disabled_fill, opt_color),     BLOCK(disabled_foreground, opt_color),
     BLOCK(foreground, opt_color),   BLOCK(active_foreground, opt_color), BLOCK(border, opt_color),
@@ -381,9 +381,9 @@ bool sameFloats(const void* a, const void* b, std::size_t count) {
 
 }  // namespace
 
-std::span<const FieldSpec> nodeFields() { return kNodeFields; }
-std::span<const FieldSpec> tokenFields() { return kTokenFields; }
-std::span<const FieldSpec> blockFields() { return kBlockFields; }
+std::span<const FieldDescription> nodeFields() { return kNodeFields; }
+std::span<const FieldDescription> tokenFields() { return kTokenFields; }
+std::span<const FieldDescription> blockFields() { return kBlockFields; }
 std::string_view paletteEntryName(unsigned index) { return index < kPaletteSize ? kPaletteNames[index] : ""; }
 std::string_view controlBlockName(ControlBlock block) { return kBlockNames[static_cast<unsigned>(block)]; }
 

@@ -38,24 +38,24 @@ enum class FieldType : std::uint8_t {
     actions,
 };
 
-struct FieldSpec {
+struct FieldDescription {
     std::string_view name;
     FieldType type;
     void* (*address)(void* record);
 };
 
 // The field in a record the writer only reads.
-inline const void* fieldIn(const FieldSpec& field, const void* record) {
+inline const void* fieldIn(const FieldDescription& field, const void* record) {
     return field.address(const_cast<void*>(record));
 }
 
 // The fields of a layout node that a node line carries (kind, depth, parent and the arrays filled
 // by record lines are not among them), in the order they are written.
-std::span<const FieldSpec> nodeFields();
+std::span<const FieldDescription> nodeFields();
 // The scalar token fields; the palette and the component blocks are named separately.
-std::span<const FieldSpec> tokenFields();
+std::span<const FieldDescription> tokenFields();
 // The fields of one component block.
-std::span<const FieldSpec> blockFields();
+std::span<const FieldDescription> blockFields();
 // The palette entry names: the named entries by name, the others by number.
 std::string_view paletteEntryName(unsigned index);
 std::string_view controlBlockName(ControlBlock block);

@@ -11,7 +11,7 @@ namespace kelvo {
 
 namespace {
 
-using tree_text::FieldSpec;
+using tree_text::FieldDescription;
 using tree_text::TextSink;
 
 tl::unexpected<Error> malformed() { return fail(Error::InvalidWidgetTreeText); }
@@ -40,8 +40,8 @@ Result<bool> nextPair(std::string_view& rest, std::string_view& name, std::strin
     return true;
 }
 
-const FieldSpec* findField(std::span<const FieldSpec> fields, std::string_view name) {
-    for (const FieldSpec& field : fields) {
+const FieldDescription* findField(std::span<const FieldDescription> fields, std::string_view name) {
+    for (const FieldDescription& field : fields) {
         if (field.name == name) return &field;
     }
     return nullptr;
@@ -81,13 +81,13 @@ Status applyToken(std::string_view name, std::string_view value, WidgetTokens& t
         if (dot == std::string_view::npos) return malformed();
         for (unsigned b = 0; b < kControlBlockCount; ++b) {
             if (tree_text::controlBlockName(static_cast<ControlBlock>(b)) != rest.substr(0, dot)) continue;
-            const FieldSpec* field = findField(tree_text::blockFields(), rest.substr(dot + 1));
+            const FieldDescription* field = findField(tree_text::blockFields(), rest.substr(dot + 1));
             if (field == nullptr) return malformed();
             return tree_text::parseFieldValue(field->type, value, field->address(&tokens.blocks[b]), noTexts);
         }
         return malformed();
     }
-    const FieldSpec* field = findField(tree_text::tokenFields(), name);
+    const FieldDescription* field = findField(tree_text::tokenFields(), name);
     if (field == nullptr) return malformed();
     return tree_text::parseFieldValue(field->type, value, field->address(&tokens), noTexts);
 }
@@ -149,7 +149,7 @@ private:
         bool frameGiven = false;
         std::string_view rest = content.substr(space), name, value;
         while (TRY(nextPair(rest, name, value))) {
-            const FieldSpec* field = findField(tree_text::nodeFields(), name);
+            const FieldDescription* field = findField(tree_text::nodeFields(), name);
             if (field == nullptr) return malformed();
             TRY(tree_text::parseFieldValue(field->type, value, field->address(&node), texts_));
             frameGiven = frameGiven || name == "frame";

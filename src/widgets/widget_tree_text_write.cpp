@@ -5,10 +5,10 @@ namespace kelvo {
 
 namespace {
 
+using tree_text::FieldDescription;
 using tree_text::fieldIn;
-using tree_text::FieldSpec;
 
-void writeTokenLine(BoundedWriter& out, std::string_view prefix, std::string_view name, const FieldSpec& field,
+void writeTokenLine(BoundedWriter& out, std::string_view prefix, std::string_view name, const FieldDescription& field,
                     const void* value) {
     out.write("tokens ");
     out.write(prefix);
@@ -100,7 +100,7 @@ void writeNode(BoundedWriter& out, const WidgetLayoutNode& node) {
     } else {
         out.write(kindName);
     }
-    for (const FieldSpec& field : tree_text::nodeFields()) {
+    for (const FieldDescription& field : tree_text::nodeFields()) {
         const void* value = fieldIn(field, &node);
         // The frame is read back as the rect when left out.
         const void* unchanged = field.name == "frame" ? &node.rect : fieldIn(field, &kDefaultNode);
@@ -120,14 +120,14 @@ void writeNode(BoundedWriter& out, const WidgetLayoutNode& node) {
 
 void writeWidgetTokenLines(BoundedWriter& out, const WidgetTokens& tokens, bool everyField) {
     const WidgetTokens& defaults = defaultWidgetTokens();
-    for (const FieldSpec& field : tree_text::tokenFields()) {
+    for (const FieldDescription& field : tree_text::tokenFields()) {
         const void* value = fieldIn(field, &tokens);
         if (!tree_text::fieldHasValue(field.type, value)) continue;
         if (everyField || !tree_text::fieldValuesSame(field.type, value, fieldIn(field, &defaults))) {
             writeTokenLine(out, "", field.name, field, value);
         }
     }
-    static const FieldSpec kPaletteField{"", tree_text::FieldType::color, nullptr};
+    static const FieldDescription kPaletteField{"", tree_text::FieldType::color, nullptr};
     for (unsigned i = 0; i < kPaletteSize; ++i) {
         if (everyField || !tree_text::fieldValuesSame(kPaletteField.type, &tokens.palette[i], &defaults.palette[i])) {
             writeTokenLine(out, "palette.", tree_text::paletteEntryName(i), kPaletteField, &tokens.palette[i]);
@@ -139,7 +139,7 @@ void writeWidgetTokenLines(BoundedWriter& out, const WidgetTokens& tokens, bool 
         name.write("block.");
         name.write(tree_text::controlBlockName(static_cast<ControlBlock>(b)));
         name.put('.');
-        for (const FieldSpec& field : tree_text::blockFields()) {
+        for (const FieldDescription& field : tree_text::blockFields()) {
             const void* value = fieldIn(field, &tokens.blocks[b]);
             if (!tree_text::fieldHasValue(field.type, value)) continue;
             if (everyField || !tree_text::fieldValuesSame(field.type, value, fieldIn(field, &defaults.blocks[b]))) {

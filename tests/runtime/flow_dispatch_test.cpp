@@ -132,8 +132,8 @@ TEST(PageEvents, AnUnsendableDetailIsTracedNeverSent) {
 }
 
 // A shell of a toolbar docked at the top and a web view filling the rest.
-std::array<ShellViewSpec, 2> toolbarAndPanel() {
-    std::array<ShellViewSpec, 2> shell{};
+std::array<ShellViewDescription, 2> toolbarAndPanel() {
+    std::array<ShellViewDescription, 2> shell{};
     shell[0].label = "toolbar";
     shell[0].dock = ShellEdge::top;
     shell[0].height = 40.0f;

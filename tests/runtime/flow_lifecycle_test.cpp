@@ -165,7 +165,7 @@ void useScene(FlowScenario& scenario, SceneBox& box) {
 TEST(AppStart, ASceneOpensItsWindowsWithTheirShells) {
     FlowScenario scenario;
     SceneBox box;
-    std::array<ShellViewSpec, 1> toolbar{};
+    std::array<ShellViewDescription, 1> toolbar{};
     toolbar[0].label = "toolbar";
     toolbar[0].dock = ShellEdge::top;
     toolbar[0].height = 40.0f;
@@ -190,11 +190,11 @@ TEST(AppStart, ASceneOpensItsWindowsWithTheirShells) {
 }
 
 TEST(AppStart, SceneRulesAreCheckedBeforeAnythingIsCreated) {
-    std::array<ShellViewSpec, 2> twins{};
+    std::array<ShellViewDescription, 2> twins{};
     twins[0].label = "panel";
     twins[1].label = "panel";
     const std::string longLabel(65, 'v');
-    std::array<ShellViewSpec, 1> overlong{};
+    std::array<ShellViewDescription, 1> overlong{};
     overlong[0].label = longLabel;
     const std::vector<std::pair<std::vector<SceneWindow>, Error>> cases = {
         {std::vector<SceneWindow>(17, SceneWindow{WindowConfig{0, "w"}}), Error::InvalidLayout},

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-// Specs are written with designated initializers that name only the fields a case sets.
+// Descriptions are written with designated initializers that name only the fields a case sets.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace kelvo {
@@ -18,9 +18,9 @@ using K = ViewKind;
 using E = ShellEdge;
 
 // "label x,y,w,h" of every placed view in placing order, or the error's name.
-std::string frames(const std::vector<ShellViewSpec>& specs, RectF content) {
+std::string frames(const std::vector<ShellViewDescription>& descriptions, RectF content) {
     ShellLayout layout;
-    Status status = runShellLayout(layout, specs, content);
+    Status status = runShellLayout(layout, descriptions, content);
     if (!status) return std::string(errorName(status.error()));
     std::ostringstream out;
     for (const ShellPlacedView& v : layout.placed) {
@@ -33,7 +33,7 @@ std::string frames(const std::vector<ShellViewSpec>& specs, RectF content) {
 TEST(ShellLayout, PlacesEachKindOfLayoutAtItsExactFrames) {
     const struct {
         const char* name;
-        std::vector<ShellViewSpec> specs;
+        std::vector<ShellViewDescription> descriptions;
         RectF content;
         std::string expected;
     } cases[] = {
@@ -104,9 +104,12 @@ TEST(ShellLayout, PlacesEachKindOfLayoutAtItsExactFrames) {
          {{.label = "a", .parent = "b", .kind = K::stack}, {.label = "b", .parent = "a", .kind = K::stack}},
          {},
          "InvalidViewOptions"},
-        {"too many views", std::vector<ShellViewSpec>(kMaxShellViews + 1, {.label = "x"}), {}, "ViewLimitReached"},
+        {"too many views",
+         std::vector<ShellViewDescription>(kMaxShellViews + 1, {.label = "x"}),
+         {},
+         "ViewLimitReached"},
     };
-    for (const auto& c : cases) EXPECT_EQ(frames(c.specs, c.content), c.expected) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(frames(c.descriptions, c.content), c.expected) << c.name;
 }
 
 TEST(ShellLayout, DockedFramesAtEachEdge) {
@@ -136,7 +139,7 @@ TEST(ShellLayout, ClampAppliesTheMinimumThenTheMaximumAndIgnoresNaN) {
     EXPECT_EQ(clampShellSize(nan, 50.0f, std::nullopt), 50);
     EXPECT_EQ(clampShellSize(100, nan, 80.0f), 80);
     EXPECT_TRUE(std::isnan(clampShellSize(nan, std::nullopt, std::nullopt)));
-    ShellViewSpec side{.label = "side", .kind = K::sidebar, .minWidth = 300, .maxWidth = 200};
+    ShellViewDescription side{.label = "side", .kind = K::sidebar, .minWidth = 300, .maxWidth = 200};
     EXPECT_EQ(dockedShellFrame({0, 0, 800, 600}, side, E::left).width, 200);
 }
 

@@ -5,7 +5,7 @@
 #include "trace_capture.hpp"
 #include "view_scenario.hpp"
 
-// Specs are written with designated initializers that name only the fields a case sets.
+// Descriptions are written with designated initializers that name only the fields a case sets.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace kelvo {
@@ -21,19 +21,19 @@ using E = ShellEdge;
 
 class ShellViews : public testing::ViewScenario {
 protected:
-    Status createShell(std::span<const ShellViewSpec> specs) {
-        return createShellViews(*runtime, 1, specs, windowContentRect(*runtime, 1));
+    Status createShell(std::span<const ShellViewDescription> descriptions) {
+        return createShellViews(*runtime, 1, descriptions, windowContentRect(*runtime, 1));
     }
 };
 
 TEST_F(ShellViews, CreatesTheViewsAndPlacesTheMainWebViewInTheContentArea) {
-    const ShellViewSpec specs[] = {
+    const ShellViewDescription descriptions[] = {
         {.label = "toolbar", .kind = K::toolbar, .command = "tool.run", .role = "Toolbar", .dock = E::top},
         {.label = "save", .parent = "toolbar", .kind = K::button, .text = "Save"},
         {.label = "side", .kind = K::sidebar, .dock = E::left},
         {.label = "main", .kind = K::webview, .fill = true, .layer = 3},
         {.label = "canvas", .parent = "side", .kind = K::gpu_surface, .width = 200, .height = 100}};
-    ASSERT_TRUE(createShell(specs));
+    ASSERT_TRUE(createShell(descriptions));
     // A child is placed as soon as its parent is, within the same pass.
     EXPECT_EQ(callLog(), (Strings{"createView:toolbar", "createView:save", "createView:side", "setWebViewFrame:main",
                                   "setWebViewLayer:main", "createView:canvas"}));
@@ -53,13 +53,14 @@ TEST_F(ShellViews, CreatesTheViewsAndPlacesTheMainWebViewInTheContentArea) {
     EXPECT_FALSE(window.mainWebViewParent.present);
     ASSERT_EQ(runtime->shellViews.size(), 1u);
     EXPECT_EQ(runtime->shellViews[0].count, 5u);
-    EXPECT_EQ(runtime->shellViews[0].specs[1].parent.get(), std::optional<std::string_view>("toolbar"));
+    EXPECT_EQ(runtime->shellViews[0].descriptions[1].parent.get(), std::optional<std::string_view>("toolbar"));
 }
 
-TEST_F(ShellViews, AMainSpecWithAParentRecordsTheParent) {
-    const ShellViewSpec specs[] = {{.label = "split", .kind = K::split, .fill = true},
-                                   {.label = "main", .parent = "split", .kind = K::webview, .fill = true}};
-    ASSERT_TRUE(createShell(specs));
+TEST_F(ShellViews, AMainDescriptionWithAParentRecordsTheParent) {
+    const ShellViewDescription descriptions[] = {
+        {.label = "split", .kind = K::split, .fill = true},
+        {.label = "main", .parent = "split", .kind = K::webview, .fill = true}};
+    ASSERT_TRUE(createShell(descriptions));
     EXPECT_EQ(runtime->windows[0].mainWebViewParent.get(), std::optional<std::string_view>("split"));
     EXPECT_EQ(runtime->windows[0].mainWebViewFrame, (RectF{0, 0, 800, 600}));
 }
@@ -70,34 +71,36 @@ TEST_F(ShellViews, RefusesTakenLabelsAndFullTablesBeforeCreatingAnything) {
     test.clearCalls();
     std::vector<std::string> labels;
     for (int i = 0; i < 32; ++i) labels.push_back(cat("v", i));
-    std::vector<ShellViewSpec> many;
+    std::vector<ShellViewDescription> many;
     for (const std::string& label : labels) many.push_back({.label = label, .kind = K::button});
-    const ShellViewSpec taken[] = {{.label = "taken"}};
-    const std::vector<std::pair<std::vector<ShellViewSpec>, Error>> cases = {
+    const ShellViewDescription taken[] = {{.label = "taken"}};
+    const std::vector<std::pair<std::vector<ShellViewDescription>, Error>> cases = {
         {{{.label = "main"}}, Error::DuplicateViewLabel},
         {{{.label = "taken"}}, Error::DuplicateViewLabel},
         {{{.label = "web", .kind = K::button}}, Error::DuplicateViewLabel},
         {{{.label = "a", .kind = K::button}, {.label = "a", .kind = K::label}}, Error::DuplicateViewLabel},
         {many, Error::ViewLimitReached},
-        {std::vector<ShellViewSpec>(kMaxShellViews + 1, {.label = "x", .kind = K::button}), Error::ViewLimitReached},
+        {std::vector<ShellViewDescription>(kMaxShellViews + 1, {.label = "x", .kind = K::button}),
+         Error::ViewLimitReached},
     };
-    for (const auto& [specs, error] : cases) EXPECT_EQ(errorOf(createShell(specs)), error) << specs[0].label;
+    for (const auto& [descriptions, error] : cases)
+        EXPECT_EQ(errorOf(createShell(descriptions)), error) << descriptions[0].label;
     EXPECT_EQ(errorOf(createShellViews(*runtime, 9, taken, {})), Error::WindowNotFound);
     EXPECT_EQ(test.calls().size(), 0u);
 }
 
 TEST_F(ShellViews, AFailedCreationClosesWhatItMadeNewestFirstAndRestoresTheMainWebView) {
     runtime->windows[0].mainWebViewLayer = 1;
-    const ShellViewSpec specs[] = {{.label = "a", .dock = E::top},
-                                   {.label = "b", .kind = K::statusbar, .dock = E::bottom},
-                                   {.label = "main", .kind = K::webview, .fill = true, .layer = 5},
-                                   {.label = "c", .kind = K::button},
-                                   {.label = "d", .kind = K::button}};
+    const ShellViewDescription descriptions[] = {{.label = "a", .dock = E::top},
+                                                 {.label = "b", .kind = K::statusbar, .dock = E::bottom},
+                                                 {.label = "main", .kind = K::webview, .fill = true, .layer = 5},
+                                                 {.label = "c", .kind = K::button},
+                                                 {.label = "d", .kind = K::button}};
     // The view after "b" (that is "c") fails.
     test.onCall(PlatformSlot::createView, [this](const TestPlatform::Call& call) {
         if (call.label == "b") test.failSlot(PlatformSlot::createView, Error::CreateFailed, 1);
     });
-    EXPECT_EQ(errorOf(createShell(specs)), Error::CreateFailed);
+    EXPECT_EQ(errorOf(createShell(descriptions)), Error::CreateFailed);
     EXPECT_EQ(callLog(),
               (Strings{"createView:a", "createView:b", "setWebViewFrame:main", "setWebViewLayer:main", "createView:c",
                        "closeView:b", "closeView:a", "setWebViewFrame:main", "setWebViewLayer:main"}));
@@ -111,18 +114,18 @@ TEST_F(ShellViews, AFailedCreationClosesWhatItMadeNewestFirstAndRestoresTheMainW
 
 TEST_F(ShellViews, AFullShellTableFailsAfterCreatingAndClosesTheViewsAgain) {
     for (std::uint64_t id = 10; id < 26; ++id) runtime->shellViews.pushDefault()->windowId = id;
-    const ShellViewSpec specs[] = {{.label = "a", .dock = E::top}, {.label = "b", .kind = K::button}};
-    EXPECT_EQ(errorOf(createShell(specs)), Error::WindowLimitReached);
+    const ShellViewDescription descriptions[] = {{.label = "a", .dock = E::top}, {.label = "b", .kind = K::button}};
+    EXPECT_EQ(errorOf(createShell(descriptions)), Error::WindowLimitReached);
     EXPECT_EQ(callLog(), (Strings{"createView:a", "createView:b", "closeView:b", "closeView:a"}));
     EXPECT_TRUE(runtime->views.empty());
     EXPECT_EQ(runtime->shellViews.size(), 16u);
 }
 
 TEST_F(ShellViews, RelayoutMovesTheViewsItMadeAndSkipsViewsThePageClosed) {
-    const ShellViewSpec specs[] = {{.label = "bar", .dock = E::top},
-                                   {.label = "status", .kind = K::statusbar, .dock = E::bottom},
-                                   {.label = "main", .kind = K::webview, .fill = true}};
-    ASSERT_TRUE(createShell(specs));
+    const ShellViewDescription descriptions[] = {{.label = "bar", .dock = E::top},
+                                                 {.label = "status", .kind = K::statusbar, .dock = E::bottom},
+                                                 {.label = "main", .kind = K::webview, .fill = true}};
+    ASSERT_TRUE(createShell(descriptions));
     ASSERT_TRUE(closeView(*runtime, 1, "bar"));
     runtime->windows[0].frame = RectF{0, 0, 1000, 700};
     SurfaceResizedEvent metrics;
@@ -143,8 +146,8 @@ TEST_F(ShellViews, RelayoutMovesTheViewsItMadeAndSkipsViewsThePageClosed) {
 TEST_F(ShellViews, ARelayoutFailureIsTracedWithTheWindowId) {
     testing::TraceCapture capture;
     capture.attach(*runtime);
-    const ShellViewSpec specs[] = {{.label = "bar", .dock = E::top}};
-    ASSERT_TRUE(createShell(specs));
+    const ShellViewDescription descriptions[] = {{.label = "bar", .dock = E::top}};
+    ASSERT_TRUE(createShell(descriptions));
     test.failSlot(PlatformSlot::updateView, Error::InvalidViewOptions, 1);
     relayoutShellViewsOrTrace(*runtime, 1);
     EXPECT_EQ(
@@ -157,10 +160,10 @@ TEST_F(ShellViews, ARelayoutFailureIsTracedWithTheWindowId) {
 
 TEST_F(ShellViews, RemovingAWindowsRuntimeViewsTouchesOnlyThatWindow) {
     testing::addWindow(*runtime, 2, "other");
-    const ShellViewSpec specs[] = {{.label = "split", .kind = K::split, .fill = true},
-                                   {.label = "main", .parent = "split", .kind = K::webview, .fill = true},
-                                   {.label = "side", .kind = K::sidebar, .dock = E::left}};
-    ASSERT_TRUE(createShell(specs));
+    const ShellViewDescription descriptions[] = {{.label = "split", .kind = K::split, .fill = true},
+                                                 {.label = "main", .parent = "split", .kind = K::webview, .fill = true},
+                                                 {.label = "side", .kind = K::sidebar, .dock = E::left}};
+    ASSERT_TRUE(createShell(descriptions));
     create(webView("panel"));
     testing::addViewRecord(*runtime, 2, "kept");
     testing::addWebViewRecord(*runtime, 2, "kept-web");

@@ -10,8 +10,8 @@
 namespace kelvo {
 namespace {
 
-ShellViewSpec declaredView(std::string_view label, ViewKind kind = ViewKind::button) {
-    ShellViewSpec s;
+ShellViewDescription declaredView(std::string_view label, ViewKind kind = ViewKind::button) {
+    ShellViewDescription s;
     s.label = label;
     s.kind = kind;
     return s;
@@ -31,7 +31,7 @@ TEST(ShellValidation, ChromeIconNames) {
 }
 
 // Each case changes one view of a valid two-view description and expects one error.
-TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
+TEST(ShellValidation, EachRuleRefusesWithItsError) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::string longLabel(65, 'l');
     const std::string longRole(65, 'r');
@@ -39,45 +39,46 @@ TEST(ShellValidation, EachSpecRuleRefusesWithItsError) {
     const std::string longCommand(129, 'c');
     struct Case {
         const char* name;
-        std::function<void(ShellViewSpec&)> change;
+        std::function<void(ShellViewDescription&)> change;
         Error expected;
     };
     const std::vector<Case> cases = {
-        {"empty label", [](ShellViewSpec& s) { s.label = ""; }, Error::InvalidName},
-        {"label of 65 bytes", [&](ShellViewSpec& s) { s.label = longLabel; }, Error::InvalidName},
-        {"label with a slash", [](ShellViewSpec& s) { s.label = "a/b"; }, Error::InvalidName},
-        {"duplicate label", [](ShellViewSpec& s) { s.label = "bar"; }, Error::DuplicateView},
-        {"parent not a name", [](ShellViewSpec& s) { s.parent = ".."; }, Error::InvalidName},
-        {"parent is itself", [](ShellViewSpec& s) { s.parent = "b"; }, Error::InvalidLayout},
-        {"parent names no declared view", [](ShellViewSpec& s) { s.parent = "ghost"; }, Error::InvalidLayout},
-        {"width 0", [](ShellViewSpec& s) { s.width = 0; }, Error::InvalidDimension},
-        {"height NaN", [&](ShellViewSpec& s) { s.height = nan; }, Error::InvalidDimension},
-        {"negative minimum", [](ShellViewSpec& s) { s.minWidth = -1; }, Error::InvalidDimension},
-        {"maximum 0", [](ShellViewSpec& s) { s.maxHeight = 0; }, Error::InvalidDimension},
+        {"empty label", [](ShellViewDescription& s) { s.label = ""; }, Error::InvalidName},
+        {"label of 65 bytes", [&](ShellViewDescription& s) { s.label = longLabel; }, Error::InvalidName},
+        {"label with a slash", [](ShellViewDescription& s) { s.label = "a/b"; }, Error::InvalidName},
+        {"duplicate label", [](ShellViewDescription& s) { s.label = "bar"; }, Error::DuplicateView},
+        {"parent not a name", [](ShellViewDescription& s) { s.parent = ".."; }, Error::InvalidName},
+        {"parent is itself", [](ShellViewDescription& s) { s.parent = "b"; }, Error::InvalidLayout},
+        {"parent names no declared view", [](ShellViewDescription& s) { s.parent = "ghost"; }, Error::InvalidLayout},
+        {"width 0", [](ShellViewDescription& s) { s.width = 0; }, Error::InvalidDimension},
+        {"height NaN", [&](ShellViewDescription& s) { s.height = nan; }, Error::InvalidDimension},
+        {"negative minimum", [](ShellViewDescription& s) { s.minWidth = -1; }, Error::InvalidDimension},
+        {"maximum 0", [](ShellViewDescription& s) { s.maxHeight = 0; }, Error::InvalidDimension},
         {"minimum above maximum",
-         [](ShellViewSpec& s) {
+         [](ShellViewDescription& s) {
              s.minWidth = 300;
              s.maxWidth = 200;
          },
          Error::InvalidDimension},
-        {"infinite x", [](ShellViewSpec& s) { s.x = std::numeric_limits<float>::infinity(); }, Error::InvalidDimension},
-        {"empty role", [](ShellViewSpec& s) { s.role = ""; }, Error::InvalidName},
-        {"role of 65 bytes", [&](ShellViewSpec& s) { s.role = longRole; }, Error::InvalidName},
-        {"accessibility label of 257 bytes", [&](ShellViewSpec& s) { s.accessibilityLabel = longAccessibility; },
+        {"infinite x", [](ShellViewDescription& s) { s.x = std::numeric_limits<float>::infinity(); },
+         Error::InvalidDimension},
+        {"empty role", [](ShellViewDescription& s) { s.role = ""; }, Error::InvalidName},
+        {"role of 65 bytes", [&](ShellViewDescription& s) { s.role = longRole; }, Error::InvalidName},
+        {"accessibility label of 257 bytes", [&](ShellViewDescription& s) { s.accessibilityLabel = longAccessibility; },
          Error::InvalidName},
-        {"text with NUL", [](ShellViewSpec& s) { s.text = std::string_view("a\0", 2); }, Error::InvalidName},
-        {"empty command", [](ShellViewSpec& s) { s.command = ""; }, Error::InvalidCommand},
-        {"command of 129 bytes", [&](ShellViewSpec& s) { s.command = longCommand; }, Error::InvalidCommand},
-        {"command with a tab", [](ShellViewSpec& s) { s.command = "a\tb"; }, Error::InvalidCommand},
-        {"command with a slash", [](ShellViewSpec& s) { s.command = "a/b"; }, Error::InvalidName},
-        {"url on a button", [](ShellViewSpec& s) { s.url = "https://example.com"; }, Error::InvalidUrl},
-        {"gpu option on a button", [](ShellViewSpec& s) { s.gpuVsync = true; }, Error::InvalidViewKind},
+        {"text with NUL", [](ShellViewDescription& s) { s.text = std::string_view("a\0", 2); }, Error::InvalidName},
+        {"empty command", [](ShellViewDescription& s) { s.command = ""; }, Error::InvalidCommand},
+        {"command of 129 bytes", [&](ShellViewDescription& s) { s.command = longCommand; }, Error::InvalidCommand},
+        {"command with a tab", [](ShellViewDescription& s) { s.command = "a\tb"; }, Error::InvalidCommand},
+        {"command with a slash", [](ShellViewDescription& s) { s.command = "a/b"; }, Error::InvalidName},
+        {"url on a button", [](ShellViewDescription& s) { s.url = "https://example.com"; }, Error::InvalidUrl},
+        {"gpu option on a button", [](ShellViewDescription& s) { s.gpuVsync = true; }, Error::InvalidViewKind},
     };
     for (const Case& c : cases) {
-        std::vector<ShellViewSpec> specs = {declaredView("bar", ViewKind::toolbar), declaredView("b")};
-        specs[1].parent = "bar";
-        c.change(specs[1]);
-        EXPECT_EQ(errorOf(validateShellViews(specs)), c.expected) << c.name;
+        std::vector<ShellViewDescription> descriptions = {declaredView("bar", ViewKind::toolbar), declaredView("b")};
+        descriptions[1].parent = "bar";
+        c.change(descriptions[1]);
+        EXPECT_EQ(errorOf(validateShellViews(descriptions)), c.expected) << c.name;
     }
 }
 
@@ -93,28 +94,29 @@ TEST(ShellValidation, WebViewUrls) {
         {"ftp://host/x", false},         {"HTTPS://host", false}, {"vexa:/", false},
     };
     for (const Case& c : cases) {
-        ShellViewSpec web = declaredView("web", ViewKind::webview);
+        ShellViewDescription web = declaredView("web", ViewKind::webview);
         web.url = c.url;
-        std::vector<ShellViewSpec> specs = {web};
-        EXPECT_EQ(errorOf(validateShellViews(specs)), c.ok ? Error::Unexpected : Error::InvalidUrl) << c.url;
+        std::vector<ShellViewDescription> descriptions = {web};
+        EXPECT_EQ(errorOf(validateShellViews(descriptions)), c.ok ? Error::Unexpected : Error::InvalidUrl) << c.url;
     }
-    std::vector<ShellViewSpec> noUrl = {declaredView("web", ViewKind::webview)};
+    std::vector<ShellViewDescription> noUrl = {declaredView("web", ViewKind::webview)};
     EXPECT_EQ(errorOf(validateShellViews(noUrl)), Error::MissingRequiredField);
-    std::vector<ShellViewSpec> mainWithoutUrl = {declaredView("main", ViewKind::webview)};
+    std::vector<ShellViewDescription> mainWithoutUrl = {declaredView("main", ViewKind::webview)};
     EXPECT_TRUE(validateShellViews(mainWithoutUrl));
 }
 
 TEST(ShellValidation, ParentCyclesAreRefused) {
-    std::vector<ShellViewSpec> specs = {declaredView("a", ViewKind::stack), declaredView("b", ViewKind::stack)};
-    specs[0].parent = "b";
-    specs[1].parent = "a";
-    EXPECT_EQ(errorOf(validateShellViews(specs)), Error::InvalidLayout);
+    std::vector<ShellViewDescription> descriptions = {declaredView("a", ViewKind::stack),
+                                                      declaredView("b", ViewKind::stack)};
+    descriptions[0].parent = "b";
+    descriptions[1].parent = "a";
+    EXPECT_EQ(errorOf(validateShellViews(descriptions)), Error::InvalidLayout);
 
     ShellVisitStates states{};
-    EXPECT_EQ(errorOf(validateShellViewParentAcyclic(specs, 0, states)), Error::InvalidLayout);
+    EXPECT_EQ(errorOf(validateShellViewParentAcyclic(descriptions, 0, states)), Error::InvalidLayout);
 
-    std::vector<ShellViewSpec> chain = {declaredView("a", ViewKind::stack), declaredView("b", ViewKind::stack),
-                                        declaredView("c")};
+    std::vector<ShellViewDescription> chain = {declaredView("a", ViewKind::stack), declaredView("b", ViewKind::stack),
+                                               declaredView("c")};
     chain[1].parent = "a";
     chain[2].parent = "b";
     EXPECT_TRUE(validateShellViews(chain));
@@ -123,7 +125,7 @@ TEST(ShellValidation, ParentCyclesAreRefused) {
 }
 
 TEST(ShellValidation, WindowRules) {
-    std::vector<ShellViewSpec> views = {declaredView("bar", ViewKind::toolbar)};
+    std::vector<ShellViewDescription> views = {declaredView("bar", ViewKind::toolbar)};
     ShellWindowDescription good{"main", std::nullopt, ShellChrome{"Vostra Studio", "app:logo"}, 800, 600, views};
     std::vector<ShellWindowDescription> windows = {good};
     EXPECT_TRUE(validateShellWindows(windows));
@@ -133,7 +135,7 @@ TEST(ShellValidation, WindowRules) {
         std::function<void(ShellWindowDescription&)> change;
         Error expected;
     };
-    static const std::vector<ShellViewSpec> tooMany(kMaxShellViews + 1, declaredView("x"));
+    static const std::vector<ShellViewDescription> tooMany(kMaxShellViews + 1, declaredView("x"));
     const std::vector<Case> cases = {
         {"label ..", [](ShellWindowDescription& w) { w.label = ".."; }, Error::InvalidName},
         {"second name empty", [](ShellWindowDescription& w) { w.secondName = ""; }, Error::InvalidName},

@@ -212,14 +212,14 @@ bool createNativeView(KelvoAppKitHost& host, const CreateRequest& request) {
     view->layer = request.layer;
     view->hidden = !request.visible;
     view->stackPosition = ++host.web.nextTopPosition;  // above the views placed before it
-    standin::NativeViewSpec spec;
-    spec.control = kind->control;
-    spec.background = kind->background;
-    spec.role = kind->role;
-    spec.identifier = request.label;
-    spec.title = nativeViewCaption(request.text, request.role, request.label);
+    standin::NativeViewDescription description;
+    description.control = kind->control;
+    description.background = kind->background;
+    description.role = kind->role;
+    description.identifier = request.label;
+    description.title = nativeViewCaption(request.text, request.role, request.label);
     standin::StandIn& platform = *host.platform;
-    view->ref = views(host).create(platform.self, window->ref, parentRef(host, *view), spec);
+    view->ref = views(host).create(platform.self, window->ref, parentRef(host, *view), description);
     if (view->ref == nullptr) return false;
 
     placeView(host, *window, *view);

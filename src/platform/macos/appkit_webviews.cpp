@@ -34,14 +34,14 @@ bool makeBackendWebView(KelvoAppKitHost& host, HostWindow& window, HostWebView& 
         if (!token) return false;
         view.token = *token;
     }
-    standin::WebViewSpec spec;
-    spec.window = window.ref;
-    spec.frame = view.frame;
-    spec.followsWindow = view.followsWindow;
-    spec.transparent = transparent;
-    spec.scheme = view.assets ? kAssetScheme : std::string_view{};
-    spec.events = webViewEvents(view);
-    view.ref = platform.webviews.create(platform.self, spec);
+    standin::WebViewDescription description;
+    description.window = window.ref;
+    description.frame = view.frame;
+    description.followsWindow = view.followsWindow;
+    description.transparent = transparent;
+    description.scheme = view.assets ? kAssetScheme : std::string_view{};
+    description.events = webViewEvents(view);
+    view.ref = platform.webviews.create(platform.self, description);
     if (view.ref == nullptr) return false;
     if (view.bridge) {
         platform.scriptMessages.addUserScript(platform.self, view.ref, pageScriptText(view.token));

@@ -116,15 +116,15 @@ bool createWindow(KelvoAppKitHost& host, const WindowRequest& request) {
     window->styleMask = styleMask(request.titlebarStyle, request.resizable);
     window->events = std::make_unique<HostWindowEvents>(HostWindowEvents{&host, request.id});
 
-    standin::WindowSpec spec;
-    spec.title = request.title.empty() ? std::string_view(host.appName) : request.title;
-    spec.content = frame;
-    spec.style = standInStyle(window->styleMask);
-    spec.transparentTitlebar = request.titlebarStyle == 1 || request.titlebarStyle == 2;
-    spec.tallToolbar = request.titlebarStyle == 2;
-    spec.centre = !request.restoreFrame;
-    spec.events = standin::WindowEventSink{deliverWindowEvent, window->events.get()};
-    window->ref = platform.windows.create(platform.self, spec);
+    standin::WindowDescription description;
+    description.title = request.title.empty() ? std::string_view(host.appName) : request.title;
+    description.content = frame;
+    description.style = standInStyle(window->styleMask);
+    description.transparentTitlebar = request.titlebarStyle == 1 || request.titlebarStyle == 2;
+    description.tallToolbar = request.titlebarStyle == 2;
+    description.centre = !request.restoreFrame;
+    description.events = standin::WindowEventSink{deliverWindowEvent, window->events.get()};
+    window->ref = platform.windows.create(platform.self, description);
     if (window->ref == nullptr) return false;
     if (request.makeMain) launchMark(host, "window_chrome_ready");
     window->observesContentLayout = request.titlebarStyle == 2;

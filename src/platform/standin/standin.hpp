@@ -111,7 +111,7 @@ struct WindowEventSink {
     void* context = nullptr;
 };
 
-struct WindowSpec {
+struct WindowDescription {
     std::string_view title{};
     RectD content{};  // the content area on the screen; only the size counts when `centre` is set
     std::uint32_t style = kStyleTitled | kStyleClosable | kStyleMiniaturizable | kStyleResizable;
@@ -158,7 +158,7 @@ struct RgbaImage {
 
 struct WindowService {
     // A new window, hidden; null when the backend cannot make one.
-    WindowRef (*create)(void* self, const WindowSpec& spec) = nullptr;
+    WindowRef (*create)(void* self, const WindowDescription& description) = nullptr;
     // Hides the window and frees it; no event of it arrives afterwards.
     void (*destroy)(void* self, WindowRef window) = nullptr;
     // Shows the window in front of the others and makes it take keyboard input.
@@ -399,7 +399,7 @@ struct WebViewEvents {
     void (*filesDropped)(void* context, ViewRef view, std::string_view paths) = nullptr;
 };
 
-struct WebViewSpec {
+struct WebViewDescription {
     WindowRef window = nullptr;
     RectD frame{};               // in the window's content, top-left origin
     bool followsWindow = false;  // fills the content and follows its size; `frame` is then unused
@@ -410,7 +410,7 @@ struct WebViewSpec {
 
 struct WebViewService {
     // A new, empty web view on top of the window's views; null when the backend cannot make one.
-    ViewRef (*create)(void* self, const WebViewSpec& spec) = nullptr;
+    ViewRef (*create)(void* self, const WebViewDescription& description) = nullptr;
     // Removes the web view; no event of it arrives afterwards. A window's web views are destroyed
     // before the window.
     void (*destroy)(void* self, ViewRef view) = nullptr;
@@ -581,7 +581,7 @@ enum class AccessibilityRole : std::uint8_t {
     progress_indicator,
 };
 
-struct NativeViewSpec {
+struct NativeViewDescription {
     NativeControl control = NativeControl::container;
     NativeBackground background = NativeBackground::clear;
     AccessibilityRole role = AccessibilityRole::group;
@@ -609,7 +609,7 @@ struct ContainerBox {
 struct NativeViewService {
     // A hidden view on top of the parent's views (a null parent: the window's content); null when
     // the backend cannot make it there.
-    ViewRef (*create)(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) = nullptr;
+    ViewRef (*create)(void* self, WindowRef window, ViewRef parent, const NativeViewDescription& description) = nullptr;
     // Takes the view and every view inside it out of the window.
     void (*destroy)(void* self, ViewRef view) = nullptr;
     // The bounds frames inside `view` are given in (a null view: the window's content).

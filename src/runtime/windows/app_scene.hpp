@@ -21,7 +21,7 @@ struct SceneWindow {
     // A further name the window goes by, checked like the label.
     std::optional<std::string_view> secondName{};
     std::optional<ShellChrome> chrome{};
-    std::span<const ShellViewSpec> views{};
+    std::span<const ShellViewDescription> views{};
 };
 
 struct AppScene {

@@ -25,7 +25,7 @@ Status validateChrome(const ShellChrome& chrome) {
 
 // A given size must be a finite number; widths and heights above 0, minimums not negative, and a
 // minimum never above its maximum.
-Status validateSizes(const ShellViewSpec& p) {
+Status validateSizes(const ShellViewDescription& p) {
     auto positive = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v > 0); };
     auto nonNegative = [](std::optional<float> v) { return !v || (std::isfinite(*v) && *v >= 0); };
     auto finite = [](std::optional<float> v) { return !v || std::isfinite(*v); };
@@ -39,7 +39,7 @@ Status validateSizes(const ShellViewSpec& p) {
     return {};
 }
 
-Status validateUrl(const ShellViewSpec& shellView) {
+Status validateUrl(const ShellViewDescription& shellView) {
     if (!shellView.url) {
         // The main web view already exists and loads the window's source; it needs no address.
         if (shellView.kind == ViewKind::webview && shellView.label != kMainWebViewLabel) {
@@ -66,18 +66,18 @@ Status validateUrl(const ShellViewSpec& shellView) {
     return fail(Error::InvalidUrl);
 }
 
-Status validateShellView(std::span<const ShellViewSpec> specs, std::size_t index) {
-    const ShellViewSpec& shellView = specs[index];
+Status validateShellView(std::span<const ShellViewDescription> descriptions, std::size_t index) {
+    const ShellViewDescription& shellView = descriptions[index];
     if (shellView.label.empty() || shellView.label.size() > kMaxViewLabel || !isValidName(shellView.label)) {
         return fail(Error::InvalidName);
     }
     for (std::size_t i = 0; i < index; ++i) {
-        if (specs[i].label == shellView.label) return fail(Error::DuplicateView);
+        if (descriptions[i].label == shellView.label) return fail(Error::DuplicateView);
     }
     if (shellView.parent) {
         if (!isValidName(*shellView.parent)) return fail(Error::InvalidName);
         if (*shellView.parent == shellView.label) return fail(Error::InvalidLayout);
-        if (!shellViewIndex(specs, *shellView.parent)) return fail(Error::InvalidLayout);
+        if (!shellViewIndex(descriptions, *shellView.parent)) return fail(Error::InvalidLayout);
     }
     TRY(validateSizes(shellView));
     if (shellView.role &&
@@ -117,34 +117,34 @@ Status validateShellChromeIcon(std::string_view name) {
     return {};
 }
 
-std::optional<std::size_t> shellViewIndex(std::span<const ShellViewSpec> specs, std::string_view label) {
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        if (specs[i].label == label) return i;
+std::optional<std::size_t> shellViewIndex(std::span<const ShellViewDescription> descriptions, std::string_view label) {
+    for (std::size_t i = 0; i < descriptions.size(); ++i) {
+        if (descriptions[i].label == label) return i;
     }
     return std::nullopt;
 }
 
-Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std::size_t index,
+Status validateShellViewParentAcyclic(std::span<const ShellViewDescription> descriptions, std::size_t index,
                                       ShellVisitStates& states) {
-    if (index >= specs.size() || index >= states.size()) return fail(Error::InvalidLayout);
+    if (index >= descriptions.size() || index >= states.size()) return fail(Error::InvalidLayout);
     if (states[index] == ShellVisit::visiting) return fail(Error::InvalidLayout);
     if (states[index] == ShellVisit::done) return {};
     states[index] = ShellVisit::visiting;
-    if (specs[index].parent) {
-        std::optional<std::size_t> parent = shellViewIndex(specs, *specs[index].parent);
+    if (descriptions[index].parent) {
+        std::optional<std::size_t> parent = shellViewIndex(descriptions, *descriptions[index].parent);
         if (!parent) return fail(Error::InvalidLayout);
-        TRY(validateShellViewParentAcyclic(specs, *parent, states));
+        TRY(validateShellViewParentAcyclic(descriptions, *parent, states));
     }
     states[index] = ShellVisit::done;
     return {};
 }
 
-Status validateShellViews(std::span<const ShellViewSpec> specs) {
-    if (specs.size() > kMaxShellViews) return fail(Error::InvalidLayout);
-    for (std::size_t i = 0; i < specs.size(); ++i) TRY(validateShellView(specs, i));
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+Status validateShellViews(std::span<const ShellViewDescription> descriptions) {
+    if (descriptions.size() > kMaxShellViews) return fail(Error::InvalidLayout);
+    for (std::size_t i = 0; i < descriptions.size(); ++i) TRY(validateShellView(descriptions, i));
+    for (std::size_t i = 0; i < descriptions.size(); ++i) {
         ShellVisitStates states{};
-        TRY(validateShellViewParentAcyclic(specs, i, states));
+        TRY(validateShellViewParentAcyclic(descriptions, i, states));
     }
     return {};
 }

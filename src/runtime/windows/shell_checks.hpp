@@ -22,19 +22,19 @@ inline constexpr std::size_t kMaxConfiguredWindows = 16;
 Status validateShellChromeIcon(std::string_view name);
 
 // Index of the first declared view labelled `label`.
-std::optional<std::size_t> shellViewIndex(std::span<const ShellViewSpec> specs, std::string_view label);
+std::optional<std::size_t> shellViewIndex(std::span<const ShellViewDescription> descriptions, std::string_view label);
 
 enum class ShellVisit : std::uint8_t { unvisited, visiting, done };
 using ShellVisitStates = std::array<ShellVisit, kMaxShellViews>;
 
 // Follows the parent chain of declared view `index`; a cycle or a parent that names no declared
 // view is InvalidLayout.
-Status validateShellViewParentAcyclic(std::span<const ShellViewSpec> specs, std::size_t index,
+Status validateShellViewParentAcyclic(std::span<const ShellViewDescription> descriptions, std::size_t index,
                                       ShellVisitStates& states);
 
 // Checks one list of declared views (labels, parents, sizes, strings, commands, URLs, GPU options,
 // cycles).
-Status validateShellViews(std::span<const ShellViewSpec> specs);
+Status validateShellViews(std::span<const ShellViewDescription> descriptions);
 
 // Checks every configured window and its shell; the first failing rule decides.
 Status validateShellWindows(std::span<const ShellWindowDescription> windows);

@@ -47,7 +47,7 @@ inline constexpr std::size_t kMaxShellViews = 128;
 
 // One native view of a window's declared shell, as the application supplies it. Strings are
 // borrowed for the call that receives the declaration.
-struct ShellViewSpec {
+struct ShellViewDescription {
     std::string_view label;
     std::optional<std::string_view> parent;
     ViewKind kind = ViewKind::toolbar;
@@ -81,7 +81,7 @@ struct ShellWindowDescription {
     std::optional<ShellChrome> chrome;
     float width = 0;
     float height = 0;
-    std::span<const ShellViewSpec> views;
+    std::span<const ShellViewDescription> views;
 };
 
 }  // namespace kelvo

@@ -32,10 +32,10 @@ constexpr std::array<ShellDefaultSize, kViewKindCount> kDefaultSizes = {{
 float maxOf(float a, float b) { return std::fmax(a, b); }
 float minOf(float a, float b) { return std::fmin(a, b); }
 
-float clampWidth(const ShellViewSpec& shellView, float value) {
+float clampWidth(const ShellViewDescription& shellView, float value) {
     return clampShellSize(value, shellView.minWidth, shellView.maxWidth);
 }
-float clampHeight(const ShellViewSpec& shellView, float value) {
+float clampHeight(const ShellViewDescription& shellView, float value) {
     return clampShellSize(value, shellView.minHeight, shellView.maxHeight);
 }
 
@@ -49,7 +49,7 @@ float centredY(const ShellPlacedView& parent, float height) {
     return parent.frame.height > height ? (parent.frame.height - height) / 2 : 0;
 }
 
-RectF splitChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF splitChildFrame(const ShellViewDescription& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
     RectF frame;
     frame.x = shellView.x.value_or(vertical ? 0 : cursor.advanceX);
@@ -80,7 +80,7 @@ RectF splitChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& par
     return frame;
 }
 
-RectF stackChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
+RectF stackChildFrame(const ShellViewDescription& shellView, const ShellPlacedView& parent, ShellParentCursor& cursor) {
     const bool vertical = parent.vertical;
     RectF frame;
     frame.width = clampWidth(shellView, shellView.width.value_or(shellDefaultSize(shellView.kind).width));
@@ -106,7 +106,9 @@ RectF stackChildFrame(const ShellViewSpec& shellView, const ShellPlacedView& par
     return frame;
 }
 
-bool isDockedRoot(const ShellViewSpec& shellView) { return !shellView.parent && !shellView.fill && shellView.dock; }
+bool isDockedRoot(const ShellViewDescription& shellView) {
+    return !shellView.parent && !shellView.fill && shellView.dock;
+}
 
 }  // namespace
 
@@ -121,7 +123,7 @@ float clampShellSize(float value, std::optional<float> minimum, std::optional<fl
     return value;
 }
 
-RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& shellView, ShellEdge edge) {
+RectF dockedShellFrame(const RectF& remaining, const ShellViewDescription& shellView, ShellEdge edge) {
     const ShellDefaultSize defaults = shellDefaultSize(shellView.kind);
     RectF frame{remaining.x, remaining.y, 0, 0};
     switch (edge) {
@@ -177,14 +179,14 @@ const ShellPlacedView* shellFindView(const ShellLayout& layout, std::string_view
     return nullptr;
 }
 
-Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const RectF& content) {
+Status runShellLayout(ShellLayout& layout, std::span<const ShellViewDescription> descriptions, const RectF& content) {
     layout.placed.clear();
     layout.cursors.clear();
-    if (specs.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
+    if (descriptions.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
 
     // The content area is what the docked root views leave of the window's content.
     RectF area = content;
-    for (const ShellViewSpec& shellView : specs) {
+    for (const ShellViewDescription& shellView : descriptions) {
         if (!isDockedRoot(shellView)) continue;
         area = shrinkShellRect(area, dockedShellFrame(area, shellView, *shellView.dock), *shellView.dock);
     }
@@ -192,11 +194,11 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
     RectF remaining = content;
     std::array<bool, kMaxShellViews> done{};
     std::size_t doneCount = 0;
-    while (doneCount < specs.size()) {
+    while (doneCount < descriptions.size()) {
         bool placedAny = false;
-        for (std::size_t i = 0; i < specs.size(); ++i) {
+        for (std::size_t i = 0; i < descriptions.size(); ++i) {
             if (done[i]) continue;
-            const ShellViewSpec& shellView = specs[i];
+            const ShellViewDescription& shellView = descriptions[i];
             const ShellPlacedView* parent = nullptr;
             if (shellView.parent) {
                 parent = shellFindView(layout, *shellView.parent);
@@ -228,7 +230,7 @@ Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs,
 
             ShellPlacedView placed;
             placed.label = shellView.label;
-            placed.specIndex = static_cast<std::uint32_t>(i);
+            placed.descriptionIndex = static_cast<std::uint32_t>(i);
             placed.frame = frame;
             placed.absoluteX = (parent != nullptr ? parent->absoluteX : 0) + frame.x;
             placed.absoluteY = (parent != nullptr ? parent->absoluteY : 0) + frame.y;

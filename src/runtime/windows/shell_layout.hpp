@@ -28,14 +28,14 @@ ShellDefaultSize shellDefaultSize(ViewKind kind);
 float clampShellSize(float value, std::optional<float> minimum, std::optional<float> maximum);
 
 // The frame of a view docked at `edge` of the remaining rectangle.
-RectF dockedShellFrame(const RectF& remaining, const ShellViewSpec& shellView, ShellEdge edge);
+RectF dockedShellFrame(const RectF& remaining, const ShellViewDescription& shellView, ShellEdge edge);
 
 // What is left of `remaining` after a view docked at `edge` took `frame`.
 RectF shrinkShellRect(const RectF& remaining, const RectF& frame, ShellEdge edge);
 
 struct ShellPlacedView {
     std::string_view label;  // borrowed from the declared view
-    std::uint32_t specIndex = 0;
+    std::uint32_t descriptionIndex = 0;
     RectF frame;          // relative to the parent
     float absoluteX = 0;  // parent's absolute position plus the frame's
     float absoluteY = 0;
@@ -64,6 +64,6 @@ const ShellPlacedView* shellFindView(const ShellLayout& layout, std::string_view
 
 // Places every declared view inside the content rectangle; `layout.placed` lists them in placing order.
 // Fails with InvalidViewOptions when some parent is never placed and ViewLimitReached past 128 views.
-Status runShellLayout(ShellLayout& layout, std::span<const ShellViewSpec> specs, const RectF& content);
+Status runShellLayout(ShellLayout& layout, std::span<const ShellViewDescription> descriptions, const RectF& content);
 
 }  // namespace kelvo

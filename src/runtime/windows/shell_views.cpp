@@ -15,11 +15,11 @@
 namespace kelvo {
 namespace {
 
-bool declaresMainWebView(const ShellViewSpec& shellView) {
+bool declaresMainWebView(const ShellViewDescription& shellView) {
     return shellView.kind == ViewKind::webview && shellView.label == kMainWebViewLabel;
 }
 
-ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewSpec& shellView, const RectF& frame) {
+ViewOptions viewOptionsFor(std::uint64_t windowId, const ShellViewDescription& shellView, const RectF& frame) {
     ViewOptions options;
     options.windowId = windowId;
     options.label = shellView.label;
@@ -55,7 +55,7 @@ Status setMainWebViewParent(Runtime& runtime, std::uint64_t windowId, std::optio
     return {};
 }
 
-ViewUpdate placementUpdate(const ShellPlacedView& placed, const ShellViewSpec& shellView) {
+ViewUpdate placementUpdate(const ShellPlacedView& placed, const ShellViewDescription& shellView) {
     ViewUpdate update;
     update.frame = placed.frame;
     update.layer = shellView.layer;
@@ -71,8 +71,8 @@ std::optional<std::size_t> findShellViewsEntry(const Runtime& runtime, std::uint
 
 // Stores a window's description, overwriting its entry or appending one. Every declared view is
 // checked first, so a failure leaves an existing entry whole.
-Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs) {
-    for (const ShellViewSpec& shellView : specs) {
+Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewDescription> descriptions) {
+    for (const ShellViewDescription& shellView : descriptions) {
         if (shellView.label.size() > kMaxViewLabel || (shellView.parent && shellView.parent->size() > kMaxViewLabel)) {
             return fail(Error::NoSpaceLeft);
         }
@@ -85,8 +85,9 @@ Status storeShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const
     ShellViewsEntry& entry = runtime.shellViews.items[*index];
     resetRecord(entry);
     entry.windowId = windowId;
-    entry.count = static_cast<std::uint32_t>(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) entry.specs[i] = *storeShellViewSpec(specs[i]);
+    entry.count = static_cast<std::uint32_t>(descriptions.size());
+    for (std::size_t i = 0; i < descriptions.size(); ++i)
+        entry.descriptions[i] = *storeShellViewDescription(descriptions[i]);
     return {};
 }
 
@@ -104,12 +105,12 @@ using ShellCreatedLabels = FixedVec<LabelBytes, kMaxShellViews>;
 
 // Lays the declared views out and creates their views (or, with `relayout`, moves the existing ones,
 // skipping views the page has closed). Labels of created views are appended to `created`.
-Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
+Status applyShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewDescription> descriptions,
                        const RectF& content, bool relayout, ShellCreatedLabels& created) {
     ShellLayout layout;
-    TRY(runShellLayout(layout, specs, content));
+    TRY(runShellLayout(layout, descriptions, content));
     for (const ShellPlacedView& placed : layout.placed) {
-        const ShellViewSpec& shellView = specs[placed.specIndex];
+        const ShellViewDescription& shellView = descriptions[placed.descriptionIndex];
         if (relayout) {
             if (declaresMainWebView(shellView) && findWindowIndexById(runtime, windowId)) {
                 TRY(setMainWebViewParent(runtime, windowId, shellView.parent));
@@ -155,8 +156,8 @@ void restoreMainWebViewState(Runtime& runtime, std::uint64_t windowId, const Mai
 
 }  // namespace
 
-Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView) {
-    StoredShellViewSpec stored;
+Result<StoredShellViewDescription> storeShellViewDescription(const ShellViewDescription& shellView) {
+    StoredShellViewDescription stored;
     if (!stored.label.assign(shellView.label) || !stored.parent.assign(shellView.parent)) {
         return fail(Error::NoSpaceLeft);
     }
@@ -167,8 +168,8 @@ Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView) {
     return stored;
 }
 
-ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored) {
-    ShellViewSpec shellView;
+ShellViewDescription shellViewDescriptionFromStored(const StoredShellViewDescription& stored) {
+    ShellViewDescription shellView;
 #define KELVO_RESTORE_PLACEMENT(type, name, initial) shellView.name = stored.name;
     KELVO_SHELL_VIEW_PLACEMENT(KELVO_RESTORE_PLACEMENT)
 #undef KELVO_RESTORE_PLACEMENT
@@ -193,25 +194,25 @@ RectF windowContentRect(const Runtime& runtime, std::uint64_t windowId) {
                  std::fmax(height - top - bottom, 0.0f)};
 }
 
-Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
+Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewDescription> descriptions,
                         const RectF& content) {
-    if (specs.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
+    if (descriptions.size() > kMaxShellViews) return fail(Error::ViewLimitReached);
     const RuntimeWindow* window = findOpenWindow(runtime, windowId);
     if (window == nullptr) return fail(Error::WindowNotFound);
 
-    std::size_t webViewSpecs = 0;
-    std::size_t viewSpecs = 0;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ShellViewSpec& shellView = specs[i];
+    std::size_t webViewDescriptions = 0;
+    std::size_t viewDescriptions = 0;
+    for (std::size_t i = 0; i < descriptions.size(); ++i) {
+        const ShellViewDescription& shellView = descriptions[i];
         for (std::size_t j = 0; j < i; ++j) {
-            if (specs[j].label == shellView.label) return fail(Error::DuplicateViewLabel);
+            if (descriptions[j].label == shellView.label) return fail(Error::DuplicateViewLabel);
         }
         if (declaresMainWebView(shellView)) continue;
         if (windowHasViewLabel(runtime, windowId, shellView.label)) return fail(Error::DuplicateViewLabel);
-        ++(shellView.kind == ViewKind::webview ? webViewSpecs : viewSpecs);
+        ++(shellView.kind == ViewKind::webview ? webViewDescriptions : viewDescriptions);
     }
-    if (viewSpecs > kMaxViews - runtime.views.size()) return fail(Error::ViewLimitReached);
-    if (webViewSpecs > kMaxWebViews - runtime.webViews.size()) return fail(Error::WebViewLimitReached);
+    if (viewDescriptions > kMaxViews - runtime.views.size()) return fail(Error::ViewLimitReached);
+    if (webViewDescriptions > kMaxWebViews - runtime.webViews.size()) return fail(Error::WebViewLimitReached);
 
     MainWebViewState saved;
     saved.parent = window->mainWebViewParent;
@@ -220,8 +221,8 @@ Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<cons
     saved.frameSet = window->mainWebViewFrameSet;
 
     ShellCreatedLabels created;
-    Status status = applyShellViews(runtime, windowId, specs, content, false, created);
-    if (status) status = storeShellViews(runtime, windowId, specs);
+    Status status = applyShellViews(runtime, windowId, descriptions, content, false, created);
+    if (status) status = storeShellViews(runtime, windowId, descriptions);
     if (status) return {};
     for (std::size_t i = created.size(); i-- > 0;) (void)closeView(runtime, windowId, created[i].view());
     restoreMainWebViewState(runtime, windowId, saved);
@@ -232,10 +233,11 @@ Status relayoutShellViews(Runtime& runtime, std::uint64_t windowId) {
     std::optional<std::size_t> entryIndex = findShellViewsEntry(runtime, windowId);
     if (!entryIndex) return {};
     const ShellViewsEntry& entry = runtime.shellViews[*entryIndex];
-    std::array<ShellViewSpec, kMaxShellViews> specs;
-    for (std::size_t i = 0; i < entry.count; ++i) specs[i] = shellViewSpecFromStored(entry.specs[i]);
+    std::array<ShellViewDescription, kMaxShellViews> descriptions;
+    for (std::size_t i = 0; i < entry.count; ++i)
+        descriptions[i] = shellViewDescriptionFromStored(entry.descriptions[i]);
     ShellCreatedLabels created;
-    return applyShellViews(runtime, windowId, std::span(specs.data(), entry.count),
+    return applyShellViews(runtime, windowId, std::span(descriptions.data(), entry.count),
                            windowContentRect(runtime, windowId), true, created);
 }
 

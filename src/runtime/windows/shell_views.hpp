@@ -20,7 +20,7 @@ RectF windowContentRect(const Runtime& runtime, std::uint64_t windowId);
 
 // Creates a window's shell views inside `content` and stores the description for relayouts. On
 // failure every view it created is closed again (newest first) and the main web view is put back.
-Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewSpec> specs,
+Status createShellViews(Runtime& runtime, std::uint64_t windowId, std::span<const ShellViewDescription> descriptions,
                         const RectF& content);
 
 // Lays out a window's stored shell again; a window without one succeeds at once.

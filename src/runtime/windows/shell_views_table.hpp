@@ -18,7 +18,7 @@ namespace kelvo {
 // optional strings (command, text, url, accessibility label, role) only the creation of the views
 // needs.
 
-struct StoredShellViewSpec {
+struct StoredShellViewDescription {
     LabelBytes label;
     OptionalLabel parent;
     ViewKind kind = ViewKind::toolbar;
@@ -28,15 +28,15 @@ struct StoredShellViewSpec {
 struct ShellViewsEntry {
     std::uint64_t windowId = 0;
     std::uint32_t count = 0;
-    std::array<StoredShellViewSpec, kMaxShellViews> specs{};
+    std::array<StoredShellViewDescription, kMaxShellViews> descriptions{};
 };
 
 using ShellViewsTable = FixedVec<ShellViewsEntry, 16>;
 
 // Copies a declared view for storage; NoSpaceLeft when its label or parent is over 64 bytes.
-Result<StoredShellViewSpec> storeShellViewSpec(const ShellViewSpec& shellView);
+Result<StoredShellViewDescription> storeShellViewDescription(const ShellViewDescription& shellView);
 // The stored copy as a declared view whose strings refer to the stored record (the optional
 // strings absent).
-ShellViewSpec shellViewSpecFromStored(const StoredShellViewSpec& stored);
+ShellViewDescription shellViewDescriptionFromStored(const StoredShellViewDescription& stored);
 
 }  // namespace kelvo

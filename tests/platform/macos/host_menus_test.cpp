@@ -185,7 +185,7 @@ TEST(HostMenus, StandardBarFollowsWebContent) {
     EXPECT_EQ(titles(plainBar[3].items), std::vector<std::string>{"Enter Full Screen"});
 }
 
-struct MenuItemSpec {
+struct MenuItemDescription {
     std::uint32_t menu;
     std::string label;
     std::string command;
@@ -196,7 +196,7 @@ struct MenuItemSpec {
 };
 
 void setMenus(KelvoAppKitHost* host, const std::vector<std::string>& menuTitles,
-              const std::vector<MenuItemSpec>& items) {
+              const std::vector<MenuItemDescription>& items) {
     std::vector<const char*> titles;
     std::vector<std::uint64_t> titleLengths;
     for (const std::string& title : menuTitles) {
@@ -214,7 +214,7 @@ void setMenus(KelvoAppKitHost* host, const std::vector<std::string>& menuTitles,
     std::vector<std::int32_t> separators;
     std::vector<std::int32_t> enabled;
     std::vector<std::int32_t> checked;
-    for (const MenuItemSpec& item : items) {
+    for (const MenuItemDescription& item : items) {
         menus.push_back(item.menu);
         labels.push_back(item.label.data());
         labelLengths.push_back(item.label.size());

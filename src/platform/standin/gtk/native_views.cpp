@@ -68,10 +68,10 @@ GtkWidget* makeContainer(GtkNativeViewRecord& record, NativeBackground backgroun
     return overlay;
 }
 
-GtkWidget* makeButton(GtkNativeViewRecord& record, const NativeViewSpec& spec, std::string_view title) {
+GtkWidget* makeButton(GtkNativeViewRecord& record, const NativeViewDescription& description, std::string_view title) {
     const std::string text(title);
     GtkWidget* button = nullptr;
-    switch (spec.control) {
+    switch (description.control) {
         case NativeControl::checkbox:
             button = gtk_check_button_new_with_label(text.c_str());
             break;
@@ -82,7 +82,7 @@ GtkWidget* makeButton(GtkNativeViewRecord& record, const NativeViewSpec& spec, s
             button = gtk_button_new_with_label(text.c_str());
             break;
     }
-    if (spec.control == NativeControl::list_button) {
+    if (description.control == NativeControl::list_button) {
         gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
         if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(button)); GTK_IS_LABEL(label)) {
             gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
@@ -92,11 +92,11 @@ GtkWidget* makeButton(GtkNativeViewRecord& record, const NativeViewSpec& spec, s
     return button;
 }
 
-GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewSpec& spec) {
-    const std::string title(spec.title);
-    switch (spec.control) {
+GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewDescription& description) {
+    const std::string title(description.title);
+    switch (description.control) {
         case NativeControl::container:
-            return makeContainer(record, spec.background);
+            return makeContainer(record, description.background);
         case NativeControl::segmented: {
             GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
             gtk_style_context_add_class(gtk_widget_get_style_context(box), GTK_STYLE_CLASS_LINKED);
@@ -104,7 +104,8 @@ GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewSpec& spec) 
         }
         case NativeControl::text_field:
         case NativeControl::search_field: {
-            GtkWidget* entry = spec.control == NativeControl::search_field ? gtk_search_entry_new() : gtk_entry_new();
+            GtkWidget* entry =
+                description.control == NativeControl::search_field ? gtk_search_entry_new() : gtk_entry_new();
             gtk_entry_set_placeholder_text(GTK_ENTRY(entry), title.c_str());
             g_signal_connect(entry, "activate", G_CALLBACK(onClicked), &record);
             return entry;
@@ -123,7 +124,7 @@ GtkWidget* makeControl(GtkNativeViewRecord& record, const NativeViewSpec& spec) 
         case NativeControl::canvas:
             return makeCanvasArea(record);
         default:
-            return makeButton(record, spec, title);
+            return makeButton(record, description, title);
     }
 }
 
@@ -156,7 +157,7 @@ GtkWidget* overlayOf(WindowRef window, ViewRef parent) {
     return recordOf(parent).overlay;
 }
 
-ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) {
+ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewDescription& description) {
     GtkState& state = gtkState(self);
     GtkWidget* into = overlayOf(window, parent);
     if (into == nullptr) return nullptr;  // only containers hold views
@@ -164,14 +165,14 @@ ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewSpe
     record->state = &state;
     record->number = state.nextNativeView++;
     record->parent = parent != nullptr ? recordOf(parent).number : 0;
-    record->kind = spec.control;
-    GtkWidget* widget = makeControl(*record, spec);
+    record->kind = description.control;
+    GtkWidget* widget = makeControl(*record, description);
     if (widget == nullptr) return nullptr;
     record->widget = widget;
     if (record->control == nullptr) record->control = widget;
-    const std::string name(spec.identifier);
+    const std::string name(description.identifier);
     gtk_widget_set_name(widget, name.c_str());
-    atk_object_set_role(gtk_widget_get_accessible(record->control), atkRole(spec.role));
+    atk_object_set_role(gtk_widget_get_accessible(record->control), atkRole(description.role));
     markPlaced(widget, record.get());
     placeViewsIn(into);
     gtk_overlay_add_overlay(GTK_OVERLAY(into), widget);

@@ -132,28 +132,28 @@ void onDragData(GtkWidget* widget, GdkDragContext* context, gint, gint, GtkSelec
     });
 }
 
-ViewRef create(void* self, const WebViewSpec& spec) {
+ViewRef create(void* self, const WebViewDescription& description) {
     GtkState& state = gtkState(self);
     GtkWebState& web = gtkWebState(state);
-    auto* window = reinterpret_cast<GtkWindowRecord*>(spec.window);
+    auto* window = reinterpret_cast<GtkWindowRecord*>(description.window);
     if (!state.opened || window == nullptr) return nullptr;
     if (!web.context) web.context.reset(webkit_web_context_new());
-    if (!spec.scheme.empty()) serveScheme(state, spec.scheme);
+    if (!description.scheme.empty()) serveScheme(state, description.scheme);
 
     auto record = std::make_unique<GtkWebViewRecord>();
     record->state = &state;
     record->number = web.nextWebView++;
     record->windowNumber = window->number;
-    record->frame = spec.frame;
-    record->followsWindow = spec.followsWindow;
-    record->scheme = std::string(spec.scheme);
-    record->events = spec.events;
+    record->frame = description.frame;
+    record->followsWindow = description.followsWindow;
+    record->scheme = std::string(description.scheme);
+    record->events = description.events;
     record->content.reset(webkit_user_content_manager_new());
     record->widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", web.context.get(),
                                              "user-content-manager", record->content.get(), nullptr));
     WebKitWebView* webView = WEBKIT_WEB_VIEW(record->widget);
     webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(webView), TRUE);
-    if (spec.transparent) {
+    if (description.transparent) {
         GdkRGBA clear{0, 0, 0, 0};
         webkit_web_view_set_background_color(webView, &clear);
     }

@@ -97,31 +97,31 @@ void onDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionDat
     if (!paths.empty()) deliverLater(*static_cast<GtkWindowRecord*>(user), WindowEventKind::files_dropped, paths);
 }
 
-WindowRef create(void* self, const WindowSpec& spec) {
+WindowRef create(void* self, const WindowDescription& description) {
     GtkState& state = gtkState(self);
     if (!state.opened) return nullptr;
     auto record = std::make_unique<GtkWindowRecord>();
     record->state = &state;
     record->number = state.nextWindow++;
-    record->events = spec.events;
+    record->events = description.events;
 
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(widget);
     record->window = widget;
-    std::string title(spec.title);
+    std::string title(description.title);
     gtk_window_set_title(window, title.c_str());
     gtk_window_set_gravity(window, GDK_GRAVITY_STATIC);
-    gtk_window_set_decorated(window, (spec.style & kStyleTitled) != 0);
-    gtk_window_set_deletable(window, (spec.style & kStyleClosable) != 0);
-    const bool resizable = (spec.style & kStyleResizable) != 0;
+    gtk_window_set_decorated(window, (description.style & kStyleTitled) != 0);
+    gtk_window_set_deletable(window, (description.style & kStyleClosable) != 0);
+    const bool resizable = (description.style & kStyleResizable) != 0;
     gtk_window_set_resizable(window, resizable);
-    const int width = static_cast<int>(spec.content.width);
-    const int height = static_cast<int>(spec.content.height);
+    const int width = static_cast<int>(description.content.width);
+    const int height = static_cast<int>(description.content.height);
     gtk_window_set_default_size(window, width, height);
-    if (spec.centre) {
+    if (description.centre) {
         gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     } else {
-        gtk_window_move(window, static_cast<int>(spec.content.x), static_cast<int>(spec.content.y));
+        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y));
     }
     if (state.appIcon) gtk_window_set_icon(window, state.appIcon.get());
 

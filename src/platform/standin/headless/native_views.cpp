@@ -41,20 +41,20 @@ void takeFocus(HeadlessState& state, bool& focused) {
     focused = true;
 }
 
-ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewSpec& spec) {
+ViewRef create(void* self, WindowRef window, ViewRef parent, const NativeViewDescription& description) {
     HeadlessState& state = headlessState(self);
     auto view = std::make_unique<NativeView>();
     view->number = state.nativeViews.size() + 1;
     view->window = reinterpret_cast<HeadlessStandIn::Window*>(window)->number;
     view->parent = parent != nullptr ? &viewOf(parent) : nullptr;
-    view->control = spec.control;
-    view->background = spec.background;
-    view->role = spec.role;
-    view->identifier = std::string(spec.identifier);
-    view->title = std::string(spec.title);
-    if (spec.control == NativeControl::text_field || spec.control == NativeControl::search_field) {
+    view->control = description.control;
+    view->background = description.background;
+    view->role = description.role;
+    view->identifier = std::string(description.identifier);
+    view->title = std::string(description.title);
+    if (description.control == NativeControl::text_field || description.control == NativeControl::search_field) {
         view->placeholder = view->title;
-    } else if (spec.control == NativeControl::label) {
+    } else if (description.control == NativeControl::label) {
         view->value = view->title;
     }
     state.note("native.create " + describe(*view));

@@ -46,21 +46,21 @@ void navigate(HeadlessState& state, HeadlessWebView& view, std::string url, Navi
     });
 }
 
-ViewRef create(void* self, const WebViewSpec& spec) {
+ViewRef create(void* self, const WebViewDescription& description) {
     HeadlessState& state = headlessState(self);
     auto view = std::make_unique<HeadlessWebView>();
     view->number = state.webViews.size() + 1;
-    view->window = spec.window;
-    view->frame = spec.frame;
-    view->followsWindow = spec.followsWindow;
-    view->transparent = spec.transparent;
-    view->scheme = std::string(spec.scheme);
-    view->events = spec.events;
-    state.note(joinText({"webview.create ", describe(*view), " frame=", rectText(spec.frame),
-                         spec.followsWindow ? " follows" : "", spec.transparent ? " transparent" : "",
-                         spec.scheme.empty() ? "" : " scheme=", view->scheme}));
+    view->window = description.window;
+    view->frame = description.frame;
+    view->followsWindow = description.followsWindow;
+    view->transparent = description.transparent;
+    view->scheme = std::string(description.scheme);
+    view->events = description.events;
+    state.note(joinText({"webview.create ", describe(*view), " frame=", rectText(description.frame),
+                         description.followsWindow ? " follows" : "", description.transparent ? " transparent" : "",
+                         description.scheme.empty() ? "" : " scheme=", view->scheme}));
     ViewRef ref = headlessViewRef(*view);
-    state.stacks[spec.window].push_back(ref);
+    state.stacks[description.window].push_back(ref);
     state.webViews.push_back(std::move(view));
     return ref;
 }

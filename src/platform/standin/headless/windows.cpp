@@ -44,27 +44,28 @@ void makeKey(HeadlessState& state, HeadlessWindow& window) {
     deliverLater(state, window, WindowEventKind::became_key);
 }
 
-WindowRef create(void* self, const WindowSpec& spec) {
+WindowRef create(void* self, const WindowDescription& description) {
     HeadlessState& state = headlessState(self);
     auto window = std::make_unique<HeadlessWindow>();
     window->number = state.windows.size() + 1;
-    window->title = std::string(spec.title);
-    window->content = spec.content;
-    if (spec.centre && state.answers.screen) {
+    window->title = std::string(description.title);
+    window->content = description.content;
+    if (description.centre && state.answers.screen) {
         const RectD& screen = *state.answers.screen;
-        window->content.x = screen.x + (screen.width - spec.content.width) / 2;
-        window->content.y = screen.y + (screen.height - spec.content.height) / 2;
+        window->content.x = screen.x + (screen.width - description.content.width) / 2;
+        window->content.y = screen.y + (screen.height - description.content.height) / 2;
     }
-    window->style = spec.style;
-    window->transparentTitlebar = spec.transparentTitlebar;
-    window->tallToolbar = spec.tallToolbar;
-    window->centred = spec.centre;
+    window->style = description.style;
+    window->transparentTitlebar = description.transparentTitlebar;
+    window->tallToolbar = description.tallToolbar;
+    window->centred = description.centre;
     window->chrome.bounds = RectD{0, 0, window->content.width, window->content.height};
     window->chrome.layout = window->chrome.bounds;
-    window->events = spec.events;
-    state.note("window.create " + describe(*window) + " title=" + window->title + " content=" +
-               rectText(window->content) + " style=" + std::to_string(spec.style) + (spec.centre ? " centre" : "") +
-               (spec.transparentTitlebar ? " transparent" : "") + (spec.tallToolbar ? " toolbar" : ""));
+    window->events = description.events;
+    state.note("window.create " + describe(*window) + " title=" + window->title +
+               " content=" + rectText(window->content) + " style=" + std::to_string(description.style) +
+               (description.centre ? " centre" : "") + (description.transparentTitlebar ? " transparent" : "") +
+               (description.tallToolbar ? " toolbar" : ""));
     state.windows.push_back(std::move(window));
     return refOf(*state.windows.back());
 }
