@@ -18,18 +18,11 @@ namespace {
 
 void postFlush(void* context, std::uint64_t delayNs) {
     CanvasAccess& access = *static_cast<CanvasAccess*>(context);
-    std::weak_ptr<HostCanvasView> weak = access.owner;
-    auto run = [weak] {
+    runOnMainQueueAfter(*access.host, delayNs, [weak = access.owner] {
         if (std::shared_ptr<HostCanvasView> alive = weak.lock()) {
             flushScrollDriverEvent(canvasAccessOf(*alive).drivers, surfaceOf(*alive));
         }
-    };
-    if (delayNs == 0) {
-        postHostTask(*access.host, [run](KelvoAppKitHost&) { run(); });
-        return;
-    }
-    standin::StandIn& platform = *access.host->platform;
-    platform.loop.startTimer(platform.self, delayNs, false, run);
+    });
 }
 
 // The backend delivers from a main-loop task while the view exists; the host finds it by its ref.

@@ -13,22 +13,16 @@ standin::StandIn& platformOf(const HostCanvasInput& input) { return *input.host-
 
 void postStep(void* context, std::uint64_t delayNs, CanvasInputStep step) {
     HostCanvasInput& input = *static_cast<HostCanvasInput*>(context);
-    auto run = [weak = input.self, step] {
+    runOnMainQueueAfter(*input.host, delayNs, [weak = input.self, step] {
         if (std::shared_ptr<HostCanvasInput> alive = weak.lock()) runCanvasInputStep(alive->logic, step);
-    };
-    if (delayNs == 0) {
-        postHostTask(*input.host, [run](KelvoAppKitHost&) { run(); });
-        return;
-    }
-    standin::StandIn& platform = platformOf(input);
-    platform.loop.startTimer(platform.self, delayNs, false, run);
+    });
 }
 
 void showCaret(void* context, const CanvasRect& caret) {
     HostCanvasInput& input = *static_cast<HostCanvasInput*>(context);
     standin::StandIn& platform = platformOf(input);
     if (!platform.canvas.setCaretRect) return;
-    platform.canvas.setCaretRect(platform.self, input.ref, {caret.x, caret.y, caret.width, caret.height});
+    platform.canvas.setCaretRect(platform.self, input.ref, caret);
 }
 
 CanvasKeyInput keyOf(const standin::CanvasInputEvent& event) {

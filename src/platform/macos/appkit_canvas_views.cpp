@@ -46,14 +46,9 @@ std::optional<standin::WindowGeometry> windowGeometry(void* context) {
 void postStep(void* context, std::uint64_t delayNs, SurfaceStep step, std::uint64_t generation) {
     HostCanvasView& view = canvasView(context);
     std::weak_ptr<HostCanvasView> weak = view.self;
-    auto run = [weak, step, generation] {
+    runOnMainQueueAfter(*view.host, delayNs, [weak, step, generation] {
         if (std::shared_ptr<HostCanvasView> alive = weak.lock()) runSurfaceStep(alive->surface, step, generation);
-    };
-    if (delayNs == 0) {
-        postHostTask(*view.host, [run](KelvoAppKitHost&) { run(); });
-        return;
-    }
-    platformOf(context).loop.startTimer(platformOf(context).self, delayNs, false, run);
+    });
 }
 
 void setDisplayTimer(void* context, bool on) {
@@ -145,7 +140,7 @@ bool focusedTextElement(void* context, CanvasTextElement* element) {
     for (std::size_t i = 0; i < model.count; ++i) {
         const standin::AccessibleElement& shape = model.elements[i].shape;
         if (shape.role != standin::ElementRole::text_field || !shape.focused) continue;
-        element->frame = CanvasRect{shape.frame.x, shape.frame.y, shape.frame.width, shape.frame.height};
+        element->frame = shape.frame;
         element->characters = shape.characterCount.value_or(0);
         return true;
     }

@@ -78,6 +78,14 @@ void postHostTask(KelvoAppKitHost& host, std::function<void(KelvoAppKitHost& hos
     });
 }
 
+void runOnMainQueueAfter(KelvoAppKitHost& host, std::uint64_t delayNs, std::function<void()> task) {
+    if (delayNs == 0) {
+        postHostTask(host, [task = std::move(task)](KelvoAppKitHost&) { task(); });
+        return;
+    }
+    host.platform->loop.startTimer(host.platform->self, delayNs, false, std::move(task));
+}
+
 void emitShutdown(KelvoAppKitHost& host) {
     if (host.didShutdown) return;
     host.didShutdown = true;

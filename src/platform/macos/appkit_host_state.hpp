@@ -238,6 +238,9 @@ void launchMark(const KelvoAppKitHost& host, std::string_view mark);
 
 // Runs `task` on the main queue unless the host is gone by then.
 void postHostTask(KelvoAppKitHost& host, std::function<void(KelvoAppKitHost& host)> task);
+// The same after `delayNs` (a one-shot timer; 0: a posted task). The task checks itself whether
+// what it acts on is still there.
+void runOnMainQueueAfter(KelvoAppKitHost& host, std::uint64_t delayNs, std::function<void()> task);
 
 // A modal dialog runs the main loop inside a host call: what would reach the runtime meanwhile
 // waits and is delivered in order once the dialog closed and the runtime is free.

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/macos/canvas/surface_view.hpp"
+#include "platform/standin/standin.hpp"
 
 namespace kelvo {
 
@@ -55,13 +56,7 @@ struct TextRange {
 };
 
 // A rectangle in the view, points, y down.
-struct CanvasRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-    friend bool operator==(const CanvasRect&, const CanvasRect&) = default;
-};
+using CanvasRect = standin::RectD;
 
 // The focused text widget as its accessibility element shows it: its frame in the view and its
 // number of characters.
