@@ -141,6 +141,26 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     std::filesystem::remove_all(folder);
 }
 
+// A SIGTERM that comes while the program is still starting waits for the loop, then ends the run
+// as any other does: one shutdown, the closing trace record, a clean exit.
+TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
+    const std::string folder = testing::makeOutputFolder("vostra-studio-early-term");
+    const std::string home = folder + "/home";
+    std::filesystem::create_directories(home);
+    const std::string log = home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl";
+
+    testing::ProgramRun run(
+        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
+        folder + "/stderr.txt", /*holdTerminate=*/true);
+    ASSERT_TRUE(run.started());
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(60s), 0) << testing::readFile(folder + "/stderr.txt");
+    const std::string trace = testing::readFile(log);
+    EXPECT_TRUE(contains(trace, R"("name":"app.start")")) << trace;
+    EXPECT_TRUE(contains(trace, R"("name":"runtime.done")")) << trace;
+    std::filesystem::remove_all(folder);
+}
+
 // Started from its bundle, the program gives its window the icon the bundle carries: the window
 // manager reads it from _NET_WM_ICON, in sizes of at most 256 pixels.
 TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
