@@ -238,6 +238,24 @@ TEST_F(GtkAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
     EXPECT_EQ(kelvo_appkit_audio_play(host), 0);
 }
 
+// The spectrum is of the sound as it is, whatever the volume: a silent player still shows the tone.
+TEST_F(GtkAudio, SpectrumDoesNotDependOnTheVolume) {
+    after(200, [&] {
+        ASSERT_EQ(load(wav), 0);
+        ASSERT_EQ(kelvo_appkit_audio_set_volume(host, 0.0), 1);
+        ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
+    });
+    run([&] { return of(spectrum).size() >= 10 || saw(ended) || saw(failed); });
+
+    const std::vector<const Heard*> spectra = of(spectrum);
+    ASSERT_GE(spectra.size(), 10u);
+    for (const Heard* h : spectra) {
+        const std::uint8_t* bands = h->event.spectrumBands;
+        EXPECT_EQ(std::max_element(bands, bands + 32) - bands, 16);
+        EXPECT_GT(bands[16], 200);  // a half-scale tone: about -6 dB
+    }
+}
+
 TEST_F(GtkAudio, SeekMovesToTheExactPoint) {
     std::int64_t seekAt = 0;
     after(200, [&] {
