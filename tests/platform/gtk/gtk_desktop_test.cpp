@@ -285,6 +285,56 @@ TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRun
     EXPECT_TRUE(gone);
 }
 
+// A panel that restarts brings a new watcher, which has not heard of the item: it is told again.
+// The item has neither image nor title: it shows the application's first letter.
+TEST_F(GtkSerialDesktop, StatusItemRegistersAgainWithANewWatcherAndShowsTheFallbackLetter) {
+    auto first = std::make_unique<BusPeer>();
+    PanelView firstView;
+    serveWatcher(*first, firstView);
+    BusPeer second;
+    PanelView secondView;
+    secondView.onRegistered = [&](const std::string& name) {
+        GVariant* all = BusPeer::call(second.bus(), name, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                                      "GetAll", g_variant_new("(s)", "org.kde.StatusNotifierItem"));
+        std::lock_guard guard(secondView.lock);
+        secondView.properties = all != nullptr ? g_variant_get_child_value(all, 0) : nullptr;
+        if (all != nullptr) g_variant_unref(all);
+        secondView.read = true;
+    };
+    std::string firstName;
+    after(50, [&] { ASSERT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, nullptr, 0, nullptr, 0), 1); });
+    runUntil([&] {
+        if (first) {
+            std::lock_guard guard(firstView.lock);
+            if (firstView.registeredName.empty()) return false;
+            firstName = firstView.registeredName;
+        }
+        if (first) {
+            first.reset();  // the old watcher leaves the bus
+            serveWatcher(second, secondView);
+        }
+        return secondView.read.load();
+    });
+    std::lock_guard guard(secondView.lock);
+    EXPECT_EQ(secondView.registeredName, firstName);
+    EXPECT_EQ(secondView.registeredName.rfind("org.kde.StatusNotifierItem-", 0), 0u);
+    ASSERT_NE(secondView.properties, nullptr);
+    EXPECT_EQ(stringIn(secondView.properties, "Title"), "V");
+    EXPECT_EQ(stringIn(secondView.properties, "XAyatanaLabel"), "");  // the icon shows the letter
+    GVariant* pixmaps = g_variant_lookup_value(secondView.properties, "IconPixmap", G_VARIANT_TYPE("a(iiay)"));
+    ASSERT_NE(pixmaps, nullptr);
+    const std::string pixels = pixmapAt18(pixmaps);
+    g_variant_unref(pixmaps);
+    ASSERT_EQ(pixels.size(), 18u * 18u * 4u);
+    // A dark badge with a white letter on it.
+    std::size_t white = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        if (pixels.compare(i, 4, "\xFF\xFF\xFF\xFF", 4) == 0) white += 1;
+    }
+    EXPECT_GT(white, 5u);
+    EXPECT_GT(static_cast<unsigned char>(pixels[(9 * 18 + 1) * 4]), 200);  // the badge is opaque
+}
+
 TEST_F(GtkSerialDesktop, StatusItemWithoutWatcherOrTrayIsNotMade) {
     after(50, [&] {
         EXPECT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, "Sync", 4, nullptr, 0), 0);

@@ -404,7 +404,10 @@ void registerWith(GDBusConnection* bus, const GtkStatusItemRecord& item) {
 // A watcher that came onto the bus after the item registered (the panel restarted): it is told of
 // the item.
 void onWatcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner, gpointer data) {
-    auto& item = *static_cast<GtkStatusItemRecord*>(data);
+    // The item at hand, if it is on the bus: a watch given up may still report once.
+    GtkStatusItemRecord* shown = static_cast<GtkState*>(data)->statusItem.get();
+    if (shown == nullptr || shown->bus == nullptr) return;
+    GtkStatusItemRecord& item = *shown;
     if (item.watcherOwner == owner) return;
     item.watcherOwner = owner;
     registerWith(bus, item);
@@ -471,7 +474,7 @@ bool gtkNotifierStart(GtkStatusItemRecord& item) {
     item.watcherOwner = ownerOf(bus, kWatcher);
     registerWith(bus, item);
     item.watcherWatch = g_bus_watch_name_on_connection(bus, kWatcher, G_BUS_NAME_WATCHER_FLAGS_NONE, onWatcherAppeared,
-                                                       nullptr, &item, nullptr);
+                                                       nullptr, item.state, nullptr);
     return true;
 }
 
