@@ -206,8 +206,9 @@ struct WorkspaceService {
     // Shows the file or folder selected in the file manager (its folder opened when the file
     // manager cannot select it); false when nothing could be asked.
     bool (*revealPath)(void* self, std::string_view path) = nullptr;
-    // Hands a notification to the desktop; delivery is not waited for.
-    void (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
+    // Hands a notification to the desktop; delivery is not waited for. False when the desktop has
+    // no notification service to hand it to.
+    bool (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
     // The desktop's list of recently used documents: this application's entries only.
     bool (*addRecentDocument)(void* self, std::string_view path) = nullptr;
     void (*clearRecentDocuments)(void* self) = nullptr;
@@ -351,8 +352,9 @@ struct MenuService {
 
 // The one status-bar item of the application.
 struct StatusItemService {
-    // Makes the item (replacing any earlier one): as wide as its title, or square.
-    void (*create)(void* self, bool variableLength) = nullptr;
+    // Makes the item (replacing any earlier one): as wide as its title, or square. False when the
+    // desktop has nowhere to show it: no item is made then.
+    bool (*create)(void* self, bool variableLength) = nullptr;
     void (*remove)(void* self) = nullptr;
     void (*setVariableLength)(void* self, bool variableLength) = nullptr;
     // An 18 x 18 point template image; false when the file does not hold an image.
@@ -500,9 +502,10 @@ struct TapBuffers {
     std::uint32_t frames = 0;
 };
 
-// A tap on a player's audio, after the volume, as it goes out. `prepare` and `process` run on the
-// audio thread (prepare also on the main thread when the tap is attached to a player whose format
-// is known); `finalize` runs once, when the backend lets go of the tap.
+// A tap on a player's audio as it goes out, before the volume: what it hears does not depend on
+// the volume. `prepare` and `process` run on the audio thread (prepare also on the main thread
+// when the tap is attached to a player whose format is known); `finalize` runs once, when the
+// backend lets go of the tap.
 struct AudioTap {
     void* storage = nullptr;
     void (*prepare)(void* storage, double sampleRate, std::int32_t channels, bool interleaved) = nullptr;
