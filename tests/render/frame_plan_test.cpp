@@ -93,6 +93,39 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     expectRect(frame->content_bounds, {0, 0, 60, 20});
 }
 
+TEST(FramePlanWalk, EveryOverrideAppliesHoweverManyThereAre) {
+    // Short lists are searched, long ones indexed: both must find every key, and the first
+    // override with a key wins over a later one with the same key.
+    for (std::size_t count : {10u, 63u, 64u, 65u, 200u}) {
+        SCOPED_TRACE(count);
+        PlannedView view;
+        view.width = 2000;
+        std::vector<CanvasCommand> list;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto id = static_cast<std::uint64_t>(16 * (i + 1));
+            list.push_back(solidRect(id, {float(i % 100) * 20, float(i / 100) * 20, 10, 10}));
+            WidgetAnimation settled;  // no duration: sampled at its end
+            settled.key = id;
+            settled.from_opacity = 1.0f;
+            settled.to_opacity = 0.25f;
+            settled.from_transform = Affine{};
+            settled.to_transform = Affine{1, 0, 0, 1, 0, 5};
+            view.animations.push_back(settled);
+        }
+        WidgetAnimation shadowed = view.animations[count / 2];
+        shadowed.to_opacity = 0.75f;
+        view.animations.push_back(shadowed);
+        view.show(list);
+        Result<CanvasFrame> frame = view.plan();
+        ASSERT_TRUE(frame);
+        ASSERT_EQ(frame->render_commands.size(), count);
+        for (const RenderCommand& render : frame->render_commands) {
+            EXPECT_FLOAT_EQ(render.opacity, 0.25f) << *render.id;
+            EXPECT_FLOAT_EQ(render.transform.ty, 5) << *render.id;
+        }
+    }
+}
+
 TEST(FramePlanBatches, ClipOpacityAndPipelineSplitBatches) {
     const GradientStop stops[] = {{0, {0, 0, 0, 1}}};
     PlannedView view;

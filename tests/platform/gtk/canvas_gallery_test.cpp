@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,9 +20,11 @@
 #include "gtk_widgets.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
+#include "runtime/canvas/canvas_slots.hpp"
 #include "screen_reader.hpp"
 #include "support/app_on_host.hpp"
 #include "support/canvas_gallery.hpp"
+#include "support/full_text_area.hpp"
 #include "support/golden.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
@@ -235,6 +238,60 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
         << elements;
     // The field shows what was typed: its element is named by its text.
     EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi at=232,148,200,32 "), std::string::npos) << elements;
+}
+
+// The page's canvas view shows a text area holding all the text a view's widgets can hold,
+// selected whole: the window shows the selection on every line the box shows.
+TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCan) {
+    const std::string notes = testing::fullTextAreaTree(1280, 800);
+    Color accent;
+    bool installed = false;
+    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
+        if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !installed) {
+            installed = true;
+            const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
+            ASSERT_TRUE(view);
+            ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, notes));
+            accent = canvasSlotOf(runtime.canvasSlots, runtime.views[*view])->tree.tokens.color(PaletteColor::accent);
+        }
+        if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
+    };
+    std::vector<std::uint8_t> screen;
+    int width = 0;
+    int height = 0;
+    int polls = 0;
+    int shownFor = 0;
+    every(100, [&] {
+        if (++polls > 300) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        // Nothing moves in this tree, so frames stop once it is drawn: a presented, non-blank
+        // frame is waited for, and then the display is given a moment to show it.
+        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
+        if (canvas == nullptr || frames.empty() || !frames.back().nonblank ||
+            !surfaceOf(*canvas).canvas.hasCanvasTexture || ++shownFor < 5) {
+            return true;
+        }
+        screen = screenPixels(named("gallery"), width, height);
+        kelvo_appkit_stop(host);
+        return false;
+    });
+    ASSERT_TRUE(app->run());
+    ASSERT_TRUE(installed);
+    ASSERT_FALSE(screen.empty()) << "no frame was shown";
+    ASSERT_EQ(width, 1280);
+    const auto byte = [](float c) { return static_cast<int>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255)); };
+    const int want[3] = {byte(accent.r), byte(accent.g), byte(accent.b)};
+    for (int y = 30; y < height - 30; y += 11) {
+        int highlighted = 0;
+        for (int x = 10; x < width - 10; ++x) {
+            const std::uint8_t* p = &screen[(static_cast<std::size_t>(y) * width + x) * 3];
+            highlighted +=
+                std::abs(p[0] - want[0]) <= 4 && std::abs(p[1] - want[1]) <= 4 && std::abs(p[2] - want[2]) <= 4 ? 1 : 0;
+        }
+        EXPECT_GT(highlighted, 100) << "row " << y;
+    }
 }
 
 // A canvas view alone, drawing its placeholder: its frame events come at the screen's interval.
