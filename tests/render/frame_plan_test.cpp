@@ -282,6 +282,38 @@ TEST(FramePlanText, CapacityWarningsAreWrittenExactly) {
               "wrapped text; snapshots report headroom as text_layout_lines=N/8192\n");
 }
 
+TEST(FramePlanText, ATextDrawnAgainOverItselfSharesItsLines) {
+    // 2,000 lines drawn five times, under a clip each time as an entry draws its selected glyphs:
+    // the lines are laid out once, within the frame's 8,192.
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) lines += "line\n";
+    std::vector<CanvasCommand> list;
+    for (int i = 0; i < 5; ++i) {
+        list.push_back(CanvasCommand::pushClip({std::uint64_t(100 + i), {0, float(i) * 10, 100, 10}, {}}));
+        CanvasCommand run = textRun(std::uint64_t(16 * (i + 1)), lines, {0, 10});
+        run.draw_text.color = {float(i) / 5, 0, 0, 1};  // a colour of its own does not move a line
+        list.push_back(run);
+        list.push_back(CanvasCommand::popClip());
+    }
+    PlannedView view;
+    view.show(list);
+    Result<CanvasFrame> frame = view.plan();
+    ASSERT_TRUE(frame) << errorName(frame.error());
+    ASSERT_EQ(frame->text_plans.size(), 5u);
+    EXPECT_EQ(frame->text_lines.size(), frame->text_plans[0].line_count);
+    for (const TextLayoutPlan& plan : frame->text_plans) {
+        EXPECT_EQ(plan.first_line, 0u);
+        EXPECT_EQ(plan.line_count, frame->text_plans[0].line_count);
+    }
+    EXPECT_EQ(frame->text_plans[4].command_index, 13u);
+
+    // Moved, the same text is laid out again: five such runs pass the frame's lines.
+    for (int i = 0; i < 5; ++i) list[3 * i + 1].draw_text.origin.x = float(i);
+    view.show(list);
+    ScopedStderrCapture warnings;
+    EXPECT_EQ(view.plan().error(), Error::TextLayoutLineListFull);
+}
+
 TEST(FramePlanGlyphs, GlyphsBucketByFractionAndAreListedOnce) {
     PlannedView view;
     const PositionedGlyph placed[] = {{0, 0, 0, 70, 0.5f, -0.75f, 6}, {3, 0, 0, 70, 0.5f, -0.75f, 6}};

@@ -1,7 +1,9 @@
 #pragma once
 
 // A canvas tree whose text area holds the most text a view's widgets can hold (65,536 bytes) in
-// lines of 60 bytes, selected whole, for the tests that draw it. Header-only.
+// short lines of 24 bytes, selected whole, for the tests that draw it: the text and its selected
+// glyphs together have more lines than a frame lays out, unless the selected glyphs share the
+// text's lines. Header-only.
 
 #include <cstddef>
 #include <string>
@@ -10,13 +12,13 @@
 
 namespace kelvo::testing {
 
-// The text: numbered lines of 59 bytes and a line feed, the last one cut to fit.
+// The text: numbered lines of 23 bytes and a line feed, the last one cut to fit.
 inline std::string fullTextAreaText() {
     std::string text;
     text.reserve(kWidgetTextStoreBytes);
     for (std::size_t line = 0; text.size() < kWidgetTextStoreBytes; ++line) {
         std::string row = "Line " + std::to_string(line) + ": ";
-        while (row.size() < 59) row += "abcdefghij"[row.size() % 10];
+        while (row.size() < 23) row += "abcdefghij"[row.size() % 10];
         text += row + "\n";
     }
     text.resize(kWidgetTextStoreBytes);

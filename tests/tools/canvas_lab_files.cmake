@@ -26,10 +26,10 @@ expect_refused("${FOLDER}" IsDir)
 expect_refused("${FOLDER}/tree.fifo" InvalidReadablePath)
 expect_refused("/dev/zero" InvalidReadablePath)
 
-# 65,536 bytes of text: 1,092 lines of 59 bytes and a line feed, then 16 bytes more.
-string(REPEAT "abcdefghij" 5 ten)
-set(line "${ten}abcdefghi\\n")
-string(REPEAT "${line}" 1092 text)
+# 65,536 bytes of text: 2,730 lines of 23 bytes and a line feed, then 16 bytes more. With its
+# selected glyphs drawn over it, the text has more lines than a frame lays out unless they share.
+set(line "abcdefghijabcdefghijabc\\n")
+string(REPEAT "${line}" 2730 text)
 file(WRITE "${FOLDER}/notes.tree"
      "column id=1 rect=0,0,660,400\n"
      "  text_area id=2 rect=10,10,640,380 text=\"${text}abcdefghijklmnop\" selection=0,65536\n")
