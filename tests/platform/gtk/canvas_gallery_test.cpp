@@ -350,6 +350,8 @@ TEST_F(GtkSerialCanvasGallery, AReaderReadsAndEditsTextFieldsAndFindsCellsPlaces
         }
     }
     EXPECT_EQ(differing, 0u) << "the window does not show the edited field";
+}
+
 // The page's canvas view shows a text area holding all the text a view's widgets can hold,
 // selected whole: the window shows the selection on every line the box shows.
 TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCan) {
