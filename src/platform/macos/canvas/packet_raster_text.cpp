@@ -129,8 +129,9 @@ void drawParagraph(const Canvas2d& canvas, const TextStyle& style, const PacketT
 }  // namespace
 
 bool drawPacketText(const Canvas2d& canvas, const PacketText& text, double opacity) {
+    if (!text.color) return false;
     TextStyle style;
-    style.colour.premultiplied = packetPremultipliedColour(text.color, opacity);
+    style.colour.premultiplied = packetPremultipliedColour(*text.color, opacity);
     style.size = std::min(canvasTextSize(text.size), static_cast<float>(kPacketTextMaxSize));
     style.font = canvasFontForId(processFontRegistry(), text.font);
     if (!std::isfinite(text.origin.x) || !std::isfinite(text.origin.y)) return true;
