@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "automation_scenario.hpp"
-#include "lab_image.hpp"
+#include "canvas-lab/lab_image.hpp"
 #include "render/reference_frame.hpp"
 #include "runtime/canvas/canvas_frames.hpp"
 #include "runtime/canvas/canvas_images.hpp"
@@ -18,6 +18,7 @@
 #include "runtime/journal_text.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "support/canvas_gallery.hpp"
 #include "support/golden.hpp"
 #include "widgets/widget_tree_text.hpp"
 
@@ -132,16 +133,15 @@ TEST(WidgetCommands, ClickDragTextScreenshotAndProvenanceFromOneFolder) {
 }
 
 // The widget gallery with the lab's image registered: the screenshot shows the image in the
-// gallery's image widget (48 x 32 points at 790, 60, the 16 x 16 image three times over as
-// "cover"), each quarter in its colour.
+// gallery's image widget, each quarter in its colour.
 TEST(WidgetCommands, AScreenshotShowsTheRegisteredImageInTheGallery) {
     AutomationScenario s;
     Runtime& runtime = s.flow.runtime();
     static constexpr LabImagePixels kImage = labImagePixels();
     ASSERT_TRUE(registerCanvasImage(runtime, kLabImageId, kLabImageSide, kLabImageSide, kImage));
     ASSERT_TRUE(createView(runtime, testing::canvasOptions("gallery", {0, 0, 1280, 800})));
-    ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "gallery"),
-                                            testing::readData("widgets/gallery.tree")));
+    ASSERT_TRUE(
+        installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "gallery"), testing::galleryTreeText()));
     s.command("command-1.txt", "screenshot gallery\n");
     ASSERT_TRUE(s.frame());
     EXPECT_EQ(s.errors(), Strings{});
@@ -150,9 +150,9 @@ TEST(WidgetCommands, AScreenshotShowsTheRegisteredImageInTheGallery) {
     const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-gallery.png"), width, height);
     ASSERT_EQ(width, 1280u);
     ASSERT_FALSE(shot.empty());
-    const std::uint32_t centres[4][2] = {{802, 68}, {826, 68}, {802, 84}, {826, 84}};
     for (std::size_t quarter = 0; quarter < 4; ++quarter) {
-        const std::size_t at = (std::size_t{centres[quarter][1]} * width + centres[quarter][0]) * 4;
+        const auto [x, y] = testing::GalleryInstaller::kImageQuarterCentres[quarter];
+        const std::size_t at = (std::size_t{y} * width + x) * 4;
         const std::array<std::uint8_t, 4> shown = {shot[at], shot[at + 1], shot[at + 2], shot[at + 3]};
         EXPECT_EQ(shown, kLabImageQuarters[quarter]) << quarter;
     }

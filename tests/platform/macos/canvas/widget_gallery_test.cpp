@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "canvas-lab/lab_image.hpp"
 #include "canvas_fixture.hpp"
-#include "lab_image.hpp"
 #include "render/frame_fixture.hpp"
 #include "render/packet/packet_from_frame.hpp"
 #include "render/packet/packet_writers.hpp"
