@@ -742,11 +742,17 @@ struct AccessibleElement {
     std::string_view placeholder{};
     std::string_view valueDescription{};
     std::string_view selectedText{};
+    // The text the widget holds or edits, whole (`value` may show a number instead).
+    std::string_view text{};
     RectD frame{};  // in the view, y down from its top edge, points
     std::optional<ElementRange> range{};
+    std::optional<double> numericValue{};
     std::optional<std::uint64_t> characterCount{};
     std::optional<std::uint64_t> selectionStart{};  // with selectionLength
     std::uint64_t selectionLength = 0;
+    std::optional<std::uint64_t> caretOffset{};    // where the selection ends, also in an empty text
+    std::optional<std::uint32_t> positionInSet{};  // its place in a list, from 0
+    std::optional<std::uint32_t> setSize{};
     std::optional<std::uint64_t> rowCount{};
     std::optional<std::uint64_t> columnCount{};
     std::optional<std::uint64_t> rowIndex{};

@@ -17,8 +17,11 @@
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
+#include "platform/macos/appkit_canvas_access.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
+#include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "screen_reader.hpp"
 #include "support/app_on_host.hpp"
 #include "support/canvas_gallery.hpp"
@@ -243,6 +246,115 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
         << elements;
     // The field shows what was typed: its element is named by its text.
     EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi at=232,148,200,32 "), std::string::npos) << elements;
+}
+
+// The pixels of a rectangle of the surface's drawable: RGBA rows.
+std::vector<std::uint8_t> drawnRect(HostCanvasView& canvas, int x, int y, int width, int height) {
+    const gpu::GpuTexture& drawn = surfaceOf(canvas).drawable.texture;
+    std::vector<std::uint8_t> rect;
+    for (int row = y; row < y + height; ++row) {
+        const auto from = drawn.bytes.begin() + (static_cast<std::ptrdiff_t>(row) * drawn.width + x) * 4;
+        rect.insert(rect.end(), from, from + width * 4);
+    }
+    return rect;
+}
+
+// A screen reader in another process reads the gallery's text fields (text, characters, caret,
+// selection, the character under a point, the placeholder), sets a field's text and selections,
+// and reads where grid cells and a list item stand; the view then shows the new text.
+// A second canvas view, "cells", holds a small grid and a virtual list; the gallery's lie beyond
+// the elements a view publishes.
+constexpr std::string_view kCellsTree =
+    "column id=200 rect=0,0,300,120\n"
+    "  data_grid id=201 rect=0,0,300,60\n"
+    "    data_row id=202 rect=0,0,300,30\n"
+    "      data_cell id=203 rect=0,0,150,30 text=\"Name\" actions=focus\n"
+    "      data_cell id=204 rect=150,0,150,30 text=\"Size\" actions=focus\n"
+    "    data_row id=205 rect=0,30,300,30\n"
+    "      data_cell id=206 rect=0,30,150,30 text=\"a.vrs\" actions=focus\n"
+    "      data_cell id=207 rect=150,30,150,30 text=\"12 KB\" actions=focus\n"
+    "  virtual_list id=208 rect=0,60,300,60 virtual_count=50 item_extent=30 scrollable=1 clips=1\n"
+    "    list_item id=209 rect=0,60,300,30 text=\"Row 1\" actions=select\n"
+    "    list_item id=210 rect=0,90,300,30 text=\"Row 2\" actions=select\n";
+
+std::string_view canvasLabelOf(const RuntimeEvent& event) {
+    if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event)) return resized->label;
+    if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) return frame->label;
+    return {};
+}
+
+TEST_F(GtkSerialCanvasGallery, AReaderReadsAndEditsTextFieldsAndFindsCellsPlaces) {
+    const auto galleryHook = app->onEvent;
+    bool cellsInstalled = false;
+    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
+        if (canvasLabelOf(event) != "cells") return galleryHook(runtime, event);
+        if (cellsInstalled || !std::holds_alternative<GpuSurfaceResizedEvent>(event)) return;
+        cellsInstalled = true;
+        ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "cells"), kCellsTree));
+    };
+    const std::string out = place.path("edits.txt");
+    ScreenReader reader;
+    std::vector<std::uint8_t> fieldBefore;
+    bool cellsAsked = false;
+    int polls = 0;
+    every(100, [&] {
+        if (++polls > 400 || reader.done) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (!cellsAsked && galleryShown()) {
+            fieldBefore = drawnRect(*findCanvasView(*host, 1, "gallery"), 232, 148, 200, 32);
+            evaluate(mainWebView(),
+                     "window.vexa.views.create({ label: 'cells', kind: 'gpuSurface', x: 960, y: 640, width: 300, "
+                     "height: 120 }); 1",
+                     [](const std::string&) {});
+            cellsAsked = true;
+        }
+        HostCanvasView* cells = findCanvasView(*host, 1, "cells");
+        if (reader.pid == 0 && cells != nullptr && canvasAccessOf(*cells).accessibility.count > 0) {
+            reader.run("edit_canvas_text.py", out);
+        }
+        return true;
+    });
+    ASSERT_TRUE(app->run());
+
+    ASSERT_TRUE(reader.done) << "the reader did not finish";
+    EXPECT_EQ(reader.status, 0);
+    gchar* text = nullptr;
+    ASSERT_TRUE(g_file_get_contents(out.c_str(), &text, nullptr, nullptr));
+    testing::expectGolden("platform/canvas_text_over_the_bus.txt", text);
+    g_free(text);
+
+    // The runtime edited its widgets: the new text, and selections in bytes of the texts.
+    const Runtime& runtime = *app->runtime;
+    const std::size_t view = *findViewIndex(runtime, 1, "gallery");
+    const CanvasSlot& slot = *canvasSlotOf(runtime.canvasSlots, runtime.views[view]);
+    const WidgetLayoutNode& typed = slot.tree.nodes[*canvasWidgetNodeIndex(runtime, view, 43)];
+    EXPECT_EQ(typed.text, "Zoë 👍 typed");
+    ASSERT_TRUE(typed.selection);
+    EXPECT_EQ(typed.selection->start, 5u);
+    EXPECT_EQ(typed.selection->end, 10u);
+    const WidgetLayoutNode& first = slot.tree.nodes[*canvasWidgetNodeIndex(runtime, view, 42)];
+    ASSERT_TRUE(first.selection);
+    EXPECT_EQ(first.selection->start, 5u);
+    EXPECT_EQ(first.selection->end, 11u);
+    // The field shows it: its pixels changed, and the window shows what the surface drew.
+    HostCanvasView& canvas = *findCanvasView(*host, 1, "gallery");
+    EXPECT_NE(drawnRect(canvas, 232, 148, 200, 32), fieldBefore);
+    int width = 0;
+    int height = 0;
+    const std::vector<std::uint8_t> screen = screenPixels(named("gallery"), width, height);
+    ASSERT_EQ(width, 1280);
+    const std::vector<std::uint8_t> drawn = drawnRect(canvas, 232, 148, 200, 32);
+    std::size_t differing = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const std::size_t onScreen = (static_cast<std::size_t>(148 + y) * width + 232 + x) * 3;
+            const std::size_t onSurface = (static_cast<std::size_t>(y) * 200 + x) * 4;
+            differing += std::equal(&screen[onScreen], &screen[onScreen] + 3, &drawn[onSurface]) ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(differing, 0u) << "the window does not show the edited field";
 }
 
 // A canvas view alone, drawing its placeholder: its frame events come at the screen's interval.

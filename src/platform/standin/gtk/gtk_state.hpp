@@ -168,6 +168,7 @@ struct GtkState {
     std::map<std::uint64_t, std::unique_ptr<GtkWindowRecord>> windows;
     std::uint64_t nextWindow = 1;
     GObjectPtr<GdkPixbuf> appIcon;
+    std::vector<GObjectPtr<GdkPixbuf>> windowIcons;  // appIcon in the sizes windows carry, largest first
 
     bool gstreamerReady = false;
     bool audioToFakeSink = false;

@@ -130,6 +130,12 @@ void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);
     if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+    // Start-up holds SIGTERM back on this thread until now; one that came meanwhile is delivered
+    // to the watch and handled once the loop runs.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr);
 }
 
 void unwatchTerminate(void* self) {

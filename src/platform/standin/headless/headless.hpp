@@ -98,6 +98,7 @@ public:
         std::string placeholder;
         std::string valueDescription;
         std::string selectedText;
+        std::string text;
     };
 
     // A native view as the host left it. Destroyed views stay listed.
