@@ -12,14 +12,17 @@
 #include <vector>
 
 #include "automation_scenario.hpp"
+#include "canvas-lab/lab_image.hpp"
 #include "render/reference_frame.hpp"
 #include "runtime/canvas/canvas_frames.hpp"
+#include "runtime/canvas/canvas_images.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
 #include "runtime/canvas/widget_targets.hpp"
 #include "runtime/journal_text.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "support/canvas_gallery.hpp"
 #include "support/full_text_area.hpp"
 #include "support/golden.hpp"
 #include "widgets/widget_tree_text.hpp"
@@ -132,6 +135,32 @@ TEST(WidgetCommands, ClickDragTextScreenshotAndProvenanceFromOneFolder) {
     EXPECT_FALSE(s.exists("screenshot-canvas.png.tmp"));
     canvas.expectReferencePixels();
     EXPECT_NE(s.flow.traces().back().find("\"automation.screenshot\""), std::string::npos) << s.flow.traces().back();
+}
+
+// The widget gallery with the lab's image registered: the screenshot shows the image in the
+// gallery's image widget, each quarter in its colour.
+TEST(WidgetCommands, AScreenshotShowsTheRegisteredImageInTheGallery) {
+    AutomationScenario s;
+    Runtime& runtime = s.flow.runtime();
+    static constexpr LabImagePixels kImage = labImagePixels();
+    ASSERT_TRUE(registerCanvasImage(runtime, kLabImageId, kLabImageSide, kLabImageSide, kImage));
+    ASSERT_TRUE(createView(runtime, testing::canvasOptions("gallery", {0, 0, 1280, 800})));
+    ASSERT_TRUE(
+        installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "gallery"), testing::galleryTreeText()));
+    s.command("command-1.txt", "screenshot gallery\n");
+    ASSERT_TRUE(s.frame());
+    EXPECT_EQ(s.errors(), Strings{});
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-gallery.png"), width, height);
+    ASSERT_EQ(width, 1280u);
+    ASSERT_FALSE(shot.empty());
+    for (std::size_t quarter = 0; quarter < 4; ++quarter) {
+        const auto [x, y] = testing::GalleryInstaller::kImageQuarterCentres[quarter];
+        const std::size_t at = (std::size_t{y} * width + x) * 4;
+        const std::array<std::uint8_t, 4> shown = {shot[at], shot[at + 1], shot[at + 2], shot[at + 3]};
+        EXPECT_EQ(shown, kLabImageQuarters[quarter]) << quarter;
+    }
 }
 
 TEST(WidgetCommands, LabelsBecomeFileNamesAndScalesSizeThePicture) {

@@ -138,6 +138,7 @@ protected:
 TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
     std::vector<std::uint8_t> screen;
     std::vector<std::uint8_t> surface;
+    std::vector<std::string> cutText;
     int width = 0;
     int height = 0;
     int polls = 0;
@@ -155,6 +156,7 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
         }
         GtkWidget* area = named("gallery");
         screen = screenPixels(area, width, height);
+        cutText = testing::cutTextLinesShown(surfaceOf(*findCanvasView(*host, 1, "gallery")).canvas);
         if (const char* shot = getenv("KELVO_GALLERY_SHOT")) saveWindow(area, shot);
         kelvo_appkit_stop(host);
         return false;
@@ -177,6 +179,12 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
     }
     EXPECT_EQ(screen.size(), surface.size());
     EXPECT_EQ(differing, 0u) << "the window does not show the surface";
+    // The image widget shows the registered image on the display, and the text cut to its box
+    // ends in an ellipsis.
+    EXPECT_EQ(testing::imageQuartersShown(screen, static_cast<std::uint32_t>(width), 3),
+              testing::imageQuarterColours());
+    ASSERT_EQ(cutText.size(), 1u);
+    EXPECT_TRUE(cutText[0].ends_with("\u2026")) << cutText[0];
 
     // The gallery animates, so frames keep coming, never faster than the screen shows them (one
     // may come early after a late one: they sit on the screen's grid). How many intervals a
