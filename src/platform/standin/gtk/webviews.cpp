@@ -226,6 +226,11 @@ void setCoveredRects(void*, ViewRef ref, std::span<const RectD> rects) {
     webViewRecord(ref).coveredRects.assign(rects.begin(), rects.end());
 }
 
+// Developer extras are on for every web view; the inspector opens in a window of its own.
+void showInspector(void*, ViewRef ref) {
+    webkit_web_inspector_show(webkit_web_view_get_inspector(WEBKIT_WEB_VIEW(webViewRecord(ref).widget)));
+}
+
 }  // namespace
 
 GtkWebState& gtkWebState(GtkState&) {
