@@ -41,6 +41,18 @@ inline int menuBarHeight(GtkWidget* toplevel) {
     return bar != nullptr && gtk_widget_get_visible(bar) ? gtk_widget_get_allocated_height(bar) : 0;
 }
 
+// A pop-up menu on screen (the menu inside a shown pop-up window), the last one if several are.
+inline GtkMenuShell* shownMenu() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkMenuShell* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(item->data));
+        if (child != nullptr && GTK_IS_MENU(child) && gtk_widget_get_visible(child)) found = GTK_MENU_SHELL(child);
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
 inline GtkWidget* named(std::string_view name) {
     GList* toplevels = gtk_window_list_toplevels();
     GtkWidget* found = nullptr;
