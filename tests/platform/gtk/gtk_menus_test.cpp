@@ -424,6 +424,40 @@ TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
     EXPECT_EQ(answers, (std::vector<std::string>{(folder / "a.vrs").string(), (folder / "drafts").string(), start}));
 }
 
+TEST_F(GtkMenus, EditItemsActOnAFocusedTextField) {
+    std::string copied;
+    std::string pasted;
+    after(100, [&] {
+        ASSERT_EQ(kelvo_appkit_create_view(host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 20, 20,
+                                           300, 30),
+                  1);
+    });
+    after(500, [&] {
+        GtkWidget* field = named("field");
+        ASSERT_TRUE(GTK_IS_ENTRY(field));
+        gtk_entry_set_text(GTK_ENTRY(field), "typed words");
+        ASSERT_EQ(kelvo_appkit_focus_view(host, 1, "field", 5), 1);
+        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "before", -1);
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Select All")));
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Copy")));
+    });
+    after(900, [&] {
+        gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+        copied = text != nullptr ? text : "";
+        g_free(text);
+        // Pasted over the selection, new words replace the field's.
+        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "new words", -1);
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Paste")));
+    });
+    after(1400, [&] {
+        pasted = gtk_entry_get_text(GTK_ENTRY(named("field")));
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(copied, "typed words");
+    EXPECT_EQ(pasted, "new words");
+}
+
 TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {
     after(100,
           [&] { ASSERT_EQ(kelvo_appkit_create_window(host, 2, "Bare", 4, "bare", 4, 0, 1, 3, 0, 0, 0, 400, 300), 1); });
