@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include "runtime/journal_text.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "support/full_text_area.hpp"
 #include "support/golden.hpp"
 #include "widgets/widget_tree_text.hpp"
 
@@ -227,6 +232,45 @@ TEST(WidgetCommands, AccessibilityActionsRunOnlyWhatTheWidgetDeclares) {
     ASSERT_TRUE(canvas.scenario.frame());
     EXPECT_NE(canvas.widgetLine(4).find("text=\"typed\""), std::string::npos) << canvas.widgetLine(4);
     EXPECT_NE(canvas.widgetLine(4).find("selection=1..3"), std::string::npos) << canvas.widgetLine(4);
+}
+
+// The channel bytes of a colour (straight, 0..1 each).
+std::array<int, 3> colourBytes(const Color& colour) {
+    const auto byte = [](float c) { return static_cast<int>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255)); };
+    return {byte(colour.r), byte(colour.g), byte(colour.b)};
+}
+
+TEST(WidgetCommands, AScreenshotOfATextAreaHoldingAllItCanShowsTheSelectionOnEveryLine) {
+    AutomationScenario s;
+    Runtime& runtime = s.flow.runtime();
+    ASSERT_TRUE(createView(runtime, testing::canvasOptions("notes", {0, 0, 660, 400})));
+    const std::size_t view = *findViewIndex(runtime, 1, "notes");
+    // Installing draws the view: the text and its selected glyphs must fit the display list.
+    ASSERT_TRUE(installCanvasWidgetTreeText(runtime, view, testing::fullTextAreaTree(660, 400)));
+    const CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, runtime.views[view]);
+    ASSERT_EQ(slot->tree.nodes[1].text.size(), kWidgetTextStoreBytes);
+    s.command("command-1.txt", "screenshot notes\n");
+    ASSERT_TRUE(s.frame());
+    EXPECT_EQ(s.errors(), Strings{});
+
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-notes.png"), width, height);
+    ASSERT_EQ(width, 660u);
+    ASSERT_EQ(height, 400u);
+    // Every line the box shows is highlighted (the glyphs over it take the rest).
+    const std::array<int, 3> accent = colourBytes(slot->tree.tokens.color(PaletteColor::accent));
+    const auto highlighted = [&](std::uint32_t y) {
+        std::uint32_t count = 0;
+        for (std::uint32_t x = 10; x < 650; ++x) {
+            const std::uint8_t* p = &shot[(static_cast<std::size_t>(y) * width + x) * 4];
+            bool near = true;
+            for (int c = 0; c < 3; ++c) near = near && std::abs(p[c] - accent[c]) <= 3;
+            count += near ? 1 : 0;
+        }
+        return count;
+    };
+    for (std::uint32_t y = 30; y < 380; y += 7) EXPECT_GT(highlighted(y), 20u) << "row " << y;
 }
 
 }  // namespace

@@ -209,8 +209,9 @@ struct WorkspaceService {
     // Shows the file or folder selected in the file manager (its folder opened when the file
     // manager cannot select it); false when nothing could be asked.
     bool (*revealPath)(void* self, std::string_view path) = nullptr;
-    // Hands a notification to the desktop; delivery is not waited for.
-    void (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
+    // Hands a notification to the desktop; delivery is not waited for. False when the desktop has
+    // no notification service to hand it to.
+    bool (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
     // The desktop's list of recently used documents: this application's entries only.
     bool (*addRecentDocument)(void* self, std::string_view path) = nullptr;
     void (*clearRecentDocuments)(void* self) = nullptr;
@@ -378,8 +379,9 @@ struct MenuService {
 
 // The one status-bar item of the application.
 struct StatusItemService {
-    // Makes the item (replacing any earlier one): as wide as its title, or square.
-    void (*create)(void* self, bool variableLength) = nullptr;
+    // Makes the item (replacing any earlier one): as wide as its title, or square. False when the
+    // desktop has nowhere to show it: no item is made then.
+    bool (*create)(void* self, bool variableLength) = nullptr;
     void (*remove)(void* self) = nullptr;
     void (*setVariableLength)(void* self, bool variableLength) = nullptr;
     // An 18 x 18 point template image; false when the file does not hold an image.
@@ -529,9 +531,10 @@ struct TapBuffers {
     std::uint32_t frames = 0;
 };
 
-// A tap on a player's audio, after the volume, as it goes out. `prepare` and `process` run on the
-// audio thread (prepare also on the main thread when the tap is attached to a player whose format
-// is known); `finalize` runs once, when the backend lets go of the tap.
+// A tap on a player's audio as it goes out, before the volume: what it hears does not depend on
+// the volume. `prepare` and `process` run on the audio thread (prepare also on the main thread
+// when the tap is attached to a player whose format is known); `finalize` runs once, when the
+// backend lets go of the tap.
 struct AudioTap {
     void* storage = nullptr;
     void (*prepare)(void* storage, double sampleRate, std::int32_t channels, bool interleaved) = nullptr;
@@ -771,11 +774,17 @@ struct AccessibleElement {
     std::string_view placeholder{};
     std::string_view valueDescription{};
     std::string_view selectedText{};
+    // The text the widget holds or edits, whole (`value` may show a number instead).
+    std::string_view text{};
     RectD frame{};  // in the view, y down from its top edge, points
     std::optional<ElementRange> range{};
+    std::optional<double> numericValue{};
     std::optional<std::uint64_t> characterCount{};
     std::optional<std::uint64_t> selectionStart{};  // with selectionLength
     std::uint64_t selectionLength = 0;
+    std::optional<std::uint64_t> caretOffset{};    // where the selection ends, also in an empty text
+    std::optional<std::uint32_t> positionInSet{};  // its place in a list, from 0
+    std::optional<std::uint32_t> setSize{};
     std::optional<std::uint64_t> rowCount{};
     std::optional<std::uint64_t> columnCount{};
     std::optional<std::uint64_t> rowIndex{};

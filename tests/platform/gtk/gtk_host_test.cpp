@@ -88,6 +88,26 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
     EXPECT_EQ(opened->height, 820);
 }
 
+// An icon as large as the dock icon is more than one X property may carry: the window manager is
+// given it in the sizes desktops show, from 256 pixels down.
+TEST_F(GtkHost, ALargeIconReachesTheWindowManagerInSmallerSizes) {
+    std::vector<std::uint8_t> pixels(1024 * 1024 * 4, 0xC0);
+    after(300, [&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 1024, 1024); });
+    after(600, [&] {
+        GtkWindow* window = toplevelTitled("Vostra Studio");
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{256, 256}));
+        GList* icons = gtk_window_get_icon_list(window);
+        std::vector<int> sides;
+        for (GList* item = icons; item != nullptr; item = item->next)
+            sides.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(item->data)));
+        g_list_free(icons);
+        EXPECT_EQ(sides, (std::vector<int>{256, 128, 64, 48, 32, 16}));
+        kelvo_appkit_stop(host);
+    });
+    run();
+}
+
 TEST_F(GtkHost, MainQueueTimersAndSigterm) {
     const std::thread::id mainThread = std::this_thread::get_id();
     std::thread::id postedOn;

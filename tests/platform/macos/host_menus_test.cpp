@@ -346,6 +346,28 @@ TEST(HostStatusItem, FallsBackToTheFirstCharacterOfTheName) {
     EXPECT_FALSE(item);
 }
 
+TEST(HostStatusItem, NoItemWhereTheDesktopHasNowhereToShowIt) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    const auto& item = h.platform.services().statusItem;
+    ASSERT_EQ(kelvo_appkit_create_tray(h.host, nullptr, 0, "Sync", 4, "Tip", 3), 1);
+    ASSERT_TRUE(item);
+
+    // The earlier item goes, and nothing takes its place.
+    h.platform.answers().statusItemShows = false;
+    h.platform.clearLog();
+    EXPECT_EQ(kelvo_appkit_create_tray(h.host, nullptr, 0, "Sync", 4, "Tip", 3), 0);
+    EXPECT_FALSE(item);
+    const std::uint32_t ids[] = {1};
+    const char* labels[] = {"Now"};
+    const std::uint64_t lengths[] = {3};
+    const std::uint32_t flags[] = {0};
+    const std::uint32_t enabled[] = {1};
+    kelvo_appkit_update_tray_menu(h.host, ids, labels, lengths, flags, enabled, 1);
+    kelvo_appkit_update_tray_title(h.host, "Later", 5);
+    EXPECT_EQ(h.platform.log(), (std::vector<std::string>{"status.remove", "status.create variable nowhere"}));
+}
+
 TEST(HostStatusItem, MenuChoicesReachTheTrayCallback) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);

@@ -22,6 +22,14 @@ GtkWindowRecord& recordOf(WindowRef ref) { return *reinterpret_cast<GtkWindowRec
 WindowRef refOf(GtkWindowRecord& record) { return reinterpret_cast<WindowRef>(&record); }
 GtkWindow* gtkWindow(WindowRef ref) { return GTK_WINDOW(recordOf(ref).window); }
 
+// The application icon's window sizes as the list GTK takes (it refs what it keeps); free with
+// g_list_free.
+GList* windowIconList(const GtkState& state) {
+    GList* list = nullptr;
+    for (const auto& icon : state.windowIcons) list = g_list_append(list, icon.get());
+    return list;
+}
+
 // Hands an event to the host from the main queue, unless the window is gone by then.
 void deliverLater(GtkWindowRecord& record, WindowEventKind kind, std::string paths = {}) {
     GtkState* state = record.state;
@@ -117,7 +125,11 @@ WindowRef create(void* self, const WindowDescription& description) {
     gtk_window_set_deletable(window, (description.style & kStyleClosable) != 0);
     const bool resizable = (description.style & kStyleResizable) != 0;
     gtk_window_set_resizable(window, resizable);
-    if (state.appIcon) gtk_window_set_icon(window, state.appIcon.get());
+    if (!state.windowIcons.empty()) {
+        GList* icons = windowIconList(state);
+        gtk_window_set_icon_list(window, icons);
+        g_list_free(icons);
+    }
 
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_container_add(GTK_CONTAINER(widget), column);
@@ -306,10 +318,30 @@ void beginMoveDrag(void*, WindowRef ref) {
     gdk_event_free(event);
 }
 
+// The window manager reads a window's icon from one X property (_NET_WM_ICON) that carries every
+// size, and GDK silently drops the whole list when the property would pass its request limit
+// (262,144 32-bit items): a 1,024-pixel icon alone is four times that. So windows get the icon in
+// the sizes desktops show, at most 256 pixels; the full picture stays for the About dialog.
+constexpr int kWindowIconSides[] = {256, 128, 64, 48, 32, 16};
+
 void adoptAppIcon(GtkState& state, GdkPixbuf* icon) {
     state.appIcon.reset(icon);
-    gtk_window_set_default_icon(icon);
-    for (auto& [number, record] : state.windows) gtk_window_set_icon(GTK_WINDOW(record->window), icon);
+    state.windowIcons.clear();
+    const int width = gdk_pixbuf_get_width(icon);
+    const int height = gdk_pixbuf_get_height(icon);
+    const int side = std::max(width, height);
+    if (side <= kWindowIconSides[0]) state.windowIcons.emplace_back(GDK_PIXBUF(g_object_ref(icon)));
+    for (int target : kWindowIconSides) {
+        if (target >= side) continue;
+        const int scaledWidth = std::max(1, width * target / side);
+        const int scaledHeight = std::max(1, height * target / side);
+        GdkPixbuf* scaled = gdk_pixbuf_scale_simple(icon, scaledWidth, scaledHeight, GDK_INTERP_HYPER);
+        if (scaled != nullptr) state.windowIcons.emplace_back(scaled);
+    }
+    GList* list = windowIconList(state);
+    gtk_window_set_default_icon_list(list);
+    for (auto& [number, record] : state.windows) gtk_window_set_icon_list(GTK_WINDOW(record->window), list);
+    g_list_free(list);
 }
 
 void setAppIcon(void* self, const RgbaImage& image) {

@@ -99,6 +99,7 @@ public:
         std::string placeholder;
         std::string valueDescription;
         std::string selectedText;
+        std::string text;
     };
 
     // A native view as the host left it. Destroyed views stay listed.
@@ -163,6 +164,8 @@ public:
         bool contentFlipped = false;                // window contents measure y down from the top
         bool urlsOpen = true;                       // the desktop has a handler for every URL
         double refreshRate = 60;                    // the screen's frames per second; 0: not said
+        bool statusItemShows = true;                // the desktop has a place for a status item
+        bool notificationsShow = true;              // the desktop has a notification service
     };
 
     // A web view as the host left it. Destroyed web views stay listed.
