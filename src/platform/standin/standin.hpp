@@ -119,6 +119,9 @@ struct WindowDescription {
     bool tallToolbar = false;          // a tall, empty toolbar joins the title bar
     bool centre = false;               // placed at the centre of the screen
     WindowEventSink events{};
+    // The application's menu bar across the top of the window, above the content: the content
+    // area (the window's frame) is what lies below it.
+    bool menuBar = false;
 };
 
 // Where a window is now. A window's frame is its content area: the rectangle that a later
@@ -308,6 +311,7 @@ struct MenuEntry {
     bool enabled = true;
     bool checked = false;
     bool separator = false;
+    std::uint32_t tag = 0;  // what a click on the item reports; 0: nothing
 };
 
 struct Menu {
@@ -334,9 +338,24 @@ struct AboutPanel {
 // What the standard menus do to windows and the application beyond the host's own actions.
 enum class WindowAction : std::uint8_t { hide_app, hide_others, unhide_all, toggle_full_screen, arrange_in_front };
 
+// Views are declared with the web views below.
+struct BackendView;
+using ViewRef = BackendView*;
+
+// Where clicks on the menu bar's items go: the window whose menu was clicked and the item's tag.
+// From a main-loop task, never for a window already destroyed. A sink without `chosen` removes it.
+struct MenuBarSink {
+    void (*chosen)(void* context, WindowRef window, std::uint32_t tag) = nullptr;
+    void* context = nullptr;
+};
+
+// The Edit menu's actions, for what holds the keyboard in a window.
+enum class EditAction : std::uint8_t { undo, redo, cut, copy, paste, select_all };
+
 struct MenuService {
-    // The application's menu bar. The host matches its key equivalents itself (as it matches
-    // shortcuts), so a backend may keep the bar out of sight.
+    // The application's menu bar, shown by every window made with one (and the same menu
+    // wherever a window offers it another way). The host matches the key equivalents itself (as
+    // it matches shortcuts); the bar only shows them.
     void (*setMenuBar)(void* self, std::span<const Menu> menus) = nullptr;
     void (*watchKeys)(void* self, KeyMonitor monitor) = nullptr;
     void (*unwatchKeys)(void* self) = nullptr;
@@ -348,6 +367,14 @@ struct MenuService {
     void (*showAbout)(void* self, const AboutPanel& panel) = nullptr;
     // `window` is the window that takes keyboard input, or null.
     void (*performWindowAction)(void* self, WindowRef window, WindowAction action) = nullptr;
+    // Where clicks on the menu bar's items are reported.
+    void (*watchMenuBar)(void* self, MenuBarSink sink) = nullptr;
+    // The native or web view that holds the window's keyboard focus (the focused control lies in
+    // it); null when none of them does.
+    ViewRef (*focusedView)(void* self, WindowRef window) = nullptr;
+    // Does an Edit menu action to the window's focused web view (its page's editing command) or
+    // text field (the field's own); nothing for anything else.
+    void (*performEdit)(void* self, WindowRef window, EditAction action) = nullptr;
 };
 
 // The one status-bar item of the application.
@@ -427,6 +454,8 @@ struct WebViewService {
     // Pointer input at a point inside one of these rectangles (in the view's own coordinates,
     // top-left origin) never reaches the page.
     void (*setCoveredRects)(void* self, ViewRef view, std::span<const RectD> rects) = nullptr;
+    // Opens the web view's inspector (its page's developer tools) in a window of its own.
+    void (*showInspector)(void* self, ViewRef view) = nullptr;
 };
 
 struct SchemeService {
@@ -827,11 +856,12 @@ struct AccessibilityService {
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \
-    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction)
+    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction) X(watchMenuBar) \
+    X(focusedView) X(performEdit)
 #define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
     X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
-    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
+    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects) X(showInspector)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
 #define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
 #define KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(X) X(setElements)

@@ -201,6 +201,7 @@ TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) 
 TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) {
     const std::string out = place.path("elements.txt");
     ScreenReader reader;
+    int bar = 0;
     enum class Stage { opening, typing, reading, done } stage = Stage::opening;
     int polls = 0;
     every(100, [&] {
@@ -211,6 +212,7 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
         if (stage == Stage::opening && galleryShown()) {
             GtkWidget* area = named("gallery");
             GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+            bar = menuBarHeight(toplevel);
             int saveX = 0, saveY = 0, fieldX = 0, fieldY = 0;
             // The Save button (16, 16, 96 x 32) and the empty text field (232, 148, 200 x 32).
             gtk_widget_translate_coordinates(area, toplevel, 64, 32, &saveX, &saveY);
@@ -244,11 +246,15 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
     ASSERT_TRUE(g_file_get_contents(out.c_str(), &text, nullptr, nullptr));
     const std::string elements = text;
     g_free(text);
-    EXPECT_NE(elements.find("kelvo-widget-3 role=push button name=Save at=16,16,96,32 actions=press"),
+    // The reader's points are in the window, whose content (and the gallery) starts below the
+    // menu bar.
+    const std::string saveAt = "at=16," + std::to_string(16 + bar) + ",96,32";
+    EXPECT_NE(elements.find("kelvo-widget-3 role=push button name=Save " + saveAt + " actions=press"),
               std::string::npos)
         << elements;
     // The field shows what was typed: its element is named by its text.
-    EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi at=232,148,200,32 "), std::string::npos) << elements;
+    const std::string fieldAt = "at=232," + std::to_string(148 + bar) + ",200,32";
+    EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi " + fieldAt + " "), std::string::npos) << elements;
 }
 
 // The pixels of a rectangle of the surface's drawable: RGBA rows.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gtk/gtk_harness.hpp"
+#include "platform/gtk/gtk_widgets.hpp"
 
 namespace kelvo {
 namespace {
@@ -53,8 +54,11 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
         int width = 0;
         int height = 0;
         gtk_window_get_size(window, &width, &height);
+        // The menu bar lies above the content, which has the size asked for.
+        const int bar = menuBarHeight(GTK_WIDGET(window));
+        EXPECT_GT(bar, 0);
         EXPECT_EQ(width, 1280);
-        EXPECT_EQ(height, 820);
+        EXPECT_EQ(height, 820 + bar);
         // The dock-icon thread hands its pixels over from its own thread.
         iconThread = std::thread([&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 16, 16); });
     });

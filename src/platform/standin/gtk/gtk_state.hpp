@@ -28,8 +28,10 @@ struct GtkState;
 struct GtkWindowRecord {
     GtkState* state = nullptr;
     std::uint64_t number = 0;
-    GtkWidget* window = nullptr;   // a toplevel: GTK holds it until gtk_widget_destroy
-    GtkWidget* content = nullptr;  // borrowed: the window's child, where views will be placed
+    GtkWidget* window = nullptr;         // a toplevel: GTK holds it until gtk_widget_destroy
+    GtkWidget* content = nullptr;        // borrowed: the overlay where views are placed
+    GtkWidget* menuBar = nullptr;        // borrowed: the menu bar above the content, when it has one
+    std::vector<GtkWidget*> menuShells;  // borrowed: every shell showing the application's menu
     GObjectPtr<GtkCssProvider> background;
     WindowEventSink events{};
     int x = 0;
@@ -198,6 +200,8 @@ struct GtkState {
     std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
     DownloadId nextDownload = 1;
     KeyMonitor keyMonitor{};
+    std::vector<Menu> menuBar;  // what every window's menu shows
+    MenuBarSink menuBarSink{};
     std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
 
     void post(Task task);
@@ -242,6 +246,22 @@ GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window);
 void gtkFillMenu(GtkMenuShell* menu, std::span<const MenuItem> items, GCallback onActivate, gpointer data);
 // The window of ours that has keyboard focus, for dialogs to be transient for; null when none.
 GtkWindow* gtkActiveWindow(GtkState& state);
+
+// The application's menu for a window, in one place (menu_bar.cpp): fills `shell` (the window's
+// menu bar, or the menu of a button that offers the same menu) with the menus the host set, each
+// an item with its submenu, whose items show their keys, sensitivity and check marks and report
+// clicks to the host for this window; from then on the shell follows every new menu bar until it
+// is destroyed.
+void gtkAttachWindowMenu(GtkWindowRecord& window, GtkMenuShell* shell);
+// Every attached shell shows `menus` from now on (the host's new bar).
+void gtkShowMenuBar(GtkState& state, std::span<const Menu> menus);
+// The height of the window's menu bar above its content; 0 without one.
+int gtkMenuBarHeight(const GtkWindowRecord& window);
+// The X key value a menu shows for one of the host's key names ("w", "=", "enter"); 0 for none.
+guint gtkKeyvalOfName(std::string_view name);
+// The view a widget belongs to: the nearest of it and its ancestors placed as a view (null when
+// none is, or for an adopted widget, which is no view of ours).
+GtkPlacedView* gtkPlacedViewOf(GtkWidget* widget);
 WebViewService gtkWebViews();
 SchemeService gtkScheme();
 ScriptMessageService gtkScriptMessages();

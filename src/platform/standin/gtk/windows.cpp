@@ -1,5 +1,6 @@
-// GTK windows. A window's frame is its client area: with static gravity GTK places and reports
-// the client window itself, whatever decorations a window manager adds around it.
+// GTK windows. A window's frame is its content area: with static gravity GTK places and reports
+// the client window itself, whatever decorations a window manager adds around it, and a window
+// with a menu bar has its content below the bar, so its frame is the client area less the bar.
 //
 // Found while checking GTK under Xvfb: without a window manager "is-active" flips on, off and on
 // again as a window is presented, so the host waits a turn before it reports activation; a
@@ -124,24 +125,35 @@ WindowRef create(void* self, const WindowDescription& description) {
     gtk_window_set_deletable(window, (description.style & kStyleClosable) != 0);
     const bool resizable = (description.style & kStyleResizable) != 0;
     gtk_window_set_resizable(window, resizable);
-    const int width = static_cast<int>(description.content.width);
-    const int height = static_cast<int>(description.content.height);
-    gtk_window_set_default_size(window, width, height);
-    if (description.centre) {
-        gtk_window_set_position(window, GTK_WIN_POS_CENTER);
-    } else {
-        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y));
-    }
     if (!state.windowIcons.empty()) {
         GList* icons = windowIconList(state);
         gtk_window_set_icon_list(window, icons);
         g_list_free(icons);
     }
 
+    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_add(GTK_CONTAINER(widget), column);
+    gtk_widget_show(column);
+    if (description.menuBar) {
+        record->menuBar = gtk_menu_bar_new();
+        gtk_box_pack_start(GTK_BOX(column), record->menuBar, FALSE, FALSE, 0);
+        gtkAttachWindowMenu(*record, GTK_MENU_SHELL(record->menuBar));
+        gtk_widget_show(record->menuBar);
+    }
     record->content = gtk_overlay_new();
-    if (!resizable) gtk_widget_set_size_request(record->content, width, height);
-    gtk_container_add(GTK_CONTAINER(widget), record->content);
+    gtk_box_pack_start(GTK_BOX(column), record->content, TRUE, TRUE, 0);
     gtk_widget_show(record->content);
+
+    const int width = static_cast<int>(description.content.width);
+    const int height = static_cast<int>(description.content.height);
+    const int bar = gtkMenuBarHeight(*record);
+    gtk_window_set_default_size(window, width, height + bar);
+    if (!resizable) gtk_widget_set_size_request(record->content, width, height);
+    if (description.centre) {
+        gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    } else {
+        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y) - bar);
+    }
 
     static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
     gtk_drag_dest_set(widget, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
@@ -195,7 +207,7 @@ void setTitle(void*, WindowRef ref, std::string_view title) {
 void setContentMinSize(void*, WindowRef ref, double width, double height) {
     GdkGeometry geometry{};
     geometry.min_width = static_cast<gint>(width);
-    geometry.min_height = static_cast<gint>(height);
+    geometry.min_height = static_cast<gint>(height) + gtkMenuBarHeight(recordOf(ref));
     gtk_window_set_geometry_hints(gtkWindow(ref), nullptr, &geometry, GDK_HINT_MIN_SIZE);
 }
 
@@ -224,9 +236,10 @@ WindowGeometry geometry(void*, WindowRef ref) {
     int height = 0;
     gtk_window_get_position(window, &x, &y);
     gtk_window_get_size(window, &width, &height);
+    const int bar = gtkMenuBarHeight(record);
     WindowGeometry geometry;
-    geometry.content =
-        RectD{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width), static_cast<double>(height)};
+    geometry.content = RectD{static_cast<double>(x), static_cast<double>(y + bar), static_cast<double>(width),
+                             static_cast<double>(std::max(height - bar, 0))};
     geometry.scale = gtk_widget_get_scale_factor(record.window);
     geometry.key = gtk_window_is_active(window) != FALSE;
     geometry.visible = gtk_widget_get_visible(record.window) != FALSE;
