@@ -264,5 +264,27 @@ TEST_F(GtkSerialTitleBars, TheMenuButtonOpensTheWindowsMenuAndItsItemsWork) {
     EXPECT_NE(windowTitled("Vostra Studio"), nullptr);
 }
 
+TEST_F(GtkSerialTitleBars, DraggingTheTitleBarMovesTheWindow) {
+    int startX = 0;
+    int startY = 0;
+    after(100, [&] { open(2, "One", 1, 200, 150); });
+    whenPagesShow({"One"}, [&] {
+        // A point of the header bar away from its buttons.
+        ASSERT_TRUE(onScreen(findOfType(windowTitled("One"), GTK_TYPE_HEADER_BAR), 40, 10, startX, startY));
+        char command[200];
+        std::snprintf(command, sizeof command,
+                      "xdotool mousemove --sync %d %d mousedown 1 mousemove --sync %d %d mousemove --sync %d %d "
+                      "mouseup 1",
+                      startX, startY, startX + 30, startY + 20, startX + 90, startY + 60);
+        ASSERT_EQ(std::system(command), 0) << command;
+        after(800, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    const KelvoHostEvent* moved = frame(2);
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->x, 200 + 90);
+    EXPECT_EQ(moved->y, 150 + 60);
+}
+
 }  // namespace
 }  // namespace kelvo

@@ -117,6 +117,8 @@ GtkWidget* menuButton(GtkWindowRecord& window) {
     }
     gtk_container_add(GTK_CONTAINER(button), gtk_image_new_from_icon_name("open-menu-symbolic", GTK_ICON_SIZE_BUTTON));
     gtk_widget_set_tooltip_text(button, "Menu");
+    // Like the window's other buttons it leaves the keyboard where it was.
+    gtk_widget_set_focus_on_click(button, FALSE);
     GtkWidget* menu = gtk_menu_new();
     gtkAttachWindowMenu(window, GTK_MENU_SHELL(menu));
     gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
