@@ -16,6 +16,10 @@
 // the tall toolbar takes the height that a toolbar holding one large button has in the default
 // theme.
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 #include "platform/standin/gtk/gtk_state.hpp"
 
 namespace kelvo::standin {
@@ -82,8 +86,9 @@ gboolean onPress(GtkWidget* area, GdkEventButton* event, gpointer data) {
 }
 
 gboolean onRelease(GtkWidget* area, GdkEventButton* event, gpointer) {
-    if (event->button == GDK_BUTTON_PRIMARY)
+    if (event->button == GDK_BUTTON_PRIMARY) {
         static_cast<PressRecord*>(g_object_get_data(G_OBJECT(area), kPressKey))->pressed = false;
+    }
     return FALSE;
 }
 

@@ -188,6 +188,7 @@ void destroy(void* self, WindowRef ref) {
     GtkState& state = gtkState(self);
     GtkWindowRecord& record = recordOf(ref);
     g_signal_handlers_disconnect_by_data(record.window, &record);
+    if (record.titleBar != nullptr) g_signal_handlers_disconnect_by_data(record.titleBar, &record);
     gtk_widget_destroy(record.window);
     state.windows.erase(record.number);
 }
