@@ -196,6 +196,22 @@ TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
     EXPECT_GT(resizesDuring, resizesBefore);
 }
 
+// The minimum size is the content's, whatever frame the window draws around it.
+TEST_F(GtkTitleBars, TheMinimumSizeIsTheContents) {
+    after(100, [&] { open(2, "One", 1, 100, 100); });
+    whenPagesShow({"One"}, [&] {
+        EXPECT_EQ(kelvo_appkit_set_window_content_min_size(host, 2, 300, 200), 1);
+        // As a user dragging an edge would ask.
+        gtk_window_resize(GTK_WINDOW(windowTitled("One")), 100, 100);
+        after(600, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    const KelvoHostEvent* reported = frame(2);
+    ASSERT_NE(reported, nullptr);
+    EXPECT_EQ(reported->width, 300);
+    EXPECT_EQ(reported->height, 200);
+}
+
 // A plain window placed at the top of the work area keeps its menu bar inside the work area.
 TEST_F(GtkTitleBars, APlainWindowAtTheTopOfTheWorkAreaKeepsItsBarInside) {
     int windowTop = -100;

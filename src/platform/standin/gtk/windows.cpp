@@ -216,10 +216,22 @@ void setTitle(void*, WindowRef ref, std::string_view title) {
     gtk_window_set_title(gtkWindow(ref), text.c_str());
 }
 
+// What the window adds to its content: the menu bar above it, or the frame a window that draws
+// its own decorations has around it. GTK applies a minimum size to the whole window.
+GdkPoint aroundContent(const GtkWindowRecord& record) {
+    if (record.titleBar == nullptr) return GdkPoint{0, gtkMenuBarHeight(record)};
+    GtkAllocation outer{};
+    GtkAllocation inner{};
+    gtk_widget_get_allocation(record.window, &outer);
+    gtk_widget_get_allocation(record.content, &inner);
+    return GdkPoint{std::max(outer.width - inner.width, 0), std::max(outer.height - inner.height, 0)};
+}
+
 void setContentMinSize(void*, WindowRef ref, double width, double height) {
+    const GdkPoint around = aroundContent(recordOf(ref));
     GdkGeometry geometry{};
-    geometry.min_width = static_cast<gint>(width);
-    geometry.min_height = static_cast<gint>(height) + gtkMenuBarHeight(recordOf(ref));
+    geometry.min_width = static_cast<gint>(width) + around.x;
+    geometry.min_height = static_cast<gint>(height) + around.y;
     gtk_window_set_geometry_hints(gtkWindow(ref), nullptr, &geometry, GDK_HINT_MIN_SIZE);
 }
 
