@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -124,6 +125,23 @@ protected:
         return canvas != nullptr && surfaceOf(*canvas).canvas.hasCanvasTexture;
     }
 
+    // Replaces the gallery with `tree` on the view's first resize and records frames from then on;
+    // `installed` is called with the view's index once the tree is in.
+    void installTreeOnFirstResize(std::string tree, std::function<void(Runtime&, std::size_t)> installed = {}) {
+        app->onEvent = [this, tree = std::move(tree), installed = std::move(installed), done = false](
+                           Runtime& runtime, const RuntimeEvent& event) mutable {
+            if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !done) {
+                done = true;
+                const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
+                ASSERT_TRUE(view);
+                ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, tree));
+                treeInstalled = true;
+                if (installed) installed(runtime, *view);
+            }
+            if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
+        };
+    }
+
     testing::TempFolder place;
     std::unique_ptr<testing::AppOnHost> app;
     testing::GalleryInstaller install;
@@ -133,6 +151,7 @@ protected:
     std::string typed;                   // "<widget>:<key> " for each key a widget took
     std::string opened;
     bool asking = false;
+    bool treeInstalled = false;
 };
 
 TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
@@ -371,17 +390,9 @@ TEST_F(GtkSerialCanvasGallery, AReaderReadsAndEditsTextFieldsAndFindsCellsPlaces
 TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCan) {
     const std::string notes = testing::fullTextAreaTree(1280, 800);
     Color accent;
-    bool installed = false;
-    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
-        if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !installed) {
-            installed = true;
-            const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
-            ASSERT_TRUE(view);
-            ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, notes));
-            accent = canvasSlotOf(runtime.canvasSlots, runtime.views[*view])->tree.tokens.color(PaletteColor::accent);
-        }
-        if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
-    };
+    installTreeOnFirstResize(notes, [&](Runtime& runtime, std::size_t view) {
+        accent = canvasSlotOf(runtime.canvasSlots, runtime.views[view])->tree.tokens.color(PaletteColor::accent);
+    });
     std::vector<std::uint8_t> screen;
     int width = 0;
     int height = 0;
@@ -404,7 +415,7 @@ TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCa
         return false;
     });
     ASSERT_TRUE(app->run());
-    ASSERT_TRUE(installed);
+    ASSERT_TRUE(treeInstalled);
     ASSERT_FALSE(screen.empty()) << "no frame was shown";
     ASSERT_EQ(width, 1280);
     const auto byte = [](float c) { return static_cast<int>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255)); };
@@ -430,16 +441,7 @@ TEST_F(GtkSerialCanvasGallery, AListGlidingBesideTheRestingPointerKeepsItsHoverA
         "    button id=3 rect=0,0,600,40 text=\"top\"\n"
         "    button id=4 rect=0,200,600,40 text=\"middle\"\n"
         "    button id=5 rect=0,3000,600,40 text=\"bottom\"\n";
-    bool installed = false;
-    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
-        if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !installed) {
-            installed = true;
-            const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
-            ASSERT_TRUE(view);
-            ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, tree));
-        }
-        if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
-    };
+    installTreeOnFirstResize(tree);
     Runtime& runtime = *app->runtime;
     const auto view = [&] { return *findViewIndex(runtime, 1, "gallery"); };
     const auto list = [&]() -> float& {
@@ -509,16 +511,7 @@ TEST_F(GtkSerialCanvasGallery, RealKeysSelectAndOpenTreeRowsAndShiftSpaceFlipsAC
         "      list_item id=22 rect=400,30,300,30 role=24 text=\"child a\"\n"
         "      list_item id=23 rect=400,60,300,30 role=24 expanded=0 text=\"child b\"\n"
         "  checkbox id=30 rect=10,10,100,30 text=\"Wrap\"\n";
-    bool installed = false;
-    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
-        if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !installed) {
-            installed = true;
-            const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
-            ASSERT_TRUE(view);
-            ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, tree));
-        }
-        if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
-    };
+    installTreeOnFirstResize(tree);
     Runtime& runtime = *app->runtime;
     const auto node = [&](std::size_t index) -> const WidgetLayoutNode& {
         const RuntimeView& view = runtime.views[*findViewIndex(runtime, 1, "gallery")];
