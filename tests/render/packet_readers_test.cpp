@@ -6,6 +6,7 @@
 #include "render/packet/packet_readers.hpp"
 #include "render/packet/packet_writers.hpp"
 #include "render/packet_bytes.hpp"
+#include "support/bar_cells.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -18,18 +19,6 @@ std::vector<std::uint8_t> hexData(std::string_view name) { return bytesFromHex(t
 
 std::optional<CanvasPacket> readJsonData(std::string_view name) {
     return readJsonCanvasPacket(testing::readData(name));
-}
-
-// The cells of a table line, apart by '|', without the spaces around them.
-std::vector<std::string> cellsOf(const std::string& line) {
-    std::vector<std::string> cells;
-    std::istringstream in(line);
-    for (std::string cell; std::getline(in, cell, '|');) {
-        const std::size_t first = cell.find_first_not_of(' ');
-        const std::size_t last = cell.find_last_not_of(' ');
-        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
-    }
-    return cells;
 }
 
 std::string number(double v) {
@@ -280,7 +269,7 @@ TEST(PacketReaders, JsonIsReadLeniently) {
 // absent (the drawing that needs it fails). Each row: the command, a field of the model, its value.
 TEST(PacketReaders, JsonDefaultsFollowTheTable) {
     for (const std::string& line : testing::readLines("render/packets/json_defaults.txt")) {
-        const std::vector<std::string> cells = cellsOf(line);
+        const std::vector<std::string> cells = testing::barCellsOf(line);
         ASSERT_EQ(cells.size(), 3u) << line;
         const std::optional<CanvasPacket> packet =
             readJsonCanvasPacket(R"({"loadAction":"clear","commands":[)" + cells[0] + "]}");

@@ -9,6 +9,7 @@
 
 #include "platform/macos/host_harness.hpp"
 #include "platform/macos/menu_config.hpp"
+#include "support/bar_cells.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -176,12 +177,7 @@ TEST(HostMenuBar, AClickOnACommandItemSendsWhatItsKeySends) {
 
 TEST(HostMenuBar, StandardItemsActForTheWindowWhoseBarWasClicked) {
     for (const std::string& line : testing::readLines("platform/menu_clicks.txt")) {
-        std::vector<std::string> cells;
-        std::istringstream row(line);
-        for (std::string cell; std::getline(row, cell, '|');) {
-            cells.push_back(
-                cell.substr(cell.find_first_not_of(' '), cell.find_last_not_of(' ') + 1 - cell.find_first_not_of(' ')));
-        }
+        const std::vector<std::string> cells = testing::barCellsOf(line);
         ASSERT_EQ(cells.size(), 3u) << line;
         HostHarness h;
         HostOptions options;

@@ -8,6 +8,7 @@
 #include "platform/macos/canvas/packet_images.hpp"
 #include "platform/macos/canvas/presenter_fixture.hpp"
 #include "render/packet/packet_readers.hpp"
+#include "support/bar_cells.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -26,18 +27,6 @@ std::array<std::uint8_t, 4> pixelAt(const std::vector<std::uint8_t>& bytes, std:
                                     std::uint32_t y) {
     std::size_t at = (std::size_t{y} * width + x) * 4;
     return {bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]};
-}
-
-// The cells of a table line, apart by '|', without the spaces around them.
-std::vector<std::string> cellsOf(const std::string& line) {
-    std::vector<std::string> cells;
-    std::istringstream in(line);
-    for (std::string cell; std::getline(in, cell, '|');) {
-        const std::size_t first = cell.find_first_not_of(' ');
-        const std::size_t last = cell.find_last_not_of(' ');
-        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
-    }
-    return cells;
 }
 
 CanvasPacket twoRects(std::uint64_t generation) {
@@ -84,7 +73,7 @@ TEST(CanvasRetainedState, BadPatchEntriesDropTheState) {
 
 TEST(CanvasRetainedState, JsonPatchesFollowTheTable) {
     for (const std::string& line : testing::readLines("canvas/json_patches.txt")) {
-        const std::vector<std::string> cells = cellsOf(line);
+        const std::vector<std::string> cells = testing::barCellsOf(line);
         ASSERT_EQ(cells.size(), 4u) << line;
         SCOPED_TRACE(cells[0]);
         const std::optional<CanvasPacket> patch = readJsonCanvasPacket(cells[3]);

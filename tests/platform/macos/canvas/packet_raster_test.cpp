@@ -10,15 +10,10 @@
 
 #include "canvas_fixture.hpp"
 #include "platform/macos/canvas/raster_cache.hpp"
+#include "support/bar_cells.hpp"
 
 namespace kelvo::testing {
 namespace {
-
-std::string trim(std::string text) {
-    text.erase(0, text.find_first_not_of(' '));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
 
 std::string packetOf(const std::string& commands, const std::string& keys = "") {
     return R"({"loadAction":"clear","commands":[)" + commands + R"(],"commandKeys":[)" + keys + "]}";
@@ -50,9 +45,7 @@ struct Drawing {
 
 TEST(CanvasCommandPixels, EachCaseDrawsItsPixel) {
     for (const std::string& line : readLines("canvas/command_pixels.txt")) {
-        std::vector<std::string> cells;
-        std::istringstream in(line);
-        for (std::string cell; std::getline(in, cell, '|');) cells.push_back(trim(cell));
+        const std::vector<std::string> cells = barCellsOf(line);
         ASSERT_EQ(cells.size(), 5u) << line;
         SCOPED_TRACE(cells[0]);
         Scene scene = jsonScene(packetOf(cells[4]));
