@@ -13,7 +13,44 @@ fuzz_seconds=${KELVO_FUZZ_SECONDS:-20}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 export CTEST_OUTPUT_ON_FAILURE=1
 
-step() { printf '\n== %s\n' "$*"; }
+# Each step prints its wall time and the CPU time (user + system) of the processes it waited for;
+# the run ends with a table of every step.
+ticks=$(getconf CLK_TCK)
+children_cpu() {  # user and system ticks of this shell's waited-for children
+  local stat
+  stat=$(</proc/$$/stat)
+  set -- ${stat##*) }
+  echo "${14} ${15}"
+}
+step_name="" step_wall=0 step_user=0 step_system=0 summary=""
+step_end() {
+  [ -n "$step_name" ] || return 0
+  local now user system line
+  now=$(date +%s%N)
+  read -r user system < <(children_cpu)
+  line=$(awk -v w=$((now - step_wall)) -v u=$((user - step_user)) -v s=$((system - step_system)) -v t="$ticks" \
+    -v n="$step_name" 'BEGIN { printf "%8.0f %8.0f %8.0f %8.0f  %s", w / 1e9, (u + s) / t, u / t, s / t, n }')
+  printf -- '-- %s\n' "$line"
+  summary+="$line"$'\n'
+  step_name=""
+}
+step() {
+  step_end
+  printf '\n== %s\n' "$*"
+  step_name=$*
+  step_wall=$(date +%s%N)
+  read -r step_user step_system < <(children_cpu)
+}
+report_steps() {
+  local status=$?
+  step_end
+  printf '\n%8s %8s %8s %8s  %s\n%s' "wall s" "CPU s" "user s" "system s" "step" "$summary"
+  read -r user system < <(children_cpu)
+  awk -v w=$SECONDS -v u="$user" -v s="$system" -v t="$ticks" \
+    'BEGIN { printf "%8.0f %8.0f %8.0f %8.0f  total\n", w, (u + s) / t, u / t, s / t }'
+  return "$status"
+}
+trap report_steps EXIT
 
 step "formatting"
 mapfile -t sources < <(git ls-files -co --exclude-standard -- 'src/*.[ch]pp' 'tests/*.[ch]pp' 'bench/*.cpp' 'fuzz/*.cpp')
