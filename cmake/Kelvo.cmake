@@ -1,15 +1,27 @@
 # Shared build settings and the helpers that turn folders into targets.
 
 set(KELVO_WARNINGS -Wall -Wextra -Werror)
+# A sanitizer report ends the program, so that a test or a fuzz target fails on it (undefined
+# behaviour included) instead of printing it and going on.
 set(KELVO_SANITIZER_FLAGS "")
-if(KELVO_SANITIZE)
-  set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+if(KELVO_SANITIZE OR KELVO_FUZZ)
+  if(KELVO_TSAN)
+    message(FATAL_ERROR "ThreadSanitizer does not combine with AddressSanitizer: use a build folder of its own")
+  endif()
+  set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all
+                            -fno-omit-frame-pointer)
 endif()
 if(KELVO_TSAN)
   set(KELVO_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
 endif()
+# With the fuzz targets, the libraries also carry libFuzzer's coverage instrumentation: one build
+# serves both the fuzz targets and the sanitizer tests (whose programs need no fuzzer at all).
+set(KELVO_LIBRARY_FLAGS "")
 if(KELVO_FUZZ)
-  list(APPEND KELVO_SANITIZER_FLAGS -fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow -fno-omit-frame-pointer)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  set(KELVO_LIBRARY_FLAGS -fsanitize=fuzzer-no-link)
 endif()
 
 find_package(PkgConfig REQUIRED)
@@ -35,6 +47,7 @@ function(kelvo_library name)
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${KELVO_TL_EXPECTED_INCLUDE})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_SYSTEM_DEPS})
     kelvo_target_settings(${name})
+    target_compile_options(${name} PRIVATE ${KELVO_LIBRARY_FLAGS})
     target_link_options(${name} INTERFACE ${KELVO_SANITIZER_FLAGS})
   else()
     add_library(${name} INTERFACE)
