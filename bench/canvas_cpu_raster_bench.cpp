@@ -28,10 +28,12 @@ struct Frame {
             command.bounds = {x, y, 18, 22};
             command.opacity = 1;
             double c = static_cast<double>(i % 7) / 7;
-            command.paint = kelvo::PacketPaint{kelvo::PacketPaintKind::color, {c, 0.4, 1 - c, 1}, {}, {}, {}};
+            command.paint =
+                kelvo::PacketPaint{kelvo::PacketPaintKind::color, kelvo::PacketColor{c, 0.4, 1 - c, 1}, {}, {}, {}};
             if (i % 4 == 3) {
                 command.kind = 11;  // draw_text
-                command.text = kelvo::PacketText{1, 11, {x, y + 14}, {0, 0, 0, 1}, "Ab1", std::nullopt, std::nullopt};
+                command.text = kelvo::PacketText{1,     11,           {x, y + 14}, kelvo::PacketColor{0, 0, 0, 1},
+                                                 "Ab1", std::nullopt, std::nullopt};
             } else {
                 command.kind = i % 2 == 0 ? 2 : 0;  // rounded or plain rect
                 command.shape =

@@ -124,7 +124,7 @@
     const chosen = await vexa.dialogs.saveFile({
       title: "Save Document",
       defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
-      defaultName: state.path ? Doc.fileName(state.path) : "Untitled.vrs",
+      defaultName: state.path ? Doc.withDocumentExtension(Doc.fileName(state.path)) : "Untitled.vrs",
     });
     if (typeof chosen !== "string" || chosen.length === 0) {
       setStatus("Save cancelled");
@@ -154,7 +154,9 @@
         }
         await openPath(chosen[0]);
       }),
-    save: () => run("Save", () => (state.path ? saveTo(state.path) : saveAs())),
+    // A document whose name ends in ".VRS" (or another case) cannot be written back under that
+    // name: Save asks where to put it, offering the name with ".vrs".
+    save: () => run("Save", () => (Doc.savesInPlace(state.path) ? saveTo(state.path) : saveAs())),
     saveAs: () => run("Save As", saveAs),
     openDropped: (paths) =>
       run("Open", async () => {

@@ -196,13 +196,21 @@
     return { code: "error", message: String(error) };
   }
 
+  // Documents end in ".vrs" in any case ("X.VRS" opens like "x.vrs").
   function isDocumentPath(path) {
     return typeof path === "string" && path.toLowerCase().endsWith(".vrs") && path.length > 4;
   }
 
-  // The path a document is saved under: the chosen one, with ".vrs" added when it lacks it.
+  // The path a document is saved under. The application writes documents only under the ending
+  // ".vrs" in lower case: a chosen path that ends in it in another case gets it in lower case (not
+  // a second ending), one without it gets it added.
   function withDocumentExtension(path) {
-    return path.endsWith(".vrs") ? path : path + ".vrs";
+    return path.toLowerCase().endsWith(".vrs") ? path.slice(0, -4) + ".vrs" : path + ".vrs";
+  }
+
+  // Whether a document opened from `path` can be saved back to it as it is.
+  function savesInPlace(path) {
+    return typeof path === "string" && withDocumentExtension(path) === path;
   }
 
   function fileName(path) {
@@ -227,6 +235,7 @@
     describeError,
     isDocumentPath,
     withDocumentExtension,
+    savesInPlace,
     fileName,
     folderOf,
   });

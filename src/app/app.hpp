@@ -29,7 +29,7 @@ inline constexpr std::size_t kAppendTextLimit = 98'304;
 // What the largest append decodes to, and the largest chunk one read returns.
 inline constexpr std::size_t kAppendBytesLimit = 73'728;
 inline constexpr std::size_t kReadChunkBytes = 196'608;
-// Files larger than this are not read.
+// Files larger than this are not read, and no save makes a document larger.
 inline constexpr std::uint64_t kReadableFileLimit = 32 * 1024 * 1024;
 inline constexpr std::size_t kResourcePathBytes = 2048;
 inline constexpr std::size_t kWebViewLabelBytes = 64;
@@ -47,11 +47,16 @@ struct App {
 
     // The save in progress: its bytes go to a temporary file beside the document, which replaces
     // the document only when the save finishes. `bytesWritten` is also the next append's offset.
+    // Both files are reached through the document's folder, opened once when the save begins, so
+    // only their names count against the path limit.
     FileHandle writeFile;
     FileOwner writeOwner;
     std::uint64_t bytesWritten = 0;
-    InlineBytes<kMaxIoPath> savePath;  // the document, symbolic links resolved
-    InlineBytes<kMaxIoPath> tempPath;  // empty when there is no temporary file
+    FileHandle saveFolder;
+    InlineBytes<kMaxIoPath> saveFolderPath;   // where the path's symbolic links lead
+    InlineBytes<kMaxIoName> saveName;         // the document in that folder
+    InlineBytes<kMaxIoName> tempName;         // empty when there is no temporary file
+    std::array<char, kMaxIoPath> linkText{};  // a symbolic link's target while links are followed
 
     // The read in progress: it stops at the size the file had when it was opened.
     FileHandle readFile;

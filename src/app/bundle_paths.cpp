@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kBundleExecutableFolder = ".app/Contents/MacOS";
 constexpr std::string_view kFrontendFolder = "/frontend/dist";
+constexpr std::string_view kBundleIconFile = "/icon.png";
 
 // The bundle's resource folder for an executable in `folder`.
 struct ResourceFolder {
@@ -31,21 +32,33 @@ ResourceFolder resourceFolderOf(std::string_view folder) {
     return {folder, {}};
 }
 
-}  // namespace
-
-std::uint64_t frontendFolderOf(std::string_view executablePath, char* buffer, std::uint64_t capacity) {
+// "<resources><file>" into `buffer`, NUL-terminated; its length, or 0 when it does not fit (or, with
+// `bundleOnly`, when the executable lies outside a bundle).
+std::uint64_t resourceFileOf(std::string_view executablePath, std::string_view file, bool bundleOnly, char* buffer,
+                             std::uint64_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
     std::size_t slash = executablePath.rfind('/');
     if (slash == std::string_view::npos) return 0;
     ResourceFolder resources = resourceFolderOf(executablePath.substr(0, slash));
-    std::uint64_t length = resources.base.size() + resources.tail.size() + kFrontendFolder.size();
+    if (bundleOnly && resources.tail.empty()) return 0;
+    std::uint64_t length = resources.base.size() + resources.tail.size() + file.size();
     if (length + 1 > capacity) return 0;
     char* out = buffer;
     out = std::copy(resources.base.begin(), resources.base.end(), out);
     out = std::copy(resources.tail.begin(), resources.tail.end(), out);
-    out = std::copy(kFrontendFolder.begin(), kFrontendFolder.end(), out);
+    out = std::copy(file.begin(), file.end(), out);
     *out = '\0';
     return length;
+}
+
+}  // namespace
+
+std::uint64_t frontendFolderOf(std::string_view executablePath, char* buffer, std::uint64_t capacity) {
+    return resourceFileOf(executablePath, kFrontendFolder, false, buffer, capacity);
+}
+
+std::uint64_t bundleIconOf(std::string_view executablePath, char* buffer, std::uint64_t capacity) {
+    return resourceFileOf(executablePath, kBundleIconFile, true, buffer, capacity);
 }
 
 std::string_view runningExecutablePath(std::span<char> buffer) {

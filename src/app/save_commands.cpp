@@ -5,8 +5,10 @@
 // appends go there, and finish syncs it, renames it over the document and syncs the folder. Until
 // that rename the document is exactly what it was, whatever happens to the save: a cancel, a full
 // disk, a crash. An unfinished save's temporary file is removed by cancel, by the next begin (also
-// in a later process, for the same document) and when the application exits.
+// in a later process, for the same document) and when the application exits. The new document keeps
+// the replaced one's permission bits, and no save makes a document too large to be read again.
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -20,19 +22,23 @@ namespace kelvo {
 
 namespace {
 
-// Temporary names are "." + 8 hex digits of the document name's hash + 8 random hex digits + ".tmp":
-// short, so that a document path close to the length limit can still be saved, and recognisable,
-// so that a crashed save of the same document can be cleaned up later.
-constexpr std::size_t kTempNameBytes = 1 + 8 + 8 + 4;
+// Temporary names are "." + 8 hex digits of the document name's hash + 8 random hex digits + 8 hex
+// digits that seal the first two + ".tmp". The hash makes a crashed save of the same document
+// recognisable for clean-up; the seal keeps a file someone merely named that way out of it.
+constexpr std::size_t kTempNameBytes = 1 + 8 + 8 + 8 + 4;
+constexpr std::size_t kTempSealed = 1 + 8 + 8;
 constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::uint64_t kTempSeal = 0x7673'7472'6120'746dULL;
+// As many links as the system itself follows in one path.
+constexpr int kMaxLinkHops = 40;
 
 bool isVrsPath(std::string_view path) {
     return path.size() >= 4 && path.ends_with(".vrs") && isPlainAbsolutePath(path);
 }
 
-std::string_view folderOf(std::string_view path) {
+std::size_t folderLength(std::string_view path) {
     std::size_t slash = path.rfind('/');
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    return slash == 0 ? 1 : slash;
 }
 
 std::string_view nameOf(std::string_view path) { return path.substr(path.rfind('/') + 1); }
@@ -45,94 +51,126 @@ void writeHex8(std::uint32_t value, char* out) {
     }
 }
 
-// "<folder>/" followed by `name` in `out`; NameTooLong when it does not fit the I/O path limit.
-Status joinPath(InlineBytes<kMaxIoPath>& out, std::string_view folder, std::string_view name) {
-    out.clear();
-    bool fits = out.append(folder) && (folder.ends_with('/') || out.append("/")) && out.append(name);
-    if (!fits || out.size() >= kMaxIoPath) return fail(Error::NameTooLong);
-    return {};
+bool isHex8(std::string_view digits) {
+    return digits.size() == 8 && std::all_of(digits.begin(), digits.end(),
+                                             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
+std::uint32_t sealOf(std::string_view sealed) { return static_cast<std::uint32_t>(wyhash(sealed, kTempSeal)); }
+
 // The temporary-name prefix of a document: "." and the hash of its name.
-std::array<char, 9> tempPrefixFor(std::string_view document) {
+std::array<char, 9> tempPrefixFor(std::string_view name) {
     std::array<char, 9> prefix{'.'};
-    writeHex8(static_cast<std::uint32_t>(wyhash(nameOf(document))), prefix.data() + 1);
+    writeHex8(static_cast<std::uint32_t>(wyhash(name)), prefix.data() + 1);
     return prefix;
 }
 
-bool isTempNameOf(std::string_view name, std::string_view prefix) {
-    if (name.size() != kTempNameBytes || !name.starts_with(prefix) || !name.ends_with(kTempSuffix)) return false;
-    for (char c : name.substr(prefix.size(), 8)) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
+std::array<char, kTempNameBytes> tempNameFor(std::string_view prefix, std::uint32_t random) {
+    std::array<char, kTempNameBytes> name{};
+    std::copy(prefix.begin(), prefix.end(), name.begin());
+    writeHex8(random, name.data() + prefix.size());
+    writeHex8(sealOf({name.data(), kTempSealed}), name.data() + kTempSealed);
+    std::copy(kTempSuffix.begin(), kTempSuffix.end(), name.end() - kTempSuffix.size());
+    return name;
 }
 
-struct StaleTempSweep {
-    App* app;
-    std::string_view folder;
-    std::string_view prefix;
-};
+// Whether `name` is a temporary file a save of the document with this prefix made.
+bool isTempNameOf(std::string_view name, std::string_view prefix) {
+    if (name.size() != kTempNameBytes || !name.starts_with(prefix) || !name.ends_with(kTempSuffix)) return false;
+    std::string_view random = name.substr(prefix.size(), 8);
+    std::string_view seal = name.substr(kTempSealed, 8);
+    if (!isHex8(random) || !isHex8(seal)) return false;
+    std::array<char, 8> expected{};
+    writeHex8(sealOf(name.substr(0, kTempSealed)), expected.data());
+    return seal == std::string_view(expected.data(), expected.size());
+}
 
 // Removes temporary files an earlier, unfinished save of the same document left behind. Should
 // another process be saving the same document at this moment, its finish fails to find its file
 // and reports the error; the document is never touched.
-void removeStaleTemps(App& app, std::string_view folder, std::string_view prefix) {
-    StaleTempSweep sweep{&app, folder, prefix};
-    (void)ioListFolder(app.io, folder, &sweep, [](void* context, std::string_view name) {
-        auto& s = *static_cast<StaleTempSweep*>(context);
-        if (isTempNameOf(name, s.prefix) && joinPath(s.app->tempPath, s.folder, name)) {
-            (void)ioDeleteFile(s.app->io, s.app->tempPath.view());
-        }
+void removeStaleTemps(App& app) {
+    std::array<char, 9> prefix = tempPrefixFor(app.saveName.view());
+    struct Sweep {
+        App* app;
+        std::string_view prefix;
+    } sweep{&app, {prefix.data(), prefix.size()}};
+    (void)ioListFolder(app.io, app.saveFolderPath.view(), &sweep, [](void* context, std::string_view name) {
+        auto& s = *static_cast<Sweep*>(context);
+        if (isTempNameOf(name, s.prefix)) (void)ioDeleteFileIn(s.app->io, s.app->saveFolder, name);
         return true;
     });
-    app.tempPath.clear();
 }
 
-// Settles which file the save replaces and the permission bits the new file gets. A symbolic link
-// is saved through (the link stays, the document it names is replaced); something that is not a
-// regular file, or a document the user may not write, is refused.
-Result<std::uint16_t> resolveSaveTarget(App& app, std::string_view path) {
-    auto real = ioRealPath(app.io, path, app.savePath.bytes);
-    if (!real) {
-        if (real.error() != Error::FileNotFound) return fail(real.error());
-        (void)app.savePath.assign(path);
-        return std::uint16_t{0666};
+// Follows symbolic links from `path` to the file the save replaces, or creates: a link whose
+// target does not exist yet leads to that target, so the save writes the target and the link
+// stays. The file's folder and name go to `saveFolderPath` and `saveName`.
+Status resolveSaveTarget(App& app, std::string_view path) {
+    InlineBytes<kMaxIoPath>& current = app.saveFolderPath;  // the whole path until the end
+    if (!current.assign(path)) return fail(Error::NameTooLong);
+    for (int hops = 0;; ++hops) {
+        auto stat = ioPathStat(app.io, current.view(), false);
+        if (!stat && stat.error() == Error::FileNotFound) break;
+        if (!stat) return fail(stat.error());
+        if (stat->kind == FileKind::directory) return fail(Error::IsDir);
+        if (stat->kind != FileKind::symlink) break;
+        if (hops == kMaxLinkHops) return fail(Error::SymLinkLoop);
+        std::string_view target = TRY(ioReadLink(app.io, current.view(), app.linkText));
+        if (target.starts_with('/')) {
+            (void)current.assign(target);
+        } else {
+            // A relative target starts in the link's own folder.
+            current.length = static_cast<std::uint32_t>(folderLength(current.view()));
+            bool fits = (current.view().ends_with('/') || current.append("/")) && current.append(target);
+            if (!fits) return fail(Error::NameTooLong);
+        }
+        if (current.size() >= kMaxIoPath) return fail(Error::NameTooLong);
     }
-    app.savePath.length = static_cast<std::uint32_t>(real->size());
-    if (app.savePath.size() >= kMaxIoPath) return fail(Error::NameTooLong);
-    FileStat stat = TRY(ioPathStat(app.io, app.savePath.view()));
-    if (stat.kind == FileKind::directory) return fail(Error::IsDir);
-    if (stat.kind != FileKind::regular) return fail(Error::InvalidVrsPath);
+    std::string_view name = nameOf(current.view());
+    // A dangling link may name a folder's path ("missing/", "..") rather than a file.
+    if (name.empty() || name == "." || name == "..") return fail(Error::InvalidVrsPath);
+    if (!app.saveName.assign(name)) return fail(Error::NameTooLong);
+    current.length = static_cast<std::uint32_t>(folderLength(current.view()));
+    return {};
+}
+
+// The permission bits a save gives its new file: the replaced document's, or the usual bits for
+// a new file (0666 less the umask) when there is no document yet.
+struct SaveMode {
+    bool kept = false;
+    std::uint16_t bits = 0666;
+};
+
+// Something that is not a regular file, or a document the user may not write, is refused.
+Result<SaveMode> existingDocumentMode(App& app) {
+    auto stat = ioEntryStat(app.io, app.saveFolder, app.saveName.view());
+    if (!stat && stat.error() == Error::FileNotFound) return SaveMode{};
+    if (!stat) return fail(stat.error());
+    if (stat->kind == FileKind::directory) return fail(Error::IsDir);
+    if (stat->kind != FileKind::regular) return fail(Error::InvalidVrsPath);
     // Replacing the file must not get round the user's say on writing it: a document they could not
     // write in place is not replaced either. Nothing is written through the probe.
-    FileHandle probe =
-        TRY(ioOpenFile(app.io, app.savePath.view(), {.access = FileAccess::write_only, .nonBlocking = true}));
+    FileHandle probe = TRY(ioOpenFileIn(app.io, app.saveFolder, app.saveName.view(),
+                                        {.access = FileAccess::write_only, .nonBlocking = true}));
     (void)ioClose(app.io, probe);
-    return static_cast<std::uint16_t>(stat.mode & 0777);
+    return SaveMode{true, static_cast<std::uint16_t>(stat->mode & 0777)};
 }
 
 Status startSave(App& app, std::string_view path) {
-    std::uint16_t mode = TRY(resolveSaveTarget(app, path));
-    std::string_view document = app.savePath.view();
-    std::string_view folder = folderOf(document);
-    std::array<char, 9> prefix = tempPrefixFor(document);
-    removeStaleTemps(app, folder, {prefix.data(), prefix.size()});
+    TRY(resolveSaveTarget(app, path));
+    app.saveFolder = TRY(ioOpenFile(app.io, app.saveFolderPath.view(), {.folder = true}));
+    SaveMode mode = TRY(existingDocumentMode(app));
+    removeStaleTemps(app);
 
-    std::array<char, kTempNameBytes> name{};
-    std::copy(prefix.begin(), prefix.end(), name.begin());
-    std::copy(kTempSuffix.begin(), kTempSuffix.end(), name.end() - kTempSuffix.size());
     std::uint32_t random = 0;
     TRY(ioRandomBytes(app.io, {reinterpret_cast<std::uint8_t*>(&random), sizeof random}));
-    writeHex8(random, name.data() + prefix.size());
-    TRY(joinPath(app.tempPath, folder, {name.data(), name.size()}));
-    auto created =
-        ioCreateFile(app.io, app.tempPath.view(), {.mode = mode, .read = true, .truncate = false, .exclusive = true});
-    if (!created) {
-        app.tempPath.clear();  // not ours to remove
-        return fail(created.error());
-    }
-    app.writeFile = *created;
+    std::array<char, 9> prefix = tempPrefixFor(app.saveName.view());
+    std::array<char, kTempNameBytes> name = tempNameFor({prefix.data(), prefix.size()}, random);
+    std::string_view tempName(name.data(), name.size());
+    app.writeFile = TRY(ioCreateFileIn(app.io, app.saveFolder, tempName,
+                                       {.mode = mode.bits, .read = true, .truncate = false, .exclusive = true}));
+    (void)app.tempName.assign(tempName);  // ours to remove from here on
+    // The umask narrowed the bits the file was created with; the replaced document's come back.
+    if (mode.kept) TRY(ioSetMode(app.io, app.writeFile, mode.bits));
     return {};
 }
 
@@ -144,19 +182,21 @@ Status commitSave(App& app) {
     if (status) status = ioSync(app.io, file);
     Status closed = ioClose(app.io, file);
     if (status && !closed) status = closed;
-    if (status) status = ioRename(app.io, app.tempPath.view(), app.savePath.view());
+    if (status) status = ioRenameIn(app.io, app.saveFolder, app.tempName.view(), app.saveName.view());
     if (!status) return status;
-    app.tempPath.clear();
-    return ioSyncFolder(app.io, folderOf(app.savePath.view()));
+    app.tempName.clear();
+    return ioSyncFolder(app.io, app.saveFolderPath.view());
 }
 
 }  // namespace
 
 void endSave(App& app) {
     if (app.writeFile.valid()) (void)ioClose(app.io, std::exchange(app.writeFile, FileHandle{}));
-    if (!app.tempPath.empty()) (void)ioDeleteFile(app.io, app.tempPath.view());
-    app.tempPath.clear();
-    app.savePath.clear();
+    if (!app.tempName.empty()) (void)ioDeleteFileIn(app.io, app.saveFolder, app.tempName.view());
+    if (app.saveFolder.valid()) (void)ioClose(app.io, std::exchange(app.saveFolder, FileHandle{}));
+    app.tempName.clear();
+    app.saveName.clear();
+    app.saveFolderPath.clear();
     app.writeOwner = {};
     app.bytesWritten = 0;
 }
@@ -181,6 +221,11 @@ Result<std::string_view> appendFile(App& app, const BridgeInvocation& call, std:
     std::string_view text = TRY(decodePayloadString(call.payload, app.text));
     std::size_t count = TRY(decodeBase64(text, std::span(app.bytes).first(kAppendBytesLimit)));
     if (!app.writeFile.valid() || !ownedBy(app.writeOwner, call)) return fail(Error::NoOpenFile);
+    if (count > kReadableFileLimit - app.bytesWritten) {
+        // Such a document could never be opened again: the save ends here, the document stays.
+        endSave(app);
+        return fail(Error::VrsFileTooLarge);
+    }
     Status written = ioWriteAllAt(app.io, app.writeFile, {app.bytes.data(), count}, app.bytesWritten);
     if (!written) {
         // The save cannot be completed as the front-end sent it: drop it, the document stays.

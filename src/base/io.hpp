@@ -12,9 +12,12 @@ namespace kelvo {
 // Every file, folder, clock, sleep and random-number service the program uses goes through this
 // record of function pointers. Paths are UTF-8 bytes; relative paths are relative to the current
 // folder. A path of 1,024 bytes or more fails with NameTooLong, one holding a NUL byte with
-// BadPathName. Operating-system failures map to named errors (AccessDenied, FileNotFound, ...).
+// BadPathName; an entry name inside an open folder (the "In" operations) may have 255 bytes.
+// Operating-system failures map to named errors (AccessDenied, FileNotFound, ...).
 
 inline constexpr std::size_t kMaxIoPath = 1024;
+// Entry names inside a folder are shorter than this.
+inline constexpr std::size_t kMaxIoName = 256;
 
 struct FileHandle {
     std::int32_t value = -1;
@@ -39,6 +42,9 @@ struct OpenFileFlags {
     // The open itself never waits (a FIFO without a writer, a device) and a terminal never becomes
     // the controlling one; what the caller then does with the file is up to it.
     bool nonBlocking = false;
+    // The path must name a folder (NotDir otherwise), opened read-only so that the entry operations
+    // below can work inside it.
+    bool folder = false;
 };
 
 enum class FileKind : std::uint8_t { regular, directory, symlink, other };
@@ -91,6 +97,22 @@ struct IoOps {
     // The absolute path of an existing `path` with every symbolic link, "." and ".." resolved,
     // written into `out`; NameTooLong when it does not fit.
     Result<std::string_view> (*realPath)(void* context, std::string_view path, std::span<char> out);
+    // Sets the permission bits of an open file exactly as given (the umask plays no part).
+    Status (*fileSetMode)(void* context, FileHandle file, std::uint16_t mode);
+    // What the symbolic link at `path` holds, unresolved, written into `out`; NameTooLong when it
+    // does not fit; a path that is no symbolic link fails.
+    Result<std::string_view> (*readLink)(void* context, std::string_view path, std::span<char> out);
+
+    // Entry operations inside a folder opened with OpenFileFlags::folder. `name` is one entry of
+    // that folder (not empty, no '/', neither "." nor ".."; BadPathName otherwise), so however long
+    // the folder's own path is, only the name counts against the limits (NameTooLong above 255
+    // bytes); names from listFolder are such names.
+    Result<FileHandle> (*createFileIn)(void* context, FileHandle folder, std::string_view name, CreateFileFlags flags);
+    Result<FileHandle> (*openFileIn)(void* context, FileHandle folder, std::string_view name, OpenFileFlags flags);
+    Result<FileStat> (*entryStat)(void* context, FileHandle folder, std::string_view name, bool followSymlinks);
+    // Replaces the entry `to` by the entry `from` in one step.
+    Status (*renameIn)(void* context, FileHandle folder, std::string_view from, std::string_view to);
+    Status (*deleteFileIn)(void* context, FileHandle folder, std::string_view name);
 };
 
 struct Io {
@@ -122,6 +144,30 @@ inline Status ioSetLength(const Io& io, FileHandle file, std::uint64_t length) {
 inline Status ioSyncFolder(const Io& io, std::string_view path) { return io.ops->syncFolder(io.context, path); }
 inline Result<std::string_view> ioRealPath(const Io& io, std::string_view path, std::span<char> out) {
     return io.ops->realPath(io.context, path, out);
+}
+inline Status ioSetMode(const Io& io, FileHandle file, std::uint16_t mode) {
+    return io.ops->fileSetMode(io.context, file, mode);
+}
+inline Result<std::string_view> ioReadLink(const Io& io, std::string_view path, std::span<char> out) {
+    return io.ops->readLink(io.context, path, out);
+}
+inline Result<FileHandle> ioCreateFileIn(const Io& io, FileHandle folder, std::string_view name,
+                                         CreateFileFlags flags = {}) {
+    return io.ops->createFileIn(io.context, folder, name, flags);
+}
+inline Result<FileHandle> ioOpenFileIn(const Io& io, FileHandle folder, std::string_view name,
+                                       OpenFileFlags flags = {}) {
+    return io.ops->openFileIn(io.context, folder, name, flags);
+}
+inline Result<FileStat> ioEntryStat(const Io& io, FileHandle folder, std::string_view name,
+                                    bool followSymlinks = true) {
+    return io.ops->entryStat(io.context, folder, name, followSymlinks);
+}
+inline Status ioRenameIn(const Io& io, FileHandle folder, std::string_view from, std::string_view to) {
+    return io.ops->renameIn(io.context, folder, from, to);
+}
+inline Status ioDeleteFileIn(const Io& io, FileHandle folder, std::string_view name) {
+    return io.ops->deleteFileIn(io.context, folder, name);
 }
 inline Status ioRename(const Io& io, std::string_view from, std::string_view to) {
     return io.ops->rename(io.context, from, to);

@@ -10,10 +10,10 @@ namespace kelvo {
 
 namespace {
 
-constexpr std::array<std::string_view, 19> kIoOpNames = {
+constexpr std::array<std::string_view, 21> kIoOpNames = {
     "make_path",       "create_file", "open_file",  "file_stat",   "path_stat", "close",       "write_positional",
     "read_positional", "write",       "read",       "sync",        "rename",    "delete_file", "list_folder",
-    "sleep",           "random",      "set_length", "sync_folder", "real_path",
+    "sleep",           "random",      "set_length", "sync_folder", "real_path", "set_mode",    "read_link",
 };
 
 // Files in memory stop growing here, as a disk would fill up.
@@ -148,6 +148,31 @@ struct MemoryIoAccess {
         return resolved;
     }
 
+    // The whole path of the entry `name` of the folder open as `folder`; the folder's own path does
+    // not count against the path limit, only the name against the name limit.
+    static Result<std::string> resolveIn(const MemoryIo& m, FileHandle folder, std::string_view name) {
+        if (name.empty() || name == "." || name == ".." ||
+            name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+            return fail(Error::BadPathName);
+        }
+        if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+        auto found = m.open_.find(folder.value);
+        if (found == m.open_.end()) return fail(Error::Unexpected);
+        if (!found->second.folder) return fail(Error::NotDir);
+        return childPrefix(found->second.path) + std::string(name);
+    }
+
+    static Result<std::string> enterIn(MemoryIo& m, IoOp op, FileHandle folder, std::string_view name) {
+        std::string resolved = TRY(resolveIn(m, folder, name));
+        if (IoFault* fault = takeFault(m, op, resolved)) return fail(fault->error);
+        return resolved;
+    }
+
+    static std::string resolvedInOr(const MemoryIo& m, FileHandle folder, std::string_view name) {
+        auto resolved = resolveIn(m, folder, name);
+        return resolved ? *resolved : std::string(name);
+    }
+
     static Status makeFolders(MemoryIo& m, const std::string& path, std::uint16_t mode) {
         std::size_t at = 0;
         while (at != std::string::npos) {
@@ -183,6 +208,10 @@ struct MemoryIoAccess {
 
     static Result<FileHandle> createFileLocked(MemoryIo& m, std::string_view rawPath, CreateFileFlags flags) {
         std::string path = TRY(enter(m, IoOp::create_file, rawPath));
+        return createResolved(m, path, flags);
+    }
+
+    static Result<FileHandle> createResolved(MemoryIo& m, const std::string& path, CreateFileFlags flags) {
         auto found = m.nodes_.find(path);
         if (found == m.nodes_.end()) {
             TRY(checkParent(m, path));
@@ -213,10 +242,39 @@ struct MemoryIoAccess {
 
     static Result<FileHandle> openFileLocked(MemoryIo& m, std::string_view rawPath, OpenFileFlags flags) {
         std::string path = TRY(enter(m, IoOp::open_file, rawPath));
+        return openResolved(m, path, flags);
+    }
+
+    static Result<FileHandle> openResolved(MemoryIo& m, const std::string& path, OpenFileFlags flags) {
         auto found = TRY(findNode(m, path));
+        if (flags.folder) {
+            if (found->second.kind != FileKind::directory) return fail(Error::NotDir);
+            return openNode(m, path, found->second, true, false, false);
+        }
         bool read = flags.access != FileAccess::write_only;
         bool write = flags.access != FileAccess::read_only;
         return openNode(m, path, found->second, read, write, flags.append);
+    }
+
+    static Result<FileHandle> createFileIn(void* context, FileHandle folder, std::string_view name,
+                                           CreateFileFlags flags) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Result<FileHandle> {
+            std::string path = TRY(enterIn(m, IoOp::create_file, folder, name));
+            return createResolved(m, path, flags);
+        }();
+        return logged(m, IoOp::create_file, resolvedInOr(m, folder, name), result);
+    }
+
+    static Result<FileHandle> openFileIn(void* context, FileHandle folder, std::string_view name, OpenFileFlags flags) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Result<FileHandle> {
+            std::string path = TRY(enterIn(m, IoOp::open_file, folder, name));
+            return openResolved(m, path, flags);
+        }();
+        return logged(m, IoOp::open_file, resolvedInOr(m, folder, name), result);
     }
 
     static Result<FileHandle> openFile(void* context, std::string_view path, OpenFileFlags flags) {
@@ -256,17 +314,31 @@ struct MemoryIoAccess {
         return logged(m, IoOp::file_stat, pathOf(m, file), result);
     }
 
+    static Result<FileStat> statResolved(MemoryIo& m, const std::string& resolved) {
+        auto found = TRY(findNode(m, resolved));
+        const Node& node = found->second;
+        if (node.kind == FileKind::directory) return FileStat{0, FileKind::directory, node.mode};
+        return FileStat{node.data->size(), node.kind, node.mode, node.data->modifiedNs};
+    }
+
     static Result<FileStat> pathStat(void* context, std::string_view path, bool) {
         auto& m = self(context);
         Guard guard(m.lock_);
         auto result = [&]() -> Result<FileStat> {
             std::string resolved = TRY(enter(m, IoOp::path_stat, path));
-            auto found = TRY(findNode(m, resolved));
-            const Node& node = found->second;
-            if (node.kind == FileKind::directory) return FileStat{0, FileKind::directory, node.mode};
-            return FileStat{node.data->size(), node.kind, node.mode, node.data->modifiedNs};
+            return statResolved(m, resolved);
         }();
         return logged(m, IoOp::path_stat, resolvedOr(m, path), result);
+    }
+
+    static Result<FileStat> entryStat(void* context, FileHandle folder, std::string_view name, bool) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Result<FileStat> {
+            std::string resolved = TRY(enterIn(m, IoOp::path_stat, folder, name));
+            return statResolved(m, resolved);
+        }();
+        return logged(m, IoOp::path_stat, resolvedInOr(m, folder, name), result);
     }
 
     static Status close(void* context, FileHandle file) {
@@ -380,6 +452,34 @@ struct MemoryIoAccess {
         return logged<void>(m, IoOp::set_length, pathOf(m, file), result);
     }
 
+    static Status setMode(void* context, FileHandle file, std::uint16_t mode) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Status {
+            OpenFile* open = TRY(enterFile(m, IoOp::set_mode, file));
+            open->mode = mode;
+            // The node the file was opened as, unless it was removed or replaced since.
+            auto node = m.nodes_.find(open->path);
+            bool same = node != m.nodes_.end() &&
+                        (open->folder ? node->second.kind == FileKind::directory : node->second.data == open->data);
+            if (same) node->second.mode = mode;
+            return {};
+        }();
+        return logged<void>(m, IoOp::set_mode, pathOf(m, file), result);
+    }
+
+    // There are no symbolic links in memory: every existing path is something else.
+    static Result<std::string_view> readLink(void* context, std::string_view path, std::span<char>) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Result<std::string_view> {
+            std::string resolved = TRY(enter(m, IoOp::read_link, path));
+            TRY(findNode(m, resolved));
+            return fail(Error::Unexpected);
+        }();
+        return logged(m, IoOp::read_link, resolvedOr(m, path), result);
+    }
+
     static Status syncFolder(void* context, std::string_view path) {
         auto& m = self(context);
         Guard guard(m.lock_);
@@ -435,6 +535,20 @@ struct MemoryIoAccess {
         return {};
     }
 
+    static Status renameIn(void* context, FileHandle folder, std::string_view fromName, std::string_view toName) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        std::string from = resolvedInOr(m, folder, fromName);
+        std::string to = resolvedInOr(m, folder, toName);
+        auto result = [&]() -> Status {
+            std::string source = TRY(resolveIn(m, folder, fromName));
+            std::string target = TRY(resolveIn(m, folder, toName));
+            if (IoFault* fault = takeFault(m, IoOp::rename, source, target)) return fail(fault->error);
+            return renameLocked(m, source, target);
+        }();
+        return logged<void>(m, IoOp::rename, from, result, to);
+    }
+
     static Status rename(void* context, std::string_view fromPath, std::string_view toPath) {
         auto& m = self(context);
         Guard guard(m.lock_);
@@ -449,17 +563,31 @@ struct MemoryIoAccess {
         return logged<void>(m, IoOp::rename, from, result, to);
     }
 
+    static Status deleteResolved(MemoryIo& m, const std::string& resolved) {
+        auto found = TRY(findNode(m, resolved));
+        if (found->second.kind == FileKind::directory) return fail(Error::IsDir);
+        m.nodes_.erase(found);
+        return {};
+    }
+
     static Status deleteFile(void* context, std::string_view path) {
         auto& m = self(context);
         Guard guard(m.lock_);
         auto result = [&]() -> Status {
             std::string resolved = TRY(enter(m, IoOp::delete_file, path));
-            auto found = TRY(findNode(m, resolved));
-            if (found->second.kind == FileKind::directory) return fail(Error::IsDir);
-            m.nodes_.erase(found);
-            return {};
+            return deleteResolved(m, resolved);
         }();
         return logged<void>(m, IoOp::delete_file, resolvedOr(m, path), result);
+    }
+
+    static Status deleteFileIn(void* context, FileHandle folder, std::string_view name) {
+        auto& m = self(context);
+        Guard guard(m.lock_);
+        auto result = [&]() -> Status {
+            std::string resolved = TRY(enterIn(m, IoOp::delete_file, folder, name));
+            return deleteResolved(m, resolved);
+        }();
+        return logged<void>(m, IoOp::delete_file, resolvedInOr(m, folder, name), result);
     }
 
     static Result<std::vector<std::string>> folderNames(MemoryIo& m, std::string_view path) {
@@ -552,6 +680,13 @@ struct MemoryIoAccess {
         .fileSetLength = setLength,
         .syncFolder = syncFolder,
         .realPath = realPath,
+        .fileSetMode = setMode,
+        .readLink = readLink,
+        .createFileIn = createFileIn,
+        .openFileIn = openFileIn,
+        .entryStat = entryStat,
+        .renameIn = renameIn,
+        .deleteFileIn = deleteFileIn,
     };
 };
 
@@ -615,6 +750,15 @@ std::vector<std::string> MemoryIo::paths() const {
         if (path != "/") out.push_back(path);
     }
     return out;
+}
+
+std::optional<std::uint16_t> MemoryIo::mode(std::string_view path) const {
+    std::lock_guard guard(lock_);
+    auto resolved = MemoryIoAccess::resolve(*this, path);
+    if (!resolved) return std::nullopt;
+    auto found = nodes_.find(*resolved);
+    if (found == nodes_.end()) return std::nullopt;
+    return found->second.mode;
 }
 
 std::size_t MemoryIo::openFileCount() const {

@@ -34,6 +34,8 @@ enum class IoOp : std::uint8_t {
     set_length,
     sync_folder,
     real_path,
+    set_mode,
+    read_link,
 };
 
 std::string_view ioOpName(IoOp op);
@@ -41,7 +43,9 @@ std::string_view ioOpName(IoOp op);
 // One planned failure. A call matches when its operation is `op` and its path matches `path`:
 // "" matches every path, a path ending in '*' matches every path that starts with the rest, any
 // other path matches exactly. Operations on an open file match the path the file was opened at;
-// rename matches its source or its target. The first `after` matching calls succeed, then the
+// rename matches its source or its target. The entry operations inside an open folder count as the
+// operations they stand for (createFileIn as create_file, renameIn as rename, entryStat as
+// path_stat, ...) on the entry's whole path. The first `after` matching calls succeed, then the
 // next `times` matching calls fail (0: every later one).
 struct IoFault {
     IoOp op = IoOp::write;
@@ -74,7 +78,9 @@ struct IoCall {
 //
 // Paths are resolved against the current folder ("/" unless set); "." and ".." components are
 // folded. The limits and errors follow the POSIX implementation (NameTooLong, BadPathName,
-// FileNotFound, NotDir, IsDir, PathAlreadyExists). Every member is safe to call from any thread.
+// FileNotFound, NotDir, IsDir, PathAlreadyExists). There is no umask: a created file has the mode
+// it was created with. There are no symbolic links either. Every member is safe to call from any
+// thread.
 class MemoryIo {
 public:
     MemoryIo();
@@ -90,6 +96,8 @@ public:
     [[nodiscard]] bool isFolder(std::string_view path) const;
     // Every file and folder path, sorted ("/" is left out).
     [[nodiscard]] std::vector<std::string> paths() const;
+    // The permission bits of a file or folder; none when nothing is there.
+    [[nodiscard]] std::optional<std::uint16_t> mode(std::string_view path) const;
     [[nodiscard]] std::size_t openFileCount() const;
 
     // Faults.

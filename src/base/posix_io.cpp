@@ -22,7 +22,7 @@ struct ErrnoName {
     Error error;
 };
 
-constexpr std::array<ErrnoName, 13> kErrnoNames = {{
+constexpr std::array<ErrnoName, 14> kErrnoNames = {{
     {EACCES, Error::AccessDenied},
     {EPERM, Error::AccessDenied},
     {ENOENT, Error::FileNotFound},
@@ -37,6 +37,7 @@ constexpr std::array<ErrnoName, 13> kErrnoNames = {{
     // rename reports a non-empty target folder as either of the two.
     {ENOTEMPTY, Error::PathAlreadyExists},
     {ENOMEM, Error::SystemResources},
+    {ELOOP, Error::SymLinkLoop},
 }};
 
 tl::unexpected<Error> failErrno() { return fail(errorFromErrno(errno)); }
@@ -108,22 +109,66 @@ Result<FileHandle> openPath(std::string_view path, int flags, std::uint16_t mode
     }
 }
 
-Result<FileHandle> posixCreateFile(void*, std::string_view path, CreateFileFlags flags) {
+// A NUL-terminated copy of one entry name of a folder.
+struct CName {
+    std::array<char, kMaxIoName> bytes;
+};
+
+Status toCName(std::string_view name, CName& out) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
+        return fail(Error::BadPathName);
+    }
+    if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+    std::memcpy(out.bytes.data(), name.data(), name.size());
+    out.bytes[name.size()] = '\0';
+    return {};
+}
+
+Result<FileHandle> openAt(int folder, const char* path, int flags, std::uint16_t mode) {
+    for (;;) {
+        int fd = ::openat(folder, path, flags | O_CLOEXEC, static_cast<mode_t>(mode));
+        if (fd >= 0) return FileHandle{fd};
+        if (errno != EINTR) return failErrno();
+    }
+}
+
+int createFlags(const CreateFileFlags& flags) {
     int mode = O_CREAT | (flags.read ? O_RDWR : O_WRONLY);
     if (flags.truncate) mode |= O_TRUNC;
     if (flags.exclusive) mode |= O_EXCL;
     if (flags.append) mode |= O_APPEND;
-    return openPath(path, mode, flags.mode);
+    return mode;
 }
 
-Result<FileHandle> posixOpenFile(void*, std::string_view path, OpenFileFlags flags) {
+int openFlags(const OpenFileFlags& flags) {
     int mode = flags.access == FileAccess::read_only    ? O_RDONLY
                : flags.access == FileAccess::write_only ? O_WRONLY
                                                         : O_RDWR;
+    if (flags.folder) mode = O_RDONLY | O_DIRECTORY;
     if (!flags.followSymlinks) mode |= O_NOFOLLOW;
     if (flags.append) mode |= O_APPEND;
     if (flags.nonBlocking) mode |= O_NONBLOCK | O_NOCTTY;
-    return openPath(path, mode, 0);
+    return mode;
+}
+
+Result<FileHandle> posixCreateFile(void*, std::string_view path, CreateFileFlags flags) {
+    return openPath(path, createFlags(flags), flags.mode);
+}
+
+Result<FileHandle> posixOpenFile(void*, std::string_view path, OpenFileFlags flags) {
+    return openPath(path, openFlags(flags), 0);
+}
+
+Result<FileHandle> posixCreateFileIn(void*, FileHandle folder, std::string_view name, CreateFileFlags flags) {
+    CName cname;
+    TRY(toCName(name, cname));
+    return openAt(folder.value, cname.bytes.data(), createFlags(flags), flags.mode);
+}
+
+Result<FileHandle> posixOpenFileIn(void*, FileHandle folder, std::string_view name, OpenFileFlags flags) {
+    CName cname;
+    TRY(toCName(name, cname));
+    return openAt(folder.value, cname.bytes.data(), openFlags(flags), 0);
 }
 
 Result<FileStat> posixFileStat(void*, FileHandle file) {
@@ -138,6 +183,16 @@ Result<FileStat> posixPathStat(void*, std::string_view path, bool followSymlinks
     struct stat info;
     int result = followSymlinks ? ::stat(cpath.bytes.data(), &info) : ::lstat(cpath.bytes.data(), &info);
     if (result != 0) return failErrno();
+    return statOf(info);
+}
+
+Result<FileStat> posixEntryStat(void*, FileHandle folder, std::string_view name, bool followSymlinks) {
+    CName cname;
+    TRY(toCName(name, cname));
+    struct stat info;
+    if (::fstatat(folder.value, cname.bytes.data(), &info, followSymlinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+        return failErrno();
+    }
     return statOf(info);
 }
 
@@ -231,6 +286,46 @@ Status posixRename(void*, std::string_view from, std::string_view to) {
     return {};
 }
 
+Status posixRenameIn(void*, FileHandle folder, std::string_view from, std::string_view to) {
+    CName fromName;
+    CName toName;
+    TRY(toCName(from, fromName));
+    TRY(toCName(to, toName));
+    while (::renameat(folder.value, fromName.bytes.data(), folder.value, toName.bytes.data()) != 0) {
+        if (errno != EINTR) return failErrno();
+    }
+    return {};
+}
+
+Status posixDeleteFileIn(void*, FileHandle folder, std::string_view name) {
+    CName cname;
+    TRY(toCName(name, cname));
+    while (::unlinkat(folder.value, cname.bytes.data(), 0) != 0) {
+        if (errno != EINTR) return failErrno();
+    }
+    return {};
+}
+
+Status posixSetMode(void*, FileHandle file, std::uint16_t mode) {
+    while (::fchmod(file.value, static_cast<mode_t>(mode)) != 0) {
+        if (errno != EINTR) return failErrno();
+    }
+    return {};
+}
+
+Result<std::string_view> posixReadLink(void*, std::string_view path, std::span<char> out) {
+    CPath cpath;
+    TRY(toCPath(path, cpath));
+    // One byte more than the caller can take tells a link that fits from one that was cut.
+    std::array<char, kMaxIoPath + 1> target;
+    ssize_t length = ::readlink(cpath.bytes.data(), target.data(), target.size());
+    if (length < 0) return failErrno();
+    auto size = static_cast<std::size_t>(length);
+    if (size >= target.size() || size > out.size()) return fail(Error::NameTooLong);
+    std::memcpy(out.data(), target.data(), size);
+    return std::string_view(out.data(), size);
+}
+
 Status posixDeleteFile(void*, std::string_view path) {
     CPath cpath;
     TRY(toCPath(path, cpath));
@@ -316,6 +411,13 @@ constexpr IoOps kPosixOps = {
     .fileSetLength = posixSetLength,
     .syncFolder = posixSyncFolder,
     .realPath = posixRealPath,
+    .fileSetMode = posixSetMode,
+    .readLink = posixReadLink,
+    .createFileIn = posixCreateFileIn,
+    .openFileIn = posixOpenFileIn,
+    .entryStat = posixEntryStat,
+    .renameIn = posixRenameIn,
+    .deleteFileIn = posixDeleteFileIn,
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Text layout plans of a frame: every draw_text of the display list (drawn or not) is laid out into
 // lines, and the laid-out runs are kept in the text layout cache between frames.
 
+#include <cstring>
+
 #include "base/bounded_writer.hpp"
 #include "base/stderr.hpp"
 #include "render/frame_plan_steps.hpp"
@@ -53,6 +55,21 @@ TextLayoutKey layoutKey(const TextRunPlan& run) {
     return key;
 }
 
+// Whether `b` lays out exactly as `a` did: the same text, font, size, origin, positioned glyphs and
+// layout box (colour and id do not move a line). A text drawn again over itself (the selected
+// glyphs of an entry, once per selection rectangle) then shares the lines laid out for it, so
+// that the frame's line budget counts its lines once.
+bool laysOutAsBefore(const DrawTextCommand& a, const TextLayoutBox& aBox, const DrawTextCommand& b,
+                     const TextLayoutBox& bBox) {
+    const bool sameGlyphs =
+        a.glyphs.size() == b.glyphs.size() && (a.glyphs.empty() || a.glyphs.data() == b.glyphs.data());
+    return sameGlyphs && a.font == b.font && a.size == b.size && a.origin.x == b.origin.x && a.origin.y == b.origin.y &&
+           a.text.size() == b.text.size() &&
+           (a.text.empty() || std::memcmp(a.text.data(), b.text.data(), a.text.size()) == 0) &&
+           aBox.measurer == bBox.measurer && aBox.max_width == bBox.max_width && aBox.line_height == bBox.line_height &&
+           aBox.wrap == bBox.wrap && aBox.align == bBox.align && aBox.no_ellipsis == bBox.no_ellipsis;
+}
+
 }  // namespace
 
 Status planTextLayouts(FramePlan& plan) {
@@ -69,6 +86,16 @@ Status planTextLayouts(FramePlan& plan) {
         }
         const DrawTextCommand& text = commands[i].draw_text;
         const TextLayoutBox& box = text.layout ? *text.layout : plan.request.default_layout;
+        if (count != 0) {
+            const TextLayoutPlan& before = plans[count - 1];
+            const DrawTextCommand& previous = commands[before.command_index].draw_text;
+            if (laysOutAsBefore(previous, previous.layout ? *previous.layout : plan.request.default_layout, text,
+                                box)) {
+                plans[count] = before;
+                plans[count++].command_index = i;
+                continue;
+            }
+        }
         Result<TextRunPlan> run = layoutTextRunPlan(textRunOfDrawText(text), box, lines.subspan(line_count));
         if (!run) {
             if (run.error() == Error::TextLayoutLineListFull) warnLineCapacity(lines.size());

@@ -20,8 +20,12 @@ struct OverrideLookup {
         if (list.size() <= kLinearSearchLimit || list.size() * 2 > slots.size()) return;
         index.slots = slots;
         index.clear();
+        // Only the first override with a key is indexed: a later one with the same key stays unseen.
         for (std::uint32_t i = 0; i < list.size(); ++i) {
-            if (!find(list[i].key)) index.insert(splitMix64Finalize(list[i].key), i);
+            const std::uint64_t hash = splitMix64Finalize(list[i].key);
+            if (!index.find(hash, [&](std::uint32_t at) { return list[at].key == list[i].key; })) {
+                index.insert(hash, i);
+            }
         }
         indexed = true;
     }

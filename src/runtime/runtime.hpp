@@ -19,6 +19,7 @@
 #include "platform/types/validation.hpp"
 #include "platform/types/window_records.hpp"
 #include "runtime/bridge/router_state.hpp"
+#include "runtime/canvas/canvas_images.hpp"
 #include "runtime/canvas/canvas_refresh_batch.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/context_menu_state.hpp"
@@ -57,6 +58,7 @@ namespace kelvo {
 //   bridge           the application's bridge commands, the built-in command policy, and the
 //                    router's buffers, deferred-reply slots and re-entry guard
 //   text measurement the measurers layout and canvas fonts call
+//   canvas images    the images canvas views draw, registered by id
 //   canvas slots     the widget trees and display lists of canvas views, page-aligned, built
 //                    only when a canvas view claims a slot
 //
@@ -160,6 +162,11 @@ struct Runtime {
     // canvas font measure binding, unbound until a canvas font is.
     TextMeasurerBinding textMeasurer{};
     CanvasFontMeasureBinding canvasFontMeasure{};
+
+    // ---- canvas images ----
+    // The images canvas views draw; see canvas_images.hpp. Without braces: the pixel store's pages
+    // stay untouched until an image is registered.
+    CanvasImageTable canvasImages;
 
     // ---- canvas slots ----
     // The widget trees and display lists of canvas views, one slot per view record; see

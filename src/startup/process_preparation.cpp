@@ -34,9 +34,17 @@ void prepareProcess(ProcessPreparation& preparation) {
     installTerminatePanic();
     preparation.ioReplaced = replaceAction(SIGIO, preparation.previousIo);
     preparation.pipeReplaced = replaceAction(SIGPIPE, preparation.previousPipe);
+    // SIGTERM waits until the host's loop watches it: one that arrives while start-up is still
+    // going ends the run cleanly once the loop runs, instead of killing the process half made.
+    // Threads started from here on inherit the mask; the loop lets the signal in on this thread.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    preparation.maskReplaced = pthread_sigmask(SIG_BLOCK, &terminate, &preparation.previousMask) == 0;
 }
 
 void restoreProcess(ProcessPreparation& preparation) {
+    if (preparation.maskReplaced) pthread_sigmask(SIG_SETMASK, &preparation.previousMask, nullptr);
     if (preparation.pipeReplaced) sigaction(SIGPIPE, &preparation.previousPipe, nullptr);
     if (preparation.ioReplaced) sigaction(SIGIO, &preparation.previousIo, nullptr);
     if (preparation.stackInstalled) sigaltstack(&preparation.previousStack, nullptr);

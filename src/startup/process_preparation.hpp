@@ -14,14 +14,17 @@ struct ProcessPreparation {
     struct sigaction previousPipe {};
     bool ioReplaced = false;
     bool pipeReplaced = false;
+    sigset_t previousMask{};
+    bool maskReplaced = false;
 };
 
 // Installs the alternate signal stack (262,144 bytes), routes std::terminate to the panic
 // handler, and catches SIGIO and SIGPIPE with a handler that does nothing, so that a closed pipe
-// is a write error rather than the end of the process. What cannot be installed is left as it was.
+// is a write error rather than the end of the process; blocks SIGTERM on the calling thread until
+// the host's loop watches it. What cannot be installed is left as it was.
 void prepareProcess(ProcessPreparation& preparation);
 
-// Puts back the previous SIGIO and SIGPIPE actions and the previous signal stack.
+// Puts back the previous SIGIO and SIGPIPE actions, signal mask and signal stack.
 void restoreProcess(ProcessPreparation& preparation);
 
 }  // namespace kelvo

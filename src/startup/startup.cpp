@@ -48,6 +48,7 @@ struct Launch {
     EnvMap environment;
     std::array<char, kResourcePathBytes> frontendBuffer{};
     std::string_view frontendFolder;
+    std::array<char, kIconPathBytes> iconBuffer{};
     AppPtr app;
     std::array<BridgeCommandHandler, 8> handlers{};
     WindowConfig mainWindow{};
@@ -164,7 +165,7 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     launch.config.mainWindow = launch.mainWindow;
     launch.config.windows = std::span<const WindowConfig>(&launch.mainWindow, 1);
 
-    const IconChoice icon = chooseIcon(system.io, system.executablePath);
+    const IconChoice icon = chooseIcon(system.io, system.executablePath, launch.iconBuffer);
     standin::installStandIn(system.standIn);
     launch.host = createHost(launch.config, icon.hostIconPath, restored.has_value());
     if (launch.host == nullptr) return fail(Error::CreateFailed);

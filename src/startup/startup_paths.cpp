@@ -1,5 +1,6 @@
 #include "startup/startup_paths.hpp"
 
+#include "app/bundle_paths.hpp"
 #include "debug/trace_sinks.hpp"
 
 namespace kelvo {
@@ -30,11 +31,13 @@ WindowStateStore chooseWindowStateStore(const EnvMap& environment, std::string_v
     return store;
 }
 
-IconChoice chooseIcon(const Io& io, std::string_view executablePath) {
+IconChoice chooseIcon(const Io& io, std::string_view executablePath, std::span<char, kIconPathBytes> buffer) {
     if (ioPathStat(io, kIconFile)) return {kIconFile, false};
     if (executablePath.size() <= kMaxExecutablePath &&
         executablePath.find(kBundleExecutableMarker) != std::string_view::npos) {
-        return {kIconFile, false};
+        // A bundle whose icon cannot be named still counts as a bundle: nothing is rendered.
+        std::uint64_t length = bundleIconOf(executablePath, buffer.data(), buffer.size());
+        return {std::string_view(buffer.data(), length), false};
     }
     return {{}, true};
 }

@@ -31,10 +31,13 @@ struct IconChoice {
 };
 
 inline constexpr std::string_view kIconFile = "assets/icon.png";
+// Room for the path of the icon a bundle carries, beside an executable path of any usable length.
+inline constexpr std::size_t kIconPathBytes = 4096 + 64;
 
-// "assets/icon.png" when that file exists in the working folder or the executable lies inside a
-// bundle ("<name>.app/Contents/MacOS/"); otherwise no icon path, and the program, running
-// outside a bundle without an icon, renders its own.
-IconChoice chooseIcon(const Io& io, std::string_view executablePath);
+// "assets/icon.png" when that file exists in the working folder; else, when the executable lies
+// inside a bundle ("<name>.app/Contents/MacOS/"), the icon the bundle carries (its path written
+// into `buffer`); otherwise no icon path, and the program, running outside a bundle without an
+// icon, renders its own.
+IconChoice chooseIcon(const Io& io, std::string_view executablePath, std::span<char, kIconPathBytes> buffer);
 
 }  // namespace kelvo

@@ -46,6 +46,7 @@ struct PoolTotals {
     std::size_t elements = 0;
     std::size_t glyphs = 0;
     std::size_t text = 0;
+    CanvasPooledText last_text;
 
     static Status add(std::size_t& total, std::size_t more, std::size_t capacity, Error error) {
         total += more;
@@ -58,6 +59,8 @@ struct PoolTotals {
         return add(elements, slice.size(), kCanvasPathElementCapacity, Error::CanvasPathElementLimitReached);
     }
     Status operator()(std::string_view& slice) {
+        if (last_text.repeats(slice)) return {};
+        last_text = {slice.data(), slice.size()};
         return add(text, slice.size(), kCanvasTextCapacity, Error::CanvasTextTooLarge);
     }
     Status operator()(std::span<const PositionedGlyph>& slice) {
@@ -86,8 +89,13 @@ struct PoolAppender {
         return appendToPool(pools.elements, pools.element_count, slice, Error::CanvasPathElementLimitReached);
     }
     Status operator()(std::string_view& slice) {
+        if (pools.last_text.repeats(slice)) {
+            slice = {pools.last_text.bytes, slice.size()};
+            return {};
+        }
         std::span<const char> bytes(slice);
         TRY(appendToPool(pools.text, pools.text_length, bytes, Error::CanvasTextTooLarge));
+        pools.last_text = {bytes.data(), bytes.size()};
         slice = {bytes.data(), bytes.size()};
         return {};
     }
@@ -125,6 +133,7 @@ bool sourceAliasesList(const CanvasDisplayList& list, std::span<const CanvasComm
 // Replaces the list by a copy whose capacities were already checked.
 void commitCopy(CanvasDisplayList& list, std::span<const CanvasCommand> commands) {
     list.pools.stop_count = list.pools.element_count = list.pools.glyph_count = list.pools.text_length = 0;
+    list.pools.last_text = {};
     PoolAppender append{list.pools};
     for (std::size_t i = 0; i < commands.size(); ++i) {
         CanvasCommand copy = commands[i];

@@ -54,18 +54,26 @@ TEST(OpenUrl, LengthOpenerAndItsAnswer) {
     EXPECT_FALSE(vostra_studio_open_url(failing, allowed.data(), allowed.size()));
 }
 
-TEST(ResourcePath, TheFrontEndFolderOfTheExecutableOrItsBundle) {
+TEST(ResourcePath, TheFrontEndFolderAndTheIconOfTheExecutableOrItsBundle) {
+    using Finder = std::uint64_t (*)(std::string_view, char*, std::uint64_t);
     for (const std::string& line : testing::readLines("app/resource_folders.txt")) {
         std::size_t tab = line.find('\t');
-        ASSERT_NE(tab, std::string::npos) << line;
-        std::string expected = line.substr(tab + 1);
-        char buffer[kResourcePathBytes];
-        std::uint64_t length = frontendFolderOf(line.substr(0, tab), buffer, sizeof buffer);
-        EXPECT_EQ(length == 0 ? "-" : std::string(buffer, length), expected) << line;
-        if (length > 0) {
-            EXPECT_EQ(buffer[length], '\0');
-            EXPECT_EQ(frontendFolderOf(line.substr(0, tab), buffer, length), 0u) << "no room for the NUL";
-            EXPECT_EQ(frontendFolderOf(line.substr(0, tab), buffer, length + 1), length);
+        std::size_t secondTab = line.find('\t', tab + 1);
+        ASSERT_NE(secondTab, std::string::npos) << line;
+        const std::string executable = line.substr(0, tab);
+        const std::pair<Finder, std::string> cases[] = {
+            {frontendFolderOf, line.substr(tab + 1, secondTab - tab - 1)},
+            {bundleIconOf, line.substr(secondTab + 1)},
+        };
+        for (const auto& [find, expected] : cases) {
+            char buffer[kResourcePathBytes];
+            std::uint64_t length = find(executable, buffer, sizeof buffer);
+            EXPECT_EQ(length == 0 ? "-" : std::string(buffer, length), expected) << line;
+            if (length > 0) {
+                EXPECT_EQ(buffer[length], '\0');
+                EXPECT_EQ(find(executable, buffer, length), 0u) << "no room for the NUL";
+                EXPECT_EQ(find(executable, buffer, length + 1), length);
+            }
         }
     }
 }

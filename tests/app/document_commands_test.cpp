@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/app_fixture.hpp"
 #include "app/base64.hpp"
 #include "app/policies.hpp"
@@ -225,19 +227,25 @@ TEST_F(DocumentCommands, ReadsStopAtTheSizeFoundWhenTheyBegan) {
 }
 
 TEST_F(DocumentCommands, PayloadAndPathLimits) {
-    // Paths of 1,023 bytes can be saved; 1,024 fail in the I/O layer; 1,025 are too long to decode.
+    // A path of 1,023 bytes can be saved, even with a name shorter than the temporary file's;
+    // 1,024 bytes fail in the I/O layer; 1,025 are too long to decode.
     std::string folder;
-    for (int i = 0; i < 4; ++i) folder += "/" + std::string(200, 'd');
+    while (folder.size() < 1023 - 8)
+        folder += "/" + std::string(std::min<std::size_t>(200, 1023 - 8 - folder.size() - 1), 'd');
+    ASSERT_EQ(folder.size(), 1023u - 8);
     memory.putFolder(folder);
-    auto pathOf = [&](std::size_t bytes) {
-        return folder + "/" + std::string(bytes - folder.size() - 5, 'n') + ".vrs";
-    };
-    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(pathOf(1023))), R"({"ok":true})");
-    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":0})");
-    EXPECT_TRUE(memory.exists(pathOf(1023)));
-    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(pathOf(1024))), "<NameTooLong>");
-    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(pathOf(1025))), "<StringTooLong>");
-    EXPECT_EQ(harness.call("vostra.file.read.begin", AppHarness::quoted(pathOf(1023))), R"({"ok":true,"bytes":0})");
+    const std::string shortest = folder + "/abc.vrs";
+    ASSERT_EQ(shortest.size(), 1023u);
+    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(shortest)), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(memory.fileText(shortest), "ABC");
+    EXPECT_EQ(harness.call("vostra.file.read.begin", AppHarness::quoted(shortest)), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(harness.call("vostra.file.read.chunk"), R"("QUJD")");
+    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(folder + "/abcd.vrs")), "<NameTooLong>");
+    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(folder + "/abcde.vrs")), "<StringTooLong>");
+
+    auto pathOf = [&](std::size_t bytes) { return "/docs/" + std::string(bytes - 10, 'n') + ".vrs"; };
     EXPECT_EQ(harness.call("vostra.file.read.begin", AppHarness::quoted(pathOf(2048))), "<NameTooLong>");
     EXPECT_EQ(harness.call("vostra.file.read.begin", AppHarness::quoted(pathOf(2049))), "<StringTooLong>");
     std::string url = "https://vostra.example/";
@@ -256,6 +264,102 @@ TEST_F(DocumentCommands, PayloadAndPathLimits) {
     EXPECT_EQ(harness.call("vostra.file.append", AppHarness::quoted(chunk + "QUJD")), "<StringTooLong>");
     EXPECT_EQ(harness.call("vostra.file.append", AppHarness::quoted(chunk)), R"({"ok":true})");
     EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":73728})");
+}
+
+// Every saved document can be opened again: a save reaches the read limit exactly, and the append
+// that would pass it ends the save with the document as it was.
+TEST_F(DocumentCommands, ASaveStopsAtTheReadLimit) {
+    std::string full;
+    for (std::size_t i = 0; i < kAppendTextLimit / 4; ++i) full += "QUJD";
+    const std::string fullPayload = AppHarness::quoted(full);
+    const std::size_t fullChunks = kReadableFileLimit / kAppendBytesLimit;
+    std::string rest;
+    for (std::size_t i = 0; i < (kReadableFileLimit % kAppendBytesLimit) / 3; ++i) rest += "QUJD";
+    rest += "QUI=";  // the last two bytes
+    for (const char* last : {"", R"("QQ==")"}) {
+        EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
+        for (std::size_t i = 0; i < fullChunks; ++i)
+            ASSERT_EQ(harness.call("vostra.file.append", fullPayload), R"({"ok":true})");
+        EXPECT_EQ(harness.call("vostra.file.append", AppHarness::quoted(rest)), R"({"ok":true})");
+        if (*last == '\0') {
+            EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":33554432})");
+            EXPECT_EQ(harness.call("vostra.file.read.begin", R"("/docs/a.vrs")"), R"({"ok":true,"bytes":33554432})");
+            EXPECT_EQ(harness.call("vostra.file.read.finish"), R"({"ok":true})");
+            memory.putFile("/docs/a.vrs", "abc");
+            continue;
+        }
+        EXPECT_EQ(harness.call("vostra.file.append", last), "<VrsFileTooLarge>");
+        EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), "<NoOpenFile>");
+        EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":0})");
+        EXPECT_EQ(memory.fileText("/docs/a.vrs"), "abc");
+        EXPECT_EQ(disk(), untouchedDisk());
+    }
+}
+
+// A begin clears what earlier saves of its document left behind, and nothing else: not the
+// temporary file of another document being saved, not a file that only looks like a leftover.
+TEST_F(DocumentCommands, TheStaleTemporarySweepTakesOnlyThisDocumentsLeftovers) {
+    auto extraFiles = [&] {
+        std::vector<std::string> extra;
+        auto known = untouchedDisk();
+        for (const std::string& path : disk()) {
+            if (std::find(known.begin(), known.end(), path) == known.end()) extra.push_back(path);
+        }
+        return extra;
+    };
+    // A temporary file as a save that ended with its process leaves it.
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
+    ASSERT_EQ(extraFiles().size(), 1u);
+    const std::string stale = extraFiles()[0];
+    EXPECT_EQ(harness.call("vostra.file.cancel"), R"({"ok":true})");
+    memory.putFile(stale, "left behind");
+    // A user's file that differs from it in one digit, and one of another name.
+    std::string lookalike = stale;
+    lookalike[lookalike.rfind('/') + 10] = lookalike[lookalike.rfind('/') + 10] == '0' ? '1' : '0';
+    memory.putFile(lookalike, "mine");
+    memory.putFile("/docs/.a.vrs.tmp", "mine too");
+    // Another document's save in progress, in another process.
+    AppHarness other{memoryIo(memory)};
+    EXPECT_EQ(other.call("vostra.file.begin", R"("/docs/b.vrs")"), R"({"ok":true})");
+    EXPECT_EQ(other.call("vostra.file.append", R"("WFla")"), R"({"ok":true})");
+    ASSERT_EQ(extraFiles().size(), 4u);
+
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
+    EXPECT_FALSE(memory.exists(stale));
+    EXPECT_EQ(memory.fileText(lookalike), "mine");
+    EXPECT_EQ(memory.fileText("/docs/.a.vrs.tmp"), "mine too");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(other.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(memory.fileText("/docs/a.vrs"), "ABC");
+    EXPECT_EQ(memory.fileText("/docs/b.vrs"), "XYZ");
+    std::vector<std::string> left = extraFiles();
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {"/docs/.a.vrs.tmp", "/docs/b.vrs", lookalike};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+}
+
+// The replaced document's permission bits carry over to the new one (the in-memory disk has no
+// umask; the real file system's tests try the umask).
+TEST_F(DocumentCommands, ASaveKeepsTheDocumentsPermissionBits) {
+    auto file = ioOpenFile(memoryIo(memory), "/docs/a.vrs");
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(ioSetMode(memoryIo(memory), *file, 0640));
+    ASSERT_TRUE(ioClose(memoryIo(memory), *file));
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":0})");
+    EXPECT_EQ(memory.mode("/docs/a.vrs"), 0640);
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/new.vrs")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":0})");
+    EXPECT_EQ(memory.mode("/docs/new.vrs"), 0666);
+
+    // A save that cannot set the bits is dropped before anything is written.
+    memory.failOn(IoOp::set_mode, "/docs/.*", Error::AccessDenied);
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), "<AccessDenied>");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), "<NoOpenFile>");
+    EXPECT_EQ(memory.fileText("/docs/a.vrs"), "");
+    EXPECT_EQ(memory.openFileCount(), 0u);
 }
 
 TEST(AppSource, TheDevelopmentServerWinsOverTheBundle) {

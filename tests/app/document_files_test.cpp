@@ -14,6 +14,7 @@
 
 #include "app/app_fixture.hpp"
 #include "base/posix_io.hpp"
+#include "support/golden.hpp"
 #include "support/temp_folder.hpp"
 
 namespace kelvo {
@@ -108,6 +109,85 @@ TEST_F(DocumentFiles, ASymbolicLinkIsSavedThroughAndPermissionsAreKept) {
     struct stat info;
     ASSERT_EQ(::stat(temp.path("real/doc.vrs").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return 07777;
+    return info.st_mode & 07777;
+}
+
+TEST_F(DocumentFiles, ASaveKeepsTheDocumentsPermissionBitsUnderAnyUmask) {
+    const mode_t previous = ::umask(022);
+    for (const auto& row : testing::readTable("app/save_modes.txt")) {
+        ASSERT_EQ(row.size(), 3u);
+        ::umask(static_cast<mode_t>(std::stoul(row[0], nullptr, 8)));
+        const std::string document = temp.path("modes.vrs");
+        std::filesystem::remove(document);
+        if (row[1] != "new") {
+            writeText(document, "old");
+            ASSERT_EQ(::chmod(document.c_str(), static_cast<mode_t>(std::stoul(row[1], nullptr, 8))), 0);
+        }
+        EXPECT_EQ(harness.call("vostra.file.begin", quoted("modes.vrs")), R"({"ok":true})");
+        EXPECT_EQ(harness.call("vostra.file.append", R"("bmV3")"), R"({"ok":true})");
+        EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+        EXPECT_EQ(modeOf(document), std::stoul(row[2], nullptr, 8)) << row[0] << " " << row[1];
+        EXPECT_EQ(fileText(document), "new");
+    }
+    ::umask(previous);
+}
+
+// A link whose document does not exist yet is saved through: the document is made where the link
+// points, and the link stays. A ring of links is refused.
+TEST_F(DocumentFiles, ADanglingLinkGetsItsTargetWritten) {
+    ASSERT_EQ(::mkdir(temp.path("real").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("real/relative.vrs", temp.path("relative.vrs").c_str()), 0);
+    ASSERT_EQ(::symlink(temp.path("real/absolute.vrs").c_str(), temp.path("absolute.vrs").c_str()), 0);
+    // A chain whose last link dangles: its target is relative to that last link's folder.
+    ASSERT_EQ(::symlink("real/hop.vrs", temp.path("chain.vrs").c_str()), 0);
+    ASSERT_EQ(::symlink("chained", temp.path("real/hop.vrs").c_str()), 0);
+    for (const char* link : {"relative.vrs", "absolute.vrs", "chain.vrs"}) {
+        EXPECT_EQ(harness.call("vostra.file.begin", quoted(link)), R"({"ok":true})") << link;
+        EXPECT_EQ(harness.call("vostra.file.append", R"("bmV3")"), R"({"ok":true})") << link;
+        EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})") << link;
+        EXPECT_TRUE(std::filesystem::is_symlink(temp.path(link))) << link;
+        EXPECT_EQ(fileText(temp.path(link)), "new") << link;
+    }
+    EXPECT_EQ(fileText(temp.path("real/relative.vrs")), "new");
+    EXPECT_EQ(fileText(temp.path("real/absolute.vrs")), "new");
+    EXPECT_EQ(fileText(temp.path("real/chained")), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(temp.path("real/hop.vrs")));
+    EXPECT_EQ(names(temp), (std::vector<std::string>{"absolute.vrs", "chain.vrs", "real", "relative.vrs"}));
+
+    ASSERT_EQ(::symlink("ring-b.vrs", temp.path("ring-a.vrs").c_str()), 0);
+    ASSERT_EQ(::symlink("ring-a.vrs", temp.path("ring-b.vrs").c_str()), 0);
+    ASSERT_EQ(::symlink("real/", temp.path("folder.vrs").c_str()), 0);
+    ASSERT_EQ(::symlink("missing/x.vrs", temp.path("nowhere.vrs").c_str()), 0);
+    EXPECT_EQ(harness.call("vostra.file.begin", quoted("ring-a.vrs")), "<SymLinkLoop>");
+    EXPECT_EQ(harness.call("vostra.file.begin", quoted("folder.vrs")), "<IsDir>");
+    EXPECT_EQ(harness.call("vostra.file.begin", quoted("nowhere.vrs")), "<FileNotFound>");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("bmV3")"), "<NoOpenFile>");
+}
+
+// The longest path a document may have, with a name shorter than the temporary file's.
+TEST_F(DocumentFiles, ADocumentAtTheLongestPathSavesAndReadsBack) {
+    std::string folder = temp.path();
+    while (folder.size() < kMaxIoPath - 9) {
+        folder += "/" + std::string(std::min<std::size_t>(200, kMaxIoPath - 10 - folder.size()), 'd');
+    }
+    ASSERT_TRUE(std::filesystem::create_directories(folder));
+    const std::string document = folder + "/abc.vrs";
+    ASSERT_EQ(document.size(), kMaxIoPath - 1);
+    writeText(document, "old");
+    EXPECT_EQ(harness.call("vostra.file.begin", AppHarness::quoted(document)), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("bmV3")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(harness.call("vostra.file.read.begin", AppHarness::quoted(document)), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(harness.call("vostra.file.read.chunk"), R"("bmV3")");
+    EXPECT_EQ(harness.call("vostra.file.read.finish"), R"({"ok":true})");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"abc.vrs"});
 }
 
 // A process that began a save and ended without finishing it leaves the document as it was; the

@@ -4,18 +4,26 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "automation_scenario.hpp"
+#include "canvas-lab/lab_image.hpp"
 #include "render/reference_frame.hpp"
 #include "runtime/canvas/canvas_frames.hpp"
+#include "runtime/canvas/canvas_images.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
 #include "runtime/canvas/widget_targets.hpp"
 #include "runtime/journal_text.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "support/canvas_gallery.hpp"
+#include "support/full_text_area.hpp"
 #include "support/golden.hpp"
 #include "widgets/widget_tree_text.hpp"
 
@@ -129,6 +137,32 @@ TEST(WidgetCommands, ClickDragTextScreenshotAndProvenanceFromOneFolder) {
     EXPECT_NE(s.flow.traces().back().find("\"automation.screenshot\""), std::string::npos) << s.flow.traces().back();
 }
 
+// The widget gallery with the lab's image registered: the screenshot shows the image in the
+// gallery's image widget, each quarter in its colour.
+TEST(WidgetCommands, AScreenshotShowsTheRegisteredImageInTheGallery) {
+    AutomationScenario s;
+    Runtime& runtime = s.flow.runtime();
+    static constexpr LabImagePixels kImage = labImagePixels();
+    ASSERT_TRUE(registerCanvasImage(runtime, kLabImageId, kLabImageSide, kLabImageSide, kImage));
+    ASSERT_TRUE(createView(runtime, testing::canvasOptions("gallery", {0, 0, 1280, 800})));
+    ASSERT_TRUE(
+        installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "gallery"), testing::galleryTreeText()));
+    s.command("command-1.txt", "screenshot gallery\n");
+    ASSERT_TRUE(s.frame());
+    EXPECT_EQ(s.errors(), Strings{});
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-gallery.png"), width, height);
+    ASSERT_EQ(width, 1280u);
+    ASSERT_FALSE(shot.empty());
+    for (std::size_t quarter = 0; quarter < 4; ++quarter) {
+        const auto [x, y] = testing::GalleryInstaller::kImageQuarterCentres[quarter];
+        const std::size_t at = (std::size_t{y} * width + x) * 4;
+        const std::array<std::uint8_t, 4> shown = {shot[at], shot[at + 1], shot[at + 2], shot[at + 3]};
+        EXPECT_EQ(shown, kLabImageQuarters[quarter]) << quarter;
+    }
+}
+
 TEST(WidgetCommands, LabelsBecomeFileNamesAndScalesSizeThePicture) {
     CanvasAutomation canvas;
     AutomationScenario& s = canvas.scenario;
@@ -227,6 +261,45 @@ TEST(WidgetCommands, AccessibilityActionsRunOnlyWhatTheWidgetDeclares) {
     ASSERT_TRUE(canvas.scenario.frame());
     EXPECT_NE(canvas.widgetLine(4).find("text=\"typed\""), std::string::npos) << canvas.widgetLine(4);
     EXPECT_NE(canvas.widgetLine(4).find("selection=1..3"), std::string::npos) << canvas.widgetLine(4);
+}
+
+// The channel bytes of a colour (straight, 0..1 each).
+std::array<int, 3> colourBytes(const Color& colour) {
+    const auto byte = [](float c) { return static_cast<int>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255)); };
+    return {byte(colour.r), byte(colour.g), byte(colour.b)};
+}
+
+TEST(WidgetCommands, AScreenshotOfATextAreaHoldingAllItCanShowsTheSelectionOnEveryLine) {
+    AutomationScenario s;
+    Runtime& runtime = s.flow.runtime();
+    ASSERT_TRUE(createView(runtime, testing::canvasOptions("notes", {0, 0, 660, 400})));
+    const std::size_t view = *findViewIndex(runtime, 1, "notes");
+    // Installing draws the view: the text and its selected glyphs must fit the display list.
+    ASSERT_TRUE(installCanvasWidgetTreeText(runtime, view, testing::fullTextAreaTree(660, 400)));
+    const CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, runtime.views[view]);
+    ASSERT_EQ(slot->tree.nodes[1].text.size(), kWidgetTextStoreBytes);
+    s.command("command-1.txt", "screenshot notes\n");
+    ASSERT_TRUE(s.frame());
+    EXPECT_EQ(s.errors(), Strings{});
+
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::vector<std::uint8_t> shot = decodePng(s.file("screenshot-notes.png"), width, height);
+    ASSERT_EQ(width, 660u);
+    ASSERT_EQ(height, 400u);
+    // Every line the box shows is highlighted (the glyphs over it take the rest).
+    const std::array<int, 3> accent = colourBytes(slot->tree.tokens.color(PaletteColor::accent));
+    const auto highlighted = [&](std::uint32_t y) {
+        std::uint32_t count = 0;
+        for (std::uint32_t x = 10; x < 650; ++x) {
+            const std::uint8_t* p = &shot[(static_cast<std::size_t>(y) * width + x) * 4];
+            bool near = true;
+            for (int c = 0; c < 3; ++c) near = near && std::abs(p[c] - accent[c]) <= 3;
+            count += near ? 1 : 0;
+        }
+        return count;
+    };
+    for (std::uint32_t y = 30; y < 380; y += 7) EXPECT_GT(highlighted(y), 20u) << "row " << y;
 }
 
 }  // namespace

@@ -168,15 +168,71 @@ void runFileScenario(const Io& io, const std::string& root) {
     EXPECT_EQ(errorOf(ioRealPath(io, folder + "/one.txt", std::span(real, 4))), Error::NameTooLong);
 }
 
+// Entries of an open folder: only their names count against the limits, so a folder whose own
+// path is close to the path limit still holds files with longer whole paths.
+void runEntryScenario(const Io& io, const std::string& root) {
+    std::string folder = root;
+    while (folder.size() < kMaxIoPath - 9)
+        folder += "/" + std::string(std::min<std::size_t>(200, kMaxIoPath - 10 - folder.size()), 'f');
+    ASSERT_EQ(folder.size(), kMaxIoPath - 9);
+    ASSERT_TRUE(ioMakePath(io, folder));
+    EXPECT_EQ(errorOf(ioOpenFile(io, folder + "/one.txt", {.folder = true})), Error::FileNotFound);
+    ASSERT_TRUE(writeWhole(io, folder + "/one.txt", "one"));
+    EXPECT_EQ(errorOf(ioOpenFile(io, folder + "/one.txt", {.folder = true})), Error::NotDir);
+    auto opened = ioOpenFile(io, folder, {.folder = true});
+    ASSERT_TRUE(opened);
+    FileHandle inside = *opened;
+
+    const std::string name = "a-name-longer-than-the-rest.txt";
+    auto created = ioCreateFileIn(io, inside, name, {.mode = 0600, .read = true, .exclusive = true});
+    ASSERT_TRUE(created);
+    ASSERT_TRUE(ioWriteAll(io, *created, asBytes("entry")));
+    ASSERT_TRUE(ioSetMode(io, *created, 0640));
+    EXPECT_EQ(ioFileStat(io, *created)->mode & 0777, 0640);
+    ASSERT_TRUE(ioClose(io, *created));
+    EXPECT_EQ(errorOf(ioCreateFileIn(io, inside, name, {.exclusive = true})), Error::PathAlreadyExists);
+    EXPECT_EQ(ioEntryStat(io, inside, name)->size, 5u);
+    EXPECT_EQ(ioEntryStat(io, inside, name)->mode & 0777, 0640);
+    auto reopened = ioOpenFileIn(io, inside, name, {.access = FileAccess::read_only, .nonBlocking = true});
+    ASSERT_TRUE(reopened);
+    std::uint8_t bytes[8];
+    EXPECT_EQ(ioReadAllAt(io, *reopened, bytes, 0).value_or(0), 5u);
+    ASSERT_TRUE(ioClose(io, *reopened));
+
+    ASSERT_TRUE(ioRenameIn(io, inside, name, "one.txt"));
+    EXPECT_EQ(readWhole(io, folder + "/one.txt"), "entry");
+    EXPECT_EQ(listNames(io, folder), (std::vector<std::string>{"one.txt"}));
+    EXPECT_EQ(errorOf(ioEntryStat(io, inside, name)), Error::FileNotFound);
+    EXPECT_EQ(errorOf(ioOpenFileIn(io, inside, name)), Error::FileNotFound);
+
+    // Names are single entries of the folder, below 256 bytes.
+    for (std::string_view bad : {"", ".", "..", "a/b", "/one.txt"}) {
+        EXPECT_EQ(errorOf(ioCreateFileIn(io, inside, bad)), Error::BadPathName) << bad;
+        EXPECT_EQ(errorOf(ioDeleteFileIn(io, inside, bad)), Error::BadPathName) << bad;
+    }
+    EXPECT_EQ(errorOf(ioEntryStat(io, inside, std::string_view("a\0b", 3))), Error::BadPathName);
+    EXPECT_EQ(errorOf(ioCreateFileIn(io, inside, std::string(kMaxIoName, 'n'))), Error::NameTooLong);
+    auto longest = ioCreateFileIn(io, inside, std::string(kMaxIoName - 1, 'n'));
+    ASSERT_TRUE(longest);
+    ASSERT_TRUE(ioClose(io, *longest));
+    ASSERT_TRUE(ioDeleteFileIn(io, inside, std::string(kMaxIoName - 1, 'n')));
+    ASSERT_TRUE(ioDeleteFileIn(io, inside, "one.txt"));
+    EXPECT_EQ(errorOf(ioDeleteFileIn(io, inside, "one.txt")), Error::FileNotFound);
+    EXPECT_EQ(listNames(io, folder), std::vector<std::string>{});
+    ASSERT_TRUE(ioClose(io, inside));
+}
+
 TEST(PosixIo, FilesAndFoldersBehaveAsSpecified) {
     TempFolder temp;
     runFileScenario(posixIo(), temp.path());
+    runEntryScenario(posixIo(), temp.path());
 }
 
 TEST(MemoryIo, FilesAndFoldersBehaveLikeThePosixImplementation) {
     MemoryIo memory;
     memory.putFolder("/tmp");
     runFileScenario(memoryIo(memory), "/tmp");
+    runEntryScenario(memoryIo(memory), "/tmp");
     EXPECT_EQ(memory.openFileCount(), 0u);
 }
 
@@ -194,6 +250,16 @@ TEST(PosixIo, DescriptorsAreCloseOnExecAndSymlinksAreSeen) {
     EXPECT_EQ(ioPathStat(io, temp.path("link"), true)->kind, FileKind::regular);
     EXPECT_FALSE(ioOpenFile(io, temp.path("link"), {.followSymlinks = false}));
     EXPECT_TRUE(ioOpenFile(io, temp.path("link")).map([&](FileHandle f) { return ioClose(io, f); }));
+
+    // A link's own text, unresolved; one that does not fit is too long, never cut.
+    ASSERT_EQ(::symlink("../somewhere/else", temp.path("relative").c_str()), 0);
+    char target[kMaxIoPath];
+    EXPECT_EQ(ioReadLink(io, temp.path("relative"), target).value_or("?"), "../somewhere/else");
+    EXPECT_EQ(errorOf(ioReadLink(io, temp.path("relative"), std::span(target, 4))), Error::NameTooLong);
+    EXPECT_FALSE(ioReadLink(io, temp.path("target"), target));
+    ASSERT_EQ(::symlink("loop-b", temp.path("loop-a").c_str()), 0);
+    ASSERT_EQ(::symlink("loop-a", temp.path("loop-b").c_str()), 0);
+    EXPECT_EQ(errorOf(ioOpenFile(io, temp.path("loop-a"))), Error::SymLinkLoop);
 }
 
 TEST(PosixIo, ModificationTimesAndReplacementsNeverWriteThroughALink) {
@@ -285,6 +351,7 @@ TEST(PosixIo, ErrnoValuesMapThroughOneTable) {
         {ENOTDIR, Error::NotDir},         {ENAMETOOLONG, Error::NameTooLong}, {EROFS, Error::ReadOnlyFileSystem},
         {EIO, Error::InputOutput},        {EEXIST, Error::PathAlreadyExists}, {ENOTEMPTY, Error::PathAlreadyExists},
         {ENOMEM, Error::SystemResources}, {EBADF, Error::Unexpected},         {EINVAL, Error::Unexpected},
+        {ELOOP, Error::SymLinkLoop},
     };
     for (auto [value, error] : table) EXPECT_EQ(errorFromErrno(value), error) << value;
 }

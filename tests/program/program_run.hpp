@@ -56,8 +56,10 @@ inline std::vector<std::string> environmentWith(std::vector<std::string> replace
 
 class ProgramRun {
 public:
+    // With `holdTerminate` the program starts with SIGTERM blocked, as if one sent at once came
+    // while it was still starting.
     ProgramRun(const std::vector<std::string>& environment, const std::string& workingFolder,
-               const std::string& stderrPath) {
+               const std::string& stderrPath, bool holdTerminate = false) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
@@ -68,7 +70,17 @@ public:
         for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
         envp.push_back(nullptr);
         char* argv[] = {const_cast<char*>(KELVO_PROGRAM), nullptr};
-        if (posix_spawn(&pid_, KELVO_PROGRAM, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (holdTerminate) {
+            sigset_t held;
+            sigemptyset(&held);
+            sigaddset(&held, SIGTERM);
+            posix_spawnattr_setsigmask(&attributes, &held);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+        }
+        if (posix_spawn(&pid_, KELVO_PROGRAM, &actions, &attributes, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~ProgramRun() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "program/program_run.hpp"
 
@@ -55,6 +56,51 @@ std::optional<WindowSize> shownWindowTitled(std::string_view title) {
     return found;
 }
 
+// The _NET_WM_ICON property of the shown top-level window with this title: entries of width,
+// height and width x height ARGB pixels, one 32-bit item each (Xlib hands each back as a long).
+std::vector<unsigned long> iconOfWindowTitled(std::string_view title) {
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!display) return {};
+    Window root = DefaultRootWindow(display.get());
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return {};
+    std::vector<unsigned long> icon;
+    const Atom name = XInternAtom(display.get(), "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
+    const Atom netWmIcon = XInternAtom(display.get(), "_NET_WM_ICON", False);
+    auto property = [&](Window window, Atom atom, Atom type, long longs, auto&& use) {
+        Atom actualType = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* value = nullptr;
+        if (XGetWindowProperty(display.get(), window, atom, 0, longs, False, type, &actualType, &format, &items, &after,
+                               &value) == Success &&
+            value != nullptr) {
+            use(value, items);
+            XFree(value);
+        }
+    };
+    for (unsigned int i = 0; i < count && icon.empty(); ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
+        if (attributes.map_state != IsViewable) continue;
+        bool titled = false;
+        property(children[i], name, utf8, 256, [&](unsigned char* value, unsigned long items) {
+            titled = std::string_view(reinterpret_cast<char*>(value), items) == title;
+        });
+        if (!titled) continue;
+        property(children[i], netWmIcon, XA_CARDINAL, 1 << 20, [&](unsigned char* value, unsigned long items) {
+            const auto* words = reinterpret_cast<const unsigned long*>(value);
+            icon.assign(words, words + items);
+        });
+    }
+    if (children != nullptr) XFree(children);
+    return icon;
+}
+
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
@@ -72,13 +118,15 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     testing::waitUntil(60s, [&] { return contains(testing::readFile(log), R"("name":"app.start")") || run.wait(0ms); });
     ASSERT_TRUE(contains(testing::readFile(log), R"("name":"app.start")")) << testing::readFile(folder + "/stderr.txt");
 
+    // The window holds the menu bar above its content, and the content is the frame it keeps.
     std::optional<WindowSize> window;
     EXPECT_TRUE(testing::waitUntil(10s, [&] {
         window = shownWindowTitled("Vostra Studio");
-        return window && window->width == 1280 && window->height == 820;
+        return window && window->width == 1280 && window->height > 820 && window->height < 880;
     })) << (window ? std::to_string(window->width) + " x " + std::to_string(window->height) : "no window");
     EXPECT_TRUE(testing::waitUntil(10s, [&] { return contains(testing::readFile(state), R"(.label = "main")"); }))
         << testing::readFile(state);
+    EXPECT_TRUE(contains(testing::readFile(state), ".width = 1280, .height = 820,")) << testing::readFile(state);
 
     run.signal(SIGTERM);
     EXPECT_EQ(run.wait(30s), 0) << testing::readFile(folder + "/stderr.txt");
@@ -92,6 +140,76 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     EXPECT_TRUE(contains(first, R"("name":"runtime.init")")) << first;
     EXPECT_TRUE(contains(first, R"("platform":"macos")")) << first;
     EXPECT_TRUE(contains(last, R"("name":"runtime.done")")) << last;
+    std::filesystem::remove_all(folder);
+}
+
+// A SIGTERM that comes while the program is still starting waits for the loop, then ends the run
+// as any other does: one shutdown, the closing trace record, a clean exit.
+TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
+    const std::string folder = testing::makeOutputFolder("vostra-studio-early-term");
+    const std::string home = folder + "/home";
+    std::filesystem::create_directories(home);
+    const std::string log = home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl";
+
+    testing::ProgramRun run(
+        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
+        folder + "/stderr.txt", /*holdTerminate=*/true);
+    ASSERT_TRUE(run.started());
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(60s), 0) << testing::readFile(folder + "/stderr.txt");
+    const std::string trace = testing::readFile(log);
+    EXPECT_TRUE(contains(trace, R"("name":"app.start")")) << trace;
+    EXPECT_TRUE(contains(trace, R"("name":"runtime.done")")) << trace;
+    std::filesystem::remove_all(folder);
+}
+
+// Started from its bundle, the program gives its window the icon the bundle carries: the window
+// manager reads it from _NET_WM_ICON, in sizes of at most 256 pixels.
+TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
+    const std::string folder = testing::makeOutputFolder("vostra-studio-icon");
+    const std::string home = folder + "/home";
+    std::filesystem::create_directories(home);
+    const std::filesystem::path bundleIcon =
+        std::filesystem::path(KELVO_PROGRAM).parent_path().parent_path() / "Resources" / "icon.png";
+    ASSERT_TRUE(std::filesystem::is_regular_file(bundleIcon)) << bundleIcon;
+
+    // The working folder holds no "assets/icon.png": the icon can only come from the bundle.
+    testing::ProgramRun run(
+        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
+        folder + "/stderr.txt");
+    ASSERT_TRUE(run.started());
+    std::vector<unsigned long> icon;
+    EXPECT_TRUE(testing::waitUntil(60s, [&] {
+        icon = iconOfWindowTitled("Vostra Studio");
+        return !icon.empty() || run.wait(0ms);
+    })) << testing::readFile(folder + "/stderr.txt");
+    ASSERT_GE(icon.size(), 2u) << testing::readFile(folder + "/stderr.txt");
+    const unsigned long side = icon[0];
+    EXPECT_EQ(side, 256u);
+    ASSERT_EQ(icon[1], side);
+    ASSERT_GE(icon.size(), 2 + side * side);
+    auto argb = [&](unsigned long x, unsigned long y) { return icon[2 + y * side + x] & 0xFFFFFFFFu; };
+    auto alpha = [&](unsigned long x, unsigned long y) { return argb(x, y) >> 24; };
+    auto red = [&](unsigned long x, unsigned long y) { return (argb(x, y) >> 16) & 0xFF; };
+    auto blue = [&](unsigned long x, unsigned long y) { return argb(x, y) & 0xFF; };
+    // The shaped icon: transparent margin and corners, the navy square, the amber dot of the mark.
+    EXPECT_EQ(alpha(2, 2), 0u);
+    EXPECT_EQ(alpha(side - 3, side - 3), 0u);
+    EXPECT_EQ(alpha(side / 2, side / 6), 255u);
+    EXPECT_GT(blue(side / 2, side / 6), red(side / 2, side / 6));
+    EXPECT_EQ(alpha(side / 2, side * 91 / 256), 255u);
+    EXPECT_GT(red(side / 2, side * 91 / 256), blue(side / 2, side * 91 / 256));
+    // The smaller sizes follow, each behind its own width and height.
+    std::vector<unsigned long> sides;
+    for (std::size_t at = 0; at + 2 <= icon.size(); at += 2 + icon[at] * icon[at + 1]) sides.push_back(icon[at]);
+    EXPECT_EQ(sides, (std::vector<unsigned long>{256, 128, 64, 48, 32, 16}));
+
+    // Ended once it runs: the host handles SIGTERM only after the window's first events, which end
+    // before the window-state file is written.
+    const std::string state = home + "/Library/Application Support/com.example.vostra-studio.app/State/windows.zon";
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return contains(testing::readFile(state), R"(.label = "main")"); }));
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(30s), 0) << testing::readFile(folder + "/stderr.txt");
     std::filesystem::remove_all(folder);
 }
 

@@ -93,6 +93,39 @@ TEST(FramePlanWalk, OverridesComposeInTheCommandsOwnSpace) {
     expectRect(frame->content_bounds, {0, 0, 60, 20});
 }
 
+TEST(FramePlanWalk, EveryOverrideAppliesHoweverManyThereAre) {
+    // Short lists are searched, long ones indexed: both must find every key, and the first
+    // override with a key wins over a later one with the same key.
+    for (std::size_t count : {10u, 63u, 64u, 65u, 200u}) {
+        SCOPED_TRACE(count);
+        PlannedView view;
+        view.width = 2000;
+        std::vector<CanvasCommand> list;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto id = static_cast<std::uint64_t>(16 * (i + 1));
+            list.push_back(solidRect(id, {float(i % 100) * 20, float(i / 100) * 20, 10, 10}));
+            WidgetAnimation settled;  // no duration: sampled at its end
+            settled.key = id;
+            settled.from_opacity = 1.0f;
+            settled.to_opacity = 0.25f;
+            settled.from_transform = Affine{};
+            settled.to_transform = Affine{1, 0, 0, 1, 0, 5};
+            view.animations.push_back(settled);
+        }
+        WidgetAnimation shadowed = view.animations[count / 2];
+        shadowed.to_opacity = 0.75f;
+        view.animations.push_back(shadowed);
+        view.show(list);
+        Result<CanvasFrame> frame = view.plan();
+        ASSERT_TRUE(frame);
+        ASSERT_EQ(frame->render_commands.size(), count);
+        for (const RenderCommand& render : frame->render_commands) {
+            EXPECT_FLOAT_EQ(render.opacity, 0.25f) << *render.id;
+            EXPECT_FLOAT_EQ(render.transform.ty, 5) << *render.id;
+        }
+    }
+}
+
 TEST(FramePlanBatches, ClipOpacityAndPipelineSplitBatches) {
     const GradientStop stops[] = {{0, {0, 0, 0, 1}}};
     PlannedView view;
@@ -247,6 +280,38 @@ TEST(FramePlanText, CapacityWarningsAreWrittenExactly) {
               "warning(vexa_canvas_frame): text layout line capacity exceeded: the per-frame budget is 8192 wrapped "
               "lines across all text runs (canvas_limits.max_canvas_text_layout_lines_per_view) - clip or window long "
               "wrapped text; snapshots report headroom as text_layout_lines=N/8192\n");
+}
+
+TEST(FramePlanText, ATextDrawnAgainOverItselfSharesItsLines) {
+    // 2,000 lines drawn five times, under a clip each time as an entry draws its selected glyphs:
+    // the lines are laid out once, within the frame's 8,192.
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) lines += "line\n";
+    std::vector<CanvasCommand> list;
+    for (int i = 0; i < 5; ++i) {
+        list.push_back(CanvasCommand::pushClip({std::uint64_t(100 + i), {0, float(i) * 10, 100, 10}, {}}));
+        CanvasCommand run = textRun(std::uint64_t(16 * (i + 1)), lines, {0, 10});
+        run.draw_text.color = {float(i) / 5, 0, 0, 1};  // a colour of its own does not move a line
+        list.push_back(run);
+        list.push_back(CanvasCommand::popClip());
+    }
+    PlannedView view;
+    view.show(list);
+    Result<CanvasFrame> frame = view.plan();
+    ASSERT_TRUE(frame) << errorName(frame.error());
+    ASSERT_EQ(frame->text_plans.size(), 5u);
+    EXPECT_EQ(frame->text_lines.size(), frame->text_plans[0].line_count);
+    for (const TextLayoutPlan& plan : frame->text_plans) {
+        EXPECT_EQ(plan.first_line, 0u);
+        EXPECT_EQ(plan.line_count, frame->text_plans[0].line_count);
+    }
+    EXPECT_EQ(frame->text_plans[4].command_index, 13u);
+
+    // Moved, the same text is laid out again: five such runs pass the frame's lines.
+    for (int i = 0; i < 5; ++i) list[3 * i + 1].draw_text.origin.x = float(i);
+    view.show(list);
+    ScopedStderrCapture warnings;
+    EXPECT_EQ(view.plan().error(), Error::TextLayoutLineListFull);
 }
 
 TEST(FramePlanGlyphs, GlyphsBucketByFractionAndAreListedOnce) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "render/packet/packet_readers.hpp"
@@ -17,6 +18,58 @@ std::vector<std::uint8_t> hexData(std::string_view name) { return bytesFromHex(t
 
 std::optional<CanvasPacket> readJsonData(std::string_view name) {
     return readJsonCanvasPacket(testing::readData(name));
+}
+
+// The cells of a table line, apart by '|', without the spaces around them.
+std::vector<std::string> cellsOf(const std::string& line) {
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, '|');) {
+        const std::size_t first = cell.find_first_not_of(' ');
+        const std::size_t last = cell.find_last_not_of(' ');
+        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
+    }
+    return cells;
+}
+
+std::string number(double v) {
+    if (std::isnan(v)) return "absent";
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+std::string colour(const std::optional<PacketColor>& c) {
+    if (!c) return "absent";
+    return number((*c)[0]) + " " + number((*c)[1]) + " " + number((*c)[2]) + " " + number((*c)[3]);
+}
+
+// One field of a command read from JSON, as the defaults table writes it.
+std::string describeField(const PacketCommand& c, std::string_view field) {
+    if (field == "opacity") return number(c.opacity);
+    if (field == "shape") return c.shape ? std::string(packetShapeKindName(c.shape->kind)) : "absent";
+    if (field == "paint.color") return c.paint ? colour(c.paint->color) : "no paint";
+    if (field == "stop.offsets" || field == "stop.colors") {
+        if (!c.paint) return "no paint";
+        std::string out;
+        for (const PacketGradientStop& stop : c.paint->stops) {
+            out += (out.empty() ? "" : ", ") + (field == "stop.offsets" ? number(stop.offset) : colour(stop.color));
+        }
+        return out;
+    }
+    if (field == "image.opacity") return c.image ? number(c.image->opacity) : "no image";
+    if (field == "text.size") return c.text ? number(c.text->size) : "no text";
+    if (field == "text.color") return c.text ? colour(c.text->color) : "no text";
+    if (field == "text.lines") {
+        if (!c.text || !c.text->lines) return "no lines";
+        std::string out;
+        for (const PacketTextLine& line : *c.text->lines) {
+            out += (out.empty() ? "" : ", ") + number(line.x) + " " + number(line.baseline) + " " + line.text;
+        }
+        return out;
+    }
+    if (field == "effect.color") return c.effect ? colour(c.effect->color) : "no effect";
+    return "unknown field";
 }
 
 std::vector<std::uint8_t> binaryOf(const CanvasPacket& packet) {
@@ -216,11 +269,24 @@ TEST(PacketReaders, JsonIsReadLeniently) {
     EXPECT_EQ(packet->images[0].pixels, (std::vector<std::uint8_t>{0, 255, 128, 0}));
     const PacketCommand& command = packet->commands->front();
     EXPECT_EQ(command.kind, 9);
-    EXPECT_EQ(command.opacity, 0);
+    EXPECT_EQ(command.opacity, 1);  // a string is no number: the default
     EXPECT_EQ(command.cap, PacketCap::round);
     EXPECT_FALSE(command.transform);
-    ASSERT_EQ(command.shape->path.size(), 1u);
-    EXPECT_EQ(command.shape->path[0].point_count, 1);
+    // A verb short of its points, and one that is no verb, leave no shape to draw.
+    EXPECT_FALSE(command.shape);
+}
+
+// What a JSON command leaves out takes the default drawing gives it; a colour it leaves out stays
+// absent (the drawing that needs it fails). Each row: the command, a field of the model, its value.
+TEST(PacketReaders, JsonDefaultsFollowTheTable) {
+    for (const std::string& line : testing::readLines("render/packets/json_defaults.txt")) {
+        const std::vector<std::string> cells = cellsOf(line);
+        ASSERT_EQ(cells.size(), 3u) << line;
+        const std::optional<CanvasPacket> packet =
+            readJsonCanvasPacket(R"({"loadAction":"clear","commands":[)" + cells[0] + "]}");
+        ASSERT_TRUE(packet && packet->commands && packet->commands->size() == 1) << line;
+        EXPECT_EQ(describeField(packet->commands->front(), cells[1]), cells[2]) << line;
+    }
 }
 
 TEST(PacketReaders, JsonAboveTheSizeCapIsRefusedUnread) {

@@ -8,6 +8,7 @@
 #include "canvas_display_scenario.hpp"
 #include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "support/golden.hpp"
+#include "widgets/widget_render_controls.hpp"
 
 namespace kelvo {
 namespace {
@@ -106,6 +107,31 @@ TEST_F(CanvasAnimations, ARefreshSchedulesAtMost64IndicatorKeys) {
     install(skeletons(62, "  spinner id=8 rect=0,90,10,10\n"));
     EXPECT_EQ(slot().animations.entries.size(), 62u);
     EXPECT_EQ(slot().scheduled.indicatorKeys.size(), 62u);
+}
+
+TEST_F(CanvasAnimations, ACaretBlinksOnlyWhereItCanBeSeenFromTheLaterOfFrameAndInput) {
+    const auto field = [](int y) {
+        return "column id=1 rect=0,0,320,240\n"
+               "  scroll_view id=5 rect=0,0,200,100\n"
+               "    text_field id=2 rect=10," +
+               std::to_string(y) + ",180,30 text=\"hi\" selection=2,2\n";
+    };
+    const std::uint64_t caret = widgetAnimationKey(2, text_field_parts::kCaret);
+    canvas().focused = true;
+    interaction().focusedWidget = interaction().focusVisibleWidget = 2;
+    interaction().lastInputNs = 5'000'000'000;
+    canvas().canvas.tick.frameTimeNs = 9'000'000'000;
+    // Scrolled out of the list's sight: no blink.
+    install(field(150));
+    EXPECT_EQ(slot().animations.find(caret), nullptr);
+    // In sight: the blink waits its steady time from the last frame, which came after the input.
+    install(field(10));
+    const WidgetAnimation* blink = slot().animations.find(caret);
+    ASSERT_NE(blink, nullptr);
+    EXPECT_EQ(blink->start_ns, 9'500'000'000u);
+    interaction().lastInputNs = 12'000'000'000;
+    install(field(20));
+    EXPECT_EQ(slot().animations.find(caret)->start_ns, 12'500'000'000u);
 }
 
 }  // namespace

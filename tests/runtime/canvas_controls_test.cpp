@@ -130,6 +130,10 @@ TEST_F(CanvasControls, AToggleFlipsAndItsThumbSlidesFromWhereItWas) {
     EXPECT_EQ(thumb->start_ns, 5000u);
     EXPECT_EQ(thumb->from_transform->tx, -20);
     EXPECT_EQ(thumb->to_transform->tx, 0);
+    // A frame after the input: the thumb starts from the frame.
+    canvas().canvas.tick.frameTimeNs = 7000;
+    scheduleCanvasWidgetToggleAnimation(*runtime, kCanvas, request);
+    EXPECT_EQ(slot().animations.find(widgetAnimationKey(2, kToggleThumbAnimationPart))->start_ns, 7000u);
     // No animation time: the entry and its repaint area go.
     slot().tree.tokens.duration_short = 0;
     scheduleCanvasWidgetToggleAnimation(*runtime, kCanvas, request);

@@ -139,6 +139,27 @@ TEST_F(CanvasDisplay, ARefreshWithoutChangesRecordsNothingAndAsksNoFrame) {
     EXPECT_EQ(frameRequests(), 1u);
 }
 
+TEST_F(CanvasDisplay, ARefreshWhoseChangesLieOffTheSurfaceOrHaveNoAreaRecordsTheWholeView) {
+    // The stored list holds one more command than the widgets draw: the refresh removes it.
+    const std::pair<Rect, const char*> cases[] = {
+        {{5, 5, 0, 0}, "100,50,320,240"},
+        {{500, 10, 20, 20}, "100,50,320,240"},
+        {{-40, -40, 20, 20}, "100,50,320,240"},
+        {{10, 10, 20, 20}, "110,60,20,20"},
+    };
+    for (const auto& [gone, recorded] : cases) {
+        SCOPED_TRACE(recorded);
+        install(kButtons);
+        std::vector<CanvasCommand> stored(slot().displayList.commands().begin(), slot().displayList.commands().end());
+        stored.push_back(CanvasCommand::fillRect({999 * 16, Paint::solid({1, 0, 0, 1}), gone}));
+        ASSERT_TRUE(copyCanvasDisplayList(*runtime, canvas(), stored));
+        forget();
+        ASSERT_TRUE(refreshCanvasWidgetDisplayList(*runtime, kCanvas));
+        EXPECT_EQ(dirtyRects(), Strings{recorded});
+        EXPECT_EQ(frameRequests(), 1u);
+    }
+}
+
 TEST_F(CanvasDisplay, LeadingAndTrailingCommandsStayAroundTheWidgetsAndTheirCountsAreChecked) {
     install("button id=2 rect=10,10,100,30 text=\"Go\"");
     const CanvasCommand lead = CanvasCommand::fillRect({1, Paint::solid({0, 0, 0, 1}), {0, 0, 320, 240}});

@@ -11,6 +11,8 @@
 #include "canvas_display_scenario.hpp"
 #include "platform/types/runtime_event.hpp"
 #include "runtime/canvas/canvas_events.hpp"
+#include "runtime/canvas/canvas_frames.hpp"
+#include "runtime/canvas/canvas_input.hpp"
 #include "runtime/canvas/view_widget_control.hpp"
 #include "runtime/canvas/view_widget_scroll.hpp"
 #include "runtime/flow/app_binding.hpp"
@@ -74,6 +76,18 @@ protected:
             if (!canvas().canvas.frameRequested) break;
         }
         return log;
+    }
+
+    // A pointer event of kind `kind` at (x, y), stamped `timeNs`.
+    void pointer(GpuSurfaceInputKind kind, float x, float y, std::uint64_t timeNs) {
+        GpuSurfaceInput input;
+        input.windowId = 1;
+        input.label = "canvas";
+        input.kind = kind;
+        input.x = x;
+        input.y = y;
+        input.timestampNs = timeNs;
+        ASSERT_TRUE(dispatchGpuSurfaceInput(*runtime, binding, input));
     }
 
     AppBinding binding;
@@ -345,6 +359,117 @@ TEST_F(FrameTick, AFrameForNoViewStillReachesTheApplication) {
     ASSERT_TRUE(dispatchGpuSurfaceFrame(*runtime, binding, stray));
     EXPECT_EQ(events, (std::vector<std::string>{"gpu_surface_frame"}));
     EXPECT_EQ(canvas().canvas.tick.frameIndex, 0u);
+}
+
+// A link beside a list, and a list whose field and buttons scroll under a resting pointer.
+constexpr const char* kHoverScroll =
+    "column id=1 rect=0,0,320,240\n"
+    "  button id=9 rect=220,0,90,30 text=\"Help\" role=3\n"
+    "  scroll_view id=2 rect=0,0,200,100\n"
+    "    button id=3 rect=0,0,200,40 text=\"a\"\n"
+    "    text_field id=5 rect=0,50,200,30 text=\"field\"\n"
+    "    button id=4 rect=0,260,200,40 text=\"b\"\n";
+
+TEST_F(FrameTick, MomentumKeepsHoverAtTheRestingPointerAndTheCursorInStep) {
+    install(kHoverScroll);
+    std::uint64_t n = 0;
+    std::string log;
+    // Each tick: the list's offset, what is hovered, the view's cursor and the cursors the
+    // platform was told since the line before.
+    const auto run = [&](const char* title, float velocity) {
+        log += std::string("# ") + title + "\n";
+        slot().scroll[2].velocity = velocity;  // the list is node 2
+        for (int i = 0; i < 200; ++i) {
+            tick(++n);
+            char line[128];
+            std::snprintf(line, sizeof line,
+                          "%llu offset=%.1f hovered=%llu cursor=%d platform=", static_cast<unsigned long long>(n),
+                          slot().tree.nodes[2].value, static_cast<unsigned long long>(interaction().hoveredWidget),
+                          static_cast<int>(interaction().cursor));
+            log += line;
+            std::string told;
+            for (const TestPlatform::Call& call : test.callsTo(PlatformSlot::setViewCursor)) told += call.args + ";";
+            log += (told.empty() ? "-" : told) + "\n";
+            test.clearCalls();
+            if (!canvas().canvas.frameRequested) break;
+        }
+    };
+    pointer(GpuSurfaceInputKind::pointer_move, 250, 15, at(0));
+    ASSERT_EQ(interaction().hoveredWidget, 9u);
+    test.clearCalls();
+    run("resting on the link beside the list while the list glides", 900);
+    pointer(GpuSurfaceInputKind::pointer_move, 100, 65, at(n));
+    test.clearCalls();
+    run("resting inside the list: the field glides back under the pointer", -900);
+    testing::expectGolden("runtime/frame_tick_momentum_hover.txt", log);
+
+    EXPECT_EQ(interaction().hoveredWidget, 5u);
+    EXPECT_EQ(interaction().cursor, CursorKind::text);
+    // Once the pointer leaves, a scroll keeps only what could still be hovered.
+    pointer(GpuSurfaceInputKind::pointer_leave, 100, 65, at(++n));
+    EXPECT_FALSE(interaction().pointerInView);
+    EXPECT_EQ(interaction().hoveredWidget, 0u);
+}
+
+TEST_F(FrameTick, ASwitchToggledAHundredTimesLeavesNoThumbAnimationOnceItEnds) {
+    install("column id=1 rect=0,0,320,240\n  switch id=2 rect=10,10,44,24\n");
+    const std::uint64_t thumb = widgetAnimationKey(2, kToggleThumbAnimationPart);
+    std::uint64_t n = 0;
+    for (int i = 0; i < 100; ++i) {
+        pointer(GpuSurfaceInputKind::pointer_down, 20, 20, at(n) + 1);
+        pointer(GpuSurfaceInputKind::pointer_up, 20, 20, at(n) + 2);
+        tick(++n);
+    }
+    EXPECT_EQ(slot().tree.nodes[1].selected, 0);  // an even number of flips
+    ASSERT_NE(slot().animations.find(thumb), nullptr);
+    EXPECT_EQ(slot().animations.entries.size(), 1u);
+    // The thumb slides for 120 ms from the last release: it stays while it moves...
+    tick(++n);
+    EXPECT_NE(slot().animations.find(thumb), nullptr);
+    // ... and is gone with its repaint area once it is home.
+    for (int i = 0; i < 8; ++i) tick(++n);
+    EXPECT_EQ(slot().animations.find(thumb), nullptr);
+    EXPECT_TRUE(slot().animations.dirty.empty());
+    CanvasFrameRequest request;
+    request.frame_time = at(n);
+    Result<CanvasFrame> settled = planCanvasFrameForView(*runtime, kCanvas, request, canvasFrameStorageForThread(),
+                                                         CanvasFramePurpose::screenshot);
+    ASSERT_TRUE(settled);
+    EXPECT_TRUE(settled->overrides.empty());
+}
+
+TEST_F(FrameTick, AHundredSkeletonsPulseUnderTheRefreshesKeyBudget) {
+    std::string tree = "column id=1 rect=0,0,320,240\n";
+    for (int i = 0; i < 100; ++i) {
+        tree += "  skeleton id=" + std::to_string(10 + i) + " rect=" + std::to_string(i % 10 * 30) + "," +
+                std::to_string(i / 10 * 20) + ",20,10\n";
+    }
+    install(tree);
+    ASSERT_EQ(slot().animations.entries.size(), 64u);
+    const auto opacities = [&](std::uint64_t timeNs) {
+        CanvasFrameRequest request;
+        request.frame_time = timeNs;
+        Result<CanvasFrame> frame = planCanvasFrameForView(*runtime, kCanvas, request, canvasFrameStorageForThread(),
+                                                           CanvasFramePurpose::screenshot);
+        EXPECT_TRUE(frame);
+        std::vector<float> out(100, -1);
+        for (const RenderCommand& render : frame ? frame->render_commands : std::span<const RenderCommand>{}) {
+            if (render.id && (*render.id & 15u) == kSkeletonAnimationPart) out[(*render.id >> 4) - 10] = render.opacity;
+        }
+        return out;
+    };
+    const std::vector<float> dim = opacities(500'000'000);
+    const std::vector<float> bright = opacities(1'900'000'000);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_GE(dim[i], 0.0f) << i;
+        // The refresh schedules the first 64; each of them pulses, the rest stay as drawn.
+        if (i < 64) {
+            EXPECT_LT(dim[i], 0.9f) << i;
+            EXPECT_GT(bright[i], dim[i]) << i;
+        } else {
+            EXPECT_EQ(dim[i], 1.0f) << i;
+        }
+    }
 }
 
 }  // namespace

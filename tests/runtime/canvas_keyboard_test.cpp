@@ -30,15 +30,20 @@ protected:
         canvas().focused = true;
         interaction().focusedWidget = interaction().focusVisibleWidget = id;
     }
-    std::string openSurfaces() {
-        std::string open;
+    // The ids of the nodes that pass `test`, joined by commas; "-" for none.
+    template <class Test>
+    std::string idsWhere(Test&& test) {
+        std::string ids;
         for (std::size_t i = 0; i < slot().tree.node_count; ++i) {
             const WidgetLayoutNode& node = slot().tree.nodes[i];
-            if (!isOpenWidgetSurface(node)) continue;
-            if (!open.empty()) open += ",";
-            open += std::to_string(node.id);
+            if (!test(node)) continue;
+            if (!ids.empty()) ids += ",";
+            ids += std::to_string(node.id);
         }
-        return open.empty() ? "-" : open;
+        return ids.empty() ? "-" : ids;
+    }
+    std::string openSurfaces() {
+        return idsWhere([](const WidgetLayoutNode& node) { return isOpenWidgetSurface(node); });
     }
 };
 
@@ -51,6 +56,20 @@ TEST_F(CanvasKeyboard, KeysMoveTheFocusAsTheTableSays) {
             << row[0] << " " << row[1];
         EXPECT_EQ(interaction().focusedWidget, std::stoull(row[4])) << row[0] << " " << row[1];
         EXPECT_EQ(openSurfaces(), row[5]) << row[0] << " " << row[1];
+    }
+}
+
+TEST_F(CanvasKeyboard, WidgetKeysSelectOpenAndCloseTreeRowsFlipAndDismissAsTheTableSays) {
+    const std::string tree = testing::readData("runtime/keyboard_widget_key_tree.txt");
+    for (const std::vector<std::string>& row : testing::readTable("runtime/keyboard_widget_keys.txt")) {
+        SCOPED_TRACE(row[0] + " " + row[1] + " " + row[2]);
+        install(tree);
+        focus(std::stoull(row[0]));
+        ASSERT_TRUE(applyCanvasWidgetKeyboardNavigation(*runtime, kCanvas, key(row[1], row[2])));
+        EXPECT_EQ(interaction().focusedWidget, std::stoull(row[4]));
+        EXPECT_EQ(idsWhere([](const WidgetLayoutNode& node) { return (node.selected & 1u) != 0; }), row[5]);
+        EXPECT_EQ(idsWhere([](const WidgetLayoutNode& node) { return node.expanded.value_or(false); }), row[6]);
+        EXPECT_EQ(openSurfaces(), row[7]);
     }
 }
 

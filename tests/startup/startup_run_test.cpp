@@ -47,8 +47,9 @@ TEST(StartupRun, CleanRunOpensTheWindowTracesStartAndEndAndSavesTheWindow) {
     // Centred on the 1440 x 900 screen.
     EXPECT_EQ(windows[0]->content, (standin::RectD{80, 40, 1280, 820}));
     EXPECT_TRUE(windows[0]->destroyed);
-    // Inside the bundle the host is given the icon file; no icon is rendered.
-    EXPECT_EQ(h.platform.logCount("app.icon_file assets/icon.png"), 1u);
+    // Inside the bundle the host is given the icon the bundle carries; no icon is rendered.
+    EXPECT_EQ(h.platform.logCount("app.icon_file /opt/Vostra Studio.app/Contents/Resources/icon.png"), 1u);
+    EXPECT_EQ(h.platform.logCount("app.icon_file"), 1u);
     EXPECT_EQ(h.platform.logCount("app.icon "), 0u);
 
     ASSERT_EQ(testing::gPageLoads.size(), 1u);
@@ -236,6 +237,14 @@ TEST(StartupThreads, OutsideABundleWithoutAnIconFileTheRenderedIconReachesTheWin
     EXPECT_EQ(withFile.run(), 0);
     EXPECT_EQ(withFile.platform.logCount("app.icon_file assets/icon.png"), 1u);
     EXPECT_EQ(withFile.platform.logCount("app.icon "), 0u);
+
+    // The working folder's icon file wins over the bundle's.
+    StartupHarness bundled;
+    bundled.files.putFile("/work/assets/icon.png", "png");
+    bundled.terminateAt(kSecond);
+    EXPECT_EQ(bundled.run(), 0);
+    EXPECT_EQ(bundled.platform.logCount("app.icon_file assets/icon.png"), 1u);
+    EXPECT_EQ(bundled.platform.logCount("app.icon_file"), 1u);
 }
 
 }  // namespace

@@ -191,9 +191,9 @@ TEST_F(DisplayListCopy, FailuresNameTheFirstPoolOverflowInCommandOrderAndChangeN
         Error error;
     } cases[] = {
         {65, 1, 1, 1, Error::CanvasGradientStopLimitReached},
-        {65, 2049, 1, 1, Error::CanvasPathElementLimitReached},  // a path's elements are counted first
-        {1, 1, 32769, 8193, Error::CanvasTextTooLarge},          // and a text's bytes before its glyphs
-        {1, 1, 32768, 8193, Error::CanvasGlyphLimitReached},
+        {65, 2049, 1, 1, Error::CanvasPathElementLimitReached},            // a path's elements are counted first
+        {1, 1, kCanvasTextCapacity + 1, 8193, Error::CanvasTextTooLarge},  // and a text's bytes before its glyphs
+        {1, 1, kCanvasTextCapacity, 8193, Error::CanvasGlyphLimitReached},
     };
     for (const auto& c : cases) {
         SampleList sample(c.stops, c.elements, c.text, c.glyphs);
@@ -213,7 +213,7 @@ TEST_F(DisplayListCopy, FailuresNameTheFirstPoolOverflowInCommandOrderAndChangeN
     EXPECT_EQ(list->pools.text_length, 1u);
     expectSameList(list->commands(), before.commands);
 
-    SampleList full(64, 2048, 32768, 8192);
+    SampleList full(64, 2048, kCanvasTextCapacity, 8192);
     EXPECT_TRUE(copyCanvasDisplayList(*list, full.commands));
 }
 
@@ -246,6 +246,81 @@ TEST_F(DisplayListCopy, CopiesOutOfItsOwnStorageSafely) {
     expectSameList(list->commands(), std::span(expected).subspan(1));
 }
 
+// A text run drawn again right after itself, under a clip of its own each time, as a text entry
+// draws its selected glyphs once per selection rectangle.
+std::vector<CanvasCommand> repeatedRuns(std::string_view text, int runs) {
+    std::vector<CanvasCommand> commands;
+    for (int i = 0; i < runs; ++i) {
+        commands.push_back(CanvasCommand::pushClip({std::uint64_t(100 + i), {0, float(i) * 10, 100, 10}, {}}));
+        commands.push_back(
+            CanvasCommand::drawText({std::uint64_t(200 + i), 1, text, {}, std::nullopt, 12, {0, 10}, {0, 0, 0, 1}}));
+        commands.push_back(CanvasCommand::popClip());
+    }
+    return commands;
+}
+
+TEST_F(DisplayListCopy, ATextRepeatingTheOneBeforeIsCopiedOnce) {
+    // The whole pool in one text, drawn five times: it fits, once.
+    const std::string full(kCanvasTextCapacity, 'a');
+    const std::vector<CanvasCommand> five = repeatedRuns(full, 5);
+    ASSERT_TRUE(copyCanvasDisplayList(*list, five));
+    EXPECT_EQ(list->pools.text_length, kCanvasTextCapacity);
+    for (int i = 0; i < 5; ++i) {
+        const std::string_view run = list->items[3 * i + 1].draw_text.text;
+        EXPECT_EQ(run.data(), list->pools.text.data()) << i;
+        EXPECT_EQ(run.size(), full.size()) << i;
+    }
+    expectSameList(list->commands(), five);
+
+    // The bytes count, wherever they lie; a text that differs, or a repeat with another text
+    // between, is copied again and can overflow.
+    const std::string half(kCanvasTextCapacity / 2 + 1, 'a');
+    std::string twin = half;
+    std::vector<CanvasCommand> apart = repeatedRuns(half, 1);
+    const std::vector<CanvasCommand> other = repeatedRuns(twin, 1);
+    apart.insert(apart.end(), other.begin(), other.end());
+    ASSERT_TRUE(copyCanvasDisplayList(*list, apart));
+    EXPECT_EQ(list->pools.text_length, half.size());
+    twin.back() = 'b';
+    EXPECT_EQ(copyCanvasDisplayList(*list, apart).error(), Error::CanvasTextTooLarge);
+    ASSERT_TRUE(copyCanvasDisplayList(*list, five));
+    std::vector<CanvasCommand> between = repeatedRuns(half, 1);
+    between.push_back(CanvasCommand::drawText({300, 1, "b", {}, std::nullopt, 12, {}, {}}));
+    between.push_back(repeatedRuns(half, 1)[1]);
+    EXPECT_EQ(copyCanvasDisplayList(*list, between).error(), Error::CanvasTextTooLarge);
+    EXPECT_EQ(list->pools.text_length, kCanvasTextCapacity);  // the failures left the list alone
+}
+
+TEST(DisplayListScratch, ARepeatedTextIsStagedOnceAndCopiedOnceFromTheStage) {
+    auto scratch = std::make_unique<CanvasDisplayListScratch>();
+    std::vector<CanvasCommand> items(20);
+    CanvasCommandArray array{items.data(), items.size(), 0};
+    const std::string full(kCanvasTextCapacity, 'a');
+    for (const CanvasCommand& command : repeatedRuns(full, 5))
+        ASSERT_TRUE(scratch->appendCopiedCommand(array, command));
+    EXPECT_EQ(scratch->pools.text_length, kCanvasTextCapacity);
+    EXPECT_EQ(array.items[13].draw_text.text.data(), scratch->pools.text.data());
+    auto list = std::make_unique<CanvasDisplayList>();
+    ASSERT_TRUE(copyCanvasDisplayList(*list, array.commands()));
+    EXPECT_EQ(list->pools.text_length, kCanvasTextCapacity);
+    // A buffer an emitter writes again holds another text at the same place: it is copied.
+    scratch->reset();
+    array.count = 0;
+    char buffer[] = "ab";
+    ASSERT_TRUE(scratch->appendCopiedCommand(array, repeatedRuns(buffer, 1)[1]));
+    buffer[0] = 'c';
+    ASSERT_TRUE(scratch->appendCopiedCommand(array, repeatedRuns(buffer, 1)[1]));
+    EXPECT_EQ(array.items[0].draw_text.text, "ab");
+    EXPECT_EQ(array.items[1].draw_text.text, "cb");
+    // A reset forgets the last text: the same text is copied anew.
+    scratch->reset();
+    array.count = 0;
+    ASSERT_TRUE(scratch->appendCopiedCommand(array, repeatedRuns("xy", 1)[1]));
+    scratch->reset();
+    ASSERT_TRUE(scratch->appendCopiedCommand(array, repeatedRuns("xy", 1)[1]));
+    EXPECT_EQ(scratch->pools.text_length, 2u);
+}
+
 TEST(DisplayListScratch, AppendsCopiesUntilTheArrayIsFull) {
     auto scratch = std::make_unique<CanvasDisplayListScratch>();
     CanvasCommand items[2];
@@ -261,7 +336,7 @@ TEST(DisplayListScratch, AppendsCopiesUntilTheArrayIsFull) {
 
     scratch->reset();
     array.count = 0;
-    SampleList big(63, 2048, 32768, 8192);
+    SampleList big(63, 2048, kCanvasTextCapacity, 8192);
     ASSERT_TRUE(scratch->appendCopiedCommand(array, big.commands[1]));
     ASSERT_TRUE(scratch->appendCopiedCommand(array, big.commands[2]));
     array.count = 0;

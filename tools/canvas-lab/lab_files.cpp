@@ -20,10 +20,15 @@ int labFailed(std::string_view what, std::string_view path, Error error) {
 }
 
 Result<std::vector<std::uint8_t>> readWholeFile(const Io& io, std::string_view path) {
-    FileHandle file = TRY(ioOpenFile(io, path));
+    // Opened without waiting, as automation opens command files: a FIFO or a device under the
+    // name must not hold the lab up; only a regular file is read.
+    OpenFileFlags flags;
+    flags.nonBlocking = true;
+    FileHandle file = TRY(ioOpenFile(io, path, flags));
     auto read = [&]() -> Result<std::vector<std::uint8_t>> {
         FileStat stat = TRY(ioFileStat(io, file));
-        if (stat.kind != FileKind::regular) return fail(Error::IsDir);
+        if (stat.kind == FileKind::directory) return fail(Error::IsDir);
+        if (stat.kind != FileKind::regular) return fail(Error::InvalidReadablePath);
         if (stat.size > kMaxTreeFileBytes) return fail(Error::WidgetTextTooLarge);  // far more than a tree can hold
         std::vector<std::uint8_t> bytes(stat.size);
         std::size_t length = TRY(ioReadAllAt(io, file, bytes, 0));

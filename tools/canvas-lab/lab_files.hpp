@@ -15,7 +15,8 @@ namespace kelvo {
 // Writes "kelvo-canvas-lab: <what> <path>: <error>" on standard error; returns the exit status 1.
 int labFailed(std::string_view what, std::string_view path, Error error);
 
-// The whole content of a regular file of at most 16 MiB.
+// The whole content of a regular file of at most 16 MiB, opened without blocking: IsDir for a
+// folder, InvalidReadablePath for anything else that is not a regular file (a FIFO, a device).
 Result<std::vector<std::uint8_t>> readWholeFile(const Io& io, std::string_view path);
 
 // Reads and parses a tree file into `out`; on failure writes the reason (with the line of a text

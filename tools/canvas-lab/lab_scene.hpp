@@ -1,7 +1,8 @@
 #pragma once
 
 // The scene every lab mode shows: one window, "Canvas lab" (id 1, focused), sized to the tree's
-// first root node, holding one canvas view, "canvas", that shows the tree.
+// first root node, holding one canvas view, "canvas", that shows the tree, with the lab's image
+// (lab_image.hpp) registered for its image widgets.
 
 #include <string_view>
 

@@ -4,8 +4,8 @@
 //
 // render: reads a widget tree in the tree text format, installs it as a canvas view would (the whole tree
 // is checked first), draws its display list with the reference renderer at `scale` device pixels
-// per point (default 1) over the tokens' background colour, and writes the PNG. The picture is as
-// large as the tree's first root node.
+// per point (default 1) over the tokens' background colour, with the lab's image (lab_image.hpp) in
+// image widgets, and writes the PNG. The picture is as large as the tree's first root node.
 //
 // automate: see automate.hpp. events: see input_replay.hpp.
 
@@ -20,6 +20,7 @@
 #include "base/posix_io.hpp"
 #include "input_replay.hpp"
 #include "lab_files.hpp"
+#include "lab_image.hpp"
 #include "render/reference_frame.hpp"
 #include "tree_display_list.hpp"
 #include "widgets/widget_tree_install.hpp"
@@ -64,6 +65,9 @@ int render(std::string_view tree_path, std::string_view png_path, float scale) {
     request.height = frame.y + frame.height;
     request.scale = scale;
     request.clear = tree->tokens.color(PaletteColor::background);
+    static constexpr LabImagePixels kImage = labImagePixels();
+    const ReferenceImage image{kLabImageId, kLabImageSide, kLabImageSide, kImage};
+    request.images = {&image, 1};
     auto png = renderDisplayListPng(request);
     if (!png) return labFailed("cannot render", tree_path, png.error());
     if (Status status = writeWholeFile(io, png_path, png->bytes()); !status) {

@@ -197,6 +197,10 @@ SurfaceView& surfaceOf(HostCanvasView& view) { return view.surface; }
 
 CanvasAccess& canvasAccessOf(HostCanvasView& view) { return view.access; }
 
+void performCanvasEdit(HostCanvasView& view, CanvasEditCommand command) {
+    canvasEditCommand(view.input.logic, command);
+}
+
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host) {
     forEachCanvasView(host, [](HostCanvasView& view) { flushQueuedFirstCanvasFrameRequest(view.surface); });
 }

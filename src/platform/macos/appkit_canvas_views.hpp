@@ -15,11 +15,14 @@ namespace kelvo {
 struct KelvoAppKitHost;
 struct HostCanvasView;
 struct SurfaceView;
+enum class CanvasEditCommand : std::uint8_t;
 
 std::shared_ptr<HostCanvasView> makeHostCanvasView(KelvoAppKitHost& host, standin::ViewRef ref, std::uint64_t windowId,
                                                    std::string_view label, const standin::RectD& frame, bool hidden);
 void placeHostCanvasView(HostCanvasView& view, const standin::RectD& frame, bool hidden);
 SurfaceView& surfaceOf(HostCanvasView& view);
+// An Edit menu item chosen for the view: the editing key it stands for, when it is enabled.
+void performCanvasEdit(HostCanvasView& view, CanvasEditCommand command);
 
 // At the start of the run: every canvas view's queued first frame request goes out now.
 void flushFirstCanvasFrameRequests(KelvoAppKitHost& host);

@@ -1,6 +1,7 @@
-// Context menus over a window. The request is answered at once; the menu pops up on the next
-// turn of the main queue, and once it closed one context_menu_action event follows, with the
-// chosen item's id or 0 when the menu was dismissed.
+// Context menus over a native view or a window. The request is answered at once; the menu pops
+// up on the next turn of the main queue, and once it closed one context_menu_action event
+// follows, with the chosen item's id or 0 when the menu was dismissed. The point is given in the
+// view's own coordinates, top-left based; the menu opens there, wherever the view lies.
 
 #include "platform/macos/appkit_host_state.hpp"
 
@@ -44,15 +45,28 @@ void popUp(KelvoAppKitHost& host, const std::shared_ptr<const ContextMenuRequest
                                    });
 }
 
+// A point of the view named by `label` in the window's content: a native view's frame is kept
+// top-left based in its parent, so its origin in the content is the sum of its and its
+// containers' origins. An empty label, or one that names no native view, means the content.
+void pointInContent(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label, double& x, double& y) {
+    if (label.empty()) return;
+    const HostNativeView* view = findNativeView(host, windowId, label);
+    for (std::size_t depth = 0; view != nullptr && depth <= kMaxNativeViews; ++depth) {
+        x += view->frame.x;
+        y += view->frame.y;
+        if (view->parentKey.empty()) return;
+        auto parent = host.nativeViews.views.find(view->parentKey);
+        view = parent != host.nativeViews.views.end() ? parent->second.get() : nullptr;
+    }
+}
+
 }  // namespace
 
 std::int32_t kelvo_appkit_show_context_menu(KelvoAppKitHost* host, std::uint64_t windowId, const char* label,
                                             std::size_t labelLength, double x, double y, std::uint64_t token,
                                             const KelvoContextMenuItemRecord* items, std::uint64_t count) {
     if (count == 0 || items == nullptr) return 0;
-    // A label that names a native view puts the menu over that view once the host has native
-    // views; otherwise, and for an empty label, it opens over the window's content. Only a window
-    // that is open counts (the main window is no fallback here).
+    // Only a window that is open counts (the main window is no fallback here).
     if (!host->windows.contains(windowId)) return 0;
     auto request = std::make_shared<ContextMenuRequest>();
     request->windowId = windowId;
@@ -60,6 +74,7 @@ std::int32_t kelvo_appkit_show_context_menu(KelvoAppKitHost* host, std::uint64_t
     request->token = token;
     request->x = x;
     request->y = y;
+    pointInContent(*host, windowId, request->label, request->x, request->y);
     request->titles.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
         const KelvoContextMenuItemRecord& record = items[i];

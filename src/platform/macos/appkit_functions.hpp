@@ -246,7 +246,7 @@ static_assert(sizeof(KelvoContextMenuItemRecord) == 32);
       const std::uint64_t* keyLengths, const std::uint32_t* modifiers, std::uint64_t count)                           \
     X(show_context_menu, std::int32_t, std::uint64_t windowId, KELVO_TEXT_ARG(label), double x, double y,             \
       std::uint64_t token, const KelvoContextMenuItemRecord* items, std::uint64_t count)                              \
-    X(create_tray, void, KELVO_TEXT_ARG(iconPath), KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(tooltip))                    \
+    X(create_tray, std::int32_t, KELVO_TEXT_ARG(iconPath), KELVO_TEXT_ARG(title), KELVO_TEXT_ARG(tooltip))            \
     X(update_tray_menu, void, const std::uint32_t* ids, const char* const* labels, const std::uint64_t* labelLengths, \
       const std::uint32_t* separators, const std::uint32_t* enabled, std::uint64_t count)                             \
     X(update_tray_title, void, KELVO_TEXT_ARG(title))                                                                 \

@@ -134,9 +134,10 @@ enum class MenuAction : std::uint8_t {
     bring_all_to_front,
 };
 
-// An item of the installed menu bar that has a key equivalent (key lower-cased, Shift in the mask
-// when the item's key was an upper-case letter).
-struct MenuKeyItem {
+// An item of the installed menu bar: what it does, its key equivalent (lower-cased, Shift in the
+// mask when the item's key was an upper-case letter; empty: none) and whether it is enabled. Its
+// tag on the bar is its place in the host's list plus one.
+struct MenuBarItem {
     MenuAction action = MenuAction::command;
     std::string command;
     std::string key;
@@ -207,7 +208,7 @@ struct KelvoAppKitHost {
     CanvasImageMap canvasImageStore;
     // menus, shortcuts, status item
     std::vector<HostShortcut> shortcuts;
-    std::vector<MenuKeyItem> menuKeys;
+    std::vector<MenuBarItem> menuItems;
     bool watchesKeys = false;
     std::optional<HostStatusItem> statusItem;
 };
@@ -249,7 +250,12 @@ void endModal(KelvoAppKitHost& host);
 
 // Menus and keys (appkit_menus.cpp, appkit_keys.cpp).
 void buildMenuBar(KelvoAppKitHost& host);
-void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item);
+// Does what the item does, for `window` (the window whose menu or key chose it; null: the window
+// taking keyboard input).
+void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindow* window);
+// Clicks on the menu bar reach performMenuAction from here (appkit_menus.cpp).
+void startMenuBarClicks(KelvoAppKitHost& host);
+void stopMenuBarClicks(KelvoAppKitHost& host);
 // The window a menu command is for: the window taking keyboard input, else the main window; 1
 // when there is neither.
 std::uint64_t activeCommandWindowId(KelvoAppKitHost& host);

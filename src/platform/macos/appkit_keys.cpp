@@ -30,9 +30,11 @@ bool shortcutMatches(const HostShortcut& shortcut, std::string_view key, std::ui
     return (held & compared) == (wanted & compared);
 }
 
-const MenuKeyItem* matchMenuKey(std::span<const MenuKeyItem> items, std::string_view key, std::uint32_t held) {
-    for (const MenuKeyItem& item : items) {
-        if (item.key == key && (held & kAllKeys) == modifierKeysOfMask(item.modifiers)) return &item;
+const MenuBarItem* matchMenuKey(std::span<const MenuBarItem> items, std::string_view key, std::uint32_t held) {
+    for (const MenuBarItem& item : items) {
+        if (!item.key.empty() && item.key == key && (held & kAllKeys) == modifierKeysOfMask(item.modifiers)) {
+            return &item;
+        }
     }
     return nullptr;
 }
@@ -67,17 +69,23 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
     if (press.window != nullptr && focusInAdoptedSurface(host, press.window)) return false;
     std::string key = shortcutKeyName(press);
     if (key.empty()) return false;
+    HostWindow* window = windowByRef(host, press.window);
     if (const HostShortcut* shortcut = matchShortcut(host.shortcuts, key, press.modifiers)) {
-        HostWindow* window = windowByRef(host, press.window);
         if (window == nullptr) window = keyWindow(host);
         const std::uint64_t windowId = window != nullptr ? window->id : 1;
         postHostTask(host,
                      [windowId, fired = *shortcut](KelvoAppKitHost& alive) { emitShortcut(alive, windowId, fired); });
         return true;
     }
-    const MenuKeyItem* item = matchMenuKey(host.menuKeys, key, press.modifiers);
+    const MenuBarItem* item = matchMenuKey(host.menuItems, key, press.modifiers);
     if (item == nullptr || !item->enabled || leftToView(item->action)) return false;
-    postHostTask(host, [chosen = *item](KelvoAppKitHost& alive) { performMenuAction(alive, chosen); });
+    // The item acts for the window the key was pressed in, as a click acts for the window whose
+    // menu was clicked; the window may have closed by the time the task runs.
+    const std::uint64_t windowId = window != nullptr ? window->id : 0;
+    postHostTask(host, [chosen = *item, windowId](KelvoAppKitHost& alive) {
+        auto found = alive.windows.find(windowId);
+        performMenuAction(alive, chosen, found != alive.windows.end() ? found->second.get() : nullptr);
+    });
     return true;
 }
 
@@ -115,16 +123,19 @@ const HostShortcut* matchShortcut(std::span<const HostShortcut> shortcuts, std::
     return nullptr;
 }
 
+// The menu bar's clicks come and go with the key monitor.
 void startKeyMonitor(KelvoAppKitHost& host) {
     if (host.watchesKeys) return;
     host.watchesKeys = true;
     host.platform->menus.watchKeys(host.platform->self, standin::KeyMonitor{onKeyDown, &host});
+    startMenuBarClicks(host);
 }
 
 void stopKeyMonitor(KelvoAppKitHost& host) {
     if (!host.watchesKeys) return;
     host.watchesKeys = false;
     host.platform->menus.unwatchKeys(host.platform->self);
+    stopMenuBarClicks(host);
 }
 
 void kelvo_appkit_set_shortcuts(KelvoAppKitHost* host, const char* const* ids, const std::uint64_t* idLengths,

@@ -1,11 +1,14 @@
 // The menu bar: the standard bar built at launch, or the application's own menus behind the
-// application menu. The backend may keep the bar out of sight; its key equivalents are matched
-// here, after the global shortcuts, so that they work the same on every backend. Editing items
-// (undo, redo, cut, copy, paste, select all) leave their keys to the focused view, which edits.
+// application menu. The backend shows it and reports clicks on its items by their tags; its key
+// equivalents are matched here, after the global shortcuts, so that they work the same in every
+// window, whether it shows the bar or not. Editing items (undo, redo, cut, copy, paste, select
+// all) leave their keys to the focused view, which edits; clicked, they act on that view.
 
 #include "base/ascii.hpp"
+#include "platform/macos/appkit_canvas_views.hpp"
 #include "platform/macos/appkit_host_state.hpp"
 #include "platform/macos/appkit_webviews.hpp"
+#include "platform/macos/canvas/canvas_input.hpp"
 
 namespace kelvo {
 
@@ -15,11 +18,11 @@ constexpr std::uint32_t kCmd = 1;
 constexpr std::uint32_t kCtrl = kMaskControlKey;
 constexpr std::uint32_t kOpt = kMaskOptionKey;
 
-// A bar being built: the menus shown and the items that have key equivalents.
+// A bar being built: the menus shown and what each item does, by tag.
 struct BarBuilder {
     KelvoAppKitHost& host;
     std::vector<standin::Menu> menus;
-    std::vector<MenuKeyItem> keys;
+    std::vector<MenuBarItem> items;
 
     standin::Menu& menu(std::string title) {
         menus.push_back(standin::Menu{std::move(title), {}});
@@ -36,9 +39,11 @@ struct BarBuilder {
             mask |= kMaskShiftKey;
         }
         for (char& c : lowered) c = toLowerAscii(c);
-        menus.back().items.push_back(standin::MenuEntry{
-            std::move(title), lowered, lowered.empty() ? 0 : modifierKeysOfMask(mask), enabled, checked, false});
-        if (!lowered.empty()) keys.push_back(MenuKeyItem{action, std::string(command), lowered, mask, enabled});
+        if (lowered.empty()) mask = 0;
+        items.push_back(MenuBarItem{action, std::string(command), lowered, mask, enabled});
+        const auto tag = static_cast<std::uint32_t>(items.size());
+        menus.back().items.push_back(standin::MenuEntry{std::move(title), std::move(lowered), modifierKeysOfMask(mask),
+                                                        enabled, checked, false, tag});
     }
 
     void applicationMenu() {
@@ -47,7 +52,8 @@ struct BarBuilder {
         item("About " + name, MenuAction::about, {}, 0);
         separator();
         item("Hide " + name, MenuAction::hide, "h", kCmd);
-        item("Hide Others", MenuAction::hide_others, "h", kCmd | kOpt);
+        // No application may hide the others' windows here: the item is shown, insensitive.
+        item("Hide Others", MenuAction::hide_others, "h", kCmd | kOpt, false);
         item("Show All", MenuAction::unhide_all, {}, 0);
         separator();
         item("Quit " + name, MenuAction::quit, "q", kCmd);
@@ -55,9 +61,49 @@ struct BarBuilder {
 
     void install() {
         host.platform->menus.setMenuBar(host.platform->self, menus);
-        host.menuKeys = std::move(keys);
+        host.menuItems = std::move(items);
     }
 };
+
+std::optional<CanvasEditCommand> canvasCommandOf(standin::EditAction action) {
+    switch (action) {
+        case standin::EditAction::cut:
+            return CanvasEditCommand::cut;
+        case standin::EditAction::copy:
+            return CanvasEditCommand::copy;
+        case standin::EditAction::paste:
+            return CanvasEditCommand::paste;
+        case standin::EditAction::select_all:
+            return CanvasEditCommand::selectAll;
+        default:
+            return std::nullopt;  // a canvas view keeps no undo history of its own
+    }
+}
+
+// An Edit menu item chosen with the pointer acts on what holds the window's keyboard: a canvas
+// view gets the same editing keys its own key presses would give; web views and text fields do
+// their own editing.
+void editFocused(KelvoAppKitHost& host, HostWindow& window, standin::EditAction action) {
+    standin::StandIn& platform = *host.platform;
+    if (standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref)) {
+        for (auto& [key, view] : host.nativeViews.views) {
+            if (view->ref != focused || !view->canvas) continue;
+            if (std::optional<CanvasEditCommand> command = canvasCommandOf(action)) {
+                performCanvasEdit(*view->canvas, *command);
+            }
+            return;
+        }
+    }
+    platform.menus.performEdit(platform.self, window.ref, action);
+}
+
+void onMenuBarClick(void* context, standin::WindowRef ref, std::uint32_t tag) {
+    KelvoAppKitHost& host = *static_cast<KelvoAppKitHost*>(context);
+    if (tag == 0 || tag > host.menuItems.size()) return;
+    const MenuBarItem item = host.menuItems[tag - 1];  // the action may rebuild the bar
+    if (!item.enabled) return;
+    performMenuAction(host, item, windowByRef(host, ref));
+}
 
 }  // namespace
 
@@ -111,15 +157,15 @@ std::uint64_t activeCommandWindowId(KelvoAppKitHost& host) {
     return 1;
 }
 
-void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item) {
+void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindow* window) {
     standin::StandIn& platform = *host.platform;
-    HostWindow* key = keyWindow(host);
+    HostWindow* key = window != nullptr ? window : keyWindow(host);
     standin::WindowRef keyRef = key != nullptr ? key->ref : nullptr;
     switch (item.action) {
         case MenuAction::command: {
             if (item.command.empty()) return;
             KelvoHostEvent event = hostEventOfKind(HostEventKind::menu_command);
-            event.windowId = activeCommandWindowId(host);
+            event.windowId = key != nullptr ? key->id : activeCommandWindowId(host);
             event.command = hostString(item.command);
             emitEvent(host, event);
             return;
@@ -168,13 +214,40 @@ void performMenuAction(KelvoAppKitHost& host, const MenuKeyItem& item) {
             scheduleFrame(host);
             return;
         }
-        case MenuAction::web_inspector:
-            // The key window's main web view opens its inspector here once the host has web views.
+        case MenuAction::web_inspector: {
+            // The key window's main web view opens its inspector; the item never closes it.
+            if (key == nullptr) return;
+            auto main = host.web.mains.find(key->id);
+            if (main == host.web.mains.end()) return;
+            platform.webviews.showInspector(platform.self, main->second->ref);
             return;
-        default:
-            return;  // the editing items' keys are left to the focused view
+        }
+        case MenuAction::undo:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::undo);
+            return;
+        case MenuAction::redo:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::redo);
+            return;
+        case MenuAction::cut:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::cut);
+            return;
+        case MenuAction::copy:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::copy);
+            return;
+        case MenuAction::paste:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::paste);
+            return;
+        case MenuAction::select_all:
+            if (key != nullptr) editFocused(host, *key, standin::EditAction::select_all);
+            return;
     }
 }
+
+void startMenuBarClicks(KelvoAppKitHost& host) {
+    host.platform->menus.watchMenuBar(host.platform->self, standin::MenuBarSink{onMenuBarClick, &host});
+}
+
+void stopMenuBarClicks(KelvoAppKitHost& host) { host.platform->menus.watchMenuBar(host.platform->self, {}); }
 
 void kelvo_appkit_set_menus(KelvoAppKitHost* host, const char* const* titles, const std::uint64_t* titleLengths,
                             std::uint64_t menuCount, const std::uint32_t* itemMenus, const char* const* labels,

@@ -34,9 +34,11 @@ std::int32_t kelvo_appkit_show_notification(KelvoAppKitHost* host, const char* t
                                             std::size_t bodyLength) {
     std::string_view titleText = hostText(title, titleLength);
     if (titleText.empty()) return 0;
-    host->platform->workspace.notify(host->platform->self, titleText, hostText(subtitle, subtitleLength),
-                                     hostText(body, bodyLength));
-    return 1;
+    // Not delivered where the desktop has no notification service.
+    return host->platform->workspace.notify(host->platform->self, titleText, hostText(subtitle, subtitleLength),
+                                            hostText(body, bodyLength))
+               ? 1
+               : 0;
 }
 
 std::int32_t kelvo_appkit_open_external_url(KelvoAppKitHost* host, const char* url, std::size_t urlLength) {

@@ -28,13 +28,14 @@ void removeStatusItem(KelvoAppKitHost& host) {
     host.statusItem.reset();
 }
 
-void kelvo_appkit_create_tray(KelvoAppKitHost* host, const char* iconPath, std::size_t iconPathLength,
-                              const char* title, std::size_t titleLength, const char* tooltip,
-                              std::size_t tooltipLength) {
+std::int32_t kelvo_appkit_create_tray(KelvoAppKitHost* host, const char* iconPath, std::size_t iconPathLength,
+                                      const char* title, std::size_t titleLength, const char* tooltip,
+                                      std::size_t tooltipLength) {
     standin::StandIn& platform = *host->platform;
     removeStatusItem(*host);
     const bool titleGiven = title != nullptr && titleLength != 0;
-    platform.statusItem.create(platform.self, titleGiven);
+    // No item is reported for a desktop that has nowhere to show it.
+    if (!platform.statusItem.create(platform.self, titleGiven)) return 0;
     host->statusItem = HostStatusItem{};
     std::string_view icon = hostText(iconPath, iconPathLength);
     // An icon that cannot be read is ignored.
@@ -44,6 +45,7 @@ void kelvo_appkit_create_tray(KelvoAppKitHost* host, const char* iconPath, std::
     if (titleGiven || !host->statusItem->hasImage) showTitle(*host, titleText);
     std::string_view tooltipText = hostText(tooltip, tooltipLength);
     if (!tooltipText.empty()) platform.statusItem.setTooltip(platform.self, tooltipText);
+    return 1;
 }
 
 void kelvo_appkit_update_tray_menu(KelvoAppKitHost* host, const std::uint32_t* ids, const char* const* labels,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/macos/appkit_host_state.hpp"
+#include "platform/macos/web/url_parts.hpp"
 
 namespace kelvo {
 
@@ -268,9 +269,11 @@ std::int32_t kelvo_appkit_navigate_webview(KelvoAppKitHost* host, std::uint64_t 
                                            std::size_t labelLength, const char* urlBytes, std::size_t urlLength) {
     std::string_view label = hostText(labelBytes, labelLength);
     std::string_view url = hostText(urlBytes, urlLength);
-    if (label.empty() || url.empty() || !allowsNavigationUrl(host->web.policy, url)) return 0;
+    if (label.empty() || url.empty() || !parseUrl(url)) return 0;
+    // "main" names the window's main web view, made here when it is missing, before the policy
+    // has its say on the URL.
     HostWebView* view = webViewNamed(*host, windowId, label);
-    if (view == nullptr) return 0;
+    if (view == nullptr || !allowsNavigationUrl(host->web.policy, url)) return 0;
     standin::StandIn& platform = backend(*host);
     platform.webviews.loadUrl(platform.self, view->ref, url);
     scheduleBridgeFrames(*host);

@@ -123,6 +123,9 @@ bool createWindow(KelvoAppKitHost& host, const WindowRequest& request) {
     description.transparentTitlebar = request.titlebarStyle == 1 || request.titlebarStyle == 2;
     description.tallToolbar = request.titlebarStyle == 2;
     description.centre = !request.restoreFrame;
+    // The plain titled style carries the menu bar above its content; styles 1 and 2 put the title
+    // bar over the content and style 3 has none.
+    description.menuBar = request.titlebarStyle < 1 || request.titlebarStyle > 3;
     description.events = standin::WindowEventSink{deliverWindowEvent, window->events.get()};
     window->ref = platform.windows.create(platform.self, description);
     if (window->ref == nullptr) return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/utf16_offsets.hpp"
 #include "platform/macos/mac_slots.hpp"
 
 namespace kelvo {
@@ -179,10 +180,11 @@ KelvoWidgetAccessibilityNodeRecord nodeRecord(const WidgetAccessibilityNode& nod
     r.valueLength = node.valueText.size();
     r.placeholder = node.placeholder.data();
     r.placeholderLength = node.placeholder.size();
+    // The runtime's selection counts bytes of the value text; the view's counts UTF-16 units.
     if (node.selection) {
         r.hasSelection = 1;
-        r.selectionStart = node.selection->start;
-        r.selectionEnd = node.selection->end;
+        r.selectionStart = utf16OffsetOfByte(node.valueText, static_cast<std::size_t>(node.selection->start));
+        r.selectionEnd = utf16OffsetOfByte(node.valueText, static_cast<std::size_t>(node.selection->end));
     }
     if (node.composition) {
         r.hasComposition = 1;

@@ -178,8 +178,10 @@ Status updateTrayMenu(void* services, std::span<const TrayItem> items) {
 
 Status createTray(void* services, const TrayOptions& options) {
     MacPlatform& mac = macOf(services);
-    mac.appkit->create_tray(mac.host, options.iconPath.data(), options.iconPath.size(), options.title.data(),
-                            options.title.size(), options.tooltip.data(), options.tooltip.size());
+    // An item the desktop has nowhere to show is not made.
+    TRY(unsupportedUnless(mac.appkit->create_tray(mac.host, options.iconPath.data(), options.iconPath.size(),
+                                                  options.title.data(), options.title.size(), options.tooltip.data(),
+                                                  options.tooltip.size())));
     if (!options.items.empty()) return updateTrayMenu(services, options.items);
     return {};
 }

@@ -119,6 +119,9 @@ struct WindowDescription {
     bool tallToolbar = false;          // a tall, empty toolbar joins the title bar
     bool centre = false;               // placed at the centre of the screen
     WindowEventSink events{};
+    // The application's menu bar across the top of the window, above the content: the content
+    // area (the window's frame) is what lies below it.
+    bool menuBar = false;
 };
 
 // Where a window is now. A window's frame is its content area: the rectangle that a later
@@ -206,8 +209,9 @@ struct WorkspaceService {
     // Shows the file or folder selected in the file manager (its folder opened when the file
     // manager cannot select it); false when nothing could be asked.
     bool (*revealPath)(void* self, std::string_view path) = nullptr;
-    // Hands a notification to the desktop; delivery is not waited for.
-    void (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
+    // Hands a notification to the desktop; delivery is not waited for. False when the desktop has
+    // no notification service to hand it to.
+    bool (*notify)(void* self, std::string_view title, std::string_view subtitle, std::string_view body) = nullptr;
     // The desktop's list of recently used documents: this application's entries only.
     bool (*addRecentDocument)(void* self, std::string_view path) = nullptr;
     void (*clearRecentDocuments)(void* self) = nullptr;
@@ -307,6 +311,7 @@ struct MenuEntry {
     bool enabled = true;
     bool checked = false;
     bool separator = false;
+    std::uint32_t tag = 0;  // what a click on the item reports; 0: nothing
 };
 
 struct Menu {
@@ -333,9 +338,24 @@ struct AboutPanel {
 // What the standard menus do to windows and the application beyond the host's own actions.
 enum class WindowAction : std::uint8_t { hide_app, hide_others, unhide_all, toggle_full_screen, arrange_in_front };
 
+// Views are declared with the web views below.
+struct BackendView;
+using ViewRef = BackendView*;
+
+// Where clicks on the menu bar's items go: the window whose menu was clicked and the item's tag.
+// From a main-loop task, never for a window already destroyed. A sink without `chosen` removes it.
+struct MenuBarSink {
+    void (*chosen)(void* context, WindowRef window, std::uint32_t tag) = nullptr;
+    void* context = nullptr;
+};
+
+// The Edit menu's actions, for what holds the keyboard in a window.
+enum class EditAction : std::uint8_t { undo, redo, cut, copy, paste, select_all };
+
 struct MenuService {
-    // The application's menu bar. The host matches its key equivalents itself (as it matches
-    // shortcuts), so a backend may keep the bar out of sight.
+    // The application's menu bar, shown by every window made with one (and the same menu
+    // wherever a window offers it another way). The host matches the key equivalents itself (as
+    // it matches shortcuts); the bar only shows them.
     void (*setMenuBar)(void* self, std::span<const Menu> menus) = nullptr;
     void (*watchKeys)(void* self, KeyMonitor monitor) = nullptr;
     void (*unwatchKeys)(void* self) = nullptr;
@@ -347,12 +367,21 @@ struct MenuService {
     void (*showAbout)(void* self, const AboutPanel& panel) = nullptr;
     // `window` is the window that takes keyboard input, or null.
     void (*performWindowAction)(void* self, WindowRef window, WindowAction action) = nullptr;
+    // Where clicks on the menu bar's items are reported.
+    void (*watchMenuBar)(void* self, MenuBarSink sink) = nullptr;
+    // The native or web view that holds the window's keyboard focus (the focused control lies in
+    // it); null when none of them does.
+    ViewRef (*focusedView)(void* self, WindowRef window) = nullptr;
+    // Does an Edit menu action to the window's focused web view (its page's editing command) or
+    // text field (the field's own); nothing for anything else.
+    void (*performEdit)(void* self, WindowRef window, EditAction action) = nullptr;
 };
 
 // The one status-bar item of the application.
 struct StatusItemService {
-    // Makes the item (replacing any earlier one): as wide as its title, or square.
-    void (*create)(void* self, bool variableLength) = nullptr;
+    // Makes the item (replacing any earlier one): as wide as its title, or square. False when the
+    // desktop has nowhere to show it: no item is made then.
+    bool (*create)(void* self, bool variableLength) = nullptr;
     void (*remove)(void* self) = nullptr;
     void (*setVariableLength)(void* self, bool variableLength) = nullptr;
     // An 18 x 18 point template image; false when the file does not hold an image.
@@ -425,6 +454,8 @@ struct WebViewService {
     // Pointer input at a point inside one of these rectangles (in the view's own coordinates,
     // top-left origin) never reaches the page.
     void (*setCoveredRects)(void* self, ViewRef view, std::span<const RectD> rects) = nullptr;
+    // Opens the web view's inspector (its page's developer tools) in a window of its own.
+    void (*showInspector)(void* self, ViewRef view) = nullptr;
 };
 
 struct SchemeService {
@@ -500,9 +531,10 @@ struct TapBuffers {
     std::uint32_t frames = 0;
 };
 
-// A tap on a player's audio, after the volume, as it goes out. `prepare` and `process` run on the
-// audio thread (prepare also on the main thread when the tap is attached to a player whose format
-// is known); `finalize` runs once, when the backend lets go of the tap.
+// A tap on a player's audio as it goes out, before the volume: what it hears does not depend on
+// the volume. `prepare` and `process` run on the audio thread (prepare also on the main thread
+// when the tap is attached to a player whose format is known); `finalize` runs once, when the
+// backend lets go of the tap.
 struct AudioTap {
     void* storage = nullptr;
     void (*prepare)(void* storage, double sampleRate, std::int32_t channels, bool interleaved) = nullptr;
@@ -742,11 +774,17 @@ struct AccessibleElement {
     std::string_view placeholder{};
     std::string_view valueDescription{};
     std::string_view selectedText{};
+    // The text the widget holds or edits, whole (`value` may show a number instead).
+    std::string_view text{};
     RectD frame{};  // in the view, y down from its top edge, points
     std::optional<ElementRange> range{};
+    std::optional<double> numericValue{};
     std::optional<std::uint64_t> characterCount{};
     std::optional<std::uint64_t> selectionStart{};  // with selectionLength
     std::uint64_t selectionLength = 0;
+    std::optional<std::uint64_t> caretOffset{};    // where the selection ends, also in an empty text
+    std::optional<std::uint32_t> positionInSet{};  // its place in a list, from 0
+    std::optional<std::uint32_t> setSize{};
     std::optional<std::uint64_t> rowCount{};
     std::optional<std::uint64_t> columnCount{};
     std::optional<std::uint64_t> rowIndex{};
@@ -818,11 +856,12 @@ struct AccessibilityService {
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \
-    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction)
+    X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction) X(watchMenuBar) \
+    X(focusedView) X(performEdit)
 #define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
     X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
-    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects)
+    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects) X(showInspector)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
 #define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
 #define KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(X) X(setElements)

@@ -162,7 +162,8 @@ struct ContextMenuActionEvent {
 };
 
 // The 16-byte value some accessibility actions carry: a range (start, end) or a number in the
-// first word.
+// first word. A text selection counts UTF-16 units of the widget's text, as assistive technology
+// counts them.
 struct AccessibilityActionValue {
     std::uint64_t first = 0;
     std::uint64_t second = 0;

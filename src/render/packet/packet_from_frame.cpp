@@ -5,6 +5,8 @@
 
 #include "render/gpu_command.hpp"
 #include "render/render_command.hpp"
+#include "text/text_run_plan.hpp"
+#include "widgets/draw_text_bounds.hpp"
 
 namespace kelvo {
 
@@ -70,6 +72,45 @@ void growByBlurs(std::vector<PacketRect>& dirty, const CanvasFrame& frame) {
     }
 }
 
+// The text a laid-out line shows: its visible characters, and "…" where it was cut.
+std::string lineText(const TextRun& run, const TextLine& line) {
+    std::string_view text = run.text;
+    TextRange range;
+    if (run.glyphs.empty()) {
+        range.start = static_cast<std::size_t>(std::min<std::uint64_t>(line.text_start, text.size()));
+        range.end = static_cast<std::size_t>(std::min<std::uint64_t>(line.visibleTextEnd(), text.size()));
+    } else {
+        range = textRangeForGlyphRangeWithGlyphs(text, run.glyphs, line.glyph_start,
+                                                 line.visible_glyph_count.value_or(line.glyph_count));
+    }
+    std::string out(text.substr(range.start, range.end > range.start ? range.end - range.start : 0));
+    if (line.ellipsis_width > 0.0f) out += kTextEllipsis;
+    return out;
+}
+
+// For each render command that draws text in a layout box of its own, the lines the plan laid it
+// out in. Render commands and text layout plans both follow the display list, and a plan's
+// fingerprint names its run and box, so walking both in order pairs them.
+void pairTextPlans(const CanvasFrame& frame, std::vector<std::span<const TextLine>>& lines) {
+    lines.assign(frame.render_commands.size(), {});
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < frame.render_commands.size(); ++i) {
+        const CanvasCommand& command = frame.render_commands[i].command;
+        if (canvasCommandTagBits(command) != static_cast<std::uint8_t>(CanvasCommandTag::draw_text)) continue;
+        if (!command.draw_text.layout) continue;
+        const TextRun run = textRunOfDrawText(command.draw_text);
+        const std::uint64_t fingerprint = textRunPlanFingerprint(run, run.layout);
+        std::size_t at = next;
+        while (at < frame.text_plans.size() && frame.text_plans[at].fingerprint != fingerprint) ++at;
+        if (at == frame.text_plans.size()) continue;
+        const TextLayoutPlan& plan = frame.text_plans[at];
+        if (plan.first_line + plan.line_count <= frame.text_lines.size()) {
+            lines[i] = frame.text_lines.subspan(plan.first_line, plan.line_count);
+        }
+        next = at + 1;
+    }
+}
+
 void addImages(const CanvasFrame& frame, CanvasPacket& out) {
     for (const FrameImage& image : frame.images) {
         if (!image.found) continue;
@@ -102,7 +143,8 @@ void addImages(const CanvasFrame& frame, CanvasPacket& out) {
 
 }  // namespace
 
-PacketCommand packetCommandFromRender(const RenderCommand& render, std::uint64_t index, float scale) {
+PacketCommand packetCommandFromRender(const RenderCommand& render, std::uint64_t index, float scale,
+                                      std::span<const TextLine> lines) {
     const CanvasGpuCommand g = canvasGpuCommandFromRenderCommand(render, index);
     PacketCommand c;
     c.kind = static_cast<std::uint8_t>(g.kind);
@@ -145,6 +187,12 @@ PacketCommand packetCommandFromRender(const RenderCommand& render, std::uint64_t
             text.layout = PacketTextLayout{g.layout->max_width, g.layout->line_height,
                                            static_cast<PacketTextWrap>(maskedTextWrap(g.layout->wrap)),
                                            static_cast<PacketTextAlign>(maskedTextAlign(g.layout->align))};
+            if (!lines.empty()) {
+                const TextRun run = textRunOfDrawText(render.command.draw_text);
+                auto& out = text.lines.emplace();
+                out.reserve(lines.size());
+                for (const TextLine& line : lines) out.push_back({line.x, line.baseline, lineText(run, line)});
+            }
         }
     }
     if (g.effect != GpuEffectKind::none) {
@@ -181,8 +229,12 @@ CanvasPacketCounts buildCanvasPacket(const CanvasPacketPlan& plan, CanvasPacket&
     for (const KeyedGpuCommand& keyed : plan.current) drawOrder.push_back(&keyed);
     std::sort(drawOrder.begin(), drawOrder.end(),
               [](const KeyedGpuCommand* a, const KeyedGpuCommand* b) { return a->index < b->index; });
+    thread_local std::vector<std::span<const TextLine>> lines;
+    pairTextPlans(frame, lines);
     auto commandAt = [&](const KeyedGpuCommand& keyed) {
-        return packetCommandFromRender(frame.render_commands[keyed.index], keyed.index, frame.scale);
+        const std::span<const TextLine> text =
+            keyed.index < lines.size() ? lines[keyed.index] : std::span<const TextLine>{};
+        return packetCommandFromRender(frame.render_commands[keyed.index], keyed.index, frame.scale, text);
     };
 
     CanvasPacketCounts counts;

@@ -1,8 +1,9 @@
 #pragma once
 
 // Writing a planned canvas frame as a packet. A "clear" packet carries every visible command of
-// the frame with its key; a "patch" packet carries what changed against the keyed list of the
-// packet presented before: the keys that vanished, the commands that are new or changed, and the
+// the frame with its key (a text in a layout box with the lines the plan broke it into, so the
+// presenter shows the same lines and ellipses as the reference renderer); a "patch" packet carries what changed against
+// the keyed list of the packet presented before: the keys that vanished, the commands that are new or changed, and the
 // drawing order of every key.
 //
 // Command bounds are in surface points after the command's transform and clip, and include what
@@ -42,7 +43,9 @@ bool canvasPacketKeysUnique(std::span<const KeyedGpuCommand> sortedByKey);
 // The packet model of a planned frame (into `out`, whose lists are reused).
 CanvasPacketCounts buildCanvasPacket(const CanvasPacketPlan& plan, CanvasPacket& out);
 
-// The packet form of one render command.
-PacketCommand packetCommandFromRender(const RenderCommand& render, std::uint64_t index, float scale);
+// The packet form of one render command. A text in a layout box of its own carries `lines`, the
+// lines the frame's plan laid it out in (none: the presenter lays the text out itself).
+PacketCommand packetCommandFromRender(const RenderCommand& render, std::uint64_t index, float scale,
+                                      std::span<const TextLine> lines = {});
 
 }  // namespace kelvo

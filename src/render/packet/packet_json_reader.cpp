@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "render/packet/json_tree.hpp"
 #include "render/packet/packet_readers.hpp"
@@ -44,7 +45,28 @@ PacketPoint pointOr0(const Value* v) {
     const auto n = numbersOf<2>(v);
     return n ? PacketPoint{(*n)[0], (*n)[1]} : PacketPoint{};
 }
+std::optional<PacketPoint> pointOf(const Value* v) {
+    const auto n = numbersOf<2>(v);
+    if (!n) return std::nullopt;
+    return PacketPoint{(*n)[0], (*n)[1]};
+}
 std::array<double, 4> fourOr0(const Value* v) { return numbersOf<4>(v).value_or(std::array<double, 4>{}); }
+
+// A colour is an array of at least four entries; an entry that is not a number counts 0 for red,
+// green and blue and 1 for alpha. Anything else is no colour.
+std::optional<PacketColor> colorOf(const Value* v) {
+    const Value* a = arrayOf(v, 4);
+    if (!a) return std::nullopt;
+    return PacketColor{numberAt(*a, 0), numberAt(*a, 1), numberAt(*a, 2), numberOr(&a->items[3], 1)};
+}
+
+// Not a number: what a reader of the model takes for "absent" where the default depends on
+// another value (a stop's place, a line's origin).
+constexpr double kAbsent = std::numeric_limits<double>::quiet_NaN();
+
+// Drawing's defaults for what a command leaves out.
+constexpr double kDefaultOpacity = 1;
+constexpr double kDefaultTextSize = 12;
 
 template <class Enum, class NameFn>
 std::optional<Enum> enumNamed(std::string_view name, int first, int last, NameFn nameOf) {
@@ -66,16 +88,20 @@ std::optional<PacketShape> shapeOf(const Value* v) {
     shape.from = pointOr0(v->member("from"));
     shape.to = pointOr0(v->member("to"));
     if (const Value* path = arrayOf(v->member("path"), 0)) {
+        // An element that is not a known verb with the points it needs makes the whole shape
+        // unusable: a shape is drawn whole or not at all.
         for (const Value& item : path->items) {
             const auto verb = enumNamed<PacketPathVerb>(stringOf(item.member("verb")), 0, 4, packetPathVerbName);
-            if (!verb) continue;
+            const Value* points = arrayOf(item.member("points"), 0);
+            if (!verb || !points) return std::nullopt;
             PacketPathElement element;
             element.verb = *verb;
-            if (const Value* points = arrayOf(item.member("points"), 0)) {
-                const std::size_t wanted = kPacketVerbPoints[static_cast<std::size_t>(*verb)];
-                for (std::size_t i = 0; i < points->items.size() && element.point_count < wanted; ++i) {
-                    element.points[element.point_count++] = pointOr0(&points->items[i]);
-                }
+            element.point_count = kPacketVerbPoints[static_cast<std::size_t>(*verb)];
+            if (points->items.size() < element.point_count) return std::nullopt;
+            for (std::size_t i = 0; i < element.point_count; ++i) {
+                const std::optional<PacketPoint> point = pointOf(&points->items[i]);
+                if (!point) return std::nullopt;
+                element.points[i] = *point;
             }
             shape.path.push_back(element);
         }
@@ -89,7 +115,7 @@ std::optional<PacketPaint> paintOf(const Value* v) {
     PacketPaint paint;
     if (kind == "color") {
         paint.kind = PacketPaintKind::color;
-        paint.color = fourOr0(v->member("color"));
+        paint.color = colorOf(v->member("color"));
         return paint;
     }
     if (kind != "linear_gradient") return std::nullopt;
@@ -97,8 +123,9 @@ std::optional<PacketPaint> paintOf(const Value* v) {
     paint.start = pointOr0(v->member("start"));
     paint.end = pointOr0(v->member("end"));
     if (const Value* stops = arrayOf(v->member("stops"), 0)) {
+        // A stop that is not an object has no colour: the gradient fails where it is drawn.
         for (const Value& item : stops->items) {
-            paint.stops.push_back({numberOr(item.member("offset"), 0), fourOr0(item.member("color"))});
+            paint.stops.push_back({numberOr(item.member("offset"), kAbsent), colorOf(item.member("color"))});
         }
     }
     return paint;
@@ -110,7 +137,7 @@ std::optional<PacketImageDraw> imageOf(const Value* v) {
     image.image = exactOr0(v->member("image"));
     image.src = rectOf(v->member("src"));
     image.dst = rectOr0(v->member("dst"));
-    image.opacity = numberOr(v->member("opacity"), 0);
+    image.opacity = numberOr(v->member("opacity"), kDefaultOpacity);
     const std::string_view fit = stringOf(v->member("fit"));
     image.fit = fit == "contain" ? PacketImageFit::contain
                 : fit == "cover" ? PacketImageFit::cover
@@ -124,9 +151,9 @@ std::optional<PacketText> textOf(const Value* v) {
     if (!v || v->type != Type::object) return std::nullopt;
     PacketText text;
     text.font = exactOr0(v->member("font"));
-    text.size = numberOr(v->member("size"), 0);
+    text.size = numberOr(v->member("size"), kDefaultTextSize);
     text.origin = pointOr0(v->member("origin"));
-    text.color = fourOr0(v->member("color"));
+    text.color = colorOf(v->member("color"));
     text.text = std::string(stringOf(v->member("text")));
     if (const Value* layout = v->member("layout"); layout && layout->type == Type::object) {
         PacketTextLayout& l = text.layout.emplace();
@@ -144,7 +171,7 @@ std::optional<PacketText> textOf(const Value* v) {
     if (const Value* lines = arrayOf(v->member("lines"), 0)) {
         auto& out = text.lines.emplace();
         for (const Value& item : lines->items) {
-            out.push_back({numberOr(item.member("x"), 0), numberOr(item.member("baseline"), 0),
+            out.push_back({numberOr(item.member("x"), kAbsent), numberOr(item.member("baseline"), kAbsent),
                            std::string(stringOf(item.member("text")))});
         }
     }
@@ -167,7 +194,7 @@ std::optional<PacketEffect> effectOf(const Value* v) {
     effect.offset = pointOr0(v->member("offset"));
     effect.blur = numberOr(v->member("blur"), 0);
     effect.spread = numberOr(v->member("spread"), 0);
-    effect.color = fourOr0(v->member("color"));
+    effect.color = colorOf(v->member("color"));
     return effect;
 }
 
@@ -179,7 +206,7 @@ PacketCommand commandOf(const Value& v) {
         if (packetCommandKindName(k) == kind) command.kind = k;
     }
     command.bounds = rectOr0(v.member("bounds"));
-    command.opacity = numberOr(v.member("opacity"), 0);
+    command.opacity = numberOr(v.member("opacity"), kDefaultOpacity);
     command.stroke_width = numberOr(v.member("strokeWidth"), 0);
     command.cap = stringOf(v.member("cap")) == "round" ? PacketCap::round : PacketCap::butt;
     command.id = exactOf(v.member("id"));
@@ -204,6 +231,20 @@ std::optional<std::vector<std::uint64_t>> keysOf(const Value* v) {
         const std::optional<std::uint64_t> key = exactOf(&item);
         if (!key) return std::nullopt;
         keys.push_back(*key);
+    }
+    return keys;
+}
+
+// A key list of a patch: its entries that are exact u64 keys; `malformed` is set when any is not.
+std::optional<std::vector<std::uint64_t>> patchKeysOf(const Value* v, bool& malformed) {
+    const Value* a = arrayOf(v, 0);
+    if (!a) return std::nullopt;
+    std::vector<std::uint64_t> keys;
+    keys.reserve(a->items.size());
+    for (const Value& item : a->items) {
+        const std::optional<std::uint64_t> key = exactOf(&item);
+        if (key) keys.push_back(*key);
+        malformed = malformed || !key;
     }
     return keys;
 }
@@ -273,14 +314,17 @@ std::optional<CanvasPacket> readJsonCanvasPacket(std::string_view text) {
             packet.image_actions.push_back(action);
         }
     }
-    packet.patch_evicts = keysOf(root->member("patchEvicts"));
-    packet.patch_order = keysOf(root->member("patchOrder"));
+    packet.patch_evicts = patchKeysOf(root->member("patchEvicts"), packet.patch_malformed);
+    packet.patch_order = patchKeysOf(root->member("patchOrder"), packet.patch_malformed);
     if (const Value* upserts = arrayOf(root->member("patchUpserts"), 0)) {
         auto& out = packet.patch_upserts.emplace();
         for (const Value& item : upserts->items) {
             const Value* command = item.member("command");
             const std::optional<std::uint64_t> key = exactOf(item.member("key"));
-            if (!key || !command || command->type != Type::object) continue;
+            if (!key || !command || command->type != Type::object) {
+                packet.patch_malformed = true;
+                continue;
+            }
             out.push_back({*key, commandOf(*command)});
         }
     }

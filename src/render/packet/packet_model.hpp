@@ -5,7 +5,9 @@
 // reads only this model, so a packet behaves the same in either form.
 //
 // Numbers are doubles (the binary form's f32 widened); keys, ids, fingerprints and the generation
-// are exact u64. The JSON form is read leniently: a value of the wrong type counts as absent.
+// are exact u64. The JSON form is read leniently: a value of the wrong type counts as absent, and
+// an absent value takes the default drawing gives it (opacity 1, text size 12). A colour the JSON
+// form leaves out stays absent: the drawing that needs it fails. The binary form always carries one.
 
 #include <array>
 #include <cstdint>
@@ -73,14 +75,14 @@ struct PacketShape {
 };
 
 struct PacketGradientStop {
-    double offset = 0;
-    PacketColor color{};
+    double offset = 0;  // not finite (the JSON form without one): placed by its index among the stops
+    std::optional<PacketColor> color = PacketColor{};
     friend bool operator==(const PacketGradientStop&, const PacketGradientStop&) = default;
 };
 
 struct PacketPaint {
     PacketPaintKind kind = PacketPaintKind::color;
-    PacketColor color{};
+    std::optional<PacketColor> color = PacketColor{};
     PacketPoint start;
     PacketPoint end;
     std::vector<PacketGradientStop> stops;
@@ -106,9 +108,11 @@ struct PacketTextLayout {
     friend bool operator==(const PacketTextLayout&, const PacketTextLayout&) = default;
 };
 
+// One line as the producer laid it out: where it starts, its baseline and the text it shows, with
+// "…" at the end of a line that was cut.
 struct PacketTextLine {
-    double x = 0;
-    double baseline = 0;
+    double x = 0;         // not finite (the JSON form without one): the text's origin x
+    double baseline = 0;  // not finite: the text's origin y
     std::string text;
     friend bool operator==(const PacketTextLine&, const PacketTextLine&) = default;
 };
@@ -117,7 +121,7 @@ struct PacketText {
     std::uint64_t font = 0;
     double size = 0;
     PacketPoint origin;
-    PacketColor color{};
+    std::optional<PacketColor> color = PacketColor{};
     std::string text;
     std::optional<PacketTextLayout> layout;
     std::optional<std::vector<PacketTextLine>> lines;
@@ -131,8 +135,8 @@ struct PacketEffect {
     PacketPoint offset;
     double blur = 0;
     double spread = 0;
-    PacketColor color{};
-    double radius = 0;  // blur
+    std::optional<PacketColor> color = PacketColor{};  // shadow
+    double radius = 0;                                 // blur
     friend bool operator==(const PacketEffect&, const PacketEffect&) = default;
 };
 
@@ -188,6 +192,10 @@ struct CanvasPacket {
     std::optional<std::vector<std::uint64_t>> patch_evicts;
     std::optional<std::vector<PacketUpsert>> patch_upserts;
     std::optional<std::vector<std::uint64_t>> patch_order;
+    // The JSON form had an entry in those lists that is not what it must be (a key that is not a
+    // u64, an upsert that is not a key with a command object). The entry is left out of its list;
+    // presenting the patch drops the retained state.
+    bool patch_malformed = false;
     // "load" and "clear"
     std::optional<std::vector<PacketCommand>> commands;
     std::optional<std::vector<std::uint64_t>> command_keys;

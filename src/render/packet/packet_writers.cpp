@@ -71,6 +71,9 @@ struct BinaryOut : Sink<std::uint8_t> {
         count(s.size());
         bytes(s.data(), s.size());
     }
+    // The binary form always carries a colour: one the model lacks (only the JSON form can leave
+    // it out) goes as transparent.
+    void color(const std::optional<PacketColor>& c) { numbers(c.value_or(PacketColor{})); }
 };
 
 std::uint8_t commandFlags(const PacketCommand& c) {
@@ -133,14 +136,14 @@ void writeCommand(BinaryOut& o, const PacketCommand& c) {
     if (const auto& p = c.paint) {
         o.u8(static_cast<std::uint8_t>(p->kind));
         if (p->kind == PacketPaintKind::color) {
-            o.numbers(p->color);
+            o.color(p->color);
         } else {
             o.point(p->start);
             o.point(p->end);
             o.count(p->stops.size());
             for (const PacketGradientStop& stop : p->stops) {
                 o.f32(stop.offset);
-                o.numbers(stop.color);
+                o.color(stop.color);
             }
         }
     }
@@ -158,7 +161,7 @@ void writeCommand(BinaryOut& o, const PacketCommand& c) {
         o.u64(t->font);
         o.f32(t->size);
         o.point(t->origin);
-        o.numbers(t->color);
+        o.color(t->color);
         o.string(t->text);
         // Lines travel inside a layout block; lines without a layout get the default layout.
         o.u8(t->layout || t->lines ? 1 : 0);
@@ -189,7 +192,7 @@ void writeCommand(BinaryOut& o, const PacketCommand& c) {
             o.point(e->offset);
             o.f32(e->blur);
             o.f32(e->spread);
-            o.numbers(e->color);
+            o.color(e->color);
         }
     }
 }
@@ -271,6 +274,19 @@ struct JsonOut : Sink<char> {
     }
     void rect(const PacketRect& r) { numbers(std::array<double, 4>{r.x, r.y, r.width, r.height}); }
     void point(const PacketPoint& p) { numbers(std::array<double, 2>{p.x, p.y}); }
+    // Members the model may lack are left out, so the text reads back as the same model: a colour
+    // that is absent, and a number that is not finite where that means "absent" (a stop's offset,
+    // a line's x and baseline).
+    void colorMember(std::string_view k, const std::optional<PacketColor>& c) {
+        if (!c) return;
+        key(k);
+        numbers(*c);
+    }
+    void optionalNumberMember(std::string_view k, double v) {
+        if (!std::isfinite(v)) return;
+        key(k);
+        number(v);
+    }
     // A member: its key, then its value.
     template <class... Value>
     void member(std::string_view k, void (JsonOut::*write)(Value...), Value... value) {
@@ -341,8 +357,7 @@ void jsonPaint(JsonOut& o, const PacketPaint& p) {
     o.member<std::string_view>("kind", &JsonOut::string,
                                p.kind == PacketPaintKind::color ? "color" : "linear_gradient");
     if (p.kind == PacketPaintKind::color) {
-        o.key("color");
-        o.numbers(p.color);
+        o.colorMember("color", p.color);
     } else {
         o.key("start");
         o.point(p.start);
@@ -353,9 +368,8 @@ void jsonPaint(JsonOut& o, const PacketPaint& p) {
         for (const PacketGradientStop& stop : p.stops) {
             o.comma();
             o.open('{');
-            o.member<double>("offset", &JsonOut::number, stop.offset);
-            o.key("color");
-            o.numbers(stop.color);
+            o.optionalNumberMember("offset", stop.offset);
+            o.colorMember("color", stop.color);
             o.close('}');
         }
         o.close(']');
@@ -369,8 +383,7 @@ void jsonText(JsonOut& o, const PacketText& t) {
     o.member<double>("size", &JsonOut::number, t.size);
     o.key("origin");
     o.point(t.origin);
-    o.key("color");
-    o.numbers(t.color);
+    o.colorMember("color", t.color);
     o.member<std::string_view>("text", &JsonOut::string, t.text);
     if (t.layout) {
         o.key("layout");
@@ -387,8 +400,8 @@ void jsonText(JsonOut& o, const PacketText& t) {
         for (const PacketTextLine& line : *t.lines) {
             o.comma();
             o.open('{');
-            o.member<double>("x", &JsonOut::number, line.x);
-            o.member<double>("baseline", &JsonOut::number, line.baseline);
+            o.optionalNumberMember("x", line.x);
+            o.optionalNumberMember("baseline", line.baseline);
             o.member<std::string_view>("text", &JsonOut::string, line.text);
             o.close('}');
         }
@@ -460,8 +473,7 @@ void jsonCommand(JsonOut& o, const PacketCommand& c) {
             o.point(e->offset);
             o.member<double>("blur", &JsonOut::number, e->blur);
             o.member<double>("spread", &JsonOut::number, e->spread);
-            o.key("color");
-            o.numbers(e->color);
+            o.colorMember("color", e->color);
         }
         o.close('}');
     }

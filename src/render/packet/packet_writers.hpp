@@ -22,7 +22,8 @@ PacketWriteResult writeBinaryCanvasPacket(const CanvasPacket& packet, std::span<
 
 // The JSON form, with the keys and nesting of the model. Numbers are written as the shortest text
 // that reads back as the same double; a non-finite number is written as 0 (JSON has no other
-// spelling for it).
+// spelling for it), except where the model takes it for "absent" (a stop's offset, a line's x and
+// baseline): that member is left out, as is a colour the model lacks.
 PacketWriteResult writeJsonCanvasPacket(const CanvasPacket& packet, std::span<char> out);
 
 }  // namespace kelvo

@@ -112,6 +112,7 @@ Status tickView(Runtime& runtime, const AppBinding& binding, std::size_t viewInd
     TRY(advanceCanvasScrollMomentum(runtime, viewIndex, intervalOf(frame)));
     TRY(advanceCanvasSplitAnimations(runtime, viewIndex, now));
     TRY(advanceCanvasToggleAnimation(runtime, viewIndex, now));
+    retireFinishedToggleThumbAnimations(runtime, viewIndex, now);
     TRY(dispatchPendingCanvasWidgetScrollEvents(runtime, binding, viewIndex));
     TRY(dispatchPendingCanvasWidgetResizeEvents(runtime, binding, viewIndex));
     // The application may have removed views while it heard of the events.

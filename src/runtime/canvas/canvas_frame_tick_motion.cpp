@@ -63,8 +63,7 @@ Status requestNextFrame(Runtime& runtime, std::size_t viewIndex) {
 }  // namespace
 
 Status followScrolledContent(Runtime& runtime, std::size_t viewIndex, const CanvasWidgetRenderState& before) {
-    const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
-    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.pointerX, ids.pointerY, ids.hoveredWidget != 0);
+    TRY(rehoverCanvasWidgetsAfterScroll(runtime, viewIndex));
     const CanvasWidgetRenderState after = canvasWidgetRenderState(runtime, runtime.views[viewIndex]);
     return invalidateForCanvasWidgetRenderStateChange(runtime, viewIndex, before, after);
 }
@@ -162,6 +161,24 @@ Status advanceCanvasToggleAnimation(Runtime& runtime, std::size_t viewIndex, std
     toggle = CanvasToggleAnimation{};
     if (changed) return {};
     return refreshCanvasWidgetView(runtime, viewIndex);
+}
+
+void retireFinishedToggleThumbAnimations(Runtime& runtime, std::size_t viewIndex, std::uint64_t frameNs) {
+    CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
+    if (slot == nullptr) return;
+    WidgetAnimationTable& table = slot->animations;
+    // Ring spinner dots share the part number; they repeat, thumbs run once.
+    const auto finishedThumb = [frameNs](const WidgetAnimation& a) {
+        return (a.key & 15u) == kToggleThumbAnimationPart && a.repeat == AnimationRepeat::once && a.from_transform &&
+               a.to_transform && animationProgress(a, frameNs) >= 1.0f;
+    };
+    for (std::size_t i = 0; i < table.entries.size();) {
+        if (finishedThumb(table.entries[i])) {
+            table.remove(table.entries[i].key);
+        } else {
+            ++i;
+        }
+    }
 }
 
 }  // namespace kelvo

@@ -37,6 +37,10 @@ Status advanceCanvasSplitAnimations(Runtime& runtime, std::size_t viewIndex, std
 // Moves the widgets of the view's toggle animation; the animation resets at its end.
 Status advanceCanvasToggleAnimation(Runtime& runtime, std::size_t viewIndex, std::uint64_t frameNs);
 
+// Removes the thumb animations of switches that reached their end by `frameNs`: a thumb at home
+// draws as it would without one, and an ended animation must not stay in the table for good.
+void retireFinishedToggleThumbAnimations(Runtime& runtime, std::size_t viewIndex, std::uint64_t frameNs);
+
 // Hands the view's scroll views to the platform's scroll drivers, when the view asks for them and
 // the platform has them. A refusal is logged and otherwise ignored.
 void syncCanvasScrollDrivers(Runtime& runtime, std::size_t viewIndex);

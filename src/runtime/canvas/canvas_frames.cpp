@@ -36,6 +36,7 @@ Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const C
     source.frame_width = view.frame.width;
     source.frame_height = view.frame.height;
     source.full_repaint_due = view.canvas.fullFrameDue;
+    source.images = canvasImageResources(runtime);
 
     CanvasFrameRequest effective = request;
     effective.force_full_repaint = request.force_full_repaint || purpose == CanvasFramePurpose::screenshot;

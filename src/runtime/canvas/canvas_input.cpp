@@ -1,5 +1,7 @@
 #include "runtime/canvas/canvas_input.hpp"
 
+#include <cmath>
+
 #include "runtime/canvas/canvas_input_steps.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_text_keyboard.hpp"
@@ -98,6 +100,7 @@ Status sendInputEvents(Runtime& runtime, const AppBinding& binding, const GpuSur
 // Everything between opening and closing the refresh batch.
 Status runInputSteps(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {
     noteCanvasInputTime(runtime, input);
+    noteCanvasPointerPosition(runtime, input);
     if (input.kind == GpuSurfaceInputKind::pointer_down || input.kind == GpuSurfaceInputKind::key_down) {
         TRY(setFocusedView(runtime, input.windowId, input.label));
         markStateDirty(runtime);
@@ -140,6 +143,21 @@ void noteCanvasInputTime(Runtime& runtime, const GpuSurfaceInput& input) {
     CanvasInteraction& ids = runtime.views[*view].canvas.interaction;
     ids.pendingInputNs = input.timestampNs;
     ids.lastInputNs = input.timestampNs;
+}
+
+void noteCanvasPointerPosition(Runtime& runtime, const GpuSurfaceInput& input) {
+    const bool pointer = isPointerInputKind(input.kind) || input.kind == GpuSurfaceInputKind::wheel;
+    const std::optional<std::size_t> view = pointer ? viewOf(runtime, input) : std::nullopt;
+    if (!view) return;
+    CanvasInteraction& ids = runtime.views[*view].canvas.interaction;
+    if (input.kind == GpuSurfaceInputKind::pointer_leave) {
+        ids.pointerInView = false;
+        return;
+    }
+    if (!std::isfinite(input.x) || !std::isfinite(input.y)) return;
+    ids.lastPointerX = input.x;
+    ids.lastPointerY = input.y;
+    ids.pointerInView = true;
 }
 
 Status dispatchGpuSurfaceInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {

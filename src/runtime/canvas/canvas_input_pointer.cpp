@@ -161,15 +161,11 @@ Status applyWheel(Runtime& runtime, std::size_t viewIndex, const CanvasPointerRo
         nested = kind == WidgetKind::scroll_view || kind == WidgetKind::text_area;
         return !nested;
     });
-    const CursorKind cursor = runtime.views[viewIndex].canvas.interaction.cursor;
     const std::optional<Rect> moved =
         TRY(applyCanvasWidgetScroll(runtime, viewIndex, *chosen, route.event.dy, true, !nested));
     if (!moved) return {};
-    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, route.event.x, route.event.y, true);
-    if (runtime.views[viewIndex].canvas.interaction.cursor != cursor) {
-        TRY(syncCanvasWidgetCursorForView(runtime, viewIndex));
-    }
-    return {};
+    // The wheel's own position is the pointer's last known one.
+    return rehoverCanvasWidgetsAfterScroll(runtime, viewIndex);
 }
 
 bool isImmediateCommandKind(WidgetKind kind) { return kind == WidgetKind::select || kind == WidgetKind::combo_box; }

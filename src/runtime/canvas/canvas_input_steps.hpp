@@ -51,5 +51,7 @@ Status dispatchCanvasContextInput(Runtime& runtime, const AppBinding& binding, c
 
 // Stores the input's timestamp (when it has one) as the view's pending and last input time.
 void noteCanvasInputTime(Runtime& runtime, const GpuSurfaceInput& input);
+// Keeps where a pointer or wheel event found the pointer in its view; a leave forgets it.
+void noteCanvasPointerPosition(Runtime& runtime, const GpuSurfaceInput& input);
 
 }  // namespace kelvo

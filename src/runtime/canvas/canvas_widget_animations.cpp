@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "runtime/canvas/view_canvas.hpp"
 #include "runtime/views/view_table.hpp"
 #include "widgets/widget_metrics.hpp"
 #include "widgets/widget_render_controls.hpp"
+#include "widgets/widget_routing.hpp"
 #include "widgets/widget_semantics.hpp"
 #include "widgets/widget_tree.hpp"
 
@@ -38,7 +40,9 @@ BlinkingCaret blinkingCaret(WidgetLayoutTree tree, const RuntimeView& view) {
     const CanvasInteraction& ids = view.canvas.interaction;
     if (!view.focused || ids.focusedWidget == 0 || ids.focusVisibleWidget != ids.focusedWidget) return {};
     const std::optional<std::size_t> index = nodeWithId(tree, ids.focusedWidget);
-    if (!index || isWidgetHiddenHereOrAbove(tree, *index)) return {};
+    if (!index || isWidgetHiddenHereOrAbove(tree, *index) || !canvasWidgetLayoutNodeFrameVisible(tree, *index)) {
+        return {};
+    }
     const WidgetLayoutNode& node = tree[*index];
     if (!isTextEntryKind(node.widgetKind()) || (node.disabled & 1u) != 0) return {};
     const std::optional<WidgetTextRange> selection = widgetTextSelectionRange(node);
@@ -172,8 +176,7 @@ void scheduleIndicators(CanvasSlot& slot, std::uint64_t now) {
 }  // namespace
 
 void scheduleCanvasWidgetAnimations(CanvasSlot& slot, const RuntimeView& view) {
-    const CanvasInteraction& ids = view.canvas.interaction;
-    const std::uint64_t now = std::max(ids.pendingInputNs, ids.lastInputNs);
+    const std::uint64_t now = canvasAnimationStartNs(view);
     scheduleCaret(slot, view, now);
     scheduleIndicators(slot, now);
 }

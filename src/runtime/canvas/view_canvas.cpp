@@ -74,6 +74,10 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view) {
     return info;
 }
 
+std::uint64_t canvasAnimationStartNs(const RuntimeView& view) {
+    return std::max(view.canvas.tick.frameTimeNs, view.canvas.interaction.lastInputNs);
+}
+
 CanvasWidgetRenderState canvasWidgetRenderState(const Runtime& runtime, const RuntimeView& view) {
     const CanvasInteraction& ids = view.canvas.interaction;
     CanvasWidgetRenderState state;

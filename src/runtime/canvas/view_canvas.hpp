@@ -28,6 +28,10 @@ CanvasViewInfo canvasViewInfo(const RuntimeView& view);
 // active, and the chart hover pointer while a widget is hovered. Its id list points into the view record.
 CanvasWidgetRenderState canvasWidgetRenderState(const Runtime& runtime, const RuntimeView& view);
 
+// When an animation a view's widgets start now begins: the later of the view's last frame and
+// its last input (both in the platform's clock).
+std::uint64_t canvasAnimationStartNs(const RuntimeView& view);
+
 // Whether two snapshots draw the same (ids compared by content).
 bool sameCanvasWidgetRenderState(const CanvasWidgetRenderState& a, const CanvasWidgetRenderState& b);
 

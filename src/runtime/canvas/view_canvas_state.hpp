@@ -25,6 +25,12 @@ struct CanvasInteraction {
     float pointerX = 0;
     float pointerY = 0;
     bool chartHoverPointer = false;
+    // The pointer's last known position in view coordinates, kept by every pointer and wheel event;
+    // `pointerInView` is cleared when the pointer leaves the view. Hover is found again there
+    // whenever content scrolls under a resting pointer.
+    float lastPointerX = 0;
+    float lastPointerY = 0;
+    bool pointerInView = false;
     // Click counting: consecutive primary presses (0 to 3), and the time (the platform's clock)
     // and place of the last primary press.
     std::uint8_t clickCount = 0;

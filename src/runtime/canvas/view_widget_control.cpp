@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/view_canvas.hpp"
 #include "runtime/canvas/view_widget_scroll.hpp"
 #include "runtime/runtime.hpp"
 #include "widgets/commands.hpp"
@@ -158,6 +159,17 @@ CanvasWidgetDirty setCanvasWidgetSelected(Runtime& runtime, std::size_t viewInde
     return commitCanvasWidgetChange(runtime, viewIndex, change, dirty);
 }
 
+CanvasWidgetDirty setCanvasWidgetExpanded(Runtime& runtime, std::size_t viewIndex, std::uint64_t id, bool expanded) {
+    const Found found = findWidget(runtime, viewIndex, id);
+    if (!found || !enabled(found.node()) || !found.node().expanded || *found.node().expanded == expanded) {
+        return kNothing;
+    }
+    const std::optional<Rect> dirty = canvasWidgetNodeDirtyBounds(runtime, viewIndex, found.index);
+    CanvasWidgetChange change(found.slot->tree);
+    change.edit(found.index).expanded = expanded;
+    return commitCanvasWidgetChange(runtime, viewIndex, change, dirty);
+}
+
 CanvasWidgetDirty toggleCanvasWidgetBooleanControl(Runtime& runtime, std::size_t viewIndex, std::uint64_t id) {
     const Found found = findWidget(runtime, viewIndex, id);
     if (!found || !isBooleanControl(found.node().widgetKind()) || !enabled(found.node())) return kNothing;
@@ -200,10 +212,9 @@ void scheduleCanvasWidgetToggleAnimation(Runtime& runtime, std::size_t viewIndex
     }
     WidgetAnimation* entry = slot->animations.upsert(key);
     if (entry == nullptr) return;
-    const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
     *entry = WidgetAnimation{};
     entry->key = key;
-    entry->start_ns = std::max(ids.pendingInputNs, ids.lastInputNs);
+    entry->start_ns = canvasAnimationStartNs(runtime.views[viewIndex]);
     entry->duration_ms = tokens.duration_short;
     entry->spring_mass = tokens.spring_mass;
     entry->spring_stiffness = tokens.spring_stiffness;

@@ -19,6 +19,9 @@ struct Runtime;
 // parent group, or the rows of the same tree) are deselected.
 CanvasWidgetDirty setCanvasWidgetSelected(Runtime& runtime, std::size_t viewIndex, std::uint64_t id);
 
+// Expands (or collapses) enabled widget `id` when it has an expanded state and that state differs.
+CanvasWidgetDirty setCanvasWidgetExpanded(Runtime& runtime, std::size_t viewIndex, std::uint64_t id, bool expanded);
+
 // Flips an enabled accordion, toggle button, checkbox or switch; an accordion's id is listed for
 // its disclosure.
 CanvasWidgetDirty toggleCanvasWidgetBooleanControl(Runtime& runtime, std::size_t viewIndex, std::uint64_t id);

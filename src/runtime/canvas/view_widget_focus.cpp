@@ -37,6 +37,38 @@ bool keyIs(const GpuSurfaceInput& input, std::string_view name) { return equalsA
 
 bool noModifiers(const GpuSurfaceInput& input) { return !input.modifiers.any(); }
 
+// Escape closes surfaces under either of its names, with or without Shift.
+bool isEscapeKey(const GpuSurfaceInput& input) {
+    return (keyIs(input, "escape") || keyIs(input, "esc")) && isPlainWidgetKeyPress(input);
+}
+
+// A tree row the tree keys act on: an enabled one.
+bool isActiveTreeRow(WidgetLayoutTree tree, std::size_t index) {
+    return index < tree.size() && isCanvasWidgetTreeRow(tree[index]) && (tree[index].disabled & 1u) == 0;
+}
+
+// The arrow, Home and End keys that moved the focus to a tree row select it.
+Status selectTreeRowFocusMovedTo(Runtime& runtime, std::size_t viewIndex, WidgetLayoutTree tree, std::size_t row) {
+    if (!isActiveTreeRow(tree, row)) return {};
+    TRY(setCanvasWidgetSelected(runtime, viewIndex, tree[row].id));
+    return {};
+}
+
+// Right on a collapsed row expands it, left on an expanded row collapses it (rows that cannot
+// expand stay as they are). Answers whether the row changed.
+Result<bool> expandOrCollapseTreeRow(Runtime& runtime, std::size_t viewIndex, WidgetLayoutTree tree, std::size_t row,
+                                     WidgetFocusDirection direction) {
+    if (!isActiveTreeRow(tree, row) || !tree[row].expanded) return false;
+    const bool expanded = *tree[row].expanded;
+    if (direction == WidgetFocusDirection::right && !expanded) {
+        return TRY(setCanvasWidgetExpanded(runtime, viewIndex, tree[row].id, true)).has_value();
+    }
+    if (direction == WidgetFocusDirection::left && expanded) {
+        return TRY(setCanvasWidgetExpanded(runtime, viewIndex, tree[row].id, false)).has_value();
+    }
+    return false;
+}
+
 // The caret a text entry focused from the keyboard gets when it has no selection: at the end.
 bool wantsCaretAtEnd(WidgetLayoutTree tree, std::size_t index) {
     const WidgetLayoutNode& node = tree[index];
@@ -62,8 +94,7 @@ Result<bool> scrollFromKeyboard(Runtime& runtime, std::size_t viewIndex, std::si
             : applyCanvasWidgetScrollKeyboardTarget(runtime, viewIndex, index,
                                                     intent.kind == WidgetScrollIntentKind::to_end);
     if (!scrolled) return tl::unexpected(scrolled.error());
-    const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
-    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.pointerX, ids.pointerY, false);
+    TRY(rehoverCanvasWidgetsAfterScroll(runtime, viewIndex));
     return true;
 }
 
@@ -161,7 +192,7 @@ Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t v
     const std::uint64_t focusedId = runtime.views[viewIndex].canvas.interaction.focusedWidget;
     const std::optional<std::size_t> focused = indexOfId(tree, focusedId);
 
-    if (keyIs(input, "escape") && !input.modifiers.any()) {
+    if (isEscapeKey(input)) {
         const std::optional<CanvasWidgetDismissal> dismissed =
             TRY(dismissCanvasWidgetSurfaceFromEscape(runtime, viewIndex, focusedId));
         if (dismissed) return true;
@@ -205,7 +236,12 @@ Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t v
             return scrollFromKeyboard(runtime, viewIndex, *focused, intent);
         }
     }
-    if (isWidgetActivationKey(input.key) && noModifiers(input)) {
+    // Enter and Space select a tree row (Shift may be held, as for every widget key).
+    if (isActiveTreeRow(tree, *focused) && isWidgetActivationKey(input.key) && isPlainWidgetKeyPress(input)) {
+        TRY(setCanvasWidgetSelected(runtime, viewIndex, node.id));
+        return true;
+    }
+    if (isWidgetActivationKey(input.key) && isPlainWidgetKeyPress(input)) {
         const ToggleAnimationRequest animation = canvasWidgetToggleAnimation(runtime, viewIndex, node.id);
         if (const std::optional<Rect> toggled = TRY(toggleCanvasWidgetBooleanControl(runtime, viewIndex, node.id))) {
             if (animation.valid) scheduleCanvasWidgetToggleAnimation(runtime, viewIndex, animation);
@@ -225,19 +261,24 @@ Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t v
         std::optional<std::size_t> edge = canvasWidgetGroupFocusEdgeTarget(tree, *focused, toEnd);
         if (!edge) edge = canvasWidgetTreeFocusEdgeTarget(tree, *focused, toEnd);
         if (!edge) return false;
-        TRY(focusIndex(runtime, viewIndex, tree, *edge));
+        if (TRY(focusIndex(runtime, viewIndex, tree, *edge))) {
+            TRY(selectTreeRowFocusMovedTo(runtime, viewIndex, tree, *edge));
+        }
         return true;
     }
     if (const std::optional<WidgetFocusDirection> direction = canvasWidgetSpatialFocusDirection(input);
         direction && !input.modifiers.control && !input.modifiers.option && !input.modifiers.command &&
         !input.modifiers.primary) {
         const std::optional<std::size_t> target = canvasWidgetArrowFocusTarget(tree, *focused, *direction);
-        if (!target) return false;
-        if (*target != *focused) {
-            TRY(focusIndex(runtime, viewIndex, tree, *target));
+        if (target && *target != *focused) {
+            const bool moved = TRY(focusIndex(runtime, viewIndex, tree, *target));
             TRY(dismissCanvasWidgetMenuSurfaceForFocusDeparture(runtime, viewIndex, focusedId));
+            if (moved) TRY(selectTreeRowFocusMovedTo(runtime, viewIndex, tree, *target));
+            return true;
         }
-        return true;
+        // The focus stays: a tree row may open or close instead.
+        if (TRY(expandOrCollapseTreeRow(runtime, viewIndex, tree, *focused, *direction))) return true;
+        return target.has_value();
     }
     return false;
 }

@@ -186,4 +186,14 @@ void reconcileCanvasWidgetRenderStateAfterScroll(Runtime& runtime, std::size_t v
     if (!stillHoverCandidate(tree, ids.pressedWidget)) ids.pressedWidget = 0;
 }
 
+Status rehoverCanvasWidgetsAfterScroll(Runtime& runtime, std::size_t viewIndex) {
+    if (canvasWidgetSlot(runtime, viewIndex) == nullptr) return {};
+    const CanvasInteraction& ids = runtime.views[viewIndex].canvas.interaction;
+    const CursorKind cursor = ids.cursor;
+    reconcileCanvasWidgetRenderStateAfterScroll(runtime, viewIndex, ids.lastPointerX, ids.lastPointerY,
+                                                ids.pointerInView);
+    if (ids.cursor == cursor) return {};
+    return syncCanvasWidgetCursorForView(runtime, viewIndex);
+}
+
 }  // namespace kelvo

@@ -55,4 +55,8 @@ void translateCanvasWidgetDescendantsX(CanvasWidgetChange& change, std::size_t i
 void reconcileCanvasWidgetRenderStateAfterScroll(Runtime& runtime, std::size_t viewIndex, float pointerX,
                                                  float pointerY, bool pointerKnown);
 
+// The reconciliation after a scroll at the pointer's last known place in the view (while the
+// pointer is in it); the platform's cursor is set again when the cursor changed.
+Status rehoverCanvasWidgetsAfterScroll(Runtime& runtime, std::size_t viewIndex);
+
 }  // namespace kelvo

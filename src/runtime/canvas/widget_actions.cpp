@@ -3,6 +3,7 @@
 #include <array>
 
 #include "base/number_text.hpp"
+#include "base/utf16_offsets.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "runtime/canvas/widget_action_ops.hpp"
@@ -66,9 +67,18 @@ bool stepsByPages(const Runtime& runtime, std::size_t viewIndex, std::uint64_t w
            kind <= static_cast<unsigned>(WidgetKind::virtual_list);
 }
 
-// "start end": two unsigned decimal integers; or the range an accessibility action carries.
-std::optional<AccessibilityActionValue> selectionRange(const WidgetActionArgument& argument) {
-    if (argument.value) return argument.value;
+// "start end": two unsigned decimal integers counting bytes; or the range an accessibility action
+// carries, which counts UTF-16 units of the widget's text.
+std::optional<AccessibilityActionValue> selectionRange(const Runtime& runtime, std::size_t viewIndex,
+                                                       std::uint64_t widgetId, const WidgetActionArgument& argument) {
+    if (argument.value) {
+        const std::optional<std::size_t> index = canvasWidgetNodeIndex(runtime, viewIndex, widgetId);
+        if (!index) return std::nullopt;
+        const std::string_view text =
+            canvasSlotOf(runtime.canvasSlots, runtime.views[viewIndex])->tree.nodes[*index].text;
+        return AccessibilityActionValue{byteOffsetOfUtf16(text, argument.value->first),
+                                        byteOffsetOfUtf16(text, argument.value->second)};
+    }
     std::array<std::string_view, 2> words;
     if (canvasActionArgumentWords(argument.text, words) != 2) return std::nullopt;
     std::array<std::uint64_t, 2> values{};
@@ -119,7 +129,8 @@ Status performCanvasWidgetAction(Runtime& runtime, const AppBinding& binding, st
         case WidgetAction::set_text:
             return setAutomationCanvasWidgetText(runtime, binding, viewIndex, widgetId, argument.text);
         case WidgetAction::set_selection: {
-            const std::optional<AccessibilityActionValue> range = selectionRange(argument);
+            const std::optional<AccessibilityActionValue> range =
+                selectionRange(runtime, viewIndex, widgetId, argument);
             if (!range) return fail(Error::InvalidCommand);
             return editAutomationCanvasWidgetText(
                 runtime, viewIndex, widgetId, textEdit(TextEditKind::set_selection, {}, range->first, range->second));

@@ -5,24 +5,12 @@ import sys
 
 import pyatspi
 
+from canvas_elements import elements_of
+
 pid, out = int(sys.argv[1]), sys.argv[2]
 
-
-def elements_under(node):
-    """The children of the first object whose children carry the elements' identifiers."""
-    children = [c for c in node if c is not None]
-    if any((c.get_accessible_id() or "").startswith("kelvo-widget-") for c in children):
-        return children
-    for child in children:
-        found = elements_under(child)
-        if found:
-            return found
-    return []
-
-
 lines = []
-app = next(a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == pid)
-elements = elements_under(app)
+elements = elements_of(pid)
 for e in elements:
     x, y, w, h = e.queryComponent().getExtents(pyatspi.WINDOW_COORDS)
     action = e.queryAction()

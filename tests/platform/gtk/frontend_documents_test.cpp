@@ -122,5 +122,89 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
     EXPECT_EQ(editor, text);
 }
 
+// A document whose name ends in ".VRS" opens when dropped, and Save puts it back under the
+// ending the application writes, asking first: the dialog offers "NOTES.vrs" beside it.
+TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding) {
+    testing::TempFolder place;
+    const fs::path dropped = place.path("NOTES.VRS");
+    const fs::path saved = place.path("NOTES.vrs");
+    std::ofstream(dropped) << "from the drop";
+    StartupSystem system = processStartupSystem(standin::gtkStandIn());
+    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
+
+    enum class Stage { loading, opening, editing, saving, saved, done };
+    Stage stage = Stage::loading;
+    bool waiting = false;
+    std::string offeredName;
+    std::string error = "true";
+    int polls = 0;
+    auto ask = [&](const std::string& script, std::function<void(const std::string&)> then) {
+        waiting = true;
+        evaluate(mainWebView(), script.c_str(), [&waiting, then](std::string answer) {
+            waiting = false;
+            then(answer);
+        });
+    };
+    every(100, [&] {
+        if (++polls > 300 || stage == Stage::done) {
+            kill(getpid(), SIGTERM);
+            return false;
+        }
+        if (mainWebView() == nullptr || waiting) return true;
+        switch (stage) {
+            case Stage::loading:
+                ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
+                    [&](const std::string& answer) {
+                        if (answer != "ready") return;
+                        stage = Stage::opening;
+                        // What the host raises for a drop on the window.
+                        ask("vexa._emit('drop:files', {paths: ['/nowhere/a.txt', '" + dropped.string() +
+                                "']}), 'dropped'",
+                            [](const std::string&) {});
+                    });
+                break;
+            case Stage::opening:
+                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                    if (value != "from the drop") return;
+                    stage = Stage::editing;
+                    ask("(() => { const e = document.getElementById('editor'); e.value = 'saved again';"
+                        " e.dispatchEvent(new Event('input')); document.getElementById('save-button').click();"
+                        " return 'asked'; })()",
+                        [&](const std::string&) { stage = Stage::saving; });
+                });
+                break;
+            case Stage::saving:
+                if (GtkDialog* dialog = shownFileChooser()) {
+                    gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(dialog));
+                    offeredName = name != nullptr ? name : "";
+                    g_free(name);
+                    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), place.path().c_str());
+                    acceptLater(dialog);
+                    stage = Stage::saved;
+                }
+                break;
+            case Stage::saved:
+                if (contentsOf(saved) == "saved again") {
+                    ask("String(document.getElementById('error-bar').hidden)", [&](const std::string& hidden) {
+                        error = hidden;
+                        stage = Stage::done;
+                    });
+                }
+                break;
+            case Stage::editing:
+            case Stage::done:
+                break;
+        }
+        return true;
+    });
+    ASSERT_EQ(runApplication(system, vostraStudioApp()), 0);
+
+    EXPECT_EQ(stage, Stage::done);
+    EXPECT_EQ(offeredName, "NOTES.vrs");
+    EXPECT_EQ(contentsOf(saved), "saved again");
+    EXPECT_EQ(contentsOf(dropped), "from the drop");
+    EXPECT_EQ(error, "true") << "no error shown";
+}
+
 }  // namespace
 }  // namespace kelvo

@@ -29,9 +29,10 @@ namespace {
 
 enum Sub : std::int32_t { loaded = 0, state = 1, ended = 2, failed = 3, spectrum = 4 };
 
-// Spectra are only made while a window is seen. Tests running beside this one share the virtual
-// display, and their windows would cover this one's: it keeps its windows on top (no window
-// manager decides).
+// Spectra are only made while a window is seen. Tests share the virtual display, where a window
+// covers another (no window manager decides): these run alone (GtkSerial...), since a canvas view
+// of a test beside them would get no frames under their windows, and they keep their windows on
+// top.
 void raiseOwnWindows() {
     GList* toplevels = gtk_window_list_toplevels();
     for (GList* item = toplevels; item != nullptr; item = item->next) {
@@ -139,7 +140,7 @@ private:
     std::vector<std::thread> connections_;
 };
 
-class GtkAudio : public testing::GtkHostFixture {
+class GtkSerialAudio : public testing::GtkHostFixture {
 protected:
     void SetUp() override {
         standin::gtkAudioToFakeSink(true);
@@ -171,7 +172,7 @@ protected:
         kelvo_appkit_run(
             host,
             [](void* context, const KelvoHostEvent* event) {
-                auto& self = *static_cast<GtkAudio*>(context);
+                auto& self = *static_cast<GtkSerialAudio*>(context);
                 if (event->kind != static_cast<std::uint32_t>(HostEventKind::audio)) return;
                 self.heard.push_back({*event, self.nowMs()});
                 if (!self.stopping && self.finished()) {
@@ -201,7 +202,7 @@ protected:
     std::int64_t startMs = 0;
 };
 
-TEST_F(GtkAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
+TEST_F(GtkSerialAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
     after(200, [&] {
         ASSERT_EQ(load(wav), 0);
         ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
@@ -238,7 +239,25 @@ TEST_F(GtkAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
     EXPECT_EQ(kelvo_appkit_audio_play(host), 0);
 }
 
-TEST_F(GtkAudio, SeekMovesToTheExactPoint) {
+// The spectrum is of the sound as it is, whatever the volume: a silent player still shows the tone.
+TEST_F(GtkSerialAudio, SpectrumDoesNotDependOnTheVolume) {
+    after(200, [&] {
+        ASSERT_EQ(load(wav), 0);
+        ASSERT_EQ(kelvo_appkit_audio_set_volume(host, 0.0), 1);
+        ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
+    });
+    run([&] { return of(spectrum).size() >= 10 || saw(ended) || saw(failed); });
+
+    const std::vector<const Heard*> spectra = of(spectrum);
+    ASSERT_GE(spectra.size(), 10u);
+    for (const Heard* h : spectra) {
+        const std::uint8_t* bands = h->event.spectrumBands;
+        EXPECT_EQ(std::max_element(bands, bands + 32) - bands, 16);
+        EXPECT_GT(bands[16], 200);  // a half-scale tone: about -6 dB
+    }
+}
+
+TEST_F(GtkSerialAudio, SeekMovesToTheExactPoint) {
     std::int64_t seekAt = 0;
     after(200, [&] {
         ASSERT_EQ(load(wav), 0);
@@ -261,7 +280,7 @@ TEST_F(GtkAudio, SeekMovesToTheExactPoint) {
     }
 }
 
-TEST_F(GtkAudio, TextFileDoesNotDecode) {
+TEST_F(GtkSerialAudio, TextFileDoesNotDecode) {
     const std::string text = folder.path("notes.wav");
     std::ofstream(text) << "These are notes, not sound.\n";
     after(100, [&] {
@@ -274,7 +293,7 @@ TEST_F(GtkAudio, TextFileDoesNotDecode) {
     EXPECT_TRUE(heard.empty());
 }
 
-TEST_F(GtkAudio, WrongSizedCacheFileIsReplacedFromTheServer) {
+TEST_F(GtkSerialAudio, WrongSizedCacheFileIsReplacedFromTheServer) {
     const std::string body = wavBytes(1.0);
     LoopbackServer server(body);
     const std::string cache = folder.path("cache/tone.wav");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gtk/gtk_harness.hpp"
+#include "platform/gtk/gtk_widgets.hpp"
 
 namespace kelvo {
 namespace {
@@ -53,8 +54,11 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
         int width = 0;
         int height = 0;
         gtk_window_get_size(window, &width, &height);
+        // The menu bar lies above the content, which has the size asked for.
+        const int bar = menuBarHeight(GTK_WIDGET(window));
+        EXPECT_GT(bar, 0);
         EXPECT_EQ(width, 1280);
-        EXPECT_EQ(height, 820);
+        EXPECT_EQ(height, 820 + bar);
         // The dock-icon thread hands its pixels over from its own thread.
         iconThread = std::thread([&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 16, 16); });
     });
@@ -82,6 +86,26 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
     ASSERT_NE(closed, nullptr);
     EXPECT_EQ(opened->width, 1280);
     EXPECT_EQ(opened->height, 820);
+}
+
+// An icon as large as the dock icon is more than one X property may carry: the window manager is
+// given it in the sizes desktops show, from 256 pixels down.
+TEST_F(GtkHost, ALargeIconReachesTheWindowManagerInSmallerSizes) {
+    std::vector<std::uint8_t> pixels(1024 * 1024 * 4, 0xC0);
+    after(300, [&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 1024, 1024); });
+    after(600, [&] {
+        GtkWindow* window = toplevelTitled("Vostra Studio");
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{256, 256}));
+        GList* icons = gtk_window_get_icon_list(window);
+        std::vector<int> sides;
+        for (GList* item = icons; item != nullptr; item = item->next)
+            sides.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(item->data)));
+        g_list_free(icons);
+        EXPECT_EQ(sides, (std::vector<int>{256, 128, 64, 48, 32, 16}));
+        kelvo_appkit_stop(host);
+    });
+    run();
 }
 
 TEST_F(GtkHost, MainQueueTimersAndSigterm) {

@@ -42,12 +42,13 @@ TEST(GtkNativeViews, ControlsSitInTheOverlayAndSendTheirCommands) {
         GtkWidget* save = named("save");
         ASSERT_TRUE(GTK_IS_BUTTON(save));
         EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(save)), "save");
-        // Each overlay child has a window of its own: where it lies shows against the toplevel.
+        // Each overlay child has a window of its own: where it lies shows against the toplevel,
+        // whose content starts below the menu bar.
         int x = -1;
         int y = -1;
         gtk_widget_translate_coordinates(save, gtk_widget_get_toplevel(save), 0, 0, &x, &y);
         EXPECT_EQ(x, 10);
-        EXPECT_EQ(y, 5);
+        EXPECT_EQ(y, 5 + menuBarHeight(gtk_widget_get_toplevel(save)));
         EXPECT_EQ(gtk_widget_get_allocated_width(save), 80);
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(named("status"))), "Ready");
         EXPECT_STREQ(gtk_entry_get_placeholder_text(GTK_ENTRY(named("query"))), "Search");

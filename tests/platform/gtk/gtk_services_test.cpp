@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/gtk/gtk_harness.hpp"
+#include "platform/gtk/gtk_widgets.hpp"
 #include "platform/gtk/web_page.hpp"
 
 namespace kelvo {
@@ -280,17 +281,6 @@ void pressKey(guint keyval, guint state) {
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
     gdk_event_put(event);
     gdk_event_free(event);
-}
-
-GtkMenuShell* shownMenu() {
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkMenuShell* found = nullptr;
-    for (GList* item = toplevels; item != nullptr; item = item->next) {
-        GtkWidget* child = gtk_bin_get_child(GTK_BIN(item->data));
-        if (child != nullptr && GTK_IS_MENU(child) && gtk_widget_get_visible(child)) found = GTK_MENU_SHELL(child);
-    }
-    g_list_free(toplevels);
-    return found;
 }
 
 TEST_F(GtkHost, KeysReachShortcutsAndContextMenusAnswer) {

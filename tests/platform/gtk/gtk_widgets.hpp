@@ -21,6 +21,38 @@ inline GtkWidget* findNamed(GtkWidget* root, std::string_view name) {
     return found;
 }
 
+// The first widget of a type in a widget tree, depth first.
+inline GtkWidget* findOfType(GtkWidget* root, GType type) {
+    if (root == nullptr) return nullptr;
+    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
+    if (!GTK_IS_CONTAINER(root)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    GtkWidget* found = nullptr;
+    for (GList* item = children; item != nullptr && found == nullptr; item = item->next) {
+        found = findOfType(GTK_WIDGET(item->data), type);
+    }
+    g_list_free(children);
+    return found;
+}
+
+// The height of the menu bar across the top of a window, 0 when it has none.
+inline int menuBarHeight(GtkWidget* toplevel) {
+    GtkWidget* bar = findOfType(toplevel, GTK_TYPE_MENU_BAR);
+    return bar != nullptr && gtk_widget_get_visible(bar) ? gtk_widget_get_allocated_height(bar) : 0;
+}
+
+// A pop-up menu on screen (the menu inside a shown pop-up window), the last one if several are.
+inline GtkMenuShell* shownMenu() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkMenuShell* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(item->data));
+        if (child != nullptr && GTK_IS_MENU(child) && gtk_widget_get_visible(child)) found = GTK_MENU_SHELL(child);
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
 inline GtkWidget* named(std::string_view name) {
     GList* toplevels = gtk_window_list_toplevels();
     GtkWidget* found = nullptr;

@@ -1,8 +1,9 @@
 #pragma once
 
 // A screen reader in another process: a script that reads this process's canvas elements over the
-// accessibility bus into a file (and presses the first one unless it only lists them). It runs
-// while the main loop goes on; `done` and `status` tell how it ended.
+// accessibility bus into a file (and presses the first one unless it only lists them), or another
+// script of the test data that acts on them. It runs while the main loop goes on; `done` and
+// `status` tell how it ended.
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -20,11 +21,19 @@ struct ScreenReader {
     bool done = false;
 
     void start(const std::string& out, bool pressFirst) {
-        const std::string script = testing::dataPath("platform/read_canvas_elements.py");
+        if (pressFirst) {
+            run("read_canvas_elements.py", out);
+        } else {
+            run("read_canvas_elements.py", out, "list");
+        }
+    }
+
+    // Runs another script of the same folder, given this process's id, `out` and `extra`.
+    void run(const char* scriptName, const std::string& out, const char* extra = nullptr) {
+        const std::string script = testing::dataPath(std::string("platform/") + scriptName);
         const std::string self = std::to_string(getpid());
         // The system's interpreter: it is the one with the accessibility bindings.
-        const char* argv[] = {
-            "/usr/bin/python3", script.c_str(), self.c_str(), out.c_str(), pressFirst ? nullptr : "list", nullptr};
+        const char* argv[] = {"/usr/bin/python3", script.c_str(), self.c_str(), out.c_str(), extra, nullptr};
         GError* error = nullptr;
         ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
                                   nullptr, &pid, &error))

@@ -22,17 +22,27 @@ inline void every(int ms, std::function<bool()> step) {
         });
 }
 
+// A web view placed in a window's content (an overlay, below the menu bar when there is one),
+// searched depth first; the inspector's own web view lies in no overlay.
+inline WebKitWebView* placedWebViewIn(GtkWidget* widget) {
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    WebKitWebView* found = nullptr;
+    for (GList* child = children; child != nullptr; child = child->next) {
+        if (GTK_IS_OVERLAY(widget) && WEBKIT_IS_WEB_VIEW(child->data)) found = WEBKIT_WEB_VIEW(child->data);
+    }
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        found = placedWebViewIn(GTK_WIDGET(child->data));
+    }
+    g_list_free(children);
+    return found;
+}
+
 inline WebKitWebView* mainWebView() {
     GList* toplevels = gtk_window_list_toplevels();
     WebKitWebView* found = nullptr;
     for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
-        GtkWidget* content = gtk_bin_get_child(GTK_BIN(item->data));
-        if (content == nullptr || !GTK_IS_CONTAINER(content)) continue;
-        GList* children = gtk_container_get_children(GTK_CONTAINER(content));
-        for (GList* child = children; child != nullptr; child = child->next) {
-            if (WEBKIT_IS_WEB_VIEW(child->data)) found = WEBKIT_WEB_VIEW(child->data);
-        }
-        g_list_free(children);
+        found = placedWebViewIn(GTK_WIDGET(item->data));
     }
     g_list_free(toplevels);
     return found;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "platform/gtk/wayland_socket.hpp"
 #include "platform/macos/appkit_functions.hpp"
 #include "platform/standin/gtk/gtk.hpp"
 
@@ -18,6 +19,21 @@ TEST(GtkWithoutDisplay, HostIsNotCreated) {
     KelvoAppKitHost* host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, nullptr, 0,
                                                 nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 1280, 820, 0, 1, 0, 0);
     EXPECT_EQ(host, nullptr);
+    kelvo_appkit_destroy(host);
+    standin::installStandIn(nullptr);
+}
+
+// A Wayland display alone is not used: without an X display the host fails as above, and GTK never
+// connects to the Wayland one.
+TEST(GtkWithoutDisplay, WaylandDisplayAloneIsNotUsed) {
+    ::unsetenv("DISPLAY");
+    testing::WaylandSocket wayland;
+    ASSERT_TRUE(wayland.listening());
+    standin::installStandIn(&standin::gtkStandIn());
+    KelvoAppKitHost* host = kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, nullptr, 0,
+                                                nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 1280, 820, 0, 1, 0, 0);
+    EXPECT_EQ(host, nullptr);
+    EXPECT_EQ(wayland.fromThisProcess.load(), 0);
     kelvo_appkit_destroy(host);
     standin::installStandIn(nullptr);
 }

@@ -159,5 +159,35 @@ TEST_F(BridgeChannel, AMessageReachesTheApplicationAndItsReplyThePage) {
             R"(window.vexa&&window.vexa._complete({"id":"2","ok":false,"error":{"code":"handler_failed","message":"NoOpenFile"}});)"}));
 }
 
+// A save dialog the user cancels answers the page null, and so does one whose answer is no path at
+// all: the page is never handed an empty path to write to.
+TEST_F(BridgeChannel, ACancelledSaveDialogAnswersNullNeverAnEmptyPath) {
+    kelvo_appkit_set_bridge_callback(h.host, nullptr, nullptr);
+    testing::TempFolder root;
+    std::ofstream(root.path("index.html")) << "<p>app</p>";
+    testing::AppOnHost app(h.host, root.path());
+    HeadlessStandIn::WebView* main = nullptr;
+    h.platform.services().dialogAnswers.push_back({{}, -1, 0});                  // cancelled
+    h.platform.services().dialogAnswers.push_back({{""}, -1, 0});                // no path
+    h.platform.services().dialogAnswers.push_back({{"/home/me/a.vrs"}, -1, 0});  // chosen
+    h.platform.at(1'000'000'000, [&] {
+        main = &view("main");
+        for (const char* id : {"1", "2", "3"}) {
+            post("main", tokenOf(*main) + R"({"id":")" + id + R"(","command":"kelvo.dialog.saveFile","payload":{}})");
+        }
+    });
+    h.platform.at(2'000'000'000, [&] { kelvo_appkit_stop(h.host); });
+    ASSERT_TRUE(app.run());
+    ASSERT_NE(main, nullptr);
+    std::vector<std::string> scripts = h.bridgeScripts(*main);
+    ASSERT_GE(scripts.size(), 3u);
+    EXPECT_EQ(std::vector(scripts.end() - 3, scripts.end()),
+              (std::vector<std::string>{
+                  R"(window.vexa&&window.vexa._complete({"id":"1","ok":true,"result":null});)",
+                  R"(window.vexa&&window.vexa._complete({"id":"2","ok":true,"result":null});)",
+                  R"(window.vexa&&window.vexa._complete({"id":"3","ok":true,"result":"/home/me/a.vrs"});)"}));
+    EXPECT_EQ(h.platform.logCount("dialog.save"), 3u);
+}
+
 }  // namespace
 }  // namespace kelvo

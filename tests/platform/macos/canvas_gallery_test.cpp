@@ -83,6 +83,11 @@ TEST(CanvasGallery, APageOpensTheGalleryAndItsFramesComeBackPaced) {
                        shown.picture[i + 2]);
     }
     EXPECT_GT(colours.size(), 50u);
+    // The gallery's image widget shows the registered image, and its cut text ends in an ellipsis.
+    EXPECT_EQ(testing::imageQuartersShown(shown.picture, shown.pictureWidth, 4), testing::imageQuarterColours());
+    const std::vector<std::string> cut = testing::cutTextLinesShown(surfaceOf(*canvas).canvas);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_TRUE(cut[0].ends_with("\u2026")) << cut[0];
 
     // Frame events reached the runtime on the 60 Hz grid, and said the picture was not blank.
     ASSERT_GE(frames.size(), 3u);

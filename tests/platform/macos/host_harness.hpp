@@ -13,6 +13,8 @@ namespace kelvo::testing {
 
 struct HostOptions {
     std::string appName = "Vostra Studio";
+    std::string version;
+    std::string about;
     std::string windowTitle = "Vostra Studio";
     std::string iconPath;
     double x = 0;
@@ -43,10 +45,11 @@ public:
     }
 
     KelvoAppKitHost* create(const HostOptions& o = {}) {
-        host = kelvo_appkit_create(o.appName.data(), o.appName.size(), nullptr, 0, nullptr, 0, nullptr, 0,
-                                   o.hasWebContent ? 1 : 0, o.windowTitle.data(), o.windowTitle.size(), nullptr, 0,
-                                   o.iconPath.data(), o.iconPath.size(), "main", 4, o.x, o.y, o.width, o.height,
-                                   o.restoreFrame ? 1 : 0, 1, o.titlebarStyle, o.showPolicy);
+        host =
+            kelvo_appkit_create(o.appName.data(), o.appName.size(), nullptr, 0, o.version.data(), o.version.size(),
+                                o.about.data(), o.about.size(), o.hasWebContent ? 1 : 0, o.windowTitle.data(),
+                                o.windowTitle.size(), nullptr, 0, o.iconPath.data(), o.iconPath.size(), "main", 4, o.x,
+                                o.y, o.width, o.height, o.restoreFrame ? 1 : 0, 1, o.titlebarStyle, o.showPolicy);
         return host;
     }
 

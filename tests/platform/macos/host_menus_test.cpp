@@ -7,12 +7,14 @@
 #include <sstream>
 
 #include "platform/macos/host_harness.hpp"
+#include "platform/macos/menu_config.hpp"
 
 namespace kelvo {
 namespace {
 
 using testing::HostHarness;
 using testing::HostOptions;
+using testing::setMenus;
 
 constexpr std::uint64_t kMs = 1'000'000;
 
@@ -185,53 +187,6 @@ TEST(HostMenus, StandardBarFollowsWebContent) {
     EXPECT_EQ(titles(plainBar[3].items), std::vector<std::string>{"Enter Full Screen"});
 }
 
-struct MenuItemDescription {
-    std::uint32_t menu;
-    std::string label;
-    std::string command;
-    std::string key;
-    std::uint32_t mask;
-    bool separator = false;
-    bool enabled = true;
-};
-
-void setMenus(KelvoAppKitHost* host, const std::vector<std::string>& menuTitles,
-              const std::vector<MenuItemDescription>& items) {
-    std::vector<const char*> titles;
-    std::vector<std::uint64_t> titleLengths;
-    for (const std::string& title : menuTitles) {
-        titles.push_back(title.data());
-        titleLengths.push_back(title.size());
-    }
-    std::vector<std::uint32_t> menus;
-    std::vector<const char*> labels;
-    std::vector<const char*> commands;
-    std::vector<const char*> keys;
-    std::vector<std::uint64_t> labelLengths;
-    std::vector<std::uint64_t> commandLengths;
-    std::vector<std::uint64_t> keyLengths;
-    std::vector<std::uint32_t> masks;
-    std::vector<std::int32_t> separators;
-    std::vector<std::int32_t> enabled;
-    std::vector<std::int32_t> checked;
-    for (const MenuItemDescription& item : items) {
-        menus.push_back(item.menu);
-        labels.push_back(item.label.data());
-        labelLengths.push_back(item.label.size());
-        commands.push_back(item.command.data());
-        commandLengths.push_back(item.command.size());
-        keys.push_back(item.key.data());
-        keyLengths.push_back(item.key.size());
-        masks.push_back(item.mask);
-        separators.push_back(item.separator ? 1 : 0);
-        enabled.push_back(item.enabled ? 1 : 0);
-        checked.push_back(0);
-    }
-    kelvo_appkit_set_menus(host, titles.data(), titleLengths.data(), titles.size(), menus.data(), labels.data(),
-                           labelLengths.data(), commands.data(), commandLengths.data(), keys.data(), keyLengths.data(),
-                           masks.data(), separators.data(), enabled.data(), checked.data(), items.size());
-}
-
 TEST(HostMenus, ApplicationMenusReplaceTheStandardOnesAndAnswerTheirKeys) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
@@ -284,11 +239,14 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
     ASSERT_NE(h.create(), nullptr);
     ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Second", 6, "second", 6, 0, 1, 0, 0, 0, 0, 400, 300), 1);
     h.platform.at(kMs, [&h] {
-        h.platform.userFocus(h.platform.ref(*h.platform.windows()[1]));
+        const standin::WindowRef second = h.platform.ref(*h.platform.windows()[1]);
+        h.platform.userFocus(second);
         for (auto [typed, modifiers] :
              {std::pair("c", "cmd"), std::pair("Z", "cmd,shift"), std::pair("f", "cmd,ctrl"), std::pair("h", "cmd"),
               std::pair("h", "cmd,opt"), std::pair("m", "cmd"), std::pair("w", "cmd")}) {
-            h.platform.userKeyDown(press(h, typed, modifiers));
+            standin::KeyPress key = press(h, typed, modifiers);
+            key.window = second;
+            h.platform.userKeyDown(key);
         }
     });
     h.run();
@@ -300,12 +258,12 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
         }
     }
     // Window 2 was made last and takes the keys.
-    // The keys are all pressed before the first action runs.
+    // The keys are all pressed before the first action runs; Hide Others is off and leaves its
+    // key to the view.
     EXPECT_EQ(acts, (std::vector<std::string>{"key.passed c", "key.passed Z", "key.consumed f", "key.consumed h",
-                                              "key.consumed h", "key.consumed m", "key.consumed w",
+                                              "key.passed h", "key.consumed m", "key.consumed w",
                                               "window.action toggle_full_screen n=2", "window.action hide_app n=2",
-                                              "window.action hide_others n=2", "window.miniaturize n=2",
-                                              "window.destroy n=2"}));
+                                              "window.miniaturize n=2", "window.destroy n=2"}));
 }
 
 KelvoContextMenuItemRecord item(std::uint32_t id, std::string_view label, bool enabled = true) {
@@ -386,6 +344,28 @@ TEST(HostStatusItem, FallsBackToTheFirstCharacterOfTheName) {
 
     kelvo_appkit_remove_tray(h.host);
     EXPECT_FALSE(item);
+}
+
+TEST(HostStatusItem, NoItemWhereTheDesktopHasNowhereToShowIt) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    const auto& item = h.platform.services().statusItem;
+    ASSERT_EQ(kelvo_appkit_create_tray(h.host, nullptr, 0, "Sync", 4, "Tip", 3), 1);
+    ASSERT_TRUE(item);
+
+    // The earlier item goes, and nothing takes its place.
+    h.platform.answers().statusItemShows = false;
+    h.platform.clearLog();
+    EXPECT_EQ(kelvo_appkit_create_tray(h.host, nullptr, 0, "Sync", 4, "Tip", 3), 0);
+    EXPECT_FALSE(item);
+    const std::uint32_t ids[] = {1};
+    const char* labels[] = {"Now"};
+    const std::uint64_t lengths[] = {3};
+    const std::uint32_t flags[] = {0};
+    const std::uint32_t enabled[] = {1};
+    kelvo_appkit_update_tray_menu(h.host, ids, labels, lengths, flags, enabled, 1);
+    kelvo_appkit_update_tray_title(h.host, "Later", 5);
+    EXPECT_EQ(h.platform.log(), (std::vector<std::string>{"status.remove", "status.create variable nowhere"}));
 }
 
 TEST(HostStatusItem, MenuChoicesReachTheTrayCallback) {

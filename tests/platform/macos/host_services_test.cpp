@@ -210,6 +210,8 @@ TEST_F(HostServices, DesktopServicesCheckWhatTheyAreGiven) {
     EXPECT_EQ(kelvo_appkit_show_notification(h.host, "", 0, "sub", 3, "body", 4), 0);
     EXPECT_EQ(kelvo_appkit_show_notification(h.host, "Done", 4, nullptr, 0, "All saved", 9), 1);
     EXPECT_EQ(lastLog(), "workspace.notify title=Done subtitle= body=All saved");
+    h.platform.answers().notificationsShow = false;  // no notification service
+    EXPECT_EQ(kelvo_appkit_show_notification(h.host, "Done", 4, nullptr, 0, nullptr, 0), 0);
 
     for (std::string_view url : {"", "example.com", "1http://x", "ht tp://x", "https://a b", ":x", "mailto:\x7f"}) {
         h.platform.clearLog();

@@ -119,6 +119,24 @@ TEST_F(HostWebViews, MainIsMadeOnFirstNeedAndKeepsASetFrame) {
     EXPECT_EQ(main.coveredRects, (std::vector<RectD>{{0, 0, 100, 60}}));
 }
 
+// Navigating "main" makes the main web view first and asks the policy after: a refused URL leaves
+// the new web view without a load; text that is no URL is refused before anything is made.
+TEST_F(HostWebViews, NavigatingMainMakesItBeforeThePolicyDecides) {
+    auto navigate = [&](std::uint64_t windowId, std::string_view label, std::string_view url) {
+        return kelvo_appkit_navigate_webview(h.host, windowId, label.data(), label.size(), url.data(), url.size());
+    };
+    EXPECT_EQ(navigate(1, "main", "not a url"), 0);
+    EXPECT_EQ(webViewForWindow(*h.host, 1), nullptr);
+    EXPECT_EQ(navigate(1, "main", "https://elsewhere.example/"), 0);
+    ASSERT_NE(webViewForWindow(*h.host, 1), nullptr);
+    EXPECT_TRUE(view("main").loads.empty());
+    EXPECT_EQ(navigate(1, "main", "vexa://app/other.html"), 1);
+    EXPECT_EQ(view("main").loads, std::vector<std::string>{"url vexa://app/other.html"});
+    EXPECT_EQ(navigate(1, "ghost", "vexa://app/other.html"), 0);
+    EXPECT_EQ(navigate(1, "", "vexa://app/other.html"), 0);
+    EXPECT_EQ(h.platform.webViews().size(), 1u);
+}
+
 TEST_F(HostWebViews, ViewsStackByLayerAndLowerPagesRefuseCoveredPointers) {
     ASSERT_EQ(child("top", "vexa://app/", 100, 100, 200, 100, 5), 1);
     ASSERT_EQ(child("under", "vexa://app/", 150, 120, 100, 100, 1), 1);

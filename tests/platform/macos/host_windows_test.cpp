@@ -16,16 +16,20 @@ using Kind = HostEventKind;
 
 TEST(HostWindows, PlacementRestoresInsideTheScreenOrCentres) {
     for (const auto& row : testing::readTable("platform/window_placement.txt")) {
+        ASSERT_EQ(row.size(), 13u);
         HostHarness h;
+        h.platform.answers().screen =
+            standin::RectD{std::stod(row[0]), std::stod(row[1]), std::stod(row[2]), std::stod(row[3])};
         testing::HostOptions options;
-        options.restoreFrame = row[0] == "1";
-        options.x = std::stod(row[1]);
-        options.y = std::stod(row[2]);
-        options.width = std::stod(row[3]);
-        options.height = std::stod(row[4]);
+        options.restoreFrame = row[4] == "1";
+        options.x = std::stod(row[5]);
+        options.y = std::stod(row[6]);
+        options.width = std::stod(row[7]);
+        options.height = std::stod(row[8]);
         ASSERT_NE(h.create(options), nullptr);
-        const standin::RectD expected{std::stod(row[5]), std::stod(row[6]), std::stod(row[7]), std::stod(row[8])};
-        EXPECT_EQ(h.platform.windows()[0]->content, expected) << row[1] << " " << row[2] << " " << row[3];
+        const standin::RectD expected{std::stod(row[9]), std::stod(row[10]), std::stod(row[11]), std::stod(row[12])};
+        EXPECT_EQ(h.platform.windows()[0]->content, expected)
+            << "visible " << row[0] << "," << row[1] << " frame " << row[5] << " " << row[6] << " " << row[7];
     }
     // Without a screen the frame stays as given.
     HostHarness h;

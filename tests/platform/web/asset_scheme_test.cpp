@@ -1,8 +1,16 @@
 #include "platform/macos/web/asset_scheme.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -101,6 +109,90 @@ TEST_F(AssetTree, NoUsableRootServesNothing) {
     EXPECT_EQ(serve("vexa://app/" + std::string(2000, 'a')), "index text/html");
     handler.spaFallback = false;
     EXPECT_EQ(serve("vexa://app/" + std::string(2000, 'a')), "-1100");
+}
+
+// The POSIX I/O, counting the reads it is asked for.
+struct CountingIo {
+    static inline int reads = 0;
+    static Result<std::size_t> countedRead(void* context, FileHandle file, std::span<std::uint8_t> buffer,
+                                           std::uint64_t offset) {
+        ++reads;
+        return posixIo().ops->fileReadPositional(context, file, buffer, offset);
+    }
+    static Io io() {
+        static const IoOps ops = [] {
+            IoOps counted = *posixIo().ops;
+            counted.fileReadPositional = countedRead;
+            return counted;
+        }();
+        return Io{nullptr, &ops};
+    }
+};
+
+// Only regular files are served, and only those small enough to be read whole: a FIFO, a socket or
+// a device fails at once (the open never waits for a FIFO's writer), a huge file without a read.
+TEST_F(AssetTree, OnlyRegularFilesOfABoundedSizeAreServed) {
+    ::alarm(20);  // an open that waits for a FIFO's writer ends the test program instead of hanging it
+    ASSERT_EQ(::mkfifo(path("root/pipe.js").c_str(), 0600), 0);
+    int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = path("root/socket.js");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::string> special = {"vexa://app/pipe.js", "vexa://app/socket.js"};
+    // Making a device node needs root; anyone meets devices when the front-end folder is /dev.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod(path("root/null.js").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        special.push_back("vexa://app/null.js");
+    }
+    for (bool fallback : {true, false}) {
+        handler.spaFallback = fallback;
+        for (const std::string& url : special) {
+            auto started = std::chrono::steady_clock::now();
+            EXPECT_EQ(serve(url), "-1100") << url;
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << url;
+        }
+        KelvoAssetSchemeHandler devices = makeAssetSchemeHandler();
+        devices.spaFallback = fallback;
+        (void)devices.rootPath.assign("/dev");
+        for (std::string_view url : {"vexa://app/null", "vexa://app/zero", "vexa://app/urandom"}) {
+            EXPECT_EQ(outcome(serveAssetRequest(devices, io, posixRealPath, url)), "-1100") << url;
+        }
+    }
+    ::close(listener);
+    ::alarm(0);
+
+    // A sparse file of 8 TiB, or as large as the file system lets a file be.
+    std::uint64_t hugeSize = std::uint64_t{8} << 40;
+    int huge = ::open(path("root/huge.wasm").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(huge, 0);
+    while (::ftruncate(huge, static_cast<off_t>(hugeSize)) != 0 && hugeSize > kMaxServedAssetBytes * 2) hugeSize /= 2;
+    ::close(huge);
+    ASSERT_EQ(fs::file_size(path("root/huge.wasm")), hugeSize);
+    if (hugeSize != std::uint64_t{8} << 40)
+        std::printf("the file system allows sparse files of %llu bytes\n", static_cast<unsigned long long>(hugeSize));
+    // The largest file served, and one byte more.
+    int limit = ::open(path("root/limit.wasm").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(limit, 0);
+    ASSERT_EQ(::ftruncate(limit, static_cast<off_t>(kMaxServedAssetBytes)), 0);
+    ::close(limit);
+    fs::copy_file(path("root/limit.wasm"), path("root/over.wasm"));
+    fs::resize_file(path("root/over.wasm"), kMaxServedAssetBytes + 1);
+
+    Io counting = CountingIo::io();
+    for (std::string_view url : {"vexa://app/huge.wasm", "vexa://app/over.wasm"}) {
+        CountingIo::reads = 0;
+        EXPECT_EQ(outcome(serveAssetRequest(handler, counting, posixRealPath, url)), "-1100") << url;
+        EXPECT_EQ(CountingIo::reads, 0) << url;
+    }
+    auto served = serveAssetRequest(handler, counting, posixRealPath, "vexa://app/limit.wasm");
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->bytes.size(), kMaxServedAssetBytes);
+    EXPECT_EQ(served->mimeType, "application/wasm");
+    fs::remove(path("root/huge.wasm"));
 }
 
 TEST(AssetMimeTypes, FollowTheLowerCasedExtension) {

@@ -155,9 +155,17 @@ TEST_F(FrontEnd, ErrorsAreShownWithACodeAndAMessage) {
                        "'plain'].map(VostraDocument.describeError))"),
               R"([{"code":"handler_failed","message":"InvalidVrsPath"},{"code":"TypeError","message":"x must be a )"
               R"(string"},{"code":"not_a_document","message":"No"},{"code":"error","message":"plain"}])");
-    EXPECT_EQ(page.run("['/d/a', '/d/a.vrs', '/d/a.VRS'].map(VostraDocument.withDocumentExtension).join()"),
-              "/d/a.vrs,/d/a.vrs,/d/a.VRS.vrs");
-    EXPECT_EQ(page.run("['/d/a.VRS', '/d/a.txt', '.vrs', null].map(VostraDocument.isDocumentPath).join()"),
+}
+
+// The ".vrs" ending counts in any case: such documents open, and save back under the ending in
+// lower case, the only one the application writes.
+TEST_F(FrontEnd, TheDocumentEndingIsReadInAnyCaseAndWrittenInLowerCase) {
+    EXPECT_EQ(page.run("['/d/a', '/d/a.vrs', '/d/a.VRS', '/d/a.Vrs', '/d/x.vrs.txt', '/d/.VRS']"
+                       ".map(VostraDocument.withDocumentExtension).join()"),
+              "/d/a.vrs,/d/a.vrs,/d/a.vrs,/d/a.vrs,/d/x.vrs.txt.vrs,/d/.vrs");
+    EXPECT_EQ(page.run("['/d/a.VRS', '/d/a.vRs', '/d/a.txt', '.vrs', null].map(VostraDocument.isDocumentPath).join()"),
+              "true,true,false,false,false");
+    EXPECT_EQ(page.run("['/d/a.vrs', '/d/a.VRS', '/d/a', null].map(VostraDocument.savesInPlace).join()"),
               "true,false,false,false");
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/utf16_offsets.hpp"
 #include "base/utf8.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
 
@@ -33,27 +34,6 @@ std::string_view textOf(const char* bytes, std::uint64_t length) {
     return isValidUtf8(text) ? text : std::string_view{};
 }
 
-std::uint64_t utf16Length(std::string_view text) {
-    std::uint64_t units = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        Utf8CodePoint c = utf8CodePointAt(text, at);
-        units += c.value > 0xFFFF ? 2 : 1;
-        at += c.length;
-    }
-    return units;
-}
-
-// The byte offset of a UTF-16 offset; one that falls inside a surrogate pair takes the whole pair.
-std::size_t byteOffsetOfUtf16(std::string_view text, std::uint64_t units) {
-    std::size_t at = 0;
-    for (std::uint64_t seen = 0; at < text.size() && seen < units;) {
-        Utf8CodePoint c = utf8CodePointAt(text, at);
-        seen += c.value > 0xFFFF ? 2 : 1;
-        at += c.length;
-    }
-    return at;
-}
-
 std::string printed(const char* format, auto... args) {
     char buffer[64];
     int n = std::snprintf(buffer, sizeof buffer, format, args...);
@@ -76,6 +56,8 @@ void buildElement(WidgetAccessibilityElement& e, const KelvoWidgetAccessibilityN
         e.value = valueText;
     }
     e.placeholder = textOf(r.placeholder, r.placeholderLength);
+    e.text = valueText;
+    if (r.hasNumericValue != 0) s.numericValue = r.numericValue;
     if (r.hasRowCount != 0) s.rowCount = r.rowCount;
     if (r.hasColumnCount != 0) s.columnCount = r.columnCount;
     if (r.hasRowIndex != 0) {
@@ -85,6 +67,8 @@ void buildElement(WidgetAccessibilityElement& e, const KelvoWidgetAccessibilityN
     if (r.hasColumnIndex != 0) s.columnIndex = r.columnIndex;
     if (r.hasPositionInSet != 0) {
         s.index = r.positionInSet;
+        s.positionInSet = r.positionInSet;
+        if (r.hasSetSize != 0) s.setSize = r.setSize;
         if (r.hasNumericValue == 0 && r.hasSetSize != 0) {
             const std::uint32_t position =
                 r.positionInSet == std::numeric_limits<std::uint32_t>::max() ? r.positionInSet : r.positionInSet + 1;
@@ -101,8 +85,9 @@ void buildElement(WidgetAccessibilityElement& e, const KelvoWidgetAccessibilityN
         s.range = range;
         e.value = printed("%.3f", r.rangeValue);
     }
+    const std::uint64_t length = utf16Length(valueText);
+    if (r.hasSelection != 0) s.caretOffset = std::min(std::max(r.selectionStart, r.selectionEnd), length);
     if (!valueText.empty()) {
-        const std::uint64_t length = utf16Length(valueText);
         s.characterCount = length;
         if (r.hasSelection != 0) {
             const std::uint64_t a = std::min(r.selectionStart, length);
@@ -207,6 +192,7 @@ std::size_t accessibleElements(const WidgetAccessibilityModel& model,
         out[i].placeholder = e.placeholder;
         out[i].valueDescription = e.valueDescription;
         out[i].selectedText = e.selectedText;
+        out[i].text = e.text;
     }
     return model.count;
 }

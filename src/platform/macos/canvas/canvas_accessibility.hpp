@@ -61,6 +61,7 @@ struct WidgetAccessibilityElement {
     std::string placeholder;
     std::string valueDescription;
     std::string selectedText;
+    std::string text;
 };
 
 struct WidgetAccessibilityModel {

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf16_offsets.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -183,9 +184,5 @@ std::optional<CanvasEditingKey> canvasEditingKey(std::uint32_t keysym, std::uint
 // Delay of a coalesced event: 0 before the first emission, else until one interval after the
 // last, never below 0.
 std::uint64_t coalescingDelayNs(std::optional<std::uint64_t> lastEmitNs, std::uint64_t nowNs, std::uint64_t intervalNs);
-
-// UTF-16 length of UTF-8 text, and of its first `characters` code points.
-std::uint64_t utf16Length(std::string_view text);
-std::uint64_t utf16LengthOfPrefix(std::string_view text, std::uint64_t characters);
 
 }  // namespace kelvo

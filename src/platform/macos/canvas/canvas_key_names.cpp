@@ -108,16 +108,4 @@ std::optional<CanvasEditingKey> canvasEditingKey(std::uint32_t keysym, std::uint
     }
 }
 
-std::uint64_t utf16LengthOfPrefix(std::string_view text, std::uint64_t characters) {
-    std::uint64_t units = 0;
-    for (std::size_t at = 0; at < text.size() && characters > 0; --characters) {
-        const Utf8CodePoint point = utf8CodePointAt(text, at);
-        units += point.value >= 0x10000 ? 2 : 1;
-        at += point.length;
-    }
-    return units;
-}
-
-std::uint64_t utf16Length(std::string_view text) { return utf16LengthOfPrefix(text, UINT64_MAX); }
-
 }  // namespace kelvo

@@ -2,10 +2,10 @@
 // being composed ("marked"), its range and the caret inside it; the runtime edits its widget.
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/macos/canvas/canvas_input.hpp"
 #include "platform/macos/canvas/canvas_input_private.hpp"
+#include "platform/standin/element_text.hpp"
 
 namespace kelvo {
 
@@ -105,16 +105,7 @@ CanvasRect canvasCaretRect(const CanvasInput& input, TextRange range, TextRange*
         clamped.length = std::min(range.length, n - clamped.location);
     }
     *actual = clamped;
-    const CanvasRect& f = element.frame;
-    const double inset = std::clamp(0.08 * f.width, 4.0, 12.0);
-    const double usable = std::max(f.width - 2 * inset, 1.0);
-    const double count = static_cast<double>(std::max<std::uint64_t>(n, 1));
-    const double start = std::clamp(static_cast<double>(clamped.location) / count, 0.0, 1.0);
-    const double end = std::clamp(
-        (static_cast<double>(clamped.location) + static_cast<double>(std::max<std::uint64_t>(clamped.length, 1))) /
-            count,
-        0.0, 1.0);
-    return {f.x + inset + usable * start, f.y, std::max(usable * (end - start), 1.0), std::max(f.height, 1.0)};
+    return standin::elementCharacterRangeRect(element.frame, n, clamped.location, clamped.length);
 }
 
 }  // namespace kelvo

@@ -112,7 +112,7 @@ bool classify(PassContext& pass, std::size_t index, Record& record) {
     if (std::optional<PixelGridRect> flat = composite::flatQuadRect(*command, f.scale, f.pixelWidth, f.pixelHeight)) {
         record.kind = RecordKind::flat;
         record.pixels = *flat;
-        const PacketColor& c = command->paint->color;
+        const PacketColor& c = *command->paint->color;
         record.color = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]), 1.0f};
         return true;
     }

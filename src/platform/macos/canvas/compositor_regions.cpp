@@ -50,7 +50,7 @@ std::optional<PixelGridRect> flatQuadRect(const PacketCommand& command, double s
     const PacketPaint& paint = *command.paint;
     // Only a plain rectangle is what the quad draws: a rounded or stroked shape is not.
     if (paint.kind != PacketPaintKind::color || command.shape->kind != PacketShapeKind::rect) return std::nullopt;
-    if (!(command.opacity >= 1.0) || !(paint.color[3] >= 1.0)) return std::nullopt;
+    if (!paint.color || !(command.opacity >= 1.0) || !((*paint.color)[3] >= 1.0)) return std::nullopt;
     PacketRect rect = standardizeRect(command.shape->rect);
     if (command.clip) rect = intersectRects(rect, *command.clip);
     if (rectIsEmpty(rect)) return std::nullopt;

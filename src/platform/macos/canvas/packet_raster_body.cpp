@@ -11,18 +11,30 @@ constexpr std::size_t kGradientMaxStops = 16;
 
 double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
 
+std::size_t gradientStopCount(const PacketPaint& paint) { return std::min(paint.stops.size(), kGradientMaxStops); }
+
+// Every stop a gradient uses has a colour; one without fails the drawing.
+bool gradientStopsHaveColours(const PacketPaint& paint) {
+    const std::size_t count = gradientStopCount(paint);
+    return std::all_of(paint.stops.begin(), paint.stops.begin() + static_cast<std::ptrdiff_t>(count),
+                       [](const PacketGradientStop& stop) { return stop.color.has_value(); });
+}
+
 // A linear gradient between two device points; nothing is painted before the start or past the end.
 class GradientShader final : public CanvasShader {
 public:
     GradientShader(const Canvas2d& canvas, const PacketPaint& paint, double opacity) {
-        count_ = std::min(paint.stops.size(), kGradientMaxStops);
+        count_ = gradientStopCount(paint);
         for (std::size_t i = 0; i < count_; ++i) {
             const PacketGradientStop& stop = paint.stops[i];
-            offsets_[i] = static_cast<float>(std::clamp(finiteOr(stop.offset, 0), 0.0, 1.0));
+            // A stop without an offset of its own sits at its place among the stops used.
+            const double place = static_cast<double>(i) / static_cast<double>(std::max<std::size_t>(count_ - 1, 1));
+            offsets_[i] = static_cast<float>(std::clamp(finiteOr(stop.offset, place), 0.0, 1.0));
+            const PacketColor colour = stop.color.value_or(PacketColor{});
             for (std::size_t c = 0; c < 3; ++c) {
-                colours_[i][c] = static_cast<float>(std::clamp(finiteOr(stop.color[c], 0), 0.0, 1.0));
+                colours_[i][c] = static_cast<float>(std::clamp(finiteOr(colour[c], 0), 0.0, 1.0));
             }
-            colours_[i][3] = static_cast<float>(std::clamp(finiteOr(stop.color[3], 1) * opacity, 0.0, 1.0));
+            colours_[i][3] = static_cast<float>(std::clamp(finiteOr(colour[3], 1) * opacity, 0.0, 1.0));
         }
         start_ = applyAffine(canvas.surface_transform, {static_cast<float>(finiteOr(paint.start.x, 0)),
                                                         static_cast<float>(finiteOr(paint.start.y, 0))});
@@ -142,12 +154,13 @@ bool drawPaintedPath(const Canvas2d& canvas, const std::vector<PathElement>& pat
     const CanvasShader* shader = &solid;
     std::optional<GradientShader> gradient;
     if (paint.kind == PacketPaintKind::color) {
-        solid.premultiplied = packetPremultipliedColour(paint.color, opacity);
+        if (!paint.color) return false;
+        solid.premultiplied = packetPremultipliedColour(*paint.color, opacity);
     } else if (paint.kind == PacketPaintKind::linear_gradient) {
-        if (paint.stops.empty()) return false;
+        if (paint.stops.empty() || !gradientStopsHaveColours(paint)) return false;
         if (mode == PathPaintMode::stroke) {
             // Gradient strokes are drawn in the first stop's colour.
-            solid.premultiplied = packetPremultipliedColour(paint.stops[0].color, opacity);
+            solid.premultiplied = packetPremultipliedColour(*paint.stops[0].color, opacity);
         } else {
             gradient.emplace(canvas, paint, opacity);
             shader = &*gradient;

@@ -120,7 +120,8 @@ bool drawPacketImage(const Canvas2d& canvas, const PacketImageDraw& draw, const 
 }
 
 bool drawPacketShadow(const Canvas2d& canvas, const PacketEffect& effect, double opacity) {
-    std::array<float, 4> colour = packetPremultipliedColour(effect.color, opacity);
+    if (!effect.color) return false;
+    std::array<float, 4> colour = packetPremultipliedColour(*effect.color, opacity);
     double blur = std::isfinite(effect.blur) ? std::max(effect.blur, 0.0) : 0.0;
     PacketRect rect = standardRect(effect.rect);
     PacketRect moved{rect.x + (std::isfinite(effect.offset.x) ? effect.offset.x : 0),
@@ -157,7 +158,7 @@ bool drawPacketShadow(const Canvas2d& canvas, const PacketEffect& effect, double
     }
     // The shape itself, nearly invisible: what shows is its shadow.
     SolidShader faint;
-    PacketColor faint_colour = effect.color;
+    PacketColor faint_colour = *effect.color;
     faint_colour[3] = 0.01;
     faint.premultiplied = packetPremultipliedColour(faint_colour, opacity);
     std::vector<PathElement>& path = canvasPathScratch();

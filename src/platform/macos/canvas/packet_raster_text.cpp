@@ -40,18 +40,23 @@ float naturalWidth(const TextStyle& style, std::string_view text) {
 }
 
 // Draws one line with its baseline at `baseline`, starting at x. Glyphs whose outline cannot be
-// read are left out; the pen still advances.
+// read are left out; the pen still advances. A synthetic weight widens the advances, not the
+// outlines: each outline sits in the middle of its widened advance, as the reference renderer
+// places it.
 void drawLine(const Canvas2d& canvas, const TextStyle& style, std::string_view text, float x, float baseline) {
     thread_local auto builder = std::make_unique<GlyphPathBuilder>();
+    const float widened = style.font.advanceScale > 0 ? 1.0f - 1.0f / style.font.advanceScale : 0.0f;
     for (std::size_t at = 0; at < text.size();) {
         Utf8CodePoint c = utf8CodePointAt(text, at);
         at += std::max<std::size_t>(c.length, 1);
+        const float advance = advanceOf(style, c.value);
         std::uint16_t glyph = glyphIndex(*style.font.face, c.value);
         builder->clear();
-        if (glyphOutlineInner(*style.font.face, glyph, outlineTransform(style, {x, baseline}), builder->sink(), 0)) {
+        const Point pen{x + advance * widened * 0.5f, baseline};
+        if (glyphOutlineInner(*style.font.face, glyph, outlineTransform(style, pen), builder->sink(), 0)) {
             (void)canvasFillPath(canvas, builder->path(), FillRule::winding, style.colour);
         }
-        x += advanceOf(style, c.value);
+        x += advance;
     }
 }
 
@@ -129,8 +134,9 @@ void drawParagraph(const Canvas2d& canvas, const TextStyle& style, const PacketT
 }  // namespace
 
 bool drawPacketText(const Canvas2d& canvas, const PacketText& text, double opacity) {
+    if (!text.color) return false;
     TextStyle style;
-    style.colour.premultiplied = packetPremultipliedColour(text.color, opacity);
+    style.colour.premultiplied = packetPremultipliedColour(*text.color, opacity);
     style.size = std::min(canvasTextSize(text.size), static_cast<float>(kPacketTextMaxSize));
     style.font = canvasFontForId(processFontRegistry(), text.font);
     if (!std::isfinite(text.origin.x) || !std::isfinite(text.origin.y)) return true;

@@ -18,6 +18,12 @@ bool applyRetainedPatch(CanvasPresenterState& state, const CanvasPacket& packet,
     if (!state.hasRetainedState) return false;
     if (!packet.generation || *packet.generation == 0 || *packet.generation != state.retainedGeneration) return false;
     if (!packet.patch_evicts || !packet.patch_upserts || !packet.patch_order) return false;
+    // An entry that is not a key, or an upsert without a key and a command, makes the edit
+    // unknowable: the producer must send the whole frame again.
+    if (packet.patch_malformed) {
+        dropRetainedState(state);
+        return false;
+    }
 
     auto& retained = state.retainedCommands;
     for (std::uint64_t key : *packet.patch_evicts) {

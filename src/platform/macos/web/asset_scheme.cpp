@@ -1,6 +1,7 @@
 #include "platform/macos/web/asset_scheme.hpp"
 
 #include <array>
+#include <new>
 #include <optional>
 
 #include "base/ascii.hpp"
@@ -121,15 +122,28 @@ tl::expected<ResolvedFile, AssetFailure> resolveFile(const KelvoAssetSchemeHandl
     return file;
 }
 
+// Whether an open file may be served: a regular file small enough to go out in one piece.
+bool isServable(const Result<FileStat>& stat) {
+    return stat && stat->kind == FileKind::regular && stat->size <= kMaxServedAssetBytes;
+}
+
 tl::expected<std::vector<std::uint8_t>, AssetFailure> readWholeFile(const Io& io, std::string_view path) {
-    // The path is resolved: a link found here was put in meanwhile and is not followed.
-    Result<FileHandle> file = ioOpenFile(io, path, {.access = FileAccess::read_only, .followSymlinks = false});
+    // The path is resolved: a link found here was put in meanwhile and is not followed. The open
+    // never waits, so a FIFO or a device cannot hold the main thread; its kind then refuses it.
+    Result<FileHandle> file =
+        ioOpenFile(io, path, {.access = FileAccess::read_only, .followSymlinks = false, .nonBlocking = true});
     if (!file) return refused(AssetFailure::file_does_not_exist);
     std::vector<std::uint8_t> bytes;
     Result<FileStat> stat = ioFileStat(io, *file);
-    bool readable = stat && stat->kind == FileKind::regular;
+    bool readable = isServable(stat);
     if (readable) {
-        bytes.resize(stat->size);
+        try {
+            bytes.resize(stat->size);
+        } catch (const std::bad_alloc&) {
+            readable = false;  // no memory for it now: as unreadable as a missing file
+        }
+    }
+    if (readable) {
         Result<std::size_t> count = ioReadAllAt(io, *file, bytes, 0);
         readable = count.has_value();
         if (readable) bytes.resize(*count);

@@ -22,6 +22,12 @@ enum class AssetFailure : std::int32_t {
     file_does_not_exist = -1100,  // nothing readable there, after the single-page fallback
 };
 
+// The largest file the scheme serves. A response goes to the web view whole, held in memory twice
+// (here and in the page's process), so a file is read only when that is affordable: 64 MiB is
+// several times the largest front-end bundles and WebAssembly modules, and far below what a
+// machine that runs a web view has to spare. Larger files fail like unreadable ones.
+inline constexpr std::uint64_t kMaxServedAssetBytes = std::uint64_t{64} * 1024 * 1024;
+
 // One window's asset root, shared by all of the window's web views.
 struct KelvoAssetSchemeHandler {
     InlineBytes<kMaxIoPath> rootPath;   // empty: every request fails
@@ -61,7 +67,8 @@ struct AssetResponse {
 // Answers one request: the named file under the root, or the entry when the name finds nothing (or
 // a folder) and the fallback is on. The entry obeys the rules of request paths; a file whose
 // resolved path leaves the resolved root is refused (bad_url); one that cannot be read as a
-// regular file fails with file_does_not_exist.
+// regular file of at most kMaxServedAssetBytes fails with file_does_not_exist, at once and without
+// reading it (a FIFO, a socket, a device or a huge file alike).
 tl::expected<AssetResponse, AssetFailure> serveAssetRequest(const KelvoAssetSchemeHandler& handler, const Io& io,
                                                             RealPathFn realPath, std::string_view url);
 

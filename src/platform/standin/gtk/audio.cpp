@@ -1,7 +1,12 @@
-// GTK audio: GStreamer's playbin, one per player, with the tap inside its audio sink so that it
-// hears what goes out (after the volume): audioconvert ! capsfilter F32LE interleaved ! identity
-// (the tap's probe) ! the output. Bus messages come to the main loop and reach the host through
-// the main queue. Cache downloads go through libsoup.
+// GTK audio: GStreamer's playbin, one per player, with the tap and the volume inside its audio
+// sink: audioconvert ! capsfilter F32LE interleaved ! identity (the tap's probe) ! volume ! the
+// output. The tap so hears what goes out as it goes out, before the volume: the spectrum does not
+// depend on the volume the page set (playbin's own volume is left at 1). Bus messages come to the
+// main loop and reach the host through the main queue. Cache downloads go through libsoup.
+//
+// Found while checking GStreamer 1.22: a tap in playbin's audio filter also sees the samples before
+// the volume, but a queue lies between the filter and the sink, so it runs up to a second ahead of
+// what is heard; inside the sink it runs one buffer ahead.
 //
 // Found while checking GStreamer 1.22: the tap runs about one buffer (40-60 ms) ahead of the
 // position; a flushing seek answers asynchronously, and until its own ASYNC_DONE (matched by
@@ -24,8 +29,9 @@ namespace kelvo::standin {
 namespace {
 
 constexpr GstClockTime kProbeTimeout = 5 * GST_SECOND;
-// playbin's flags: audio (0x2) and software volume (0x10); no video or subtitles are decoded.
-constexpr guint kPlayAudioOnly = 0x2 | 0x10;
+// playbin's flags: audio (0x2) only; no video or subtitles are decoded, and the volume is the audio
+// sink's own element.
+constexpr guint kPlayAudioOnly = 0x2;
 constexpr const char* kFakeOutput = "fakesink sync=true";
 constexpr const char* kDesktopOutput = "audioconvert ! audioresample ! autoaudiosink";
 
@@ -166,7 +172,8 @@ GstPadProbeReturn onTapProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 GstElement* makeAudioSink(GtkState& state, GtkPlayerRecord& record) {
     std::string description =
-        "audioconvert ! capsfilter caps=audio/x-raw,format=F32LE,layout=interleaved ! identity name=tap ! ";
+        "audioconvert ! capsfilter caps=audio/x-raw,format=F32LE,layout=interleaved ! identity name=tap ! "
+        "volume name=volume ! ";
     description += state.audioToFakeSink ? kFakeOutput : kDesktopOutput;
     GError* error = nullptr;
     GstElement* sink = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
@@ -177,6 +184,7 @@ GstElement* makeAudioSink(GtkState& state, GtkPlayerRecord& record) {
     gst_pad_add_probe(pad.get(),
                       static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       onTapProbe, &record, nullptr);
+    record.volume.reset(gst_bin_get_by_name(GST_BIN(sink), "volume"));
     return sink;
 }
 
@@ -259,7 +267,7 @@ void seek(void*, PlayerRef ref, std::uint64_t positionMs) {
 void setVolume(void*, PlayerRef ref, double volume) {
     // The player's range is 0 ... 1; GStreamer's element warns outside its own.
     const double level = std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 1.0);
-    g_object_set(recordOf(ref).pipeline.get(), "volume", level, nullptr);
+    g_object_set(recordOf(ref).volume.get(), "volume", level, nullptr);
 }
 
 PlayerTimes times(void*, PlayerRef ref) {

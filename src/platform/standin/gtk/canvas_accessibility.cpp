@@ -1,40 +1,24 @@
 // GTK accessibility of canvas views. A canvas view's drawing area has an accessible of its own
 // type whose children are the view's elements: small ATK objects with a role, a name, states,
-// extents inside the area, the actions the element allows and, for ranges, a value. Assistive
-// technology reaches them over the accessibility bus; what it does to them is posted to the main
-// loop and handed to the view's sink there, unless the view is gone by then.
+// extents inside the area, the actions the element allows, a placeholder among their attributes
+// and, where the element has them, a value, a text (editable where the widget takes text) and a
+// place as a table cell. Assistive technology reaches them over the accessibility bus; what it
+// does to them is posted to the main loop and handed to the view's sink there, unless the view is
+// gone by then.
 
 #include <gtk/gtk-a11y.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/utf16_offsets.hpp"
+#include "platform/standin/gtk/canvas_element.hpp"
 #include "platform/standin/gtk/gtk_state.hpp"
 
 namespace kelvo::standin {
-
-namespace {
-
-// What one element shows, copied from the host's element.
-struct ElementData {
-    GtkState* state = nullptr;
-    std::uint64_t viewNumber = 0;
-    std::uint64_t widgetId = 0;
-    RectD frame{};
-    std::optional<ElementRange> range;
-    std::vector<std::pair<const char*, ElementActionKind>> actions;
-    bool enabled = true;
-    bool focused = false;
-    bool selected = false;
-    std::optional<bool> expanded;
-    bool required = false;
-    bool canFocus = false;
-    int index = 0;
-};
-
-}  // namespace
 
 struct KelvoCanvasElement {
     AtkObject parent;
@@ -42,13 +26,6 @@ struct KelvoCanvasElement {
 };
 struct KelvoCanvasElementClass {
     AtkObjectClass parent;
-};
-
-struct KelvoCanvasRangeElement {
-    KelvoCanvasElement parent;
-};
-struct KelvoCanvasRangeElementClass {
-    KelvoCanvasElementClass parent;
 };
 
 struct KelvoCanvasAreaAccessible {
@@ -70,42 +47,25 @@ namespace {
 
 void elementComponentInit(AtkComponentIface* iface);
 void elementActionInit(AtkActionIface* iface);
-void elementValueInit(AtkValueIface* iface);
 
 }  // namespace
 
 G_DEFINE_TYPE_WITH_CODE(KelvoCanvasElement, kelvo_canvas_element, ATK_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(ATK_TYPE_COMPONENT, elementComponentInit)
                             G_IMPLEMENT_INTERFACE(ATK_TYPE_ACTION, elementActionInit))
-// An element with a range also has a value.
-G_DEFINE_TYPE_WITH_CODE(KelvoCanvasRangeElement, kelvo_canvas_range_element, kelvo_canvas_element_get_type(),
-                        G_IMPLEMENT_INTERFACE(ATK_TYPE_VALUE, elementValueInit))
 G_DEFINE_TYPE(KelvoCanvasAreaAccessible, kelvo_canvas_area_accessible, GTK_TYPE_WIDGET_ACCESSIBLE)
 G_DEFINE_TYPE(KelvoCanvasArea, kelvo_canvas_area, GTK_TYPE_DRAWING_AREA)
 
 namespace {
 
-ElementData& dataOf(gpointer object) { return *reinterpret_cast<KelvoCanvasElement*>(object)->data; }
 std::vector<AtkObject*>& childrenOf(gpointer accessible) {
     return *reinterpret_cast<KelvoCanvasAreaAccessible*>(accessible)->children;
-}
-
-void deliver(const ElementData& data, ElementAction action) {
-    GtkState* state = data.state;
-    data.state->post([state, number = data.viewNumber, widgetId = data.widgetId, action] {
-        auto found = state->nativeViews.find(number);
-        if (found == state->nativeViews.end()) return;
-        GtkNativeViewRecord& record = *found->second;
-        if (record.elementSink.deliver == nullptr) return;
-        record.elementSink.deliver(record.elementSink.context,
-                                   reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record)), widgetId, action);
-    });
 }
 
 // Element: states and place.
 AtkStateSet* elementStates(AtkObject* object) {
     AtkStateSet* set = ATK_OBJECT_CLASS(kelvo_canvas_element_parent_class)->ref_state_set(object);
-    const ElementData& d = dataOf(object);
+    const ElementData& d = elementDataOf(object);
     atk_state_set_add_state(set, ATK_STATE_VISIBLE);
     atk_state_set_add_state(set, ATK_STATE_SHOWING);
     if (d.enabled) {
@@ -120,10 +80,22 @@ AtkStateSet* elementStates(AtkObject* object) {
         if (*d.expanded) atk_state_set_add_state(set, ATK_STATE_EXPANDED);
     }
     if (d.required) atk_state_set_add_state(set, ATK_STATE_REQUIRED);
+    if (d.enabled && d.valueSettable) atk_state_set_add_state(set, ATK_STATE_EDITABLE);
+    if (d.enabled && d.selectionSettable) atk_state_set_add_state(set, ATK_STATE_SELECTABLE_TEXT);
     return set;
 }
 
-gint elementIndex(AtkObject* object) { return dataOf(object).index; }
+gint elementIndex(AtkObject* object) { return elementDataOf(object).index; }
+
+// The caller frees the set.
+AtkAttributeSet* elementAttributes(AtkObject* object) {
+    const ElementData& d = elementDataOf(object);
+    if (d.placeholder.empty()) return nullptr;
+    auto* attribute = static_cast<AtkAttribute*>(g_malloc(sizeof(AtkAttribute)));
+    attribute->name = g_strdup("placeholder-text");
+    attribute->value = g_strdup(d.placeholder.c_str());
+    return g_slist_prepend(nullptr, attribute);
+}
 
 void elementFinalize(GObject* object) {
     delete reinterpret_cast<KelvoCanvasElement*>(object)->data;
@@ -132,13 +104,10 @@ void elementFinalize(GObject* object) {
 
 // Element: extents, relative to the drawing area's.
 void elementExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* height, AtkCoordType coords) {
-    const ElementData& d = dataOf(component);
+    const ElementData& d = elementDataOf(component);
     gint areaX = 0;
     gint areaY = 0;
-    AtkObject* parent = atk_object_get_parent(ATK_OBJECT(component));
-    if (parent != nullptr && ATK_IS_COMPONENT(parent)) {
-        atk_component_get_extents(ATK_COMPONENT(parent), &areaX, &areaY, nullptr, nullptr, coords);
-    }
+    canvasOriginOf(ATK_OBJECT(component), coords, &areaX, &areaY);
     if (x != nullptr) *x = areaX + static_cast<gint>(d.frame.x);
     if (y != nullptr) *y = areaY + static_cast<gint>(d.frame.y);
     if (width != nullptr) *width = static_cast<gint>(d.frame.width);
@@ -146,9 +115,9 @@ void elementExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint
 }
 
 gboolean elementGrabFocus(AtkComponent* component) {
-    const ElementData& d = dataOf(component);
+    const ElementData& d = elementDataOf(component);
     if (!d.enabled || !d.canFocus) return FALSE;
-    deliver(d, ElementAction{ElementActionKind::focus});
+    deliverElementAction(d, ElementAction{ElementActionKind::focus});
     return TRUE;
 }
 
@@ -158,17 +127,17 @@ void elementComponentInit(AtkComponentIface* iface) {
 }
 
 // Element: actions.
-gint actionCount(AtkAction* action) { return static_cast<gint>(dataOf(action).actions.size()); }
+gint actionCount(AtkAction* action) { return static_cast<gint>(elementDataOf(action).actions.size()); }
 
 gboolean doAction(AtkAction* action, gint i) {
-    const ElementData& d = dataOf(action);
+    const ElementData& d = elementDataOf(action);
     if (i < 0 || static_cast<std::size_t>(i) >= d.actions.size()) return FALSE;
-    deliver(d, ElementAction{d.actions[static_cast<std::size_t>(i)].second});
+    deliverElementAction(d, ElementAction{d.actions[static_cast<std::size_t>(i)].second});
     return TRUE;
 }
 
 const gchar* actionName(AtkAction* action, gint i) {
-    const ElementData& d = dataOf(action);
+    const ElementData& d = elementDataOf(action);
     if (i < 0 || static_cast<std::size_t>(i) >= d.actions.size()) return nullptr;
     return d.actions[static_cast<std::size_t>(i)].first;
 }
@@ -177,23 +146,6 @@ void elementActionInit(AtkActionIface* iface) {
     iface->get_n_actions = actionCount;
     iface->do_action = doAction;
     iface->get_name = actionName;
-}
-
-// Element: a range's value (none without a range).
-void valueAndText(AtkValue* value, gdouble* current, gchar** text) {
-    const ElementData& d = dataOf(value);
-    if (current != nullptr) *current = d.range ? d.range->value : 0;
-    if (text != nullptr) *text = nullptr;
-}
-
-AtkRange* valueRange(AtkValue* value) {
-    const ElementData& d = dataOf(value);
-    return d.range ? atk_range_new(d.range->minimum, d.range->maximum, nullptr) : nullptr;
-}
-
-void elementValueInit(AtkValueIface* iface) {
-    iface->get_value_and_text = valueAndText;
-    iface->get_range = valueRange;
 }
 
 AtkRole atkRoleOf(ElementRole role) {
@@ -232,22 +184,94 @@ AtkRole atkRoleOf(ElementRole role) {
     return ATK_ROLE_PANEL;
 }
 
+// The interfaces an element implements beyond its component and actions.
+namespace facet {
+inline constexpr unsigned value = 1;
+inline constexpr unsigned text = 2;
+inline constexpr unsigned editable_text = 4;
+inline constexpr unsigned table_cell = 8;
+inline constexpr unsigned all = 16;
+}  // namespace facet
+
+unsigned facetsOf(const AccessibleElement& e) {
+    unsigned facets = 0;
+    if (e.range || e.numericValue) facets |= facet::value;
+    if (e.role == ElementRole::text_field || !e.text.empty() || e.valueSettable || e.selectionSettable) {
+        facets |= facet::text;
+    }
+    if (e.valueSettable) facets |= facet::editable_text;
+    if (e.rowIndex || e.columnIndex || e.positionInSet) facets |= facet::table_cell;
+    return facets;
+}
+
+template <class Iface, void (*Init)(Iface*)>
+void initInterface(gpointer iface, gpointer) {
+    Init(static_cast<Iface*>(iface));
+}
+
+// One element type for each set of facets, made the first time an element needs it.
+GType elementTypeWith(unsigned facets) {
+    static std::array<GType, facet::all> types{};
+    if (facets == 0) return kelvo_canvas_element_get_type();
+    if (types[facets] != 0) return types[facets];
+    const std::string name = "KelvoCanvasElement" + std::to_string(facets);
+    const GType type =
+        g_type_register_static_simple(kelvo_canvas_element_get_type(), name.c_str(), sizeof(KelvoCanvasElementClass),
+                                      nullptr, sizeof(KelvoCanvasElement), nullptr, GTypeFlags{});
+    const auto add = [type](GType iface, GInterfaceInitFunc init) {
+        const GInterfaceInfo info{init, nullptr, nullptr};
+        g_type_add_interface_static(type, iface, &info);
+    };
+    if ((facets & facet::value) != 0) add(ATK_TYPE_VALUE, initInterface<AtkValueIface, elementValueInit>);
+    if ((facets & facet::text) != 0) add(ATK_TYPE_TEXT, initInterface<AtkTextIface, elementTextInit>);
+    if ((facets & facet::editable_text) != 0) {
+        add(ATK_TYPE_EDITABLE_TEXT, initInterface<AtkEditableTextIface, elementEditableTextInit>);
+    }
+    if ((facets & facet::table_cell) != 0) {
+        add(ATK_TYPE_TABLE_CELL, initInterface<AtkTableCellIface, elementTableCellInit>);
+    }
+    types[facets] = type;
+    return type;
+}
+
+// Text offsets of the host's element count UTF-16 units; here they count characters.
+void copyText(ElementData& d, const AccessibleElement& e) {
+    d.text = e.text;
+    d.characters = characterCount(d.text);
+    if (e.selectionStart) {
+        const std::uint64_t start = characterOffsetOfUtf16(d.text, *e.selectionStart);
+        d.selection = {start, characterOffsetOfUtf16(d.text, *e.selectionStart + e.selectionLength)};
+    }
+    if (e.caretOffset) d.caret = characterOffsetOfUtf16(d.text, *e.caretOffset);
+    d.placeholder = e.placeholder;
+}
+
 AtkObject* makeElement(GtkNativeViewRecord& record, AtkObject* parent, const AccessibleElement& e, int index) {
-    const GType type = e.range ? kelvo_canvas_range_element_get_type() : kelvo_canvas_element_get_type();
-    auto* object = static_cast<KelvoCanvasElement*>(g_object_new(type, nullptr));
+    auto* object = static_cast<KelvoCanvasElement*>(g_object_new(elementTypeWith(facetsOf(e)), nullptr));
     ElementData& d = *object->data;
     d.state = record.state;
     d.viewNumber = record.number;
     d.widgetId = e.widgetId;
     d.frame = e.frame;
     d.range = e.range;
+    d.numericValue = e.numericValue;
+    d.valueText = e.value;
     d.enabled = e.enabled;
     d.focused = e.focused;
     d.selected = e.selected;
     d.expanded = e.expanded;
     d.required = e.required;
     d.canFocus = e.canFocus;
+    d.valueSettable = e.valueSettable;
+    d.selectionSettable = e.selectionSettable;
     d.index = index;
+    copyText(d, e);
+    if (e.rowIndex) {
+        d.row = e.rowIndex;
+    } else if (e.positionInSet) {
+        d.row = *e.positionInSet;  // a list's items are its rows
+    }
+    d.column = e.columnIndex;
     if (e.canPress) d.actions.emplace_back("press", ElementActionKind::press);
     if (e.canIncrement) d.actions.emplace_back("increment", ElementActionKind::increment);
     if (e.canDecrement) d.actions.emplace_back("decrement", ElementActionKind::decrement);
@@ -304,17 +328,40 @@ void setElements(void*, ViewRef ref, std::span<const AccessibleElement> elements
 
 }  // namespace
 
+ElementData& elementDataOf(gpointer element) { return *reinterpret_cast<KelvoCanvasElement*>(element)->data; }
+
+void deliverElementAction(const ElementData& data, const ElementAction& action) {
+    GtkState* state = data.state;
+    data.state->post(
+        [state, number = data.viewNumber, widgetId = data.widgetId, action, text = std::string(action.text)] {
+            auto found = state->nativeViews.find(number);
+            if (found == state->nativeViews.end()) return;
+            GtkNativeViewRecord& record = *found->second;
+            if (record.elementSink.deliver == nullptr) return;
+            ElementAction copy = action;
+            copy.text = text;
+            record.elementSink.deliver(record.elementSink.context,
+                                       reinterpret_cast<ViewRef>(static_cast<GtkPlacedView*>(&record)), widgetId, copy);
+        });
+}
+
+void canvasOriginOf(AtkObject* element, AtkCoordType coords, gint* x, gint* y) {
+    *x = *y = 0;
+    if (coords == ATK_XY_PARENT) return;  // the view is the parent
+    AtkObject* parent = atk_object_get_parent(element);
+    if (parent != nullptr && ATK_IS_COMPONENT(parent)) {
+        atk_component_get_extents(ATK_COMPONENT(parent), x, y, nullptr, nullptr, coords);
+    }
+}
+
 static void kelvo_canvas_element_init(KelvoCanvasElement* self) { self->data = new ElementData(); }
 
 static void kelvo_canvas_element_class_init(KelvoCanvasElementClass* klass) {
     G_OBJECT_CLASS(klass)->finalize = elementFinalize;
     ATK_OBJECT_CLASS(klass)->ref_state_set = elementStates;
     ATK_OBJECT_CLASS(klass)->get_index_in_parent = elementIndex;
+    ATK_OBJECT_CLASS(klass)->get_attributes = elementAttributes;
 }
-
-static void kelvo_canvas_range_element_init(KelvoCanvasRangeElement*) {}
-
-static void kelvo_canvas_range_element_class_init(KelvoCanvasRangeElementClass*) {}
 
 static void kelvo_canvas_area_accessible_init(KelvoCanvasAreaAccessible* self) {
     self->children = new std::vector<AtkObject*>();

@@ -2,9 +2,12 @@
 // loop inside it: our tasks, timers and window events keep being handled, and the host holds
 // back what would reach the runtime until the dialog returns.
 //
-// Found while checking GTK: one chooser cannot pick both files and folders, so a panel that
-// allows folders picks folders; a save chooser given its name just before it answers loses the
-// answer, so the name is set before it shows; filenames come back in the file system's bytes.
+// Found while checking GTK: one chooser action cannot pick both files and folders, and an open
+// chooser's Open button enters a selected folder instead of answering it; so a panel that allows
+// folders is the open chooser with one more button, which answers the selected folders (or the
+// folder shown, when no folder is selected). A save chooser given its name just before it answers
+// loses the answer, so the name is set before it shows; filenames come back in the file system's
+// bytes.
 
 #include <algorithm>
 
@@ -13,6 +16,9 @@
 namespace kelvo::standin {
 
 namespace {
+
+// The answer of the button that takes folders.
+constexpr gint kChooseFolderResponse = 1;
 
 // Admits files whose name ends in "." and one of the extensions, ignoring ASCII case.
 gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
@@ -58,19 +64,32 @@ GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction
     return dialog;
 }
 
-std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
-    GtkWidget* dialog =
-        chooser(gtkState(self), panel.title,
-                panel.chooseDirectories ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN, "_Open",
-                panel.folder);
-    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.multiple);
-    admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
+std::vector<std::string> selectedPaths(GtkFileChooser* chooser) {
     std::vector<std::string> paths;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        GSList* files = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
-        for (GSList* file = files; file != nullptr; file = file->next)
-            paths.emplace_back(static_cast<char*>(file->data));
-        g_slist_free_full(files, g_free);
+    GSList* files = gtk_file_chooser_get_filenames(chooser);
+    for (GSList* file = files; file != nullptr; file = file->next) paths.emplace_back(static_cast<char*>(file->data));
+    g_slist_free_full(files, g_free);
+    return paths;
+}
+
+std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
+    GtkWidget* dialog = chooser(gtkState(self), panel.title, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", panel.folder);
+    GtkFileChooser* files = GTK_FILE_CHOOSER(dialog);
+    if (panel.chooseDirectories) gtk_dialog_add_button(GTK_DIALOG(dialog), "Choose _Folder", kChooseFolderResponse);
+    gtk_file_chooser_set_select_multiple(files, panel.multiple);
+    admitExtensions(files, panel.extensions);
+    std::vector<std::string> paths;
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    if (response == GTK_RESPONSE_ACCEPT) {
+        paths = selectedPaths(files);
+    } else if (response == kChooseFolderResponse) {
+        for (std::string& path : selectedPaths(files)) {
+            if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR)) paths.push_back(std::move(path));
+        }
+        if (paths.empty()) {
+            GCharPtr shown(gtk_file_chooser_get_current_folder(files));
+            if (shown) paths.emplace_back(shown.get());
+        }
     }
     gtk_widget_destroy(dialog);
     return paths;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
+#include "platform/standin/gtk/status_item.hpp"
 #include "platform/standin/standin.hpp"
 
 namespace kelvo::standin {
@@ -27,8 +28,10 @@ struct GtkState;
 struct GtkWindowRecord {
     GtkState* state = nullptr;
     std::uint64_t number = 0;
-    GtkWidget* window = nullptr;   // a toplevel: GTK holds it until gtk_widget_destroy
-    GtkWidget* content = nullptr;  // borrowed: the window's child, where views will be placed
+    GtkWidget* window = nullptr;         // a toplevel: GTK holds it until gtk_widget_destroy
+    GtkWidget* content = nullptr;        // borrowed: the overlay where views are placed
+    GtkWidget* menuBar = nullptr;        // borrowed: the menu bar above the content, when it has one
+    std::vector<GtkWidget*> menuShells;  // borrowed: every shell showing the application's menu
     GObjectPtr<GtkCssProvider> background;
     WindowEventSink events{};
     int x = 0;
@@ -48,13 +51,14 @@ struct GstObjectUnref {
 template <class T>
 using GstObjectPtr = std::unique_ptr<T, GstObjectUnref>;
 
-// One audio player: a playbin whose audio sink carries the tap. Bus messages arrive on the main
-// loop; the tap's probe runs on a streaming thread and reads only the atomics and, once
-// `tapReady` is set, the tap.
+// One audio player: a playbin whose audio sink carries the tap and the volume. Bus messages arrive
+// on the main loop; the tap's probe runs on a streaming thread and reads only the atomics and,
+// once `tapReady` is set, the tap.
 struct GtkPlayerRecord {
     GtkState* state = nullptr;
     std::uint64_t number = 0;
     GstObjectPtr<GstElement> pipeline;
+    GstObjectPtr<GstElement> volume;  // the audio sink's volume, after the tap
     guint busWatch = 0;
     PlayerEventSink events{};
     bool stream = false;
@@ -146,6 +150,19 @@ struct GtkDownloadRecord {
     int status = 0;
 };
 
+// The desktop's appearance as its settings portal tells it (appearance.cpp).
+struct GtkPortalAppearance {
+    bool started = false;
+    guint subscription = 0;            // the portal's change signal
+    guint nameWatch = 0;               // the portal coming onto the bus
+    std::uint32_t colorScheme = 0;     // 0 no preference, 1 dark, 2 light
+    std::uint32_t contrast = 0;        // 0 no preference, 1 higher
+    bool desktopHighContrast = false;  // the desktop's own accessibility setting
+    // GTK's dark preference as it was before the portal's scheme was put into it.
+    std::optional<gboolean> preferDarkBefore;
+    bool applying = false;  // GTK's settings are being changed from the portal's
+};
+
 struct GtkState {
     StandIn record;
     bool opened = false;
@@ -164,10 +181,12 @@ struct GtkState {
 
     std::vector<gulong> appearanceHandlers;
     Task onAppearanceChange;
+    GtkPortalAppearance portalAppearance;
 
     std::map<std::uint64_t, std::unique_ptr<GtkWindowRecord>> windows;
     std::uint64_t nextWindow = 1;
     GObjectPtr<GdkPixbuf> appIcon;
+    std::vector<GObjectPtr<GdkPixbuf>> windowIcons;  // appIcon in the sizes windows carry, largest first
 
     bool gstreamerReady = false;
     bool audioToFakeSink = false;
@@ -181,10 +200,9 @@ struct GtkState {
     std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
     DownloadId nextDownload = 1;
     KeyMonitor keyMonitor{};
-    GtkStatusIcon* statusIcon = nullptr;  // owned; the one status item
-    bool statusIconHasImage = false;
-    GtkWidget* statusMenu = nullptr;  // owned through a reference taken with g_object_ref_sink
-    MenuChoice statusMenuChosen;
+    std::vector<Menu> menuBar;  // what every window's menu shows
+    MenuBarSink menuBarSink{};
+    std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
 
     void post(Task task);
 };
@@ -213,6 +231,11 @@ DialogService gtkDialogs();
 KeyringService gtkKeyring();
 MenuService gtkMenus();
 StatusItemService gtkStatusItem();
+// The appearance: the settings portal's where it says, GTK's settings otherwise. Reading it starts
+// following the portal, which puts its dark preference into GTK's settings (and so into the pages).
+Appearance gtkAppearance(GtkState& state);
+void gtkWatchAppearance(GtkState& state, Task onChange);
+void gtkUnwatchAppearance(GtkState& state);
 
 // The window record behind a reference, and the one whose toplevel holds a GDK window (null when
 // the GDK window is not one of ours).
@@ -223,6 +246,22 @@ GtkWindowRecord* gtkWindowRecordFor(GtkState& state, GdkWindow* window);
 void gtkFillMenu(GtkMenuShell* menu, std::span<const MenuItem> items, GCallback onActivate, gpointer data);
 // The window of ours that has keyboard focus, for dialogs to be transient for; null when none.
 GtkWindow* gtkActiveWindow(GtkState& state);
+
+// The application's menu for a window, in one place (menu_bar.cpp): fills `shell` (the window's
+// menu bar, or the menu of a button that offers the same menu) with the menus the host set, each
+// an item with its submenu, whose items show their keys, sensitivity and check marks and report
+// clicks to the host for this window; from then on the shell follows every new menu bar until it
+// is destroyed.
+void gtkAttachWindowMenu(GtkWindowRecord& window, GtkMenuShell* shell);
+// Every attached shell shows `menus` from now on (the host's new bar).
+void gtkShowMenuBar(GtkState& state, std::span<const Menu> menus);
+// The height of the window's menu bar above its content; 0 without one.
+int gtkMenuBarHeight(const GtkWindowRecord& window);
+// The X key value a menu shows for one of the host's key names ("w", "=", "enter"); 0 for none.
+guint gtkKeyvalOfName(std::string_view name);
+// The view a widget belongs to: the nearest of it and its ancestors placed as a view (null when
+// none is, or for an adopted widget, which is no view of ours).
+GtkPlacedView* gtkPlacedViewOf(GtkWidget* widget);
 WebViewService gtkWebViews();
 SchemeService gtkScheme();
 ScriptMessageService gtkScriptMessages();

@@ -5,6 +5,11 @@
 // g_main_context_invoke runs at once when called on the main thread, so posting uses an idle
 // source, which always waits for the loop. g_unix_signal_add installs its own handler for the
 // signal and restores the default one when the last watch goes.
+//
+// GTK runs on X11 on every desktop (XWayland on a Wayland session): there windows are placed where
+// the application says and report where they are, which a Wayland client cannot, and the XEmbed
+// tray exists. GDK_BACKEND would override the backends allowed here, so it is taken out of the
+// environment first. Without an X display GTK does not start, also when a Wayland one is there.
 
 #include <glib-unix.h>
 #include <signal.h>
@@ -71,6 +76,8 @@ bool open(void* self, const AppIdentity& identity) {
     std::string displayName(identity.displayName);
     g_set_prgname(name.c_str());
     g_set_application_name(displayName.c_str());
+    g_unsetenv("GDK_BACKEND");
+    gdk_set_allowed_backends("x11");
     if (!gtk_init_check(nullptr, nullptr)) return false;
     state.loop.reset(g_main_loop_new(nullptr, FALSE));
     state.opened = true;
@@ -130,6 +137,12 @@ void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);
     if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+    // Start-up holds SIGTERM back on this thread until now; one that came meanwhile is delivered
+    // to the watch and handled once the loop runs.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr);
 }
 
 void unwatchTerminate(void* self) {

@@ -1,62 +1,48 @@
-// Keys, pop-up menus, the About panel and the window actions of the standard menus.
+// Keys, the menu bar, pop-up menus, the About panel, and what the standard menus do to windows
+// and to what holds the keyboard.
 //
-// The menu bar is not shown: the host matches its key equivalents itself. Key presses are seen
-// before GTK hands them to any widget, through GDK's event handler, as a local key monitor
-// would: the host decides at once whether a press is a shortcut, and what it leaves goes on to
-// the focused widget (the web view, which does its own editing keys). Ctrl plays Command, Alt
-// Option and Super Control.
+// The menu bar is shown by every window made with one (menu_bar.cpp), but its keys are the
+// host's: key presses are seen before GTK hands them to any widget, through GDK's event handler,
+// as a local key monitor would. The host decides at once whether a press is a shortcut or a menu
+// key, and what it leaves goes on to the focused widget (the web view, which does its own editing
+// keys). Ctrl plays Command, Alt Option and Super Control.
 //
 // Found while checking GTK: a menu's "deactivate" comes before the chosen item's "activate", so
 // the choice is read on a later turn; a menu popped up outside an input event wants a trigger
 // event of its own, or it warns.
 
-#include "platform/standin/gtk/gtk_state.hpp"
+#include "platform/standin/gtk/gtk_web_state.hpp"
 
 namespace kelvo::standin {
 
 namespace {
 
+struct NamedKey {
+    guint keyval;
+    std::string_view name;
+};
+
+// Keys the host knows by name; the first of each name is the one a menu shows.
+constexpr NamedKey kNamedKeys[] = {
+    {GDK_KEY_Tab, "tab"},          {GDK_KEY_ISO_Left_Tab, "tab"},
+    {GDK_KEY_KP_Tab, "tab"},       {GDK_KEY_Return, "enter"},
+    {GDK_KEY_KP_Enter, "enter"},   {GDK_KEY_ISO_Enter, "enter"},
+    {GDK_KEY_Escape, "escape"},    {GDK_KEY_space, "space"},
+    {GDK_KEY_KP_Space, "space"},   {GDK_KEY_BackSpace, "backspace"},
+    {GDK_KEY_Delete, "delete"},    {GDK_KEY_KP_Delete, "delete"},
+    {GDK_KEY_Up, "arrowup"},       {GDK_KEY_KP_Up, "arrowup"},
+    {GDK_KEY_Down, "arrowdown"},   {GDK_KEY_KP_Down, "arrowdown"},
+    {GDK_KEY_Left, "arrowleft"},   {GDK_KEY_KP_Left, "arrowleft"},
+    {GDK_KEY_Right, "arrowright"}, {GDK_KEY_KP_Right, "arrowright"},
+    {GDK_KEY_Home, "home"},        {GDK_KEY_KP_Home, "home"},
+    {GDK_KEY_End, "end"},          {GDK_KEY_KP_End, "end"},
+};
+
 std::string_view namedKey(guint keyval) {
-    switch (keyval) {
-        case GDK_KEY_Tab:
-        case GDK_KEY_ISO_Left_Tab:
-        case GDK_KEY_KP_Tab:
-            return "tab";
-        case GDK_KEY_Return:
-        case GDK_KEY_KP_Enter:
-        case GDK_KEY_ISO_Enter:
-            return "enter";
-        case GDK_KEY_Escape:
-            return "escape";
-        case GDK_KEY_space:
-        case GDK_KEY_KP_Space:
-            return "space";
-        case GDK_KEY_BackSpace:
-            return "backspace";
-        case GDK_KEY_Delete:
-        case GDK_KEY_KP_Delete:
-            return "delete";
-        case GDK_KEY_Up:
-        case GDK_KEY_KP_Up:
-            return "arrowup";
-        case GDK_KEY_Down:
-        case GDK_KEY_KP_Down:
-            return "arrowdown";
-        case GDK_KEY_Left:
-        case GDK_KEY_KP_Left:
-            return "arrowleft";
-        case GDK_KEY_Right:
-        case GDK_KEY_KP_Right:
-            return "arrowright";
-        case GDK_KEY_Home:
-        case GDK_KEY_KP_Home:
-            return "home";
-        case GDK_KEY_End:
-        case GDK_KEY_KP_End:
-            return "end";
-        default:
-            return {};
+    for (const NamedKey& key : kNamedKeys) {
+        if (key.keyval == keyval) return key.name;
     }
+    return {};
 }
 
 // Offers key presses in our windows to the monitor; what it does not consume goes on as usual.
@@ -79,7 +65,9 @@ void handleEvent(GdkEvent* event, gpointer data) {
     gtk_main_do_event(event);
 }
 
-void setMenuBar(void*, std::span<const Menu>) {}
+void setMenuBar(void* self, std::span<const Menu> menus) { gtkShowMenuBar(gtkState(self), menus); }
+
+void watchMenuBar(void* self, MenuBarSink sink) { gtkState(self).menuBarSink = sink; }
 
 void watchKeys(void* self, KeyMonitor monitor) {
     GtkState& state = gtkState(self);
@@ -124,9 +112,16 @@ void popUpMenu(void* self, WindowRef window, double x, double y, std::span<const
     g_object_ref_sink(popUp->menu);
     gtkFillMenu(GTK_MENU_SHELL(popUp->menu), items, G_CALLBACK(onPopUpItem), popUp);
     g_signal_connect(popUp->menu, "deactivate", G_CALLBACK(onPopUpClosed), popUp);
-    GdkWindow* at = gtk_widget_get_window(gtkWindowRecord(window).window);
+    GtkWindowRecord& record = gtkWindowRecord(window);
+    GdkWindow* at = gtk_widget_get_window(record.window);
     if (at != nullptr) {
-        GdkRectangle point{static_cast<int>(x), static_cast<int>(y), 1, 1};
+        // The point is in the content, which lies below the menu bar.
+        int left = static_cast<int>(x);
+        int top = static_cast<int>(y);
+        if (!gtk_widget_translate_coordinates(record.content, record.window, left, top, &left, &top)) {
+            top += gtkMenuBarHeight(record);
+        }
+        GdkRectangle point{left, top, 1, 1};
         GdkEvent* trigger = gdk_event_new(GDK_BUTTON_RELEASE);
         trigger->button.window = GDK_WINDOW(g_object_ref(at));
         trigger->button.time = GDK_CURRENT_TIME;
@@ -185,7 +180,51 @@ void performWindowAction(void* self, WindowRef window, WindowAction action) {
     }
 }
 
+ViewRef focusedView(void*, WindowRef window) {
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(gtkWindowRecord(window).window));
+    return reinterpret_cast<ViewRef>(gtkPlacedViewOf(focus));
+}
+
+// The editing commands of a page, in the order of EditAction.
+constexpr const char* kPageCommands[] = {WEBKIT_EDITING_COMMAND_UNDO,  WEBKIT_EDITING_COMMAND_REDO,
+                                         WEBKIT_EDITING_COMMAND_CUT,   WEBKIT_EDITING_COMMAND_COPY,
+                                         WEBKIT_EDITING_COMMAND_PASTE, WEBKIT_EDITING_COMMAND_SELECT_ALL};
+
+// The key-binding signals a text widget does the same with; GTK 3's fields keep no undo history.
+constexpr const char* kWidgetSignals[] = {nullptr,          nullptr,           "cut-clipboard",
+                                          "copy-clipboard", "paste-clipboard", nullptr};
+
+void performEdit(void*, WindowRef window, EditAction action) {
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(gtkWindowRecord(window).window));
+    if (focus == nullptr) return;
+    const auto index = static_cast<std::size_t>(action);
+    if (WEBKIT_IS_WEB_VIEW(focus)) {
+        webkit_web_view_execute_editing_command(WEBKIT_WEB_VIEW(focus), kPageCommands[index]);
+        return;
+    }
+    if (action == EditAction::select_all && GTK_IS_EDITABLE(focus)) {
+        gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1);
+        return;
+    }
+    const char* signal = kWidgetSignals[index];
+    if (signal != nullptr && g_signal_lookup(signal, G_OBJECT_TYPE(focus)) != 0) g_signal_emit_by_name(focus, signal);
+}
+
 }  // namespace
+
+guint gtkKeyvalOfName(std::string_view name) {
+    for (const NamedKey& key : kNamedKeys) {
+        if (key.name == name) return key.keyval;
+    }
+    // Any other key is one character (a letter, a digit or a punctuation mark): the key that
+    // types it.
+    std::string text(name);
+    if (!g_utf8_validate(text.c_str(), static_cast<gssize>(text.size()), nullptr) ||
+        g_utf8_strlen(text.c_str(), -1) != 1) {
+        return 0;
+    }
+    return gdk_unicode_to_keyval(g_utf8_get_char(text.c_str()));
+}
 
 std::uint32_t heldKeys(guint state) {
     std::uint32_t keys = 0;

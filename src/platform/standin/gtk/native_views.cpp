@@ -201,10 +201,13 @@ void destroy(void* self, ViewRef ref) {
 
 ContainerBox container(void*, WindowRef window, ViewRef ref) {
     if (ref != nullptr) return ContainerBox{recordOf(ref).frame.width, recordOf(ref).frame.height, true};
+    // The window's content: its client area below the menu bar.
+    GtkWindowRecord& record = *reinterpret_cast<GtkWindowRecord*>(window);
     int width = 0;
     int height = 0;
-    gtk_window_get_size(GTK_WINDOW(reinterpret_cast<GtkWindowRecord*>(window)->window), &width, &height);
-    return ContainerBox{static_cast<double>(width), static_cast<double>(height), true};
+    gtk_window_get_size(GTK_WINDOW(record.window), &width, &height);
+    return ContainerBox{static_cast<double>(width), static_cast<double>(std::max(height - gtkMenuBarHeight(record), 0)),
+                        true};
 }
 
 void setFrame(void*, ViewRef ref, RectD frame) {

@@ -38,4 +38,14 @@ void placeViewsIn(GtkWidget* overlay) {
 
 void markPlaced(GtkWidget* widget, GtkPlacedView* view) { g_object_set_data(G_OBJECT(widget), kPlacedKey, view); }
 
+GtkPlacedView* gtkPlacedViewOf(GtkWidget* widget) {
+    for (GtkWidget* at = widget; at != nullptr; at = gtk_widget_get_parent(at)) {
+        auto* view = static_cast<GtkPlacedView*>(g_object_get_data(G_OBJECT(at), kPlacedKey));
+        if (view == nullptr) continue;
+        if (view->widget == nullptr) return nullptr;  // an adopted widget
+        return view;
+    }
+    return nullptr;
+}
+
 }  // namespace kelvo::standin

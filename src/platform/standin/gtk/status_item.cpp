@@ -1,133 +1,146 @@
-// The status item as a tray icon (GtkStatusIcon, shown by an XEmbed tray when the desktop has
-// one). A tray icon is square and shows no text: without an image it shows the first character
-// of its title, drawn in; the title itself is the icon's accessible title. Either button opens
-// the menu.
+// The status item: kept as the host set it and shown where the desktop has a place for it, as a
+// StatusNotifierItem or, without a watcher, as an XEmbed tray icon (status_item.hpp).
 
 #include <pango/pangocairo.h>
 
-#include "platform/standin/gtk/gtk_state.hpp"
+#include <algorithm>
+#include <cmath>
 
-// GtkStatusIcon is deprecated in GTK 3 but is the tray icon GTK itself has.
-G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+#include "platform/standin/gtk/gtk_state.hpp"
 
 namespace kelvo::standin {
 
 namespace {
 
-constexpr int kIconSize = 18;
+// The image scaled to fit `size` x `size`, its shape kept.
+GObjectPtr<GdkPixbuf> fitted(GdkPixbuf* image, int size) {
+    const int width = gdk_pixbuf_get_width(image);
+    const int height = gdk_pixbuf_get_height(image);
+    const double scale = static_cast<double>(size) / std::max(width, height);
+    const int fitWidth = std::max(1, static_cast<int>(std::lround(width * scale)));
+    const int fitHeight = std::max(1, static_cast<int>(std::lround(height * scale)));
+    return GObjectPtr<GdkPixbuf>(gdk_pixbuf_scale_simple(image, fitWidth, fitHeight, GDK_INTERP_BILINEAR));
+}
 
-// A square icon showing the first character of `title`, drawn in the theme's text colour.
-GdkPixbuf* letterIcon(std::string_view title) {
-    const char* end = g_utf8_find_next_char(title.data(), title.data() + title.size());
+// The first character of `title` in white on a dark rounded badge, which shows on light and dark
+// panels alike.
+GObjectPtr<GdkPixbuf> letterIcon(std::string_view title, int size) {
+    const char* end = title.empty() ? title.data() : g_utf8_find_next_char(title.data(), title.data() + title.size());
     std::string letter(title.data(), end != nullptr ? static_cast<std::size_t>(end - title.data()) : title.size());
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kIconSize, kIconSize);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     cairo_t* cr = cairo_create(surface);
+    const double radius = size * 0.2;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, size - radius, radius, radius, -G_PI / 2, 0);
+    cairo_arc(cr, size - radius, size - radius, radius, 0, G_PI / 2);
+    cairo_arc(cr, radius, size - radius, radius, G_PI / 2, G_PI);
+    cairo_arc(cr, radius, radius, radius, G_PI, 3 * G_PI / 2);
+    cairo_close_path(cr);
+    cairo_set_source_rgba(cr, 0.2, 0.2, 0.2, 0.9);
+    cairo_fill(cr);
     PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* font = pango_font_description_from_string("Sans Bold 11");
+    PangoFontDescription* font = pango_font_description_from_string("Sans Bold");
+    pango_font_description_set_absolute_size(font, size * 0.62 * PANGO_SCALE);
     pango_layout_set_font_description(layout, font);
     pango_font_description_free(font);
     pango_layout_set_text(layout, letter.c_str(), -1);
     int width = 0;
     int height = 0;
     pango_layout_get_pixel_size(layout, &width, &height);
-    cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-    cairo_move_to(cr, (kIconSize - width) / 2.0, (kIconSize - height) / 2.0);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_move_to(cr, (size - width) / 2.0, (size - height) / 2.0);
     pango_cairo_show_layout(cr, layout);
     g_object_unref(layout);
     cairo_destroy(cr);
-    GdkPixbuf* icon = gdk_pixbuf_get_from_surface(surface, 0, 0, kIconSize, kIconSize);
+    GObjectPtr<GdkPixbuf> icon(gdk_pixbuf_get_from_surface(surface, 0, 0, size, size));
     cairo_surface_destroy(surface);
     return icon;
 }
 
-void showMenu(GtkState& state) {
-    if (state.statusMenu == nullptr) return;
-    gtk_menu_popup_at_pointer(GTK_MENU(state.statusMenu), nullptr);
-}
+// The largest icon the item is asked for; larger image files are read at this size.
+constexpr int kLargestIcon = 64;
 
-void onActivate(GtkStatusIcon*, gpointer data) { showMenu(*static_cast<GtkState*>(data)); }
+GtkStatusItemRecord* shown(void* self) { return gtkState(self).statusItem.get(); }
 
-void onPopUpMenu(GtkStatusIcon*, guint, guint, gpointer data) { showMenu(*static_cast<GtkState*>(data)); }
-
-void onItem(GtkMenuItem* item, gpointer data) {
-    GtkState& state = *static_cast<GtkState*>(data);
-    const std::uint32_t tag = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(item), "kelvo-tag"));
-    MenuChoice chosen = state.statusMenuChosen;
-    if (chosen) state.post([chosen, tag] { chosen(tag); });
-}
-
-void dropMenu(GtkState& state) {
-    if (state.statusMenu == nullptr) return;
-    gtk_widget_destroy(state.statusMenu);
-    g_object_unref(state.statusMenu);
-    state.statusMenu = nullptr;
-    state.statusMenuChosen = nullptr;
+void changed(GtkStatusItemRecord& item, GtkStatusChange change) {
+    if (item.icon != nullptr) {
+        gtkTrayIconChanged(item, change);
+    } else {
+        gtkNotifierChanged(item, change);
+    }
 }
 
 void remove(void* self) {
     GtkState& state = gtkState(self);
-    dropMenu(state);
-    if (state.statusIcon == nullptr) return;
-    g_signal_handlers_disconnect_by_data(state.statusIcon, &state);
-    gtk_status_icon_set_visible(state.statusIcon, FALSE);
-    g_object_unref(state.statusIcon);
-    state.statusIcon = nullptr;
+    if (!state.statusItem) return;
+    gtkNotifierStop(*state.statusItem);
+    gtkTrayIconStop(*state.statusItem);
+    state.statusItem.reset();
 }
 
-void create(void* self, bool) {
+bool create(void* self, bool) {
     GtkState& state = gtkState(self);
     remove(self);
-    state.statusIcon = gtk_status_icon_new();
-    state.statusIconHasImage = false;
-    g_signal_connect(state.statusIcon, "activate", G_CALLBACK(onActivate), &state);
-    g_signal_connect(state.statusIcon, "popup-menu", G_CALLBACK(onPopUpMenu), &state);
-    gtk_status_icon_set_visible(state.statusIcon, TRUE);
+    auto item = std::make_unique<GtkStatusItemRecord>();
+    item->state = &state;
+    if (gtkNotifierCanShow() && gtkNotifierStart(*item)) {
+        state.statusItem = std::move(item);
+        return true;
+    }
+    if (!gtkTrayIconCanShow()) return false;
+    gtkTrayIconStart(*item);
+    state.statusItem = std::move(item);
+    return true;
 }
 
-// A tray icon has one size whatever its title.
+// Trays size their items themselves.
 void setVariableLength(void*, bool) {}
 
 bool setImageFromFile(void* self, std::string_view path) {
-    GtkState& state = gtkState(self);
-    if (state.statusIcon == nullptr) return false;
+    GtkStatusItemRecord* item = shown(self);
+    if (item == nullptr) return false;
     std::string file(path);
     GError* error = nullptr;
-    GObjectPtr<GdkPixbuf> image(gdk_pixbuf_new_from_file_at_size(file.c_str(), kIconSize, kIconSize, &error));
+    GObjectPtr<GdkPixbuf> image(gdk_pixbuf_new_from_file_at_size(file.c_str(), kLargestIcon, kLargestIcon, &error));
     GErrorPtr failed(error);
     if (!image) return false;
-    gtk_status_icon_set_from_pixbuf(state.statusIcon, image.get());
-    state.statusIconHasImage = true;
+    item->image = std::move(image);
+    changed(*item, GtkStatusChange::icon);
     return true;
 }
 
 void setTitle(void* self, std::string_view title) {
-    GtkState& state = gtkState(self);
-    if (state.statusIcon == nullptr) return;
-    std::string text(title);
-    gtk_status_icon_set_title(state.statusIcon, text.c_str());
-    if (!state.statusIconHasImage && !title.empty()) {
-        GObjectPtr<GdkPixbuf> icon(letterIcon(title));
-        gtk_status_icon_set_from_pixbuf(state.statusIcon, icon.get());
-    }
+    GtkStatusItemRecord* item = shown(self);
+    if (item == nullptr) return;
+    item->title = title;
+    changed(*item, GtkStatusChange::title);
+    if (!item->image) changed(*item, GtkStatusChange::icon);  // the icon shows the title's first character
 }
 
 void setTooltip(void* self, std::string_view tooltip) {
-    GtkState& state = gtkState(self);
-    if (state.statusIcon == nullptr) return;
-    std::string text(tooltip);
-    gtk_status_icon_set_tooltip_text(state.statusIcon, text.c_str());
+    GtkStatusItemRecord* item = shown(self);
+    if (item == nullptr) return;
+    item->tooltip = tooltip;
+    changed(*item, GtkStatusChange::tooltip);
 }
 
 void setMenu(void* self, std::span<const MenuItem> items, MenuChoice chosen) {
-    GtkState& state = gtkState(self);
-    dropMenu(state);
-    state.statusMenu = gtk_menu_new();
-    g_object_ref_sink(state.statusMenu);
-    gtkFillMenu(GTK_MENU_SHELL(state.statusMenu), items, G_CALLBACK(onItem), &state);
-    state.statusMenuChosen = std::move(chosen);
+    GtkStatusItemRecord* item = shown(self);
+    if (item == nullptr) return;
+    item->menu.clear();
+    for (const MenuItem& entry : items) {
+        item->menu.push_back({std::string(entry.title), entry.tag, entry.enabled, entry.separator});
+    }
+    item->chosen = std::move(chosen);
+    changed(*item, GtkStatusChange::menu);
 }
 
 }  // namespace
+
+GObjectPtr<GdkPixbuf> gtkStatusIconAt(const GtkStatusItemRecord& item, int size) {
+    if (item.image) return fitted(item.image.get(), size);
+    return letterIcon(item.title, size);
+}
 
 StatusItemService gtkStatusItem() {
     StatusItemService statusItem;
@@ -136,5 +149,3 @@ StatusItemService gtkStatusItem() {
 }
 
 }  // namespace kelvo::standin
-
-G_GNUC_END_IGNORE_DEPRECATIONS

@@ -226,6 +226,39 @@ void setCoveredRects(void*, ViewRef ref, std::span<const RectD> rects) {
     webViewRecord(ref).coveredRects.assign(rects.begin(), rects.end());
 }
 
+// WebKit docks the inspector into a web view large enough to hold it. Opened from the menu, it
+// comes in a window of its own instead, so that the page keeps the size the runtime laid out:
+// docked by WebKit first, it is moved out on the next turn. The user may dock it later.
+constexpr const char* kOpenDetachedKey = "kelvo-inspector-opens-detached";
+constexpr const char* kWatchedKey = "kelvo-inspector-watched";
+
+gboolean detachInspector(gpointer inspector) {
+    if (webkit_web_inspector_is_attached(WEBKIT_WEB_INSPECTOR(inspector))) {
+        webkit_web_inspector_detach(WEBKIT_WEB_INSPECTOR(inspector));
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean onInspectorAttach(WebKitWebInspector* inspector, gpointer) {
+    if (g_object_get_data(G_OBJECT(inspector), kOpenDetachedKey) == nullptr) return FALSE;
+    g_object_set_data(G_OBJECT(inspector), kOpenDetachedKey, nullptr);
+    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, detachInspector, g_object_ref(inspector), g_object_unref);
+    return FALSE;
+}
+
+// Developer extras are on for every web view.
+void showInspector(void*, ViewRef ref) {
+    WebKitWebInspector* inspector = webkit_web_view_get_inspector(WEBKIT_WEB_VIEW(webViewRecord(ref).widget));
+    if (g_object_get_data(G_OBJECT(inspector), kWatchedKey) == nullptr) {
+        g_object_set_data(G_OBJECT(inspector), kWatchedKey, GINT_TO_POINTER(1));
+        g_signal_connect(inspector, "attach", G_CALLBACK(onInspectorAttach), nullptr);
+    }
+    if (webkit_web_inspector_get_web_view(inspector) == nullptr) {
+        g_object_set_data(G_OBJECT(inspector), kOpenDetachedKey, GINT_TO_POINTER(1));
+    }
+    webkit_web_inspector_show(inspector);
+}
+
 }  // namespace
 
 GtkWebState& gtkWebState(GtkState&) {

@@ -1,5 +1,6 @@
-// GTK windows. A window's frame is its client area: with static gravity GTK places and reports
-// the client window itself, whatever decorations a window manager adds around it.
+// GTK windows. A window's frame is its content area: with static gravity GTK places and reports
+// the client window itself, whatever decorations a window manager adds around it, and a window
+// with a menu bar has its content below the bar, so its frame is the client area less the bar.
 //
 // Found while checking GTK under Xvfb: without a window manager "is-active" flips on, off and on
 // again as a window is presented, so the host waits a turn before it reports activation; a
@@ -7,6 +8,7 @@
 // Title-bar styles beyond decorated and undecorated, and the tall toolbar, have no GTK
 // counterpart here: the window manager draws the title bar outside the content.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -19,6 +21,14 @@ namespace {
 GtkWindowRecord& recordOf(WindowRef ref) { return *reinterpret_cast<GtkWindowRecord*>(ref); }
 WindowRef refOf(GtkWindowRecord& record) { return reinterpret_cast<WindowRef>(&record); }
 GtkWindow* gtkWindow(WindowRef ref) { return GTK_WINDOW(recordOf(ref).window); }
+
+// The application icon's window sizes as the list GTK takes (it refs what it keeps); free with
+// g_list_free.
+GList* windowIconList(const GtkState& state) {
+    GList* list = nullptr;
+    for (const auto& icon : state.windowIcons) list = g_list_append(list, icon.get());
+    return list;
+}
 
 // Hands an event to the host from the main queue, unless the window is gone by then.
 void deliverLater(GtkWindowRecord& record, WindowEventKind kind, std::string paths = {}) {
@@ -115,20 +125,35 @@ WindowRef create(void* self, const WindowDescription& description) {
     gtk_window_set_deletable(window, (description.style & kStyleClosable) != 0);
     const bool resizable = (description.style & kStyleResizable) != 0;
     gtk_window_set_resizable(window, resizable);
+    if (!state.windowIcons.empty()) {
+        GList* icons = windowIconList(state);
+        gtk_window_set_icon_list(window, icons);
+        g_list_free(icons);
+    }
+
+    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_add(GTK_CONTAINER(widget), column);
+    gtk_widget_show(column);
+    if (description.menuBar) {
+        record->menuBar = gtk_menu_bar_new();
+        gtk_box_pack_start(GTK_BOX(column), record->menuBar, FALSE, FALSE, 0);
+        gtkAttachWindowMenu(*record, GTK_MENU_SHELL(record->menuBar));
+        gtk_widget_show(record->menuBar);
+    }
+    record->content = gtk_overlay_new();
+    gtk_box_pack_start(GTK_BOX(column), record->content, TRUE, TRUE, 0);
+    gtk_widget_show(record->content);
+
     const int width = static_cast<int>(description.content.width);
     const int height = static_cast<int>(description.content.height);
-    gtk_window_set_default_size(window, width, height);
+    const int bar = gtkMenuBarHeight(*record);
+    gtk_window_set_default_size(window, width, height + bar);
+    if (!resizable) gtk_widget_set_size_request(record->content, width, height);
     if (description.centre) {
         gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     } else {
-        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y));
+        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y) - bar);
     }
-    if (state.appIcon) gtk_window_set_icon(window, state.appIcon.get());
-
-    record->content = gtk_overlay_new();
-    if (!resizable) gtk_widget_set_size_request(record->content, width, height);
-    gtk_container_add(GTK_CONTAINER(widget), record->content);
-    gtk_widget_show(record->content);
 
     static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
     gtk_drag_dest_set(widget, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
@@ -182,7 +207,7 @@ void setTitle(void*, WindowRef ref, std::string_view title) {
 void setContentMinSize(void*, WindowRef ref, double width, double height) {
     GdkGeometry geometry{};
     geometry.min_width = static_cast<gint>(width);
-    geometry.min_height = static_cast<gint>(height);
+    geometry.min_height = static_cast<gint>(height) + gtkMenuBarHeight(recordOf(ref));
     gtk_window_set_geometry_hints(gtkWindow(ref), nullptr, &geometry, GDK_HINT_MIN_SIZE);
 }
 
@@ -211,9 +236,10 @@ WindowGeometry geometry(void*, WindowRef ref) {
     int height = 0;
     gtk_window_get_position(window, &x, &y);
     gtk_window_get_size(window, &width, &height);
+    const int bar = gtkMenuBarHeight(record);
     WindowGeometry geometry;
-    geometry.content =
-        RectD{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width), static_cast<double>(height)};
+    geometry.content = RectD{static_cast<double>(x), static_cast<double>(y + bar), static_cast<double>(width),
+                             static_cast<double>(std::max(height - bar, 0))};
     geometry.scale = gtk_widget_get_scale_factor(record.window);
     geometry.key = gtk_window_is_active(window) != FALSE;
     geometry.visible = gtk_widget_get_visible(record.window) != FALSE;
@@ -292,10 +318,30 @@ void beginMoveDrag(void*, WindowRef ref) {
     gdk_event_free(event);
 }
 
+// The window manager reads a window's icon from one X property (_NET_WM_ICON) that carries every
+// size, and GDK silently drops the whole list when the property would pass its request limit
+// (262,144 32-bit items): a 1,024-pixel icon alone is four times that. So windows get the icon in
+// the sizes desktops show, at most 256 pixels; the full picture stays for the About dialog.
+constexpr int kWindowIconSides[] = {256, 128, 64, 48, 32, 16};
+
 void adoptAppIcon(GtkState& state, GdkPixbuf* icon) {
     state.appIcon.reset(icon);
-    gtk_window_set_default_icon(icon);
-    for (auto& [number, record] : state.windows) gtk_window_set_icon(GTK_WINDOW(record->window), icon);
+    state.windowIcons.clear();
+    const int width = gdk_pixbuf_get_width(icon);
+    const int height = gdk_pixbuf_get_height(icon);
+    const int side = std::max(width, height);
+    if (side <= kWindowIconSides[0]) state.windowIcons.emplace_back(GDK_PIXBUF(g_object_ref(icon)));
+    for (int target : kWindowIconSides) {
+        if (target >= side) continue;
+        const int scaledWidth = std::max(1, width * target / side);
+        const int scaledHeight = std::max(1, height * target / side);
+        GdkPixbuf* scaled = gdk_pixbuf_scale_simple(icon, scaledWidth, scaledHeight, GDK_INTERP_HYPER);
+        if (scaled != nullptr) state.windowIcons.emplace_back(scaled);
+    }
+    GList* list = windowIconList(state);
+    gtk_window_set_default_icon_list(list);
+    for (auto& [number, record] : state.windows) gtk_window_set_icon_list(GTK_WINDOW(record->window), list);
+    g_list_free(list);
 }
 
 void setAppIcon(void* self, const RgbaImage& image) {

@@ -1,65 +1,27 @@
-// Appearance from GTK's settings: a dark theme (asked for, or named "...-dark"), animations
-// switched off, and a high-contrast theme. URLs open with GIO's default handler; the file
-// manager is asked over D-Bus to show a file (its folder opens when no file manager answers);
-// notifications go to the desktop's notification service without waiting for it; recently used
-// documents go to GTK's list, where clearing removes only this application's entries.
+// The appearance is appearance.cpp's. URLs open with GIO's default handler; the file manager is
+// asked over D-Bus to show a file (its folder opens when no file manager answers); notifications
+// go to the desktop's notification service without waiting for it, and are refused where the
+// session bus has no such service; recently used documents go to GTK's list, where clearing
+// removes only this application's entries.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/standin/gtk/gtk_state.hpp"
+#include "platform/standin/gtk/session_bus.hpp"
 
 namespace kelvo::standin {
 
 namespace {
 
-Appearance appearance(void*) {
-    GtkSettings* settings = gtk_settings_get_default();
-    if (settings == nullptr) return {};
-    gboolean preferDark = FALSE;
-    gboolean animations = TRUE;
-    gchar* theme = nullptr;
-    g_object_get(settings, "gtk-application-prefer-dark-theme", &preferDark, "gtk-enable-animations", &animations,
-                 "gtk-theme-name", &theme, nullptr);
-    GCharPtr owned(theme);
-    std::string_view name = owned ? std::string_view(owned.get()) : std::string_view{};
-    Appearance now;
-    now.dark = preferDark != FALSE || name.ends_with("-dark") || name.ends_with("-Dark");
-    now.reduceMotion = animations == FALSE;
-    now.increaseContrast = name.find("HighContrast") != std::string_view::npos;
-    return now;
-}
+constexpr const char* kNotifications = "org.freedesktop.Notifications";
 
-void onSettingChanged(GObject*, GParamSpec*, gpointer data) {
-    GtkState& state = *static_cast<GtkState*>(data);
-    GtkState* target = &state;
-    state.post([target] {
-        if (!target->onAppearanceChange) return;
-        Task handler = target->onAppearanceChange;
-        handler();
-    });
-}
+Appearance appearance(void* self) { return gtkAppearance(gtkState(self)); }
 
-void unwatchAppearance(void* self) {
-    GtkState& state = gtkState(self);
-    GtkSettings* settings = gtk_settings_get_default();
-    for (gulong handler : state.appearanceHandlers) g_signal_handler_disconnect(settings, handler);
-    state.appearanceHandlers.clear();
-    state.onAppearanceChange = nullptr;
-}
+void watchAppearance(void* self, Task onChange) { gtkWatchAppearance(gtkState(self), std::move(onChange)); }
 
-void watchAppearance(void* self, Task onChange) {
-    GtkState& state = gtkState(self);
-    unwatchAppearance(self);
-    GtkSettings* settings = gtk_settings_get_default();
-    if (settings == nullptr) return;
-    state.onAppearanceChange = std::move(onChange);
-    for (const char* signal :
-         {"notify::gtk-application-prefer-dark-theme", "notify::gtk-theme-name", "notify::gtk-enable-animations"}) {
-        state.appearanceHandlers.push_back(g_signal_connect(settings, signal, G_CALLBACK(onSettingChanged), &state));
-    }
-}
+void unwatchAppearance(void* self) { gtkUnwatchAppearance(gtkState(self)); }
 
 bool openUrl(void*, std::string_view url) {
     std::string text(url);
@@ -107,9 +69,10 @@ bool revealPath(void*, std::string_view path) {
     return true;
 }
 
-void notify(void*, std::string_view title, std::string_view subtitle, std::string_view body) {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (bus == nullptr) return;
+bool notify(void*, std::string_view title, std::string_view subtitle, std::string_view body) {
+    GDBusConnection* bus = gtkSessionBus();
+    // Nothing would show it: no program owns the name, and the bus cannot start one.
+    if (!gtkBusNameServed(bus, kNotifications)) return false;
     // The desktop's notifications have a summary and a body: the subtitle leads the body.
     std::string summary(title);
     std::string text(subtitle);
@@ -118,12 +81,11 @@ void notify(void*, std::string_view title, std::string_view subtitle, std::strin
     const char* application = g_get_application_name();
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_dbus_connection_call(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                           "org.freedesktop.Notifications", "Notify",
+    g_dbus_connection_call(bus, kNotifications, "/org/freedesktop/Notifications", kNotifications, "Notify",
                            g_variant_new("(susssasa{sv}i)", application != nullptr ? application : "", 0u, "",
                                          summary.c_str(), text.c_str(), nullptr, &hints, -1),
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
-    g_object_unref(bus);
+    return true;
 }
 
 bool addRecentDocument(void*, std::string_view path) {

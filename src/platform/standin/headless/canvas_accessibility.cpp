@@ -21,8 +21,9 @@ void setElements(void* self, ViewRef ref, std::span<const AccessibleElement> ele
         kept.placeholder = e.placeholder;
         kept.valueDescription = e.valueDescription;
         kept.selectedText = e.selectedText;
+        kept.text = e.text;
         kept.shape.identifier = kept.shape.label = kept.shape.value = {};
-        kept.shape.placeholder = kept.shape.valueDescription = kept.shape.selectedText = {};
+        kept.shape.placeholder = kept.shape.valueDescription = kept.shape.selectedText = kept.shape.text = {};
     }
     view.elementSink = sink;
     ++view.elementUpdates;

@@ -47,6 +47,7 @@ public:
         bool miniaturized = false;
         bool zoomed = false;
         bool toolbarVisible = true;
+        bool menuBar = false;  // shows the menu bar above its content
         bool destroyed = false;
         bool covered = false;   // wholly hidden behind other windows (set by the test)
         ChromeLayout chrome{};  // what `chrome` answers; bounds follow the content size
@@ -98,6 +99,7 @@ public:
         std::string placeholder;
         std::string valueDescription;
         std::string selectedText;
+        std::string text;
     };
 
     // A native view as the host left it. Destroyed views stay listed.
@@ -162,6 +164,8 @@ public:
         bool contentFlipped = false;                // window contents measure y down from the top
         bool urlsOpen = true;                       // the desktop has a handler for every URL
         double refreshRate = 60;                    // the screen's frames per second; 0: not said
+        bool statusItemShows = true;                // the desktop has a place for a status item
+        bool notificationsShow = true;              // the desktop has a notification service
     };
 
     // A web view as the host left it. Destroyed web views stay listed.
@@ -179,6 +183,7 @@ public:
         std::vector<std::string> handlers;   // the message handlers the page can post to now
         std::vector<std::string> evaluated;  // the scripts run in the page, in order
         std::vector<RectD> coveredRects;
+        bool inspectorShown = false;
         bool destroyed = false;
         WebViewEvents events{};
         std::vector<std::pair<std::string, ScriptMessageSink>> sinks;
@@ -204,6 +209,10 @@ public:
     // The user presses a key in a window, picks an item of the status item's menu.
     void userKeyDown(const KeyPress& press);
     void userPickStatusItem(std::uint32_t tag);
+    // The user clicks the item of the menu bar with this title in the menu with this title, in
+    // the window's bar (through the main queue); false when the bar has no such item, or it is a
+    // separator or disabled (it takes no click).
+    bool userClickMenuBar(WindowRef window, std::string_view menu, std::string_view item);
 
     // Virtual time since the backend was made, and the wall clock it stands for.
     [[nodiscard]] std::uint64_t nowNs() const;

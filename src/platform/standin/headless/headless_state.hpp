@@ -45,6 +45,7 @@ struct HeadlessState {
     HeadlessStandIn::Answers answers;
     HeadlessServices services;
     std::optional<KeyMonitor> keyMonitor;
+    MenuBarSink menuBarSink{};
     StandIn record;
 
     // Main queue: any thread may post.

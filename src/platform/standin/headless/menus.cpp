@@ -1,5 +1,6 @@
-// Headless menus: the menu bar kept as set, key presses scripted by the test and offered to the
-// host's monitor, context menus answered with the scripted choices.
+// Headless menus: the menu bar kept as set, key presses and clicks on the bar scripted by the test
+// and offered to the host, context menus answered with the scripted choices. The keyboard focus
+// of a window is its focused native view, else its bottom web view (the page takes the keys).
 
 #include <cstdio>
 
@@ -72,6 +73,32 @@ void performWindowAction(void* self, WindowRef window, WindowAction action) {
     state.note(std::string("window.action ") + kNames[static_cast<int>(action)] + " n=" + windowName(state, window));
 }
 
+void watchMenuBar(void* self, MenuBarSink sink) { headlessState(self).menuBarSink = sink; }
+
+ViewRef focusedView(void* self, WindowRef window) {
+    HeadlessState& state = headlessState(self);
+    const std::uint64_t number = reinterpret_cast<HeadlessStandIn::Window*>(window)->number;
+    for (auto& view : state.nativeViews) {
+        if (view->focused && !view->destroyed && view->window == number) return reinterpret_cast<ViewRef>(view.get());
+    }
+    auto stack = state.stacks.find(window);
+    if (stack == state.stacks.end()) return nullptr;
+    for (ViewRef ref : stack->second) {
+        for (auto& webView : state.webViews) {
+            if (headlessViewRef(*webView) == ref) return ref;
+        }
+    }
+    return nullptr;
+}
+
+void performEdit(void* self, WindowRef window, EditAction action) {
+    HeadlessState& state = headlessState(self);
+    static constexpr const char* kNames[] = {"undo", "redo", "cut", "copy", "paste", "select_all"};
+    ViewRef focused = focusedView(self, window);
+    state.note(std::string("edit.") + kNames[static_cast<int>(action)] + " n=" + windowName(state, window) +
+               " view=" + (focused != nullptr ? headlessViewName(state, focused) : std::string("none")));
+}
+
 }  // namespace
 
 MenuService headlessMenus() {
@@ -92,6 +119,28 @@ void HeadlessStandIn::userKeyDown(const KeyPress& press) {
         // What the monitor leaves goes on to the focused view.
         state->note(std::string(consumed ? "key.consumed " : "key.passed ") + (named.empty() ? characters : named));
     });
+}
+
+}  // namespace kelvo::standin
+
+namespace kelvo::standin {
+
+bool HeadlessStandIn::userClickMenuBar(WindowRef window, std::string_view menu, std::string_view item) {
+    HeadlessState* state = state_.get();
+    for (const Menu& shown : state->services.menuBar) {
+        if (shown.title != menu) continue;
+        for (const MenuEntry& entry : shown.items) {
+            if (entry.separator || entry.title != item) continue;
+            if (!entry.enabled) return false;
+            state->post([state, window, tag = entry.tag] {
+                if (reinterpret_cast<HeadlessStandIn::Window*>(window)->destroyed) return;
+                if (state->menuBarSink.chosen != nullptr)
+                    state->menuBarSink.chosen(state->menuBarSink.context, window, tag);
+            });
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace kelvo::standin

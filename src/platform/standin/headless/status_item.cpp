@@ -11,11 +11,15 @@ HeadlessServices::StatusItem* item(void* self) {
     return made ? &*made : nullptr;
 }
 
-void create(void* self, bool variableLength) {
+bool create(void* self, bool variableLength) {
     HeadlessState& state = headlessState(self);
-    state.note(std::string("status.create ") + (variableLength ? "variable" : "square"));
+    state.note(std::string("status.create ") + (variableLength ? "variable" : "square") +
+               (state.answers.statusItemShows ? "" : " nowhere"));
+    state.services.statusItem.reset();
+    if (!state.answers.statusItemShows) return false;
     state.services.statusItem = HeadlessServices::StatusItem{};
     state.services.statusItem->variableLength = variableLength;
+    return true;
 }
 
 void remove(void* self) {

@@ -123,6 +123,12 @@ void setCoveredRects(void*, ViewRef ref, std::span<const RectD> rects) {
     headlessWebView(ref).coveredRects.assign(rects.begin(), rects.end());
 }
 
+void showInspector(void* self, ViewRef ref) {
+    HeadlessWebView& view = headlessWebView(ref);
+    view.inspectorShown = true;
+    headlessState(self).note(joinText({"webview.inspector ", describe(view)}));
+}
+
 }  // namespace
 
 WebViewService headlessWebViews() {

@@ -59,13 +59,14 @@ WindowRef create(void* self, const WindowDescription& description) {
     window->transparentTitlebar = description.transparentTitlebar;
     window->tallToolbar = description.tallToolbar;
     window->centred = description.centre;
+    window->menuBar = description.menuBar;
     window->chrome.bounds = RectD{0, 0, window->content.width, window->content.height};
     window->chrome.layout = window->chrome.bounds;
     window->events = description.events;
     state.note("window.create " + describe(*window) + " title=" + window->title +
                " content=" + rectText(window->content) + " style=" + std::to_string(description.style) +
                (description.centre ? " centre" : "") + (description.transparentTitlebar ? " transparent" : "") +
-               (description.tallToolbar ? " toolbar" : ""));
+               (description.tallToolbar ? " toolbar" : "") + (description.menuBar ? " menubar" : ""));
     state.windows.push_back(std::move(window));
     return refOf(*state.windows.back());
 }

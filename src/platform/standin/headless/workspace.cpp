@@ -34,9 +34,11 @@ bool revealPath(void* self, std::string_view path) {
     return state.services.revealWorks;
 }
 
-void notify(void* self, std::string_view title, std::string_view subtitle, std::string_view body) {
-    headlessState(self).note("workspace.notify title=" + std::string(title) + " subtitle=" + std::string(subtitle) +
-                             " body=" + std::string(body));
+bool notify(void* self, std::string_view title, std::string_view subtitle, std::string_view body) {
+    HeadlessState& state = headlessState(self);
+    state.note("workspace.notify title=" + std::string(title) + " subtitle=" + std::string(subtitle) +
+               " body=" + std::string(body) + (state.answers.notificationsShow ? "" : " nowhere"));
+    return state.answers.notificationsShow;
 }
 
 bool addRecentDocument(void* self, std::string_view path) {

@@ -10,6 +10,7 @@
 #include "platform/macos/canvas/canvas_accessibility.hpp"
 #include "platform/macos/canvas/scroll_drivers.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
+#include "platform/standin/element_text.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -245,6 +246,13 @@ std::string elementField(const WidgetAccessibilityElement& e, const std::string&
     if (key == "placeholder") return e.placeholder;
     if (key == "desc") return e.valueDescription;
     if (key == "seltext") return e.selectedText;
+    if (key == "text") return e.text;
+    if (key == "caret") return optionalText(s.caretOffset);
+    if (key == "numeric") return s.numericValue ? ::testing::PrintToString(*s.numericValue) : "";
+    if (key == "listpos") {
+        if (!s.positionInSet) return "";
+        return std::to_string(*s.positionInSet) + "," + (s.setSize ? std::to_string(*s.setSize) : "");
+    }
     if (key == "chars") return optionalText(s.characterCount);
     if (key == "sel")
         return s.selectionStart ? std::to_string(*s.selectionStart) + "," + std::to_string(s.selectionLength) : "";
@@ -382,6 +390,16 @@ TEST(WidgetAccessibility, AnUpdateReplacesTheWholeList) {
     EXPECT_EQ(shapes[0].identifier, "kelvo-widget-4");
     buildWidgetAccessibility(rig.model, {});
     EXPECT_EQ(rig.model.count, 0u);
+}
+
+// The character under a point, as input methods and assistive technology ask for it.
+TEST(WidgetAccessibility, TheCharacterAtAPointFollowsTheEvenSpread) {
+    for (const std::vector<std::string>& row : testing::readTable("platform/canvas/character_index_at.txt")) {
+        const std::vector<std::string> f = split(row[0], ',');
+        const standin::RectD frame{std::stod(f[0]), std::stod(f[1]), std::stod(f[2]), std::stod(f[3])};
+        EXPECT_EQ(standin::elementCharacterIndexAt(frame, std::stoull(row[1]), std::stod(row[2])), std::stoull(row[3]))
+            << row[0] << " " << row[1] << " " << row[2];
+    }
 }
 
 }  // namespace

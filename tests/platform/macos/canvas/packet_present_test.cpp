@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/macos/canvas/packet_images.hpp"
 #include "platform/macos/canvas/presenter_fixture.hpp"
+#include "render/packet/packet_readers.hpp"
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -22,6 +26,18 @@ std::array<std::uint8_t, 4> pixelAt(const std::vector<std::uint8_t>& bytes, std:
                                     std::uint32_t y) {
     std::size_t at = (std::size_t{y} * width + x) * 4;
     return {bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]};
+}
+
+// The cells of a table line, apart by '|', without the spaces around them.
+std::vector<std::string> cellsOf(const std::string& line) {
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, '|');) {
+        const std::size_t first = cell.find_first_not_of(' ');
+        const std::size_t last = cell.find_last_not_of(' ');
+        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
+    }
+    return cells;
 }
 
 CanvasPacket twoRects(std::uint64_t generation) {
@@ -64,6 +80,51 @@ TEST(CanvasRetainedState, BadPatchEntriesDropTheState) {
         // And the next patch, however good, is refused until a new clear.
         EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(5, {}, {}, {10, 11}), surface(8, 4, 1)), 0);
     }
+}
+
+TEST(CanvasRetainedState, JsonPatchesFollowTheTable) {
+    for (const std::string& line : testing::readLines("canvas/json_patches.txt")) {
+        const std::vector<std::string> cells = cellsOf(line);
+        ASSERT_EQ(cells.size(), 4u) << line;
+        SCOPED_TRACE(cells[0]);
+        const std::optional<CanvasPacket> patch = readJsonCanvasPacket(cells[3]);
+        ASSERT_TRUE(patch);
+        TestCanvasView view;
+        ASSERT_EQ(presentCanvasPacket(view.state, twoRects(5), surface(8, 4, 1)), 1);
+        EXPECT_EQ(presentCanvasPacket(view.state, *patch, surface(8, 4, 1)), std::stoi(cells[1]));
+        EXPECT_EQ(view.state.hasRetainedState, cells[2] == "kept");
+        if (cells[2] == "dropped") {
+            // Nothing patches the dropped state; the next frame goes whole.
+            EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(5, {}, {}, {10, 11}), surface(8, 4, 1)), 0);
+            EXPECT_EQ(presentCanvasPacket(view.state, twoRects(6), surface(8, 4, 1)), 1);
+            EXPECT_TRUE(view.state.hasRetainedState);
+        }
+    }
+}
+
+TEST(CanvasRetainedState, ALoadNeverRecordsRetainedState) {
+    TestCanvasView view;
+    ASSERT_EQ(presentCanvasPacket(view.state, twoRects(5), surface(8, 4, 1)), 1);
+    ASSERT_TRUE(view.state.hasRetainedState);
+    // A "load" with everything a "clear" would be retained with: a generation, unique keys.
+    CanvasPacket load = twoRects(7);
+    load.load_action = PacketLoadAction::load;
+    EXPECT_EQ(presentCanvasPacket(view.state, load, surface(8, 4, 1)), 1);
+    EXPECT_FALSE(view.state.hasRetainedState);
+    EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(7, {}, {}, {10, 11}), surface(8, 4, 1)), 0);
+    EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(5, {}, {}, {10, 11}), surface(8, 4, 1)), 0);
+}
+
+TEST(CanvasRetainedState, ACommandCountMismatchDropsThePatchedState) {
+    TestCanvasView view;
+    ASSERT_EQ(presentCanvasPacket(view.state, twoRects(5), surface(8, 4, 1)), 1);
+    PacketPresentArgs counted = surface(8, 4, 1);
+    counted.commandCount = 3;
+    EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(5, {}, {}, {10, 11}), counted), 0);
+    EXPECT_FALSE(view.state.hasRetainedState);
+    // The right count no longer helps: the state is gone until the next clear.
+    counted.commandCount = 2;
+    EXPECT_EQ(presentCanvasPacket(view.state, patchPacket(5, {}, {}, {10, 11}), counted), 0);
 }
 
 TEST(CanvasRetainedState, OrderMayRepeatAKeyAndLeaveOneOut) {

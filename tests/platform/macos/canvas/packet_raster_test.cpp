@@ -227,11 +227,13 @@ TEST(CanvasFrame, HugeAndNonFiniteNumbersDrawSafely) {
         base.stroke_width = v;
         base.clip = PacketRect{0, 0, v, v};
         base.shape = PacketShape{PacketShapeKind::rounded_rect, {v, 0, v, 4}, {v, v, v, v}, v, {v, v}, {v, 0}, {}};
-        base.paint = PacketPaint{PacketPaintKind::linear_gradient, {v, v, v, v}, {v, 0}, {0, v}, {{v, {v, 1, 0, v}}}};
-        base.text = PacketText{1, v, {v, v}, {1, 0, 0, 1}, "Wv", PacketTextLayout{v, v}, std::nullopt};
+        base.paint = PacketPaint{
+            PacketPaintKind::linear_gradient, PacketColor{v, v, v, v}, {v, 0}, {0, v}, {{v, PacketColor{v, 1, 0, v}}}};
+        base.text = PacketText{1, v, {v, v}, PacketColor{1, 0, 0, 1}, "Wv", PacketTextLayout{v, v}, std::nullopt};
         base.image = PacketImageDraw{
             1, PacketRect{v, 0, v, 1}, {v, v, v, v}, v, PacketImageFit::cover, PacketSampling::linear, {v, v, v, v}};
-        base.effect = PacketEffect{PacketEffectKind::blur, {v, v, v, v}, {v, v, v, v}, {v, v}, v, v, {0, 0, 0, v}, v};
+        base.effect =
+            PacketEffect{PacketEffectKind::blur, {v, v, v, v}, {v, v, v, v}, {v, v}, v, v, PacketColor{0, 0, 0, v}, v};
         Scene scene;
         scene.images.add(PacketImage{1, 1, 1, 1, std::vector<std::uint8_t>{9, 9, 9, 255}});
         for (std::uint8_t kind = 0; kind < kPacketCommandKindCount; ++kind) {

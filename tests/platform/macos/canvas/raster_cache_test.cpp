@@ -18,7 +18,7 @@ PacketCommandRef rectCommand(PacketRect bounds, std::optional<PacketRect> clip =
     command.opacity = 1;
     command.clip = clip;
     command.shape = PacketShape{PacketShapeKind::rect, bounds, {}, 0, {}, {}, {}};
-    command.paint = PacketPaint{PacketPaintKind::color, {0.2, 0.4, 0.8, 1}, {}, {}, {}};
+    command.paint = PacketPaint{PacketPaintKind::color, PacketColor{0.2, 0.4, 0.8, 1}, {}, {}, {}};
     return std::make_shared<const PacketCommand>(command);
 }
 

@@ -1,0 +1,503 @@
+// The menus in real windows (label "gtk"): the menu bar above the page, clicked with the pointer
+// (XTEST, through xdotool), its items doing what they say, the inspector's key, a context menu
+// over a native view, and an open dialog that takes files and folders alike.
+
+#include <webkit2/webkit2.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "gtk_harness.hpp"
+#include "gtk_widgets.hpp"
+#include "support/app_on_host.hpp"
+#include "support/temp_folder.hpp"
+#include "web_page.hpp"
+
+// After the test framework: the X headers define names (None, Bool) it uses.
+#include <gdk/gdkx.h>
+
+namespace kelvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kPage =
+    "<!doctype html><style>html,body{margin:0;height:100%;background:#ff00ff}</style>"
+    "<p id=text>Menu page text</p>";
+
+GtkWidget* mainWindow() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
+        if (title != nullptr && std::string_view(title) == "Vostra Studio" &&
+            gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found = GTK_WIDGET(item->data);
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+GtkWidget* itemLabelled(GtkWidget* shell, std::string_view label) {
+    if (shell == nullptr) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(shell));
+    GtkWidget* found = nullptr;
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        const gchar* text =
+            GTK_IS_MENU_ITEM(child->data) ? gtk_menu_item_get_label(GTK_MENU_ITEM(child->data)) : nullptr;
+        if (text != nullptr && label == text) found = GTK_WIDGET(child->data);
+    }
+    g_list_free(children);
+    return found;
+}
+
+// The menu of the window's bar with this title, and an item of it.
+GtkWidget* barMenu(std::string_view title) {
+    GtkWidget* window = mainWindow();
+    return window != nullptr ? itemLabelled(findOfType(window, GTK_TYPE_MENU_BAR), title) : nullptr;
+}
+GtkWidget* barItem(std::string_view menu, std::string_view item) {
+    GtkWidget* top = barMenu(menu);
+    return top != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top)), item) : nullptr;
+}
+
+// Where a widget's point lies on the screen.
+bool onScreen(GtkWidget* widget, int x, int y, int& screenX, int& screenY) {
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    GdkWindow* window = gtk_widget_get_window(toplevel);
+    if (window == nullptr || !gtk_widget_translate_coordinates(widget, toplevel, x, y, &screenX, &screenY)) {
+        return false;
+    }
+    int originX = 0;
+    int originY = 0;
+    gdk_window_get_origin(window, &originX, &originY);
+    screenX += originX;
+    screenY += originY;
+    return true;
+}
+
+// A real click in the middle of a widget on screen.
+void click(GtkWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(gtk_widget_get_mapped(widget));
+    int x = 0;
+    int y = 0;
+    ASSERT_TRUE(onScreen(widget, gtk_widget_get_allocated_width(widget) / 2,
+                         gtk_widget_get_allocated_height(widget) / 2, x, y));
+    char command[128];
+    std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d click 1", x, y);
+    ASSERT_EQ(std::system(command), 0) << command;
+}
+
+// Keys typed into a window, as a user types them.
+void type(GtkWidget* window, const char* keys) {
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
+    char command[160];
+    std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu key %s", xid, keys);
+    ASSERT_EQ(std::system(command), 0) << command;
+}
+
+bool isMagenta(const guchar* pixel) { return pixel[0] > 240 && pixel[1] < 16 && pixel[2] > 240; }
+
+// How many pixels of a row of the window are the page's magenta.
+int magentaInRow(GtkWidget* window, int row) {
+    GdkWindow* gdk = gtk_widget_get_window(window);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk, 0, row, gdk_window_get_width(gdk), 1);
+    if (shot == nullptr) return -1;
+    const int channels = gdk_pixbuf_get_n_channels(shot);
+    const guchar* pixels = gdk_pixbuf_get_pixels(shot);
+    int count = 0;
+    for (int x = 0; x < gdk_pixbuf_get_width(shot); ++x) count += isMagenta(pixels + x * channels) ? 1 : 0;
+    g_object_unref(shot);
+    return count;
+}
+
+// They move the display's one pointer and type into the focused window: they run alone.
+class GtkSerialMenus : public GtkHost {
+protected:
+    void loadPage() {
+        kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    }
+    // Runs `then` once the page shows below the bar, or stops the host after 15 s.
+    void whenPageShows(std::function<void()> then) {
+        every(100, [this, then, polls = 0]() mutable {
+            GtkWidget* window = mainWindow();
+            if (++polls > 150) {
+                ADD_FAILURE() << "the page did not show";
+                kelvo_appkit_stop(host);
+                return false;
+            }
+            if (window == nullptr || magentaInRow(window, menuBarHeight(window) + 4) < 1000) return true;
+            then();
+            return false;
+        });
+    }
+};
+
+TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow) {
+    loadPage();
+    int bar = 0;
+    int barRowMagenta = -1;
+    int pageRowMagenta = -1;
+    whenPageShows([&] {
+        GtkWidget* window = mainWindow();
+        bar = menuBarHeight(window);
+        barRowMagenta = magentaInRow(window, bar / 2);
+        pageRowMagenta = magentaInRow(window, bar + 4);
+        click(barMenu("File"));
+        after(500, [&] { click(barItem("File", "Close Window")); });
+    });
+    // Closing the window ends the run; should the click miss, the run ends here.
+    const standin::TimerId deadline =
+        gtk().loop.startTimer(gtk().self, 20'000'000'000, false, [this] { kelvo_appkit_stop(host); });
+    run();
+    gtk().loop.cancelTimer(gtk().self, deadline);
+    EXPECT_GT(bar, 10);
+    EXPECT_EQ(barRowMagenta, 0);
+    EXPECT_EQ(pageRowMagenta, 1280);
+    // The window closed, which ended the application; the frame it reported is the content.
+    EXPECT_EQ(mainWindow(), nullptr);
+    EXPECT_EQ(count(HostEventKind::app_shutdown), 1u);
+    const KelvoHostEvent* opened = nullptr;
+    for (const Seen& s : seen) {
+        if (s.kind == HostEventKind::window_frame_changed && s.event.open != 0) opened = &s.event;
+    }
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->width, 1280);
+    EXPECT_EQ(opened->height, 820);
+}
+
+TEST_F(GtkSerialMenus, AboutOpensADialogThatNamesTheApplication) {
+    loadPage();
+    std::string title;
+    std::string program;
+    whenPageShows([&] {
+        click(barMenu("Vostra Studio"));
+        after(500, [&] { click(barItem("Vostra Studio", "About Vostra Studio")); });
+        after(1500, [&] {
+            GList* toplevels = gtk_window_list_toplevels();
+            for (GList* item = toplevels; item != nullptr; item = item->next) {
+                if (!GTK_IS_ABOUT_DIALOG(item->data) || !gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
+                title = gtk_window_get_title(GTK_WINDOW(item->data));
+                program = gtk_about_dialog_get_program_name(GTK_ABOUT_DIALOG(item->data));
+                gtk_widget_destroy(GTK_WIDGET(item->data));
+            }
+            g_list_free(toplevels);
+            kelvo_appkit_stop(host);
+        });
+    });
+    run();
+    EXPECT_NE(title.find("Vostra Studio"), std::string::npos) << title;
+    EXPECT_EQ(program, "Vostra Studio");
+}
+
+TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {
+    loadPage();
+    bool inspector = false;
+    bool docked = true;
+    whenPageShows([&] {
+        type(mainWindow(), "ctrl+alt+i");
+        every(100, [&, polls = 0]() mutable {
+            GList* toplevels = gtk_window_list_toplevels();
+            for (GList* item = toplevels; item != nullptr; item = item->next) {
+                if (std::string_view(G_OBJECT_TYPE_NAME(item->data)) == "WebKitInspectorWindow" &&
+                    gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+                    inspector = true;
+                }
+            }
+            g_list_free(toplevels);
+            if (!inspector && ++polls < 100) return true;
+            docked = webkit_web_inspector_is_attached(webkit_web_view_get_inspector(mainWebView()));
+            kelvo_appkit_stop(host);
+            return false;
+        });
+    });
+    run();
+    EXPECT_TRUE(inspector);
+    EXPECT_FALSE(docked);  // the page keeps its size
+}
+
+TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
+    loadPage();
+    std::string copied;
+    std::thread reader;
+    whenPageShows([&] {
+        // A click in the page gives it the keyboard, as a user would.
+        click(GTK_WIDGET(mainWebView()));
+        after(300, [&] { click(barMenu("Edit")); });
+        after(800, [&] { click(barItem("Edit", "Select All")); });
+        after(1300, [&] { click(barMenu("Edit")); });
+        after(1800, [&] { click(barItem("Edit", "Copy")); });
+        // The clipboard is read by another program while this one's loop answers it.
+        after(2500, [&] {
+            reader = std::thread([&] {
+                std::string text;
+                if (FILE* pipe = popen("xclip -o -selection clipboard 2>&1", "r")) {
+                    char chunk[256];
+                    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+                    pclose(pipe);
+                }
+                gtk().loop.post(gtk().self, [&, text] {
+                    copied = text;
+                    kelvo_appkit_stop(host);
+                });
+            });
+        });
+    });
+    run();
+    if (reader.joinable()) reader.join();
+    EXPECT_EQ(copied, "Menu page text");
+}
+
+TEST_F(GtkSerialMenus, AContextMenuOverANativeViewOpensAtThePointInTheView) {
+    loadPage();
+    const KelvoContextMenuItemRecord items[] = {{4, 0, "Cut", 3, 1, 0}, {5, 0, "Paste", 5, 1, 0}};
+    int menuX = 0;
+    int menuY = 0;
+    int pointX = 0;
+    int pointY = 0;
+    std::vector<std::pair<std::string, std::uint32_t>> chosen;
+    onEvent = [&](const KelvoHostEvent& event) {
+        if (event.kind == static_cast<std::uint32_t>(HostEventKind::context_menu_action)) {
+            chosen.emplace_back(std::string(event.viewLabel.view()), event.menuItemId);
+        }
+    };
+    whenPageShows([&] {
+        ASSERT_EQ(kelvo_appkit_create_view(host, 1, "panel", 5, 3, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 200, 100,
+                                           150, 80),
+                  1);
+        after(300, [&] {
+            // Where (210, 120) of the content lies on the screen; the pointer goes there first.
+            GtkWidget* panel = named("panel");
+            ASSERT_NE(panel, nullptr);
+            ASSERT_TRUE(onScreen(panel, 10, 20, pointX, pointY));
+            char command[128];
+            std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d", pointX, pointY);
+            ASSERT_EQ(std::system(command), 0);
+            EXPECT_EQ(kelvo_appkit_show_context_menu(host, 1, "panel", 5, 10, 20, 31, items, 2), 1);
+        });
+        after(1000, [&] {
+            GtkMenuShell* menu = shownMenu();
+            ASSERT_NE(menu, nullptr);
+            gdk_window_get_origin(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(menu))), &menuX, &menuY);
+            GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+            click(GTK_WIDGET(g_list_nth_data(entries, 1)));
+            g_list_free(entries);
+        });
+        after(1600, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    // The menu's corner is under the pointer, at the point asked for in the view.
+    EXPECT_NEAR(menuX, pointX, 2);
+    EXPECT_NEAR(menuY, pointY, 2);
+    GtkWidget* window = mainWindow();
+    ASSERT_NE(window, nullptr);
+    int contentX = 0;
+    int contentY = 0;
+    ASSERT_TRUE(onScreen(window, 0, menuBarHeight(window), contentX, contentY));
+    EXPECT_EQ(pointX - contentX, 210);
+    EXPECT_EQ(pointY - contentY, 120);
+    EXPECT_EQ(chosen, (std::vector<std::pair<std::string, std::uint32_t>>{{"panel", 5}}));
+}
+
+// An application that configures its own menus and hands each menu command to its page.
+class GtkSerialApplicationMenus : public testing::GtkHostFixture {
+protected:
+    void SetUp() override {
+        GtkHostFixture::SetUp();
+        const fs::path root = place.path("root");
+        fs::create_directories(root);
+        std::ofstream(root / "index.html")
+            << kPage << "<script>window.__menu=[];vexa.on('menu',function(d){window.__menu.push(d.command)})</script>";
+        app = std::make_unique<testing::AppOnHost>(host, root.string());
+        app->onEvent = [this](Runtime& runtime, const RuntimeEvent& event) {
+            const auto* command = std::get_if<CommandEvent>(&event);
+            if (command == nullptr || command->source != CommandSource::menu) return;
+            commands.push_back(std::string(command->name) + " window=" + std::to_string(command->windowId));
+            const std::string detail = R"({"command":")" + std::string(command->name) + R"("})";
+            EXPECT_TRUE(
+                runtime.platform.slots.emitWindowEvent(runtime.platform.services, command->windowId, "menu", detail));
+        };
+    }
+    void TearDown() override {
+        app.reset();
+        GtkHostFixture::TearDown();
+    }
+
+    testing::TempFolder place;
+    std::unique_ptr<testing::AppOnHost> app;
+    std::vector<std::string> commands;
+};
+
+TEST_F(GtkSerialApplicationMenus, AClickedItemsCommandReachesThePage) {
+    const AppMenuItem document[] = {{"Save", "doc.save", "s", {false, true}},
+                                    {"Export", "doc.export", "", {}},
+                                    {"Wrap", "doc.wrap", "", {}, false, true, true}};
+    const AppMenu menus[] = {{"Document", document}};
+    std::string received;
+    bool wrapChecked = false;
+    every(100, [&, stage = 0, polls = 0]() mutable {
+        WebKitWebView* view = mainWebView();
+        if (++polls > 200) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (view == nullptr) return true;
+        if (stage == 0) {
+            // The page is there: the application's menus replace the standard ones.
+            if (magentaInRow(mainWindow(), menuBarHeight(mainWindow()) + 4) < 1000) return true;
+            EXPECT_TRUE(app->runtime->platform.slots.configureMenus(app->runtime->platform.services,
+                                                                    std::span<const AppMenu>(menus, 1)));
+            stage = 1;
+            return true;
+        }
+        if (stage == 1) {
+            click(barMenu("Document"));
+            stage = 2;
+            return true;
+        }
+        if (stage == 2) {
+            GtkWidget* wrap = barItem("Document", "Wrap");
+            wrapChecked = wrap != nullptr && GTK_IS_CHECK_MENU_ITEM(wrap) &&
+                          gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(wrap));
+            click(barItem("Document", "Export"));
+            stage = 3;
+            return true;
+        }
+        evaluate(view, "window.__menu.join(',')", [&](const std::string& answer) { received = answer; });
+        if (received.empty()) return true;
+        kelvo_appkit_stop(host);
+        return false;
+    });
+    ASSERT_TRUE(app->run());
+    EXPECT_TRUE(wrapChecked);
+    EXPECT_EQ(commands, std::vector<std::string>{"doc.export window=1"});
+    EXPECT_EQ(received, "doc.export");
+}
+
+// Dialogs answered from the test's timers, and a chromeless window's keys: nothing moves the
+// pointer.
+using GtkMenus = GtkHost;
+
+TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
+    testing::TempFolder place;
+    const fs::path folder = place.path("documents");
+    fs::create_directories(folder / "drafts");
+    std::ofstream(folder / "a.vrs") << "x";
+    const std::string start = folder.string();
+    std::vector<std::string> answers;
+    auto ask = [&](std::function<void(GtkDialog*)> answer) {
+        after(800, [answer] {
+            GtkDialog* dialog = shownFileChooser();
+            ASSERT_NE(dialog, nullptr);
+            answer(dialog);
+        });
+        KelvoOpenDialogOptions options{"Open", 4, start.data(), start.size(), nullptr, 0, 1, 0};
+        char paths[1024];
+        KelvoOpenDialogResult result = kelvo_appkit_show_open_dialog(host, &options, paths, sizeof paths);
+        answers.emplace_back(paths, std::min<std::size_t>(result.length, sizeof paths));
+    };
+    after(100, [&] {
+        // A file, with the Open button.
+        ask([&](GtkDialog* dialog) {
+            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "a.vrs").c_str());
+            after(300, [dialog] { gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT); });
+        });
+        // A folder, with the button that takes folders.
+        ask([&](GtkDialog* dialog) {
+            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "drafts").c_str());
+            after(300, [dialog] { gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1))); });
+        });
+        // Nothing chosen, with the same button: the folder shown.
+        ask([&](GtkDialog* dialog) {
+            gtk_file_chooser_unselect_all(GTK_FILE_CHOOSER(dialog));
+            after(300, [dialog] { gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1))); });
+        });
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(answers, (std::vector<std::string>{(folder / "a.vrs").string(), (folder / "drafts").string(), start}));
+}
+
+TEST_F(GtkMenus, EditItemsActOnAFocusedTextField) {
+    std::string copied;
+    std::string pasted;
+    after(100, [&] {
+        ASSERT_EQ(kelvo_appkit_create_view(host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 20, 20,
+                                           300, 30),
+                  1);
+    });
+    after(500, [&] {
+        GtkWidget* field = named("field");
+        ASSERT_TRUE(GTK_IS_ENTRY(field));
+        gtk_entry_set_text(GTK_ENTRY(field), "typed words");
+        ASSERT_EQ(kelvo_appkit_focus_view(host, 1, "field", 5), 1);
+        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "before", -1);
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Select All")));
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Copy")));
+    });
+    after(900, [&] {
+        gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+        copied = text != nullptr ? text : "";
+        g_free(text);
+        // Pasted over the selection, new words replace the field's.
+        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "new words", -1);
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Paste")));
+    });
+    after(1400, [&] {
+        pasted = gtk_entry_get_text(GTK_ENTRY(named("field")));
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(copied, "typed words");
+    EXPECT_EQ(pasted, "new words");
+}
+
+TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {
+    after(100,
+          [&] { ASSERT_EQ(kelvo_appkit_create_window(host, 2, "Bare", 4, "bare", 4, 0, 1, 3, 0, 0, 0, 400, 300), 1); });
+    bool hadBar = true;
+    bool stillOpen = true;
+    after(600, [&] {
+        GList* toplevels = gtk_window_list_toplevels();
+        for (GList* item = toplevels; item != nullptr; item = item->next) {
+            const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
+            if (title == nullptr || std::string_view(title) != "Bare") continue;
+            GtkWidget* bare = GTK_WIDGET(item->data);
+            hadBar = findOfType(bare, GTK_TYPE_MENU_BAR) != nullptr;
+            // Ctrl+W as the X server would deliver it to the window.
+            GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+            event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(bare)));
+            event->key.keyval = GDK_KEY_w;
+            event->key.state = GDK_CONTROL_MASK;
+            event->key.time = GDK_CURRENT_TIME;
+            gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+            gdk_event_put(event);
+            gdk_event_free(event);
+        }
+        g_list_free(toplevels);
+    });
+    after(1200, [&] {
+        stillOpen = false;
+        GList* toplevels = gtk_window_list_toplevels();
+        for (GList* item = toplevels; item != nullptr; item = item->next) {
+            const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
+            if (title != nullptr && std::string_view(title) == "Bare") stillOpen = true;
+        }
+        g_list_free(toplevels);
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_FALSE(hadBar);
+    EXPECT_FALSE(stillOpen);
+    ASSERT_NE(mainWindow(), nullptr);
+    EXPECT_NE(findOfType(mainWindow(), GTK_TYPE_MENU_BAR), nullptr);
+}
+
+}  // namespace
+}  // namespace kelvo
