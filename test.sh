@@ -114,7 +114,8 @@ if compgen -G "$fuzz_dir/failed/*" >/dev/null; then exit 1; fi
 
 step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
 (
-  export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+  export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+    UBSAN_OPTIONS=print_stacktrace=1:suppressions=$PWD/tests/ubsan.supp
   cd build/sanitize
   ctest -j "$jobs" -LE '^gtk$'
   ../../scripts/gtk-tests.sh .
@@ -122,15 +123,15 @@ step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
 
 # Only the test files with suites named *Threads are built here, with line tables for the reports.
 step "ThreadSanitizer tests"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DKELVO_TSAN=ON \
-  -DKELVO_BENCH=OFF >/dev/null
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+  -DKELVO_TSAN=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest -j "$jobs" -L threads)
 
 # The benchmarks are built here (never run) so that they keep building; the test programs' own
-# code is optimized less than the code under test.
+# code is not optimized (the code under test is).
 step "build: normal"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O1 >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O0 >/dev/null
 cmake --build build/release -j "$jobs"
 
 step "tests (normal build)"

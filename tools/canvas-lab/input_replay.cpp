@@ -1,5 +1,7 @@
 #include "input_replay.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -343,23 +345,27 @@ bool parseInput(const std::vector<std::string>& words, GpuSurfaceInput& input, s
     return true;
 }
 
-// The bytes of the runtime record a replay may change: the whole record but its large scratch
-// buffers (the page-event detail and the bridge router's buffers, written before every use) and
-// the pages of canvas slots no view holds.
+// The bytes of the runtime record a replay may change: the whole record but its large buffers that
+// input never touches (the page-event detail and the bridge router's buffers, written before every
+// use, and the canvas image pixels, written only when an image is registered) and the pages of
+// canvas slots no view holds.
 std::vector<std::span<unsigned char>> replayedState(Runtime& runtime) {
-    unsigned char* const record = reinterpret_cast<unsigned char*>(&runtime);
-    const auto bytes = [](auto& member) { return reinterpret_cast<unsigned char*>(&member); };
-    unsigned char* const detailEnd = bytes(runtime.pageEventDetail) + sizeof runtime.pageEventDetail;
-    unsigned char* const slotsEnd = bytes(runtime.canvasSlots.pages);
+    const auto bytes = [](auto& member) {
+        unsigned char* const begin = reinterpret_cast<unsigned char*>(&member);
+        return std::span<unsigned char>(begin, sizeof member);
+    };
+    std::array<std::span<unsigned char>, 5> untouched = {
+        bytes(runtime.pageEventDetail), bytes(runtime.bridgeRouter.reply), bytes(runtime.bridgeRouter.output),
+        bytes(runtime.bridgeRouter.scratch), bytes(runtime.canvasImages.store)};
+    std::sort(untouched.begin(), untouched.end(), [](auto a, auto b) { return a.data() < b.data(); });
     std::vector<std::span<unsigned char>> state;
-    if (bytes(runtime.pageEventDetail) < detailEnd && detailEnd <= bytes(runtime.bridgeRouter.reply) &&
-        bytes(runtime.bridgeRouter.responders) < slotsEnd) {
-        state.emplace_back(record, bytes(runtime.pageEventDetail));
-        state.emplace_back(detailEnd, bytes(runtime.bridgeRouter.reply));
-        state.emplace_back(bytes(runtime.bridgeRouter.responders), slotsEnd);
-    } else {
-        state.emplace_back(record, slotsEnd);  // fields moved: every byte before the slots
+    unsigned char* at = reinterpret_cast<unsigned char*>(&runtime);
+    for (const std::span<unsigned char> skipped : untouched) {
+        if (at < skipped.data()) state.emplace_back(at, skipped.data());
+        at = std::max(at, skipped.data() + skipped.size());
     }
+    unsigned char* const slots = reinterpret_cast<unsigned char*>(runtime.canvasSlots.pages.data());
+    if (at < slots) state.emplace_back(at, slots);
     for (std::size_t i = 0; i < kCanvasSlotCount; ++i) {
         if (runtime.canvasSlots.used[i]) state.emplace_back(runtime.canvasSlots.pages[i].bytes, sizeof(CanvasSlot));
     }
@@ -434,9 +440,13 @@ InputReplay replayCanvasInputScript(InputReplayScene& scene, std::string_view sc
     Runtime& runtime = *scene.runtime;
     Replay& replay = scene.replay;
     if (scene.replayed) {
+        // A replay changes few pages of the record: comparing a page costs less than copying it.
         const unsigned char* from = scene.built.data();
         for (const std::span<unsigned char> part : replayedState(runtime)) {
-            std::memcpy(part.data(), from, part.size());
+            for (std::size_t at = 0; at < part.size(); at += kCanvasSlotPageBytes) {
+                const std::size_t n = std::min(kCanvasSlotPageBytes, part.size() - at);
+                if (std::memcmp(part.data() + at, from + at, n) != 0) std::memcpy(part.data() + at, from + at, n);
+            }
             from += part.size();
         }
         replay.out.clear();
