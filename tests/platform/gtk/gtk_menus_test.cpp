@@ -13,6 +13,7 @@
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
+#include "screen_input.hpp"
 #include "support/app_on_host.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
@@ -29,32 +30,7 @@ constexpr std::string_view kPage =
     "<!doctype html><style>html,body{margin:0;height:100%;background:#ff00ff}</style>"
     "<p id=text>Menu page text</p>";
 
-GtkWidget* mainWindow() {
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkWidget* found = nullptr;
-    for (GList* item = toplevels; item != nullptr; item = item->next) {
-        const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
-        if (title != nullptr && std::string_view(title) == "Vostra Studio" &&
-            gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-            found = GTK_WIDGET(item->data);
-        }
-    }
-    g_list_free(toplevels);
-    return found;
-}
-
-GtkWidget* itemLabelled(GtkWidget* shell, std::string_view label) {
-    if (shell == nullptr) return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(shell));
-    GtkWidget* found = nullptr;
-    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
-        const gchar* text =
-            GTK_IS_MENU_ITEM(child->data) ? gtk_menu_item_get_label(GTK_MENU_ITEM(child->data)) : nullptr;
-        if (text != nullptr && label == text) found = GTK_WIDGET(child->data);
-    }
-    g_list_free(children);
-    return found;
-}
+GtkWidget* mainWindow() { return windowTitled("Vostra Studio"); }
 
 // The menu of the window's bar with this title, and an item of it.
 GtkWidget* barMenu(std::string_view title) {
@@ -66,55 +42,12 @@ GtkWidget* barItem(std::string_view menu, std::string_view item) {
     return top != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top)), item) : nullptr;
 }
 
-// Where a widget's point lies on the screen.
-bool onScreen(GtkWidget* widget, int x, int y, int& screenX, int& screenY) {
-    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
-    GdkWindow* window = gtk_widget_get_window(toplevel);
-    if (window == nullptr || !gtk_widget_translate_coordinates(widget, toplevel, x, y, &screenX, &screenY)) {
-        return false;
-    }
-    int originX = 0;
-    int originY = 0;
-    gdk_window_get_origin(window, &originX, &originY);
-    screenX += originX;
-    screenY += originY;
-    return true;
-}
-
-// A real click in the middle of a widget on screen.
-void click(GtkWidget* widget) {
-    ASSERT_NE(widget, nullptr);
-    ASSERT_TRUE(gtk_widget_get_mapped(widget));
-    int x = 0;
-    int y = 0;
-    ASSERT_TRUE(onScreen(widget, gtk_widget_get_allocated_width(widget) / 2,
-                         gtk_widget_get_allocated_height(widget) / 2, x, y));
-    char command[128];
-    std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d click 1", x, y);
-    ASSERT_EQ(std::system(command), 0) << command;
-}
-
 // Keys typed into a window, as a user types them.
 void type(GtkWidget* window, const char* keys) {
     const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
     char command[160];
     std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu key %s", xid, keys);
     ASSERT_EQ(std::system(command), 0) << command;
-}
-
-bool isMagenta(const guchar* pixel) { return pixel[0] > 240 && pixel[1] < 16 && pixel[2] > 240; }
-
-// How many pixels of a row of the window are the page's magenta.
-int magentaInRow(GtkWidget* window, int row) {
-    GdkWindow* gdk = gtk_widget_get_window(window);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk, 0, row, gdk_window_get_width(gdk), 1);
-    if (shot == nullptr) return -1;
-    const int channels = gdk_pixbuf_get_n_channels(shot);
-    const guchar* pixels = gdk_pixbuf_get_pixels(shot);
-    int count = 0;
-    for (int x = 0; x < gdk_pixbuf_get_width(shot); ++x) count += isMagenta(pixels + x * channels) ? 1 : 0;
-    g_object_unref(shot);
-    return count;
 }
 
 // They move the display's one pointer and type into the focused window: they run alone.

@@ -53,6 +53,34 @@ inline GtkMenuShell* shownMenu() {
     return found;
 }
 
+// The shown window with this title (the last one made, if several are).
+inline GtkWidget* windowTitled(std::string_view title) {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        const gchar* text = gtk_window_get_title(GTK_WINDOW(item->data));
+        if (text != nullptr && title == text && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found = GTK_WIDGET(item->data);
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// The item of a menu shell with this label.
+inline GtkWidget* itemLabelled(GtkWidget* shell, std::string_view label) {
+    if (shell == nullptr) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(shell));
+    GtkWidget* found = nullptr;
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        const gchar* text =
+            GTK_IS_MENU_ITEM(child->data) ? gtk_menu_item_get_label(GTK_MENU_ITEM(child->data)) : nullptr;
+        if (text != nullptr && label == text) found = GTK_WIDGET(child->data);
+    }
+    g_list_free(children);
+    return found;
+}
+
 inline GtkWidget* named(std::string_view name) {
     GList* toplevels = gtk_window_list_toplevels();
     GtkWidget* found = nullptr;

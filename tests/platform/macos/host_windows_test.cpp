@@ -140,6 +140,85 @@ TEST(HostWindows, ChromeInsetsOfFullSizeContentWindows) {
     EXPECT_EQ(insets(9), 0);
 }
 
+TEST(HostWindows, EachTitlebarStyleAsksForItsChrome) {
+    for (const auto& row : testing::readTable("platform/titlebar_styles.txt")) {
+        ASSERT_EQ(row.size(), 6u);
+        HostHarness h;
+        ASSERT_NE(h.create(), nullptr);
+        ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "W", 1, "w", 1, 1, std::stoi(row[1]), std::stoi(row[0]), 0, 0,
+                                             0, 400, 300),
+                  1);
+        const standin::HeadlessStandIn::Window& window = *h.platform.windows()[1];
+        SCOPED_TRACE("style " + row[0] + " resizable " + row[1]);
+        EXPECT_EQ(window.style, static_cast<std::uint32_t>(std::stoul(row[2])));
+        EXPECT_EQ(window.transparentTitlebar, row[3] == "1");
+        EXPECT_EQ(window.tallToolbar, row[4] == "1");
+        EXPECT_EQ(window.menuBar, row[5] == "1");
+    }
+}
+
+// Only the tall toolbar hides in full screen, and only its window follows the part of the content
+// the title bar leaves free: the page hears the new size and reads the new insets.
+TEST(HostWindows, TheTallToolbarHidesInFullScreenAndItsTitleBarsChangesReachThePage) {
+    HostHarness h;
+    testing::HostOptions options;
+    options.titlebarStyle = 1;
+    ASSERT_NE(h.create(options), nullptr);
+    ASSERT_EQ(kelvo_appkit_create_window(h.host, 2, "Tall", 4, "tall", 4, 1, 1, 2, 0, 0, 0, 800, 600), 1);
+    standin::HeadlessStandIn::Window& one = *h.platform.windows()[0];
+    standin::HeadlessStandIn::Window& tall = *h.platform.windows()[1];
+    one.chrome.layout = {0, 28, 1280, 792};
+    tall.chrome.layout = {0, 80, 800, 520};
+    std::size_t tallResizes = 0;
+    std::size_t oneResizes = 0;
+    auto resizes = [&](std::uint64_t id) {
+        std::size_t n = 0;
+        for (const SeenEvent* seen : h.all(Kind::surface_resized)) n += seen->event.windowId == id ? 1 : 0;
+        return n;
+    };
+    double top = -1;
+    auto insetTop = [&](std::uint64_t id) {
+        double v[8];
+        EXPECT_EQ(kelvo_appkit_window_chrome_insets(h.host, id, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]),
+                  1);
+        return v[0];
+    };
+    h.platform.clearLog();
+    h.platform.at(0, [&] {
+        for (auto* window : {&one, &tall}) {
+            h.platform.sendWindowEvent(h.platform.ref(*window), standin::WindowEventKind::will_enter_full_screen);
+            h.platform.sendWindowEvent(h.platform.ref(*window), standin::WindowEventKind::did_enter_full_screen);
+        }
+    });
+    h.platform.at(1, [&] {
+        EXPECT_FALSE(tall.toolbarVisible);
+        EXPECT_TRUE(one.toolbarVisible);
+        // The toolbar is gone: the title bar covers less of the content.
+        oneResizes = resizes(1);
+        tallResizes = resizes(2);
+        one.chrome.layout = {0, 0, 1280, 820};
+        tall.chrome.layout = {0, 28, 800, 572};
+        h.platform.sendWindowEvent(h.platform.ref(one), standin::WindowEventKind::content_layout_changed);
+        h.platform.sendWindowEvent(h.platform.ref(tall), standin::WindowEventKind::content_layout_changed);
+    });
+    h.platform.at(2, [&] {
+        EXPECT_EQ(resizes(1), oneResizes);
+        EXPECT_EQ(resizes(2), tallResizes + 1);
+        top = insetTop(2);
+        for (auto* window : {&one, &tall}) {
+            h.platform.sendWindowEvent(h.platform.ref(*window), standin::WindowEventKind::will_exit_full_screen);
+            h.platform.sendWindowEvent(h.platform.ref(*window), standin::WindowEventKind::did_exit_full_screen);
+        }
+    });
+    h.platform.at(3, [&] { kelvo_appkit_stop(h.host); });
+    h.run();
+    EXPECT_EQ(top, 28);
+    EXPECT_TRUE(tall.toolbarVisible);
+    EXPECT_EQ(h.platform.logCount("window.toolbar n=1"), 0u);
+    EXPECT_EQ(h.platform.logCount("window.toolbar n=2 hidden"), 2u);
+    EXPECT_EQ(h.platform.logCount("window.toolbar n=2 shown"), 2u);
+}
+
 TEST(HostWindows, DragFollowsThePointerAndTheDoubleClickSetting) {
     for (const auto& row : testing::readTable("platform/window_drag.txt")) {
         HostHarness h;

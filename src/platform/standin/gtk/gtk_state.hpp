@@ -31,6 +31,10 @@ struct GtkWindowRecord {
     GtkWidget* window = nullptr;         // a toplevel: GTK holds it until gtk_widget_destroy
     GtkWidget* content = nullptr;        // borrowed: the overlay where views are placed
     GtkWidget* menuBar = nullptr;        // borrowed: the menu bar above the content, when it has one
+    GtkWidget* titleBar = nullptr;       // borrowed: the title bar drawn over the content, when it has one
+    GtkWidget* headerBar = nullptr;      // borrowed: the title bar's header bar
+    GtkWidget* toolbar = nullptr;        // borrowed: the tall toolbar below the header bar, when it has one
+    int titleBarHeight = 0;              // the title bar's height as last reported
     std::vector<GtkWidget*> menuShells;  // borrowed: every shell showing the application's menu
     GObjectPtr<GtkCssProvider> background;
     WindowEventSink events{};
@@ -203,6 +207,7 @@ struct GtkState {
     std::vector<Menu> menuBar;  // what every window's menu shows
     MenuBarSink menuBarSink{};
     std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
+    GObjectPtr<GtkCssProvider> titleBarLook;          // makes title bars drawn over content transparent
 
     void post(Task task);
 };
@@ -257,6 +262,22 @@ void gtkAttachWindowMenu(GtkWindowRecord& window, GtkMenuShell* shell);
 void gtkShowMenuBar(GtkState& state, std::span<const Menu> menus);
 // The height of the window's menu bar above its content; 0 without one.
 int gtkMenuBarHeight(const GtkWindowRecord& window);
+// Where the window's content starts inside its toplevel's GDK window: below the menu bar, or
+// inside the frame a client-decorated window draws around itself.
+GdkPoint gtkContentOffset(const GtkWindowRecord& window);
+
+// The title bar of a full-size-content window (title_bar.cpp): a transparent header bar with the
+// window's buttons and its menu button, drawn over the top of the content, with an empty toolbar
+// joined below it when `tallToolbar` is set. `frame` is an overlay whose main child is the
+// window's content; the window draws its own decorations.
+void gtkAddTitleBar(GtkWindowRecord& window, GtkWidget* frame, bool tallToolbar);
+// The part of the content under the title bar, and the window's buttons, in content coordinates.
+ChromeLayout gtkTitleBarChrome(const GtkWindowRecord& window, RectD bounds);
+void gtkSetToolbarVisible(GtkWindowRecord& window, bool visible);
+// What the user chose to happen on a double click in a title bar.
+TitlebarDoubleClick gtkTitlebarDoubleClick();
+// Hands a window event to the host from the main queue, unless the window is gone by then.
+void gtkDeliverLater(GtkWindowRecord& window, WindowEventKind kind, std::string paths = {});
 // The X key value a menu shows for one of the host's key names ("w", "=", "enter"); 0 for none.
 guint gtkKeyvalOfName(std::string_view name);
 // The view a widget belongs to: the nearest of it and its ancestors placed as a view (null when

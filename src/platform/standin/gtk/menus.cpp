@@ -115,11 +115,13 @@ void popUpMenu(void* self, WindowRef window, double x, double y, std::span<const
     GtkWindowRecord& record = gtkWindowRecord(window);
     GdkWindow* at = gtk_widget_get_window(record.window);
     if (at != nullptr) {
-        // The point is in the content, which lies below the menu bar.
+        // The point is in the content, which lies below the menu bar or inside the window's frame.
         int left = static_cast<int>(x);
         int top = static_cast<int>(y);
         if (!gtk_widget_translate_coordinates(record.content, record.window, left, top, &left, &top)) {
-            top += gtkMenuBarHeight(record);
+            const GdkPoint offset = gtkContentOffset(record);
+            left += offset.x;
+            top += offset.y;
         }
         GdkRectangle point{left, top, 1, 1};
         GdkEvent* trigger = gdk_event_new(GDK_BUTTON_RELEASE);

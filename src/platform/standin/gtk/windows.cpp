@@ -1,12 +1,12 @@
 // GTK windows. A window's frame is its content area: with static gravity GTK places and reports
-// the client window itself, whatever decorations a window manager adds around it, and a window
-// with a menu bar has its content below the bar, so its frame is the client area less the bar.
+// the client window itself, whatever decorations a window manager adds around it; a window with a
+// menu bar has its content below the bar, so its frame is the client area less the bar; a window
+// whose title bar lies over its content (title_bar.cpp) draws its own frame around the content,
+// so its frame is the client area inside that.
 //
 // Found while checking GTK under Xvfb: without a window manager "is-active" flips on, off and on
 // again as a window is presented, so the host waits a turn before it reports activation; a
 // non-resizable window takes the size its content asks for, so the content asks for the size.
-// Title-bar styles beyond decorated and undecorated, and the tall toolbar, have no GTK
-// counterpart here: the window manager draws the title bar outside the content.
 
 #include <algorithm>
 #include <cstdio>
@@ -30,18 +30,8 @@ GList* windowIconList(const GtkState& state) {
     return list;
 }
 
-// Hands an event to the host from the main queue, unless the window is gone by then.
 void deliverLater(GtkWindowRecord& record, WindowEventKind kind, std::string paths = {}) {
-    GtkState* state = record.state;
-    std::uint64_t number = record.number;
-    state->post([state, number, kind, paths = std::move(paths)] {
-        auto entry = state->windows.find(number);
-        if (entry == state->windows.end()) return;
-        GtkWindowRecord& target = *entry->second;
-        if (target.events.deliver != nullptr) {
-            target.events.deliver(target.events.context, refOf(target), WindowEvent{kind, paths});
-        }
-    });
+    gtkDeliverLater(record, kind, std::move(paths));
 }
 
 gboolean onConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
@@ -107,6 +97,8 @@ void onDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionDat
     if (!paths.empty()) deliverLater(*static_cast<GtkWindowRecord*>(user), WindowEventKind::files_dropped, paths);
 }
 
+std::optional<RectD> screenVisibleFrame(void*);
+
 WindowRef create(void* self, const WindowDescription& description) {
     GtkState& state = gtkState(self);
     if (!state.opened) return nullptr;
@@ -141,7 +133,16 @@ WindowRef create(void* self, const WindowDescription& description) {
         gtk_widget_show(record->menuBar);
     }
     record->content = gtk_overlay_new();
-    gtk_box_pack_start(GTK_BOX(column), record->content, TRUE, TRUE, 0);
+    if (description.transparentTitlebar) {
+        // The content fills the window and the title bar lies over its top.
+        GtkWidget* frame = gtk_overlay_new();
+        gtk_container_add(GTK_CONTAINER(frame), record->content);
+        gtk_box_pack_start(GTK_BOX(column), frame, TRUE, TRUE, 0);
+        gtk_widget_show(frame);
+        gtkAddTitleBar(*record, frame, description.tallToolbar);
+    } else {
+        gtk_box_pack_start(GTK_BOX(column), record->content, TRUE, TRUE, 0);
+    }
     gtk_widget_show(record->content);
 
     const int width = static_cast<int>(description.content.width);
@@ -149,10 +150,20 @@ WindowRef create(void* self, const WindowDescription& description) {
     const int bar = gtkMenuBarHeight(*record);
     gtk_window_set_default_size(window, width, height + bar);
     if (!resizable) gtk_widget_set_size_request(record->content, width, height);
+    // The frame a window draws around its content is laid out once the window is realised.
+    if (record->titleBar != nullptr) gtk_widget_realize(widget);
     if (description.centre) {
         gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     } else {
-        gtk_window_move(window, static_cast<int>(description.content.x), static_cast<int>(description.content.y) - bar);
+        const GdkPoint offset = gtkContentOffset(*record);
+        int left = static_cast<int>(description.content.x) - offset.x;
+        int top = static_cast<int>(description.content.y) - offset.y;
+        // The menu bar lies above the content: a content placed at the top of the work area
+        // would put the bar above it, over the desktop's panel. The window stays inside.
+        if (bar > 0) {
+            if (std::optional<RectD> area = screenVisibleFrame(self)) top = std::max(top, static_cast<int>(area->y));
+        }
+        gtk_window_move(window, left, top);
     }
 
     static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
@@ -177,6 +188,7 @@ void destroy(void* self, WindowRef ref) {
     GtkState& state = gtkState(self);
     GtkWindowRecord& record = recordOf(ref);
     g_signal_handlers_disconnect_by_data(record.window, &record);
+    if (record.titleBar != nullptr) g_signal_handlers_disconnect_by_data(record.titleBar, &record);
     gtk_widget_destroy(record.window);
     state.windows.erase(record.number);
 }
@@ -204,10 +216,22 @@ void setTitle(void*, WindowRef ref, std::string_view title) {
     gtk_window_set_title(gtkWindow(ref), text.c_str());
 }
 
+// What the window adds to its content: the menu bar above it, or the frame a window that draws
+// its own decorations has around it. GTK applies a minimum size to the whole window.
+GdkPoint aroundContent(const GtkWindowRecord& record) {
+    if (record.titleBar == nullptr) return GdkPoint{0, gtkMenuBarHeight(record)};
+    GtkAllocation outer{};
+    GtkAllocation inner{};
+    gtk_widget_get_allocation(record.window, &outer);
+    gtk_widget_get_allocation(record.content, &inner);
+    return GdkPoint{std::max(outer.width - inner.width, 0), std::max(outer.height - inner.height, 0)};
+}
+
 void setContentMinSize(void*, WindowRef ref, double width, double height) {
+    const GdkPoint around = aroundContent(recordOf(ref));
     GdkGeometry geometry{};
-    geometry.min_width = static_cast<gint>(width);
-    geometry.min_height = static_cast<gint>(height) + gtkMenuBarHeight(recordOf(ref));
+    geometry.min_width = static_cast<gint>(width) + around.x;
+    geometry.min_height = static_cast<gint>(height) + around.y;
     gtk_window_set_geometry_hints(gtkWindow(ref), nullptr, &geometry, GDK_HINT_MIN_SIZE);
 }
 
@@ -225,7 +249,7 @@ void setBackground(void*, WindowRef ref, std::uint32_t rgba) {
     gtk_css_provider_load_from_data(record.background.get(), css, -1, nullptr);
 }
 
-void setToolbarVisible(void*, WindowRef, bool) {}
+void setToolbarVisible(void*, WindowRef ref, bool visible) { gtkSetToolbarVisible(recordOf(ref), visible); }
 
 WindowGeometry geometry(void*, WindowRef ref) {
     GtkWindowRecord& record = recordOf(ref);
@@ -237,9 +261,10 @@ WindowGeometry geometry(void*, WindowRef ref) {
     gtk_window_get_position(window, &x, &y);
     gtk_window_get_size(window, &width, &height);
     const int bar = gtkMenuBarHeight(record);
+    const GdkPoint offset = gtkContentOffset(record);
     WindowGeometry geometry;
-    geometry.content = RectD{static_cast<double>(x), static_cast<double>(y + bar), static_cast<double>(width),
-                             static_cast<double>(std::max(height - bar, 0))};
+    geometry.content = RectD{static_cast<double>(x + offset.x), static_cast<double>(y + offset.y),
+                             static_cast<double>(width), static_cast<double>(std::max(height - bar, 0))};
     geometry.scale = gtk_widget_get_scale_factor(record.window);
     geometry.key = gtk_window_is_active(window) != FALSE;
     geometry.visible = gtk_widget_get_visible(record.window) != FALSE;
@@ -248,13 +273,11 @@ WindowGeometry geometry(void*, WindowRef ref) {
     return geometry;
 }
 
-// The window manager's title bar lies outside the content: nothing covers it.
+// A window manager's title bar and a menu bar lie outside the content: nothing covers it. A title
+// bar drawn over the content covers its top.
 ChromeLayout chrome(void* self, WindowRef ref) {
     WindowGeometry now = geometry(self, ref);
-    ChromeLayout layout;
-    layout.bounds = RectD{0, 0, now.content.width, now.content.height};
-    layout.layout = layout.bounds;
-    return layout;
+    return gtkTitleBarChrome(recordOf(ref), RectD{0, 0, now.content.width, now.content.height});
 }
 
 std::optional<RectD> screenVisibleFrame(void*) {
@@ -297,15 +320,7 @@ PointerEvent currentPointerEvent(void*) {
     return pointer;
 }
 
-TitlebarDoubleClick titlebarDoubleClick(void*) {
-    gchar* value = nullptr;
-    g_object_get(gtk_settings_get_default(), "gtk-titlebar-double-click", &value, nullptr);
-    GCharPtr owned(value);
-    std::string_view action = owned ? std::string_view(owned.get()) : std::string_view{};
-    if (action == "minimize") return TitlebarDoubleClick::minimize;
-    if (action == "none") return TitlebarDoubleClick::none;
-    return TitlebarDoubleClick::zoom;
-}
+TitlebarDoubleClick titlebarDoubleClick(void*) { return gtkTitlebarDoubleClick(); }
 
 void beginMoveDrag(void*, WindowRef ref) {
     GdkEvent* event = gtk_get_current_event();
@@ -364,6 +379,27 @@ bool setAppIconFromFile(void* self, std::string_view path) {
 }
 
 }  // namespace
+
+void gtkDeliverLater(GtkWindowRecord& record, WindowEventKind kind, std::string paths) {
+    GtkState* state = record.state;
+    std::uint64_t number = record.number;
+    state->post([state, number, kind, paths = std::move(paths)] {
+        auto entry = state->windows.find(number);
+        if (entry == state->windows.end()) return;
+        GtkWindowRecord& target = *entry->second;
+        if (target.events.deliver != nullptr) {
+            target.events.deliver(target.events.context, refOf(target), WindowEvent{kind, paths});
+        }
+    });
+}
+
+GdkPoint gtkContentOffset(const GtkWindowRecord& window) {
+    if (window.titleBar == nullptr) return GdkPoint{0, gtkMenuBarHeight(window)};
+    // The content's allocation is in the toplevel's GDK window: no container on the way has one.
+    GtkAllocation content{};
+    gtk_widget_get_allocation(window.content, &content);
+    return GdkPoint{std::max(content.x, 0), std::max(content.y, 0)};
+}
 
 std::string droppedPaths(GtkSelectionData* data) {
     GStrvPtr uris(gtk_selection_data_get_uris(data));

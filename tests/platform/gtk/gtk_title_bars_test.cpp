@@ -1,0 +1,306 @@
+// Title bars drawn over the page in real windows (label "gtk"): the page of a window of style 1
+// or 2 starts at the window's top edge under a transparent header bar, the insets the runtime
+// reads are the header bar's, the tall toolbar hides in full screen, and the header bar's menu
+// button opens the window's menu.
+
+#include <array>
+#include <string>
+
+#include "gtk_harness.hpp"
+#include "gtk_widgets.hpp"
+#include "screen_input.hpp"
+#include "web_page.hpp"
+
+namespace kelvo {
+namespace {
+
+constexpr std::string_view kPage =
+    "<!doctype html><style>html,body{margin:0;height:100%;background:#ff00ff}</style><p>Title bar page</p>";
+
+struct Insets {
+    double top = -1, left = -1, bottom = -1, right = -1;
+    double buttonsX = -1, buttonsY = -1, buttonsWidth = -1, buttonsHeight = -1;
+};
+
+class GtkTitleBars : public GtkHost {
+protected:
+    // A window of the style with the magenta page.
+    void open(std::uint64_t id, const char* title, std::int32_t style, double x, double y) {
+        const std::string_view name(title);
+        ASSERT_EQ(kelvo_appkit_create_window(host, id, title, name.size(), title, name.size(), 1, 1, style, 0, x, y,
+                                             kWidth, kHeight),
+                  1);
+        kelvo_appkit_load_window_webview(host, id, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                         0);
+    }
+    // Runs `then` once the page of every window titled shows, or stops the host after 15 s.
+    void whenPagesShow(std::vector<const char*> titles, std::function<void()> then) {
+        every(100, [this, titles, then, polls = 0]() mutable {
+            if (++polls > 150) {
+                ADD_FAILURE() << "the pages did not show";
+                kelvo_appkit_stop(host);
+                return false;
+            }
+            for (const char* title : titles) {
+                GtkWidget* window = windowTitled(title);
+                WebKitWebView* page = window != nullptr ? placedWebViewIn(window) : nullptr;
+                if (page == nullptr || magentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return true;
+            }
+            then();
+            return false;
+        });
+    }
+    Insets insets(std::uint64_t id) {
+        Insets v;
+        EXPECT_EQ(kelvo_appkit_window_chrome_insets(host, id, &v.top, &v.left, &v.bottom, &v.right, &v.buttonsX,
+                                                    &v.buttonsY, &v.buttonsWidth, &v.buttonsHeight),
+                  1);
+        return v;
+    }
+    // The last frame the window reported while open.
+    const KelvoHostEvent* frame(std::uint64_t id) const {
+        const KelvoHostEvent* last = nullptr;
+        for (const Seen& s : seen) {
+            if (s.kind == HostEventKind::window_frame_changed && s.event.windowId == id && s.event.open != 0) {
+                last = &s.event;
+            }
+        }
+        return last;
+    }
+
+    static constexpr int kWidth = 560;
+    static constexpr int kHeight = 380;
+};
+
+// What the window manager says when a window enters or leaves full screen (without one, as under
+// Xvfb, nobody grants full screen, so the test says it).
+void sayFullScreen(GtkWidget* window, bool fullScreen) {
+    GdkEvent* event = gdk_event_new(GDK_WINDOW_STATE);
+    event->window_state.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->window_state.changed_mask = GDK_WINDOW_STATE_FULLSCREEN;
+    event->window_state.new_window_state = fullScreen ? GDK_WINDOW_STATE_FULLSCREEN : GdkWindowState{};
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+int heightOf(GtkWidget* widget) {
+    return widget != nullptr && gtk_widget_get_visible(widget) ? gtk_widget_get_allocated_height(widget) : 0;
+}
+
+TEST_F(GtkTitleBars, ThePageStartsAtTheTopEdgeUnderATransparentHeaderBar) {
+    struct Measured {
+        int pageX = -1, pageY = -1;      // the page's top left on the screen
+        int headerX = -1, headerY = -1;  // the header bar's
+        int header = 0, toolbar = 0;
+        int bandMagenta = -1;  // page pixels in a row of the title bar
+        Insets insets;
+    };
+    std::array<Measured, 2> styles;
+    Insets plain;
+    after(100, [&] {
+        open(2, "One", 1, 40, 60);
+        open(3, "Two", 2, 640, 60);
+    });
+    whenPagesShow({"One", "Two"}, [&] {
+        for (int i = 0; i < 2; ++i) {
+            GtkWidget* window = windowTitled(i == 0 ? "One" : "Two");
+            GtkWidget* page = GTK_WIDGET(placedWebViewIn(window));
+            GtkWidget* header = findOfType(window, GTK_TYPE_HEADER_BAR);
+            ASSERT_NE(header, nullptr);
+            Measured& m = styles[static_cast<std::size_t>(i)];
+            ASSERT_TRUE(onScreen(page, 0, 0, m.pageX, m.pageY));
+            ASSERT_TRUE(onScreen(header, 0, 0, m.headerX, m.headerY));
+            m.header = heightOf(header);
+            m.toolbar = heightOf(findOfType(window, GTK_TYPE_TOOLBAR));
+            m.bandMagenta = magentaInRow(page, m.header / 2);
+            m.insets = insets(static_cast<std::uint64_t>(i + 2));
+        }
+        plain = insets(1);
+        kelvo_appkit_stop(host);
+    });
+    run();
+    const double origins[2][2] = {{40, 60}, {640, 60}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Measured& m = styles[i];
+        SCOPED_TRACE(i == 0 ? "style 1" : "style 2");
+        // The page fills the window from its top edge, and the header bar lies over its top.
+        EXPECT_EQ(m.headerX, m.pageX);
+        EXPECT_EQ(m.headerY, m.pageY);
+        EXPECT_GT(m.bandMagenta, kWidth / 2);
+        // The frame the window reports is where the page is: a saved frame restores the same place.
+        const KelvoHostEvent* reported = frame(i + 2);
+        ASSERT_NE(reported, nullptr);
+        EXPECT_EQ(reported->x, origins[i][0]);
+        EXPECT_EQ(reported->y, origins[i][1]);
+        EXPECT_EQ(reported->x, m.pageX);
+        EXPECT_EQ(reported->y, m.pageY);
+        EXPECT_EQ(reported->width, kWidth);
+        EXPECT_EQ(reported->height, kHeight);
+        // The insets are the title bar's; its buttons are at the right, inside the bar.
+        EXPECT_GT(m.header, 20);
+        EXPECT_EQ(m.insets.top, m.header + m.toolbar);
+        EXPECT_EQ(m.insets.left, 0);
+        EXPECT_EQ(m.insets.bottom, 0);
+        EXPECT_GT(m.insets.right, 0);
+        EXPECT_GT(m.insets.buttonsX, kWidth / 2);
+        EXPECT_GT(m.insets.buttonsWidth, 0);
+        EXPECT_GT(m.insets.buttonsHeight, 0);
+        EXPECT_LE(m.insets.buttonsY + m.insets.buttonsHeight, m.header);
+    }
+    EXPECT_EQ(styles[0].toolbar, 0);
+    EXPECT_GT(styles[1].toolbar, 20);
+    EXPECT_GT(styles[1].insets.top, styles[0].insets.top);
+    // The plain style's title bar and menu bar lie outside its content.
+    EXPECT_EQ(plain.top, 0);
+    EXPECT_EQ(plain.buttonsWidth, 0);
+}
+
+TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
+    double before = -1;
+    double during = -1;
+    double after_ = -1;
+    int header = 0;
+    bool toolbarShownDuring = true;
+    std::size_t resizesBefore = 0;
+    std::size_t resizesDuring = 0;
+    auto resizes = [this] {
+        std::size_t n = 0;
+        for (const Seen& s : seen) n += s.kind == HostEventKind::surface_resized && s.event.windowId == 2 ? 1 : 0;
+        return n;
+    };
+    after(100, [&] { open(2, "Two", 2, 100, 100); });
+    whenPagesShow({"Two"}, [&] {
+        GtkWidget* window = windowTitled("Two");
+        before = insets(2).top;
+        header = heightOf(findOfType(window, GTK_TYPE_HEADER_BAR));
+        resizesBefore = resizes();
+        sayFullScreen(window, true);
+        after(500, [&, window] {
+            toolbarShownDuring = gtk_widget_get_visible(findOfType(window, GTK_TYPE_TOOLBAR));
+            during = insets(2).top;
+            resizesDuring = resizes();
+            sayFullScreen(window, false);
+        });
+        after(1000, [&] {
+            after_ = insets(2).top;
+            kelvo_appkit_stop(host);
+        });
+    });
+    run();
+    EXPECT_FALSE(toolbarShownDuring);
+    EXPECT_GT(header, 20);
+    EXPECT_GT(before, header);
+    EXPECT_EQ(during, header);
+    EXPECT_EQ(after_, before);
+    // The page heard that the part under the title bar changed.
+    EXPECT_GT(resizesDuring, resizesBefore);
+}
+
+// The minimum size is the content's, whatever frame the window draws around it.
+TEST_F(GtkTitleBars, TheMinimumSizeIsTheContents) {
+    after(100, [&] { open(2, "One", 1, 100, 100); });
+    whenPagesShow({"One"}, [&] {
+        EXPECT_EQ(kelvo_appkit_set_window_content_min_size(host, 2, 300, 200), 1);
+        // As a user dragging an edge would ask.
+        gtk_window_resize(GTK_WINDOW(windowTitled("One")), 100, 100);
+        after(600, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    const KelvoHostEvent* reported = frame(2);
+    ASSERT_NE(reported, nullptr);
+    EXPECT_EQ(reported->width, 300);
+    EXPECT_EQ(reported->height, 200);
+}
+
+// A plain window placed at the top of the work area keeps its menu bar inside the work area.
+TEST_F(GtkTitleBars, APlainWindowAtTheTopOfTheWorkAreaKeepsItsBarInside) {
+    int windowTop = -100;
+    int bar = 0;
+    after(100, [&] { open(2, "Plain", 0, 30, 0); });
+    whenPagesShow({"Plain"}, [&] {
+        GtkWidget* window = windowTitled("Plain");
+        int left = 0;
+        gdk_window_get_origin(gtk_widget_get_window(window), &left, &windowTop);
+        bar = menuBarHeight(window);
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(windowTop, 0);
+    EXPECT_GT(bar, 10);
+    const KelvoHostEvent* reported = frame(2);
+    ASSERT_NE(reported, nullptr);
+    EXPECT_EQ(reported->x, 30);
+    EXPECT_EQ(reported->y, bar);
+}
+
+// It moves the display's one pointer: it runs alone.
+using GtkSerialTitleBars = GtkTitleBars;
+
+TEST_F(GtkSerialTitleBars, TheMenuButtonOpensTheWindowsMenuAndItsItemsWork) {
+    std::vector<std::string> buttonMenus;
+    std::vector<std::string> barMenus;
+    after(100, [&] { open(2, "One", 1, 200, 150); });
+    whenPagesShow({"One"}, [&] {
+        GtkWidget* window = windowTitled("One");
+        click(findOfType(window, GTK_TYPE_MENU_BUTTON));
+        after(600, [&] {
+            GtkMenuShell* menu = shownMenu();
+            ASSERT_NE(menu, nullptr);
+            auto titles = [](GtkWidget* shell) {
+                std::vector<std::string> found;
+                GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+                for (GList* item = items; item != nullptr; item = item->next) {
+                    found.emplace_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
+                }
+                g_list_free(items);
+                return found;
+            };
+            buttonMenus = titles(GTK_WIDGET(menu));
+            barMenus = titles(findOfType(windowTitled("Vostra Studio"), GTK_TYPE_MENU_BAR));
+            click(itemLabelled(GTK_WIDGET(menu), "File"));
+            after(600, [&, menu] {
+                GtkWidget* file = itemLabelled(GTK_WIDGET(menu), "File");
+                ASSERT_NE(file, nullptr);
+                click(itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(file)), "Close Window"));
+            });
+        });
+        after(2500, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    EXPECT_FALSE(buttonMenus.empty());
+    EXPECT_EQ(buttonMenus, barMenus);
+    // Close Window closed the window the menu belongs to, and only that one.
+    EXPECT_EQ(windowTitled("One"), nullptr);
+    bool closed = false;
+    for (const Seen& s : seen) {
+        closed =
+            closed || (s.kind == HostEventKind::window_frame_changed && s.event.windowId == 2 && s.event.open == 0);
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_NE(windowTitled("Vostra Studio"), nullptr);
+}
+
+TEST_F(GtkSerialTitleBars, DraggingTheTitleBarMovesTheWindow) {
+    int startX = 0;
+    int startY = 0;
+    after(100, [&] { open(2, "One", 1, 200, 150); });
+    whenPagesShow({"One"}, [&] {
+        // A point of the header bar away from its buttons.
+        ASSERT_TRUE(onScreen(findOfType(windowTitled("One"), GTK_TYPE_HEADER_BAR), 40, 10, startX, startY));
+        char command[200];
+        std::snprintf(command, sizeof command,
+                      "xdotool mousemove --sync %d %d mousedown 1 mousemove --sync %d %d mousemove --sync %d %d "
+                      "mouseup 1",
+                      startX, startY, startX + 30, startY + 20, startX + 90, startY + 60);
+        ASSERT_EQ(std::system(command), 0) << command;
+        after(800, [&] { kelvo_appkit_stop(host); });
+    });
+    run();
+    const KelvoHostEvent* moved = frame(2);
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->x, 200 + 90);
+    EXPECT_EQ(moved->y, 150 + 60);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,61 @@
+#pragma once
+
+// What a user does to and sees of a real window on the virtual display: real clicks (XTEST,
+// through xdotool) and the pixels of a window.
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvo {
+
+// Where a widget's point lies on the screen.
+inline bool onScreen(GtkWidget* widget, int x, int y, int& screenX, int& screenY) {
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    GdkWindow* window = gtk_widget_get_window(toplevel);
+    if (window == nullptr || !gtk_widget_translate_coordinates(widget, toplevel, x, y, &screenX, &screenY)) {
+        return false;
+    }
+    int originX = 0;
+    int originY = 0;
+    gdk_window_get_origin(window, &originX, &originY);
+    screenX += originX;
+    screenY += originY;
+    return true;
+}
+
+// A real click in the middle of a widget on screen.
+inline void click(GtkWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(gtk_widget_get_mapped(widget));
+    int x = 0;
+    int y = 0;
+    ASSERT_TRUE(onScreen(widget, gtk_widget_get_allocated_width(widget) / 2,
+                         gtk_widget_get_allocated_height(widget) / 2, x, y));
+    char command[128];
+    std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d click 1", x, y);
+    ASSERT_EQ(std::system(command), 0) << command;
+}
+
+inline bool isMagenta(const guchar* pixel) { return pixel[0] > 240 && pixel[1] < 16 && pixel[2] > 240; }
+
+// How many pixels of a row of a widget are a page's magenta; -1 when the row cannot be read.
+inline int magentaInRow(GtkWidget* widget, int row) {
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    GdkWindow* gdk = gtk_widget_get_window(toplevel);
+    int left = 0;
+    int top = 0;
+    if (gdk == nullptr || !gtk_widget_translate_coordinates(widget, toplevel, 0, row, &left, &top)) return -1;
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk, left, top, gtk_widget_get_allocated_width(widget), 1);
+    if (shot == nullptr) return -1;
+    const int channels = gdk_pixbuf_get_n_channels(shot);
+    const guchar* pixels = gdk_pixbuf_get_pixels(shot);
+    int count = 0;
+    for (int x = 0; x < gdk_pixbuf_get_width(shot); ++x) count += isMagenta(pixels + x * channels) ? 1 : 0;
+    g_object_unref(shot);
+    return count;
+}
+
+}  // namespace kelvo
