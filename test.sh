@@ -59,8 +59,8 @@ report_steps() {
 trap report_steps EXIT
 
 step "formatting"
-mapfile -t sources < <(git ls-files -co --exclude-standard -- 'src/*.[ch]pp' 'tests/*.[ch]pp' 'tools/*.[ch]pp' 'bench/*.[ch]pp' \
-  'fuzz/*.[ch]pp')
+mapfile -t sources < <(git ls-files -co --exclude-standard -- \
+  'src/*.[ch]pp' 'tests/*.[ch]pp' 'tools/*.[ch]pp' 'bench/*.[ch]pp' 'fuzz/*.[ch]pp')
 clang-format --dry-run --Werror "${sources[@]}"
 
 # One clang build serves the sanitizer tests and the fuzz targets: its libraries are built once
