@@ -172,10 +172,8 @@ void runFileScenario(const Io& io, const std::string& root) {
 // path is close to the path limit still holds files with longer whole paths.
 void runEntryScenario(const Io& io, const std::string& root) {
     std::string folder = root;
-    while (folder.size() < kMaxIoPath - 9) {
-        folder += '/';
-        folder.append(std::min<std::size_t>(200, kMaxIoPath - 9 - folder.size()), 'f');
-    }
+    while (folder.size() < kMaxIoPath - 9)
+        folder += "/" + std::string(std::min<std::size_t>(200, kMaxIoPath - 10 - folder.size()), 'f');
     ASSERT_EQ(folder.size(), kMaxIoPath - 9);
     ASSERT_TRUE(ioMakePath(io, folder));
     EXPECT_EQ(errorOf(ioOpenFile(io, folder + "/one.txt", {.folder = true})), Error::FileNotFound);
