@@ -1,15 +1,21 @@
 # Shared build settings and the helpers that turn folders into targets.
 
 set(KELVO_WARNINGS -Wall -Wextra -Werror)
+# A sanitizer report ends the program, so that a test or a fuzz target fails on it (undefined
+# behaviour included) instead of printing it and going on.
 set(KELVO_SANITIZER_FLAGS "")
-if(KELVO_SANITIZE)
-  set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+if(KELVO_SANITIZE OR KELVO_FUZZ)
+  if(KELVO_TSAN)
+    message(FATAL_ERROR "ThreadSanitizer does not combine with AddressSanitizer: use a build folder of its own")
+  endif()
+  set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all
+                            -fno-omit-frame-pointer)
 endif()
 if(KELVO_TSAN)
   set(KELVO_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
 endif()
-if(KELVO_FUZZ)
-  list(APPEND KELVO_SANITIZER_FLAGS -fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow -fno-omit-frame-pointer)
+if(KELVO_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "The fuzz targets need clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
 endif()
 
 find_package(PkgConfig REQUIRED)

@@ -1,5 +1,6 @@
 // Arbitrary sequences of pointer, wheel, key and text input on a canvas view of controls, text
 // fields, surfaces and menus: no input may crash, trip a sanitizer or leave the refresh batch open.
+// Every input is replayed on the same scene, put back as it was built before each replay.
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,7 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (options & 8u) script += " t=" + std::to_string(in.take<std::uint32_t>());
         script += '\n';
     }
-    const kelvo::InputReplay replay = kelvo::replayCanvasInputScript(kTree, script);
+    // The scene is built once; every replay starts from the state it was built in.
+    static const kelvo::InputReplaySceneHandle scene = [] {
+        kelvo::InputReplay failure;
+        kelvo::InputReplaySceneHandle built = kelvo::buildInputReplayScene(kTree, failure);
+        if (!built) {
+            std::fputs(failure.text.c_str(), stderr);
+            std::abort();
+        }
+        return built;
+    }();
+    const kelvo::InputReplay replay = kelvo::replayCanvasInputScript(*scene, script);
     if (!replay.ok || replay.text.find("! refresh batch left open") != std::string::npos) {
         std::fputs(replay.text.c_str(), stderr);
         std::abort();

@@ -1,5 +1,6 @@
 // Trace lines from arbitrary names, messages and field values: a JSON line is empty or ends in a
 // line feed, fits its buffer and is valid UTF-8; a text line never exceeds its capacity.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string_view key = take(data, size);
         std::string_view value = take(data, size);
         double number = 0;
-        std::memcpy(&number, value.data(), value.size() < sizeof number ? value.size() : sizeof number);
+        // An empty value may have no storage at all: the number stays zero then.
+        if (!value.empty()) std::memcpy(&number, value.data(), std::min(value.size(), sizeof number));
         fields[count] = count % 2 == 0 ? traceText(key, value) : traceF64(key, number);
         ++count;
     }

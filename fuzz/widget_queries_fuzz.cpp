@@ -23,10 +23,14 @@ namespace {
 
 using namespace kelvo;
 
+// Enough raw nodes for every shape of malformation (more children than a stacking walk sorts in
+// its buffer among them); more would only slow the search down.
+constexpr std::size_t kMaxRawNodes = 96;
+
 struct FuzzState {
     WidgetTreeStorage built;
     WidgetTreeStorage view;
-    WidgetLayoutNode raw[256];
+    WidgetLayoutNode raw[kMaxRawNodes];
     WidgetSemanticsNode semantics[kMaxWidgetSemanticsNodes];
     WidgetRouteEntry route[kMaxWidgetRouteEntries];
 };
@@ -51,12 +55,15 @@ float byteFloat(std::uint8_t byte) {
 void runQueries(FuzzState& state, WidgetLayoutTree tree, const WidgetTokens& tokens) {
     const std::size_t count = tree.size();
     // A spread of at most 48 nodes keeps large inputs quick; every query still walks the tree.
+    // A hit test walks the whole tree from its roots, so one at every eighth of them reaches as far.
     const std::size_t step = count / 48 + 1;
-    for (std::size_t i = 0; i < count; i += step) {
-        const WidgetHit hit = hitTestWidgetLayout(tree, {tree[i].rect.x + 1, tree[i].rect.y + 1}, tokens);
-        check(!hit.found || (hit.index < count && hit.id != 0));
-        const WidgetHit hover = hoverTargetForHit(tree, hit);
-        check(!hover.found || hover.index < count);
+    for (std::size_t i = 0, spread = 0; i < count; i += step, ++spread) {
+        if (spread % 8 == 0) {
+            const WidgetHit hit = hitTestWidgetLayout(tree, {tree[i].rect.x + 1, tree[i].rect.y + 1}, tokens);
+            check(!hit.found || (hit.index < count && hit.id != 0));
+            const WidgetHit hover = hoverTargetForHit(tree, hit);
+            check(!hover.found || hover.index < count);
+        }
         Result<std::span<WidgetRouteEntry>> route = routeWidgetEventPath(tree, i, state.route);
         check(!route || (route->size() % 2 == 1 && route->size() <= kMaxWidgetRouteEntries));
         const WidgetFocusTarget target = focusTargetFromLayoutNode(tree, i);
@@ -84,8 +91,7 @@ void runQueries(FuzzState& state, WidgetLayoutTree tree, const WidgetTokens& tok
 
 void checkRawNodes(FuzzState& state, const std::uint8_t* data, std::size_t size) {
     constexpr std::size_t kRecord = 12;
-    // Enough nodes for every shape of malformation; more would only slow the search down.
-    const std::size_t count = std::min<std::size_t>(size / kRecord, 256);
+    const std::size_t count = std::min(size / kRecord, kMaxRawNodes);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* r = data + i * kRecord;
         WidgetLayoutNode& node = state.raw[i];

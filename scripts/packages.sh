@@ -23,6 +23,7 @@ KELVO_RUN_PACKAGES=(
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev
+  llvm  # llvm-symbolizer: function, file and line in the sanitizer reports of the clang build
   libpng-dev libcairo2-dev
   libjavascriptcoregtk-4.1-dev
   # The tests labelled "gtk" open real windows on a virtual display, in a session bus of their own.

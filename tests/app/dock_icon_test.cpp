@@ -70,7 +70,7 @@ TEST(DockIcon, AnOpaqueImageBecomesARoundedSquareWithAMargin) {
 
 TEST(DockIcon, OneTransparentCornerDoesNotMakeAnImageShaped) {
     for (auto [cx, cy] : {std::pair<std::uint64_t, std::uint64_t>{0, 0}, {63, 0}, {0, 63}, {63, 63}}) {
-        auto icon = renderDockIcon(pngOf(64, 64, [&](std::uint64_t x, std::uint64_t y) {
+        auto icon = renderDockIcon(pngOf(64, 64, [&, cx = cx, cy = cy](std::uint64_t x, std::uint64_t y) {
             return Pixel{10, 20, 30, static_cast<std::uint8_t>(x == cx && y == cy ? 0 : 255)};
         }));
         ASSERT_TRUE(icon);

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "canvas_display_scenario.hpp"
 #include "input_replay.hpp"
 #include "runtime/canvas/canvas_input.hpp"
@@ -22,6 +27,30 @@ TEST(CanvasInputEvents, ScriptsGiveTheirGoldenEvents) {
         EXPECT_TRUE(replay.ok) << row[1];
         const std::string golden = row[1].substr(0, row[1].rfind('.')) + ".events";
         testing::expectGolden("runtime/input/" + golden, replay.text);
+    }
+}
+
+TEST(CanvasInputEvents, AReusedSceneReplaysEveryScriptAsABuiltOneDoes) {
+    // Each tree's scripts one after another on one scene, forwards and backwards: what a script
+    // changed must not show in the next one's events.
+    std::map<std::string, std::vector<std::string>> scripts;
+    for (const std::vector<std::string>& row : testing::readTable("runtime/input/cases.txt")) {
+        scripts[row[0]].push_back(row[1]);
+    }
+    for (auto& [tree, names] : scripts) {
+        InputReplay failure;
+        InputReplaySceneHandle scene = buildInputReplayScene(testing::readData("runtime/input/" + tree), failure);
+        ASSERT_TRUE(scene) << failure.text;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const std::string& name : names) {
+                const InputReplay replay = replayCanvasInputScript(*scene, testing::readData("runtime/input/" + name));
+                const InputReplay fresh = replayCanvasInputScript(testing::readData("runtime/input/" + tree),
+                                                                  testing::readData("runtime/input/" + name));
+                EXPECT_EQ(replay.ok, fresh.ok) << name;
+                EXPECT_EQ(replay.text, fresh.text) << name << " after the other scripts of " << tree;
+            }
+            std::reverse(names.begin(), names.end());
+        }
     }
 }
 

@@ -1,8 +1,12 @@
 #include "input_replay.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "lab_scene.hpp"
@@ -341,30 +345,67 @@ bool parseInput(const std::vector<std::string>& words, GpuSurfaceInput& input, s
     return true;
 }
 
+// The bytes of the runtime record a replay may change: the whole record but its large buffers that
+// input never touches (the page-event detail and the bridge router's buffers, written before every
+// use, and the canvas image pixels, written only when an image is registered) and the pages of
+// canvas slots no view holds.
+std::vector<std::span<unsigned char>> replayedState(Runtime& runtime) {
+    const auto bytes = [](auto& member) {
+        unsigned char* const begin = reinterpret_cast<unsigned char*>(&member);
+        return std::span<unsigned char>(begin, sizeof member);
+    };
+    std::array<std::span<unsigned char>, 5> untouched = {
+        bytes(runtime.pageEventDetail), bytes(runtime.bridgeRouter.reply), bytes(runtime.bridgeRouter.output),
+        bytes(runtime.bridgeRouter.scratch), bytes(runtime.canvasImages.store)};
+    std::sort(untouched.begin(), untouched.end(), [](auto a, auto b) { return a.data() < b.data(); });
+    std::vector<std::span<unsigned char>> state;
+    unsigned char* at = reinterpret_cast<unsigned char*>(&runtime);
+    for (const std::span<unsigned char> skipped : untouched) {
+        if (at < skipped.data()) state.emplace_back(at, skipped.data());
+        at = std::max(at, skipped.data() + skipped.size());
+    }
+    unsigned char* const slots = reinterpret_cast<unsigned char*>(runtime.canvasSlots.pages.data());
+    if (at < slots) state.emplace_back(at, slots);
+    for (std::size_t i = 0; i < kCanvasSlotCount; ++i) {
+        if (runtime.canvasSlots.used[i]) state.emplace_back(runtime.canvasSlots.pages[i].bytes, sizeof(CanvasSlot));
+    }
+    return state;
+}
+
 }  // namespace
 
-InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view scriptText) {
-    InputReplay result;
+struct InputReplayScene {
+    std::unique_ptr<Runtime, RuntimeRelease> runtime;
+    Replay replay;
+    // The runtime's state as built, put back before every replay but the first.
+    std::vector<unsigned char> built;
+    bool replayed = false;
+};
+
+void InputReplaySceneRelease::operator()(InputReplayScene* scene) const { delete scene; }
+
+InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputReplay& failure) {
     auto tree = std::make_unique<WidgetTreeStorage>();
     std::uint32_t errorLine = 0;
     if (Status parsed = parseWidgetTreeText(treeText, *tree, &errorLine); !parsed || tree->node_count == 0) {
-        appendf(result.text, "! tree line %u: %s\n", errorLine,
+        appendf(failure.text, "! tree line %u: %s\n", errorLine,
                 std::string(errorName(parsed ? Error::InvalidWidgetTreeText : parsed.error())).c_str());
-        result.ok = false;
-        return result;
+        failure.ok = false;
+        return nullptr;
     }
     Result<Runtime*> allocated = allocateRuntime();
     if (!allocated) {
-        result.text = "! no runtime\n";
-        result.ok = false;
-        return result;
+        failure.text = "! no runtime\n";
+        failure.ok = false;
+        return nullptr;
     }
-    std::unique_ptr<Runtime, RuntimeRelease> runtime(*allocated);
-    auto replay = std::make_unique<Replay>();
-    replay->platform.out = &replay->out;
-    Platform& platform = runtime->platform;
+    InputReplaySceneHandle scene(new InputReplayScene);
+    scene->runtime.reset(*allocated);
+    Runtime& runtime = *scene->runtime;
+    scene->replay.platform.out = &scene->replay.out;
+    Platform& platform = runtime.platform;
     platform.name = "replay";
-    platform.services = &replay->platform;
+    platform.services = &scene->replay.platform;
     platform.slots.createView = &acceptView;
     platform.slots.requestGpuSurfaceFrame = &accept;
     platform.slots.noteGpuSurfaceInput = &accept;
@@ -376,15 +417,47 @@ InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view 
     platform.slots.startWindowDrag = &startWindowDrag;
     platform.slots.setViewCursor = &setViewCursor;
     platform.slots.showContextMenu = &showContextMenu;
-    runtime->webViewLayer = false;
-    if (Status built = buildLabScene(*runtime, *tree); !built) {
-        appendf(replay->out, "! scene: %s\n", std::string(errorName(built.error())).c_str());
-        result.text = std::move(replay->out);
-        result.ok = false;
-        return result;
+    runtime.webViewLayer = false;
+    if (Status built = buildLabScene(runtime, *tree); !built) {
+        appendf(scene->replay.out, "! scene: %s\n", std::string(errorName(built.error())).c_str());
+        failure.text = std::move(scene->replay.out);
+        failure.ok = false;
+        return nullptr;
     }
+    for (const std::span<unsigned char> part : replayedState(runtime)) {
+        scene->built.insert(scene->built.end(), part.begin(), part.end());
+    }
+    return scene;
+}
+
+InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view scriptText) {
+    InputReplay result;
+    InputReplaySceneHandle scene = buildInputReplayScene(treeText, result);
+    return scene ? replayCanvasInputScript(*scene, scriptText) : result;
+}
+
+InputReplay replayCanvasInputScript(InputReplayScene& scene, std::string_view scriptText) {
+    Runtime& runtime = *scene.runtime;
+    Replay& replay = scene.replay;
+    if (scene.replayed) {
+        // A replay changes few pages of the record: comparing a page costs less than copying it.
+        const unsigned char* from = scene.built.data();
+        for (const std::span<unsigned char> part : replayedState(runtime)) {
+            for (std::size_t at = 0; at < part.size(); at += kCanvasSlotPageBytes) {
+                const std::size_t n = std::min(kCanvasSlotPageBytes, part.size() - at);
+                if (std::memcmp(part.data() + at, from + at, n) != 0) std::memcpy(part.data() + at, from + at, n);
+            }
+            from += part.size();
+        }
+        replay.out.clear();
+        replay.platform.clipboard.clear();
+        replay.platform.dragFails = false;
+    }
+    scene.replayed = true;
+    Platform& platform = runtime.platform;
+    InputReplay result;
     AppBinding binding;
-    binding.appContext = replay.get();
+    binding.appContext = &replay;
     binding.eventHandler = &recordEvent;
 
     std::uint64_t clock = 0;
@@ -399,10 +472,10 @@ InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view 
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
         const std::optional<std::vector<std::string>> words = splitWords(line);
-        replay->out += line;
-        replay->out += '\n';
+        replay.out += line;
+        replay.out += '\n';
         if (words && words->size() == 2 && (*words)[0] == "clipboard") {
-            replay->platform.clipboard = (*words)[1];
+            replay.platform.clipboard = (*words)[1];
             continue;
         }
         if (words && words->size() == 1 && (*words)[0] == "no-menus") {
@@ -410,27 +483,27 @@ InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view 
             continue;
         }
         if (words && words->size() == 1 && (*words)[0] == "drag-fails") {
-            replay->platform.dragFails = true;
+            replay.platform.dragFails = true;
             continue;
         }
         GpuSurfaceInput input;
         input.windowId = kMainWindowId;
         input.label = kLabCanvasLabel;
         if (!words || words->empty() || !parseInput(*words, input, clock)) {
-            appendf(replay->out, "! script line %zu: not an input\n", lineNumber);
+            appendf(replay.out, "! script line %zu: not an input\n", lineNumber);
             result.ok = false;
             break;
         }
-        const Visible before = visibleState(*runtime);
-        if (Status dispatched = dispatchGpuSurfaceInput(*runtime, binding, input); !dispatched) {
-            appendf(replay->out, "  ! %s\n", std::string(errorName(dispatched.error())).c_str());
+        const Visible before = visibleState(runtime);
+        if (Status dispatched = dispatchGpuSurfaceInput(runtime, binding, input); !dispatched) {
+            appendf(replay.out, "  ! %s\n", std::string(errorName(dispatched.error())).c_str());
         }
-        printChanges(replay->out, before, visibleState(*runtime));
-        if (runtime->canvasBatch.depth != 0 || runtime->canvasBatch.accessibilityDeferral != 0) {
-            replay->out += "  ! refresh batch left open\n";
+        printChanges(replay.out, before, visibleState(runtime));
+        if (runtime.canvasBatch.depth != 0 || runtime.canvasBatch.accessibilityDeferral != 0) {
+            replay.out += "  ! refresh batch left open\n";
         }
     }
-    result.text = std::move(replay->out);
+    result.text = std::move(replay.out);
     return result;
 }
 

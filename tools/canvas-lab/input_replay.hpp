@@ -18,6 +18,7 @@
 // Input options: t=<ns> (else 1 s after the previous input), button=<n>, mods=<a,b> from
 // primary, command, control, option, shift, label=<view label>, window=<id>.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,17 @@ struct InputReplay {
 };
 
 InputReplay replayCanvasInputScript(std::string_view treeText, std::string_view scriptText);
+
+// A scene built once and replayed many times (a fuzz target replays every input on one): each
+// replay starts from the state the scene was built in, as if it were built anew.
+struct InputReplayScene;
+struct InputReplaySceneRelease {
+    void operator()(InputReplayScene* scene) const;
+};
+using InputReplaySceneHandle = std::unique_ptr<InputReplayScene, InputReplaySceneRelease>;
+
+// Null when the tree cannot be shown; `failure` then holds the printed reason.
+InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputReplay& failure);
+InputReplay replayCanvasInputScript(InputReplayScene& scene, std::string_view scriptText);
 
 }  // namespace kelvo

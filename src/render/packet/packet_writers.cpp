@@ -22,7 +22,8 @@ struct Sink {
     std::size_t size = 0;
 
     void bytes(const void* data, std::size_t n) {
-        if (size + n <= out.size()) std::memcpy(out.data() + size, data, n);
+        // An empty text may have no storage at all: nothing is copied then.
+        if (n > 0 && size + n <= out.size()) std::memcpy(out.data() + size, data, n);
         size += n;
     }
     [[nodiscard]] PacketWriteResult result() const { return {size, size <= out.size()}; }

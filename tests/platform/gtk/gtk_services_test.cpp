@@ -59,7 +59,7 @@ TEST_F(GtkHost, ClipboardHoldsTextHtmlAndRtfForOtherPrograms) {
             1);
         s.inProcess = readClipboard(host, s.mime);
         // Another program reads while this one's loop runs and answers it.
-        reader = std::thread([this, &s, &reader, &step, i] {
+        reader = std::thread([&s, &reader, &step, i] {
             std::string outside = outputOf("xclip -o -selection clipboard -t " + s.target + " 2>&1");
             gtk().loop.post(gtk().self, [&s, &reader, &step, i, outside] {
                 reader.join();

@@ -212,8 +212,8 @@ TEST(HostCanvasInput, UserActsBecomeInputEvents) {
             byTime[at].push_back(std::move(event));
         }
         for (auto& [at, events] : byTime) {
-            c.h.platform.at(at, [&c, &events] {
-                for (const CanvasInputEvent& event : events) c.h.platform.userCanvasInput(c.view(), event);
+            c.h.platform.at(at, [&c, &acts = events] {
+                for (const CanvasInputEvent& event : acts) c.h.platform.userCanvasInput(c.view(), event);
             });
         }
         c.runUntil(byTime.rbegin()->first + 100'000'000);
