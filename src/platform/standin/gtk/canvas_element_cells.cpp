@@ -8,7 +8,7 @@ namespace kelvo::standin {
 
 namespace {
 
-// The caller owns the text. The accessibility bridge (2.46) asks for it also where it wants only
+// The caller owns the text. The AT-SPI bridge (at-spi2-atk 2.46) asks for it also where it wants only
 // the number and then leaves it unfreed: a few bytes each time the value is read.
 void valueAndText(AtkValue* object, gdouble* current, gchar** text) {
     const ElementData& d = elementDataOf(object);
