@@ -115,10 +115,7 @@ struct CName {
 };
 
 Status toCName(std::string_view name, CName& out) {
-    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
-        return fail(Error::BadPathName);
-    }
-    if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+    TRY(ioCheckEntryName(name));
     std::memcpy(out.bytes.data(), name.data(), name.size());
     out.bytes[name.size()] = '\0';
     return {};
