@@ -2,6 +2,14 @@
 
 namespace kelvo {
 
+Status ioCheckEntryName(std::string_view name) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
+        return fail(Error::BadPathName);
+    }
+    if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+    return {};
+}
+
 Status ioWriteAll(const Io& io, FileHandle file, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         std::size_t written = TRY(io.ops->fileWrite(io.context, file, bytes));

@@ -169,6 +169,11 @@ inline Status ioRenameIn(const Io& io, FileHandle folder, std::string_view from,
 inline Status ioDeleteFileIn(const Io& io, FileHandle folder, std::string_view name) {
     return io.ops->deleteFileIn(io.context, folder, name);
 }
+// Whether `name` can name one entry of an open folder (the rule the "In" operations apply):
+// BadPathName when it is empty, "." or "..", or holds a '/' or a NUL byte; NameTooLong from
+// kMaxIoName bytes on.
+Status ioCheckEntryName(std::string_view name);
+
 inline Status ioRename(const Io& io, std::string_view from, std::string_view to) {
     return io.ops->rename(io.context, from, to);
 }

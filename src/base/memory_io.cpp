@@ -151,11 +151,7 @@ struct MemoryIoAccess {
     // The whole path of the entry `name` of the folder open as `folder`; the folder's own path does
     // not count against the path limit, only the name against the name limit.
     static Result<std::string> resolveIn(const MemoryIo& m, FileHandle folder, std::string_view name) {
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
-            return fail(Error::BadPathName);
-        }
-        if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+        TRY(ioCheckEntryName(name));
         auto found = m.open_.find(folder.value);
         if (found == m.open_.end()) return fail(Error::Unexpected);
         if (!found->second.folder) return fail(Error::NotDir);

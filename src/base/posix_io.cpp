@@ -99,14 +99,18 @@ Status posixMakePath(void*, std::string_view path, std::uint16_t mode) {
     return makeOneFolder(cpath.bytes.data(), mode);
 }
 
-Result<FileHandle> openPath(std::string_view path, int flags, std::uint16_t mode) {
-    CPath cpath;
-    TRY(toCPath(path, cpath));
+Result<FileHandle> openAt(int folder, const char* path, int flags, std::uint16_t mode) {
     for (;;) {
-        int fd = ::open(cpath.bytes.data(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
+        int fd = ::openat(folder, path, flags | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) return FileHandle{fd};
         if (errno != EINTR) return failErrno();
     }
+}
+
+Result<FileHandle> openPath(std::string_view path, int flags, std::uint16_t mode) {
+    CPath cpath;
+    TRY(toCPath(path, cpath));
+    return openAt(AT_FDCWD, cpath.bytes.data(), flags, mode);
 }
 
 // A NUL-terminated copy of one entry name of a folder.
@@ -115,21 +119,10 @@ struct CName {
 };
 
 Status toCName(std::string_view name, CName& out) {
-    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
-        return fail(Error::BadPathName);
-    }
-    if (name.size() >= kMaxIoName) return fail(Error::NameTooLong);
+    TRY(ioCheckEntryName(name));
     std::memcpy(out.bytes.data(), name.data(), name.size());
     out.bytes[name.size()] = '\0';
     return {};
-}
-
-Result<FileHandle> openAt(int folder, const char* path, int flags, std::uint16_t mode) {
-    for (;;) {
-        int fd = ::openat(folder, path, flags | O_CLOEXEC, static_cast<mode_t>(mode));
-        if (fd >= 0) return FileHandle{fd};
-        if (errno != EINTR) return failErrno();
-    }
 }
 
 int createFlags(const CreateFileFlags& flags) {

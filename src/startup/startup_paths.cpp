@@ -8,7 +8,6 @@ namespace kelvo {
 namespace {
 
 constexpr std::string_view kBundleExecutableMarker = ".app/Contents/MacOS/";
-constexpr std::size_t kMaxExecutablePath = 4096;
 
 }  // namespace
 

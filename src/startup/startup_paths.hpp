@@ -31,8 +31,10 @@ struct IconChoice {
 };
 
 inline constexpr std::string_view kIconFile = "assets/icon.png";
+// The longest executable path that is looked at for a bundle.
+inline constexpr std::size_t kMaxExecutablePath = 4096;
 // Room for the path of the icon a bundle carries, beside an executable path of any usable length.
-inline constexpr std::size_t kIconPathBytes = 4096 + 64;
+inline constexpr std::size_t kIconPathBytes = kMaxExecutablePath + 64;
 
 // "assets/icon.png" when that file exists in the working folder; else, when the executable lies
 // inside a bundle ("<name>.app/Contents/MacOS/"), the icon the bundle carries (its path written

@@ -41,15 +41,12 @@ std::optional<PacketRect> rectOf(const Value* v) {
     return PacketRect{(*n)[0], (*n)[1], (*n)[2], (*n)[3]};
 }
 PacketRect rectOr0(const Value* v) { return rectOf(v).value_or(PacketRect{}); }
-PacketPoint pointOr0(const Value* v) {
-    const auto n = numbersOf<2>(v);
-    return n ? PacketPoint{(*n)[0], (*n)[1]} : PacketPoint{};
-}
 std::optional<PacketPoint> pointOf(const Value* v) {
     const auto n = numbersOf<2>(v);
     if (!n) return std::nullopt;
     return PacketPoint{(*n)[0], (*n)[1]};
 }
+PacketPoint pointOr0(const Value* v) { return pointOf(v).value_or(PacketPoint{}); }
 std::array<double, 4> fourOr0(const Value* v) { return numbersOf<4>(v).value_or(std::array<double, 4>{}); }
 
 // A colour is an array of at least four entries; an entry that is not a number counts 0 for red,
@@ -220,23 +217,8 @@ PacketCommand commandOf(const Value& v) {
     return command;
 }
 
-// A key list whose every entry is an exact u64; anything else makes the list absent, so that no
-// key is silently taken for another.
-std::optional<std::vector<std::uint64_t>> keysOf(const Value* v) {
-    const Value* a = arrayOf(v, 0);
-    if (!a) return std::nullopt;
-    std::vector<std::uint64_t> keys;
-    keys.reserve(a->items.size());
-    for (const Value& item : a->items) {
-        const std::optional<std::uint64_t> key = exactOf(&item);
-        if (!key) return std::nullopt;
-        keys.push_back(*key);
-    }
-    return keys;
-}
-
-// A key list of a patch: its entries that are exact u64 keys; `malformed` is set when any is not.
-std::optional<std::vector<std::uint64_t>> patchKeysOf(const Value* v, bool& malformed) {
+// The entries of a key list that are exact u64 keys; `malformed` is set when any is not.
+std::optional<std::vector<std::uint64_t>> validKeysOf(const Value* v, bool& malformed) {
     const Value* a = arrayOf(v, 0);
     if (!a) return std::nullopt;
     std::vector<std::uint64_t> keys;
@@ -246,6 +228,15 @@ std::optional<std::vector<std::uint64_t>> patchKeysOf(const Value* v, bool& malf
         if (key) keys.push_back(*key);
         malformed = malformed || !key;
     }
+    return keys;
+}
+
+// A key list whose every entry is an exact u64; anything else makes the list absent, so that no
+// key is silently taken for another.
+std::optional<std::vector<std::uint64_t>> keysOf(const Value* v) {
+    bool malformed = false;
+    std::optional<std::vector<std::uint64_t>> keys = validKeysOf(v, malformed);
+    if (malformed) return std::nullopt;
     return keys;
 }
 
@@ -314,8 +305,8 @@ std::optional<CanvasPacket> readJsonCanvasPacket(std::string_view text) {
             packet.image_actions.push_back(action);
         }
     }
-    packet.patch_evicts = patchKeysOf(root->member("patchEvicts"), packet.patch_malformed);
-    packet.patch_order = patchKeysOf(root->member("patchOrder"), packet.patch_malformed);
+    packet.patch_evicts = validKeysOf(root->member("patchEvicts"), packet.patch_malformed);
+    packet.patch_order = validKeysOf(root->member("patchOrder"), packet.patch_malformed);
     if (const Value* upserts = arrayOf(root->member("patchUpserts"), 0)) {
         auto& out = packet.patch_upserts.emplace();
         for (const Value& item : upserts->items) {

@@ -99,8 +99,7 @@ Status sendInputEvents(Runtime& runtime, const AppBinding& binding, const GpuSur
 
 // Everything between opening and closing the refresh batch.
 Status runInputSteps(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {
-    noteCanvasInputTime(runtime, input);
-    noteCanvasPointerPosition(runtime, input);
+    noteCanvasInput(runtime, input);
     if (input.kind == GpuSurfaceInputKind::pointer_down || input.kind == GpuSurfaceInputKind::key_down) {
         TRY(setFocusedView(runtime, input.windowId, input.label));
         markStateDirty(runtime);
@@ -137,19 +136,15 @@ bool isPointerInputKind(GpuSurfaceInputKind kind) {
     return static_cast<std::uint8_t>(kind) <= static_cast<std::uint8_t>(GpuSurfaceInputKind::pointer_drag);
 }
 
-void noteCanvasInputTime(Runtime& runtime, const GpuSurfaceInput& input) {
+void noteCanvasInput(Runtime& runtime, const GpuSurfaceInput& input) {
     const std::optional<std::size_t> view = viewOf(runtime, input);
-    if (!view || input.timestampNs == 0) return;
-    CanvasInteraction& ids = runtime.views[*view].canvas.interaction;
-    ids.pendingInputNs = input.timestampNs;
-    ids.lastInputNs = input.timestampNs;
-}
-
-void noteCanvasPointerPosition(Runtime& runtime, const GpuSurfaceInput& input) {
-    const bool pointer = isPointerInputKind(input.kind) || input.kind == GpuSurfaceInputKind::wheel;
-    const std::optional<std::size_t> view = pointer ? viewOf(runtime, input) : std::nullopt;
     if (!view) return;
     CanvasInteraction& ids = runtime.views[*view].canvas.interaction;
+    if (input.timestampNs != 0) {
+        ids.pendingInputNs = input.timestampNs;
+        ids.lastInputNs = input.timestampNs;
+    }
+    if (!isPointerInputKind(input.kind) && input.kind != GpuSurfaceInputKind::wheel) return;
     if (input.kind == GpuSurfaceInputKind::pointer_leave) {
         ids.pointerInView = false;
         return;

@@ -89,8 +89,7 @@ Status showContextMenuForRoute(Runtime& runtime, const AppBinding& binding, std:
 }  // namespace
 
 Status dispatchCanvasContextInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input) {
-    noteCanvasInputTime(runtime, input);
-    noteCanvasPointerPosition(runtime, input);
+    noteCanvasInput(runtime, input);
     if (input.kind == GpuSurfaceInputKind::pointer_down) {
         TRY(setFocusedView(runtime, input.windowId, input.label));
         markStateDirty(runtime);

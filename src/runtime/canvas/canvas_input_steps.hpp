@@ -49,9 +49,8 @@ Status applyCanvasKeyInput(Runtime& runtime, const AppBinding& binding, std::siz
 // The secondary-button path: context menus, or the events that ask the application for one.
 Status dispatchCanvasContextInput(Runtime& runtime, const AppBinding& binding, const GpuSurfaceInput& input);
 
-// Stores the input's timestamp (when it has one) as the view's pending and last input time.
-void noteCanvasInputTime(Runtime& runtime, const GpuSurfaceInput& input);
-// Keeps where a pointer or wheel event found the pointer in its view; a leave forgets it.
-void noteCanvasPointerPosition(Runtime& runtime, const GpuSurfaceInput& input);
+// Stores the input's timestamp (when it has one) as the view's pending and last input time, and
+// keeps where a pointer or wheel event found the pointer in its view; a leave forgets it.
+void noteCanvasInput(Runtime& runtime, const GpuSurfaceInput& input);
 
 }  // namespace kelvo
