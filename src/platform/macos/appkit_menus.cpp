@@ -157,6 +157,25 @@ std::uint64_t activeCommandWindowId(KelvoAppKitHost& host) {
     return 1;
 }
 
+std::optional<standin::EditAction> editActionOf(MenuAction action) {
+    switch (action) {
+        case MenuAction::undo:
+            return standin::EditAction::undo;
+        case MenuAction::redo:
+            return standin::EditAction::redo;
+        case MenuAction::cut:
+            return standin::EditAction::cut;
+        case MenuAction::copy:
+            return standin::EditAction::copy;
+        case MenuAction::paste:
+            return standin::EditAction::paste;
+        case MenuAction::select_all:
+            return standin::EditAction::select_all;
+        default:
+            return std::nullopt;
+    }
+}
+
 void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindow* window) {
     standin::StandIn& platform = *host.platform;
     HostWindow* key = window != nullptr ? window : keyWindow(host);
@@ -223,22 +242,12 @@ void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindo
             return;
         }
         case MenuAction::undo:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::undo);
-            return;
         case MenuAction::redo:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::redo);
-            return;
         case MenuAction::cut:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::cut);
-            return;
         case MenuAction::copy:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::copy);
-            return;
         case MenuAction::paste:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::paste);
-            return;
         case MenuAction::select_all:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::select_all);
+            if (key != nullptr) editFocused(host, *key, *editActionOf(item.action));
             return;
     }
 }
