@@ -85,14 +85,12 @@ std::optional<CanvasEditCommand> canvasCommandOf(standin::EditAction action) {
 // their own editing.
 void editFocused(KelvoAppKitHost& host, HostWindow& window, standin::EditAction action) {
     standin::StandIn& platform = *host.platform;
-    if (standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref)) {
-        for (auto& [key, view] : host.nativeViews.views) {
-            if (view->ref != focused || !view->canvas) continue;
-            if (std::optional<CanvasEditCommand> command = canvasCommandOf(action)) {
-                performCanvasEdit(*view->canvas, *command);
-            }
-            return;
-        }
+    standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref);
+    HostNativeView* view = focused != nullptr ? nativeViewByRef(host, focused) : nullptr;
+    if (view != nullptr && view->canvas) {
+        const std::optional<CanvasEditCommand> command = canvasCommandOf(action);
+        if (command) performCanvasEdit(*view->canvas, *command);
+        return;
     }
     platform.menus.performEdit(platform.self, window.ref, action);
 }
