@@ -253,6 +253,8 @@ void buildMenuBar(KelvoAppKitHost& host);
 // Does what the item does, for `window` (the window whose menu or key chose it; null: the window
 // taking keyboard input).
 void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindow* window);
+// The Edit menu action an editing item stands for; none for any other item.
+std::optional<standin::EditAction> editActionOf(MenuAction action);
 // Clicks on the menu bar reach performMenuAction from here (appkit_menus.cpp).
 void startMenuBarClicks(KelvoAppKitHost& host);
 void stopMenuBarClicks(KelvoAppKitHost& host);

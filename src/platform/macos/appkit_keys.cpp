@@ -39,21 +39,6 @@ const MenuBarItem* matchMenuKey(std::span<const MenuBarItem> items, std::string_
     return nullptr;
 }
 
-// The editing items' keys belong to the focused view.
-bool leftToView(MenuAction action) {
-    switch (action) {
-        case MenuAction::undo:
-        case MenuAction::redo:
-        case MenuAction::cut:
-        case MenuAction::copy:
-        case MenuAction::paste:
-        case MenuAction::select_all:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void emitShortcut(KelvoAppKitHost& host, std::uint64_t windowId, const HostShortcut& shortcut) {
     KelvoHostEvent event = hostEventOfKind(HostEventKind::shortcut);
     event.windowId = windowId;
@@ -78,7 +63,8 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
         return true;
     }
     const MenuBarItem* item = matchMenuKey(host.menuItems, key, press.modifiers);
-    if (item == nullptr || !item->enabled || leftToView(item->action)) return false;
+    // The editing items' keys belong to the focused view.
+    if (item == nullptr || !item->enabled || editActionOf(item->action)) return false;
     // The item acts for the window the key was pressed in, as a click acts for the window whose
     // menu was clicked; the window may have closed by the time the task runs.
     const std::uint64_t windowId = window != nullptr ? window->id : 0;

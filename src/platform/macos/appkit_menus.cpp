@@ -85,14 +85,12 @@ std::optional<CanvasEditCommand> canvasCommandOf(standin::EditAction action) {
 // their own editing.
 void editFocused(KelvoAppKitHost& host, HostWindow& window, standin::EditAction action) {
     standin::StandIn& platform = *host.platform;
-    if (standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref)) {
-        for (auto& [key, view] : host.nativeViews.views) {
-            if (view->ref != focused || !view->canvas) continue;
-            if (std::optional<CanvasEditCommand> command = canvasCommandOf(action)) {
-                performCanvasEdit(*view->canvas, *command);
-            }
-            return;
-        }
+    standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref);
+    HostNativeView* view = focused != nullptr ? nativeViewByRef(host, focused) : nullptr;
+    if (view != nullptr && view->canvas) {
+        const std::optional<CanvasEditCommand> command = canvasCommandOf(action);
+        if (command) performCanvasEdit(*view->canvas, *command);
+        return;
     }
     platform.menus.performEdit(platform.self, window.ref, action);
 }
@@ -155,6 +153,25 @@ std::uint64_t activeCommandWindowId(KelvoAppKitHost& host) {
     if (HostWindow* key = keyWindow(host)) return key->id;
     if (host.mainWindow != nullptr) return host.mainWindow->id;
     return 1;
+}
+
+std::optional<standin::EditAction> editActionOf(MenuAction action) {
+    switch (action) {
+        case MenuAction::undo:
+            return standin::EditAction::undo;
+        case MenuAction::redo:
+            return standin::EditAction::redo;
+        case MenuAction::cut:
+            return standin::EditAction::cut;
+        case MenuAction::copy:
+            return standin::EditAction::copy;
+        case MenuAction::paste:
+            return standin::EditAction::paste;
+        case MenuAction::select_all:
+            return standin::EditAction::select_all;
+        default:
+            return std::nullopt;
+    }
 }
 
 void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindow* window) {
@@ -223,22 +240,12 @@ void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindo
             return;
         }
         case MenuAction::undo:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::undo);
-            return;
         case MenuAction::redo:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::redo);
-            return;
         case MenuAction::cut:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::cut);
-            return;
         case MenuAction::copy:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::copy);
-            return;
         case MenuAction::paste:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::paste);
-            return;
         case MenuAction::select_all:
-            if (key != nullptr) editFocused(host, *key, standin::EditAction::select_all);
+            if (key != nullptr) editFocused(host, *key, *editActionOf(item.action));
             return;
     }
 }

@@ -101,16 +101,9 @@ void configureCommand(KelvoAppKitHost& host, HostNativeView& view, std::string_v
     views(host).setAction(host.platform->self, view.ref, sink);
 }
 
-HostNativeView* viewByRef(KelvoAppKitHost& host, standin::ViewRef ref) {
-    for (auto& [key, view] : host.nativeViews.views) {
-        if (view->ref == ref) return view.get();
-    }
-    return nullptr;
-}
-
 void emitNativeCommand(void* context, standin::ViewRef ref) {
     KelvoAppKitHost& host = *static_cast<KelvoAppKitHost*>(context);
-    const HostNativeView* view = viewByRef(host, ref);
+    const HostNativeView* view = nativeViewByRef(host, ref);
     if (view == nullptr || view->command.empty()) return;
     const std::size_t colon = view->key.find(':');
     if (colon == std::string::npos) return;
@@ -311,6 +304,13 @@ std::optional<standin::ViewRef> focusableWebView(KelvoAppKitHost& host, std::uin
 HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label) {
     auto found = host.nativeViews.views.find(nativeViewKey(windowId, label));
     return found == host.nativeViews.views.end() ? nullptr : found->second.get();
+}
+
+HostNativeView* nativeViewByRef(KelvoAppKitHost& host, standin::ViewRef ref) {
+    for (auto& [key, view] : host.nativeViews.views) {
+        if (view->ref == ref) return view.get();
+    }
+    return nullptr;
 }
 
 void closeNativeViewsInWindow(KelvoAppKitHost& host, std::uint64_t windowId) {

@@ -49,6 +49,8 @@ struct HostNativeViews {
 // "<window id>:<label>", as for child web views.
 inline std::string nativeViewKey(std::uint64_t windowId, std::string_view label) { return webViewKey(windowId, label); }
 HostNativeView* findNativeView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);
+// The native view the backend knows by `ref`; null when none is.
+HostNativeView* nativeViewByRef(KelvoAppKitHost& host, standin::ViewRef ref);
 
 // Whether the window's keyboard focus lies inside an adopted surface (the shortcut monitor lets
 // such keys through).

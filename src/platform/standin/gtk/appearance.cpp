@@ -27,11 +27,6 @@ constexpr std::string_view kAccessibilityNamespace = "org.gnome.desktop.a11y.int
 // The portal may be started by the bus when first asked; it answers well within this.
 constexpr int kPortalTimeoutMs = 1000;
 
-struct GVariantUnref {
-    void operator()(GVariant* value) const { g_variant_unref(value); }
-};
-using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
-
 // The value inside any number of variant wrappers.
 GVariantPtr unwrapped(GVariant* value) {
     GVariantPtr held(g_variant_ref(value));

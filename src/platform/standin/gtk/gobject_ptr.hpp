@@ -30,6 +30,11 @@ struct GErrorFree {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
+struct GVariantUnref {
+    void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
+
 struct GMainLoopUnref {
     void operator()(GMainLoop* loop) const { g_main_loop_unref(loop); }
 };

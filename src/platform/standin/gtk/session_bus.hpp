@@ -5,6 +5,8 @@
 
 #include <gio/gio.h>
 
+#include <string>
+
 namespace kelvo::standin {
 
 // The session bus shared by the process (borrowed: GLib keeps it for the process's life); null
@@ -16,5 +18,15 @@ bool gtkBusNameOwned(GDBusConnection* bus, const char* name);
 
 // Whether a program owns `name`, or the bus starts one that will when it is called.
 bool gtkBusNameServed(GDBusConnection* bus, const char* name);
+
+// The unique name of the program that owns `name` now; empty when none does.
+std::string gtkBusNameOwner(GDBusConnection* bus, const char* name);
+
+// Takes `name` for this connection unless another program holds it (never queued for it); true
+// when the connection owns it now.
+bool gtkBusRequestName(GDBusConnection* bus, const char* name);
+
+// Gives `name` up, without waiting for the daemon.
+void gtkBusReleaseName(GDBusConnection* bus, const char* name);
 
 }  // namespace kelvo::standin

@@ -371,20 +371,6 @@ void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar* int
 
 const GDBusInterfaceVTable kVTable = {onMethodCall, onGetProperty, nullptr, {}};
 
-std::string ownerOf(GDBusConnection* bus, const char* name) {
-    GError* error = nullptr;
-    GVariant* answer = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
-        g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kWatcherTimeoutMs, nullptr, &error);
-    GErrorPtr failed(error);
-    if (answer == nullptr) return {};
-    const gchar* owner = nullptr;
-    g_variant_get(answer, "(&s)", &owner);
-    std::string text(owner);
-    g_variant_unref(answer);
-    return text;
-}
-
 void onRegistered(GObject* bus, GAsyncResult* result, gpointer) {
     GError* error = nullptr;
     GVariant* answer = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
@@ -411,22 +397,6 @@ void onWatcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner, g
     if (item.watcherOwner == owner) return;
     item.watcherOwner = owner;
     registerWith(bus, item);
-}
-
-bool ownName(GDBusConnection* bus, const std::string& name) {
-    constexpr guint32 kDoNotQueue = 4;
-    constexpr guint32 kPrimaryOwner = 1;
-    GError* error = nullptr;
-    GVariant* answer =
-        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                    "RequestName", g_variant_new("(su)", name.c_str(), kDoNotQueue),
-                                    G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kWatcherTimeoutMs, nullptr, &error);
-    GErrorPtr failed(error);
-    if (answer == nullptr) return false;
-    guint32 outcome = 0;
-    g_variant_get(answer, "(u)", &outcome);
-    g_variant_unref(answer);
-    return outcome == kPrimaryOwner;
 }
 
 void emit(GtkStatusItemRecord& item, const char* path, const char* interface, const char* signal,
@@ -465,13 +435,13 @@ bool gtkNotifierStart(GtkStatusItemRecord& item) {
                                                         nullptr, nullptr);
     item.menuObject = g_dbus_connection_register_object(bus, kMenuPath, introspection()->interfaces[1], &kVTable, &item,
                                                         nullptr, nullptr);
-    if (item.itemObject == 0 || item.menuObject == 0 || !ownName(bus, item.busName)) {
+    if (item.itemObject == 0 || item.menuObject == 0 || !gtkBusRequestName(bus, item.busName.c_str())) {
         gtkNotifierStop(item);
         return false;
     }
     // The watcher is told without waiting for it: it may read the item before it answers, and the
     // item answers only from this thread's loop.
-    item.watcherOwner = ownerOf(bus, kWatcher);
+    item.watcherOwner = gtkBusNameOwner(bus, kWatcher);
     registerWith(bus, item);
     item.watcherWatch = g_bus_watch_name_on_connection(bus, kWatcher, G_BUS_NAME_WATCHER_FLAGS_NONE, onWatcherAppeared,
                                                        nullptr, item.state, nullptr);
@@ -484,11 +454,7 @@ void gtkNotifierStop(GtkStatusItemRecord& item) {
     if (item.itemObject != 0) g_dbus_connection_unregister_object(item.bus, item.itemObject);
     if (item.menuObject != 0) g_dbus_connection_unregister_object(item.bus, item.menuObject);
     // The watcher drops the item when its name goes.
-    if (!item.busName.empty()) {
-        g_dbus_connection_call(item.bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "ReleaseName", g_variant_new("(s)", item.busName.c_str()), nullptr,
-                               G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
-    }
+    if (!item.busName.empty()) gtkBusReleaseName(item.bus, item.busName.c_str());
     item.watcherWatch = item.itemObject = item.menuObject = 0;
     item.bus = nullptr;
 }

@@ -57,7 +57,7 @@ bool revealPath(void*, std::string_view path) {
     std::string absolute = absolutePath(path);
     GCharPtr uri(g_filename_to_uri(absolute.c_str(), nullptr, nullptr));
     if (!uri) return false;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = gtkSessionBus();
     if (bus == nullptr) return openFolderOf(absolute);
     GVariantBuilder items;
     g_variant_builder_init(&items, G_VARIANT_TYPE("as"));
@@ -65,7 +65,6 @@ bool revealPath(void*, std::string_view path) {
     g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                            "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(ass)", &items, ""), nullptr,
                            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, onShowItems, new std::string(absolute));
-    g_object_unref(bus);
     return true;
 }
 
