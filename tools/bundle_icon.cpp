@@ -9,13 +9,13 @@
 
 #include <zlib.h>
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 #include <vector>
 
 #include "app/app_icon.hpp"
 #include "app/dock_icon_thread.hpp"
-#include "base/byte_order.hpp"
 #include "base/file_replace.hpp"
 #include "base/posix_io.hpp"
 #include "raster/png.hpp"
@@ -49,12 +49,8 @@ Result<std::vector<std::uint8_t>> compressedPng(const Rgba8Image& image) {
     }
     packed.resize(packedSize);
 
-    std::uint8_t header[13] = {};
-    storeBigEndian32(header, static_cast<std::uint32_t>(image.width));
-    storeBigEndian32(header + 4, static_cast<std::uint32_t>(image.height));
-    header[8] = 8;  // bits per sample
-    header[9] = 6;  // RGBA
-    std::vector<std::uint8_t> file(kPngSignature.size() + 3 * 12 + sizeof header + packed.size());
+    const std::array<std::uint8_t, 13> header = pngImageHeader(image.width, image.height);
+    std::vector<std::uint8_t> file(kPngSignature.size() + 3 * 12 + header.size() + packed.size());
     PngByteWriter writer{file};
     TRY(writer.write(kPngSignature));
     TRY(writePngChunk(writer, "IHDR", header));

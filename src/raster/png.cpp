@@ -39,6 +39,15 @@ Status writePngChunk(PngByteWriter& writer, const char (&type)[5], std::span<con
     return writer.writeU32(~crc);
 }
 
+std::array<std::uint8_t, 13> pngImageHeader(std::uint64_t width, std::uint64_t height) {
+    std::array<std::uint8_t, 13> header{};  // compression, filter and interlace methods 0
+    storeBigEndian32(header.data(), static_cast<std::uint32_t>(width));
+    storeBigEndian32(header.data() + 4, static_cast<std::uint32_t>(height));
+    header[8] = 8;  // bit depth
+    header[9] = 6;  // RGB with alpha
+    return header;
+}
+
 Result<std::uint64_t> pngFileSize(std::uint64_t width, std::uint64_t height) {
     if (width == 0 || height == 0 || width > kPngMaxDimension || height > kPngMaxDimension) {
         return fail(Error::InvalidPngDimensions);
@@ -58,15 +67,7 @@ Result<std::size_t> encodePngInto(std::uint64_t width, std::uint64_t height, std
 
     PngByteWriter writer{out, 0};
     TRY(writer.write(kPngSignature));
-    std::uint8_t header[13];
-    storeBigEndian32(header, static_cast<std::uint32_t>(width));
-    storeBigEndian32(header + 4, static_cast<std::uint32_t>(height));
-    header[8] = 8;   // bit depth
-    header[9] = 6;   // RGB with alpha
-    header[10] = 0;  // compression
-    header[11] = 0;  // filter
-    header[12] = 0;  // interlace
-    TRY(writePngChunk(writer, "IHDR", header));
+    TRY(writePngChunk(writer, "IHDR", pngImageHeader(width, height)));
 
     std::uint64_t raw = rawDataSize(width, height);
     std::uint64_t stored = storedSize(raw);

@@ -29,6 +29,9 @@ struct PngByteWriter {
     Status writeU32(std::uint32_t value);  // big-endian
 };
 
+// The IHDR chunk's data for an 8-bit RGBA image, not interlaced.
+std::array<std::uint8_t, 13> pngImageHeader(std::uint64_t width, std::uint64_t height);
+
 // Appends one chunk: length, type, data and the CRC over type and data.
 Status writePngChunk(PngByteWriter& writer, const char (&type)[5], std::span<const std::uint8_t> data);
 
