@@ -11,26 +11,12 @@
 namespace kelvo {
 namespace {
 
-// "\xHH" in a table cell stands for the byte HH.
-std::string unescaped(std::string_view cell) {
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell.substr(i, 2) == "\\x" && i + 3 < cell.size()) {
-            out.push_back(static_cast<char>(std::stoi(std::string(cell.substr(i + 2, 2)), nullptr, 16)));
-            i += 3;
-        } else {
-            out.push_back(cell[i]);
-        }
-    }
-    return out;
-}
-
 TEST(OpenUrl, OnlyLinksOnTheAllowListReachTheOpener) {
     auto rows = testing::readTable("app/external_urls.txt");
     EXPECT_GE(rows.size(), 30u);
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), 2u) << row[0];
-        std::string url = unescaped(row[0]);
+        std::string url = testing::unescapedCell(row[0]);
         testing::RecordingOpener links;
         bool opened = vostra_studio_open_url(links.opener(), url.data(), url.size());
         EXPECT_EQ(opened, row[1] == "open") << row[0];

@@ -9,19 +9,7 @@
 namespace kelvo {
 namespace {
 
-std::string unescaped(const std::string& cell) {
-    if (cell == "-") return {};
-    std::string text;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell.compare(i, 2, "\\x") == 0) {
-            text += static_cast<char>(std::stoi(cell.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            text += cell[i];
-        }
-    }
-    return text;
-}
+std::string unescaped(const std::string& cell) { return cell == "-" ? std::string() : testing::unescapedCell(cell); }
 
 std::uint64_t answer(const std::string& text, const std::string& question, const std::string& argument) {
     const std::uint64_t n = argument == "-" || argument == "all" ? 0 : std::stoull(argument);

@@ -22,82 +22,70 @@ struct WindowSize {
     int height = 0;
 };
 
-// The size of the shown top-level window with this title (_NET_WM_NAME), if there is one.
-std::optional<WindowSize> shownWindowTitled(std::string_view title) {
+// Hands `use` a window property's value and its item count while it is read; nothing when the
+// window has no such property.
+template <typename Use>
+void withProperty(Display* display, Window window, Atom atom, Atom type, long longs, Use&& use) {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* value = nullptr;
+    if (XGetWindowProperty(display, window, atom, 0, longs, False, type, &actualType, &format, &items, &after,
+                           &value) == Success &&
+        value != nullptr) {
+        use(value, items);
+        XFree(value);
+    }
+}
+
+// Calls `use` with each shown top-level window titled `title` (_NET_WM_NAME) until it answers true.
+template <typename Use>
+void forShownWindowsTitled(std::string_view title, Use&& use) {
     std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    if (!display) return std::nullopt;
+    if (!display) return;
     Window root = DefaultRootWindow(display.get());
     Window parent = 0;
     Window* children = nullptr;
     unsigned int count = 0;
-    if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return std::nullopt;
-    std::optional<WindowSize> found;
+    if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return;
     const Atom name = XInternAtom(display.get(), "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
-    for (unsigned int i = 0; i < count && !found; ++i) {
+    for (unsigned int i = 0; i < count; ++i) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
         if (attributes.map_state != IsViewable) continue;
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* value = nullptr;
-        if (XGetWindowProperty(display.get(), children[i], name, 0, 256, False, utf8, &type, &format, &items, &after,
-                               &value) == Success &&
-            value != nullptr) {
-            if (std::string_view(reinterpret_cast<char*>(value), items) == title) {
-                found = WindowSize{attributes.width, attributes.height};
-            }
-            XFree(value);
-        }
+        bool titled = false;
+        withProperty(display.get(), children[i], name, utf8, 256, [&](unsigned char* value, unsigned long items) {
+            titled = std::string_view(reinterpret_cast<char*>(value), items) == title;
+        });
+        if (titled && use(display.get(), children[i], attributes)) break;
     }
     if (children != nullptr) XFree(children);
+}
+
+// The size of the shown top-level window with this title, if there is one.
+std::optional<WindowSize> shownWindowTitled(std::string_view title) {
+    std::optional<WindowSize> found;
+    forShownWindowsTitled(title, [&](Display*, Window, const XWindowAttributes& attributes) {
+        found = WindowSize{attributes.width, attributes.height};
+        return true;
+    });
     return found;
 }
 
 // The _NET_WM_ICON property of the shown top-level window with this title: entries of width,
 // height and width x height ARGB pixels, one 32-bit item each (Xlib hands each back as a long).
 std::vector<unsigned long> iconOfWindowTitled(std::string_view title) {
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    if (!display) return {};
-    Window root = DefaultRootWindow(display.get());
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return {};
     std::vector<unsigned long> icon;
-    const Atom name = XInternAtom(display.get(), "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
-    const Atom netWmIcon = XInternAtom(display.get(), "_NET_WM_ICON", False);
-    auto property = [&](Window window, Atom atom, Atom type, long longs, auto&& use) {
-        Atom actualType = 0;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* value = nullptr;
-        if (XGetWindowProperty(display.get(), window, atom, 0, longs, False, type, &actualType, &format, &items, &after,
-                               &value) == Success &&
-            value != nullptr) {
-            use(value, items);
-            XFree(value);
-        }
-    };
-    for (unsigned int i = 0; i < count && icon.empty(); ++i) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
-        if (attributes.map_state != IsViewable) continue;
-        bool titled = false;
-        property(children[i], name, utf8, 256, [&](unsigned char* value, unsigned long items) {
-            titled = std::string_view(reinterpret_cast<char*>(value), items) == title;
-        });
-        if (!titled) continue;
-        property(children[i], netWmIcon, XA_CARDINAL, 1 << 20, [&](unsigned char* value, unsigned long items) {
+    forShownWindowsTitled(title, [&](Display* display, Window window, const XWindowAttributes&) {
+        const Atom netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
+        withProperty(display, window, netWmIcon, XA_CARDINAL, 1 << 20, [&](unsigned char* value, unsigned long items) {
             const auto* words = reinterpret_cast<const unsigned long*>(value);
             icon.assign(words, words + items);
         });
-    }
-    if (children != nullptr) XFree(children);
+        return !icon.empty();
+    });
     return icon;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/types/gpu_surface_event.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_widget_display.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
@@ -31,6 +32,18 @@ protected:
     void forget() {
         test.clearCalls();
         runtime->dirtyRegions.clear();
+    }
+
+    // Pointer input of kind `kind` at (x, y) of the view, stamped `timeNs`.
+    static GpuSurfaceInput pointerInput(GpuSurfaceInputKind kind, float x, float y, std::uint64_t timeNs = 0) {
+        GpuSurfaceInput input;
+        input.windowId = 1;
+        input.label = "canvas";
+        input.kind = kind;
+        input.x = x;
+        input.y = y;
+        input.timestampNs = timeNs;
+        return input;
     }
 
     RuntimeView& canvas() { return runtime->views[kCanvas]; }

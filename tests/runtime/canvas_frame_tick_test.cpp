@@ -80,14 +80,7 @@ protected:
 
     // A pointer event of kind `kind` at (x, y), stamped `timeNs`.
     void pointer(GpuSurfaceInputKind kind, float x, float y, std::uint64_t timeNs) {
-        GpuSurfaceInput input;
-        input.windowId = 1;
-        input.label = "canvas";
-        input.kind = kind;
-        input.x = x;
-        input.y = y;
-        input.timestampNs = timeNs;
-        ASSERT_TRUE(dispatchGpuSurfaceInput(*runtime, binding, input));
+        ASSERT_TRUE(dispatchGpuSurfaceInput(*runtime, binding, pointerInput(kind, x, y, timeNs)));
     }
 
     AppBinding binding;

@@ -54,16 +54,6 @@ TEST(CanvasInputEvents, AReusedSceneReplaysEveryScriptAsABuiltOneDoes) {
     }
 }
 
-GpuSurfaceInput pointer(GpuSurfaceInputKind kind, float x, float y) {
-    GpuSurfaceInput input;
-    input.windowId = 1;
-    input.label = "canvas";
-    input.kind = kind;
-    input.x = x;
-    input.y = y;
-    return input;
-}
-
 class CanvasPointerRouting : public testing::CanvasDisplayScenario {};
 
 TEST_F(CanvasPointerRouting, APressedWidgetLosesTheCaptureWhenItCannotBePressedAnyMore) {
@@ -87,18 +77,18 @@ TEST_F(CanvasPointerRouting, APressedWidgetLosesTheCaptureWhenItCannotBePressedA
         c.change(slot().tree.nodes[1]);
         // Over the other button: a drag stays with the pressed one, or has no target at all.
         Result<CanvasPointerRoute> route =
-            routeCanvasWidgetPointerInput(*runtime, pointer(GpuSurfaceInputKind::pointer_drag, 50, 50));
+            routeCanvasWidgetPointerInput(*runtime, pointerInput(GpuSurfaceInputKind::pointer_drag, 50, 50));
         ASSERT_TRUE(route) << c.name;
         EXPECT_EQ(route->event.targetWidgetId, std::string_view(c.name) == "kept" ? 2u : 0u) << c.name;
         // A move is hit-tested whatever is pressed.
-        route = routeCanvasWidgetPointerInput(*runtime, pointer(GpuSurfaceInputKind::pointer_move, 50, 50));
+        route = routeCanvasWidgetPointerInput(*runtime, pointerInput(GpuSurfaceInputKind::pointer_move, 50, 50));
         EXPECT_EQ(route->event.targetWidgetId, 3u) << c.name;
     }
 }
 
 TEST_F(CanvasPointerRouting, RoutingRefusesWhatItCannotRoute) {
     install("column id=1 rect=0,0,320,240\n");
-    GpuSurfaceInput input = pointer(GpuSurfaceInputKind::pointer_down, 1, 1);
+    GpuSurfaceInput input = pointerInput(GpuSurfaceInputKind::pointer_down, 1, 1);
     input.windowId = 7;
     EXPECT_EQ(routeCanvasWidgetPointerInput(*runtime, input).error(), Error::WindowNotFound);
     input.windowId = 1;
@@ -154,7 +144,7 @@ TEST_F(CanvasPointerRouting, AFailingHandlerLeavesNoBatchOpen) {
     AppBinding binding;
     binding.eventHandler = [](void*, Runtime&, const RuntimeEvent&) -> Status { return fail(Error::CallbackFailed); };
     for (GpuSurfaceInputKind kind : {GpuSurfaceInputKind::pointer_down, GpuSurfaceInputKind::pointer_up}) {
-        EXPECT_FALSE(dispatchGpuSurfaceInput(*runtime, binding, pointer(kind, 10, 10)));
+        EXPECT_FALSE(dispatchGpuSurfaceInput(*runtime, binding, pointerInput(kind, 10, 10)));
         EXPECT_EQ(runtime->canvasBatch.depth, 0u);
         EXPECT_EQ(runtime->canvasBatch.accessibilityDeferral, 0u);
     }

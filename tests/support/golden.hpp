@@ -45,6 +45,20 @@ inline std::vector<std::string> readLines(std::string_view name) {
     return lines;
 }
 
+// A table cell's text, where "\\xHH" stands for the byte HH.
+inline std::string unescapedCell(std::string_view cell) {
+    std::string text;
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        if (cell.substr(i, 2) == "\\x") {
+            text += static_cast<char>(std::stoi(std::string(cell.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            text += cell[i];
+        }
+    }
+    return text;
+}
+
 // The rows of a table file: one row a line, cells apart by spaces.
 inline std::vector<std::vector<std::string>> readTable(std::string_view name) {
     std::vector<std::vector<std::string>> rows;

@@ -60,15 +60,7 @@ TEST(TextEdit, ReplacesInPlaceOrIntoAnotherBuffer) {
 TEST(TextWords, TableOfOffsets) {
     for (const std::string& line : testing::readLines("text/word_offsets.txt")) {
         std::size_t close = line.rfind('"');
-        std::string text;
-        for (std::size_t i = 1; i < close; ++i) {
-            if (line.compare(i, 2, "\\x") == 0) {
-                text += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
-                i += 3;
-            } else {
-                text += line[i];
-            }
-        }
+        const std::string text = testing::unescapedCell(std::string_view(line).substr(1, close - 1));
         std::istringstream rest(line.substr(close + 1));
         std::size_t from = 0, next = 0, previous = 0;
         std::string colon;

@@ -36,46 +36,57 @@ void acceptLater(GtkDialog* dialog) {
         dialog);
 }
 
+// Scripts asked of the main page one at a time: `waiting` holds while an answer is on its way.
+struct PageQuestions {
+    bool waiting = false;
+
+    void ask(const std::string& script, std::function<void(const std::string&)> then) {
+        waiting = true;
+        evaluate(mainWebView(), script.c_str(), [this, then](std::string answer) {
+            waiting = false;
+            then(answer);
+        });
+    }
+};
+
+// The program's system, as if it ran from the bundle the build laid out: its front-end is there.
+StartupSystem bundledSystem() {
+    StartupSystem system = processStartupSystem(standin::gtkStandIn());
+    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
+    return system;
+}
+
 TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
     testing::TempFolder place;
     const fs::path folder = place.path("documents");
     fs::create_directories(folder);
     const fs::path saved = folder / "Untitled.vrs";
     const std::string text = "Notes from the dialogs\nsecond line \xC3\xA9";
-    StartupSystem system = processStartupSystem(standin::gtkStandIn());
-    // As if the program ran from the bundle the build laid out: its front-end is there.
-    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
 
     enum class Stage { loading, saving, saved, cleared, opening, reopened, done };
     Stage stage = Stage::loading;
-    bool waiting = false;  // a page answer or a dialog answer is on its way
+    PageQuestions page;
     std::string editor;
     int polls = 0;
-    auto ask = [&](const char* script, std::function<void(const std::string&)> then) {
-        waiting = true;
-        evaluate(mainWebView(), script, [&waiting, then](std::string answer) {
-            waiting = false;
-            then(answer);
-        });
-    };
     every(100, [&] {
         if (++polls > 300 || stage == Stage::done) {
             kill(getpid(), SIGTERM);  // the program's own way to end
             return false;
         }
-        if (mainWebView() == nullptr || waiting) return true;
+        if (mainWebView() == nullptr || page.waiting) return true;
         switch (stage) {
             case Stage::loading:
-                ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
-                    [&](const std::string& answer) {
-                        if (answer != "ready") return;
-                        stage = Stage::saving;
-                        ask("(() => { const e = document.getElementById('editor');"
-                            " e.value = 'Notes from the dialogs\\nsecond line \\u00e9';"
-                            " e.dispatchEvent(new Event('input'));"
-                            " document.getElementById('save-as-button').click(); return 'asked'; })()",
-                            [](const std::string&) {});
-                    });
+                page.ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
+                         [&](const std::string& answer) {
+                             if (answer != "ready") return;
+                             stage = Stage::saving;
+                             page.ask(
+                                 "(() => { const e = document.getElementById('editor');"
+                                 " e.value = 'Notes from the dialogs\\nsecond line \\u00e9';"
+                                 " e.dispatchEvent(new Event('input'));"
+                                 " document.getElementById('save-as-button').click(); return 'asked'; })()",
+                                 [](const std::string&) {});
+                         });
                 break;
             case Stage::saving:
                 if (GtkDialog* dialog = shownFileChooser()) {
@@ -86,15 +97,15 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 break;
             case Stage::saved:
                 if (contentsOf(saved) == text) {
-                    ask("document.getElementById('new-button').click(), 'new'",
-                        [&](const std::string&) { stage = Stage::cleared; });
+                    page.ask("document.getElementById('new-button').click(), 'new'",
+                             [&](const std::string&) { stage = Stage::cleared; });
                 }
                 break;
             case Stage::cleared:
-                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
                     if (!value.empty()) return;
                     stage = Stage::opening;
-                    ask("document.getElementById('open-button').click(), 'asked'", [](const std::string&) {});
+                    page.ask("document.getElementById('open-button').click(), 'asked'", [](const std::string&) {});
                 });
                 break;
             case Stage::opening:
@@ -105,7 +116,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 }
                 break;
             case Stage::reopened:
-                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
                     editor = value;
                     if (value == text) stage = Stage::done;
                 });
@@ -115,7 +126,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
         }
         return true;
     });
-    ASSERT_EQ(runApplication(system, vostraStudioApp()), 0);
+    ASSERT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
 
     EXPECT_EQ(stage, Stage::done);
     EXPECT_EQ(contentsOf(saved), text);
@@ -129,45 +140,37 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
     const fs::path dropped = place.path("NOTES.VRS");
     const fs::path saved = place.path("NOTES.vrs");
     std::ofstream(dropped) << "from the drop";
-    StartupSystem system = processStartupSystem(standin::gtkStandIn());
-    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
 
     enum class Stage { loading, opening, editing, saving, saved, done };
     Stage stage = Stage::loading;
-    bool waiting = false;
+    PageQuestions page;
     std::string offeredName;
     std::string error = "true";
     int polls = 0;
-    auto ask = [&](const std::string& script, std::function<void(const std::string&)> then) {
-        waiting = true;
-        evaluate(mainWebView(), script.c_str(), [&waiting, then](std::string answer) {
-            waiting = false;
-            then(answer);
-        });
-    };
     every(100, [&] {
         if (++polls > 300 || stage == Stage::done) {
             kill(getpid(), SIGTERM);
             return false;
         }
-        if (mainWebView() == nullptr || waiting) return true;
+        if (mainWebView() == nullptr || page.waiting) return true;
         switch (stage) {
             case Stage::loading:
-                ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
-                    [&](const std::string& answer) {
-                        if (answer != "ready") return;
-                        stage = Stage::opening;
-                        // What the host raises for a drop on the window.
-                        ask("vexa._emit('drop:files', {paths: ['/nowhere/a.txt', '" + dropped.string() +
-                                "']}), 'dropped'",
-                            [](const std::string&) {});
-                    });
+                page.ask("typeof vexa === 'object' && document.readyState === 'complete' ? 'ready' : ''",
+                         [&](const std::string& answer) {
+                             if (answer != "ready") return;
+                             stage = Stage::opening;
+                             // What the host raises for a drop on the window.
+                             page.ask("vexa._emit('drop:files', {paths: ['/nowhere/a.txt', '" + dropped.string() +
+                                          "']}), 'dropped'",
+                                      [](const std::string&) {});
+                         });
                 break;
             case Stage::opening:
-                ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
                     if (value != "from the drop") return;
                     stage = Stage::editing;
-                    ask("(() => { const e = document.getElementById('editor'); e.value = 'saved again';"
+                    page.ask(
+                        "(() => { const e = document.getElementById('editor'); e.value = 'saved again';"
                         " e.dispatchEvent(new Event('input')); document.getElementById('save-button').click();"
                         " return 'asked'; })()",
                         [&](const std::string&) { stage = Stage::saving; });
@@ -185,7 +188,7 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
                 break;
             case Stage::saved:
                 if (contentsOf(saved) == "saved again") {
-                    ask("String(document.getElementById('error-bar').hidden)", [&](const std::string& hidden) {
+                    page.ask("String(document.getElementById('error-bar').hidden)", [&](const std::string& hidden) {
                         error = hidden;
                         stage = Stage::done;
                     });
@@ -197,7 +200,7 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
         }
         return true;
     });
-    ASSERT_EQ(runApplication(system, vostraStudioApp()), 0);
+    ASSERT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
 
     EXPECT_EQ(stage, Stage::done);
     EXPECT_EQ(offeredName, "NOTES.vrs");

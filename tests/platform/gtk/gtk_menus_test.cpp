@@ -404,14 +404,7 @@ TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {
             GtkWidget* bare = GTK_WIDGET(item->data);
             hadBar = findOfType(bare, GTK_TYPE_MENU_BAR) != nullptr;
             // Ctrl+W as the X server would deliver it to the window.
-            GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-            event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(bare)));
-            event->key.keyval = GDK_KEY_w;
-            event->key.state = GDK_CONTROL_MASK;
-            event->key.time = GDK_CURRENT_TIME;
-            gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-            gdk_event_put(event);
-            gdk_event_free(event);
+            putKeyPress(bare, GDK_KEY_w, GDK_CONTROL_MASK);
         }
         g_list_free(toplevels);
     });

@@ -12,6 +12,7 @@
 
 #include "platform/gtk/gtk_harness.hpp"
 #include "platform/gtk/gtk_widgets.hpp"
+#include "platform/gtk/screen_input.hpp"
 #include "platform/gtk/web_page.hpp"
 
 namespace kelvo {
@@ -263,7 +264,7 @@ TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
     EXPECT_EQ(afterClear[2], std::vector<std::string>{"Other Editor"});
 }
 
-// Puts a key press into GDK's queue, as the X server would deliver it to the main window.
+// A key press, as the X server would deliver it to the main window.
 void pressKey(guint keyval, guint state) {
     GtkWindow* window = nullptr;
     GList* toplevels = gtk_window_list_toplevels();
@@ -273,14 +274,7 @@ void pressKey(guint keyval, guint state) {
     }
     g_list_free(toplevels);
     ASSERT_NE(window, nullptr);
-    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
-    event->key.keyval = keyval;
-    event->key.state = state;
-    event->key.time = GDK_CURRENT_TIME;
-    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-    gdk_event_put(event);
-    gdk_event_free(event);
+    putKeyPress(GTK_WIDGET(window), keyval, state);
 }
 
 TEST_F(GtkHost, KeysReachShortcutsAndContextMenusAnswer) {

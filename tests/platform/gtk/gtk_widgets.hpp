@@ -8,31 +8,28 @@
 
 namespace kelvo {
 
-inline GtkWidget* findNamed(GtkWidget* root, std::string_view name) {
+// The first widget of a widget tree that `matches`, depth first.
+template <typename Matches>
+GtkWidget* findFirst(GtkWidget* root, const Matches& matches) {
     if (root == nullptr) return nullptr;
-    if (name == gtk_widget_get_name(root)) return root;
+    if (matches(root)) return root;
     if (!GTK_IS_CONTAINER(root)) return nullptr;
     GList* children = gtk_container_get_children(GTK_CONTAINER(root));
     GtkWidget* found = nullptr;
     for (GList* item = children; item != nullptr && found == nullptr; item = item->next) {
-        found = findNamed(GTK_WIDGET(item->data), name);
+        found = findFirst(GTK_WIDGET(item->data), matches);
     }
     g_list_free(children);
     return found;
 }
 
+inline GtkWidget* findNamed(GtkWidget* root, std::string_view name) {
+    return findFirst(root, [name](GtkWidget* widget) { return name == gtk_widget_get_name(widget); });
+}
+
 // The first widget of a type in a widget tree, depth first.
 inline GtkWidget* findOfType(GtkWidget* root, GType type) {
-    if (root == nullptr) return nullptr;
-    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
-    if (!GTK_IS_CONTAINER(root)) return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-    GtkWidget* found = nullptr;
-    for (GList* item = children; item != nullptr && found == nullptr; item = item->next) {
-        found = findOfType(GTK_WIDGET(item->data), type);
-    }
-    g_list_free(children);
-    return found;
+    return findFirst(root, [type](GtkWidget* widget) { return G_TYPE_CHECK_INSTANCE_TYPE(widget, type); });
 }
 
 // The height of the menu bar across the top of a window, 0 when it has none.

@@ -1,7 +1,7 @@
 #pragma once
 
 // What a user does to and sees of a real window on the virtual display: real clicks (XTEST,
-// through xdotool) and the pixels of a window.
+// through xdotool), key presses and the pixels of a window.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -37,6 +37,18 @@ inline void click(GtkWidget* widget) {
     char command[128];
     std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d click 1", x, y);
     ASSERT_EQ(std::system(command), 0) << command;
+}
+
+// Puts a key press into GDK's queue, as the X server would deliver it to the window.
+inline void putKeyPress(GtkWidget* window, guint keyval, guint state) {
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->key.keyval = keyval;
+    event->key.state = state;
+    event->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gdk_event_put(event);
+    gdk_event_free(event);
 }
 
 inline bool isMagenta(const guchar* pixel) { return pixel[0] > 240 && pixel[1] < 16 && pixel[2] > 240; }

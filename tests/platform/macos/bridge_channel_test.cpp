@@ -24,12 +24,6 @@ struct Received {
 };
 
 // The token the web view's page script was made with: the script ends in `("<token>");`.
-std::string tokenOf(const HeadlessStandIn::WebView& view) {
-    const std::string& script = view.userScripts.at(0);
-    std::size_t end = script.rfind("\");");
-    return script.substr(end - kPageTokenLength, kPageTokenLength);
-}
-
 class BridgeChannel : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,11 +63,11 @@ TEST_F(BridgeChannel, OnlyMessagesWithThePagesOwnTokenReachTheRuntime) {
     const std::string request = R"({"id":"1","command":"x","payload":null})";
     ScopedStderrCapture errors;
     h.platform.at(1, [&] {
-        post("main", tokenOf(view("main")) + request);
-        post("tool", tokenOf(view("tool")) + request);
-        post("main", request);                          // posted around window.vexa, or by a sub-frame
-        post("main", tokenOf(view("tool")) + request);  // another page's token
-        post("main", tokenOf(view("main")).substr(1) + request);
+        post("main", h.pageToken(view("main")) + request);
+        post("tool", h.pageToken(view("tool")) + request);
+        post("main", request);                              // posted around window.vexa, or by a sub-frame
+        post("main", h.pageToken(view("tool")) + request);  // another page's token
+        post("main", h.pageToken(view("main")).substr(1) + request);
     });
     h.run();
     ASSERT_EQ(received.size(), 2u);
@@ -127,7 +121,7 @@ TEST_F(BridgeChannel, ARuntimeThatClosesTheSenderWhileHandlingItIsSafe) {
         EXPECT_EQ(kelvo_appkit_close_webview(h.host, message.windowId, message.label.data(), message.label.size()), 1);
         kelvo_appkit_bridge_respond_webview(h.host, 1, "once", 4, "{}", 2);
     };
-    h.platform.at(1, [&] { post("once", tokenOf(view("once")) + "{}"); });
+    h.platform.at(1, [&] { post("once", h.pageToken(view("once")) + "{}"); });
     h.run();
     EXPECT_EQ(received.size(), 1u);
     EXPECT_TRUE(h.platform.webViews()[0]->destroyed);
@@ -144,8 +138,8 @@ TEST_F(BridgeChannel, AMessageReachesTheApplicationAndItsReplyThePage) {
     h.platform.at(1'000'000'000, [&] {
         main = &view("main");
         ASSERT_EQ(main->uri, "vexa://app/index.html");
-        post("main", tokenOf(*main) + R"({"id":"1","command":"vostra.file.finish","payload":{}})");
-        post("main", tokenOf(*main) + R"({"id":"2","command":"vostra.file.append","payload":"QUJD"})");
+        post("main", h.pageToken(*main) + R"({"id":"1","command":"vostra.file.finish","payload":{}})");
+        post("main", h.pageToken(*main) + R"({"id":"2","command":"vostra.file.append","payload":"QUJD"})");
     });
     h.platform.at(2'000'000'000, [&] { kelvo_appkit_stop(h.host); });
     ASSERT_TRUE(app.run());
@@ -173,7 +167,8 @@ TEST_F(BridgeChannel, ACancelledSaveDialogAnswersNullNeverAnEmptyPath) {
     h.platform.at(1'000'000'000, [&] {
         main = &view("main");
         for (const char* id : {"1", "2", "3"}) {
-            post("main", tokenOf(*main) + R"({"id":")" + id + R"(","command":"kelvo.dialog.saveFile","payload":{}})");
+            post("main",
+                 h.pageToken(*main) + R"({"id":")" + id + R"(","command":"kelvo.dialog.saveFile","payload":{}})");
         }
     });
     h.platform.at(2'000'000'000, [&] { kelvo_appkit_stop(h.host); });

@@ -9,7 +9,6 @@
 #include "host_harness.hpp"
 #include "platform/macos/appkit_canvas_access.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
-#include "platform/macos/web/page_script.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "support/app_on_host.hpp"
@@ -32,8 +31,7 @@ protected:
         app->onEvent = [this](Runtime& runtime, const RuntimeEvent& event) { install(runtime, event); };
         h.platform.at(200'000'000, [this] {
             HeadlessStandIn::WebView& page = *h.platform.webViews().at(0);
-            const std::string& script = page.userScripts.at(0);
-            const std::string token = script.substr(script.rfind("\");") - kPageTokenLength, kPageTokenLength);
+            const std::string token = h.pageToken(page);
             h.platform.pagePost(h.platform.ref(page), "kelvoBridge",
                                 token + R"({"id":"1","command":"kelvo.view.create","payload":{"label":"gallery",)"
                                         R"("kind":"gpuSurface","frame":{"x":0,"y":0,"width":1280,"height":800}}})");

@@ -21,12 +21,6 @@ namespace {
 
 using standin::HeadlessStandIn;
 
-std::string tokenOf(const HeadlessStandIn::WebView& view) {
-    const std::string& script = view.userScripts.at(0);
-    std::size_t end = script.rfind("\");");
-    return script.substr(end - kPageTokenLength, kPageTokenLength);
-}
-
 struct FrameSeen {
     std::uint64_t atNs = 0;
     std::uint64_t frameIndex = 0;
@@ -58,7 +52,7 @@ TEST(CanvasGallery, APageOpensTheGalleryAndItsFramesComeBackPaced) {
         const std::string create =
             R"({"id":"1","command":"kelvo.view.create","payload":{"label":"gallery","kind":"gpuSurface",)"
             R"("frame":{"x":0,"y":0,"width":1280,"height":800}}})";
-        h.platform.pagePost(h.platform.ref(*page), "kelvoBridge", tokenOf(*page) + create);
+        h.platform.pagePost(h.platform.ref(*page), "kelvoBridge", h.pageToken(*page) + create);
     });
     h.platform.at(600'000'000, [&] { kelvo_appkit_stop(h.host); });
     ASSERT_TRUE(app.run());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/macos/appkit_functions.hpp"
+#include "platform/macos/web/page_script.hpp"
 #include "platform/standin/headless/headless.hpp"
 
 namespace kelvo::testing {
@@ -76,6 +77,13 @@ public:
             if (script.starts_with("window.vexa&&")) scripts.push_back(script);
         }
         return scripts;
+    }
+
+    // The token a web view's page puts before each bridge message: the host hands it to the page
+    // at the end of its first user script.
+    static std::string pageToken(const standin::HeadlessStandIn::WebView& view) {
+        const std::string& script = view.userScripts.at(0);
+        return script.substr(script.rfind("\");") - kPageTokenLength, kPageTokenLength);
     }
 
     standin::HeadlessStandIn platform;

@@ -229,8 +229,7 @@ TEST(HostMenus, ApplicationMenusReplaceTheStandardOnesAndAnswerTheirKeys) {
                                               "key.consumed q"}));
     EXPECT_EQ(h.count(HostEventKind::app_shutdown), 1u);
 
-    kelvo_appkit_set_menus(h.host, nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, nullptr, nullptr, nullptr, 0);
+    testing::setNoMenus(h.host);
     EXPECT_EQ(h.platform.services().menuBar.size(), 5u);
 }
 

@@ -96,19 +96,6 @@ std::vector<std::string> split(const std::string& text, char by) {
     return parts;
 }
 
-std::string unescape(const std::string& cell) {
-    std::string text;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell.compare(i, 2, "\\x") == 0) {
-            text += static_cast<char>(std::stoi(cell.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            text += cell[i];
-        }
-    }
-    return text;
-}
-
 ScrollPhase phaseNamed(const std::string& name) {
     static const std::map<std::string, ScrollPhase> phases{
         {"none", ScrollPhase::none},   {"may_begin", ScrollPhase::may_begin},
@@ -186,7 +173,7 @@ KelvoWidgetAccessibilityNodeRecord nodeRecord(const std::map<std::string, std::s
     r.stateFlags = 1;
     auto text = [&](const char* key, const char*& bytes, std::uint64_t& length) {
         if (!cells.contains(key)) return;
-        const std::string& kept = texts.emplace_back(unescape(cells.at(key)));
+        const std::string& kept = texts.emplace_back(testing::unescapedCell(cells.at(key)));
         bytes = kept.data();
         length = kept.size();
     };
@@ -306,7 +293,8 @@ TEST(WidgetAccessibility, ElementsFollowTheirNodeRecords) {
         buildWidgetAccessibility(model, std::span(&record, 1));
         ASSERT_EQ(model.count, 1u);
         for (const auto& [key, expected] : cellsOf(w, arrow + 1, w.size())) {
-            EXPECT_EQ(elementField(model.elements[0], key), unescape(expected)) << line << " [" << key << "]";
+            EXPECT_EQ(elementField(model.elements[0], key), testing::unescapedCell(expected))
+                << line << " [" << key << "]";
         }
     }
 }

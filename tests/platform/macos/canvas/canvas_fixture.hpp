@@ -94,6 +94,23 @@ struct Buffer {
     }
 };
 
+// One frame's drawing of a scene on the CPU path, its commands under their keys, with the raster
+// cache when one is given; the frame's other settings are the test's to make.
+struct Drawing {
+    PacketTraceCounters counters;
+    PacketDrawEnvironment environment;
+    PacketFrameDraw frame;
+
+    explicit Drawing(Scene& scene, RasterCache* cache = nullptr) {
+        environment.cache = cache;
+        environment.counters = &counters;
+        environment.images = &scene.images;
+        frame.commands = scene.commands;
+        frame.keys = scene.keys;
+    }
+    int draw(Buffer& buffer) { return drawPacketCommands(frame, buffer.pixels(), environment); }
+};
+
 // The largest difference of one channel between two buffers of the same size.
 inline int maxChannelDelta(const Buffer& a, const Buffer& b) {
     int delta = 0;

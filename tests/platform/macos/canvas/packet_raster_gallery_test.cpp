@@ -62,15 +62,11 @@ TEST(CanvasGallery, AgreesWithTheReferenceRenderer) {
         scene.images.add(PacketImage{gallery.image.id, 0, static_cast<double>(gallery.image.width),
                                      static_cast<double>(gallery.image.height), image});
         Buffer cpu(width, height);
-        PacketTraceCounters counters;
-        PacketDrawEnvironment environment{nullptr, &counters, &scene.images};
-        PacketFrameDraw draw;
-        draw.commands = scene.commands;
-        draw.keys = scene.keys;
-        draw.scale = scale;
-        draw.clear_color = {1, 1, 1, 1};
-        ASSERT_EQ(drawPacketCommands(draw, cpu.pixels(), environment), 1);
-        EXPECT_EQ(counters.drawn, scene.commands.size());
+        Drawing drawing(scene);
+        drawing.frame.scale = scale;
+        drawing.frame.clear_color = {1, 1, 1, 1};
+        ASSERT_EQ(drawing.draw(cpu), 1);
+        EXPECT_EQ(drawing.counters.drawn, scene.commands.size());
 
         std::uint64_t far = 0;
         double total = 0;

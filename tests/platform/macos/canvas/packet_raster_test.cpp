@@ -28,21 +28,6 @@ std::string rectCommand(double x, double y, double w, double h, const char* colo
     return text;
 }
 
-struct Drawing {
-    PacketTraceCounters counters;
-    PacketDrawEnvironment environment;
-    PacketFrameDraw frame;
-
-    explicit Drawing(Scene& scene, RasterCache* cache = nullptr) {
-        environment.cache = cache;
-        environment.counters = &counters;
-        environment.images = &scene.images;
-        frame.commands = scene.commands;
-        frame.keys = scene.keys;
-    }
-    int draw(Buffer& buffer) { return drawPacketCommands(frame, buffer.pixels(), environment); }
-};
-
 TEST(CanvasCommandPixels, EachCaseDrawsItsPixel) {
     for (const std::string& line : readLines("canvas/command_pixels.txt")) {
         const std::vector<std::string> cells = barCellsOf(line);

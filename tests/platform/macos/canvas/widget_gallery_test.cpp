@@ -181,16 +181,12 @@ Buffer drawPacket(const CanvasPacket& packet, const Gallery& gallery, std::uint3
     std::vector<std::uint8_t> rgba(gallery.imagePixels.begin(), gallery.imagePixels.end());
     scene.images.add(PacketImage{kLabImageId, 0, kLabImageSide, kLabImageSide, rgba});
     Buffer cpu(width, height);
-    PacketTraceCounters counters;
-    PacketDrawEnvironment environment{nullptr, &counters, &scene.images};
-    PacketFrameDraw draw;
-    draw.commands = scene.commands;
-    draw.keys = scene.keys;
-    draw.scale = scale;
+    Drawing drawing(scene);
+    drawing.frame.scale = scale;
     const Color clear = gallery.background();
-    draw.clear_color = {clear.r, clear.g, clear.b, clear.a};
-    EXPECT_EQ(drawPacketCommands(draw, cpu.pixels(), environment), 1);
-    EXPECT_EQ(counters.drawn, scene.commands.size());
+    drawing.frame.clear_color = {clear.r, clear.g, clear.b, clear.a};
+    EXPECT_EQ(drawing.draw(cpu), 1);
+    EXPECT_EQ(drawing.counters.drawn, scene.commands.size());
     return cpu;
 }
 
