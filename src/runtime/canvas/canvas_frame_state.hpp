@@ -4,6 +4,9 @@
 // next plan to compare against, the view's own budget limits, and the reports of its last planned
 // frame.
 
+#include <cstdint>
+#include <optional>
+
 #include "render/frame_history.hpp"
 #include "render/frame_report.hpp"
 
@@ -14,6 +17,9 @@ struct CanvasFrameState {
     CanvasBudgetLimits budgets{};  // 0: no limit
     CanvasFrameReport report;
     bool reported = false;  // a frame was recorded
+    // The display-list revision whose texts did not fit a frame: its frames are planned with the
+    // texts cut short, and the cut was recorded once.
+    std::optional<std::uint64_t> textCutRevision;
 };
 
 }  // namespace kelvo
