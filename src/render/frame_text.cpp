@@ -33,11 +33,15 @@ void warnPlanCapacity(std::size_t limit) {
                  "virtualize long text; snapshots report headroom as text_layout_plans=N/");
 }
 
-void warnLineCapacity(std::size_t limit) {
+}  // namespace
+
+void warnTextLayoutLineCapacity(std::size_t limit) {
     warnCapacity("text layout line capacity exceeded: the per-frame budget is ", limit,
                  " wrapped lines across all text runs (canvas_limits.max_canvas_text_layout_lines_per_view) - clip or "
                  "window long wrapped text; snapshots report headroom as text_layout_lines=N/");
 }
+
+namespace {
 
 TextLayoutKey layoutKey(const TextRunPlan& run) {
     TextLayoutKey key;
@@ -82,7 +86,7 @@ Status planTextLayouts(FramePlan& plan) {
         }
         Result<TextRunPlan> run = layoutTextRunPlan(textRunOfDrawText(text), box, lines.subspan(line_count));
         if (!run) {
-            if (run.error() == Error::TextLayoutLineListFull) warnLineCapacity(lines.size());
+            if (run.error() == Error::TextLayoutLineListFull) warnTextLayoutLineCapacity(lines.size());
             return fail(run.error());
         }
         plans[count++] = {

@@ -5,8 +5,8 @@
 // frame.
 
 #include <cstdint>
-#include <optional>
 
+#include "base/error.hpp"
 #include "render/frame_history.hpp"
 #include "render/frame_report.hpp"
 
@@ -17,9 +17,12 @@ struct CanvasFrameState {
     CanvasBudgetLimits budgets{};  // 0: no limit
     CanvasFrameReport report;
     bool reported = false;  // a frame was recorded
-    // The display-list revision whose texts did not fit a frame: its frames are planned with the
-    // texts cut short, and the cut was recorded once.
-    std::optional<std::uint64_t> textCutRevision;
+    // Whether the last list planned had a text cut short to fit its frame, and which (its command
+    // id and the limit it passed): while one is, lists are fitted before they are planned, and a
+    // cut is recorded only when it is not the one recorded last.
+    bool textCut = false;
+    std::uint64_t textCutCommandId = 0;
+    Error textCutLimit = Error::TextLayoutLineListFull;
 };
 
 }  // namespace kelvo

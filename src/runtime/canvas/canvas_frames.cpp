@@ -41,9 +41,16 @@ CanvasTextFit fitFrameText(std::span<const CanvasCommand> commands, const Canvas
                                 perThreadCanvasScratch<FittedListScratch>().commands);
 }
 
-// "widget <id> in view <label>" of the text cut short first: the widget at fault.
-void recordTextCut(Runtime& runtime, const RuntimeView& view, const CanvasTextFit& fit) {
+// Records the text cut short first, the widget at fault ("widget <id> in view <label>"), unless
+// it is the cut recorded last: a view keeps its oversized text while its other widgets change.
+// Answers whether it recorded.
+bool noteTextCut(Runtime& runtime, const RuntimeView& view, CanvasFrameState& state, const CanvasTextFit& fit) {
     const std::uint64_t commandId = fit.commands[*fit.first_cut].draw_text.id;
+    const bool recorded = state.textCut && state.textCutCommandId == commandId && state.textCutLimit == fit.limit;
+    state.textCut = true;
+    state.textCutCommandId = commandId;
+    state.textCutLimit = fit.limit;
+    if (recorded) return false;
     char buffer[128];  // room for the longest label: the log cuts the detail where a character ends
     BoundedWriter detail(buffer);
     detail.write("widget ");
@@ -51,6 +58,7 @@ void recordTextCut(Runtime& runtime, const RuntimeView& view, const CanvasTextFi
     detail.write(" in view ");
     detail.write(view.label.view());
     recordDispatchErrorDetail(runtime, kTextCutScope, fit.limit, detail.text());
+    return true;
 }
 
 Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const CanvasFrameRequest& request,
@@ -75,21 +83,26 @@ Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const C
     CanvasFrameRequest effective = request;
     effective.force_full_repaint = request.force_full_repaint || purpose == CanvasFramePurpose::screenshot;
     // One widget never stops its view: when its text asks more lines or glyphs of the frame than
-    // it holds, the view is planned with that text cut short, and the cut is recorded once for
-    // the display list (its later frames cut it again before planning).
-    bool cut = false;
-    if (slot->frames.textCutRevision == source.revision) {
-        const CanvasTextFit fit = fitFrameText(source.commands, effective, storage);
-        cut = fit.first_cut.has_value();
-        source.commands = fit.commands;
+    // it holds, the view is planned with that text cut short. While a view has such a text, its
+    // lists are fitted before they are planned.
+    CanvasFrameState& state = slot->frames;
+    std::optional<CanvasTextFit> fit;
+    if (state.textCut) fit = fitFrameText(source.commands, effective, storage);
+    if (fit && fit->first_cut) {
+        // The plan that would have failed warns as it would have.
+        if (noteTextCut(runtime, view, state, *fit) && fit->limit == Error::TextLayoutLineListFull) {
+            warnTextLayoutLineCapacity(storage.text_lines.size());
+        }
+        source.commands = fit->commands;
+    } else if (fit) {
+        state.textCut = false;
     }
     Result<CanvasFrame> planned = planCanvasFrame(source, effective, storage);
-    if (!planned && !cut && isFrameTextLimit(planned.error())) {
-        const CanvasTextFit fit = fitFrameText(source.commands, effective, storage);
-        if (fit.first_cut) {
-            recordTextCut(runtime, view, fit);
-            slot->frames.textCutRevision = source.revision;
-            source.commands = fit.commands;
+    if (!planned && !(fit && fit->first_cut) && isFrameTextLimit(planned.error())) {
+        fit = fitFrameText(source.commands, effective, storage);
+        if (fit->first_cut) {
+            (void)noteTextCut(runtime, view, state, *fit);
+            source.commands = fit->commands;
             planned = planCanvasFrame(source, effective, storage);
         }
     }
