@@ -139,7 +139,8 @@ Status planPathGeometry(FramePlan& plan) {
 Status planImages(FramePlan& plan) {
     std::span<const RenderCommand> renders = plan.renderCommands();
     std::span<const ReferenceImage> known = plan.frame.image_resources;
-    // Pixels are hashed once per image and plan, however often the image is drawn.
+    // An image's pixels are hashed at most once per plan, however often it is drawn (and not at
+    // all when it carries its fingerprint).
     auto& memo = plan.scratch.image_fingerprinted;
     std::fill(memo.begin(), memo.end(), false);
     std::size_t count = 0;
@@ -155,8 +156,7 @@ Status planImages(FramePlan& plan) {
             if (at < memo.size() && memo[at]) {
                 image.fingerprint = plan.scratch.image_fingerprints[at];
             } else {
-                image.fingerprint = renderImageFingerprintForResource(
-                    image_id, ImagePixels{found->width, found->height, found->pixels});
+                image.fingerprint = imagePixelFingerprint(*found);
                 if (at < memo.size()) {
                     memo[at] = true;
                     plan.scratch.image_fingerprints[at] = image.fingerprint;

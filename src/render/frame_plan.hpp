@@ -43,6 +43,10 @@ struct CanvasFrameSource {
 Result<CanvasFrame> planCanvasFrame(const CanvasFrameSource& source, const CanvasFrameRequest& request,
                                     const CanvasFrameStorage& storage);
 
+// The warning line of a frame whose texts need more than `limit` laid-out lines (under the log
+// scope "vexa_canvas_frame"): the plan writes it when it fails with TextLayoutLineListFull.
+void warnTextLayoutLineCapacity(std::size_t limit);
+
 // A render command's bounds under an override: with the override's transform V, the command's
 // transform M becomes M x V (V applied first) before its geometry's corners are mapped; the box is
 // clipped to the command's clip; none when it has no area.

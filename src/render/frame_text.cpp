@@ -1,11 +1,10 @@
 // Text layout plans of a frame: every draw_text of the display list (drawn or not) is laid out into
 // lines, and the laid-out runs are kept in the text layout cache between frames.
 
-#include <cstring>
-
 #include "base/bounded_writer.hpp"
 #include "base/stderr.hpp"
 #include "render/frame_plan_steps.hpp"
+#include "render/frame_text_keys.hpp"
 #include "render/retained_cache.hpp"
 #include "text/text_layout_cache.hpp"
 #include "text/text_run_plan.hpp"
@@ -34,11 +33,15 @@ void warnPlanCapacity(std::size_t limit) {
                  "virtualize long text; snapshots report headroom as text_layout_plans=N/");
 }
 
-void warnLineCapacity(std::size_t limit) {
+}  // namespace
+
+void warnTextLayoutLineCapacity(std::size_t limit) {
     warnCapacity("text layout line capacity exceeded: the per-frame budget is ", limit,
                  " wrapped lines across all text runs (canvas_limits.max_canvas_text_layout_lines_per_view) - clip or "
                  "window long wrapped text; snapshots report headroom as text_layout_lines=N/");
 }
+
+namespace {
 
 TextLayoutKey layoutKey(const TextRunPlan& run) {
     TextLayoutKey key;
@@ -53,21 +56,6 @@ TextLayoutKey layoutKey(const TextRunPlan& run) {
     key.parameters[4] = run.origin_y;
     key.flags = static_cast<std::uint16_t>(static_cast<unsigned>(run.wrap) | (static_cast<unsigned>(run.align) << 8));
     return key;
-}
-
-// Whether `b` lays out exactly as `a` did: the same text, font, size, origin, positioned glyphs and
-// layout box (colour and id do not move a line). A text drawn again over itself (the selected
-// glyphs of an entry, once per selection rectangle) then shares the lines laid out for it, so
-// that the frame's line budget counts its lines once.
-bool laysOutAsBefore(const DrawTextCommand& a, const TextLayoutBox& aBox, const DrawTextCommand& b,
-                     const TextLayoutBox& bBox) {
-    const bool sameGlyphs =
-        a.glyphs.size() == b.glyphs.size() && (a.glyphs.empty() || a.glyphs.data() == b.glyphs.data());
-    return sameGlyphs && a.font == b.font && a.size == b.size && a.origin.x == b.origin.x && a.origin.y == b.origin.y &&
-           a.text.size() == b.text.size() &&
-           (a.text.empty() || std::memcmp(a.text.data(), b.text.data(), a.text.size()) == 0) &&
-           aBox.measurer == bBox.measurer && aBox.max_width == bBox.max_width && aBox.line_height == bBox.line_height &&
-           aBox.wrap == bBox.wrap && aBox.align == bBox.align && aBox.no_ellipsis == bBox.no_ellipsis;
 }
 
 }  // namespace
@@ -98,7 +86,7 @@ Status planTextLayouts(FramePlan& plan) {
         }
         Result<TextRunPlan> run = layoutTextRunPlan(textRunOfDrawText(text), box, lines.subspan(line_count));
         if (!run) {
-            if (run.error() == Error::TextLayoutLineListFull) warnLineCapacity(lines.size());
+            if (run.error() == Error::TextLayoutLineListFull) warnTextLayoutLineCapacity(lines.size());
             return fail(run.error());
         }
         plans[count++] = {

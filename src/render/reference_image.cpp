@@ -145,8 +145,11 @@ Status drawImage(const ReferenceRenderSurface& surface, const RenderCommand& com
     const std::uint8_t* scaled = nullptr;
     ReferenceRenderMemo* memo = surface.memo;
     if (memo != nullptr && pixels.area() >= memo->minimum_area && pixels.area() <= kImageScaleMaxPixels) {
-        ImageScaleKey key{renderImageFingerprintForResource(
-                              draw.image, ImagePixels{image->width, image->height, image->pixels.first(bytes)}),
+        const std::uint64_t fingerprint =
+            image->fingerprint ? *image->fingerprint
+                               : renderImageFingerprintForResource(
+                                     draw.image, ImagePixels{image->width, image->height, image->pixels.first(bytes)});
+        ImageScaleKey key{fingerprint,
                           floatWords(src.x, src.y),
                           floatWords(src.width, src.height),
                           floatWords(fitted.x, fitted.y),

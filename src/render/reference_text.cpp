@@ -23,8 +23,6 @@ std::uint32_t decodeCharacter(std::string_view text, std::size_t at, std::size_t
     return character.length == length ? character.value : kReplacementCharacter;
 }
 
-bool onlyAdvances(char byte) { return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r'; }
-
 const Face& faceFor(const ReferenceRenderSurface& surface, std::uint64_t font) {
     for (const ReferenceFont& entry : surface.fonts) {
         if (entry.id == font && entry.face != nullptr) return *entry.face;
@@ -88,7 +86,7 @@ void drawTextLine(const ReferenceRenderSurface& surface, const RenderCommand& st
         for (std::size_t at = start; at < end;) {
             std::size_t length = textCharLength(chars, at);
             float advance = measureTextAdvance(measurer, run.font, chars, start, at, at + length, size);
-            if (!onlyAdvances(chars[at])) {
+            if (!isAdvanceOnlyCharacter(static_cast<unsigned char>(chars[at]))) {
                 drawGlyphBox(surface, state, text, clip, decodeCharacter(chars, at, length),
                              {pen, baseline - size, advance, size});
             }

@@ -258,6 +258,11 @@ std::uint64_t renderImageFingerprintForResource(std::uint64_t image_id, std::opt
     return hash.state;
 }
 
+std::uint64_t imagePixelFingerprint(const ReferenceImage& image) {
+    if (image.fingerprint) return *image.fingerprint;
+    return renderImageFingerprintForResource(image.id, ImagePixels{image.width, image.height, image.pixels});
+}
+
 std::uint64_t renderCommandFingerprint(const RenderCommand& command) {
     std::uint64_t resource = 0;
     return renderCommandFingerprint(command, resource);

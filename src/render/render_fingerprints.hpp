@@ -15,6 +15,7 @@
 
 #include "base/fnv1a.hpp"
 #include "raster/canvas_geometry.hpp"
+#include "render/render_resources.hpp"
 #include "widgets/commands.hpp"
 
 namespace kelvo {
@@ -56,6 +57,9 @@ struct ImagePixels {
 // From the state 0x63110ce26216af5e: the image id, then, when the pixels are known, the width,
 // the height and every pixel byte.
 std::uint64_t renderImageFingerprintForResource(std::uint64_t image_id, std::optional<ImagePixels> pixels);
+
+// An image's pixel fingerprint: the one it carries, else the one of its id, size and pixels.
+std::uint64_t imagePixelFingerprint(const ReferenceImage& image);
 
 // The fingerprint of one render command, seeded with "render_command": its command id, geometry
 // and bounds, the tag's name and the payload (resource fingerprints enter as their 8 bytes).

@@ -60,6 +60,12 @@ std::size_t textCharStart(std::string_view text, std::size_t offset);
 
 inline bool isTextSpaceOrTab(char byte) { return byte == ' ' || byte == '\t'; }
 
+// Space, tab, line feed and carriage return: drawn text only moves its pen past them (they have
+// no glyph to show), and a frame lists no glyph for them.
+inline bool isAdvanceOnlyCharacter(std::uint32_t code_point) {
+    return code_point == ' ' || code_point == '\t' || code_point == '\n' || code_point == '\r';
+}
+
 // The built-in estimate of one character's advance (the bytes of one character).
 float estimateTextAdvanceForBytes(std::uint64_t font, std::string_view bytes, float size);
 

@@ -1,9 +1,12 @@
 // Text fields, search fields and combo boxes, input groups, and the pieces of edited text they
 // share: selection highlight, re-coloured selected glyphs, composition underline and caret.
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 #include "text/text_caret_geometry.hpp"
+#include "text/text_window.hpp"
 #include "text/widget_text_input.hpp"
 #include "widgets/text_edit_store.hpp"
 #include "widgets/widget_render_controls.hpp"
@@ -92,7 +95,25 @@ Rect entryTextClip(const WidgetDescription& widget, const TextInputWidget& input
             std::max(frame.height - 2 * vertical, 0.0f)};
 }
 
-// Steps 6 to 12 of a text entry: clip, selection, text, selected glyphs, composition, caret.
+// The part of the shown text that the entry draws: the lines its text box shows (and one more
+// on each side) when the text is clipped to the box, else all of it.
+TextWindow shownWindow(const TextRun& shown, const TextLayoutBox& box, std::optional<Rect> clip) {
+    if (!clip) return {0, shown.text.size(), shown.baseline_y};
+    return textWindowForBand(shown, box, clip->y, clip->y + clip->height);
+}
+
+// A range of the text within the window, in the window's offsets; empty (at the window's start)
+// when the range lies outside it.
+ClampedRange windowedRange(ClampedRange range, const TextWindow& window) {
+    const auto inside = [&](std::size_t offset) { return std::clamp(offset, window.start, window.end) - window.start; };
+    return {inside(std::min(range.start, range.end)), inside(std::max(range.start, range.end))};
+}
+
+bool inWindow(std::size_t offset, const TextWindow& window) { return offset >= window.start && offset <= window.end; }
+
+// Steps 6 to 12 of a text entry: clip, selection, text, selected glyphs, composition, caret. A
+// clipped text is drawn from the lines its box shows: the text, the pieces on it and the caret
+// lie where the whole text puts them, and a text of any length costs the frame only those lines.
 Status emitEntryText(WidgetRenderTarget& out, const WidgetDescription& widget, const WidgetTokens& tokens,
                      const EntryFrame& style, const EntryTextParts& parts) {
     const TextInputWidget input = textInputWidgetOf(widget);
@@ -101,33 +122,49 @@ Status emitEntryText(WidgetRenderTarget& out, const WidgetDescription& widget, c
     const float size = textInputTextSize(input, inputTokens);
     const Point origin = snapTextOrigin(widgetTextInputOrigin(input, inputTokens, box), tokens);
 
-    WidgetTextPieces pieces;
-    pieces.widget_id = widget.id;
-    pieces.run.font = tokens.default_font;
-    pieces.run.text = widget.text;
-    pieces.run.layout = box;
-    pieces.run.has_layout = true;
-    pieces.run.size = size;
-    pieces.run.origin_x = origin.x;
-    pieces.run.baseline_y = origin.y;
-    pieces.options = box;
-
-    const bool clips = widgetTextInputClipsText(input, inputTokens, box);
-    if (clips) {
-        TRY(appendPushClip(out, widgetCommandId(widget.id, parts.clip),
-                           entryTextClip(widget, input, inputTokens, tokens), uniformRadii(style.radius)));
-    }
-    std::optional<ClampedRange> selection;
-    if (widget.selection) selection = clampedRange(widget.text, *widget.selection);
-    if (selection && !selection->empty()) {
-        TRY(emitWidgetTextSelectionRects(out, widget, pieces, selection->start, selection->end, parts.selection,
-                                         parts.more_selection, parts.capacity, tokens));
-    }
-
     std::string_view shown = widget.text;
-    bool edited = !shown.empty();
+    const bool edited = !shown.empty();
     if (!edited) shown = widget.placeholder;
     if (shown.empty() && parts.search) shown = widget.label;
+
+    TextRun shownRun;
+    shownRun.font = tokens.default_font;
+    shownRun.text = shown;
+    shownRun.layout = box;
+    shownRun.has_layout = true;
+    shownRun.size = size;
+    shownRun.origin_x = origin.x;
+    shownRun.baseline_y = origin.y;
+
+    std::optional<Rect> clip;
+    if (widgetTextInputClipsText(input, inputTokens, box)) clip = entryTextClip(widget, input, inputTokens, tokens);
+    const TextWindow window = shownWindow(shownRun, box, clip);
+    shownRun.text = shown.substr(window.start, window.end - window.start);
+    shownRun.baseline_y = window.baseline;
+
+    // The pieces belong to the edited text: windowed with it, or the empty text at the origin.
+    WidgetTextPieces pieces;
+    pieces.widget_id = widget.id;
+    pieces.run = shownRun;
+    pieces.options = box;
+    const TextWindow editedWindow = edited ? window : TextWindow{0, 0, origin.y};
+    if (!edited) {
+        pieces.run.text = widget.text;
+        pieces.run.baseline_y = origin.y;
+    }
+
+    if (clip) TRY(appendPushClip(out, widgetCommandId(widget.id, parts.clip), *clip, uniformRadii(style.radius)));
+    std::optional<ClampedRange> selection;
+    std::optional<ClampedRange> shownSelection;
+    if (widget.selection) {
+        selection = clampedRange(widget.text, *widget.selection);
+        shownSelection = windowedRange(*selection, editedWindow);
+    }
+    if (selection && !selection->empty() && !shownSelection->empty()) {
+        TRY(emitWidgetTextSelectionRects(out, widget, pieces, shownSelection->start, shownSelection->end,
+                                         parts.selection, parts.more_selection, parts.capacity, tokens));
+    }
+
     if (!shown.empty()) {
         unsigned part = parts.text;
         if (part == 0) {
@@ -145,25 +182,35 @@ Status emitEntryText(WidgetRenderTarget& out, const WidgetDescription& widget, c
                 color = firstOf(widget.text_color_override, palette(tokens, PaletteColor::text_muted));
             }
         }
-        TRY(appendText(out, widgetCommandId(widget.id, part), tokens.default_font, shown, size, origin, color, box,
-                       tokens));
+        // The origin is snapped already; a window's first baseline lies a whole number of lines
+        // below it and must stay exactly there.
+        DrawTextCommand text;
+        text.id = widgetCommandId(widget.id, part);
+        text.font = tokens.default_font;
+        text.text = shownRun.text;
+        text.layout = box;
+        text.size = size;
+        text.origin = {shownRun.origin_x, shownRun.baseline_y};
+        text.color = color;
+        TRY(out.append(CanvasCommand::drawText(text)));
     }
 
-    if (selection && !selection->empty()) {
-        TRY(emitWidgetTextSelectedGlyphs(out, widget, pieces, selection->start, selection->end, parts.capacity,
-                                         tokens));
+    if (selection && !selection->empty() && !shownSelection->empty()) {
+        TRY(emitWidgetTextSelectedGlyphs(out, widget, pieces, shownSelection->start, shownSelection->end,
+                                         parts.capacity, tokens));
     }
     if (widget.composition) {
         const ClampedRange composition = clampedRange(widget.text, *widget.composition);
-        if (!composition.empty()) {
-            TRY(emitWidgetTextCompositionLines(out, widget, pieces, composition.start, composition.end,
+        const ClampedRange shownComposition = windowedRange(composition, editedWindow);
+        if (!composition.empty() && !shownComposition.empty()) {
+            TRY(emitWidgetTextCompositionLines(out, widget, pieces, shownComposition.start, shownComposition.end,
                                                parts.composition, parts.more_composition, parts.capacity, tokens));
         }
     }
-    if (selection && selection->empty() && isSet(widget.focused)) {
-        TRY(emitWidgetTextCaret(out, widget, pieces, selection->start, parts.caret, tokens));
+    if (selection && selection->empty() && isSet(widget.focused) && inWindow(selection->start, editedWindow)) {
+        TRY(emitWidgetTextCaret(out, widget, pieces, selection->start - editedWindow.start, parts.caret, tokens));
     }
-    if (clips) TRY(appendPopClip(out));
+    if (clip) TRY(appendPopClip(out));
     return {};
 }
 

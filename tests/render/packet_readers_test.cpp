@@ -48,12 +48,14 @@ std::string describeField(const PacketCommand& c, std::string_view field) {
     }
     if (field == "image.opacity") return c.image ? number(c.image->opacity) : "no image";
     if (field == "text.size") return c.text ? number(c.text->size) : "no text";
+    if (field == "text.font") return c.text ? std::to_string(c.text->font) : "no text";
     if (field == "text.color") return c.text ? colour(c.text->color) : "no text";
     if (field == "text.lines") {
         if (!c.text || !c.text->lines) return "no lines";
         std::string out;
         for (const PacketTextLine& line : *c.text->lines) {
-            out += (out.empty() ? "" : ", ") + number(line.x) + " " + number(line.baseline) + " " + line.text;
+            out += (out.empty() ? "" : ", ") +
+                   (line.readable ? number(line.x) + " " + number(line.baseline) + " " + line.text : "unreadable");
         }
         return out;
     }

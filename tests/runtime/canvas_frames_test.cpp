@@ -206,6 +206,84 @@ TEST_F(CanvasFrames, TheSlotsWidgetAnimationsRepaintASettledViewAndPlansAreProfi
     EXPECT_EQ(runtime->frameProfile.stats(planStage).total, 1u);
 }
 
+// 8,200 different characters (past the 8,192 glyphs a frame lists) and 8,193 lines (past its 8,192
+// lines), each in a text beside a checkbox: the view's frames plan and draw the checkbox, the text
+// at fault is drawn cut short to what fits, and the cut is recorded once while it stays the same.
+TEST_F(CanvasFrames, ATextPastAFramesLimitsIsCutShortAndTheRestOfTheViewDraws) {
+    std::string characters;
+    for (std::uint32_t c = 0x4E00; c < 0x4E00 + 8200; ++c) {
+        characters += static_cast<char>(0xE0 | (c >> 12));
+        characters += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        characters += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    std::string lines;
+    for (int i = 0; i < 8192; ++i) lines += "x\n";
+    lines += "y";
+    const auto view = [&](std::string_view text, std::string_view check = "Check") {
+        return std::vector<CanvasCommand>{
+            label(2 * 16 + 3, text, {10, 20}),
+            CanvasCommand::fillRect({3 * 16 + 1, Paint::solid({0, 0, 0, 1}), {300, 10, 16, 16}}),
+            label(3 * 16 + 3, check, {320, 22}),
+        };
+    };
+    const auto drawn = [](const CanvasFrame& frame, std::uint64_t id) -> std::string_view {
+        for (const RenderCommand& render : frame.render_commands) {
+            if (render.command.draw_text.id == id &&
+                canvasCommandTagBits(render.command) == static_cast<unsigned>(CanvasCommandTag::draw_text)) {
+                return render.command.draw_text.text;
+            }
+            if (render.id == id) return "(drawn)";
+        }
+        return "(not drawn)";
+    };
+    ScopedStderrCapture captured;
+
+    show(view(characters));
+    CanvasFrame frame = tick();
+    EXPECT_EQ(frame.glyphs.size(), kMaxFrameGlyphs);
+    EXPECT_EQ(drawn(frame, 3 * 16 + 1), "(drawn)");
+    EXPECT_EQ(drawn(frame, 3 * 16 + 3), "Check");
+    // "Check" lists its five glyphs first: the text keeps 8,187 characters.
+    EXPECT_EQ(drawn(frame, 2 * 16 + 3), characters.substr(0, 3 * (kMaxFrameGlyphs - 5)));
+    ASSERT_EQ(runtime->dispatchErrors.total, 1u);
+    const DispatchErrorDetail& glyphs = runtime->dispatchErrors.recent.back();
+    EXPECT_EQ(glyphs.scope, "canvas_frame");
+    EXPECT_EQ(glyphs.error, Error::GlyphAtlasListFull);
+    EXPECT_EQ(glyphs.detailText(), "widget 2 in view canvas");
+    // The same list draws alike and is not recorded again, in the view or in a screenshot.
+    runtime->views[index].canvas.fullFrameDue = true;
+    EXPECT_EQ(tick().glyphs.size(), kMaxFrameGlyphs);
+    ASSERT_TRUE(
+        planCanvasFrameForView(*runtime, index, {}, canvasFrameStorageForThread(), CanvasFramePurpose::screenshot));
+    EXPECT_EQ(runtime->dispatchErrors.total, 1u);
+
+    show(view(lines));
+    frame = tick();
+    EXPECT_EQ(frame.text_lines.size(), kMaxTextLayoutLines);
+    EXPECT_EQ(drawn(frame, 3 * 16 + 3), "Check");
+    EXPECT_EQ(drawn(frame, 2 * 16 + 3), lines.substr(0, 2 * (kMaxTextLayoutLines - 2) + 1));
+    ASSERT_EQ(runtime->dispatchErrors.total, 2u);
+    EXPECT_EQ(runtime->dispatchErrors.recent.back().error, Error::TextLayoutLineListFull);
+    // The checkbox changes: the same text is cut, and not recorded again.
+    show(view(lines, "Checked"));
+    EXPECT_EQ(drawn(tick(), 3 * 16 + 3), "Checked");
+    EXPECT_EQ(runtime->dispatchErrors.total, 2u);
+    // A list that fits draws whole; the text coming back is recorded again.
+    show(view("short"));
+    EXPECT_EQ(drawn(tick(), 2 * 16 + 3), "short");
+    show(view(lines));
+    tick();
+    EXPECT_EQ(runtime->dispatchErrors.total, 3u);
+    // Each cut of too many lines was warned of once, as the plan warns of a list that does not fit.
+    const std::string warned = captured.text();
+    std::size_t warnings = 0;
+    for (std::size_t at = warned.find("text layout line capacity exceeded"); at != std::string::npos;
+         at = warned.find("text layout line capacity exceeded", at + 1)) {
+        ++warnings;
+    }
+    EXPECT_EQ(warnings, 2u);
+}
+
 TEST_F(CanvasFrames, OnlyCanvasViewsPlanAndTheFirstPlanIsMarked) {
     MemoryIo clock;
     clock.setWallClockNs(5);

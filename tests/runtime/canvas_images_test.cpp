@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "render/render_fingerprints.hpp"
 #include "runtime/canvas/canvas_frames.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/view_widget_tree.hpp"
@@ -145,6 +146,29 @@ TEST_F(CanvasImages, TheStoreKeepsEveryImagesPixelsThroughReplacementsAndRemoval
                   static_cast<std::ptrdiff_t>(image.pixels.size()))
             << image.id;
     }
+}
+
+// The largest image the store holds, 4,096 x 2,048 (32 MiB): registered, its frames carry the
+// fingerprint of its pixels byte for byte, taken when it was registered: the image cannot change in
+// place, so no frame hashes its 32 MiB again. One row more is too large and changes nothing.
+TEST_F(CanvasImages, AnImageOfTheStoresWholeSizeIsFingerprintedOnceWhenRegistered) {
+    std::vector<std::uint8_t> rgba = pixels(4096, 2048, 0);
+    for (std::size_t i = 0; i < rgba.size(); i += 4099) rgba[i] = static_cast<std::uint8_t>(i >> 7);
+    ASSERT_EQ(rgba.size(), kCanvasImageStoreBytes);
+    const std::uint64_t expected = renderImageFingerprintForResource(7, ImagePixels{4096, 2048, rgba});
+    ASSERT_TRUE(registerCanvasImage(*runtime, 7, 4096, 2048, rgba));
+    EXPECT_EQ(present().images[0].fingerprint, expected);
+    EXPECT_EQ(registerCanvasImage(*runtime, 8, 4096, 2049, pixels(4096, 2049, 1)).error(), Error::ImageTooLarge);
+    EXPECT_EQ(registered(), "7:4096x2048:0");
+
+    // What a frame reads is the registered fingerprint, not the pixels as they lie now.
+    runtime->canvasImages.store[0] ^= 0xff;
+    runtime->views[index].canvas.fullFrameDue = true;
+    EXPECT_EQ(present().images[0].fingerprint, expected);
+    // Registering the id again takes the new pixels' fingerprint.
+    const std::vector<std::uint8_t> small = pixels(2, 2, 9);
+    ASSERT_TRUE(registerCanvasImage(*runtime, 7, 2, 2, small));
+    EXPECT_EQ(present().images[0].fingerprint, renderImageFingerprintForResource(7, ImagePixels{2, 2, small}));
 }
 
 TEST_F(CanvasImages, ThePlatformsImageStoreDecidesWhatItHolds) {

@@ -64,6 +64,7 @@ constexpr double kAbsent = std::numeric_limits<double>::quiet_NaN();
 // Drawing's defaults for what a command leaves out.
 constexpr double kDefaultOpacity = 1;
 constexpr double kDefaultTextSize = 12;
+constexpr std::uint64_t kDefaultTextFont = 1;
 
 template <class Enum, class NameFn>
 std::optional<Enum> enumNamed(std::string_view name, int first, int last, NameFn nameOf) {
@@ -147,7 +148,8 @@ std::optional<PacketImageDraw> imageOf(const Value* v) {
 std::optional<PacketText> textOf(const Value* v) {
     if (!v || v->type != Type::object) return std::nullopt;
     PacketText text;
-    text.font = exactOr0(v->member("font"));
+    const Value* font = v->member("font");
+    text.font = font && font->type == Type::number ? exactOr0(font) : kDefaultTextFont;
     text.size = numberOr(v->member("size"), kDefaultTextSize);
     text.origin = pointOr0(v->member("origin"));
     text.color = colorOf(v->member("color"));
@@ -169,7 +171,7 @@ std::optional<PacketText> textOf(const Value* v) {
         auto& out = text.lines.emplace();
         for (const Value& item : lines->items) {
             out.push_back({numberOr(item.member("x"), kAbsent), numberOr(item.member("baseline"), kAbsent),
-                           std::string(stringOf(item.member("text")))});
+                           std::string(stringOf(item.member("text"))), item.type == Type::object});
         }
     }
     return text;

@@ -177,7 +177,8 @@ void writeCommand(BinaryOut& o, const PacketCommand& c) {
                 for (const PacketTextLine& line : *t->lines) {
                     o.f32(line.x);
                     o.f32(line.baseline);
-                    o.string(line.text);
+                    static const std::string kNoText;
+                    o.string(line.readable ? line.text : kNoText);
                 }
             }
         }
@@ -399,6 +400,10 @@ void jsonText(JsonOut& o, const PacketText& t) {
         o.open('[');
         for (const PacketTextLine& line : *t.lines) {
             o.comma();
+            if (!line.readable) {
+                o.raw("null");
+                continue;
+            }
             o.open('{');
             o.optionalNumberMember("x", line.x);
             o.optionalNumberMember("baseline", line.baseline);

@@ -1,11 +1,16 @@
 #include "runtime/canvas/canvas_frames.hpp"
 
 #include <algorithm>
+#include <array>
+
+#include "base/bounded_writer.hpp"
+#include "render/frame_text_fit.hpp"
 
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/canvas/canvas_stage_timer.hpp"
 #include "runtime/flow/launch_timing.hpp"
 #include "runtime/runtime.hpp"
+#include "widgets/thread_scratch.hpp"
 
 namespace kelvo {
 
@@ -17,6 +22,43 @@ Result<CanvasSlot*> canvasViewSlot(Runtime& runtime, std::size_t viewIndex) {
     CanvasSlot* slot = view.kind == ViewKind::gpu_surface ? canvasSlotOf(runtime.canvasSlots, view) : nullptr;
     if (slot == nullptr) return fail(Error::UnsupportedViewKind);
     return slot;
+}
+
+constexpr std::string_view kTextCutScope = "canvas_frame";
+
+// The display list of a view whose texts were cut short to fit its frame.
+struct FittedListScratch {
+    std::array<CanvasCommand, kMaxCanvasCommands> commands;
+};
+
+bool isFrameTextLimit(Error error) {
+    return error == Error::TextLayoutLineListFull || error == Error::GlyphAtlasListFull;
+}
+
+CanvasTextFit fitFrameText(std::span<const CanvasCommand> commands, const CanvasFrameRequest& request,
+                           const CanvasFrameStorage& storage) {
+    return fitCanvasTextToFrame(commands, request.default_layout, {storage.text_lines.size(), storage.glyphs.size()},
+                                perThreadCanvasScratch<FittedListScratch>().commands);
+}
+
+// Records the text cut short first, the widget at fault ("widget <id> in view <label>"), unless
+// it is the cut recorded last: a view keeps its oversized text while its other widgets change.
+// Answers whether it recorded.
+bool noteTextCut(Runtime& runtime, const RuntimeView& view, CanvasFrameState& state, const CanvasTextFit& fit) {
+    const std::uint64_t commandId = fit.commands[*fit.first_cut].draw_text.id;
+    const bool recorded = state.textCut && state.textCutCommandId == commandId && state.textCutLimit == fit.limit;
+    state.textCut = true;
+    state.textCutCommandId = commandId;
+    state.textCutLimit = fit.limit;
+    if (recorded) return false;
+    char buffer[128];  // room for the longest label: the log cuts the detail where a character ends
+    BoundedWriter detail(buffer);
+    detail.write("widget ");
+    detail.writeUnsigned(commandId / 16);
+    detail.write(" in view ");
+    detail.write(view.label.view());
+    recordDispatchErrorDetail(runtime, kTextCutScope, fit.limit, detail.text());
+    return true;
 }
 
 Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const CanvasFrameRequest& request,
@@ -40,7 +82,31 @@ Result<CanvasFrame> planForView(Runtime& runtime, std::size_t viewIndex, const C
 
     CanvasFrameRequest effective = request;
     effective.force_full_repaint = request.force_full_repaint || purpose == CanvasFramePurpose::screenshot;
-    CanvasFrame frame = TRY(planCanvasFrame(source, effective, storage));
+    // One widget never stops its view: when its text asks more lines or glyphs of the frame than
+    // it holds, the view is planned with that text cut short. While a view has such a text, its
+    // lists are fitted before they are planned.
+    CanvasFrameState& state = slot->frames;
+    std::optional<CanvasTextFit> fit;
+    if (state.textCut) fit = fitFrameText(source.commands, effective, storage);
+    if (fit && fit->first_cut) {
+        // The plan that would have failed warns as it would have.
+        if (noteTextCut(runtime, view, state, *fit) && fit->limit == Error::TextLayoutLineListFull) {
+            warnTextLayoutLineCapacity(storage.text_lines.size());
+        }
+        source.commands = fit->commands;
+    } else if (fit) {
+        state.textCut = false;
+    }
+    Result<CanvasFrame> planned = planCanvasFrame(source, effective, storage);
+    if (!planned && !(fit && fit->first_cut) && isFrameTextLimit(planned.error())) {
+        fit = fitFrameText(source.commands, effective, storage);
+        if (fit->first_cut) {
+            (void)noteTextCut(runtime, view, state, *fit);
+            source.commands = fit->commands;
+            planned = planCanvasFrame(source, effective, storage);
+        }
+    }
+    CanvasFrame frame = TRY(std::move(planned));
     if (purpose == CanvasFramePurpose::present) recordCanvasFrame(slot->frames, frame);
     return frame;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "render/render_fingerprints.hpp"
 #include "runtime/canvas/canvas_widget_display.hpp"
 #include "runtime/runtime.hpp"
 
@@ -27,7 +28,8 @@ void refreshResources(CanvasImageTable& table) {
     for (std::size_t i = 0; i < table.records.size(); ++i) {
         const CanvasImageRecord& record = table.records[i];
         table.resources[i] = {record.id, record.width, record.height,
-                              std::span<const std::uint8_t>(table.store.data() + record.offset, byteCountOf(record))};
+                              std::span<const std::uint8_t>(table.store.data() + record.offset, byteCountOf(record)),
+                              record.fingerprint};
     }
 }
 
@@ -74,7 +76,8 @@ Status registerCanvasImage(Runtime& runtime, std::uint64_t id, std::uint32_t wid
     }
     if (replaced >= 0) eraseRecord(table, static_cast<std::size_t>(replaced));
     std::memcpy(table.store.data() + table.storeUsed, rgba.data(), length);
-    (void)table.records.push({id, width, height, table.storeUsed});
+    const std::uint64_t fingerprint = renderImageFingerprintForResource(id, ImagePixels{width, height, rgba});
+    (void)table.records.push({id, width, height, table.storeUsed, fingerprint});
     table.storeUsed += length;
     refreshResources(table);
     redrawCanvasViews(runtime);

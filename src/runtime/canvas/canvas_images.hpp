@@ -28,6 +28,9 @@ struct CanvasImageRecord {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::size_t offset = 0;  // of its pixels in the store
+    // Its pixel fingerprint, taken when it was registered: a registered image never changes in
+    // place (registering the id again replaces it whole), so no frame hashes its pixels again.
+    std::uint64_t fingerprint = 0;
 };
 
 struct CanvasImageTable {

@@ -431,6 +431,111 @@ TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCa
     }
 }
 
+// The page's canvas view holds a text area of 8,193 lines ("x" and a line feed 8,192 times, then
+// "y": more lines than a frame lays out), a text of 8,200 different characters (more glyphs than
+// a frame lists) and a checkbox. The window shows the text area's lines; a real click checks the
+// checkbox and the window shows it checked; real keys type into the text area and the window shows
+// the new text. Only the text of too many glyphs is cut, once recorded.
+TEST_F(GtkSerialCanvasGallery, AViewWithTextsPastAFramesLimitsDrawsAndRedraws) {
+    std::string lines;
+    for (int i = 0; i < 8192; ++i) lines += "x\\n";
+    std::string characters;
+    for (std::uint32_t c = 0x4E00; c < 0x4E00 + 8200; ++c) {
+        characters += static_cast<char>(0xE0 | (c >> 12));
+        characters += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        characters += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    const std::string tree =
+        "column id=1 rect=0,0,1280,800\n"
+        "  text_area id=2 rect=10,10,400,300 text=\"" +
+        lines +
+        "y\" selection=0,0 actions=focus\n"
+        "  checkbox id=3 rect=450,10,120,32 text=\"Check\" actions=toggle\n"
+        "  text id=4 rect=10,330,600,200 text_wrap=1 text=\"" +
+        characters + "\"\n";
+    std::size_t view = 0;
+    installTreeOnFirstResize(tree, [&](Runtime&, std::size_t index) { view = index; });
+    // The checkbox's box, the text area's first lines (points of the view, which starts at the
+    // area's origin).
+    constexpr int kBox[4] = {450, 10, 40, 32};
+    constexpr int kLines[4] = {20, 18, 120, 100};
+    const auto changed = [](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int width,
+                            const int(&rect)[4]) {
+        int count = 0;
+        for (int y = rect[1]; y < rect[1] + rect[3]; ++y) {
+            for (int x = rect[0]; x < rect[0] + rect[2]; ++x) {
+                const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+                count += std::equal(&a[at], &a[at] + 3, &b[at]) ? 0 : 1;
+            }
+        }
+        return count;
+    };
+    const auto inked = [](const std::vector<std::uint8_t>& screen, int width, const int(&rect)[4]) {
+        int count = 0;
+        for (int y = rect[1]; y < rect[1] + rect[3]; ++y) {
+            for (int x = rect[0]; x < rect[0] + rect[2]; ++x) {
+                count += screen[(static_cast<std::size_t>(y) * width + x) * 3] < 100 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    enum class Stage { showing, checking, typing, done } stage = Stage::showing;
+    std::vector<std::uint8_t> before, checked, typed;
+    int width = 0, height = 0, polls = 0, shownFor = 0;
+    every(100, [&] {
+        if (++polls > 300 || stage == Stage::done) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
+        if (!treeInstalled || canvas == nullptr || frames.empty() || !frames.back().nonblank ||
+            !surfaceOf(*canvas).canvas.hasCanvasTexture || ++shownFor < 5) {
+            return true;
+        }
+        GtkWidget* area = named("gallery");
+        const std::vector<std::uint8_t> screen = screenPixels(area, width, height);
+        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+        int x = 0, y = 0;
+        char command[256];
+        if (stage == Stage::showing) {
+            before = screen;
+            gtk_widget_translate_coordinates(area, toplevel, kBox[0] + 8, kBox[1] + 16, &x, &y);
+            std::snprintf(command, sizeof command,
+                          "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1", window, window,
+                          x, y);
+            EXPECT_EQ(std::system(command), 0) << command;
+            stage = Stage::checking;
+        } else if (stage == Stage::checking && changed(before, screen, width, kBox) > 20) {
+            checked = screen;
+            gtk_widget_translate_coordinates(area, toplevel, 200, 100, &x, &y);
+            std::snprintf(command, sizeof command,
+                          "xdotool mousemove --sync --window %lu %d %d click 1 sleep 0.3 type --delay 30 ab", window, x,
+                          y);
+            EXPECT_EQ(std::system(command), 0) << command;
+            stage = Stage::typing;
+        } else if (stage == Stage::typing && changed(checked, screen, width, kLines) > 20) {
+            typed = screen;
+            stage = Stage::done;
+        }
+        return true;
+    });
+    ASSERT_TRUE(app->run());
+    ASSERT_TRUE(treeInstalled);
+    ASSERT_FALSE(before.empty()) << "no frame was shown";
+    EXPECT_GT(inked(before, width, kLines), 40) << "the text area's lines are not shown";
+    EXPECT_GT(inked(before, width, {10, 330, 600, 200}), 1000) << "the long text is not shown";
+    ASSERT_FALSE(checked.empty()) << "the checked checkbox was not shown";
+    ASSERT_FALSE(typed.empty()) << "the typed text was not shown";
+    const CanvasSlot* slot = canvasSlotOf(app->runtime->canvasSlots, app->runtime->views[view]);
+    const WidgetLayoutNode& area = slot->tree.nodes[1];
+    EXPECT_NE(area.text.find("ab"), std::string_view::npos);
+    EXPECT_EQ(area.text.size(), 2 * 8192 + 3);
+    ASSERT_EQ(app->runtime->dispatchErrors.total, 1u);
+    EXPECT_EQ(app->runtime->dispatchErrors.recent.back().error, Error::GlyphAtlasListFull);
+    EXPECT_EQ(app->runtime->dispatchErrors.recent.back().detailText(), "widget 4 in view gallery");
+}
+
 // A real pointer rests on a link beside a list while the list glides (its momentum started by
 // the test): the link stays hovered and the window keeps the link's cursor.
 TEST_F(GtkSerialCanvasGallery, AListGlidingBesideTheRestingPointerKeepsItsHoverAndCursor) {

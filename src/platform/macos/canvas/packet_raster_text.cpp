@@ -6,6 +6,7 @@
 #include "base/utf8.hpp"
 #include "platform/macos/canvas/packet_raster_body.hpp"
 #include "platform/macos/canvas/text_measure.hpp"
+#include "text/text_metrics.hpp"
 
 namespace kelvo {
 
@@ -40,9 +41,10 @@ float naturalWidth(const TextStyle& style, std::string_view text) {
 }
 
 // Draws one line with its baseline at `baseline`, starting at x. Glyphs whose outline cannot be
-// read are left out; the pen still advances. A synthetic weight widens the advances, not the
-// outlines: each outline sits in the middle of its widened advance, as the reference renderer
-// places it.
+// read are left out; the pen still advances. Space, tab, line feed and carriage return only
+// advance the pen, as the reference renderer draws them (the font's placeholder glyph would show
+// in place of the controls). A synthetic weight widens the advances, not the outlines: each
+// outline sits in the middle of its widened advance, as the reference renderer places it.
 void drawLine(const Canvas2d& canvas, const TextStyle& style, std::string_view text, float x, float baseline) {
     thread_local auto builder = std::make_unique<GlyphPathBuilder>();
     const float widened = style.font.advanceScale > 0 ? 1.0f - 1.0f / style.font.advanceScale : 0.0f;
@@ -50,6 +52,10 @@ void drawLine(const Canvas2d& canvas, const TextStyle& style, std::string_view t
         Utf8CodePoint c = utf8CodePointAt(text, at);
         at += std::max<std::size_t>(c.length, 1);
         const float advance = advanceOf(style, c.value);
+        if (isAdvanceOnlyCharacter(c.value)) {
+            x += advance;
+            continue;
+        }
         std::uint16_t glyph = glyphIndex(*style.font.face, c.value);
         builder->clear();
         const Point pen{x + advance * widened * 0.5f, baseline};
@@ -148,6 +154,8 @@ bool drawPacketText(const Canvas2d& canvas, const PacketText& text, double opaci
     }
     if (text.lines && !text.lines->empty()) {
         for (const PacketTextLine& line : *text.lines) {
+            // A line the packet could not read fails the text; the lines before it stay drawn.
+            if (!line.readable) return false;
             if (line.text.empty()) continue;
             float line_x = std::isfinite(line.x) ? static_cast<float>(line.x) : x;
             float baseline = std::isfinite(line.baseline) ? static_cast<float>(line.baseline) : y;

@@ -254,6 +254,28 @@ TEST(CanvasText, SizeIsBoundedBelowAndAbove) {
     EXPECT_EQ(Drawing(huge).draw(c), 1);
 }
 
+// A line of a JSON text that is not an object fails the text there: the lines before it stay
+// drawn, the lines after it and the commands after the text are not drawn.
+TEST(CanvasText, ALineThatIsNoObjectFailsTheTextWhereItStands) {
+    const std::string text =
+        R"({"kind":"draw_text","bounds":[0,0,64,32],"opacity":1,"text":{"size":20,"origin":[0,20],"color":[0,0,0,1],)"
+        R"("text":"HH","layout":{},"lines":[{"x":0,"baseline":20,"text":"H"},7,{"x":32,"baseline":20,"text":"H"}]}})";
+    Scene scene = jsonScene(packetOf(text + "," + rectCommand(0, 28, 4, 4)));
+    Buffer buffer(64, 32);
+    Drawing drawing(scene);
+    EXPECT_EQ(drawing.draw(buffer), 0);
+    const auto inked = [&](std::uint32_t x0, std::uint32_t x1) {
+        int count = 0;
+        for (std::uint32_t y = 0; y < 24; ++y) {
+            for (std::uint32_t x = x0; x < x1; ++x) count += buffer.at(x, y)[3] > 128 ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_GT(inked(0, 20), 10);
+    EXPECT_EQ(inked(32, 52), 0);
+    EXPECT_EQ(buffer.at(1, 29)[3], 0);
+}
+
 Buffer blurredColumn(double radius, double scale, double opacity) {
     // One bright pixel at (200, 0) of a 401 x 1 row.
     Buffer buffer(401, 1);

@@ -126,13 +126,15 @@ double disagreeingShare(const Buffer& cpu, const TestSurface& reference, Rect ar
     return all == 0 ? 1.0 : static_cast<double>(bad) / static_cast<double>(all);
 }
 
+// A tree's display list (the widget gallery's unless another tree is given) with the lab's image.
 struct Gallery {
-    std::unique_ptr<WidgetTreeStorage> tree = installedTree(readData("widgets/gallery.tree"));
+    std::unique_ptr<WidgetTreeStorage> tree;
     std::vector<CanvasCommand> commands;
     LabImagePixels imagePixels = labImagePixels();
     ReferenceImage image{kLabImageId, kLabImageSide, kLabImageSide, imagePixels};
 
-    Gallery() {
+    explicit Gallery(std::string_view treeText = {})
+        : tree(installedTree(treeText.empty() ? readData("widgets/gallery.tree") : std::string(treeText))) {
         Result<std::span<const CanvasCommand>> list = treeDisplayList(*tree);
         EXPECT_TRUE(list.has_value());
         if (list) commands.assign(list->begin(), list->end());
@@ -200,6 +202,59 @@ void savePngs(const char* path, float scale, const Buffer& cpu, const TestSurfac
     out = std::fopen((base + ".reference.png").c_str(), "wb");
     std::fwrite(png.data(), 1, png.size(), out);
     std::fclose(out);
+}
+
+// Texts holding control characters, each a small view drawn by the presenter and by the reference
+// renderer: tab, line feed and carriage return only move the pen in both, so the pictures agree
+// within the gallery's tolerance (a placeholder glyph in their place would not).
+TEST(WidgetGallery, ControlCharactersOnScreenAreWhatTheReferenceRendererDraws) {
+    std::vector<std::pair<std::string, std::string>> scenes;
+    for (const std::string& line : readLines("platform/control_character_texts.txt")) {
+        if (line.starts_with("== ")) {
+            scenes.emplace_back(line.substr(3), "");
+        } else if (!scenes.empty()) {
+            scenes.back().second += line + "\n";
+        }
+    }
+    ASSERT_EQ(scenes.size(), 3u);
+    for (const auto& [title, treeText] : scenes) {
+        SCOPED_TRACE(title);
+        const Gallery scene(treeText);
+        ASSERT_FALSE(scene.commands.empty());
+        const Rect frame = normalizeRect(scene.tree->nodes[0].rect);
+        const auto width = static_cast<std::uint32_t>(frame.width);
+        const auto height = static_cast<std::uint32_t>(frame.height);
+        TestSurface reference(width, height, scene.background());
+        ASSERT_TRUE(renderDisplayList(reference.surface, scene.commands, 1.0f));
+
+        PlannedView view;
+        view.width = frame.width;
+        view.height = frame.height;
+        view.list = scene.commands;
+        Result<CanvasFrame> planned = view.plan();
+        ASSERT_TRUE(planned.has_value());
+        static std::array<KeyedGpuCommand, kMaxKeyedGpuCommands> keyed;
+        auto count =
+            gatherCanvasPacketCurrentCommandsFromPlan(planned->render_commands, planned->width, planned->height,
+                                                      planned->content_bounds, keyed, planned->command_fingerprints);
+        ASSERT_TRUE(count.has_value());
+        CanvasPacket written;
+        buildCanvasPacket({&*planned, std::span<const KeyedGpuCommand>(keyed).first(*count),
+                           view.history->keyedCommands(), PacketLoadAction::clear, 1},
+                          written);
+        std::vector<std::uint8_t> binary(std::size_t{1} << 20);
+        const PacketWriteResult b = writeBinaryCanvasPacket(written, binary);
+        ASSERT_TRUE(b.fits);
+        const std::optional<CanvasPacket> packet = readBinaryCanvasPacket(std::span(binary).first(b.size));
+        ASSERT_TRUE(packet);
+        const Buffer cpu = drawPacket(*packet, scene, width, height, 1.0f);
+
+        const Comparison compared = compare(cpu, reference, std::vector<bool>(std::size_t{width} * height), 1.0f);
+        std::printf("%s: %.3f %% of pixels disagree, %.1f %% in the worst tile\n", title.c_str(),
+                    100 * compared.shareOutsideShadows, 100 * compared.worstTile);
+        EXPECT_LE(compared.shareOutsideShadows, kMaxShareOutsideShadows);
+        EXPECT_LE(compared.worstTile, kMaxTileShare);
+    }
 }
 
 TEST(WidgetGallery, ThePresenterShowsTheReferenceRenderersLinesAndPixels) {
