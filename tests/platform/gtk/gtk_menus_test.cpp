@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
@@ -27,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kPage =
-    "<!doctype html><style>html,body{margin:0;height:100%;background:#ff00ff}</style>"
+    "<!doctype html><style>html,body{margin:0;height:100%;overflow:hidden;background:#ff00ff}</style>"
     "<p id=text>Menu page text</p>";
 
 GtkWidget* mainWindow() { return windowTitled("Vostra Studio"); }
@@ -103,6 +104,63 @@ TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow)
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(opened->width, 1280);
     EXPECT_EQ(opened->height, 820);
+}
+
+// The pixels of the window below its menu bar, as the screen shows them.
+std::vector<guchar> contentPixels(GtkWidget* window) {
+    const int bar = menuBarHeight(window);
+    GdkPixbuf* shot =
+        gdk_pixbuf_get_from_window(gtk_widget_get_window(window), 0, bar, gtk_widget_get_allocated_width(window),
+                                   gtk_widget_get_allocated_height(window) - bar);
+    if (shot == nullptr) return {};
+    std::vector<guchar> pixels(gdk_pixbuf_get_pixels(shot),
+                               gdk_pixbuf_get_pixels(shot) + gdk_pixbuf_get_byte_length(shot));
+    g_object_unref(shot);
+    return pixels;
+}
+
+// Closed menus and dialogs leave the page as it was, without the pointer moving over it.
+TEST_F(GtkSerialMenus, ThePageShowsAgainWhereAClosedMenuOrDialogWas) {
+    loadPage();
+    std::vector<guchar> before;
+    std::vector<guchar> afterMenu;
+    std::vector<guchar> afterDialog;
+    bool menuShown = false;
+    bool dialogShown = false;
+    whenPageShows([&] {
+        before = contentPixels(mainWindow());
+        click(barMenu("Edit"));
+        after(600, [&] {
+            menuShown = shownMenu() != nullptr;
+            ASSERT_EQ(std::system("xdotool key Escape"), 0);
+        });
+        after(1200, [&] {
+            afterMenu = contentPixels(mainWindow());
+            gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio")));
+        });
+        after(1800, [&] {
+            GtkWidget* about = nullptr;
+            GList* toplevels = gtk_window_list_toplevels();
+            for (GList* item = toplevels; item != nullptr; item = item->next) {
+                if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+                    about = GTK_WIDGET(item->data);
+                }
+            }
+            g_list_free(toplevels);
+            dialogShown = about != nullptr;
+            if (about != nullptr) gtk_widget_destroy(about);
+        });
+        after(2400, [&] {
+            afterDialog = contentPixels(mainWindow());
+            kelvo_appkit_stop(host);
+        });
+    });
+    run();
+    EXPECT_TRUE(menuShown);
+    EXPECT_TRUE(dialogShown);
+    ASSERT_FALSE(before.empty());
+    EXPECT_TRUE(afterMenu == before);
+    EXPECT_TRUE(afterDialog == before);
 }
 
 TEST_F(GtkSerialMenus, AboutOpensADialogThatNamesTheApplication) {

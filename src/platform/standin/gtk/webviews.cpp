@@ -172,6 +172,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     g_signal_connect(record->widget, "drag-motion", G_CALLBACK(onDragMotion), data);
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);
+    paintWholeOnPartialDraws(*data);
 
     placeViewsIn(window->content);
     gtk_overlay_add_overlay(GTK_OVERLAY(window->content), record->widget);
