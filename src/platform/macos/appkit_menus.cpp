@@ -226,8 +226,8 @@ void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindo
             // The key window's main web view loads the document it shows again.
             if (key == nullptr) return;
             auto main = host.web.mains.find(key->id);
-            if (main == host.web.mains.end() || main->second->committedUri.empty()) return;
-            platform.webviews.loadUrl(platform.self, main->second->ref, main->second->committedUri);
+            if (main == host.web.mains.end()) return;
+            platform.webviews.reload(platform.self, main->second->ref);
             scheduleFrame(host);
             return;
         }

@@ -432,20 +432,45 @@ TEST(HostModal, EventsWaitUntilTheDialogClosedAndFramesMerge) {
                                                  HostEventKind::timer}));
 }
 
+// Reload (its item or its key) loads the key window's page again, the address it shows or the HTML
+// text it was given, and the frame after it shows the result.
 TEST(HostMenus, ReloadLoadsTheKeyWindowsPageAgain) {
-    for (bool webContent : {true, false}) {
-        HostHarness h;
-        HostOptions options;
-        options.hasWebContent = webContent;
-        ASSERT_NE(h.create(options), nullptr);
-        kelvo_appkit_load_window_webview(h.host, 1, "vexa://app/index.html", 21, 1, nullptr, 0, nullptr, 0, nullptr, 0,
-                                         0);
-        h.platform.at(kMs, [&h] { h.platform.userKeyDown(press(h, "r", "cmd")); });
-        h.run();
-        const std::vector<std::string>& loads = h.platform.webViews()[0]->loads;
-        // Without web content the standard bar has no Reload, and the key goes on to the view.
-        EXPECT_EQ(loads.size(), webContent ? 2u : 1u);
-        EXPECT_EQ(loads.back(), "url vexa://app/index.html");
+    struct Case {
+        std::int32_t kind;
+        std::string_view source;
+        std::string_view reloaded;
+    };
+    for (const Case& page : {Case{1, "vexa://app/index.html", "reload vexa://app/index.html"},
+                             Case{0, "<p>Inline</p>", "reload html <p>Inline</p>"}}) {
+        for (bool webContent : {true, false}) {
+            HostHarness h;
+            HostOptions options;
+            options.hasWebContent = webContent;
+            ASSERT_NE(h.create(options), nullptr);
+            kelvo_appkit_load_window_webview(h.host, 1, page.source.data(), page.source.size(), page.kind, nullptr, 0,
+                                             nullptr, 0, nullptr, 0, 0);
+            // Long after the frames of the first load, when nothing asks for frames any more.
+            std::size_t framesIdle = 0;
+            std::size_t framesBefore = 0;
+            std::size_t framesAfter = 0;
+            h.platform.at(19'000 * kMs, [&h, &framesIdle] { framesIdle = h.count(HostEventKind::frame_requested); });
+            h.platform.at(20'000 * kMs, [&h, &framesBefore] {
+                framesBefore = h.count(HostEventKind::frame_requested);
+                h.platform.userKeyDown(press(h, "r", "cmd"));
+            });
+            h.platform.at(20'100 * kMs, [&h, &framesAfter] {
+                framesAfter = h.count(HostEventKind::frame_requested);
+                kelvo_appkit_stop(h.host);
+            });
+            h.run();
+            EXPECT_EQ(framesIdle, framesBefore);
+            const std::vector<std::string>& loads = h.platform.webViews()[0]->loads;
+            // Without web content the standard bar has no Reload, and the key goes on to the view.
+            ASSERT_EQ(loads.size(), webContent ? 2u : 1u) << page.source;
+            if (!webContent) continue;
+            EXPECT_EQ(loads.back(), page.reloaded);
+            EXPECT_GT(framesAfter, framesBefore) << page.source;
+        }
     }
 }
 
