@@ -245,6 +245,64 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     EXPECT_EQ(copied, "Menu page text");
 }
 
+// The Edit menu's keys in a page do what its items do: typing is undone and redone by key, and the
+// page's own cut and paste keys keep working.
+TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
+    constexpr std::string_view kEditor =
+        "<!doctype html><textarea id=text style='position:fixed;left:0;top:0;width:100%;height:100%'></textarea>";
+    kelvo_appkit_load_window_webview(host, 1, kEditor.data(), kEditor.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    // Each step: keys for xdotool, then the text the page should hold after them. The page undoes
+    // what was typed and deleted in one go as one step, as its Edit menu's Undo does.
+    const std::vector<std::pair<std::string, std::string>> steps = {{"type --delay 30 draft", "draft"},
+                                                                    {"key BackSpace BackSpace", "dra"},
+                                                                    {"key ctrl+z", ""},
+                                                                    {"key ctrl+shift+z", "dra"},
+                                                                    {"key ctrl+a ctrl+x", ""},
+                                                                    {"key ctrl+v", "dra"},
+                                                                    {"key ctrl+z", ""},
+                                                                    {"key ctrl+shift+z", "dra"}};
+    std::vector<std::string> held;
+    std::thread typist;
+    std::size_t step = 0;
+    bool clicked = false;
+    every(100, [&, polls = 0]() mutable {
+        WebKitWebView* view = mainWebView();
+        if (++polls > 200 || held.size() == steps.size()) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (view == nullptr || typist.joinable()) return true;
+        evaluate(view, "document.getElementById('text') ? document.getElementById('text').value : '<none>'",
+                 [&, view](const std::string& text) {
+                     if (typist.joinable() || held.size() == steps.size() || text == "<none>") return;
+                     if (!clicked) {
+                         clicked = true;
+                         click(GTK_WIDGET(view));  // into the text area, once the page is there
+                     }
+                     if (step > 0 && text != steps[step - 1].second) return;
+                     if (step > 0) held.push_back(text);
+                     if (step == steps.size()) return;
+                     const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
+                     const std::string keys = steps[step++].first;
+                     // Typed by another program while this one's loop runs, as a user types.
+                     typist = std::thread([&typist, xid, keys] {
+                         const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
+                         const int status = std::system(command.c_str());
+                         gtk().loop.post(gtk().self, [&typist, status, command] {
+                             EXPECT_EQ(status, 0) << command;
+                             typist.join();
+                         });
+                     });
+                 });
+        return true;
+    });
+    run();
+    if (typist.joinable()) typist.join();
+    std::vector<std::string> wanted;
+    for (const auto& [keys, text] : steps) wanted.push_back(text);
+    EXPECT_EQ(held, wanted);
+}
+
 TEST_F(GtkSerialMenus, AContextMenuOverANativeViewOpensAtThePointInTheView) {
     loadPage();
     const KelvoContextMenuItemRecord items[] = {{4, 0, "Cut", 3, 1, 0}, {5, 0, "Paste", 5, 1, 0}};

@@ -265,6 +265,38 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
                                               "window.miniaturize n=2", "window.destroy n=2"}));
 }
 
+// A page edits with its own keys but leaves undo and redo to the Edit menu; a text field keeps
+// all of them.
+TEST(HostMenus, UndoAndRedoKeysInAPageDoWhatTheirItemsDo) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    kelvo_appkit_load_window_webview(h.host, 1, "<p>x</p>", 8, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    auto typeEditingKeys = [&h] {
+        for (auto [typed, modifiers] : {std::pair("z", "cmd"), std::pair("Z", "cmd,shift"), std::pair("c", "cmd"),
+                                        std::pair("a", "cmd"), std::pair("z", "cmd,opt")}) {
+            h.platform.userKeyDown(press(h, typed, modifiers));
+        }
+    };
+    h.platform.at(kMs, typeEditingKeys);
+    h.platform.at(10 * kMs, [&h] {
+        ASSERT_EQ(kelvo_appkit_create_view(h.host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 0, 0,
+                                           100, 20),
+                  1);
+        ASSERT_EQ(kelvo_appkit_focus_view(h.host, 1, "field", 5), 1);
+    });
+    h.platform.at(20 * kMs, typeEditingKeys);
+    h.platform.at(30 * kMs, [&h] { kelvo_appkit_stop(h.host); });
+    h.run();
+    std::vector<std::string> acts;
+    for (const std::string& entry : h.platform.log()) {
+        if (entry.starts_with("key.") || entry.starts_with("edit.")) acts.push_back(entry);
+    }
+    EXPECT_EQ(acts,
+              (std::vector<std::string>{"key.consumed z", "key.consumed Z", "key.passed c", "key.passed a",
+                                        "key.passed z", "edit.undo n=1 view=1", "edit.redo n=1 view=1", "key.passed z",
+                                        "key.passed Z", "key.passed c", "key.passed a", "key.passed z"}));
+}
+
 KelvoContextMenuItemRecord item(std::uint32_t id, std::string_view label, bool enabled = true) {
     return KelvoContextMenuItemRecord{id, 0, label.data(), label.size(), enabled ? 1 : 0, 0};
 }
