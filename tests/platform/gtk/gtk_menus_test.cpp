@@ -4,6 +4,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -163,28 +164,57 @@ TEST_F(GtkSerialMenus, ThePageShowsAgainWhereAClosedMenuOrDialogWas) {
     EXPECT_TRUE(afterDialog == before);
 }
 
-TEST_F(GtkSerialMenus, AboutOpensADialogThatNamesTheApplication) {
+// The About panels on screen.
+std::vector<GtkWidget*> shownAboutPanels() {
+    std::vector<GtkWidget*> found;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found.push_back(GTK_WIDGET(item->data));
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// With the application's real icon, as large as a dock icon, the panel fits a small screen; asked
+// for again, the open panel comes forward instead of a second one.
+TEST_F(GtkSerialMenus, AboutOpensOnePanelThatNamesTheApplicationAndFitsTheScreen) {
+    ASSERT_TRUE(gtk().windows.setAppIconFromFile(gtk().self, KELVO_BUNDLE_DIR "/Contents/Resources/icon.png"));
     loadPage();
     std::string title;
     std::string program;
+    int logoSide = 0;
+    GdkRectangle frame{};
+    std::size_t panels = 0;
     whenPageShows([&] {
         click(barMenu("Vostra Studio"));
         after(500, [&] { click(barItem("Vostra Studio", "About Vostra Studio")); });
-        after(1500, [&] {
-            GList* toplevels = gtk_window_list_toplevels();
-            for (GList* item = toplevels; item != nullptr; item = item->next) {
-                if (!GTK_IS_ABOUT_DIALOG(item->data) || !gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
-                title = gtk_window_get_title(GTK_WINDOW(item->data));
-                program = gtk_about_dialog_get_program_name(GTK_ABOUT_DIALOG(item->data));
-                gtk_widget_destroy(GTK_WIDGET(item->data));
+        after(1200, [&] { gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio"))); });
+        after(1800, [&] {
+            std::vector<GtkWidget*> shown = shownAboutPanels();
+            panels = shown.size();
+            if (!shown.empty()) {
+                GtkAboutDialog* about = GTK_ABOUT_DIALOG(shown.front());
+                title = gtk_window_get_title(GTK_WINDOW(about));
+                program = gtk_about_dialog_get_program_name(about);
+                GdkPixbuf* logo = gtk_about_dialog_get_logo(about);
+                if (logo != nullptr) logoSide = std::max(gdk_pixbuf_get_width(logo), gdk_pixbuf_get_height(logo));
+                gdk_window_get_frame_extents(gtk_widget_get_window(shown.front()), &frame);
             }
-            g_list_free(toplevels);
+            for (GtkWidget* panel : shown) gtk_widget_destroy(panel);
             kelvo_appkit_stop(host);
         });
     });
     run();
+    EXPECT_EQ(panels, 1u);
     EXPECT_NE(title.find("Vostra Studio"), std::string::npos) << title;
     EXPECT_EQ(program, "Vostra Studio");
+    EXPECT_GT(logoSide, 0);
+    EXPECT_LE(logoSide, 128);
+    EXPECT_GT(frame.width, 0);
+    EXPECT_LE(frame.width, 1280);
+    EXPECT_LE(frame.height, 800);
 }
 
 TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {

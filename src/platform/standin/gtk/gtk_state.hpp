@@ -208,6 +208,7 @@ struct GtkState {
     MenuBarSink menuBarSink{};
     std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
     GObjectPtr<GtkCssProvider> titleBarLook;          // makes title bars drawn over content transparent
+    GtkWidget* aboutPanel = nullptr;                  // the About panel while it is open (GTK holds it)
 
     void post(Task task);
 };

@@ -336,7 +336,7 @@ void beginMoveDrag(void*, WindowRef ref) {
 // The window manager reads a window's icon from one X property (_NET_WM_ICON) that carries every
 // size, and GDK silently drops the whole list when the property would pass its request limit
 // (262,144 32-bit items): a 1,024-pixel icon alone is four times that. So windows get the icon in
-// the sizes desktops show, at most 256 pixels; the full picture stays for the About dialog.
+// the sizes desktops show, at most 256 pixels; the About panel shows the full picture scaled.
 constexpr int kWindowIconSides[] = {256, 128, 64, 48, 32, 16};
 
 void adoptAppIcon(GtkState& state, GdkPixbuf* icon) {
