@@ -135,11 +135,13 @@ struct WindowGeometry {
 };
 
 // The title bar's cover of the content: the content's bounds, the part not under the title bar
-// (both in content coordinates), and the close, minimise and zoom buttons where they are shown.
+// (both in content coordinates), the close, minimise and zoom buttons where they are shown, and
+// the button that opens the application's menu in a title bar that has one.
 struct ChromeLayout {
     RectD bounds{};
     RectD layout{};
     std::array<std::optional<RectD>, 3> buttons{};
+    std::optional<RectD> menuButton{};
 };
 
 // The pointer event being handled right now, if it is a left button press or drag.

@@ -36,7 +36,7 @@ struct GtkWebViewRecord : GtkPlacedView {
     WebViewEvents events{};
     std::vector<RectD> coveredRects;
     std::vector<GtkScriptHandler> handlers;
-    bool dropPending = false;  // a drop's files were asked for
+    bool dropPending = false;     // a drop's files were asked for
     bool wholeDrawAsked = false;  // a draw of the whole view was asked for after a partial one
     // The HTML text the view was last given to show, while it shows that text (no address of its
     // own): a reload shows it again.

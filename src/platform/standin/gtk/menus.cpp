@@ -47,9 +47,41 @@ std::string_view namedKey(guint keyval) {
     return {};
 }
 
-// Offers key presses in our windows to the monitor; what it does not consume goes on as usual.
+// Notes what the left button does in our windows.
+void noteLeftButton(GtkState& state, const GdkEvent* event) {
+    GtkLeftButton& left = state.leftButton;
+    switch (event->type) {
+        case GDK_BUTTON_PRESS:
+        case GDK_2BUTTON_PRESS:
+        case GDK_3BUTTON_PRESS:
+            if (event->button.button != GDK_BUTTON_PRIMARY) return;
+            left.held = true;
+            left.dragged = false;
+            left.clickCount = event->type == GDK_BUTTON_PRESS ? 1 : event->type == GDK_2BUTTON_PRESS ? 2 : 3;
+            left.rootX = event->button.x_root;
+            left.rootY = event->button.y_root;
+            left.time = event->button.time;
+            return;
+        case GDK_MOTION_NOTIFY:
+            if (!left.held || (event->motion.state & GDK_BUTTON1_MASK) == 0) return;
+            left.dragged = true;
+            left.rootX = event->motion.x_root;
+            left.rootY = event->motion.y_root;
+            left.time = event->motion.time;
+            return;
+        case GDK_BUTTON_RELEASE:
+            if (event->button.button == GDK_BUTTON_PRIMARY) left.held = false;
+            return;
+        default:
+            return;
+    }
+}
+
+// Offers key presses in our windows to the monitor (what it does not consume goes on as usual)
+// and notes the left button.
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
+    if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
     if (event->type == GDK_KEY_PRESS && state.keyMonitor.keyDown != nullptr) {
         const GdkEventKey& key = event->key;
         if (GtkWindowRecord* record = gtkWindowRecordFor(state, key.window)) {

@@ -292,9 +292,15 @@ std::optional<RectD> screenVisibleFrame(void*) {
                  static_cast<double>(area.height)};
 }
 
-PointerEvent currentPointerEvent(void*) {
+PointerEvent currentPointerEvent(void* self) {
     GdkEvent* event = gtk_get_current_event();
-    if (event == nullptr) return {};
+    if (event == nullptr) {
+        // Between events (a page's script message): the left button as last seen, while held.
+        const GtkLeftButton& left = gtkState(self).leftButton;
+        if (!left.held) return {};
+        return left.dragged ? PointerEvent{PointerPhase::left_dragged, 0}
+                            : PointerEvent{PointerPhase::left_down, left.clickCount};
+    }
     PointerEvent pointer;
     guint button = 0;
     GdkModifierType state{};
@@ -322,9 +328,15 @@ PointerEvent currentPointerEvent(void*) {
 
 TitlebarDoubleClick titlebarDoubleClick(void*) { return gtkTitlebarDoubleClick(); }
 
-void beginMoveDrag(void*, WindowRef ref) {
+void beginMoveDrag(void* self, WindowRef ref) {
     GdkEvent* event = gtk_get_current_event();
-    if (event == nullptr) return;
+    if (event == nullptr) {
+        const GtkLeftButton& left = gtkState(self).leftButton;
+        if (!left.held) return;
+        gtk_window_begin_move_drag(gtkWindow(ref), GDK_BUTTON_PRIMARY, static_cast<gint>(left.rootX),
+                                   static_cast<gint>(left.rootY), left.time);
+        return;
+    }
     gdouble rootX = 0;
     gdouble rootY = 0;
     gdk_event_get_root_coords(event, &rootX, &rootY);
