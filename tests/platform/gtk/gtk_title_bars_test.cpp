@@ -30,10 +30,11 @@ struct Insets {
 class GtkTitleBars : public GtkHost {
 protected:
     // A window of the style with the magenta page.
-    void open(std::uint64_t id, const char* title, std::int32_t style, double x, double y) {
+    void open(std::uint64_t id, const char* title, std::int32_t style, double x, double y, double width = kWidth,
+              double height = kHeight) {
         const std::string_view name(title);
         ASSERT_EQ(kelvo_appkit_create_window(host, id, title, name.size(), title, name.size(), 1, 1, style, 0, x, y,
-                                             kWidth, kHeight),
+                                             width, height),
                   1);
         kelvo_appkit_load_window_webview(host, id, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0,
                                          0);
@@ -263,6 +264,39 @@ TEST_F(GtkTitleBars, APlainWindowAtTheTopOfTheWorkAreaKeepsItsBarInside) {
     ASSERT_NE(reported, nullptr);
     EXPECT_EQ(reported->x, 30);
     EXPECT_EQ(reported->y, bar);
+}
+
+// A restored frame larger than the screen is fitted to the work area below the menu bar.
+TEST_F(GtkTitleBars, ARestoredFrameLargerThanTheScreenFitsBelowItsBar) {
+    GdkRectangle area{};
+    int windowTop = -1;
+    int windowHeight = -1;
+    int bar = 0;
+    after(100, [&] {
+        gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()) != nullptr
+                                     ? gdk_display_get_primary_monitor(gdk_display_get_default())
+                                     : gdk_display_get_monitor(gdk_display_get_default(), 0),
+                                 &area);
+        open(2, "Large", 0, 0, 0, 4000, 3000);
+    });
+    whenPagesShow({"Large"}, [&] {
+        GtkWidget* window = windowTitled("Large");
+        int left = 0;
+        gdk_window_get_origin(gtk_widget_get_window(window), &left, &windowTop);
+        windowHeight = gtk_widget_get_allocated_height(window);
+        bar = menuBarHeight(window);
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_GT(bar, 10);
+    EXPECT_EQ(windowTop, area.y);
+    EXPECT_EQ(windowTop + windowHeight, area.y + area.height);
+    const KelvoHostEvent* reported = frame(2);
+    ASSERT_NE(reported, nullptr);
+    EXPECT_EQ(reported->x, area.x);
+    EXPECT_EQ(reported->y, area.y + bar);
+    EXPECT_EQ(reported->width, area.width);
+    EXPECT_EQ(reported->height, area.height - bar);
 }
 
 // It moves the display's one pointer: it runs alone.

@@ -146,8 +146,11 @@ WindowRef create(void* self, const WindowDescription& description) {
     gtk_widget_show(record->content);
 
     const int width = static_cast<int>(description.content.width);
-    const int height = static_cast<int>(description.content.height);
+    int height = static_cast<int>(description.content.height);
     const int bar = gtkMenuBarHeight(*record);
+    std::optional<RectD> area = bar > 0 && !description.centre ? screenVisibleFrame(self) : std::nullopt;
+    // The content was fitted into the work area; the menu bar above it must fit there too.
+    if (area) height = std::min(height, std::max(static_cast<int>(area->height) - bar, 1));
     gtk_window_set_default_size(window, width, height + bar);
     if (!resizable) gtk_widget_set_size_request(record->content, width, height);
     // The frame a window draws around its content is laid out once the window is realised.
@@ -159,9 +162,11 @@ WindowRef create(void* self, const WindowDescription& description) {
         int left = static_cast<int>(description.content.x) - offset.x;
         int top = static_cast<int>(description.content.y) - offset.y;
         // The menu bar lies above the content: a content placed at the top of the work area
-        // would put the bar above it, over the desktop's panel. The window stays inside.
-        if (bar > 0) {
-            if (std::optional<RectD> area = screenVisibleFrame(self)) top = std::max(top, static_cast<int>(area->y));
+        // would put the bar above it, over the desktop's panel, and one placed at its bottom would
+        // end below it. The window stays inside.
+        if (area) {
+            top = std::min(top, static_cast<int>(area->y + area->height) - bar - height);
+            top = std::max(top, static_cast<int>(area->y));
         }
         gtk_window_move(window, left, top);
     }
