@@ -377,6 +377,29 @@ TEST(HostStatusItem, FallsBackToTheFirstCharacterOfTheName) {
     EXPECT_FALSE(item);
 }
 
+// A title update sets the item's width after its title: as wide as the text, or square.
+TEST(HostStatusItem, ATitleUpdateSetsTheWidthAfterTheTitle) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    const auto& item = h.platform.services().statusItem;
+    ASSERT_EQ(kelvo_appkit_create_tray(h.host, "/icons/tray.png", 15, nullptr, 0, nullptr, 0), 1);
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->variableLength);
+    h.platform.clearLog();
+    kelvo_appkit_update_tray_title(h.host, "Syncing", 7);
+    EXPECT_TRUE(item->variableLength);
+    kelvo_appkit_update_tray_title(h.host, "", 0);
+    EXPECT_FALSE(item->variableLength);
+    kelvo_appkit_update_tray_title(h.host, "Done", 4);
+    EXPECT_EQ(item->title, "Done");
+    std::vector<std::string> lengths;
+    for (const std::string& entry : h.platform.log()) {
+        if (entry.starts_with("status.length")) lengths.push_back(entry);
+    }
+    EXPECT_EQ(lengths,
+              (std::vector<std::string>{"status.length variable", "status.length square", "status.length variable"}));
+}
+
 TEST(HostStatusItem, NoItemWhereTheDesktopHasNowhereToShowIt) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
