@@ -15,6 +15,7 @@
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
+#include "platform/macos/menu_config.hpp"
 #include "screen_input.hpp"
 #include "support/app_on_host.hpp"
 #include "support/temp_folder.hpp"
@@ -535,6 +536,76 @@ TEST_F(GtkMenus, EditItemsActOnAFocusedTextField) {
     run();
     EXPECT_EQ(copied, "typed words");
     EXPECT_EQ(pasted, "new words");
+}
+
+// The key an item's label shows, as "ctrl+shift+z"; "-" for none.
+std::string shownKey(GtkWidget* item) {
+    if (item == nullptr) return "<no item>";
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    guint key = 0;
+    GdkModifierType mods{};
+    if (GTK_IS_ACCEL_LABEL(label)) gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &mods);
+    if (key == 0) return "-";
+    std::string text;
+    if (mods & GDK_CONTROL_MASK) text += "ctrl+";
+    if (mods & GDK_MOD1_MASK) text += "alt+";
+    if (mods & GDK_SUPER_MASK) text += "super+";
+    if (mods & GDK_SHIFT_MASK) text += "shift+";
+    return text + gdk_keyval_name(gdk_keyval_to_lower(key));
+}
+
+bool checked(GtkWidget* item) {
+    return item != nullptr && GTK_IS_CHECK_MENU_ITEM(item) && gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item));
+}
+
+// What the menu bar's own widgets show: the keys, the items that are off, and check marks that stay
+// as the application set them when clicked.
+TEST_F(GtkMenus, TheBarsItemsShowTheirKeysTheirStateAndTheirMarks) {
+    std::vector<std::string> keys;
+    bool hideOthersOff = false;
+    bool quitOn = false;
+    bool wrapBefore = false;
+    bool wrapAfterClick = false;
+    bool wrapAfterUnset = true;
+    bool exportIsCheck = true;
+    bool offItemOff = false;
+    after(200, [&] {
+        for (auto [menu, item] :
+             {std::pair("File", "Close Window"), std::pair("Edit", "Undo"), std::pair("Edit", "Redo"),
+              std::pair("Edit", "Select All"), std::pair("View", "Toggle Web Inspector"),
+              std::pair("View", "Enter Full Screen"), std::pair("Window", "Zoom")}) {
+            keys.push_back(shownKey(barItem(menu, item)));
+        }
+        hideOthersOff = !gtk_widget_get_sensitive(barItem("Vostra Studio", "Hide Others"));
+        quitOn = gtk_widget_get_sensitive(barItem("Vostra Studio", "Quit Vostra Studio"));
+        testing::setMenus(host, {"Document"},
+                          {{0, "Wrap", "doc.wrap", "", 0, false, true, true},
+                           {0, "Export", "doc.export", "e", 1 | 16},
+                           {0, "Off", "doc.off", "", 0, false, false}});
+        wrapBefore = checked(barItem("Document", "Wrap"));
+        exportIsCheck = GTK_IS_CHECK_MENU_ITEM(barItem("Document", "Export"));
+        offItemOff = !gtk_widget_get_sensitive(barItem("Document", "Off"));
+        keys.push_back(shownKey(barItem("Document", "Export")));
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Document", "Wrap")));
+    });
+    after(500, [&] {
+        // The mark is the application's: a click leaves it, a new configuration takes it away.
+        wrapAfterClick = checked(barItem("Document", "Wrap"));
+        testing::setMenus(host, {"Document"}, {{0, "Wrap", "doc.wrap", "", 0}});
+        wrapAfterUnset = checked(barItem("Document", "Wrap"));
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(keys, (std::vector<std::string>{"ctrl+w", "ctrl+z", "ctrl+shift+z", "ctrl+a", "ctrl+alt+i",
+                                              "ctrl+super+f", "-", "ctrl+shift+e"}));
+    EXPECT_TRUE(hideOthersOff);
+    EXPECT_TRUE(quitOn);
+    EXPECT_TRUE(wrapBefore);
+    EXPECT_TRUE(wrapAfterClick);
+    EXPECT_FALSE(wrapAfterUnset);
+    EXPECT_FALSE(exportIsCheck);
+    EXPECT_TRUE(offItemOff);
+    EXPECT_EQ(count(HostEventKind::menu_command), 1u);
 }
 
 TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {
