@@ -48,6 +48,16 @@ void emitShortcut(KelvoAppKitHost& host, std::uint64_t windowId, const HostShort
     emitEvent(host, event);
 }
 
+// A page edits with the keys of cut, copy, paste and select all itself, but leaves undo and redo
+// to the Edit menu, as pages do on the desktop whose menus these are; WebKit on Linux binds no
+// key to them. So in a focused web view those two keys do what their items do.
+bool leavesKeyToMenu(KelvoAppKitHost& host, standin::WindowRef window, MenuAction action) {
+    if (window == nullptr || (action != MenuAction::undo && action != MenuAction::redo)) return false;
+    standin::StandIn& platform = *host.platform;
+    standin::ViewRef focused = platform.menus.focusedView(platform.self, window);
+    return focused != nullptr && webViewByRef(host, focused) != nullptr;
+}
+
 bool onKeyDown(void* context, const standin::KeyPress& press) {
     KelvoAppKitHost& host = *static_cast<KelvoAppKitHost*>(context);
     // Keys typed into an adopted foreign surface are its own.
@@ -63,8 +73,10 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
         return true;
     }
     const MenuBarItem* item = matchMenuKey(host.menuItems, key, press.modifiers);
-    // The editing items' keys belong to the focused view.
-    if (item == nullptr || !item->enabled || editActionOf(item->action)) return false;
+    if (item == nullptr || !item->enabled) return false;
+    // The editing items' keys belong to the focused view, which edits, except where it leaves
+    // them to the menu.
+    if (editActionOf(item->action) && !leavesKeyToMenu(host, press.window, item->action)) return false;
     // The item acts for the window the key was pressed in, as a click acts for the window whose
     // menu was clicked; the window may have closed by the time the task runs.
     const std::uint64_t windowId = window != nullptr ? window->id : 0;

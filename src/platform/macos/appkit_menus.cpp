@@ -2,7 +2,8 @@
 // application menu. The backend shows it and reports clicks on its items by their tags; its key
 // equivalents are matched here, after the global shortcuts, so that they work the same in every
 // window, whether it shows the bar or not. Editing items (undo, redo, cut, copy, paste, select
-// all) leave their keys to the focused view, which edits; clicked, they act on that view.
+// all) leave their keys to the focused view, which edits (but a web view leaves undo and redo to
+// the menu, appkit_keys.cpp); clicked, they act on that view.
 
 #include "base/ascii.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
@@ -226,8 +227,8 @@ void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindo
             // The key window's main web view loads the document it shows again.
             if (key == nullptr) return;
             auto main = host.web.mains.find(key->id);
-            if (main == host.web.mains.end() || main->second->committedUri.empty()) return;
-            platform.webviews.loadUrl(platform.self, main->second->ref, main->second->committedUri);
+            if (main == host.web.mains.end()) return;
+            platform.webviews.reload(platform.self, main->second->ref);
             scheduleFrame(host);
             return;
         }

@@ -177,6 +177,16 @@ HostWebView* findChildWebView(KelvoAppKitHost& host, std::uint64_t windowId, std
     return found == host.web.children.end() ? nullptr : found->second.get();
 }
 
+HostWebView* webViewByRef(KelvoAppKitHost& host, standin::ViewRef ref) {
+    for (auto& [id, view] : host.web.mains) {
+        if (view->ref == ref) return view.get();
+    }
+    for (auto& [key, view] : host.web.children) {
+        if (view->ref == ref) return view.get();
+    }
+    return nullptr;
+}
+
 void destroyChildWebView(KelvoAppKitHost& host, const std::string& key) {
     auto found = host.web.children.find(key);
     if (found == host.web.children.end()) return;

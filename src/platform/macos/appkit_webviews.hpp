@@ -64,6 +64,8 @@ HostWebView* ensureMainWebView(KelvoAppKitHost& host, std::uint64_t windowId);
 // The window's main web view, else the main window's; null when neither exists.
 HostWebView* webViewForWindow(KelvoAppKitHost& host, std::uint64_t windowId);
 HostWebView* findChildWebView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);
+// The main or child web view the backend knows by `ref`; null for any other view.
+HostWebView* webViewByRef(KelvoAppKitHost& host, standin::ViewRef ref);
 
 // Orders the window's views by layer (equal layers keep their order) above its other views, then
 // recomputes the covered rectangles of its web views and writes them into their pages.

@@ -161,7 +161,9 @@ void deliverWindowEvent(void* context, standin::WindowRef ref, const standin::Wi
         case Kind::content_layout_changed:
             if (!window.observesContentLayout) break;
             emitResizeForWindow(host, id);
-            // Canvas views in the window report their new sizes here once the host has them.
+            // The canvas views in the window tell their sizes again, for the runtime to lay them
+            // out against the new title bar.
+            emitCanvasResizesForWindow(host, id);
             scheduleFrame(host);
             break;
         case Kind::occlusion_changed:

@@ -2,6 +2,7 @@
 // showing, and the runtime's window operations.
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "base/stderr.hpp"
@@ -257,8 +258,11 @@ std::int32_t kelvo_appkit_window_chrome_insets(KelvoAppKitHost* host, std::uint6
     if (covered <= 0.5) return 1;
     *top = covered;
 
+    // The window's buttons, and beside them the button that opens the menu, make one area.
+    std::array<std::optional<standin::RectD>, 4> shown{chrome.buttons[0], chrome.buttons[1], chrome.buttons[2],
+                                                       chrome.menuButton};
     std::optional<standin::RectD> buttons;
-    for (const std::optional<standin::RectD>& button : chrome.buttons) {
+    for (const std::optional<standin::RectD>& button : shown) {
         if (!button) continue;
         if (!buttons) {
             buttons = *button;

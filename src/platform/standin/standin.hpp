@@ -135,11 +135,13 @@ struct WindowGeometry {
 };
 
 // The title bar's cover of the content: the content's bounds, the part not under the title bar
-// (both in content coordinates), and the close, minimise and zoom buttons where they are shown.
+// (both in content coordinates), the close, minimise and zoom buttons where they are shown, and
+// the button that opens the application's menu in a title bar that has one.
 struct ChromeLayout {
     RectD bounds{};
     RectD layout{};
     std::array<std::optional<RectD>, 3> buttons{};
+    std::optional<RectD> menuButton{};
 };
 
 // The pointer event being handled right now, if it is a left button press or drag.
@@ -448,6 +450,9 @@ struct WebViewService {
     void (*loadUrl)(void* self, ViewRef view, std::string_view url) = nullptr;
     // Shows an HTML text that has no address of its own.
     void (*loadHtml)(void* self, ViewRef view, std::string_view html) = nullptr;
+    // Loads the document shown again, as the page's own reload does (its before-unload handler may
+    // ask the user first); a view showing an HTML text it was given shows that text again.
+    void (*reload)(void* self, ViewRef view) = nullptr;
     void (*setZoom)(void* self, ViewRef view, double zoom) = nullptr;
     // Puts the given views of the window above all its others, in this order (the last on top).
     void (*restack)(void* self, WindowRef window, std::span<const ViewRef> bottomToTop) = nullptr;
@@ -861,7 +866,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
     X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
-    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(setZoom) X(restack) X(setCoveredRects) X(showInspector)
+    X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(reload) X(setZoom) X(restack) X(setCoveredRects) X(showInspector)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
 #define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
 #define KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(X) X(setElements)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -441,6 +442,42 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
     EXPECT_TRUE(darkWhileDark);
     EXPECT_FALSE(preferDark());
     EXPECT_GE(reads.load(), 1);
+}
+
+// A settings portal that comes onto the bus after the program started (as a desktop's portal may
+// be started late) is read then, and its preference reported.
+TEST_F(GtkSerialDesktop, APortalThatStartsAfterTheProgramIsReadWhenItComes) {
+    std::unique_ptr<BusPeer> peer;
+    bool darkBefore = true;
+    after(200, [&] {
+        darkBefore = count(HostEventKind::appearance_changed) > 0 &&
+                     seen.back().kind == HostEventKind::appearance_changed && seen.back().event.darkAppearance != 0;
+        peer = std::make_unique<BusPeer>();
+        peer->serve("/org/freedesktop/portal/desktop", kPortalXml,
+                    [](const std::string&, GVariant*, GDBusMethodInvocation* invocation) {
+                        GVariantBuilder keys;
+                        g_variant_builder_init(&keys, G_VARIANT_TYPE("a{sv}"));
+                        g_variant_builder_add(&keys, "{sv}", "color-scheme", g_variant_new_uint32(1));
+                        GVariantBuilder answer;
+                        g_variant_builder_init(&answer, G_VARIANT_TYPE("a{sa{sv}}"));
+                        g_variant_builder_add(&answer, "{s@a{sv}}", "org.freedesktop.appearance",
+                                              g_variant_builder_end(&keys));
+                        g_dbus_method_invocation_return_value(invocation, g_variant_new("(a{sa{sv}})", &answer));
+                    });
+        // Named once it serves, as a portal that starts does.
+        EXPECT_TRUE(peer->own("org.freedesktop.portal.Desktop"));
+    });
+    runUntil([&] {
+        for (const Seen& s : seen) {
+            if (s.kind == HostEventKind::appearance_changed && s.event.darkAppearance != 0) return true;
+        }
+        return false;
+    });
+    EXPECT_FALSE(darkBefore);
+    bool dark = false;
+    for (const Seen& s : seen)
+        dark = dark || (s.kind == HostEventKind::appearance_changed && s.event.darkAppearance != 0);
+    EXPECT_TRUE(dark);
 }
 
 constexpr const char* kNotificationsXml = R"xml(<node><interface name="org.freedesktop.Notifications">

@@ -4,15 +4,18 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
+#include "platform/macos/menu_config.hpp"
 #include "screen_input.hpp"
 #include "support/app_on_host.hpp"
 #include "support/temp_folder.hpp"
@@ -27,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kPage =
-    "<!doctype html><style>html,body{margin:0;height:100%;background:#ff00ff}</style>"
+    "<!doctype html><style>html,body{margin:0;height:100%;overflow:hidden;background:#ff00ff}</style>"
     "<p id=text>Menu page text</p>";
 
 GtkWidget* mainWindow() { return windowTitled("Vostra Studio"); }
@@ -105,28 +108,114 @@ TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow)
     EXPECT_EQ(opened->height, 820);
 }
 
-TEST_F(GtkSerialMenus, AboutOpensADialogThatNamesTheApplication) {
+// The pixels of the window below its menu bar, as the screen shows them.
+std::vector<guchar> contentPixels(GtkWidget* window) {
+    const int bar = menuBarHeight(window);
+    GdkPixbuf* shot =
+        gdk_pixbuf_get_from_window(gtk_widget_get_window(window), 0, bar, gtk_widget_get_allocated_width(window),
+                                   gtk_widget_get_allocated_height(window) - bar);
+    if (shot == nullptr) return {};
+    std::vector<guchar> pixels(gdk_pixbuf_get_pixels(shot),
+                               gdk_pixbuf_get_pixels(shot) + gdk_pixbuf_get_byte_length(shot));
+    g_object_unref(shot);
+    return pixels;
+}
+
+// Closed menus and dialogs leave the page as it was, without the pointer moving over it.
+TEST_F(GtkSerialMenus, ThePageShowsAgainWhereAClosedMenuOrDialogWas) {
     loadPage();
-    std::string title;
-    std::string program;
+    std::vector<guchar> before;
+    std::vector<guchar> afterMenu;
+    std::vector<guchar> afterDialog;
+    bool menuShown = false;
+    bool dialogShown = false;
     whenPageShows([&] {
-        click(barMenu("Vostra Studio"));
-        after(500, [&] { click(barItem("Vostra Studio", "About Vostra Studio")); });
-        after(1500, [&] {
+        before = contentPixels(mainWindow());
+        click(barMenu("Edit"));
+        after(600, [&] {
+            menuShown = shownMenu() != nullptr;
+            ASSERT_EQ(std::system("xdotool key Escape"), 0);
+        });
+        after(1200, [&] {
+            afterMenu = contentPixels(mainWindow());
+            gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio")));
+        });
+        after(1800, [&] {
+            GtkWidget* about = nullptr;
             GList* toplevels = gtk_window_list_toplevels();
             for (GList* item = toplevels; item != nullptr; item = item->next) {
-                if (!GTK_IS_ABOUT_DIALOG(item->data) || !gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
-                title = gtk_window_get_title(GTK_WINDOW(item->data));
-                program = gtk_about_dialog_get_program_name(GTK_ABOUT_DIALOG(item->data));
-                gtk_widget_destroy(GTK_WIDGET(item->data));
+                if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+                    about = GTK_WIDGET(item->data);
+                }
             }
             g_list_free(toplevels);
+            dialogShown = about != nullptr;
+            if (about != nullptr) gtk_widget_destroy(about);
+        });
+        after(2400, [&] {
+            afterDialog = contentPixels(mainWindow());
             kelvo_appkit_stop(host);
         });
     });
     run();
+    EXPECT_TRUE(menuShown);
+    EXPECT_TRUE(dialogShown);
+    ASSERT_FALSE(before.empty());
+    EXPECT_TRUE(afterMenu == before);
+    EXPECT_TRUE(afterDialog == before);
+}
+
+// The About panels on screen.
+std::vector<GtkWidget*> shownAboutPanels() {
+    std::vector<GtkWidget*> found;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found.push_back(GTK_WIDGET(item->data));
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// With the application's real icon, as large as a dock icon, the panel fits a small screen; asked
+// for again, the open panel comes forward instead of a second one.
+TEST_F(GtkSerialMenus, AboutOpensOnePanelThatNamesTheApplicationAndFitsTheScreen) {
+    ASSERT_TRUE(gtk().windows.setAppIconFromFile(gtk().self, KELVO_BUNDLE_DIR "/Contents/Resources/icon.png"));
+    loadPage();
+    std::string title;
+    std::string program;
+    int logoSide = 0;
+    GdkRectangle frame{};
+    std::size_t panels = 0;
+    whenPageShows([&] {
+        click(barMenu("Vostra Studio"));
+        after(500, [&] { click(barItem("Vostra Studio", "About Vostra Studio")); });
+        after(1200, [&] { gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio"))); });
+        after(1800, [&] {
+            std::vector<GtkWidget*> shown = shownAboutPanels();
+            panels = shown.size();
+            if (!shown.empty()) {
+                GtkAboutDialog* about = GTK_ABOUT_DIALOG(shown.front());
+                title = gtk_window_get_title(GTK_WINDOW(about));
+                program = gtk_about_dialog_get_program_name(about);
+                GdkPixbuf* logo = gtk_about_dialog_get_logo(about);
+                if (logo != nullptr) logoSide = std::max(gdk_pixbuf_get_width(logo), gdk_pixbuf_get_height(logo));
+                gdk_window_get_frame_extents(gtk_widget_get_window(shown.front()), &frame);
+            }
+            for (GtkWidget* panel : shown) gtk_widget_destroy(panel);
+            kelvo_appkit_stop(host);
+        });
+    });
+    run();
+    EXPECT_EQ(panels, 1u);
     EXPECT_NE(title.find("Vostra Studio"), std::string::npos) << title;
     EXPECT_EQ(program, "Vostra Studio");
+    EXPECT_GT(logoSide, 0);
+    EXPECT_LE(logoSide, 128);
+    EXPECT_GT(frame.width, 0);
+    EXPECT_LE(frame.width, 1280);
+    EXPECT_LE(frame.height, 800);
 }
 
 TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {
@@ -185,6 +274,64 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     run();
     if (reader.joinable()) reader.join();
     EXPECT_EQ(copied, "Menu page text");
+}
+
+// The Edit menu's keys in a page do what its items do: typing is undone and redone by key, and the
+// page's own cut and paste keys keep working.
+TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
+    constexpr std::string_view kEditor =
+        "<!doctype html><textarea id=text style='position:fixed;left:0;top:0;width:100%;height:100%'></textarea>";
+    kelvo_appkit_load_window_webview(host, 1, kEditor.data(), kEditor.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    // Each step: keys for xdotool, then the text the page should hold after them. The page undoes
+    // what was typed and deleted in one go as one step, as its Edit menu's Undo does.
+    const std::vector<std::pair<std::string, std::string>> steps = {{"type --delay 30 draft", "draft"},
+                                                                    {"key BackSpace BackSpace", "dra"},
+                                                                    {"key ctrl+z", ""},
+                                                                    {"key ctrl+shift+z", "dra"},
+                                                                    {"key ctrl+a ctrl+x", ""},
+                                                                    {"key ctrl+v", "dra"},
+                                                                    {"key ctrl+z", ""},
+                                                                    {"key ctrl+shift+z", "dra"}};
+    std::vector<std::string> held;
+    std::thread typist;
+    std::size_t step = 0;
+    bool clicked = false;
+    every(100, [&, polls = 0]() mutable {
+        WebKitWebView* view = mainWebView();
+        if (++polls > 200 || held.size() == steps.size()) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (view == nullptr || typist.joinable()) return true;
+        evaluate(view, "document.getElementById('text') ? document.getElementById('text').value : '<none>'",
+                 [&, view](const std::string& text) {
+                     if (typist.joinable() || held.size() == steps.size() || text == "<none>") return;
+                     if (!clicked) {
+                         clicked = true;
+                         click(GTK_WIDGET(view));  // into the text area, once the page is there
+                     }
+                     if (step > 0 && text != steps[step - 1].second) return;
+                     if (step > 0) held.push_back(text);
+                     if (step == steps.size()) return;
+                     const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
+                     const std::string keys = steps[step++].first;
+                     // Typed by another program while this one's loop runs, as a user types.
+                     typist = std::thread([&typist, xid, keys] {
+                         const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
+                         const int status = std::system(command.c_str());
+                         gtk().loop.post(gtk().self, [&typist, status, command] {
+                             EXPECT_EQ(status, 0) << command;
+                             typist.join();
+                         });
+                     });
+                 });
+        return true;
+    });
+    run();
+    if (typist.joinable()) typist.join();
+    std::vector<std::string> wanted;
+    for (const auto& [keys, text] : steps) wanted.push_back(text);
+    EXPECT_EQ(held, wanted);
 }
 
 TEST_F(GtkSerialMenus, AContextMenuOverANativeViewOpensAtThePointInTheView) {
@@ -389,6 +536,76 @@ TEST_F(GtkMenus, EditItemsActOnAFocusedTextField) {
     run();
     EXPECT_EQ(copied, "typed words");
     EXPECT_EQ(pasted, "new words");
+}
+
+// The key an item's label shows, as "ctrl+shift+z"; "-" for none.
+std::string shownKey(GtkWidget* item) {
+    if (item == nullptr) return "<no item>";
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    guint key = 0;
+    GdkModifierType mods{};
+    if (GTK_IS_ACCEL_LABEL(label)) gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &mods);
+    if (key == 0) return "-";
+    std::string text;
+    if (mods & GDK_CONTROL_MASK) text += "ctrl+";
+    if (mods & GDK_MOD1_MASK) text += "alt+";
+    if (mods & GDK_SUPER_MASK) text += "super+";
+    if (mods & GDK_SHIFT_MASK) text += "shift+";
+    return text + gdk_keyval_name(gdk_keyval_to_lower(key));
+}
+
+bool checked(GtkWidget* item) {
+    return item != nullptr && GTK_IS_CHECK_MENU_ITEM(item) && gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item));
+}
+
+// What the menu bar's own widgets show: the keys, the items that are off, and check marks that stay
+// as the application set them when clicked.
+TEST_F(GtkMenus, TheBarsItemsShowTheirKeysTheirStateAndTheirMarks) {
+    std::vector<std::string> keys;
+    bool hideOthersOff = false;
+    bool quitOn = false;
+    bool wrapBefore = false;
+    bool wrapAfterClick = false;
+    bool wrapAfterUnset = true;
+    bool exportIsCheck = true;
+    bool offItemOff = false;
+    after(200, [&] {
+        for (auto [menu, item] :
+             {std::pair("File", "Close Window"), std::pair("Edit", "Undo"), std::pair("Edit", "Redo"),
+              std::pair("Edit", "Select All"), std::pair("View", "Toggle Web Inspector"),
+              std::pair("View", "Enter Full Screen"), std::pair("Window", "Zoom")}) {
+            keys.push_back(shownKey(barItem(menu, item)));
+        }
+        hideOthersOff = !gtk_widget_get_sensitive(barItem("Vostra Studio", "Hide Others"));
+        quitOn = gtk_widget_get_sensitive(barItem("Vostra Studio", "Quit Vostra Studio"));
+        testing::setMenus(host, {"Document"},
+                          {{0, "Wrap", "doc.wrap", "", 0, false, true, true},
+                           {0, "Export", "doc.export", "e", 1 | 16},
+                           {0, "Off", "doc.off", "", 0, false, false}});
+        wrapBefore = checked(barItem("Document", "Wrap"));
+        exportIsCheck = GTK_IS_CHECK_MENU_ITEM(barItem("Document", "Export"));
+        offItemOff = !gtk_widget_get_sensitive(barItem("Document", "Off"));
+        keys.push_back(shownKey(barItem("Document", "Export")));
+        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Document", "Wrap")));
+    });
+    after(500, [&] {
+        // The mark is the application's: a click leaves it, a new configuration takes it away.
+        wrapAfterClick = checked(barItem("Document", "Wrap"));
+        testing::setMenus(host, {"Document"}, {{0, "Wrap", "doc.wrap", "", 0}});
+        wrapAfterUnset = checked(barItem("Document", "Wrap"));
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_EQ(keys, (std::vector<std::string>{"ctrl+w", "ctrl+z", "ctrl+shift+z", "ctrl+a", "ctrl+alt+i",
+                                              "ctrl+super+f", "-", "ctrl+shift+e"}));
+    EXPECT_TRUE(hideOthersOff);
+    EXPECT_TRUE(quitOn);
+    EXPECT_TRUE(wrapBefore);
+    EXPECT_TRUE(wrapAfterClick);
+    EXPECT_FALSE(wrapAfterUnset);
+    EXPECT_FALSE(exportIsCheck);
+    EXPECT_TRUE(offItemOff);
+    EXPECT_EQ(count(HostEventKind::menu_command), 1u);
 }
 
 TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {

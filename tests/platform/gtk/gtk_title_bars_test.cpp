@@ -1,10 +1,15 @@
 // Title bars drawn over the page in real windows (label "gtk"): the page of a window of style 1
 // or 2 starts at the window's top edge under a transparent header bar, the insets the runtime
-// reads are the header bar's, the tall toolbar hides in full screen, and the header bar's menu
-// button opens the window's menu.
+// reads are the header bar's with its buttons and menu button, the tall toolbar hides in full
+// screen and canvas views hear of it, the header bar's menu button opens the window's menu, and
+// the page beneath gets the pointer everywhere else and moves the window when it asks. The tests
+// that share the screen with others read what a window draws, not the screen.
 
 #include <array>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
@@ -25,10 +30,11 @@ struct Insets {
 class GtkTitleBars : public GtkHost {
 protected:
     // A window of the style with the magenta page.
-    void open(std::uint64_t id, const char* title, std::int32_t style, double x, double y) {
+    void open(std::uint64_t id, const char* title, std::int32_t style, double x, double y, double width = kWidth,
+              double height = kHeight) {
         const std::string_view name(title);
         ASSERT_EQ(kelvo_appkit_create_window(host, id, title, name.size(), title, name.size(), 1, 1, style, 0, x, y,
-                                             kWidth, kHeight),
+                                             width, height),
                   1);
         kelvo_appkit_load_window_webview(host, id, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0,
                                          0);
@@ -44,7 +50,7 @@ protected:
             for (const char* title : titles) {
                 GtkWidget* window = windowTitled(title);
                 WebKitWebView* page = window != nullptr ? placedWebViewIn(window) : nullptr;
-                if (page == nullptr || magentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return true;
+                if (page == nullptr || drawnMagentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return true;
             }
             then();
             return false;
@@ -83,6 +89,8 @@ void sayFullScreen(GtkWidget* window, bool fullScreen) {
     gdk_event_free(event);
 }
 
+GtkWidget* tallToolbar(GtkWidget* window) { return findNamed(window, "kelvo-tall-titlebar"); }
+
 int heightOf(GtkWidget* widget) {
     return widget != nullptr && gtk_widget_get_visible(widget) ? gtk_widget_get_allocated_height(widget) : 0;
 }
@@ -92,7 +100,8 @@ TEST_F(GtkTitleBars, ThePageStartsAtTheTopEdgeUnderATransparentHeaderBar) {
         int pageX = -1, pageY = -1;      // the page's top left on the screen
         int headerX = -1, headerY = -1;  // the header bar's
         int header = 0, toolbar = 0;
-        int bandMagenta = -1;  // page pixels in a row of the title bar
+        int bandMagenta = -1;                                       // page pixels in a row of the title bar
+        int menuX = -1, menuY = -1, menuWidth = 0, menuHeight = 0;  // the menu button, in the page
         Insets insets;
     };
     std::array<Measured, 2> styles;
@@ -111,8 +120,13 @@ TEST_F(GtkTitleBars, ThePageStartsAtTheTopEdgeUnderATransparentHeaderBar) {
             ASSERT_TRUE(onScreen(page, 0, 0, m.pageX, m.pageY));
             ASSERT_TRUE(onScreen(header, 0, 0, m.headerX, m.headerY));
             m.header = heightOf(header);
-            m.toolbar = heightOf(findOfType(window, GTK_TYPE_TOOLBAR));
-            m.bandMagenta = magentaInRow(page, m.header / 2);
+            m.toolbar = heightOf(tallToolbar(window));
+            m.bandMagenta = drawnMagentaInRow(page, m.header / 2);
+            GtkWidget* menu = findOfType(window, GTK_TYPE_MENU_BUTTON);
+            ASSERT_NE(menu, nullptr);
+            ASSERT_TRUE(gtk_widget_translate_coordinates(menu, page, 0, 0, &m.menuX, &m.menuY));
+            m.menuWidth = gtk_widget_get_allocated_width(menu);
+            m.menuHeight = gtk_widget_get_allocated_height(menu);
             m.insets = insets(static_cast<std::uint64_t>(i + 2));
         }
         plain = insets(1);
@@ -146,6 +160,13 @@ TEST_F(GtkTitleBars, ThePageStartsAtTheTopEdgeUnderATransparentHeaderBar) {
         EXPECT_GT(m.insets.buttonsWidth, 0);
         EXPECT_GT(m.insets.buttonsHeight, 0);
         EXPECT_LE(m.insets.buttonsY + m.insets.buttonsHeight, m.header);
+        // The buttons' area takes in the menu button beside the window's buttons.
+        EXPECT_GT(m.menuWidth, 0);
+        EXPECT_LE(m.insets.buttonsX, m.menuX);
+        EXPECT_GE(m.insets.buttonsX + m.insets.buttonsWidth, m.menuX + m.menuWidth);
+        EXPECT_LE(m.insets.buttonsY, m.menuY);
+        EXPECT_GE(m.insets.buttonsY + m.insets.buttonsHeight, m.menuY + m.menuHeight);
+        EXPECT_EQ(m.insets.right, kWidth - m.insets.buttonsX + kWidth - (m.insets.buttonsX + m.insets.buttonsWidth));
     }
     EXPECT_EQ(styles[0].toolbar, 0);
     EXPECT_GT(styles[1].toolbar, 20);
@@ -163,25 +184,36 @@ TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
     bool toolbarShownDuring = true;
     std::size_t resizesBefore = 0;
     std::size_t resizesDuring = 0;
-    auto resizes = [this] {
+    std::size_t canvasResizesBefore = 0;
+    std::size_t canvasResizesDuring = 0;
+    auto resizes = [this](HostEventKind kind) {
         std::size_t n = 0;
-        for (const Seen& s : seen) n += s.kind == HostEventKind::surface_resized && s.event.windowId == 2 ? 1 : 0;
+        for (const Seen& s : seen) n += s.kind == kind && s.event.windowId == 2 ? 1 : 0;
         return n;
     };
     after(100, [&] { open(2, "Two", 2, 100, 100); });
     whenPagesShow({"Two"}, [&] {
-        GtkWidget* window = windowTitled("Two");
-        before = insets(2).top;
-        header = heightOf(findOfType(window, GTK_TYPE_HEADER_BAR));
-        resizesBefore = resizes();
-        sayFullScreen(window, true);
-        after(500, [&, window] {
-            toolbarShownDuring = gtk_widget_get_visible(findOfType(window, GTK_TYPE_TOOLBAR));
+        // A canvas view below the title bar, as a page lays one out against the insets.
+        ASSERT_EQ(kelvo_appkit_create_view(host, 2, "pad", 3, 12, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 20, 100,
+                                           120, 80),
+                  1);
+        after(300, [&] {
+            GtkWidget* window = windowTitled("Two");
+            before = insets(2).top;
+            header = heightOf(findOfType(window, GTK_TYPE_HEADER_BAR));
+            resizesBefore = resizes(HostEventKind::surface_resized);
+            canvasResizesBefore = resizes(HostEventKind::gpu_surface_resized);
+            sayFullScreen(window, true);
+        });
+        after(800, [&] {
+            GtkWidget* window = windowTitled("Two");
+            toolbarShownDuring = gtk_widget_get_visible(tallToolbar(window));
             during = insets(2).top;
-            resizesDuring = resizes();
+            resizesDuring = resizes(HostEventKind::surface_resized);
+            canvasResizesDuring = resizes(HostEventKind::gpu_surface_resized);
             sayFullScreen(window, false);
         });
-        after(1000, [&] {
+        after(1300, [&] {
             after_ = insets(2).top;
             kelvo_appkit_stop(host);
         });
@@ -192,8 +224,9 @@ TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
     EXPECT_GT(before, header);
     EXPECT_EQ(during, header);
     EXPECT_EQ(after_, before);
-    // The page heard that the part under the title bar changed.
+    // The page and its canvas views heard that the part under the title bar changed.
     EXPECT_GT(resizesDuring, resizesBefore);
+    EXPECT_GT(canvasResizesDuring, canvasResizesBefore);
 }
 
 // The minimum size is the content's, whatever frame the window draws around it.
@@ -231,6 +264,39 @@ TEST_F(GtkTitleBars, APlainWindowAtTheTopOfTheWorkAreaKeepsItsBarInside) {
     ASSERT_NE(reported, nullptr);
     EXPECT_EQ(reported->x, 30);
     EXPECT_EQ(reported->y, bar);
+}
+
+// A restored frame larger than the screen is fitted to the work area below the menu bar.
+TEST_F(GtkTitleBars, ARestoredFrameLargerThanTheScreenFitsBelowItsBar) {
+    GdkRectangle area{};
+    int windowTop = -1;
+    int windowHeight = -1;
+    int bar = 0;
+    after(100, [&] {
+        gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()) != nullptr
+                                     ? gdk_display_get_primary_monitor(gdk_display_get_default())
+                                     : gdk_display_get_monitor(gdk_display_get_default(), 0),
+                                 &area);
+        open(2, "Large", 0, 0, 0, 4000, 3000);
+    });
+    whenPagesShow({"Large"}, [&] {
+        GtkWidget* window = windowTitled("Large");
+        int left = 0;
+        gdk_window_get_origin(gtk_widget_get_window(window), &left, &windowTop);
+        windowHeight = gtk_widget_get_allocated_height(window);
+        bar = menuBarHeight(window);
+        kelvo_appkit_stop(host);
+    });
+    run();
+    EXPECT_GT(bar, 10);
+    EXPECT_EQ(windowTop, area.y);
+    EXPECT_EQ(windowTop + windowHeight, area.y + area.height);
+    const KelvoHostEvent* reported = frame(2);
+    ASSERT_NE(reported, nullptr);
+    EXPECT_EQ(reported->x, area.x);
+    EXPECT_EQ(reported->y, area.y + bar);
+    EXPECT_EQ(reported->width, area.width);
+    EXPECT_EQ(reported->height, area.height - bar);
 }
 
 // It moves the display's one pointer: it runs alone.
@@ -280,22 +346,97 @@ TEST_F(GtkSerialTitleBars, TheMenuButtonOpensTheWindowsMenuAndItsItemsWork) {
     EXPECT_NE(windowTitled("Vostra Studio"), nullptr);
 }
 
-TEST_F(GtkSerialTitleBars, DraggingTheTitleBarMovesTheWindow) {
-    int startX = 0;
-    int startY = 0;
-    after(100, [&] { open(2, "One", 1, 200, 150); });
+// The page of a style-1 window that records what the pointer does to it and asks the host to move
+// the window when pressed.
+constexpr std::string_view kPointerPage =
+    "<!doctype html><style>html,body{margin:0;height:100%;overflow:hidden;background:#ff00ff}</style>"
+    "<script>window.seen = [];"
+    "for (const type of ['mousedown', 'click', 'mousemove', 'wheel'])"
+    "  addEventListener(type, e => seen.push(type + ':' + e.clientX + ',' + e.clientY));"
+    "addEventListener('mousedown', e => { if (window.drags) vexa.invoke('window.drag', {}); });</script>";
+
+// Runs `xdotool` with the arguments on another thread, so that this program's loop goes on while
+// the pointer moves; `then` runs on the main loop after.
+void pointerLater(std::thread& worker, std::string arguments, std::function<void()> then) {
+    worker = std::thread([&worker, arguments = std::move(arguments), then = std::move(then)] {
+        const std::string command = "xdotool " + arguments;
+        const int status = std::system(command.c_str());
+        standin::gtkStandIn().loop.post(standin::gtkStandIn().self, [&worker, status, command, then] {
+            EXPECT_EQ(status, 0) << command;
+            worker.join();
+            then();
+        });
+    });
+}
+
+TEST_F(GtkSerialTitleBars, ThePageBeneathTheTitleBarGetsThePointerAwayFromItsButtons) {
+    std::string seen;
+    std::thread worker;
+    after(100, [&] {
+        ASSERT_EQ(kelvo_appkit_create_window(host, 2, "One", 3, "one", 3, 1, 1, 1, 0, 200, 150, kWidth, kHeight), 1);
+        kelvo_appkit_load_window_webview(host, 2, kPointerPage.data(), kPointerPage.size(), 0, nullptr, 0, nullptr, 0,
+                                         nullptr, 0, 0);
+    });
     whenPagesShow({"One"}, [&] {
-        // A point of the header bar away from its buttons.
-        ASSERT_TRUE(onScreen(findOfType(windowTitled("One"), GTK_TYPE_HEADER_BAR), 40, 10, startX, startY));
-        char command[200];
-        std::snprintf(command, sizeof command,
-                      "xdotool mousemove --sync %d %d mousedown 1 mousemove --sync %d %d mousemove --sync %d %d "
-                      "mouseup 1",
-                      startX, startY, startX + 30, startY + 20, startX + 90, startY + 60);
-        ASSERT_EQ(std::system(command), 0) << command;
-        after(800, [&] { kelvo_appkit_stop(host); });
+        int x = 0;
+        int y = 0;
+        // A point of the page under the header bar, away from its buttons.
+        ASSERT_TRUE(onScreen(GTK_WIDGET(placedWebViewIn(windowTitled("One"))), 60, 20, x, y));
+        char arguments[160];
+        std::snprintf(arguments, sizeof arguments, "mousemove --sync %d %d mousemove --sync %d %d click 1 click 5",
+                      x - 5, y, x, y);
+        pointerLater(worker, arguments, [&] {
+            after(300, [&] {
+                evaluate(placedWebViewIn(windowTitled("One")), "seen.join(' ')", [&](const std::string& text) {
+                    seen = text;
+                    kelvo_appkit_stop(host);
+                });
+            });
+        });
     });
     run();
+    if (worker.joinable()) worker.join();
+    for (const char* reached : {"mousemove:60,20", "mousedown:60,20", "click:60,20", "wheel:60,20"}) {
+        EXPECT_NE(seen.find(reached), std::string::npos) << reached << " in " << seen;
+    }
+}
+
+TEST_F(GtkSerialTitleBars, ThePageMovesItsWindowWhenItAsks) {
+    std::thread worker;
+    bool pointerDone = false;
+    // The runtime answers every page request by asking the host to move the requesting window.
+    kelvo_appkit_set_bridge_callback(
+        host,
+        [](void* context, std::uint64_t windowId, const char*, std::uint64_t, const char*, std::uint64_t, const char*,
+           std::uint64_t) {
+            EXPECT_EQ(kelvo_appkit_start_window_drag(static_cast<KelvoAppKitHost*>(context), windowId), 1);
+        },
+        host);
+    after(100, [&] {
+        ASSERT_EQ(kelvo_appkit_create_window(host, 2, "One", 3, "one", 3, 1, 1, 1, 0, 200, 150, kWidth, kHeight), 1);
+        kelvo_appkit_load_window_webview(host, 2, kPointerPage.data(), kPointerPage.size(), 0, nullptr, 0, nullptr, 0,
+                                         nullptr, 0, 0);
+    });
+    whenPagesShow({"One"}, [&] {
+        WebKitWebView* page = placedWebViewIn(windowTitled("One"));
+        evaluate(page, "window.drags = true", [](const std::string&) {});
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(onScreen(GTK_WIDGET(page), 60, 20, x, y));
+        // Pressed, held while the page's request arrives, then moved.
+        char arguments[240];
+        std::snprintf(arguments, sizeof arguments,
+                      "mousemove --sync %d %d mousedown 1 sleep 0.4 mousemove %d %d sleep 0.1 mousemove %d %d "
+                      "sleep 0.2 mouseup 1",
+                      x, y, x + 30, y + 20, x + 90, y + 60);
+        pointerLater(worker, arguments, [&] {
+            pointerDone = true;
+            after(500, [&] { kelvo_appkit_stop(host); });
+        });
+    });
+    run();
+    if (worker.joinable()) worker.join();
+    EXPECT_TRUE(pointerDone);
     const KelvoHostEvent* moved = frame(2);
     ASSERT_NE(moved, nullptr);
     EXPECT_EQ(moved->x, 200 + 90);

@@ -70,4 +70,34 @@ inline int magentaInRow(GtkWidget* widget, int row) {
     return count;
 }
 
+// The same as the window draws it (into an image of its own, whatever covers it on the screen):
+// for tests that share the screen with others' windows.
+inline int drawnMagentaInRow(GtkWidget* widget, int row) {
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    int left = 0;
+    int top = 0;
+    if (!gtk_widget_get_realized(toplevel) ||
+        !gtk_widget_translate_coordinates(widget, toplevel, 0, row, &left, &top)) {
+        return -1;
+    }
+    const int width = gtk_widget_get_allocated_width(toplevel);
+    const int height = gtk_widget_get_allocated_height(toplevel);
+    if (top < 0 || top >= height) return -1;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(toplevel, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* line = cairo_image_surface_get_data(surface) + top * cairo_image_surface_get_stride(surface);
+    int count = 0;
+    for (int x = left; x < left + gtk_widget_get_allocated_width(widget) && x < width; ++x) {
+        // Cairo's RGB24 is a native-endian 32-bit word: B, G, R, unused in memory here.
+        const unsigned char* pixel = line + x * 4;
+        const guchar rgb[3] = {pixel[2], pixel[1], pixel[0]};
+        count += isMagenta(rgb) ? 1 : 0;
+    }
+    cairo_surface_destroy(surface);
+    return count;
+}
+
 }  // namespace kelvo

@@ -110,6 +110,21 @@ TEST(HostMenuBar, BarsEqualTheTableItemByItem) {
     testing::setNoMenus(standard.host);
     EXPECT_EQ(describe(standard.platform.services().menuBar), tableBar("standard"));
     expectTags(standard.platform.services().menuBar);
+
+    // A configuration of no menus given as empty arrays, not null ones, brings the standard bar back
+    // just the same.
+    testing::setMenus(standard.host, {"Document", "Tools"}, kDocumentAndTools);
+    testing::setMenus(standard.host, {}, kDocumentAndTools);
+    EXPECT_EQ(describe(standard.platform.services().menuBar), tableBar("standard"));
+    testing::setMenus(standard.host, {"Document", "Tools"}, kDocumentAndTools);
+    const char* noTitle = "";
+    const std::uint64_t noLength = 0;
+    const std::uint32_t noIndex = 0;
+    const std::int32_t noFlag = 0;
+    kelvo_appkit_set_menus(standard.host, &noTitle, &noLength, 0, &noIndex, &noTitle, &noLength, &noTitle, &noLength,
+                           &noTitle, &noLength, &noIndex, &noFlag, &noFlag, &noFlag, 0);
+    EXPECT_EQ(describe(standard.platform.services().menuBar), tableBar("standard"));
+    expectTags(standard.platform.services().menuBar);
 }
 
 TEST(HostMenuBar, OnlyThePlainTitledStyleCarriesTheBar) {

@@ -265,6 +265,38 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
                                               "window.miniaturize n=2", "window.destroy n=2"}));
 }
 
+// A page edits with its own keys but leaves undo and redo to the Edit menu; a text field keeps
+// all of them.
+TEST(HostMenus, UndoAndRedoKeysInAPageDoWhatTheirItemsDo) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    kelvo_appkit_load_window_webview(h.host, 1, "<p>x</p>", 8, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    auto typeEditingKeys = [&h] {
+        for (auto [typed, modifiers] : {std::pair("z", "cmd"), std::pair("Z", "cmd,shift"), std::pair("c", "cmd"),
+                                        std::pair("a", "cmd"), std::pair("z", "cmd,opt")}) {
+            h.platform.userKeyDown(press(h, typed, modifiers));
+        }
+    };
+    h.platform.at(kMs, typeEditingKeys);
+    h.platform.at(10 * kMs, [&h] {
+        ASSERT_EQ(kelvo_appkit_create_view(h.host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 0, 0,
+                                           100, 20),
+                  1);
+        ASSERT_EQ(kelvo_appkit_focus_view(h.host, 1, "field", 5), 1);
+    });
+    h.platform.at(20 * kMs, typeEditingKeys);
+    h.platform.at(30 * kMs, [&h] { kelvo_appkit_stop(h.host); });
+    h.run();
+    std::vector<std::string> acts;
+    for (const std::string& entry : h.platform.log()) {
+        if (entry.starts_with("key.") || entry.starts_with("edit.")) acts.push_back(entry);
+    }
+    EXPECT_EQ(acts,
+              (std::vector<std::string>{"key.consumed z", "key.consumed Z", "key.passed c", "key.passed a",
+                                        "key.passed z", "edit.undo n=1 view=1", "edit.redo n=1 view=1", "key.passed z",
+                                        "key.passed Z", "key.passed c", "key.passed a", "key.passed z"}));
+}
+
 KelvoContextMenuItemRecord item(std::uint32_t id, std::string_view label, bool enabled = true) {
     return KelvoContextMenuItemRecord{id, 0, label.data(), label.size(), enabled ? 1 : 0, 0};
 }
@@ -343,6 +375,29 @@ TEST(HostStatusItem, FallsBackToTheFirstCharacterOfTheName) {
 
     kelvo_appkit_remove_tray(h.host);
     EXPECT_FALSE(item);
+}
+
+// A title update sets the item's width after its title: as wide as the text, or square.
+TEST(HostStatusItem, ATitleUpdateSetsTheWidthAfterTheTitle) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    const auto& item = h.platform.services().statusItem;
+    ASSERT_EQ(kelvo_appkit_create_tray(h.host, "/icons/tray.png", 15, nullptr, 0, nullptr, 0), 1);
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->variableLength);
+    h.platform.clearLog();
+    kelvo_appkit_update_tray_title(h.host, "Syncing", 7);
+    EXPECT_TRUE(item->variableLength);
+    kelvo_appkit_update_tray_title(h.host, "", 0);
+    EXPECT_FALSE(item->variableLength);
+    kelvo_appkit_update_tray_title(h.host, "Done", 4);
+    EXPECT_EQ(item->title, "Done");
+    std::vector<std::string> lengths;
+    for (const std::string& entry : h.platform.log()) {
+        if (entry.starts_with("status.length")) lengths.push_back(entry);
+    }
+    EXPECT_EQ(lengths,
+              (std::vector<std::string>{"status.length variable", "status.length square", "status.length variable"}));
 }
 
 TEST(HostStatusItem, NoItemWhereTheDesktopHasNowhereToShowIt) {
@@ -432,20 +487,45 @@ TEST(HostModal, EventsWaitUntilTheDialogClosedAndFramesMerge) {
                                                  HostEventKind::timer}));
 }
 
+// Reload (its item or its key) loads the key window's page again, the address it shows or the HTML
+// text it was given, and the frame after it shows the result.
 TEST(HostMenus, ReloadLoadsTheKeyWindowsPageAgain) {
-    for (bool webContent : {true, false}) {
-        HostHarness h;
-        HostOptions options;
-        options.hasWebContent = webContent;
-        ASSERT_NE(h.create(options), nullptr);
-        kelvo_appkit_load_window_webview(h.host, 1, "vexa://app/index.html", 21, 1, nullptr, 0, nullptr, 0, nullptr, 0,
-                                         0);
-        h.platform.at(kMs, [&h] { h.platform.userKeyDown(press(h, "r", "cmd")); });
-        h.run();
-        const std::vector<std::string>& loads = h.platform.webViews()[0]->loads;
-        // Without web content the standard bar has no Reload, and the key goes on to the view.
-        EXPECT_EQ(loads.size(), webContent ? 2u : 1u);
-        EXPECT_EQ(loads.back(), "url vexa://app/index.html");
+    struct Case {
+        std::int32_t kind;
+        std::string_view source;
+        std::string_view reloaded;
+    };
+    for (const Case& page : {Case{1, "vexa://app/index.html", "reload vexa://app/index.html"},
+                             Case{0, "<p>Inline</p>", "reload html <p>Inline</p>"}}) {
+        for (bool webContent : {true, false}) {
+            HostHarness h;
+            HostOptions options;
+            options.hasWebContent = webContent;
+            ASSERT_NE(h.create(options), nullptr);
+            kelvo_appkit_load_window_webview(h.host, 1, page.source.data(), page.source.size(), page.kind, nullptr, 0,
+                                             nullptr, 0, nullptr, 0, 0);
+            // Long after the frames of the first load, when nothing asks for frames any more.
+            std::size_t framesIdle = 0;
+            std::size_t framesBefore = 0;
+            std::size_t framesAfter = 0;
+            h.platform.at(19'000 * kMs, [&h, &framesIdle] { framesIdle = h.count(HostEventKind::frame_requested); });
+            h.platform.at(20'000 * kMs, [&h, &framesBefore] {
+                framesBefore = h.count(HostEventKind::frame_requested);
+                h.platform.userKeyDown(press(h, "r", "cmd"));
+            });
+            h.platform.at(20'100 * kMs, [&h, &framesAfter] {
+                framesAfter = h.count(HostEventKind::frame_requested);
+                kelvo_appkit_stop(h.host);
+            });
+            h.run();
+            EXPECT_EQ(framesIdle, framesBefore);
+            const std::vector<std::string>& loads = h.platform.webViews()[0]->loads;
+            // Without web content the standard bar has no Reload, and the key goes on to the view.
+            ASSERT_EQ(loads.size(), webContent ? 2u : 1u) << page.source;
+            if (!webContent) continue;
+            EXPECT_EQ(loads.back(), page.reloaded);
+            EXPECT_GT(framesAfter, framesBefore) << page.source;
+        }
     }
 }
 

@@ -33,6 +33,7 @@ struct GtkWindowRecord {
     GtkWidget* menuBar = nullptr;        // borrowed: the menu bar above the content, when it has one
     GtkWidget* titleBar = nullptr;       // borrowed: the title bar drawn over the content, when it has one
     GtkWidget* headerBar = nullptr;      // borrowed: the title bar's header bar
+    GtkWidget* menuButton = nullptr;     // borrowed: the header bar's button that opens the menu
     GtkWidget* toolbar = nullptr;        // borrowed: the tall toolbar below the header bar, when it has one
     int titleBarHeight = 0;              // the title bar's height as last reported
     std::vector<GtkWidget*> menuShells;  // borrowed: every shell showing the application's menu
@@ -167,6 +168,18 @@ struct GtkPortalAppearance {
     bool applying = false;  // GTK's settings are being changed from the portal's
 };
 
+// The left button as last seen in one of our windows (menus.cpp notes it, windows.cpp reads it):
+// a page asks to move its window from a script message that arrives after the press was handled,
+// when GTK has no event at hand any more.
+struct GtkLeftButton {
+    bool held = false;
+    bool dragged = false;  // moved since it was pressed
+    int clickCount = 0;
+    double rootX = 0;
+    double rootY = 0;
+    guint32 time = 0;
+};
+
 struct GtkState {
     StandIn record;
     bool opened = false;
@@ -204,10 +217,12 @@ struct GtkState {
     std::map<DownloadId, GtkDownloadRecord*> downloads;  // each frees itself when it ends
     DownloadId nextDownload = 1;
     KeyMonitor keyMonitor{};
+    GtkLeftButton leftButton;
     std::vector<Menu> menuBar;  // what every window's menu shows
     MenuBarSink menuBarSink{};
     std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
     GObjectPtr<GtkCssProvider> titleBarLook;          // makes title bars drawn over content transparent
+    GtkWidget* aboutPanel = nullptr;                  // the About panel while it is open (GTK holds it)
 
     void post(Task task);
 };

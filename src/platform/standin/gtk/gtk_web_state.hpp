@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,11 @@ struct GtkWebViewRecord : GtkPlacedView {
     WebViewEvents events{};
     std::vector<RectD> coveredRects;
     std::vector<GtkScriptHandler> handlers;
-    bool dropPending = false;  // a drop's files were asked for
+    bool dropPending = false;     // a drop's files were asked for
+    bool wholeDrawAsked = false;  // a draw of the whole view was asked for after a partial one
+    // The HTML text the view was last given to show, while it shows that text (no address of its
+    // own): a reload shows it again.
+    std::optional<std::string> html;
 };
 
 struct GtkWebState {
@@ -54,6 +59,9 @@ inline ViewRef webViewRef(GtkWebViewRecord& record) {
 // is gone.
 std::uint64_t webViewNumberOf(WebKitWebView* webView);
 GtkWebViewRecord* findWebView(GtkState& state, std::uint64_t number);
+// Makes the web view paint the whole of its last frame wherever part of it is drawn again
+// (webview_paint.cpp).
+void paintWholeOnPartialDraws(GtkWebViewRecord& record);
 // Serves the scheme's requests to the web views that name it (scheme.cpp).
 void serveScheme(GtkState& state, std::string_view scheme);
 

@@ -11,6 +11,8 @@
 // the choice is read on a later turn; a menu popped up outside an input event wants a trigger
 // event of its own, or it warns.
 
+#include <algorithm>
+
 #include "platform/standin/gtk/gtk_web_state.hpp"
 
 namespace kelvo::standin {
@@ -45,9 +47,41 @@ std::string_view namedKey(guint keyval) {
     return {};
 }
 
-// Offers key presses in our windows to the monitor; what it does not consume goes on as usual.
+// Notes what the left button does in our windows.
+void noteLeftButton(GtkState& state, const GdkEvent* event) {
+    GtkLeftButton& left = state.leftButton;
+    switch (event->type) {
+        case GDK_BUTTON_PRESS:
+        case GDK_2BUTTON_PRESS:
+        case GDK_3BUTTON_PRESS:
+            if (event->button.button != GDK_BUTTON_PRIMARY) return;
+            left.held = true;
+            left.dragged = false;
+            left.clickCount = event->type == GDK_BUTTON_PRESS ? 1 : event->type == GDK_2BUTTON_PRESS ? 2 : 3;
+            left.rootX = event->button.x_root;
+            left.rootY = event->button.y_root;
+            left.time = event->button.time;
+            return;
+        case GDK_MOTION_NOTIFY:
+            if (!left.held || (event->motion.state & GDK_BUTTON1_MASK) == 0) return;
+            left.dragged = true;
+            left.rootX = event->motion.x_root;
+            left.rootY = event->motion.y_root;
+            left.time = event->motion.time;
+            return;
+        case GDK_BUTTON_RELEASE:
+            if (event->button.button == GDK_BUTTON_PRIMARY) left.held = false;
+            return;
+        default:
+            return;
+    }
+}
+
+// Offers key presses in our windows to the monitor (what it does not consume goes on as usual)
+// and notes the left button.
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
+    if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
     if (event->type == GDK_KEY_PRESS && state.keyMonitor.keyDown != nullptr) {
         const GdkEventKey& key = event->key;
         if (GtkWindowRecord* record = gtkWindowRecordFor(state, key.window)) {
@@ -136,8 +170,30 @@ void popUpMenu(void* self, WindowRef window, double x, double y, std::span<const
     if (!gtk_widget_get_visible(popUp->menu)) onPopUpClosed(nullptr, popUp);
 }
 
+// The About panel's logo: the application's icon at most this many pixels a side. The icon itself
+// may be as large as a dock icon (1,024 pixels), which would make the panel taller than a screen.
+constexpr int kAboutLogoSide = 128;
+
+GObjectPtr<GdkPixbuf> aboutLogo(const GtkState& state) {
+    GdkPixbuf* icon = state.appIcon.get();
+    const int width = gdk_pixbuf_get_width(icon);
+    const int height = gdk_pixbuf_get_height(icon);
+    const int side = std::max(width, height);
+    if (side <= kAboutLogoSide) return GObjectPtr<GdkPixbuf>(GDK_PIXBUF(g_object_ref(icon)));
+    return GObjectPtr<GdkPixbuf>(gdk_pixbuf_scale_simple(icon, std::max(1, width * kAboutLogoSide / side),
+                                                         std::max(1, height * kAboutLogoSide / side),
+                                                         GDK_INTERP_HYPER));
+}
+
+void onAboutDestroyed(GtkWidget*, gpointer data) { static_cast<GtkState*>(data)->aboutPanel = nullptr; }
+
+// One panel at a time: asked again while it is open, the open one comes to the front.
 void showAbout(void* self, const AboutPanel& panel) {
     GtkState& state = gtkState(self);
+    if (state.aboutPanel != nullptr) {
+        gtk_window_present(GTK_WINDOW(state.aboutPanel));
+        return;
+    }
     GtkWidget* about = gtk_about_dialog_new();
     GtkAboutDialog* dialog = GTK_ABOUT_DIALOG(about);
     std::string name(panel.name);
@@ -150,9 +206,11 @@ void showAbout(void* self, const AboutPanel& panel) {
         std::string credits(panel.credits);
         gtk_about_dialog_set_comments(dialog, credits.c_str());
     }
-    if (state.appIcon) gtk_about_dialog_set_logo(dialog, state.appIcon.get());
+    if (state.appIcon) gtk_about_dialog_set_logo(dialog, aboutLogo(state).get());
     gtk_window_set_transient_for(GTK_WINDOW(about), gtkActiveWindow(state));
     g_signal_connect(about, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    g_signal_connect(about, "destroy", G_CALLBACK(onAboutDestroyed), &state);
+    state.aboutPanel = about;
     gtk_widget_show(about);
 }
 

@@ -1,20 +1,24 @@
 // The title bar of a window whose content fills the whole window: a header bar drawn by the
 // application over the top of the content, transparent, without a title, with the window's
 // buttons and the menu button that opens the application's menu; a window with the tall toolbar
-// has an empty toolbar joined below the header bar, hidden while the window is in full screen.
-// The window draws its own decorations (GTK's client-side frame), so no window manager frame
-// lies above the content.
+// has an empty toolbar joined below it, hidden while the window is in full screen. The window
+// draws its own decorations (GTK's client-side frame), so no window manager frame lies above the
+// content.
+//
+// The title bar takes only what lands on its buttons: every other click, movement and wheel turn
+// goes through it to the page, canvas or native view beneath, which may place controls there (the
+// chrome insets say where the buttons are). Moving the window is the page's to ask for, as is
+// what a double click does.
 //
 // Found while checking GTK under Xvfb: a header bar that is the window's own title bar is always
 // laid out above the content, never over it, so the window gets an empty, hidden title bar (which
 // keeps GTK's client-side frame: its resize edges, and its shadow where a compositor runs) and
-// the header bar lies in an overlay over the content instead. GTK then no longer moves the window
-// from the header bar, so the title bar does it itself: a drag past the threshold moves the
-// window, a double click does what the user chose for title bars, a right click shows the window
-// manager's menu. The frame GTK draws around such a window (5 pixels without a compositor, the
-// shadow with one) is known once the window is realised. An empty toolbar is a few pixels tall;
-// the tall toolbar takes the height that a toolbar holding one large button has in the default
-// theme.
+// the header bar lies in an overlay over the content instead. An overlay child that passes input
+// through still gives it to the child widgets with windows of their own, which every button has.
+// The frame GTK draws around such a window (5 pixels without a compositor, the shadow with one) is
+// known once the window is realised. The tall toolbar is a plain box of the height that a toolbar
+// holding one large button has in the default theme: a GtkToolbar would take the pointer over its
+// whole area.
 
 #include <algorithm>
 #include <array>
@@ -28,15 +32,7 @@ namespace {
 
 constexpr int kTallToolbarHeight = 42;
 
-constexpr const char* kTitleBarLook = "headerbar, toolbar { background: none; border: none; box-shadow: none; }";
-
-// Where a left press in the title bar began, while it may still become a drag.
-struct PressRecord {
-    bool pressed = false;
-    double rootX = 0;
-    double rootY = 0;
-};
-constexpr const char* kPressKey = "kelvo-title-bar-press";
+constexpr const char* kTitleBarLook = "headerbar, box { background: none; border: none; box-shadow: none; }";
 
 GtkCssProvider* titleBarLook(GtkState& state) {
     if (!state.titleBarLook) {
@@ -51,61 +47,6 @@ void lookTransparent(GtkState& state, GtkWidget* widget) {
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-void doubleClicked(GtkWindow* window) {
-    switch (gtkTitlebarDoubleClick()) {
-        case TitlebarDoubleClick::minimize:
-            gtk_window_iconify(window);
-            break;
-        case TitlebarDoubleClick::none:
-            break;
-        case TitlebarDoubleClick::zoom:
-            if (gtk_window_is_maximized(window)) {
-                gtk_window_unmaximize(window);
-            } else {
-                gtk_window_maximize(window);
-            }
-            break;
-    }
-}
-
-gboolean onPress(GtkWidget* area, GdkEventButton* event, gpointer data) {
-    auto& window = *static_cast<GtkWindowRecord*>(data);
-    auto* press = static_cast<PressRecord*>(g_object_get_data(G_OBJECT(area), kPressKey));
-    if (event->button == GDK_BUTTON_SECONDARY && event->type == GDK_BUTTON_PRESS) {
-        return gdk_window_show_window_menu(gtk_widget_get_window(window.window), reinterpret_cast<GdkEvent*>(event));
-    }
-    if (event->button != GDK_BUTTON_PRIMARY) return FALSE;
-    if (event->type == GDK_2BUTTON_PRESS) {
-        press->pressed = false;
-        doubleClicked(GTK_WINDOW(window.window));
-        return TRUE;
-    }
-    if (event->type != GDK_BUTTON_PRESS) return FALSE;
-    *press = PressRecord{true, event->x_root, event->y_root};
-    return TRUE;
-}
-
-gboolean onRelease(GtkWidget* area, GdkEventButton* event, gpointer) {
-    if (event->button == GDK_BUTTON_PRIMARY) {
-        static_cast<PressRecord*>(g_object_get_data(G_OBJECT(area), kPressKey))->pressed = false;
-    }
-    return FALSE;
-}
-
-gboolean onMotion(GtkWidget* area, GdkEventMotion* event, gpointer data) {
-    auto& window = *static_cast<GtkWindowRecord*>(data);
-    auto* press = static_cast<PressRecord*>(g_object_get_data(G_OBJECT(area), kPressKey));
-    if (!press->pressed || (event->state & GDK_BUTTON1_MASK) == 0) return FALSE;
-    if (!gtk_drag_check_threshold(area, static_cast<int>(press->rootX), static_cast<int>(press->rootY),
-                                  static_cast<int>(event->x_root), static_cast<int>(event->y_root))) {
-        return TRUE;
-    }
-    press->pressed = false;
-    gtk_window_begin_move_drag(GTK_WINDOW(window.window), GDK_BUTTON_PRIMARY, static_cast<int>(press->rootX),
-                               static_cast<int>(press->rootY), event->time);
-    return TRUE;
-}
-
 // The title bar's height changes when the toolbar shows or hides: the content's layout changed.
 void onTitleBarAllocated(GtkWidget*, GdkRectangle* allocation, gpointer data) {
     auto& window = *static_cast<GtkWindowRecord*>(data);
@@ -113,6 +54,21 @@ void onTitleBarAllocated(GtkWidget*, GdkRectangle* allocation, gpointer data) {
     const bool first = window.titleBarHeight == 0;
     window.titleBarHeight = allocation->height;
     if (!first) gtkDeliverLater(window, WindowEventKind::content_layout_changed);
+}
+
+// Whether the desktop puts the window's buttons at the start of a title bar (a decoration layout
+// such as "close,minimize,maximize:menu").
+bool windowButtonsAtStart() {
+    gchar* layout = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-decoration-layout", &layout, nullptr);
+    GCharPtr owned(layout);
+    if (!owned) return false;
+    std::string_view text(owned.get());
+    std::string_view start = text.substr(0, text.find(':'));
+    for (std::string_view button : {"close", "minimize", "maximize"}) {
+        if (start.find(button) != std::string_view::npos) return true;
+    }
+    return false;
 }
 
 GtkWidget* menuButton(GtkWindowRecord& window) {
@@ -128,6 +84,7 @@ GtkWidget* menuButton(GtkWindowRecord& window) {
     gtkAttachWindowMenu(window, GTK_MENU_SHELL(menu));
     gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
     gtk_widget_show_all(button);
+    window.menuButton = button;
     return button;
 }
 
@@ -149,6 +106,19 @@ void findWindowButtons(GtkWidget* widget, gpointer data) {
     if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), findWindowButtons, data);
 }
 
+// Where a shown button lies in the window's content; none when it is not shown.
+std::optional<RectD> placeIn(const GtkWindowRecord& window, GtkWidget* button) {
+    int left = 0;
+    int top = 0;
+    if (button == nullptr || !gtk_widget_get_mapped(button) ||
+        !gtk_widget_translate_coordinates(button, window.content, 0, 0, &left, &top)) {
+        return std::nullopt;
+    }
+    return RectD{static_cast<double>(left), static_cast<double>(top),
+                 static_cast<double>(gtk_widget_get_allocated_width(button)),
+                 static_cast<double>(gtk_widget_get_allocated_height(button))};
+}
+
 }  // namespace
 
 void gtkAddTitleBar(GtkWindowRecord& window, GtkWidget* frame, bool tallToolbar) {
@@ -160,34 +130,30 @@ void gtkAddTitleBar(GtkWindowRecord& window, GtkWidget* frame, bool tallToolbar)
 
     window.headerBar = gtk_header_bar_new();
     gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(window.headerBar), TRUE);
-    gtk_header_bar_pack_end(GTK_HEADER_BAR(window.headerBar), menuButton(window));
+    // The menu button sits beside the window's buttons, so that together they make one area.
+    if (windowButtonsAtStart()) {
+        gtk_header_bar_pack_start(GTK_HEADER_BAR(window.headerBar), menuButton(window));
+    } else {
+        gtk_header_bar_pack_end(GTK_HEADER_BAR(window.headerBar), menuButton(window));
+    }
     lookTransparent(state, window.headerBar);
 
-    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_pack_start(GTK_BOX(column), window.headerBar, FALSE, FALSE, 0);
+    window.titleBar = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(window.titleBar), window.headerBar, FALSE, FALSE, 0);
     gtk_widget_show(window.headerBar);
     if (tallToolbar) {
-        window.toolbar = gtk_toolbar_new();
+        window.toolbar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+        gtk_widget_set_name(window.toolbar, "kelvo-tall-titlebar");
         gtk_widget_set_size_request(window.toolbar, -1, kTallToolbarHeight);
         lookTransparent(state, window.toolbar);
-        gtk_box_pack_start(GTK_BOX(column), window.toolbar, FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(window.titleBar), window.toolbar, FALSE, FALSE, 0);
         gtk_widget_show(window.toolbar);
     }
-    gtk_widget_show(column);
-
-    // The title bar takes the presses that miss its buttons.
-    window.titleBar = gtk_event_box_new();
-    gtk_event_box_set_visible_window(GTK_EVENT_BOX(window.titleBar), FALSE);
-    gtk_widget_add_events(window.titleBar, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
-    gtk_container_add(GTK_CONTAINER(window.titleBar), column);
     gtk_widget_set_valign(window.titleBar, GTK_ALIGN_START);
-    g_object_set_data_full(G_OBJECT(window.titleBar), kPressKey, new PressRecord{},
-                           [](gpointer press) { delete static_cast<PressRecord*>(press); });
-    g_signal_connect(window.titleBar, "button-press-event", G_CALLBACK(onPress), &window);
-    g_signal_connect(window.titleBar, "button-release-event", G_CALLBACK(onRelease), &window);
-    g_signal_connect(window.titleBar, "motion-notify-event", G_CALLBACK(onMotion), &window);
+    lookTransparent(state, window.titleBar);
     g_signal_connect(window.titleBar, "size-allocate", G_CALLBACK(onTitleBarAllocated), &window);
     gtk_overlay_add_overlay(GTK_OVERLAY(frame), window.titleBar);
+    gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(frame), window.titleBar, TRUE);
     gtk_widget_show(window.titleBar);
 }
 
@@ -206,18 +172,8 @@ ChromeLayout gtkTitleBarChrome(const GtkWindowRecord& window, RectD bounds) {
     layout.layout.height = std::max(bounds.height - bottom, 0.0);
     WindowButtons found;
     gtk_container_forall(GTK_CONTAINER(window.headerBar), findWindowButtons, &found);
-    for (std::size_t i = 0; i < found.buttons.size(); ++i) {
-        GtkWidget* button = found.buttons[i];
-        int left = 0;
-        int top = 0;
-        if (button == nullptr || !gtk_widget_get_mapped(button) ||
-            !gtk_widget_translate_coordinates(button, window.content, 0, 0, &left, &top)) {
-            continue;
-        }
-        layout.buttons[i] = RectD{static_cast<double>(left), static_cast<double>(top),
-                                  static_cast<double>(gtk_widget_get_allocated_width(button)),
-                                  static_cast<double>(gtk_widget_get_allocated_height(button))};
-    }
+    for (std::size_t i = 0; i < found.buttons.size(); ++i) layout.buttons[i] = placeIn(window, found.buttons[i]);
+    layout.menuButton = placeIn(window, window.menuButton);
     return layout;
 }
 

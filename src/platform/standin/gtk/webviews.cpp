@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "platform/standin/gtk/gtk_web_state.hpp"
 
@@ -14,6 +15,8 @@ namespace kelvo::standin {
 namespace {
 
 constexpr const char* kNumberKey = "kelvo-web-view";
+// The address of a page shown from an HTML text.
+constexpr std::string_view kBlankPage = "about:blank";
 
 // Runs `act` on the web view from the main queue, unless it is gone by then.
 template <class Act>
@@ -23,6 +26,14 @@ void postToWebView(GtkWebViewRecord& record, Act act) {
     state->post([state, number, act = std::move(act)]() mutable {
         if (GtkWebViewRecord* target = findWebView(*state, number)) act(*target);
     });
+}
+
+// A reload of a page shown from an HTML text the view was given (by any road: the host, the page's
+// context menu, the page's own script). Found while checking WebKitGTK: it asks for the reload with
+// the address "about:blank" and, allowed, shows an empty page.
+bool reloadsGivenHtml(const GtkWebViewRecord& record, WebKitNavigationAction* action, const gchar* uri) {
+    return record.html && webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD &&
+           uri != nullptr && std::string_view(uri) == kBlankPage;
 }
 
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
@@ -39,6 +50,13 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    if (reloadsGivenHtml(record, action, uri)) {
+        // WebKit reloads such a page as an empty one: the text is shown again instead. Loading it
+        // is a navigation of its own, which the page's before-unload handler may refuse.
+        webkit_policy_decision_ignore(decision);
+        webkit_web_view_load_html(WEBKIT_WEB_VIEW(record.widget), record.html->c_str(), nullptr);
+        return TRUE;
+    }
     NavigationKind kind =
         type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window : NavigationKind::navigate;
     // The task holds the decision: a web view gone before its turn never navigates.
@@ -66,6 +84,8 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
     auto& record = *static_cast<GtkWebViewRecord*>(data);
     if (event == WEBKIT_LOAD_COMMITTED) {
         const gchar* uri = webkit_web_view_get_uri(webView);
+        // A page that went to an address of its own no longer shows the text it was given.
+        if (uri == nullptr || std::string_view(uri) != kBlankPage) record.html.reset();
         postToWebView(record, [uri = std::string(uri != nullptr ? uri : "")](GtkWebViewRecord& target) {
             if (target.events.committed != nullptr)
                 target.events.committed(target.events.context, webViewRef(target), uri);
@@ -172,6 +192,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     g_signal_connect(record->widget, "drag-motion", G_CALLBACK(onDragMotion), data);
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);
+    paintWholeOnPartialDraws(*data);
 
     placeViewsIn(window->content);
     gtk_overlay_add_overlay(GTK_OVERLAY(window->content), record->widget);
@@ -201,14 +222,20 @@ void setFrame(void*, ViewRef ref, RectD frame, bool followsWindow) {
 }
 
 void loadUrl(void*, ViewRef ref, std::string_view url) {
+    GtkWebViewRecord& record = webViewRecord(ref);
+    record.html.reset();
     std::string text(url);
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(webViewRecord(ref).widget), text.c_str());
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(record.widget), text.c_str());
 }
 
 void loadHtml(void*, ViewRef ref, std::string_view html) {
-    std::string text(html);
-    webkit_web_view_load_html(WEBKIT_WEB_VIEW(webViewRecord(ref).widget), text.c_str(), nullptr);
+    GtkWebViewRecord& record = webViewRecord(ref);
+    record.html = std::string(html);
+    webkit_web_view_load_html(WEBKIT_WEB_VIEW(record.widget), record.html->c_str(), nullptr);
 }
+
+// WebKit's own reload, so that it goes the way the page's reload goes (and asks where that asks).
+void reload(void*, ViewRef ref) { webkit_web_view_reload(WEBKIT_WEB_VIEW(webViewRecord(ref).widget)); }
 
 void setZoom(void*, ViewRef ref, double zoom) {
     webkit_web_view_set_zoom_level(WEBKIT_WEB_VIEW(webViewRecord(ref).widget), zoom);

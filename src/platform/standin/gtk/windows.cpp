@@ -146,8 +146,11 @@ WindowRef create(void* self, const WindowDescription& description) {
     gtk_widget_show(record->content);
 
     const int width = static_cast<int>(description.content.width);
-    const int height = static_cast<int>(description.content.height);
+    int height = static_cast<int>(description.content.height);
     const int bar = gtkMenuBarHeight(*record);
+    std::optional<RectD> area = bar > 0 && !description.centre ? screenVisibleFrame(self) : std::nullopt;
+    // The content was fitted into the work area; the menu bar above it must fit there too.
+    if (area) height = std::min(height, std::max(static_cast<int>(area->height) - bar, 1));
     gtk_window_set_default_size(window, width, height + bar);
     if (!resizable) gtk_widget_set_size_request(record->content, width, height);
     // The frame a window draws around its content is laid out once the window is realised.
@@ -159,9 +162,11 @@ WindowRef create(void* self, const WindowDescription& description) {
         int left = static_cast<int>(description.content.x) - offset.x;
         int top = static_cast<int>(description.content.y) - offset.y;
         // The menu bar lies above the content: a content placed at the top of the work area
-        // would put the bar above it, over the desktop's panel. The window stays inside.
-        if (bar > 0) {
-            if (std::optional<RectD> area = screenVisibleFrame(self)) top = std::max(top, static_cast<int>(area->y));
+        // would put the bar above it, over the desktop's panel, and one placed at its bottom would
+        // end below it. The window stays inside.
+        if (area) {
+            top = std::min(top, static_cast<int>(area->y + area->height) - bar - height);
+            top = std::max(top, static_cast<int>(area->y));
         }
         gtk_window_move(window, left, top);
     }
@@ -292,9 +297,15 @@ std::optional<RectD> screenVisibleFrame(void*) {
                  static_cast<double>(area.height)};
 }
 
-PointerEvent currentPointerEvent(void*) {
+PointerEvent currentPointerEvent(void* self) {
     GdkEvent* event = gtk_get_current_event();
-    if (event == nullptr) return {};
+    if (event == nullptr) {
+        // Between events (a page's script message): the left button as last seen, while held.
+        const GtkLeftButton& left = gtkState(self).leftButton;
+        if (!left.held) return {};
+        return left.dragged ? PointerEvent{PointerPhase::left_dragged, 0}
+                            : PointerEvent{PointerPhase::left_down, left.clickCount};
+    }
     PointerEvent pointer;
     guint button = 0;
     GdkModifierType state{};
@@ -322,9 +333,15 @@ PointerEvent currentPointerEvent(void*) {
 
 TitlebarDoubleClick titlebarDoubleClick(void*) { return gtkTitlebarDoubleClick(); }
 
-void beginMoveDrag(void*, WindowRef ref) {
+void beginMoveDrag(void* self, WindowRef ref) {
     GdkEvent* event = gtk_get_current_event();
-    if (event == nullptr) return;
+    if (event == nullptr) {
+        const GtkLeftButton& left = gtkState(self).leftButton;
+        if (!left.held) return;
+        gtk_window_begin_move_drag(gtkWindow(ref), GDK_BUTTON_PRIMARY, static_cast<gint>(left.rootX),
+                                   static_cast<gint>(left.rootY), left.time);
+        return;
+    }
     gdouble rootX = 0;
     gdouble rootY = 0;
     gdk_event_get_root_coords(event, &rootX, &rootY);
@@ -336,7 +353,7 @@ void beginMoveDrag(void*, WindowRef ref) {
 // The window manager reads a window's icon from one X property (_NET_WM_ICON) that carries every
 // size, and GDK silently drops the whole list when the property would pass its request limit
 // (262,144 32-bit items): a 1,024-pixel icon alone is four times that. So windows get the icon in
-// the sizes desktops show, at most 256 pixels; the full picture stays for the About dialog.
+// the sizes desktops show, at most 256 pixels; the About panel shows the full picture scaled.
 constexpr int kWindowIconSides[] = {256, 128, 64, 48, 32, 16};
 
 void adoptAppIcon(GtkState& state, GdkPixbuf* icon) {

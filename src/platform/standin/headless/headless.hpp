@@ -177,8 +177,10 @@ public:
         bool transparent = false;
         std::string scheme;
         double zoom = 1.0;
-        std::string uri;                 // the address of the document it shows
-        std::vector<std::string> loads;  // "url <address>" or "html <text>", in order
+        std::string uri;                  // the address of the document it shows
+        std::vector<std::string> loads;   // "url <address>", "html <text>", "reload <address>" or
+                                          // "reload html <text>", in order
+        std::optional<std::string> html;  // the HTML text given, while the page shows it
         std::vector<std::string> userScripts;
         std::vector<std::string> handlers;   // the message handlers the page can post to now
         std::vector<std::string> evaluated;  // the scripts run in the page, in order

@@ -40,6 +40,7 @@ void navigate(HeadlessState& state, HeadlessWebView& view, std::string url, Navi
         state.note(std::string("webview.decide ") + describe(target) + (allowed ? " allow " : " cancel ") + url);
         if (!allowed || kind == NavigationKind::new_window || target.destroyed) return;
         target.uri = url;
+        if (url != "about:blank") target.html.reset();
         if (events.committed != nullptr) events.committed(events.context, ref, url);
         if (target.destroyed) return;
         if (events.finished != nullptr) events.finished(events.context, ref);
@@ -87,6 +88,7 @@ void loadUrl(void* self, ViewRef ref, std::string_view url) {
     HeadlessState& state = headlessState(self);
     HeadlessWebView& view = headlessWebView(ref);
     view.loads.push_back(joinText({"url ", url}));
+    view.html.reset();
     state.note(joinText({"webview.load ", describe(view), " url=", url}));
     navigate(state, view, std::string(url), NavigationKind::navigate);
 }
@@ -95,8 +97,19 @@ void loadHtml(void* self, ViewRef ref, std::string_view html) {
     HeadlessState& state = headlessState(self);
     HeadlessWebView& view = headlessWebView(ref);
     view.loads.push_back(joinText({"html ", html}));
+    view.html = std::string(html);
     state.note(joinText({"webview.load ", describe(view), " html"}));
     navigate(state, view, "about:blank", NavigationKind::navigate);
+}
+
+// The document shown comes again: a page shown from a given HTML text shows that text.
+void reload(void* self, ViewRef ref) {
+    HeadlessState& state = headlessState(self);
+    HeadlessWebView& view = headlessWebView(ref);
+    const bool givenHtml = view.html && view.uri == "about:blank";
+    view.loads.push_back(givenHtml ? joinText({"reload html ", *view.html}) : joinText({"reload ", view.uri}));
+    state.note(joinText({"webview.reload ", describe(view)}));
+    navigate(state, view, view.uri, NavigationKind::navigate);
 }
 
 void setZoom(void* self, ViewRef ref, double zoom) {
