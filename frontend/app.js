@@ -63,6 +63,12 @@
     byId("error-bar").hidden = true;
   }
 
+  // A notice about the document shown, until it is dismissed or another document is shown.
+  function showNotice(text) {
+    byId("notice-text").textContent = text;
+    byId("notice-bar").hidden = !text;
+  }
+
   // Asks a question in the message bar; answers whether the user chose to go on.
   function ask(question, goOn) {
     const bar = byId("confirm-bar");
@@ -139,6 +145,7 @@
     editor.setSelectionRange(0, 0);
     editor.scrollTop = 0;
     hideError();
+    showNotice("");
   }
 
   async function openPath(path) {
@@ -154,7 +161,11 @@
       editor.readOnly = false;
     }
     if (state.form.invalidUtf8) {
-      setStatus(`Opened ${name}: it is not all UTF-8 text; “�” stands for each part that is not`);
+      showNotice(
+        `“${name}” is not all UTF-8 text: each “�” stands for bytes that are not. ` +
+          "Saving writes “�” (U+FFFD) in their place, and the first save asks first.",
+      );
+      setStatus(`Opened ${name}: it is not all UTF-8 text`);
     } else {
       setStatus(`Opened ${name}`);
     }
@@ -179,6 +190,7 @@
     state.savedText = text;
     state.form = Doc.writtenForm(text, state.form);
     hideError();
+    showNotice("");
     setStatus(`Saved ${name} (${bytes.toLocaleString()} ${bytes === 1 ? "byte" : "bytes"})`);
   }
 
@@ -256,6 +268,7 @@
   byId("save-button").addEventListener("click", actions.save);
   byId("save-as-button").addEventListener("click", actions.saveAs);
   byId("error-dismiss").addEventListener("click", hideError);
+  byId("notice-dismiss").addEventListener("click", () => showNotice(""));
   byId("website-link").addEventListener("click", (event) => {
     event.preventDefault();
     actions.openLink(event.currentTarget.href);

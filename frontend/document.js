@@ -231,7 +231,7 @@
         if (written === null) throw changedWhileRead();
         if (done === 0) {
           const kind = nonTextKind(bytes.subarray(0, written));
-          if (kind) throw new DocumentError("not_text", `The file is ${kind}, not text`);
+          if (kind) throw new DocumentError("not_text", `“${fileName(path)}” is ${kind}, not text`);
         }
         done += written;
         if (progress) await progress(done, size);

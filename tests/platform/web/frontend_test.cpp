@@ -261,7 +261,7 @@ TEST_F(FrontEnd, AFileThatIsNotTextIsRefusedAtItsFirstChunk) {
     page.run(
         "served = [bytes('89504e470d0a1a0a0000000d49484452').toBase64(), 'AAAA']; servedSize = 19;"
         "settle(VostraDocument.readDocument(host, '/photo.txt'))");
-    EXPECT_EQ(page.run("outcome"), "failed not_text: The file is a PNG image, not text");
+    EXPECT_EQ(page.run("outcome"), "failed not_text: \u201cphoto.txt\u201d is a PNG image, not text");
     EXPECT_EQ(page.run("calls.join()"), "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish");
 }
 
