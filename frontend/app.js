@@ -20,7 +20,7 @@
   const LONG_TEXT = 256 * 1024;
   const PAUSE_MS = 400;
   // The longest a long read or save goes without letting the page paint.
-  const PAINT_INTERVAL_MS = 40;
+  const PAINT_INTERVAL_MS = 100;
 
   function documentName() {
     return state.path ? Doc.fileName(state.path) : "Untitled";
@@ -32,14 +32,17 @@
     document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
   }
 
-  // Everything the page shows of the document; reads the whole text once.
+  // Everything the page shows of the document; reads the whole text once, and counts it again
+  // only when it changed.
+  let counted = { text: "", words: 0, characters: 0 };
   function refresh() {
     const text = editor.value;
     state.edited = text !== state.savedText;
     showEdited();
     byId("status-path").textContent = state.path || "";
     byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
-    const { words, characters } = Doc.countText(text);
+    if (text !== counted.text) counted = { text, ...Doc.countText(text) };
+    const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
       `${characters.toLocaleString()} ${characters === 1 ? "character" : "characters"}`;
@@ -96,19 +99,28 @@
     return ask(`“${documentName()}” has unsaved changes. Discard them to ${purpose}?`, "Discard Changes");
   }
 
-  // Lets the page paint when a long read or save has kept it busy for a while.
-  let lastPaint = 0;
-  function progressOf(verb, path) {
-    lastPaint = performance.now();
-    return (done, total) => {
-      if (performance.now() - lastPaint < PAINT_INTERVAL_MS) return undefined;
-      setStatus(`${verb} ${Doc.fileName(path)}… ${total > 0 ? Math.floor((done / total) * 100) : 100}%`);
-      return new Promise((resolve) =>
+  // Resolves once the page has painted what changed (or after a tenth of a second, as a page
+  // that is not shown paints nothing).
+  function afterPaint() {
+    return new Promise((resolve) => {
+      const late = setTimeout(resolve, 100);
+      requestAnimationFrame(() =>
         setTimeout(() => {
-          lastPaint = performance.now();
+          clearTimeout(late);
           resolve();
         }, 0),
       );
+    });
+  }
+
+  // Tells the progress of a long read or save in the status line, painted now and then.
+  function progressOf(verb, path) {
+    let lastPaint = performance.now();
+    return async (done, total) => {
+      if (performance.now() - lastPaint < PAINT_INTERVAL_MS) return;
+      setStatus(`${verb} ${Doc.fileName(path)}… ${total > 0 ? Math.floor((done / total) * 100) : 100}%`);
+      await afterPaint();
+      lastPaint = performance.now();
     };
   }
 
@@ -156,6 +168,11 @@
     editor.readOnly = true;
     try {
       const { text, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
+      // Laying out a long text keeps the page from painting for a while: it says so first.
+      if (text.length > LONG_TEXT) {
+        setStatus(`Showing ${name}…`);
+        await afterPaint();
+      }
       load(path, text, form);
     } finally {
       editor.readOnly = false;
