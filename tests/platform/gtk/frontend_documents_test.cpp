@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,20 @@ StartupSystem bundledSystem() {
     return system;
 }
 
+// Cancels every dialog on screen; answers whether there was one.
+bool closeShownDialogs() {
+    GList* toplevels = gtk_window_list_toplevels();
+    bool closed = false;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_CANCEL);
+            closed = true;
+        }
+    }
+    g_list_free(toplevels);
+    return closed;
+}
+
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
@@ -99,6 +114,8 @@ public:
         int polls = 0;
         every(100, [&] {
             if (++polls > 300 || at_ == steps_.size()) {
+                // A dialog left open would hold the program's end back: it is cancelled first.
+                if (closeShownDialogs()) return true;
                 kill(getpid(), SIGTERM);
                 return false;
             }
@@ -320,13 +337,27 @@ TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfT
     const std::string kept = "the notes\r\nas they were \xC3\xA9\n";
     writeFile(notes, kept);
 
+    // The user types the name into the save dialog of the folder and saves. The chooser may
+    // complete a name it sees in the folder once the folder is read; the test waits until its
+    // name stays the one typed.
     auto answerChooserWith = [&](const char* name) {
-        return [&folder, name] {
+        auto steady = std::make_shared<int>(-1);
+        return [&folder, name, steady] {
             GtkDialog* dialog = shownFileChooser();
             if (dialog == nullptr) return false;
-            gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
-            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name);
-            acceptLater(dialog);
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            if (*steady < 0) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+            gchar* current = gtk_file_chooser_get_current_name(chooser);
+            const bool typed = current != nullptr && std::string_view(current) == name;
+            g_free(current);
+            if (!typed) {
+                gtk_file_chooser_set_current_name(chooser, name);
+                *steady = 0;
+                return false;
+            }
+            if (++*steady < 5) return false;
+            *steady = -1;
+            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
             return true;
         };
     };
