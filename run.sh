@@ -9,8 +9,11 @@ export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/app -j "${KELVO_JOBS:-$(nproc)}" --target vostra-studio
 program="build/app/Vostra Studio.app/Contents/MacOS/vostra-studio"
-echo "Starting Vostra Studio. End it by closing its window, with Ctrl+C, or with: pkill -TERM -x vostra-studio"
+# The shell that prints its own process id becomes the program, so the id printed is the
+# program's: ending it by that id leaves every other instance on the machine running.
+start='echo "Vostra Studio runs as process $$. End it by closing its window, with Ctrl+C, or with: kill -TERM $$"
+exec "$0"'
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a "$program"
+  exec xvfb-run -a sh -c "$start" "$program"
 fi
-exec "$program"
+exec sh -c "$start" "$program"

@@ -1,5 +1,7 @@
 // The editor's page: toolbar, editor, message bars and status line over VostraDocument and
-// window.vexa. Every failure is shown with its code and message; nothing is lost silently.
+// window.vexa. Every failure is shown as a sentence with its code; nothing is lost silently:
+// replacing unsaved text, replacing another document and writing "�" for bytes that were not
+// UTF-8 are asked first, and so is leaving the page while the text is edited.
 (function () {
   "use strict";
 
@@ -9,64 +11,117 @@
   const editor = byId("editor");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
-  const state = { path: null, savedText: "", busy: false };
+  // `form` is what the file held beside the text (see VostraDocument.readForm). `edited` is set
+  // at every change and cleared again by a full comparison with the saved text, which waits for
+  // a pause in typing in a long document.
+  const state = { path: null, savedText: "", form: Doc.newForm(), edited: false, busy: false };
 
-  function isEdited() {
-    return editor.value !== state.savedText;
-  }
+  // A document longer than this is compared and counted only when typing pauses.
+  const LONG_TEXT = 256 * 1024;
+  const PAUSE_MS = 400;
+  // The longest a long read or save goes without letting the page paint.
+  const PAINT_INTERVAL_MS = 100;
 
   function documentName() {
     return state.path ? Doc.fileName(state.path) : "Untitled";
   }
 
-  function refresh() {
-    const edited = isEdited();
+  function showEdited() {
     byId("document-name").textContent = documentName();
-    byId("edited-mark").hidden = !edited;
-    document.title = `${documentName()}${edited ? " (edited)" : ""} — Vostra Studio`;
-    byId("status-path").textContent = state.path || "";
+    byId("edited-mark").hidden = !state.edited;
+    document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
+  }
+
+  // Everything the page shows of the document; reads the whole text once, and counts it again
+  // only when it changed.
+  let counted = { text: "", words: 0, characters: 0 };
+  function refresh() {
     const text = editor.value;
-    const words = text.trim() ? text.trim().split(/\s+/u).length : 0;
-    const characters = Array.from(text).length;
+    state.edited = text !== state.savedText;
+    showEdited();
+    byId("status-path").textContent = state.path || "";
+    byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
+    if (text !== counted.text) counted = { text, ...Doc.countText(text) };
+    const { words, characters } = counted;
     byId("status-count").textContent =
-      `${words} ${words === 1 ? "word" : "words"} · ${characters} ${characters === 1 ? "character" : "characters"}`;
+      `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
+      `${characters.toLocaleString()} ${characters === 1 ? "character" : "characters"}`;
   }
 
   function setStatus(text) {
     byId("status-text").textContent = text;
   }
 
+  // The status line and the error bar tell what failed in a sentence, with the code after it.
   function showError(action, error) {
-    const { code, message } = Doc.describeError(error);
+    const { sentence, code } = Doc.describeError(error);
     byId("error-action").textContent = `${action} failed`;
     byId("error-code").textContent = code;
-    byId("error-message").textContent = message;
+    byId("error-message").textContent = sentence;
     byId("error-bar").hidden = false;
-    setStatus(`${action} failed: ${code}`);
+    setStatus(`${action} failed: ${sentence} (${code})`);
   }
 
   function hideError() {
     byId("error-bar").hidden = true;
   }
 
-  // Asks before unsaved text is replaced; answers whether to go on.
-  function confirmDiscard(purpose) {
-    if (!isEdited()) return Promise.resolve(true);
+  // A notice about the document shown, until it is dismissed or another document is shown.
+  function showNotice(text) {
+    byId("notice-text").textContent = text;
+    byId("notice-bar").hidden = !text;
+  }
+
+  // Asks a question in the message bar; answers whether the user chose to go on.
+  function ask(question, goOn) {
     const bar = byId("confirm-bar");
-    byId("confirm-text").textContent = `“${documentName()}” has unsaved changes. Discard them to ${purpose}?`;
+    const yes = byId("confirm-yes");
+    const no = byId("confirm-no");
+    byId("confirm-text").textContent = question;
+    yes.textContent = goOn;
     bar.hidden = false;
     return new Promise((resolve) => {
       const answer = (value) => () => {
         bar.hidden = true;
-        byId("confirm-discard").onclick = null;
-        byId("confirm-cancel").onclick = null;
+        yes.onclick = null;
+        no.onclick = null;
         editor.focus();
         resolve(value);
       };
-      byId("confirm-discard").onclick = answer(true);
-      byId("confirm-cancel").onclick = answer(false);
-      byId("confirm-cancel").focus();
+      yes.onclick = answer(true);
+      no.onclick = answer(false);
+      no.focus();
     });
+  }
+
+  function confirmDiscard(purpose) {
+    if (!state.edited) return Promise.resolve(true);
+    return ask(`“${documentName()}” has unsaved changes. Discard them to ${purpose}?`, "Discard Changes");
+  }
+
+  // Resolves once the page has painted what changed (or after a tenth of a second, as a page
+  // that is not shown paints nothing).
+  function afterPaint() {
+    return new Promise((resolve) => {
+      const late = setTimeout(resolve, 100);
+      requestAnimationFrame(() =>
+        setTimeout(() => {
+          clearTimeout(late);
+          resolve();
+        }, 0),
+      );
+    });
+  }
+
+  // Tells the progress of a long read or save in the status line, painted now and then.
+  function progressOf(verb, path) {
+    let lastPaint = performance.now();
+    return async (done, total) => {
+      if (performance.now() - lastPaint < PAINT_INTERVAL_MS) return;
+      setStatus(`${verb} ${Doc.fileName(path)}… ${total > 0 ? Math.floor((done / total) * 100) : 100}%`);
+      await afterPaint();
+      lastPaint = performance.now();
+    };
   }
 
   // Runs one command at a time with the toolbar disabled; a failure goes to the error bar.
@@ -93,31 +148,80 @@
     }
   }
 
-  function load(path, text) {
+  function load(path, text, form) {
     editor.value = text;
     state.path = path;
     state.savedText = text;
+    state.form = form;
+    state.edited = false;
     editor.setSelectionRange(0, 0);
     editor.scrollTop = 0;
     hideError();
+    showNotice("");
   }
 
   async function openPath(path) {
     if (!(await confirmDiscard(`open “${Doc.fileName(path)}”`))) return;
-    setStatus(`Opening ${Doc.fileName(path)}…`);
-    const text = await Doc.readDocument(vexa, path);
-    load(path, text);
-    setStatus(`Opened ${Doc.fileName(path)}`);
+    const name = Doc.fileName(path);
+    setStatus(`Opening ${name}…`);
+    // What is typed while the document is read would be lost when it arrives.
+    editor.readOnly = true;
+    try {
+      const { text, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
+      // Laying out a long text keeps the page from painting for a while: it says so first.
+      if (text.length > LONG_TEXT) {
+        setStatus(`Showing ${name}…`);
+        await afterPaint();
+      }
+      load(path, text, form);
+    } finally {
+      editor.readOnly = false;
+    }
+    if (state.form.invalidUtf8) {
+      showNotice(
+        `“${name}” is not all UTF-8 text: each “�” stands for bytes that are not. ` +
+          "Saving writes “�” (U+FFFD) in their place, and the first save asks first.",
+      );
+      setStatus(`Opened ${name}: it is not all UTF-8 text`);
+    } else {
+      setStatus(`Opened ${name}`);
+    }
+  }
+
+  // Saving a document that was read with bytes that are not UTF-8 writes "�" in their place:
+  // the first save asks.
+  function confirmReplacementCharacters() {
+    if (!state.form.invalidUtf8) return Promise.resolve(true);
+    return ask(
+      `“${documentName()}” was not all UTF-8 text. Saving writes “�” (U+FFFD) where it was not. Save anyway?`,
+      "Save Anyway",
+    );
   }
 
   async function saveTo(path) {
     const text = editor.value;
-    setStatus(`Saving ${Doc.fileName(path)}…`);
-    const bytes = await Doc.saveDocument(vexa, path, text);
+    const name = Doc.fileName(path);
+    setStatus(`Saving ${name}…`);
+    const bytes = await Doc.saveDocument(vexa, path, text, state.form, progressOf("Saving", path));
     state.path = path;
     state.savedText = text;
+    state.form = Doc.writtenForm(text, state.form);
     hideError();
-    setStatus(`Saved ${Doc.fileName(path)} (${bytes} ${bytes === 1 ? "byte" : "bytes"})`);
+    showNotice("");
+    setStatus(`Saved ${name} (${bytes.toLocaleString()} ${bytes === 1 ? "byte" : "bytes"})`);
+  }
+
+  function cancelled() {
+    setStatus("Save cancelled");
+  }
+
+  async function save() {
+    if (!Doc.savesInPlace(state.path)) {
+      await saveAs();
+      return;
+    }
+    if (!(await confirmReplacementCharacters())) return cancelled();
+    await saveTo(state.path);
   }
 
   async function saveAs() {
@@ -126,18 +230,23 @@
       defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
       defaultName: state.path ? Doc.withDocumentExtension(Doc.fileName(state.path)) : "Untitled.vrs",
     });
-    if (typeof chosen !== "string" || chosen.length === 0) {
-      setStatus("Save cancelled");
-      return;
+    if (typeof chosen !== "string" || chosen.length === 0) return cancelled();
+    // The dialog asked about replacing the name it answered; the document is saved under that
+    // name with ".vrs", which may be another file: that one is asked about here.
+    const path = Doc.withDocumentExtension(chosen);
+    if (path !== chosen && (await Doc.fileExists(vexa, path))) {
+      const question = `“${Doc.fileName(path)}” already exists in “${Doc.folderOf(path)}”. Replace it?`;
+      if (!(await ask(question, "Replace"))) return cancelled();
     }
-    await saveTo(Doc.withDocumentExtension(chosen));
+    if (!(await confirmReplacementCharacters())) return cancelled();
+    await saveTo(path);
   }
 
   const actions = {
     newDocument: () =>
       run("New", async () => {
         if (!(await confirmDiscard("start a new document"))) return;
-        load(null, "");
+        load(null, "", Doc.newForm());
         setStatus("New document");
         editor.focus();
       }),
@@ -156,7 +265,7 @@
       }),
     // A document whose name ends in ".VRS" (or another case) cannot be written back under that
     // name: Save asks where to put it, offering the name with ".vrs".
-    save: () => run("Save", () => (Doc.savesInPlace(state.path) ? saveTo(state.path) : saveAs())),
+    save: () => run("Save", save),
     saveAs: () => run("Save As", saveAs),
     openDropped: (paths) =>
       run("Open", async () => {
@@ -176,19 +285,38 @@
   byId("save-button").addEventListener("click", actions.save);
   byId("save-as-button").addEventListener("click", actions.saveAs);
   byId("error-dismiss").addEventListener("click", hideError);
+  byId("notice-dismiss").addEventListener("click", () => showNotice(""));
   byId("website-link").addEventListener("click", (event) => {
     event.preventDefault();
     actions.openLink(event.currentTarget.href);
   });
-  // Counting a long document on every key is wasted work: once per frame is enough.
-  let refreshPending = false;
+
+  // A change marks the document edited at once; the full comparison (which may find it back as
+  // it was saved) and the counts follow on the next frame, or after a pause in a long document.
+  let refreshTimer = 0;
+  let framePending = false;
   editor.addEventListener("input", () => {
-    if (refreshPending) return;
-    refreshPending = true;
-    requestAnimationFrame(() => {
-      refreshPending = false;
-      refresh();
-    });
+    if (!state.edited) {
+      state.edited = true;
+      showEdited();
+    }
+    clearTimeout(refreshTimer);
+    if (state.savedText.length > LONG_TEXT || editor.textLength > LONG_TEXT) {
+      refreshTimer = setTimeout(refresh, PAUSE_MS);
+    } else if (!framePending) {
+      framePending = true;
+      requestAnimationFrame(() => {
+        framePending = false;
+        refresh();
+      });
+    }
+  });
+
+  // Leaving the page (a reload, say) while the text is edited asks first.
+  window.addEventListener("beforeunload", (event) => {
+    if (!state.edited) return;
+    event.preventDefault();
+    event.returnValue = "";
   });
 
   document.addEventListener("keydown", (event) => {

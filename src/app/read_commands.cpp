@@ -11,15 +11,13 @@
 #include "app/app.hpp"
 #include "app/base64.hpp"
 #include "app/command_support.hpp"
+#include "app/document_types.hpp"
 #include "app/payload_string.hpp"
 #include "base/ascii.hpp"
 
 namespace kelvo {
 
 namespace {
-
-constexpr std::array<std::string_view, 9> kReadableExtensions = {"png",  "jpg",  "vrs", "heic", "heif",
-                                                                 "webp", "jpeg", "pdf", "txt"};
 
 bool isReadablePath(std::string_view path) {
     if (path.size() < 4 || !isPlainAbsolutePath(path)) return false;

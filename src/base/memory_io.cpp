@@ -193,6 +193,14 @@ struct MemoryIoAccess {
                             *resolved == "/" ? Status{} : makeFolders(m, *resolved, mode));
     }
 
+    // Opening a file that is already there asks its owner's permission bits, as the system asks
+    // them of a user (not root) who owns every file.
+    static Status checkAccess(const Node& node, bool read, bool write) {
+        if (node.kind == FileKind::directory) return {};
+        if ((read && (node.mode & 0400) == 0) || (write && (node.mode & 0200) == 0)) return fail(Error::AccessDenied);
+        return {};
+    }
+
     static Result<FileHandle> openNode(MemoryIo& m, const std::string& path, Node& node, bool read, bool write,
                                        bool append) {
         if (node.kind == FileKind::directory && write) return fail(Error::IsDir);
@@ -216,6 +224,7 @@ struct MemoryIoAccess {
         } else {
             if (flags.exclusive) return fail(Error::PathAlreadyExists);
             if (found->second.kind == FileKind::directory) return fail(Error::IsDir);
+            TRY(checkAccess(found->second, flags.read, true));
             if (flags.truncate) {
                 found->second.data->clear();
                 found->second.data->modifiedNs = m.wallClockNs_;
@@ -249,6 +258,7 @@ struct MemoryIoAccess {
         }
         bool read = flags.access != FileAccess::write_only;
         bool write = flags.access != FileAccess::read_only;
+        TRY(checkAccess(found->second, read, write));
         return openNode(m, path, found->second, read, write, flags.append);
     }
 
@@ -688,7 +698,7 @@ struct MemoryIoAccess {
 
 MemoryIo::MemoryIo() { nodes_.emplace("/", Node{FileKind::directory, 0755, nullptr}); }
 
-void MemoryIo::putFile(std::string_view path, std::string_view content) {
+void MemoryIo::putFile(std::string_view path, std::string_view content, std::uint16_t mode) {
     std::lock_guard guard(lock_);
     auto resolved = MemoryIoAccess::resolve(*this, path);
     if (!resolved || *resolved == "/") return;
@@ -699,8 +709,9 @@ void MemoryIo::putFile(std::string_view path, std::string_view content) {
     auto found = nodes_.find(*resolved);
     if (found != nodes_.end() && found->second.kind == FileKind::regular) {
         *found->second.data = std::move(*data);
+        found->second.mode = mode;
     } else {
-        nodes_.insert_or_assign(*resolved, Node{FileKind::regular, 0644, std::move(data)});
+        nodes_.insert_or_assign(*resolved, Node{FileKind::regular, mode, std::move(data)});
     }
 }
 

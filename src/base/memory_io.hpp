@@ -79,14 +79,17 @@ struct IoCall {
 // Paths are resolved against the current folder ("/" unless set); "." and ".." components are
 // folded. The limits and errors follow the POSIX implementation (NameTooLong, BadPathName,
 // FileNotFound, NotDir, IsDir, PathAlreadyExists). There is no umask: a created file has the mode
-// it was created with. There are no symbolic links either. Every member is safe to call from any
-// thread.
+// it was created with. Opening a file that exists (for reading, writing or both, also through a
+// create that does not make it) needs its owner's read or write bit, else AccessDenied, as for a
+// user who owns every file and is not root; folders' bits are not asked. There are no symbolic
+// links either. Every member is safe to call from any thread.
 class MemoryIo {
 public:
     MemoryIo();
 
-    // Set-up. putFile creates missing parent folders and replaces an existing file.
-    void putFile(std::string_view path, std::string_view content);
+    // Set-up. putFile creates missing parent folders and replaces an existing file, giving it the
+    // permission bits `mode`.
+    void putFile(std::string_view path, std::string_view content, std::uint16_t mode = 0644);
     void putFolder(std::string_view path);
     void setCurrentFolder(std::string_view path);
 

@@ -5,6 +5,8 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "app/app.hpp"
 #include "app/bundle_paths.hpp"
@@ -40,6 +42,16 @@ void setHostDockIcon(void* host, const std::uint8_t* rgba, std::uint64_t width, 
     if (width > kMax || height > kMax) return;
     kelvo_appkit_set_dock_icon_rgba(static_cast<KelvoAppKitHost*>(host), rgba, static_cast<std::uint32_t>(width),
                                     static_cast<std::uint32_t>(height));
+}
+
+// The backend's dialogs learn the application's document types before the host shows any.
+void declareDocumentTypes(const standin::StandIn& standIn, std::span<const DialogFileFilter> declared) {
+    if (standIn.dialogs.setDocumentTypes == nullptr) return;
+    std::vector<standin::DocumentType> types;
+    for (const DialogFileFilter& filter : declared) {
+        types.push_back({std::string(filter.name), {filter.extensions.begin(), filter.extensions.end()}});
+    }
+    standIn.dialogs.setDocumentTypes(standIn.self, std::move(types));
 }
 
 // Everything start-up makes that must live until shutdown: the runtime and the host keep
@@ -167,6 +179,7 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
 
     const IconChoice icon = chooseIcon(system.io, system.executablePath, launch.iconBuffer);
     standin::installStandIn(system.standIn);
+    if (system.standIn != nullptr) declareDocumentTypes(*system.standIn, declared.documentTypes);
     launch.host = createHost(launch.config, icon.hostIconPath, restored.has_value());
     if (launch.host == nullptr) return fail(Error::CreateFailed);
     // Without the thread the windows keep the system's icon; start-up goes on either way.

@@ -58,11 +58,14 @@ struct StartupApp {
     std::span<const RuntimeCommand> commands{};
     std::span<const AppMenu> menus{};
     std::span<const GlobalShortcut> shortcuts{};
+    // The kinds of files the application works with, its own documents first: an open dialog
+    // that names no kinds offers them.
+    std::span<const DialogFileFilter> documentTypes{};
 };
 
 // Vostra Studio's declaration: one resizable 1280 x 820 window "main" at the origin, titled
 // "Vostra Studio", that does not ask for its frame to be restored; no commands, menus or
-// shortcuts.
+// shortcuts; its documents (".vrs") and the other kinds it reads as document types.
 StartupApp vostraStudioApp();
 
 // The process's own system over `standIn`: `environ`, the POSIX I/O, the executable's path from

@@ -1,6 +1,7 @@
 // Vostra Studio's declaration: what start-up makes of this application.
 
 #include "app/app_identity.hpp"
+#include "app/document_types.hpp"
 #include "startup/startup.hpp"
 
 namespace kelvo {
@@ -23,6 +24,7 @@ StartupApp vostraStudioApp() {
     config.webContent = true;
     config.platform = PlatformConfig{{}, SizeF{720, 480}, 1.0f};
     app.appId = kAppId;
+    app.documentTypes = documentFileTypes();
     return app;
 }
 

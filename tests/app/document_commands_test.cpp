@@ -132,12 +132,27 @@ TEST_F(DocumentCommands, FailedWritesEndTheSaveWithoutTouchingTheDocument) {
     EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
     EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), "<WriteFailed>");
     EXPECT_EQ(disk(), untouchedDisk());
+}
 
-    // A document the user may not write is not replaced either.
-    memory.clearFaults();
-    memory.failOn(IoOp::open_file, "/docs/a.vrs", Error::AccessDenied);
-    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), "<AccessDenied>");
-    EXPECT_EQ(disk(), untouchedDisk());
+// A document its owner may not write is not replaced by a save either, though its folder may be
+// written; one they may write but not read is.
+TEST_F(DocumentCommands, ADocumentItsOwnerMayNotWriteIsNotReplaced) {
+    for (std::uint16_t mode : {0444, 0555, 0400, 0000}) {
+        memory.putFile("/docs/a.vrs", "abc", mode);
+        EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), "<AccessDenied>") << mode;
+        EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), "<NoOpenFile>") << mode;
+        EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":0})") << mode;
+        EXPECT_EQ(disk(), untouchedDisk()) << mode;
+        EXPECT_EQ(memory.fileText("/docs/a.vrs"), "abc") << mode;
+        EXPECT_EQ(memory.mode("/docs/a.vrs"), mode) << mode;
+    }
+    memory.putFile("/docs/a.vrs", "abc", 0200);
+    EXPECT_EQ(harness.call("vostra.file.read.begin", R"("/docs/a.vrs")"), "<AccessDenied>");
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("QUJD")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(memory.fileText("/docs/a.vrs"), "ABC");
+    EXPECT_EQ(memory.mode("/docs/a.vrs"), 0200);
 }
 
 TEST_F(DocumentCommands, AFinishThatCannotCompleteReportsItAndKeepsTheDocument) {

@@ -258,13 +258,23 @@ struct Alert {
     std::span<const std::string_view> buttons{};  // at least one, first is the default
 };
 
+// A kind of file the application works with: the name a user reads and the extensions, without
+// the dot.
+struct DocumentType {
+    std::string name;
+    std::vector<std::string> extensions;
+};
+
 struct DialogService {
     // The chosen paths as the file system spells them, in the dialog's order; none when
-    // cancelled.
+    // cancelled. A panel that names no extensions offers the document types as its choices of
+    // files shown, the first chosen; without document types it shows every file.
     std::vector<std::string> (*runOpen)(void* self, const OpenPanel& panel) = nullptr;
     std::optional<std::string> (*runSave)(void* self, const SavePanel& panel) = nullptr;
     // The index of the button pressed; -1 when the dialog was closed another way.
     int (*runAlert)(void* self, const Alert& alert) = nullptr;
+    // The kinds of files the application works with, its own documents first (none at first).
+    void (*setDocumentTypes)(void* self, std::vector<DocumentType> types) = nullptr;
 };
 
 // Stored secrets. An item belongs to one application: another application's item with the same
@@ -858,7 +868,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
     X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
 #define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
-#define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert)
+#define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert) X(setDocumentTypes)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \
     X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction) X(watchMenuBar) \

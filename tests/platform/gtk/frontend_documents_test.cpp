@@ -1,14 +1,22 @@
-// Vostra Studio, started as the program starts, saves a document from its front-end through the
-// real save dialog and opens it again through the real open dialog; the test answers both dialogs
-// as a user would (label "gtk").
+// Vostra Studio, started as the program starts, with its real front-end in a real web view: it
+// saves and opens documents through the real save and open dialogs, keeps a document's bytes,
+// asks before it replaces another document, before it writes "\xEF\xBF\xBD" for bytes that were
+// not UTF-8 and before a reload discards unsaved text, and refuses a picture; the tests answer
+// the dialogs and questions as a user would (label "gtk").
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <signal.h>
 
 #include "gtk_harness.hpp"
+#include "gtk_widgets.hpp"
+#include "screen_input.hpp"
 #include "startup/startup.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
@@ -54,6 +62,115 @@ StartupSystem bundledSystem() {
     StartupSystem system = processStartupSystem(standin::gtkStandIn());
     system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
     return system;
+}
+
+// Cancels every dialog on screen; answers whether there was one.
+bool closeShownDialogs() {
+    GList* toplevels = gtk_window_list_toplevels();
+    bool closed = false;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_CANCEL);
+            closed = true;
+        }
+    }
+    g_list_free(toplevels);
+    return closed;
+}
+
+// What a user does to the program, as steps run one after another on its main loop every 100 ms:
+// a step is tried again until it is done. Page steps evaluate a script in the page; `until`
+// waits for a condition of the page to hold; `then` runs a step of the test's own. The program
+// ends (by SIGTERM, its own way) after the last step or after 30 s.
+class UserSteps {
+public:
+    UserSteps& page(std::string script) {
+        steps_.push_back({std::move(script), false, nullptr});
+        return *this;
+    }
+    UserSteps& until(std::string condition) {
+        steps_.push_back({"String(" + condition + ")", true, nullptr});
+        return *this;
+    }
+    UserSteps& then(std::function<bool()> step) {
+        steps_.push_back({{}, false, std::move(step)});
+        return *this;
+    }
+    // Keeps a page value for the test to look at afterwards.
+    UserSteps& read(std::string script, std::string& into) {
+        std::string* target = &into;
+        return then([this, script = std::move(script), target] {
+                   evaluate(mainWebView(), script.c_str(), [this, target](const std::string& value) {
+                       *target = value;
+                       read_ = true;
+                   });
+                   return true;
+               })
+            .then([this] { return std::exchange(read_, false); });
+    }
+
+    // Runs the program through the steps; answers how many were done.
+    std::size_t runProgram() {
+        int polls = 0;
+        every(100, [&] {
+            if (++polls > 300 || at_ == steps_.size()) {
+                // A dialog left open would hold the program's end back: it is cancelled first.
+                if (closeShownDialogs()) return true;
+                kill(getpid(), SIGTERM);
+                return false;
+            }
+            if (mainWebView() == nullptr || questions_.waiting) return true;
+            Step& step = steps_[at_];
+            if (step.native) {
+                if (step.native()) ++at_;
+                return true;
+            }
+            questions_.ask(step.script, [this, waits = step.waits](const std::string& answer) {
+                if (!waits || answer == "true") ++at_;
+            });
+            return true;
+        });
+        EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
+        return at_;
+    }
+
+    [[nodiscard]] std::size_t size() const { return steps_.size(); }
+
+private:
+    struct Step {
+        std::string script;
+        bool waits = false;
+        std::function<bool()> native;
+    };
+    std::vector<Step> steps_;
+    std::size_t at_ = 0;
+    PageQuestions questions_;
+    bool read_ = false;
+};
+
+// Page scripts the steps use.
+std::string pageReady() { return "typeof vexa === 'object' && document.readyState === 'complete'"; }
+std::string clickButton(std::string_view id) {
+    return "document.getElementById('" + std::string(id) + "').click(), 'clicked'";
+}
+std::string shown(std::string_view id) { return "!document.getElementById('" + std::string(id) + "').hidden"; }
+std::string textOf(std::string_view id) { return "document.getElementById('" + std::string(id) + "').textContent"; }
+// Puts `text` in the editor as typing would (an input event follows).
+std::string typeText(std::string_view text) {
+    return "(() => { const e = document.getElementById('editor'); e.value = " + std::string(text) +
+           "; e.dispatchEvent(new Event('input')); return 'typed'; })()";
+}
+std::string dropFile(const fs::path& path) {
+    return "vexa._emit('drop:files', {paths: ['" + path.string() + "']}), 'dropped'";
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
@@ -207,6 +324,287 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
     EXPECT_EQ(contentsOf(saved), "saved again");
     EXPECT_EQ(contentsOf(dropped), "from the drop");
     EXPECT_EQ(error, "true") << "no error shown";
+}
+
+// Save As of "notes" where "notes.vrs" exists: the dialog asked about "notes" (not there), so the
+// page asks about "notes.vrs" before it is replaced. Refused, it stays byte for byte; accepted, it
+// is replaced.
+TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfThatName) {
+    testing::TempFolder place;
+    const fs::path folder = place.path("documents");
+    fs::create_directories(folder);
+    const fs::path notes = folder / "notes.vrs";
+    const std::string kept = "the notes\r\nas they were \xC3\xA9\n";
+    writeFile(notes, kept);
+
+    // The user types the name into the save dialog of the folder and saves. The chooser may
+    // complete a name it sees in the folder once the folder is read; the test waits until its
+    // name stays the one typed.
+    auto answerChooserWith = [&](const char* name) {
+        auto steady = std::make_shared<int>(-1);
+        return [&folder, name, steady] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr) return false;
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            if (*steady < 0) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+            gchar* current = gtk_file_chooser_get_current_name(chooser);
+            const bool typed = current != nullptr && std::string_view(current) == name;
+            g_free(current);
+            if (!typed) {
+                gtk_file_chooser_set_current_name(chooser, name);
+                *steady = 0;
+                return false;
+            }
+            if (++*steady < 5) return false;
+            *steady = -1;
+            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+            return true;
+        };
+    };
+    std::string question;
+    std::string afterRefusal;
+    std::string status;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(typeText("'new words'"))
+        .page(clickButton("save-as-button"))
+        .then(answerChooserWith("notes"))
+        .until(shown("confirm-bar"))
+        .read(textOf("confirm-text"), question)
+        .page(clickButton("confirm-no"))
+        .until(textOf("status-text") + " === 'Save cancelled'")
+        .then([&] {
+            afterRefusal = contentsOf(notes);
+            return true;
+        })
+        .page(clickButton("save-as-button"))
+        .then(answerChooserWith("notes"))
+        .until(shown("confirm-bar"))
+        .page(clickButton("confirm-yes"))
+        .until(textOf("status-text") + ".startsWith('Saved')")
+        .read(textOf("status-text"), status);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(question, "\u201cnotes.vrs\u201d already exists in \u201c" + folder.string() + "\u201d. Replace it?");
+    EXPECT_EQ(afterRefusal, kept);
+    EXPECT_EQ(contentsOf(notes), "new words");
+    EXPECT_EQ(status, "Saved notes.vrs (9 bytes)");
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"notes.vrs"});
+}
+
+// The before-unload confirmation WebKit shows inside the web view, and its buttons.
+GtkWidget* shownLeavePageQuestion() {
+    WebKitWebView* view = mainWebView();
+    if (view == nullptr) return nullptr;
+    GtkWidget* found = nullptr;
+    gtk_container_forall(
+        GTK_CONTAINER(view),
+        [](GtkWidget* child, gpointer data) {
+            if (gtk_widget_get_visible(child) &&
+                findFirst(child, [](GtkWidget* w) {
+                    return GTK_IS_BUTTON(w) && gtk_button_get_label(GTK_BUTTON(w)) != nullptr &&
+                           std::string_view(gtk_button_get_label(GTK_BUTTON(w))) == "Stay on Page";
+                }) != nullptr) {
+                *static_cast<GtkWidget**>(data) = child;
+            }
+        },
+        &found);
+    return found;
+}
+
+bool pressButtonIn(GtkWidget* root, std::string_view label) {
+    GtkWidget* button = findFirst(root, [label](GtkWidget* w) {
+        return GTK_IS_BUTTON(w) && gtk_button_get_label(GTK_BUTTON(w)) != nullptr &&
+               label == gtk_button_get_label(GTK_BUTTON(w));
+    });
+    if (button == nullptr) return false;
+    gtk_button_clicked(GTK_BUTTON(button));
+    return true;
+}
+
+// Keys as the X server delivers them to the program's window; the web view holds the focus.
+bool pressKeys(std::initializer_list<std::pair<guint, guint>> keys) {
+    WebKitWebView* view = mainWebView();
+    if (view == nullptr) return false;
+    gtk_widget_grab_focus(GTK_WIDGET(view));
+    for (auto [keyval, state] : keys) putKeyPress(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
+    return true;
+}
+
+// Reload (its key) with typed, unsaved text asks first: staying keeps the page and its text,
+// leaving reloads. Without changes it reloads at once.
+TEST(GtkFrontEnd, ReloadWithUnsavedTextAsksFirstAndWithoutChangesReloadsAtOnce) {
+    std::string question;
+    std::string keptText;
+    bool askedUnedited = false;
+    int waited = 0;
+    auto reloadKey = [] { return pressKeys({{GDK_KEY_r, GDK_CONTROL_MASK}}); };
+    UserSteps steps;
+    steps.until(pageReady())
+        .page("window.marker = 'this page', document.getElementById('editor').focus(), 'focused'")
+        .then([] {
+            return pressKeys({{GDK_KEY_H, 0}, {GDK_KEY_i, 0}});
+        })
+        .until("document.getElementById('editor').value === 'Hi' && " + shown("edited-mark"))
+        .then(reloadKey)
+        .then([&] {
+            GtkWidget* asked = shownLeavePageQuestion();
+            if (asked == nullptr) return false;
+            GtkWidget* label = findOfType(asked, GTK_TYPE_LABEL);
+            question = label != nullptr ? gtk_label_get_text(GTK_LABEL(label)) : "";
+            return pressButtonIn(asked, "Stay on Page");
+        })
+        .then([&] { return ++waited > 5; })
+        .read("window.marker + ': ' + document.getElementById('editor').value", keptText)
+        .then(reloadKey)
+        .then([] {
+            GtkWidget* asked = shownLeavePageQuestion();
+            return asked != nullptr && pressButtonIn(asked, "Leave Page");
+        })
+        .until("window.marker === undefined && " + pageReady())
+        .page("window.marker = 'unedited', 'marked'")
+        .then(reloadKey)
+        .then([&] {
+            askedUnedited = askedUnedited || shownLeavePageQuestion() != nullptr;
+            return true;
+        })
+        .until("window.marker === undefined && " + pageReady());
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_FALSE(question.empty());
+    EXPECT_EQ(keptText, "this page: Hi");
+    EXPECT_FALSE(askedUnedited);
+}
+
+// A document with CRLF line breaks opens unchanged and is written back byte for byte; a line
+// typed into it gets a CRLF too. One with mixed line breaks is written back as it was.
+TEST(GtkFrontEnd, ACrlfDocumentOpensUnchangedAndIsWrittenBackByteForByte) {
+    testing::TempFolder place;
+    const fs::path crlf = place.path("windows.vrs");
+    const fs::path mixed = place.path("mixed.vrs");
+    const std::string crlfBytes =
+        "\xEF\xBB\xBF"
+        "first line\r\nsecond \xC3\xA9\r\n\r\nlast\r\n";
+    const std::string mixedBytes = "one\r\ntwo\nthree\rfour\r\n";
+    writeFile(crlf, crlfBytes);
+    writeFile(mixed, mixedBytes);
+
+    std::string opened;
+    std::string afterSave;
+    std::string mixedOpened;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(crlf))
+        .until(textOf("status-text") + " === 'Opened windows.vrs'")
+        .read("[" + textOf("status-encoding") + ", " + shown("edited-mark") + "].join()", opened)
+        .page(clickButton("save-button"))
+        .until(textOf("status-text") + ".startsWith('Saved')")
+        .then([&] {
+            afterSave = contentsOf(crlf);
+            return true;
+        })
+        .page(typeText("document.getElementById('editor').value + 'typed line\\n'"))
+        .page(clickButton("save-button"))
+        .until(textOf("status-text") + " === 'Saved windows.vrs (46 bytes)'")
+        .page(dropFile(mixed))
+        .until(textOf("status-text") + " === 'Opened mixed.vrs'")
+        .read("[" + textOf("status-encoding") + ", " + shown("edited-mark") + "].join()", mixedOpened)
+        .page(clickButton("save-button"))
+        .until(textOf("status-text") + ".startsWith('Saved mixed.vrs')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(opened, "UTF-8 \u00b7 CRLF,false");
+    EXPECT_EQ(afterSave, crlfBytes);
+    EXPECT_EQ(contentsOf(crlf), crlfBytes + "typed line\r\n");
+    EXPECT_EQ(mixedOpened, "UTF-8 \u00b7 CRLF,false");
+    EXPECT_EQ(contentsOf(mixed), mixedBytes);
+}
+
+// A document that is not all UTF-8 says so when it opens; its first save asks before it writes
+// U+FFFD in place of the bytes, and refused, it leaves the file as it was.
+TEST(GtkFrontEnd, ADocumentThatIsNotUtf8IsToldAndItsFirstSaveAsks) {
+    testing::TempFolder place;
+    const fs::path latin1 = place.path("latin1.vrs");
+    const std::string bytes = "caf\xE9 cr\xE8me\n";
+    writeFile(latin1, bytes);
+
+    std::string notice;
+    std::string question;
+    std::string afterRefusal;
+    std::string status;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(latin1))
+        .until(shown("notice-bar"))
+        .read(textOf("notice-text"), notice)
+        .page(clickButton("save-button"))
+        .until(shown("confirm-bar"))
+        .read(textOf("confirm-text"), question)
+        .page(clickButton("confirm-no"))
+        .until(textOf("status-text") + " === 'Save cancelled'")
+        .then([&] {
+            afterRefusal = contentsOf(latin1);
+            return true;
+        })
+        .page(clickButton("save-button"))
+        .until(shown("confirm-bar"))
+        .page(clickButton("confirm-yes"))
+        .until(textOf("status-text") + ".startsWith('Saved')")
+        .read("[" + textOf("status-text") + ", " + shown("notice-bar") + "].join()", status);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_NE(notice.find("\u201clatin1.vrs\u201d is not all UTF-8 text"), std::string::npos) << notice;
+    EXPECT_NE(question.find("Save anyway?"), std::string::npos) << question;
+    EXPECT_EQ(afterRefusal, bytes);
+    EXPECT_EQ(contentsOf(latin1), "caf\xEF\xBF\xBD cr\xEF\xBF\xBDme\n");
+    EXPECT_EQ(status, "Saved latin1.vrs (15 bytes),false");
+}
+
+// The open dialog shows documents first and the other kinds the application reads as a second
+// choice; a picture chosen there is refused with a sentence that says why, and nothing is shown
+// as its text.
+TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
+    testing::TempFolder place;
+    const fs::path picture = place.path("picture.png");
+    fs::copy_file(KELVO_BUNDLE_DIR "/Contents/Resources/icon.png", picture);
+
+    std::vector<std::string> filters;
+    std::string current;
+    std::string shownError;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(clickButton("open-button"))
+        .then([&] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr) return false;
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            GSList* list = gtk_file_chooser_list_filters(chooser);
+            for (GSList* item = list; item != nullptr; item = item->next) {
+                filters.emplace_back(gtk_file_filter_get_name(GTK_FILE_FILTER(item->data)));
+            }
+            current = gtk_file_filter_get_name(gtk_file_chooser_get_filter(chooser));
+            // The user picks the second choice, then the picture.
+            if (g_slist_length(list) > 1) gtk_file_chooser_set_filter(chooser, GTK_FILE_FILTER(list->next->data));
+            g_slist_free(list);
+            gtk_file_chooser_select_filename(chooser, picture.c_str());
+            acceptLater(dialog);
+            return true;
+        })
+        .until(shown("error-bar"))
+        .read("[" + textOf("error-message") + ", " + textOf("error-code") + ", " + textOf("status-text") +
+                  ", document.getElementById('editor').value.length, " + shown("edited-mark") + "].join('|')",
+              shownError);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0], "Vostra Studio documents (*.vrs)");
+    EXPECT_EQ(filters[1],
+              "Files Vostra Studio reads (*.png, *.jpg, *.vrs, *.heic, *.heif, *.webp, *.jpeg, *.pdf, *.txt)");
+    EXPECT_EQ(current, filters[0]);
+    EXPECT_EQ(shownError,
+              "\u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents.|not_text|"
+              "Open failed: \u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents. "
+              "(not_text)|0|false");
 }
 
 }  // namespace

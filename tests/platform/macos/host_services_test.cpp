@@ -103,6 +103,18 @@ TEST_F(HostServices, OpenDialogJoinsPathsAndStopsAtTheFirstThatDoesNotFit) {
     options.allowDirectories = 1;
     (void)kelvo_appkit_show_open_dialog(h.host, &options, buffer.data(), buffer.size());
     EXPECT_EQ(lastLog(), "dialog.open title=Open folder=/home extensions= directories=1 multiple=1");
+
+    // Such a dialog offers the application's document types; one that names its own does not.
+    standin::StandIn& backend = *standin::installedStandIn();
+    backend.dialogs.setDocumentTypes(backend.self, {{"Docs", {"vrs"}}, {"Readable", {"vrs", "txt"}}});
+    (void)kelvo_appkit_show_open_dialog(h.host, &options, buffer.data(), buffer.size());
+    EXPECT_EQ(
+        lastLog(),
+        "dialog.open title=Open folder=/home extensions= directories=1 multiple=1 types=Docs:vrs|Readable:vrs;txt");
+    options.extensions = "png";
+    options.extensionsLength = 3;
+    (void)kelvo_appkit_show_open_dialog(h.host, &options, buffer.data(), buffer.size());
+    EXPECT_EQ(lastLog(), "dialog.open title=Open folder=/home extensions=png directories=1 multiple=1");
 }
 
 TEST_F(HostServices, SaveDialogAnswersTheLengthOrPastTheCapacity) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "platform/web/js_context.hpp"
@@ -11,28 +12,43 @@ namespace {
 using testing::JsContext;
 
 // The front-end's document logic in a page whose window.vexa is a scripted stand-in for the
-// application: it records each command and answers it as the application's file commands do, or
-// fails the command named in `failOn` with a bridge error.
+// application: it records each command and answers it as the application's file commands do.
+// The command named in `failOn` fails with the error named in `failWith` after `failAfter`
+// successful calls; like the application, a save whose append failed is over, so its later
+// appends fail with NoOpenFile.
 constexpr std::string_view kFakeApplication = R"JS(
 var calls = [];
 var appended = [];
 var failOn = "";
+var failWith = "AccessDenied";
+var failAfter = 0;
 var finishedBytes = null;
 var served = [];
 var servedSize = 0;
+var saveOver = false;
+// While `holding`, appends are answered only when the test releases them (held.shift()()).
+var holding = false;
+var held = [];
+function failure(name) {
+  return Promise.reject(Object.assign(new Error(name), { code: "handler_failed" }));
+}
 var host = {
   invoke(command, payload) {
     calls.push(command);
-    if (command === failOn) {
-      return Promise.reject(Object.assign(new Error("AccessDenied"), { code: "handler_failed" }));
+    if (command === failOn && failAfter-- <= 0) {
+      if (command === "vostra.file.append") saveOver = true;
+      return failure(failWith);
     }
     switch (command) {
-      case "vostra.file.begin": appended = []; return Promise.resolve({ ok: true });
-      case "vostra.file.append": appended.push(payload); return Promise.resolve({ ok: true });
+      case "vostra.file.begin": appended = []; saveOver = false; return Promise.resolve({ ok: true });
+      case "vostra.file.append":
+        if (saveOver) return failure("NoOpenFile");
+        appended.push(payload);
+        if (holding) return new Promise(resolve => held.push(() => resolve({ ok: true })));
+        return Promise.resolve({ ok: true });
       case "vostra.file.finish": {
-        const text = appended.join("");
-        const padding = text.endsWith("==") ? 2 : text.endsWith("=") ? 1 : 0;
-        return Promise.resolve({ ok: true, bytes: finishedBytes !== null ? finishedBytes : text.length / 4 * 3 - padding });
+        const bytes = appended.reduce((sum, text) => sum + Uint8Array.fromBase64(text).length, 0);
+        return Promise.resolve({ ok: true, bytes: finishedBytes !== null ? finishedBytes : bytes });
       }
       case "vostra.file.read.begin": return Promise.resolve({ ok: true, bytes: servedSize });
       case "vostra.file.read.chunk": return Promise.resolve(served.length ? served.shift() : "");
@@ -45,37 +61,47 @@ function settle(promise) {
   outcome = "pending";
   promise.then(v => { outcome = "ok " + JSON.stringify(v); }, e => { outcome = "failed " + e.code + ": " + e.message; });
 }
+// Hex of bytes, "-" when there are none; and the bytes of such hex.
+function hex(bytes) { return Array.from(bytes, b => b.toString(16).padStart(2, '0')).join('') || '-'; }
+function bytes(hexText) {
+  return Uint8Array.from((hexText === '-' ? '' : hexText).match(/../g) || [], h => parseInt(h, 16));
+}
+// What saving `text` in `form` writes, as hex.
+function written(text, form) {
+  const { bytes, lineBreak } = VostraDocument.documentBytes(text, form);
+  return Array.from(VostraDocument.appendChunks(bytes, lineBreak), hex).join('').replace(/-/g, '') || '-';
+}
+// The bytes of every append so far, as hex.
+function appendedHex() { return hex(Uint8Array.from(appended.flatMap(text => Array.from(Uint8Array.fromBase64(text))))); }
 )JS";
 
 class FrontEnd : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A bare JavaScriptCore context has no TextEncoder and TextDecoder: the tests bring them.
+        ASSERT_EQ(page.runFile(testing::dataPath("platform/web/text_encoding.js")), "undefined");
         ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/document.js"), "undefined");
         ASSERT_EQ(page.run(kFakeApplication), "undefined");
     }
     JsContext page;
 };
 
-// Hex of a Uint8Array, "-" when empty.
-constexpr std::string_view kHex =
-    "function hex(bytes) { return Array.from(bytes, b => b.toString(16).padStart(2, '0')).join('') || '-'; }"
-    "function bytes(hexText) { return Uint8Array.from((hexText === '-' ? '' : hexText).match(/../g) || [], h => "
-    "parseInt(h, 16)); }";
-
-TEST_F(FrontEnd, CodecsFollowUtf8AndBase64) {
-    page.run(kHex);
+TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
     const std::string D = "VostraDocument.";
     for (const auto& row : testing::readTable("platform/web/frontend_codecs.txt")) {
         const std::string& kind = row[0];
         std::string shown = kind + " " + row[1];
         if (kind == "utf8" || kind == "encode") {
-            EXPECT_EQ(page.run("hex(" + D + "encodeUtf8(" + row[1] + "))"), row[2]) << shown;
+            EXPECT_EQ(page.run("written(" + row[1] + ", " + D + "newForm())"), row[2]) << shown;
             if (kind == "utf8") {
-                EXPECT_EQ(page.run(D + "decodeUtf8(bytes('" + row[2] + "')) === " + row[1]), "true") << shown;
+                EXPECT_EQ(page.run("(r => r.text === " + row[1] + " && !r.form.invalidUtf8)(" + D + "readForm(bytes('" +
+                                   row[2] + "')))"),
+                          "true")
+                    << shown;
             }
         } else if (kind == "lossy") {
-            EXPECT_EQ(page.run("JSON.stringify(" + D + "decodeUtf8(bytes('" + row[1] + "'))) === JSON.stringify(" +
-                               row[2] + ")"),
+            EXPECT_EQ(page.run("(r => JSON.stringify(r.text) === JSON.stringify(" + row[2] +
+                               ") && r.form.invalidUtf8)(" + D + "readForm(bytes('" + row[1] + "')))"),
                       "true")
                 << shown;
         } else if (kind == "base64") {
@@ -91,9 +117,45 @@ TEST_F(FrontEnd, CodecsFollowUtf8AndBase64) {
     }
 }
 
+// A document keeps its line breaks (and a byte order mark): unchanged, it is written back byte
+// for byte; changed, its line feeds are written as its most frequent line break.
+TEST_F(FrontEnd, ADocumentKeepsItsLineBreaksAndBytes) {
+    for (const auto& row : testing::readTable("platform/web/frontend_line_breaks.txt")) {
+        ASSERT_EQ(row.size(), 6u);
+        const std::string shown = row[0];
+        page.run("var read = VostraDocument.readForm(bytes('" + row[0] + "'))");
+        EXPECT_EQ(page.run("JSON.stringify(read.text) === JSON.stringify(" + row[1] + ")"), "true")
+            << shown << ": " << page.run("JSON.stringify(read.text)");
+        EXPECT_EQ(page.run("VostraDocument.LINE_BREAKS[read.form.lineBreak]"), row[2]) << shown;
+        EXPECT_EQ(page.run("read.form.original !== null ? 'mixed' : '-'"), row[3]) << shown;
+        EXPECT_EQ(page.run("read.form.invalidUtf8 ? 'lossy' : 'utf8'"), row[4]) << shown;
+        if (row[4] == "utf8") {
+            EXPECT_EQ(page.run("written(read.text, read.form)"), row[0]) << shown;
+        }
+        EXPECT_EQ(page.run("written(read.text + '!\\n', read.form)"), row[5]) << shown;
+        // Once written, the document is what was written: changed again, it keeps that form.
+        EXPECT_EQ(page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
+                  row[5])
+            << shown;
+    }
+}
+
+TEST_F(FrontEnd, AFileThatIsNotTextIsKnownByItsFirstBytes) {
+    for (const auto& row : testing::readTable("platform/web/frontend_file_kinds.txt")) {
+        std::string kind = page.run("String(VostraDocument.nonTextKind(bytes('" + row[0] + "')))");
+        if (row[1] == "text") {
+            EXPECT_EQ(kind, "null") << row[0];
+        } else {
+            EXPECT_NE(kind.find(row[1]), std::string::npos) << row[0] << " read as " << kind;
+        }
+    }
+}
+
 TEST_F(FrontEnd, SavingSendsBeginAppendsOfAtMostTheLimitAndFinish) {
     // 400,000 bytes of "é": full appends of 98,304 characters, each on a 3-byte boundary.
-    page.run("settle(VostraDocument.saveDocument(host, '/home/me/long.vrs', '\\u00e9'.repeat(200000)))");
+    page.run(
+        "settle(VostraDocument.saveDocument(host, '/home/me/long.vrs', '\\u00e9'.repeat(200000), "
+        "VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome"), "ok 400000");
     EXPECT_EQ(page.run("calls.join()"),
               "vostra.file.begin,vostra.file.append,vostra.file.append,vostra.file.append,vostra.file.append,"
@@ -103,30 +165,75 @@ TEST_F(FrontEnd, SavingSendsBeginAppendsOfAtMostTheLimitAndFinish) {
 
     page.run(
         "calls = []; settle(VostraDocument.saveDocument(host, '/home/me/note.vrs', "
-        "'h\\u00e9llo \\u20ac\\ud83d\\ude00\\n'))");
+        "'h\\u00e9llo \\u20ac\\ud83d\\ude00\\n', VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome + ' ' + appended.join()"), "ok 15 aMOpbGxvIOKCrPCfmIAK");
 
-    page.run("calls = []; settle(VostraDocument.saveDocument(host, '/home/me/empty.vrs', ''))");
+    page.run(
+        "calls = []; settle(VostraDocument.saveDocument(host, '/home/me/empty.vrs', '', VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome + ' ' + calls.join()"), "ok 0 vostra.file.begin,vostra.file.finish");
 }
 
-TEST_F(FrontEnd, AFailedSaveIsCancelledAndKeepsItsError) {
-    page.run("failOn = 'vostra.file.append'; settle(VostraDocument.saveDocument(host, '/a.vrs', 'text'))");
+// Line breaks written as two bytes move the chunk boundaries: no append passes the limit, and
+// together they write the document with each line feed as CRLF.
+TEST_F(FrontEnd, ACrlfDocumentIsWrittenInChunksWithinTheLimit) {
+    page.run(
+        "var text = 'x'.repeat(73726) + '\\n' + 'y'.repeat(73727) + '\\n' + 'z\\n\\n';"
+        "var form = VostraDocument.readForm(new TextEncoder().encode(text.replace(/\\n/g, '\\r\\n'))).form;"
+        "settle(VostraDocument.saveDocument(host, '/d/crlf.vrs', text, form))");
+    EXPECT_EQ(page.run("form.lineBreak === '\\r\\n'"), "true");
+    EXPECT_EQ(page.run("outcome"), "ok 147462");
+    EXPECT_EQ(page.run("appended.every(c => c.length <= VostraDocument.APPEND_CHARACTERS)"), "true");
+    EXPECT_EQ(page.run("appendedHex() === hex(new TextEncoder().encode(text.replace(/\\n/g, '\\r\\n')))"), "true");
+}
+
+// A save keeps a few appends on their way, never the whole document at once.
+TEST_F(FrontEnd, ASaveKeepsFourAppendsOnTheirWay) {
+    page.run(
+        "holding = true; settle(VostraDocument.saveDocument(host, '/d/a.vrs', 'x'.repeat(10 * 73728), "
+        "VostraDocument.newForm()))");
+    EXPECT_EQ(page.run("appended.length + ' ' + outcome"), "4 pending");
+    page.run("held.shift()()");
+    EXPECT_EQ(page.run("appended.length + ' ' + outcome"), "5 pending");
+    page.run("while (held.length > 0) held.shift()()");
+    page.run("while (held.length > 0) held.shift()()");
+    page.run("while (held.length > 0) held.shift()()");
+    EXPECT_EQ(page.run("appended.length + ' ' + outcome"), "10 ok 737280");
+}
+
+TEST_F(FrontEnd, AFailedSaveIsCancelledAndKeepsItsFirstError) {
+    page.run(
+        "failOn = 'vostra.file.append'; settle(VostraDocument.saveDocument(host, '/a.vrs', 'text', "
+        "VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome"), "failed handler_failed: AccessDenied");
     EXPECT_EQ(page.run("calls.join()"), "vostra.file.begin,vostra.file.append,vostra.file.cancel");
 
-    page.run("calls = []; failOn = 'vostra.file.begin'; settle(VostraDocument.saveDocument(host, '/a.vrs', 'x'))");
+    // The second of several appends on their way fails: the later ones fail after it, and the
+    // save is cancelled once every one has been answered.
+    page.run(
+        "calls = []; failOn = 'vostra.file.append'; failWith = 'NoSpaceLeft'; failAfter = 1;"
+        "settle(VostraDocument.saveDocument(host, '/a.vrs', 'x'.repeat(400000), VostraDocument.newForm()))");
+    EXPECT_EQ(page.run("outcome"), "failed handler_failed: NoSpaceLeft");
+    EXPECT_EQ(page.run("calls[0] + ' ' + calls[calls.length - 1]"), "vostra.file.begin vostra.file.cancel");
+    EXPECT_EQ(page.run("calls.includes('vostra.file.finish')"), "false");
+
+    page.run(
+        "calls = []; failOn = 'vostra.file.begin'; failWith = 'AccessDenied'; failAfter = 0;"
+        "settle(VostraDocument.saveDocument(host, '/a.vrs', 'x', VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome + ' ' + calls.join()"), "failed handler_failed: AccessDenied vostra.file.begin");
 
-    page.run("calls = []; failOn = ''; finishedBytes = 2; settle(VostraDocument.saveDocument(host, '/a.vrs', 'text'))");
+    page.run(
+        "calls = []; failOn = ''; finishedBytes = 2;"
+        "settle(VostraDocument.saveDocument(host, '/a.vrs', 'text', VostraDocument.newForm()))");
     EXPECT_EQ(page.run("outcome"), "failed incomplete_write: The application wrote 2 of 4 bytes");
     EXPECT_EQ(page.run("calls[calls.length - 1]"), "vostra.file.cancel");
 }
 
 TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     // "aé" with the "é" split between two chunks.
-    page.run("served = ['YcM=', 'qQ==']; servedSize = 3; settle(VostraDocument.readDocument(host, '/a.vrs'))");
-    EXPECT_EQ(page.run("outcome"), "ok \"a\u00e9\"");
+    page.run(
+        "served = ['YcM=', 'qQ==']; servedSize = 3;"
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.text, r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",false]");
     EXPECT_EQ(page.run("calls.join()"),
               "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,"
               "vostra.file.read.finish");
@@ -149,12 +256,69 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
               "vostra.file.read.finish");
 }
 
-TEST_F(FrontEnd, ErrorsAreShownWithACodeAndAMessage) {
-    EXPECT_EQ(page.run("JSON.stringify([Object.assign(new Error('InvalidVrsPath'), {code: 'handler_failed'}), "
-                       "new TypeError('x must be a string'), new VostraDocument.DocumentError('not_a_document', 'No'), "
-                       "'plain'].map(VostraDocument.describeError))"),
-              R"([{"code":"handler_failed","message":"InvalidVrsPath"},{"code":"TypeError","message":"x must be a )"
-              R"(string"},{"code":"not_a_document","message":"No"},{"code":"error","message":"plain"}])");
+// A picture is refused at its first chunk; the rest of it is never asked for.
+TEST_F(FrontEnd, AFileThatIsNotTextIsRefusedAtItsFirstChunk) {
+    page.run(
+        "served = [bytes('89504e470d0a1a0a0000000d49484452').toBase64(), 'AAAA']; servedSize = 19;"
+        "settle(VostraDocument.readDocument(host, '/photo.txt'))");
+    EXPECT_EQ(page.run("outcome"), "failed not_text: \u201cphoto.txt\u201d is a PNG image, not text");
+    EXPECT_EQ(page.run("calls.join()"), "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish");
+}
+
+TEST_F(FrontEnd, AFileExistsUnlessItIsNotFound) {
+    page.run("settle(VostraDocument.fileExists(host, '/d/notes.vrs'))");
+    EXPECT_EQ(page.run("outcome + ' ' + calls.join()"), "ok true vostra.file.read.begin,vostra.file.read.finish");
+    for (const char* error : {"FileNotFound", "AccessDenied", "IsDir"}) {
+        page.run(std::string("calls = []; failOn = 'vostra.file.read.begin'; failWith = '") + error +
+                 "'; failAfter = 0; settle(VostraDocument.fileExists(host, '/d/notes.vrs'))");
+        EXPECT_EQ(page.run("outcome + ' ' + calls.join()"),
+                  std::string(error == std::string("FileNotFound") ? "ok false" : "ok true") +
+                      " vostra.file.read.begin,vostra.file.read.finish")
+            << error;
+    }
+}
+
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t bar; (bar = line.find(" | ", start)) != std::string::npos; start = bar + 3) {
+        cells.push_back(line.substr(start, bar - start));
+    }
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+TEST_F(FrontEnd, ErrorsAreShownAsASentenceWithTheCodeAfterIt) {
+    for (const std::string& line : testing::readLines("platform/web/frontend_errors.txt")) {
+        auto cells = splitCells(line);
+        ASSERT_EQ(cells.size(), 4u) << line;
+        page.run("var shown = VostraDocument.describeError(Object.assign(new Error(" +
+                 page.run("JSON.stringify('" + cells[1] + "')") + "), { code: '" + cells[0] + "' }))");
+        EXPECT_EQ(page.run("shown.sentence"), cells[2]) << line;
+        EXPECT_EQ(page.run("shown.code"), cells[3]) << line;
+    }
+    EXPECT_EQ(page.run("JSON.stringify(VostraDocument.describeError('plain'))"),
+              R"({"sentence":"Plain.","code":"error"})");
+
+    // Every error the application's commands answer with has a sentence of its own.
+    for (const auto& row : testing::readTable("platform/web/frontend_error_names.txt")) {
+        for (const std::string& name : row) {
+            page.run("var shown = VostraDocument.describeError(Object.assign(new Error('" + name +
+                     "'), { code: 'handler_failed' }))");
+            EXPECT_EQ(page.run("shown.sentence === VostraDocument.describeError(Object.assign(new Error('Unknown'),"
+                               " { code: 'handler_failed' })).sentence"),
+                      "false")
+                << name;
+        }
+    }
+}
+
+TEST_F(FrontEnd, TheStatusLineCountsWordsAndCharacters) {
+    for (const auto& row : testing::readTable("platform/web/frontend_counts.txt")) {
+        EXPECT_EQ(page.run("(c => c.words + ' ' + c.characters)(VostraDocument.countText(" + row[0] + "))"),
+                  row[1] + " " + row[2])
+            << row[0];
+    }
 }
 
 // The ".vrs" ending counts in any case: such documents open, and save back under the ending in

@@ -37,17 +37,36 @@ gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
     return FALSE;
 }
 
-void admitExtensions(GtkFileChooser* chooser, std::span<const std::string> extensions) {
-    if (extensions.empty()) return;
+// A choice of files shown, named "<name> (*.a, *.b)" ("*.a, *.b" without a name); borrowed from
+// the chooser, which takes the floating reference.
+GtkFileFilter* addFilter(GtkFileChooser* chooser, std::string_view name, std::span<const std::string> extensions) {
     auto* kept = new std::vector<std::string>(extensions.begin(), extensions.end());
-    std::string name;
-    for (const std::string& extension : extensions) name += (name.empty() ? "*." : ", *.") + extension;
+    std::string patterns;
+    for (const std::string& extension : extensions) patterns += (patterns.empty() ? "*." : ", *.") + extension;
+    std::string shown = name.empty() ? patterns : std::string(name) + " (" + patterns + ")";
     GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, name.c_str());
+    gtk_file_filter_set_name(filter, shown.c_str());
     gtk_file_filter_add_custom(
         filter, static_cast<GtkFileFilterFlags>(GTK_FILE_FILTER_FILENAME | GTK_FILE_FILTER_DISPLAY_NAME), hasExtension,
         kept, [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
-    gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the floating reference
+    gtk_file_chooser_add_filter(chooser, filter);
+    return filter;
+}
+
+void admitExtensions(GtkFileChooser* chooser, std::span<const std::string> extensions) {
+    if (!extensions.empty()) addFilter(chooser, {}, extensions);
+}
+
+// An open chooser that names no extensions offers the application's document types, the first
+// chosen.
+void offerDocumentTypes(GtkFileChooser* chooser, std::span<const DocumentType> types) {
+    GtkFileFilter* first = nullptr;
+    for (const DocumentType& type : types) {
+        if (type.extensions.empty()) continue;
+        GtkFileFilter* filter = addFilter(chooser, type.name, type.extensions);
+        if (first == nullptr) first = filter;
+    }
+    if (first != nullptr) gtk_file_chooser_set_filter(chooser, first);
 }
 
 GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction action, const char* accept,
@@ -77,7 +96,11 @@ std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
     GtkFileChooser* files = GTK_FILE_CHOOSER(dialog);
     if (panel.chooseDirectories) gtk_dialog_add_button(GTK_DIALOG(dialog), "Choose _Folder", kChooseFolderResponse);
     gtk_file_chooser_set_select_multiple(files, panel.multiple);
-    admitExtensions(files, panel.extensions);
+    if (panel.extensions.empty()) {
+        offerDocumentTypes(files, gtkState(self).documentTypes);
+    } else {
+        admitExtensions(files, panel.extensions);
+    }
     std::vector<std::string> paths;
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     if (response == GTK_RESPONSE_ACCEPT) {
@@ -135,6 +158,8 @@ int runAlert(void* self, const Alert& alert) {
     gtk_widget_destroy(dialog);
     return response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size() ? response : -1;
 }
+
+void setDocumentTypes(void* self, std::vector<DocumentType> types) { gtkState(self).documentTypes = std::move(types); }
 
 }  // namespace
 

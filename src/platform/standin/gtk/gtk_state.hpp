@@ -193,6 +193,8 @@ struct GtkState {
     std::map<TimerId, GSource*> timers;  // borrowed: the main context holds each source
     TimerId nextTimer = 1;
 
+    std::vector<DocumentType> documentTypes;  // what open choosers offer when they name no extensions
+
     guint terminateSource = 0;
     Task onTerminate;
 

@@ -25,11 +25,23 @@ std::optional<HeadlessServices::DialogAnswer> answer(HeadlessState& state) {
     return next;
 }
 
+// The document types an open panel offers: "<name>:<ext>;<ext>|<name>:...".
+std::string offeredTypes(const HeadlessState& state) {
+    std::string out;
+    for (const DocumentType& type : state.documentTypes) {
+        if (!out.empty()) out.push_back('|');
+        out += type.name + ":" + joined(type.extensions, ';');
+    }
+    return out;
+}
+
 std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
     HeadlessState& state = headlessState(self);
+    const bool offersTypes = panel.extensions.empty() && !state.documentTypes.empty();
     state.note("dialog.open title=" + std::string(panel.title) + " folder=" + std::string(panel.folder) +
                " extensions=" + joined(panel.extensions, ';') +
-               " directories=" + (panel.chooseDirectories ? "1" : "0") + " multiple=" + (panel.multiple ? "1" : "0"));
+               " directories=" + (panel.chooseDirectories ? "1" : "0") + " multiple=" + (panel.multiple ? "1" : "0") +
+               (offersTypes ? " types=" + offeredTypes(state) : ""));
     std::optional<HeadlessServices::DialogAnswer> chosen = answer(state);
     if (!chosen) return {};
     return std::move(chosen->paths);
@@ -58,6 +70,10 @@ int runAlert(void* self, const Alert& alert) {
     std::optional<HeadlessServices::DialogAnswer> chosen = answer(state);
     if (!chosen || chosen->button < 0 || static_cast<std::size_t>(chosen->button) >= alert.buttons.size()) return -1;
     return chosen->button;
+}
+
+void setDocumentTypes(void* self, std::vector<DocumentType> types) {
+    headlessState(self).documentTypes = std::move(types);
 }
 
 }  // namespace

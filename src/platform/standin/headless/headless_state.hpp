@@ -74,6 +74,7 @@ struct HeadlessState {
     bool focusAdoptedOnClick = false;
     std::vector<std::unique_ptr<HeadlessStandIn::WebView>> webViews;
     std::map<WindowRef, std::vector<ViewRef>> stacks;  // bottom to top
+    std::vector<DocumentType> documentTypes;
 
     void note(std::string line);
     void post(Task task);

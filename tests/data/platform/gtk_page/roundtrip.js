@@ -39,9 +39,9 @@
     // A document of several appends, saved and read back through the front-end's own code.
     const line = "Vostra Studio — round trip ✓ ünïcødé 𝄞 line\n";
     const text = line.repeat(Math.ceil(200000 / line.length));
-    const written = await VostraDocument.saveDocument(window.vexa, config.document, text);
-    check("bytes written", written === VostraDocument.encodeUtf8(text).length, written);
-    const read = await VostraDocument.readDocument(window.vexa, config.document);
+    const written = await VostraDocument.saveDocument(window.vexa, config.document, text, VostraDocument.newForm());
+    check("bytes written", written === new TextEncoder().encode(text).length, written);
+    const read = (await VostraDocument.readDocument(window.vexa, config.document)).text;
     check("document read back", read === text, `${read.length} of ${text.length} characters`);
 
     try {

@@ -1,0 +1,368 @@
+// Vostra Studio opening and saving large documents as a user does, through its real front-end in
+// a real web view (run under a display: `xvfb-run -a`). The program starts from the bundle folder
+// the build lays out; a document of 1, 8 or 32 MiB (32 MiB is the largest that opens) is dropped
+// on the window and opened, then saved in place with the Save button.
+//
+// A run's time is measured in the page, from the action to the first moment after the editor
+// shows the outcome ("Opened ..." or "Saved ..." in the status line) and has painted it. Counters:
+//   outcome_ms         the time until the status line told the outcome, before that was painted
+//   longest_frame_ms   the longest time the page went without painting during the run
+//   peak_rss_mib       the web process's peak resident memory during the run
+//   peak_growth_mib    that peak less the web process's resident memory before the run
+//   growth_x_document  peak_growth_mib over the document's size
+//
+//   xvfb-run -a build/release/bench/frontend_documents_bench
+
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "platform/standin/gtk/gtk.hpp"
+#include "startup/startup.hpp"
+
+namespace {
+
+using namespace kelvo;
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMiB = 1024 * 1024;
+constexpr auto kRunLimit = std::chrono::minutes(15);
+
+fs::path gFolder;
+std::map<std::int64_t, fs::path> gDocuments;
+
+// Text of exactly `bytes` bytes in lines of prose with a few characters beyond ASCII.
+std::string documentText(std::size_t bytes) {
+    std::string text;
+    text.reserve(bytes);
+    for (std::size_t line = 0; text.size() < bytes; ++line) {
+        text += "Line " + std::to_string(line) +
+                ": the quick brown fox jumps over the lazy dog \xE2\x80\x94 caf\xC3\xA9 na\xC3\xAFve "
+                "r\xC3\xA9sum\xC3\xA9\n";
+    }
+    // Cut back to a line end, then fill up with ASCII so no character is split.
+    text.resize(text.rfind('\n', bytes - 2) + 1);
+    text.append(bytes - text.size() - 1, 'x');
+    text.push_back('\n');
+    return text;
+}
+
+// --- The web view ---------------------------------------------------------------------------------
+
+WebKitWebView* webViewIn(GtkWidget* widget) {
+    if (WEBKIT_IS_WEB_VIEW(widget)) return WEBKIT_WEB_VIEW(widget);
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    WebKitWebView* found = nullptr;
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        found = webViewIn(GTK_WIDGET(child->data));
+    }
+    g_list_free(children);
+    return found;
+}
+
+WebKitWebView* mainWebView() {
+    GList* toplevels = gtk_window_list_toplevels();
+    WebKitWebView* found = nullptr;
+    for (GList* item = toplevels; item != nullptr && found == nullptr; item = item->next) {
+        if (gtk_widget_get_visible(GTK_WIDGET(item->data))) found = webViewIn(GTK_WIDGET(item->data));
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// Runs the main loop until `done` holds or the limit passes; false on the limit.
+template <class Done>
+bool pumpUntil(Done done, std::chrono::steady_clock::duration limit = kRunLimit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(500);
+    }
+    return true;
+}
+
+// The string value of `script` evaluated in the page; empty when it failed.
+std::string evaluate(const std::string& script) {
+    struct Answer {
+        bool done = false;
+        std::string text;
+    } answer;
+    webkit_web_view_evaluate_javascript(
+        mainWebView(), script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            auto& out = *static_cast<Answer*>(data);
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+            if (value != nullptr) {
+                gchar* text = jsc_value_to_string(value);
+                out.text = text;
+                g_free(text);
+                g_object_unref(value);
+            }
+            out.done = true;
+        },
+        &answer);
+    pumpUntil([&] { return answer.done; });
+    return answer.text;
+}
+
+// Asks the page every 20 ms whether `condition` holds (while the page is busy the answer waits
+// for it); false when it did not within the limit.
+bool waitForPage(const std::string& condition) {
+    const auto end = std::chrono::steady_clock::now() + kRunLimit;
+    while (std::chrono::steady_clock::now() < end) {
+        pumpUntil([] { return false; }, std::chrono::milliseconds(20));
+        if (evaluate("String(" + condition + ")") == "true") return true;
+    }
+    return false;
+}
+
+// --- The web process's memory ---------------------------------------------------------------------
+
+std::string statusField(pid_t pid, const std::string& name) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(name + ":")) return line.substr(name.size() + 1);
+    }
+    return {};
+}
+
+double kibToMib(const std::string& field) { return field.empty() ? 0 : std::stod(field) / 1024.0; }
+
+// The web engine's content process: a descendant of this process.
+pid_t webProcess() {
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::string> names;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        std::string ppid = statusField(pid, "PPid");
+        if (ppid.empty()) continue;
+        parents[pid] = std::stoi(ppid);
+        std::string command = statusField(pid, "Name");
+        names[pid] = command.substr(command.find_first_not_of(" \t"));
+    }
+    for (const auto& [pid, name] : names) {
+        if (!name.starts_with("WebKitWebProces")) continue;
+        for (pid_t up = parents[pid]; up > 1; up = parents[up]) {
+            if (up == getpid()) return pid;
+        }
+    }
+    return 0;
+}
+
+// --- Runs -------------------------------------------------------------------------------------------
+
+struct Outcome {
+    bool ok = false;
+    std::string failure;
+    double milliseconds = 0;
+    double toldMs = 0;
+    double longestFrameMs = 0;
+};
+
+// Starts `action` in the page and waits for the status line to tell its outcome, then for the
+// next painted frame.
+Outcome runInPage(const std::string& action) {
+    const std::string started = evaluate(R"JS((() => {
+  const run = window.benchRun = { start: performance.now(), told: 0, end: 0, last: performance.now(), longest: 0, failure: "" };
+  const status = document.getElementById("status-text");
+  const frame = () => {
+    const now = performance.now();
+    run.longest = Math.max(run.longest, now - run.last);
+    run.last = now;
+    if (!run.end) requestAnimationFrame(frame);
+  };
+  requestAnimationFrame(frame);
+  const observer = new MutationObserver(() => {
+    const text = status.textContent;
+    if (!/^(Opened|Saved)/.test(text) && !/failed|cancel/i.test(text)) return;
+    observer.disconnect();
+    run.told = performance.now();
+    if (!/^(Opened|Saved)/.test(text)) run.failure = text;
+    requestAnimationFrame(() => setTimeout(() => { run.end = performance.now(); }));
+  });
+  observer.observe(status, { childList: true, characterData: true, subtree: true });
+)JS" + action + R"JS(
+  return "started";
+})())JS");
+    Outcome outcome;
+    if (started != "started") {
+        outcome.failure = "the page did not start the run: " + started;
+        return outcome;
+    }
+    if (!waitForPage("benchRun.end > 0")) {
+        outcome.failure = "no outcome within the limit";
+        return outcome;
+    }
+    const std::string values = evaluate(
+        "[benchRun.end - benchRun.start, benchRun.told - benchRun.start, benchRun.longest, "
+        "benchRun.failure].join('|')");
+    std::istringstream fields(values);
+    std::string milliseconds, told, longest;
+    std::getline(fields, milliseconds, '|');
+    std::getline(fields, told, '|');
+    std::getline(fields, longest, '|');
+    std::getline(fields, outcome.failure);
+    outcome.milliseconds = std::stod(milliseconds);
+    outcome.toldMs = std::stod(told);
+    outcome.longestFrameMs = std::stod(longest);
+    outcome.ok = outcome.failure.empty();
+    return outcome;
+}
+
+// (Built by appending: g++ 12 warns falsely about `"x" + std::string(...)` at -O3.)
+std::string quotedPath(const fs::path& path) {
+    std::string quoted(1, '"');
+    quoted += path.string();
+    quoted += '"';
+    return quoted;
+}
+
+Outcome openDocument(const fs::path& path) {
+    return runInPage("vexa._emit('drop:files', { paths: [" + quotedPath(path) + "] });");
+}
+
+Outcome saveDocument() { return runInPage("document.getElementById('save-button').click();"); }
+
+// An empty editor, so the next open starts from nothing.
+void emptyEditor() {
+    evaluate("document.getElementById('new-button').click(), 'new'");
+    pumpUntil([] { return evaluate("document.getElementById('editor').value.length") == "0"; },
+              std::chrono::seconds(30));
+    pumpUntil([] { return false; }, std::chrono::milliseconds(500));
+}
+
+void report(benchmark::State& state, const Outcome& outcome, pid_t process, double baselineMib) {
+    if (!outcome.ok) {
+        state.SkipWithError(outcome.failure.c_str());
+        return;
+    }
+    const double documentMib = static_cast<double>(state.range(0));
+    const double peakMib = kibToMib(statusField(process, "VmHWM"));
+    state.SetIterationTime(outcome.milliseconds / 1000.0);
+    state.counters["outcome_ms"] = outcome.toldMs;
+    state.counters["longest_frame_ms"] = outcome.longestFrameMs;
+    state.counters["peak_rss_mib"] = peakMib;
+    state.counters["peak_growth_mib"] = peakMib - baselineMib;
+    state.counters["growth_x_document"] = (peakMib - baselineMib) / documentMib;
+}
+
+// Resets the web process's peak memory to what it holds now and answers that, in MiB.
+double resetPeak(pid_t process) {
+    std::ofstream("/proc/" + std::to_string(process) + "/clear_refs") << "5";
+    return kibToMib(statusField(process, "VmRSS"));
+}
+
+void BM_OpenDocument(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    for (auto _ : state) {
+        emptyEditor();
+        const double baseline = resetPeak(process);
+        report(state, openDocument(document), process, baseline);
+    }
+}
+
+void BM_SaveDocument(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    emptyEditor();
+    if (Outcome opened = openDocument(document); !opened.ok) {
+        state.SkipWithError(("the document did not open: " + opened.failure).c_str());
+        return;
+    }
+    const auto size = fs::file_size(document);
+    for (auto _ : state) {
+        const double baseline = resetPeak(process);
+        Outcome saved = saveDocument();
+        if (saved.ok && fs::file_size(document) != size) {
+            saved.ok = false;
+            saved.failure = "the saved document has another size";
+        }
+        report(state, saved, process, baseline);
+    }
+}
+
+// The page's document code alone reading the document (the bridge's chunks and the decoding to
+// text), without the editor: what opening costs before the text area lays the text out.
+void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    for (auto _ : state) {
+        emptyEditor();
+        evaluate(
+            "window.benchRead = { start: performance.now(), end: 0, failure: '' };"
+            "VostraDocument.readDocument(vexa, " +
+            quotedPath(document) +
+            ").then(() => { benchRead.end = performance.now(); },"
+            " (e) => { benchRead.failure = String(e && e.message); benchRead.end = performance.now(); }), 'ok'");
+        const bool ended = waitForPage("benchRead.end > 0");
+        const std::string failure = evaluate("benchRead.failure");
+        if (!ended || !failure.empty()) {
+            state.SkipWithError(ended ? failure.c_str() : "no outcome within the limit");
+            break;
+        }
+        state.SetIterationTime(std::stod(evaluate("String(benchRead.end - benchRead.start)")) / 1000.0);
+    }
+}
+
+BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadDocumentWithoutEditor)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(32)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The program as it starts from its bundle, with a home of its own.
+StartupSystem bundledSystem() {
+    StartupSystem system = processStartupSystem(standin::gtkStandIn());
+    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
+    return system;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    std::string pattern = (fs::temp_directory_path() / "kelvo-bench-XXXXXX").string();
+    gFolder = ::mkdtemp(pattern.data());
+    fs::create_directories(gFolder / "home");
+    ::setenv("HOME", (gFolder / "home").c_str(), 1);
+    ::setenv("KELVO_LOG_DIR", (gFolder / "home").c_str(), 1);
+    ::setenv("GSETTINGS_BACKEND", "memory", 1);
+    for (std::int64_t mib : {1, 8, 32}) {
+        gDocuments[mib] = gFolder / ("document-" + std::to_string(mib) + ".vrs");
+        std::ofstream(gDocuments[mib], std::ios::binary) << documentText(static_cast<std::size_t>(mib) * kMiB);
+    }
+
+    // Once the page is ready the benchmarks run inside the program's main loop; then the program
+    // ends the way SIGTERM ends it.
+    auto* timer = new standin::TimerId(0);
+    *timer = standin::gtkStandIn().loop.startTimer(standin::gtkStandIn().self, 100'000'000, true, [timer] {
+        if (mainWebView() == nullptr) return;
+        standin::gtkStandIn().loop.cancelTimer(standin::gtkStandIn().self, *timer);
+        pumpUntil([] { return evaluate("typeof vexa === 'object' && document.readyState") == "complete"; },
+                  std::chrono::seconds(60));
+        benchmark::RunSpecifiedBenchmarks();
+        kill(getpid(), SIGTERM);
+    });
+    const int status = runApplication(bundledSystem(), vostraStudioApp());
+    benchmark::Shutdown();
+    fs::remove_all(gFolder);
+    return status;
+}
