@@ -356,7 +356,12 @@ struct InputReplayScene {
     bool replayed = false;
 };
 
-void InputReplaySceneRelease::operator()(InputReplayScene* scene) const { delete scene; }
+void InputReplaySceneRelease::operator()(InputReplayScene* scene) const {
+    stopTrackingRuntimeWrites(scene->built);
+    delete scene;
+}
+
+bool trackInputReplaySceneWrites(InputReplayScene& scene) { return trackRuntimeWrites(*scene.runtime, scene.built); }
 
 InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputReplay& failure) {
     auto tree = std::make_unique<WidgetTreeStorage>();
