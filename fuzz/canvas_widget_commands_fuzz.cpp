@@ -2,10 +2,14 @@
 // ("widget-click", "widget-hold", "widget-context-press", "widget-context-menu", "widget-drag",
 // "widget-wheel", "widget-key", "widget-action", "screenshot", "provenance") dropped as command
 // files and run by the drain, accessibility actions (codes 0 to 10 and beyond) with texts and
-// selection ranges, and frames of the view between them, on the widget gallery. No sequence may
-// crash or trip a sanitizer, every complete command file is consumed, and afterwards no refresh
-// batch is left open, the bridge router is free, and every text entry holds valid UTF-8 with its
-// selection and composition inside its text. Each input starts from the scene as it was built.
+// selection ranges, and frames of the view between them, on a widget gallery. The application may
+// answer the next event it hears by what applications do while a command is under way: closing
+// the view before the canvas view (whose record then moves) or installing another tree; and the
+// platform's services may fail from any step on. No
+// sequence may crash or trip a sanitizer, every complete command file is consumed, and afterwards
+// no refresh batch is left open, the bridge router is free, and every text entry holds valid
+// UTF-8 with its selection and composition inside its text. Each input starts from the scene as
+// it was built.
 
 #include <array>
 #include <cstdio>
@@ -13,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "automation/automation.hpp"
@@ -20,12 +25,17 @@
 #include "base/memory_io.hpp"
 #include "base/utf8.hpp"
 #include "fuzz_input.hpp"
-#include "lab_scene.hpp"
+#include "lab_image.hpp"
+#include "runtime/canvas/canvas_images.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/view_widget_tree.hpp"
 #include "runtime/flow/dispatch.hpp"
 #include "runtime/runtime.hpp"
+#include "runtime/views/view_close.hpp"
+#include "runtime/views/view_create.hpp"
+#include "runtime/views/view_lookup.hpp"
+#include "runtime/windows/window_table.hpp"
 #include "runtime_rewind.hpp"
-#include "widgets/widget_tree_text.hpp"
 
 namespace {
 
@@ -42,29 +52,49 @@ void check(bool holds, const char* what) {
 }
 
 // The platform: views and frames accepted, packets taken and dropped, an in-memory clipboard.
+// An input may make some of its services fail, as a host's can.
+enum class Fault : std::uint8_t { focus, accessibility, frames, input, packets, clipboard, menus, timers };
+
 struct FuzzPlatform {
     std::string clipboard;
+    std::uint8_t faults = 0;  // a bit for each Fault
+
+    [[nodiscard]] Status answer(Fault fault) const {
+        return (faults >> static_cast<unsigned>(fault) & 1u) != 0 ? fail(Error::UnsupportedService) : Status{};
+    }
 };
 
 FuzzPlatform& platformOf(void* services) { return *static_cast<FuzzPlatform*>(services); }
 
 Status acceptView(void*, const ViewOptions&) { return {}; }
 Status acceptViewCall(void*, std::uint64_t, std::string_view) { return {}; }
-Status acceptWindowCall(void*, std::uint64_t) { return {}; }
-Status acceptTimer(void*, std::uint64_t, std::uint64_t, bool) { return {}; }
-Status acceptTimerCancel(void*, std::uint64_t) { return {}; }
-Status acceptFrameRequest(void*) { return {}; }
-Status acceptCursor(void*, std::uint64_t, std::string_view, CursorKind) { return {}; }
-Status acceptMenu(void*, std::uint64_t, std::string_view, const ContextMenuRequest&) { return {}; }
-Status acceptAccessibility(void*, std::uint64_t, std::string_view, std::span<const WidgetAccessibilityNode>) {
-    return {};
+Status focusView(void* services, std::uint64_t, std::string_view) { return platformOf(services).answer(Fault::focus); }
+Status requestViewFrame(void* services, std::uint64_t, std::string_view) {
+    return platformOf(services).answer(Fault::frames);
 }
-Status acceptPacket(void*, std::uint64_t, std::string_view, const GpuSurfacePacketInfo&,
-                    std::span<const std::uint8_t>) {
-    return {};
+Status noteInput(void* services, std::uint64_t, std::string_view) { return platformOf(services).answer(Fault::input); }
+Status acceptWindowCall(void*, std::uint64_t) { return {}; }
+Status startTimer(void* services, std::uint64_t, std::uint64_t, bool) {
+    return platformOf(services).answer(Fault::timers);
+}
+Status cancelTimer(void* services, std::uint64_t) { return platformOf(services).answer(Fault::timers); }
+Status requestFrame(void* services) { return platformOf(services).answer(Fault::frames); }
+Status setCursor(void* services, std::uint64_t, std::string_view, CursorKind) {
+    return platformOf(services).answer(Fault::timers);
+}
+Status showMenu(void* services, std::uint64_t, std::string_view, const ContextMenuRequest&) {
+    return platformOf(services).answer(Fault::menus);
+}
+Status publishAccessibility(void* services, std::uint64_t, std::string_view, std::span<const WidgetAccessibilityNode>) {
+    return platformOf(services).answer(Fault::accessibility);
+}
+Status presentPacket(void* services, std::uint64_t, std::string_view, const GpuSurfacePacketInfo&,
+                     std::span<const std::uint8_t>) {
+    return platformOf(services).answer(Fault::packets);
 }
 
 Result<std::size_t> readClipboard(void* services, std::span<char> out) {
+    TRY(platformOf(services).answer(Fault::clipboard));
     const std::string& text = platformOf(services).clipboard;
     if (text.size() > out.size()) return fail(Error::NoSpaceLeft);
     std::copy(text.begin(), text.end(), out.begin());
@@ -72,6 +102,7 @@ Result<std::size_t> readClipboard(void* services, std::span<char> out) {
 }
 
 Status writeClipboard(void* services, std::string_view text) {
+    TRY(platformOf(services).answer(Fault::clipboard));
     platformOf(services).clipboard = text;
     return {};
 }
@@ -80,7 +111,8 @@ Status writeClipboard(void* services, std::string_view text) {
 // button with a command and a context menu, a select, toggles, a slider, text entries (one
 // read-only, one in a group, one in an accordion, one in a popover, one in a hidden panel), list
 // items (one without area), a menu, grid cells, a tree item, a split view beside a drop target, a
-// virtual list, a resizable panel, a dialog and a tooltip, overlapping in places.
+// virtual list, a resizable panel, a dialog, a tooltip, and a button in a popover without an id,
+// overlapping in places.
 constexpr const char* kGallery =
     "column id=1 rect=0,0,480,300 clips=1\n"
     "  button id=2 rect=8,8,70,26 text=\"Save\" action=\"doc.save\"\n"
@@ -113,7 +145,7 @@ constexpr const char* kGallery =
     "      data_cell id=26 rect=154,198,65,28 text=\"a.vrs\"\n"
     "      data_cell id=27 rect=219,198,65,28 text=\"12 KB\"\n"
     "  tree id=28 rect=290,198,182,28\n"
-    "    list_item id=29 rect=290,198,182,28 text=\"Folder\" icon=\"folder\"\n"
+    "    list_item id=29 rect=290,198,182,28 text=\"Folder\" icon=\"folder\" action=\"tree.open\"\n"
     "  split_view id=30 rect=8,230,160,62\n"
     "    panel id=31 rect=8,230,76,62 actions=drop_files\n"
     "    split_divider id=32 rect=84,230,8,62\n"
@@ -128,17 +160,48 @@ constexpr const char* kGallery =
     "    text_field id=41 rect=398,264,72,26 text=\"hidden\"\n"
     "  dialog id=42 rect=220,100,120,60 text=\"Dialog\" out_of_flow=1\n"
     "    button id=43 rect=230,126,60,26 text=\"OK\" action=\"dialog.ok\"\n"
-    "  tooltip id=44 rect=396,266,76,24 text=\"Tip\" out_of_flow=1\n";
+    "  tooltip id=44 rect=396,266,76,24 text=\"Tip\" out_of_flow=1\n"
+    "  popover rect=8,100,140,40 out_of_flow=1\n"
+    "    button id=45 rect=16,106,120,26 text=\"Close me\" actions=press,dismiss\n";
+
+// What the application may install instead: some of the gallery's ids on other kinds of widget,
+// the others gone.
+constexpr const char* kOtherTree =
+    "column id=1 rect=0,0,480,300\n"
+    "  button id=9 rect=8,8,120,26 text=\"Was a field\" action=\"doc.save\"\n"
+    "  text_area id=16 rect=8,40,200,60 text=\"Was a list item\"\n"
+    "  slider id=11 rect=8,110,200,26 value=0.9\n"
+    "  popover id=6 rect=220,8,200,80 out_of_flow=1\n"
+    "    text_field id=38 rect=228,16,180,26 text=\"Was a popover\"\n";
+
+constexpr std::string_view kCanvasLabel = "canvas";
+// A label view before the canvas view in the view table.
+constexpr std::string_view kBadgeLabel = "badge";
+
+// What the application does when it hears the next runtime event.
+enum class Reaction : std::uint8_t { none, close_badge, reopen_badge, other_tree, gallery_again };
+constexpr std::uint8_t kReactionCount = 5;
 
 struct RuntimeRelease {
     void operator()(Runtime* runtime) const { releaseRuntime(runtime); }
 };
 
+ViewOptions badgeView() {
+    return ViewOptions{.windowId = kMainWindowId,
+                       .label = kBadgeLabel,
+                       .text = "Gallery",
+                       .frame = {0, 0, 60, 20},
+                       .kind = ViewKind::label};
+}
+
+Status installTree(Runtime& runtime, const char* text) {
+    const std::optional<std::size_t> canvas = findViewIndex(runtime, kMainWindowId, kCanvasLabel);
+    if (!canvas) return fail(Error::ViewNotFound);
+    return installCanvasWidgetTreeText(runtime, *canvas, text);
+}
+
 struct Rig {
     Rig() {
-        auto tree = std::make_unique<WidgetTreeStorage>();
-        check(parseWidgetTreeText(kGallery, *tree).has_value() && tree->node_count > 0,
-              "the gallery tree does not parse");
         Result<Runtime*> allocated = allocateRuntime();
         check(allocated.has_value(), "no runtime");
         runtime.reset(*allocated);
@@ -146,38 +209,89 @@ struct Rig {
         p.name = "fuzz";
         p.services = &platform;
         p.slots.createView = &acceptView;
-        p.slots.focusView = &acceptViewCall;
-        p.slots.requestGpuSurfaceFrame = &acceptViewCall;
-        p.slots.noteGpuSurfaceInput = &acceptViewCall;
+        p.slots.closeView = &acceptViewCall;
+        p.slots.focusView = &focusView;
+        p.slots.requestGpuSurfaceFrame = &requestViewFrame;
+        p.slots.noteGpuSurfaceInput = &noteInput;
         p.slots.startWindowDrag = &acceptWindowCall;
-        p.slots.startTimer = &acceptTimer;
-        p.slots.cancelTimer = &acceptTimerCancel;
-        p.slots.requestFrame = &acceptFrameRequest;
-        p.slots.setViewCursor = &acceptCursor;
-        p.slots.showContextMenu = &acceptMenu;
-        p.slots.updateWidgetAccessibility = &acceptAccessibility;
-        p.slots.presentGpuSurfacePacketBinary = &acceptPacket;
+        p.slots.startTimer = &startTimer;
+        p.slots.cancelTimer = &cancelTimer;
+        p.slots.requestFrame = &requestFrame;
+        p.slots.setViewCursor = &setCursor;
+        p.slots.showContextMenu = &showMenu;
+        p.slots.updateWidgetAccessibility = &publishAccessibility;
+        p.slots.presentGpuSurfacePacketBinary = &presentPacket;
         p.slots.readClipboard = &readClipboard;
         p.slots.writeClipboard = &writeClipboard;
         memory.setRecordCalls(false);
         memory.putFolder(kFolder);
         runtime->io = memoryIo(memory);
         runtime->webViewLayer = false;
-        check(buildLabScene(*runtime, *tree).has_value(), "the gallery does not show");
-        check(configureAutomationServer(automation->server, runtime->io, kFolder, kLabWindowTitle, 1'000'000'000)
+        buildScene();
+        check(configureAutomationServer(automation->server, runtime->io, kFolder, kWindowTitle, 1'000'000'000)
                   .has_value(),
               "no automation");
         attachAutomation(*runtime, *automation);
-        const CanvasSlot* slot = canvasSlotOf(runtime->canvasSlots, runtime->views[0]);
-        check(slot != nullptr, "no canvas slot");
-        for (const WidgetLayoutNode& node : slot->tree.tree()) {
-            if (node.id != 0) ids.push_back(node.id);
-        }
+        binding.appContext = this;
+        binding.eventHandler = &onEvent;
         saveRuntimeState(*runtime, built);
         // Rewinds then restore only the pages an input wrote.
         (void)trackRuntimeWrites(*runtime, built);
     }
 
+    // One window holding the badge and then the canvas view with the gallery.
+    void buildScene() {
+        static constexpr LabImagePixels kImage = labImagePixels();
+        check(registerCanvasImage(*runtime, kLabImageId, kLabImageSide, kLabImageSide, kImage).has_value(), "no image");
+        const RectF frame{0, 0, 480, 300};
+        const Result<std::size_t> window =
+            reserveWindow(*runtime, kMainWindowId, "main", kWindowTitle, std::nullopt, false);
+        check(window.has_value(), "no window");
+        runtime->windows[*window].frame = frame;
+        runtime->windows[*window].focused = true;
+        check(createView(*runtime, badgeView()).has_value(), "no badge");
+        ViewOptions canvas{
+            .windowId = kMainWindowId, .label = kCanvasLabel, .frame = frame, .kind = ViewKind::gpu_surface};
+        canvas.gpu = GpuSurfaceOptions{GpuBackend::software, GpuPixelFormat::bgra8_unorm, GpuPresentMode::timer,
+                                       GpuAlphaMode::opaque, GpuColorSpace::srgb,         true};
+        check(createView(*runtime, canvas).has_value(), "no canvas view");
+        check(installTree(*runtime, kGallery).has_value(), "the gallery does not show");
+        const CanvasSlot* slot = canvasSlotOf(runtime->canvasSlots, runtime->views[canvasIndex()]);
+        check(slot != nullptr, "no canvas slot");
+        for (const WidgetLayoutNode& node : slot->tree.tree()) {
+            if (node.id != 0) ids.push_back(node.id);
+        }
+    }
+
+    [[nodiscard]] std::size_t canvasIndex() const {
+        const std::optional<std::size_t> index = findViewIndex(*runtime, kMainWindowId, kCanvasLabel);
+        check(index.has_value(), "the canvas view is gone");
+        return *index;
+    }
+
+    static Status onEvent(void* context, Runtime& runtime, const RuntimeEvent&) {
+        Rig& rig = *static_cast<Rig*>(context);
+        switch (std::exchange(rig.reaction, Reaction::none)) {
+            case Reaction::none:
+                break;
+            case Reaction::close_badge:
+                (void)closeView(runtime, kMainWindowId, kBadgeLabel);
+                break;
+            case Reaction::reopen_badge:
+                (void)closeView(runtime, kMainWindowId, kBadgeLabel);
+                (void)createView(runtime, badgeView());
+                break;
+            case Reaction::other_tree:
+                (void)installTree(runtime, kOtherTree);
+                break;
+            case Reaction::gallery_again:
+                (void)installTree(runtime, kGallery);
+                break;
+        }
+        return {};
+    }
+
+    static constexpr std::string_view kWindowTitle = "Widget gallery";
     MemoryIo memory;
     FuzzPlatform platform;
     std::unique_ptr<Automation> automation = std::make_unique<Automation>();
@@ -185,6 +299,7 @@ struct Rig {
     std::vector<std::uint64_t> ids;
     RuntimeRewind built;
     AppBinding binding{};
+    Reaction reaction = Reaction::none;
 };
 
 // Words the commands are made of. Mostly what a tool writes; a few that must be refused.
@@ -216,9 +331,9 @@ constexpr std::array<std::string_view, 16> kTexts = {"",
 constexpr std::array<std::string_view, 8> kFractions = {"0", "0.5", "1", "0.25", "-0.5", "2", "1e30", "0.9"};
 constexpr std::array<std::string_view, 6> kWheelDeltas = {"-120", "40", "3", "-0.5", "1e6", "-1e6"};
 constexpr std::array<std::string_view, 24> kKeys = {
-    "tab",        "shift+tab", "enter", "space",  "escape",          "arrowdown", "arrowup", "arrowleft",
-    "arrowright", "home",      "end",   "pageup", "pagedown",        "ctrl+a",    "ctrl+c",  "ctrl+v",
-    "ctrl+x",     "ctrl+z",    "a",     "delete", "shift+arrowleft", "backspace", "f10",     "cmd+shift+z"};
+    "tab",        "shift+tab", "enter", "space",  "escape",          "arrowdown", "arrowup",        "arrowleft",
+    "arrowright", "home",      "end",   "pageup", "pagedown",        "cmd+a",     "cmd+c",          "cmd+v",
+    "cmd+x",      "cmd+z",     "a",     "delete", "shift+arrowleft", "backspace", "ctrl+arrowleft", "cmd+shift+z"};
 // A picture with glyphs in it costs ten times what a whole input does otherwise: most are a pixel
 // or two wide (planned and encoded all the same), a few are real, and a few are refused.
 constexpr std::array<std::string_view, 16> kScales = {"0.002", "0.002",  "0.002",  "0.0015", "0.001", "0.003",
@@ -228,6 +343,7 @@ constexpr std::array<std::string_view, 16> kScales = {"0.002", "0.002",  "0.002"
 std::uint64_t pickId(const Rig& rig, kelvo::fuzz::FuzzInput& in) {
     const std::uint8_t byte = in.take<std::uint8_t>();
     if (byte == 0xFF) return 999;  // no such widget
+    if (byte == 0xFE) return 0;    // no widget at all
     return rig.ids[byte % rig.ids.size()];
 }
 
@@ -258,8 +374,8 @@ std::string commandText(const Rig& rig, kelvo::fuzz::FuzzInput& in) {
             return "widget-context-menu " + view + " " + id + " " + std::to_string(in.take<std::uint8_t>() % 4);
         case 2: {
             std::string drag = "widget-drag " + view + " " + id;
-            for (int i = 0; i < ((in.take<std::uint8_t>() & 1u) ? 4 : 2); ++i)
-                drag += " " + std::string(pick(kFractions, in));
+            const int fractions = (in.take<std::uint8_t>() & 1u) ? 4 : 2;
+            for (int i = 0; i < fractions; ++i) drag += " " + std::string(pick(kFractions, in));
             return drag;
         }
         case 3:
@@ -311,7 +427,7 @@ void runCommandFile(Rig& rig, std::string text) {
 void accessibilityAction(Rig& rig, kelvo::fuzz::FuzzInput& in) {
     WidgetAccessibilityActionEvent event;
     event.windowId = kMainWindowId;
-    event.label = kLabCanvasLabel;
+    event.label = kCanvasLabel;
     event.action = in.take<std::uint8_t>() % (kMaxAccessibilityActionCode + 2);
     event.widgetId = pickId(rig, in);
     const std::string text = pickText(in);
@@ -323,10 +439,10 @@ void accessibilityAction(Rig& rig, kelvo::fuzz::FuzzInput& in) {
 }
 
 void frame(Rig& rig, std::uint64_t index) {
-    const RuntimeView& view = rig.runtime->views[0];
+    const RuntimeView& view = rig.runtime->views[rig.canvasIndex()];
     GpuSurfaceFrame frame;
     frame.windowId = kMainWindowId;
-    frame.label = kLabCanvasLabel;
+    frame.label = kCanvasLabel;
     frame.width = view.frame.width;
     frame.height = view.frame.height;
     frame.frameIndex = index;
@@ -345,7 +461,7 @@ void checkState(const Rig& rig) {
     check(runtime.canvasBatch.depth == 0 && runtime.canvasBatch.accessibilityDeferral == 0,
           "a refresh batch was left open");
     check(!runtime.bridgeRouter.busy, "the bridge router was left busy");
-    const CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, runtime.views[0]);
+    const CanvasSlot* slot = canvasSlotOf(runtime.canvasSlots, runtime.views[rig.canvasIndex()]);
     check(slot != nullptr, "the view lost its canvas");
     for (const WidgetLayoutNode& node : slot->tree.tree()) {
         if (!isTextEntryKind(node.widgetKind())) continue;
@@ -361,24 +477,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Rig& rig = *new Rig;
     rewindRuntime(*rig.runtime, rig.built);
     rig.platform.clipboard.clear();
+    rig.platform.faults = 0;
+    rig.reaction = Reaction::none;
     kelvo::fuzz::FuzzInput in{data, size};
     std::uint64_t frames = 0;
     bool screenshotTaken = false;
     for (std::size_t step = 0; step < kMaxSteps && in.size > 0; ++step) {
         const std::uint8_t op = in.take<std::uint8_t>() % 16;
-        if (op <= 7 || op == 15) {
+        if (op <= 6) {
             runCommand(rig, commandText(rig, in));
-        } else if (op <= 11) {
+        } else if (op <= 10) {
             accessibilityAction(rig, in);
-        } else if (op == 12) {
+        } else if (op == 11) {
             frame(rig, ++frames);
-        } else if (op == 13) {
+        } else if (op == 12) {
             runCommandFile(rig, commandText(rig, in));
-        } else {
+        } else if (op == 13) {
             // At most one picture an input.
             const std::string shot = screenshotText(in);
             if (!screenshotTaken) runCommand(rig, shot);
             screenshotTaken = true;
+        } else if (op == 14) {
+            rig.reaction = static_cast<Reaction>(1 + in.take<std::uint8_t>() % (kReactionCount - 1));
+        } else {
+            rig.platform.faults = in.take<std::uint8_t>();
         }
     }
     checkState(rig);
