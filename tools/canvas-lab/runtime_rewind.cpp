@@ -203,7 +203,9 @@ bool trackRuntimeWrites(Runtime& runtime, RuntimeRewind& rewind) {
     t.pageCount = pageCount;
     struct sigaction handler {};
     handler.sa_sigaction = &onWriteFault;
-    handler.sa_flags = SA_SIGINFO;
+    // On the alternate stack where one is set up, so that a stack overflow still reaches the
+    // handler before it (which reports it).
+    handler.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&handler.sa_mask);
     if (sigaction(SIGSEGV, &handler, &t.previous) != 0) {
         t.base = nullptr;
