@@ -1,15 +1,15 @@
 // What tools and screen readers do to a canvas view, in arbitrary order: automation commands
 // ("widget-click", "widget-hold", "widget-context-press", "widget-context-menu", "widget-drag",
-// "widget-wheel", "widget-key", "widget-action", "screenshot", "provenance") dropped as command
-// files and run by the drain, accessibility actions (codes 0 to 10 and beyond) with texts and
-// selection ranges, and frames of the view between them, on a widget gallery. The application may
-// answer the next event it hears by what applications do while a command is under way: closing
-// the view before the canvas view (whose record then moves) or installing another tree; and the
-// platform's services may fail from any step on. No
-// sequence may crash or trip a sanitizer, every complete command file is consumed, and afterwards
-// no refresh batch is left open, the bridge router is free, and every text entry holds valid
-// UTF-8 with its selection and composition inside its text. Each input starts from the scene as
-// it was built.
+// "widget-wheel", "widget-key", "widget-action", "screenshot", "provenance") run as the drain runs
+// them (now and then from a command file at a frame request, which publishes the snapshot files),
+// accessibility actions (codes 0 to 10 and beyond) with texts and selection ranges, and frames of
+// the view between them, on a widget gallery. The application may answer the next event it hears
+// by what applications do while a command is under way: closing the view before the canvas view
+// (whose record then moves) or installing another tree; and the platform's services may fail from
+// any step on. No sequence may crash or trip a sanitizer, every complete command file is consumed,
+// and afterwards no refresh batch is left open, the bridge router is free, and every text entry
+// holds valid UTF-8 with its selection and composition inside its text. Each input starts from the
+// scene as it was built.
 
 #include <array>
 #include <cstdio>
@@ -395,8 +395,9 @@ std::string commandText(const Rig& rig, kelvo::fuzz::FuzzInput& in) {
         }
         default:
             if (in.take<std::uint8_t>() & 1u) {
-                return "provenance " + view + " at " + std::to_string(in.take<std::int16_t>() / 16) + " " +
-                       std::to_string(in.take<std::int16_t>() / 16);
+                const int x = in.take<std::int16_t>() / 16;
+                const int y = in.take<std::int16_t>() / 16;
+                return "provenance " + view + " at " + std::to_string(x) + " " + std::to_string(y);
             }
             return "provenance " + view + " " + id;
     }
@@ -433,6 +434,7 @@ void accessibilityAction(Rig& rig, kelvo::fuzz::FuzzInput& in) {
     const std::string text = pickText(in);
     event.text = text;
     if (in.take<std::uint8_t>() & 1u) {
+        // Braces read the two values in order.
         event.value = AccessibilityActionValue{in.take<std::uint16_t>() % 64u, in.take<std::uint16_t>() % 64u};
     }
     (void)dispatchPlatformEvent(*rig.runtime, rig.binding, PlatformEvent(event));
