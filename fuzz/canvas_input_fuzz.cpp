@@ -80,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fputs(failure.text.c_str(), stderr);
             std::abort();
         }
+        // Replays then restore only the pages they wrote.
+        (void)kelvo::trackInputReplaySceneWrites(*built);
         return built;
     }();
     const kelvo::InputReplay replay = kelvo::replayCanvasInputScript(*scene, script);

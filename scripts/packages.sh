@@ -19,6 +19,8 @@ KELVO_RUN_PACKAGES=(
   xauth              # xvfb-run's display authority
   libgl1-mesa-dri    # the software GL drivers WebKitGTK needs under Xvfb (only a Recommends of it)
   fonts-dejavu-core  # a font for GTK to lay out window text with
+  webp-pixbuf-loader  # WebP images in canvas views (gdk-pixbuf brings no WebP loader)
+  heif-gdk-pixbuf     # HEIF images in canvas views
 )
 KELVO_TEST_PACKAGES=(
   git libgtest-dev libgmock-dev libbenchmark-dev

@@ -25,6 +25,16 @@ struct RuntimeRelease {
 
 void stopOnSignal(int) { stopLabPlatforms(); }
 
+bool stopListing(void*, std::string_view) { return false; }
+
+// The automation folder is a folder the lab can list. The runtime itself finds no command in a
+// folder that is missing or unreadable and says nothing, so the lab would idle out quietly.
+Status checkAutomationFolder(const Io& io, std::string_view folder) {
+    const FileStat stat = TRY(ioPathStat(io, folder));
+    if (stat.kind != FileKind::directory) return fail(Error::NotDir);
+    return ioListFolder(io, folder, nullptr, &stopListing);
+}
+
 }  // namespace
 
 int automate(std::string_view treePath, std::string_view folder) {
@@ -32,6 +42,9 @@ int automate(std::string_view treePath, std::string_view folder) {
     auto tree = std::make_unique<WidgetTreeStorage>();
     if (!readTreeFile(io, treePath, *tree)) return 1;
     if (tree->node_count == 0) return labFailed("no widgets in", treePath, Error::InvalidWidgetTreeText);
+    if (Status usable = checkAutomationFolder(io, folder); !usable) {
+        return labFailed("cannot automate through", folder, usable.error());
+    }
 
     Result<Runtime*> allocated = allocateRuntime();
     if (!allocated) return labFailed("cannot start a runtime for", treePath, allocated.error());

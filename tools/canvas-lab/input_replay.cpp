@@ -14,6 +14,7 @@
 #include "runtime/canvas/canvas_slots.hpp"
 #include "runtime/flow/app_binding.hpp"
 #include "runtime/runtime.hpp"
+#include "runtime_rewind.hpp"
 #include "widgets/widget_tree_text.hpp"
 
 namespace kelvo {
@@ -345,44 +346,22 @@ bool parseInput(const std::vector<std::string>& words, GpuSurfaceInput& input, s
     return true;
 }
 
-// The bytes of the runtime record a replay may change: the whole record but its large buffers that
-// input never touches (the page-event detail and the bridge router's buffers, written before every
-// use, and the canvas image pixels, written only when an image is registered) and the pages of
-// canvas slots no view holds.
-std::vector<std::span<unsigned char>> replayedState(Runtime& runtime) {
-    const auto bytes = [](auto& member) {
-        unsigned char* const begin = reinterpret_cast<unsigned char*>(&member);
-        return std::span<unsigned char>(begin, sizeof member);
-    };
-    std::array<std::span<unsigned char>, 5> untouched = {
-        bytes(runtime.pageEventDetail), bytes(runtime.bridgeRouter.reply), bytes(runtime.bridgeRouter.output),
-        bytes(runtime.bridgeRouter.scratch), bytes(runtime.canvasImages.store)};
-    std::sort(untouched.begin(), untouched.end(), [](auto a, auto b) { return a.data() < b.data(); });
-    std::vector<std::span<unsigned char>> state;
-    unsigned char* at = reinterpret_cast<unsigned char*>(&runtime);
-    for (const std::span<unsigned char> skipped : untouched) {
-        if (at < skipped.data()) state.emplace_back(at, skipped.data());
-        at = std::max(at, skipped.data() + skipped.size());
-    }
-    unsigned char* const slots = reinterpret_cast<unsigned char*>(runtime.canvasSlots.pages.data());
-    if (at < slots) state.emplace_back(at, slots);
-    for (std::size_t i = 0; i < kCanvasSlotCount; ++i) {
-        if (runtime.canvasSlots.used[i]) state.emplace_back(runtime.canvasSlots.pages[i].bytes, sizeof(CanvasSlot));
-    }
-    return state;
-}
-
 }  // namespace
 
 struct InputReplayScene {
     std::unique_ptr<Runtime, RuntimeRelease> runtime;
     Replay replay;
     // The runtime's state as built, put back before every replay but the first.
-    std::vector<unsigned char> built;
+    RuntimeRewind built;
     bool replayed = false;
 };
 
-void InputReplaySceneRelease::operator()(InputReplayScene* scene) const { delete scene; }
+void InputReplaySceneRelease::operator()(InputReplayScene* scene) const {
+    stopTrackingRuntimeWrites(scene->built);
+    delete scene;
+}
+
+bool trackInputReplaySceneWrites(InputReplayScene& scene) { return trackRuntimeWrites(*scene.runtime, scene.built); }
 
 InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputReplay& failure) {
     auto tree = std::make_unique<WidgetTreeStorage>();
@@ -424,9 +403,7 @@ InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputRep
         failure.ok = false;
         return nullptr;
     }
-    for (const std::span<unsigned char> part : replayedState(runtime)) {
-        scene->built.insert(scene->built.end(), part.begin(), part.end());
-    }
+    saveRuntimeState(runtime, scene->built);
     return scene;
 }
 
@@ -440,15 +417,7 @@ InputReplay replayCanvasInputScript(InputReplayScene& scene, std::string_view sc
     Runtime& runtime = *scene.runtime;
     Replay& replay = scene.replay;
     if (scene.replayed) {
-        // A replay changes few pages of the record: comparing a page costs less than copying it.
-        const unsigned char* from = scene.built.data();
-        for (const std::span<unsigned char> part : replayedState(runtime)) {
-            for (std::size_t at = 0; at < part.size(); at += kCanvasSlotPageBytes) {
-                const std::size_t n = std::min(kCanvasSlotPageBytes, part.size() - at);
-                if (std::memcmp(part.data() + at, from + at, n) != 0) std::memcpy(part.data() + at, from + at, n);
-            }
-            from += part.size();
-        }
+        rewindRuntime(runtime, scene.built);
         replay.out.clear();
         replay.platform.clipboard.clear();
         replay.platform.dragFails = false;

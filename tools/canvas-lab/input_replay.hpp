@@ -43,4 +43,9 @@ using InputReplaySceneHandle = std::unique_ptr<InputReplayScene, InputReplayScen
 InputReplaySceneHandle buildInputReplayScene(std::string_view treeText, InputReplay& failure);
 InputReplay replayCanvasInputScript(InputReplayScene& scene, std::string_view scriptText);
 
+// Makes the scene's rewinds restore only the pages a replay wrote (see runtime_rewind.hpp); for
+// scenes replayed thousands of times. False when the system does not allow it (replays then
+// compare the whole record, as without).
+bool trackInputReplaySceneWrites(InputReplayScene& scene);
+
 }  // namespace kelvo

@@ -28,22 +28,26 @@ void noteSize(GdkPixbufLoader* loader, int width, int height, gpointer context) 
     if (refused) gdk_pixbuf_loader_set_size(loader, 1, 1);
 }
 
+constexpr const char* kGifMimeType = "image/gif";
+
 bool startsWith(const std::uint8_t* data, std::size_t length, std::size_t at, std::string_view magic) {
     return length >= at + magic.size() && std::memcmp(data + at, magic.data(), magic.size()) == 0;
 }
 
-// The loader for the data's format, known by its first bytes. Only the formats images come in
+// The MIME type of the data's format, known by its first bytes. Only the formats images come in
 // are read (PNG, JPEG, GIF, TIFF, WebP, HEIF); the other loaders installed are never reached.
-const char* formatOf(const std::uint8_t* data, std::size_t length) {
-    if (startsWith(data, length, 0, "\x89PNG\r\n\x1A\n")) return "png";
-    if (startsWith(data, length, 0, "\xFF\xD8\xFF")) return "jpeg";
-    if (startsWith(data, length, 0, "GIF87a") || startsWith(data, length, 0, "GIF89a")) return "gif";
+// Loaders are found by MIME type: their format names differ between loaders and versions (the
+// HEIF loader calls its format "heif/avif").
+const char* mimeTypeOf(const std::uint8_t* data, std::size_t length) {
+    if (startsWith(data, length, 0, "\x89PNG\r\n\x1A\n")) return "image/png";
+    if (startsWith(data, length, 0, "\xFF\xD8\xFF")) return "image/jpeg";
+    if (startsWith(data, length, 0, "GIF87a") || startsWith(data, length, 0, "GIF89a")) return kGifMimeType;
     if (startsWith(data, length, 0, std::string_view("II*\0", 4)) ||
         startsWith(data, length, 0, std::string_view("MM\0*", 4))) {
-        return "tiff";
+        return "image/tiff";
     }
-    if (startsWith(data, length, 0, "RIFF") && startsWith(data, length, 8, "WEBP")) return "webp";
-    if (startsWith(data, length, 4, "ftyp")) return "heif";
+    if (startsWith(data, length, 0, "RIFF") && startsWith(data, length, 8, "WEBP")) return "image/webp";
+    if (startsWith(data, length, 4, "ftyp")) return "image/heif";
     return nullptr;
 }
 
@@ -58,10 +62,10 @@ bool gifScreenRefused(const std::uint8_t* data, std::size_t length) {
 
 // The first image of the data, with its size as the data declares it; null when unreadable.
 GdkPixbuf* loadFirstImage(const std::uint8_t* encoded, std::size_t length, LoaderSize& size) {
-    const char* format = formatOf(encoded, length);
-    if (format == nullptr) return nullptr;
-    if (std::string_view(format) == "gif" && gifScreenRefused(encoded, length)) return nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(format, nullptr);
+    const char* mimeType = mimeTypeOf(encoded, length);
+    if (mimeType == nullptr) return nullptr;
+    if (mimeType == kGifMimeType && gifScreenRefused(encoded, length)) return nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_mime_type(mimeType, nullptr);
     if (loader == nullptr) return nullptr;
     g_signal_connect(loader, "size-prepared", G_CALLBACK(noteSize), &size);
     bool written = gdk_pixbuf_loader_write(loader, encoded, length, nullptr) != FALSE;

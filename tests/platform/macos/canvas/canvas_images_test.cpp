@@ -10,6 +10,7 @@
 
 #include "platform/macos/canvas/image_decode.hpp"
 #include "platform/macos/canvas/image_store.hpp"
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -81,6 +82,27 @@ TEST(CanvasImageDecode, ColoursComeBackThroughPremultipliedValues) {
     ASSERT_EQ(one.result, 1);
     EXPECT_EQ(one.width, 1u);
     EXPECT_EQ(one.pixels[3], 0);
+}
+
+// WebP and HEIF come through the loaders installed beside gdk-pixbuf, which are found by MIME
+// type: their format names are their own ("heif/avif").
+TEST(CanvasImageDecode, WebpAndHeifComeThroughTheirLoaders) {
+    for (const std::vector<std::string>& row : testing::readTable("platform/canvas/decoded_images.txt")) {
+        ASSERT_EQ(row.size(), 10u);
+        const std::string bytes = testing::readData("platform/canvas/" + row[0]);
+        const auto number = [&](std::size_t cell) { return static_cast<std::uint32_t>(std::stoul(row[cell])); };
+        const std::uint32_t width = number(1);
+        const std::uint32_t height = number(2);
+        Decoded image = decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), width * height * 4);
+        ASSERT_EQ(image.result, 1) << row[0];
+        EXPECT_EQ(image.width, width) << row[0];
+        EXPECT_EQ(image.height, height) << row[0];
+        const std::size_t at = (std::size_t{number(4)} * width + number(3)) * 4;
+        for (std::size_t channel = 0; channel < 4; ++channel) {
+            EXPECT_NEAR(image.pixels[at + channel], number(5 + channel), number(9))
+                << row[0] << " pixel " << row[3] << "," << row[4] << " channel " << channel;
+        }
+    }
 }
 
 TEST(CanvasImageDecode, SizesAndArgumentsAreChecked) {
