@@ -6,21 +6,35 @@
   "use strict";
 
   const Doc = window.VostraDocument;
+  const Text = window.VostraEditorText;
   const vexa = window.vexa;
   const byId = (id) => document.getElementById(id);
   const editor = byId("editor");
+  const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
   // `form` is what the file held beside the text (see VostraDocument.readForm). `edited` is set
-  // at every change and cleared again by a full comparison with the saved text, which waits for
-  // a pause in typing in a long document.
-  const state = { path: null, savedText: "", form: Doc.newForm(), edited: false, busy: false };
+  // at every change (`changes` counts them) and cleared again when the text the editor shows is
+  // found to be the saved text once more (after an undo, say): that comparison and the counts wait
+  // for the next frame, or for a pause in typing in a long document. `changed` tells whether
+  // there was a change since the text was last known to be the saved text.
+  const state = {
+    path: null,
+    savedText: "",
+    form: Doc.newForm(),
+    edited: false,
+    changed: false,
+    changes: 0,
+    busy: false,
+  };
 
   // A document longer than this is compared and counted only when typing pauses.
   const LONG_TEXT = 256 * 1024;
   const PAUSE_MS = 400;
   // The longest a long read or save goes without letting the page paint.
   const PAINT_INTERVAL_MS = 100;
+  // The longest the editor spends laying out blocks of a document before the page paints.
+  const BUILD_SLICE_MS = 40;
 
   function documentName() {
     return state.path ? Doc.fileName(state.path) : "Untitled";
@@ -32,16 +46,20 @@
     document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
   }
 
-  // Everything the page shows of the document; reads the whole text once, and counts it again
-  // only when it changed.
-  let counted = { text: "", words: 0, characters: 0 };
+  // Everything the page shows of the document. The counts count again only the runs of text that
+  // changed since the last count; the text is compared with the saved text only when there was a
+  // change and its length is the same.
+  let counted = null;
   function refresh() {
-    const text = editor.value;
-    state.edited = text !== state.savedText;
+    counted = Text.countShown(editor, Doc.countText, counted);
+    if (state.changed) {
+      state.edited = counted.length !== state.savedText.length || !Text.showsText(editor, state.savedText);
+      state.changed = state.edited;
+    }
+    placeholder.hidden = counted.length > 0;
     showEdited();
     byId("status-path").textContent = state.path || "";
     byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
-    if (text !== counted.text) counted = { text, ...Doc.countText(text) };
     const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
@@ -148,16 +166,58 @@
     }
   }
 
-  function load(path, text, form) {
-    editor.value = text;
+  // The height of a line of the editor, and how many characters of a document's usual text a
+  // row holds (a guess, for the size of blocks not laid out yet).
+  function editorMetrics() {
+    const style = getComputedStyle(editor);
+    const lineHeight = parseFloat(style.lineHeight) || 26;
+    const width = editor.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+    const context = document.createElement("canvas").getContext("2d");
+    context.font = `${style.fontSize} ${style.fontFamily}`;
+    const sample = "the quick brown fox jumps over the lazy dog 0123456789 ";
+    const characterWidth = context.measureText(sample).width / sample.length;
+    const rowCharacters = width > 0 && characterWidth > 0 ? Math.max(1, Math.floor(width / characterWidth)) : Infinity;
+    return { lineHeight, rowCharacters };
+  }
+
+  // Shows `text` in the editor as blocks of lines, with the caret at its start. A long text is
+  // laid out in slices with the page painting between them.
+  async function showText(text) {
+    const { lineHeight, rowCharacters } = editorMetrics();
+    const blocks = Text.splitBlocks(text, Text.LINES_PER_BLOCK, rowCharacters);
+    editor.replaceChildren();
+    editor.scrollTop = 0;
+    counted = null;
+    let sliceStart = performance.now();
+    for (let i = 0; i < blocks.length; i++) {
+      const block = document.createElement("div");
+      block.textContent = blocks[i].text;
+      block.style.containIntrinsicSize = `auto ${Math.ceil(blocks[i].rows * lineHeight)}px`;
+      editor.appendChild(block);
+      if (i % 64 === 63 && performance.now() - sliceStart > BUILD_SLICE_MS) {
+        await afterPaint();
+        sliceStart = performance.now();
+      }
+    }
+    getSelection().collapse(editor.firstChild.firstChild, 0);
+    editor.scrollTop = 0;
+  }
+
+  async function load(path, text, form) {
     state.path = path;
     state.savedText = text;
     state.form = form;
     state.edited = false;
-    editor.setSelectionRange(0, 0);
-    editor.scrollTop = 0;
+    state.changed = false;
+    await showText(text);
     hideError();
     showNotice("");
+  }
+
+  // Keeps the editor from taking changes (while a document is read into it) or lets it again.
+  function setEditable(editable) {
+    editor.contentEditable = editable ? "plaintext-only" : "false";
+    editor.setAttribute("aria-readonly", String(!editable));
   }
 
   async function openPath(path) {
@@ -165,7 +225,7 @@
     const name = Doc.fileName(path);
     setStatus(`Opening ${name}…`);
     // What is typed while the document is read would be lost when it arrives.
-    editor.readOnly = true;
+    setEditable(false);
     try {
       const { text, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
       // Laying out a long text keeps the page from painting for a while: it says so first.
@@ -173,9 +233,9 @@
         setStatus(`Showing ${name}…`);
         await afterPaint();
       }
-      load(path, text, form);
+      await load(path, text, form);
     } finally {
-      editor.readOnly = false;
+      setEditable(true);
     }
     if (state.form.invalidUtf8) {
       showNotice(
@@ -199,13 +259,16 @@
   }
 
   async function saveTo(path) {
-    const text = editor.value;
+    const text = Text.readText(editor);
+    const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
     const bytes = await Doc.saveDocument(vexa, path, text, state.form, progressOf("Saving", path));
     state.path = path;
     state.savedText = text;
     state.form = Doc.writtenForm(text, state.form);
+    // What was typed while the document was written is compared again.
+    state.edited = state.changed = state.changes !== changes;
     hideError();
     showNotice("");
     setStatus(`Saved ${name} (${bytes.toLocaleString()} ${bytes === 1 ? "byte" : "bytes"})`);
@@ -246,7 +309,7 @@
     newDocument: () =>
       run("New", async () => {
         if (!(await confirmDiscard("start a new document"))) return;
-        load(null, "", Doc.newForm());
+        await load(null, "", Doc.newForm());
         setStatus("New document");
         editor.focus();
       }),
@@ -296,12 +359,15 @@
   let refreshTimer = 0;
   let framePending = false;
   editor.addEventListener("input", () => {
+    state.changes++;
+    state.changed = true;
     if (!state.edited) {
       state.edited = true;
       showEdited();
     }
+    if (!placeholder.hidden) placeholder.hidden = true;
     clearTimeout(refreshTimer);
-    if (state.savedText.length > LONG_TEXT || editor.textLength > LONG_TEXT) {
+    if (state.savedText.length > LONG_TEXT || (counted !== null && counted.length > LONG_TEXT)) {
       refreshTimer = setTimeout(refresh, PAUSE_MS);
     } else if (!framePending) {
       framePending = true;
@@ -333,20 +399,25 @@
   });
 
   // The host hands dropped files to the application ("drop:files"); the page only shows where
-  // they may land and keeps the web view from opening them itself.
+  // they may land and keeps the web view from opening them itself. Text dragged inside the
+  // editor moves as the editor moves it.
   const overlay = byId("drop-overlay");
+  const carriesFiles = (event) => Array.from((event.dataTransfer && event.dataTransfer.types) || []).includes("Files");
   let dragDepth = 0;
   window.addEventListener("dragenter", (event) => {
+    if (!carriesFiles(event)) return;
     event.preventDefault();
     dragDepth++;
     overlay.hidden = false;
   });
   window.addEventListener("dragover", (event) => event.preventDefault());
-  window.addEventListener("dragleave", () => {
+  window.addEventListener("dragleave", (event) => {
+    if (!carriesFiles(event)) return;
     dragDepth = Math.max(0, dragDepth - 1);
     if (dragDepth === 0) overlay.hidden = true;
   });
   window.addEventListener("drop", (event) => {
+    if (!carriesFiles(event)) return;
     event.preventDefault();
     dragDepth = 0;
     overlay.hidden = true;

@@ -155,10 +155,13 @@ std::string clickButton(std::string_view id) {
 }
 std::string shown(std::string_view id) { return "!document.getElementById('" + std::string(id) + "').hidden"; }
 std::string textOf(std::string_view id) { return "document.getElementById('" + std::string(id) + "').textContent"; }
-// Puts `text` in the editor as typing would (an input event follows).
+// The text the editor shows.
+constexpr std::string_view kEditorText = "VostraEditorText.readText(document.getElementById('editor'))";
+// Replaces the editor's text with `text` as a paste over everything would.
 std::string typeText(std::string_view text) {
-    return "(() => { const e = document.getElementById('editor'); e.value = " + std::string(text) +
-           "; e.dispatchEvent(new Event('input')); return 'typed'; })()";
+    return "(() => { const e = document.getElementById('editor'); const t = " + std::string(text) +
+           "; e.focus(); getSelection().selectAllChildren(e); document.execCommand('insertText', false, t);"
+           " return 'typed'; })()";
 }
 std::string dropFile(const fs::path& path) {
     return "vexa._emit('drop:files', {paths: ['" + path.string() + "']}), 'dropped'";
@@ -197,12 +200,9 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                          [&](const std::string& answer) {
                              if (answer != "ready") return;
                              stage = Stage::saving;
-                             page.ask(
-                                 "(() => { const e = document.getElementById('editor');"
-                                 " e.value = 'Notes from the dialogs\\nsecond line \\u00e9';"
-                                 " e.dispatchEvent(new Event('input'));"
-                                 " document.getElementById('save-as-button').click(); return 'asked'; })()",
-                                 [](const std::string&) {});
+                             page.ask(typeText("'Notes from the dialogs\\nsecond line \\u00e9'") +
+                                          ", document.getElementById('save-as-button').click(), 'asked'",
+                                      [](const std::string&) {});
                          });
                 break;
             case Stage::saving:
@@ -219,7 +219,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 }
                 break;
             case Stage::cleared:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     if (!value.empty()) return;
                     stage = Stage::opening;
                     page.ask("document.getElementById('open-button').click(), 'asked'", [](const std::string&) {});
@@ -233,7 +233,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 }
                 break;
             case Stage::reopened:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     editor = value;
                     if (value == text) stage = Stage::done;
                 });
@@ -283,14 +283,11 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
                          });
                 break;
             case Stage::opening:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     if (value != "from the drop") return;
                     stage = Stage::editing;
-                    page.ask(
-                        "(() => { const e = document.getElementById('editor'); e.value = 'saved again';"
-                        " e.dispatchEvent(new Event('input')); document.getElementById('save-button').click();"
-                        " return 'asked'; })()",
-                        [&](const std::string&) { stage = Stage::saving; });
+                    page.ask(typeText("'saved again'") + ", document.getElementById('save-button').click(), 'asked'",
+                             [&](const std::string&) { stage = Stage::saving; });
                 });
                 break;
             case Stage::saving:
@@ -445,7 +442,7 @@ TEST(GtkFrontEnd, ReloadWithUnsavedTextAsksFirstAndWithoutChangesReloadsAtOnce) 
         .then([] {
             return pressKeys({{GDK_KEY_H, 0}, {GDK_KEY_i, 0}});
         })
-        .until("document.getElementById('editor').value === 'Hi' && " + shown("edited-mark"))
+        .until(std::string(kEditorText) + " === 'Hi' && " + shown("edited-mark"))
         .then(reloadKey)
         .then([&] {
             GtkWidget* asked = shownLeavePageQuestion();
@@ -455,7 +452,7 @@ TEST(GtkFrontEnd, ReloadWithUnsavedTextAsksFirstAndWithoutChangesReloadsAtOnce) 
             return pressButtonIn(asked, "Stay on Page");
         })
         .then([&] { return ++waited > 5; })
-        .read("window.marker + ': ' + document.getElementById('editor').value", keptText)
+        .read("window.marker + ': ' + " + std::string(kEditorText), keptText)
         .then(reloadKey)
         .then([] {
             GtkWidget* asked = shownLeavePageQuestion();
@@ -503,7 +500,7 @@ TEST(GtkFrontEnd, ACrlfDocumentOpensUnchangedAndIsWrittenBackByteForByte) {
             afterSave = contentsOf(crlf);
             return true;
         })
-        .page(typeText("document.getElementById('editor').value + 'typed line\\n'"))
+        .page(typeText(std::string(kEditorText) + " + 'typed line\\n'"))
         .page(clickButton("save-button"))
         .until(textOf("status-text") + " === 'Saved windows.vrs (46 bytes)'")
         .page(dropFile(mixed))
@@ -591,8 +588,8 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
             return true;
         })
         .until(shown("error-bar"))
-        .read("[" + textOf("error-message") + ", " + textOf("error-code") + ", " + textOf("status-text") +
-                  ", document.getElementById('editor').value.length, " + shown("edited-mark") + "].join('|')",
+        .read("[" + textOf("error-message") + ", " + textOf("error-code") + ", " + textOf("status-text") + ", " +
+                  std::string(kEditorText) + ".length, " + shown("edited-mark") + "].join('|')",
               shownError);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
