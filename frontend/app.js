@@ -13,14 +13,17 @@
   const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
-  // `form` is what the file held beside the text (see VostraDocument.readForm). `edited` is set
-  // at every change (`changes` counts them) and cleared again when the text the editor shows is
-  // found to be the saved text once more (after an undo, say): that comparison and the counts wait
-  // for the next frame, or for a pause in typing in a long document. `changed` tells whether
-  // there was a change since the text was last known to be the saved text.
+  // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
+  // kept as the editor's runs of text that showed it (see VostraEditorText), which share their
+  // strings with the page. `edited` is set at every change (`changes` counts them) and cleared
+  // again when the text the editor shows is found to be the saved text once more (after an undo,
+  // say): that comparison and the counts wait for the next frame, or for a pause in typing in a
+  // long document. `changed` tells whether there was a change since the text was last known to be
+  // the saved text.
   const state = {
     path: null,
-    savedText: "",
+    savedRuns: [],
+    savedLength: 0,
     form: Doc.newForm(),
     edited: false,
     changed: false,
@@ -51,9 +54,10 @@
   // change and its length is the same.
   let counted = null;
   function refresh() {
-    counted = Text.countShown(editor, Doc.countText, counted);
+    const runs = Text.runsOf(editor);
+    counted = Text.countRuns(runs, Doc.countText, counted);
     if (state.changed) {
-      state.edited = counted.length !== state.savedText.length || !Text.showsText(editor, state.savedText);
+      state.edited = counted.length !== state.savedLength || !Text.sameText(runs, state.savedRuns);
       state.changed = state.edited;
     }
     placeholder.hidden = counted.length > 0;
@@ -180,36 +184,44 @@
     return { lineHeight, rowCharacters };
   }
 
-  // Shows `text` in the editor as blocks of lines, with the caret at its start. A long text is
-  // laid out in slices with the page painting between them.
+  // Shows `text` in the editor as sections of groups of blocks of lines, with the caret at its
+  // start. A long text is laid out in slices with the page painting between them.
   async function showText(text) {
     const { lineHeight, rowCharacters } = editorMetrics();
-    const blocks = Text.splitBlocks(text, Text.LINES_PER_BLOCK, rowCharacters);
+    const groups = Text.splitBlocks(text, rowCharacters);
     editor.replaceChildren();
     editor.scrollTop = 0;
     counted = null;
+    let section = null;
     let sliceStart = performance.now();
-    for (let i = 0; i < blocks.length; i++) {
-      const block = document.createElement("div");
-      block.textContent = blocks[i].text;
-      block.style.containIntrinsicSize = `auto ${Math.ceil(blocks[i].rows * lineHeight)}px`;
-      editor.appendChild(block);
-      if (i % 64 === 63 && performance.now() - sliceStart > BUILD_SLICE_MS) {
+    for (let i = 0; i < groups.length; i++) {
+      if (i % Text.LAYOUT.sectionGroups === 0) {
+        section = editor.appendChild(document.createElement("div"));
+        section.className = "section";
+      }
+      const group = section.appendChild(document.createElement("div"));
+      group.className = "group";
+      group.style.containIntrinsicSize = `auto ${Math.ceil(groups[i].rows * lineHeight)}px`;
+      for (const lines of groups[i].blocks) group.appendChild(document.createElement("div")).textContent = lines;
+      // Most of the work is the page's layout of the new groups: it is done slice by slice here,
+      // not all at once when the caret is placed.
+      if (i % 16 === 15 && editor.offsetHeight >= 0 && performance.now() - sliceStart > BUILD_SLICE_MS) {
         await afterPaint();
         sliceStart = performance.now();
       }
     }
-    getSelection().collapse(editor.firstChild.firstChild, 0);
+    getSelection().collapse(editor.querySelector(".group > div").firstChild, 0);
     editor.scrollTop = 0;
   }
 
   async function load(path, text, form) {
     state.path = path;
-    state.savedText = text;
     state.form = form;
     state.edited = false;
     state.changed = false;
     await showText(text);
+    state.savedRuns = Text.runsOf(editor);
+    state.savedLength = text.length;
     hideError();
     showNotice("");
   }
@@ -259,13 +271,15 @@
   }
 
   async function saveTo(path) {
-    const text = Text.readText(editor);
+    const runs = Text.runsOf(editor);
+    const text = Text.textOf(runs);
     const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
     const bytes = await Doc.saveDocument(vexa, path, text, state.form, progressOf("Saving", path));
     state.path = path;
-    state.savedText = text;
+    state.savedRuns = runs;
+    state.savedLength = text.length;
     state.form = Doc.writtenForm(text, state.form);
     // What was typed while the document was written is compared again.
     state.edited = state.changed = state.changes !== changes;
@@ -367,7 +381,7 @@
     }
     if (!placeholder.hidden) placeholder.hidden = true;
     clearTimeout(refreshTimer);
-    if (state.savedText.length > LONG_TEXT || (counted !== null && counted.length > LONG_TEXT)) {
+    if (state.savedLength > LONG_TEXT || (counted !== null && counted.length > LONG_TEXT)) {
       refreshTimer = setTimeout(refresh, PAUSE_MS);
     } else if (!framePending) {
       framePending = true;

@@ -52,6 +52,7 @@
   //   lineBreak    "\n", "\r\n" or "\r": how the text's line feeds are written
   //   original     the text with its own line breaks when they are mixed (written back while the
   //                text is unchanged), otherwise null
+  //   text         the text `original` stands for while it is unchanged, otherwise null
   //   invalidUtf8  the bytes were not all UTF-8: each bad sequence reads as U+FFFD
   function readForm(bytes) {
     let decoded;
@@ -65,17 +66,22 @@
     }
     const { lineBreak, mixed } = lineBreaksOf(decoded);
     const text = decoded.indexOf("\r") < 0 ? decoded : decoded.replace(/\r\n?/g, "\n");
-    return { text, form: { text, lineBreak, original: mixed ? decoded : null, invalidUtf8 } };
+    return { text, form: { text: mixed ? text : null, lineBreak, original: mixed ? decoded : null, invalidUtf8 } };
   }
 
   // The form of a new document, and of one just written from `text` in `form`.
   function newForm() {
-    return { text: "", lineBreak: "\n", original: null, invalidUtf8: false };
+    return { text: null, lineBreak: "\n", original: null, invalidUtf8: false };
   }
 
   function writtenForm(text, form) {
     const keptOriginal = form.original !== null && text === form.text;
-    return { text, lineBreak: form.lineBreak, original: keptOriginal ? form.original : null, invalidUtf8: false };
+    return {
+      text: keptOriginal ? text : null,
+      lineBreak: form.lineBreak,
+      original: keptOriginal ? form.original : null,
+      invalidUtf8: false,
+    };
   }
 
   // The UTF-8 bytes that store `text` in `form`, with every line feed still a line feed (the
@@ -315,21 +321,25 @@
     return { sentence: asSentence(message), code };
   }
 
-  // Characters (code points) and words (runs of anything but white space) in `text`.
+  // Characters (code points) and words (runs of anything but white space) in `text`. Printable
+  // ASCII, most of a usual text, takes the short way.
   function countText(text) {
     let characters = text.length;
     let words = 0;
     let inWord = false;
     for (let i = 0; i < text.length; i++) {
       const unit = text.charCodeAt(i);
-      if (unit >= 0xdc00 && unit <= 0xdfff && i > 0) {
-        const before = text.charCodeAt(i - 1);
-        if (before >= 0xd800 && before <= 0xdbff) characters--;
+      let space = false;
+      if (unit <= 32 || unit >= 0x7f) {
+        if (unit >= 0xdc00 && unit <= 0xdfff && i > 0) {
+          const before = text.charCodeAt(i - 1);
+          if (before >= 0xd800 && before <= 0xdbff) characters--;
+        }
+        space =
+          unit === 32 || (unit >= 9 && unit <= 13) || unit === 0xa0 || unit === 0x1680 ||
+          (unit >= 0x2000 && unit <= 0x200a) || unit === 0x2028 || unit === 0x2029 || unit === 0x202f ||
+          unit === 0x205f || unit === 0x3000 || unit === 0xfeff;
       }
-      const space =
-        unit === 32 || (unit >= 9 && unit <= 13) || unit === 0xa0 || unit === 0x1680 ||
-        (unit >= 0x2000 && unit <= 0x200a) || unit === 0x2028 || unit === 0x2029 || unit === 0x202f ||
-        unit === 0x205f || unit === 0x3000 || unit === 0xfeff;
       if (!space && !inWord) words++;
       inWord = !space;
     }

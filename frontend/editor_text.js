@@ -2,12 +2,14 @@
 // and the text read back from whatever that element holds after editing. No page here: app.js
 // wires this to the editor element.
 //
-// The editor is an element with "white-space: pre-wrap" whose children are blocks of a few hundred
-// lines each. A block holds its lines, each followed by a line feed: in pre-wrap the last line
-// feed of a block starts no line of its own, so a block shows exactly its lines, and an empty line
-// is a line feed alone. The page lays out only the blocks near the view (content-visibility), so
-// a long document shows and takes keys at once, where one long text would be laid out whole at
-// every key.
+// The editor is an element with "white-space: pre-wrap" holding the document in groups of
+// blocks. A block holds a few lines, each followed by a line feed: in pre-wrap the last line feed
+// of a block starts no line of its own, so a block shows exactly its lines, and an empty line is a
+// line feed alone. A change lays out again only the block it is in. A group holds tens of KB of
+// blocks and is laid out only when it comes near the view (content-visibility), so a long
+// document shows and takes keys at once, where one long text would be laid out whole at every
+// key. At every key the page looks at each group it skips, at a cost that grows with the
+// group's siblings: the groups are not small, and they are held in sections of a few tens.
 //
 // Reading back follows what the page shows, whatever editing made of the blocks: each run of
 // inline content (text, and <br> as a line feed) shows as its lines, less the empty line a final
@@ -16,7 +18,9 @@
 (function (global) {
   "use strict";
 
-  const LINES_PER_BLOCK = 200;
+  // The most lines and characters (UTF-16 units) a block takes more lines up to, the characters
+  // a group takes more blocks up to, and the groups of a section.
+  const LAYOUT = Object.freeze({ blockLines: 50, blockCharacters: 4096, groupCharacters: 32768, sectionGroups: 32 });
 
   // Elements that start a new line; any other element is inline.
   const BLOCK_NAMES = new Set([
@@ -32,29 +36,34 @@
     return node.nodeType === ELEMENT_NODE && BLOCK_NAMES.has(node.nodeName);
   }
 
-  // The blocks that show `text`, in order: each { text, rows }, its text the block's lines with a
-  // line feed after each (the last block's last line too), and rows a guess of the rows it shows
-  // when a row holds `rowCharacters` characters.
-  function splitBlocks(text, linesPerBlock = LINES_PER_BLOCK, rowCharacters = Infinity) {
+  // The groups of blocks that show `text`, in order: each { blocks, rows }, its blocks the texts of
+  // a few lines with a line feed after each (the last line too), and rows a guess of the rows the
+  // group shows when a row holds `rowCharacters` characters.
+  function splitBlocks(text, rowCharacters = Infinity, layout = LAYOUT) {
     const rowsOf = (characters) => Math.max(1, Math.ceil(characters / rowCharacters));
-    const blocks = [];
+    const groups = [];
+    let group = { blocks: [], rows: 0 };
+    let groupStart = 0;
     let start = 0;
-    let lineStart = 0;
     let lines = 0;
-    let rows = 0;
+    let lineStart = 0;
     for (let feed = text.indexOf("\n"); feed >= 0; feed = text.indexOf("\n", feed + 1)) {
-      rows += rowsOf(feed - lineStart);
+      group.rows += rowsOf(feed - lineStart);
       lineStart = feed + 1;
-      if (++lines === linesPerBlock) {
-        blocks.push({ text: text.slice(start, lineStart), rows });
-        start = lineStart;
-        lines = 0;
-        rows = 0;
+      if (++lines < layout.blockLines && lineStart - start < layout.blockCharacters) continue;
+      group.blocks.push(text.slice(start, lineStart));
+      start = lineStart;
+      lines = 0;
+      if (start - groupStart >= layout.groupCharacters) {
+        groups.push(group);
+        group = { blocks: [], rows: 0 };
+        groupStart = start;
       }
     }
-    rows += rowsOf(text.length - lineStart);
-    blocks.push({ text: text.slice(start) + "\n", rows });
-    return blocks;
+    group.rows += rowsOf(text.length - lineStart);
+    group.blocks.push(text.slice(start) + "\n");
+    groups.push(group);
+    return groups;
   }
 
   // Calls `visit(run)` for each run of inline content under `root` that shows at least one line,
@@ -102,59 +111,83 @@
     return run.endsWith("\n") ? run.slice(0, -1) : run;
   }
 
+  // The runs under `root`, in order.
+  function runsOf(root) {
+    const runs = [];
+    forEachRun(root, (run) => runs.push(run));
+    return runs;
+  }
+
+  // The text runs show: their lines, a line feed between runs.
+  function textOf(runs) {
+    return runs.map(linesOf).join("\n");
+  }
+
   // The text `root` shows.
   function readText(root) {
-    const parts = [];
-    forEachRun(root, (run) => parts.push(linesOf(run)));
-    return parts.join("\n");
+    return textOf(runsOf(root));
   }
 
-  // Whether `root` shows exactly `text`, compared run by run without joining them.
-  function showsText(root, text) {
-    let at = 0;
-    let same = true;
-    let runs = 0;
-    forEachRun(root, (run) => {
-      if (!same) return;
-      if (runs++ > 0) same = text.charCodeAt(at++) === 10;
-      const lines = linesOf(run);
-      same = same && text.startsWith(lines, at);
-      at += lines.length;
-    });
-    return same && at === text.length;
+  // The length of the text runs show, in UTF-16 units.
+  function lengthOf(runs) {
+    let length = Math.max(0, runs.length - 1);
+    for (const run of runs) length += run.endsWith("\n") ? run.length - 1 : run.length;
+    return length;
   }
 
-  // The words and characters `root` shows, and its length in UTF-16 units, counting only the runs
-  // the last count (`counted.runs`, null at first) did not see.
-  function countShown(root, countText, counted = null) {
-    const runs = new Map();
-    const seen = counted ? counted.runs : runs;
+  // Whether two lists of runs show the same text, compared piece by piece without joining them.
+  function sameText(runs, others) {
+    function* pieces(list) {
+      for (let i = 0; i < list.length; i++) {
+        if (i > 0) yield "\n";
+        yield linesOf(list[i]);
+      }
+    }
+    const these = pieces(runs);
+    const those = pieces(others);
+    const next = (list) => {
+      for (let step = list.next(); !step.done; step = list.next()) {
+        if (step.value !== "") return step.value;
+      }
+      return null;
+    };
+    let a = next(these);
+    let b = next(those);
+    while (a !== null && b !== null) {
+      const length = Math.min(a.length, b.length);
+      if (a.length === length ? !b.startsWith(a) : !a.startsWith(b)) return false;
+      a = a.length === length ? next(these) : a.slice(length);
+      b = b.length === length ? next(those) : b.slice(length);
+    }
+    return a === b;
+  }
+
+  // The words and characters `runs` show, and the length of their text in UTF-16 units, counting
+  // only the runs the last count (`counted`, null at first) did not see.
+  function countRuns(runs, countText, counted = null) {
+    const seen = new Map();
     let words = 0;
     let characters = 0;
-    let length = 0;
-    let count = 0;
-    forEachRun(root, (run) => {
-      let counts = seen.get(run) || runs.get(run);
-      if (!counts) {
-        const lines = linesOf(run);
-        counts = { ...countText(lines), length: lines.length };
-      }
-      runs.set(run, counts);
+    for (const run of runs) {
+      let counts = (counted && counted.seen.get(run)) || seen.get(run);
+      if (!counts) counts = countText(linesOf(run));
+      seen.set(run, counts);
       words += counts.words;
       characters += counts.characters;
-      length += counts.length;
-      count++;
-    });
-    const feeds = Math.max(0, count - 1);
-    return { words, characters: characters + feeds, length: length + feeds, runs };
+    }
+    const feeds = Math.max(0, runs.length - 1);
+    return { words, characters: characters + feeds, length: lengthOf(runs), seen };
   }
 
   global.VostraEditorText = Object.freeze({
-    LINES_PER_BLOCK,
+    LAYOUT,
     splitBlocks,
     forEachRun,
+    runsOf,
+    textOf,
     readText,
-    showsText,
-    countShown,
+    lengthOf,
+    sameText,
+    countRuns,
   });
 })(window);

@@ -81,6 +81,8 @@ protected:
         // A bare JavaScriptCore context has no TextEncoder and TextDecoder: the tests bring them.
         ASSERT_EQ(page.runFile(testing::dataPath("platform/web/text_encoding.js")), "undefined");
         ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/document.js"), "undefined");
+        ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/editor_text.js"), "undefined");
+        ASSERT_EQ(page.runFile(testing::dataPath("platform/web/page_nodes.js")), "undefined");
         ASSERT_EQ(page.run(kFakeApplication), "undefined");
     }
     JsContext page;
@@ -319,6 +321,79 @@ TEST_F(FrontEnd, TheStatusLineCountsWordsAndCharacters) {
                   row[1] + " " + row[2])
             << row[0];
     }
+}
+
+// What the editor shows is read back run by run whatever editing left in it; its length and
+// counts, and the comparison with a text, agree with the text read back.
+TEST_F(FrontEnd, TheEditorIsReadBackAsItShows) {
+    for (const auto& row : testing::readTable("platform/web/frontend_shown_text.txt")) {
+        ASSERT_EQ(row.size(), 2u);
+        const std::string& shown = row[0];
+        page.run("var root = div(..." + row[0] + "), expected = " + row[1]);
+        EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.readText(root))"), page.run("JSON.stringify(expected)"))
+            << shown;
+        page.run("var runs = VostraEditorText.runsOf(root)");
+        EXPECT_EQ(page.run("VostraEditorText.sameText(runs, [expected + '\\n']) && VostraEditorText.sameText([expected "
+                           "+ '\\n'], runs)"),
+                  "true")
+            << shown;
+        EXPECT_EQ(
+            page.run("[expected + 'x', expected.slice(1), 'x' + expected, expected + '\\n', expected.replace('\\n', "
+                     "'\\t')].some(t => t !== expected && VostraEditorText.sameText(runs, [t + '\\n']))"),
+            "false")
+            << shown;
+        EXPECT_EQ(page.run("JSON.stringify((({ words, characters, length }) => [words, characters, length])("
+                           "VostraEditorText.countRuns(runs, VostraDocument.countText)))"),
+                  page.run("JSON.stringify((({ words, characters }) => [words, characters, expected.length])("
+                           "VostraDocument.countText(expected)))"))
+            << shown;
+    }
+    // Runs compare as the text they show, however it is cut into runs.
+    EXPECT_EQ(
+        page.run("['a\\nb', 'a\\nb\\n', 'a\\n\\nb', 'a\\nbc\\n', ''].map(t => VostraEditorText.sameText(['a\\n', 'b'], "
+                 "t.split('|'))).join()"),
+        "true,true,false,false,false");
+    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\n\\ne\\n'])"), "true");
+    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\ne\\n'])"), "false");
+}
+
+// A document laid out as groups of blocks of a few lines shows exactly its text; each group
+// guesses the rows it takes.
+TEST_F(FrontEnd, ADocumentLaidOutAsBlocksShowsItsText) {
+    page.run(
+        "var texts = ['', '\\n', '\\n\\n', 'a', 'a\\n', 'a\\nb', 'a\\nb\\n', '\\na\\n\\nb\\n\\n\\n', 'x'.repeat(50),"
+        "  'long line\\nshort\\n\\n' + 'y'.repeat(30) + '\\nz'];"
+        "function shownAsBlocks(text, layout) {"
+        "  const groups = VostraEditorText.splitBlocks(text, Infinity, layout);"
+        "  return VostraEditorText.readText(div(...groups.map(g => div(...g.blocks.map(b => div(b))))));"
+        "}");
+    for (const char* layout :
+         {"{ blockLines: 1, blockCharacters: 100, groupCharacters: 1 }",
+          "{ blockLines: 2, blockCharacters: 100, groupCharacters: 1 }",
+          "{ blockLines: 3, blockCharacters: 100, groupCharacters: 8 }",
+          "{ blockLines: 50, blockCharacters: 4, groupCharacters: 1 }", "VostraEditorText.LAYOUT"}) {
+        EXPECT_EQ(page.run("texts.filter(t => shownAsBlocks(t, " + std::string(layout) + ") !== t).length"), "0")
+            << layout;
+    }
+    EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.splitBlocks('ab\\n' + 'c'.repeat(25) + '\\n\\nd', 10,"
+                       " { blockLines: 2, blockCharacters: 100, groupCharacters: 1 }))"),
+              R"([{"blocks":["ab\n)" + std::string(25, 'c') + R"(\n"],"rows":4},{"blocks":["\nd\n"],"rows":2}])");
+    // Blocks end at their line or character limit, groups at theirs.
+    EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.splitBlocks('abcdefg\\nh\\ni\\nj\\nk', Infinity,"
+                       " { blockLines: 2, blockCharacters: 5, groupCharacters: 10 }).map(g => g.blocks))"),
+              R"([["abcdefg\n","h\ni\n"],["j\nk\n"]])");
+}
+
+// Counting again counts only the runs of text that changed since the last count.
+TEST_F(FrontEnd, CountingAgainCountsOnlyWhatChanged) {
+    page.run(
+        "var counts = 0; var countText = t => (counts++, VostraDocument.countText(t));"
+        "var root = div(div('one two\\n'), div('three\\n'), div('four\\n'));"
+        "var first = VostraEditorText.countRuns(VostraEditorText.runsOf(root), countText);"
+        "root.firstChild.nextSibling.firstChild.data = 'three and more\\n';"
+        "var second = VostraEditorText.countRuns(VostraEditorText.runsOf(root), countText, first);");
+    EXPECT_EQ(page.run("[first.words, first.characters, second.words, second.characters, counts].join()"),
+              "4,18,6,27,4");
 }
 
 // The ".vrs" ending counts in any case: such documents open, and save back under the ending in
