@@ -184,11 +184,11 @@
     return { lineHeight, rowCharacters };
   }
 
-  // Shows `text` in the editor as sections of groups of blocks of lines, with the caret at its
+  // Shows a text given in pieces in the editor as sections of groups of blocks of lines, with the caret at its
   // start. A long text is laid out in slices with the page painting between them.
-  async function showText(text) {
+  async function showText(pieces) {
     const { lineHeight, rowCharacters } = editorMetrics();
-    const groups = Text.splitBlocks(text, rowCharacters);
+    const groups = Text.splitBlocks(pieces, rowCharacters);
     editor.replaceChildren();
     editor.scrollTop = 0;
     counted = null;
@@ -210,18 +210,25 @@
         sliceStart = performance.now();
       }
     }
-    getSelection().collapse(editor.querySelector(".group > div").firstChild, 0);
+    placeCaretAtStart();
     editor.scrollTop = 0;
   }
 
-  async function load(path, text, form) {
+  // Puts the caret before the first character of the editor's text (inside its first text, not
+  // before the blocks: typed there, a character would start a line of its own).
+  function placeCaretAtStart() {
+    const first = document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
+    getSelection().collapse(first || editor, 0);
+  }
+
+  async function load(path, pieces, length, form) {
     state.path = path;
     state.form = form;
     state.edited = false;
     state.changed = false;
-    await showText(text);
+    await showText(pieces);
     state.savedRuns = Text.runsOf(editor);
-    state.savedLength = text.length;
+    state.savedLength = length;
     hideError();
     showNotice("");
   }
@@ -239,13 +246,13 @@
     // What is typed while the document is read would be lost when it arrives.
     setEditable(false);
     try {
-      const { text, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
+      const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
       // Laying out a long text keeps the page from painting for a while: it says so first.
-      if (text.length > LONG_TEXT) {
+      if (length > LONG_TEXT) {
         setStatus(`Showing ${name}…`);
         await afterPaint();
       }
-      await load(path, text, form);
+      await load(path, pieces, length, form);
     } finally {
       setEditable(true);
     }
@@ -271,16 +278,17 @@
   }
 
   async function saveTo(path) {
+    // The text goes to the file in the pieces the editor holds, never joined into one.
     const runs = Text.runsOf(editor);
-    const text = Text.textOf(runs);
+    const pieces = Text.piecesOf(runs);
     const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
-    const bytes = await Doc.saveDocument(vexa, path, text, state.form, progressOf("Saving", path));
+    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path));
     state.path = path;
     state.savedRuns = runs;
-    state.savedLength = text.length;
-    state.form = Doc.writtenForm(text, state.form);
+    state.savedLength = Text.lengthOf(runs);
+    state.form = Doc.writtenForm(pieces, state.form);
     // What was typed while the document was written is compared again.
     state.edited = state.changed = state.changes !== changes;
     hideError();
@@ -323,7 +331,7 @@
     newDocument: () =>
       run("New", async () => {
         if (!(await confirmDiscard("start a new document"))) return;
-        await load(null, "", Doc.newForm());
+        await load(null, [], 0, Doc.newForm());
         setStatus("New document");
         editor.focus();
       }),
@@ -391,6 +399,19 @@
       });
     }
   });
+
+  // Focused by a script or a key, the editor may get its caret before its first block, where a
+  // typed character would start a line of its own: such a caret goes into the text that follows,
+  // as soon as it is seen and at the latest when a key is pressed.
+  function keepCaretInText() {
+    const selection = getSelection();
+    if (!selection.isCollapsed || selection.anchorNode !== editor) return;
+    const next = editor.childNodes[selection.anchorOffset];
+    const text = next && document.createTreeWalker(next, NodeFilter.SHOW_TEXT).nextNode();
+    if (text) selection.collapse(text, 0);
+  }
+  document.addEventListener("selectionchange", keepCaretInText);
+  editor.addEventListener("keydown", keepCaretInText);
 
   // Leaving the page (a reload, say) while the text is edited asks first.
   window.addEventListener("beforeunload", (event) => {

@@ -36,33 +36,53 @@
     return node.nodeType === ELEMENT_NODE && BLOCK_NAMES.has(node.nodeName);
   }
 
-  // The groups of blocks that show `text`, in order: each { blocks, rows }, its blocks the texts of
-  // a few lines with a line feed after each (the last line too), and rows a guess of the rows the
-  // group shows when a row holds `rowCharacters` characters.
+  // The groups of blocks that show a text given as a string or in pieces, in order: each
+  // { blocks, rows }, its blocks the texts of a few lines with a line feed after each (the last
+  // line too), and rows a guess of the rows the group shows when a row holds `rowCharacters`
+  // characters.
   function splitBlocks(text, rowCharacters = Infinity, layout = LAYOUT) {
     const rowsOf = (characters) => Math.max(1, Math.ceil(characters / rowCharacters));
     const groups = [];
     let group = { blocks: [], rows: 0 };
-    let groupStart = 0;
-    let start = 0;
+    let groupLength = 0;
+    const endBlock = (block) => {
+      group.blocks.push(block);
+      groupLength += block.length;
+      if (groupLength < layout.groupCharacters) return;
+      groups.push(group);
+      group = { blocks: [], rows: 0 };
+      groupLength = 0;
+    };
+    // The current block's text from earlier pieces, and the current line's length so far.
+    let head = [];
+    let headLength = 0;
     let lines = 0;
-    let lineStart = 0;
-    for (let feed = text.indexOf("\n"); feed >= 0; feed = text.indexOf("\n", feed + 1)) {
-      group.rows += rowsOf(feed - lineStart);
-      lineStart = feed + 1;
-      if (++lines < layout.blockLines && lineStart - start < layout.blockCharacters) continue;
-      group.blocks.push(text.slice(start, lineStart));
-      start = lineStart;
-      lines = 0;
-      if (start - groupStart >= layout.groupCharacters) {
-        groups.push(group);
-        group = { blocks: [], rows: 0 };
-        groupStart = start;
+    let lineLength = 0;
+    for (const piece of typeof text === "string" ? [text] : text) {
+      let start = 0;
+      let lineStart = 0;
+      for (let feed = piece.indexOf("\n"); feed >= 0; feed = piece.indexOf("\n", feed + 1)) {
+        group.rows += rowsOf(lineLength + feed - lineStart);
+        lineLength = 0;
+        lineStart = feed + 1;
+        if (++lines < layout.blockLines && headLength + lineStart - start < layout.blockCharacters) continue;
+        const block = piece.slice(start, lineStart);
+        endBlock(headLength > 0 ? head.join("") + block : block);
+        head = [];
+        headLength = 0;
+        start = lineStart;
+        lines = 0;
+      }
+      lineLength += piece.length - lineStart;
+      if (start < piece.length) {
+        head.push(piece.slice(start));
+        headLength += piece.length - start;
       }
     }
-    group.rows += rowsOf(text.length - lineStart);
-    group.blocks.push(text.slice(start) + "\n");
-    groups.push(group);
+    group.rows += rowsOf(lineLength);
+    head.push("\n");
+    endBlock(head.join(""));
+    if (group.blocks.length > 0) groups.push(group);
     return groups;
   }
 
@@ -118,7 +138,17 @@
     return runs;
   }
 
-  // The text runs show: their lines, a line feed between runs.
+  // The text runs show in pieces: their lines, a line feed between runs.
+  function piecesOf(runs) {
+    const pieces = [];
+    for (const run of runs) {
+      if (pieces.length > 0) pieces.push("\n");
+      pieces.push(linesOf(run));
+    }
+    return pieces;
+  }
+
+  // The text runs show.
   function textOf(runs) {
     return runs.map(linesOf).join("\n");
   }
@@ -137,14 +167,8 @@
 
   // Whether two lists of runs show the same text, compared piece by piece without joining them.
   function sameText(runs, others) {
-    function* pieces(list) {
-      for (let i = 0; i < list.length; i++) {
-        if (i > 0) yield "\n";
-        yield linesOf(list[i]);
-      }
-    }
-    const these = pieces(runs);
-    const those = pieces(others);
+    const these = piecesOf(runs)[Symbol.iterator]();
+    const those = piecesOf(others)[Symbol.iterator]();
     const next = (list) => {
       for (let step = list.next(); !step.done; step = list.next()) {
         if (step.value !== "") return step.value;
@@ -184,6 +208,7 @@
     splitBlocks,
     forEachRun,
     runsOf,
+    piecesOf,
     textOf,
     readText,
     lengthOf,

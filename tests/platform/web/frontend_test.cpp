@@ -68,8 +68,8 @@ function bytes(hexText) {
 }
 // What saving `text` in `form` writes, as hex.
 function written(text, form) {
-  const { bytes, lineBreak } = VostraDocument.documentBytes(text, form);
-  return Array.from(VostraDocument.appendChunks(bytes, lineBreak), hex).join('').replace(/-/g, '') || '-';
+  const { pieces, lineBreak } = VostraDocument.documentPieces(text, form);
+  return Array.from(VostraDocument.appendChunks(pieces, lineBreak), hex).join('').replace(/-/g, '') || '-';
 }
 // The bytes of every append so far, as hex.
 function appendedHex() { return hex(Uint8Array.from(appended.flatMap(text => Array.from(Uint8Array.fromBase64(text))))); }
@@ -102,10 +102,13 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
                     << shown;
             }
         } else if (kind == "lossy") {
-            EXPECT_EQ(page.run("(r => JSON.stringify(r.text) === JSON.stringify(" + row[2] +
-                               ") && r.form.invalidUtf8)(" + D + "readForm(bytes('" + row[1] + "')))"),
-                      "true")
-                << shown;
+            for (const char* pieceBytes : {"undefined", "1", "2"}) {
+                EXPECT_EQ(
+                    page.run("(r => JSON.stringify(r.text) === JSON.stringify(" + row[2] + ") && r.form.invalidUtf8)(" +
+                             D + "readForm(bytes('" + row[1] + "'), " + pieceBytes + "))"),
+                    "true")
+                    << shown << " in pieces of " << pieceBytes;
+            }
         } else if (kind == "base64") {
             std::string text = row[2] == "-" ? "" : row[2];
             EXPECT_EQ(page.run(D + "encodeBase64(bytes('" + row[1] + "'))"), text) << shown;
@@ -120,25 +123,29 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
 }
 
 // A document keeps its line breaks (and a byte order mark): unchanged, it is written back byte
-// for byte; changed, its line feeds are written as its most frequent line break.
+// for byte; changed, its line feeds are written as its most frequent line break. The text is
+// decoded in pieces: a character or a CRLF cut between two pieces reads as one.
 TEST_F(FrontEnd, ADocumentKeepsItsLineBreaksAndBytes) {
     for (const auto& row : testing::readTable("platform/web/frontend_line_breaks.txt")) {
-        ASSERT_EQ(row.size(), 6u);
-        const std::string shown = row[0];
-        page.run("var read = VostraDocument.readForm(bytes('" + row[0] + "'))");
-        EXPECT_EQ(page.run("JSON.stringify(read.text) === JSON.stringify(" + row[1] + ")"), "true")
-            << shown << ": " << page.run("JSON.stringify(read.text)");
-        EXPECT_EQ(page.run("VostraDocument.LINE_BREAKS[read.form.lineBreak]"), row[2]) << shown;
-        EXPECT_EQ(page.run("read.form.original !== null ? 'mixed' : '-'"), row[3]) << shown;
-        EXPECT_EQ(page.run("read.form.invalidUtf8 ? 'lossy' : 'utf8'"), row[4]) << shown;
-        if (row[4] == "utf8") {
-            EXPECT_EQ(page.run("written(read.text, read.form)"), row[0]) << shown;
+        for (const char* pieceBytes : {"undefined", "1", "2", "3"}) {
+            ASSERT_EQ(row.size(), 6u);
+            const std::string shown = row[0] + " in pieces of " + pieceBytes;
+            page.run("var read = VostraDocument.readForm(bytes('" + row[0] + "'), " + pieceBytes + ")");
+            EXPECT_EQ(page.run("JSON.stringify(read.text) === JSON.stringify(" + row[1] + ")"), "true")
+                << shown << ": " << page.run("JSON.stringify(read.text)");
+            EXPECT_EQ(page.run("VostraDocument.LINE_BREAKS[read.form.lineBreak]"), row[2]) << shown;
+            EXPECT_EQ(page.run("read.form.original !== null ? 'mixed' : '-'"), row[3]) << shown;
+            EXPECT_EQ(page.run("read.form.invalidUtf8 ? 'lossy' : 'utf8'"), row[4]) << shown;
+            if (row[4] == "utf8") {
+                EXPECT_EQ(page.run("written(read.text, read.form)"), row[0]) << shown;
+            }
+            EXPECT_EQ(page.run("written(read.text + '!\\n', read.form)"), row[5]) << shown;
+            // Once written, the document is what was written: changed again, it keeps that form.
+            EXPECT_EQ(
+                page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
+                row[5])
+                << shown;
         }
-        EXPECT_EQ(page.run("written(read.text + '!\\n', read.form)"), row[5]) << shown;
-        // Once written, the document is what was written: changed again, it keeps that form.
-        EXPECT_EQ(page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
-                  row[5])
-            << shown;
     }
 }
 
@@ -234,8 +241,9 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     // "aé" with the "é" split between two chunks.
     page.run(
         "served = ['YcM=', 'qQ==']; servedSize = 3;"
-        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.text, r.form.invalidUtf8]))");
-    EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",false]");
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",2,false]");
     EXPECT_EQ(page.run("calls.join()"),
               "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,"
               "vostra.file.read.finish");
@@ -373,6 +381,13 @@ TEST_F(FrontEnd, ADocumentLaidOutAsBlocksShowsItsText) {
           "{ blockLines: 3, blockCharacters: 100, groupCharacters: 8 }",
           "{ blockLines: 50, blockCharacters: 4, groupCharacters: 1 }", "VostraEditorText.LAYOUT"}) {
         EXPECT_EQ(page.run("texts.filter(t => shownAsBlocks(t, " + std::string(layout) + ") !== t).length"), "0")
+            << layout;
+        // Given in pieces of up to three characters, the text is laid out the same.
+        EXPECT_EQ(
+            page.run("texts.filter(t => JSON.stringify(VostraEditorText.splitBlocks(t.match(/[^]{1,3}/g) || [], 4, " +
+                     std::string(layout) + ")) !== JSON.stringify(VostraEditorText.splitBlocks(t, 4, " + layout +
+                     "))).length"),
+            "0")
             << layout;
     }
     EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.splitBlocks('ab\\n' + 'c'.repeat(25) + '\\n\\nd', 10,"
