@@ -401,17 +401,88 @@
   });
 
   // Focused by a script or a key, the editor may get its caret before its first block, where a
-  // typed character would start a line of its own: such a caret goes into the text that follows,
-  // as soon as it is seen and at the latest when a key is pressed.
+  // typed character would start a line of its own: such a caret goes into the text that follows.
+  // Moved to the end (Ctrl+End), it may get it after the line feed that ends a block, a place no
+  // line shows: it goes before that line feed, to the end of the last line shown. Both happen as
+  // soon as the caret is seen there and at the latest when a key is pressed.
   function keepCaretInText() {
     const selection = getSelection();
-    if (!selection.isCollapsed || selection.anchorNode !== editor) return;
-    const next = editor.childNodes[selection.anchorOffset];
-    const text = next && document.createTreeWalker(next, NodeFilter.SHOW_TEXT).nextNode();
-    if (text) selection.collapse(text, 0);
+    if (!selection.isCollapsed || !editor.contains(selection.anchorNode)) return;
+    let node = selection.anchorNode;
+    let offset = selection.anchorOffset;
+    if (node === editor && offset < editor.childNodes.length) {
+      const next = editor.childNodes[offset];
+      const text = next && document.createTreeWalker(next, NodeFilter.SHOW_TEXT).nextNode();
+      if (text) selection.collapse(text, 0);
+      return;
+    }
+    if (node.nodeType === Node.ELEMENT_NODE && offset === node.childNodes.length) {
+      // After the last block: at the end of the last text.
+      const last = lastTextIn(node);
+      if (!last) return;
+      node = last;
+      offset = last.length;
+      if (!last.data.endsWith("\n")) selection.collapse(last, offset);
+    }
+    const endsBlock = node.nodeType === Node.TEXT_NODE && node.nextSibling === null && offset === node.length;
+    if (endsBlock && offset > 0 && node.data.endsWith("\n")) selection.collapse(node, offset - 1);
   }
-  document.addEventListener("selectionchange", keepCaretInText);
-  editor.addEventListener("keydown", keepCaretInText);
+
+  // The group that holds the caret and the groups before and after it are always laid out, even
+  // when they are out of view (the caret placed by a script, or the view scrolled away): a key
+  // at a group's edge joins or splits lines across the edge only when the page knows both sides.
+  // Answers whether that laid out other groups than before.
+  let caretGroups = [];
+  function layOutAround(node) {
+    let group = node;
+    while (group && !(group.classList && group.classList.contains("group"))) group = group.parentNode;
+    if (!group || !editor.contains(group) || caretGroups[1] === group) return false;
+    const sectionOf = (g) => g.parentNode;
+    const before = group.previousElementSibling || (sectionOf(group).previousElementSibling || {}).lastElementChild;
+    const after = group.nextElementSibling || (sectionOf(group).nextElementSibling || {}).firstElementChild;
+    caretGroups.forEach((g) => g && g.classList.remove("near-caret"));
+    caretGroups = [before, group, after];
+    caretGroups.forEach((g) => g && g.classList.add("near-caret"));
+    return editor.offsetHeight >= 0;
+  }
+
+  function followCaret() {
+    const selection = getSelection();
+    if (selection.rangeCount > 0 && layOutAround(selection.focusNode)) {
+      // Placed while its group was not laid out, the caret is not where it shows: it is placed
+      // again now that the group is.
+      const { anchorNode, anchorOffset, focusNode, focusOffset } = selection;
+      selection.setBaseAndExtent(anchorNode, anchorOffset, focusNode, focusOffset);
+    }
+    keepCaretInText();
+  }
+  document.addEventListener("selectionchange", followCaret);
+  editor.addEventListener("keydown", followCaret);
+
+  // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
+  // page would look for them in groups it has not laid out.
+  function lastTextIn(root) {
+    const texts = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    let last = null;
+    for (let text = texts.lastChild(); text; text = texts.lastChild()) last = text;
+    return last;
+  }
+  editor.addEventListener("keydown", (event) => {
+    if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
+    const end = event.key === "End";
+    const text = end ? lastTextIn(editor) : document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
+    if (!text) return;
+    event.preventDefault();
+    const offset = !end ? 0 : text.data.endsWith("\n") ? text.length - 1 : text.length;
+    layOutAround(text);
+    const selection = getSelection();
+    if (event.shiftKey && selection.rangeCount > 0) {
+      selection.extend(text, offset);
+    } else {
+      selection.collapse(text, offset);
+    }
+    editor.scrollTop = end ? editor.scrollHeight : 0;
+  });
 
   // Leaving the page (a reload, say) while the text is edited asks first.
   window.addEventListener("beforeunload", (event) => {

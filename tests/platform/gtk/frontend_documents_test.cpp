@@ -419,12 +419,31 @@ bool pressButtonIn(GtkWidget* root, std::string_view label) {
     return true;
 }
 
-// Keys as the X server delivers them to the program's window; the web view holds the focus.
+// Keys as the X server delivers them to the program's window, with the key's code (the page's
+// editing keys are found by it); the web view holds the focus.
 bool pressKeys(std::initializer_list<std::pair<guint, guint>> keys) {
     WebKitWebView* view = mainWebView();
     if (view == nullptr) return false;
     gtk_widget_grab_focus(GTK_WIDGET(view));
-    for (auto [keyval, state] : keys) putKeyPress(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
+    GdkDisplay* display = gdk_display_get_default();
+    for (auto [keyval, state] : keys) {
+        GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)))));
+        event->key.keyval = keyval;
+        event->key.state = state;
+        event->key.time = GDK_CURRENT_TIME;
+        GdkKeymapKey* codes = nullptr;
+        gint count = 0;
+        if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) &&
+            count > 0) {
+            event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
+            event->key.group = static_cast<guint8>(codes[0].group);
+        }
+        g_free(codes);
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+        gdk_event_put(event);
+        gdk_event_free(event);
+    }
     return true;
 }
 
@@ -602,6 +621,145 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
               "\u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents.|not_text|"
               "Open failed: \u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents. "
               "(not_text)|0|false");
+}
+
+// --- Editing as a user edits -----------------------------------------------------------------------
+
+// A document of `lines` lines of 100 bytes, each line told apart by its number.
+std::string numberedLines(int lines) {
+    std::string text;
+    for (int line = 0; line < lines; ++line) {
+        std::string row = "line " + std::to_string(line) + " caf\xC3\xA9";
+        while (row.size() < 99) row += " words";
+        row.resize(99);
+        text += row + "\n";
+    }
+    return text;
+}
+
+// The Edit menu's item of the program's menu bar.
+GtkWidget* editMenuItem(std::string_view label) {
+    WebKitWebView* view = mainWebView();
+    if (view == nullptr) return nullptr;
+    GtkWidget* edit = itemLabelled(findOfType(gtk_widget_get_toplevel(GTK_WIDGET(view)), GTK_TYPE_MENU_BAR), "Edit");
+    return edit != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(edit)), label) : nullptr;
+}
+
+// A page script that puts the caret in the first text of the editor's section `section`, group
+// `group`, block `block` (a property of the group's element), `offset` units from its start (from
+// its end when negative), and answers that text's first line.
+std::string caretIn(int section, int group, std::string_view block, int offset) {
+    return "(() => { const e = document.getElementById('editor'); e.focus(); const t = e.children[" +
+           std::to_string(section) + "].children[" + std::to_string(group) + "]." + std::string(block) +
+           ".firstChild; const at = " + std::to_string(offset) +
+           "; getSelection().collapse(t, at < 0 ? t.length + at : at);"
+           " return t.data.slice(0, t.data.indexOf('\\n')); })()";
+}
+
+std::string untilLength(std::size_t length) {
+    return std::string(kEditorText) + ".length === " + std::to_string(length);
+}
+
+// A long document (two sections of groups of blocks) is edited with real keys across the
+// boundaries of its blocks, groups and sections, undone and redone by key and by the Edit menu:
+// what the editor reads back is at every step exactly what was typed, the edited mark goes when
+// the text is back as saved, and a save writes that text.
+TEST(GtkFrontEnd, EditingAcrossTheBlocksOfALongDocumentKeepsEveryCharacter) {
+    testing::TempFolder place;
+    const fs::path path = place.path("long.vrs");
+    const std::string original = numberedLines(12000);
+    writeFile(path, original);
+
+    std::string sectionLine;
+    std::string groupLine;
+    std::string blockLine;
+    std::string opened, joinedSections, splitAgain, joinedBlocks, undone, redone, undoneByMenu, typedAtEnd;
+    std::string scrolled, backHome, structure;
+    auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
+    auto activate = [](const char* label) {
+        return [label] {
+            GtkWidget* item = editMenuItem(label);
+            if (item == nullptr) return false;
+            gtk_menu_item_activate(GTK_MENU_ITEM(item));
+            return true;
+        };
+    };
+    const std::size_t length = g_utf8_strlen(original.data(), static_cast<gssize>(original.size()));
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(path))
+        .until(textOf("status-text") + " === 'Opened long.vrs'")
+        .then([] { return pressKeys({}); })
+        .read(std::string(kEditorText), opened)
+        .read(
+            "(e => [e.children.length, e.children[0].children.length, e.children[0].children[0].children.length]"
+            ".join())(document.getElementById('editor'))",
+            structure)
+        // Backspace at the start of the second section joins its first line to the line before.
+        .read(caretIn(1, 0, "firstElementChild", 0), sectionLine)
+        .then(key(GDK_KEY_BackSpace))
+        .until(untilLength(length - 1))
+        .read(std::string(kEditorText), joinedSections)
+        // Enter splits them again: the text is as saved, and the edited mark goes.
+        .then(key(GDK_KEY_Return))
+        .until(untilLength(length) + " && document.getElementById('edited-mark').hidden")
+        .read(std::string(kEditorText), splitAgain)
+        // Delete at the end of a group's last line, then at the end of a block's last line.
+        .read(caretIn(0, 1, "firstElementChild", 0), groupLine)
+        .page(caretIn(0, 0, "lastElementChild", -1))
+        .then(key(GDK_KEY_Delete))
+        .until(untilLength(length - 1))
+        .read(caretIn(0, 2, "children[1]", 0), blockLine)
+        .page(caretIn(0, 2, "firstElementChild", -1))
+        .then(key(GDK_KEY_Delete))
+        .until(untilLength(length - 2))
+        .read(std::string(kEditorText), joinedBlocks)
+        // Undone by key and by the menu, redone by key.
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(untilLength(length - 1))
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(untilLength(length))
+        .read(std::string(kEditorText), undone)
+        .then(key(GDK_KEY_Z, GDK_CONTROL_MASK | GDK_SHIFT_MASK))
+        .until(untilLength(length - 1))
+        .read(std::string(kEditorText), redone)
+        .then(activate("Undo"))
+        .until(untilLength(length) + " && document.getElementById('edited-mark').hidden")
+        .read(std::string(kEditorText), undoneByMenu)
+        // Ctrl+End goes to the end, far down; a key typed there ends the text; Ctrl+Home goes back.
+        .then(key(GDK_KEY_End, GDK_CONTROL_MASK))
+        .until("document.getElementById('editor').scrollTop > 100000")
+        .read("(e => String(e.scrollTop + e.clientHeight >= e.scrollHeight - 2))(document.getElementById('editor'))",
+              scrolled)
+        .then(key(GDK_KEY_x))
+        .until(untilLength(length + 1) + " && " + shown("edited-mark"))
+        .read(std::string(kEditorText), typedAtEnd)
+        .then(key(GDK_KEY_Home, GDK_CONTROL_MASK))
+        .until("document.getElementById('editor').scrollTop === 0")
+        .read("String(getSelection().anchorOffset)", backHome)
+        .then(key(GDK_KEY_s, GDK_CONTROL_MASK))
+        .until(textOf("status-text") + ".startsWith('Saved')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(opened, original);
+    EXPECT_EQ(structure, "2,32,8") << "sections, groups, blocks";
+    auto joined = [&](std::string text, const std::string& line) {
+        const std::size_t at = text.find("\n" + line + "\n");
+        EXPECT_NE(at, std::string::npos) << line;
+        if (at != std::string::npos) text.erase(at, 1);
+        return text;
+    };
+    EXPECT_EQ(joinedSections, joined(original, sectionLine));
+    EXPECT_EQ(splitAgain, original);
+    const std::string bothJoined = joined(joined(original, groupLine), blockLine);
+    EXPECT_EQ(joinedBlocks, bothJoined);
+    EXPECT_EQ(undone, original);
+    EXPECT_EQ(redone, joined(original, groupLine));
+    EXPECT_EQ(undoneByMenu, original);
+    EXPECT_EQ(scrolled, "true");
+    EXPECT_EQ(typedAtEnd, original + "x");
+    EXPECT_EQ(backHome, "0");
+    EXPECT_EQ(contentsOf(path), original + "x");
 }
 
 }  // namespace
