@@ -353,11 +353,13 @@ void BM_TypeKey(benchmark::State& state) {
 }
 
 // The page's document code alone reading the document (the bridge's chunks and the decoding to
-// text), without the editor: what opening costs before the text area lays the text out.
+// text), without the editor: what opening costs before the editor lays the text out.
 void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
     for (auto _ : state) {
         emptyEditor();
+        const double baseline = resetPeak(process);
         evaluate(
             "window.benchRead = { start: performance.now(), end: 0, failure: '' };"
             "VostraDocument.readDocument(vexa, " +
@@ -371,6 +373,9 @@ void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
             break;
         }
         state.SetIterationTime(std::stod(evaluate("String(benchRead.end - benchRead.start)")) / 1000.0);
+        const double growthMib = kibToMib(statusField(process, "VmHWM")) - baseline;
+        state.counters["peak_growth_mib"] = growthMib;
+        state.counters["growth_x_document"] = growthMib / static_cast<double>(state.range(0));
     }
 }
 

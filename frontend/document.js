@@ -307,12 +307,15 @@
       }
       const decoder = new TextDecoder("utf-8", { fatal, ignoreBOM: true });
       const pieces = [];
+      // Each chunk's bytes go to the same buffer, which the decoder has read before the next.
+      let scratch = new Uint8Array(0);
       let done = 0;
       for (;;) {
         const chunk = await vexa.invoke("vostra.file.read.chunk");
         if (typeof chunk !== "string") throw new DocumentError("invalid_reply", "The application sent no file data");
         if (chunk.length === 0) break;
-        const bytes = decodeBase64(chunk);
+        if (scratch.length < (chunk.length / 4) * 3) scratch = new Uint8Array(Math.ceil(chunk.length / 4) * 3);
+        const bytes = scratch.subarray(0, decodeBase64Into(chunk, scratch));
         if (done + bytes.length > size) throw changedWhileRead();
         if (done === 0) {
           const kind = nonTextKind(bytes);

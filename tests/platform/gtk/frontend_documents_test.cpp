@@ -762,5 +762,153 @@ TEST(GtkFrontEnd, EditingAcrossTheBlocksOfALongDocumentKeepsEveryCharacter) {
     EXPECT_EQ(contentsOf(path), original + "x");
 }
 
+// Puts plain text on the clipboard as another program would, with HTML beside it when `html` is
+// given (as a browser offers a copied part of a page).
+void offerOnClipboard(const std::string& text, const std::string& html = {}) {
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    if (html.empty()) {
+        gtk_clipboard_set_text(clipboard, text.c_str(), static_cast<gint>(text.size()));
+        return;
+    }
+    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("text/html"), 0, 0},
+                                              {const_cast<gchar*>("UTF8_STRING"), 0, 1},
+                                              {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 1}};
+    gtk_clipboard_set_with_data(
+        clipboard, kTargets, 3,
+        [](GtkClipboard*, GtkSelectionData* data, guint kind, gpointer owner) {
+            const auto* offered = static_cast<std::pair<std::string, std::string>*>(owner);
+            if (kind == 0) {
+                gtk_selection_data_set(data, gdk_atom_intern_static_string("text/html"), 8,
+                                       reinterpret_cast<const guchar*>(offered->second.data()),
+                                       static_cast<gint>(offered->second.size()));
+            } else {
+                gtk_selection_data_set_text(data, offered->first.c_str(), static_cast<gint>(offered->first.size()));
+            }
+        },
+        [](GtkClipboard*, gpointer owner) { delete static_cast<std::pair<std::string, std::string>*>(owner); },
+        new std::pair<std::string, std::string>(text, html));
+}
+
+// A page script that selects `from` to `to` in the first text of the editor.
+std::string selectInFirstText(int from, int to) {
+    return "(() => { const e = document.getElementById('editor'); e.focus();"
+           " const t = document.createTreeWalker(e, NodeFilter.SHOW_TEXT).nextNode();"
+           " getSelection().setBaseAndExtent(t, " +
+           std::to_string(from) + ", t, " + std::to_string(to) + "); return 'selected'; })()";
+}
+
+// Select all, delete and type over it, paste plain text and HTML, cut and copy, all with real
+// keys: the editor holds plain text only, reads back what it shows, shows its placeholder when
+// empty, and keeps its role, label and spell checking; while a document loads it takes no keys.
+TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
+    testing::TempFolder place;
+    const fs::path small = place.path("small.vrs");
+    const fs::path large = place.path("large.vrs");
+    const std::string text = "alpha\nbeta\ngamma\n";
+    writeFile(small, text);
+    writeFile(large, numberedLines(10000));
+
+    std::string traits, emptied, placeholder, undone, typedOver, pasted, pastedHtml, copied, cut, cutText;
+    std::string whileLoading;
+    auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
+    auto clipboardInto = [](std::string& into) {
+        return [&into, asked = false]() mutable {
+            if (!asked) {
+                asked = true;
+                gtk_clipboard_request_text(
+                    gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+                    [](GtkClipboard*, const gchar* got, gpointer target) {
+                        *static_cast<std::string*>(target) = got != nullptr ? got : "<none>";
+                    },
+                    &into);
+            }
+            return !into.empty();
+        };
+    };
+    const std::string read = std::string(kEditorText);
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(small))
+        .until(textOf("status-text") + " === 'Opened small.vrs'")
+        .then([] { return pressKeys({}); })
+        .read(
+            "(e => [e.getAttribute('role'), e.getAttribute('aria-multiline'), e.getAttribute('aria-label'),"
+            " e.spellcheck, e.contentEditable, document.getElementById('placeholder').hidden].join())"
+            "(document.getElementById('editor'))",
+            traits)
+        .page("document.getElementById('editor').focus(), 'focused'")
+        .then(key(GDK_KEY_a, GDK_CONTROL_MASK))
+        .then(key(GDK_KEY_BackSpace))
+        .until(read + " === '' && !document.getElementById('placeholder').hidden")
+        .read(read, emptied)
+        .read("String(document.getElementById('placeholder').hidden)", placeholder)
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(read + ".length === " + std::to_string(text.size()) +
+               " && document.getElementById('edited-mark').hidden")
+        .read(read, undone)
+        .then(key(GDK_KEY_a, GDK_CONTROL_MASK))
+        .then([] {
+            return pressKeys({{GDK_KEY_n, 0}, {GDK_KEY_space, 0}, {GDK_KEY_w, 0}, {GDK_KEY_space, 0}});
+        })
+        .until(read + ".length === 4")
+        .read(read, typedOver)
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(read + ".length === " + std::to_string(text.size()))
+        // Plain text of several lines pasted inside a line.
+        .page(selectInFirstText(6, 6))
+        .then([] {
+            offerOnClipboard("p1\np2\n\np3");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(read + ".length === " + std::to_string(text.size() + 9))
+        .read(read, pasted)
+        // A part of a page pasted is its plain text, without any of its elements.
+        .page(selectInFirstText(0, 0))
+        .then([] {
+            offerOnClipboard("para one\ntwo", "<p>para <b>one</b></p><ul><li>two</li></ul>");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(read + ".startsWith('para one')")
+        .read(
+            "[" + read + ", document.getElementById('editor').querySelectorAll(':not(div):not(br)').length].join('|')",
+            pastedHtml)
+        // Copy and cut of a selection.
+        .page(selectInFirstText(0, 4))
+        .then(key(GDK_KEY_c, GDK_CONTROL_MASK))
+        .then(clipboardInto(copied))
+        .page(selectInFirstText(0, 4))
+        .then(key(GDK_KEY_x, GDK_CONTROL_MASK))
+        .until("!" + read + ".startsWith('para')")
+        .then(clipboardInto(cut))
+        .read(read, cutText)
+        // A document that loads takes no keys until it is shown.
+        .page(
+            "(() => { const e = document.getElementById('editor'); window.loading = new Set();"
+            " new MutationObserver(() => { if (/^(Opening|Showing)/.test(document.getElementById('status-text')"
+            ".textContent)) loading.add(e.contentEditable); }).observe(document.getElementById('status-text'),"
+            " { childList: true, subtree: true, characterData: true }); return 'watching'; })()")
+        .page(clickButton("new-button"))
+        .until(shown("confirm-bar"))
+        .page(clickButton("confirm-yes"))
+        .until(read + " === ''")
+        .page(dropFile(large))
+        .until(textOf("status-text") + " === 'Opened large.vrs'")
+        .read("[...loading].join() + '|' + document.getElementById('editor').contentEditable", whileLoading);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(traits, "textbox,true,Document text,true,plaintext-only,true");
+    EXPECT_EQ(emptied, "");
+    EXPECT_EQ(placeholder, "false");
+    EXPECT_EQ(undone, text);
+    EXPECT_EQ(typedOver, "n w ");
+    EXPECT_EQ(pasted, "alpha\np1\np2\n\np3beta\ngamma\n");
+    EXPECT_EQ(pastedHtml.substr(0, pastedHtml.find("alpha")), "para one\ntwo") << pastedHtml;
+    EXPECT_EQ(pastedHtml.substr(pastedHtml.find('|')), "|0") << pastedHtml;
+    EXPECT_EQ(copied, "para");
+    EXPECT_EQ(cut, "para");
+    EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
+    EXPECT_EQ(whileLoading, "false|plaintext-only");
+}
+
 }  // namespace
 }  // namespace kelvo
