@@ -809,7 +809,7 @@ TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     writeFile(large, numberedLines(10000));
 
     std::string traits, emptied, placeholder, undone, typedOver, pasted, pastedHtml, copied, cut, cutText;
-    std::string whileLoading;
+    std::string whileLoading, afterUndo;
     auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
     auto clipboardInto = [](std::string& into) {
         return [&into, asked = false]() mutable {
@@ -893,7 +893,11 @@ TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
         .until(read + " === ''")
         .page(dropFile(large))
         .until(textOf("status-text") + " === 'Opened large.vrs'")
-        .read("[...loading].join() + '|' + document.getElementById('editor').contentEditable", whileLoading);
+        .read("[...loading].join() + '|' + document.getElementById('editor').contentEditable", whileLoading)
+        // Undo after opening leaves the opened document as it is.
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .then([waited = 0]() mutable { return ++waited > 5; })
+        .read("[" + read + ".length, document.getElementById('edited-mark').hidden].join()", afterUndo);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     EXPECT_EQ(traits, "textbox,true,Document text,true,plaintext-only,true");
@@ -908,6 +912,7 @@ TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     EXPECT_EQ(cut, "para");
     EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
     EXPECT_EQ(whileLoading, "false|plaintext-only");
+    EXPECT_EQ(afterUndo, std::to_string(numberedLines(10000).size() - 10000) + ",true");
 }
 
 }  // namespace
