@@ -25,6 +25,7 @@ var failAfter = 0;
 var finishedBytes = null;
 var served = [];
 var servedSize = 0;
+var servedAt = 0;
 var saveOver = false;
 // While `holding`, appends are answered only when the test releases them (held.shift()()).
 var holding = false;
@@ -50,8 +51,8 @@ var host = {
         const bytes = appended.reduce((sum, text) => sum + Uint8Array.fromBase64(text).length, 0);
         return Promise.resolve({ ok: true, bytes: finishedBytes !== null ? finishedBytes : bytes });
       }
-      case "vostra.file.read.begin": return Promise.resolve({ ok: true, bytes: servedSize });
-      case "vostra.file.read.chunk": return Promise.resolve(served.length ? served.shift() : "");
+      case "vostra.file.read.begin": servedAt = 0; return Promise.resolve({ ok: true, bytes: servedSize });
+      case "vostra.file.read.chunk": return Promise.resolve(servedAt < served.length ? served[servedAt++] : "");
       default: return Promise.resolve({ ok: true });
     }
   },
@@ -264,6 +265,25 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     EXPECT_EQ(page.run("outcome + ' ' + calls.join()"),
               "failed handler_failed: AccessDenied vostra.file.read.begin,vostra.file.read.chunk,"
               "vostra.file.read.finish");
+}
+
+// Each chunk is decoded as it comes; a file that turns out not to be UTF-8 is read again and
+// each bad sequence read as U+FFFD, wherever the chunks cut it.
+TEST_F(FrontEnd, AFileThatIsNotUtf8IsReadAgainWithEachBadSequenceAsAReplacement) {
+    page.run(
+        "served = ['Yf8K', 'Yg==']; servedSize = 4;"
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\\nb\",4,true]");
+    EXPECT_EQ(page.run("calls.join()"),
+              "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish,vostra.file.read.begin,"
+              "vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.finish");
+    // A character cut short at the end of the file.
+    page.run(
+        "calls = []; served = ['YcM=']; servedSize = 2;"
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\",true]");
+    EXPECT_EQ(page.run("calls.filter(c => c === 'vostra.file.read.begin').length"), "2");
 }
 
 // A picture is refused at its first chunk; the rest of it is never asked for.
