@@ -17,6 +17,7 @@
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
 #include "screen_input.hpp"
+#include "screen_reader.hpp"
 #include "startup/startup.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
@@ -913,6 +914,29 @@ TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
     EXPECT_EQ(whileLoading, "false|plaintext-only");
     EXPECT_EQ(afterUndo, std::to_string(numberedLines(10000).size() - 10000) + ",true");
+}
+
+// A screen reader finds the editor as an editable, multi-line text named "Document text" and
+// reads the document's text from it.
+TEST(GtkFrontEnd, AScreenReaderReadsTheDocumentText) {
+    testing::TempFolder place;
+    const fs::path document = place.path("read.vrs");
+    writeFile(document, "Read me aloud\nsecond line\n");
+    const std::string out = place.path("document-text.txt");
+    ScreenReader reader;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(document))
+        .until(textOf("status-text") + " === 'Opened read.vrs'")
+        .then([&] {
+            reader.run("read_document_text.py", out);
+            return true;
+        })
+        .then([&] { return reader.done; });
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(reader.status, 0);
+    EXPECT_EQ(contentsOf(out), "role=entry editable=True multi-line=True text='Read me alou'\n");
 }
 
 }  // namespace
