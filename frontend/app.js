@@ -407,6 +407,11 @@
   // soon as the caret is seen there and at the latest when a key is pressed.
   function keepCaretInText() {
     const selection = getSelection();
+    // Focused while the window was not active, the editor may have no caret at all.
+    if (document.activeElement === editor && (selection.rangeCount === 0 || !editor.contains(selection.anchorNode))) {
+      placeCaretAtStart();
+      return;
+    }
     if (!selection.isCollapsed || !editor.contains(selection.anchorNode)) return;
     let node = selection.anchorNode;
     let offset = selection.anchorOffset;
@@ -458,6 +463,7 @@
   }
   document.addEventListener("selectionchange", followCaret);
   editor.addEventListener("keydown", followCaret);
+  editor.addEventListener("focus", followCaret);
 
   // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
   // page would look for them in groups it has not laid out.
