@@ -320,6 +320,85 @@ TEST_F(GtkSerialCanvasGallery, RealKeysSelectAndOpenTreeRowsAndShiftSpaceFlipsAC
     EXPECT_EQ(node(5).selected, 0) << "Shift+Space did not flip the checkbox back";
 }
 
+// Real Tab and Shift+Tab in an open menu close it first and move the focus on from its trigger:
+// from the first item of one menu Tab goes past the trigger, from the last item of another
+// Shift+Tab goes back before its trigger; neither stays in its menu.
+TEST_F(GtkSerialCanvasGallery, RealTabAndShiftTabCloseAnOpenMenuBeforeMovingTheFocus) {
+    const std::string tree =
+        "column id=1 rect=0,0,1280,800\n"
+        "  row_a id=8 rect=10,10,400,30\n"
+        "    button id=9 rect=10,10,90,30 text=\"Open\"\n"
+        "      menu id=10 rect=10,40,150,60 out_of_flow=1\n"
+        "        menu_item id=11 rect=10,40,150,30 text=\"A\"\n"
+        "        menu_item id=12 rect=10,70,150,30 text=\"B\"\n"
+        "    button id=14 rect=110,10,90,30 text=\"Save\"\n"
+        "    button id=16 rect=210,10,90,30 text=\"More\"\n"
+        "      menu id=17 rect=210,40,150,60 out_of_flow=1\n"
+        "        menu_item id=18 rect=210,40,150,30 text=\"C\"\n"
+        "        menu_item id=19 rect=210,70,150,30 text=\"D\"\n";
+    installTreeOnFirstResize(tree);
+    Runtime& runtime = *app->runtime;
+    const auto view = [&]() -> const RuntimeView& { return runtime.views[*findViewIndex(runtime, 1, "gallery")]; };
+    const auto hidden = [&](std::size_t index) {
+        return (canvasSlotOf(runtime.canvasSlots, view())->tree.nodes[index].hidden & 1u) != 0;
+    };
+    // Clicks the item at (x, y) of the view, then presses `keys`.
+    const auto clickThenPress = [&](int x, int y, const char* keys) {
+        GtkWidget* area = named("gallery");
+        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+        int atX = 0, atY = 0;
+        gtk_widget_translate_coordinates(area, toplevel, x, y, &atX, &atY);
+        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+        char command[512];
+        std::snprintf(command, sizeof command,
+                      "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 sleep 0.2 key %s",
+                      window, window, atX, atY, keys);
+        EXPECT_EQ(std::system(command), 0) << command;
+    };
+    enum class Stage { opening, tabbed, shiftTabbed, done } stage = Stage::opening;
+    std::uint64_t afterTab = 0;
+    bool firstMenuOpenAfterTab = true;
+    int polls = 0;
+    int settled = 0;
+    every(100, [&] {
+        if (++polls > 200 || stage == Stage::done) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (stage == Stage::opening) {
+            if (findCanvasView(*host, 1, "gallery") == nullptr || frames.empty() || !frames.back().nonblank) {
+                return true;
+            }
+            clickThenPress(85, 55, "Tab");  // item A
+            stage = Stage::tabbed;
+            return true;
+        }
+        // Each key is in once the focus left the item it clicked; a moment more to settle.
+        const std::uint64_t focused = view().canvas.interaction.focusedWidget;
+        if ((stage == Stage::tabbed && (focused == 11 || focused == 0)) ||
+            (stage == Stage::shiftTabbed && (focused == 19 || focused == 0)) || ++settled < 3) {
+            return true;
+        }
+        settled = 0;
+        if (stage == Stage::tabbed) {
+            afterTab = focused;
+            firstMenuOpenAfterTab = !hidden(3);
+            clickThenPress(285, 85, "shift+Tab");  // item D
+            stage = Stage::shiftTabbed;
+            return true;
+        }
+        stage = Stage::done;
+        return true;
+    });
+    ASSERT_TRUE(app->run());
+    ASSERT_EQ(stage, Stage::done) << "the keys did not move the focus";
+    // Nodes: column, row, Open, its menu, A, B, Save, More, its menu, C, D.
+    EXPECT_EQ(afterTab, 14u) << "Tab did not go past the trigger";
+    EXPECT_FALSE(firstMenuOpenAfterTab) << "Tab left the menu open";
+    EXPECT_EQ(view().canvas.interaction.focusedWidget, 14u) << "Shift+Tab did not go back before the trigger";
+    EXPECT_TRUE(hidden(8)) << "Shift+Tab left the menu open";
+}
+
 // Pacing is timed, and a window of another test lying over the view would slow it to the covered
 // pace: it runs alone on the display.
 class GtkSerialPacing : public GtkHost {};
