@@ -79,7 +79,10 @@ Status replaceWidgetNodeText(WidgetTreeStorage& storage, std::size_t index, std:
     char* const store = storage.text.data();
     const std::size_t length = storage.text_length;
     WidgetLayoutNode& node = storage.nodes[index];
-    const auto [oldStart, oldEnd] = storedTextSpan(storage, index);
+    // Plain names, not bindings: the lambda below captures them, and clang 14 captures no binding.
+    const std::pair<std::size_t, std::size_t> span = storedTextSpan(storage, index);
+    const std::size_t oldStart = span.first;
+    const std::size_t oldEnd = span.second;
     const std::size_t newLength = length - (oldEnd - oldStart) + text.size();
     if (newLength > storage.text.size()) return fail(Error::WidgetTextTooLarge);
 
