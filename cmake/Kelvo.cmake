@@ -18,6 +18,23 @@ if(KELVO_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "The fuzz targets need clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
 endif()
 
+# Every program is linked with link-time optimisation, so that the linker sees the types of all
+# its translation units side by side: one name with two different definitions (an enum or a
+# record defined twice, a function declared with other types than it is defined with) fails the
+# link. Without it such a program builds, and which definition a call uses depends on inlining.
+if(KELVO_ODR_CHECK)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    message(FATAL_ERROR "KELVO_ODR_CHECK needs g++: clang's link-time optimisation compares no types")
+  endif()
+  include(CheckIPOSupported)
+  check_ipo_supported(RESULT ipo_supported OUTPUT ipo_output LANGUAGES CXX)
+  if(NOT ipo_supported)
+    message(FATAL_ERROR "KELVO_ODR_CHECK: link-time optimisation is not available: ${ipo_output}")
+  endif()
+  set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+  add_link_options(-Werror=odr -Werror=lto-type-mismatch)
+endif()
+
 find_package(PkgConfig REQUIRED)
 find_path(KELVO_TL_EXPECTED_INCLUDE tl/expected.hpp REQUIRED)
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kelvo {
 
@@ -24,6 +25,19 @@ void forEachStoredText(WidgetTreeStorage& storage, Visit&& visit) {
     for (std::size_t i = 0; i < storage.chart_label_count; ++i) visit(storage.chart_labels[i]);
     for (std::size_t i = 0; i < storage.context_menu_item_count; ++i) visit(storage.context_menu_items[i].label);
     for (std::size_t i = 0; i < storage.text_span_count; ++i) visit(storage.text_spans[i].text);
+}
+
+// Where node `index`'s text lies in the store, [start, end). Installed texts all lie in the store;
+// one that does not is treated as empty at its end.
+std::pair<std::size_t, std::size_t> storedTextSpan(const WidgetTreeStorage& storage, std::size_t index) {
+    const char* const store = storage.text.data();
+    const std::size_t length = storage.text_length;
+    const std::string_view text = storage.nodes[index].text;
+    if (text.data() >= store && text.data() + text.size() <= store + length) {
+        const auto start = static_cast<std::size_t>(text.data() - store);
+        return {start, start + text.size()};
+    }
+    return {length, length};
 }
 
 }  // namespace
@@ -56,17 +70,19 @@ TextInputTokens textInputTokensOf(const WidgetTokens& tokens) {
     return input;
 }
 
+bool widgetNodeTextFits(const WidgetTreeStorage& storage, std::size_t index, std::size_t size) {
+    const auto [start, end] = storedTextSpan(storage, index);
+    return storage.text_length - (end - start) + size <= storage.text.size();
+}
+
 Status replaceWidgetNodeText(WidgetTreeStorage& storage, std::size_t index, std::string_view text) {
     char* const store = storage.text.data();
     const std::size_t length = storage.text_length;
     WidgetLayoutNode& node = storage.nodes[index];
-    // Installed texts all lie in the store; one that does not is treated as empty at its end.
-    std::size_t oldStart = length;
-    std::size_t oldEnd = length;
-    if (node.text.data() >= store && node.text.data() + node.text.size() <= store + length) {
-        oldStart = static_cast<std::size_t>(node.text.data() - store);
-        oldEnd = oldStart + node.text.size();
-    }
+    // Plain names, not bindings: the lambda below captures them, and clang 14 captures no binding.
+    const std::pair<std::size_t, std::size_t> span = storedTextSpan(storage, index);
+    const std::size_t oldStart = span.first;
+    const std::size_t oldEnd = span.second;
     const std::size_t newLength = length - (oldEnd - oldStart) + text.size();
     if (newLength > storage.text.size()) return fail(Error::WidgetTextTooLarge);
 

@@ -23,6 +23,10 @@ TextInputTokens textInputTokensOf(const WidgetTokens& tokens);
 // changed, when the store's texts would pass its capacity.
 Status replaceWidgetNodeText(WidgetTreeStorage& storage, std::size_t index, std::string_view text);
 
+// Whether node `index` may hold a text of `size` bytes: the store's texts would stay within its
+// capacity.
+bool widgetNodeTextFits(const WidgetTreeStorage& storage, std::size_t index, std::size_t size);
+
 // Copies the text, selection, composition and value of node `index` into the nested description
 // that stands for it under its parent (a root has none).
 void syncWidgetChildDescription(WidgetTreeStorage& storage, std::size_t index);

@@ -204,7 +204,11 @@ Status emitCategoryLabels(WidgetRenderTarget& out, const WidgetDescription& widg
     float widest = 0;
     for (std::string_view label : labels) widest = std::max(widest, textWidth(tokens, label, size));
     const float slot = std::max(widest + 12, 1.0f);
-    const std::size_t fitting = std::max<std::size_t>(static_cast<std::size_t>(std::max(plot.width / slot, 0.0f)), 1);
+    // How many labels fit side by side: at least one, and all of them on a plot too wide to count.
+    const float fit = plot.width / slot;
+    const std::size_t fitting = !(fit >= 1)                                ? 1
+                                : fit >= static_cast<float>(labels.size()) ? labels.size()
+                                                                           : static_cast<std::size_t>(fit);
     const std::size_t every = std::max<std::size_t>((labels.size() + fitting - 1) / fitting, 1);
     const bool slots = onlyBarsOrEmpty(widget.chart);
     const Rect content = widgetContentBox(widget);

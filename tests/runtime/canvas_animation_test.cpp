@@ -134,5 +134,30 @@ TEST_F(CanvasAnimations, ACaretBlinksOnlyWhereItCanBeSeenFromTheLaterOfFrameAndI
     EXPECT_EQ(slot().animations.find(caret)->start_ns, 12'500'000'000u);
 }
 
+// A focused field whose container is closed (a hidden surface, a closed accordion) is not seen:
+// its caret neither blinks nor repaints the field's area; opening the container brings it back.
+TEST_F(CanvasAnimations, ACaretInAClosedContainerNeitherBlinksNorRepaints) {
+    const auto trees = {
+        std::pair{"  popover id=5 rect=0,0,220,60 hidden=1\n", "  popover id=5 rect=0,0,220,60\n"},
+        std::pair{"  accordion id=5 rect=0,0,220,30 text=\"More\"\n", "  accordion id=5 rect=0,0,220,60 selected=1\n"},
+    };
+    const std::uint64_t caret = widgetAnimationKey(2, text_field_parts::kCaret);
+    for (const auto& [closed, open] : trees) {
+        SCOPED_TRACE(closed);
+        const auto tree = [](const char* container) {
+            return std::string("column id=1 rect=0,0,320,240\n") + container +
+                   "    text_field id=2 rect=10,30,180,24 text=\"hi\" selection=2,2 actions=focus\n";
+        };
+        canvas().focused = true;
+        interaction().focusedWidget = interaction().focusVisibleWidget = 2;
+        interaction().lastInputNs = 5'000'000'000;
+        install(tree(closed));
+        EXPECT_EQ(slot().animations.find(caret), nullptr);
+        for (const WidgetAnimationDirty& d : slot().animations.dirty) EXPECT_NE(d.key, caret);
+        install(tree(open));
+        EXPECT_NE(slot().animations.find(caret), nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace kelvo

@@ -150,6 +150,25 @@ TEST(ChartEmission, DotsEmptySeriesAndBareGrids) {
     EXPECT_EQ(list.commands().size(), 3u);
 }
 
+// A chart on a plot too wide to count (an unchecked tree's infinite width) still draws its
+// category labels, one per category.
+TEST(ChartEmission, CategoryLabelsOnAnInfinitelyWidePlot) {
+    const std::vector<float> values{1, 2};
+    const ChartSeries series[] = {{values, {}, "", 0, 7, false}};
+    const std::string_view labels[] = {"Jan", "Feb"};
+    WidgetDescription widget;
+    widget.kind = static_cast<std::uint8_t>(WidgetKind::chart);
+    widget.id = 3;
+    widget.frame = {0, 0, std::numeric_limits<float>::infinity(), 100};
+    widget.chart.series = series;
+    widget.chart.labels = labels;
+    testing::RenderedList list;
+    ASSERT_TRUE(emitChartWidget(list.target, widget, {}));
+    const std::string dump = testing::dumpCommands(list.commands());
+    EXPECT_NE(dump.find("Jan"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Feb"), std::string::npos) << dump;
+}
+
 TEST(ChartHover, PicksTheNearestPointOrTheSlotAndPlacesTheTooltip) {
     const std::vector<float> five{1, 2, 3, 4, 5};
     const ChartSeries line[] = {{five, {}, "", 0, 7, false}};

@@ -418,7 +418,8 @@ struct NavigationAction {
     NavigationKind kind = NavigationKind::navigate;
 };
 
-// A request of the web view's URL scheme, answered through the `scheme` service.
+// A request of the web view's URL scheme, answered through the `scheme` service. Only declared:
+// each backend keeps a record of its own behind the reference.
 struct SchemeTask;
 using SchemeTaskRef = SchemeTask*;
 

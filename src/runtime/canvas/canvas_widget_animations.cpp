@@ -30,7 +30,8 @@ std::optional<std::size_t> nodeWithId(WidgetLayoutTree tree, std::uint64_t id) {
 }
 
 // The focused text entry while it shows a blinking caret (focused with a visible focus, shown,
-// enabled, with a collapsed selection): its caret key and laid-out rectangle; key 0 otherwise.
+// not inside a closed accordion, enabled, with a collapsed selection): its caret key and laid-out
+// rectangle; key 0 otherwise.
 struct BlinkingCaret {
     std::uint64_t key = 0;
     Rect rect;
@@ -40,7 +41,8 @@ BlinkingCaret blinkingCaret(WidgetLayoutTree tree, const RuntimeView& view) {
     const CanvasInteraction& ids = view.canvas.interaction;
     if (!view.focused || ids.focusedWidget == 0 || ids.focusVisibleWidget != ids.focusedWidget) return {};
     const std::optional<std::size_t> index = nodeWithId(tree, ids.focusedWidget);
-    if (!index || isWidgetHiddenHereOrAbove(tree, *index) || !canvasWidgetLayoutNodeFrameVisible(tree, *index)) {
+    if (!index || isWidgetHiddenHereOrAbove(tree, *index) || isWidgetConcealedByDisclosure(tree, *index) ||
+        !canvasWidgetLayoutNodeFrameVisible(tree, *index)) {
         return {};
     }
     const WidgetLayoutNode& node = tree[*index];

@@ -69,6 +69,17 @@ Result<bool> expandOrCollapseTreeRow(Runtime& runtime, std::size_t viewIndex, Wi
     return false;
 }
 
+// The open menu the walk of Escape finds for widget `id`: the menu around it, or the one a node on
+// the way up owns.
+std::optional<std::size_t> menuSurfaceFor(WidgetLayoutTree tree, std::uint64_t id) {
+    const std::optional<std::size_t> index = indexOfId(tree, id);
+    const std::optional<std::size_t> surface = index ? canvasWidgetSurfaceForNode(tree, *index) : std::nullopt;
+    if (!surface) return std::nullopt;
+    const WidgetKind kind = tree[*surface].widgetKind();
+    if (kind != WidgetKind::menu && kind != WidgetKind::menu_b) return std::nullopt;
+    return surface;
+}
+
 // The caret a text entry focused from the keyboard gets when it has no selection: at the end.
 bool wantsCaretAtEnd(WidgetLayoutTree tree, std::size_t index) {
     const WidgetLayoutNode& node = tree[index];
@@ -172,15 +183,20 @@ Dismissed dismissCanvasWidgetMenuSurfaceForFocusDeparture(Runtime& runtime, std:
     const CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
     if (slot == nullptr) return std::optional<CanvasWidgetDismissal>{};
     const WidgetLayoutTree tree = slot->tree.tree();
-    const std::optional<std::size_t> departing = indexOfId(tree, departingId);
-    const std::optional<std::size_t> surface = departing ? canvasWidgetSurfaceForNode(tree, *departing) : std::nullopt;
+    const std::optional<std::size_t> surface = menuSurfaceFor(tree, departingId);
     if (!surface) return std::optional<CanvasWidgetDismissal>{};
-    const WidgetKind kind = tree[*surface].widgetKind();
-    if (kind != WidgetKind::menu && kind != WidgetKind::menu_b) return std::optional<CanvasWidgetDismissal>{};
     // A move between the menu's own items leaves it open.
     if (insideSubtree(tree, *surface, runtime.views[viewIndex].canvas.interaction.focusedWidget)) {
         return std::optional<CanvasWidgetDismissal>{};
     }
+    return dismissCanvasWidgetSurfaceAtIndex(runtime, viewIndex, *surface);
+}
+
+Dismissed dismissCanvasWidgetMenuSurfaceBeforeTab(Runtime& runtime, std::size_t viewIndex, std::uint64_t focusedId) {
+    const CanvasSlot* slot = canvasWidgetSlot(runtime, viewIndex);
+    if (slot == nullptr) return std::optional<CanvasWidgetDismissal>{};
+    const std::optional<std::size_t> surface = menuSurfaceFor(slot->tree.tree(), focusedId);
+    if (!surface) return std::optional<CanvasWidgetDismissal>{};
     return dismissCanvasWidgetSurfaceAtIndex(runtime, viewIndex, *surface);
 }
 
@@ -201,12 +217,20 @@ Result<bool> applyCanvasWidgetKeyboardNavigation(Runtime& runtime, std::size_t v
         !input.modifiers.primary) {
         const WidgetFocusDirection direction =
             input.modifiers.shift ? WidgetFocusDirection::previous : WidgetFocusDirection::next;
+        // An open menu around or owned by the focused widget closes first, and the focus moves on
+        // from where closing it left the focus (the menu's trigger).
+        bool closed = false;
+        if (focused && runtime.views[viewIndex].focused) {
+            closed = TRY(dismissCanvasWidgetMenuSurfaceBeforeTab(runtime, viewIndex, focusedId)).has_value();
+        }
+        const std::uint64_t fromId = runtime.views[viewIndex].canvas.interaction.focusedWidget;
+        const bool from = indexOfId(tree, fromId).has_value();
         const WidgetFocusTarget target =
-            widgetLayoutFocusTarget(tree, focused ? std::optional(focusedId) : std::nullopt, direction);
-        if (!target.found) return false;
+            widgetLayoutFocusTarget(tree, from ? std::optional(fromId) : std::nullopt, direction);
+        if (!target.found) return closed;
         const bool moved = TRY(focusIndex(runtime, viewIndex, tree, static_cast<std::size_t>(target.index)));
         if (moved) {
-            TRY(dismissCanvasWidgetMenuSurfaceForFocusDeparture(runtime, viewIndex, focusedId));
+            TRY(dismissCanvasWidgetMenuSurfaceForFocusDeparture(runtime, viewIndex, fromId));
             TRY(textKey(runtime, input, true));
         }
         return true;

@@ -44,9 +44,15 @@ Result<std::optional<CanvasWidgetDismissal>> dismissCanvasWidgetSurfaceFromEscap
 Result<std::optional<CanvasWidgetDismissal>> dismissCanvasWidgetMenuSurfaceForFocusDeparture(Runtime& runtime,
                                                                                              std::size_t viewIndex,
                                                                                              std::uint64_t departingId);
+// The focus is about to leave `focusedId` by Tab: a menu found for it the way Escape finds one
+// closes, with the focus inside it going back to its trigger.
+Result<std::optional<CanvasWidgetDismissal>> dismissCanvasWidgetMenuSurfaceBeforeTab(Runtime& runtime,
+                                                                                     std::size_t viewIndex,
+                                                                                     std::uint64_t focusedId);
 
 // One key-down of the focused canvas view at `viewIndex`, in this order: Escape closes a surface;
-// Tab and Shift+Tab move the focus through the tree; keys of a focused text entry go to text
+// Tab and Shift+Tab close an open menu around or owned by the focused widget, then move the focus
+// through the tree from where the menu left it; keys of a focused text entry go to text
 // editing; a slider or split divider takes its keyboard value; a scroll view scrolls; space and
 // enter toggle or select; arrow keys open into a trigger's menu, then move the focus in a group,
 // a tree or across the view; Home and End go to a group's or tree's ends. Whether the key was

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "base/number_text.hpp"
+#include "base/utf8.hpp"
 #include "runtime/canvas/canvas_slots.hpp"
+#include "runtime/canvas/canvas_text_keyboard.hpp"
 #include "runtime/canvas/canvas_widget_commit.hpp"
 #include "runtime/canvas/canvas_widget_display.hpp"
 #include "runtime/canvas/canvas_widget_text_edit.hpp"
@@ -16,6 +18,8 @@
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_focus.hpp"
 #include "runtime/views/view_lookup.hpp"
+#include "text/text_interaction.hpp"
+#include "widgets/text_edit_store.hpp"
 #include "widgets/thread_scratch.hpp"
 #include "widgets/widget_routing.hpp"
 #include "widgets/widget_surfaces.hpp"
@@ -94,6 +98,32 @@ Status checkTextEntry(Runtime& runtime, std::size_t viewIndex, std::uint64_t wid
         !isTextEntryKind(node.widgetKind()) || (node.disabled & 1u) != 0) {
         return fail(Error::InvalidCommand);
     }
+    return {};
+}
+
+// Whether a text entry of `kind` takes `text` whole: what typing gives, and in a text area also
+// the line feeds, carriage returns and tabs a paste gives.
+bool takesWholeText(WidgetKind kind, std::string_view text) {
+    if (!isValidUtf8(text)) return false;
+    if (kind != WidgetKind::text_area) return isInsertableTypedText(text);
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= text.size(); ++at) {
+        if (at < text.size() && text[at] != '\n' && text[at] != '\r' && text[at] != '\t') continue;
+        if (!isInsertableTypedText(text.substr(start, at - start))) return false;
+        start = at + 1;
+    }
+    return true;
+}
+
+// A text that would replace the whole text of the entry `widgetId`: one it takes (InvalidCommand
+// otherwise), within the edit limit (TextEditBufferTooSmall) and room in the view's text store
+// (WidgetTextTooLarge).
+Status checkWholeText(Runtime& runtime, std::size_t viewIndex, std::uint64_t widgetId, std::string_view text) {
+    const std::size_t index = TRY(widgetIndex(runtime, viewIndex, widgetId));
+    const WidgetTreeStorage& tree = canvasSlotOf(runtime.canvasSlots, runtime.views[viewIndex])->tree;
+    if (!takesWholeText(tree.nodes[index].widgetKind(), text)) return fail(Error::InvalidCommand);
+    if (text.size() > kTextEditLimit) return fail(Error::TextEditBufferTooSmall);
+    if (!widgetNodeTextFits(tree, index, text.size())) return fail(Error::WidgetTextTooLarge);
     return {};
 }
 
@@ -200,6 +230,8 @@ Status selectAutomationCanvasWidget(Runtime& runtime, std::size_t viewIndex, std
 
 Status setAutomationCanvasWidgetText(Runtime& runtime, const AppBinding& binding, std::size_t viewIndex,
                                      std::uint64_t widgetId, std::string_view text) {
+    TRY(checkTextEntry(runtime, viewIndex, widgetId));
+    TRY(checkWholeText(runtime, viewIndex, widgetId, text));
     TRY(focusAutomationCanvasWidget(runtime, viewIndex, widgetId));
     const ViewName name = viewName(runtime, viewIndex);
     TRY(checkTextEntry(runtime, TRY(findAgain(runtime, name)), widgetId));
@@ -207,7 +239,13 @@ Status setAutomationCanvasWidgetText(Runtime& runtime, const AppBinding& binding
     selectAll.primary = true;
     TRY(dispatchKeyDown(runtime, binding, name, "a", selectAll));
     if (text.empty()) return dispatchKeyDown(runtime, binding, name, "backspace");
-    GpuSurfaceInput input = canvasViewInput(runtime, TRY(findAgain(runtime, name)), GpuSurfaceInputKind::text_insert);
+    const std::size_t view = TRY(findAgain(runtime, name));
+    if (!isInsertableTypedText(text)) {
+        // Line breaks and tabs for a text area, which no typed insertion carries.
+        touchInteraction(runtime, view);
+        return insertCanvasWidgetTextFromClipboard(runtime, view, text);
+    }
+    GpuSurfaceInput input = canvasViewInput(runtime, view, GpuSurfaceInputKind::text_insert);
     input.label = name.label.view();
     input.text = text;
     return dispatchInput(runtime, binding, input);

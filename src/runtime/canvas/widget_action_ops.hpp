@@ -33,7 +33,10 @@ Status focusAutomationCanvasWidget(Runtime& runtime, std::size_t viewIndex, std:
 Status selectAutomationCanvasWidget(Runtime& runtime, std::size_t viewIndex, std::uint64_t widgetId);
 
 // Replaces a text entry's whole text as typing would: select all, then the text typed in one
-// insertion (or a backspace for an empty text).
+// insertion (or a backspace for an empty text). A text area also takes line feeds, carriage
+// returns and tabs, inserted as a paste inserts them. A text the entry does not take (other
+// control characters, or any of those in a one-line entry), one past the edit limit or one the
+// view's text store has no room for is refused before anything changes, focus included.
 Status setAutomationCanvasWidgetText(Runtime& runtime, const AppBinding& binding, std::size_t viewIndex,
                                      std::uint64_t widgetId, std::string_view text);
 

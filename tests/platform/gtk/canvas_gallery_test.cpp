@@ -17,142 +17,16 @@
 #include <memory>
 #include <vector>
 
-#include "gtk_harness.hpp"
+#include "canvas_gallery_window.hpp"
 #include "gtk_widgets.hpp"
-#include "platform/macos/appkit_canvas_access.hpp"
-#include "platform/macos/appkit_canvas_views.hpp"
-#include "platform/macos/canvas/surface_view.hpp"
-#include "runtime/canvas/canvas_slots.hpp"
-#include "runtime/canvas/canvas_widget_display.hpp"
-#include "runtime/canvas/canvas_widget_text_edit.hpp"
 #include "screen_reader.hpp"
-#include "support/app_on_host.hpp"
-#include "support/canvas_gallery.hpp"
 #include "support/full_text_area.hpp"
-#include "support/golden.hpp"
-#include "support/temp_folder.hpp"
-#include "web_page.hpp"
 
 // After the test framework: the X headers define names (None, Bool) it uses.
 #include <gdk/gdkx.h>
 
 namespace kelvo {
 namespace {
-
-namespace fs = std::filesystem;
-
-// The pixels the display shows where the widget lies: R, G, B per pixel.
-std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int& height) {
-    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
-    int x = 0;
-    int y = 0;
-    gtk_widget_translate_coordinates(widget, toplevel, 0, 0, &x, &y);
-    GdkPixbuf* shot =
-        gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
-                                   gtk_widget_get_allocated_height(widget));
-    std::vector<std::uint8_t> rgb;
-    if (shot == nullptr) return rgb;
-    width = gdk_pixbuf_get_width(shot);
-    height = gdk_pixbuf_get_height(shot);
-    const int channels = gdk_pixbuf_get_n_channels(shot);
-    const int stride = gdk_pixbuf_get_rowstride(shot);
-    const guchar* pixels = gdk_pixbuf_read_pixels(shot);
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) {
-            const guchar* p = pixels + row * stride + column * channels;
-            rgb.insert(rgb.end(), p, p + 3);
-        }
-    }
-    g_object_unref(shot);
-    return rgb;
-}
-
-void saveWindow(GtkWidget* widget, const char* path) {
-    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
-    GdkWindow* window = gtk_widget_get_window(toplevel);
-    GdkPixbuf* shot =
-        gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window), gdk_window_get_height(window));
-    if (shot == nullptr) return;
-    gdk_pixbuf_save(shot, path, "png", nullptr, nullptr);
-    g_object_unref(shot);
-}
-
-// The gallery opened from the test page; what the runtime hands the application is recorded.
-// The tests move the display's one pointer and type into the focused window: they run alone.
-class GtkSerialCanvasGallery : public testing::GtkHostFixture {
-protected:
-    void SetUp() override {
-        GtkHostFixture::SetUp();
-        const fs::path root = place.path("root");
-        fs::create_directories(root);
-        fs::copy_file(fs::path(KELVO_TEST_DATA_DIR) / "platform/canvas_gallery_page/index.html", root / "index.html");
-        app = std::make_unique<testing::AppOnHost>(host, root.string());
-        app->runtime->builtinPolicy = Policy{{}, testing::kGalleryViewRules, true};
-        app->onEvent = [this](Runtime& runtime, const RuntimeEvent& event) {
-            install(runtime, event);
-            if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) {
-                frames.push_back(*frame);
-                arrivals.push_back(static_cast<std::uint64_t>(g_get_monotonic_time()) * 1000);
-            }
-            if (const auto* pointer = std::get_if<CanvasWidgetPointerEvent>(&event);
-                pointer != nullptr && pointer->phase == PointerPhase::down) {
-                pressed.push_back(pointer->targetWidgetId);
-            }
-            if (const auto* key = std::get_if<CanvasWidgetKeyboardEvent>(&event)) {
-                typed += std::to_string(key->widgetId) + ":" + std::string(key->key) + " ";
-            }
-        };
-    }
-    void TearDown() override {
-        app.reset();
-        GtkHostFixture::TearDown();
-    }
-
-    // Whether the page said the gallery opened and the window shows presented frames of it; asks
-    // the page while it has not said so.
-    bool galleryShown() {
-        if (WebKitWebView* view = mainWebView(); view != nullptr && opened.empty() && !asking) {
-            asking = true;
-            evaluate(view, "window.__gallery || ''", [this](const std::string& answer) {
-                opened = answer;
-                asking = false;
-            });
-        }
-        if (named("gallery") == nullptr || opened.empty() || frames.size() < 30 || !frames.back().nonblank) {
-            return false;
-        }
-        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
-        return canvas != nullptr && surfaceOf(*canvas).canvas.hasCanvasTexture;
-    }
-
-    // Replaces the gallery with `tree` on the view's first resize and records frames from then on;
-    // `installed` is called with the view's index once the tree is in.
-    void installTreeOnFirstResize(std::string tree, std::function<void(Runtime&, std::size_t)> installed = {}) {
-        app->onEvent = [this, tree = std::move(tree), installed = std::move(installed), done = false](
-                           Runtime& runtime, const RuntimeEvent& event) mutable {
-            if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event); resized != nullptr && !done) {
-                done = true;
-                const std::optional<std::size_t> view = findViewIndex(runtime, resized->windowId, resized->label);
-                ASSERT_TRUE(view);
-                ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *view, tree));
-                treeInstalled = true;
-                if (installed) installed(runtime, *view);
-            }
-            if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) frames.push_back(*frame);
-        };
-    }
-
-    testing::TempFolder place;
-    std::unique_ptr<testing::AppOnHost> app;
-    testing::GalleryInstaller install;
-    std::vector<GpuSurfaceFrame> frames;
-    std::vector<std::uint64_t> arrivals;
-    std::vector<std::uint64_t> pressed;  // widgets under each button press
-    std::string typed;                   // "<widget>:<key> " for each key a widget took
-    std::string opened;
-    bool asking = false;
-    bool treeInstalled = false;
-};
 
 TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
     std::vector<std::uint8_t> screen;
@@ -274,115 +148,6 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
     // The field shows what was typed: its element is named by its text.
     const std::string fieldAt = "at=232," + std::to_string(148 + bar) + ",200,32";
     EXPECT_NE(elements.find("kelvo-widget-43 role=entry name=hi " + fieldAt + " "), std::string::npos) << elements;
-}
-
-// The pixels of a rectangle of the surface's drawable: RGBA rows.
-std::vector<std::uint8_t> drawnRect(HostCanvasView& canvas, int x, int y, int width, int height) {
-    const gpu::GpuTexture& drawn = surfaceOf(canvas).drawable.texture;
-    std::vector<std::uint8_t> rect;
-    for (int row = y; row < y + height; ++row) {
-        const auto from = drawn.bytes.begin() + (static_cast<std::ptrdiff_t>(row) * drawn.width + x) * 4;
-        rect.insert(rect.end(), from, from + width * 4);
-    }
-    return rect;
-}
-
-// A screen reader in another process reads the gallery's text fields (text, characters, caret,
-// selection, the character under a point, the placeholder), sets a field's text and selections,
-// and reads where grid cells and a list item stand; the view then shows the new text.
-// A second canvas view, "cells", holds a small grid and a virtual list; the gallery's lie beyond
-// the elements a view publishes.
-constexpr std::string_view kCellsTree =
-    "column id=200 rect=0,0,300,120\n"
-    "  data_grid id=201 rect=0,0,300,60\n"
-    "    data_row id=202 rect=0,0,300,30\n"
-    "      data_cell id=203 rect=0,0,150,30 text=\"Name\" actions=focus\n"
-    "      data_cell id=204 rect=150,0,150,30 text=\"Size\" actions=focus\n"
-    "    data_row id=205 rect=0,30,300,30\n"
-    "      data_cell id=206 rect=0,30,150,30 text=\"a.vrs\" actions=focus\n"
-    "      data_cell id=207 rect=150,30,150,30 text=\"12 KB\" actions=focus\n"
-    "  virtual_list id=208 rect=0,60,300,60 virtual_count=50 item_extent=30 scrollable=1 clips=1\n"
-    "    list_item id=209 rect=0,60,300,30 text=\"Row 1\" actions=select\n"
-    "    list_item id=210 rect=0,90,300,30 text=\"Row 2\" actions=select\n";
-
-std::string_view canvasLabelOf(const RuntimeEvent& event) {
-    if (const auto* resized = std::get_if<GpuSurfaceResizedEvent>(&event)) return resized->label;
-    if (const auto* frame = std::get_if<GpuSurfaceFrame>(&event)) return frame->label;
-    return {};
-}
-
-TEST_F(GtkSerialCanvasGallery, AReaderReadsAndEditsTextFieldsAndFindsCellsPlaces) {
-    const auto galleryHook = app->onEvent;
-    bool cellsInstalled = false;
-    app->onEvent = [&](Runtime& runtime, const RuntimeEvent& event) {
-        if (canvasLabelOf(event) != "cells") return galleryHook(runtime, event);
-        if (cellsInstalled || !std::holds_alternative<GpuSurfaceResizedEvent>(event)) return;
-        cellsInstalled = true;
-        ASSERT_TRUE(installCanvasWidgetTreeText(runtime, *findViewIndex(runtime, 1, "cells"), kCellsTree));
-    };
-    const std::string out = place.path("edits.txt");
-    ScreenReader reader;
-    std::vector<std::uint8_t> fieldBefore;
-    bool cellsAsked = false;
-    int polls = 0;
-    every(100, [&] {
-        if (++polls > 400 || reader.done) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (!cellsAsked && galleryShown()) {
-            fieldBefore = drawnRect(*findCanvasView(*host, 1, "gallery"), 232, 148, 200, 32);
-            evaluate(mainWebView(),
-                     "window.vexa.views.create({ label: 'cells', kind: 'gpuSurface', x: 960, y: 640, width: 300, "
-                     "height: 120 }); 1",
-                     [](const std::string&) {});
-            cellsAsked = true;
-        }
-        HostCanvasView* cells = findCanvasView(*host, 1, "cells");
-        if (reader.pid == 0 && cells != nullptr && canvasAccessOf(*cells).accessibility.count > 0) {
-            reader.run("edit_canvas_text.py", out);
-        }
-        return true;
-    });
-    ASSERT_TRUE(app->run());
-
-    ASSERT_TRUE(reader.done) << "the reader did not finish";
-    EXPECT_EQ(reader.status, 0);
-    gchar* text = nullptr;
-    ASSERT_TRUE(g_file_get_contents(out.c_str(), &text, nullptr, nullptr));
-    testing::expectGolden("platform/canvas_text_over_the_bus.txt", text);
-    g_free(text);
-
-    // The runtime edited its widgets: the new text, and selections in bytes of the texts.
-    const Runtime& runtime = *app->runtime;
-    const std::size_t view = *findViewIndex(runtime, 1, "gallery");
-    const CanvasSlot& slot = *canvasSlotOf(runtime.canvasSlots, runtime.views[view]);
-    const WidgetLayoutNode& typed = slot.tree.nodes[*canvasWidgetNodeIndex(runtime, view, 43)];
-    EXPECT_EQ(typed.text, "Zoë 👍 typed");
-    ASSERT_TRUE(typed.selection);
-    EXPECT_EQ(typed.selection->start, 5u);
-    EXPECT_EQ(typed.selection->end, 10u);
-    const WidgetLayoutNode& first = slot.tree.nodes[*canvasWidgetNodeIndex(runtime, view, 42)];
-    ASSERT_TRUE(first.selection);
-    EXPECT_EQ(first.selection->start, 5u);
-    EXPECT_EQ(first.selection->end, 11u);
-    // The field shows it: its pixels changed, and the window shows what the surface drew.
-    HostCanvasView& canvas = *findCanvasView(*host, 1, "gallery");
-    EXPECT_NE(drawnRect(canvas, 232, 148, 200, 32), fieldBefore);
-    int width = 0;
-    int height = 0;
-    const std::vector<std::uint8_t> screen = screenPixels(named("gallery"), width, height);
-    ASSERT_EQ(width, 1280);
-    const std::vector<std::uint8_t> drawn = drawnRect(canvas, 232, 148, 200, 32);
-    std::size_t differing = 0;
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 200; ++x) {
-            const std::size_t onScreen = (static_cast<std::size_t>(148 + y) * width + 232 + x) * 3;
-            const std::size_t onSurface = (static_cast<std::size_t>(y) * 200 + x) * 4;
-            differing += std::equal(&screen[onScreen], &screen[onScreen] + 3, &drawn[onSurface]) ? 0 : 1;
-        }
-    }
-    EXPECT_EQ(differing, 0u) << "the window does not show the edited field";
 }
 
 // The page's canvas view shows a text area holding all the text a view's widgets can hold,
@@ -658,6 +423,85 @@ TEST_F(GtkSerialCanvasGallery, RealKeysSelectAndOpenTreeRowsAndShiftSpaceFlipsAC
     EXPECT_EQ(node(3).selected, 0) << "row 22 stays selected";
     EXPECT_EQ(node(4).selected, 1) << "Down did not select row 23";
     EXPECT_EQ(node(5).selected, 0) << "Shift+Space did not flip the checkbox back";
+}
+
+// Real Tab and Shift+Tab in an open menu close it first and move the focus on from its trigger:
+// from the first item of one menu Tab goes past the trigger, from the last item of another
+// Shift+Tab goes back before its trigger; neither stays in its menu.
+TEST_F(GtkSerialCanvasGallery, RealTabAndShiftTabCloseAnOpenMenuBeforeMovingTheFocus) {
+    const std::string tree =
+        "column id=1 rect=0,0,1280,800\n"
+        "  row_a id=8 rect=10,10,400,30\n"
+        "    button id=9 rect=10,10,90,30 text=\"Open\"\n"
+        "      menu id=10 rect=10,40,150,60 out_of_flow=1\n"
+        "        menu_item id=11 rect=10,40,150,30 text=\"A\"\n"
+        "        menu_item id=12 rect=10,70,150,30 text=\"B\"\n"
+        "    button id=14 rect=110,10,90,30 text=\"Save\"\n"
+        "    button id=16 rect=210,10,90,30 text=\"More\"\n"
+        "      menu id=17 rect=210,40,150,60 out_of_flow=1\n"
+        "        menu_item id=18 rect=210,40,150,30 text=\"C\"\n"
+        "        menu_item id=19 rect=210,70,150,30 text=\"D\"\n";
+    installTreeOnFirstResize(tree);
+    Runtime& runtime = *app->runtime;
+    const auto view = [&]() -> const RuntimeView& { return runtime.views[*findViewIndex(runtime, 1, "gallery")]; };
+    const auto hidden = [&](std::size_t index) {
+        return (canvasSlotOf(runtime.canvasSlots, view())->tree.nodes[index].hidden & 1u) != 0;
+    };
+    // Clicks the item at (x, y) of the view, then presses `keys`.
+    const auto clickThenPress = [&](int x, int y, const char* keys) {
+        GtkWidget* area = named("gallery");
+        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+        int atX = 0, atY = 0;
+        gtk_widget_translate_coordinates(area, toplevel, x, y, &atX, &atY);
+        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+        char command[512];
+        std::snprintf(command, sizeof command,
+                      "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 sleep 0.2 key %s",
+                      window, window, atX, atY, keys);
+        EXPECT_EQ(std::system(command), 0) << command;
+    };
+    enum class Stage { opening, tabbed, shiftTabbed, done } stage = Stage::opening;
+    std::uint64_t afterTab = 0;
+    bool firstMenuOpenAfterTab = true;
+    int polls = 0;
+    int settled = 0;
+    every(100, [&] {
+        if (++polls > 200 || stage == Stage::done) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (stage == Stage::opening) {
+            if (findCanvasView(*host, 1, "gallery") == nullptr || frames.empty() || !frames.back().nonblank) {
+                return true;
+            }
+            clickThenPress(85, 55, "Tab");  // item A
+            stage = Stage::tabbed;
+            return true;
+        }
+        // Each key is in once the focus left the item it clicked; a moment more to settle.
+        const std::uint64_t focused = view().canvas.interaction.focusedWidget;
+        if ((stage == Stage::tabbed && (focused == 11 || focused == 0)) ||
+            (stage == Stage::shiftTabbed && (focused == 19 || focused == 0)) || ++settled < 3) {
+            return true;
+        }
+        settled = 0;
+        if (stage == Stage::tabbed) {
+            afterTab = focused;
+            firstMenuOpenAfterTab = !hidden(3);
+            clickThenPress(285, 85, "shift+Tab");  // item D
+            stage = Stage::shiftTabbed;
+            return true;
+        }
+        stage = Stage::done;
+        return true;
+    });
+    ASSERT_TRUE(app->run());
+    ASSERT_EQ(stage, Stage::done) << "the keys did not move the focus";
+    // Nodes: column, row, Open, its menu, A, B, Save, More, its menu, C, D.
+    EXPECT_EQ(afterTab, 14u) << "Tab did not go past the trigger";
+    EXPECT_FALSE(firstMenuOpenAfterTab) << "Tab left the menu open";
+    EXPECT_EQ(view().canvas.interaction.focusedWidget, 14u) << "Shift+Tab did not go back before the trigger";
+    EXPECT_TRUE(hidden(8)) << "Shift+Tab left the menu open";
 }
 
 // Pacing is timed, and a window of another test lying over the view would slow it to the covered

@@ -119,30 +119,37 @@ GtkWidget* buttonLabelled(GtkWidget* root, std::string_view label) {
 
 TEST_F(GtkSerialReload, APageThatAsksBeforeItIsLeftGetsADialogAndStaysWhenTheUserSaysSo) {
     loadPage();
+    bool typing = false;
+    bool reloaded = false;
     bool asked = false;
-    bool typed = false;
     std::thread typist;
+    // Each step waits for what the page shows, not for a time, so a busy machine only slows it.
     runUntilPage([&](const std::string& state) {
-        if (!typed && state == "fresh:Inline page:") {
-            typed = true;
+        if (!typing && state == "fresh:Inline page:") {
+            typing = true;
             // Unsaved text, typed as a user types: a page may ask only after the user did something.
             evaluate(mainWebView(), "window.asks = true; window.marked = true", [](const std::string&) {});
             click(GTK_WIDGET(mainWebView()));  // into the field, which fills most of the page
             // Typed by another program while this one's loop runs, as a user types.
             const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-            after(300, [&typist, xid] {
-                typist = std::thread([xid] {
-                    char command[160];
-                    std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);
-                    EXPECT_EQ(std::system(command), 0) << command;
-                });
+            typist = std::thread([xid] {
+                char command[160];
+                std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);
+                EXPECT_EQ(std::system(command), 0) << command;
             });
-            after(1500, [] { putKeyPress(mainWindow(), GDK_KEY_r, GDK_CONTROL_MASK); });
-            after(2500, [&] {
-                // WebKit's own dialog, over the page.
+            return false;
+        }
+        if (!reloaded && state == "marked:Inline page:draft") {
+            reloaded = true;
+            putKeyPress(mainWindow(), GDK_KEY_r, GDK_CONTROL_MASK);
+            // WebKit's own dialog, over the page. The page answers nothing while it is open, so it
+            // is looked for apart from the page's state.
+            every(100, [&asked] {
                 GtkWidget* stay = buttonLabelled(GTK_WIDGET(mainWebView()), "Stay on Page");
-                asked = stay != nullptr;
-                if (stay != nullptr) click(stay);
+                if (stay == nullptr) return true;
+                asked = true;
+                click(stay);
+                return false;
             });
             return false;
         }

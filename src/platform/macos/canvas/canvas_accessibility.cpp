@@ -168,10 +168,10 @@ standin::ElementRole elementRoleOf(std::int32_t roleCode) {
     }
 }
 
-std::optional<WidgetAction> pressActionOf(std::uint32_t actionFlags) {
-    if ((actionFlags & widget_action_flag::press_alternate) != 0) return WidgetAction::press_alternate;
-    if ((actionFlags & widget_action_flag::press) != 0) return WidgetAction::press;
-    if ((actionFlags & widget_action_flag::press_default) != 0) return WidgetAction::press_default;
+std::optional<WidgetAccessibilityActionCode> pressActionOf(std::uint32_t actionFlags) {
+    if ((actionFlags & widget_action_flag::press_alternate) != 0) return WidgetAccessibilityActionCode::press_alternate;
+    if ((actionFlags & widget_action_flag::press) != 0) return WidgetAccessibilityActionCode::press;
+    if ((actionFlags & widget_action_flag::press_default) != 0) return WidgetAccessibilityActionCode::press_default;
     return std::nullopt;
 }
 
@@ -206,32 +206,32 @@ bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, Sur
     switch (action.kind) {
         case ElementActionKind::focus:
             if ((flags & widget_action_flag::focusable) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::focus);
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::focus);
         case ElementActionKind::press: {
-            std::optional<WidgetAction> press = pressActionOf(flags);
+            std::optional<WidgetAccessibilityActionCode> press = pressActionOf(flags);
             return press && emitWidgetAccessibilityAction(view, widgetId, *press);
         }
         case ElementActionKind::increment:
             if ((flags & widget_action_flag::increment) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::increment);
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::increment);
         case ElementActionKind::decrement:
             if ((flags & widget_action_flag::decrement) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::decrement);
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::decrement);
         case ElementActionKind::cancel:
             if ((flags & widget_action_flag::cancel) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::cancel);
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::cancel);
         case ElementActionKind::set_value:
             if ((flags & widget_action_flag::value_settable) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::set_text, action.text);
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::set_text, action.text);
         case ElementActionKind::set_selection:
             if ((flags & widget_action_flag::selection_settable) == 0) return false;
-            return emitWidgetAccessibilityAction(view, widgetId, WidgetAction::set_selection, {},
+            return emitWidgetAccessibilityAction(view, widgetId, WidgetAccessibilityActionCode::set_selection, {},
                                                  std::pair{action.location, action.length});
     }
     return false;
 }
 
-bool emitWidgetAccessibilityAction(SurfaceView& view, std::uint64_t widgetId, WidgetAction action,
+bool emitWidgetAccessibilityAction(SurfaceView& view, std::uint64_t widgetId, WidgetAccessibilityActionCode action,
                                    std::string_view text,
                                    std::optional<std::pair<std::uint64_t, std::uint64_t>> selection) {
     if (!view.bound || view.label.empty() || widgetId == 0 || !view.port.emitEvent) return false;

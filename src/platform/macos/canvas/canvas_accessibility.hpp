@@ -26,7 +26,7 @@ struct SurfaceView;
 inline constexpr std::size_t kMaxAccessibilityElements = 64;
 
 // Action codes of widget_accessibility_action events.
-enum class WidgetAction : std::int32_t {
+enum class WidgetAccessibilityActionCode : std::int32_t {
     focus = 0,
     press = 1,
     press_alternate = 2,
@@ -78,7 +78,7 @@ std::size_t accessibleElements(const WidgetAccessibilityModel& model,
 
 standin::ElementRole elementRoleOf(std::int32_t roleCode);
 // The action a press sends for these flags; none when the element cannot be pressed.
-std::optional<WidgetAction> pressActionOf(std::uint32_t actionFlags);
+std::optional<WidgetAccessibilityActionCode> pressActionOf(std::uint32_t actionFlags);
 
 // Assistive technology acted on the element of `widgetId`: sends the event when the element
 // exists, is enabled and allows the action. True when an event was sent.
@@ -86,7 +86,7 @@ bool performWidgetAccessibilityAction(const WidgetAccessibilityModel& model, Sur
                                       const standin::ElementAction& action);
 // Sends one action event (needs a bound view with a label and a widget id other than 0) and asks
 // the view for a frame. A selection is (start, length), its end saturating.
-bool emitWidgetAccessibilityAction(SurfaceView& view, std::uint64_t widgetId, WidgetAction action,
+bool emitWidgetAccessibilityAction(SurfaceView& view, std::uint64_t widgetId, WidgetAccessibilityActionCode action,
                                    std::string_view text = {},
                                    std::optional<std::pair<std::uint64_t, std::uint64_t>> selection = {});
 

@@ -48,12 +48,12 @@ inline constexpr std::uint32_t kInputModifierShift = 16;
 // The Command key sets both of its bits.
 inline constexpr std::uint32_t kInputCommandKey = kInputModifierPrimary | kInputModifierCommand;
 
-// A range of UTF-16 units; `location` kTextRangeNone names no place.
-inline constexpr std::uint64_t kTextRangeNone = UINT64_MAX;
-struct TextRange {
+// A range of UTF-16 units; `location` kUtf16RangeNone names no place.
+inline constexpr std::uint64_t kUtf16RangeNone = UINT64_MAX;
+struct Utf16Range {
     std::uint64_t location = 0;
     std::uint64_t length = 0;
-    friend bool operator==(const TextRange&, const TextRange&) = default;
+    friend bool operator==(const Utf16Range&, const Utf16Range&) = default;
 };
 
 // A rectangle in the view, points, y down.
@@ -134,8 +134,8 @@ struct CanvasInput {
     bool interpretedKeyEmittedInput = false;
 
     std::string markedText;  // UTF-8
-    TextRange markedRange{kTextRangeNone, 0};
-    TextRange selectedRange{0, 0};
+    Utf16Range markedRange{kUtf16RangeNone, 0};
+    Utf16Range selectedRange{0, 0};
 };
 
 void initCanvasInput(CanvasInput& input, SurfaceView& surface, const CanvasInputPort& port);
@@ -153,7 +153,7 @@ void canvasKeyDown(CanvasInput& input, const CanvasKeyInput& key);
 void canvasKeyUp(CanvasInput& input, const CanvasKeyInput& key);
 
 // Input-method text.
-void canvasSetMarkedText(CanvasInput& input, std::string_view text, TextRange selected);
+void canvasSetMarkedText(CanvasInput& input, std::string_view text, Utf16Range selected);
 void canvasUnmarkText(CanvasInput& input);
 void canvasInsertText(CanvasInput& input, std::string_view text);
 [[nodiscard]] bool canvasHasMarkedText(const CanvasInput& input);
@@ -164,7 +164,7 @@ void canvasEditCommand(CanvasInput& input, CanvasEditCommand command);
 
 // The rectangle of a character range for the input method's candidate window, and the range it
 // stands for; characters are taken as evenly spread over the focused text widget.
-CanvasRect canvasCaretRect(const CanvasInput& input, TextRange range, TextRange* actual);
+CanvasRect canvasCaretRect(const CanvasInput& input, Utf16Range range, Utf16Range* actual);
 
 // A delayed step came due.
 void runCanvasInputStep(CanvasInput& input, CanvasInputStep step);

@@ -25,7 +25,7 @@ void emitText(CanvasInput& input, CanvasInputKind kind, std::string_view text,
 bool clearMarkedText(CanvasInput& input) {
     const bool wasMarked = !input.markedText.empty();
     input.markedText.clear();
-    input.markedRange = {kTextRangeNone, 0};
+    input.markedRange = {kUtf16RangeNone, 0};
     input.selectedRange = {0, 0};
     return wasMarked;
 }
@@ -34,20 +34,20 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > UINT6
 
 void showCaret(CanvasInput& input) {
     if (!input.port.showCaret) return;
-    TextRange actual;
+    Utf16Range actual;
     input.port.showCaret(input.port.context, canvasCaretRect(input, input.selectedRange, &actual));
 }
 
 }  // namespace
 
-void canvasSetMarkedText(CanvasInput& input, std::string_view text, TextRange selected) {
+void canvasSetMarkedText(CanvasInput& input, std::string_view text, Utf16Range selected) {
     const std::uint64_t length = utf16Length(text);
     if (length == 0) {
         if (clearMarkedText(input)) emitText(input, CanvasInputKind::compositionCancel, "");
         return;
     }
     std::uint64_t cursor = length;
-    if (selected.location == kTextRangeNone) {
+    if (selected.location == kUtf16RangeNone) {
         input.selectedRange = {length, 0};
     } else {
         // A range reaching past the text ends at its end, however large its numbers.
@@ -92,15 +92,15 @@ bool canvasEditCommandEnabled(const CanvasInput& input, CanvasEditCommand comman
     return focusedTextElement(input, &element);
 }
 
-CanvasRect canvasCaretRect(const CanvasInput& input, TextRange range, TextRange* actual) {
+CanvasRect canvasCaretRect(const CanvasInput& input, Utf16Range range, Utf16Range* actual) {
     CanvasTextElement element;
     if (!focusedTextElement(input, &element)) {
         *actual = range;
         return {0, 0, 1, std::max(input.surface->height, 1.0)};
     }
     const std::uint64_t n = element.characters;
-    TextRange clamped{0, 0};
-    if (range.location != kTextRangeNone) {
+    Utf16Range clamped{0, 0};
+    if (range.location != kUtf16RangeNone) {
         clamped.location = std::min(range.location, n);
         clamped.length = std::min(range.length, n - clamped.location);
     }

@@ -8,6 +8,7 @@
 
 #include <gtk/gtk-a11y.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
@@ -193,9 +194,23 @@ inline constexpr unsigned table_cell = 8;
 inline constexpr unsigned all = 16;
 }  // namespace facet
 
+// The value assistive technology reads: a range (a scroll position within its extent), or the
+// number of a widget whose number is its value (a slider, a progress bar, one that increment and
+// decrement step) within 0 to 1, the runtime's range for them, widened to a number outside it.
+// Other numbers (the on state of a checkbox, a list item or a cell) are states, not values.
+std::optional<ElementRange> valueOf(const AccessibleElement& e) {
+    if (e.range) return e.range;
+    if (!e.numericValue) return std::nullopt;
+    const bool valued =
+        e.role == ElementRole::slider || e.role == ElementRole::progress_indicator || e.canIncrement || e.canDecrement;
+    if (!valued) return std::nullopt;
+    const double number = *e.numericValue;
+    return ElementRange{std::min(0.0, number), std::max(1.0, number), number};
+}
+
 unsigned facetsOf(const AccessibleElement& e) {
     unsigned facets = 0;
-    if (e.range || e.numericValue) facets |= facet::value;
+    if (valueOf(e)) facets |= facet::value;
     if (e.role == ElementRole::text_field || !e.text.empty() || e.valueSettable || e.selectionSettable) {
         facets |= facet::text;
     }
@@ -253,9 +268,8 @@ AtkObject* makeElement(GtkNativeViewRecord& record, AtkObject* parent, const Acc
     d.viewNumber = record.number;
     d.widgetId = e.widgetId;
     d.frame = e.frame;
-    d.range = e.range;
-    d.numericValue = e.numericValue;
-    d.valueText = e.value;
+    d.value = valueOf(e);
+    if (d.value) d.valueText = e.value;
     d.enabled = e.enabled;
     d.focused = e.focused;
     d.selected = e.selected;
@@ -279,8 +293,8 @@ AtkObject* makeElement(GtkNativeViewRecord& record, AtkObject* parent, const Acc
     AtkObject* atk = ATK_OBJECT(object);
     atk_object_set_role(atk, atkRoleOf(e.role));
     atk_object_set_name(atk, std::string(e.label).c_str());
-    const std::string_view description = !e.valueDescription.empty() ? e.valueDescription : e.value;
-    atk_object_set_description(atk, std::string(description).c_str());
+    // A value is read as the value, a text as the text: neither describes the element.
+    atk_object_set_description(atk, std::string(e.valueDescription).c_str());
     atk_object_set_accessible_id(atk, std::string(e.identifier).c_str());
     atk_object_set_parent(atk, parent);
     return atk;

@@ -34,9 +34,9 @@ struct ElementData {
     bool valueSettable = false;
     bool selectionSettable = false;
     int index = 0;
-    // Value: a range, or a number alone; the value as text.
-    std::optional<ElementRange> range;
-    std::optional<double> numericValue;
+    // The value assistive technology reads (only widgets whose number is a value have one), and
+    // that value as text.
+    std::optional<ElementRange> value;
     std::string valueText;
     // Text.
     std::string text;

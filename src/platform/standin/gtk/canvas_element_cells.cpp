@@ -1,4 +1,4 @@
-// The value of a canvas view's element (a range, or a number alone, with the value as text) and
+// The value of a canvas view's element (its number within its range, and the number as text) and
 // its place in a grid or a list as a table cell: its row (a list item's place in its list) and
 // its column, one row and one column wide.
 
@@ -12,14 +12,15 @@ namespace {
 // the number and then leaves it unfreed: a few bytes each time the value is read.
 void valueAndText(AtkValue* object, gdouble* current, gchar** text) {
     const ElementData& d = elementDataOf(object);
-    if (current != nullptr) *current = d.range ? d.range->value : d.numericValue.value_or(0);
+    if (current != nullptr) *current = d.value ? d.value->value : 0;
     if (text != nullptr) *text = d.valueText.empty() ? nullptr : g_strdup(d.valueText.c_str());
 }
 
-// A number alone has no known bounds.
+// The caller frees the range. Every element that offers a value has one.
 AtkRange* valueRange(AtkValue* object) {
     const ElementData& d = elementDataOf(object);
-    return d.range ? atk_range_new(d.range->minimum, d.range->maximum, nullptr) : nullptr;
+    const ElementRange range = d.value.value_or(ElementRange{});
+    return atk_range_new(range.minimum, range.maximum, nullptr);
 }
 
 gboolean cellPosition(AtkTableCell* object, gint* row, gint* column) {

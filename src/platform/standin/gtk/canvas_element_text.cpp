@@ -1,16 +1,19 @@
 // The text of a canvas view's element, as assistive technology reads and edits it: the whole text,
-// its characters, the caret and the one selection, the character under a point and where a
-// character stands (the characters taken as spread evenly over the element). Setting the text or
+// its characters, its characters, words and lines at, before and after an offset, the caret and
+// the one selection, the character under a point and where a character stands (the characters
+// taken as spread evenly over the element). Setting the text or
 // the selection goes to the view's sink as the element's set_value and set_selection actions
 // (ranges there count UTF-16 units); the runtime edits the widget and publishes the element anew.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/utf16_offsets.hpp"
 #include "base/utf8.hpp"
 #include "platform/standin/element_text.hpp"
+#include "platform/standin/element_text_units.hpp"
 #include "platform/standin/gtk/canvas_element.hpp"
 
 namespace kelvo::standin {
@@ -66,37 +69,67 @@ gunichar characterAt(AtkText* object, gint offset) {
     return utf8CodePointAt(d.text, byteOffsetOfCharacter(d.text, static_cast<std::uint64_t>(offset))).value;
 }
 
-// A character, or the line (ended by a line feed) that holds the offset; other units are not
-// known here.
-gchar* stringAt(AtkText* object, gint offset, AtkTextGranularity granularity, gint* start, gint* end) {
+// The stretch of `unit` at, before or after `offset`, with its place; none for an offset outside
+// the text.
+gchar* stretchText(AtkText* object, std::optional<ElementTextUnit> unit, ElementTextPlace place, gint offset,
+                   gint* start, gint* end) {
     const ElementData& d = elementDataOf(object);
     *start = *end = 0;
-    if (offset < 0 || static_cast<std::uint64_t>(offset) > d.characters) return nullptr;
-    std::uint64_t from = static_cast<std::uint64_t>(offset);
-    std::uint64_t to = from;
+    if (!unit || offset < 0 || static_cast<std::uint64_t>(offset) > d.characters) return nullptr;
+    const ElementTextStretch stretch = elementTextStretch(d.text, *unit, place, static_cast<std::uint64_t>(offset));
+    *start = static_cast<gint>(stretch.start);
+    *end = static_cast<gint>(stretch.end);
+    return copied(slice(d, stretch.start, stretch.end));
+}
+
+// Sentences are not known here.
+std::optional<ElementTextUnit> unitOf(AtkTextBoundary boundary) {
+    switch (boundary) {
+        case ATK_TEXT_BOUNDARY_CHAR:
+            return ElementTextUnit::character;
+        case ATK_TEXT_BOUNDARY_WORD_START:
+            return ElementTextUnit::word_start;
+        case ATK_TEXT_BOUNDARY_WORD_END:
+            return ElementTextUnit::word_end;
+        case ATK_TEXT_BOUNDARY_LINE_START:
+            return ElementTextUnit::line_start;
+        case ATK_TEXT_BOUNDARY_LINE_END:
+            return ElementTextUnit::line_end;
+        default:
+            return std::nullopt;
+    }
+}
+
+// A word runs to the start of the next, a line or a paragraph (the same here) to the start of the
+// next line.
+std::optional<ElementTextUnit> unitOf(AtkTextGranularity granularity) {
     switch (granularity) {
         case ATK_TEXT_GRANULARITY_CHAR:
-            to = std::min(from + 1, d.characters);
-            break;
+            return ElementTextUnit::character;
+        case ATK_TEXT_GRANULARITY_WORD:
+            return ElementTextUnit::word_start;
         case ATK_TEXT_GRANULARITY_LINE:
-        case ATK_TEXT_GRANULARITY_PARAGRAPH: {
-            // A line feed is one byte and never part of another character.
-            const std::string_view text = d.text;
-            const std::size_t at = byteOffsetOfCharacter(text, from);
-            const std::size_t before = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
-            const std::size_t after = text.find('\n', at);
-            const std::size_t lineStart = before == std::string_view::npos ? 0 : before + 1;
-            const std::size_t lineEnd = after == std::string_view::npos ? text.size() : after + 1;
-            from = characterCount(text.substr(0, lineStart));
-            to = from + characterCount(text.substr(lineStart, lineEnd - lineStart));
-            break;
-        }
+        case ATK_TEXT_GRANULARITY_PARAGRAPH:
+            return ElementTextUnit::line_start;
         default:
-            return nullptr;
+            return std::nullopt;
     }
-    *start = static_cast<gint>(from);
-    *end = static_cast<gint>(to);
-    return copied(slice(d, from, to));
+}
+
+gchar* stringAt(AtkText* object, gint offset, AtkTextGranularity granularity, gint* start, gint* end) {
+    return stretchText(object, unitOf(granularity), ElementTextPlace::at, offset, start, end);
+}
+
+gchar* textAt(AtkText* object, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+    return stretchText(object, unitOf(boundary), ElementTextPlace::at, offset, start, end);
+}
+
+gchar* textBefore(AtkText* object, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+    return stretchText(object, unitOf(boundary), ElementTextPlace::before, offset, start, end);
+}
+
+gchar* textAfter(AtkText* object, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+    return stretchText(object, unitOf(boundary), ElementTextPlace::after, offset, start, end);
 }
 
 gint caretOffset(AtkText* object) {
@@ -198,6 +231,9 @@ void elementTextInit(AtkTextIface* iface) {
     iface->get_character_count = countCharacters;
     iface->get_character_at_offset = characterAt;
     iface->get_string_at_offset = stringAt;
+    iface->get_text_at_offset = textAt;
+    iface->get_text_before_offset = textBefore;
+    iface->get_text_after_offset = textAfter;
     iface->get_caret_offset = caretOffset;
     iface->set_caret_offset = setCaretOffset;
     iface->get_n_selections = selectionCount;

@@ -5,22 +5,26 @@
 
 namespace kelvo::standin {
 
-struct SchemeTask {
+namespace {
+
+struct HeadlessSchemeTask {
     std::shared_ptr<HeadlessStandIn::SchemeAnswer> answer;
 };
 
-namespace {
+HeadlessSchemeTask& taskOf(SchemeTaskRef task) { return *reinterpret_cast<HeadlessSchemeTask*>(task); }
+SchemeTaskRef refOf(HeadlessSchemeTask& task) { return reinterpret_cast<SchemeTaskRef>(&task); }
 
 void respond(void*, SchemeTaskRef task, std::string_view mimeType, std::span<const std::uint8_t> bytes) {
-    HeadlessStandIn::SchemeAnswer& answer = *task->answer;
+    HeadlessStandIn::SchemeAnswer& answer = *taskOf(task).answer;
     answer.answered = true;
     answer.mimeType = std::string(mimeType);
     answer.body.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 void fail(void*, SchemeTaskRef task, std::int32_t code) {
-    task->answer->answered = true;
-    task->answer->failure = code;
+    HeadlessStandIn::SchemeAnswer& answer = *taskOf(task).answer;
+    answer.answered = true;
+    answer.failure = code;
 }
 
 }  // namespace
@@ -37,13 +41,13 @@ std::shared_ptr<const HeadlessStandIn::SchemeAnswer> HeadlessStandIn::pageReques
     HeadlessState* state = state_.get();
     state->post([state, target, answer, url = std::string(url)] {
         if (target->destroyed) return;
-        SchemeTask task{answer};
+        HeadlessSchemeTask task{answer};
         const WebViewEvents& events = target->events;
         if (!target->scheme.empty() && events.schemeRequest != nullptr) {
-            events.schemeRequest(events.context, headlessViewRef(*target), &task, url);
+            events.schemeRequest(events.context, headlessViewRef(*target), refOf(task), url);
         }
         // Unanswered, or no scheme handler: the request fails like an unsupported URL.
-        if (!answer->answered) fail(state, &task, -1002);
+        if (!answer->answered) fail(state, refOf(task), -1002);
     });
     return answer;
 }

@@ -11,7 +11,9 @@
 #include "platform/macos/canvas/scroll_drivers.hpp"
 #include "platform/macos/canvas/surface_view.hpp"
 #include "platform/standin/element_text.hpp"
+#include "platform/standin/element_text_units.hpp"
 #include "support/golden.hpp"
+#include "support/text_cells.hpp"
 
 namespace kelvo {
 namespace {
@@ -387,6 +389,26 @@ TEST(WidgetAccessibility, TheCharacterAtAPointFollowsTheEvenSpread) {
         const standin::RectD frame{std::stod(f[0]), std::stod(f[1]), std::stod(f[2]), std::stod(f[3])};
         EXPECT_EQ(standin::elementCharacterIndexAt(frame, std::stoull(row[1]), std::stod(row[2])), std::stoull(row[3]))
             << row[0] << " " << row[1] << " " << row[2];
+    }
+}
+
+// The characters, words and lines assistive technology reads a widget's text by.
+TEST(WidgetAccessibility, TextStretchesRunFromBoundaryToBoundary) {
+    using standin::ElementTextPlace;
+    using standin::ElementTextUnit;
+    const std::map<std::string, ElementTextUnit> units = {{"character", ElementTextUnit::character},
+                                                          {"word_start", ElementTextUnit::word_start},
+                                                          {"word_end", ElementTextUnit::word_end},
+                                                          {"line_start", ElementTextUnit::line_start},
+                                                          {"line_end", ElementTextUnit::line_end}};
+    const std::map<std::string, ElementTextPlace> places = {
+        {"at", ElementTextPlace::at}, {"before", ElementTextPlace::before}, {"after", ElementTextPlace::after}};
+    for (const std::vector<std::string>& row : testing::readTable("platform/canvas/element_text_stretches.txt")) {
+        ASSERT_EQ(row.size(), 7u);
+        const standin::ElementTextStretch stretch = standin::elementTextStretch(
+            testing::unquote(row[0]), units.at(row[1]), places.at(row[2]), std::stoull(row[3]));
+        EXPECT_EQ(std::to_string(stretch.start) + " " + std::to_string(stretch.end), row[5] + " " + row[6])
+            << row[0] << " " << row[1] << " " << row[2] << " " << row[3];
     }
 }
 

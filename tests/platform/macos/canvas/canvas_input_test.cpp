@@ -61,7 +61,7 @@ struct InputRig {
 };
 
 std::uint64_t number(const std::string& text) {
-    if (text == "none") return kTextRangeNone;
+    if (text == "none") return kUtf16RangeNone;
     std::uint64_t value = 0;
     const bool hex = text.starts_with("0x");
     std::from_chars(text.data() + (hex ? 2 : 0), text.data() + text.size(), value, hex ? 16 : 10);
@@ -92,16 +92,16 @@ TEST(CanvasInput, EditingKeysOfAFocusedTextWidgetAreSentAsTheirCommands) {
 TEST(CanvasInput, CompositionCursorStaysInsideTheText) {
     struct Case {
         std::string_view text;
-        TextRange selected;
+        Utf16Range selected;
         std::uint64_t cursor;
-        TextRange kept;
+        Utf16Range kept;
     };
     const Case cases[] = {
-        {"abc", {kTextRangeNone, 0}, 3, {3, 0}},
+        {"abc", {kUtf16RangeNone, 0}, 3, {3, 0}},
         {"abcde", {1, 2}, 3, {1, 2}},
         {"abcde", {UINT64_MAX - 1, 5}, 5, {5, 0}},
         {"abcde", {2, UINT64_MAX}, 5, {2, 3}},
-        {"a\xf0\x9f\x98\x80", {kTextRangeNone, 0}, 3, {3, 0}},
+        {"a\xf0\x9f\x98\x80", {kUtf16RangeNone, 0}, 3, {3, 0}},
     };
     for (const Case& c : cases) {
         InputRig r;
@@ -110,7 +110,7 @@ TEST(CanvasInput, CompositionCursorStaysInsideTheText) {
         EXPECT_EQ(r.sent[0].kind, CanvasInputKind::compositionUpdate);
         EXPECT_EQ(r.sent[0].cursor, c.cursor) << c.text << " " << c.selected.location;
         EXPECT_EQ(r.input.selectedRange, c.kept) << c.text << " " << c.selected.location;
-        EXPECT_EQ(r.input.markedRange, (TextRange{0, utf16Length(c.text)}));
+        EXPECT_EQ(r.input.markedRange, (Utf16Range{0, utf16Length(c.text)}));
     }
 }
 
@@ -119,14 +119,14 @@ TEST(CanvasInput, CaretRectangleSpreadsCharactersOverTheWidget) {
         InputRig r;
         r.focused = CanvasTextElement{{std::stod(row[0]), std::stod(row[1]), std::stod(row[2]), std::stod(row[3])},
                                       number(row[4])};
-        TextRange actual;
+        Utf16Range actual;
         const CanvasRect rect = canvasCaretRect(r.input, {number(row[5]), number(row[6])}, &actual);
         const std::string context = row[4] + " " + row[5] + " " + row[6];
         EXPECT_DOUBLE_EQ(rect.x, std::stod(row[8])) << context;
         EXPECT_DOUBLE_EQ(rect.y, std::stod(row[9])) << context;
         EXPECT_DOUBLE_EQ(rect.width, std::stod(row[10])) << context;
         EXPECT_DOUBLE_EQ(rect.height, std::stod(row[11])) << context;
-        EXPECT_EQ(actual, (TextRange{number(row[12]), number(row[13])})) << context;
+        EXPECT_EQ(actual, (Utf16Range{number(row[12]), number(row[13])})) << context;
     }
 }
 
