@@ -4,7 +4,9 @@
 // on the window and opened, then saved in place with the Save button.
 //
 // A run's time is measured in the page, from the action to the first moment after the editor
-// shows the outcome ("Opened ..." or "Saved ..." in the status line) and has painted it. Counters:
+// shows the outcome ("Opened ..." or "Saved ..." in the status line) and has painted it. A typed
+// key in the open 32 MiB document is measured from just before the key reaches the window until
+// the page painted the text it changed. Counters:
 //   outcome_ms         the time until the status line told the outcome, before that was painted
 //   longest_frame_ms   the longest time the page went without painting during the run
 //   peak_rss_mib       the web process's peak resident memory during the run
@@ -236,10 +238,50 @@ Outcome openDocument(const fs::path& path) {
 
 Outcome saveDocument() { return runInPage("document.getElementById('save-button').click();"); }
 
+// Puts a key press into the window's queue, as the X server would deliver it; the web view has
+// the keyboard.
+void pressKey(guint keyval) {
+    GtkWidget* view = GTK_WIDGET(mainWebView());
+    gtk_widget_grab_focus(view);
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(view))));
+    event->key.keyval = keyval;
+    event->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gdk_event_put(event);
+    gdk_event_free(event);
+}
+
+// Types one key into the editor, which has the caret: the time from just before the key until
+// the page painted the change.
+Outcome typeKey(guint keyval) {
+    const std::string armed = evaluate(R"JS((() => {
+  const run = window.benchKey = { start: performance.now(), end: 0 };
+  document.getElementById("editor").addEventListener("input", () => {
+    requestAnimationFrame(() => setTimeout(() => { run.end = performance.now(); }));
+  }, { once: true });
+  return "armed";
+})())JS");
+    Outcome outcome;
+    if (armed != "armed") {
+        outcome.failure = "the page did not take the key: " + armed;
+        return outcome;
+    }
+    pressKey(keyval);
+    if (!waitForPage("benchKey.end > 0")) {
+        outcome.failure = "the key changed nothing within the limit";
+        return outcome;
+    }
+    outcome.milliseconds = std::stod(evaluate("String(benchKey.end - benchKey.start)"));
+    outcome.toldMs = outcome.milliseconds;
+    outcome.ok = true;
+    return outcome;
+}
+
 // An empty editor, so the next open starts from nothing.
 void emptyEditor() {
     evaluate("document.getElementById('new-button').click(), 'new'");
-    pumpUntil([] { return evaluate("document.getElementById('editor').value.length") == "0"; },
+    pumpUntil([] { return evaluate("VostraEditorText.readText(document.getElementById('editor')).length") == "0"; },
               std::chrono::seconds(30));
     pumpUntil([] { return false; }, std::chrono::milliseconds(500));
 }
@@ -295,12 +337,29 @@ void BM_SaveDocument(benchmark::State& state) {
     }
 }
 
+void BM_TypeKey(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    emptyEditor();
+    if (Outcome opened = openDocument(document); !opened.ok) {
+        state.SkipWithError(("the document did not open: " + opened.failure).c_str());
+        return;
+    }
+    evaluate("document.getElementById('editor').focus(), 'focused'");
+    for (auto _ : state) {
+        const double baseline = resetPeak(process);
+        report(state, typeKey(GDK_KEY_x), process, baseline);
+    }
+}
+
 // The page's document code alone reading the document (the bridge's chunks and the decoding to
-// text), without the editor: what opening costs before the text area lays the text out.
+// text), without the editor: what opening costs before the editor lays the text out.
 void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
     for (auto _ : state) {
         emptyEditor();
+        const double baseline = resetPeak(process);
         evaluate(
             "window.benchRead = { start: performance.now(), end: 0, failure: '' };"
             "VostraDocument.readDocument(vexa, " +
@@ -314,11 +373,15 @@ void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
             break;
         }
         state.SetIterationTime(std::stod(evaluate("String(benchRead.end - benchRead.start)")) / 1000.0);
+        const double growthMib = kibToMib(statusField(process, "VmHWM")) - baseline;
+        state.counters["peak_growth_mib"] = growthMib;
+        state.counters["growth_x_document"] = growthMib / static_cast<double>(state.range(0));
     }
 }
 
 BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypeKey)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadDocumentWithoutEditor)
     ->Arg(1)
     ->Arg(8)

@@ -6,21 +6,38 @@
   "use strict";
 
   const Doc = window.VostraDocument;
+  const Text = window.VostraEditorText;
   const vexa = window.vexa;
   const byId = (id) => document.getElementById(id);
   const editor = byId("editor");
+  const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
-  // `form` is what the file held beside the text (see VostraDocument.readForm). `edited` is set
-  // at every change and cleared again by a full comparison with the saved text, which waits for
-  // a pause in typing in a long document.
-  const state = { path: null, savedText: "", form: Doc.newForm(), edited: false, busy: false };
+  // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
+  // kept as the editor's runs of text that showed it (see VostraEditorText), which share their
+  // strings with the page. `edited` is set at every change (`changes` counts them) and cleared
+  // again when the text the editor shows is found to be the saved text once more (after an undo,
+  // say): that comparison and the counts wait for the next frame, or for a pause in typing in a
+  // long document. `changed` tells whether there was a change since the text was last known to be
+  // the saved text.
+  const state = {
+    path: null,
+    savedRuns: [],
+    savedLength: 0,
+    form: Doc.newForm(),
+    edited: false,
+    changed: false,
+    changes: 0,
+    busy: false,
+  };
 
   // A document longer than this is compared and counted only when typing pauses.
   const LONG_TEXT = 256 * 1024;
   const PAUSE_MS = 400;
   // The longest a long read or save goes without letting the page paint.
   const PAINT_INTERVAL_MS = 100;
+  // The longest the editor spends laying out blocks of a document before the page paints.
+  const BUILD_SLICE_MS = 40;
 
   function documentName() {
     return state.path ? Doc.fileName(state.path) : "Untitled";
@@ -32,16 +49,21 @@
     document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
   }
 
-  // Everything the page shows of the document; reads the whole text once, and counts it again
-  // only when it changed.
-  let counted = { text: "", words: 0, characters: 0 };
+  // Everything the page shows of the document. The counts count again only the runs of text that
+  // changed since the last count; the text is compared with the saved text only when there was a
+  // change and its length is the same.
+  let counted = null;
   function refresh() {
-    const text = editor.value;
-    state.edited = text !== state.savedText;
+    const runs = Text.runsOf(editor);
+    counted = Text.countRuns(runs, Doc.countText, counted);
+    if (state.changed) {
+      state.edited = counted.length !== state.savedLength || !Text.sameText(runs, state.savedRuns);
+      state.changed = state.edited;
+    }
+    placeholder.hidden = counted.length > 0;
     showEdited();
     byId("status-path").textContent = state.path || "";
     byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
-    if (text !== counted.text) counted = { text, ...Doc.countText(text) };
     const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
@@ -148,16 +170,73 @@
     }
   }
 
-  function load(path, text, form) {
-    editor.value = text;
+  // The height of a line of the editor, and how many characters of a document's usual text a
+  // row holds (a guess, for the size of blocks not laid out yet).
+  function editorMetrics() {
+    const style = getComputedStyle(editor);
+    const lineHeight = parseFloat(style.lineHeight) || 26;
+    const width = editor.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+    const context = document.createElement("canvas").getContext("2d");
+    context.font = `${style.fontSize} ${style.fontFamily}`;
+    const sample = "the quick brown fox jumps over the lazy dog 0123456789 ";
+    const characterWidth = context.measureText(sample).width / sample.length;
+    const rowCharacters = width > 0 && characterWidth > 0 ? Math.max(1, Math.floor(width / characterWidth)) : Infinity;
+    return { lineHeight, rowCharacters };
+  }
+
+  // Shows a text given in pieces in the editor as sections of groups of blocks of lines, with the caret at its
+  // start. A long text is laid out in slices with the page painting between them.
+  async function showText(pieces) {
+    const { lineHeight, rowCharacters } = editorMetrics();
+    const groups = Text.splitBlocks(pieces, rowCharacters);
+    editor.replaceChildren();
+    editor.scrollTop = 0;
+    counted = null;
+    let section = null;
+    let sliceStart = performance.now();
+    for (let i = 0; i < groups.length; i++) {
+      if (i % Text.LAYOUT.sectionGroups === 0) {
+        section = editor.appendChild(document.createElement("div"));
+        section.className = "section";
+      }
+      const group = section.appendChild(document.createElement("div"));
+      group.className = "group";
+      group.style.containIntrinsicSize = `auto ${Math.ceil(groups[i].rows * lineHeight)}px`;
+      for (const lines of groups[i].blocks) group.appendChild(document.createElement("div")).textContent = lines;
+      // Most of the work is the page's layout of the new groups: it is done slice by slice here,
+      // not all at once when the caret is placed.
+      if (i % 16 === 15 && editor.offsetHeight >= 0 && performance.now() - sliceStart > BUILD_SLICE_MS) {
+        await afterPaint();
+        sliceStart = performance.now();
+      }
+    }
+    placeCaretAtStart();
+    editor.scrollTop = 0;
+  }
+
+  // Puts the caret before the first character of the editor's text (inside its first text, not
+  // before the blocks: typed there, a character would start a line of its own).
+  function placeCaretAtStart() {
+    const first = document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
+    getSelection().collapse(first || editor, 0);
+  }
+
+  async function load(path, pieces, length, form) {
     state.path = path;
-    state.savedText = text;
     state.form = form;
     state.edited = false;
-    editor.setSelectionRange(0, 0);
-    editor.scrollTop = 0;
+    state.changed = false;
+    await showText(pieces);
+    state.savedRuns = Text.runsOf(editor);
+    state.savedLength = length;
     hideError();
     showNotice("");
+  }
+
+  // Keeps the editor from taking changes (while a document is read into it) or lets it again.
+  function setEditable(editable) {
+    editor.contentEditable = editable ? "plaintext-only" : "false";
+    editor.setAttribute("aria-readonly", String(!editable));
   }
 
   async function openPath(path) {
@@ -165,17 +244,17 @@
     const name = Doc.fileName(path);
     setStatus(`Opening ${name}…`);
     // What is typed while the document is read would be lost when it arrives.
-    editor.readOnly = true;
+    setEditable(false);
     try {
-      const { text, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
+      const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
       // Laying out a long text keeps the page from painting for a while: it says so first.
-      if (text.length > LONG_TEXT) {
+      if (length > LONG_TEXT) {
         setStatus(`Showing ${name}…`);
         await afterPaint();
       }
-      load(path, text, form);
+      await load(path, pieces, length, form);
     } finally {
-      editor.readOnly = false;
+      setEditable(true);
     }
     if (state.form.invalidUtf8) {
       showNotice(
@@ -199,13 +278,19 @@
   }
 
   async function saveTo(path) {
-    const text = editor.value;
+    // The text goes to the file in the pieces the editor holds, never joined into one.
+    const runs = Text.runsOf(editor);
+    const pieces = Text.piecesOf(runs);
+    const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
-    const bytes = await Doc.saveDocument(vexa, path, text, state.form, progressOf("Saving", path));
+    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path));
     state.path = path;
-    state.savedText = text;
-    state.form = Doc.writtenForm(text, state.form);
+    state.savedRuns = runs;
+    state.savedLength = Text.lengthOf(runs);
+    state.form = Doc.writtenForm(pieces, state.form);
+    // What was typed while the document was written is compared again.
+    state.edited = state.changed = state.changes !== changes;
     hideError();
     showNotice("");
     setStatus(`Saved ${name} (${bytes.toLocaleString()} ${bytes === 1 ? "byte" : "bytes"})`);
@@ -246,7 +331,7 @@
     newDocument: () =>
       run("New", async () => {
         if (!(await confirmDiscard("start a new document"))) return;
-        load(null, "", Doc.newForm());
+        await load(null, [], 0, Doc.newForm());
         setStatus("New document");
         editor.focus();
       }),
@@ -296,12 +381,15 @@
   let refreshTimer = 0;
   let framePending = false;
   editor.addEventListener("input", () => {
+    state.changes++;
+    state.changed = true;
     if (!state.edited) {
       state.edited = true;
       showEdited();
     }
+    if (!placeholder.hidden) placeholder.hidden = true;
     clearTimeout(refreshTimer);
-    if (state.savedText.length > LONG_TEXT || editor.textLength > LONG_TEXT) {
+    if (state.savedLength > LONG_TEXT || (counted !== null && counted.length > LONG_TEXT)) {
       refreshTimer = setTimeout(refresh, PAUSE_MS);
     } else if (!framePending) {
       framePending = true;
@@ -310,6 +398,96 @@
         refresh();
       });
     }
+  });
+
+  // Focused by a script or a key, the editor may get its caret before its first block, where a
+  // typed character would start a line of its own: such a caret goes into the text that follows.
+  // Moved to the end (Ctrl+End), it may get it after the line feed that ends a block, a place no
+  // line shows: it goes before that line feed, to the end of the last line shown. Both happen as
+  // soon as the caret is seen there and at the latest when a key is pressed.
+  function keepCaretInText() {
+    const selection = getSelection();
+    // Focused while the window was not active, the editor may have no caret at all.
+    if (document.activeElement === editor && (selection.rangeCount === 0 || !editor.contains(selection.anchorNode))) {
+      placeCaretAtStart();
+      return;
+    }
+    if (!selection.isCollapsed || !editor.contains(selection.anchorNode)) return;
+    let node = selection.anchorNode;
+    let offset = selection.anchorOffset;
+    if (node === editor && offset < editor.childNodes.length) {
+      const next = editor.childNodes[offset];
+      const text = next && document.createTreeWalker(next, NodeFilter.SHOW_TEXT).nextNode();
+      if (text) selection.collapse(text, 0);
+      return;
+    }
+    if (node.nodeType === Node.ELEMENT_NODE && offset === node.childNodes.length) {
+      // After the last block: at the end of the last text.
+      const last = lastTextIn(node);
+      if (!last) return;
+      node = last;
+      offset = last.length;
+      if (!last.data.endsWith("\n")) selection.collapse(last, offset);
+    }
+    const endsBlock = node.nodeType === Node.TEXT_NODE && node.nextSibling === null && offset === node.length;
+    if (endsBlock && offset > 0 && node.data.endsWith("\n")) selection.collapse(node, offset - 1);
+  }
+
+  // The group that holds the caret and the groups before and after it are always laid out, even
+  // when they are out of view (the caret placed by a script, or the view scrolled away): a key
+  // at a group's edge joins or splits lines across the edge only when the page knows both sides.
+  // Answers whether that laid out other groups than before.
+  let caretGroups = [];
+  function layOutAround(node) {
+    let group = node;
+    while (group && !(group.classList && group.classList.contains("group"))) group = group.parentNode;
+    if (!group || !editor.contains(group) || caretGroups[1] === group) return false;
+    const sectionOf = (g) => g.parentNode;
+    const before = group.previousElementSibling || (sectionOf(group).previousElementSibling || {}).lastElementChild;
+    const after = group.nextElementSibling || (sectionOf(group).nextElementSibling || {}).firstElementChild;
+    caretGroups.forEach((g) => g && g.classList.remove("near-caret"));
+    caretGroups = [before, group, after];
+    caretGroups.forEach((g) => g && g.classList.add("near-caret"));
+    return editor.offsetHeight >= 0;
+  }
+
+  function followCaret() {
+    const selection = getSelection();
+    if (selection.rangeCount > 0 && layOutAround(selection.focusNode)) {
+      // Placed while its group was not laid out, the caret is not where it shows: it is placed
+      // again now that the group is.
+      const { anchorNode, anchorOffset, focusNode, focusOffset } = selection;
+      selection.setBaseAndExtent(anchorNode, anchorOffset, focusNode, focusOffset);
+    }
+    keepCaretInText();
+  }
+  document.addEventListener("selectionchange", followCaret);
+  editor.addEventListener("keydown", followCaret);
+  editor.addEventListener("focus", followCaret);
+
+  // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
+  // page would look for them in groups it has not laid out.
+  function lastTextIn(root) {
+    const texts = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    let last = null;
+    for (let text = texts.lastChild(); text; text = texts.lastChild()) last = text;
+    return last;
+  }
+  editor.addEventListener("keydown", (event) => {
+    if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
+    const end = event.key === "End";
+    const text = end ? lastTextIn(editor) : document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
+    if (!text) return;
+    event.preventDefault();
+    const offset = !end ? 0 : text.data.endsWith("\n") ? text.length - 1 : text.length;
+    layOutAround(text);
+    const selection = getSelection();
+    if (event.shiftKey && selection.rangeCount > 0) {
+      selection.extend(text, offset);
+    } else {
+      selection.collapse(text, offset);
+    }
+    editor.scrollTop = end ? editor.scrollHeight : 0;
   });
 
   // Leaving the page (a reload, say) while the text is edited asks first.
@@ -333,20 +511,25 @@
   });
 
   // The host hands dropped files to the application ("drop:files"); the page only shows where
-  // they may land and keeps the web view from opening them itself.
+  // they may land and keeps the web view from opening them itself. Text dragged inside the
+  // editor moves as the editor moves it.
   const overlay = byId("drop-overlay");
+  const carriesFiles = (event) => Array.from((event.dataTransfer && event.dataTransfer.types) || []).includes("Files");
   let dragDepth = 0;
   window.addEventListener("dragenter", (event) => {
+    if (!carriesFiles(event)) return;
     event.preventDefault();
     dragDepth++;
     overlay.hidden = false;
   });
   window.addEventListener("dragover", (event) => event.preventDefault());
-  window.addEventListener("dragleave", () => {
+  window.addEventListener("dragleave", (event) => {
+    if (!carriesFiles(event)) return;
     dragDepth = Math.max(0, dragDepth - 1);
     if (dragDepth === 0) overlay.hidden = true;
   });
   window.addEventListener("drop", (event) => {
+    if (!carriesFiles(event)) return;
     event.preventDefault();
     dragDepth = 0;
     overlay.hidden = true;

@@ -2,7 +2,7 @@
 // application's file commands in base64 chunks. No DOM here: app.js wires this to the page.
 //
 // The text of a document is what the editor shows: every line break a line feed, as a text area
-// holds it. What else the file held is kept beside the text in its form (see readForm), so that a
+// holds it. What else the file held is kept beside the text in its form (see readPieces), so that a
 // document the user did not change is written back as it was read: its line breaks (CRLF, CR or
 // a mix of them) and a byte order mark stay. The bytes go through the web platform's own
 // encoders (TextEncoder, TextDecoder, and base64 on Uint8Array), chunk by chunk, each chunk a
@@ -15,6 +15,8 @@
   const APPEND_BYTES = (APPEND_CHARACTERS / 4) * 3;
   // How many appends a save keeps on their way to the application.
   const APPENDS_IN_FLIGHT = 4;
+  // The bytes decoded into one piece of a document's text.
+  const PIECE_BYTES = 1 << 20;
   // The bytes read before a file is judged text or not.
   const SNIFFED_BYTES = 4096;
 
@@ -29,100 +31,170 @@
 
   const LINE_BREAKS = Object.freeze({ "\n": "LF", "\r\n": "CRLF", "\r": "CR" });
 
+  // The line breaks of a text given in pieces, counted by kind, and the pieces with a line feed
+  // for each (a CR that ends a piece and the LF that starts the next are one line break).
+  function normalizedPieces(pieces) {
+    const counts = { "\n": 0, "\r\n": 0, "\r": 0 };
+    const normalized = [];
+    let pendingCr = false;
+    for (let piece of pieces) {
+      if (pendingCr) {
+        pendingCr = false;
+        if (piece.charCodeAt(0) === 10) {
+          counts["\r\n"]++;
+          piece = piece.slice(1);
+        } else {
+          counts["\r"]++;
+        }
+      }
+      let feeds = 0;
+      for (let at = piece.indexOf("\n"); at >= 0; at = piece.indexOf("\n", at + 1)) feeds++;
+      let returns = 0;
+      let pairs = 0;
+      for (let at = piece.indexOf("\r"); at >= 0; at = piece.indexOf("\r", at + 1)) {
+        returns++;
+        if (piece.charCodeAt(at + 1) === 10) pairs++;
+      }
+      pendingCr = returns > 0 && piece.endsWith("\r");
+      counts["\n"] += feeds - pairs;
+      counts["\r\n"] += pairs;
+      counts["\r"] += returns - pairs - (pendingCr ? 1 : 0);
+      normalized.push(returns > 0 ? piece.replace(/\r\n?/g, "\n") : piece);
+    }
+    if (pendingCr) counts["\r"]++;
+    // The most frequent kind ("\n" on a tie, and for a text without any), and whether there is
+    // more than one kind.
+    const kinds = Object.entries(counts).filter(([, count]) => count > 0);
+    kinds.sort((a, b) => b[1] - a[1]);
+    return { normalized, lineBreak: kinds.length > 0 ? kinds[0][0] : "\n", mixed: kinds.length > 1 };
+  }
+
   // How the line breaks of `text` are written: the most frequent kind ("\n" on a tie, and for a
   // text without any), and whether there is more than one kind.
   function lineBreaksOf(text) {
-    let cr = text.indexOf("\r");
-    if (cr < 0) return { lineBreak: "\n", mixed: false };
-    let crlf = 0;
-    let lone = 0;
-    for (; cr >= 0; cr = text.indexOf("\r", cr + 1)) {
-      if (text.charCodeAt(cr + 1) === 10) crlf++;
-      else lone++;
-    }
-    let lf = -crlf;
-    for (let at = text.indexOf("\n"); at >= 0; at = text.indexOf("\n", at + 1)) lf++;
-    const kinds = [["\n", lf], ["\r\n", crlf], ["\r", lone]].filter(([, count]) => count > 0);
-    kinds.sort((a, b) => b[1] - a[1]);
-    return { lineBreak: kinds[0][0], mixed: kinds.length > 1 };
+    const { lineBreak, mixed } = normalizedPieces([text]);
+    return { lineBreak, mixed };
   }
 
-  // What a document's bytes read as: its text for the editor and its form, the rest of what
-  // writing it back needs:
+  // What a document's bytes read as: its text for the editor, in pieces decoded `pieceBytes` bytes
+  // at a time (one long text would be built and copied more than once), its length, and its
+  // form, the rest of what writing it back needs:
   //   lineBreak    "\n", "\r\n" or "\r": how the text's line feeds are written
   //   original     the text with its own line breaks when they are mixed (written back while the
   //                text is unchanged), otherwise null
+  //   text         the text `original` stands for, while there is one
   //   invalidUtf8  the bytes were not all UTF-8: each bad sequence reads as U+FFFD
-  function readForm(bytes) {
+  function readPieces(bytes, pieceBytes = PIECE_BYTES) {
+    const decode = (fatal) => {
+      const decoder = new TextDecoder("utf-8", { fatal, ignoreBOM: true });
+      const pieces = [];
+      for (let at = 0; at < bytes.length; at += pieceBytes) {
+        pieces.push(decoder.decode(bytes.subarray(at, at + pieceBytes), { stream: true }));
+      }
+      pieces.push(decoder.decode());
+      return pieces;
+    };
     let decoded;
     let invalidUtf8 = false;
     try {
-      decoded = new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes);
+      decoded = decode(true);
     } catch (error) {
       if (!(error instanceof TypeError)) throw error;
       invalidUtf8 = true;
-      decoded = new TextDecoder("utf-8", { ignoreBOM: true }).decode(bytes);
+      decoded = decode(false);
     }
-    const { lineBreak, mixed } = lineBreaksOf(decoded);
-    const text = decoded.indexOf("\r") < 0 ? decoded : decoded.replace(/\r\n?/g, "\n");
-    return { text, form: { text, lineBreak, original: mixed ? decoded : null, invalidUtf8 } };
+    return documentOf(decoded, invalidUtf8);
   }
 
-  // The form of a new document, and of one just written from `text` in `form`.
+  // readPieces's { pieces, length, form } of the pieces a document's bytes decoded to.
+  function documentOf(decoded, invalidUtf8) {
+    const { normalized, lineBreak, mixed } = normalizedPieces(decoded);
+    const pieces = normalized.filter((piece) => piece !== "");
+    const length = pieces.reduce((sum, piece) => sum + piece.length, 0);
+    const form = { text: mixed ? pieces.join("") : null, lineBreak, original: mixed ? decoded.join("") : null, invalidUtf8 };
+    return { pieces, length, form };
+  }
+
+  // The same as one text: { text, form }.
+  function readForm(bytes, pieceBytes = PIECE_BYTES) {
+    const { pieces, form } = readPieces(bytes, pieceBytes);
+    return { text: pieces.join(""), form };
+  }
+
+  // The form of a new document, and of one just written from `text` (a string, or the pieces of
+  // one) in `form`.
   function newForm() {
-    return { text: "", lineBreak: "\n", original: null, invalidUtf8: false };
+    return { text: null, lineBreak: "\n", original: null, invalidUtf8: false };
   }
 
   function writtenForm(text, form) {
-    const keptOriginal = form.original !== null && text === form.text;
-    return { text, lineBreak: form.lineBreak, original: keptOriginal ? form.original : null, invalidUtf8: false };
+    const keptOriginal = form.original !== null && (typeof text === "string" ? text : text.join("")) === form.text;
+    return {
+      text: keptOriginal ? text : null,
+      lineBreak: form.lineBreak,
+      original: keptOriginal ? form.original : null,
+      invalidUtf8: false,
+    };
   }
 
-  // The UTF-8 bytes that store `text` in `form`, with every line feed still a line feed (the
-  // line breaks are written chunk by chunk, see appendChunks), and how many line feeds need a
-  // line break of the form instead.
-  function documentBytes(text, form) {
-    if (form.original !== null && text === form.text) {
-      return { bytes: new TextEncoder().encode(form.original), lineBreak: "\n" };
+  // What saving `text` (a string, or the pieces of one) in `form` writes: pieces of text, each
+  // line feed in them written as `lineBreak`. A document with mixed line breaks is written as it
+  // was read while it is unchanged.
+  function documentPieces(text, form) {
+    const pieces = typeof text === "string" ? [text] : text;
+    if (form.original !== null && (pieces.length === 1 ? pieces[0] : pieces.join("")) === form.text) {
+      return { pieces: [form.original], lineBreak: "\n" };
     }
-    return { bytes: new TextEncoder().encode(text), lineBreak: form.lineBreak };
+    return { pieces, lineBreak: form.lineBreak };
   }
 
-  // The chunks of at most APPEND_BYTES bytes that write `bytes` with each line feed written as
-  // `lineBreak`. For "\n" they are views of `bytes`; otherwise they are made in one scratch
-  // buffer, so each must be used before the next is taken.
-  function* appendChunks(bytes, lineBreak) {
-    if (lineBreak === "\n") {
-      for (let start = 0; start < bytes.length; start += APPEND_BYTES) {
-        yield bytes.subarray(start, start + APPEND_BYTES);
-      }
-      return;
-    }
+  // The UTF-8 bytes of `pieces` in chunks of at most APPEND_BYTES, each a view of one scratch
+  // buffer: each must be used before the next is taken. The text is never encoded whole.
+  function* utf8Chunks(pieces) {
+    const encoder = new TextEncoder();
     const scratch = new Uint8Array(APPEND_BYTES);
-    const crlf = lineBreak === "\r\n";
     let used = 0;
-    for (let at = 0; at < bytes.length; at++) {
-      if (used > APPEND_BYTES - 2) {
+    for (let piece of pieces) {
+      for (;;) {
+        const { read, written } = encoder.encodeInto(piece, scratch.subarray(used));
+        used += written;
+        if (read === piece.length) break;
+        // The scratch buffer is full, or the next character does not fit in what is left.
+        piece = piece.slice(read);
         yield scratch.subarray(0, used);
         used = 0;
-      }
-      const byte = bytes[at];
-      if (byte !== 10) {
-        scratch[used++] = byte;
-      } else {
-        scratch[used++] = 13;
-        if (crlf) scratch[used++] = 10;
       }
     }
     if (used > 0) yield scratch.subarray(0, used);
   }
 
-  // The size of what appendChunks writes.
-  function writtenSize(bytes, lineBreak) {
-    if (lineBreak !== "\r\n") return bytes.length;
-    let feeds = 0;
-    for (let at = bytes.indexOf(10); at >= 0; at = bytes.indexOf(10, at + 1)) feeds++;
-    return bytes.length + feeds;
+  // The chunks of at most APPEND_BYTES bytes that write `pieces` as UTF-8 with each line feed
+  // written as `lineBreak`, each a view of a scratch buffer: each must be used before the next is
+  // taken.
+  function* appendChunks(pieces, lineBreak) {
+    if (lineBreak === "\n") {
+      yield* utf8Chunks(pieces);
+      return;
+    }
+    const scratch = new Uint8Array(APPEND_BYTES);
+    const crlf = lineBreak === "\r\n";
+    let used = 0;
+    for (const bytes of utf8Chunks(pieces)) {
+      for (let at = 0; at < bytes.length; at++) {
+        if (used > APPEND_BYTES - 2) {
+          yield scratch.subarray(0, used);
+          used = 0;
+        }
+        const byte = bytes[at];
+        if (byte !== 10) {
+          scratch[used++] = byte;
+        } else {
+          scratch[used++] = 13;
+          if (crlf) scratch[used++] = 10;
+        }
+      }
+    }
+    if (used > 0) yield scratch.subarray(0, used);
   }
 
   function encodeBase64(bytes) {
@@ -171,12 +243,14 @@
     return null;
   }
 
-  // Writes `text` in `form` to `path` through `vexa`: begin, the appends, finish; on any failure
-  // after begin the write is cancelled and the failure passed on. `progress(done, total)` is
-  // awaited after each append. Answers the byte count written.
+  // Writes `text` (a string, or the pieces of one) in `form` to `path` through `vexa`: begin, the
+  // appends, finish; on any failure after begin the write is cancelled and the failure passed on.
+  // `progress(done, total)` is awaited after each append, with the bytes written and a guess of
+  // the bytes to write (the characters). Answers the byte count written.
   async function saveDocument(vexa, path, text, form, progress) {
-    const { bytes, lineBreak } = documentBytes(text, form);
-    const total = writtenSize(bytes, lineBreak);
+    const { pieces, lineBreak } = documentPieces(text, form);
+    const guess = pieces.reduce((sum, piece) => sum + piece.length, 0);
+    let total = 0;
     await vexa.invoke("vostra.file.begin", path);
     // A few appends are on their way at once: the application answers them in order, and the
     // first that fails ends the save, so every later one fails too and the first failure is the
@@ -184,12 +258,13 @@
     const sent = [];
     try {
       let done = 0;
-      for (const chunk of appendChunks(bytes, lineBreak)) {
+      for (const chunk of appendChunks(pieces, lineBreak)) {
         if (sent.length === APPENDS_IN_FLIGHT) await sent.shift();
         const length = chunk.length;
+        total += length;
         const append = vexa.invoke("vostra.file.append", encodeBase64(chunk)).then(() => {
           done += length;
-          return progress ? progress(done, total) : undefined;
+          return progress ? progress(done, Math.max(done, guess)) : undefined;
         });
         append.catch(() => {});  // a failure is taken where the append is awaited
         sent.push(append);
@@ -212,32 +287,57 @@
   }
 
   // Reads `path` through `vexa`: read.begin, chunks until the empty one, read.finish (also after
-  // a failure). A file whose first chunk shows it is not text is refused there. `progress(done,
-  // total)` is awaited after each chunk. Answers readForm's { text, form }.
+  // a failure). Each chunk is decoded as it comes, so the file's bytes are never held whole; a
+  // file that turns out not to be all UTF-8 is read once more, decoding each bad sequence as
+  // U+FFFD. A file whose first chunk shows it is not text is refused there. `progress(done,
+  // total)` is awaited after each chunk. Answers readPieces's { pieces, length, form }.
   async function readDocument(vexa, path, progress) {
+    const decoded = await readDecoded(vexa, path, progress, true);
+    if (decoded !== null) return documentOf(decoded, false);
+    return documentOf(await readDecoded(vexa, path, progress, false), true);
+  }
+
+  // The pieces of text `path` decodes to; null when `fatal` and it is not all UTF-8.
+  async function readDecoded(vexa, path, progress, fatal) {
     const opened = await vexa.invoke("vostra.file.read.begin", path);
     try {
       const size = opened && opened.bytes;
       if (!Number.isSafeInteger(size) || size < 0) {
         throw new DocumentError("invalid_reply", "The application did not tell the file's size");
       }
-      const bytes = new Uint8Array(size);
+      const decoder = new TextDecoder("utf-8", { fatal, ignoreBOM: true });
+      const pieces = [];
+      // Each chunk's bytes go to the same buffer, which the decoder has read before the next.
+      let scratch = new Uint8Array(0);
       let done = 0;
       for (;;) {
         const chunk = await vexa.invoke("vostra.file.read.chunk");
         if (typeof chunk !== "string") throw new DocumentError("invalid_reply", "The application sent no file data");
         if (chunk.length === 0) break;
-        const written = decodeBase64Into(chunk, bytes.subarray(done));
-        if (written === null) throw changedWhileRead();
+        if (scratch.length < (chunk.length / 4) * 3) scratch = new Uint8Array(Math.ceil(chunk.length / 4) * 3);
+        const bytes = scratch.subarray(0, decodeBase64Into(chunk, scratch));
+        if (done + bytes.length > size) throw changedWhileRead();
         if (done === 0) {
-          const kind = nonTextKind(bytes.subarray(0, written));
+          const kind = nonTextKind(bytes);
           if (kind) throw new DocumentError("not_text", `“${fileName(path)}” is ${kind}, not text`);
         }
-        done += written;
+        done += bytes.length;
+        try {
+          pieces.push(decoder.decode(bytes, { stream: true }));
+        } catch (error) {
+          if (error instanceof TypeError) return null;
+          throw error;
+        }
         if (progress) await progress(done, size);
       }
       if (done !== size) throw changedWhileRead();
-      return readForm(bytes);
+      try {
+        pieces.push(decoder.decode());
+      } catch (error) {
+        if (error instanceof TypeError) return null;
+        throw error;
+      }
+      return pieces;
     } finally {
       await vexa.invoke("vostra.file.read.finish").catch(() => {});
     }
@@ -315,21 +415,25 @@
     return { sentence: asSentence(message), code };
   }
 
-  // Characters (code points) and words (runs of anything but white space) in `text`.
+  // Characters (code points) and words (runs of anything but white space) in `text`. Printable
+  // ASCII, most of a usual text, takes the short way.
   function countText(text) {
     let characters = text.length;
     let words = 0;
     let inWord = false;
     for (let i = 0; i < text.length; i++) {
       const unit = text.charCodeAt(i);
-      if (unit >= 0xdc00 && unit <= 0xdfff && i > 0) {
-        const before = text.charCodeAt(i - 1);
-        if (before >= 0xd800 && before <= 0xdbff) characters--;
+      let space = false;
+      if (unit <= 32 || unit >= 0x7f) {
+        if (unit >= 0xdc00 && unit <= 0xdfff && i > 0) {
+          const before = text.charCodeAt(i - 1);
+          if (before >= 0xd800 && before <= 0xdbff) characters--;
+        }
+        space =
+          unit === 32 || (unit >= 9 && unit <= 13) || unit === 0xa0 || unit === 0x1680 ||
+          (unit >= 0x2000 && unit <= 0x200a) || unit === 0x2028 || unit === 0x2029 || unit === 0x202f ||
+          unit === 0x205f || unit === 0x3000 || unit === 0xfeff;
       }
-      const space =
-        unit === 32 || (unit >= 9 && unit <= 13) || unit === 0xa0 || unit === 0x1680 ||
-        (unit >= 0x2000 && unit <= 0x200a) || unit === 0x2028 || unit === 0x2029 || unit === 0x202f ||
-        unit === 0x205f || unit === 0x3000 || unit === 0xfeff;
       if (!space && !inWord) words++;
       inWord = !space;
     }
@@ -367,12 +471,12 @@
     LINE_BREAKS,
     DocumentError,
     lineBreaksOf,
+    readPieces,
     readForm,
     newForm,
     writtenForm,
-    documentBytes,
+    documentPieces,
     appendChunks,
-    writtenSize,
     encodeBase64,
     decodeBase64,
     nonTextKind,

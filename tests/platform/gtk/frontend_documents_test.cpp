@@ -17,6 +17,7 @@
 #include "gtk_harness.hpp"
 #include "gtk_widgets.hpp"
 #include "screen_input.hpp"
+#include "screen_reader.hpp"
 #include "startup/startup.hpp"
 #include "support/temp_folder.hpp"
 #include "web_page.hpp"
@@ -155,10 +156,13 @@ std::string clickButton(std::string_view id) {
 }
 std::string shown(std::string_view id) { return "!document.getElementById('" + std::string(id) + "').hidden"; }
 std::string textOf(std::string_view id) { return "document.getElementById('" + std::string(id) + "').textContent"; }
-// Puts `text` in the editor as typing would (an input event follows).
+// The text the editor shows.
+constexpr std::string_view kEditorText = "VostraEditorText.readText(document.getElementById('editor'))";
+// Replaces the editor's text with `text` as a paste over everything would.
 std::string typeText(std::string_view text) {
-    return "(() => { const e = document.getElementById('editor'); e.value = " + std::string(text) +
-           "; e.dispatchEvent(new Event('input')); return 'typed'; })()";
+    return "(() => { const e = document.getElementById('editor'); const t = " + std::string(text) +
+           "; e.focus(); getSelection().selectAllChildren(e); document.execCommand('insertText', false, t);"
+           " return 'typed'; })()";
 }
 std::string dropFile(const fs::path& path) {
     return "vexa._emit('drop:files', {paths: ['" + path.string() + "']}), 'dropped'";
@@ -197,12 +201,9 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                          [&](const std::string& answer) {
                              if (answer != "ready") return;
                              stage = Stage::saving;
-                             page.ask(
-                                 "(() => { const e = document.getElementById('editor');"
-                                 " e.value = 'Notes from the dialogs\\nsecond line \\u00e9';"
-                                 " e.dispatchEvent(new Event('input'));"
-                                 " document.getElementById('save-as-button').click(); return 'asked'; })()",
-                                 [](const std::string&) {});
+                             page.ask(typeText("'Notes from the dialogs\\nsecond line \\u00e9'") +
+                                          ", document.getElementById('save-as-button').click(), 'asked'",
+                                      [](const std::string&) {});
                          });
                 break;
             case Stage::saving:
@@ -219,7 +220,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 }
                 break;
             case Stage::cleared:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     if (!value.empty()) return;
                     stage = Stage::opening;
                     page.ask("document.getElementById('open-button').click(), 'asked'", [](const std::string&) {});
@@ -233,7 +234,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
                 }
                 break;
             case Stage::reopened:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     editor = value;
                     if (value == text) stage = Stage::done;
                 });
@@ -283,14 +284,11 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
                          });
                 break;
             case Stage::opening:
-                page.ask("document.getElementById('editor').value", [&](const std::string& value) {
+                page.ask(std::string(kEditorText), [&](const std::string& value) {
                     if (value != "from the drop") return;
                     stage = Stage::editing;
-                    page.ask(
-                        "(() => { const e = document.getElementById('editor'); e.value = 'saved again';"
-                        " e.dispatchEvent(new Event('input')); document.getElementById('save-button').click();"
-                        " return 'asked'; })()",
-                        [&](const std::string&) { stage = Stage::saving; });
+                    page.ask(typeText("'saved again'") + ", document.getElementById('save-button').click(), 'asked'",
+                             [&](const std::string&) { stage = Stage::saving; });
                 });
                 break;
             case Stage::saving:
@@ -422,12 +420,31 @@ bool pressButtonIn(GtkWidget* root, std::string_view label) {
     return true;
 }
 
-// Keys as the X server delivers them to the program's window; the web view holds the focus.
+// Keys as the X server delivers them to the program's window, with the key's code (the page's
+// editing keys are found by it); the web view holds the focus.
 bool pressKeys(std::initializer_list<std::pair<guint, guint>> keys) {
     WebKitWebView* view = mainWebView();
     if (view == nullptr) return false;
     gtk_widget_grab_focus(GTK_WIDGET(view));
-    for (auto [keyval, state] : keys) putKeyPress(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
+    GdkDisplay* display = gdk_display_get_default();
+    for (auto [keyval, state] : keys) {
+        GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)))));
+        event->key.keyval = keyval;
+        event->key.state = state;
+        event->key.time = GDK_CURRENT_TIME;
+        GdkKeymapKey* codes = nullptr;
+        gint count = 0;
+        if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) &&
+            count > 0) {
+            event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
+            event->key.group = static_cast<guint8>(codes[0].group);
+        }
+        g_free(codes);
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+        gdk_event_put(event);
+        gdk_event_free(event);
+    }
     return true;
 }
 
@@ -445,7 +462,7 @@ TEST(GtkFrontEnd, ReloadWithUnsavedTextAsksFirstAndWithoutChangesReloadsAtOnce) 
         .then([] {
             return pressKeys({{GDK_KEY_H, 0}, {GDK_KEY_i, 0}});
         })
-        .until("document.getElementById('editor').value === 'Hi' && " + shown("edited-mark"))
+        .until(std::string(kEditorText) + " === 'Hi' && " + shown("edited-mark"))
         .then(reloadKey)
         .then([&] {
             GtkWidget* asked = shownLeavePageQuestion();
@@ -455,7 +472,7 @@ TEST(GtkFrontEnd, ReloadWithUnsavedTextAsksFirstAndWithoutChangesReloadsAtOnce) 
             return pressButtonIn(asked, "Stay on Page");
         })
         .then([&] { return ++waited > 5; })
-        .read("window.marker + ': ' + document.getElementById('editor').value", keptText)
+        .read("window.marker + ': ' + " + std::string(kEditorText), keptText)
         .then(reloadKey)
         .then([] {
             GtkWidget* asked = shownLeavePageQuestion();
@@ -503,7 +520,7 @@ TEST(GtkFrontEnd, ACrlfDocumentOpensUnchangedAndIsWrittenBackByteForByte) {
             afterSave = contentsOf(crlf);
             return true;
         })
-        .page(typeText("document.getElementById('editor').value + 'typed line\\n'"))
+        .page(typeText(std::string(kEditorText) + " + 'typed line\\n'"))
         .page(clickButton("save-button"))
         .until(textOf("status-text") + " === 'Saved windows.vrs (46 bytes)'")
         .page(dropFile(mixed))
@@ -591,8 +608,8 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
             return true;
         })
         .until(shown("error-bar"))
-        .read("[" + textOf("error-message") + ", " + textOf("error-code") + ", " + textOf("status-text") +
-                  ", document.getElementById('editor').value.length, " + shown("edited-mark") + "].join('|')",
+        .read("[" + textOf("error-message") + ", " + textOf("error-code") + ", " + textOf("status-text") + ", " +
+                  std::string(kEditorText) + ".length, " + shown("edited-mark") + "].join('|')",
               shownError);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
@@ -605,6 +622,321 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
               "\u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents.|not_text|"
               "Open failed: \u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents. "
               "(not_text)|0|false");
+}
+
+// --- Editing as a user edits -----------------------------------------------------------------------
+
+// A document of `lines` lines of 100 bytes, each line told apart by its number.
+std::string numberedLines(int lines) {
+    std::string text;
+    for (int line = 0; line < lines; ++line) {
+        std::string row = "line " + std::to_string(line) + " caf\xC3\xA9";
+        while (row.size() < 99) row += " words";
+        row.resize(99);
+        text += row + "\n";
+    }
+    return text;
+}
+
+// The Edit menu's item of the program's menu bar.
+GtkWidget* editMenuItem(std::string_view label) {
+    WebKitWebView* view = mainWebView();
+    if (view == nullptr) return nullptr;
+    GtkWidget* edit = itemLabelled(findOfType(gtk_widget_get_toplevel(GTK_WIDGET(view)), GTK_TYPE_MENU_BAR), "Edit");
+    return edit != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(edit)), label) : nullptr;
+}
+
+// A page script that puts the caret in the first text of the editor's section `section`, group
+// `group`, block `block` (a property of the group's element), `offset` units from its start (from
+// its end when negative), and answers that text's first line.
+std::string caretIn(int section, int group, std::string_view block, int offset) {
+    return "(() => { const e = document.getElementById('editor'); e.focus(); const t = e.children[" +
+           std::to_string(section) + "].children[" + std::to_string(group) + "]." + std::string(block) +
+           ".firstChild; const at = " + std::to_string(offset) +
+           "; getSelection().collapse(t, at < 0 ? t.length + at : at);"
+           " return t.data.slice(0, t.data.indexOf('\\n')); })()";
+}
+
+std::string untilLength(std::size_t length) {
+    return std::string(kEditorText) + ".length === " + std::to_string(length);
+}
+
+// A long document (two sections of groups of blocks) is edited with real keys across the
+// boundaries of its blocks, groups and sections, undone and redone by key and by the Edit menu:
+// what the editor reads back is at every step exactly what was typed, the edited mark goes when
+// the text is back as saved, and a save writes that text.
+TEST(GtkFrontEnd, EditingAcrossTheBlocksOfALongDocumentKeepsEveryCharacter) {
+    testing::TempFolder place;
+    const fs::path path = place.path("long.vrs");
+    const std::string original = numberedLines(12000);
+    writeFile(path, original);
+
+    std::string sectionLine;
+    std::string groupLine;
+    std::string blockLine;
+    std::string opened, joinedSections, splitAgain, joinedBlocks, undone, redone, undoneByMenu, typedAtEnd;
+    std::string scrolled, backHome, structure;
+    auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
+    auto activate = [](const char* label) {
+        return [label] {
+            GtkWidget* item = editMenuItem(label);
+            if (item == nullptr) return false;
+            gtk_menu_item_activate(GTK_MENU_ITEM(item));
+            return true;
+        };
+    };
+    const std::size_t length = g_utf8_strlen(original.data(), static_cast<gssize>(original.size()));
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(path))
+        .until(textOf("status-text") + " === 'Opened long.vrs'")
+        .then([] { return pressKeys({}); })
+        .read(std::string(kEditorText), opened)
+        .read(
+            "(e => [e.children.length, e.children[0].children.length, e.children[0].children[0].children.length]"
+            ".join())(document.getElementById('editor'))",
+            structure)
+        // Backspace at the start of the second section joins its first line to the line before.
+        .read(caretIn(1, 0, "firstElementChild", 0), sectionLine)
+        .then(key(GDK_KEY_BackSpace))
+        .until(untilLength(length - 1))
+        .read(std::string(kEditorText), joinedSections)
+        // Enter splits them again: the text is as saved, and the edited mark goes.
+        .then(key(GDK_KEY_Return))
+        .until(untilLength(length) + " && document.getElementById('edited-mark').hidden")
+        .read(std::string(kEditorText), splitAgain)
+        // Delete at the end of a group's last line, then at the end of a block's last line.
+        .read(caretIn(0, 1, "firstElementChild", 0), groupLine)
+        .page(caretIn(0, 0, "lastElementChild", -1))
+        .then(key(GDK_KEY_Delete))
+        .until(untilLength(length - 1))
+        .read(caretIn(0, 2, "children[1]", 0), blockLine)
+        .page(caretIn(0, 2, "firstElementChild", -1))
+        .then(key(GDK_KEY_Delete))
+        .until(untilLength(length - 2))
+        .read(std::string(kEditorText), joinedBlocks)
+        // Undone by key and by the menu, redone by key.
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(untilLength(length - 1))
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(untilLength(length))
+        .read(std::string(kEditorText), undone)
+        .then(key(GDK_KEY_Z, GDK_CONTROL_MASK | GDK_SHIFT_MASK))
+        .until(untilLength(length - 1))
+        .read(std::string(kEditorText), redone)
+        .then(activate("Undo"))
+        .until(untilLength(length) + " && document.getElementById('edited-mark').hidden")
+        .read(std::string(kEditorText), undoneByMenu)
+        // Ctrl+End goes to the end, far down; a key typed there ends the text; Ctrl+Home goes back.
+        .then(key(GDK_KEY_End, GDK_CONTROL_MASK))
+        .until("document.getElementById('editor').scrollTop > 100000")
+        .read("(e => String(e.scrollTop + e.clientHeight >= e.scrollHeight - 2))(document.getElementById('editor'))",
+              scrolled)
+        .then(key(GDK_KEY_x))
+        .until(untilLength(length + 1) + " && " + shown("edited-mark"))
+        .read(std::string(kEditorText), typedAtEnd)
+        .then(key(GDK_KEY_Home, GDK_CONTROL_MASK))
+        .until("document.getElementById('editor').scrollTop === 0")
+        .read("String(getSelection().anchorOffset)", backHome)
+        .then(key(GDK_KEY_s, GDK_CONTROL_MASK))
+        .until(textOf("status-text") + ".startsWith('Saved')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(opened, original);
+    EXPECT_EQ(structure, "2,32,8") << "sections, groups, blocks";
+    auto joined = [&](std::string text, const std::string& line) {
+        const std::size_t at = text.find("\n" + line + "\n");
+        EXPECT_NE(at, std::string::npos) << line;
+        if (at != std::string::npos) text.erase(at, 1);
+        return text;
+    };
+    EXPECT_EQ(joinedSections, joined(original, sectionLine));
+    EXPECT_EQ(splitAgain, original);
+    const std::string bothJoined = joined(joined(original, groupLine), blockLine);
+    EXPECT_EQ(joinedBlocks, bothJoined);
+    EXPECT_EQ(undone, original);
+    EXPECT_EQ(redone, joined(original, groupLine));
+    EXPECT_EQ(undoneByMenu, original);
+    EXPECT_EQ(scrolled, "true");
+    EXPECT_EQ(typedAtEnd, original + "x");
+    EXPECT_EQ(backHome, "0");
+    EXPECT_EQ(contentsOf(path), original + "x");
+}
+
+// Puts plain text on the clipboard as another program would, with HTML beside it when `html` is
+// given (as a browser offers a copied part of a page).
+void offerOnClipboard(const std::string& text, const std::string& html = {}) {
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    if (html.empty()) {
+        gtk_clipboard_set_text(clipboard, text.c_str(), static_cast<gint>(text.size()));
+        return;
+    }
+    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("text/html"), 0, 0},
+                                              {const_cast<gchar*>("UTF8_STRING"), 0, 1},
+                                              {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 1}};
+    gtk_clipboard_set_with_data(
+        clipboard, kTargets, 3,
+        [](GtkClipboard*, GtkSelectionData* data, guint kind, gpointer owner) {
+            const auto* offered = static_cast<std::pair<std::string, std::string>*>(owner);
+            if (kind == 0) {
+                gtk_selection_data_set(data, gdk_atom_intern_static_string("text/html"), 8,
+                                       reinterpret_cast<const guchar*>(offered->second.data()),
+                                       static_cast<gint>(offered->second.size()));
+            } else {
+                gtk_selection_data_set_text(data, offered->first.c_str(), static_cast<gint>(offered->first.size()));
+            }
+        },
+        [](GtkClipboard*, gpointer owner) { delete static_cast<std::pair<std::string, std::string>*>(owner); },
+        new std::pair<std::string, std::string>(text, html));
+}
+
+// A page script that selects `from` to `to` in the first text of the editor.
+std::string selectInFirstText(int from, int to) {
+    return "(() => { const e = document.getElementById('editor'); e.focus();"
+           " const t = document.createTreeWalker(e, NodeFilter.SHOW_TEXT).nextNode();"
+           " getSelection().setBaseAndExtent(t, " +
+           std::to_string(from) + ", t, " + std::to_string(to) + "); return 'selected'; })()";
+}
+
+// Select all, delete and type over it, paste plain text and HTML, cut and copy, all with real
+// keys: the editor holds plain text only, reads back what it shows, shows its placeholder when
+// empty, and keeps its role, label and spell checking; while a document loads it takes no keys.
+TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
+    testing::TempFolder place;
+    const fs::path small = place.path("small.vrs");
+    const fs::path large = place.path("large.vrs");
+    const std::string text = "alpha\nbeta\ngamma\n";
+    writeFile(small, text);
+    writeFile(large, numberedLines(10000));
+
+    std::string traits, emptied, placeholder, undone, typedOver, pasted, pastedHtml, copied, cut, cutText;
+    std::string whileLoading, afterUndo;
+    auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
+    auto clipboardInto = [](std::string& into) {
+        return [&into, asked = false]() mutable {
+            if (!asked) {
+                asked = true;
+                gtk_clipboard_request_text(
+                    gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+                    [](GtkClipboard*, const gchar* got, gpointer target) {
+                        *static_cast<std::string*>(target) = got != nullptr ? got : "<none>";
+                    },
+                    &into);
+            }
+            return !into.empty();
+        };
+    };
+    const std::string read = std::string(kEditorText);
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(small))
+        .until(textOf("status-text") + " === 'Opened small.vrs'")
+        .then([] { return pressKeys({}); })
+        .read(
+            "(e => [e.getAttribute('role'), e.getAttribute('aria-multiline'), e.getAttribute('aria-label'),"
+            " e.spellcheck, e.contentEditable, document.getElementById('placeholder').hidden].join())"
+            "(document.getElementById('editor'))",
+            traits)
+        .page("document.getElementById('editor').focus(), 'focused'")
+        .then(key(GDK_KEY_a, GDK_CONTROL_MASK))
+        .then(key(GDK_KEY_BackSpace))
+        .until(read + " === '' && !document.getElementById('placeholder').hidden")
+        .read(read, emptied)
+        .read("String(document.getElementById('placeholder').hidden)", placeholder)
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(read + ".length === " + std::to_string(text.size()) +
+               " && document.getElementById('edited-mark').hidden")
+        .read(read, undone)
+        .then(key(GDK_KEY_a, GDK_CONTROL_MASK))
+        .then([] {
+            return pressKeys({{GDK_KEY_n, 0}, {GDK_KEY_space, 0}, {GDK_KEY_w, 0}, {GDK_KEY_space, 0}});
+        })
+        .until(read + ".length === 4")
+        .read(read, typedOver)
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .until(read + ".length === " + std::to_string(text.size()))
+        // Plain text of several lines pasted inside a line.
+        .page(selectInFirstText(6, 6))
+        .then([] {
+            offerOnClipboard("p1\np2\n\np3");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(read + ".length === " + std::to_string(text.size() + 9))
+        .read(read, pasted)
+        // A part of a page pasted is its plain text, without any of its elements.
+        .page(selectInFirstText(0, 0))
+        .then([] {
+            offerOnClipboard("para one\ntwo", "<p>para <b>one</b></p><ul><li>two</li></ul>");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(read + ".startsWith('para one')")
+        .read(
+            "[" + read + ", document.getElementById('editor').querySelectorAll(':not(div):not(br)').length].join('|')",
+            pastedHtml)
+        // Copy and cut of a selection.
+        .page(selectInFirstText(0, 4))
+        .then(key(GDK_KEY_c, GDK_CONTROL_MASK))
+        .then(clipboardInto(copied))
+        .page(selectInFirstText(0, 4))
+        .then(key(GDK_KEY_x, GDK_CONTROL_MASK))
+        .until("!" + read + ".startsWith('para')")
+        .then(clipboardInto(cut))
+        .read(read, cutText)
+        // A document that loads takes no keys until it is shown.
+        .page(
+            "(() => { const e = document.getElementById('editor'); window.loading = new Set();"
+            " new MutationObserver(() => { if (/^(Opening|Showing)/.test(document.getElementById('status-text')"
+            ".textContent)) loading.add(e.contentEditable); }).observe(document.getElementById('status-text'),"
+            " { childList: true, subtree: true, characterData: true }); return 'watching'; })()")
+        .page(clickButton("new-button"))
+        .until(shown("confirm-bar"))
+        .page(clickButton("confirm-yes"))
+        .until(read + " === ''")
+        .page(dropFile(large))
+        .until(textOf("status-text") + " === 'Opened large.vrs'")
+        .read("[...loading].join() + '|' + document.getElementById('editor').contentEditable", whileLoading)
+        // Undo after opening leaves the opened document as it is.
+        .then(key(GDK_KEY_z, GDK_CONTROL_MASK))
+        .then([waited = 0]() mutable { return ++waited > 5; })
+        .read("[" + read + ".length, document.getElementById('edited-mark').hidden].join()", afterUndo);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(traits, "textbox,true,Document text,true,plaintext-only,true");
+    EXPECT_EQ(emptied, "");
+    EXPECT_EQ(placeholder, "false");
+    EXPECT_EQ(undone, text);
+    EXPECT_EQ(typedOver, "n w ");
+    EXPECT_EQ(pasted, "alpha\np1\np2\n\np3beta\ngamma\n");
+    EXPECT_EQ(pastedHtml.substr(0, pastedHtml.find("alpha")), "para one\ntwo") << pastedHtml;
+    EXPECT_EQ(pastedHtml.substr(pastedHtml.find('|')), "|0") << pastedHtml;
+    EXPECT_EQ(copied, "para");
+    EXPECT_EQ(cut, "para");
+    EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
+    EXPECT_EQ(whileLoading, "false|plaintext-only");
+    EXPECT_EQ(afterUndo, std::to_string(numberedLines(10000).size() - 10000) + ",true");
+}
+
+// A screen reader finds the editor as an editable, multi-line text named "Document text" and
+// reads the document's text from it.
+TEST(GtkFrontEnd, AScreenReaderReadsTheDocumentText) {
+    testing::TempFolder place;
+    const fs::path document = place.path("read.vrs");
+    writeFile(document, "Read me aloud\nsecond line\n");
+    const std::string out = place.path("document-text.txt");
+    ScreenReader reader;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(document))
+        .until(textOf("status-text") + " === 'Opened read.vrs'")
+        .then([&] {
+            reader.run("read_document_text.py", out);
+            return true;
+        })
+        .then([&] { return reader.done; });
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(reader.status, 0);
+    EXPECT_EQ(contentsOf(out), "role=entry editable=True multi-line=True text='Read me alou'\n");
 }
 
 }  // namespace

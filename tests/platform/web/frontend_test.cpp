@@ -25,6 +25,7 @@ var failAfter = 0;
 var finishedBytes = null;
 var served = [];
 var servedSize = 0;
+var servedAt = 0;
 var saveOver = false;
 // While `holding`, appends are answered only when the test releases them (held.shift()()).
 var holding = false;
@@ -50,8 +51,8 @@ var host = {
         const bytes = appended.reduce((sum, text) => sum + Uint8Array.fromBase64(text).length, 0);
         return Promise.resolve({ ok: true, bytes: finishedBytes !== null ? finishedBytes : bytes });
       }
-      case "vostra.file.read.begin": return Promise.resolve({ ok: true, bytes: servedSize });
-      case "vostra.file.read.chunk": return Promise.resolve(served.length ? served.shift() : "");
+      case "vostra.file.read.begin": servedAt = 0; return Promise.resolve({ ok: true, bytes: servedSize });
+      case "vostra.file.read.chunk": return Promise.resolve(servedAt < served.length ? served[servedAt++] : "");
       default: return Promise.resolve({ ok: true });
     }
   },
@@ -68,8 +69,8 @@ function bytes(hexText) {
 }
 // What saving `text` in `form` writes, as hex.
 function written(text, form) {
-  const { bytes, lineBreak } = VostraDocument.documentBytes(text, form);
-  return Array.from(VostraDocument.appendChunks(bytes, lineBreak), hex).join('').replace(/-/g, '') || '-';
+  const { pieces, lineBreak } = VostraDocument.documentPieces(text, form);
+  return Array.from(VostraDocument.appendChunks(pieces, lineBreak), hex).join('').replace(/-/g, '') || '-';
 }
 // The bytes of every append so far, as hex.
 function appendedHex() { return hex(Uint8Array.from(appended.flatMap(text => Array.from(Uint8Array.fromBase64(text))))); }
@@ -81,6 +82,8 @@ protected:
         // A bare JavaScriptCore context has no TextEncoder and TextDecoder: the tests bring them.
         ASSERT_EQ(page.runFile(testing::dataPath("platform/web/text_encoding.js")), "undefined");
         ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/document.js"), "undefined");
+        ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/editor_text.js"), "undefined");
+        ASSERT_EQ(page.runFile(testing::dataPath("platform/web/page_nodes.js")), "undefined");
         ASSERT_EQ(page.run(kFakeApplication), "undefined");
     }
     JsContext page;
@@ -100,10 +103,13 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
                     << shown;
             }
         } else if (kind == "lossy") {
-            EXPECT_EQ(page.run("(r => JSON.stringify(r.text) === JSON.stringify(" + row[2] +
-                               ") && r.form.invalidUtf8)(" + D + "readForm(bytes('" + row[1] + "')))"),
-                      "true")
-                << shown;
+            for (const char* pieceBytes : {"undefined", "1", "2"}) {
+                EXPECT_EQ(
+                    page.run("(r => JSON.stringify(r.text) === JSON.stringify(" + row[2] + ") && r.form.invalidUtf8)(" +
+                             D + "readForm(bytes('" + row[1] + "'), " + pieceBytes + "))"),
+                    "true")
+                    << shown << " in pieces of " << pieceBytes;
+            }
         } else if (kind == "base64") {
             std::string text = row[2] == "-" ? "" : row[2];
             EXPECT_EQ(page.run(D + "encodeBase64(bytes('" + row[1] + "'))"), text) << shown;
@@ -118,25 +124,29 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
 }
 
 // A document keeps its line breaks (and a byte order mark): unchanged, it is written back byte
-// for byte; changed, its line feeds are written as its most frequent line break.
+// for byte; changed, its line feeds are written as its most frequent line break. The text is
+// decoded in pieces: a character or a CRLF cut between two pieces reads as one.
 TEST_F(FrontEnd, ADocumentKeepsItsLineBreaksAndBytes) {
     for (const auto& row : testing::readTable("platform/web/frontend_line_breaks.txt")) {
-        ASSERT_EQ(row.size(), 6u);
-        const std::string shown = row[0];
-        page.run("var read = VostraDocument.readForm(bytes('" + row[0] + "'))");
-        EXPECT_EQ(page.run("JSON.stringify(read.text) === JSON.stringify(" + row[1] + ")"), "true")
-            << shown << ": " << page.run("JSON.stringify(read.text)");
-        EXPECT_EQ(page.run("VostraDocument.LINE_BREAKS[read.form.lineBreak]"), row[2]) << shown;
-        EXPECT_EQ(page.run("read.form.original !== null ? 'mixed' : '-'"), row[3]) << shown;
-        EXPECT_EQ(page.run("read.form.invalidUtf8 ? 'lossy' : 'utf8'"), row[4]) << shown;
-        if (row[4] == "utf8") {
-            EXPECT_EQ(page.run("written(read.text, read.form)"), row[0]) << shown;
+        for (const char* pieceBytes : {"undefined", "1", "2", "3"}) {
+            ASSERT_EQ(row.size(), 6u);
+            const std::string shown = row[0] + " in pieces of " + pieceBytes;
+            page.run("var read = VostraDocument.readForm(bytes('" + row[0] + "'), " + pieceBytes + ")");
+            EXPECT_EQ(page.run("JSON.stringify(read.text) === JSON.stringify(" + row[1] + ")"), "true")
+                << shown << ": " << page.run("JSON.stringify(read.text)");
+            EXPECT_EQ(page.run("VostraDocument.LINE_BREAKS[read.form.lineBreak]"), row[2]) << shown;
+            EXPECT_EQ(page.run("read.form.original !== null ? 'mixed' : '-'"), row[3]) << shown;
+            EXPECT_EQ(page.run("read.form.invalidUtf8 ? 'lossy' : 'utf8'"), row[4]) << shown;
+            if (row[4] == "utf8") {
+                EXPECT_EQ(page.run("written(read.text, read.form)"), row[0]) << shown;
+            }
+            EXPECT_EQ(page.run("written(read.text + '!\\n', read.form)"), row[5]) << shown;
+            // Once written, the document is what was written: changed again, it keeps that form.
+            EXPECT_EQ(
+                page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
+                row[5])
+                << shown;
         }
-        EXPECT_EQ(page.run("written(read.text + '!\\n', read.form)"), row[5]) << shown;
-        // Once written, the document is what was written: changed again, it keeps that form.
-        EXPECT_EQ(page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
-                  row[5])
-            << shown;
     }
 }
 
@@ -232,8 +242,9 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     // "aé" with the "é" split between two chunks.
     page.run(
         "served = ['YcM=', 'qQ==']; servedSize = 3;"
-        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.text, r.form.invalidUtf8]))");
-    EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",false]");
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",2,false]");
     EXPECT_EQ(page.run("calls.join()"),
               "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,"
               "vostra.file.read.finish");
@@ -254,6 +265,25 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     EXPECT_EQ(page.run("outcome + ' ' + calls.join()"),
               "failed handler_failed: AccessDenied vostra.file.read.begin,vostra.file.read.chunk,"
               "vostra.file.read.finish");
+}
+
+// Each chunk is decoded as it comes; a file that turns out not to be UTF-8 is read again and
+// each bad sequence read as U+FFFD, wherever the chunks cut it.
+TEST_F(FrontEnd, AFileThatIsNotUtf8IsReadAgainWithEachBadSequenceAsAReplacement) {
+    page.run(
+        "served = ['Yf8K', 'Yg==']; servedSize = 4;"
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\\nb\",4,true]");
+    EXPECT_EQ(page.run("calls.join()"),
+              "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish,vostra.file.read.begin,"
+              "vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.finish");
+    // A character cut short at the end of the file.
+    page.run(
+        "calls = []; served = ['YcM=']; servedSize = 2;"
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\",true]");
+    EXPECT_EQ(page.run("calls.filter(c => c === 'vostra.file.read.begin').length"), "2");
 }
 
 // A picture is refused at its first chunk; the rest of it is never asked for.
@@ -319,6 +349,86 @@ TEST_F(FrontEnd, TheStatusLineCountsWordsAndCharacters) {
                   row[1] + " " + row[2])
             << row[0];
     }
+}
+
+// What the editor shows is read back run by run whatever editing left in it; its length and
+// counts, and the comparison with a text, agree with the text read back.
+TEST_F(FrontEnd, TheEditorIsReadBackAsItShows) {
+    for (const auto& row : testing::readTable("platform/web/frontend_shown_text.txt")) {
+        ASSERT_EQ(row.size(), 2u);
+        const std::string& shown = row[0];
+        page.run("var root = div(..." + row[0] + "), expected = " + row[1]);
+        EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.readText(root))"), page.run("JSON.stringify(expected)"))
+            << shown;
+        page.run("var runs = VostraEditorText.runsOf(root)");
+        EXPECT_EQ(page.run("VostraEditorText.sameText(runs, [expected + '\\n']) && VostraEditorText.sameText([expected "
+                           "+ '\\n'], runs)"),
+                  "true")
+            << shown;
+        EXPECT_EQ(
+            page.run("[expected + 'x', expected.slice(1), 'x' + expected, expected + '\\n', expected.replace('\\n', "
+                     "'\\t')].some(t => t !== expected && VostraEditorText.sameText(runs, [t + '\\n']))"),
+            "false")
+            << shown;
+        EXPECT_EQ(page.run("JSON.stringify((({ words, characters, length }) => [words, characters, length])("
+                           "VostraEditorText.countRuns(runs, VostraDocument.countText)))"),
+                  page.run("JSON.stringify((({ words, characters }) => [words, characters, expected.length])("
+                           "VostraDocument.countText(expected)))"))
+            << shown;
+    }
+    // Runs compare as the text they show, however it is cut into runs.
+    EXPECT_EQ(
+        page.run("['a\\nb', 'a\\nb\\n', 'a\\n\\nb', 'a\\nbc\\n', ''].map(t => VostraEditorText.sameText(['a\\n', 'b'], "
+                 "t.split('|'))).join()"),
+        "true,true,false,false,false");
+    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\n\\ne\\n'])"), "true");
+    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\ne\\n'])"), "false");
+}
+
+// A document laid out as groups of blocks of a few lines shows exactly its text; each group
+// guesses the rows it takes.
+TEST_F(FrontEnd, ADocumentLaidOutAsBlocksShowsItsText) {
+    page.run(
+        "var texts = ['', '\\n', '\\n\\n', 'a', 'a\\n', 'a\\nb', 'a\\nb\\n', '\\na\\n\\nb\\n\\n\\n', 'x'.repeat(50),"
+        "  'long line\\nshort\\n\\n' + 'y'.repeat(30) + '\\nz'];"
+        "function shownAsBlocks(text, layout) {"
+        "  const groups = VostraEditorText.splitBlocks(text, Infinity, layout);"
+        "  return VostraEditorText.readText(div(...groups.map(g => div(...g.blocks.map(b => div(b))))));"
+        "}");
+    for (const char* layout :
+         {"{ blockLines: 1, blockCharacters: 100, groupCharacters: 1 }",
+          "{ blockLines: 2, blockCharacters: 100, groupCharacters: 1 }",
+          "{ blockLines: 3, blockCharacters: 100, groupCharacters: 8 }",
+          "{ blockLines: 50, blockCharacters: 4, groupCharacters: 1 }", "VostraEditorText.LAYOUT"}) {
+        EXPECT_EQ(page.run("texts.filter(t => shownAsBlocks(t, " + std::string(layout) + ") !== t).length"), "0")
+            << layout;
+        // Given in pieces of up to three characters, the text is laid out the same.
+        EXPECT_EQ(
+            page.run("texts.filter(t => JSON.stringify(VostraEditorText.splitBlocks(t.match(/[^]{1,3}/g) || [], 4, " +
+                     std::string(layout) + ")) !== JSON.stringify(VostraEditorText.splitBlocks(t, 4, " + layout +
+                     "))).length"),
+            "0")
+            << layout;
+    }
+    EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.splitBlocks('ab\\n' + 'c'.repeat(25) + '\\n\\nd', 10,"
+                       " { blockLines: 2, blockCharacters: 100, groupCharacters: 1 }))"),
+              R"([{"blocks":["ab\n)" + std::string(25, 'c') + R"(\n"],"rows":4},{"blocks":["\nd\n"],"rows":2}])");
+    // Blocks end at their line or character limit, groups at theirs.
+    EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.splitBlocks('abcdefg\\nh\\ni\\nj\\nk', Infinity,"
+                       " { blockLines: 2, blockCharacters: 5, groupCharacters: 10 }).map(g => g.blocks))"),
+              R"([["abcdefg\n","h\ni\n"],["j\nk\n"]])");
+}
+
+// Counting again counts only the runs of text that changed since the last count.
+TEST_F(FrontEnd, CountingAgainCountsOnlyWhatChanged) {
+    page.run(
+        "var counts = 0; var countText = t => (counts++, VostraDocument.countText(t));"
+        "var root = div(div('one two\\n'), div('three\\n'), div('four\\n'));"
+        "var first = VostraEditorText.countRuns(VostraEditorText.runsOf(root), countText);"
+        "root.firstChild.nextSibling.firstChild.data = 'three and more\\n';"
+        "var second = VostraEditorText.countRuns(VostraEditorText.runsOf(root), countText, first);");
+    EXPECT_EQ(page.run("[first.words, first.characters, second.words, second.characters, counts].join()"),
+              "4,18,6,27,4");
 }
 
 // The ".vrs" ending counts in any case: such documents open, and save back under the ending in

@@ -36,6 +36,34 @@
       }
       return Uint8Array.from(bytes);
     }
+
+    // Encodes as many whole characters of `text` as fit in `target`.
+    encodeInto(text, target) {
+      text = String(text);
+      let read = 0;
+      let written = 0;
+      while (read < text.length) {
+        const pair = text.codePointAt(read) > 0xffff && text.charCodeAt(read) <= 0xdbff;
+        const units = pair ? 2 : 1;
+        const bytes = this.encode(text.slice(read, read + units));
+        if (written + bytes.length > target.length) break;
+        target.set(bytes, written);
+        written += bytes.length;
+        read += units;
+      }
+      return { read, written };
+    }
+  }
+
+  // How many of `bytes` come before a character cut off at their end.
+  function completeLength(bytes) {
+    for (let back = 1; back <= 3 && back <= bytes.length; back++) {
+      const byte = bytes[bytes.length - back];
+      if (byte >= 0x80 && byte <= 0xbf) continue;
+      const need = byte >= 0xc2 && byte <= 0xdf ? 1 : byte >= 0xe0 && byte <= 0xef ? 2 : byte >= 0xf0 && byte <= 0xf4 ? 3 : 0;
+      return need >= back ? bytes.length - back : bytes.length;
+    }
+    return bytes.length;
   }
 
   class TextDecoder {
@@ -45,11 +73,26 @@
       this.ignoreBOM = Boolean(options.ignoreBOM);
     }
 
-    decode(bytes = new Uint8Array(0)) {
+    // With { stream: true } a character cut off at the end waits for the bytes of the next call.
+    decode(bytes = new Uint8Array(0), options = {}) {
+      if (this.pending) {
+        const joined = new Uint8Array(this.pending.length + bytes.length);
+        joined.set(this.pending);
+        joined.set(bytes, this.pending.length);
+        bytes = joined;
+        this.pending = null;
+      }
+      if (options.stream) {
+        const complete = completeLength(bytes);
+        this.pending = bytes.slice(complete);
+        bytes = bytes.subarray(0, complete);
+      }
+      const first = !this.started;
+      this.started = Boolean(options.stream);
       const units = [];
       let text = "";
       let i = 0;
-      if (!this.ignoreBOM && bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) i = 3;
+      if (first && !this.ignoreBOM && bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) i = 3;
       while (i < bytes.length) {
         const lead = bytes[i];
         let need = 0;
