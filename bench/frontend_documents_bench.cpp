@@ -317,14 +317,19 @@ void BM_OpenDocument(benchmark::State& state) {
     }
 }
 
+// Opens the run's document in an empty editor before the run; false (the run skipped) when it
+// does not open.
+bool openBeforeRun(benchmark::State& state, const fs::path& document) {
+    emptyEditor();
+    Outcome opened = openDocument(document);
+    if (!opened.ok) state.SkipWithError(("the document did not open: " + opened.failure).c_str());
+    return opened.ok;
+}
+
 void BM_SaveDocument(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
-    emptyEditor();
-    if (Outcome opened = openDocument(document); !opened.ok) {
-        state.SkipWithError(("the document did not open: " + opened.failure).c_str());
-        return;
-    }
+    if (!openBeforeRun(state, document)) return;
     const auto size = fs::file_size(document);
     for (auto _ : state) {
         const double baseline = resetPeak(process);
@@ -340,11 +345,7 @@ void BM_SaveDocument(benchmark::State& state) {
 void BM_TypeKey(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
-    emptyEditor();
-    if (Outcome opened = openDocument(document); !opened.ok) {
-        state.SkipWithError(("the document did not open: " + opened.failure).c_str());
-        return;
-    }
+    if (!openBeforeRun(state, document)) return;
     evaluate("document.getElementById('editor').focus(), 'focused'");
     for (auto _ : state) {
         const double baseline = resetPeak(process);

@@ -214,11 +214,22 @@
     editor.scrollTop = 0;
   }
 
+  // The first and the last text node under `root`; null when it holds none.
+  function firstTextIn(root) {
+    return document.createTreeWalker(root, NodeFilter.SHOW_TEXT).nextNode();
+  }
+
+  function lastTextIn(root) {
+    const texts = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    let last = null;
+    for (let text = texts.lastChild(); text; text = texts.lastChild()) last = text;
+    return last;
+  }
+
   // Puts the caret before the first character of the editor's text (inside its first text, not
   // before the blocks: typed there, a character would start a line of its own).
   function placeCaretAtStart() {
-    const first = document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
-    getSelection().collapse(first || editor, 0);
+    getSelection().collapse(firstTextIn(editor) || editor, 0);
   }
 
   async function load(path, pieces, length, form) {
@@ -417,7 +428,7 @@
     let offset = selection.anchorOffset;
     if (node === editor && offset < editor.childNodes.length) {
       const next = editor.childNodes[offset];
-      const text = next && document.createTreeWalker(next, NodeFilter.SHOW_TEXT).nextNode();
+      const text = next && firstTextIn(next);
       if (text) selection.collapse(text, 0);
       return;
     }
@@ -467,16 +478,10 @@
 
   // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
   // page would look for them in groups it has not laid out.
-  function lastTextIn(root) {
-    const texts = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
-    let last = null;
-    for (let text = texts.lastChild(); text; text = texts.lastChild()) last = text;
-    return last;
-  }
   editor.addEventListener("keydown", (event) => {
     if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
     const end = event.key === "End";
-    const text = end ? lastTextIn(editor) : document.createTreeWalker(editor, NodeFilter.SHOW_TEXT).nextNode();
+    const text = end ? lastTextIn(editor) : firstTextIn(editor);
     if (!text) return;
     event.preventDefault();
     const offset = !end ? 0 : text.data.endsWith("\n") ? text.length - 1 : text.length;

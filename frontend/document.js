@@ -69,13 +69,6 @@
     return { normalized, lineBreak: kinds.length > 0 ? kinds[0][0] : "\n", mixed: kinds.length > 1 };
   }
 
-  // How the line breaks of `text` are written: the most frequent kind ("\n" on a tie, and for a
-  // text without any), and whether there is more than one kind.
-  function lineBreaksOf(text) {
-    const { lineBreak, mixed } = normalizedPieces([text]);
-    return { lineBreak, mixed };
-  }
-
   // What a document's bytes read as: its text for the editor, in pieces decoded `pieceBytes` bytes
   // at a time (one long text would be built and copied more than once), its length, and its
   // form, the rest of what writing it back needs:
@@ -470,7 +463,6 @@
     APPEND_CHARACTERS,
     LINE_BREAKS,
     DocumentError,
-    lineBreaksOf,
     readPieces,
     readForm,
     newForm,

@@ -206,7 +206,6 @@
   global.VostraEditorText = Object.freeze({
     LAYOUT,
     splitBlocks,
-    forEachRun,
     runsOf,
     piecesOf,
     textOf,

@@ -1,9 +1,9 @@
 // The text of a canvas view's element, as assistive technology reads and edits it: the whole text,
-// its characters, its characters, words and lines at, before and after an offset, the caret and
-// the one selection, the character under a point and where a character stands (the characters
-// taken as spread evenly over the element). Setting the text or
-// the selection goes to the view's sink as the element's set_value and set_selection actions
-// (ranges there count UTF-16 units); the runtime edits the widget and publishes the element anew.
+// its characters, words and lines at, before and after an offset, the caret and the one
+// selection, the character under a point and where a character stands (the characters taken as
+// spread evenly over the element). Setting the text or the selection goes to the view's sink as
+// the element's set_value and set_selection actions (ranges there count UTF-16 units); the runtime
+// edits the widget and publishes the element anew.
 
 #include <algorithm>
 #include <optional>
