@@ -82,7 +82,7 @@ bool closeShownDialogs() {
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
-// ends (by SIGTERM, its own way) after the last step or after 30 s.
+// ends (by SIGTERM, its own way) after the last step or after 60 s.
 class UserSteps {
 public:
     UserSteps& page(std::string script) {
@@ -114,7 +114,7 @@ public:
     std::size_t runProgram() {
         int polls = 0;
         every(100, [&] {
-            if (++polls > 300 || at_ == steps_.size()) {
+            if (++polls > 600 || at_ == steps_.size()) {
                 // A dialog left open would hold the program's end back: it is cancelled first.
                 if (closeShownDialogs()) return true;
                 kill(getpid(), SIGTERM);
@@ -801,7 +801,8 @@ std::string selectInFirstText(int from, int to) {
 // Select all, delete and type over it, paste plain text and HTML, cut and copy, all with real
 // keys: the editor holds plain text only, reads back what it shows, shows its placeholder when
 // empty, and keeps its role, label and spell checking; while a document loads it takes no keys.
-TEST(GtkFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
+// It uses the display's one clipboard, and so runs alone.
+TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     testing::TempFolder place;
     const fs::path small = place.path("small.vrs");
     const fs::path large = place.path("large.vrs");

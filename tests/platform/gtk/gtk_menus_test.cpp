@@ -295,20 +295,31 @@ TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
     std::vector<std::string> held;
     std::thread typist;
     std::size_t step = 0;
-    bool clicked = false;
+    int clickedAt = -100;
     every(100, [&, polls = 0]() mutable {
         WebKitWebView* view = mainWebView();
-        if (++polls > 200 || held.size() == steps.size()) {
+        if (++polls > 300 || held.size() == steps.size()) {
             kelvo_appkit_stop(host);
             return false;
         }
         if (view == nullptr || typist.joinable()) return true;
-        evaluate(view, "document.getElementById('text') ? document.getElementById('text').value : '<none>'",
-                 [&, view](const std::string& text) {
-                     if (typist.joinable() || held.size() == steps.size() || text == "<none>") return;
-                     if (!clicked) {
-                         clicked = true;
-                         click(GTK_WIDGET(view));  // into the text area, once the page is there
+        // The text area's text, after a mark that tells whether it has the keyboard.
+        evaluate(view,
+                 "(() => { const t = document.getElementById('text');"
+                 "  return t ? (document.activeElement === t ? '+' : '-') + t.value : '<none>';"
+                 "})()",
+                 [&, view, polls](const std::string& reply) {
+                     if (typist.joinable() || held.size() == steps.size() || reply.empty() || reply == "<none>") return;
+                     const bool focused = reply.front() == '+';
+                     const std::string text = reply.substr(1);
+                     if (step == 0 && !focused) {
+                         // A click into the text area, as a user's, until the page has laid it out
+                         // and gives it the keyboard; only then is anything typed.
+                         if (polls - clickedAt >= 10) {
+                             clickedAt = polls;
+                             click(GTK_WIDGET(view));
+                         }
+                         return;
                      }
                      if (step > 0 && text != steps[step - 1].second) return;
                      if (step > 0) held.push_back(text);

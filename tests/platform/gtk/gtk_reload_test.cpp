@@ -132,10 +132,12 @@ TEST_F(GtkSerialReload, APageThatAsksBeforeItIsLeftGetsADialogAndStaysWhenTheUse
             click(GTK_WIDGET(mainWebView()));  // into the field, which fills most of the page
             // Typed by another program while this one's loop runs, as a user types.
             const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-            typist = std::thread([xid] {
-                char command[160];
-                std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);
-                EXPECT_EQ(std::system(command), 0) << command;
+            whenFocused(mainWebView(), "field", [&typist, xid] {
+                typist = std::thread([xid] {
+                    char command[160];
+                    std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);
+                    EXPECT_EQ(std::system(command), 0) << command;
+                });
             });
             return false;
         }

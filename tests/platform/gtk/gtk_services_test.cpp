@@ -36,7 +36,10 @@ std::string readClipboard(KelvoAppKitHost* host, std::string_view mime) {
     return buffer;
 }
 
-TEST_F(GtkHost, ClipboardHoldsTextHtmlAndRtfForOtherPrograms) {
+// The display has one clipboard: the tests that use it run alone.
+class GtkSerialClipboard : public GtkHost {};
+
+TEST_F(GtkSerialClipboard, ClipboardHoldsTextHtmlAndRtfForOtherPrograms) {
     struct Step {
         std::string mime;
         std::string data;

@@ -69,4 +69,24 @@ inline void evaluate(WebKitWebView* view, const char* script, std::function<void
         done);
 }
 
+// Runs `then` once the page's element with this id has the keyboard. A click gives it only when the
+// page has handled the click, which keys typed at once by another program may overtake.
+inline void whenFocused(WebKitWebView* view, const std::string& id, std::function<void()> then) {
+    const std::string script = "document.activeElement && document.activeElement.id === '" + id + "' ? 'yes' : 'no'";
+    auto done = std::make_shared<bool>(false);
+    auto asking = std::make_shared<bool>(false);
+    every(100, [view, script, then, done, asking] {
+        if (!*done && !*asking) {
+            *asking = true;
+            evaluate(view, script.c_str(), [then, done, asking](const std::string& answer) {
+                *asking = false;
+                if (answer != "yes" || *done) return;
+                *done = true;
+                then();
+            });
+        }
+        return !*done;
+    });
+}
+
 }  // namespace kelvo
