@@ -515,7 +515,11 @@ TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
     EXPECT_EQ(answers, (std::vector<std::string>{(folder / "a.vrs").string(), (folder / "drafts").string(), start}));
 }
 
-TEST_F(GtkMenus, EditItemsActOnAFocusedTextField) {
+// A field's selection and the clipboard are the display's, which another program's selection
+// takes: this test runs alone.
+class GtkSerialEditItems : public GtkHost {};
+
+TEST_F(GtkSerialEditItems, EditItemsActOnAFocusedTextField) {
     std::string copied;
     std::string pasted;
     after(100, [&] {
