@@ -93,6 +93,7 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     [[nodiscard]] bool started() const { return pid_ > 0; }
+    [[nodiscard]] pid_t pid() const { return pid_; }
     void signal(int number) const { ::kill(pid_, number); }
 
     // The exit status once the program ended within `timeout` (-1 when a signal ended it).

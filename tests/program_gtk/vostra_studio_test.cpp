@@ -39,9 +39,10 @@ void withProperty(Display* display, Window window, Atom atom, Atom type, long lo
     }
 }
 
-// Calls `use` with each shown top-level window titled `title` (_NET_WM_NAME) until it answers true.
+// Calls `use` with each shown top-level window of the process `pid` (_NET_WM_PID) titled `title`
+// (_NET_WM_NAME) until it answers true. Other tests' windows on the display may bear the title.
 template <typename Use>
-void forShownWindowsTitled(std::string_view title, Use&& use) {
+void forShownWindowsOf(pid_t pid, std::string_view title, Use&& use) {
     std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     if (!display) return;
     Window root = DefaultRootWindow(display.get());
@@ -51,34 +52,40 @@ void forShownWindowsTitled(std::string_view title, Use&& use) {
     if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return;
     const Atom name = XInternAtom(display.get(), "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
+    const Atom netWmPid = XInternAtom(display.get(), "_NET_WM_PID", False);
     for (unsigned int i = 0; i < count; ++i) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
         if (attributes.map_state != IsViewable) continue;
+        bool ours = false;
+        withProperty(display.get(), children[i], netWmPid, XA_CARDINAL, 1, [&](unsigned char* value, unsigned long) {
+            ours = static_cast<pid_t>(*reinterpret_cast<const unsigned long*>(value)) == pid;
+        });
         bool titled = false;
         withProperty(display.get(), children[i], name, utf8, 256, [&](unsigned char* value, unsigned long items) {
             titled = std::string_view(reinterpret_cast<char*>(value), items) == title;
         });
-        if (titled && use(display.get(), children[i], attributes)) break;
+        if (ours && titled && use(display.get(), children[i], attributes)) break;
     }
     if (children != nullptr) XFree(children);
 }
 
-// The size of the shown top-level window with this title, if there is one.
-std::optional<WindowSize> shownWindowTitled(std::string_view title) {
+// The size of the process's shown top-level window with this title, if there is one.
+std::optional<WindowSize> shownWindowOf(pid_t pid, std::string_view title) {
     std::optional<WindowSize> found;
-    forShownWindowsTitled(title, [&](Display*, Window, const XWindowAttributes& attributes) {
+    forShownWindowsOf(pid, title, [&](Display*, Window, const XWindowAttributes& attributes) {
         found = WindowSize{attributes.width, attributes.height};
         return true;
     });
     return found;
 }
 
-// The _NET_WM_ICON property of the shown top-level window with this title: entries of width,
-// height and width x height ARGB pixels, one 32-bit item each (Xlib hands each back as a long).
-std::vector<unsigned long> iconOfWindowTitled(std::string_view title) {
+// The _NET_WM_ICON property of the process's shown top-level window with this title: entries of
+// width, height and width x height ARGB pixels, one 32-bit item each (Xlib hands each back as a
+// long).
+std::vector<unsigned long> iconOfWindowOf(pid_t pid, std::string_view title) {
     std::vector<unsigned long> icon;
-    forShownWindowsTitled(title, [&](Display* display, Window window, const XWindowAttributes&) {
+    forShownWindowsOf(pid, title, [&](Display* display, Window window, const XWindowAttributes&) {
         const Atom netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
         withProperty(display, window, netWmIcon, XA_CARDINAL, 1 << 20, [&](unsigned char* value, unsigned long items) {
             const auto* words = reinterpret_cast<const unsigned long*>(value);
@@ -109,7 +116,7 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     // The window holds the menu bar above its content, and the content is the frame it keeps.
     std::optional<WindowSize> window;
     EXPECT_TRUE(testing::waitUntil(10s, [&] {
-        window = shownWindowTitled("Vostra Studio");
+        window = shownWindowOf(run.pid(), "Vostra Studio");
         return window && window->width == 1280 && window->height > 820 && window->height < 880;
     })) << (window ? std::to_string(window->width) + " x " + std::to_string(window->height) : "no window");
     EXPECT_TRUE(testing::waitUntil(10s, [&] { return contains(testing::readFile(state), R"(.label = "main")"); }))
@@ -168,7 +175,7 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
     ASSERT_TRUE(run.started());
     std::vector<unsigned long> icon;
     EXPECT_TRUE(testing::waitUntil(60s, [&] {
-        icon = iconOfWindowTitled("Vostra Studio");
+        icon = iconOfWindowOf(run.pid(), "Vostra Studio");
         return !icon.empty() || run.wait(0ms);
     })) << testing::readFile(folder + "/stderr.txt");
     ASSERT_GE(icon.size(), 2u) << testing::readFile(folder + "/stderr.txt");

@@ -156,7 +156,7 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
     std::size_t returned = 0;
     std::size_t batchEnd = 0;
     bool opened = false;
-    // The runtime answers its timer by asking where to save; the dialog is answered 800 ms later.
+    // The runtime answers its timer by asking where to save; the dialog is answered 1.5 s later.
     onEvent = [&](const KelvoHostEvent& event) {
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::frame_requested)) arrivals.push_back("frame");
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::timer)) {
@@ -166,15 +166,15 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
         opened = true;
         atOpen = arrivals.size();
         after(50, [] { evaluate(mainWebView(), "vexa.invoke('kelvo.ping').catch(() => 0), 'sent'", [](auto&) {}); });
-        // The page's message has 250 ms to cross from the web process before the frame requests,
-        // which a loaded machine or a sanitizer build needs.
-        after(300, [&] {
+        // The page's message has most of a second to cross from the web process before the frame
+        // requests, which a loaded machine or a sanitizer build needs.
+        after(900, [&] {
             kelvo_appkit_request_frame(host);
             kelvo_appkit_request_frame(host);
             kelvo_appkit_start_timer(host, 8, 150'000'000, 0);
         });
-        after(600, [&] { whileOpen = arrivals.size(); });
-        after(800, [&] {
+        after(1200, [&] { whileOpen = arrivals.size(); });
+        after(1500, [&] {
             GtkDialog* dialog = shownFileChooser();
             ASSERT_NE(dialog, nullptr);
             gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
