@@ -6,6 +6,8 @@
   fuzz/seeds/canvas_widget_commands_fuzz/  automation commands and accessibility actions in the
                                            byte encoding of canvas_widget_commands_fuzz.cpp
   fuzz/seeds/canvas_decode_image_fuzz/     one small image of every format the decoder takes
+                                           (and, kept beside them, inputs fuzzing found that
+                                           once cost too much: heif-grid-of-30565x25200)
 
 The scripts below are the readable form; each function mirrors how its target reads bytes, so a
 change to a target's encoding or tables is a change here too. The images are made with tools

@@ -3,7 +3,10 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstring>
+#include <span>
 #include <string_view>
+
+#include "platform/macos/canvas/heif_extents.hpp"
 
 namespace kelvo {
 
@@ -29,6 +32,7 @@ void noteSize(GdkPixbufLoader* loader, int width, int height, gpointer context) 
 }
 
 constexpr const char* kGifMimeType = "image/gif";
+constexpr const char* kHeifMimeType = "image/heif";
 
 bool startsWith(const std::uint8_t* data, std::size_t length, std::size_t at, std::string_view magic) {
     return length >= at + magic.size() && std::memcmp(data + at, magic.data(), magic.size()) == 0;
@@ -47,7 +51,7 @@ const char* mimeTypeOf(const std::uint8_t* data, std::size_t length) {
         return "image/tiff";
     }
     if (startsWith(data, length, 0, "RIFF") && startsWith(data, length, 8, "WEBP")) return "image/webp";
-    if (startsWith(data, length, 4, "ftyp")) return "image/heif";
+    if (startsWith(data, length, 4, "ftyp")) return kHeifMimeType;
     return nullptr;
 }
 
@@ -65,6 +69,10 @@ GdkPixbuf* loadFirstImage(const std::uint8_t* encoded, std::size_t length, Loade
     const char* mimeType = mimeTypeOf(encoded, length);
     if (mimeType == nullptr) return nullptr;
     if (mimeType == kGifMimeType && gifScreenRefused(encoded, length)) return nullptr;
+    // The HEIF decoders allocate for the sizes the file declares before they announce one.
+    if (mimeType == kHeifMimeType && !heifSizesWithin(std::span(encoded, length), kDecodedImageMaxSide)) {
+        return nullptr;
+    }
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_mime_type(mimeType, nullptr);
     if (loader == nullptr) return nullptr;
     g_signal_connect(loader, "size-prepared", G_CALLBACK(noteSize), &size);
