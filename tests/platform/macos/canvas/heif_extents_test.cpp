@@ -67,7 +67,7 @@ struct BitWriter {
     std::vector<bool> bits;
 
     void put(std::uint64_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) bits.push_back(((value >> i) & 1) != 0);
+        for (int i = count - 1; i >= 0; --i) bits.push_back(i < 64 && ((value >> i) & 1) != 0);
     }
     void putUnsignedCode(std::uint32_t value) {
         const std::uint64_t coded = std::uint64_t{value} + 1;
