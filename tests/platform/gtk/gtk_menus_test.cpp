@@ -295,7 +295,8 @@ TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
     std::vector<std::string> held;
     std::thread typist;
     std::size_t step = 0;
-    int clickedAt = -100;
+    bool clicked = false;
+    bool focused = false;
     every(100, [&, polls = 0]() mutable {
         WebKitWebView* view = mainWebView();
         if (++polls > 300 || held.size() == steps.size()) {
@@ -303,24 +304,14 @@ TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
             return false;
         }
         if (view == nullptr || typist.joinable()) return true;
-        // The text area's text, after a mark that tells whether it has the keyboard.
-        evaluate(view,
-                 "(() => { const t = document.getElementById('text');"
-                 "  return t ? (document.activeElement === t ? '+' : '-') + t.value : '<none>';"
-                 "})()",
-                 [&, view, polls](const std::string& reply) {
-                     if (typist.joinable() || held.size() == steps.size() || reply.empty() || reply == "<none>") return;
-                     const bool focused = reply.front() == '+';
-                     const std::string text = reply.substr(1);
-                     if (step == 0 && !focused) {
-                         // A click into the text area, as a user's, until the page has laid it out
-                         // and gives it the keyboard; only then is anything typed.
-                         if (polls - clickedAt >= 10) {
-                             clickedAt = polls;
-                             click(GTK_WIDGET(view));
-                         }
-                         return;
+        evaluate(view, "document.getElementById('text') ? document.getElementById('text').value : '<none>'",
+                 [&, view](const std::string& text) {
+                     if (typist.joinable() || held.size() == steps.size() || text == "<none>") return;
+                     if (!clicked) {
+                         clicked = true;  // into the text area, once the page is there
+                         clickUntilFocused(view, "text", [&focused] { focused = true; });
                      }
+                     if (!focused) return;
                      if (step > 0 && text != steps[step - 1].second) return;
                      if (step > 0) held.push_back(text);
                      if (step == steps.size()) return;

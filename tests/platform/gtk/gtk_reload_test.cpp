@@ -129,10 +129,10 @@ TEST_F(GtkSerialReload, APageThatAsksBeforeItIsLeftGetsADialogAndStaysWhenTheUse
             typing = true;
             // Unsaved text, typed as a user types: a page may ask only after the user did something.
             evaluate(mainWebView(), "window.asks = true; window.marked = true", [](const std::string&) {});
-            click(GTK_WIDGET(mainWebView()));  // into the field, which fills most of the page
-            // Typed by another program while this one's loop runs, as a user types.
+            // Into the field, which fills most of the page, then typed by another program while
+            // this one's loop runs, as a user types.
             const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-            whenFocused(mainWebView(), "field", [&typist, xid] {
+            clickUntilFocused(mainWebView(), "field", [&typist, xid] {
                 typist = std::thread([xid] {
                     char command[160];
                     std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/standin/gtk/gtk.hpp"
+#include "screen_input.hpp"
 
 namespace kelvo {
 
@@ -69,13 +70,16 @@ inline void evaluate(WebKitWebView* view, const char* script, std::function<void
         done);
 }
 
-// Runs `then` once the page's element with this id has the keyboard. A click gives it only when the
-// page has handled the click, which keys typed at once by another program may overtake.
-inline void whenFocused(WebKitWebView* view, const std::string& id, std::function<void()> then) {
+// Clicks into the page as a user does, again each second until its element with this id has the
+// keyboard, then runs `then`. The page takes a click only once it has laid the element out, and
+// gives the element the keyboard only when it has handled the click, which keys typed at once by
+// another program may overtake.
+inline void clickUntilFocused(WebKitWebView* view, const std::string& id, std::function<void()> then) {
     const std::string script = "document.activeElement && document.activeElement.id === '" + id + "' ? 'yes' : 'no'";
     auto done = std::make_shared<bool>(false);
     auto asking = std::make_shared<bool>(false);
-    every(100, [view, script, then, done, asking] {
+    every(100, [view, script, then, done, asking, polls = 0]() mutable {
+        if (!*done && polls++ % 10 == 0) click(GTK_WIDGET(view));
         if (!*done && !*asking) {
             *asking = true;
             evaluate(view, script.c_str(), [then, done, asking](const std::string& answer) {
