@@ -10,6 +10,7 @@
   const vexa = window.vexa;
   const byId = (id) => document.getElementById(id);
   const editor = byId("editor");
+  const layout = window.VostraEditorLayout.attach(editor);
   const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
@@ -191,6 +192,7 @@
     const groups = Text.splitBlocks(pieces, rowCharacters);
     editor.replaceChildren();
     editor.scrollTop = 0;
+    layout.reset();
     counted = null;
     let section = null;
     let sliceStart = performance.now();
@@ -214,22 +216,10 @@
     editor.scrollTop = 0;
   }
 
-  // The first and the last text node under `root`; null when it holds none.
-  function firstTextIn(root) {
-    return document.createTreeWalker(root, NodeFilter.SHOW_TEXT).nextNode();
-  }
-
-  function lastTextIn(root) {
-    const texts = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
-    let last = null;
-    for (let text = texts.lastChild(); text; text = texts.lastChild()) last = text;
-    return last;
-  }
-
   // Puts the caret before the first character of the editor's text (inside its first text, not
   // before the blocks: typed there, a character would start a line of its own).
   function placeCaretAtStart() {
-    getSelection().collapse(firstTextIn(editor) || editor, 0);
+    layout.select(...layout.firstPosition());
   }
 
   async function load(path, pieces, length, form) {
@@ -411,88 +401,95 @@
     }
   });
 
-  // Focused by a script or a key, the editor may get its caret before its first block, where a
-  // typed character would start a line of its own: such a caret goes into the text that follows.
-  // Moved to the end (Ctrl+End), it may get it after the line feed that ends a block, a place no
-  // line shows: it goes before that line feed, to the end of the last line shown. Both happen as
-  // soon as the caret is seen there and at the latest when a key is pressed.
+  // Focused while the window was not active, the editor may have no caret at all: it gets one
+  // at the start.
   function keepCaretInText() {
     const selection = getSelection();
-    // Focused while the window was not active, the editor may have no caret at all.
     if (document.activeElement === editor && (selection.rangeCount === 0 || !editor.contains(selection.anchorNode))) {
       placeCaretAtStart();
-      return;
     }
-    if (!selection.isCollapsed || !editor.contains(selection.anchorNode)) return;
-    let node = selection.anchorNode;
-    let offset = selection.anchorOffset;
-    if (node === editor && offset < editor.childNodes.length) {
-      const next = editor.childNodes[offset];
-      const text = next && firstTextIn(next);
-      if (text) selection.collapse(text, 0);
-      return;
-    }
-    if (node.nodeType === Node.ELEMENT_NODE && offset === node.childNodes.length) {
-      // After the last block: at the end of the last text.
-      const last = lastTextIn(node);
-      if (!last) return;
-      node = last;
-      offset = last.length;
-      if (!last.data.endsWith("\n")) selection.collapse(last, offset);
-    }
-    const endsBlock = node.nodeType === Node.TEXT_NODE && node.nextSibling === null && offset === node.length;
-    if (endsBlock && offset > 0 && node.data.endsWith("\n")) selection.collapse(node, offset - 1);
   }
-
-  // The group that holds the caret and the groups before and after it are always laid out, even
-  // when they are out of view (the caret placed by a script, or the view scrolled away): a key
-  // at a group's edge joins or splits lines across the edge only when the page knows both sides.
-  // Answers whether that laid out other groups than before.
-  let caretGroups = [];
-  function layOutAround(node) {
-    let group = node;
-    while (group && !(group.classList && group.classList.contains("group"))) group = group.parentNode;
-    if (!group || !editor.contains(group) || caretGroups[1] === group) return false;
-    const sectionOf = (g) => g.parentNode;
-    const before = group.previousElementSibling || (sectionOf(group).previousElementSibling || {}).lastElementChild;
-    const after = group.nextElementSibling || (sectionOf(group).nextElementSibling || {}).firstElementChild;
-    caretGroups.forEach((g) => g && g.classList.remove("near-caret"));
-    caretGroups = [before, group, after];
-    caretGroups.forEach((g) => g && g.classList.add("near-caret"));
-    return editor.offsetHeight >= 0;
-  }
-
-  function followCaret() {
-    const selection = getSelection();
-    if (selection.rangeCount > 0 && layOutAround(selection.focusNode)) {
-      // Placed while its group was not laid out, the caret is not where it shows: it is placed
-      // again now that the group is.
-      const { anchorNode, anchorOffset, focusNode, focusOffset } = selection;
-      selection.setBaseAndExtent(anchorNode, anchorOffset, focusNode, focusOffset);
-    }
-    keepCaretInText();
-  }
-  document.addEventListener("selectionchange", followCaret);
-  editor.addEventListener("keydown", followCaret);
-  editor.addEventListener("focus", followCaret);
+  document.addEventListener("selectionchange", keepCaretInText);
 
   // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
-  // page would look for them in groups it has not laid out.
+  // web view would look for them in groups it has not laid out.
   editor.addEventListener("keydown", (event) => {
     if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
-    const end = event.key === "End";
-    const text = end ? lastTextIn(editor) : firstTextIn(editor);
-    if (!text) return;
     event.preventDefault();
-    const offset = !end ? 0 : text.data.endsWith("\n") ? text.length - 1 : text.length;
-    layOutAround(text);
+    const end = event.key === "End";
+    const [node, offset] = end ? layout.lastPosition() : layout.firstPosition();
     const selection = getSelection();
     if (event.shiftKey && selection.rangeCount > 0) {
-      selection.extend(text, offset);
+      layout.select(selection.anchorNode, selection.anchorOffset, node, offset);
     } else {
-      selection.collapse(text, offset);
+      layout.select(node, offset);
     }
     editor.scrollTop = end ? editor.scrollHeight : 0;
+  });
+
+  // Tab writes a tab; Ctrl+Tab and Ctrl+Shift+Tab move the keyboard focus on to the next or the
+  // previous control, out of the editor too, as in a desktop text view.
+  editor.addEventListener("keydown", (event) => {
+    if (event.key !== "Tab" || event.ctrlKey || event.altKey || event.metaKey || event.shiftKey) return;
+    event.preventDefault();
+    document.execCommand("insertText", false, "\t");
+  });
+
+  function focusableControls() {
+    const candidates = document.querySelectorAll(
+      "button:not([disabled]), a[href], [contenteditable]:not([contenteditable='false']), [tabindex]:not([tabindex='-1'])",
+    );
+    return Array.from(candidates).filter((element) => element.getClientRects().length > 0);
+  }
+
+  document.addEventListener("keydown", (event) => {
+    if (event.key !== "Tab" || !event.ctrlKey || event.altKey || event.metaKey) return;
+    event.preventDefault();
+    const controls = focusableControls();
+    if (controls.length === 0) return;
+    const at = controls.indexOf(document.activeElement);
+    const step = event.shiftKey ? -1 : 1;
+    const next = at < 0 ? (event.shiftKey ? controls.length - 1 : 0) : (at + step + controls.length) % controls.length;
+    controls[next].focus();
+  });
+
+  // The editor keeps its caret and selection while another control has the keyboard, and gets
+  // them back with the focus, however the focus comes back (a key, a click on its frame, a
+  // dialog or a question that closes). A click into the text places the caret after this.
+  let leftSelection = null;
+  editor.addEventListener("blur", () => {
+    const selection = getSelection();
+    leftSelection = selection.rangeCount > 0 && editor.contains(selection.anchorNode) && editor.contains(selection.focusNode)
+      ? [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset]
+      : null;
+  });
+  editor.addEventListener("focus", () => {
+    const saved = leftSelection;
+    leftSelection = null;
+    if (saved !== null && saved.every((part) => typeof part === "number" || (part.isConnected && editor.contains(part)))) {
+      layout.select(...saved);
+    }
+    keepCaretInText();
+  });
+
+  // An undo step ends at a line break and at a pause in typing, as in desktop text editors (the
+  // web view ends one where the caret moves): setting the selection where it is ends the web
+  // view's step of typing.
+  const TYPING_PAUSE_MS = 1000;
+  let typingPause = 0;
+  function endUndoStep() {
+    clearTimeout(typingPause);
+    const selection = getSelection();
+    if (document.activeElement !== editor || selection.rangeCount === 0 || !editor.contains(selection.anchorNode)) return;
+    selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
+  }
+  editor.addEventListener("input", (event) => {
+    clearTimeout(typingPause);
+    if (event.inputType === "insertLineBreak" || event.inputType === "insertParagraph") {
+      endUndoStep();
+    } else if (event.inputType.startsWith("insert") || event.inputType.startsWith("delete")) {
+      typingPause = setTimeout(endUndoStep, TYPING_PAUSE_MS);
+    }
   });
 
   // Leaving the page (a reload, say) while the text is edited asks first.

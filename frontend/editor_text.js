@@ -32,8 +32,12 @@
   const TEXT_NODE = 3;
   const ELEMENT_NODE = 1;
 
+  // The class of an element that the editor lays out inline, in one flow of lines with its
+  // neighbours (see editor_layout.js): it starts no line of its own.
+  const JOINED = "joined";
+
   function isBlock(node) {
-    return node.nodeType === ELEMENT_NODE && BLOCK_NAMES.has(node.nodeName);
+    return node.nodeType === ELEMENT_NODE && BLOCK_NAMES.has(node.nodeName) && !node.classList.contains(JOINED);
   }
 
   // The groups of blocks that show a text given as a string or in pieces, in order: each
@@ -205,6 +209,7 @@
 
   global.VostraEditorText = Object.freeze({
     LAYOUT,
+    JOINED,
     splitBlocks,
     runsOf,
     piecesOf,

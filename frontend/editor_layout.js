@@ -1,0 +1,345 @@
+// Where the editor lays its text out, around the caret. No page here: app.js attaches it to the
+// editor element.
+//
+// The editor holds a document as sections of groups of blocks of lines (see editor_text.js): a
+// group away from the view is not laid out at all, and each block is a box of its own, so that a
+// key lays out only its block. But the web view's editing treats the edge between two boxes as
+// an edge of paragraphs of its own kind and goes wrong there (a line break deleted together with
+// the one before it, an Up that takes the caret to the start of the text), and it cannot find
+// its way through a group it has not laid out. So around the caret and the selection, as far as
+// a key reaches (a page up or down, a word, the whole selection), the blocks are laid out inline,
+// in one flow of lines as in a document that fits one block: the edges between them are open,
+// and the groups that hold them are laid out whatever the view shows. An edge closes again once
+// the caret is away and the block before it ends with a line break, where closing it changes
+// nothing that shows.
+//
+// Only classes change, never the nodes, so that the web view's own undo history keeps finding
+// what it changed. The one exception is text that editing leaves outside every block (typed where
+// a block was removed): it is wrapped in a block of its own, in one flow with a neighbour exactly
+// when it shared one with it before.
+(function (global) {
+  "use strict";
+
+  const Text = global.VostraEditorText;
+  const JOINED = Text.JOINED;
+  const NEAR = "near-caret";
+  // A selection over more blocks than this joins only the blocks around its two ends until it is
+  // edited: joining a long text into one flow lays all of it out again at every change.
+  const LONG_SELECTION_BLOCKS = 64;
+
+  function attach(editor) {
+    const isSection = (node) => node.nodeType === 1 && node.classList.contains("section");
+    const isGroup = (node) => node.nodeType === 1 && node.classList.contains("group");
+    const isBlock = (node) => node !== null && node.nodeType === 1 && node.parentNode !== null && isGroup(node.parentNode);
+
+    // Blocks whose edge with the next block is open, the elements laid out inline because of
+    // them, and the groups laid out because they hold the caret's blocks.
+    let open = new Set();
+    let joined = [];
+    let near = new Set();
+
+    function blockOf(node) {
+      for (; node !== null && node !== editor; node = node.parentNode) {
+        if (isBlock(node)) return node;
+      }
+      return null;
+    }
+
+    // The first or last block in `node` (a section, a group or a block), or null.
+    function endBlockIn(node, last) {
+      while (node !== null && !isBlock(node)) node = last ? node.lastElementChild : node.firstElementChild;
+      return node;
+    }
+
+    // The block after (or before) `block` in the text, across groups and sections.
+    function neighbour(block, after) {
+      const step = (node) => (after ? node.nextElementSibling : node.previousElementSibling);
+      if (step(block) !== null) return step(block);
+      for (let group = step(block.parentNode); ; group = step(group)) {
+        if (group === null) {
+          const section = step(block.parentNode.parentNode);
+          if (section === null) return null;
+          group = after ? section.firstElementChild : section.lastElementChild;
+          if (group === null) return null;
+        }
+        const found = endBlockIn(group, !after);
+        if (found !== null) return found;
+      }
+    }
+
+    function lineCount(block) {
+      const text = block.textContent;
+      let lines = block.getElementsByTagName("br").length;
+      for (let at = text.indexOf("\n"); at >= 0; at = text.indexOf("\n", at + 1)) lines++;
+      return lines;
+    }
+
+    function pageLines() {
+      const lineHeight = parseFloat(getComputedStyle(editor).lineHeight) || 20;
+      return Math.ceil(editor.clientHeight / lineHeight) + 2;
+    }
+
+    // Whether the edge after `block` may close: the block shows lines that end with a line
+    // break, and nothing lies between it and the next block.
+    function mayClose(block) {
+      const next = neighbour(block, true);
+      if (next === null) return true;
+      if (block.parentNode === next.parentNode) {
+        if (block.nextSibling !== next) return false;
+      } else {
+        const group = block.parentNode;
+        const nextGroup = next.parentNode;
+        if (block.nextSibling !== null || next.previousSibling !== null) return false;
+        if (group.parentNode === nextGroup.parentNode) {
+          if (group.nextSibling !== nextGroup) return false;
+        } else if (group.nextSibling !== null || nextGroup.previousSibling !== null ||
+                   group.parentNode.nextSibling !== nextGroup.parentNode) {
+          return false;
+        }
+      }
+      let last = null;
+      for (let child = block.firstChild; child !== null; child = child.nextSibling) {
+        if (child.nodeType === Node.TEXT_NODE) {
+          if (child.length > 0) last = child;
+        } else if (child.nodeName === "BR") {
+          last = child;
+        } else {
+          return false;
+        }
+      }
+      return last === null || last.nodeName === "BR" || last.data.endsWith("\n");
+    }
+
+    // Lays the blocks of `keep` (each with its edge to the next open) and of any edge that may
+    // not close yet inline, and the groups of `groups` out whatever the view shows.
+    function apply(keep, groups) {
+      const next = new Set(keep);
+      for (const block of open) {
+        if (editor.contains(block) && !keep.has(block) && !mayClose(block)) next.add(block);
+      }
+      const elements = new Set();
+      for (const block of next) {
+        const after = neighbour(block, true);
+        if (after === null) continue;
+        elements.add(block).add(after);
+        // An edge between groups or sections lays out inline the groups (and sections) on both sides.
+        for (let a = block.parentNode, b = after.parentNode; a !== b && a !== editor; a = a.parentNode, b = b.parentNode) {
+          elements.add(a).add(b);
+        }
+      }
+      for (const element of joined) if (!elements.has(element)) element.classList.remove(JOINED);
+      for (const element of elements) element.classList.add(JOINED);
+      joined = [...elements];
+      open = next;
+      for (const group of near) if (!groups.has(group)) group.classList.remove(NEAR);
+      for (const group of groups) group.classList.add(NEAR);
+      near = groups;
+    }
+
+    // The blocks that the keys may reach from a selection between `first` and `last`: the
+    // selection's own, and before and after it a page of lines and a word at the least.
+    function reach(first, last, whole) {
+      const keep = new Set();
+      const groups = new Set();
+      const lines = pageLines();
+      const extend = (from, after) => {
+        let block = from;
+        for (let count = 0, word = false; count < lines || !word; ) {
+          const step = neighbour(block, after);
+          if (step === null) break;
+          block = step;
+          count += lineCount(block);
+          word = word || /\S/.test(block.textContent);
+        }
+        return block;
+      };
+      const add = (from, to) => {
+        for (let block = from; block !== null; block = neighbour(block, true)) {
+          groups.add(block.parentNode);
+          if (block === to) break;
+          keep.add(block);
+        }
+      };
+      if (whole) {
+        add(extend(first, false), extend(first, true));
+        add(extend(last, false), extend(last, true));
+      } else {
+        add(extend(first, false), extend(last, true));
+      }
+      return { keep, groups };
+    }
+
+    function sameSet(a, b) {
+      if (a.size !== b.size) return false;
+      for (const item of a) if (!b.has(item)) return false;
+      return true;
+    }
+
+    // How many blocks lie from `first` to `last`, counting no further than `limit`.
+    function blocksBetween(first, last, limit) {
+      let count = 1;
+      for (let block = first; block !== last && block !== null && count <= limit; block = neighbour(block, true)) count++;
+      return count;
+    }
+
+    // Lays out inline what the keys may reach from `range`. A long selection that no edit
+    // follows (`editing` false), or one of the whole text, joins only around its ends.
+    function follow(range, editing = false) {
+      const first = blockOf(range.startContainer.childNodes[range.startOffset] || range.startContainer) ||
+                    blockOf(range.startContainer);
+      const last = blockOf(range.endContainer);
+      if (first === null || last === null) return;
+      const whole = first !== last && (!editing || isWhole(range)) &&
+                    (isWhole(range) || blocksBetween(first, last, LONG_SELECTION_BLOCKS) > LONG_SELECTION_BLOCKS);
+      const { keep, groups } = reach(first, last, whole);
+      if (sameSet(keep, open) && sameSet(groups, near)) return;
+      apply(keep, groups);
+      // Laid out now, so that the key that follows finds the new flow.
+      void editor.offsetHeight;
+    }
+
+    function followSelection(editing = false) {
+      const selection = getSelection();
+      if (selection.rangeCount === 0 || !editor.contains(selection.getRangeAt(0).commonAncestorContainer)) return;
+      keepBeforeEnd(selection);
+      follow(selection.getRangeAt(0), editing);
+    }
+
+    // A caret after the text's last position (after the line feed that ends the last block, or
+    // after the line break that holds an empty last line open) stands where no line shows, and
+    // a character typed there would start a line of its own: it goes to the last position.
+    function keepBeforeEnd(selection) {
+      if (!selection.isCollapsed) return;
+      const [node, offset] = lastPosition();
+      const end = document.createRange();
+      end.setStart(node, offset);
+      if (end.comparePoint(selection.anchorNode, selection.anchorOffset) > 0) selection.collapse(node, offset);
+    }
+
+    // The first or last text or line break under `root`, or null.
+    function leaf(root, last) {
+      let node = last ? root.lastChild : root.firstChild;
+      while (node !== null) {
+        if ((node.nodeType === Node.TEXT_NODE && node.length > 0) || node.nodeName === "BR") return node;
+        if (node.nodeType === Node.ELEMENT_NODE && node.firstChild !== null) {
+          node = last ? node.lastChild : node.firstChild;
+          continue;
+        }
+        while (node !== root && (last ? node.previousSibling : node.nextSibling) === null) node = node.parentNode;
+        if (node === root) return null;
+        node = last ? node.previousSibling : node.nextSibling;
+      }
+      return null;
+    }
+
+    const before = (node) => [node.parentNode, Array.prototype.indexOf.call(node.parentNode.childNodes, node)];
+
+    // The place before the first character, and after the last: before a final line feed, which
+    // ends a block without starting a line.
+    function firstPosition() {
+      const node = leaf(editor, false);
+      if (node === null) return [editor, 0];
+      return node.nodeType === Node.TEXT_NODE ? [node, 0] : before(node);
+    }
+
+    function lastPosition() {
+      const node = leaf(editor, true);
+      if (node === null) return [editor, editor.childNodes.length];
+      if (node.nodeType !== Node.TEXT_NODE) return before(node);
+      return [node, node.data.endsWith("\n") ? node.length - 1 : node.length];
+    }
+
+    function isWhole(range) {
+      const [startNode, startOffset] = firstPosition();
+      const [endNode, endOffset] = lastPosition();
+      return range.comparePoint(startNode, startOffset) === 0 && range.comparePoint(endNode, endOffset) === 0 &&
+             range.startContainer !== range.endContainer;
+    }
+
+    // Selects from the anchor to the focus, once what the selection reaches is laid out (a
+    // selection placed in text that is not laid out is not where it shows).
+    function select(anchorNode, anchorOffset, focusNode = anchorNode, focusOffset = anchorOffset) {
+      const range = document.createRange();
+      range.setStart(anchorNode, anchorOffset);
+      range.setEnd(focusNode, focusOffset);
+      if (range.collapsed && (anchorNode !== focusNode || anchorOffset !== focusOffset)) {
+        range.setStart(focusNode, focusOffset);
+        range.setEnd(anchorNode, anchorOffset);
+      }
+      follow(range);
+      getSelection().setBaseAndExtent(anchorNode, anchorOffset, focusNode, focusOffset);
+    }
+
+    // Wraps text and line breaks that lie outside every block in a block of their own.
+    function adoptStrays() {
+      const parents = [[editor, "section"]];
+      for (const section of editor.children) {
+        if (!isSection(section)) continue;
+        parents.push([section, "group"]);
+        for (const group of section.children) if (isGroup(group)) parents.push([group, null]);
+      }
+      const selection = getSelection();
+      const saved = selection.rangeCount > 0
+        ? [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset]
+        : null;
+      let wrapped = false;
+      for (const [parent, kind] of parents) {
+        const isPart = (node) => node.nodeType === Node.ELEMENT_NODE &&
+          (kind === null ? node.nodeName === "DIV" : node.classList.contains(kind));
+        for (let node = parent.firstChild; node !== null; ) {
+          if (isPart(node) || (node.nodeType === Node.TEXT_NODE && node.length === 0)) {
+            node = node.nextSibling;
+            continue;
+          }
+          const previous = node.previousSibling !== null && isPart(node.previousSibling) ? node.previousSibling : null;
+          const block = document.createElement("div");
+          let top = block;
+          for (const name of kind === null ? [] : kind === "group" ? ["group"] : ["group", "section"]) {
+            const wrapper = document.createElement("div");
+            wrapper.className = name;
+            wrapper.appendChild(top);
+            top = wrapper;
+          }
+          parent.insertBefore(top, node);
+          while (node !== null && !isPart(node)) {
+            const next = node.nextSibling;
+            block.appendChild(node);
+            node = next;
+          }
+          // It shared a flow with a neighbour that is laid out inline.
+          if (previous !== null && previous.classList.contains(JOINED)) open.add(endBlockIn(previous, true));
+          if (node !== null && node.classList.contains(JOINED)) open.add(block);
+          wrapped = true;
+        }
+      }
+      if (wrapped && saved !== null && saved[0].isConnected && saved[2].isConnected) {
+        selection.setBaseAndExtent(...saved);
+      }
+      return wrapped;
+    }
+
+    // Forgets the layout of a text that was replaced.
+    function reset() {
+      open = new Set();
+      joined = [];
+      near = new Set();
+    }
+
+    const isEditingKey = (event) =>
+      (event.key.length === 1 && !event.ctrlKey && !event.metaKey) ||
+      ["Enter", "Backspace", "Delete", "Tab"].includes(event.key) ||
+      (event.ctrlKey && !event.altKey && ["v", "x", "V", "X"].includes(event.key));
+
+    editor.addEventListener("keydown", (event) => followSelection(isEditingKey(event)), true);
+    editor.addEventListener("beforeinput", () => followSelection(true));
+    editor.addEventListener("input", () => {
+      if (adoptStrays()) apply(new Set(open), new Set(near));
+      followSelection();
+    });
+    document.addEventListener("selectionchange", () => followSelection());
+
+    return { select, firstPosition, lastPosition, reset, followSelection };
+  }
+
+  global.VostraEditorLayout = Object.freeze({ attach });
+})(window);
