@@ -264,16 +264,6 @@ std::vector<std::pair<guint, guint>> keyPresses(const Key& key) {
     return {};
 }
 
-// Set once the page is loaded: the editor in a monospaced font with lines 20 pixels high, and a
-// count of the keys the page has seen.
-constexpr const char* kSetUpScript = R"JS((() => {
-  const editor = document.getElementById("editor");
-  editor.style.font = "16px/20px 'DejaVu Sans Mono'";
-  window.keysSeen = 0;
-  addEventListener("keydown", () => keysSeen++, true);
-  return "set";
-})())JS";
-
 // The lines a page moves: the web view's scroll step for the editor's height (four fifths of it,
 // rounded) in whole lines. Then the characters of the session that do not take one column each
 // in the editor's font (a tab four), which the model's columns need.
@@ -487,7 +477,9 @@ TEST(GtkSerialFrontEndEditing, RandomSessionsEditAndMoveAsAPlainTextEditorDoes) 
     every(100, [&] {
         Program program{mainWebView()};
         if (program.view == nullptr) return true;
-        if (program.waitFor(pageReady(), std::chrono::seconds(30)) && program.ask(kSetUpScript) == "set") {
+        if (program.waitFor(pageReady(), std::chrono::seconds(30)) &&
+            program.ask(std::string(kCountKeys)) == "counting" &&
+            program.ask(std::string(kMonospacedEditor)) == "monospaced") {
             for (std::uint32_t seed : kSeeds) {
                 const auto start = std::chrono::steady_clock::now();
                 std::string failure = runSession(program, place.path(), seed);

@@ -163,6 +163,14 @@ inline std::string textOf(std::string_view id) {
 // The text the editor shows.
 inline constexpr std::string_view kEditorText = "VostraEditorText.readText(document.getElementById('editor'))";
 
+// Counts the keys the page sees (`keysSeen`), wherever the focus is in it: a test waits for that
+// count before it looks at what its keys did.
+inline constexpr std::string_view kCountKeys =
+    "window.keysSeen = 0, addEventListener('keydown', () => keysSeen++, true), 'counting'";
+// Lays the editor's text out in a monospaced font in lines 20 pixels high, so that a test can tell
+// where a caret key goes by columns.
+inline constexpr std::string_view kMonospacedEditor =
+    "document.getElementById('editor').style.font = \"16px/20px 'DejaVu Sans Mono'\", 'monospaced'";
 // Replaces the editor's text with `text` as a paste over everything would.
 inline std::string typeText(std::string_view text) {
     return "(() => { const e = document.getElementById('editor'); const t = " + std::string(text) +
