@@ -6,169 +6,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include <signal.h>
-
-#include "gtk_harness.hpp"
-#include "gtk_widgets.hpp"
 #include "screen_input.hpp"
 #include "screen_reader.hpp"
-#include "startup/startup.hpp"
 #include "support/temp_folder.hpp"
-#include "web_page.hpp"
+#include "vostra_studio.hpp"
 
 namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contentsOf(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-// Answers the dialog on screen once the chooser had time to show where it is.
-void acceptLater(GtkDialog* dialog) {
-    g_object_ref(dialog);
-    g_timeout_add(
-        600,
-        [](gpointer data) {
-            gtk_dialog_response(GTK_DIALOG(data), GTK_RESPONSE_ACCEPT);
-            g_object_unref(data);
-            return G_SOURCE_REMOVE;
-        },
-        dialog);
-}
-
-// Scripts asked of the main page one at a time: `waiting` holds while an answer is on its way.
-struct PageQuestions {
-    bool waiting = false;
-
-    void ask(const std::string& script, std::function<void(const std::string&)> then) {
-        waiting = true;
-        evaluate(mainWebView(), script.c_str(), [this, then](std::string answer) {
-            waiting = false;
-            then(answer);
-        });
-    }
-};
-
-// The program's system, as if it ran from the bundle the build laid out: its front-end is there.
-StartupSystem bundledSystem() {
-    StartupSystem system = processStartupSystem(standin::gtkStandIn());
-    system.executablePath = KELVO_BUNDLE_DIR "/Contents/MacOS/vostra-studio";
-    return system;
-}
-
-// Cancels every dialog on screen; answers whether there was one.
-bool closeShownDialogs() {
-    GList* toplevels = gtk_window_list_toplevels();
-    bool closed = false;
-    for (GList* item = toplevels; item != nullptr; item = item->next) {
-        if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_CANCEL);
-            closed = true;
-        }
-    }
-    g_list_free(toplevels);
-    return closed;
-}
-
-// What a user does to the program, as steps run one after another on its main loop every 100 ms:
-// a step is tried again until it is done. Page steps evaluate a script in the page; `until`
-// waits for a condition of the page to hold; `then` runs a step of the test's own. The program
-// ends (by SIGTERM, its own way) after the last step or after 60 s.
-class UserSteps {
-public:
-    UserSteps& page(std::string script) {
-        steps_.push_back({std::move(script), false, nullptr});
-        return *this;
-    }
-    UserSteps& until(std::string condition) {
-        steps_.push_back({"String(" + condition + ")", true, nullptr});
-        return *this;
-    }
-    UserSteps& then(std::function<bool()> step) {
-        steps_.push_back({{}, false, std::move(step)});
-        return *this;
-    }
-    // Keeps a page value for the test to look at afterwards.
-    UserSteps& read(std::string script, std::string& into) {
-        std::string* target = &into;
-        return then([this, script = std::move(script), target] {
-                   evaluate(mainWebView(), script.c_str(), [this, target](const std::string& value) {
-                       *target = value;
-                       read_ = true;
-                   });
-                   return true;
-               })
-            .then([this] { return std::exchange(read_, false); });
-    }
-
-    // Runs the program through the steps; answers how many were done.
-    std::size_t runProgram() {
-        int polls = 0;
-        every(100, [&] {
-            if (++polls > 600 || at_ == steps_.size()) {
-                // A dialog left open would hold the program's end back: it is cancelled first.
-                if (closeShownDialogs()) return true;
-                kill(getpid(), SIGTERM);
-                return false;
-            }
-            if (mainWebView() == nullptr || questions_.waiting) return true;
-            Step& step = steps_[at_];
-            if (step.native) {
-                if (step.native()) ++at_;
-                return true;
-            }
-            questions_.ask(step.script, [this, waits = step.waits](const std::string& answer) {
-                if (!waits || answer == "true") ++at_;
-            });
-            return true;
-        });
-        EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
-        return at_;
-    }
-
-    [[nodiscard]] std::size_t size() const { return steps_.size(); }
-
-private:
-    struct Step {
-        std::string script;
-        bool waits = false;
-        std::function<bool()> native;
-    };
-    std::vector<Step> steps_;
-    std::size_t at_ = 0;
-    PageQuestions questions_;
-    bool read_ = false;
-};
-
-// Page scripts the steps use.
-std::string pageReady() { return "typeof vexa === 'object' && document.readyState === 'complete'"; }
-std::string clickButton(std::string_view id) {
-    return "document.getElementById('" + std::string(id) + "').click(), 'clicked'";
-}
-std::string shown(std::string_view id) { return "!document.getElementById('" + std::string(id) + "').hidden"; }
-std::string textOf(std::string_view id) { return "document.getElementById('" + std::string(id) + "').textContent"; }
-// The text the editor shows.
-constexpr std::string_view kEditorText = "VostraEditorText.readText(document.getElementById('editor'))";
-// Replaces the editor's text with `text` as a paste over everything would.
-std::string typeText(std::string_view text) {
-    return "(() => { const e = document.getElementById('editor'); const t = " + std::string(text) +
-           "; e.focus(); getSelection().selectAllChildren(e); document.execCommand('insertText', false, t);"
-           " return 'typed'; })()";
-}
-std::string dropFile(const fs::path& path) {
-    return "vexa._emit('drop:files', {paths: ['" + path.string() + "']}), 'dropped'";
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -335,30 +184,6 @@ TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfT
     const std::string kept = "the notes\r\nas they were \xC3\xA9\n";
     writeFile(notes, kept);
 
-    // The user types the name into the save dialog of the folder and saves. The chooser may
-    // complete a name it sees in the folder once the folder is read; the test waits until its
-    // name stays the one typed.
-    auto answerChooserWith = [&](const char* name) {
-        auto steady = std::make_shared<int>(-1);
-        return [&folder, name, steady] {
-            GtkDialog* dialog = shownFileChooser();
-            if (dialog == nullptr) return false;
-            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-            if (*steady < 0) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
-            gchar* current = gtk_file_chooser_get_current_name(chooser);
-            const bool typed = current != nullptr && std::string_view(current) == name;
-            g_free(current);
-            if (!typed) {
-                gtk_file_chooser_set_current_name(chooser, name);
-                *steady = 0;
-                return false;
-            }
-            if (++*steady < 5) return false;
-            *steady = -1;
-            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
-            return true;
-        };
-    };
     std::string question;
     std::string afterRefusal;
     std::string status;
@@ -366,7 +191,7 @@ TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfT
     steps.until(pageReady())
         .page(typeText("'new words'"))
         .page(clickButton("save-as-button"))
-        .then(answerChooserWith("notes"))
+        .then(answerSaveDialog(folder, "notes"))
         .until(shown("confirm-bar"))
         .read(textOf("confirm-text"), question)
         .page(clickButton("confirm-no"))
@@ -376,7 +201,7 @@ TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfT
             return true;
         })
         .page(clickButton("save-as-button"))
-        .then(answerChooserWith("notes"))
+        .then(answerSaveDialog(folder, "notes"))
         .until(shown("confirm-bar"))
         .page(clickButton("confirm-yes"))
         .until(textOf("status-text") + ".startsWith('Saved')")
@@ -417,34 +242,6 @@ bool pressButtonIn(GtkWidget* root, std::string_view label) {
     });
     if (button == nullptr) return false;
     gtk_button_clicked(GTK_BUTTON(button));
-    return true;
-}
-
-// Keys as the X server delivers them to the program's window, with the key's code (the page's
-// editing keys are found by it); the web view holds the focus.
-bool pressKeys(std::initializer_list<std::pair<guint, guint>> keys) {
-    WebKitWebView* view = mainWebView();
-    if (view == nullptr) return false;
-    gtk_widget_grab_focus(GTK_WIDGET(view));
-    GdkDisplay* display = gdk_display_get_default();
-    for (auto [keyval, state] : keys) {
-        GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)))));
-        event->key.keyval = keyval;
-        event->key.state = state;
-        event->key.time = GDK_CURRENT_TIME;
-        GdkKeymapKey* codes = nullptr;
-        gint count = 0;
-        if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) &&
-            count > 0) {
-            event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
-            event->key.group = static_cast<guint8>(codes[0].group);
-        }
-        g_free(codes);
-        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
-        gdk_event_put(event);
-        gdk_event_free(event);
-    }
     return true;
 }
 
@@ -638,14 +435,6 @@ std::string numberedLines(int lines) {
     return text;
 }
 
-// The Edit menu's item of the program's menu bar.
-GtkWidget* editMenuItem(std::string_view label) {
-    WebKitWebView* view = mainWebView();
-    if (view == nullptr) return nullptr;
-    GtkWidget* edit = itemLabelled(findOfType(gtk_widget_get_toplevel(GTK_WIDGET(view)), GTK_TYPE_MENU_BAR), "Edit");
-    return edit != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(edit)), label) : nullptr;
-}
-
 // A page script that puts the caret in the first text of the editor's section `section`, group
 // `group`, block `block` (a property of the group's element), `offset` units from its start (from
 // its end when negative), and answers that text's first line.
@@ -761,33 +550,6 @@ TEST(GtkFrontEnd, EditingAcrossTheBlocksOfALongDocumentKeepsEveryCharacter) {
     EXPECT_EQ(typedAtEnd, original + "x");
     EXPECT_EQ(backHome, "0");
     EXPECT_EQ(contentsOf(path), original + "x");
-}
-
-// Puts plain text on the clipboard as another program would, with HTML beside it when `html` is
-// given (as a browser offers a copied part of a page).
-void offerOnClipboard(const std::string& text, const std::string& html = {}) {
-    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-    if (html.empty()) {
-        gtk_clipboard_set_text(clipboard, text.c_str(), static_cast<gint>(text.size()));
-        return;
-    }
-    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("text/html"), 0, 0},
-                                              {const_cast<gchar*>("UTF8_STRING"), 0, 1},
-                                              {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 1}};
-    gtk_clipboard_set_with_data(
-        clipboard, kTargets, 3,
-        [](GtkClipboard*, GtkSelectionData* data, guint kind, gpointer owner) {
-            const auto* offered = static_cast<std::pair<std::string, std::string>*>(owner);
-            if (kind == 0) {
-                gtk_selection_data_set(data, gdk_atom_intern_static_string("text/html"), 8,
-                                       reinterpret_cast<const guchar*>(offered->second.data()),
-                                       static_cast<gint>(offered->second.size()));
-            } else {
-                gtk_selection_data_set_text(data, offered->first.c_str(), static_cast<gint>(offered->first.size()));
-            }
-        },
-        [](GtkClipboard*, gpointer owner) { delete static_cast<std::pair<std::string, std::string>*>(owner); },
-        new std::pair<std::string, std::string>(text, html));
 }
 
 // A page script that selects `from` to `to` in the first text of the editor.

@@ -5,6 +5,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -68,6 +69,26 @@ inline void evaluate(WebKitWebView* view, const char* script, std::function<void
             (*then)(text);
         },
         done);
+}
+
+// Runs the main loop (from inside a step of it, as a modal dialog does) until `done` holds or
+// `limit` passed; answers whether `done` held.
+inline bool pumpUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(500);
+    }
+    return true;
+}
+
+// The string value of `script` evaluated in the page, waited for on the main loop; empty on
+// failure or after ten seconds.
+inline std::string evaluateNow(WebKitWebView* view, const std::string& script) {
+    auto answer = std::make_shared<std::pair<bool, std::string>>();
+    evaluate(view, script.c_str(), [answer](const std::string& text) { *answer = {true, text}; });
+    pumpUntil([&] { return answer->first; }, std::chrono::seconds(10));
+    return answer->second;
 }
 
 // Clicks into the page as a user does, again each second until its element with this id has the

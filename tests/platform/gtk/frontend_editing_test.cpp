@@ -1,0 +1,383 @@
+// Vostra Studio's editor keeps the user's place, with real keys in the real program, each case
+// read back from the saved file: keys at the edges of the blocks and groups that hold a document
+// give the text a plain-text editor gives; Tab inserts a tab and Ctrl+Tab moves the keyboard on;
+// focus that comes back puts the caret where it was; an undo step is the size a writer expects
+// (label "gtk").
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.hpp"
+#include "vostra_studio.hpp"
+
+namespace kelvo {
+namespace {
+
+namespace fs = std::filesystem;
+using Keys = std::vector<std::pair<guint, guint>>;
+
+// The key presses of a notation: GDK key names, a single character typed as itself, "Ctrl+" and
+// "Shift+" before a key, "*N" after it for N presses, separated by spaces.
+Keys parseKeys(const std::string& notation) {
+    Keys keys;
+    std::size_t at = 0;
+    while (at < notation.size()) {
+        std::size_t end = notation.find(' ', at);
+        if (end == std::string::npos) end = notation.size();
+        std::string word = notation.substr(at, end - at);
+        at = end + 1;
+        if (word.empty()) continue;
+        int count = 1;
+        if (const std::size_t star = word.find('*'); star != std::string::npos && star > 0) {
+            count = std::stoi(word.substr(star + 1));
+            word.resize(star);
+        }
+        guint state = 0;
+        for (auto [prefix, mask] :
+             {std::pair<std::string, guint>{"Ctrl+", GDK_CONTROL_MASK}, {"Shift+", GDK_SHIFT_MASK}}) {
+            if (word.size() > prefix.size() && word.starts_with(prefix)) {
+                state |= mask;
+                word.erase(0, prefix.size());
+            }
+        }
+        const guint keyval =
+            word.size() == 1 ? gdk_unicode_to_keyval(static_cast<guchar>(word[0])) : gdk_keyval_from_name(word.c_str());
+        EXPECT_NE(keyval, static_cast<guint>(GDK_KEY_VoidSymbol)) << word;
+        for (int i = 0; i < count; ++i) keys.emplace_back(keyval, state);
+    }
+    return keys;
+}
+
+// A key for each character of `text` ("\n" is Enter, "\t" Tab, "\b" Backspace).
+Keys typing(std::string_view text) {
+    Keys keys;
+    for (char c : text) {
+        keys.emplace_back(c == '\n'   ? GDK_KEY_Return
+                          : c == '\t' ? GDK_KEY_Tab
+                          : c == '\b' ? GDK_KEY_BackSpace
+                                      : gdk_unicode_to_keyval(static_cast<guchar>(c)),
+                          0);
+    }
+    return keys;
+}
+
+// Waits `seconds` on the main loop: a pause in typing.
+std::function<bool()> pause(double seconds) {
+    auto start = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+    return [start, seconds] {
+        if (!*start) *start = std::chrono::steady_clock::now();
+        return std::chrono::steady_clock::now() - **start > std::chrono::duration<double>(seconds);
+    };
+}
+
+// Presses keys as the X server delivers them and waits until the page has seen them all (the
+// page counts them: see kCountKeys).
+struct Keyboard {
+    int pressed = 0;
+
+    void press(UserSteps& steps, Keys keys) {
+        pressed += static_cast<int>(keys.size());
+        steps.then([keys] { return pressKeys(keys); }).until("keysSeen >= " + std::to_string(pressed));
+    }
+
+    // A key of the menu bar's (Ctrl+Z, Ctrl+Shift+Z): the window takes it, not the page, which
+    // undoes or redoes at once.
+    static void pressMenuKey(UserSteps& steps, guint keyval, guint state) {
+        steps.then([=] { return pressKeys({{keyval, state}}); }).then(pause(0.5));
+    }
+};
+
+// The text of a quoted string with C escapes.
+std::string unquoted(std::string_view quoted) {
+    std::string text;
+    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+        if (quoted[i] != '\\') {
+            text += quoted[i];
+            continue;
+        }
+        const char escaped = quoted[++i];
+        text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped == 'r' ? '\r' : escaped;
+    }
+    return text;
+}
+
+// The documents of the table: lines "L000" on, or 2,000 lines of 37 bytes.
+std::string documentNamed(std::string_view name) {
+    std::string text;
+    char line[64];
+    if (name == "L2000") {
+        for (int i = 0; i < 2000; ++i) {
+            std::snprintf(line, sizeof line, "L%04d the quick brown fox jumps over it", i);
+            text += std::string(line, 36) + "\n";
+        }
+        return text;
+    }
+    const int lines = name == "A137" ? 137 : 120;
+    for (int i = 0; i < lines; ++i) {
+        std::snprintf(line, sizeof line, "L%03d\n", i);
+        text += name == "A2" && i == 49 ? "\n" : line;
+    }
+    return text;
+}
+
+struct Row {
+    std::string document;
+    std::string keys;
+    std::string before;
+    std::string after;
+};
+
+std::vector<Row> rowsOf(const fs::path& table) {
+    std::vector<Row> rows;
+    std::ifstream file(table);
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t bar = line.find(" | ");
+        const std::size_t secondBar = line.find(" | ", bar + 3);
+        const std::size_t arrow = line.find(" => ", secondBar);
+        EXPECT_TRUE(bar != std::string::npos && secondBar != std::string::npos && arrow != std::string::npos) << line;
+        if (arrow == std::string::npos) continue;
+        rows.push_back({line.substr(0, bar), line.substr(bar + 3, secondBar - bar - 3),
+                        unquoted(line.substr(secondBar + 3, arrow - secondBar - 3)), unquoted(line.substr(arrow + 4))});
+    }
+    return rows;
+}
+
+// Each row of the table in a document of its own, opened, keyed and saved in one run of the
+// program.
+TEST(GtkFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainTextEditorGives) {
+    testing::TempFolder place;
+    const std::vector<Row> rows = rowsOf(fs::path(KELVO_TEST_DATA_DIR) / "editor/keys_at_block_edges.txt");
+    ASSERT_FALSE(rows.empty());
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    std::vector<fs::path> paths;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string name = "row" + std::to_string(i + 1) + ".vrs";
+        paths.push_back(place.path(name));
+        writeFile(paths.back(), documentNamed(rows[i].document));
+        steps.page(dropFile(paths.back()))
+            .until(textOf("status-text") + " === 'Opened " + name + "'")
+            .page("document.getElementById('editor').focus(), 'focused'");
+        // "ScrollToMiddle" scrolls the editor to the middle of the document, as the scroll bar
+        // dragged there would.
+        std::string keys = rows[i].keys + " ";
+        for (std::size_t at = keys.find("ScrollToMiddle "); at != std::string::npos;
+             at = keys.find("ScrollToMiddle ")) {
+            keyboard.press(steps, parseKeys(keys.substr(0, at)));
+            steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
+                .then(pause(0.3));
+            keys.erase(0, at + 15);
+        }
+        keyboard.press(steps, parseKeys(keys));
+        keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
+        steps.until(textOf("status-text") + ".startsWith('Saved " + name + "')");
+    }
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::string expected = documentNamed(rows[i].document);
+        const std::size_t at = expected.find(rows[i].before);
+        ASSERT_NE(at, std::string::npos) << rows[i].before;
+        ASSERT_EQ(expected.find(rows[i].before, at + 1), std::string::npos) << rows[i].before;
+        expected.replace(at, rows[i].before.size(), rows[i].after);
+        const std::string saved = contentsOf(paths[i]);
+        std::size_t same = 0;
+        while (same < saved.size() && same < expected.size() && saved[same] == expected[same]) ++same;
+        const std::size_t from = same < 16 ? 0 : same - 16;
+        EXPECT_TRUE(saved == expected) << rows[i].document << " | " << rows[i].keys
+                                       << ": the saved file differs at byte " << same << ": \""
+                                       << saved.substr(from, 40) << "\" where \"" << expected.substr(from, 40) << "\"";
+    }
+}
+
+// Which element has the keyboard: the editor, or another control of the page.
+constexpr std::string_view kFocused =
+    "(e => e === document.getElementById('editor') ? 'editor' : e ? e.id || e.tagName : 'nothing')"
+    "(document.activeElement)";
+
+// Tab in the editor inserts a tab character; Ctrl+Tab and Ctrl+Shift+Tab move the keyboard out of
+// it to the next or the previous control, and back; the typing goes on where it was.
+TEST(GtkFrontEndEditing, TabInsertsATabAndCtrlTabMovesTheKeyboardOnAndBack) {
+    testing::TempFolder place;
+    std::string tabbed, forward, backAgain, backward, forwardAgain;
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady()).page(std::string(kCountKeys)).page("document.getElementById('editor').focus(), 'f'");
+    keyboard.press(steps, typing("first line\nsecond\tLOST\t"));
+    steps.read(std::string(kEditorText) + " + '|' + " + std::string(kFocused), tabbed);
+    keyboard.press(steps, {{GDK_KEY_Tab, GDK_CONTROL_MASK}});
+    steps.read(std::string(kFocused), forward);
+    keyboard.press(steps, {{GDK_KEY_ISO_Left_Tab, GDK_CONTROL_MASK | GDK_SHIFT_MASK}});
+    steps.read(std::string(kFocused), backAgain);
+    keyboard.press(steps, typing("X"));
+    keyboard.press(steps, {{GDK_KEY_ISO_Left_Tab, GDK_CONTROL_MASK | GDK_SHIFT_MASK}});
+    steps.read(std::string(kFocused), backward);
+    keyboard.press(steps, {{GDK_KEY_Tab, GDK_CONTROL_MASK}});
+    steps.read(std::string(kFocused), forwardAgain);
+    keyboard.press(steps, typing("Y"));
+    keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
+    steps.then(answerSaveDialog(place.path(), "tabs")).until(textOf("status-text") + ".startsWith('Saved')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(tabbed, "first line\nsecond\tLOST\t|editor");
+    EXPECT_NE(forward, "editor") << "Ctrl+Tab";
+    EXPECT_EQ(backAgain, "editor") << "Ctrl+Shift+Tab after Ctrl+Tab";
+    EXPECT_NE(backward, "editor") << "Ctrl+Shift+Tab";
+    EXPECT_EQ(forwardAgain, "editor") << "Ctrl+Tab after Ctrl+Shift+Tab";
+    EXPECT_EQ(contentsOf(place.path("tabs.vrs")), "first line\nsecond\tLOST\tXY");
+    std::printf("Ctrl+Tab from the editor went to %s, Ctrl+Shift+Tab to %s\n", forward.c_str(), backward.c_str());
+}
+
+// Whenever the editor gets the keyboard back (after Ctrl+Tab and Ctrl+Shift+Tab, the "Replace
+// it?" bar's Cancel, a menu opened and closed, the discard question's Cancel), the next key lands
+// where the caret was: each digit typed after one of them follows the one typed before it.
+TEST(GtkFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
+    testing::TempFolder place;
+    const fs::path document = place.path("focus.vrs");
+    writeFile(document, "alpha\nbeta\ngamma\n");
+    writeFile(place.path("notes.vrs"), "kept");
+    std::string afterKeys, afterReplaceBar, afterMenu, afterDiscardQuestion;
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(std::string(kCountKeys))
+        .page(dropFile(document))
+        .until(textOf("status-text") + " === 'Opened focus.vrs'")
+        .page("document.getElementById('editor').focus(), 'f'");
+    keyboard.press(steps, parseKeys("Ctrl+Home Down End 1"));
+    // Away by keys and back.
+    keyboard.press(steps, {{GDK_KEY_Tab, GDK_CONTROL_MASK}, {GDK_KEY_ISO_Left_Tab, GDK_CONTROL_MASK | GDK_SHIFT_MASK}});
+    keyboard.press(steps, typing("2"));
+    steps.read(std::string(kEditorText), afterKeys);
+    // Save As onto "notes", whose ".vrs" exists: Cancel in the "Replace it?" bar.
+    keyboard.press(steps, {{GDK_KEY_S, GDK_CONTROL_MASK | GDK_SHIFT_MASK}});
+    steps.then(answerSaveDialog(place.path(), "notes"))
+        .until(shown("confirm-bar"))
+        .page(clickButton("confirm-no"))
+        .until(textOf("status-text") + " === 'Save cancelled'");
+    keyboard.press(steps, typing("3"));
+    steps.read(std::string(kEditorText), afterReplaceBar);
+    // The Edit menu opened from the menu bar and closed.
+    auto menuBar = [] {
+        WebKitWebView* view = mainWebView();
+        return GTK_MENU_SHELL(findOfType(gtk_widget_get_toplevel(GTK_WIDGET(view)), GTK_TYPE_MENU_BAR));
+    };
+    steps
+        .then([&] {
+            GtkWidget* edit = itemLabelled(GTK_WIDGET(menuBar()), "Edit");
+            if (edit == nullptr) return false;
+            gtk_menu_shell_select_item(menuBar(), edit);
+            return true;
+        })
+        .then([] { return shownMenu() != nullptr; })
+        .then([&] {
+            gtk_menu_popdown(GTK_MENU(shownMenu()));
+            gtk_menu_shell_deselect(menuBar());
+            return true;
+        })
+        .then([] { return shownMenu() == nullptr; });
+    keyboard.press(steps, typing("4"));
+    steps.read(std::string(kEditorText), afterMenu);
+    // New with unsaved changes: Cancel in the discard question.
+    keyboard.press(steps, {{GDK_KEY_n, GDK_CONTROL_MASK}});
+    steps.until(shown("confirm-bar")).page(clickButton("confirm-no")).until("!" + shown("confirm-bar"));
+    keyboard.press(steps, typing("5"));
+    steps.read(std::string(kEditorText), afterDiscardQuestion);
+    keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
+    steps.until(textOf("status-text") + ".startsWith('Saved focus.vrs')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_NE(afterKeys.find("beta12"), std::string::npos) << "after Ctrl+Tab, Ctrl+Shift+Tab: " << afterKeys;
+    EXPECT_NE(afterReplaceBar.find("23"), std::string::npos) << "after the Replace bar: " << afterReplaceBar;
+    EXPECT_NE(afterMenu.find("34"), std::string::npos) << "after a menu: " << afterMenu;
+    EXPECT_NE(afterDiscardQuestion.find("45"), std::string::npos)
+        << "after the discard question: " << afterDiscardQuestion;
+    EXPECT_EQ(contentsOf(document), "alpha\nbeta12345\ngamma\n");
+    EXPECT_EQ(contentsOf(place.path("notes.vrs")), "kept");
+}
+
+// Three paragraphs typed at once (a typo mended with Backspace in the last): one Ctrl+Z takes
+// back the last paragraph only, Ctrl+Shift+Z brings it back. Words typed after a pause of a
+// second and a half, and words typed after the caret moved, are undone by themselves.
+TEST(GtkFrontEndEditing, AnUndoStepEndsAtALineBreakAPauseInTypingAndACaretMove) {
+    const std::string paragraphs = "First paragraph.\nSecond one here.\nThird and last.";
+    std::string typed, undoneOnce, redone, afterPause, undoneAfterPause, afterMove, undoneAfterMove;
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady()).page(std::string(kCountKeys)).page("document.getElementById('editor').focus(), 'f'");
+    keyboard.press(steps, typing("First paragraph.\nSecond one here.\nThrid\b\b\b\bhird and last."));
+    steps.read(std::string(kEditorText), typed);
+    Keyboard::pressMenuKey(steps, GDK_KEY_z, GDK_CONTROL_MASK);
+    steps.read(std::string(kEditorText), undoneOnce);
+    Keyboard::pressMenuKey(steps, GDK_KEY_Z, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    steps.read(std::string(kEditorText), redone);
+    keyboard.press(steps, typing(" More"));
+    steps.then(pause(1.5));
+    keyboard.press(steps, typing(" words"));
+    steps.read(std::string(kEditorText), afterPause);
+    Keyboard::pressMenuKey(steps, GDK_KEY_z, GDK_CONTROL_MASK);
+    steps.read(std::string(kEditorText), undoneAfterPause);
+    keyboard.press(steps, {{GDK_KEY_Home, 0}});
+    keyboard.press(steps, typing("Start "));
+    steps.read(std::string(kEditorText), afterMove);
+    Keyboard::pressMenuKey(steps, GDK_KEY_z, GDK_CONTROL_MASK);
+    steps.read(std::string(kEditorText), undoneAfterMove);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(typed, paragraphs);
+    // The line break before the last paragraph ends the step before it or starts the last one.
+    EXPECT_TRUE(undoneOnce == "First paragraph.\nSecond one here.\n" ||
+                undoneOnce == "First paragraph.\nSecond one here.")
+        << undoneOnce;
+    EXPECT_EQ(redone, paragraphs);
+    EXPECT_EQ(afterPause, paragraphs + " More words");
+    EXPECT_EQ(undoneAfterPause, paragraphs + " More");
+    std::string moved = undoneAfterPause;
+    moved.insert(moved.rfind('\n') + 1, "Start ");
+    EXPECT_EQ(afterMove, moved);
+    EXPECT_EQ(undoneAfterMove, undoneAfterPause);
+}
+
+// In the largest document that opens (32 MiB), Ctrl+End at once after opening goes to the end:
+// the key typed there ends the saved file.
+TEST(GtkFrontEndEditing, CtrlEndInTheLargestDocumentGoesToItsEndAtOnce) {
+    testing::TempFolder place;
+    const fs::path path = place.path("large.vrs");
+    std::string text;
+    text.reserve(32u << 20);
+    for (int line = 0; text.size() < (32u << 20) - 200; ++line) {
+        text += "Line " + std::to_string(line) +
+                ": the quick brown fox jumps over the lazy dog \xE2\x80\x94 caf\xC3\xA9 na\xC3\xAFve "
+                "r\xC3\xA9sum\xC3\xA9\n";
+    }
+    writeFile(path, text);
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(std::string(kCountKeys))
+        .page(dropFile(path))
+        .until(textOf("status-text") + " === 'Opened large.vrs'")
+        .page("document.getElementById('editor').focus(), 'focused'");
+    keyboard.press(steps, parseKeys("Ctrl+End"));
+    steps.then(pause(1));
+    keyboard.press(steps, parseKeys("Q Ctrl+s"));
+    steps.until(textOf("status-text") + ".startsWith('Saved large.vrs')");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(steps.runProgram(), steps.size());
+    std::printf("opened, keyed and saved in %.1f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+
+    const std::string saved = contentsOf(path);
+    EXPECT_EQ(saved.size(), text.size() + 1);
+    EXPECT_TRUE(saved == text + "Q") << "the saved file ends \"" << saved.substr(saved.size() - 80) << "\"";
+}
+
+}  // namespace
+}  // namespace kelvo

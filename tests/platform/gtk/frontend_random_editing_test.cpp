@@ -1,0 +1,543 @@
+// Seeded random editing sessions in Vostra Studio's editor, with real keys in the real program:
+// a generated document of several groups of blocks (short lines, tab-indented lines, CRLF line
+// breaks, letters beyond ASCII) is opened, a few hundred caret and editing keys are pressed, and
+// after each key the editor's text and selection are compared with a plain-text editor's
+// (plain_text_editor.hpp), which holds the text as the web view does in one block. The session
+// ends with Ctrl+S, and the saved file must be the model's text byte for byte. A failure names
+// the seed, the first key after which the editor differs, and the keys before it (label "gtk").
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plain_text_editor.hpp"
+#include "support/temp_folder.hpp"
+#include "vostra_studio.hpp"
+
+namespace kelvo {
+namespace {
+
+namespace fs = std::filesystem;
+using plain_text::Editor;
+using plain_text::Key;
+using plain_text::Move;
+
+// The sessions: the seeds, and the keys of each.
+constexpr std::uint32_t kSeeds[] = {1, 2, 3, 4};
+constexpr int kKeysPerSession = 250;
+// No line of a session grows wider than this, so none wraps in the editor.
+constexpr int kWidestLine = 56;
+// The editor's groups hold blocks of lines up to this many characters (VostraEditorText.LAYOUT).
+constexpr std::size_t kGroupCharacters = 32768;
+
+// A small random number generator of its own, so a seed draws the same session everywhere.
+struct Draw {
+    std::uint64_t state;
+    explicit Draw(std::uint32_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    std::uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<std::uint32_t>(state >> 16);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
+    bool chance(int percent) { return below(100) < percent; }
+    template <typename T, std::size_t N>
+    const T& pick(const T (&items)[N]) {
+        return items[below(static_cast<int>(N))];
+    }
+};
+
+std::string utf8(const std::u32string& text) {
+    std::string out;
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string withCrlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// Letters beyond ASCII, each one column wide in the editor's font in the test.
+constexpr char32_t kLetters[] = U"abcdefghijklmnopqrstuvwxyzaeiounrst\u00e9\u00fc\u00df\u00f8\u03b1\u0436";
+// Characters between words: none joins two words into one (as "." or "'" would).
+constexpr char32_t kPunctuation[] = U"-!?()=+/";
+
+std::u32string word(Draw& draw) {
+    std::u32string out;
+    for (int n = 1 + draw.below(7); n > 0; --n) {
+        out += draw.chance(15) ? static_cast<char32_t>(U'0' + draw.below(10))
+                               : kLetters[draw.below(std::size(kLetters) - 1)];
+    }
+    return out;
+}
+
+std::u32string line(Draw& draw) {
+    if (draw.chance(8)) return U"";
+    static constexpr std::size_t kIndents[] = {0, 0, 0, 1, 1, 2};
+    std::u32string out(draw.pick(kIndents), U'\t');
+    if (draw.chance(5)) out += U"  ";
+    const std::size_t target = out.size() + 3 + static_cast<std::size_t>(draw.below(34));
+    while (out.size() < target) {
+        out += word(draw);
+        const int between = draw.below(100);
+        if (between < 60) {
+            out += U' ';
+        } else if (between < 65) {
+            out += U"  ";
+        } else if (between < 72) {
+            out += U'\t';
+        } else {
+            out += kPunctuation[draw.below(std::size(kPunctuation) - 1)];
+            if (draw.chance(50)) out += U' ';
+        }
+    }
+    if (draw.chance(80)) out.erase(out.find_last_not_of(U' ') + 1);
+    return out;
+}
+
+// A document of three full groups of the editor and a short fourth one, so that a session also
+// reaches a group's edge from the end, ending with a line break.
+std::u32string document(Draw& draw) {
+    std::u32string text;
+    std::size_t group = 0;
+    std::size_t block = 0;
+    int blockLines = 0;
+    int groups = 0;
+    while (groups < 3) {
+        const std::u32string next = line(draw);
+        text += next + U'\n';
+        block += next.size() + 1;
+        if (++blockLines < 50 && block < 4096) continue;
+        group += block;
+        block = 0;
+        blockLines = 0;
+        if (group >= kGroupCharacters) {
+            group = 0;
+            ++groups;
+        }
+    }
+    for (int n = 60 + draw.below(140); n > 0; --n) text += line(draw) + U'\n';
+    return text;
+}
+
+std::u32string pasted(Draw& draw) {
+    std::u32string out;
+    for (int n = 1 + draw.below(3); n > 0; --n) {
+        if (!out.empty()) out += U'\n';
+        switch (draw.below(4)) {
+            case 0:
+                out += word(draw);
+                break;
+            case 1:
+                out += word(draw) + U' ' + word(draw);
+                break;
+            case 2:
+                out += U'\t' + word(draw);
+                break;
+            default:
+                break;  // an empty line
+        }
+    }
+    return out.empty() ? U"z" : out;
+}
+
+// The next key of a session: one whose outcome the model can tell, that keeps every line
+// narrower than kWidestLine, and that does not throw away a long selection (so the session keeps
+// most of its document).
+Key drawKey(Draw& draw, const Editor& editor) {
+    static constexpr Move kMoves[] = {Move::up,       Move::up,        Move::down,     Move::down,      Move::pageUp,
+                                      Move::pageDown, Move::lineStart, Move::lineEnd,  Move::textStart, Move::textEnd,
+                                      Move::wordLeft, Move::wordRight, Move::wordLeft, Move::wordRight};
+    for (;;) {
+        Key key;
+        const int kind = draw.below(200);
+        if (kind < 112) {
+            key.kind = Key::Kind::move;
+            key.move = draw.pick(kMoves);
+            key.shift = draw.chance(35);
+        } else if (kind < 156) {
+            key.kind = Key::Kind::character;
+            const int which = draw.below(10);
+            key.character = which < 3   ? U' '
+                            : which < 4 ? kPunctuation[draw.below(std::size(kPunctuation) - 1)]
+                            : which < 5 ? static_cast<char32_t>(U'0' + draw.below(10))
+                                        : kLetters[draw.below(std::size(kLetters) - 1)];
+        } else if (kind < 166) {
+            key.kind = Key::Kind::enter;
+        } else if (kind < 176) {
+            key.kind = Key::Kind::backspace;
+        } else if (kind < 186) {
+            key.kind = Key::Kind::forwardDelete;
+        } else if (kind < 192) {
+            key.kind = Key::Kind::tab;
+        } else if (kind < 197) {
+            key.kind = Key::Kind::paste;
+            key.pasted = pasted(draw);
+        } else {
+            key.kind = Key::Kind::focusAway;
+            key.way = draw.below(2);
+        }
+        const bool edits = key.kind != Key::Kind::move && key.kind != Key::Kind::focusAway;
+        const std::size_t selected = plain_text::selectionEnd(editor) - plain_text::selectionStart(editor);
+        if (edits && selected > 2000) continue;
+        Editor after = editor;
+        if (!plain_text::press(after, key)) continue;
+        if (!edits) return key;
+        if (plain_text::widestLine(after.text, plain_text::selectionStart(editor), after.focus) > kWidestLine) continue;
+        return key;
+    }
+}
+
+std::string describe(const Key& key) {
+    static constexpr const char* kMoveNames[] = {"Up",  "Down",      "PageUp",   "PageDown",  "Home",
+                                                 "End", "Ctrl+Home", "Ctrl+End", "Ctrl+Left", "Ctrl+Right"};
+    switch (key.kind) {
+        case Key::Kind::move:
+            return (key.shift ? "Shift+" : "") + std::string(kMoveNames[static_cast<int>(key.move)]);
+        case Key::Kind::character:
+            return "'" + utf8(std::u32string(1, key.character)) + "'";
+        case Key::Kind::tab:
+            return "Tab";
+        case Key::Kind::enter:
+            return "Enter";
+        case Key::Kind::backspace:
+            return "BackSpace";
+        case Key::Kind::forwardDelete:
+            return "Delete";
+        case Key::Kind::paste: {
+            std::string text;
+            for (char c : utf8(key.pasted))
+                text += c == '\n' ? std::string("\\n") : c == '\t' ? std::string("\\t") : std::string(1, c);
+            return "paste \"" + text + "\"";
+        }
+        case Key::Kind::focusAway:
+            return key.way == 0 ? "Ctrl+Tab, Ctrl+Shift+Tab" : "link focused, Tab";
+    }
+    return "?";
+}
+
+// The key presses of a key, as the X server delivers them.
+std::vector<std::pair<guint, guint>> keyPresses(const Key& key) {
+    static constexpr guint kMoveKeys[] = {GDK_KEY_Up,  GDK_KEY_Down, GDK_KEY_Page_Up, GDK_KEY_Page_Down, GDK_KEY_Home,
+                                          GDK_KEY_End, GDK_KEY_Home, GDK_KEY_End,     GDK_KEY_Left,      GDK_KEY_Right};
+    const bool control = key.move == Move::textStart || key.move == Move::textEnd || key.move == Move::wordLeft ||
+                         key.move == Move::wordRight;
+    switch (key.kind) {
+        case Key::Kind::move:
+            return {{kMoveKeys[static_cast<int>(key.move)],
+                     (key.shift ? guint{GDK_SHIFT_MASK} : 0u) | (control ? guint{GDK_CONTROL_MASK} : 0u)}};
+        case Key::Kind::character:
+            return {{gdk_unicode_to_keyval(key.character), 0}};
+        case Key::Kind::tab:
+            return {{GDK_KEY_Tab, 0}};
+        case Key::Kind::enter:
+            return {{GDK_KEY_Return, 0}};
+        case Key::Kind::backspace:
+            return {{GDK_KEY_BackSpace, 0}};
+        case Key::Kind::forwardDelete:
+            return {{GDK_KEY_Delete, 0}};
+        case Key::Kind::paste:
+            return {{GDK_KEY_v, GDK_CONTROL_MASK}};
+        case Key::Kind::focusAway:
+            break;
+    }
+    return {};
+}
+
+// The lines a page moves: the web view's scroll step for the editor's height (four fifths of it,
+// rounded) in whole lines. Then the characters of the session that do not take one column each
+// in the editor's font (a tab four), which the model's columns need.
+constexpr const char* kMetricsScript = R"JS((() => {
+  const editor = document.getElementById("editor");
+  const style = getComputedStyle(editor);
+  const step = Math.max(Math.round(Math.min(editor.clientHeight, innerHeight) * 0.8), 1);
+  const lines = Math.floor(step / parseFloat(style.lineHeight));
+  const probe = document.body.appendChild(document.createElement("span"));
+  probe.style.cssText = "position: absolute; visibility: hidden; white-space: pre; tab-size: 4";
+  probe.style.font = style.font;
+  const width = (text) => { probe.textContent = text; return probe.getBoundingClientRect().width; };
+  const column = width("0".repeat(40)) / 40;
+  const wide = [...(CHARACTERS)].filter((c) => Math.abs(width(c.repeat(40)) - 40 * column) > 0.01);
+  if (Math.abs(width("\t") - 4 * column) > 0.01) wide.push("tab");
+  probe.remove();
+  return lines + "|" + wide.join(" ");
+})())JS";
+
+// The editor's selection as offsets in its text (each found by reading the text of a copy of the
+// editor with a mark at the place), the text's length and a hash of it; or why there is none.
+constexpr const char* kStateScript = R"JS((() => {
+  const editor = document.getElementById("editor");
+  const selection = getSelection();
+  if (document.activeElement !== editor) {
+    const active = document.activeElement;
+    return "the editor does not have the focus (" + (active ? active.id || active.tagName : "nothing") + " has)";
+  }
+  if (selection.rangeCount === 0 || !editor.contains(selection.anchorNode) || !editor.contains(selection.focusNode)) {
+    return "the selection is not in the editor";
+  }
+  const offsetOf = (node, offset) => {
+    const path = [];
+    for (let n = node; n !== editor; n = n.parentNode) path.unshift(Array.prototype.indexOf.call(n.parentNode.childNodes, n));
+    const copy = editor.cloneNode(true);
+    let at = copy;
+    for (const i of path) at = at.childNodes[i];
+    const mark = document.createTextNode("\u0001");
+    if (at.nodeType === Node.TEXT_NODE) {
+      at.splitText(offset);
+      at.parentNode.insertBefore(mark, at.nextSibling);
+    } else {
+      at.insertBefore(mark, at.childNodes[offset] || null);
+    }
+    return VostraEditorText.readText(copy).indexOf("\u0001");
+  };
+  const focus = offsetOf(selection.focusNode, selection.focusOffset);
+  const anchor = selection.isCollapsed ? focus : offsetOf(selection.anchorNode, selection.anchorOffset);
+  const text = VostraEditorText.readText(editor);
+  let hash = 2166136261;
+  for (let i = 0; i < text.length; i++) hash = Math.imul(hash ^ text.charCodeAt(i), 16777619) >>> 0;
+  return [anchor, focus, text.length, hash].join(",");
+})())JS";
+
+// Where the page's selection is in the editor's elements: for each end, the path of child indexes
+// and element names from the editor down to its node, and its offset there; and the lengths of
+// the texts around it. For a failure's message.
+constexpr const char* kWhereScript = R"JS((() => {
+  const editor = document.getElementById("editor");
+  const selection = getSelection();
+  const where = (node, offset) => {
+    if (!node || !editor.contains(node)) return "outside the editor";
+    const path = [];
+    for (let n = node; n !== editor; n = n.parentNode) {
+      path.unshift(n.nodeName.toLowerCase() + "[" + Array.prototype.indexOf.call(n.parentNode.childNodes, n) + "]");
+    }
+    const parent = node.nodeType === Node.TEXT_NODE ? node.parentNode : node;
+    const around = [...parent.childNodes].map((c) => c.nodeType === Node.TEXT_NODE ? JSON.stringify(c.data.slice(-12)) + "(" + c.length + ")" : "<" + c.nodeName.toLowerCase() + ">");
+    return path.join(" ") + " offset " + offset + "; its parent holds " + around.slice(0, 12).join(" ");
+  };
+  return "focus in " + where(selection.focusNode, selection.focusOffset) + "\n  anchor in " + where(selection.anchorNode, selection.anchorOffset);
+})())JS";
+
+std::string expectedState(const Editor& editor) {
+    std::uint32_t hash = 2166136261u;
+    for (char32_t c : editor.text) hash = (hash ^ static_cast<std::uint32_t>(c)) * 16777619u;
+    std::ostringstream out;
+    out << editor.anchor << "," << editor.focus << "," << editor.text.size() << "," << hash;
+    return out.str();
+}
+
+// Where an offset of the text is: line and column, counted from 1.
+std::string placeOf(const std::u32string& text, std::size_t at) {
+    at = std::min(at, text.size());
+    const auto line = std::count(text.begin(), text.begin() + static_cast<long>(at), U'\n') + 1;
+    return "line " + std::to_string(line) + " column " + std::to_string(plain_text::columnOf(text, at) + 1);
+}
+
+std::string placesOf(const std::u32string& text, const std::string& state) {
+    std::istringstream fields(state);
+    std::string anchor, focus;
+    std::getline(fields, anchor, ',');
+    std::getline(fields, focus, ',');
+    if (focus.empty() || anchor.find_first_not_of("0123456789") != std::string::npos) return state;
+    return state + " (focus at " + placeOf(text, std::stoul(focus)) + ", anchor at " +
+           placeOf(text, std::stoul(anchor)) + ")";
+}
+
+// The lines of the text around an offset, for a failure's message.
+std::string linesAround(const std::u32string& text, std::size_t at) {
+    std::size_t from = plain_text::lineStart(text, std::min(at, text.size()));
+    for (int n = 0; n < 3 && from > 0; ++n) from = plain_text::lineStart(text, from - 1);
+    std::size_t to = from;
+    for (int n = 0; n < 7 && to < text.size(); ++n) to = plain_text::lineEnd(text, to) + 1;
+    std::string out;
+    for (char c : utf8(text.substr(from, to - from))) out += c == '\t' ? std::string("\\t") : std::string(1, c);
+    return out;
+}
+
+struct Program {
+    WebKitWebView* view = nullptr;
+    int keys = 0;  // the key presses the page has seen
+
+    std::string ask(const std::string& script) { return evaluateNow(view, script); }
+
+    bool waitFor(const std::string& condition, std::chrono::steady_clock::duration limit = std::chrono::seconds(20)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (ask("String(" + condition + ")") != "true") {
+            if (std::chrono::steady_clock::now() > end) return false;
+            pumpUntil([] { return false; }, std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    // Waits until the page has painted a frame and run what it put off until then.
+    void settle() {
+        ask("window.settled = false, requestAnimationFrame(() => setTimeout(() => { settled = true; }, 0)), 'x'");
+        waitFor("settled", std::chrono::seconds(2));
+    }
+
+    // Presses keys and waits until the page has handled them.
+    bool press(const std::vector<std::pair<guint, guint>>& presses) {
+        pressKeys(presses);
+        keys += static_cast<int>(presses.size());
+        return waitFor("keysSeen >= " + std::to_string(keys), std::chrono::seconds(10));
+    }
+};
+
+// A session: its document opened, its keys pressed and compared, its text saved. Answers what
+// went wrong, or nothing.
+std::string runSession(Program& program, const fs::path& folder, std::uint32_t seed) {
+    Draw draw(seed);
+    Editor editor;
+    editor.text = document(draw);
+    const std::string name = "session-" + std::to_string(seed) + ".vrs";
+    const fs::path path = folder / name;
+    writeFile(path, withCrlf(utf8(editor.text)));
+
+    std::ostringstream failure;
+    failure << "seed " << seed << " (" << editor.text.size() << " characters): ";
+    program.ask(dropFile(path));
+    if (!program.waitFor(textOf("status-text") + " === 'Opened " + name + "'")) {
+        return failure.str() + "the document did not open: " + program.ask(textOf("status-text"));
+    }
+    std::string metrics = kMetricsScript;
+    metrics.replace(metrics.find("CHARACTERS"), 10, "'0123456789" + utf8(kLetters) + utf8(kPunctuation) + "'");
+    const std::string measured = program.ask(metrics);
+    if (measured.find('|') == std::string::npos || measured.back() != '|') {
+        return failure.str() + "the editor's font does not give each character one column: " + measured;
+    }
+    editor.pageLines = std::stoi(measured);
+    if (editor.pageLines < 2) return failure.str() + "the editor shows less than two lines: " + measured;
+    program.ask("document.getElementById('editor').focus(), 'focused'");
+    pressKeys({});
+
+    std::vector<std::string> pressed;
+    std::string state = program.ask(kStateScript);
+    for (int index = 0; index <= kKeysPerSession; ++index) {
+        if (state != expectedState(editor)) {
+            // What the page puts off until its next frame is not held against it.
+            program.settle();
+            state = program.ask(kStateScript);
+        }
+        if (state != expectedState(editor)) {
+            failure << (index == 0 ? std::string("as opened")
+                                   : "after key " + std::to_string(index) + " (" + pressed.back() + ")")
+                    << " the editor differs from the model.\n  page:  " << placesOf(editor.text, state)
+                    << "\n  model: " << placesOf(editor.text, expectedState(editor)) << "\n  the model's text there:\n"
+                    << linesAround(editor.text, editor.focus);
+            failure << "\n  " << program.ask(kWhereScript);
+            const std::string text = program.ask(std::string(kEditorText));
+            const std::string expected = utf8(editor.text);
+            std::size_t same = 0;
+            while (same < text.size() && same < expected.size() && text[same] == expected[same]) ++same;
+            failure << "\n  the texts "
+                    << (text == expected ? "are the same" : "differ from byte " + std::to_string(same)) << "\n  keys:";
+            for (std::size_t i = 0; i < pressed.size(); ++i)
+                failure << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
+            return failure.str();
+        }
+        if (index == kKeysPerSession) break;
+        const Key key = drawKey(draw, editor);
+        pressed.push_back(describe(key));
+        if (key.kind == Key::Kind::paste) offerOnClipboard(utf8(key.pasted));
+        bool handled = true;
+        if (key.kind == Key::Kind::focusAway) {
+            if (key.way == 0) {
+                handled = program.press({{GDK_KEY_Tab, GDK_CONTROL_MASK}});
+            } else {
+                program.ask("document.getElementById('website-link').focus(), 'away'");
+            }
+            const std::string away =
+                program.ask("String(document.activeElement === document.getElementById('editor'))");
+            if (away != "false") {
+                return failure.str() + "key " + std::to_string(index + 1) + " (" + pressed.back() +
+                       ") did not move the focus out of the editor";
+            }
+            handled =
+                handled && (key.way == 0 ? program.press({{GDK_KEY_ISO_Left_Tab, GDK_CONTROL_MASK | GDK_SHIFT_MASK}})
+                                         : program.press({{GDK_KEY_Tab, 0}}));
+        } else {
+            handled = program.press(keyPresses(key));
+        }
+        if (!handled)
+            return failure.str() + "the page did not take key " + std::to_string(index + 1) + " (" + pressed.back() +
+                   ")";
+        plain_text::press(editor, key);
+        state = program.ask(kStateScript);
+    }
+
+    program.press({{GDK_KEY_s, GDK_CONTROL_MASK}});
+    if (!program.waitFor(textOf("status-text") + ".startsWith('Saved " + name + "')")) {
+        return failure.str() + "the document was not saved: " + program.ask(textOf("status-text"));
+    }
+    const std::string saved = contentsOf(path);
+    const std::string expected = withCrlf(utf8(editor.text));
+    if (saved != expected) {
+        std::size_t same = 0;
+        while (same < saved.size() && same < expected.size() && saved[same] == expected[same]) ++same;
+        return failure.str() + "the saved file differs from the model's text from byte " + std::to_string(same) + " (" +
+               std::to_string(saved.size()) + " bytes saved, " + std::to_string(expected.size()) + " expected)";
+    }
+    return {};
+}
+
+// Several sessions in one run of the program, each over a document of its own.
+TEST(GtkSerialFrontEndEditing, RandomSessionsEditAndMoveAsAPlainTextEditorDoes) {
+    testing::TempFolder place;
+    std::vector<std::string> failures;
+    std::vector<double> seconds;
+    bool ran = false;
+    every(100, [&] {
+        Program program{mainWebView()};
+        if (program.view == nullptr) return true;
+        if (program.waitFor(pageReady(), std::chrono::seconds(30)) &&
+            program.ask(std::string(kCountKeys)) == "counting" &&
+            program.ask(std::string(kMonospacedEditor)) == "monospaced") {
+            for (std::uint32_t seed : kSeeds) {
+                const auto start = std::chrono::steady_clock::now();
+                std::string failure = runSession(program, place.path(), seed);
+                seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+                if (failure.empty()) continue;
+                failures.push_back(failure);
+                // The next session opens its document in place of this one, unsaved: the question
+                // whether to discard it is answered first.
+                program.ask(clickButton("new-button"));
+                if (program.waitFor(shown("confirm-bar"), std::chrono::seconds(3)))
+                    program.ask(clickButton("confirm-yes"));
+                program.waitFor(std::string(kEditorText) + " === ''", std::chrono::seconds(5));
+            }
+            ran = true;
+        }
+        closeShownDialogs();
+        kill(getpid(), SIGTERM);
+        return false;
+    });
+    ASSERT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
+
+    EXPECT_TRUE(ran) << "the page was not ready";
+    for (const std::string& failure : failures) ADD_FAILURE() << failure;
+    std::ostringstream times;
+    for (double s : seconds) times << " " << s << " s";
+    std::printf("%zu sessions of %d keys:%s\n", seconds.size(), kKeysPerSession, times.str().c_str());
+}
+
+}  // namespace
+}  // namespace kelvo
