@@ -193,6 +193,8 @@
     editor.replaceChildren();
     editor.scrollTop = 0;
     layout.reset();
+    clearTimeout(typingPause);
+    stepEndsAtNextKey = false;
     counted = null;
     let section = null;
     let sliceStart = performance.now();
@@ -401,8 +403,8 @@
     }
   });
 
-  // Focused while the window was not active, the editor may have no caret at all: it gets one
-  // at the start.
+  // Focused while the window was not active, the editor may have no caret at all (and hear of
+  // its focus only later): it gets one at the start, at the latest when a key is pressed.
   function keepCaretInText() {
     const selection = getSelection();
     if (document.activeElement === editor && (selection.rangeCount === 0 || !editor.contains(selection.anchorNode))) {
@@ -410,6 +412,7 @@
     }
   }
   document.addEventListener("selectionchange", keepCaretInText);
+  editor.addEventListener("keydown", keepCaretInText, true);
 
   // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
   // web view would look for them in groups it has not laid out.
@@ -428,9 +431,11 @@
   });
 
   // Tab writes a tab; Ctrl+Tab and Ctrl+Shift+Tab move the keyboard focus on to the next or the
-  // previous control, out of the editor too, as in a desktop text view.
+  // previous control, out of the editor too, as in a desktop text view. With Shift, X names the
+  // key ISO_Left_Tab, which the page sees as "Unidentified": the key is known by its code.
+  const isTab = (event) => event.key === "Tab" || event.code === "Tab";
   editor.addEventListener("keydown", (event) => {
-    if (event.key !== "Tab" || event.ctrlKey || event.altKey || event.metaKey || event.shiftKey) return;
+    if (!isTab(event) || event.ctrlKey || event.altKey || event.metaKey || event.shiftKey) return;
     event.preventDefault();
     document.execCommand("insertText", false, "\t");
   });
@@ -443,7 +448,7 @@
   }
 
   document.addEventListener("keydown", (event) => {
-    if (event.key !== "Tab" || !event.ctrlKey || event.altKey || event.metaKey) return;
+    if (!isTab(event) || !event.ctrlKey || event.altKey || event.metaKey) return;
     event.preventDefault();
     const controls = focusableControls();
     if (controls.length === 0) return;
@@ -455,38 +460,48 @@
 
   // The editor keeps its caret and selection while another control has the keyboard, and gets
   // them back with the focus, however the focus comes back (a key, a click on its frame, a
-  // dialog or a question that closes). A click into the text places the caret after this.
-  let leftSelection = null;
-  editor.addEventListener("blur", () => {
+  // dialog or a question that closes); a click into the text places the caret after this. The
+  // selection is kept as it changes: by the time the editor hears that it lost the focus, the
+  // web view may have moved it already. A selection still in the editor stays as it is (the
+  // focus of a window that was not active arrives late, after keys have moved the caret).
+  let keptSelection = null;
+  document.addEventListener("selectionchange", () => {
     const selection = getSelection();
-    leftSelection = selection.rangeCount > 0 && editor.contains(selection.anchorNode) && editor.contains(selection.focusNode)
-      ? [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset]
-      : null;
+    if (document.activeElement !== editor || selection.rangeCount === 0) return;
+    if (!editor.contains(selection.anchorNode) || !editor.contains(selection.focusNode)) return;
+    keptSelection = [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
   });
   editor.addEventListener("focus", () => {
-    const saved = leftSelection;
-    leftSelection = null;
-    if (saved !== null && saved.every((part) => typeof part === "number" || (part.isConnected && editor.contains(part)))) {
-      layout.select(...saved);
+    const selection = getSelection();
+    const kept = keptSelection;
+    const inEditor = selection.rangeCount > 0 && editor.contains(selection.anchorNode) && editor.contains(selection.focusNode);
+    if (!inEditor && kept !== null && kept.every((part) => typeof part === "number" || (part.isConnected && editor.contains(part)))) {
+      layout.select(...kept);
     }
     keepCaretInText();
   });
 
   // An undo step ends at a line break and at a pause in typing, as in desktop text editors (the
   // web view ends one where the caret moves): setting the selection where it is ends the web
-  // view's step of typing.
+  // view's step of typing. After a line break that happens when the next key comes (one text
+  // typed at once, a paste, may hold several line breaks).
   const TYPING_PAUSE_MS = 1000;
   let typingPause = 0;
+  let stepEndsAtNextKey = false;
   function endUndoStep() {
     clearTimeout(typingPause);
+    stepEndsAtNextKey = false;
     const selection = getSelection();
     if (document.activeElement !== editor || selection.rangeCount === 0 || !editor.contains(selection.anchorNode)) return;
     selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
   }
+  editor.addEventListener("keydown", () => {
+    if (stepEndsAtNextKey) endUndoStep();
+  }, true);
   editor.addEventListener("input", (event) => {
     clearTimeout(typingPause);
     if (event.inputType === "insertLineBreak" || event.inputType === "insertParagraph") {
-      endUndoStep();
+      stepEndsAtNextKey = true;
     } else if (event.inputType.startsWith("insert") || event.inputType.startsWith("delete")) {
       typingPause = setTimeout(endUndoStep, TYPING_PAUSE_MS);
     }

@@ -35,6 +35,7 @@
     // Blocks whose edge with the next block is open, the elements laid out inline because of
     // them, and the groups laid out because they hold the caret's blocks.
     let open = new Set();
+    let wanted = new Set();
     let joined = [];
     let near = new Set();
 
@@ -79,9 +80,10 @@
       return Math.ceil(editor.clientHeight / lineHeight) + 2;
     }
 
-    // Whether the edge after `block` may close: the block shows lines that end with a line
-    // break, and nothing lies between it and the next block.
-    function mayClose(block) {
+    // Whether opening or closing the edge after `block` changes nothing that shows: the block's
+    // lines end with a line break, and nothing lies between it and the next block. Only such an
+    // edge opens or closes; any other stays as it is (a block that editing split off, say).
+    function isSeamless(block) {
       const next = neighbour(block, true);
       if (next === null) return true;
       if (block.parentNode === next.parentNode) {
@@ -110,12 +112,13 @@
       return last === null || last.nodeName === "BR" || last.data.endsWith("\n");
     }
 
-    // Lays the blocks of `keep` (each with its edge to the next open) and of any edge that may
-    // not close yet inline, and the groups of `groups` out whatever the view shows.
+    // Opens the edges after the blocks of `keep` and closes the others, as far as that changes
+    // nothing that shows, and lays the groups of `groups` out whatever the view shows.
     function apply(keep, groups) {
-      const next = new Set(keep);
+      const next = new Set();
+      for (const block of keep) if (open.has(block) || isSeamless(block)) next.add(block);
       for (const block of open) {
-        if (editor.contains(block) && !keep.has(block) && !mayClose(block)) next.add(block);
+        if (editor.contains(block) && !keep.has(block) && !isSeamless(block)) next.add(block);
       }
       const elements = new Set();
       for (const block of next) {
@@ -183,7 +186,8 @@
     }
 
     // Lays out inline what the keys may reach from `range`. A long selection that no edit
-    // follows (`editing` false), or one of the whole text, joins only around its ends.
+    // follows (`editing` false), or one of the whole text, joins only around its ends. Answers
+    // whether the range lay in a group that was not laid out before.
     function follow(range, editing = false) {
       const first = blockOf(range.startContainer.childNodes[range.startOffset] || range.startContainer) ||
                     blockOf(range.startContainer);
@@ -192,17 +196,24 @@
       const whole = first !== last && (!editing || isWhole(range)) &&
                     (isWhole(range) || blocksBetween(first, last, LONG_SELECTION_BLOCKS) > LONG_SELECTION_BLOCKS);
       const { keep, groups } = reach(first, last, whole);
-      if (sameSet(keep, open) && sameSet(groups, near)) return;
+      if (sameSet(keep, wanted) && sameSet(groups, near)) return;
+      // A selection placed (by a script) in a group that was not laid out is not where it shows.
+      const unseen = !near.has(first.parentNode) || !near.has(last.parentNode);
+      wanted = keep;
       apply(keep, groups);
       // Laid out now, so that the key that follows finds the new flow.
       void editor.offsetHeight;
+      return unseen;
     }
 
     function followSelection(editing = false) {
       const selection = getSelection();
       if (selection.rangeCount === 0 || !editor.contains(selection.getRangeAt(0).commonAncestorContainer)) return;
       keepBeforeEnd(selection);
-      follow(selection.getRangeAt(0), editing);
+      if (follow(selection.getRangeAt(0), editing)) {
+        // Placed again now that its groups are laid out.
+        selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
+      }
     }
 
     // A caret after the text's last position (after the line feed that ends the last block, or
@@ -321,6 +332,7 @@
     // Forgets the layout of a text that was replaced.
     function reset() {
       open = new Set();
+      wanted = new Set();
       joined = [];
       near = new Set();
     }
@@ -332,8 +344,11 @@
 
     editor.addEventListener("keydown", (event) => followSelection(isEditingKey(event)), true);
     editor.addEventListener("beforeinput", () => followSelection(true));
+    // After an edit the edges are looked at again: an edit may have ended a block's last line
+    // (so that its edge may open or close) or left text outside every block.
     editor.addEventListener("input", () => {
-      if (adoptStrays()) apply(new Set(open), new Set(near));
+      adoptStrays();
+      apply(wanted, near);
       followSelection();
     });
     document.addEventListener("selectionchange", () => followSelection());
