@@ -507,6 +507,20 @@
     }
   });
 
+  // Copy and Cut put the text the selection shows on the clipboard as plain text. (The web view's
+  // own copy leaves out a line break that ends the selection at the edge of a block.)
+  function copySelection(event) {
+    const selection = getSelection();
+    if (selection.rangeCount === 0 || selection.isCollapsed || !editor.contains(selection.anchorNode)) return false;
+    event.clipboardData.setData("text/plain", Text.textOfPart(selection.getRangeAt(0).cloneContents()));
+    event.preventDefault();
+    return true;
+  }
+  editor.addEventListener("copy", copySelection);
+  editor.addEventListener("cut", (event) => {
+    if (copySelection(event) && editor.isContentEditable) document.execCommand("delete");
+  });
+
   // Leaving the page (a reload, say) while the text is edited asks first.
   window.addEventListener("beforeunload", (event) => {
     if (!state.edited) return;

@@ -28,7 +28,6 @@
   const LONG_SELECTION_BLOCKS = 64;
 
   function attach(editor) {
-    const isSection = (node) => node.nodeType === 1 && node.classList.contains("section");
     const isGroup = (node) => node.nodeType === 1 && node.classList.contains("group");
     const isBlock = (node) => node !== null && node.nodeType === 1 && node.parentNode !== null && isGroup(node.parentNode);
 
@@ -209,10 +208,34 @@
     function followSelection(editing = false) {
       const selection = getSelection();
       if (selection.rangeCount === 0 || !editor.contains(selection.getRangeAt(0).commonAncestorContainer)) return;
+      keepInBlock(selection);
       keepBeforeEnd(selection);
       if (follow(selection.getRangeAt(0), editing)) {
         // Placed again now that its groups are laid out.
         selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
+      }
+    }
+
+    // A caret between blocks (where editing that removed them left it) goes into the block after
+    // it, at the start of its first line, or else to the end of the block before: typed outside
+    // every block, a character would start a line of its own.
+    function keepInBlock(selection) {
+      if (!selection.isCollapsed || blockOf(selection.anchorNode) !== null) return;
+      const container = selection.anchorNode;
+      if (container.nodeType !== Node.ELEMENT_NODE || !editor.contains(container)) return;
+      const after = container.childNodes[selection.anchorOffset] || null;
+      for (let node = after; node !== null; node = node.nextSibling) {
+        const first = (node.nodeType === Node.TEXT_NODE && node.length > 0) || node.nodeName === "BR" ? node : leaf(node, false);
+        if (first === null || blockOf(first) === null) continue;
+        selection.collapse(...(first.nodeType === Node.TEXT_NODE ? [first, 0] : before(first)));
+        return;
+      }
+      for (let node = after !== null ? after.previousSibling : container.lastChild; node !== null; node = node.previousSibling) {
+        const last = (node.nodeType === Node.TEXT_NODE && node.length > 0) || node.nodeName === "BR" ? node : leaf(node, true);
+        if (last === null || blockOf(last) === null) continue;
+        if (last.nodeType !== Node.TEXT_NODE) selection.collapse(...before(last));
+        else selection.collapse(last, last.data.endsWith("\n") ? last.length - 1 : last.length);
+        return;
       }
     }
 
@@ -281,14 +304,18 @@
       getSelection().setBaseAndExtent(anchorNode, anchorOffset, focusNode, focusOffset);
     }
 
-    // Wraps text and line breaks that lie outside every block in a block of their own.
+    // Wraps text and line breaks that lie outside every block in a block of their own. Editing
+    // leaves them where it edits: among the sections, or in the groups around the caret and their
+    // sections.
     function adoptStrays() {
       const parents = [[editor, "section"]];
-      for (const section of editor.children) {
-        if (!isSection(section)) continue;
-        parents.push([section, "group"]);
-        for (const group of section.children) if (isGroup(group)) parents.push([group, null]);
+      const sections = new Set();
+      for (const group of near) {
+        if (group.parentNode === null || !editor.contains(group)) continue;
+        if (!sections.has(group.parentNode)) parents.push([group.parentNode, "group"]);
+        sections.add(group.parentNode);
       }
+      for (const section of sections) for (const group of section.children) if (isGroup(group)) parents.push([group, null]);
       const selection = getSelection();
       const saved = selection.rangeCount > 0
         ? [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset]

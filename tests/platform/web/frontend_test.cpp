@@ -123,6 +123,16 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
     }
 }
 
+// What Copy and Cut put on the clipboard: the text a selected part of the editor stands for.
+TEST_F(FrontEnd, ASelectedPartOfTheEditorIsTheTextItShows) {
+    for (const auto& row : testing::readTable("platform/web/frontend_selected_text.txt")) {
+        ASSERT_EQ(row.size(), 2u);
+        page.run("var part = div(..." + row[0] + "), expected = " + row[1]);
+        EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.textOfPart(part))"), page.run("JSON.stringify(expected)"))
+            << row[0];
+    }
+}
+
 // A document keeps its line breaks (and a byte order mark): unchanged, it is written back byte
 // for byte; changed, its line feeds are written as its most frequent line break. The text is
 // decoded in pieces: a character or a CRLF cut between two pieces reads as one.
