@@ -43,10 +43,12 @@
     return state.path ? Doc.fileName(state.path) : "Untitled";
   }
 
+  // The name, the edited mark, and what a save writes, which may change with the first edit.
   function showEdited() {
     byId("document-name").textContent = documentName();
     byId("edited-mark").hidden = !state.edited;
     document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
+    byId("status-encoding").textContent = Doc.formLabel(state.form, state.edited);
   }
 
   // Everything the page shows of the document. The counts count again only the runs of text that
@@ -63,7 +65,6 @@
     placeholder.hidden = counted.length > 0;
     showEdited();
     byId("status-path").textContent = state.path || "";
-    byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
     const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
@@ -184,31 +185,50 @@
     return { lineHeight, rowCharacters };
   }
 
+  // Takes the shown document out of the editor and lets its text go at once. The page keeps
+  // elements it made (and the editor's undo history nodes it changed) until its collector comes
+  // round to them, which may be long after: emptied, they no longer hold the text.
+  function dropShownText() {
+    const shown = Array.from(editor.childNodes);
+    editor.replaceChildren();
+    caretGroups = [];
+    counted = null;
+    // Emptied after this task, so that no observer of the editor sees it done.
+    setTimeout(() => {
+      for (const node of shown) {
+        const texts = document.createTreeWalker(node, NodeFilter.SHOW_TEXT);
+        for (let text = texts.nextNode(); text; text = texts.nextNode()) text.data = "";
+      }
+    });
+  }
+
   // Shows a text given in pieces in the editor as sections of groups of blocks of lines, with the caret at its
-  // start. A long text is laid out in slices with the page painting between them.
+  // start. A long text is laid out in slices with the page painting between them. The groups are
+  // made as they are shown, so that no string of the text outlives its group's making but the
+  // ones the page shows.
   async function showText(pieces) {
     const { lineHeight, rowCharacters } = editorMetrics();
-    const groups = Text.splitBlocks(pieces, rowCharacters);
-    editor.replaceChildren();
+    dropShownText();
     editor.scrollTop = 0;
-    counted = null;
     let section = null;
     let sliceStart = performance.now();
-    for (let i = 0; i < groups.length; i++) {
+    let i = 0;
+    for (const { blocks, rows } of Text.blockGroups(pieces, rowCharacters)) {
       if (i % Text.LAYOUT.sectionGroups === 0) {
         section = editor.appendChild(document.createElement("div"));
         section.className = "section";
       }
       const group = section.appendChild(document.createElement("div"));
       group.className = "group";
-      group.style.containIntrinsicSize = `auto ${Math.ceil(groups[i].rows * lineHeight)}px`;
-      for (const lines of groups[i].blocks) group.appendChild(document.createElement("div")).textContent = lines;
+      group.style.containIntrinsicSize = `auto ${Math.ceil(rows * lineHeight)}px`;
+      for (const lines of blocks) group.appendChild(document.createElement("div")).textContent = lines;
       // Most of the work is the page's layout of the new groups: it is done slice by slice here,
       // not all at once when the caret is placed.
       if (i % 16 === 15 && editor.offsetHeight >= 0 && performance.now() - sliceStart > BUILD_SLICE_MS) {
         await afterPaint();
         sliceStart = performance.now();
       }
+      i++;
     }
     placeCaretAtStart();
     editor.scrollTop = 0;
@@ -232,12 +252,17 @@
     getSelection().collapse(firstTextIn(editor) || editor, 0);
   }
 
+  // Shows a document in place of the one shown: its text in pieces (a list, or a document's text
+  // as read, whose bytes are let go once it is shown), its length and form.
   async function load(path, pieces, length, form) {
+    Doc.releaseForm(state.form);
     state.path = path;
     state.form = form;
     state.edited = false;
     state.changed = false;
+    state.savedRuns = [];
     await showText(pieces);
+    if (typeof pieces.release === "function") pieces.release();
     state.savedRuns = Text.runsOf(editor);
     state.savedLength = length;
     hideError();
@@ -299,7 +324,9 @@
     state.path = path;
     state.savedRuns = runs;
     state.savedLength = Text.lengthOf(runs);
-    state.form = Doc.writtenForm(pieces, state.form);
+    const form = Doc.writtenForm(pieces, state.form);
+    if (form.original !== state.form.original) Doc.releaseForm(state.form);
+    state.form = form;
     // What was typed while the document was written is compared again.
     state.edited = state.changed = state.changes !== changes;
     hideError();
