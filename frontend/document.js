@@ -121,25 +121,54 @@
     return { pieces: new DocumentText(bytes, mixed), length: decodedLength - counts["\r\n"], form };
   }
 
-  // Whether `bytes` are all UTF-8.
-  function isUtf8(bytes) {
-    const decoder = new TextDecoder("utf-8", { fatal: true, ignoreBOM: true });
-    try {
-      for (let at = 0; at < bytes.length; at += PIECE_BYTES) {
-        decoder.decode(bytes.subarray(at, at + PIECE_BYTES), { stream: true });
+  // The length in UTF-16 units of the text `bytes` hold when they are all UTF-8 (as the web
+  // platform's decoder takes it: no overlong forms, surrogates or code points past U+10FFFF),
+  // otherwise null. Checked byte by byte: decoding only to check would leave strings behind.
+  function utf8Length(bytes) {
+    let length = 0;
+    for (let at = 0; at < bytes.length; ) {
+      const lead = bytes[at];
+      if (lead < 0x80) {
+        length++;
+        at++;
+        continue;
       }
-      decoder.decode();
-      return true;
-    } catch (error) {
-      if (error instanceof TypeError) return false;
-      throw error;
+      // The continuation bytes the lead byte asks for, and the range of the first of them.
+      let needed = 0;
+      let low = 0x80;
+      let high = 0xbf;
+      if (lead >= 0xc2 && lead <= 0xdf) {
+        needed = 1;
+      } else if (lead >= 0xe0 && lead <= 0xef) {
+        needed = 2;
+        if (lead === 0xe0) low = 0xa0;
+        if (lead === 0xed) high = 0x9f;
+      } else if (lead >= 0xf0 && lead <= 0xf4) {
+        needed = 3;
+        if (lead === 0xf0) low = 0x90;
+        if (lead === 0xf4) high = 0x8f;
+      } else {
+        return null;
+      }
+      // A sequence cut short by the end of the bytes.
+      if (at + needed >= bytes.length) return null;
+      const first = bytes[at + 1];
+      if (!(first >= low && first <= high)) return null;
+      for (let next = 2; next <= needed; next++) {
+        const byte = bytes[at + next];
+        if (!(byte >= 0x80 && byte <= 0xbf)) return null;
+      }
+      length += needed === 3 ? 2 : 1;
+      at += needed + 1;
     }
+    return length;
   }
 
   // What a document's bytes read as, with its text as a list of pieces decoded `pieceBytes` bytes
   // at a time: { pieces, length, form } (see documentOfBytes).
   function readPieces(bytes, pieceBytes = PIECE_BYTES) {
-    const read = documentOfBytes(bytes, !isUtf8(bytes));
+    const length = utf8Length(bytes);
+    const read = length === null ? documentOfBytes(bytes, true) : documentOfBytes(bytes, false, length);
     return { pieces: Array.from(decodedPieces(bytes, true, pieceBytes)), length: read.length, form: read.form };
   }
 
@@ -351,9 +380,9 @@
   }
 
   // Reads `path` through `vexa`: read.begin, chunks until the empty one, read.finish (also after
-  // a failure). The chunks' bytes go into one buffer of the file's size, and each is checked for
-  // UTF-8 as it comes (a file that is not all UTF-8 reads each bad sequence as U+FFFD); a file
-  // whose first chunk shows it is not text is refused there. `progress(done, total)` is awaited
+  // a failure). The chunks' bytes go into one buffer of the file's size (a file that is not all
+  // UTF-8 reads each bad sequence as U+FFFD); a file whose first chunk shows it is not text is
+  // refused there. `progress(done, total)` is awaited
   // after each chunk. Answers { pieces, length, form } (see documentOfBytes).
   async function readDocument(vexa, path, progress) {
     const opened = await vexa.invoke("vostra.file.read.begin", path);
@@ -363,9 +392,6 @@
         throw new DocumentError("invalid_reply", "The application did not tell the file's size");
       }
       const bytes = new Uint8Array(size);
-      // The length of the text decoded so far; null once a bad sequence is found.
-      let decodedLength = 0;
-      const decoder = new TextDecoder("utf-8", { fatal: true, ignoreBOM: true });
       let done = 0;
       for (;;) {
         const chunk = await vexa.invoke("vostra.file.read.chunk");
@@ -379,31 +405,13 @@
           if (kind) throw new DocumentError("not_text", `“${fileName(path)}” is ${kind}, not text`);
         }
         done += written;
-        decodedLength = decodedLengthOf(decoder, read, decodedLength, true);
         if (progress) await progress(done, size);
       }
       if (done !== size) throw changedWhileRead();
-      decodedLength = decodedLengthOf(decoder, bytes.subarray(0, 0), decodedLength, false);
-      if (decodedLength === null) return documentOfBytes(bytes, true);
-      return documentOfBytes(bytes, false, decodedLength);
+      const length = utf8Length(bytes);
+      return length === null ? documentOfBytes(bytes, true) : documentOfBytes(bytes, false, length);
     } finally {
       await vexa.invoke("vostra.file.read.finish").catch(() => {});
-    }
-  }
-
-  // `length` grown by the length of the text `decoder` makes of `bytes` (a part of the file, or
-  // its end when not `stream`), in pieces whose strings are dropped at once; null once the bytes
-  // so far are not all UTF-8.
-  function decodedLengthOf(decoder, bytes, length, stream) {
-    if (length === null) return null;
-    try {
-      for (let at = 0; at < bytes.length; at += PIECE_BYTES) {
-        length += decoder.decode(bytes.subarray(at, at + PIECE_BYTES), { stream: true }).length;
-      }
-      return stream ? length : length + decoder.decode().length;
-    } catch (error) {
-      if (error instanceof TypeError) return null;
-      throw error;
     }
   }
 

@@ -159,6 +159,35 @@ TEST_F(FrontEnd, ADocumentKeepsItsLineBreaksAndBytes) {
     }
 }
 
+// A document's bytes are checked for UTF-8 byte by byte, and must be taken exactly as the web
+// platform's decoder takes them: every sequence of up to three of the bytes where its rules change,
+// and of four after each lead byte of four, is UTF-8 when the decoder takes it whole, and reads as
+// long a text as the decoder makes of it.
+TEST_F(FrontEnd, BytesAreUtf8ExactlyWhenTheDecoderTakesThem) {
+    page.run(R"JS(
+var edges = [0x00, 0x0a, 0x0d, 0x41, 0x7f, 0x80, 0x8f, 0x90, 0x9f, 0xa0, 0xbf, 0xc0, 0xc1, 0xc2, 0xdf, 0xe0, 0xe1,
+             0xec, 0xed, 0xee, 0xef, 0xf0, 0xf1, 0xf3, 0xf4, 0xf5, 0xff];
+var wrong = [], checked = 0;
+function check(list) {
+  const bytes = Uint8Array.from(list);
+  let valid = true;
+  try { new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes); } catch (e) { valid = false; }
+  const text = new TextDecoder("utf-8", { ignoreBOM: true }).decode(bytes).replace(/\r\n?/g, "\n");
+  const read = VostraDocument.readPieces(bytes);
+  checked++;
+  if (read.form.invalidUtf8 === valid || read.length !== text.length) wrong.push(hex(bytes));
+}
+function all(prefix, left) {
+  check(prefix);
+  if (left > 0) for (const byte of edges) all(prefix.concat([byte]), left - 1);
+}
+for (const byte of edges) all([byte], 2);
+for (const lead of [0xf0, 0xf1, 0xf3, 0xf4]) for (const a of edges) for (const b of edges) for (const c of edges) check([lead, a, b, c]);
+)JS");
+    EXPECT_EQ(page.run("wrong.slice(0, 10).join()"), "");
+    EXPECT_EQ(page.run("String(checked)"), "99171");
+}
+
 TEST_F(FrontEnd, AFileThatIsNotTextIsKnownByItsFirstBytes) {
     for (const auto& row : testing::readTable("platform/web/frontend_file_kinds.txt")) {
         std::string kind = page.run("String(VostraDocument.nonTextKind(bytes('" + row[0] + "')))");
