@@ -14,15 +14,16 @@
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
   // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
-  // kept as the editor's runs of text that showed it (see VostraEditorText), which share their
-  // strings with the page. `edited` is set at every change (`changes` counts them) and cleared
+  // kept as the bytes the file holds (see VostraDocument.textOfBytes; a list of pieces for a new
+  // document): strings of it would outlive the document, until the page's collector comes round to
+  // them. `edited` is set at every change (`changes` counts them) and cleared
   // again when the text the editor shows is found to be the saved text once more (after an undo,
   // say): that comparison and the counts wait for the next frame, or for a pause in typing in a
   // long document. `changed` tells whether there was a change since the text was last known to be
   // the saved text.
   const state = {
     path: null,
-    savedRuns: [],
+    saved: [],
     savedLength: 0,
     form: Doc.newForm(),
     edited: false,
@@ -59,7 +60,7 @@
     const runs = Text.runsOf(editor);
     counted = Text.countRuns(runs, Doc.countText, counted);
     if (state.changed) {
-      state.edited = counted.length !== state.savedLength || !Text.sameText(runs, state.savedRuns);
+      state.edited = counted.length !== state.savedLength || !Doc.sameText(Text.piecesOf(runs), state.saved);
       state.changed = state.edited;
     }
     placeholder.hidden = counted.length > 0;
@@ -252,19 +253,24 @@
     getSelection().collapse(firstTextIn(editor) || editor, 0);
   }
 
+  // Lets the bytes of the saved text go at once (see VostraDocument.textOfBytes).
+  function releaseSaved() {
+    if (typeof state.saved.release === "function") state.saved.release();
+  }
+
   // Shows a document in place of the one shown: its text in pieces (a list, or a document's text
-  // as read, whose bytes are let go once it is shown), its length and form.
+  // as read), which is the saved text, its length and form. What the page kept of the document
+  // shown before is let go at once.
   async function load(path, pieces, length, form) {
+    releaseSaved();
     Doc.releaseForm(state.form);
     state.path = path;
     state.form = form;
     state.edited = false;
     state.changed = false;
-    state.savedRuns = [];
-    await showText(pieces);
-    if (typeof pieces.release === "function") pieces.release();
-    state.savedRuns = Text.runsOf(editor);
+    state.saved = pieces;
     state.savedLength = length;
+    await showText(pieces);
     hideError();
     showNotice("");
   }
@@ -281,6 +287,9 @@
     setStatus(`Opening ${name}…`);
     // What is typed while the document is read would be lost when it arrives.
     setEditable(false);
+    // The counts of the text shown hold strings of it: let go before the read, they are more
+    // likely gone by the time the new document is shown (counted again if the read fails).
+    counted = null;
     try {
       const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
       // Laying out a long text keeps the page from painting for a while: it says so first.
@@ -320,12 +329,22 @@
     const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
-    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path));
+    // The bytes written are kept as the saved text.
+    const written = [];
+    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path), (chunk) =>
+      written.push(chunk.slice()),
+    );
     state.path = path;
-    state.savedRuns = runs;
     state.savedLength = Text.lengthOf(runs);
     const form = Doc.writtenForm(pieces, state.form);
-    if (form.original !== state.form.original) Doc.releaseForm(state.form);
+    if (form.original === null) {
+      releaseSaved();
+      Doc.releaseForm(state.form);
+      state.saved = Doc.textOfBytes(written);
+    } else {
+      // Written as it was read: the saved text is what it was.
+      Doc.textOfBytes(written).release();
+    }
     state.form = form;
     // What was typed while the document was written is compared again.
     state.edited = state.changed = state.changes !== changes;

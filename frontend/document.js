@@ -57,9 +57,10 @@
     return { lineBreak: kinds.length > 0 ? kinds[0][0] : "\n", mixed: kinds.length > 1 };
   }
 
-  // The text of `bytes` in pieces decoded `pieceBytes` bytes at a time, each bad sequence read as
-  // U+FFFD; with `normalize`, every line break a line feed (a CR that ends a piece and the LF that
-  // starts the next are one line break). Empty pieces are left out.
+  // The text of `bytes` (bytes, or a list of them one after another) in pieces decoded `pieceBytes`
+  // bytes at a time, each bad sequence read as U+FFFD; with `normalize`, every line break a line
+  // feed (a CR that ends a piece and the LF that starts the next are one line break). Empty pieces
+  // are left out.
   function* decodedPieces(bytes, normalize, pieceBytes = PIECE_BYTES) {
     const decoder = new TextDecoder("utf-8", { ignoreBOM: true });
     let pendingCr = false;
@@ -69,21 +70,23 @@
       pendingCr = piece.endsWith("\r");
       return piece.indexOf("\r") >= 0 ? piece.replace(/\r\n?/g, "\n") : piece;
     };
-    for (let at = 0; at < bytes.length; at += pieceBytes) {
-      const piece = normalized(decoder.decode(bytes.subarray(at, at + pieceBytes), { stream: true }));
-      if (piece !== "") yield piece;
+    for (const part of bytes instanceof Uint8Array ? [bytes] : bytes) {
+      for (let at = 0; at < part.length; at += pieceBytes) {
+        const piece = normalized(decoder.decode(part.subarray(at, at + pieceBytes), { stream: true }));
+        if (piece !== "") yield piece;
+      }
     }
     const last = normalized(decoder.decode());
     if (last !== "") yield last;
   }
 
-  // The text of a document read from a file: its pieces, decoded from the file's bytes each time
-  // they are gone through (see decodedPieces). `release()` lets the bytes go once the text is
-  // shown, unless the form keeps them to write the document back as it was read.
+  // The text of a document as a file holds it: its pieces, decoded from the bytes (a list of them
+  // one after another) each time they are gone through (see decodedPieces), so that the page holds
+  // no string of the text for it. `release()` lets the bytes go at once (see releaseBytes); the
+  // text is empty afterwards.
   class DocumentText {
-    constructor(bytes, keptByForm) {
+    constructor(bytes) {
       this.bytes = bytes;
-      this.keptByForm = keptByForm;
     }
 
     [Symbol.iterator]() {
@@ -91,9 +94,14 @@
     }
 
     release() {
-      if (!this.keptByForm) releaseBytes(this.bytes);
-      this.bytes = new Uint8Array(0);
+      this.bytes.forEach(releaseBytes);
+      this.bytes = [];
     }
+  }
+
+  // The text a document's bytes (a list of them one after another) hold.
+  function textOfBytes(bytes) {
+    return new DocumentText(bytes);
   }
 
   // Gives the memory of `bytes` back at once (the page would otherwise hold it until its collector
@@ -118,7 +126,7 @@
       for (const piece of decodedPieces(bytes, false)) decodedLength += piece.length;
     }
     const form = { lineBreak, original: mixed ? bytes : null, invalidUtf8 };
-    return { pieces: new DocumentText(bytes, mixed), length: decodedLength - counts["\r\n"], form };
+    return { pieces: new DocumentText([bytes]), length: decodedLength - counts["\r\n"], form };
   }
 
   // The length in UTF-16 units of the text `bytes` hold when they are all UTF-8 (as the web
@@ -340,8 +348,9 @@
   // Writes `text` (a string, or the pieces of one) in `form` to `path` through `vexa`: begin, the
   // appends, finish; on any failure after begin the write is cancelled and the failure passed on.
   // `progress(done, total)` is awaited after each append, with the bytes written and a guess of
-  // the bytes to write (the characters). Answers the byte count written.
-  async function saveDocument(vexa, path, text, form, progress) {
+  // the bytes to write (the characters); `sending(bytes)` is called with the bytes of each append
+  // as it is sent, a view that is valid only during the call. Answers the byte count written.
+  async function saveDocument(vexa, path, text, form, progress, sending) {
     const { pieces, lineBreak, guess } = documentPieces(text, form);
     let total = 0;
     await vexa.invoke("vostra.file.begin", path);
@@ -355,6 +364,7 @@
         if (sent.length === APPENDS_IN_FLIGHT) await sent.shift();
         const length = chunk.length;
         total += length;
+        if (sending) sending(chunk);
         const append = vexa.invoke("vostra.file.append", encodeBase64(chunk)).then(() => {
           done += length;
           return progress ? progress(done, Math.max(done, guess)) : undefined;
@@ -550,6 +560,8 @@
     newForm,
     writtenForm,
     releaseForm,
+    textOfBytes,
+    sameText,
     documentPieces,
     formLabel,
     appendChunks,

@@ -234,6 +234,27 @@ TEST_F(FrontEnd, ACrlfDocumentIsWrittenInChunksWithinTheLimit) {
     EXPECT_EQ(page.run("appendedHex() === hex(new TextEncoder().encode(text.replace(/\\n/g, '\\r\\n')))"), "true");
 }
 
+// The page keeps a saved document as the bytes the save sent, not as strings: read back across
+// the chunks, a character or a CRLF cut between two of them is one, and the text compares as the
+// text that was saved; let go, the bytes are given back at once.
+TEST_F(FrontEnd, TheSavedTextIsKeptAsTheBytesWritten) {
+    page.run(
+        "var sent = [], text = 'x'.repeat(73727) + '\\u00e9\\n' + 'y'.repeat(80000) + '\\n';"
+        "settle(VostraDocument.saveDocument(host, '/d/a.vrs', text, VostraDocument.readForm(bytes('610d0a')).form,"
+        " null, (chunk) => sent.push(chunk.slice())))");
+    EXPECT_EQ(page.run("outcome"), "ok 153733");
+    EXPECT_EQ(
+        page.run("sent.length + ' ' + (hex(Uint8Array.from(sent.flatMap(c => Array.from(c)))) === appendedHex())"),
+        "3 true");
+    page.run("var saved = VostraDocument.textOfBytes(sent)");
+    EXPECT_EQ(page.run("VostraDocument.sameText(text.match(/[^]{1,7}/g), saved)"), "true");
+    EXPECT_EQ(page.run("VostraDocument.sameText(text.replace('y', 'z'), saved)"), "false");
+    page.run("var cut = VostraDocument.textOfBytes([bytes('61c3'), bytes('a90d'), bytes('0a62')])");
+    EXPECT_EQ(page.run("JSON.stringify(Array.from(cut).join(''))"), "\"a\u00e9\\nb\"");
+    page.run("saved.release(); cut.release()");
+    EXPECT_EQ(page.run("[sent.every(c => c.byteLength === 0), Array.from(saved).length].join()"), "true,0");
+}
+
 // A save keeps a few appends on their way, never the whole document at once.
 TEST_F(FrontEnd, ASaveKeepsFourAppendsOnTheirWay) {
     page.run(
