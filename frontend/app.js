@@ -16,10 +16,9 @@
   // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
   // kept as the bytes the file holds (see VostraDocument.textOfBytes; a list of pieces for a new
   // document): strings of it would outlive the document, until the page's collector comes round to
-  // them. `edited` is set at every change (`changes` counts them) and cleared
-  // again when the text the editor shows is found to be the saved text once more (after an undo,
-  // say): that comparison and the counts wait for the next frame, or for a pause in typing in a
-  // long document. `changed` tells whether there was a change since the text was last known to be
+  // them. `edited` is set at every change (`changes` counts them) and cleared again when the text
+  // the editor shows is found to be the saved text once more (after an undo, say): that comparison
+  // and the counts wait for the next frame, or for a pause in typing in a long document. `changed` tells whether there was a change since the text was last known to be
   // the saved text.
   const state = {
     path: null,
@@ -186,8 +185,8 @@
     return { lineHeight, rowCharacters };
   }
 
-  // Takes the shown document out of the editor and lets its text go at once. The page keeps
-  // elements it made (and the editor's undo history nodes it changed) until its collector comes
+  // Takes the shown document out of the editor and lets its text go at once. The page keeps the
+  // elements it made, and the editor's undo history the lines it changed, until its collector comes
   // round to them, which may be long after: emptied, they no longer hold the text.
   function dropShownText() {
     const shown = Array.from(editor.childNodes);

@@ -608,7 +608,16 @@ TEST(GtkFrontEnd, AnUnchangedDocumentWithMixedLineBreaksIsWrittenBackAsItWasRead
         .page(clearStatus)
         .then(saveByKey)
         .until(textOf("status-text") + ".startsWith('Saved mixed.vrs')")
-        .read(textOf("status-encoding"), saved);
+        .read(textOf("status-encoding"), saved)
+        // A key typed and taken back leaves the text as it was saved: not edited.
+        .then([] {
+            return pressKeys({{GDK_KEY_Y, GDK_SHIFT_MASK}});
+        })
+        .until(shown("edited-mark"))
+        .then([] {
+            return pressKeys({{GDK_KEY_BackSpace, 0}});
+        })
+        .until("document.getElementById('edited-mark').hidden");
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     EXPECT_EQ(opened, "UTF-8 \u00b7 Mixed line breaks");
