@@ -12,6 +12,12 @@
 //   peak_rss_mib       the web process's peak resident memory during the run
 //   peak_growth_mib    that peak less the web process's resident memory before the run
 //   growth_x_document  peak_growth_mib over the document's size
+// Opening documents in turn gives back what the one before held: the 32 MiB document is opened
+// five times in a row, then a 72-byte one; the web process's resident memory is read a few
+// seconds after each has opened (the page does nothing meanwhile):
+//   rss_first_mib, rss_fifth_mib   after the first and after the fifth 32 MiB document
+//   fifth_over_first               their ratio (at most 1.3 is the mark)
+//   rss_small_mib                  after the 72-byte document that followed them
 //
 //   xvfb-run -a build/release/bench/frontend_documents_bench
 
@@ -28,6 +34,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/standin/gtk/gtk.hpp"
 #include "startup/startup.hpp"
@@ -42,6 +49,7 @@ constexpr auto kRunLimit = std::chrono::minutes(15);
 
 fs::path gFolder;
 std::map<std::int64_t, fs::path> gDocuments;
+fs::path gSmallDocument;
 
 // Text of exactly `bytes` bytes in lines of prose with a few characters beyond ASCII.
 std::string documentText(std::size_t bytes) {
@@ -278,11 +286,18 @@ Outcome typeKey(guint keyval) {
     return outcome;
 }
 
-// An empty editor, so the next open starts from nothing.
+// An empty editor, so the next open starts from nothing; changes typed by an earlier run are
+// discarded when the page asks.
 void emptyEditor() {
     evaluate("document.getElementById('new-button').click(), 'new'");
-    pumpUntil([] { return evaluate("VostraEditorText.readText(document.getElementById('editor')).length") == "0"; },
-              std::chrono::seconds(30));
+    pumpUntil(
+        [] {
+            return evaluate(
+                       "(() => { if (!document.getElementById('confirm-bar').hidden) "
+                       "document.getElementById('confirm-yes').click();"
+                       " return VostraEditorText.readText(document.getElementById('editor')).length; })()") == "0";
+        },
+        std::chrono::seconds(30));
     pumpUntil([] { return false; }, std::chrono::milliseconds(500));
 }
 
@@ -380,6 +395,47 @@ void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
     }
 }
 
+// The web process's resident memory in MiB, read after the page had a few seconds to itself.
+double settledMemory(pid_t process) {
+    pumpUntil([] { return false; }, std::chrono::seconds(3));
+    return kibToMib(statusField(process, "VmRSS"));
+}
+
+void BM_OpenDocumentsInTurn(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    for (auto _ : state) {
+        emptyEditor();
+        std::vector<double> resident;
+        double milliseconds = 0;
+        for (int run = 0; run < 5; ++run) {
+            const Outcome opened = openDocument(document);
+            if (!opened.ok) {
+                state.SkipWithError(opened.failure.c_str());
+                return;
+            }
+            milliseconds += opened.milliseconds;
+            resident.push_back(settledMemory(process));
+        }
+        const Outcome small = openDocument(gSmallDocument);
+        if (!small.ok) {
+            state.SkipWithError(small.failure.c_str());
+            return;
+        }
+        state.SetIterationTime(milliseconds / 1000.0);
+        state.counters["rss_first_mib"] = resident.front();
+        state.counters["rss_fifth_mib"] = resident.back();
+        state.counters["fifth_over_first"] = resident.back() / resident.front();
+        state.counters["rss_small_mib"] = settledMemory(process);
+        std::string each = "MiB after each:";
+        for (double mib : resident) {
+            each += ' ';
+            each += std::to_string(static_cast<int>(mib));
+        }
+        state.SetLabel(each);
+    }
+}
+
 BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeKey)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -390,6 +446,7 @@ BENCHMARK(BM_ReadDocumentWithoutEditor)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenDocumentsInTurn)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The program as it starts from its bundle, with a home of its own.
 StartupSystem bundledSystem() {
@@ -413,6 +470,8 @@ int main(int argc, char** argv) {
         gDocuments[mib] = gFolder / ("document-" + std::to_string(mib) + ".vrs");
         std::ofstream(gDocuments[mib], std::ios::binary) << documentText(static_cast<std::size_t>(mib) * kMiB);
     }
+    gSmallDocument = gFolder / "small.vrs";
+    std::ofstream(gSmallDocument, std::ios::binary) << documentText(72);
 
     // Once the page is ready the benchmarks run inside the program's main loop; then the program
     // ends the way SIGTERM ends it.

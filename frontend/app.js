@@ -15,15 +15,15 @@
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
   // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
-  // kept as the editor's runs of text that showed it (see VostraEditorText), which share their
-  // strings with the page. `edited` is set at every change (`changes` counts them) and cleared
-  // again when the text the editor shows is found to be the saved text once more (after an undo,
-  // say): that comparison and the counts wait for the next frame, or for a pause in typing in a
-  // long document. `changed` tells whether there was a change since the text was last known to be
+  // kept as the bytes the file holds (see VostraDocument.textOfBytes; a list of pieces for a new
+  // document): strings of it would outlive the document, until the page's collector comes round to
+  // them. `edited` is set at every change (`changes` counts them) and cleared again when the text
+  // the editor shows is found to be the saved text once more (after an undo, say): that comparison
+  // and the counts wait for the next frame, or for a pause in typing in a long document. `changed` tells whether there was a change since the text was last known to be
   // the saved text.
   const state = {
     path: null,
-    savedRuns: [],
+    saved: [],
     savedLength: 0,
     form: Doc.newForm(),
     edited: false,
@@ -44,10 +44,12 @@
     return state.path ? Doc.fileName(state.path) : "Untitled";
   }
 
+  // The name, the edited mark, and what a save writes, which may change with the first edit.
   function showEdited() {
     byId("document-name").textContent = documentName();
     byId("edited-mark").hidden = !state.edited;
     document.title = `${documentName()}${state.edited ? " (edited)" : ""} — Vostra Studio`;
+    byId("status-encoding").textContent = Doc.formLabel(state.form, state.edited);
   }
 
   // Everything the page shows of the document. The counts count again only the runs of text that
@@ -58,13 +60,12 @@
     const runs = Text.runsOf(editor);
     counted = Text.countRuns(runs, Doc.countText, counted);
     if (state.changed) {
-      state.edited = counted.length !== state.savedLength || !Text.sameText(runs, state.savedRuns);
+      state.edited = counted.length !== state.savedLength || !Doc.sameText(Text.piecesOf(runs), state.saved);
       state.changed = state.edited;
     }
     placeholder.hidden = counted.length > 0;
     showEdited();
     byId("status-path").textContent = state.path || "";
-    byId("status-encoding").textContent = `UTF-8 · ${Doc.LINE_BREAKS[state.form.lineBreak]}`;
     const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
@@ -185,34 +186,52 @@
     return { lineHeight, rowCharacters };
   }
 
+  // Takes the shown document out of the editor and lets its text go at once. The page keeps the
+  // elements it made, and the editor's undo history the lines it changed, until its collector comes
+  // round to them, which may be long after: emptied, they no longer hold the text.
+  function dropShownText() {
+    const shown = Array.from(editor.childNodes);
+    editor.replaceChildren();
+    counted = null;
+    // Emptied after this task, so that no observer of the editor sees it done.
+    setTimeout(() => {
+      for (const node of shown) {
+        const texts = document.createTreeWalker(node, NodeFilter.SHOW_TEXT);
+        for (let text = texts.nextNode(); text; text = texts.nextNode()) text.data = "";
+      }
+    });
+  }
+
   // Shows a text given in pieces in the editor as sections of groups of blocks of lines, with the caret at its
-  // start. A long text is laid out in slices with the page painting between them.
+  // start. A long text is laid out in slices with the page painting between them. The groups are
+  // made as they are shown, so that no string of the text outlives its group's making but the
+  // ones the page shows.
   async function showText(pieces) {
     const { lineHeight, rowCharacters } = editorMetrics();
-    const groups = Text.splitBlocks(pieces, rowCharacters);
-    editor.replaceChildren();
+    dropShownText();
     editor.scrollTop = 0;
     layout.reset();
     clearTimeout(typingPause);
     stepEndsAtNextKey = false;
-    counted = null;
     let section = null;
     let sliceStart = performance.now();
-    for (let i = 0; i < groups.length; i++) {
+    let i = 0;
+    for (const { blocks, rows } of Text.blockGroups(pieces, rowCharacters)) {
       if (i % Text.LAYOUT.sectionGroups === 0) {
         section = editor.appendChild(document.createElement("div"));
         section.className = "section";
       }
       const group = section.appendChild(document.createElement("div"));
       group.className = "group";
-      group.style.containIntrinsicSize = `auto ${Math.ceil(groups[i].rows * lineHeight)}px`;
-      for (const lines of groups[i].blocks) group.appendChild(document.createElement("div")).textContent = lines;
+      group.style.containIntrinsicSize = `auto ${Math.ceil(rows * lineHeight)}px`;
+      for (const lines of blocks) group.appendChild(document.createElement("div")).textContent = lines;
       // Most of the work is the page's layout of the new groups: it is done slice by slice here,
       // not all at once when the caret is placed.
       if (i % 16 === 15 && editor.offsetHeight >= 0 && performance.now() - sliceStart > BUILD_SLICE_MS) {
         await afterPaint();
         sliceStart = performance.now();
       }
+      i++;
     }
     placeCaretAtStart();
     editor.scrollTop = 0;
@@ -224,14 +243,24 @@
     layout.select(...layout.firstPosition());
   }
 
+  // Lets the bytes of the saved text go at once (see VostraDocument.textOfBytes).
+  function releaseSaved() {
+    if (typeof state.saved.release === "function") state.saved.release();
+  }
+
+  // Shows a document in place of the one shown: its text in pieces (a list, or a document's text
+  // as read), which is the saved text, its length and form. What the page kept of the document
+  // shown before is let go at once.
   async function load(path, pieces, length, form) {
+    releaseSaved();
+    Doc.releaseForm(state.form);
     state.path = path;
     state.form = form;
     state.edited = false;
     state.changed = false;
-    await showText(pieces);
-    state.savedRuns = Text.runsOf(editor);
+    state.saved = pieces;
     state.savedLength = length;
+    await showText(pieces);
     hideError();
     showNotice("");
   }
@@ -248,6 +277,9 @@
     setStatus(`Opening ${name}…`);
     // What is typed while the document is read would be lost when it arrives.
     setEditable(false);
+    // The counts of the text shown hold strings of it: let go before the read, they are more
+    // likely gone by the time the new document is shown (counted again if the read fails).
+    counted = null;
     try {
       const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
       // Laying out a long text keeps the page from painting for a while: it says so first.
@@ -287,11 +319,23 @@
     const changes = state.changes;
     const name = Doc.fileName(path);
     setStatus(`Saving ${name}…`);
-    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path));
+    // The bytes written are kept as the saved text.
+    const written = [];
+    const bytes = await Doc.saveDocument(vexa, path, pieces, state.form, progressOf("Saving", path), (chunk) =>
+      written.push(chunk.slice()),
+    );
     state.path = path;
-    state.savedRuns = runs;
     state.savedLength = Text.lengthOf(runs);
-    state.form = Doc.writtenForm(pieces, state.form);
+    const form = Doc.writtenForm(pieces, state.form);
+    if (form.original === null) {
+      releaseSaved();
+      Doc.releaseForm(state.form);
+      state.saved = Doc.textOfBytes(written);
+    } else {
+      // Written as it was read: the saved text is what it was.
+      Doc.textOfBytes(written).release();
+    }
+    state.form = form;
     // What was typed while the document was written is compared again.
     state.edited = state.changed = state.changes !== changes;
     hideError();

@@ -7,6 +7,10 @@
 // a mix of them) and a byte order mark stay. The bytes go through the web platform's own
 // encoders (TextEncoder, TextDecoder, and base64 on Uint8Array), chunk by chunk, each chunk a
 // view of the one encoded copy.
+//
+// A document read from a file is kept as its bytes, and its text decoded from them piece by piece
+// whenever it is wanted: a string lives until the page's collector comes round to it, which may
+// be long after the next document took its place, while the bytes are let go at once.
 (function (global) {
   "use strict";
 
@@ -15,8 +19,9 @@
   const APPEND_BYTES = (APPEND_CHARACTERS / 4) * 3;
   // How many appends a save keeps on their way to the application.
   const APPENDS_IN_FLIGHT = 4;
-  // The bytes decoded into one piece of a document's text.
-  const PIECE_BYTES = 1 << 20;
+  // The bytes decoded into one piece of a document's text. The editor's lines share their piece's
+  // memory, so that a line kept alive (by the editor's undo history, say) keeps this much.
+  const PIECE_BYTES = 1 << 16;
   // The bytes read before a file is judged text or not.
   const SNIFFED_BYTES = 4096;
 
@@ -31,81 +36,148 @@
 
   const LINE_BREAKS = Object.freeze({ "\n": "LF", "\r\n": "CRLF", "\r": "CR" });
 
-  // The line breaks of a text given in pieces, counted by kind, and the pieces with a line feed
-  // for each (a CR that ends a piece and the LF that starts the next are one line break).
-  function normalizedPieces(pieces) {
+  // How many line breaks of each kind `bytes` hold (a CR before an LF is one CRLF). In UTF-8 and
+  // in what is read in its place no other character holds the bytes of CR or LF.
+  function lineBreakCounts(bytes) {
     const counts = { "\n": 0, "\r\n": 0, "\r": 0 };
-    const normalized = [];
-    let pendingCr = false;
-    for (let piece of pieces) {
-      if (pendingCr) {
-        pendingCr = false;
-        if (piece.charCodeAt(0) === 10) {
-          counts["\r\n"]++;
-          piece = piece.slice(1);
-        } else {
-          counts["\r"]++;
-        }
-      }
-      let feeds = 0;
-      for (let at = piece.indexOf("\n"); at >= 0; at = piece.indexOf("\n", at + 1)) feeds++;
-      let returns = 0;
-      let pairs = 0;
-      for (let at = piece.indexOf("\r"); at >= 0; at = piece.indexOf("\r", at + 1)) {
-        returns++;
-        if (piece.charCodeAt(at + 1) === 10) pairs++;
-      }
-      pendingCr = returns > 0 && piece.endsWith("\r");
-      counts["\n"] += feeds - pairs;
-      counts["\r\n"] += pairs;
-      counts["\r"] += returns - pairs - (pendingCr ? 1 : 0);
-      normalized.push(returns > 0 ? piece.replace(/\r\n?/g, "\n") : piece);
+    for (let at = bytes.indexOf(13); at >= 0; at = bytes.indexOf(13, at + 1)) {
+      if (bytes[at + 1] === 10) counts["\r\n"]++;
+      else counts["\r"]++;
     }
-    if (pendingCr) counts["\r"]++;
-    // The most frequent kind ("\n" on a tie, and for a text without any), and whether there is
-    // more than one kind.
+    for (let at = bytes.indexOf(10); at >= 0; at = bytes.indexOf(10, at + 1)) counts["\n"]++;
+    counts["\n"] -= counts["\r\n"];
+    return counts;
+  }
+
+  // The most frequent kind of line break ("\n" on a tie, and for a text without any), and whether
+  // there is more than one kind.
+  function lineBreakOf(counts) {
     const kinds = Object.entries(counts).filter(([, count]) => count > 0);
     kinds.sort((a, b) => b[1] - a[1]);
-    return { normalized, lineBreak: kinds.length > 0 ? kinds[0][0] : "\n", mixed: kinds.length > 1 };
+    return { lineBreak: kinds.length > 0 ? kinds[0][0] : "\n", mixed: kinds.length > 1 };
   }
 
-  // What a document's bytes read as: its text for the editor, in pieces decoded `pieceBytes` bytes
-  // at a time (one long text would be built and copied more than once), its length, and its
-  // form, the rest of what writing it back needs:
-  //   lineBreak    "\n", "\r\n" or "\r": how the text's line feeds are written
-  //   original     the text with its own line breaks when they are mixed (written back while the
-  //                text is unchanged), otherwise null
-  //   text         the text `original` stands for, while there is one
-  //   invalidUtf8  the bytes were not all UTF-8: each bad sequence reads as U+FFFD
-  function readPieces(bytes, pieceBytes = PIECE_BYTES) {
-    const decode = (fatal) => {
-      const decoder = new TextDecoder("utf-8", { fatal, ignoreBOM: true });
-      const pieces = [];
-      for (let at = 0; at < bytes.length; at += pieceBytes) {
-        pieces.push(decoder.decode(bytes.subarray(at, at + pieceBytes), { stream: true }));
-      }
-      pieces.push(decoder.decode());
-      return pieces;
+  // The text of `bytes` (bytes, or a list of them one after another) in pieces decoded `pieceBytes`
+  // bytes at a time, each bad sequence read as U+FFFD; with `normalize`, every line break a line
+  // feed (a CR that ends a piece and the LF that starts the next are one line break). Empty pieces
+  // are left out.
+  function* decodedPieces(bytes, normalize, pieceBytes = PIECE_BYTES) {
+    const decoder = new TextDecoder("utf-8", { ignoreBOM: true });
+    let pendingCr = false;
+    const normalized = (piece) => {
+      if (!normalize) return piece;
+      if (pendingCr && piece.charCodeAt(0) === 10) piece = piece.slice(1);
+      pendingCr = piece.endsWith("\r");
+      return piece.indexOf("\r") >= 0 ? piece.replace(/\r\n?/g, "\n") : piece;
     };
-    let decoded;
-    let invalidUtf8 = false;
-    try {
-      decoded = decode(true);
-    } catch (error) {
-      if (!(error instanceof TypeError)) throw error;
-      invalidUtf8 = true;
-      decoded = decode(false);
+    for (const part of bytes instanceof Uint8Array ? [bytes] : bytes) {
+      for (let at = 0; at < part.length; at += pieceBytes) {
+        const piece = normalized(decoder.decode(part.subarray(at, at + pieceBytes), { stream: true }));
+        if (piece !== "") yield piece;
+      }
     }
-    return documentOf(decoded, invalidUtf8);
+    const last = normalized(decoder.decode());
+    if (last !== "") yield last;
   }
 
-  // readPieces's { pieces, length, form } of the pieces a document's bytes decoded to.
-  function documentOf(decoded, invalidUtf8) {
-    const { normalized, lineBreak, mixed } = normalizedPieces(decoded);
-    const pieces = normalized.filter((piece) => piece !== "");
-    const length = pieces.reduce((sum, piece) => sum + piece.length, 0);
-    const form = { text: mixed ? pieces.join("") : null, lineBreak, original: mixed ? decoded.join("") : null, invalidUtf8 };
-    return { pieces, length, form };
+  // The text of a document as a file holds it: its pieces, decoded from the bytes (a list of them
+  // one after another) each time they are gone through (see decodedPieces), so that the page holds
+  // no string of the text for it. `release()` lets the bytes go at once (see releaseBytes); the
+  // text is empty afterwards.
+  class DocumentText {
+    constructor(bytes) {
+      this.bytes = bytes;
+    }
+
+    [Symbol.iterator]() {
+      return decodedPieces(this.bytes, true);
+    }
+
+    release() {
+      this.bytes.forEach(releaseBytes);
+      this.bytes = [];
+    }
+  }
+
+  // The text a document's bytes (a list of them one after another) hold.
+  function textOfBytes(bytes) {
+    return new DocumentText(bytes);
+  }
+
+  // Gives the memory of `bytes` back at once (the page would otherwise hold it until its collector
+  // comes round to it); the bytes are empty afterwards.
+  function releaseBytes(bytes) {
+    const buffer = bytes && bytes.buffer;
+    if (buffer && typeof buffer.transfer === "function" && !buffer.detached) buffer.transfer(0);
+  }
+
+  // What a document's bytes read as: its text for the editor (see DocumentText), its length in
+  // UTF-16 units (`decodedLength`, the length of the text decoded before its line breaks became
+  // line feeds, when known), and its form, the rest of what writing it back needs:
+  //   lineBreak    "\n", "\r\n" or "\r": how the text's line feeds are written
+  //   original     the bytes, when their line breaks are mixed (written back as they read while
+  //                the text is unchanged), otherwise null
+  //   invalidUtf8  the bytes were not all UTF-8: each bad sequence reads as U+FFFD
+  function documentOfBytes(bytes, invalidUtf8, decodedLength) {
+    const counts = lineBreakCounts(bytes);
+    const { lineBreak, mixed } = lineBreakOf(counts);
+    if (decodedLength === undefined) {
+      decodedLength = 0;
+      for (const piece of decodedPieces(bytes, false)) decodedLength += piece.length;
+    }
+    const form = { lineBreak, original: mixed ? bytes : null, invalidUtf8 };
+    return { pieces: new DocumentText([bytes]), length: decodedLength - counts["\r\n"], form };
+  }
+
+  // The length in UTF-16 units of the text `bytes` hold when they are all UTF-8 (as the web
+  // platform's decoder takes it: no overlong forms, surrogates or code points past U+10FFFF),
+  // otherwise null. Checked byte by byte: decoding only to check would leave strings behind.
+  function utf8Length(bytes) {
+    let length = 0;
+    for (let at = 0; at < bytes.length; ) {
+      const lead = bytes[at];
+      if (lead < 0x80) {
+        length++;
+        at++;
+        continue;
+      }
+      // The continuation bytes the lead byte asks for, and the range of the first of them.
+      let needed = 0;
+      let low = 0x80;
+      let high = 0xbf;
+      if (lead >= 0xc2 && lead <= 0xdf) {
+        needed = 1;
+      } else if (lead >= 0xe0 && lead <= 0xef) {
+        needed = 2;
+        if (lead === 0xe0) low = 0xa0;
+        if (lead === 0xed) high = 0x9f;
+      } else if (lead >= 0xf0 && lead <= 0xf4) {
+        needed = 3;
+        if (lead === 0xf0) low = 0x90;
+        if (lead === 0xf4) high = 0x8f;
+      } else {
+        return null;
+      }
+      // A sequence cut short by the end of the bytes.
+      if (at + needed >= bytes.length) return null;
+      const first = bytes[at + 1];
+      if (!(first >= low && first <= high)) return null;
+      for (let next = 2; next <= needed; next++) {
+        const byte = bytes[at + next];
+        if (!(byte >= 0x80 && byte <= 0xbf)) return null;
+      }
+      length += needed === 3 ? 2 : 1;
+      at += needed + 1;
+    }
+    return length;
+  }
+
+  // What a document's bytes read as, with its text as a list of pieces decoded `pieceBytes` bytes
+  // at a time: { pieces, length, form } (see documentOfBytes).
+  function readPieces(bytes, pieceBytes = PIECE_BYTES) {
+    const length = utf8Length(bytes);
+    const read = length === null ? documentOfBytes(bytes, true) : documentOfBytes(bytes, false, length);
+    return { pieces: Array.from(decodedPieces(bytes, true, pieceBytes)), length: read.length, form: read.form };
   }
 
   // The same as one text: { text, form }.
@@ -117,28 +189,65 @@
   // The form of a new document, and of one just written from `text` (a string, or the pieces of
   // one) in `form`.
   function newForm() {
-    return { text: null, lineBreak: "\n", original: null, invalidUtf8: false };
+    return { lineBreak: "\n", original: null, invalidUtf8: false };
   }
 
   function writtenForm(text, form) {
-    const keptOriginal = form.original !== null && (typeof text === "string" ? text : text.join("")) === form.text;
-    return {
-      text: keptOriginal ? text : null,
-      lineBreak: form.lineBreak,
-      original: keptOriginal ? form.original : null,
-      invalidUtf8: false,
+    const keptOriginal = isOriginalText(text, form);
+    return { lineBreak: form.lineBreak, original: keptOriginal ? form.original : null, invalidUtf8: false };
+  }
+
+  // Lets the bytes a form keeps go (see releaseBytes); the form is not used afterwards.
+  function releaseForm(form) {
+    if (form && form.original) releaseBytes(form.original);
+  }
+
+  // Whether two texts, each a string or an iterable of pieces of one, are the same, compared piece
+  // by piece without joining them.
+  function sameText(one, other) {
+    const these = (typeof one === "string" ? [one] : one)[Symbol.iterator]();
+    const those = (typeof other === "string" ? [other] : other)[Symbol.iterator]();
+    const next = (list) => {
+      for (let step = list.next(); !step.done; step = list.next()) {
+        if (step.value !== "") return step.value;
+      }
+      return null;
     };
+    let a = next(these);
+    let b = next(those);
+    while (a !== null && b !== null) {
+      const length = Math.min(a.length, b.length);
+      if (a.length === length ? !b.startsWith(a) : !a.startsWith(b)) return false;
+      a = a.length === length ? next(these) : a.slice(length);
+      b = b.length === length ? next(those) : b.slice(length);
+    }
+    return a === b;
+  }
+
+  // Whether `text` is the text the form's original bytes read as.
+  function isOriginalText(text, form) {
+    return form.original !== null && sameText(text, decodedPieces(form.original, true));
   }
 
   // What saving `text` (a string, or the pieces of one) in `form` writes: pieces of text, each
-  // line feed in them written as `lineBreak`. A document with mixed line breaks is written as it
-  // was read while it is unchanged.
+  // line feed in them written as `lineBreak`, and a guess of the bytes that makes. A document with
+  // mixed line breaks is written as it was read while it is unchanged.
   function documentPieces(text, form) {
-    const pieces = typeof text === "string" ? [text] : text;
-    if (form.original !== null && (pieces.length === 1 ? pieces[0] : pieces.join("")) === form.text) {
-      return { pieces: [form.original], lineBreak: "\n" };
+    if (isOriginalText(text, form)) {
+      return { pieces: decodedPieces(form.original, false), lineBreak: "\n", guess: form.original.length };
     }
-    return { pieces, lineBreak: form.lineBreak };
+    const pieces = typeof text === "string" ? [text] : text;
+    return { pieces, lineBreak: form.lineBreak, guess: pieces.reduce((sum, piece) => sum + piece.length, 0) };
+  }
+
+  // What the status line says of a document's form: its encoding, and the line breaks a save
+  // writes. A document with mixed line breaks keeps them while it is unchanged (`edited` false);
+  // once edited, a save writes every line break as its most frequent kind.
+  function formLabel(form, edited) {
+    const encoding = form.invalidUtf8 ? "Not all UTF-8" : "UTF-8";
+    const kind = LINE_BREAKS[form.lineBreak];
+    const breaks = form.original === null ? kind : edited ? `Mixed line breaks, saved as ${kind}` : "Mixed line breaks";
+    return `${encoding} · ${breaks}`;
   }
 
   // The UTF-8 bytes of `pieces` in chunks of at most APPEND_BYTES, each a view of one scratch
@@ -239,10 +348,10 @@
   // Writes `text` (a string, or the pieces of one) in `form` to `path` through `vexa`: begin, the
   // appends, finish; on any failure after begin the write is cancelled and the failure passed on.
   // `progress(done, total)` is awaited after each append, with the bytes written and a guess of
-  // the bytes to write (the characters). Answers the byte count written.
-  async function saveDocument(vexa, path, text, form, progress) {
-    const { pieces, lineBreak } = documentPieces(text, form);
-    const guess = pieces.reduce((sum, piece) => sum + piece.length, 0);
+  // the bytes to write (the characters); `sending(bytes)` is called with the bytes of each append
+  // as it is sent, a view that is valid only during the call. Answers the byte count written.
+  async function saveDocument(vexa, path, text, form, progress, sending) {
+    const { pieces, lineBreak, guess } = documentPieces(text, form);
     let total = 0;
     await vexa.invoke("vostra.file.begin", path);
     // A few appends are on their way at once: the application answers them in order, and the
@@ -255,6 +364,7 @@
         if (sent.length === APPENDS_IN_FLIGHT) await sent.shift();
         const length = chunk.length;
         total += length;
+        if (sending) sending(chunk);
         const append = vexa.invoke("vostra.file.append", encodeBase64(chunk)).then(() => {
           done += length;
           return progress ? progress(done, Math.max(done, guess)) : undefined;
@@ -280,70 +390,52 @@
   }
 
   // Reads `path` through `vexa`: read.begin, chunks until the empty one, read.finish (also after
-  // a failure). Each chunk is decoded as it comes, so the file's bytes are never held whole; a
-  // file that turns out not to be all UTF-8 is read once more, decoding each bad sequence as
-  // U+FFFD. A file whose first chunk shows it is not text is refused there. `progress(done,
-  // total)` is awaited after each chunk. Answers readPieces's { pieces, length, form }.
+  // a failure). The chunks' bytes go into one buffer of the file's size (a file that is not all
+  // UTF-8 reads each bad sequence as U+FFFD); a file whose first chunk shows it is not text is
+  // refused there. `progress(done, total)` is awaited
+  // after each chunk. Answers { pieces, length, form } (see documentOfBytes).
   async function readDocument(vexa, path, progress) {
-    const decoded = await readDecoded(vexa, path, progress, true);
-    if (decoded !== null) return documentOf(decoded, false);
-    return documentOf(await readDecoded(vexa, path, progress, false), true);
-  }
-
-  // The pieces of text `path` decodes to; null when `fatal` and it is not all UTF-8.
-  async function readDecoded(vexa, path, progress, fatal) {
     const opened = await vexa.invoke("vostra.file.read.begin", path);
     try {
       const size = opened && opened.bytes;
       if (!Number.isSafeInteger(size) || size < 0) {
         throw new DocumentError("invalid_reply", "The application did not tell the file's size");
       }
-      const decoder = new TextDecoder("utf-8", { fatal, ignoreBOM: true });
-      const pieces = [];
-      // Each chunk's bytes go to the same buffer, which the decoder has read before the next.
-      let scratch = new Uint8Array(0);
+      const bytes = new Uint8Array(size);
       let done = 0;
       for (;;) {
         const chunk = await vexa.invoke("vostra.file.read.chunk");
         if (typeof chunk !== "string") throw new DocumentError("invalid_reply", "The application sent no file data");
         if (chunk.length === 0) break;
-        if (scratch.length < (chunk.length / 4) * 3) scratch = new Uint8Array(Math.ceil(chunk.length / 4) * 3);
-        const bytes = scratch.subarray(0, decodeBase64Into(chunk, scratch));
-        if (done + bytes.length > size) throw changedWhileRead();
+        const written = decodeBase64Into(chunk, bytes.subarray(done));
+        if (written === null) throw changedWhileRead();
+        const read = bytes.subarray(done, done + written);
         if (done === 0) {
-          const kind = nonTextKind(bytes);
+          const kind = nonTextKind(read);
           if (kind) throw new DocumentError("not_text", `“${fileName(path)}” is ${kind}, not text`);
         }
-        done += bytes.length;
-        try {
-          pieces.push(decoder.decode(bytes, { stream: true }));
-        } catch (error) {
-          if (error instanceof TypeError) return null;
-          throw error;
-        }
+        done += written;
         if (progress) await progress(done, size);
       }
       if (done !== size) throw changedWhileRead();
-      try {
-        pieces.push(decoder.decode());
-      } catch (error) {
-        if (error instanceof TypeError) return null;
-        throw error;
-      }
-      return pieces;
+      const length = utf8Length(bytes);
+      return length === null ? documentOfBytes(bytes, true) : documentOfBytes(bytes, false, length);
     } finally {
       await vexa.invoke("vostra.file.read.finish").catch(() => {});
     }
   }
 
   // Whether something is at `path`, asked by beginning a read of it and ending the read at once.
-  // Only "no such file" counts as nothing there.
+  // Only "no such file" counts as nothing there. A folder there is no file to replace, and no
+  // document can be saved under its name: its error is passed on.
   async function fileExists(vexa, path) {
     try {
       await vexa.invoke("vostra.file.read.begin", path);
       return true;
     } catch (error) {
-      return !(error && error.code === "handler_failed" && error.message === "FileNotFound");
+      const failed = (name) => error && error.code === "handler_failed" && error.message === name;
+      if (failed("IsDir")) throw error;
+      return !failed("FileNotFound");
     } finally {
       await vexa.invoke("vostra.file.read.finish").catch(() => {});
     }
@@ -467,7 +559,11 @@
     readForm,
     newForm,
     writtenForm,
+    releaseForm,
+    textOfBytes,
+    sameText,
     documentPieces,
+    formLabel,
     appendChunks,
     encodeBase64,
     decodeBase64,

@@ -40,11 +40,11 @@
     return node.nodeType === ELEMENT_NODE && BLOCK_NAMES.has(node.nodeName) && !node.classList.contains(JOINED);
   }
 
-  // The groups of blocks that show a text given as a string or in pieces, in order: each
-  // { blocks, rows }, its blocks the texts of a few lines with a line feed after each (the last
-  // line too), and rows a guess of the rows the group shows when a row holds `rowCharacters`
-  // characters.
-  function splitBlocks(text, rowCharacters = Infinity, layout = LAYOUT) {
+  // The groups of blocks that show a text given as a string or in pieces (any iterable of them),
+  // in order, each made when it is asked for: each { blocks, rows }, its blocks the texts of a few
+  // lines with a line feed after each (the last line too), and rows a guess of the rows the group
+  // shows when a row holds `rowCharacters` characters.
+  function* blockGroups(text, rowCharacters = Infinity, layout = LAYOUT) {
     const rowsOf = (characters) => Math.max(1, Math.ceil(characters / rowCharacters));
     const groups = [];
     let group = { blocks: [], rows: 0 };
@@ -76,6 +76,7 @@
         headLength = 0;
         start = lineStart;
         lines = 0;
+        if (groups.length > 0) yield groups.shift();
       }
       lineLength += piece.length - lineStart;
       if (start < piece.length) {
@@ -87,7 +88,12 @@
     head.push("\n");
     endBlock(head.join(""));
     if (group.blocks.length > 0) groups.push(group);
-    return groups;
+    yield* groups;
+  }
+
+  // The same groups in a list.
+  function splitBlocks(text, rowCharacters = Infinity, layout = LAYOUT) {
+    return Array.from(blockGroups(text, rowCharacters, layout));
   }
 
   // Calls `visit(run)` for each run of inline content under `root` that shows at least one line,
@@ -219,6 +225,7 @@
   global.VostraEditorText = Object.freeze({
     LAYOUT,
     JOINED,
+    blockGroups,
     splitBlocks,
     runsOf,
     piecesOf,

@@ -1,5 +1,7 @@
 // The bridge channel: a page's requests to the runtime, and replies and named events back into
-// pages as evaluated scripts.
+// pages: a reply as data handed to the page's function (a reply may carry a megabyte of a file,
+// which the page's engine would keep with the script it compiled), an event as an evaluated
+// script.
 //
 // Only the web view's own page script knows its page token, and it sends it with every request.
 // A message without it (posted by a sub-frame, or by script that went around window.vexa) is
@@ -49,13 +51,12 @@ void completeBridge(KelvoAppKitHost& host, std::uint64_t windowId, std::string_v
     HostWebView* target =
         label == kMainWebView ? webViewForWindow(host, windowId) : findChildWebView(host, windowId, label);
     if (target == nullptr) return;
-    Result<std::string_view> script =
-        writeCompleteScript(scratch(host.web.script, bridgeScriptCapacity("", reply)), reply);
-    if (!script) {
-        reportDroppedReply(windowId, label, script.error());
+    Result<std::string_view> value = writeReplyValue(scratch(host.web.script, bridgeScriptCapacity("", reply)), reply);
+    if (!value) {
+        reportDroppedReply(windowId, label, value.error());
         return;
     }
-    evaluateIn(host, *target, *script);
+    host.platform->scriptMessages.call(host.platform->self, target->ref, kCompleteCallee, *value);
     scheduleBridgeFrames(host);
 }
 

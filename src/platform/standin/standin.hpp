@@ -497,6 +497,10 @@ struct ScriptMessageService {
     void (*removeHandler)(void* self, ViewRef view, std::string_view name) = nullptr;
     // Runs `script` in the page's top frame; its result and errors are not observed.
     void (*evaluate)(void* self, ViewRef view, std::string_view script) = nullptr;
+    // Runs `<callee>(<json>)` in the page's top frame, as `evaluate` would, with `json` (one strict
+    // JSON value) handed over as data and parsed there, not compiled as script: the page's engine
+    // keeps scripts it compiled, with the strings in them, long after they ran.
+    void (*call)(void* self, ViewRef view, std::string_view callee, std::string_view json) = nullptr;
 };
 
 // Audio: one player for each source the host loads, a tap that hears what it plays, and the
@@ -879,7 +883,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \
     X(create) X(destroy) X(setFrame) X(loadUrl) X(loadHtml) X(reload) X(setZoom) X(restack) X(setCoveredRects) X(showInspector)
 #define KELVO_STANDIN_SCHEME_FUNCTIONS(X) X(respond) X(fail)
-#define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate)
+#define KELVO_STANDIN_SCRIPT_MESSAGE_FUNCTIONS(X) X(addUserScript) X(addHandler) X(removeHandler) X(evaluate) X(call)
 #define KELVO_STANDIN_ACCESSIBILITY_FUNCTIONS(X) X(setElements)
 // clang-format on
 

@@ -215,6 +215,37 @@ TEST(GtkFrontEnd, SaveAsOfANameWithoutItsEndingAsksBeforeReplacingTheDocumentOfT
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"notes.vrs"});
 }
 
+// Save As of "notes" where "notes.vrs" is a folder: nothing can be saved under that name, and the
+// page says so at once instead of asking whether to replace it.
+TEST(GtkFrontEnd, SaveAsOntoANameThatIsAFolderSaysSoAtOnce) {
+    testing::TempFolder place;
+    const fs::path folder = place.path("documents");
+    fs::create_directories(folder / "notes.vrs");
+
+    std::string shownBars;
+    std::string error;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(typeText("'new words'"))
+        .page(
+            "(() => { const bar = document.getElementById('confirm-bar'); window.asked = false;"
+            " new MutationObserver(() => { window.asked = window.asked || !bar.hidden; })"
+            ".observe(bar, { attributes: true }); return 'watching'; })()")
+        .page(clickButton("save-as-button"))
+        .then(answerSaveDialog(folder, "notes"))
+        .until(shown("error-bar") + " || " + shown("confirm-bar"))
+        .read("[window.asked, " + shown("confirm-bar") + ", " + shown("error-bar") + "].join()", shownBars)
+        .read(
+            "[" + textOf("error-action") + ", " + textOf("error-message") + ", " + textOf("error-code") + "].join('|')",
+            error);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(shownBars, "false,false,true") << "asked, asking, error";
+    EXPECT_EQ(error, "Save As failed|This is a folder, not a file.|handler_failed IsDir");
+    EXPECT_TRUE(fs::is_directory(folder / "notes.vrs"));
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"notes.vrs"});
+}
+
 // The before-unload confirmation WebKit shows inside the web view, and its buttons.
 GtkWidget* shownLeavePageQuestion() {
     WebKitWebView* view = mainWebView();
@@ -330,8 +361,67 @@ TEST(GtkFrontEnd, ACrlfDocumentOpensUnchangedAndIsWrittenBackByteForByte) {
     EXPECT_EQ(opened, "UTF-8 \u00b7 CRLF,false");
     EXPECT_EQ(afterSave, crlfBytes);
     EXPECT_EQ(contentsOf(crlf), crlfBytes + "typed line\r\n");
-    EXPECT_EQ(mixedOpened, "UTF-8 \u00b7 CRLF,false");
+    EXPECT_EQ(mixedOpened, "UTF-8 \u00b7 Mixed line breaks,false");
     EXPECT_EQ(contentsOf(mixed), mixedBytes);
+}
+
+// A document with mixed line breaks is written back as it was read however often it is saved
+// unchanged, and the status line says so; once a key changes it, the status line says which line
+// break a save writes for all of them, and the save writes that.
+TEST(GtkFrontEnd, AnUnchangedDocumentWithMixedLineBreaksIsWrittenBackAsItWasReadAtEverySave) {
+    testing::TempFolder place;
+    const fs::path mixed = place.path("mixed.vrs");
+    const std::string bytes = "a\r\nb\nc\r\n";
+    writeFile(mixed, bytes);
+
+    std::string opened, afterFirst, afterSecond, afterThird, edited, saved;
+    auto saveByKey = [] { return pressKeys({{GDK_KEY_s, GDK_CONTROL_MASK}}); };
+    auto fileInto = [&mixed](std::string& into) {
+        return [&mixed, target = &into] {
+            *target = contentsOf(mixed);
+            return true;
+        };
+    };
+    const std::string clearStatus = "document.getElementById('status-text').textContent = '', 'cleared'";
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(mixed))
+        .until(textOf("status-text") + " === 'Opened mixed.vrs'")
+        .read(textOf("status-encoding"), opened)
+        .page("document.getElementById('editor').focus(), 'focused'");
+    for (std::string* after : {&afterFirst, &afterSecond, &afterThird}) {
+        steps.page(clearStatus)
+            .then(saveByKey)
+            .until(textOf("status-text") + ".startsWith('Saved mixed.vrs')")
+            .then(fileInto(*after));
+    }
+    steps.then([] {
+             return pressKeys({{GDK_KEY_X, GDK_SHIFT_MASK}});
+         })
+        .until(shown("edited-mark"))
+        .read(textOf("status-encoding"), edited)
+        .page(clearStatus)
+        .then(saveByKey)
+        .until(textOf("status-text") + ".startsWith('Saved mixed.vrs')")
+        .read(textOf("status-encoding"), saved)
+        // A key typed and taken back leaves the text as it was saved: not edited.
+        .then([] {
+            return pressKeys({{GDK_KEY_Y, GDK_SHIFT_MASK}});
+        })
+        .until(shown("edited-mark"))
+        .then([] {
+            return pressKeys({{GDK_KEY_BackSpace, 0}});
+        })
+        .until("document.getElementById('edited-mark').hidden");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(opened, "UTF-8 \u00b7 Mixed line breaks");
+    EXPECT_EQ(afterFirst, bytes);
+    EXPECT_EQ(afterSecond, bytes);
+    EXPECT_EQ(afterThird, bytes);
+    EXPECT_EQ(edited, "UTF-8 \u00b7 Mixed line breaks, saved as CRLF");
+    EXPECT_EQ(contentsOf(mixed), "Xa\r\nb\r\nc\r\n");
+    EXPECT_EQ(saved, "UTF-8 \u00b7 CRLF");
 }
 
 // A document that is not all UTF-8 says so when it opens; its first save asks before it writes
@@ -346,11 +436,14 @@ TEST(GtkFrontEnd, ADocumentThatIsNotUtf8IsToldAndItsFirstSaveAsks) {
     std::string question;
     std::string afterRefusal;
     std::string status;
+    std::string encodingOpened;
+    std::string encodingSaved;
     UserSteps steps;
     steps.until(pageReady())
         .page(dropFile(latin1))
         .until(shown("notice-bar"))
         .read(textOf("notice-text"), notice)
+        .read(textOf("status-encoding"), encodingOpened)
         .page(clickButton("save-button"))
         .until(shown("confirm-bar"))
         .read(textOf("confirm-text"), question)
@@ -364,10 +457,13 @@ TEST(GtkFrontEnd, ADocumentThatIsNotUtf8IsToldAndItsFirstSaveAsks) {
         .until(shown("confirm-bar"))
         .page(clickButton("confirm-yes"))
         .until(textOf("status-text") + ".startsWith('Saved')")
-        .read("[" + textOf("status-text") + ", " + shown("notice-bar") + "].join()", status);
+        .read("[" + textOf("status-text") + ", " + shown("notice-bar") + "].join()", status)
+        .read(textOf("status-encoding"), encodingSaved);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     EXPECT_NE(notice.find("\u201clatin1.vrs\u201d is not all UTF-8 text"), std::string::npos) << notice;
+    EXPECT_EQ(encodingOpened, "Not all UTF-8 \u00b7 LF");
+    EXPECT_EQ(encodingSaved, "UTF-8 \u00b7 LF");
     EXPECT_NE(question.find("Save anyway?"), std::string::npos) << question;
     EXPECT_EQ(afterRefusal, bytes);
     EXPECT_EQ(contentsOf(latin1), "caf\xEF\xBF\xBD cr\xEF\xBF\xBDme\n");
@@ -433,6 +529,46 @@ std::string numberedLines(int lines) {
         text += row + "\n";
     }
     return text;
+}
+
+// A document opened in place of another lets the other's text go at once, whatever of it the
+// page still holds (here a line the page kept, as the editor's undo history keeps lines it
+// changed): the page's collector may come round to it only much later.
+TEST(GtkFrontEnd, ADocumentOpenedInPlaceOfAnotherLetsTheOthersTextGo) {
+    testing::TempFolder place;
+    const fs::path first = place.path("first.vrs");
+    const fs::path second = place.path("second.vrs");
+    writeFile(first, numberedLines(300));
+    writeFile(second, "the second document\n");
+
+    std::string kept;
+    std::string shownText;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(dropFile(first))
+        .until(textOf("status-text") + " === 'Opened first.vrs'")
+        .page(
+            "(() => { const e = document.getElementById('editor');"
+            " window.keptLine = document.createTreeWalker(e, NodeFilter.SHOW_TEXT).nextNode(); e.focus();"
+            " return 'kept'; })()")
+        .then([] {
+            return pressKeys({{GDK_KEY_x, 0}});
+        })
+        .until(shown("edited-mark"))
+        .then([] {
+            return pressKeys({{GDK_KEY_s, GDK_CONTROL_MASK}});
+        })
+        .until(textOf("status-text") + ".startsWith('Saved')")
+        .page(dropFile(second))
+        .until(textOf("status-text") + " === 'Opened second.vrs'")
+        .then([waited = 0]() mutable { return ++waited > 3; })
+        .read("String(window.keptLine.data.length)", kept)
+        .read(std::string(kEditorText), shownText);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(kept, "0");
+    EXPECT_EQ(shownText, "the second document\n");
+    EXPECT_EQ(contentsOf(first), "x" + numberedLines(300));
 }
 
 // A page script that puts the caret in the first text of the editor's section `section`, group

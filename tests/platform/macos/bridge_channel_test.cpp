@@ -128,7 +128,8 @@ TEST_F(BridgeChannel, ARuntimeThatClosesTheSenderWhileHandlingItIsSafe) {
 }
 
 // The whole road on the headless backend: a page message reaches this application's runtime, and
-// the exact reply script is evaluated in the page that asked.
+// the exact reply reaches the page that asked, handed to its function as data (a reply compiled as
+// script would be kept by the page's engine, with the file data in it).
 TEST_F(BridgeChannel, AMessageReachesTheApplicationAndItsReplyThePage) {
     kelvo_appkit_set_bridge_callback(h.host, nullptr, nullptr);
     testing::TempFolder root;
@@ -151,6 +152,11 @@ TEST_F(BridgeChannel, AMessageReachesTheApplicationAndItsReplyThePage) {
         (std::vector<std::string>{
             R"(window.vexa&&window.vexa._complete({"id":"1","ok":true,"result":{"ok":true,"bytes":0}});)",
             R"(window.vexa&&window.vexa._complete({"id":"2","ok":false,"error":{"code":"handler_failed","message":"NoOpenFile"}});)"}));
+    ASSERT_FALSE(main->called.empty());
+    EXPECT_EQ(main->called.back(),
+              (std::pair<std::string, std::string>{
+                  "window.vexa&&window.vexa._complete",
+                  R"({"id":"2","ok":false,"error":{"code":"handler_failed","message":"NoOpenFile"}})"}));
 }
 
 // A save dialog the user cancels answers the page null, and so does one whose answer is no path at

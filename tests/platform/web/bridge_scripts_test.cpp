@@ -20,6 +20,13 @@ std::string complete(std::string_view reply) {
     return script ? std::string(*script) : std::string(errorName(script.error()));
 }
 
+// The reply as it is handed to the page's function.
+std::string replyValue(std::string_view reply) {
+    std::vector<char> buffer(bridgeScriptCapacity("", reply));
+    Result<std::string_view> value = writeReplyValue(buffer, reply);
+    return value ? std::string(*value) : std::string(errorName(value.error()));
+}
+
 std::string emit(std::string_view name, std::string_view detail) {
     std::vector<char> buffer(bridgeScriptCapacity(name, detail));
     Result<std::string_view> script = writeEmitScript(buffer, name, detail);
@@ -33,6 +40,9 @@ TEST(BridgeScripts, ReplyScriptsCarryTheReplyRepairedToValidUtf8) {
     EXPECT_EQ(complete("{\"id\":\"2\",\"ok\":true,\"result\":[\"a\xFF\xC3\",\"\xE2\x82\"]}"),
               "window.vexa&&window.vexa._complete({\"id\":\"2\",\"ok\":true,\"result\":[\"a\xEF\xBF\xBD\xEF\xBF\xBD\","
               "\"\xEF\xBF\xBD\"]});");
+    // Handed to the page's function as data, the reply is the same text.
+    EXPECT_EQ(replyValue(""), "{}");
+    EXPECT_EQ(replyValue("{\"a\":[\"\xFF\"]}"), "{\"a\":[\"\xEF\xBF\xBD\"]}");
 }
 
 TEST(BridgeScripts, OnlyStrictJsonIsEverEvaluated) {
@@ -40,6 +50,7 @@ TEST(BridgeScripts, OnlyStrictJsonIsEverEvaluated) {
     refused.insert(refused.end(), {R"({"id":"1"}); alert(1); ({)", "{id:1}", "{\"a\":1} {\"b\":2}", "{\"a\":1}\v"});
     for (const std::string& text : refused) {
         EXPECT_EQ(complete(text), "InvalidBridgeReply") << text;
+        EXPECT_EQ(replyValue(text), "InvalidBridgeReply") << text;
         EXPECT_EQ(emit("resize", text), "InvalidJsonEventDetail") << text;
     }
 }

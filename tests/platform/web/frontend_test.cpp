@@ -156,8 +156,46 @@ TEST_F(FrontEnd, ADocumentKeepsItsLineBreaksAndBytes) {
                 page.run("written(read.text + '!\\n', VostraDocument.writtenForm(read.text + '!\\n', read.form))"),
                 row[5])
                 << shown;
+            // Saved unchanged again and again, from the pieces the editor gives, it writes the same
+            // bytes each time.
+            if (row[4] == "utf8") {
+                page.run(
+                    "var pieces = read.text.match(/[^]{1,2}/g) || [], form = read.form, saves = [];"
+                    "for (let i = 0; i < 3; i++) { saves.push(written(pieces, form));"
+                    " form = VostraDocument.writtenForm(pieces, form); }");
+                EXPECT_EQ(page.run("saves.join()"), row[0] + "," + row[0] + "," + row[0]) << shown;
+            }
         }
     }
+}
+
+// A document's bytes are checked for UTF-8 byte by byte, and must be taken exactly as the web
+// platform's decoder takes them: every sequence of up to three of the bytes where its rules change,
+// and of four after each lead byte of four, is UTF-8 when the decoder takes it whole, and reads as
+// long a text as the decoder makes of it.
+TEST_F(FrontEnd, BytesAreUtf8ExactlyWhenTheDecoderTakesThem) {
+    page.run(R"JS(
+var edges = [0x00, 0x0a, 0x0d, 0x41, 0x7f, 0x80, 0x8f, 0x90, 0x9f, 0xa0, 0xbf, 0xc0, 0xc1, 0xc2, 0xdf, 0xe0, 0xe1,
+             0xec, 0xed, 0xee, 0xef, 0xf0, 0xf1, 0xf3, 0xf4, 0xf5, 0xff];
+var wrong = [], checked = 0;
+function check(list) {
+  const bytes = Uint8Array.from(list);
+  let valid = true;
+  try { new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes); } catch (e) { valid = false; }
+  const text = new TextDecoder("utf-8", { ignoreBOM: true }).decode(bytes).replace(/\r\n?/g, "\n");
+  const read = VostraDocument.readPieces(bytes);
+  checked++;
+  if (read.form.invalidUtf8 === valid || read.length !== text.length) wrong.push(hex(bytes));
+}
+function all(prefix, left) {
+  check(prefix);
+  if (left > 0) for (const byte of edges) all(prefix.concat([byte]), left - 1);
+}
+for (const byte of edges) all([byte], 2);
+for (const lead of [0xf0, 0xf1, 0xf3, 0xf4]) for (const a of edges) for (const b of edges) for (const c of edges) check([lead, a, b, c]);
+)JS");
+    EXPECT_EQ(page.run("wrong.slice(0, 10).join()"), "");
+    EXPECT_EQ(page.run("String(checked)"), "99171");
 }
 
 TEST_F(FrontEnd, AFileThatIsNotTextIsKnownByItsFirstBytes) {
@@ -206,6 +244,27 @@ TEST_F(FrontEnd, ACrlfDocumentIsWrittenInChunksWithinTheLimit) {
     EXPECT_EQ(page.run("appendedHex() === hex(new TextEncoder().encode(text.replace(/\\n/g, '\\r\\n')))"), "true");
 }
 
+// The page keeps a saved document as the bytes the save sent, not as strings: read back across
+// the chunks, a character or a CRLF cut between two of them is one, and the text compares as the
+// text that was saved; let go, the bytes are given back at once.
+TEST_F(FrontEnd, TheSavedTextIsKeptAsTheBytesWritten) {
+    page.run(
+        "var sent = [], text = 'x'.repeat(73727) + '\\u00e9\\n' + 'y'.repeat(80000) + '\\n';"
+        "settle(VostraDocument.saveDocument(host, '/d/a.vrs', text, VostraDocument.readForm(bytes('610d0a')).form,"
+        " null, (chunk) => sent.push(chunk.slice())))");
+    EXPECT_EQ(page.run("outcome"), "ok 153733");
+    EXPECT_EQ(
+        page.run("sent.length + ' ' + (hex(Uint8Array.from(sent.flatMap(c => Array.from(c)))) === appendedHex())"),
+        "3 true");
+    page.run("var saved = VostraDocument.textOfBytes(sent)");
+    EXPECT_EQ(page.run("VostraDocument.sameText(text.match(/[^]{1,7}/g), saved)"), "true");
+    EXPECT_EQ(page.run("VostraDocument.sameText(text.replace('y', 'z'), saved)"), "false");
+    page.run("var cut = VostraDocument.textOfBytes([bytes('61c3'), bytes('a90d'), bytes('0a62')])");
+    EXPECT_EQ(page.run("JSON.stringify(Array.from(cut).join(''))"), "\"a\u00e9\\nb\"");
+    page.run("saved.release(); cut.release()");
+    EXPECT_EQ(page.run("[sent.every(c => c.byteLength === 0), Array.from(saved).length].join()"), "true,0");
+}
+
 // A save keeps a few appends on their way, never the whole document at once.
 TEST_F(FrontEnd, ASaveKeepsFourAppendsOnTheirWay) {
     page.run(
@@ -252,7 +311,7 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
     // "aé" with the "é" split between two chunks.
     page.run(
         "served = ['YcM=', 'qQ==']; servedSize = 3;"
-        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [Array.from(r.pieces).join(''), r.length, "
         "r.form.invalidUtf8]))");
     EXPECT_EQ(page.run("outcome"), "ok [\"a\u00e9\",2,false]");
     EXPECT_EQ(page.run("calls.join()"),
@@ -277,23 +336,24 @@ TEST_F(FrontEnd, ReadingJoinsChunksBeforeDecodingText) {
               "vostra.file.read.finish");
 }
 
-// Each chunk is decoded as it comes; a file that turns out not to be UTF-8 is read again and
-// each bad sequence read as U+FFFD, wherever the chunks cut it.
-TEST_F(FrontEnd, AFileThatIsNotUtf8IsReadAgainWithEachBadSequenceAsAReplacement) {
+// Each chunk is checked as it comes; a file that turns out not to be UTF-8 reads each bad sequence
+// as U+FFFD, wherever the chunks cut it, without being read again.
+TEST_F(FrontEnd, AFileThatIsNotUtf8ReadsEachBadSequenceAsAReplacement) {
     page.run(
         "served = ['Yf8K', 'Yg==']; servedSize = 4;"
-        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.length, "
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [Array.from(r.pieces).join(''), r.length, "
         "r.form.invalidUtf8]))");
     EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\\nb\",4,true]");
     EXPECT_EQ(page.run("calls.join()"),
-              "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish,vostra.file.read.begin,"
-              "vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.finish");
+              "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.chunk,vostra.file.read.chunk,"
+              "vostra.file.read.finish");
     // A character cut short at the end of the file.
     page.run(
         "calls = []; served = ['YcM=']; servedSize = 2;"
-        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [r.pieces.join(''), r.form.invalidUtf8]))");
-    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\",true]");
-    EXPECT_EQ(page.run("calls.filter(c => c === 'vostra.file.read.begin').length"), "2");
+        "settle(VostraDocument.readDocument(host, '/a.vrs').then(r => [Array.from(r.pieces).join(''), r.length, "
+        "r.form.invalidUtf8]))");
+    EXPECT_EQ(page.run("outcome"), "ok [\"a\ufffd\",2,true]");
+    EXPECT_EQ(page.run("calls.filter(c => c === 'vostra.file.read.begin').length"), "1");
 }
 
 // A picture is refused at its first chunk; the rest of it is never asked for.
@@ -305,15 +365,15 @@ TEST_F(FrontEnd, AFileThatIsNotTextIsRefusedAtItsFirstChunk) {
     EXPECT_EQ(page.run("calls.join()"), "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish");
 }
 
-TEST_F(FrontEnd, AFileExistsUnlessItIsNotFound) {
+// Only "no such file" is nothing there; a folder there is an error of its own, passed on.
+TEST_F(FrontEnd, AFileExistsUnlessItIsNotFoundAndAFolderIsAnError) {
     page.run("settle(VostraDocument.fileExists(host, '/d/notes.vrs'))");
     EXPECT_EQ(page.run("outcome + ' ' + calls.join()"), "ok true vostra.file.read.begin,vostra.file.read.finish");
-    for (const char* error : {"FileNotFound", "AccessDenied", "IsDir"}) {
-        page.run(std::string("calls = []; failOn = 'vostra.file.read.begin'; failWith = '") + error +
+    for (const auto& [error, outcome] : std::vector<std::pair<std::string, std::string>>{
+             {"FileNotFound", "ok false"}, {"AccessDenied", "ok true"}, {"IsDir", "failed handler_failed: IsDir"}}) {
+        page.run("calls = []; failOn = 'vostra.file.read.begin'; failWith = '" + error +
                  "'; failAfter = 0; settle(VostraDocument.fileExists(host, '/d/notes.vrs'))");
-        EXPECT_EQ(page.run("outcome + ' ' + calls.join()"),
-                  std::string(error == std::string("FileNotFound") ? "ok false" : "ok true") +
-                      " vostra.file.read.begin,vostra.file.read.finish")
+        EXPECT_EQ(page.run("outcome + ' ' + calls.join()"), outcome + " vostra.file.read.begin,vostra.file.read.finish")
             << error;
     }
 }
@@ -350,6 +410,21 @@ TEST_F(FrontEnd, ErrorsAreShownAsASentenceWithTheCodeAfterIt) {
                       "false")
                 << name;
         }
+    }
+}
+
+// The status line tells what a save writes: a document with mixed line breaks keeps them while
+// it is unchanged, and says which one every line break becomes once it is edited; a document that
+// is not all UTF-8 says so until a save has written it as UTF-8.
+TEST_F(FrontEnd, TheStatusLineSaysWhatASaveWrites) {
+    for (const std::string& line : testing::readLines("platform/web/frontend_status_labels.txt")) {
+        auto cells = splitCells(line);
+        ASSERT_EQ(cells.size(), 3u) << line;
+        page.run("var read = VostraDocument.readForm(bytes('" + cells[0] + "')), when = '" + cells[1] + "'");
+        page.run(
+            "var form = when === 'saved' ? VostraDocument.writtenForm(read.text, read.form)"
+            " : when === 'saved edited' ? VostraDocument.writtenForm(read.text + 'x', read.form) : read.form");
+        EXPECT_EQ(page.run("VostraDocument.formLabel(form, when === 'edited')"), cells[2]) << line;
     }
 }
 

@@ -9,7 +9,6 @@
 namespace kelvo {
 namespace {
 
-constexpr std::string_view kCompletePrefix = "window.vexa&&window.vexa._complete(";
 constexpr std::string_view kEmitPrefix = "window.vexa&&window.vexa._emit(";
 constexpr std::string_view kScriptEnd = ");";
 
@@ -51,12 +50,19 @@ void reportLine(std::string_view event, std::string_view reason, std::uint64_t w
 
 std::size_t bridgeScriptCapacity(std::string_view name, std::string_view text) {
     // An invalid byte grows to three; a JSON string escape of a control byte to six.
-    return kEmitPrefix.size() + kCompletePrefix.size() + kScriptEnd.size() + 8 + 6 * name.size() + 3 * text.size();
+    return kEmitPrefix.size() + kCompleteCallee.size() + 1 + kScriptEnd.size() + 8 + 6 * name.size() + 3 * text.size();
+}
+
+Result<std::string_view> writeReplyValue(std::span<char> out, std::string_view reply) {
+    BoundedWriter value(out);
+    TRY(writeJsonValue(value, reply, "{}", Error::InvalidBridgeReply));
+    return value.text();
 }
 
 Result<std::string_view> writeCompleteScript(std::span<char> out, std::string_view reply) {
     BoundedWriter script(out);
-    script.write(kCompletePrefix);
+    script.write(kCompleteCallee);
+    script.put('(');
     TRY(writeJsonValue(script, reply, "{}", Error::InvalidBridgeReply));
     return finish(script);
 }

@@ -14,9 +14,16 @@ namespace kelvo {
 // The room a script needs for an event name and a reply or detail text, whatever their bytes.
 std::size_t bridgeScriptCapacity(std::string_view name, std::string_view text);
 
-// "window.vexa&&window.vexa._complete(<reply>);" with "{}" for an empty reply. Invalid UTF-8 in the
-// reply becomes U+FFFD; a reply that is then not one strict JSON value fails with InvalidBridgeReply,
-// a script that does not fit `out` with NoSpaceLeft.
+// The page's function that takes a bridge reply.
+inline constexpr std::string_view kCompleteCallee = "window.vexa&&window.vexa._complete";
+
+// The reply a page's function takes: the reply text, "{}" for an empty one. Invalid UTF-8 in it
+// becomes U+FFFD; a reply that is then not one strict JSON value fails with InvalidBridgeReply, one
+// that does not fit `out` with NoSpaceLeft.
+Result<std::string_view> writeReplyValue(std::span<char> out, std::string_view reply);
+
+// "window.vexa&&window.vexa._complete(<reply>);", the reply written as writeReplyValue writes it
+// and failing as it fails.
 Result<std::string_view> writeCompleteScript(std::span<char> out, std::string_view reply);
 
 // "window.vexa&&window.vexa._emit(<name>,<detail>);" with the name as a JSON string and "null" for

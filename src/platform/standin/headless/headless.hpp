@@ -184,6 +184,9 @@ public:
         std::vector<std::string> userScripts;
         std::vector<std::string> handlers;   // the message handlers the page can post to now
         std::vector<std::string> evaluated;  // the scripts run in the page, in order
+        // The page's functions called with JSON handed over as data ({callee, json}), in order;
+        // each is among `evaluated` too, as the script that does the same.
+        std::vector<std::pair<std::string, std::string>> called;
         std::vector<RectD> coveredRects;
         bool inspectorShown = false;
         bool destroyed = false;

@@ -32,6 +32,13 @@ void removeHandler(void* self, ViewRef ref, std::string_view name) {
 
 void evaluate(void*, ViewRef ref, std::string_view script) { headlessWebView(ref).evaluated.emplace_back(script); }
 
+// Recorded as the script that does the same.
+void call(void*, ViewRef ref, std::string_view callee, std::string_view json) {
+    HeadlessStandIn::WebView& view = headlessWebView(ref);
+    view.evaluated.push_back(joinText({callee, "(", json, ");"}));
+    view.called.emplace_back(callee, json);
+}
+
 }  // namespace
 
 ScriptMessageService headlessScriptMessages() {

@@ -41,7 +41,7 @@
     const text = line.repeat(Math.ceil(200000 / line.length));
     const written = await VostraDocument.saveDocument(window.vexa, config.document, text, VostraDocument.newForm());
     check("bytes written", written === new TextEncoder().encode(text).length, written);
-    const read = (await VostraDocument.readDocument(window.vexa, config.document)).pieces.join("");
+    const read = Array.from((await VostraDocument.readDocument(window.vexa, config.document)).pieces).join("");
     check("document read back", read === text, `${read.length} of ${text.length} characters`);
 
     try {
