@@ -172,7 +172,7 @@ struct GtkPortalAppearance {
 // a page asks to move its window from a script message that arrives after the press was handled,
 // when GTK has no event at hand any more.
 struct GtkLeftButton {
-    bool held = false;
+    bool held = false;     // pressed, and neither seen released nor handed to a move since
     bool dragged = false;  // moved since it was pressed
     int clickCount = 0;
     double rootX = 0;

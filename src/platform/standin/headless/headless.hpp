@@ -153,7 +153,8 @@ public:
         bool canOpen = true;
         std::optional<RectD> screen = RectD{0, 0, 1440, 900};
         double scale = 1.0;
-        PointerEvent pointer{};
+        PointerEvent pointer{};      // the pointer event being handled
+        bool leftButtonDown = true;  // the pointer's left button is down now
         TitlebarDoubleClick doubleClick = TitlebarDoubleClick::zoom;
         Appearance appearance{};
         bool iconFilesReadable = true;
