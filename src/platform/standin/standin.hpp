@@ -318,6 +318,10 @@ struct KeyPress {
 // Called synchronously from the backend's event handling: it must not run the runtime.
 struct KeyMonitor {
     bool (*keyDown)(void* context, const KeyPress& press) = nullptr;
+    // A press that keyDown passed on and a focused web view gave back: its page saw it, did not
+    // cancel it, and the view did nothing with it. The page answers some time after the press;
+    // true consumes it. Called as keyDown is.
+    bool (*keyNotHandled)(void* context, const KeyPress& press) = nullptr;
     void* context = nullptr;
 };
 

@@ -114,6 +114,16 @@ gboolean onCrossing(GtkWidget*, GdkEventCrossing* event, gpointer data) {
     return isCovered(*static_cast<GtkWebViewRecord*>(data), event->x, event->y) ? TRUE : FALSE;
 }
 
+// Found while checking WebKitGTK 2.50 (GTK 3): the web view's own key handler takes every press
+// and answers "handled" at once, before the page has seen it; the page answers later. A press the
+// page did not cancel and WebKit did nothing with comes back through gtk_main_do_event (past GDK's
+// event handler, so the key monitor does not see it twice) to the window and on to this view,
+// whose own handler now lets it through to the handlers connected after it: here. A cancelled
+// press never comes back; nor does one WebKit acted on (copy, paste, typed text).
+gboolean onKeyNotHandled(GtkWidget*, GdkEventKey* event, gpointer data) {
+    return gtkOfferKeyNotHandled(*static_cast<GtkWebViewRecord*>(data)->state, *event) ? TRUE : FALSE;
+}
+
 // Files dragged in from outside the program go to the host instead of being opened by the web
 // view; drags that start in the program (within the page) stay the web view's. These handlers run
 // before the web view's own, which answering TRUE (or stopping the emission) skips.
@@ -189,6 +199,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     for (const char* signal : {"enter-notify-event", "leave-notify-event"}) {
         g_signal_connect(record->widget, signal, G_CALLBACK(onCrossing), data);
     }
+    g_signal_connect_after(record->widget, "key-press-event", G_CALLBACK(onKeyNotHandled), data);
     g_signal_connect(record->widget, "drag-motion", G_CALLBACK(onDragMotion), data);
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);

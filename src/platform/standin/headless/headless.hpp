@@ -188,6 +188,7 @@ public:
         std::vector<RectD> coveredRects;
         bool inspectorShown = false;
         bool destroyed = false;
+        bool cancelsKeys = false;  // its page cancels every key press it sees (set by the test)
         WebViewEvents events{};
         std::vector<std::pair<std::string, ScriptMessageSink>> sinks;
     };
