@@ -14,6 +14,7 @@
 #include "base/file_replace.hpp"
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "support/golden.hpp"
 #include "support/temp_folder.hpp"
 
 namespace kelvo {
@@ -344,6 +345,91 @@ TEST(PosixIo, PermissionFailuresAreAccessDenied) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 1: create, bit 2: make path, 64: could not drop privileges";
+}
+
+// What writing over an existing file of each mode of the table does, one line per mode as the
+// table has it: a create or an open for writing that its owner may not do fails and leaves the
+// file as it was.
+std::vector<std::string> existingFileWrites(const Io& io, const std::string& folder) {
+    std::vector<std::string> lines;
+    auto opened = ioOpenFile(io, folder, {.folder = true});
+    if (!opened) return {shownError(opened.error())};
+    auto outcome = [&io](Result<FileHandle> file) {
+        if (!file) return shownError(file.error());
+        (void)ioClose(io, *file);
+        return std::string("ok");
+    };
+    for (const auto& row : testing::readTable("base/existing_file_writes.txt")) {
+        const std::string name = "file" + row[0];
+        const std::string path = folder + "/" + name;
+        auto made = ioCreateFile(io, path);
+        if (!made || !ioWriteAll(io, *made, asBytes("keep")) ||
+            !ioSetMode(io, *made, static_cast<std::uint16_t>(std::stoi(row[0], nullptr, 8))) || !ioClose(io, *made)) {
+            lines.push_back(row[0] + " could not be made");
+            continue;
+        }
+        std::string line = row[0];
+        line += " create=" + outcome(ioCreateFile(io, path));
+        line += " append=" + outcome(ioCreateFile(io, path, {.truncate = false, .append = true}));
+        line += " read_write=" + outcome(ioCreateFile(io, path, {.read = true, .truncate = false}));
+        line += " exclusive=" + outcome(ioCreateFile(io, path, {.exclusive = true}));
+        line += " entry=" + outcome(ioCreateFileIn(io, *opened, name));
+        line += " open_write=" + outcome(ioOpenFile(io, path, {.access = FileAccess::write_only}));
+        auto stat = ioPathStat(io, path);
+        line += " size=" + (stat ? std::to_string(stat->size) : shownError(stat.error()));
+        lines.push_back(line);
+    }
+    (void)ioClose(io, *opened);
+    return lines;
+}
+
+TEST(MemoryIo, WritesOverAFileItsOwnerMayNotWriteAreRefusedAsOnDisk) {
+    MemoryIo memory;
+    memory.putFolder("/docs");
+    EXPECT_EQ(existingFileWrites(memoryIo(memory), "/docs"), testing::readLines("base/existing_file_writes.txt"));
+    EXPECT_EQ(memory.fileText("/docs/file0444"), "keep");
+    EXPECT_EQ(memory.openFileCount(), 0u);
+}
+
+TEST(PosixIo, WritesOverAFileItsOwnerMayNotWriteAreRefused) {
+    TempFolder temp;
+    const std::vector<std::string> wanted = testing::readLines("base/existing_file_writes.txt");
+    if (::geteuid() != 0) {
+        EXPECT_EQ(existingFileWrites(posixIo(), temp.path()), wanted);
+        return;
+    }
+    // As the unprivileged "nobody" user, who owns the folder, in a child that gave up its
+    // privileges; the lines come back through a pipe.
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(temp.path().c_str(), kNobody, kNobody), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(64);
+        std::string text;
+        for (const std::string& line : existingFileWrites(posixIo(), temp.path())) text += line + "\n";
+        const bool sent = ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(sent ? 0 : 65);
+    }
+    ::close(pipeEnds[1]);
+    std::string text;
+    char chunk[512];
+    for (ssize_t got; (got = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "64: could not drop privileges, 65: could not send the lines";
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    EXPECT_EQ(lines, wanted);
 }
 
 TEST(PosixIo, ErrnoValuesMapThroughOneTable) {

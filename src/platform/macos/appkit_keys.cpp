@@ -1,7 +1,8 @@
 // Keys: the global shortcuts and the monitor that sees every key press of the host's windows
 // before the focused view does. A shortcut consumes its key, then a menu item's key equivalent
-// does; anything else goes on to the view. The monitor decides at once and sends the event on
-// the next turn of the main queue, never from inside the backend's event handling.
+// does, except an editing item's; anything else goes on to the view, and a web view gives back
+// what its page left. The monitor decides at once and sends the event on the next turn of the
+// main queue, never from inside the backend's event handling.
 
 #include <array>
 
@@ -48,10 +49,11 @@ void emitShortcut(KelvoAppKitHost& host, std::uint64_t windowId, const HostShort
     emitEvent(host, event);
 }
 
-// A page edits with the keys of cut, copy, paste and select all itself, but leaves undo and redo
-// to the Edit menu, as pages do on the desktop whose menus these are; WebKit on Linux binds no
-// key to them. So in a focused web view those two keys do what their items do.
-bool leavesKeyToMenu(KelvoAppKitHost& host, standin::WindowRef window, MenuAction action) {
+// A page edits with the keys of cut, copy, paste and select all itself, and sees the keys of undo
+// and redo first too: an editor with an undo of its own cancels them. Those it leaves come back
+// from the web view, which binds no key to them on Linux, and do what the Edit menu's items do:
+// the web view's own undo and redo.
+bool pageLeavesKeyToMenu(KelvoAppKitHost& host, standin::WindowRef window, MenuAction action) {
     if (window == nullptr || (action != MenuAction::undo && action != MenuAction::redo)) return false;
     standin::StandIn& platform = *host.platform;
     standin::ViewRef focused = platform.menus.focusedView(platform.self, window);
@@ -74,9 +76,9 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
     }
     const MenuBarItem* item = matchMenuKey(host.menuItems, key, press.modifiers);
     if (item == nullptr || !item->enabled) return false;
-    // The editing items' keys belong to the focused view, which edits, except where it leaves
-    // them to the menu.
-    if (editActionOf(item->action) && !leavesKeyToMenu(host, press.window, item->action)) return false;
+    // The editing items' keys belong to the focused view, which edits (a page's undo and redo
+    // may come back, onKeyNotHandled).
+    if (editActionOf(item->action)) return false;
     // The item acts for the window the key was pressed in, as a click acts for the window whose
     // menu was clicked; the window may have closed by the time the task runs.
     const std::uint64_t windowId = window != nullptr ? window->id : 0;
@@ -84,6 +86,18 @@ bool onKeyDown(void* context, const standin::KeyPress& press) {
         auto found = alive.windows.find(windowId);
         performMenuAction(alive, chosen, found != alive.windows.end() ? found->second.get() : nullptr);
     });
+    return true;
+}
+
+bool onKeyNotHandled(void* context, const standin::KeyPress& press) {
+    KelvoAppKitHost& host = *static_cast<KelvoAppKitHost*>(context);
+    const MenuBarItem* item = matchMenuKey(host.menuItems, shortcutKeyName(press), press.modifiers);
+    if (item == nullptr || !item->enabled || !pageLeavesKeyToMenu(host, press.window, item->action)) return false;
+    HostWindow* window = windowByRef(host, press.window);
+    if (window == nullptr) return false;
+    // At once, before the web view takes the next key from its queue; undo and redo reach the web
+    // view only, never the runtime.
+    performMenuAction(host, *item, window);
     return true;
 }
 
@@ -125,7 +139,7 @@ const HostShortcut* matchShortcut(std::span<const HostShortcut> shortcuts, std::
 void startKeyMonitor(KelvoAppKitHost& host) {
     if (host.watchesKeys) return;
     host.watchesKeys = true;
-    host.platform->menus.watchKeys(host.platform->self, standin::KeyMonitor{onKeyDown, &host});
+    host.platform->menus.watchKeys(host.platform->self, standin::KeyMonitor{onKeyDown, onKeyNotHandled, &host});
     startMenuBarClicks(host);
 }
 

@@ -2,8 +2,8 @@
 // application menu. The backend shows it and reports clicks on its items by their tags; its key
 // equivalents are matched here, after the global shortcuts, so that they work the same in every
 // window, whether it shows the bar or not. Editing items (undo, redo, cut, copy, paste, select
-// all) leave their keys to the focused view, which edits (but a web view leaves undo and redo to
-// the menu, appkit_keys.cpp); clicked, they act on that view.
+// all) leave their keys to the focused view, which edits (a web view gives back the undo and redo
+// its page did not cancel, for the menu to do, appkit_keys.cpp); clicked, they act on that view.
 
 #include "base/ascii.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"

@@ -238,6 +238,10 @@ std::int32_t kelvo_appkit_start_window_drag(KelvoAppKitHost* host, std::uint64_t
         }
         return 1;
     }
+    // A page asks from a script message, after the press it answers was handled: by then the
+    // button may be up, or its release gone to the window manager with an earlier move. A move
+    // begun without the button held would follow the pointer until the next click.
+    if (!platform.windows.leftButtonDown(platform.self)) return 1;
     platform.windows.beginMoveDrag(platform.self, window->ref);
     return 1;
 }

@@ -184,8 +184,13 @@ struct WindowService {
     // The part of the main screen windows may use; none without a screen.
     std::optional<RectD> (*screenVisibleFrame)(void* self) = nullptr;
     PointerEvent (*currentPointerEvent)(void* self) = nullptr;
+    // Whether the pointer's left button is down now, as the pointer itself says (not as the last
+    // event seen said: a button whose release went to the window manager still reads as down there).
+    bool (*leftButtonDown)(void* self) = nullptr;
     TitlebarDoubleClick (*titlebarDoubleClick)(void* self) = nullptr;
-    // Lets the user move the window with the pointer event being handled.
+    // Lets the user move the window with the pointer event being handled. The move owns the
+    // press from then on: its release goes to the window manager, and it is no longer the
+    // pointer event being handled.
     void (*beginMoveDrag)(void* self, WindowRef window) = nullptr;
     // The icon every window shows (the application's icon).
     void (*setAppIcon)(void* self, const RgbaImage& image) = nullptr;
@@ -313,6 +318,10 @@ struct KeyPress {
 // Called synchronously from the backend's event handling: it must not run the runtime.
 struct KeyMonitor {
     bool (*keyDown)(void* context, const KeyPress& press) = nullptr;
+    // A press that keyDown passed on and a focused web view gave back: its page saw it, did not
+    // cancel it, and the view did nothing with it. The page answers some time after the press;
+    // true consumes it. Called as keyDown is.
+    bool (*keyNotHandled)(void* context, const KeyPress& press) = nullptr;
     void* context = nullptr;
 };
 
@@ -859,7 +868,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_WINDOW_FUNCTIONS(X) \
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \
-    X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
+    X(leftButtonDown) X(titlebarDoubleClick) X(beginMoveDrag) X(setAppIcon) X(setAppIconFromFile)
 #define KELVO_STANDIN_WORKSPACE_FUNCTIONS(X) X(appearance) X(watchAppearance) X(unwatchAppearance) \
     X(openUrl) X(revealPath) X(notify) X(addRecentDocument) X(clearRecentDocuments)
 #define KELVO_STANDIN_AUDIO_FUNCTIONS(X) \

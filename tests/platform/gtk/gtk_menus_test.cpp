@@ -336,6 +336,84 @@ TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
     EXPECT_EQ(held, wanted);
 }
 
+// An editor with an undo of its own cancels the undo and redo keys: the page sees them first, and
+// the web view's undo does not run over its text. Once it stops cancelling them, they undo and
+// redo as before.
+TEST_F(GtkSerialMenus, APageSeesUndoKeysFirstAndKeepsItsTextWhenItCancelsThem) {
+    constexpr std::string_view kEditor =
+        "<!doctype html><textarea id=text style='position:fixed;left:0;top:0;width:100%;height:100%'></textarea>"
+        "<script>window.seen = []; window.cancels = false;"
+        "addEventListener('keydown', e => { if (!e.ctrlKey || (e.key !== 'z' && e.key !== 'Z')) return;"
+        "  seen.push(e.key); if (cancels) e.preventDefault(); });</script>";
+    kelvo_appkit_load_window_webview(host, 1, kEditor.data(), kEditor.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    struct Step {
+        const char* script;  // run in the page before the keys
+        const char* keys;    // for xdotool
+        const char* shown;   // the text, then the undo keys the page saw
+    };
+    const std::vector<Step> steps = {{"", "type --delay 30 draft", "draft|"},
+                                     {"cancels = true", "key ctrl+z", "draft|z"},
+                                     {"", "key ctrl+shift+z", "draft|z,Z"},
+                                     {"cancels = false", "key ctrl+z", "|z,Z,z"},
+                                     {"", "key ctrl+shift+z", "draft|z,Z,z,Z"}};
+    std::vector<std::string> held;
+    std::thread typist;
+    std::size_t step = 0;
+    bool clicked = false;
+    bool focused = false;
+    bool preparing = false;
+    int steady = 0;  // polls in a row that showed what the last step should leave
+    every(100, [&, polls = 0]() mutable {
+        WebKitWebView* view = mainWebView();
+        if (++polls > 300 || held.size() == steps.size()) {
+            kelvo_appkit_stop(host);
+            return false;
+        }
+        if (view == nullptr || typist.joinable() || preparing) return true;
+        const char* state =
+            "document.getElementById('text') ? document.getElementById('text').value + '|' + seen.join(',') : '<none>'";
+        evaluate(view, state, [&, view](const std::string& text) {
+            if (typist.joinable() || preparing || held.size() == steps.size() || text == "<none>") return;
+            if (!clicked) {
+                clicked = true;  // into the text area, once the page is there
+                clickUntilFocused(view, "text", [&focused] { focused = true; });
+            }
+            if (!focused) return;
+            // What a step leaves must hold for a moment: an undo that should not run would come
+            // right after the page saw its key.
+            if (step > 0 && (text != steps[step - 1].shown || ++steady < 3)) {
+                if (text != steps[step - 1].shown) steady = 0;
+                return;
+            }
+            steady = 0;
+            if (step > 0) held.push_back(text);
+            if (step == steps.size()) return;
+            const Step next = steps[step++];
+            const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
+            // The page is set up first; then the keys are typed by another program while this
+            // one's loop runs, as a user types.
+            preparing = true;
+            evaluate(view, *next.script != '\0' ? next.script : "0", [&, xid, next](const std::string&) {
+                preparing = false;
+                typist = std::thread([&typist, xid, keys = std::string(next.keys)] {
+                    const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
+                    const int status = std::system(command.c_str());
+                    gtk().loop.post(gtk().self, [&typist, status, command] {
+                        EXPECT_EQ(status, 0) << command;
+                        typist.join();
+                    });
+                });
+            });
+        });
+        return true;
+    });
+    run();
+    if (typist.joinable()) typist.join();
+    std::vector<std::string> wanted;
+    for (const Step& s : steps) wanted.emplace_back(s.shown);
+    EXPECT_EQ(held, wanted);
+}
+
 TEST_F(GtkSerialMenus, AContextMenuOverANativeViewOpensAtThePointInTheView) {
     loadPage();
     const KelvoContextMenuItemRecord items[] = {{4, 0, "Cut", 3, 1, 0}, {5, 0, "Paste", 5, 1, 0}};

@@ -1,6 +1,6 @@
 // Reload in real windows (label "gtk"): a page given as HTML text comes again by the View menu's
-// key and by the page's own reload, and a page whose before-unload handler asks gets WebKit's
-// dialog before it is reloaded.
+// key and by the page's own reload, a frame of it that reloads itself reloads alone, and a page
+// whose before-unload handler asks gets WebKit's dialog before it is reloaded.
 
 #include <webkit2/webkit2.h>
 
@@ -38,10 +38,10 @@ protected:
     void loadPage() {
         kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
     }
-    // Polls the page's state every 100 ms until `done` takes it, then stops the host; gives up
-    // after 15 s.
-    void runUntilPage(std::function<bool(const std::string&)> done) {
-        every(100, [this, done, polls = 0]() mutable {
+    // Polls the page's state (what `script` gives) every 100 ms until `done` takes it, then stops
+    // the host; gives up after 15 s.
+    void runUntilPage(std::function<bool(const std::string&)> done, const char* script = kState) {
+        every(100, [this, done, script, polls = 0]() mutable {
             if (++polls > 150) {
                 ADD_FAILURE() << "the page never showed what was awaited; last: " << last;
                 kelvo_appkit_stop(host);
@@ -49,7 +49,7 @@ protected:
             }
             WebKitWebView* view = mainWebView();
             if (view == nullptr) return true;
-            evaluate(view, kState, [this, done](const std::string& state) {
+            evaluate(view, script, [this, done](const std::string& state) {
                 last = state;
                 if (!stopped && done(state)) {
                     stopped = true;
@@ -85,6 +85,74 @@ TEST_F(GtkReload, APageGivenAsHtmlComesAgainByTheKeyAndByItsOwnReload) {
         return true;
     });
     EXPECT_EQ(shown.size(), 3u) << last;
+}
+
+// A page that leaves its text for an empty page of its own accord shows the empty page.
+TEST_F(GtkReload, APageGivenAsHtmlThatGoesToABlankPageShowsIt) {
+    loadPage();
+    int polls = 0;
+    runUntilPage([&](const std::string& state) {
+        if (state == "fresh:Inline page:") {
+            evaluate(mainWebView(), "location.href = 'about:blank'; 'asked'", [](const std::string&) {});
+            return false;
+        }
+        // Empty, and still so a moment later.
+        return state == "fresh:empty:" && ++polls == 5;
+    });
+    EXPECT_EQ(last, "fresh:empty:");
+}
+
+// A page with two frames: one at "about:blank" that the page wrote into, one from its own text.
+constexpr std::string_view kFramedPage =
+    "<!doctype html><p id=text>Framed page</p><iframe id=blank></iframe>"
+    "<iframe srcdoc=\"<script>parent.docLoads = (parent.docLoads || 0) + 1</script><p>own text</p>\"></iframe>"
+    "<script>window.blankLoads = 0;"
+    "document.getElementById('blank').addEventListener('load', () => blankLoads++);"
+    "frames[0].document.body.innerHTML = '<p id=inner>written</p>';</script>";
+
+// The top page's mark, the blank frame's loads and whether it holds what was written into it, the
+// other frame's loads, and the top page's text.
+constexpr const char* kFramedState =
+    "(window.kept || 'fresh') + ':' + window.blankLoads + ':' +"
+    "(frames[0].document.getElementById('inner') ? 'written' : 'empty') + ':' + (window.docLoads || 0) + ':' +"
+    "(document.getElementById('text') || {textContent: 'none'}).textContent";
+
+TEST_F(GtkReload, AFrameThatReloadsItselfReloadsAloneAndThePageKeepsItsState) {
+    kelvo_appkit_load_window_webview(host, 1, kFramedPage.data(), kFramedPage.size(), 0, nullptr, 0, nullptr, 0,
+                                     nullptr, 0, 0);
+    std::vector<std::string> shown;
+    std::string loadsBefore;
+    runUntilPage(
+        [&](const std::string& state) {
+            if (shown.empty()) {
+                // Laid out, with both frames loaded: the page is marked, then its blank frame reloads.
+                if (!state.starts_with("fresh:") || state.find(":written:1:Framed page") == std::string::npos) {
+                    return false;
+                }
+                shown.push_back(state);
+                loadsBefore = state.substr(6, state.find(':', 6) - 6);
+                evaluate(mainWebView(), "window.kept = 'kept'; frames[0].eval('location.reload()'); 'asked'",
+                         [](const std::string&) {});
+                return false;
+            }
+            if (shown.size() == 1) {
+                // The frame loaded again, empty as a blank frame comes; then the other frame reloads.
+                if (state != "kept:" + std::to_string(std::stoi(loadsBefore) + 1) + ":empty:1:Framed page")
+                    return false;
+                shown.push_back(state);
+                evaluate(mainWebView(), "frames[1].eval('location.reload()'); 'asked'", [](const std::string&) {});
+                return false;
+            }
+            if (state.find(":2:") == std::string::npos) return false;
+            shown.push_back(state);
+            return true;
+        },
+        kFramedState);
+    const std::string loadsAfter = std::to_string(std::stoi(loadsBefore.empty() ? "0" : loadsBefore) + 1);
+    EXPECT_EQ(shown, (std::vector<std::string>{"fresh:" + loadsBefore + ":written:1:Framed page",
+                                               "kept:" + loadsAfter + ":empty:1:Framed page",
+                                               "kept:" + loadsAfter + ":empty:2:Framed page"}))
+        << last;
 }
 
 // It types into the page and clicks: it runs alone.

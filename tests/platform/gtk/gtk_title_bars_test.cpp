@@ -355,20 +355,6 @@ constexpr std::string_view kPointerPage =
     "  addEventListener(type, e => seen.push(type + ':' + e.clientX + ',' + e.clientY));"
     "addEventListener('mousedown', e => { if (window.drags) vexa.invoke('window.drag', {}); });</script>";
 
-// Runs `xdotool` with the arguments on another thread, so that this program's loop goes on while
-// the pointer moves; `then` runs on the main loop after.
-void pointerLater(std::thread& worker, std::string arguments, std::function<void()> then) {
-    worker = std::thread([&worker, arguments = std::move(arguments), then = std::move(then)] {
-        const std::string command = "xdotool " + arguments;
-        const int status = std::system(command.c_str());
-        standin::gtkStandIn().loop.post(standin::gtkStandIn().self, [&worker, status, command, then] {
-            EXPECT_EQ(status, 0) << command;
-            worker.join();
-            then();
-        });
-    });
-}
-
 TEST_F(GtkSerialTitleBars, ThePageBeneathTheTitleBarGetsThePointerAwayFromItsButtons) {
     std::string seen;
     std::thread worker;

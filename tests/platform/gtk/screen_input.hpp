@@ -8,6 +8,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "platform/standin/gtk/gtk.hpp"
 
 namespace kelvo {
 
@@ -59,6 +64,20 @@ inline void click(GtkWidget* widget) {
         std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d click 1", x, y);
     }
     ASSERT_EQ(std::system(command), 0) << command;
+}
+
+// Runs `xdotool` with the arguments on another thread, so that this program's loop goes on while
+// the pointer moves; `then` runs on the main loop after.
+inline void pointerLater(std::thread& worker, std::string arguments, std::function<void()> then) {
+    worker = std::thread([&worker, arguments = std::move(arguments), then = std::move(then)] {
+        const std::string command = "xdotool " + arguments;
+        const int status = std::system(command.c_str());
+        standin::gtkStandIn().loop.post(standin::gtkStandIn().self, [&worker, status, command, then] {
+            EXPECT_EQ(status, 0) << command;
+            worker.join();
+            then();
+        });
+    });
 }
 
 // Puts a key press into GDK's queue, as the X server would deliver it to the window.

@@ -265,9 +265,10 @@ TEST(HostMenus, StandardKeysActOnTheKeyWindowAndLeaveEditingToTheView) {
                                               "window.miniaturize n=2", "window.destroy n=2"}));
 }
 
-// A page edits with its own keys but leaves undo and redo to the Edit menu; a text field keeps
-// all of them.
-TEST(HostMenus, UndoAndRedoKeysInAPageDoWhatTheirItemsDo) {
+// A page edits with its own keys and sees undo and redo first: those it does not cancel come back
+// and do what the Edit menu's items do; those it cancels (an editor with an undo of its own) do
+// nothing more. A text field keeps all of them.
+TEST(HostMenus, UndoAndRedoKeysGoToThePageFirst) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);
     kelvo_appkit_load_window_webview(h.host, 1, "<p>x</p>", 8, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
@@ -278,23 +279,35 @@ TEST(HostMenus, UndoAndRedoKeysInAPageDoWhatTheirItemsDo) {
         }
     };
     h.platform.at(kMs, typeEditingKeys);
-    h.platform.at(10 * kMs, [&h] {
+    h.platform.at(10 * kMs, [&h] { h.platform.webViews()[0]->cancelsKeys = true; });
+    h.platform.at(11 * kMs, typeEditingKeys);
+    h.platform.at(20 * kMs, [&h] {
         ASSERT_EQ(kelvo_appkit_create_view(h.host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 0, 0,
                                            100, 20),
                   1);
         ASSERT_EQ(kelvo_appkit_focus_view(h.host, 1, "field", 5), 1);
     });
-    h.platform.at(20 * kMs, typeEditingKeys);
-    h.platform.at(30 * kMs, [&h] { kelvo_appkit_stop(h.host); });
+    h.platform.at(30 * kMs, typeEditingKeys);
+    h.platform.at(40 * kMs, [&h] { kelvo_appkit_stop(h.host); });
     h.run();
     std::vector<std::string> acts;
     for (const std::string& entry : h.platform.log()) {
-        if (entry.starts_with("key.") || entry.starts_with("edit.")) acts.push_back(entry);
+        if (entry.starts_with("key.") || entry.starts_with("edit.") || entry.starts_with("page.")) {
+            acts.push_back(entry);
+        }
     }
-    EXPECT_EQ(acts,
-              (std::vector<std::string>{"key.consumed z", "key.consumed Z", "key.passed c", "key.passed a",
-                                        "key.passed z", "edit.undo n=1 view=1", "edit.redo n=1 view=1", "key.passed z",
-                                        "key.passed Z", "key.passed c", "key.passed a", "key.passed z"}));
+    EXPECT_EQ(
+        acts,
+        (std::vector<std::string>{
+            // The page lets every key pass: undo and redo come back and act.
+            "key.passed z", "key.passed Z", "key.passed c", "key.passed a", "key.passed z", "edit.undo n=1 view=1",
+            "page.key z given back, consumed", "edit.redo n=1 view=1", "page.key Z given back, consumed",
+            "page.key c given back", "page.key a given back", "page.key z given back",
+            // The page cancels them.
+            "key.passed z", "page.key z cancelled", "key.passed Z", "page.key Z cancelled", "key.passed c",
+            "page.key c cancelled", "key.passed a", "page.key a cancelled", "key.passed z", "page.key z cancelled",
+            // A text field.
+            "key.passed z", "key.passed Z", "key.passed c", "key.passed a", "key.passed z"}));
 }
 
 KelvoContextMenuItemRecord item(std::uint32_t id, std::string_view label, bool enabled = true) {

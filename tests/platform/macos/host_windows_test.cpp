@@ -221,6 +221,7 @@ TEST(HostWindows, TheTallToolbarHidesInFullScreenAndItsTitleBarsChangesReachTheP
 
 TEST(HostWindows, DragFollowsThePointerAndTheDoubleClickSetting) {
     for (const auto& row : testing::readTable("platform/window_drag.txt")) {
+        const std::string shown = row[0] + " " + row[1] + " " + row[2] + " " + row[3];
         HostHarness h;
         ASSERT_NE(h.create(), nullptr);
         auto& answers = h.platform.answers();
@@ -228,18 +229,19 @@ TEST(HostWindows, DragFollowsThePointerAndTheDoubleClickSetting) {
                                 : row[0] == "left_dragged" ? standin::PointerPhase::left_dragged
                                                            : standin::PointerPhase::none;
         answers.pointer.clickCount = std::stoi(row[1]);
-        answers.doubleClick = row[2] == "minimize" ? standin::TitlebarDoubleClick::minimize
-                              : row[2] == "none"   ? standin::TitlebarDoubleClick::none
+        answers.leftButtonDown = row[2] == "down";
+        answers.doubleClick = row[3] == "minimize" ? standin::TitlebarDoubleClick::minimize
+                              : row[3] == "none"   ? standin::TitlebarDoubleClick::none
                                                    : standin::TitlebarDoubleClick::zoom;
         h.platform.clearLog();
         EXPECT_EQ(kelvo_appkit_start_window_drag(h.host, 1), 1);
         std::vector<std::string> log = h.platform.log();
-        if (row[3] == "none") {
-            EXPECT_TRUE(log.empty()) << row[0] << " " << row[1] << " " << row[2];
-        } else {
-            ASSERT_EQ(log.size(), 1u);
-            EXPECT_EQ(log[0], row[3] + " n=1");
+        if (row[4] == "none") {
+            EXPECT_TRUE(log.empty()) << shown;
+            continue;
         }
+        ASSERT_EQ(log.size(), 1u) << shown;
+        EXPECT_EQ(log[0], row[4] + " n=1") << shown;
     }
 }
 

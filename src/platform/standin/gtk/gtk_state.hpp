@@ -172,7 +172,7 @@ struct GtkPortalAppearance {
 // a page asks to move its window from a script message that arrives after the press was handled,
 // when GTK has no event at hand any more.
 struct GtkLeftButton {
-    bool held = false;
+    bool held = false;     // pressed, and neither seen released nor handed to a move since
     bool dragged = false;  // moved since it was pressed
     int clickCount = 0;
     double rootX = 0;
@@ -245,6 +245,9 @@ void setCanvasCursor(void* self, ViewRef view, CanvasCursor cursor);
 void setCanvasCaretRect(void* self, ViewRef view, RectD caret);
 // The modifier keys (kKey...) held in a GDK modifier state.
 std::uint32_t heldKeys(guint state);
+// Offers the key monitor a press that a focused web view gave back unhandled (menus.cpp); true
+// when the monitor consumed it.
+bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key);
 // A drawing area whose accessible holds a canvas view's accessibility elements as children.
 GtkWidget* newCanvasDrawingArea();
 AccessibilityService gtkAccessibility();

@@ -41,6 +41,8 @@ struct GtkWebViewRecord : GtkPlacedView {
     // The HTML text the view was last given to show, while it shows that text (no address of its
     // own): a reload shows it again.
     std::optional<std::string> html;
+    // The last load of "about:blank" decided, in any frame, was a reload.
+    bool blankLoadIsReload = false;
 };
 
 struct GtkWebState {

@@ -77,25 +77,29 @@ void noteLeftButton(GtkState& state, const GdkEvent* event) {
     }
 }
 
+using KeyOffer = bool (*)(void* context, const KeyPress& press);
+
+// Offers a key press in one of our windows to one of the monitor's functions; true when consumed.
+bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
+    GtkWindowRecord* record = gtkWindowRecordFor(state, key.window);
+    if (offer == nullptr || record == nullptr) return false;
+    char characters[8] = {};
+    gunichar typed = gdk_keyval_to_unicode(key.keyval);
+    if (typed != 0) characters[g_unichar_to_utf8(typed, characters)] = '\0';
+    KeyPress press;
+    press.window = reinterpret_cast<WindowRef>(record);
+    press.namedKey = namedKey(key.keyval);
+    press.characters = characters;
+    press.modifiers = heldKeys(key.state);
+    return offer(state.keyMonitor.context, press);
+}
+
 // Offers key presses in our windows to the monitor (what it does not consume goes on as usual)
 // and notes the left button.
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
-    if (event->type == GDK_KEY_PRESS && state.keyMonitor.keyDown != nullptr) {
-        const GdkEventKey& key = event->key;
-        if (GtkWindowRecord* record = gtkWindowRecordFor(state, key.window)) {
-            char characters[8] = {};
-            gunichar typed = gdk_keyval_to_unicode(key.keyval);
-            if (typed != 0) characters[g_unichar_to_utf8(typed, characters)] = '\0';
-            KeyPress press;
-            press.window = reinterpret_cast<WindowRef>(record);
-            press.namedKey = namedKey(key.keyval);
-            press.characters = characters;
-            press.modifiers = heldKeys(key.state);
-            if (state.keyMonitor.keyDown(state.keyMonitor.context, press)) return;
-        }
-    }
+    if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
     gtk_main_do_event(event);
 }
 
@@ -271,6 +275,10 @@ void performEdit(void*, WindowRef window, EditAction action) {
 }
 
 }  // namespace
+
+bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key) {
+    return offerKey(state, key, state.keyMonitor.keyNotHandled);
+}
 
 guint gtkKeyvalOfName(std::string_view name) {
     for (const NamedKey& key : kNamedKeys) {

@@ -28,13 +28,14 @@ void postToWebView(GtkWebViewRecord& record, Act act) {
     });
 }
 
-// A reload of a page shown from an HTML text the view was given (by any road: the host, the page's
-// context menu, the page's own script). Found while checking WebKitGTK: it asks for the reload with
-// the address "about:blank" and, allowed, shows an empty page.
-bool reloadsGivenHtml(const GtkWebViewRecord& record, WebKitNavigationAction* action, const gchar* uri) {
-    return record.html && webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD &&
-           uri != nullptr && std::string_view(uri) == kBlankPage;
-}
+// Found while checking WebKitGTK 2.50: a page shown from an HTML text has the address
+// "about:blank", and WebKit reloads it as an empty page. Its navigation decision does not say
+// which frame reloads: a sub-frame of its own at "about:blank" asks the very same, and must reload
+// alone. The main frame's reload is told by what follows, as only the main frame's loads are
+// reported: an empty page committed after a reload of "about:blank" was decided. The text is shown
+// again then. (A frame's load of "about:blank" decided between the main frame's decision and its
+// commit would be taken for the main frame's; a page's frames seldom load at that moment.)
+bool isBlank(const gchar* uri) { return uri != nullptr && std::string_view(uri) == kBlankPage; }
 
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
     auto& record = *static_cast<GtkWebViewRecord*>(data);
@@ -50,12 +51,9 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    if (reloadsGivenHtml(record, action, uri)) {
-        // WebKit reloads such a page as an empty one: the text is shown again instead. Loading it
-        // is a navigation of its own, which the page's before-unload handler may refuse.
-        webkit_policy_decision_ignore(decision);
-        webkit_web_view_load_html(WEBKIT_WEB_VIEW(record.widget), record.html->c_str(), nullptr);
-        return TRUE;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && isBlank(uri)) {
+        record.blankLoadIsReload =
+            webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD;
     }
     NavigationKind kind =
         type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window : NavigationKind::navigate;
@@ -85,7 +83,14 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
     if (event == WEBKIT_LOAD_COMMITTED) {
         const gchar* uri = webkit_web_view_get_uri(webView);
         // A page that went to an address of its own no longer shows the text it was given.
-        if (uri == nullptr || std::string_view(uri) != kBlankPage) record.html.reset();
+        if (!isBlank(uri)) record.html.reset();
+        if (record.html && record.blankLoadIsReload) {
+            // The page given as text was reloaded (its before-unload handler agreed) and came
+            // empty: it shows its text again, and only that commit is reported.
+            record.blankLoadIsReload = false;
+            webkit_web_view_load_html(webView, record.html->c_str(), nullptr);
+            return;
+        }
         postToWebView(record, [uri = std::string(uri != nullptr ? uri : "")](GtkWebViewRecord& target) {
             if (target.events.committed != nullptr)
                 target.events.committed(target.events.context, webViewRef(target), uri);
@@ -112,6 +117,16 @@ gboolean onMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
 }
 gboolean onCrossing(GtkWidget*, GdkEventCrossing* event, gpointer data) {
     return isCovered(*static_cast<GtkWebViewRecord*>(data), event->x, event->y) ? TRUE : FALSE;
+}
+
+// Found while checking WebKitGTK 2.50 (GTK 3): the web view's own key handler takes every press
+// and answers "handled" at once, before the page has seen it; the page answers later. A press the
+// page did not cancel and WebKit did nothing with comes back through gtk_main_do_event (past GDK's
+// event handler, so the key monitor does not see it twice) to the window and on to this view,
+// whose own handler now lets it through to the handlers connected after it: here. A cancelled
+// press never comes back; nor does one WebKit acted on (copy, paste, typed text).
+gboolean onKeyNotHandled(GtkWidget*, GdkEventKey* event, gpointer data) {
+    return gtkOfferKeyNotHandled(*static_cast<GtkWebViewRecord*>(data)->state, *event) ? TRUE : FALSE;
 }
 
 // Files dragged in from outside the program go to the host instead of being opened by the web
@@ -189,6 +204,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     for (const char* signal : {"enter-notify-event", "leave-notify-event"}) {
         g_signal_connect(record->widget, signal, G_CALLBACK(onCrossing), data);
     }
+    g_signal_connect_after(record->widget, "key-press-event", G_CALLBACK(onKeyNotHandled), data);
     g_signal_connect(record->widget, "drag-motion", G_CALLBACK(onDragMotion), data);
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);

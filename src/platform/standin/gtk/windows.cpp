@@ -300,7 +300,8 @@ std::optional<RectD> screenVisibleFrame(void*) {
 PointerEvent currentPointerEvent(void* self) {
     GdkEvent* event = gtk_get_current_event();
     if (event == nullptr) {
-        // Between events (a page's script message): the left button as last seen, while held.
+        // Between events (a page's script message): the left press as last seen, while it was
+        // not seen released nor handed to a move.
         const GtkLeftButton& left = gtkState(self).leftButton;
         if (!left.held) return {};
         return left.dragged ? PointerEvent{PointerPhase::left_dragged, 0}
@@ -331,17 +332,32 @@ PointerEvent currentPointerEvent(void* self) {
     return pointer;
 }
 
+// Asked of the X server, not of the events: the release of a press that began a move goes to
+// the window manager (or to GDK's own move where none runs) and never reaches the windows.
+bool leftButtonDown(void*) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkDevice* pointer = display != nullptr ? gdk_seat_get_pointer(gdk_display_get_default_seat(display)) : nullptr;
+    if (pointer == nullptr) return false;
+    GdkModifierType mask{};
+    gdk_device_get_state(pointer, gdk_get_default_root_window(), nullptr, &mask);
+    return (mask & GDK_BUTTON1_MASK) != 0;
+}
+
 TitlebarDoubleClick titlebarDoubleClick(void*) { return gtkTitlebarDoubleClick(); }
 
+// The move takes the press over, and its release is never seen here: the press is forgotten, so
+// that a later request without a new press (a right click, a page's timer) moves nothing.
 void beginMoveDrag(void* self, WindowRef ref) {
+    GtkLeftButton& left = gtkState(self).leftButton;
     GdkEvent* event = gtk_get_current_event();
     if (event == nullptr) {
-        const GtkLeftButton& left = gtkState(self).leftButton;
         if (!left.held) return;
+        left.held = false;
         gtk_window_begin_move_drag(gtkWindow(ref), GDK_BUTTON_PRIMARY, static_cast<gint>(left.rootX),
                                    static_cast<gint>(left.rootY), left.time);
         return;
     }
+    left.held = false;
     gdouble rootX = 0;
     gdouble rootY = 0;
     gdk_event_get_root_coords(event, &rootX, &rootY);

@@ -153,7 +153,8 @@ public:
         bool canOpen = true;
         std::optional<RectD> screen = RectD{0, 0, 1440, 900};
         double scale = 1.0;
-        PointerEvent pointer{};
+        PointerEvent pointer{};      // the pointer event being handled
+        bool leftButtonDown = true;  // the pointer's left button is down now
         TitlebarDoubleClick doubleClick = TitlebarDoubleClick::zoom;
         Appearance appearance{};
         bool iconFilesReadable = true;
@@ -190,6 +191,7 @@ public:
         std::vector<RectD> coveredRects;
         bool inspectorShown = false;
         bool destroyed = false;
+        bool cancelsKeys = false;  // its page cancels every key press it sees (set by the test)
         WebViewEvents events{};
         std::vector<std::pair<std::string, ScriptMessageSink>> sinks;
     };

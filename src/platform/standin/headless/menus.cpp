@@ -117,7 +117,28 @@ void HeadlessStandIn::userKeyDown(const KeyPress& press) {
         copy.characters = characters;
         bool consumed = state->keyMonitor && state->keyMonitor->keyDown(state->keyMonitor->context, copy);
         // What the monitor leaves goes on to the focused view.
-        state->note(std::string(consumed ? "key.consumed " : "key.passed ") + (named.empty() ? characters : named));
+        const std::string shown = named.empty() ? characters : named;
+        state->note(std::string(consumed ? "key.consumed " : "key.passed ") + shown);
+        if (consumed || copy.window == nullptr) return;
+        ViewRef focused = focusedView(state, copy.window);
+        WebView* page = nullptr;
+        for (auto& webView : state->webViews) {
+            if (headlessViewRef(*webView) == focused) page = webView.get();
+        }
+        if (page == nullptr) return;
+        // A focused page sees the key; one that did not cancel it gives it back on a later turn,
+        // as WebKit answers once the page has.
+        if (page->cancelsKeys) {
+            state->note("page.key " + shown + " cancelled");
+            return;
+        }
+        state->post([state, copy, named = std::move(named), characters = std::move(characters), shown]() mutable {
+            copy.namedKey = named;
+            copy.characters = characters;
+            const bool taken = state->keyMonitor && state->keyMonitor->keyNotHandled != nullptr &&
+                               state->keyMonitor->keyNotHandled(state->keyMonitor->context, copy);
+            state->note("page.key " + shown + (taken ? " given back, consumed" : " given back"));
+        });
     });
 }
 

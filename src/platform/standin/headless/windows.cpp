@@ -144,9 +144,16 @@ std::optional<RectD> screenVisibleFrame(void* self) { return headlessState(self)
 
 PointerEvent currentPointerEvent(void* self) { return headlessState(self).answers.pointer; }
 
+bool leftButtonDown(void* self) { return headlessState(self).answers.leftButtonDown; }
+
 TitlebarDoubleClick titlebarDoubleClick(void* self) { return headlessState(self).answers.doubleClick; }
 
-void beginMoveDrag(void* self, WindowRef ref) { headlessState(self).note("window.drag " + describe(windowOf(ref))); }
+// The window manager takes the press over: it is no longer the event being handled.
+void beginMoveDrag(void* self, WindowRef ref) {
+    HeadlessState& state = headlessState(self);
+    state.note("window.drag " + describe(windowOf(ref)));
+    state.answers.pointer = {};
+}
 
 void setAppIcon(void* self, const RgbaImage& image) {
     HeadlessState& state = headlessState(self);
