@@ -92,7 +92,12 @@ PacketCommand command(FuzzedDataProvider& in) {
             t.layout = PacketTextLayout{number(in), number(in),
                                         static_cast<PacketTextWrap>(in.ConsumeIntegralInRange<int>(0, 2)),
                                         static_cast<PacketTextAlign>(in.ConsumeIntegralInRange<int>(0, 2))};
-            if (in.ConsumeBool()) t.lines = std::vector<PacketTextLine>{{number(in), number(in), "line"}};
+            if (in.ConsumeBool()) {
+                auto& lines = t.lines.emplace();
+                lines.push_back({number(in), number(in), "line"});
+                // A line the producer could not read.
+                if (in.ConsumeBool()) lines.push_back({0, 0, {}, false});
+            }
         }
     }
     if (in.ConsumeBool()) {

@@ -179,6 +179,40 @@ TEST(PacketReaders, ByteCodedChoicesOutsideTheirTablesTakeTheDefault) {
     EXPECT_TRUE(readBinaryCanvasPacket(invalid));
 }
 
+// A text line the JSON form could not read travels in the binary form as the marker in place of
+// its text's length, and reads back as such; a text without a layout sends no lines.
+TEST(PacketReaders, AnUnreadableTextLineTravelsAsTheMarkerInPlaceOfItsLength) {
+    const std::optional<CanvasPacket> json = readJsonCanvasPacket(
+        R"({"loadAction":"clear","commandKeys":[1,2],"commands":[)"
+        R"({"kind":"draw_text","text":{"color":[0,0,0,1],"layout":{},"lines":[{"x":1,"baseline":2,"text":"a"},7]}},)"
+        R"({"kind":"draw_text","text":{"lines":[{"x":1,"baseline":2,"text":"b"},null]}}]})");
+    ASSERT_TRUE(json);
+    const std::vector<PacketTextLine> lines = *json->commands->at(0).text->lines;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].readable);
+    EXPECT_EQ(lines[1], (PacketTextLine{0, 0, "", false}));
+
+    std::vector<std::uint8_t> bytes = binaryOf(*json);
+    const std::optional<CanvasPacket> binary = readBinaryCanvasPacket(bytes);
+    ASSERT_TRUE(binary);
+    EXPECT_EQ(binary->commands->at(0), json->commands->at(0));
+    EXPECT_FALSE(binary->commands->at(1).text->layout);
+    EXPECT_FALSE(binary->commands->at(1).text->lines);
+    // The first command ends with its second line: x 0, baseline 0 and the marker. The second
+    // command follows: key, fixed part and a text block without a layout (font, size, origin,
+    // colour, an empty text and has-layout 0).
+    const std::size_t second = bytes.size() - (8 + 27 + 8 + 4 + 8 + 16 + 4 + 1);
+    const std::vector<std::uint8_t> tail(bytes.begin() + static_cast<std::ptrdiff_t>(second) - 12,
+                                         bytes.begin() + static_cast<std::ptrdiff_t>(second));
+    EXPECT_EQ(tail, bytesFromHex("00000000 00000000 FFFFFFFF"));
+
+    // The marker is no length: nothing need follow it. A length one short of it is one, and
+    // more than the bytes left.
+    const std::size_t marker = second - 4;
+    bytes[marker] = 0xFE;
+    EXPECT_FALSE(readBinaryCanvasPacket(bytes));
+}
+
 TEST(PacketReaders, AnImageActionWithoutAnIndexLeavesItOut) {
     CanvasPacket packet;
     packet.load_action = PacketLoadAction::load;

@@ -69,12 +69,21 @@ struct PacketReader {
     std::optional<std::string> string() {
         const std::optional<std::uint32_t> n = count();
         if (!n) return std::nullopt;
-        const std::string_view text(reinterpret_cast<const char*>(bytes.data() + position), *n);
+        return text(*n);
+    }
+
+    // The `n` bytes at the position, which must be UTF-8 (and must be there).
+    std::optional<std::string> text(std::uint32_t n) {
+        if (failed || n > left()) {
+            failed = true;
+            return std::nullopt;
+        }
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data() + position), n);
         if (!isValidUtf8(text)) {
             failed = true;
             return std::nullopt;
         }
-        position += *n;
+        position += n;
         return std::string(text);
     }
 };
@@ -183,7 +192,13 @@ bool readText(PacketReader& r, PacketText& text) {
         PacketTextLine line;
         line.x = r.f32();
         line.baseline = r.f32();
-        std::optional<std::string> s = r.string();
+        const std::uint32_t length = r.u32();
+        if (r.failed) return false;
+        if (length == kPacketUnreadableLine) {
+            lines.push_back({0, 0, {}, false});
+            continue;
+        }
+        std::optional<std::string> s = r.text(length);
         if (!s) return false;
         line.text = std::move(*s);
         lines.push_back(std::move(line));

@@ -170,8 +170,12 @@ std::optional<PacketText> textOf(const Value* v) {
     if (const Value* lines = arrayOf(v->member("lines"), 0)) {
         auto& out = text.lines.emplace();
         for (const Value& item : lines->items) {
+            if (item.type != Type::object) {
+                out.push_back({0, 0, {}, false});
+                continue;
+            }
             out.push_back({numberOr(item.member("x"), kAbsent), numberOr(item.member("baseline"), kAbsent),
-                           std::string(stringOf(item.member("text"))), item.type == Type::object});
+                           std::string(stringOf(item.member("text")))});
         }
     }
     return text;

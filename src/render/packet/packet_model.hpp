@@ -114,8 +114,9 @@ struct PacketTextLine {
     double x = 0;         // not finite (the JSON form without one): the text's origin x
     double baseline = 0;  // not finite: the text's origin y
     std::string text;
-    // False for an entry of the JSON form that is not an object: drawing the text stops there and
-    // fails. (The binary form has no spelling for it: it writes a line without text.)
+    // False for an entry the producer could not read (in the JSON form, one that is not an object;
+    // the binary form marks it in place of the text's length): drawing the text stops there and
+    // fails. Such a line carries nothing else: x and baseline 0, no text.
     bool readable = true;
     friend bool operator==(const PacketTextLine&, const PacketTextLine&) = default;
 };

@@ -14,6 +14,10 @@ inline constexpr std::uint32_t kPacketMagic = 0x5047564Bu;  // "KVGP" read as a 
 inline constexpr std::uint8_t kPacketVersion = 4;
 inline constexpr std::size_t kPacketHeaderBytes = 16;
 inline constexpr std::uint32_t kPacketNoImageIndex = 0xffffffffu;
+// In place of a text line's byte length: a line the producer could not read (in the JSON form, an
+// entry of "lines" that is not an object). No text follows; drawing the text fails at that line.
+// (So a line of 4 GiB - 1 bytes cannot travel.)
+inline constexpr std::uint32_t kPacketUnreadableLine = 0xffffffffu;
 
 // Header flags.
 inline constexpr std::uint8_t kPacketHasScissor = 1u << 0;

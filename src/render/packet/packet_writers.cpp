@@ -163,22 +163,27 @@ void writeCommand(BinaryOut& o, const PacketCommand& c) {
         o.point(t->origin);
         o.color(t->color);
         o.string(t->text);
-        // Lines travel inside a layout block; lines without a layout get the default layout.
-        o.u8(t->layout || t->lines ? 1 : 0);
-        if (t->layout || t->lines) {
-            const PacketTextLayout layout = t->layout.value_or(PacketTextLayout{});
-            o.f32(layout.max_width);
-            o.f32(layout.line_height);
-            o.u8(static_cast<std::uint8_t>(layout.wrap));
-            o.u8(static_cast<std::uint8_t>(layout.align));
+        // Lines travel inside a layout block. A text without a layout is drawn as one line
+        // whatever lines it holds, so its lines are left out: the binary form has no place for them.
+        o.u8(t->layout ? 1 : 0);
+        if (t->layout) {
+            o.f32(t->layout->max_width);
+            o.f32(t->layout->line_height);
+            o.u8(static_cast<std::uint8_t>(t->layout->wrap));
+            o.u8(static_cast<std::uint8_t>(t->layout->align));
             o.u8(t->lines ? 1 : 0);
             if (t->lines) {
                 o.count(t->lines->size());
                 for (const PacketTextLine& line : *t->lines) {
+                    if (!line.readable) {
+                        o.f32(0);
+                        o.f32(0);
+                        o.u32(kPacketUnreadableLine);
+                        continue;
+                    }
                     o.f32(line.x);
                     o.f32(line.baseline);
-                    static const std::string kNoText;
-                    o.string(line.readable ? line.text : kNoText);
+                    o.string(line.text);
                 }
             }
         }

@@ -17,7 +17,8 @@ struct PacketWriteResult {
     bool fits = false;     // size <= the buffer's size: the buffer holds the packet
 };
 
-// The binary form. Numbers are narrowed to f32; a packet written from f32 values reads back equal.
+// The binary form. Numbers are narrowed to f32; a packet written from f32 values reads back equal,
+// except for the lines of a text without a layout, which drawing ignores and which are left out.
 PacketWriteResult writeBinaryCanvasPacket(const CanvasPacket& packet, std::span<std::uint8_t> out);
 
 // The JSON form, with the keys and nesting of the model. Numbers are written as the shortest text

@@ -73,9 +73,10 @@ for e in elements_of(pid):
     read_all(e)
 
 lines = []
-# The slider, the progress bar and a scroll view have values; a checkbox, a toggle button, a
-# radio, a segmented control and list items and cells (in the second view) have states instead.
-for widget_id in (35, 36, 57, 31, 5, 33, 21, 209, 203):
+# The slider, the progress bar, a scroll view and a stepper (in the second view) have values; a
+# checkbox, a toggle button, a radio, a segmented control and list items and cells (in the second
+# view) have states instead.
+for widget_id in (35, 36, 57, 211, 31, 5, 33, 21, 209, 203):
     lines.append(value_line(widget_id))
 
 # The text area's characters, words and lines at, before and after offsets.

@@ -1,6 +1,7 @@
 // A screen reader in another process reads and edits the widget gallery over the accessibility
 // bus, on a real canvas view of a real window (label "gtk"). A second canvas view, "cells", holds
-// a small grid and a virtual list: the gallery's lie beyond the elements a view publishes.
+// a small grid and a virtual list (the gallery's lie beyond the elements a view publishes) and a
+// stepper: a widget whose number increment and decrement step.
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ namespace kelvo {
 namespace {
 
 constexpr std::string_view kCellsTree =
-    "column id=200 rect=0,0,300,120\n"
+    "column id=200 rect=0,0,300,150\n"
     "  data_grid id=201 rect=0,0,300,60\n"
     "    data_row id=202 rect=0,0,300,30\n"
     "      data_cell id=203 rect=0,0,150,30 text=\"Name\" actions=focus\n"
@@ -27,7 +28,8 @@ constexpr std::string_view kCellsTree =
     "      data_cell id=207 rect=150,30,150,30 text=\"12 KB\" actions=focus\n"
     "  virtual_list id=208 rect=0,60,300,60 virtual_count=50 item_extent=30 scrollable=1 clips=1\n"
     "    list_item id=209 rect=0,60,300,30 text=\"Row 1\" actions=select\n"
-    "    list_item id=210 rect=0,90,300,30 text=\"Row 2\" actions=select\n";
+    "    list_item id=210 rect=0,90,300,30 text=\"Row 2\" actions=select\n"
+    "  row id=211 rect=0,120,300,30 label=\"Copies\" semantic_value=2.5 actions=focus,increment,decrement\n";
 
 // Where the gallery's second text field and its text area lie in the view.
 struct Box {
@@ -90,7 +92,7 @@ protected:
                 if (shown) shown();
                 evaluate(mainWebView(),
                          "window.vexa.views.create({ label: 'cells', kind: 'gpuSurface', x: 960, y: 640, width: 300, "
-                         "height: 120 }); 1",
+                         "height: 150 }); 1",
                          [](const std::string&) {});
                 cellsAsked = true;
             }
@@ -202,8 +204,9 @@ TEST_F(GtkSerialCanvasReader, AReaderReadsAndEditsTextFieldsAndAreasAndFindsCell
 }
 
 // The reader walks every element through every interface it offers, as a screen reader reading
-// the whole gallery: nothing in the process logs a critical message. The slider, the progress bar
-// and a scroll view offer their values within their ranges, with the values as text; checkboxes,
+// the whole gallery: nothing in the process logs a critical message. The slider, the progress bar,
+// a scroll view and a stepper offer their values within their ranges, with the values as text (a
+// stepper's range reaches its value past 1); checkboxes,
 // toggles, radios, tabs, list items and cells offer none and are not described by a number; a
 // text area reads by characters, words and lines.
 TEST_F(GtkSerialCanvasReader, AReaderReadsTheWholeGalleryWithValuesWordsAndLines) {

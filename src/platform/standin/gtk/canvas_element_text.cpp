@@ -203,15 +203,19 @@ void setTextContents(AtkEditableText* object, const gchar* text) {
     replaceText(elementDataOf(object), text != nullptr ? std::string_view(text) : std::string_view{});
 }
 
+// A refused insertion leaves `position` alone; an accepted one moves it past the inserted text,
+// where that went in (an offset past the end inserts at the end).
 void insertText(AtkEditableText* object, const gchar* text, gint length, gint* position) {
     const ElementData& d = elementDataOf(object);
     if (text == nullptr || position == nullptr) return;
     const std::string_view inserted(
         text, length < 0 ? std::char_traits<char>::length(text) : static_cast<std::size_t>(length));
     if (!isValidUtf8(inserted)) return;
-    const std::size_t at = byteOffsetOfCharacter(d.text, clampedOffset(d, std::max<gint>(*position, 0)));
-    const std::string result = d.text.substr(0, at) + std::string(inserted) + d.text.substr(at);
-    if (replaceText(d, result)) *position += static_cast<gint>(characterCount(inserted));
+    const std::uint64_t at = clampedOffset(d, std::max<gint>(*position, 0));
+    const std::size_t byte = byteOffsetOfCharacter(d.text, at);
+    const std::string result = d.text.substr(0, byte) + std::string(inserted) + d.text.substr(byte);
+    if (!replaceText(d, result)) return;
+    *position = static_cast<gint>(std::min<std::uint64_t>(at + characterCount(inserted), G_MAXINT));
 }
 
 void deleteText(AtkEditableText* object, gint start, gint end) {

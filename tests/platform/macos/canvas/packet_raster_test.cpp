@@ -10,6 +10,7 @@
 
 #include "canvas_fixture.hpp"
 #include "platform/macos/canvas/raster_cache.hpp"
+#include "render/packet/packet_writers.hpp"
 #include "support/bar_cells.hpp"
 
 namespace kelvo::testing {
@@ -274,6 +275,38 @@ TEST(CanvasText, ALineThatIsNoObjectFailsTheTextWhereItStands) {
     EXPECT_GT(inked(0, 20), 10);
     EXPECT_EQ(inked(32, 52), 0);
     EXPECT_EQ(buffer.at(1, 29)[3], 0);
+}
+
+// The scene of a JSON packet written in the binary form and read back.
+Scene binaryTwin(const Scene& json) {
+    std::vector<std::uint8_t> bytes(1 << 16);
+    const PacketWriteResult written = writeBinaryCanvasPacket(json.packet, bytes);
+    EXPECT_TRUE(written.fits);
+    bytes.resize(written.size);
+    Scene scene;
+    std::optional<CanvasPacket> packet = readBinaryCanvasPacket(bytes);
+    EXPECT_TRUE(packet.has_value());
+    if (packet) scene.packet = std::move(*packet);
+    adoptPacket(scene);
+    return scene;
+}
+
+// A JSON text and its binary twin draw alike: a line the JSON form cannot read fails the text in
+// both forms, and lines a text without a layout does not draw stay undrawn in both.
+TEST(CanvasText, BothFormsDrawATextAlike) {
+    for (const std::string& line : readLines("canvas/text_forms.txt")) {
+        const std::vector<std::string> cells = barCellsOf(line);
+        ASSERT_EQ(cells.size(), 3u) << line;
+        SCOPED_TRACE(cells[0]);
+        Scene json = jsonScene(packetOf(cells[2] + "," + rectCommand(0, 28, 4, 4)));
+        Scene binary = binaryTwin(json);
+        ASSERT_EQ(binary.commands.size(), 2u);
+        Buffer fromJson(64, 32), fromBinary(64, 32);
+        EXPECT_EQ(Drawing(json).draw(fromJson), std::stoi(cells[1]));
+        EXPECT_EQ(Drawing(binary).draw(fromBinary), std::stoi(cells[1]));
+        EXPECT_EQ(maxChannelDelta(fromJson, fromBinary), 0);
+        EXPECT_EQ(fromJson.at(1, 29)[3], cells[1] == "1" ? 255 : 0);
+    }
 }
 
 Buffer blurredColumn(double radius, double scale, double opacity) {
