@@ -38,10 +38,24 @@ endif()
 find_package(PkgConfig REQUIRED)
 find_path(KELVO_TL_EXPECTED_INCLUDE tl/expected.hpp REQUIRED)
 
+# A library a program loads calls some inline functions of the C++ library through its dynamic
+# symbols, and is bound to the program's copy when the program exports one (every program that
+# links GTK exports all its symbols). In a sanitizer build that copy checks the dynamic types of
+# the objects it is given, which a library built without type information cannot pass: WebKit's
+# JavaScriptCore releases its shared pointers through the shared-pointer release helper. Its
+# programs keep their copies of the shared-pointer control block's functions to themselves, so
+# the libraries use their own and the checks stay on for the project's shared pointers.
+set(KELVO_SANITIZED_PROGRAM_MAP ${CMAKE_CURRENT_LIST_DIR}/sanitized_program.map)
+
 # Applies the project's flags to one of its own targets.
 function(kelvo_target_settings target)
   target_compile_options(${target} PRIVATE ${KELVO_WARNINGS} ${KELVO_SANITIZER_FLAGS})
   target_link_options(${target} PRIVATE ${KELVO_SANITIZER_FLAGS})
+  get_target_property(type ${target} TYPE)
+  if((KELVO_SANITIZE OR KELVO_FUZZ) AND type STREQUAL "EXECUTABLE")
+    target_link_options(${target} PRIVATE -Wl,--version-script=${KELVO_SANITIZED_PROGRAM_MAP})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KELVO_SANITIZED_PROGRAM_MAP})
+  endif()
 endfunction()
 
 # kelvo_library(<name> DIRS <folder under src>... DEPS <targets>...)
