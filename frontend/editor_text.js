@@ -184,27 +184,6 @@
     return length;
   }
 
-  // Whether two lists of runs show the same text, compared piece by piece without joining them.
-  function sameText(runs, others) {
-    const these = piecesOf(runs)[Symbol.iterator]();
-    const those = piecesOf(others)[Symbol.iterator]();
-    const next = (list) => {
-      for (let step = list.next(); !step.done; step = list.next()) {
-        if (step.value !== "") return step.value;
-      }
-      return null;
-    };
-    let a = next(these);
-    let b = next(those);
-    while (a !== null && b !== null) {
-      const length = Math.min(a.length, b.length);
-      if (a.length === length ? !b.startsWith(a) : !a.startsWith(b)) return false;
-      a = a.length === length ? next(these) : a.slice(length);
-      b = b.length === length ? next(those) : b.slice(length);
-    }
-    return a === b;
-  }
-
   // The words and characters `runs` show, and the length of their text in UTF-16 units, counting
   // only the runs the last count (`counted`, null at first) did not see.
   function countRuns(runs, countText, counted = null) {
@@ -233,7 +212,6 @@
     readText,
     textOfPart,
     lengthOf,
-    sameText,
     countRuns,
   });
 })(window);

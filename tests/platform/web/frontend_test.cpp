@@ -445,14 +445,14 @@ TEST_F(FrontEnd, TheEditorIsReadBackAsItShows) {
         page.run("var root = div(..." + row[0] + "), expected = " + row[1]);
         EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.readText(root))"), page.run("JSON.stringify(expected)"))
             << shown;
-        page.run("var runs = VostraEditorText.runsOf(root)");
-        EXPECT_EQ(page.run("VostraEditorText.sameText(runs, [expected + '\\n']) && VostraEditorText.sameText([expected "
-                           "+ '\\n'], runs)"),
-                  "true")
+        page.run(
+            "var runs = VostraEditorText.runsOf(root), sameShown = (a, b) => "
+            "VostraDocument.sameText(VostraEditorText.piecesOf(a), VostraEditorText.piecesOf(b))");
+        EXPECT_EQ(page.run("sameShown(runs, [expected + '\\n']) && sameShown([expected + '\\n'], runs)"), "true")
             << shown;
         EXPECT_EQ(
             page.run("[expected + 'x', expected.slice(1), 'x' + expected, expected + '\\n', expected.replace('\\n', "
-                     "'\\t')].some(t => t !== expected && VostraEditorText.sameText(runs, [t + '\\n']))"),
+                     "'\\t')].some(t => t !== expected && sameShown(runs, [t + '\\n']))"),
             "false")
             << shown;
         EXPECT_EQ(page.run("JSON.stringify((({ words, characters, length }) => [words, characters, length])("
@@ -462,12 +462,11 @@ TEST_F(FrontEnd, TheEditorIsReadBackAsItShows) {
             << shown;
     }
     // Runs compare as the text they show, however it is cut into runs.
-    EXPECT_EQ(
-        page.run("['a\\nb', 'a\\nb\\n', 'a\\n\\nb', 'a\\nbc\\n', ''].map(t => VostraEditorText.sameText(['a\\n', 'b'], "
-                 "t.split('|'))).join()"),
-        "true,true,false,false,false");
-    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\n\\ne\\n'])"), "true");
-    EXPECT_EQ(page.run("VostraEditorText.sameText(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\ne\\n'])"), "false");
+    EXPECT_EQ(page.run("['a\\nb', 'a\\nb\\n', 'a\\n\\nb', 'a\\nbc\\n', ''].map(t => sameShown(['a\\n', 'b'], "
+                       "t.split('|'))).join()"),
+              "true,true,false,false,false");
+    EXPECT_EQ(page.run("sameShown(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\n\\ne\\n'])"), "true");
+    EXPECT_EQ(page.run("sameShown(['ab\\nc', 'd\\n\\n', 'e'], ['ab', 'c\\nd\\ne\\n'])"), "false");
 }
 
 // A document laid out as groups of blocks of a few lines shows exactly its text; each group
