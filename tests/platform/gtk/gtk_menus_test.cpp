@@ -276,6 +276,20 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     EXPECT_EQ(copied, "Menu page text");
 }
 
+// Types `keys` (xdotool's key words) into `window` from another program while this one's loop
+// runs, as a user types; `typist` is joinable until the keys are typed.
+void typeInto(GtkWidget* window, const std::string& keys, std::thread& typist) {
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
+    typist = std::thread([&typist, xid, keys] {
+        const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
+        const int status = std::system(command.c_str());
+        standin::gtkStandIn().loop.post(standin::gtkStandIn().self, [&typist, status, command] {
+            EXPECT_EQ(status, 0) << command;
+            typist.join();
+        });
+    });
+}
+
 // The Edit menu's keys in a page do what its items do: typing is undone and redone by key, and the
 // page's own cut and paste keys keep working.
 TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
@@ -315,17 +329,7 @@ TEST_F(GtkSerialMenus, EditKeysUndoAndRedoTypingInThePage) {
                      if (step > 0 && text != steps[step - 1].second) return;
                      if (step > 0) held.push_back(text);
                      if (step == steps.size()) return;
-                     const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-                     const std::string keys = steps[step++].first;
-                     // Typed by another program while this one's loop runs, as a user types.
-                     typist = std::thread([&typist, xid, keys] {
-                         const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
-                         const int status = std::system(command.c_str());
-                         gtk().loop.post(gtk().self, [&typist, status, command] {
-                             EXPECT_EQ(status, 0) << command;
-                             typist.join();
-                         });
-                     });
+                     typeInto(mainWindow(), steps[step++].first, typist);
                  });
         return true;
     });
@@ -389,20 +393,11 @@ TEST_F(GtkSerialMenus, APageSeesUndoKeysFirstAndKeepsItsTextWhenItCancelsThem) {
             if (step > 0) held.push_back(text);
             if (step == steps.size()) return;
             const Step next = steps[step++];
-            const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-            // The page is set up first; then the keys are typed by another program while this
-            // one's loop runs, as a user types.
+            // The page is set up first; then the keys are typed.
             preparing = true;
-            evaluate(view, *next.script != '\0' ? next.script : "0", [&, xid, next](const std::string&) {
+            evaluate(view, *next.script != '\0' ? next.script : "0", [&, next](const std::string&) {
                 preparing = false;
-                typist = std::thread([&typist, xid, keys = std::string(next.keys)] {
-                    const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + keys;
-                    const int status = std::system(command.c_str());
-                    gtk().loop.post(gtk().self, [&typist, status, command] {
-                        EXPECT_EQ(status, 0) << command;
-                        typist.join();
-                    });
-                });
+                typeInto(mainWindow(), next.keys, typist);
             });
         });
         return true;
