@@ -79,35 +79,30 @@
       return Math.ceil(editor.clientHeight / lineHeight) + 2;
     }
 
-    // Whether opening or closing the edge after `block` changes nothing that shows: the block's
-    // lines end with a line break, and nothing lies between it and the next block. Only such an
-    // edge opens or closes; any other stays as it is (a block that editing split off, say).
+    // The sibling after (or before) `node`, passing over empty texts; null where there is none.
+    function sibling(node, after) {
+      let next = after ? node.nextSibling : node.previousSibling;
+      while (next !== null && next.nodeType === Node.TEXT_NODE && next.length === 0) {
+        next = after ? next.nextSibling : next.previousSibling;
+      }
+      return next;
+    }
+
+    // Whether opening or closing the edge after `block` changes nothing that shows: the block
+    // holds only inline content whose lines end with a line break, and nothing lies between it
+    // and the next block. Only such an edge opens or closes; any other stays as it is (a block
+    // that editing split off, say).
     function isSeamless(block) {
       const next = neighbour(block, true);
       if (next === null) return true;
-      if (block.parentNode === next.parentNode) {
-        if (block.nextSibling !== next) return false;
-      } else {
-        const group = block.parentNode;
-        const nextGroup = next.parentNode;
-        if (block.nextSibling !== null || next.previousSibling !== null) return false;
-        if (group.parentNode === nextGroup.parentNode) {
-          if (group.nextSibling !== nextGroup) return false;
-        } else if (group.nextSibling !== null || nextGroup.previousSibling !== null ||
-                   group.parentNode.nextSibling !== nextGroup.parentNode) {
-          return false;
-        }
+      // Up to the parents the two share, each edge is the last (or the first) of its parent.
+      for (let a = block, b = next; a.parentNode !== b.parentNode; a = a.parentNode, b = b.parentNode) {
+        if (sibling(a, true) !== null || sibling(b, false) !== null) return false;
+        if (a.parentNode.parentNode === b.parentNode.parentNode && sibling(a.parentNode, true) !== b.parentNode) return false;
       }
-      let last = null;
-      for (let child = block.firstChild; child !== null; child = child.nextSibling) {
-        if (child.nodeType === Node.TEXT_NODE) {
-          if (child.length > 0) last = child;
-        } else if (child.nodeName === "BR") {
-          last = child;
-        } else {
-          return false;
-        }
-      }
+      if (block.parentNode === next.parentNode && sibling(block, true) !== next) return false;
+      for (const element of block.getElementsByTagName("*")) if (Text.BLOCK_NAMES.has(element.nodeName)) return false;
+      const last = leaf(block, true);
       return last === null || last.nodeName === "BR" || last.data.endsWith("\n");
     }
 

@@ -203,6 +203,7 @@
 
   global.VostraEditorText = Object.freeze({
     LAYOUT,
+    BLOCK_NAMES,
     JOINED,
     blockGroups,
     splitBlocks,
