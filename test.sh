@@ -16,6 +16,10 @@ fuzz_seconds=${KELVO_FUZZ_SECONDS:-20}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 # ccache reads the compiler's dependency file instead of running the preprocessor a second time.
 export CCACHE_DEPEND=${CCACHE_DEPEND:-true}
+# The test programs are compiled with a precompiled test framework header (KELVO_TEST_PCH), which
+# ccache caches only when told to accept one (the header is written moments before it is used).
+CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros
+export CCACHE_SLOPPINESS=$CCACHE_SLOPPINESS,include_file_mtime,include_file_ctime
 export UBSAN_OPTIONS=print_stacktrace=1
 export CTEST_OUTPUT_ON_FAILURE=1
 
@@ -65,11 +69,12 @@ clang-format --dry-run --Werror "${sources[@]}"
 
 # One clang build serves the sanitizer tests and the fuzz targets: its libraries are built once
 # with AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer's coverage; reports need only
-# line tables; the test programs' own code is not optimized.
+# line tables; the test programs' own code is not optimized. Every build compiles the test
+# framework's header once for all test programs.
 step "build: AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets (clang)"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVO_FUZZ=ON -DKELVO_TEST_FLAGS=-O0 \
-  -DKELVO_BENCH=OFF >/dev/null
+  -DKELVO_TEST_PCH=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j "$jobs"
 
 step "fuzz targets (${fuzz_seconds} s each, ${jobs} side by side)"
@@ -121,18 +126,21 @@ step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
   ../../scripts/gtk-tests.sh .
 )
 
-# Only the test files with suites named *Threads are built here, with line tables for the reports.
+# Only the test files with suites named *Threads are built here, with line tables for the reports;
+# their own code is not optimized.
 step "ThreadSanitizer tests"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-  -DKELVO_TSAN=ON -DKELVO_BENCH=OFF >/dev/null
+  -DKELVO_TSAN=ON -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest -j "$jobs" -L threads)
 
 # The benchmarks are built here (never run) so that they keep building; the test programs' own
-# code is not optimized (the code under test is). Every program is linked with link-time
-# optimisation, which fails the build where two translation units define one name differently.
+# code is not optimized (the code under test is). Before each link, the translation units of the
+# program are compared as link-time optimisation reads them (scripts/odr-link.sh), which fails the
+# build where two of them define one name differently.
 step "build: normal"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O0 -DKELVO_ODR_CHECK=ON >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON \
+  -DKELVO_ODR_CHECK=ON >/dev/null
 cmake --build build/release -j "$jobs"
 
 step "tests (normal build)"

@@ -18,21 +18,36 @@ if(KELVO_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "The fuzz targets need clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
 endif()
 
-# Every program is linked with link-time optimisation, so that the linker sees the types of all
-# its translation units side by side: one name with two different definitions (an enum or a
-# record defined twice, a function declared with other types than it is defined with) fails the
-# link. Without it such a program builds, and which definition a call uses depends on inlining.
+# Every program is checked for one name with two different definitions in its translation units
+# (an enum or a record defined twice, a function declared with other types than it is defined
+# with): without the check such a program builds, and which definition a call uses depends on
+# inlining. g++ compares the types of translation units only when it reads them side by side as
+# link-time optimisation does, so every object carries g++'s intermediate language beside its
+# machine code; before each link, scripts/odr-link.sh has lto-dump read the intermediate language
+# of all the program's objects and archives (nothing is compiled a second time) and fails the link
+# on a clash. The programs themselves are linked from the machine code.
 if(KELVO_ODR_CHECK)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     message(FATAL_ERROR "KELVO_ODR_CHECK needs g++: clang's link-time optimisation compares no types")
   endif()
-  include(CheckIPOSupported)
-  check_ipo_supported(RESULT ipo_supported OUTPUT ipo_output LANGUAGES CXX)
-  if(NOT ipo_supported)
-    message(FATAL_ERROR "KELVO_ODR_CHECK: link-time optimisation is not available: ${ipo_output}")
+  string(REGEX MATCH "^[0-9]+" gcc_major "${CMAKE_CXX_COMPILER_VERSION}")
+  find_program(KELVO_LTO_DUMP NAMES lto-dump-${gcc_major} lto-dump)
+  if(NOT KELVO_LTO_DUMP)
+    message(FATAL_ERROR "KELVO_ODR_CHECK needs lto-dump (Debian package gcc-${gcc_major})")
   endif()
-  set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
-  add_link_options(-Werror=odr -Werror=lto-type-mismatch)
+  add_compile_options(-flto -ffat-lto-objects)
+  add_link_options(-fno-lto)
+  # The archives' symbol index lists what their machine code defines: indexed through the
+  # intermediate language (ar's default where g++'s plugin is installed) it would name functions
+  # that were inlined away, and a program linking an archive twice would take such a member twice.
+  execute_process(COMMAND ${CMAKE_LINKER} --print-output-format OUTPUT_VARIABLE object_format
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  foreach(language C CXX)
+    set(CMAKE_${language}_ARCHIVE_CREATE "<CMAKE_AR> --target=${object_format} qc <TARGET> <LINK_FLAGS> <OBJECTS>")
+    set(CMAKE_${language}_ARCHIVE_APPEND "<CMAKE_AR> --target=${object_format} q <TARGET> <LINK_FLAGS> <OBJECTS>")
+    set(CMAKE_${language}_ARCHIVE_FINISH "<CMAKE_AR> --target=${object_format} s <TARGET>")
+  endforeach()
+  set(CMAKE_CXX_LINKER_LAUNCHER ${PROJECT_SOURCE_DIR}/scripts/odr-link.sh ${KELVO_LTO_DUMP} ${CMAKE_CXX_LINKER_LAUNCHER})
 endif()
 
 find_package(PkgConfig REQUIRED)
