@@ -19,8 +19,8 @@
   // document): strings of it would outlive the document, until the page's collector comes round to
   // them. `edited` is set at every change (`changes` counts them) and cleared again when the text
   // the editor shows is found to be the saved text once more (after an undo, say): that comparison
-  // and the counts wait for the next frame, or for a pause in typing in a long document. `changed` tells whether there was a change since the text was last known to be
-  // the saved text.
+  // and the counts wait for the next frame, or for a pause in typing in a long document. `changed`
+  // tells whether there was a change since the text was last known to be the saved text.
   const state = {
     path: null,
     saved: [],
