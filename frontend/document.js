@@ -112,16 +112,18 @@
   }
 
   // What a document's bytes read as: its text for the editor (see DocumentText), its length in
-  // UTF-16 units (`decodedLength`, the length of the text decoded before its line breaks became
-  // line feeds, when known), and its form, the rest of what writing it back needs:
+  // UTF-16 units, and its form, the rest of what writing it back needs:
   //   lineBreak    "\n", "\r\n" or "\r": how the text's line feeds are written
   //   original     the bytes, when their line breaks are mixed (written back as they read while
   //                the text is unchanged), otherwise null
   //   invalidUtf8  the bytes were not all UTF-8: each bad sequence reads as U+FFFD
-  function documentOfBytes(bytes, invalidUtf8, decodedLength) {
+  function documentOfBytes(bytes) {
     const counts = lineBreakCounts(bytes);
     const { lineBreak, mixed } = lineBreakOf(counts);
-    if (decodedLength === undefined) {
+    // The length of the text decoded before its line breaks became line feeds.
+    let decodedLength = utf8Length(bytes);
+    const invalidUtf8 = decodedLength === null;
+    if (invalidUtf8) {
       decodedLength = 0;
       for (const piece of decodedPieces(bytes, false)) decodedLength += piece.length;
     }
@@ -392,8 +394,8 @@
   // Reads `path` through `vexa`: read.begin, chunks until the empty one, read.finish (also after
   // a failure). The chunks' bytes go into one buffer of the file's size (a file that is not all
   // UTF-8 reads each bad sequence as U+FFFD); a file whose first chunk shows it is not text is
-  // refused there. `progress(done, total)` is awaited
-  // after each chunk. Answers { pieces, length, form } (see documentOfBytes).
+  // refused there. `progress(done, total)` is awaited after each chunk. Answers { pieces, length,
+  // form } (see documentOfBytes).
   async function readDocument(vexa, path, progress) {
     const opened = await vexa.invoke("vostra.file.read.begin", path);
     try {
@@ -418,8 +420,7 @@
         if (progress) await progress(done, size);
       }
       if (done !== size) throw changedWhileRead();
-      const length = utf8Length(bytes);
-      return length === null ? documentOfBytes(bytes, true) : documentOfBytes(bytes, false, length);
+      return documentOfBytes(bytes);
     } finally {
       await vexa.invoke("vostra.file.read.finish").catch(() => {});
     }
