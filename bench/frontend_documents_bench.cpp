@@ -6,18 +6,21 @@
 // A run's time is measured in the page, from the action to the first moment after the editor
 // shows the outcome ("Opened ..." or "Saved ..." in the status line) and has painted it. A typed
 // key in the open 32 MiB document is measured from just before the key reaches the window until
-// the page painted the text it changed. Counters:
+// the page painted the text it changed; so is selecting all of it with Ctrl+A and typing one key
+// over it, from just before Ctrl+A (an error, with its time, when more than that key is left).
+// Counters:
 //   outcome_ms         the time until the status line told the outcome, before that was painted
 //   longest_frame_ms   the longest time the page went without painting during the run
 //   peak_rss_mib       the web process's peak resident memory during the run
 //   peak_growth_mib    that peak less the web process's resident memory before the run
 //   growth_x_document  peak_growth_mib over the document's size
 // Opening documents in turn gives back what the one before held: the 32 MiB document is opened
-// five times in a row, then a 72-byte one; the web process's resident memory is read a few
-// seconds after each has opened (the page does nothing meanwhile):
-//   rss_first_mib, rss_fifth_mib   after the first and after the fifth 32 MiB document
-//   fifth_over_first               their ratio (at most 1.3 is the mark)
-//   rss_small_mib                  after the 72-byte document that followed them
+// five times in a row, then a 72-byte one; the resident memory of the web process ("web_") and of
+// the program's own process ("program_", this one) is read a few seconds after each has opened
+// (the page does nothing meanwhile), and the label lists both after each 32 MiB document:
+//   *_rss_first_mib, *_rss_fifth_mib   after the first and after the fifth 32 MiB document
+//   *_fifth_over_first                 their ratio (at most 1.3 is the mark)
+//   *_rss_small_mib                    after the 72-byte document that followed them
 //
 //   xvfb-run -a build/release/bench/frontend_documents_bench
 
@@ -137,7 +140,7 @@ bool waitForPage(const std::string& condition) {
     return false;
 }
 
-// --- The web process's memory ---------------------------------------------------------------------
+// --- Memory of the web process and of the program's own -------------------------------------------
 
 std::string statusField(pid_t pid, const std::string& name) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -270,9 +273,9 @@ void pressKey(guint keyval, guint state = 0) {
     gdk_event_free(event);
 }
 
-// Types one key into the editor, which has the caret: the time from just before the key until
-// the page painted the change.
-Outcome typeKey(guint keyval) {
+// Types one key into the editor, which has the caret, after pressing `before` (each a key and its
+// modifiers): the time from just before the first key until the page painted the change.
+Outcome typeKey(guint keyval, std::vector<std::pair<guint, guint>> before = {}) {
     const std::string armed = evaluate(R"JS((() => {
   const run = window.benchKey = { start: performance.now(), end: 0 };
   document.getElementById("editor").addEventListener("input", () => {
@@ -285,6 +288,7 @@ Outcome typeKey(guint keyval) {
         outcome.failure = "the page did not take the key: " + armed;
         return outcome;
     }
+    for (auto [key, state] : before) pressKey(key, state);
     pressKey(keyval);
     if (!waitForPage("benchKey.end > 0")) {
         outcome.failure = "the key changed nothing within the limit";
@@ -386,6 +390,28 @@ void BM_TypeKey(benchmark::State& state) {
     }
 }
 
+// All of a document selected with Ctrl+A and one key typed over it, until the page painted the
+// text that is left: that key alone.
+void BM_SelectAllAndType(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    for (auto _ : state) {
+        if (!openBeforeRun(state, document)) return;
+        evaluate("document.getElementById('editor').focus(), 'focused'");
+        const double baseline = resetPeak(process);
+        Outcome typed = typeKey(GDK_KEY_x, {{GDK_KEY_a, GDK_CONTROL_MASK}});
+        const std::string left = evaluate(
+            "(t => t.length <= 2 ? JSON.stringify(t) : t.length + ' characters')"
+            "(VostraEditorText.readText(document.getElementById('editor')))");
+        if (typed.ok && left != R"("x")" && left != R"("x\n")") {
+            typed.ok = false;
+            typed.failure = "the editor holds " + left + ", not the typed key alone, " +
+                            std::to_string(static_cast<long>(typed.milliseconds)) + " ms after Ctrl+A";
+        }
+        report(state, typed, process, baseline);
+    }
+}
+
 // The page's document code alone reading the document (the bridge's chunks and the decoding to
 // text), without the editor: what opening costs before the editor lays the text out.
 void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
@@ -413,10 +439,33 @@ void BM_ReadDocumentWithoutEditor(benchmark::State& state) {
     }
 }
 
-// The web process's resident memory in MiB, read after the page had a few seconds to itself.
-double settledMemory(pid_t process) {
+// The resident memory of the web process and of the program's own, in MiB, read after the page
+// had a few seconds to itself.
+struct Resident {
+    double web = 0;
+    double program = 0;
+};
+
+Resident settledMemory(pid_t process) {
     pumpUntil([] { return false; }, std::chrono::seconds(3));
-    return kibToMib(statusField(process, "VmRSS"));
+    return {kibToMib(statusField(process, "VmRSS")), kibToMib(statusField(getpid(), "VmRSS"))};
+}
+
+void reportInTurn(benchmark::State& state, const std::string& process, const std::vector<double>& resident,
+                  double small) {
+    state.counters[process + "_rss_first_mib"] = resident.front();
+    state.counters[process + "_rss_fifth_mib"] = resident.back();
+    state.counters[process + "_fifth_over_first"] = resident.back() / resident.front();
+    state.counters[process + "_rss_small_mib"] = small;
+}
+
+std::string listed(const std::string& process, const std::vector<double>& resident) {
+    std::string each = process + " MiB after each:";
+    for (double mib : resident) {
+        each += ' ';
+        each += std::to_string(static_cast<int>(mib));
+    }
+    return each;
 }
 
 void BM_OpenDocumentsInTurn(benchmark::State& state) {
@@ -424,7 +473,8 @@ void BM_OpenDocumentsInTurn(benchmark::State& state) {
     const pid_t process = webProcess();
     for (auto _ : state) {
         emptyEditor();
-        std::vector<double> resident;
+        std::vector<double> web;
+        std::vector<double> program;
         double milliseconds = 0;
         for (int run = 0; run < 5; ++run) {
             const Outcome opened = openDocument(document);
@@ -433,7 +483,9 @@ void BM_OpenDocumentsInTurn(benchmark::State& state) {
                 return;
             }
             milliseconds += opened.milliseconds;
-            resident.push_back(settledMemory(process));
+            const Resident resident = settledMemory(process);
+            web.push_back(resident.web);
+            program.push_back(resident.program);
         }
         const Outcome small = openDocument(gSmallDocument);
         if (!small.ok) {
@@ -441,22 +493,17 @@ void BM_OpenDocumentsInTurn(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(milliseconds / 1000.0);
-        state.counters["rss_first_mib"] = resident.front();
-        state.counters["rss_fifth_mib"] = resident.back();
-        state.counters["fifth_over_first"] = resident.back() / resident.front();
-        state.counters["rss_small_mib"] = settledMemory(process);
-        std::string each = "MiB after each:";
-        for (double mib : resident) {
-            each += ' ';
-            each += std::to_string(static_cast<int>(mib));
-        }
-        state.SetLabel(each);
+        const Resident afterSmall = settledMemory(process);
+        reportInTurn(state, "web", web, afterSmall.web);
+        reportInTurn(state, "program", program, afterSmall.program);
+        state.SetLabel(listed("web", web) + "; " + listed("program", program));
     }
 }
 
 BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeKey)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectAllAndType)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadDocumentWithoutEditor)
     ->Arg(1)
     ->Arg(8)
