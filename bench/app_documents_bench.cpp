@@ -23,7 +23,7 @@ struct DocumentBench {
         std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-bench-XXXXXX").string();
         folder = ::mkdtemp(pattern.data());
         path = "\"" + folder + "/bench.vrs\"";
-        app = std::move(*createApp(environment, posixIo(), {}, folder));
+        app = std::move(*createApp(environment, posixIo(), {}, {}, folder));
         // The appends' payloads, made once: quoted base64 of 73,728-byte pieces.
         std::vector<std::uint8_t> piece(kAppendBytesLimit);
         for (std::size_t done = 0; done < kDocumentBytes; done += piece.size()) {

@@ -25,7 +25,8 @@ void AppRelease::operator()(App* app) const {
     delete app;
 }
 
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, std::string_view frontendFolder) {
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardWriter clipboard,
+                         std::string_view frontendFolder) {
     if (frontendFolder.empty() || frontendFolder.size() >= kResourcePathBytes) {
         return fail(Error::MissingBundleResources);
     }
@@ -34,12 +35,13 @@ Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener works
     app->environment = &environment;
     app->io = io;
     app->workspace = workspace;
+    app->clipboard = clipboard;
     std::copy(frontendFolder.begin(), frontendFolder.end(), app->resourcePath.begin());
     app->resourcePathLength = frontendFolder.size();
     return app;
 }
 
-std::array<BridgeCommandHandler, 8> appCommandTable(App& app) {
+std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app) {
     return {{
         {"vostra.file.begin", &app, appRow<beginFile>},
         {"vostra.file.append", &app, appRow<appendFile>},
@@ -49,6 +51,9 @@ std::array<BridgeCommandHandler, 8> appCommandTable(App& app) {
         {"vostra.file.read.chunk", &app, appRow<readFileChunk>},
         {"vostra.file.read.finish", &app, appRow<finishReadFile>},
         {"vostra.url.open", &app, appRow<openUrl>},
+        {"vostra.clipboard.begin", &app, appRow<beginClipboard>},
+        {"vostra.clipboard.append", &app, appRow<appendClipboard>},
+        {"vostra.clipboard.finish", &app, appRow<finishClipboard>},
     }};
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // Vostra Studio's own state and bridge commands: documents are saved and read in base64 chunks,
-// and allowed links open in the browser. One `App` record, made once at start-up, is the context
-// of every command row and of the application's source callback.
+// text goes to the clipboard in base64 chunks, and allowed links open in the browser. One `App`
+// record, made once at start-up, is the context of every command row and of the application's
+// source callback.
 
 #include <array>
 #include <cstddef>
@@ -31,19 +32,40 @@ inline constexpr std::size_t kAppendBytesLimit = 73'728;
 inline constexpr std::size_t kReadChunkBytes = 196'608;
 // Files larger than this are not read, and no save makes a document larger.
 inline constexpr std::uint64_t kReadableFileLimit = 32 * 1024 * 1024;
+// The most text one clipboard write carries: a whole document with room to spare (its line breaks
+// and characters may take more bytes in the page's text than in the file).
+inline constexpr std::size_t kClipboardTextLimit = 48 * 1024 * 1024;
 inline constexpr std::size_t kResourcePathBytes = 2048;
 inline constexpr std::size_t kWebViewLabelBytes = 64;
 
-// The web view that began a save or a read; only it may continue or end it.
+// The web view that began a save, a read or a clipboard text; only it may continue or end it.
 struct FileOwner {
     std::uint64_t windowId = 0;
     InlineBytes<kWebViewLabelBytes> label;
+};
+
+// How plain text reaches the system clipboard exactly as given, whatever its length; start-up fills
+// it in from the platform, tests record with it.
+struct ClipboardWriter {
+    void* context = nullptr;
+    Status (*writeText)(void* context, std::string_view text) = nullptr;
+};
+
+// Text on its way to the clipboard: heap memory that grows as chunks arrive, and goes when the text
+// is put on the clipboard, when another begins and with the record.
+struct PendingClipboardText {
+    bool begun = false;
+    FileOwner owner;
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
 };
 
 struct App {
     const EnvMap* environment = nullptr;
     Io io;
     WorkspaceOpener workspace;
+    ClipboardWriter clipboard;
 
     // The save in progress: its bytes go to a temporary file beside the document, which replaces
     // the document only when the save finishes. `bytesWritten` is also the next append's offset.
@@ -64,6 +86,8 @@ struct App {
     std::uint64_t readOffset = 0;
     std::uint64_t readSize = 0;
 
+    PendingClipboardText clipboardText;
+
     // The front-end folder, "<bundle resources>/frontend/dist".
     std::uint64_t resourcePathLength = 0;
     std::array<char, kResourcePathBytes> resourcePath{};
@@ -83,12 +107,15 @@ using AppPtr = std::unique_ptr<App, AppRelease>;
 // Makes the record with nothing open, serving `frontendFolder` (start-up names it with
 // vostra_studio_resource_path). MissingBundleResources when the folder is empty or does not fit,
 // OutOfMemory when the record cannot be allocated.
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, std::string_view frontendFolder);
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardWriter clipboard,
+                         std::string_view frontendFolder);
 
 // The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
 // "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",
-// "vostra.file.read.finish", "vostra.url.open". Every row's context is `app`.
-std::array<BridgeCommandHandler, 8> appCommandTable(App& app);
+// "vostra.file.read.finish", "vostra.url.open", "vostra.clipboard.begin", "vostra.clipboard.append",
+// "vostra.clipboard.finish". Every row's context is `app`.
+inline constexpr std::size_t kAppCommandCount = 11;
+std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app);
 
 // The source callback of the application binding (the context is the App): the development server
 // named by a non-empty KELVO_FRONTEND_URL, else the bundle's front-end folder as "vexa://app".
@@ -103,5 +130,8 @@ Result<std::string_view> beginReadFile(App& app, const BridgeInvocation& call, s
 Result<std::string_view> readFileChunk(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishReadFile(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> openUrl(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 
 }  // namespace kelvo

@@ -4,7 +4,7 @@ namespace kelvo {
 
 constexpr std::array<std::string_view, 3> kDevOrigins = {"vexa://app", "vexa://inline", kDevServerOrigin};
 
-constexpr std::array<BridgeCommandRule, 8> kFilePolicies = {{
+constexpr std::array<BridgeCommandRule, 11> kFilePolicies = {{
     {"vostra.file.begin", {}, kDevOrigins},
     {"vostra.file.append", {}, kDevOrigins},
     {"vostra.file.finish", {}, kDevOrigins},
@@ -13,11 +13,15 @@ constexpr std::array<BridgeCommandRule, 8> kFilePolicies = {{
     {"vostra.file.read.chunk", {}, kDevOrigins},
     {"vostra.file.read.finish", {}, kDevOrigins},
     {"vostra.url.open", {}, kDevOrigins},
+    {"vostra.clipboard.begin", {}, kDevOrigins},
+    {"vostra.clipboard.append", {}, kDevOrigins},
+    {"vostra.clipboard.finish", {}, kDevOrigins},
 }};
 
-constexpr std::array<BridgeCommandRule, 2> kBuiltinPolicies = {{
+constexpr std::array<BridgeCommandRule, 3> kBuiltinPolicies = {{
     {"kelvo.dialog.openFile", {}, kDevOrigins},
     {"kelvo.dialog.saveFile", {}, kDevOrigins},
+    {"kelvo.clipboard.readText", {}, kDevOrigins},
 }};
 
 constexpr std::array<std::string_view, 5> kExternalLinks = {

@@ -19,10 +19,11 @@ extern const std::array<std::string_view, 3> kDevOrigins;
 inline constexpr std::string_view kDevServerOrigin = "http://127.0.0.1:5173";
 
 // One rule per application command, each open to kDevOrigins without permission words.
-extern const std::array<BridgeCommandRule, 8> kFilePolicies;
+extern const std::array<BridgeCommandRule, 11> kFilePolicies;
 
-// The only built-in commands the front-end may call: the open-file and save-file dialogs.
-extern const std::array<BridgeCommandRule, 2> kBuiltinPolicies;
+// The only built-in commands the front-end may call: the open-file and save-file dialogs, and
+// reading the clipboard's plain text (the page's own paste does not keep every character).
+extern const std::array<BridgeCommandRule, 3> kBuiltinPolicies;
 
 // Links the application may open in the browser: its two sites (bare and "www.") over HTTPS and
 // a local host over plain HTTP.

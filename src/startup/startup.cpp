@@ -62,7 +62,7 @@ struct Launch {
     std::string_view frontendFolder;
     std::array<char, kIconPathBytes> iconBuffer{};
     AppPtr app;
-    std::array<BridgeCommandHandler, 8> handlers{};
+    std::array<BridgeCommandHandler, kAppCommandCount> handlers{};
     WindowConfig mainWindow{};
     AppConfig config{};
     WindowStateStore windowState{};
@@ -77,6 +77,15 @@ struct Launch {
     Runtime* runtime = nullptr;
     RunContext runContext{};
 };
+
+// The application's clipboard text goes through the platform's own plain-text write, which takes
+// text of any length as it is (the runtime's shared writer stops at 64 KiB). Commands run only
+// while the runtime does.
+Status writeClipboardThroughPlatform(void* context, std::string_view text) {
+    const Runtime* runtime = static_cast<const Launch*>(context)->runtime;
+    if (runtime == nullptr) return fail(Error::UnsupportedService);
+    return callNeeded<&PlatformSlots::writeClipboard>(runtime->platform, text);
+}
 
 void writeErrorLine(std::string_view prefix, std::string_view name) {
     const bool colour = stderrIsTerminal();
@@ -162,7 +171,7 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
     launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-                               launch.frontendFolder));
+                               ClipboardWriter{&launch, writeClipboardThroughPlatform}, launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
 
     launch.config = declared.config;

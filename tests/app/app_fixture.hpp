@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,12 +34,28 @@ struct RecordingOpener {
     }
 };
 
+// Records the texts put on the clipboard; fails them with `failure` when one is set.
+struct RecordingClipboard {
+    std::vector<std::string> written;
+    std::optional<Error> failure;
+
+    ClipboardWriter writer() {
+        return {this, [](void* context, std::string_view text) -> Status {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    if (self.failure) return fail(*self.failure);
+                    self.written.emplace_back(text);
+                    return {};
+                }};
+    }
+};
+
 class AppHarness {
     EnvMap environment_;
 
 public:
     explicit AppHarness(Io io, EnvMap environment = {}) : environment_(std::move(environment)) {
-        auto created = createApp(environment_, io, links.opener(), "/bundle/Contents/Resources/frontend/dist");
+        auto created =
+            createApp(environment_, io, links.opener(), clipboard.writer(), "/bundle/Contents/Resources/frontend/dist");
         EXPECT_TRUE(created) << "createApp";
         if (created) app = std::move(*created);
     }
@@ -71,6 +88,7 @@ public:
     }
 
     RecordingOpener links;
+    RecordingClipboard clipboard;
     AppPtr app;
     std::vector<char> output = std::vector<char>(kBridgeHandlerOutputBytes);
 };

@@ -42,7 +42,7 @@ protected:
     Runtime* runtime = nullptr;
 };
 
-TEST_F(AppBridge, OnlyTheFileDialogsAreOpenToThePage) {
+TEST_F(AppBridge, OnlyTheFileDialogsAndClipboardTextAreOpenToThePage) {
     EXPECT_EQ(send(R"({"id":"1","command":"kelvo.window.list"})"),
               R"({"id":"1","ok":false,"error":{"code":"permission_denied","message":"Window API is not permitted"}})");
     EXPECT_EQ(send(R"({"id":"2","command":"kelvo.dialog.saveFile","payload":{"title":"Save"}})"),
@@ -52,9 +52,13 @@ TEST_F(AppBridge, OnlyTheFileDialogsAreOpenToThePage) {
               R"({"id":"3","ok":true,"result":["/home/me/a.vrs"]})");
     EXPECT_EQ(send(R"({"id":"4","command":"kelvo.dialog.openFile"})", "https://elsewhere.example"),
               R"({"id":"4","ok":false,"error":{"code":"permission_denied","message":"Dialog API is not permitted"}})");
+    // The clipboard's text arrives as it is, no-break spaces and all.
+    test.answers().clipboardData["text/plain"] = "a\u00A0b";
+    EXPECT_EQ(send(R"({"id":"5","command":"kelvo.clipboard.readText"})"),
+              "{\"id\":\"5\",\"ok\":true,\"result\":\"a\u00A0b\"}");
     EXPECT_EQ(
-        send(R"({"id":"5","command":"kelvo.clipboard.readText"})"),
-        R"({"id":"5","ok":false,"error":{"code":"permission_denied","message":"Clipboard API is not permitted"}})");
+        send(R"({"id":"9","command":"kelvo.clipboard.writeText","payload":{"text":"x"}})"),
+        R"({"id":"9","ok":false,"error":{"code":"permission_denied","message":"Clipboard API is not permitted"}})");
 }
 
 TEST_F(AppBridge, UnknownCommandsAndMalformedTextAreRefused) {

@@ -6,8 +6,9 @@ namespace kelvo {
 namespace {
 
 constexpr std::string_view kAppCommands[] = {
-    "vostra.file.begin",      "vostra.file.append",     "vostra.file.finish",      "vostra.file.cancel",
-    "vostra.file.read.begin", "vostra.file.read.chunk", "vostra.file.read.finish", "vostra.url.open",
+    "vostra.file.begin",      "vostra.file.append",      "vostra.file.finish",      "vostra.file.cancel",
+    "vostra.file.read.begin", "vostra.file.read.chunk",  "vostra.file.read.finish", "vostra.url.open",
+    "vostra.clipboard.begin", "vostra.clipboard.append", "vostra.clipboard.finish",
 };
 
 TEST(AppPolicies, AppCommandsAreOpenToTrustedOriginsOnly) {
@@ -31,17 +32,17 @@ TEST(AppPolicies, AppCommandsAreOpenToTrustedOriginsOnly) {
     }
 }
 
-TEST(AppPolicies, OnlyTheFileDialogsAreAdmittedAmongBuiltInCommands) {
+TEST(AppPolicies, OnlyTheFileDialogsAndClipboardTextAreAdmittedAmongBuiltInCommands) {
     Policy policy = builtinCommandPolicy();
     EXPECT_TRUE(policy.enabled);
     EXPECT_TRUE(policy.granted.empty());
-    for (std::string_view command : {"kelvo.dialog.openFile", "kelvo.dialog.saveFile"}) {
+    for (std::string_view command : {"kelvo.dialog.openFile", "kelvo.dialog.saveFile", "kelvo.clipboard.readText"}) {
         for (std::string_view origin : kDevOrigins) EXPECT_TRUE(policy.allows(command, origin));
         EXPECT_FALSE(policy.allows(command, "https://elsewhere.example"));
     }
-    for (std::string_view command :
-         {"kelvo.dialog.showMessage", "kelvo.window.list", "kelvo.clipboard.readText", "kelvo.credentials.get",
-          "kelvo.os.openUrl", "kelvo.view.create", "vostra.file.begin"}) {
+    for (std::string_view command : {"kelvo.dialog.showMessage", "kelvo.window.list", "kelvo.clipboard.writeText",
+                                     "kelvo.clipboard.read", "kelvo.clipboard.write", "kelvo.credentials.get",
+                                     "kelvo.os.openUrl", "kelvo.view.create", "vostra.file.begin"}) {
         EXPECT_FALSE(policy.allows(command, "vexa://app")) << command;
     }
 }

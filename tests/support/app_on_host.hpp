@@ -26,7 +26,7 @@ namespace kelvo::testing {
 class AppOnHost {
 public:
     AppOnHost(KelvoAppKitHost* host, std::string assetRoot) : assetRoot_(std::move(assetRoot)) {
-        Result<AppPtr> made = createApp(environment_, posixIo(), WorkspaceOpener{}, assetRoot_);
+        Result<AppPtr> made = createApp(environment_, posixIo(), WorkspaceOpener{}, ClipboardWriter{}, assetRoot_);
         EXPECT_TRUE(made) << "createApp";
         if (made) app = std::move(*made);
         Result<Runtime*> allocated = allocateRuntime();
@@ -80,7 +80,7 @@ public:
 private:
     EnvMap environment_;
     std::string assetRoot_;
-    std::array<BridgeCommandHandler, 8> commands_{};
+    std::array<BridgeCommandHandler, kAppCommandCount> commands_{};
     WindowConfig window_;
     AppConfig config_;
     RunContext context_;
