@@ -10,7 +10,25 @@
   const vexa = window.vexa;
   const byId = (id) => document.getElementById(id);
   const editor = byId("editor");
+  // Keys typed while the editor cannot take them are held and played later (playKey, below);
+  // attached first, so that it sees every key before anything else does.
+  const heldKeys = window.VostraHeldKeys.attach(window, { play: (key) => playKey(key) });
   const layout = window.VostraEditorLayout.attach(editor);
+  const edit = window.VostraEditorEdit.attach(editor, layout, { newGroup, metrics: () => editorMetrics() });
+  const history = window.VostraEditorHistory.attach(editor, {
+    selection: () => {
+      const selection = getSelection();
+      if (selection.rangeCount === 0 || !editor.contains(selection.anchorNode)) return null;
+      return [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
+    },
+    restore: (selection, changed) => {
+      layout.learn(changed);
+      if (selection !== null && selection.every((part) => typeof part === "number" || editor.contains(part))) {
+        layout.select(...selection);
+      }
+      layout.followSelection();
+    },
+  });
   const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
 
@@ -148,6 +166,9 @@
     };
   }
 
+  // What a command leaves to do once it has ended (keys it held, to be played).
+  const afterCommand = [];
+
   // Runs one command at a time with the toolbar disabled; a failure goes to the error bar.
   async function run(action, work) {
     if (state.busy) {
@@ -169,6 +190,7 @@
       state.busy = false;
       buttons.forEach((button) => (button.disabled = false));
       refresh();
+      for (const release of afterCommand.splice(0)) release();
     }
   }
 
@@ -208,11 +230,9 @@
   // ones the page shows.
   async function showText(pieces) {
     const { lineHeight, rowCharacters } = editorMetrics();
-    dropShownText();
+    history.clear(dropShownText);
     editor.scrollTop = 0;
     layout.reset();
-    clearTimeout(typingPause);
-    stepEndsAtNextKey = false;
     let section = null;
     let sliceStart = performance.now();
     let i = 0;
@@ -221,10 +241,7 @@
         section = editor.appendChild(document.createElement("div"));
         section.className = "section";
       }
-      const group = section.appendChild(document.createElement("div"));
-      group.className = "group";
-      group.style.containIntrinsicSize = `auto ${Math.ceil(rows * lineHeight)}px`;
-      for (const lines of blocks) group.appendChild(document.createElement("div")).textContent = lines;
+      section.appendChild(newGroup(blocks, rows, lineHeight));
       // Most of the work is the page's layout of the new groups: it is done slice by slice here,
       // not all at once when the caret is placed.
       if (i % 16 === 15 && editor.offsetHeight >= 0 && performance.now() - sliceStart > BUILD_SLICE_MS) {
@@ -233,8 +250,20 @@
       }
       i++;
     }
+    // What was built is not an edit to take back.
+    history.clear();
     placeCaretAtStart();
     editor.scrollTop = 0;
+  }
+
+  // The element of a group of blocks (each the text of a few lines, a line feed after each) that
+  // shows `rows` rows of `lineHeight` pixels, laid out only when it comes near the view.
+  function newGroup(blocks, rows, lineHeight) {
+    const group = document.createElement("div");
+    group.className = "group";
+    group.style.containIntrinsicSize = `auto ${Math.ceil(rows * lineHeight)}px`;
+    for (const lines of blocks) group.appendChild(document.createElement("div")).textContent = lines;
+    return group;
   }
 
   // Puts the caret before the first character of the editor's text (inside its first text, not
@@ -265,18 +294,13 @@
     showNotice("");
   }
 
-  // Keeps the editor from taking changes (while a document is read into it) or lets it again.
-  function setEditable(editable) {
-    editor.contentEditable = editable ? "plaintext-only" : "false";
-    editor.setAttribute("aria-readonly", String(!editable));
-  }
-
   async function openPath(path) {
     if (!(await confirmDiscard(`open “${Doc.fileName(path)}”`))) return;
     const name = Doc.fileName(path);
     setStatus(`Opening ${name}…`);
-    // What is typed while the document is read would be lost when it arrives.
-    setEditable(false);
+    // Keys typed while the document is read and shown go to it, in order, once the command ends.
+    afterCommand.push(heldKeys.hold());
+    editor.setAttribute("aria-busy", "true");
     // The counts of the text shown hold strings of it: let go before the read, they are more
     // likely gone by the time the new document is shown (counted again if the read fails).
     counted = null;
@@ -288,8 +312,9 @@
         await afterPaint();
       }
       await load(path, pieces, length, form);
+      takeKeysAfterOpening();
     } finally {
-      setEditable(true);
+      editor.removeAttribute("aria-busy");
     }
     if (state.form.invalidUtf8) {
       showNotice(
@@ -300,6 +325,14 @@
     } else {
       setStatus(`Opened ${name}`);
     }
+  }
+
+  // A document just shown takes the keys at once, its caret at the start of the text, unless
+  // another control of the page has the keyboard.
+  function takeKeysAfterOpening() {
+    const active = document.activeElement;
+    if (active === null || active === document.body || active === editor) editor.focus();
+    placeCaretAtStart();
   }
 
   // Saving a document that was read with bytes that are not UTF-8 writes "�" in their place:
@@ -427,7 +460,7 @@
   // it was saved) and the counts follow on the next frame, or after a pause in a long document.
   let refreshTimer = 0;
   let framePending = false;
-  editor.addEventListener("input", () => {
+  function noteChange() {
     state.changes++;
     state.changed = true;
     if (!state.edited) {
@@ -445,7 +478,7 @@
         refresh();
       });
     }
-  });
+  }
 
   // Focused while the window was not active, the editor may have no caret at all (and hear of
   // its focus only later): it gets one at the start, at the latest when a key is pressed.
@@ -460,18 +493,20 @@
 
   // Ctrl+Home and Ctrl+End (with Shift, selecting) go to the start and the end of the text; the
   // web view would look for them in groups it has not laid out.
-  editor.addEventListener("keydown", (event) => {
-    if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
-    event.preventDefault();
-    const end = event.key === "End";
+  function goToEnd(end, selecting) {
     const [node, offset] = end ? layout.lastPosition() : layout.firstPosition();
     const selection = getSelection();
-    if (event.shiftKey && selection.rangeCount > 0) {
+    if (selecting && selection.rangeCount > 0) {
       layout.select(selection.anchorNode, selection.anchorOffset, node, offset);
     } else {
       layout.select(node, offset);
     }
     editor.scrollTop = end ? editor.scrollHeight : 0;
+  }
+  editor.addEventListener("keydown", (event) => {
+    if (!event.ctrlKey || event.altKey || event.metaKey || (event.key !== "Home" && event.key !== "End")) return;
+    event.preventDefault();
+    goToEnd(event.key === "End", event.shiftKey);
   });
 
   // Tab writes a tab; Ctrl+Tab and Ctrl+Shift+Tab move the keyboard focus on to the next or the
@@ -491,15 +526,18 @@
     return Array.from(candidates).filter((element) => element.getClientRects().length > 0);
   }
 
-  document.addEventListener("keydown", (event) => {
-    if (!isTab(event) || !event.ctrlKey || event.altKey || event.metaKey) return;
-    event.preventDefault();
+  function moveFocus(backwards) {
     const controls = focusableControls();
     if (controls.length === 0) return;
     const at = controls.indexOf(document.activeElement);
-    const step = event.shiftKey ? -1 : 1;
-    const next = at < 0 ? (event.shiftKey ? controls.length - 1 : 0) : (at + step + controls.length) % controls.length;
+    const step = backwards ? -1 : 1;
+    const next = at < 0 ? (backwards ? controls.length - 1 : 0) : (at + step + controls.length) % controls.length;
     controls[next].focus();
+  }
+  document.addEventListener("keydown", (event) => {
+    if (!isTab(event) || !event.ctrlKey || event.altKey || event.metaKey) return;
+    event.preventDefault();
+    moveFocus(event.shiftKey);
   });
 
   // The editor keeps its caret and selection while another control has the keyboard, and gets
@@ -525,45 +563,215 @@
     keepCaretInText();
   });
 
-  // An undo step ends at a line break and at a pause in typing, as in desktop text editors (the
-  // web view ends one where the caret moves): setting the selection where it is ends the web
-  // view's step of typing. After a line break that happens when the next key comes (one text
-  // typed at once, a paste, may hold several line breaks).
-  const TYPING_PAUSE_MS = 1000;
-  let typingPause = 0;
-  let stepEndsAtNextKey = false;
-  function endUndoStep() {
-    clearTimeout(typingPause);
-    stepEndsAtNextKey = false;
-    const selection = getSelection();
-    if (document.activeElement !== editor || selection.rangeCount === 0 || !editor.contains(selection.anchorNode)) return;
-    selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
+  // The editor's own editing (see editor_edit.js) where the web view's would reach past what it
+  // has laid out: typing, a line break or a deletion over a selection that reaches into another
+  // group or over more than a page of blocks replaces it on the groups. The history (see
+  // editor_history.js) keeps every edit, the web view's and the editor's, for Undo and Redo.
+  const FAR_BLOCKS = 64;
+  function replaceByEditing(kind, text, ends = edit.selectionEnds()) {
+    if (ends === null) return;
+    history.edit(kind, () => edit.replace(ends.start, ends.end, text));
+    noteChange();
   }
-  editor.addEventListener("keydown", () => {
-    if (stepEndsAtNextKey) endUndoStep();
-  }, true);
-  editor.addEventListener("input", (event) => {
-    clearTimeout(typingPause);
-    if (event.inputType === "insertLineBreak" || event.inputType === "insertParagraph") {
-      stepEndsAtNextKey = true;
-    } else if (event.inputType.startsWith("insert") || event.inputType.startsWith("delete")) {
-      typingPause = setTimeout(endUndoStep, TYPING_PAUSE_MS);
+
+  editor.addEventListener("beforeinput", (event) => {
+    const kind = event.inputType;
+    if (kind === "historyUndo" || kind === "historyRedo") {
+      event.preventDefault();
+      if (kind === "historyUndo") undo();
+      else redo();
+      return;
     }
+    const ends = edit.selectionEnds();
+    const replaces = kind.startsWith("insert") || kind.startsWith("delete");
+    const selected = ends !== null && !getSelection().isCollapsed;
+    if (replaces && selected && kind !== "insertFromDrop" && kind !== "deleteByDrag" && edit.reachesFar(ends, FAR_BLOCKS)) {
+      event.preventDefault();
+      const text = kind.startsWith("delete") ? "" : kind === "insertLineBreak" || kind === "insertParagraph" ? "\n" : event.data || "";
+      replaceByEditing(kind, text.replace(/\r\n?/g, "\n"), ends);
+      return;
+    }
+    history.willEdit(kind);
+  });
+  editor.addEventListener("input", (event) => {
+    history.edited(event.inputType);
+    noteChange();
   });
 
-  // Copy and Cut put the text the selection shows on the clipboard as plain text. (The web view's
-  // own copy leaves out a line break that ends the selection at the edge of a block.)
-  function copySelection(event) {
+  function undo() {
+    if (history.undo()) noteChange();
+  }
+
+  function redo() {
+    if (history.redo()) noteChange();
+  }
+
+  // Ctrl+Z and Ctrl+Shift+Z in the editor (the window's Edit menu asks the page through
+  // "beforeinput", above).
+  editor.addEventListener("keydown", (event) => {
+    if (!event.ctrlKey || event.altKey || event.metaKey || event.key.toLowerCase() !== "z") return;
+    event.preventDefault();
+    if (event.shiftKey) redo();
+    else undo();
+  });
+
+  // Select All (Ctrl+A, and the Edit menu's item, which the page hears of as a selection that
+  // starts while no key and no pointer is pressed) selects the whole text: the web view's own
+  // would stop at the first group it has not laid out. A key that extends a selection starts one
+  // too, in the key's own task.
+  let pointerPressed = false;
+  let keyPressed = false;
+  window.addEventListener("pointerdown", () => (pointerPressed = true), true);
+  window.addEventListener("pointerup", () => (pointerPressed = false), true);
+  window.addEventListener("blur", () => (pointerPressed = false));
+  window.addEventListener(
+    "keydown",
+    () => {
+      keyPressed = true;
+      setTimeout(() => (keyPressed = false));
+    },
+    true,
+  );
+  editor.addEventListener("keydown", (event) => {
+    if (!event.ctrlKey || event.altKey || event.metaKey || event.shiftKey || event.key.toLowerCase() !== "a") return;
+    event.preventDefault();
+    edit.selectAll();
+  });
+  document.addEventListener(
+    "selectstart",
+    (event) => {
+      if (pointerPressed || keyPressed || document.activeElement !== editor) return;
+      event.preventDefault();
+      edit.selectAll();
+    },
+    true,
+  );
+
+  // Copy and Cut put exactly the selected text on the clipboard. The web view writes plain text
+  // with every no-break space made a space: a text that holds one is written again through the
+  // application, which keeps it. Paste reads the clipboard through the application for the same
+  // reason, unless what the web view read is the text last copied here.
+  let lastCopied = null;
+  const NO_BREAK_SPACE = /\u00a0/g;
+  const withSpaces = (text) => text.replace(NO_BREAK_SPACE, " ");
+
+  async function writeClipboard(text) {
+    try {
+      await vexa.invoke("vostra.clipboard.begin");
+      for (const chunk of Doc.appendChunks([text], "\n")) {
+        await vexa.invoke("vostra.clipboard.append", Doc.encodeBase64(chunk));
+      }
+      await vexa.invoke("vostra.clipboard.finish");
+    } catch (error) {
+      showError("Copy", error);
+    }
+  }
+
+  // Copies (and with `cut`, deletes) the selection; `event` is the copy or cut event, when there
+  // is one. Answers whether there was a selection.
+  function copySelection(event, cut) {
     const selection = getSelection();
     if (selection.rangeCount === 0 || selection.isCollapsed || !editor.contains(selection.anchorNode)) return false;
-    event.clipboardData.setData("text/plain", Text.textOfPart(selection.getRangeAt(0).cloneContents()));
-    event.preventDefault();
+    const text = edit.selectedText();
+    lastCopied = text;
+    if (event) {
+      event.clipboardData.setData("text/plain", text);
+      event.preventDefault();
+    }
+    if (!event || text !== withSpaces(text)) writeClipboard(text);
+    if (cut && editor.isContentEditable) replaceByEditing("deleteByCut", "");
     return true;
   }
-  editor.addEventListener("copy", copySelection);
-  editor.addEventListener("cut", (event) => {
-    if (copySelection(event) && editor.isContentEditable) document.execCommand("delete");
+
+  // Pastes the clipboard's text (the web view's reading of it in a paste event, `offered`) over
+  // the selection; keys typed meanwhile wait for it.
+  async function paste(offered) {
+    const ends = edit.selectionEnds();
+    if (ends === null) return;
+    let text = offered;
+    if (text !== null && lastCopied !== null && text === withSpaces(lastCopied)) {
+      text = lastCopied;
+    } else if (text === null || text.includes(" ")) {
+      const release = heldKeys.hold();
+      try {
+        const exact = await vexa.clipboard.readText();
+        if (typeof exact === "string" && (text === null || withSpaces(exact) === text)) text = exact;
+      } catch (error) {
+        if (text === null) showError("Paste", error);
+      } finally {
+        release();
+      }
+    }
+    if (text === null || text === "") return;
+    replaceByEditing("insertFromPaste", text.replace(/\r\n?/g, "\n"), ends);
+  }
+
+  editor.addEventListener("copy", (event) => copySelection(event, false));
+  editor.addEventListener("cut", (event) => copySelection(event, true));
+  editor.addEventListener("paste", (event) => {
+    event.preventDefault();
+    if (!editor.isContentEditable) return;
+    paste(event.clipboardData ? event.clipboardData.getData("text/plain") : null);
   });
+
+  // A click that lands on no control (the toolbar's empty part, the header, the margin beside the
+  // editor, the status line) leaves the keyboard where it was.
+  const CONTROLS = "button, a[href], input, select, textarea, label, [contenteditable], [tabindex]";
+  document.addEventListener(
+    "mousedown",
+    (event) => {
+      const target = event.target instanceof Element ? event.target : null;
+      if (target === null || target.closest(CONTROLS) !== null || target.closest("#editor") !== null) return;
+      event.preventDefault();
+    },
+    true,
+  );
+
+  // Keys held while a document opens or a paste reads the clipboard, played in order once the
+  // editor takes them again.
+  function playKey(key) {
+    const control = key.ctrlKey && !key.altKey && !key.metaKey;
+    const letter = key.key.length === 1 ? key.key.toLowerCase() : "";
+    const command = control && { n: actions.newDocument, o: actions.open, s: key.shiftKey ? actions.saveAs : actions.save }[letter];
+    if (command) return command();
+    if (control && isTab(key)) return moveFocus(key.shiftKey);
+    if (document.activeElement !== editor) return undefined;
+    const selection = getSelection();
+    const alter = key.shiftKey ? "extend" : "move";
+    if (control) {
+      if (letter === "a") return edit.selectAll();
+      if (letter === "c" || letter === "x") return copySelection(null, letter === "x");
+      if (letter === "v") return paste(null);
+      if (letter === "z") return key.shiftKey ? redo() : undo();
+      if (key.key === "Home" || key.key === "End") return goToEnd(key.key === "End", key.shiftKey);
+      if (key.key === "ArrowLeft" || key.key === "ArrowRight") {
+        selection.modify(alter, key.key === "ArrowLeft" ? "backward" : "forward", "word");
+      }
+      return layout.followSelection();
+    }
+    const moves = {
+      ArrowLeft: ["backward", "character"],
+      ArrowRight: ["forward", "character"],
+      ArrowUp: ["backward", "line"],
+      ArrowDown: ["forward", "line"],
+      Home: ["backward", "lineboundary"],
+      End: ["forward", "lineboundary"],
+    };
+    if (moves[key.key]) {
+      selection.modify(alter, ...moves[key.key]);
+    } else if (key.key === "PageUp" || key.key === "PageDown") {
+      for (let i = layout.pageLines() - 2; i > 0; i--) selection.modify(alter, key.key === "PageUp" ? "backward" : "forward", "line");
+    } else if (key.key === "Enter") {
+      document.execCommand("insertLineBreak");
+    } else if (key.key === "Backspace" || key.key === "Delete") {
+      document.execCommand(key.key === "Backspace" ? "delete" : "forwardDelete");
+    } else if (isTab(key)) {
+      document.execCommand("insertText", false, "\t");
+    } else if ([...key.key].length === 1) {
+      document.execCommand("insertText", false, key.key);
+    }
+    return layout.followSelection();
+  }
 
   // Leaving the page (a reload, say) while the text is edited asks first.
   window.addEventListener("beforeunload", (event) => {

@@ -179,16 +179,17 @@
       return count;
     }
 
-    // Lays out inline what the keys may reach from `range`. A long selection that no edit
-    // follows (`editing` false), or one of the whole text, joins only around its ends. Answers
-    // whether the range lay in a group that was not laid out before.
-    function follow(range, editing = false) {
+    // Lays out inline what the keys may reach from `range`. A long selection joins only around
+    // its ends. Answers whether the range lay in a group that was not laid out before.
+    function follow(range) {
       const first = blockOf(range.startContainer.childNodes[range.startOffset] || range.startContainer) ||
                     blockOf(range.startContainer);
       const last = blockOf(range.endContainer);
       if (first === null || last === null) return;
-      const whole = first !== last && (!editing || isWhole(range)) &&
-                    (isWhole(range) || blocksBetween(first, last, LONG_SELECTION_BLOCKS) > LONG_SELECTION_BLOCKS);
+      const long = first !== last && (isWhole(range) || blocksBetween(first, last, LONG_SELECTION_BLOCKS) > LONG_SELECTION_BLOCKS);
+      // A long selection is replaced by the editor's own editing, which needs nothing laid out.
+      const whole = long;
+      showOnlyNear(long);
       const { keep, groups } = reach(first, last, whole);
       if (sameSet(keep, wanted) && sameSet(groups, near)) return;
       // A selection placed (by a script) in a group that was not laid out is not where it shows.
@@ -200,12 +201,45 @@
       return unseen;
     }
 
-    function followSelection(editing = false) {
+    // A selected group counts as one the user looks at, and the page lays it out whatever the view
+    // shows: a long selection would have it lay out all of the text it reaches. While there is
+    // one, only the groups near the view and around the caret are laid out (class FAR on the
+    // editor: see styles.css); an observer of the view keeps the groups that come near it marked.
+    const FAR = "far-selection";
+    const IN_VIEW = "in-view";
+    let viewWatch = null;
+    function showOnlyNear(on) {
+      if (on === (viewWatch !== null)) return;
+      if (on) {
+        const groups = Array.from(editor.getElementsByClassName("group"));
+        // Marked at once, so that no frame leaves out what the view shows now.
+        const view = editor.getBoundingClientRect();
+        for (const group of groups) {
+          const box = group.getBoundingClientRect();
+          if (box.bottom >= view.top - view.height && box.top <= view.bottom + view.height) group.classList.add(IN_VIEW);
+        }
+        viewWatch = new IntersectionObserver(
+          (entries) => {
+            for (const entry of entries) entry.target.classList.toggle(IN_VIEW, entry.isIntersecting);
+          },
+          { root: editor, rootMargin: "100% 0px" },
+        );
+        for (const group of groups) viewWatch.observe(group);
+        editor.classList.add(FAR);
+      } else {
+        viewWatch.disconnect();
+        viewWatch = null;
+        editor.classList.remove(FAR);
+        for (const group of Array.from(editor.getElementsByClassName(IN_VIEW))) group.classList.remove(IN_VIEW);
+      }
+    }
+
+    function followSelection() {
       const selection = getSelection();
       if (selection.rangeCount === 0 || !editor.contains(selection.getRangeAt(0).commonAncestorContainer)) return;
       keepInBlock(selection);
       keepBeforeEnd(selection);
-      if (follow(selection.getRangeAt(0), editing)) {
+      if (follow(selection.getRangeAt(0))) {
         // Placed again now that its groups are laid out.
         selection.setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset);
       }
@@ -351,21 +385,34 @@
       return wrapped;
     }
 
+    // Takes in the layout of elements that came back into the editor (an undo puts back the
+    // elements an edit took out, with the classes they had): their inline flows are known again,
+    // to be closed where that changes nothing once the caret is away.
+    function learn(nodes) {
+      for (const node of nodes) {
+        if (node.nodeType !== Node.ELEMENT_NODE) continue;
+        for (const element of [node, ...node.getElementsByClassName(JOINED)]) {
+          if (!element.classList.contains(JOINED)) continue;
+          joined.push(element);
+          if (isBlock(element)) open.add(element);
+        }
+        for (const element of [node, ...node.getElementsByClassName(NEAR)]) {
+          if (element.classList.contains(NEAR)) near.add(element);
+        }
+      }
+    }
+
     // Forgets the layout of a text that was replaced.
     function reset() {
+      showOnlyNear(false);
       open = new Set();
       wanted = new Set();
       joined = [];
       near = new Set();
     }
 
-    const isEditingKey = (event) =>
-      (event.key.length === 1 && !event.ctrlKey && !event.metaKey) ||
-      ["Enter", "Backspace", "Delete", "Tab"].includes(event.key) ||
-      (event.ctrlKey && !event.altKey && ["v", "x", "V", "X"].includes(event.key));
-
-    editor.addEventListener("keydown", (event) => followSelection(isEditingKey(event)), true);
-    editor.addEventListener("beforeinput", () => followSelection(true));
+    editor.addEventListener("keydown", () => followSelection(), true);
+    editor.addEventListener("beforeinput", () => followSelection());
     // After an edit the edges are looked at again: an edit may have ended a block's last line
     // (so that its edge may open or close) or left text outside every block.
     editor.addEventListener("input", () => {
@@ -375,7 +422,7 @@
     });
     document.addEventListener("selectionchange", () => followSelection());
 
-    return { select, firstPosition, lastPosition, reset, followSelection };
+    return { select, firstPosition, lastPosition, reset, learn, followSelection, blockOf, neighbour, isBlock, pageLines };
   }
 
   global.VostraEditorLayout = Object.freeze({ attach });

@@ -184,6 +184,136 @@
     return length;
   }
 
+  // Where places lie in the text the editor shows, and the text between two of them, read from
+  // `start` on (an element under `root`, the text read as if it began there; see runStart) to the
+  // end of `root`, or only as far as the places ask. Each place is [node, offset] as a selection
+  // gives it. The text is the one readText gives: a run's lines are followed by a line feed where
+  // another run follows (a run that ends with one needs no other), and the text's last line feed
+  // ends no line. A place between two runs (before a block, say) is the start of the line after
+  // them. Answers { offsets, text }: the places' offsets from the start, in UTF-16 units, and the
+  // text from the place `between[0]` to the place `between[1]` (indexes into `places`), when asked.
+  function measure(root, start, places, between = null) {
+    const offsets = places.map(() => -1);
+    const textPlaces = new Map();
+    const beforePlaces = new Map();
+    const endPlaces = new Map();
+    const add = (map, node, entry) => {
+      if (!map.has(node)) map.set(node, []);
+      map.get(node).push(entry);
+    };
+    places.forEach(([node, offset], index) => {
+      if (node.nodeType === TEXT_NODE) return add(textPlaces, node, [index, offset]);
+      let child = node.firstChild;
+      for (let i = 0; i < offset && child !== null; i++) child = child.nextSibling;
+      if (child !== null) add(beforePlaces, child, index);
+      else add(endPlaces, node, index);
+    });
+    let length = 0;
+    let last = "";
+    let boundary = false;
+    let pending = [];
+    let unplaced = places.length;
+    const place = (index, offset) => {
+      offsets[index] = offset;
+      unplaced--;
+    };
+    // The text is kept from the first place of `between` on (the one that comes first in the text).
+    let keepFrom = -1;
+    const kept = [];
+    const keeps = (index) => between !== null && index === between[0] && keepFrom < 0;
+    const mark = (index) => {
+      if (keeps(index)) keepFrom = length;
+      if (boundary) pending.push(index);
+      else place(index, length);
+    };
+    const emit = (text) => {
+      if (keepFrom >= 0) kept.push(text);
+      length += text.length;
+      last = text[text.length - 1];
+    };
+    const content = (text, node) => {
+      const inside = node !== null ? textPlaces.get(node) : undefined;
+      if (text === "") {
+        if (inside) for (const [index] of inside) mark(index);
+        return;
+      }
+      if (boundary) {
+        boundary = false;
+        if (length > 0 && last !== "\n") emit("\n");
+        for (const index of pending) place(index, length);
+        pending = [];
+      }
+      if (inside) {
+        for (const [index, offset] of inside) {
+          if (keeps(index)) keepFrom = length;
+          place(index, length + Math.min(offset, text.length));
+        }
+      }
+      emit(text);
+    };
+    const done = () => unplaced === 0 && (between === null || offsets[between[1]] >= 0);
+    let node = start;
+    let reachedEnd = false;
+    walk: while (node !== null && !done()) {
+      if (node.nodeType === ELEMENT_NODE && node.nodeName !== "BR" && isBlock(node)) boundary = true;
+      for (const index of beforePlaces.get(node) || []) mark(index);
+      if (node.nodeType === TEXT_NODE) {
+        content(node.data, node);
+      } else if (node.nodeType === ELEMENT_NODE) {
+        if (node.nodeName === "BR") {
+          content("\n", null);
+        } else if (node.firstChild !== null) {
+          node = node.firstChild;
+          continue;
+        }
+      }
+      // Leaves the node, and each parent whose last child it was.
+      for (;;) {
+        if (node.nodeType === ELEMENT_NODE) {
+          for (const index of endPlaces.get(node) || []) mark(index);
+          if (node.nodeName !== "BR" && isBlock(node)) boundary = true;
+        }
+        if (node === root || (node.nextSibling === null && node.parentNode === null)) {
+          reachedEnd = true;
+          break walk;
+        }
+        if (node.nextSibling !== null) {
+          node = node.nextSibling;
+          break;
+        }
+        node = node.parentNode;
+      }
+    }
+    // At the end, the last line feed ends no line.
+    const end = reachedEnd && last === "\n" ? length - 1 : length;
+    for (const index of pending) place(index, length);
+    for (let i = 0; i < offsets.length; i++) if (offsets[i] < 0 || offsets[i] > end) offsets[i] = end;
+    if (between === null) return { offsets, text: null };
+    const from = Math.min(offsets[between[0]], offsets[between[1]]);
+    const to = Math.max(offsets[between[0]], offsets[between[1]]);
+    const text = kept.join("");
+    return { offsets, text: text.slice(from - keepFrom, to - keepFrom) };
+  }
+
+  // Whether a block's own text ends with a line break.
+  function endsWithLineBreak(block) {
+    let node = block.lastChild;
+    while (node !== null) {
+      if (node.nodeType === TEXT_NODE) {
+        if (node.data !== "") return node.data.endsWith("\n");
+      } else if (node.nodeName === "BR") {
+        return true;
+      } else if (node.nodeType === ELEMENT_NODE && node.lastChild !== null) {
+        node = node.lastChild;
+        continue;
+      }
+      while (node !== block && node.previousSibling === null) node = node.parentNode;
+      if (node === block) return false;
+      node = node.previousSibling;
+    }
+    return false;
+  }
+
   // The words and characters `runs` show, and the length of their text in UTF-16 units, counting
   // only the runs the last count (`counted`, null at first) did not see.
   function countRuns(runs, countText, counted = null) {
@@ -212,6 +342,8 @@
     textOf,
     readText,
     textOfPart,
+    measure,
+    endsWithLineBreak,
     lengthOf,
     countRuns,
   });

@@ -1,0 +1,206 @@
+// The editor's undo history. No page here: app.js attaches it to the editor element.
+//
+// The history is kept from what changes in the editor's nodes, whoever changed them: the web
+// view's own editing (a key typed, a line break, a deletion) and the editor's own (a paste, a
+// replacement over groups the web view has not laid out). A step is the list of changes made to
+// the nodes, in order; undoing it puts back each change in reverse order, the very nodes that
+// were taken out going back where they were, and redoing it makes them again. The web view's
+// own history is not used: it cannot undo what the editor did, and an undo of it over nodes the
+// editor changed would damage the text.
+//
+// Where a step ends (see `willEdit`): at the edit after a line break, after a pause in typing,
+// where the selection moved away from where the last edit left it, and around every edit that is
+// not typing (a paste, a cut, a replacement).
+(function (global) {
+  "use strict";
+
+  const TYPING_PAUSE_MS = 1000;
+
+  // The kinds of edit that join the typing step before them.
+  const isTyping = (kind) =>
+    kind === "insertText" || kind === "insertLineBreak" || kind === "insertParagraph" ||
+    kind === "insertTab" || kind.startsWith("deleteContent") || kind.startsWith("deleteWord") ||
+    kind === "insertCompositionText" || kind === "insertReplacingText";
+  const isLineBreak = (kind) => kind === "insertLineBreak" || kind === "insertParagraph";
+
+  // `selection()` answers the selection to keep ([anchor node, offset, focus node, offset] or
+  // null); `restore(selection, changed)` puts it back after an undo or a redo, `changed` the
+  // nodes that came back (their classes are as they were when they left).
+  function attach(editor, { selection, restore, now = () => performance.now() }) {
+    const undone = [];
+    const done = [];
+    // The step the next changes join, whether the next edit may join it, and when and how the
+    // last edit ended.
+    let current = null;
+    let open = false;
+    let lastKind = "";
+    let lastTime = -Infinity;
+    let lastSelection = null;
+    let recording = true;
+
+    const observer = new MutationObserver((records) => keep(records));
+    observer.observe(editor, { childList: true, subtree: true, characterData: true, characterDataOldValue: true });
+
+    // Moves what changed since the last look into the current step (a change no edit announced
+    // joins the step before it: the editor's own tidying after an edit).
+    function collect() {
+      keep(observer.takeRecords());
+    }
+
+    function keep(records) {
+      if (!recording || records.length === 0) return;
+      if (current === null) {
+        if (done.length === 0) {
+          current = { changes: [], before: null, after: null, kind: "other" };
+          done.push(current);
+        } else {
+          current = done[done.length - 1];
+        }
+      }
+      for (const record of records) {
+        if (record.type === "characterData") {
+          const previous = current.changes[current.changes.length - 1];
+          // Typing changes one text again and again: its first old value is all that is needed.
+          if (previous && previous.text === record.target) continue;
+          current.changes.push({ text: record.target, old: record.oldValue, now: null });
+        } else {
+          current.changes.push({
+            parent: record.target,
+            added: Array.from(record.addedNodes),
+            removed: Array.from(record.removedNodes),
+            next: record.nextSibling,
+          });
+        }
+      }
+    }
+
+    function sameSelection(a, b) {
+      return a !== null && b !== null && a.every((part, i) => part === b[i]);
+    }
+
+    // Called before an edit of the kind given (an input type) is made: answers nothing, but ends
+    // the step before it where a step ends.
+    function willEdit(kind) {
+      collect();
+      const at = now();
+      const joins =
+        open && current !== null && isTyping(kind) && isTyping(lastKind) && !isLineBreak(lastKind) &&
+        at - lastTime < TYPING_PAUSE_MS && sameSelection(selection(), lastSelection);
+      if (!joins) {
+        current = { changes: [], before: selection(), after: null, kind };
+        done.push(current);
+      }
+      undone.length = 0;
+      open = true;
+    }
+
+    // Called after an edit: what changed joins its step, and the selection it left is kept.
+    function edited(kind) {
+      collect();
+      lastKind = kind;
+      lastTime = now();
+      lastSelection = selection();
+      if (current !== null) current.after = lastSelection;
+      // Any other edit is a step of its own: the next edit starts another.
+      if (!isTyping(kind)) open = false;
+    }
+
+    // Makes `change()` (the editor's own edit, of the kind given) one step.
+    function edit(kind, change) {
+      willEdit(kind);
+      try {
+        change();
+      } finally {
+        edited(kind);
+      }
+    }
+
+    function apply(step, backwards) {
+      const changed = [];
+      const changes = step.changes;
+      for (let i = backwards ? changes.length - 1 : 0; backwards ? i >= 0 : i < changes.length; i += backwards ? -1 : 1) {
+        const change = changes[i];
+        if (change.text !== undefined) {
+          const value = backwards ? change.old : change.now;
+          if (backwards) change.now = change.text.data;
+          change.text.data = value;
+          continue;
+        }
+        const [out, into] = backwards ? [change.added, change.removed] : [change.removed, change.added];
+        for (const node of out) if (node.parentNode === change.parent) change.parent.removeChild(node);
+        const next = change.next !== null && change.next.parentNode === change.parent ? change.next : null;
+        for (const node of into) {
+          change.parent.insertBefore(node, next);
+          changed.push(node);
+        }
+      }
+      return changed;
+    }
+
+    // Takes back the last step, or brings back the last step taken back; answers whether there
+    // was one. Nothing else changes when there is none.
+    function move(from, to, backwards) {
+      collect();
+      if (from.length === 0) return false;
+      const step = from.pop();
+      recording = false;
+      let changed;
+      try {
+        changed = apply(step, backwards);
+        observer.takeRecords();
+      } finally {
+        recording = true;
+      }
+      to.push(step);
+      current = null;
+      open = false;
+      lastSelection = null;
+      restore(backwards ? step.before : step.after, changed);
+      observer.takeRecords();
+      return true;
+    }
+
+    const undo = () => move(done, undone, true);
+    const redo = () => move(undone, done, false);
+
+    // Forgets every step (a document was shown in place of the text); `change()`, when given, is
+    // made without being kept.
+    function clear(change = null) {
+      collect();
+      recording = false;
+      try {
+        if (change !== null) change();
+        observer.takeRecords();
+      } finally {
+        recording = true;
+      }
+      done.length = 0;
+      undone.length = 0;
+      current = null;
+      open = false;
+      lastKind = "";
+      lastSelection = null;
+    }
+
+    // Ends the typing step now (the caret moved, or typing paused): the next edit starts another.
+    function endStep() {
+      collect();
+      open = false;
+    }
+
+    return {
+      willEdit,
+      edited,
+      edit,
+      undo,
+      redo,
+      clear,
+      endStep,
+      canUndo: () => done.length > 0,
+      canRedo: () => undone.length > 0,
+      steps: () => done.length,
+    };
+  }
+
+  global.VostraEditorHistory = Object.freeze({ attach, TYPING_PAUSE_MS, isTyping });
+})(window);
