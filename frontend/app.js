@@ -299,23 +299,18 @@
     const name = Doc.fileName(path);
     setStatus(`Opening ${name}…`);
     // Keys typed while the document is read and shown go to it, in order, once the command ends.
-    afterCommand.push(heldKeys.hold());
-    editor.setAttribute("aria-busy", "true");
+    afterCommand.push(holdKeys());
     // The counts of the text shown hold strings of it: let go before the read, they are more
     // likely gone by the time the new document is shown (counted again if the read fails).
     counted = null;
-    try {
-      const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
-      // Laying out a long text keeps the page from painting for a while: it says so first.
-      if (length > LONG_TEXT) {
-        setStatus(`Showing ${name}…`);
-        await afterPaint();
-      }
-      await load(path, pieces, length, form);
-      takeKeysAfterOpening();
-    } finally {
-      editor.removeAttribute("aria-busy");
+    const { pieces, length, form } = await Doc.readDocument(vexa, path, progressOf("Opening", path));
+    // Laying out a long text keeps the page from painting for a while: it says so first.
+    if (length > LONG_TEXT) {
+      setStatus(`Showing ${name}…`);
+      await afterPaint();
     }
+    await load(path, pieces, length, form);
+    takeKeysAfterOpening();
     if (state.form.invalidUtf8) {
       showNotice(
         `“${name}” is not all UTF-8 text: each “�” stands for bytes that are not. ` +
@@ -325,6 +320,22 @@
     } else {
       setStatus(`Opened ${name}`);
     }
+  }
+
+  // Holds the keys typed from now on (see held_keys.js) until the answered function is called; the
+  // editor tells a screen reader it is busy meanwhile.
+  let holding = 0;
+  function holdKeys() {
+    const release = heldKeys.hold();
+    holding++;
+    editor.setAttribute("aria-busy", "true");
+    let released = false;
+    return () => {
+      if (released) return;
+      released = true;
+      if (--holding === 0) editor.removeAttribute("aria-busy");
+      release();
+    };
   }
 
   // A document just shown takes the keys at once, its caret at the start of the text, unless
@@ -692,7 +703,7 @@
     if (text !== null && lastCopied !== null && text === withSpaces(lastCopied)) {
       text = lastCopied;
     } else if (text === null || text.includes(" ")) {
-      const release = heldKeys.hold();
+      const release = holdKeys();
       try {
         const exact = await vexa.clipboard.readText();
         if (typeof exact === "string" && (text === null || withSpaces(exact) === text)) text = exact;

@@ -49,6 +49,8 @@
 
     function keep(records) {
       if (!recording || records.length === 0) return;
+      // A change made now cannot be redone over.
+      undone.length = 0;
       if (current === null) {
         if (done.length === 0) {
           current = { changes: [], before: null, after: null, kind: "other" };
@@ -87,10 +89,12 @@
         open && current !== null && isTyping(kind) && isTyping(lastKind) && !isLineBreak(lastKind) &&
         at - lastTime < TYPING_PAUSE_MS && sameSelection(selection(), lastSelection);
       if (!joins) {
+        // A step that changed nothing (an edit the web view announced and did not make) is
+        // replaced, not kept.
+        if (current !== null && current.changes.length === 0 && done[done.length - 1] === current) done.pop();
         current = { changes: [], before: selection(), after: null, kind };
         done.push(current);
       }
-      undone.length = 0;
       open = true;
     }
 
@@ -141,6 +145,7 @@
     // was one. Nothing else changes when there is none.
     function move(from, to, backwards) {
       collect();
+      while (from.length > 0 && from[from.length - 1].changes.length === 0) from.pop();
       if (from.length === 0) return false;
       const step = from.pop();
       recording = false;

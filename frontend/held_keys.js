@@ -20,7 +20,7 @@
         if (holds === 0 && !playing && held.length === 0) return;
         if (MODIFIERS.has(event.key)) return;
         event.preventDefault();
-        event.stopImmediatePropagation();
+        event.stopPropagation();
         const { key, code, ctrlKey, shiftKey, altKey, metaKey } = event;
         held.push({ key, code, ctrlKey, shiftKey, altKey, metaKey });
       },

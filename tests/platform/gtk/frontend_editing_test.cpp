@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -103,15 +105,32 @@ std::string unquoted(std::string_view quoted) {
             continue;
         }
         const char escaped = quoted[++i];
+        if (escaped == 'u' && i + 4 < quoted.size()) {
+            const auto code = static_cast<unsigned>(std::stoul(std::string(quoted.substr(i + 1, 4)), nullptr, 16));
+            char utf8[8];
+            text.append(utf8, static_cast<std::size_t>(g_unichar_to_utf8(code, utf8)));
+            i += 4;
+            continue;
+        }
         text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped == 'r' ? '\r' : escaped;
     }
     return text;
 }
 
-// The documents of the table: lines "L000" on, or 2,000 lines of 37 bytes.
+// The documents of the table: lines "L000" on, 2,000 lines of 37 or 38 bytes, and a few short ones.
 std::string documentNamed(std::string_view name) {
     std::string text;
     char line[64];
+    if (name == "Empty") return "";
+    if (name == "AB") return "a\nb\n";
+    if (name == "NoBreak") return "a\u00a0b\nxyz\n";
+    if (name == "F2000") {
+        for (int i = 0; i < 2000; ++i) {
+            std::snprintf(line, sizeof line, "row %04d abcdefghij klmnopqrst uvwxyz\n", i);
+            text += line;
+        }
+        return text;
+    }
     if (name == "L2000") {
         for (int i = 0; i < 2000; ++i) {
             std::snprintf(line, sizeof line, "L%04d the quick brown fox jumps over it", i);
@@ -144,51 +163,82 @@ std::vector<Row> rowsOf(const fs::path& table) {
         const std::size_t arrow = line.find(" => ", secondBar);
         EXPECT_TRUE(bar != std::string::npos && secondBar != std::string::npos && arrow != std::string::npos) << line;
         if (arrow == std::string::npos) continue;
+        std::string before = line.substr(secondBar + 3, arrow - secondBar - 3);
+        const bool toTheEnd = before.ends_with("*");
+        if (toTheEnd) before.pop_back();
         rows.push_back({line.substr(0, bar), line.substr(bar + 3, secondBar - bar - 3),
-                        unquoted(line.substr(secondBar + 3, arrow - secondBar - 3)), unquoted(line.substr(arrow + 4))});
+                        (before.empty() ? "" : unquoted(before)) + (toTheEnd ? "*" : ""),
+                        unquoted(line.substr(arrow + 4))});
     }
     return rows;
 }
 
-// Each row of the table in a document of its own, opened, keyed and saved in one run of the
-// program.
+// Each row of the table in a document of its own, opened through the Open dialog, keyed at once
+// (nothing but the keys places the caret) and saved, in one run of the program.
 TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainTextEditorGives) {
     testing::TempFolder place;
     const std::vector<Row> rows = rowsOf(fs::path(KELVO_TEST_DATA_DIR) / "editor/keys_at_block_edges.txt");
     ASSERT_FALSE(rows.empty());
     Keyboard keyboard;
     UserSteps steps;
-    steps.until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    steps.within(240).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
     std::vector<fs::path> paths;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string name = "row" + std::to_string(i + 1) + ".vrs";
         paths.push_back(place.path(name));
         writeFile(paths.back(), documentNamed(rows[i].document));
-        steps.page(dropFile(paths.back()))
-            .until(textOf("status-text") + " === 'Opened " + name + "'")
-            .page("document.getElementById('editor').focus(), 'focused'");
-        // "ScrollToMiddle" scrolls the editor to the middle of the document, as the scroll bar
-        // dragged there would.
-        std::string keys = rows[i].keys + " ";
-        for (std::size_t at = keys.find("ScrollToMiddle "); at != std::string::npos;
-             at = keys.find("ScrollToMiddle ")) {
-            keyboard.press(steps, parseKeys(keys.substr(0, at)));
-            steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
-                .then(pause(0.3));
-            keys.erase(0, at + 15);
+        steps.then([path = paths.back()] {
+            typeIntoOpenDialogWhenShown(path);
+            return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
+        });
+        keyboard.pressed += 1;
+        steps.until(textOf("status-text") + " === 'Opened " + name + "'");
+        // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
+        // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
+        // program does; "Menu:<item>" chooses the Edit menu's item.
+        Keys keys;
+        std::istringstream words(rows[i].keys);
+        for (std::string word; words >> word;) {
+            if (word != "ScrollToMiddle" && !word.starts_with("Offer:") && !word.starts_with("Menu:")) {
+                const Keys more = parseKeys(word);
+                keys.insert(keys.end(), more.begin(), more.end());
+                continue;
+            }
+            keyboard.press(steps, std::exchange(keys, {}));
+            if (word == "ScrollToMiddle") {
+                steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
+                    .then(pause(0.3));
+            } else if (word.starts_with("Offer:")) {
+                steps.then([text = unquoted("\"" + word.substr(6) + "\"")] {
+                    offerOnClipboard(text);
+                    return true;
+                });
+            } else {
+                std::string label = word.substr(5);
+                std::replace(label.begin(), label.end(), '_', ' ');
+                steps.then([label] {
+                    GtkWidget* item = editMenuItem(label);
+                    if (item != nullptr) gtk_menu_item_activate(GTK_MENU_ITEM(item));
+                    return item != nullptr;
+                });
+            }
         }
-        keyboard.press(steps, parseKeys(keys));
+        keyboard.press(steps, keys);
         keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
         steps.until(textOf("status-text") + ".startsWith('Saved " + name + "')");
     }
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        // The text before is "*" for the whole document, and ends with "*" to reach its end.
         std::string expected = documentNamed(rows[i].document);
-        const std::size_t at = expected.find(rows[i].before);
-        ASSERT_NE(at, std::string::npos) << rows[i].before;
-        ASSERT_EQ(expected.find(rows[i].before, at + 1), std::string::npos) << rows[i].before;
-        expected.replace(at, rows[i].before.size(), rows[i].after);
+        std::string before = rows[i].before;
+        const bool toTheEnd = before.ends_with("*");
+        if (toTheEnd) before.pop_back();
+        const std::size_t at = expected.find(before);
+        ASSERT_NE(at, std::string::npos) << before;
+        ASSERT_TRUE(toTheEnd || expected.find(before, at + 1) == std::string::npos) << before;
+        expected.replace(at, toTheEnd ? std::string::npos : before.size(), rows[i].after);
         const std::string saved = contentsOf(paths[i]);
         std::size_t same = 0;
         while (same < saved.size() && same < expected.size() && saved[same] == expected[same]) ++same;

@@ -1,10 +1,14 @@
 // Seeded random editing sessions in Vostra Studio's editor, with real keys in the real program:
-// a generated document of several groups of blocks (short lines, tab-indented lines, CRLF line
-// breaks, letters beyond ASCII) is opened, a few hundred caret and editing keys are pressed, and
-// after each key the editor's text and selection are compared with a plain-text editor's
-// (plain_text_editor.hpp), which holds the text as the web view does in one block. The session
-// ends with Ctrl+S, and the saved file must be the model's text byte for byte. A failure names
-// the seed, the first key after which the editor differs, and the keys before it (label "gtk").
+// a generated document of several groups of blocks (short lines, tab-indented lines, LF, CRLF or
+// CR line breaks, letters beyond ASCII, no-break spaces) is opened through the Open dialog, and a
+// few hundred keys are pressed at once, no script placing the caret: caret keys, typing (some
+// of it at a writer's speed), Select All, Copy, Cut, Paste, Undo and Redo, the focus going away
+// and back. After each key the editor's text, selection and edited mark are compared with a
+// plain-text editor's (plain_text_editor.hpp), which holds the text as the web view does in one
+// block; after Copy and Cut the clipboard is read back; and the page may lay out only a few
+// pages of blocks. The session ends with Ctrl+S, and the saved file must be the model's text
+// byte for byte. A failure names the seed, the first key after which the editor differs, and the
+// keys before it (label "gtk").
 
 #include <chrono>
 #include <cstdint>
@@ -68,19 +72,25 @@ std::string utf8(const std::u32string& text) {
     return out;
 }
 
-std::string withCrlf(const std::string& text) {
+// The text with each line feed written as `lineBreak`.
+std::string withLineBreaks(const std::string& text, std::string_view lineBreak) {
     std::string out;
     for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+        if (c == '\n') {
+            out += lineBreak;
+        } else {
+            out += c;
+        }
     }
     return out;
 }
 
+constexpr std::string_view kLineBreaks[] = {"\r\n", "\n", "\r"};
+
 // Letters beyond ASCII, each one column wide in the editor's font in the test.
 constexpr char32_t kLetters[] = U"abcdefghijklmnopqrstuvwxyzaeiounrst\u00e9\u00fc\u00df\u00f8\u03b1\u0436";
 // Characters between words: none joins two words into one (as "." or "'" would).
-constexpr char32_t kPunctuation[] = U"-!?()=+/";
+constexpr char32_t kPunctuation[] = U"-!?()=+/\u00a0";
 
 std::u32string word(Draw& draw) {
     std::u32string out;
@@ -161,49 +171,84 @@ std::u32string pasted(Draw& draw) {
     return out.empty() ? U"z" : out;
 }
 
+// How keys are drawn. Most come as fast as the page takes them; some characters are typed at a
+// writer's speed, a few hundred milliseconds apart, in runs that an undo often follows (it takes
+// back the whole run, typed as one step).
+struct Pace {
+    int slowRun = 0;       // the slow characters left in the run being typed
+    bool afterSlow = false;
+};
+
 // The next key of a session: one whose outcome the model can tell, that keeps every line
 // narrower than kWidestLine, and that does not throw away a long selection (so the session keeps
-// most of its document).
-Key drawKey(Draw& draw, const Editor& editor) {
+// most of its document); `now` is the session's time in seconds. A key's `delay` is the wait
+// before it is pressed.
+Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& delay) {
     static constexpr Move kMoves[] = {Move::up,       Move::up,        Move::down,     Move::down,      Move::pageUp,
                                       Move::pageDown, Move::lineStart, Move::lineEnd,  Move::textStart, Move::textEnd,
                                       Move::wordLeft, Move::wordRight, Move::wordLeft, Move::wordRight};
-    for (;;) {
+    using Kind = Key::Kind;
+    const std::size_t selected = plain_text::selectionEnd(editor) - plain_text::selectionStart(editor);
+    for (int tries = 0;; ++tries) {
         Key key;
-        const int kind = draw.below(200);
-        if (kind < 112) {
-            key.kind = Key::Kind::move;
+        delay = 0;
+        // A slow run that cannot go on (its line is full, say) ends.
+        if (tries > 0) pace.slowRun = 0;
+        // The focus goes away more often while there is a selection to carry over.
+        const int kind = pace.slowRun > 0 ? 101 : pace.afterSlow && draw.chance(40) ? 190 : draw.below(selected > 0 ? 205 : 200);
+        if (kind < 100) {
+            key.kind = Kind::move;
             key.move = draw.pick(kMoves);
             key.shift = draw.chance(35);
-        } else if (kind < 156) {
-            key.kind = Key::Kind::character;
+        } else if (kind < 140) {
+            key.kind = Kind::character;
             const int which = draw.below(10);
             key.character = which < 3   ? U' '
                             : which < 4 ? kPunctuation[draw.below(std::size(kPunctuation) - 1)]
                             : which < 5 ? static_cast<char32_t>(U'0' + draw.below(10))
                                         : kLetters[draw.below(std::size(kLetters) - 1)];
-        } else if (kind < 166) {
-            key.kind = Key::Kind::enter;
-        } else if (kind < 176) {
-            key.kind = Key::Kind::backspace;
-        } else if (kind < 186) {
-            key.kind = Key::Kind::forwardDelete;
-        } else if (kind < 192) {
-            key.kind = Key::Kind::tab;
-        } else if (kind < 197) {
-            key.kind = Key::Kind::paste;
+            if (pace.slowRun == 0 && draw.chance(8)) pace.slowRun = 2 + draw.below(3);
+            if (pace.slowRun > 0) delay = 0.2 + 0.1 * draw.below(11) / 10;
+        } else if (kind < 148) {
+            key.kind = Kind::enter;
+        } else if (kind < 156) {
+            key.kind = Kind::backspace;
+        } else if (kind < 164) {
+            key.kind = Kind::forwardDelete;
+        } else if (kind < 169) {
+            key.kind = Kind::tab;
+        } else if (kind < 173) {
+            key.kind = Kind::paste;
             key.pasted = pasted(draw);
+        } else if (kind < 175) {
+            key.kind = Kind::selectAll;
+        } else if (kind < 180) {
+            key.kind = Kind::copy;
+        } else if (kind < 184) {
+            key.kind = Kind::cut;
+        } else if (kind < 188) {
+            key.kind = Kind::pasteCopied;
+        } else if (kind < 194) {
+            key.kind = Kind::undo;
+        } else if (kind < 196) {
+            key.kind = Kind::redo;
         } else {
-            key.kind = Key::Kind::focusAway;
+            key.kind = Kind::focusAway;
             key.way = draw.below(2);
         }
-        const bool edits = key.kind != Key::Kind::move && key.kind != Key::Kind::focusAway;
-        const std::size_t selected = plain_text::selectionEnd(editor) - plain_text::selectionStart(editor);
+        key.at = now + delay;
+        const bool edits = key.kind != Kind::move && key.kind != Kind::focusAway && key.kind != Kind::selectAll &&
+                           key.kind != Kind::copy && key.kind != Kind::undo && key.kind != Kind::redo;
         if (edits && selected > 2000) continue;
+        if (key.kind == Kind::pasteCopied && editor.clipboard.size() > 2000) continue;
         Editor after = editor;
         if (!plain_text::press(after, key)) continue;
-        if (!edits) return key;
-        if (plain_text::widestLine(after.text, plain_text::selectionStart(editor), after.focus) > kWidestLine) continue;
+        if (edits &&
+            plain_text::widestLine(after.text, plain_text::selectionStart(editor), after.focus) > kWidestLine) {
+            continue;
+        }
+        if (pace.slowRun > 0 && key.kind == Kind::character) --pace.slowRun;
+        pace.afterSlow = delay > 0 && pace.slowRun == 0;
         return key;
     }
 }
@@ -232,6 +277,18 @@ std::string describe(const Key& key) {
         }
         case Key::Kind::focusAway:
             return key.way == 0 ? "Ctrl+Tab, Ctrl+Shift+Tab" : "link focused, Tab";
+        case Key::Kind::selectAll:
+            return "Ctrl+A";
+        case Key::Kind::copy:
+            return "Ctrl+C";
+        case Key::Kind::cut:
+            return "Ctrl+X";
+        case Key::Kind::pasteCopied:
+            return "Ctrl+V";
+        case Key::Kind::undo:
+            return "Ctrl+Z";
+        case Key::Kind::redo:
+            return "Ctrl+Shift+Z";
     }
     return "?";
 }
@@ -257,7 +314,18 @@ std::vector<std::pair<guint, guint>> keyPresses(const Key& key) {
         case Key::Kind::forwardDelete:
             return {{GDK_KEY_Delete, 0}};
         case Key::Kind::paste:
+        case Key::Kind::pasteCopied:
             return {{GDK_KEY_v, GDK_CONTROL_MASK}};
+        case Key::Kind::selectAll:
+            return {{GDK_KEY_a, GDK_CONTROL_MASK}};
+        case Key::Kind::copy:
+            return {{GDK_KEY_c, GDK_CONTROL_MASK}};
+        case Key::Kind::cut:
+            return {{GDK_KEY_x, GDK_CONTROL_MASK}};
+        case Key::Kind::undo:
+            return {{GDK_KEY_z, GDK_CONTROL_MASK}};
+        case Key::Kind::redo:
+            return {{GDK_KEY_Z, GDK_CONTROL_MASK | GDK_SHIFT_MASK}};
         case Key::Kind::focusAway:
             break;
     }
@@ -284,7 +352,9 @@ constexpr const char* kMetricsScript = R"JS((() => {
 })())JS";
 
 // The editor's selection as offsets in its text (each found by reading the text of a copy of the
-// editor with a mark at the place), the text's length and a hash of it; or why there is none.
+// editor with a mark at the place), the text's length, a hash of it and whether the edited mark
+// shows; then, after a bar, how many elements the page lays out inline around the caret (see
+// editor_layout.js); or why there is none.
 constexpr const char* kStateScript = R"JS((() => {
   const editor = document.getElementById("editor");
   const selection = getSelection();
@@ -315,7 +385,8 @@ constexpr const char* kStateScript = R"JS((() => {
   const text = VostraEditorText.readText(editor);
   let hash = 2166136261;
   for (let i = 0; i < text.length; i++) hash = Math.imul(hash ^ text.charCodeAt(i), 16777619) >>> 0;
-  return [anchor, focus, text.length, hash].join(",");
+  const edited = document.getElementById("edited-mark").hidden ? 0 : 1;
+  return [anchor, focus, text.length, hash, edited].join(",") + "|" + editor.getElementsByClassName("joined").length;
 })())JS";
 
 // Where the page's selection is in the editor's elements: for each end, the path of child indexes
@@ -337,13 +408,19 @@ constexpr const char* kWhereScript = R"JS((() => {
   return "focus in " + where(selection.focusNode, selection.focusOffset) + "\n  anchor in " + where(selection.anchorNode, selection.anchorOffset);
 })())JS";
 
-std::string expectedState(const Editor& editor) {
+std::string expectedState(const Editor& editor, const std::u32string& saved) {
     std::uint32_t hash = 2166136261u;
     for (char32_t c : editor.text) hash = (hash ^ static_cast<std::uint32_t>(c)) * 16777619u;
     std::ostringstream out;
-    out << editor.anchor << "," << editor.focus << "," << editor.text.size() << "," << hash;
+    out << editor.anchor << "," << editor.focus << "," << editor.text.size() << "," << hash << ","
+        << (editor.text != saved ? 1 : 0);
     return out.str();
 }
+
+// The most elements the page may lay out inline around the caret and the selection's ends: a
+// few pages of blocks and the groups and sections that hold them. Edges left open behind the
+// caret would make it grow as the session pages through the document.
+constexpr int kMostJoined = 40;
 
 // Where an offset of the text is: line and column, counted from 1.
 std::string placeOf(const std::u32string& text, std::size_t at) {
@@ -408,13 +485,18 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     Draw draw(seed);
     Editor editor;
     editor.text = document(draw);
+    const std::u32string opened = editor.text;
     const std::string name = "session-" + std::to_string(seed) + ".vrs";
     const fs::path path = folder / name;
-    writeFile(path, withCrlf(utf8(editor.text)));
+    const std::string_view lineBreak = kLineBreaks[seed % std::size(kLineBreaks)];
+    writeFile(path, withLineBreaks(utf8(editor.text), lineBreak));
+    const auto start = std::chrono::steady_clock::now();
+    const auto now = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 
     std::ostringstream failure;
     failure << "seed " << seed << " (" << editor.text.size() << " characters): ";
-    program.ask(dropFile(path));
+    typeIntoOpenDialogWhenShown(path);
+    program.press({{GDK_KEY_o, GDK_CONTROL_MASK}});
     if (!program.waitFor(textOf("status-text") + " === 'Opened " + name + "'")) {
         return failure.str() + "the document did not open: " + program.ask(textOf("status-text"));
     }
@@ -426,22 +508,31 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     }
     editor.pageLines = std::stoi(measured);
     if (editor.pageLines < 2) return failure.str() + "the editor shows less than two lines: " + measured;
-    program.ask("document.getElementById('editor').focus(), 'focused'");
-    pressKeys({});
 
+    // The clipboard holds what the session knows of.
+    offerOnClipboard("z");
+    editor.clipboard = U"z";
     std::vector<std::string> pressed;
+    Pace pace;
     std::string state = program.ask(kStateScript);
+    auto differs = [&] { return state.substr(0, state.find('|')) != expectedState(editor, opened); };
     for (int index = 0; index <= kKeysPerSession; ++index) {
-        if (state != expectedState(editor)) {
+        if (differs()) {
             // What the page puts off until its next frame is not held against it.
             program.settle();
             state = program.ask(kStateScript);
         }
-        if (state != expectedState(editor)) {
-            failure << (index == 0 ? std::string("as opened")
-                                   : "after key " + std::to_string(index) + " (" + pressed.back() + ")")
-                    << " the editor differs from the model.\n  page:  " << placesOf(editor.text, state)
-                    << "\n  model: " << placesOf(editor.text, expectedState(editor)) << "\n  the model's text there:\n"
+        const std::string after = index == 0 ? std::string("as opened")
+                                             : "after key " + std::to_string(index) + " (" + pressed.back() + ")";
+        auto keysSoFar = [&] {
+            std::ostringstream keys;
+            for (std::size_t i = 0; i < pressed.size(); ++i) keys << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
+            return keys.str();
+        };
+        if (differs()) {
+            failure << after << " the editor differs from the model.\n  page:  " << placesOf(editor.text, state)
+                    << "\n  model: " << placesOf(editor.text, expectedState(editor, opened))
+                    << "\n  the model's text there:\n"
                     << linesAround(editor.text, editor.focus);
             failure << "\n  " << program.ask(kWhereScript);
             const std::string text = program.ask(std::string(kEditorText));
@@ -450,14 +541,19 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             while (same < text.size() && same < expected.size() && text[same] == expected[same]) ++same;
             failure << "\n  the texts "
                     << (text == expected ? "are the same" : "differ from byte " + std::to_string(same)) << "\n  keys:";
-            for (std::size_t i = 0; i < pressed.size(); ++i)
-                failure << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
-            return failure.str();
+            return failure.str() + keysSoFar();
+        }
+        if (std::stoi(state.substr(state.find('|') + 1)) > kMostJoined) {
+            return failure.str() + after + " the page lays out " + state.substr(state.find('|') + 1) +
+                   " elements inline around the caret\n  keys:" + keysSoFar();
         }
         if (index == kKeysPerSession) break;
-        const Key key = drawKey(draw, editor);
+        double delay = 0;
+        Key key = drawKey(draw, editor, pace, now(), delay);
         pressed.push_back(describe(key));
         if (key.kind == Key::Kind::paste) offerOnClipboard(utf8(key.pasted));
+        if (delay > 0) pumpUntil([] { return false; }, std::chrono::milliseconds(static_cast<int>(delay * 1000)));
+        key.at = now();
         bool handled = true;
         if (key.kind == Key::Kind::focusAway) {
             if (key.way == 0) {
@@ -481,6 +577,20 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             return failure.str() + "the page did not take key " + std::to_string(index + 1) + " (" + pressed.back() +
                    ")";
         plain_text::press(editor, key);
+        // A paste may wait for the clipboard: the editor says it is busy meanwhile.
+        program.waitFor("!document.getElementById('editor').hasAttribute('aria-busy')", std::chrono::seconds(10));
+        if ((key.kind == Key::Kind::copy || key.kind == Key::Kind::cut) && editor.anchor != editor.focus) {
+            // The clipboard holds exactly the selected characters (a no-break space among them
+            // arrives a moment after the rest).
+            const std::string copied = utf8(editor.clipboard);
+            std::string clipboard;
+            const bool same = pumpUntil([&] { return (clipboard = clipboardText()) == copied; }, std::chrono::seconds(5));
+            if (!same) {
+                return failure.str() + "after key " + std::to_string(index + 1) + " (" + pressed.back() +
+                       ") the clipboard holds " + std::to_string(clipboard.size()) + " bytes, not the " +
+                       std::to_string(copied.size()) + " selected\n  keys:" + keysSoFar();
+            }
+        }
         state = program.ask(kStateScript);
     }
 
@@ -489,7 +599,7 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         return failure.str() + "the document was not saved: " + program.ask(textOf("status-text"));
     }
     const std::string saved = contentsOf(path);
-    const std::string expected = withCrlf(utf8(editor.text));
+    const std::string expected = withLineBreaks(utf8(editor.text), lineBreak);
     if (saved != expected) {
         std::size_t same = 0;
         while (same < saved.size() && same < expected.size() && saved[same] == expected[same]) ++same;

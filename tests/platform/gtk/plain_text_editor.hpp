@@ -11,6 +11,7 @@
 // and the only characters beyond ASCII are letters.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,16 +22,47 @@ namespace kelvo::plain_text {
 
 enum class Move { up, down, pageUp, pageDown, lineStart, lineEnd, textStart, textEnd, wordLeft, wordRight };
 
-// A key a user presses in the editor, or the keyboard focus leaving it and coming back.
+// A key a user presses in the editor, or the keyboard focus leaving it and coming back. `paste`
+// pastes a text another program offered, `pasteCopied` what the editor copied last.
 struct Key {
-    enum class Kind { move, character, tab, enter, backspace, forwardDelete, paste, focusAway };
+    enum class Kind {
+        move, character, tab, enter, backspace, forwardDelete, paste, focusAway,
+        selectAll, copy, cut, pasteCopied, undo, redo
+    };
     Kind kind = Kind::character;
     Move move = Move::up;
     bool shift = false;
     char32_t character = 0;
     std::u32string pasted;
-    int way = 0;  // how the focus leaves and comes back (focusAway)
+    int way = 0;       // how the focus leaves and comes back (focusAway)
+    double at = 0;     // when it was pressed, in seconds
 };
+
+// What an undo step puts back, and what a redo brings again.
+struct Snapshot {
+    std::u32string text;
+    std::size_t anchor = 0;
+    std::size_t focus = 0;
+};
+
+// The undo history. A step ends at the edit after a line break, after a pause in typing of a
+// second, where the selection moved away from where the last edit left it, and around every edit
+// that is not typing (paste, cut). Key times are the test's: where a pause is close to a second
+// the step's end is not known (`uncertain`), and an undo is not one to predict until a step is
+// known to begin.
+struct History {
+    std::vector<std::pair<Snapshot, Snapshot>> done;  // before and after each step
+    std::vector<std::pair<Snapshot, Snapshot>> undone;
+    bool open = false;
+    bool afterLineBreak = false;
+    double lastTime = -100;
+    std::size_t lastAnchor = 0;
+    std::size_t lastFocus = 0;
+    bool uncertain = false;
+};
+
+inline constexpr double kTypingPause = 1.0;
+inline constexpr double kPauseMargin = 0.3;
 
 // The text and its selection: `anchor` stays where a selection started, `focus` moves with Shift.
 // `goals` holds the columns Up and Down may keep across consecutive moves (the web view keeps the
@@ -45,6 +77,8 @@ struct Editor {
     std::size_t focus = 0;
     int pageLines = 1;
     std::vector<std::optional<int>> goals{std::nullopt};
+    std::u32string clipboard;
+    History history;
 };
 
 inline std::size_t selectionStart(const Editor& editor) { return std::min(editor.anchor, editor.focus); }
@@ -190,11 +224,45 @@ inline void replaceSelection(Editor& editor, const std::u32string& inserted) {
     editor.anchor = editor.focus = start + inserted.size();
 }
 
+inline Snapshot snapshotOf(const Editor& editor) { return {editor.text, editor.anchor, editor.focus}; }
+
+inline void restore(Editor& editor, const Snapshot& snapshot) {
+    editor.text = snapshot.text;
+    editor.anchor = snapshot.anchor;
+    editor.focus = snapshot.focus;
+}
+
+// Keeps an edit in the history: `before` is the editor before it, `typing` whether it joins
+// the typing step before it where it may.
+inline void keepEdit(Editor& editor, const Snapshot& before, bool typing, bool lineBreak, double at) {
+    History& history = editor.history;
+    const bool sameSelection = before.anchor == history.lastAnchor && before.focus == history.lastFocus;
+    const bool mayJoin = history.open && typing && !history.afterLineBreak && sameSelection;
+    const double pause = at - history.lastTime;
+    if (mayJoin && std::abs(pause - kTypingPause) < kPauseMargin) history.uncertain = true;
+    if (mayJoin && pause < kTypingPause) {
+        history.done.back().second = snapshotOf(editor);
+    } else {
+        if (!mayJoin || pause > kTypingPause + kPauseMargin) history.uncertain = false;
+        history.done.push_back({before, snapshotOf(editor)});
+    }
+    history.undone.clear();
+    history.open = typing;
+    history.afterLineBreak = lineBreak;
+    history.lastTime = at;
+    history.lastAnchor = editor.anchor;
+    history.lastFocus = editor.focus;
+}
+
+inline std::u32string selectedText(const Editor& editor) {
+    return editor.text.substr(selectionStart(editor), selectionEnd(editor) - selectionStart(editor));
+}
+
 // What a key does. Typing, Tab, Enter and paste put their text in place of the selection;
-// Backspace and Delete remove the selection, or the character before or after the caret. A key
-// that moves the selection other than up or down makes the editor forget its goal (see Editor
-// for the keys after which it may keep it). Answers false, changing nothing, for a key whose
-// outcome is not one to predict.
+// Backspace and Delete remove the selection, or the character before or after the caret; Cut
+// removes the selection after Copy put it on the clipboard. A key that moves the selection other
+// than up or down makes the editor forget its goal (see Editor for the keys after which it may
+// keep it). Answers false, changing nothing, for a key whose outcome is not one to predict.
 inline bool press(Editor& editor, const Key& key) {
     using Kind = Key::Kind;
     if (key.kind == Kind::move &&
@@ -203,11 +271,32 @@ inline bool press(Editor& editor, const Key& key) {
     }
     const std::size_t anchor = editor.anchor;
     const std::size_t focus = editor.focus;
+    const Snapshot before = snapshotOf(editor);
+    History& history = editor.history;
     switch (key.kind) {
         case Kind::move:
             editor.focus = movedTo(editor, key.move);
             if (!key.shift) editor.anchor = editor.focus;
             break;
+        case Kind::selectAll:
+            editor.anchor = 0;
+            editor.focus = editor.text.size();
+            break;
+        case Kind::copy:
+            if (anchor != focus) editor.clipboard = selectedText(editor);
+            break;
+        case Kind::undo:
+        case Kind::redo: {
+            if (history.uncertain) return false;
+            auto& from = key.kind == Kind::undo ? history.done : history.undone;
+            auto& to = key.kind == Kind::undo ? history.undone : history.done;
+            if (from.empty()) break;
+            restore(editor, key.kind == Kind::undo ? from.back().first : from.back().second);
+            to.push_back(from.back());
+            from.pop_back();
+            history.open = false;
+            break;
+        }
         case Kind::backspace:
         case Kind::forwardDelete:
             if (editor.anchor == editor.focus) {
@@ -215,24 +304,37 @@ inline bool press(Editor& editor, const Key& key) {
                 if (key.kind == Kind::forwardDelete && editor.focus < editor.text.size())
                     editor.anchor = editor.focus + 1;
             }
+            if (editor.anchor == editor.focus) break;  // nothing to delete: no edit
             replaceSelection(editor, U"");
+            keepEdit(editor, before, true, false, key.at);
+            break;
+        case Kind::cut:
+            if (anchor == focus) break;
+            editor.clipboard = selectedText(editor);
+            replaceSelection(editor, U"");
+            keepEdit(editor, before, false, false, key.at);
             break;
         case Kind::character:
-            replaceSelection(editor, std::u32string(1, key.character));
-            break;
         case Kind::tab:
-            replaceSelection(editor, U"\t");
-            break;
         case Kind::enter:
-            replaceSelection(editor, U"\n");
+            replaceSelection(editor, key.kind == Kind::character ? std::u32string(1, key.character)
+                                     : key.kind == Kind::tab     ? std::u32string(U"\t")
+                                                                 : std::u32string(U"\n"));
+            keepEdit(editor, before, true, key.kind == Kind::enter, key.at);
             break;
         case Kind::paste:
-            replaceSelection(editor, key.pasted);
+        case Kind::pasteCopied:
+            // A text another program offers is on the clipboard from then on.
+            if (key.kind == Kind::paste) editor.clipboard = key.pasted;
+            if (editor.clipboard.empty()) break;
+            replaceSelection(editor, editor.clipboard);
+            keepEdit(editor, before, false, false, key.at);
             break;
         case Kind::focusAway:
             break;
     }
-    if (key.kind == Kind::move && (editor.anchor != anchor || editor.focus != focus)) {
+    if (key.kind != Kind::focusAway && key.kind != Kind::copy && (editor.anchor != anchor || editor.focus != focus) &&
+        (key.kind == Kind::move || key.kind == Kind::selectAll)) {
         editor.goals = {std::nullopt};
     } else if (std::find(editor.goals.begin(), editor.goals.end(), std::nullopt) == editor.goals.end()) {
         editor.goals.push_back(std::nullopt);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,9 +81,13 @@ inline bool closeShownDialogs() {
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
-// ends (by SIGTERM, its own way) after the last step or after 60 s.
+// ends (by SIGTERM, its own way) after the last step or after 60 s (or as many as `within` says).
 class UserSteps {
 public:
+    UserSteps& within(int seconds) {
+        polls_ = seconds * 10;
+        return *this;
+    }
     UserSteps& page(std::string script) {
         steps_.push_back({std::move(script), false, nullptr});
         return *this;
@@ -112,7 +117,7 @@ public:
     std::size_t runProgram() {
         int polls = 0;
         every(100, [&] {
-            if (++polls > 600 || at_ == steps_.size()) {
+            if (++polls > polls_ || at_ == steps_.size()) {
                 // A dialog left open would hold the program's end back: it is cancelled first.
                 if (closeShownDialogs()) return true;
                 kill(getpid(), SIGTERM);
@@ -143,6 +148,7 @@ private:
     };
     std::vector<Step> steps_;
     std::size_t at_ = 0;
+    int polls_ = 600;
     PageQuestions questions_;
     bool read_ = false;
 };
@@ -186,32 +192,90 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Keys as the X server delivers them to the program's window, with the key's code (the page's
-// editing keys are found by it); the web view holds the focus.
+// A key as the X server delivers it to a window, with the key's code (the page's editing keys
+// are found by it).
+inline void deliverKey(GtkWidget* window, guint keyval, guint state) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->key.keyval = keyval;
+    event->key.state = state;
+    event->key.time = GDK_CURRENT_TIME;
+    GdkKeymapKey* codes = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) && count > 0) {
+        event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
+        event->key.group = static_cast<guint8>(codes[0].group);
+    }
+    g_free(codes);
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gdk_event_put(event);
+    gdk_event_free(event);
+}
+
+// Keys as the X server delivers them to the program's window; the web view holds the focus.
 inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
     WebKitWebView* view = mainWebView();
     if (view == nullptr) return false;
     gtk_widget_grab_focus(GTK_WIDGET(view));
-    GdkDisplay* display = gdk_display_get_default();
-    for (auto [keyval, state] : keys) {
-        GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
-        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)))));
-        event->key.keyval = keyval;
-        event->key.state = state;
-        event->key.time = GDK_CURRENT_TIME;
-        GdkKeymapKey* codes = nullptr;
-        gint count = 0;
-        if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) &&
-            count > 0) {
-            event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
-            event->key.group = static_cast<guint8>(codes[0].group);
-        }
-        g_free(codes);
-        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
-        gdk_event_put(event);
-        gdk_event_free(event);
-    }
+    for (auto [keyval, state] : keys) deliverKey(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
     return true;
+}
+
+// Types a path into the Open dialog once it shows (it runs a main loop of its own, in which this
+// looks for it) as a user does: Ctrl+L, and once the location field shows, the path over what
+// it holds and Return; again while the dialog stays. A dialog still there after ten seconds is
+// cancelled, so that a test never waits for it for ever.
+inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
+    struct Waiting {
+        std::filesystem::path path;
+        int polls = 0;
+        int shown = 0;
+        bool typed = false;
+    };
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* waiting = static_cast<Waiting*>(data);
+            GtkDialog* dialog = shownFileChooser();
+            const bool ready = dialog != nullptr && gtk_widget_get_mapped(GTK_WIDGET(dialog));
+            waiting->shown = ready ? waiting->shown + 1 : 0;
+            GtkWidget* window = GTK_WIDGET(dialog);
+            if (ready && waiting->shown % 40 == 6) deliverKey(window, GDK_KEY_l, GDK_CONTROL_MASK);
+            GtkWidget* focus = ready ? gtk_window_get_focus(GTK_WINDOW(dialog)) : nullptr;
+            if (ready && waiting->shown % 40 == 10 && focus != nullptr && GTK_IS_ENTRY(focus) &&
+                gtk_widget_get_realized(focus)) {
+                deliverKey(window, GDK_KEY_a, GDK_CONTROL_MASK);
+                for (char c : waiting->path.string()) {
+                    deliverKey(window, gdk_unicode_to_keyval(static_cast<guchar>(c)), 0);
+                }
+                deliverKey(window, GDK_KEY_Return, 0);
+                waiting->typed = true;
+            }
+            if (ready && waiting->shown > 200) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+            if ((waiting->typed && !ready) || ++waiting->polls > 400) {
+                delete waiting;
+                return G_SOURCE_REMOVE;
+            }
+            return G_SOURCE_CONTINUE;
+        },
+        new Waiting{path});
+}
+
+// The clipboard's text as another program reads it, waited for on the main loop ("<none>" when
+// it holds none).
+inline std::string clipboardText() {
+    auto got = std::make_shared<std::optional<std::string>>();
+    gtk_clipboard_request_text(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+        [](GtkClipboard*, const gchar* text, gpointer data) {
+            auto* into = static_cast<std::shared_ptr<std::optional<std::string>>*>(data);
+            **into = text != nullptr ? text : "<none>";
+            delete into;
+        },
+        new std::shared_ptr<std::optional<std::string>>(got));
+    pumpUntil([&] { return got->has_value(); }, std::chrono::seconds(5));
+    return got->value_or("<none>");
 }
 
 // The Edit menu's item of the program's menu bar.
