@@ -785,7 +785,8 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
         .page(
             "(() => { const e = document.getElementById('editor'); window.loading = new Set();"
             " new MutationObserver(() => { if (/^(Opening|Showing)/.test(document.getElementById('status-text')"
-            ".textContent)) loading.add(e.getAttribute('aria-busy')); }).observe(document.getElementById('status-text'),"
+            ".textContent)) loading.add(e.getAttribute('aria-busy')); "
+            "}).observe(document.getElementById('status-text'),"
             " { childList: true, subtree: true, characterData: true }); return 'watching'; })()")
         .page(clickButton("new-button"))
         .until(shown("confirm-bar"))

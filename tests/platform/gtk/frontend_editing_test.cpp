@@ -12,8 +12,8 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/temp_folder.hpp"
@@ -288,14 +288,15 @@ TEST(GtkSerialFrontEndEditing, TabInsertsATabAndCtrlTabMovesTheKeyboardOnAndBack
 }
 
 // Whenever the editor gets the keyboard back (after Ctrl+Tab and Ctrl+Shift+Tab, the "Replace
-// it?" bar's Cancel, a menu opened and closed, the discard question's Cancel), the next key lands
-// where the caret was: each digit typed after one of them follows the one typed before it.
+// it?" bar's Cancel, a menu opened and closed, the discard question's Cancel), or keeps it (a
+// click on the page where there is no control), the next key lands where the caret was: each
+// digit typed after one of them follows the one typed before it.
 TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     testing::TempFolder place;
     const fs::path document = place.path("focus.vrs");
     writeFile(document, "alpha\nbeta\ngamma\n");
     writeFile(place.path("notes.vrs"), "kept");
-    std::string afterKeys, afterReplaceBar, afterMenu, afterDiscardQuestion;
+    std::string afterKeys, afterReplaceBar, afterMenu, afterDiscardQuestion, afterClicks;
     Keyboard keyboard;
     UserSteps steps;
     steps.until(pageReady())
@@ -342,6 +343,12 @@ TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     steps.until(shown("confirm-bar")).page(clickButton("confirm-no")).until("!" + shown("confirm-bar"));
     keyboard.press(steps, typing("5"));
     steps.read(std::string(kEditorText), afterDiscardQuestion);
+    // Real clicks on no control: the header, the toolbar's empty part, the status line.
+    for (const char* place : {".titlebar", ".toolbar-spacer", ".statusbar"}) {
+        steps.then([place] { return clickInPage(place); });
+    }
+    keyboard.press(steps, typing("6"));
+    steps.read(std::string(kEditorText), afterClicks);
     keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
     steps.until(textOf("status-text") + ".startsWith('Saved focus.vrs')");
     ASSERT_EQ(steps.runProgram(), steps.size());
@@ -351,8 +358,36 @@ TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     EXPECT_NE(afterMenu.find("34"), std::string::npos) << "after a menu: " << afterMenu;
     EXPECT_NE(afterDiscardQuestion.find("45"), std::string::npos)
         << "after the discard question: " << afterDiscardQuestion;
-    EXPECT_EQ(contentsOf(document), "alpha\nbeta12345\ngamma\n");
+    EXPECT_NE(afterClicks.find("56"), std::string::npos) << "after clicks on no control: " << afterClicks;
+    EXPECT_EQ(contentsOf(document), "alpha\nbeta123456\ngamma\n");
     EXPECT_EQ(contentsOf(place.path("notes.vrs")), "kept");
+}
+
+// One character replaced by another, the text as long as saved, is an edit: the edited mark
+// shows, and New asks before it discards it.
+TEST(GtkSerialFrontEndEditing, OneCharacterReplacedByAnotherIsAnEdit) {
+    testing::TempFolder place;
+    const fs::path document = place.path("same-length.vrs");
+    writeFile(document, "cat\n");
+    std::string edited;
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.until(pageReady()).page(std::string(kCountKeys)).then([&] {
+        typeIntoOpenDialogWhenShown(document);
+        return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
+    });
+    keyboard.pressed += 1;
+    steps.until(textOf("status-text") + " === 'Opened same-length.vrs'");
+    keyboard.press(steps, parseKeys("Shift+Right b"));
+    steps.then(pause(0.3)).read(std::string(kEditorText) + " + '|' + " + shown("edited-mark"), edited);
+    keyboard.press(steps, {{GDK_KEY_n, GDK_CONTROL_MASK}});
+    steps.until(shown("confirm-bar")).page(clickButton("confirm-no"));
+    keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
+    steps.until(textOf("status-text") + ".startsWith('Saved')");
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(edited, "bat\n|true");
+    EXPECT_EQ(contentsOf(document), "bat\n");
 }
 
 // Three paragraphs typed at once (a typo mended with Backspace in the last): one Ctrl+Z takes
@@ -397,38 +432,49 @@ TEST(GtkSerialFrontEndEditing, AnUndoStepEndsAtALineBreakAPauseInTypingAndACaret
     EXPECT_EQ(undoneAfterMove, undoneAfterPause);
 }
 
-// In the largest document that opens (32 MiB), Ctrl+End at once after opening goes to the end:
-// the key typed there ends the saved file.
-TEST(GtkSerialFrontEndEditing, CtrlEndInTheLargestDocumentGoesToItsEndAtOnce) {
+// The largest document that opens (32 MiB), opened through the Open dialog: keys typed while it
+// opens reach it in order once it is shown; Ctrl+End at once goes to the end, where a key typed
+// ends the text; Select All and Shift+Up select all but the last line, and a key replaces it.
+TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensAndAfter) {
     testing::TempFolder place;
     const fs::path path = place.path("large.vrs");
     std::string text;
     text.reserve(32u << 20);
     for (int line = 0; text.size() < (32u << 20) - 200; ++line) {
-        text += "Line " + std::to_string(line) +
-                ": the quick brown fox jumps over the lazy dog \xE2\x80\x94 caf\xC3\xA9 na\xC3\xAFve "
-                "r\xC3\xA9sum\xC3\xA9\n";
+        // Lines no wider than the editor: Up goes to the line above, not to a row of it.
+        text += "Line " + std::to_string(line) + ": the quick brown fox \xE2\x80\x94 caf\xC3\xA9 na\xC3\xAFve\n";
     }
     writeFile(path, text);
     Keyboard keyboard;
     UserSteps steps;
-    steps.until(pageReady())
-        .page(std::string(kCountKeys))
-        .page(dropFile(path))
-        .until(textOf("status-text") + " === 'Opened large.vrs'")
-        .page("document.getElementById('editor').focus(), 'focused'");
+    steps.within(120).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor)).then([&] {
+        typeIntoOpenDialogWhenShown(path);
+        return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
+    });
+    keyboard.pressed += 1;
+    steps.until(textOf("status-text") + ".startsWith('Opening large.vrs')");
+    keyboard.press(steps, typing("AB"));
+    steps.until(textOf("status-text") + " === 'Opened large.vrs'");
     keyboard.press(steps, parseKeys("Ctrl+End"));
     steps.then(pause(1));
     keyboard.press(steps, parseKeys("Q Ctrl+s"));
     steps.until(textOf("status-text") + ".startsWith('Saved large.vrs')");
+    const fs::path copy = place.path("selected.vrs");
+    keyboard.press(steps, parseKeys("Ctrl+a Shift+Up X Ctrl+Shift+S"));
+    steps.then(answerSaveDialog(place.path(), "selected"))
+        .until(textOf("status-text") + ".startsWith('Saved selected')");
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(steps.runProgram(), steps.size());
-    std::printf("opened, keyed and saved in %.1f s\n",
+    std::printf("opened, keyed and saved twice in %.1f s\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
     const std::string saved = contentsOf(path);
-    EXPECT_EQ(saved.size(), text.size() + 1);
-    EXPECT_TRUE(saved == text + "Q") << "the saved file ends \"" << saved.substr(saved.size() - 80) << "\"";
+    EXPECT_EQ(saved.size(), text.size() + 3);
+    EXPECT_TRUE(saved == "AB" + text + "Q") << "the saved file starts \"" << saved.substr(0, 20) << "\" and ends \""
+                                            << saved.substr(saved.size() - 80) << "\"";
+    // The line above the last, "Q", from the caret's column on.
+    const std::size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
+    EXPECT_EQ(contentsOf(copy), "X" + text.substr(lastLine + 1) + "Q");
 }
 
 }  // namespace

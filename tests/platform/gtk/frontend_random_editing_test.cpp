@@ -175,7 +175,7 @@ std::u32string pasted(Draw& draw) {
 // writer's speed, a few hundred milliseconds apart, in runs that an undo often follows (it takes
 // back the whole run, typed as one step).
 struct Pace {
-    int slowRun = 0;       // the slow characters left in the run being typed
+    int slowRun = 0;  // the slow characters left in the run being typed
     bool afterSlow = false;
 };
 
@@ -184,9 +184,10 @@ struct Pace {
 // most of its document); `now` is the session's time in seconds. A key's `delay` is the wait
 // before it is pressed.
 Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& delay) {
-    static constexpr Move kMoves[] = {Move::up,       Move::up,        Move::down,     Move::down,      Move::pageUp,
-                                      Move::pageDown, Move::lineStart, Move::lineEnd,  Move::textStart, Move::textEnd,
-                                      Move::wordLeft, Move::wordRight, Move::wordLeft, Move::wordRight};
+    static constexpr Move kMoves[] = {Move::up,        Move::up,        Move::down,      Move::down,
+                                      Move::pageUp,    Move::pageDown,  Move::lineStart, Move::lineEnd,
+                                      Move::textStart, Move::textEnd,   Move::wordLeft,  Move::wordRight,
+                                      Move::wordLeft,  Move::wordRight, Move::left,      Move::right};
     using Kind = Key::Kind;
     const std::size_t selected = plain_text::selectionEnd(editor) - plain_text::selectionStart(editor);
     for (int tries = 0;; ++tries) {
@@ -195,7 +196,9 @@ Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& de
         // A slow run that cannot go on (its line is full, say) ends.
         if (tries > 0) pace.slowRun = 0;
         // The focus goes away more often while there is a selection to carry over.
-        const int kind = pace.slowRun > 0 ? 101 : pace.afterSlow && draw.chance(40) ? 190 : draw.below(selected > 0 ? 205 : 200);
+        const int kind = pace.slowRun > 0                    ? 101
+                         : pace.afterSlow && draw.chance(40) ? 190
+                                                             : draw.below(selected > 0 ? 205 : 200);
         if (kind < 100) {
             key.kind = Kind::move;
             key.move = draw.pick(kMoves);
@@ -254,8 +257,8 @@ Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& de
 }
 
 std::string describe(const Key& key) {
-    static constexpr const char* kMoveNames[] = {"Up",  "Down",      "PageUp",   "PageDown",  "Home",
-                                                 "End", "Ctrl+Home", "Ctrl+End", "Ctrl+Left", "Ctrl+Right"};
+    static constexpr const char* kMoveNames[] = {"Up",        "Down",     "PageUp",    "PageDown",   "Home", "End",
+                                                 "Ctrl+Home", "Ctrl+End", "Ctrl+Left", "Ctrl+Right", "Left", "Right"};
     switch (key.kind) {
         case Key::Kind::move:
             return (key.shift ? "Shift+" : "") + std::string(kMoveNames[static_cast<int>(key.move)]);
@@ -295,8 +298,9 @@ std::string describe(const Key& key) {
 
 // The key presses of a key, as the X server delivers them.
 std::vector<std::pair<guint, guint>> keyPresses(const Key& key) {
-    static constexpr guint kMoveKeys[] = {GDK_KEY_Up,  GDK_KEY_Down, GDK_KEY_Page_Up, GDK_KEY_Page_Down, GDK_KEY_Home,
-                                          GDK_KEY_End, GDK_KEY_Home, GDK_KEY_End,     GDK_KEY_Left,      GDK_KEY_Right};
+    static constexpr guint kMoveKeys[] = {GDK_KEY_Up,   GDK_KEY_Down,  GDK_KEY_Page_Up, GDK_KEY_Page_Down,
+                                          GDK_KEY_Home, GDK_KEY_End,   GDK_KEY_Home,    GDK_KEY_End,
+                                          GDK_KEY_Left, GDK_KEY_Right, GDK_KEY_Left,    GDK_KEY_Right};
     const bool control = key.move == Move::textStart || key.move == Move::textEnd || key.move == Move::wordLeft ||
                          key.move == Move::wordRight;
     switch (key.kind) {
@@ -522,11 +526,12 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             program.settle();
             state = program.ask(kStateScript);
         }
-        const std::string after = index == 0 ? std::string("as opened")
-                                             : "after key " + std::to_string(index) + " (" + pressed.back() + ")";
+        const std::string after =
+            index == 0 ? std::string("as opened") : "after key " + std::to_string(index) + " (" + pressed.back() + ")";
         auto keysSoFar = [&] {
             std::ostringstream keys;
-            for (std::size_t i = 0; i < pressed.size(); ++i) keys << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
+            for (std::size_t i = 0; i < pressed.size(); ++i)
+                keys << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
             return keys.str();
         };
         if (differs()) {
@@ -584,7 +589,8 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             // arrives a moment after the rest).
             const std::string copied = utf8(editor.clipboard);
             std::string clipboard;
-            const bool same = pumpUntil([&] { return (clipboard = clipboardText()) == copied; }, std::chrono::seconds(5));
+            const bool same =
+                pumpUntil([&] { return (clipboard = clipboardText()) == copied; }, std::chrono::seconds(5));
             if (!same) {
                 return failure.str() + "after key " + std::to_string(index + 1) + " (" + pressed.back() +
                        ") the clipboard holds " + std::to_string(clipboard.size()) + " bytes, not the " +

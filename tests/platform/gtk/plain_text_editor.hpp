@@ -20,22 +20,47 @@
 
 namespace kelvo::plain_text {
 
-enum class Move { up, down, pageUp, pageDown, lineStart, lineEnd, textStart, textEnd, wordLeft, wordRight };
+enum class Move {
+    up,
+    down,
+    pageUp,
+    pageDown,
+    lineStart,
+    lineEnd,
+    textStart,
+    textEnd,
+    wordLeft,
+    wordRight,
+    left,
+    right
+};
 
 // A key a user presses in the editor, or the keyboard focus leaving it and coming back. `paste`
 // pastes a text another program offered, `pasteCopied` what the editor copied last.
 struct Key {
     enum class Kind {
-        move, character, tab, enter, backspace, forwardDelete, paste, focusAway,
-        selectAll, copy, cut, pasteCopied, undo, redo
+        move,
+        character,
+        tab,
+        enter,
+        backspace,
+        forwardDelete,
+        paste,
+        focusAway,
+        selectAll,
+        copy,
+        cut,
+        pasteCopied,
+        undo,
+        redo
     };
     Kind kind = Kind::character;
     Move move = Move::up;
     bool shift = false;
     char32_t character = 0;
     std::u32string pasted;
-    int way = 0;       // how the focus leaves and comes back (focusAway)
-    double at = 0;     // when it was pressed, in seconds
+    int way = 0;    // how the focus leaves and comes back (focusAway)
+    double at = 0;  // when it was pressed, in seconds
 };
 
 // What an undo step puts back, and what a redo brings again.
@@ -188,8 +213,9 @@ inline bool moveVertically(Editor& editor, Move move, bool shift) {
     return true;
 }
 
-// Home and End go to the ends of the focus's line, Ctrl+Home and Ctrl+End to the ends of the
-// text. Ctrl+Right goes past what is not a word (spaces, tabs, punctuation, line breaks) to the
+// Left and Right go a character back or on; without Shift, a selection only collapses to its
+// start or its end. Home and End go to the ends of the focus's line, Ctrl+Home and Ctrl+End to
+// the ends of the text. Ctrl+Right goes past what is not a word (spaces, tabs, punctuation, line breaks) to the
 // end of the next word, Ctrl+Left back to the start of the word before; at the ends of the text
 // they stop there. A selection does not collapse first: each goes from its focus.
 inline std::size_t movedTo(const Editor& editor, Move move) {
@@ -212,6 +238,10 @@ inline std::size_t movedTo(const Editor& editor, Move move) {
             while (at > 0 && !isWordCharacter(text[at - 1])) --at;
             while (at > 0 && isWordCharacter(text[at - 1])) --at;
             return at;
+        case Move::left:
+            return at > 0 ? at - 1 : at;
+        case Move::right:
+            return at < text.size() ? at + 1 : at;
         default:
             return at;
     }
@@ -275,7 +305,11 @@ inline bool press(Editor& editor, const Key& key) {
     History& history = editor.history;
     switch (key.kind) {
         case Kind::move:
-            editor.focus = movedTo(editor, key.move);
+            if (!key.shift && anchor != focus && (key.move == Move::left || key.move == Move::right)) {
+                editor.focus = key.move == Move::left ? selectionStart(editor) : selectionEnd(editor);
+            } else {
+                editor.focus = movedTo(editor, key.move);
+            }
             if (!key.shift) editor.anchor = editor.focus;
             break;
         case Kind::selectAll:

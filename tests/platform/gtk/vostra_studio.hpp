@@ -8,6 +8,8 @@
 #include <gtk/gtk.h>
 #include <signal.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -276,6 +278,34 @@ inline std::string clipboardText() {
         new std::shared_ptr<std::optional<std::string>>(got));
     pumpUntil([&] { return got->has_value(); }, std::chrono::seconds(5));
     return got->value_or("<none>");
+}
+
+// A real click (through the X server) in the middle of the page's element found by `selector`;
+// answers whether it was made.
+inline bool clickInPage(const std::string& selector) {
+    WebKitWebView* view = mainWebView();
+    if (view == nullptr) return false;
+    const std::string box =
+        evaluateNow(view,
+                    "(r => Math.round(r.left + r.width / 2) + ' ' + Math.round(r.top + r.height / 2))"
+                    "(document.querySelector('" +
+                        selector + "').getBoundingClientRect())");
+    int x = 0;
+    int y = 0;
+    int screenX = 0;
+    int screenY = 0;
+    if (std::sscanf(box.c_str(), "%d %d", &x, &y) != 2 || !onScreen(GTK_WIDGET(view), x, y, screenX, screenY)) {
+        return false;
+    }
+    // Told to move where it already is, xdotool waits for a move that never comes.
+    int pointerX = 0;
+    int pointerY = 0;
+    gdk_device_get_position(screenPointer(), nullptr, &pointerX, &pointerY);
+    const std::string command =
+        pointerX == screenX && pointerY == screenY
+            ? std::string("xdotool click 1")
+            : "xdotool mousemove --sync " + std::to_string(screenX) + " " + std::to_string(screenY) + " click 1";
+    return std::system(command.c_str()) == 0;
 }
 
 // The Edit menu's item of the program's menu bar.
