@@ -168,15 +168,6 @@
     return textOf(runsOf(root));
   }
 
-  // The text of a part of the editor, cut out of it as `fragment` (a range's contents). A part
-  // that ends at the start of a line holds the line break before it, which its last run would
-  // take for the one that ends a block.
-  function textOfPart(fragment) {
-    const runs = runsOf(fragment);
-    const text = textOf(runs);
-    return runs.length > 0 && runs[runs.length - 1].endsWith("\n") ? text + "\n" : text;
-  }
-
   // The length of the text runs show, in UTF-16 units.
   function lengthOf(runs) {
     let length = Math.max(0, runs.length - 1);
@@ -341,7 +332,6 @@
     piecesOf,
     textOf,
     readText,
-    textOfPart,
     measure,
     endsWithLineBreak,
     lengthOf,

@@ -123,12 +123,41 @@ TEST_F(FrontEnd, TextIsReadAndWrittenAsUtf8AndChunksAsBase64) {
     }
 }
 
-// What Copy and Cut put on the clipboard: the text a selected part of the editor stands for.
-TEST_F(FrontEnd, ASelectedPartOfTheEditorIsTheTextItShows) {
+// Where places lie in the text the editor shows, and what Copy and Cut put on the clipboard: the
+// text between two of them.
+TEST_F(FrontEnd, PlacesInTheEditorAndTheTextBetweenThem) {
+    page.run(
+        "function placesIn(root) {"
+        "  const found = [];"
+        "  const walk = (parent) => {"
+        "    let before = null, index = 0;"
+        "    for (let node = parent.firstChild; node !== null; ) {"
+        "      const next = node.nextSibling;"
+        "      if (node.nodeType === 8 && node.data === '|') {"
+        "        found.push([parent, index]);"
+        "        if (before) before.nextSibling = next; else parent.firstChild = next;"
+        "      } else {"
+        "        for (let at; node.nodeType === 3 && (at = node.data.indexOf('|')) >= 0; )"
+        "          found.push([node, at]), node.data = node.data.slice(0, at) + node.data.slice(at + 1);"
+        "        if (node.nodeType === 1) walk(node);"
+        "        before = node, index++;"
+        "      }"
+        "      node = next;"
+        "    }"
+        "  };"
+        "  walk(root);"
+        "  return found;"
+        "}");
     for (const auto& row : testing::readTable("platform/web/frontend_selected_text.txt")) {
-        ASSERT_EQ(row.size(), 2u);
-        page.run("var part = div(..." + row[0] + "), expected = " + row[1]);
-        EXPECT_EQ(page.run("JSON.stringify(VostraEditorText.textOfPart(part))"), page.run("JSON.stringify(expected)"))
+        ASSERT_EQ(row.size(), 3u);
+        page.run("var root = div(..." + row[0] + "), places = placesIn(root), expected = " + row[1] +
+                 ", measured = VostraEditorText.measure(root, root.firstChild, places, [0, 1])");
+        EXPECT_EQ(page.run("JSON.stringify(measured.text)"), page.run("JSON.stringify(expected)")) << row[0];
+        EXPECT_EQ(page.run("measured.offsets.join()"), row[2]) << row[0];
+        // The offsets are where the places lie in the text the editor reads back.
+        EXPECT_EQ(page.run("VostraEditorText.readText(root).slice(measured.offsets[0], measured.offsets[1]) === "
+                           "measured.text"),
+                  "true")
             << row[0];
     }
 }
