@@ -338,11 +338,10 @@
     };
   }
 
-  // A document just shown takes the keys at once, its caret at the start of the text, unless
-  // another control of the page has the keyboard.
+  // A document just shown takes the keys at once (however it was opened: by a key, the toolbar's
+  // button or a drop), its caret at the start of the text.
   function takeKeysAfterOpening() {
-    const active = document.activeElement;
-    if (active === null || active === document.body || active === editor) editor.focus();
+    editor.focus();
     placeCaretAtStart();
   }
 

@@ -363,8 +363,10 @@ TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     EXPECT_EQ(contentsOf(place.path("notes.vrs")), "kept");
 }
 
-// One character replaced by another, the text as long as saved, is an edit: the edited mark
-// shows, and New asks before it discards it.
+// A document opened with a click on the toolbar's button takes the keys typed next, wherever the
+// keyboard was before. One character
+// replaced by another, the text as long as saved, is an edit: the edited mark shows, and New
+// asks before it discards it.
 TEST(GtkSerialFrontEndEditing, OneCharacterReplacedByAnotherIsAnEdit) {
     testing::TempFolder place;
     const fs::path document = place.path("same-length.vrs");
@@ -372,11 +374,13 @@ TEST(GtkSerialFrontEndEditing, OneCharacterReplacedByAnotherIsAnEdit) {
     std::string edited;
     Keyboard keyboard;
     UserSteps steps;
-    steps.until(pageReady()).page(std::string(kCountKeys)).then([&] {
+    steps.until(pageReady()).page(std::string(kCountKeys));
+    // The keyboard on another control first.
+    keyboard.press(steps, {{GDK_KEY_Tab, GDK_CONTROL_MASK}});
+    steps.then([&] {
         typeIntoOpenDialogWhenShown(document);
-        return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
+        return clickInPage("#open-button");
     });
-    keyboard.pressed += 1;
     steps.until(textOf("status-text") + " === 'Opened same-length.vrs'");
     keyboard.press(steps, parseKeys("Shift+Right b"));
     steps.then(pause(0.3)).read(std::string(kEditorText) + " + '|' + " + shown("edited-mark"), edited);
