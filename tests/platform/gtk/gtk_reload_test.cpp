@@ -1,6 +1,7 @@
 // Reload in real windows (label "gtk"): a page given as HTML text comes again by the View menu's
-// key and by the page's own reload, a frame of it that reloads itself reloads alone, and a page
-// whose before-unload handler asks gets WebKit's dialog before it is reloaded.
+// key and by the page's own reload (also while a frame of it navigates all the time), a frame of
+// it that reloads itself reloads alone, and a page whose before-unload handler asks gets WebKit's
+// dialog before it is reloaded.
 
 #include <webkit2/webkit2.h>
 
@@ -212,6 +213,42 @@ TEST_F(GtkReload, AFrameThatReloadsItselfReloadsAloneAndThePageKeepsItsState) {
              {}},
         },
         kFramedState);
+}
+
+// A page whose frame goes to an empty page every 2 ms: the page still comes again on each of
+// twenty reloads. (Each reload of the page is decided while the frame's navigations are decided
+// too.) A reload that leaves the page empty is counted, and the page loaded anew for the next.
+constexpr std::string_view kBusyPage =
+    "<!doctype html><p id=text>Busy page</p><iframe id=f></iframe>"
+    "<script>const f = document.getElementById('f');"
+    "setInterval(() => f.contentWindow.location.replace('about:blank'), 2);</script>";
+
+TEST_F(GtkReload, APageWhoseFrameKeepsNavigatingComesAgainOnEveryReload) {
+    constexpr int kReloads = 20;
+    // Each reload after which the page did not come again, with what it showed.
+    std::vector<std::string> missed;
+    std::deque<Step> steps{showing(
+        "the busy page", [this] { loadPage(kBusyPage); }, "fresh:Busy page:")};
+    for (int reload = 1; reload <= kReloads; ++reload) {
+        // Marked once it shows (also when it was loaded anew after an empty reload).
+        steps.push_back({"the busy page marked",
+                         {},
+                         [](const std::string& state) {
+                             if (state == "fresh:Busy page:") runInPage("window.marked = true");
+                             return state == "marked:Busy page:";
+                         },
+                         {},
+                         {}});
+        Step again = showing("the busy page again after Ctrl+R", pressReloadKey, "fresh:Busy page:");
+        again.late = [this, reload, &missed] {
+            missed.push_back("reload " + std::to_string(reload) + " showed \"" + last + "\"");
+            loadPage(kBusyPage);
+        };
+        steps.push_back(std::move(again));
+    }
+    runSteps(std::move(steps));
+    EXPECT_EQ(missed, std::vector<std::string>{})
+        << "the page did not come again after " << missed.size() << " of " << kReloads << " reloads";
 }
 
 // It types into the page and clicks: it runs alone.
