@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -314,32 +315,42 @@ TEST(PosixIo, NonBlockingOpensDoNotWaitForAFifoAndRealPathsFollowLinks) {
     EXPECT_EQ(std::filesystem::path(std::string(*resolved)), std::filesystem::canonical(temp.path("doc")));
 }
 
+// The unprivileged user that a test of permission bits becomes when the superuser runs it.
+constexpr uid_t kNobody = 65534;
+
+// In a child process: enters `folder` (which "nobody" may not be able to reach: the temporary
+// folder may lie in one of the superuser's own) and gives up the superuser's user and groups. From
+// then on the child reads and writes only in that folder, by relative paths.
+bool becomeNobodyIn(const std::string& folder) {
+    return ::chdir(folder.c_str()) == 0 && ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 &&
+           ::setuid(kNobody) == 0;
+}
+
 TEST(PosixIo, PermissionFailuresAreAccessDenied) {
     TempFolder temp;
     Io io = posixIo();
     ASSERT_TRUE(ioMakePath(io, temp.path("locked")));
     ASSERT_EQ(::chmod(temp.path("locked").c_str(), 0500), 0);
     // Each refusal that did not come out as AccessDenied sets one bit.
-    auto refusals = [&] {
+    auto refusals = [&](const std::string& folder) {
         int wrong = 0;
-        if (errorOf(ioCreateFile(io, temp.path("locked/file"))) != Error::AccessDenied) wrong |= 1;
-        if (errorOf(ioMakePath(io, temp.path("locked/sub/deeper"))) != Error::AccessDenied) wrong |= 2;
+        if (errorOf(ioCreateFile(io, folder + "/locked/file")) != Error::AccessDenied) wrong |= 1;
+        if (errorOf(ioMakePath(io, folder + "/locked/sub/deeper")) != Error::AccessDenied) wrong |= 2;
         return wrong;
     };
     if (::geteuid() != 0) {
-        EXPECT_EQ(refusals(), 0);
+        EXPECT_EQ(refusals(temp.path()), 0);
         return;
     }
     // Permission bits do not bind the superuser: the checks run in a child that has given up
     // its privileges for the unprivileged "nobody" user, which owns the folders.
-    constexpr uid_t kNobody = 65534;
     ASSERT_EQ(::chown(temp.path().c_str(), kNobody, kNobody), 0);
     ASSERT_EQ(::chown(temp.path("locked").c_str(), kNobody, kNobody), 0);
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(64);
-        ::_exit(refusals());
+        if (!becomeNobodyIn(temp.path())) ::_exit(64);
+        ::_exit(refusals("."));
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -347,10 +358,17 @@ TEST(PosixIo, PermissionFailuresAreAccessDenied) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 1: create, bit 2: make path, 64: could not drop privileges";
 }
 
-// What writing over an existing file of each mode of the table does, one line per mode as the
-// table has it: a create or an open for writing that its owner may not do fails and leaves the
-// file as it was.
-std::vector<std::string> existingFileWrites(const Io& io, const std::string& folder) {
+// The modes of the table of writes over existing files, in its order.
+std::vector<std::string> existingFileModes() {
+    std::vector<std::string> modes;
+    for (const auto& row : testing::readTable("base/existing_file_writes.txt")) modes.push_back(row.at(0));
+    return modes;
+}
+
+// What writing over an existing file of each mode does, one line per mode as the table has it: a
+// create or an open for writing that its owner may not do fails and leaves the file as it was.
+std::vector<std::string> existingFileWrites(const Io& io, const std::string& folder,
+                                            const std::vector<std::string>& modes) {
     std::vector<std::string> lines;
     auto opened = ioOpenFile(io, folder, {.folder = true});
     if (!opened) return {shownError(opened.error())};
@@ -359,16 +377,16 @@ std::vector<std::string> existingFileWrites(const Io& io, const std::string& fol
         (void)ioClose(io, *file);
         return std::string("ok");
     };
-    for (const auto& row : testing::readTable("base/existing_file_writes.txt")) {
-        const std::string name = "file" + row[0];
+    for (const std::string& mode : modes) {
+        const std::string name = "file" + mode;
         const std::string path = folder + "/" + name;
         auto made = ioCreateFile(io, path);
         if (!made || !ioWriteAll(io, *made, asBytes("keep")) ||
-            !ioSetMode(io, *made, static_cast<std::uint16_t>(std::stoi(row[0], nullptr, 8))) || !ioClose(io, *made)) {
-            lines.push_back(row[0] + " could not be made");
+            !ioSetMode(io, *made, static_cast<std::uint16_t>(std::stoi(mode, nullptr, 8))) || !ioClose(io, *made)) {
+            lines.push_back(mode + " could not be made");
             continue;
         }
-        std::string line = row[0];
+        std::string line = mode;
         line += " create=" + outcome(ioCreateFile(io, path));
         line += " append=" + outcome(ioCreateFile(io, path, {.truncate = false, .append = true}));
         line += " read_write=" + outcome(ioCreateFile(io, path, {.read = true, .truncate = false}));
@@ -386,21 +404,23 @@ std::vector<std::string> existingFileWrites(const Io& io, const std::string& fol
 TEST(MemoryIo, WritesOverAFileItsOwnerMayNotWriteAreRefusedAsOnDisk) {
     MemoryIo memory;
     memory.putFolder("/docs");
-    EXPECT_EQ(existingFileWrites(memoryIo(memory), "/docs"), testing::readLines("base/existing_file_writes.txt"));
+    EXPECT_EQ(existingFileWrites(memoryIo(memory), "/docs", existingFileModes()),
+              testing::readLines("base/existing_file_writes.txt"));
     EXPECT_EQ(memory.fileText("/docs/file0444"), "keep");
     EXPECT_EQ(memory.openFileCount(), 0u);
 }
 
 TEST(PosixIo, WritesOverAFileItsOwnerMayNotWriteAreRefused) {
     TempFolder temp;
+    // Read here: the child below may not be let into the folders that hold the table.
+    const std::vector<std::string> modes = existingFileModes();
     const std::vector<std::string> wanted = testing::readLines("base/existing_file_writes.txt");
     if (::geteuid() != 0) {
-        EXPECT_EQ(existingFileWrites(posixIo(), temp.path()), wanted);
+        EXPECT_EQ(existingFileWrites(posixIo(), temp.path(), modes), wanted);
         return;
     }
     // As the unprivileged "nobody" user, who owns the folder, in a child that gave up its
     // privileges; the lines come back through a pipe.
-    constexpr uid_t kNobody = 65534;
     ASSERT_EQ(::chown(temp.path().c_str(), kNobody, kNobody), 0);
     int pipeEnds[2];
     ASSERT_EQ(::pipe(pipeEnds), 0);
@@ -408,9 +428,9 @@ TEST(PosixIo, WritesOverAFileItsOwnerMayNotWriteAreRefused) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(pipeEnds[0]);
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(64);
+        if (!becomeNobodyIn(temp.path())) ::_exit(64);
         std::string text;
-        for (const std::string& line : existingFileWrites(posixIo(), temp.path())) text += line + "\n";
+        for (const std::string& line : existingFileWrites(posixIo(), ".", modes)) text += line + "\n";
         const bool sent = ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
         ::_exit(sent ? 0 : 65);
     }

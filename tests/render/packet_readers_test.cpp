@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 #include "render/packet/packet_readers.hpp"
@@ -177,6 +180,57 @@ TEST(PacketReaders, ByteCodedChoicesOutsideTheirTablesTakeTheDefault) {
     EXPECT_FALSE(readBinaryCanvasPacket(invalid));
     invalid[150] = 'a';
     EXPECT_TRUE(readBinaryCanvasPacket(invalid));
+}
+
+// A copy of some bytes that ends where readable memory ends: reading past its end faults.
+class AtEndOfMemory {
+public:
+    explicit AtEndOfMemory(std::span<const std::uint8_t> bytes)
+        : page_(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
+        readable_ = (bytes.size() / page_ + 1) * page_;
+        void* mapped = ::mmap(nullptr, readable_ + page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(mapped, MAP_FAILED);
+        base_ = static_cast<std::uint8_t*>(mapped);
+        EXPECT_EQ(::mprotect(base_ + readable_, page_, PROT_NONE), 0);
+        bytes_ = {base_ + readable_ - bytes.size(), bytes.size()};
+        std::memcpy(base_ + readable_ - bytes.size(), bytes.data(), bytes.size());
+    }
+    ~AtEndOfMemory() { ::munmap(base_, readable_ + page_); }
+    AtEndOfMemory(const AtEndOfMemory&) = delete;
+    AtEndOfMemory& operator=(const AtEndOfMemory&) = delete;
+
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::size_t page_;
+    std::size_t readable_ = 0;
+    std::uint8_t* base_ = nullptr;
+    std::span<const std::uint8_t> bytes_;
+};
+
+// A text line's length is checked against the bytes left before its text is read: a packet that
+// ends inside a line's text is refused without a byte past its end being read.
+TEST(PacketReaders, ALineLengthPastTheEndOfThePacketIsRefusedUnread) {
+    PacketCommand command;
+    command.kind = 10;
+    PacketText& text = command.text.emplace();
+    text.layout.emplace();
+    text.lines = std::vector<PacketTextLine>{{1, 2, "", true}};
+    CanvasPacket packet;
+    packet.load_action = PacketLoadAction::clear;
+    packet.commands = std::vector<PacketCommand>{command};
+    packet.command_keys = std::vector<std::uint64_t>{1};
+    const std::vector<std::uint8_t> empty = binaryOf(packet);
+    ASSERT_EQ(std::vector<std::uint8_t>(empty.end() - 4, empty.end()), bytesFromHex("00000000"));
+    for (const std::string& line : testing::readLines("render/packets/text_line_lengths.txt")) {
+        const std::vector<std::string> cells = testing::barCellsOf(line);
+        ASSERT_EQ(cells.size(), 3u) << line;
+        std::vector<std::uint8_t> bytes(empty.begin(), empty.end() - 4);
+        appendU32(bytes, static_cast<std::uint32_t>(std::stoul(cells[0])));
+        bytes.insert(bytes.end(), cells[1].begin(), cells[1].end());
+        const AtEndOfMemory placed(bytes);
+        EXPECT_EQ(readBinaryCanvasPacket(placed.bytes()).has_value(), cells[2] == "accept") << line;
+    }
 }
 
 // A text line the JSON form could not read travels in the binary form as the marker in place of

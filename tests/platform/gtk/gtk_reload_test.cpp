@@ -1,11 +1,14 @@
 // Reload in real windows (label "gtk"): a page given as HTML text comes again by the View menu's
-// key and by the page's own reload, a frame of it that reloads itself reloads alone, and a page
-// whose before-unload handler asks gets WebKit's dialog before it is reloaded.
+// key and by the page's own reload (also while a frame of it navigates all the time), a frame of
+// it that reloads itself reloads alone, and a page whose before-unload handler asks gets WebKit's
+// dialog before it is reloaded.
 
 #include <webkit2/webkit2.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <thread>
 
@@ -33,71 +36,131 @@ constexpr const char* kState =
 
 GtkWidget* mainWindow() { return windowTitled("Vostra Studio"); }
 
+void pressReloadKey() { putKeyPress(mainWindow(), GDK_KEY_r, GDK_CONTROL_MASK); }
+void runInPage(const char* script) {
+    evaluate(mainWebView(), script, [](const std::string&) {});
+}
+
+// One step of a test: it acts, then waits until the page shows what it awaits (or, for a step
+// with `reached`, until that holds apart from the page).
+struct Step {
+    std::string awaited;  // what the step waits for, in words, for its failure
+    std::function<void()> act;
+    std::function<bool(const std::string&)> done;  // takes the page's state
+    std::function<bool()> reached;                 // instead of `done`: not the page's state
+    // What happens when the step is not done in time; without it, the test fails and stops.
+    std::function<void()> late;
+};
+
+Step showing(std::string awaited, std::function<void()> act, std::string state) {
+    return {std::move(awaited), std::move(act), [state](const std::string& seen) { return seen == state; }, {}, {}};
+}
+
 class GtkReload : public GtkHost {
 protected:
-    void loadPage() {
-        kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    static constexpr auto kLimit = std::chrono::seconds(10);
+
+    void loadPage(std::string_view page = kPage) {
+        kelvo_appkit_load_window_webview(host, 1, page.data(), page.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
     }
-    // Polls the page's state (what `script` gives) every 100 ms until `done` takes it, then stops
-    // the host; gives up after 15 s.
-    void runUntilPage(std::function<bool(const std::string&)> done, const char* script = kState) {
-        every(100, [this, done, script, polls = 0]() mutable {
-            if (++polls > 150) {
-                ADD_FAILURE() << "the page never showed what was awaited; last: " << last;
-                kelvo_appkit_stop(host);
-                return false;
+
+    // Runs the host until every step has acted and reached what it awaits, one after another; a
+    // step that has not in ten seconds fails the test with what it awaited and what the page
+    // showed. The page's state is what `script` gives, asked for again as soon as it answered.
+    void runSteps(std::deque<Step> steps, const char* script = kState) {
+        pending = std::move(steps);
+        startStep();
+        every(20, [this, script] {
+            if (finished) return false;
+            if (std::chrono::steady_clock::now() > deadline) {
+                stepLate();
+                return !finished;
+            }
+            if (pending.front().reached) {
+                if (pending.front().reached()) stepDone();
+                return !finished;
             }
             WebKitWebView* view = mainWebView();
-            if (view == nullptr) return true;
-            evaluate(view, script, [this, done](const std::string& state) {
+            if (view == nullptr || asking) return true;
+            asking = true;
+            evaluate(view, script, [this](const std::string& state) {
+                asking = false;
                 last = state;
-                if (!stopped && done(state)) {
-                    stopped = true;
-                    kelvo_appkit_stop(host);
-                }
+                if (!finished && !pending.front().reached && pending.front().done(state)) stepDone();
             });
-            return !stopped;
+            return true;
         });
         run();
     }
+
     std::string last;
-    bool stopped = false;
+
+private:
+    void startStep() {
+        if (pending.empty()) {
+            finished = true;
+            kelvo_appkit_stop(host);
+            return;
+        }
+        deadline = std::chrono::steady_clock::now() + kLimit;
+        if (pending.front().act) pending.front().act();
+    }
+    void stepDone() {
+        pending.pop_front();
+        startStep();
+    }
+    void stepLate() {
+        Step step = std::move(pending.front());
+        pending.pop_front();
+        if (!step.late) {
+            ADD_FAILURE() << "waited " << kLimit.count() << " s for " << step.awaited << "; the page showed \"" << last
+                          << "\"";
+            pending.clear();
+        } else {
+            step.late();
+        }
+        startStep();
+    }
+
+    std::deque<Step> pending;
+    std::chrono::steady_clock::time_point deadline;
+    bool asking = false;
+    bool finished = false;
 };
 
 TEST_F(GtkReload, APageGivenAsHtmlComesAgainByTheKeyAndByItsOwnReload) {
-    loadPage();
-    std::vector<std::string> shown;
-    int stage = 0;
-    runUntilPage([&](const std::string& state) {
-        if (state != "fresh:Inline page:") return false;
-        shown.push_back(state);
-        evaluate(mainWebView(), "window.marked = true", [](const std::string&) {});
-        if (stage++ == 0) {
-            // Ctrl+R as the X server would deliver it: the View menu's Reload.
-            after(200, [] { putKeyPress(mainWindow(), GDK_KEY_r, GDK_CONTROL_MASK); });
-            return false;
-        }
-        if (stage == 2) {
-            // The page's own reload, which its context menu's Reload item does too.
-            after(200, [] { evaluate(mainWebView(), "location.reload()", [](const std::string&) {}); });
-            return false;
-        }
-        return true;
+    runSteps({
+        showing(
+            "the page", [this] { loadPage(); }, "fresh:Inline page:"),
+        showing(
+            "the page marked", [] { runInPage("window.marked = true"); }, "marked:Inline page:"),
+        // Ctrl+R as the X server would deliver it: the View menu's Reload.
+        showing("the page again after Ctrl+R", pressReloadKey, "fresh:Inline page:"),
+        showing(
+            "the page marked", [] { runInPage("window.marked = true"); }, "marked:Inline page:"),
+        // The page's own reload, which its context menu's Reload item does too.
+        showing(
+            "the page again after its own reload", [] { runInPage("location.reload()"); }, "fresh:Inline page:"),
     });
-    EXPECT_EQ(shown.size(), 3u) << last;
 }
 
 // A page that leaves its text for an empty page of its own accord shows the empty page.
 TEST_F(GtkReload, APageGivenAsHtmlThatGoesToABlankPageShowsIt) {
-    loadPage();
-    int polls = 0;
-    runUntilPage([&](const std::string& state) {
-        if (state == "fresh:Inline page:") {
-            evaluate(mainWebView(), "location.href = 'about:blank'; 'asked'", [](const std::string&) {});
-            return false;
-        }
-        // Empty, and still so a moment later.
-        return state == "fresh:empty:" && ++polls == 5;
+    int emptyAnswers = 0;
+    runSteps({
+        showing(
+            "the page", [this] { loadPage(); }, "fresh:Inline page:"),
+        // Empty, and still so when the page answered once more after it was seen empty, with the
+        // web view loading nothing: had the empty page been taken for a reload of the text, the
+        // text would be loading by then.
+        {"the empty page, staying so",
+         [] { runInPage("location.href = 'about:blank'"); },
+         [&](const std::string& state) {
+             emptyAnswers = state == "fresh:empty:" ? emptyAnswers + 1 : 0;
+             return emptyAnswers >= 2 && !webkit_web_view_is_loading(mainWebView());
+         },
+         {},
+         {}},
     });
     EXPECT_EQ(last, "fresh:empty:");
 }
@@ -118,41 +181,74 @@ constexpr const char* kFramedState =
     "(document.getElementById('text') || {textContent: 'none'}).textContent";
 
 TEST_F(GtkReload, AFrameThatReloadsItselfReloadsAloneAndThePageKeepsItsState) {
-    kelvo_appkit_load_window_webview(host, 1, kFramedPage.data(), kFramedPage.size(), 0, nullptr, 0, nullptr, 0,
-                                     nullptr, 0, 0);
-    std::vector<std::string> shown;
-    std::string loadsBefore;
-    runUntilPage(
-        [&](const std::string& state) {
-            if (shown.empty()) {
-                // Laid out, with both frames loaded: the page is marked, then its blank frame reloads.
-                if (!state.starts_with("fresh:") || state.find(":written:1:Framed page") == std::string::npos) {
-                    return false;
-                }
-                shown.push_back(state);
-                loadsBefore = state.substr(6, state.find(':', 6) - 6);
-                evaluate(mainWebView(), "window.kept = 'kept'; frames[0].eval('location.reload()'); 'asked'",
-                         [](const std::string&) {});
-                return false;
-            }
-            if (shown.size() == 1) {
-                // The frame loaded again, empty as a blank frame comes; then the other frame reloads.
-                if (state != "kept:" + std::to_string(std::stoi(loadsBefore) + 1) + ":empty:1:Framed page")
-                    return false;
-                shown.push_back(state);
-                evaluate(mainWebView(), "frames[1].eval('location.reload()'); 'asked'", [](const std::string&) {});
-                return false;
-            }
-            if (state.find(":2:") == std::string::npos) return false;
-            shown.push_back(state);
-            return true;
+    // The blank frame's loads before its reload (its first load may be counted or not).
+    std::string loads;
+    runSteps(
+        {
+            // Laid out, with both frames loaded.
+            {"the page with both frames loaded",
+             [this] { loadPage(kFramedPage); },
+             [&](const std::string& state) {
+                 if (!state.starts_with("fresh:") || !state.ends_with(":written:1:Framed page")) return false;
+                 loads = state.substr(6, state.find(':', 6) - 6);
+                 return true;
+             },
+             {},
+             {}},
+            // The page is marked, then its blank frame reloads: it loads again, empty as a blank
+            // frame comes.
+            {"the blank frame loaded again, empty, in the marked page",
+             [] { runInPage("window.kept = 'kept'; frames[0].eval('location.reload()')"); },
+             [&](const std::string& state) {
+                 return state == "kept:" + std::to_string(std::stoi(loads) + 1) + ":empty:1:Framed page";
+             },
+             {},
+             {}},
+            {"the other frame loaded again in the marked page",
+             [] { runInPage("frames[1].eval('location.reload()')"); },
+             [&](const std::string& state) {
+                 return state == "kept:" + std::to_string(std::stoi(loads) + 1) + ":empty:2:Framed page";
+             },
+             {},
+             {}},
         },
         kFramedState);
-    const std::string loadsAfter = std::to_string(std::stoi(loadsBefore.empty() ? "0" : loadsBefore) + 1);
-    EXPECT_EQ(shown, (std::vector<std::string>{"fresh:" + loadsBefore + ":written:1:Framed page",
-                                               "kept:" + loadsAfter + ":empty:1:Framed page",
-                                               "kept:" + loadsAfter + ":empty:2:Framed page"}))
-        << last;
+}
+
+// A page whose frame goes to an empty page every 2 ms: the page still comes again on each of
+// twenty reloads. (Each reload of the page is decided while the frame's navigations are decided
+// too.) A reload that leaves the page empty is counted, and the page loaded anew for the next.
+constexpr std::string_view kBusyPage =
+    "<!doctype html><p id=text>Busy page</p><iframe id=f></iframe>"
+    "<script>const f = document.getElementById('f');"
+    "setInterval(() => f.contentWindow.location.replace('about:blank'), 2);</script>";
+
+TEST_F(GtkReload, APageWhoseFrameKeepsNavigatingComesAgainOnEveryReload) {
+    constexpr int kReloads = 20;
+    // Each reload after which the page did not come again, with what it showed.
+    std::vector<std::string> missed;
+    std::deque<Step> steps{showing(
+        "the busy page", [this] { loadPage(kBusyPage); }, "fresh:Busy page:")};
+    for (int reload = 1; reload <= kReloads; ++reload) {
+        // Marked once it shows (also when it was loaded anew after an empty reload).
+        steps.push_back({"the busy page marked",
+                         {},
+                         [](const std::string& state) {
+                             if (state == "fresh:Busy page:") runInPage("window.marked = true");
+                             return state == "marked:Busy page:";
+                         },
+                         {},
+                         {}});
+        Step again = showing("the busy page again after Ctrl+R", pressReloadKey, "fresh:Busy page:");
+        again.late = [this, reload, &missed] {
+            missed.push_back("reload " + std::to_string(reload) + " showed \"" + last + "\"");
+            loadPage(kBusyPage);
+        };
+        steps.push_back(std::move(again));
+    }
+    runSteps(std::move(steps));
+    EXPECT_EQ(missed, std::vector<std::string>{})
+        << "the page did not come again after " << missed.size() << " of " << kReloads << " reloads";
 }
 
 // It types into the page and clicks: it runs alone.
@@ -186,49 +282,43 @@ GtkWidget* buttonLabelled(GtkWidget* root, std::string_view label) {
 }
 
 TEST_F(GtkSerialReload, APageThatAsksBeforeItIsLeftGetsADialogAndStaysWhenTheUserSaysSo) {
-    loadPage();
-    bool typing = false;
-    bool reloaded = false;
-    bool asked = false;
     std::thread typist;
-    // Each step waits for what the page shows, not for a time, so a busy machine only slows it.
-    runUntilPage([&](const std::string& state) {
-        if (!typing && state == "fresh:Inline page:") {
-            typing = true;
-            // Unsaved text, typed as a user types: a page may ask only after the user did something.
-            evaluate(mainWebView(), "window.asks = true; window.marked = true", [](const std::string&) {});
-            // Into the field, which fills most of the page, then typed by another program while
-            // this one's loop runs, as a user types.
-            const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
-            clickUntilFocused(mainWebView(), "field", [&typist, xid] {
-                typist = std::thread([xid] {
-                    char command[160];
-                    std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft", xid);
-                    EXPECT_EQ(std::system(command), 0) << command;
+    runSteps({
+        showing(
+            "the page", [this] { loadPage(); }, "fresh:Inline page:"),
+        // Unsaved text, typed as a user types: a page may ask only after the user did something.
+        // Into the field, which fills most of the page, then typed by another program while this
+        // one's loop runs, as a user types.
+        showing(
+            "the text typed into the marked page",
+            [&typist] {
+                runInPage("window.asks = true; window.marked = true");
+                const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(mainWindow()));
+                clickUntilFocused(mainWebView(), "field", [&typist, xid] {
+                    typist = std::thread([xid] {
+                        char command[160];
+                        std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu type --delay 50 draft",
+                                      xid);
+                        EXPECT_EQ(std::system(command), 0) << command;
+                    });
                 });
-            });
-            return false;
-        }
-        if (!reloaded && state == "marked:Inline page:draft") {
-            reloaded = true;
-            putKeyPress(mainWindow(), GDK_KEY_r, GDK_CONTROL_MASK);
-            // WebKit's own dialog, over the page. The page answers nothing while it is open, so it
-            // is looked for apart from the page's state.
-            every(100, [&asked] {
-                GtkWidget* stay = buttonLabelled(GTK_WIDGET(mainWebView()), "Stay on Page");
-                if (stay == nullptr) return true;
-                asked = true;
-                click(stay);
-                return false;
-            });
-            return false;
-        }
+            },
+            "marked:Inline page:draft"),
+        // WebKit's own dialog, over the page. The page answers nothing while it is open, so it is
+        // looked for apart from the page's state.
+        {"the dialog's Stay on Page button",
+         pressReloadKey,
+         {},
+         [] {
+             GtkWidget* stay = buttonLabelled(GTK_WIDGET(mainWebView()), "Stay on Page");
+             if (stay != nullptr) click(stay);
+             return stay != nullptr;
+         },
+         {}},
         // Told to stay, the page keeps its document and the typed text.
-        return asked && state == "marked:Inline page:draft";
+        showing("the marked page with its text after the dialog", {}, "marked:Inline page:draft"),
     });
     if (typist.joinable()) typist.join();
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(last, "marked:Inline page:draft");
 }
 
 }  // namespace

@@ -41,8 +41,14 @@ struct GtkWebViewRecord : GtkPlacedView {
     // The HTML text the view was last given to show, while it shows that text (no address of its
     // own): a reload shows it again.
     std::optional<std::string> html;
-    // The last load of "about:blank" decided, in any frame, was a reload.
-    bool blankLoadIsReload = false;
+    // The documents the main frame committed so far, and whether the last was at "about:blank".
+    std::uint64_t commits = 0;
+    bool showsBlank = false;
+    // The commit (by number) of an empty page that may have come by a reload of the text, held
+    // back from the host until its document told how it came (0: none); and whether its load
+    // finished meanwhile.
+    std::uint64_t heldCommit = 0;
+    bool finishedHeld = false;
 };
 
 struct GtkWebState {

@@ -28,14 +28,62 @@ void postToWebView(GtkWebViewRecord& record, Act act) {
     });
 }
 
-// Found while checking WebKitGTK 2.50: a page shown from an HTML text has the address
-// "about:blank", and WebKit reloads it as an empty page. Its navigation decision does not say
-// which frame reloads: a sub-frame of its own at "about:blank" asks the very same, and must reload
-// alone. The main frame's reload is told by what follows, as only the main frame's loads are
-// reported: an empty page committed after a reload of "about:blank" was decided. The text is shown
-// again then. (A frame's load of "about:blank" decided between the main frame's decision and its
-// commit would be taken for the main frame's; a page's frames seldom load at that moment.)
 bool isBlank(const gchar* uri) { return uri != nullptr && std::string_view(uri) == kBlankPage; }
+
+void reportCommitted(GtkWebViewRecord& record, std::string uri) {
+    postToWebView(record, [uri = std::move(uri)](GtkWebViewRecord& target) {
+        if (target.events.committed != nullptr) target.events.committed(target.events.context, webViewRef(target), uri);
+    });
+}
+
+void reportFinished(GtkWebViewRecord& record) {
+    postToWebView(record, [](GtkWebViewRecord& target) {
+        if (target.events.finished != nullptr) target.events.finished(target.events.context, webViewRef(target));
+    });
+}
+
+// Found while checking WebKitGTK 2.50: a page shown from an HTML text has the address
+// "about:blank", and WebKit reloads it as an empty page; the text is shown again instead. A
+// navigation decision does not say which frame it is for (the action's frame name is null for
+// every frame: it names only a new window's target), so the page's reload and a reload or load of
+// one of its own blank frames look the same there, and a frame may load between the page's
+// decision and the page's commit. Only the main frame's loads are reported, though, and its
+// document knows how it came. So a document the main frame committed at "about:blank" over one at
+// "about:blank", while the view has a text to show, is asked (in a script world of our own, which
+// the page cannot reach) whether it came by a reload. If so, the text is loaded again and the
+// empty page is never reported; if not, its commit, and its finished load if that came meanwhile,
+// are reported then. A newer commit before the answer reports the held one at once.
+constexpr const char* kReloadCheckWorld = "kelvo-reload-check";
+constexpr const char* kReloadCheck = "performance.navigation.type === performance.navigation.TYPE_RELOAD";
+
+struct HeldCommitCheck {
+    GtkState* state;
+    std::uint64_t number;  // the web view's
+    std::uint64_t commit;
+};
+
+void releaseHeldCommit(GtkWebViewRecord& record) {
+    record.heldCommit = 0;
+    reportCommitted(record, std::string(kBlankPage));
+    if (record.finishedHeld) reportFinished(record);
+    record.finishedHeld = false;
+}
+
+void onHeldCommitChecked(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<HeldCommitCheck> check(static_cast<HeldCommitCheck*>(data));
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+    const bool reloaded = value != nullptr && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
+    if (value != nullptr) g_object_unref(value);
+    GtkWebViewRecord* record = findWebView(*check->state, check->number);
+    if (record == nullptr || record->heldCommit != check->commit) return;
+    if (reloaded && record->html) {
+        record->heldCommit = 0;
+        record->finishedHeld = false;
+        webkit_web_view_load_html(WEBKIT_WEB_VIEW(record->widget), record->html->c_str(), nullptr);
+        return;
+    }
+    releaseHeldCommit(*record);
+}
 
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
     auto& record = *static_cast<GtkWebViewRecord*>(data);
@@ -51,10 +99,6 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && isBlank(uri)) {
-        record.blankLoadIsReload =
-            webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD;
-    }
     NavigationKind kind =
         type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION ? NavigationKind::new_window : NavigationKind::navigate;
     // The task holds the decision: a web view gone before its turn never navigates.
@@ -82,23 +126,26 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
     auto& record = *static_cast<GtkWebViewRecord*>(data);
     if (event == WEBKIT_LOAD_COMMITTED) {
         const gchar* uri = webkit_web_view_get_uri(webView);
+        const bool overBlank = record.showsBlank;
+        record.showsBlank = isBlank(uri);
+        record.commits += 1;
+        if (record.heldCommit != 0) releaseHeldCommit(record);
         // A page that went to an address of its own no longer shows the text it was given.
         if (!isBlank(uri)) record.html.reset();
-        if (record.html && record.blankLoadIsReload) {
-            // The page given as text was reloaded (its before-unload handler agreed) and came
-            // empty: it shows its text again, and only that commit is reported.
-            record.blankLoadIsReload = false;
-            webkit_web_view_load_html(webView, record.html->c_str(), nullptr);
+        if (record.html && overBlank) {
+            record.heldCommit = record.commits;
+            webkit_web_view_evaluate_javascript(webView, kReloadCheck, -1, kReloadCheckWorld, nullptr, nullptr,
+                                                onHeldCommitChecked,
+                                                new HeldCommitCheck{record.state, record.number, record.commits});
             return;
         }
-        postToWebView(record, [uri = std::string(uri != nullptr ? uri : "")](GtkWebViewRecord& target) {
-            if (target.events.committed != nullptr)
-                target.events.committed(target.events.context, webViewRef(target), uri);
-        });
+        reportCommitted(record, uri != nullptr ? uri : "");
     } else if (event == WEBKIT_LOAD_FINISHED) {
-        postToWebView(record, [](GtkWebViewRecord& target) {
-            if (target.events.finished != nullptr) target.events.finished(target.events.context, webViewRef(target));
-        });
+        if (record.heldCommit != 0) {
+            record.finishedHeld = true;
+            return;
+        }
+        reportFinished(record);
     }
 }
 

@@ -1,0 +1,3 @@
+// The other half of tally_use.cpp, kept in an archive: `tally` is eight bytes wide here.
+
+long tally = 3;
