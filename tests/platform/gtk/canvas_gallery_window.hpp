@@ -55,6 +55,19 @@ inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int
     return rgb;
 }
 
+// Whether the window shows the surface's last picture where the widget lies, pixel for pixel.
+inline bool windowShowsSurface(HostCanvasView& canvas, GtkWidget* widget) {
+    int width = 0;
+    int height = 0;
+    const std::vector<std::uint8_t> screen = screenPixels(widget, width, height);
+    const std::vector<std::uint8_t>& drawn = surfaceOf(canvas).drawable.texture.bytes;
+    if (screen.empty() || drawn.size() != screen.size() / 3 * 4) return false;
+    for (std::size_t at = 0; at < screen.size() / 3; ++at) {
+        if (!std::equal(&screen[at * 3], &screen[at * 3] + 3, &drawn[at * 4])) return false;
+    }
+    return true;
+}
+
 inline void saveWindow(GtkWidget* widget, const char* path) {
     GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
     GdkWindow* window = gtk_widget_get_window(toplevel);
@@ -113,6 +126,13 @@ protected:
         }
         HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
         return canvas != nullptr && surfaceOf(*canvas).canvas.hasCanvasTexture;
+    }
+
+    // Whether the window shows a presented, non-blank picture of the view "gallery".
+    bool pictureShown() {
+        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
+        return canvas != nullptr && !frames.empty() && frames.back().nonblank &&
+               surfaceOf(*canvas).canvas.hasCanvasTexture && windowShowsSurface(*canvas, named("gallery"));
     }
 
     // Replaces the gallery with `tree` on the view's first resize and records frames from then on;
