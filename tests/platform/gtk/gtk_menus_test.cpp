@@ -568,31 +568,34 @@ TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
         KelvoOpenDialogResult result = kelvo_appkit_show_open_dialog(host, &options, paths, sizeof paths);
         answers.emplace_back(paths, std::min<std::size_t>(result.length, sizeof paths));
     };
-    // The dialog selects a file once it has read the folder that holds it.
-    auto chosen = [](GtkDialog* dialog, std::string path) {
-        return [dialog, path] { return chosenPaths(dialog) == std::vector<std::string>{path}; };
+    // The dialog selects a file only once it has read the folder that holds it: the file is
+    // selected again until it is.
+    auto selected = [](GtkDialog* dialog, std::string path) {
+        return [dialog, path] {
+            if (chosenPaths(dialog) == std::vector<std::string>{path}) return true;
+            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), path.c_str());
+            return false;
+        };
     };
     auto folderButton = [](GtkDialog* dialog) {
         gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1)));
     };
+    cancelFileChoosersOnFailure();
     whenShown([&] {
         // A file, with the Open button.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "a.vrs").c_str());
-            when("the file selected", chosen(dialog, (folder / "a.vrs").string()),
+            when("the file selected", selected(dialog, (folder / "a.vrs").string()),
                  [dialog] { gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT); });
         });
         // A folder, with the button that takes folders.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "drafts").c_str());
-            when("the folder selected", chosen(dialog, (folder / "drafts").string()),
+            when("the folder selected", selected(dialog, (folder / "drafts").string()),
                  [&, dialog] { folderButton(dialog); });
         });
         // Nothing chosen, with the same button: the folder shown. A file is chosen first, so that
         // the folder is read before the choice is taken back.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "a.vrs").c_str());
-            when("the file selected", chosen(dialog, (folder / "a.vrs").string()), [&, dialog] {
+            when("the file selected", selected(dialog, (folder / "a.vrs").string()), [&, dialog] {
                 gtk_file_chooser_unselect_all(GTK_FILE_CHOOSER(dialog));
                 folderButton(dialog);
             });

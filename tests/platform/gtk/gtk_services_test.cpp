@@ -193,6 +193,7 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
             kelvo_appkit_stop(host);
         });
     };
+    cancelFileChoosersOnFailure();
     when("the page's bridge",
          pageAnswers(mainWebView, "typeof vexa", [](const std::string& type) { return type == "object"; }),
          [&] { kelvo_appkit_start_timer(host, 7, 10'000'000, 0); });
