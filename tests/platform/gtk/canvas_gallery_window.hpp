@@ -57,15 +57,32 @@ inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int
 
 // Whether the window shows the surface's last picture where the widget lies, pixel for pixel.
 inline bool windowShowsSurface(HostCanvasView& canvas, GtkWidget* widget) {
-    int width = 0;
-    int height = 0;
-    const std::vector<std::uint8_t> screen = screenPixels(widget, width, height);
-    const std::vector<std::uint8_t>& drawn = surfaceOf(canvas).drawable.texture.bytes;
-    if (screen.empty() || drawn.size() != screen.size() / 3 * 4) return false;
-    for (std::size_t at = 0; at < screen.size() / 3; ++at) {
-        if (!std::equal(&screen[at * 3], &screen[at * 3] + 3, &drawn[at * 4])) return false;
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(widget, toplevel, 0, 0, &x, &y);
+    GdkPixbuf* shot =
+        gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
+                                   gtk_widget_get_allocated_height(widget));
+    if (shot == nullptr) return false;
+    const gpu::GpuTexture& drawn = surfaceOf(canvas).drawable.texture;
+    const auto width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(shot));
+    const auto height = static_cast<std::uint32_t>(gdk_pixbuf_get_height(shot));
+    const int channels = gdk_pixbuf_get_n_channels(shot);
+    const int stride = gdk_pixbuf_get_rowstride(shot);
+    const guchar* pixels = gdk_pixbuf_read_pixels(shot);
+    bool same = width == drawn.width && height == drawn.height && drawn.bytes.size() == std::size_t{width} * height * 4;
+    for (std::uint32_t row = 0; same && row < height; ++row) {
+        const guchar* shown = pixels + static_cast<std::ptrdiff_t>(row) * stride;
+        const std::uint8_t* surface = drawn.bytes.data() + std::size_t{row} * width * 4;
+        for (std::uint32_t column = 0; same && column < width; ++column) {
+            same = shown[0] == surface[0] && shown[1] == surface[1] && shown[2] == surface[2];
+            shown += channels;
+            surface += 4;
+        }
     }
-    return true;
+    g_object_unref(shot);
+    return same;
 }
 
 inline void saveWindow(GtkWidget* widget, const char* path) {
