@@ -28,32 +28,45 @@
 namespace kelvo {
 namespace {
 
+using namespace std::chrono_literals;
+
+// A real click at a point of the canvas view "gallery", its window given the keyboard first; then
+// `more` of xdotool's commands.
+void clickInGallery(int x, int y, const std::string& more = "") {
+    GtkWidget* area = named("gallery");
+    GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+    int atX = 0;
+    int atY = 0;
+    gtk_widget_translate_coordinates(area, toplevel, x, y, &atX, &atY);
+    const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+    const std::string command = "xdotool windowfocus --sync " + std::to_string(window) + " mousemove --sync --window " +
+                                std::to_string(window) + " " + std::to_string(atX) + " " + std::to_string(atY) +
+                                " click 1 " + more;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
 TEST_F(GtkSerialCanvasGallery, APageOpensTheGalleryAndTheWindowShowsTheSurface) {
     std::vector<std::uint8_t> screen;
     std::vector<std::uint8_t> surface;
     std::vector<std::string> cutText;
     int width = 0;
     int height = 0;
-    int polls = 0;
-    every(100, [&] {
-        if (++polls > 200) {
+    // Once the picture is drawn and the display had time to show it.
+    when(
+        "the gallery shown", [this] { return galleryShown(); },
+        [&] {
+            const gpu::GpuTexture& drawn = surfaceOf(*findCanvasView(*host, 1, "gallery")).drawable.texture;
+            surface.clear();
+            for (std::size_t i = 0; i + 3 < drawn.bytes.size(); i += 4) {
+                surface.insert(surface.end(), drawn.bytes.begin() + i, drawn.bytes.begin() + i + 3);
+            }
+            GtkWidget* area = named("gallery");
+            screen = screenPixels(area, width, height);
+            cutText = testing::cutTextLinesShown(surfaceOf(*findCanvasView(*host, 1, "gallery")).canvas);
+            if (const char* shot = getenv("KELVO_GALLERY_SHOT")) saveWindow(area, shot);
             kelvo_appkit_stop(host);
-            return false;
-        }
-        if (!galleryShown()) return true;
-        // Once the picture is drawn and the display had time to show it.
-        const gpu::GpuTexture& drawn = surfaceOf(*findCanvasView(*host, 1, "gallery")).drawable.texture;
-        surface.clear();
-        for (std::size_t i = 0; i + 3 < drawn.bytes.size(); i += 4) {
-            surface.insert(surface.end(), drawn.bytes.begin() + i, drawn.bytes.begin() + i + 3);
-        }
-        GtkWidget* area = named("gallery");
-        screen = screenPixels(area, width, height);
-        cutText = testing::cutTextLinesShown(surfaceOf(*findCanvasView(*host, 1, "gallery")).canvas);
-        if (const char* shot = getenv("KELVO_GALLERY_SHOT")) saveWindow(area, shot);
-        kelvo_appkit_stop(host);
-        return false;
-    });
+        },
+        20s);
     ASSERT_TRUE(app->run());
 
     EXPECT_EQ(opened, "open gallery");
@@ -95,38 +108,20 @@ TEST_F(GtkSerialCanvasGallery, ClicksAndKeysReachTheWidgetsAndAReaderListsThem) 
     const std::string out = place.path("elements.txt");
     ScreenReader reader;
     int bar = 0;
-    enum class Stage { opening, typing, reading, done } stage = Stage::opening;
-    int polls = 0;
-    every(100, [&] {
-        if (++polls > 300 || stage == Stage::done) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (stage == Stage::opening && galleryShown()) {
-            GtkWidget* area = named("gallery");
-            GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-            bar = menuBarHeight(toplevel);
-            int saveX = 0, saveY = 0, fieldX = 0, fieldY = 0;
-            // The Save button (16, 16, 96 x 32) and the empty text field (232, 148, 200 x 32).
-            gtk_widget_translate_coordinates(area, toplevel, 64, 32, &saveX, &saveY);
-            gtk_widget_translate_coordinates(area, toplevel, 332, 164, &fieldX, &fieldY);
-            const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-            char command[512];
-            std::snprintf(command, sizeof command,
-                          "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 "
-                          "sleep 0.3 mousemove --sync --window %lu %d %d click 1 sleep 0.3 type --delay 30 hi",
-                          window, window, saveX, saveY, window, fieldX, fieldY);
-            EXPECT_EQ(std::system(command), 0) << command;
-            stage = Stage::typing;
-            return true;
-        }
-        if (stage == Stage::typing && typed.find("43:i") != std::string::npos) {
-            reader.start(out, false);
-            stage = Stage::reading;
-        }
-        if (stage == Stage::reading && reader.done) stage = Stage::done;
-        return true;
-    });
+    // The Save button (16, 16, 96 x 32) and the empty text field (232, 148, 200 x 32).
+    inTurn(
+        {{"the gallery shown", [this] { return galleryShown(); },
+          [&] {
+              bar = menuBarHeight(gtk_widget_get_toplevel(named("gallery")));
+              clickInGallery(64, 32);
+          }},
+         // Typed at once after the click, the keys reach the field as key presses (once the field
+         // takes text, the input method's text stands for them).
+         {"the press on Save", [&] { return pressed.size() >= 1; },
+          [&] { clickInGallery(332, 164, "type --delay 30 hi"); }},
+         {"the typed keys", [&] { return typed.find("43:i") != std::string::npos; }, [&] { reader.start(out, false); }},
+         {"the reader to finish", [&] { return reader.done; }, [&] { kelvo_appkit_stop(host); }}},
+        20s);
     ASSERT_TRUE(app->run());
 
     ASSERT_GE(pressed.size(), 2u);
@@ -161,24 +156,15 @@ TEST_F(GtkSerialCanvasGallery, AWindowShowsTheSelectionOfATextAreaHoldingAllItCa
     std::vector<std::uint8_t> screen;
     int width = 0;
     int height = 0;
-    int polls = 0;
-    int shownFor = 0;
-    every(100, [&] {
-        if (++polls > 300) {
+    // Nothing moves in this tree, so frames stop once it is drawn: a presented, non-blank frame is
+    // waited for, and then for the display to show it.
+    when(
+        "the view's picture on the screen", [this] { return pictureShown(); },
+        [&] {
+            screen = screenPixels(named("gallery"), width, height);
             kelvo_appkit_stop(host);
-            return false;
-        }
-        // Nothing moves in this tree, so frames stop once it is drawn: a presented, non-blank
-        // frame is waited for, and then the display is given a moment to show it.
-        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
-        if (canvas == nullptr || frames.empty() || !frames.back().nonblank ||
-            !surfaceOf(*canvas).canvas.hasCanvasTexture || ++shownFor < 5) {
-            return true;
-        }
-        screen = screenPixels(named("gallery"), width, height);
-        kelvo_appkit_stop(host);
-        return false;
-    });
+        },
+        30s);
     ASSERT_TRUE(app->run());
     ASSERT_TRUE(treeInstalled);
     ASSERT_FALSE(screen.empty()) << "no frame was shown";
@@ -244,47 +230,28 @@ TEST_F(GtkSerialCanvasGallery, AViewWithTextsPastAFramesLimitsDrawsAndRedraws) {
         }
         return count;
     };
-    enum class Stage { showing, checking, typing, done } stage = Stage::showing;
     std::vector<std::uint8_t> before, checked, typed;
-    int width = 0, height = 0, polls = 0, shownFor = 0;
-    every(100, [&] {
-        if (++polls > 300 || stage == Stage::done) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
-        if (!treeInstalled || canvas == nullptr || frames.empty() || !frames.back().nonblank ||
-            !surfaceOf(*canvas).canvas.hasCanvasTexture || ++shownFor < 5) {
-            return true;
-        }
-        GtkWidget* area = named("gallery");
-        const std::vector<std::uint8_t> screen = screenPixels(area, width, height);
-        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-        int x = 0, y = 0;
-        char command[256];
-        if (stage == Stage::showing) {
-            before = screen;
-            gtk_widget_translate_coordinates(area, toplevel, kBox[0] + 8, kBox[1] + 16, &x, &y);
-            std::snprintf(command, sizeof command,
-                          "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1", window, window,
-                          x, y);
-            EXPECT_EQ(std::system(command), 0) << command;
-            stage = Stage::checking;
-        } else if (stage == Stage::checking && changed(before, screen, width, kBox) > 20) {
-            checked = screen;
-            gtk_widget_translate_coordinates(area, toplevel, 200, 100, &x, &y);
-            std::snprintf(command, sizeof command,
-                          "xdotool mousemove --sync --window %lu %d %d click 1 sleep 0.3 type --delay 30 ab", window, x,
-                          y);
-            EXPECT_EQ(std::system(command), 0) << command;
-            stage = Stage::typing;
-        } else if (stage == Stage::typing && changed(checked, screen, width, kLines) > 20) {
-            typed = screen;
-            stage = Stage::done;
-        }
-        return true;
-    });
+    int width = 0, height = 0;
+    const auto screen = [&] { return screenPixels(named("gallery"), width, height); };
+    inTurn({{"the view's picture on the screen", [this] { return treeInstalled && pictureShown(); },
+             [&] {
+                 before = screen();
+                 clickInGallery(kBox[0] + 8, kBox[1] + 16);
+             }},
+            {"the checked checkbox on the screen", [&] { return changed(before, screen(), width, kBox) > 20; },
+             [&] {
+                 checked = screen();
+                 clickInGallery(200, 100);
+             }},
+            {"the text area to have the keyboard",
+             [&] { return app->runtime->views[view].canvas.interaction.focusedWidget == 2; },
+             [] { EXPECT_EQ(std::system("xdotool type --delay 30 ab"), 0); }},
+            {"the typed text on the screen", [&] { return changed(checked, screen(), width, kLines) > 20; },
+             [&] {
+                 typed = screen();
+                 kelvo_appkit_stop(host);
+             }}},
+           30s);
     ASSERT_TRUE(app->run());
     ASSERT_TRUE(treeInstalled);
     ASSERT_FALSE(before.empty()) << "no frame was shown";
@@ -317,55 +284,53 @@ TEST_F(GtkSerialCanvasGallery, AListGlidingBesideTheRestingPointerKeepsItsHoverA
     const auto list = [&]() -> float& {
         return canvasSlotOf(runtime.canvasSlots, runtime.views[view()])->tree.nodes[2].value;
     };
-    enum class Stage { opening, moving, gliding, done } stage = Stage::opening;
-    int polls = 0;
-    int still = 0;
     float last = 0;
+    bool atRest = false;
     bool hoverLost = false;
     bool linkCursor = false;
-    every(100, [&] {
-        if (++polls > 300 || stage == Stage::done) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (stage == Stage::opening) {
-            if (findCanvasView(*host, 1, "gallery") == nullptr || frames.empty() || !frames.back().nonblank)
-                return true;
-            GtkWidget* area = named("gallery");
-            GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-            int x = 0, y = 0;
-            gtk_widget_translate_coordinates(area, toplevel, 760, 30, &x, &y);
-            const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-            char command[256];
-            std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d",
-                          window, window, x, y);
-            EXPECT_EQ(std::system(command), 0) << command;
-            stage = Stage::moving;
-            return true;
-        }
-        const CanvasInteraction& ids = runtime.views[view()].canvas.interaction;
-        if (stage == Stage::moving) {
-            if (ids.hoveredWidget != 9) return true;
-            // A flick: the next frames move the list under nothing but its own momentum.
-            canvasSlotOf(runtime.canvasSlots, runtime.views[view()])->scroll[2].velocity = 3000;
-            EXPECT_TRUE(requestCanvasViewFrame(runtime, view()));
-            stage = Stage::gliding;
-            return true;
-        }
-        hoverLost = hoverLost || ids.hoveredWidget != 9 || ids.cursor != CursorKind::link;
-        still = list() == last ? still + 1 : 0;
-        last = list();
-        if (still < 5) return true;
-        GdkWindow* window = gtk_widget_get_window(named("gallery"));
-        // Named cursors are kept per display: the same name gives the same cursor.
-        GdkCursor* pointer = gdk_cursor_new_from_name(gdk_window_get_display(window), "pointer");
-        linkCursor = pointer != nullptr && gdk_window_get_cursor(window) == pointer;
-        if (pointer != nullptr) g_object_unref(pointer);
-        stage = Stage::done;
-        return true;
-    });
+    const auto hovered = [&] { return runtime.views[view()].canvas.interaction.hoveredWidget; };
+    const auto glide = [&]() -> float& {
+        return canvasSlotOf(runtime.canvasSlots, runtime.views[view()])->scroll[2].velocity;
+    };
+    inTurn(
+        {{"the view's picture",
+          [&] { return findCanvasView(*host, 1, "gallery") != nullptr && !frames.empty() && frames.back().nonblank; },
+          [&] {
+              GtkWidget* area = named("gallery");
+              GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+              int x = 0, y = 0;
+              gtk_widget_translate_coordinates(area, toplevel, 760, 30, &x, &y);
+              const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+              char command[256];
+              std::snprintf(command, sizeof command,
+                            "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d", window, window, x, y);
+              EXPECT_EQ(std::system(command), 0) << command;
+          }},
+         {"the link hovered", [&] { return hovered() == 9; },
+          [&] {
+              // A flick: the next frames move the list under nothing but its own momentum.
+              glide() = 3000;
+              EXPECT_TRUE(requestCanvasViewFrame(runtime, view()));
+          }},
+         {"the list to come to rest",
+          [&] {
+              const CanvasInteraction& ids = runtime.views[view()].canvas.interaction;
+              hoverLost = hoverLost || ids.hoveredWidget != 9 || ids.cursor != CursorKind::link;
+              return glide() == 0;
+          },
+          [&] {
+              atRest = true;
+              last = list();
+              GdkWindow* window = gtk_widget_get_window(named("gallery"));
+              // Named cursors are kept per display: the same name gives the same cursor.
+              GdkCursor* pointer = gdk_cursor_new_from_name(gdk_window_get_display(window), "pointer");
+              linkCursor = pointer != nullptr && gdk_window_get_cursor(window) == pointer;
+              if (pointer != nullptr) g_object_unref(pointer);
+              kelvo_appkit_stop(host);
+          }}},
+        30s);
     ASSERT_TRUE(app->run());
-    ASSERT_EQ(stage, Stage::done) << "the list did not come to rest";
+    ASSERT_TRUE(atRest) << "the list did not come to rest";
     EXPECT_GT(last, 100) << "the list did not glide";
     EXPECT_FALSE(hoverLost);
     EXPECT_TRUE(linkCursor) << "the window does not show the link's cursor";
@@ -387,38 +352,34 @@ TEST_F(GtkSerialCanvasGallery, RealKeysSelectAndOpenTreeRowsAndShiftSpaceFlipsAC
         const RuntimeView& view = runtime.views[*findViewIndex(runtime, 1, "gallery")];
         return canvasSlotOf(runtime.canvasSlots, view)->tree.nodes[index];
     };
-    bool typed = false;
-    int polls = 0;
-    int settled = 0;
-    every(100, [&] {
-        if (++polls > 200 || settled > 5) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (typed) {
-            // The keys are in once the row they open is open; a moment more for the last key.
-            if (node(4).expanded.value_or(false)) ++settled;
-            return true;
-        }
-        if (findCanvasView(*host, 1, "gallery") == nullptr || frames.empty() || !frames.back().nonblank) return true;
-        GtkWidget* area = named("gallery");
-        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-        int rowX = 0, rowY = 0, boxX = 0, boxY = 0;
-        gtk_widget_translate_coordinates(area, toplevel, 550, 45, &rowX, &rowY);
-        gtk_widget_translate_coordinates(area, toplevel, 60, 25, &boxX, &boxY);
-        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-        char command[512];
-        std::snprintf(command, sizeof command,
-                      "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 sleep 0.2 "
-                      "key shift+space sleep 0.2 mousemove --sync --window %lu %d %d click 1 sleep 0.2 key Down "
-                      "sleep 0.2 key Right",
-                      window, window, boxX, boxY, window, rowX, rowY);
-        EXPECT_EQ(std::system(command), 0) << command;
-        typed = true;
-        return true;
-    });
+    bool opened = false;
+    // The keys are in once the row they open is open.
+    inTurn(
+        {{"the view's picture",
+          [&] { return findCanvasView(*host, 1, "gallery") != nullptr && !frames.empty() && frames.back().nonblank; },
+          [&] {
+              GtkWidget* area = named("gallery");
+              GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+              int rowX = 0, rowY = 0, boxX = 0, boxY = 0;
+              gtk_widget_translate_coordinates(area, toplevel, 550, 45, &rowX, &rowY);
+              gtk_widget_translate_coordinates(area, toplevel, 60, 25, &boxX, &boxY);
+              const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+              char command[512];
+              std::snprintf(
+                  command, sizeof command,
+                  "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 key shift+space "
+                  "mousemove --sync --window %lu %d %d click 1 key Down key Right",
+                  window, window, boxX, boxY, window, rowX, rowY);
+              EXPECT_EQ(std::system(command), 0) << command;
+          }},
+         {"the row opened by the keys", [&] { return node(4).expanded.value_or(false); },
+          [&] {
+              opened = true;
+              kelvo_appkit_stop(host);
+          }}},
+        20s);
     ASSERT_TRUE(app->run());
-    ASSERT_GT(settled, 5) << "the keys did not open the row";
+    ASSERT_TRUE(opened) << "the keys did not open the row";
     // Nodes: column, tree, rows 21, 22, 23, checkbox.
     EXPECT_EQ(node(3).selected, 0) << "row 22 stays selected";
     EXPECT_EQ(node(4).selected, 1) << "Down did not select row 23";
@@ -447,56 +408,34 @@ TEST_F(GtkSerialCanvasGallery, RealTabAndShiftTabCloseAnOpenMenuBeforeMovingTheF
     const auto hidden = [&](std::size_t index) {
         return (canvasSlotOf(runtime.canvasSlots, view())->tree.nodes[index].hidden & 1u) != 0;
     };
-    // Clicks the item at (x, y) of the view, then presses `keys`.
-    const auto clickThenPress = [&](int x, int y, const char* keys) {
-        GtkWidget* area = named("gallery");
-        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-        int atX = 0, atY = 0;
-        gtk_widget_translate_coordinates(area, toplevel, x, y, &atX, &atY);
-        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-        char command[512];
-        std::snprintf(command, sizeof command,
-                      "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 sleep 0.2 key %s",
-                      window, window, atX, atY, keys);
-        EXPECT_EQ(std::system(command), 0) << command;
+    const auto focused = [&] { return view().canvas.interaction.focusedWidget; };
+    const auto press = [](const char* keys) {
+        EXPECT_EQ(std::system((std::string("xdotool key ") + keys).c_str()), 0) << keys;
     };
-    enum class Stage { opening, tabbed, shiftTabbed, done } stage = Stage::opening;
+    bool done = false;
     std::uint64_t afterTab = 0;
     bool firstMenuOpenAfterTab = true;
-    int polls = 0;
-    int settled = 0;
-    every(100, [&] {
-        if (++polls > 200 || stage == Stage::done) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (stage == Stage::opening) {
-            if (findCanvasView(*host, 1, "gallery") == nullptr || frames.empty() || !frames.back().nonblank) {
-                return true;
-            }
-            clickThenPress(85, 55, "Tab");  // item A
-            stage = Stage::tabbed;
-            return true;
-        }
-        // Each key is in once the focus left the item it clicked; a moment more to settle.
-        const std::uint64_t focused = view().canvas.interaction.focusedWidget;
-        if ((stage == Stage::tabbed && (focused == 11 || focused == 0)) ||
-            (stage == Stage::shiftTabbed && (focused == 19 || focused == 0)) || ++settled < 3) {
-            return true;
-        }
-        settled = 0;
-        if (stage == Stage::tabbed) {
-            afterTab = focused;
-            firstMenuOpenAfterTab = !hidden(3);
-            clickThenPress(285, 85, "shift+Tab");  // item D
-            stage = Stage::shiftTabbed;
-            return true;
-        }
-        stage = Stage::done;
-        return true;
-    });
+    // Each key is pressed once the click gave its item the focus, and is in once the focus left it.
+    inTurn(
+        {{"the view's picture",
+          [&] { return findCanvasView(*host, 1, "gallery") != nullptr && !frames.empty() && frames.back().nonblank; },
+          [] { clickInGallery(85, 55); }},  // item A
+         {"item A to have the focus", [&] { return focused() == 11; }, [&] { press("Tab"); }},
+         {"Tab to move the focus", [&] { return focused() != 11 && focused() != 0; },
+          [&] {
+              afterTab = focused();
+              firstMenuOpenAfterTab = !hidden(3);
+              clickInGallery(285, 85);  // item D
+          }},
+         {"item D to have the focus", [&] { return focused() == 19; }, [&] { press("shift+Tab"); }},
+         {"Shift+Tab to move the focus", [&] { return focused() != 19 && focused() != 0; },
+          [&] {
+              done = true;
+              kelvo_appkit_stop(host);
+          }}},
+        20s);
     ASSERT_TRUE(app->run());
-    ASSERT_EQ(stage, Stage::done) << "the keys did not move the focus";
+    ASSERT_TRUE(done) << "the keys did not move the focus";
     // Nodes: column, row, Open, its menu, A, B, Save, More, its menu, C, D.
     EXPECT_EQ(afterTab, 14u) << "Tab did not go past the trigger";
     EXPECT_FALSE(firstMenuOpenAfterTab) << "Tab left the menu open";
@@ -510,12 +449,11 @@ class GtkSerialPacing : public GtkHost {};
 
 // A canvas view alone, drawing its placeholder: its frame events come at the screen's interval.
 TEST_F(GtkSerialPacing, ACanvasViewsFrameEventsComeAtTheScreensInterval) {
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "pace", 4, 12, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 10, 10,
                                            200, 100),
                   1);
     });
-    after(1600, [&] { kelvo_appkit_stop(host); });
     std::vector<std::uint64_t> arrivals;
     std::uint64_t interval = 0;
     onEvent = [&](const KelvoHostEvent& event) {
@@ -523,6 +461,9 @@ TEST_F(GtkSerialPacing, ACanvasViewsFrameEventsComeAtTheScreensInterval) {
         arrivals.push_back(static_cast<std::uint64_t>(g_get_monotonic_time()) * 1000);
         interval = event.frameIntervalNs;
     };
+    // Enough frames for a steady pace: a second's at the usual interval.
+    when(
+        "sixty frame events", [&] { return arrivals.size() >= 60; }, [&] { kelvo_appkit_stop(host); });
     run();
     ASSERT_GE(arrivals.size(), 30u);
     std::vector<std::uint64_t> gaps;

@@ -55,6 +55,36 @@ inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int
     return rgb;
 }
 
+// Whether the window shows the surface's last picture where the widget lies, pixel for pixel.
+inline bool windowShowsSurface(HostCanvasView& canvas, GtkWidget* widget) {
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(widget, toplevel, 0, 0, &x, &y);
+    GdkPixbuf* shot =
+        gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
+                                   gtk_widget_get_allocated_height(widget));
+    if (shot == nullptr) return false;
+    const gpu::GpuTexture& drawn = surfaceOf(canvas).drawable.texture;
+    const auto width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(shot));
+    const auto height = static_cast<std::uint32_t>(gdk_pixbuf_get_height(shot));
+    const int channels = gdk_pixbuf_get_n_channels(shot);
+    const int stride = gdk_pixbuf_get_rowstride(shot);
+    const guchar* pixels = gdk_pixbuf_read_pixels(shot);
+    bool same = width == drawn.width && height == drawn.height && drawn.bytes.size() == std::size_t{width} * height * 4;
+    for (std::uint32_t row = 0; same && row < height; ++row) {
+        const guchar* shown = pixels + static_cast<std::ptrdiff_t>(row) * stride;
+        const std::uint8_t* surface = drawn.bytes.data() + std::size_t{row} * width * 4;
+        for (std::uint32_t column = 0; same && column < width; ++column) {
+            same = shown[0] == surface[0] && shown[1] == surface[1] && shown[2] == surface[2];
+            shown += channels;
+            surface += 4;
+        }
+    }
+    g_object_unref(shot);
+    return same;
+}
+
 inline void saveWindow(GtkWidget* widget, const char* path) {
     GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
     GdkWindow* window = gtk_widget_get_window(toplevel);
@@ -113,6 +143,13 @@ protected:
         }
         HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
         return canvas != nullptr && surfaceOf(*canvas).canvas.hasCanvasTexture;
+    }
+
+    // Whether the window shows a presented, non-blank picture of the view "gallery".
+    bool pictureShown() {
+        HostCanvasView* canvas = findCanvasView(*host, 1, "gallery");
+        return canvas != nullptr && !frames.empty() && frames.back().nonblank &&
+               surfaceOf(*canvas).canvas.hasCanvasTexture && windowShowsSurface(*canvas, named("gallery"));
     }
 
     // Replaces the gallery with `tree` on the view's first resize and records frames from then on;

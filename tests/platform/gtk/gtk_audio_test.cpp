@@ -159,7 +159,8 @@ protected:
         for (standin::TimerId timer : timers) gtk().loop.cancelTimer(gtk().self, timer);
         GtkHostFixture::TearDown();
     }
-    // Runs until `done` holds after an audio event (then a little longer), or for at most 10 s.
+    // Runs until `done` holds after an audio event, or for at most 10 s. The run goes on a little
+    // longer, in which no event that should not come (a second end) may come.
     void run(std::function<bool()> done) {
         finished = std::move(done);
         after(10'000, [this] { kelvo_appkit_stop(host); });
@@ -203,7 +204,7 @@ protected:
 };
 
 TEST_F(GtkSerialAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
-    after(200, [&] {
+    whenShown([&] {
         ASSERT_EQ(load(wav), 0);
         ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
     });
@@ -241,7 +242,7 @@ TEST_F(GtkSerialAudio, WavPlaysToItsEndWithStateAndSpectrumOnTime) {
 
 // The spectrum is of the sound as it is, whatever the volume: a silent player still shows the tone.
 TEST_F(GtkSerialAudio, SpectrumDoesNotDependOnTheVolume) {
-    after(200, [&] {
+    whenShown([&] {
         ASSERT_EQ(load(wav), 0);
         ASSERT_EQ(kelvo_appkit_audio_set_volume(host, 0.0), 1);
         ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
@@ -259,13 +260,16 @@ TEST_F(GtkSerialAudio, SpectrumDoesNotDependOnTheVolume) {
 
 TEST_F(GtkSerialAudio, SeekMovesToTheExactPoint) {
     std::int64_t seekAt = 0;
-    after(200, [&] {
+    whenShown([&] {
         ASSERT_EQ(load(wav), 0);
         ASSERT_EQ(kelvo_appkit_audio_play(host), 1);
-    });
-    after(400, [&] {
-        seekAt = nowMs();
-        EXPECT_EQ(kelvo_appkit_audio_seek(host, 1500), 1);
+        // Sought once the tone is heard playing.
+        when(
+            "the tone to play", [&] { return saw(spectrum) || saw(state); },
+            [&] {
+                seekAt = nowMs();
+                EXPECT_EQ(kelvo_appkit_audio_seek(host, 1500), 1);
+            });
     });
     run([&] { return saw(ended) || saw(failed); });
 
@@ -283,7 +287,7 @@ TEST_F(GtkSerialAudio, SeekMovesToTheExactPoint) {
 TEST_F(GtkSerialAudio, TextFileDoesNotDecode) {
     const std::string text = folder.path("notes.wav");
     std::ofstream(text) << "These are notes, not sound.\n";
-    after(100, [&] {
+    whenShown([&] {
         EXPECT_EQ(load(text), 2);
         EXPECT_EQ(load(folder.path("missing.wav")), 1);
         EXPECT_EQ(kelvo_appkit_audio_play(host), 0);
@@ -304,20 +308,15 @@ TEST_F(GtkSerialAudio, WrongSizedCacheFileIsReplacedFromTheServer) {
         std::ifstream in(cache, std::ios::binary);
         return in.good() && std::string(std::istreambuf_iterator<char>(in), {}) == body;
     };
-    // Done once the download is kept and the stream is heard playing.
-    std::function<void()> waitForCache = [&] {
-        if (cacheHolds() && (saw(spectrum) || saw(failed))) {
-            kelvo_appkit_stop(host);
-        } else {
-            after(50, waitForCache);
-        }
-    };
-    after(100, [&] {
+    whenShown([&] {
         EXPECT_EQ(kelvo_appkit_audio_load_url(host, url.data(), url.size(), cache.data(), cache.size(), body.size()),
                   0);
         EXPECT_FALSE(std::filesystem::exists(cache));
         EXPECT_EQ(kelvo_appkit_audio_play(host), 1);
-        waitForCache();
+        // Done once the download is kept and the stream is heard playing.
+        when(
+            "the download kept and the stream heard", [&] { return cacheHolds() && (saw(spectrum) || saw(failed)); },
+            [&] { kelvo_appkit_stop(host); });
     });
     run([] { return false; });
 

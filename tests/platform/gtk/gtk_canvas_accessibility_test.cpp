@@ -22,10 +22,32 @@ using testing::accessibilityNode;
 
 class GtkCanvasAccessibility : public GtkHost {};
 
+// The element of `widgetId` among the accessible children of the canvas view `label`.
+AtkObject* elementOf(const char* label, std::uint64_t widgetId) {
+    GtkWidget* view = named(label);
+    if (view == nullptr) return nullptr;
+    AtkObject* area = gtk_widget_get_accessible(view);
+    const std::string id = "kelvo-widget-" + std::to_string(widgetId);
+    for (gint i = 0; i < atk_object_get_n_accessible_children(area); ++i) {
+        AtkObject* child = atk_object_ref_accessible_child(area, i);
+        const gchar* childId = atk_object_get_accessible_id(child);
+        if (childId != nullptr && id == childId) return child;
+        g_object_unref(child);
+    }
+    return nullptr;
+}
+
+// Whether the canvas view `label` published the element of `widgetId`.
+bool published(const char* label, std::uint64_t widgetId) {
+    AtkObject* element = elementOf(label, widgetId);
+    if (element != nullptr) g_object_unref(element);
+    return element != nullptr;
+}
+
 TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus) {
     const std::string out = std::string(g_get_tmp_dir()) + "/kelvo-canvas-elements-" + std::to_string(getpid());
     ScreenReader reader;
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "gallery", 7, 12, nullptr, 0, 0, 1, 1, nullptr, 0, nullptr, 0,
                                            nullptr, 0, nullptr, 0, 20, 30, 400, 200),
                   1);
@@ -38,14 +60,14 @@ TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus)
         nodes[2].rangeMax = 30;
         ASSERT_EQ(kelvo_appkit_update_widget_accessibility(host, 1, "gallery", 7, nodes, 3), 1);
     });
-    after(600, [&] { reader.start(out, true); });
-    // The reader's press arrives as an event; then the run ends (or after 20 s at the latest).
-    onEvent = [&](const KelvoHostEvent& event) {
-        if (event.kind == static_cast<std::uint32_t>(HostEventKind::widget_accessibility_action)) {
-            after(200, [&] { kelvo_appkit_stop(host); });
-        }
-    };
-    after(20'000, [&] { kelvo_appkit_stop(host); });
+    // The reader's press arrives as an event, and the reader ends; anything else it sent is queued
+    // by then, and the stop after it.
+    inTurn({{"the elements published", [] { return published("gallery", 41) && published("gallery", 43); },
+             [&] { reader.start(out, true); }},
+            {"the reader's press and its end",
+             [&] { return reader.done && count(HostEventKind::widget_accessibility_action) >= 1; },
+             [&] { gtk().loop.post(gtk().self, [&] { kelvo_appkit_stop(host); }); }}},
+           std::chrono::seconds(20));
     run();
 
     ASSERT_EQ(count(HostEventKind::widget_accessibility_action), 1u);
@@ -61,21 +83,6 @@ TEST_F(GtkCanvasAccessibility, ElementsAreReadAndPressedOverTheAccessibilityBus)
     testing::expectGolden("platform/canvas_elements_over_the_bus.txt", text);
     g_free(text);
     std::remove(out.c_str());
-}
-
-// The element of `widgetId` among the accessible children of the canvas view `label`.
-AtkObject* elementOf(const char* label, std::uint64_t widgetId) {
-    GtkWidget* view = named(label);
-    if (view == nullptr) return nullptr;
-    AtkObject* area = gtk_widget_get_accessible(view);
-    const std::string id = "kelvo-widget-" + std::to_string(widgetId);
-    for (gint i = 0; i < atk_object_get_n_accessible_children(area); ++i) {
-        AtkObject* child = atk_object_ref_accessible_child(area, i);
-        const gchar* childId = atk_object_get_accessible_id(child);
-        if (childId != nullptr && id == childId) return child;
-        g_object_unref(child);
-    }
-    return nullptr;
 }
 
 // A text field offers insertion: the text goes to the view as a set-text action, and the position
@@ -98,7 +105,7 @@ TEST_F(GtkCanvasAccessibility, AnInsertionMovesThePositionPastItsTextAndARefused
     };
     std::vector<std::string> sent;
     std::vector<std::string> results;
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "fields", 6, 12, nullptr, 0, 0, 1, 1, nullptr, 0, nullptr, 0,
                                            nullptr, 0, nullptr, 0, 20, 30, 400, 200),
                   1);
@@ -115,30 +122,33 @@ TEST_F(GtkCanvasAccessibility, AnInsertionMovesThePositionPastItsTextAndARefused
         nodes[2].stateFlags = 0;
         ASSERT_EQ(kelvo_appkit_update_widget_accessibility(host, 1, "fields", 6, nodes, 3), 1);
     });
-    after(300, [&] {
-        for (const Insertion& insertion : insertions) {
-            AtkObject* element = elementOf("fields", insertion.widgetId);
-            std::string result = std::string(insertion.name) + ": ";
-            if (element == nullptr) {
-                result += "no element";
-            } else if (!ATK_IS_EDITABLE_TEXT(element)) {
-                result += "offers no insertion";
-            } else {
-                gint position = insertion.at;
-                atk_editable_text_insert_text(ATK_EDITABLE_TEXT(element), insertion.text, -1, &position);
-                result += "position " + std::to_string(position);
+    when(
+        "the fields' elements", [] { return published("fields", 41) && published("fields", 43); },
+        [&] {
+            for (const Insertion& insertion : insertions) {
+                AtkObject* element = elementOf("fields", insertion.widgetId);
+                std::string result = std::string(insertion.name) + ": ";
+                if (element == nullptr) {
+                    result += "no element";
+                } else if (!ATK_IS_EDITABLE_TEXT(element)) {
+                    result += "offers no insertion";
+                } else {
+                    gint position = insertion.at;
+                    atk_editable_text_insert_text(ATK_EDITABLE_TEXT(element), insertion.text, -1, &position);
+                    result += "position " + std::to_string(position);
+                }
+                if (element != nullptr) g_object_unref(element);
+                results.push_back(result);
             }
-            if (element != nullptr) g_object_unref(element);
-            results.push_back(result);
-        }
-    });
+            // The views hear of insertions in tasks of the main loop: the stop is queued after them.
+            gtk().loop.post(gtk().self, [&] { kelvo_appkit_stop(host); });
+        });
     onEvent = [&](const KelvoHostEvent& event) {
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::widget_accessibility_action)) {
             sent.push_back(std::to_string(event.targetId) + " " + std::to_string(event.action) + " " +
                            std::string(event.actionText.view()));
         }
     };
-    after(1'000, [&] { kelvo_appkit_stop(host); });
     run();
 
     std::vector<std::string> expected;

@@ -49,27 +49,38 @@ TEST_F(GtkSerialCanvasInput, ClicksAndTypedKeysReachTheRuntime) {
         inputs.push_back(
             {e.inputKind, e.x, e.y, e.button, std::string(e.keyText.view()), std::string(e.inputText.view())});
     };
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "pad", 3, 12, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 40, 50,
                                            300, 200),
                   1);
+        when(
+            "the canvas view on the screen",
+            [&] { return count(HostEventKind::gpu_surface_resized) >= 1 && laidOut(canvasArea()); },
+            [&] {
+                GtkWidget* area = canvasArea();
+                GtkWidget* toplevel = gtk_widget_get_toplevel(area);
+                int x = 0;
+                int y = 0;
+                ASSERT_TRUE(gtk_widget_translate_coordinates(area, toplevel, 60, 70, &x, &y));
+                const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
+                char command[256];
+                std::snprintf(command, sizeof command,
+                              "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 "
+                              "type --delay 20 'a!' && xdotool key Return",
+                              window, window, x, y);
+                ASSERT_EQ(std::system(command), 0) << command;
+                // Return is the last key typed.
+                when(
+                    "the click and the keys to reach the runtime",
+                    [&] {
+                        for (const Input& input : inputs) {
+                            if (input.kind == 5 && input.key == "enter") return true;
+                        }
+                        return false;
+                    },
+                    [&] { kelvo_appkit_stop(host); });
+            });
     });
-    after(600, [&] {
-        GtkWidget* area = canvasArea();
-        ASSERT_NE(area, nullptr);
-        GtkWidget* toplevel = gtk_widget_get_toplevel(area);
-        int x = 0;
-        int y = 0;
-        ASSERT_TRUE(gtk_widget_translate_coordinates(area, toplevel, 60, 70, &x, &y));
-        const unsigned long window = gdk_x11_window_get_xid(gtk_widget_get_window(toplevel));
-        char command[256];
-        std::snprintf(command, sizeof command,
-                      "xdotool windowfocus --sync %lu mousemove --sync --window %lu %d %d click 1 "
-                      "type --delay 20 'a!' && xdotool key Return",
-                      window, window, x, y);
-        ASSERT_EQ(std::system(command), 0) << command;
-    });
-    after(1600, [&] { kelvo_appkit_stop(host); });
     run();
 
     std::vector<Input> buttons;

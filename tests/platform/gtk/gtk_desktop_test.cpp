@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -124,20 +125,13 @@ std::string stringIn(GVariant* dictionary, const char* key) {
 
 class GtkSerialDesktop : public GtkHost {
 protected:
-    // Polls `done` every 20 ms, then stops the host; gives up after 10 s.
-    void runUntil(std::function<bool()> done) {
-        waitFor = [this, done = std::move(done)] {
-            if (done() || ++polls > 500) {
-                kelvo_appkit_stop(host);
-            } else {
-                after(20, waitFor);
-            }
-        };
-        after(20, waitFor);
+    // Runs until `done` holds (asked every 20 ms), or fails naming `what` after 10 s.
+    void runUntil(std::string what, std::function<bool()> done) {
+        when(std::move(what), std::move(done), [this] { kelvo_appkit_stop(host); });
         run();
     }
-    std::function<void()> waitFor;
-    int polls = 0;
+    // Runs `step` once the loop runs.
+    void soon(std::function<void()> step) { gtk().loop.post(gtk().self, std::move(step)); }
 };
 
 TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRuntime) {
@@ -186,7 +180,7 @@ TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRun
         view.read = true;
     };
     serveWatcher(peer, view);
-    after(50, [&] {
+    soon([&] {
         ASSERT_EQ(kelvo_appkit_create_tray(host, icon.data(), icon.size(), "Sync", 4, "Syncing files", 13), 1);
         const std::uint32_t ids[] = {11, 12, 13, 14};
         const char* labels[] = {"Now", "", "Paused_Until", "Quit"};
@@ -195,7 +189,7 @@ TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRun
         const std::uint32_t enabled[] = {1, 1, 0, 1};
         kelvo_appkit_update_tray_menu(host, ids, labels, lengths, separators, enabled, 4);
     });
-    runUntil([&] {
+    runUntil("the panel to read the item and its new title", [&] {
         if (!view.read || actions.empty()) return false;
         if (!updated) {
             updated = true;
@@ -270,7 +264,8 @@ TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRun
     // Removed, the item leaves the bus (and so the watcher's list).
     kelvo_appkit_remove_tray(host);
     bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
+    const auto end = std::chrono::steady_clock::now() + kWaitLimit;
+    while (!gone && std::chrono::steady_clock::now() < end) {
         g_main_context_iteration(nullptr, FALSE);
         peer.run([&](GDBusConnection* bus) {
             GVariant* owned =
@@ -303,8 +298,8 @@ TEST_F(GtkSerialDesktop, StatusItemRegistersAgainWithANewWatcherAndShowsTheFallb
         secondView.read = true;
     };
     std::string firstName;
-    after(50, [&] { ASSERT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, nullptr, 0, nullptr, 0), 1); });
-    runUntil([&] {
+    soon([&] { ASSERT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, nullptr, 0, nullptr, 0), 1); });
+    runUntil("the item to register with the first watcher, then with the second", [&] {
         if (first) {
             std::lock_guard guard(firstView.lock);
             if (firstView.registeredName.empty()) return false;
@@ -337,7 +332,7 @@ TEST_F(GtkSerialDesktop, StatusItemRegistersAgainWithANewWatcherAndShowsTheFallb
 }
 
 TEST_F(GtkSerialDesktop, StatusItemWithoutWatcherOrTrayIsNotMade) {
-    after(50, [&] {
+    soon([&] {
         EXPECT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, "Sync", 4, nullptr, 0), 0);
         // A watcher with no panel behind it shows nothing either.
         BusPeer peer;
@@ -357,7 +352,7 @@ TEST_F(GtkSerialDesktop, StatusItemFallsBackToTheXembedTray) {
     const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
     XSetSelectionOwner(x, XInternAtom(x, selection.c_str(), False), tray, CurrentTime);
     XSync(x, False);
-    after(50, [&] {
+    soon([&] {
         EXPECT_EQ(kelvo_appkit_create_tray(host, nullptr, 0, "Sync", 4, "Tip", 3), 1);
         kelvo_appkit_update_tray_title(host, "", 0);
         kelvo_appkit_remove_tray(host);
@@ -413,13 +408,16 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
                 nullptr);
         });
     };
-    after(200, [&] {
-        darkWhileDark = preferDark();
-        changeScheme(2);  // light
-    });
+    // The appearance read from the portal at start is dark; then the desktop prefers light.
+    when(
+        "the appearance read from the portal", [&] { return count(HostEventKind::appearance_changed) >= 1; },
+        [&] {
+            darkWhileDark = preferDark();
+            changeScheme(2);  // light
+        });
     // A dark GTK theme does not outweigh the desktop's stated preference for light.
     bool themeSet = false;
-    runUntil([&] {
+    runUntil("the appearance to follow the portal, then the theme", [&] {
         if (count(HostEventKind::appearance_changed) < 2) return false;
         if (!themeSet) {
             themeSet = true;
@@ -449,25 +447,29 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
 TEST_F(GtkSerialDesktop, APortalThatStartsAfterTheProgramIsReadWhenItComes) {
     std::unique_ptr<BusPeer> peer;
     bool darkBefore = true;
-    after(200, [&] {
-        darkBefore = count(HostEventKind::appearance_changed) > 0 &&
-                     seen.back().kind == HostEventKind::appearance_changed && seen.back().event.darkAppearance != 0;
-        peer = std::make_unique<BusPeer>();
-        peer->serve("/org/freedesktop/portal/desktop", kPortalXml,
-                    [](const std::string&, GVariant*, GDBusMethodInvocation* invocation) {
-                        GVariantBuilder keys;
-                        g_variant_builder_init(&keys, G_VARIANT_TYPE("a{sv}"));
-                        g_variant_builder_add(&keys, "{sv}", "color-scheme", g_variant_new_uint32(1));
-                        GVariantBuilder answer;
-                        g_variant_builder_init(&answer, G_VARIANT_TYPE("a{sa{sv}}"));
-                        g_variant_builder_add(&answer, "{s@a{sv}}", "org.freedesktop.appearance",
-                                              g_variant_builder_end(&keys));
-                        g_dbus_method_invocation_return_value(invocation, g_variant_new("(a{sa{sv}})", &answer));
-                    });
-        // Named once it serves, as a portal that starts does.
-        EXPECT_TRUE(peer->own("org.freedesktop.portal.Desktop"));
-    });
-    runUntil([&] {
+    // The appearance at start, without a portal, is reported first.
+    when(
+        "the appearance at start", [&] { return count(HostEventKind::appearance_changed) >= 1; },
+        [&] {
+            for (const Seen& s : seen) {
+                if (s.kind == HostEventKind::appearance_changed) darkBefore = s.event.darkAppearance != 0;
+            }
+            peer = std::make_unique<BusPeer>();
+            peer->serve("/org/freedesktop/portal/desktop", kPortalXml,
+                        [](const std::string&, GVariant*, GDBusMethodInvocation* invocation) {
+                            GVariantBuilder keys;
+                            g_variant_builder_init(&keys, G_VARIANT_TYPE("a{sv}"));
+                            g_variant_builder_add(&keys, "{sv}", "color-scheme", g_variant_new_uint32(1));
+                            GVariantBuilder answer;
+                            g_variant_builder_init(&answer, G_VARIANT_TYPE("a{sa{sv}}"));
+                            g_variant_builder_add(&answer, "{s@a{sv}}", "org.freedesktop.appearance",
+                                                  g_variant_builder_end(&keys));
+                            g_dbus_method_invocation_return_value(invocation, g_variant_new("(a{sa{sv}})", &answer));
+                        });
+            // Named once it serves, as a portal that starts does.
+            EXPECT_TRUE(peer->own("org.freedesktop.portal.Desktop"));
+        });
+    runUntil("the portal's dark appearance", [&] {
         for (const Seen& s : seen) {
             if (s.kind == HostEventKind::appearance_changed && s.event.darkAppearance != 0) return true;
         }
@@ -492,7 +494,7 @@ TEST_F(GtkSerialDesktop, NotificationsNeedTheDesktopsService) {
     std::mutex lock;
     std::vector<std::string> shown;
     std::unique_ptr<BusPeer> service;
-    after(50, [&] {
+    soon([&] {
         EXPECT_EQ(kelvo_appkit_show_notification(host, "Saved", 5, "Draft", 5, "All good", 8), 0);
         service = std::make_unique<BusPeer>();
         ASSERT_TRUE(service->own("org.freedesktop.Notifications"));
@@ -510,7 +512,7 @@ TEST_F(GtkSerialDesktop, NotificationsNeedTheDesktopsService) {
                        });
         EXPECT_EQ(kelvo_appkit_show_notification(host, "Saved", 5, "Draft", 5, "All good", 8), 1);
     });
-    runUntil([&] {
+    runUntil("the notification service to show it", [&] {
         std::lock_guard guard(lock);
         return !shown.empty();
     });

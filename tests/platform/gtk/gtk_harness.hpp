@@ -30,6 +30,17 @@ inline GtkDialog* shownFileChooser() {
     return found;
 }
 
+// A file chooser runs a loop of its own until it is answered, so a test that failed while one is
+// shown would wait for ever: from now on, once the test has failed, a shown file chooser is
+// cancelled.
+inline void cancelFileChoosersOnFailure() {
+    standin::StandIn& gtk = standin::gtkStandIn();
+    gtk.loop.startTimer(gtk.self, 100'000'000, true, [] {
+        if (!::testing::Test::HasFailure()) return;
+        if (GtkDialog* dialog = shownFileChooser()) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    });
+}
+
 class GtkHost : public testing::GtkHostFixture {
 protected:
     // Runs `step` on the main loop after `ms` milliseconds.

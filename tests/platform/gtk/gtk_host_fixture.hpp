@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "gtk_waits.hpp"
 #include "platform/macos/appkit_functions.hpp"
 #include "platform/standin/gtk/gtk.hpp"
 #include "screen_input.hpp"
@@ -29,6 +34,23 @@ protected:
     }
 
     static standin::StandIn& gtk() { return standin::gtkStandIn(); }
+
+    // Runs `step` on the main loop once `condition` holds; fails naming `what` and stops the host
+    // when it has not held after `limit`.
+    void when(std::string what, std::function<bool()> condition, std::function<void()> step,
+              std::chrono::milliseconds limit = kWaitLimit) {
+        kelvo::when(host, std::move(what), std::move(condition), std::move(step), limit);
+    }
+    // Runs the steps one after the other, each once its condition holds.
+    void inTurn(std::vector<Awaited> steps, std::chrono::milliseconds limit = kWaitLimit) {
+        kelvo::inTurn(host, std::move(steps), limit);
+    }
+    // Runs `step` on the main loop once the main window is on the screen.
+    void whenShown(std::function<void()> step) {
+        when(
+            "the main window on the screen", [] { return shownOnScreen(windowTitled("Vostra Studio")); },
+            std::move(step));
+    }
 
     KelvoAppKitHost* host = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 #include <signal.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -48,7 +49,8 @@ std::pair<long, long> netWmIconSize(GtkWindow* window) {
 TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
     std::vector<std::uint8_t> pixels(16 * 16 * 4, 0xC0);
     std::thread iconThread;
-    after(300, [&] {
+    std::atomic<bool> iconHandedOver{false};
+    whenShown([&] {
         GtkWindow* window = toplevelTitled("Vostra Studio");
         ASSERT_NE(window, nullptr);
         int width = 0;
@@ -60,14 +62,18 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
         EXPECT_EQ(width, 1280);
         EXPECT_EQ(height, 820 + bar);
         // The dock-icon thread hands its pixels over from its own thread.
-        iconThread = std::thread([&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 16, 16); });
-    });
-    after(600, [&] {
-        iconThread.join();
-        GtkWindow* window = toplevelTitled("Vostra Studio");
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{16, 16}));
-        EXPECT_EQ(kelvo_appkit_close_window(host, 1), 1);
+        iconThread = std::thread([&] {
+            kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 16, 16);
+            iconHandedOver = true;
+        });
+        when(
+            "the icon handed over to reach the window manager",
+            [&, window] { return iconHandedOver && netWmIconSize(window) != std::pair<long, long>{}; },
+            [&, window] {
+                iconThread.join();
+                EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{16, 16}));
+                EXPECT_EQ(kelvo_appkit_close_window(host, 1), 1);
+            });
     });
     run();
     if (iconThread.joinable()) iconThread.join();
@@ -92,18 +98,22 @@ TEST_F(GtkHost, WindowIsTitledSizedIconedAndClosed) {
 // given it in the sizes desktops show, from 256 pixels down.
 TEST_F(GtkHost, ALargeIconReachesTheWindowManagerInSmallerSizes) {
     std::vector<std::uint8_t> pixels(1024 * 1024 * 4, 0xC0);
-    after(300, [&] { kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 1024, 1024); });
-    after(600, [&] {
+    whenShown([&] {
+        kelvo_appkit_set_dock_icon_rgba(host, pixels.data(), 1024, 1024);
         GtkWindow* window = toplevelTitled("Vostra Studio");
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{256, 256}));
-        GList* icons = gtk_window_get_icon_list(window);
-        std::vector<int> sides;
-        for (GList* item = icons; item != nullptr; item = item->next)
-            sides.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(item->data)));
-        g_list_free(icons);
-        EXPECT_EQ(sides, (std::vector<int>{256, 128, 64, 48, 32, 16}));
-        kelvo_appkit_stop(host);
+        when(
+            "the icon to reach the window manager",
+            [&, window] { return netWmIconSize(window) != std::pair<long, long>{}; },
+            [&, window] {
+                EXPECT_EQ(netWmIconSize(window), (std::pair<long, long>{256, 256}));
+                GList* icons = gtk_window_get_icon_list(window);
+                std::vector<int> sides;
+                for (GList* item = icons; item != nullptr; item = item->next)
+                    sides.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(item->data)));
+                g_list_free(icons);
+                EXPECT_EQ(sides, (std::vector<int>{256, 128, 64, 48, 32, 16}));
+                kelvo_appkit_stop(host);
+            });
     });
     run();
 }
@@ -113,20 +123,24 @@ TEST_F(GtkHost, MainQueueTimersAndSigterm) {
     std::thread::id postedOn;
     int timerFired = 0;
     std::thread poster;
-    after(100, [&] {
+    whenShown([&] {
         poster = std::thread([&] { gtk().loop.post(gtk().self, [&] { postedOn = std::this_thread::get_id(); }); });
         kelvo_appkit_start_timer(host, 42, 20'000'000, 1);
-    });
-    after(250, [&] {
-        poster.join();
-        kelvo_appkit_cancel_timer(host, 42);
-        timerFired = static_cast<int>(count(HostEventKind::timer));
-        kill(getpid(), SIGTERM);
+        when(
+            "the posted task and the timer firing twice",
+            [&] { return postedOn != std::thread::id() && count(HostEventKind::timer) >= 2; },
+            [&] {
+                poster.join();
+                kelvo_appkit_cancel_timer(host, 42);
+                timerFired = static_cast<int>(count(HostEventKind::timer));
+                kill(getpid(), SIGTERM);
+            });
     });
     run();
+    if (poster.joinable()) poster.join();
 
     EXPECT_EQ(postedOn, mainThread);
-    EXPECT_GE(timerFired, 2);  // about 7 in 150 ms at 20 ms; fewer on a loaded machine
+    EXPECT_GE(timerFired, 2);
     EXPECT_EQ(count(HostEventKind::timer), static_cast<std::size_t>(timerFired));
     EXPECT_GE(count(HostEventKind::frame_requested), 1u);
     EXPECT_EQ(count(HostEventKind::app_shutdown), 1u);
@@ -134,8 +148,13 @@ TEST_F(GtkHost, MainQueueTimersAndSigterm) {
 }
 
 TEST_F(GtkHost, AppearanceFollowsTheSettings) {
-    after(100, [] { g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr); });
-    after(300, [&] { kelvo_appkit_stop(host); });
+    // The appearance at start is reported first; then the setting changes, and so does it.
+    when(
+        "the appearance at start", [&] { return count(HostEventKind::appearance_changed) >= 1; },
+        [] { g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr); });
+    when(
+        "the appearance after the setting changed", [&] { return count(HostEventKind::appearance_changed) >= 2; },
+        [&] { kelvo_appkit_stop(host); });
     run();
     g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", FALSE, nullptr);
     ASSERT_GE(count(HostEventKind::appearance_changed), 2u);

@@ -28,12 +28,18 @@ namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 constexpr std::string_view kPage =
     "<!doctype html><style>html,body{margin:0;height:100%;overflow:hidden;background:#ff00ff}</style>"
     "<p id=text>Menu page text</p>";
 
 GtkWidget* mainWindow() { return windowTitled("Vostra Studio"); }
+
+bool pageShows() {
+    GtkWidget* window = mainWindow();
+    return window != nullptr && magentaInRow(window, menuBarHeight(window) + 4) >= 1000;
+}
 
 // The menu of the window's bar with this title, and an item of it.
 GtkWidget* barMenu(std::string_view title) {
@@ -60,19 +66,7 @@ protected:
         kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
     }
     // Runs `then` once the page shows below the bar, or stops the host after 15 s.
-    void whenPageShows(std::function<void()> then) {
-        every(100, [this, then, polls = 0]() mutable {
-            GtkWidget* window = mainWindow();
-            if (++polls > 150) {
-                ADD_FAILURE() << "the page did not show";
-                kelvo_appkit_stop(host);
-                return false;
-            }
-            if (window == nullptr || magentaInRow(window, menuBarHeight(window) + 4) < 1000) return true;
-            then();
-            return false;
-        });
-    }
+    void whenPageShows(std::function<void()> then) { when("the page below the bar", pageShows, std::move(then), 15s); }
 };
 
 TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow) {
@@ -86,7 +80,9 @@ TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow)
         barRowMagenta = magentaInRow(window, bar / 2);
         pageRowMagenta = magentaInRow(window, bar + 4);
         click(barMenu("File"));
-        after(500, [&] { click(barItem("File", "Close Window")); });
+        when(
+            "the File menu open", [] { return laidOut(barItem("File", "Close Window")); },
+            [] { click(barItem("File", "Close Window")); });
     });
     // Closing the window ends the run; should the click miss, the run ends here.
     const standin::TimerId deadline =
@@ -106,6 +102,24 @@ TEST_F(GtkSerialMenus, TheBarShowsAboveThePageAndFileCloseWindowClosesTheWindow)
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(opened->width, 1280);
     EXPECT_EQ(opened->height, 820);
+}
+
+// The About panels on screen.
+std::vector<GtkWidget*> shownAboutPanels() {
+    std::vector<GtkWidget*> found;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+            found.push_back(GTK_WIDGET(item->data));
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+bool aboutShown() {
+    const std::vector<GtkWidget*> shown = shownAboutPanels();
+    return !shown.empty() && shownOnScreen(shown.front());
 }
 
 // The pixels of the window below its menu bar, as the screen shows them.
@@ -132,30 +146,27 @@ TEST_F(GtkSerialMenus, ThePageShowsAgainWhereAClosedMenuOrDialogWas) {
     whenPageShows([&] {
         before = contentPixels(mainWindow());
         click(barMenu("Edit"));
-        after(600, [&] {
-            menuShown = shownMenu() != nullptr;
-            ASSERT_EQ(std::system("xdotool key Escape"), 0);
-        });
-        after(1200, [&] {
-            afterMenu = contentPixels(mainWindow());
-            gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio")));
-        });
-        after(1800, [&] {
-            GtkWidget* about = nullptr;
-            GList* toplevels = gtk_window_list_toplevels();
-            for (GList* item = toplevels; item != nullptr; item = item->next) {
-                if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-                    about = GTK_WIDGET(item->data);
-                }
-            }
-            g_list_free(toplevels);
-            dialogShown = about != nullptr;
-            if (about != nullptr) gtk_widget_destroy(about);
-        });
-        after(2400, [&] {
-            afterDialog = contentPixels(mainWindow());
-            kelvo_appkit_stop(host);
-        });
+        inTurn({{"the Edit menu open", [] { return laidOut(GTK_WIDGET(shownMenu())); },
+                 [&] {
+                     menuShown = true;
+                     ASSERT_EQ(std::system("xdotool key Escape"), 0);
+                 }},
+                {"the page shown again where the menu was",
+                 [&] { return shownMenu() == nullptr && contentPixels(mainWindow()) == before; },
+                 [&] {
+                     afterMenu = contentPixels(mainWindow());
+                     gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio")));
+                 }},
+                {"the About panel on the screen", aboutShown,
+                 [&] {
+                     dialogShown = true;
+                     for (GtkWidget* panel : shownAboutPanels()) gtk_widget_destroy(panel);
+                 }},
+                {"the page shown again where the panel was", [&] { return contentPixels(mainWindow()) == before; },
+                 [&] {
+                     afterDialog = contentPixels(mainWindow());
+                     kelvo_appkit_stop(host);
+                 }}});
     });
     run();
     EXPECT_TRUE(menuShown);
@@ -163,19 +174,6 @@ TEST_F(GtkSerialMenus, ThePageShowsAgainWhereAClosedMenuOrDialogWas) {
     ASSERT_FALSE(before.empty());
     EXPECT_TRUE(afterMenu == before);
     EXPECT_TRUE(afterDialog == before);
-}
-
-// The About panels on screen.
-std::vector<GtkWidget*> shownAboutPanels() {
-    std::vector<GtkWidget*> found;
-    GList* toplevels = gtk_window_list_toplevels();
-    for (GList* item = toplevels; item != nullptr; item = item->next) {
-        if (GTK_IS_ABOUT_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-            found.push_back(GTK_WIDGET(item->data));
-        }
-    }
-    g_list_free(toplevels);
-    return found;
 }
 
 // With the application's real icon, as large as a dock icon, the panel fits a small screen; asked
@@ -190,22 +188,28 @@ TEST_F(GtkSerialMenus, AboutOpensOnePanelThatNamesTheApplicationAndFitsTheScreen
     std::size_t panels = 0;
     whenPageShows([&] {
         click(barMenu("Vostra Studio"));
-        after(500, [&] { click(barItem("Vostra Studio", "About Vostra Studio")); });
-        after(1200, [&] { gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio"))); });
-        after(1800, [&] {
-            std::vector<GtkWidget*> shown = shownAboutPanels();
-            panels = shown.size();
-            if (!shown.empty()) {
-                GtkAboutDialog* about = GTK_ABOUT_DIALOG(shown.front());
-                title = gtk_window_get_title(GTK_WINDOW(about));
-                program = gtk_about_dialog_get_program_name(about);
-                GdkPixbuf* logo = gtk_about_dialog_get_logo(about);
-                if (logo != nullptr) logoSide = std::max(gdk_pixbuf_get_width(logo), gdk_pixbuf_get_height(logo));
-                gdk_window_get_frame_extents(gtk_widget_get_window(shown.front()), &frame);
-            }
-            for (GtkWidget* panel : shown) gtk_widget_destroy(panel);
-            kelvo_appkit_stop(host);
-        });
+        inTurn({{"the application's menu open", [] { return laidOut(barItem("Vostra Studio", "About Vostra Studio")); },
+                 [] { click(barItem("Vostra Studio", "About Vostra Studio")); }},
+                {"the About panel on the screen", aboutShown, [&] {
+                     gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Vostra Studio", "About Vostra Studio")));
+                     // The item acts in a task of the main loop: a task queued after it sees what it did.
+                     gtk().loop.post(gtk().self, [&] {
+                         std::vector<GtkWidget*> shown = shownAboutPanels();
+                         panels = shown.size();
+                         if (!shown.empty()) {
+                             GtkAboutDialog* about = GTK_ABOUT_DIALOG(shown.front());
+                             title = gtk_window_get_title(GTK_WINDOW(about));
+                             program = gtk_about_dialog_get_program_name(about);
+                             GdkPixbuf* logo = gtk_about_dialog_get_logo(about);
+                             if (logo != nullptr) {
+                                 logoSide = std::max(gdk_pixbuf_get_width(logo), gdk_pixbuf_get_height(logo));
+                             }
+                             gdk_window_get_frame_extents(gtk_widget_get_window(shown.front()), &frame);
+                         }
+                         for (GtkWidget* panel : shown) gtk_widget_destroy(panel);
+                         kelvo_appkit_stop(host);
+                     });
+                 }}});
     });
     run();
     EXPECT_EQ(panels, 1u);
@@ -224,20 +228,23 @@ TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {
     bool docked = true;
     whenPageShows([&] {
         type(mainWindow(), "ctrl+alt+i");
-        every(100, [&, polls = 0]() mutable {
-            GList* toplevels = gtk_window_list_toplevels();
-            for (GList* item = toplevels; item != nullptr; item = item->next) {
-                if (std::string_view(G_OBJECT_TYPE_NAME(item->data)) == "WebKitInspectorWindow" &&
-                    gtk_widget_get_visible(GTK_WIDGET(item->data))) {
-                    inspector = true;
+        when(
+            "the inspector's window",
+            [&] {
+                GList* toplevels = gtk_window_list_toplevels();
+                for (GList* item = toplevels; item != nullptr; item = item->next) {
+                    if (std::string_view(G_OBJECT_TYPE_NAME(item->data)) == "WebKitInspectorWindow" &&
+                        gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+                        inspector = true;
+                    }
                 }
-            }
-            g_list_free(toplevels);
-            if (!inspector && ++polls < 100) return true;
-            docked = webkit_web_inspector_is_attached(webkit_web_view_get_inspector(mainWebView()));
-            kelvo_appkit_stop(host);
-            return false;
-        });
+                g_list_free(toplevels);
+                return inspector;
+            },
+            [&] {
+                docked = webkit_web_inspector_is_attached(webkit_web_view_get_inspector(mainWebView()));
+                kelvo_appkit_stop(host);
+            });
     });
     run();
     EXPECT_TRUE(inspector);
@@ -251,25 +258,32 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     whenPageShows([&] {
         // A click in the page gives it the keyboard, as a user would.
         click(GTK_WIDGET(mainWebView()));
-        after(300, [&] { click(barMenu("Edit")); });
-        after(800, [&] { click(barItem("Edit", "Select All")); });
-        after(1300, [&] { click(barMenu("Edit")); });
-        after(1800, [&] { click(barItem("Edit", "Copy")); });
-        // The clipboard is read by another program while this one's loop answers it.
-        after(2500, [&] {
-            reader = std::thread([&] {
-                std::string text;
-                if (FILE* pipe = popen("xclip -o -selection clipboard 2>&1", "r")) {
-                    char chunk[256];
-                    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-                    pclose(pipe);
-                }
-                gtk().loop.post(gtk().self, [&, text] {
-                    copied = text;
-                    kelvo_appkit_stop(host);
-                });
-            });
-        });
+        inTurn({{"the page to have the keyboard", [] { return gtk_widget_is_focus(GTK_WIDGET(mainWebView())); },
+                 [] { click(barMenu("Edit")); }},
+                {"the Edit menu open", [] { return laidOut(barItem("Edit", "Select All")); },
+                 [] { click(barItem("Edit", "Select All")); }},
+                {"the Edit menu closed", [] { return shownMenu() == nullptr; }, [] { click(barMenu("Edit")); }},
+                {"the Edit menu open again", [] { return laidOut(barItem("Edit", "Copy")); },
+                 [] { click(barItem("Edit", "Copy")); }},
+                {"the page's text on the clipboard",
+                 [] { return gdk_selection_owner_get(GDK_SELECTION_CLIPBOARD) != nullptr; },
+                 // The clipboard is read by another program while this one's loop answers it.
+                 [&] {
+                     reader = std::thread([&] {
+                         std::string text;
+                         if (FILE* pipe = popen("xclip -o -selection clipboard 2>&1", "r")) {
+                             char chunk[256];
+                             for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+                                 text.append(chunk, n);
+                             }
+                             pclose(pipe);
+                         }
+                         gtk().loop.post(gtk().self, [&, text] {
+                             copied = text;
+                             kelvo_appkit_stop(host);
+                         });
+                     });
+                 }}});
     });
     run();
     if (reader.joinable()) reader.join();
@@ -426,25 +440,27 @@ TEST_F(GtkSerialMenus, AContextMenuOverANativeViewOpensAtThePointInTheView) {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "panel", 5, 3, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 200, 100,
                                            150, 80),
                   1);
-        after(300, [&] {
-            // Where (210, 120) of the content lies on the screen; the pointer goes there first.
-            GtkWidget* panel = named("panel");
-            ASSERT_NE(panel, nullptr);
-            ASSERT_TRUE(onScreen(panel, 10, 20, pointX, pointY));
-            char command[128];
-            std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d", pointX, pointY);
-            ASSERT_EQ(std::system(command), 0);
-            EXPECT_EQ(kelvo_appkit_show_context_menu(host, 1, "panel", 5, 10, 20, 31, items, 2), 1);
-        });
-        after(1000, [&] {
-            GtkMenuShell* menu = shownMenu();
-            ASSERT_NE(menu, nullptr);
-            gdk_window_get_origin(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(menu))), &menuX, &menuY);
-            GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
-            click(GTK_WIDGET(g_list_nth_data(entries, 1)));
-            g_list_free(entries);
-        });
-        after(1600, [&] { kelvo_appkit_stop(host); });
+        inTurn({{"the panel laid out", [] { return laidOut(named("panel")); },
+                 [&] {
+                     // Where (210, 120) of the content lies on the screen; the pointer goes there first.
+                     ASSERT_TRUE(onScreen(named("panel"), 10, 20, pointX, pointY));
+                     char command[128];
+                     std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d", pointX, pointY);
+                     ASSERT_EQ(std::system(command), 0);
+                     EXPECT_EQ(kelvo_appkit_show_context_menu(host, 1, "panel", 5, 10, 20, 31, items, 2), 1);
+                 }},
+                {"the context menu on the screen", [] { return laidOut(GTK_WIDGET(shownMenu())); },
+                 [&] {
+                     GtkMenuShell* menu = shownMenu();
+                     gdk_window_get_origin(gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(menu))), &menuX,
+                                           &menuY);
+                     GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+                     click(GTK_WIDGET(g_list_nth_data(entries, 1)));
+                     g_list_free(entries);
+                 }},
+                // Anything else the click sends is queued by then: the stop is queued after it.
+                {"the chosen item to reach the runtime", [&] { return !chosen.empty(); },
+                 [&] { gtk().loop.post(gtk().self, [&] { kelvo_appkit_stop(host); }); }}});
     });
     run();
     // The menu's corner is under the pointer, at the point asked for in the view.
@@ -496,39 +512,27 @@ TEST_F(GtkSerialApplicationMenus, AClickedItemsCommandReachesThePage) {
     const AppMenu menus[] = {{"Document", document}};
     std::string received;
     bool wrapChecked = false;
-    every(100, [&, stage = 0, polls = 0]() mutable {
-        WebKitWebView* view = mainWebView();
-        if (++polls > 200) {
-            kelvo_appkit_stop(host);
-            return false;
-        }
-        if (view == nullptr) return true;
-        if (stage == 0) {
-            // The page is there: the application's menus replace the standard ones.
-            if (magentaInRow(mainWindow(), menuBarHeight(mainWindow()) + 4) < 1000) return true;
-            EXPECT_TRUE(app->runtime->platform.slots.configureMenus(app->runtime->platform.services,
-                                                                    std::span<const AppMenu>(menus, 1)));
-            stage = 1;
-            return true;
-        }
-        if (stage == 1) {
-            click(barMenu("Document"));
-            stage = 2;
-            return true;
-        }
-        if (stage == 2) {
-            GtkWidget* wrap = barItem("Document", "Wrap");
-            wrapChecked = wrap != nullptr && GTK_IS_CHECK_MENU_ITEM(wrap) &&
-                          gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(wrap));
-            click(barItem("Document", "Export"));
-            stage = 3;
-            return true;
-        }
-        evaluate(view, "window.__menu.join(',')", [&](const std::string& answer) { received = answer; });
-        if (received.empty()) return true;
-        kelvo_appkit_stop(host);
-        return false;
-    });
+    inTurn(
+        {{"the page below the bar", [] { return mainWebView() != nullptr && pageShows(); },
+          // The application's menus replace the standard ones.
+          [&] {
+              EXPECT_TRUE(app->runtime->platform.slots.configureMenus(app->runtime->platform.services,
+                                                                      std::span<const AppMenu>(menus, 1)));
+          }},
+         {"the Document menu in the bar", [] { return laidOut(barMenu("Document")); },
+          [] { click(barMenu("Document")); }},
+         {"the Document menu open", [] { return laidOut(barItem("Document", "Export")); },
+          [&] {
+              GtkWidget* wrap = barItem("Document", "Wrap");
+              wrapChecked = wrap != nullptr && GTK_IS_CHECK_MENU_ITEM(wrap) &&
+                            gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(wrap));
+              click(barItem("Document", "Export"));
+          }},
+         {"the command to reach the page",
+          pageAnswers(
+              mainWebView, "window.__menu.join(',')", [](const std::string& text) { return !text.empty(); }, &received),
+          [&] { kelvo_appkit_stop(host); }}},
+        20s);
     ASSERT_TRUE(app->run());
     EXPECT_TRUE(wrapChecked);
     EXPECT_EQ(commands, std::vector<std::string>{"doc.export window=1"});
@@ -539,6 +543,15 @@ TEST_F(GtkSerialApplicationMenus, AClickedItemsCommandReachesThePage) {
 // pointer.
 using GtkMenus = GtkHost;
 
+// The files a file chooser has selected.
+std::vector<std::string> chosenPaths(GtkDialog* dialog) {
+    std::vector<std::string> paths;
+    GSList* files = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
+    for (GSList* file = files; file != nullptr; file = file->next) paths.emplace_back(static_cast<char*>(file->data));
+    g_slist_free_full(files, g_free);
+    return paths;
+}
+
 TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
     testing::TempFolder place;
     const fs::path folder = place.path("documents");
@@ -547,31 +560,45 @@ TEST_F(GtkMenus, AnOpenDialogThatAllowsFoldersTakesAFileOrAFolder) {
     const std::string start = folder.string();
     std::vector<std::string> answers;
     auto ask = [&](std::function<void(GtkDialog*)> answer) {
-        after(800, [answer] {
-            GtkDialog* dialog = shownFileChooser();
-            ASSERT_NE(dialog, nullptr);
-            answer(dialog);
-        });
+        when(
+            "the open dialog on the screen", [] { return laidOut(GTK_WIDGET(shownFileChooser())); },
+            [answer] { answer(shownFileChooser()); });
         KelvoOpenDialogOptions options{"Open", 4, start.data(), start.size(), nullptr, 0, 1, 0};
         char paths[1024];
         KelvoOpenDialogResult result = kelvo_appkit_show_open_dialog(host, &options, paths, sizeof paths);
         answers.emplace_back(paths, std::min<std::size_t>(result.length, sizeof paths));
     };
-    after(100, [&] {
+    // The dialog selects a file only once it has read the folder that holds it: the file is
+    // selected again until it is.
+    auto selected = [](GtkDialog* dialog, std::string path) {
+        return [dialog, path] {
+            if (chosenPaths(dialog) == std::vector<std::string>{path}) return true;
+            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), path.c_str());
+            return false;
+        };
+    };
+    auto folderButton = [](GtkDialog* dialog) {
+        gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1)));
+    };
+    cancelFileChoosersOnFailure();
+    whenShown([&] {
         // A file, with the Open button.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "a.vrs").c_str());
-            after(300, [dialog] { gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT); });
+            when("the file selected", selected(dialog, (folder / "a.vrs").string()),
+                 [dialog] { gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT); });
         });
         // A folder, with the button that takes folders.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / "drafts").c_str());
-            after(300, [dialog] { gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1))); });
+            when("the folder selected", selected(dialog, (folder / "drafts").string()),
+                 [&, dialog] { folderButton(dialog); });
         });
-        // Nothing chosen, with the same button: the folder shown.
+        // Nothing chosen, with the same button: the folder shown. A file is chosen first, so that
+        // the folder is read before the choice is taken back.
         ask([&](GtkDialog* dialog) {
-            gtk_file_chooser_unselect_all(GTK_FILE_CHOOSER(dialog));
-            after(300, [dialog] { gtk_button_clicked(GTK_BUTTON(gtk_dialog_get_widget_for_response(dialog, 1))); });
+            when("the file selected", selected(dialog, (folder / "a.vrs").string()), [&, dialog] {
+                gtk_file_chooser_unselect_all(GTK_FILE_CHOOSER(dialog));
+                folderButton(dialog);
+            });
         });
         kelvo_appkit_stop(host);
     });
@@ -586,32 +613,40 @@ class GtkSerialEditItems : public GtkHost {};
 TEST_F(GtkSerialEditItems, EditItemsActOnAFocusedTextField) {
     std::string copied;
     std::string pasted;
-    after(100, [&] {
+    auto clipboardText = [] {
+        gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+        std::string copy = text != nullptr ? text : "";
+        g_free(text);
+        return copy;
+    };
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_view(host, 1, "field", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 20, 20,
                                            300, 30),
                   1);
     });
-    after(500, [&] {
-        GtkWidget* field = named("field");
-        ASSERT_TRUE(GTK_IS_ENTRY(field));
-        gtk_entry_set_text(GTK_ENTRY(field), "typed words");
-        ASSERT_EQ(kelvo_appkit_focus_view(host, 1, "field", 5), 1);
-        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "before", -1);
-        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Select All")));
-        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Copy")));
-    });
-    after(900, [&] {
-        gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
-        copied = text != nullptr ? text : "";
-        g_free(text);
-        // Pasted over the selection, new words replace the field's.
-        gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "new words", -1);
-        gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Paste")));
-    });
-    after(1400, [&] {
-        pasted = gtk_entry_get_text(GTK_ENTRY(named("field")));
-        kelvo_appkit_stop(host);
-    });
+    inTurn({{"the field laid out", [] { return laidOut(named("field")); },
+             [&] {
+                 GtkWidget* field = named("field");
+                 ASSERT_TRUE(GTK_IS_ENTRY(field));
+                 gtk_entry_set_text(GTK_ENTRY(field), "typed words");
+                 ASSERT_EQ(kelvo_appkit_focus_view(host, 1, "field", 5), 1);
+                 gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "before", -1);
+                 gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Select All")));
+                 gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Copy")));
+             }},
+            {"the copy on the clipboard", [&] { return clipboardText() != "before"; },
+             [&] {
+                 copied = clipboardText();
+                 // Pasted over the selection, new words replace the field's.
+                 gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "new words", -1);
+                 gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Edit", "Paste")));
+             }},
+            {"the paste in the field",
+             [] { return std::string_view(gtk_entry_get_text(GTK_ENTRY(named("field")))) != "typed words"; },
+             [&] {
+                 pasted = gtk_entry_get_text(GTK_ENTRY(named("field")));
+                 kelvo_appkit_stop(host);
+             }}});
     run();
     EXPECT_EQ(copied, "typed words");
     EXPECT_EQ(pasted, "new words");
@@ -648,7 +683,7 @@ TEST_F(GtkMenus, TheBarsItemsShowTheirKeysTheirStateAndTheirMarks) {
     bool wrapAfterUnset = true;
     bool exportIsCheck = true;
     bool offItemOff = false;
-    after(200, [&] {
+    whenShown([&] {
         for (auto [menu, item] :
              {std::pair("File", "Close Window"), std::pair("Edit", "Undo"), std::pair("Edit", "Redo"),
               std::pair("Edit", "Select All"), std::pair("View", "Toggle Web Inspector"),
@@ -666,13 +701,15 @@ TEST_F(GtkMenus, TheBarsItemsShowTheirKeysTheirStateAndTheirMarks) {
         offItemOff = !gtk_widget_get_sensitive(barItem("Document", "Off"));
         keys.push_back(shownKey(barItem("Document", "Export")));
         gtk_menu_item_activate(GTK_MENU_ITEM(barItem("Document", "Wrap")));
-    });
-    after(500, [&] {
-        // The mark is the application's: a click leaves it, a new configuration takes it away.
-        wrapAfterClick = checked(barItem("Document", "Wrap"));
-        testing::setMenus(host, {"Document"}, {{0, "Wrap", "doc.wrap", "", 0}});
-        wrapAfterUnset = checked(barItem("Document", "Wrap"));
-        kelvo_appkit_stop(host);
+        when(
+            "the click's command", [&] { return count(HostEventKind::menu_command) >= 1; },
+            [&] {
+                // The mark is the application's: a click leaves it, a new configuration takes it away.
+                wrapAfterClick = checked(barItem("Document", "Wrap"));
+                testing::setMenus(host, {"Document"}, {{0, "Wrap", "doc.wrap", "", 0}});
+                wrapAfterUnset = checked(barItem("Document", "Wrap"));
+                kelvo_appkit_stop(host);
+            });
     });
     run();
     EXPECT_EQ(keys, (std::vector<std::string>{"ctrl+w", "ctrl+z", "ctrl+shift+z", "ctrl+a", "ctrl+alt+i",
@@ -688,32 +725,32 @@ TEST_F(GtkMenus, TheBarsItemsShowTheirKeysTheirStateAndTheirMarks) {
 }
 
 TEST_F(GtkMenus, AChromelessWindowShowsNoMenuButItsKeysWork) {
-    after(100,
-          [&] { ASSERT_EQ(kelvo_appkit_create_window(host, 2, "Bare", 4, "bare", 4, 0, 1, 3, 0, 0, 0, 400, 300), 1); });
     bool hadBar = true;
     bool stillOpen = true;
-    after(600, [&] {
+    auto bareWindow = [] {
         GList* toplevels = gtk_window_list_toplevels();
+        GtkWidget* found = nullptr;
         for (GList* item = toplevels; item != nullptr; item = item->next) {
             const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
-            if (title == nullptr || std::string_view(title) != "Bare") continue;
-            GtkWidget* bare = GTK_WIDGET(item->data);
-            hadBar = findOfType(bare, GTK_TYPE_MENU_BAR) != nullptr;
-            // Ctrl+W as the X server would deliver it to the window.
-            putKeyPress(bare, GDK_KEY_w, GDK_CONTROL_MASK);
+            if (title != nullptr && std::string_view(title) == "Bare") found = GTK_WIDGET(item->data);
         }
         g_list_free(toplevels);
-    });
-    after(1200, [&] {
-        stillOpen = false;
-        GList* toplevels = gtk_window_list_toplevels();
-        for (GList* item = toplevels; item != nullptr; item = item->next) {
-            const gchar* title = gtk_window_get_title(GTK_WINDOW(item->data));
-            if (title != nullptr && std::string_view(title) == "Bare") stillOpen = true;
-        }
-        g_list_free(toplevels);
-        kelvo_appkit_stop(host);
-    });
+        return found;
+    };
+    whenShown(
+        [&] { ASSERT_EQ(kelvo_appkit_create_window(host, 2, "Bare", 4, "bare", 4, 0, 1, 3, 0, 0, 0, 400, 300), 1); });
+    inTurn({{"the chromeless window on the screen", [&] { return shownOnScreen(bareWindow()); },
+             [&] {
+                 GtkWidget* bare = bareWindow();
+                 hadBar = findOfType(bare, GTK_TYPE_MENU_BAR) != nullptr;
+                 // Ctrl+W as the X server would deliver it to the window.
+                 putKeyPress(bare, GDK_KEY_w, GDK_CONTROL_MASK);
+             }},
+            {"the chromeless window to close", [&] { return bareWindow() == nullptr; },
+             [&] {
+                 stillOpen = false;
+                 kelvo_appkit_stop(host);
+             }}});
     run();
     EXPECT_FALSE(hadBar);
     EXPECT_FALSE(stillOpen);

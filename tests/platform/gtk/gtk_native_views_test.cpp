@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gtk_host_fixture.hpp"
+#include "gtk_waits.hpp"
 #include "gtk_widgets.hpp"
 
 namespace kelvo {
@@ -26,19 +27,9 @@ TEST(GtkNativeViews, ControlsSitInTheOverlayAndSendTheirCommands) {
         kelvo_appkit_create("Vostra Studio", 13, nullptr, 0, nullptr, 0, nullptr, 0, 1, "Native views", 12, nullptr, 0,
                             nullptr, 0, "main", 4, 0, 0, 640, 480, 0, 1, 0, 0);
     ASSERT_NE(host, nullptr) << "no display: run the gtk tests under xvfb-run";
-    standin::StandIn& gtk = standin::gtkStandIn();
-    auto after = [&](int ms, std::function<void()> step) {
-        gtk.loop.startTimer(gtk.self, static_cast<std::uint64_t>(ms) * 1'000'000, false, std::move(step));
-    };
     GtkWidget* surface = g_object_ref_sink(gtk_label_new("adopted"));
-    after(100, [&] {
-        ASSERT_EQ(create(host, "toolbar", 1, "", "", "", 0, 0, 640, 40), 1);
-        ASSERT_EQ(create(host, "save", 7, "toolbar", "", "file.save", 10, 5, 80, 30), 1);
-        ASSERT_EQ(create(host, "mode", 16, "toolbar", "Edit|View", "mode.pick", 100, 5, 120, 30), 1);
-        ASSERT_EQ(create(host, "status", 10, "", "Ready", "", 0, 440, 640, 40), 1);
-        ASSERT_EQ(create(host, "query", 8, "", "Search", "", 300, 100, 200, 30), 1);
-    });
-    after(400, [&] {
+    std::vector<std::string> commands;
+    auto laidOutControls = [&] {
         GtkWidget* save = named("save");
         ASSERT_TRUE(GTK_IS_BUTTON(save));
         EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(save)), "save");
@@ -64,16 +55,31 @@ TEST(GtkNativeViews, ControlsSitInTheOverlayAndSendTheirCommands) {
         EXPECT_EQ(kelvo_appkit_adopt_view_surface(host, 1, "toolbar", 7, surface), 1);
         EXPECT_NE(gtk_widget_get_parent(surface), nullptr);
         EXPECT_EQ(kelvo_appkit_adopt_view_surface(host, 1, "save", 4, surface), 0);  // not a container
-    });
-    after(700, [&] {
+    };
+    auto commandsCame = [&] {
         EXPECT_EQ(kelvo_appkit_release_view_surface(host, 1, "toolbar", 7), 1);
         EXPECT_EQ(gtk_widget_get_parent(surface), nullptr);
         EXPECT_EQ(kelvo_appkit_close_view(host, 1, "toolbar", 7), 1);
         EXPECT_EQ(named("save"), nullptr);
         EXPECT_NE(named("status"), nullptr);
         kelvo_appkit_stop(host);
-    });
-    std::vector<std::string> commands;
+    };
+    when(
+        host, "the window on the screen", [] { return shownOnScreen(windowTitled("Native views")); },
+        [&] {
+            ASSERT_EQ(create(host, "toolbar", 1, "", "", "", 0, 0, 640, 40), 1);
+            ASSERT_EQ(create(host, "save", 7, "toolbar", "", "file.save", 10, 5, 80, 30), 1);
+            ASSERT_EQ(create(host, "mode", 16, "toolbar", "Edit|View", "mode.pick", 100, 5, 120, 30), 1);
+            ASSERT_EQ(create(host, "status", 10, "", "Ready", "", 0, 440, 640, 40), 1);
+            ASSERT_EQ(create(host, "query", 8, "", "Search", "", 300, 100, 200, 30), 1);
+            when(
+                host, "the controls laid out", [] { return laidOut(named("save")) && laidOut(named("query")); },
+                [&] {
+                    laidOutControls();
+                    when(
+                        host, "the two clicks' commands", [&] { return commands.size() >= 2; }, commandsCame);
+                });
+        });
     kelvo_appkit_run(
         host,
         [](void* context, const KelvoHostEvent* event) {

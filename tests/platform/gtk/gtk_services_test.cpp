@@ -72,7 +72,7 @@ TEST_F(GtkSerialClipboard, ClipboardHoldsTextHtmlAndRtfForOtherPrograms) {
             });
         });
     };
-    after(200, [&] { step(0); });
+    whenShown([&] { step(0); });
     run();
     if (reader.joinable()) reader.join();
     for (const Step& s : steps) {
@@ -156,7 +156,8 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
     std::size_t returned = 0;
     std::size_t batchEnd = 0;
     bool opened = false;
-    // The runtime answers its timer by asking where to save; the dialog is answered 1.5 s later.
+    // The runtime answers its timer by asking where to save; the page sends a message, frames are
+    // requested and a timer runs out while the dialog is open; then it is answered.
     onEvent = [&](const KelvoHostEvent& event) {
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::frame_requested)) arrivals.push_back("frame");
         if (event.kind == static_cast<std::uint32_t>(HostEventKind::timer)) {
@@ -165,20 +166,23 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
         if (event.kind != static_cast<std::uint32_t>(HostEventKind::timer) || event.timerId != 7 || opened) return;
         opened = true;
         atOpen = arrivals.size();
-        after(50, [] { evaluate(mainWebView(), "vexa.invoke('kelvo.ping').catch(() => 0), 'sent'", [](auto&) {}); });
-        // The page's message has most of a second to cross from the web process before the frame
-        // requests, which a loaded machine or a sanitizer build needs.
-        after(900, [&] {
-            kelvo_appkit_request_frame(host);
-            kelvo_appkit_request_frame(host);
-            kelvo_appkit_start_timer(host, 8, 150'000'000, 0);
-        });
-        after(1200, [&] { whileOpen = arrivals.size(); });
-        after(1500, [&] {
-            GtkDialog* dialog = shownFileChooser();
-            ASSERT_NE(dialog, nullptr);
-            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
-        });
+        // The page's message crosses from the web process before the answer to the script that
+        // sent it; then the frames are requested.
+        when(
+            "the save dialog on the screen", [] { return laidOut(GTK_WIDGET(shownFileChooser())); },
+            [&] {
+                evaluate(mainWebView(), "vexa.invoke('kelvo.ping').catch(() => 0), 'sent'", [&](const std::string&) {
+                    kelvo_appkit_request_frame(host);
+                    kelvo_appkit_request_frame(host);
+                    kelvo_appkit_start_timer(host, 8, 150'000'000, 0);
+                    // Nothing may arrive while the dialog is open: it stays open until the timer is
+                    // well past due.
+                    after(400, [&] {
+                        whileOpen = arrivals.size();
+                        gtk_dialog_response(GTK_DIALOG(shownFileChooser()), GTK_RESPONSE_ACCEPT);
+                    });
+                });
+            });
         KelvoSaveDialogOptions options{"Save", 4, start.data(), start.size(), "doc.vrs", 7, "vrs", 3};
         char path[512];
         std::uint64_t length = kelvo_appkit_show_save_dialog(host, &options, path, sizeof path);
@@ -189,8 +193,10 @@ TEST_F(GtkHost, SaveDialogAnswersWhileAPageMessageAndEventsWaitInOrder) {
             kelvo_appkit_stop(host);
         });
     };
-    // The page has loaded by then.
-    after(700, [&] { kelvo_appkit_start_timer(host, 7, 10'000'000, 0); });
+    cancelFileChoosersOnFailure();
+    when("the page's bridge",
+         pageAnswers(mainWebView, "typeof vexa", [](const std::string& type) { return type == "object"; }),
+         [&] { kelvo_appkit_start_timer(host, 7, 10'000'000, 0); });
     run();
     std::filesystem::remove_all(folder);
 
@@ -238,7 +244,7 @@ TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
     };
     std::vector<std::string> before;
     std::vector<std::string> afterClear[3];
-    after(100, [&] {
+    whenShown([&] {
         GtkRecentData other{};
         other.mime_type = const_cast<gchar*>("text/plain");
         other.app_name = const_cast<gchar*>("Other Editor");
@@ -249,15 +255,17 @@ TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
         EXPECT_EQ(kelvo_appkit_add_recent_document(host, ours.data(), ours.size()), 1);
         EXPECT_EQ(kelvo_appkit_add_recent_document(host, shared.data(), shared.size()), 1);
     });
-    after(600, [&] {
-        before = recentApplications(uri(shared));
-        EXPECT_EQ(kelvo_appkit_clear_recent_documents(host), 1);
-    });
-    after(1100, [&] {
-        int i = 0;
-        for (const std::string* path : {&ours, &theirs, &shared}) afterClear[i++] = recentApplications(uri(*path));
-        kelvo_appkit_stop(host);
-    });
+    // The list takes a document in once it has read the file's type.
+    when(
+        "the documents in the list",
+        [&] { return !recentApplications(uri(ours)).empty() && recentApplications(uri(shared)).size() == 2; },
+        [&] {
+            before = recentApplications(uri(shared));
+            EXPECT_EQ(kelvo_appkit_clear_recent_documents(host), 1);
+            int i = 0;
+            for (const std::string* path : {&ours, &theirs, &shared}) afterClear[i++] = recentApplications(uri(*path));
+            kelvo_appkit_stop(host);
+        });
     run();
     std::filesystem::remove_all(folder);
 
@@ -297,20 +305,23 @@ TEST_F(GtkHost, KeysReachShortcutsAndContextMenusAnswer) {
         }
     };
     const KelvoContextMenuItemRecord items[] = {{4, 0, "Cut", 3, 1, 0}, {5, 0, "Paste", 5, 1, 0}};
-    after(200, [&] {
+    whenShown([&] {
         // Ctrl and Shift with "=" type "+": the shortcut on Command and "=" fires.
         pressKey(GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
         pressKey(GDK_KEY_plus, GDK_MOD1_MASK | GDK_SHIFT_MASK);
         EXPECT_EQ(kelvo_appkit_show_context_menu(host, 1, "", 0, 30, 40, 99, items, 2), 1);
+        inTurn({{"the context menu on the screen", [] { return laidOut(GTK_WIDGET(shownMenu())); },
+                 [] {
+                     GtkMenuShell* menu = shownMenu();
+                     GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+                     gtk_menu_shell_activate_item(menu, GTK_WIDGET(g_list_nth_data(entries, 1)), TRUE);
+                     g_list_free(entries);
+                 }},
+                // The keys were handled before the menu showed; anything else the choice sends is
+                // queued by then, and the stop after it.
+                {"the menu's choice to reach the runtime", [&] { return texts.size() >= 2; },
+                 [&] { gtk().loop.post(gtk().self, [&] { kelvo_appkit_stop(host); }); }}});
     });
-    after(500, [&] {
-        GtkMenuShell* menu = shownMenu();
-        ASSERT_NE(menu, nullptr);
-        GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
-        gtk_menu_shell_activate_item(menu, GTK_WIDGET(g_list_nth_data(entries, 1)), TRUE);
-        g_list_free(entries);
-    });
-    after(800, [&] { kelvo_appkit_stop(host); });
     run();
     EXPECT_EQ(texts, (std::vector<std::string>{"shortcut zoom.in =", "context 99 5"}));
 }

@@ -6,6 +6,7 @@
 // that share the screen with others read what a window draws, not the screen.
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -41,20 +42,17 @@ protected:
     }
     // Runs `then` once the page of every window titled shows, or stops the host after 15 s.
     void whenPagesShow(std::vector<const char*> titles, std::function<void()> then) {
-        every(100, [this, titles, then, polls = 0]() mutable {
-            if (++polls > 150) {
-                ADD_FAILURE() << "the pages did not show";
-                kelvo_appkit_stop(host);
-                return false;
-            }
-            for (const char* title : titles) {
-                GtkWidget* window = windowTitled(title);
-                WebKitWebView* page = window != nullptr ? placedWebViewIn(window) : nullptr;
-                if (page == nullptr || drawnMagentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return true;
-            }
-            then();
-            return false;
-        });
+        when(
+            "the pages",
+            [titles] {
+                for (const char* title : titles) {
+                    GtkWidget* window = windowTitled(title);
+                    WebKitWebView* page = window != nullptr ? placedWebViewIn(window) : nullptr;
+                    if (page == nullptr || drawnMagentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return false;
+                }
+                return true;
+            },
+            std::move(then), std::chrono::seconds(15));
     }
     Insets insets(std::uint64_t id) {
         Insets v;
@@ -106,7 +104,7 @@ TEST_F(GtkTitleBars, ThePageStartsAtTheTopEdgeUnderATransparentHeaderBar) {
     };
     std::array<Measured, 2> styles;
     Insets plain;
-    after(100, [&] {
+    whenShown([&] {
         open(2, "One", 1, 40, 60);
         open(3, "Two", 2, 640, 60);
     });
@@ -191,32 +189,41 @@ TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
         for (const Seen& s : seen) n += s.kind == kind && s.event.windowId == 2 ? 1 : 0;
         return n;
     };
-    after(100, [&] { open(2, "Two", 2, 100, 100); });
+    whenShown([&] { open(2, "Two", 2, 100, 100); });
     whenPagesShow({"Two"}, [&] {
         // A canvas view below the title bar, as a page lays one out against the insets.
         ASSERT_EQ(kelvo_appkit_create_view(host, 2, "pad", 3, 12, "", 0, 0, 1, 1, "", 0, "", 0, "", 0, "", 0, 20, 100,
                                            120, 80),
                   1);
-        after(300, [&] {
-            GtkWidget* window = windowTitled("Two");
-            before = insets(2).top;
-            header = heightOf(findOfType(window, GTK_TYPE_HEADER_BAR));
-            resizesBefore = resizes(HostEventKind::surface_resized);
-            canvasResizesBefore = resizes(HostEventKind::gpu_surface_resized);
-            sayFullScreen(window, true);
-        });
-        after(800, [&] {
-            GtkWidget* window = windowTitled("Two");
-            toolbarShownDuring = gtk_widget_get_visible(tallToolbar(window));
-            during = insets(2).top;
-            resizesDuring = resizes(HostEventKind::surface_resized);
-            canvasResizesDuring = resizes(HostEventKind::gpu_surface_resized);
-            sayFullScreen(window, false);
-        });
-        after(1300, [&] {
-            after_ = insets(2).top;
-            kelvo_appkit_stop(host);
-        });
+        // The page and the canvas view hear of each change of the part under the title bar.
+        inTurn({{"the canvas view's size", [&] { return resizes(HostEventKind::gpu_surface_resized) >= 1; },
+                 [&] {
+                     GtkWidget* window = windowTitled("Two");
+                     before = insets(2).top;
+                     header = heightOf(findOfType(window, GTK_TYPE_HEADER_BAR));
+                     resizesBefore = resizes(HostEventKind::surface_resized);
+                     canvasResizesBefore = resizes(HostEventKind::gpu_surface_resized);
+                     sayFullScreen(window, true);
+                 }},
+                {"the page and the canvas view to hear of full screen",
+                 [&] {
+                     return resizes(HostEventKind::surface_resized) > resizesBefore &&
+                            resizes(HostEventKind::gpu_surface_resized) > canvasResizesBefore;
+                 },
+                 [&] {
+                     GtkWidget* window = windowTitled("Two");
+                     toolbarShownDuring = gtk_widget_get_visible(tallToolbar(window));
+                     during = insets(2).top;
+                     resizesDuring = resizes(HostEventKind::surface_resized);
+                     canvasResizesDuring = resizes(HostEventKind::gpu_surface_resized);
+                     sayFullScreen(window, false);
+                 }},
+                {"the page to hear that full screen ended",
+                 [&] { return resizes(HostEventKind::surface_resized) > resizesDuring; },
+                 [&] {
+                     after_ = insets(2).top;
+                     kelvo_appkit_stop(host);
+                 }}});
     });
     run();
     EXPECT_FALSE(toolbarShownDuring);
@@ -231,12 +238,14 @@ TEST_F(GtkTitleBars, AFullScreenWindowHidesItsTallToolbar) {
 
 // The minimum size is the content's, whatever frame the window draws around it.
 TEST_F(GtkTitleBars, TheMinimumSizeIsTheContents) {
-    after(100, [&] { open(2, "One", 1, 100, 100); });
+    whenShown([&] { open(2, "One", 1, 100, 100); });
     whenPagesShow({"One"}, [&] {
         EXPECT_EQ(kelvo_appkit_set_window_content_min_size(host, 2, 300, 200), 1);
         // As a user dragging an edge would ask.
         gtk_window_resize(GTK_WINDOW(windowTitled("One")), 100, 100);
-        after(600, [&] { kelvo_appkit_stop(host); });
+        when(
+            "the window's frame after the resize", [&] { return frame(2) != nullptr && frame(2)->width != kWidth; },
+            [&] { kelvo_appkit_stop(host); });
     });
     run();
     const KelvoHostEvent* reported = frame(2);
@@ -249,7 +258,7 @@ TEST_F(GtkTitleBars, TheMinimumSizeIsTheContents) {
 TEST_F(GtkTitleBars, APlainWindowAtTheTopOfTheWorkAreaKeepsItsBarInside) {
     int windowTop = -100;
     int bar = 0;
-    after(100, [&] { open(2, "Plain", 0, 30, 0); });
+    whenShown([&] { open(2, "Plain", 0, 30, 0); });
     whenPagesShow({"Plain"}, [&] {
         GtkWidget* window = windowTitled("Plain");
         int left = 0;
@@ -272,7 +281,7 @@ TEST_F(GtkTitleBars, ARestoredFrameLargerThanTheScreenFitsBelowItsBar) {
     int windowTop = -1;
     int windowHeight = -1;
     int bar = 0;
-    after(100, [&] {
+    whenShown([&] {
         gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()) != nullptr
                                      ? gdk_display_get_primary_monitor(gdk_display_get_default())
                                      : gdk_display_get_monitor(gdk_display_get_default(), 0),
@@ -305,44 +314,47 @@ using GtkSerialTitleBars = GtkTitleBars;
 TEST_F(GtkSerialTitleBars, TheMenuButtonOpensTheWindowsMenuAndItsItemsWork) {
     std::vector<std::string> buttonMenus;
     std::vector<std::string> barMenus;
-    after(100, [&] { open(2, "One", 1, 200, 150); });
+    auto closed = [this] {
+        for (const Seen& s : seen) {
+            if (s.kind == HostEventKind::window_frame_changed && s.event.windowId == 2 && s.event.open == 0)
+                return true;
+        }
+        return false;
+    };
+    whenShown([&] { open(2, "One", 1, 200, 150); });
     whenPagesShow({"One"}, [&] {
         GtkWidget* window = windowTitled("One");
         click(findOfType(window, GTK_TYPE_MENU_BUTTON));
-        after(600, [&] {
-            GtkMenuShell* menu = shownMenu();
-            ASSERT_NE(menu, nullptr);
-            auto titles = [](GtkWidget* shell) {
-                std::vector<std::string> found;
-                GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
-                for (GList* item = items; item != nullptr; item = item->next) {
-                    found.emplace_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
-                }
-                g_list_free(items);
-                return found;
-            };
-            buttonMenus = titles(GTK_WIDGET(menu));
-            barMenus = titles(findOfType(windowTitled("Vostra Studio"), GTK_TYPE_MENU_BAR));
-            click(itemLabelled(GTK_WIDGET(menu), "File"));
-            after(600, [&, menu] {
+        when(
+            "the window's menu on the screen", [] { return laidOut(GTK_WIDGET(shownMenu())); },
+            [&] {
+                GtkMenuShell* menu = shownMenu();
+                auto titles = [](GtkWidget* shell) {
+                    std::vector<std::string> found;
+                    GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+                    for (GList* item = items; item != nullptr; item = item->next) {
+                        found.emplace_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
+                    }
+                    g_list_free(items);
+                    return found;
+                };
+                buttonMenus = titles(GTK_WIDGET(menu));
+                barMenus = titles(findOfType(windowTitled("Vostra Studio"), GTK_TYPE_MENU_BAR));
                 GtkWidget* file = itemLabelled(GTK_WIDGET(menu), "File");
                 ASSERT_NE(file, nullptr);
-                click(itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(file)), "Close Window"));
+                click(file);
+                GtkWidget* close = itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(file)), "Close Window");
+                inTurn({{"the File menu open", [close] { return laidOut(close); }, [close] { click(close); }},
+                        {"the window to close", [&] { return windowTitled("One") == nullptr && closed(); },
+                         [&] { kelvo_appkit_stop(host); }}});
             });
-        });
-        after(2500, [&] { kelvo_appkit_stop(host); });
     });
     run();
     EXPECT_FALSE(buttonMenus.empty());
     EXPECT_EQ(buttonMenus, barMenus);
     // Close Window closed the window the menu belongs to, and only that one.
     EXPECT_EQ(windowTitled("One"), nullptr);
-    bool closed = false;
-    for (const Seen& s : seen) {
-        closed =
-            closed || (s.kind == HostEventKind::window_frame_changed && s.event.windowId == 2 && s.event.open == 0);
-    }
-    EXPECT_TRUE(closed);
+    EXPECT_TRUE(closed());
     EXPECT_NE(windowTitled("Vostra Studio"), nullptr);
 }
 
@@ -358,7 +370,7 @@ constexpr std::string_view kPointerPage =
 TEST_F(GtkSerialTitleBars, ThePageBeneathTheTitleBarGetsThePointerAwayFromItsButtons) {
     std::string seen;
     std::thread worker;
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_window(host, 2, "One", 3, "one", 3, 1, 1, 1, 0, 200, 150, kWidth, kHeight), 1);
         kelvo_appkit_load_window_webview(host, 2, kPointerPage.data(), kPointerPage.size(), 0, nullptr, 0, nullptr, 0,
                                          nullptr, 0, 0);
@@ -372,12 +384,13 @@ TEST_F(GtkSerialTitleBars, ThePageBeneathTheTitleBarGetsThePointerAwayFromItsBut
         std::snprintf(arguments, sizeof arguments, "mousemove --sync %d %d mousemove --sync %d %d click 1 click 5",
                       x - 5, y, x, y);
         pointerLater(worker, arguments, [&] {
-            after(300, [&] {
-                evaluate(placedWebViewIn(windowTitled("One")), "seen.join(' ')", [&](const std::string& text) {
-                    seen = text;
-                    kelvo_appkit_stop(host);
-                });
-            });
+            const auto reachedAll = [](const std::string& text) {
+                return text.find("mousemove:60,20") != std::string::npos &&
+                       text.find("wheel:60,20") != std::string::npos;
+            };
+            when("the page to see the pointer",
+                 pageAnswers([] { return placedWebViewIn(windowTitled("One")); }, "seen.join(' ')", reachedAll, &seen),
+                 [&] { kelvo_appkit_stop(host); });
         });
     });
     run();
@@ -390,35 +403,58 @@ TEST_F(GtkSerialTitleBars, ThePageBeneathTheTitleBarGetsThePointerAwayFromItsBut
 TEST_F(GtkSerialTitleBars, ThePageMovesItsWindowWhenItAsks) {
     std::thread worker;
     bool pointerDone = false;
+    struct Requests {
+        KelvoAppKitHost* host;
+        int count = 0;
+    } requests{host};
     // The runtime answers every page request by asking the host to move the requesting window.
     kelvo_appkit_set_bridge_callback(
         host,
         [](void* context, std::uint64_t windowId, const char*, std::uint64_t, const char*, std::uint64_t, const char*,
            std::uint64_t) {
-            EXPECT_EQ(kelvo_appkit_start_window_drag(static_cast<KelvoAppKitHost*>(context), windowId), 1);
+            auto& requests = *static_cast<Requests*>(context);
+            requests.count += 1;
+            EXPECT_EQ(kelvo_appkit_start_window_drag(requests.host, windowId), 1);
         },
-        host);
-    after(100, [&] {
+        &requests);
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_window(host, 2, "One", 3, "one", 3, 1, 1, 1, 0, 200, 150, kWidth, kHeight), 1);
         kelvo_appkit_load_window_webview(host, 2, kPointerPage.data(), kPointerPage.size(), 0, nullptr, 0, nullptr, 0,
                                          nullptr, 0, 0);
     });
+    int x = 0;
+    int y = 0;
     whenPagesShow({"One"}, [&] {
         WebKitWebView* page = placedWebViewIn(windowTitled("One"));
-        evaluate(page, "window.drags = true", [](const std::string&) {});
-        int x = 0;
-        int y = 0;
         ASSERT_TRUE(onScreen(GTK_WIDGET(page), 60, 20, x, y));
-        // Pressed, held while the page's request arrives, then moved.
-        char arguments[240];
-        std::snprintf(arguments, sizeof arguments,
-                      "mousemove --sync %d %d mousedown 1 sleep 0.4 mousemove %d %d sleep 0.1 mousemove %d %d "
-                      "sleep 0.2 mouseup 1",
-                      x, y, x + 30, y + 20, x + 90, y + 60);
-        pointerLater(worker, arguments, [&] {
-            pointerDone = true;
-            after(500, [&] { kelvo_appkit_stop(host); });
-        });
+        when("the page to take the pointer's presses",
+             pageAnswers([page] { return page; }, "window.drags = true; 'yes'",
+                         [](const std::string& text) { return text == "yes"; }),
+             [&] {
+                 // Pressed, held while the page's request arrives, then moved.
+                 char press[80];
+                 std::snprintf(press, sizeof press, "mousemove --sync %d %d mousedown 1", x, y);
+                 pointerLater(worker, press, [&] {
+                     when(
+                         "the page's request", [&] { return requests.count >= 1; },
+                         [&] {
+                             char move[160];
+                             std::snprintf(move, sizeof move,
+                                           "mousemove %d %d sleep 0.1 mousemove %d %d sleep 0.2 mouseup 1", x + 30,
+                                           y + 20, x + 90, y + 60);
+                             pointerLater(worker, move, [&] {
+                                 pointerDone = true;
+                                 when(
+                                     "the window where the pointer let it go",
+                                     [&] {
+                                         return frame(2) != nullptr && frame(2)->x == 200 + 90 &&
+                                                frame(2)->y == 150 + 60;
+                                     },
+                                     [&] { kelvo_appkit_stop(host); });
+                             });
+                         });
+                 });
+             });
     });
     run();
     if (worker.joinable()) worker.join();

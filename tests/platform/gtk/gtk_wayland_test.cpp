@@ -26,10 +26,20 @@ protected:
 };
 
 TEST_F(GtkOnWayland, WindowsAreX11WindowsWherePlaced) {
-    after(100, [&] {
+    whenShown([&] {
         ASSERT_EQ(kelvo_appkit_create_window(host, 2, "Second", 6, "second", 6, 1, 1, 0, 0, 120, 90, 400, 300), 1);
+        when(
+            "the second window on the screen and its frame",
+            [&] {
+                for (const Seen& s : seen) {
+                    if (s.kind == HostEventKind::window_frame_changed && s.event.windowId == 2 && s.event.open != 0) {
+                        return shownOnScreen(windowTitled("Second"));
+                    }
+                }
+                return false;
+            },
+            [&] { kelvo_appkit_stop(host); });
     });
-    after(400, [&] { kelvo_appkit_stop(host); });
     run();
 
     GdkDisplay* display = gdk_display_get_default();

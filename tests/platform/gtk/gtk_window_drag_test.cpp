@@ -54,36 +54,27 @@ protected:
         GtkHost::TearDown();
     }
 
+    static WebKitWebView* page() {
+        GtkWidget* window = windowTitled("One");
+        return window != nullptr ? placedWebViewIn(window) : nullptr;
+    }
     // Window 2 with the page; `then` runs once the page shows, or the host stops after 15 s.
     void openWhenShown(std::function<void(WebKitWebView*)> then) {
-        after(100, [this] {
+        whenShown([this] {
             ASSERT_EQ(kelvo_appkit_create_window(host, 2, "One", 3, "one", 3, 1, 1, 1, 0, kLeft, kTop, kWidth, kHeight),
                       1);
             kelvo_appkit_load_window_webview(host, 2, kDragPage.data(), kDragPage.size(), 0, nullptr, 0, nullptr, 0,
                                              nullptr, 0, 0);
         });
-        every(100, [this, then, polls = 0]() mutable {
-            if (++polls > 150) return fail("the page did not show");
-            GtkWidget* window = windowTitled("One");
-            WebKitWebView* page = window != nullptr ? placedWebViewIn(window) : nullptr;
-            if (page == nullptr || drawnMagentaInRow(GTK_WIDGET(page), kHeight - 10) < kWidth / 2) return true;
-            then(page);
-            return false;
-        });
+        when(
+            "the page",
+            [] { return page() != nullptr && drawnMagentaInRow(GTK_WIDGET(page()), kHeight - 10) >= kWidth / 2; },
+            [then] { then(page()); }, std::chrono::seconds(15));
     }
     // Runs `then` once the page's requests reached `count`, or the host stops after 10 s.
     void whenRequests(int count, std::function<void()> then) {
-        every(50, [this, count, then, polls = 0]() mutable {
-            if (++polls > 200) return fail("the page's request did not come");
-            if (requests < count) return true;
-            then();
-            return false;
-        });
-    }
-    bool fail(const char* what) {
-        ADD_FAILURE() << what;
-        kelvo_appkit_stop(host);
-        return false;
+        when(
+            "the page's request", [this, count] { return requests >= count; }, std::move(then));
     }
     // The last frame window 2 reported while open: {x, y}.
     [[nodiscard]] std::pair<double, double> frame() const {
@@ -109,13 +100,20 @@ protected:
             whenRequests(1, [this, x, y, then] {
                 heldDuringMove = leftButtonDown();
                 char move[160];
-                std::snprintf(move, sizeof move,
-                              "mousemove %d %d sleep 0.1 mousemove %d %d sleep 0.2 mouseup 1 sleep 0.3", x + 30, y + 20,
-                              x + 90, y + 60);
+                std::snprintf(move, sizeof move, "mousemove %d %d sleep 0.1 mousemove %d %d sleep 0.2 mouseup 1",
+                              x + 30, y + 20, x + 90, y + 60);
                 pointerLater(worker, move, [this, then] {
-                    upAfterMove = !leftButtonDown();
-                    movedTo = frame();
-                    then();
+                    // The move ends with the press: the window stays where the button came up.
+                    when(
+                        "the button to come up and the window where it let go",
+                        [this] {
+                            return !leftButtonDown() && frame() == std::pair<double, double>(kLeft + 90, kTop + 60);
+                        },
+                        [this, then] {
+                            upAfterMove = !leftButtonDown();
+                            movedTo = frame();
+                            then();
+                        });
                 });
             });
         });
@@ -135,6 +133,7 @@ TEST_F(GtkSerialWindowDrag, ARightClickAfterAMoveLeavesTheWindowWhereItIs) {
             // The page asks again for a right click, then the pointer moves with no button held.
             pointerLater(worker, "click 3", [this] {
                 whenRequests(2, [this] {
+                    // The window must not follow: it is given half a second in which it would.
                     pointerLater(worker, "mousemove_relative --sync 100 100 sleep 0.2 mousemove_relative --sync 60 40",
                                  [this] { after(500, [this] { kelvo_appkit_stop(host); }); });
                 });
@@ -161,15 +160,20 @@ TEST_F(GtkSerialWindowDrag, AScriptsRequestWhileTheButtonIsHeldElsewhereMovesNot
             std::snprintf(press, sizeof press, "mousemove --sync %d %d mousedown 1", screen.width - 80,
                           screen.height - 24);
             pointerLater(worker, press, [this, page] {
-                heldElsewhere = leftButtonDown();
-                evaluate(page, "vexa.invoke('window.drag', {}); 'asked'", [](const std::string&) {});
-                whenRequests(2, [this] {
-                    pointerLater(
-                        worker,
-                        "mousemove_relative --sync -- -100 -100 sleep 0.2 mousemove_relative --sync -- -60 -40 "
-                        "sleep 0.2 mouseup 1",
-                        [this] { after(500, [this] { kelvo_appkit_stop(host); }); });
-                });
+                when(
+                    "the press outside the program's windows", [] { return leftButtonDown(); },
+                    [this, page] {
+                        heldElsewhere = true;
+                        evaluate(page, "vexa.invoke('window.drag', {}); 'asked'", [](const std::string&) {});
+                        whenRequests(2, [this] {
+                            // The window must not follow: it is given half a second in which it would.
+                            pointerLater(
+                                worker,
+                                "mousemove_relative --sync -- -100 -100 sleep 0.2 mousemove_relative --sync -- -60 -40 "
+                                "sleep 0.2 mouseup 1",
+                                [this] { after(500, [this] { kelvo_appkit_stop(host); }); });
+                        });
+                    });
             });
         });
     });
@@ -238,16 +242,22 @@ TEST_F(GtkSerialWindowDrag, ADoubleClickThroughThePagesRequestZoomsTheWindow) {
         // press released before then is no longer the event being handled.
         char arguments[160];
         std::snprintf(arguments, sizeof arguments,
-                      "mousemove --sync %d %d mousedown 1 mouseup 1 sleep 0.08 mousedown 1 sleep 0.5 mouseup 1", x, y);
+                      "mousemove --sync %d %d mousedown 1 mouseup 1 sleep 0.08 mousedown 1", x, y);
         pointerLater(worker, arguments, [&] {
             whenRequests(2, [&] {
-                // Read for a second: the zoom was asked while the request was handled, and no
-                // second one comes.
-                every(50, [&, polls = 0]() mutable {
-                    maximized = manager.maximizeRequests(xid);
-                    if (++polls < 20) return true;
-                    kelvo_appkit_stop(host);
-                    return false;
+                pointerLater(worker, "mouseup 1", [&] {
+                    // The zoom was asked while the request was handled; then it is read for a second
+                    // more, in which no second one may come.
+                    when(
+                        "the request to zoom", [&] { return (maximized = manager.maximizeRequests(xid)) >= 1; },
+                        [&] {
+                            every(50, [&, polls = 0]() mutable {
+                                maximized = manager.maximizeRequests(xid);
+                                if (++polls < 20) return true;
+                                kelvo_appkit_stop(host);
+                                return false;
+                            });
+                        });
                 });
             });
         });

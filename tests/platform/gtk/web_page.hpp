@@ -91,6 +91,34 @@ inline std::string evaluateNow(WebKitWebView* view, const std::string& script) {
     return answer->second;
 }
 
+// A condition for when(): whether the page's answer to `script` satisfied `wanted`. The page is
+// asked again each time it answered otherwise; the answer that satisfied is put in `answer`.
+inline std::function<bool()> pageAnswers(std::function<WebKitWebView*()> page, std::string script,
+                                         std::function<bool(const std::string&)> wanted,
+                                         std::string* answer = nullptr) {
+    struct Asking {
+        bool waiting = false;
+        bool satisfied = false;
+        std::string last;
+    };
+    auto asking = std::make_shared<Asking>();
+    return [page = std::move(page), script = std::move(script), wanted = std::move(wanted), answer, asking] {
+        if (asking->satisfied) {
+            if (answer != nullptr) *answer = asking->last;
+            return true;
+        }
+        WebKitWebView* view = page();
+        if (view == nullptr || asking->waiting) return false;
+        asking->waiting = true;
+        evaluate(view, script.c_str(), [asking, wanted](const std::string& text) {
+            asking->waiting = false;
+            asking->last = text;
+            asking->satisfied = wanted(text);
+        });
+        return false;
+    };
+}
+
 // Clicks into the page as a user does, again each second until its element with this id has the
 // keyboard, then runs `then`. The page takes a click only once it has laid the element out, and
 // gives the element the keyboard only when it has handled the click, which keys typed at once by
