@@ -58,7 +58,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
             case Stage::saving:
                 if (GtkDialog* dialog = shownFileChooser()) {
                     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
-                    acceptLater(dialog);
+                    acceptWhenChosen(dialog, saved);
                     stage = Stage::saved;
                 }
                 break;
@@ -78,7 +78,7 @@ TEST(GtkFrontEnd, SavesThroughTheSaveDialogAndReopensThroughTheOpenDialog) {
             case Stage::opening:
                 if (GtkDialog* dialog = shownFileChooser()) {
                     gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), saved.c_str());
-                    acceptLater(dialog);
+                    acceptWhenChosen(dialog, saved);
                     stage = Stage::reopened;
                 }
                 break;
@@ -146,7 +146,7 @@ TEST(GtkFrontEnd, ADroppedUpperCaseDocumentOpensAndSavesUnderTheLowerCaseEnding)
                     offeredName = name != nullptr ? name : "";
                     g_free(name);
                     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), place.path().c_str());
-                    acceptLater(dialog);
+                    acceptWhenChosen(dialog, saved);
                     stage = Stage::saved;
                 }
                 break;
@@ -497,7 +497,7 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
             if (g_slist_length(list) > 1) gtk_file_chooser_set_filter(chooser, GTK_FILE_FILTER(list->next->data));
             g_slist_free(list);
             gtk_file_chooser_select_filename(chooser, picture.c_str());
-            acceptLater(dialog);
+            acceptWhenChosen(dialog, picture);
             return true;
         })
         .until(shown("error-bar"))

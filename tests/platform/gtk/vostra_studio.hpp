@@ -33,17 +33,38 @@ inline std::string contentsOf(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// Answers the dialog on screen once the chooser had time to show where it is.
-inline void acceptLater(GtkDialog* dialog) {
+// Answers the file chooser on screen once it holds `path`: an open dialog has it selected, a save
+// dialog is in its folder under its name. A chooser drops a choice made before it has read the
+// folder, so the choice is made again until it holds; after ten seconds it is answered as it is.
+inline void acceptWhenChosen(GtkDialog* dialog, const std::filesystem::path& path) {
+    struct Choosing {
+        GtkDialog* dialog;
+        std::filesystem::path path;
+        int polls = 0;
+    };
     g_object_ref(dialog);
     g_timeout_add(
-        600,
-        [](gpointer data) {
-            gtk_dialog_response(GTK_DIALOG(data), GTK_RESPONSE_ACCEPT);
-            g_object_unref(data);
+        50,
+        [](gpointer data) -> gboolean {
+            auto* choosing = static_cast<Choosing*>(data);
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(choosing->dialog);
+            gchar* held = gtk_file_chooser_get_filename(chooser);
+            const bool chosen = held != nullptr && choosing->path == held;
+            g_free(held);
+            if (!chosen && ++choosing->polls < 200) {
+                if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
+                    gtk_file_chooser_set_current_folder(chooser, choosing->path.parent_path().c_str());
+                } else {
+                    gtk_file_chooser_select_filename(chooser, choosing->path.c_str());
+                }
+                return G_SOURCE_CONTINUE;
+            }
+            gtk_dialog_response(choosing->dialog, GTK_RESPONSE_ACCEPT);
+            g_object_unref(choosing->dialog);
+            delete choosing;
             return G_SOURCE_REMOVE;
         },
-        dialog);
+        new Choosing{dialog, path});
 }
 
 // Scripts asked of the main page one at a time: `waiting` holds while an answer is on its way.
