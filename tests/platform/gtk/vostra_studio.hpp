@@ -101,6 +101,46 @@ inline bool closeShownDialogs() {
     return closed;
 }
 
+// While it lives, what the program traces (on its standard error) goes to a file, so that a
+// failing test's own report stands out in a long run's output; a failed test ends with the
+// traces' last lines.
+class TracesAside {
+public:
+    TracesAside() {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        std::FILE* file = std::tmpfile();
+        if (saved_ < 0 || file == nullptr) return;
+        file_ = file;
+        dup2(fileno(file_), STDERR_FILENO);
+    }
+    TracesAside(const TracesAside&) = delete;
+    TracesAside& operator=(const TracesAside&) = delete;
+    ~TracesAside() {
+        if (file_ == nullptr) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+        if (::testing::Test::HasFailure()) {
+            std::string traces;
+            std::rewind(file_);
+            char chunk[4096];
+            for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file_)) > 0;) traces.append(chunk, n);
+            std::size_t from = traces.size();
+            for (int lines = 0; lines <= 30 && from != std::string::npos && from > 0; ++lines) {
+                from = traces.rfind('\n', from - 1);
+            }
+            const std::size_t start = from == std::string::npos ? 0 : from + 1;
+            std::fprintf(stderr, "the program's last traces:\n%s", traces.c_str() + std::min(start, traces.size()));
+        }
+        std::fclose(file_);
+    }
+
+private:
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
+};
+
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
@@ -157,7 +197,10 @@ public:
             });
             return true;
         });
-        EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
+        {
+            TracesAside traces;
+            EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
+        }
         return at_;
     }
 
