@@ -374,6 +374,8 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
     BusPeer peer;
     ASSERT_TRUE(peer.own("org.freedesktop.portal.Desktop"));
     std::atomic<int> reads{0};
+    // The portal answers with the desktop's scheme of the moment: dark (1) at first.
+    std::atomic<std::uint32_t> scheme{1};
     peer.serve("/org/freedesktop/portal/desktop", kPortalXml,
                [&](const std::string&, GVariant* arguments, GDBusMethodInvocation* invocation) {
                    reads += 1;
@@ -386,7 +388,7 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
                        if (std::string_view(space) != "org.freedesktop.appearance") continue;
                        GVariantBuilder keys;
                        g_variant_builder_init(&keys, G_VARIANT_TYPE("a{sv}"));
-                       g_variant_builder_add(&keys, "{sv}", "color-scheme", g_variant_new_uint32(1));
+                       g_variant_builder_add(&keys, "{sv}", "color-scheme", g_variant_new_uint32(scheme.load()));
                        g_variant_builder_add(&keys, "{sv}", "contrast", g_variant_new_uint32(1));
                        g_variant_builder_add(&keys, "{sv}", "accent-color", g_variant_new("(ddd)", 0.2, 0.4, 0.8));
                        g_variant_builder_add(&answer, "{s@a{sv}}", space, g_variant_builder_end(&keys));
@@ -400,42 +402,51 @@ TEST_F(GtkSerialDesktop, PortalColorSchemeAndContrastDecideAndChangesAreReported
         return dark != FALSE;
     };
     bool darkWhileDark = false;
-    auto changeScheme = [&](std::uint32_t scheme) {
-        peer.run([scheme](GDBusConnection* bus) {
+    auto changeScheme = [&](std::uint32_t changed) {
+        scheme = changed;
+        peer.run([changed](GDBusConnection* bus) {
             g_dbus_connection_emit_signal(
                 bus, nullptr, "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged",
-                g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme", g_variant_new_uint32(scheme)),
+                g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme", g_variant_new_uint32(changed)),
                 nullptr);
         });
     };
-    // The appearance read from the portal at start is dark; then the desktop prefers light.
+    // The appearance read from the portal at start is dark; then the desktop prefers light. The
+    // program reads the portal again once it sees it on the bus; the change comes after both
+    // reads, so that only the portal's signal can bring it.
     when(
-        "the appearance read from the portal", [&] { return count(HostEventKind::appearance_changed) >= 1; },
+        "the appearance read from the portal, twice",
+        [&] { return count(HostEventKind::appearance_changed) >= 1 && reads.load() >= 2; },
         [&] {
             darkWhileDark = preferDark();
             changeScheme(2);  // light
         });
-    // A dark GTK theme does not outweigh the desktop's stated preference for light.
-    bool themeSet = false;
-    runUntil("the appearance to follow the portal, then the theme", [&] {
-        if (count(HostEventKind::appearance_changed) < 2) return false;
-        if (!themeSet) {
-            themeSet = true;
+    auto appearances = [&] {
+        std::vector<const KelvoHostEvent*> found;
+        for (const Seen& s : seen) {
+            if (s.kind == HostEventKind::appearance_changed) found.push_back(&s.event);
+        }
+        return found;
+    };
+    // A dark GTK theme does not outweigh the desktop's stated preference for light: once the
+    // appearance is light, the theme turns dark, and the appearance reported after that is light.
+    std::size_t beforeTheme = 0;
+    runUntil("a light appearance after the portal's change, then one after the theme's", [&] {
+        const std::vector<const KelvoHostEvent*> reported = appearances();
+        if (beforeTheme == 0) {
+            if (reported.empty() || reported.back()->darkAppearance != 0) return false;
+            beforeTheme = reported.size();
             g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita-dark", nullptr);
         }
-        return count(HostEventKind::appearance_changed) >= 3;
+        return reported.size() > beforeTheme;
     });
 
-    std::vector<const KelvoHostEvent*> appearances;
-    for (const Seen& s : seen) {
-        if (s.kind == HostEventKind::appearance_changed) appearances.push_back(&s.event);
-    }
-    ASSERT_GE(appearances.size(), 3u);
-    EXPECT_EQ(appearances[0]->darkAppearance, 1);
-    EXPECT_EQ(appearances[0]->increaseContrast, 1);
-    EXPECT_EQ(appearances[1]->darkAppearance, 0);
-    EXPECT_EQ(appearances.back()->darkAppearance, 0);
-    EXPECT_EQ(appearances.back()->increaseContrast, 1);
+    const std::vector<const KelvoHostEvent*> reported = appearances();
+    ASSERT_GE(reported.size(), 3u);
+    EXPECT_EQ(reported[0]->darkAppearance, 1);
+    EXPECT_EQ(reported[0]->increaseContrast, 1);
+    EXPECT_EQ(reported.back()->darkAppearance, 0);
+    EXPECT_EQ(reported.back()->increaseContrast, 1);
     // GTK's widgets and the pages follow the desktop's preference, and leave it with it.
     EXPECT_TRUE(darkWhileDark);
     EXPECT_FALSE(preferDark());
