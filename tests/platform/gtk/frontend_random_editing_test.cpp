@@ -564,7 +564,6 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         pressed.push_back(describe(key));
         if (key.kind == Key::Kind::paste) offerOnClipboard(utf8(key.pasted));
         if (delay > 0) pumpUntil([] { return false; }, std::chrono::milliseconds(static_cast<int>(delay * 1000)));
-        key.at = now();
         bool handled = true;
         if (key.kind == Key::Kind::focusAway) {
             if (key.way == 0) {
@@ -587,6 +586,9 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         if (!handled)
             return failure.str() + "the page did not take key " + std::to_string(index + 1) + " (" + pressed.back() +
                    ")";
+        // Pauses in typing are the page's: the time it saw the key, which a busy machine may hold
+        // back a while after the test pressed it.
+        key.at = std::stod(program.ask("String(lastKeyAt)")) / 1000;
         plain_text::press(editor, key);
         // A paste may wait for the clipboard: the editor says it is busy meanwhile.
         program.waitFor("!document.getElementById('editor').hasAttribute('aria-busy')", std::chrono::seconds(10));

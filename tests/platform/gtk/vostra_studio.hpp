@@ -236,9 +236,11 @@ inline std::string textOf(std::string_view id) {
 inline constexpr std::string_view kEditorText = "VostraEditorText.readText(document.getElementById('editor'))";
 
 // Counts the keys the page sees (`keysSeen`), wherever the focus is in it: a test waits for that
-// count before it looks at what its keys did.
+// count before it looks at what its keys did. `lastKeyAt` is when the last came, by the page's
+// clock (milliseconds).
 inline constexpr std::string_view kCountKeys =
-    "window.keysSeen = 0, addEventListener('keydown', () => keysSeen++, true), 'counting'";
+    "window.keysSeen = 0, window.lastKeyAt = 0, "
+    "addEventListener('keydown', () => { keysSeen++; lastKeyAt = performance.now(); }, true), 'counting'";
 // Lays the editor's text out in a monospaced font in lines 20 pixels high, so that a test can tell
 // where a caret key goes by columns.
 inline constexpr std::string_view kMonospacedEditor =
