@@ -276,13 +276,24 @@ void pressKey(guint keyval, guint state = 0) {
 // Types one key into the editor, which has the caret, after pressing `before` (each a key and its
 // modifiers): the time from just before the first key until the page painted the change.
 Outcome typeKey(guint keyval, std::vector<std::pair<guint, guint>> before = {}) {
-    const std::string armed = evaluate(R"JS((() => {
+    // The run ends once the page painted the first change the last key made to the editor's text,
+    // whether the web view made it or the editor did (over text the web view has not laid out).
+    const std::string armed = evaluate(R"JS(((keys) => {
+  const editor = document.getElementById("editor");
   const run = window.benchKey = { start: performance.now(), end: 0 };
-  document.getElementById("editor").addEventListener("input", () => {
+  let seen = 0;
+  const counting = () => { seen++; };
+  addEventListener("keydown", counting, true);
+  const watcher = new MutationObserver(() => {
+    if (seen < keys) return;
+    watcher.disconnect();
+    removeEventListener("keydown", counting, true);
     requestAnimationFrame(() => setTimeout(() => { run.end = performance.now(); }));
-  }, { once: true });
+  });
+  watcher.observe(editor, { childList: true, characterData: true, subtree: true });
   return "armed";
-})())JS");
+})()JS" + std::to_string(before.size() + 1) +
+                                       R"JS())JS");
     Outcome outcome;
     if (armed != "armed") {
         outcome.failure = "the page did not take the key: " + armed;
