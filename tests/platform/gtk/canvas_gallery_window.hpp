@@ -29,15 +29,19 @@
 
 namespace kelvo {
 
-// The pixels the display shows where the widget lies: R, G, B per pixel.
-inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int& height) {
+// What the display shows where the widget lies (null when it cannot be read); the caller unrefs it.
+inline GdkPixbuf* screenShot(GtkWidget* widget) {
     GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
     int x = 0;
     int y = 0;
     gtk_widget_translate_coordinates(widget, toplevel, 0, 0, &x, &y);
-    GdkPixbuf* shot =
-        gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
-                                   gtk_widget_get_allocated_height(widget));
+    return gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
+                                      gtk_widget_get_allocated_height(widget));
+}
+
+// The pixels the display shows where the widget lies: R, G, B per pixel.
+inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int& height) {
+    GdkPixbuf* shot = screenShot(widget);
     std::vector<std::uint8_t> rgb;
     if (shot == nullptr) return rgb;
     width = gdk_pixbuf_get_width(shot);
@@ -57,13 +61,7 @@ inline std::vector<std::uint8_t> screenPixels(GtkWidget* widget, int& width, int
 
 // Whether the window shows the surface's last picture where the widget lies, pixel for pixel.
 inline bool windowShowsSurface(HostCanvasView& canvas, GtkWidget* widget) {
-    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
-    int x = 0;
-    int y = 0;
-    gtk_widget_translate_coordinates(widget, toplevel, 0, 0, &x, &y);
-    GdkPixbuf* shot =
-        gdk_pixbuf_get_from_window(gtk_widget_get_window(toplevel), x, y, gtk_widget_get_allocated_width(widget),
-                                   gtk_widget_get_allocated_height(widget));
+    GdkPixbuf* shot = screenShot(widget);
     if (shot == nullptr) return false;
     const gpu::GpuTexture& drawn = surfaceOf(canvas).drawable.texture;
     const auto width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(shot));
