@@ -21,8 +21,8 @@
       if (selection.rangeCount === 0 || !editor.contains(selection.anchorNode)) return null;
       return [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
     },
-    restore: (selection, changed) => {
-      layout.learn(changed);
+    restore: (selection) => {
+      layout.resync();
       if (selection !== null && selection.every((part) => typeof part === "number" || editor.contains(part))) {
         layout.select(...selection);
       }

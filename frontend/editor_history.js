@@ -8,6 +8,15 @@
 // own history is not used: it cannot undo what the editor did, and an undo of it over nodes the
 // editor changed would damage the text.
 //
+// Which blocks are laid out in one flow (the class `joined`, see editor_layout.js) is part of the
+// text: two blocks in one flow show no line break between them. So the history keeps every change
+// of that class too, in the order it came with the nodes' changes: an undo gives back the nodes,
+// their texts and their flows exactly as they were when the step began, and a redo as they were
+// when it ended. The layout changes flows between edits too (as the caret moves, where that
+// changes nothing that shows); those changes wait (`floating`) until the next edit, which takes
+// them in first, or are taken back before an undo or a redo, so that every step is undone and
+// redone over the very nodes and flows it was made over.
+//
 // Where a step ends (see `willEdit`): at the edit after a line break, after a pause in typing,
 // where the selection moved away from where the last edit left it, and around every edit that is
 // not typing (a paste, a cut, a replacement).
@@ -15,6 +24,7 @@
   "use strict";
 
   const TYPING_PAUSE_MS = 1000;
+  const JOINED = global.VostraEditorText.JOINED;
 
   // The kinds of edit that join the typing step before them.
   const isTyping = (kind) =>
@@ -24,8 +34,8 @@
   const isLineBreak = (kind) => kind === "insertLineBreak" || kind === "insertParagraph";
 
   // `selection()` answers the selection to keep ([anchor node, offset, focus node, offset] or
-  // null); `restore(selection, changed)` puts it back after an undo or a redo, `changed` the
-  // nodes that came back (their classes are as they were when they left).
+  // null); `restore(selection)` puts it back after an undo or a redo, once the nodes and their
+  // flows are as they were.
   function attach(editor, { selection, restore, now = () => performance.now() }) {
     const undone = [];
     const done = [];
@@ -37,9 +47,21 @@
     let lastTime = -Infinity;
     let lastSelection = null;
     let recording = true;
+    // Changes of flow made since the last edit, undo or redo, in order: { element, was }.
+    let floating = [];
 
     const observer = new MutationObserver((records) => keep(records));
-    observer.observe(editor, { childList: true, subtree: true, characterData: true, characterDataOldValue: true });
+    observer.observe(editor, {
+      childList: true,
+      subtree: true,
+      characterData: true,
+      characterDataOldValue: true,
+      attributes: true,
+      attributeFilter: ["class"],
+      attributeOldValue: true,
+    });
+
+    const inFlow = (classes) => classes !== null && classes.split(" ").includes(JOINED);
 
     // Moves what changed since the last look into the current step (a change no edit announced
     // joins the step before it: the editor's own tidying after an edit).
@@ -49,7 +71,45 @@
 
     function keep(records) {
       if (!recording || records.length === 0) return;
-      // A change made now cannot be redone over.
+      // Whether each class change changed the flow: what an element's class was after a change
+      // is what the next change of it found, or what it is now.
+      const after = new Map();
+      const flowChanged = new Array(records.length).fill(false);
+      for (let i = records.length - 1; i >= 0; i--) {
+        const record = records[i];
+        if (record.type !== "attributes") continue;
+        const target = record.target;
+        const now = after.has(target) ? after.get(target) : target.classList.contains(JOINED);
+        const was = inFlow(record.oldValue);
+        flowChanged[i] = was !== now;
+        after.set(target, was);
+      }
+      records.forEach((record, i) => {
+        if (record.type === "attributes") {
+          if (flowChanged[i]) floating.push({ element: record.target, was: inFlow(record.oldValue), now: null });
+          return;
+        }
+        const step = stepForChanges();
+        if (floating.length > 0) step.changes.push(...floating.splice(0));
+        if (record.type === "characterData") {
+          const previous = step.changes[step.changes.length - 1];
+          // Typing changes one text again and again: its first old value is all that is needed.
+          if (previous && previous.text === record.target) return;
+          step.changes.push({ text: record.target, old: record.oldValue, now: null });
+        } else {
+          step.changes.push({
+            parent: record.target,
+            added: Array.from(record.addedNodes),
+            removed: Array.from(record.removedNodes),
+            next: record.nextSibling,
+          });
+        }
+      });
+    }
+
+    // The step a change of the nodes joins: a change no edit announced joins the step before it
+    // (the editor's own tidying after an edit). A change made now cannot be redone over.
+    function stepForChanges() {
       undone.length = 0;
       if (current === null) {
         if (done.length === 0) {
@@ -59,21 +119,7 @@
           current = done[done.length - 1];
         }
       }
-      for (const record of records) {
-        if (record.type === "characterData") {
-          const previous = current.changes[current.changes.length - 1];
-          // Typing changes one text again and again: its first old value is all that is needed.
-          if (previous && previous.text === record.target) continue;
-          current.changes.push({ text: record.target, old: record.oldValue, now: null });
-        } else {
-          current.changes.push({
-            parent: record.target,
-            added: Array.from(record.addedNodes),
-            removed: Array.from(record.removedNodes),
-            next: record.nextSibling,
-          });
-        }
-      }
+      return current;
     }
 
     function sameSelection(a, b) {
@@ -119,11 +165,15 @@
       }
     }
 
-    function apply(step, backwards) {
-      const changed = [];
-      const changes = step.changes;
+    // Makes the changes again (or takes them back, in reverse order).
+    function apply(changes, backwards) {
       for (let i = backwards ? changes.length - 1 : 0; backwards ? i >= 0 : i < changes.length; i += backwards ? -1 : 1) {
         const change = changes[i];
+        if (change.element !== undefined) {
+          if (backwards) change.now = change.element.classList.contains(JOINED);
+          change.element.classList.toggle(JOINED, backwards ? change.was : change.now);
+          continue;
+        }
         if (change.text !== undefined) {
           const value = backwards ? change.old : change.now;
           if (backwards) change.now = change.text.data;
@@ -133,12 +183,8 @@
         const [out, into] = backwards ? [change.added, change.removed] : [change.removed, change.added];
         for (const node of out) if (node.parentNode === change.parent) change.parent.removeChild(node);
         const next = change.next !== null && change.next.parentNode === change.parent ? change.next : null;
-        for (const node of into) {
-          change.parent.insertBefore(node, next);
-          changed.push(node);
-        }
+        for (const node of into) change.parent.insertBefore(node, next);
       }
-      return changed;
     }
 
     // Takes back the last step, or brings back the last step taken back; answers whether there
@@ -149,9 +195,11 @@
       if (from.length === 0) return false;
       const step = from.pop();
       recording = false;
-      let changed;
       try {
-        changed = apply(step, backwards);
+        // The flows go back to where the last step left them, then the step is taken back or
+        // made again over them.
+        apply(floating.splice(0), true);
+        apply(step.changes, backwards);
         observer.takeRecords();
       } finally {
         recording = true;
@@ -160,8 +208,11 @@
       current = null;
       open = false;
       lastSelection = null;
-      restore(backwards ? step.before : step.after, changed);
-      observer.takeRecords();
+      restore(backwards ? step.before : step.after);
+      // Putting the selection back may change flows (kept, to be taken back before the next
+      // move), never the nodes.
+      const records = observer.takeRecords();
+      keep(records.filter((record) => record.type === "attributes"));
       return true;
     }
 
@@ -181,6 +232,7 @@
       }
       done.length = 0;
       undone.length = 0;
+      floating = [];
       current = null;
       open = false;
       lastKind = "";

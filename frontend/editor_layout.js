@@ -13,8 +13,8 @@
 // the caret is away and the block before it ends with a line break, where closing it changes
 // nothing that shows.
 //
-// Only classes change, never the nodes, so that the web view's own undo history keeps finding
-// what it changed. The one exception is text that editing leaves outside every block (typed where
+// Only classes change, never the nodes (the editor's history keeps the classes that make flows
+// with the nodes' changes: see editor_history.js). The one exception is text that editing leaves outside every block (typed where
 // a block was removed): it is wrapped in a block of its own, in one flow with a neighbour exactly
 // when it shared one with it before.
 (function (global) {
@@ -124,11 +124,13 @@
           elements.add(a).add(b);
         }
       }
-      for (const element of joined) if (!elements.has(element)) element.classList.remove(JOINED);
+      // What an edit took out of the editor keeps its flows as they were: an undo brings it back
+      // as it left.
+      for (const element of joined) if (!elements.has(element) && editor.contains(element)) element.classList.remove(JOINED);
       for (const element of elements) element.classList.add(JOINED);
       joined = [...elements];
       open = next;
-      for (const group of near) if (!groups.has(group)) group.classList.remove(NEAR);
+      for (const group of near) if (!groups.has(group) && editor.contains(group)) group.classList.remove(NEAR);
       for (const group of groups) group.classList.add(NEAR);
       near = groups;
     }
@@ -385,20 +387,23 @@
       return wrapped;
     }
 
-    // Takes in the layout of elements that came back into the editor (an undo puts back the
-    // elements an edit took out, with the classes they had): their inline flows are known again,
-    // to be closed where that changes nothing once the caret is away.
-    function learn(nodes) {
-      for (const node of nodes) {
-        if (node.nodeType !== Node.ELEMENT_NODE) continue;
-        for (const element of [node, ...node.getElementsByClassName(JOINED)]) {
-          if (!element.classList.contains(JOINED)) continue;
-          joined.push(element);
-          if (isBlock(element)) open.add(element);
+    // Takes in the flows and the groups laid out as the editor's elements now show them (an undo
+    // or a redo puts back elements with their classes as they were): an edge is open where the
+    // blocks on both sides, and the groups and sections between them, are in one flow.
+    function resync() {
+      joined = Array.from(editor.getElementsByClassName(JOINED));
+      near = new Set(editor.getElementsByClassName(NEAR));
+      open = new Set();
+      wanted = new Set();
+      for (const block of joined) {
+        if (!isBlock(block)) continue;
+        const after = neighbour(block, true);
+        if (after === null || !after.classList.contains(JOINED)) continue;
+        let inFlow = true;
+        for (let a = block.parentNode, b = after.parentNode; a !== b && a !== editor; a = a.parentNode, b = b.parentNode) {
+          inFlow = inFlow && a.classList.contains(JOINED) && b.classList.contains(JOINED);
         }
-        for (const element of [node, ...node.getElementsByClassName(NEAR)]) {
-          if (element.classList.contains(NEAR)) near.add(element);
-        }
+        if (inFlow) open.add(block);
       }
     }
 
@@ -422,7 +427,7 @@
     });
     document.addEventListener("selectionchange", () => followSelection());
 
-    return { select, firstPosition, lastPosition, reset, learn, followSelection, blockOf, neighbour, isBlock, pageLines };
+    return { select, firstPosition, lastPosition, reset, resync, followSelection, blockOf, neighbour, isBlock, pageLines };
   }
 
   global.VostraEditorLayout = Object.freeze({ attach });

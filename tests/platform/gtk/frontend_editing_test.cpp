@@ -195,11 +195,12 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         steps.until(textOf("status-text") + " === 'Opened " + name + "'");
         // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
         // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
-        // program does; "Menu:<item>" chooses the Edit menu's item.
+        // program does; "Menu:<item>" chooses the Edit menu's item; "Pause:<seconds>" waits.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
-            if (word != "ScrollToMiddle" && !word.starts_with("Offer:") && !word.starts_with("Menu:")) {
+            if (word != "ScrollToMiddle" && !word.starts_with("Offer:") && !word.starts_with("Menu:") &&
+                !word.starts_with("Pause:")) {
                 const Keys more = parseKeys(word);
                 keys.insert(keys.end(), more.begin(), more.end());
                 continue;
@@ -208,6 +209,8 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
             if (word == "ScrollToMiddle") {
                 steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
                     .then(pause(0.3));
+            } else if (word.starts_with("Pause:")) {
+                steps.then(pause(std::stod(word.substr(6))));
             } else if (word.starts_with("Offer:")) {
                 steps.then([text = unquoted("\"" + word.substr(6) + "\"")] {
                     offerOnClipboard(text);
@@ -481,5 +484,39 @@ TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensA
     EXPECT_EQ(contentsOf(copy), "X" + text.substr(lastLine + 1) + "Q");
 }
 
+}  // namespace
+}  // namespace kelvo
+
+namespace kelvo {
+namespace {
+// SCRATCH
+constexpr std::string_view kDom = R"JS((() => {
+  const show = (n) => n.nodeType === 3 ? JSON.stringify(n.data.length > 12 ? n.data.slice(0,5) + '…' + n.data.slice(-5) : n.data)
+    : '<' + n.nodeName.toLowerCase() + (n.className ? '.' + n.className.replace(/ /g, '.') : '') + '>' + [...n.childNodes].map(show).join('') + '</>';
+  return show(document.getElementById('editor')) + ' TEXT ' + JSON.stringify(VostraEditorText.readText(document.getElementById('editor')).slice(-20));
+})())JS";
+TEST(GtkSerialScratch, Dom) {
+    testing::TempFolder place;
+    const fs::path path = place.path("a.vrs");
+    writeFile(path, documentNamed("A"));
+    std::vector<std::string> seen(8);
+    Keyboard keyboard;
+    UserSteps steps;
+    steps.within(60).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    steps.then([path] { typeIntoOpenDialogWhenShown(path); return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}}); });
+    keyboard.pressed += 1;
+    steps.until(textOf("status-text") + " === 'Opened a.vrs'");
+    keyboard.press(steps, parseKeys("Ctrl+Home Down*10 End Ctrl+Shift+End"));
+    steps.read(std::string(kDom), seen[0]);
+    keyboard.press(steps, parseKeys("Delete"));
+    steps.then(pause(0.3)).read(std::string(kDom), seen[1]);
+    steps.then([] { offerOnClipboard("XY\n"); return true; });
+    keyboard.press(steps, parseKeys("Ctrl+v"));
+    steps.then(pause(0.3)).read(std::string(kDom), seen[2]);
+    keyboard.press(steps, parseKeys("Ctrl+z"));
+    steps.then(pause(0.3)).read(std::string(kDom), seen[3]);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+    for (auto& s : seen) std::printf("----\n%s\n", s.substr(s.size() > 1500 ? s.size() - 1500 : 0).c_str());
+}
 }  // namespace
 }  // namespace kelvo
