@@ -214,7 +214,11 @@
       if (on === (viewWatch !== null)) return;
       if (on) {
         const groups = Array.from(editor.getElementsByClassName("group"));
-        // Marked at once, so that no frame leaves out what the view shows now.
+        // Marked at once, so that no frame leaves out what the view shows now. The editor is laid
+        // out first: asked for the box of a group whose content it skips while its layout is not
+        // up to date (groups an undo just put back, say), the web view lays out all of that
+        // group's lines, and so all of the text.
+        void editor.offsetHeight;
         const view = editor.getBoundingClientRect();
         for (const group of groups) {
           const box = group.getBoundingClientRect();
