@@ -757,7 +757,8 @@
       if (key.key === "ArrowLeft" || key.key === "ArrowRight") {
         selection.modify(alter, key.key === "ArrowLeft" ? "backward" : "forward", "word");
       }
-      return layout.followSelection();
+      layout.followSelection();
+      return revealCaret();
     }
     const moves = {
       ArrowLeft: ["backward", "character"],
@@ -770,7 +771,11 @@
     if (moves[key.key]) {
       selection.modify(alter, ...moves[key.key]);
     } else if (key.key === "PageUp" || key.key === "PageDown") {
-      for (let i = layout.pageLines() - 2; i > 0; i--) selection.modify(alter, key.key === "PageUp" ? "backward" : "forward", "line");
+      // As the web view pages: the caret and the view move by the same step.
+      const up = key.key === "PageUp";
+      const { pixels, lines } = layout.pageStep();
+      for (let i = lines; i > 0; i--) selection.modify(alter, up ? "backward" : "forward", "line");
+      editor.scrollTop += up ? -pixels : pixels;
     } else if (key.key === "Enter") {
       document.execCommand("insertLineBreak");
     } else if (key.key === "Backspace" || key.key === "Delete") {
@@ -780,7 +785,24 @@
     } else if ([...key.key].length === 1) {
       document.execCommand("insertText", false, key.key);
     }
-    return layout.followSelection();
+    layout.followSelection();
+    revealCaret();
+    return undefined;
+  }
+
+  // Scrolls the editor as little as shows the caret (the selection's focus), as the web view does
+  // after a key of its own.
+  function revealCaret() {
+    const selection = getSelection();
+    if (selection.rangeCount === 0 || !editor.contains(selection.focusNode)) return;
+    const range = document.createRange();
+    range.setStart(selection.focusNode, selection.focusOffset);
+    const rects = range.getClientRects();
+    const caret = rects.length > 0 ? rects[0] : range.getBoundingClientRect();
+    const top = editor.getBoundingClientRect().top + editor.clientTop;
+    const bottom = top + editor.clientHeight;
+    if (caret.top < top) editor.scrollTop -= top - caret.top;
+    else if (caret.bottom > bottom) editor.scrollTop += caret.bottom - bottom;
   }
 
   // Leaving the page (a reload, say) while the text is edited asks first.

@@ -74,9 +74,18 @@
       return lines;
     }
 
+    const lineHeight = () => parseFloat(getComputedStyle(editor).lineHeight) || 20;
+
+    // The lines the view shows, and two more.
     function pageLines() {
-      const lineHeight = parseFloat(getComputedStyle(editor).lineHeight) || 20;
-      return Math.ceil(editor.clientHeight / lineHeight) + 2;
+      return Math.ceil(editor.clientHeight / lineHeight()) + 2;
+    }
+
+    // How far Page Up and Page Down go, in pixels and in whole lines: as the web view pages, four
+    // fifths of the view.
+    function pageStep() {
+      const pixels = Math.max(Math.round(Math.min(editor.clientHeight, innerHeight) * 0.8), 1);
+      return { pixels, lines: Math.max(1, Math.floor(pixels / lineHeight())) };
     }
 
     // The sibling after (or before) `node`, passing over empty texts; null where there is none.
@@ -431,7 +440,7 @@
     });
     document.addEventListener("selectionchange", () => followSelection());
 
-    return { select, firstPosition, lastPosition, reset, resync, followSelection, blockOf, neighbour, isBlock, pageLines };
+    return { select, firstPosition, lastPosition, reset, resync, followSelection, blockOf, neighbour, isBlock, pageStep };
   }
 
   global.VostraEditorLayout = Object.freeze({ attach });
