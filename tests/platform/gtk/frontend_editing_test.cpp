@@ -439,9 +439,24 @@ TEST(GtkSerialFrontEndEditing, AnUndoStepEndsAtALineBreakAPauseInTypingAndACaret
     EXPECT_EQ(undoneAfterMove, undoneAfterPause);
 }
 
+// Whether the caret shows in the editor's view, and the lines a page moves (as the web view pages
+// with Page Down: four fifths of the view, in whole lines).
+constexpr std::string_view kCaretShows = R"JS((() => {
+  const editor = document.getElementById("editor");
+  const range = getSelection().getRangeAt(0);
+  const caret = range.getClientRects()[0] || range.getBoundingClientRect();
+  const top = editor.getBoundingClientRect().top + editor.clientTop;
+  const shows = caret.top >= top - 1 && caret.bottom <= top + editor.clientHeight + 1;
+  return (shows ? "shows" : "hidden at " + Math.round(caret.top - top) + " of " + editor.clientHeight);
+})())JS";
+constexpr std::string_view kPageLines =
+    "(e => String(Math.floor(Math.max(Math.round(Math.min(e.clientHeight, innerHeight) * 0.8), 1) / "
+    "parseFloat(getComputedStyle(e).lineHeight))))(document.getElementById('editor'))";
+
 // The largest document that opens (32 MiB), opened through the Open dialog: keys typed while it
-// opens reach it in order once it is shown; Ctrl+End at once goes to the end, where a key typed
-// ends the text; Select All and Shift+Up select all but the last line, and a key replaces it.
+// opens reach it in order once it is shown, and Page Down among them goes as far as one typed
+// after, the caret in view; Ctrl+End at once goes to the end, where a key typed ends the text;
+// Select All and Shift+Up select all but the last line, and a key replaces it.
 TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensAndAfter) {
     testing::TempFolder place;
     const fs::path path = place.path("large.vrs");
@@ -452,6 +467,7 @@ TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensA
         text += "Line " + std::to_string(line) + ": the quick brown fox \xE2\x80\x94 caf\xC3\xA9 na\xC3\xAFve\n";
     }
     writeFile(path, text);
+    std::string pageLines, heldShows, typedShows;
     Keyboard keyboard;
     UserSteps steps;
     steps.within(120).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor)).then([&] {
@@ -460,8 +476,13 @@ TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensA
     });
     keyboard.pressed += 1;
     steps.until(textOf("status-text") + ".startsWith('Opening large.vrs')");
-    keyboard.press(steps, typing("AB"));
-    steps.until(textOf("status-text") + " === 'Opened large.vrs'");
+    keyboard.press(steps, parseKeys("A Page_Down Page_Down B"));
+    steps.until(textOf("status-text") + " === 'Opened large.vrs'")
+        .until("!document.getElementById('editor').hasAttribute('aria-busy')")
+        .read(std::string(kCaretShows), heldShows)
+        .read(std::string(kPageLines), pageLines);
+    keyboard.press(steps, parseKeys("Ctrl+Home Page_Down Page_Down C"));
+    steps.read(std::string(kCaretShows), typedShows);
     keyboard.press(steps, parseKeys("Ctrl+End"));
     steps.then(pause(1));
     keyboard.press(steps, parseKeys("Q Ctrl+s"));
@@ -472,13 +493,25 @@ TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensA
         .until(textOf("status-text") + ".startsWith('Saved selected')");
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(steps.runProgram(), steps.size());
-    std::printf("opened, keyed and saved twice in %.1f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    std::printf("opened, keyed and saved twice in %.1f s; a page is %s lines\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), pageLines.c_str());
 
+    EXPECT_EQ(heldShows, "shows") << "after Page Down typed while the document opened";
+    EXPECT_EQ(typedShows, "shows") << "after Page Down typed once it showed";
+    // "A" at the start, then two pages down (at the column after "A") "B"; two pages down from
+    // the start, "C" before it: both pages went as far.
+    ASSERT_GT(std::atoi(pageLines.c_str()), 1);
+    std::string edited = "A" + text;
+    std::size_t at = 0;
+    for (int line = 0; line < 2 * std::atoi(pageLines.c_str()); ++line) at = edited.find('\n', at) + 1;
+    edited.insert(at + 1, "B");
+    edited.insert(at, "C");
     const std::string saved = contentsOf(path);
-    EXPECT_EQ(saved.size(), text.size() + 3);
-    EXPECT_TRUE(saved == "AB" + text + "Q") << "the saved file starts \"" << saved.substr(0, 20) << "\" and ends \""
-                                            << saved.substr(saved.size() - 80) << "\"";
+    EXPECT_EQ(saved.size(), edited.size() + 1);
+    const std::size_t line = edited.rfind('\n', at + 2) + 1;
+    EXPECT_TRUE(saved == edited + "Q") << "the saved file has \"" << saved.substr(line, 20) << "\" where \""
+                                       << edited.substr(line, 20) << "\" and ends \"" << saved.substr(saved.size() - 80)
+                                       << "\"";
     // The line above the last, "Q", from the caret's column on.
     const std::size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
     EXPECT_EQ(contentsOf(copy), "X" + text.substr(lastLine + 1) + "Q");
@@ -490,33 +523,39 @@ TEST(GtkSerialFrontEndEditing, TheLargestDocumentTakesEveryKeyTypedWhileItOpensA
 namespace kelvo {
 namespace {
 // SCRATCH
-constexpr std::string_view kDom = R"JS((() => {
-  const show = (n) => n.nodeType === 3 ? JSON.stringify(n.data.length > 12 ? n.data.slice(0,5) + '…' + n.data.slice(-5) : n.data)
-    : '<' + n.nodeName.toLowerCase() + (n.className ? '.' + n.className.replace(/ /g, '.') : '') + '>' + [...n.childNodes].map(show).join('') + '</>';
-  return show(document.getElementById('editor')) + ' TEXT ' + JSON.stringify(VostraEditorText.readText(document.getElementById('editor')).slice(-20));
+constexpr std::string_view kTimer = R"JS((() => {
+  window.timed = [];
+  addEventListener('keydown', (e) => { const t0 = performance.now(); window.timing = true;
+    setTimeout(() => { const t1 = performance.now(); requestAnimationFrame(() => setTimeout(() => { timed.push(e.key + ':' + Math.round(t1 - t0) + '/' + Math.round(performance.now() - t0)); })); }); }, true);
+  return 'timing';
 })())JS";
-TEST(GtkSerialScratch, Dom) {
+std::string bigText(std::size_t bytes) {
+    std::string text;
+    for (std::size_t line = 0; text.size() < bytes; ++line)
+        text += "Line " + std::to_string(line) + ": the quick brown fox jumps over the lazy dog caf\xC3\xA9 na\xC3\xAFve\n";
+    return text;
+}
+TEST(GtkSerialScratch, BigUndo) {
     testing::TempFolder place;
-    const fs::path path = place.path("a.vrs");
-    writeFile(path, documentNamed("A"));
-    std::vector<std::string> seen(8);
+    const fs::path path = place.path("big.vrs");
+    writeFile(path, bigText((32u << 20) - 1000));
+    std::string timed, text;
     Keyboard keyboard;
     UserSteps steps;
-    steps.within(60).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    steps.within(300).until(pageReady()).page(std::string(kCountKeys)).page(std::string(kTimer));
     steps.then([path] { typeIntoOpenDialogWhenShown(path); return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}}); });
     keyboard.pressed += 1;
-    steps.until(textOf("status-text") + " === 'Opened a.vrs'");
-    keyboard.press(steps, parseKeys("Ctrl+Home Down*10 End Ctrl+Shift+End"));
-    steps.read(std::string(kDom), seen[0]);
-    keyboard.press(steps, parseKeys("Delete"));
-    steps.then(pause(0.3)).read(std::string(kDom), seen[1]);
-    steps.then([] { offerOnClipboard("XY\n"); return true; });
-    keyboard.press(steps, parseKeys("Ctrl+v"));
-    steps.then(pause(0.3)).read(std::string(kDom), seen[2]);
+    steps.until(textOf("status-text") + " === 'Opened big.vrs'");
+    keyboard.press(steps, parseKeys("Ctrl+a X"));
+    steps.then(pause(2));
     keyboard.press(steps, parseKeys("Ctrl+z"));
-    steps.then(pause(0.3)).read(std::string(kDom), seen[3]);
+    steps.until("timed.length >= 4").then(pause(1));
+    keyboard.press(steps, parseKeys("Ctrl+Shift+z"));
+    steps.until("timed.length >= 5").then(pause(1));
+    keyboard.press(steps, parseKeys("Ctrl+z"));
+    steps.until("timed.length >= 6").read("timed.join(' ') + ' MOVES ' + moves.join(' ') + ' RESTORES ' + restores.join(' ') + ' SELECTS ' + selects.slice(-6).join(' ') + ' FOLLOWS ' + follows.slice(-8).join(' ')", timed).read("String(VostraEditorText.readText(document.getElementById('editor')).length)", text);
     ASSERT_EQ(steps.runProgram(), steps.size());
-    for (auto& s : seen) std::printf("----\n%s\n", s.substr(s.size() > 1500 ? s.size() - 1500 : 0).c_str());
+    std::printf("TIMED %s length %s\n", timed.c_str(), text.c_str());
 }
 }  // namespace
 }  // namespace kelvo
