@@ -72,9 +72,7 @@ struct Snapshot {
 
 // The undo history. A step ends at the edit after a line break, after a pause in typing of a
 // second, where the selection moved away from where the last edit left it, and around every edit
-// that is not typing (paste, cut). Key times are the test's: where a pause is close to a second
-// the step's end is not known (`uncertain`), and an undo is not one to predict until a step is
-// known to begin.
+// that is not typing (paste, cut).
 struct History {
     std::vector<std::pair<Snapshot, Snapshot>> done;  // before and after each step
     std::vector<std::pair<Snapshot, Snapshot>> undone;
@@ -83,9 +81,10 @@ struct History {
     double lastTime = -100;
     std::size_t lastAnchor = 0;
     std::size_t lastFocus = 0;
-    bool uncertain = false;
 };
 
+// Key times are the test's: where a pause is this close to a second, the editor may have ended the
+// step or not, and press() gives both outcomes (see keepEdit).
 inline constexpr double kTypingPause = 1.0;
 inline constexpr double kPauseMargin = 0.3;
 
@@ -262,18 +261,12 @@ inline void restore(Editor& editor, const Snapshot& snapshot) {
     editor.focus = snapshot.focus;
 }
 
-// Keeps an edit in the history: `before` is the editor before it, `typing` whether it joins
-// the typing step before it where it may.
-inline void keepEdit(Editor& editor, const Snapshot& before, bool typing, bool lineBreak, double at) {
+// Ends an edit: it joins the step before it, or starts one.
+inline void endEdit(Editor& editor, const Snapshot& before, bool joins, bool typing, bool lineBreak, double at) {
     History& history = editor.history;
-    const bool sameSelection = before.anchor == history.lastAnchor && before.focus == history.lastFocus;
-    const bool mayJoin = history.open && typing && !history.afterLineBreak && sameSelection;
-    const double pause = at - history.lastTime;
-    if (mayJoin && std::abs(pause - kTypingPause) < kPauseMargin) history.uncertain = true;
-    if (mayJoin && pause < kTypingPause) {
+    if (joins) {
         history.done.back().second = snapshotOf(editor);
     } else {
-        if (!mayJoin || pause > kTypingPause + kPauseMargin) history.uncertain = false;
         history.done.push_back({before, snapshotOf(editor)});
     }
     history.undone.clear();
@@ -282,6 +275,27 @@ inline void keepEdit(Editor& editor, const Snapshot& before, bool typing, bool l
     history.lastTime = at;
     history.lastAnchor = editor.anchor;
     history.lastFocus = editor.focus;
+}
+
+// Keeps an edit in the history: `before` is the editor before it, `typing` whether it joins
+// the typing step before it where it may. Where the pause before it is too close to a second to
+// tell, `other` (when given) gets the editor with the other outcome.
+inline void keepEdit(Editor& editor, const Snapshot& before, bool typing, bool lineBreak, double at,
+                     std::optional<Editor>* other) {
+    const History& history = editor.history;
+    const bool sameSelection = before.anchor == history.lastAnchor && before.focus == history.lastFocus;
+    const bool mayJoin = history.open && typing && !history.afterLineBreak && sameSelection;
+    const double pause = at - history.lastTime;
+    const bool joins = mayJoin && pause < kTypingPause;
+    if (other != nullptr && mayJoin && std::abs(pause - kTypingPause) < kPauseMargin) {
+        *other = editor;
+        endEdit(**other, before, !joins, typing, lineBreak, at);
+    }
+    endEdit(editor, before, joins, typing, lineBreak, at);
+}
+
+inline bool operator==(const Snapshot& a, const Snapshot& b) {
+    return a.text == b.text && a.anchor == b.anchor && a.focus == b.focus;
 }
 
 inline std::u32string selectedText(const Editor& editor) {
@@ -293,7 +307,9 @@ inline std::u32string selectedText(const Editor& editor) {
 // removes the selection after Copy put it on the clipboard. A key that moves the selection other
 // than up or down makes the editor forget its goal (see Editor for the keys after which it may
 // keep it). Answers false, changing nothing, for a key whose outcome is not one to predict.
-inline bool press(Editor& editor, const Key& key) {
+// Where the key may or may not have ended an undo step, `other` gets the editor with the other
+// outcome.
+inline bool press(Editor& editor, const Key& key, std::optional<Editor>* other = nullptr) {
     using Kind = Key::Kind;
     if (key.kind == Kind::move &&
         (key.move == Move::up || key.move == Move::down || key.move == Move::pageUp || key.move == Move::pageDown)) {
@@ -321,7 +337,6 @@ inline bool press(Editor& editor, const Key& key) {
             break;
         case Kind::undo:
         case Kind::redo: {
-            if (history.uncertain) return false;
             auto& from = key.kind == Kind::undo ? history.done : history.undone;
             auto& to = key.kind == Kind::undo ? history.undone : history.done;
             if (from.empty()) break;
@@ -340,13 +355,13 @@ inline bool press(Editor& editor, const Key& key) {
             }
             if (editor.anchor == editor.focus) break;  // nothing to delete: no edit
             replaceSelection(editor, U"");
-            keepEdit(editor, before, true, false, key.at);
+            keepEdit(editor, before, true, false, key.at, other);
             break;
         case Kind::cut:
             if (anchor == focus) break;
             editor.clipboard = selectedText(editor);
             replaceSelection(editor, U"");
-            keepEdit(editor, before, false, false, key.at);
+            keepEdit(editor, before, false, false, key.at, other);
             break;
         case Kind::character:
         case Kind::tab:
@@ -354,7 +369,7 @@ inline bool press(Editor& editor, const Key& key) {
             replaceSelection(editor, key.kind == Kind::character ? std::u32string(1, key.character)
                                      : key.kind == Kind::tab     ? std::u32string(U"\t")
                                                                  : std::u32string(U"\n"));
-            keepEdit(editor, before, true, key.kind == Kind::enter, key.at);
+            keepEdit(editor, before, true, key.kind == Kind::enter, key.at, other);
             break;
         case Kind::paste:
         case Kind::pasteCopied:
@@ -362,7 +377,7 @@ inline bool press(Editor& editor, const Key& key) {
             if (key.kind == Kind::paste) editor.clipboard = key.pasted;
             if (editor.clipboard.empty()) break;
             replaceSelection(editor, editor.clipboard);
-            keepEdit(editor, before, false, false, key.at);
+            keepEdit(editor, before, false, false, key.at, other);
             break;
         case Kind::focusAway:
             break;
