@@ -25,7 +25,7 @@ void AppRelease::operator()(App* app) const {
     delete app;
 }
 
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardWriter clipboard,
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardAccess clipboard,
                          std::string_view frontendFolder) {
     if (frontendFolder.empty() || frontendFolder.size() >= kResourcePathBytes) {
         return fail(Error::MissingBundleResources);
@@ -54,6 +54,9 @@ std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app) {
         {"vostra.clipboard.begin", &app, appRow<beginClipboard>},
         {"vostra.clipboard.append", &app, appRow<appendClipboard>},
         {"vostra.clipboard.finish", &app, appRow<finishClipboard>},
+        {"vostra.clipboard.read.begin", &app, appRow<beginClipboardRead>},
+        {"vostra.clipboard.read.chunk", &app, appRow<clipboardReadChunk>},
+        {"vostra.clipboard.read.finish", &app, appRow<finishClipboardRead>},
     }};
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Vostra Studio's own state and bridge commands: documents are saved and read in base64 chunks,
-// text goes to the clipboard in base64 chunks, and allowed links open in the browser. One `App`
+// text goes to the clipboard and comes back from it in base64 chunks, and allowed links open in
+// the browser. One `App`
 // record, made once at start-up, is the context of every command row and of the application's
 // source callback.
 
@@ -12,6 +13,7 @@
 #include <span>
 #include <string_view>
 
+#include "app/clipboard_access.hpp"
 #include "app/open_url.hpp"
 #include "base/env.hpp"
 #include "base/error.hpp"
@@ -44,28 +46,32 @@ struct FileOwner {
     InlineBytes<kWebViewLabelBytes> label;
 };
 
-// How plain text reaches the system clipboard exactly as given, whatever its length; start-up fills
-// it in from the platform, tests record with it.
-struct ClipboardWriter {
-    void* context = nullptr;
-    Status (*writeText)(void* context, std::string_view text) = nullptr;
-};
-
 // Text on its way to the clipboard: heap memory that grows as chunks arrive, and goes when the text
-// is put on the clipboard, when another begins and with the record.
+// is put on the clipboard, when another begins and with the record. `transfer` is the number its
+// begin answered, 0 when no text is on its way.
 struct PendingClipboardText {
-    bool begun = false;
+    std::uint64_t transfer = 0;
     FileOwner owner;
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;
     std::size_t capacity = 0;
 };
 
+// The clipboard's text read for one web view, handed out in chunks: heap memory from the read's
+// begin to its finish (or the next begin, or the end of the record).
+struct ClipboardTextRead {
+    bool open = false;
+    FileOwner owner;
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::size_t offset = 0;  // what the chunks handed out so far
+};
+
 struct App {
     const EnvMap* environment = nullptr;
     Io io;
     WorkspaceOpener workspace;
-    ClipboardWriter clipboard;
+    ClipboardAccess clipboard;
 
     // The save in progress: its bytes go to a temporary file beside the document, which replaces
     // the document only when the save finishes. `bytesWritten` is also the next append's offset.
@@ -87,6 +93,12 @@ struct App {
     std::uint64_t readSize = 0;
 
     PendingClipboardText clipboardText;
+    std::uint64_t lastClipboardTransfer = 0;  // the number the last begin answered
+    // The last text the commands put on the clipboard: its transfer, and the serial number of the
+    // clipboard write (0: none), by which the clipboard tells whether it still holds that text.
+    std::uint64_t copiedTransfer = 0;
+    std::uint64_t copiedSerial = 0;
+    ClipboardTextRead clipboardRead;
 
     // The front-end folder, "<bundle resources>/frontend/dist".
     std::uint64_t resourcePathLength = 0;
@@ -107,14 +119,15 @@ using AppPtr = std::unique_ptr<App, AppRelease>;
 // Makes the record with nothing open, serving `frontendFolder` (start-up names it with
 // vostra_studio_resource_path). MissingBundleResources when the folder is empty or does not fit,
 // OutOfMemory when the record cannot be allocated.
-Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardWriter clipboard,
+Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener workspace, ClipboardAccess clipboard,
                          std::string_view frontendFolder);
 
 // The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
 // "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",
 // "vostra.file.read.finish", "vostra.url.open", "vostra.clipboard.begin", "vostra.clipboard.append",
-// "vostra.clipboard.finish". Every row's context is `app`.
-inline constexpr std::size_t kAppCommandCount = 11;
+// "vostra.clipboard.finish", "vostra.clipboard.read.begin", "vostra.clipboard.read.chunk",
+// "vostra.clipboard.read.finish". Every row's context is `app`.
+inline constexpr std::size_t kAppCommandCount = 14;
 std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app);
 
 // The source callback of the application binding (the context is the App): the development server
@@ -133,5 +146,8 @@ Result<std::string_view> openUrl(App& app, const BridgeInvocation& call, std::sp
 Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> beginClipboardRead(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> clipboardReadChunk(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> finishClipboardRead(App& app, const BridgeInvocation& call, std::span<char> output);
 
 }  // namespace kelvo

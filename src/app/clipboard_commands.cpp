@@ -6,16 +6,24 @@
 // save sends a document, and finish puts it on the clipboard as plain text. The text is kept on the
 // heap only while it arrives: it grows with the chunks, and finish, a new begin or the end of the
 // application releases it.
+//
+// Each begin answers a new transfer number, which the text's appends and its finish name: a copy
+// that a newer one replaced cannot add its chunks to the newer text. The number of the last text
+// put on the clipboard is kept, so that a later read can tell the page the clipboard still holds it.
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "app/app.hpp"
 #include "app/base64.hpp"
 #include "app/command_support.hpp"
 #include "app/payload_string.hpp"
+#include "base/bounded_writer.hpp"
+#include "base/number_text.hpp"
 #include "base/utf8.hpp"
+#include "bridge/json_field.hpp"
 
 namespace kelvo {
 
@@ -34,22 +42,42 @@ Status reserveClipboardBytes(PendingClipboardText& text, std::size_t needed) {
     return {};
 }
 
+// The transfer a payload names: its "transfer" member, a whole number; none otherwise.
+std::optional<std::uint64_t> transferOf(std::string_view payload) {
+    std::optional<std::string_view> value = fieldValue(payload, "transfer");
+    if (!value) return std::nullopt;
+    return parseU64(*value);
+}
+
+// Whether the call goes on with the text on its way: it names that text's transfer and comes from
+// the web view that began it.
+bool continuesText(const App& app, const BridgeInvocation& call) {
+    const PendingClipboardText& text = app.clipboardText;
+    return text.transfer != 0 && transferOf(call.payload) == text.transfer && ownedBy(text.owner, call);
+}
+
 }  // namespace
 
-Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char>) {
+Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output) {
     FileOwner owner = TRY(ownerOf(call));
+    BoundedWriter out(output);
+    out.write("{\"ok\":true,\"transfer\":");
+    out.writeUnsigned(app.lastClipboardTransfer + 1);
+    out.put('}');
+    if (out.overflowed()) return fail(Error::NoSpaceLeft);
     // Whatever was begun before, by any web view, is dropped: its later chunks fail.
     app.clipboardText = {};
-    app.clipboardText.begun = true;
+    app.clipboardText.transfer = ++app.lastClipboardTransfer;
     app.clipboardText.owner = owner;
-    return kOkReply;
+    return out.text();
 }
 
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char>) {
-    std::string_view base64 = TRY(decodePayloadString(call.payload, app.text));
+    if (!continuesText(app, call)) return fail(Error::NoOpenFile);
+    std::string_view data = fieldValue(call.payload, "data").value_or(std::string_view{});
+    std::string_view base64 = TRY(decodePayloadString(data, app.text));
     std::size_t count = TRY(decodeBase64(base64, std::span(app.bytes).first(kAppendBytesLimit)));
     PendingClipboardText& text = app.clipboardText;
-    if (!text.begun || !ownedBy(text.owner, call)) return fail(Error::NoOpenFile);
     if (count > kClipboardTextLimit - text.size) {
         app.clipboardText = {};
         return fail(Error::ClipboardFieldTooLarge);
@@ -66,13 +94,15 @@ Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call,
 }
 
 Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call, std::span<char> output) {
-    if (!app.clipboardText.begun || !ownedBy(app.clipboardText.owner, call)) return fail(Error::NoOpenFile);
+    if (!continuesText(app, call)) return fail(Error::NoOpenFile);
     // The text is released on return, whether the clipboard took it or not.
     PendingClipboardText text = std::exchange(app.clipboardText, {});
     std::string_view bytes(reinterpret_cast<const char*>(text.bytes.get()), text.size);
     if (!isValidUtf8(bytes)) return fail(Error::InvalidTextEncoding);
     if (app.clipboard.writeText == nullptr) return fail(Error::UnsupportedService);
-    TRY(app.clipboard.writeText(app.clipboard.context, bytes));
+    std::uint64_t serial = TRY(app.clipboard.writeText(app.clipboard.context, bytes));
+    app.copiedTransfer = text.transfer;
+    app.copiedSerial = serial;
     return writeBytesReply(output, text.size);
 }
 

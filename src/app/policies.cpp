@@ -4,7 +4,7 @@ namespace kelvo {
 
 constexpr std::array<std::string_view, 3> kDevOrigins = {"vexa://app", "vexa://inline", kDevServerOrigin};
 
-constexpr std::array<BridgeCommandRule, 11> kFilePolicies = {{
+constexpr std::array<BridgeCommandRule, 14> kFilePolicies = {{
     {"vostra.file.begin", {}, kDevOrigins},
     {"vostra.file.append", {}, kDevOrigins},
     {"vostra.file.finish", {}, kDevOrigins},
@@ -16,6 +16,9 @@ constexpr std::array<BridgeCommandRule, 11> kFilePolicies = {{
     {"vostra.clipboard.begin", {}, kDevOrigins},
     {"vostra.clipboard.append", {}, kDevOrigins},
     {"vostra.clipboard.finish", {}, kDevOrigins},
+    {"vostra.clipboard.read.begin", {}, kDevOrigins},
+    {"vostra.clipboard.read.chunk", {}, kDevOrigins},
+    {"vostra.clipboard.read.finish", {}, kDevOrigins},
 }};
 
 constexpr std::array<BridgeCommandRule, 3> kBuiltinPolicies = {{

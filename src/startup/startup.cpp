@@ -78,13 +78,33 @@ struct Launch {
     RunContext runContext{};
 };
 
-// The application's clipboard text goes through the platform's own plain-text write, which takes
-// text of any length as it is (the runtime's shared writer stops at 64 KiB). Commands run only
-// while the runtime does.
-Status writeClipboardThroughPlatform(void* context, std::string_view text) {
-    const Runtime* runtime = static_cast<const Launch*>(context)->runtime;
-    if (runtime == nullptr) return fail(Error::UnsupportedService);
-    return callNeeded<&PlatformSlots::writeClipboard>(runtime->platform, text);
+// The application's clipboard text goes through the stand-in's own plain-text clipboard, which
+// takes and gives text of any length, every byte (the runtime's shared writer stops at 64 KiB, its
+// reader at what its reply holds), and tells whether the clipboard still holds a write. Commands
+// run inside the host's deliveries, so what the main loop does while a read waits for another
+// program reaches the runtime only after the command.
+Result<std::uint64_t> writeClipboardThroughStandIn(void* context, std::string_view text) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    if (standIn == nullptr || standIn->clipboard.write == nullptr || standIn->clipboard.heldTextWrite == nullptr) {
+        return fail(Error::UnsupportedService);
+    }
+    if (!standIn->clipboard.write(standIn->self, standin::ClipboardType::plain_text, text)) {
+        return fail(Error::UnsupportedService);
+    }
+    return standIn->clipboard.heldTextWrite(standIn->self);
+}
+
+std::uint64_t heldClipboardWrite(void* context) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    if (standIn == nullptr || standIn->clipboard.heldTextWrite == nullptr) return 0;
+    return standIn->clipboard.heldTextWrite(standIn->self);
+}
+
+Status readClipboardThroughStandIn(void* context, ClipboardTextSink sink) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    if (standIn == nullptr || standIn->clipboard.readTextBytes == nullptr) return fail(Error::UnsupportedService);
+    std::string text = standIn->clipboard.readTextBytes(standIn->self);
+    return sink.take(sink.context, text);
 }
 
 void writeErrorLine(std::string_view prefix, std::string_view name) {
@@ -170,8 +190,10 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-                               ClipboardWriter{&launch, writeClipboardThroughPlatform}, launch.frontendFolder));
+    launch.app = TRY(createApp(
+        launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
+        ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite, readClipboardThroughStandIn},
+        launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
 
     launch.config = declared.config;

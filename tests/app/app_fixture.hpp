@@ -34,17 +34,38 @@ struct RecordingOpener {
     }
 };
 
-// Records the texts put on the clipboard; fails them with `failure` when one is set.
+// A clipboard of the test's own. Each text written is recorded and held, under the next serial
+// number; reads get what it holds. `offer` puts a text there as another program does. With
+// `failure` set, writes and reads fail with it.
 struct RecordingClipboard {
     std::vector<std::string> written;
     std::optional<Error> failure;
+    std::string text;
+    std::uint64_t writes = 0;
+    std::uint64_t held = 0;  // the serial number of the write it holds, 0 for another program's text
+    int reads = 0;
 
-    ClipboardWriter writer() {
-        return {this, [](void* context, std::string_view text) -> Status {
+    void offer(std::string other) {
+        text = std::move(other);
+        held = 0;
+    }
+
+    ClipboardAccess access() {
+        return {this,
+                [](void* context, std::string_view bytes) -> Result<std::uint64_t> {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     if (self.failure) return fail(*self.failure);
-                    self.written.emplace_back(text);
-                    return {};
+                    self.written.emplace_back(bytes);
+                    self.text = bytes;
+                    self.held = ++self.writes;
+                    return self.held;
+                },
+                [](void* context) { return static_cast<RecordingClipboard*>(context)->held; },
+                [](void* context, ClipboardTextSink sink) -> Status {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    ++self.reads;
+                    if (self.failure) return fail(*self.failure);
+                    return sink.take(sink.context, self.text);
                 }};
     }
 };
@@ -55,7 +76,7 @@ class AppHarness {
 public:
     explicit AppHarness(Io io, EnvMap environment = {}) : environment_(std::move(environment)) {
         auto created =
-            createApp(environment_, io, links.opener(), clipboard.writer(), "/bundle/Contents/Resources/frontend/dist");
+            createApp(environment_, io, links.opener(), clipboard.access(), "/bundle/Contents/Resources/frontend/dist");
         EXPECT_TRUE(created) << "createApp";
         if (created) app = std::move(*created);
     }

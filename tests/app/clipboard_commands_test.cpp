@@ -1,5 +1,6 @@
-// Text put on the clipboard through the application's commands: exact bytes whatever the chunks,
-// one web view's text at a time, the size limit, UTF-8 checked, and memory held only meanwhile.
+// Text put on the clipboard and read back through the application's commands: exact bytes
+// whatever the chunks, each copy its own transfer, one web view's text at a time, the size limit,
+// UTF-8 checked on the way out and mended on the way in, and memory held only meanwhile.
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,21 @@ namespace {
 
 using testing::AppHarness;
 using testing::Caller;
+using namespace std::string_literals;
 
 constexpr std::string_view kOk = R"({"ok":true})";
 
-// The append payload that carries `bytes`.
-std::string chunkPayload(std::string_view bytes) {
+std::string base64Of(std::string_view bytes) {
     std::string text(base64EncodedSize(bytes.size()), '\0');
     encodeBase64({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, text.data());
-    return AppHarness::quoted(text);
+    return text;
+}
+
+std::string transferPayload(std::uint64_t transfer) { return R"({"transfer":)" + std::to_string(transfer) + "}"; }
+
+// The append payload of `transfer` that carries `bytes`.
+std::string chunkPayload(std::uint64_t transfer, std::string_view bytes) {
+    return R"({"transfer":)" + std::to_string(transfer) + R"(,"data":")" + base64Of(bytes) + "\"}";
 }
 
 std::string bytesReply(std::size_t count) { return R"({"ok":true,"bytes":)" + std::to_string(count) + "}"; }
@@ -34,10 +42,40 @@ std::string fromHex(std::string_view hex) {
 
 class ClipboardCommands : public ::testing::Test {
 protected:
-    // Whether the record holds no text and no memory for one.
+    // Begins a copy and answers its transfer number (0 when the reply is not a begin's).
+    std::uint64_t begin(Caller caller = {}) {
+        const std::string reply = harness.call("vostra.clipboard.begin", "null", caller);
+        constexpr std::string_view kStart = R"({"ok":true,"transfer":)";
+        EXPECT_TRUE(reply.starts_with(kStart) && reply.ends_with('}')) << reply;
+        if (!reply.starts_with(kStart)) return 0;
+        return std::stoull(reply.substr(kStart.size()));
+    }
+
+    // The text the chunks of the read in progress hand out, each at most kReadChunkBytes long.
+    std::string readChunks(Caller caller = {}) {
+        std::string text;
+        for (int chunks = 0; chunks < 1000; ++chunks) {
+            const std::string reply = harness.call("vostra.clipboard.read.chunk", "null", caller);
+            if (reply == R"("")") return text;
+            EXPECT_TRUE(reply.size() >= 2 && reply.front() == '"' && reply.back() == '"') << reply;
+            if (reply.size() < 2) return text;
+            std::string bytes(kReadChunkBytes, '\0');
+            auto count = decodeBase64(std::string_view(reply).substr(1, reply.size() - 2),
+                                      {reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()});
+            EXPECT_TRUE(count) << "a chunk larger than kReadChunkBytes";
+            if (!count) return text;
+            text.append(bytes, 0, *count);
+        }
+        ADD_FAILURE() << "the chunks do not end";
+        return text;
+    }
+
+    // Whether the record holds no text and no memory for one, on its way or read.
     bool released() const {
         const PendingClipboardText& text = harness.app->clipboardText;
-        return !text.begun && text.bytes == nullptr && text.size == 0 && text.capacity == 0;
+        const ClipboardTextRead& read = harness.app->clipboardRead;
+        return text.transfer == 0 && text.bytes == nullptr && text.size == 0 && text.capacity == 0 && !read.open &&
+               read.bytes == nullptr && read.size == 0;
     }
 
     MemoryIo memory;
@@ -49,83 +87,138 @@ protected:
 TEST_F(ClipboardCommands, ChunkedTextReachesTheClipboardExactly) {
     std::string text(kAppendBytesLimit - 1, 'x');
     for (int i = 0; i < 20'000; ++i) text += "\u00A0caf\u00E9 \u20AC \U0001D11E\n";
-    EXPECT_EQ(harness.call("vostra.clipboard.begin"), kOk);
+    const std::uint64_t transfer = begin();
+    EXPECT_EQ(transfer, 1u);
     EXPECT_EQ(harness.app->clipboardText.capacity, 0u);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload("")), kOk);
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, "")), kOk);
     for (std::size_t at = 0; at < text.size(); at += kAppendBytesLimit) {
-        ASSERT_EQ(harness.call("vostra.clipboard.append", chunkPayload(text.substr(at, kAppendBytesLimit))), kOk);
+        ASSERT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, text.substr(at, kAppendBytesLimit))),
+                  kOk);
         EXPECT_LT(harness.app->clipboardText.capacity, 2 * (at + kAppendBytesLimit));
     }
     EXPECT_TRUE(harness.clipboard.written.empty());
-    EXPECT_EQ(harness.call("vostra.clipboard.finish"), bytesReply(text.size()));
+    EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), bytesReply(text.size()));
     ASSERT_EQ(harness.clipboard.written.size(), 1u);
     EXPECT_TRUE(harness.clipboard.written[0] == text);
     EXPECT_TRUE(released());
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), "<NoOpenFile>");
-    EXPECT_EQ(harness.call("vostra.clipboard.finish"), "<NoOpenFile>");
 }
 
-TEST_F(ClipboardCommands, TheTextBelongsToTheWebViewThatBeganIt) {
-    EXPECT_EQ(harness.call("vostra.clipboard.begin"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), kOk);
-    for (Caller other : {Caller{2, "main"}, Caller{1, "sidebar"}}) {
-        EXPECT_EQ(harness.call("vostra.clipboard.append", R"("WFla")", other), "<NoOpenFile>");
-        EXPECT_EQ(harness.call("vostra.clipboard.finish", "null", other), "<NoOpenFile>");
+// Overlapping copies, stale and finished transfers, other web views, reads of the application's
+// own copy and of another program's text, one command after another.
+TEST_F(ClipboardCommands, SessionOfCopiesAndReads) {
+    for (const auto& row : testing::readTable("app/clipboard_session.txt")) {
+        if (row.size() == 2 && row[0] == "offer") {
+            harness.clipboard.offer(row[1]);
+            continue;
+        }
+        ASSERT_TRUE(row.size() == 4 || row.size() == 5) << row[0];
+        const std::size_t colon = row[0].find(':');
+        ASSERT_NE(colon, std::string::npos) << row[0];
+        const Caller caller{std::stoull(row[0].substr(0, colon)), std::string_view(row[0]).substr(colon + 1)};
+        EXPECT_EQ(harness.call(row[1], row[2], caller), row[3]) << row[0] << " " << row[1] << " " << row[2];
+        if (row.size() == 5) {
+            EXPECT_EQ(harness.clipboard.text, row[4] == "-" ? "" : row[4]) << row[1] << " " << row[2];
+        }
     }
-    // A chunk that cannot be decoded is refused and the text goes on.
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QQ=B")"), "<InvalidBase64>");
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("REVG")"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.finish"), bytesReply(6));
-    EXPECT_EQ(harness.clipboard.written, std::vector<std::string>{"ABCDEF"});
-
-    // Another view's begin drops the text: the first view's chunks then fail.
-    EXPECT_EQ(harness.call("vostra.clipboard.begin"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.begin", "null", {2, "main"}), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), "<NoOpenFile>");
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("WFla")", {2, "main"}), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.finish", "null", {2, "main"}), bytesReply(3));
-    EXPECT_EQ(harness.clipboard.written.back(), "XYZ");
-}
-
-TEST_F(ClipboardCommands, TextBeyondTheLimitIsDropped) {
-    const std::string full = chunkPayload(std::string(kAppendBytesLimit, '\0'));
-    ASSERT_EQ(harness.call("vostra.clipboard.begin"), kOk);
-    std::size_t sent = 0;
-    for (; sent + kAppendBytesLimit <= kClipboardTextLimit; sent += kAppendBytesLimit) {
-        ASSERT_EQ(harness.call("vostra.clipboard.append", full), kOk);
-    }
-    ASSERT_EQ(harness.call("vostra.clipboard.append", chunkPayload(std::string(kClipboardTextLimit - sent, '\0'))),
-              kOk);
-    EXPECT_EQ(harness.app->clipboardText.size, kClipboardTextLimit);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QQ==")"), "<ClipboardFieldTooLarge>");
-    EXPECT_TRUE(released());
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), "<NoOpenFile>");
-    EXPECT_EQ(harness.call("vostra.clipboard.finish"), "<NoOpenFile>");
-    EXPECT_TRUE(harness.clipboard.written.empty());
 }
 
 // Text the clipboard would not hold as sent, or a clipboard that refuses it: the page hears of it.
-TEST_F(ClipboardCommands, FinishPutsOnlyUtf8OnTheClipboard) {
+TEST_F(ClipboardCommands, FinishPutsOnlyUtf8OnTheClipboardAndAnswersWhatItHolds) {
+    std::uint64_t lastTaken = 0;
     for (const auto& row : testing::readTable("app/clipboard_texts.txt")) {
         ASSERT_EQ(row.size(), 2u);
         const std::string bytes = fromHex(row[0]);
         const std::size_t before = harness.clipboard.written.size();
-        EXPECT_EQ(harness.call("vostra.clipboard.begin"), kOk);
-        EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(bytes)), kOk) << row[0];
-        EXPECT_EQ(harness.call("vostra.clipboard.finish"), row[1]) << row[0];
+        const std::uint64_t transfer = begin();
+        EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, bytes)), kOk) << row[0];
+        EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), row[1]) << row[0];
         const bool taken = row[1].starts_with('{');
         ASSERT_EQ(harness.clipboard.written.size(), before + (taken ? 1 : 0)) << row[0];
         if (taken) {
             EXPECT_TRUE(harness.clipboard.written.back() == bytes) << row[0];
+            lastTaken = transfer;
         }
         EXPECT_TRUE(released()) << row[0];
     }
     harness.clipboard.failure = Error::UnsupportedService;
-    EXPECT_EQ(harness.call("vostra.clipboard.begin"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.append", R"("QUJD")"), kOk);
-    EXPECT_EQ(harness.call("vostra.clipboard.finish"), "<UnsupportedService>");
+    const std::uint64_t transfer = begin();
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, "ABC")), kOk);
+    EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), "<UnsupportedService>");
     EXPECT_TRUE(released());
+    // The clipboard still holds the last text taken: it is named; another program's is read.
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), R"({"ok":true,"copy":)" + std::to_string(lastTaken) + "}");
+    harness.clipboard.offer("other");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<UnsupportedService>");
+    EXPECT_TRUE(released());
+}
+
+// Another program's text comes back whole through the chunks, NULs and all, with what is not
+// UTF-8 mended; the application's own copy is named instead of read.
+TEST_F(ClipboardCommands, ReadBeginAnswersTheCopyOrReadsTheTextMended) {
+    for (const auto& row : testing::readTable("app/clipboard_reads.txt")) {
+        ASSERT_EQ(row.size(), 3u);
+        harness.clipboard.offer(fromHex(row[0]));
+        EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), row[1]) << row[0];
+        EXPECT_TRUE(readChunks() == fromHex(row[2])) << row[0];
+        EXPECT_EQ(harness.call("vostra.clipboard.read.finish"), kOk);
+        EXPECT_TRUE(released()) << row[0];
+    }
+
+    const std::uint64_t transfer = begin();
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, std::string("a\0b", 3))), kOk);
+    EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), bytesReply(3));
+    const int reads = harness.clipboard.reads;
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), R"({"ok":true,"copy":)" + std::to_string(transfer) + "}");
+    EXPECT_EQ(harness.clipboard.reads, reads) << "the copy is not read";
+    EXPECT_TRUE(released());
+}
+
+// A paste of many chunks, of many short lines: every byte in order, and the memory goes with the
+// read's finish.
+TEST_F(ClipboardCommands, LongTextIsReadInChunks) {
+    std::string text;
+    while (text.size() < 3 * kReadChunkBytes + 100) text += "ab\u00A0\0cdefg\n"s;
+    harness.clipboard.offer(text);
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin", "null", {2, "main"}), bytesReply(text.size()));
+    EXPECT_EQ(harness.call("vostra.clipboard.read.chunk"), "<NoOpenFile>");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.finish"), "<NoOpenFile>");
+    EXPECT_TRUE(readChunks({2, "main"}) == text);
+    EXPECT_FALSE(released()) << "the text stays until the read finishes";
+    EXPECT_EQ(harness.call("vostra.clipboard.read.finish", "null", {2, "main"}), kOk);
+    EXPECT_TRUE(released());
+}
+
+TEST_F(ClipboardCommands, TextBeyondTheLimitIsDropped) {
+    const std::string full = base64Of(std::string(kAppendBytesLimit, '\0'));
+    const std::uint64_t transfer = begin();
+    const std::string fullPayload = R"({"transfer":)" + std::to_string(transfer) + R"(,"data":")" + full + "\"}";
+    std::size_t sent = 0;
+    for (; sent + kAppendBytesLimit <= kClipboardTextLimit; sent += kAppendBytesLimit) {
+        ASSERT_EQ(harness.call("vostra.clipboard.append", fullPayload), kOk);
+    }
+    ASSERT_EQ(
+        harness.call("vostra.clipboard.append", chunkPayload(transfer, std::string(kClipboardTextLimit - sent, '\0'))),
+        kOk);
+    EXPECT_EQ(harness.app->clipboardText.size, kClipboardTextLimit);
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, "A")), "<ClipboardFieldTooLarge>");
+    EXPECT_TRUE(released());
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, "ABC")), "<NoOpenFile>");
+    EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), "<NoOpenFile>");
+    EXPECT_TRUE(harness.clipboard.written.empty());
+
+    // A read of the largest text is taken; one byte more, or a mended byte that makes it longer,
+    // is refused and keeps nothing, the read before included.
+    std::string text(kClipboardTextLimit, 'x');
+    harness.clipboard.offer(text);
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), bytesReply(kClipboardTextLimit));
+    std::string mended = text;
+    mended[0] = '\xff';
+    for (const std::string& larger : {text + "x", mended}) {
+        harness.clipboard.offer(larger);
+        EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<ClipboardFieldTooLarge>");
+        EXPECT_TRUE(released());
+        EXPECT_EQ(harness.call("vostra.clipboard.read.chunk"), "<NoOpenFile>");
+    }
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ namespace kelvo::testing {
 class AppOnHost {
 public:
     AppOnHost(KelvoAppKitHost* host, std::string assetRoot) : assetRoot_(std::move(assetRoot)) {
-        Result<AppPtr> made = createApp(environment_, posixIo(), WorkspaceOpener{}, ClipboardWriter{}, assetRoot_);
+        Result<AppPtr> made = createApp(environment_, posixIo(), WorkspaceOpener{}, ClipboardAccess{}, assetRoot_);
         EXPECT_TRUE(made) << "createApp";
         if (made) app = std::move(*made);
         Result<Runtime*> allocated = allocateRuntime();

@@ -229,11 +229,21 @@ enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
 
 struct ClipboardService {
     // Empties the clipboard and puts `bytes` (UTF-8 for text and HTML) in it as its one item;
-    // false when the system refused.
+    // false when the system refused. Plain text goes whole, NULs included; an empty text leaves
+    // the clipboard holding an empty text. Each write of plain text gets the next serial number of
+    // this process (from 1).
     bool (*write)(void* self, ClipboardType type, std::string_view bytes) = nullptr;
     // The item of that type (text and HTML as UTF-8), empty when the clipboard holds none. The
     // main loop may run while it waits for another program to hand the data over.
     std::string (*read)(void* self, ClipboardType type) = nullptr;
+    // The plain text as the clipboard holds it, every byte: NULs, and bytes that are not UTF-8
+    // when another program offers such; empty when it holds no text. The main loop may run, as
+    // for `read`.
+    std::string (*readTextBytes)(void* self) = nullptr;
+    // The serial number of this process's plain-text write that the clipboard still holds; 0 when
+    // anything replaced it since (another program, or another write of this process of any type).
+    // Right after a plain-text write succeeds it answers that write's number.
+    std::uint64_t (*heldTextWrite)(void* self) = nullptr;
 };
 
 // The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
@@ -881,7 +891,7 @@ struct AccessibilityService {
     X(focusInAdopted)
 #define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
     X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
-#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read)
+#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextBytes) X(heldTextWrite)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert) X(setDocumentTypes)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \

@@ -2,11 +2,18 @@
 // own targets. The selection lives in this process: other programs read it while the main loop
 // runs, and it is gone once the process ends (unless a clipboard manager keeps a copy).
 //
+// Plain text is offered as GTK's own text writer offers it, except that UTF8_STRING carries every
+// byte: GTK's writer stops at the first NUL, and refuses an empty text. What this process offers is
+// kept until GTK clears it, which it does when another program or another write takes the
+// clipboard; so the state knows whether the clipboard still holds a write of this process.
+//
 // Found while checking GTK: the wait_for_* reads run the main loop until the owner answers, also
-// when this process owns the selection; some programs offer HTML as UTF-16 with a byte-order mark.
+// when this process owns the selection; some programs offer HTML as UTF-16 with a byte-order mark;
+// GTK's text read splits UTF8_STRING at NULs and drops a text that is not UTF-8.
 
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "platform/standin/gtk/gtk_state.hpp"
 
@@ -16,26 +23,65 @@ namespace {
 
 GtkClipboard* clipboard() { return gtk_clipboard_get(GDK_SELECTION_CLIPBOARD); }
 
+GdkAtom utf8Target() { return gdk_atom_intern_static_string("UTF8_STRING"); }
+
 void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
-    const auto& bytes = *static_cast<const std::string*>(data);
-    gtk_selection_data_set(selection, gtk_selection_data_get_target(selection), 8,
-                           reinterpret_cast<const guchar*>(bytes.data()), static_cast<gint>(bytes.size()));
+    const auto& offer = *static_cast<const GtkClipboardOffer*>(data);
+    const GdkAtom target = gtk_selection_data_get_target(selection);
+    const auto length = static_cast<gint>(offer.bytes.size());
+    if (offer.type == ClipboardType::plain_text && target != utf8Target()) {
+        gtk_selection_data_set_text(selection, offer.bytes.data(), length);
+        return;
+    }
+    gtk_selection_data_set(selection, target, 8, reinterpret_cast<const guchar*>(offer.bytes.data()), length);
 }
 
-void release(GtkClipboard*, gpointer data) { delete static_cast<std::string*>(data); }
+// GTK is done with the offer: the clipboard holds something else now.
+void release(GtkClipboard*, gpointer data) {
+    auto* offer = static_cast<GtkClipboardOffer*>(data);
+    if (offer->state->clipboardOffer.get() == offer) offer->state->clipboardOffer.reset();
+}
 
-bool write(void*, ClipboardType type, std::string_view bytes) {
-    if (type == ClipboardType::plain_text) {
-        gtk_clipboard_set_text(clipboard(), bytes.data(), static_cast<gint>(bytes.size()));
-        return true;
-    }
-    GtkTargetEntry html[] = {{const_cast<gchar*>("text/html"), 0, 0}};
-    GtkTargetEntry rtf[] = {{const_cast<gchar*>("text/rtf"), 0, 0}, {const_cast<gchar*>("application/rtf"), 0, 0}};
+bool offer(std::unique_ptr<GtkClipboardOffer> offered, const GtkTargetEntry* targets, guint count) {
+    GtkState& state = *offered->state;
+    // Taking the clipboard clears the offer before (its release runs inside this call). When the
+    // clipboard is not taken, GTK keeps the offer before and has no use for this one.
+    if (!gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get())) return false;
+    state.clipboardOffer = std::move(offered);
+    return true;
+}
+
+bool writeText(GtkState& state, std::string_view bytes) {
+    auto offered = std::make_unique<GtkClipboardOffer>(
+        GtkClipboardOffer{&state, ClipboardType::plain_text, std::string(bytes), 0});
+    offered->serial = ++state.clipboardTextWrites;
+    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+    gtk_target_list_add_text_targets(list, 0);
+    gint count = 0;
+    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
+    const bool taken = offer(std::move(offered), targets, static_cast<guint>(count));
+    gtk_target_table_free(targets, count);
+    gtk_target_list_unref(list);
+    // As GTK's text writer does: a clipboard manager may keep every target once the process ends.
+    if (taken) gtk_clipboard_set_can_store(clipboard(), nullptr, 0);
+    return taken;
+}
+
+bool write(void* self, ClipboardType type, std::string_view bytes) {
+    GtkState& state = gtkState(self);
+    if (bytes.size() > static_cast<std::size_t>(G_MAXINT)) return false;
+    if (type == ClipboardType::plain_text) return writeText(state, bytes);
+    static const GtkTargetEntry html[] = {{const_cast<gchar*>("text/html"), 0, 0}};
+    static const GtkTargetEntry rtf[] = {{const_cast<gchar*>("text/rtf"), 0, 0},
+                                         {const_cast<gchar*>("application/rtf"), 0, 0}};
     const bool isHtml = type == ClipboardType::html;
-    auto* data = new std::string(bytes);
-    // On failure GTK has already called `release`.
-    return gtk_clipboard_set_with_data(clipboard(), isHtml ? html : rtf, isHtml ? 1 : 2, provide, release, data) !=
-           FALSE;
+    return offer(std::make_unique<GtkClipboardOffer>(GtkClipboardOffer{&state, type, std::string(bytes), 0}),
+                 isHtml ? html : rtf, isHtml ? 1 : 2);
+}
+
+std::uint64_t heldTextWrite(void* self) {
+    const GtkClipboardOffer* offered = gtkState(self).clipboardOffer.get();
+    return offered != nullptr && offered->type == ClipboardType::plain_text ? offered->serial : 0;
 }
 
 std::string contentsOf(const char* target) {
@@ -75,6 +121,25 @@ std::string read(void*, ClipboardType type) {
             return {};
     }
     return {};
+}
+
+// UTF8_STRING as it comes, every byte; a text offered only in GTK's other text targets as GTK
+// reads it.
+std::string readTextBytes(void*) {
+    if (GtkSelectionData* selection = gtk_clipboard_wait_for_contents(clipboard(), utf8Target())) {
+        std::optional<std::string> text;
+        const guchar* data = gtk_selection_data_get_data(selection);
+        const gint length = gtk_selection_data_get_length(selection);
+        if (length >= 0 && gtk_selection_data_get_data_type(selection) == utf8Target()) {
+            text.emplace(length > 0 ? reinterpret_cast<const char*>(data) : "", static_cast<std::size_t>(length));
+        } else if (GCharPtr converted{reinterpret_cast<gchar*>(gtk_selection_data_get_text(selection))}) {
+            text.emplace(converted.get());
+        }
+        gtk_selection_data_free(selection);
+        if (text) return *text;
+    }
+    GCharPtr text(gtk_clipboard_wait_for_text(clipboard()));
+    return text ? std::string(text.get()) : std::string();
 }
 
 }  // namespace

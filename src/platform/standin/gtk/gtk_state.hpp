@@ -143,6 +143,16 @@ struct GtkNativeViewRecord : GtkPlacedView {
     ElementActionSink elementSink{};  // canvas views: actions on their accessibility elements
 };
 
+// What this process offers on the clipboard, from its write until GTK clears it (another program,
+// or another write of this process, took the clipboard). GTK hands it to the get and clear
+// functions; the state owns it.
+struct GtkClipboardOffer {
+    GtkState* state = nullptr;
+    ClipboardType type = ClipboardType::plain_text;
+    std::string bytes;
+    std::uint64_t serial = 0;  // a plain-text write's number
+};
+
 // One download under way; it frees itself when it ends.
 struct GtkDownloadRecord {
     GtkState* state = nullptr;
@@ -222,9 +232,11 @@ struct GtkState {
     GtkLeftButton leftButton;
     std::vector<Menu> menuBar;  // what every window's menu shows
     MenuBarSink menuBarSink{};
-    std::unique_ptr<GtkStatusItemRecord> statusItem;  // the one status item, while it exists
-    GObjectPtr<GtkCssProvider> titleBarLook;          // makes title bars drawn over content transparent
-    GtkWidget* aboutPanel = nullptr;                  // the About panel while it is open (GTK holds it)
+    std::unique_ptr<GtkStatusItemRecord> statusItem;    // the one status item, while it exists
+    GObjectPtr<GtkCssProvider> titleBarLook;            // makes title bars drawn over content transparent
+    GtkWidget* aboutPanel = nullptr;                    // the About panel while it is open (GTK holds it)
+    std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
+    std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
 
     void post(Task task);
 };

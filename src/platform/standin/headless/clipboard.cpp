@@ -24,6 +24,8 @@ bool write(void* self, ClipboardType type, std::string_view bytes) {
     if (state.services.clipboardRefusesWrites) return false;
     state.services.clipboard.clear();
     state.services.clipboard[type] = std::string(bytes);
+    state.services.clipboardHeldWrite =
+        type == ClipboardType::plain_text ? ++state.services.clipboardTextWrites : std::uint64_t{0};
     return true;
 }
 
@@ -33,6 +35,16 @@ std::string read(void* self, ClipboardType type) {
     auto item = state.services.clipboard.find(type);
     return item == state.services.clipboard.end() ? std::string() : item->second;
 }
+
+// The text is kept as it was written, so every byte comes back.
+std::string readTextBytes(void* self) {
+    HeadlessState& state = headlessState(self);
+    state.note("clipboard.readTextBytes");
+    auto item = state.services.clipboard.find(ClipboardType::plain_text);
+    return item == state.services.clipboard.end() ? std::string() : item->second;
+}
+
+std::uint64_t heldTextWrite(void* self) { return headlessState(self).services.clipboardHeldWrite; }
 
 }  // namespace
 

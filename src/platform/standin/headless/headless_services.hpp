@@ -20,6 +20,10 @@ struct HeadlessServices {
     // The clipboard's items by type; a write replaces them all.
     std::map<ClipboardType, std::string> clipboard;
     bool clipboardRefusesWrites = false;
+    // The serial number of the last plain-text write, and of the one the clipboard holds (0:
+    // none). A test that fills the clipboard as another program does sets `clipboardHeldWrite` to 0.
+    std::uint64_t clipboardTextWrites = 0;
+    std::uint64_t clipboardHeldWrite = 0;
 
     // Stored secrets by application, service and account.
     std::map<std::tuple<std::string, std::string, std::string>, std::string> keyring;
