@@ -14,6 +14,14 @@
 //   peak_rss_mib       the web process's peak resident memory during the run
 //   peak_growth_mib    that peak less the web process's resident memory before the run
 //   growth_x_document  peak_growth_mib over the document's size
+// Undoing a replacement of the whole document: the open 32 MiB document is selected with Ctrl+A
+// and one key typed over it (as above), then Ctrl+Z is measured from just before the key until
+// the page painted the editor's text at the document's length again (counted over the editor's
+// nodes, without joining the text; an error when that has not happened within three minutes):
+//   rss_before_mib     the web process's resident memory before the replacement
+//   rss_after_mib      the same after the undo (each the least it held over ten seconds)
+//   after_over_before  their ratio
+// beside peak_rss_mib and the other counters above, which here are the undo's.
 // Opening documents in turn gives back what the one before held: the 32 MiB document is opened
 // five times in a row, then a 72-byte one; the resident memory of the web process ("web_") and of
 // the program's own process ("program_", this one) is read a few seconds after each has opened
@@ -21,6 +29,13 @@
 //   *_rss_first_mib, *_rss_fifth_mib   after the first and after the fifth 32 MiB document
 //   *_fifth_over_first                 their ratio (at most 1.3 is the mark)
 //   *_rss_small_mib                    after the 72-byte document that followed them
+// An open document that nobody touches costs processor time: the 32 MiB document and the 72-byte
+// one ("BM_IdleCpu/0") are opened in the active window, the caret at the start of the text, and
+// the processor time (user and system) of the web process and of the program's own is read over
+// the five seconds after the page painted the opened document and over the ten seconds after
+// those, each as a percentage of one core:
+//   web_first_5s_cpu_pct, program_first_5s_cpu_pct   the first five seconds
+//   web_idle_cpu_pct, program_idle_cpu_pct           the ten seconds after them
 //
 //   xvfb-run -a build/release/bench/frontend_documents_bench
 
@@ -132,8 +147,8 @@ std::string evaluate(const std::string& script) {
 
 // Asks the page every 20 ms whether `condition` holds (while the page is busy the answer waits
 // for it); false when it did not within the limit.
-bool waitForPage(const std::string& condition) {
-    const auto end = std::chrono::steady_clock::now() + kRunLimit;
+bool waitForPage(const std::string& condition, std::chrono::steady_clock::duration limit = kRunLimit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         pumpUntil([] { return false; }, std::chrono::milliseconds(20));
         if (evaluate("String(" + condition + ")") == "true") return true;
@@ -402,6 +417,21 @@ void BM_TypeKey(benchmark::State& state) {
     }
 }
 
+// Selects all of the open document with Ctrl+A and types one key over it, until the page painted
+// the text that is left: that key alone (an error otherwise).
+Outcome typeOverAll() {
+    Outcome typed = typeKey(GDK_KEY_x, {{GDK_KEY_a, GDK_CONTROL_MASK}});
+    const std::string left = evaluate(
+        "(t => t.length <= 2 ? JSON.stringify(t) : t.length + ' characters')"
+        "(VostraEditorText.readText(document.getElementById('editor')))");
+    if (typed.ok && left != R"("x")" && left != R"("x\n")") {
+        typed.ok = false;
+        typed.failure = "the editor holds " + left + ", not the typed key alone, " +
+                        std::to_string(static_cast<long>(typed.milliseconds)) + " ms after Ctrl+A";
+    }
+    return typed;
+}
+
 // All of a document selected with Ctrl+A and one key typed over it, until the page painted the
 // text that is left: that key alone.
 void BM_SelectAllAndType(benchmark::State& state) {
@@ -411,16 +441,7 @@ void BM_SelectAllAndType(benchmark::State& state) {
         if (!openBeforeRun(state, document)) return;
         evaluate("document.getElementById('editor').focus(), 'focused'");
         const double baseline = resetPeak(process);
-        Outcome typed = typeKey(GDK_KEY_x, {{GDK_KEY_a, GDK_CONTROL_MASK}});
-        const std::string left = evaluate(
-            "(t => t.length <= 2 ? JSON.stringify(t) : t.length + ' characters')"
-            "(VostraEditorText.readText(document.getElementById('editor')))");
-        if (typed.ok && left != R"("x")" && left != R"("x\n")") {
-            typed.ok = false;
-            typed.failure = "the editor holds " + left + ", not the typed key alone, " +
-                            std::to_string(static_cast<long>(typed.milliseconds)) + " ms after Ctrl+A";
-        }
-        report(state, typed, process, baseline);
+        report(state, typeOverAll(), process, baseline);
     }
 }
 
@@ -519,6 +540,205 @@ void BM_OpenDocumentsInTurn(benchmark::State& state) {
     }
 }
 
+// The length of the editor's text, in UTF-16 units, counted over its nodes as the editor reads
+// them without joining the text into one string (about 15 ms for 32 MiB).
+constexpr const char* kTextLength =
+    "(e => VostraEditorText.measure(e, e.firstChild, [[e, e.childNodes.length]]).offsets[0])"
+    "(document.getElementById('editor'))";
+
+// The longest an undo of the whole document may take before its run ends with an error.
+constexpr auto kUndoLimit = std::chrono::minutes(3);
+
+// Presses Ctrl+Z and waits until the page painted the editor's text at its whole length again
+// (`benchWholeLength`, read before it was replaced): the time from just before the key. An undo
+// that puts the text back over several tasks is done at the first painted frame after the one
+// that completed it.
+Outcome undoToWhole() {
+    const std::string armed = evaluate(std::string(R"JS((() => {
+  const editor = document.getElementById("editor");
+  const run = window.benchUndo = { start: performance.now(), end: 0, length: -1 };
+  let seen = false;
+  let changes = 0;
+  let checking = false;
+  const seeing = (event) => { if (event.ctrlKey && event.key.toLowerCase() === "z") seen = true; };
+  addEventListener("keydown", seeing, true);
+  // After the frame that follows a change: done once nothing changed since and the text is whole.
+  const check = () => {
+    checking = true;
+    const at = changes;
+    requestAnimationFrame(() => setTimeout(() => {
+      if (changes !== at) return check();
+      const painted = performance.now();
+      checking = false;
+      run.length = )JS") + kTextLength +
+                                       R"JS(;
+      if (run.length !== benchWholeLength) return;
+      watcher.disconnect();
+      removeEventListener("keydown", seeing, true);
+      run.end = painted;
+    }));
+  };
+  const watcher = new MutationObserver(() => {
+    if (!seen) return;
+    changes++;
+    if (!checking) check();
+  });
+  watcher.observe(editor, { childList: true, characterData: true, subtree: true });
+  return "armed";
+})())JS");
+    Outcome outcome;
+    if (armed != "armed") {
+        outcome.failure = "the page did not take the key: " + armed;
+        return outcome;
+    }
+    pressKey(GDK_KEY_z, GDK_CONTROL_MASK);
+    if (!waitForPage("benchUndo.end > 0", kUndoLimit)) {
+        outcome.failure = "Ctrl+Z did not bring the whole text back within " +
+                          std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kUndoLimit).count()) +
+                          " s: the editor holds " + evaluate(std::string("String(") + kTextLength + ")") + " of " +
+                          evaluate("String(benchWholeLength)") + " characters";
+        return outcome;
+    }
+    outcome.milliseconds = std::stod(evaluate("String(benchUndo.end - benchUndo.start)"));
+    outcome.toldMs = outcome.milliseconds;
+    outcome.ok = true;
+    return outcome;
+}
+
+// The whole document selected with Ctrl+A and replaced by one key, then Ctrl+Z: from just before
+// Ctrl+Z until the page painted the whole text back, with the web process's memory before the
+// replacement, at its peak during the undo and once it settled after.
+void BM_SelectAllTypeAndUndo(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    for (auto _ : state) {
+        if (!openBeforeRun(state, document)) return;
+        evaluate("document.getElementById('editor').focus(), 'focused'");
+        const std::string whole = evaluate(std::string("String(window.benchWholeLength = ") + kTextLength + ")");
+        if (whole.empty() || std::stod(whole) < static_cast<double>(state.range(0) * kMiB / 2)) {
+            state.SkipWithError(("the editor's text is not the document's: " + whole + " characters").c_str());
+            return;
+        }
+        const Resident before = settledMemory(process);
+        const Outcome typed = typeOverAll();
+        if (!typed.ok) {
+            state.SkipWithError(("the key over the whole document: " + typed.failure).c_str());
+            return;
+        }
+        const double baseline = resetPeak(process);
+        const Outcome undone = undoToWhole();
+        report(state, undone, process, baseline);
+        if (!undone.ok) return;
+        const Resident after = settledMemory(process);
+        state.counters["rss_before_mib"] = before.web;
+        state.counters["rss_after_mib"] = after.web;
+        state.counters["after_over_before"] = after.web / before.web;
+    }
+}
+
+// The processor time (user and system, all threads) a process has taken so far, in seconds;
+// negative when it cannot be read.
+double cpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The fields after the command's name, which stands in parentheses and may hold anything.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    double ticks = 0;
+    // The state is the line's third field, the user time its 14th and the system time its 15th.
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index >= 14) ticks += std::stod(field);
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Lets the main loop sleep until its next event for `duration`, as the program's own loop does
+// while nobody uses it (pumpUntil polls, which would count as work of the program's process).
+void idleFor(std::chrono::milliseconds duration) {
+    bool over = false;
+    g_timeout_add(
+        static_cast<guint>(duration.count()),
+        [](gpointer data) -> gboolean {
+            *static_cast<bool*>(data) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &over);
+    while (!over) g_main_context_iteration(nullptr, TRUE);
+}
+
+// Gives the program's window the X server's input focus, as the window a user works in has it
+// (there is no window manager here), and the web view the keyboard in it: the editor's caret
+// blinks only in an active window. False when the window did not become active.
+bool activateWindow() {
+    GtkWidget* view = GTK_WIDGET(mainWebView());
+    GtkWidget* window = gtk_widget_get_toplevel(view);
+    gdk_window_focus(gtk_widget_get_window(window), GDK_CURRENT_TIME);
+    const bool active =
+        pumpUntil([window] { return gtk_window_is_active(GTK_WINDOW(window)) != FALSE; }, std::chrono::seconds(10));
+    gtk_widget_grab_focus(view);
+    return active;
+}
+
+// The processor time of the web process and of the program's own process over a time, each as a
+// percentage of one core.
+struct Busy {
+    double web = 0;
+    double program = 0;
+};
+
+// What the two processes take over `duration` of idling; negative when a time cannot be read.
+Busy idleCpu(pid_t process, std::chrono::milliseconds duration) {
+    const double webStart = cpuSeconds(process);
+    const double programStart = cpuSeconds(getpid());
+    const auto start = std::chrono::steady_clock::now();
+    idleFor(duration);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double web = cpuSeconds(process);
+    const double program = cpuSeconds(getpid());
+    if (webStart < 0 || web < 0 || programStart < 0 || program < 0) return {-1, -1};
+    return {100 * (web - webStart) / seconds, 100 * (program - programStart) / seconds};
+}
+
+constexpr auto kSettling = std::chrono::seconds(5);
+constexpr auto kIdle = std::chrono::seconds(10);
+
+// An open document that nobody touches, in the active window with the caret in the editor: the
+// processor time the web process and the program's own process take over the five seconds after
+// the page painted the opened document, and over the ten seconds after those, as a percentage of
+// one core. Argument 0 is the 72-byte document.
+void BM_IdleCpu(benchmark::State& state) {
+    const bool small = state.range(0) == 0;
+    const fs::path& document = small ? gSmallDocument : gDocuments.at(state.range(0));
+    const pid_t process = webProcess();
+    for (auto _ : state) {
+        if (!activateWindow()) {
+            state.SkipWithError("the program's window did not become active");
+            return;
+        }
+        if (!openBeforeRun(state, document)) return;
+        if (evaluate("String(document.hasFocus() && document.activeElement === document.getElementById('editor')"
+                     " && getSelection().isCollapsed)") != "true") {
+            state.SkipWithError("the editor does not have the keyboard and a caret after the document opened");
+            return;
+        }
+        const Busy settling = idleCpu(process, kSettling);
+        const Busy idle = idleCpu(process, kIdle);
+        if (settling.web < 0 || idle.web < 0) {
+            state.SkipWithError("the processor time of a process could not be read");
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(kIdle).count());
+        state.counters["web_first_5s_cpu_pct"] = settling.web;
+        state.counters["program_first_5s_cpu_pct"] = settling.program;
+        state.counters["web_idle_cpu_pct"] = idle.web;
+        state.counters["program_idle_cpu_pct"] = idle.program;
+    }
+    if (small) state.SetLabel("the 72-byte document");
+}
+
 BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeKey)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -531,6 +751,8 @@ BENCHMARK(BM_ReadDocumentWithoutEditor)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenDocumentsInTurn)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectAllTypeAndUndo)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleCpu)->Arg(32)->Arg(0)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The program as it starts from its bundle, with a home of its own.
 StartupSystem bundledSystem() {
