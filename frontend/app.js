@@ -657,63 +657,54 @@
     true,
   );
 
-  // Copy and Cut put exactly the selected text on the clipboard. The web view writes plain text
-  // with every no-break space made a space: a text that holds one is written again through the
-  // application, which keeps it. Paste reads the clipboard through the application for the same
-  // reason, unless what the web view read is the text last copied here.
-  let lastCopied = null;
-  const NO_BREAK_SPACE = /\u00a0/g;
-  const withSpaces = (text) => text.replace(NO_BREAK_SPACE, " ");
-
-  async function writeClipboard(text) {
-    try {
-      await vexa.invoke("vostra.clipboard.begin");
-      for (const chunk of Doc.appendChunks([text], "\n")) {
-        await vexa.invoke("vostra.clipboard.append", Doc.encodeBase64(chunk));
-      }
-      await vexa.invoke("vostra.clipboard.finish");
-    } catch (error) {
-      showError("Copy", error);
-    }
-  }
+  // Copy and Cut put exactly the selected text on the clipboard, and Paste takes the clipboard's
+  // text as it is (see clipboard.js).
+  const clipboard = window.VostraClipboard.attach(vexa, { report: (error) => showError("Copy", error) });
 
   // Copies (and with `cut`, deletes) the selection; `event` is the copy or cut event, when there
   // is one. Answers whether there was a selection.
   function copySelection(event, cut) {
     const selection = getSelection();
     if (selection.rangeCount === 0 || selection.isCollapsed || !editor.contains(selection.anchorNode)) return false;
-    const text = edit.selectedText();
-    lastCopied = text;
-    if (event) {
-      event.clipboardData.setData("text/plain", text);
-      event.preventDefault();
-    }
-    if (!event || text !== withSpaces(text)) writeClipboard(text);
+    clipboard.copy(edit.selectedText(), event);
     if (cut && editor.isContentEditable) replaceByEditing("deleteByCut", "");
     return true;
   }
 
-  // Pastes the clipboard's text (the web view's reading of it in a paste event, `offered`) over
-  // the selection; keys typed meanwhile wait for it.
+  // Pastes the clipboard's text (`offered`: the web view's reading of it in a paste event) over
+  // the selection, each of its line breaks a line feed; keys typed meanwhile wait for it.
   async function paste(offered) {
     const ends = edit.selectionEnds();
     if (ends === null) return;
-    let text = offered;
-    if (text !== null && lastCopied !== null && text === withSpaces(lastCopied)) {
-      text = lastCopied;
-    } else if (text === null || text.includes(" ")) {
-      const release = holdKeys();
+    // Keys typed meanwhile are played once the text is in place.
+    const release = holdKeys();
+    try {
+      let pasted;
       try {
-        const exact = await vexa.clipboard.readText();
-        if (typeof exact === "string" && (text === null || withSpaces(exact) === text)) text = exact;
+        pasted = await clipboard.read(offered);
       } catch (error) {
-        if (text === null) showError("Paste", error);
-      } finally {
-        release();
+        // The web view's reading of the clipboard is pasted where the application's failed: it
+        // stops at a NUL character, and the status line says what failed.
+        if (offered === null || (error && error.message === "ClipboardFieldTooLarge")) {
+          showError("Paste", error);
+          return;
+        }
+        pasted = { text: offered, replaced: 0 };
+        const { sentence, code } = Doc.describeError(error);
+        setStatus(`Pasted the clipboard's text as the web view read it (up to a NUL character): ${sentence} (${code})`);
       }
+      if (pasted.text === "") return;
+      replaceByEditing("insertFromPaste", pasted.text.replace(/\r\n?/g, "\n"), ends);
+      if (pasted.replaced > 0) {
+        const bytes = pasted.replaced;
+        setStatus(
+          `Pasted with “�” (U+FFFD) for ${bytes.toLocaleString()} ${bytes === 1 ? "byte" : "bytes"} of the ` +
+            `clipboard that ${bytes === 1 ? "was" : "were"} not UTF-8`,
+        );
+      }
+    } finally {
+      release();
     }
-    if (text === null || text === "") return;
-    replaceByEditing("insertFromPaste", text.replace(/\r\n?/g, "\n"), ends);
   }
 
   editor.addEventListener("copy", (event) => copySelection(event, false));

@@ -3,22 +3,26 @@
 //
 // A paste may be of any size, and the runtime's own text read answers at most what fits a JSON
 // string in its reply buffer. So begin reads the clipboard's text whole onto the heap, and the
-// page takes it in base64 chunks, as it reads a document. When the clipboard still holds the text
-// the application put there, begin answers that copy's transfer number instead and reads nothing:
-// the page has the text already.
+// page takes it in base64 chunks, as it reads a document. A page that holds the text of a copy it
+// made names that copy's transfer (`{"copy":N}`): when the clipboard still holds that very text,
+// begin answers the number back and reads nothing. Any other begin reads (a page that was loaded
+// again has no text of its own).
 //
 // The page decodes the bytes as UTF-8, so bytes that are not (another program may offer any bytes)
 // become U+FFFD here, each byte one, and begin counts them.
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "app/app.hpp"
 #include "app/base64.hpp"
 #include "app/command_support.hpp"
 #include "base/bounded_writer.hpp"
+#include "base/number_text.hpp"
 #include "base/utf8.hpp"
+#include "bridge/json_field.hpp"
 
 namespace kelvo {
 
@@ -89,7 +93,8 @@ Result<std::string_view> beginClipboardRead(App& app, const BridgeInvocation& ca
     FileOwner owner = TRY(ownerOf(call));
     app.clipboardRead = {};
     const ClipboardAccess& clipboard = app.clipboard;
-    if (app.copiedSerial != 0 && clipboard.heldWrite != nullptr &&
+    std::optional<std::string_view> named = fieldValue(call.payload, "copy");
+    if (named && parseU64(*named) == app.copiedTransfer && app.copiedSerial != 0 && clipboard.heldWrite != nullptr &&
         clipboard.heldWrite(clipboard.context) == app.copiedSerial) {
         return writeReadReply(output, "copy", app.copiedTransfer, 0);
     }

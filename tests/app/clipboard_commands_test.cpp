@@ -24,6 +24,7 @@ std::string base64Of(std::string_view bytes) {
 }
 
 std::string transferPayload(std::uint64_t transfer) { return R"({"transfer":)" + std::to_string(transfer) + "}"; }
+std::string copyPayload(std::uint64_t transfer) { return R"({"copy":)" + std::to_string(transfer) + "}"; }
 
 // The append payload of `transfer` that carries `bytes`.
 std::string chunkPayload(std::uint64_t transfer, std::string_view bytes) {
@@ -146,9 +147,10 @@ TEST_F(ClipboardCommands, FinishPutsOnlyUtf8OnTheClipboardAndAnswersWhatItHolds)
     EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), "<UnsupportedService>");
     EXPECT_TRUE(released());
     // The clipboard still holds the last text taken: it is named; another program's is read.
-    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), R"({"ok":true,"copy":)" + std::to_string(lastTaken) + "}");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin", copyPayload(lastTaken)),
+              R"({"ok":true,"copy":)" + std::to_string(lastTaken) + "}");
     harness.clipboard.offer("other");
-    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<UnsupportedService>");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin", copyPayload(lastTaken)), "<UnsupportedService>");
     EXPECT_TRUE(released());
 }
 
@@ -168,7 +170,8 @@ TEST_F(ClipboardCommands, ReadBeginAnswersTheCopyOrReadsTheTextMended) {
     EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, std::string("a\0b", 3))), kOk);
     EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(transfer)), bytesReply(3));
     const int reads = harness.clipboard.reads;
-    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), R"({"ok":true,"copy":)" + std::to_string(transfer) + "}");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin", copyPayload(transfer)),
+              R"({"ok":true,"copy":)" + std::to_string(transfer) + "}");
     EXPECT_EQ(harness.clipboard.reads, reads) << "the copy is not read";
     EXPECT_TRUE(released());
 }

@@ -31,7 +31,7 @@ TEST(StartupClipboard, CommandsReachTheStandInsClipboard) {
             R"({"id":"1","command":"vostra.clipboard.begin"})",
             R"({"id":"2","command":"vostra.clipboard.append","payload":{"transfer":1,"data":"YQBi"}})",
             R"({"id":"3","command":"vostra.clipboard.finish","payload":{"transfer":1}})",
-            R"({"id":"4","command":"vostra.clipboard.read.begin"})",
+            R"({"id":"4","command":"vostra.clipboard.read.begin","payload":{"copy":1}})",
         });
     });
     h.platform.at(kSecond + kSecond / 2, [&] {
@@ -41,7 +41,7 @@ TEST(StartupClipboard, CommandsReachTheStandInsClipboard) {
         h.platform.services().clipboard = {{ClipboardType::plain_text, "x\xffy"}};
         h.platform.services().clipboardHeldWrite = 0;
         send({
-            R"({"id":"5","command":"vostra.clipboard.read.begin"})",
+            R"({"id":"5","command":"vostra.clipboard.read.begin","payload":{"copy":1}})",
             R"({"id":"6","command":"vostra.clipboard.read.chunk"})",
             R"({"id":"7","command":"vostra.clipboard.read.finish"})",
         });

@@ -44,9 +44,10 @@ std::string copyThroughTheApplication(std::string_view text, std::string_view in
 }
 
 // What the page reads from the clipboard through the application: read.begin's answer, and when it
-// read, whether the chunks' text is `expected` (a script expression). `window[into]`.
+// read, whether the chunks' text is `expected` (a script expression). `window[into]`. The page
+// names the first copy it made, as the editor names the one it holds.
 std::string readThroughTheApplication(std::string_view expected, std::string_view into) {
-    return "(() => { (async () => { const begun = await vexa.invoke('vostra.clipboard.read.begin');"
+    return "(() => { (async () => { const begun = await vexa.invoke('vostra.clipboard.read.begin', {copy: 1});"
            "   if (begun.bytes === undefined) return JSON.stringify(begun);"
            "   const parts = [];"
            "   for (let chunk; (chunk = await vexa.invoke('vostra.clipboard.read.chunk')) !== '';)"
