@@ -447,6 +447,7 @@
   const HANDLER_SENTENCES = Object.freeze({
     AccessDenied: "You do not have permission to use this file or its folder.",
     BadPathName: "The file's path holds a character that cannot be used.",
+    ClipboardFieldTooLarge: "The clipboard's text is larger than 48 MiB, the most Vostra Studio copies or pastes.",
     DiskQuota: "Your disk quota is used up.",
     FileNotFound: "The file or its folder does not exist.",
     InputOutput: "The disk reported an error.",
@@ -568,6 +569,7 @@
     appendChunks,
     encodeBase64,
     decodeBase64,
+    decodeBase64Into,
     nonTextKind,
     saveDocument,
     readDocument,

@@ -17,6 +17,8 @@
 namespace kelvo {
 namespace {
 
+using namespace std::string_literals;
+
 namespace fs = std::filesystem;
 
 std::vector<std::string> namesIn(const fs::path& folder) {
@@ -709,7 +711,7 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     writeFile(large, numberedLines(10000));
 
     std::string traits, emptied, placeholder, undone, typedOver, pasted, pastedHtml, copied, cut, cutText;
-    std::string whileLoading, afterUndo;
+    std::string whileLoading, afterUndo, mended;
     auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
     auto clipboardInto = [](std::string& into) {
         return [&into, asked = false]() mutable {
@@ -781,6 +783,15 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
         .until("!" + read + ".startsWith('para')")
         .then(clipboardInto(cut))
         .read(read, cutText)
+        // Another program's text with a byte that is not UTF-8 and a NUL: pasted whole, the byte as
+        // U+FFFD, and the status line says so.
+        .page(selectInFirstText(0, 0))
+        .then([] {
+            offerOnClipboard("x\xffy\0z"s, "<p>x</p>");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(read + ".startsWith('x')")
+        .read("JSON.stringify(" + read + ".slice(0, 5)) + '|' + " + textOf("status-text"), mended)
         // A document that loads tells a screen reader it is busy until it is shown.
         .page(
             "(() => { const e = document.getElementById('editor'); window.loading = new Set();"
@@ -812,6 +823,7 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     EXPECT_EQ(copied, "para");
     EXPECT_EQ(cut, "para");
     EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
+    EXPECT_EQ(mended, "\"x\uFFFDy\\u0000z\"|Pasted with \u201C\uFFFD\u201D (U+FFFD) for 1 byte of the clipboard that was not UTF-8");
     EXPECT_EQ(whileLoading, "true|null");
     EXPECT_EQ(afterUndo, std::to_string(numberedLines(10000).size() - 10000) + ",true");
 }

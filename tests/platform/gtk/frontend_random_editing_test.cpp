@@ -409,6 +409,9 @@ constexpr const char* kStateScript = R"JS((() => {
   let hash = 2166136261;
   for (let i = 0; i < text.length; i++) hash = Math.imul(hash ^ text.charCodeAt(i), 16777619) >>> 0;
   const edited = document.getElementById("edited-mark").hidden ? 0 : 1;
+  const failed = document.getElementById("error-bar").hidden ? "" : document.getElementById("error-bar").textContent;
+  const status = document.getElementById("status-text").textContent;
+  if (failed || status.startsWith("Pasted")) return "the page says: " + (failed || status).replace(/\s+/g, " ").trim();
   return [anchor, focus, text.length, hash, edited].join(",") + "|" + editor.getElementsByClassName("joined").length +
          "|" + (editor.classList.contains("far-selection") ? "far" : "near");
 })())JS";
