@@ -41,7 +41,8 @@ void configureApplication(KelvoAppKitHost& host) {
 
 void onTerminate(KelvoAppKitHost& host, std::uint64_t) {
     // SIGTERM ends the loop the same way as quitting: one app_shutdown, then run returns and
-    // start-up tears everything down.
+    // start-up tears everything down. A modal dialog open then ends with the loop, answered as
+    // cancelled, and the shutdown reaches the runtime after that answer.
     emitShutdown(host);
     stopHost(host);
 }

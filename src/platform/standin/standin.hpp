@@ -43,7 +43,8 @@ struct LoopService {
     bool (*open)(void* self, const AppIdentity& identity) = nullptr;
     // Runs the main loop on the calling thread until `quit`; tasks and timers run inside it.
     void (*run)(void* self) = nullptr;
-    // Makes a running `run` return once the current task is done.
+    // Makes a running `run` return once the current task is done. A modal dialog open then
+    // ends with it, answered as cancelled, and one asked for afterwards is answered so at once.
     void (*quit)(void* self) = nullptr;
     // Queues a task; tasks run one at a time, in the order they were posted. Any thread.
     void (*post)(void* self, Task task) = nullptr;
@@ -247,7 +248,7 @@ struct ClipboardService {
 };
 
 // The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
-// closes it, then answers.
+// closes it, then answers; a loop told to end (`quit`) closes it, answered as cancelled.
 struct OpenPanel {
     std::string_view title{};
     std::string_view folder{};                  // where it starts; empty: the backend's choice

@@ -1,9 +1,14 @@
 // Large bridge replies on the GTK backend (label "gtk"): a page that reads megabytes through the
 // bridge, as a document is read, gets every byte, and the program keeps none of them afterwards.
+// The allocator's counts tell what it keeps; where they read nothing (the sanitizer build),
+// LeakSanitizer finds a reply never freed as the program ends, with GLib allocating through
+// malloc (scripts/gtk-tests.sh sets G_SLICE=always-malloc): its own slabs would hide the reply.
 
 #include <malloc.h>
 
 #include <chrono>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "platform/gtk/gtk_harness.hpp"
@@ -16,10 +21,14 @@ constexpr std::size_t kReplyCharacters = 1024 * 1024;
 constexpr int kWarmUpReplies = 4;
 constexpr int kReplies = 48;
 
-// What the program's allocator hands out and has not had back, in bytes.
-std::size_t heldBytes() {
+// What the program's allocator hands out and has not had back, in bytes; nothing where the
+// allocator does not count (AddressSanitizer's reads 0 throughout), where a reply kept for ever
+// is LeakSanitizer's to find when the program ends.
+std::optional<std::size_t> heldBytes() {
     const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    const std::size_t held = info.uordblks + info.hblkhd;
+    if (held == 0) return std::nullopt;  // a program with a web view holds memory
+    return held;
 }
 
 // Answers each "test.chunk" request with a megabyte-long string, as the runtime answers: from
@@ -56,8 +65,8 @@ TEST_F(GtkHost, MegabytesOfRepliesReachThePageAndTheProgramKeepsNoneOfThem) {
     kelvo_appkit_set_bridge_callback(host, answerWithChunk, host);
     std::string warmedUp;
     std::string got;
-    std::size_t before = 0;
-    std::size_t after = 0;
+    std::optional<std::size_t> before;
+    std::optional<std::size_t> after;
     this->after(0, [&] {
         pumpUntil([] { return evaluateNow(mainWebView(), "String(typeof vexa === 'object')") == "true"; },
                   std::chrono::seconds(30));
@@ -72,9 +81,14 @@ TEST_F(GtkHost, MegabytesOfRepliesReachThePageAndTheProgramKeepsNoneOfThem) {
 
     EXPECT_EQ(warmedUp, std::to_string(kWarmUpReplies * kReplyCharacters));
     ASSERT_EQ(got, std::to_string(kReplies * kReplyCharacters));
+    if (!before || !after) {
+        RecordProperty("held_bytes", "not counted by this allocator; left to the leak checker");
+        std::printf("note: the allocator counts no bytes here; what the program keeps is left to LeakSanitizer\n");
+        return;
+    }
     // Not one reply's worth stays per reply: a quarter of what passed is far beyond anything the
     // program reuses.
-    EXPECT_LT(after, before + kReplies * kReplyCharacters / 4) << "held before: " << before << ", after: " << after;
+    EXPECT_LT(*after, *before + kReplies * kReplyCharacters / 4) << "held before: " << *before << ", after: " << *after;
 }
 
 }  // namespace

@@ -235,7 +235,9 @@ TEST_F(GtkSerialDesktop, StatusItemShowsThroughTheWatcherAndItsMenuReachesTheRun
     ASSERT_EQ(g_variant_n_children(children), 4u);
     std::vector<std::string> entries;
     for (gsize i = 0; i < 4; ++i) {
-        GVariant* child = g_variant_get_variant(g_variant_get_child_value(children, i));
+        GVariant* wrapped = g_variant_get_child_value(children, i);
+        GVariant* child = g_variant_get_variant(wrapped);
+        g_variant_unref(wrapped);
         gint32 id = 0;
         GVariant* props = nullptr;
         g_variant_get(child, "(i@a{sv}av)", &id, &props, nullptr);

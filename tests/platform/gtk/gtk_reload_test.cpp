@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -71,35 +72,50 @@ protected:
     void runSteps(std::deque<Step> steps, const char* script = kState) {
         pending = std::move(steps);
         startStep();
-        every(20, [this, script] {
-            if (finished) return false;
-            if (std::chrono::steady_clock::now() > deadline) {
-                stepLate();
-                return !finished;
-            }
-            if (pending.front().reached) {
-                if (pending.front().reached()) stepDone();
-                return !finished;
-            }
-            WebKitWebView* view = mainWebView();
-            if (view == nullptr || asking) return true;
-            asking = true;
-            evaluate(view, script, [this](const std::string& state) {
-                asking = false;
-                last = state;
-                if (!finished && !pending.front().reached && pending.front().done(state)) stepDone();
-            });
-            return true;
-        });
+        if (!finished) poller = gtk().loop.startTimer(gtk().self, 20'000'000, true, [this, script] { poll(script); });
         run();
+        stopPolling();
+    }
+
+    // The polls and the page's answers end with the test: the main loop outlives it, and would
+    // run them in the next test.
+    void TearDown() override {
+        stopPolling();
+        *alive = false;
+        GtkHost::TearDown();
     }
 
     std::string last;
 
 private:
+    void poll(const char* script) {
+        if (finished) return;
+        if (std::chrono::steady_clock::now() > deadline) {
+            stepLate();
+            return;
+        }
+        if (pending.front().reached) {
+            if (pending.front().reached()) stepDone();
+            return;
+        }
+        WebKitWebView* view = mainWebView();
+        if (view == nullptr || asking) return;
+        asking = true;
+        evaluate(view, script, [this, alive = alive](const std::string& state) {
+            if (!*alive) return;
+            asking = false;
+            last = state;
+            if (!finished && !pending.front().reached && pending.front().done(state)) stepDone();
+        });
+    }
+    void stopPolling() {
+        if (poller != 0) gtk().loop.cancelTimer(gtk().self, poller);
+        poller = 0;
+    }
     void startStep() {
         if (pending.empty()) {
             finished = true;
+            stopPolling();
             kelvo_appkit_stop(host);
             return;
         }
@@ -127,6 +143,8 @@ private:
     std::chrono::steady_clock::time_point deadline;
     bool asking = false;
     bool finished = false;
+    standin::TimerId poller = 0;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);  // false once the test ended
 };
 
 TEST_F(GtkReload, APageGivenAsHtmlComesAgainByTheKeyAndByItsOwnReload) {

@@ -179,7 +179,11 @@ public:
     // Runs the program through the steps; answers how many were done.
     std::size_t runProgram() {
         int polls = 0;
-        every(100, [&] {
+        // The steps end with the program, however it ended: left running, they would act in the
+        // next one.
+        auto running = std::make_shared<bool>(true);
+        every(100, [&, running] {
+            if (!*running) return false;
             if (++polls > polls_ || at_ == steps_.size()) {
                 // A dialog left open would hold the program's end back: it is cancelled first.
                 if (closeShownDialogs()) return true;
@@ -201,6 +205,7 @@ public:
             TracesAside traces;
             EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
         }
+        *running = false;
         return at_;
     }
 

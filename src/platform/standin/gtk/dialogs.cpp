@@ -1,6 +1,8 @@
 // File choosers and message dialogs, run modally with gtk_dialog_run. GTK runs a nested main
 // loop inside it: our tasks, timers and window events keep being handled, and the host holds
-// back what would reach the runtime until the dialog returns.
+// back what would reach the runtime until the dialog returns. When the main loop is told to end
+// (SIGTERM, say), the dialogs it runs end with it, answered as cancelled; one asked for after that
+// is answered so at once, never shown.
 //
 // Found while checking GTK: one chooser action cannot pick both files and folders, and an open
 // chooser's Open button enters a selected folder instead of answering it; so a panel that allows
@@ -83,6 +85,31 @@ GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction
     return dialog;
 }
 
+// Answers every dialog shown over `window` (GTK's own, such as the question a save chooser asks
+// before it replaces a file, which runs a loop of its own too) as cancelled, innermost first.
+void cancelDialogsOver(GtkWindow* window) {
+    // A response may destroy a window: each is held until the walk ends.
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) g_object_ref(item->data);
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWindow* over = GTK_WINDOW(item->data);
+        if (gtk_window_get_transient_for(over) != window || !gtk_widget_get_visible(GTK_WIDGET(over))) continue;
+        cancelDialogsOver(over);
+        if (GTK_IS_DIALOG(over)) gtk_dialog_response(GTK_DIALOG(over), GTK_RESPONSE_CANCEL);
+    }
+    g_list_free_full(toplevels, g_object_unref);
+}
+
+// Runs the dialog modally, unless the loop is ending; answers its response, GTK_RESPONSE_CANCEL
+// when the loop ended while it was open.
+gint runModal(GtkState& state, GtkWidget* dialog) {
+    if (state.quitting) return GTK_RESPONSE_CANCEL;
+    state.runningDialogs.push_back(GTK_DIALOG(dialog));
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    std::erase(state.runningDialogs, GTK_DIALOG(dialog));
+    return state.quitting ? GTK_RESPONSE_CANCEL : response;
+}
+
 std::vector<std::string> selectedPaths(GtkFileChooser* chooser) {
     std::vector<std::string> paths;
     GSList* files = gtk_file_chooser_get_filenames(chooser);
@@ -102,7 +129,7 @@ std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
         admitExtensions(files, panel.extensions);
     }
     std::vector<std::string> paths;
-    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    const gint response = runModal(gtkState(self), dialog);
     if (response == GTK_RESPONSE_ACCEPT) {
         paths = selectedPaths(files);
     } else if (response == kChooseFolderResponse) {
@@ -128,7 +155,7 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
     }
     admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
     std::optional<std::string> path;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    if (runModal(gtkState(self), dialog) == GTK_RESPONSE_ACCEPT) {
         GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
         if (file) path = std::string(file.get());
     }
@@ -154,7 +181,7 @@ int runAlert(void* self, const Alert& alert) {
         gtk_button_set_use_underline(GTK_BUTTON(button), FALSE);  // titles are shown as given
     }
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
-    gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    const gint response = runModal(gtkState(self), dialog);
     gtk_widget_destroy(dialog);
     return response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size() ? response : -1;
 }
@@ -162,6 +189,15 @@ int runAlert(void* self, const Alert& alert) {
 void setDocumentTypes(void* self, std::vector<DocumentType> types) { gtkState(self).documentTypes = std::move(types); }
 
 }  // namespace
+
+void gtkCancelRunningDialogs(GtkState& state) {
+    // Each response ends its dialog's loop, which returns once the loops inside it have.
+    const std::vector<GtkDialog*> running = state.runningDialogs;
+    for (auto dialog = running.rbegin(); dialog != running.rend(); ++dialog) {
+        cancelDialogsOver(GTK_WINDOW(*dialog));
+        gtk_dialog_response(*dialog, GTK_RESPONSE_CANCEL);
+    }
+}
 
 DialogService gtkDialogs() {
     DialogService dialogs;

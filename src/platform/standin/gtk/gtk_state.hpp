@@ -204,6 +204,8 @@ struct GtkState {
     TimerId nextTimer = 1;
 
     std::vector<DocumentType> documentTypes;  // what open choosers offer when they name no extensions
+    std::vector<GtkDialog*> runningDialogs;   // borrowed: the dialogs run modally now, innermost last
+    bool quitting = false;                    // the loop was told to end: dialogs answer as cancelled
 
     guint terminateSource = 0;
     Task onTerminate;
@@ -265,6 +267,9 @@ GtkWidget* newCanvasDrawingArea();
 AccessibilityService gtkAccessibility();
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
+// Answers every dialog run modally now as cancelled, with what GTK shows over it, so that their
+// loops return at once.
+void gtkCancelRunningDialogs(GtkState& state);
 KeyringService gtkKeyring();
 MenuService gtkMenus();
 StatusItemService gtkStatusItem();

@@ -1,4 +1,5 @@
-// The GTK main loop, its main queue, timers and SIGTERM.
+// The GTK main loop, its main queue, timers and SIGTERM. Ending the loop ends the modal dialogs
+// running inside it.
 //
 // Found while checking GLib: GLib's own timeouts count whole milliseconds, which would make a
 // 1/60 s frame timer fire at 16 ms; a source with a ready time in microseconds keeps the interval.
@@ -70,6 +71,7 @@ gboolean onSigterm(gpointer data) {
 
 bool open(void* self, const AppIdentity& identity) {
     GtkState& state = gtkState(self);
+    state.quitting = false;  // a new host's loop has not been told to end
     if (state.opened) return true;
     // The names can be given once per process, before GTK starts.
     std::string name(identity.name);
@@ -84,9 +86,20 @@ bool open(void* self, const AppIdentity& identity) {
     return true;
 }
 
-void run(void* self) { g_main_loop_run(gtkState(self).loop.get()); }
+void run(void* self) {
+    GtkState& state = gtkState(self);
+    state.quitting = false;
+    g_main_loop_run(state.loop.get());
+}
 
-void quit(void* self) { g_main_loop_quit(gtkState(self).loop.get()); }
+// A modal dialog runs a loop of its own inside this one, which would hold the end back until the
+// user closed it: it is answered as cancelled instead.
+void quit(void* self) {
+    GtkState& state = gtkState(self);
+    state.quitting = true;
+    g_main_loop_quit(state.loop.get());
+    gtkCancelRunningDialogs(state);
+}
 
 void post(void* self, Task task) { gtkState(self).post(std::move(task)); }
 

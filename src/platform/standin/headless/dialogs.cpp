@@ -1,5 +1,7 @@
 // Headless dialogs: each takes the next scripted answer and, like a modal dialog, keeps the main
-// loop running for as long as the answer says it stays open.
+// loop running for as long as the answer says it stays open. As in the GTK backend, a loop told
+// to end ends the dialog with it, answered as cancelled, and a dialog asked for after that is
+// answered so at once.
 
 #include "platform/standin/headless/headless_state.hpp"
 
@@ -16,12 +18,20 @@ std::string joined(std::span<const std::string> texts, char separator) {
     return out;
 }
 
-// The next answer, after the dialog has been open for as long as it says.
+// The next answer, after the dialog has been open for as long as it says; none (cancelled) when
+// the loop is told to end first.
 std::optional<HeadlessServices::DialogAnswer> answer(HeadlessState& state) {
+    if (quitRequested(state)) {
+        state.note("dialog.cancelled");
+        return std::nullopt;
+    }
     if (state.services.dialogAnswers.empty()) return std::nullopt;
     HeadlessServices::DialogAnswer next = std::move(state.services.dialogAnswers.front());
     state.services.dialogAnswers.pop_front();
-    if (next.openNs > 0) runNestedLoop(state, next.openNs);
+    if (next.openNs > 0 && !runNestedLoop(state, next.openNs)) {
+        state.note("dialog.cancelled");
+        return std::nullopt;
+    }
     return next;
 }
 

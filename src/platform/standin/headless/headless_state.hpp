@@ -97,8 +97,11 @@ DialogService headlessDialogs();
 KeyringService headlessKeyring();
 MenuService headlessMenus();
 StatusItemService headlessStatusItem();
-// Runs the main loop's tasks and timers for `forNs` of virtual time, as a modal dialog does.
-void runNestedLoop(HeadlessState& state, std::uint64_t forNs);
+// Runs the main loop's tasks and timers for `forNs` of virtual time, as a modal dialog does;
+// false when the loop was told to end first (the dialog ends with it, at once).
+bool runNestedLoop(HeadlessState& state, std::uint64_t forNs);
+// Whether the loop was told to end (and has not run again since).
+bool quitRequested(HeadlessState& state);
 WebViewService headlessWebViews();
 SchemeService headlessScheme();
 ScriptMessageService headlessScriptMessages();

@@ -24,11 +24,6 @@ std::optional<Task> takeTask(HeadlessState& state) {
     return task;
 }
 
-bool quitRequested(HeadlessState& state) {
-    std::lock_guard guard(state.mutex);
-    return state.quitRequested;
-}
-
 // The timer that fires next: earliest deadline, then the one started first.
 std::map<TimerId, HeadlessTimer>::iterator nextDue(HeadlessState& state) {
     return std::min_element(state.timers.begin(), state.timers.end(), [](const auto& a, const auto& b) {
@@ -122,9 +117,15 @@ void unwatchTerminate(void* self) {
 
 }  // namespace
 
-void runNestedLoop(HeadlessState& state, std::uint64_t forNs) {
+bool quitRequested(HeadlessState& state) {
+    std::lock_guard guard(state.mutex);
+    return state.quitRequested;
+}
+
+bool runNestedLoop(HeadlessState& state, std::uint64_t forNs) {
     const std::uint64_t until = state.nowNs.load() + forNs;
     for (;;) {
+        if (quitRequested(state)) return false;
         if (std::optional<Task> task = takeTask(state)) {
             (*task)();
             continue;
@@ -139,6 +140,7 @@ void runNestedLoop(HeadlessState& state, std::uint64_t forNs) {
         break;
     }
     state.nowNs.store(std::max(state.nowNs.load(), until));
+    return true;
 }
 
 void HeadlessState::note(std::string line) {
