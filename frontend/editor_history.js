@@ -47,7 +47,7 @@
     let lastTime = -Infinity;
     let lastSelection = null;
     let recording = true;
-    // Changes of flow made since the last edit, undo or redo, in order: { element, was }.
+    // Changes of flow made since the last edit, undo or redo, in order: { element, was, now }.
     let floating = [];
 
     const observer = new MutationObserver((records) => keep(records));
@@ -90,7 +90,8 @@
           return;
         }
         const step = stepForChanges();
-        if (floating.length > 0) step.changes.push(...floating.splice(0));
+        for (const change of floating) step.changes.push(change);
+        floating = [];
         if (record.type === "characterData") {
           const previous = step.changes[step.changes.length - 1];
           // Typing changes one text again and again: its first old value is all that is needed.
