@@ -35,7 +35,7 @@ using plain_text::Key;
 using plain_text::Move;
 
 // The sessions: the seeds, and the keys of each.
-constexpr std::uint32_t kSeeds[] = {1, 2, 3, 4};
+constexpr std::uint32_t kSeeds[] = {1, 2, 3, 4, 5, 6};
 constexpr int kKeysPerSession = 250;
 // No line of a session grows wider than this, so none wraps in the editor.
 constexpr int kWidestLine = 56;
