@@ -823,7 +823,9 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     EXPECT_EQ(copied, "para");
     EXPECT_EQ(cut, "para");
     EXPECT_EQ(cutText.substr(0, 5), " one\n") << cutText;
-    EXPECT_EQ(mended, "\"x\uFFFDy\\u0000z\"|Pasted with \u201C\uFFFD\u201D (U+FFFD) for 1 byte of the clipboard that was not UTF-8");
+    EXPECT_EQ(
+        mended,
+        "\"x\uFFFDy\\u0000z\"|Pasted with \u201C\uFFFD\u201D (U+FFFD) for 1 byte of the clipboard that was not UTF-8");
     EXPECT_EQ(whileLoading, "true|null");
     EXPECT_EQ(afterUndo, std::to_string(numberedLines(10000).size() - 10000) + ",true");
 }

@@ -575,7 +575,8 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     const auto pageState = [&] { return state.substr(0, state.find('|')); };
     auto keysSoFar = [&] {
         std::ostringstream keys;
-        for (std::size_t i = 0; i < pressed.size(); ++i) keys << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
+        for (std::size_t i = 0; i < pressed.size(); ++i)
+            keys << (i % 10 == 0 ? "\n   " : "") << " " << pressed[i] << ";";
         return keys.str();
     };
     // Compares the page with the model after the key just pressed; answers what differs, or nothing.
@@ -612,12 +613,13 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         const int joined = std::stoi(rest);
         mostJoined = std::max(mostJoined, joined);
         if (joined > kMostJoined) {
-            return after + " the page lays out " + std::to_string(joined) + " elements inline around the caret\n  keys:" +
-                   keysSoFar();
+            return after + " the page lays out " + std::to_string(joined) +
+                   " elements inline around the caret\n  keys:" + keysSoFar();
         }
         if (selectionCollapsed && rest.ends_with("|far")) {
-            return after + " the editor still lays out only the groups near the view, as for a long selection, with "
-                           "none left\n  keys:" +
+            return after +
+                   " the editor still lays out only the groups near the view, as for a long selection, with "
+                   "none left\n  keys:" +
                    keysSoFar();
         }
         return {};
@@ -634,7 +636,8 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             } else {
                 program.ask("document.getElementById('website-link').focus(), 'away'");
             }
-            const std::string away = program.ask("String(document.activeElement === document.getElementById('editor'))");
+            const std::string away =
+                program.ask("String(document.activeElement === document.getElementById('editor'))");
             if (away != "false") return which + " did not move the focus out of the editor";
             handled =
                 handled && (key.way == 0 ? program.press({{GDK_KEY_ISO_Left_Tab, GDK_CONTROL_MASK | GDK_SHIFT_MASK}})
