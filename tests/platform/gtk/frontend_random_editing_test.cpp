@@ -686,7 +686,12 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         if (std::string wrong = pressKey(key, index); !wrong.empty()) return failure.str() + wrong;
     }
 
-    // A text of more than a mebibyte from another program, pasted at the end, undone and redone.
+    // The whole text replaced by a character, undone, redone and undone; then a text of more than
+    // a mebibyte from another program, pasted at the end, undone and redone.
+    Key selectAll;
+    selectAll.kind = Key::Kind::selectAll;
+    Key character;
+    character.character = U'Q';
     Key end;
     end.kind = Key::Kind::move;
     end.move = Move::textEnd;
@@ -699,7 +704,7 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     Key redo;
     redo.kind = Key::Kind::redo;
     int index = kKeysPerSession;
-    for (const Key& key : {end, paste, undo, redo, undo}) {
+    for (const Key& key : {selectAll, character, undo, redo, undo, end, paste, undo, redo, undo}) {
         if (std::string wrong = pressKey(key, ++index); !wrong.empty()) return failure.str() + wrong;
     }
 
