@@ -382,6 +382,13 @@ bool openBeforeRun(benchmark::State& state, const fs::path& document) {
     return opened.ok;
 }
 
+// The same, with the editor taking the keys.
+bool openForKeys(benchmark::State& state, const fs::path& document) {
+    if (!openBeforeRun(state, document)) return false;
+    evaluate("document.getElementById('editor').focus(), 'focused'");
+    return true;
+}
+
 void BM_SaveDocument(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
@@ -402,8 +409,7 @@ void BM_SaveDocument(benchmark::State& state) {
 void BM_TypeKey(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
-    if (!openBeforeRun(state, document)) return;
-    evaluate("document.getElementById('editor').focus(), 'focused'");
+    if (!openForKeys(state, document)) return;
     // At the end of the document, which the view shows once the caret is there.
     pressKey(GDK_KEY_End, GDK_CONTROL_MASK);
     if (!waitForPage("(e => e.scrollTop > 0 && e.scrollTop + e.clientHeight >= e.scrollHeight - 2)"
@@ -438,8 +444,7 @@ void BM_SelectAllAndType(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
     for (auto _ : state) {
-        if (!openBeforeRun(state, document)) return;
-        evaluate("document.getElementById('editor').focus(), 'focused'");
+        if (!openForKeys(state, document)) return;
         const double baseline = resetPeak(process);
         report(state, typeOverAll(), process, baseline);
     }
@@ -612,8 +617,7 @@ void BM_SelectAllTypeAndUndo(benchmark::State& state) {
     const fs::path& document = gDocuments.at(state.range(0));
     const pid_t process = webProcess();
     for (auto _ : state) {
-        if (!openBeforeRun(state, document)) return;
-        evaluate("document.getElementById('editor').focus(), 'focused'");
+        if (!openForKeys(state, document)) return;
         const std::string whole = evaluate(std::string("String(window.benchWholeLength = ") + kTextLength + ")");
         if (whole.empty() || std::stod(whole) < static_cast<double>(state.range(0) * kMiB / 2)) {
             state.SkipWithError(("the editor's text is not the document's: " + whole + " characters").c_str());

@@ -739,6 +739,14 @@
     if (document.activeElement !== editor) return undefined;
     const selection = getSelection();
     const alter = key.shiftKey ? "extend" : "move";
+    const moves = {
+      ArrowLeft: ["backward", "character"],
+      ArrowRight: ["forward", "character"],
+      ArrowUp: ["backward", "line"],
+      ArrowDown: ["forward", "line"],
+      Home: ["backward", "lineboundary"],
+      End: ["forward", "lineboundary"],
+    };
     if (control) {
       if (letter === "a") return edit.selectAll();
       if (letter === "c" || letter === "x") return copySelection(null, letter === "x");
@@ -748,18 +756,7 @@
       if (key.key === "ArrowLeft" || key.key === "ArrowRight") {
         selection.modify(alter, key.key === "ArrowLeft" ? "backward" : "forward", "word");
       }
-      layout.followSelection();
-      return revealCaret();
-    }
-    const moves = {
-      ArrowLeft: ["backward", "character"],
-      ArrowRight: ["forward", "character"],
-      ArrowUp: ["backward", "line"],
-      ArrowDown: ["forward", "line"],
-      Home: ["backward", "lineboundary"],
-      End: ["forward", "lineboundary"],
-    };
-    if (moves[key.key]) {
+    } else if (moves[key.key]) {
       selection.modify(alter, ...moves[key.key]);
     } else if (key.key === "PageUp" || key.key === "PageDown") {
       // As the web view pages: the caret and the view move by the same step.

@@ -14,9 +14,9 @@
 // nothing that shows.
 //
 // Only classes change, never the nodes (the editor's history keeps the classes that make flows
-// with the nodes' changes: see editor_history.js). The one exception is text that editing leaves outside every block (typed where
-// a block was removed): it is wrapped in a block of its own, in one flow with a neighbour exactly
-// when it shared one with it before.
+// with the nodes' changes: see editor_history.js). The one exception is text that editing leaves
+// outside every block (typed where a block was removed): it is wrapped in a block of its own, in
+// one flow with a neighbour exactly when it shared one with it before.
 (function (global) {
   "use strict";
 

@@ -2,9 +2,8 @@
 
 // Vostra Studio's own state and bridge commands: documents are saved and read in base64 chunks,
 // text goes to the clipboard and comes back from it in base64 chunks, and allowed links open in
-// the browser. One `App`
-// record, made once at start-up, is the context of every command row and of the application's
-// source callback.
+// the browser. One `App` record, made once at start-up, is the context of every command row and of
+// the application's source callback.
 
 #include <array>
 #include <cstddef>

@@ -22,7 +22,8 @@ inline constexpr std::string_view kDevServerOrigin = "http://127.0.0.1:5173";
 extern const std::array<BridgeCommandRule, 14> kFilePolicies;
 
 // The only built-in commands the front-end may call: the open-file and save-file dialogs, and
-// reading the clipboard's plain text (the page's own paste does not keep every character).
+// reading the clipboard's plain text (the editor's own paste reads it through the application's
+// commands, which take a text of any length).
 extern const std::array<BridgeCommandRule, 3> kBuiltinPolicies;
 
 // Links the application may open in the browser: its two sites (bare and "www.") over HTTPS and
