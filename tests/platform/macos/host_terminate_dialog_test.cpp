@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <string_view>
 
 #include "platform/macos/host_harness.hpp"
 
@@ -19,81 +17,56 @@ using Answer = standin::HeadlessServices::DialogAnswer;
 
 constexpr std::uint64_t kMs = 1'000'000;
 
-// One kind of dialog: it is shown, and its answer reads as cancelled or not.
-struct DialogKind {
-    std::string name;
-    // Shows the dialog; answers whether the runtime was told it was cancelled.
-    std::function<bool(KelvoAppKitHost*)> showCancelled;
-};
-
-std::vector<DialogKind> dialogKinds() {
-    return {
-        {"open",
-         [](KelvoAppKitHost* host) {
-             KelvoOpenDialogOptions options{};
-             char paths[64];
-             return kelvo_appkit_show_open_dialog(host, &options, paths, sizeof paths).count == 0;
-         }},
-        {"save",
-         [](KelvoAppKitHost* host) {
-             KelvoSaveDialogOptions options{};
-             char path[64];
-             return kelvo_appkit_show_save_dialog(host, &options, path, sizeof path) == 0;
-         }},
-        {"message",
-         [](KelvoAppKitHost* host) {
-             KelvoMessageDialogRecord record{};
-             const std::string_view message = "Discard the changes?";
-             record.texts[1] = {message.data(), message.size()};
-             return kelvo_appkit_show_message_dialog(host, &record) == 2;  // closed without a button
-         }},
-    };
+// Shows a message dialog (every headless dialog takes its answer the same way); answers whether
+// the runtime was told it was closed without a button.
+bool showCancelled(KelvoAppKitHost* host) {
+    KelvoMessageDialogRecord record{};
+    const std::string_view message = "Discard the changes?";
+    record.texts[1] = {message.data(), message.size()};
+    return kelvo_appkit_show_message_dialog(host, &record) == 2;
 }
 
 TEST(HostTerminate, SigtermEndsAnOpenDialogAsCancelledAndThenTheLoop) {
-    for (const DialogKind& kind : dialogKinds()) {
-        SCOPED_TRACE(kind.name);
-        HostHarness h;
-        ASSERT_NE(h.create(), nullptr);
-        // The user would pick something after ten seconds; SIGTERM comes after one.
-        bool shown = false;
-        bool cancelled = false;
-        std::uint64_t openedAt = 0;
-        std::uint64_t answeredAt = 0;
-        std::size_t eventsAtAnswer = 0;
-        bool cancelledAfterShutdown = false;
-        h.onEvent = [&](const KelvoHostEvent& event) {
-            if (event.kind == static_cast<std::uint32_t>(Kind::app_shutdown)) {
-                // Asked for after the loop was told to end: answered at once, its answer untouched.
-                h.platform.services().dialogAnswers.push_back(Answer{{"/docs/later.vrs"}, 1, 10'000 * kMs});
-                const std::uint64_t askedAt = h.platform.nowNs();
-                cancelledAfterShutdown = kind.showCancelled(h.host) && h.platform.nowNs() == askedAt &&
-                                         h.platform.services().dialogAnswers.size() == 1;
-                return;
-            }
-            if (event.kind != static_cast<std::uint32_t>(Kind::frame_requested) || shown) return;
-            shown = true;
-            openedAt = h.platform.nowNs();
-            h.platform.services().dialogAnswers.push_back(Answer{{"/docs/a.vrs"}, 0, 10'000 * kMs});
-            h.platform.at(openedAt + 1'000 * kMs, [&] { h.platform.raiseTerminate(); });
-            cancelled = kind.showCancelled(h.host);
-            answeredAt = h.platform.nowNs();
-            eventsAtAnswer = h.events.size();
-        };
-        h.run();
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    // The user would pick something after ten seconds; SIGTERM comes after one.
+    bool shown = false;
+    bool cancelled = false;
+    std::uint64_t openedAt = 0;
+    std::uint64_t answeredAt = 0;
+    std::size_t eventsAtAnswer = 0;
+    bool cancelledAfterShutdown = false;
+    h.onEvent = [&](const KelvoHostEvent& event) {
+        if (event.kind == static_cast<std::uint32_t>(Kind::app_shutdown)) {
+            // Asked for after the loop was told to end: answered at once, its answer untouched.
+            h.platform.services().dialogAnswers.push_back(Answer{{"/docs/later.vrs"}, 1, 10'000 * kMs});
+            const std::uint64_t askedAt = h.platform.nowNs();
+            cancelledAfterShutdown = showCancelled(h.host) && h.platform.nowNs() == askedAt &&
+                                     h.platform.services().dialogAnswers.size() == 1;
+            return;
+        }
+        if (event.kind != static_cast<std::uint32_t>(Kind::frame_requested) || shown) return;
+        shown = true;
+        openedAt = h.platform.nowNs();
+        h.platform.services().dialogAnswers.push_back(Answer{{"/docs/a.vrs"}, 0, 10'000 * kMs});
+        h.platform.at(openedAt + 1'000 * kMs, [&] { h.platform.raiseTerminate(); });
+        cancelled = showCancelled(h.host);
+        answeredAt = h.platform.nowNs();
+        eventsAtAnswer = h.events.size();
+    };
+    h.run();
 
-        ASSERT_TRUE(shown);
-        EXPECT_TRUE(cancelled);
-        EXPECT_EQ(answeredAt - openedAt, 1'000 * kMs);
-        // The shutdown waited for the dialog's answer, and came once.
-        EXPECT_EQ(h.count(Kind::app_shutdown), 1u);
-        ASSERT_FALSE(h.events.empty());
-        EXPECT_EQ(h.events.back().kind, Kind::app_shutdown);
-        EXPECT_EQ(h.events.size(), eventsAtAnswer + 1);
-        EXPECT_TRUE(cancelledAfterShutdown);
-        EXPECT_EQ(h.platform.logCount("dialog.cancelled"), 2u);
-        EXPECT_EQ(h.platform.logCount("loop.quit"), 1u);
-    }
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(answeredAt - openedAt, 1'000 * kMs);
+    // The shutdown waited for the dialog's answer, and came once.
+    EXPECT_EQ(h.count(Kind::app_shutdown), 1u);
+    ASSERT_FALSE(h.events.empty());
+    EXPECT_EQ(h.events.back().kind, Kind::app_shutdown);
+    EXPECT_EQ(h.events.size(), eventsAtAnswer + 1);
+    EXPECT_TRUE(cancelledAfterShutdown);
+    EXPECT_EQ(h.platform.logCount("dialog.cancelled"), 2u);
+    EXPECT_EQ(h.platform.logCount("loop.quit"), 1u);
 }
 
 }  // namespace
