@@ -16,10 +16,16 @@ Result<std::string_view> appRow(void* context, const BridgeInvocation& call, std
     return Handler(*static_cast<App*>(context), call, output);
 }
 
+template <Status (*Handler)(App&, const BridgeInvocation&, AsyncBridgeResponder)>
+Status deferredAppRow(void* context, const BridgeInvocation& call, AsyncBridgeResponder responder) {
+    return Handler(*static_cast<App*>(context), call, responder);
+}
+
 }  // namespace
 
 void AppRelease::operator()(App* app) const {
     if (app == nullptr) return;
+    endWaitingClipboardRead(*app);
     endSave(*app);
     endRead(*app);
     delete app;
@@ -54,10 +60,13 @@ std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app) {
         {"vostra.clipboard.begin", &app, appRow<beginClipboard>},
         {"vostra.clipboard.append", &app, appRow<appendClipboard>},
         {"vostra.clipboard.finish", &app, appRow<finishClipboard>},
-        {"vostra.clipboard.read.begin", &app, appRow<beginClipboardRead>},
         {"vostra.clipboard.read.chunk", &app, appRow<clipboardReadChunk>},
         {"vostra.clipboard.read.finish", &app, appRow<finishClipboardRead>},
     }};
+}
+
+std::array<AsyncBridgeCommandHandler, kAppDeferredCommandCount> appDeferredCommandTable(App& app) {
+    return {{{"vostra.clipboard.read.begin", &app, deferredAppRow<beginClipboardRead>}}};
 }
 
 Result<WindowSource> appSource(void* appContext) {

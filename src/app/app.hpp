@@ -18,7 +18,9 @@
 #include "base/error.hpp"
 #include "base/fixed.hpp"
 #include "base/io.hpp"
+#include "bridge/async_command_handler.hpp"
 #include "bridge/command_handler.hpp"
+#include "bridge/request.hpp"
 #include "platform/types/window_records.hpp"
 
 namespace kelvo {
@@ -66,6 +68,17 @@ struct ClipboardTextRead {
     std::size_t offset = 0;  // what the chunks handed out so far
 };
 
+// A read.begin waiting for the clipboard's holder to hand its text over: the reply goes through
+// `responder`, for the request `id`, once the read ends.
+struct WaitingClipboardRead {
+    bool waiting = false;
+    FileOwner owner;
+    AsyncBridgeResponder responder;
+    InlineBytes<kMaxBridgeIdBytes> id;
+    std::array<char, 128> result{};
+    std::array<char, 512> reply{};
+};
+
 struct App {
     const EnvMap* environment = nullptr;
     Io io;
@@ -98,6 +111,7 @@ struct App {
     std::uint64_t copiedTransfer = 0;
     std::uint64_t copiedSerial = 0;
     ClipboardTextRead clipboardRead;
+    WaitingClipboardRead waitingRead;
 
     // The front-end folder, "<bundle resources>/frontend/dist".
     std::uint64_t resourcePathLength = 0;
@@ -108,8 +122,8 @@ struct App {
     std::array<std::uint8_t, kReadChunkBytes> bytes{};
 };
 
-// Releasing the record at exit closes what is open and removes an unfinished save's temporary
-// file, so the document stays as it was.
+// Releasing the record at exit closes what is open, ends a clipboard read still waiting and
+// removes an unfinished save's temporary file, so the document stays as it was.
 struct AppRelease {
     void operator()(App* app) const;
 };
@@ -124,10 +138,17 @@ Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener works
 // The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
 // "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",
 // "vostra.file.read.finish", "vostra.url.open", "vostra.clipboard.begin", "vostra.clipboard.append",
-// "vostra.clipboard.finish", "vostra.clipboard.read.begin", "vostra.clipboard.read.chunk",
-// "vostra.clipboard.read.finish". Every row's context is `app`.
-inline constexpr std::size_t kAppCommandCount = 14;
+// "vostra.clipboard.finish", "vostra.clipboard.read.chunk", "vostra.clipboard.read.finish"; and
+// the deferred one,
+// "vostra.clipboard.read.begin", which answers once the clipboard's holder handed its text over.
+// Every row's context is `app`.
+inline constexpr std::size_t kAppCommandCount = 13;
 std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app);
+inline constexpr std::size_t kAppDeferredCommandCount = 1;
+std::array<AsyncBridgeCommandHandler, kAppDeferredCommandCount> appDeferredCommandTable(App& app);
+
+// Ends a clipboard read that still waits, without a reply: the runtime that would carry it goes.
+void endWaitingClipboardRead(App& app);
 
 // The source callback of the application binding (the context is the App): the development server
 // named by a non-empty KELVO_FRONTEND_URL, else the bundle's front-end folder as "vexa://app".
@@ -145,7 +166,7 @@ Result<std::string_view> openUrl(App& app, const BridgeInvocation& call, std::sp
 Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
-Result<std::string_view> beginClipboardRead(App& app, const BridgeInvocation& call, std::span<char> output);
+Status beginClipboardRead(App& app, const BridgeInvocation& call, AsyncBridgeResponder responder);
 Result<std::string_view> clipboardReadChunk(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishClipboardRead(App& app, const BridgeInvocation& call, std::span<char> output);
 

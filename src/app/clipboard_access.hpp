@@ -4,6 +4,7 @@
 // whether the clipboard still holds one of its writes, and reads whatever text the clipboard
 // holds, of any length. Start-up fills the record in from the platform; tests record with it.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,10 +12,11 @@
 
 namespace kelvo {
 
-// Takes the clipboard's text while a read hands it over: `text` is valid only during the call.
+// Told how a read of the clipboard's text ended: the text (valid only during the call), or why
+// there is none.
 struct ClipboardTextSink {
     void* context = nullptr;
-    Status (*take)(void* context, std::string_view text) = nullptr;
+    void (*done)(void* context, Result<std::string_view> text) = nullptr;
 };
 
 struct ClipboardAccess {
@@ -25,10 +27,14 @@ struct ClipboardAccess {
     // The serial number of this process's write that the clipboard still holds; 0 when anything
     // else (another program, another write of this process) replaced it since.
     std::uint64_t (*heldWrite)(void* context) = nullptr;
-    // Hands the clipboard's plain text to `sink`, every byte as the clipboard holds it (it may hold
-    // NULs and bytes that are not UTF-8; empty when it holds no text), and answers what `take`
-    // answered.
-    Status (*readText)(void* context, ClipboardTextSink sink) = nullptr;
+    // Starts reading the clipboard's plain text, every byte as the clipboard holds it (it may hold
+    // NULs and bytes that are not UTF-8; empty when it holds no text), and tells `sink` once, on
+    // the main thread, later or during the call. A text of more than `limit` bytes fails with
+    // ClipboardFieldTooLarge, a holder that does not answer with ClipboardNotAnswering, a transfer
+    // that breaks off with ClipboardTransferFailed. A read started while another goes on, and
+    // cancelRead, end the one before without telling its sink.
+    void (*readText)(void* context, std::size_t limit, ClipboardTextSink sink) = nullptr;
+    void (*cancelRead)(void* context) = nullptr;
 };
 
 }  // namespace kelvo

@@ -8,6 +8,10 @@
 // begin answers the number back and reads nothing. Any other begin reads (a page that was loaded
 // again has no text of its own).
 //
+// Another program hands its text over while the main loop runs, and may take its time or never
+// answer: begin answers once the read ends, and the program goes on meanwhile. A begin while a
+// read waits ends that read, whose page hears NoOpenFile.
+//
 // The page decodes the bytes as UTF-8, so bytes that are not (another program may offer any bytes)
 // become U+FFFD here, each byte one, and begin counts them.
 
@@ -23,6 +27,7 @@
 #include "base/number_text.hpp"
 #include "base/utf8.hpp"
 #include "bridge/json_field.hpp"
+#include "bridge/reply.hpp"
 
 namespace kelvo {
 
@@ -35,8 +40,7 @@ struct TakenText {
 };
 
 // The text as the page gets it into `taken`'s read: every invalid byte becomes U+FFFD.
-Status takeText(void* context, std::string_view text) {
-    auto& taken = *static_cast<TakenText*>(context);
+Status takeText(TakenText& taken, std::string_view text) {
     if (text.size() > kClipboardTextLimit) return fail(Error::ClipboardFieldTooLarge);
     std::size_t size = 0;
     std::size_t replaced = 0;
@@ -87,27 +91,65 @@ Result<std::string_view> writeReadReply(std::span<char> output, std::string_view
     return out.text();
 }
 
+// Answers the waiting read's page: with `result`, or with the error.
+void answerWaitingRead(WaitingClipboardRead& waiting, Result<std::string_view> result) {
+    waiting.waiting = false;
+    const std::string_view id = waiting.id.view();
+    const std::string_view reply =
+        result ? writeSuccessResponse(waiting.reply, id, *result)
+               : writeErrorResponse(waiting.reply, id, BridgeErrorCode::handler_failed, errorName(result.error()));
+    // A page that went meanwhile hears nothing, and nobody else waits for the reply.
+    (void)waiting.responder.complete(reply);
+}
+
+// The clipboard's holder handed its text over, or the read failed.
+void readEnded(void* context, Result<std::string_view> text) {
+    App& app = *static_cast<App*>(context);
+    WaitingClipboardRead& waiting = app.waitingRead;
+    if (!waiting.waiting) return;
+    if (!text) return answerWaitingRead(waiting, fail(text.error()));
+    ClipboardTextRead read;
+    TakenText taken{&read, 0};
+    if (Status took = takeText(taken, *text); !took) return answerWaitingRead(waiting, fail(took.error()));
+    Result<std::string_view> result = writeReadReply(waiting.result, "bytes", read.size, taken.replaced);
+    if (result) {
+        read.open = true;
+        read.owner = waiting.owner;
+        app.clipboardRead = std::move(read);
+    }
+    answerWaitingRead(waiting, result);
+}
+
 }  // namespace
 
-Result<std::string_view> beginClipboardRead(App& app, const BridgeInvocation& call, std::span<char> output) {
+void endWaitingClipboardRead(App& app) {
+    if (!app.waitingRead.waiting) return;
+    app.waitingRead.waiting = false;
+    if (app.clipboard.cancelRead != nullptr) app.clipboard.cancelRead(app.clipboard.context);
+}
+
+Status beginClipboardRead(App& app, const BridgeInvocation& call, AsyncBridgeResponder responder) {
     FileOwner owner = TRY(ownerOf(call));
+    WaitingClipboardRead& waiting = app.waitingRead;
+    if (waiting.waiting) {
+        if (app.clipboard.cancelRead != nullptr) app.clipboard.cancelRead(app.clipboard.context);
+        answerWaitingRead(waiting, fail(Error::NoOpenFile));
+    }
     app.clipboardRead = {};
+    (void)waiting.id.assign(call.id);
+    waiting.responder = responder;
+    waiting.owner = owner;
     const ClipboardAccess& clipboard = app.clipboard;
     std::optional<std::string_view> named = fieldValue(call.payload, "copy");
     if (named && parseU64(*named) == app.copiedTransfer && app.copiedSerial != 0 && clipboard.heldWrite != nullptr &&
         clipboard.heldWrite(clipboard.context) == app.copiedSerial) {
-        return writeReadReply(output, "copy", app.copiedTransfer, 0);
+        answerWaitingRead(waiting, writeReadReply(waiting.result, "copy", app.copiedTransfer, 0));
+        return {};
     }
     if (clipboard.readText == nullptr) return fail(Error::UnsupportedService);
-    ClipboardTextRead read;
-    TakenText taken{&read, 0};
-    TRY(clipboard.readText(clipboard.context, ClipboardTextSink{&taken, takeText}));
-    Result<std::string_view> reply = writeReadReply(output, "bytes", read.size, taken.replaced);
-    if (!reply) return reply;
-    read.open = true;
-    read.owner = owner;
-    app.clipboardRead = std::move(read);
-    return reply;
+    waiting.waiting = true;
+    clipboard.readText(clipboard.context, kClipboardTextLimit, ClipboardTextSink{&app, readEnded});
+    return {};
 }
 
 Result<std::string_view> clipboardReadChunk(App& app, const BridgeInvocation& call, std::span<char> output) {

@@ -63,6 +63,7 @@ struct Launch {
     std::array<char, kIconPathBytes> iconBuffer{};
     AppPtr app;
     std::array<BridgeCommandHandler, kAppCommandCount> handlers{};
+    std::array<AsyncBridgeCommandHandler, kAppDeferredCommandCount> deferredHandlers{};
     WindowConfig mainWindow{};
     AppConfig config{};
     WindowStateStore windowState{};
@@ -80,9 +81,8 @@ struct Launch {
 
 // The application's clipboard text goes through the stand-in's own plain-text clipboard, which
 // takes and gives text of any length, every byte (the runtime's shared writer stops at 64 KiB, its
-// reader at what its reply holds), and tells whether the clipboard still holds a write. Commands
-// run inside the host's deliveries, so what the main loop does while a read waits for another
-// program reaches the runtime only after the command.
+// reader at what its reply holds), tells whether the clipboard still holds a write, and reads
+// while the main loop goes on.
 Result<std::uint64_t> writeClipboardThroughStandIn(void* context, std::string_view text) {
     const auto* standIn = static_cast<const standin::StandIn*>(context);
     if (standIn == nullptr || standIn->clipboard.write == nullptr || standIn->clipboard.heldTextWrite == nullptr) {
@@ -100,11 +100,34 @@ std::uint64_t heldClipboardWrite(void* context) {
     return standIn->clipboard.heldTextWrite(standIn->self);
 }
 
-Status readClipboardThroughStandIn(void* context, ClipboardTextSink sink) {
+Result<std::string_view> textOfRead(const standin::ClipboardRead& read) {
+    switch (read.end) {
+        case standin::ClipboardReadEnd::text:
+            return std::string_view(read.bytes);
+        case standin::ClipboardReadEnd::too_large:
+            return fail(Error::ClipboardFieldTooLarge);
+        case standin::ClipboardReadEnd::no_answer:
+            return fail(Error::ClipboardNotAnswering);
+        case standin::ClipboardReadEnd::failed:
+            break;
+    }
+    return fail(Error::ClipboardTransferFailed);
+}
+
+void readClipboardThroughStandIn(void* context, std::size_t limit, ClipboardTextSink sink) {
     const auto* standIn = static_cast<const standin::StandIn*>(context);
-    if (standIn == nullptr || standIn->clipboard.readTextBytes == nullptr) return fail(Error::UnsupportedService);
-    std::string text = standIn->clipboard.readTextBytes(standIn->self);
-    return sink.take(sink.context, text);
+    if (standIn == nullptr || standIn->clipboard.readTextLater == nullptr) {
+        return sink.done(sink.context, fail(Error::UnsupportedService));
+    }
+    standIn->clipboard.readTextLater(
+        standIn->self, limit, [sink](standin::ClipboardRead read) { sink.done(sink.context, textOfRead(read)); });
+}
+
+void cancelClipboardRead(void* context) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    if (standIn != nullptr && standIn->clipboard.cancelTextRead != nullptr) {
+        standIn->clipboard.cancelTextRead(standIn->self);
+    }
 }
 
 void writeErrorLine(std::string_view prefix, std::string_view name) {
@@ -152,7 +175,7 @@ void fillRuntime(Launch& launch, const StartupSystem& system, const StartupApp& 
     runtime.io = system.io;
     runtime.commands = declared.commands;
     runtime.trace = TraceLog{launch.traceSink, true, 0};
-    runtime.bridgeConfig = BridgeConfig{appCommandPolicy(), launch.handlers, {}};
+    runtime.bridgeConfig = BridgeConfig{appCommandPolicy(), launch.handlers, launch.deferredHandlers};
     runtime.builtinPolicy = builtinCommandPolicy();
     runtime.securityPolicy = appSecurityPolicy();
     runtime.windowStateStore = launch.windowState;
@@ -190,11 +213,12 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.app = TRY(createApp(
-        launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-        ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite, readClipboardThroughStandIn},
-        launch.frontendFolder));
+    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
+                               ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite,
+                                               readClipboardThroughStandIn, cancelClipboardRead},
+                               launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
+    launch.deferredHandlers = appDeferredCommandTable(*launch.app);
 
     launch.config = declared.config;
     launch.mainWindow = declared.config.mainWindow;
@@ -245,6 +269,8 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
 // Releases what start-up made, in the order that leaves nothing in use: the runtime, then the
 // dock-icon thread (it may still be handing its picture to the host), then the host.
 void tearDown(Launch& launch) {
+    // A clipboard read still waiting would answer through the runtime.
+    if (launch.app) endWaitingClipboardRead(*launch.app);
     releaseRuntime(launch.runtime);
     launch.runtime = nullptr;
     joinDockIconThread(launch.dockIcon);

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/app.hpp"
@@ -35,8 +37,9 @@ struct RecordingOpener {
 };
 
 // A clipboard of the test's own. Each text written is recorded and held, under the next serial
-// number; reads get what it holds. `offer` puts a text there as another program does. With
-// `failure` set, writes and reads fail with it.
+// number; reads get what it holds, during the call, unless `holding` keeps them waiting for
+// `answer`. `offer` puts a text there as another program does. With `failure` set, writes and
+// reads fail with it.
 struct RecordingClipboard {
     std::vector<std::string> written;
     std::optional<Error> failure;
@@ -44,10 +47,22 @@ struct RecordingClipboard {
     std::uint64_t writes = 0;
     std::uint64_t held = 0;  // the serial number of the write it holds, 0 for another program's text
     int reads = 0;
+    int cancels = 0;
+    bool holding = false;
+    std::optional<ClipboardTextSink> waiting;
 
     void offer(std::string other) {
         text = std::move(other);
         held = 0;
+    }
+
+    // Ends the read that waits as the holder answers: with the text it holds, or `failure`.
+    void answer(std::size_t limit = kClipboardTextLimit) {
+        if (!waiting) return;
+        const ClipboardTextSink sink = *std::exchange(waiting, std::nullopt);
+        if (failure) return sink.done(sink.context, fail(*failure));
+        if (text.size() > limit) return sink.done(sink.context, fail(Error::ClipboardFieldTooLarge));
+        sink.done(sink.context, std::string_view(text));
     }
 
     ClipboardAccess access() {
@@ -61,14 +76,44 @@ struct RecordingClipboard {
                     return self.held;
                 },
                 [](void* context) { return static_cast<RecordingClipboard*>(context)->held; },
-                [](void* context, ClipboardTextSink sink) -> Status {
+                [](void* context, std::size_t limit, ClipboardTextSink sink) {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     ++self.reads;
-                    if (self.failure) return fail(*self.failure);
-                    return sink.take(sink.context, self.text);
+                    self.waiting = sink;
+                    if (!self.holding) self.answer(limit);
+                },
+                [](void* context) {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    ++self.cancels;
+                    self.waiting.reset();
                 }};
     }
 };
+
+// Where a deferred command's reply goes: the reply text once the command completed it.
+struct ReplySlot {
+    std::optional<std::string> reply;
+
+    static Status respond(void* slot, std::uint64_t, std::string_view reply) {
+        auto& self = *static_cast<ReplySlot*>(slot);
+        if (self.reply) return fail(Error::AsyncBridgeResponseAlreadyCompleted);
+        self.reply.emplace(reply);
+        return {};
+    }
+};
+
+// A reply's result, or "<ErrorName>" for an error reply's message.
+inline std::string resultOf(std::string_view reply) {
+    constexpr std::string_view kResult = R"("ok":true,"result":)";
+    constexpr std::string_view kMessage = R"("message":")";
+    if (const std::size_t at = reply.find(kResult); at != std::string_view::npos) {
+        return std::string(reply.substr(at + kResult.size(), reply.size() - at - kResult.size() - 1));
+    }
+    const std::size_t at = reply.find(kMessage);
+    if (at == std::string_view::npos) return "<bad reply " + std::string(reply) + ">";
+    const std::size_t start = at + kMessage.size();
+    return "<" + std::string(reply.substr(start, reply.find('"', start) - start)) + ">";
+}
 
 class AppHarness {
     EnvMap environment_;
@@ -88,6 +133,9 @@ public:
 
     std::string callInto(std::span<char> buffer, std::string_view command, std::string_view payload,
                          Caller caller = {}) {
+        auto deferred = appDeferredCommandTable(*app);
+        auto later = std::find_if(deferred.begin(), deferred.end(), [&](const auto& r) { return r.name == command; });
+        if (later != deferred.end()) return callDeferred(*later, payload, caller);
         auto table = appCommandTable(*app);
         auto row = std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.name == command; });
         if (row == table.end()) return "<no such row>";
@@ -95,6 +143,17 @@ public:
         auto result = row->handle(row->context, invocation, buffer);
         if (!result) return enclosed('<', errorName(result.error()), '>');
         return std::string(*result);
+    }
+
+    // A deferred command's reply as `call` gives it when the command answered during the call, else
+    // "<waiting>": the reply then comes to `slots.back()`.
+    std::string callDeferred(const AsyncBridgeCommandHandler& row, std::string_view payload, Caller caller) {
+        ReplySlot& slot = slots.emplace_back();
+        AsyncBridgeResponder responder{&slot, "vexa://app", caller.windowId, caller.label, 1, ReplySlot::respond};
+        BridgeInvocation invocation{"1", row.name, payload, "vexa://app", caller.windowId, caller.label};
+        Status handled = row.handle(row.context, invocation, responder);
+        if (!handled && !slot.reply) return enclosed('<', errorName(handled.error()), '>');
+        return slot.reply ? resultOf(*slot.reply) : "<waiting>";
     }
 
     // The payload of a JSON string holding `text` (which must need no escapes).
@@ -110,6 +169,7 @@ public:
 
     RecordingOpener links;
     RecordingClipboard clipboard;
+    std::deque<ReplySlot> slots;
     AppPtr app;
     std::vector<char> output = std::vector<char>(kBridgeHandlerOutputBytes);
 };

@@ -34,6 +34,7 @@ public:
         if (!allocated || !app) return;
         runtime = *allocated;
         commands_ = appCommandTable(*app);
+        deferredCommands_ = appDeferredCommandTable(*app);
 
         window_.id = 1;
         window_.label = "main";
@@ -44,7 +45,7 @@ public:
         runtime->appConfig = config_;
         runtime->securityPolicy = appSecurityPolicy();
         runtime->builtinPolicy = builtinCommandPolicy();
-        runtime->bridgeConfig = BridgeConfig{appCommandPolicy(), commands_, {}};
+        runtime->bridgeConfig = BridgeConfig{appCommandPolicy(), commands_, deferredCommands_};
 
         mac.host = host;
         mac.app = config_;
@@ -81,6 +82,7 @@ private:
     EnvMap environment_;
     std::string assetRoot_;
     std::array<BridgeCommandHandler, kAppCommandCount> commands_{};
+    std::array<AsyncBridgeCommandHandler, kAppDeferredCommandCount> deferredCommands_{};
     WindowConfig window_;
     AppConfig config_;
     RunContext context_;

@@ -160,8 +160,20 @@ HostWebView* ensureMainWebView(KelvoAppKitHost& host, std::uint64_t windowId) {
     HostWebView* made = view.get();
     host.web.mains[window->id] = std::move(view);
     restackWindow(host, window->id);
+    keyboardToMainWebView(host, window->id);
     launchMark(host, "main_webview_ready");
     return made;
+}
+
+void keyboardToMainWebView(KelvoAppKitHost& host, std::uint64_t windowId) {
+    standin::StandIn& platform = backend(host);
+    HostWindow* window = findWindow(host, windowId);
+    auto main = host.web.mains.find(windowId);
+    if (window == nullptr || main == host.web.mains.end() || platform.nativeViews.focus == nullptr) return;
+    if (platform.menus.focusedView != nullptr && platform.menus.focusedView(platform.self, window->ref) != nullptr) {
+        return;
+    }
+    (void)platform.nativeViews.focus(platform.self, main->second->ref, nullptr);
 }
 
 HostWebView* webViewForWindow(KelvoAppKitHost& host, std::uint64_t windowId) {

@@ -61,6 +61,9 @@ std::string webViewKey(std::uint64_t windowId, std::string_view label);
 
 // The window's main web view, made when it has none; null without the window.
 HostWebView* ensureMainWebView(KelvoAppKitHost& host, std::uint64_t windowId);
+// Gives the keyboard to the window's main web view when nothing in the window holds it, as a
+// window that is shown or becomes key makes its content view first responder.
+void keyboardToMainWebView(KelvoAppKitHost& host, std::uint64_t windowId);
 // The window's main web view, else the main window's; null when neither exists.
 HostWebView* webViewForWindow(KelvoAppKitHost& host, std::uint64_t windowId);
 HostWebView* findChildWebView(KelvoAppKitHost& host, std::uint64_t windowId, std::string_view label);

@@ -129,6 +129,7 @@ void deliverWindowEvent(void* context, standin::WindowRef ref, const standin::Wi
     switch (event.kind) {
         case Kind::became_key:
             noteKeyWindowChanged(host);
+            keyboardToMainWebView(host, id);
             [[fallthrough]];
         case Kind::resized:
             emitWindowFrameForWindow(host, id, true);

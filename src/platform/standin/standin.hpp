@@ -228,6 +228,25 @@ struct WorkspaceService {
 // The clipboard holds one item per type; a write replaces every item.
 enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
 
+// How long a read waits for the program that holds the clipboard to begin answering, and, while
+// a long text comes in pieces, for each next piece.
+inline constexpr std::uint64_t kClipboardAnswerWaitNs = 5'000'000'000;
+
+// How a read of the clipboard's text ended.
+enum class ClipboardReadEnd : std::uint8_t {
+    text,       // `bytes` holds the text; empty when the clipboard holds none
+    too_large,  // the text is longer than the read's limit, refused as soon as its size was known
+    no_answer,  // the clipboard's holder did not answer within kClipboardAnswerWaitNs
+    failed,     // the holder refused or broke off the transfer, or the display could not be reached
+};
+
+struct ClipboardRead {
+    ClipboardReadEnd end = ClipboardReadEnd::text;
+    std::string bytes;
+};
+
+using ClipboardReadDone = std::function<void(ClipboardRead)>;
+
 struct ClipboardService {
     // Empties the clipboard and puts `bytes` (UTF-8 for text and HTML) in it as its one item;
     // false when the system refused. Plain text goes whole, NULs included; an empty text leaves
@@ -235,12 +254,18 @@ struct ClipboardService {
     // this process (from 1).
     bool (*write)(void* self, ClipboardType type, std::string_view bytes) = nullptr;
     // The item of that type (text and HTML as UTF-8), empty when the clipboard holds none. The
-    // main loop may run while it waits for another program to hand the data over.
+    // main loop runs while it waits for another program to hand the data over; it waits no longer
+    // than the holder takes to answer (kClipboardAnswerWaitNs) and ends, answering empty, when
+    // the loop is told to end.
     std::string (*read)(void* self, ClipboardType type) = nullptr;
-    // The plain text as the clipboard holds it, every byte: NULs, and bytes that are not UTF-8
-    // when another program offers such; empty when it holds no text. The main loop may run, as
-    // for `read`.
-    std::string (*readTextBytes)(void* self) = nullptr;
+    // Starts reading the clipboard's plain text and returns at once: `done` runs on the main loop
+    // once the read ends, exactly once, with every byte as the holder offers it (NULs, and bytes
+    // that are not UTF-8) or with why there is no text. A text longer than `limit` bytes is
+    // refused as soon as its size is known. The holder is asked once which targets it offers, then
+    // for one text target. A read started while another is still going ends that one, whose
+    // `done` then never runs; so does cancelTextRead.
+    void (*readTextLater)(void* self, std::uint64_t limit, ClipboardReadDone done) = nullptr;
+    void (*cancelTextRead)(void* self) = nullptr;
     // The serial number of this process's plain-text write that the clipboard still holds; 0 when
     // anything replaced it since (another program, or another write of this process of any type).
     // Right after a plain-text write succeeds it answers that write's number.
@@ -892,7 +917,7 @@ struct AccessibilityService {
     X(focusInAdopted)
 #define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
     X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
-#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextBytes) X(heldTextWrite)
+#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextLater) X(cancelTextRead) X(heldTextWrite)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert) X(setDocumentTypes)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \

@@ -142,6 +142,20 @@ std::string readTextBytes(void*) {
     return text ? std::string(text.get()) : std::string();
 }
 
+// Stand-in until the reader of its own lands: reads as before, and answers on the next turn.
+void readTextLater(void* self, std::uint64_t limit, ClipboardReadDone done) {
+    std::string text = readTextBytes(self);
+    ClipboardRead answer;
+    if (text.size() > limit) {
+        answer.end = ClipboardReadEnd::too_large;
+    } else {
+        answer.bytes = std::move(text);
+    }
+    gtkState(self).post([answer = std::move(answer), done = std::move(done)]() mutable { done(std::move(answer)); });
+}
+
+void cancelTextRead(void*) {}
+
 }  // namespace
 
 ClipboardService gtkClipboard() {

@@ -36,12 +36,34 @@ std::string read(void* self, ClipboardType type) {
     return item == state.services.clipboard.end() ? std::string() : item->second;
 }
 
-// The text is kept as it was written, so every byte comes back.
-std::string readTextBytes(void* self) {
+// The text is kept as it was written, so every byte comes back, on the next turn of the loop.
+void readTextLater(void* self, std::uint64_t limit, ClipboardReadDone done) {
     HeadlessState& state = headlessState(self);
-    state.note("clipboard.readTextBytes");
-    auto item = state.services.clipboard.find(ClipboardType::plain_text);
-    return item == state.services.clipboard.end() ? std::string() : item->second;
+    HeadlessServices& services = state.services;
+    const std::uint64_t read = ++services.clipboardReads;
+    services.clipboardRead = read;
+    state.note("clipboard.readTextLater limit=" + std::to_string(limit));
+    state.post([&state, read, limit, done = std::move(done)] {
+        HeadlessServices& now = state.services;
+        if (now.clipboardRead != read) return;
+        now.clipboardRead = 0;
+        ClipboardRead answer;
+        auto item = now.clipboard.find(ClipboardType::plain_text);
+        if (now.clipboardReadEnd) {
+            answer.end = *now.clipboardReadEnd;
+        } else if (item != now.clipboard.end() && item->second.size() > limit) {
+            answer.end = ClipboardReadEnd::too_large;
+        } else if (item != now.clipboard.end()) {
+            answer.bytes = item->second;
+        }
+        done(std::move(answer));
+    });
+}
+
+void cancelTextRead(void* self) {
+    HeadlessState& state = headlessState(self);
+    if (state.services.clipboardRead != 0) state.note("clipboard.cancelTextRead");
+    state.services.clipboardRead = 0;
 }
 
 std::uint64_t heldTextWrite(void* self) { return headlessState(self).services.clipboardHeldWrite; }

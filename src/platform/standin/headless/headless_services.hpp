@@ -24,6 +24,12 @@ struct HeadlessServices {
     // none). A test that fills the clipboard as another program does sets `clipboardHeldWrite` to 0.
     std::uint64_t clipboardTextWrites = 0;
     std::uint64_t clipboardHeldWrite = 0;
+    // How a read of the text ends when set (a holder that never answers: no_answer); otherwise it
+    // answers the text on the next turn of the loop. `clipboardReads` counts the reads begun, and
+    // `clipboardRead` tells the one still going (0: none) from earlier ones.
+    std::optional<ClipboardReadEnd> clipboardReadEnd;
+    std::uint64_t clipboardReads = 0;
+    std::uint64_t clipboardRead = 0;
 
     // Stored secrets by application, service and account.
     std::map<std::tuple<std::string, std::string, std::string>, std::string> keyring;
