@@ -661,19 +661,22 @@
   // text as it is (see clipboard.js).
   const clipboard = window.VostraClipboard.attach(vexa, { report: (error) => showError("Copy", error) });
 
-  // Copies (and with `cut`, deletes) the selection; `event` is the copy or cut event, when there
-  // is one. Answers whether there was a selection.
+  // Copies (and with `cut`, deletes) the editor's selection; `event` is the copy or cut event,
+  // when there is one. With nothing selected in the editor, or the keyboard elsewhere, the
+  // clipboard stays as it was and the text too (the web view's own copy would empty it).
   function copySelection(event, cut) {
-    const selection = getSelection();
-    if (selection.rangeCount === 0 || selection.isCollapsed || !editor.contains(selection.anchorNode)) return false;
-    clipboard.copy(edit.selectedText(), event);
+    const text = document.activeElement === editor ? edit.selectedText() : "";
+    if (text === "") {
+      if (event) event.preventDefault();
+      return;
+    }
+    clipboard.copy(text, event);
     if (cut && editor.isContentEditable) replaceByEditing("deleteByCut", "");
-    return true;
   }
 
-  // Pastes the clipboard's text (`offered`: the web view's reading of it in a paste event) over
-  // the selection, each of its line breaks a line feed; keys typed meanwhile wait for it.
-  async function paste(offered) {
+  // Pastes the clipboard's text over the selection, each of its line breaks a line feed; keys
+  // typed meanwhile wait for it. An empty clipboard, or one without text, changes nothing.
+  async function paste() {
     const ends = edit.selectionEnds();
     if (ends === null) return;
     // Keys typed meanwhile are played once the text is in place.
@@ -681,17 +684,10 @@
     try {
       let pasted;
       try {
-        pasted = await clipboard.read(offered);
+        pasted = await clipboard.read();
       } catch (error) {
-        // The web view's reading of the clipboard is pasted where the application's failed: it
-        // stops at a NUL character, and the status line says what failed.
-        if (offered === null || (error && error.message === "ClipboardFieldTooLarge")) {
-          showError("Paste", error);
-          return;
-        }
-        pasted = { text: offered, replaced: 0 };
-        const { sentence, code } = Doc.describeError(error);
-        setStatus(`Pasted the clipboard's text as the web view read it (up to a NUL character): ${sentence} (${code})`);
+        showError("Paste", error);
+        return;
       }
       if (pasted.text === "") return;
       replaceByEditing("insertFromPaste", pasted.text.replace(/\r\n?/g, "\n"), ends);
@@ -707,12 +703,14 @@
     }
   }
 
-  editor.addEventListener("copy", (event) => copySelection(event, false));
-  editor.addEventListener("cut", (event) => copySelection(event, true));
+  // Copy and Cut, by key or by the Edit menu, wherever the keyboard is in the page: only the
+  // editor's selection is ever copied.
+  for (const kind of ["copy", "cut"]) document.addEventListener(kind, (event) => copySelection(event, kind === "cut"), true);
+  // The web view's own reading of the clipboard is never asked for: it waits on the program that
+  // holds the clipboard with the page stopped, and ends at a NUL.
   editor.addEventListener("paste", (event) => {
     event.preventDefault();
-    if (!editor.isContentEditable) return;
-    paste(event.clipboardData ? event.clipboardData.getData("text/plain") : null);
+    if (editor.isContentEditable) paste();
   });
 
   // A click that lands on no control (the toolbar's empty part, the header, the margin beside the
@@ -750,7 +748,7 @@
     if (control) {
       if (letter === "a") return edit.selectAll();
       if (letter === "c" || letter === "x") return copySelection(null, letter === "x");
-      if (letter === "v") return paste(null);
+      if (letter === "v") return paste();
       if (letter === "z") return key.shiftKey ? redo() : undo();
       if (key.key === "Home" || key.key === "End") return goToEnd(key.key === "End", key.shiftKey);
       if (key.key === "ArrowLeft" || key.key === "ArrowRight") {

@@ -1,13 +1,14 @@
 // The clipboard's text, exactly as the editor copies and pastes it. No page here: app.js uses it.
 //
 // The web view writes plain text with every no-break space made a space, and reads the clipboard's
-// text only up to a NUL character. So a copied text that holds either goes to the clipboard
+// text only up to a NUL character, waiting with the page stopped while the program that holds the
+// clipboard takes its time. So a copied text that holds either character goes to the clipboard
 // through the application ("vostra.clipboard.begin", "append", "finish": its UTF-8 in base64
 // chunks), one copy at a time: a newer copy ends an older one that is still on its way, which is
-// no failure. A paste reads the clipboard through the application ("vostra.clipboard.read.begin",
-// "chunk", "finish"), in pieces whatever its length, unless what the web view read is exactly the
-// text copied here last; and where the application says the clipboard still holds the copy the
-// page names (its own last one), that text is pasted without reading it back.
+// no failure. A paste always reads the clipboard through the application
+// ("vostra.clipboard.read.begin", "chunk", "finish"), in pieces whatever its length; where the
+// application says the clipboard still holds the copy the page names (its own last one), that
+// text is pasted without reading it back.
 (function (global) {
   "use strict";
 
@@ -54,10 +55,9 @@
     }
 
     // The clipboard's text: { text, replaced }, `replaced` the bytes that were not UTF-8, each
-    // read as U+FFFD. `offered` is what the web view read in a paste event (null without one).
-    async function read(offered) {
+    // read as U+FFFD.
+    async function read() {
       await writing;
-      if (offered !== null && lastCopied !== null && offered === lastCopied.text) return { text: offered, replaced: 0 };
       const own = lastCopied !== null ? lastCopied.transfer : null;
       const opened = await vexa.invoke("vostra.clipboard.read.begin", own !== null ? { copy: own } : undefined);
       try {

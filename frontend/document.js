@@ -343,8 +343,22 @@
     if (ascii("ftyp", 4) && ["heic", "heix", "hevc", "heim", "heis", "mif1", "msf1", "avif"].some((b) => ascii(b, 8))) {
       return "a HEIF image";
     }
-    if (bytes.subarray(0, SNIFFED_BYTES).indexOf(0) >= 0) return "binary data";
+    // A NUL among the first bytes marks binary data, unless they are UTF-8 (a character cut at
+    // their end aside): a text with a NUL in it opens again as it was saved.
+    const sniffed = bytes.subarray(0, SNIFFED_BYTES);
+    if (sniffed.indexOf(0) >= 0 && !isUtf8(sniffed, sniffed.length < bytes.length)) return "binary data";
     return null;
+  }
+
+  // Whether `bytes` are UTF-8; with `cut`, a character they end in the middle of counts as UTF-8.
+  function isUtf8(bytes, cut) {
+    try {
+      new TextDecoder("utf-8", { fatal: true }).decode(bytes, { stream: cut });
+      return true;
+    } catch (error) {
+      if (error instanceof TypeError) return false;
+      throw error;
+    }
   }
 
   // Writes `text` (a string, or the pieces of one) in `form` to `path` through `vexa`: begin, the
@@ -448,6 +462,9 @@
     AccessDenied: "You do not have permission to use this file or its folder.",
     BadPathName: "The file's path holds a character that cannot be used.",
     ClipboardFieldTooLarge: "The clipboard's text is larger than 48 MiB, the most Vostra Studio copies or pastes.",
+    ClipboardNotAnswering:
+      "The program that holds the clipboard did not answer within 5 seconds, so nothing was pasted. It may be busy or hung.",
+    ClipboardTransferFailed: "The program that holds the clipboard did not hand its text over, so nothing was pasted.",
     DiskQuota: "Your disk quota is used up.",
     FileNotFound: "The file or its folder does not exist.",
     InputOutput: "The disk reported an error.",

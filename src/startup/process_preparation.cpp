@@ -44,6 +44,15 @@ void prepareProcess(ProcessPreparation& preparation) {
 }
 
 void restoreProcess(ProcessPreparation& preparation) {
+    // A SIGTERM held back while the run ended asked for what has happened: it is dropped.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    sigset_t pending;
+    const timespec none{};
+    while (sigpending(&pending) == 0 && sigismember(&pending, SIGTERM) == 1 &&
+           sigtimedwait(&terminate, nullptr, &none) == SIGTERM) {
+    }
     if (preparation.maskReplaced) pthread_sigmask(SIG_SETMASK, &preparation.previousMask, nullptr);
     if (preparation.pipeReplaced) sigaction(SIGPIPE, &preparation.previousPipe, nullptr);
     if (preparation.ioReplaced) sigaction(SIGIO, &preparation.previousIo, nullptr);

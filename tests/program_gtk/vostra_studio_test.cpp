@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "program/program_run.hpp"
+#include "support/silent_clipboard_owner.hpp"
 
 // After every other header: Xlib defines macros (None, Status, ...) that clash with their names.
 #include <X11/Xatom.h>
@@ -97,6 +99,78 @@ std::vector<unsigned long> iconOfWindowOf(pid_t pid, std::string_view title) {
 }
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
+
+// How many top-level windows the process `pid` shows: its main window, and a dialog over it.
+int shownWindowCount(pid_t pid) {
+    int count = 0;
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!display) return 0;
+    Window root = DefaultRootWindow(display.get());
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int total = 0;
+    if (XQueryTree(display.get(), root, &root, &parent, &children, &total) == 0) return 0;
+    const Atom netWmPid = XInternAtom(display.get(), "_NET_WM_PID", False);
+    for (unsigned int i = 0; i < total; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
+        if (attributes.map_state != IsViewable) continue;
+        withProperty(display.get(), children[i], netWmPid, XA_CARDINAL, 1, [&](unsigned char* value, unsigned long) {
+            if (static_cast<pid_t>(*reinterpret_cast<const unsigned long*>(value)) == pid) ++count;
+        });
+    }
+    if (children != nullptr) XFree(children);
+    return count;
+}
+
+// Keys as a user types them, through the display server to the window that has the keyboard.
+bool typeKeys(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
+
+// A fresh home, the program started in it, and its trace log.
+struct StartedProgram {
+    explicit StartedProgram(std::string_view name)
+        : folder(testing::makeOutputFolder(name)),
+          home(folder + "/home"),
+          log(home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl") {
+        std::filesystem::create_directories(home);
+        run.emplace(
+            testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}),
+            folder, folder + "/stderr.txt");
+    }
+
+    // Whether the page takes keys typed at the window, without a click: Ctrl+S, pressed again
+    // every second and a half while the page may still be loading, opens the Save dialog, which
+    // Escape closes again.
+    bool takesKeys() {
+        const bool opened = testing::waitUntil(60s, [&] {
+            if (shownWindowCount(run->pid()) >= 2) return true;
+            typeKeys("key ctrl+s");
+            return testing::waitUntil(1500ms, [&] { return shownWindowCount(run->pid()) >= 2; }) || run->wait(0ms);
+        });
+        return opened && typeKeys("key Escape") &&
+               testing::waitUntil(10s, [&] { return shownWindowCount(run->pid()) == 1; });
+    }
+
+    // Saves the document under `path` through the Save dialog, typing the path into its name.
+    bool saveAs(const std::string& path, std::chrono::milliseconds dialogWithin = 10s) {
+        return typeKeys("key ctrl+s") &&
+               testing::waitUntil(dialogWithin, [&] { return shownWindowCount(run->pid()) >= 2; }) &&
+               typeKeys("key ctrl+a") && typeKeys("type '" + path + "'") && typeKeys("key Return") &&
+               testing::waitUntil(10s, [&] { return std::filesystem::exists(path); });
+    }
+
+    std::string lastTrace() const {
+        std::istringstream lines(testing::readFile(log));
+        std::string last;
+        for (std::string line; std::getline(lines, line);) last = line;
+        return last;
+    }
+
+    std::string folder;
+    std::string home;
+    std::string log;
+    std::optional<testing::ProgramRun> run;
+};
 
 TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     const std::string folder = testing::makeOutputFolder("vostra-studio");
@@ -206,6 +280,51 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
     run.signal(SIGTERM);
     EXPECT_EQ(run.wait(30s), 0) << testing::readFile(folder + "/stderr.txt");
     std::filesystem::remove_all(folder);
+}
+
+// Started as a user starts it, the program takes the keys typed at its window at once, through the
+// display server, without a click in it: they reach the document, and Ctrl+S saves it.
+TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
+    StartedProgram program("vostra-studio-keys");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(typeKeys("type Hello"));
+    const std::string document = program.folder + "/typed.vrs";
+    ASSERT_TRUE(program.saveAs(document));
+    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "Hello"; }))
+        << testing::readFile(document);
+    program.run->signal(SIGTERM);
+    EXPECT_EQ(program.run->wait(30s), 0);
+    std::filesystem::remove_all(program.folder);
+}
+
+// A program holds the clipboard and never answers. Ctrl+V leaves the window answering: the keys
+// typed after it, a save among them, take effect once the paste is refused; and SIGTERM, twice,
+// during another such paste ends the program at once, cleanly.
+TEST(VostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackAndSigtermEndsIt) {
+    StartedProgram program("vostra-studio-silent-paste");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    testing::SilentClipboardOwner silent;
+    ASSERT_TRUE(silent.owns());
+
+    ASSERT_TRUE(typeKeys("type ab") && typeKeys("key ctrl+v") && typeKeys("type cd"));
+    const std::string document = program.folder + "/pasted.vrs";
+    ASSERT_TRUE(program.saveAs(document, 20s));
+    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "abcd"; }))
+        << testing::readFile(document);
+
+    ASSERT_TRUE(typeKeys("key ctrl+v"));
+    std::this_thread::sleep_for(1s);
+    const auto start = std::chrono::steady_clock::now();
+    program.run->signal(SIGTERM);
+    std::this_thread::sleep_for(20ms);
+    program.run->signal(SIGTERM);
+    EXPECT_EQ(program.run->wait(5s), 0) << testing::readFile(program.folder + "/stderr.txt");
+    std::printf("ended %.2f s after SIGTERM\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
+    std::filesystem::remove_all(program.folder);
 }
 
 }  // namespace

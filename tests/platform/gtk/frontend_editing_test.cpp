@@ -124,6 +124,7 @@ std::string documentNamed(std::string_view name) {
     if (name == "Empty") return "";
     if (name == "AB") return "a\nb\n";
     if (name == "NoBreak") return "a\u00a0b\nxyz\n";
+    if (name == "Nul") return std::string("xa\0b\ny\n", 7);
     if (name == "NB60000") {
         for (int i = 0; i < 60000; ++i) {
             std::snprintf(line, sizeof line, "row %05d a\u00a0b some words to fill the line\n", i);
@@ -203,18 +204,27 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         steps.until(textOf("status-text") + " === 'Opened " + name + "'");
         // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
         // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
-        // program does; "Menu:<item>" chooses the Edit menu's item; "Pause:<seconds>" waits.
+        // program does; "Menu:<item>" chooses the Edit menu's item; "Pause:<seconds>" waits;
+        // "OpenAgain" chooses the document in the Open dialog once more, and waits for the question
+        // whether to discard the changes.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
-            if (word != "ScrollToMiddle" && !word.starts_with("Offer:") && !word.starts_with("Menu:") &&
-                !word.starts_with("Pause:")) {
+            if (word != "ScrollToMiddle" && word != "OpenAgain" && !word.starts_with("Offer:") &&
+                !word.starts_with("Menu:") && !word.starts_with("Pause:")) {
                 const Keys more = parseKeys(word);
                 keys.insert(keys.end(), more.begin(), more.end());
                 continue;
             }
             keyboard.press(steps, std::exchange(keys, {}));
-            if (word == "ScrollToMiddle") {
+            if (word == "OpenAgain") {
+                steps.then([path = paths.back()] {
+                    typeIntoOpenDialogWhenShown(path);
+                    return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
+                });
+                keyboard.pressed += 1;
+                steps.until(shown("confirm-bar"));
+            } else if (word == "ScrollToMiddle") {
                 steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
                     .then(pause(0.3));
             } else if (word.starts_with("Pause:")) {

@@ -286,11 +286,10 @@ inline void deliverKey(GtkWidget* window, guint keyval, guint state) {
     gdk_event_free(event);
 }
 
-// Keys as the X server delivers them to the program's window; the web view holds the focus.
+// Keys as the X server delivers them to the program's window, to whatever holds its keyboard.
 inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
     WebKitWebView* view = mainWebView();
     if (view == nullptr) return false;
-    gtk_widget_grab_focus(GTK_WIDGET(view));
     for (auto [keyval, state] : keys) deliverKey(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
     return true;
 }
@@ -387,28 +386,20 @@ inline GtkWidget* editMenuItem(std::string_view label) {
     return edit != nullptr ? itemLabelled(gtk_menu_item_get_submenu(GTK_MENU_ITEM(edit)), label) : nullptr;
 }
 
-// Puts plain text on the clipboard as another program would, with HTML beside it when `html` is
-// given (as a browser offers a copied part of a page).
+// Puts plain text on the clipboard as another program would, every byte of it (NULs too, which
+// GTK's own text offer would cut), with HTML beside it when `html` is given (as a browser offers a
+// copied part of a page).
 inline void offerOnClipboard(const std::string& text, const std::string& html = {}) {
-    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-    if (html.empty()) {
-        gtk_clipboard_set_text(clipboard, text.c_str(), static_cast<gint>(text.size()));
-        return;
-    }
-    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("text/html"), 0, 0},
-                                              {const_cast<gchar*>("UTF8_STRING"), 0, 1},
-                                              {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 1}};
+    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("UTF8_STRING"), 0, 1},
+                                              {const_cast<gchar*>("text/plain;charset=utf-8"), 0, 1},
+                                              {const_cast<gchar*>("text/html"), 0, 0}};
     gtk_clipboard_set_with_data(
-        clipboard, kTargets, 3,
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), kTargets, html.empty() ? 2 : 3,
         [](GtkClipboard*, GtkSelectionData* data, guint kind, gpointer owner) {
             const auto* offered = static_cast<std::pair<std::string, std::string>*>(owner);
-            if (kind == 0) {
-                gtk_selection_data_set(data, gdk_atom_intern_static_string("text/html"), 8,
-                                       reinterpret_cast<const guchar*>(offered->second.data()),
-                                       static_cast<gint>(offered->second.size()));
-            } else {
-                gtk_selection_data_set_text(data, offered->first.c_str(), static_cast<gint>(offered->first.size()));
-            }
+            const std::string& bytes = kind == 0 ? offered->second : offered->first;
+            gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+                                   reinterpret_cast<const guchar*>(bytes.data()), static_cast<gint>(bytes.size()));
         },
         [](GtkClipboard*, gpointer owner) { delete static_cast<std::pair<std::string, std::string>*>(owner); },
         new std::pair<std::string, std::string>(text, html));

@@ -62,10 +62,11 @@ function settle(promise) {
   outcome = "pending";
   promise.then(v => { outcome = "ok " + JSON.stringify(v); }, e => { outcome = "failed " + e.code + ": " + e.message; });
 }
-// Hex of bytes, "-" when there are none; and the bytes of such hex.
+// Hex of bytes, "-" when there are none; and the bytes of such hex ("41*3" for "414141").
 function hex(bytes) { return Array.from(bytes, b => b.toString(16).padStart(2, '0')).join('') || '-'; }
 function bytes(hexText) {
-  return Uint8Array.from((hexText === '-' ? '' : hexText).match(/../g) || [], h => parseInt(h, 16));
+  const whole = (hexText === '-' ? '' : hexText).replace(/([0-9a-f]{2})\*(\d+)/g, (_, h, n) => h.repeat(n));
+  return Uint8Array.from(whole.match(/../g) || [], h => parseInt(h, 16));
 }
 // What saving `text` in `form` writes, as hex.
 function written(text, form) {

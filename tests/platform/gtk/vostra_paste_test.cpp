@@ -1,0 +1,98 @@
+// Pastes that cannot be taken, with real keys in the real program (label "gtk"): a program that
+// holds the clipboard and never answers gets the paste refused after a few seconds with a message
+// that says so, while the keys typed after Ctrl+V (a save among them) take effect in order; a text
+// larger than a paste takes is refused as soon as its size is known. They use the display's one
+// clipboard, and so run alone.
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "support/silent_clipboard_owner.hpp"
+#include "support/temp_folder.hpp"
+#include "vostra_studio.hpp"
+
+namespace kelvo {
+namespace {
+
+// From now on the page keeps each error the error bar shows, with the milliseconds since (a
+// command that follows at once may hide the bar again): `shownErrors`.
+constexpr std::string_view kWatchErrors = R"JS((() => {
+  const bar = document.getElementById("error-bar");
+  const since = performance.now();
+  window.shownErrors = [];
+  new MutationObserver(() => {
+    const code = document.getElementById("error-code").textContent;
+    if (!bar.hidden && !shownErrors.some((shown) => shown.code === code)) {
+      shownErrors.push({ code, after: performance.now() - since });
+    }
+  }).observe(bar, { attributes: true, childList: true, subtree: true, characterData: true });
+  return "watching";
+})())JS";
+constexpr std::string_view kFirstError = "shownErrors[0].code + ' ' + (shownErrors[0].after / 1000).toFixed(1)";
+
+TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLaterKeysTakeEffect) {
+    testing::TempFolder place;
+    std::unique_ptr<testing::SilentClipboardOwner> silent;
+    std::string refused, text;
+    UserSteps steps;
+    steps.within(40)
+        .until(pageReady())
+        .then([&] {
+            silent = std::make_unique<testing::SilentClipboardOwner>();
+            return true;
+        })
+        .page(std::string(kWatchErrors))
+        .then([&] {
+            return pressKeys({{GDK_KEY_a, 0},
+                              {GDK_KEY_b, 0},
+                              {GDK_KEY_v, GDK_CONTROL_MASK},
+                              {GDK_KEY_c, 0},
+                              {GDK_KEY_d, 0},
+                              {GDK_KEY_s, GDK_CONTROL_MASK}});
+        })
+        .until("shownErrors.length > 0")
+        .read(std::string(kFirstError), refused)
+        .then(answerSaveDialog(place.path(), "after-paste"))
+        .until(textOf("status-text") + ".startsWith('Saved after-paste')")
+        .read(std::string(kEditorText), text);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    ASSERT_TRUE(silent && silent->owns());
+    // Refused once the program had five seconds to begin answering, and not much later.
+    const std::string code = refused.substr(0, refused.rfind(' '));
+    const double after = std::atof(refused.c_str() + refused.rfind(' ') + 1);
+    EXPECT_EQ(code, "handler_failed ClipboardNotAnswering");
+    EXPECT_GE(after, 4.9);
+    EXPECT_LT(after, 15.0);
+    EXPECT_EQ(text, "abcd");
+    EXPECT_EQ(contentsOf(place.path("after-paste.vrs")), "abcd");
+    std::printf("the paste was refused %.1f s after Ctrl+V\n", after);
+}
+
+// 48 MiB and one byte, offered by this process as another program offers it (in pieces).
+TEST(GtkSerialVostraPaste, ATextLargerThanAPasteTakesIsRefusedAsSoonAsItsSizeIsKnown) {
+    std::string refused, text;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(typeText("'kept'"))
+        .then([] {
+            offerOnClipboard(std::string((48u << 20) + 1, 'x'));
+            return true;
+        })
+        .page(std::string(kWatchErrors))
+        .then([] {
+            return pressKeys({{GDK_KEY_a, GDK_CONTROL_MASK}, {GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until("shownErrors.length > 0")
+        .read(std::string(kFirstError), refused)
+        .read(std::string(kEditorText), text);
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(refused.substr(0, refused.rfind(' ')), "handler_failed ClipboardFieldTooLarge");
+    EXPECT_LT(std::atof(refused.c_str() + refused.rfind(' ') + 1), 3.0) << refused;
+    EXPECT_EQ(text, "kept");
+}
+
+}  // namespace
+}  // namespace kelvo
