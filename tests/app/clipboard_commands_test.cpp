@@ -176,6 +176,38 @@ TEST_F(ClipboardCommands, ReadBeginAnswersTheCopyOrReadsTheTextMended) {
     EXPECT_TRUE(released());
 }
 
+// The clipboard's holder answers in its own time: begin answers once it handed its text over or
+// failed; a begin meanwhile ends the waiting one, whose page hears NoOpenFile; a record released
+// while a read waits ends the read and answers nobody.
+TEST_F(ClipboardCommands, ReadBeginAnswersOnceTheHolderAnswered) {
+    harness.clipboard.holding = true;
+    harness.clipboard.offer("late");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<waiting>");
+    EXPECT_EQ(harness.call("vostra.clipboard.read.chunk"), "<NoOpenFile>");
+    harness.clipboard.answer();
+    ASSERT_TRUE(harness.slots.back().reply);
+    EXPECT_EQ(testing::resultOf(*harness.slots.back().reply), bytesReply(4));
+    EXPECT_EQ(readChunks(), "late");
+
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<waiting>");
+    const testing::ReplySlot& replaced = harness.slots.back();
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin", "null", {2, "main"}), "<waiting>");
+    ASSERT_TRUE(replaced.reply);
+    EXPECT_EQ(testing::resultOf(*replaced.reply), "<NoOpenFile>");
+    EXPECT_EQ(harness.clipboard.cancels, 1);
+    harness.clipboard.failure = Error::ClipboardNotAnswering;
+    harness.clipboard.answer();
+    ASSERT_TRUE(harness.slots.back().reply);
+    EXPECT_EQ(testing::resultOf(*harness.slots.back().reply), "<ClipboardNotAnswering>");
+    EXPECT_TRUE(released());
+
+    harness.clipboard.failure.reset();
+    EXPECT_EQ(harness.call("vostra.clipboard.read.begin"), "<waiting>");
+    harness.app.reset();
+    EXPECT_EQ(harness.clipboard.cancels, 2);
+    EXPECT_FALSE(harness.slots.back().reply);
+}
+
 // A paste of many chunks, of many short lines: every byte in order, and the memory goes with the
 // read's finish.
 TEST_F(ClipboardCommands, LongTextIsReadInChunks) {

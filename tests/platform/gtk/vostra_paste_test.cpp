@@ -1,8 +1,8 @@
-// Pastes that cannot be taken, with real keys in the real program (label "gtk"): a program that
-// holds the clipboard and never answers gets the paste refused after a few seconds with a message
-// that says so, while the keys typed after Ctrl+V (a save among them) take effect in order; a text
-// larger than a paste takes is refused as soon as its size is known. They use the display's one
-// clipboard, and so run alone.
+// The clipboard's edges, with real keys in the real program (label "gtk"): a program that holds the
+// clipboard and never answers gets the paste refused after a few seconds with a message that says
+// so, while the keys typed after Ctrl+V (a save among them) take effect in order; a text larger
+// than a paste takes is refused as soon as its size is known; a copied text with a NUL reaches
+// other programs whole. They use the display's one clipboard, and so run alone.
 
 #include <cstdlib>
 #include <memory>
@@ -92,6 +92,28 @@ TEST(GtkSerialVostraPaste, ATextLargerThanAPasteTakesIsRefusedAsSoonAsItsSizeIsK
     EXPECT_EQ(refused.substr(0, refused.rfind(' ')), "handler_failed ClipboardFieldTooLarge");
     EXPECT_LT(std::atof(refused.c_str() + refused.rfind(' ') + 1), 3.0) << refused;
     EXPECT_EQ(text, "kept");
+}
+
+TEST(GtkSerialVostraPaste, ACopiedTextWithANulReachesOtherProgramsWhole) {
+    testing::TempFolder place;
+    const std::string text("xa\0b\ny\n", 7);
+    writeFile(place.path("nul.vrs"), text);
+    std::string copied;
+    UserSteps steps;
+    steps.until(pageReady())
+        .page(std::string(kCountKeys))
+        .page(dropFile(place.path("nul.vrs")))
+        .until(textOf("status-text") + " === 'Opened nul.vrs'")
+        .then([] {
+            return pressKeys({{GDK_KEY_a, GDK_CONTROL_MASK}, {GDK_KEY_c, GDK_CONTROL_MASK}});
+        })
+        .until("keysSeen >= 2")
+        .then([&] {
+            copied = clipboardBytes();
+            return copied == text;
+        });
+    steps.within(10).runProgram();
+    EXPECT_TRUE(copied == text) << copied.size() << " bytes: " << copied;
 }
 
 }  // namespace

@@ -144,7 +144,9 @@ private:
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
-// ends (by SIGTERM, its own way) after the last step or after 60 s (or as many as `within` says).
+// ends (by SIGTERM, its own way) after the last step, or once 60 s (or as many as `within` says)
+// went by without a step done: the time a run may take grows with the steps it does, so that a
+// long run on a busy machine is not cut short while it goes on.
 class UserSteps {
 public:
     UserSteps& within(int seconds) {
@@ -178,12 +180,17 @@ public:
 
     // Runs the program through the steps; answers how many were done.
     std::size_t runProgram() {
-        int polls = 0;
+        int polls = 0;  // since the last step done
+        std::size_t done = at_;
         // The steps end with the program, however it ended: left running, they would act in the
         // next one.
         auto running = std::make_shared<bool>(true);
         every(100, [&, running] {
             if (!*running) return false;
+            if (at_ != done) {
+                done = at_;
+                polls = 0;
+            }
             if (++polls > polls_ || at_ == steps_.size()) {
                 // A dialog left open would hold the program's end back: it is cancelled first.
                 if (closeShownDialogs()) return true;
@@ -343,6 +350,26 @@ inline std::string clipboardText() {
         [](GtkClipboard*, const gchar* text, gpointer data) {
             auto* into = static_cast<std::shared_ptr<std::optional<std::string>>*>(data);
             **into = text != nullptr ? text : "<none>";
+            delete into;
+        },
+        new std::shared_ptr<std::optional<std::string>>(got));
+    pumpUntil([&] { return got->has_value(); }, std::chrono::seconds(5));
+    return got->value_or("<none>");
+}
+
+// The clipboard's UTF8_STRING as another program reads it, every byte (GTK's own text reading
+// would stop at a NUL), waited for on the main loop ("<none>" when it offers none).
+inline std::string clipboardBytes() {
+    auto got = std::make_shared<std::optional<std::string>>();
+    gtk_clipboard_request_contents(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), gdk_atom_intern_static_string("UTF8_STRING"),
+        [](GtkClipboard*, GtkSelectionData* selection, gpointer data) {
+            auto* into = static_cast<std::shared_ptr<std::optional<std::string>>*>(data);
+            const gint length = gtk_selection_data_get_length(selection);
+            const guchar* bytes = gtk_selection_data_get_data(selection);
+            **into = length >= 0 && bytes != nullptr
+                         ? std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length))
+                         : std::string("<none>");
             delete into;
         },
         new std::shared_ptr<std::optional<std::string>>(got));
