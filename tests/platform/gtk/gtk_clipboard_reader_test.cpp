@@ -135,7 +135,9 @@ private:
         const std::string& mode = row_.answer.at(0);
         std::string text = textCell(row_.cells[3]);
         Atom property = request.property;
-        if (target == "TARGETS" && row_.cells[2].find("refused") == std::string::npos) {
+        if (target == "TARGETS" && row_.cells[2].find("malformed") != std::string::npos) {
+            set(request.requestor, property, XA_ATOM, 8, "abc", 3);
+        } else if (target == "TARGETS" && row_.cells[2].find("refused") == std::string::npos) {
             set(request.requestor, property, XA_ATOM, 32, targets.data(), targets.size());
         } else if (!offers || mode == "refused") {
             property = None;

@@ -302,15 +302,17 @@ std::optional<std::string> utf8FromCompoundText(Display* display, std::string& b
 }
 
 // Asks for the target the read prefers of those the owner offers (`bytes` holds the TARGETS
-// answer); with none offered, the clipboard holds no item of the read's type.
+// answer, a list of atoms); with none offered, the clipboard holds no item of the read's type.
 void chooseTarget(GtkSelectionRead& read, int format) {
+    if (format != 32) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
     std::vector<Atom> offered;
-    if (format == 32) {
-        for (std::size_t at = 0; at + 4 <= read.bytes.size(); at += 4) {
-            std::uint32_t atom = 0;
-            std::memcpy(&atom, read.bytes.data() + at, 4);
-            offered.push_back(atom);
-        }
+    for (std::size_t at = 0; at + 4 <= read.bytes.size(); at += 4) {
+        std::uint32_t atom = 0;
+        std::memcpy(&atom, read.bytes.data() + at, 4);
+        offered.push_back(atom);
     }
     for (Atom wanted : wantedTargets(*read.reader, read.type)) {
         if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) {
