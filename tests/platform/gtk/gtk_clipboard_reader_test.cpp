@@ -245,10 +245,10 @@ Outcome readFor(const Row& row) {
         quit();
     };
     const std::string& kind = row.cells[0];
+    bool inside = true;
     if (row.later()) {
         const std::uint64_t limit = std::stoull(row.cells[4]);
         if (kind == "replaced") gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
-        bool inside = true;
         gtk().clipboard.readTextLater(gtk().self, limit, [&](ClipboardRead read) {
             outcome.endedInside = inside;
             ended(std::move(read));
