@@ -95,7 +95,8 @@ std::string utf8FromHtml(std::string bytes) {
 }
 
 // Waits for the read, running the main loop meanwhile, and gives up once the loop is told to end.
-// Every way a read can fail answers empty, as does a text longer than a std::string GTK could hold.
+// Every way a read can fail answers empty, and so does an item longer than G_MAXINT bytes, the
+// most GTK's own reads could hand over. Plain text comes with every byte UTF8_STRING offers.
 std::string read(void* self, ClipboardType type) {
     GtkState& state = gtkState(self);
     if (state.quitting) return {};
