@@ -3,7 +3,7 @@ KELVO_BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
-  libx11-dev    # asking the X server whether an XEmbed tray runs (the status item's fallback)
+  libx11-dev    # Xlib: whether an XEmbed tray runs (the status item's fallback), the clipboard's reader
   libgstreamer1.0-dev               # audio playback (playbin) and the spectrum's tap
   libgstreamer-plugins-base1.0-dev  # audio formats for the tap, the decodability probe (discoverer)
   gstreamer1.0-plugins-base         # playbin, audioconvert, Ogg and Vorbis at run time

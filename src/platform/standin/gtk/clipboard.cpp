@@ -7,13 +7,14 @@
 // kept until GTK clears it, which it does when another program or another write takes the
 // clipboard; so the state knows whether the clipboard still holds a write of this process.
 //
-// Found while checking GTK: the wait_for_* reads run the main loop until the owner answers, also
-// when this process owns the selection; some programs offer HTML as UTF-16 with a byte-order mark;
-// GTK's text read splits UTF8_STRING at NULs and drops a text that is not UTF-8.
+// Reads go through the backend's own reader (selection_reader.cpp), which waits for no owner in
+// any call and gives up on one that does not answer: GTK's wait_for_* reads wait 30 s for each
+// target they ask, holding the whole program, and answer a text that never came as an empty one.
+//
+// Found while checking GTK: some programs offer HTML as UTF-16 with a byte-order mark.
 
-#include <cstring>
-#include <initializer_list>
 #include <optional>
+#include <utility>
 
 #include "platform/standin/gtk/gtk_state.hpp"
 
@@ -84,18 +85,6 @@ std::uint64_t heldTextWrite(void* self) {
     return offered != nullptr && offered->type == ClipboardType::plain_text ? offered->serial : 0;
 }
 
-std::string contentsOf(const char* target) {
-    GtkSelectionData* selection = gtk_clipboard_wait_for_contents(clipboard(), gdk_atom_intern(target, FALSE));
-    if (selection == nullptr) return {};
-    std::string bytes;
-    const guchar* data = gtk_selection_data_get_data(selection);
-    gint length = gtk_selection_data_get_length(selection);
-    if (data != nullptr && length > 0)
-        bytes.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
-    gtk_selection_data_free(selection);
-    return bytes;
-}
-
 std::string utf8FromHtml(std::string bytes) {
     const bool littleEndian = bytes.starts_with("\xFF\xFE");
     if (!littleEndian && !bytes.starts_with("\xFE\xFF")) return bytes;
@@ -105,56 +94,39 @@ std::string utf8FromHtml(std::string bytes) {
     return converted ? std::string(converted.get(), written) : std::string();
 }
 
-std::string read(void*, ClipboardType type) {
-    switch (type) {
-        case ClipboardType::plain_text: {
-            GCharPtr text(gtk_clipboard_wait_for_text(clipboard()));
-            return text ? std::string(text.get()) : std::string();
-        }
-        case ClipboardType::html:
-            return utf8FromHtml(contentsOf("text/html"));
-        case ClipboardType::rtf:
-            for (const char* target : {"text/rtf", "application/rtf"}) {
-                std::string bytes = contentsOf(target);
-                if (!bytes.empty()) return bytes;
-            }
-            return {};
+// Waits for the read, running the main loop meanwhile, and gives up once the loop is told to end.
+// Every way a read can fail answers empty, and so does an item longer than G_MAXINT bytes, the
+// most GTK's own reads could hand over. Plain text comes with every byte UTF8_STRING offers.
+std::string read(void* self, ClipboardType type) {
+    GtkState& state = gtkState(self);
+    if (state.quitting) return {};
+    std::optional<ClipboardRead> answer;
+    const std::uint64_t number = gtkStartSelectionRead(state, type, static_cast<std::uint64_t>(G_MAXINT),
+                                                       [&answer](ClipboardRead read) { answer = std::move(read); });
+    while (!answer && !state.quitting) g_main_context_iteration(nullptr, TRUE);
+    if (!answer) {
+        gtkCancelSelectionRead(state, number);
+        return {};
     }
-    return {};
+    if (answer->end != ClipboardReadEnd::text) return {};
+    return type == ClipboardType::html ? utf8FromHtml(std::move(answer->bytes)) : std::move(answer->bytes);
 }
 
-// UTF8_STRING as it comes, every byte; a text offered only in GTK's other text targets as GTK
-// reads it.
-std::string readTextBytes(void*) {
-    if (GtkSelectionData* selection = gtk_clipboard_wait_for_contents(clipboard(), utf8Target())) {
-        std::optional<std::string> text;
-        const guchar* data = gtk_selection_data_get_data(selection);
-        const gint length = gtk_selection_data_get_length(selection);
-        if (length >= 0 && gtk_selection_data_get_data_type(selection) == utf8Target()) {
-            text.emplace(length > 0 ? reinterpret_cast<const char*>(data) : "", static_cast<std::size_t>(length));
-        } else if (GCharPtr converted{reinterpret_cast<gchar*>(gtk_selection_data_get_text(selection))}) {
-            text.emplace(converted.get());
-        }
-        gtk_selection_data_free(selection);
-        if (text) return *text;
-    }
-    GCharPtr text(gtk_clipboard_wait_for_text(clipboard()));
-    return text ? std::string(text.get()) : std::string();
-}
-
-// Stand-in until the reader of its own lands: reads as before, and answers on the next turn.
+// One read at a time: a new one ends the one going on.
 void readTextLater(void* self, std::uint64_t limit, ClipboardReadDone done) {
-    std::string text = readTextBytes(self);
-    ClipboardRead answer;
-    if (text.size() > limit) {
-        answer.end = ClipboardReadEnd::too_large;
-    } else {
-        answer.bytes = std::move(text);
-    }
-    gtkState(self).post([answer = std::move(answer), done = std::move(done)]() mutable { done(std::move(answer)); });
+    GtkState& state = gtkState(self);
+    gtkCancelSelectionRead(state, state.clipboardTextRead);
+    state.clipboardTextRead = gtkStartSelectionRead(state, ClipboardType::plain_text, limit,
+                                                    [&state, done = std::move(done)](ClipboardRead read) {
+                                                        state.clipboardTextRead = 0;
+                                                        done(std::move(read));
+                                                    });
 }
 
-void cancelTextRead(void*) {}
+void cancelTextRead(void* self) {
+    GtkState& state = gtkState(self);
+    gtkCancelSelectionRead(state, std::exchange(state.clipboardTextRead, 0));
+}
 
 }  // namespace
 

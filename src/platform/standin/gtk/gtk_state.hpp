@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
+#include "platform/standin/gtk/selection_reader.hpp"
 #include "platform/standin/gtk/status_item.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -239,6 +240,8 @@ struct GtkState {
     GtkWidget* aboutPanel = nullptr;                    // the About panel while it is open (GTK holds it)
     std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
+    GtkSelectionReaderPtr selectionReader;              // made by the first read of the clipboard
+    std::uint64_t clipboardTextRead = 0;                // the read of readTextLater going on; 0: none
 
     void post(Task task);
 };

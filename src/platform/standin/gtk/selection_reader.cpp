@@ -1,0 +1,485 @@
+// Reading the CLIPBOARD selection over an X connection of the reader's own, watched by the main
+// loop. A read asks the owner once which targets it offers (TARGETS), then for the one target it
+// prefers of those, and takes the answer from a property of a window made for that read: whole,
+// or in pieces when the owner sends it incrementally (INCR). The owner must begin each answer, and
+// each next piece, within kClipboardAnswerWaitNs. A text longer than the limit is refused as soon
+// as its size is known, and the read's window is destroyed, which ends the owner's transfer.
+//
+// The owner may be this very process (GTK's offers, the web views' copies), which answers only
+// while the main loop runs: so no call here waits for the owner, only for the X server.
+//
+// Found while checking Xlib and GDK: Xlib may move events from the socket into its queue during any
+// call that waits for a reply, so the loop's source asks the queue as well as the socket. GDK's
+// error handler, which serves every connection of the process, ignores errors of connections GDK
+// did not open. An owner asked while the clipboard has none is answered by the server itself, as
+// a refusal.
+
+#include "platform/standin/gtk/selection_reader.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+// After the stand-in's names, which Xlib's macros (None, Status, ...) would otherwise replace.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace kelvo::standin {
+
+// One read going on: the target asked last and what came of it so far.
+struct GtkSelectionRead {
+    GtkSelectionReader* reader = nullptr;
+    std::uint64_t number = 0;
+    ClipboardType type = ClipboardType::plain_text;
+    std::uint64_t limit = 0;
+    ClipboardReadDone done;
+    Window requestor = None;
+    Atom asked = None;
+    bool incremental = false;  // the owner sends the answer in pieces
+    Atom pieceType = None;     // the type of an incremental answer, from its first piece
+    std::string bytes;         // the answer so far, 32-bit items as four bytes each
+    guint timer = 0;
+    ClipboardReadEnd timerEnd = ClipboardReadEnd::no_answer;  // how the read ends when the timer fires
+};
+
+struct GtkSelectionReader {
+    Display* display = nullptr;
+    GSource* events = nullptr;
+    Atom clipboard = None;
+    Atom property = None;  // where every read's answer goes, on the read's own window
+    Atom targets = None;
+    Atom incr = None;
+    Atom utf8 = None;
+    Atom plainUtf8 = None;
+    Atom compoundText = None;
+    Atom text = None;
+    Atom html = None;
+    Atom rtf = None;
+    Atom applicationRtf = None;
+    std::map<std::uint64_t, std::unique_ptr<GtkSelectionRead>> reads;
+    std::uint64_t nextRead = 1;
+};
+
+namespace {
+
+// A TARGETS answer longer than this is no list of targets.
+constexpr unsigned long kTargetsLimit = 64 * 1024;
+
+struct EventSource {
+    GSource source;
+    GtkSelectionReader* reader;
+    gpointer socket;
+};
+
+void handle(GtkSelectionReader& reader, const XEvent& event);
+
+gboolean prepareEvents(GSource* source, gint* timeout) {
+    Display* display = reinterpret_cast<EventSource*>(source)->reader->display;
+    *timeout = -1;
+    XFlush(display);
+    return XQLength(display) > 0;
+}
+
+gboolean checkEvents(GSource* source) {
+    auto* events = reinterpret_cast<EventSource*>(source);
+    return XQLength(events->reader->display) > 0 || (g_source_query_unix_fd(source, events->socket) & G_IO_IN) != 0;
+}
+
+gboolean dispatchEvents(GSource* source, GSourceFunc, gpointer) {
+    GtkSelectionReader& reader = *reinterpret_cast<EventSource*>(source)->reader;
+    while (XPending(reader.display) > 0) {
+        XEvent event;
+        XNextEvent(reader.display, &event);
+        handle(reader, event);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+GSourceFuncs kEventFuncs = {prepareEvents, checkEvents, dispatchEvents, nullptr, nullptr, nullptr};
+
+// Opens the connection to GDK's display unless it is open; false when it cannot be.
+bool connect(GtkSelectionReader& reader) {
+    if (reader.display != nullptr) return true;
+    GdkDisplay* gdk = gdk_display_get_default();
+    if (gdk == nullptr) return false;
+    reader.display = XOpenDisplay(gdk_display_get_name(gdk));
+    if (reader.display == nullptr) return false;
+    char* names[] = {const_cast<char*>("CLIPBOARD"),      const_cast<char*>("KELVO_SELECTION"),
+                     const_cast<char*>("TARGETS"),        const_cast<char*>("INCR"),
+                     const_cast<char*>("UTF8_STRING"),    const_cast<char*>("text/plain;charset=utf-8"),
+                     const_cast<char*>("COMPOUND_TEXT"),  const_cast<char*>("TEXT"),
+                     const_cast<char*>("text/html"),      const_cast<char*>("text/rtf"),
+                     const_cast<char*>("application/rtf")};
+    Atom atoms[std::size(names)] = {};
+    XInternAtoms(reader.display, names, static_cast<int>(std::size(names)), False, atoms);
+    Atom* at = atoms;
+    for (Atom* field :
+         {&reader.clipboard, &reader.property, &reader.targets, &reader.incr, &reader.utf8, &reader.plainUtf8,
+          &reader.compoundText, &reader.text, &reader.html, &reader.rtf, &reader.applicationRtf}) {
+        *field = *at++;
+    }
+    GSource* source = g_source_new(&kEventFuncs, sizeof(EventSource));
+    auto* events = reinterpret_cast<EventSource*>(source);
+    events->reader = &reader;
+    events->socket = g_source_add_unix_fd(source, ConnectionNumber(reader.display), G_IO_IN);
+    // A read's `done` may read the clipboard again and wait for that answer inside this source.
+    g_source_set_can_recurse(source, TRUE);
+    g_source_attach(source, nullptr);
+    reader.events = source;
+    return true;
+}
+
+// The targets a read of `type` takes, the one it prefers first.
+std::vector<Atom> wantedTargets(const GtkSelectionReader& reader, ClipboardType type) {
+    switch (type) {
+        case ClipboardType::plain_text:
+            return {reader.utf8, reader.plainUtf8, XA_STRING, reader.compoundText, reader.text};
+        case ClipboardType::html:
+            return {reader.html};
+        case ClipboardType::rtf:
+            return {reader.rtf, reader.applicationRtf};
+    }
+    return {};
+}
+
+// Ends the read: its window goes (an owner still sending stops), its timer too, then its record;
+// nothing when the read is not going on.
+void dropRead(GtkSelectionReader& reader, std::uint64_t number) {
+    auto found = reader.reads.find(number);
+    if (found == reader.reads.end()) return;
+    GtkSelectionRead& read = *found->second;
+    if (read.timer != 0) g_source_remove(read.timer);
+    if (read.requestor != None) {
+        XDestroyWindow(reader.display, read.requestor);
+        XFlush(reader.display);
+    }
+    reader.reads.erase(found);
+}
+
+void finish(GtkSelectionRead& read, ClipboardReadEnd end, std::string bytes = {}) {
+    ClipboardReadDone done = std::move(read.done);
+    dropRead(*read.reader, read.number);
+    if (done) done(ClipboardRead{end, std::move(bytes)});
+}
+
+gboolean timedOut(gpointer data) {
+    auto& read = *static_cast<GtkSelectionRead*>(data);
+    read.timer = 0;
+    finish(read, read.timerEnd);
+    return G_SOURCE_REMOVE;
+}
+
+// The read ends as `end` after `waitNs` unless something comes before.
+void waitFor(GtkSelectionRead& read, std::uint64_t waitNs, ClipboardReadEnd end) {
+    if (read.timer != 0) g_source_remove(read.timer);
+    read.timerEnd = end;
+    read.timer =
+        g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(waitNs / 1'000'000), timedOut, &read, nullptr);
+}
+
+void ask(GtkSelectionRead& read, Atom target) {
+    Display* display = read.reader->display;
+    read.asked = target;
+    read.incremental = false;
+    read.bytes.clear();
+    XConvertSelection(display, read.reader->clipboard, target, read.reader->property, read.requestor, CurrentTime);
+    XFlush(display);
+    waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
+}
+
+GtkSelectionRead* readOf(GtkSelectionReader& reader, Window requestor) {
+    for (auto& [number, read] : reader.reads) {
+        if (read->requestor == requestor) return read.get();
+    }
+    return nullptr;
+}
+
+// What a property holds, without its value.
+struct PropertyShape {
+    Atom type = None;
+    int format = 0;
+    unsigned long bytes = 0;
+};
+
+// None when the window has no such property.
+std::optional<PropertyShape> shapeOf(Display* display, Window window, Atom property) {
+    PropertyShape shape;
+    unsigned long items = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &shape.type,
+                                          &shape.format, &items, &shape.bytes, &data);
+    if (data != nullptr) XFree(data);
+    if (status != Success || shape.type == None) return std::nullopt;
+    return shape;
+}
+
+// Appends the property's whole value to `bytes` (32-bit items as four bytes each, as the server
+// holds them) and deletes the property; false when it is not there, or not whole.
+bool takeProperty(Display* display, Window window, Atom property, unsigned long size, std::string& bytes) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, 0, static_cast<long>((size + 3) / 4), True,
+                                          AnyPropertyType, &type, &format, &items, &after, &data);
+    bool whole = status == Success && type != None && after == 0;
+    if (whole && format == 8) {
+        bytes.append(reinterpret_cast<const char*>(data), items);
+    } else if (whole && format == 16) {
+        bytes.append(reinterpret_cast<const char*>(data), items * 2);
+    } else if (whole && format == 32) {
+        // Xlib hands 32-bit items over as longs.
+        for (unsigned long i = 0; i < items; ++i) {
+            const auto item = static_cast<std::uint32_t>(reinterpret_cast<const unsigned long*>(data)[i]);
+            bytes.append(reinterpret_cast<const char*>(&item), 4);
+        }
+    } else {
+        whole = false;
+    }
+    if (data != nullptr) XFree(data);
+    return whole;
+}
+
+std::uint64_t limitOf(const GtkSelectionRead& read) {
+    return read.asked == read.reader->targets ? kTargetsLimit : read.limit;
+}
+
+// A TARGETS answer too long to be one fails the read; a text longer than the limit is refused.
+void tooLarge(GtkSelectionRead& read) {
+    finish(read, read.asked == read.reader->targets ? ClipboardReadEnd::failed : ClipboardReadEnd::too_large);
+}
+
+// The owner refused the conversion, or there is no owner (the server refuses for it).
+void refused(GtkSelectionRead& read) {
+    GtkSelectionReader& reader = *read.reader;
+    if (XGetSelectionOwner(reader.display, reader.clipboard) == None) {
+        finish(read, ClipboardReadEnd::text);
+    } else if (read.asked == reader.targets) {
+        ask(read, wantedTargets(reader, read.type).front());
+    } else {
+        finish(read, ClipboardReadEnd::failed);
+    }
+}
+
+// Each byte of Latin-1 as UTF-8.
+std::string utf8FromLatin1(std::string_view latin1) {
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// Compound text as UTF-8; its NULs, which part it into strings, kept. None when Xlib cannot
+// convert it.
+std::optional<std::string> utf8FromCompoundText(Display* display, std::string& bytes, Atom type) {
+    XTextProperty property{reinterpret_cast<unsigned char*>(bytes.data()), type, 8, bytes.size()};
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(display, &property, &list, &count) != Success) return std::nullopt;
+    std::string utf8;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) utf8 += '\0';
+        utf8 += list[i];
+    }
+    XFreeStringList(list);
+    return utf8;
+}
+
+// Asks for the target the read prefers of those the owner offers (`bytes` holds the TARGETS
+// answer, a list of atoms); with none offered, the clipboard holds no item of the read's type.
+void chooseTarget(GtkSelectionRead& read, int format) {
+    if (format != 32) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
+    std::vector<Atom> offered;
+    for (std::size_t at = 0; at + 4 <= read.bytes.size(); at += 4) {
+        std::uint32_t atom = 0;
+        std::memcpy(&atom, read.bytes.data() + at, 4);
+        offered.push_back(atom);
+    }
+    for (Atom wanted : wantedTargets(*read.reader, read.type)) {
+        if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) {
+            ask(read, wanted);
+            return;
+        }
+    }
+    finish(read, ClipboardReadEnd::text);
+}
+
+// The whole answer is in `read.bytes`, of that type and format.
+void answered(GtkSelectionRead& read, Atom type, int format) {
+    GtkSelectionReader& reader = *read.reader;
+    if (read.asked == reader.targets) {
+        chooseTarget(read, format);
+        return;
+    }
+    if (format != 8) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
+    std::optional<std::string> text = std::move(read.bytes);
+    if (read.type == ClipboardType::plain_text && type == XA_STRING) {
+        text = utf8FromLatin1(*text);
+    } else if (read.type == ClipboardType::plain_text && type == reader.compoundText) {
+        text = utf8FromCompoundText(reader.display, *text, type);
+    }
+    if (!text) {
+        finish(read, ClipboardReadEnd::failed);
+    } else if (text->size() > read.limit) {
+        finish(read, ClipboardReadEnd::too_large);
+    } else {
+        finish(read, ClipboardReadEnd::text, std::move(*text));
+    }
+}
+
+// The owner put its answer in the read's property (SelectionNotify).
+void converted(GtkSelectionRead& read) {
+    GtkSelectionReader& reader = *read.reader;
+    const std::optional<PropertyShape> shape = shapeOf(reader.display, read.requestor, reader.property);
+    if (!shape) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
+    if (shape->type == reader.incr) {
+        // The value is the size's lower bound; deleting it asks for the first piece.
+        std::string bound;
+        if (shape->format != 32 || shape->bytes != 4 ||
+            !takeProperty(reader.display, read.requestor, reader.property, 4, bound)) {
+            finish(read, ClipboardReadEnd::failed);
+            return;
+        }
+        std::uint32_t atLeast = 0;
+        std::memcpy(&atLeast, bound.data(), 4);
+        if (atLeast > limitOf(read)) {
+            tooLarge(read);
+            return;
+        }
+        XFlush(reader.display);
+        read.incremental = true;
+        read.pieceType = None;
+        waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
+        return;
+    }
+    if (shape->bytes > limitOf(read)) {
+        tooLarge(read);
+    } else if (!takeProperty(reader.display, read.requestor, reader.property, shape->bytes, read.bytes)) {
+        finish(read, ClipboardReadEnd::failed);
+    } else {
+        answered(read, shape->type, shape->format);
+    }
+}
+
+// The owner put the next piece of an incremental answer in the read's property; an empty one
+// ends the answer.
+void pieceCame(GtkSelectionRead& read) {
+    GtkSelectionReader& reader = *read.reader;
+    const std::optional<PropertyShape> shape = shapeOf(reader.display, read.requestor, reader.property);
+    if (!shape) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
+    if (read.pieceType == None) read.pieceType = shape->type;
+    if (shape->bytes == 0) {
+        XDeleteProperty(reader.display, read.requestor, reader.property);
+        XFlush(reader.display);
+        answered(read, read.pieceType, shape->format);
+        return;
+    }
+    if (read.bytes.size() + shape->bytes > limitOf(read)) {
+        tooLarge(read);
+    } else if (!takeProperty(reader.display, read.requestor, reader.property, shape->bytes, read.bytes)) {
+        finish(read, ClipboardReadEnd::failed);
+    } else {
+        XFlush(reader.display);
+        waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
+    }
+}
+
+// Events of windows whose read ended find no read, and go.
+void handle(GtkSelectionReader& reader, const XEvent& event) {
+    if (event.type == SelectionNotify) {
+        const XSelectionEvent& notify = event.xselection;
+        GtkSelectionRead* read = readOf(reader, notify.requestor);
+        if (read == nullptr || read->incremental || notify.selection != reader.clipboard ||
+            notify.target != read->asked) {
+            return;
+        }
+        if (notify.property == None) {
+            refused(*read);
+        } else {
+            converted(*read);
+        }
+    } else if (event.type == PropertyNotify) {
+        const XPropertyEvent& change = event.xproperty;
+        GtkSelectionRead* read = readOf(reader, change.window);
+        if (read == nullptr || !read->incremental || change.atom != reader.property ||
+            change.state != PropertyNewValue) {
+            return;
+        }
+        pieceCame(*read);
+    }
+}
+
+Window makeRequestor(GtkSelectionReader& reader) {
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    return XCreateWindow(reader.display, DefaultRootWindow(reader.display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                         CopyFromParent, CWEventMask, &attributes);
+}
+
+}  // namespace
+
+void closeSelectionReader(GtkSelectionReader* reader) {
+    if (reader == nullptr) return;
+    while (!reader->reads.empty()) dropRead(*reader, reader->reads.begin()->first);
+    if (reader->events != nullptr) {
+        g_source_destroy(reader->events);
+        g_source_unref(reader->events);
+    }
+    if (reader->display != nullptr) XCloseDisplay(reader->display);
+    delete reader;
+}
+
+std::uint64_t gtkStartSelectionRead(GtkState& state, ClipboardType type, std::uint64_t limit, ClipboardReadDone done) {
+    if (!state.selectionReader) state.selectionReader.reset(new GtkSelectionReader());
+    GtkSelectionReader& reader = *state.selectionReader;
+    auto made = std::make_unique<GtkSelectionRead>();
+    GtkSelectionRead& read = *made;
+    read.reader = &reader;
+    read.number = reader.nextRead++;
+    read.type = type;
+    read.limit = limit;
+    read.done = std::move(done);
+    reader.reads.emplace(read.number, std::move(made));
+    if (connect(reader)) read.requestor = makeRequestor(reader);
+    if (read.requestor != None) {
+        ask(read, reader.targets);
+    } else {
+        // The display cannot be reached: the read ends on the loop's next turn.
+        waitFor(read, 0, ClipboardReadEnd::failed);
+    }
+    return read.number;
+}
+
+void gtkCancelSelectionRead(GtkState& state, std::uint64_t read) {
+    if (state.selectionReader) dropRead(*state.selectionReader, read);
+}
+
+}  // namespace kelvo::standin

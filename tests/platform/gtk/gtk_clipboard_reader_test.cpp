@@ -1,0 +1,310 @@
+// The GTK backend's clipboard reads against owners of every kind (label "gtk"), one row of
+// tests/data/platform/clipboard_owners.txt after the other: this process's GTK offering text, no
+// owner, and another program on an X connection of the test's own that answers as the row tells
+// it, or never reads what it is asked. That program is served by the main loop the reader runs
+// on, so a read that waited in a call would never be answered. The display has one clipboard:
+// the test runs alone.
+
+#include <glib-unix.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/standin/gtk/gtk.hpp"
+#include "support/golden.hpp"
+
+// After the names its macros (None, Status, ...) would replace.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace kelvo {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using standin::ClipboardRead;
+
+standin::StandIn& gtk() { return standin::gtkStandIn(); }
+
+// A quoted text cell, \xHH for a byte, "*N" after it for N times.
+std::string textCell(const std::string& cell) {
+    const std::size_t open = cell.find('"');
+    const std::size_t close = cell.rfind('"');
+    if (open == std::string::npos || close == open) return {};
+    const std::string once = testing::unescapedCell(cell.substr(open + 1, close - open - 1));
+    const std::size_t star = cell.find('*', close);
+    std::string text;
+    for (int i = star == std::string::npos ? 1 : std::stoi(cell.substr(star + 1)); i > 0; --i) text += once;
+    return text;
+}
+
+struct Row {
+    std::string line;
+    std::vector<std::string> cells;   // read, owner, offers, answer, limit, end, text, asked
+    std::vector<std::string> answer;  // the answer's words before its text
+    bool later() const { return cells[0] == "later" || cells[0] == "replaced" || cells[0] == "cancelled"; }
+    // The option `name=` among the answer's words; 0 without it.
+    int option(const std::string& name) const {
+        for (const std::string& word : answer) {
+            if (word.starts_with(name + "=")) return std::stoi(word.substr(name.size() + 1));
+        }
+        return 0;
+    }
+};
+
+Row rowOf(const std::string& line) {
+    Row row{line, {}, {}};
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '|');) {
+        const std::size_t first = cell.find_first_not_of(' ');
+        row.cells.push_back(cell.substr(first, cell.find_last_not_of(' ') + 1 - first));
+    }
+    std::istringstream words(row.cells.at(3).substr(0, row.cells[3].find('"')));
+    for (std::string word; words >> word;) row.answer.push_back(word);
+    return row;
+}
+
+// Another program holding the clipboard, answering from the main loop as the row tells it.
+class Owner {
+public:
+    explicit Owner(const Row& row) : row_(row), display_(XOpenDisplay(nullptr)) {
+        XSetSelectionOwner(display_, atom("CLIPBOARD"),
+                           XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0),
+                           CurrentTime);
+        XSync(display_, False);
+        if (row.cells[1] == "xlib") watch_ = g_unix_fd_add(ConnectionNumber(display_), G_IO_IN, serve, this);
+    }
+    ~Owner() {
+        if (watch_ != 0) g_source_remove(watch_);
+        if (timer_ != 0) g_source_remove(timer_);
+        XCloseDisplay(display_);
+    }
+
+    // The targets asked, the pieces sent, and "gone" when the requestor's window went before the
+    // transfer ended; waiting up to 2 s for `expected`, since the server may pass on what the
+    // reader did a moment later.
+    std::string asked(const std::string& expected) {
+        const auto now = [&] { return asked_ + (pieces_ > 0 ? " pieces=" + std::to_string(pieces_) : "") + gone_; };
+        for (const Clock::time_point end = Clock::now() + 2s; now() != expected && Clock::now() < end;) {
+            XSync(display_, False);
+            serve(0, G_IO_IN, this);
+            g_usleep(10'000);
+        }
+        return now();
+    }
+
+private:
+    Atom atom(const std::string& name) { return XInternAtom(display_, name.c_str(), False); }
+
+    static gboolean serve(gint, GIOCondition, gpointer data) {
+        auto& owner = *static_cast<Owner*>(data);
+        while (XPending(owner.display_) > 0) {
+            XEvent event;
+            XNextEvent(owner.display_, &event);
+            if (event.type == SelectionRequest) owner.answer(event.xselectionrequest);
+            if (event.xany.window != owner.requestor_ || owner.requestor_ == None) continue;
+            if (event.type == DestroyNotify) owner.gone_ = " gone";
+            if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) owner.nextPiece();
+        }
+        return G_SOURCE_CONTINUE;
+    }
+
+    void set(Window window, Atom property, Atom type, int format, const void* data, std::size_t items) {
+        XChangeProperty(display_, window, property, type, format, PropModeReplace,
+                        static_cast<const unsigned char*>(data), static_cast<int>(items));
+    }
+
+    void answer(const XSelectionRequestEvent& request) {
+        char* name = XGetAtomName(display_, request.target);
+        const std::string target = name;
+        XFree(name);
+        asked_ += (asked_.empty() ? "" : " ") + target;
+        std::istringstream offered(row_.cells[2]);
+        std::vector<Atom> targets{atom("TARGETS")};
+        for (std::string word; offered >> word;) targets.push_back(atom(word));
+        const bool offers = std::find(targets.begin() + 1, targets.end(), request.target) != targets.end();
+        const std::string& mode = row_.answer.at(0);
+        std::string text = textCell(row_.cells[3]);
+        Atom property = request.property;
+        if (target == "TARGETS" && row_.cells[2].find("malformed") != std::string::npos) {
+            set(request.requestor, property, XA_ATOM, 8, "abc", 3);
+        } else if (target == "TARGETS" && row_.cells[2].find("refused") == std::string::npos) {
+            set(request.requestor, property, XA_ATOM, 32, targets.data(), targets.size());
+        } else if (!offers || mode == "refused") {
+            property = None;
+        } else if (mode == "never") {
+            return;
+        } else if (mode == "incr-format-8") {
+            set(request.requestor, property, atom("INCR"), 8, "abc", 3);
+        } else if (mode == "incr") {
+            const long atLeast = std::stol(row_.answer.at(1));
+            requestor_ = request.requestor;
+            property_ = property;
+            type_ = atom(row_.answer.at(2));
+            text_ = std::move(text);
+            XSelectInput(display_, requestor_, PropertyChangeMask | StructureNotifyMask);
+            set(requestor_, property, atom("INCR"), 32, &atLeast, 1);
+        } else if (mode == "COMPOUND_TEXT") {
+            char* list[] = {text.data()};
+            XTextProperty compound{};
+            Xutf8TextListToTextProperty(display_, list, 1, XCompoundTextStyle, &compound);
+            set(request.requestor, property, compound.encoding, 8, compound.value, compound.nitems);
+            XFree(compound.value);
+        } else if (mode != "missing") {
+            set(request.requestor, property, atom(mode), 8, text.data(), text.size());
+        }
+        XEvent notify{};
+        notify.xselection = {SelectionNotify, 0,        True,        display_, request.requestor, request.selection,
+                             request.target,  property, request.time};
+        XSendEvent(display_, request.requestor, False, 0, &notify);
+        XFlush(display_);
+    }
+
+    // The requestor took the last piece: the next one (empty after the text) comes after the
+    // row's delay, unless the owner stalls.
+    void nextPiece() {
+        if (row_.option("stall") > 0 && pieces_ == row_.option("stall")) return;
+        timer_ = g_timeout_add(
+            static_cast<guint>(row_.option("every")),
+            [](gpointer data) {
+                auto& owner = *static_cast<Owner*>(data);
+                const std::size_t length = std::min<std::size_t>(65536, owner.text_.size() - owner.sent_);
+                owner.set(owner.requestor_, owner.property_, owner.type_, 8, owner.text_.data() + owner.sent_, length);
+                XFlush(owner.display_);
+                owner.sent_ += length;
+                owner.pieces_ += length > 0 ? 1 : 0;
+                if (length == 0) owner.requestor_ = None;
+                owner.timer_ = 0;
+                return G_SOURCE_REMOVE;
+            },
+            this);
+    }
+
+    const Row& row_;
+    Display* display_;
+    guint watch_ = 0;
+    guint timer_ = 0;
+    std::string asked_;
+    // An incremental transfer.
+    Window requestor_ = None;
+    Atom property_ = None;
+    Atom type_ = None;
+    std::string text_;
+    std::size_t sent_ = 0;
+    int pieces_ = 0;
+    std::string gone_;
+};
+
+// What a read made of the clipboard, and how long it took.
+struct Outcome {
+    std::string end;  // empty while `done` has not run
+    std::string text;
+    double seconds = 0;
+    int ticks = 0;             // of a 100 ms timer of the loop while the read went on
+    bool endedInside = false;  // `done` ran inside the readTextLater call
+    int replacedEnds = 0;      // of a read that another replaced
+};
+
+Outcome readFor(const Row& row) {
+    std::optional<Owner> owner;
+    if (row.cells[1] == "gtk") {
+        EXPECT_TRUE(gtk().clipboard.write(gtk().self, standin::ClipboardType::plain_text, textCell(row.cells[3])));
+    } else if (row.cells[1] == "none") {
+        Display* display = XOpenDisplay(nullptr);
+        XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), None, CurrentTime);
+        XCloseDisplay(display);
+    } else {
+        owner.emplace(row);
+    }
+    Outcome outcome;
+    std::vector<standin::TimerId> timers;
+    const auto after = [&](std::chrono::milliseconds wait, standin::Task task) {
+        timers.push_back(gtk().loop.startTimer(gtk().self, wait.count() * 1'000'000, false, std::move(task)));
+    };
+    const auto quit = [] { gtk().loop.quit(gtk().self); };
+    timers.push_back(gtk().loop.startTimer(gtk().self, 100'000'000, true, [&] { ++outcome.ticks; }));
+    after(row.cells[5] == "-" ? 6500ms : 20s, [&] {
+        if (row.cells[5] != "-") ADD_FAILURE() << row.line << ": the read did not end";
+        quit();
+    });
+    const Clock::time_point start = Clock::now();
+    const auto ended = [&](ClipboardRead read) {
+        constexpr const char* kEnds[] = {"text", "too_large", "no_answer", "failed"};
+        outcome.end = kEnds[static_cast<int>(read.end)];
+        outcome.text = std::move(read.bytes);
+        outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        quit();
+    };
+    const std::string& kind = row.cells[0];
+    bool inside = true;
+    if (row.later()) {
+        const std::uint64_t limit = std::stoull(row.cells[4]);
+        if (kind == "replaced") gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
+        gtk().clipboard.readTextLater(gtk().self, limit, [&](ClipboardRead read) {
+            outcome.endedInside = inside;
+            ended(std::move(read));
+        });
+        inside = false;
+        if (kind == "cancelled") after(500ms, [] { gtk().clipboard.cancelTextRead(gtk().self); });
+    } else {
+        if (kind == "text-until-sigterm") {
+            gtk().loop.watchTerminate(gtk().self, quit);
+            after(300ms, [] { kill(getpid(), SIGTERM); });
+        }
+        gtk().loop.post(gtk().self, [&] {
+            const auto type = kind == "html"  ? standin::ClipboardType::html
+                              : kind == "rtf" ? standin::ClipboardType::rtf
+                                              : standin::ClipboardType::plain_text;
+            ended({standin::ClipboardReadEnd::text, gtk().clipboard.read(gtk().self, type)});
+        });
+    }
+    gtk().loop.run(gtk().self);
+    gtk().loop.unwatchTerminate(gtk().self);
+    for (standin::TimerId timer : timers) gtk().loop.cancelTimer(gtk().self, timer);
+    if (owner && row.cells[7] != "-") {
+        EXPECT_EQ(owner->asked(row.cells[7]), row.cells[7]) << row.line;
+    }
+    return outcome;
+}
+
+TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const std::vector<std::string> lines = testing::readLines("platform/clipboard_owners.txt");
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines) {
+        const Row row = rowOf(line);
+        const Outcome outcome = readFor(row);
+        const std::string expected = textCell(row.cells[6]);
+        const std::string& end = row.cells[5];
+        // The synchronous read answers the text, or empty for every other end.
+        if (row.later()) {
+            EXPECT_EQ(outcome.end, end == "-" ? "" : end) << line;
+        }
+        EXPECT_EQ(outcome.text.size(), expected.size()) << line;
+        EXPECT_TRUE(outcome.text == expected) << line << "\nread: " << outcome.text.substr(0, 40);
+        EXPECT_FALSE(outcome.endedInside) << line;
+        EXPECT_EQ(outcome.replacedEnds, 0) << line;
+        if (end == "no_answer") {
+            EXPECT_GT(outcome.seconds, 4.8) << line;
+            EXPECT_LT(outcome.seconds, 8.0) << line;
+            EXPECT_GT(outcome.ticks, 20) << line << ": the loop stood still while the read waited";
+        } else if (end == "quit") {
+            EXPECT_LT(outcome.seconds, 1.5) << line;
+            EXPECT_GT(outcome.ticks, 1) << line;
+        } else if (end != "-" && line.find("every=") == std::string::npos) {
+            EXPECT_LT(outcome.seconds, 3.0) << line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelvo
