@@ -146,13 +146,14 @@ private:
         } else if (mode == "incr-format-8") {
             set(request.requestor, property, atom("INCR"), 8, "abc", 3);
         } else if (mode == "incr") {
-            const long atLeast = std::stol(row_.answer.at(1));
+            const bool told = row_.answer.at(1) != "-";
+            const long atLeast = told ? std::stol(row_.answer.at(1)) : 0;
             requestor_ = request.requestor;
             property_ = property;
             type_ = atom(row_.answer.at(2));
             text_ = std::move(text);
             XSelectInput(display_, requestor_, PropertyChangeMask | StructureNotifyMask);
-            set(requestor_, property, atom("INCR"), 32, &atLeast, 1);
+            set(requestor_, property, atom("INCR"), 32, &atLeast, told ? 1 : 0);
         } else if (mode == "COMPOUND_TEXT") {
             char* list[] = {text.data()};
             XTextProperty compound{};

@@ -358,15 +358,16 @@ void converted(GtkSelectionRead& read) {
         return;
     }
     if (shape->type == reader.incr) {
-        // The value is the size's lower bound; deleting it asks for the first piece.
+        // The value is the size's lower bound (some owners leave it empty); deleting it asks for
+        // the first piece.
         std::string bound;
-        if (shape->format != 32 || shape->bytes != 4 ||
-            !takeProperty(reader.display, read.requestor, reader.property, 4, bound)) {
+        if (shape->format != 32 || (shape->bytes != 0 && shape->bytes != 4) ||
+            !takeProperty(reader.display, read.requestor, reader.property, shape->bytes, bound)) {
             finish(read, ClipboardReadEnd::failed);
             return;
         }
         std::uint32_t atLeast = 0;
-        std::memcpy(&atLeast, bound.data(), 4);
+        if (bound.size() == 4) std::memcpy(&atLeast, bound.data(), 4);
         if (atLeast > limitOf(read)) {
             tooLarge(read);
             return;
