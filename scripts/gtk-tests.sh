@@ -25,8 +25,9 @@ export GSETTINGS_BACKEND=memory
 # In a sanitizer build, a GLib object the program never freed must reach LeakSanitizer: GLib's
 # slice allocator would keep it in slabs of its own, where it counts as reachable, so GLib
 # allocates with malloc instead; and since GLib and GTK keep no frame pointers, where each
-# allocation was made is read from the unwind tables, so that the program's own caller shows and
-# the suppressions (tests/lsan.supp) match only the frames nearest the allocation.
+# allocation was made is read from the unwind tables, 16 frames deep, so that the program's own
+# caller shows. A suppression (tests/lsan.supp) matches a leak by any of the frames kept, not only
+# those nearest the allocation: a deeper stack lets more of them match, and is slower.
 export G_SLICE=always-malloc
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0:malloc_context_size=16
 unset DISPLAY WAYLAND_DISPLAY

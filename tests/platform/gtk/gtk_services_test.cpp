@@ -124,10 +124,19 @@ TEST_F(GtkHost, CredentialsLiveInTheKeyringUnderThisApplication) {
     EXPECT_EQ(get(), "");
     EXPECT_EQ(kelvo_appkit_delete_credential(host, "vostra.sync", 11, "bob", 3), 0);
 
-    gchar* theirs = secret_password_lookup_sync(&otherApplication(), nullptr, nullptr, "service", "vostra.sync",
-                                                "account", "bob", nullptr);
-    EXPECT_STREQ(theirs, "theirs");
-    secret_password_free(theirs);
+    // Searched for with its secret rather than looked up: a lookup leaves the service's answer
+    // behind.
+    GHashTable* attributes =
+        secret_attributes_build(&otherApplication(), "service", "vostra.sync", "account", "bob", nullptr);
+    GList* items = secret_service_search_sync(nullptr, &otherApplication(), attributes, SECRET_SEARCH_LOAD_SECRETS,
+                                              nullptr, nullptr);
+    g_hash_table_unref(attributes);
+    ASSERT_NE(items, nullptr);
+    SecretValue* theirs = secret_item_get_secret(SECRET_ITEM(items->data));
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_STREQ(secret_value_get_text(theirs), "theirs");
+    secret_value_unref(theirs);
+    g_list_free_full(items, g_object_unref);
     secret_password_clear_sync(&otherApplication(), nullptr, nullptr, "service", "vostra.sync", "account", "bob",
                                nullptr);
 }

@@ -66,6 +66,19 @@ inline void click(GtkWidget* widget) {
     ASSERT_EQ(std::system(command), 0) << command;
 }
 
+// The pointer moved onto the middle of a widget on screen, without a click.
+inline void hover(GtkWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(gtk_widget_get_mapped(widget));
+    int x = 0;
+    int y = 0;
+    ASSERT_TRUE(onScreen(widget, gtk_widget_get_allocated_width(widget) / 2,
+                         gtk_widget_get_allocated_height(widget) / 2, x, y));
+    char command[128];
+    std::snprintf(command, sizeof command, "xdotool mousemove --sync %d %d", x, y);
+    ASSERT_EQ(std::system(command), 0) << command;
+}
+
 // Runs `xdotool` with the arguments on another thread, so that this program's loop goes on while
 // the pointer moves; `then` runs on the main loop after.
 inline void pointerLater(std::thread& worker, std::string arguments, std::function<void()> then) {

@@ -314,6 +314,13 @@ void releaseChildren(std::vector<AtkObject*>& children) {
     children.clear();
 }
 
+// Each element holds a reference to the area's accessible, its parent, and the accessible holds
+// the elements: the elements go when the widget goes, or neither would ever be freed.
+void areaWidgetUnset(GtkAccessible* accessible) {
+    releaseChildren(childrenOf(accessible));
+    GTK_ACCESSIBLE_CLASS(kelvo_canvas_area_accessible_parent_class)->widget_unset(accessible);
+}
+
 void areaFinalize(GObject* object) {
     auto* self = reinterpret_cast<KelvoCanvasAreaAccessible*>(object);
     releaseChildren(*self->children);
@@ -383,6 +390,7 @@ static void kelvo_canvas_area_accessible_init(KelvoCanvasAreaAccessible* self) {
 
 static void kelvo_canvas_area_accessible_class_init(KelvoCanvasAreaAccessibleClass* klass) {
     G_OBJECT_CLASS(klass)->finalize = areaFinalize;
+    GTK_ACCESSIBLE_CLASS(klass)->widget_unset = areaWidgetUnset;
     ATK_OBJECT_CLASS(klass)->get_n_children = areaChildCount;
     ATK_OBJECT_CLASS(klass)->ref_child = areaChild;
 }

@@ -22,9 +22,11 @@ namespace {
 // The answer of the button that takes folders.
 constexpr gint kChooseFolderResponse = 1;
 
-// Admits files whose name ends in "." and one of the extensions, ignoring ASCII case.
+// Admits files whose name ends in "." and one of the extensions, ignoring ASCII case. The filter
+// reads display names only: GTK's location field, asked for paths, leaves a copy of the path of
+// every file it completes behind.
 gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
-    const char* name = info->filename != nullptr ? info->filename : info->display_name;
+    const char* name = info->display_name;
     if (name == nullptr) return FALSE;
     std::string_view file(name);
     for (const std::string& extension : *static_cast<std::vector<std::string>*>(data)) {
@@ -48,9 +50,8 @@ GtkFileFilter* addFilter(GtkFileChooser* chooser, std::string_view name, std::sp
     std::string shown = name.empty() ? patterns : std::string(name) + " (" + patterns + ")";
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, shown.c_str());
-    gtk_file_filter_add_custom(
-        filter, static_cast<GtkFileFilterFlags>(GTK_FILE_FILTER_FILENAME | GTK_FILE_FILTER_DISPLAY_NAME), hasExtension,
-        kept, [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
+    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, hasExtension, kept,
+                               [](gpointer data) { delete static_cast<std::vector<std::string>*>(data); });
     gtk_file_chooser_add_filter(chooser, filter);
     return filter;
 }

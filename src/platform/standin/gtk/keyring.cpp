@@ -4,7 +4,8 @@
 //
 // Found while checking libsecret: storing again with the same attributes replaces the item (so a
 // store is "update or add"); a lookup of a missing item and a clear with nothing to clear answer
-// NULL and FALSE without an error; the sync calls run a main context of their own, not ours.
+// NULL and FALSE without an error; the sync calls run a main context of their own, not ours; a
+// lookup (secret_password_lookup_*, secret_service_lookup) never frees the service's answer.
 
 #include <libsecret/secret.h>
 
@@ -48,19 +49,30 @@ bool store(void*, std::string_view application, std::string_view service, std::s
     return stored != FALSE && !failed;
 }
 
+// The item is searched for with its secret loaded, not looked up (see above).
 std::optional<std::string> lookup(void*, std::string_view application, std::string_view service,
                                   std::string_view account) {
     Schema schema(application);
     std::string serviceName(service);
     std::string accountName(account);
+    GHashTable* attributes = secret_attributes_build(&schema.schema, "service", serviceName.c_str(), "account",
+                                                     accountName.c_str(), nullptr);
     GError* error = nullptr;
-    SecretValuePtr value(secret_password_lookup_binary_sync(
-        &schema.schema, nullptr, &error, "service", serviceName.c_str(), "account", accountName.c_str(), nullptr));
+    GList* items = secret_service_search_sync(
+        nullptr, &schema.schema, attributes,
+        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr, &error);
+    g_hash_table_unref(attributes);
     GErrorPtr failed(error);
-    if (!value || failed) return std::nullopt;
-    gsize length = 0;
-    const gchar* bytes = secret_value_get(value.get(), &length);
-    return std::string(bytes, length);
+    std::optional<std::string> found;
+    for (GList* each = items; each != nullptr && !found && !failed; each = each->next) {
+        if (SecretValuePtr value{secret_item_get_secret(SECRET_ITEM(each->data))}) {
+            gsize length = 0;
+            const gchar* bytes = secret_value_get(value.get(), &length);
+            found.emplace(bytes, length);
+        }
+    }
+    g_list_free_full(items, g_object_unref);
+    return found;
 }
 
 bool remove(void*, std::string_view application, std::string_view service, std::string_view account) {
