@@ -72,7 +72,8 @@ class GtkSerialCanvasReader : public GtkSerialCanvasGallery {
 protected:
     // Opens "cells" once the gallery shows (`shown` runs then), runs the reader script of the
     // test data once both views published their elements, and ends when the reader is done (or
-    // after two minutes: an unoptimised build answers the reader slowly while it draws).
+    // after five minutes: a sanitizer build answers the reader slowly while it draws, taking two
+    // minutes on a machine with little else to do).
     void readWith(const char* script, std::function<void()> shown = {}) {
         const auto galleryHook = app->onEvent;
         app->onEvent = [this, galleryHook](Runtime& runtime, const RuntimeEvent& event) {
@@ -84,7 +85,7 @@ protected:
         bool cellsAsked = false;
         int polls = 0;
         every(100, [&] {
-            if (++polls > 1200 || reader.done) {
+            if (++polls > 3000 || reader.done) {
                 kelvo_appkit_stop(host);
                 return false;
             }
