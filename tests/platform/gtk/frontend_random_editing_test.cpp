@@ -1,18 +1,19 @@
 // Seeded random editing sessions in Vostra Studio's editor, with real keys in the real program:
 // a generated document of several groups of blocks (short lines, tab-indented lines, LF, CRLF or
-// CR line breaks, letters beyond ASCII, no-break spaces) is opened through the Open dialog, and a
-// few hundred keys are pressed at once, no script placing the caret: caret keys, typing (some
-// of it at a writer's speed), Select All, Copy, Cut, Paste (of the editor's own copy, and of texts
-// another program offers with CRLF, LF or CR line breaks, tabs and no-break spaces), Undo and Redo,
-// the focus going away and back. After each key the editor's text, selection and edited mark are
-// compared with a plain-text editor's (plain_text_editor.hpp), which holds the text as the web view
-// does in one block: so every undo and redo is compared with the text the document held where the
-// step began or ended. After Copy and Cut the clipboard is read back; the page may lay out only a
-// few pages of blocks, and only the groups near the view while a selection is long. Each session
-// ends by pasting a text of more than a mebibyte from another program at the end, undoing and
-// redoing it, paging through the document (no edge left open away from the caret that could
-// close) and Ctrl+S; the saved file must be the model's text byte for byte. A failure names the
-// seed, the first key after which the editor differs, and the keys before it (label "gtk").
+// CR line breaks, letters beyond ASCII, no-break spaces) is opened through the Open dialog, and
+// a few hundred keys are pressed at once, no script placing the caret: caret keys, typing (some
+// of it at a writer's speed), Select All, Copy, Cut, Paste (of the editor's own copy, and of
+// texts another program offers with CRLF, LF or CR line breaks, tabs and no-break spaces), Undo
+// and Redo, the focus going away and back. After each key the editor's text, selection and
+// edited mark are compared with a plain-text editor's (plain_text_editor.hpp), which holds the
+// text as the web view does in one block: so every undo and redo is compared with the text the
+// document held where the step began or ended. After Copy and Cut the clipboard is read back
+// (with nothing selected, it holds what it held before); the page may lay out only a few pages
+// of blocks, and only the groups near the view while a selection is long. Each session ends by
+// pasting a text of more than a mebibyte from another program at the end, undoing and redoing
+// it, paging through the document (no edge left open away from the caret that could close) and
+// Ctrl+S; the saved file must be the model's text byte for byte. A failure names the seed, the
+// first key after which the editor differs, and the keys before it (label "gtk").
 
 #include <chrono>
 #include <cstdint>
@@ -562,8 +563,9 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     editor.pageLines = std::stoi(measured);
     if (editor.pageLines < 2) return failure.str() + "the editor shows less than two lines: " + measured;
 
-    // The clipboard holds what the session knows of.
-    offerOnClipboard("z");
+    // The clipboard holds what the session knows of: `onClipboard` as another program reads it.
+    std::string onClipboard = "z";
+    offerOnClipboard(onClipboard);
     editor.clipboard = U"z";
     // The model of the editor, and the others it may be: where a key came about a second after
     // the one before, the page may or may not have ended the undo step there; the page's next
@@ -628,7 +630,10 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     auto pressKey = [&](Key key, int index) -> std::string {
         pressed.push_back(describe(key));
         const std::string which = "key " + std::to_string(index) + " (" + pressed.back() + ")";
-        if (key.kind == Key::Kind::paste) offerOnClipboard(withLineBreaks(utf8(key.pasted), kLineBreaks[key.way]));
+        if (key.kind == Key::Kind::paste) {
+            onClipboard = withLineBreaks(utf8(key.pasted), kLineBreaks[key.way]);
+            offerOnClipboard(onClipboard);
+        }
         bool handled = true;
         if (key.kind == Key::Kind::focusAway) {
             if (key.way == 0) {
@@ -649,6 +654,7 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         // Pauses in typing are the page's: the time it saw the key, which a busy machine may hold
         // back a while after the test pressed it.
         key.at = std::stod(program.ask("String(lastKeyAt)")) / 1000;
+        const bool selected = editor.anchor != editor.focus;
         const std::size_t count = others.size();
         for (std::size_t i = 0; i < count; ++i) {
             std::optional<Editor> branch;
@@ -664,14 +670,15 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         if (key.kind == Key::Kind::redo) ++redoChecks;
         // A paste may wait for the clipboard: the editor says it is busy meanwhile.
         program.waitFor("!document.getElementById('editor').hasAttribute('aria-busy')", std::chrono::seconds(30));
-        if ((key.kind == Key::Kind::copy || key.kind == Key::Kind::cut) && editor.anchor != editor.focus) {
+        if (key.kind == Key::Kind::copy || key.kind == Key::Kind::cut) {
             // The clipboard holds exactly the selected characters (a no-break space among them
-            // arrives a moment after the rest).
-            const std::string copied = utf8(editor.clipboard);
+            // arrives a moment after the rest), or with nothing selected what it held before.
+            if (selected) onClipboard = utf8(editor.clipboard);
+            const std::string& copied = onClipboard;
             std::string clipboard;
-            if (!pumpUntil([&] { return (clipboard = clipboardText()) == copied; }, std::chrono::seconds(5))) {
+            if (!pumpUntil([&] { return (clipboard = clipboardBytes()) == copied; }, std::chrono::seconds(5))) {
                 return "after " + which + " the clipboard holds " + std::to_string(clipboard.size()) +
-                       " bytes, not the " + std::to_string(copied.size()) + " selected\n  keys:" + keysSoFar();
+                       " bytes, not the " + std::to_string(copied.size()) + " expected\n  keys:" + keysSoFar();
             }
         }
         state = program.ask(kStateScript);
