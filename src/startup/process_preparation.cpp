@@ -41,18 +41,12 @@ void prepareProcess(ProcessPreparation& preparation) {
     sigemptyset(&terminate);
     sigaddset(&terminate, SIGTERM);
     preparation.maskReplaced = pthread_sigmask(SIG_BLOCK, &terminate, &preparation.previousMask) == 0;
+    preparation.terminateSaved = sigaction(SIGTERM, nullptr, &preparation.previousTerminate) == 0;
 }
 
 void restoreProcess(ProcessPreparation& preparation) {
-    // A SIGTERM held back while the run ended asked for what has happened: it is dropped.
-    sigset_t terminate;
-    sigemptyset(&terminate);
-    sigaddset(&terminate, SIGTERM);
-    sigset_t pending;
-    const timespec none{};
-    while (sigpending(&pending) == 0 && sigismember(&pending, SIGTERM) == 1 &&
-           sigtimedwait(&terminate, nullptr, &none) == SIGTERM) {
-    }
+    // A SIGTERM the run's end ignored (see the loop's watch) has asked for what happened.
+    if (preparation.terminateSaved) sigaction(SIGTERM, &preparation.previousTerminate, nullptr);
     if (preparation.maskReplaced) pthread_sigmask(SIG_SETMASK, &preparation.previousMask, nullptr);
     if (preparation.pipeReplaced) sigaction(SIGPIPE, &preparation.previousPipe, nullptr);
     if (preparation.ioReplaced) sigaction(SIGIO, &preparation.previousIo, nullptr);

@@ -163,12 +163,10 @@ void unwatchTerminate(void* self) {
     if (state.terminateSource != 0) g_source_remove(state.terminateSource);
     state.terminateSource = 0;
     state.onTerminate = nullptr;
-    // The run is ending: a SIGTERM from now on is held back, as during start-up, instead of
-    // killing the process before it ends cleanly (the end of the run drops it).
-    sigset_t terminate;
-    sigemptyset(&terminate);
-    sigaddset(&terminate, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &terminate, nullptr);
+    // The run is ending: a SIGTERM from now on, on any thread, is ignored instead of killing the
+    // process before it ends cleanly (GLib has put the default action back; the end of the run
+    // restores what the process had before it).
+    signal(SIGTERM, SIG_IGN);
 }
 
 }  // namespace
