@@ -41,12 +41,9 @@ void prepareProcess(ProcessPreparation& preparation) {
     sigemptyset(&terminate);
     sigaddset(&terminate, SIGTERM);
     preparation.maskReplaced = pthread_sigmask(SIG_BLOCK, &terminate, &preparation.previousMask) == 0;
-    preparation.terminateSaved = sigaction(SIGTERM, nullptr, &preparation.previousTerminate) == 0;
 }
 
 void restoreProcess(ProcessPreparation& preparation) {
-    // A SIGTERM the run's end ignored (see the loop's watch) has asked for what happened.
-    if (preparation.terminateSaved) sigaction(SIGTERM, &preparation.previousTerminate, nullptr);
     if (preparation.maskReplaced) pthread_sigmask(SIG_SETMASK, &preparation.previousMask, nullptr);
     if (preparation.pipeReplaced) sigaction(SIGPIPE, &preparation.previousPipe, nullptr);
     if (preparation.ioReplaced) sigaction(SIGIO, &preparation.previousIo, nullptr);

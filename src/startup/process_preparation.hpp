@@ -15,8 +15,6 @@ struct ProcessPreparation {
     bool ioReplaced = false;
     bool pipeReplaced = false;
     sigset_t previousMask{};
-    struct sigaction previousTerminate {};
-    bool terminateSaved = false;
     bool maskReplaced = false;
 };
 
@@ -26,7 +24,7 @@ struct ProcessPreparation {
 // the host's loop watches it. What cannot be installed is left as it was.
 void prepareProcess(ProcessPreparation& preparation);
 
-// Puts back the previous SIGIO, SIGPIPE and SIGTERM actions, signal mask and signal stack.
+// Puts back the previous SIGIO and SIGPIPE actions, signal mask and signal stack.
 void restoreProcess(ProcessPreparation& preparation);
 
 }  // namespace kelvo

@@ -5,7 +5,8 @@
 // 1/60 s frame timer fire at 16 ms; a source with a ready time in microseconds keeps the interval.
 // g_main_context_invoke runs at once when called on the main thread, so posting uses an idle
 // source, which always waits for the loop. g_unix_signal_add installs its own handler for the
-// signal and restores the default one when the last watch goes.
+// signal and restores the default one when the last watch goes: so the watch of SIGTERM, once
+// made, stays for the life of the process.
 //
 // GTK runs on X11 on every desktop (XWayland on a Wayland session): there windows are placed where
 // the application says and report where they are, which a Wayland client cannot, and the XEmbed
@@ -158,16 +159,11 @@ void watchTerminate(void* self, Task onTerminate) {
     pthread_sigmask(SIG_UNBLOCK, &terminate, nullptr);
 }
 
-void unwatchTerminate(void* self) {
-    GtkState& state = gtkState(self);
-    if (state.terminateSource != 0) g_source_remove(state.terminateSource);
-    state.terminateSource = 0;
-    state.onTerminate = nullptr;
-    // The run is ending: a SIGTERM from now on, on any thread, is ignored instead of killing the
-    // process before it ends cleanly (GLib has put the default action back; the end of the run
-    // restores what the process had before it).
-    signal(SIGTERM, SIG_IGN);
-}
+// The watch's source stays: a SIGTERM that comes while the run ends, on any thread, then reaches
+// no handler instead of killing the process before it ends cleanly (GLib would put the default
+// action back once its last watch went, and only when the source is finalized, which may be after
+// this returns). The next run's watch takes the same source.
+void unwatchTerminate(void* self) { gtkState(self).onTerminate = nullptr; }
 
 }  // namespace
 
