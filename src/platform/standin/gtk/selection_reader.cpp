@@ -349,14 +349,33 @@ void answered(GtkSelectionRead& read, Atom type, int format) {
     }
 }
 
+// What the read's property holds; when it holds nothing, the read fails.
+std::optional<PropertyShape> answerShape(GtkSelectionRead& read) {
+    std::optional<PropertyShape> shape = shapeOf(read.reader->display, read.requestor, read.reader->property);
+    if (!shape) finish(read, ClipboardReadEnd::failed);
+    return shape;
+}
+
+// Appends the read's property, of that shape, to the answer so far; false when that ends the read
+// (the answer grows over its limit, or the value is not whole).
+bool takeAnswer(GtkSelectionRead& read, const PropertyShape& shape) {
+    GtkSelectionReader& reader = *read.reader;
+    if (read.bytes.size() + shape.bytes > limitOf(read)) {
+        tooLarge(read);
+        return false;
+    }
+    if (!takeProperty(reader.display, read.requestor, reader.property, shape.bytes, read.bytes)) {
+        finish(read, ClipboardReadEnd::failed);
+        return false;
+    }
+    return true;
+}
+
 // The owner put its answer in the read's property (SelectionNotify).
 void converted(GtkSelectionRead& read) {
     GtkSelectionReader& reader = *read.reader;
-    const std::optional<PropertyShape> shape = shapeOf(reader.display, read.requestor, reader.property);
-    if (!shape) {
-        finish(read, ClipboardReadEnd::failed);
-        return;
-    }
+    const std::optional<PropertyShape> shape = answerShape(read);
+    if (!shape) return;
     if (shape->type == reader.incr) {
         // The value is the size's lower bound (some owners leave it empty); deleting it asks for
         // the first piece.
@@ -378,24 +397,15 @@ void converted(GtkSelectionRead& read) {
         waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
         return;
     }
-    if (shape->bytes > limitOf(read)) {
-        tooLarge(read);
-    } else if (!takeProperty(reader.display, read.requestor, reader.property, shape->bytes, read.bytes)) {
-        finish(read, ClipboardReadEnd::failed);
-    } else {
-        answered(read, shape->type, shape->format);
-    }
+    if (takeAnswer(read, *shape)) answered(read, shape->type, shape->format);
 }
 
 // The owner put the next piece of an incremental answer in the read's property; an empty one
 // ends the answer.
 void pieceCame(GtkSelectionRead& read) {
     GtkSelectionReader& reader = *read.reader;
-    const std::optional<PropertyShape> shape = shapeOf(reader.display, read.requestor, reader.property);
-    if (!shape) {
-        finish(read, ClipboardReadEnd::failed);
-        return;
-    }
+    const std::optional<PropertyShape> shape = answerShape(read);
+    if (!shape) return;
     if (read.pieceType == None) read.pieceType = shape->type;
     if (shape->bytes == 0) {
         XDeleteProperty(reader.display, read.requestor, reader.property);
@@ -403,11 +413,7 @@ void pieceCame(GtkSelectionRead& read) {
         answered(read, read.pieceType, shape->format);
         return;
     }
-    if (read.bytes.size() + shape->bytes > limitOf(read)) {
-        tooLarge(read);
-    } else if (!takeProperty(reader.display, read.requestor, reader.property, shape->bytes, read.bytes)) {
-        finish(read, ClipboardReadEnd::failed);
-    } else {
+    if (takeAnswer(read, *shape)) {
         XFlush(reader.display);
         waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
     }
