@@ -12,7 +12,10 @@
   const editor = byId("editor");
   // Keys typed while the editor cannot take them are held and played later (playKey, below);
   // attached first, so that it sees every key before anything else does.
-  const heldKeys = window.VostraHeldKeys.attach(window, { play: (key) => playKey(key) });
+  const heldKeys = window.VostraHeldKeys.attach(window, {
+    play: (key) => playKey(key),
+    idle: () => editor.removeAttribute("aria-busy"),
+  });
   const layout = window.VostraEditorLayout.attach(editor);
   const edit = window.VostraEditorEdit.attach(editor, layout, { newGroup, metrics: () => editorMetrics() });
   const history = window.VostraEditorHistory.attach(editor, {
@@ -94,18 +97,38 @@
     byId("status-text").textContent = text;
   }
 
-  // The status line and the error bar tell what failed in a sentence, with the code after it.
+  // The status line and the error bar tell what failed in a sentence, with the code after it. A
+  // command's failure shows until the next command begins. A paste's failure stays until it is
+  // dismissed or the next paste ends, whatever runs after it: the keys typed behind a paste run
+  // at once after it, and the user would never see it go. `pasteFailure` is the status line it
+  // wrote while its error bar shows.
+  let pasteFailure = null;
   function showError(action, error) {
     const { sentence, code } = Doc.describeError(error);
     byId("error-action").textContent = `${action} failed`;
     byId("error-code").textContent = code;
     byId("error-message").textContent = sentence;
     byId("error-bar").hidden = false;
-    setStatus(`${action} failed: ${sentence} (${code})`);
+    const status = `${action} failed: ${sentence} (${code})`;
+    setStatus(status);
+    pasteFailure = action === "Paste" ? status : null;
   }
 
+  // Hides a command's failure (not a paste's, see showError).
   function hideError() {
+    if (pasteFailure === null) dismissError();
+  }
+
+  function dismissError() {
     byId("error-bar").hidden = true;
+    pasteFailure = null;
+  }
+
+  // A paste that ended well takes back an earlier paste's failure, and its status line.
+  function clearPasteFailure() {
+    if (pasteFailure === null) return;
+    if (byId("status-text").textContent === pasteFailure) setStatus("Pasted");
+    dismissError();
   }
 
   // A notice about the document shown, until it is dismissed or another document is shown.
@@ -323,19 +346,11 @@
   }
 
   // Holds the keys typed from now on (see held_keys.js) until the answered function is called; the
-  // editor tells a screen reader it is busy meanwhile.
-  let holding = 0;
+  // editor tells a screen reader it is busy meanwhile, and until the keys held have all been
+  // played (see heldKeys, above).
   function holdKeys() {
-    const release = heldKeys.hold();
-    holding++;
     editor.setAttribute("aria-busy", "true");
-    let released = false;
-    return () => {
-      if (released) return;
-      released = true;
-      if (--holding === 0) editor.removeAttribute("aria-busy");
-      release();
-    };
+    return heldKeys.hold();
   }
 
   // A document just shown takes the keys at once (however it was opened: by a key, the toolbar's
@@ -459,7 +474,7 @@
   byId("open-button").addEventListener("click", actions.open);
   byId("save-button").addEventListener("click", actions.save);
   byId("save-as-button").addEventListener("click", actions.saveAs);
-  byId("error-dismiss").addEventListener("click", hideError);
+  byId("error-dismiss").addEventListener("click", dismissError);
   byId("notice-dismiss").addEventListener("click", () => showNotice(""));
   byId("website-link").addEventListener("click", (event) => {
     event.preventDefault();
@@ -675,7 +690,8 @@
   }
 
   // Pastes the clipboard's text over the selection, each of its line breaks a line feed; keys
-  // typed meanwhile wait for it. An empty clipboard, or one without text, changes nothing.
+  // typed meanwhile wait for it. An empty clipboard, or one without text, changes nothing. A
+  // failure shows until it is dismissed or the next paste ends (see showError).
   async function paste() {
     const ends = edit.selectionEnds();
     if (ends === null) return;
@@ -689,6 +705,7 @@
         showError("Paste", error);
         return;
       }
+      clearPasteFailure();
       if (pasted.text === "") return;
       replaceByEditing("insertFromPaste", pasted.text.replace(/\r\n?/g, "\n"), ends);
       if (pasted.replaced > 0) {

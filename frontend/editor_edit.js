@@ -135,7 +135,10 @@
       splitSection(section);
     }
 
-    // Cuts a section that grew past twice its usual groups into sections of the usual size.
+    // Cuts a section that grew past twice its usual groups into sections of the usual size. Each
+    // new section is put in the editor before the groups move into it: the history sees only
+    // what changes in the editor, and a group moved into a section it has not seen yet would be
+    // missing from that section when a redo puts it back.
     function splitSection(section) {
       const usual = Text.LAYOUT.sectionGroups;
       if (section.childElementCount <= 2 * usual) return;
@@ -144,8 +147,8 @@
       for (let i = 0; i < moved.length; i += usual) {
         const added = document.createElement("div");
         added.className = "section";
-        for (const group of moved.slice(i, i + usual)) added.appendChild(group);
         editor.insertBefore(added, after.nextSibling);
+        for (const group of moved.slice(i, i + usual)) added.appendChild(group);
         after = added;
       }
     }

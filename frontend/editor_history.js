@@ -6,7 +6,9 @@
 // the nodes, in order; undoing it puts back each change in reverse order, the very nodes that
 // were taken out going back where they were, and redoing it makes them again. The web view's
 // own history is not used: it cannot undo what the editor did, and an undo of it over nodes the
-// editor changed would damage the text.
+// editor changed would damage the text. Only what changes in the editor is seen: an edit puts an
+// element in the editor before it moves nodes of the editor into it (filled outside, the element
+// would come back empty at a redo, the nodes an undo took out of it lost).
 //
 // Which blocks are laid out in one flow (the class `joined`, see editor_layout.js) is part of the
 // text: two blocks in one flow show no line break between them. So the history keeps every change

@@ -8,8 +8,9 @@
   const MODIFIERS = new Set(["Shift", "Control", "Alt", "Meta", "AltGraph", "CapsLock", "Super", "Hyper"]);
 
   // `play(key)` does what a held key does (it may answer a promise: the next key waits for it);
-  // a key is { key, code, ctrlKey, shiftKey, altKey, metaKey }.
-  function attach(target, { play }) {
+  // a key is { key, code, ctrlKey, shiftKey, altKey, metaKey }. `idle()` is called once nothing
+  // holds the keys any more and every key held has been played.
+  function attach(target, { play, idle = () => {} }) {
     let holds = 0;
     let playing = false;
     const held = [];
@@ -49,6 +50,7 @@
       } finally {
         playing = false;
       }
+      if (holds === 0 && held.length === 0) idle();
     }
 
     // Holds the keys typed from now on until the answered function is called.

@@ -10,9 +10,10 @@
 // document held where the step began or ended. After Copy and Cut the clipboard is read back
 // (with nothing selected, it holds what it held before); the page may lay out only a few pages
 // of blocks, and only the groups near the view while a selection is long. Each session ends by
-// pasting a text of more than a mebibyte from another program at the end, undoing and redoing
-// it, paging through the document (no edge left open away from the caret that could close) and
-// Ctrl+S; the saved file must be the model's text byte for byte. A failure names the seed, the
+// pasting a text of more than two mebibytes from another program at the end (more groups than a
+// section holds twice: the section is cut in several), undoing and redoing it twice, paging
+// through the document (no edge left open away from the caret that could close) and Ctrl+S; the
+// saved file must be the model's text byte for byte. A failure names the seed, the
 // first key after which the editor differs, and the keys before it (label "gtk").
 
 #include <chrono>
@@ -178,11 +179,12 @@ std::u32string pasted(Draw& draw) {
     return out.empty() ? U"z" : out;
 }
 
-// A text of more than a mebibyte that another program offers: short lines of words, tabs and
-// no-break spaces (more than the runtime's own clipboard reading takes, however it is counted).
+// A text of more than two mebibytes that another program offers: short lines of words, tabs and
+// no-break spaces (more than the runtime's own clipboard reading takes, however it is counted, and
+// more groups than a section of the editor holds twice).
 std::u32string longPasted(Draw& draw) {
     std::u32string out = U"\n";
-    while (out.size() < (1u << 20) + 4096) {
+    while (out.size() < (2u << 20) + (1u << 17)) {
         std::u32string next = draw.chance(10) ? U"\t" : U"";
         while (next.size() < 20) next += word(draw) + (draw.chance(20) ? U'\u00a0' : U' ');
         out += next + U'\n';
@@ -694,7 +696,8 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     }
 
     // The whole text replaced by a character, undone, redone and undone; then a text of more than
-    // a mebibyte from another program, pasted at the end, undone and redone.
+    // two mebibytes from another program, pasted at the end, undone and redone twice, and undone:
+    // the paste cuts the section it lands in, and every undo and redo is compared.
     Key selectAll;
     selectAll.kind = Key::Kind::selectAll;
     Key character;
@@ -711,8 +714,13 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     Key redo;
     redo.kind = Key::Kind::redo;
     int index = kKeysPerSession;
-    for (const Key& key : {selectAll, character, undo, redo, undo, end, paste, undo, redo, undo}) {
+    for (const Key& key : {selectAll, character, undo, redo, undo, end, paste, undo, redo, undo, redo, undo}) {
         if (std::string wrong = pressKey(key, ++index); !wrong.empty()) return failure.str() + wrong;
+        if (key.kind != Key::Kind::paste) continue;
+        const std::string sections = program.ask("String(document.getElementById('editor').children.length)");
+        if (std::stoi(sections) < 2) {
+            return failure.str() + "the long paste left the text in " + sections + " section\n  keys:" + keysSoFar();
+        }
     }
 
     program.press({{GDK_KEY_Home, GDK_CONTROL_MASK}});

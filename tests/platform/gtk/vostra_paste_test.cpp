@@ -31,10 +31,18 @@ constexpr std::string_view kWatchErrors = R"JS((() => {
 })())JS";
 constexpr std::string_view kFirstError = "shownErrors[0].code + ' ' + (shownErrors[0].after / 1000).toFixed(1)";
 
+// The error bar as it shows: its text, or "hidden"; then the status line.
+const std::string kErrorAndStatus =
+    "(b => (b.hidden ? 'hidden' : b.textContent.replace(/\\s+/g, ' ').trim()) + '|' + " + textOf("status-text") +
+    ")(document.getElementById('error-bar'))";
+
+// The refusal stays in the error bar once the keys typed after Ctrl+V have run (a save among
+// them, which says "Saved" in the status line), until a paste that ends well takes it back, with
+// the status line that told it.
 TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLaterKeysTakeEffect) {
     testing::TempFolder place;
     std::unique_ptr<testing::SilentClipboardOwner> silent;
-    std::string refused, text;
+    std::string refused, text, afterKeys, afterPaste;
     UserSteps steps;
     steps.within(40)
         .until(pageReady())
@@ -55,7 +63,14 @@ TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLate
         .read(std::string(kFirstError), refused)
         .then(answerSaveDialog(place.path(), "after-paste"))
         .until(textOf("status-text") + ".startsWith('Saved after-paste')")
-        .read(std::string(kEditorText), text);
+        .read(std::string(kEditorText), text)
+        .read(kErrorAndStatus, afterKeys)
+        .then([] {
+            offerOnClipboard("e");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(std::string(kEditorText) + " === 'abcde'")
+        .read(kErrorAndStatus, afterPaste);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     ASSERT_TRUE(silent && silent->owns());
@@ -67,12 +82,17 @@ TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLate
     EXPECT_LT(after, 15.0);
     EXPECT_EQ(text, "abcd");
     EXPECT_EQ(contentsOf(place.path("after-paste.vrs")), "abcd");
+    const std::size_t bar = afterKeys.find('|');
+    EXPECT_TRUE(afterKeys.starts_with("Paste failed") && afterKeys.find("ClipboardNotAnswering") < bar) << afterKeys;
+    EXPECT_TRUE(afterKeys.substr(bar + 1).starts_with("Saved after-paste")) << afterKeys;
+    EXPECT_TRUE(afterPaste.starts_with("hidden|") && afterPaste.find("failed") == std::string::npos) << afterPaste;
     std::printf("the paste was refused %.1f s after Ctrl+V\n", after);
 }
 
-// 48 MiB and one byte, offered by this process as another program offers it (in pieces).
+// 48 MiB and one byte, offered by this process as another program offers it (in pieces). A paste
+// that ends well after it takes the refusal back from the error bar and the status line.
 TEST(GtkSerialVostraPaste, ATextLargerThanAPasteTakesIsRefusedAsSoonAsItsSizeIsKnown) {
-    std::string refused, text;
+    std::string refused, text, afterPaste;
     UserSteps steps;
     steps.until(pageReady())
         .page(typeText("'kept'"))
@@ -86,12 +106,19 @@ TEST(GtkSerialVostraPaste, ATextLargerThanAPasteTakesIsRefusedAsSoonAsItsSizeIsK
         })
         .until("shownErrors.length > 0")
         .read(std::string(kFirstError), refused)
-        .read(std::string(kEditorText), text);
+        .read(std::string(kEditorText), text)
+        .then([] {
+            offerOnClipboard("small");
+            return pressKeys({{GDK_KEY_v, GDK_CONTROL_MASK}});
+        })
+        .until(std::string(kEditorText) + " === 'small'")
+        .read(kErrorAndStatus, afterPaste);
     ASSERT_EQ(steps.runProgram(), steps.size());
 
     EXPECT_EQ(refused.substr(0, refused.rfind(' ')), "handler_failed ClipboardFieldTooLarge");
     EXPECT_LT(std::atof(refused.c_str() + refused.rfind(' ') + 1), 3.0) << refused;
     EXPECT_EQ(text, "kept");
+    EXPECT_TRUE(afterPaste.starts_with("hidden|") && afterPaste.find("failed") == std::string::npos) << afterPaste;
 }
 
 TEST(GtkSerialVostraPaste, ACopiedTextWithANulReachesOtherProgramsWhole) {
