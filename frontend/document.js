@@ -557,7 +557,7 @@
     if (CODE_SENTENCES[code]) return { sentence: CODE_SENTENCES[code], code };
     if (code === "not_text") return { sentence: `${asSentence(message)} Vostra Studio opens text documents.`, code };
     if (code === "unread_encoding") {
-      return { sentence: `${asSentence(message)} Vostra Studio opens text in UTF-8.`, code };
+      return { sentence: `${asSentence(message)} Saved as UTF-8 by another program, it opens here.`, code };
     }
     return { sentence: asSentence(message), code };
   }
