@@ -232,8 +232,8 @@ for (const lead of [0xf0, 0xf1, 0xf3, 0xf4]) for (const a of edges) for (const b
 
 TEST_F(FrontEnd, AFileThatIsNotTextIsKnownByItsFirstBytes) {
     for (const auto& row : testing::readTable("platform/web/frontend_file_kinds.txt")) {
-        std::string kind = page.run("(r => r ? r.code + ' ' + r.kind : 'text')(VostraDocument.refusedKind(bytes('" +
-                                    row[0] + "')))");
+        std::string kind =
+            page.run("(r => r ? r.code + ' ' + r.kind : 'text')(VostraDocument.refusedKind(bytes('" + row[0] + "')))");
         if (row[1] == "text") {
             EXPECT_EQ(kind, "text") << row[0];
         } else if (row[1].starts_with("UTF-")) {
@@ -403,8 +403,9 @@ TEST_F(FrontEnd, AFileThatIsNotTextIsRefusedAtItsFirstChunk) {
     // Text in UTF-16 is told apart from binary data; a file that ends in a cut character is judged
     // whole, its size told by the application.
     for (const auto& [file, outcome] : std::vector<std::pair<std::string, std::string>>{
-             {"fffe68006900", "failed unread_encoding: \u201cnotes.vrs\u201d is text in UTF-16, an encoding Vostra "
-                              "Studio does not read"},
+             {"fffe68006900",
+              "failed unread_encoding: \u201cnotes.vrs\u201d is text in UTF-16, an encoding Vostra "
+              "Studio does not read"},
              {"6162006364c3", "failed not_text: \u201cnotes.vrs\u201d is binary data, not text"}}) {
         page.run("calls = []; served = [bytes('" + file + "').toBase64()]; servedSize = bytes('" + file +
                  "').length; settle(VostraDocument.readDocument(host, '/d/notes.vrs'))");
