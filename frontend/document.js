@@ -331,22 +331,54 @@
     return bytes.subarray(0, decodeBase64Into(text, bytes));
   }
 
-  // What a file that is not text is, from its first bytes; null when it may be text.
-  function nonTextKind(bytes) {
+  // Why a file is refused, from its first bytes (`bytes`; `size` is the whole file's): null when it
+  // may be UTF-8 text, otherwise { code, kind }: "not_text" and what the file is ("a PNG image",
+  // "binary data"), or "unread_encoding" and the encoding its text is in ("UTF-16").
+  function refusedKind(bytes, size = bytes.length) {
     const starts = (...values) => values.every((value, i) => bytes[i] === value);
     const ascii = (text, at = 0) => Array.from(text).every((c, i) => bytes[at + i] === c.charCodeAt(0));
-    if (starts(0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a)) return "a PNG image";
-    if (starts(0xff, 0xd8, 0xff)) return "a JPEG image";
-    if (ascii("%PDF-")) return "a PDF document";
-    if (ascii("GIF87a") || ascii("GIF89a")) return "a GIF image";
-    if (ascii("RIFF") && ascii("WEBP", 8)) return "a WebP image";
+    const notText = (kind) => ({ code: "not_text", kind });
+    if (starts(0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a)) return notText("a PNG image");
+    if (starts(0xff, 0xd8, 0xff)) return notText("a JPEG image");
+    if (ascii("%PDF-")) return notText("a PDF document");
+    if (ascii("GIF87a") || ascii("GIF89a")) return notText("a GIF image");
+    if (ascii("RIFF") && ascii("WEBP", 8)) return notText("a WebP image");
     if (ascii("ftyp", 4) && ["heic", "heix", "hevc", "heim", "heis", "mif1", "msf1", "avif"].some((b) => ascii(b, 8))) {
-      return "a HEIF image";
+      return notText("a HEIF image");
     }
-    // A NUL among the first bytes marks binary data, unless they are UTF-8 (a character cut at
-    // their end aside): a text with a NUL in it opens again as it was saved.
     const sniffed = bytes.subarray(0, SNIFFED_BYTES);
-    if (sniffed.indexOf(0) >= 0 && !isUtf8(sniffed, sniffed.length < bytes.length)) return "binary data";
+    const encoding = markedEncoding(sniffed) || pairedEncoding(sniffed);
+    if (encoding === "binary data") return notText(encoding);
+    if (encoding) return { code: "unread_encoding", kind: encoding };
+    // A NUL among the first bytes marks binary data, unless they are UTF-8 (a character cut at
+    // their end aside, when the file goes on): a text with a NUL in it opens again as it was saved.
+    if (sniffed.indexOf(0) >= 0 && !isUtf8(sniffed, sniffed.length < size)) return notText("binary data");
+    return null;
+  }
+
+  // The encoding a byte order mark at the start of `bytes` names, other than UTF-8's; otherwise null.
+  function markedEncoding(bytes) {
+    const starts = (...values) => values.every((value, i) => bytes[i] === value);
+    if (starts(0xff, 0xfe, 0, 0) || starts(0, 0, 0xfe, 0xff)) return "UTF-32";
+    if (starts(0xff, 0xfe) || starts(0xfe, 0xff)) return "UTF-16";
+    return null;
+  }
+
+  // What `bytes` read as when taken two at a time, one of the pair a NUL in more than half of the
+  // pairs: "UTF-16" when it is always the same one of the pair (the high byte of characters below
+  // U+0100, in either byte order), "binary data" when both are. UTF-8 text with a few NUL
+  // characters in it has them in far fewer pairs. Otherwise null.
+  function pairedEncoding(bytes) {
+    const pairs = bytes.length >> 1;
+    let first = 0;
+    let second = 0;
+    for (let at = 0; at + 1 < bytes.length; at += 2) {
+      if (bytes[at] === 0) first++;
+      if (bytes[at + 1] === 0) second++;
+    }
+    const most = (count) => 2 * count > pairs;
+    if (most(first) && most(second)) return "binary data";
+    if (most(first) || most(second)) return "UTF-16";
     return null;
   }
 
@@ -401,6 +433,14 @@
     }
   }
 
+  function refusal(path, { code, kind }) {
+    const name = fileName(path);
+    if (code === "unread_encoding") {
+      return new DocumentError(code, `“${name}” is text in ${kind}, an encoding Vostra Studio does not read`);
+    }
+    return new DocumentError(code, `“${name}” is ${kind}, not text`);
+  }
+
   function changedWhileRead() {
     return new DocumentError("file_changed", "The file changed while it was read");
   }
@@ -427,8 +467,8 @@
         if (written === null) throw changedWhileRead();
         const read = bytes.subarray(done, done + written);
         if (done === 0) {
-          const kind = nonTextKind(read);
-          if (kind) throw new DocumentError("not_text", `“${fileName(path)}” is ${kind}, not text`);
+          const refused = refusedKind(read, size);
+          if (refused) throw refusal(path, refused);
         }
         done += written;
         if (progress) await progress(done, size);
@@ -516,6 +556,9 @@
     }
     if (CODE_SENTENCES[code]) return { sentence: CODE_SENTENCES[code], code };
     if (code === "not_text") return { sentence: `${asSentence(message)} Vostra Studio opens text documents.`, code };
+    if (code === "unread_encoding") {
+      return { sentence: `${asSentence(message)} Saved as UTF-8 by another program, it opens here.`, code };
+    }
     return { sentence: asSentence(message), code };
   }
 
@@ -587,7 +630,7 @@
     encodeBase64,
     decodeBase64,
     decodeBase64Into,
-    nonTextKind,
+    refusedKind,
     saveDocument,
     readDocument,
     fileExists,

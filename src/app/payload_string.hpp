@@ -21,4 +21,9 @@ namespace kelvo {
 // copied unchanged; whoever reads the text applies its own rules to them.
 Result<std::string_view> decodePayloadString(std::string_view payload, std::span<char> out);
 
+// As decodePayloadString, for a file's path: \udc80 to \udcff (hex digits in either case) stand
+// for the bytes 0x80 to 0xFF, as the application writes a path's bytes that are not UTF-8 for the
+// page (writeJsonStringOfBytes). Any other \u is still UnsupportedJsonEscape.
+Result<std::string_view> decodePayloadPath(std::string_view payload, std::span<char> out);
+
 }  // namespace kelvo

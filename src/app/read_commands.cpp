@@ -46,7 +46,7 @@ void endRead(App& app) {
 }
 
 Result<std::string_view> beginReadFile(App& app, const BridgeInvocation& call, std::span<char> output) {
-    std::string_view path = TRY(decodePayloadString(call.payload, std::span(app.text).first(kReadPathLimit)));
+    std::string_view path = TRY(decodePayloadPath(call.payload, std::span(app.text).first(kReadPathLimit)));
     if (!isReadablePath(path)) return fail(Error::InvalidReadablePath);
     FileOwner owner = TRY(ownerOf(call));
     endRead(app);

@@ -202,7 +202,7 @@ void endSave(App& app) {
 }
 
 Result<std::string_view> beginFile(App& app, const BridgeInvocation& call, std::span<char>) {
-    std::string_view path = TRY(decodePayloadString(call.payload, std::span(app.text).first(kSavePathLimit)));
+    std::string_view path = TRY(decodePayloadPath(call.payload, std::span(app.text).first(kSavePathLimit)));
     if (!isVrsPath(path)) return fail(Error::InvalidVrsPath);
     FileOwner owner = TRY(ownerOf(call));
     // A new save replaces the one in progress, whichever web view began it; that one's later

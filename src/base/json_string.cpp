@@ -1,11 +1,17 @@
 #include "base/json_string.hpp"
 
+#include "base/ascii.hpp"
 #include "base/utf8.hpp"
 
 namespace kelvo {
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+}  // namespace
+
 void writeEscapedBody(BoundedWriter& out, std::string_view text, std::string_view controlPrefix) {
-    static constexpr char kHex[] = "0123456789abcdef";
     // Plain runs are written whole; escapes are rare in the texts this writes.
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -30,7 +36,7 @@ void writeEscapedBody(BoundedWriter& out, std::string_view text, std::string_vie
                 out.write("\\t");
                 break;
             default: {
-                const char digits[2] = {kHex[byte >> 4], kHex[byte & 0xF]};
+                const char digits[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
                 out.write(controlPrefix);
                 out.write({digits, sizeof digits});
             }
@@ -41,7 +47,12 @@ void writeEscapedBody(BoundedWriter& out, std::string_view text, std::string_vie
 
 void writeJsonStringBody(BoundedWriter& out, std::string_view text) { writeEscapedBody(out, text, "\\u00"); }
 
-void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text) {
+namespace {
+
+// Writes `text` as a JSON string: its valid units as writeJsonStringBody writes them, each invalid
+// one as `invalid` writes it.
+template <class WriteInvalid>
+void writeJsonStringOfUnits(BoundedWriter& out, std::string_view text, WriteInvalid invalid) {
     out.put('"');
     std::size_t runStart = 0;
     std::size_t i = 0;
@@ -56,12 +67,40 @@ void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text) {
             continue;
         }
         writeJsonStringBody(out, text.substr(runStart, i - runStart));
-        out.write(kUtf8Replacement);
+        invalid(text.substr(i, unit.length));
         i += unit.length;
         runStart = i;
     }
     writeJsonStringBody(out, text.substr(runStart));
     out.put('"');
+}
+
+}  // namespace
+
+void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text) {
+    writeJsonStringOfUnits(out, text, [&](std::string_view) { out.write(kUtf8Replacement); });
+}
+
+void writeJsonStringOfBytes(BoundedWriter& out, std::string_view text) {
+    writeJsonStringOfUnits(out, text, [&](std::string_view bytes) {
+        for (char c : bytes) {
+            auto byte = static_cast<unsigned char>(c);
+            const char escape[6] = {'\\', 'u', 'd', 'c', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
+            out.write({escape, sizeof escape});
+        }
+    });
+}
+
+std::optional<unsigned char> byteOfSurrogateEscape(std::string_view digits) {
+    if (digits.size() != 4) return std::nullopt;
+    int value = 0;
+    for (char digit : digits) {
+        const int nibble = hexDigitValue(digit);
+        if (nibble < 0) return std::nullopt;
+        value = value * 16 + nibble;
+    }
+    if (value < 0xDC80 || value > 0xDCFF) return std::nullopt;
+    return static_cast<unsigned char>(value - 0xDC00);
 }
 
 void writeJsonString(BoundedWriter& out, std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "base/bounded_writer.hpp"
@@ -21,5 +22,16 @@ void writeEscapedBody(BoundedWriter& out, std::string_view text, std::string_vie
 // As writeJsonString, but the output is always valid UTF-8: each invalid sequence becomes U+FFFD.
 // Valid text is written exactly as writeJsonString writes it.
 void writeJsonStringValidUtf8(BoundedWriter& out, std::string_view text);
+
+// As writeJsonString, but the output is always valid UTF-8 and keeps every byte: each byte of an
+// invalid sequence (0x80 to 0xFF) is written as the escape of a lone low surrogate, \udcXX for the
+// byte XX. A page keeps such a character in its strings and sends it back escaped the same way,
+// so a file name that is not UTF-8 goes to the page and comes back unchanged. Valid text is
+// written exactly as writeJsonString writes it.
+void writeJsonStringOfBytes(BoundedWriter& out, std::string_view text);
+
+// The byte a \uXXXX escape stands for in writeJsonStringOfBytes's output (`digits` its four hex
+// digits, either case): 0x80 to 0xFF for U+DC80 to U+DCFF, none for any other.
+std::optional<unsigned char> byteOfSurrogateEscape(std::string_view digits);
 
 }  // namespace kelvo

@@ -212,6 +212,17 @@ TEST_F(DocumentCommands, OpenFilesBelongToTheWebViewThatBeganThem) {
     EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/a.vrs")", {1, tooLong}), "<WebViewLabelTooLarge>");
 }
 
+// A file name that is not UTF-8 comes from the page with each such byte escaped alone (as the
+// dialogs write it): the document is read and saved under its own bytes.
+TEST_F(DocumentCommands, APathsBytesThatAreNotUtf8ComeEscaped) {
+    memory.putFile("/docs/caf\xE9.vrs", "old");
+    EXPECT_EQ(harness.call("vostra.file.read.begin", R"("/docs/caf\udce9.vrs")"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(harness.call("vostra.file.begin", R"("/docs/\udcc3\udca9\uDCFF.vrs")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.append", R"("bmV3")"), R"({"ok":true})");
+    EXPECT_EQ(harness.call("vostra.file.finish"), R"({"ok":true,"bytes":3})");
+    EXPECT_EQ(memory.fileText("/docs/\xC3\xA9\xFF.vrs"), "new");
+}
+
 TEST_F(DocumentCommands, ReadsCheckTheReplyBeforeTakingAChunk) {
     std::string content(kReadChunkBytes + 1, 'z');
     memory.putFile("/docs/big.txt", content);

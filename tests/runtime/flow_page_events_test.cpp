@@ -19,9 +19,9 @@ TEST(PageEventDetails, TextsAreEscapedAndThePositionIsOptional) {
               R"({"id":"say \"hi\"\n","command":"say \"hi\"\n","key":"\\","windowId":18446744073709551615,)"
               R"("modifiers":{"primary":false,"command":false,"control":false,"option":false,"shift":false}})");
     out.reset();
-    const std::array<std::string_view, 1> paths = {"/tmp/\x01.txt"};
+    const std::array<std::string_view, 2> paths = {"/tmp/\x01.txt", "/tmp/caf\xE9.vrs"};
     writeDropFilesDetail(out, FilesDroppedEvent{7, "", paths, 0, 0, false});
-    EXPECT_EQ(out.text(), R"({"windowId":7,"viewLabel":"","paths":["/tmp/\u0001.txt"]})");
+    EXPECT_EQ(out.text(), R"({"windowId":7,"viewLabel":"","paths":["/tmp/\u0001.txt","/tmp/caf\udce9.vrs"]})");
 }
 
 TEST(PageEventDetails, OnlyOneStrictJsonValueIsAValidDetail) {

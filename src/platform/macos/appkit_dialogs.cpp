@@ -1,7 +1,8 @@
 // The open, save and message dialogs. Each is modal: the main loop runs inside it, and what
-// would reach the runtime meanwhile waits until it is closed. Chosen paths are handed back as
-// UTF-8; a path that is not UTF-8, or that holds a line feed (the separator of the answer), is
-// left out rather than split or garbled.
+// would reach the runtime meanwhile waits until it is closed. Chosen paths are handed back in the
+// file system's bytes, also where a file's name is not UTF-8 (the runtime hands such bytes to the
+// page escaped, and the page's commands take them back so); a path that holds a line feed (the
+// separator of the answer) is left out rather than split.
 
 #include <cstring>
 #include <limits>
@@ -18,9 +19,7 @@ std::uint64_t pastCapacity(std::size_t capacity) {
     return capacity == std::numeric_limits<std::size_t>::max() ? capacity : std::uint64_t{capacity} + 1;
 }
 
-bool isHandablePath(std::string_view path) {
-    return !path.empty() && path.find('\n') == std::string_view::npos && isValidUtf8(path);
-}
+bool isHandablePath(std::string_view path) { return !path.empty() && path.find('\n') == std::string_view::npos; }
 
 }  // namespace
 
@@ -88,7 +87,7 @@ std::uint64_t kelvo_appkit_show_save_dialog(KelvoAppKitHost* host, const KelvoSa
     std::optional<std::string> chosen = host->platform->dialogs.runSave(host->platform->self, panel);
     endModal(*host);
 
-    if (!chosen || chosen->empty() || !isValidUtf8(*chosen)) return 0;
+    if (!chosen || chosen->empty()) return 0;
     if (buffer == nullptr || chosen->size() > capacity) return pastCapacity(buffer == nullptr ? 0 : capacity);
     std::memcpy(buffer, chosen->data(), chosen->size());
     return chosen->size();

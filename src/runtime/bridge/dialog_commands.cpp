@@ -1,5 +1,6 @@
 // "kelvo.dialog.": the system's modal open, save and message dialogs. File-type filters are the
-// application's to set, never the page's: the bridge always passes none.
+// application's to set, never the page's: the bridge always passes none. A chosen path is written
+// with every byte kept, also where its file name is not UTF-8 (writeJsonStringOfBytes).
 
 #include <array>
 
@@ -28,7 +29,8 @@ Result<std::string_view> textMember(BuiltinCommandContext& context, std::string_
 }
 
 // The chosen paths, joined with line feeds, as a JSON array of strings: an empty piece between two
-// line feeds is an element, a last empty piece is not.
+// line feeds is an element, a last empty piece is not. A path's bytes that are not UTF-8 are
+// written as escapes the page sends back unchanged (writeJsonStringOfBytes).
 Result<std::string_view> pathListResult(BuiltinCommandContext& context, std::string_view joined, std::size_t count) {
     BoundedWriter out = resultWriter(context);
     out.put('[');
@@ -37,7 +39,7 @@ Result<std::string_view> pathListResult(BuiltinCommandContext& context, std::str
         std::size_t end = joined.find('\n', start);
         if (end == std::string_view::npos) end = joined.size();
         if (pieces++ > 0) out.put(',');
-        writeJsonString(out, joined.substr(start, end - start));
+        writeJsonStringOfBytes(out, joined.substr(start, end - start));
         start = end + 1;
     }
     out.put(']');
@@ -70,7 +72,9 @@ Result<std::string_view> saveFile(BuiltinCommandContext& context) {
     std::optional<std::size_t> chosen =
         TRY(callNeeded<&PlatformSlots::showSaveDialog>(context.runtime.platform, options, path));
     if (!chosen) return kNullResult;
-    return stringResult(context, TRY(answeredText(path, *chosen)));
+    BoundedWriter out = resultWriter(context);
+    writeJsonStringOfBytes(out, TRY(answeredText(path, *chosen)));
+    return writtenResult(out);
 }
 
 MessageDialogStyle styleNamed(std::string_view name) {

@@ -87,7 +87,7 @@ void writeDropFilesDetail(BoundedWriter& out, const FilesDroppedEvent& event) {
     out.write(",\"paths\":[");
     for (std::size_t i = 0; i < event.paths.size(); ++i) {
         if (i > 0) out.put(',');
-        writeJsonString(out, event.paths[i]);
+        writeJsonStringOfBytes(out, event.paths[i]);
         if (out.overflowed()) break;
     }
     out.write("]}");

@@ -32,7 +32,8 @@ void writeResizeDetail(BoundedWriter& out, const SurfaceResizedEvent& event);
 void writeShortcutDetail(BoundedWriter& out, const ShortcutEvent& event);
 
 // {"windowId":N,"viewLabel":"..",["x":X,"y":Y,]"paths":[..]}; the position only when the event
-// has one.
+// has one. A path's bytes that are not UTF-8 are written as escapes the page sends back unchanged
+// (writeJsonStringOfBytes).
 void writeDropFilesDetail(BoundedWriter& out, const FilesDroppedEvent& event);
 
 // Whether `detail` is exactly one strict JSON value, optionally surrounded by the bytes 9 to 13

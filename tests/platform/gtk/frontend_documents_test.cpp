@@ -5,6 +5,7 @@
 // the dialogs and questions as a user would (label "gtk").
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 #include "screen_reader.hpp"
 #include "support/temp_folder.hpp"
 #include "vostra_studio.hpp"
+
+// After the program's headers: the X headers define names (KeyPress, InputOutput) they use.
+#include <gdk/gdkx.h>
 
 namespace kelvo {
 namespace {
@@ -517,6 +521,160 @@ TEST(GtkFrontEnd, TheOpenDialogOffersDocumentsFirstAndAPictureIsRefused) {
               "\u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents.|not_text|"
               "Open failed: \u201cpicture.png\u201d is a PNG image, not text. Vostra Studio opens text documents. "
               "(not_text)|0|false");
+}
+
+// The names of the files the file chooser on screen lists, in the file system's bytes; none until
+// it lists `expected`, which shows that it has read its folder.
+std::vector<std::string> listedFiles(GtkDialog* dialog, std::string_view expected) {
+    std::vector<std::string> names;
+    auto* list = GTK_TREE_VIEW(findOfType(GTK_WIDGET(dialog), GTK_TYPE_TREE_VIEW));
+    GtkTreeModel* model = list != nullptr ? gtk_tree_view_get_model(list) : nullptr;
+    if (model == nullptr) return names;
+    // The list's model holds each file as a GFile in one of its columns.
+    gint column = 0;
+    while (column < gtk_tree_model_get_n_columns(model) &&
+           gtk_tree_model_get_column_type(model, column) != G_TYPE_FILE) {
+        ++column;
+    }
+    if (column == gtk_tree_model_get_n_columns(model)) return names;
+    GtkTreeIter row;
+    for (bool more = gtk_tree_model_get_iter_first(model, &row); more; more = gtk_tree_model_iter_next(model, &row)) {
+        GFile* file = nullptr;
+        gtk_tree_model_get(model, &row, column, &file, -1);
+        if (file == nullptr) continue;
+        gchar* name = g_file_get_basename(file);
+        names.emplace_back(name);
+        g_free(name);
+        g_object_unref(file);
+    }
+    std::sort(names.begin(), names.end());
+    if (std::find(names.begin(), names.end(), expected) == names.end()) names.clear();
+    return names;
+}
+
+// The question on screen (a save chooser's before it replaces a file), if one is shown.
+GtkWidget* shownQuestion() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data))) {
+            found = GTK_WIDGET(item->data);
+        }
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+// A document whose name is not UTF-8 (as names made on another system may be) is listed by the
+// open dialog under both of its types; its location field completes the name shown for it, and
+// the document opens, saves in place and saves again over itself through Save As, always under its
+// own name: the page holds each byte that is not UTF-8 as a character of its own.
+TEST(GtkSerialFrontEnd, ADocumentWhoseNameIsNotUtf8IsListedCompletedOpenedAndSaved) {
+    testing::TempFolder place;
+    const fs::path folder = place.path("documents");
+    fs::create_directories(folder);
+    const std::string name = "caf\xE9.vrs";
+    const fs::path document = folder / name;
+    writeFile(folder / "plain.vrs", "plain\n");
+    writeFile(folder / "notes.txt", "notes\n");
+    writeFile(folder / "notes.md", "notes\n");
+    writeFile(document, "caf\xC3\xA9 text\n");
+
+    std::vector<std::vector<std::string>> listed;
+    std::string completed;
+    std::string savedInPlace;
+    auto keys = [](std::vector<std::pair<guint, guint>> pressed) { return [pressed] { return pressKeys(pressed); }; };
+    // Keys to the file chooser on screen, through the X server: the chooser completes a name only
+    // in a window that has the keyboard.
+    auto dialogKeys = [](std::string xdotool) {
+        return [xdotool = std::move(xdotool)] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(dialog))) return false;
+            const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(dialog)));
+            const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + xdotool;
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+            return true;
+        };
+    };
+    auto locationField = [] {
+        GtkDialog* dialog = shownFileChooser();
+        GtkWidget* focus = dialog != nullptr ? gtk_window_get_focus(GTK_WINDOW(dialog)) : nullptr;
+        return focus != nullptr && GTK_IS_ENTRY(focus) && gtk_widget_get_realized(focus) ? GTK_ENTRY(focus) : nullptr;
+    };
+    UserSteps steps;
+    steps.until(pageReady())
+        .then(keys({{GDK_KEY_o, GDK_CONTROL_MASK}}))
+        // The user goes to the folder and looks at what each choice of type lists.
+        .then([&] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr) return false;
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            GSList* filters = gtk_file_chooser_list_filters(chooser);
+            GtkFileFilter* wanted = GTK_FILE_FILTER(g_slist_nth_data(filters, static_cast<guint>(listed.size())));
+            g_slist_free(filters);
+            if (gtk_file_chooser_get_filter(chooser) != wanted) {
+                gtk_file_chooser_set_filter(chooser, wanted);
+                return false;
+            }
+            gchar* shown = gtk_file_chooser_get_current_folder(chooser);
+            const bool there = shown != nullptr && folder == shown;
+            g_free(shown);
+            if (!there) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+            std::vector<std::string> names = there ? listedFiles(dialog, "plain.vrs") : std::vector<std::string>{};
+            if (names.empty()) return false;
+            listed.push_back(std::move(names));
+            return listed.size() == 2;
+        })
+        // Ctrl+L, the folder's path and the first letters of the name; the field completes it.
+        .then(dialogKeys("key ctrl+l"))
+        .then([&] { return locationField() != nullptr; })
+        .then(dialogKeys("type --delay 20 '" + folder.string() + "/ca'"))
+        .then([&] {
+            GtkEntry* field = locationField();
+            completed = field != nullptr ? gtk_entry_get_text(field) : "";
+            return completed.size() > folder.string().size() + 3;
+        })
+        .then(dialogKeys("key Return"))
+        .until(std::string(kEditorText) + " === 'caf\\u00e9 text\\n'")
+        .until(textOf("status-text") + " === 'Opened caf\\udce9.vrs'")
+        .then(keys({{GDK_KEY_End, GDK_CONTROL_MASK}, {GDK_KEY_X, GDK_SHIFT_MASK}, {GDK_KEY_s, GDK_CONTROL_MASK}}))
+        .until(textOf("status-text") + " === 'Saved caf\\udce9.vrs (12 bytes)'")
+        .then([&] {
+            savedInPlace = contentsOf(document);
+            return true;
+        })
+        // Save As, the document picked in the list, Return in the name field that shows its name;
+        // the dialog asks before it replaces it.
+        .then(keys({{GDK_KEY_Y, GDK_SHIFT_MASK}, {GDK_KEY_S, GDK_CONTROL_MASK | GDK_SHIFT_MASK}}))
+        .then([&] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr) return false;
+            GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+            gchar* held = gtk_file_chooser_get_current_name(chooser);
+            const bool chosen = held != nullptr && std::string_view(held).starts_with("caf\uFFFD.vrs");
+            g_free(held);
+            if (!chosen) gtk_file_chooser_select_filename(chooser, document.c_str());
+            return chosen;
+        })
+        .then(dialogKeys("key Return"))
+        .then([] {
+            GtkWidget* question = shownQuestion();
+            if (question != nullptr) deliverKey(question, GDK_KEY_Return, 0);
+            return question != nullptr;
+        })
+        .until(textOf("status-text") + " === 'Saved caf\\udce9.vrs (13 bytes)'");
+    cancelFileChoosersOnFailure();
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    const std::vector<std::string> documents = {name, "plain.vrs"};
+    const std::vector<std::string> readable = {name, "notes.txt", "plain.vrs"};
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0], documents);
+    EXPECT_EQ(listed[1], readable);
+    EXPECT_TRUE(completed.starts_with(folder.string() + "/caf\uFFFD.vrs")) << completed;
+    EXPECT_EQ(savedInPlace, "caf\xC3\xA9 text\nX");
+    EXPECT_EQ(contentsOf(document), "caf\xC3\xA9 text\nXY");
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{name, "notes.md", "notes.txt", "plain.vrs"}));
 }
 
 // --- Editing as a user edits -----------------------------------------------------------------------

@@ -79,11 +79,11 @@ TEST_F(HostServices, OpenDialogJoinsPathsAndStopsAtTheFirstThatDoesNotFit) {
     EXPECT_EQ(none.length, 0u);
     EXPECT_EQ(lastLog(), "dialog.open title=Open folder=/home extensions=png;JPG directories=0 multiple=1");
 
-    // Paths holding a line feed, or not UTF-8, are left out whole.
+    // Paths holding a line feed are left out whole; a name that is not UTF-8 keeps its bytes.
     services().dialogAnswers.push_back(Answer{{"/a/one", "/a/new\nline", "/a/\xff", "/a/two", "/a/three"}});
-    KelvoOpenDialogResult three = kelvo_appkit_show_open_dialog(h.host, &options, buffer.data(), buffer.size());
-    EXPECT_EQ(three.count, 3u);
-    EXPECT_EQ(std::string(buffer.data(), three.length), "/a/one\n/a/two\n/a/three");
+    KelvoOpenDialogResult four = kelvo_appkit_show_open_dialog(h.host, &options, buffer.data(), buffer.size());
+    EXPECT_EQ(four.count, 4u);
+    EXPECT_EQ(std::string(buffer.data(), four.length), "/a/one\n/a/\xff\n/a/two\n/a/three");
 
     // 13 bytes hold "/a/one\n/a/two"; the third path does not fit.
     buffer.fill('#');
@@ -130,8 +130,10 @@ TEST_F(HostServices, SaveDialogAnswersTheLengthOrPastTheCapacity) {
     services().dialogAnswers.push_back(Answer{{"/docs/a.vrs"}});
     EXPECT_EQ(kelvo_appkit_show_save_dialog(h.host, &options, buffer.data(), 10), 11u);
     EXPECT_EQ(buffer[0], '#');
+    // A name that is not UTF-8 keeps its bytes.
     services().dialogAnswers.push_back(Answer{{"/docs/\xfe.vrs"}});
-    EXPECT_EQ(kelvo_appkit_show_save_dialog(h.host, &options, buffer.data(), buffer.size()), 0u);
+    EXPECT_EQ(kelvo_appkit_show_save_dialog(h.host, &options, buffer.data(), buffer.size()), 11u);
+    EXPECT_EQ(std::string(buffer.data(), 11), "/docs/\xfe.vrs");
 }
 
 KelvoMessageDialogRecord messageRecord(std::int32_t style, std::array<std::string_view, 6> texts) {

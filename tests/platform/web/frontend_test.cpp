@@ -62,10 +62,12 @@ function settle(promise) {
   outcome = "pending";
   promise.then(v => { outcome = "ok " + JSON.stringify(v); }, e => { outcome = "failed " + e.code + ": " + e.message; });
 }
-// Hex of bytes, "-" when there are none; and the bytes of such hex ("41*3" for "414141").
+// Hex of bytes, "-" when there are none; and the bytes of such hex ("41*3" for "414141", "(4100)*2"
+// for "41004100").
 function hex(bytes) { return Array.from(bytes, b => b.toString(16).padStart(2, '0')).join('') || '-'; }
 function bytes(hexText) {
-  const whole = (hexText === '-' ? '' : hexText).replace(/([0-9a-f]{2})\*(\d+)/g, (_, h, n) => h.repeat(n));
+  const whole = (hexText === '-' ? '' : hexText).replace(/\(([0-9a-f]+)\)\*(\d+)|([0-9a-f]{2})\*(\d+)/g,
+                                                         (_, g, m, h, n) => g ? g.repeat(m) : h.repeat(n));
   return Uint8Array.from(whole.match(/../g) || [], h => parseInt(h, 16));
 }
 // What saving `text` in `form` writes, as hex.
@@ -230,10 +232,14 @@ for (const lead of [0xf0, 0xf1, 0xf3, 0xf4]) for (const a of edges) for (const b
 
 TEST_F(FrontEnd, AFileThatIsNotTextIsKnownByItsFirstBytes) {
     for (const auto& row : testing::readTable("platform/web/frontend_file_kinds.txt")) {
-        std::string kind = page.run("String(VostraDocument.nonTextKind(bytes('" + row[0] + "')))");
+        std::string kind =
+            page.run("(r => r ? r.code + ' ' + r.kind : 'text')(VostraDocument.refusedKind(bytes('" + row[0] + "')))");
         if (row[1] == "text") {
-            EXPECT_EQ(kind, "null") << row[0];
+            EXPECT_EQ(kind, "text") << row[0];
+        } else if (row[1].starts_with("UTF-")) {
+            EXPECT_EQ(kind, "unread_encoding " + row[1]) << row[0];
         } else {
+            EXPECT_TRUE(kind.starts_with("not_text ")) << row[0] << " read as " << kind;
             EXPECT_NE(kind.find(row[1]), std::string::npos) << row[0] << " read as " << kind;
         }
     }
@@ -393,6 +399,19 @@ TEST_F(FrontEnd, AFileThatIsNotTextIsRefusedAtItsFirstChunk) {
         "settle(VostraDocument.readDocument(host, '/photo.txt'))");
     EXPECT_EQ(page.run("outcome"), "failed not_text: \u201cphoto.txt\u201d is a PNG image, not text");
     EXPECT_EQ(page.run("calls.join()"), "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish");
+
+    // Text in UTF-16 is told apart from binary data; a file that ends in a cut character is judged
+    // whole, its size told by the application.
+    for (const auto& [file, outcome] : std::vector<std::pair<std::string, std::string>>{
+             {"fffe68006900",
+              "failed unread_encoding: \u201cnotes.vrs\u201d is text in UTF-16, an encoding Vostra "
+              "Studio does not read"},
+             {"6162006364c3", "failed not_text: \u201cnotes.vrs\u201d is binary data, not text"}}) {
+        page.run("calls = []; served = [bytes('" + file + "').toBase64()]; servedSize = bytes('" + file +
+                 "').length; settle(VostraDocument.readDocument(host, '/d/notes.vrs'))");
+        EXPECT_EQ(page.run("outcome"), outcome) << file;
+        EXPECT_EQ(page.run("calls.join()"), "vostra.file.read.begin,vostra.file.read.chunk,vostra.file.read.finish");
+    }
 }
 
 // Only "no such file" is nothing there; a folder there is an error of its own, passed on.

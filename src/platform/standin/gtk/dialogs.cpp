@@ -9,11 +9,14 @@
 // folders is the open chooser with one more button, which answers the selected folders (or the
 // folder shown, when no folder is selected). A save chooser given its name just before it answers
 // loses the answer, so the name is set before it shows; filenames come back in the file system's
-// bytes.
+// bytes, except a name that is not in its encoding and was typed or completed by the name GIO
+// shows for it (in an open chooser's location field, or in a save chooser's name field after the
+// file was picked from the list), which is found again by that name (shown_file_names.hpp).
 
 #include <algorithm>
 
 #include "platform/standin/gtk/gtk_state.hpp"
+#include "platform/standin/gtk/shown_file_names.hpp"
 
 namespace kelvo::standin {
 
@@ -24,11 +27,12 @@ constexpr gint kChooseFolderResponse = 1;
 
 // Admits files whose name ends in "." and one of the extensions, ignoring ASCII case. The filter
 // reads display names only: GTK's location field, asked for paths, leaves a copy of the path of
-// every file it completes behind.
+// every file it completes behind. A name that is not in the file system's encoding is read
+// without the note GIO shows after it.
 gboolean hasExtension(const GtkFileFilterInfo* info, gpointer data) {
     const char* name = info->display_name;
     if (name == nullptr) return FALSE;
-    std::string_view file(name);
+    std::string_view file = nameShownAs(name);
     for (const std::string& extension : *static_cast<std::vector<std::string>*>(data)) {
         if (file.size() <= extension.size() + 1) continue;
         std::string_view tail = file.substr(file.size() - extension.size());
@@ -114,7 +118,9 @@ gint runModal(GtkState& state, GtkWidget* dialog) {
 std::vector<std::string> selectedPaths(GtkFileChooser* chooser) {
     std::vector<std::string> paths;
     GSList* files = gtk_file_chooser_get_filenames(chooser);
-    for (GSList* file = files; file != nullptr; file = file->next) paths.emplace_back(static_cast<char*>(file->data));
+    for (GSList* file = files; file != nullptr; file = file->next) {
+        paths.push_back(pathOfShownFile(static_cast<char*>(file->data)));
+    }
     g_slist_free_full(files, g_free);
     return paths;
 }
@@ -146,6 +152,20 @@ std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
     return paths;
 }
 
+// Asks over `chooser` whether the file at `path` may be replaced, Replace the default answer as in
+// the chooser's own question.
+bool replaceConfirmed(GtkState& state, GtkWindow* chooser, const std::string& path) {
+    GCharPtr name(g_filename_display_basename(path.c_str()));
+    GtkWidget* question = gtk_message_dialog_new(chooser, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+                                                 "\u201c%s\u201d already exists. Replace it?", name.get());
+    gtk_dialog_add_buttons(GTK_DIALOG(question), "_Cancel", GTK_RESPONSE_CANCEL, "_Replace", GTK_RESPONSE_ACCEPT,
+                           nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(question), GTK_RESPONSE_ACCEPT);
+    const bool replace = runModal(state, question) == GTK_RESPONSE_ACCEPT;
+    gtk_widget_destroy(question);
+    return replace;
+}
+
 std::optional<std::string> runSave(void* self, const SavePanel& panel) {
     GtkWidget* dialog = chooser(gtkState(self), panel.title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", panel.folder);
     // Replacing a file the user picked asks first, as saving does everywhere else.
@@ -156,9 +176,16 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
     }
     admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
     std::optional<std::string> path;
-    if (runModal(gtkState(self), dialog) == GTK_RESPONSE_ACCEPT) {
+    while (runModal(gtkState(self), dialog) == GTK_RESPONSE_ACCEPT) {
         GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
-        if (file) path = std::string(file.get());
+        if (!file) break;
+        // The chooser asks before it replaces a file it finds under the name it answers, not one
+        // found again by its shown name: that one is asked about here.
+        std::string chosen = pathOfShownFile(file.get());
+        if (chosen == file.get() || replaceConfirmed(gtkState(self), GTK_WINDOW(dialog), chosen)) {
+            path = std::move(chosen);
+            break;
+        }
     }
     gtk_widget_destroy(dialog);
     return path;
