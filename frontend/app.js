@@ -62,7 +62,7 @@
   const BUILD_SLICE_MS = 40;
 
   function documentName() {
-    return state.path ? Doc.fileName(state.path) : "Untitled";
+    return state.path ? Doc.shownName(state.path) : "Untitled";
   }
 
   // The name, the edited mark, and what a save writes, which may change with the first edit.
@@ -183,7 +183,7 @@
     let lastPaint = performance.now();
     return async (done, total) => {
       if (performance.now() - lastPaint < PAINT_INTERVAL_MS) return;
-      setStatus(`${verb} ${Doc.fileName(path)}… ${total > 0 ? Math.floor((done / total) * 100) : 100}%`);
+      setStatus(`${verb} ${Doc.shownName(path)}… ${total > 0 ? Math.floor((done / total) * 100) : 100}%`);
       await afterPaint();
       lastPaint = performance.now();
     };
@@ -318,8 +318,8 @@
   }
 
   async function openPath(path) {
-    if (!(await confirmDiscard(`open “${Doc.fileName(path)}”`))) return;
-    const name = Doc.fileName(path);
+    if (!(await confirmDiscard(`open “${Doc.shownName(path)}”`))) return;
+    const name = Doc.shownName(path);
     setStatus(`Opening ${name}…`);
     // Keys typed while the document is read and shown go to it, in order, once the command ends.
     afterCommand.push(holdKeys());
@@ -375,7 +375,7 @@
     const runs = Text.runsOf(editor);
     const pieces = Text.piecesOf(runs);
     const changes = state.changes;
-    const name = Doc.fileName(path);
+    const name = Doc.shownName(path);
     setStatus(`Saving ${name}…`);
     // The bytes written are kept as the saved text.
     const written = [];
@@ -425,7 +425,7 @@
     // name with ".vrs", which may be another file: that one is asked about here.
     const path = Doc.withDocumentExtension(chosen);
     if (path !== chosen && (await Doc.fileExists(vexa, path))) {
-      const question = `“${Doc.fileName(path)}” already exists in “${Doc.folderOf(path)}”. Replace it?`;
+      const question = `“${Doc.shownName(path)}” already exists in “${Doc.folderOf(path)}”. Replace it?`;
       if (!(await ask(question, "Replace"))) return cancelled();
     }
     if (!(await confirmReplacementCharacters())) return cancelled();

@@ -434,7 +434,7 @@
   }
 
   function refusal(path, { code, kind }) {
-    const name = fileName(path);
+    const name = shownName(path);
     if (code === "unread_encoding") {
       return new DocumentError(code, `“${name}” is text in ${kind}, an encoding Vostra Studio does not read`);
     }
@@ -608,6 +608,12 @@
     return path.slice(path.lastIndexOf("/") + 1);
   }
 
+  // The name as a person reads it: each byte of a name that is not UTF-8 comes from the
+  // application as a lone surrogate (U+DC80 to U+DCFF), shown as "�".
+  function shownName(path) {
+    return fileName(path).replace(/[\udc80-\udcff]/g, "\ufffd");
+  }
+
   function folderOf(path) {
     const slash = path.lastIndexOf("/");
     return slash > 0 ? path.slice(0, slash) : "/";
@@ -640,6 +646,7 @@
     withDocumentExtension,
     savesInPlace,
     fileName,
+    shownName,
     folderOf,
   });
 })(window);
