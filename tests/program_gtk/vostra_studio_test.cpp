@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "program/program_run.hpp"
@@ -222,6 +225,60 @@ TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
     EXPECT_TRUE(contains(trace, R"("name":"app.start")")) << trace;
     EXPECT_TRUE(contains(trace, R"("name":"runtime.done")")) << trace;
     std::filesystem::remove_all(folder);
+}
+
+// Whether the process `pid` has a handler of its own for SIGTERM (its SigCgt mask in /proc).
+bool catchesSigterm(pid_t pid) {
+    std::istringstream status(testing::readFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigCgt:")) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
+
+// Polls `reached` every millisecond, so that the moment is met closely, for at most a minute.
+template <class Reached>
+bool reachedSoon(Reached reached) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!reached()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Sent at any moment of an ordinary start (no signal held back), from the program's first line
+// on, SIGTERM ends the run cleanly once its loop runs, whichever of its threads takes the signal.
+TEST(VostraStudio, ASigtermAtAnyMomentOfStartUpEndsTheRunCleanly) {
+    std::ifstream table(std::string(KELVO_TEST_DATA_DIR) + "/program/sigterm_moments.txt");
+    ASSERT_TRUE(table.is_open());
+    int rows = 0;
+    for (std::string moment; std::getline(table, moment);) {
+        if (moment.empty() || moment.starts_with('#')) continue;
+        SCOPED_TRACE(moment);
+        ++rows;
+        const auto started = std::chrono::steady_clock::now();
+        StartedProgram program("vostra-studio-term-" + std::to_string(rows));
+        ASSERT_TRUE(program.run->started());
+        const pid_t pid = program.run->pid();
+        bool reached = false;
+        if (moment == "handler") {
+            reached = reachedSoon([&] { return catchesSigterm(pid); });
+        } else if (moment == "trace") {
+            reached = reachedSoon([&] { return !testing::readFile(program.log).empty(); });
+        } else if (moment == "window") {
+            reached = reachedSoon([&] { return shownWindowCount(pid) >= 1; });
+        } else if (moment.ends_with(" ms")) {
+            std::this_thread::sleep_until(started + std::chrono::milliseconds(std::stoi(moment)));
+            reached = true;
+        }
+        ASSERT_TRUE(reached) << "never reached; " << testing::readFile(program.folder + "/stderr.txt");
+        program.run->signal(SIGTERM);
+        EXPECT_EQ(program.run->wait(60s), 0) << testing::readFile(program.folder + "/stderr.txt");
+        EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
+        if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+    }
+    EXPECT_GE(rows, 5);
 }
 
 // Started from its bundle, the program gives its window the icon the bundle carries: the window
