@@ -347,6 +347,34 @@ TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
     std::filesystem::remove_all(program.folder);
 }
 
+// Keys typed the moment the window shows, before its page is there, reach the document once it is,
+// in order: a user who starts the program and types at once loses nothing, Ctrl+S included, whose
+// Save dialog then writes every key typed before it. Ctrl+O typed at once opens the Open dialog.
+TEST(VostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOrder) {
+    StartedProgram program("vostra-studio-keys-at-once");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(reachedSoon([&] { return shownWindowCount(program.run->pid()) >= 1; }))
+        << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(typeKeys("type --delay 40 0123456789abcdefghij"));
+    const std::string document = program.folder + "/typed.vrs";
+    ASSERT_TRUE(program.saveAs(document, 60s)) << testing::readFile(program.folder + "/stderr.txt");
+    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "0123456789abcdefghij"; }))
+        << testing::readFile(document);
+    program.run->signal(SIGTERM);
+    EXPECT_EQ(program.run->wait(30s), 0) << testing::readFile(program.folder + "/stderr.txt");
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+
+    StartedProgram opening("vostra-studio-open-at-once");
+    ASSERT_TRUE(opening.run->started());
+    ASSERT_TRUE(reachedSoon([&] { return shownWindowCount(opening.run->pid()) >= 1; }));
+    ASSERT_TRUE(typeKeys("key ctrl+o"));
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return shownWindowCount(opening.run->pid()) >= 2; }))
+        << testing::readFile(opening.folder + "/stderr.txt");
+    opening.run->signal(SIGTERM);
+    EXPECT_EQ(opening.run->wait(30s), 0) << testing::readFile(opening.folder + "/stderr.txt");
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(opening.folder);
+}
+
 // A program holds the clipboard and never answers. Ctrl+V leaves the window answering: the keys
 // typed after it, a save among them, take effect once the paste is refused; and SIGTERM, twice,
 // during another such paste ends the program at once, cleanly.

@@ -186,7 +186,11 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
     host->callback = callback;
     host->context = context;
 
-    if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) orderWindowFront(*host, *host->mainWindow);
+    if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) {
+        // Keys typed the moment the window shows reach its page once it can take them.
+        holdKeysForPage(*host, *host->mainWindow);
+        orderWindowFront(*host, *host->mainWindow);
+    }
     platform.windows.activateApp(platform.self);
     startKeyMonitor(*host);
     startActivationObservers(*host);

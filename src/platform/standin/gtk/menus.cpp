@@ -94,13 +94,38 @@ bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
     return offer(state.keyMonitor.context, press);
 }
 
-// Offers key presses in our windows to the monitor (what it does not consume goes on as usual)
-// and notes the left button.
-void handleEvent(GdkEvent* event, gpointer data) {
-    GtkState& state = *static_cast<GtkState*>(data);
-    if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
+// A key typed at one of our windows: offered to the monitor, and what it does not consume goes on
+// as usual.
+void handleKey(GtkState& state, GdkEvent* event) {
     if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
     gtk_main_do_event(event);
+}
+
+// Notes the left button in our windows, keeps the keys of a window that holds them, and hands the
+// rest on (keys through the monitor).
+void handleEvent(GdkEvent* event, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    GtkWindowRecord* record = gtkWindowRecordFor(state, event->any.window);
+    if (record != nullptr) noteLeftButton(state, event);
+    const bool key = event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE;
+    if (key && record != nullptr && record->keysHeld) {
+        record->heldKeys.emplace_back(gdk_event_copy(event));
+        return;
+    }
+    handleKey(state, event);
+}
+
+// The held keys go on in the order they came, before any key typed later: this runs on the main
+// loop, between events. A key that closes the window (through a task) leaves the rest with the
+// window's own, still referenced by each copy.
+void holdKeys(void* self, WindowRef window, bool hold) {
+    GtkState& state = gtkState(self);
+    GtkWindowRecord& record = gtkWindowRecord(window);
+    record.keysHeld = hold;
+    if (hold) return;
+    std::vector<GdkEventPtr> held = std::move(record.heldKeys);
+    record.heldKeys.clear();
+    for (GdkEventPtr& event : held) handleKey(state, event.get());
 }
 
 void setMenuBar(void* self, std::span<const Menu> menus) { gtkShowMenuBar(gtkState(self), menus); }
