@@ -31,4 +31,26 @@ void releaseHeldKeys(KelvoAppKitHost& host, std::uint64_t windowId) {
     platform.menus.holdKeys(platform.self, window.ref, false);
 }
 
+void releaseHeldKeysWithoutPage(KelvoAppKitHost& host, std::uint64_t windowId) {
+    if (!host.web.mains.contains(windowId)) releaseHeldKeys(host, windowId);
+}
+
+void releaseAllHeldKeys(KelvoAppKitHost& host) {
+    std::vector<std::uint64_t> holding;
+    for (const auto& [id, window] : host.windows) {
+        if (window->keysHeld) holding.push_back(id);
+    }
+    for (std::uint64_t id : holding) releaseHeldKeys(host, id);
+}
+
+void dropHeldKeys(KelvoAppKitHost& host) {
+    standin::StandIn& platform = *host.platform;
+    for (auto& [id, window] : host.windows) {
+        if (!window->keysHeld) continue;
+        window->keysHeld = false;
+        platform.loop.cancelTimer(platform.self, window->heldKeysDeadline);
+        window->heldKeysDeadline = 0;
+    }
+}
+
 }  // namespace kelvo

@@ -328,6 +328,12 @@ void showDeferredWindowIfPending(KelvoAppKitHost& host, std::uint64_t id, std::s
 void holdKeysForPage(KelvoAppKitHost& host, HostWindow& window);
 // Hands the keys the window holds on, in order, as if typed now; nothing when it holds none.
 void releaseHeldKeys(KelvoAppKitHost& host, std::uint64_t windowId);
+// The same when the window has no main web view: start-up asked for no page for it.
+void releaseHeldKeysWithoutPage(KelvoAppKitHost& host, std::uint64_t windowId);
+// Every window's, as the host stops.
+void releaseAllHeldKeys(KelvoAppKitHost& host);
+// Forgets that any window holds keys, before the windows go (their keys go with them).
+void dropHeldKeys(KelvoAppKitHost& host);
 void applyWindowClearColor(KelvoAppKitHost& host, std::uint64_t id, std::uint8_t red, std::uint8_t green,
                            std::uint8_t blue, std::uint8_t alpha);
 void emitResizeForWindow(KelvoAppKitHost& host, std::uint64_t id);

@@ -249,5 +249,101 @@ TEST_F(HostWebViews, NavigationFollowsThePolicyAndChildrenReportTheirs) {
     EXPECT_EQ(drops[0]->paths, std::string_view("/a.vrs\0/b.vrs", 13));
 }
 
+// Keys typed at the main window from the moment it shows wait for the page start-up loads in it:
+// they go on, in order, once it finished loading, or was refused, or at the deadline when it never
+// finishes; at once when start-up loads no page; never when the window closed meanwhile. A window
+// without web content, or shown later, holds nothing.
+TEST(HostHeldKeys, KeysTypedBeforeThePageWaitForIt) {
+    struct Case {
+        std::string_view name;
+        std::string_view page;  // loaded at app start: "" none, "made" the web view without a load
+        bool webContent = true;
+        bool closes = false;
+        std::vector<std::string> expected;  // the log's key lines and decisions, in order
+    };
+    const std::vector<Case> cases = {
+        {"loaded",
+         "vexa://app/index.html",
+         true,
+         false,
+         {"keys.hold n=1", "key.held a", "key.held b", "webview.decide n=1 allow vexa://app/index.html",
+          "keys.release n=1", "key.passed a", "key.passed b", "key.passed c"}},
+        {"refused",
+         "https://elsewhere.example/",
+         true,
+         false,
+         {"keys.hold n=1", "key.held a", "key.held b", "keys.release n=1", "key.passed a", "key.passed b",
+          "webview.decide n=1 cancel https://elsewhere.example/", "key.passed c"}},
+        {"never finishes",
+         "made",
+         true,
+         false,
+         {"keys.hold n=1", "key.held a", "key.held b", "held at 29 s", "keys.release n=1", "key.passed a",
+          "key.passed b", "key.passed c"}},
+        {"no page",
+         "",
+         true,
+         false,
+         {"keys.hold n=1", "keys.release n=1", "key.passed a", "key.passed b", "key.passed c"}},
+        // Closing the only window ends the run.
+        {"closed", "made", true, true, {"keys.hold n=1", "key.held a", "key.held b"}},
+        {"no web content",
+         "vexa://app/index.html",
+         false,
+         false,
+         {"key.passed a", "key.passed b", "webview.decide n=1 allow vexa://app/index.html", "key.passed c"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::HostHarness h;
+        testing::HostOptions options;
+        options.hasWebContent = c.webContent;
+        ASSERT_NE(h.create(options), nullptr);
+        h.onEvent = [&](const KelvoHostEvent& event) {
+            if (event.kind != static_cast<std::uint32_t>(HostEventKind::app_start)) return;
+            if (c.page == "made") {
+                ASSERT_EQ(kelvo_appkit_set_webview_zoom(h.host, 1, "main", 4, 1.0), 1);
+            } else if (!c.page.empty()) {
+                kelvo_appkit_load_window_webview(h.host, 1, c.page.data(), c.page.size(), 1, nullptr, 0, nullptr, 0,
+                                                 nullptr, 0, 0);
+            }
+        };
+        const standin::WindowRef window = h.platform.ref(*h.platform.windows()[0]);
+        auto type = [&](std::string_view characters) {
+            standin::KeyPress key;
+            key.window = window;
+            key.characters = characters;
+            h.platform.userKeyDown(key);
+        };
+        // Typed before the loop first turns: before the page's load was decided.
+        type("a");
+        type("b");
+        if (c.closes) h.platform.userClose(window);
+        std::vector<std::string> seen;
+        h.platform.at(29'000'000'000, [&] {
+            if (h.platform.logCount("key.passed") == 0 && h.platform.logCount("key.held") > 0) {
+                seen.push_back("held at 29 s");
+            }
+        });
+        h.platform.at(31'000'000'000, [&] {
+            if (!c.closes) type("c");
+        });
+        h.platform.at(32'000'000'000, [&] { kelvo_appkit_stop(h.host); });
+        h.run();
+        std::vector<std::string> lines;
+        std::size_t marks = 0;
+        for (const std::string& line : h.platform.log()) {
+            if (line.starts_with("keys.release") && marks < seen.size()) lines.push_back(seen[marks++]);
+            const bool watch = line.starts_with("keys.watch") || line.starts_with("keys.unwatch");
+            if (!watch && (line.starts_with("key") || line.starts_with("webview.decide"))) {
+                lines.push_back(line);
+            }
+        }
+        while (marks < seen.size()) lines.push_back(seen[marks++]);
+        EXPECT_EQ(lines, c.expected);
+        EXPECT_EQ(h.platform.activeTimers(), 0u);
+    }
+}
+
 }  // namespace
 }  // namespace kelvo
