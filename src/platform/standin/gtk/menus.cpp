@@ -94,9 +94,8 @@ bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
     return offer(state.keyMonitor.context, press);
 }
 
-// A key typed at one of our windows: offered to the monitor, and what it does not consume goes on
-// as usual.
-void handleKey(GtkState& state, GdkEvent* event) {
+// Hands an event on: a key press is offered to the monitor first, and goes on unless it consumed it.
+void handOn(GtkState& state, GdkEvent* event) {
     if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
     gtk_main_do_event(event);
 }
@@ -112,12 +111,11 @@ void handleEvent(GdkEvent* event, gpointer data) {
         record->heldKeys.emplace_back(gdk_event_copy(event));
         return;
     }
-    handleKey(state, event);
+    handOn(state, event);
 }
 
 // The held keys go on in the order they came, before any key typed later: this runs on the main
-// loop, between events. A key that closes the window (through a task) leaves the rest with the
-// window's own, still referenced by each copy.
+// loop, between events. Each copy keeps its GDK window: one gone meanwhile takes its keys nowhere.
 void holdKeys(void* self, WindowRef window, bool hold) {
     GtkState& state = gtkState(self);
     GtkWindowRecord& record = gtkWindowRecord(window);
@@ -125,7 +123,7 @@ void holdKeys(void* self, WindowRef window, bool hold) {
     if (hold) return;
     std::vector<GdkEventPtr> held = std::move(record.heldKeys);
     record.heldKeys.clear();
-    for (GdkEventPtr& event : held) handleKey(state, event.get());
+    for (GdkEventPtr& event : held) handOn(state, event.get());
 }
 
 void setMenuBar(void* self, std::span<const Menu> menus) { gtkShowMenuBar(gtkState(self), menus); }
