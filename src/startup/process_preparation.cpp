@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "base/terminate_record.hpp"
 #include "debug/panic.hpp"
 
 namespace kelvo {
@@ -34,17 +35,19 @@ void prepareProcess(ProcessPreparation& preparation) {
     installTerminatePanic();
     preparation.ioReplaced = replaceAction(SIGIO, preparation.previousIo);
     preparation.pipeReplaced = replaceAction(SIGPIPE, preparation.previousPipe);
-    // SIGTERM waits until the host's loop watches it: one that arrives while start-up is still
-    // going ends the run cleanly once the loop runs, instead of killing the process half made.
-    // Threads started from here on inherit the mask; the loop lets the signal in on this thread.
-    sigset_t terminate;
-    sigemptyset(&terminate);
-    sigaddset(&terminate, SIGTERM);
-    preparation.maskReplaced = pthread_sigmask(SIG_BLOCK, &terminate, &preparation.previousMask) == 0;
+    // A SIGTERM while start-up is still going, on any thread (the web engine's threads let it in
+    // whatever this thread's mask), is noted instead of killing the process half made: the loop,
+    // once it watches SIGTERM, takes the note and ends the run cleanly.
+    preparation.terminateReplaced = recordTerminateSignals(preparation.previousTerminate);
 }
 
 void restoreProcess(ProcessPreparation& preparation) {
-    if (preparation.maskReplaced) pthread_sigmask(SIG_SETMASK, &preparation.previousMask, nullptr);
+    // Once the loop watched SIGTERM its handler stays for what is left of the exit; a run that
+    // ended before the loop watched it gives SIGTERM back its previous action.
+    if (preparation.terminateReplaced && recordsTerminateSignals()) {
+        sigaction(SIGTERM, &preparation.previousTerminate, nullptr);
+        (void)takeRecordedTerminate();
+    }
     if (preparation.pipeReplaced) sigaction(SIGPIPE, &preparation.previousPipe, nullptr);
     if (preparation.ioReplaced) sigaction(SIGIO, &preparation.previousIo, nullptr);
     if (preparation.stackInstalled) sigaltstack(&preparation.previousStack, nullptr);

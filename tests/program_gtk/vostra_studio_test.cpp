@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "program/program_run.hpp"
@@ -113,6 +116,30 @@ int shownWindowCount(pid_t pid) {
         return false;
     });
     return count;
+}
+
+// Whether the display server gives the keyboard to a shown window of the process `pid` (or a window
+// inside one): the moment a user's typing reaches it, which the window manager, or without one
+// the toolkit, brings about just after the window is mapped.
+bool hasKeyboard(pid_t pid) {
+    bool focused = false;
+    forShownWindowsOf(pid, {}, [&](Display* display, Window window, const XWindowAttributes&) {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        for (Window at = focus; at > PointerRoot && !focused;) {
+            focused = at == window;
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned int count = 0;
+            if (XQueryTree(display, at, &root, &parent, &children, &count) == 0) break;
+            if (children != nullptr) XFree(children);
+            at = parent == root ? 0 : parent;
+        }
+        return focused;
+    });
+    return focused;
 }
 
 // Keys as a user types them, through the display server to the window that has the keyboard.
@@ -224,6 +251,60 @@ TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
     std::filesystem::remove_all(folder);
 }
 
+// Whether the process `pid` has a handler of its own for SIGTERM (its SigCgt mask in /proc).
+bool catchesSigterm(pid_t pid) {
+    std::istringstream status(testing::readFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigCgt:")) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
+
+// Polls `reached` every millisecond, so that the moment is met closely, for at most a minute.
+template <class Reached>
+bool reachedSoon(Reached reached) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!reached()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Sent at any moment of an ordinary start (no signal held back), from the program's first line
+// on, SIGTERM ends the run cleanly once its loop runs, whichever of its threads takes the signal.
+TEST(VostraStudio, ASigtermAtAnyMomentOfStartUpEndsTheRunCleanly) {
+    std::ifstream table(std::string(KELVO_TEST_DATA_DIR) + "/program/sigterm_moments.txt");
+    ASSERT_TRUE(table.is_open());
+    int rows = 0;
+    for (std::string moment; std::getline(table, moment);) {
+        if (moment.empty() || moment.starts_with('#')) continue;
+        SCOPED_TRACE(moment);
+        ++rows;
+        StartedProgram program("vostra-studio-term-" + std::to_string(rows));
+        ASSERT_TRUE(program.run->started());
+        const pid_t pid = program.run->pid();
+        bool reached = false;
+        if (moment == "handler") {
+            reached = reachedSoon([&] { return catchesSigterm(pid); });
+        } else if (moment == "trace") {
+            reached = reachedSoon([&] { return !testing::readFile(program.log).empty(); });
+        } else if (moment == "window") {
+            reached = reachedSoon([&] { return shownWindowCount(pid) >= 1; });
+        } else if (moment.ends_with(" ms")) {
+            // Counted from the first line: before it, the process is still being loaded.
+            reached = reachedSoon([&] { return catchesSigterm(pid); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(moment)));
+        }
+        ASSERT_TRUE(reached) << "never reached; " << testing::readFile(program.folder + "/stderr.txt");
+        program.run->signal(SIGTERM);
+        EXPECT_EQ(program.run->wait(60s), 0) << testing::readFile(program.folder + "/stderr.txt");
+        EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
+        if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+    }
+    EXPECT_GE(rows, 5);
+}
+
 // Started from its bundle, the program gives its window the icon the bundle carries: the window
 // manager reads it from _NET_WM_ICON, in sizes of at most 256 pixels.
 TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
@@ -288,6 +369,35 @@ TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
     program.run->signal(SIGTERM);
     EXPECT_EQ(program.run->wait(30s), 0);
     std::filesystem::remove_all(program.folder);
+}
+
+// Keys typed the moment the window shows and has the keyboard, before its page is there, reach the
+// document once it is, in order: a user who starts the program and types at once loses nothing,
+// Ctrl+S included, whose Save dialog then writes every key typed before it. Ctrl+O typed at once
+// opens the Open dialog.
+TEST(VostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOrder) {
+    StartedProgram program("vostra-studio-keys-at-once");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(reachedSoon([&] { return hasKeyboard(program.run->pid()); }))
+        << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(typeKeys("type --delay 40 0123456789abcdefghij"));
+    const std::string document = program.folder + "/typed.vrs";
+    ASSERT_TRUE(program.saveAs(document, 60s)) << testing::readFile(program.folder + "/stderr.txt");
+    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "0123456789abcdefghij"; }))
+        << testing::readFile(document);
+    program.run->signal(SIGTERM);
+    EXPECT_EQ(program.run->wait(30s), 0) << testing::readFile(program.folder + "/stderr.txt");
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+
+    StartedProgram opening("vostra-studio-open-at-once");
+    ASSERT_TRUE(opening.run->started());
+    ASSERT_TRUE(reachedSoon([&] { return hasKeyboard(opening.run->pid()); }));
+    ASSERT_TRUE(typeKeys("key ctrl+o"));
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return shownWindowCount(opening.run->pid()) >= 2; }))
+        << testing::readFile(opening.folder + "/stderr.txt");
+    opening.run->signal(SIGTERM);
+    EXPECT_EQ(opening.run->wait(30s), 0) << testing::readFile(opening.folder + "/stderr.txt");
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(opening.folder);
 }
 
 // A program holds the clipboard and never answers. Ctrl+V leaves the window answering: the keys

@@ -102,6 +102,7 @@ void stopHost(KelvoAppKitHost& host) {
     cancelFrameTimer(host);
     invalidateAppTimers(host);
     (void)audioStop(host);
+    releaseAllHeldKeys(host);
     stopKeyMonitor(host);
     stopAppearanceObservers(host);
     stopActivationObservers(host);
@@ -176,6 +177,7 @@ void kelvo_appkit_destroy(KelvoAppKitHost* host) {
     stopKeyMonitor(*host);
     removeStatusItem(*host);
     if (host->watchesTerminate) host->platform->loop.unwatchTerminate(host->platform->self);
+    dropHeldKeys(*host);
     closeAllWebViews(*host);
     destroyAllWindows(*host);
     delete host;
@@ -186,7 +188,11 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
     host->callback = callback;
     host->context = context;
 
-    if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) orderWindowFront(*host, *host->mainWindow);
+    if (host->mainWindow != nullptr && !host->mainWindow->deferredShow) {
+        // Keys typed the moment the window shows reach its page once it can take them.
+        holdKeysForPage(*host, *host->mainWindow);
+        orderWindowFront(*host, *host->mainWindow);
+    }
     platform.windows.activateApp(platform.self);
     startKeyMonitor(*host);
     startActivationObservers(*host);
@@ -195,6 +201,8 @@ void kelvo_appkit_run(KelvoAppKitHost* host, KelvoEventCallback callback, void* 
     emitEvent(*host, hostEventOfKind(HostEventKind::app_start));
     // The runtime failed on app start and stopped the host: no loop.
     if (host->didShutdown) return;
+    // Start-up loads the main window's page while it handles app_start, if it loads one.
+    if (host->mainWindow != nullptr) releaseHeldKeysWithoutPage(*host, host->mainWindow->id);
 
     // The same holds after each of the first events: a runtime that stopped the host gets
     // nothing after its app_shutdown.

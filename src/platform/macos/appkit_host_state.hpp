@@ -30,6 +30,8 @@ namespace kelvo {
 inline constexpr std::uint64_t kFrameIntervalNs = 16'666'667;  // 1/60 s
 inline constexpr std::int32_t kBridgeKeepaliveFrames = 600;
 inline constexpr std::uint64_t kDeferredShowDeadlineNs = 1'000'000'000;
+// How long keys typed at the main window wait at most for its page (appkit_held_keys.cpp).
+inline constexpr std::uint64_t kHeldKeysDeadlineNs = 30'000'000'000;
 inline constexpr std::uint64_t kMinTimerIntervalNs =
     100'000;  // a timer never fires more often than 10,000 times a second
 
@@ -64,6 +66,8 @@ struct HostWindow {
     std::int32_t titlebarStyle = 0;
     bool observesContentLayout = false;
     std::optional<DeferredShow> deferredShow;
+    bool keysHeld = false;  // keys typed at it wait for its page (appkit_held_keys.cpp)
+    standin::TimerId heldKeysDeadline = 0;
     std::optional<std::uint32_t> clearColor;
     double minWidth = 0;
     double minHeight = 0;
@@ -318,6 +322,18 @@ bool createWindow(KelvoAppKitHost& host, const WindowRequest& request);
 HostWindow* findWindow(KelvoAppKitHost& host, std::uint64_t id);
 void orderWindowFront(KelvoAppKitHost& host, HostWindow& window);
 void showDeferredWindowIfPending(KelvoAppKitHost& host, std::uint64_t id, std::string_view reason);
+// Keys typed at a window from the moment it shows wait until its page can take them: until its
+// main web view finished loading or was refused its page, at most kHeldKeysDeadlineNs. Only a
+// window whose content is a page holds them.
+void holdKeysForPage(KelvoAppKitHost& host, HostWindow& window);
+// Hands the keys the window holds on, in order, as if typed now; nothing when it holds none.
+void releaseHeldKeys(KelvoAppKitHost& host, std::uint64_t windowId);
+// The same when the window has no main web view: start-up asked for no page for it.
+void releaseHeldKeysWithoutPage(KelvoAppKitHost& host, std::uint64_t windowId);
+// Every window's, as the host stops.
+void releaseAllHeldKeys(KelvoAppKitHost& host);
+// Forgets that any window holds keys, before the windows go (their keys go with them).
+void dropHeldKeys(KelvoAppKitHost& host);
 void applyWindowClearColor(KelvoAppKitHost& host, std::uint64_t id, std::uint8_t red, std::uint8_t green,
                            std::uint8_t blue, std::uint8_t alpha);
 void emitResizeForWindow(KelvoAppKitHost& host, std::uint64_t id);

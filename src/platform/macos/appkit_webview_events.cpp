@@ -16,6 +16,8 @@ HostWebView& viewOf(void* context) { return *static_cast<HostWebView*>(context);
 bool decideNavigation(void* context, standin::ViewRef, const standin::NavigationAction& action) {
     KelvoAppKitHost& host = *viewOf(context).host;
     if (allowsNavigationUrl(host.web.policy, action.url)) return action.kind == standin::NavigationKind::navigate;
+    // A main web view refused its page stays empty: the keys its window holds for it go on.
+    if (viewOf(context).isMain) releaseHeldKeys(host, viewOf(context).windowId);
     if (shouldOpenExternalUrl(host.web.policy, action.url)) {
         // Without a handler on the desktop the link simply does not open.
         (void)host.platform->workspace.openUrl(host.platform->self, action.url);
@@ -30,10 +32,12 @@ void committed(void* context, standin::ViewRef, std::string_view uri) {
     if (!view.isMain) emitNavigation(*view.host, view, uri);
 }
 
-// A fresh document has no overlay yet.
+// A fresh document has no overlay yet. A main web view's page has run its scripts (and taken the
+// keyboard where it takes it): the keys its window holds go on to it.
 void finished(void* context, standin::ViewRef) {
     HostWebView& view = viewOf(context);
     updateCoveredRects(*view.host, view.windowId);
+    if (view.isMain) releaseHeldKeys(*view.host, view.windowId);
 }
 
 void schemeRequest(void* context, standin::ViewRef, standin::SchemeTaskRef task, std::string_view url) {

@@ -98,6 +98,8 @@ void closeWindow(KelvoAppKitHost& host, HostWindow& window) {
     host.windows.erase(id);
     if (host.mainWindow == closing.get()) host.mainWindow = nullptr;
     closing->observesContentLayout = false;
+    // The keys it held go with it.
+    if (closing->keysHeld) host.platform->loop.cancelTimer(host.platform->self, closing->heldKeysDeadline);
     KelvoHostEvent closed = windowFrameEvent(host, *closing, id, false);
     closeNativeViewsInWindow(host, id);
     closeWindowWebViews(host, id);

@@ -432,6 +432,11 @@ struct MenuService {
     // Does an Edit menu action to the window's focused web view (its page's editing command) or
     // text field (the field's own); nothing for anything else.
     void (*performEdit)(void* self, WindowRef window, EditAction action) = nullptr;
+    // While a window's keys are held (and keys are watched), every key press and release typed at
+    // it is kept, in order, unseen by the monitor and the window. Letting go hands them on at once
+    // in that order, each as a key typed then would go (to the monitor, then the focused view). A
+    // window destroyed while it holds keys drops them.
+    void (*holdKeys)(void* self, WindowRef window, bool hold) = nullptr;
 };
 
 // The one status-bar item of the application.
@@ -922,7 +927,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \
     X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction) X(watchMenuBar) \
-    X(focusedView) X(performEdit)
+    X(focusedView) X(performEdit) X(holdKeys)
 #define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
     X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \

@@ -12,6 +12,11 @@
 
 #include "platform/gtk/gtk_harness.hpp"
 #include "platform/gtk/gtk_widgets.hpp"
+#include "platform/gtk/screen_input.hpp"
+#include "platform/gtk/web_page.hpp"
+
+// After every other header: Xlib defines macros (KeyPress, None, ...) that clash with their names.
+#include <gdk/gdkx.h>
 
 namespace kelvo {
 namespace {
@@ -165,6 +170,71 @@ TEST_F(GtkHost, AppearanceFollowsTheSettings) {
         if (s.kind == HostEventKind::appearance_changed) last = &s;
     }
     EXPECT_EQ(last->event.darkAppearance, 1);
+}
+
+// The main web view takes its window's keyboard in two ways, each where the other does not act:
+// when it is made in a window that is key already, and when its window becomes key again with
+// nothing focused (the field that had the keyboard went while the window was in the background).
+// Keys typed through the display server reach the page both times, without a click.
+class GtkSerialKeyboard : public GtkHost {};
+
+TEST_F(GtkSerialKeyboard, ThePageTakesTheKeysWhenMadeInAKeyWindowAndWhenItsWindowIsKeyAgain) {
+    static constexpr std::string_view kPage =
+        "<textarea id=t></textarea><script>document.getElementById('t').focus()</script>";
+    auto main = [] { return GTK_WINDOW(windowTitled("Vostra Studio")); };
+    auto active = [](GtkWindow* window) { return window != nullptr && gtk_window_is_active(window); };
+    auto pageHolds = [](std::string text) {
+        return pageAnswers(mainWebView, "document.getElementById('t').value",
+                           [text](const std::string& value) { return value == text; });
+    };
+    auto holdsTwo = pageHolds("ab");
+    auto holdsFour = pageHolds("abcd");
+    std::thread worker;
+    bool typed = false;
+    auto type = [&](std::string arguments) {
+        typed = false;
+        pointerLater(worker, std::move(arguments), [&] { typed = true; });
+    };
+    GtkWidget* elsewhere = nullptr;
+    inTurn({
+        {"the main window key, its page not made", [&] { return active(main()); }, [] {}},
+        // Asked again: the window's becoming key has reached the host.
+        {"the main window still key", [&] { return active(main()); },
+         [&] {
+             EXPECT_EQ(mainWebView(), nullptr);
+             kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr,
+                                              0, 0);
+         }},
+        {"the page's field focused",
+         pageAnswers(mainWebView, "String(document.activeElement.id)", [](const std::string& id) { return id == "t"; }),
+         [&] { type("type --delay 20 ab"); }},
+        {"the keys typed at the new page", [&] { return typed && holdsTwo(); },
+         [&] {
+             ASSERT_EQ(kelvo_appkit_create_view(host, 1, "query", 5, 8, "", 0, 0, 1, 1, "", 0, "", 0, "Search", 6, "",
+                                                0, 300, 100, 200, 30),
+                       1);
+             ASSERT_EQ(kelvo_appkit_focus_view(host, 1, "query", 5), 1);
+             elsewhere = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+             gtk_window_set_title(GTK_WINDOW(elsewhere), "Elsewhere");
+             gtk_widget_show(elsewhere);
+             gtk_window_present(GTK_WINDOW(elsewhere));
+         }},
+        {"another window key", [&] { return active(GTK_WINDOW(elsewhere)) && !active(main()); },
+         [&] {
+             ASSERT_EQ(kelvo_appkit_close_view(host, 1, "query", 5), 1);
+             EXPECT_EQ(gtk_window_get_focus(main()), nullptr);
+             const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(main())));
+             type("windowfocus --sync " + std::to_string(xid));
+         }},
+        {"the main window key again", [&] { return typed && active(main()); }, [] {}},
+        // Asked again: the window's becoming key has reached the host.
+        {"the main window still key", [&] { return active(main()); }, [&] { type("type --delay 20 cd"); }},
+        {"the keys typed once the window was key again", [&] { return typed && holdsFour(); },
+         [&] { kelvo_appkit_stop(host); }},
+    });
+    run();
+    if (worker.joinable()) worker.join();
+    if (elsewhere != nullptr) gtk_widget_destroy(elsewhere);
 }
 
 }  // namespace

@@ -249,5 +249,79 @@ TEST_F(HostWebViews, NavigationFollowsThePolicyAndChildrenReportTheirs) {
     EXPECT_EQ(drops[0]->paths, std::string_view("/a.vrs\0/b.vrs", 13));
 }
 
+// Keys typed at the main window from the moment it shows wait for the page start-up loads in it:
+// they go on, in order, once it finished loading, or was refused, or at the deadline when it never
+// finishes; at once when start-up loads no page; never when the window closed meanwhile. A window
+// without web content holds nothing. "a" and "b" are typed before the loop turns, "c" at 31 s.
+TEST(HostHeldKeys, KeysTypedBeforeThePageWaitForIt) {
+    struct Case {
+        std::string_view page;  // loaded at app start: "" none, "made" the web view without a load
+        bool webContent;
+        bool closes;
+        std::string_view expected;  // the log's key lines and load decisions, in order
+    };
+    const Case cases[] = {
+        {"vexa://app/index.html", true, false, "hold held:a held:b allow release passed:a passed:b passed:c"},
+        {"https://elsewhere.example/", true, false, "hold held:a held:b release passed:a passed:b cancel passed:c"},
+        {"made", true, false, "hold held:a held:b 29s release passed:a passed:b passed:c"},
+        {"", true, false, "hold release passed:a passed:b passed:c"},
+        {"made", true, true, "hold held:a held:b"},  // closing the only window ends the run
+        {"vexa://app/index.html", false, false, "passed:a passed:b allow passed:c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        testing::HostHarness h;
+        testing::HostOptions options;
+        options.hasWebContent = c.webContent;
+        ASSERT_NE(h.create(options), nullptr);
+        h.onEvent = [&](const KelvoHostEvent& event) {
+            if (event.kind != static_cast<std::uint32_t>(HostEventKind::app_start)) return;
+            if (c.page == "made") {
+                ASSERT_EQ(kelvo_appkit_set_webview_zoom(h.host, 1, "main", 4, 1.0), 1);
+            } else if (!c.page.empty()) {
+                kelvo_appkit_load_window_webview(h.host, 1, c.page.data(), c.page.size(), 1, nullptr, 0, nullptr, 0,
+                                                 nullptr, 0, 0);
+            }
+        };
+        const standin::WindowRef window = h.platform.ref(*h.platform.windows()[0]);
+        auto type = [&](std::string_view characters) {
+            standin::KeyPress key;
+            key.window = window;
+            key.characters = characters;
+            h.platform.userKeyDown(key);
+        };
+        type("a");
+        type("b");
+        if (c.closes) h.platform.userClose(window);
+        // Where the log stood at 29 s, when keys were still held then.
+        std::size_t heldAt29 = 0;
+        h.platform.at(29'000'000'000, [&] {
+            if (h.platform.logCount("key.held") > 0 && h.platform.logCount("key.passed") == 0) {
+                heldAt29 = h.platform.log().size();
+            }
+        });
+        h.platform.at(31'000'000'000, [&] { type("c"); });
+        h.platform.at(32'000'000'000, [&] { kelvo_appkit_stop(h.host); });
+        h.run();
+        std::string seen;
+        const std::vector<std::string> log = h.platform.log();
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            const std::string& line = log[i];
+            if (heldAt29 != 0 && i == heldAt29) seen += " 29s";
+            std::string word;
+            if (line.starts_with("keys.hold") || line.starts_with("keys.release")) {
+                word = line.substr(line.find('.') + 1, line.find(' ') - line.find('.') - 1);
+            } else if (line.starts_with("key.held ") || line.starts_with("key.passed ")) {
+                word = line.substr(4, line.find(' ') - 4) + ":" + line.substr(line.find(' ') + 1);
+            } else if (line.starts_with("webview.decide")) {
+                word = line.find(" allow ") != std::string::npos ? "allow" : "cancel";
+            }
+            if (!word.empty()) seen += (seen.empty() ? "" : " ") + word;
+        }
+        EXPECT_EQ(seen, c.expected);
+        EXPECT_EQ(h.platform.activeTimers(), 0u);
+    }
+}
+
 }  // namespace
 }  // namespace kelvo

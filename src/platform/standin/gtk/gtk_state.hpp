@@ -26,6 +26,11 @@ struct GtkState;
 
 // One window. Signal handlers get the record as user data; it outlives every connection because
 // `destroy` disconnects them before it goes.
+struct GdkEventFree {
+    void operator()(GdkEvent* event) const { gdk_event_free(event); }
+};
+using GdkEventPtr = std::unique_ptr<GdkEvent, GdkEventFree>;
+
 struct GtkWindowRecord {
     GtkState* state = nullptr;
     std::uint64_t number = 0;
@@ -49,6 +54,9 @@ struct GtkWindowRecord {
     bool fullScreen = false;
     bool iconified = false;
     bool obscured = false;  // wholly covered by other windows
+    // Key presses and releases typed at the window while its keys are held, in order.
+    bool keysHeld = false;
+    std::vector<GdkEventPtr> heldKeys;
 };
 
 struct GstObjectUnref {

@@ -18,6 +18,7 @@
 
 #include <ctime>
 
+#include "base/terminate_record.hpp"
 #include "platform/standin/gtk/gtk_state.hpp"
 
 namespace kelvo::standin {
@@ -147,12 +148,22 @@ std::uint64_t monotonicNs(void*) {
     return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000ull + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
+// A SIGTERM noted before the watch (base/terminate_record.hpp) is sent again, to the watch now.
+void passOnRecordedTerminate() {
+    if (takeRecordedTerminate()) raise(SIGTERM);
+}
+
 void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);
     if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
-    // Start-up holds SIGTERM back on this thread until now; one that came meanwhile is delivered
-    // to the watch and handled once the loop runs.
+    // GLib's handler has replaced the one that noted SIGTERM during start-up: a SIGTERM noted by
+    // then goes to the watch, and so does one whose note a thread was still writing as the handler
+    // changed (asked again once the loop turns). The watch handles it once the loop runs.
+    passOnRecordedTerminate();
+    state.post(passOnRecordedTerminate);
+    // A process started with SIGTERM blocked lets it in here; one that came meanwhile is delivered
+    // to the watch.
     sigset_t terminate;
     sigemptyset(&terminate);
     sigaddset(&terminate, SIGTERM);

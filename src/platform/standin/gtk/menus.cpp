@@ -94,13 +94,36 @@ bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
     return offer(state.keyMonitor.context, press);
 }
 
-// Offers key presses in our windows to the monitor (what it does not consume goes on as usual)
-// and notes the left button.
-void handleEvent(GdkEvent* event, gpointer data) {
-    GtkState& state = *static_cast<GtkState*>(data);
-    if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
+// Hands an event on: a key press is offered to the monitor first, and goes on unless it consumed it.
+void handOn(GtkState& state, GdkEvent* event) {
     if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
     gtk_main_do_event(event);
+}
+
+// Notes the left button in our windows, keeps the keys of a window that holds them, and hands the
+// rest on (keys through the monitor).
+void handleEvent(GdkEvent* event, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    GtkWindowRecord* record = gtkWindowRecordFor(state, event->any.window);
+    if (record != nullptr) noteLeftButton(state, event);
+    const bool key = event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE;
+    if (key && record != nullptr && record->keysHeld) {
+        record->heldKeys.emplace_back(gdk_event_copy(event));
+        return;
+    }
+    handOn(state, event);
+}
+
+// The held keys go on in the order they came, before any key typed later: this runs on the main
+// loop, between events. Each copy keeps its GDK window: one gone meanwhile takes its keys nowhere.
+void holdKeys(void* self, WindowRef window, bool hold) {
+    GtkState& state = gtkState(self);
+    GtkWindowRecord& record = gtkWindowRecord(window);
+    record.keysHeld = hold;
+    if (hold) return;
+    std::vector<GdkEventPtr> held = std::move(record.heldKeys);
+    record.heldKeys.clear();
+    for (GdkEventPtr& event : held) handOn(state, event.get());
 }
 
 void setMenuBar(void* self, std::span<const Menu> menus) { gtkShowMenuBar(gtkState(self), menus); }

@@ -52,6 +52,8 @@ public:
         bool covered = false;   // wholly hidden behind other windows (set by the test)
         ChromeLayout chrome{};  // what `chrome` answers; bounds follow the content size
         WindowEventSink events{};
+        bool keysHeld = false;
+        std::vector<std::function<void()>> heldKeys;  // each hands a held key on
     };
 
     // What an audio file or stream holds, as this backend plays it: a sine tone (amplitude 0 is

@@ -91,6 +91,17 @@ ViewRef focusedView(void* self, WindowRef window) {
     return nullptr;
 }
 
+void holdKeys(void* self, WindowRef window, bool hold) {
+    HeadlessState& state = headlessState(self);
+    auto& held = *reinterpret_cast<HeadlessStandIn::Window*>(window);
+    held.keysHeld = hold;
+    state.note(std::string(hold ? "keys.hold" : "keys.release") + " n=" + windowName(state, window));
+    if (hold) return;
+    std::vector<std::function<void()>> keys = std::move(held.heldKeys);
+    held.heldKeys.clear();
+    for (auto& key : keys) key();
+}
+
 void performEdit(void* self, WindowRef window, EditAction action) {
     HeadlessState& state = headlessState(self);
     static constexpr const char* kNames[] = {"undo", "redo", "cut", "copy", "paste", "select_all"};
@@ -107,38 +118,54 @@ MenuService headlessMenus() {
     return menus;
 }
 
+namespace {
+
+// A key typed at a window as the monitor and the focused view take it.
+void deliverKey(HeadlessState* state, KeyPress copy, std::string named, std::string characters) {
+    copy.namedKey = named;
+    copy.characters = characters;
+    bool consumed = state->keyMonitor && state->keyMonitor->keyDown(state->keyMonitor->context, copy);
+    // What the monitor leaves goes on to the focused view.
+    const std::string shown = named.empty() ? characters : named;
+    state->note(std::string(consumed ? "key.consumed " : "key.passed ") + shown);
+    if (consumed || copy.window == nullptr) return;
+    ViewRef focused = focusedView(state, copy.window);
+    HeadlessStandIn::WebView* page = nullptr;
+    for (auto& webView : state->webViews) {
+        if (headlessViewRef(*webView) == focused) page = webView.get();
+    }
+    if (page == nullptr) return;
+    // A focused page sees the key; one that did not cancel it gives it back on a later turn,
+    // as WebKit answers once the page has.
+    if (page->cancelsKeys) {
+        state->note("page.key " + shown + " cancelled");
+        return;
+    }
+    state->post([state, copy, named = std::move(named), characters = std::move(characters), shown]() mutable {
+        copy.namedKey = named;
+        copy.characters = characters;
+        const bool taken = state->keyMonitor && state->keyMonitor->keyNotHandled != nullptr &&
+                           state->keyMonitor->keyNotHandled(state->keyMonitor->context, copy);
+        state->note("page.key " + shown + (taken ? " given back, consumed" : " given back"));
+    });
+}
+
+}  // namespace
+
 void HeadlessStandIn::userKeyDown(const KeyPress& press) {
     HeadlessState* state = state_.get();
     std::string named(press.namedKey);
     std::string characters(press.characters);
-    KeyPress copy = press;
-    state->post([state, copy, named = std::move(named), characters = std::move(characters)]() mutable {
-        copy.namedKey = named;
-        copy.characters = characters;
-        bool consumed = state->keyMonitor && state->keyMonitor->keyDown(state->keyMonitor->context, copy);
-        // What the monitor leaves goes on to the focused view.
-        const std::string shown = named.empty() ? characters : named;
-        state->note(std::string(consumed ? "key.consumed " : "key.passed ") + shown);
-        if (consumed || copy.window == nullptr) return;
-        ViewRef focused = focusedView(state, copy.window);
-        WebView* page = nullptr;
-        for (auto& webView : state->webViews) {
-            if (headlessViewRef(*webView) == focused) page = webView.get();
-        }
-        if (page == nullptr) return;
-        // A focused page sees the key; one that did not cancel it gives it back on a later turn,
-        // as WebKit answers once the page has.
-        if (page->cancelsKeys) {
-            state->note("page.key " + shown + " cancelled");
+    state->post([state, copy = press, named = std::move(named), characters = std::move(characters)]() mutable {
+        auto* window = reinterpret_cast<HeadlessStandIn::Window*>(copy.window);
+        if (window != nullptr && window->keysHeld && !window->destroyed) {
+            state->note("key.held " + (named.empty() ? characters : named));
+            window->heldKeys.push_back([state, copy, named = std::move(named), characters = std::move(characters)] {
+                deliverKey(state, copy, named, characters);
+            });
             return;
         }
-        state->post([state, copy, named = std::move(named), characters = std::move(characters), shown]() mutable {
-            copy.namedKey = named;
-            copy.characters = characters;
-            const bool taken = state->keyMonitor && state->keyMonitor->keyNotHandled != nullptr &&
-                               state->keyMonitor->keyNotHandled(state->keyMonitor->context, copy);
-            state->note("page.key " + shown + (taken ? " given back, consumed" : " given back"));
-        });
+        deliverKey(state, copy, std::move(named), std::move(characters));
     });
 }
 

@@ -75,6 +75,7 @@ void destroy(void* self, WindowRef ref) {
     HeadlessWindow& window = windowOf(ref);
     headlessState(self).note("window.destroy " + describe(window));
     window.destroyed = true;
+    window.heldKeys.clear();
     window.visible = false;
     window.key = false;
 }
