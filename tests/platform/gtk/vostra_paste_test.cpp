@@ -1,8 +1,9 @@
 // The clipboard's edges, with real keys in the real program (label "gtk"): a program that holds the
-// clipboard and never answers gets the paste refused after a few seconds with a message that says
-// so, while the keys typed after Ctrl+V (a save among them) take effect in order; a text larger
-// than a paste takes is refused as soon as its size is known; a copied text with a NUL reaches
-// other programs whole. They use the display's one clipboard, and so run alone.
+// clipboard and never answers, or sends its text too slowly, gets the paste refused after a few
+// seconds with a message that says so, while the keys typed after Ctrl+V (a save among them) take
+// effect in order; a text larger than a paste takes is refused as soon as its size is known; a
+// copied text with a NUL reaches other programs whole. They use the display's one clipboard, and
+// so run alone.
 
 #include <cstdlib>
 #include <memory>
@@ -23,23 +24,29 @@ constexpr std::string_view kWatchErrors = R"JS((() => {
   window.shownErrors = [];
   new MutationObserver(() => {
     const code = document.getElementById("error-code").textContent;
+    const message = document.getElementById("error-message").textContent;
     if (!bar.hidden && !shownErrors.some((shown) => shown.code === code)) {
-      shownErrors.push({ code, after: performance.now() - since });
+      shownErrors.push({ code, message, after: performance.now() - since });
     }
   }).observe(bar, { attributes: true, childList: true, subtree: true, characterData: true });
   return "watching";
 })())JS";
 constexpr std::string_view kFirstError = "shownErrors[0].code + ' ' + (shownErrors[0].after / 1000).toFixed(1)";
 
-TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLaterKeysTakeEffect) {
-    testing::TempFolder place;
+// Types "ab", Ctrl+V with the clipboard held by a program that never answers (or that sends
+// `trickled` one byte every 4 s), then "cd" and Ctrl+S at once, and saves as "after-paste":
+// the refusal's error code and seconds after the keys, its message, the editor's text.
+struct HeldPaste {
+    std::string refused, message, text;
+};
+HeldPaste pasteHeldBy(const testing::TempFolder& place, const char* trickled, int seconds) {
     std::unique_ptr<testing::SilentClipboardOwner> silent;
-    std::string refused, text;
+    HeldPaste seen;
     UserSteps steps;
-    steps.within(40)
+    steps.within(seconds)
         .until(pageReady())
         .then([&] {
-            silent = std::make_unique<testing::SilentClipboardOwner>();
+            silent = std::make_unique<testing::SilentClipboardOwner>(trickled);
             return true;
         })
         .page(std::string(kWatchErrors))
@@ -52,13 +59,19 @@ TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLate
                               {GDK_KEY_s, GDK_CONTROL_MASK}});
         })
         .until("shownErrors.length > 0")
-        .read(std::string(kFirstError), refused)
+        .read(std::string(kFirstError), seen.refused)
+        .read("shownErrors[0].message", seen.message)
         .then(answerSaveDialog(place.path(), "after-paste"))
         .until(textOf("status-text") + ".startsWith('Saved after-paste')")
-        .read(std::string(kEditorText), text);
-    ASSERT_EQ(steps.runProgram(), steps.size());
+        .read(std::string(kEditorText), seen.text);
+    EXPECT_EQ(steps.runProgram(), steps.size());
+    EXPECT_TRUE(silent && silent->owns());
+    return seen;
+}
 
-    ASSERT_TRUE(silent && silent->owns());
+TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLaterKeysTakeEffect) {
+    testing::TempFolder place;
+    const auto [refused, message, text] = pasteHeldBy(place, nullptr, 40);
     // Refused once the program had five seconds to begin answering, and not much later.
     const std::string code = refused.substr(0, refused.rfind(' '));
     const double after = std::atof(refused.c_str() + refused.rfind(' ') + 1);
@@ -68,6 +81,19 @@ TEST(GtkSerialVostraPaste, AProgramThatDoesNotAnswerGetsThePasteRefusedWhileLate
     EXPECT_EQ(text, "abcd");
     EXPECT_EQ(contentsOf(place.path("after-paste.vrs")), "abcd");
     std::printf("the paste was refused %.1f s after Ctrl+V\n", after);
+}
+
+TEST(GtkSerialVostraPaste, AProgramThatSendsTooSlowlyGetsThePasteRefusedAtTheBoundWhileLaterKeysTakeEffect) {
+    testing::TempFolder place;
+    const double bound = static_cast<double>(standin::kClipboardReadBoundNs) / 1e9;
+    const auto [refused, message, text] = pasteHeldBy(place, "TRICKLE!", static_cast<int>(bound) + 40);
+    const double after = std::atof(refused.c_str() + refused.rfind(' ') + 1);
+    EXPECT_EQ(refused.substr(0, refused.rfind(' ')), "handler_failed ClipboardTransferTooSlow");
+    EXPECT_GE(after, bound - 0.1);
+    EXPECT_LT(after, bound + 10.0);
+    EXPECT_NE(message.find(std::to_string(static_cast<int>(bound)) + " seconds"), std::string::npos) << message;
+    EXPECT_EQ(text, "abcd");
+    EXPECT_EQ(contentsOf(place.path("after-paste.vrs")), "abcd");
 }
 
 // 48 MiB and one byte, offered by this process as another program offers it (in pieces).
