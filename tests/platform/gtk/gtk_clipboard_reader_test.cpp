@@ -306,16 +306,16 @@ public:
     // longer than `limit`.
     std::optional<std::string> output(std::chrono::seconds limit) {
         std::string text;
-        char buffer[65536];
+        std::vector<char> buffer(65536);
         bool ended = pid_ <= 0;
         pumpUntil(
             [&] {
                 pollfd ready{out_, POLLIN, 0};
                 while (!ended && ::poll(&ready, 1, 0) > 0) {
-                    const ssize_t got = ::read(out_, buffer, sizeof buffer);
+                    const ssize_t got = ::read(out_, buffer.data(), buffer.size());
                     if (got <= 0) ended = got == 0 || (errno != EAGAIN && errno != EINTR);
                     if (got <= 0) break;
-                    text.append(buffer, static_cast<std::size_t>(got));
+                    text.append(buffer.data(), static_cast<std::size_t>(got));
                 }
                 return ended;
             },

@@ -10,11 +10,10 @@
 // next one once the reader deletes the one before. Some owners never serve anyone again when the
 // reader's window goes in the middle of that, or when the INCR property is never deleted. So a
 // transfer the read gives up once the owner may have begun it (a size told over the limit, a text
-// that grows past it, a type that is no text, a newer read, a cancel, the read's bound) is drained:
-// the read ends at once, and its window stays, each piece the owner sends deleted unread, until the
-// owner sends its empty end piece, stops sending for the answer wait, or the drain's own bound
-// passes; only then does the window go. A read whose owner stopped answering lets its window go at
-// once.
+// that grows past it, a newer read, a cancel, the read's bound) is drained: the read ends at once,
+// and its window stays, each piece the owner sends deleted unread, until the owner sends its empty
+// end piece, stops sending for the answer wait, or the drain's own bound passes; only then does the
+// window go. A read whose owner stopped answering lets its window go at once.
 //
 // The owner may be this very process (GTK's offers, the web views' copies), which answers only
 // while the main loop runs: so no call here waits for the owner, only for the X server.
@@ -220,13 +219,6 @@ std::optional<PropertyShape> shapeOf(Display* display, Window window, Atom prope
     if (data != nullptr) XFree(data);
     if (status != Success || shape.type == None) return std::nullopt;
     return shape;
-}
-
-Window makeRequestor(GtkSelectionReader& reader) {
-    XSetWindowAttributes attributes{};
-    attributes.event_mask = PropertyChangeMask;
-    return XCreateWindow(reader.display, DefaultRootWindow(reader.display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
-                         CopyFromParent, CWEventMask, &attributes);
 }
 
 GtkSelectionDrain* drainOf(GtkSelectionReader& reader, Window window) {
@@ -545,18 +537,6 @@ void converted(GtkSelectionRead& read) {
     if (takeAnswer(read, *shape)) answered(read, shape->type, shape->format);
 }
 
-// The first piece of an incremental answer is no text: the owner finishes it into a drain, and the
-// next target is asked on a window of its own.
-void pieceIsNoText(GtkSelectionRead& read) {
-    if (read.untried.empty()) {
-        finish(read, ClipboardReadEnd::failed);
-        return;
-    }
-    letGo(read);
-    read.requestor = makeRequestor(*read.reader);
-    askNext(read);
-}
-
 // The owner put the next piece of an incremental answer in the read's property; an empty one
 // ends the answer.
 void pieceCame(GtkSelectionRead& read) {
@@ -570,13 +550,7 @@ void pieceCame(GtkSelectionRead& read) {
         answered(read, read.pieceType == None ? shape->type : read.pieceType, shape->format);
         return;
     }
-    if (read.pieceType == None) {
-        read.pieceType = shape->type;
-        if (!takes(reader, read.type, shape->type, shape->format)) {
-            pieceIsNoText(read);
-            return;
-        }
-    }
+    if (read.pieceType == None) read.pieceType = shape->type;
     if (takeAnswer(read, *shape)) {
         XFlush(reader.display);
         waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
@@ -639,6 +613,13 @@ void handle(GtkSelectionReader& reader, const XEvent& event) {
             if (drain->incremental) drainPiece(*drain);
         }
     }
+}
+
+Window makeRequestor(GtkSelectionReader& reader) {
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    return XCreateWindow(reader.display, DefaultRootWindow(reader.display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                         CopyFromParent, CWEventMask, &attributes);
 }
 
 }  // namespace
