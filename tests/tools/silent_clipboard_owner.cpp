@@ -1,7 +1,7 @@
 // A program that takes the display's clipboard and never answers a request for it, as a program
 // that hangs does: it never reads its events. It prints "owner" once it holds the clipboard and
 // then waits until it is ended. Run as `silent_clipboard_owner trickle TEXT`, it answers instead,
-// as a program that takes its time does: it offers TEXT as UTF8_STRING, sent incrementally one
+// as a program that takes its time does: it hands TEXT over as UTF8_STRING, incrementally one
 // byte every 4 s, to one requestor at a time.
 
 #include <unistd.h>
@@ -11,19 +11,14 @@
 #include <string>
 
 // After every other header: Xlib defines macros (None, Status, ...) that clash with their names.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
 
-Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
-
-// Answers every request, sending `text` one byte every 4 s (the next once the requestor took
-// the one before), and the empty piece that ends the transfer after the last.
+// Answers UTF8_STRING (and refuses anything else), sending `text` one byte every 4 s (the next
+// once the requestor took the one before), and the empty piece that ends the transfer after it.
 [[noreturn]] void trickle(Display* display, const std::string& text) {
-    const Atom targets = atom(display, "TARGETS");
-    const Atom utf8 = atom(display, "UTF8_STRING");
-    const Atom incr = atom(display, "INCR");
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     Window requestor = None;
     Atom property = None;
     std::size_t sent = 0;
@@ -31,25 +26,26 @@ Atom atom(Display* display, const char* name) { return XInternAtom(display, name
         XEvent event;
         XNextEvent(display, &event);
         if (event.type == SelectionRequest && requestor == None) {
-            const XSelectionRequestEvent& request = event.xselectionrequest;
-            Atom answered = request.property;
-            if (request.target == targets) {
-                const Atom offered[] = {targets, utf8};
-                XChangeProperty(display, request.requestor, answered, XA_ATOM, 32, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(offered), 2);
-            } else if (request.target == utf8) {
-                requestor = request.requestor;
-                property = request.property;
+            XSelectionEvent notify = {SelectionNotify,
+                                      0,
+                                      True,
+                                      display,
+                                      event.xselectionrequest.requestor,
+                                      event.xselectionrequest.selection,
+                                      event.xselectionrequest.target,
+                                      event.xselectionrequest.property,
+                                      event.xselectionrequest.time};
+            if (notify.target == utf8) {
+                requestor = notify.requestor;
+                property = notify.property;
                 sent = 0;
                 XSelectInput(display, requestor, PropertyChangeMask);
-                XChangeProperty(display, requestor, property, incr, 32, PropModeReplace, nullptr, 0);
+                XChangeProperty(display, requestor, property, XInternAtom(display, "INCR", False), 32, PropModeReplace,
+                                nullptr, 0);
             } else {
-                answered = None;
+                notify.property = None;
             }
-            XEvent notify{};
-            notify.xselection = {SelectionNotify, 0,        True,        display, request.requestor, request.selection,
-                                 request.target,  answered, request.time};
-            XSendEvent(display, request.requestor, False, 0, &notify);
+            XSendEvent(display, notify.requestor, False, 0, reinterpret_cast<XEvent*>(&notify));
             XFlush(display);
         } else if (event.type == PropertyNotify && event.xproperty.window == requestor &&
                    event.xproperty.state == PropertyDelete) {
