@@ -403,18 +403,18 @@ Outcome readFor(const Row& row) {
     };
     const std::string& kind = row.cells[0];
     bool inside = true;
+    const std::uint64_t limit = row.later() ? std::stoull(row.cells[4]) : 0;
+    const auto replaced = [&] {
+        gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
+    };
+    const auto read = [&] {
+        gtk().clipboard.readTextLater(gtk().self, limit, [&](ClipboardRead read) {
+            outcome.endedInside = inside;
+            ended(std::move(read));
+        });
+        inside = false;
+    };
     if (row.later()) {
-        const std::uint64_t limit = std::stoull(row.cells[4]);
-        const auto replaced = [&] {
-            gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
-        };
-        const auto read = [&] {
-            gtk().clipboard.readTextLater(gtk().self, limit, [&](ClipboardRead read) {
-                outcome.endedInside = inside;
-                ended(std::move(read));
-            });
-            inside = false;
-        };
         if (kind == "replaced") replaced();
         if (kind == "renewed") {
             replaced();
