@@ -103,8 +103,8 @@ namespace {
 constexpr unsigned long kTargetsLimit = 64 * 1024;
 // Drains going on at once; one more ends the oldest.
 constexpr std::size_t kMostDrains = 8;
-// The most a drain takes, many times what an owner takes to send more than a read takes: one that
-// trickles on for longer gets the window taken away.
+// The most a drain takes: many times what an owner takes to send far more than a read takes (60 MB
+// come in under a second); an owner that trickles on for longer has the window taken away.
 constexpr std::uint64_t kDrainBoundNs = 30'000'000'000;
 
 struct EventSource {
