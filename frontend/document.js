@@ -505,6 +505,8 @@
     ClipboardNotAnswering:
       "The program that holds the clipboard did not answer within 5 seconds, so nothing was pasted. It may be busy or hung.",
     ClipboardTransferFailed: "The program that holds the clipboard did not hand its text over, so nothing was pasted.",
+    ClipboardTransferTooSlow:
+      "The program that holds the clipboard did not hand all of its text over within 10 seconds, so nothing was pasted. It may be very slow or stuck.",
     DiskQuota: "Your disk quota is used up.",
     FileNotFound: "The file or its folder does not exist.",
     InputOutput: "The disk reported an error.",

@@ -31,7 +31,8 @@ struct ClipboardAccess {
     // NULs and bytes that are not UTF-8; empty when it holds no text), and tells `sink` once, on
     // the main thread, later or during the call. A text of more than `limit` bytes fails with
     // ClipboardFieldTooLarge, a holder that does not answer with ClipboardNotAnswering, a transfer
-    // that breaks off with ClipboardTransferFailed. A read started while another goes on, and
+    // that breaks off with ClipboardTransferFailed, one that takes too long as a whole with
+    // ClipboardTransferTooSlow. A read started while another goes on, and
     // cancelRead, end the one before without telling its sink.
     void (*readText)(void* context, std::size_t limit, ClipboardTextSink sink) = nullptr;
     void (*cancelRead)(void* context) = nullptr;

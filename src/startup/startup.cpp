@@ -108,6 +108,8 @@ Result<std::string_view> textOfRead(const standin::ClipboardRead& read) {
             return fail(Error::ClipboardFieldTooLarge);
         case standin::ClipboardReadEnd::no_answer:
             return fail(Error::ClipboardNotAnswering);
+        case standin::ClipboardReadEnd::too_slow:
+            return fail(Error::ClipboardTransferTooSlow);
         case standin::ClipboardReadEnd::failed:
             break;
     }

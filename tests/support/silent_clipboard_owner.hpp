@@ -1,7 +1,8 @@
 #pragma once
 
 // Runs the test program that takes the display's clipboard and never answers for it (a hung
-// program), for as long as the record lives.
+// program), or, given a text to trickle, sends it one byte every 4 s, for as long as the record
+// lives.
 
 #include <signal.h>
 #include <spawn.h>
@@ -18,14 +19,16 @@ namespace kelvo::testing {
 class SilentClipboardOwner {
 public:
     // Starts the program and waits until it holds the clipboard; `owns()` tells whether it does.
-    SilentClipboardOwner() {
+    explicit SilentClipboardOwner(const char* trickled = nullptr) {
         int pipe[2];
         if (::pipe(pipe) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipe[0]);
-        char* argv[] = {const_cast<char*>(KELVO_SILENT_CLIPBOARD_OWNER), nullptr};
+        char* argv[] = {const_cast<char*>(KELVO_SILENT_CLIPBOARD_OWNER),
+                        const_cast<char*>(trickled != nullptr ? "trickle" : nullptr), const_cast<char*>(trickled),
+                        nullptr};
         if (posix_spawn(&pid_, KELVO_SILENT_CLIPBOARD_OWNER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(pipe[1]);

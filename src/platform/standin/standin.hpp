@@ -231,6 +231,8 @@ enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
 // How long a read waits for the program that holds the clipboard to begin answering, and, while
 // a long text comes in pieces, for each next piece.
 inline constexpr std::uint64_t kClipboardAnswerWaitNs = 5'000'000'000;
+// How long a read may take as a whole, however steadily the holder sends.
+inline constexpr std::uint64_t kClipboardReadBoundNs = 10'000'000'000;
 
 // How a read of the clipboard's text ended.
 enum class ClipboardReadEnd : std::uint8_t {
@@ -238,6 +240,7 @@ enum class ClipboardReadEnd : std::uint8_t {
     too_large,  // the text is longer than the read's limit, refused as soon as its size was known
     no_answer,  // the clipboard's holder did not answer within kClipboardAnswerWaitNs
     failed,     // the holder refused or broke off the transfer, or the display could not be reached
+    too_slow,   // the read had not ended within kClipboardReadBoundNs
 };
 
 struct ClipboardRead {
@@ -255,15 +258,16 @@ struct ClipboardService {
     bool (*write)(void* self, ClipboardType type, std::string_view bytes) = nullptr;
     // The item of that type (text and HTML as UTF-8), empty when the clipboard holds none. The
     // main loop runs while it waits for another program to hand the data over; it waits no longer
-    // than the holder takes to answer (kClipboardAnswerWaitNs) and ends, answering empty, when
-    // the loop is told to end.
+    // than the holder takes to answer (kClipboardAnswerWaitNs), nor than kClipboardReadBoundNs in
+    // all, and ends, answering empty, when the loop is told to end.
     std::string (*read)(void* self, ClipboardType type) = nullptr;
     // Starts reading the clipboard's plain text and returns at once: `done` runs on the main loop
     // once the read ends, exactly once, with every byte as the holder offers it (NULs, and bytes
     // that are not UTF-8) or with why there is no text. A text longer than `limit` bytes is
     // refused as soon as its size is known. The holder is asked once which targets it offers, then
-    // for one text target. A read started while another is still going ends that one, whose
-    // `done` then never runs; so does cancelTextRead.
+    // for the text targets it offers, the preferred first, until one is answered with text. A
+    // read started while another is still going ends that one, whose `done` then never runs; so
+    // does cancelTextRead. A read that ends early lets the holder finish what it began to send.
     void (*readTextLater)(void* self, std::uint64_t limit, ClipboardReadDone done) = nullptr;
     void (*cancelTextRead)(void* self) = nullptr;
     // The serial number of this process's plain-text write that the clipboard still holds; 0 when

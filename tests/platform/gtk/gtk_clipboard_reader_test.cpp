@@ -1,18 +1,26 @@
 // The GTK backend's clipboard reads against owners of every kind (label "gtk"), one row of
 // tests/data/platform/clipboard_owners.txt after the other: this process's GTK offering text, no
-// owner, and another program on an X connection of the test's own that answers as the row tells
-// it, or never reads what it is asked. That program is served by the main loop the reader runs
-// on, so a read that waited in a call would never be answered. The display has one clipboard:
-// the test runs alone.
+// owner, xclip, and another program on an X connection of the test's own that answers as the row
+// tells it, or never reads what it is asked. That program is served by the main loop the reader
+// runs on, so a read that waited in a call would never be answered; like many programs, it serves
+// one transfer at a time, and never serves again once a reader's window went in the middle of one.
+// After the read, another program (xclip) may read the clipboard too. The display has one
+// clipboard: the test runs alone.
 
+#include <fcntl.h>
 #include <glib-unix.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <deque>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -49,9 +57,11 @@ std::string textCell(const std::string& cell) {
 
 struct Row {
     std::string line;
-    std::vector<std::string> cells;   // read, owner, offers, answer, limit, end, text, asked
+    std::vector<std::string> cells;   // read, owner, offers, answer, limit, end, text, asked, then
     std::vector<std::string> answer;  // the answer's words before its text
-    bool later() const { return cells[0] == "later" || cells[0] == "replaced" || cells[0] == "cancelled"; }
+    bool later() const {
+        return cells[0] == "later" || cells[0] == "replaced" || cells[0] == "renewed" || cells[0] == "cancelled";
+    }
     // The option `name=` among the answer's words; 0 without it.
     int option(const std::string& name) const {
         for (const std::string& word : answer) {
@@ -73,6 +83,17 @@ Row rowOf(const std::string& line) {
     return row;
 }
 
+// Until `done` or the time is up, running the main loop; whether `done`.
+template <typename Done>
+bool pumpUntil(Done done, std::chrono::seconds limit) {
+    for (const Clock::time_point end = Clock::now() + limit; !done();) {
+        if (Clock::now() > end) return false;
+        g_main_context_iteration(nullptr, FALSE);
+        g_usleep(1'000);
+    }
+    return true;
+}
+
 // Another program holding the clipboard, answering from the main loop as the row tells it.
 class Owner {
 public:
@@ -82,6 +103,17 @@ public:
                            CurrentTime);
         XSync(display_, False);
         if (row.cells[1] == "xlib") watch_ = g_unix_fd_add(ConnectionNumber(display_), G_IO_IN, serve, this);
+        // "T": offered; "!T": offered, refused when asked; "T:TYPE": answered as TYPE.
+        std::istringstream offered(row_.cells[2]);
+        for (std::string word; offered >> word;) {
+            const bool refuses = word.starts_with("!");
+            const std::size_t as = word.find(':');
+            const std::string target =
+                word.substr(refuses ? 1 : 0, as == std::string::npos ? as : as - (refuses ? 1 : 0));
+            targets_.push_back(atom(target));
+            if (refuses) refused_.push_back(targets_.back());
+            if (as != std::string::npos) answeredAs_[targets_.back()] = atom(word.substr(as + 1));
+        }
     }
     ~Owner() {
         if (watch_ != 0) g_source_remove(watch_);
@@ -89,16 +121,22 @@ public:
         XCloseDisplay(display_);
     }
 
-    // The targets asked, the pieces sent, and "gone" when the requestor's window went before the
-    // transfer ended; waiting up to 2 s for `expected`, since the server may pass on what the
-    // reader did a moment later.
+    // The targets asked, the pieces sent ("*" for any number when `expected` says so), and "gone"
+    // when a requestor's window went before its transfer ended; waiting up to 40 s for `expected`
+    // while the main loop runs, since the reader may let a transfer it gave up finish meanwhile.
     std::string asked(const std::string& expected) {
-        const auto now = [&] { return asked_ + (pieces_ > 0 ? " pieces=" + std::to_string(pieces_) : "") + gone_; };
-        for (const Clock::time_point end = Clock::now() + 2s; now() != expected && Clock::now() < end;) {
-            XSync(display_, False);
-            serve(0, G_IO_IN, this);
-            g_usleep(10'000);
-        }
+        const bool anyPieces = expected.find("pieces=*") != std::string::npos;
+        const auto now = [&] {
+            const std::string pieces = anyPieces ? "*" : std::to_string(pieces_);
+            return asked_ + (pieces_ > 0 ? " pieces=" + pieces : "") + gone_;
+        };
+        pumpUntil(
+            [&] {
+                XSync(display_, False);
+                serve(0, G_IO_IN, this);
+                return now() == expected;
+            },
+            std::chrono::seconds(40));
         return now();
     }
 
@@ -110,7 +148,13 @@ private:
         while (XPending(owner.display_) > 0) {
             XEvent event;
             XNextEvent(owner.display_, &event);
-            if (event.type == SelectionRequest) owner.answer(event.xselectionrequest);
+            if (event.type == SelectionRequest) {
+                char* name = XGetAtomName(owner.display_, event.xselectionrequest.target);
+                owner.asked_ += (owner.asked_.empty() ? "" : " ") + std::string(name);
+                XFree(name);
+                owner.waiting_.push_back(event.xselectionrequest);
+                owner.answerWaiting();
+            }
             if (event.xany.window != owner.requestor_ || owner.requestor_ == None) continue;
             if (event.type == DestroyNotify) owner.gone_ = " gone";
             if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) owner.nextPiece();
@@ -123,23 +167,30 @@ private:
                         static_cast<const unsigned char*>(data), static_cast<int>(items));
     }
 
+    // The requests that came while a transfer went on wait for its end.
+    void answerWaiting() {
+        while (requestor_ == None && !waiting_.empty()) {
+            const XSelectionRequestEvent request = waiting_.front();
+            waiting_.pop_front();
+            answer(request);
+        }
+    }
+
     void answer(const XSelectionRequestEvent& request) {
-        char* name = XGetAtomName(display_, request.target);
-        const std::string target = name;
-        XFree(name);
-        asked_ += (asked_.empty() ? "" : " ") + target;
-        std::istringstream offered(row_.cells[2]);
-        std::vector<Atom> targets{atom("TARGETS")};
-        for (std::string word; offered >> word;) targets.push_back(atom(word));
-        const bool offers = std::find(targets.begin() + 1, targets.end(), request.target) != targets.end();
+        const bool offers = std::find(targets_.begin(), targets_.end(), request.target) != targets_.end();
+        const bool targets = request.target == atom("TARGETS");
         const std::string& mode = row_.answer.at(0);
+        const auto as = answeredAs_.find(request.target);
         std::string text = textCell(row_.cells[3]);
         Atom property = request.property;
-        if (target == "TARGETS" && row_.cells[2].find("malformed") != std::string::npos) {
+        if (targets && row_.cells[2].find("malformed") != std::string::npos) {
             set(request.requestor, property, XA_ATOM, 8, "abc", 3);
-        } else if (target == "TARGETS" && row_.cells[2].find("refused") == std::string::npos) {
-            set(request.requestor, property, XA_ATOM, 32, targets.data(), targets.size());
-        } else if (!offers || mode == "refused") {
+        } else if (targets && row_.cells[2].find("refused") == std::string::npos) {
+            std::vector<Atom> list{atom("TARGETS")};
+            list.insert(list.end(), targets_.begin(), targets_.end());
+            set(request.requestor, property, XA_ATOM, 32, list.data(), list.size());
+        } else if (!offers || mode == "refused" ||
+                   std::find(refused_.begin(), refused_.end(), request.target) != refused_.end()) {
             property = None;
         } else if (mode == "never") {
             return;
@@ -150,8 +201,9 @@ private:
             const long atLeast = told ? std::stol(row_.answer.at(1)) : 0;
             requestor_ = request.requestor;
             property_ = property;
-            type_ = atom(row_.answer.at(2));
+            type_ = as != answeredAs_.end() ? as->second : atom(row_.answer.at(2));
             text_ = std::move(text);
+            sent_ = 0;
             XSelectInput(display_, requestor_, PropertyChangeMask | StructureNotifyMask);
             set(requestor_, property, atom("INCR"), 32, &atLeast, told ? 1 : 0);
         } else if (mode == "COMPOUND_TEXT") {
@@ -161,7 +213,8 @@ private:
             set(request.requestor, property, compound.encoding, 8, compound.value, compound.nitems);
             XFree(compound.value);
         } else if (mode != "missing") {
-            set(request.requestor, property, atom(mode), 8, text.data(), text.size());
+            set(request.requestor, property, as != answeredAs_.end() ? as->second : atom(mode), 8, text.data(),
+                text.size());
         }
         XEvent notify{};
         notify.xselection = {SelectionNotify, 0,        True,        display_, request.requestor, request.selection,
@@ -171,20 +224,27 @@ private:
     }
 
     // The requestor took the last piece: the next one (empty after the text) comes after the
-    // row's delay, unless the owner stalls.
+    // row's delay, unless the owner stalls; the transfer ends with the empty one.
     void nextPiece() {
         if (row_.option("stall") > 0 && pieces_ == row_.option("stall")) return;
         timer_ = g_timeout_add(
             static_cast<guint>(row_.option("every")),
             [](gpointer data) {
                 auto& owner = *static_cast<Owner*>(data);
-                const std::size_t length = std::min<std::size_t>(65536, owner.text_.size() - owner.sent_);
+                const std::size_t piece = owner.row_.option("piece") > 0 ? owner.row_.option("piece") : 65536;
+                const std::size_t length = std::min(piece, owner.text_.size() - owner.sent_);
                 owner.set(owner.requestor_, owner.property_, owner.type_, 8, owner.text_.data() + owner.sent_, length);
                 XFlush(owner.display_);
                 owner.sent_ += length;
                 owner.pieces_ += length > 0 ? 1 : 0;
-                if (length == 0) owner.requestor_ = None;
                 owner.timer_ = 0;
+                if (length == 0) {
+                    owner.requestor_ = None;
+                    owner.answerWaiting();
+                }
+                // Xlib may have queued events while it waited for the server: the socket tells of
+                // them no more.
+                serve(0, G_IO_IN, &owner);
                 return G_SOURCE_REMOVE;
             },
             this);
@@ -194,7 +254,11 @@ private:
     Display* display_;
     guint watch_ = 0;
     guint timer_ = 0;
+    std::vector<Atom> targets_;  // offered, besides TARGETS
+    std::vector<Atom> refused_;
+    std::map<Atom, Atom> answeredAs_;
     std::string asked_;
+    std::deque<XSelectionRequestEvent> waiting_;
     // An incremental transfer.
     Window requestor_ = None;
     Atom property_ = None;
@@ -205,24 +269,116 @@ private:
     std::string gone_;
 };
 
+// A child process of the test, ended by the record.
+class Child {
+public:
+    // Runs `argv`, its standard input `input` when given, and its output kept.
+    Child(std::vector<const char*> argv, const std::optional<std::string>& input) {
+        argv.push_back(nullptr);
+        gint in = -1;
+        const GSpawnFlags flags =
+            GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDERR_TO_DEV_NULL);
+        if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv.data()), nullptr, flags, nullptr, nullptr,
+                                      &pid_, input ? &in : nullptr, &out_, nullptr, nullptr)) {
+            pid_ = 0;
+            return;
+        }
+        if (input) {
+            for (std::size_t at = 0; at < input->size();) {
+                const ssize_t wrote = ::write(in, input->data() + at, input->size() - at);
+                if (wrote <= 0) break;
+                at += static_cast<std::size_t>(wrote);
+            }
+            ::close(in);
+        }
+        fcntl(out_, F_SETFL, O_NONBLOCK);
+    }
+    ~Child() {
+        if (out_ >= 0) ::close(out_);
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // All it writes until it closes its output, while the main loop runs; nullopt when that takes
+    // longer than `limit`.
+    std::optional<std::string> output(std::chrono::seconds limit) {
+        std::string text;
+        std::vector<char> buffer(65536);
+        bool ended = pid_ <= 0;
+        pumpUntil(
+            [&] {
+                pollfd ready{out_, POLLIN, 0};
+                while (!ended && ::poll(&ready, 1, 0) > 0) {
+                    const ssize_t got = ::read(out_, buffer.data(), buffer.size());
+                    if (got <= 0) ended = got == 0 || (errno != EAGAIN && errno != EINTR);
+                    if (got <= 0) break;
+                    text.append(buffer.data(), static_cast<std::size_t>(got));
+                }
+                return ended;
+            },
+            limit);
+        return ended ? std::optional(text) : std::nullopt;
+    }
+
+private:
+    GPid pid_ = 0;
+    gint out_ = -1;
+};
+
+// xclip holding the answer's text as the answer's type (its first word), once it owns the
+// clipboard.
+std::unique_ptr<Child> xclipOwner(const Row& row) {
+    Display* display = XOpenDisplay(nullptr);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    XSetSelectionOwner(display, clipboard, None, CurrentTime);
+    XSync(display, False);
+    auto owner = std::make_unique<Child>(
+        std::vector<const char*>{"xclip", "-selection", "clipboard", "-quiet", "-t", row.answer.at(0).c_str(), "-i"},
+        textCell(row.cells[3]));
+    EXPECT_TRUE(pumpUntil([&] { return XGetSelectionOwner(display, clipboard) != None; }, std::chrono::seconds(30)))
+        << row.line;
+    XCloseDisplay(display);
+    return owner;
+}
+
+// What another program (xclip) reads from the clipboard once the owner answers it at all: an owner
+// that serves one transfer at a time may drop a request that comes while one goes on. None when
+// the owner never answers, or the text does not come within a minute.
+std::optional<std::string> anotherProgramReads() {
+    bool answers = false;
+    for (const Clock::time_point end = Clock::now() + 60s; !answers && Clock::now() < end;) {
+        answers =
+            Child({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}, std::nullopt).output(2s).has_value();
+    }
+    if (!answers) return std::nullopt;
+    return Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(60s);
+}
+
 // What a read made of the clipboard, and how long it took.
 struct Outcome {
     std::string end;  // empty while `done` has not run
     std::string text;
     double seconds = 0;
-    int ticks = 0;             // of a 100 ms timer of the loop while the read went on
-    bool endedInside = false;  // `done` ran inside the readTextLater call
-    int replacedEnds = 0;      // of a read that another replaced
+    int ticks = 0;                    // of a 100 ms timer of the loop while the read went on
+    bool endedInside = false;         // `done` ran inside the readTextLater call
+    int replacedEnds = 0;             // of a read that another replaced
+    std::optional<std::string> then;  // what another program read afterwards; none when it got nothing
 };
 
 Outcome readFor(const Row& row) {
     std::optional<Owner> owner;
+    std::unique_ptr<Child> xclip;
     if (row.cells[1] == "gtk") {
         EXPECT_TRUE(gtk().clipboard.write(gtk().self, standin::ClipboardType::plain_text, textCell(row.cells[3])));
     } else if (row.cells[1] == "none") {
         Display* display = XOpenDisplay(nullptr);
         XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), None, CurrentTime);
         XCloseDisplay(display);
+    } else if (row.cells[1] == "xclip") {
+        xclip = xclipOwner(row);
     } else {
         owner.emplace(row);
     }
@@ -233,13 +389,13 @@ Outcome readFor(const Row& row) {
     };
     const auto quit = [] { gtk().loop.quit(gtk().self); };
     timers.push_back(gtk().loop.startTimer(gtk().self, 100'000'000, true, [&] { ++outcome.ticks; }));
-    after(row.cells[5] == "-" ? 6500ms : 20s, [&] {
+    after(row.cells[5] == "-" ? 6500ms : 60s, [&] {
         if (row.cells[5] != "-") ADD_FAILURE() << row.line << ": the read did not end";
         quit();
     });
     const Clock::time_point start = Clock::now();
     const auto ended = [&](ClipboardRead read) {
-        constexpr const char* kEnds[] = {"text", "too_large", "no_answer", "failed"};
+        constexpr const char* kEnds[] = {"text", "too_large", "no_answer", "failed", "too_slow"};
         outcome.end = kEnds[static_cast<int>(read.end)];
         outcome.text = std::move(read.bytes);
         outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -247,14 +403,28 @@ Outcome readFor(const Row& row) {
     };
     const std::string& kind = row.cells[0];
     bool inside = true;
-    if (row.later()) {
-        const std::uint64_t limit = std::stoull(row.cells[4]);
-        if (kind == "replaced") gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
+    const std::uint64_t limit = row.later() ? std::stoull(row.cells[4]) : 0;
+    const auto replaced = [&] {
+        gtk().clipboard.readTextLater(gtk().self, limit, [&](auto) { ++outcome.replacedEnds; });
+    };
+    const auto read = [&] {
         gtk().clipboard.readTextLater(gtk().self, limit, [&](ClipboardRead read) {
             outcome.endedInside = inside;
             ended(std::move(read));
         });
         inside = false;
+    };
+    if (row.later()) {
+        if (kind == "replaced") replaced();
+        if (kind == "renewed") {
+            replaced();
+            after(500ms, [&] {
+                inside = true;
+                read();
+            });
+        } else {
+            read();
+        }
         if (kind == "cancelled") after(500ms, [] { gtk().clipboard.cancelTextRead(gtk().self); });
     } else {
         if (kind == "text-until-sigterm") {
@@ -273,6 +443,9 @@ Outcome readFor(const Row& row) {
     for (standin::TimerId timer : timers) gtk().loop.cancelTimer(gtk().self, timer);
     if (owner && row.cells[7] != "-") {
         EXPECT_EQ(owner->asked(row.cells[7]), row.cells[7]) << row.line;
+    }
+    if (row.cells.at(8) != "-") {
+        outcome.then = anotherProgramReads();
     }
     return outcome;
 }
@@ -294,6 +467,14 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
         EXPECT_TRUE(outcome.text == expected) << line << "\nread: " << outcome.text.substr(0, 40);
         EXPECT_FALSE(outcome.endedInside) << line;
         EXPECT_EQ(outcome.replacedEnds, 0) << line;
+        if (row.cells[8] != "-") {
+            EXPECT_TRUE(outcome.then == textCell(row.cells[8]))
+                << line << "\nanother program read: "
+                << (outcome.then ? std::to_string(outcome.then->size()) + " bytes, " + outcome.then->substr(0, 40)
+                                 : "nothing");
+        }
+        const double bound = static_cast<double>(standin::kClipboardReadBoundNs) / 1e9;
+        if (row.cells[1] == "xclip") std::printf("%.60s: %.2f s\n", line.c_str(), outcome.seconds);
         if (end == "no_answer") {
             EXPECT_GT(outcome.seconds, 4.8) << line;
             EXPECT_LT(outcome.seconds, 8.0) << line;
@@ -301,7 +482,11 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
         } else if (end == "quit") {
             EXPECT_LT(outcome.seconds, 1.5) << line;
             EXPECT_GT(outcome.ticks, 1) << line;
-        } else if (end != "-" && line.find("every=") == std::string::npos) {
+        } else if (end == "too_slow") {
+            EXPECT_GT(outcome.seconds, bound - 0.1) << line;
+            EXPECT_LT(outcome.seconds, bound + 5) << line;
+            EXPECT_GT(outcome.ticks, 10 * bound - 10) << line << ": the loop stood still while the read waited";
+        } else if (end != "-" && line.find("every=") == std::string::npos && row.cells[1] != "xclip") {
             EXPECT_LT(outcome.seconds, 3.0) << line;
         }
     }

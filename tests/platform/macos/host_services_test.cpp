@@ -6,9 +6,11 @@
 
 #include <array>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "platform/macos/host_harness.hpp"
+#include "support/golden.hpp"
 
 namespace kelvo {
 namespace {
@@ -249,6 +251,62 @@ TEST_F(HostServices, DesktopServicesCheckWhatTheyAreGiven) {
     EXPECT_EQ(services().recentDocuments, std::vector<std::string>{"/d/a.vrs"});
     EXPECT_EQ(kelvo_appkit_clear_recent_documents(h.host), 1);
     EXPECT_TRUE(services().recentDocuments.empty());
+}
+
+// The clipboard's deferred text reads, each row of tests/data/platform/headless_clipboard_reads.txt
+// on a backend of its own.
+TEST(HeadlessClipboard, DeferredReadsEndOnTheLoopAsTheNewestRead) {
+    constexpr const char* kEnds[] = {"text", "too_large", "no_answer", "failed", "too_slow"};
+    const std::vector<std::string> lines = testing::readLines("platform/headless_clipboard_reads.txt");
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines) {
+        std::vector<std::string> cells;
+        std::istringstream split(line);
+        for (std::string cell; std::getline(split, cell, '|');) {
+            const std::size_t first = cell.find_first_not_of(' ');
+            cells.push_back(cell.substr(first, cell.find_last_not_of(' ') + 1 - first));
+        }
+        ASSERT_EQ(cells.size(), 4u) << line;
+        standin::HeadlessStandIn platform;
+        standin::StandIn& backend = platform.record();
+        if (cells[0] == "-") {
+            backend.clipboard.write(backend.self, standin::ClipboardType::html, "<b>html</b>");
+        } else {
+            backend.clipboard.write(backend.self, standin::ClipboardType::plain_text,
+                                    testing::unescapedCell(cells[0].substr(1, cells[0].size() - 2)));
+        }
+        for (int end = 0; end < static_cast<int>(std::size(kEnds)); ++end) {
+            if (cells[1] == kEnds[end]) platform.services().clipboardReadEnd = standin::ClipboardReadEnd(end);
+        }
+        std::string heard;
+        bool inside = false;
+        int begun = 0;
+        std::istringstream acts(cells[2]);
+        for (std::string act; acts >> act;) {
+            if (act.starts_with("read:")) {
+                const int number = ++begun;
+                inside = true;
+                backend.clipboard.readTextLater(
+                    backend.self, std::stoull(act.substr(5)), [&, number](standin::ClipboardRead read) {
+                        EXPECT_FALSE(inside) << line;
+                        const auto held = platform.services().clipboard.find(standin::ClipboardType::plain_text);
+                        const bool whole =
+                            read.end != standin::ClipboardReadEnd::text ||
+                            read.bytes == (held == platform.services().clipboard.end() ? "" : held->second);
+                        heard += (heard.empty() ? "" : " ") + std::to_string(number) + ":" +
+                                 kEnds[static_cast<int>(read.end)] + (whole ? "" : " (other text: " + read.bytes + ")");
+                    });
+                inside = false;
+            } else if (act == "cancel") {
+                backend.clipboard.cancelTextRead(backend.self);
+            } else if (act == "write") {
+                backend.clipboard.write(backend.self, standin::ClipboardType::plain_text, "newer");
+            } else {
+                backend.loop.run(backend.self);
+            }
+        }
+        EXPECT_EQ(heard.empty() ? "-" : heard, cells[3]) << line;
+    }
 }
 
 }  // namespace

@@ -1,9 +1,19 @@
 // Reading the CLIPBOARD selection over an X connection of the reader's own, watched by the main
-// loop. A read asks the owner once which targets it offers (TARGETS), then for the one target it
-// prefers of those, and takes the answer from a property of a window made for that read: whole,
-// or in pieces when the owner sends it incrementally (INCR). The owner must begin each answer, and
-// each next piece, within kClipboardAnswerWaitNs. A text longer than the limit is refused as soon
-// as its size is known, and the read's window is destroyed, which ends the owner's transfer.
+// loop. A read asks the owner once which targets it offers (TARGETS), then for the text targets it
+// takes of those, the preferred first, and takes the answer from a property of a window made for
+// that read: whole, or in pieces when the owner sends it incrementally (INCR). An owner that refuses
+// a target, or answers it with a type that is no text, is asked for the next. The owner must begin
+// each answer, and each next piece, within kClipboardAnswerWaitNs, and the whole read must end
+// within kClipboardReadBoundNs.
+//
+// An owner that sends in pieces sends the first once the reader deletes the INCR property, and each
+// next one once the reader deletes the one before. Some owners never serve anyone again when the
+// reader's window goes in the middle of that, or when the INCR property is never deleted. So a
+// transfer the read gives up once the owner may have begun it (a size told over the limit, a text
+// that grows past it, a newer read, a cancel, the read's bound) is drained: the read ends at once,
+// and its window stays, each piece the owner sends deleted unread, until the owner sends its empty
+// end piece, stops sending for the answer wait, or the drain's own bound passes; only then does the
+// window go. A read whose owner stopped answering lets its window go at once.
 //
 // The owner may be this very process (GTK's offers, the web views' copies), which answers only
 // while the main loop runs: so no call here waits for the owner, only for the X server.
@@ -33,6 +43,13 @@
 
 namespace kelvo::standin {
 
+// What the owner may still do to a read's window.
+enum class GtkReadStage : std::uint8_t {
+    quiet,        // nothing: the window may go
+    asked,        // answer the target asked
+    incremental,  // send the next piece of its answer
+};
+
 // One read going on: the target asked last and what came of it so far.
 struct GtkSelectionRead {
     GtkSelectionReader* reader = nullptr;
@@ -42,11 +59,23 @@ struct GtkSelectionRead {
     ClipboardReadDone done;
     Window requestor = None;
     Atom asked = None;
-    bool incremental = false;  // the owner sends the answer in pieces
-    Atom pieceType = None;     // the type of an incremental answer, from its first piece
-    std::string bytes;         // the answer so far, 32-bit items as four bytes each
+    GtkReadStage stage = GtkReadStage::quiet;
+    std::vector<Atom> untried;  // the targets to ask next when the one asked gives no text, preferred first
+    Atom pieceType = None;      // the type of an incremental answer, from its first piece
+    std::string bytes;          // the answer so far, 32-bit items as four bytes each
     guint timer = 0;
     ClipboardReadEnd timerEnd = ClipboardReadEnd::no_answer;  // how the read ends when the timer fires
+    guint boundTimer = 0;                                     // ends the read as too_slow
+};
+
+// The window of a transfer a read gave up: whatever the owner still sends to it is deleted unread.
+struct GtkSelectionDrain {
+    GtkSelectionReader* reader = nullptr;
+    Window window = None;
+    Atom asked = None;
+    bool incremental = false;  // pieces come; otherwise the owner's answer to `asked` may still come
+    guint timer = 0;           // the answer wait
+    guint boundTimer = 0;      // the drain's own bound
 };
 
 struct GtkSelectionReader {
@@ -65,12 +94,18 @@ struct GtkSelectionReader {
     Atom applicationRtf = None;
     std::map<std::uint64_t, std::unique_ptr<GtkSelectionRead>> reads;
     std::uint64_t nextRead = 1;
+    std::vector<std::unique_ptr<GtkSelectionDrain>> drains;  // the oldest first
 };
 
 namespace {
 
 // A TARGETS answer longer than this is no list of targets.
 constexpr unsigned long kTargetsLimit = 64 * 1024;
+// Drains going on at once; one more ends the oldest.
+constexpr std::size_t kMostDrains = 8;
+// The most a drain takes: many times what an owner takes to send far more than a read takes (60 MB
+// come in under a second); an owner that trickles on for longer has the window taken away.
+constexpr std::uint64_t kDrainBoundNs = 30'000'000'000;
 
 struct EventSource {
     GSource source;
@@ -149,56 +184,22 @@ std::vector<Atom> wantedTargets(const GtkSelectionReader& reader, ClipboardType 
     return {};
 }
 
-// Ends the read: its window goes (an owner still sending stops), its timer too, then its record;
-// nothing when the read is not going on.
-void dropRead(GtkSelectionReader& reader, std::uint64_t number) {
-    auto found = reader.reads.find(number);
-    if (found == reader.reads.end()) return;
-    GtkSelectionRead& read = *found->second;
-    if (read.timer != 0) g_source_remove(read.timer);
-    if (read.requestor != None) {
-        XDestroyWindow(reader.display, read.requestor);
-        XFlush(reader.display);
-    }
-    reader.reads.erase(found);
+bool contains(const std::vector<Atom>& atoms, Atom atom) {
+    return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
 }
 
-void finish(GtkSelectionRead& read, ClipboardReadEnd end, std::string bytes = {}) {
-    ClipboardReadDone done = std::move(read.done);
-    dropRead(*read.reader, read.number);
-    if (done) done(ClipboardRead{end, std::move(bytes)});
+// Whether a read of `type` takes an answer of that type and format: text, in bytes.
+bool takes(const GtkSelectionReader& reader, ClipboardType type, Atom answerType, int format) {
+    return format == 8 && (contains(wantedTargets(reader, type), answerType) ||
+                           contains(wantedTargets(reader, ClipboardType::plain_text), answerType));
 }
 
-gboolean timedOut(gpointer data) {
-    auto& read = *static_cast<GtkSelectionRead*>(data);
-    read.timer = 0;
-    finish(read, read.timerEnd);
-    return G_SOURCE_REMOVE;
+guint startTimer(std::uint64_t waitNs, GSourceFunc fired, gpointer data) {
+    return g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(waitNs / 1'000'000), fired, data, nullptr);
 }
 
-// The read ends as `end` after `waitNs` unless something comes before.
-void waitFor(GtkSelectionRead& read, std::uint64_t waitNs, ClipboardReadEnd end) {
-    if (read.timer != 0) g_source_remove(read.timer);
-    read.timerEnd = end;
-    read.timer =
-        g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(waitNs / 1'000'000), timedOut, &read, nullptr);
-}
-
-void ask(GtkSelectionRead& read, Atom target) {
-    Display* display = read.reader->display;
-    read.asked = target;
-    read.incremental = false;
-    read.bytes.clear();
-    XConvertSelection(display, read.reader->clipboard, target, read.reader->property, read.requestor, CurrentTime);
-    XFlush(display);
-    waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
-}
-
-GtkSelectionRead* readOf(GtkSelectionReader& reader, Window requestor) {
-    for (auto& [number, read] : reader.reads) {
-        if (read->requestor == requestor) return read.get();
-    }
-    return nullptr;
+void stopTimer(guint& timer) {
+    if (timer != 0) g_source_remove(std::exchange(timer, 0));
 }
 
 // What a property holds, without its value.
@@ -220,16 +221,149 @@ std::optional<PropertyShape> shapeOf(Display* display, Window window, Atom prope
     return shape;
 }
 
+GtkSelectionDrain* drainOf(GtkSelectionReader& reader, Window window) {
+    for (const auto& drain : reader.drains) {
+        if (drain->window == window) return drain.get();
+    }
+    return nullptr;
+}
+
+// The drain is over: its window goes.
+void endDrain(GtkSelectionReader& reader, GtkSelectionDrain& drain) {
+    stopTimer(drain.timer);
+    stopTimer(drain.boundTimer);
+    XDestroyWindow(reader.display, drain.window);
+    XFlush(reader.display);
+    std::erase_if(reader.drains, [&](const auto& kept) { return kept.get() == &drain; });
+}
+
+gboolean drainWaitOver(gpointer data) {
+    auto& drain = *static_cast<GtkSelectionDrain*>(data);
+    drain.timer = 0;
+    endDrain(*drain.reader, drain);
+    return G_SOURCE_REMOVE;
+}
+
+gboolean drainBoundOver(gpointer data) {
+    auto& drain = *static_cast<GtkSelectionDrain*>(data);
+    drain.boundTimer = 0;
+    endDrain(*drain.reader, drain);
+    return G_SOURCE_REMOVE;
+}
+
+void waitInDrain(GtkSelectionDrain& drain) {
+    stopTimer(drain.timer);
+    drain.timer = startTimer(kClipboardAnswerWaitNs, drainWaitOver, &drain);
+}
+
+// The read's window goes: at once when the owner is done with it, otherwise once a drain let the
+// owner finish.
+void letGo(GtkSelectionRead& read) {
+    GtkSelectionReader& reader = *read.reader;
+    const Window window = std::exchange(read.requestor, None);
+    const GtkReadStage stage = std::exchange(read.stage, GtkReadStage::quiet);
+    if (window == None) return;
+    if (stage == GtkReadStage::quiet) {
+        XDestroyWindow(reader.display, window);
+        XFlush(reader.display);
+        return;
+    }
+    if (reader.drains.size() >= kMostDrains) endDrain(reader, *reader.drains.front());
+    auto drain = std::make_unique<GtkSelectionDrain>();
+    drain->reader = &reader;
+    drain->window = window;
+    drain->asked = read.asked;
+    drain->incremental = stage == GtkReadStage::incremental;
+    // A piece the read did not take, or the INCR property it did not delete, holds the owner up.
+    if (drain->incremental) XDeleteProperty(reader.display, window, reader.property);
+    XFlush(reader.display);
+    drain->boundTimer = startTimer(kDrainBoundNs, drainBoundOver, drain.get());
+    waitInDrain(*drain);
+    reader.drains.push_back(std::move(drain));
+}
+
+// Ends the read: its timers go, its window too (drained when the owner is not done with it), then
+// its record; nothing when the read is not going on.
+void dropRead(GtkSelectionReader& reader, std::uint64_t number) {
+    auto found = reader.reads.find(number);
+    if (found == reader.reads.end()) return;
+    GtkSelectionRead& read = *found->second;
+    stopTimer(read.timer);
+    stopTimer(read.boundTimer);
+    letGo(read);
+    reader.reads.erase(found);
+}
+
+void finish(GtkSelectionRead& read, ClipboardReadEnd end, std::string bytes = {}) {
+    ClipboardReadDone done = std::move(read.done);
+    dropRead(*read.reader, read.number);
+    if (done) done(ClipboardRead{end, std::move(bytes)});
+}
+
+// The owner has not answered, or sent no next piece, for the answer wait: it is done with the
+// read's window, which goes at once.
+gboolean timedOut(gpointer data) {
+    auto& read = *static_cast<GtkSelectionRead*>(data);
+    read.timer = 0;
+    read.stage = GtkReadStage::quiet;
+    finish(read, read.timerEnd);
+    return G_SOURCE_REMOVE;
+}
+
+gboolean boundOver(gpointer data) {
+    auto& read = *static_cast<GtkSelectionRead*>(data);
+    read.boundTimer = 0;
+    finish(read, ClipboardReadEnd::too_slow);
+    return G_SOURCE_REMOVE;
+}
+
+// The read ends as `end` after `waitNs` unless something comes before.
+void waitFor(GtkSelectionRead& read, std::uint64_t waitNs, ClipboardReadEnd end) {
+    stopTimer(read.timer);
+    read.timerEnd = end;
+    read.timer = startTimer(waitNs, timedOut, &read);
+}
+
+void ask(GtkSelectionRead& read, Atom target) {
+    Display* display = read.reader->display;
+    read.asked = target;
+    read.stage = GtkReadStage::asked;
+    read.pieceType = None;
+    read.bytes.clear();
+    XConvertSelection(display, read.reader->clipboard, target, read.reader->property, read.requestor, CurrentTime);
+    XFlush(display);
+    waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
+}
+
+// Asks for the next target not tried yet; with none left, the owner handed no text over.
+void askNext(GtkSelectionRead& read) {
+    if (read.untried.empty()) {
+        finish(read, ClipboardReadEnd::failed);
+        return;
+    }
+    const Atom next = read.untried.front();
+    read.untried.erase(read.untried.begin());
+    ask(read, next);
+}
+
+GtkSelectionRead* readOf(GtkSelectionReader& reader, Window requestor) {
+    for (auto& [number, read] : reader.reads) {
+        if (read->requestor == requestor) return read.get();
+    }
+    return nullptr;
+}
+
 // Appends the property's whole value to `bytes` (32-bit items as four bytes each, as the server
-// holds them) and deletes the property; false when it is not there, or not whole.
-bool takeProperty(Display* display, Window window, Atom property, unsigned long size, std::string& bytes) {
+// holds them), deleting the property when `remove`; false when it is not there, or not whole.
+bool takeProperty(Display* display, Window window, Atom property, unsigned long size, bool remove, std::string& bytes) {
     Atom type = None;
     int format = 0;
     unsigned long items = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, window, property, 0, static_cast<long>((size + 3) / 4), True,
-                                          AnyPropertyType, &type, &format, &items, &after, &data);
+    const int status =
+        XGetWindowProperty(display, window, property, 0, static_cast<long>((size + 3) / 4), remove ? True : False,
+                           AnyPropertyType, &type, &format, &items, &after, &data);
     bool whole = status == Success && type != None && after == 0;
     if (whole && format == 8) {
         bytes.append(reinterpret_cast<const char*>(data), items);
@@ -262,11 +396,10 @@ void refused(GtkSelectionRead& read) {
     GtkSelectionReader& reader = *read.reader;
     if (XGetSelectionOwner(reader.display, reader.clipboard) == None) {
         finish(read, ClipboardReadEnd::text);
-    } else if (read.asked == reader.targets) {
-        ask(read, wantedTargets(reader, read.type).front());
-    } else {
-        finish(read, ClipboardReadEnd::failed);
+        return;
     }
+    if (read.asked == reader.targets) read.untried = wantedTargets(reader, read.type);
+    askNext(read);
 }
 
 // Each byte of Latin-1 as UTF-8.
@@ -301,8 +434,9 @@ std::optional<std::string> utf8FromCompoundText(Display* display, std::string& b
     return utf8;
 }
 
-// Asks for the target the read prefers of those the owner offers (`bytes` holds the TARGETS
-// answer, a list of atoms); with none offered, the clipboard holds no item of the read's type.
+// Asks for the targets the read takes of those the owner offers, the preferred first (`bytes`
+// holds the TARGETS answer, a list of atoms); with none offered, the clipboard holds no item of
+// the read's type.
 void chooseTarget(GtkSelectionRead& read, int format) {
     if (format != 32) {
         finish(read, ClipboardReadEnd::failed);
@@ -314,24 +448,27 @@ void chooseTarget(GtkSelectionRead& read, int format) {
         std::memcpy(&atom, read.bytes.data() + at, 4);
         offered.push_back(atom);
     }
+    read.untried.clear();
     for (Atom wanted : wantedTargets(*read.reader, read.type)) {
-        if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) {
-            ask(read, wanted);
-            return;
-        }
+        if (contains(offered, wanted)) read.untried.push_back(wanted);
     }
-    finish(read, ClipboardReadEnd::text);
+    if (read.untried.empty()) {
+        finish(read, ClipboardReadEnd::text);
+    } else {
+        askNext(read);
+    }
 }
 
-// The whole answer is in `read.bytes`, of that type and format.
+// The whole answer is in `read.bytes`, of that type and format; one that is no text gets the next
+// target asked.
 void answered(GtkSelectionRead& read, Atom type, int format) {
     GtkSelectionReader& reader = *read.reader;
     if (read.asked == reader.targets) {
         chooseTarget(read, format);
         return;
     }
-    if (format != 8) {
-        finish(read, ClipboardReadEnd::failed);
+    if (!takes(reader, read.type, type, format)) {
+        askNext(read);
         return;
     }
     std::optional<std::string> text = std::move(read.bytes);
@@ -364,7 +501,7 @@ bool takeAnswer(GtkSelectionRead& read, const PropertyShape& shape) {
         tooLarge(read);
         return false;
     }
-    if (!takeProperty(reader.display, read.requestor, reader.property, shape.bytes, read.bytes)) {
+    if (!takeProperty(reader.display, read.requestor, reader.property, shape.bytes, true, read.bytes)) {
         finish(read, ClipboardReadEnd::failed);
         return false;
     }
@@ -377,11 +514,12 @@ void converted(GtkSelectionRead& read) {
     const std::optional<PropertyShape> shape = answerShape(read);
     if (!shape) return;
     if (shape->type == reader.incr) {
-        // The value is the size's lower bound (some owners leave it empty); deleting it asks for
-        // the first piece.
+        // The owner sends its first piece once the property goes, whatever the read makes of it.
+        read.stage = GtkReadStage::incremental;
+        // The value is the size's lower bound (some owners leave it empty).
         std::string bound;
         if (shape->format != 32 || (shape->bytes != 0 && shape->bytes != 4) ||
-            !takeProperty(reader.display, read.requestor, reader.property, shape->bytes, bound)) {
+            !takeProperty(reader.display, read.requestor, reader.property, shape->bytes, false, bound)) {
             finish(read, ClipboardReadEnd::failed);
             return;
         }
@@ -391,9 +529,8 @@ void converted(GtkSelectionRead& read) {
             tooLarge(read);
             return;
         }
+        XDeleteProperty(reader.display, read.requestor, reader.property);
         XFlush(reader.display);
-        read.incremental = true;
-        read.pieceType = None;
         waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
         return;
     }
@@ -406,41 +543,75 @@ void pieceCame(GtkSelectionRead& read) {
     GtkSelectionReader& reader = *read.reader;
     const std::optional<PropertyShape> shape = answerShape(read);
     if (!shape) return;
-    if (read.pieceType == None) read.pieceType = shape->type;
     if (shape->bytes == 0) {
+        read.stage = GtkReadStage::quiet;
         XDeleteProperty(reader.display, read.requestor, reader.property);
         XFlush(reader.display);
-        answered(read, read.pieceType, shape->format);
+        answered(read, read.pieceType == None ? shape->type : read.pieceType, shape->format);
         return;
     }
+    if (read.pieceType == None) read.pieceType = shape->type;
     if (takeAnswer(read, *shape)) {
         XFlush(reader.display);
         waitFor(read, kClipboardAnswerWaitNs, ClipboardReadEnd::no_answer);
     }
 }
 
-// Events of windows whose read ended find no read, and go.
+// The owner answered a drain's target after all: an incremental answer is drained too, any other
+// ends the drain.
+void drainAnswered(GtkSelectionDrain& drain, Atom property) {
+    GtkSelectionReader& reader = *drain.reader;
+    std::optional<PropertyShape> shape;
+    if (property != None) shape = shapeOf(reader.display, drain.window, reader.property);
+    if (!shape || shape->type != reader.incr) {
+        endDrain(reader, drain);
+        return;
+    }
+    drain.incremental = true;
+    XDeleteProperty(reader.display, drain.window, reader.property);
+    XFlush(reader.display);
+    waitInDrain(drain);
+}
+
+// The owner sent a drain its next piece: deleted unread; the empty end piece ends the drain.
+void drainPiece(GtkSelectionDrain& drain) {
+    GtkSelectionReader& reader = *drain.reader;
+    const std::optional<PropertyShape> shape = shapeOf(reader.display, drain.window, reader.property);
+    // Gone already: the notice of a piece deleted before it was handled.
+    if (!shape) return;
+    XDeleteProperty(reader.display, drain.window, reader.property);
+    XFlush(reader.display);
+    if (shape->bytes == 0) {
+        endDrain(reader, drain);
+    } else {
+        waitInDrain(drain);
+    }
+}
+
+// Events of windows whose read and drain ended find neither, and go.
 void handle(GtkSelectionReader& reader, const XEvent& event) {
     if (event.type == SelectionNotify) {
         const XSelectionEvent& notify = event.xselection;
-        GtkSelectionRead* read = readOf(reader, notify.requestor);
-        if (read == nullptr || read->incremental || notify.selection != reader.clipboard ||
-            notify.target != read->asked) {
-            return;
-        }
-        if (notify.property == None) {
-            refused(*read);
-        } else {
-            converted(*read);
+        if (notify.selection != reader.clipboard) return;
+        if (GtkSelectionRead* read = readOf(reader, notify.requestor)) {
+            if (read->stage != GtkReadStage::asked || notify.target != read->asked) return;
+            read->stage = GtkReadStage::quiet;
+            if (notify.property == None) {
+                refused(*read);
+            } else {
+                converted(*read);
+            }
+        } else if (GtkSelectionDrain* drain = drainOf(reader, notify.requestor)) {
+            if (!drain->incremental && notify.target == drain->asked) drainAnswered(*drain, notify.property);
         }
     } else if (event.type == PropertyNotify) {
         const XPropertyEvent& change = event.xproperty;
-        GtkSelectionRead* read = readOf(reader, change.window);
-        if (read == nullptr || !read->incremental || change.atom != reader.property ||
-            change.state != PropertyNewValue) {
-            return;
+        if (change.atom != reader.property || change.state != PropertyNewValue) return;
+        if (GtkSelectionRead* read = readOf(reader, change.window)) {
+            if (read->stage == GtkReadStage::incremental) pieceCame(*read);
+        } else if (GtkSelectionDrain* drain = drainOf(reader, change.window)) {
+            if (drain->incremental) drainPiece(*drain);
         }
-        pieceCame(*read);
     }
 }
 
@@ -455,7 +626,12 @@ Window makeRequestor(GtkSelectionReader& reader) {
 
 void closeSelectionReader(GtkSelectionReader* reader) {
     if (reader == nullptr) return;
-    while (!reader->reads.empty()) dropRead(*reader, reader->reads.begin()->first);
+    while (!reader->reads.empty()) {
+        // The process is done with the display: no owner is waited for any more.
+        reader->reads.begin()->second->stage = GtkReadStage::quiet;
+        dropRead(*reader, reader->reads.begin()->first);
+    }
+    while (!reader->drains.empty()) endDrain(*reader, *reader->drains.front());
     if (reader->events != nullptr) {
         g_source_destroy(reader->events);
         g_source_unref(reader->events);
@@ -477,6 +653,7 @@ std::uint64_t gtkStartSelectionRead(GtkState& state, ClipboardType type, std::ui
     reader.reads.emplace(read.number, std::move(made));
     if (connect(reader)) read.requestor = makeRequestor(reader);
     if (read.requestor != None) {
+        read.boundTimer = startTimer(kClipboardReadBoundNs, boundOver, &read);
         ask(read, reader.targets);
     } else {
         // The display cannot be reached: the read ends on the loop's next turn.

@@ -3,7 +3,8 @@
 // Private to the GTK backend: reading the CLIPBOARD selection without waiting in any call
 // (selection_reader.cpp). The reader has an X connection of its own to GDK's display, opened by
 // the first read; each read has a window of its own that the owner answers to, and ends through
-// the main loop, when the owner's answer came or when it took too long.
+// the main loop, when the owner's answer came or when it took too long. A read that ends while the
+// owner is still sending keeps its window until the owner is done.
 
 #include <cstdint>
 #include <memory>
