@@ -33,8 +33,11 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0:mallo
 unset DISPLAY WAYLAND_DISPLAY
 cd "$build"
 # The keyring (when installed) is unlocked without a prompt, so that stored credentials work.
+# Keys do not repeat on the display (-r): xdotool holds each key it types for a moment, which a
+# busy machine can stretch past the repeat delay, and the key would come again. The screen is the
+# one xvfb-run makes by default.
 status=0
-xvfb-run -a dbus-run-session -- sh -c '
+xvfb-run -a -s "-screen 0 1280x1024x24 -r" dbus-run-session -- sh -c '
   if command -v gnome-keyring-daemon >/dev/null; then
     printf %s kelvo-tests | gnome-keyring-daemon --unlock >/dev/null 2>&1 || true
   fi

@@ -1,9 +1,11 @@
 #pragma once
 
 // The bundled program run as a child process, with an environment of the test's choosing and its
-// standard error kept in a file. A run still going when the test ends is killed.
+// standard error kept in a file. A run still going when the test ends is killed. A check of how it
+// ended (`endsWith`) that fails shows what it wrote there.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -59,7 +62,8 @@ public:
     // With `holdTerminate` the program starts with SIGTERM blocked, as if one sent at once came
     // while it was still starting.
     ProgramRun(const std::vector<std::string>& environment, const std::string& workingFolder,
-               const std::string& stderrPath, bool holdTerminate = false) {
+               const std::string& stderrPath, bool holdTerminate = false)
+        : stderrPath_(stderrPath) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
@@ -103,6 +107,7 @@ public:
             int raw = 0;
             if (::waitpid(pid_, &raw, WNOHANG) == pid_) {
                 status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+                signal_ = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
             } else if (std::chrono::steady_clock::now() > deadline) {
                 break;
             } else {
@@ -112,9 +117,30 @@ public:
         return status_;
     }
 
+    // What the program wrote to its standard error so far.
+    [[nodiscard]] std::string written() const { return readFile(stderrPath_); }
+
+    // Whether the program ended within `timeout` with exit status `expected`; when it did not, the
+    // failure tells how it ended, or that it still ran, and what it wrote.
+    ::testing::AssertionResult endsWith(int expected, std::chrono::milliseconds timeout) {
+        const std::optional<int> status = wait(timeout);
+        if (status == expected) return ::testing::AssertionSuccess();
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        if (!status) {
+            failure << "the program still ran " << timeout.count() << " ms later";
+        } else if (signal_ != 0) {
+            failure << "signal " << signal_ << " (" << strsignal(signal_) << ") ended the program";
+        } else {
+            failure << "the program ended with status " << *status;
+        }
+        return failure << ", not with status " << expected << "; its standard error:\n" << written();
+    }
+
 private:
+    std::string stderrPath_;
     pid_t pid_ = -1;
     std::optional<int> status_;
+    int signal_ = 0;
 };
 
 // Polls `ready` every 20 ms until it holds or `timeout` passed.

@@ -217,7 +217,7 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     EXPECT_TRUE(contains(testing::readFile(state), ".width = 1280, .height = 820,")) << testing::readFile(state);
 
     run.signal(SIGTERM);
-    EXPECT_EQ(run.wait(30s), 0) << testing::readFile(folder + "/stderr.txt");
+    EXPECT_TRUE(run.endsWith(0, 30s));
     std::istringstream lines(testing::readFile(log));
     std::string first;
     std::string last;
@@ -244,7 +244,7 @@ TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
         folder + "/stderr.txt", /*holdTerminate=*/true);
     ASSERT_TRUE(run.started());
     run.signal(SIGTERM);
-    EXPECT_EQ(run.wait(60s), 0) << testing::readFile(folder + "/stderr.txt");
+    EXPECT_TRUE(run.endsWith(0, 60s));
     const std::string trace = testing::readFile(log);
     EXPECT_TRUE(contains(trace, R"("name":"app.start")")) << trace;
     EXPECT_TRUE(contains(trace, R"("name":"runtime.done")")) << trace;
@@ -351,7 +351,7 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
     const std::string state = home + "/Library/Application Support/com.example.vostra-studio.app/State/windows.zon";
     EXPECT_TRUE(testing::waitUntil(60s, [&] { return contains(testing::readFile(state), R"(.label = "main")"); }));
     run.signal(SIGTERM);
-    EXPECT_EQ(run.wait(30s), 0) << testing::readFile(folder + "/stderr.txt");
+    EXPECT_TRUE(run.endsWith(0, 30s));
     std::filesystem::remove_all(folder);
 }
 
@@ -367,7 +367,7 @@ TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
     EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "Hello"; }))
         << testing::readFile(document);
     program.run->signal(SIGTERM);
-    EXPECT_EQ(program.run->wait(30s), 0);
+    EXPECT_TRUE(program.run->endsWith(0, 30s));
     std::filesystem::remove_all(program.folder);
 }
 
@@ -422,7 +422,7 @@ TEST(VostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackAndSigterm
     program.run->signal(SIGTERM);
     std::this_thread::sleep_for(20ms);
     program.run->signal(SIGTERM);
-    EXPECT_EQ(program.run->wait(5s), 0) << testing::readFile(program.folder + "/stderr.txt");
+    EXPECT_TRUE(program.run->endsWith(0, 5s));
     std::printf("ended %.2f s after SIGTERM\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();

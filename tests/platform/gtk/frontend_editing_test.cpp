@@ -91,10 +91,14 @@ struct Keyboard {
         steps.then([keys] { return pressKeys(keys); }).until("keysSeen >= " + std::to_string(pressed));
     }
 
-    // A key of the menu bar's (Ctrl+Z, Ctrl+Shift+Z): the window takes it, not the page, which
-    // undoes or redoes at once.
+    // A key of the menu bar's (Ctrl+Z, Ctrl+Shift+Z) that changes the text: the window takes it,
+    // not the page, which never counts it; it is done once the editor's text is another.
     static void pressMenuKey(UserSteps& steps, guint keyval, guint state) {
-        steps.then([=] { return pressKeys({{keyval, state}}); }).then(pause(0.5));
+        steps.page("window.textBeforeMenuKey = " + std::string(kEditorText) + ", 'kept'")
+            .then([=] {
+                return pressKeys({{keyval, state}});
+            })
+            .until(std::string(kEditorText) + " !== window.textBeforeMenuKey");
     }
 };
 
@@ -222,16 +226,17 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         steps.until(textOf("status-text") + " === 'Opened " + name + "'");
         // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
         // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
-        // program does; "Silent" lets a program take the clipboard that never answers for it;
-        // "Menu:<item>" chooses the Edit menu's item; "Pause:<seconds>" waits; "OpenAgain" chooses
-        // the document in the Open dialog once more, and waits for the question whether to
-        // discard the changes. A Ctrl+o among the keys is answered in the Open dialog with the
-        // row's document whenever the dialog shows.
+        // program does; "Copied:<text>" waits until the clipboard holds the text; "Silent" lets a
+        // program take the clipboard that never answers for it; "Menu:<item>" chooses the Edit
+        // menu's item; "Pause:<seconds>" waits; "OpenAgain" chooses the document in the Open
+        // dialog once more, and waits for the question whether to discard the changes. A Ctrl+o
+        // among the keys is answered in the Open dialog with the row's document whenever the
+        // dialog shows.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
             if (word != "ScrollToMiddle" && word != "OpenAgain" && word != "Silent" && !word.starts_with("Offer:") &&
-                !word.starts_with("Menu:") && !word.starts_with("Pause:")) {
+                !word.starts_with("Copied:") && !word.starts_with("Menu:") && !word.starts_with("Pause:")) {
                 if (word == "Ctrl+o") {
                     steps.then([path = paths.back()] {
                         typeIntoOpenDialogWhenShown(path);
@@ -260,6 +265,8 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     .then(pause(0.3));
             } else if (word.starts_with("Pause:")) {
                 steps.then(pause(std::stod(word.substr(6))));
+            } else if (word.starts_with("Copied:")) {
+                steps.then([text = unquoted("\"" + word.substr(7) + "\"")] { return clipboardBytes() == text; });
             } else if (word.starts_with("Offer:")) {
                 steps.then([text = unquoted("\"" + word.substr(6) + "\"")] {
                     offerOnClipboard(text);

@@ -679,7 +679,7 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             if (selected) onClipboard = utf8(editor.clipboard);
             const std::string& copied = onClipboard;
             std::string clipboard;
-            if (!pumpUntil([&] { return (clipboard = clipboardBytes()) == copied; }, std::chrono::seconds(5))) {
+            if (!pumpUntil([&] { return (clipboard = clipboardBytes()) == copied; }, std::chrono::seconds(30))) {
                 return "after " + which + " the clipboard holds " + std::to_string(clipboard.size()) +
                        " bytes, not the " + std::to_string(copied.size()) + " expected\n  keys:" + keysSoFar();
             }
