@@ -152,9 +152,7 @@ struct StartedProgram {
           home(folder + "/home"),
           log(home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl") {
         std::filesystem::create_directories(home);
-        run.emplace(
-            testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}),
-            folder, folder + "/stderr.txt");
+        run.emplace(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
     }
 
     // Whether the page takes keys typed at the window, without a click: Ctrl+S, pressed again
@@ -198,9 +196,7 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     const std::string log = home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl";
     const std::string state = home + "/Library/Application Support/com.example.vostra-studio.app/State/windows.zon";
 
-    testing::ProgramRun run(
-        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
-        folder + "/stderr.txt");
+    testing::ProgramRun run(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
     ASSERT_TRUE(run.started());
     // Until the page is loaded, or the program gave up.
     testing::waitUntil(60s, [&] { return contains(testing::readFile(log), R"("name":"app.start")") || run.wait(0ms); });
@@ -239,9 +235,8 @@ TEST(VostraStudio, ASigtermDuringStartUpEndsTheRunCleanlyOnceTheLoopRuns) {
     std::filesystem::create_directories(home);
     const std::string log = home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl";
 
-    testing::ProgramRun run(
-        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
-        folder + "/stderr.txt", /*holdTerminate=*/true);
+    testing::ProgramRun run(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt",
+                            /*holdTerminate=*/true);
     ASSERT_TRUE(run.started());
     run.signal(SIGTERM);
     EXPECT_TRUE(run.endsWith(0, 60s));
@@ -316,9 +311,7 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
     ASSERT_TRUE(std::filesystem::is_regular_file(bundleIcon)) << bundleIcon;
 
     // The working folder holds no "assets/icon.png": the icon can only come from the bundle.
-    testing::ProgramRun run(
-        testing::environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL"}), folder,
-        folder + "/stderr.txt");
+    testing::ProgramRun run(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
     ASSERT_TRUE(run.started());
     std::vector<unsigned long> icon;
     EXPECT_TRUE(testing::waitUntil(60s, [&] {

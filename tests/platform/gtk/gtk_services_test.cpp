@@ -242,7 +242,7 @@ TEST_F(GtkHost, ClearingRecentDocumentsLeavesOtherApplicationsEntries) {
         std::ofstream(path) << "x";
         return path.string();
     };
-    const std::string ours = file("ours.vrs");
+    const std::string ours = file("ours é #1 100%.vrs");
     const std::string theirs = file("theirs.txt");
     const std::string shared = file("shared.vrs");
     auto uri = [](const std::string& path) {
