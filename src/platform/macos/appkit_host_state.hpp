@@ -66,7 +66,8 @@ struct HostWindow {
     std::int32_t titlebarStyle = 0;
     bool observesContentLayout = false;
     std::optional<DeferredShow> deferredShow;
-    bool keysHeld = false;  // keys typed at it wait for its page (appkit_held_keys.cpp)
+    bool keysHeld = false;               // keys typed at it wait for its page (appkit_held_keys.cpp)
+    std::uint32_t doubleClickPress = 0;  // the press of the last double click it acted on
     standin::TimerId heldKeysDeadline = 0;
     std::optional<std::uint32_t> clearColor;
     double minWidth = 0;

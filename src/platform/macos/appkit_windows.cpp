@@ -225,7 +225,11 @@ std::int32_t kelvo_appkit_start_window_drag(KelvoAppKitHost* host, std::uint64_t
     standin::PointerEvent pointer = platform.windows.currentPointerEvent(platform.self);
     if (pointer.phase == standin::PointerPhase::none) return 1;
     if (pointer.phase == standin::PointerPhase::left_down && pointer.clickCount >= 2) {
-        // A double click in the title bar does what the user chose for it.
+        // A double click in the title bar does what the user chose for it, once: a page whose
+        // request for the first click comes after the second press finds the double click then,
+        // and its request for the second finds the same press again.
+        if (pointer.press != 0 && pointer.press == window->doubleClickPress) return 1;
+        window->doubleClickPress = pointer.press;
         switch (platform.windows.titlebarDoubleClick(platform.self)) {
             case standin::TitlebarDoubleClick::minimize:
                 platform.windows.miniaturize(platform.self, window->ref);

@@ -147,9 +147,11 @@ struct ChromeLayout {
 
 // The pointer event being handled right now, if it is a left button press or drag.
 enum class PointerPhase : std::uint8_t { none, left_down, left_dragged };
+// `press` tells one press from another (the display server's time of it; 0 when unknown).
 struct PointerEvent {
     PointerPhase phase = PointerPhase::none;
     int clickCount = 0;
+    std::uint32_t press = 0;
 };
 
 // What the user chose to happen on a double click in a title bar.

@@ -245,6 +245,21 @@ TEST(HostWindows, DragFollowsThePointerAndTheDoubleClickSetting) {
     }
 }
 
+// A page may ask twice for one double click (its requests for both presses come after the second):
+// the window acts on each press once, and again on the next double click.
+TEST(HostWindows, ADoubleClickActsOncePerPress) {
+    HostHarness h;
+    ASSERT_NE(h.create(), nullptr);
+    auto& answers = h.platform.answers();
+    answers.leftButtonDown = true;
+    h.platform.clearLog();
+    for (const std::uint32_t press : {700u, 700u, 900u, 900u, 0u, 0u}) {
+        answers.pointer = {standin::PointerPhase::left_down, 2, press};
+        EXPECT_EQ(kelvo_appkit_start_window_drag(h.host, 1), 1);
+    }
+    EXPECT_EQ(h.platform.log(), std::vector<std::string>(4, "window.zoom n=1"));
+}
+
 TEST(HostWindows, OperationsOnMissingWindowsAnswerZero) {
     HostHarness h;
     ASSERT_NE(h.create(), nullptr);

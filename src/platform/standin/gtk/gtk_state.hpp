@@ -197,6 +197,7 @@ struct GtkLeftButton {
     double rootX = 0;
     double rootY = 0;
     guint32 time = 0;
+    guint32 pressTime = 0;  // the time of the press itself, which moves do not change
 };
 
 struct GtkState {

@@ -61,6 +61,7 @@ void noteLeftButton(GtkState& state, const GdkEvent* event) {
             left.rootX = event->button.x_root;
             left.rootY = event->button.y_root;
             left.time = event->button.time;
+            left.pressTime = event->button.time;
             return;
         case GDK_MOTION_NOTIFY:
             if (!left.held || (event->motion.state & GDK_BUTTON1_MASK) == 0) return;

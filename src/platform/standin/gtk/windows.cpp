@@ -305,7 +305,7 @@ PointerEvent currentPointerEvent(void* self) {
         const GtkLeftButton& left = gtkState(self).leftButton;
         if (!left.held) return {};
         return left.dragged ? PointerEvent{PointerPhase::left_dragged, 0}
-                            : PointerEvent{PointerPhase::left_down, left.clickCount};
+                            : PointerEvent{PointerPhase::left_down, left.clickCount, left.pressTime};
     }
     PointerEvent pointer;
     guint button = 0;
@@ -314,13 +314,13 @@ PointerEvent currentPointerEvent(void* self) {
     gdk_event_get_state(event, &state);
     switch (gdk_event_get_event_type(event)) {
         case GDK_BUTTON_PRESS:
-            if (button == 1) pointer = {PointerPhase::left_down, 1};
+            if (button == 1) pointer = {PointerPhase::left_down, 1, gdk_event_get_time(event)};
             break;
         case GDK_2BUTTON_PRESS:
-            if (button == 1) pointer = {PointerPhase::left_down, 2};
+            if (button == 1) pointer = {PointerPhase::left_down, 2, gdk_event_get_time(event)};
             break;
         case GDK_3BUTTON_PRESS:
-            if (button == 1) pointer = {PointerPhase::left_down, 3};
+            if (button == 1) pointer = {PointerPhase::left_down, 3, gdk_event_get_time(event)};
             break;
         case GDK_MOTION_NOTIFY:
             if (state & GDK_BUTTON1_MASK) pointer = {PointerPhase::left_dragged, 0};
