@@ -14,6 +14,9 @@ program="build/app/Vostra Studio.app/Contents/MacOS/vostra-studio"
 start='echo "Vostra Studio runs as process $$. End it by closing its window, with Ctrl+C, or with: kill -TERM $$"
 exec "$0"'
 if [ -z "${DISPLAY:-}" ]; then
+  # The virtual display has no graphics processor: the page paints on the processor (see
+  # scripts/gtk-tests.sh).
+  export WEBKIT_SKIA_ENABLE_CPU_RENDERING=1
   exec xvfb-run -a sh -c "$start" "$program"
 fi
 exec sh -c "$start" "$program"

@@ -20,6 +20,10 @@ trap remove_home EXIT
 mkdir -p "$home/share" "$home/config" "$home/cache" "$home/state"
 export HOME=$home XDG_DATA_HOME=$home/share XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache \
   XDG_STATE_HOME=$home/state
+# The virtual display has no graphics processor: the web views paint on the processor rather than
+# through Mesa's software GL, whose use from WebKit's painting threads now and then ends the web
+# process (a segmentation fault in swrast_dri.so, seen twice in a day of runs on a busy machine).
+export WEBKIT_SKIA_ENABLE_CPU_RENDERING=1
 # File choosers write their settings through dconf, which would need a bus of its own.
 export GSETTINGS_BACKEND=memory
 # In a sanitizer build, a GLib object the program never freed must reach LeakSanitizer: GLib's
