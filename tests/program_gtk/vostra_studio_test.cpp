@@ -143,6 +143,7 @@ bool hasKeyboard(pid_t pid) {
 }
 
 // Keys as a user types them, through the display server to the window that has the keyboard.
+// That may be another test's window: the tests that type are in the suite that runs alone.
 bool typeKeys(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
 
 // A fresh home, the program started in it, and its trace log.
@@ -350,7 +351,7 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
 
 // Started as a user starts it, the program takes the keys typed at its window at once, through the
 // display server, without a click in it: they reach the document, and Ctrl+S saves it.
-TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
+TEST(GtkSerialVostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
     StartedProgram program("vostra-studio-keys");
     ASSERT_TRUE(program.run->started());
     ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
@@ -368,7 +369,7 @@ TEST(VostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
 // document once it is, in order: a user who starts the program and types at once loses nothing,
 // Ctrl+S included, whose Save dialog then writes every key typed before it. Ctrl+O typed at once
 // opens the Open dialog.
-TEST(VostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOrder) {
+TEST(GtkSerialVostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOrder) {
     StartedProgram program("vostra-studio-keys-at-once");
     ASSERT_TRUE(program.run->started());
     ASSERT_TRUE(reachedSoon([&] { return hasKeyboard(program.run->pid()); }))
@@ -396,7 +397,7 @@ TEST(VostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOrder) {
 // A program holds the clipboard and never answers. Ctrl+V leaves the window answering: the keys
 // typed after it, a save among them, take effect once the paste is refused; and SIGTERM, twice,
 // during another such paste ends the program at once, cleanly.
-TEST(VostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackAndSigtermEndsIt) {
+TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackAndSigtermEndsIt) {
     StartedProgram program("vostra-studio-silent-paste");
     ASSERT_TRUE(program.run->started());
     ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
