@@ -86,7 +86,7 @@
     }
     placeholder.hidden = counted.length > 0;
     showEdited();
-    byId("status-path").textContent = state.path || "";
+    byId("status-path").textContent = state.path ? Doc.shownPath(state.path) : "";
     const { words, characters } = counted;
     byId("status-count").textContent =
       `${words.toLocaleString()} ${words === 1 ? "word" : "words"} · ` +
@@ -425,7 +425,8 @@
     // name with ".vrs", which may be another file: that one is asked about here.
     const path = Doc.withDocumentExtension(chosen);
     if (path !== chosen && (await Doc.fileExists(vexa, path))) {
-      const question = `“${Doc.shownName(path)}” already exists in “${Doc.folderOf(path)}”. Replace it?`;
+      const folder = Doc.shownPath(Doc.folderOf(path));
+      const question = `“${Doc.shownName(path)}” already exists in “${folder}”. Replace it?`;
       if (!(await ask(question, "Replace"))) return cancelled();
     }
     if (!(await confirmReplacementCharacters())) return cancelled();

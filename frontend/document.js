@@ -610,10 +610,15 @@
     return path.slice(path.lastIndexOf("/") + 1);
   }
 
-  // The name as a person reads it: each byte of a name that is not UTF-8 comes from the
+  // A path as a person reads it: each byte of a name that is not UTF-8 comes from the
   // application as a lone surrogate (U+DC80 to U+DCFF), shown as "�".
+  function shownPath(path) {
+    return path.replace(/[\udc80-\udcff]/g, "\ufffd");
+  }
+
+  // The name as a person reads it (shownPath).
   function shownName(path) {
-    return fileName(path).replace(/[\udc80-\udcff]/g, "\ufffd");
+    return shownPath(fileName(path));
   }
 
   function folderOf(path) {
@@ -649,6 +654,7 @@
     savesInPlace,
     fileName,
     shownName,
+    shownPath,
     folderOf,
   });
 })(window);

@@ -1,8 +1,9 @@
 // The open, save and message dialogs. Each is modal: the main loop runs inside it, and what
 // would reach the runtime meanwhile waits until it is closed. Chosen paths are handed back in the
 // file system's bytes, also where a file's name is not UTF-8 (the runtime hands such bytes to the
-// page escaped, and the page's commands take them back so); a path that holds a line feed (the
-// separator of the answer) is left out rather than split.
+// page escaped, and the page's commands take them back so), and the folder and name a dialog
+// starts with are taken so too; a path that holds a line feed (the separator of the answer) is
+// left out rather than split.
 
 #include <cstring>
 #include <limits>
@@ -46,7 +47,7 @@ KelvoOpenDialogResult kelvo_appkit_show_open_dialog(KelvoAppKitHost* host, const
     std::vector<std::string> extensions = parseExtensions(hostText(o.extensions, o.extensionsLength));
     standin::OpenPanel panel;
     panel.title = hostText(o.title, o.titleLength);
-    panel.folder = hostText(o.defaultPath, o.defaultPathLength);
+    panel.folder = hostPath(o.defaultPath, o.defaultPathLength);
     panel.extensions = extensions;
     panel.chooseDirectories = o.allowDirectories != 0;
     panel.multiple = o.allowMultiple != 0;
@@ -79,8 +80,8 @@ std::uint64_t kelvo_appkit_show_save_dialog(KelvoAppKitHost* host, const KelvoSa
     std::vector<std::string> extensions = parseExtensions(hostText(o.extensions, o.extensionsLength));
     standin::SavePanel panel;
     panel.title = hostText(o.title, o.titleLength);
-    panel.folder = hostText(o.defaultPath, o.defaultPathLength);
-    panel.name = hostText(o.defaultName, o.defaultNameLength);
+    panel.folder = hostPath(o.defaultPath, o.defaultPathLength);
+    panel.name = hostPath(o.defaultName, o.defaultNameLength);
     panel.extensions = extensions;
 
     beginModal(*host);

@@ -55,6 +55,10 @@ std::string_view hostText(const char* bytes, std::size_t length) {
     return isValidUtf8(text) ? text : std::string_view{};
 }
 
+std::string_view hostPath(const char* bytes, std::size_t length) {
+    return bytes == nullptr ? std::string_view{} : std::string_view(bytes, length);
+}
+
 std::uint64_t wallClockNs(const KelvoAppKitHost& host) { return host.platform->loop.wallClockNs(host.platform->self); }
 
 void launchMark(const KelvoAppKitHost& host, std::string_view mark) {

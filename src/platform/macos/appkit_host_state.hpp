@@ -221,6 +221,10 @@ struct KelvoAppKitHost {
 // A text argument of the function interface: null or invalid UTF-8 count as empty.
 std::string_view hostText(const char* bytes, std::size_t length);
 
+// A path argument of the function interface, in the file system's bytes (which need not be
+// UTF-8): null counts as empty.
+std::string_view hostPath(const char* bytes, std::size_t length);
+
 // Once per process: the fonts under the bundle's resource folder, else the working folder
 // (appkit_canvas_resources.cpp).
 void registerApplicationFontsOnce(KelvoAppKitHost& host);

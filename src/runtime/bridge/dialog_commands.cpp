@@ -1,6 +1,7 @@
 // "kelvo.dialog.": the system's modal open, save and message dialogs. File-type filters are the
 // application's to set, never the page's: the bridge always passes none. A chosen path is written
-// with every byte kept, also where its file name is not UTF-8 (writeJsonStringOfBytes).
+// with every byte kept, also where its file name is not UTF-8 (writeJsonStringOfBytes), and the
+// folder and name a dialog starts with are read back so (jsonPathField).
 
 #include <array>
 
@@ -23,6 +24,15 @@ constexpr Error kInvalid = Error::InvalidDialogOptions;
 // An optional text member: empty when absent; checked against `maxBytes` and for NUL bytes.
 Result<std::string_view> textMember(BuiltinCommandContext& context, std::string_view name, std::size_t maxBytes) {
     std::optional<std::string_view> text = TRY(stringMember(context, name, kTooLarge));
+    std::string_view value = text.value_or("");
+    TRY(checkText(value, maxBytes, kTooLarge, kInvalid));
+    return value;
+}
+
+// A folder or file name to start in, as textMember; its bytes that are not UTF-8 come escaped as
+// the chosen paths go to the page, so a document's own folder and name come back as they are.
+Result<std::string_view> pathTextMember(BuiltinCommandContext& context, std::string_view name, std::size_t maxBytes) {
+    std::optional<std::string_view> text = TRY(pathMember(context, name, kTooLarge));
     std::string_view value = text.value_or("");
     TRY(checkText(value, maxBytes, kTooLarge, kInvalid));
     return value;
@@ -53,7 +63,7 @@ Result<std::string_view> pathListResult(BuiltinCommandContext& context, std::str
 Result<std::string_view> openFile(BuiltinCommandContext& context) {
     OpenDialogOptions options;
     options.title = TRY(textMember(context, "title", kMaxTitleBytes));
-    options.defaultPath = TRY(textMember(context, "defaultPath", kMaxTextBytes));
+    options.defaultPath = TRY(pathTextMember(context, "defaultPath", kMaxTextBytes));
     options.allowDirectories = trueMember(context.payload(), "allowDirectories");
     options.allowMultiple = trueMember(context.payload(), "allowMultiple");
     std::span<char> paths = context.output.first(kOpenDialogPathBytes);
@@ -66,8 +76,8 @@ Result<std::string_view> openFile(BuiltinCommandContext& context) {
 Result<std::string_view> saveFile(BuiltinCommandContext& context) {
     SaveDialogOptions options;
     options.title = TRY(textMember(context, "title", kMaxTitleBytes));
-    options.defaultPath = TRY(textMember(context, "defaultPath", kMaxTextBytes));
-    options.defaultName = TRY(textMember(context, "defaultName", kMaxTextBytes));
+    options.defaultPath = TRY(pathTextMember(context, "defaultPath", kMaxTextBytes));
+    options.defaultName = TRY(pathTextMember(context, "defaultName", kMaxTextBytes));
     std::span<char> path = context.output.first(kSaveDialogPathBytes);
     std::optional<std::size_t> chosen =
         TRY(callNeeded<&PlatformSlots::showSaveDialog>(context.runtime.platform, options, path));

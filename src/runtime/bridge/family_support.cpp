@@ -32,6 +32,11 @@ Result<std::optional<std::string_view>> stringMember(BuiltinCommandContext& cont
     return readStringMember(context.payload(), name, context.scratch, tooLarge);
 }
 
+Result<std::optional<std::string_view>> pathMember(BuiltinCommandContext& context, std::string_view name,
+                                                   Error tooLarge) {
+    return readPathMember(context.payload(), name, context.scratch, tooLarge);
+}
+
 Result<std::optional<std::string_view>> firstStringMember(BuiltinCommandContext& context,
                                                           std::initializer_list<std::string_view> names,
                                                           Error tooLarge) {

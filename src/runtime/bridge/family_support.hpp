@@ -50,6 +50,10 @@ std::string_view answerBuiltinCommand(Runtime& runtime, const BridgeFamilyCall& 
 // its decoded text does not fit in the scratch area.
 Result<std::optional<std::string_view>> stringMember(BuiltinCommandContext& context, std::string_view name,
                                                      Error tooLarge);
+// The member `name` holding a file's path or name, read as by stringMember but with each byte that
+// is not UTF-8 escaped as the application writes it for the page (jsonPathField).
+Result<std::optional<std::string_view>> pathMember(BuiltinCommandContext& context, std::string_view name,
+                                                   Error tooLarge);
 // The first of `names` that is present, read as by stringMember.
 Result<std::optional<std::string_view>> firstStringMember(BuiltinCommandContext& context,
                                                           std::initializer_list<std::string_view> names,

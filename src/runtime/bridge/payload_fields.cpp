@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "base/ascii.hpp"
+#include "base/json_string.hpp"
 #include "base/number_text.hpp"
 #include "bridge/json_field.hpp"
 
@@ -38,8 +39,8 @@ char simpleEscape(char letter) {
 enum class DecodeOutcome { decoded, malformed, too_long };
 
 // Decodes the string body `body` (between its quotes, holding at least one backslash) into the
-// scratch area after `used`.
-DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch) {
+// scratch area after `used`; with `byteEscapes`, \udc80 to \udcff stand for the bytes 0x80 to 0xFF.
+DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch, bool byteEscapes) {
     std::size_t capacity = scratch.bytes.size();
     auto append = [&](const char* bytes, std::size_t length) {
         if (scratch.used > capacity || length > capacity - scratch.used) return false;
@@ -64,14 +65,19 @@ DecodeOutcome decodeEscapedString(std::string_view body, PayloadScratch& scratch
         std::size_t escapeLength = 2;
         if (letter == 'u') {
             if (at + 6 > body.size()) return DecodeOutcome::malformed;
-            int value = 0;
-            for (std::size_t i = at + 2; i < at + 6; ++i) {
-                int digit = hexDigitValue(body[i]);
-                if (digit < 0) return DecodeOutcome::malformed;
-                value = value * 16 + digit;
+            std::optional<unsigned char> escaped;
+            if (byteEscapes) escaped = byteOfSurrogateEscape(body.substr(at + 2, 4));
+            if (!escaped) {
+                int value = 0;
+                for (std::size_t i = at + 2; i < at + 6; ++i) {
+                    int digit = hexDigitValue(body[i]);
+                    if (digit < 0) return DecodeOutcome::malformed;
+                    value = value * 16 + digit;
+                }
+                if (value >= 0x80) return DecodeOutcome::malformed;
+                escaped = static_cast<unsigned char>(value);
             }
-            if (value >= 0x80) return DecodeOutcome::malformed;
-            decoded = static_cast<char>(value);
+            decoded = static_cast<char>(*escaped);
             escapeLength = 6;
         } else if (decoded == 0) {
             return DecodeOutcome::malformed;
@@ -107,10 +113,8 @@ NumberField<Float> convertDecimal(std::string_view text) {
     return {NumberFieldState::malformed, 0};
 }
 
-}  // namespace
-
-Result<std::optional<std::string_view>> jsonStringField(std::string_view json, std::string_view name,
-                                                        PayloadScratch& scratch) {
+Result<std::optional<std::string_view>> readString(std::string_view json, std::string_view name,
+                                                   PayloadScratch& scratch, bool byteEscapes) {
     auto raw = fieldValue(json, name);
     if (!raw || raw->size() < 2 || raw->front() != '"' || raw->back() != '"') return std::nullopt;
     std::string_view body = raw->substr(1, raw->size() - 2);
@@ -119,7 +123,7 @@ Result<std::optional<std::string_view>> jsonStringField(std::string_view json, s
     if (body.find('\\') == std::string_view::npos) return body;
 
     std::size_t start = scratch.used;
-    switch (decodeEscapedString(body, scratch)) {
+    switch (decodeEscapedString(body, scratch, byteEscapes)) {
         case DecodeOutcome::decoded:
             return std::string_view(scratch.bytes.data() + start, scratch.used - start);
         case DecodeOutcome::malformed:
@@ -132,9 +136,28 @@ Result<std::optional<std::string_view>> jsonStringField(std::string_view json, s
     return fail(Error::StringTooLong);
 }
 
+}  // namespace
+
+Result<std::optional<std::string_view>> jsonStringField(std::string_view json, std::string_view name,
+                                                        PayloadScratch& scratch) {
+    return readString(json, name, scratch, false);
+}
+
+Result<std::optional<std::string_view>> jsonPathField(std::string_view json, std::string_view name,
+                                                      PayloadScratch& scratch) {
+    return readString(json, name, scratch, true);
+}
+
 Result<std::optional<std::string_view>> readStringMember(std::string_view json, std::string_view name,
                                                          PayloadScratch& scratch, Error tooLarge) {
     Result<std::optional<std::string_view>> text = jsonStringField(json, name, scratch);
+    if (!text) return fail(tooLarge);
+    return text;
+}
+
+Result<std::optional<std::string_view>> readPathMember(std::string_view json, std::string_view name,
+                                                       PayloadScratch& scratch, Error tooLarge) {
+    Result<std::optional<std::string_view>> text = jsonPathField(json, name, scratch);
     if (!text) return fail(tooLarge);
     return text;
 }

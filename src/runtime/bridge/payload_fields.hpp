@@ -32,10 +32,21 @@ struct PayloadScratch {
 Result<std::optional<std::string_view>> jsonStringField(std::string_view json, std::string_view name,
                                                         PayloadScratch& scratch);
 
+// jsonStringField for a file's path or name, which may hold bytes that are not UTF-8: \udc80 to
+// \udcff (hex digits in either case) also stand for the bytes 0x80 to 0xFF, as the application
+// writes such bytes for the page (writeJsonStringOfBytes). No escape makes a byte below 0x80 that
+// jsonStringField would not; any other \u at or above 0x80 still reads as none.
+Result<std::optional<std::string_view>> jsonPathField(std::string_view json, std::string_view name,
+                                                      PayloadScratch& scratch);
+
 // jsonStringField for a field whose text has a limit: a decoded text that does not fit in the
 // scratch area is the field's `tooLarge` error.
 Result<std::optional<std::string_view>> readStringMember(std::string_view json, std::string_view name,
                                                          PayloadScratch& scratch, Error tooLarge);
+
+// jsonPathField for a path or name whose text has a limit, as readStringMember.
+Result<std::optional<std::string_view>> readPathMember(std::string_view json, std::string_view name,
+                                                       PayloadScratch& scratch, Error tooLarge);
 
 // The member `name` written as decimal digits only (leading zeros allowed) within the unsigned
 // 64-bit range; none for anything else (missing, signs, points, exponents, quotes, overflow).

@@ -5,8 +5,11 @@
 // the dialogs and questions as a user would (label "gtk").
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -569,6 +572,29 @@ GtkWidget* shownQuestion() {
 // open dialog under both of its types; its location field completes the name shown for it, and
 // the document opens, saves in place and saves again over itself through Save As, always under its
 // own name: the page holds each byte that is not UTF-8 as a character of its own.
+// Keys to the program's window, as the X server delivers them: a step for UserSteps.
+std::function<bool()> keys(std::vector<std::pair<guint, guint>> pressed) {
+    return [pressed = std::move(pressed)] { return pressKeys(pressed); };
+}
+
+// Keys (xdotool's words) to a window on screen through the X server; false while it is not shown.
+bool keysTo(GtkWidget* window, const std::string& xdotool) {
+    if (window == nullptr || !gtk_widget_get_mapped(window)) return false;
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(window));
+    const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + xdotool;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return true;
+}
+
+// Keys to the file chooser on screen, through the X server: the chooser completes a name only in a
+// window that has the keyboard.
+std::function<bool()> dialogKeys(std::string xdotool) {
+    return [xdotool = std::move(xdotool)] {
+        GtkDialog* dialog = shownFileChooser();
+        return dialog != nullptr && keysTo(GTK_WIDGET(dialog), xdotool);
+    };
+}
+
 TEST(GtkSerialFrontEnd, ADocumentWhoseNameIsNotUtf8IsListedCompletedOpenedAndSaved) {
     testing::TempFolder place;
     const fs::path folder = place.path("documents");
@@ -583,19 +609,6 @@ TEST(GtkSerialFrontEnd, ADocumentWhoseNameIsNotUtf8IsListedCompletedOpenedAndSav
     std::vector<std::vector<std::string>> listed;
     std::string completed;
     std::string savedInPlace;
-    auto keys = [](std::vector<std::pair<guint, guint>> pressed) { return [pressed] { return pressKeys(pressed); }; };
-    // Keys to the file chooser on screen, through the X server: the chooser completes a name only
-    // in a window that has the keyboard.
-    auto dialogKeys = [](std::string xdotool) {
-        return [xdotool = std::move(xdotool)] {
-            GtkDialog* dialog = shownFileChooser();
-            if (dialog == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(dialog))) return false;
-            const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(dialog)));
-            const std::string command = "xdotool windowfocus --sync " + std::to_string(xid) + " " + xdotool;
-            EXPECT_EQ(std::system(command.c_str()), 0) << command;
-            return true;
-        };
-    };
     auto locationField = [] {
         GtkDialog* dialog = shownFileChooser();
         GtkWidget* focus = dialog != nullptr ? gtk_window_get_focus(GTK_WINDOW(dialog)) : nullptr;
@@ -676,6 +689,169 @@ TEST(GtkSerialFrontEnd, ADocumentWhoseNameIsNotUtf8IsListedCompletedOpenedAndSav
     EXPECT_EQ(contentsOf(document), "caf\xC3\xA9 text\nXY");
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{name, "notes.md", "notes.txt", "plain.vrs"}));
 }
+
+// A row of save_as_names.txt.
+struct SaveAsCase {
+    std::string folder;
+    std::string document;
+    std::vector<std::string> others;
+    std::string picked;
+    std::string written;
+    int questions = 0;
+    std::string label;  // the row's cells as written, "\x" as "%"
+};
+
+void PrintTo(const SaveAsCase& row, std::ostream* out) { *out << row.label; }
+
+std::vector<SaveAsCase> saveAsCases() {
+    std::vector<SaveAsCase> cases;
+    for (const auto& row : testing::readTable("platform/save_as_names.txt")) {
+        if (row.size() != 6) continue;
+        SaveAsCase& c = cases.emplace_back();
+        c.folder = testing::unescapedCell(row[0]);
+        c.document = testing::unescapedCell(row[1]);
+        for (std::size_t start = 0; row[2] != "-" && start <= row[2].size();) {
+            const std::size_t end = std::min(row[2].find('|', start), row[2].size());
+            c.others.push_back(testing::unescapedCell(row[2].substr(start, end - start)));
+            start = end + 1;
+        }
+        c.picked = row[3] == "-" ? "" : testing::unescapedCell(row[3]);
+        c.written = testing::unescapedCell(row[4]);
+        c.questions = std::stoi(row[5]);
+        for (std::size_t cell = 0; cell < 4; ++cell) c.label += (cell > 0 ? "," : "") + row[cell];
+        for (std::size_t at; (at = c.label.find("\\x")) != std::string::npos;) c.label.replace(at, 2, "%");
+    }
+    return cases;
+}
+
+// `path` as a string literal of the page, with each byte that is not UTF-8 as the character the
+// page holds for it (the table's names hold no UTF-8 characters); and as the page shows a path,
+// with "\uFFFD" for each such byte.
+std::string pageString(const std::string& path) {
+    std::string literal = "'";
+    for (char c : path) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\udc%02x", static_cast<unsigned char>(c));
+        literal += static_cast<unsigned char>(c) >= 0x80 ? std::string(escape) : std::string(1, c);
+    }
+    return literal + "'";
+}
+
+std::string shownText(const std::string& path) {
+    std::string text;
+    for (std::size_t at = 0; at < path.size();) {
+        const gunichar character = g_utf8_get_char_validated(path.data() + at, static_cast<gssize>(path.size() - at));
+        const std::size_t length = character < 0x110000 ? g_utf8_skip[static_cast<guchar>(path[at])] : 1;
+        text += length == 1 && static_cast<unsigned char>(path[at]) >= 0x80 ? "\uFFFD"s : path.substr(at, length);
+        at += length;
+    }
+    return text;
+}
+
+class GtkSerialNamesNotUtf8 : public ::testing::TestWithParam<SaveAsCase> {};
+
+// Save As of a document named, or filed, under bytes that are not UTF-8 starts in its own folder
+// with its own name, and Return, as a user answers it, writes that same file after the question
+// before it replaces it; Open then starts in that folder too, and the status line shows the path as
+// the title shows the name. Of two names shown alike, neither is replaced by a pick that cannot
+// tell them apart.
+TEST_P(GtkSerialNamesNotUtf8, SaveAsWritesTheFileItsDialogAnswers) {
+    const SaveAsCase& row = GetParam();
+    testing::TempFolder place;
+    const fs::path folder = place.path(row.folder);
+    fs::create_directories(folder);
+    writeFile(folder / row.document, "text\n");
+    for (const std::string& other : row.others) writeFile(folder / other, "other " + other + "\n");
+    const std::vector<std::string> before = namesIn(folder);
+
+    std::string saveFolder;
+    std::string saveName;
+    int questions = 0;
+    GtkWidget* answered = nullptr;
+    std::string status;
+    std::string statusPath;
+    std::string openFolder;
+    auto currentFolder = [](GtkDialog* dialog) {
+        gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
+        std::string text = current != nullptr ? current : "";
+        g_free(current);
+        return text;
+    };
+    UserSteps steps;
+    steps.until(pageReady())
+        .page("vexa._emit('drop:files', {paths: [" + pageString((folder / row.document).string()) + "]}), 'dropped'")
+        .until(std::string(kEditorText) + " === 'text\\n'")
+        .then(keys({{GDK_KEY_End, GDK_CONTROL_MASK}, {GDK_KEY_X, GDK_SHIFT_MASK}}))
+        .until(std::string(kEditorText) + " === 'text\\nX'")
+        .then(keys({{GDK_KEY_S, GDK_CONTROL_MASK | GDK_SHIFT_MASK}}))
+        .then([&] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(dialog))) return false;
+            gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(dialog));
+            if (saveFolder.empty()) {
+                saveFolder = currentFolder(dialog);
+                saveName = name != nullptr ? name : "";
+            }
+            // The user picks a file of the list: its shown name is put in the name field.
+            const bool picked = row.picked.empty() || (name != nullptr && saveName != name);
+            g_free(name);
+            if (!picked) gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(dialog), (folder / row.picked).c_str());
+            return picked;
+        })
+        .then(dialogKeys("key Return"))
+        // Return to every question, until the dialog is gone.
+        .then([&] {
+            GtkWidget* question = shownQuestion();
+            if (question != nullptr && question != answered && keysTo(question, "key Return")) {
+                answered = question;
+                ++questions;
+            }
+            return question == nullptr && shownFileChooser() == nullptr;
+        })
+        .until(textOf("status-text") + ".startsWith('Saved ')")
+        // Read as JSON: a lone surrogate would read as "\uFFFD", though it shows as a box.
+        .read("JSON.stringify(" + textOf("status-text") + ")", status)
+        .read("JSON.stringify(" + textOf("status-path") + ")", statusPath)
+        .then(keys({{GDK_KEY_o, GDK_CONTROL_MASK}}))
+        .then([&] {
+            GtkDialog* dialog = shownFileChooser();
+            if (dialog == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(dialog))) return false;
+            openFolder = currentFolder(dialog);
+            return true;
+        })
+        .then(dialogKeys("key Escape"))
+        .until(textOf("status-text") + " === 'Open cancelled'");
+    cancelFileChoosersOnFailure();
+    ASSERT_EQ(steps.runProgram(), steps.size());
+
+    EXPECT_EQ(saveFolder, folder.string());
+    EXPECT_TRUE(saveName.starts_with(shownText(row.document))) << saveName;
+    EXPECT_EQ(openFolder, folder.string());
+    EXPECT_EQ(questions, row.questions);
+    std::vector<std::string> after = namesIn(folder);
+    std::string written = row.written;
+    if (written == "new") {
+        std::vector<std::string> added;
+        std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+        ASSERT_EQ(added.size(), 1u) << "one new file";
+        written = added[0];
+    } else {
+        EXPECT_EQ(after, before);
+    }
+    EXPECT_EQ(contentsOf(folder / written), "text\nX");
+    EXPECT_EQ(status, "\"Saved " + shownText(written) + " (6 bytes)\"");
+    EXPECT_EQ(statusPath, "\"" + shownText((folder / written).string()) + "\"");
+    for (const std::string& other : row.others) {
+        if (other != written) {
+            EXPECT_EQ(contentsOf(folder / other), "other " + other + "\n") << shownText(other);
+        }
+    }
+    if (row.document != written) {
+        EXPECT_EQ(contentsOf(folder / row.document), "text\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(GtkSerialDocuments, GtkSerialNamesNotUtf8, ::testing::ValuesIn(saveAsCases()));
 
 // --- Editing as a user edits -----------------------------------------------------------------------
 

@@ -136,6 +136,13 @@ TEST_F(HostServices, SaveDialogAnswersTheLengthOrPastTheCapacity) {
     services().dialogAnswers.push_back(Answer{{"/docs/\xfe.vrs"}});
     EXPECT_EQ(kelvo_appkit_show_save_dialog(h.host, &options, buffer.data(), buffer.size()), 11u);
     EXPECT_EQ(std::string(buffer.data(), 11), "/docs/\xfe.vrs");
+    // So do the folder and the name it starts with; the title must be UTF-8.
+    KelvoSaveDialogOptions bytes{"\xe9", 1, "/d\xe9", 3, "caf\xe9.vrs", 8, "vrs", 3};
+    (void)kelvo_appkit_show_save_dialog(h.host, &bytes, buffer.data(), buffer.size());
+    EXPECT_EQ(lastLog(), "dialog.save title= folder=/d\xe9 name=caf\xe9.vrs extensions=vrs");
+    KelvoOpenDialogOptions open{"", 0, "/d\xe9", 3, "", 0, 0, 0};
+    (void)kelvo_appkit_show_open_dialog(h.host, &open, buffer.data(), buffer.size());
+    EXPECT_EQ(lastLog(), "dialog.open title= folder=/d\xe9 extensions= directories=0 multiple=0");
 }
 
 KelvoMessageDialogRecord messageRecord(std::int32_t style, std::array<std::string_view, 6> texts) {

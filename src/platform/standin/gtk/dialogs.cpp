@@ -11,7 +11,8 @@
 // loses the answer, so the name is set before it shows; filenames come back in the file system's
 // bytes, except a name that is not in its encoding and was typed or completed by the name GIO
 // shows for it (in an open chooser's location field, or in a save chooser's name field after the
-// file was picked from the list), which is found again by that name (shown_file_names.hpp).
+// file was picked from the list, or given to the save chooser), which is found again by that name
+// (shown_file_names.hpp).
 
 #include <algorithm>
 
@@ -170,9 +171,9 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
     GtkWidget* dialog = chooser(gtkState(self), panel.title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", panel.folder);
     // Replacing a file the user picked asks first, as saving does everywhere else.
     gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
+    // A name that is not UTF-8 is shown as GIO shows it in the list, and read back as itself.
     if (!panel.name.empty()) {
-        std::string name(panel.name);
-        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), name.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), shownFileName(panel.name).c_str());
     }
     admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
     std::optional<std::string> path;
@@ -180,9 +181,11 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
         GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
         if (!file) break;
         // The chooser asks before it replaces a file it finds under the name it answers, not one
-        // found again by its shown name: that one is asked about here.
-        std::string chosen = pathOfShownFile(file.get());
-        if (chosen == file.get() || replaceConfirmed(gtkState(self), GTK_WINDOW(dialog), chosen)) {
+        // found again by its shown name: that one is asked about here, when it is there.
+        std::string chosen = pathOfSaveAnswer(file.get(), panel.name);
+        const bool there =
+            g_file_test(chosen.c_str(), static_cast<GFileTest>(G_FILE_TEST_EXISTS | G_FILE_TEST_IS_SYMLINK));
+        if (chosen == file.get() || !there || replaceConfirmed(gtkState(self), GTK_WINDOW(dialog), chosen)) {
             path = std::move(chosen);
             break;
         }

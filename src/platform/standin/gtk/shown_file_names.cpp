@@ -24,6 +24,25 @@ std::string_view nameShownAs(std::string_view shown) {
     return shown;
 }
 
+std::string shownFileName(std::string_view name) {
+    if (g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr)) return std::string(name);
+    const std::string bytes(name);
+    GCharPtr shown(g_filename_display_basename(bytes.c_str()));
+    std::string text(shown.get());
+    if (text.find(kReplacement) != std::string::npos) text += invalidEncodingNote();
+    return text;
+}
+
+std::string pathOfSaveAnswer(const std::string& path, std::string_view given) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && !given.empty() &&
+        !g_utf8_validate(given.data(), static_cast<gssize>(given.size()), nullptr) &&
+        std::string_view(path).substr(slash + 1) == shownFileName(given)) {
+        return path.substr(0, slash + 1).append(given);
+    }
+    return pathOfShownFile(path);
+}
+
 std::string pathOfShownFile(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return path;
