@@ -24,6 +24,10 @@
   const PIECE_BYTES = 1 << 16;
   // The bytes read before a file is judged text or not.
   const SNIFFED_BYTES = 4096;
+  // The shortest file that is told to be UTF-16 or UTF-32 by where its NUL bytes are when it is
+  // also UTF-8: a shorter one (such as "a" and a NUL) is too short to tell from the UTF-8 text with
+  // NUL characters the editor saves.
+  const FEWEST_JUDGED_BYTES = 8;
 
   // A failure of the editor itself, shown like a bridge error: a code and a message.
   class DocumentError extends Error {
@@ -333,7 +337,7 @@
 
   // Why a file is refused, from its first bytes (`bytes`; `size` is the whole file's): null when it
   // may be UTF-8 text, otherwise { code, kind }: "not_text" and what the file is ("a PNG image",
-  // "binary data"), or "unread_encoding" and the encoding its text is in ("UTF-16").
+  // "binary data"), or "unread_encoding" and the encoding its text is in ("UTF-16", "UTF-32").
   function refusedKind(bytes, size = bytes.length) {
     const starts = (...values) => values.every((value, i) => bytes[i] === value);
     const ascii = (text, at = 0) => Array.from(text).every((c, i) => bytes[at + i] === c.charCodeAt(0));
@@ -347,12 +351,14 @@
       return notText("a HEIF image");
     }
     const sniffed = bytes.subarray(0, SNIFFED_BYTES);
-    const encoding = markedEncoding(sniffed) || pairedEncoding(sniffed);
+    // UTF-8 (a character cut at their end aside, when the file goes on).
+    const utf8 = isUtf8(sniffed, sniffed.length < size);
+    const encoding = markedEncoding(sniffed) || unmarkedEncoding(sniffed, size, utf8);
     if (encoding === "binary data") return notText(encoding);
     if (encoding) return { code: "unread_encoding", kind: encoding };
-    // A NUL among the first bytes marks binary data, unless they are UTF-8 (a character cut at
-    // their end aside, when the file goes on): a text with a NUL in it opens again as it was saved.
-    if (sniffed.indexOf(0) >= 0 && !isUtf8(sniffed, sniffed.length < size)) return notText("binary data");
+    // A NUL among the first bytes marks binary data, unless they are UTF-8: a text with a NUL in it
+    // opens again as it was saved.
+    if (sniffed.indexOf(0) >= 0 && !utf8) return notText("binary data");
     return null;
   }
 
@@ -364,11 +370,16 @@
     return null;
   }
 
-  // What `bytes` read as when taken two at a time, one of the pair a NUL in more than half of the
-  // pairs: "UTF-16" when it is always the same one of the pair (the high byte of characters below
-  // U+0100, in either byte order), "binary data" when both are. UTF-8 text with a few NUL
-  // characters in it has them in far fewer pairs. Otherwise null.
-  function pairedEncoding(bytes) {
+  // What the first bytes of a file without a byte order mark (`bytes`; `size` is the whole file's,
+  // `utf8` whether they are UTF-8) are by where their NUL bytes are: "binary data" when both bytes
+  // of most pairs are NUL; "UTF-32" when the same two bytes of most groups of four are NUL (the
+  // high bytes of characters below U+10000, in either byte order); "UTF-16" when the same byte of
+  // most pairs is NUL (the high byte of characters below U+0100, in either byte order). UTF-8 text with
+  // a few NUL characters in it has them in far fewer pairs; UTF-8 bytes are not taken for UTF-16 or
+  // UTF-32 in a file shorter than FEWEST_JUDGED_BYTES, nor in one whose length those could not
+  // have. Otherwise null.
+  function unmarkedEncoding(bytes, size, utf8) {
+    const most = (count, of) => 2 * count > of;
     const pairs = bytes.length >> 1;
     let first = 0;
     let second = 0;
@@ -376,9 +387,17 @@
       if (bytes[at] === 0) first++;
       if (bytes[at + 1] === 0) second++;
     }
-    const most = (count) => 2 * count > pairs;
-    if (most(first) && most(second)) return "binary data";
-    if (most(first) || most(second)) return "UTF-16";
+    if (most(first, pairs) && most(second, pairs)) return "binary data";
+    const judged = (unit) => !utf8 || (size >= FEWEST_JUDGED_BYTES && size % unit === 0);
+    const quads = bytes.length >> 2;
+    let little = 0;
+    let big = 0;
+    for (let at = 0; at + 3 < bytes.length; at += 4) {
+      if (bytes[at + 2] === 0 && bytes[at + 3] === 0) little++;
+      if (bytes[at] === 0 && bytes[at + 1] === 0) big++;
+    }
+    if (judged(4) && (most(little, quads) || most(big, quads))) return "UTF-32";
+    if (judged(2) && (most(first, pairs) || most(second, pairs))) return "UTF-16";
     return null;
   }
 
