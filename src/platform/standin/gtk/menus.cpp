@@ -96,9 +96,29 @@ bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
     return offer(state.keyMonitor.context, press);
 }
 
+// GTK hands a key to the focused widget of the window it goes to (the one typed at, or a dialog
+// that holds the others modally) even before that widget is realized, and then warns and drops the
+// key: the Open dialog's location field, which Ctrl+L shows and focuses, is realized only at the
+// dialog's next frame, and the release of Ctrl+L comes before it. Such a widget, shown, is realized
+// first (as that frame would).
+void realizeKeyTarget(GdkEvent* event) {
+    GtkWidget* widget = gtk_get_event_widget(event);
+    if (widget == nullptr) return;
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    GtkWidget* grab = gtk_window_group_get_current_grab(
+        gtk_window_get_group(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr));
+    if (grab != nullptr && grab != widget && !gtk_widget_is_ancestor(widget, grab)) {
+        toplevel = gtk_widget_get_toplevel(grab);
+    }
+    if (!GTK_IS_WINDOW(toplevel) || !gtk_widget_get_realized(toplevel)) return;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(toplevel));
+    if (focus != nullptr && !gtk_widget_get_realized(focus) && gtk_widget_is_visible(focus)) gtk_widget_realize(focus);
+}
+
 // Hands an event on: a key press is offered to the monitor first, and goes on unless it consumed it.
 void handOn(GtkState& state, GdkEvent* event) {
     if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
+    if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) realizeKeyTarget(event);
     gtk_main_do_event(event);
 }
 
