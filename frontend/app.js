@@ -632,7 +632,8 @@
     if (history.redo()) noteChange();
   }
 
-  // Ctrl+Z and Ctrl+Shift+Z in the editor (the window's Edit menu asks the page through
+  // Ctrl+Z and Ctrl+Shift+Z in the editor, typed or chosen from the window's Edit menu, which
+  // gives the page its items' keys (the web view's own undo and redo reach it through
   // "beforeinput", above).
   editor.addEventListener("keydown", (event) => {
     if (!event.ctrlKey || event.altKey || event.metaKey || event.key.toLowerCase() !== "z") return;
@@ -641,8 +642,8 @@
     else undo();
   });
 
-  // Select All (Ctrl+A, and the Edit menu's item, which the page hears of as a selection that
-  // starts while no key and no pointer is pressed) selects the whole text: the web view's own
+  // Select All (Ctrl+A, and the web view's own command, which the page hears of as a selection
+  // that starts while no key and no pointer is pressed) selects the whole text: the web view's own
   // would stop at the first group it has not laid out. A key that extends a selection starts one
   // too, in the key's own task.
   let pointerPressed = false;

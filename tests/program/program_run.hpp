@@ -59,10 +59,12 @@ inline std::vector<std::string> environmentWith(std::vector<std::string> replace
 
 // The environment of a user who starts the program for the first time in `home`: nothing of the
 // test run's own folders (its XDG folders are shared by every test of a run: GTK's recently used
-// files among them) nor of the program's development settings.
+// files among them) nor of the program's development settings; settings kept where a desktop keeps
+// them (the file chooser's too), not in memory.
 inline std::vector<std::string> firstStartEnvironment(const std::string& home) {
-    return environmentWith({"HOME=" + home}, {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL",
-                                              "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"});
+    return environmentWith({"HOME=" + home},
+                           {"KELVO_LOG_DIR", "KELVO_LOG_FORMAT", "KELVO_FRONTEND_URL", "XDG_DATA_HOME",
+                            "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "GSETTINGS_BACKEND"});
 }
 
 class ProgramRun {

@@ -423,5 +423,106 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
     std::filesystem::remove_all(program.folder);
 }
 
+// Another program's text on the clipboard (xclip's), for as long as the record lives.
+class OfferedText {
+public:
+    explicit OfferedText(const std::string& text) {
+        int input[2];
+        if (::pipe(input) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        posix_spawn_file_actions_addclose(&actions, input[1]);
+        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
+                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
+        if (posix_spawnp(&pid_, "xclip", &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(input[0]);
+        // A text not written whole is not what the test then finds on the clipboard.
+        [[maybe_unused]] const ssize_t written = ::write(input[1], text.data(), text.size());
+        ::close(input[1]);
+    }
+    ~OfferedText() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    OfferedText(const OfferedText&) = delete;
+    OfferedText& operator=(const OfferedText&) = delete;
+
+private:
+    pid_t pid_ = -1;
+};
+
+// The clipboard's text as another program (xclip) reads it.
+std::string clipboardText() {
+    std::string text;
+    std::unique_ptr<FILE, int (*)(FILE*)> read(popen("xclip -o -selection clipboard 2>/dev/null", "r"), pclose);
+    char chunk[256];
+    for (std::size_t n; read && (n = std::fread(chunk, 1, sizeof chunk, read.get())) > 0;) text.append(chunk, n);
+    return text;
+}
+
+// Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
+// finds it on the screen once it shows.
+bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item) {
+    auto clickShown = [pid](const std::string& name) {
+        int x = 0;
+        int y = 0;
+        const std::string command = "/usr/bin/python3 '" + std::string(KELVO_TEST_DATA_DIR) +
+                                    "/program/menu_item_centre.py' " + std::to_string(pid) + " '" + name + "'";
+        const bool shown = testing::waitUntil(10s, [&] {
+            std::unique_ptr<FILE, int (*)(FILE*)> found(popen(command.c_str(), "r"), pclose);
+            return found && std::fscanf(found.get(), "%d %d", &x, &y) == 2;
+        });
+        return shown && typeKeys("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    };
+    return clickShown(menu) && clickShown(item);
+}
+
+// A user clicks and types at the window the moment it shows, opens a document through the Open
+// dialog typing its path (Ctrl+L), pastes another program's text at its end and clicks Edit, Undo
+// with the pointer: the saved file has the paste taken back, and the program said no GTK warning
+// on the way.
+TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNothing) {
+    StartedProgram program("vostra-studio-menu-undo");
+    ASSERT_TRUE(program.run->started());
+    const pid_t pid = program.run->pid();
+    // Asked every 20 ms: a display server asked more often may have no room left for the program's
+    // own connection on a busy machine.
+    ASSERT_TRUE(testing::waitUntil(60s, [&] { return hasKeyboard(pid); }))
+        << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(typeKeys("getwindowfocus mousemove --window %1 400 300 click 1") && typeKeys("key End Home End"));
+    const std::string document = program.folder + "/doc.vrs";
+    const std::string text = "line one\nline two\nlast xyz";
+    std::ofstream(document, std::ios::binary) << text;
+    ASSERT_TRUE(typeKeys("key ctrl+o"));
+    ASSERT_TRUE(testing::waitUntil(60s, [&] { return shownWindowCount(pid) >= 2; }));
+    // The user looks at the dialog for a moment, then types the path into its location field.
+    std::this_thread::sleep_for(3s);
+    ASSERT_TRUE(typeKeys("key --delay 0 ctrl+l") && typeKeys("type '" + document + "'"));
+    // A completion offered in the field takes the first Return.
+    ASSERT_TRUE(testing::waitUntil(20s, [&] {
+        return shownWindowCount(pid) == 1 ||
+               (typeKeys("key Return") && testing::waitUntil(5s, [&] { return shownWindowCount(pid) == 1; }));
+    })) << testing::readFile(program.folder + "/stderr.txt");
+
+    OfferedText offered("PASTE1");
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "PASTE1"; }));
+    ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v ctrl+s"));
+    EXPECT_TRUE(testing::waitUntil(10s, [&] { return testing::readFile(document) == text + "PASTE1"; }))
+        << testing::readFile(document);
+    ASSERT_TRUE(clickMenuItem(pid, "Edit", "Undo"));
+    ASSERT_TRUE(typeKeys("key ctrl+s"));
+    EXPECT_TRUE(testing::waitUntil(10s, [&] { return testing::readFile(document) == text; }))
+        << testing::readFile(document);
+
+    program.run->signal(SIGTERM);
+    EXPECT_EQ(program.run->wait(30s), 0);
+    const std::string said = testing::readFile(program.folder + "/stderr.txt");
+    EXPECT_FALSE(contains(said, "Gtk-CRITICAL") || contains(said, "Gtk-WARNING")) << said;
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+}
+
 }  // namespace
 }  // namespace kelvo

@@ -51,8 +51,8 @@ void emitShortcut(KelvoAppKitHost& host, std::uint64_t windowId, const HostShort
 
 // A page edits with the keys of cut, copy, paste and select all itself, and sees the keys of undo
 // and redo first too: an editor with an undo of its own cancels them. Those it leaves come back
-// from the web view, which binds no key to them on Linux, and do what the Edit menu's items do:
-// the web view's own undo and redo.
+// from the web view, which binds no key to them on Linux, and do the web view's own undo and redo
+// (an Edit menu item chosen types its key, so they come back the same way).
 bool pageLeavesKeyToMenu(KelvoAppKitHost& host, standin::WindowRef window, MenuAction action) {
     if (window == nullptr || (action != MenuAction::undo && action != MenuAction::redo)) return false;
     standin::StandIn& platform = *host.platform;
@@ -96,8 +96,10 @@ bool onKeyNotHandled(void* context, const standin::KeyPress& press) {
     HostWindow* window = windowByRef(host, press.window);
     if (window == nullptr) return false;
     // At once, before the web view takes the next key from its queue; undo and redo reach the web
-    // view only, never the runtime.
-    performMenuAction(host, *item, window);
+    // view only, never the runtime, and as its own command: the item's key again would come back
+    // again.
+    standin::StandIn& platform = *host.platform;
+    platform.menus.performEdit(platform.self, window->ref, *editActionOf(item->action));
     return true;
 }
 

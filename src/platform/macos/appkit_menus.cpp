@@ -3,7 +3,8 @@
 // equivalents are matched here, after the global shortcuts, so that they work the same in every
 // window, whether it shows the bar or not. Editing items (undo, redo, cut, copy, paste, select
 // all) leave their keys to the focused view, which edits (a web view gives back the undo and redo
-// its page did not cancel, for the menu to do, appkit_keys.cpp); clicked, they act on that view.
+// its page did not cancel, for the view's own, appkit_keys.cpp); clicked, they act on that view,
+// a web view through their keys.
 
 #include "base/ascii.hpp"
 #include "platform/macos/appkit_canvas_views.hpp"
@@ -82,15 +83,31 @@ std::optional<CanvasEditCommand> canvasCommandOf(standin::EditAction action) {
 }
 
 // An Edit menu item chosen with the pointer acts on what holds the window's keyboard: a canvas
-// view gets the same editing keys its own key presses would give; web views and text fields do
-// their own editing.
-void editFocused(KelvoAppKitHost& host, HostWindow& window, standin::EditAction action) {
+// view gets the same editing keys its own key presses would give; a page gets the item's key, typed
+// at the window, so that the item does what its key does there, in its turn among the keys typed
+// (a page that holds its keys while it is busy holds it too; an undo or redo the page leaves comes
+// back, onKeyNotHandled); text fields do their own editing.
+void editFocused(KelvoAppKitHost& host, HostWindow& window, const MenuBarItem& item) {
     standin::StandIn& platform = *host.platform;
+    const standin::EditAction action = *editActionOf(item.action);
     standin::ViewRef focused = platform.menus.focusedView(platform.self, window.ref);
     HostNativeView* view = focused != nullptr ? nativeViewByRef(host, focused) : nullptr;
     if (view != nullptr && view->canvas) {
         const std::optional<CanvasEditCommand> command = canvasCommandOf(action);
         if (command) performCanvasEdit(*view->canvas, *command);
+        return;
+    }
+    if (focused != nullptr && webViewByRef(host, focused) != nullptr && !item.key.empty()) {
+        standin::KeyPress press;
+        press.window = window.ref;
+        press.modifiers = modifierKeysOfMask(item.modifiers);
+        // The characters a key types with Shift held: "Z" for Shift and "z".
+        std::string typed = item.key;
+        if ((press.modifiers & standin::kKeyShift) != 0 && typed.size() == 1 && typed[0] >= 'a' && typed[0] <= 'z') {
+            typed[0] = static_cast<char>(typed[0] - 'a' + 'A');
+        }
+        press.characters = typed;
+        platform.menus.typeKey(platform.self, press);
         return;
     }
     platform.menus.performEdit(platform.self, window.ref, action);
@@ -246,7 +263,7 @@ void performMenuAction(KelvoAppKitHost& host, const MenuBarItem& item, HostWindo
         case MenuAction::copy:
         case MenuAction::paste:
         case MenuAction::select_all:
-            if (key != nullptr) editFocused(host, *key, *editActionOf(item.action));
+            if (key != nullptr) editFocused(host, *key, item);
             return;
     }
 }

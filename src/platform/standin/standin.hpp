@@ -435,9 +435,15 @@ struct MenuService {
     // The native or web view that holds the window's keyboard focus (the focused control lies in
     // it); null when none of them does.
     ViewRef (*focusedView)(void* self, WindowRef window) = nullptr;
-    // Does an Edit menu action to the window's focused web view (its page's editing command) or
-    // text field (the field's own); nothing for anything else.
+    // Does an Edit menu action to the window's focused web view (the view's own editing command,
+    // which its page hears of as an input event, if at all) or text field (the field's own);
+    // nothing for anything else.
     void (*performEdit)(void* self, WindowRef window, EditAction action) = nullptr;
+    // Types a key at the window as its user would (its press, then its release): it goes where a
+    // key typed at that moment goes, after the keys already typed: held while the window's keys
+    // are held, else to the monitor, then to what holds the window's keyboard. `press.window` is
+    // the window; `namedKey` or `characters` names the key, as the monitor is given it.
+    void (*typeKey)(void* self, const KeyPress& press) = nullptr;
     // While a window's keys are held (and keys are watched), every key press and release typed at
     // it is kept, in order, unseen by the monitor and the window. Letting go hands them on at once
     // in that order, each as a key typed then would go (to the monitor, then the focused view). A
@@ -933,7 +939,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \
     X(setMenuBar) X(watchKeys) X(unwatchKeys) X(popUpMenu) X(showAbout) X(performWindowAction) X(watchMenuBar) \
-    X(focusedView) X(performEdit) X(holdKeys)
+    X(focusedView) X(performEdit) X(holdKeys) X(typeKey)
 #define KELVO_STANDIN_STATUS_ITEM_FUNCTIONS(X) \
     X(create) X(remove) X(setVariableLength) X(setImageFromFile) X(setTitle) X(setTooltip) X(setMenu)
 #define KELVO_STANDIN_WEBVIEW_FUNCTIONS(X) \

@@ -227,16 +227,18 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
         // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
         // program does; "Copied:<text>" waits until the clipboard holds the text; "Silent" lets a
-        // program take the clipboard that never answers for it; "Menu:<item>" chooses the Edit
-        // menu's item; "Pause:<seconds>" waits; "OpenAgain" chooses the document in the Open
-        // dialog once more, and waits for the question whether to discard the changes. A Ctrl+o
-        // among the keys is answered in the Open dialog with the row's document whenever the
-        // dialog shows.
+        // program take the clipboard that never answers for it; "Trickle:<text>" lets a program
+        // take it that sends the text a byte every 4 s; "Menu:<item>" chooses the Edit menu's
+        // item, which the page sees as the item's key; "Pause:<seconds>" waits; "OpenAgain"
+        // chooses the document in the Open dialog once more, and waits for the question whether
+        // to discard the changes. A Ctrl+o among the keys is answered in the Open dialog with the
+        // row's document whenever the dialog shows.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
             if (word != "ScrollToMiddle" && word != "OpenAgain" && word != "Silent" && !word.starts_with("Offer:") &&
-                !word.starts_with("Copied:") && !word.starts_with("Menu:") && !word.starts_with("Pause:")) {
+                !word.starts_with("Copied:") && !word.starts_with("Menu:") && !word.starts_with("Pause:") &&
+                !word.starts_with("Trickle:")) {
                 if (word == "Ctrl+o") {
                     steps.then([path = paths.back()] {
                         typeIntoOpenDialogWhenShown(path);
@@ -248,9 +250,12 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                 continue;
             }
             keyboard.press(steps, std::exchange(keys, {}));
-            if (word == "Silent") {
-                steps.then([&silentOwners] {
-                    silentOwners.push_back(std::make_unique<testing::SilentClipboardOwner>());
+            if (word == "Silent" || word.starts_with("Trickle:")) {
+                // Once a paste before it has landed.
+                steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
+                steps.then([&silentOwners, trickled = word.substr(std::min<std::size_t>(word.size(), 8))] {
+                    silentOwners.push_back(
+                        std::make_unique<testing::SilentClipboardOwner>(trickled.empty() ? nullptr : trickled.c_str()));
                     return true;
                 });
             } else if (word == "OpenAgain") {
@@ -280,6 +285,8 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     if (item != nullptr) gtk_menu_item_activate(GTK_MENU_ITEM(item));
                     return item != nullptr;
                 });
+                ++keyboard.pressed;
+                keyboard.press(steps, {});
             }
         }
         keyboard.press(steps, keys);

@@ -237,5 +237,41 @@ TEST_F(GtkSerialKeyboard, ThePageTakesTheKeysWhenMadeInAKeyWindowAndWhenItsWindo
     if (elsewhere != nullptr) gtk_widget_destroy(elsewhere);
 }
 
+// Keys typed while the main window's page still loads wait for it, and reach it as they were typed:
+// each key's press, then its release.
+TEST_F(GtkHost, KeysTypedWhileThePageLoadsReachItPressThenRelease) {
+    static constexpr std::string_view kPage =
+        "<textarea id=t></textarea><script>window.seen = [];"
+        "for (const kind of ['keydown', 'keyup']) addEventListener(kind, e => seen.push(kind[3] + e.key), true);"
+        "document.getElementById('t').focus();"
+        // The page goes on loading for a second, while the keys come.
+        "for (const end = performance.now() + 1000; performance.now() < end;);</script>";
+    kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    // As the X server delivers them, on the loop's first turn.
+    gtk().loop.post(gtk().self, [] {
+        GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(toplevelTitled("Vostra Studio")));
+        ASSERT_NE(window, nullptr);
+        for (guint keyval : {GDK_KEY_a, GDK_KEY_b}) {
+            for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+                GdkEvent* event = gdk_event_new(type);
+                event->key.window = GDK_WINDOW(g_object_ref(window));
+                event->key.keyval = keyval;
+                gdk_event_set_device(event,
+                                     gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+                gdk_event_put(event);
+                gdk_event_free(event);
+            }
+        }
+    });
+    std::string seen;
+    when("four key events in the page",
+         pageAnswers(
+             mainWebView, "seen.length < 4 ? '' : seen.join(' ') + '|' + document.getElementById('t').value",
+             [](const std::string& answer) { return !answer.empty(); }, &seen),
+         [&] { kelvo_appkit_stop(host); });
+    run();
+    EXPECT_EQ(seen, "da ua db ub|ab");
+}
+
 }  // namespace
 }  // namespace kelvo

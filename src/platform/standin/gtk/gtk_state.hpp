@@ -269,8 +269,9 @@ void listenForCanvasInput(GtkNativeViewRecord& record, GtkWidget* area);
 void setCanvasInputSink(void* self, ViewRef view, CanvasInputSink sink);
 void setCanvasCursor(void* self, ViewRef view, CanvasCursor cursor);
 void setCanvasCaretRect(void* self, ViewRef view, RectD caret);
-// The modifier keys (kKey...) held in a GDK modifier state.
+// The modifier keys (kKey...) held in a GDK modifier state, and the GDK state of modifier keys.
 std::uint32_t heldKeys(guint state);
+GdkModifierType gtkModifierState(std::uint32_t keys);
 // Offers the key monitor a press that a focused web view gave back unhandled (menus.cpp); true
 // when the monitor consumed it.
 bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key);

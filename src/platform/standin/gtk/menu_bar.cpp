@@ -23,15 +23,6 @@ namespace {
 constexpr const char* kTagKey = "kelvo-menu-tag";
 constexpr const char* kWindowKey = "kelvo-menu-window";
 
-GdkModifierType gdkModifiers(std::uint32_t keys) {
-    guint mask = 0;
-    if (keys & kKeyCommand) mask |= GDK_CONTROL_MASK;
-    if (keys & kKeyOption) mask |= GDK_MOD1_MASK;
-    if (keys & kKeyControl) mask |= GDK_SUPER_MASK;
-    if (keys & kKeyShift) mask |= GDK_SHIFT_MASK;
-    return static_cast<GdkModifierType>(mask);
-}
-
 void onItemActivated(GtkMenuItem* item, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     if (GTK_IS_CHECK_MENU_ITEM(item) && !gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item))) {
@@ -59,7 +50,7 @@ GtkWidget* makeItem(GtkState& state, std::uint64_t windowNumber, const MenuEntry
     if (guint keyval = gtkKeyvalOfName(entry.key); keyval != 0) {
         GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
         if (GTK_IS_ACCEL_LABEL(label)) {
-            gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), keyval, gdkModifiers(entry.modifiers));
+            gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), keyval, gtkModifierState(entry.modifiers));
         }
     }
     gtk_widget_set_sensitive(item, entry.enabled);

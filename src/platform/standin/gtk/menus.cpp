@@ -5,7 +5,8 @@
 // host's: key presses are seen before GTK hands them to any widget, through GDK's event handler,
 // as a local key monitor would. The host decides at once whether a press is a shortcut or a menu
 // key, and what it leaves goes on to the focused widget (the web view, which does its own editing
-// keys). Ctrl plays Command, Alt Option and Super Control.
+// keys). Ctrl plays Command, Alt Option and Super Control. A key the host types (an Edit menu
+// item's, for a page) is put in GDK's queue as the X server's are, and goes the same road.
 //
 // Found while checking GTK: a menu's "deactivate" comes before the chosen item's "activate", so
 // the choice is read on a later turn; a menu popped up outside an input event wants a trigger
@@ -95,9 +96,29 @@ bool offerKey(GtkState& state, const GdkEventKey& key, KeyOffer offer) {
     return offer(state.keyMonitor.context, press);
 }
 
+// GTK hands a key to the focused widget of the window it goes to (the one typed at, or a dialog
+// that holds the others modally) even before that widget is realized, and then warns and drops the
+// key: the Open dialog's location field, which Ctrl+L shows and focuses, is realized only at the
+// dialog's next frame, and the release of Ctrl+L comes before it. Such a widget, shown, is realized
+// first (as that frame would).
+void realizeKeyTarget(GdkEvent* event) {
+    GtkWidget* widget = gtk_get_event_widget(event);
+    if (widget == nullptr) return;
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    GtkWidget* grab = gtk_window_group_get_current_grab(
+        gtk_window_get_group(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr));
+    if (grab != nullptr && grab != widget && !gtk_widget_is_ancestor(widget, grab)) {
+        toplevel = gtk_widget_get_toplevel(grab);
+    }
+    if (!GTK_IS_WINDOW(toplevel) || !gtk_widget_get_realized(toplevel)) return;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(toplevel));
+    if (focus != nullptr && !gtk_widget_get_realized(focus) && gtk_widget_is_visible(focus)) gtk_widget_realize(focus);
+}
+
 // Hands an event on: a key press is offered to the monitor first, and goes on unless it consumed it.
 void handOn(GtkState& state, GdkEvent* event) {
     if (event->type == GDK_KEY_PRESS && offerKey(state, event->key, state.keyMonitor.keyDown)) return;
+    if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) realizeKeyTarget(event);
     gtk_main_do_event(event);
 }
 
@@ -298,6 +319,34 @@ void performEdit(void*, WindowRef window, EditAction action) {
     if (signal != nullptr && g_signal_lookup(signal, G_OBJECT_TYPE(focus)) != 0) g_signal_emit_by_name(focus, signal);
 }
 
+// A key the program types at a window: its press and its release as the X server delivers them,
+// with the key's code from the keymap (a page tells its keys by their codes too), put at the end
+// of GDK's queue, behind every event that came before, for the event handler above.
+void typeKey(void*, const KeyPress& press) {
+    GdkWindow* window = gtk_widget_get_window(gtkWindowRecord(press.window).window);
+    const guint keyval = gtkKeyvalOfName(press.namedKey.empty() ? press.characters : press.namedKey);
+    if (window == nullptr || keyval == 0) return;
+    GdkDisplay* display = gdk_window_get_display(window);
+    GdkKeymapKey* codes = nullptr;
+    gint count = 0;
+    if (!gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count)) count = 0;
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent* event = gdk_event_new(type);
+        event->key.window = GDK_WINDOW(g_object_ref(window));
+        event->key.time = GDK_CURRENT_TIME;
+        event->key.state = gtkModifierState(press.modifiers);
+        event->key.keyval = keyval;
+        if (count > 0) {
+            event->key.hardware_keycode = static_cast<guint16>(codes[0].keycode);
+            event->key.group = static_cast<guint8>(codes[0].group);
+        }
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+        gdk_event_put(event);
+        gdk_event_free(event);
+    }
+    g_free(codes);
+}
+
 }  // namespace
 
 bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key) {
@@ -316,6 +365,15 @@ guint gtkKeyvalOfName(std::string_view name) {
         return 0;
     }
     return gdk_unicode_to_keyval(g_utf8_get_char(text.c_str()));
+}
+
+GdkModifierType gtkModifierState(std::uint32_t keys) {
+    guint mask = 0;
+    if (keys & kKeyCommand) mask |= GDK_CONTROL_MASK;
+    if (keys & kKeyOption) mask |= GDK_MOD1_MASK;
+    if (keys & kKeyControl) mask |= GDK_SUPER_MASK;
+    if (keys & kKeyShift) mask |= GDK_SHIFT_MASK;
+    return static_cast<GdkModifierType>(mask);
 }
 
 std::uint32_t heldKeys(guint state) {

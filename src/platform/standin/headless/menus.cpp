@@ -1,8 +1,10 @@
 // Headless menus: the menu bar kept as set, key presses and clicks on the bar scripted by the test
-// and offered to the host, context menus answered with the scripted choices. The keyboard focus
-// of a window is its focused native view, else its bottom web view (the page takes the keys).
+// and offered to the host (a key the host types goes the same way), context menus answered with
+// the scripted choices. The keyboard focus of a window is its focused native view, else its bottom
+// web view (the page takes the keys).
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/standin/headless/headless_state.hpp"
 
@@ -102,6 +104,27 @@ void holdKeys(void* self, WindowRef window, bool hold) {
     for (auto& key : keys) key();
 }
 
+// The key as a log names it: "cmd+shift+Z".
+std::string keyName(const KeyPress& press) {
+    std::string name;
+    static constexpr std::pair<std::uint32_t, const char*> kModifiers[] = {
+        {kKeyCommand, "cmd+"}, {kKeyControl, "ctrl+"}, {kKeyOption, "opt+"}, {kKeyShift, "shift+"}};
+    for (auto [key, prefix] : kModifiers) {
+        if (press.modifiers & key) name += prefix;
+    }
+    return name + std::string(press.namedKey.empty() ? press.characters : press.namedKey);
+}
+
+// A key typed at a window reaches it on a later turn (below).
+void queueKey(HeadlessState* state, const KeyPress& press);
+
+// A key the program types goes where the user's own go.
+void typeKey(void* self, const KeyPress& press) {
+    HeadlessState& state = headlessState(self);
+    state.note("key.typed " + keyName(press) + " n=" + windowName(state, press.window));
+    queueKey(&state, press);
+}
+
 void performEdit(void* self, WindowRef window, EditAction action) {
     HeadlessState& state = headlessState(self);
     static constexpr const char* kNames[] = {"undo", "redo", "cut", "copy", "paste", "select_all"};
@@ -150,10 +173,7 @@ void deliverKey(HeadlessState* state, KeyPress copy, std::string named, std::str
     });
 }
 
-}  // namespace
-
-void HeadlessStandIn::userKeyDown(const KeyPress& press) {
-    HeadlessState* state = state_.get();
+void queueKey(HeadlessState* state, const KeyPress& press) {
     std::string named(press.namedKey);
     std::string characters(press.characters);
     state->post([state, copy = press, named = std::move(named), characters = std::move(characters)]() mutable {
@@ -168,6 +188,10 @@ void HeadlessStandIn::userKeyDown(const KeyPress& press) {
         deliverKey(state, copy, std::move(named), std::move(characters));
     });
 }
+
+}  // namespace
+
+void HeadlessStandIn::userKeyDown(const KeyPress& press) { queueKey(state_.get(), press); }
 
 }  // namespace kelvo::standin
 
