@@ -6,10 +6,12 @@
 // server (xdotool) change what the keyboard holds down for every window of the display, and a
 // Shift held for a selection was seen to go missing beside them.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -175,6 +177,44 @@ std::string documentNamed(std::string_view name) {
     return text;
 }
 
+// Puts only a PNG picture on the clipboard, as a program that copied a picture does.
+void offerPictureOnClipboard() {
+    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("image/png"), 0, 0}};
+    gtk_clipboard_set_with_data(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), kTargets, 1,
+        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
+            static const guchar kPicture[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+            gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8, kPicture, sizeof kPicture);
+        },
+        nullptr, nullptr);
+}
+
+// A real click on the page's element `id` once it shows (and is no disabled control).
+std::function<bool()> clickWhenShown(std::string id) {
+    return [id = std::move(id)] {
+        WebKitWebView* view = mainWebView();
+        const std::string script =
+            "(e => e !== null && !e.disabled && e.getClientRects().length > 0)"
+            "(document.getElementById('" +
+            id + "'))";
+        return view != nullptr && evaluateNow(view, script) == "true" && clickInPage("#" + id);
+    };
+}
+
+// Keeps, in the page, what the status line said whenever the editor stopped telling a screen
+// reader it is busy while a document was still being opened or shown (`busyLapses`).
+constexpr std::string_view kWatchBusy = R"JS((() => {
+  const editor = document.getElementById("editor");
+  const status = document.getElementById("status-text");
+  window.busyLapses = [];
+  new MutationObserver(() => {
+    if (!editor.hasAttribute("aria-busy") && /^(Opening|Showing) /.test(status.textContent)) {
+      busyLapses.push(status.textContent);
+    }
+  }).observe(editor, { attributes: true, attributeFilter: ["aria-busy"] });
+  return "watching";
+})())JS";
+
 struct Row {
     std::string document;
     std::string keys;
@@ -210,7 +250,10 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
     ASSERT_FALSE(rows.empty());
     Keyboard keyboard;
     UserSteps steps;
-    steps.until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    steps.until(pageReady())
+        .page(std::string(kCountKeys))
+        .page(std::string(kMonospacedEditor))
+        .page(std::string(kWatchBusy));
     std::vector<fs::path> paths;
     std::vector<std::string> errors(rows.size());
     std::vector<std::unique_ptr<testing::SilentClipboardOwner>> silentOwners;
@@ -227,16 +270,22 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
         // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
         // program does; "Copied:<text>" waits until the clipboard holds the text; "Silent" lets a
-        // program take the clipboard that never answers for it; "Menu:<item>" chooses the Edit
-        // menu's item; "Pause:<seconds>" waits; "OpenAgain" chooses the document in the Open
-        // dialog once more, and waits for the question whether to discard the changes. A Ctrl+o
-        // among the keys is answered in the Open dialog with the row's document whenever the
-        // dialog shows.
+        // program take the clipboard that never answers for it, and "Slow:<text>" one that hands
+        // the text over a byte every 4 s; "Picture" puts only a picture on it; "Menu:<item>"
+        // chooses the Edit menu's item; "Click:<id>" clicks the page's element once it shows;
+        // "Told:<text>" waits until the status line begins with the text ("_" for a space);
+        // "Asked" waits until a question shows; "Played" until every key held has been played;
+        // "Pause:<seconds>" waits; "OpenAgain" chooses the document in the Open dialog once more,
+        // and waits for the question whether to discard the changes. A Ctrl+o (or a click on the
+        // Open button) among the keys is answered in the Open dialog with the row's document
+        // whenever the dialog shows.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
-            if (word != "ScrollToMiddle" && word != "OpenAgain" && word != "Silent" && !word.starts_with("Offer:") &&
-                !word.starts_with("Copied:") && !word.starts_with("Menu:") && !word.starts_with("Pause:")) {
+            if (word != "ScrollToMiddle" && word != "OpenAgain" && word != "Silent" && word != "Picture" &&
+                word != "Asked" && word != "Played" && !word.starts_with("Offer:") && !word.starts_with("Copied:") &&
+                !word.starts_with("Menu:") && !word.starts_with("Pause:") && !word.starts_with("Slow:") &&
+                !word.starts_with("Click:") && !word.starts_with("Told:")) {
                 if (word == "Ctrl+o") {
                     steps.then([path = paths.back()] {
                         typeIntoOpenDialogWhenShown(path);
@@ -248,11 +297,33 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                 continue;
             }
             keyboard.press(steps, std::exchange(keys, {}));
-            if (word == "Silent") {
-                steps.then([&silentOwners] {
-                    silentOwners.push_back(std::make_unique<testing::SilentClipboardOwner>());
+            if (word == "Silent" || word.starts_with("Slow:")) {
+                steps.then([&silentOwners, slow = word.starts_with("Slow:") ? word.substr(5) : std::string()] {
+                    silentOwners.push_back(
+                        std::make_unique<testing::SilentClipboardOwner>(slow.empty() ? nullptr : slow.c_str()));
                     return true;
                 });
+            } else if (word == "Picture") {
+                steps.then([] {
+                    offerPictureOnClipboard();
+                    return true;
+                });
+            } else if (word.starts_with("Click:")) {
+                if (word == "Click:open-button") {
+                    steps.then([path = paths.back()] {
+                        typeIntoOpenDialogWhenShown(path);
+                        return true;
+                    });
+                }
+                steps.then(clickWhenShown(word.substr(6)));
+            } else if (word == "Asked") {
+                steps.until(shown("confirm-bar"));
+            } else if (word == "Played") {
+                steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
+            } else if (word.starts_with("Told:")) {
+                std::string text = word.substr(5);
+                std::replace(text.begin(), text.end(), '_', ' ');
+                steps.until(textOf("status-text") + ".startsWith('" + text + "')");
             } else if (word == "OpenAgain") {
                 steps.then([path = paths.back()] {
                     typeIntoOpenDialogWhenShown(path);
@@ -289,7 +360,11 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // bar is hidden.
         steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
         if (rows[i].keys.find("Ctrl+c") != std::string::npos) steps.then(pause(0.5));
-        steps.read("(b => b.hidden ? '' : b.textContent.trim())(document.getElementById('error-bar'))", errors[i]);
+        // Nor did the editor stop being busy while a document still opened.
+        steps.read(
+            "(b => (b.hidden ? '' : b.textContent.trim()) + (busyLapses.length === 0 ? '' : ' not busy at: ' + "
+            "busyLapses.splice(0).join(', ')))(document.getElementById('error-bar'))",
+            errors[i]);
         keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
         steps.until(textOf("status-text") + ".startsWith('Saved " + name + "')");
     }
