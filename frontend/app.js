@@ -213,7 +213,12 @@
     } catch (error) {
       showError(action, error);
     } finally {
-      refresh();
+      // Whatever went wrong in showing it, the command ends, and the keys it held are played.
+      try {
+        refresh();
+      } catch (error) {
+        console.error(error);
+      }
       // The next command waiting goes on as the running one: nothing given meanwhile goes before it.
       const next = waitingCommands.shift();
       if (next) {
