@@ -192,9 +192,9 @@
 
     // Whether `node` lies in the groups from `first` to `last`.
     function isWithin(node, first, last) {
-      const after = node === first || (first.compareDocumentPosition(node) & Node.DOCUMENT_POSITION_FOLLOWING) !== 0;
-      const before = last.contains(node) || (last.compareDocumentPosition(node) & Node.DOCUMENT_POSITION_PRECEDING) !== 0;
-      return after && before;
+      const { DOCUMENT_POSITION_FOLLOWING: FOLLOWING, DOCUMENT_POSITION_PRECEDING: PRECEDING } = Node;
+      const after = node === first || (first.compareDocumentPosition(node) & FOLLOWING) !== 0;
+      return after && (last.contains(node) || (last.compareDocumentPosition(node) & PRECEDING) !== 0);
     }
 
     // Replaces the text between two places (in the order of the text) by `text`, and puts the
@@ -225,7 +225,8 @@
       const from = endBlock(firstGroup, false);
       // The places carried that the groups taken out hold are found in the text from `from` on.
       const taken = carried.filter(([node]) => isWithin(node, firstGroup, lastGroup));
-      const measured = Text.measure(editor, from, [[from, 0], start, ...(taken.length > 0 ? [end, ...taken] : [])], [0, 1]);
+      const places = [[from, 0], start, ...(taken.length > 0 ? [end, ...taken] : [])];
+      const measured = Text.measure(editor, from, places, [0, 1]);
       const head = measured.text;
       const tail = Text.measure(editor, runStart(last), [end, [lastGroup, lastGroup.childNodes.length]], [0, 1]).text;
       const shown = head + text + tail;

@@ -43,7 +43,8 @@
           event.preventDefault();
           event.stopImmediatePropagation();
           const shiftKey = event.inputType === "historyRedo";
-          held.push({ key: shiftKey ? "Z" : "z", code: "KeyZ", ctrlKey: true, shiftKey, altKey: false, metaKey: false });
+          const undoKey = { key: shiftKey ? "Z" : "z", code: "KeyZ", ctrlKey: true, shiftKey };
+          held.push({ ...undoKey, altKey: false, metaKey: false });
         } else if (holds > 0 && !playing) {
           event.preventDefault();
         }
