@@ -15,6 +15,7 @@
   const heldKeys = window.VostraHeldKeys.attach(window, {
     play: (key) => playKey(key),
     idle: () => editor.removeAttribute("aria-busy"),
+    answers: (event) => !byId("confirm-bar").hidden && byId("confirm-bar").contains(event.target),
   });
   const layout = window.VostraEditorLayout.attach(editor);
   const edit = window.VostraEditorEdit.attach(editor, layout, { newGroup, metrics: () => editorMetrics() });
@@ -42,6 +43,7 @@
   // the editor shows is found to be the saved text once more (after an undo, say): that comparison
   // and the counts wait for the next frame, or for a pause in typing in a long document. `changed`
   // tells whether there was a change since the text was last known to be the saved text.
+  // `shown` counts the documents shown.
   const state = {
     path: null,
     saved: [],
@@ -50,6 +52,7 @@
     edited: false,
     changed: false,
     changes: 0,
+    shown: 0,
     busy: false,
   };
 
@@ -191,28 +194,39 @@
 
   // What a command leaves to do once it has ended (keys it held, to be played).
   const afterCommand = [];
+  // The commands given while another ran, in order: each goes on once the one before it ended.
+  const waitingCommands = [];
 
-  // Runs one command at a time with the toolbar disabled; a failure goes to the error bar.
+  // Runs one command at a time with the toolbar disabled; a failure goes to the error bar. A
+  // command given while another runs (a key played after a paste, say) waits for it.
   async function run(action, work) {
     if (state.busy) {
       setStatus(`${action} waits: another command is still running`);
-      return;
-    }
-    hideError();
-    if (!vexa) {
-      showError(action, new Doc.DocumentError("bridge_unavailable", "This page is not running inside Vostra Studio"));
-      return;
+      await new Promise((goOn) => waitingCommands.push(goOn));
     }
     state.busy = true;
     buttons.forEach((button) => (button.disabled = true));
     try {
+      hideError();
+      if (!vexa) throw new Doc.DocumentError("bridge_unavailable", "This page is not running inside Vostra Studio");
       await work();
     } catch (error) {
       showError(action, error);
     } finally {
-      state.busy = false;
-      buttons.forEach((button) => (button.disabled = false));
-      refresh();
+      // Whatever went wrong in showing it, the command ends, and the keys it held are played.
+      try {
+        refresh();
+      } catch (error) {
+        console.error(error);
+      }
+      // The next command waiting goes on as the running one: nothing given meanwhile goes before it.
+      const next = waitingCommands.shift();
+      if (next) {
+        next();
+      } else {
+        state.busy = false;
+        buttons.forEach((button) => (button.disabled = false));
+      }
       for (const release of afterCommand.splice(0)) release();
     }
   }
@@ -312,6 +326,7 @@
     state.changed = false;
     state.saved = pieces;
     state.savedLength = length;
+    state.shown++;
     await showText(pieces);
     hideError();
     showNotice("");
@@ -471,15 +486,25 @@
       }),
   };
 
-  byId("new-button").addEventListener("click", actions.newDocument);
-  byId("open-button").addEventListener("click", actions.open);
-  byId("save-button").addEventListener("click", actions.save);
-  byId("save-as-button").addEventListener("click", actions.saveAs);
-  byId("error-dismiss").addEventListener("click", dismissError);
-  byId("notice-dismiss").addEventListener("click", () => showNotice(""));
+  // A command given by the toolbar or a drop while keys are held (a paste waits, a document
+  // opens) takes effect after them, in order, as its key would.
+  const later = (command) => (...args) => heldKeys.whenFree(() => command(...args));
+  byId("new-button").addEventListener("click", later(actions.newDocument));
+  byId("open-button").addEventListener("click", later(actions.open));
+  byId("save-button").addEventListener("click", later(actions.save));
+  byId("save-as-button").addEventListener("click", later(actions.saveAs));
+  // A bar dismissed by its button gives the keyboard back to the editor, whose caret waits where it
+  // was (the button goes with the bar).
+  const dismissed = (bar, hide) => () => {
+    const hadKeyboard = bar.contains(document.activeElement);
+    hide();
+    if (hadKeyboard) editor.focus();
+  };
+  byId("error-dismiss").addEventListener("click", dismissed(byId("error-bar"), dismissError));
+  byId("notice-dismiss").addEventListener("click", dismissed(byId("notice-bar"), () => showNotice("")));
   byId("website-link").addEventListener("click", (event) => {
     event.preventDefault();
-    actions.openLink(event.currentTarget.href);
+    later(actions.openLink)(event.currentTarget.href);
   });
 
   // A change marks the document edited at once; the full comparison (which may find it back as
@@ -594,10 +619,14 @@
   // group or over more than a page of blocks replaces it on the groups. The history (see
   // editor_history.js) keeps every edit, the web view's and the editor's, for Undo and Redo.
   const FAR_BLOCKS = 64;
-  function replaceByEditing(kind, text, ends = edit.selectionEnds()) {
-    if (ends === null) return;
-    history.edit(kind, () => edit.replace(ends.start, ends.end, text));
+  // Answers the places `carried` as they are after the edit (see VostraEditorEdit.replace), or
+  // null where it edited nothing.
+  function replaceByEditing(kind, text, ends = edit.selectionEnds(), carried = []) {
+    if (ends === null || !edit.holds(ends)) return null;
+    let moved = null;
+    history.edit(kind, () => (moved = edit.replace(ends.start, ends.end, text, carried)));
     noteChange();
+    return moved;
   }
 
   editor.addEventListener("beforeinput", (event) => {
@@ -648,7 +677,17 @@
   // too, in the key's own task.
   let pointerPressed = false;
   let keyPressed = false;
-  window.addEventListener("pointerdown", () => (pointerPressed = true), true);
+  // Presses of the pointer in the editor so far (a paste tells by them whether a click moved the
+  // caret while it waited).
+  let pointerPresses = 0;
+  window.addEventListener(
+    "pointerdown",
+    (event) => {
+      pointerPressed = true;
+      if (event.target instanceof Node && editor.contains(event.target)) pointerPresses++;
+    },
+    true,
+  );
   window.addEventListener("pointerup", () => (pointerPressed = false), true);
   window.addEventListener("blur", () => (pointerPressed = false));
   window.addEventListener(
@@ -694,9 +733,16 @@
   // Pastes the clipboard's text over the selection, each of its line breaks a line feed; keys
   // typed meanwhile wait for it. An empty clipboard, or one without text, changes nothing. A
   // failure shows until it is dismissed or the next paste ends (see showError).
+  //
+  // The paste lands where the selection was when it was asked for, and nowhere else: where the
+  // text or the document changed while it waited (by anything not held with the keys), it is
+  // given up, and says so. A click meanwhile moves the caret after it has landed.
   async function paste() {
     const ends = edit.selectionEnds();
     if (ends === null) return;
+    const changes = state.changes;
+    const shown = state.shown;
+    const presses = pointerPresses;
     // Keys typed meanwhile are played once the text is in place.
     const release = holdKeys();
     try {
@@ -707,9 +753,27 @@
         showError("Paste", error);
         return;
       }
+      if (pasted.text === "") {
+        clearPasteFailure();
+        setStatus("Nothing pasted: the clipboard holds no text");
+        return;
+      }
+      if (state.changes !== changes || state.shown !== shown || !edit.holds(ends)) {
+        const sentence = "The text changed while the paste waited for the clipboard, so nothing was pasted";
+        showError("Paste", new Doc.DocumentError("text_changed", sentence));
+        return;
+      }
       clearPasteFailure();
-      if (pasted.text === "") return;
-      replaceByEditing("insertFromPaste", pasted.text.replace(/\r\n?/g, "\n"), ends);
+      // A selection that a click made meanwhile is carried over the pasted text.
+      const clicked = presses !== pointerPresses ? edit.selectionEnds() : null;
+      const carried = clicked !== null && !sameEnds(clicked, ends) ? [clicked.start, clicked.end] : [];
+      const moved = replaceByEditing("insertFromPaste", pasted.text.replace(/\r\n?/g, "\n"), ends, carried);
+      if (moved !== null && moved.length === 2) {
+        const [start, end] = moved;
+        if (clicked.backwards) layout.select(...end, ...start);
+        else layout.select(...start, ...end);
+        layout.followSelection();
+      }
       if (pasted.replaced > 0) {
         const bytes = pasted.replaced;
         setStatus(
@@ -721,6 +785,9 @@
       release();
     }
   }
+
+  const sameEnds = (a, b) =>
+    a.start[0] === b.start[0] && a.start[1] === b.start[1] && a.end[0] === b.end[0] && a.end[1] === b.end[1];
 
   // Copy and Cut, by key or by the Edit menu, wherever the keyboard is in the page: only the
   // editor's selection is ever copied.
@@ -858,7 +925,7 @@
   if (vexa) {
     vexa.on("drop:files", (detail) => {
       overlay.hidden = true;
-      actions.openDropped(detail && detail.paths);
+      later(actions.openDropped)(detail && detail.paths);
     });
   } else {
     showError("Start", new Doc.DocumentError("bridge_unavailable", "This page is not running inside Vostra Studio"));

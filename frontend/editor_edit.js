@@ -64,6 +64,18 @@
       return { start, end, backwards };
     }
 
+    // Whether a place is still one in the editor's text: its node is in the editor and its
+    // offset within the node.
+    function isPlace([node, offset]) {
+      if (node === null || !editor.contains(node) || !Number.isInteger(offset) || offset < 0) return false;
+      return offset <= (node.nodeType === Node.TEXT_NODE ? node.length : node.childNodes.length);
+    }
+
+    // Whether both ends of a selection (see selectionEnds) are still places in the editor's text.
+    function holds(ends) {
+      return isPlace(ends.start) && isPlace(ends.end);
+    }
+
     // The text between two places of the editor, in the order of the text.
     function textBetween(start, end) {
       const from = blockAt(start, false) || blockAt(start, true);
@@ -169,16 +181,35 @@
       return lastText !== null ? [lastText, Math.max(0, lastText.length - 1)] : [editor, 0];
     }
 
+    // Where a place `offset` characters into a text is in `groups` once `text` took the place of
+    // the text from `start` to `end` (offsets in the same text): a place in what was replaced goes
+    // after `text`. A place not found (offset -1) is answered as it was.
+    function carriedTo(groups, place, offset, start, end, text) {
+      if (offset === undefined || offset < 0) return place;
+      if (offset <= start) return placeIn(groups, offset);
+      return placeIn(groups, offset >= end ? offset - end + start + text.length : start + text.length);
+    }
+
+    // Whether `node` lies in the groups from `first` to `last`.
+    function isWithin(node, first, last) {
+      const { DOCUMENT_POSITION_FOLLOWING: FOLLOWING, DOCUMENT_POSITION_PRECEDING: PRECEDING } = Node;
+      const after = node === first || (first.compareDocumentPosition(node) & FOLLOWING) !== 0;
+      return after && (last.contains(node) || (last.compareDocumentPosition(node) & PRECEDING) !== 0);
+    }
+
     // Replaces the text between two places (in the order of the text) by `text`, and puts the
-    // caret after it.
-    function replace(start, end, text) {
+    // caret after it. Answers the places `carried` as they are in the text after it (one in the
+    // text replaced goes after `text`), or null when it replaced nothing: places that are no
+    // longer in the editor (an undo or another document took them away) replace nothing.
+    function replace(start, end, text, carried = []) {
+      if (!isPlace(start) || !isPlace(end)) return null;
       const first = blockAt(start, false) || blockAt(start, true);
       const last = blockAt(end, true) || blockAt(end, false);
       let firstGroup = first !== null ? first.parentNode : null;
       let lastGroup = last !== null ? last.parentNode : null;
       if (!isGroup(firstGroup) || !isGroup(lastGroup) || !isSection(firstGroup.parentNode) ||
           !isSection(lastGroup.parentNode)) {
-        return replaceAll(start, end, text);
+        return replaceAll(start, end, text, carried);
       }
       // The groups taken out start where a line starts and end after a line break.
       for (let before = layout.neighbour(endBlock(firstGroup, false), false); before !== null && !Text.endsWithLineBreak(before);
@@ -192,21 +223,27 @@
       }
       const atEnd = layout.neighbour(endBlock(lastGroup, true), true) === null;
       const from = endBlock(firstGroup, false);
-      const head = Text.measure(editor, from, [[from, 0], start], [0, 1]).text;
+      // The places carried that the groups taken out hold are found in the text from `from` on.
+      const taken = carried.filter(([node]) => isWithin(node, firstGroup, lastGroup));
+      const places = [[from, 0], start, ...(taken.length > 0 ? [end, ...taken] : [])];
+      const measured = Text.measure(editor, from, places, [0, 1]);
+      const head = measured.text;
       const tail = Text.measure(editor, runStart(last), [end, [lastGroup, lastGroup.childNodes.length]], [0, 1]).text;
       const shown = head + text + tail;
       const groups = groupsOf(atEnd ? shown : shown.slice(0, -1));
       replaceGroups(firstGroup, lastGroup, groups);
       layout.select(...placeIn(groups, head.length + text.length));
+      const [, startAt, endAt, ...at] = measured.offsets;
+      return carried.map((place) => carriedTo(groups, place, at[taken.indexOf(place)], startAt, endAt, text));
     }
 
     // The same where the editor holds no groups to go by (editing emptied it): the whole text is
-    // shown again.
-    function replaceAll(start, end, text) {
+    // shown again. Both places are in the editor.
+    function replaceAll(start, end, text, carried) {
       const from = editor.firstChild;
-      const whole = from !== null ? Text.measure(editor, from, [start, end]) : { offsets: [0, 0] };
+      const whole = from !== null ? Text.measure(editor, from, [start, end, ...carried]) : { offsets: [0, 0] };
       const all = from !== null ? Text.readText(editor) : "";
-      const [a, b] = whole.offsets;
+      const [a, b, ...at] = whole.offsets;
       const shown = all.slice(0, Math.min(a, b)) + text + all.slice(Math.max(a, b));
       const groups = groupsOf(shown);
       editor.replaceChildren();
@@ -215,17 +252,16 @@
       for (const group of groups) section.appendChild(group);
       splitSection(section);
       layout.select(...placeIn(groups, Math.min(a, b) + text.length));
+      return carried.map((place, i) => carriedTo(groups, place, at[i], Math.min(a, b), Math.max(a, b), text));
     }
 
     // Replaces the selection by `text` (nothing to delete it).
     function replaceSelection(text) {
       const ends = selectionEnds();
-      if (ends === null) return false;
-      replace(ends.start, ends.end, text);
-      return true;
+      return ends !== null && replace(ends.start, ends.end, text) !== null;
     }
 
-    return { selectionEnds, selectedText, textBetween, selectAll, reachesFar, replace, replaceSelection };
+    return { selectionEnds, holds, selectedText, textBetween, selectAll, reachesFar, replace, replaceSelection };
   }
 
   global.VostraEditorEdit = Object.freeze({ attach });

@@ -1,7 +1,8 @@
 // Keys typed while the editor cannot take them yet (a document is being read and shown, a paste
 // waits for the clipboard): they are held, in order, and played once it can, as a desktop editor
-// whose window is busy takes them when it is free. No page here: app.js attaches it to the page
-// and tells it how to play a key.
+// whose window is busy takes them when it is free. A command given another way meanwhile (a
+// toolbar button, a dropped file) waits among them in the same order. No page here: app.js
+// attaches it to the page and tells it how to play a key.
 (function (global) {
   "use strict";
 
@@ -9,16 +10,20 @@
 
   // `play(key)` does what a held key does (it may answer a promise: the next key waits for it);
   // a key is { key, code, ctrlKey, shiftKey, altKey, metaKey }. `idle()` is called once nothing
-  // holds the keys any more and every key held has been played.
-  function attach(target, { play, idle = () => {} }) {
+  // holds the keys any more and every key and command held has been played. `answers(event)`
+  // tells whether a key goes to a question that a command asks meanwhile (a command played from
+  // the keys held waits for its answer: the keys typed at the question answer it).
+  function attach(target, { play, idle = () => {}, answers = () => false }) {
     let holds = 0;
     let playing = false;
+    // Keys, and commands ({ command }), in the order they came.
     const held = [];
+    const free = () => holds === 0 && !playing && held.length === 0;
 
     target.addEventListener(
       "keydown",
       (event) => {
-        if (holds === 0 && !playing && held.length === 0) return;
+        if (free() || answers(event)) return;
         if (MODIFIERS.has(event.key)) return;
         event.preventDefault();
         event.stopPropagation();
@@ -27,11 +32,22 @@
       },
       true,
     );
-    // Text that reaches the page without a key (an input method's) waits too: it is refused.
+    // An undo or a redo that reaches the page without a key (the window's Edit menu asks the web
+    // view for its own) waits as its key does. Text that reaches the page without a key (an input
+    // method's) waits too: it is refused.
     target.addEventListener(
       "beforeinput",
       (event) => {
-        if (holds > 0 && !playing) event.preventDefault();
+        const history = event.inputType === "historyUndo" || event.inputType === "historyRedo";
+        if (history && !free()) {
+          event.preventDefault();
+          event.stopImmediatePropagation();
+          const shiftKey = event.inputType === "historyRedo";
+          const undoKey = { key: shiftKey ? "Z" : "z", code: "KeyZ", ctrlKey: true, shiftKey };
+          held.push({ ...undoKey, altKey: false, metaKey: false });
+        } else if (holds > 0 && !playing) {
+          event.preventDefault();
+        }
       },
       true,
     );
@@ -41,8 +57,9 @@
       playing = true;
       try {
         while (holds === 0 && held.length > 0) {
+          const next = held.shift();
           try {
-            await play(held.shift());
+            await (next.command ? next.command() : play(next));
           } catch (error) {
             console.error(error);
           }
@@ -50,7 +67,7 @@
       } finally {
         playing = false;
       }
-      if (holds === 0 && held.length === 0) idle();
+      if (free()) idle();
     }
 
     // Holds the keys typed from now on until the answered function is called.
@@ -65,7 +82,14 @@
       };
     }
 
-    return { hold, isHolding: () => holds > 0 || playing || held.length > 0 };
+    // Runs `command` now when nothing is held, or else after the keys and commands held before it.
+    function whenFree(command) {
+      if (free()) return command();
+      held.push({ command });
+      return undefined;
+    }
+
+    return { hold, whenFree, isHolding: () => !free() };
   }
 
   global.VostraHeldKeys = Object.freeze({ attach });

@@ -6,6 +6,7 @@
 // server (xdotool) change what the keyboard holds down for every window of the display, and a
 // Shift held for a selection was seen to go missing beside them.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -175,6 +176,26 @@ std::string documentNamed(std::string_view name) {
     return text;
 }
 
+// Puts only a PNG picture on the clipboard, as a program that copied a picture does.
+void offerPictureOnClipboard() {
+    static const GtkTargetEntry kTargets[] = {{const_cast<gchar*>("image/png"), 0, 0}};
+    gtk_clipboard_set_with_data(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), kTargets, 1,
+        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
+            static const guchar kPicture[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+            gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8, kPicture, sizeof kPicture);
+        },
+        nullptr, nullptr);
+}
+
+// Keeps, in the page, what the status line said whenever the editor stopped telling a screen
+// reader it is busy while a document was still being opened or shown (`busyLapses`).
+constexpr std::string_view kWatchBusy =
+    "(e => (window.busyLapses = [], new MutationObserver(() => { const s = "
+    "document.getElementById('status-text').textContent; if (!e.hasAttribute('aria-busy') && "
+    "/^(Opening|Showing) /.test(s)) busyLapses.push(s); }).observe(e, { attributeFilter: ['aria-busy'] }), "
+    "'watching'))(document.getElementById('editor'))";
+
 struct Row {
     std::string document;
     std::string keys;
@@ -210,7 +231,10 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
     ASSERT_FALSE(rows.empty());
     Keyboard keyboard;
     UserSteps steps;
-    steps.until(pageReady()).page(std::string(kCountKeys)).page(std::string(kMonospacedEditor));
+    steps.until(pageReady())
+        .page(std::string(kCountKeys))
+        .page(std::string(kMonospacedEditor))
+        .page(std::string(kWatchBusy));
     std::vector<fs::path> paths;
     std::vector<std::string> errors(rows.size());
     std::vector<std::unique_ptr<testing::SilentClipboardOwner>> silentOwners;
@@ -224,21 +248,15 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         });
         keyboard.pressed += 1;
         steps.until(textOf("status-text") + " === 'Opened " + name + "'");
-        // Besides keys: "ScrollToMiddle" scrolls the editor to the middle of the document, as the
-        // scroll bar dragged there would; "Offer:<text>" puts the text on the clipboard as another
-        // program does; "Copied:<text>" waits until the clipboard holds the text; "Silent" lets a
-        // program take the clipboard that never answers for it; "Trickle:<text>" lets a program
-        // take it that sends the text a byte every 4 s; "Menu:<item>" chooses the Edit menu's
-        // item, which the page sees as the item's key; "Pause:<seconds>" waits; "OpenAgain"
-        // chooses the document in the Open dialog once more, and waits for the question whether
-        // to discard the changes. A Ctrl+o among the keys is answered in the Open dialog with the
-        // row's document whenever the dialog shows.
+        // Besides keys, the words the table's header names. A Ctrl+o (or a click on the Open
+        // button) among the keys is answered in the Open dialog with the row's document.
         Keys keys;
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
-            if (word != "ScrollToMiddle" && word != "OpenAgain" && word != "Silent" && !word.starts_with("Offer:") &&
-                !word.starts_with("Copied:") && !word.starts_with("Menu:") && !word.starts_with("Pause:") &&
-                !word.starts_with("Trickle:")) {
+            static constexpr std::string_view kWords[] = {"ScrollToMiddle", "OpenAgain", "Silent",
+                                                          "Picture",        "Asked",     "Played"};
+            if (word.find(':') == std::string::npos &&
+                std::find(std::begin(kWords), std::end(kWords), word) == std::end(kWords)) {
                 if (word == "Ctrl+o") {
                     steps.then([path = paths.back()] {
                         typeIntoOpenDialogWhenShown(path);
@@ -250,14 +268,39 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                 continue;
             }
             keyboard.press(steps, std::exchange(keys, {}));
-            if (word == "Silent" || word.starts_with("Trickle:")) {
-                // Once a paste before it has landed.
-                steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
-                steps.then([&silentOwners, trickled = word.substr(std::min<std::size_t>(word.size(), 8))] {
+            if (word == "Silent" || word.starts_with("Slow:")) {
+                steps.then([&silentOwners, slow = word.starts_with("Slow:") ? word.substr(5) : std::string()] {
                     silentOwners.push_back(
-                        std::make_unique<testing::SilentClipboardOwner>(trickled.empty() ? nullptr : trickled.c_str()));
+                        std::make_unique<testing::SilentClipboardOwner>(slow.empty() ? nullptr : slow.c_str()));
                     return true;
                 });
+            } else if (word == "Picture") {
+                steps.then([] {
+                    offerPictureOnClipboard();
+                    return true;
+                });
+            } else if (word.starts_with("Click:")) {
+                if (word == "Click:open-button") {
+                    steps.then([path = paths.back()] {
+                        typeIntoOpenDialogWhenShown(path);
+                        return true;
+                    });
+                }
+                steps.then([id = word.substr(6)] {
+                    const std::string shows =
+                        "(e => e !== null && !e.disabled && e.getClientRects().length > 0)"
+                        "(document.getElementById('" +
+                        id + "'))";
+                    return evaluateNow(mainWebView(), shows) == "true" && clickInPage("#" + id);
+                });
+            } else if (word == "Asked") {
+                steps.until(shown("confirm-bar"));
+            } else if (word == "Played") {
+                steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
+            } else if (word.starts_with("Told:")) {
+                std::string text = word.substr(5);
+                std::replace(text.begin(), text.end(), '_', ' ');
+                steps.until(textOf("status-text") + ".startsWith('" + text + "')");
             } else if (word == "OpenAgain") {
                 steps.then([path = paths.back()] {
                     typeIntoOpenDialogWhenShown(path);
@@ -296,7 +339,11 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // bar is hidden.
         steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
         if (rows[i].keys.find("Ctrl+c") != std::string::npos) steps.then(pause(0.5));
-        steps.read("(b => b.hidden ? '' : b.textContent.trim())(document.getElementById('error-bar'))", errors[i]);
+        // Nor did the editor stop being busy while a document still opened.
+        steps.read(
+            "(b => (b.hidden ? '' : b.textContent.trim()) + (busyLapses.length === 0 ? '' : ' not busy at: ' + "
+            "busyLapses.splice(0).join(', ')))(document.getElementById('error-bar'))",
+            errors[i]);
         keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
         steps.until(textOf("status-text") + ".startsWith('Saved " + name + "')");
     }

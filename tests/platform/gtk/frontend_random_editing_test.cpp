@@ -13,8 +13,10 @@
 // pasting a text of more than a mebibyte from another program at the end (in every other session
 // more than two, more groups than a section holds twice: the section is cut in several), undoing
 // and redoing it twice, paging through the document (no edge left open away from the caret that
-// could close) and Ctrl+S; the saved file must be the model's text byte for byte. A failure names
-// the seed, the first key after which the editor differs, and the keys before it (label "gtk").
+// could close) and Ctrl+S; the saved file must be the model's text byte for byte. Then the end of
+// the text is cut or deleted, and another program's text pasted, undone and saved with the keys
+// typed at once. A failure names the seed, the first key after which the editor differs, and the
+// keys before it (label "gtk").
 
 #include <chrono>
 #include <cstdint>
@@ -542,7 +544,8 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     Draw draw(seed);
     Editor editor;
     editor.text = document(draw);
-    const std::u32string opened = editor.text;
+    // The text as last saved (the edited mark shows where the editor's text is another).
+    std::u32string opened = editor.text;
     const std::string name = "session-" + std::to_string(seed) + ".vrs";
     const fs::path path = folder / name;
     const std::string_view lineBreak = kLineBreaks[seed % std::size(kLineBreaks)];
@@ -759,6 +762,35 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         while (same < saved.size() && same < expected.size() && saved[same] == expected[same]) ++same;
         return failure.str() + "the saved file differs from the model's text from byte " + std::to_string(same) + " (" +
                std::to_string(saved.size()) + " bytes saved, " + std::to_string(expected.size()) + " expected)";
+    }
+
+    opened = editor.text;
+    // As a user in a hurry does: a page above the end, Ctrl+Shift+End, Ctrl+X (or Delete), another
+    // program's text offered, and Ctrl+V, Ctrl+Z and Ctrl+S typed at once. The keys held behind the
+    // paste are played once it is done, and the save writes the text the undo gave back.
+    Key pageUp;
+    pageUp.kind = Key::Kind::move;
+    pageUp.move = Move::pageUp;
+    Key toEnd = end;
+    toEnd.shift = true;
+    Key takeOut;
+    takeOut.kind = seed % 2 == 0 ? Key::Kind::cut : Key::Kind::forwardDelete;
+    for (const Key& key : {end, pageUp, toEnd, takeOut}) {
+        if (std::string wrong = pressKey(key, ++index); !wrong.empty()) return failure.str() + wrong;
+    }
+    Key late = paste;
+    late.pasted = pasted(draw);
+    late.at = now();
+    offerOnClipboard(withLineBreaks(utf8(late.pasted), kLineBreaks[late.way]));
+    plain_text::press(editor, late);
+    plain_text::press(editor, undo);
+    const std::string undone = withLineBreaks(utf8(editor.text), lineBreak);
+    pressed.push_back(describe(late) + ", Ctrl+Z, Ctrl+S at once");
+    if (!program.press({{GDK_KEY_v, GDK_CONTROL_MASK}, {GDK_KEY_z, GDK_CONTROL_MASK}, {GDK_KEY_s, GDK_CONTROL_MASK}}) ||
+        !pumpUntil([&] { return contentsOf(path) == undone; }, std::chrono::seconds(30))) {
+        return failure.str() + "30 s after a paste, an undo and a save typed at once the file does not hold the " +
+               std::to_string(undone.size()) + " bytes expected but " + std::to_string(contentsOf(path).size()) +
+               "; the status line says: " + program.ask(textOf("status-text")) + "\n  keys:" + keysSoFar();
     }
     return {};
 }
