@@ -72,11 +72,6 @@
       return Text.measure(editor, walk, [start, end], [0, 1]).text;
     }
 
-    function selectedText() {
-      const ends = selectionEnds();
-      return ends === null ? "" : textBetween(ends.start, ends.end);
-    }
-
     // Selects the whole text.
     function selectAll() {
       layout.select(...layout.firstPosition(), ...layout.lastPosition());
@@ -225,7 +220,7 @@
       return true;
     }
 
-    return { selectionEnds, selectedText, textBetween, selectAll, reachesFar, replace, replaceSelection };
+    return { selectionEnds, textBetween, selectAll, reachesFar, replace, replaceSelection };
   }
 
   global.VostraEditorEdit = Object.freeze({ attach });
