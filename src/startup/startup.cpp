@@ -227,11 +227,11 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-                               ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite,
-                                               markClipboardTakes, clipboardTakenSince, readClipboardThroughStandIn,
-                                               cancelClipboardRead},
-                               launch.frontendFolder));
+    launch.app = TRY(
+        createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
+                  ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite, markClipboardTakes,
+                                  clipboardTakenSince, readClipboardThroughStandIn, cancelClipboardRead},
+                  launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
     launch.deferredHandlers = appDeferredCommandTable(*launch.app);
 

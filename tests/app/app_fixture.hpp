@@ -79,7 +79,7 @@ struct RecordingClipboard {
                 },
                 [](void* context) { return static_cast<RecordingClipboard*>(context)->held; },
                 [](void* context) { return static_cast<RecordingClipboard*>(context)->takes; },
-                [](void* context, std::uint64_t mark) { return static_cast<RecordingClipboard*>(context)->takes != mark; },
+                [](void* self, std::uint64_t mark) { return static_cast<RecordingClipboard*>(self)->takes != mark; },
                 [](void* context, std::size_t limit, ClipboardTextSink sink) {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     ++self.reads;

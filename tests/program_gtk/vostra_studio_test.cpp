@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -421,6 +422,88 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
     std::filesystem::remove_all(program.folder);
+}
+
+// What another program (xclip) reads from the clipboard.
+std::string clipboardText() {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("xclip -selection clipboard -o 2>/dev/null", "r"), pclose);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        text.append(buffer, got);
+    return text;
+}
+
+// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
+// another copy takes the clipboard from it.
+struct OtherProgramsCopy {
+    explicit OtherProgramsCopy(const std::string& file) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
+        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
+                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
+        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~OtherProgramsCopy() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
+    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
+
+    pid_t pid = -1;
+};
+
+// A copy of a long text is still on its way to the clipboard when another program copies: the
+// clipboard keeps the other program's text, for every program and for the next paste, also long
+// after the editor's copy would have landed. The same copy left alone lands whole, no-break spaces
+// kept.
+TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsOverIt) {
+    StartedProgram program("vostra-studio-overtaken-copy");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    std::string text;
+    char line[64];
+    for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
+        std::snprintf(line, sizeof line, "line %07d some text%s here\n", i, i % 7 == 0 ? "\u00a0nb" : "");
+        text += line;
+    }
+    const std::string long_ = program.folder + "/long.txt";
+    const std::string other = program.folder + "/other.txt";
+    std::ofstream(long_, std::ios::binary) << text;
+    std::ofstream(other, std::ios::binary) << "OTHER";
+
+    // Another program's long text pasted, a letter typed before it, and all of it copied (the keys
+    // typed after the paste take effect once it is done).
+    std::optional<OtherProgramsCopy> pasted(std::in_place, long_);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == text; }));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(typeKeys("key ctrl+v ctrl+Home Z ctrl+a ctrl+c"));
+    ASSERT_TRUE(testing::waitUntil(120s, [&] { return clipboardText() == "Z" + text; }));
+    const auto landed = std::chrono::steady_clock::now() - start;
+    std::printf("pasted, copied and landed in %.2f s\n", std::chrono::duration<double>(landed).count());
+    pasted.reset();
+
+    ASSERT_TRUE(typeKeys("key ctrl+a ctrl+c"));
+    OtherProgramsCopy copied(other);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER"; }));
+    ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v"));
+    const std::string document = program.folder + "/pasted.vrs";
+    ASSERT_TRUE(program.saveAs(document, 60s));
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return testing::readFile(document).size() > text.size(); }));
+    EXPECT_TRUE(testing::readFile(document) == "Z" + text + "OTHER")
+        << "the paste did not give the other program's text";
+    const auto watched = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - watched < 2 * landed + 2s) {
+        const std::string held = clipboardText();
+        ASSERT_TRUE(held == "OTHER") << "the clipboard holds " << held.size() << " bytes, not the other program's";
+    }
+    program.run->signal(SIGTERM);
+    EXPECT_TRUE(program.run->endsWith(0, 30s));
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
 }  // namespace

@@ -261,8 +261,8 @@ struct GtkState {
     std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
     GtkClipboardTakes clipboardTakes;
-    GtkSelectionReaderPtr selectionReader;              // made by the first read of the clipboard
-    std::uint64_t clipboardTextRead = 0;                // the read of readTextLater going on; 0: none
+    GtkSelectionReaderPtr selectionReader;  // made by the first read of the clipboard
+    std::uint64_t clipboardTextRead = 0;    // the read of readTextLater going on; 0: none
 
     void post(Task task);
 };
