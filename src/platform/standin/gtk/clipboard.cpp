@@ -47,10 +47,10 @@ guint32 userTime() {
 // Whether server time `time` is `since` or later (the times wrap around after 49 days).
 bool atOrAfter(guint32 time, guint32 since) { return static_cast<gint32>(time - since) >= 0; }
 
+// Counts a take at server time `time`, keeping the latest time of all.
 void noteTake(GtkState& state, guint32 time) {
     GtkClipboardTakes& takes = state.clipboardTakes;
-    ++takes.count;
-    takes.lastTime = time;
+    if (takes.count++ == 0 || atOrAfter(time, takes.lastTime)) takes.lastTime = time;
 }
 
 // An owner change comes after every change before it and before every later input. One that this
@@ -71,10 +71,11 @@ void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
 }
 
 // Whether another program took the clipboard and the loop has not seen it yet: the server names an
-// owner that is no window of this process and not the one the latest owner change named.
+// owner that is no window of this process and not the one the latest owner change named. A server
+// that reports no owner changes tells nothing of them.
 bool takeNotSeenYet(const GtkState& state) {
     GdkDisplay* display = x11Display();
-    if (display == nullptr) return false;
+    if (display == nullptr || !gdk_display_supports_selection_notification(display)) return false;
     const Window owner = XGetSelectionOwner(gdk_x11_display_get_xdisplay(display),
                                             gdk_x11_get_xatom_by_name_for_display(display, "CLIPBOARD"));
     if (owner == None || gdk_x11_window_lookup_for_display(display, owner) != nullptr) return false;
