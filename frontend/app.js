@@ -718,16 +718,16 @@
   const clipboard = window.VostraClipboard.attach(vexa, { report: (error) => showError("Copy", error) });
 
   // Copies (and with `cut`, deletes) the editor's selection; `event` is the copy or cut event,
-  // when there is one. With nothing selected in the editor, or the keyboard elsewhere, the
-  // clipboard stays as it was and the text too (the web view's own copy would empty it).
+  // when there is one. The web view itself writes nothing: the event is cancelled with no data,
+  // which leaves the clipboard as it is, and the text goes through the application alone. With
+  // nothing selected in the editor, or the keyboard elsewhere, the clipboard stays as it was and
+  // the text too.
   function copySelection(event, cut) {
-    const text = document.activeElement === editor ? edit.selectedText() : "";
-    if (text === "") {
-      if (event) event.preventDefault();
-      return;
-    }
-    clipboard.copy(text, event);
-    if (cut && editor.isContentEditable) replaceByEditing("deleteByCut", "");
+    if (event) event.preventDefault();
+    const ends = document.activeElement === editor && !getSelection().isCollapsed ? edit.selectionEnds() : null;
+    if (ends === null) return;
+    const text = clipboard.copy(() => edit.textBetween(ends.start, ends.end));
+    if (cut && text !== "" && editor.isContentEditable) replaceByEditing("deleteByCut", "");
   }
 
   // Pastes the clipboard's text over the selection, each of its line breaks a line feed; keys

@@ -2,52 +2,55 @@
 //
 // The web view writes plain text with every no-break space made a space, and reads the clipboard's
 // text only up to a NUL character, waiting with the page stopped while the program that holds the
-// clipboard takes its time. So a copied text that holds either character goes to the clipboard
-// through the application ("vostra.clipboard.begin", "append", "finish": its UTF-8 in base64
-// chunks), one copy at a time: a newer copy ends an older one that is still on its way, which is
-// no failure. A paste always reads the clipboard through the application
+// clipboard takes its time. So every copied text goes to the clipboard through the application
+// ("vostra.clipboard.begin", "append", "finish": its UTF-8 in base64 chunks), one copy at a time:
+// a newer copy ends an older one that is still on its way, which is no failure. The copy begins
+// the moment it is asked for, before a long text is gathered: the application then knows when
+// the user asked, and where another program copied since, the text does not land over that
+// program's (no failure either). A paste always reads the clipboard through the application
 // ("vostra.clipboard.read.begin", "chunk", "finish"), in pieces whatever its length; where the
-// application says the clipboard still holds the copy the page names (its own last one), that
-// text is pasted without reading it back.
+// application says the clipboard holds the copy the page names (its own last one, landed or still
+// on its way), that text is pasted without reading it back, and without waiting for it to land.
 (function (global) {
   "use strict";
 
   const Doc = global.VostraDocument;
 
-  // Whether the web view's own clipboard writing keeps `text` as it is.
-  const webViewKeeps = (text) => !/[\u00a0\u0000]/.test(text);
-
   // `report(error)` tells a copy's failure.
   function attach(vexa, { report }) {
-    // The newest copy's number, its text, and the application's transfer that holds it once it
-    // is on the clipboard (null until then, and for a copy the web view wrote).
+    // The newest copy's number, and its text with the application's transfer that carries it (a
+    // promise of the number, null where the copy could not begin).
     let newest = 0;
     let lastCopied = null;
-    // The copy through the application still on its way: a paste waits for it.
-    let writing = Promise.resolve();
 
-    // Puts `text` on the clipboard; `event` is the copy or cut event, when there is one.
-    function copy(text, event) {
+    // Puts the text `gather()` answers on the clipboard, and answers that text. An empty text
+    // leaves the clipboard as it is.
+    function copy(gather) {
       const mine = ++newest;
-      lastCopied = { text, transfer: null };
-      if (event) {
-        event.clipboardData.setData("text/plain", text);
-        event.preventDefault();
-        if (webViewKeeps(text)) return;
-      }
-      writing = write(text, mine);
+      const begun = vexa.invoke("vostra.clipboard.begin").then(
+        (reply) => reply.transfer,
+        (error) => {
+          if (mine === newest) report(error);
+          return null;
+        },
+      );
+      const text = gather();
+      if (text === "") return text;
+      lastCopied = { text, begun };
+      write(text, mine, begun);
+      return text;
     }
 
-    async function write(text, mine) {
+    async function write(text, mine, begun) {
+      const transfer = await begun;
+      if (transfer === null) return;
       try {
-        const { transfer } = await vexa.invoke("vostra.clipboard.begin");
         for (const chunk of Doc.appendChunks([text], "\n")) {
           if (mine !== newest) return;
           await vexa.invoke("vostra.clipboard.append", { transfer, data: Doc.encodeBase64(chunk) });
         }
         if (mine !== newest) return;
         await vexa.invoke("vostra.clipboard.finish", { transfer });
-        if (mine === newest) lastCopied.transfer = transfer;
       } catch (error) {
         // A copy that a newer one replaced was not meant to end.
         if (mine === newest) report(error);
@@ -57,12 +60,13 @@
     // The clipboard's text: { text, replaced }, `replaced` the bytes that were not UTF-8, each
     // read as U+FFFD.
     async function read() {
-      await writing;
-      const own = lastCopied !== null ? lastCopied.transfer : null;
+      // The newest copy's begin is answered at once, whatever its text still has to go.
+      const copied = lastCopied;
+      const own = copied !== null ? await copied.begun : null;
       const opened = await vexa.invoke("vostra.clipboard.read.begin", own !== null ? { copy: own } : undefined);
       try {
         if (own !== null && opened && opened.copy === own) {
-          return { text: lastCopied.text, replaced: 0 };
+          return { text: copied.text, replaced: 0 };
         }
         const size = opened && opened.bytes;
         if (!Number.isSafeInteger(size) || size < 0) {

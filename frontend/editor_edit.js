@@ -84,11 +84,6 @@
       return Text.measure(editor, walk, [start, end], [0, 1]).text;
     }
 
-    function selectedText() {
-      const ends = selectionEnds();
-      return ends === null ? "" : textBetween(ends.start, ends.end);
-    }
-
     // Selects the whole text.
     function selectAll() {
       layout.select(...layout.firstPosition(), ...layout.lastPosition());
@@ -261,7 +256,7 @@
       return ends !== null && replace(ends.start, ends.end, text) !== null;
     }
 
-    return { selectionEnds, holds, selectedText, textBetween, selectAll, reachesFar, replace, replaceSelection };
+    return { selectionEnds, holds, textBetween, selectAll, reachesFar, replace, replaceSelection };
   }
 
   global.VostraEditorEdit = Object.freeze({ attach });

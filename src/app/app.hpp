@@ -49,9 +49,11 @@ struct FileOwner {
 
 // Text on its way to the clipboard: heap memory that grows as chunks arrive, and goes when the text
 // is put on the clipboard, when another begins and with the record. `transfer` is the number its
-// begin answered, 0 when no text is on its way.
+// begin answered, 0 when no text is on its way; `takes` the clipboard's mark of when the user
+// asked for the copy (ClipboardAccess::markTakes).
 struct PendingClipboardText {
     std::uint64_t transfer = 0;
+    std::uint64_t takes = 0;
     FileOwner owner;
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;

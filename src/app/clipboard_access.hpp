@@ -1,8 +1,9 @@
 #pragma once
 
 // How the application reaches the system clipboard's plain text: it writes a text whole, asks
-// whether the clipboard still holds one of its writes, and reads whatever text the clipboard
-// holds, of any length. Start-up fills the record in from the platform; tests record with it.
+// whether the clipboard still holds one of its writes, tells whether another program took the
+// clipboard since the user asked for a copy, and reads whatever text the clipboard holds, of any
+// length. Start-up fills the record in from the platform; tests record with it.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,11 @@ struct ClipboardAccess {
     // The serial number of this process's write that the clipboard still holds; 0 when anything
     // else (another program, another write of this process) replaced it since.
     std::uint64_t (*heldWrite)(void* context) = nullptr;
+    // A mark of the moment the user asked for what is done now (the user's latest key or click):
+    // takenSince answers whether anything but this process's own writes took the clipboard after
+    // it, whenever the main loop saw the change, and also when it has not seen it yet.
+    std::uint64_t (*markTakes)(void* context) = nullptr;
+    bool (*takenSince)(void* context, std::uint64_t mark) = nullptr;
     // Starts reading the clipboard's plain text, every byte as the clipboard holds it (it may hold
     // NULs and bytes that are not UTF-8; empty when it holds no text), and tells `sink` once, on
     // the main thread, later or during the call. A text of more than `limit` bytes fails with

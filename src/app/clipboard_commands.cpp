@@ -10,6 +10,11 @@
 // Each begin answers a new transfer number, which the text's appends and its finish name: a copy
 // that a newer one replaced cannot add its chunks to the newer text. The number of the last text
 // put on the clipboard is kept, so that a later read can tell the page the clipboard still holds it.
+//
+// The page begins a copy the moment the user asks for it, before it gathers a long text, and begin
+// marks that moment on the clipboard. A long text takes a while to arrive, and meanwhile the user
+// may copy something in another program: the clipboard then holds the user's newer copy, so finish
+// leaves it there, and answers `"overtaken":true`, which is no failure.
 
 #include <algorithm>
 #include <new>
@@ -28,6 +33,8 @@
 namespace kelvo {
 
 namespace {
+
+constexpr std::string_view kOvertakenReply = R"({"ok":true,"overtaken":true})";
 
 // Room for `needed` bytes: the buffer doubles (up to the limit) so that many appends copy the
 // text only a few times.
@@ -69,7 +76,14 @@ Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, 
     app.clipboardText = {};
     app.clipboardText.transfer = ++app.lastClipboardTransfer;
     app.clipboardText.owner = owner;
+    const ClipboardAccess& clipboard = app.clipboard;
+    if (clipboard.markTakes != nullptr) app.clipboardText.takes = clipboard.markTakes(clipboard.context);
     return out.text();
+}
+
+bool copyOvertaken(const App& app, const PendingClipboardText& text) {
+    const ClipboardAccess& clipboard = app.clipboard;
+    return clipboard.takenSince != nullptr && clipboard.takenSince(clipboard.context, text.takes);
 }
 
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char>) {
@@ -100,6 +114,7 @@ Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call,
     std::string_view bytes(reinterpret_cast<const char*>(text.bytes.get()), text.size);
     if (!isValidUtf8(bytes)) return fail(Error::InvalidTextEncoding);
     if (app.clipboard.writeText == nullptr) return fail(Error::UnsupportedService);
+    if (copyOvertaken(app, text)) return kOvertakenReply;
     std::uint64_t serial = TRY(app.clipboard.writeText(app.clipboard.context, bytes));
     app.copiedTransfer = text.transfer;
     app.copiedSerial = serial;

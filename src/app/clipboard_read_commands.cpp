@@ -5,8 +5,9 @@
 // string in its reply buffer. So begin reads the clipboard's text whole onto the heap, and the
 // page takes it in base64 chunks, as it reads a document. A page that holds the text of a copy it
 // made names that copy's transfer (`{"copy":N}`): when the clipboard still holds that very text,
-// begin answers the number back and reads nothing. Any other begin reads (a page that was loaded
-// again has no text of its own).
+// or the text is still on its way and nothing else took the clipboard since the user asked for the
+// copy, begin answers the number back and reads nothing, so a paste never waits for a copy to
+// land. Any other begin reads (a page that was loaded again has no text of its own).
 //
 // Another program hands its text over while the main loop runs, and may take its time or never
 // answer: begin answers once the read ends, and the program goes on meanwhile. A begin while a
@@ -141,9 +142,14 @@ Status beginClipboardRead(App& app, const BridgeInvocation& call, AsyncBridgeRes
     waiting.owner = owner;
     const ClipboardAccess& clipboard = app.clipboard;
     std::optional<std::string_view> named = fieldValue(call.payload, "copy");
-    if (named && parseU64(*named) == app.copiedTransfer && app.copiedSerial != 0 && clipboard.heldWrite != nullptr &&
-        clipboard.heldWrite(clipboard.context) == app.copiedSerial) {
-        answerWaitingRead(waiting, writeReadReply(waiting.result, "copy", app.copiedTransfer, 0));
+    const std::optional<std::uint64_t> copy = named ? parseU64(*named) : std::nullopt;
+    const PendingClipboardText& coming = app.clipboardText;
+    const bool held = copy == app.copiedTransfer && app.copiedSerial != 0 && clipboard.heldWrite != nullptr &&
+                      clipboard.heldWrite(clipboard.context) == app.copiedSerial;
+    const bool onItsWay =
+        copy == coming.transfer && coming.transfer != 0 && ownedBy(coming.owner, call) && !copyOvertaken(app, coming);
+    if (copy && (held || onItsWay)) {
+        answerWaitingRead(waiting, writeReadReply(waiting.result, "copy", *copy, 0));
         return {};
     }
     if (clipboard.readText == nullptr) return fail(Error::UnsupportedService);

@@ -22,6 +22,10 @@ Result<std::string_view> writeBytesReply(std::span<char> output, std::uint64_t c
 // Path rules beyond the commands' own: absolute, no "." or ".." component, no control byte.
 bool isPlainAbsolutePath(std::string_view path);
 
+// Whether something other than this application's writes took the clipboard since the user asked
+// for the copy `text`, which is then not to land over it.
+bool copyOvertaken(const App& app, const PendingClipboardText& text);
+
 // Ends the save in progress, if any: the temporary file is closed and removed, the count reset.
 void endSave(App& app);
 // Ends the read in progress, if any.

@@ -100,6 +100,18 @@ std::uint64_t heldClipboardWrite(void* context) {
     return standIn->clipboard.heldTextWrite(standIn->self);
 }
 
+std::uint64_t markClipboardTakes(void* context) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    if (standIn == nullptr || standIn->clipboard.markTakes == nullptr) return 0;
+    return standIn->clipboard.markTakes(standIn->self);
+}
+
+bool clipboardTakenSince(void* context, std::uint64_t mark) {
+    const auto* standIn = static_cast<const standin::StandIn*>(context);
+    return standIn != nullptr && standIn->clipboard.takenSince != nullptr &&
+           standIn->clipboard.takenSince(standIn->self, mark);
+}
+
 Result<std::string_view> textOfRead(const standin::ClipboardRead& read) {
     switch (read.end) {
         case standin::ClipboardReadEnd::text:
@@ -215,10 +227,11 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.app = TRY(createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-                               ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite,
-                                               readClipboardThroughStandIn, cancelClipboardRead},
-                               launch.frontendFolder));
+    launch.app = TRY(
+        createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
+                  ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite, markClipboardTakes,
+                                  clipboardTakenSince, readClipboardThroughStandIn, cancelClipboardRead},
+                  launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
     launch.deferredHandlers = appDeferredCommandTable(*launch.app);
 

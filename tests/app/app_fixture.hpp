@@ -38,14 +38,15 @@ struct RecordingOpener {
 
 // A clipboard of the test's own. Each text written is recorded and held, under the next serial
 // number; reads get what it holds, during the call, unless `holding` keeps them waiting for
-// `answer`. `offer` puts a text there as another program does. With `failure` set, writes and
-// reads fail with it.
+// `answer`. `offer` puts a text there as another program does, and counts it in `takes`, which is
+// what a mark holds. With `failure` set, writes and reads fail with it.
 struct RecordingClipboard {
     std::vector<std::string> written;
     std::optional<Error> failure;
     std::string text;
     std::uint64_t writes = 0;
     std::uint64_t held = 0;  // the serial number of the write it holds, 0 for another program's text
+    std::uint64_t takes = 0;
     int reads = 0;
     int cancels = 0;
     bool holding = false;
@@ -54,6 +55,7 @@ struct RecordingClipboard {
     void offer(std::string other) {
         text = std::move(other);
         held = 0;
+        ++takes;
     }
 
     // Ends the read that waits as the holder answers: with the text it holds, or `failure`.
@@ -76,6 +78,8 @@ struct RecordingClipboard {
                     return self.held;
                 },
                 [](void* context) { return static_cast<RecordingClipboard*>(context)->held; },
+                [](void* context) { return static_cast<RecordingClipboard*>(context)->takes; },
+                [](void* self, std::uint64_t mark) { return static_cast<RecordingClipboard*>(self)->takes != mark; },
                 [](void* context, std::size_t limit, ClipboardTextSink sink) {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     ++self.reads;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -454,15 +455,6 @@ private:
     pid_t pid_ = -1;
 };
 
-// The clipboard's text as another program (xclip) reads it.
-std::string clipboardText() {
-    std::string text;
-    std::unique_ptr<FILE, int (*)(FILE*)> read(popen("xclip -o -selection clipboard 2>/dev/null", "r"), pclose);
-    char chunk[256];
-    for (std::size_t n; read && (n = std::fread(chunk, 1, sizeof chunk, read.get())) > 0;) text.append(chunk, n);
-    return text;
-}
-
 // Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
 // finds it on the screen once it shows.
 bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item) {
@@ -521,6 +513,109 @@ TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNo
     EXPECT_EQ(program.run->wait(30s), 0);
     const std::string said = testing::readFile(program.folder + "/stderr.txt");
     EXPECT_FALSE(contains(said, "Gtk-CRITICAL") || contains(said, "Gtk-WARNING")) << said;
+}
+
+// What another program (xclip) reads from the clipboard; nothing from an owner that does not
+// answer within 10 s.
+std::string clipboardText() {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("timeout 10 xclip -selection clipboard -o 2>/dev/null", "r"),
+                                               pclose);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        text.append(buffer, got);
+    return text;
+}
+
+// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
+// another copy takes the clipboard from it.
+struct OtherProgramsCopy {
+    explicit OtherProgramsCopy(const std::string& file) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
+        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
+                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
+        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~OtherProgramsCopy() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
+    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
+
+    pid_t pid = -1;
+};
+
+// A copy of a long text is still on its way to the clipboard when another program copies: the
+// clipboard keeps the other program's text, for every program and for the next paste, also long
+// after the editor's copy would have landed; so also where the copy's keys waited behind a paste
+// when the other program copied. The same copy left alone lands whole, no-break spaces kept.
+TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsOverIt) {
+    StartedProgram program("vostra-studio-overtaken-copy");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    std::string text;
+    char line[64];
+    for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
+        std::snprintf(line, sizeof line, "line %07d some text%s here\n", i, i % 7 == 0 ? "\u00a0nb" : "");
+        text += line;
+    }
+    const std::string long_ = program.folder + "/long.txt";
+    const std::string other = program.folder + "/other.txt";
+    std::ofstream(long_, std::ios::binary) << text;
+    std::ofstream(other, std::ios::binary) << "OTHER";
+
+    // Another program's long text pasted, a letter typed before it, and all of it copied (the keys
+    // typed after the paste take effect once it is done).
+    std::optional<OtherProgramsCopy> pasted(std::in_place, long_);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == text; }));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(typeKeys("key ctrl+v ctrl+Home Z ctrl+a ctrl+c"));
+    ASSERT_TRUE(testing::waitUntil(120s, [&] { return clipboardText() == "Z" + text; }));
+    const auto landed = std::chrono::steady_clock::now() - start;
+    std::printf("pasted, copied and landed in %.2f s\n", std::chrono::duration<double>(landed).count());
+    pasted.reset();
+
+    ASSERT_TRUE(typeKeys("key ctrl+a ctrl+c"));
+    OtherProgramsCopy copied(other);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER"; }));
+    ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v"));
+    const std::string document = program.folder + "/pasted.vrs";
+    ASSERT_TRUE(program.saveAs(document, 60s));
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return testing::readFile(document).size() > text.size(); }));
+    EXPECT_TRUE(testing::readFile(document) == "Z" + text + "OTHER")
+        << "the paste did not give the other program's text";
+    // The copy never lands: the clipboard keeps the other program's text.
+    const auto keeps = [&](const std::string& expected, std::chrono::steady_clock::duration watched) {
+        for (const auto from = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - from < watched;) {
+            const std::string held = clipboardText();
+            if (held != expected)
+                return ::testing::AssertionFailure() << "the clipboard holds " << held.size() << " bytes";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    EXPECT_TRUE(keeps("OTHER", 2 * landed + 2s));
+
+    // A copy asked for behind a paste that waits for a program that does not answer counts from
+    // its key: another program's copy made while it waits is the newer.
+    testing::SilentClipboardOwner silent;
+    ASSERT_TRUE(silent.owns());
+    ASSERT_TRUE(typeKeys("key ctrl+v ctrl+a ctrl+c"));
+    std::ofstream(other, std::ios::binary) << "OTHER2";
+    OtherProgramsCopy later(other);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER2"; }));
+    // The paste is refused 5 s after it asked (the README's answer wait); the copy comes then.
+    EXPECT_TRUE(keeps("OTHER2", 5s + 2 * landed + 2s));
+    ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v ctrl+s"));
+    const std::size_t saved = text.size() + 6;
+    EXPECT_TRUE(testing::waitUntil(60s, [&] { return testing::readFile(document).size() > saved; }));
+    EXPECT_TRUE(testing::readFile(document) == "Z" + text + "OTHER" + "OTHER2") << "the paste did not give OTHER2";
+    program.run->signal(SIGTERM);
+    EXPECT_TRUE(program.run->endsWith(0, 30s));
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 

@@ -276,6 +276,12 @@ struct ClipboardService {
     // anything replaced it since (another program, or another write of this process of any type).
     // Right after a plain-text write succeeds it answers that write's number.
     std::uint64_t (*heldTextWrite)(void* self) = nullptr;
+    // A mark of the user's latest key or click, to ask takenSince later whether anything but this
+    // process's own writes (another program, or another part of this process) took the clipboard
+    // after it: after the main loop saw that input, or before, where the display server tells the
+    // take came later. takenSince also knows of a take that the loop has not seen yet.
+    std::uint64_t (*markTakes)(void* self) = nullptr;
+    bool (*takenSince)(void* self, std::uint64_t mark) = nullptr;
 };
 
 // The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
@@ -934,7 +940,8 @@ struct AccessibilityService {
     X(focusInAdopted)
 #define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
     X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
-#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextLater) X(cancelTextRead) X(heldTextWrite)
+#define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextLater) X(cancelTextRead) X(heldTextWrite) \
+    X(markTakes) X(takenSince)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert) X(setDocumentTypes)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \

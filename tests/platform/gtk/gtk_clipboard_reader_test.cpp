@@ -5,7 +5,8 @@
 // runs on, so a read that waited in a call would never be answered; like many programs, it serves
 // one transfer at a time, and never serves again once a reader's window went in the middle of one.
 // After the read, another program (xclip) may read the clipboard too. The display has one
-// clipboard: the test runs alone.
+// clipboard: the tests run alone. Beside the reads, the takes of the clipboard a copy still on its
+// way asks about.
 
 #include <fcntl.h>
 #include <glib-unix.h>
@@ -490,6 +491,55 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
             EXPECT_LT(outcome.seconds, 3.0) << line;
         }
     }
+}
+
+// Takes of the clipboard, against a mark: another program's copy counts whether the loop has seen
+// it yet or not, and a program that ends (its clipboard with it) is none; this process's own
+// writes are none, while another write in this process (a field's, a web view's) counts at once.
+TEST(GtkSerialClipboardTakes, AnotherCopyCountsSeenOrNotAndTheProcesssOwnWritesDoNot) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const standin::ClipboardService& clipboard = gtk().clipboard;
+    void* self = gtk().self;
+    // What the display server sent so far, handled.
+    const auto handled = [] {
+        gdk_display_sync(gdk_display_get_default());
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    };
+    const auto write = [&](const char* text) {
+        EXPECT_TRUE(clipboard.write(self, standin::ClipboardType::plain_text, text));
+    };
+    write("mine");
+    handled();
+    std::uint64_t mark = clipboard.markTakes(self);
+    write("mine again");
+    handled();
+    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "this process's own write";
+
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False),
+                       XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0), CurrentTime);
+    XSync(other, False);
+    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another program's copy the loop has not seen yet";
+    handled();
+    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another program's copy the loop saw";
+    mark = clipboard.markTakes(self);
+    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "another program's copy before the mark";
+    XCloseDisplay(other);
+    handled();
+    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "a program that ended";
+
+    write("mine");
+    handled();
+    mark = clipboard.markTakes(self);
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's", -1);
+    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another write in this process over this one's";
+    handled();
+    mark = clipboard.markTakes(self);
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's again", -1);
+    handled();
+    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another write in this process over another";
 }
 
 }  // namespace

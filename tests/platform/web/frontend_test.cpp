@@ -12,7 +12,8 @@ namespace {
 using testing::JsContext;
 
 // The front-end's document logic in a page whose window.vexa is a scripted stand-in for the
-// application: it records each command and answers it as the application's file commands do.
+// application: it records each command and answers it as the application's file and clipboard
+// commands do (a read that names copy 7 takes it while `copyHeld`, else reads "OTHER").
 // The command named in `failOn` fails with the error named in `failWith` after `failAfter`
 // successful calls; like the application, a save whose append failed is over, so its later
 // appends fail with NoOpenFile.
@@ -30,6 +31,7 @@ var saveOver = false;
 // While `holding`, appends are answered only when the test releases them (held.shift()()).
 var holding = false;
 var held = [];
+var copyHeld = true;
 function failure(name) {
   return Promise.reject(Object.assign(new Error(name), { code: "handler_failed" }));
 }
@@ -47,6 +49,14 @@ var host = {
         appended.push(payload);
         if (holding) return new Promise(resolve => held.push(() => resolve({ ok: true })));
         return Promise.resolve({ ok: true });
+      case "vostra.clipboard.begin": return Promise.resolve({ ok: true, transfer: 7 });
+      case "vostra.clipboard.append":
+        if (holding) return new Promise(resolve => held.push(() => resolve({ ok: true })));
+        return Promise.resolve({ ok: true });
+      case "vostra.clipboard.read.begin":
+        served = ["T1RIRVI=", ""]; servedAt = 0;
+        return Promise.resolve(payload && payload.copy === 7 && copyHeld ? { ok: true, copy: 7 } : { ok: true, bytes: 5 });
+      case "vostra.clipboard.read.chunk": return Promise.resolve(served[servedAt++]);
       case "vostra.file.finish": {
         const bytes = appended.reduce((sum, text) => sum + Uint8Array.fromBase64(text).length, 0);
         return Promise.resolve({ ok: true, bytes: finishedBytes !== null ? finishedBytes : bytes });
@@ -313,6 +323,20 @@ TEST_F(FrontEnd, ASaveKeepsFourAppendsOnTheirWay) {
     page.run("while (held.length > 0) held.shift()()");
     page.run("while (held.length > 0) held.shift()()");
     EXPECT_EQ(page.run("appended.length + ' ' + outcome"), "10 ok 737280");
+}
+
+// A paste while the editor's long copy is still on its way takes that copy's text at once, or
+// another program's text where the application says it copied since: it never waits for the copy.
+TEST_F(FrontEnd, APasteNeverWaitsForACopyOnItsWay) {
+    ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/clipboard.js"), "undefined");
+    page.run(
+        "holding = true; var reports = [];"
+        "var board = VostraClipboard.attach(host, { report: (e) => reports.push(e.message) });"
+        "board.copy(() => 'x'.repeat(200000)); settle(board.read())");
+    EXPECT_EQ(page.run("outcome === 'ok ' + JSON.stringify({ text: 'x'.repeat(200000), replaced: 0 })"), "true");
+    page.run("copyHeld = false; settle(board.read())");
+    EXPECT_EQ(page.run("outcome"), R"(ok {"text":"OTHER","replaced":0})");
+    EXPECT_EQ(page.run("[held.length, calls.includes('vostra.clipboard.finish'), reports.length].join()"), "1,false,0");
 }
 
 TEST_F(FrontEnd, AFailedSaveIsCancelledAndKeepsItsFirstError) {

@@ -7,6 +7,12 @@
 // kept until GTK clears it, which it does when another program or another write takes the
 // clipboard; so the state knows whether the clipboard still holds a write of this process.
 //
+// Whether another program took the clipboard after the user asked for a write that comes later (a
+// long copy whose text is still on its way) is told by the display server's times: the user's
+// latest key or click in this process (GDK's user time) marks the asking, and each change of the
+// clipboard's owner carries the server's time of the change. A change the loop has not seen yet
+// when the write comes is found by asking the server which window owns the clipboard now.
+//
 // Reads go through the backend's own reader (selection_reader.cpp), which waits for no owner in
 // any call and gives up on one that does not answer: GTK's wait_for_* reads wait 30 s for each
 // target they ask, holding the whole program, and answer a text that never came as an empty one.
@@ -18,11 +24,63 @@
 
 #include "platform/standin/gtk/gtk_state.hpp"
 
+// After the stand-in's names, which Xlib's macros (None, Status, ...) would otherwise replace.
+#include <gdk/gdkx.h>
+
 namespace kelvo::standin {
 
 namespace {
 
 GtkClipboard* clipboard() { return gtk_clipboard_get(GDK_SELECTION_CLIPBOARD); }
+
+GdkDisplay* x11Display() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display) ? display : nullptr;
+}
+
+// The display server's time of the user's latest key or click in this process; 0 before any.
+guint32 userTime() {
+    GdkDisplay* display = x11Display();
+    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
+}
+
+// Whether server time `time` is `since` or later (the times wrap around after 49 days).
+bool atOrAfter(guint32 time, guint32 since) { return static_cast<gint32>(time - since) >= 0; }
+
+// Counts a take at server time `time`, keeping the latest time of all.
+void noteTake(GtkState& state, guint32 time) {
+    GtkClipboardTakes& takes = state.clipboardTakes;
+    if (takes.count++ == 0 || atOrAfter(time, takes.lastTime)) takes.lastTime = time;
+}
+
+// An owner change comes after every change before it and before every later input. One that this
+// service's write made is no take; one that only lost the owner (it ended) is none either.
+void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    const GdkEventOwnerChange& change = event->owner_change;
+    if (change.reason != GDK_OWNER_CHANGE_NEW_OWNER) return;
+    GtkClipboardTakes& takes = state.clipboardTakes;
+    GdkWindow* owner = change.owner;
+    takes.lastOwner = owner != nullptr ? gdk_x11_window_get_xid(owner) : 0;
+    const bool ours = owner != nullptr && gdk_window_get_window_type(owner) != GDK_WINDOW_FOREIGN;
+    if (ours && takes.ownClaims > 0) {
+        --takes.ownClaims;
+        return;
+    }
+    noteTake(state, change.time);
+}
+
+// Whether another program took the clipboard and the loop has not seen it yet: the server names an
+// owner that is no window of this process and not the one the latest owner change named. A server
+// that reports no owner changes tells nothing of them.
+bool takeNotSeenYet(const GtkState& state) {
+    GdkDisplay* display = x11Display();
+    if (display == nullptr || !gdk_display_supports_selection_notification(display)) return false;
+    const Window owner = XGetSelectionOwner(gdk_x11_display_get_xdisplay(display),
+                                            gdk_x11_get_xatom_by_name_for_display(display, "CLIPBOARD"));
+    if (owner == None || gdk_x11_window_lookup_for_display(display, owner) != nullptr) return false;
+    return owner != state.clipboardTakes.lastOwner;
+}
 
 GdkAtom utf8Target() { return gdk_atom_intern_static_string("UTF8_STRING"); }
 
@@ -37,17 +95,26 @@ void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
     gtk_selection_data_set(selection, target, 8, reinterpret_cast<const guchar*>(offer.bytes.data()), length);
 }
 
-// GTK is done with the offer: the clipboard holds something else now.
+// GTK is done with the offer: the clipboard holds something else now. Unless this service wrote
+// it, that is a take, at once: another part of this process may have written, whose owner change
+// the loop sees only later.
 void release(GtkClipboard*, gpointer data) {
     auto* offer = static_cast<GtkClipboardOffer*>(data);
-    if (offer->state->clipboardOffer.get() == offer) offer->state->clipboardOffer.reset();
+    GtkState& state = *offer->state;
+    if (state.clipboardOffer.get() != offer) return;
+    state.clipboardOffer.reset();
+    if (!state.clipboardTakes.writing) noteTake(state, userTime());
 }
 
 bool offer(std::unique_ptr<GtkClipboardOffer> offered, const GtkTargetEntry* targets, guint count) {
     GtkState& state = *offered->state;
     // Taking the clipboard clears the offer before (its release runs inside this call). When the
     // clipboard is not taken, GTK keeps the offer before and has no use for this one.
-    if (!gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get())) return false;
+    state.clipboardTakes.writing = true;
+    const bool taken = gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get());
+    state.clipboardTakes.writing = false;
+    if (!taken) return false;
+    ++state.clipboardTakes.ownClaims;
     state.clipboardOffer = std::move(offered);
     return true;
 }
@@ -83,6 +150,19 @@ bool write(void* self, ClipboardType type, std::string_view bytes) {
 std::uint64_t heldTextWrite(void* self) {
     const GtkClipboardOffer* offered = gtkState(self).clipboardOffer.get();
     return offered != nullptr && offered->type == ClipboardType::plain_text ? offered->serial : 0;
+}
+
+// A take the loop saw at the user's latest input or after it came after what the user asks for now.
+std::uint64_t markTakes(void* self) {
+    const GtkClipboardTakes& takes = gtkState(self).clipboardTakes;
+    const guint32 input = userTime();
+    if (takes.count > 0 && input != 0 && atOrAfter(takes.lastTime, input)) return takes.count - 1;
+    return takes.count;
+}
+
+bool takenSince(void* self, std::uint64_t mark) {
+    const GtkState& state = gtkState(self);
+    return state.clipboardTakes.count != mark || takeNotSeenYet(state);
 }
 
 std::string utf8FromHtml(std::string bytes) {
@@ -129,6 +209,10 @@ void cancelTextRead(void* self) {
 }
 
 }  // namespace
+
+void gtkWatchClipboardTakes(GtkState& state) {
+    g_signal_connect(clipboard(), "owner-change", G_CALLBACK(onOwnerChange), &state);
+}
 
 ClipboardService gtkClipboard() {
     ClipboardService clipboard;

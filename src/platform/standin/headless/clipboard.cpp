@@ -68,6 +68,11 @@ void cancelTextRead(void* self) {
 
 std::uint64_t heldTextWrite(void* self) { return headlessState(self).services.clipboardHeldWrite; }
 
+// There is no input: a mark is the takes counted so far.
+std::uint64_t markTakes(void* self) { return headlessState(self).services.clipboardTakes; }
+
+bool takenSince(void* self, std::uint64_t mark) { return headlessState(self).services.clipboardTakes != mark; }
+
 }  // namespace
 
 ClipboardService headlessClipboard() {

@@ -21,9 +21,11 @@ struct HeadlessServices {
     std::map<ClipboardType, std::string> clipboard;
     bool clipboardRefusesWrites = false;
     // The serial number of the last plain-text write, and of the one the clipboard holds (0:
-    // none). A test that fills the clipboard as another program does sets `clipboardHeldWrite` to 0.
+    // none). A test that fills the clipboard as another program does sets `clipboardHeldWrite` to 0
+    // and counts the take in `clipboardTakes`.
     std::uint64_t clipboardTextWrites = 0;
     std::uint64_t clipboardHeldWrite = 0;
+    std::uint64_t clipboardTakes = 0;
     // How a read of the text ends when set (a holder that never answers: no_answer); otherwise it
     // answers the text on the next turn of the loop. `clipboardReads` counts the reads begun, and
     // `clipboardRead` tells the one still going (0: none) from earlier ones.
