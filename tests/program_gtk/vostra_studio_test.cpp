@@ -424,6 +424,18 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
     std::filesystem::remove_all(program.folder);
 }
 
+// What another program (xclip) reads from the clipboard; nothing from an owner that does not
+// answer within 10 s.
+std::string clipboardText() {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("timeout 10 xclip -selection clipboard -o 2>/dev/null", "r"),
+                                               pclose);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        text.append(buffer, got);
+    return text;
+}
+
 // Another program's text on the clipboard (xclip's), for as long as the record lives.
 class OfferedText {
 public:
@@ -513,18 +525,6 @@ TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNo
     EXPECT_EQ(program.run->wait(30s), 0);
     const std::string said = testing::readFile(program.folder + "/stderr.txt");
     EXPECT_FALSE(contains(said, "Gtk-CRITICAL") || contains(said, "Gtk-WARNING")) << said;
-}
-
-// What another program (xclip) reads from the clipboard; nothing from an owner that does not
-// answer within 10 s.
-std::string clipboardText() {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("timeout 10 xclip -selection clipboard -o 2>/dev/null", "r"),
-                                               pclose);
-    std::string text;
-    char buffer[65536];
-    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
-        text.append(buffer, got);
-    return text;
 }
 
 // Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
