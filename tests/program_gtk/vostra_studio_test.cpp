@@ -102,7 +102,10 @@ void forShownWindowsOf(pid_t pid, std::string_view title, Use&& use) {
     for (Window window : clientWindows(display.get())) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display.get(), window, &attributes) == 0) continue;
-        if (attributes.map_state != IsViewable) continue;
+        // The toolkit's own windows (pop-ups, input-only windows) may carry the process id too,
+        // but are no window a user sees.
+        if (attributes.map_state != IsViewable || attributes.override_redirect || attributes.c_class != InputOutput)
+            continue;
         bool ours = false;
         withProperty(display.get(), window, netWmPid, XA_CARDINAL, 1, [&](unsigned char* value, unsigned long) {
             ours = static_cast<pid_t>(*reinterpret_cast<const unsigned long*>(value)) == pid;
