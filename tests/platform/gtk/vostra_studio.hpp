@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -40,12 +41,15 @@ inline std::string contentsOf(const std::filesystem::path& path) {
 
 // Answers the file chooser on screen once it holds `path`: an open dialog has it selected, a save
 // dialog is in its folder under its name. A chooser drops a choice made before it has read the
-// folder, so the choice is made again until it holds, however long the chooser takes; a dialog
-// answered otherwise meanwhile (the test's end cancels it) is left as it is.
+// folder, and a choice made again starts the reading anew: so the choice is made again, until it
+// holds, at ever longer intervals (up to five seconds), however long the chooser takes to read the
+// folder. A dialog answered otherwise meanwhile (the test's end cancels it) is left as it is.
 inline void acceptWhenChosen(GtkDialog* dialog, const std::filesystem::path& path) {
     struct Choosing {
         GtkDialog* dialog;
         std::filesystem::path path;
+        int polls = 0;
+        int nextChoice = 1;
     };
     g_object_ref(dialog);
     g_timeout_add(
@@ -58,10 +62,13 @@ inline void acceptWhenChosen(GtkDialog* dialog, const std::filesystem::path& pat
             g_free(held);
             const bool shown = gtk_widget_get_visible(GTK_WIDGET(choosing->dialog));
             if (shown && !chosen) {
-                if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
-                    gtk_file_chooser_set_current_folder(chooser, choosing->path.parent_path().c_str());
-                } else {
-                    gtk_file_chooser_select_filename(chooser, choosing->path.c_str());
+                if (++choosing->polls == choosing->nextChoice) {
+                    choosing->nextChoice += std::min(choosing->polls, 100);
+                    if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
+                        gtk_file_chooser_set_current_folder(chooser, choosing->path.parent_path().c_str());
+                    } else {
+                        gtk_file_chooser_select_filename(chooser, choosing->path.c_str());
+                    }
                 }
                 return G_SOURCE_CONTINUE;
             }
