@@ -146,3 +146,6 @@ cmake --build build/release -j "$jobs"
 step "tests (normal build)"
 (cd build/release && ctest -j "$jobs" -LE '^gtk$')
 scripts/gtk-tests.sh build/release
+# The program tests once more with a window manager on the display, as on every desktop: it puts
+# the program's windows in frames of their own, fits them to the screen and gives them the keyboard.
+scripts/gtk-tests.sh --window-manager build/release -R '^program_gtk\.'

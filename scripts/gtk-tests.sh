@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Runs the tests labelled "gtk" of one build folder: on a virtual X display (xvfb-run), in a D-Bus
 # session of their own, with a temporary home and XDG folders so that nothing of the user's is
-# read or written. Further arguments go to ctest.
+# read or written. Further arguments go to ctest. With --window-manager first, a window manager
+# (openbox) runs on the display before the tests start, as on a desktop: it puts each window in a
+# frame of its own, places it and gives it the keyboard.
 #   scripts/gtk-tests.sh build/release -j 4
+#   scripts/gtk-tests.sh --window-manager build/release -R '^program_gtk\.'
 set -euo pipefail
+window_manager=""
+if [ "${1:-}" = "--window-manager" ]; then
+  window_manager=openbox
+  shift
+fi
 build=$(cd "$1" && pwd)
 shift
 home=$(mktemp -d)
@@ -40,10 +48,21 @@ cd "$build"
 # Keys do not repeat on the display (-r): xdotool holds each key it types for a moment, which a
 # busy machine can stretch past the repeat delay, and the key would come again. The screen is the
 # one xvfb-run makes by default.
+# The window manager's start-up command marks in the home that it manages the screen; the tests
+# start once it has (a minute at most: a window manager that does not come fails the run).
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24 -r" dbus-run-session -- sh -c '
+KELVO_WINDOW_MANAGER=$window_manager xvfb-run -a -s "-screen 0 1280x1024x24 -r" dbus-run-session -- sh -c '
   if command -v gnome-keyring-daemon >/dev/null; then
     printf %s kelvo-tests | gnome-keyring-daemon --unlock >/dev/null 2>&1 || true
+  fi
+  if [ -n "$KELVO_WINDOW_MANAGER" ]; then
+    "$KELVO_WINDOW_MANAGER" --startup "touch $HOME/window-manager-started" >/dev/null 2>&1 &
+    tries=600
+    while [ ! -e "$HOME/window-manager-started" ]; do
+      tries=$((tries - 1))
+      if [ "$tries" -eq 0 ]; then echo "gtk-tests: $KELVO_WINDOW_MANAGER did not start" >&2; exit 1; fi
+      sleep 0.1
+    done
   fi
   exec ctest -L "^gtk\$" "$@"' ctest "$@" || status=$?
 exit "$status"

@@ -33,6 +33,7 @@ KELVO_TEST_PACKAGES=(
   gnome-keyring    # the secret service the credential tests store into, unlocked without a prompt
   xclip            # reads the clipboard from another process while the host owns it
   xdotool          # real pointer clicks and typed keys (XTEST) into a canvas view
+  openbox          # a window manager on the display for the program tests, as on a desktop
   libxtst-dev      # a click sent to the X server as one message (the window drag test)
   at-spi2-core     # the accessibility bus a canvas view's widgets are read back over
   python3-pyatspi  # the reader of that bus

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,9 +24,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A shown window's own size, and the widest it can be on the screen: a window manager puts a frame
+// of its own around it and fits the frame to the screen (_NET_FRAME_EXTENTS tells how wide the
+// frame's sides are).
 struct WindowSize {
     int width = 0;
     int height = 0;
+    int widest = 0;
 };
 
 // Hands `use` a window property's value and its item count while it is read; nothing when the
@@ -45,6 +50,43 @@ void withProperty(Display* display, Window window, Atom atom, Atom type, long lo
     }
 }
 
+// The top-level windows of every client on the display, however they are parented: those the
+// window manager lists (_NET_CLIENT_LIST) when one runs, which has put each in a frame of its own;
+// without one, the windows of the tree that carry a process id (_NET_WM_PID), found from the root
+// down (the root's own children, then).
+std::vector<Window> clientWindows(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    std::vector<Window> windows;
+    bool listed = false;
+    withProperty(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), XA_WINDOW, 1 << 16,
+                 [&](unsigned char* value, unsigned long items) {
+                     // Xlib hands each 32-bit item back as a long.
+                     const auto* listedWindows = reinterpret_cast<const unsigned long*>(value);
+                     windows.assign(listedWindows, listedWindows + items);
+                     listed = true;
+                 });
+    if (listed) return windows;
+    const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
+    std::vector<Window> pending{root};
+    while (!pending.empty()) {
+        Window at = pending.back();
+        pending.pop_back();
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        Window treeRoot = 0;
+        if (XQueryTree(display, at, &treeRoot, &parent, &children, &count) == 0) continue;
+        for (unsigned int i = 0; i < count; ++i) {
+            bool client = false;
+            withProperty(display, children[i], netWmPid, XA_CARDINAL, 1,
+                         [&](unsigned char*, unsigned long items) { client = items == 1; });
+            (client ? windows : pending).push_back(children[i]);
+        }
+        if (children != nullptr) XFree(children);
+    }
+    return windows;
+}
+
 // Calls `use` with each shown top-level window of the process `pid` (_NET_WM_PID) titled `title`
 // (_NET_WM_NAME; any title when it is empty) until it answers true. Other tests' windows on the
 // display may bear the title.
@@ -55,37 +97,39 @@ void forShownWindowsOf(pid_t pid, std::string_view title, Use&& use) {
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     if (!display) return;
-    Window root = DefaultRootWindow(display.get());
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display.get(), root, &root, &parent, &children, &count) == 0) return;
     const Atom name = XInternAtom(display.get(), "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
     const Atom netWmPid = XInternAtom(display.get(), "_NET_WM_PID", False);
-    for (unsigned int i = 0; i < count; ++i) {
+    for (Window window : clientWindows(display.get())) {
         XWindowAttributes attributes;
-        if (XGetWindowAttributes(display.get(), children[i], &attributes) == 0) continue;
-        if (attributes.map_state != IsViewable) continue;
+        if (XGetWindowAttributes(display.get(), window, &attributes) == 0) continue;
+        // The toolkit's own windows (pop-ups, input-only windows) may carry the process id too,
+        // but are no window a user sees.
+        if (attributes.map_state != IsViewable || attributes.override_redirect || attributes.c_class != InputOutput)
+            continue;
         bool ours = false;
-        withProperty(display.get(), children[i], netWmPid, XA_CARDINAL, 1, [&](unsigned char* value, unsigned long) {
+        withProperty(display.get(), window, netWmPid, XA_CARDINAL, 1, [&](unsigned char* value, unsigned long) {
             ours = static_cast<pid_t>(*reinterpret_cast<const unsigned long*>(value)) == pid;
         });
         bool titled = title.empty();
         if (!titled)
-            withProperty(display.get(), children[i], name, utf8, 256, [&](unsigned char* value, unsigned long items) {
+            withProperty(display.get(), window, name, utf8, 256, [&](unsigned char* value, unsigned long items) {
                 titled = std::string_view(reinterpret_cast<char*>(value), items) == title;
             });
-        if (ours && titled && use(display.get(), children[i], attributes)) break;
+        if (ours && titled && use(display.get(), window, attributes)) break;
     }
-    if (children != nullptr) XFree(children);
 }
 
 // The size of the process's shown top-level window with this title, if there is one.
 std::optional<WindowSize> shownWindowOf(pid_t pid, std::string_view title) {
     std::optional<WindowSize> found;
-    forShownWindowsOf(pid, title, [&](Display*, Window, const XWindowAttributes& attributes) {
-        found = WindowSize{attributes.width, attributes.height};
+    forShownWindowsOf(pid, title, [&](Display* display, Window window, const XWindowAttributes& attributes) {
+        found = WindowSize{attributes.width, attributes.height, WidthOfScreen(attributes.screen)};
+        const Atom extents = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+        withProperty(display, window, extents, XA_CARDINAL, 4, [&](unsigned char* value, unsigned long items) {
+            const auto* sides = reinterpret_cast<const unsigned long*>(value);
+            if (items == 4) found->widest -= static_cast<int>(sides[0] + sides[1]);
+        });
         return true;
     });
     return found;
@@ -143,6 +187,10 @@ bool hasKeyboard(pid_t pid) {
     return focused;
 }
 
+// How long a window, a dialog or a file the program writes may take to come on a busy machine;
+// spent in full only when it never comes.
+constexpr std::chrono::seconds kShowing{60};
+
 // Keys as a user types them, through the display server to the window that has the keyboard.
 // That may be another test's window: the tests that type are in the suite that runs alone.
 bool typeKeys(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
@@ -157,25 +205,44 @@ struct StartedProgram {
         run.emplace(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
     }
 
-    // Whether the page takes keys typed at the window, without a click: Ctrl+S, pressed again
-    // every second and a half while the page may still be loading, opens the Save dialog, which
-    // Escape closes again.
-    bool takesKeys() {
-        const bool opened = testing::waitUntil(60s, [&] {
-            if (shownWindowCount(run->pid()) >= 2) return true;
-            typeKeys("key ctrl+s");
-            return testing::waitUntil(1500ms, [&] { return shownWindowCount(run->pid()) >= 2; }) || run->wait(0ms);
-        });
-        return opened && typeKeys("key Escape") &&
-               testing::waitUntil(10s, [&] { return shownWindowCount(run->pid()) == 1; });
+    // Whether the page takes keys typed at the window, without a click: Ctrl+S, typed once the
+    // window has the keyboard (keys typed before the page is there wait for it), opens the Save
+    // dialog, and Escape closes it again; the window has the keyboard again after it.
+    ::testing::AssertionResult takesKeys() {
+        const pid_t pid = run->pid();
+        if (!testing::waitUntil(kShowing, [&] { return hasKeyboard(pid) || run->wait(0ms); }) || !hasKeyboard(pid))
+            return failure("the window never had the keyboard");
+        if (!typeKeys("key ctrl+s")) return failure("xdotool failed");
+        if (!testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) >= 2 || run->wait(0ms); }) ||
+            shownWindowCount(pid) < 2)
+            return failure("Ctrl+S opened no Save dialog");
+        if (!typeKeys("key Escape")) return failure("xdotool failed");
+        if (!testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) == 1 && hasKeyboard(pid); }))
+            return failure("Escape left the Save dialog, or the window without the keyboard");
+        return ::testing::AssertionSuccess();
     }
 
-    // Saves the document under `path` through the Save dialog, typing the path into its name.
-    bool saveAs(const std::string& path, std::chrono::milliseconds dialogWithin = 10s) {
-        return typeKeys("key ctrl+s") &&
-               testing::waitUntil(dialogWithin, [&] { return shownWindowCount(run->pid()) >= 2; }) &&
-               typeKeys("key ctrl+a") && typeKeys("type '" + path + "'") && typeKeys("key Return") &&
-               testing::waitUntil(10s, [&] { return std::filesystem::exists(path); });
+    // Saves the document under `path` through the Save dialog, typing the path into its name. The
+    // program writes the file whole before it gives it its name: once the name is there, so is
+    // the text saved.
+    ::testing::AssertionResult saveAs(const std::string& path) {
+        const pid_t pid = run->pid();
+        if (!typeKeys("key ctrl+s")) return failure("xdotool failed");
+        if (!testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) >= 2 || run->wait(0ms); }) ||
+            shownWindowCount(pid) < 2)
+            return failure("Ctrl+S opened no Save dialog");
+        if (!typeKeys("key ctrl+a") || !typeKeys("type '" + path + "'") || !typeKeys("key Return"))
+            return failure("xdotool failed");
+        if (!testing::waitUntil(kShowing, [&] { return std::filesystem::exists(path) || run->wait(0ms); }) ||
+            !std::filesystem::exists(path))
+            return failure("the Save dialog wrote no " + path);
+        return ::testing::AssertionSuccess();
+    }
+
+    // A failure of a step, with what the program wrote on its standard error.
+    ::testing::AssertionResult failure(const std::string& what) const {
+        return ::testing::AssertionFailure() << what << " within " << kShowing.count() << " s; its standard error:\n"
+                                             << run->written();
     }
 
     std::string lastTrace() const {
@@ -204,15 +271,17 @@ TEST(VostraStudio, OpensItsWindowTracesItsRunAndEndsCleanlyOnSigterm) {
     testing::waitUntil(60s, [&] { return contains(testing::readFile(log), R"("name":"app.start")") || run.wait(0ms); });
     ASSERT_TRUE(contains(testing::readFile(log), R"("name":"app.start")")) << testing::readFile(folder + "/stderr.txt");
 
-    // The window holds the menu bar above its content, and the content is the frame it keeps.
+    // The window holds the menu bar above its content, and the content is the frame it keeps: 1280
+    // wide, or as wide as a window manager's frame leaves on the screen.
     std::optional<WindowSize> window;
     EXPECT_TRUE(testing::waitUntil(10s, [&] {
         window = shownWindowOf(run.pid(), "Vostra Studio");
-        return window && window->width == 1280 && window->height > 820 && window->height < 880;
+        return window && window->width == std::min(1280, window->widest) && window->height > 820 &&
+               window->height < 880;
     })) << (window ? std::to_string(window->width) + " x " + std::to_string(window->height) : "no window");
-    EXPECT_TRUE(testing::waitUntil(10s, [&] { return contains(testing::readFile(state), R"(.label = "main")"); }))
+    const std::string kept = ".width = " + std::to_string(window ? window->width : 1280) + ", .height = 820,";
+    EXPECT_TRUE(testing::waitUntil(10s, [&] { return contains(testing::readFile(state), kept); }))
         << testing::readFile(state);
-    EXPECT_TRUE(contains(testing::readFile(state), ".width = 1280, .height = 820,")) << testing::readFile(state);
 
     run.signal(SIGTERM);
     EXPECT_TRUE(run.endsWith(0, 30s));
@@ -355,15 +424,14 @@ TEST(VostraStudio, TheBundledProgramsWindowCarriesTheBundlesIcon) {
 TEST(GtkSerialVostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
     StartedProgram program("vostra-studio-keys");
     ASSERT_TRUE(program.run->started());
-    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(program.takesKeys());
     ASSERT_TRUE(typeKeys("type Hello"));
     const std::string document = program.folder + "/typed.vrs";
     ASSERT_TRUE(program.saveAs(document));
-    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "Hello"; }))
-        << testing::readFile(document);
+    EXPECT_EQ(testing::readFile(document), "Hello");
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));
-    std::filesystem::remove_all(program.folder);
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
 // Keys typed the moment the window shows and has the keyboard, before its page is there, reach the
@@ -377,9 +445,8 @@ TEST(GtkSerialVostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOr
         << testing::readFile(program.folder + "/stderr.txt");
     ASSERT_TRUE(typeKeys("type --delay 40 0123456789abcdefghij"));
     const std::string document = program.folder + "/typed.vrs";
-    ASSERT_TRUE(program.saveAs(document, 60s)) << testing::readFile(program.folder + "/stderr.txt");
-    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "0123456789abcdefghij"; }))
-        << testing::readFile(document);
+    ASSERT_TRUE(program.saveAs(document));
+    EXPECT_EQ(testing::readFile(document), "0123456789abcdefghij");
     program.run->signal(SIGTERM);
     EXPECT_EQ(program.run->wait(30s), 0) << testing::readFile(program.folder + "/stderr.txt");
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
@@ -401,15 +468,14 @@ TEST(GtkSerialVostraStudio, KeysTypedTheMomentTheWindowShowsReachTheDocumentInOr
 TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackAndSigtermEndsIt) {
     StartedProgram program("vostra-studio-silent-paste");
     ASSERT_TRUE(program.run->started());
-    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    ASSERT_TRUE(program.takesKeys());
     testing::SilentClipboardOwner silent;
     ASSERT_TRUE(silent.owns());
 
     ASSERT_TRUE(typeKeys("type ab") && typeKeys("key ctrl+v") && typeKeys("type cd"));
     const std::string document = program.folder + "/pasted.vrs";
-    ASSERT_TRUE(program.saveAs(document, 20s));
-    EXPECT_TRUE(testing::waitUntil(5s, [&] { return testing::readFile(document) == "abcd"; }))
-        << testing::readFile(document);
+    ASSERT_TRUE(program.saveAs(document));
+    EXPECT_EQ(testing::readFile(document), "abcd");
 
     ASSERT_TRUE(typeKeys("key ctrl+v"));
     std::this_thread::sleep_for(1s);
@@ -421,7 +487,7 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
     std::printf("ended %.2f s after SIGTERM\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
-    std::filesystem::remove_all(program.folder);
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
 // What another program (xclip) reads from the clipboard; nothing from an owner that does not

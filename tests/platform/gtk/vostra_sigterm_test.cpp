@@ -158,5 +158,24 @@ TEST(GtkSigterm, ASigtermWhileTheRunEndsChangesNothing) {
     EXPECT_TRUE(heard);
 }
 
+// Each run of the program in one process (as the tests run it) hears SIGTERM once its loop
+// watches it, the second as the first.
+TEST(GtkSigterm, EveryRunInTheProcessHearsSigterm) {
+    standin::StandIn& standIn = standin::gtkStandIn();
+    for (int run = 1; run <= 2; ++run) {
+        ProcessPreparation process;
+        prepareProcess(process);
+        bool heard = false;
+        standIn.loop.watchTerminate(standIn.self, [&heard] { heard = true; });
+        kill(getpid(), SIGTERM);
+        for (const auto until = Clock::now() + std::chrono::seconds(5); !heard && Clock::now() < until;) {
+            g_main_context_iteration(nullptr, FALSE);
+        }
+        standIn.loop.unwatchTerminate(standIn.self);
+        restoreProcess(process);
+        EXPECT_TRUE(heard) << "run " << run;
+    }
+}
+
 }  // namespace
 }  // namespace kelvo

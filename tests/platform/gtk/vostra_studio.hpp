@@ -11,13 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,12 +41,15 @@ inline std::string contentsOf(const std::filesystem::path& path) {
 
 // Answers the file chooser on screen once it holds `path`: an open dialog has it selected, a save
 // dialog is in its folder under its name. A chooser drops a choice made before it has read the
-// folder, so the choice is made again until it holds; after ten seconds it is answered as it is.
+// folder, and a choice made again starts the reading anew: so the choice is made again, until it
+// holds, at ever longer intervals (up to five seconds), however long the chooser takes to read the
+// folder. A dialog answered otherwise meanwhile (the test's end cancels it) is left as it is.
 inline void acceptWhenChosen(GtkDialog* dialog, const std::filesystem::path& path) {
     struct Choosing {
         GtkDialog* dialog;
         std::filesystem::path path;
         int polls = 0;
+        int nextChoice = 1;
     };
     g_object_ref(dialog);
     g_timeout_add(
@@ -51,15 +60,19 @@ inline void acceptWhenChosen(GtkDialog* dialog, const std::filesystem::path& pat
             gchar* held = gtk_file_chooser_get_filename(chooser);
             const bool chosen = held != nullptr && choosing->path == held;
             g_free(held);
-            if (!chosen && ++choosing->polls < 200) {
-                if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
-                    gtk_file_chooser_set_current_folder(chooser, choosing->path.parent_path().c_str());
-                } else {
-                    gtk_file_chooser_select_filename(chooser, choosing->path.c_str());
+            const bool shown = gtk_widget_get_visible(GTK_WIDGET(choosing->dialog));
+            if (shown && !chosen) {
+                if (++choosing->polls == choosing->nextChoice) {
+                    choosing->nextChoice += std::min(choosing->polls, 100);
+                    if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
+                        gtk_file_chooser_set_current_folder(chooser, choosing->path.parent_path().c_str());
+                    } else {
+                        gtk_file_chooser_select_filename(chooser, choosing->path.c_str());
+                    }
                 }
                 return G_SOURCE_CONTINUE;
             }
-            gtk_dialog_response(choosing->dialog, GTK_RESPONSE_ACCEPT);
+            if (shown) gtk_dialog_response(choosing->dialog, GTK_RESPONSE_ACCEPT);
             g_object_unref(choosing->dialog);
             delete choosing;
             return G_SOURCE_REMOVE;
@@ -141,12 +154,64 @@ private:
     std::FILE* file_ = nullptr;
 };
 
+// Watches a run of the program from beside its loop, which may stop turning the steps: a step that
+// runs a loop of its own which never ends (a dialog no one answers), a program that does not end
+// on SIGTERM. Once the loop has not counted a turn (`turns`) for two minutes, the test fails saying
+// what the steps waited for (`waiting`), and SIGTERM ends the run; two minutes later, a run still
+// going ends the test's process, so that no test waits for ever.
+class LoopWatch {
+public:
+    LoopWatch(const std::atomic<int>& turns, std::function<std::string()> waiting)
+        : turns_(turns), waiting_(std::move(waiting)), thread_([this] { watch(); }) {}
+    LoopWatch(const LoopWatch&) = delete;
+    LoopWatch& operator=(const LoopWatch&) = delete;
+    ~LoopWatch() {
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+private:
+    static constexpr std::chrono::seconds kStall{120};
+
+    void watch() {
+        std::unique_lock lock(mutex_);
+        int seen = turns_.load();
+        bool signalled = false;
+        while (!wake_.wait_for(lock, kStall, [this] { return ended_; })) {
+            if (turns_.load() != seen) {
+                seen = turns_.load();
+                continue;
+            }
+            // Printed at once: the program's traces, and so the test's failures, may be held back.
+            std::printf("the run went on %lld s without a turn of the steps, waiting for %s\n",
+                        static_cast<long long>(kStall.count() * (signalled ? 2 : 1)), waiting_().c_str());
+            std::fflush(stdout);
+            if (signalled) std::abort();
+            ADD_FAILURE() << "the run stopped turning the steps, waiting for " << waiting_();
+            signalled = true;
+            kill(getpid(), SIGTERM);
+        }
+    }
+
+    const std::atomic<int>& turns_;
+    std::function<std::string()> waiting_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool ended_ = false;
+    std::thread thread_;
+};
+
 // What a user does to the program, as steps run one after another on its main loop every 100 ms:
 // a step is tried again until it is done. Page steps evaluate a script in the page; `until`
 // waits for a condition of the page to hold; `then` runs a step of the test's own. The program
 // ends (by SIGTERM, its own way) after the last step, or once 60 s (or as many as `within` says)
-// went by without a step done: the time a run may take grows with the steps it does, so that a
-// long run on a busy machine is not cut short while it goes on.
+// went by without a step done, which fails the test naming the step: the time a run may take
+// grows with the steps it does, so that a long run on a busy machine is not cut short while it
+// goes on. A run whose loop stops turning the steps ends all the same (see LoopWatch).
 class UserSteps {
 public:
     UserSteps& within(int seconds) {
@@ -182,18 +247,23 @@ public:
     std::size_t runProgram() {
         int polls = 0;  // since the last step done
         std::size_t done = at_;
+        bool ending = false;
         // The steps end with the program, however it ended: left running, they would act in the
         // next one.
         auto running = std::make_shared<bool>(true);
         every(100, [&, running] {
             if (!*running) return false;
+            turns_.fetch_add(1);
             if (at_ != done) {
                 done = at_;
                 polls = 0;
             }
-            if (++polls > polls_ || at_ == steps_.size()) {
-                // A dialog left open would hold the program's end back: it is cancelled first.
-                if (closeShownDialogs()) return true;
+            if (ending || ++polls > polls_ || at_ == steps_.size()) {
+                if (!ending && at_ < steps_.size()) {
+                    ADD_FAILURE() << "waited " << polls_ / 10 << " s for " << waiting();
+                }
+                // A dialog left open is cancelled first; the program's end would answer it so too.
+                if (!std::exchange(ending, true) && closeShownDialogs()) return true;
                 kill(getpid(), SIGTERM);
                 return false;
             }
@@ -209,6 +279,7 @@ public:
             return true;
         });
         {
+            LoopWatch watch(turns_, [this] { return waiting(); });
             TracesAside traces;
             EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
         }
@@ -224,8 +295,19 @@ private:
         bool waits = false;
         std::function<bool()> native;
     };
+
+    // The step the steps wait for, as a failure names it.
+    [[nodiscard]] std::string waiting() const {
+        const std::size_t at = at_;
+        if (at >= steps_.size()) return "the program to end";
+        const Step& step = steps_[at];
+        return "step " + std::to_string(at + 1) + " of " + std::to_string(steps_.size()) + " (" +
+               (step.native ? std::string("a step of the test's own") : step.script.substr(0, 300)) + ")";
+    }
+
     std::vector<Step> steps_;
-    std::size_t at_ = 0;
+    std::atomic<std::size_t> at_ = 0;
+    std::atomic<int> turns_ = 0;
     int polls_ = 600;
     PageQuestions questions_;
     bool read_ = false;
@@ -303,19 +385,24 @@ inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
 
 // Types a path into the Open dialog once it shows (it runs a main loop of its own, in which this
 // looks for it) as a user does: Ctrl+L, and once the location field shows, the path over what
-// it holds and Return; again while the dialog stays. A dialog still there after ten seconds is
-// cancelled, so that a test never waits for it for ever.
+// it holds and Return; again while the dialog stays. A dialog still there ten seconds after it
+// showed is cancelled, so that a test never waits for it for ever. However long the dialog takes
+// to come, this waits for it while the program's run goes on, and never acts in a later one.
 inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
     struct Waiting {
         std::filesystem::path path;
-        int polls = 0;
+        GWeakRef program;  // the run's web view
         int shown = 0;
         bool typed = false;
     };
+    auto* waiting = new Waiting{path, {}};
+    g_weak_ref_init(&waiting->program, mainWebView());
     g_timeout_add(
         50,
         [](gpointer data) -> gboolean {
             auto* waiting = static_cast<Waiting*>(data);
+            GObject* program = G_OBJECT(g_weak_ref_get(&waiting->program));
+            if (program != nullptr) g_object_unref(program);
             GtkDialog* dialog = shownFileChooser();
             const bool ready = dialog != nullptr && gtk_widget_get_mapped(GTK_WIDGET(dialog));
             waiting->shown = ready ? waiting->shown + 1 : 0;
@@ -332,13 +419,14 @@ inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
                 waiting->typed = true;
             }
             if (ready && waiting->shown > 200) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
-            if ((waiting->typed && !ready) || ++waiting->polls > 400) {
+            if ((waiting->typed && !ready) || program == nullptr) {
+                g_weak_ref_clear(&waiting->program);
                 delete waiting;
                 return G_SOURCE_REMOVE;
             }
             return G_SOURCE_CONTINUE;
         },
-        new Waiting{path});
+        waiting);
 }
 
 // The clipboard's text as another program reads it, waited for on the main loop ("<none>" when

@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 #include <gtk/gtk.h>
 #include <libsoup/soup.h>
+#include <signal.h>
 
 #include <atomic>
 #include <deque>
@@ -229,6 +230,7 @@ struct GtkState {
     bool quitting = false;                    // the loop was told to end: dialogs answer as cancelled
 
     guint terminateSource = 0;
+    struct sigaction watchAction {};  // SIGTERM's action while the watch has it (GLib's handler)
     Task onTerminate;
 
     std::vector<gulong> appearanceHandlers;

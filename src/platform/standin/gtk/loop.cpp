@@ -157,7 +157,14 @@ void passOnRecordedTerminate() {
 void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);
-    if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+    if (state.terminateSource == 0) {
+        state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+        sigaction(SIGTERM, nullptr, &state.watchAction);
+    } else if (recordsTerminateSignals()) {
+        // A later run in the same process noted SIGTERM again from its start (GLib installs its
+        // handler only with its first watch of the signal): the watch takes it back.
+        sigaction(SIGTERM, &state.watchAction, nullptr);
+    }
     // GLib's handler has replaced the one that noted SIGTERM during start-up: a SIGTERM noted by
     // then goes to the watch, and so does one whose note a thread was still writing as the handler
     // changed (asked again once the loop turns). The watch handles it once the loop runs.
