@@ -153,10 +153,20 @@ void passOnRecordedTerminate() {
     if (takeRecordedTerminate()) raise(SIGTERM);
 }
 
+// GLib's handler of SIGTERM, as its watch installed it.
+struct sigaction gGlibTerminateAction {};
+
 void watchTerminate(void* self, Task onTerminate) {
     GtkState& state = gtkState(self);
     state.onTerminate = std::move(onTerminate);
-    if (state.terminateSource == 0) state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+    if (state.terminateSource == 0) {
+        state.terminateSource = g_unix_signal_add(SIGTERM, onSigterm, &state);
+        sigaction(SIGTERM, nullptr, &gGlibTerminateAction);
+    } else if (recordsTerminateSignals()) {
+        // The start-up of a later run in the process took SIGTERM back to note it; the source an
+        // earlier run made hears SIGTERM only through GLib's handler.
+        sigaction(SIGTERM, &gGlibTerminateAction, nullptr);
+    }
     // GLib's handler has replaced the one that noted SIGTERM during start-up: a SIGTERM noted by
     // then goes to the watch, and so does one whose note a thread was still writing as the handler
     // changed (asked again once the loop turns). The watch handles it once the loop runs.
