@@ -282,8 +282,9 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
 }
 
 // Releases what start-up made, in the order that leaves nothing in use: the runtime, then the
-// dock-icon thread (it may still be handing its picture to the host), then the host.
-void tearDown(Launch& launch) {
+// dock-icon thread (it may still be handing its picture to the host), then the host; then, its
+// windows gone, the process lets other programs finish what they still send to it.
+void tearDown(Launch& launch, standin::StandIn* standIn) {
     // A clipboard read still waiting would answer through the runtime.
     if (launch.app) endWaitingClipboardRead(*launch.app);
     releaseRuntime(launch.runtime);
@@ -291,6 +292,7 @@ void tearDown(Launch& launch) {
     joinDockIconThread(launch.dockIcon);
     kelvo_appkit_destroy(launch.host);
     launch.host = nullptr;
+    if (standIn != nullptr && standIn->loop.finish != nullptr) standIn->loop.finish(standIn->self);
     standin::installStandIn(nullptr);
     panicState().uninstall();
 }
@@ -310,7 +312,7 @@ int runApplication(const StartupSystem& system, const StartupApp& app) {
         launch->environment = std::move(*environment);
         setProcessEnv(&launch->environment);
         Status ran = startAndRun(*launch, system, app);
-        tearDown(*launch);
+        tearDown(*launch, system.standIn);
         if (!ran) writeErrorLine({}, errorName(ran.error()));
         status = ran ? 0 : 1;
         setProcessEnv(nullptr);

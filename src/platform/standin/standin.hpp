@@ -62,7 +62,16 @@ struct LoopService {
     // the signal's default action, until `unwatchTerminate`.
     void (*watchTerminate)(void* self, Task onTerminate) = nullptr;
     void (*unwatchTerminate)(void* self) = nullptr;
+    // Once the process is done with its windows, at the end of a run: what other programs still
+    // send to this process (a clipboard transfer that a read gave up) is taken to its end, the
+    // loop running meanwhile, for at most kTransfersEndWaitNs; past that it is broken off.
+    void (*finish)(void* self) = nullptr;
 };
+
+// How long the end of a run waits for what other programs still send to this process: many times
+// what a long clipboard text takes (60 MB come in a tenth of a second), short enough that a
+// program that stops sending holds the end back no longer than a moment.
+inline constexpr std::uint64_t kTransfersEndWaitNs = 2'000'000'000;
 
 // A window of the backend; valid from `create` until `destroy`.
 struct BackendWindow;
@@ -923,7 +932,7 @@ struct AccessibilityService {
 //   KELVO_STANDIN_FILL(loop, KELVO_STANDIN_LOOP_FUNCTIONS)
 // clang-format off
 #define KELVO_STANDIN_LOOP_FUNCTIONS(X) \
-    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(monotonicNs) X(watchTerminate) X(unwatchTerminate)
+    X(open) X(run) X(quit) X(post) X(startTimer) X(cancelTimer) X(wallClockNs) X(monotonicNs) X(watchTerminate) X(unwatchTerminate) X(finish)
 #define KELVO_STANDIN_WINDOW_FUNCTIONS(X) \
     X(create) X(destroy) X(orderFront) X(activateApp) X(miniaturize) X(zoom) X(setTitle) X(setContentMinSize) \
     X(setBackground) X(setToolbarVisible) X(geometry) X(chrome) X(screenVisibleFrame) X(currentPointerEvent) \

@@ -61,7 +61,8 @@ struct Row {
     std::vector<std::string> cells;   // read, owner, offers, answer, limit, end, text, asked, then
     std::vector<std::string> answer;  // the answer's words before its text
     bool later() const {
-        return cells[0] == "later" || cells[0] == "replaced" || cells[0] == "renewed" || cells[0] == "cancelled";
+        return cells[0] == "later" || cells[0] == "replaced" || cells[0] == "renewed" || cells[0] == "cancelled" ||
+               cells[0] == "crowded" || cells[0] == "finished";
     }
     // The option `name=` among the answer's words; 0 without it.
     int option(const std::string& name) const {
@@ -95,6 +96,13 @@ bool pumpUntil(Done done, std::chrono::seconds limit) {
     return true;
 }
 
+// How long a wait of the reader lasted, as the table tells it: "0" for at once (under 3 s), "5" for
+// the answer wait, the whole seconds otherwise.
+std::string waitOf(Clock::duration took) {
+    const double seconds = std::chrono::duration<double>(took).count();
+    return seconds < 3 ? "0" : seconds > 4.5 && seconds < 15 ? "5" : std::to_string(static_cast<int>(seconds));
+}
+
 // Another program holding the clipboard, answering from the main loop as the row tells it.
 class Owner {
 public:
@@ -119,17 +127,26 @@ public:
     ~Owner() {
         if (watch_ != 0) g_source_remove(watch_);
         if (timer_ != 0) g_source_remove(timer_);
+        if (lateTimer_ != 0) g_source_remove(lateTimer_);
         XCloseDisplay(display_);
     }
 
-    // The targets asked, the pieces sent ("*" for any number when `expected` says so), and "gone"
-    // when a requestor's window went before its transfer ended; waiting up to 40 s for `expected`
-    // while the main loop runs, since the reader may let a transfer it gave up finish meanwhile.
-    std::string asked(const std::string& expected) {
+    // The targets asked, the pieces sent ("*" for any number when `expected` says so), "gone=W"
+    // when a requestor's window went before its transfer ended, W (waitOf) after the owner last sent
+    // to it, and, when `expected` asks, "went=W,W,..." for the windows of requests it never
+    // answered, in order, how long after the request each went ("-": not yet); waiting up to
+    // `patience` for `expected` while the main loop runs, since the reader may let a transfer it
+    // gave up finish meanwhile.
+    std::string asked(const std::string& expected, std::chrono::seconds patience = std::chrono::seconds(40)) {
         const bool anyPieces = expected.find("pieces=*") != std::string::npos;
         const auto now = [&] {
             const std::string pieces = anyPieces ? "*" : std::to_string(pieces_);
-            return asked_ + (pieces_ > 0 ? " pieces=" + pieces : "") + gone_;
+            std::string went;
+            for (const auto& [window, asked, gone] : unanswered_) {
+                went += (went.empty() ? " went=" : ",") + (gone ? waitOf(*gone - asked) : "-");
+            }
+            return asked_ + (pieces_ > 0 ? " pieces=" + pieces : "") + gone_ +
+                   (expected.find("went=") != std::string::npos ? went : "");
         };
         pumpUntil(
             [&] {
@@ -137,7 +154,7 @@ public:
                 serve(0, G_IO_IN, this);
                 return now() == expected;
             },
-            std::chrono::seconds(40));
+            patience);
         return now();
     }
 
@@ -156,8 +173,11 @@ private:
                 owner.waiting_.push_back(event.xselectionrequest);
                 owner.answerWaiting();
             }
+            for (auto& [window, asked, gone] : owner.unanswered_) {
+                if (event.type == DestroyNotify && event.xany.window == window && !gone) gone = Clock::now();
+            }
             if (event.xany.window != owner.requestor_ || owner.requestor_ == None) continue;
-            if (event.type == DestroyNotify) owner.gone_ = " gone";
+            if (event.type == DestroyNotify) owner.gone_ = " gone=" + waitOf(Clock::now() - owner.sentLast_);
             if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) owner.nextPiece();
         }
         return G_SOURCE_CONTINUE;
@@ -168,13 +188,37 @@ private:
                         static_cast<const unsigned char*>(data), static_cast<int>(items));
     }
 
-    // The requests that came while a transfer went on wait for its end.
+    // The requests that came while a transfer went on, or while a late answer waits, wait for its
+    // end.
     void answerWaiting() {
-        while (requestor_ == None && !waiting_.empty()) {
-            const XSelectionRequestEvent request = waiting_.front();
+        while (requestor_ == None && lateTimer_ == 0 && !waiting_.empty()) {
+            late_ = waiting_.front();
             waiting_.pop_front();
-            answer(request);
+            if (row_.option("late") == 0 || late_.target == atom("TARGETS")) {
+                answer(late_);
+                continue;
+            }
+            lateTimer_ = g_timeout_add(
+                static_cast<guint>(row_.option("late")),
+                [](gpointer data) {
+                    auto& owner = *static_cast<Owner*>(data);
+                    owner.lateTimer_ = 0;
+                    owner.answer(owner.late_);
+                    owner.answerWaiting();
+                    // Xlib may have queued events while it flushed the answer.
+                    serve(0, G_IO_IN, &owner);
+                    return G_SOURCE_REMOVE;
+                },
+                this);
         }
+    }
+
+    // A request never answered: when its requestor's window goes is noted.
+    void leaveUnanswered(const XSelectionRequestEvent& request) {
+        unanswered_.push_back({request.requestor, Clock::now(), std::nullopt});
+        XSelectInput(display_, request.requestor, StructureNotifyMask);
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display_, request.requestor, &attributes) == 0) unanswered_.back().gone = Clock::now();
     }
 
     void answer(const XSelectionRequestEvent& request) {
@@ -184,6 +228,10 @@ private:
         const auto as = answeredAs_.find(request.target);
         std::string text = textCell(row_.cells[3]);
         Atom property = request.property;
+        if ((targets && row_.cells[2].find("unanswered") != std::string::npos) || (!targets && mode == "never")) {
+            leaveUnanswered(request);
+            return;
+        }
         if (targets && row_.cells[2].find("malformed") != std::string::npos) {
             set(request.requestor, property, XA_ATOM, 8, "abc", 3);
         } else if (targets && row_.cells[2].find("refused") == std::string::npos) {
@@ -193,8 +241,6 @@ private:
         } else if (!offers || mode == "refused" ||
                    std::find(refused_.begin(), refused_.end(), request.target) != refused_.end()) {
             property = None;
-        } else if (mode == "never") {
-            return;
         } else if (mode == "incr-format-8") {
             set(request.requestor, property, atom("INCR"), 8, "abc", 3);
         } else if (mode == "incr") {
@@ -205,6 +251,7 @@ private:
             type_ = as != answeredAs_.end() ? as->second : atom(row_.answer.at(2));
             text_ = std::move(text);
             sent_ = 0;
+            sentLast_ = Clock::now();
             XSelectInput(display_, requestor_, PropertyChangeMask | StructureNotifyMask);
             set(requestor_, property, atom("INCR"), 32, &atLeast, told ? 1 : 0);
         } else if (mode == "COMPOUND_TEXT") {
@@ -237,6 +284,7 @@ private:
                 owner.set(owner.requestor_, owner.property_, owner.type_, 8, owner.text_.data() + owner.sent_, length);
                 XFlush(owner.display_);
                 owner.sent_ += length;
+                owner.sentLast_ = Clock::now();
                 owner.pieces_ += length > 0 ? 1 : 0;
                 owner.timer_ = 0;
                 if (length == 0) {
@@ -260,12 +308,21 @@ private:
     std::map<Atom, Atom> answeredAs_;
     std::string asked_;
     std::deque<XSelectionRequestEvent> waiting_;
+    guint lateTimer_ = 0;
+    XSelectionRequestEvent late_{};  // the request answered next, or late
+    struct Unanswered {
+        Window window;
+        Clock::time_point asked;
+        std::optional<Clock::time_point> gone;
+    };
+    std::vector<Unanswered> unanswered_;
     // An incremental transfer.
     Window requestor_ = None;
     Atom property_ = None;
     Atom type_ = None;
     std::string text_;
     std::size_t sent_ = 0;
+    Clock::time_point sentLast_;
     int pieces_ = 0;
     std::string gone_;
 };
@@ -367,6 +424,7 @@ struct Outcome {
     bool endedInside = false;         // `done` ran inside the readTextLater call
     int replacedEnds = 0;             // of a read that another replaced
     std::optional<std::string> then;  // what another program read afterwards; none when it got nothing
+    double finishing = 0;             // seconds the loop's finish took
 };
 
 Outcome readFor(const Row& row) {
@@ -417,6 +475,7 @@ Outcome readFor(const Row& row) {
     };
     if (row.later()) {
         if (kind == "replaced") replaced();
+        for (int more = 0; kind == "crowded" && more < 9; ++more) replaced();
         if (kind == "renewed") {
             replaced();
             after(500ms, [&] {
@@ -427,6 +486,7 @@ Outcome readFor(const Row& row) {
             read();
         }
         if (kind == "cancelled") after(500ms, [] { gtk().clipboard.cancelTextRead(gtk().self); });
+        if (kind == "finished") after(500ms, quit);
     } else {
         if (kind == "text-until-sigterm") {
             gtk().loop.watchTerminate(gtk().self, quit);
@@ -442,8 +502,14 @@ Outcome readFor(const Row& row) {
     gtk().loop.run(gtk().self);
     gtk().loop.unwatchTerminate(gtk().self);
     for (standin::TimerId timer : timers) gtk().loop.cancelTimer(gtk().self, timer);
+    if (kind == "finished") {
+        const Clock::time_point ending = Clock::now();
+        gtk().loop.finish(gtk().self);
+        outcome.finishing = std::chrono::duration<double>(Clock::now() - ending).count();
+    }
     if (owner && row.cells[7] != "-") {
-        EXPECT_EQ(owner->asked(row.cells[7]), row.cells[7]) << row.line;
+        // Once the process's end finished, the owner is done with it without waiting.
+        EXPECT_EQ(owner->asked(row.cells[7], kind == "finished" ? 0s : 40s), row.cells[7]) << row.line;
     }
     if (row.cells.at(8) != "-") {
         outcome.then = anotherProgramReads();
@@ -487,8 +553,17 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
             EXPECT_GT(outcome.seconds, bound - 0.1) << line;
             EXPECT_LT(outcome.seconds, bound + 5) << line;
             EXPECT_GT(outcome.ticks, 10 * bound - 10) << line << ": the loop stood still while the read waited";
-        } else if (end != "-" && line.find("every=") == std::string::npos && row.cells[1] != "xclip") {
+        } else if (end != "-" && line.find("every=") == std::string::npos && line.find("late=") == std::string::npos &&
+                   row.cells[1] != "xclip") {
             EXPECT_LT(outcome.seconds, 3.0) << line;
+        }
+        // The end waits for what the owner still sends, for its bound and no longer.
+        const double endBound = static_cast<double>(standin::kTransfersEndWaitNs) / 1e9;
+        if (row.cells[0] == "finished" && row.cells[7].find("gone") != std::string::npos) {
+            EXPECT_GT(outcome.finishing, endBound - 0.1) << line;
+            EXPECT_LT(outcome.finishing, endBound + 3) << line;
+        } else if (row.cells[0] == "finished") {
+            EXPECT_LT(outcome.finishing, endBound) << line;
         }
     }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "base/terminate_record.hpp"
 #include "startup/process_preparation.hpp"
 #include "support/temp_folder.hpp"
 #include "vostra_studio.hpp"
@@ -139,23 +140,33 @@ TEST(GtkSigterm, EndsTheProgramWhileThePageAsksWhetherToDiscardChanges) {
 }
 
 // A second SIGTERM may come once the first ended the loop, while the run is being taken down, and
-// to any of the process's threads: it changes nothing, and a later watch still hears SIGTERM.
+// to any of the process's threads, also once the run gave back what it changed in the process: it
+// changes nothing, and a later watch, of this run or of the next run in the process, still hears
+// SIGTERM.
 TEST(GtkSigterm, ASigtermWhileTheRunEndsChangesNothing) {
     standin::StandIn& standIn = standin::gtkStandIn();
-    ProcessPreparation process;
-    prepareProcess(process);
-    standIn.loop.watchTerminate(standIn.self, [] {});
-    standIn.loop.unwatchTerminate(standIn.self);
-    std::thread([] { kill(getpid(), SIGTERM); }).join();
-    raise(SIGTERM);
-    bool heard = false;
-    standIn.loop.watchTerminate(standIn.self, [&heard] { heard = true; });
-    for (const auto until = Clock::now() + std::chrono::seconds(5); !heard && Clock::now() < until;) {
-        g_main_context_iteration(nullptr, FALSE);
+    const auto heardOnce = [&] {
+        bool heard = false;
+        standIn.loop.watchTerminate(standIn.self, [&heard] { heard = true; });
+        for (const auto until = Clock::now() + std::chrono::seconds(5); !heard && Clock::now() < until;) {
+            g_main_context_iteration(nullptr, FALSE);
+        }
+        standIn.loop.unwatchTerminate(standIn.self);
+        return heard;
+    };
+    for (int run = 1; run <= 2; ++run) {
+        ProcessPreparation process;
+        prepareProcess(process);
+        standIn.loop.watchTerminate(standIn.self, [] {});
+        EXPECT_FALSE(recordsTerminateSignals()) << "run " << run;
+        standIn.loop.unwatchTerminate(standIn.self);
+        std::thread([] { kill(getpid(), SIGTERM); }).join();
+        raise(SIGTERM);
+        EXPECT_TRUE(heardOnce()) << "run " << run;
+        restoreProcess(process);
+        std::thread([] { kill(getpid(), SIGTERM); }).join();
+        raise(SIGTERM);
     }
-    standIn.loop.unwatchTerminate(standIn.self);
-    restoreProcess(process);
-    EXPECT_TRUE(heard);
 }
 
 // Each run of the program in one process (as the tests run it) hears SIGTERM once its loop

@@ -184,6 +184,10 @@ void watchTerminate(void* self, Task onTerminate) {
 // this returns). The next run's watch takes the same source.
 void unwatchTerminate(void* self) { gtkState(self).onTerminate = nullptr; }
 
+// Some programs that hold the clipboard serve no one again when the window they send to goes in
+// the middle of a transfer, as this process's windows do when it exits.
+void finish(void* self) { gtkFinishSelectionTransfers(gtkState(self), kTransfersEndWaitNs); }
+
 }  // namespace
 
 void GtkState::post(Task task) {

@@ -13,7 +13,8 @@
 // that grows past it, a newer read, a cancel, the read's bound) is drained: the read ends at once,
 // and its window stays, each piece the owner sends deleted unread, until the owner sends its empty
 // end piece, stops sending for the answer wait, or the drain's own bound passes; only then does the
-// window go. A read whose owner stopped answering lets its window go at once.
+// window go. A read whose owner stopped answering lets its window go at once. The process's end,
+// which takes every window with it, waits for the drains too, for a bound of its own.
 //
 // The owner may be this very process (GTK's offers, the web views' copies), which answers only
 // while the main loop runs: so no call here waits for the owner, only for the X server.
@@ -664,6 +665,26 @@ std::uint64_t gtkStartSelectionRead(GtkState& state, ClipboardType type, std::ui
 
 void gtkCancelSelectionRead(GtkState& state, std::uint64_t read) {
     if (state.selectionReader) dropRead(*state.selectionReader, read);
+}
+
+void gtkFinishSelectionTransfers(GtkState& state, std::uint64_t boundNs) {
+    if (!state.selectionReader) return;
+    GtkSelectionReader& reader = *state.selectionReader;
+    while (!reader.reads.empty()) dropRead(reader, reader.reads.begin()->first);
+    bool over = false;
+    guint bound = startTimer(
+        boundNs,
+        [](gpointer data) {
+            *static_cast<bool*>(data) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &over);
+    // The owner may be this process, which answers from the loop.
+    while (!reader.drains.empty() && !over) g_main_context_iteration(nullptr, TRUE);
+    if (!over) stopTimer(bound);
+    while (!reader.drains.empty()) endDrain(reader, *reader.drains.front());
+    // The windows are gone from the server by the time this returns.
+    if (reader.display != nullptr) XSync(reader.display, False);
 }
 
 }  // namespace kelvo::standin

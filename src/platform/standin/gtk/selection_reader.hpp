@@ -4,7 +4,8 @@
 // (selection_reader.cpp). The reader has an X connection of its own to GDK's display, opened by
 // the first read; each read has a window of its own that the owner answers to, and ends through
 // the main loop, when the owner's answer came or when it took too long. A read that ends while the
-// owner is still sending keeps its window until the owner is done.
+// owner is still sending keeps its window until the owner is done, also at the end of the process,
+// for a moment.
 
 #include <cstdint>
 #include <memory>
@@ -30,5 +31,9 @@ using GtkSelectionReaderPtr = std::unique_ptr<GtkSelectionReader, GtkSelectionRe
 std::uint64_t gtkStartSelectionRead(GtkState& state, ClipboardType type, std::uint64_t limit, ClipboardReadDone done);
 // Ends the read without running its `done`; nothing when it ended already (or for 0).
 void gtkCancelSelectionRead(GtkState& state, std::uint64_t read);
+// For the end of the process: ends every read as cancelled, then runs the main loop until the
+// owners finished what they send to the windows of reads that ended, for at most `boundNs`; the
+// windows of transfers still going then go too.
+void gtkFinishSelectionTransfers(GtkState& state, std::uint64_t boundNs);
 
 }  // namespace kelvo::standin

@@ -115,6 +115,9 @@ void unwatchTerminate(void* self) {
     state.onTerminate.reset();
 }
 
+// Nothing of another program comes to the in-memory backend.
+void finish(void*) {}
+
 }  // namespace
 
 bool quitRequested(HeadlessState& state) {
