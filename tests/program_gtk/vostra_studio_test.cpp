@@ -505,36 +505,41 @@ std::string clipboardText() {
     return text;
 }
 
-// Another program's text on the clipboard (xclip's), for as long as the record lives.
-class OfferedText {
-public:
-    explicit OfferedText(const std::string& text) {
-        int input[2];
-        if (::pipe(input) != 0) return;
+// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
+// another copy takes the clipboard from it.
+struct OtherProgramsCopy {
+    explicit OtherProgramsCopy(const std::string& file) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-        posix_spawn_file_actions_addclose(&actions, input[1]);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
         char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
                         const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
-        if (posix_spawnp(&pid_, "xclip", &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(input[0]);
-        // A text not written whole is not what the test then finds on the clipboard.
-        [[maybe_unused]] const ssize_t written = ::write(input[1], text.data(), text.size());
-        ::close(input[1]);
     }
-    ~OfferedText() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
+    ~OtherProgramsCopy() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
     }
-    OfferedText(const OfferedText&) = delete;
-    OfferedText& operator=(const OfferedText&) = delete;
+    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
+    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
 
-private:
-    pid_t pid_ = -1;
+    pid_t pid = -1;
 };
+
+// Whether a program holds the clipboard; with `release`, it holds it no longer (as where the
+// program that held it ended).
+bool clipboardOwned(bool release = false) {
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!display) return false;
+    const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
+    if (release) {
+        XSetSelectionOwner(display.get(), clipboard, 0, CurrentTime);
+        XSync(display.get(), False);
+    }
+    return XGetSelectionOwner(display.get(), clipboard) != 0;
+}
 
 // Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
 // finds it on the screen once it shows.
@@ -580,7 +585,9 @@ TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNo
                (typeKeys("key Return") && testing::waitUntil(5s, [&] { return shownWindowCount(pid) == 1; }));
     })) << testing::readFile(program.folder + "/stderr.txt");
 
-    OfferedText offered("PASTE1");
+    const std::string pasted = program.folder + "/pasted.txt";
+    std::ofstream(pasted) << "PASTE1";
+    OtherProgramsCopy offered(pasted);
     ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "PASTE1"; }));
     ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v ctrl+s"));
     EXPECT_TRUE(testing::waitUntil(10s, [&] { return testing::readFile(document) == text + "PASTE1"; }))
@@ -595,29 +602,6 @@ TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNo
     const std::string said = testing::readFile(program.folder + "/stderr.txt");
     EXPECT_FALSE(contains(said, "Gtk-CRITICAL") || contains(said, "Gtk-WARNING")) << said;
 }
-
-// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
-// another copy takes the clipboard from it.
-struct OtherProgramsCopy {
-    explicit OtherProgramsCopy(const std::string& file) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
-        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
-                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
-        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~OtherProgramsCopy() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
-    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
-
-    pid_t pid = -1;
-};
 
 // A copy of a long text is still on its way to the clipboard when another program copies: the
 // clipboard keeps the other program's text, for every program and for the next paste, also long
@@ -654,7 +638,7 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER"; }));
     ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v"));
     const std::string document = program.folder + "/pasted.vrs";
-    ASSERT_TRUE(program.saveAs(document, 60s));
+    ASSERT_TRUE(program.saveAs(document));
     EXPECT_TRUE(testing::waitUntil(60s, [&] { return testing::readFile(document).size() > text.size(); }));
     EXPECT_TRUE(testing::readFile(document) == "Z" + text + "OTHER")
         << "the paste did not give the other program's text";
@@ -688,38 +672,6 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
-// xclip holding the text of the file `path` on the clipboard, for as long as the record lives.
-class XclipHolding {
-public:
-    explicit XclipHolding(const std::string& path) {
-        std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-        const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
-        XSetSelectionOwner(display.get(), clipboard, 0, CurrentTime);
-        XSync(display.get(), False);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"xclip", "-quiet", "-selection", "clipboard", "-i", path.c_str(), nullptr};
-        if (posix_spawnp(&pid_, "xclip", &actions, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        owns_ = pid_ > 0 && testing::waitUntil(30s, [&] { return XGetSelectionOwner(display.get(), clipboard) != 0; });
-    }
-    ~XclipHolding() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    XclipHolding(const XclipHolding&) = delete;
-    XclipHolding& operator=(const XclipHolding&) = delete;
-
-    [[nodiscard]] bool owns() const { return owns_; }
-
-private:
-    pid_t pid_ = -1;
-    bool owns_ = false;
-};
-
 // Ended while a paste's transfer runs (the rows "paste" of the SIGTERM moments), the program ends
 // as ever, and the program that held the clipboard goes on serving: another program then reads its
 // whole text. A text over what a paste takes is refused as soon as its size is told, and the
@@ -736,8 +688,9 @@ TEST(GtkSerialVostraStudio, EndedDuringAPastesTransferTheProgramLetsTheHolderOfT
         ASSERT_TRUE(program.run->started());
         const std::string text = program.folder + "/text.txt";
         std::ofstream(text) << std::string(static_cast<std::size_t>(std::stoi(moment.substr(6))) << 20, 'x') << "end";
-        XclipHolding holder(text);
-        ASSERT_TRUE(holder.owns());
+        clipboardOwned(true);
+        OtherProgramsCopy holder(text);
+        ASSERT_TRUE(testing::waitUntil(30s, [] { return clipboardOwned(); }));
         ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
         const auto keys = moment.substr(moment.find(", ") + 2);
         const auto start = std::chrono::steady_clock::now();
