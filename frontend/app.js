@@ -14,6 +14,8 @@
   // attached first, so that it sees every key before anything else does.
   const heldKeys = window.VostraHeldKeys.attach(window, {
     play: (key) => playKey(key),
+    // A copy or a cut counts from its key, not from when it is played: the clipboard is marked now.
+    note: (key) => (copyKey(key) ? clipboard.mark() : undefined),
     idle: () => editor.removeAttribute("aria-busy"),
     answers: (event) => !byId("confirm-bar").hidden && byId("confirm-bar").contains(event.target),
   });
@@ -718,15 +720,15 @@
   const clipboard = window.VostraClipboard.attach(vexa, { report: (error) => showError("Copy", error) });
 
   // Copies (and with `cut`, deletes) the editor's selection; `event` is the copy or cut event,
-  // when there is one. The web view itself writes nothing: the event is cancelled with no data,
-  // which leaves the clipboard as it is, and the text goes through the application alone. With
-  // nothing selected in the editor, or the keyboard elsewhere, the clipboard stays as it was and
-  // the text too.
-  function copySelection(event, cut) {
+  // when there is one, and `mark` the clipboard's mark of when a held key asked for it. The web
+  // view itself writes nothing: the event is cancelled with no data, which leaves the clipboard as
+  // it is, and the text goes through the application alone. With nothing selected in the editor,
+  // or the keyboard elsewhere, the clipboard stays as it was and the text too.
+  function copySelection(event, cut, mark = null) {
     if (event) event.preventDefault();
     const ends = document.activeElement === editor && !getSelection().isCollapsed ? edit.selectionEnds() : null;
     if (ends === null) return;
-    const text = clipboard.copy(() => edit.textBetween(ends.start, ends.end));
+    const text = clipboard.copy(() => edit.textBetween(ends.start, ends.end), mark);
     if (cut && text !== "" && editor.isContentEditable) replaceByEditing("deleteByCut", "");
   }
 
@@ -812,6 +814,12 @@
     true,
   );
 
+  // Whether a key copies or cuts: "c" or "x" with Ctrl.
+  function copyKey(key) {
+    const letter = key.key.length === 1 ? key.key.toLowerCase() : "";
+    return key.ctrlKey && !key.altKey && !key.metaKey && (letter === "c" || letter === "x");
+  }
+
   // Keys held while a document opens or a paste reads the clipboard, played in order once the
   // editor takes them again.
   function playKey(key) {
@@ -833,7 +841,8 @@
     };
     if (control) {
       if (letter === "a") return edit.selectAll();
-      if (letter === "c" || letter === "x") return copySelection(null, letter === "x");
+      // Played once its mark is known (nothing else plays meanwhile).
+      if (copyKey(key)) return Promise.resolve(key.noted).then((mark) => copySelection(null, letter === "x", mark));
       if (letter === "v") return paste();
       if (letter === "z") return key.shiftKey ? redo() : undo();
       if (key.key === "Home" || key.key === "End") return goToEnd(key.key === "End", key.shiftKey);

@@ -7,10 +7,12 @@
 // a newer copy ends an older one that is still on its way, which is no failure. The copy begins
 // the moment it is asked for, before a long text is gathered: the application then knows when
 // the user asked, and where another program copied since, the text does not land over that
-// program's (no failure either). A paste always reads the clipboard through the application
-// ("vostra.clipboard.read.begin", "chunk", "finish"), in pieces whatever its length; where the
-// application says the clipboard holds the copy the page names (its own last one, landed or still
-// on its way), that text is pasted without reading it back, and without waiting for it to land.
+// program's (no failure either); a copy that cannot begin yet (its key waits behind a paste)
+// counts from a mark taken when it was asked for ("vostra.clipboard.mark"). A paste always reads
+// the clipboard through the application ("vostra.clipboard.read.begin", "chunk", "finish"), in
+// pieces whatever its length; where the application says the clipboard holds the copy the page
+// names (its own last one, landed or still on its way), that text is pasted without reading it
+// back, and without waiting for it to land.
 (function (global) {
   "use strict";
 
@@ -23,11 +25,21 @@
     let newest = 0;
     let lastCopied = null;
 
-    // Puts the text `gather()` answers on the clipboard, and answers that text. An empty text
-    // leaves the clipboard as it is.
-    function copy(gather) {
+    // Marks the moment a copy that begins later is asked for: a promise of the mark, null where
+    // there is none.
+    function mark() {
+      return vexa.invoke("vostra.clipboard.mark").then(
+        (reply) => (Number.isSafeInteger(reply && reply.mark) ? reply.mark : null),
+        () => null,
+      );
+    }
+
+    // Puts the text `gather()` answers on the clipboard, and answers that text; the copy counts
+    // from `marked` (what mark() gave) where there is one, else from now. An empty text leaves the
+    // clipboard as it is.
+    function copy(gather, marked = null) {
       const mine = ++newest;
-      const begun = vexa.invoke("vostra.clipboard.begin").then(
+      const begun = vexa.invoke("vostra.clipboard.begin", marked !== null ? { mark: marked } : undefined).then(
         (reply) => reply.transfer,
         (error) => {
           if (mine === newest) report(error);
@@ -89,7 +101,7 @@
       }
     }
 
-    return { copy, read };
+    return { mark, copy, read };
   }
 
   global.VostraClipboard = Object.freeze({ attach });

@@ -13,7 +13,9 @@
   // holds the keys any more and every key and command held has been played. `answers(event)`
   // tells whether a key goes to a question that a command asks meanwhile (a command played from
   // the keys held waits for its answer: the keys typed at the question answer it).
-  function attach(target, { play, idle = () => {}, answers = () => false }) {
+  // `note(key)` is called as a key is held: what it answers goes with the key to `play`, as its
+  // `noted`.
+  function attach(target, { play, idle = () => {}, answers = () => false, note = () => undefined }) {
     let holds = 0;
     let playing = false;
     // Keys, and commands ({ command }), in the order they came.
@@ -28,7 +30,8 @@
         event.preventDefault();
         event.stopPropagation();
         const { key, code, ctrlKey, shiftKey, altKey, metaKey } = event;
-        held.push({ key, code, ctrlKey, shiftKey, altKey, metaKey });
+        const kept = { key, code, ctrlKey, shiftKey, altKey, metaKey };
+        held.push({ ...kept, noted: note(kept) });
       },
       true,
     );

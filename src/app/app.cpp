@@ -57,6 +57,7 @@ std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app) {
         {"vostra.file.read.chunk", &app, appRow<readFileChunk>},
         {"vostra.file.read.finish", &app, appRow<finishReadFile>},
         {"vostra.url.open", &app, appRow<openUrl>},
+        {"vostra.clipboard.mark", &app, appRow<markClipboard>},
         {"vostra.clipboard.begin", &app, appRow<beginClipboard>},
         {"vostra.clipboard.append", &app, appRow<appendClipboard>},
         {"vostra.clipboard.finish", &app, appRow<finishClipboard>},

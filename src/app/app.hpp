@@ -50,7 +50,7 @@ struct FileOwner {
 // Text on its way to the clipboard: heap memory that grows as chunks arrive, and goes when the text
 // is put on the clipboard, when another begins and with the record. `transfer` is the number its
 // begin answered, 0 when no text is on its way; `takes` the clipboard's mark of when the user
-// asked for the copy (ClipboardAccess::markTakes).
+// asked for the copy (ClipboardAccess::markTakes), taken at the begin or named by it.
 struct PendingClipboardText {
     std::uint64_t transfer = 0;
     std::uint64_t takes = 0;
@@ -139,12 +139,13 @@ Result<AppPtr> createApp(const EnvMap& environment, Io io, WorkspaceOpener works
 
 // The application's command table in the bridge's order: "vostra.file.begin", "vostra.file.append",
 // "vostra.file.finish", "vostra.file.cancel", "vostra.file.read.begin", "vostra.file.read.chunk",
-// "vostra.file.read.finish", "vostra.url.open", "vostra.clipboard.begin", "vostra.clipboard.append",
-// "vostra.clipboard.finish", "vostra.clipboard.read.chunk", "vostra.clipboard.read.finish"; and
+// "vostra.file.read.finish", "vostra.url.open", "vostra.clipboard.mark", "vostra.clipboard.begin",
+// "vostra.clipboard.append", "vostra.clipboard.finish", "vostra.clipboard.read.chunk",
+// "vostra.clipboard.read.finish"; and
 // the deferred one,
 // "vostra.clipboard.read.begin", which answers once the clipboard's holder handed its text over.
 // Every row's context is `app`.
-inline constexpr std::size_t kAppCommandCount = 13;
+inline constexpr std::size_t kAppCommandCount = 14;
 std::array<BridgeCommandHandler, kAppCommandCount> appCommandTable(App& app);
 inline constexpr std::size_t kAppDeferredCommandCount = 1;
 std::array<AsyncBridgeCommandHandler, kAppDeferredCommandCount> appDeferredCommandTable(App& app);
@@ -165,6 +166,7 @@ Result<std::string_view> beginReadFile(App& app, const BridgeInvocation& call, s
 Result<std::string_view> readFileChunk(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishReadFile(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> openUrl(App& app, const BridgeInvocation& call, std::span<char> output);
+Result<std::string_view> markClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char> output);
 Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call, std::span<char> output);

@@ -1,5 +1,5 @@
-// Putting text on the clipboard: "vostra.clipboard.begin", "vostra.clipboard.append" and
-// "vostra.clipboard.finish".
+// Putting text on the clipboard: "vostra.clipboard.mark", "vostra.clipboard.begin",
+// "vostra.clipboard.append" and "vostra.clipboard.finish".
 //
 // The page's own clipboard writes do not keep every character (the web view turns no-break spaces
 // into spaces), so the page sends the exact UTF-8 of its text here instead, in base64 chunks as a
@@ -15,6 +15,10 @@
 // marks that moment on the clipboard. A long text takes a while to arrive, and meanwhile the user
 // may copy something in another program: the clipboard then holds the user's newer copy, so finish
 // leaves it there, and answers `"overtaken":true`, which is no failure.
+//
+// A copy the page cannot begin when it is asked for (its key waits behind a paste) still counts
+// from that moment: "vostra.clipboard.mark" marks the clipboard then, and the begin that comes
+// later names the mark it answered (`"mark"`), whatever the user did in between.
 
 #include <algorithm>
 #include <new>
@@ -65,6 +69,16 @@ bool continuesText(const App& app, const BridgeInvocation& call) {
 
 }  // namespace
 
+Result<std::string_view> markClipboard(App& app, const BridgeInvocation&, std::span<char> output) {
+    const ClipboardAccess& clipboard = app.clipboard;
+    BoundedWriter out(output);
+    out.write("{\"ok\":true,\"mark\":");
+    out.writeUnsigned(clipboard.markTakes != nullptr ? clipboard.markTakes(clipboard.context) : 0);
+    out.put('}');
+    if (out.overflowed()) return fail(Error::NoSpaceLeft);
+    return out.text();
+}
+
 Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, std::span<char> output) {
     FileOwner owner = TRY(ownerOf(call));
     BoundedWriter out(output);
@@ -76,8 +90,12 @@ Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, 
     app.clipboardText = {};
     app.clipboardText.transfer = ++app.lastClipboardTransfer;
     app.clipboardText.owner = owner;
+    // The moment the copy was asked for: the mark the payload names, or else now.
     const ClipboardAccess& clipboard = app.clipboard;
-    if (clipboard.markTakes != nullptr) app.clipboardText.takes = clipboard.markTakes(clipboard.context);
+    std::optional<std::string_view> named = fieldValue(call.payload, "mark");
+    std::optional<std::uint64_t> mark = named ? parseU64(*named) : std::nullopt;
+    if (!mark && clipboard.markTakes != nullptr) mark = clipboard.markTakes(clipboard.context);
+    app.clipboardText.takes = mark.value_or(0);
     return out.text();
 }
 

@@ -4,7 +4,7 @@ namespace kelvo {
 
 constexpr std::array<std::string_view, 3> kDevOrigins = {"vexa://app", "vexa://inline", kDevServerOrigin};
 
-constexpr std::array<BridgeCommandRule, 14> kFilePolicies = {{
+constexpr std::array<BridgeCommandRule, 15> kFilePolicies = {{
     {"vostra.file.begin", {}, kDevOrigins},
     {"vostra.file.append", {}, kDevOrigins},
     {"vostra.file.finish", {}, kDevOrigins},
@@ -13,6 +13,7 @@ constexpr std::array<BridgeCommandRule, 14> kFilePolicies = {{
     {"vostra.file.read.chunk", {}, kDevOrigins},
     {"vostra.file.read.finish", {}, kDevOrigins},
     {"vostra.url.open", {}, kDevOrigins},
+    {"vostra.clipboard.mark", {}, kDevOrigins},
     {"vostra.clipboard.begin", {}, kDevOrigins},
     {"vostra.clipboard.append", {}, kDevOrigins},
     {"vostra.clipboard.finish", {}, kDevOrigins},

@@ -19,7 +19,7 @@ extern const std::array<std::string_view, 3> kDevOrigins;
 inline constexpr std::string_view kDevServerOrigin = "http://127.0.0.1:5173";
 
 // One rule per application command, each open to kDevOrigins without permission words.
-extern const std::array<BridgeCommandRule, 14> kFilePolicies;
+extern const std::array<BridgeCommandRule, 15> kFilePolicies;
 
 // The only built-in commands the front-end may call: the open-file and save-file dialogs, and
 // reading the clipboard's plain text (the editor's own paste reads it through the application's

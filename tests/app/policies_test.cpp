@@ -6,13 +6,21 @@ namespace kelvo {
 namespace {
 
 constexpr std::string_view kAppCommands[] = {
-    "vostra.file.begin",           "vostra.file.append",
-    "vostra.file.finish",          "vostra.file.cancel",
-    "vostra.file.read.begin",      "vostra.file.read.chunk",
-    "vostra.file.read.finish",     "vostra.url.open",
-    "vostra.clipboard.begin",      "vostra.clipboard.append",
-    "vostra.clipboard.finish",     "vostra.clipboard.read.begin",
-    "vostra.clipboard.read.chunk", "vostra.clipboard.read.finish",
+    "vostra.file.begin",
+    "vostra.file.append",
+    "vostra.file.finish",
+    "vostra.file.cancel",
+    "vostra.file.read.begin",
+    "vostra.file.read.chunk",
+    "vostra.file.read.finish",
+    "vostra.url.open",
+    "vostra.clipboard.mark",
+    "vostra.clipboard.begin",
+    "vostra.clipboard.append",
+    "vostra.clipboard.finish",
+    "vostra.clipboard.read.begin",
+    "vostra.clipboard.read.chunk",
+    "vostra.clipboard.read.finish",
 };
 
 TEST(AppPolicies, AppCommandsAreOpenToTrustedOriginsOnly) {

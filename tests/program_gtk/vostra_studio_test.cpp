@@ -654,13 +654,15 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     EXPECT_TRUE(keeps("OTHER", 2 * landed + 2s));
 
     // A copy asked for behind a paste that waits for a program that does not answer counts from
-    // its key: another program's copy made while it waits is the newer.
+    // its key: another program's copy made while it waits is the newer, also when the user typed
+    // more after that copy and before the copy is played.
     testing::SilentClipboardOwner silent;
     ASSERT_TRUE(silent.owns());
     ASSERT_TRUE(typeKeys("key ctrl+v ctrl+a ctrl+c"));
     std::ofstream(other, std::ios::binary) << "OTHER2";
     OtherProgramsCopy later(other);
     ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER2"; }));
+    ASSERT_TRUE(typeKeys("key Right"));
     // The paste is refused 5 s after it asked (the README's answer wait); the copy comes then.
     EXPECT_TRUE(keeps("OTHER2", 5s + 2 * landed + 2s));
     ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v ctrl+s"));
