@@ -149,7 +149,7 @@ std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
             if (shown) paths.emplace_back(shown.get());
         }
     }
-    gtk_widget_destroy(dialog);
+    gtkEndDialog(gtkState(self), dialog);
     return paths;
 }
 
@@ -163,7 +163,7 @@ bool replaceConfirmed(GtkState& state, GtkWindow* chooser, const std::string& pa
                            nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(question), GTK_RESPONSE_ACCEPT);
     const bool replace = runModal(state, question) == GTK_RESPONSE_ACCEPT;
-    gtk_widget_destroy(question);
+    gtkEndDialog(state, question);
     return replace;
 }
 
@@ -190,7 +190,7 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
             break;
         }
     }
-    gtk_widget_destroy(dialog);
+    gtkEndDialog(gtkState(self), dialog);
     return path;
 }
 
@@ -213,7 +213,7 @@ int runAlert(void* self, const Alert& alert) {
     }
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
     const gint response = runModal(gtkState(self), dialog);
-    gtk_widget_destroy(dialog);
+    gtkEndDialog(gtkState(self), dialog);
     return response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size() ? response : -1;
 }
 

@@ -299,6 +299,11 @@ DialogService gtkDialogs();
 // Answers every dialog run modally now as cancelled, with what GTK shows over it, so that their
 // loops return at once.
 void gtkCancelRunningDialogs(GtkState& state);
+// How a dialog run modally ends (dialog_ends.cpp): once answered, it gives the keyboard back to
+// the window it was shown over and is destroyed when the keys typed at it meanwhile have gone on;
+// the GDK window such a key goes to instead of `window` (null: its own).
+void gtkEndDialog(GtkState& state, GtkWidget* dialog);
+GdkWindow* gtkKeyWindowAfterDialogs(GdkWindow* window);
 KeyringService gtkKeyring();
 MenuService gtkMenus();
 StatusItemService gtkStatusItem();

@@ -123,9 +123,16 @@ void handOn(GtkState& state, GdkEvent* event) {
 }
 
 // Notes the left button in our windows, keeps the keys of a window that holds them, and hands the
-// rest on (keys through the monitor).
+// rest on (keys through the monitor); keys typed at a dialog that ended go to the window under it.
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
+    if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) {
+        // A key typed at a dialog after its answer is the window's under it.
+        if (GdkWindow* under = gtkKeyWindowAfterDialogs(event->key.window)) {
+            g_object_unref(event->key.window);
+            event->key.window = GDK_WINDOW(g_object_ref(under));
+        }
+    }
     GtkWindowRecord* record = gtkWindowRecordFor(state, event->any.window);
     if (record != nullptr) noteLeftButton(state, event);
     const bool key = event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE;

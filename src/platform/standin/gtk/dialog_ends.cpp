@@ -1,0 +1,90 @@
+// How a dialog run modally ends (dialogs.cpp), so that the keys typed after the one that answered
+// it reach the window it was shown over, as on any desktop, where that window takes the keyboard
+// the moment the dialog closes.
+//
+// With a window manager, a dialog holds the display server's keyboard focus until the window
+// manager hands it on, so the keys typed by then are sent to the dialog's window, and GDK drops
+// them once that window is destroyed: Escape and four letters typed at once lost most of them.
+//
+// So a dialog that ends gives the keyboard back to the window under it itself, is hidden at once,
+// and is destroyed only once the keys that reached its window meanwhile have been handled (GDK's
+// events come before idle work): menus.cpp sends those on to the window under it.
+
+#include "platform/standin/gtk/gtk_state.hpp"
+
+// After the stand-in's names, which Xlib's macros (None, Status, ...) would otherwise replace.
+#include <gdk/gdkx.h>
+
+namespace kelvo::standin {
+
+namespace {
+
+// On an ended dialog's GDK window: the GDK window its keys go to (a reference).
+constexpr const char* kKeysGoTo = "kelvo-keys-go-to";
+
+gboolean destroyLater(gpointer dialog) {
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+    return G_SOURCE_REMOVE;
+}
+
+// Whether the display server's keyboard focus is on `window` or inside it.
+bool holdsFocus(Display* display, Window window) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    while (focus != 0 && focus != PointerRoot) {
+        if (focus == window) return true;
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display, focus, &root, &parent, &children, &count) == 0) return false;
+        if (children != nullptr) XFree(children);
+        focus = parent == root ? 0 : parent;
+    }
+    return false;
+}
+
+}  // namespace
+
+void gtkEndDialog(GtkState& state, GtkWidget* dialog) {
+    GtkWindow* under = gtk_window_get_transient_for(GTK_WINDOW(dialog));
+    GdkWindow* own = gtk_widget_get_window(dialog);
+    GdkWindow* target = under != nullptr && gtk_widget_get_mapped(GTK_WIDGET(under))
+                            ? gtk_widget_get_window(GTK_WIDGET(under))
+                            : nullptr;
+    GdkDisplay* display = gtk_widget_get_display(dialog);
+    // At the end of the run nothing is typed any more, and nothing may wait for the loop.
+    if (state.quitting || own == nullptr || target == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+        gtk_widget_destroy(dialog);
+        return;
+    }
+    g_object_set_data_full(G_OBJECT(own), kKeysGoTo, g_object_ref(target), g_object_unref);
+    // The window that has the focus may go, or the one under the dialog be minimised, meanwhile:
+    // the server's refusal is no fault here.
+    Display* x11 = gdk_x11_display_get_xdisplay(display);
+    gdk_x11_display_error_trap_push(display);
+    if (holdsFocus(x11, gdk_x11_window_get_xid(own))) {
+        XSetInputFocus(x11, gdk_x11_window_get_xid(target), RevertToParent, gdk_x11_display_get_user_time(display));
+    }
+    gdk_x11_display_error_trap_pop_ignored(display);
+    gtk_widget_hide(dialog);
+    // Every key the server sent to the dialog before it lost the focus is in the queue now.
+    gdk_display_sync(display);
+    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, destroyLater, g_object_ref(dialog), g_object_unref);
+}
+
+GdkWindow* gtkKeyWindowAfterDialogs(GdkWindow* window) {
+    // Dialogs end over dialogs (a question over a save chooser) a few deep at most.
+    constexpr int kDeepest = 8;
+    GdkWindow* goesTo = nullptr;
+    GdkWindow* at = window;
+    for (int depth = 0; at != nullptr && depth < kDeepest; ++depth) {
+        at = static_cast<GdkWindow*>(g_object_get_data(G_OBJECT(gdk_window_get_toplevel(at)), kKeysGoTo));
+        if (at != nullptr) goesTo = at;
+    }
+    // A window that has gone takes no keys: they go where they would have gone.
+    return goesTo != nullptr && !gdk_window_is_destroyed(goesTo) ? goesTo : nullptr;
+}
+
+}  // namespace kelvo::standin
