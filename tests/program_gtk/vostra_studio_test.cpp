@@ -553,18 +553,19 @@ struct OtherProgramsCopy {
     pid_t pid = -1;
 };
 
-// Whether a program holds the clipboard; with `release`, it holds it no longer (as where the
-// program that held it ended).
-bool clipboardOwned(bool release = false) {
+// The window of the program that holds the clipboard (0: none); with `release`, none holds it
+// any more (as where the program that held it ended).
+Window clipboardOwner(bool release = false) {
     std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    if (!display) return false;
+    if (!display) return 0;
     const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
     if (release) {
         XSetSelectionOwner(display.get(), clipboard, 0, CurrentTime);
         XSync(display.get(), False);
     }
-    return XGetSelectionOwner(display.get(), clipboard) != 0;
+    return XGetSelectionOwner(display.get(), clipboard);
 }
+bool clipboardOwned(bool release = false) { return clipboardOwner(release) != 0; }
 
 // Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
 // finds it on the screen once it shows.
@@ -683,9 +684,12 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     // more after that copy and before the copy is played.
     testing::SilentClipboardOwner silent;
     ASSERT_TRUE(silent.owns());
+    const Window silentWindow = clipboardOwner();
     ASSERT_TRUE(typeKeys("key ctrl+v ctrl+a ctrl+c"));
     std::ofstream(other, std::ios::binary) << "OTHER2";
     OtherProgramsCopy later(other);
+    // Read once the other program holds the clipboard: the silent owner would answer no read.
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardOwner() != silentWindow; }));
     ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "OTHER2"; }));
     ASSERT_TRUE(typeKeys("key Right"));
     // The paste is refused 5 s after it asked (the README's answer wait); the copy comes then.
