@@ -67,13 +67,18 @@ bool continuesText(const App& app, const BridgeInvocation& call) {
     return text.transfer != 0 && transferOf(call.payload) == text.transfer && ownedBy(text.owner, call);
 }
 
+// The clipboard's mark of this moment (ClipboardAccess::markTakes); 0 where it keeps none.
+std::uint64_t markNow(const App& app) {
+    const ClipboardAccess& clipboard = app.clipboard;
+    return clipboard.markTakes != nullptr ? clipboard.markTakes(clipboard.context) : 0;
+}
+
 }  // namespace
 
 Result<std::string_view> markClipboard(App& app, const BridgeInvocation&, std::span<char> output) {
-    const ClipboardAccess& clipboard = app.clipboard;
     BoundedWriter out(output);
     out.write("{\"ok\":true,\"mark\":");
-    out.writeUnsigned(clipboard.markTakes != nullptr ? clipboard.markTakes(clipboard.context) : 0);
+    out.writeUnsigned(markNow(app));
     out.put('}');
     if (out.overflowed()) return fail(Error::NoSpaceLeft);
     return out.text();
@@ -91,11 +96,9 @@ Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, 
     app.clipboardText.transfer = ++app.lastClipboardTransfer;
     app.clipboardText.owner = owner;
     // The moment the copy was asked for: the mark the payload names, or else now.
-    const ClipboardAccess& clipboard = app.clipboard;
     std::optional<std::string_view> named = fieldValue(call.payload, "mark");
     std::optional<std::uint64_t> mark = named ? parseU64(*named) : std::nullopt;
-    if (!mark && clipboard.markTakes != nullptr) mark = clipboard.markTakes(clipboard.context);
-    app.clipboardText.takes = mark.value_or(0);
+    app.clipboardText.takes = mark ? *mark : markNow(app);
     return out.text();
 }
 
