@@ -49,11 +49,13 @@ struct FileOwner {
 
 // Text on its way to the clipboard: heap memory that grows as chunks arrive, and goes when the text
 // is put on the clipboard, when another begins and with the record. `transfer` is the number its
-// begin answered, 0 when no text is on its way; `takes` the clipboard's mark of when the user
-// asked for the copy (ClipboardAccess::markTakes), taken at the begin or named by it.
+// begin answered, 0 when no text is on its way; `claim` the clipboard's claim for it, taken at the
+// begin as of when the user asked for the copy (ClipboardAccess::claimText), 0 where another
+// program copied since, or `claimFailure` why it could not be taken.
 struct PendingClipboardText {
     std::uint64_t transfer = 0;
-    std::uint64_t takes = 0;
+    std::uint64_t claim = 0;
+    std::optional<Error> claimFailure;
     FileOwner owner;
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;

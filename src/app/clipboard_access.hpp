@@ -1,9 +1,10 @@
 #pragma once
 
-// How the application reaches the system clipboard's plain text: it writes a text whole, asks
-// whether the clipboard still holds one of its writes, tells whether another program took the
-// clipboard since the user asked for a copy, and reads whatever text the clipboard holds, of any
-// length. Start-up fills the record in from the platform; tests record with it.
+// How the application reaches the system clipboard's plain text: it takes the clipboard the moment
+// the user asks for a copy and puts the text there once it has come (unless another program copied
+// after the user asked), asks whether the clipboard still holds one of its copies, and reads
+// whatever text the clipboard holds, of any length. Start-up fills the record in from the platform; tests record with
+// it.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,17 +23,20 @@ struct ClipboardTextSink {
 
 struct ClipboardAccess {
     void* context = nullptr;
-    // Puts `text` on the clipboard as plain text, every byte of it (NULs included; an empty text
-    // empties the clipboard), and answers the serial number of that write (0 when none is known).
-    Result<std::uint64_t> (*writeText)(void* context, std::string_view text) = nullptr;
-    // The serial number of this process's write that the clipboard still holds; 0 when anything
-    // else (another program, another write of this process) replaced it since.
-    std::uint64_t (*heldWrite)(void* context) = nullptr;
-    // A mark of the moment the user asked for what is done now (the user's latest key or click):
-    // takenSince answers whether anything but this process's own writes took the clipboard after
-    // it, whenever the main loop saw the change, and also when it has not seen it yet.
+    // A mark of the moment the user asked for what is done now (the user's latest key or click).
     std::uint64_t (*markTakes)(void* context) = nullptr;
-    bool (*takenSince)(void* context, std::uint64_t mark) = nullptr;
+    // Takes the clipboard for a plain text that comes later, as of the moment `mark` names, and
+    // answers the claim's serial number; 0 when anything but this process's own writes took the
+    // clipboard after that moment (the clipboard then stays as it is).
+    Result<std::uint64_t> (*claimText)(void* context, std::uint64_t mark) = nullptr;
+    // Puts `text` on the clipboard as the claim's plain text, every byte of it (NULs included);
+    // false, and nothing written, when the clipboard no longer holds the claim.
+    Result<bool> (*fillClaim)(void* context, std::uint64_t serial, std::string_view text) = nullptr;
+    // Gives up a claim that will have no text.
+    void (*dropClaim)(void* context, std::uint64_t serial) = nullptr;
+    // The serial number of this process's claim or write that the clipboard still holds; 0 when
+    // anything else (another program, another write of this process) replaced it since.
+    std::uint64_t (*heldWrite)(void* context) = nullptr;
     // Starts reading the clipboard's plain text, every byte as the clipboard holds it (it may hold
     // NULs and bytes that are not UTF-8; empty when it holds no text), and tells `sink` once, on
     // the main thread, later or during the call. A text of more than `limit` bytes fails with

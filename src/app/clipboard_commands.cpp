@@ -12,9 +12,10 @@
 // put on the clipboard is kept, so that a later read can tell the page the clipboard still holds it.
 //
 // The page begins a copy the moment the user asks for it, before it gathers a long text, and begin
-// marks that moment on the clipboard. A long text takes a while to arrive, and meanwhile the user
-// may copy something in another program: the clipboard then holds the user's newer copy, so finish
-// leaves it there, and answers `"overtaken":true`, which is no failure.
+// takes the clipboard for it then, as of that moment (ClipboardAccess::claimText): programs that
+// read the clipboard meanwhile get the text once it has come. Where another program copied after
+// the user asked (before the begin, or before the text arrived), the clipboard holds the user's
+// newer copy, so finish leaves it there, and answers `"overtaken":true`, which is no failure.
 //
 // A copy the page cannot begin when it is asked for (its key waits behind a paste) still counts
 // from that moment: "vostra.clipboard.mark" marks the clipboard then, and the begin that comes
@@ -91,20 +92,36 @@ Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, 
     out.writeUnsigned(app.lastClipboardTransfer + 1);
     out.put('}');
     if (out.overflowed()) return fail(Error::NoSpaceLeft);
-    // Whatever was begun before, by any web view, is dropped: its later chunks fail.
+    // Whatever was begun before, by any web view, is dropped: its later chunks fail. Its claim
+    // goes once this one is taken (a refused take leaves the clipboard as it is).
+    const std::uint64_t before = app.clipboardText.claim;
     app.clipboardText = {};
     app.clipboardText.transfer = ++app.lastClipboardTransfer;
     app.clipboardText.owner = owner;
     // The moment the copy was asked for: the mark the payload names, or else now.
     std::optional<std::string_view> named = fieldValue(call.payload, "mark");
     std::optional<std::uint64_t> mark = named ? parseU64(*named) : std::nullopt;
-    app.clipboardText.takes = mark ? *mark : markNow(app);
+    const ClipboardAccess& clipboard = app.clipboard;
+    if (clipboard.claimText != nullptr) {
+        Result<std::uint64_t> claim = clipboard.claimText(clipboard.context, mark ? *mark : markNow(app));
+        if (claim) {
+            app.clipboardText.claim = *claim;
+        } else {
+            app.clipboardText.claimFailure = claim.error();
+        }
+    }
+    if (before != 0) dropClaim(app, before);
     return out.text();
+}
+
+void dropClaim(const App& app, std::uint64_t claim) {
+    const ClipboardAccess& clipboard = app.clipboard;
+    if (claim != 0 && clipboard.dropClaim != nullptr) clipboard.dropClaim(clipboard.context, claim);
 }
 
 bool copyOvertaken(const App& app, const PendingClipboardText& text) {
     const ClipboardAccess& clipboard = app.clipboard;
-    return clipboard.takenSince != nullptr && clipboard.takenSince(clipboard.context, text.takes);
+    return text.claim == 0 || clipboard.heldWrite == nullptr || clipboard.heldWrite(clipboard.context) != text.claim;
 }
 
 Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call, std::span<char>) {
@@ -114,13 +131,13 @@ Result<std::string_view> appendClipboard(App& app, const BridgeInvocation& call,
     std::size_t count = TRY(decodeBase64(base64, std::span(app.bytes).first(kAppendBytesLimit)));
     PendingClipboardText& text = app.clipboardText;
     if (count > kClipboardTextLimit - text.size) {
-        app.clipboardText = {};
+        dropClaim(app, std::exchange(app.clipboardText, {}).claim);
         return fail(Error::ClipboardFieldTooLarge);
     }
     Status reserved = reserveClipboardBytes(text, text.size + count);
     if (!reserved) {
         // The text could not arrive whole: none of it goes to the clipboard.
-        app.clipboardText = {};
+        dropClaim(app, std::exchange(app.clipboardText, {}).claim);
         return fail(reserved.error());
     }
     std::copy_n(app.bytes.data(), count, text.bytes.get() + text.size);
@@ -133,12 +150,18 @@ Result<std::string_view> finishClipboard(App& app, const BridgeInvocation& call,
     // The text is released on return, whether the clipboard took it or not.
     PendingClipboardText text = std::exchange(app.clipboardText, {});
     std::string_view bytes(reinterpret_cast<const char*>(text.bytes.get()), text.size);
-    if (!isValidUtf8(bytes)) return fail(Error::InvalidTextEncoding);
-    if (app.clipboard.writeText == nullptr) return fail(Error::UnsupportedService);
-    if (copyOvertaken(app, text)) return kOvertakenReply;
-    std::uint64_t serial = TRY(app.clipboard.writeText(app.clipboard.context, bytes));
+    const ClipboardAccess& clipboard = app.clipboard;
+    if (!isValidUtf8(bytes)) {
+        dropClaim(app, text.claim);
+        return fail(Error::InvalidTextEncoding);
+    }
+    if (text.claimFailure) return fail(*text.claimFailure);
+    if (clipboard.claimText == nullptr || clipboard.fillClaim == nullptr) return fail(Error::UnsupportedService);
+    if (text.claim == 0) return kOvertakenReply;
+    const bool filled = TRY(clipboard.fillClaim(clipboard.context, text.claim, bytes));
+    if (!filled) return kOvertakenReply;
     app.copiedTransfer = text.transfer;
-    app.copiedSerial = serial;
+    app.copiedSerial = text.claim;
     return writeBytesReply(output, text.size);
 }
 

@@ -25,6 +25,8 @@ bool isPlainAbsolutePath(std::string_view path);
 // Whether something other than this application's writes took the clipboard since the user asked
 // for the copy `text`, which is then not to land over it.
 bool copyOvertaken(const App& app, const PendingClipboardText& text);
+// Gives up a claim of the clipboard whose text will not come (0: none).
+void dropClaim(const App& app, std::uint64_t claim);
 
 // Ends the save in progress, if any: the temporary file is closed and removed, the count reset.
 void endSave(App& app);

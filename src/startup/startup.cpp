@@ -81,35 +81,42 @@ struct Launch {
 
 // The application's clipboard text goes through the stand-in's own plain-text clipboard, which
 // takes and gives text of any length, every byte (the runtime's shared writer stops at 64 KiB, its
-// reader at what its reply holds), tells whether the clipboard still holds a write, and reads
-// while the main loop goes on.
-Result<std::uint64_t> writeClipboardThroughStandIn(void* context, std::string_view text) {
+// reader at what its reply holds), takes the clipboard for a copy before its text is there, tells
+// whether the clipboard still holds a write, and reads while the main loop goes on.
+const standin::ClipboardService* standInClipboard(void* context) {
     const auto* standIn = static_cast<const standin::StandIn*>(context);
-    if (standIn == nullptr || standIn->clipboard.write == nullptr || standIn->clipboard.heldTextWrite == nullptr) {
-        return fail(Error::UnsupportedService);
-    }
-    if (!standIn->clipboard.write(standIn->self, standin::ClipboardType::plain_text, text)) {
-        return fail(Error::UnsupportedService);
-    }
-    return standIn->clipboard.heldTextWrite(standIn->self);
+    return standIn != nullptr ? &standIn->clipboard : nullptr;
+}
+
+void* standInSelf(void* context) { return static_cast<const standin::StandIn*>(context)->self; }
+
+std::uint64_t markClipboardTakes(void* context) {
+    const standin::ClipboardService* clipboard = standInClipboard(context);
+    if (clipboard == nullptr || clipboard->markTakes == nullptr) return 0;
+    return clipboard->markTakes(standInSelf(context));
+}
+
+Result<std::uint64_t> claimClipboardText(void* context, std::uint64_t mark) {
+    const standin::ClipboardService* clipboard = standInClipboard(context);
+    if (clipboard == nullptr || clipboard->claimText == nullptr) return fail(Error::UnsupportedService);
+    return clipboard->claimText(standInSelf(context), mark);
+}
+
+Result<bool> fillClipboardClaim(void* context, std::uint64_t serial, std::string_view text) {
+    const standin::ClipboardService* clipboard = standInClipboard(context);
+    if (clipboard == nullptr || clipboard->fillClaim == nullptr) return fail(Error::UnsupportedService);
+    return clipboard->fillClaim(standInSelf(context), serial, text);
+}
+
+void dropClipboardClaim(void* context, std::uint64_t serial) {
+    const standin::ClipboardService* clipboard = standInClipboard(context);
+    if (clipboard != nullptr && clipboard->dropClaim != nullptr) clipboard->dropClaim(standInSelf(context), serial);
 }
 
 std::uint64_t heldClipboardWrite(void* context) {
-    const auto* standIn = static_cast<const standin::StandIn*>(context);
-    if (standIn == nullptr || standIn->clipboard.heldTextWrite == nullptr) return 0;
-    return standIn->clipboard.heldTextWrite(standIn->self);
-}
-
-std::uint64_t markClipboardTakes(void* context) {
-    const auto* standIn = static_cast<const standin::StandIn*>(context);
-    if (standIn == nullptr || standIn->clipboard.markTakes == nullptr) return 0;
-    return standIn->clipboard.markTakes(standIn->self);
-}
-
-bool clipboardTakenSince(void* context, std::uint64_t mark) {
-    const auto* standIn = static_cast<const standin::StandIn*>(context);
-    return standIn != nullptr && standIn->clipboard.takenSince != nullptr &&
-           standIn->clipboard.takenSince(standIn->self, mark);
+    const standin::ClipboardService* clipboard = standInClipboard(context);
+    if (clipboard == nullptr || clipboard->heldTextWrite == nullptr) return 0;
+    return clipboard->heldTextWrite(standInSelf(context));
 }
 
 Result<std::string_view> textOfRead(const standin::ClipboardRead& read) {
@@ -227,11 +234,11 @@ Status startAndRun(Launch& launch, const StartupSystem& system, const StartupApp
     if (length == 0) return fail(Error::MissingBundleResources);
     launch.frontendFolder = std::string_view(launch.frontendBuffer.data(), length);
 
-    launch.app = TRY(
-        createApp(launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
-                  ClipboardAccess{system.standIn, writeClipboardThroughStandIn, heldClipboardWrite, markClipboardTakes,
-                                  clipboardTakenSince, readClipboardThroughStandIn, cancelClipboardRead},
-                  launch.frontendFolder));
+    launch.app = TRY(createApp(
+        launch.environment, system.io, WorkspaceOpener{system.standIn, openWithDesktop},
+        ClipboardAccess{system.standIn, markClipboardTakes, claimClipboardText, fillClipboardClaim, dropClipboardClaim,
+                        heldClipboardWrite, readClipboardThroughStandIn, cancelClipboardRead},
+        launch.frontendFolder));
     launch.handlers = appCommandTable(*launch.app);
     launch.deferredHandlers = appDeferredCommandTable(*launch.app);
 

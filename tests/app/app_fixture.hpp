@@ -36,10 +36,11 @@ struct RecordingOpener {
     }
 };
 
-// A clipboard of the test's own. Each text written is recorded and held, under the next serial
-// number; reads get what it holds, during the call, unless `holding` keeps them waiting for
-// `answer`. `offer` puts a text there as another program does, and counts it in `takes`, which is
-// what a mark holds. With `failure` set, writes and reads fail with it.
+// A clipboard of the test's own. A claim holds it under the next serial number, refused where a
+// take was counted since its mark, and empties it until its text comes; each text written is
+// recorded. Reads get what it holds, during the call, unless `holding` keeps them waiting for
+// `answer` or a claim for its text (or for being given up). `offer` puts a text there as another program does, and counts it in `takes`, which is
+// what a mark holds. With `failure` set, claims, writes and reads fail with it.
 struct RecordingClipboard {
     std::vector<std::string> written;
     std::optional<Error> failure;
@@ -47,6 +48,7 @@ struct RecordingClipboard {
     std::uint64_t writes = 0;
     std::uint64_t held = 0;  // the serial number of the write it holds, 0 for another program's text
     std::uint64_t takes = 0;
+    std::uint64_t claim = 0;  // the claim whose text has not come yet
     int reads = 0;
     int cancels = 0;
     bool holding = false;
@@ -54,7 +56,7 @@ struct RecordingClipboard {
 
     void offer(std::string other) {
         text = std::move(other);
-        held = 0;
+        held = claim = 0;
         ++takes;
     }
 
@@ -69,22 +71,38 @@ struct RecordingClipboard {
 
     ClipboardAccess access() {
         return {this,
-                [](void* context, std::string_view bytes) -> Result<std::uint64_t> {
+                [](void* context) { return static_cast<RecordingClipboard*>(context)->takes; },
+                [](void* context, std::uint64_t mark) -> Result<std::uint64_t> {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     if (self.failure) return fail(*self.failure);
-                    self.written.emplace_back(bytes);
-                    self.text = bytes;
-                    self.held = ++self.writes;
+                    if (self.takes != mark) return 0;
+                    self.text.clear();
+                    self.held = self.claim = ++self.writes;
                     return self.held;
                 },
+                [](void* context, std::uint64_t serial, std::string_view bytes) -> Result<bool> {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    if (self.failure) return fail(*self.failure);
+                    if (serial != self.claim || serial != self.held) return false;
+                    self.written.emplace_back(bytes);
+                    self.text = bytes;
+                    self.claim = 0;
+                    if (!self.holding) self.answer();
+                    return true;
+                },
+                [](void* context, std::uint64_t serial) {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    if (serial != self.claim) return;
+                    self.claim = 0;
+                    if (self.held == serial) self.held = 0;
+                    if (!self.holding) self.answer();
+                },
                 [](void* context) { return static_cast<RecordingClipboard*>(context)->held; },
-                [](void* context) { return static_cast<RecordingClipboard*>(context)->takes; },
-                [](void* self, std::uint64_t mark) { return static_cast<RecordingClipboard*>(self)->takes != mark; },
                 [](void* context, std::size_t limit, ClipboardTextSink sink) {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     ++self.reads;
                     self.waiting = sink;
-                    if (!self.holding) self.answer(limit);
+                    if (!self.holding && self.claim == 0) self.answer(limit);
                 },
                 [](void* context) {
                     auto& self = *static_cast<RecordingClipboard*>(context);

@@ -141,6 +141,11 @@ TEST_F(ClipboardCommands, FinishPutsOnlyUtf8OnTheClipboardAndAnswersWhatItHolds)
         }
         EXPECT_TRUE(released()) << row[0];
     }
+    // A copy that failed gave the clipboard it claimed up: it holds nothing of the application's.
+    EXPECT_EQ(harness.clipboard.held, 0u);
+    lastTaken = begin();
+    EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(lastTaken, "kept")), kOk);
+    EXPECT_EQ(harness.call("vostra.clipboard.finish", transferPayload(lastTaken)), bytesReply(4));
     harness.clipboard.failure = Error::UnsupportedService;
     const std::uint64_t transfer = begin();
     EXPECT_EQ(harness.call("vostra.clipboard.append", chunkPayload(transfer, "ABC")), kOk);

@@ -244,6 +244,9 @@ enum class ClipboardType : std::uint8_t { plain_text, html, rtf };
 inline constexpr std::uint64_t kClipboardAnswerWaitNs = 5'000'000'000;
 // How long a read may take as a whole, however steadily the holder sends.
 inline constexpr std::uint64_t kClipboardReadBoundNs = 10'000'000'000;
+// How long a program that reads the clipboard while it holds a claimed text still on its way waits
+// for that text, at most; it gets none after that.
+inline constexpr std::uint64_t kClipboardClaimWaitNs = 10'000'000'000;
 
 // How a read of the clipboard's text ended.
 enum class ClipboardReadEnd : std::uint8_t {
@@ -285,12 +288,21 @@ struct ClipboardService {
     // anything replaced it since (another program, or another write of this process of any type).
     // Right after a plain-text write succeeds it answers that write's number.
     std::uint64_t (*heldTextWrite)(void* self) = nullptr;
-    // A mark of the user's latest key or click, to ask takenSince later whether anything but this
-    // process's own writes (another program, or another part of this process) took the clipboard
-    // after it: after the main loop saw that input, or before, where the display server tells the
-    // take came later. takenSince also knows of a take that the loop has not seen yet.
+    // A mark of the user's latest key or click: the moment a copy is asked for, which claimText
+    // takes the clipboard at, later.
     std::uint64_t (*markTakes)(void* self) = nullptr;
-    bool (*takenSince)(void* self, std::uint64_t mark) = nullptr;
+    // Takes the clipboard for a plain text that comes later (fillClaim), ordered among every
+    // program's copies at the moment `mark` names (0: now), as the display server orders copies:
+    // it answers 0, and the clipboard stays as it is, when another program (or another part of
+    // this process) took the clipboard after that moment; otherwise the claim's serial number,
+    // which heldTextWrite answers while the clipboard holds the claim. Until the text comes, a
+    // program that reads the clipboard waits for it, for at most kClipboardClaimWaitNs.
+    std::uint64_t (*claimText)(void* self, std::uint64_t mark) = nullptr;
+    // Hands the claim its text; false, and nothing written, when the clipboard no longer holds
+    // the claim (anything took it since).
+    bool (*fillClaim)(void* self, std::uint64_t serial, std::string_view bytes) = nullptr;
+    // Gives a claim that will have no text up: the clipboard is emptied where it still holds it.
+    void (*dropClaim)(void* self, std::uint64_t serial) = nullptr;
 };
 
 // The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
@@ -950,7 +962,7 @@ struct AccessibilityService {
 #define KELVO_STANDIN_CANVAS_FUNCTIONS(X) \
     X(show) X(refreshRate) X(screenScale) X(setInputSink) X(setCursor) X(setCaretRect)
 #define KELVO_STANDIN_CLIPBOARD_FUNCTIONS(X) X(write) X(read) X(readTextLater) X(cancelTextRead) X(heldTextWrite) \
-    X(markTakes) X(takenSince)
+    X(markTakes) X(claimText) X(fillClaim) X(dropClaim)
 #define KELVO_STANDIN_DIALOG_FUNCTIONS(X) X(runOpen) X(runSave) X(runAlert) X(setDocumentTypes)
 #define KELVO_STANDIN_KEYRING_FUNCTIONS(X) X(store) X(lookup) X(remove)
 #define KELVO_STANDIN_MENU_FUNCTIONS(X) \

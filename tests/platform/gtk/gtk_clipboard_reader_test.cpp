@@ -5,8 +5,7 @@
 // runs on, so a read that waited in a call would never be answered; like many programs, it serves
 // one transfer at a time, and never serves again once a reader's window went in the middle of one.
 // After the read, another program (xclip) may read the clipboard too. The display has one
-// clipboard: the tests run alone. Beside the reads, the takes of the clipboard a copy still on its
-// way asks about.
+// clipboard: the tests run alone. Beside the reads, the claims of the clipboard that copies make.
 
 #include <fcntl.h>
 #include <glib-unix.h>
@@ -568,53 +567,100 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
     }
 }
 
-// Takes of the clipboard, against a mark: another program's copy counts whether the loop has seen
-// it yet or not, and a program that ends (its clipboard with it) is none; this process's own
-// writes are none, while another write in this process (a field's, a web view's) counts at once.
-TEST(GtkSerialClipboardTakes, AnotherCopyCountsSeenOrNotAndTheProcesssOwnWritesDoNot) {
+// The display server's time now: that of a change of a property of a window of `display`'s own.
+Time serverTime(Display* display, Window window) {
+    const Atom stamp = XInternAtom(display, "KELVO_TEST_STAMP", False);
+    XSelectInput(display, window, PropertyChangeMask);
+    XChangeProperty(display, window, stamp, XA_STRING, 8, PropModeReplace, nullptr, 0);
+    XEvent event;
+    do {
+        XNextEvent(display, &event);
+    } while (event.type != PropertyNotify || event.xproperty.atom != stamp);
+    return event.xproperty.time;
+}
+
+// Claims of the clipboard for a copy whose text comes later, at the moment of a mark, against
+// another program on an X connection of the test's own: one that held the clipboard before (the
+// loop never saw it take it), one that took it again with the same window, and one that copies
+// after the mark. A program that reads the clipboard while the claim waits for its text gets that
+// text once it comes, and nothing for a claim given up.
+TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneAfter) {
     ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
     const standin::ClipboardService& clipboard = gtk().clipboard;
     void* self = gtk().self;
-    // What the display server sent so far, handled.
-    const auto handled = [] {
-        gdk_display_sync(gdk_display_get_default());
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-    };
-    const auto write = [&](const char* text) {
-        EXPECT_TRUE(clipboard.write(self, standin::ClipboardType::plain_text, text));
-    };
-    write("mine");
-    handled();
-    std::uint64_t mark = clipboard.markTakes(self);
-    write("mine again");
-    handled();
-    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "this process's own write";
-
     Display* other = XOpenDisplay(nullptr);
     ASSERT_NE(other, nullptr);
-    XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False),
-                       XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0), CurrentTime);
-    XSync(other, False);
-    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another program's copy the loop has not seen yet";
-    handled();
-    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another program's copy the loop saw";
-    mark = clipboard.markTakes(self);
-    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "another program's copy before the mark";
-    XCloseDisplay(other);
-    handled();
-    EXPECT_FALSE(clipboard.takenSince(self, mark)) << "a program that ended";
+    const Atom selection = XInternAtom(other, "CLIPBOARD", False);
+    const Window window = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
+    // The display server counts time in milliseconds: each step comes a few of them after the last.
+    const auto otherCopies = [&] {
+        g_usleep(20'000);
+        XSetSelectionOwner(other, selection, window, CurrentTime);
+        XSync(other, False);
+        g_usleep(20'000);
+    };
+    const auto text = [&](std::uint64_t claim, const char* bytes) { return clipboard.fillClaim(self, claim, bytes); };
 
-    write("mine");
-    handled();
-    mark = clipboard.markTakes(self);
-    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's", -1);
-    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another write in this process over this one's";
-    handled();
-    mark = clipboard.markTakes(self);
-    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's again", -1);
-    handled();
-    EXPECT_TRUE(clipboard.takenSince(self, mark)) << "another write in this process over another";
+    otherCopies();  // before the mark, never seen by the loop
+    std::uint64_t claim = clipboard.claimText(self, serverTime(other, window));
+    EXPECT_NE(claim, 0u) << "a copy of another program from before the mark";
+    EXPECT_EQ(clipboard.heldTextWrite(self), claim);
+    EXPECT_TRUE(text(claim, "first"));
+    EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "first");
+
+    otherCopies();  // the same window, twice
+    Time mark = serverTime(other, window);
+    otherCopies();
+    EXPECT_EQ(clipboard.claimText(self, mark), 0u) << "the same program copying again after the mark";
+    EXPECT_EQ(XGetSelectionOwner(other, selection), window) << "a refused claim leaves the clipboard as it is";
+    claim = clipboard.claimText(self, serverTime(other, window));
+    ASSERT_NE(claim, 0u) << "the same program's copy before the mark";
+    otherCopies();
+    EXPECT_FALSE(text(claim, "late")) << "another program's copy after the claim";
+    EXPECT_EQ(clipboard.heldTextWrite(self), 0u);
+
+    // This process's own copy after the mark is no other program's: the clipboard is still its.
+    mark = serverTime(other, window);
+    claim = clipboard.claimText(self, serverTime(other, window));
+    ASSERT_TRUE(text(claim, "own"));
+    claim = clipboard.claimText(self, mark);
+    EXPECT_NE(claim, 0u) << "this process's own copy after the mark";
+
+    // Which claim a timer of the loop fills or gives up.
+    std::pair<void*, std::uint64_t> filled{self, claim};
+    // A reader of the clipboard waits for the claimed text, then takes the clipboard over with it
+    // as a clipboard keeper does.
+    g_timeout_add(
+        300,
+        +[](gpointer data) -> gboolean {
+            auto* claimed = static_cast<std::pair<void*, std::uint64_t>*>(data);
+            gtk().clipboard.fillClaim(claimed->first, claimed->second, "kept");
+            return G_SOURCE_REMOVE;
+        },
+        &filled);
+    const std::optional<std::string> kept = Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s);
+    EXPECT_EQ(kept, "kept") << "read while the text was on its way";
+    Child keeper({"xclip", "-selection", "clipboard", "-quiet", "-i"}, kept.value_or(""));
+    EXPECT_TRUE(pumpUntil([&] { return clipboard.heldTextWrite(self) == 0; }, 30s));
+    EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "kept");
+
+    // A claim given up answers its waiting reader with nothing, at once.
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    std::pair<void*, std::uint64_t> dropped{self, claim};
+    g_timeout_add(
+        300,
+        +[](gpointer data) -> gboolean {
+            auto* claimed = static_cast<std::pair<void*, std::uint64_t>*>(data);
+            gtk().clipboard.dropClaim(claimed->first, claimed->second);
+            return G_SOURCE_REMOVE;
+        },
+        &dropped);
+    const Clock::time_point asked = Clock::now();
+    EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "");
+    EXPECT_LT(Clock::now() - asked, 5s);
+    EXPECT_FALSE(text(claim, "dropped"));
+    XCloseDisplay(other);
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 // kept until GTK clears it, which it does when another program or another write takes the
 // clipboard; so the state knows whether the clipboard still holds a write of this process.
 //
-// Whether another program took the clipboard after the user asked for a write that comes later (a
-// long copy whose text is still on its way) is told by the display server's times: the user's
-// latest key or click in this process (GDK's user time) marks the asking, and each change of the
-// clipboard's owner carries the server's time of the change. A change the loop has not seen yet
-// when the write comes is found by asking the server which window owns the clipboard now.
+// A copy takes the clipboard the moment it is asked for (claimText), before its text is there: a
+// long text takes a while to gather, and meanwhile the clipboard is the copy's, as it is in every
+// program once the user copies. The take is made at the display server's time of the user's key
+// or click, so that the server orders it among every program's copies as it orders theirs: one
+// that another program made after the key stands, whoever held the clipboard before (a program
+// from before this one started included). A program that asks for the text before it is there is
+// answered once it comes (a clipboard keeper that takes each copy over gets the copy, not the one
+// before), and gets nothing after kClipboardClaimWaitNs.
 //
 // Reads go through the backend's own reader (selection_reader.cpp), which waits for no owner in
 // any call and gives up on one that does not answer: GTK's wait_for_* reads wait 30 s for each
@@ -19,6 +22,7 @@
 //
 // Found while checking GTK: some programs offer HTML as UTF-16 with a byte-order mark.
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -38,107 +42,135 @@ GdkDisplay* x11Display() {
     return display != nullptr && GDK_IS_X11_DISPLAY(display) ? display : nullptr;
 }
 
-// The display server's time of the user's latest key or click in this process; 0 before any.
-guint32 userTime() {
+// Whether the display server names another program's window as the clipboard's owner: a take the
+// loop has not seen yet (GTK clears the offer once it has).
+bool takenByAnotherProgram() {
     GdkDisplay* display = x11Display();
-    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
-}
-
-// Whether server time `time` is `since` or later (the times wrap around after 49 days).
-bool atOrAfter(guint32 time, guint32 since) { return static_cast<gint32>(time - since) >= 0; }
-
-// Counts a take at server time `time`, keeping the latest time of all.
-void noteTake(GtkState& state, guint32 time) {
-    GtkClipboardTakes& takes = state.clipboardTakes;
-    if (takes.count++ == 0 || atOrAfter(time, takes.lastTime)) takes.lastTime = time;
-}
-
-// An owner change comes after every change before it and before every later input. One that this
-// service's write made is no take; one that only lost the owner (it ended) is none either.
-void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
-    GtkState& state = *static_cast<GtkState*>(data);
-    const GdkEventOwnerChange& change = event->owner_change;
-    if (change.reason != GDK_OWNER_CHANGE_NEW_OWNER) return;
-    GtkClipboardTakes& takes = state.clipboardTakes;
-    GdkWindow* owner = change.owner;
-    takes.lastOwner = owner != nullptr ? gdk_x11_window_get_xid(owner) : 0;
-    const bool ours = owner != nullptr && gdk_window_get_window_type(owner) != GDK_WINDOW_FOREIGN;
-    if (ours && takes.ownClaims > 0) {
-        --takes.ownClaims;
-        return;
-    }
-    noteTake(state, change.time);
-}
-
-// Whether another program took the clipboard and the loop has not seen it yet: the server names an
-// owner that is no window of this process and not the one the latest owner change named. A server
-// that reports no owner changes tells nothing of them.
-bool takeNotSeenYet(const GtkState& state) {
-    GdkDisplay* display = x11Display();
-    if (display == nullptr || !gdk_display_supports_selection_notification(display)) return false;
+    if (display == nullptr) return false;
     const Window owner = XGetSelectionOwner(gdk_x11_display_get_xdisplay(display),
                                             gdk_x11_get_xatom_by_name_for_display(display, "CLIPBOARD"));
-    if (owner == None || gdk_x11_window_lookup_for_display(display, owner) != nullptr) return false;
-    return owner != state.clipboardTakes.lastOwner;
+    return owner == None || gdk_x11_window_lookup_for_display(display, owner) == nullptr;
 }
 
 GdkAtom utf8Target() { return gdk_atom_intern_static_string("UTF8_STRING"); }
 
-void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
-    const auto& offer = *static_cast<const GtkClipboardOffer*>(data);
-    const GdkAtom target = gtk_selection_data_get_target(selection);
-    const auto length = static_cast<gint>(offer.bytes.size());
-    if (offer.type == ClipboardType::plain_text && target != utf8Target()) {
-        gtk_selection_data_set_text(selection, offer.bytes.data(), length);
-        return;
-    }
-    gtk_selection_data_set(selection, target, 8, reinterpret_cast<const guchar*>(offer.bytes.data()), length);
+gboolean endClaimWait(gpointer waited) {
+    *static_cast<bool*>(waited) = true;
+    return G_SOURCE_REMOVE;
 }
 
-// GTK is done with the offer: the clipboard holds something else now. Unless this service wrote
-// it, that is a take, at once: another part of this process may have written, whose owner change
-// the loop sees only later.
+// The offer with this serial number while the clipboard holds it; null once anything replaced it.
+const GtkClipboardOffer* heldOffer(const GtkState& state, std::uint64_t serial) {
+    const GtkClipboardOffer* held = state.clipboardOffer.get();
+    return held != nullptr && held->serial == serial ? held : nullptr;
+}
+
+// Runs the main loop until the claimed text comes, the claim is replaced or given up, the loop is
+// told to end, or kClipboardClaimWaitNs have passed; answers the offer then held, if it has come.
+// GTK asks for the text from inside its own handling of the request: a request that comes while
+// this one waits waits inside it.
+const GtkClipboardOffer* awaitClaimedText(GtkState& state, std::uint64_t serial) {
+    bool waited = false;
+    const guint timer = g_timeout_add(static_cast<guint>(kClipboardClaimWaitNs / 1'000'000), endClaimWait, &waited);
+    for (;;) {
+        const GtkClipboardOffer* held = heldOffer(state, serial);
+        if (held == nullptr || !held->pending || waited || state.quitting) break;
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!waited) g_source_remove(timer);
+    const GtkClipboardOffer* held = heldOffer(state, serial);
+    return held != nullptr && !held->pending ? held : nullptr;
+}
+
+void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
+    const auto* offer = static_cast<const GtkClipboardOffer*>(data);
+    // A claim gone while its text was awaited took its offer with it: nothing is answered.
+    if (offer->pending && (offer = awaitClaimedText(*offer->state, offer->serial)) == nullptr) return;
+    const GdkAtom target = gtk_selection_data_get_target(selection);
+    const auto length = static_cast<gint>(offer->bytes.size());
+    if (offer->type == ClipboardType::plain_text && target != utf8Target()) {
+        gtk_selection_data_set_text(selection, offer->bytes.data(), length);
+        return;
+    }
+    gtk_selection_data_set(selection, target, 8, reinterpret_cast<const guchar*>(offer->bytes.data()), length);
+}
+
+// GTK is done with the offer: the clipboard holds something else now.
 void release(GtkClipboard*, gpointer data) {
     auto* offer = static_cast<GtkClipboardOffer*>(data);
     GtkState& state = *offer->state;
-    if (state.clipboardOffer.get() != offer) return;
-    state.clipboardOffer.reset();
-    if (!state.clipboardTakes.writing) noteTake(state, userTime());
+    if (state.clipboardOffer.get() == offer) state.clipboardOffer.reset();
 }
 
-bool offer(std::unique_ptr<GtkClipboardOffer> offered, const GtkTargetEntry* targets, guint count) {
+// Runs `call` as GTK's handling of an event at server time `time`, which GTK's clipboard then
+// takes the clipboard at (it takes it at the time of the event it handles). The event is a
+// property change of a window of this process's own that nothing else reads.
+void atServerTime(GtkState& state, guint32 time, const std::function<void()>& call) {
+    if (time == 0 || x11Display() == nullptr) {
+        call();
+        return;
+    }
+    if (state.clipboardTimer == nullptr) {
+        state.clipboardTimer = gtk_invisible_new();
+        gtk_widget_realize(state.clipboardTimer);
+        g_signal_connect(state.clipboardTimer, "property-notify-event",
+                         G_CALLBACK(+[](GtkWidget* timer, GdkEventProperty*, gpointer) -> gboolean {
+                             auto* pending = static_cast<const std::function<void()>*>(
+                                 g_object_get_data(G_OBJECT(timer), "kelvo-timed-call"));
+                             if (pending != nullptr) (*pending)();
+                             return TRUE;
+                         }),
+                         nullptr);
+    }
+    GdkEvent* event = gdk_event_new(GDK_PROPERTY_NOTIFY);
+    event->property.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(state.clipboardTimer)));
+    event->property.send_event = TRUE;
+    event->property.atom = gdk_atom_intern_static_string("KELVO_CLIPBOARD_TIME");
+    event->property.time = time;
+    event->property.state = GDK_PROPERTY_NEW_VALUE;
+    g_object_set_data(G_OBJECT(state.clipboardTimer), "kelvo-timed-call", const_cast<std::function<void()>*>(&call));
+    gtk_main_do_event(event);
+    g_object_set_data(G_OBJECT(state.clipboardTimer), "kelvo-timed-call", nullptr);
+    gdk_event_free(event);
+}
+
+// Offers `offered` on the clipboard, taken at server time `time` (0: now). The server refuses a
+// take older than the clipboard's latest; GTK's clipboard then answers the take as made only
+// where its own window still holds the clipboard (nothing else took it since).
+bool offer(std::unique_ptr<GtkClipboardOffer> offered, const GtkTargetEntry* targets, guint count, guint32 time = 0) {
     GtkState& state = *offered->state;
     // Taking the clipboard clears the offer before (its release runs inside this call). When the
     // clipboard is not taken, GTK keeps the offer before and has no use for this one.
-    state.clipboardTakes.writing = true;
-    const bool taken = gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get());
-    state.clipboardTakes.writing = false;
+    bool taken = false;
+    atServerTime(state, time, [&] {
+        taken = gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get());
+    });
     if (!taken) return false;
-    ++state.clipboardTakes.ownClaims;
     state.clipboardOffer = std::move(offered);
     return true;
 }
 
-bool writeText(GtkState& state, std::string_view bytes) {
+// Offers a plain text (every text target), pending or with its bytes.
+bool offerText(GtkState& state, std::string_view bytes, bool pending, guint32 time) {
     auto offered = std::make_unique<GtkClipboardOffer>(
-        GtkClipboardOffer{&state, ClipboardType::plain_text, std::string(bytes), 0});
+        GtkClipboardOffer{&state, ClipboardType::plain_text, std::string(bytes), 0, pending});
     offered->serial = ++state.clipboardTextWrites;
     GtkTargetList* list = gtk_target_list_new(nullptr, 0);
     gtk_target_list_add_text_targets(list, 0);
     gint count = 0;
     GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
-    const bool taken = offer(std::move(offered), targets, static_cast<guint>(count));
+    const bool taken = offer(std::move(offered), targets, static_cast<guint>(count), time);
     gtk_target_table_free(targets, count);
     gtk_target_list_unref(list);
     // As GTK's text writer does: a clipboard manager may keep every target once the process ends.
-    if (taken) gtk_clipboard_set_can_store(clipboard(), nullptr, 0);
+    if (taken && !pending) gtk_clipboard_set_can_store(clipboard(), nullptr, 0);
     return taken;
 }
 
 bool write(void* self, ClipboardType type, std::string_view bytes) {
     GtkState& state = gtkState(self);
     if (bytes.size() > static_cast<std::size_t>(G_MAXINT)) return false;
-    if (type == ClipboardType::plain_text) return writeText(state, bytes);
+    if (type == ClipboardType::plain_text) return offerText(state, bytes, false, 0);
     static const GtkTargetEntry html[] = {{const_cast<gchar*>("text/html"), 0, 0}};
     static const GtkTargetEntry rtf[] = {{const_cast<gchar*>("text/rtf"), 0, 0},
                                          {const_cast<gchar*>("application/rtf"), 0, 0}};
@@ -149,20 +181,37 @@ bool write(void* self, ClipboardType type, std::string_view bytes) {
 
 std::uint64_t heldTextWrite(void* self) {
     const GtkClipboardOffer* offered = gtkState(self).clipboardOffer.get();
-    return offered != nullptr && offered->type == ClipboardType::plain_text ? offered->serial : 0;
+    if (offered == nullptr || offered->type != ClipboardType::plain_text || takenByAnotherProgram()) return 0;
+    return offered->serial;
 }
 
-// A take the loop saw at the user's latest input or after it came after what the user asks for now.
-std::uint64_t markTakes(void* self) {
-    const GtkClipboardTakes& takes = gtkState(self).clipboardTakes;
-    const guint32 input = userTime();
-    if (takes.count > 0 && input != 0 && atOrAfter(takes.lastTime, input)) return takes.count - 1;
-    return takes.count;
+// The display server's time of the user's latest key or click; 0 before any.
+std::uint64_t markTakes(void*) {
+    GdkDisplay* display = x11Display();
+    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
 }
 
-bool takenSince(void* self, std::uint64_t mark) {
-    const GtkState& state = gtkState(self);
-    return state.clipboardTakes.count != mark || takeNotSeenYet(state);
+std::uint64_t claimText(void* self, std::uint64_t mark) {
+    GtkState& state = gtkState(self);
+    if (!offerText(state, {}, true, static_cast<guint32>(mark))) return 0;
+    return state.clipboardOffer->serial;
+}
+
+bool fillClaim(void* self, std::uint64_t serial, std::string_view bytes) {
+    GtkState& state = gtkState(self);
+    if (bytes.size() > static_cast<std::size_t>(G_MAXINT)) return false;
+    GtkClipboardOffer* held = state.clipboardOffer.get();
+    if (held == nullptr || held->serial != serial || !held->pending || takenByAnotherProgram()) return false;
+    held->bytes.assign(bytes);
+    held->pending = false;
+    gtk_clipboard_set_can_store(clipboard(), nullptr, 0);
+    return true;
+}
+
+void dropClaim(void* self, std::uint64_t serial) {
+    GtkState& state = gtkState(self);
+    const GtkClipboardOffer* held = state.clipboardOffer.get();
+    if (held != nullptr && held->serial == serial && held->pending) gtk_clipboard_clear(clipboard());
 }
 
 std::string utf8FromHtml(std::string bytes) {
@@ -209,10 +258,6 @@ void cancelTextRead(void* self) {
 }
 
 }  // namespace
-
-void gtkWatchClipboardTakes(GtkState& state) {
-    g_signal_connect(clipboard(), "owner-change", G_CALLBACK(onOwnerChange), &state);
-}
 
 ClipboardService gtkClipboard() {
     ClipboardService clipboard;

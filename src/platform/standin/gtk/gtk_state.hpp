@@ -155,23 +155,14 @@ struct GtkNativeViewRecord : GtkPlacedView {
 
 // What this process offers on the clipboard, from its write until GTK clears it (another program,
 // or another write of this process, took the clipboard). GTK hands it to the get and clear
-// functions; the state owns it.
+// functions; the state owns it. A claimed text is offered before it is there (`pending`): a
+// program that asks for it meanwhile waits until it comes.
 struct GtkClipboardOffer {
     GtkState* state = nullptr;
     ClipboardType type = ClipboardType::plain_text;
     std::string bytes;
     std::uint64_t serial = 0;  // a plain-text write's number
-};
-
-// Takes of the clipboard: changes of its owner that no write of this process's clipboard service
-// made (another program's copy, a GTK field's, a web view's), from the owner changes the display
-// server reports and from this service's offers that anything else cleared.
-struct GtkClipboardTakes {
-    std::uint64_t count = 0;
-    guint32 lastTime = 0;         // the display server's time of the latest
-    std::uint64_t ownClaims = 0;  // this service's writes whose owner change the loop has not seen yet
-    bool writing = false;         // during one of this service's writes
-    unsigned long lastOwner = 0;  // the X window the latest owner change named; 0: none
+    bool pending = false;
 };
 
 // One download under way; it frees itself when it ends.
@@ -262,9 +253,9 @@ struct GtkState {
     GtkWidget* aboutPanel = nullptr;                    // the About panel while it is open (GTK holds it)
     std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
-    GtkClipboardTakes clipboardTakes;
-    GtkSelectionReaderPtr selectionReader;  // made by the first read of the clipboard
-    std::uint64_t clipboardTextRead = 0;    // the read of readTextLater going on; 0: none
+    GtkWidget* clipboardTimer = nullptr;                // takes the clipboard at a moment of the past (clipboard.cpp)
+    GtkSelectionReaderPtr selectionReader;              // made by the first read of the clipboard
+    std::uint64_t clipboardTextRead = 0;                // the read of readTextLater going on; 0: none
 
     void post(Task task);
 };
@@ -293,8 +284,6 @@ bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key);
 GtkWidget* newCanvasDrawingArea();
 AccessibilityService gtkAccessibility();
 ClipboardService gtkClipboard();
-// Starts counting the clipboard's takes (clipboard.cpp), once GTK is set up.
-void gtkWatchClipboardTakes(GtkState& state);
 DialogService gtkDialogs();
 // Answers every dialog run modally now as cancelled, with what GTK shows over it, so that their
 // loops return at once.

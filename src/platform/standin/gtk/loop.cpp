@@ -83,7 +83,6 @@ bool open(void* self, const AppIdentity& identity) {
     g_unsetenv("GDK_BACKEND");
     gdk_set_allowed_backends("x11");
     if (!gtk_init_check(nullptr, nullptr)) return false;
-    gtkWatchClipboardTakes(state);
     state.loop.reset(g_main_loop_new(nullptr, FALSE));
     state.opened = true;
     return true;

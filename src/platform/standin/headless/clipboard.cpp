@@ -71,7 +71,33 @@ std::uint64_t heldTextWrite(void* self) { return headlessState(self).services.cl
 // There is no input: a mark is the takes counted so far.
 std::uint64_t markTakes(void* self) { return headlessState(self).services.clipboardTakes; }
 
-bool takenSince(void* self, std::uint64_t mark) { return headlessState(self).services.clipboardTakes != mark; }
+// A claim empties the clipboard and holds it until its text comes; a take counted since the mark
+// refuses it.
+std::uint64_t claimText(void* self, std::uint64_t mark) {
+    HeadlessState& state = headlessState(self);
+    HeadlessServices& services = state.services;
+    state.note("clipboard.claimText");
+    if (services.clipboardTakes != mark || services.clipboardRefusesWrites) return 0;
+    services.clipboard.clear();
+    services.clipboardHeldWrite = ++services.clipboardTextWrites;
+    services.clipboardClaim = services.clipboardHeldWrite;
+    return services.clipboardClaim;
+}
+
+bool fillClaim(void* self, std::uint64_t serial, std::string_view bytes) {
+    HeadlessServices& services = headlessState(self).services;
+    if (serial == 0 || services.clipboardClaim != serial || services.clipboardHeldWrite != serial) return false;
+    services.clipboard[ClipboardType::plain_text] = std::string(bytes);
+    services.clipboardClaim = 0;
+    return true;
+}
+
+void dropClaim(void* self, std::uint64_t serial) {
+    HeadlessServices& services = headlessState(self).services;
+    if (serial == 0 || services.clipboardClaim != serial) return;
+    services.clipboardClaim = 0;
+    if (services.clipboardHeldWrite == serial) services.clipboardHeldWrite = 0;
+}
 
 }  // namespace
 

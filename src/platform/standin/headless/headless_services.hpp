@@ -26,6 +26,8 @@ struct HeadlessServices {
     std::uint64_t clipboardTextWrites = 0;
     std::uint64_t clipboardHeldWrite = 0;
     std::uint64_t clipboardTakes = 0;
+    // The claim whose text has not come yet (0: none); the clipboard is empty until it comes.
+    std::uint64_t clipboardClaim = 0;
     // How a read of the text ends when set (a holder that never answers: no_answer); otherwise it
     // answers the text on the next turn of the loop. `clipboardReads` counts the reads begun, and
     // `clipboardRead` tells the one still going (0: none) from earlier ones.
