@@ -197,13 +197,66 @@ constexpr std::chrono::seconds kShowing{60};
 // That may be another test's window: the tests that type are in the suite that runs alone.
 bool typeKeys(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
 
-// A fresh home, the program started in it, and its trace log.
+// What another program (xclip) reads from the clipboard; nothing from an owner that does not
+// answer within 10 s.
+std::string clipboardText() {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("timeout 10 xclip -selection clipboard -o 2>/dev/null", "r"),
+                                               pclose);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        text.append(buffer, got);
+    return text;
+}
+
+// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
+// another copy takes the clipboard from it.
+struct OtherProgramsCopy {
+    explicit OtherProgramsCopy(const std::string& file) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
+        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
+                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
+        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~OtherProgramsCopy() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
+    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
+
+    pid_t pid = -1;
+};
+
+// The window of the program that holds the clipboard (0: none); with `release`, none holds it
+// any more (as where the program that held it ended).
+Window clipboardOwner(bool release = false) {
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!display) return 0;
+    const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
+    if (release) {
+        XSetSelectionOwner(display.get(), clipboard, 0, CurrentTime);
+        XSync(display.get(), False);
+    }
+    return XGetSelectionOwner(display.get(), clipboard);
+}
+bool clipboardOwned(bool release = false) { return clipboardOwner(release) != 0; }
+
+// A fresh home, the program started in it, and its trace log. As on every desktop, another
+// program holds the clipboard when it starts: xclip, with "OLD", until something else copies.
 struct StartedProgram {
     explicit StartedProgram(std::string_view name)
         : folder(testing::makeOutputFolder(name)),
           home(folder + "/home"),
           log(home + "/Library/Logs/com.example.vostra-studio.app/kelvo.jsonl") {
         std::filesystem::create_directories(home);
+        std::ofstream(folder + "/old.txt", std::ios::binary) << "OLD";
+        heldBefore.emplace(folder + "/old.txt");
+        EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "OLD"; })) << "xclip holds no clipboard";
         run.emplace(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
     }
 
@@ -257,6 +310,7 @@ struct StartedProgram {
     std::string folder;
     std::string home;
     std::string log;
+    std::optional<OtherProgramsCopy> heldBefore;
     std::optional<testing::ProgramRun> run;
 };
 
@@ -518,55 +572,6 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
-// What another program (xclip) reads from the clipboard; nothing from an owner that does not
-// answer within 10 s.
-std::string clipboardText() {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("timeout 10 xclip -selection clipboard -o 2>/dev/null", "r"),
-                                               pclose);
-    std::string text;
-    char buffer[65536];
-    for (std::size_t got; pipe && (got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
-        text.append(buffer, got);
-    return text;
-}
-
-// Another program (xclip) that copies the text of `file` the moment it starts, and serves it until
-// another copy takes the clipboard from it.
-struct OtherProgramsCopy {
-    explicit OtherProgramsCopy(const std::string& file) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, file.c_str(), O_RDONLY, 0);
-        char* argv[] = {const_cast<char*>("xclip"),     const_cast<char*>("-quiet"), const_cast<char*>("-selection"),
-                        const_cast<char*>("clipboard"), const_cast<char*>("-i"),     nullptr};
-        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~OtherProgramsCopy() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-    OtherProgramsCopy(const OtherProgramsCopy&) = delete;
-    OtherProgramsCopy& operator=(const OtherProgramsCopy&) = delete;
-
-    pid_t pid = -1;
-};
-
-// The window of the program that holds the clipboard (0: none); with `release`, none holds it
-// any more (as where the program that held it ended).
-Window clipboardOwner(bool release = false) {
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    if (!display) return 0;
-    const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
-    if (release) {
-        XSetSelectionOwner(display.get(), clipboard, 0, CurrentTime);
-        XSync(display.get(), False);
-    }
-    return XGetSelectionOwner(display.get(), clipboard);
-}
-bool clipboardOwned(bool release = false) { return clipboardOwner(release) != 0; }
-
 // Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
 // finds it on the screen once it shows.
 bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item) {
@@ -627,6 +632,39 @@ TEST(GtkSerialVostraStudio, EditUndoClickedTakesAPasteBackAndEarlyInputWarnsOfNo
     EXPECT_EQ(program.run->wait(30s), 0);
     const std::string said = testing::readFile(program.folder + "/stderr.txt");
     EXPECT_FALSE(contains(said, "Gtk-CRITICAL") || contains(said, "Gtk-WARNING")) << said;
+}
+
+// Another program held the clipboard before the start (as on every desktop): Copy, Edit > Copy
+// after that program copied again, and Cut reach the clipboard all the same, and a cut pasted
+// elsewhere moves the text.
+TEST(GtkSerialVostraStudio, CopiesAndCutsReachTheClipboardThatAnotherProgramHeldBefore) {
+    StartedProgram program("vostra-studio-copies");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    const pid_t pid = program.run->pid();
+    ASSERT_TRUE(typeKeys("type 'hello world'"));
+    ASSERT_TRUE(typeKeys("key ctrl+a ctrl+c"));
+    EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "hello world"; })) << clipboardText();
+    std::ofstream(program.folder + "/again.txt", std::ios::binary) << "AGAIN";
+    {
+        OtherProgramsCopy again(program.folder + "/again.txt");
+        ASSERT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "AGAIN"; }));
+        ASSERT_TRUE(clickMenuItem(pid, "Edit", "Copy"));
+        EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "hello world"; })) << clipboardText();
+    }
+    ASSERT_TRUE(typeKeys("key ctrl+a BackSpace"));
+    ASSERT_TRUE(typeKeys("type alpha") && typeKeys("key Return") && typeKeys("type beta") && typeKeys("key Return") &&
+                typeKeys("type gamma") && typeKeys("key Return"));
+    ASSERT_TRUE(typeKeys("key ctrl+Home Down shift+End ctrl+x"));
+    EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "beta"; })) << clipboardText();
+    ASSERT_TRUE(typeKeys("key ctrl+End ctrl+v"));
+    const std::string document = program.folder + "/moved.vrs";
+    ASSERT_TRUE(program.saveAs(document));
+    EXPECT_TRUE(testing::waitUntil(10s, [&] { return testing::readFile(document) == "alpha\n\ngamma\nbeta"; }))
+        << testing::readFile(document);
+    program.run->signal(SIGTERM);
+    EXPECT_TRUE(program.run->endsWith(0, 30s));
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
 // A copy of a long text is still on its way to the clipboard when another program copies: the
