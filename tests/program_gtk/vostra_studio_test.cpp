@@ -464,6 +464,17 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
     for (std::string row; std::getline(table, row);) {
         if (row.empty() || row.starts_with('#')) continue;
         SCOPED_TRACE(row);
+        // A panel that holds no other window modally takes the keyboard only from a window manager.
+        if (row.starts_with("(window manager) ")) {
+            bool managed = false;
+            forShownWindowsOf(pid, {}, [&](Display* display, Window, const XWindowAttributes&) {
+                withProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_CLIENT_LIST", False),
+                             XA_WINDOW, 1, [&](unsigned char*, unsigned long) { managed = true; });
+                return true;
+            });
+            if (!managed) continue;
+            row.erase(0, row.find(')') + 2);
+        }
         const std::size_t arrow = row.find(" => ");
         ASSERT_NE(arrow, std::string::npos);
         std::istringstream steps(row.substr(0, arrow) + " ; ");

@@ -241,6 +241,12 @@ void onAboutAnswered(GtkDialog* about, gint, gpointer data) {
     gtkEndDialog(state, GTK_WIDGET(about));
 }
 
+// Escape closes it at once: GTK would close it on a later turn, after the keys typed with it.
+void onAboutEscaped(GtkDialog* about, gpointer data) {
+    g_signal_stop_emission_by_name(about, "close");
+    onAboutAnswered(about, GTK_RESPONSE_CLOSE, data);
+}
+
 void onAboutDestroyed(GtkWidget* about, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     if (state.aboutPanel == about) state.aboutPanel = nullptr;
@@ -268,6 +274,7 @@ void showAbout(void* self, const AboutPanel& panel) {
     if (state.appIcon) gtk_about_dialog_set_logo(dialog, aboutLogo(state).get());
     gtk_window_set_transient_for(GTK_WINDOW(about), gtkActiveWindow(state));
     g_signal_connect(about, "response", G_CALLBACK(onAboutAnswered), &state);
+    g_signal_connect(about, "close", G_CALLBACK(onAboutEscaped), &state);
     g_signal_connect(about, "destroy", G_CALLBACK(onAboutDestroyed), &state);
     state.aboutPanel = about;
     gtk_widget_show(about);
