@@ -56,6 +56,7 @@ void gtkEndDialog(GtkState& state, GtkWidget* dialog) {
     GdkDisplay* display = gtk_widget_get_display(dialog);
     // At the end of the run nothing is typed any more, and nothing may wait for the loop.
     if (state.quitting || own == nullptr || target == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+        gtkHandAnswerKeysOn(state, dialog, state.quitting ? nullptr : target);
         gtk_widget_destroy(dialog);
         return;
     }
@@ -71,6 +72,8 @@ void gtkEndDialog(GtkState& state, GtkWidget* dialog) {
     gtk_widget_hide(dialog);
     // Every key the server sent to the dialog before it lost the focus is in the queue now.
     gdk_display_sync(display);
+    // The keys a chooser kept while it answered were typed before any still to come.
+    gtkHandAnswerKeysOn(state, dialog, target);
     g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, destroyLater, g_object_ref(dialog), g_object_unref);
 }
 

@@ -84,6 +84,7 @@ GtkWidget* chooser(GtkState& state, std::string_view title, GtkFileChooserAction
                                                     GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtkWatchAnswer(state, dialog);
     if (!folder.empty()) {
         std::string start(folder);
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), start.c_str());

@@ -203,6 +203,14 @@ struct GtkLeftButton {
     guint32 pressTime = 0;  // the time of the press itself, which moves do not change
 };
 
+// A file chooser asked to answer, until it ends or shows it will not (dialog_answers.cpp): the
+// key presses and releases that reached it, or a question over it, since, in order.
+struct GtkDialogAnswer {
+    GtkWidget* dialog = nullptr;  // borrowed: a chooser run now; null: none answering
+    std::vector<GdkEventPtr> keys;
+    guint deadline = 0;  // the source that hands the keys back to a chooser that did nothing
+};
+
 struct GtkState {
     StandIn record;
     bool opened = false;
@@ -219,6 +227,7 @@ struct GtkState {
     std::vector<DocumentType> documentTypes;  // what open choosers offer when they name no extensions
     std::vector<GtkDialog*> runningDialogs;   // borrowed: the dialogs run modally now, innermost last
     bool quitting = false;                    // the loop was told to end: dialogs answer as cancelled
+    GtkDialogAnswer dialogAnswer;
 
     guint terminateSource = 0;
     struct sigaction watchAction {};  // SIGTERM's action while the watch has it (GLib's handler)
@@ -293,6 +302,18 @@ void gtkCancelRunningDialogs(GtkState& state);
 // the GDK window such a key goes to instead of `window` (null: its own).
 void gtkEndDialog(GtkState& state, GtkWidget* dialog);
 GdkWindow* gtkKeyWindowAfterDialogs(GdkWindow* window);
+// A file chooser asked to answer (dialog_answers.cpp) keeps the keys typed at it until it ends,
+// when gtkEndDialog hands them to `target`, the window under it (null: nowhere), or until it shows
+// it will not, when they go on to it. Watches the chooser's ways of being asked; keeps a key (a
+// copy: true) that reaches a chooser asked to answer, or notes the Return that asks it; notes a
+// question or an error shown over it.
+void gtkWatchAnswer(GtkState& state, GtkWidget* chooser);
+bool gtkKeepAnswerKey(GtkState& state, GdkEvent* event);
+void gtkNoteWindowShown(GtkState& state, GdkWindow* window);
+void gtkHandAnswerKeysOn(GtkState& state, GtkWidget* dialog, GdkWindow* target);
+// Hands a key event on as one from the display server (menus.cpp): to the window under a dialog
+// that ended, kept while a chooser answers or the window holds its keys, else through the monitor.
+void gtkHandKeyOn(GtkState& state, GdkEvent* event);
 KeyringService gtkKeyring();
 MenuService gtkMenus();
 StatusItemService gtkStatusItem();

@@ -122,24 +122,16 @@ void handOn(GtkState& state, GdkEvent* event) {
     gtk_main_do_event(event);
 }
 
-// Notes the left button in our windows, keeps the keys of a window that holds them, and hands the
-// rest on (keys through the monitor); keys typed at a dialog that ended go to the window under it.
+// Notes the left button in our windows and the dialogs shown over a file chooser, and hands the
+// rest on (keys as gtkHandKeyOn does).
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) {
-        // A key typed at a dialog after its answer is the window's under it.
-        if (GdkWindow* under = gtkKeyWindowAfterDialogs(event->key.window)) {
-            g_object_unref(event->key.window);
-            event->key.window = GDK_WINDOW(g_object_ref(under));
-        }
-    }
-    GtkWindowRecord* record = gtkWindowRecordFor(state, event->any.window);
-    if (record != nullptr) noteLeftButton(state, event);
-    const bool key = event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE;
-    if (key && record != nullptr && record->keysHeld) {
-        record->heldKeys.emplace_back(gdk_event_copy(event));
+        gtkHandKeyOn(state, event);
         return;
     }
+    if (event->type == GDK_MAP) gtkNoteWindowShown(state, event->any.window);
+    if (gtkWindowRecordFor(state, event->any.window) != nullptr) noteLeftButton(state, event);
     handOn(state, event);
 }
 
@@ -241,7 +233,24 @@ GObjectPtr<GdkPixbuf> aboutLogo(const GtkState& state) {
                                                          GDK_INTERP_HYPER));
 }
 
-void onAboutDestroyed(GtkWidget*, gpointer data) { static_cast<GtkState*>(data)->aboutPanel = nullptr; }
+// Closed, it ends as the dialogs run modally do, so that the keys typed after Escape reach the
+// window under it; another asked for meanwhile is a new one.
+void onAboutAnswered(GtkDialog* about, gint, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    if (state.aboutPanel == GTK_WIDGET(about)) state.aboutPanel = nullptr;
+    gtkEndDialog(state, GTK_WIDGET(about));
+}
+
+// Escape closes it at once: GTK would close it on a later turn, after the keys typed with it.
+void onAboutEscaped(GtkDialog* about, gpointer data) {
+    g_signal_stop_emission_by_name(about, "close");
+    onAboutAnswered(about, GTK_RESPONSE_CLOSE, data);
+}
+
+void onAboutDestroyed(GtkWidget* about, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    if (state.aboutPanel == about) state.aboutPanel = nullptr;
+}
 
 // One panel at a time: asked again while it is open, the open one comes to the front.
 void showAbout(void* self, const AboutPanel& panel) {
@@ -264,7 +273,8 @@ void showAbout(void* self, const AboutPanel& panel) {
     }
     if (state.appIcon) gtk_about_dialog_set_logo(dialog, aboutLogo(state).get());
     gtk_window_set_transient_for(GTK_WINDOW(about), gtkActiveWindow(state));
-    g_signal_connect(about, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    g_signal_connect(about, "response", G_CALLBACK(onAboutAnswered), &state);
+    g_signal_connect(about, "close", G_CALLBACK(onAboutEscaped), &state);
     g_signal_connect(about, "destroy", G_CALLBACK(onAboutDestroyed), &state);
     state.aboutPanel = about;
     gtk_widget_show(about);
@@ -355,6 +365,21 @@ void typeKey(void*, const KeyPress& press) {
 }
 
 }  // namespace
+
+void gtkHandKeyOn(GtkState& state, GdkEvent* event) {
+    // A key typed at a dialog after its answer is the window's under it.
+    if (GdkWindow* under = gtkKeyWindowAfterDialogs(event->key.window)) {
+        g_object_unref(event->key.window);
+        event->key.window = GDK_WINDOW(g_object_ref(under));
+    }
+    if (gtkKeepAnswerKey(state, event)) return;
+    GtkWindowRecord* record = gtkWindowRecordFor(state, event->key.window);
+    if (record != nullptr && record->keysHeld) {
+        record->heldKeys.emplace_back(gdk_event_copy(event));
+        return;
+    }
+    handOn(state, event);
+}
 
 bool gtkOfferKeyNotHandled(GtkState& state, const GdkEventKey& key) {
     return offerKey(state, key, state.keyMonitor.keyNotHandled);
