@@ -38,6 +38,13 @@ Result<std::string_view> pathTextMember(BuiltinCommandContext& context, std::str
     return value;
 }
 
+// A name the save dialog starts with names a file in the folder it shows: one that holds a slash,
+// or names that folder or its parent, would have the dialog answer a path elsewhere, unasked.
+// Checked on the bytes the name decodes to, however the page spelled them.
+bool isFileName(std::string_view name) {
+    return name.find('/') == std::string_view::npos && name != "." && name != "..";
+}
+
 // The chosen paths, joined with line feeds, as a JSON array of strings: an empty piece between two
 // line feeds is an element, a last empty piece is not. A path's bytes that are not UTF-8 are
 // written as escapes the page sends back unchanged (writeJsonStringOfBytes).
@@ -78,6 +85,7 @@ Result<std::string_view> saveFile(BuiltinCommandContext& context) {
     options.title = TRY(textMember(context, "title", kMaxTitleBytes));
     options.defaultPath = TRY(pathTextMember(context, "defaultPath", kMaxTextBytes));
     options.defaultName = TRY(pathTextMember(context, "defaultName", kMaxTextBytes));
+    if (!isFileName(options.defaultName)) return fail(kInvalid);
     std::span<char> path = context.output.first(kSaveDialogPathBytes);
     std::optional<std::size_t> chosen =
         TRY(callNeeded<&PlatformSlots::showSaveDialog>(context.runtime.platform, options, path));

@@ -124,6 +124,10 @@ public:
         }
     }
     ~Owner() {
+        if (flooder_ > 0) {
+            ::kill(flooder_, SIGKILL);
+            ::waitpid(flooder_, nullptr, 0);
+        }
         if (watch_ != 0) g_source_remove(watch_);
         if (timer_ != 0) g_source_remove(timer_);
         if (lateTimer_ != 0) g_source_remove(lateTimer_);
@@ -273,6 +277,10 @@ private:
     // The requestor took the last piece: the next one (empty after the text) comes after the
     // row's delay, unless the owner stalls; the transfer ends with the empty one.
     void nextPiece() {
+        if (row_.option("flood") > 0) {
+            if (flooder_ == 0) flood(requestor_, property_, type_);
+            return;
+        }
         if (row_.option("stall") > 0 && pieces_ == row_.option("stall")) return;
         timer_ = g_timeout_add(
             static_cast<guint>(row_.option("every")),
@@ -298,8 +306,28 @@ private:
             this);
     }
 
+    // Another process, on a connection of its own, writes the requestor's property again and again,
+    // never waiting for the requestor to delete it, until the window goes (a million times at
+    // most: a reader that cannot keep up would hold a queue of events growing fast).
+    void flood(Window window, Atom property, Atom type) {
+        const int piece = row_.option("flood");
+        flooder_ = ::fork();
+        if (flooder_ != 0) return;
+        Display* display = XOpenDisplay(nullptr);
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        const std::string bytes(static_cast<std::size_t>(piece), 'f');
+        for (unsigned long written = 1; display != nullptr && written <= 1'000'000; ++written) {
+            XChangeProperty(display, window, property, type, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(bytes.data()), piece);
+            XWindowAttributes attributes;
+            if (written % 1024 == 0 && XGetWindowAttributes(display, window, &attributes) == 0) break;
+        }
+        ::_exit(0);
+    }
+
     const Row& row_;
     Display* display_;
+    pid_t flooder_ = 0;
     guint watch_ = 0;
     guint timer_ = 0;
     std::vector<Atom> targets_;  // offered, besides TARGETS
@@ -522,7 +550,10 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines) {
         const Row row = rowOf(line);
+        // A loop that stands still ends the test program rather than hanging it.
+        ::alarm(240);
         const Outcome outcome = readFor(row);
+        ::alarm(0);
         const std::string expected = textCell(row.cells[6]);
         const std::string& end = row.cells[5];
         // The synchronous read answers the text, or empty for every other end.

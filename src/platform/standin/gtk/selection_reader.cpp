@@ -108,6 +108,12 @@ constexpr std::size_t kMostDrains = 8;
 // come in under a second); an owner that trickles on for longer has the window taken away.
 constexpr std::uint64_t kDrainBoundNs = 30'000'000'000;
 
+// Events handled in one turn of the loop.
+constexpr int kEventsPerTurn = 64;
+// Events Xlib may hold before the reader counts itself flooded: far more than owners that keep to
+// the protocol ever leave (a few each), far fewer than take a megabyte.
+constexpr int kMostQueued = 4096;
+
 struct EventSource {
     GSource source;
     GtkSelectionReader* reader;
@@ -115,6 +121,7 @@ struct EventSource {
 };
 
 void handle(GtkSelectionReader& reader, const XEvent& event);
+void cutOff(GtkSelectionReader& reader);
 
 gboolean prepareEvents(GSource* source, gint* timeout) {
     Display* display = reinterpret_cast<EventSource*>(source)->reader->display;
@@ -128,9 +135,18 @@ gboolean checkEvents(GSource* source) {
     return XQLength(events->reader->display) > 0 || (g_source_query_unix_fd(source, events->socket) & G_IO_IN) != 0;
 }
 
+// A bounded number of events each turn of the loop: the rest wait for the next (the source stays
+// ready while Xlib holds any), so that events that come without pause cannot keep the loop from
+// its timers (the reads' bounds among them), its signals and its windows. An owner that keeps to
+// the protocol sends each next piece only once told of the delete of the one before, so Xlib never
+// holds many; a client that writes to a window of the reader without waiting (broken, or hostile:
+// any client may) makes events faster than the reader, which asks the server about each, handles
+// them, and Xlib's queue grew by a hundred megabytes a second. Past kMostQueued, each turn cuts
+// every transfer off.
 gboolean dispatchEvents(GSource* source, GSourceFunc, gpointer) {
     GtkSelectionReader& reader = *reinterpret_cast<EventSource*>(source)->reader;
-    while (XPending(reader.display) > 0) {
+    if (XQLength(reader.display) > kMostQueued) cutOff(reader);
+    for (int handled = 0; handled < kEventsPerTurn && XPending(reader.display) > 0; ++handled) {
         XEvent event;
         XNextEvent(reader.display, &event);
         handle(reader, event);
@@ -613,6 +629,29 @@ void handle(GtkSelectionReader& reader, const XEvent& event) {
         } else if (GtkSelectionDrain* drain = drainOf(reader, change.window)) {
             if (drain->incremental) drainPiece(*drain);
         }
+    }
+}
+
+// Every read fails and every drain ends, their windows going at once, which ends what is sent to
+// them. The events the server sent before they went are all taken in, and handled in one go (those
+// of the windows gone find neither): left to come in later, they would count as a flood again and
+// cut off the reads that come next.
+void cutOff(GtkSelectionReader& reader) {
+    std::vector<std::uint64_t> numbers;
+    for (const auto& [number, read] : reader.reads) numbers.push_back(number);
+    for (const std::uint64_t number : numbers) {
+        // A read's `done` may have ended others, or started one.
+        auto found = reader.reads.find(number);
+        if (found == reader.reads.end()) continue;
+        found->second->stage = GtkReadStage::quiet;
+        finish(*found->second, ClipboardReadEnd::failed);
+    }
+    while (!reader.drains.empty()) endDrain(reader, *reader.drains.front());
+    XSync(reader.display, False);
+    for (int queued = XQLength(reader.display); queued > 0 && XQLength(reader.display) > 0; --queued) {
+        XEvent event;
+        XNextEvent(reader.display, &event);
+        handle(reader, event);
     }
 }
 
