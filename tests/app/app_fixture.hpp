@@ -39,8 +39,8 @@ struct RecordingOpener {
 // A clipboard of the test's own. A claim holds it under the next serial number, refused where a
 // take was counted since its mark, and empties it until its text comes; each text written is
 // recorded. Reads get what it holds, during the call, unless `holding` keeps them waiting for
-// `answer` or a claim for its text (or for being given up). `offer` puts a text there as another program does, and counts it in `takes`, which is
-// what a mark holds. With `failure` set, claims, writes and reads fail with it.
+// `answer` or a claim for its text (or for being given up). `offer` puts a text there as another program does, and
+// counts it in `takes`, which is what a mark holds. With `failure` set, claims, writes and reads fail with it.
 struct RecordingClipboard {
     std::vector<std::string> written;
     std::optional<Error> failure;
