@@ -95,11 +95,39 @@ void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
     gtk_selection_data_set(selection, target, 8, reinterpret_cast<const guchar*>(offer->bytes.data()), length);
 }
 
-// GTK is done with the offer: the clipboard holds something else now.
+// Whether server time `time` is `since` or later (the times wrap around after 49 days).
+bool atOrAfter(guint32 time, guint32 since) { return static_cast<gint32>(time - since) >= 0; }
+
+// The display server's time of the user's latest key or click in this process; 0 before any.
+guint32 userTime() {
+    GdkDisplay* display = x11Display();
+    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
+}
+
+// Another part of this process (a field, a web view) wrote to the clipboard at `time`.
+void noteOtherWrite(GtkState& state, guint32 time) {
+    if (state.otherWriteTime == 0 || atOrAfter(time, state.otherWriteTime)) state.otherWriteTime = time;
+}
+
+// A change of owner to a window of this process while this service holds no offer is another
+// part's write (this service's own takes hold an offer until the next change).
+void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
+    GtkState& state = *static_cast<GtkState*>(data);
+    const GdkEventOwnerChange& change = event->owner_change;
+    if (change.reason != GDK_OWNER_CHANGE_NEW_OWNER || change.owner == nullptr) return;
+    if (gdk_window_get_window_type(change.owner) == GDK_WINDOW_FOREIGN || state.clipboardOffer) return;
+    noteOtherWrite(state, change.selection_time);
+}
+
+// GTK is done with the offer: the clipboard holds something else now. Unless this service took
+// it, another part of this process wrote to it just now (another program's take clears the offer
+// only as the loop handles it, and another program's times order themselves at the server).
 void release(GtkClipboard*, gpointer data) {
     auto* offer = static_cast<GtkClipboardOffer*>(data);
     GtkState& state = *offer->state;
-    if (state.clipboardOffer.get() == offer) state.clipboardOffer.reset();
+    if (state.clipboardOffer.get() != offer) return;
+    state.clipboardOffer.reset();
+    if (!state.claiming && !takenByAnotherProgram()) noteOtherWrite(state, userTime());
 }
 
 // Runs `call` as GTK's handling of an event at server time `time`, which GTK's clipboard then
@@ -142,9 +170,11 @@ bool offer(std::unique_ptr<GtkClipboardOffer> offered, const GtkTargetEntry* tar
     // Taking the clipboard clears the offer before (its release runs inside this call). When the
     // clipboard is not taken, GTK keeps the offer before and has no use for this one.
     bool taken = false;
+    state.claiming = true;
     atServerTime(state, time, [&] {
         taken = gtk_clipboard_set_with_data(clipboard(), targets, count, provide, release, offered.get());
     });
+    state.claiming = false;
     if (!taken) return false;
     state.clipboardOffer = std::move(offered);
     return true;
@@ -193,7 +223,14 @@ std::uint64_t markTakes(void*) {
 
 std::uint64_t claimText(void* self, std::uint64_t mark) {
     GtkState& state = gtkState(self);
-    if (!offerText(state, {}, true, static_cast<guint32>(mark))) return 0;
+    // The display server orders another part of this process's write after the mark no differently
+    // from this service's take: GTK's clipboard would take it over as its own.
+    const auto time = static_cast<guint32>(mark);
+    if (time != 0 && state.otherWriteTime != 0 && atOrAfter(state.otherWriteTime, time) && !state.clipboardOffer &&
+        !takenByAnotherProgram()) {
+        return 0;
+    }
+    if (!offerText(state, {}, true, time)) return 0;
     return state.clipboardOffer->serial;
 }
 
@@ -258,6 +295,10 @@ void cancelTextRead(void* self) {
 }
 
 }  // namespace
+
+void gtkWatchClipboardWrites(GtkState& state) {
+    g_signal_connect(clipboard(), "owner-change", G_CALLBACK(onOwnerChange), &state);
+}
 
 ClipboardService gtkClipboard() {
     ClipboardService clipboard;

@@ -263,8 +263,10 @@ struct GtkState {
     std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
     GtkWidget* clipboardTimer = nullptr;                // takes the clipboard at a moment of the past (clipboard.cpp)
-    GtkSelectionReaderPtr selectionReader;              // made by the first read of the clipboard
-    std::uint64_t clipboardTextRead = 0;                // the read of readTextLater going on; 0: none
+    guint32 otherWriteTime = 0;  // the server time of the latest write to the clipboard by another part of this process
+    bool claiming = false;       // during a take of the clipboard by this service
+    GtkSelectionReaderPtr selectionReader;  // made by the first read of the clipboard
+    std::uint64_t clipboardTextRead = 0;    // the read of readTextLater going on; 0: none
 
     void post(Task task);
 };
@@ -294,6 +296,8 @@ GtkWidget* newCanvasDrawingArea();
 AccessibilityService gtkAccessibility();
 ClipboardService gtkClipboard();
 DialogService gtkDialogs();
+// Notes the writes to the clipboard by other parts of this process (clipboard.cpp), once GTK is set up.
+void gtkWatchClipboardWrites(GtkState& state);
 // Answers every dialog run modally now as cancelled, with what GTK shows over it, so that their
 // loops return at once.
 void gtkCancelRunningDialogs(GtkState& state);

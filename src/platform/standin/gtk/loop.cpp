@@ -83,6 +83,7 @@ bool open(void* self, const AppIdentity& identity) {
     g_unsetenv("GDK_BACKEND");
     gdk_set_allowed_backends("x11");
     if (!gtk_init_check(nullptr, nullptr)) return false;
+    gtkWatchClipboardWrites(state);
     state.loop.reset(g_main_loop_new(nullptr, FALSE));
     state.opened = true;
     return true;
