@@ -106,6 +106,7 @@ guint32 userTime() {
 
 // Another part of this process (a field, a web view) wrote to the clipboard at `time`.
 void noteOtherWrite(GtkState& state, guint32 time) {
+    ++state.takesSeen;
     if (state.otherWriteTime == 0 || atOrAfter(time, state.otherWriteTime)) state.otherWriteTime = time;
 }
 
@@ -115,7 +116,11 @@ void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     const GdkEventOwnerChange& change = event->owner_change;
     if (change.reason != GDK_OWNER_CHANGE_NEW_OWNER || change.owner == nullptr) return;
-    if (gdk_window_get_window_type(change.owner) == GDK_WINDOW_FOREIGN || state.clipboardOffer) return;
+    if (gdk_window_get_window_type(change.owner) == GDK_WINDOW_FOREIGN) {
+        ++state.takesSeen;
+        return;
+    }
+    if (state.clipboardOffer) return;
     noteOtherWrite(state, change.selection_time);
 }
 
@@ -215,16 +220,24 @@ std::uint64_t heldTextWrite(void* self) {
     return offered->serial;
 }
 
-// The display server's time of the user's latest key or click; 0 before any.
-std::uint64_t markTakes(void*) {
-    GdkDisplay* display = x11Display();
-    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
+// A mark without the display server's time: the takes the loop has seen so far.
+constexpr std::uint64_t kTakesMark = std::uint64_t{1} << 32;
+
+// The display server's time of the user's latest key or click; before any (input the display
+// server did not time), the takes seen so far.
+std::uint64_t markTakes(void* self) {
+    const guint32 time = userTime();
+    return time != 0 ? time : kTakesMark | gtkState(self).takesSeen;
 }
 
 std::uint64_t claimText(void* self, std::uint64_t mark) {
     GtkState& state = gtkState(self);
     // The display server orders another part of this process's write after the mark no differently
     // from this service's take: GTK's clipboard would take it over as its own.
+    if ((mark & kTakesMark) != 0) {
+        if (static_cast<std::uint32_t>(mark) != state.takesSeen) return 0;
+        mark = 0;
+    }
     const auto time = static_cast<guint32>(mark);
     if (time != 0 && state.otherWriteTime != 0 && atOrAfter(state.otherWriteTime, time) && !state.clipboardOffer &&
         !takenByAnotherProgram()) {
