@@ -37,6 +37,7 @@
   });
   const placeholder = byId("placeholder");
   const buttons = ["new-button", "open-button", "save-button", "save-as-button"].map(byId);
+  const toolbar = document.querySelector(".toolbar");
 
   // `form` is what the file held beside the text (see VostraDocument.readForm). The saved text is
   // kept as the bytes the file holds (see VostraDocument.textOfBytes; a list of pieces for a new
@@ -207,6 +208,11 @@
       await new Promise((goOn) => waitingCommands.push(goOn));
     }
     state.busy = true;
+    // A toolbar button pressed with Space or Return gives the keyboard back to the editor as its
+    // command begins (a click never takes it: see the "mousedown" listener below). Disabled, the
+    // button would lose the keyboard to nothing, and the editor's own keys would not reach the
+    // text, while letters typed still would.
+    if (toolbar.contains(document.activeElement)) editor.focus();
     buttons.forEach((button) => (button.disabled = true));
     try {
       hideError();
@@ -801,14 +807,20 @@
     if (editor.isContentEditable) paste();
   });
 
-  // A click that lands on no control (the toolbar's empty part, the header, the margin beside the
-  // editor, the status line) leaves the keyboard where it was.
-  const CONTROLS = "button, a[href], input, select, textarea, label, [contenteditable], [tabindex]";
+  // A click outside the text leaves the keyboard where it was: a click on no control (the
+  // toolbar's empty part, the header, the margin beside the editor, the status line), and one on
+  // a button or the link, which does what it does without taking the keyboard, as a desktop
+  // toolbar's buttons do. The web view gives a button it presses the keyboard, and the button
+  // keeps it after its command, while the selection stays in the text: letters typed still went
+  // there, but the editor's own keys (Select All, Copy, Ctrl+Home, Redo, a Space) went to the
+  // web view's, which knows only the part of a long text that is laid out, or to the button. Only
+  // what is typed into takes the keyboard with a click.
+  const TYPED_INTO = "#editor, input, select, textarea, [contenteditable]";
   document.addEventListener(
     "mousedown",
     (event) => {
       const target = event.target instanceof Element ? event.target : null;
-      if (target === null || target.closest(CONTROLS) !== null || target.closest("#editor") !== null) return;
+      if (target === null || target.closest(TYPED_INTO) !== null) return;
       event.preventDefault();
     },
     true,

@@ -279,18 +279,20 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     offerPictureOnClipboard();
                     return true;
                 });
-            } else if (word.starts_with("Click:")) {
+            } else if (word.starts_with("Click:") || word.starts_with("ClickDisabled:")) {
                 if (word == "Click:open-button") {
                     steps.then([path = paths.back()] {
                         typeIntoOpenDialogWhenShown(path);
                         return true;
                     });
                 }
-                steps.then([id = word.substr(6)] {
-                    const std::string shows =
-                        "(e => e !== null && !e.disabled && e.getClientRects().length > 0)"
-                        "(document.getElementById('" +
-                        id + "'))";
+                const bool disabled = word.starts_with("ClickDisabled:");
+                steps.then([id = word.substr(word.find(':') + 1), disabled] {
+                    const std::string shows = std::string("(e => e !== null && ") +
+                                              (disabled ? "e.disabled" : "!e.disabled") +
+                                              " && e.getClientRects().length > 0)"
+                                              "(document.getElementById('" +
+                                              id + "'))";
                     return evaluateNow(mainWebView(), shows) == "true" && clickInPage("#" + id);
                 });
             } else if (word == "Asked") {

@@ -4,20 +4,22 @@
 // a few hundred keys are pressed at once, no script placing the caret: caret keys, typing (some
 // of it at a writer's speed), Select All, Copy, Cut, Paste (of the editor's own copy, and of
 // texts another program offers with CRLF, LF or CR line breaks, tabs and no-break spaces), Undo
-// and Redo, the focus going away and back. After each key the editor's text, selection and
-// edited mark are compared with a plain-text editor's (plain_text_editor.hpp), which holds the
-// text as the web view does in one block: so every undo and redo is compared with the text the
-// document held where the step began or ended. After Copy and Cut the clipboard is read back
-// (with nothing selected, it holds what it held before); the page may lay out only a few pages
-// of blocks, and only the groups near the view while a selection is long. Each session ends by
-// pasting a text of more than a mebibyte from another program at the end (in every other session
-// more than two, more groups than a section holds twice: the section is cut in several), undoing
-// and redoing it twice, paging through the document (no edge left open away from the caret that
-// could close) and Ctrl+S; the saved file must be the model's text byte for byte. Then the end of
-// the text is cut or deleted, and another program's text pasted, undone and saved with the keys
-// typed at once. A failure names the seed, the first key after which the editor differs, and the
-// keys before it (label "gtk").
+// and Redo, the focus going away and back, clicks on the toolbar's Save and Open… (its dialog
+// cancelled), after which the editor's own keys must still act on the whole text. After each
+// key the editor's text, selection and edited mark are compared with a plain-text editor's
+// (plain_text_editor.hpp), which holds the text as the web view does in one block: so every undo
+// and redo is compared with the text the document held where the step began or ended. After
+// Copy and Cut the clipboard is read back (with nothing selected, it holds what it held before);
+// the page may lay out only a few pages of blocks, and only the groups near the view while a
+// selection is long. Each session ends by pasting a text of more than a mebibyte from another
+// program at the end (in every other session more than two, more groups than a section holds
+// twice: the section is cut in several), undoing and redoing it twice, paging through the
+// document (no edge left open away from the caret that could close) and Ctrl+S; the saved file
+// must be the model's text byte for byte. Then the end of the text is cut or deleted, and another
+// program's text pasted, undone and saved with the keys typed at once. A failure names the seed,
+// the first key after which the editor differs, and the keys before it (label "gtk").
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -262,7 +264,7 @@ Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& de
             key.kind = Kind::redo;
         } else {
             key.kind = Kind::focusAway;
-            key.way = draw.below(2);
+            key.way = draw.below(4);
         }
         key.at = now + delay;
         const bool edits = key.kind != Kind::move && key.kind != Kind::focusAway && key.kind != Kind::selectAll &&
@@ -304,7 +306,8 @@ std::string describe(const Key& key) {
             return "paste \"" + text + "\" (" + std::string(kBreakNames[key.way]) + ")";
         }
         case Key::Kind::focusAway:
-            return key.way == 0 ? "Ctrl+Tab, Ctrl+Shift+Tab" : "link focused, Tab";
+            return std::array{"Ctrl+Tab, Ctrl+Shift+Tab", "link focused, Tab", "a click on Save",
+                              "a click on Open…, cancelled"}[key.way];
         case Key::Kind::selectAll:
             return "Ctrl+A";
         case Key::Kind::copy:
@@ -532,6 +535,23 @@ struct Program {
     }
 };
 
+// A real click on the toolbar's Save (the document is saved where it is) or Open… (Escape cancels
+// its dialog, which runs a loop of its own, in which this looks for it); answers once the command
+// has ended.
+bool clickToolbar(Program& program, bool save) {
+    const auto cancel = [](gpointer) -> gboolean {
+        GtkDialog* dialog = shownFileChooser();
+        if (dialog == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(dialog))) return G_SOURCE_CONTINUE;
+        deliverKey(GTK_WIDGET(dialog), GDK_KEY_Escape, 0);
+        return G_SOURCE_REMOVE;
+    };
+    if (!save) g_timeout_add(50, cancel, nullptr);
+    program.ask(
+        "window.clicked = false, addEventListener('click', () => (clicked = true), { capture: true, once: true }), ''");
+    return clickInPage(save ? "#save-button" : "#open-button") &&
+           program.waitFor("clicked && !document.getElementById('save-button').disabled");
+}
+
 // The most elements the sessions saw laid out inline, and the undo and redo keys whose outcome was
 // compared, for the test's report.
 int mostJoined = 0;
@@ -641,7 +661,10 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
             offerOnClipboard(onClipboard);
         }
         bool handled = true;
-        if (key.kind == Key::Kind::focusAway) {
+        if (key.kind == Key::Kind::focusAway && key.way >= 2) {
+            handled = clickToolbar(program, key.way == 2);
+            if (key.way == 2) opened = editor.text;
+        } else if (key.kind == Key::Kind::focusAway) {
             if (key.way == 0) {
                 handled = program.press({{GDK_KEY_Tab, GDK_CONTROL_MASK}});
             } else {
