@@ -385,7 +385,8 @@ inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
 
 // Types a path into the Open dialog once it shows (it runs a main loop of its own, in which this
 // looks for it) as a user does: Ctrl+L, and once the location field shows, the path over what
-// it holds and Return; again while the dialog stays. A dialog still there ten seconds after it
+// it holds and Return; again while the dialog stays past the time it takes to answer (keys typed
+// while it answers go on to the document once it has). A dialog still there ten seconds after it
 // showed is cancelled, so that a test never waits for it for ever. However long the dialog takes
 // to come, this waits for it while the program's run goes on, and never acts in a later one.
 inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
@@ -407,9 +408,9 @@ inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
             const bool ready = dialog != nullptr && gtk_widget_get_mapped(GTK_WIDGET(dialog));
             waiting->shown = ready ? waiting->shown + 1 : 0;
             GtkWidget* window = GTK_WIDGET(dialog);
-            if (ready && waiting->shown % 40 == 6) deliverKey(window, GDK_KEY_l, GDK_CONTROL_MASK);
+            if (ready && waiting->shown % 140 == 6) deliverKey(window, GDK_KEY_l, GDK_CONTROL_MASK);
             GtkWidget* focus = ready ? gtk_window_get_focus(GTK_WINDOW(dialog)) : nullptr;
-            if (ready && waiting->shown % 40 == 10 && focus != nullptr && GTK_IS_ENTRY(focus) &&
+            if (ready && waiting->shown % 140 == 10 && focus != nullptr && GTK_IS_ENTRY(focus) &&
                 gtk_widget_get_realized(focus)) {
                 deliverKey(window, GDK_KEY_a, GDK_CONTROL_MASK);
                 for (char c : waiting->path.string()) {
