@@ -98,15 +98,8 @@ void provide(GtkClipboard*, GtkSelectionData* selection, guint, gpointer data) {
 // Whether server time `time` is `since` or later (the times wrap around after 49 days).
 bool atOrAfter(guint32 time, guint32 since) { return static_cast<gint32>(time - since) >= 0; }
 
-// The display server's time of the user's latest key or click in this process; 0 before any.
-guint32 userTime() {
-    GdkDisplay* display = x11Display();
-    return display != nullptr ? gdk_x11_display_get_user_time(display) : 0;
-}
-
 // Another part of this process (a field, a web view) wrote to the clipboard at `time`.
 void noteOtherWrite(GtkState& state, guint32 time) {
-    ++state.takesSeen;
     if (state.otherWriteTime == 0 || atOrAfter(time, state.otherWriteTime)) state.otherWriteTime = time;
 }
 
@@ -121,6 +114,7 @@ void onOwnerChange(GtkClipboard*, GdkEvent* event, gpointer data) {
         return;
     }
     if (state.clipboardOffer) return;
+    ++state.takesSeen;
     noteOtherWrite(state, change.selection_time);
 }
 
@@ -132,7 +126,7 @@ void release(GtkClipboard*, gpointer data) {
     GtkState& state = *offer->state;
     if (state.clipboardOffer.get() != offer) return;
     state.clipboardOffer.reset();
-    if (!state.claiming && !takenByAnotherProgram()) noteOtherWrite(state, userTime());
+    if (!state.claiming && !takenByAnotherProgram()) noteOtherWrite(state, state.inputTime);
 }
 
 // Runs `call` as GTK's handling of an event at server time `time`, which GTK's clipboard then
@@ -223,11 +217,11 @@ std::uint64_t heldTextWrite(void* self) {
 // A mark without the display server's time: the takes the loop has seen so far.
 constexpr std::uint64_t kTakesMark = std::uint64_t{1} << 32;
 
-// The display server's time of the user's latest key or click; before any (input the display
-// server did not time), the takes seen so far.
+// The display server's time of the user's latest key or click; for input it did not time (or
+// before any), the takes seen so far.
 std::uint64_t markTakes(void* self) {
-    const guint32 time = userTime();
-    return time != 0 ? time : kTakesMark | gtkState(self).takesSeen;
+    const GtkState& state = gtkState(self);
+    return state.inputTime != 0 ? state.inputTime : kTakesMark | state.takesSeen;
 }
 
 std::uint64_t claimText(void* self, std::uint64_t mark) {

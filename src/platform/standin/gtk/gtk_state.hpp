@@ -266,6 +266,7 @@ struct GtkState {
     guint32 otherWriteTime = 0;  // the server time of the latest write to the clipboard by another part of this process
     bool claiming = false;       // during a take of the clipboard by this service
     std::uint32_t takesSeen = 0;            // takes of the clipboard by anything else, as the loop saw them
+    guint32 inputTime = 0;                  // the display server's time of the latest key or click; 0: not timed
     GtkSelectionReaderPtr selectionReader;  // made by the first read of the clipboard
     std::uint64_t clipboardTextRead = 0;    // the read of readTextLater going on; 0: none
 

@@ -126,6 +126,8 @@ void handOn(GtkState& state, GdkEvent* event) {
 // rest on (keys as gtkHandKeyOn does).
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
+    // The user's latest key or click, as the display server timed it (0: input it did not time).
+    if (event->type == GDK_KEY_PRESS || event->type == GDK_BUTTON_PRESS) state.inputTime = gdk_event_get_time(event);
     if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) {
         gtkHandKeyOn(state, event);
         return;
