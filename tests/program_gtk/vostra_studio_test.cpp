@@ -705,6 +705,22 @@ TEST(GtkSerialVostraStudio, CopiesAndCutsReachTheClipboardThatAnotherProgramHeld
         ASSERT_TRUE(clickMenuItem(pid, "Edit", "Copy"));
         EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardText() == "hello world"; })) << clipboardText();
     }
+    {
+        // A program that copies twice with one window before the key (it answers no read).
+        std::unique_ptr<Display, int (*)(Display*)> other(XOpenDisplay(nullptr), XCloseDisplay);
+        ASSERT_TRUE(other);
+        const Atom clipboard = XInternAtom(other.get(), "CLIPBOARD", False);
+        const Window window = XCreateSimpleWindow(other.get(), DefaultRootWindow(other.get()), 0, 0, 1, 1, 0, 0, 0);
+        for (int copies = 0; copies < 2; ++copies) {
+            std::this_thread::sleep_for(50ms);
+            XSetSelectionOwner(other.get(), clipboard, window, CurrentTime);
+            XSync(other.get(), False);
+        }
+        ASSERT_EQ(clipboardOwner(), window);
+        ASSERT_TRUE(typeKeys("key ctrl+a ctrl+c"));
+        EXPECT_TRUE(testing::waitUntil(10s, [&] { return clipboardOwner() != window; }));
+        EXPECT_EQ(clipboardText(), "hello world");
+    }
     ASSERT_TRUE(typeKeys("key ctrl+a BackSpace"));
     ASSERT_TRUE(typeKeys("type alpha") && typeKeys("key Return") && typeKeys("type beta") && typeKeys("key Return") &&
                 typeKeys("type gamma") && typeKeys("key Return"));
