@@ -43,6 +43,17 @@ using standin::ClipboardRead;
 
 standin::StandIn& gtk() { return standin::gtkStandIn(); }
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVO_TEST_INSTRUMENTED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KELVO_TEST_INSTRUMENTED)
+constexpr bool kInstrumented = true;
+#else
+constexpr bool kInstrumented = false;
+#endif
+
 // A quoted text cell, \xHH for a byte, "*N" after it for N times.
 std::string textCell(const std::string& cell) {
     const std::size_t open = cell.find('"');
@@ -550,6 +561,9 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines) {
         const Row row = rowOf(line);
+        // The flooding owner is a fork of this process: instrumented, the fork and the flood's
+        // million writes take so long that the rows' times tell nothing of the reader.
+        if (kInstrumented && row.option("flood") > 0) continue;
         // A loop that stands still ends the test program rather than hanging it.
         ::alarm(240);
         const Outcome outcome = readFor(row);
