@@ -132,6 +132,9 @@ void release(GtkClipboard*, gpointer data) {
 // Runs `call` as GTK's handling of an event at server time `time`, which GTK's clipboard then
 // takes the clipboard at (it takes it at the time of the event it handles). The event is a
 // property change of a window of this process's own that nothing else reads.
+// On the clipboard's timing window: the call to run as it handles its event.
+constexpr const char* kTimedCall = "kelvo-timed-call";
+
 void atServerTime(GtkState& state, guint32 time, const std::function<void()>& call) {
     if (time == 0 || x11Display() == nullptr) {
         call();
@@ -143,7 +146,7 @@ void atServerTime(GtkState& state, guint32 time, const std::function<void()>& ca
         g_signal_connect(state.clipboardTimer, "property-notify-event",
                          G_CALLBACK(+[](GtkWidget* timer, GdkEventProperty*, gpointer) -> gboolean {
                              auto* pending = static_cast<const std::function<void()>*>(
-                                 g_object_get_data(G_OBJECT(timer), "kelvo-timed-call"));
+                                 g_object_get_data(G_OBJECT(timer), kTimedCall));
                              if (pending != nullptr) (*pending)();
                              return TRUE;
                          }),
@@ -155,9 +158,9 @@ void atServerTime(GtkState& state, guint32 time, const std::function<void()>& ca
     event->property.atom = gdk_atom_intern_static_string("KELVO_CLIPBOARD_TIME");
     event->property.time = time;
     event->property.state = GDK_PROPERTY_NEW_VALUE;
-    g_object_set_data(G_OBJECT(state.clipboardTimer), "kelvo-timed-call", const_cast<std::function<void()>*>(&call));
+    g_object_set_data(G_OBJECT(state.clipboardTimer), kTimedCall, const_cast<std::function<void()>*>(&call));
     gtk_main_do_event(event);
-    g_object_set_data(G_OBJECT(state.clipboardTimer), "kelvo-timed-call", nullptr);
+    g_object_set_data(G_OBJECT(state.clipboardTimer), kTimedCall, nullptr);
     gdk_event_free(event);
 }
 
