@@ -729,13 +729,15 @@
   // when there is one, and `mark` the clipboard's mark of when a held key asked for it. The web
   // view itself writes nothing: the event is cancelled with no data, which leaves the clipboard as
   // it is, and the text goes through the application alone. With nothing selected in the editor,
-  // or the keyboard elsewhere, the clipboard stays as it was and the text too.
+  // or the keyboard elsewhere, the clipboard stays as it was and the text too; so they do where
+  // the selected text cannot be copied (it is too large), which the error bar says.
   function copySelection(event, cut, mark = null) {
     if (event) event.preventDefault();
     const ends = document.activeElement === editor && !getSelection().isCollapsed ? edit.selectionEnds() : null;
     if (ends === null) return;
-    const text = clipboard.copy(() => edit.textBetween(ends.start, ends.end), mark);
-    if (cut && text !== "" && editor.isContentEditable) replaceByEditing("deleteByCut", "");
+    const { copied, refused } = clipboard.copy(() => edit.textBetween(ends.start, ends.end), mark);
+    if (refused) showError(cut ? "Cut" : "Copy", refused);
+    if (cut && copied && editor.isContentEditable) replaceByEditing("deleteByCut", "");
   }
 
   // Pastes the clipboard's text over the selection, each of its line breaks a line feed; keys

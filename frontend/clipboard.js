@@ -4,19 +4,54 @@
 // text only up to a NUL character, waiting with the page stopped while the program that holds the
 // clipboard takes its time. So every copied text goes to the clipboard through the application
 // ("vostra.clipboard.begin", "append", "finish": its UTF-8 in base64 chunks), one copy at a time:
-// a newer copy ends an older one that is still on its way, which is no failure. The copy begins
-// the moment it is asked for, before a long text is gathered: the application then knows when
-// the user asked, and where another program copied since, the text does not land over that
-// program's (no failure either); a copy that cannot begin yet (its key waits behind a paste)
-// counts from a mark taken when it was asked for ("vostra.clipboard.mark"). A paste always reads
-// the clipboard through the application ("vostra.clipboard.read.begin", "chunk", "finish"), in
-// pieces whatever its length; where the application says the clipboard holds the copy the page
-// names (its own last one, landed or still on its way), that text is pasted without reading it
-// back, and without waiting for it to land.
+// a newer copy ends an older one that is still on its way, which is no failure. A copy counts
+// from the moment it is asked for: the clipboard is marked then ("vostra.clipboard.mark", or the
+// mark a held key took when it was typed), the text is gathered, and the copy begins with that
+// mark, so that where another program copied since, the text does not land over that program's
+// (no failure either). Only a text that can be copied begins: an empty one, or one whose UTF-8
+// is larger than the application takes, leaves the clipboard as it is (and an older copy on its
+// way goes on). A paste always reads the clipboard through the application
+// ("vostra.clipboard.read.begin", "chunk", "finish"), in pieces whatever its length; where the
+// application says the clipboard holds the copy the page names (its own last one, landed or
+// still on its way), that text is pasted without reading it back, and without waiting for it to
+// land.
 (function (global) {
   "use strict";
 
   const Doc = global.VostraDocument;
+
+  // The most UTF-8 one copy carries: the application refuses a longer text.
+  const TEXT_LIMIT = 48 * 1024 * 1024;
+
+  // Whether the UTF-8 of `text` (each lone surrogate written as U+FFFD, three bytes) fits the
+  // limit, counted without encoding it. Every UTF-16 unit takes one to three bytes, a surrogate
+  // pair four.
+  function fitsLimit(text) {
+    if (text.length > TEXT_LIMIT) return false;
+    if (text.length * 3 <= TEXT_LIMIT) return true;
+    let bytes = 0;
+    for (let i = 0; i < text.length; i++) {
+      const unit = text.charCodeAt(i);
+      if (unit < 0x80) {
+        bytes += 1;
+      } else if (unit < 0x800) {
+        bytes += 2;
+      } else if (unit >= 0xd800 && unit <= 0xdbff && text.charCodeAt(i + 1) >= 0xdc00 && text.charCodeAt(i + 1) <= 0xdfff) {
+        bytes += 4;
+        i++;
+      } else {
+        bytes += 3;
+      }
+    }
+    return bytes <= TEXT_LIMIT;
+  }
+
+  function tooLarge() {
+    return new Doc.DocumentError(
+      "selection_too_large",
+      "The selected text is larger than 48 MiB, the most Vostra Studio copies or cuts; the clipboard and the text are as they were",
+    );
+  }
 
   // `report(error)` tells a copy's failure.
   function attach(vexa, { report }) {
@@ -25,8 +60,7 @@
     let newest = 0;
     let lastCopied = null;
 
-    // Marks the moment a copy that begins later is asked for: a promise of the mark, null where
-    // there is none.
+    // Marks the moment a copy is asked for: a promise of the mark, null where there is none.
     function mark() {
       return vexa.invoke("vostra.clipboard.mark").then(
         (reply) => (Number.isSafeInteger(reply && reply.mark) ? reply.mark : null),
@@ -34,23 +68,30 @@
       );
     }
 
-    // Puts the text `gather()` answers on the clipboard, and answers that text; the copy counts
-    // from `marked` (what mark() gave) where there is one, else from now. An empty text leaves the
-    // clipboard as it is.
+    // Puts the text `gather()` answers on the clipboard, counted from `marked` (what mark() gave)
+    // where there is one, else from now. Answers { copied, refused }: `copied` whether the text
+    // goes to the clipboard, `refused` the error that says why a text cannot be copied (null
+    // otherwise). An empty text is not copied, and not refused.
     function copy(gather, marked = null) {
-      const mine = ++newest;
-      const begun = vexa.invoke("vostra.clipboard.begin", marked !== null ? { mark: marked } : undefined).then(
-        (reply) => reply.transfer,
-        (error) => {
-          if (mine === newest) report(error);
-          return null;
-        },
-      );
+      const marking = marked !== null ? Promise.resolve(marked) : mark();
       const text = gather();
-      if (text === "") return text;
+      if (text === "") return { copied: false, refused: null };
+      if (!fitsLimit(text)) return { copied: false, refused: tooLarge() };
+      const mine = ++newest;
+      // A copy that a newer one replaced before its mark came begins nothing (the newer one may
+      // have begun already).
+      const begun = marking
+        .then((at) => (mine === newest ? vexa.invoke("vostra.clipboard.begin", at !== null ? { mark: at } : undefined) : null))
+        .then(
+          (reply) => (reply !== null ? reply.transfer : null),
+          (error) => {
+            if (mine === newest) report(error);
+            return null;
+          },
+        );
       lastCopied = { text, begun };
       write(text, mine, begun);
-      return text;
+      return { copied: true, refused: null };
     }
 
     async function write(text, mine, begun) {

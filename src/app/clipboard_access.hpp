@@ -1,8 +1,8 @@
 #pragma once
 
-// How the application reaches the system clipboard's plain text: it takes the clipboard the moment
-// the user asks for a copy and puts the text there once it has come (unless another program copied
-// after the user asked), asks whether the clipboard still holds one of its copies, and reads
+// How the application reaches the system clipboard's plain text: it takes the clipboard as of the
+// moment the user asked for a copy and puts the text there once it has come (unless another program
+// copied after the user asked), asks whether the clipboard still holds one of its copies, and reads
 // whatever text the clipboard holds, of any length. Start-up fills the record in from the platform; tests record with
 // it.
 

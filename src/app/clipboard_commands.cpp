@@ -11,15 +11,15 @@
 // that a newer one replaced cannot add its chunks to the newer text. The number of the last text
 // put on the clipboard is kept, so that a later read can tell the page the clipboard still holds it.
 //
-// The page begins a copy the moment the user asks for it, before it gathers a long text, and begin
-// takes the clipboard for it then, as of that moment (ClipboardAccess::claimText): programs that
-// read the clipboard meanwhile get the text once it has come. Where another program copied after
-// the user asked (before the begin, or before the text arrived), the clipboard holds the user's
-// newer copy, so finish leaves it there, and answers `"overtaken":true`, which is no failure.
-//
-// A copy the page cannot begin when it is asked for (its key waits behind a paste) still counts
-// from that moment: "vostra.clipboard.mark" marks the clipboard then, and the begin that comes
-// later names the mark it answered (`"mark"`), whatever the user did in between.
+// A copy counts from the moment the user asked for it: "vostra.clipboard.mark" marks the clipboard
+// then, and the page begins the copy once it has gathered the text and found it one it can copy
+// (not empty, and within kClipboardTextLimit: one that is not leaves the clipboard as it is),
+// naming the mark it was answered (`"mark"`), whatever the user did in between; a begin without
+// one counts from now. Begin takes the clipboard for it as of that moment
+// (ClipboardAccess::claimText): programs that read the clipboard meanwhile get the text once it
+// has come. Where another program copied after the user asked (before the begin, or before the
+// text arrived), the clipboard holds the user's newer copy, so finish leaves it there, and
+// answers `"overtaken":true`, which is no failure.
 
 #include <algorithm>
 #include <new>

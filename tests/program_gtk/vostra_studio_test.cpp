@@ -739,7 +739,8 @@ TEST(GtkSerialVostraStudio, CopiesAndCutsReachTheClipboardThatAnotherProgramHeld
 // A copy of a long text is still on its way to the clipboard when another program copies: the
 // clipboard keeps the other program's text, for every program and for the next paste, also long
 // after the editor's copy would have landed; so also where the copy's keys waited behind a paste
-// when the other program copied. The same copy left alone lands whole, no-break spaces kept.
+// when the other program copied. The same copy left alone lands whole, no-break spaces kept. One
+// too large to make leaves the clipboard and the text as they were.
 TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsOverIt) {
     StartedProgram program("vostra-studio-overtaken-copy");
     ASSERT_TRUE(program.run->started());
@@ -805,6 +806,15 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     const std::size_t saved = text.size() + 6;
     EXPECT_TRUE(testing::waitUntil(60s, [&] { return testing::readFile(document).size() > saved; }));
     EXPECT_TRUE(testing::readFile(document) == "Z" + text + "OTHER" + "OTHER2") << "the paste did not give OTHER2";
+
+    // Copy and Cut of more than 48 MiB (the long text pasted four times more) leave the clipboard
+    // and the document as they were: undoing the four pastes gives the document back.
+    OtherProgramsCopy again(long_);
+    ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == text; }));
+    ASSERT_TRUE(
+        typeKeys("key ctrl+v ctrl+v ctrl+v ctrl+v ctrl+a ctrl+c ctrl+x ctrl+z ctrl+z ctrl+z ctrl+z ctrl+End Y ctrl+s"));
+    EXPECT_TRUE(testing::waitUntil(120s, [&] { return testing::readFile(document) == "Z" + text + "OTHEROTHER2Y"; }));
+    EXPECT_TRUE(clipboardText() == text) << "the clipboard lost the other program's text";
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);

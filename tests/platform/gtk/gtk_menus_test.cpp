@@ -251,11 +251,17 @@ TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {
     EXPECT_FALSE(docked);  // the page keeps its size
 }
 
+// Copy counts from the click that chose it, as its key from the key: the clipboard's mark is the
+// click's time, which orders the copy among other programs' copies.
 TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     loadPage();
     std::string copied;
     std::thread reader;
+    guint32 clicked = 0;
+    std::uint64_t marked = 0;
     whenPageShows([&] {
+        g_signal_connect(barItem("Edit", "Copy"), "activate",
+                         G_CALLBACK(+[](GtkMenuItem*, guint32* at) { *at = gtk_get_current_event_time(); }), &clicked);
         // A click in the page gives it the keyboard, as a user would.
         click(GTK_WIDGET(mainWebView()));
         inTurn({{"the page to have the keyboard", [] { return gtk_widget_is_focus(GTK_WIDGET(mainWebView())); },
@@ -280,6 +286,7 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
                          }
                          gtk().loop.post(gtk().self, [&, text] {
                              copied = text;
+                             marked = gtk().clipboard.markTakes(gtk().self);
                              kelvo_appkit_stop(host);
                          });
                      });
@@ -288,6 +295,7 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     run();
     if (reader.joinable()) reader.join();
     EXPECT_EQ(copied, "Menu page text");
+    EXPECT_EQ(marked, clicked);
 }
 
 // Types `keys` (xdotool's key words) into `window` from another program while this one's loop

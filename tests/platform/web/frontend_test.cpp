@@ -13,7 +13,8 @@ using testing::JsContext;
 
 // The front-end's document logic in a page whose window.vexa is a scripted stand-in for the
 // application: it records each command and answers it as the application's file and clipboard
-// commands do (a read that names copy 7 takes it while `copyHeld`, else reads "OTHER").
+// commands do (the clipboard's mark is 9, kept in `begins` as begins name it; a read that names
+// copy 7 takes it while `copyHeld`, else reads "OTHER").
 // The command named in `failOn` fails with the error named in `failWith` after `failAfter`
 // successful calls; like the application, a save whose append failed is over, so its later
 // appends fail with NoOpenFile.
@@ -32,6 +33,7 @@ var saveOver = false;
 var holding = false;
 var held = [];
 var copyHeld = true;
+var begins = [];
 function failure(name) {
   return Promise.reject(Object.assign(new Error(name), { code: "handler_failed" }));
 }
@@ -49,7 +51,8 @@ var host = {
         appended.push(payload);
         if (holding) return new Promise(resolve => held.push(() => resolve({ ok: true })));
         return Promise.resolve({ ok: true });
-      case "vostra.clipboard.begin": return Promise.resolve({ ok: true, transfer: 7 });
+      case "vostra.clipboard.mark": return Promise.resolve({ ok: true, mark: 9 });
+      case "vostra.clipboard.begin": begins.push(payload && payload.mark); return Promise.resolve({ ok: true, transfer: 7 });
       case "vostra.clipboard.append":
         if (holding) return new Promise(resolve => held.push(() => resolve({ ok: true })));
         return Promise.resolve({ ok: true });
@@ -337,6 +340,21 @@ TEST_F(FrontEnd, APasteNeverWaitsForACopyOnItsWay) {
     page.run("copyHeld = false; settle(board.read())");
     EXPECT_EQ(page.run("outcome"), R"(ok {"text":"OTHER","replaced":0})");
     EXPECT_EQ(page.run("[held.length, calls.includes('vostra.clipboard.finish'), reports.length].join()"), "1,false,0");
+}
+
+// A copy begins, counted from the clipboard's mark, only for a text the application takes; any
+// other leaves the clipboard as it is, and the copy still on its way goes on and finishes.
+TEST_F(FrontEnd, ACopyBeginsOnlyForATextTheApplicationTakes) {
+    ASSERT_EQ(page.runFile(std::string(KELVO_FRONTEND_DIR) + "/clipboard.js"), "undefined");
+    page.run("var board = VostraClipboard.attach(host, { report: () => {} }), made;");
+    for (const auto& row : testing::readTable("platform/web/frontend_copies.txt")) {
+        page.run("holding = true; held = []; calls = []; begins = []; board.copy(() => 'on its way', 5)");
+        page.run("made = board.copy(() => " + row[0] + "), held.shift()()");
+        EXPECT_EQ(page.run("[made.copied ? 'copied' : made.refused?.code, begins.join('+'), "
+                           "calls.filter(c => c === 'vostra.clipboard.finish').length].join()"),
+                  row[1])
+            << row[0];
+    }
 }
 
 TEST_F(FrontEnd, AFailedSaveIsCancelledAndKeepsItsFirstError) {

@@ -257,6 +257,7 @@ struct GtkState {
     GtkLeftButton leftButton;
     std::vector<Menu> menuBar;  // what every window's menu shows
     MenuBarSink menuBarSink{};
+    guint32 menuChoiceTime = 0;  // while a menu item's choice is handled: the server time of the click or key; 0: none
     std::unique_ptr<GtkStatusItemRecord> statusItem;    // the one status item, while it exists
     GObjectPtr<GtkCssProvider> titleBarLook;            // makes title bars drawn over content transparent
     GtkWidget* aboutPanel = nullptr;                    // the About panel while it is open (GTK holds it)

@@ -13,6 +13,7 @@
 // blocked. A menu bar's preferred height is known before the window is shown once its items are.
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/standin/gtk/gtk_state.hpp"
 
@@ -35,10 +36,15 @@ void onItemActivated(GtkMenuItem* item, gpointer data) {
         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(g_object_get_data(G_OBJECT(item), kWindowKey)));
     if (tag == 0) return;
     GtkState* at = &state;
-    state.post([at, number, tag] {
+    // The click's release, or the key, that chose the item (0 for an item activated otherwise):
+    // what the choice does counts from then (an Edit item's key typed at a page, menus.cpp).
+    const guint32 time = gtk_get_current_event_time();
+    state.post([at, number, tag, time] {
         auto window = at->windows.find(number);
         if (window == at->windows.end() || at->menuBarSink.chosen == nullptr) return;
+        const guint32 before = std::exchange(at->menuChoiceTime, time);
         at->menuBarSink.chosen(at->menuBarSink.context, reinterpret_cast<WindowRef>(window->second.get()), tag);
+        at->menuChoiceTime = before;
     });
 }
 

@@ -340,8 +340,12 @@ void performEdit(void*, WindowRef window, EditAction action) {
 
 // A key the program types at a window: its press and its release as the X server delivers them,
 // with the key's code from the keymap (a page tells its keys by their codes too), put at the end
-// of GDK's queue, behind every event that came before, for the event handler above.
-void typeKey(void*, const KeyPress& press) {
+// of GDK's queue, behind every event that came before, for the event handler above. An Edit menu
+// item's key is timed as the click or key that chose the item, which the handler notes as the
+// user's latest input: what the key does counts from that moment, as where the user typed it (a
+// copy is ordered among other programs' copies at the click, not when the page gets to it).
+void typeKey(void* self, const KeyPress& press) {
+    const guint32 time = gtkState(self).menuChoiceTime;
     GdkWindow* window = gtk_widget_get_window(gtkWindowRecord(press.window).window);
     const guint keyval = gtkKeyvalOfName(press.namedKey.empty() ? press.characters : press.namedKey);
     if (window == nullptr || keyval == 0) return;
@@ -352,7 +356,7 @@ void typeKey(void*, const KeyPress& press) {
     for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
         GdkEvent* event = gdk_event_new(type);
         event->key.window = GDK_WINDOW(g_object_ref(window));
-        event->key.time = GDK_CURRENT_TIME;
+        event->key.time = time;
         event->key.state = gtkModifierState(press.modifiers);
         event->key.keyval = keyval;
         if (count > 0) {
