@@ -20,6 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -261,6 +263,7 @@ private:
             const bool told = row_.answer.at(1) != "-";
             const long atLeast = told ? std::stol(row_.answer.at(1)) : 0;
             requestor_ = request.requestor;
+            ++transfers_;
             property_ = property;
             type_ = as != answeredAs_.end() ? as->second : atom(row_.answer.at(2));
             text_ = std::move(text);
@@ -286,7 +289,8 @@ private:
     }
 
     // The requestor took the last piece: the next one (empty after the text) comes after the
-    // row's delay, unless the owner stalls; the transfer ends with the empty one.
+    // row's delay (in its first transfer: the one the row is about), unless the owner stalls; the
+    // transfer ends with the empty one.
     void nextPiece() {
         if (row_.option("flood") > 0) {
             if (flooder_ == 0) flood(requestor_, property_, type_);
@@ -294,7 +298,7 @@ private:
         }
         if (row_.option("stall") > 0 && pieces_ == row_.option("stall")) return;
         timer_ = g_timeout_add(
-            static_cast<guint>(row_.option("every")),
+            static_cast<guint>(transfers_ == 1 ? row_.option("every") : 0),
             [](gpointer data) {
                 auto& owner = *static_cast<Owner*>(data);
                 const std::size_t piece = owner.row_.option("piece") > 0 ? owner.row_.option("piece") : 65536;
@@ -362,6 +366,7 @@ private:
     std::size_t sent_ = 0;
     Clock::time_point sentLast_;
     int pieces_ = 0;
+    int transfers_ = 0;
     std::string gone_;
 };
 
@@ -377,6 +382,7 @@ public:
         if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv.data()), nullptr, flags, nullptr, nullptr,
                                       &pid_, input ? &in : nullptr, &out_, nullptr, nullptr)) {
             pid_ = 0;
+            ended_ = true;
             return;
         }
         if (input) {
@@ -398,30 +404,35 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
-    // All it writes until it closes its output, while the main loop runs; nullopt when that takes
-    // longer than `limit`.
-    std::optional<std::string> output(std::chrono::seconds limit) {
-        std::string text;
-        std::vector<char> buffer(65536);
-        bool ended = pid_ <= 0;
-        pumpUntil(
-            [&] {
-                pollfd ready{out_, POLLIN, 0};
-                while (!ended && ::poll(&ready, 1, 0) > 0) {
-                    const ssize_t got = ::read(out_, buffer.data(), buffer.size());
-                    if (got <= 0) ended = got == 0 || (errno != EAGAIN && errno != EINTR);
-                    if (got <= 0) break;
-                    text.append(buffer.data(), static_cast<std::size_t>(got));
-                }
-                return ended;
-            },
-            limit);
-        return ended ? std::optional(text) : std::nullopt;
+    // Takes in what it wrote so far; whether it closed its output.
+    bool ended() {
+        pollfd ready{out_, POLLIN, 0};
+        while (!ended_ && ::poll(&ready, 1, 0) > 0) {
+            const ssize_t got = ::read(out_, buffer_.data(), buffer_.size());
+            if (got <= 0) ended_ = got == 0 || (errno != EAGAIN && errno != EINTR);
+            if (got <= 0) break;
+            text_.append(buffer_.data(), static_cast<std::size_t>(got));
+        }
+        return ended_;
+    }
+
+    // All it writes until it closes its output, while the main loop runs (or, as after the
+    // process's end, without it); nullopt when that takes longer than `limit`.
+    std::optional<std::string> output(std::chrono::seconds limit, bool loop = true) {
+        if (loop) {
+            pumpUntil([&] { return ended(); }, limit);
+        } else {
+            for (const Clock::time_point end = Clock::now() + limit; !ended() && Clock::now() < end;) g_usleep(1'000);
+        }
+        return ended_ ? std::optional(text_) : std::nullopt;
     }
 
 private:
     GPid pid_ = 0;
     gint out_ = -1;
+    bool ended_ = false;
+    std::string text_;
+    std::vector<char> buffer_ = std::vector<char>(65536);
 };
 
 // xclip holding the answer's text as the answer's type (its first word), once it owns the
@@ -447,7 +458,7 @@ std::optional<std::string> anotherProgramReads() {
     bool answers = false;
     for (const Clock::time_point end = Clock::now() + 60s; !answers && Clock::now() < end;) {
         answers =
-            Child({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}, std::nullopt).output(2s).has_value();
+            Child({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}, std::nullopt).output(1s).has_value();
     }
     if (!answers) return std::nullopt;
     return Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(60s);
@@ -705,6 +716,130 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "");
     EXPECT_LT(Clock::now() - asked, 5s);
     EXPECT_FALSE(text(claim, "dropped"));
+
+    // Given up after another program copied, before the loop saw that copy, a claim leaves it.
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    otherCopies();
+    clipboard.dropClaim(self, claim);
+    XSync(other, False);
+    EXPECT_EQ(XGetSelectionOwner(other, selection), window) << "a claim given up wiped a newer copy";
+
+    // Readers that overlap, of a claim whose text never comes: each is refused once it waited for
+    // it, the first first.
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    std::vector<std::unique_ptr<Child>> readers;
+    std::vector<Clock::time_point> askedAt;
+    std::vector<double> waited(3, 0);
+    std::vector<int> answered;
+    const Clock::time_point first = Clock::now();
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            if (readers.size() < 3 && Clock::now() >= first + readers.size() * 3s) {
+                readers.push_back(std::make_unique<Child>(
+                    std::vector<const char*>{"xclip", "-selection", "clipboard", "-o"}, std::nullopt));
+                askedAt.push_back(Clock::now());
+            }
+            for (std::size_t i = 0; i < readers.size(); ++i) {
+                if (waited[i] > 0 || !readers[i]->ended()) continue;
+                waited[i] = std::chrono::duration<double>(Clock::now() - askedAt[i]).count();
+                answered.push_back(static_cast<int>(i));
+            }
+            return answered.size() == 3;
+        },
+        60s));
+    const double claimWait = static_cast<double>(standin::kClipboardClaimWaitNs) / 1e9;
+    for (const double seconds : waited) {
+        EXPECT_GT(seconds, claimWait - 0.5);
+        EXPECT_LT(seconds, claimWait + 2);
+    }
+    EXPECT_EQ(answered, (std::vector<int>{0, 1, 2}));
+    clipboard.dropClaim(self, claim);
+
+    // A dialog shown while a reader waits for the claimed text runs a loop of its own: the reader
+    // gets the text as soon as it comes, the dialog still open (it closes once the reader ended,
+    // or after 8 s).
+    struct DialogRun {
+        std::uint64_t claim = 0;
+        Child* reader = nullptr;
+        GtkWidget* dialog = nullptr;
+        bool answeredInside = false;
+        bool closed = false;
+    } run;
+    run.claim = clipboard.claimText(self, 0);
+    ASSERT_NE(run.claim, 0u);
+    Child reader({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    run.reader = &reader;
+    g_timeout_add(
+        300,
+        +[](gpointer data) -> gboolean {
+            auto& shown = *static_cast<DialogRun*>(data);
+            shown.dialog = gtk_dialog_new();
+            const auto fill = +[](gpointer data) -> gboolean {
+                auto& shown = *static_cast<DialogRun*>(data);
+                gtk().clipboard.fillClaim(gtk().self, shown.claim, "came while the dialog showed");
+                return G_SOURCE_REMOVE;
+            };
+            const auto close = +[](gpointer data) -> gboolean {
+                auto& shown = *static_cast<DialogRun*>(data);
+                shown.answeredInside = shown.reader->ended();
+                if (!shown.answeredInside && !shown.closed) return G_SOURCE_CONTINUE;
+                gtk_dialog_response(GTK_DIALOG(shown.dialog), GTK_RESPONSE_CLOSE);
+                return G_SOURCE_REMOVE;
+            };
+            const guint filling = g_timeout_add(500, fill, &shown);
+            const guint watching = g_timeout_add(20, close, &shown);
+            const guint deadline = g_timeout_add(
+                8000,
+                +[](gpointer data) -> gboolean {
+                    static_cast<DialogRun*>(data)->closed = true;
+                    return G_SOURCE_REMOVE;
+                },
+                &shown);
+            gtk_dialog_run(GTK_DIALOG(shown.dialog));
+            for (const guint source : {filling, watching, deadline}) {
+                if (GSource* left = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(left);
+            }
+            gtk_widget_destroy(shown.dialog);
+            shown.closed = true;
+            return G_SOURCE_REMOVE;
+        },
+        &run);
+    EXPECT_TRUE(pumpUntil([&] { return run.closed; }, 30s));
+    EXPECT_TRUE(run.answeredInside) << "the reader was answered only once the dialog closed";
+    EXPECT_EQ(reader.output(10s), "came while the dialog showed");
+
+    // The process's end, which the loop does not outlast: a reader that waits for a claimed text
+    // is refused, one in the middle of a long text gets all of it, one that takes no piece holds
+    // the end no longer than its bound.
+    std::string longText;
+    for (int i = 0; longText.size() < 40u << 20; ++i) longText += "line " + std::to_string(i) + " of a long copy\n";
+    claim = clipboard.claimText(self, 0);
+    ASSERT_TRUE(clipboard.fillClaim(self, claim, longText));
+    // (Its output goes to a file, which takes it while the loop's finish runs.)
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("kelvo-clipboard-end-" + std::to_string(getpid()))).string();
+    const std::string command = "xclip -selection clipboard -o > '" + file + "'";
+    Child whole({"sh", "-c", command.c_str()}, std::nullopt);
+    XConvertSelection(other, selection, XInternAtom(other, "UTF8_STRING", False), XInternAtom(other, "TAKEN", False),
+                      window, CurrentTime);
+    XSync(other, False);
+    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(file) && std::filesystem::file_size(file) > 0; }, 30s));
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    Child refused({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    pumpUntil([] { return false; }, 1s);
+    const Clock::time_point ending = Clock::now();
+    gtk().loop.finish(self);
+    const double finishing = std::chrono::duration<double>(Clock::now() - ending).count();
+    EXPECT_LT(finishing, static_cast<double>(standin::kTransfersEndWaitNs) / 1e9 + 1.5);
+    EXPECT_EQ(refused.output(5s, false), "") << "a reader of the claimed text was left waiting";
+    EXPECT_TRUE(whole.output(5s, false).has_value()) << "a reader in the middle of a long text was left waiting";
+    std::ostringstream all;
+    all << std::ifstream(file, std::ios::binary).rdbuf();
+    EXPECT_TRUE(all.str() == longText) << "another program read " << all.str().size() << " bytes";
+    std::filesystem::remove(file);
     XCloseDisplay(other);
 }
 
