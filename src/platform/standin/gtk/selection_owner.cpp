@@ -173,19 +173,34 @@ GtkTextTransfer* transferTo(GtkSelectionConnection& connection, Window requestor
     return nullptr;
 }
 
-// The transfer goes; the requestor's window is no longer watched unless another transfer or a
-// read of this connection needs it.
-void endTransfer(GtkSelectionConnection& connection, GtkTextTransfer& transfer) {
-    GtkSelectionOwner& owner = connection.owner;
-    stopSelectionTimer(transfer.timer);
-    const Window requestor = transfer.requestor;
-    std::erase_if(owner.transfers, [&](const auto& kept) { return kept.get() == &transfer; });
-    const bool stillUsed = std::any_of(owner.transfers.begin(), owner.transfers.end(),
-                                       [&](const auto& other) { return other->requestor == requestor; });
-    if (!stillUsed && !readsWindow(connection, requestor)) {
+// A requestor's window is watched while a transfer to it goes on (the deletes of its pieces tell
+// when to send the next, its going that none is wanted), and while it counts as having waited out
+// the text (its going ends that: the display server may give its number to a window of another
+// program). A read of this connection watches its own windows already.
+void watch(GtkSelectionConnection& connection, Window requestor) {
+    if (!readsWindow(connection, requestor)) {
+        XSelectInput(connection.display, requestor, PropertyChangeMask | StructureNotifyMask);
+    }
+}
+
+void unwatch(GtkSelectionConnection& connection, Window requestor) {
+    const GtkSelectionOwner& owner = connection.owner;
+    const bool watched = std::any_of(owner.transfers.begin(), owner.transfers.end(),
+                                     [&](const auto& transfer) { return transfer->requestor == requestor; }) ||
+                         (owner.offered && std::find(owner.offered->waitedOut.begin(), owner.offered->waitedOut.end(),
+                                                     requestor) != owner.offered->waitedOut.end());
+    if (!watched && !readsWindow(connection, requestor)) {
         XSelectInput(connection.display, requestor, NoEventMask);
         XFlush(connection.display);
     }
+}
+
+// The transfer goes; the requestor's window is no longer watched for it.
+void endTransfer(GtkSelectionConnection& connection, GtkTextTransfer& transfer) {
+    stopSelectionTimer(transfer.timer);
+    const Window requestor = transfer.requestor;
+    std::erase_if(connection.owner.transfers, [&](const auto& kept) { return kept.get() == &transfer; });
+    unwatch(connection, requestor);
 }
 
 gboolean transferWaitOver(gpointer data) {
@@ -230,11 +245,7 @@ void answerText(GtkSelectionConnection& connection, GtkOfferedText& text, const 
         notify(connection, request, property);
         return;
     }
-    // The requestor's deletes of the pieces tell when to send the next, and its window's going that
-    // no more are wanted. A read of this very connection watches its window already.
-    if (!readsWindow(connection, request.requestor)) {
-        XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
-    }
+    watch(connection, request.requestor);
     auto transfer = std::make_unique<GtkTextTransfer>();
     transfer->connection = &connection;
     transfer->requestor = request.requestor;
@@ -265,15 +276,32 @@ std::unique_ptr<GtkWaitingRequest> takeWaiting(GtkSelectionOwner& owner, GtkWait
     return taken;
 }
 
+// The requestor's window went: it no longer counts as having waited out the text.
+void forgetWindow(GtkSelectionConnection& connection, Window window) {
+    GtkOfferedText* text = connection.owner.offered.get();
+    if (text == nullptr) return;
+    std::erase(text->waitedOut, window);
+}
+
 gboolean waitOver(gpointer data) {
     auto& waiting = *static_cast<GtkWaitingRequest*>(data);
     waiting.timer = 0;
     GtkSelectionConnection& connection = *waiting.connection;
     const std::unique_ptr<GtkWaitingRequest> over = takeWaiting(connection.owner, waiting);
-    std::vector<Window>& waitedOut = connection.owner.offered->waitedOut;
-    if (waitedOut.size() >= kMostWaiting) waitedOut.erase(waitedOut.begin());
-    waitedOut.push_back(over->request.requestor);
     refuse(connection, over->request);
+    std::vector<Window>& waitedOut = connection.owner.offered->waitedOut;
+    const Window requestor = over->request.requestor;
+    if (std::find(waitedOut.begin(), waitedOut.end(), requestor) != waitedOut.end()) return G_SOURCE_REMOVE;
+    if (waitedOut.size() >= kMostWaiting) {
+        const Window oldest = waitedOut.front();
+        waitedOut.erase(waitedOut.begin());
+        unwatch(connection, oldest);
+    }
+    waitedOut.push_back(requestor);
+    watch(connection, requestor);
+    // A window gone already sends no notice of its going.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(connection.display, requestor, &attributes) == 0) forgetWindow(connection, requestor);
     return G_SOURCE_REMOVE;
 }
 
@@ -344,6 +372,7 @@ void endOffer(GtkSelectionConnection& connection, bool release) {
         XSetSelectionOwner(connection.display, connection.clipboard, None, text->taken);
         XFlush(connection.display);
     }
+    for (const Window requestor : text->waitedOut) unwatch(connection, requestor);
     answerWaiting(connection, nullptr);
 }
 
@@ -381,6 +410,7 @@ void handleOwnerEvent(GtkSelectionConnection& connection, const XEvent& event) {
             sendPiece(connection, *transfer);
         }
     } else if (event.type == DestroyNotify) {
+        forgetWindow(connection, event.xdestroywindow.window);
         std::vector<GtkTextTransfer*> gone;
         for (const auto& transfer : owner.transfers) {
             if (transfer->requestor == event.xdestroywindow.window) gone.push_back(transfer.get());
