@@ -99,7 +99,7 @@ Row rowOf(const std::string& line) {
 
 // Until `done` or the time is up, running the main loop; whether `done`.
 template <typename Done>
-bool pumpUntil(Done done, std::chrono::seconds limit) {
+bool pumpUntil(Done done, Clock::duration limit) {
     for (const Clock::time_point end = Clock::now() + limit; !done();) {
         if (Clock::now() > end) return false;
         g_main_context_iteration(nullptr, FALSE);
@@ -623,6 +623,55 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
     }
 }
 
+// Another program that reads the clipboard's text in pieces, taking each a moment after the one
+// before, into `file` (and "<file>-first" once the first piece came); a fork of this process.
+pid_t slowReader(const std::string& file) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) ::_exit(1);
+    const Atom property = XInternAtom(display, "SLOW", False);
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
+                                        CopyFromParent, CWEventMask, &attributes);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, "UTF8_STRING", False),
+                      property, window, CurrentTime);
+    // Takes the property's value (deleting it); its type in `type`.
+    const auto take = [&](Atom& type) {
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, window, property, 0, 1 << 24, True, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        std::string value(reinterpret_cast<const char*>(data), data != nullptr ? items : 0);
+        if (data != nullptr) XFree(data);
+        return value;
+    };
+    XEvent event;
+    do {
+        XNextEvent(display, &event);
+    } while (event.type != SelectionNotify);
+    Atom type = None;
+    std::string text = take(type);
+    if (type == XInternAtom(display, "INCR", False)) {
+        text.clear();
+        for (bool first = true;; first = false) {
+            do {
+                XNextEvent(display, &event);
+            } while (event.type != PropertyNotify || event.xproperty.state != PropertyNewValue);
+            const std::string piece = take(type);
+            if (piece.empty()) break;
+            text += piece;
+            if (first) std::ofstream(file + "-first") << "";
+            g_usleep(150'000);
+        }
+    }
+    std::ofstream(file, std::ios::binary) << text;
+    ::_exit(0);
+}
+
 // The display server's time now: that of a change of a property of a window of `display`'s own.
 Time serverTime(Display* display, Window window) {
     const Atom stamp = XInternAtom(display, "KELVO_TEST_STAMP", False);
@@ -757,38 +806,47 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_EQ(answered, (std::vector<int>{0, 1, 2}));
     clipboard.dropClaim(self, claim);
 
-    // A dialog shown while a reader waits for the claimed text runs a loop of its own: the reader
-    // gets the text as soon as it comes, the dialog still open (it closes once the reader ended,
-    // or after 8 s).
+    // A dialog shown while a reader waits for the claimed text runs a loop of its own: that reader,
+    // and one that asks while the dialog shows, get the long text as soon as it comes, the dialog
+    // still open (it closes once both ended, or after 8 s).
     struct DialogRun {
         std::uint64_t claim = 0;
-        Child* reader = nullptr;
+        std::string text;
+        Child* before = nullptr;
+        std::optional<Child> meanwhile;
         GtkWidget* dialog = nullptr;
         bool answeredInside = false;
         bool closed = false;
     } run;
+    for (int i = 0; run.text.size() < 2u << 20; ++i) run.text += "line " + std::to_string(i) + " of the copy\n";
     run.claim = clipboard.claimText(self, 0);
     ASSERT_NE(run.claim, 0u);
-    Child reader({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
-    run.reader = &reader;
+    Child before({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    run.before = &before;
     g_timeout_add(
         300,
         +[](gpointer data) -> gboolean {
             auto& shown = *static_cast<DialogRun*>(data);
             shown.dialog = gtk_dialog_new();
+            const auto ask = +[](gpointer data) -> gboolean {
+                static_cast<DialogRun*>(data)->meanwhile.emplace(
+                    std::vector<const char*>{"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+                return G_SOURCE_REMOVE;
+            };
             const auto fill = +[](gpointer data) -> gboolean {
                 auto& shown = *static_cast<DialogRun*>(data);
-                gtk().clipboard.fillClaim(gtk().self, shown.claim, "came while the dialog showed");
+                gtk().clipboard.fillClaim(gtk().self, shown.claim, shown.text);
                 return G_SOURCE_REMOVE;
             };
             const auto close = +[](gpointer data) -> gboolean {
                 auto& shown = *static_cast<DialogRun*>(data);
-                shown.answeredInside = shown.reader->ended();
+                shown.answeredInside = shown.before->ended() && shown.meanwhile && shown.meanwhile->ended();
                 if (!shown.answeredInside && !shown.closed) return G_SOURCE_CONTINUE;
                 gtk_dialog_response(GTK_DIALOG(shown.dialog), GTK_RESPONSE_CLOSE);
                 return G_SOURCE_REMOVE;
             };
-            const guint filling = g_timeout_add(500, fill, &shown);
+            const guint asking = g_timeout_add(100, ask, &shown);
+            const guint filling = g_timeout_add(600, fill, &shown);
             const guint watching = g_timeout_add(20, close, &shown);
             const guint deadline = g_timeout_add(
                 8000,
@@ -798,7 +856,7 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
                 },
                 &shown);
             gtk_dialog_run(GTK_DIALOG(shown.dialog));
-            for (const guint source : {filling, watching, deadline}) {
+            for (const guint source : {asking, filling, watching, deadline}) {
                 if (GSource* left = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(left);
             }
             gtk_widget_destroy(shown.dialog);
@@ -807,39 +865,47 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
         },
         &run);
     EXPECT_TRUE(pumpUntil([&] { return run.closed; }, 30s));
-    EXPECT_TRUE(run.answeredInside) << "the reader was answered only once the dialog closed";
-    EXPECT_EQ(reader.output(10s), "came while the dialog showed");
+    EXPECT_TRUE(run.answeredInside) << "a reader was answered only once the dialog closed";
+    EXPECT_TRUE(before.output(10s) == run.text);
+    EXPECT_TRUE(run.meanwhile && run.meanwhile->output(10s) == run.text);
 
     // The process's end, which the loop does not outlast: a reader that waits for a claimed text
-    // is refused, one in the middle of a long text gets all of it, one that takes no piece holds
-    // the end no longer than its bound.
+    // is refused; one in the middle of a long text, which takes each piece a moment after the one
+    // before, gets all of it; one that takes no piece holds the end no longer than its bound.
+    ASSERT_NE(clipboard.claimText(self, 0), 0u);
+    Child refused({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    pumpUntil([] { return false; }, 300ms);
+    gtk().loop.finish(self);
+    EXPECT_EQ(refused.output(5s, false), "") << "a reader of the claimed text was left waiting";
     std::string longText;
-    for (int i = 0; longText.size() < 40u << 20; ++i) longText += "line " + std::to_string(i) + " of a long copy\n";
+    for (int i = 0; longText.size() < 8u << 20; ++i) longText += "line " + std::to_string(i) + " of a long copy\n";
     claim = clipboard.claimText(self, 0);
     ASSERT_TRUE(clipboard.fillClaim(self, claim, longText));
-    // (Its output goes to a file, which takes it while the loop's finish runs.)
     const std::string file =
         (std::filesystem::temp_directory_path() / ("kelvo-clipboard-end-" + std::to_string(getpid()))).string();
-    const std::string command = "xclip -selection clipboard -o > '" + file + "'";
-    Child whole({"sh", "-c", command.c_str()}, std::nullopt);
+    const pid_t whole = slowReader(file);
     XConvertSelection(other, selection, XInternAtom(other, "UTF8_STRING", False), XInternAtom(other, "TAKEN", False),
                       window, CurrentTime);
     XSync(other, False);
-    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(file) && std::filesystem::file_size(file) > 0; }, 30s));
-    claim = clipboard.claimText(self, 0);
-    ASSERT_NE(claim, 0u);
-    Child refused({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
-    pumpUntil([] { return false; }, 1s);
+    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(file + "-first"); }, 30s));
     const Clock::time_point ending = Clock::now();
     gtk().loop.finish(self);
     const double finishing = std::chrono::duration<double>(Clock::now() - ending).count();
     EXPECT_LT(finishing, static_cast<double>(standin::kTransfersEndWaitNs) / 1e9 + 1.5);
-    EXPECT_EQ(refused.output(5s, false), "") << "a reader of the claimed text was left waiting";
-    EXPECT_TRUE(whole.output(5s, false).has_value()) << "a reader in the middle of a long text was left waiting";
-    std::ostringstream all;
-    all << std::ifstream(file, std::ios::binary).rdbuf();
-    EXPECT_TRUE(all.str() == longText) << "another program read " << all.str().size() << " bytes";
+    bool ended = false;
+    for (const Clock::time_point end = Clock::now() + 5s; !ended && Clock::now() < end; g_usleep(1'000)) {
+        ended = ::waitpid(whole, nullptr, WNOHANG) == whole;
+    }
+    EXPECT_TRUE(ended) << "a reader in the middle of a long text was left waiting";
+    if (!ended) {
+        ::kill(whole, SIGKILL);
+        ::waitpid(whole, nullptr, 0);
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(all == longText) << "another program read " << all.size() << " bytes";
     std::filesystem::remove(file);
+    std::filesystem::remove(file + "-first");
     XCloseDisplay(other);
 }
 
