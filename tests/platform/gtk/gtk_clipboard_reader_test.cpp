@@ -724,6 +724,13 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_FALSE(text(claim, "late")) << "another program's copy after the claim";
     EXPECT_EQ(clipboard.heldTextWrite(self), 0u);
 
+    // Another part of this process (a GTK field, a web view's own copy) copying after the mark
+    // stands as another program's copy does.
+    mark = serverTime(other, window);
+    g_usleep(20'000);
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's copy", -1);
+    EXPECT_EQ(clipboard.claimText(self, mark), 0u) << "another part of this process copying after the mark";
+
     // This process's own copy after the mark is no other program's: the clipboard is still its.
     mark = serverTime(other, window);
     claim = clipboard.claimText(self, serverTime(other, window));
