@@ -103,8 +103,11 @@ std::string latin1Of(std::string_view utf8, bool& exact) {
     latin1.reserve(utf8.size());
     exact = true;
     for (std::size_t at = 0; at < utf8.size();) {
-        const gunichar character = g_utf8_get_char_validated(
-            utf8.data() + at, static_cast<gssize>(std::min<std::size_t>(utf8.size() - at, 6)));
+        // (GLib counts a NUL byte as no character.)
+        const gunichar character =
+            utf8[at] == '\0' ? 0
+                             : g_utf8_get_char_validated(
+                                   utf8.data() + at, static_cast<gssize>(std::min<std::size_t>(utf8.size() - at, 6)));
         const bool valid = character < 0x110000;
         if (valid && character <= 0xFF) {
             latin1 += static_cast<char>(character);
