@@ -36,6 +36,8 @@ constexpr int kEventsPerTurn = 64;
 constexpr int kMostQueued = 4096;
 // Events of a cut-off's windows dropped unread in one turn (each only leaves Xlib's queue).
 constexpr int kDropsPerTurn = 16384;
+// The longest the source rests after a full turn: about what such a turn takes.
+constexpr std::uint64_t kRestNs = 5'000'000;
 
 struct EventSource {
     GSource source;
@@ -75,37 +77,38 @@ void cutOff(GtkSelectionConnection& connection) {
     connection.cutOffSerial = XNextRequest(connection.display) - 1;
 }
 
-// Whether the event is a property change told of before the last cut-off: its window went, or is
-// watched no more.
-bool cutOffBefore(const GtkSelectionConnection& connection, const XEvent& event) {
-    return event.type == PropertyNotify && event.xany.serial < connection.cutOffSerial;
-}
-
 gboolean dispatchEvents(GSource* source, GSourceFunc, gpointer) {
     GtkSelectionConnection& connection = *reinterpret_cast<EventSource*>(source)->connection;
     Display* display = connection.display;
     XEvent event;
     int dropped = 0;
-    for (; dropped < kDropsPerTurn && XEventsQueued(display, QueuedAfterReading) > 0; ++dropped) {
+    int handled = 0;
+    bool more = false;
+    while (!more && XPending(display) > 0) {
         XPeekEvent(display, &event);
-        if (!cutOffBefore(connection, event)) break;
-        XNextEvent(display, &event);
-    }
-    // Events of a cut-off's windows come before any other: once none is left in front, every
-    // event queued is of the windows there are now. (Handling one may wait for the server, and
-    // take in whatever came meanwhile.)
-    bool more = dropped == kDropsPerTurn;
-    for (int handled = 0; !more && XPending(display) > 0; ++handled) {
-        if (handled == kEventsPerTurn || XQLength(display) > kMostQueued) {
-            if (handled < kEventsPerTurn) cutOff(connection);
+        // Told of before the last cut-off: a property change is of a window that went, or is
+        // watched no more. Such events come before any other, so once none is left in front, every
+        // event queued is of the windows there are now. (Handling one may wait for the server, and
+        // take in whatever came meanwhile.)
+        const bool beforeCutOff = event.xany.serial < connection.cutOffSerial;
+        if (beforeCutOff && event.type == PropertyNotify) {
+            more = dropped == kDropsPerTurn;
+            if (!more) {
+                XNextEvent(display, &event);
+                ++dropped;
+            }
+        } else if (handled == kEventsPerTurn) {
             more = true;
-            break;
+        } else if (!beforeCutOff && XQLength(display) > kMostQueued) {
+            cutOff(connection);
+            more = true;
+        } else {
+            XNextEvent(display, &event);
+            ++handled;
+            // The owner's events and the reads' are of windows of their own.
+            handleOwnerEvent(connection, event);
+            handleReadEvent(connection, event);
         }
-        XNextEvent(display, &event);
-        if (cutOffBefore(connection, event)) continue;
-        // The owner's events and the reads' are of windows of their own.
-        handleOwnerEvent(connection, event);
-        handleReadEvent(connection, event);
     }
     if (more) rest(connection);
     return G_SOURCE_CONTINUE;
@@ -113,20 +116,25 @@ gboolean dispatchEvents(GSource* source, GSourceFunc, gpointer) {
 
 GSourceFuncs kEventFuncs = {prepareEvents, checkEvents, dispatchEvents, nullptr, nullptr, nullptr};
 
+// Both ways out of a rest go (the one that ended it included).
 gboolean resume(gpointer data) {
     auto& connection = *static_cast<GtkSelectionConnection*>(data);
     connection.resting = false;
+    stopSelectionTimer(connection.resumeIdle);
+    stopSelectionTimer(connection.resumeTimer);
     g_source_modify_unix_fd(connection.events, connection.socket, G_IO_IN);
     return G_SOURCE_REMOVE;
 }
 
 // The source sits out until every other source ready now, down to the default idle priority, had
-// its turn; meanwhile the socket is not watched (it would wake the loop at once, again and again).
+// its turn, or for kRestNs while sources of the default priority keep busy; meanwhile the socket is
+// not watched (it would wake the loop at once, again and again).
 void rest(GtkSelectionConnection& connection) {
     if (connection.resting) return;
     connection.resting = true;
     g_source_modify_unix_fd(connection.events, connection.socket, static_cast<GIOCondition>(0));
-    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, resume, &connection, nullptr);
+    connection.resumeIdle = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, resume, &connection, nullptr);
+    connection.resumeTimer = startSelectionTimer(kRestNs, resume, &connection);
 }
 
 }  // namespace
@@ -194,7 +202,8 @@ void closeSelectionConnection(GtkSelectionConnection* connection) {
         g_source_destroy(connection->events);
         g_source_unref(connection->events);
     }
-    g_idle_remove_by_data(connection);
+    stopSelectionTimer(connection->resumeIdle);
+    stopSelectionTimer(connection->resumeTimer);
     if (connection->display != nullptr) XCloseDisplay(connection->display);
     delete connection;
 }

@@ -429,10 +429,12 @@ void endTextTransfers(GtkSelectionConnection& connection) {
 }
 
 void endOffers(GtkSelectionConnection& connection) {
-    endOffer(connection, true);
     if (connection.owner.window == None) return;
     // The requests the server sent before it took the give-up in are all here once it answered.
-    XSync(connection.display, False);
+    if (connection.owner.offered) {
+        endOffer(connection, true);
+        XSync(connection.display, False);
+    }
     XEvent event;
     while (XCheckTypedWindowEvent(connection.display, connection.owner.window, SelectionRequest, &event)) {
         requested(connection, event.xselectionrequest);

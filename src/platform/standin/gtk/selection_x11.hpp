@@ -129,6 +129,8 @@ struct GtkSelectionConnection {
     // The source's turns: resting lets the loop's other sources run before the next; property
     // changes the server told of before `cutOffSerial` are of windows a cut-off took away.
     bool resting = false;
+    guint resumeIdle = 0;   // ends the rest once the loop's other sources had their turn
+    guint resumeTimer = 0;  // or once the rest's bound passed
     unsigned long cutOffSerial = 0;
 };
 
