@@ -665,7 +665,7 @@ pid_t slowReader(const std::string& file) {
             if (piece.empty()) break;
             text += piece;
             if (first) std::ofstream(file + "-first") << "";
-            g_usleep(150'000);
+            g_usleep(50'000);
         }
     }
     std::ofstream(file, std::ios::binary) << text;
