@@ -36,12 +36,19 @@
 // those, each as a percentage of one core:
 //   web_first_5s_cpu_pct, program_first_5s_cpu_pct   the first five seconds
 //   web_idle_cpu_pct, program_idle_cpu_pct           the ten seconds after them
+// A copy that another program reads: the open 32 MiB document is selected with Ctrl+A and copied
+// with Ctrl+C, and another program (xclip -o) reads the clipboard as soon as the copy took it,
+// then another reads it again; beside them, xclip serving the same text to another xclip:
+//   copy_read_ms, second_read_ms, xclip_read_ms
 //
 //   xvfb-run -a build/release/bench/frontend_documents_bench
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
@@ -743,6 +750,106 @@ void BM_IdleCpu(benchmark::State& state) {
     if (small) state.SetLabel("the 72-byte document");
 }
 
+// --- Copies that other programs read ---------------------------------------------------------------
+
+// Another program (xclip) started with `arguments`, its output in `output` (none: to nowhere); it
+// takes `input` as its standard input when that is given.
+pid_t startXclip(std::vector<std::string> arguments, const fs::path& output, const fs::path& input = {}) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.empty() ? "/dev/null" : output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    arguments.insert(arguments.begin(), "xclip");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Runs the main loop until the program `pid` ended; false when it had not within the limit (it
+// is ended then).
+bool waitForProgram(pid_t pid, std::chrono::steady_clock::duration limit = std::chrono::minutes(2)) {
+    if (pid <= 0) return false;
+    const bool ended = pumpUntil([pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, limit);
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    return ended;
+}
+
+// The milliseconds from `start` until another program (xclip -o) has read `expected` from the
+// clipboard (into `read`): a program refused while the copy's text is still on its way (it waits
+// 10 s) asks again, as a clipboard keeper does; negative when another text came, or none within
+// two minutes.
+double readWhole(std::chrono::steady_clock::time_point start, const fs::path& read, const std::string& expected) {
+    const auto limit = start + std::chrono::minutes(2);
+    for (;;) {
+        if (!waitForProgram(startXclip({"-selection", "clipboard", "-o"}, read))) return -1;
+        const auto now = std::chrono::steady_clock::now();
+        std::ifstream in(read, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (text.str() == expected) return std::chrono::duration<double, std::milli>(now - start).count();
+        if (!text.str().empty() || now > limit) return -1;
+    }
+}
+
+// Select All and Copy of the open document, from just before Ctrl+A until another program (xclip
+// -o, started as soon as the copy took the clipboard, and again while it is refused) has read the
+// whole text; a second read by another program once the first ended; and beside them the same
+// text copied by xclip (-i) and read by another xclip, from the second one's start:
+//   copy_read_ms        Ctrl+A and Ctrl+C until the first read ended
+//   second_read_ms      the second read
+//   xclip_read_ms       xclip -o reading the text that xclip -i holds
+void BM_CopyDocument(benchmark::State& state) {
+    const fs::path& document = gDocuments.at(state.range(0));
+    const fs::path read = gFolder / "read.txt";
+    std::ifstream in(document, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::string expected = text.str();
+    const standin::StandIn& gtk = standin::gtkStandIn();
+    for (auto _ : state) {
+        if (!openForKeys(state, document)) return;
+        const std::uint64_t before = gtk.clipboard.heldTextWrite(gtk.self);
+        const auto start = std::chrono::steady_clock::now();
+        pressKey(GDK_KEY_a, GDK_CONTROL_MASK);
+        pressKey(GDK_KEY_c, GDK_CONTROL_MASK);
+        if (!pumpUntil([&] {
+                const std::uint64_t held = gtk.clipboard.heldTextWrite(gtk.self);
+                return held != 0 && held != before;
+            })) {
+            state.SkipWithError("the copy never took the clipboard");
+            return;
+        }
+        const double copied = readWhole(start, read, expected);
+        const double again = readWhole(std::chrono::steady_clock::now(), read, expected);
+        const pid_t holder = startXclip({"-selection", "clipboard", "-quiet", "-i"}, {}, document);
+        const bool held =
+            pumpUntil([&] { return gtk.clipboard.heldTextWrite(gtk.self) == 0; }, std::chrono::seconds(30));
+        const double xclip = held ? readWhole(std::chrono::steady_clock::now(), read, expected) : -1;
+        if (holder > 0) {
+            ::kill(holder, SIGKILL);
+            ::waitpid(holder, nullptr, 0);
+        }
+        fs::remove(read);
+        if (copied < 0 || again < 0 || xclip < 0) {
+            state.SkipWithError("another program did not read the whole text");
+            return;
+        }
+        state.SetIterationTime(copied / 1000.0);
+        state.counters["copy_read_ms"] = copied;
+        state.counters["second_read_ms"] = again;
+        state.counters["xclip_read_ms"] = xclip;
+    }
+}
+
 BENCHMARK(BM_OpenDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveDocument)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeKey)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -757,6 +864,7 @@ BENCHMARK(BM_ReadDocumentWithoutEditor)
 BENCHMARK(BM_OpenDocumentsInTurn)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectAllTypeAndUndo)->Arg(32)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCpu)->Arg(32)->Arg(0)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyDocument)->Arg(32)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The program as it starts from its bundle, with a home of its own.
 StartupSystem bundledSystem() {

@@ -232,6 +232,37 @@ struct OtherProgramsCopy {
     pid_t pid = -1;
 };
 
+// Another program (xclip) that reads the clipboard into `file` from the moment it starts.
+struct ClipboardReader {
+    explicit ClipboardReader(const std::string& file) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        char* argv[] = {const_cast<char*>("xclip"), const_cast<char*>("-selection"), const_cast<char*>("clipboard"),
+                        const_cast<char*>("-o"), nullptr};
+        if (posix_spawnp(&pid, "xclip", &actions, nullptr, argv, environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ClipboardReader() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ClipboardReader(const ClipboardReader&) = delete;
+    ClipboardReader& operator=(const ClipboardReader&) = delete;
+
+    // Whether it ended within `limit`.
+    bool endsWithin(std::chrono::seconds limit) {
+        return testing::waitUntil(limit, [&] {
+            if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == pid) pid = -1;
+            return pid <= 0;
+        });
+    }
+
+    pid_t pid = -1;
+};
+
 // The window of the program that holds the clipboard (0: none); with `release`, none holds it
 // any more (as where the program that held it ended).
 Window clipboardOwner(bool release = false) {
@@ -400,7 +431,8 @@ TEST(VostraStudio, ASigtermAtAnyMomentOfStartUpEndsTheRunCleanly) {
     ASSERT_TRUE(table.is_open());
     int rows = 0;
     for (std::string moment; std::getline(table, moment);) {
-        if (moment.empty() || moment.starts_with('#') || moment.starts_with("paste")) continue;
+        if (moment.empty() || moment.starts_with('#') || moment.starts_with("paste") || moment.starts_with("copy"))
+            continue;
         SCOPED_TRACE(moment);
         ++rows;
         StartedProgram program("vostra-studio-term-" + std::to_string(rows));
@@ -815,6 +847,28 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
         typeKeys("key ctrl+v ctrl+v ctrl+v ctrl+v ctrl+a ctrl+c ctrl+x ctrl+z ctrl+z ctrl+z ctrl+z ctrl+End Y ctrl+s"));
     EXPECT_TRUE(testing::waitUntil(120s, [&] { return testing::readFile(document) == "Z" + text + "OTHEROTHER2Y"; }));
     EXPECT_TRUE(clipboardText() == text) << "the clipboard lost the other program's text";
+
+    // The page reloaded while a copy of the whole document is on its way: the copy's claim ends, so
+    // a program that reads the clipboard then is answered at once, and the clipboard is nobody's
+    // (the next paste in the program is answered at once too). Where the copy landed before the
+    // reload, the reader gets it whole and the clipboard keeps it.
+    const Window before = clipboardOwner();
+    ASSERT_TRUE(typeKeys("key ctrl+a ctrl+c"));
+    ASSERT_TRUE(testing::waitUntil(30s, [&] { return clipboardOwner() != before; }));
+    const std::string read = program.folder + "/read.txt";
+    ClipboardReader reader(read);
+    ASSERT_TRUE(typeKeys("key ctrl+r"));
+    const auto reloaded = std::chrono::steady_clock::now();
+    EXPECT_TRUE(reader.endsWithin(30s));
+    const auto answered = std::chrono::steady_clock::now() - reloaded;
+    if (testing::readFile(read).empty()) {
+        EXPECT_LT(answered, 5s) << "a program that read the reloaded page's copy waited for it";
+        EXPECT_TRUE(testing::waitUntil(10s, [] { return clipboardOwner() == 0; }))
+            << "the reloaded page's copy kept the clipboard";
+    } else {
+        EXPECT_TRUE(testing::readFile(read) == testing::readFile(document)) << "another program read another text";
+        std::printf("the copy landed before the reload\n");
+    }
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
@@ -823,43 +877,71 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
 // Ended while a paste's transfer runs (the rows "paste" of the SIGTERM moments), the program ends
 // as ever, and the program that held the clipboard goes on serving: another program then reads its
 // whole text. A text over what a paste takes is refused as soon as its size is told, and the
-// program lets the holder send it on unread; a shorter one is being pasted.
-TEST(GtkSerialVostraStudio, EndedDuringAPastesTransferTheProgramLetsTheHolderOfTheClipboardServeOthers) {
+// program lets the holder send it on unread; a shorter one is being pasted. Ended while a copy's
+// text is on its way to the clipboard (the rows "copy"), with another program waiting for that
+// text, the program ends as ever, and the waiting program is answered (with nothing, or with the
+// whole text where it landed first) as it ends.
+TEST(GtkSerialVostraStudio, EndedDuringAPasteOrACopyTheProgramLeavesNoOtherProgramWaiting) {
     std::ifstream table(std::string(KELVO_TEST_DATA_DIR) + "/program/sigterm_moments.txt");
     ASSERT_TRUE(table.is_open());
     int rows = 0;
     for (std::string moment; std::getline(table, moment);) {
-        if (!moment.starts_with("paste ")) continue;
+        const bool copies = moment.starts_with("copy ");
+        if (!moment.starts_with("paste ") && !copies) continue;
         SCOPED_TRACE(moment);
         ++rows;
         StartedProgram program("vostra-studio-paste-end-" + std::to_string(rows));
         ASSERT_TRUE(program.run->started());
         const std::string text = program.folder + "/text.txt";
-        std::ofstream(text) << std::string(static_cast<std::size_t>(std::stoi(moment.substr(6))) << 20, 'x') << "end";
+        const auto size = static_cast<std::size_t>(std::stoi(moment.substr(moment.find(' ') + 1)));
+        // A copy's text in lines, as a document's is.
+        std::string lines;
+        for (int i = 0; copies && lines.size() < size << 20; ++i)
+            lines += "line " + std::to_string(i) + " of the text\n";
+        std::ofstream(text) << (copies ? lines : std::string(size << 20, 'x')) << "end";
         clipboardOwned(true);
         OtherProgramsCopy holder(text);
         ASSERT_TRUE(testing::waitUntil(30s, [] { return clipboardOwned(); }));
+        const Window held = clipboardOwner();
         ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
         const auto keys = moment.substr(moment.find(", ") + 2);
+        const std::string read = program.folder + "/read.txt";
+        std::optional<ClipboardReader> reader;
+        if (copies) {
+            // The text pasted, all of it copied; the copy's claim taken, the text still on its way.
+            ASSERT_TRUE(typeKeys("key ctrl+v ctrl+a ctrl+c"));
+            ASSERT_TRUE(testing::waitUntil(60s, [&] { return clipboardOwner() != held; }));
+            reader.emplace(read);
+        }
         const auto start = std::chrono::steady_clock::now();
         if (keys.starts_with("SIGTERM")) {
-            ASSERT_TRUE(typeKeys("key ctrl+v"));
+            if (!copies) {
+                ASSERT_TRUE(typeKeys("key ctrl+v"));
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(keys.substr(8))));
             program.run->signal(SIGTERM);
         } else {
-            ASSERT_TRUE(typeKeys("key ctrl+v " + keys));
+            ASSERT_TRUE(typeKeys(copies ? "key " + keys : "key ctrl+v " + keys));
         }
         EXPECT_TRUE(program.run->endsWith(0, 30s));
-        std::printf("%s: ended %.2f s after Ctrl+V\n", moment.c_str(),
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::printf("%s: ended %.2f s after %s\n", moment.c_str(),
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                    copies ? "the copy's claim" : "Ctrl+V");
         EXPECT_TRUE(contains(program.lastTrace(), R"("name":"runtime.done")")) << program.lastTrace();
-        const std::string read = program.folder + "/read.txt";
-        std::system(("timeout 20 xclip -selection clipboard -o > '" + read + "'").c_str());
-        EXPECT_TRUE(testing::readFile(read) == testing::readFile(text))
-            << "another program read " << testing::readFile(read).size() << " bytes";
+        if (copies) {
+            EXPECT_TRUE(reader->endsWithin(10s)) << "the program that read the copy was left waiting";
+            const std::string got = testing::readFile(read);
+            EXPECT_TRUE(got.empty() || got == testing::readFile(text)) << "it read " << got.size() << " bytes";
+            std::printf("%s: the program that read the copy got %s\n", moment.c_str(),
+                        got.empty() ? "nothing" : "the whole text");
+        } else {
+            std::system(("timeout 20 xclip -selection clipboard -o > '" + read + "'").c_str());
+            EXPECT_TRUE(testing::readFile(read) == testing::readFile(text))
+                << "another program read " << testing::readFile(read).size() << " bytes";
+        }
         if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
     }
-    EXPECT_GE(rows, 5);
+    EXPECT_GE(rows, 7);
 }
 
 }  // namespace

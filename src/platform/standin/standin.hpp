@@ -62,9 +62,11 @@ struct LoopService {
     // the signal's default action, until `unwatchTerminate`.
     void (*watchTerminate)(void* self, Task onTerminate) = nullptr;
     void (*unwatchTerminate)(void* self) = nullptr;
-    // Once the process is done with its windows, at the end of a run: what other programs still
-    // send to this process (a clipboard transfer that a read gave up) is taken to its end, the
-    // loop running meanwhile, for at most kTransfersEndWaitNs; past that it is broken off.
+    // Once the process is done with its windows, at the end of a run: the clipboard's text is
+    // given up, every program that asked for it and was not answered yet is refused, and what this
+    // process still sends to other programs (the clipboard's text) and other programs to it (a
+    // clipboard transfer that a read gave up) is taken to its end, the loop running meanwhile, for
+    // at most kTransfersEndWaitNs; past that it is broken off.
     void (*finish)(void* self) = nullptr;
 };
 
@@ -247,6 +249,13 @@ inline constexpr std::uint64_t kClipboardReadBoundNs = 10'000'000'000;
 // How long a program that reads the clipboard while it holds a claimed text still on its way waits
 // for that text, at most; it gets none after that.
 inline constexpr std::uint64_t kClipboardClaimWaitNs = 10'000'000'000;
+// How long a claimed text may take to come, at most; the claim is given up after that. The largest
+// copy (48 MiB) came from the page within 10 s of its claim in the sanitizer build at a load of 4
+// to 5 (6 s in the normal build), and a copy took two to three times as long at a load of 10: the
+// bound leaves room for a machine busier still, since a copy cut short never lands, while a claim
+// that outlives its page only keeps the clipboard empty (each reader is refused after
+// kClipboardClaimWaitNs meanwhile).
+inline constexpr std::uint64_t kClipboardClaimBoundNs = 60'000'000'000;
 
 // How a read of the clipboard's text ended.
 enum class ClipboardReadEnd : std::uint8_t {
@@ -296,12 +305,16 @@ struct ClipboardService {
     // it answers 0, and the clipboard stays as it is, when another program (or another part of
     // this process) took the clipboard after that moment; otherwise the claim's serial number,
     // which heldTextWrite answers while the clipboard holds the claim. Until the text comes, a
-    // program that reads the clipboard waits for it, for at most kClipboardClaimWaitNs.
+    // program that reads the clipboard waits for it, for at most kClipboardClaimWaitNs, and is
+    // refused at once where the claim ends without text. A claim ends, given up, where its text
+    // has not come within kClipboardClaimBoundNs, and where the backend tells which page's request
+    // took it, once that page goes (reloaded, navigated away, its web process or web view gone).
     std::uint64_t (*claimText)(void* self, std::uint64_t mark) = nullptr;
     // Hands the claim its text; false, and nothing written, when the clipboard no longer holds
     // the claim (anything took it since).
     bool (*fillClaim)(void* self, std::uint64_t serial, std::string_view bytes) = nullptr;
-    // Gives a claim that will have no text up: the clipboard is emptied where it still holds it.
+    // Gives a claim that will have no text up: the clipboard is emptied where it still holds it
+    // (nothing where anything took the clipboard since, whether the loop saw it yet or not).
     void (*dropClaim)(void* self, std::uint64_t serial) = nullptr;
 };
 

@@ -20,6 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -97,7 +99,7 @@ Row rowOf(const std::string& line) {
 
 // Until `done` or the time is up, running the main loop; whether `done`.
 template <typename Done>
-bool pumpUntil(Done done, std::chrono::seconds limit) {
+bool pumpUntil(Done done, Clock::duration limit) {
     for (const Clock::time_point end = Clock::now() + limit; !done();) {
         if (Clock::now() > end) return false;
         g_main_context_iteration(nullptr, FALSE);
@@ -261,6 +263,7 @@ private:
             const bool told = row_.answer.at(1) != "-";
             const long atLeast = told ? std::stol(row_.answer.at(1)) : 0;
             requestor_ = request.requestor;
+            ++transfers_;
             property_ = property;
             type_ = as != answeredAs_.end() ? as->second : atom(row_.answer.at(2));
             text_ = std::move(text);
@@ -286,7 +289,8 @@ private:
     }
 
     // The requestor took the last piece: the next one (empty after the text) comes after the
-    // row's delay, unless the owner stalls; the transfer ends with the empty one.
+    // row's delay (in its first transfer: the one the row is about), unless the owner stalls; the
+    // transfer ends with the empty one.
     void nextPiece() {
         if (row_.option("flood") > 0) {
             if (flooder_ == 0) flood(requestor_, property_, type_);
@@ -294,7 +298,7 @@ private:
         }
         if (row_.option("stall") > 0 && pieces_ == row_.option("stall")) return;
         timer_ = g_timeout_add(
-            static_cast<guint>(row_.option("every")),
+            static_cast<guint>(transfers_ == 1 ? row_.option("every") : 0),
             [](gpointer data) {
                 auto& owner = *static_cast<Owner*>(data);
                 const std::size_t piece = owner.row_.option("piece") > 0 ? owner.row_.option("piece") : 65536;
@@ -362,6 +366,7 @@ private:
     std::size_t sent_ = 0;
     Clock::time_point sentLast_;
     int pieces_ = 0;
+    int transfers_ = 0;
     std::string gone_;
 };
 
@@ -377,6 +382,7 @@ public:
         if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv.data()), nullptr, flags, nullptr, nullptr,
                                       &pid_, input ? &in : nullptr, &out_, nullptr, nullptr)) {
             pid_ = 0;
+            ended_ = true;
             return;
         }
         if (input) {
@@ -398,30 +404,35 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
-    // All it writes until it closes its output, while the main loop runs; nullopt when that takes
-    // longer than `limit`.
-    std::optional<std::string> output(std::chrono::seconds limit) {
-        std::string text;
-        std::vector<char> buffer(65536);
-        bool ended = pid_ <= 0;
-        pumpUntil(
-            [&] {
-                pollfd ready{out_, POLLIN, 0};
-                while (!ended && ::poll(&ready, 1, 0) > 0) {
-                    const ssize_t got = ::read(out_, buffer.data(), buffer.size());
-                    if (got <= 0) ended = got == 0 || (errno != EAGAIN && errno != EINTR);
-                    if (got <= 0) break;
-                    text.append(buffer.data(), static_cast<std::size_t>(got));
-                }
-                return ended;
-            },
-            limit);
-        return ended ? std::optional(text) : std::nullopt;
+    // Takes in what it wrote so far; whether it closed its output.
+    bool ended() {
+        pollfd ready{out_, POLLIN, 0};
+        while (!ended_ && ::poll(&ready, 1, 0) > 0) {
+            const ssize_t got = ::read(out_, buffer_.data(), buffer_.size());
+            if (got <= 0) ended_ = got == 0 || (errno != EAGAIN && errno != EINTR);
+            if (got <= 0) break;
+            text_.append(buffer_.data(), static_cast<std::size_t>(got));
+        }
+        return ended_;
+    }
+
+    // All it writes until it closes its output, while the main loop runs (or, as after the
+    // process's end, without it); nullopt when that takes longer than `limit`.
+    std::optional<std::string> output(std::chrono::seconds limit, bool loop = true) {
+        if (loop) {
+            pumpUntil([&] { return ended(); }, limit);
+        } else {
+            for (const Clock::time_point end = Clock::now() + limit; !ended() && Clock::now() < end;) g_usleep(1'000);
+        }
+        return ended_ ? std::optional(text_) : std::nullopt;
     }
 
 private:
     GPid pid_ = 0;
     gint out_ = -1;
+    bool ended_ = false;
+    std::string text_;
+    std::vector<char> buffer_ = std::vector<char>(65536);
 };
 
 // xclip holding the answer's text as the answer's type (its first word), once it owns the
@@ -447,7 +458,7 @@ std::optional<std::string> anotherProgramReads() {
     bool answers = false;
     for (const Clock::time_point end = Clock::now() + 60s; !answers && Clock::now() < end;) {
         answers =
-            Child({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}, std::nullopt).output(2s).has_value();
+            Child({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}, std::nullopt).output(1s).has_value();
     }
     if (!answers) return std::nullopt;
     return Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(60s);
@@ -612,6 +623,55 @@ TEST(GtkSerialClipboardReader, ReadsEndAsTheOwnerAnswersWhileTheLoopRuns) {
     }
 }
 
+// Another program that reads the clipboard's text in pieces, taking each a moment after the one
+// before, into `file` (and "<file>-first" once the first piece came); a fork of this process.
+pid_t slowReader(const std::string& file) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) ::_exit(1);
+    const Atom property = XInternAtom(display, "SLOW", False);
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
+                                        CopyFromParent, CWEventMask, &attributes);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, "UTF8_STRING", False),
+                      property, window, CurrentTime);
+    // Takes the property's value (deleting it); its type in `type`.
+    const auto take = [&](Atom& type) {
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, window, property, 0, 1 << 24, True, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        std::string value(reinterpret_cast<const char*>(data), data != nullptr ? items : 0);
+        if (data != nullptr) XFree(data);
+        return value;
+    };
+    XEvent event;
+    do {
+        XNextEvent(display, &event);
+    } while (event.type != SelectionNotify);
+    Atom type = None;
+    std::string text = take(type);
+    if (type == XInternAtom(display, "INCR", False)) {
+        text.clear();
+        for (bool first = true;; first = false) {
+            do {
+                XNextEvent(display, &event);
+            } while (event.type != PropertyNotify || event.xproperty.state != PropertyNewValue);
+            const std::string piece = take(type);
+            if (piece.empty()) break;
+            text += piece;
+            if (first) std::ofstream(file + "-first") << "";
+            g_usleep(50'000);
+        }
+    }
+    std::ofstream(file, std::ios::binary) << text;
+    ::_exit(0);
+}
+
 // The display server's time now: that of a change of a property of a window of `display`'s own.
 Time serverTime(Display* display, Window window) {
     const Atom stamp = XInternAtom(display, "KELVO_TEST_STAMP", False);
@@ -664,6 +724,13 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_FALSE(text(claim, "late")) << "another program's copy after the claim";
     EXPECT_EQ(clipboard.heldTextWrite(self), 0u);
 
+    // Another part of this process (a GTK field, a web view's own copy) copying after the mark
+    // stands as another program's copy does.
+    mark = serverTime(other, window);
+    g_usleep(20'000);
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "a field's copy", -1);
+    EXPECT_EQ(clipboard.claimText(self, mark), 0u) << "another part of this process copying after the mark";
+
     // This process's own copy after the mark is no other program's: the clipboard is still its.
     mark = serverTime(other, window);
     claim = clipboard.claimText(self, serverTime(other, window));
@@ -705,6 +772,147 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "");
     EXPECT_LT(Clock::now() - asked, 5s);
     EXPECT_FALSE(text(claim, "dropped"));
+
+    // Given up after another program copied, before the loop saw that copy, a claim leaves it.
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    otherCopies();
+    clipboard.dropClaim(self, claim);
+    XSync(other, False);
+    EXPECT_EQ(XGetSelectionOwner(other, selection), window) << "a claim given up wiped a newer copy";
+
+    // Readers that overlap, of a claim whose text never comes: each is refused once it waited for
+    // it, the first first.
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    std::vector<std::unique_ptr<Child>> readers;
+    std::vector<Clock::time_point> askedAt;
+    std::vector<double> waited(3, 0);
+    std::vector<int> answered;
+    const Clock::time_point first = Clock::now();
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            if (readers.size() < 3 && Clock::now() >= first + readers.size() * 3s) {
+                readers.push_back(std::make_unique<Child>(
+                    std::vector<const char*>{"xclip", "-selection", "clipboard", "-o"}, std::nullopt));
+                askedAt.push_back(Clock::now());
+            }
+            for (std::size_t i = 0; i < readers.size(); ++i) {
+                if (waited[i] > 0 || !readers[i]->ended()) continue;
+                waited[i] = std::chrono::duration<double>(Clock::now() - askedAt[i]).count();
+                answered.push_back(static_cast<int>(i));
+            }
+            return answered.size() == 3;
+        },
+        60s));
+    const double claimWait = static_cast<double>(standin::kClipboardClaimWaitNs) / 1e9;
+    for (const double seconds : waited) {
+        EXPECT_GT(seconds, claimWait - 0.5);
+        EXPECT_LT(seconds, claimWait + 2);
+    }
+    EXPECT_EQ(answered, (std::vector<int>{0, 1, 2}));
+    clipboard.dropClaim(self, claim);
+
+    // A dialog shown while a reader waits for the claimed text runs a loop of its own: that reader,
+    // and one that asks while the dialog shows, get the long text as soon as it comes, the dialog
+    // still open (it closes once both ended, or after 8 s).
+    struct DialogRun {
+        std::uint64_t claim = 0;
+        std::string text;
+        Child* before = nullptr;
+        std::optional<Child> meanwhile;
+        GtkWidget* dialog = nullptr;
+        bool answeredInside = false;
+        bool closed = false;
+    } run;
+    for (int i = 0; run.text.size() < 2u << 20; ++i) run.text += "line " + std::to_string(i) + " of the copy\n";
+    run.claim = clipboard.claimText(self, 0);
+    ASSERT_NE(run.claim, 0u);
+    Child before({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    run.before = &before;
+    g_timeout_add(
+        300,
+        +[](gpointer data) -> gboolean {
+            auto& shown = *static_cast<DialogRun*>(data);
+            shown.dialog = gtk_dialog_new();
+            const auto ask = +[](gpointer data) -> gboolean {
+                static_cast<DialogRun*>(data)->meanwhile.emplace(
+                    std::vector<const char*>{"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+                return G_SOURCE_REMOVE;
+            };
+            const auto fill = +[](gpointer data) -> gboolean {
+                auto& shown = *static_cast<DialogRun*>(data);
+                gtk().clipboard.fillClaim(gtk().self, shown.claim, shown.text);
+                return G_SOURCE_REMOVE;
+            };
+            const auto close = +[](gpointer data) -> gboolean {
+                auto& shown = *static_cast<DialogRun*>(data);
+                shown.answeredInside = shown.before->ended() && shown.meanwhile && shown.meanwhile->ended();
+                if (!shown.answeredInside && !shown.closed) return G_SOURCE_CONTINUE;
+                gtk_dialog_response(GTK_DIALOG(shown.dialog), GTK_RESPONSE_CLOSE);
+                return G_SOURCE_REMOVE;
+            };
+            const guint asking = g_timeout_add(100, ask, &shown);
+            const guint filling = g_timeout_add(600, fill, &shown);
+            const guint watching = g_timeout_add(20, close, &shown);
+            const guint deadline = g_timeout_add(
+                8000,
+                +[](gpointer data) -> gboolean {
+                    static_cast<DialogRun*>(data)->closed = true;
+                    return G_SOURCE_REMOVE;
+                },
+                &shown);
+            gtk_dialog_run(GTK_DIALOG(shown.dialog));
+            for (const guint source : {asking, filling, watching, deadline}) {
+                if (GSource* left = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(left);
+            }
+            gtk_widget_destroy(shown.dialog);
+            shown.closed = true;
+            return G_SOURCE_REMOVE;
+        },
+        &run);
+    EXPECT_TRUE(pumpUntil([&] { return run.closed; }, 30s));
+    EXPECT_TRUE(run.answeredInside) << "a reader was answered only once the dialog closed";
+    EXPECT_TRUE(before.output(10s) == run.text);
+    EXPECT_TRUE(run.meanwhile && run.meanwhile->output(10s) == run.text);
+
+    // The process's end, which the loop does not outlast: a reader that waits for a claimed text
+    // is refused; one in the middle of a long text, which takes each piece a moment after the one
+    // before, gets all of it; one that takes no piece holds the end no longer than its bound.
+    ASSERT_NE(clipboard.claimText(self, 0), 0u);
+    Child refused({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    pumpUntil([] { return false; }, 300ms);
+    gtk().loop.finish(self);
+    EXPECT_EQ(refused.output(5s, false), "") << "a reader of the claimed text was left waiting";
+    std::string longText;
+    for (int i = 0; longText.size() < 8u << 20; ++i) longText += "line " + std::to_string(i) + " of a long copy\n";
+    claim = clipboard.claimText(self, 0);
+    ASSERT_TRUE(clipboard.fillClaim(self, claim, longText));
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("kelvo-clipboard-end-" + std::to_string(getpid()))).string();
+    const pid_t whole = slowReader(file);
+    XConvertSelection(other, selection, XInternAtom(other, "UTF8_STRING", False), XInternAtom(other, "TAKEN", False),
+                      window, CurrentTime);
+    XSync(other, False);
+    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(file + "-first"); }, 30s));
+    const Clock::time_point ending = Clock::now();
+    gtk().loop.finish(self);
+    const double finishing = std::chrono::duration<double>(Clock::now() - ending).count();
+    EXPECT_LT(finishing, static_cast<double>(standin::kTransfersEndWaitNs) / 1e9 + 1.5);
+    bool ended = false;
+    for (const Clock::time_point end = Clock::now() + 5s; !ended && Clock::now() < end; g_usleep(1'000)) {
+        ended = ::waitpid(whole, nullptr, WNOHANG) == whole;
+    }
+    EXPECT_TRUE(ended) << "a reader in the middle of a long text was left waiting";
+    if (!ended) {
+        ::kill(whole, SIGKILL);
+        ::waitpid(whole, nullptr, 0);
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(all == longText) << "another program read " << all.size() << " bytes";
+    std::filesystem::remove(file);
+    std::filesystem::remove(file + "-first");
     XCloseDisplay(other);
 }
 

@@ -138,8 +138,8 @@ TEST(GtkSerialVostraClipboard, PageTextReachesOtherProgramsAndComesBackExactly) 
     const guint handler = g_log_set_handler("Gtk", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL),
                                             countClipboardComplaints, &complaints);
 
-    std::string copied, outside, pasted, ownCopy, nulCopied, nulOutside, targets, emptyCopied, emptyOutside, otherRead,
-        started, longRead, latin;
+    std::string copied, outside, pasted, ownCopy, nulCopied, nulOutside, nulLatin, targets, emptyCopied, emptyOutside,
+        otherRead, started, longRead, latin;
     OtherProgram other;
     UserSteps steps;
     steps.until(pageReady())
@@ -162,6 +162,7 @@ TEST(GtkSerialVostraClipboard, PageTextReachesOtherProgramsAndComesBackExactly) 
         .until("window.nulCopied !== undefined")
         .read("window.nulCopied", nulCopied)
         .then(other.runs(std::string(kUtf8Reader), nulOutside))
+        .then(other.runs("timeout 20 xclip -o -selection clipboard -t STRING", nulLatin))
         .then(other.runs("timeout 20 xclip -o -selection clipboard -t TARGETS", targets))
         .page(copyThroughTheApplication("''", "emptyCopied"))
         .until("window.emptyCopied !== undefined")
@@ -202,6 +203,10 @@ TEST(GtkSerialVostraClipboard, PageTextReachesOtherProgramsAndComesBackExactly) 
     EXPECT_EQ(latin, "caf\xE9\xA0");
     EXPECT_EQ(nulCopied, R"({"ok":true,"bytes":6})");
     EXPECT_TRUE(nulOutside == std::string("a\0b\u00A0c", 6)) << nulOutside.size() << " bytes";
+    EXPECT_TRUE(nulLatin == std::string("a\0b\xA0"
+                                        "c",
+                                        5))
+        << nulLatin.size() << " bytes";
     for (std::string_view target : {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain;charset=utf-8"}) {
         EXPECT_NE(targets.find(target), std::string::npos) << target << " in " << targets;
     }

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/standin/gtk/gobject_ptr.hpp"
-#include "platform/standin/gtk/selection_reader.hpp"
+#include "platform/standin/gtk/selection_connection.hpp"
 #include "platform/standin/gtk/status_item.hpp"
 #include "platform/standin/standin.hpp"
 
@@ -153,16 +153,14 @@ struct GtkNativeViewRecord : GtkPlacedView {
     ElementActionSink elementSink{};  // canvas views: actions on their accessibility elements
 };
 
-// What this process offers on the clipboard, from its write until GTK clears it (another program,
-// or another write of this process, took the clipboard). GTK hands it to the get and clear
-// functions; the state owns it. A claimed text is offered before it is there (`pending`): a
-// program that asks for it meanwhile waits until it comes.
+// The HTML or RTF this process offers on the clipboard through GTK, from its write until GTK clears
+// it (another program, or another write of this process, took the clipboard). GTK hands it to the
+// get and clear functions; the state owns it. Plain text goes through the clipboard's own X
+// connection (selection_owner.hpp) instead.
 struct GtkClipboardOffer {
     GtkState* state = nullptr;
-    ClipboardType type = ClipboardType::plain_text;
+    ClipboardType type = ClipboardType::html;
     std::string bytes;
-    std::uint64_t serial = 0;  // a plain-text write's number
-    bool pending = false;
 };
 
 // One download under way; it frees itself when it ends.
@@ -261,15 +259,14 @@ struct GtkState {
     std::unique_ptr<GtkStatusItemRecord> statusItem;    // the one status item, while it exists
     GObjectPtr<GtkCssProvider> titleBarLook;            // makes title bars drawn over content transparent
     GtkWidget* aboutPanel = nullptr;                    // the About panel while it is open (GTK holds it)
-    std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's write
+    std::unique_ptr<GtkClipboardOffer> clipboardOffer;  // while the clipboard holds this process's HTML or RTF
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
-    GtkWidget* clipboardTimer = nullptr;                // takes the clipboard at a moment of the past (clipboard.cpp)
-    guint32 otherWriteTime = 0;  // the server time of the latest write to the clipboard by another part of this process
-    bool claiming = false;       // during a take of the clipboard by this service
-    std::uint32_t takesSeen = 0;            // takes of the clipboard by anything else, as the loop saw them
-    guint32 inputTime = 0;                  // the display server's time of the latest key or click; 0: not timed
-    GtkSelectionReaderPtr selectionReader;  // made by the first read of the clipboard
-    std::uint64_t clipboardTextRead = 0;    // the read of readTextLater going on; 0: none
+    std::uint32_t takesSeen = 0;                        // takes of the clipboard by anything else, as the loop saw them
+    guint32 inputTime = 0;                // the display server's time of the latest key or click; 0: not timed
+    GtkSelectionConnectionPtr selection;  // the clipboard's X connection, made by its first read or text
+    // The web view whose script message is being handed to the host now (script_messages.cpp); 0: none.
+    std::uint64_t messageWebView = 0;
+    std::uint64_t clipboardTextRead = 0;  // the read of readTextLater going on; 0: none
 
     void post(Task task);
 };

@@ -185,7 +185,8 @@ void watchTerminate(void* self, Task onTerminate) {
 void unwatchTerminate(void* self) { gtkState(self).onTerminate = nullptr; }
 
 // Some programs that hold the clipboard serve no one again when the window they send to goes in
-// the middle of a transfer, as this process's windows do when it exits.
+// the middle of a transfer, as this process's windows do when it exits; and a program that asked
+// this process for its copy waits for an answer that nothing else would give once it is gone.
 void finish(void* self) { gtkFinishSelectionTransfers(gtkState(self), kTransfersEndWaitNs); }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // manager. A message is copied in the signal and handed to the host from a main-loop task.
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/standin/gtk/gtk_web_state.hpp"
 
@@ -38,7 +39,11 @@ void onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, 
         if (target == nullptr) return;
         for (const GtkScriptHandler& handler : target->handlers) {
             if (handler.name == name && handler.sink.deliver != nullptr) {
+                // What the host does with the message is its page's doing (a copy's claim of the
+                // clipboard ends with the page).
+                const std::uint64_t outer = std::exchange(state->messageWebView, number);
                 handler.sink.deliver(handler.sink.context, webViewRef(*target), body);
+                state->messageWebView = outer;
                 return;
             }
         }

@@ -1,28 +1,18 @@
 #pragma once
 
 // Private to the GTK backend: reading the CLIPBOARD selection without waiting in any call
-// (selection_reader.cpp). The reader has an X connection of its own to GDK's display, opened by
-// the first read; each read has a window of its own that the owner answers to, and ends through
-// the main loop, when the owner's answer came or when it took too long. A read that ends while the
-// owner is still sending keeps its window until the owner is done, also at the end of the process,
-// for a moment.
+// (selection_reader.cpp), over the clipboard's X connection (selection_connection.hpp). Each read
+// has a window of its own that the owner answers to, and ends through the main loop, when the
+// owner's answer came or when it took too long. A read that ends while the owner is still sending
+// keeps its window until the owner is done, also at the end of the process, for a moment.
 
 #include <cstdint>
-#include <memory>
 
 #include "platform/standin/standin.hpp"
 
 namespace kelvo::standin {
 
 struct GtkState;
-struct GtkSelectionReader;
-
-// Cancels every read going on and closes the reader's connection.
-void closeSelectionReader(GtkSelectionReader* reader);
-struct GtkSelectionReaderClose {
-    void operator()(GtkSelectionReader* reader) const { closeSelectionReader(reader); }
-};
-using GtkSelectionReaderPtr = std::unique_ptr<GtkSelectionReader, GtkSelectionReaderClose>;
 
 // Starts reading the clipboard's item of `type` and returns the read's number (never 0) at once.
 // Plain text comes as UTF-8 (every byte of UTF8_STRING as offered, Latin-1 and compound text
@@ -31,9 +21,5 @@ using GtkSelectionReaderPtr = std::unique_ptr<GtkSelectionReader, GtkSelectionRe
 std::uint64_t gtkStartSelectionRead(GtkState& state, ClipboardType type, std::uint64_t limit, ClipboardReadDone done);
 // Ends the read without running its `done`; nothing when it ended already (or for 0).
 void gtkCancelSelectionRead(GtkState& state, std::uint64_t read);
-// For the end of the process: ends every read as cancelled, then runs the main loop until the
-// owners finished what they send to the windows of reads that ended, for at most `boundNs`; the
-// windows of transfers still going then go too.
-void gtkFinishSelectionTransfers(GtkState& state, std::uint64_t boundNs);
 
 }  // namespace kelvo::standin

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/standin/gtk/gtk_web_state.hpp"
+#include "platform/standin/gtk/selection_owner.hpp"
 
 namespace kelvo::standin {
 
@@ -125,6 +126,8 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
 void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data) {
     auto& record = *static_cast<GtkWebViewRecord*>(data);
     if (event == WEBKIT_LOAD_COMMITTED) {
+        // The page before is gone, and with it what it had begun.
+        gtkDropTextOfPage(*record.state, record.number);
         const gchar* uri = webkit_web_view_get_uri(webView);
         const bool overBlank = record.showsBlank;
         record.showsBlank = isBlank(uri);
@@ -147,6 +150,11 @@ void onLoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer data)
         }
         reportFinished(record);
     }
+}
+
+void onWebProcessGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+    auto& record = *static_cast<GtkWebViewRecord*>(data);
+    gtkDropTextOfPage(*record.state, record.number);
 }
 
 bool isCovered(const GtkWebViewRecord& record, double x, double y) {
@@ -244,6 +252,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     g_object_set_data(G_OBJECT(record->widget), kNumberKey, reinterpret_cast<gpointer>(record->number));
     g_signal_connect(record->widget, "decide-policy", G_CALLBACK(onDecidePolicy), data);
     g_signal_connect(record->widget, "load-changed", G_CALLBACK(onLoadChanged), data);
+    g_signal_connect(record->widget, "web-process-terminated", G_CALLBACK(onWebProcessGone), data);
     for (const char* signal : {"button-press-event", "button-release-event"}) {
         g_signal_connect(record->widget, signal, G_CALLBACK(onButton), data);
     }
@@ -267,6 +276,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
 void destroy(void* self, ViewRef ref) {
     GtkWebState& web = gtkWebState(gtkState(self));
     GtkWebViewRecord& record = webViewRecord(ref);
+    gtkDropTextOfPage(gtkState(self), record.number);
     g_signal_handlers_disconnect_by_data(record.widget, &record);
     for (const GtkScriptHandler& handler : record.handlers) {
         g_signal_handler_disconnect(record.content.get(), handler.signal);
