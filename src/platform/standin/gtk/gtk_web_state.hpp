@@ -63,8 +63,8 @@ struct GtkWebViewRecord : GtkPlacedView {
     // waits for them (page_order.cpp).
     std::uint64_t keysHanded = 0;
     std::uint64_t keysConfirmed = 0;
-    bool confirming = false;  // a confirmation is on its way
-    guint confirmSource = 0;  // the turn of the loop that sends the next confirmation
+    std::uint64_t confirming = 0;  // the count of keys the confirmation on its way confirms; 0: none
+    guint confirmSource = 0;       // the turn of the loop that sends the next confirmation
     std::deque<GtkPageOutput> waitingOutputs;
 };
 

@@ -21,12 +21,6 @@ namespace {
 
 constexpr const char* kConfirmWorld = "kelvo-key-order";
 
-struct Confirmation {
-    GtkState* state;
-    std::uint64_t number;  // the web view's
-    std::uint64_t key;     // the count of keys it confirms
-};
-
 void send(GtkWebViewRecord& record, const GtkPageOutput& output) {
     WebKitWebView* view = WEBKIT_WEB_VIEW(record.widget);
     if (!output.call) {
@@ -62,15 +56,15 @@ void wakeWaiters(GtkState& state) {
 
 void confirmNext(GtkWebViewRecord& record);
 
+// The web view the confirmation came from tells whose it is; it covers the count its record notes.
 void onConfirmed(GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<Confirmation> confirmation(static_cast<Confirmation*>(data));
     if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr)) {
         g_object_unref(value);
     }
-    GtkState& state = *confirmation->state;
-    if (GtkWebViewRecord* record = findWebView(state, confirmation->number)) {
-        record->confirming = false;
-        record->keysConfirmed = std::max(record->keysConfirmed, confirmation->key);
+    GtkState& state = *static_cast<GtkState*>(data);
+    if (GtkWebViewRecord* record = findWebView(state, webViewNumberOf(WEBKIT_WEB_VIEW(source)))) {
+        record->keysConfirmed = std::max(record->keysConfirmed, record->confirming);
+        record->confirming = 0;
         while (!record->waitingOutputs.empty() && record->waitingOutputs.front().afterKey <= record->keysConfirmed) {
             const GtkPageOutput output = std::move(record->waitingOutputs.front());
             record->waitingOutputs.pop_front();
@@ -84,10 +78,9 @@ void onConfirmed(GObject* source, GAsyncResult* result, gpointer data) {
 // The confirmation of the first key not confirmed yet: sent only once those before it are, so
 // that the web view has sent that key by now.
 void confirmNext(GtkWebViewRecord& record) {
-    record.confirming = true;
+    record.confirming = record.keysConfirmed + 1;
     webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(record.widget), "0", -1, kConfirmWorld, nullptr, nullptr,
-                                        onConfirmed,
-                                        new Confirmation{record.state, record.number, record.keysConfirmed + 1});
+                                        onConfirmed, record.state);
 }
 
 // A key reaches the web view's handler, which hands it to the page (or keeps it for later) before
@@ -95,13 +88,13 @@ void confirmNext(GtkWebViewRecord& record) {
 gboolean onKeyHanded(GtkWidget*, GdkEventKey*, gpointer data) {
     auto& record = *static_cast<GtkWebViewRecord*>(data);
     record.keysHanded += 1;
-    if (record.confirming || record.confirmSource != 0) return FALSE;
+    if (record.confirming != 0 || record.confirmSource != 0) return FALSE;
     record.confirmSource = g_idle_add_full(
         G_PRIORITY_HIGH,
         [](gpointer data) {
             auto& later = *static_cast<GtkWebViewRecord*>(data);
             later.confirmSource = 0;
-            if (!later.confirming && later.keysHanded > later.keysConfirmed) confirmNext(later);
+            if (later.confirming == 0 && later.keysHanded > later.keysConfirmed) confirmNext(later);
             return G_SOURCE_REMOVE;
         },
         &record, nullptr);
