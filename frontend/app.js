@@ -145,8 +145,9 @@
 
   // Asks a question in the message bar; answers whether the user chose to go on. Every command that
   // asks holds the keys typed meanwhile (see run); the question takes those typed once it shows
-  // (painted on the screen, `questionShown`), never one typed before: those go to the document
-  // once the command has ended, with the command's other keys.
+  // (painted on the screen, `questionShown`; the bar is marked "data-takes-keys" then), never one
+  // typed before: those go to the document once the command has ended, with the command's other
+  // keys.
   let questionShown = false;
   let questionsAsked = 0;
   function ask(question, goOn) {
@@ -159,12 +160,15 @@
     questionShown = false;
     const asked = ++questionsAsked;
     afterPaint().then(() => {
-      if (asked === questionsAsked && !bar.hidden) questionShown = true;
+      if (asked !== questionsAsked || bar.hidden) return;
+      questionShown = true;
+      bar.setAttribute("data-takes-keys", "");
     });
     return new Promise((resolve) => {
       const answer = (value) => () => {
         bar.hidden = true;
         questionShown = false;
+        bar.removeAttribute("data-takes-keys");
         yes.onclick = null;
         no.onclick = null;
         editor.focus();
