@@ -608,6 +608,11 @@ std::string saveAsOverAnotherWithReturnTwice(Program& program, const fs::path& o
             deliverKey(GTK_WIDGET(chooser), GDK_KEY_Return, 0);
             step = 1;
         } else if (step == 1 && question != nullptr && g_object_get_data(G_OBJECT(question), "mapped") != nullptr) {
+            // Its Replace button pressed (flashing) would be a key typed before it showed.
+            GtkWidget* replace = gtk_dialog_get_widget_for_response(GTK_DIALOG(question), GTK_RESPONSE_ACCEPT);
+            if (replace != nullptr && (gtk_widget_get_state_flags(replace) & GTK_STATE_FLAG_ACTIVE) != 0) {
+                *wrong = "a key typed before the question showed pressed Replace";
+            }
             deliverKey(question, GDK_KEY_Escape, 0);
             step = 2;
         } else if (step == 2 && question == nullptr) {
