@@ -10,8 +10,9 @@
 // and then answers, enters a folder, or shows a question or an error (each run in a loop of its
 // own, and the busy cursor stays through GTK's own Replace question). Meanwhile it takes keys,
 // which went into its name field and so into the answer (Return then "ab" at once saved
-// "Untitled.vrsab.vrs"). A Return that activates nothing (in an empty location field the accept
-// button is insensitive) asks nothing.
+// "Untitled.vrsab.vrs"). A Return that activates nothing (the accept button insensitive, or
+// flashing already) asks nothing; one in an empty location field enters the folder shown again, and
+// one in an empty name field is refused without a word.
 //
 // So from the accept button's activation (or its click) on, the keys that reach the chooser are
 // kept. When it ends they go to the window under it, before any key typed later. When it shows it
