@@ -17,7 +17,7 @@
     // A copy or a cut counts from its key, not from when it is played: the clipboard is marked now.
     note: (key) => (copyKey(key) ? clipboard.mark() : undefined),
     idle: () => editor.removeAttribute("aria-busy"),
-    answers: (event) => !byId("confirm-bar").hidden && byId("confirm-bar").contains(event.target),
+    answers: (event) => questionShown && !byId("confirm-bar").hidden && byId("confirm-bar").contains(event.target),
   });
   const layout = window.VostraEditorLayout.attach(editor);
   const edit = window.VostraEditorEdit.attach(editor, layout, { newGroup, metrics: () => editorMetrics() });
@@ -143,7 +143,13 @@
     byId("notice-bar").hidden = !text;
   }
 
-  // Asks a question in the message bar; answers whether the user chose to go on.
+  // Asks a question in the message bar; answers whether the user chose to go on. Every command that
+  // asks holds the keys typed meanwhile (see run); the question takes those typed once it shows
+  // (painted on the screen, `questionShown`; the bar is marked "data-takes-keys" then), never one
+  // typed before: those go to the document once the command has ended, with the command's other
+  // keys.
+  let questionShown = false;
+  let questionsAsked = 0;
   function ask(question, goOn) {
     const bar = byId("confirm-bar");
     const yes = byId("confirm-yes");
@@ -151,9 +157,18 @@
     byId("confirm-text").textContent = question;
     yes.textContent = goOn;
     bar.hidden = false;
+    questionShown = false;
+    const asked = ++questionsAsked;
+    afterPaint().then(() => {
+      if (asked !== questionsAsked || bar.hidden) return;
+      questionShown = true;
+      bar.setAttribute("data-takes-keys", "");
+    });
     return new Promise((resolve) => {
       const answer = (value) => () => {
         bar.hidden = true;
+        questionShown = false;
+        bar.removeAttribute("data-takes-keys");
         yes.onclick = null;
         no.onclick = null;
         editor.focus();
@@ -195,14 +210,18 @@
     };
   }
 
-  // What a command leaves to do once it has ended (keys it held, to be played).
-  const afterCommand = [];
   // The commands given while another ran, in order: each goes on once the one before it ended.
   const waitingCommands = [];
 
   // Runs one command at a time with the toolbar disabled; a failure goes to the error bar. A
   // command given while another runs (a key played after a paste, say) waits for it.
-  async function run(action, work) {
+  //
+  // A command that shows a dialog or asks a question (`holdsKeys`) holds the keys typed from the
+  // moment it is given until it has ended, whatever reaches the page first, the dialog's answer or
+  // the keys typed after it: they go to the document it leaves shown (the one opened, the one
+  // saved), in order, and none answers a question asked meanwhile unless typed once it showed.
+  async function run(action, work, holdsKeys = false) {
+    const release = holdsKeys ? holdKeys() : null;
     if (state.busy) {
       setStatus(`${action} waits: another command is still running`);
       await new Promise((goOn) => waitingCommands.push(goOn));
@@ -235,7 +254,7 @@
         state.busy = false;
         buttons.forEach((button) => (button.disabled = false));
       }
-      for (const release of afterCommand.splice(0)) release();
+      if (release) release();
     }
   }
 
@@ -344,8 +363,6 @@
     if (!(await confirmDiscard(`open “${Doc.shownName(path)}”`))) return;
     const name = Doc.shownName(path);
     setStatus(`Opening ${name}…`);
-    // Keys typed while the document is read and shown go to it, in order, once the command ends.
-    afterCommand.push(holdKeys());
     // The counts of the text shown hold strings of it: let go before the read, they are more
     // likely gone by the time the new document is shown (counted again if the read fails).
     counted = null;
@@ -456,37 +473,52 @@
     await saveTo(path);
   }
 
+  // Every command but a link, and a save in place that needs no question, may show a dialog or
+  // ask: it holds the keys typed meanwhile (see run).
+  const HOLDS_KEYS = true;
   const actions = {
     newDocument: () =>
-      run("New", async () => {
-        if (!(await confirmDiscard("start a new document"))) return;
-        await load(null, [], 0, Doc.newForm());
-        setStatus("New document");
-        editor.focus();
-      }),
+      run(
+        "New",
+        async () => {
+          if (!(await confirmDiscard("start a new document"))) return;
+          await load(null, [], 0, Doc.newForm());
+          setStatus("New document");
+          editor.focus();
+        },
+        HOLDS_KEYS,
+      ),
     open: () =>
-      run("Open", async () => {
-        const chosen = await vexa.dialogs.openFile({
-          title: "Open Document",
-          defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
-          allowMultiple: false,
-        });
-        if (!Array.isArray(chosen) || chosen.length === 0) {
-          setStatus("Open cancelled");
-          return;
-        }
-        await openPath(chosen[0]);
-      }),
+      run(
+        "Open",
+        async () => {
+          const chosen = await vexa.dialogs.openFile({
+            title: "Open Document",
+            defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
+            allowMultiple: false,
+          });
+          if (!Array.isArray(chosen) || chosen.length === 0) {
+            setStatus("Open cancelled");
+            return;
+          }
+          await openPath(chosen[0]);
+        },
+        HOLDS_KEYS,
+      ),
     // A document whose name ends in ".VRS" (or another case) cannot be written back under that
     // name: Save asks where to put it, offering the name with ".vrs".
-    save: () => run("Save", save),
-    saveAs: () => run("Save As", saveAs),
+    save: () => run("Save", save, !Doc.savesInPlace(state.path) || state.form.invalidUtf8),
+    saveAs: () => run("Save As", saveAs, HOLDS_KEYS),
     openDropped: (paths) =>
-      run("Open", async () => {
-        const path = (paths || []).find(Doc.isDocumentPath);
-        if (!path) throw new Doc.DocumentError("not_a_document", "Only .vrs documents can be opened here");
-        await openPath(path);
-      }),
+      run(
+        "Open",
+        async () => {
+          const path = (paths || []).find(Doc.isDocumentPath);
+          if (!path) throw new Doc.DocumentError("not_a_document", "Only .vrs documents can be opened here");
+          await openPath(path);
+        },
+        HOLDS_KEYS,
+      ),
     openLink: (url) =>
       run("Open link", async () => {
         await vexa.invoke("vostra.url.open", url);

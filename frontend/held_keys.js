@@ -1,8 +1,8 @@
-// Keys typed while the editor cannot take them yet (a document is being read and shown, a paste
-// waits for the clipboard): they are held, in order, and played once it can, as a desktop editor
-// whose window is busy takes them when it is free. A command given another way meanwhile (a
-// toolbar button, a dropped file) waits among them in the same order. No page here: app.js
-// attaches it to the page and tells it how to play a key.
+// Keys typed while the editor cannot take them yet (a command shows a dialog or asks a question, a
+// document is being read and shown, a paste waits for the clipboard): they are held, in order, and
+// played once it can, as a desktop editor whose window is busy takes them when it is free. A
+// command given another way meanwhile (a toolbar button, a dropped file) waits among them in the
+// same order. No page here: app.js attaches it to the page and tells it how to play a key.
 (function (global) {
   "use strict";
 

@@ -325,6 +325,15 @@ struct StartedProgram {
         return ::testing::AssertionSuccess();
     }
 
+    // Ends the program and starts it again in the same home, as a user does.
+    ::testing::AssertionResult restart() {
+        run->signal(SIGTERM);
+        if (!run->endsWith(0, 30s)) return failure("the program did not end on SIGTERM");
+        run.emplace(testing::firstStartEnvironment(home), folder, folder + "/stderr.txt");
+        if (!run->started()) return failure("the program did not start again");
+        return ::testing::AssertionSuccess();
+    }
+
     // A failure of a step, with what the program wrote on its standard error.
     ::testing::AssertionResult failure(const std::string& what) const {
         return ::testing::AssertionFailure() << what << " within " << kShowing.count() << " s; its standard error:\n"
@@ -523,33 +532,39 @@ TEST(GtkSerialVostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
 }
 
 bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item);
+std::optional<std::string> shownCentre(pid_t pid, const std::string& kind, const std::string& name);
 
 // Keys typed at once after the key that answers a dialog reach the document, all of them, however
 // soon the window under the dialog takes the keyboard back: after the Escape that closes the Save
 // dialog, a few times, as a loss is not certain each time; then after the Return that answers the
 // Save and Open dialogs (which answer what they had at the Return) or GTK's question whether to
-// replace a file, and the Escape that closes the About panel (keys_after_dialogs.txt).
+// replace a file, a double-click on a file in the Open dialog, and the Escape that closes the About
+// panel; a question shown after the Return takes none typed before it showed; a Return the dialog
+// ignores leaves the keys after it to the dialog; keys typed at the start after the key that opens
+// a dialog go to that dialog (keys_after_dialogs.txt).
 TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument) {
     StartedProgram program("vostra-studio-keys-after-escape");
     ASSERT_TRUE(program.run->started());
     ASSERT_TRUE(program.takesKeys());
-    const pid_t pid = program.run->pid();
     const std::string typed = "abcdefghijklmnopqrstuvwx";
     for (std::size_t at = 0; at < typed.size(); at += 4) {
         ASSERT_TRUE(typeKeys("key ctrl+s"));
-        ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) >= 2; }));
+        ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(program.run->pid()) >= 2; }));
         std::string keys = "key --delay 0 Escape";
         for (char letter : typed.substr(at, 4)) (keys += ' ') += letter;
         ASSERT_TRUE(typeKeys(keys));
-        ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) == 1 && hasKeyboard(pid); }));
+        ASSERT_TRUE(testing::waitUntil(
+            kShowing, [&] { return shownWindowCount(program.run->pid()) == 1 && hasKeyboard(program.run->pid()); }));
     }
     std::ofstream(program.folder + "/b.vrs") << "opened";
+    std::ofstream(program.folder + "/c.vrs") << "other";
 
     std::ifstream table(std::string(KELVO_TEST_DATA_DIR) + "/program/keys_after_dialogs.txt");
     ASSERT_TRUE(table.is_open());
     for (std::string row; std::getline(table, row);) {
         if (row.empty() || row.starts_with('#')) continue;
         SCOPED_TRACE(row);
+        const pid_t pid = program.run->pid();
         // A panel that holds no other window modally takes the keyboard only from a window manager.
         if (row.starts_with("(window manager) ")) {
             bool managed = false;
@@ -564,16 +579,35 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
         const std::size_t arrow = row.find(" => ");
         ASSERT_NE(arrow, std::string::npos);
         std::istringstream steps(row.substr(0, arrow) + " ; ");
+        std::string located;
         for (std::string step; std::getline(steps >> std::ws, step, ';');) {
             step.erase(step.find_last_not_of(' ') + 1);
             const std::string rest = step.substr(step.find(' ') + 1);
             if (step.starts_with("shows ")) {
                 ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) >= std::stoi(rest); }));
+            } else if (step.starts_with("windows ")) {
+                ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) == std::stoi(rest); }));
             } else if (step.starts_with("menu ")) {
                 ASSERT_TRUE(clickMenuItem(pid, rest.substr(0, rest.find('/')), rest.substr(rest.find('/') + 1)));
             } else if (step.starts_with("point ")) {
                 // Keys go where the pointer is when no window manager gives a window the keyboard.
                 ASSERT_TRUE(typeKeys("search --sync --name '^" + rest + "$' mousemove --window %1 20 20"));
+            } else if (step.starts_with("click ")) {
+                const std::optional<std::string> centre = shownCentre(pid, "button", rest);
+                ASSERT_TRUE(centre && typeKeys("mousemove " + *centre + " click 1")) << rest << " does not show";
+            } else if (step.starts_with("locate ")) {
+                const std::optional<std::string> centre = shownCentre(pid, "cell", rest);
+                ASSERT_TRUE(centre) << rest << " does not show";
+                located = *centre;
+            } else if (step == "doubleclick" || step.starts_with("doubleclick ")) {
+                // Keys typed after it come at once, as from a user's other hand.
+                ASSERT_FALSE(located.empty());
+                const std::string keys = step == "doubleclick" ? "" : " key --delay 0 " + rest;
+                ASSERT_TRUE(typeKeys("mousemove " + located + " click --repeat 2 --delay 80 1" + keys));
+            } else if (step == "restart") {
+                // Keys typed from the moment its window has the keyboard, before its page is there.
+                ASSERT_TRUE(program.restart());
+                ASSERT_TRUE(reachedSoon([&] { return hasKeyboard(program.run->pid()); }));
             } else {
                 const std::string keys = step.starts_with("path ")    ? "type '" + program.folder + "/" + rest + "'"
                                          : step.starts_with("burst ") ? "key --delay 0 " + rest
@@ -581,7 +615,8 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
                 ASSERT_TRUE(typeKeys(keys));
             }
         }
-        ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) == 1 && hasKeyboard(pid); }));
+        ASSERT_TRUE(testing::waitUntil(
+            kShowing, [&] { return shownWindowCount(program.run->pid()) == 1 && hasKeyboard(program.run->pid()); }));
         ASSERT_TRUE(typeKeys("key ctrl+s"));
         const std::string file = program.folder + "/" + row.substr(arrow + 4, row.find(' ', arrow + 4) - arrow - 4);
         const std::string text = row.substr(row.find(' ', arrow + 4) + 1);
@@ -594,7 +629,7 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
         if (entry.path().extension() == ".vrs") documents.push_back(entry.path().filename());
     }
     std::ranges::sort(documents);
-    EXPECT_EQ(documents, (std::vector<std::string>{"a.vrs", "b.vrs"}));
+    EXPECT_EQ(documents, (std::vector<std::string>{"a.vrs", "b.vrs", "c.vrs", "d.vrs", "e.vrs"}));
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
@@ -657,19 +692,28 @@ TEST(GtkSerialVostraStudio, APasteFromAProgramThatDoesNotAnswerHoldsNothingBackA
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
 }
 
+// Where a menu or menu item ("menu"), a button ("button") or a cell of a list ("cell") of the
+// process `pid` shows on the screen, as a screen reader finds it once it shows: its centre, as
+// xdotool's "X Y".
+std::optional<std::string> shownCentre(pid_t pid, const std::string& kind, const std::string& name) {
+    int x = 0;
+    int y = 0;
+    const std::string command = "/usr/bin/python3 '" + std::string(KELVO_TEST_DATA_DIR) + "/program/shown_centre.py' " +
+                                std::to_string(pid) + " " + kind + " '" + name + "'";
+    const bool shown = testing::waitUntil(10s, [&] {
+        std::unique_ptr<FILE, int (*)(FILE*)> found(popen(command.c_str(), "r"), pclose);
+        return found && std::fscanf(found.get(), "%d %d", &x, &y) == 2;
+    });
+    if (!shown) return std::nullopt;
+    return std::to_string(x) + " " + std::to_string(y);
+}
+
 // Clicks the item of a menu of the program's menu bar with the pointer, each where a screen reader
 // finds it on the screen once it shows.
 bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item) {
     auto clickShown = [pid](const std::string& name) {
-        int x = 0;
-        int y = 0;
-        const std::string command = "/usr/bin/python3 '" + std::string(KELVO_TEST_DATA_DIR) +
-                                    "/program/menu_item_centre.py' " + std::to_string(pid) + " '" + name + "'";
-        const bool shown = testing::waitUntil(10s, [&] {
-            std::unique_ptr<FILE, int (*)(FILE*)> found(popen(command.c_str(), "r"), pclose);
-            return found && std::fscanf(found.get(), "%d %d", &x, &y) == 2;
-        });
-        return shown && typeKeys("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+        const std::optional<std::string> centre = shownCentre(pid, "menu", name);
+        return centre && typeKeys("mousemove " + *centre + " click 1");
     };
     return clickShown(menu) && clickShown(item);
 }

@@ -296,7 +296,8 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     return evaluateNow(mainWebView(), shows) == "true" && clickInPage("#" + id);
                 });
             } else if (word == "Asked") {
-                steps.until(shown("confirm-bar"));
+                // On the screen: from then on it takes the keys typed.
+                steps.until("document.getElementById('confirm-bar').hasAttribute('data-takes-keys')");
             } else if (word == "Played") {
                 steps.until("!document.getElementById('editor').hasAttribute('aria-busy')");
             } else if (word.starts_with("Told:")) {

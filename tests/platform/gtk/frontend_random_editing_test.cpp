@@ -5,7 +5,12 @@
 // of it at a writer's speed), Select All, Copy, Cut, Paste (of the editor's own copy, and of
 // texts another program offers with CRLF, LF or CR line breaks, tabs and no-break spaces), Undo
 // and Redo, the focus going away and back, clicks on the toolbar's Save and Open… (its dialog
-// cancelled), after which the editor's own keys must still act on the whole text. After each
+// cancelled), Save As over another document with Return typed twice (GTK's question whether to
+// replace it must wait for a key typed once it shows: Escape cancels it, and leaves the dialog and
+// the other document as they were), and the document opened again by a double-click in the Open
+// dialog with a few letters and Return typed at once after it (they go nowhere but to the start
+// of the document opened, also where it first asks to discard the changes, which a click
+// answers), after which the editor's own keys must still act on the whole text. After each
 // key the editor's text, selection and edited mark are compared with a plain-text editor's
 // (plain_text_editor.hpp), which holds the text as the web view does in one block: so every undo
 // and redo is compared with the text the document held where the step began or ended. After
@@ -197,6 +202,14 @@ std::u32string longPasted(Draw& draw, bool cutsSection) {
     return out;
 }
 
+// The letters typed at once after the double-click that opens the document again, and Return (so
+// that its first line stays as narrow as it was).
+std::u32string typedAfterOpening(Draw& draw) {
+    std::u32string typed;
+    for (int n = 1 + draw.below(3); n > 0; --n) typed += static_cast<char32_t>(U'a' + draw.below(26));
+    return typed + U'\n';
+}
+
 // How keys are drawn. Most come as fast as the page takes them; some characters are typed at a
 // writer's speed, a few hundred milliseconds apart, in runs that an undo often follows (it takes
 // back the whole run, typed as one step).
@@ -264,7 +277,8 @@ Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& de
             key.kind = Kind::redo;
         } else {
             key.kind = Kind::focusAway;
-            key.way = draw.below(4);
+            key.way = draw.below(6);
+            if (key.way == 5) key.pasted = typedAfterOpening(draw);
         }
         key.at = now + delay;
         const bool edits = key.kind != Kind::move && key.kind != Kind::focusAway && key.kind != Kind::selectAll &&
@@ -306,8 +320,13 @@ std::string describe(const Key& key) {
             return "paste \"" + text + "\" (" + std::string(kBreakNames[key.way]) + ")";
         }
         case Key::Kind::focusAway:
+            if (key.way == 5) {
+                return "Ctrl+O, a double-click on the document, '" + utf8(key.pasted.substr(0, key.pasted.size() - 1)) +
+                       "' and Return at once";
+            }
             return std::array{"Ctrl+Tab, Ctrl+Shift+Tab", "link focused, Tab", "a click on Save",
-                              "a click on Open…, cancelled"}[key.way];
+                              "a click on Open…, cancelled",
+                              "Ctrl+Shift+S, another document's path, Return twice at once"}[key.way];
         case Key::Kind::selectAll:
             return "Ctrl+A";
         case Key::Kind::copy:
@@ -552,11 +571,131 @@ bool clickToolbar(Program& program, bool save) {
            program.waitFor("clicked && !document.getElementById('save-button').disabled");
 }
 
+// Runs `step` in the loop a file chooser runs, every 20 ms, with the chooser on screen, until it
+// answers true; after 20 s it cancels every dialog shown and says so in `wrong`.
+void inChooser(std::shared_ptr<std::string> wrong, std::function<bool(GtkDialog*)> step) {
+    every(20, [wrong, step, polls = 0]() mutable {
+        GtkDialog* chooser = shownFileChooser();
+        if (++polls > 1000) *wrong = "the dialog did not come along", closeShownDialogs();
+        return polls <= 1000 && !(chooser != nullptr && gtk_widget_get_mapped(GTK_WIDGET(chooser)) && step(chooser));
+    });
+}
+
+// Save As over another document as a user in a hurry types it: Ctrl+Shift+S, its path over the
+// name offered, and Return twice at once. GTK's question whether to replace it must wait for a key
+// typed once it is on the screen (the program heard it was mapped): Escape cancels it, which must
+// leave the dialog there, as it was, and the other document as it was; Escape closes the dialog.
+std::string saveAsOverAnotherWithReturnTwice(Program& program, const fs::path& other) {
+    static const gulong marksMapped = g_signal_add_emission_hook(
+        g_signal_lookup("map-event", GTK_TYPE_WIDGET), 0,
+        [](GSignalInvocationHint*, guint, const GValue* values, gpointer) -> gboolean {
+            g_object_set_data(G_OBJECT(g_value_get_object(&values[0])), "mapped", GINT_TO_POINTER(1));
+            return TRUE;
+        },
+        nullptr, nullptr);
+    (void)marksMapped;
+    const std::string bytes = contentsOf(other);
+    auto wrong = std::make_shared<std::string>();
+    inChooser(wrong, [other, wrong, step = 0](GtkDialog* chooser) mutable {
+        // The question holds the others modally while it shows.
+        GtkWidget* question = GTK_IS_MESSAGE_DIALOG(gtk_grab_get_current()) ? gtk_grab_get_current() : nullptr;
+        GtkWidget* name = gtk_window_get_focus(GTK_WINDOW(chooser));
+        if (step == 0 && name != nullptr && GTK_IS_ENTRY(name) && gtk_widget_get_realized(name)) {
+            deliverKey(GTK_WIDGET(chooser), GDK_KEY_a, GDK_CONTROL_MASK);
+            for (char c : other.string())
+                deliverKey(GTK_WIDGET(chooser), gdk_unicode_to_keyval(static_cast<guchar>(c)), 0);
+            deliverKey(GTK_WIDGET(chooser), GDK_KEY_Return, 0);
+            deliverKey(GTK_WIDGET(chooser), GDK_KEY_Return, 0);
+            step = 1;
+        } else if (step == 1 && question != nullptr && g_object_get_data(G_OBJECT(question), "mapped") != nullptr) {
+            // Its Replace button pressed (flashing) would be a key typed before it showed.
+            GtkWidget* replace = gtk_dialog_get_widget_for_response(GTK_DIALOG(question), GTK_RESPONSE_ACCEPT);
+            if (replace != nullptr && (gtk_widget_get_state_flags(replace) & GTK_STATE_FLAG_ACTIVE) != 0) {
+                *wrong = "a key typed before the question showed pressed Replace";
+            }
+            deliverKey(question, GDK_KEY_Escape, 0);
+            step = 2;
+        } else if (step == 2 && question == nullptr) {
+            deliverKey(GTK_WIDGET(chooser), GDK_KEY_Escape, 0);
+            return true;
+        }
+        return false;
+    });
+    if (!program.press({{GDK_KEY_S, GDK_CONTROL_MASK | GDK_SHIFT_MASK}}) ||
+        !program.waitFor(
+            textOf("status-text") + " === 'Save cancelled' && !document.getElementById('save-button').disabled",
+            std::chrono::seconds(30))) {
+        return "did not end in 'Save cancelled' (" + *wrong +
+               "; the status line says: " + program.ask(textOf("status-text")) + ")";
+    }
+    if (contentsOf(other) != bytes) return "replaced the other document: it holds " + contentsOf(other);
+    return *wrong;
+}
+
+// Opens the document again by a double-click on it in the Open dialog, with `typed` typed at once
+// after it (Return for a line feed), through the display server; the editor asks first whether
+// to discard the changes, if there are any: a click answers. Answers what went wrong, or nothing.
+std::string openAgainByDoubleClick(Program& program, const fs::path& path, const std::u32string& typed) {
+    std::string keys;
+    for (char32_t c : typed) keys += c == U'\n' ? " Return" : " " + utf8(std::u32string(1, c));
+    auto wrong = std::make_shared<std::string>();
+    inChooser(wrong, [path, keys, wrong, polls = 0](GtkDialog* chooser) mutable {
+        // The chooser drops a choice made before it has read the folder: it is chosen again until
+        // it holds.
+        gchar* held = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+        const bool chosen = held != nullptr && path == held;
+        g_free(held);
+        if (!chosen && ++polls % 10 == 1) gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(chooser), path.c_str());
+        auto* list = GTK_TREE_VIEW(findOfType(GTK_WIDGET(chooser), GTK_TYPE_TREE_VIEW));
+        GList* rows =
+            chosen ? gtk_tree_selection_get_selected_rows(gtk_tree_view_get_selection(list), nullptr) : nullptr;
+        if (rows == nullptr) return false;
+        GdkRectangle cell{};
+        gtk_tree_view_get_cell_area(list, static_cast<GtkTreePath*>(rows->data), gtk_tree_view_get_column(list, 0),
+                                    &cell);
+        g_list_free_full(rows, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
+        int x = 0, y = 0, screenX = 0, screenY = 0, pointerX = 0, pointerY = 0;
+        gtk_tree_view_convert_bin_window_to_widget_coords(list, cell.x + cell.width / 2, cell.y + cell.height / 2, &x,
+                                                          &y);
+        gdk_device_get_position(screenPointer(), nullptr, &pointerX, &pointerY);
+        if (!onScreen(GTK_WIDGET(list), x, y, screenX, screenY)) return false;
+        // Told to move where it already is, xdotool waits for a move that never comes.
+        const std::string command =
+            "xdotool " +
+            (pointerX == screenX && pointerY == screenY
+                 ? std::string()
+                 : "mousemove --sync " + std::to_string(screenX) + " " + std::to_string(screenY)) +
+            " click --repeat 2 --delay 80 1 key --delay 0" + keys;
+        if (std::system(command.c_str()) != 0) *wrong = command + " failed";
+        return true;
+    });
+    const std::string opened = textOf("status-text") + " === 'Opened " + path.filename().string() + "'";
+    // What the status line said when the document was opened last is no answer.
+    program.ask(textOf("status-text") + " = '', 'cleared'");
+    const int before = program.keys;
+    if (!program.press({{GDK_KEY_o, GDK_CONTROL_MASK}}) ||
+        !program.waitFor(shown("confirm-bar") + " || " + opened, std::chrono::seconds(30)) ||
+        (program.ask("String(" + shown("confirm-bar") + ")") == "true" && !clickInPage("#confirm-yes"))) {
+        return "neither opened the document again nor asked (" + *wrong + ")";
+    }
+    program.keys = before + 1 + static_cast<int>(typed.size());
+    if (!program.waitFor(opened + " && keysSeen >= " + std::to_string(program.keys) +
+                             " && !document.getElementById('editor').hasAttribute('aria-busy')",
+                         std::chrono::seconds(30))) {
+        return "did not open the document again with the keys typed after the double-click (" + *wrong +
+               "; the status line says: " + program.ask(textOf("status-text")) + ")";
+    }
+    return *wrong;
+}
+
 // The most elements the sessions saw laid out inline, and the undo and redo keys whose outcome was
 // compared, for the test's report.
 int mostJoined = 0;
 int undoChecks = 0;
 int redoChecks = 0;
+// The saves over another document with Return typed twice, and the opens again by a double-click.
+int savesOver = 0;
+int opensAgain = 0;
 
 // A session: its document opened, its keys pressed and compared, its text saved. Answers what
 // went wrong, or nothing.
@@ -570,6 +709,9 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     const fs::path path = folder / name;
     const std::string_view lineBreak = kLineBreaks[seed % std::size(kLineBreaks)];
     writeFile(path, withLineBreaks(utf8(editor.text), lineBreak));
+    // The document Save As is typed over (and must never replace).
+    const fs::path other = folder / ("other-" + std::to_string(seed) + ".vrs");
+    writeFile(other, "PRECIOUS");
     const auto start = std::chrono::steady_clock::now();
     const auto now = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 
@@ -652,16 +794,49 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         }
         return {};
     };
+    // The ways the focus went away and came back so far.
+    std::array<bool, 6> waysGone{};
     // Presses a key (the `index`th) as a user does, and the model with it; answers what went wrong.
     auto pressKey = [&](Key key, int index) -> std::string {
         pressed.push_back(describe(key));
+        if (key.kind == Key::Kind::focusAway) waysGone[key.way] = true;
         const std::string which = "key " + std::to_string(index) + " (" + pressed.back() + ")";
         if (key.kind == Key::Kind::paste) {
             onClipboard = withLineBreaks(utf8(key.pasted), kLineBreaks[key.way]);
             offerOnClipboard(onClipboard);
         }
         bool handled = true;
-        if (key.kind == Key::Kind::focusAway && key.way >= 2) {
+        if (key.kind == Key::Kind::focusAway && key.way == 4) {
+            if (std::string wrong = saveAsOverAnotherWithReturnTwice(program, other); !wrong.empty()) {
+                return which + " " + wrong + "\n  keys:" + keysSoFar();
+            }
+            ++savesOver;
+            // The dialog's name field took the display's primary selection, and the web view gave up
+            // its own, as a text field there does: the editor's selection is collapsed to its focus.
+            editor.anchor = editor.focus;
+            for (Editor& other : others) other.anchor = other.focus;
+        } else if (key.kind == Key::Kind::focusAway && key.way == 5) {
+            if (std::string wrong = openAgainByDoubleClick(program, path, key.pasted); !wrong.empty()) {
+                return which + " " + wrong + "\n  keys:" + keysSoFar();
+            }
+            ++opensAgain;
+            // The document as saved, the keys typed at its start; its undo goes back no further.
+            Editor again;
+            again.text = opened;
+            again.pageLines = editor.pageLines;
+            again.clipboard = editor.clipboard;
+            for (char32_t c : key.pasted) {
+                Key typed;
+                typed.kind = c == U'\n' ? Key::Kind::enter : Key::Kind::character;
+                typed.character = c;
+                typed.at = now();
+                plain_text::press(again, typed);
+            }
+            editor = std::move(again);
+            others.clear();
+            state = program.ask(kStateScript);
+            return compare("after " + which, true);
+        } else if (key.kind == Key::Kind::focusAway && key.way >= 2) {
             handled = clickToolbar(program, key.way == 2);
             if (key.way == 2) opened = editor.text;
         } else if (key.kind == Key::Kind::focusAway) {
@@ -742,6 +917,15 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
     Key redo;
     redo.kind = Key::Kind::redo;
     int index = kKeysPerSession;
+    // Every session saves over another document and opens its own again at least once.
+    for (int way : {4, 5}) {
+        if (waysGone[way]) continue;
+        Key key;
+        key.kind = Key::Kind::focusAway;
+        key.way = way;
+        if (way == 5) key.pasted = typedAfterOpening(draw);
+        if (std::string wrong = pressKey(key, ++index); !wrong.empty()) return failure.str() + wrong;
+    }
     for (const Key& key : {selectAll, character, undo, redo, undo, end, paste, undo, redo, undo, redo, undo}) {
         if (std::string wrong = pressKey(key, ++index); !wrong.empty()) return failure.str() + wrong;
         if (key.kind != Key::Kind::paste || !cutsSection) continue;
@@ -857,8 +1041,11 @@ TEST(GtkSerialFrontEndEditing, RandomSessionsEditAndMoveAsAPlainTextEditorDoes) 
     }
     std::ostringstream times;
     for (double s : seconds) times << " " << s << " s";
-    std::printf("%zu sessions of %d keys:%s; %d undo and %d redo keys compared; at most %d elements laid out inline\n",
-                seconds.size(), kKeysPerSession, times.str().c_str(), undoChecks, redoChecks, mostJoined);
+    std::printf(
+        "%zu sessions of %d keys:%s; %d undo and %d redo keys compared; at most %d elements laid out inline; "
+        "%d saves over another document, %d opens again by a double-click\n",
+        seconds.size(), kKeysPerSession, times.str().c_str(), undoChecks, redoChecks, mostJoined, savesOver,
+        opensAgain);
 }
 
 }  // namespace

@@ -273,5 +273,80 @@ TEST_F(GtkHost, KeysTypedWhileThePageLoadsReachItPressThenRelease) {
     EXPECT_EQ(seen, "da ua db ub|ab");
 }
 
+// A task that runs a loop of its own, as one that shows a modal dialog does, has the tasks queued
+// behind it run inside that loop, as those posted while it runs do: the host's next held key, say,
+// reaches the dialog the key before it opened, not the window once the dialog has gone.
+TEST_F(GtkHost, TasksQueuedBehindOneThatRunsALoopOfItsOwnRunInsideThatLoop) {
+    GMainLoop* inner = g_main_loop_new(nullptr, FALSE);
+    bool ranInside = false;
+    whenShown([&] {
+        gtk().loop.post(gtk().self, [&] {
+            // Ended by the task behind it, or, should that never come, after a while.
+            g_timeout_add_seconds_full(
+                G_PRIORITY_DEFAULT, 10,
+                [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), 0; },
+                g_main_loop_ref(inner), reinterpret_cast<GDestroyNotify>(g_main_loop_unref));
+            g_main_loop_run(inner);
+            kelvo_appkit_stop(host);
+        });
+        gtk().loop.post(gtk().self, [&] { ranInside = g_main_loop_is_running(inner), g_main_loop_quit(inner); });
+    });
+    run();
+    g_main_loop_unref(inner);
+    EXPECT_TRUE(ranInside);
+}
+
+// Keys handed to the page's web view, then at once a reply and an event for the page: the page has
+// handled every key when either reaches it (the web view hands a key to the page only once the
+// page has acknowledged the one before, while a script would go at once).
+TEST_F(GtkHost, RepliesAndEventsReachThePageAfterTheKeysHandedToItBefore) {
+    static constexpr std::string_view kPage =
+        "<p>page</p><script>window.keys = 0; addEventListener('keydown', () => keys++, true);</script>";
+    kelvo_appkit_load_window_webview(host, 1, kPage.data(), kPage.size(), 0, nullptr, 0, nullptr, 0, nullptr, 0, 0);
+    // The page's request is answered by the test, later.
+    std::string asked;
+    kelvo_appkit_set_bridge_callback(
+        host,
+        [](void* id, std::uint64_t, const char*, std::uint64_t, const char* message, std::uint64_t length, const char*,
+           std::uint64_t) {
+            const std::string request(message, length);
+            *static_cast<std::string*>(id) = request.substr(request.find("\"id\":\"") + 6, 1);
+        },
+        &asked);
+    std::string seen;
+    inTurn({{"the page's bridge",
+             pageAnswers(mainWebView, "typeof vexa", [](const std::string& type) { return type == "object"; }),
+             [] {
+                 evaluate(mainWebView(),
+                          "vexa.on('test:seen', () => { window.atEvent = keys; });"
+                          "vexa.invoke('test.later').then(() => { window.atReply = keys; }), 'asked'",
+                          [](const std::string&) {});
+             }},
+            {"the page's request", [&] { return !asked.empty(); },
+             [&] {
+                 // Six keys straight to the window, as GTK hands on the display server's.
+                 gtk_widget_grab_focus(GTK_WIDGET(mainWebView()));
+                 GdkEvent* key = gdk_event_new(GDK_KEY_PRESS);
+                 key->key.window =
+                     GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(windowTitled("Vostra Studio")))));
+                 key->key.keyval = GDK_KEY_a;
+                 gdk_event_set_device(key,
+                                      gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+                 for (int i = 0; i < 6; ++i) gtk_main_do_event(key);
+                 gdk_event_free(key);
+                 const std::string reply = R"({"id":")" + asked + R"(","ok":true,"result":null})";
+                 kelvo_appkit_bridge_respond_window(host, 1, reply.data(), reply.size());
+                 kelvo_appkit_emit_window_event(host, 1, "test:seen", 9, "{}", 2);
+             }},
+            {"the reply and the event in the page",
+             pageAnswers(
+                 mainWebView,
+                 "window.atEvent === undefined || window.atReply === undefined ? '' : atEvent + ' ' + atReply",
+                 [](const std::string& answer) { return !answer.empty(); }, &seen),
+             [&] { kelvo_appkit_stop(host); }}});
+    run();
+    EXPECT_EQ(seen, "6 6");
+}
+
 }  // namespace
 }  // namespace kelvo

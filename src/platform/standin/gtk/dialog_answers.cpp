@@ -2,15 +2,26 @@
 // button) until it does, so that what it had then is what it answers and the keys typed after it
 // reach the window it was shown over, as they do after Escape (dialog_ends.cpp).
 //
-// Found while checking GTK: the chooser does not answer at once. Return flashes its accept button
-// for a quarter of a second, and the chooser then asks GIO about the name (its folder, whether it
-// is there, its shown name for the Replace question) before it answers; meanwhile it takes keys,
+// Found while checking GTK 3.24: the chooser does not answer at once. Return in a field, and a
+// double-click on a file, activate the accept button, which flashes for a quarter of a second
+// before it is clicked; the click asks the chooser for its response, which it gives at once, or
+// refuses and looks at the name first: it asks GIO about it (its folder, whether it is there, its
+// shown name for the Replace question) with a busy ("progress") cursor on its window meanwhile,
+// and then answers, enters a folder, or shows a question or an error (each run in a loop of its
+// own, and the busy cursor stays through GTK's own Replace question). Meanwhile it takes keys,
 // which went into its name field and so into the answer (Return then "ab" at once saved
-// "Untitled.vrsab.vrs"). So the keys that reach it, or a question over it, from then on are kept.
-// When it ends they go to the window under it, before any key typed later. When it shows it will
-// not end (it entered a folder, a question or an error shows over it, a question over it was
-// answered other than Replace), they go to it, or to what shows over it, in order. A chooser that
-// does nothing at all gets them at a deadline.
+// "Untitled.vrsab.vrs"). A Return that activates nothing (the accept button insensitive, or
+// flashing already) asks nothing; one in an empty location field enters the folder shown again, and
+// one in an empty name field is refused without a word.
+//
+// So from the accept button's activation (or its click) on, the keys that reach the chooser are
+// kept. When it ends they go to the window under it, before any key typed later. When it shows it
+// will not end (it entered a folder, or once nothing is left of what the click began its name is
+// as it was) they go to it, in order. A question or an error it shows takes only the keys typed
+// once it is on the screen: those kept before wait, and go to the window under the chooser when
+// the question's Replace ends it; any other answer leaves the chooser as it was, and they are
+// dropped (they were typed for what Replace would have led to, and in the name they would make
+// another name).
 
 #include <algorithm>
 #include <utility>
@@ -20,10 +31,6 @@
 namespace kelvo::standin {
 
 namespace {
-
-// Long enough for the chooser's questions to GIO on a loaded machine; the keys wait that long
-// only when Return did nothing.
-constexpr guint kAnswerDeadlineMs = 5000;
 
 // On a question over a chooser: its answer is watched.
 constexpr const char* kAnswerWatched = "kelvo-answer-watched";
@@ -55,141 +62,207 @@ GtkWindow* keyWindowOf(GdkEvent* event) {
     return GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr;
 }
 
-// The file chooser run now that `window` is, or that it was shown over as a question or an error;
-// null when none. Pop-ups (a completion list, a menu) are no part of it: Return there picks in
-// them.
-GtkWidget* runningChooserOf(GtkState& state, GtkWindow* window) {
+// Whether `window` is the chooser or a window shown over it, as a question or an error. Pop-ups
+// (a completion list, a menu) are no part of it: Return there picks in them.
+bool isOfChooser(GtkWindow* window, GtkWidget* chooser) {
     // Windows over a chooser are a few deep at most.
     constexpr int kDeepest = 8;
     for (int depth = 0; window != nullptr && depth < kDeepest; ++depth) {
-        if (gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL) return nullptr;
-        if (GTK_IS_FILE_CHOOSER_DIALOG(window) &&
-            std::ranges::find(state.runningDialogs, GTK_DIALOG(window)) != state.runningDialogs.end()) {
-            return GTK_WIDGET(window);
-        }
+        if (gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL) return false;
+        if (GTK_WIDGET(window) == chooser) return true;
         window = gtk_window_get_transient_for(window);
     }
-    return nullptr;
+    return false;
 }
 
-bool isUnmodifiedReturn(const GdkEventKey& key) {
-    const bool enter =
-        key.keyval == GDK_KEY_Return || key.keyval == GDK_KEY_KP_Enter || key.keyval == GDK_KEY_ISO_Enter;
-    return enter && (key.state & gtk_accelerator_get_default_mod_mask()) == 0;
+bool isRunning(const GtkState& state, GtkWidget* chooser) {
+    return std::ranges::find(state.runningDialogs, GTK_DIALOG(chooser)) != state.runningDialogs.end();
 }
 
-void stopDeadline(GtkDialogAnswer& answer) {
-    if (answer.deadline != 0) g_source_remove(answer.deadline);
-    answer.deadline = 0;
+// The chooser looks at a name, or reads a folder: GTK shows a busy cursor on its window meanwhile.
+bool isBusy(const GtkDialogAnswer& answer) {
+    return answer.watched != nullptr && gdk_window_get_cursor(answer.watched) != nullptr;
 }
 
-// The keys kept go on to the chooser, in order (GTK hands them to a question or error that holds
-// it modally); one typed at a question gone meanwhile goes to the chooser.
-void handBack(GtkState& state) {
+// The answer ends; its kept keys are handed over.
+std::vector<GdkEventPtr> endAnswer(GtkState& state) {
     GtkDialogAnswer answer = std::exchange(state.dialogAnswer, {});
-    stopDeadline(answer);
-    if (answer.dialog == nullptr) return;
-    GdkWindow* own = gtk_widget_get_window(answer.dialog);
-    for (GdkEventPtr& event : answer.keys) {
+    if (answer.settle != 0) g_source_remove(answer.settle);
+    if (answer.watched != nullptr) {
+        g_signal_handler_disconnect(answer.watched, answer.cursorWatch);
+        g_object_unref(answer.watched);
+    }
+    return std::move(answer.keys);
+}
+
+// The keys kept go on to the chooser, in order; one typed at a question gone meanwhile goes to the
+// chooser.
+void handBack(GtkState& state) {
+    GtkWidget* chooser = state.dialogAnswer.dialog;
+    if (chooser == nullptr) return;
+    GdkWindow* own = gtk_widget_get_window(chooser);
+    std::vector<GdkEventPtr> keys = endAnswer(state);
+    for (GdkEventPtr& event : keys) {
         if (gdk_window_is_destroyed(event->key.window) && own != nullptr) {
             g_object_unref(event->key.window);
             event->key.window = GDK_WINDOW(g_object_ref(own));
         }
-        // A Return among them asks the chooser again: the keys after it are kept again.
+        // A Return among them may ask the chooser again: the keys after it are kept again.
         gtkHandKeyOn(state, event.get());
     }
+}
+
+// Once nothing is left of what the chooser was asked (its button's flash, its looking at the
+// name, a question it shows, its end), it answered nothing: its name is as it was, and it takes
+// the keys.
+void settleNow(GtkState& state) {
+    const GtkDialogAnswer& answer = state.dialogAnswer;
+    if (answer.dialog == nullptr || answer.flashing || answer.ending || answer.question != nullptr || isBusy(answer)) {
+        return;
+    }
+    handBack(state);
+}
+
+// The same once what runs now (GTK's handling of what GIO told it, which ends the busy cursor
+// first) is done.
+void settleLater(GtkState& state) {
+    if (state.dialogAnswer.settle != 0) return;
+    state.dialogAnswer.settle = g_idle_add(
+        [](gpointer data) {
+            auto& alive = *static_cast<GtkState*>(data);
+            alive.dialogAnswer.settle = 0;
+            settleNow(alive);
+            return G_SOURCE_REMOVE;
+        },
+        &state);
+}
+
+void onCursorChanged(GdkWindow*, GParamSpec*, gpointer data) {
+    auto& state = *static_cast<GtkState*>(data);
+    if (!isBusy(state.dialogAnswer)) settleLater(state);
 }
 
 void startAnswer(GtkState& state, GtkWidget* chooser) {
     if (state.dialogAnswer.dialog == chooser) return;
     if (state.dialogAnswer.dialog != nullptr) handBack(state);
-    state.dialogAnswer.dialog = chooser;
-    state.dialogAnswer.deadline = g_timeout_add(
-        kAnswerDeadlineMs,
-        [](gpointer data) {
-            auto& alive = *static_cast<GtkState*>(data);
-            alive.dialogAnswer.deadline = 0;
-            handBack(alive);
-            return G_SOURCE_REMOVE;
-        },
-        &state);
-}
-
-void onAskedToAnswer(GtkWidget* chooser, gpointer data) {
-    auto& state = *static_cast<GtkState*>(data);
-    if (std::ranges::find(state.runningDialogs, GTK_DIALOG(chooser)) != state.runningDialogs.end()) {
-        startAnswer(state, chooser);
+    GtkDialogAnswer& answer = state.dialogAnswer;
+    answer.dialog = chooser;
+    if (GdkWindow* window = gtk_widget_get_window(chooser)) {
+        answer.watched = GDK_WINDOW(g_object_ref(window));
+        answer.cursorWatch = g_signal_connect(window, "notify::cursor", G_CALLBACK(onCursorChanged), &state);
     }
 }
 
+// The accept button flashes before its click (it does nothing when it cannot, not shown say).
+void onAcceptActivated(GtkButton* accept, gpointer chooser) {
+    auto& state = *static_cast<GtkState*>(g_object_get_data(G_OBJECT(accept), kStateOf));
+    if (!isRunning(state, GTK_WIDGET(chooser))) return;
+    if ((gtk_widget_get_state_flags(GTK_WIDGET(accept)) & GTK_STATE_FLAG_ACTIVE) == 0) return;
+    startAnswer(state, GTK_WIDGET(chooser));
+    state.dialogAnswer.flashing = true;
+}
+
+// Runs after the chooser had the response the click asks for: it ends, looks at the name (busy),
+// shows a question, or did nothing.
 void onAcceptClicked(GtkButton* accept, gpointer chooser) {
-    onAskedToAnswer(GTK_WIDGET(chooser), g_object_get_data(G_OBJECT(accept), kStateOf));
+    auto& state = *static_cast<GtkState*>(g_object_get_data(G_OBJECT(accept), kStateOf));
+    if (!isRunning(state, GTK_WIDGET(chooser))) return;
+    startAnswer(state, GTK_WIDGET(chooser));
+    state.dialogAnswer.flashing = false;
+    settleNow(state);
+}
+
+// Connected after the chooser's own handler, which stops a response it refuses: this sees only
+// one that ends it.
+void onResponse(GtkDialog* chooser, gint, gpointer data) {
+    auto& state = *static_cast<GtkState*>(data);
+    if (state.dialogAnswer.dialog == GTK_WIDGET(chooser)) state.dialogAnswer.ending = true;
 }
 
 void onFolderEntered(GtkFileChooser* chooser, gpointer data) {
     auto& state = *static_cast<GtkState*>(data);
-    if (state.dialogAnswer.dialog == GTK_WIDGET(chooser)) handBack(state);
+    const GtkDialogAnswer& answer = state.dialogAnswer;
+    if (answer.dialog == GTK_WIDGET(chooser) && answer.question == nullptr && !answer.ending) handBack(state);
 }
 
-// A question over a chooser answered: Replace ends the chooser (the keys typed after it are kept
-// for the window under it); any other answer leaves it open, and the keys go to it once the
-// question is gone.
+// A question over the chooser answered. Replace ends it: the keys typed after it are kept for the
+// window under it with those kept before. Any other answer leaves it as it was: the keys kept
+// before the question showed are dropped, and those typed since its answer go to the chooser once
+// it is gone.
 void onQuestionAnswered(GtkDialog* question, gint response, gpointer data) {
     auto& state = *static_cast<GtkState*>(data);
-    GtkWidget* chooser = runningChooserOf(state, gtk_window_get_transient_for(GTK_WINDOW(question)));
-    if (chooser == nullptr) return;
-    startAnswer(state, chooser);
+    GtkDialogAnswer& answer = state.dialogAnswer;
+    if (answer.question != GTK_WIDGET(question)) return;
+    gtkKeysGoOnAfter(state, GTK_WIDGET(question), answer.dialog);
+    answer.question = nullptr;
+    answer.questionMapped = false;
     if (response == GTK_RESPONSE_ACCEPT) return;
-    g_idle_add(
-        [](gpointer alive) {
-            handBack(*static_cast<GtkState*>(alive));
-            return G_SOURCE_REMOVE;
-        },
-        &state);
+    answer.keys.clear();
+    answer.ending = false;
+    answer.flashing = false;
+    settleLater(state);
+}
+
+// A question that goes without an answer (destroyed with the chooser, say) counts as cancelled.
+void onQuestionGone(GtkWidget* question, gpointer data) {
+    onQuestionAnswered(GTK_DIALOG(question), GTK_RESPONSE_NONE, data);
+}
+
+// Every window as GTK maps it, before it is on the screen: one shown over the answering chooser is
+// its question or error, whose keys are only those typed once it is there (gtkNoteWindowShown).
+gboolean onWindowMapped(GSignalInvocationHint*, guint, const GValue* values, gpointer data) {
+    auto& state = *static_cast<GtkState*>(data);
+    GtkDialogAnswer& answer = state.dialogAnswer;
+    auto* widget = static_cast<GtkWidget*>(g_value_get_object(&values[0]));
+    if (answer.dialog == nullptr || answer.question != nullptr || !GTK_IS_DIALOG(widget) || widget == answer.dialog ||
+        !isOfChooser(GTK_WINDOW(widget), answer.dialog)) {
+        return TRUE;
+    }
+    answer.question = widget;
+    answer.questionMapped = false;
+    if (g_object_get_data(G_OBJECT(widget), kAnswerWatched) == nullptr) {
+        g_object_set_data(G_OBJECT(widget), kAnswerWatched, GINT_TO_POINTER(1));
+        g_signal_connect(widget, "response", G_CALLBACK(onQuestionAnswered), &state);
+        g_signal_connect(widget, "unmap", G_CALLBACK(onQuestionGone), &state);
+    }
+    return TRUE;
 }
 
 }  // namespace
 
 void gtkWatchAnswer(GtkState& state, GtkWidget* chooser) {
-    g_signal_connect(chooser, "file-activated", G_CALLBACK(onAskedToAnswer), &state);
+    if (!state.windowMapsWatched) {
+        state.windowMapsWatched = true;
+        g_signal_add_emission_hook(g_signal_lookup("map", GTK_TYPE_WIDGET), 0, onWindowMapped, &state, nullptr);
+    }
     g_signal_connect(chooser, "current-folder-changed", G_CALLBACK(onFolderEntered), &state);
+    g_signal_connect(chooser, "response", G_CALLBACK(onResponse), &state);
     if (GtkWidget* accept = gtk_dialog_get_widget_for_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT)) {
         g_object_set_data(G_OBJECT(accept), kStateOf, &state);
-        g_signal_connect(accept, "clicked", G_CALLBACK(onAcceptClicked), chooser);
-        // Return in a field activates it (also when it went first to a list of completions).
-        g_signal_connect(accept, "activate", G_CALLBACK(onAcceptClicked), chooser);
+        // After GTK's own handlers: the button has begun to flash, or the dialog had the response.
+        g_signal_connect_after(accept, "activate", G_CALLBACK(onAcceptActivated), chooser);
+        g_signal_connect_after(accept, "clicked", G_CALLBACK(onAcceptClicked), chooser);
     }
 }
 
 bool gtkKeepAnswerKey(GtkState& state, GdkEvent* event) {
-    GtkWidget* chooser = runningChooserOf(state, keyWindowOf(event));
-    if (chooser == nullptr) return false;
-    if (state.dialogAnswer.dialog == chooser) {
-        state.dialogAnswer.keys.emplace_back(gdk_event_copy(event));
-        return true;
-    }
-    if (event->type == GDK_KEY_PRESS && isUnmodifiedReturn(event->key)) startAnswer(state, chooser);
-    return false;
+    const GtkDialogAnswer& answer = state.dialogAnswer;
+    if (answer.dialog == nullptr || (answer.question != nullptr && answer.questionMapped)) return false;
+    if (!isOfChooser(keyWindowOf(event), answer.dialog)) return false;
+    state.dialogAnswer.keys.emplace_back(gdk_event_copy(event));
+    return true;
 }
 
 void gtkNoteWindowShown(GtkState& state, GdkWindow* window) {
-    GtkWindow* shown = windowOf(window);
-    if (shown == nullptr || !GTK_IS_DIALOG(shown) || GTK_IS_FILE_CHOOSER_DIALOG(shown)) return;
-    GtkWidget* chooser = runningChooserOf(state, gtk_window_get_transient_for(shown));
-    if (chooser == nullptr) return;
-    if (g_object_get_data(G_OBJECT(shown), kAnswerWatched) == nullptr) {
-        g_object_set_data(G_OBJECT(shown), kAnswerWatched, GINT_TO_POINTER(1));
-        g_signal_connect(shown, "response", G_CALLBACK(onQuestionAnswered), &state);
-    }
-    if (state.dialogAnswer.dialog == chooser) handBack(state);
+    GtkDialogAnswer& answer = state.dialogAnswer;
+    if (answer.question != nullptr && GTK_WIDGET(windowOf(window)) == answer.question) answer.questionMapped = true;
 }
 
 void gtkHandAnswerKeysOn(GtkState& state, GtkWidget* dialog, GdkWindow* target) {
     if (state.dialogAnswer.dialog != dialog) return;
-    GtkDialogAnswer answer = std::exchange(state.dialogAnswer, {});
-    stopDeadline(answer);
+    std::vector<GdkEventPtr> keys = endAnswer(state);
     if (target == nullptr) return;
-    for (GdkEventPtr& event : answer.keys) {
+    for (GdkEventPtr& event : keys) {
         g_object_unref(event->key.window);
         event->key.window = GDK_WINDOW(g_object_ref(target));
         gtkHandKeyOn(state, event.get());

@@ -55,9 +55,11 @@ struct GtkWindowRecord {
     bool fullScreen = false;
     bool iconified = false;
     bool obscured = false;  // wholly covered by other windows
-    // Key presses and releases typed at the window while its keys are held, in order.
+    // Key presses and releases typed at the window while its keys are held, in order; once they
+    // are let go, they go on one at a time (menus.cpp), and the keys typed meanwhile wait behind.
     bool keysHeld = false;
-    std::vector<GdkEventPtr> heldKeys;
+    bool releasing = false;
+    std::deque<GdkEventPtr> heldKeys;
 };
 
 struct GstObjectUnref {
@@ -201,12 +203,19 @@ struct GtkLeftButton {
     guint32 pressTime = 0;  // the time of the press itself, which moves do not change
 };
 
-// A file chooser asked to answer, until it ends or shows it will not (dialog_answers.cpp): the
-// key presses and releases that reached it, or a question over it, since, in order.
+// A file chooser asked to answer (dialog_answers.cpp), from its accept button's activation until
+// it ends or shows it will not: the key presses and releases that reached it since, in order, and
+// what it does meanwhile.
 struct GtkDialogAnswer {
-    GtkWidget* dialog = nullptr;  // borrowed: a chooser run now; null: none answering
+    GtkWidget* dialog = nullptr;  // borrowed: the chooser; null: none answering
     std::vector<GdkEventPtr> keys;
-    guint deadline = 0;  // the source that hands the keys back to a chooser that did nothing
+    bool flashing = false;          // its accept button was activated, and has not been clicked yet
+    bool ending = false;            // its response went through: it ends
+    GtkWidget* question = nullptr;  // borrowed: a question or an error shown over it, until answered
+    bool questionMapped = false;    // the question is on the screen: keys typed since are its own
+    GdkWindow* watched = nullptr;   // a reference: the chooser's window, whose cursor tells it is busy
+    gulong cursorWatch = 0;
+    guint settle = 0;  // the turn of the loop that looks at what it did
 };
 
 struct GtkState {
@@ -226,6 +235,12 @@ struct GtkState {
     std::vector<GtkDialog*> runningDialogs;   // borrowed: the dialogs run modally now, innermost last
     bool quitting = false;                    // the loop was told to end: dialogs answer as cancelled
     GtkDialogAnswer dialogAnswer;
+    bool windowMapsWatched = false;  // windows mapped are watched for questions over a chooser
+    // The display server's windows whose keys go to others, by number: questions GTK destroyed as
+    // soon as they were answered, and the choosers they were shown over (dialog_ends.cpp).
+    bool keysRedirected = false;
+    int inputOpcode = -1;  // the XInput extension's major opcode
+    std::deque<std::pair<unsigned long, unsigned long>> keyRedirects;
 
     guint terminateSource = 0;
     struct sigaction watchAction {};  // SIGTERM's action while the watch has it (GLib's handler)
@@ -306,11 +321,15 @@ void gtkCancelRunningDialogs(GtkState& state);
 // the GDK window such a key goes to instead of `window` (null: its own).
 void gtkEndDialog(GtkState& state, GtkWidget* dialog);
 GdkWindow* gtkKeyWindowAfterDialogs(GdkWindow* window);
+// A dialog GTK destroys as soon as it is answered (a question or an error shown over a file
+// chooser): from now on the keys typed at it reach `under`, the window it was shown over, which
+// takes the keyboard back.
+void gtkKeysGoOnAfter(GtkState& state, GtkWidget* dialog, GtkWidget* under);
 // A file chooser asked to answer (dialog_answers.cpp) keeps the keys typed at it until it ends,
 // when gtkEndDialog hands them to `target`, the window under it (null: nowhere), or until it shows
-// it will not, when they go on to it. Watches the chooser's ways of being asked; keeps a key (a
-// copy: true) that reaches a chooser asked to answer, or notes the Return that asks it; notes a
-// question or an error shown over it.
+// it will not, when they go on to it; a question or an error shown over it takes only the keys
+// typed once it is on the screen. Watches the chooser's ways of being asked; keeps a key (a copy:
+// true) that reaches a chooser asked to answer; notes a window mapped on the screen.
 void gtkWatchAnswer(GtkState& state, GtkWidget* chooser);
 bool gtkKeepAnswerKey(GtkState& state, GdkEvent* event);
 void gtkNoteWindowShown(GtkState& state, GdkWindow* window);
@@ -318,6 +337,9 @@ void gtkHandAnswerKeysOn(GtkState& state, GtkWidget* dialog, GdkWindow* target);
 // Hands a key event on as one from the display server (menus.cpp): to the window under a dialog
 // that ended, kept while a chooser answers or the window holds its keys, else through the monitor.
 void gtkHandKeyOn(GtkState& state, GdkEvent* event);
+// Posts `then` to the main queue once the pages have handled every key handed to them so far
+// (page_order.cpp): at once when none waits to be.
+void gtkAfterKeysHandled(GtkState& state, Task then);
 KeyringService gtkKeyring();
 MenuService gtkMenus();
 StatusItemService gtkStatusItem();

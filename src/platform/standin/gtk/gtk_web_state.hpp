@@ -11,6 +11,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,6 +26,15 @@ struct GtkScriptHandler {
     std::string name;
     ScriptMessageSink sink{};
     gulong signal = 0;
+};
+
+// A script for the page that waits for keys handed before it (page_order.cpp): a reply handed to
+// the page's function `script` as JSON text (`call`), or an event evaluated as it is.
+struct GtkPageOutput {
+    bool call = false;
+    std::string script;
+    std::string json;
+    std::uint64_t afterKey = 0;  // the count of keys handed to the web view before it
 };
 
 struct GtkWebViewRecord : GtkPlacedView {
@@ -49,6 +59,20 @@ struct GtkWebViewRecord : GtkPlacedView {
     // finished meanwhile.
     std::uint64_t heldCommit = 0;
     bool finishedHeld = false;
+    // The keys handed to the web view so far, and those its page confirmed having handled; what
+    // waits for them (page_order.cpp).
+    std::uint64_t keysHanded = 0;
+    std::uint64_t keysConfirmed = 0;
+    std::uint64_t confirming = 0;  // the count of keys the confirmation on its way confirms; 0: none
+    guint confirmSource = 0;       // the turn of the loop that sends the next confirmation
+    std::deque<GtkPageOutput> waitingOutputs;
+};
+
+// Something to do once the pages have handled the keys handed to them by then: the count each web
+// view (by number) had to confirm.
+struct GtkKeyWaiter {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> keys;
+    Task then;
 };
 
 struct GtkWebState {
@@ -56,6 +80,7 @@ struct GtkWebState {
     std::vector<std::string> schemes;  // registered on the context
     std::map<std::uint64_t, std::unique_ptr<GtkWebViewRecord>> webViews;
     std::uint64_t nextWebView = 1;
+    std::vector<GtkKeyWaiter> keyWaiters;
 };
 
 GtkWebState& gtkWebState(GtkState& state);
@@ -70,6 +95,13 @@ GtkWebViewRecord* findWebView(GtkState& state, std::uint64_t number);
 // Makes the web view paint the whole of its last frame wherever part of it is drawn again
 // (webview_paint.cpp).
 void paintWholeOnPartialDraws(GtkWebViewRecord& record);
+// Keys handed to a web view, and what goes to its page after them (page_order.cpp): counts the keys
+// the web view's handler gets; sends a script to the page once the keys handed before it are
+// handled; lets go of what waits when the web view goes (and wakes what waited for its keys).
+void watchKeysHanded(GtkWebViewRecord& record);
+void sendToPage(GtkWebViewRecord& record, GtkPageOutput output);
+void forgetKeysHanded(GtkWebViewRecord& record);
+void wakeKeyWaiters(GtkState& state);
 // Serves the scheme's requests to the web views that name it (scheme.cpp).
 void serveScheme(GtkState& state, std::string_view scheme);
 

@@ -50,15 +50,44 @@ void finalizeTimer(GSource* source) { delete reinterpret_cast<TimerSource*>(sour
 
 GSourceFuncs kTimerFuncs = {nullptr, nullptr, dispatchTimer, finalizeTimer, nullptr, nullptr};
 
+// The host's tasks and timers run below the toolkit's redraws and the web views' own work
+// (WebKit dispatches its messages at G_PRIORITY_HIGH_IDLE): a host that is busy every frame,
+// such as a canvas that animates while each frame takes longer than the interval, would
+// otherwise keep the window from being redrawn and the pages from answering.
+constexpr int kHostPriority = G_PRIORITY_HIGH_IDLE + 30;
+
+gboolean drainTasks(gpointer data);
+
+// The drain after this one, unless one is on its way; the caller holds the mutex.
+void scheduleDrain(GtkState& state) {
+    if (state.drainScheduled) return;
+    state.drainScheduled = true;
+    g_idle_add_full(kHostPriority, drainTasks, &state, nullptr);
+}
+
+// Runs the tasks queued when it began, one at a time, in order. A task may run a loop of its own
+// (a modal dialog shows inside it): the tasks after it then run inside that loop, by the drain
+// scheduled before it began, as the tasks posted meanwhile do; so whatever a task queued behind the
+// one that shows a dialog does happens while the dialog is up, not once it has gone.
 gboolean drainTasks(gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
-    std::deque<Task> batch;
+    std::size_t count = 0;
     {
         std::lock_guard guard(state.mutex);
-        batch.swap(state.tasks);
         state.drainScheduled = false;
+        count = state.tasks.size();
     }
-    for (Task& task : batch) task();
+    for (; count > 0; --count) {
+        Task task;
+        {
+            std::lock_guard guard(state.mutex);
+            if (state.tasks.empty()) break;
+            task = std::move(state.tasks.front());
+            state.tasks.pop_front();
+            if (!state.tasks.empty()) scheduleDrain(state);
+        }
+        task();
+    }
     return G_SOURCE_REMOVE;
 }
 
@@ -105,12 +134,6 @@ void quit(void* self) {
 }
 
 void post(void* self, Task task) { gtkState(self).post(std::move(task)); }
-
-// The host's tasks and timers run below the toolkit's redraws and the web views' own work
-// (WebKit dispatches its messages at G_PRIORITY_HIGH_IDLE): a host that is busy every frame,
-// such as a canvas that animates while each frame takes longer than the interval, would
-// otherwise keep the window from being redrawn and the pages from answering.
-constexpr int kHostPriority = G_PRIORITY_HIGH_IDLE + 30;
 
 TimerId startTimer(void* self, std::uint64_t intervalNs, bool repeats, Task task) {
     GtkState& state = gtkState(self);
@@ -194,9 +217,7 @@ void finish(void* self) { gtkFinishSelectionTransfers(gtkState(self), kTransfers
 void GtkState::post(Task task) {
     std::lock_guard guard(mutex);
     tasks.push_back(std::move(task));
-    if (drainScheduled) return;
-    drainScheduled = true;
-    g_idle_add_full(kHostPriority, drainTasks, this, nullptr);
+    scheduleDrain(*this);
 }
 
 LoopService gtkLoop() {

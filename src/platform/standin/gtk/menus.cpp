@@ -122,14 +122,25 @@ void handOn(GtkState& state, GdkEvent* event) {
     gtk_main_do_event(event);
 }
 
-// Notes the left button in our windows and the dialogs shown over a file chooser, and hands the
-// rest on (keys as gtkHandKeyOn does).
+// While a window's held keys go on one at a time, a key typed meanwhile, at any window, waits
+// behind them (a copy: true).
+bool waitsBehindHeldKeys(GtkState& state, GdkEvent* event) {
+    for (auto& [number, record] : state.windows) {
+        if (!record->releasing) continue;
+        record->heldKeys.emplace_back(gdk_event_copy(event));
+        return true;
+    }
+    return false;
+}
+
+// Notes the left button in our windows and the windows mapped, and hands the rest on (keys as
+// gtkHandKeyOn does).
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     // The user's latest key or click, as the display server timed it (0: input it did not time).
     if (event->type == GDK_KEY_PRESS || event->type == GDK_BUTTON_PRESS) state.inputTime = gdk_event_get_time(event);
     if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) {
-        gtkHandKeyOn(state, event);
+        if (!waitsBehindHeldKeys(state, event)) gtkHandKeyOn(state, event);
         return;
     }
     if (event->type == GDK_MAP) gtkNoteWindowShown(state, event->any.window);
@@ -137,16 +148,40 @@ void handleEvent(GdkEvent* event, gpointer data) {
     handOn(state, event);
 }
 
-// The held keys go on in the order they came, before any key typed later: this runs on the main
-// loop, between events. Each copy keeps its GDK window: one gone meanwhile takes its keys nowhere.
+// Hands the first of the window's held keys on, and the next once the page has handled it: a key
+// that opens a dialog (Ctrl+O, say) has it on the screen, holding the keyboard, before the keys
+// typed after it go on, as they went to it had the page been there when they were typed. What a
+// page does with a key it handles (a message asking for the dialog) is posted to the main queue
+// before its confirmation comes; the next key is posted after it, and so runs inside the dialog's
+// loop. A window gone takes its keys with it.
+void releaseNext(GtkState& state, std::uint64_t number) {
+    auto found = state.windows.find(number);
+    if (found == state.windows.end() || !found->second->releasing) return;
+    GtkWindowRecord& record = *found->second;
+    if (record.heldKeys.empty()) {
+        record.releasing = false;
+        return;
+    }
+    GdkEventPtr event = std::move(record.heldKeys.front());
+    record.heldKeys.pop_front();
+    gtkHandKeyOn(state, event.get());
+    gtkAfterKeysHandled(state, [&state, number] { releaseNext(state, number); });
+}
+
+// The held keys go on in the order they came, before any key typed later (releaseNext). Each copy
+// keeps its GDK window: one gone meanwhile takes its keys nowhere.
 void holdKeys(void* self, WindowRef window, bool hold) {
     GtkState& state = gtkState(self);
     GtkWindowRecord& record = gtkWindowRecord(window);
-    record.keysHeld = hold;
-    if (hold) return;
-    std::vector<GdkEventPtr> held = std::move(record.heldKeys);
-    record.heldKeys.clear();
-    for (GdkEventPtr& event : held) handOn(state, event.get());
+    if (hold) {
+        record.keysHeld = true;
+        record.releasing = false;
+        return;
+    }
+    if (!record.keysHeld) return;
+    record.keysHeld = false;
+    record.releasing = true;
+    releaseNext(state, record.number);
 }
 
 void setMenuBar(void* self, std::span<const Menu> menus) { gtkShowMenuBar(gtkState(self), menus); }

@@ -1,5 +1,6 @@
 // GTK user scripts, script message handlers and evaluation, on each web view's own user content
-// manager. A message is copied in the signal and handed to the host from a main-loop task.
+// manager. A message is copied in the signal and handed to the host from a main-loop task; what
+// goes to a page goes after the keys handed to it before (page_order.cpp).
 
 #include <algorithm>
 #include <utility>
@@ -82,25 +83,15 @@ void addHandler(void* self, ViewRef ref, std::string_view name, ScriptMessageSin
     record.handlers.push_back(std::move(handler));
 }
 
+// Both wait for the keys handed to the web view before them (page_order.cpp).
 void evaluate(void*, ViewRef ref, std::string_view script) {
-    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(webViewRecord(ref).widget), script.data(),
-                                        static_cast<gssize>(script.size()), nullptr, nullptr, nullptr, nullptr,
-                                        nullptr);
+    sendToPage(webViewRecord(ref), GtkPageOutput{false, std::string(script), {}, 0});
 }
 
-// The web view only reads the arguments (into the message to the web process): they stay ours to
-// free, and a reply may carry a megabyte of a file.
 void call(void*, ViewRef ref, std::string_view callee, std::string_view json) {
     std::string body(callee);
     body += "(JSON.parse(json));";
-    const std::string value(json);
-    GVariantBuilder builder;
-    g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&builder, "{sv}", "json", g_variant_new_string(value.c_str()));
-    const GVariantPtr arguments(g_variant_ref_sink(g_variant_builder_end(&builder)));
-    webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(webViewRecord(ref).widget), body.c_str(),
-                                                   static_cast<gssize>(body.size()), arguments.get(), nullptr, nullptr,
-                                                   nullptr, nullptr, nullptr);
+    sendToPage(webViewRecord(ref), GtkPageOutput{true, std::move(body), std::string(json), 0});
 }
 
 }  // namespace

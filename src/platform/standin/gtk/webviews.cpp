@@ -261,6 +261,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
         g_signal_connect(record->widget, signal, G_CALLBACK(onCrossing), data);
     }
     g_signal_connect_after(record->widget, "key-press-event", G_CALLBACK(onKeyNotHandled), data);
+    watchKeysHanded(*data);
     g_signal_connect(record->widget, "drag-motion", G_CALLBACK(onDragMotion), data);
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);
@@ -283,8 +284,11 @@ void destroy(void* self, ViewRef ref) {
         webkit_user_content_manager_unregister_script_message_handler(record.content.get(), handler.name.c_str());
     }
     markPlaced(record.widget, nullptr);
+    forgetKeysHanded(record);
     gtk_widget_destroy(record.widget);
     web.webViews.erase(record.number);
+    // What waited for keys this page was to handle goes on.
+    wakeKeyWaiters(gtkState(self));
 }
 
 void setFrame(void*, ViewRef ref, RectD frame, bool followsWindow) {
