@@ -73,10 +73,54 @@ function(kelvo_target_settings target)
   endif()
 endfunction()
 
-# kelvo_library(<name> DIRS <folder under src>... DEPS <targets>...)
-# One static library from the .cpp files directly inside the given folders.
+# Most of what a file of the project costs to compile is reading the headers it includes (the
+# project's records and the standard library's templates), the same for most files of a target:
+# with KELVO_PCH, a target of several files compiles them once, as a precompiled header that its
+# files begin with, and its files only read what else they include. The headers are those nearly
+# every file includes, and the ones `kelvo_precompile` is given (those most files of that target
+# include). A precompiled header serves only files compiled with the flags it was compiled with:
+# each target compiles its own. With ccache, it needs the sloppiness pch_defines,time_macros.
+option(KELVO_PCH "Compile the headers most files of a target include once for the target" ON)
+set(KELVO_PCH_HEADERS <algorithm> <array> <cstddef> <cstdint> <cstdlib> <cstring> <functional> <memory> <optional>
+                      <span> <string> <string_view> <tuple> <type_traits> <unordered_map> <utility> <vector>
+                      <tl/expected.hpp> base/error.hpp)
+# A target of fewer files pays more for its header than it saves.
+set(KELVO_PCH_MIN_SOURCES 4)
+
+# kelvo_precompile_headers(<target> <header>...): the target's files are compiled after the given
+# headers (system headers in <>, the project's by their path under src/), read once from their
+# precompiled form. They are listed in a header of the build's own, rewritten only when the list
+# changes: the precompiled header is made again whenever one of them or the list changes.
+function(kelvo_precompile_headers target)
+  set(text "// The headers every file of ${target} is compiled after (written by the build).\n")
+  foreach(header ${ARGN})
+    if(header MATCHES "^<")
+      string(APPEND text "#include ${header}\n")
+    else()
+      string(APPEND text "#include \"${header}\"\n")
+    endif()
+  endforeach()
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/precompiled/${target}.hpp)
+  file(CONFIGURE OUTPUT ${file} CONTENT "${text}" @ONLY)
+  target_precompile_headers(${target} PRIVATE ${file})
+endfunction()
+
+# kelvo_precompile(<target> [<header>...]): with KELVO_PCH, a target of several files is compiled
+# after the common headers and the given ones, precompiled (see kelvo_precompile_headers).
+function(kelvo_precompile target)
+  get_target_property(sources ${target} SOURCES)
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  list(LENGTH sources count)
+  if(KELVO_PCH AND NOT count LESS KELVO_PCH_MIN_SOURCES)
+    kelvo_precompile_headers(${target} ${KELVO_PCH_HEADERS} ${ARGN})
+  endif()
+endfunction()
+
+# kelvo_library(<name> DIRS <folder under src>... DEPS <targets>... [PRECOMPILE <header>...])
+# One static library from the .cpp files directly inside the given folders; PRECOMPILE names the
+# headers most of them include (see kelvo_precompile).
 function(kelvo_library name)
-  cmake_parse_arguments(ARG "" "" "DIRS;DEPS;SYSTEM_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DIRS;DEPS;SYSTEM_DEPS;PRECOMPILE" ${ARGN})
   set(sources "")
   foreach(dir ${ARG_DIRS})
     file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
@@ -88,6 +132,7 @@ function(kelvo_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_SYSTEM_DEPS})
     kelvo_target_settings(${name})
     target_link_options(${name} INTERFACE ${KELVO_SANITIZER_FLAGS})
+    kelvo_precompile(${name} ${ARG_PRECOMPILE})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src ${KELVO_TL_EXPECTED_INCLUDE})

@@ -1048,18 +1048,25 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
     std::string traits, emptied, placeholder, undone, typedOver, pasted, pastedHtml, copied, cut, cutText;
     std::string whileLoading, afterUndo, mended;
     auto key = [](guint keyval, guint state = 0) { return [=] { return pressKeys({{keyval, state}}); }; };
-    auto clipboardInto = [](std::string& into) {
-        return [&into, asked = false]() mutable {
-            if (!asked) {
-                asked = true;
+    // The clipboard's text once it is another than `before` (a copy reaches it a moment after
+    // its key).
+    auto clipboardInto = [](std::string& into, std::string before) {
+        return [&into, before, asking = std::make_shared<bool>(false)]() mutable {
+            if (!into.empty() && into != before) return true;
+            if (!*asking) {
+                *asking = true;
+                into.clear();
                 gtk_clipboard_request_text(
                     gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
-                    [](GtkClipboard*, const gchar* got, gpointer target) {
-                        *static_cast<std::string*>(target) = got != nullptr ? got : "<none>";
+                    [](GtkClipboard*, const gchar* got, gpointer data) {
+                        auto* answer = static_cast<std::pair<std::string*, std::shared_ptr<bool>>*>(data);
+                        *answer->first = got != nullptr ? got : "<none>";
+                        *answer->second = false;
+                        delete answer;
                     },
-                    &into);
+                    new std::pair<std::string*, std::shared_ptr<bool>>(&into, asking));
             }
-            return !into.empty();
+            return false;
         };
     };
     const std::string read = std::string(kEditorText);
@@ -1112,11 +1119,11 @@ TEST(GtkSerialFrontEnd, SelectingPastingCuttingAndCopyingKeepPlainText) {
         // Copy and cut of a selection.
         .page(selectInFirstText(0, 4))
         .then(key(GDK_KEY_c, GDK_CONTROL_MASK))
-        .then(clipboardInto(copied))
+        .then(clipboardInto(copied, "para one\ntwo"))
         .page(selectInFirstText(0, 4))
         .then(key(GDK_KEY_x, GDK_CONTROL_MASK))
         .until("!" + read + ".startsWith('para')")
-        .then(clipboardInto(cut))
+        .then(clipboardInto(cut, ""))
         .read(read, cutText)
         // Another program's text with a byte that is not UTF-8 and a NUL: pasted whole, the byte as
         // U+FFFD, and the status line says so.

@@ -856,8 +856,13 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         }
         if (!handled) return "the page did not take " + which;
         // Pauses in typing are the page's: the time it saw the key, which a busy machine may hold
-        // back a while after the test pressed it.
-        key.at = std::stod(program.ask("String(lastKeyAt)")) / 1000;
+        // back a while after the test pressed it. With it, in one question, the editor's state
+        // (after a key that may wait for the clipboard, asked again once the editor is not busy).
+        const bool clipboardKey = key.kind == Key::Kind::copy || key.kind == Key::Kind::cut;
+        const std::string seen = program.ask(
+            "String(lastKeyAt) + '|' + (" + std::string(clipboardKey ? "true" : "false") +
+            " || document.getElementById('editor').hasAttribute('aria-busy') ? 'busy' : " + kStateScript + ")");
+        key.at = std::stod(seen) / 1000;
         const bool selected = editor.anchor != editor.focus;
         const std::size_t count = others.size();
         for (std::size_t i = 0; i < count; ++i) {
@@ -872,9 +877,13 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
         if (others.size() > 8) others.resize(8);
         if (key.kind == Key::Kind::undo) ++undoChecks;
         if (key.kind == Key::Kind::redo) ++redoChecks;
+        if (const std::string_view after = std::string_view(seen).substr(seen.find('|') + 1); after != "busy") {
+            state = after;
+            return compare("after " + which, editor.anchor == editor.focus);
+        }
         // A paste may wait for the clipboard: the editor says it is busy meanwhile.
         program.waitFor("!document.getElementById('editor').hasAttribute('aria-busy')", std::chrono::seconds(30));
-        if (key.kind == Key::Kind::copy || key.kind == Key::Kind::cut) {
+        if (clipboardKey) {
             // The clipboard holds exactly the selected characters (a no-break space among them
             // arrives a moment after the rest), or with nothing selected what it held before.
             if (selected) onClipboard = utf8(editor.clipboard);

@@ -205,9 +205,11 @@ private:
     std::thread thread_;
 };
 
-// What a user does to the program, as steps run one after another on its main loop every 100 ms:
-// a step is tried again until it is done. Page steps evaluate a script in the page; `until`
-// waits for a condition of the page to hold; `then` runs a step of the test's own. The program
+// What a user does to the program, as steps run one after another on its main loop: a step done
+// hands on to the next at once, and a step not yet done is tried again, a step of the test's own
+// every 100 ms, a condition of the page as soon as the page answered otherwise (20 ms later).
+// Page steps evaluate a script in the page; `until` waits for a condition of the page to hold;
+// `then` runs a step of the test's own. The program
 // ends (by SIGTERM, its own way) after the last step, or once 60 s (or as many as `within` says)
 // went by without a step done, which fails the test naming the step: the time a run may take
 // grows with the steps it does, so that a long run on a busy machine is not cut short while it
@@ -234,10 +236,12 @@ public:
     UserSteps& read(std::string script, std::string& into) {
         std::string* target = &into;
         return then([this, script = std::move(script), target] {
-                   evaluate(mainWebView(), script.c_str(), [this, target](const std::string& value) {
-                       *target = value;
-                       read_ = true;
-                   });
+                   evaluate(mainWebView(), script.c_str(),
+                            [this, target, running = running_](const std::string& value) {
+                                *target = value;
+                                read_ = true;
+                                if (*running) advance();
+                            });
                    return true;
                })
             .then([this] { return std::exchange(read_, false); });
@@ -245,13 +249,13 @@ public:
 
     // Runs the program through the steps; answers how many were done.
     std::size_t runProgram() {
-        int polls = 0;  // since the last step done
+        int polls = 0;  // turns of 100 ms since the last step done
         std::size_t done = at_;
         bool ending = false;
         // The steps end with the program, however it ended: left running, they would act in the
         // next one.
-        auto running = std::make_shared<bool>(true);
-        every(100, [&, running] {
+        running_ = std::make_shared<bool>(true);
+        every(100, [&, running = running_] {
             if (!*running) return false;
             turns_.fetch_add(1);
             if (at_ != done) {
@@ -267,15 +271,7 @@ public:
                 kill(getpid(), SIGTERM);
                 return false;
             }
-            if (mainWebView() == nullptr || questions_.waiting) return true;
-            Step& step = steps_[at_];
-            if (step.native) {
-                if (step.native()) ++at_;
-                return true;
-            }
-            questions_.ask(step.script, [this, waits = step.waits](const std::string& answer) {
-                if (!waits || answer == "true") ++at_;
-            });
+            advance();
             return true;
         });
         {
@@ -283,7 +279,7 @@ public:
             TracesAside traces;
             EXPECT_EQ(runApplication(bundledSystem(), vostraStudioApp()), 0);
         }
-        *running = false;
+        *running_ = false;
         return at_;
     }
 
@@ -295,6 +291,39 @@ private:
         bool waits = false;
         std::function<bool()> native;
     };
+
+    // Does the steps from the one waited for, one after another, until one is not done yet: a
+    // step of the test's own is tried again on the next turn; a page step goes on once the page
+    // answered, and a condition that did not hold is asked again 20 ms later. A step may run the
+    // main loop (a dialog, a wait for the page): what that loop runs meanwhile leaves the steps
+    // alone.
+    void advance() {
+        if (advancing_ || !*running_) return;
+        advancing_ = true;
+        while (at_ < steps_.size() && mainWebView() != nullptr && !questions_.waiting) {
+            Step& step = steps_[at_];
+            if (step.native) {
+                if (!step.native()) break;
+                ++at_;
+                continue;
+            }
+            questions_.ask(step.script,
+                           [this, at = at_.load(), waits = step.waits, running = running_](const std::string& answer) {
+                               if (!*running || at_ != at) return;
+                               if (!waits || answer == "true") {
+                                   ++at_;
+                                   advance();
+                                   return;
+                               }
+                               every(20, [this, at, running] {
+                                   if (*running && at_ == at) advance();
+                                   return false;
+                               });
+                           });
+            break;
+        }
+        advancing_ = false;
+    }
 
     // The step the steps wait for, as a failure names it.
     [[nodiscard]] std::string waiting() const {
@@ -311,6 +340,8 @@ private:
     int polls_ = 600;
     PageQuestions questions_;
     bool read_ = false;
+    bool advancing_ = false;
+    std::shared_ptr<bool> running_ = std::make_shared<bool>(false);
 };
 
 // Page scripts the steps use.
@@ -384,17 +415,19 @@ inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
 }
 
 // Types a path into the Open dialog once it shows (it runs a main loop of its own, in which this
-// looks for it) as a user does: Ctrl+L, and once the location field shows, the path over what
-// it holds and Return; again while the dialog stays past the time it takes to answer (keys typed
-// while it answers go on to the document once it has). A dialog still there ten seconds after it
-// showed is cancelled, so that a test never waits for it for ever. However long the dialog takes
-// to come, this waits for it while the program's run goes on, and never acts in a later one.
+// looks for it) as a user does: Ctrl+L, and once the location field has the keyboard, the path
+// over what it holds and Return; again while the dialog stays past the time it takes to answer
+// (keys typed while it answers go on to the document once it has). A dialog still there ten
+// seconds after it showed is cancelled, so that a test never waits for it for ever. However long
+// the dialog takes to come, this waits for it while the program's run goes on, and never acts in
+// a later one.
 inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
     struct Waiting {
         std::filesystem::path path;
         GWeakRef program;  // the run's web view
-        int shown = 0;
+        int shown = 0;     // turns of 50 ms the dialog has shown
         bool typed = false;
+        bool typedThisTry = false;
     };
     auto* waiting = new Waiting{path, {}};
     g_weak_ref_init(&waiting->program, mainWebView());
@@ -408,16 +441,22 @@ inline void typeIntoOpenDialogWhenShown(const std::filesystem::path& path) {
             const bool ready = dialog != nullptr && gtk_widget_get_mapped(GTK_WIDGET(dialog));
             waiting->shown = ready ? waiting->shown + 1 : 0;
             GtkWidget* window = GTK_WIDGET(dialog);
-            if (ready && waiting->shown % 140 == 6) deliverKey(window, GDK_KEY_l, GDK_CONTROL_MASK);
+            // A try each 7 s: Ctrl+L a moment after the dialog showed, and again each half second
+            // until the location field has the keyboard; then the path.
+            const int turn = waiting->shown % 140;
+            if (ready && turn == 2) waiting->typedThisTry = false;
             GtkWidget* focus = ready ? gtk_window_get_focus(GTK_WINDOW(dialog)) : nullptr;
-            if (ready && waiting->shown % 140 == 10 && focus != nullptr && GTK_IS_ENTRY(focus) &&
-                gtk_widget_get_realized(focus)) {
+            const bool fieldFocused = focus != nullptr && GTK_IS_ENTRY(focus) && gtk_widget_get_realized(focus);
+            if (ready && turn >= 2 && (turn - 2) % 10 == 0 && !waiting->typedThisTry && !fieldFocused) {
+                deliverKey(window, GDK_KEY_l, GDK_CONTROL_MASK);
+            }
+            if (ready && turn > 2 && !waiting->typedThisTry && fieldFocused) {
                 deliverKey(window, GDK_KEY_a, GDK_CONTROL_MASK);
                 for (char c : waiting->path.string()) {
                     deliverKey(window, gdk_unicode_to_keyval(static_cast<guchar>(c)), 0);
                 }
                 deliverKey(window, GDK_KEY_Return, 0);
-                waiting->typed = true;
+                waiting->typed = waiting->typedThisTry = true;
             }
             if (ready && waiting->shown > 200) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
             if ((waiting->typed && !ready) || program == nullptr) {
