@@ -92,14 +92,13 @@ start_session() {
   session_pids+=($!)
 }
 
-# The displays as ctest hands them out, one test at a time each.
+# The displays as ctest hands them out, one test at a time each. xvfb-run -a takes the first
+# display number without a lock file: each display starts once the one before is up, so that two
+# never take the same number.
 slots=""
 for ((i = 0; i < displays; i++)); do
   start_session "$i"
   slots+="${slots:+, }{\"id\": \"$i\", \"slots\": 1}"
-done
-printf '{"version": {"major": 1, "minor": 0}, "local": [{"displays": [%s]}]}\n' "$slots" >"$sessions/displays.json"
-for ((i = 0; i < displays; i++)); do
   while [ ! -e "$sessions/$i/session" ]; do
     if ! kill -0 "${session_pids[i]}" 2>/dev/null; then
       echo "gtk-tests: the session of display $i ended before it was ready" >&2
@@ -108,6 +107,7 @@ for ((i = 0; i < displays; i++)); do
     sleep 0.1
   done
 done
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"displays": [%s]}]}\n' "$slots" >"$sessions/displays.json"
 
 export KELVO_GTK_SESSIONS=$sessions
 cd "$build"
