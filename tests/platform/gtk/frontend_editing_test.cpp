@@ -86,6 +86,13 @@ std::function<bool()> pause(double seconds) {
 // page counts them: see kCountKeys).
 struct Keyboard {
     int pressed = 0;
+    int clicked = 0;
+
+    // A click through the display server that `click` makes; the keys pressed next wait until the
+    // page has seen it.
+    void click(UserSteps& steps, std::function<bool()> click) {
+        steps.then(std::move(click)).until("clicksSeen >= " + std::to_string(++clicked));
+    }
 
     void press(UserSteps& steps, Keys keys) {
         pressed += static_cast<int>(keys.size());
@@ -287,7 +294,7 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     });
                 }
                 const bool disabled = word.starts_with("ClickDisabled:");
-                steps.then([id = word.substr(word.find(':') + 1), disabled] {
+                keyboard.click(steps, [id = word.substr(word.find(':') + 1), disabled] {
                     const std::string shows = std::string("(e => e !== null && ") +
                                               (disabled ? "e.disabled" : "!e.disabled") +
                                               " && e.getClientRects().length > 0)"
@@ -471,7 +478,7 @@ TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     steps.read(std::string(kEditorText), afterDiscardQuestion);
     // Real clicks on no control: the header, the toolbar's empty part, the status line.
     for (const char* place : {".titlebar", ".toolbar-spacer", ".statusbar"}) {
-        steps.then([place] { return clickInPage(place); });
+        keyboard.click(steps, [place] { return clickInPage(place); });
     }
     keyboard.press(steps, typing("6"));
     steps.read(std::string(kEditorText), afterClicks);

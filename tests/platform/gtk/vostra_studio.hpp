@@ -362,10 +362,12 @@ inline constexpr std::string_view kEditorText = "VostraEditorText.readText(docum
 
 // Counts the keys the page sees (`keysSeen`), wherever the focus is in it: a test waits for that
 // count before it looks at what its keys did. `lastKeyAt` is when the last came, by the page's
-// clock (milliseconds).
+// clock (milliseconds). Clicks made through the display server are counted too (`clicksSeen`): keys
+// put straight into the program's queue would overtake a click still on its way from the server.
 inline constexpr std::string_view kCountKeys =
-    "window.keysSeen = 0, window.lastKeyAt = 0, "
-    "addEventListener('keydown', () => { keysSeen++; lastKeyAt = performance.now(); }, true), 'counting'";
+    "window.keysSeen = 0, window.lastKeyAt = 0, window.clicksSeen = 0, "
+    "addEventListener('keydown', () => { keysSeen++; lastKeyAt = performance.now(); }, true), "
+    "addEventListener('mouseup', () => { clicksSeen++; }, true), 'counting'";
 // Lays the editor's text out in a monospaced font in lines 20 pixels high, so that a test can tell
 // where a caret key goes by columns.
 inline constexpr std::string_view kMonospacedEditor =
