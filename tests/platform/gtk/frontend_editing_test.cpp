@@ -94,9 +94,13 @@ struct Keyboard {
         steps.then(std::move(click)).until("clicksSeen >= " + std::to_string(++clicked));
     }
 
+    // The page counts a key as its keydown comes; the text a key types may reach the editor a
+    // moment later, in a message of the web view's own: the keys' effects are looked at a tenth of
+    // a second after the last was seen.
     void press(UserSteps& steps, Keys keys) {
         pressed += static_cast<int>(keys.size());
         steps.then([keys] { return pressKeys(keys); }).until("keysSeen >= " + std::to_string(pressed));
+        if (!keys.empty()) steps.then(pause(0.1));
     }
 
     // A key of the menu bar's (Ctrl+Z, Ctrl+Shift+Z) that changes the text: the window takes it,
