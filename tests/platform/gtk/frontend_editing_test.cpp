@@ -482,7 +482,9 @@ TEST(GtkSerialFrontEndEditing, FocusThatComesBackPutsTheCaretWhereItWas) {
     steps.read(std::string(kEditorText), afterDiscardQuestion);
     // Real clicks on no control: the header, the toolbar's empty part, the status line.
     for (const char* place : {".titlebar", ".toolbar-spacer", ".statusbar"}) {
-        keyboard.click(steps, [place] { return clickInPage(place); });
+        // A press on the title bar may begin a move of the window, which takes the release: the
+        // page never sees the click end, and a key typed after it goes where it goes either way.
+        steps.then([place] { return clickInPage(place); });
     }
     keyboard.press(steps, typing("6"));
     steps.read(std::string(kEditorText), afterClicks);
