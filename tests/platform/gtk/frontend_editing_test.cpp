@@ -321,7 +321,8 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                     return pressKeys({{GDK_KEY_o, GDK_CONTROL_MASK}});
                 });
                 keyboard.pressed += 1;
-                steps.until(shown("confirm-bar"));
+                // On the screen: from then on it takes the keys typed.
+                steps.until("document.getElementById('confirm-bar').hasAttribute('data-takes-keys')");
             } else if (word == "ScrollToMiddle") {
                 steps.page("(e => (e.scrollTop = e.scrollHeight / 2, 'scrolled'))(document.getElementById('editor'))")
                     .then(pause(0.3));
