@@ -207,13 +207,13 @@ private:
 
 // What a user does to the program, as steps run one after another on its main loop: a step done
 // hands on to the next at once, and a step not yet done is tried again, a step of the test's own
-// every 100 ms, a condition of the page as soon as the page answered otherwise (20 ms later).
-// Page steps evaluate a script in the page; `until` waits for a condition of the page to hold;
-// `then` runs a step of the test's own. The program
-// ends (by SIGTERM, its own way) after the last step, or once 60 s (or as many as `within` says)
-// went by without a step done, which fails the test naming the step: the time a run may take
-// grows with the steps it does, so that a long run on a busy machine is not cut short while it
-// goes on. A run whose loop stops turning the steps ends all the same (see LoopWatch).
+// every 100 ms, a condition of the page as soon as the page answered otherwise (50 ms later: each
+// question costs the page and the web process a little). Page steps evaluate a script in the page;
+// `until` waits for a condition of the page to hold; `then` runs a step of the test's own. The
+// program ends (by SIGTERM, its own way) after the last step, or once 60 s (or as many as `within`
+// says) went by without a step done, which fails the test naming the step: the time a run may take
+// grows with the steps it does, so that a long run on a busy machine is not cut short while it goes
+// on. A run whose loop stops turning the steps ends all the same (see LoopWatch).
 class UserSteps {
 public:
     UserSteps& within(int seconds) {
@@ -294,7 +294,7 @@ private:
 
     // Does the steps from the one waited for, one after another, until one is not done yet: a
     // step of the test's own is tried again on the next turn; a page step goes on once the page
-    // answered, and a condition that did not hold is asked again 20 ms later. A step may run the
+    // answered, and a condition that did not hold is asked again 50 ms later. A step may run the
     // main loop (a dialog, a wait for the page): what that loop runs meanwhile leaves the steps
     // alone.
     void advance() {
@@ -315,7 +315,7 @@ private:
                                    advance();
                                    return;
                                }
-                               every(20, [this, at, running] {
+                               every(50, [this, at, running] {
                                    if (*running && at_ == at) advance();
                                    return false;
                                });
