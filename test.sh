@@ -5,14 +5,14 @@
 # "gtk" open real windows: they run apart, on a virtual display under xvfb-run
 # (scripts/gtk-tests.sh). Each step prints its wall and CPU time. Exits non-zero on any failure.
 #   KELVO_JOBS           compile jobs, tests and fuzz targets side by side (default: the processors)
-#   KELVO_FUZZ_SECONDS   how long each fuzz target runs (default 6)
+#   KELVO_FUZZ_SECONDS   how long each fuzz target runs (default 4)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_RUN_PACKAGES[@]}" "${KELVO_TEST_PACKAGES[@]}"
 
 jobs=${KELVO_JOBS:-$(nproc)}
-fuzz_seconds=${KELVO_FUZZ_SECONDS:-6}
+fuzz_seconds=${KELVO_FUZZ_SECONDS:-4}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 # ccache reads the compiler's dependency file instead of running the preprocessor a second time.
 export CCACHE_DEPEND=${CCACHE_DEPEND:-true}
@@ -69,12 +69,13 @@ clang-format --dry-run --Werror "${sources[@]}"
 
 # One clang build serves the sanitizer tests and the fuzz targets: its libraries are built once
 # with AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer's coverage; reports need only
-# line tables; the test programs' own code is not optimized. Every build compiles the test
-# framework's header once for all test programs.
+# line tables; the test programs' own code is not optimized, and a test program's files are
+# compiled eight to a translation unit, which reads the headers they share once. Every build
+# compiles the test framework's header once for all test programs.
 step "build: AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets (clang)"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVO_FUZZ=ON -DKELVO_TEST_FLAGS=-O0 \
-  -DKELVO_TEST_PCH=ON -DKELVO_BENCH=OFF >/dev/null
+  -DKELVO_TEST_PCH=ON -DKELVO_TEST_UNITY=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j "$jobs"
 
 step "fuzz targets (${fuzz_seconds} s each, ${jobs} side by side)"
@@ -126,21 +127,22 @@ step "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
   ../../scripts/gtk-tests.sh .
 )
 
-# Only the test files with suites named *Threads are built here, with line tables for the reports;
-# their own code is not optimized.
+# Only the test files with suites named *Threads are built here, each alone (so that each still
+# includes what it uses), with clang, whose precompiled headers serve the libraries too, and line
+# tables for the reports; the code under test is optimized lightly (-O1), the tests' own not at all.
 step "ThreadSanitizer tests"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-  -DKELVO_TSAN=ON -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON -DKELVO_BENCH=OFF >/dev/null
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVO_TSAN=ON -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON -DKELVO_BENCH=OFF >/dev/null
 cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest -j "$jobs" -L threads)
 
 # The benchmarks are built here (never run) so that they keep building; the test programs' own
-# code is not optimized (the code under test is). Before each link, the translation units of the
+# code is not optimized (the code under test is), and its files are compiled eight to a unit. Before each link, the translation units of the
 # program are compared as link-time optimisation reads them (scripts/odr-link.sh), which fails the
 # build where two of them define one name differently.
 step "build: normal"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON \
-  -DKELVO_ODR_CHECK=ON >/dev/null
+  -DKELVO_TEST_UNITY=ON -DKELVO_ODR_CHECK=ON >/dev/null
 cmake --build build/release -j "$jobs"
 
 step "tests (normal build)"

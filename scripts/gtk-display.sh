@@ -9,5 +9,8 @@ if [ -n "${KELVO_GTK_SESSIONS:-}" ] && [ -n "$display" ]; then
   # "id:3,slots:1"
   display=${display#id:}
   source "$KELVO_GTK_SESSIONS/${display%%,*}/session"
+  # Each test begins with no recently used documents: none of another test's shows in its file
+  # choosers (whose list of them grows with every document the tests before opened).
+  rm -f "$XDG_DATA_HOME/recently-used.xbel"
 fi
 exec "$@"

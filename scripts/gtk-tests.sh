@@ -26,14 +26,14 @@ displays=${KELVO_GTK_DISPLAYS:-$((jobs / 2))}
 [ "$displays" -ge 1 ] || displays=1
 
 sessions=$(mktemp -d)
-session_pids=()
-# Each display's session ends once its "end" file is there; the folders go with them. Programs of
-# a session (the keyring, the accessibility bus) may still be writing into its home for a moment
-# after it ended: removing them is retried and never fails the run.
+session_pids=() end_fds=()
+# Each display's session ends once a line comes through its "end" pipe, which this script holds
+# open from the start (so that a line written before the session reads it waits there, and the
+# session waits without polling); the folders go with them. Programs of a session (the keyring,
+# the accessibility bus) may still be writing into its home for a moment after it ended: removing
+# them is retried and never fails the run.
 end_sessions() {
-  for ((i = 0; i < displays; i++)); do
-    if [ -d "$sessions/$i" ]; then : >"$sessions/$i/end"; fi
-  done
+  for fd in "${end_fds[@]}"; do echo >&"$fd" || true; done
   for pid in "${session_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   for _ in 1 2 3 4 5; do
     rm -rf "$sessions" 2>/dev/null && return 0
@@ -47,6 +47,10 @@ trap end_sessions EXIT
 # through Mesa's software GL, whose use from WebKit's painting threads now and then ends the web
 # process (a segmentation fault in swrast_dri.so, seen twice in a day of runs on a busy machine).
 export WEBKIT_SKIA_ENABLE_CPU_RENDERING=1
+# What the web views still draw through GL (their compositing) Mesa rasterizes on the processor:
+# in the compositing thread itself rather than handed to a thread per processor, which costs a
+# third more in all for the same frames.
+export LP_NUM_THREADS=0
 # File choosers write their settings through dconf, which would need a bus of its own.
 export GSETTINGS_BACKEND=memory
 # In a sanitizer build, a GLib object the program never freed must reach LeakSanitizer: GLib's
@@ -68,6 +72,10 @@ unset DISPLAY WAYLAND_DISPLAY
 start_session() {
   local dir=$sessions/$1
   mkdir -p "$dir/home/share" "$dir/home/config" "$dir/home/cache" "$dir/home/state"
+  mkfifo "$dir/end"
+  local fd
+  exec {fd}<>"$dir/end"
+  end_fds+=("$fd")
   HOME=$dir/home XDG_DATA_HOME=$dir/home/share XDG_CONFIG_HOME=$dir/home/config XDG_CACHE_HOME=$dir/home/cache \
     XDG_STATE_HOME=$dir/home/state KELVO_WINDOW_MANAGER=$window_manager KELVO_SESSION=$dir \
     xvfb-run -a -s "-screen 0 1280x1024x24 -r" dbus-run-session -- bash -c '
@@ -88,7 +96,7 @@ start_session() {
       printf "export %s=%q\n" "$name" "${!name}"
     done >"$KELVO_SESSION/session.part"
     mv "$KELVO_SESSION/session.part" "$KELVO_SESSION/session"
-    while [ ! -e "$KELVO_SESSION/end" ]; do sleep 0.2; done' &
+    read -r _ <"$KELVO_SESSION/end"' &
   session_pids+=($!)
 }
 

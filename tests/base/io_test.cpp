@@ -15,6 +15,7 @@
 #include "base/file_replace.hpp"
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "support/error_of.hpp"
 #include "support/golden.hpp"
 #include "support/temp_folder.hpp"
 
@@ -61,11 +62,7 @@ std::vector<std::string> listNames(const Io& io, std::string_view path) {
     return names;
 }
 
-Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
-template <class T>
-Error errorOf(const Result<T>& result) {
-    return result ? Error::Unexpected : result.error();
-}
+using testing::errorOf;
 
 // One scenario that both implementations must pass alike.
 void runFileScenario(const Io& io, const std::string& root) {

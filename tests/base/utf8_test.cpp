@@ -34,8 +34,8 @@ TEST(Utf8, UnitsAreWholeCharactersOrMaximalInvalidRuns) {
     };
     for (const auto& c : cases) {
         Utf8Unit unit = utf8UnitAt(c.text, 0);
-        EXPECT_EQ(unit.length, c.length) << testing::PrintToString(c.text);
-        EXPECT_EQ(unit.valid, c.valid) << testing::PrintToString(c.text);
+        EXPECT_EQ(unit.length, c.length) << ::testing::PrintToString(c.text);
+        EXPECT_EQ(unit.valid, c.valid) << ::testing::PrintToString(c.text);
     }
 }
 

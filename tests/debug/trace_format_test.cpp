@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "debug/named_record.hpp"
+
 namespace kelvo {
 namespace {
 
@@ -20,11 +22,7 @@ std::string json(const TraceRecord& record) {
     return std::string(formatJsonLine(record, buffer));
 }
 
-TraceRecord named(std::string_view name) {
-    TraceRecord record;
-    record.name = name;
-    return record;
-}
+using testing::named;
 
 TEST(TraceFormat, LinesMatchTheDocumentedShapesByteForByte) {
     const TraceField frameFields[] = {traceText("label", "main"), traceF64("x", 100), traceF64("y", 80),

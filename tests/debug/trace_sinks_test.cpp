@@ -12,17 +12,14 @@
 
 #include "base/memory_io.hpp"
 #include "base/posix_io.hpp"
+#include "debug/named_record.hpp"
 #include "debug/trace_format.hpp"
 #include "support/stderr_capture.hpp"
 
 namespace kelvo {
 namespace {
 
-TraceRecord named(std::string_view name) {
-    TraceRecord record;
-    record.name = name;
-    return record;
-}
+using testing::named;
 
 // A sink that counts its calls and answers with a preset result.
 struct CountingSink {

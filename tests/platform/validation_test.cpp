@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/types/validation.hpp"
+#include "support/error_of.hpp"
 #include "support/golden.hpp"
 
 namespace kelvo {
@@ -32,7 +33,7 @@ std::vector<RuntimeCommand> commandsNamed(const std::vector<std::string>& names)
     return commands;
 }
 
-Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
+using testing::errorOf;
 
 TEST(CommandList, EachRuleInOrder) {
     const std::string max(128, 'n');

@@ -1,4 +1,5 @@
 #include "runtime/windows/shell_checks.hpp"
+#include "support/error_of.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ ShellViewDescription declaredView(std::string_view label, ViewKind kind = ViewKi
     return s;
 }
 
-Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
+using testing::errorOf;
 
 TEST(ShellValidation, ChromeIconNames) {
     for (std::string_view good : {"", "gear", "app:gear", "a_b-9", "app:x1"}) {

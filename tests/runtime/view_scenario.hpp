@@ -8,6 +8,7 @@
 #include "runtime/runtime.hpp"
 #include "runtime/views/view_create.hpp"
 #include "runtime_fixture.hpp"
+#include "support/error_of.hpp"
 #include "support/test_platform.hpp"
 
 namespace kelvo::testing {
@@ -96,11 +97,5 @@ protected:
 };
 
 using Strings = std::vector<std::string>;
-
-inline Error errorOf(const Status& status) { return status ? Error::Unexpected : status.error(); }
-template <class T>
-Error errorOf(const Result<T>& result) {
-    return result ? Error::Unexpected : result.error();
-}
 
 }  // namespace kelvo::testing

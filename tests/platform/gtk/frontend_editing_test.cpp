@@ -250,8 +250,11 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
     std::vector<std::string> errors(rows.size());
     std::vector<std::unique_ptr<testing::SilentClipboardOwner>> silentOwners;
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        // Each in a folder of its own: the Open dialog, shown in the folder of the one before,
+        // lists one document rather than all of them.
         const std::string name = "row" + std::to_string(i + 1) + ".vrs";
-        paths.push_back(place.path(name));
+        fs::create_directory(place.path(std::to_string(i + 1)));
+        paths.push_back(fs::path(place.path(std::to_string(i + 1))) / name);
         writeFile(paths.back(), documentNamed(rows[i].document));
         steps.then([path = paths.back()] {
             typeIntoOpenDialogWhenShown(path);

@@ -222,6 +222,18 @@ struct Pace {
 // narrower than kWidestLine, and that does not throw away a long selection (so the session keeps
 // most of its document); `now` is the session's time in seconds. A key's `delay` is the wait
 // before it is pressed.
+// The editor with only the last step of its history each way: all that a key's outcome depends on,
+// and far cheaper to copy than every step's text.
+Editor trialOf(const Editor& editor) {
+    Editor trial{editor.text, editor.anchor, editor.focus, editor.pageLines, editor.goals, editor.clipboard, {}};
+    const plain_text::History& history = editor.history;
+    trial.history = {
+        {}, {}, history.open, history.afterLineBreak, history.lastTime, history.lastAnchor, history.lastFocus};
+    if (!history.done.empty()) trial.history.done.push_back(history.done.back());
+    if (!history.undone.empty()) trial.history.undone.push_back(history.undone.back());
+    return trial;
+}
+
 Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& delay) {
     static constexpr Move kMoves[] = {Move::up,        Move::up,        Move::down,      Move::down,
                                       Move::pageUp,    Move::pageDown,  Move::lineStart, Move::lineEnd,
@@ -285,7 +297,7 @@ Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& de
                            key.kind != Kind::copy && key.kind != Kind::undo && key.kind != Kind::redo;
         if (edits && selected > 2000) continue;
         if (key.kind == Kind::pasteCopied && editor.clipboard.size() > 2000) continue;
-        Editor after = editor;
+        Editor after = trialOf(editor);
         if (!plain_text::press(after, key)) continue;
         if (edits &&
             plain_text::widestLine(after.text, plain_text::selectionStart(editor), after.focus) > kWidestLine) {

@@ -14,7 +14,7 @@ using testing::HostHarness;
 using testing::SeenEvent;
 using Media = standin::HeadlessStandIn::Media;
 
-constexpr std::uint64_t kMs = 1'000'000;
+using testing::kMs;
 
 Media lasting(std::uint64_t durationMs) {
     Media media;

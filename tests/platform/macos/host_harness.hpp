@@ -12,6 +12,9 @@
 
 namespace kelvo::testing {
 
+// A millisecond in the host's nanosecond clock.
+constexpr std::uint64_t kMs = 1'000'000;
+
 struct HostOptions {
     std::string appName = "Vostra Studio";
     std::string version;

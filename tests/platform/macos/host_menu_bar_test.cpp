@@ -18,7 +18,7 @@ namespace {
 using testing::HostHarness;
 using testing::HostOptions;
 
-constexpr std::uint64_t kMs = 1'000'000;
+using testing::kMs;
 
 std::string heldText(std::uint32_t keys) {
     std::string text;

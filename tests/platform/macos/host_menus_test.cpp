@@ -16,7 +16,7 @@ using testing::HostHarness;
 using testing::HostOptions;
 using testing::setMenus;
 
-constexpr std::uint64_t kMs = 1'000'000;
+using testing::kMs;
 
 std::uint32_t held(std::string_view names) {
     std::uint32_t keys = 0;

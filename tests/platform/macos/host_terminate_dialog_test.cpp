@@ -15,7 +15,7 @@ using testing::HostHarness;
 using Kind = HostEventKind;
 using Answer = standin::HeadlessServices::DialogAnswer;
 
-constexpr std::uint64_t kMs = 1'000'000;
+using testing::kMs;
 
 // Shows a message dialog (every headless dialog takes its answer the same way); answers whether
 // the runtime was told it was closed without a button.
