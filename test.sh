@@ -137,9 +137,10 @@ cmake --build build/tsan -j "$jobs" --target kelvo_thread_tests
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest -j "$jobs" -L threads)
 
 # The benchmarks are built here (never run) so that they keep building; the test programs' own
-# code is not optimized (the code under test is), and its files are compiled eight to a unit. Before each link, the translation units of the
-# program are compared as link-time optimisation reads them (scripts/odr-link.sh), which fails the
-# build where two of them define one name differently.
+# code is not optimized (the code under test is), and its files are compiled eight to a unit.
+# Before each link, the translation units of the program are compared as link-time optimisation
+# reads them (scripts/odr-link.sh), which fails the build where two of them define one name
+# differently.
 step "build: normal"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TEST_FLAGS=-O0 -DKELVO_TEST_PCH=ON \
   -DKELVO_TEST_UNITY=ON -DKELVO_ODR_CHECK=ON >/dev/null

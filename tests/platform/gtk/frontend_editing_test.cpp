@@ -253,8 +253,9 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // Each in a folder of its own: the Open dialog, shown in the folder of the one before,
         // lists one document rather than all of them.
         const std::string name = "row" + std::to_string(i + 1) + ".vrs";
-        fs::create_directory(place.path(std::to_string(i + 1)));
-        paths.push_back(fs::path(place.path(std::to_string(i + 1))) / name);
+        const fs::path folder = place.path(std::to_string(i + 1));
+        fs::create_directory(folder);
+        paths.push_back(folder / name);
         writeFile(paths.back(), documentNamed(rows[i].document));
         steps.then([path = paths.back()] {
             typeIntoOpenDialogWhenShown(path);

@@ -218,10 +218,6 @@ struct Pace {
     bool afterSlow = false;
 };
 
-// The next key of a session: one whose outcome the model can tell, that keeps every line
-// narrower than kWidestLine, and that does not throw away a long selection (so the session keeps
-// most of its document); `now` is the session's time in seconds. A key's `delay` is the wait
-// before it is pressed.
 // The editor with only the last step of its history each way: all that a key's outcome depends on,
 // and far cheaper to copy than every step's text.
 Editor trialOf(const Editor& editor) {
@@ -234,6 +230,10 @@ Editor trialOf(const Editor& editor) {
     return trial;
 }
 
+// The next key of a session: one whose outcome the model can tell, that keeps every line
+// narrower than kWidestLine, and that does not throw away a long selection (so the session keeps
+// most of its document); `now` is the session's time in seconds. A key's `delay` is the wait
+// before it is pressed.
 Key drawKey(Draw& draw, const Editor& editor, Pace& pace, double now, double& delay) {
     static constexpr Move kMoves[] = {Move::up,        Move::up,        Move::down,      Move::down,
                                       Move::pageUp,    Move::pageDown,  Move::lineStart, Move::lineEnd,
