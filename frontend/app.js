@@ -17,7 +17,11 @@
     // A copy or a cut counts from its key, not from when it is played: the clipboard is marked now.
     note: (key) => (copyKey(key) ? clipboard.mark() : undefined),
     idle: () => editor.removeAttribute("aria-busy"),
-    answers: (event) => questionShown && !byId("confirm-bar").hidden && byId("confirm-bar").contains(event.target),
+    answers: (event) =>
+      questionShownAt !== null &&
+      heldKeys.typedAt(event) >= questionShownAt &&
+      !byId("confirm-bar").hidden &&
+      byId("confirm-bar").contains(event.target),
   });
   const layout = window.VostraEditorLayout.attach(editor);
   const edit = window.VostraEditorEdit.attach(editor, layout, { newGroup, metrics: () => editorMetrics() });
@@ -66,6 +70,8 @@
   const PAINT_INTERVAL_MS = 100;
   // The longest the editor spends laying out blocks of a document before the page paints.
   const BUILD_SLICE_MS = 40;
+  // How long after a dialog closed the editor's selection is given back should the web view drop it.
+  const KEPT_AFTER_DIALOG_MS = 1000;
 
   function documentName() {
     return state.path ? Doc.shownName(state.path) : "Untitled";
@@ -145,10 +151,11 @@
 
   // Asks a question in the message bar; answers whether the user chose to go on. Every command that
   // asks holds the keys typed meanwhile (see run); the question takes those typed once it shows
-  // (painted on the screen, `questionShown`; the bar is marked "data-takes-keys" then), never one
-  // typed before: those go to the document once the command has ended, with the command's other
-  // keys.
-  let questionShown = false;
+  // (painted on the screen at `questionShownAt`, by the page's clock; the bar is marked
+  // "data-takes-keys" then), judged by when each key was typed, not when it reaches the page (the
+  // web view hands the page one key at a time, and a busy page gets keys late): one typed before
+  // goes to the document once the command has ended, with the command's other keys.
+  let questionShownAt = null;
   let questionsAsked = 0;
   function ask(question, goOn) {
     const bar = byId("confirm-bar");
@@ -157,17 +164,17 @@
     byId("confirm-text").textContent = question;
     yes.textContent = goOn;
     bar.hidden = false;
-    questionShown = false;
+    questionShownAt = null;
     const asked = ++questionsAsked;
-    afterPaint().then(() => {
+    onScreen().then(() => {
       if (asked !== questionsAsked || bar.hidden) return;
-      questionShown = true;
+      questionShownAt = performance.now();
       bar.setAttribute("data-takes-keys", "");
     });
     return new Promise((resolve) => {
       const answer = (value) => () => {
         bar.hidden = true;
-        questionShown = false;
+        questionShownAt = null;
         bar.removeAttribute("data-takes-keys");
         yes.onclick = null;
         no.onclick = null;
@@ -196,6 +203,26 @@
           resolve();
         }, 0),
       );
+    });
+  }
+
+  // Resolves once what the page changed is on the screen: the program tells when it has drawn the
+  // window after the page's next frame (asked for in that frame: "kelvoDrawn", answered by the
+  // event "kelvo:drawn"), well after the page painted it. Where the program does not tell, or does
+  // not draw within a second (a window that is not shown), after the page painted.
+  function onScreen() {
+    const handlers = window.webkit && window.webkit.messageHandlers;
+    const drawn = handlers && handlers.kelvoDrawn;
+    if (!drawn) return afterPaint();
+    return new Promise((resolve) => {
+      const done = () => {
+        clearTimeout(late);
+        window.removeEventListener("kelvo:drawn", done);
+        resolve();
+      };
+      const late = setTimeout(done, 1000);
+      window.addEventListener("kelvo:drawn", done);
+      requestAnimationFrame(() => drawn.postMessage(""));
     });
   }
 
@@ -454,12 +481,60 @@
     await saveTo(state.path);
   }
 
+  // The application holds back what the page sends while a dialog shows: a copy still on its way
+  // goes on first, so that its text comes as it would without the dialog (and never waits for the
+  // dialog's end, nor is given up for it). The keys typed meanwhile go to the dialog.
+  //
+  // A dialog's text field takes the display's primary selection (as the dialog shows, or once text
+  // is selected in it), and the web view gives its own up a moment later, collapsing the editor's
+  // selection to its focus (no script asks for it), at times after the dialog closed: the caret
+  // and selection the editor had are given back, and kept for a moment after the dialog, until a
+  // key acts, the text changes or a click lands in it.
+  async function showDialog(show) {
+    await clipboard.sent();
+    const kept = editorSelection();
+    const changes = state.changes;
+    const shown = state.shown;
+    const presses = pointerPresses;
+    const acted = keysActed;
+    const untouched = () =>
+      state.changes === changes && state.shown === shown && pointerPresses === presses && keysActed === acted;
+    const giveBack = () => {
+      if (!untouched() || !kept.every((part) => typeof part === "number" || editor.contains(part))) return false;
+      const now = editorSelection();
+      if (now === null || !now.every((part, i) => part === kept[i])) layout.select(...kept);
+      return true;
+    };
+    try {
+      return await show();
+    } finally {
+      if (kept !== null && giveBack()) {
+        const watch = () => {
+          if (!giveBack()) document.removeEventListener("selectionchange", watch);
+        };
+        document.addEventListener("selectionchange", watch);
+        setTimeout(() => document.removeEventListener("selectionchange", watch), KEPT_AFTER_DIALOG_MS);
+      }
+    }
+  }
+
+  // The editor's selection (anchor and focus), or null where it is not in the editor.
+  function editorSelection() {
+    const selection = getSelection();
+    if (selection.rangeCount === 0 || !editor.contains(selection.anchorNode) || !editor.contains(selection.focusNode)) {
+      return null;
+    }
+    return [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
+  }
+
   async function saveAs() {
-    const chosen = await vexa.dialogs.saveFile({
-      title: "Save Document",
-      defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
-      defaultName: state.path ? Doc.withDocumentExtension(Doc.fileName(state.path)) : "Untitled.vrs",
-    });
+    const chosen = await showDialog(() =>
+      vexa.dialogs.saveFile({
+        title: "Save Document",
+        defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
+        defaultName: state.path ? Doc.withDocumentExtension(Doc.fileName(state.path)) : "Untitled.vrs",
+      }),
+    );
     if (typeof chosen !== "string" || chosen.length === 0) return cancelled();
     // The dialog asked about replacing the name it answered; the document is saved under that
     // name with ".vrs", which may be another file: that one is asked about here.
@@ -492,11 +567,13 @@
       run(
         "Open",
         async () => {
-          const chosen = await vexa.dialogs.openFile({
-            title: "Open Document",
-            defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
-            allowMultiple: false,
-          });
+          const chosen = await showDialog(() =>
+            vexa.dialogs.openFile({
+              title: "Open Document",
+              defaultPath: state.path ? Doc.folderOf(state.path) : undefined,
+              allowMultiple: false,
+            }),
+          );
           if (!Array.isArray(chosen) || chosen.length === 0) {
             setStatus("Open cancelled");
             return;
@@ -730,10 +807,13 @@
   );
   window.addEventListener("pointerup", () => (pointerPressed = false), true);
   window.addEventListener("blur", () => (pointerPressed = false));
+  // Keys that acted so far, typed or played (a key held back reaches no listener but the first).
+  let keysActed = 0;
   window.addEventListener(
     "keydown",
     () => {
       keyPressed = true;
+      keysActed++;
       setTimeout(() => (keyPressed = false));
     },
     true,
@@ -869,6 +949,7 @@
   // Keys held while a document opens or a paste reads the clipboard, played in order once the
   // editor takes them again.
   function playKey(key) {
+    keysActed++;
     const control = key.ctrlKey && !key.altKey && !key.metaKey;
     const letter = key.key.length === 1 ? key.key.toLowerCase() : "";
     const command = control && { n: actions.newDocument, o: actions.open, s: key.shiftKey ? actions.saveAs : actions.save }[letter];
@@ -978,6 +1059,8 @@
   });
 
   if (vexa) {
+    // The keys typed after a command's key and before its dialog showed go to the dialog.
+    vexa.dialogs.keysTypedAhead(() => heldKeys.takeKeysAhead());
     vexa.on("drop:files", (detail) => {
       overlay.hidden = true;
       later(actions.openDropped)(detail && detail.paths);

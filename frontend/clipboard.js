@@ -59,6 +59,8 @@
     // promise of the number, null where the copy could not begin).
     let newest = 0;
     let lastCopied = null;
+    // The newest copy's transfer to the application, until it has ended (its text sent, or failed).
+    let writing = Promise.resolve();
 
     // Marks the moment a copy is asked for: a promise of the mark, null where there is none.
     function mark() {
@@ -90,18 +92,17 @@
           },
         );
       lastCopied = { text, begun };
-      write(text, mine, begun);
+      writing = write(text, mine, begun);
       return { copied: true, refused: null };
     }
 
+    // The text goes in chunks, a few on their way at once, as a save's do.
     async function write(text, mine, begun) {
       const transfer = await begun;
       if (transfer === null) return;
       try {
-        for (const chunk of Doc.appendChunks([text], "\n")) {
-          if (mine !== newest) return;
-          await vexa.invoke("vostra.clipboard.append", { transfer, data: Doc.encodeBase64(chunk) });
-        }
+        const append = (chunk) => vexa.invoke("vostra.clipboard.append", { transfer, data: Doc.encodeBase64(chunk) });
+        await Doc.sendChunks(Doc.appendChunks([text], "\n"), append, () => mine !== newest);
         if (mine !== newest) return;
         await vexa.invoke("vostra.clipboard.finish", { transfer });
       } catch (error) {
@@ -142,7 +143,13 @@
       }
     }
 
-    return { mark, copy, read };
+    // Resolves once the newest copy's text has gone to the application (or failed): a dialog, which
+    // holds back whatever the page sends while it shows, waits for it.
+    function sent() {
+      return writing;
+    }
+
+    return { mark, copy, read, sent };
   }
 
   global.VostraClipboard = Object.freeze({ attach });

@@ -417,29 +417,37 @@
   // `progress(done, total)` is awaited after each append, with the bytes written and a guess of
   // the bytes to write (the characters); `sending(bytes)` is called with the bytes of each append
   // as it is sent, a view that is valid only during the call. Answers the byte count written.
+  // Sends every chunk through `send(chunk)` (a promise of the chunk's append; the chunk is valid
+  // only during the call), a few on their way at once: the application answers them in order, and
+  // the first that fails ends the transfer, so every later one fails too and the first failure is
+  // the one passed on. `stop()` is asked before each chunk: true ends the sending there.
+  async function sendChunks(chunks, send, stop = () => false) {
+    const sent = [];
+    for (const chunk of chunks) {
+      if (sent.length === APPENDS_IN_FLIGHT) await sent.shift();
+      if (stop()) break;
+      const append = send(chunk);
+      append.catch(() => {}); // a failure is taken where the append is awaited
+      sent.push(append);
+    }
+    while (sent.length > 0) await sent.shift();
+  }
+
   async function saveDocument(vexa, path, text, form, progress, sending) {
     const { pieces, lineBreak, guess } = documentPieces(text, form);
     let total = 0;
     await vexa.invoke("vostra.file.begin", path);
-    // A few appends are on their way at once: the application answers them in order, and the
-    // first that fails ends the save, so every later one fails too and the first failure is the
-    // one passed on.
-    const sent = [];
     try {
       let done = 0;
-      for (const chunk of appendChunks(pieces, lineBreak)) {
-        if (sent.length === APPENDS_IN_FLIGHT) await sent.shift();
+      await sendChunks(appendChunks(pieces, lineBreak), (chunk) => {
         const length = chunk.length;
         total += length;
         if (sending) sending(chunk);
-        const append = vexa.invoke("vostra.file.append", encodeBase64(chunk)).then(() => {
+        return vexa.invoke("vostra.file.append", encodeBase64(chunk)).then(() => {
           done += length;
           return progress ? progress(done, Math.max(done, guess)) : undefined;
         });
-        append.catch(() => {});  // a failure is taken where the append is awaited
-        sent.push(append);
-      }
-      while (sent.length > 0) await sent.shift();
+      });
       const finished = await vexa.invoke("vostra.file.finish");
       const written = finished && finished.bytes;
       if (written !== total) {
@@ -659,6 +667,7 @@
     documentPieces,
     formLabel,
     appendChunks,
+    sendChunks,
     encodeBase64,
     decodeBase64,
     decodeBase64Into,

@@ -28,11 +28,14 @@
   const TYPING_PAUSE_MS = 1000;
   const JOINED = global.VostraEditorText.JOINED;
 
-  // The kinds of edit that join the typing step before them.
+  // The kinds of edit that join the typing step before them. A character the keyboard has no key
+  // of its own for (one beyond U+FFFF, say) is typed through the input method, and comes as the
+  // text of a composition.
   const isTyping = (kind) =>
     kind === "insertText" || kind === "insertLineBreak" || kind === "insertParagraph" ||
     kind === "insertTab" || kind.startsWith("deleteContent") || kind.startsWith("deleteWord") ||
-    kind === "insertCompositionText" || kind === "insertReplacingText";
+    kind === "insertCompositionText" || kind === "insertFromComposition" || kind === "deleteCompositionText" ||
+    kind === "insertReplacingText";
   const isLineBreak = (kind) => kind === "insertLineBreak" || kind === "insertParagraph";
 
   // `selection()` answers the selection to keep ([anchor node, offset, focus node, offset] or

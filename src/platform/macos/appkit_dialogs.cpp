@@ -10,6 +10,7 @@
 
 #include "base/utf8.hpp"
 #include "platform/macos/appkit_host_state.hpp"
+#include "platform/macos/web/bridge_scripts.hpp"
 
 namespace kelvo {
 
@@ -47,6 +48,7 @@ KelvoOpenDialogResult kelvo_appkit_show_open_dialog(KelvoAppKitHost* host, const
     std::vector<std::string> extensions = parseExtensions(hostText(o.extensions, o.extensionsLength));
     standin::OpenPanel panel;
     panel.title = hostText(o.title, o.titleLength);
+    panel.keysAhead = kKeysAheadScript;
     panel.folder = hostPath(o.defaultPath, o.defaultPathLength);
     panel.extensions = extensions;
     panel.chooseDirectories = o.allowDirectories != 0;
@@ -80,6 +82,7 @@ std::uint64_t kelvo_appkit_show_save_dialog(KelvoAppKitHost* host, const KelvoSa
     std::vector<std::string> extensions = parseExtensions(hostText(o.extensions, o.extensionsLength));
     standin::SavePanel panel;
     panel.title = hostText(o.title, o.titleLength);
+    panel.keysAhead = kKeysAheadScript;
     panel.folder = hostPath(o.defaultPath, o.defaultPathLength);
     panel.name = hostPath(o.defaultName, o.defaultNameLength);
     panel.extensions = extensions;
@@ -103,6 +106,7 @@ std::int32_t kelvo_appkit_show_message_dialog(KelvoAppKitHost* host, const Kelvo
     const std::string_view message = texts[1];
 
     standin::Alert alert;
+    alert.keysAhead = kKeysAheadScript;
     alert.style = r.style == 1   ? standin::AlertStyle::warning
                   : r.style == 2 ? standin::AlertStyle::critical
                                  : standin::AlertStyle::informational;

@@ -320,8 +320,15 @@ struct ClipboardService {
 
 // The dialogs are modal: each runs the main loop (tasks, timers, window events) until the user
 // closes it, then answers; a loop told to end (`quit`) closes it, answered as cancelled.
+//
+// `keysAhead` (empty: none) is a script that answers, in the page whose message asked for the
+// dialog, the keys that page holds which were typed ahead of the dialog: an array of objects
+// { key, code, ctrlKey, shiftKey, altKey, metaKey } as the page's key events name them. As the
+// dialog shows, the keys typed at the window wait; the script's keys go to the dialog first, in
+// order, and then the keys that waited.
 struct OpenPanel {
     std::string_view title{};
+    std::string_view keysAhead{};
     std::string_view folder{};                  // where it starts; empty: the backend's choice
     std::span<const std::string> extensions{};  // files shown, without the dot; empty: every file
     bool chooseDirectories = false;             // folders can be chosen
@@ -330,6 +337,7 @@ struct OpenPanel {
 
 struct SavePanel {
     std::string_view title{};
+    std::string_view keysAhead{};
     std::string_view folder{};
     std::string_view name{};  // the proposed file name
     std::span<const std::string> extensions{};
@@ -339,6 +347,7 @@ enum class AlertStyle : std::uint8_t { informational, warning, critical };
 
 struct Alert {
     AlertStyle style = AlertStyle::informational;
+    std::string_view keysAhead{};
     std::string_view windowTitle{};
     std::string_view message{};
     std::string_view informative{};

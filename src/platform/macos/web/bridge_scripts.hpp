@@ -17,6 +17,10 @@ std::size_t bridgeScriptCapacity(std::string_view name, std::string_view text);
 // The page's function that takes a bridge reply.
 inline constexpr std::string_view kCompleteCallee = "window.vexa&&window.vexa._complete";
 
+// Answers the keys a page holds that were typed ahead of the dialog it asked for (an empty array
+// where it names none): what a dialog's `keysAhead` runs.
+inline constexpr std::string_view kKeysAheadScript = "window.vexa&&window.vexa._keysAhead?window.vexa._keysAhead():[]";
+
 // The reply a page's function takes: the reply text, "{}" for an empty one. Invalid UTF-8 in it
 // becomes U+FFFD; a reply that is then not one strict JSON value fails with InvalidBridgeReply, one
 // that does not fit `out` with NoSpaceLeft.

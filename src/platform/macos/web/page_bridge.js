@@ -321,7 +321,36 @@
     },
   });
 
+  // The keys the page holds that were typed ahead of a dialog it asked for: the function a page
+  // names (keysTypedAhead) answers them, and the host asks for them as the dialog shows
+  // (_keysAhead): they go to the dialog before the keys typed later. Each is what the page's key
+  // event names: { key, code, ctrlKey, shiftKey, altKey, metaKey }.
+  let keysTypedAhead = null;
+  function keysAhead() {
+    let keys = [];
+    try {
+      keys = keysTypedAhead ? keysTypedAhead() : [];
+    } catch (error) {
+      reportLater(error);
+    }
+    if (!Array.isArray(keys)) return [];
+    return keys
+      .filter((key) => !absent(key) && typeof key.key === "string")
+      .map((key) => ({
+        key: key.key,
+        code: typeof key.code === "string" ? key.code : "",
+        ctrlKey: key.ctrlKey === true,
+        shiftKey: key.shiftKey === true,
+        altKey: key.altKey === true,
+        metaKey: key.metaKey === true,
+      }));
+  }
+
   const dialogs = Object.freeze({
+    keysTypedAhead: function (provider) {
+      if (provider !== null && typeof provider !== "function") throw new TypeError("provider must be a function");
+      keysTypedAhead = provider;
+    },
     openFile: function (options) {
       return invoke("kelvo.dialog.openFile", orEmpty(options));
     },
@@ -502,6 +531,7 @@
       views: views,
       _complete: complete,
       _emit: emit,
+      _keysAhead: keysAhead,
     }),
     configurable: false,
   });

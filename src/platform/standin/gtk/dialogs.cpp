@@ -137,6 +137,7 @@ std::vector<std::string> runOpen(void* self, const OpenPanel& panel) {
     } else {
         admitExtensions(files, panel.extensions);
     }
+    gtkTakeKeysAhead(gtkState(self), dialog, panel.keysAhead);
     std::vector<std::string> paths;
     const gint response = runModal(gtkState(self), dialog);
     if (response == GTK_RESPONSE_ACCEPT) {
@@ -177,6 +178,7 @@ std::optional<std::string> runSave(void* self, const SavePanel& panel) {
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), shownFileName(panel.name).c_str());
     }
     admitExtensions(GTK_FILE_CHOOSER(dialog), panel.extensions);
+    gtkTakeKeysAhead(gtkState(self), dialog, panel.keysAhead);
     std::optional<std::string> path;
     while (runModal(gtkState(self), dialog) == GTK_RESPONSE_ACCEPT) {
         GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
@@ -213,6 +215,7 @@ int runAlert(void* self, const Alert& alert) {
         gtk_button_set_use_underline(GTK_BUTTON(button), FALSE);  // titles are shown as given
     }
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    gtkTakeKeysAhead(gtkState(self), dialog, alert.keysAhead);
     const gint response = runModal(gtkState(self), dialog);
     gtkEndDialog(gtkState(self), dialog);
     return response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size() ? response : -1;

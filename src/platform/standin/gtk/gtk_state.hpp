@@ -218,6 +218,21 @@ struct GtkDialogAnswer {
     guint settle = 0;  // the turn of the loop that looks at what it did
 };
 
+// The keys typed ahead of a dialog a page asked for (dialog_keys_ahead.cpp): from the moment the
+// dialog is about to show, the keys typed at any window wait here until the page has told which of
+// the keys it holds were typed ahead of the dialog; those go to the dialog first, then these, one
+// at a time, and the keys typed meanwhile wait behind them.
+struct GtkKeysAhead {
+    bool holding = false;
+    bool releasing = false;
+    bool handing = false;  // a key of the queue is being handed on
+    std::deque<GdkEventPtr> keys;
+    GtkWidget* dialog = nullptr;  // a reference, while the page's keys are on their way
+    std::uint64_t webView = 0;    // the web view whose page asked for the dialog
+    std::uint64_t asking = 0;     // the page's answer that counts: one number per dialog
+    guint deadline = 0;           // lets the keys that waited go on when the page does not answer
+};
+
 struct GtkState {
     StandIn record;
     bool opened = false;
@@ -235,6 +250,7 @@ struct GtkState {
     std::vector<GtkDialog*> runningDialogs;   // borrowed: the dialogs run modally now, innermost last
     bool quitting = false;                    // the loop was told to end: dialogs answer as cancelled
     GtkDialogAnswer dialogAnswer;
+    GtkKeysAhead keysAhead;
     bool windowMapsWatched = false;  // windows mapped are watched for questions over a chooser
     // The display server's windows whose keys go to others, by number: questions GTK destroyed as
     // soon as they were answered, and the choosers they were shown over (dialog_ends.cpp).
@@ -337,6 +353,12 @@ void gtkHandAnswerKeysOn(GtkState& state, GtkWidget* dialog, GdkWindow* target);
 // Hands a key event on as one from the display server (menus.cpp): to the window under a dialog
 // that ended, kept while a chooser answers or the window holds its keys, else through the monitor.
 void gtkHandKeyOn(GtkState& state, GdkEvent* event);
+// The keys typed ahead of a dialog a page asked for (dialog_keys_ahead.cpp): from now on the keys
+// typed wait, the page's keys typed ahead of `dialog` (the panel's `keysAhead` script, run in the
+// page whose message is being handled) go to it first, then the keys that waited. Keeps a key (a
+// copy: true) that must wait.
+void gtkTakeKeysAhead(GtkState& state, GtkWidget* dialog, std::string_view keysAhead);
+bool gtkKeepKeyAhead(GtkState& state, GdkEvent* event);
 // Posts `then` to the main queue once the pages have handled every key handed to them so far
 // (page_order.cpp): at once when none waits to be.
 void gtkAfterKeysHandled(GtkState& state, Task then);

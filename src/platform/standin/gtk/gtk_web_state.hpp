@@ -66,6 +66,11 @@ struct GtkWebViewRecord : GtkPlacedView {
     std::uint64_t confirming = 0;  // the count of keys the confirmation on its way confirms; 0: none
     guint confirmSource = 0;       // the turn of the loop that sends the next confirmation
     std::deque<GtkPageOutput> waitingOutputs;
+    // The page asked to be told of the web view's next draw (webview_drawn.cpp), and the turn of the
+    // loop that tells it.
+    bool drawnAsked = false;
+    guint drawnTeller = 0;
+    gulong drawnAskedSignal = 0;
 };
 
 // Something to do once the pages have handled the keys handed to them by then: the count each web
@@ -95,6 +100,10 @@ GtkWebViewRecord* findWebView(GtkState& state, std::uint64_t number);
 // Makes the web view paint the whole of its last frame wherever part of it is drawn again
 // (webview_paint.cpp).
 void paintWholeOnPartialDraws(GtkWebViewRecord& record);
+// Tells the page, when it asks, once the web view has been drawn after it asked; forgets that when
+// the web view goes (webview_drawn.cpp).
+void tellPageOfDraws(GtkWebViewRecord& record);
+void forgetDraws(GtkWebViewRecord& record);
 // Keys handed to a web view, and what goes to its page after them (page_order.cpp): counts the keys
 // the web view's handler gets; sends a script to the page once the keys handed before it are
 // handled; lets go of what waits when the web view goes (and wakes what waited for its keys).

@@ -408,6 +408,7 @@ void typeKey(void* self, const KeyPress& press) {
 }  // namespace
 
 void gtkHandKeyOn(GtkState& state, GdkEvent* event) {
+    if (gtkKeepKeyAhead(state, event)) return;
     // A key typed at a dialog after its answer is the window's under it.
     if (GdkWindow* under = gtkKeyWindowAfterDialogs(event->key.window)) {
         g_object_unref(event->key.window);

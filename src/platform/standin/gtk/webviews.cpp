@@ -266,6 +266,7 @@ ViewRef create(void* self, const WebViewDescription& description) {
     g_signal_connect(record->widget, "drag-drop", G_CALLBACK(onDragDrop), data);
     g_signal_connect(record->widget, "drag-data-received", G_CALLBACK(onDragData), data);
     paintWholeOnPartialDraws(*data);
+    tellPageOfDraws(*data);
 
     placeViewsIn(window->content);
     gtk_overlay_add_overlay(GTK_OVERLAY(window->content), record->widget);
@@ -285,6 +286,7 @@ void destroy(void* self, ViewRef ref) {
     }
     markPlaced(record.widget, nullptr);
     forgetKeysHanded(record);
+    forgetDraws(record);
     gtk_widget_destroy(record.widget);
     web.webViews.erase(record.number);
     // What waited for keys this page was to handle goes on.
