@@ -534,6 +534,27 @@ TEST(GtkSerialVostraStudio, KeysTypedAfterStartReachTheDocumentWithoutAClick) {
 bool clickMenuItem(pid_t pid, const std::string& menu, const std::string& item);
 std::optional<std::string> shownCentre(pid_t pid, const std::string& kind, const std::string& name);
 
+// xdotool's names of keys, each "@NAME" among them the keys that type the path of NAME in `folder`.
+std::string keysOfPaths(const std::string& keys, const std::string& folder) {
+    std::istringstream words(keys);
+    std::string named;
+    const auto add = [&](const std::string& key) { named += (named.empty() ? "" : " ") + key; };
+    for (std::string word; words >> word;) {
+        if (!word.starts_with('@')) {
+            add(word);
+            continue;
+        }
+        for (const char c : folder + "/" + word.substr(1)) {
+            add(c == '/'   ? "slash"
+                : c == '.' ? "period"
+                : c == '-' ? "minus"
+                : c == '_' ? "underscore"
+                           : std::string(1, c));
+        }
+    }
+    return named;
+}
+
 // Keys typed at once after the key that answers a dialog reach the document, all of them, however
 // soon the window under the dialog takes the keyboard back: after the Escape that closes the Save
 // dialog, a few times, as a loss is not certain each time; then after the Return that answers the
@@ -558,6 +579,7 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
     }
     std::ofstream(program.folder + "/b.vrs") << "opened";
     std::ofstream(program.folder + "/c.vrs") << "other";
+    std::ofstream(program.folder + "/g.vrs") << "gee";
 
     std::ifstream table(std::string(KELVO_TEST_DATA_DIR) + "/program/keys_after_dialogs.txt");
     ASSERT_TRUE(table.is_open());
@@ -592,6 +614,9 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
             } else if (step.starts_with("point ")) {
                 // Keys go where the pointer is when no window manager gives a window the keyboard.
                 ASSERT_TRUE(typeKeys("search --sync --name '^" + rest + "$' mousemove --window %1 20 20"));
+            } else if (step.starts_with("asked ")) {
+                // The editor's question shows (its button, over the accessibility bus).
+                ASSERT_TRUE(shownCentre(pid, "control", rest)) << rest << " does not show";
             } else if (step.starts_with("click ")) {
                 const std::optional<std::string> centre = shownCentre(pid, "button", rest);
                 ASSERT_TRUE(centre && typeKeys("mousemove " + *centre + " click 1")) << rest << " does not show";
@@ -609,9 +634,10 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
                 ASSERT_TRUE(program.restart());
                 ASSERT_TRUE(reachedSoon([&] { return hasKeyboard(program.run->pid()); }));
             } else {
-                const std::string keys = step.starts_with("path ")    ? "type '" + program.folder + "/" + rest + "'"
-                                         : step.starts_with("burst ") ? "key --delay 0 " + rest
-                                                                      : step;
+                const std::string keys = step.starts_with("path ") ? "type '" + program.folder + "/" + rest + "'"
+                                         : step.starts_with("burst ")
+                                             ? "key --delay 0 " + keysOfPaths(rest, program.folder)
+                                             : step;
                 ASSERT_TRUE(typeKeys(keys));
             }
         }
@@ -629,7 +655,7 @@ TEST(GtkSerialVostraStudio, KeysTypedRightAfterADialogIsAnsweredReachTheDocument
         if (entry.path().extension() == ".vrs") documents.push_back(entry.path().filename());
     }
     std::ranges::sort(documents);
-    EXPECT_EQ(documents, (std::vector<std::string>{"a.vrs", "b.vrs", "c.vrs", "d.vrs", "e.vrs"}));
+    EXPECT_EQ(documents, (std::vector<std::string>{"a.vrs", "b.vrs", "c.vrs", "d.vrs", "e.vrs", "f.vrs", "g.vrs"}));
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));
     if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
@@ -912,6 +938,57 @@ TEST(GtkSerialVostraStudio, ALongCopyThatAnotherProgramsCopyOvertakesNeverLandsO
     } else {
         EXPECT_TRUE(testing::readFile(read) == testing::readFile(document)) << "another program read another text";
         std::printf("the copy landed before the reload\n");
+    }
+    program.run->signal(SIGTERM);
+    EXPECT_TRUE(program.run->endsWith(0, 30s));
+    if (!::testing::Test::HasFailure()) std::filesystem::remove_all(program.folder);
+}
+
+// A copy followed at once by a key that opens a dialog (Open, Save As) goes on as it would without
+// the dialog: it takes the clipboard from the program that held it, and a program that reads the
+// clipboard while the dialog shows gets the whole text, the dialog still up. A dialog left up
+// longer than a copy's text may take to come (65 s) leaves the copy on the clipboard.
+TEST(GtkSerialVostraStudio, ACopyFollowedAtOnceByADialogReachesOtherProgramsWhileTheDialogShows) {
+    StartedProgram program("vostra-studio-copy-then-dialog");
+    ASSERT_TRUE(program.run->started());
+    ASSERT_TRUE(program.takesKeys()) << testing::readFile(program.folder + "/stderr.txt");
+    const pid_t pid = program.run->pid();
+    std::string text;
+    char line[64];
+    for (int i = 0; text.size() < 8 * 1024 * 1024; ++i) {
+        std::snprintf(line, sizeof line, "line %07d of a long copy\n", i);
+        text += line;
+    }
+    const std::string long_ = program.folder + "/long.txt";
+    const std::string before = program.folder + "/before.txt";
+    std::ofstream(long_, std::ios::binary) << text;
+    std::ofstream(before, std::ios::binary) << "BEFORE";
+    {
+        OtherProgramsCopy pasted(long_);
+        ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == text; }));
+        ASSERT_TRUE(typeKeys("key ctrl+v ctrl+a ctrl+c"));
+        ASSERT_TRUE(testing::waitUntil(60s, [&] { return clipboardOwner() != 0 && clipboardText() == text; }));
+    }
+    const std::string read = program.folder + "/read.txt";
+    for (const std::string dialogKey : {"ctrl+o", "ctrl+shift+s"}) {
+        SCOPED_TRACE(dialogKey);
+        OtherProgramsCopy held(before);
+        ASSERT_TRUE(testing::waitUntil(10s, [&] { return clipboardText() == "BEFORE"; }));
+        ASSERT_TRUE(typeKeys("key --delay 0 ctrl+a ctrl+c " + dialogKey));
+        std::this_thread::sleep_for(300ms);
+        ClipboardReader reader(read);
+        EXPECT_TRUE(reader.endsWithin(20s));
+        EXPECT_TRUE(testing::readFile(read) == text)
+            << "a program that read the copy got " << testing::readFile(read).size() << " bytes";
+        EXPECT_GE(shownWindowCount(pid), 2) << "the dialog did not show, or closed";
+        if (dialogKey == "ctrl+o") {
+            std::this_thread::sleep_for(65s);
+            ASSERT_GE(shownWindowCount(pid), 2);
+            EXPECT_TRUE(clipboardText() == text) << "the copy left the clipboard while the dialog showed";
+        }
+        ASSERT_TRUE(typeKeys("key Escape"));
+        ASSERT_TRUE(testing::waitUntil(kShowing, [&] { return shownWindowCount(pid) == 1 && hasKeyboard(pid); }));
+        EXPECT_TRUE(clipboardText() == text) << "the copy left the clipboard once the dialog closed";
     }
     program.run->signal(SIGTERM);
     EXPECT_TRUE(program.run->endsWith(0, 30s));

@@ -1,16 +1,18 @@
 # Where a part of a program's windows shows on the screen, found over the accessibility bus as a
 # screen reader finds it: a menu of its menu bar or an item of its open menu ("menu"), a button of
-# a dialog ("button"), or a cell of a list, such as a file in a file chooser ("cell"). Prints the
+# a dialog ("button"), a button anywhere, a page's included ("control"), or a cell of a list, such
+# as a file in a file chooser ("cell"). Prints the
 # centre of the shown one of that name as "x y" in the screen's pixels, or exits with 1 when none
 # shows.
-# Usage: shown_centre.py <process id> menu|button|cell <name>
+# Usage: shown_centre.py <process id> menu|button|control|cell <name>
 import sys
 
 import pyatspi
 
 pid, kind, name = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-roles = {"menu": ("menu", "menu item"), "button": ("push button",), "cell": ("table cell",)}[kind]
-# A button of a dialog, not one of the same name in the window under it (its page's toolbar, say).
+roles = {"menu": ("menu", "menu item"), "button": ("push button",), "control": ("push button",), "cell": ("table cell",)}[kind]
+# A button of a dialog, not one of the same name in the window under it (its page's toolbar, say); a
+# control anywhere, a page's own included.
 within = ("dialog", "file chooser", "alert") if kind == "button" else None
 
 

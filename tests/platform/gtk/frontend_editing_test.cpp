@@ -52,8 +52,9 @@ Keys parseKeys(const std::string& notation) {
                 word.erase(0, prefix.size());
             }
         }
-        const guint keyval =
-            word.size() == 1 ? gdk_unicode_to_keyval(static_cast<guchar>(word[0])) : gdk_keyval_from_name(word.c_str());
+        const guint keyval = word.size() == 1         ? gdk_unicode_to_keyval(static_cast<guchar>(word[0]))
+                             : word.starts_with("U+") ? gdk_unicode_to_keyval(std::stoul(word.substr(2), nullptr, 16))
+                                                      : gdk_keyval_from_name(word.c_str());
         EXPECT_NE(keyval, static_cast<guint>(GDK_KEY_VoidSymbol)) << word;
         for (int i = 0; i < count; ++i) keys.emplace_back(keyval, state);
     }
@@ -96,11 +97,19 @@ struct Keyboard {
 
     // The page counts a key as its keydown comes; the text a key types may reach the editor a
     // moment later, in a message of the web view's own: the keys' effects are looked at a tenth of
-    // a second after the last was seen.
-    void press(UserSteps& steps, Keys keys) {
+    // a second after the last was seen. Keys typed `early` were typed with the key before them,
+    // and reach the program only now.
+    void press(UserSteps& steps, Keys keys, bool early = false) {
         pressed += static_cast<int>(keys.size());
-        steps.then([keys] { return pressKeys(keys); }).until("keysSeen >= " + std::to_string(pressed));
+        steps.then([keys, early] { return pressKeys(keys, early ? lastKeyTime() : 0); })
+            .until("keysSeen >= " + std::to_string(pressed));
         if (!keys.empty()) steps.then(pause(0.1));
+    }
+
+    // Keys typed all at once, some of which a dialog they open takes (the page sees them or not):
+    // what they did is waited for by the steps after them.
+    static void burst(UserSteps& steps, Keys keys) {
+        steps.then([keys] { return pressKeys(keys); });
     }
 
     // A key of the menu bar's (Ctrl+Z, Ctrl+Shift+Z) that changes the text: the window takes it,
@@ -199,6 +208,23 @@ void offerPictureOnClipboard() {
         nullptr, nullptr);
 }
 
+// Writes `text` at the caret as an input method does while it composes: the text changes at once,
+// and the page hears of it only after (it cannot hold such text back).
+std::string composed(const std::string& text) {
+    std::string literal = "'";
+    for (const char* at = text.c_str(); *at != '\0'; at = g_utf8_next_char(at)) {
+        char escape[16];
+        std::snprintf(escape, sizeof escape, "\\u{%x}", g_utf8_get_char(at));
+        literal += escape;
+    }
+    literal += "'";
+    return "(() => { const s = getSelection(); const t = s.focusNode; if (!t || t.nodeType !== Node.TEXT_NODE) "
+           "return 'no text at the caret'; const at = s.focusOffset; const text = " +
+           literal +
+           "; t.insertData(at, text); s.collapse(t, at + text.length); t.parentNode.dispatchEvent(new "
+           "InputEvent('input', {inputType: 'insertCompositionText', bubbles: true})); return 'composed'; })()";
+}
+
 // Keeps, in the page, what the status line said whenever the editor stopped telling a screen
 // reader it is busy while a document was still being opened or shown (`busyLapses`).
 constexpr std::string_view kWatchBusy =
@@ -266,10 +292,30 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
         // Besides keys, the words the table's header names. A Ctrl+o (or a click on the Open
         // button) among the keys is answered in the Open dialog with the row's document.
         Keys keys;
+        // The keys include a path typed into a dialog they open; they are typed at a dialog.
+        bool dialogTakes = false;
+        bool atDialog = false;
+        const auto flush = [&] {
+            if (std::exchange(atDialog, false)) {
+                Keyboard::burst(steps, std::exchange(keys, {}));
+                steps.then([] { return shownFileChooser() == nullptr; });
+            } else if (std::exchange(dialogTakes, false)) {
+                Keyboard::burst(steps, std::exchange(keys, {}));
+            } else {
+                keyboard.press(steps, std::exchange(keys, {}));
+            }
+        };
         std::istringstream words(rows[i].keys);
         for (std::string word; words >> word;) {
-            static constexpr std::string_view kWords[] = {"ScrollToMiddle", "OpenAgain", "Silent",
-                                                          "Picture",        "Asked",     "Played"};
+            static constexpr std::string_view kWords[] = {"ScrollToMiddle", "OpenAgain", "Silent", "Picture",
+                                                          "Asked",          "Played",    "Dialog"};
+            if (word.starts_with("Path:")) {
+                for (const char c : (folder / word.substr(5)).string()) {
+                    keys.emplace_back(gdk_unicode_to_keyval(static_cast<guchar>(c)), 0);
+                }
+                dialogTakes = true;
+                continue;
+            }
             if (word.find(':') == std::string::npos &&
                 std::find(std::begin(kWords), std::end(kWords), word) == std::end(kWords)) {
                 if (word == "Ctrl+o") {
@@ -282,8 +328,19 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                 keys.insert(keys.end(), more.begin(), more.end());
                 continue;
             }
-            keyboard.press(steps, std::exchange(keys, {}));
-            if (word == "Silent" || word.starts_with("Slow:")) {
+            flush();
+            if (word.starts_with("Early:")) {
+                std::string early = word.substr(6);
+                std::replace(early.begin(), early.end(), ',', ' ');
+                keyboard.press(steps, parseKeys(early), true);
+            } else if (word == "Dialog") {
+                steps.then([] { return shownFileChooser() != nullptr; });
+                atDialog = true;
+            } else if (word.starts_with("SavedAs:")) {
+                paths.back() = folder / word.substr(8);
+            } else if (word.starts_with("Composed:")) {
+                steps.page(composed(unquoted("\"" + word.substr(9) + "\"")));
+            } else if (word == "Silent" || word.starts_with("Slow:")) {
                 steps.then([&silentOwners, slow = word.starts_with("Slow:") ? word.substr(5) : std::string()] {
                     silentOwners.push_back(
                         std::make_unique<testing::SilentClipboardOwner>(slow.empty() ? nullptr : slow.c_str()));
@@ -351,7 +408,7 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
                 keyboard.press(steps, {});
             }
         }
-        keyboard.press(steps, keys);
+        flush();
         // No key failed (a copy that a newer one replaced, say, is no failure; a paste's failure is
         // taken back by a paste that follows): once the keys held behind a paste or an opening
         // document have all been played, and a copy had time to reach the clipboard, the error
@@ -364,7 +421,7 @@ TEST(GtkSerialFrontEndEditing, KeysAtTheEdgesOfBlocksAndGroupsGiveTheTextAPlainT
             "busyLapses.splice(0).join(', ')))(document.getElementById('error-bar'))",
             errors[i]);
         keyboard.press(steps, {{GDK_KEY_s, GDK_CONTROL_MASK}});
-        steps.until(textOf("status-text") + ".startsWith('Saved " + name + "')");
+        steps.until(textOf("status-text") + ".startsWith('Saved " + paths.back().filename().string() + "')");
     }
     // The rows saved before a step that did not end are compared all the same.
     EXPECT_EQ(steps.runProgram(), steps.size());

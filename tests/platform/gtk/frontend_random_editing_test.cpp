@@ -823,10 +823,6 @@ std::string runSession(Program& program, const fs::path& folder, std::uint32_t s
                 return which + " " + wrong + "\n  keys:" + keysSoFar();
             }
             ++savesOver;
-            // The dialog's name field took the display's primary selection, and the web view gave up
-            // its own, as a text field there does: the editor's selection is collapsed to its focus.
-            editor.anchor = editor.focus;
-            for (Editor& other : others) other.anchor = other.focus;
         } else if (key.kind == Key::Kind::focusAway && key.way == 5) {
             if (std::string wrong = openAgainByDoubleClick(program, path, key.pasted); !wrong.empty()) {
                 return which + " " + wrong + "\n  keys:" + keysSoFar();

@@ -387,15 +387,26 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The display server's time now, which GDK asks of it (declared here: its header brings in
+// Xlib's macros).
+extern "C" guint32 gdk_x11_get_server_time(GdkWindow* window);
+
+// The display server's time of the last key pressKeys delivered.
+inline guint32& lastKeyTime() {
+    static guint32 time = 0;
+    return time;
+}
+
 // A key as the X server delivers it to a window, with the key's code (the page's editing keys
-// are found by it).
-inline void deliverKey(GtkWidget* window, guint keyval, guint state) {
+// are found by it), typed at the server's time `time` (0: now), as the page judges keys by.
+inline void deliverKey(GtkWidget* window, guint keyval, guint state, guint32 time = 0) {
     GdkDisplay* display = gdk_display_get_default();
     GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
     event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
     event->key.keyval = keyval;
     event->key.state = state;
-    event->key.time = GDK_CURRENT_TIME;
+    event->key.time = time != 0 ? time : gdk_x11_get_server_time(gtk_widget_get_window(window));
+    lastKeyTime() = event->key.time;
     GdkKeymapKey* codes = nullptr;
     gint count = 0;
     if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &codes, &count) && count > 0) {
@@ -408,11 +419,13 @@ inline void deliverKey(GtkWidget* window, guint keyval, guint state) {
     gdk_event_free(event);
 }
 
-// Keys as the X server delivers them to the program's window, to whatever holds its keyboard.
-inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys) {
+// Keys as the X server delivers them to the program's window, to whatever holds its keyboard,
+// typed now, or at the server's time `time`: keys that reach the program long after they were
+// typed, as on a busy machine.
+inline bool pressKeys(const std::vector<std::pair<guint, guint>>& keys, guint32 time = 0) {
     WebKitWebView* view = mainWebView();
     if (view == nullptr) return false;
-    for (auto [keyval, state] : keys) deliverKey(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state);
+    for (auto [keyval, state] : keys) deliverKey(gtk_widget_get_toplevel(GTK_WIDGET(view)), keyval, state, time);
     return true;
 }
 
