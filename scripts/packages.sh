@@ -4,6 +4,7 @@ KELVO_BUILD_PACKAGES=(
   libexpected-dev zlib1g-dev
   libgtk-3-dev  # the host's windows and main loop (GTK 3)
   libx11-dev    # Xlib: whether an XEmbed tray runs (the status item's fallback), the clipboard's reader
+  libx11-xcb-dev  # the clipboard's connection takes its events through XCB
   libxi-dev     # XInput 2's key events: keys typed at a question GTK closed reach the dialog under it
   libgstreamer1.0-dev               # audio playback (playbin) and the spectrum's tap
   libgstreamer-plugins-base1.0-dev  # audio formats for the tap, the decodability probe (discoverer)

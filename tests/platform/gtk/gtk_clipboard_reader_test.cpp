@@ -26,6 +26,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/standin/gtk/gtk.hpp"
@@ -51,6 +52,7 @@ standin::StandIn& gtk() { return standin::gtkStandIn(); }
 #endif
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(KELVO_TEST_INSTRUMENTED)
+#include <sanitizer/allocator_interface.h>
 constexpr bool kInstrumented = true;
 #else
 constexpr bool kInstrumented = false;
@@ -913,6 +915,325 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     EXPECT_TRUE(all == longText) << "another program read " << all.size() << " bytes";
     std::filesystem::remove(file);
     std::filesystem::remove(file + "-first");
+    XCloseDisplay(other);
+}
+
+// The memory the process holds now: in a sanitizer build, the bytes its heap holds in use (its
+// resident memory takes in the freed blocks the sanitizer keeps aside, hundreds of megabytes), and
+// otherwise its resident memory. A queue of events that grows without bound shows in both.
+std::size_t memoryBytes() {
+#if defined(__SANITIZE_ADDRESS__) || defined(KELVO_TEST_INSTRUMENTED)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    std::size_t resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+#endif
+}
+
+// Another program that asks this process for the clipboard's TARGETS as fast as it can, for
+// `length`, from one window, reading nothing meanwhile; then it takes what came back and writes to
+// `answers` how many of the requests were answered with the targets. A fork of this process.
+// Instrumented, this process takes each event several times as long as the display server takes
+// to make it: the flood keeps to 100,000 requests a second, some thousand times what is answered.
+pid_t flooder(std::chrono::milliseconds length, int answers) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) ::_exit(1);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const Atom targets = XInternAtom(display, "TARGETS", False);
+    const Atom property = XInternAtom(display, "KELVO_FLOOD", False);
+    const Clock::time_point begun = Clock::now();
+    for (unsigned long asked = 1;; ++asked) {
+        XConvertSelection(display, clipboard, targets, property, window, CurrentTime);
+        if (asked % 1024 != 0) continue;
+        if (Clock::now() > begun + length) break;
+        if (kInstrumented) std::this_thread::sleep_until(begun + asked * 10us);
+    }
+    XSync(display, False);
+    g_usleep(500'000);
+    long answered = 0;
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        // (Once the clipboard has no owner, the server refuses each request itself.)
+        if (event.type == SelectionNotify && event.xselection.property != None) ++answered;
+    }
+    const bool told = ::write(answers, &answered, sizeof answered) == sizeof answered;
+    ::_exit(told ? 0 : 1);
+}
+
+// A program that asks for the clipboard as fast as it can holds neither this process's memory,
+// nor the answer to another program that reads the clipboard meanwhile (of a text that is there,
+// or one that comes later), nor the process's end; and it is answered a few times a second.
+TEST(GtkSerialClipboardOwner, AFloodOfRequestsHoldsNeitherMemoryNorOtherReadersNorTheEnd) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const standin::ClipboardService& clipboard = gtk().clipboard;
+    void* self = gtk().self;
+    std::string text;
+    for (int i = 0; text.size() < 64u << 10; ++i) text += "line " + std::to_string(i) + " of the copy\n";
+    ASSERT_TRUE(clipboard.write(self, standin::ClipboardType::plain_text, text));
+    pumpUntil([] { return false; }, 200ms);
+    ::alarm(240);
+    const std::size_t before = memoryBytes();
+    std::size_t most = before;
+    const auto pumpFor = [&](auto done, Clock::duration limit) {
+        return pumpUntil(
+            [&] {
+                most = std::max(most, memoryBytes());
+                return done();
+            },
+            limit);
+    };
+    int answers[2] = {-1, -1};
+    ASSERT_EQ(::pipe(answers), 0);
+    const Clock::time_point start = Clock::now();
+    const pid_t flood = flooder(6s, answers[1]);
+    ::close(answers[1]);
+    pumpFor([] { return false; }, 1s);
+
+    Clock::time_point asked = Clock::now();
+    Child reader({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    EXPECT_TRUE(pumpFor([&] { return reader.ended(); }, 30s));
+    const double answered = std::chrono::duration<double>(Clock::now() - asked).count();
+    EXPECT_LT(answered, 5.0) << "a reader was answered only after the flood";
+    EXPECT_TRUE(reader.output(1s) == text);
+
+    // A text that comes a moment after the copy took the clipboard.
+    const std::uint64_t claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    asked = Clock::now();
+    Child waiting({"xclip", "-selection", "clipboard", "-o"}, std::nullopt);
+    pumpFor([] { return false; }, 500ms);
+    EXPECT_TRUE(clipboard.fillClaim(self, claim, "came later"));
+    EXPECT_TRUE(pumpFor([&] { return waiting.ended(); }, 30s));
+    const double waited = std::chrono::duration<double>(Clock::now() - asked).count();
+    EXPECT_LT(waited, 5.0) << "a reader of a text that came later was answered only after the flood";
+    EXPECT_EQ(waiting.output(1s), "came later");
+
+    pumpFor([] { return false; }, std::max(Clock::duration(0), start + 4s - Clock::now()));
+    const double grew = static_cast<double>(most - before) / (1 << 20);
+    EXPECT_LT(grew, 32.0) << "the memory grew during the flood";
+
+    const Clock::time_point ending = Clock::now();
+    gtk().loop.finish(self);
+    const double finishing = std::chrono::duration<double>(Clock::now() - ending).count();
+    EXPECT_LT(finishing, static_cast<double>(standin::kTransfersEndWaitNs) / 1e9 + 1.5);
+
+    // Within its budget: 64 at once, then 64 a second.
+    long flooderAnswered = -1;
+    EXPECT_TRUE(pumpUntil([&] { return ::waitpid(flood, nullptr, WNOHANG) == flood; }, 30s));
+    EXPECT_EQ(::read(answers[0], &flooderAnswered, sizeof flooderAnswered),
+              static_cast<ssize_t>(sizeof flooderAnswered));
+    ::close(answers[0]);
+    EXPECT_GE(flooderAnswered, 64);
+    EXPECT_LT(flooderAnswered, 1000) << "the flooding program was answered beyond its budget";
+    std::printf(
+        "flood: memory grew %.1f MB, a reader answered after %.2f s, a waiting one after %.2f s, the end "
+        "took %.2f s, the flooding program was answered %ld times\n",
+        grew, answered, waited, finishing, flooderAnswered);
+    ::alarm(0);
+}
+
+Atom atomOf(Display* display, const char* name) { return XInternAtom(display, name, False); }
+
+// A window of `display` that is told of changes of its properties.
+Window requestorWindow(Display* display) {
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    return XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
+                         CWEventMask, &attributes);
+}
+
+// Takes (and deletes) the property's value; its type's name in `type`.
+std::string takeProperty(Display* display, Window window, Atom property, std::string& type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, window, property, 0, 1 << 24, True, AnyPropertyType, &actual, &format, &items, &after,
+                       &data);
+    std::string value(reinterpret_cast<const char*>(data), data != nullptr ? items * (format / 8) : 0);
+    if (data != nullptr) XFree(data);
+    char* name = actual != None ? XGetAtomName(display, actual) : nullptr;
+    type = name != nullptr ? name : "";
+    if (name != nullptr) XFree(name);
+    return value;
+}
+
+// What the clipboard's owner answered: its type, its bytes, and the longest piece they came in.
+struct Answer {
+    std::string type;
+    std::string bytes;
+    std::size_t longestPiece = 0;
+};
+
+// Asks for the clipboard as `target` from `window`, and takes the answer, in pieces when it comes
+// so, while the main loop runs; nullopt when it is refused, or does not come within `limit`.
+std::optional<Answer> askFor(Display* display, Window window, const char* target, Clock::duration limit) {
+    const Atom property = atomOf(display, "KELVO_ANSWER");
+    XConvertSelection(display, atomOf(display, "CLIPBOARD"), atomOf(display, target), property, window, CurrentTime);
+    XFlush(display);
+    Answer answer;
+    bool incremental = false;
+    bool done = false;
+    bool refused = false;
+    const auto came = [&] {
+        while (!done && XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            std::string type;
+            if (event.type == SelectionNotify && !incremental) {
+                refused = event.xselection.property == None;
+                const std::string value = refused ? "" : takeProperty(display, window, property, type);
+                // Deleting the INCR property asks for the first piece.
+                incremental = type == "INCR";
+                done = !incremental;
+                if (done) answer = {type, value, value.size()};
+            } else if (incremental && event.type == PropertyNotify && event.xproperty.atom == property &&
+                       event.xproperty.state == PropertyNewValue) {
+                const std::string piece = takeProperty(display, window, property, answer.type);
+                answer.bytes += piece;
+                answer.longestPiece = std::max(answer.longestPiece, piece.size());
+                done = piece.empty();
+            }
+        }
+        return done;
+    };
+    if (!pumpUntil(came, limit) || refused) return std::nullopt;
+    return answer;
+}
+
+// A request that names the clipboard owner's own window as its requestor (any program may send
+// one) is refused: the window keeps the events it watches, and a copy after it, which learns the
+// display server's time from them, takes the clipboard.
+TEST(GtkSerialClipboardOwner, ARequestInTheNameOfTheOwnersWindowLeavesItAsItIs) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const standin::ClipboardService& clipboard = gtk().clipboard;
+    std::string text;
+    for (int i = 0; text.size() < 3u << 20; ++i) text += "line " + std::to_string(i) + " of a long copy\n";
+    ASSERT_TRUE(clipboard.write(gtk().self, standin::ClipboardType::plain_text, text));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const Window owner = XGetSelectionOwner(other, atomOf(other, "CLIPBOARD"));
+    ASSERT_NE(owner, None);
+    // Long enough to go in pieces, each deleted as soon as it is there, as the requestor does.
+    const Atom property = atomOf(other, "KELVO_ANSWER");
+    XConvertSelection(other, atomOf(other, "CLIPBOARD"), atomOf(other, "UTF8_STRING"), property, owner, CurrentTime);
+    pumpUntil(
+        [&] {
+            XDeleteProperty(other, owner, property);
+            XFlush(other);
+            return false;
+        },
+        1s);
+    XWindowAttributes attributes;
+    ASSERT_NE(XGetWindowAttributes(other, owner, &attributes), 0);
+    ASSERT_NE(attributes.all_event_masks & PropertyChangeMask, 0) << "the owner's window no longer watches its own";
+    // A copy that waited forever would end the test program.
+    ::alarm(60);
+    EXPECT_TRUE(clipboard.write(gtk().self, standin::ClipboardType::plain_text, "after"));
+    ::alarm(0);
+    EXPECT_EQ(Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s), "after");
+    XCloseDisplay(other);
+}
+
+// Programs that ask for a copy's text while it is on its way are answered once it comes, in the
+// order they asked.
+TEST(GtkSerialClipboardOwner, ReadersOfATextOnItsWayAreAnsweredInTheOrderTheyAsked) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const standin::ClipboardService& clipboard = gtk().clipboard;
+    const std::uint64_t claim = clipboard.claimText(gtk().self, 0);
+    ASSERT_NE(claim, 0u);
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    std::vector<Window> asked;
+    for (int i = 0; i < 5; ++i) {
+        asked.push_back(requestorWindow(other));
+        XConvertSelection(other, atomOf(other, "CLIPBOARD"), atomOf(other, "UTF8_STRING"),
+                          atomOf(other, "KELVO_ANSWER"), asked.back(), CurrentTime);
+    }
+    XSync(other, False);
+    pumpUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(clipboard.fillClaim(gtk().self, claim, "in order"));
+    std::vector<Window> answered;
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            while (XPending(other) > 0) {
+                XEvent event;
+                XNextEvent(other, &event);
+                if (event.type != SelectionNotify) continue;
+                answered.push_back(event.xselection.requestor);
+                std::string type;
+                EXPECT_EQ(takeProperty(other, event.xselection.requestor, atomOf(other, "KELVO_ANSWER"), type),
+                          "in order");
+            }
+            return answered.size() == asked.size();
+        },
+        10s));
+    EXPECT_EQ(answered, asked);
+    XCloseDisplay(other);
+}
+
+// A long text asked for as compound text, as Latin-1, or as TEXT (compound text, for a text beyond
+// Latin-1) comes whole, in pieces of a megabyte at most, while the loop runs on: its timer never
+// stands still for long, though making the compound text takes a second or more.
+TEST(GtkSerialClipboardOwner, LongTextsAreMadeIntoOtherFormsWhileTheLoopRuns) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    // Each character beyond Latin-1 has compound text switch to another character set, and the one
+    // after it back; a line of an odd length sees a part of the text end after each of them.
+    const std::string line = "caf\xc3\xa9 \xe4\xb8\xadx \xce\xb1\xc3\xa9 \xe2\x82\xac yz\n";
+    const std::string latin1Line = "caf\xe9 ?x ?\xe9 ? yz\n";
+    std::string text;
+    std::string latin1;
+    while (text.size() < 40u << 20) {
+        text += line;
+        latin1 += latin1Line;
+    }
+    ASSERT_TRUE(gtk().clipboard.write(gtk().self, standin::ClipboardType::plain_text, text));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const Window window = requestorWindow(other);
+    // A timer of the loop's default priority, which the clipboard's events share.
+    struct Ticks {
+        Clock::time_point last = Clock::now();
+        Clock::duration longest{};
+    } ticks;
+    const guint timer = g_timeout_add(
+        10,
+        +[](gpointer data) -> gboolean {
+            auto& ticks = *static_cast<Ticks*>(data);
+            ticks.longest = std::max(ticks.longest, Clock::now() - ticks.last);
+            ticks.last = Clock::now();
+            return G_SOURCE_CONTINUE;
+        },
+        &ticks);
+    const std::optional<Answer> compound = askFor(other, window, "COMPOUND_TEXT", 60s);
+    const std::optional<Answer> string = askFor(other, window, "STRING", 60s);
+    const std::optional<Answer> anyText = askFor(other, window, "TEXT", 60s);
+    g_source_remove(timer);
+    EXPECT_LT(std::chrono::duration<double>(ticks.longest).count(), 0.5) << "the loop stood still";
+    ASSERT_TRUE(compound && string && anyText);
+    EXPECT_EQ(compound->type, "COMPOUND_TEXT");
+    EXPECT_EQ(string->type, "STRING");
+    EXPECT_TRUE(string->bytes == latin1);
+    EXPECT_EQ(anyText->type, "COMPOUND_TEXT");
+    EXPECT_TRUE(anyText->bytes == compound->bytes);
+    for (const Answer* answer : {&*compound, &*string, &*anyText}) EXPECT_LE(answer->longestPiece, 1u << 20);
+    std::string compoundBytes = compound->bytes;
+    XTextProperty property{reinterpret_cast<unsigned char*>(compoundBytes.data()), atomOf(other, "COMPOUND_TEXT"), 8,
+                           compoundBytes.size()};
+    char** list = nullptr;
+    int count = 0;
+    ASSERT_EQ(Xutf8TextPropertyToTextList(other, &property, &list, &count), Success);
+    EXPECT_EQ(count, 1);
+    EXPECT_TRUE(count == 1 && std::string(list[0]) == text) << "the compound text reads otherwise";
+    XFreeStringList(list);
     XCloseDisplay(other);
 }
 

@@ -23,8 +23,10 @@ using GtkSelectionConnectionPtr = std::unique_ptr<GtkSelectionConnection, GtkSel
 // For the end of the process: the offer goes (the clipboard is given up where it is still this
 // process's, and every program that asked for its text and was not answered yet is refused), and
 // every read ends as cancelled; then the main loop runs until what is sent to other programs and
-// what owners send to the windows of reads that ended is done, for at most `boundNs`. An answer
-// still going then is ended where it stands, and the windows of reads go.
+// what owners send to the windows of reads that ended is done, and every request the server sent
+// before the give-up was refused, for at most `boundNs`. An answer still going then is ended where
+// it stands, and the windows of reads go: the server tells of their going within a quarter of a
+// second more.
 void gtkFinishSelectionTransfers(GtkState& state, std::uint64_t boundNs);
 
 }  // namespace kelvo::standin

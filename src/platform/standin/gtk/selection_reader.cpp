@@ -482,6 +482,15 @@ void endEveryRead(GtkSelectionConnection& connection, End end) {
 
 }  // namespace
 
+bool readWants(const GtkSelectionConnection& connection, const XEvent& event) {
+    if (event.type == SelectionNotify) {
+        return event.xselection.selection == connection.clipboard &&
+               readsWindow(connection, event.xselection.requestor);
+    }
+    return event.type == PropertyNotify && event.xproperty.atom == connection.property &&
+           event.xproperty.state == PropertyNewValue && readsWindow(connection, event.xproperty.window);
+}
+
 // Events of windows whose read and drain ended find neither, and go.
 void handleReadEvent(GtkSelectionConnection& connection, const XEvent& event) {
     if (event.type == SelectionNotify) {
