@@ -311,7 +311,9 @@ struct ClipboardService {
     // took it, once that page goes (reloaded, navigated away, its web process or web view gone).
     std::uint64_t (*claimText)(void* self, std::uint64_t mark) = nullptr;
     // Hands the claim its text; false, and nothing written, when the clipboard no longer holds
-    // the claim (anything took it since).
+    // the claim (anything took it since). A claim given up for its bound that no later claim
+    // followed takes the clipboard again with its text, as of its mark, unless anything took the
+    // clipboard since: a slow copy is never lost for being slow.
     bool (*fillClaim)(void* self, std::uint64_t serial, std::string_view bytes) = nullptr;
     // Gives a claim that will have no text up: the clipboard is emptied where it still holds it
     // (nothing where anything took the clipboard since, whether the loop saw it yet or not).

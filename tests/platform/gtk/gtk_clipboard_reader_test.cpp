@@ -918,6 +918,35 @@ TEST(GtkSerialClipboardClaims, AClaimStandsAgainstEveryCopyBeforeItsMarkAndNoneA
     XCloseDisplay(other);
 }
 
+// A claim whose text has not come within its bound is given up: a program that reads the clipboard
+// then is answered at once with nothing. Should the text come after all, it lands, as of the claim's
+// mark, where nothing copied since; where another program copied meanwhile, that program's copy
+// stays.
+TEST(GtkSerialClipboardClaims, ATextThatComesAfterItsClaimsBoundLandsUnlessAnotherCopyCameMeanwhile) {
+    ASSERT_TRUE(gtk().loop.open(gtk().self, {"kelvo-tests", "Kelvo tests"}));
+    const standin::ClipboardService& clipboard = gtk().clipboard;
+    void* self = gtk().self;
+    const auto bound = std::chrono::nanoseconds(standin::kClipboardClaimBoundNs) + 1s;
+    const auto read = [] { return Child({"xclip", "-selection", "clipboard", "-o"}, std::nullopt).output(10s); };
+
+    std::uint64_t claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    pumpUntil([] { return false; }, bound);
+    const Clock::time_point asked = Clock::now();
+    EXPECT_EQ(read(), "") << "a claim past its bound still holds the clipboard";
+    EXPECT_LT(Clock::now() - asked, 5s);
+    EXPECT_TRUE(clipboard.fillClaim(self, claim, "late"));
+    EXPECT_EQ(read(), "late") << "a text that came after its claim's bound was lost";
+
+    claim = clipboard.claimText(self, 0);
+    ASSERT_NE(claim, 0u);
+    pumpUntil([] { return false; }, bound);
+    Child other({"xclip", "-selection", "clipboard", "-quiet", "-i"}, std::string("other"));
+    ASSERT_TRUE(pumpUntil([&] { return read() == "other"; }, 10s));
+    EXPECT_FALSE(clipboard.fillClaim(self, claim, "late"));
+    EXPECT_EQ(read(), "other") << "a text that came after its claim's bound landed over a newer copy";
+}
+
 // The memory the process holds now: in a sanitizer build, the bytes its heap holds in use (its
 // resident memory takes in the freed blocks the sanitizer keeps aside, hundreds of megabytes), and
 // otherwise its resident memory. A queue of events that grows without bound shows in both.

@@ -74,10 +74,28 @@ TEST_F(PageScript, EachCallSendsItsRequestOrThrowsItsTypeError) {
     }
 }
 
+// The keys a page names as typed ahead of its dialog reach the host as plain keys: anything else
+// in the answer is left out, flags are true only where they are; a provider that fails, or
+// answers no list, gives none; one that is not a function is refused at once.
+TEST_F(PageScript, KeysTypedAheadOfADialogReachTheHostAsPlainKeys) {
+    EXPECT_EQ(page.run("JSON.stringify(vexa._keysAhead())"), "[]");
+    page.run(
+        "vexa.dialogs.keysTypedAhead(() => [{ key: 'a', code: 'KeyA', ctrlKey: true, shiftKey: 1 }, 'b', null,"
+        " { key: 5 }, { key: 'Enter', altKey: true, metaKey: true, extra: 'x' }])");
+    EXPECT_EQ(page.run("JSON.stringify(vexa._keysAhead())"),
+              R"([{"key":"a","code":"KeyA","ctrlKey":true,"shiftKey":false,"altKey":false,"metaKey":false},)"
+              R"({"key":"Enter","code":"","ctrlKey":false,"shiftKey":false,"altKey":true,"metaKey":true}])");
+    page.run("vexa.dialogs.keysTypedAhead(() => { throw new Error('no keys'); })");
+    EXPECT_EQ(page.run("JSON.stringify(vexa._keysAhead())"), "[]");
+    page.run("vexa.dialogs.keysTypedAhead(() => 'a')");
+    EXPECT_EQ(page.run("JSON.stringify(vexa._keysAhead())"), "[]");
+    EXPECT_EQ(page.run("try { vexa.dialogs.keysTypedAhead('a'); 'taken' } catch (e) { e.name }"), "TypeError");
+}
+
 TEST_F(PageScript, WindowVexaIsFrozenAndCannotBeReplaced) {
-    EXPECT_EQ(
-        page.run("Object.keys(vexa).join()"),
-        "invoke,on,off,commands,windows,dialogs,clipboard,os,credentials,platform,webviews,views,_complete,_emit");
+    EXPECT_EQ(page.run("Object.keys(vexa).join()"),
+              "invoke,on,off,commands,windows,dialogs,clipboard,os,credentials,platform,webviews,views,_complete,_emit,"
+              "_keysAhead");
     EXPECT_EQ(
         page.run(
             "Object.isFrozen(vexa) && Object.values(vexa).filter(m => typeof m === 'object').every(Object.isFrozen)"),

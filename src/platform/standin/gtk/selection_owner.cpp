@@ -561,11 +561,35 @@ void endOffer(GtkSelectionConnection& connection, bool release) {
     answerWaiting(connection, nullptr);
 }
 
+// A pending text whose bound passed is given up (its readers refused, the clipboard nobody's), and
+// noted: should its text come after all, it takes the clipboard again at the time of its take,
+// which the server refuses where anybody copied since (gtkFillText).
 gboolean claimBoundOver(gpointer data) {
     auto& connection = *static_cast<GtkSelectionConnection*>(data);
-    connection.owner.offered->bound = 0;
+    GtkSelectionOwner& owner = connection.owner;
+    owner.offered->bound = 0;
+    owner.lapsed = owner.offered->serial;
+    owner.lapsedTaken = owner.offered->taken;
+    owner.lapsedPage = owner.offered->page;
     endOffer(connection, true);
     return G_SOURCE_REMOVE;
+}
+
+// The text of the pending text `serial` given up for its bound, which no other offer followed:
+// offered again where the clipboard can still be taken at the time of its take.
+bool fillLapsed(GtkSelectionConnection& connection, std::uint64_t serial, std::string_view bytes) {
+    GtkSelectionOwner& owner = connection.owner;
+    if (serial == 0 || owner.lapsed != serial || owner.offered) return false;
+    owner.lapsed = 0;
+    XSetSelectionOwner(connection.display, connection.clipboard, owner.window, owner.lapsedTaken);
+    if (!holds(connection)) return false;
+    auto offered = std::make_unique<GtkOfferedText>();
+    offered->serial = serial;
+    offered->taken = owner.lapsedTaken;
+    offered->page = owner.lapsedPage;
+    offered->utf8 = std::make_shared<const std::string>(bytes);
+    owner.offered = std::move(offered);
+    return true;
 }
 
 // The connection of the state, when it is open.
@@ -674,6 +698,7 @@ bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::stri
     Time taken = at;
     if (owner.offered && before(at, owner.offered->taken)) taken = owner.offered->taken;
     endOffer(connection, false);
+    owner.lapsed = 0;
     auto offered = std::make_unique<GtkOfferedText>();
     offered->serial = serial;
     offered->taken = taken;
@@ -693,8 +718,9 @@ std::uint64_t gtkHeldText(GtkState& state) {
 
 bool gtkFillText(GtkState& state, std::uint64_t serial, std::string_view bytes) {
     GtkSelectionConnection* connection = openConnection(state);
-    GtkOfferedText* text = connection != nullptr ? pendingText(*connection, serial) : nullptr;
-    if (text == nullptr) return false;
+    if (connection == nullptr) return false;
+    GtkOfferedText* text = pendingText(*connection, serial);
+    if (text == nullptr) return fillLapsed(*connection, serial, bytes);
     if (!holds(*connection)) {
         endOffer(*connection, false);
         return false;
@@ -708,12 +734,15 @@ bool gtkFillText(GtkState& state, std::uint64_t serial, std::string_view bytes) 
 
 void gtkDropText(GtkState& state, std::uint64_t serial) {
     GtkSelectionConnection* connection = openConnection(state);
-    if (connection != nullptr && pendingText(*connection, serial) != nullptr) endOffer(*connection, true);
+    if (connection == nullptr) return;
+    if (connection->owner.lapsed == serial) connection->owner.lapsed = 0;
+    if (pendingText(*connection, serial) != nullptr) endOffer(*connection, true);
 }
 
 void gtkDropTextOfPage(GtkState& state, std::uint64_t page) {
     GtkSelectionConnection* connection = openConnection(state);
     if (connection == nullptr || page == 0) return;
+    if (connection->owner.lapsedPage == page) connection->owner.lapsed = 0;
     const GtkOfferedText* text = connection->owner.offered.get();
     if (text != nullptr && text->pending && text->page == page) endOffer(*connection, true);
 }

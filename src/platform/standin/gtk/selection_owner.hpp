@@ -24,7 +24,8 @@ bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::stri
 // The serial of the text the clipboard holds now (asked of the display server); 0 for none.
 std::uint64_t gtkHeldText(GtkState& state);
 // Brings the pending text `serial` its bytes, and answers the programs that wait for it; false,
-// and nothing offered, where the clipboard no longer holds it.
+// and nothing offered, where the clipboard no longer holds it. A text given up for its bound that
+// no other offer followed is offered then, where nothing else took the clipboard since its take.
 bool gtkFillText(GtkState& state, std::uint64_t serial, std::string_view bytes);
 // Ends the pending text `serial` without text: the programs that wait for it are refused, and the
 // clipboard is given up where it is still this one's. Nothing for a text that is there, or for

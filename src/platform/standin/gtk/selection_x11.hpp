@@ -118,6 +118,11 @@ struct GtkSelectionOwner {
     // again. A window whose budget is whole has no entry.
     std::unordered_map<Window, std::int64_t> budgets;
     bool marking = false;  // a mark (markOffers) was sent and the server has not told of it yet
+    // The last pending text given up for its bound, until its text comes or another text is
+    // offered: its serial (0: none), the time it was taken at and its page.
+    std::uint64_t lapsed = 0;
+    Time lapsedTaken = CurrentTime;
+    std::uint64_t lapsedPage = 0;
 };
 
 struct GtkSelectionConnection {
