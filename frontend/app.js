@@ -488,8 +488,9 @@
   // A dialog's text field takes the display's primary selection (as the dialog shows, or once text
   // is selected in it), and the web view gives its own up a moment later, collapsing the editor's
   // selection to its focus (no script asks for it), at times after the dialog closed: the caret
-  // and selection the editor had are given back, and kept for a moment after the dialog, until a
-  // key acts, the text changes or a click lands in it.
+  // and selection the editor had are given back, and kept for a moment after the dialog, while the
+  // editor has the keyboard (a question asked next takes it), until a key acts, the text changes or
+  // a click lands in it.
   async function showDialog(show) {
     await clipboard.sent();
     const kept = editorSelection();
@@ -500,7 +501,8 @@
     const untouched = () =>
       state.changes === changes && state.shown === shown && pointerPresses === presses && keysActed === acted;
     const giveBack = () => {
-      if (!untouched() || !kept.every((part) => typeof part === "number" || editor.contains(part))) return false;
+      if (!untouched() || document.activeElement !== editor) return false;
+      if (!kept.every((part) => typeof part === "number" || editor.contains(part))) return false;
       const now = editorSelection();
       if (now === null || !now.every((part, i) => part === kept[i])) layout.select(...kept);
       return true;

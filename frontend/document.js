@@ -258,17 +258,26 @@
 
   // The UTF-8 bytes of `pieces` in chunks of at most APPEND_BYTES, each a view of one scratch
   // buffer: each must be used before the next is taken. The text is never encoded whole.
+  //
+  // The encoder makes its text well formed first, going through all of it: a long piece (a copy's
+  // whole selection) handed over whole for each chunk cost its length every time, the whole
+  // selection's time again for each of its chunks. So it gets a window no longer than the bytes
+  // left (each unit takes one at least), never ending between the two halves of a surrogate pair.
   function* utf8Chunks(pieces) {
     const encoder = new TextEncoder();
     const scratch = new Uint8Array(APPEND_BYTES);
     let used = 0;
-    for (let piece of pieces) {
-      for (;;) {
-        const { read, written } = encoder.encodeInto(piece, scratch.subarray(used));
+    for (const piece of pieces) {
+      for (let at = 0; at < piece.length; ) {
+        let end = Math.min(piece.length, at + APPEND_BYTES - used);
+        const last = piece.charCodeAt(end - 1);
+        if (end < piece.length && last >= 0xd800 && last <= 0xdbff) end--;
+        const window = at === 0 && end === piece.length ? piece : piece.slice(at, end);
+        const { read, written } = encoder.encodeInto(window, scratch.subarray(used));
         used += written;
-        if (read === piece.length) break;
+        at += read;
+        if (window.length > 0 && read === window.length) continue;
         // The scratch buffer is full, or the next character does not fit in what is left.
-        piece = piece.slice(read);
         yield scratch.subarray(0, used);
         used = 0;
       }

@@ -293,6 +293,24 @@ TEST_F(FrontEnd, ACrlfDocumentIsWrittenInChunksWithinTheLimit) {
     EXPECT_EQ(page.run("appendedHex() === hex(new TextEncoder().encode(text.replace(/\\n/g, '\\r\\n')))"), "true");
 }
 
+// A long piece (a copy's whole selection) goes to the encoder a chunk's worth at a time, for the
+// encoder reads through all it is given (a 32 MiB copy handed whole for each chunk took seconds);
+// the chunks are those of the whole text, characters beyond U+FFFF included, wherever one ends.
+TEST_F(FrontEnd, ALongPieceIsEncodedAChunksWorthAtATime) {
+    page.run(
+        "var given = 0, encodeInto = TextEncoder.prototype.encodeInto, most = VostraDocument.APPEND_CHARACTERS / 4 * 3;"
+        "TextEncoder.prototype.encodeInto = function (text, into) {"
+        "  given = Math.max(given, text.length); return encodeInto.call(this, text, into); };"
+        "var text = 'ab\\u00e9\\u4e2d\\ud83d\\ude80'.repeat(40000);"
+        "var chunks = Array.from(VostraDocument.appendChunks(['', text, 'tail'], '\\n'), c => c.slice())");
+    EXPECT_EQ(page.run("given <= most"), "true") << page.run("given");
+    EXPECT_EQ(page.run("chunks.every(c => c.length <= most) && chunks.length"), "6");
+    EXPECT_EQ(
+        page.run("hex(Uint8Array.from(chunks.flatMap(c => Array.from(c)))) === hex(new TextEncoder().encode(text + "
+                 "'tail'))"),
+        "true");
+}
+
 // The page keeps a saved document as the bytes the save sent, not as strings: read back across
 // the chunks, a character or a CRLF cut between two of them is one, and the text compares as the
 // text that was saved; let go, the bytes are given back at once.
