@@ -15,7 +15,7 @@
   const heldKeys = window.VostraHeldKeys.attach(window, {
     play: (key) => playKey(key),
     // A copy or a cut counts from its key, not from when it is played: the clipboard is marked now.
-    note: (key) => (copyKey(key) ? clipboard.mark() : undefined),
+    note: (key, typedAt) => (copyKey(key) ? clipboard.mark(typedAt) : undefined),
     idle: () => editor.removeAttribute("aria-busy"),
     answers: (event) =>
       questionShownAt !== null &&
@@ -849,7 +849,8 @@
     if (event) event.preventDefault();
     const ends = document.activeElement === editor && !getSelection().isCollapsed ? edit.selectionEnds() : null;
     if (ends === null) return;
-    const { copied, refused } = clipboard.copy(() => edit.textBetween(ends.start, ends.end), mark);
+    const gather = () => edit.textBetween(ends.start, ends.end);
+    const { copied, refused } = clipboard.copy(gather, mark, heldKeys.keyTypedAt());
     if (refused) showError(cut ? "Cut" : "Copy", refused);
     if (cut && copied && editor.isContentEditable) replaceByEditing("deleteByCut", "");
   }

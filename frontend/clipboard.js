@@ -62,20 +62,23 @@
     // The newest copy's transfer to the application, until it has ended (its text sent, or failed).
     let writing = Promise.resolve();
 
-    // Marks the moment a copy is asked for: a promise of the mark, null where there is none.
-    function mark() {
-      return vexa.invoke("vostra.clipboard.mark").then(
+    // Marks the moment a copy is asked for (`typedAt`, by the page's clock: when its key was typed,
+    // which the page may get late; now where not given): a promise of the mark, null where there is
+    // none.
+    function mark(typedAt = performance.now()) {
+      const age = Math.max(0, Math.round(performance.now() - typedAt));
+      return vexa.invoke("vostra.clipboard.mark", { age }).then(
         (reply) => (Number.isSafeInteger(reply && reply.mark) ? reply.mark : null),
         () => null,
       );
     }
 
     // Puts the text `gather()` answers on the clipboard, counted from `marked` (what mark() gave)
-    // where there is one, else from now. Answers { copied, refused }: `copied` whether the text
+    // where there is one, else from `typedAt` (see mark). Answers { copied, refused }: `copied` whether the text
     // goes to the clipboard, `refused` the error that says why a text cannot be copied (null
     // otherwise). An empty text is not copied, and not refused.
-    function copy(gather, marked = null) {
-      const marking = marked !== null ? Promise.resolve(marked) : mark();
+    function copy(gather, marked = null, typedAt = performance.now()) {
+      const marking = marked !== null ? Promise.resolve(marked) : mark(typedAt);
       const text = gather();
       if (text === "") return { copied: false, refused: null };
       if (!fitsLimit(text)) return { copied: false, refused: tooLarge() };

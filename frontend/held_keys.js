@@ -32,11 +32,24 @@
   // holds the keys any more and every key and command held has been played. `answers(event)`
   // tells whether a key goes to a question that a command asks meanwhile (a command played from
   // the keys held waits for its answer: the keys typed at the question answer it).
-  // `note(key)` is called as a key is held: what it answers goes with the key to `play`, as its
-  // `noted`.
+  // `note(key, typedAt)` is called as a key is held, with when it was typed (by the page's clock):
+  // what it answers goes with the key to `play`, as its `noted`. `typedAt(event)` answers when an
+  // input event was made; `keyTypedAt()` when the key being handled now was typed (now, where no
+  // key is).
   function attach(target, { play, idle = () => {}, answers = () => false, note = () => undefined }) {
     // Before any other listener: the lead is measured as the page begins to handle an event.
     const typedAt = inputClock(target);
+    // The key being handled now (in this task), when it was typed.
+    let keyNow = null;
+    target.addEventListener(
+      "keydown",
+      (event) => {
+        keyNow = typedAt(event);
+        setTimeout(() => (keyNow = null));
+      },
+      { capture: true, passive: true },
+    );
+    const keyTypedAt = () => (keyNow !== null ? keyNow : performance.now());
     let holds = 0;
     let playing = false;
     // Keys, and commands ({ command }), in the order they came.
@@ -64,7 +77,7 @@
         event.stopPropagation();
         const { key, code, ctrlKey, shiftKey, altKey, metaKey } = event;
         const kept = { key, code, ctrlKey, shiftKey, altKey, metaKey };
-        held.push({ ...kept, noted: note(kept) });
+        held.push({ ...kept, noted: note(kept, typedAt(event)) });
       },
       true,
     );
@@ -138,7 +151,7 @@
       });
     }
 
-    return { hold, whenFree, takeKeysAhead, typedAt, isHolding: () => !free() };
+    return { hold, whenFree, takeKeysAhead, typedAt, keyTypedAt, isHolding: () => !free() };
   }
 
   global.VostraHeldKeys = Object.freeze({ attach });

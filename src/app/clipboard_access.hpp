@@ -23,8 +23,9 @@ struct ClipboardTextSink {
 
 struct ClipboardAccess {
     void* context = nullptr;
-    // A mark of the moment the user asked for what is done now (the user's latest key or click).
-    std::uint64_t (*markTakes)(void* context) = nullptr;
+    // A mark of the moment the user asked for what is done now: the key or click made `ageMs`
+    // milliseconds ago (0: the user's latest key or click).
+    std::uint64_t (*markTakes)(void* context, std::uint64_t ageMs) = nullptr;
     // Takes the clipboard for a plain text that comes later, as of the moment `mark` names, and
     // answers the claim's serial number; 0 when anything but this process's own writes took the
     // clipboard after that moment (the clipboard then stays as it is).

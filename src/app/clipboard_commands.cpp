@@ -12,7 +12,8 @@
 // put on the clipboard is kept, so that a later read can tell the page the clipboard still holds it.
 //
 // A copy counts from the moment the user asked for it: "vostra.clipboard.mark" marks the clipboard
-// then, and the page begins the copy once it has gathered the text and found it one it can copy
+// as of then (the page tells how long ago that key or click was made, `"age"` in milliseconds: it
+// may get the key late), and the page begins the copy once it has gathered the text and found it one it can copy
 // (not empty, and within kClipboardTextLimit: one that is not leaves the clipboard as it is),
 // naming the mark it was answered (`"mark"`), whatever the user did in between; a begin without
 // one counts from now. Begin takes the clipboard for it as of that moment
@@ -68,18 +69,23 @@ bool continuesText(const App& app, const BridgeInvocation& call) {
     return text.transfer != 0 && transferOf(call.payload) == text.transfer && ownedBy(text.owner, call);
 }
 
-// The clipboard's mark of this moment (ClipboardAccess::markTakes); 0 where it keeps none.
-std::uint64_t markNow(const App& app) {
+// The clipboard's mark of the key or click made `ageMs` milliseconds ago (ClipboardAccess::markTakes;
+// 0: the latest); 0 where it keeps none.
+std::uint64_t markAt(const App& app, std::uint64_t ageMs) {
     const ClipboardAccess& clipboard = app.clipboard;
-    return clipboard.markTakes != nullptr ? clipboard.markTakes(clipboard.context) : 0;
+    return clipboard.markTakes != nullptr ? clipboard.markTakes(clipboard.context, ageMs) : 0;
 }
 
 }  // namespace
 
-Result<std::string_view> markClipboard(App& app, const BridgeInvocation&, std::span<char> output) {
+Result<std::string_view> markClipboard(App& app, const BridgeInvocation& call, std::span<char> output) {
+    // How long ago the key or click that asked for the copy was made, where the page tells it: a
+    // busy page gets a key late, after later ones were typed.
+    std::optional<std::string_view> age = fieldValue(call.payload, "age");
+    std::optional<std::uint64_t> ageMs = age ? parseU64(*age) : std::nullopt;
     BoundedWriter out(output);
     out.write("{\"ok\":true,\"mark\":");
-    out.writeUnsigned(markNow(app));
+    out.writeUnsigned(markAt(app, ageMs.value_or(0)));
     out.put('}');
     if (out.overflowed()) return fail(Error::NoSpaceLeft);
     return out.text();
@@ -103,7 +109,7 @@ Result<std::string_view> beginClipboard(App& app, const BridgeInvocation& call, 
     std::optional<std::uint64_t> mark = named ? parseU64(*named) : std::nullopt;
     const ClipboardAccess& clipboard = app.clipboard;
     if (clipboard.claimText != nullptr) {
-        Result<std::uint64_t> claim = clipboard.claimText(clipboard.context, mark ? *mark : markNow(app));
+        Result<std::uint64_t> claim = clipboard.claimText(clipboard.context, mark ? *mark : markAt(app, 0));
         if (claim) {
             app.clipboardText.claim = *claim;
         } else {

@@ -90,10 +90,10 @@ const standin::ClipboardService* standInClipboard(void* context) {
 
 void* standInSelf(void* context) { return static_cast<const standin::StandIn*>(context)->self; }
 
-std::uint64_t markClipboardTakes(void* context) {
+std::uint64_t markClipboardTakes(void* context, std::uint64_t ageMs) {
     const standin::ClipboardService* clipboard = standInClipboard(context);
     if (clipboard == nullptr || clipboard->markTakes == nullptr) return 0;
-    return clipboard->markTakes(standInSelf(context));
+    return clipboard->markTakes(standInSelf(context), ageMs);
 }
 
 Result<std::uint64_t> claimClipboardText(void* context, std::uint64_t mark) {

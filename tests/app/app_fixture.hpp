@@ -48,7 +48,8 @@ struct RecordingClipboard {
     std::uint64_t writes = 0;
     std::uint64_t held = 0;  // the serial number of the write it holds, 0 for another program's text
     std::uint64_t takes = 0;
-    std::uint64_t claim = 0;  // the claim whose text has not come yet
+    std::uint64_t markedAge = 0;  // the age the last mark was asked for
+    std::uint64_t claim = 0;      // the claim whose text has not come yet
     int reads = 0;
     int cancels = 0;
     bool holding = false;
@@ -71,7 +72,11 @@ struct RecordingClipboard {
 
     ClipboardAccess access() {
         return {this,
-                [](void* context) { return static_cast<RecordingClipboard*>(context)->takes; },
+                [](void* context, std::uint64_t ageMs) {
+                    auto& self = *static_cast<RecordingClipboard*>(context);
+                    self.markedAge = ageMs;
+                    return self.takes;
+                },
                 [](void* context, std::uint64_t mark) -> Result<std::uint64_t> {
                     auto& self = *static_cast<RecordingClipboard*>(context);
                     if (self.failure) return fail(*self.failure);

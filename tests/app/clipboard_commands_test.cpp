@@ -123,6 +123,20 @@ TEST_F(ClipboardCommands, SessionOfCopiesAndReads) {
     }
 }
 
+// A mark is of the key or click the page names by its age (a busy page gets a key late), or of the
+// latest where it names none it can be read as.
+TEST_F(ClipboardCommands, AMarkIsOfTheKeyThePageNamesByItsAge) {
+    for (const auto& [payload, age] : {std::pair{R"({"age":250})", 250},
+                                       {"null", 0},
+                                       {R"({"age":"x"})", 0},
+                                       {R"({"age":-5})", 0},
+                                       {R"({"age":18446744073709551616})", 0}}) {
+        harness.clipboard.markedAge = 99;
+        EXPECT_EQ(harness.call("vostra.clipboard.mark", payload), R"({"ok":true,"mark":0})") << payload;
+        EXPECT_EQ(harness.clipboard.markedAge, static_cast<std::uint64_t>(age)) << payload;
+    }
+}
+
 // Text the clipboard would not hold as sent, or a clipboard that refuses it: the page hears of it.
 TEST_F(ClipboardCommands, FinishPutsOnlyUtf8OnTheClipboardAndAnswersWhatItHolds) {
     std::uint64_t lastTaken = 0;

@@ -297,9 +297,10 @@ struct ClipboardService {
     // anything replaced it since (another program, or another write of this process of any type).
     // Right after a plain-text write succeeds it answers that write's number.
     std::uint64_t (*heldTextWrite)(void* self) = nullptr;
-    // A mark of the user's latest key or click: the moment a copy is asked for, which claimText
-    // takes the clipboard at, later.
-    std::uint64_t (*markTakes)(void* self) = nullptr;
+    // A mark of the moment the user asked for a copy, which claimText takes the clipboard at,
+    // later: the user's key or click made `ageMs` milliseconds ago, or where that is not known (0),
+    // the latest one. Never a moment after the latest key or click.
+    std::uint64_t (*markTakes)(void* self, std::uint64_t ageMs) = nullptr;
     // Takes the clipboard for a plain text that comes later (fillClaim), ordered among every
     // program's copies at the moment `mark` names (0: now), as the display server orders copies:
     // it answers 0, and the clipboard stays as it is, when another program (or another part of

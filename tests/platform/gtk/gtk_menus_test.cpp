@@ -252,13 +252,15 @@ TEST_F(GtkSerialMenus, TheInspectorKeyOpensTheInspectorWindow) {
 }
 
 // Copy counts from the click that chose it, as its key from the key: the clipboard's mark is the
-// click's time, which orders the copy among other programs' copies.
+// click's time, which orders the copy among other programs' copies; asked as of a key made a while
+// before the latest (a busy page gets its keys late), it is that much earlier.
 TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     loadPage();
     std::string copied;
     std::thread reader;
     guint32 clicked = 0;
     std::uint64_t marked = 0;
+    std::uint64_t older = 0;
     whenPageShows([&] {
         g_signal_connect(barItem("Edit", "Copy"), "activate",
                          G_CALLBACK(+[](GtkMenuItem*, guint32* at) { *at = gtk_get_current_event_time(); }), &clicked);
@@ -286,7 +288,8 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
                          }
                          gtk().loop.post(gtk().self, [&, text] {
                              copied = text;
-                             marked = gtk().clipboard.markTakes(gtk().self);
+                             marked = gtk().clipboard.markTakes(gtk().self, 0);
+                             older = gtk().clipboard.markTakes(gtk().self, 600'000);
                              kelvo_appkit_stop(host);
                          });
                      });
@@ -296,6 +299,8 @@ TEST_F(GtkSerialMenus, SelectAllThenCopyFromTheEditMenuCopiesThePagesText) {
     if (reader.joinable()) reader.join();
     EXPECT_EQ(copied, "Menu page text");
     EXPECT_EQ(marked, clicked);
+    // Ten minutes before it: the oldest a mark goes back to is a minute before the latest input.
+    EXPECT_EQ(older, clicked - 60'000);
 }
 
 // Types `keys` (xdotool's key words) into `window` from another program while this one's loop

@@ -17,8 +17,10 @@ using testing::JsContext;
 // copy 7 takes it while `copyHeld`, else reads "OTHER").
 // The command named in `failOn` fails with the error named in `failWith` after `failAfter`
 // successful calls; like the application, a save whose append failed is over, so its later
-// appends fail with NoOpenFile.
+// appends fail with NoOpenFile. A bare JavaScriptCore context has no page clock either: the date's
+// serves.
 constexpr std::string_view kFakeApplication = R"JS(
+var performance = { now: () => Date.now() };
 var calls = [];
 var appended = [];
 var failOn = "";

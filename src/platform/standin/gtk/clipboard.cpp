@@ -22,6 +22,7 @@
 //
 // Found while checking GTK: some programs offer HTML as UTF-16 with a byte-order mark.
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -91,12 +92,22 @@ std::uint64_t heldTextWrite(void* self) { return gtkHeldText(gtkState(self)); }
 
 // A mark without the display server's time: the takes the loop has seen so far.
 constexpr std::uint64_t kTakesMark = std::uint64_t{1} << 32;
+// The oldest key a mark goes back to from the latest: a page that took longer to get to its key
+// marks the clipboard as of the latest key less this.
+constexpr std::uint64_t kOldestMarkMs = 60'000;
 
-// The display server's time of the user's latest key or click; for input it did not time (or
-// before any), the takes seen so far.
-std::uint64_t markTakes(void* self) {
+// The display server's time of the user's key or click made `ageMs` ago: that of the latest, less
+// how much older the one asked about is, as the loop's clock tells (the server counts milliseconds
+// as it does); the latest where that is not known. For input the server did not time (or before
+// any), the takes seen so far.
+std::uint64_t markTakes(void* self, std::uint64_t ageMs) {
     const GtkState& state = gtkState(self);
-    return state.inputTime != 0 ? state.inputTime : kTakesMark | state.takesSeen;
+    if (state.inputTime == 0) return kTakesMark | state.takesSeen;
+    const std::uint64_t sinceLatestMs = static_cast<std::uint64_t>(g_get_monotonic_time() - state.inputSeen) / 1000;
+    const std::uint64_t olderMs = ageMs > sinceLatestMs ? ageMs - sinceLatestMs : 0;
+    // Never before the server's first moment: a time of 0 means "now".
+    const std::uint32_t mark = state.inputTime - static_cast<std::uint32_t>(std::min(olderMs, kOldestMarkMs));
+    return mark != 0 ? mark : 1;
 }
 
 std::uint64_t claimText(void* self, std::uint64_t mark) {

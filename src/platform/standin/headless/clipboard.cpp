@@ -69,7 +69,7 @@ void cancelTextRead(void* self) {
 std::uint64_t heldTextWrite(void* self) { return headlessState(self).services.clipboardHeldWrite; }
 
 // There is no input: a mark is the takes counted so far.
-std::uint64_t markTakes(void* self) { return headlessState(self).services.clipboardTakes; }
+std::uint64_t markTakes(void* self, std::uint64_t) { return headlessState(self).services.clipboardTakes; }
 
 // A claim empties the clipboard and holds it until its text comes; a take counted since the mark
 // refuses it.
