@@ -715,19 +715,32 @@
   // dialog or a question that closes); a click into the text places the caret after this. The
   // selection is kept as it changes: by the time the editor hears that it lost the focus, the
   // web view may have moved it already. A selection still in the editor stays as it is (the
-  // focus of a window that was not active arrives late, after keys have moved the caret).
+  // focus of a window that was not active arrives late, after keys have moved the caret), unless
+  // it moved while another control had the keyboard.
   let keptSelection = null;
+  // The selection in the editor changed while another control had the keyboard: not the user's
+  // doing there (a dialog's field took the primary selection, and the web view collapsed the
+  // editor's selection to its focus, after the question asked next took the keyboard, say).
+  let movedWhileAway = false;
   document.addEventListener("selectionchange", () => {
     const selection = getSelection();
-    if (document.activeElement !== editor || selection.rangeCount === 0) return;
+    if (selection.rangeCount === 0) return;
     if (!editor.contains(selection.anchorNode) || !editor.contains(selection.focusNode)) return;
+    if (document.activeElement !== editor) {
+      movedWhileAway = true;
+      return;
+    }
     keptSelection = [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
+    movedWhileAway = false;
   });
   editor.addEventListener("focus", () => {
     const selection = getSelection();
     const kept = keptSelection;
     const inEditor = selection.rangeCount > 0 && editor.contains(selection.anchorNode) && editor.contains(selection.focusNode);
-    if (!inEditor && kept !== null && kept.every((part) => typeof part === "number" || (part.isConnected && editor.contains(part)))) {
+    // A click into the text places the caret itself.
+    const givenBack = !inEditor || (movedWhileAway && !pointerPressed);
+    movedWhileAway = false;
+    if (givenBack && kept !== null && kept.every((part) => typeof part === "number" || (part.isConnected && editor.contains(part)))) {
       layout.select(...kept);
     }
     keepCaretInText();

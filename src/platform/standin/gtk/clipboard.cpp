@@ -92,21 +92,24 @@ std::uint64_t heldTextWrite(void* self) { return gtkHeldText(gtkState(self)); }
 
 // A mark without the display server's time: the takes the loop has seen so far.
 constexpr std::uint64_t kTakesMark = std::uint64_t{1} << 32;
-// The oldest key a mark goes back to from the latest: a page that took longer to get to its key
-// marks the clipboard as of the latest key less this.
+// The oldest key a mark goes back to: a page that took longer to get to its key marks the clipboard
+// as of this long before now.
 constexpr std::uint64_t kOldestMarkMs = 60'000;
 
-// The display server's time of the user's key or click made `ageMs` ago: that of the latest, less
-// how much older the one asked about is, as the loop's clock tells (the server counts milliseconds
-// as it does); the latest where that is not known. For input the server did not time (or before
-// any), the takes seen so far.
+// The display server's time of the user's key or click made `ageMs` ago: the server's time now less
+// that (the server counts milliseconds), never later than the latest key or click, which is the
+// mark where the age is not known. (The loop may see input late, when it is busy: its own clock
+// tells nothing of when a key was typed.) For input the server did not time (or before any), the
+// takes seen so far.
 std::uint64_t markTakes(void* self, std::uint64_t ageMs) {
-    const GtkState& state = gtkState(self);
+    GtkState& state = gtkState(self);
     if (state.inputTime == 0) return kTakesMark | state.takesSeen;
-    const std::uint64_t sinceLatestMs = static_cast<std::uint64_t>(g_get_monotonic_time() - state.inputSeen) / 1000;
-    const std::uint64_t olderMs = ageMs > sinceLatestMs ? ageMs - sinceLatestMs : 0;
-    // Never before the server's first moment: a time of 0 means "now".
-    const std::uint32_t mark = state.inputTime - static_cast<std::uint32_t>(std::min(olderMs, kOldestMarkMs));
+    const std::uint32_t now = ageMs != 0 ? gtkServerTime(state) : 0;
+    if (now == 0) return state.inputTime;
+    const std::uint32_t asked = now - static_cast<std::uint32_t>(std::min(ageMs, kOldestMarkMs));
+    // Server times wrap around after 49 days; a time of 0 means "now".
+    const bool beforeLatest = static_cast<std::int32_t>(asked - state.inputTime) < 0;
+    const std::uint32_t mark = beforeLatest ? asked : state.inputTime;
     return mark != 0 ? mark : 1;
 }
 

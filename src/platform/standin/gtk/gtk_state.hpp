@@ -294,7 +294,6 @@ struct GtkState {
     std::uint64_t clipboardTextWrites = 0;              // the last plain-text write's number
     std::uint32_t takesSeen = 0;                        // takes of the clipboard by anything else, as the loop saw them
     guint32 inputTime = 0;                // the display server's time of the latest key or click; 0: not timed
-    gint64 inputSeen = 0;                 // when the loop saw it (g_get_monotonic_time)
     GtkSelectionConnectionPtr selection;  // the clipboard's X connection, made by its first read or text
     // The web view whose script message is being handed to the host now (script_messages.cpp); 0: none.
     std::uint64_t messageWebView = 0;

@@ -138,10 +138,7 @@ bool waitsBehindHeldKeys(GtkState& state, GdkEvent* event) {
 void handleEvent(GdkEvent* event, gpointer data) {
     GtkState& state = *static_cast<GtkState*>(data);
     // The user's latest key or click, as the display server timed it (0: input it did not time).
-    if (event->type == GDK_KEY_PRESS || event->type == GDK_BUTTON_PRESS) {
-        state.inputTime = gdk_event_get_time(event);
-        state.inputSeen = g_get_monotonic_time();
-    }
+    if (event->type == GDK_KEY_PRESS || event->type == GDK_BUTTON_PRESS) state.inputTime = gdk_event_get_time(event);
     if (event->type == GDK_KEY_PRESS || event->type == GDK_KEY_RELEASE) {
         if (!waitsBehindHeldKeys(state, event)) gtkHandKeyOn(state, event);
         return;

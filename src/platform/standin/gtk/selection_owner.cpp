@@ -710,6 +710,13 @@ bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::stri
     return true;
 }
 
+std::uint32_t gtkServerTime(GtkState& state) {
+    if (!connectSelection(state)) return 0;
+    GtkSelectionConnection& connection = *state.selection;
+    if (!ensureWindow(connection)) return 0;
+    return static_cast<std::uint32_t>(serverTime(connection));
+}
+
 std::uint64_t gtkHeldText(GtkState& state) {
     GtkSelectionConnection* connection = openConnection(state);
     if (connection == nullptr || !connection->owner.offered || !holds(*connection)) return 0;

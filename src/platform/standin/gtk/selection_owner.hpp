@@ -21,6 +21,8 @@ struct GtkState;
 // after `time`. The offer before goes either way when this one is taken.
 bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::string_view> text, std::uint32_t time,
                   std::uint64_t page);
+// The display server's time now (asked of it); 0 where the clipboard's connection cannot be made.
+std::uint32_t gtkServerTime(GtkState& state);
 // The serial of the text the clipboard holds now (asked of the display server); 0 for none.
 std::uint64_t gtkHeldText(GtkState& state);
 // Brings the pending text `serial` its bytes, and answers the programs that wait for it; false,
