@@ -491,6 +491,7 @@
   // and selection the editor had are given back, and kept for a moment after the dialog, while the
   // editor has the keyboard (a question asked next takes it), until a key acts, the text changes or
   // a click lands in it.
+  let dialogsShown = 0;
   async function showDialog(show) {
     await clipboard.sent();
     const kept = editorSelection();
@@ -507,9 +508,11 @@
       if (now === null || !now.every((part, i) => part === kept[i])) layout.select(...kept);
       return true;
     };
+    dialogsShown += 1;
     try {
       return await show();
     } finally {
+      dialogsShown -= 1;
       if (kept !== null && giveBack()) {
         const watch = () => {
           if (!giveBack()) document.removeEventListener("selectionchange", watch);
@@ -718,15 +721,17 @@
   // focus of a window that was not active arrives late, after keys have moved the caret), unless
   // it moved while another control had the keyboard.
   let keptSelection = null;
-  // The selection in the editor changed while another control had the keyboard: not the user's
-  // doing there (a dialog's field took the primary selection, and the web view collapsed the
-  // editor's selection to its focus, after the question asked next took the keyboard, say).
+  // The selection in the editor changed while another control or a dialog had the keyboard: not
+  // the user's doing there (a dialog's field took the primary selection, and the web view
+  // collapsed the editor's selection to its focus, while the dialog showed or after the question
+  // asked next took the keyboard, say). The editor stays the page's focused element, in a window
+  // that still counts as focused, while a file dialog shows.
   let movedWhileAway = false;
   document.addEventListener("selectionchange", () => {
     const selection = getSelection();
     if (selection.rangeCount === 0) return;
     if (!editor.contains(selection.anchorNode) || !editor.contains(selection.focusNode)) return;
-    if (document.activeElement !== editor) {
+    if (document.activeElement !== editor || dialogsShown > 0) {
       movedWhileAway = true;
       return;
     }
