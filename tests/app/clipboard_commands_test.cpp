@@ -112,6 +112,10 @@ TEST_F(ClipboardCommands, SessionOfCopiesAndReads) {
             harness.clipboard.offer(row[1]);
             continue;
         }
+        if (row.size() == 2 && row[0] == "marked") {
+            EXPECT_EQ(harness.clipboard.markedAge, std::stoull(row[1])) << "the mark before";
+            continue;
+        }
         ASSERT_TRUE(row.size() == 4 || row.size() == 5) << row[0];
         const std::size_t colon = row[0].find(':');
         ASSERT_NE(colon, std::string::npos) << row[0];
@@ -120,20 +124,6 @@ TEST_F(ClipboardCommands, SessionOfCopiesAndReads) {
         if (row.size() == 5) {
             EXPECT_EQ(harness.clipboard.text, row[4] == "-" ? "" : row[4]) << row[1] << " " << row[2];
         }
-    }
-}
-
-// A mark is of the key or click the page names by its age (a busy page gets a key late), or of the
-// latest where it names none it can be read as.
-TEST_F(ClipboardCommands, AMarkIsOfTheKeyThePageNamesByItsAge) {
-    for (const auto& [payload, age] : {std::pair{R"({"age":250})", 250},
-                                       {"null", 0},
-                                       {R"({"age":"x"})", 0},
-                                       {R"({"age":-5})", 0},
-                                       {R"({"age":18446744073709551616})", 0}}) {
-        harness.clipboard.markedAge = 99;
-        EXPECT_EQ(harness.call("vostra.clipboard.mark", payload), R"({"ok":true,"mark":0})") << payload;
-        EXPECT_EQ(harness.clipboard.markedAge, static_cast<std::uint64_t>(age)) << payload;
     }
 }
 

@@ -575,23 +575,6 @@ gboolean claimBoundOver(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-// The text of the pending text `serial` given up for its bound, which no other offer followed:
-// offered again where the clipboard can still be taken at the time of its take.
-bool fillLapsed(GtkSelectionConnection& connection, std::uint64_t serial, std::string_view bytes) {
-    GtkSelectionOwner& owner = connection.owner;
-    if (serial == 0 || owner.lapsed != serial || owner.offered) return false;
-    owner.lapsed = 0;
-    XSetSelectionOwner(connection.display, connection.clipboard, owner.window, owner.lapsedTaken);
-    if (!holds(connection)) return false;
-    auto offered = std::make_unique<GtkOfferedText>();
-    offered->serial = serial;
-    offered->taken = owner.lapsedTaken;
-    offered->page = owner.lapsedPage;
-    offered->utf8 = std::make_shared<const std::string>(bytes);
-    owner.offered = std::move(offered);
-    return true;
-}
-
 // The connection of the state, when it is open.
 GtkSelectionConnection* openConnection(GtkState& state) {
     return state.selection && state.selection->display != nullptr ? state.selection.get() : nullptr;
@@ -684,13 +667,13 @@ void markOffers(GtkSelectionConnection& connection) {
     connection.owner.marking = true;
 }
 
-bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::string_view> text, std::uint32_t time,
-                  std::uint64_t page) {
-    if (!connectSelection(state)) return false;
-    GtkSelectionConnection& connection = *state.selection;
-    if (!ensureWindow(connection)) return false;
+namespace {
+
+// Takes the clipboard at `at` for the text (pending where there is none yet), in place of the offer
+// before; false where the server refused the take.
+bool offer(GtkSelectionConnection& connection, std::uint64_t serial, std::optional<std::string_view> text, Time at,
+           std::uint64_t page) {
     GtkSelectionOwner& owner = connection.owner;
-    const Time at = time != 0 ? Time{time} : serverTime(connection);
     XSetSelectionOwner(connection.display, connection.clipboard, owner.window, at);
     if (!holds(connection)) return false;
     // Where the clipboard held this window's offer taken later than `at`, the server kept that
@@ -708,6 +691,25 @@ bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::stri
     if (offered->pending) offered->bound = startSelectionTimer(kClipboardClaimBoundNs, claimBoundOver, &connection);
     owner.offered = std::move(offered);
     return true;
+}
+
+// The text of the pending text `serial` given up for its bound, which no other offer followed:
+// offered again where the clipboard can still be taken at the time of its take.
+bool fillLapsed(GtkSelectionConnection& connection, std::uint64_t serial, std::string_view bytes) {
+    GtkSelectionOwner& owner = connection.owner;
+    if (serial == 0 || owner.lapsed != serial || owner.offered) return false;
+    owner.lapsed = 0;
+    return offer(connection, serial, bytes, owner.lapsedTaken, owner.lapsedPage);
+}
+
+}  // namespace
+
+bool gtkOfferText(GtkState& state, std::uint64_t serial, std::optional<std::string_view> text, std::uint32_t time,
+                  std::uint64_t page) {
+    if (!connectSelection(state)) return false;
+    GtkSelectionConnection& connection = *state.selection;
+    if (!ensureWindow(connection)) return false;
+    return offer(connection, serial, text, time != 0 ? Time{time} : serverTime(connection), page);
 }
 
 std::uint32_t gtkServerTime(GtkState& state) {
