@@ -183,7 +183,7 @@
       };
       yes.onclick = answer(true);
       no.onclick = answer(false);
-      no.focus();
+      focusAway(no);
     });
   }
 
@@ -705,7 +705,7 @@
     const at = controls.indexOf(document.activeElement);
     const step = backwards ? -1 : 1;
     const next = at < 0 ? (backwards ? controls.length - 1 : 0) : (at + step + controls.length) % controls.length;
-    controls[next].focus();
+    focusAway(controls[next]);
   }
   document.addEventListener("keydown", (event) => {
     if (!isTab(event) || !event.ctrlKey || event.altKey || event.metaKey) return;
@@ -738,6 +738,14 @@
     keptSelection = [selection.anchorNode, selection.anchorOffset, selection.focusNode, selection.focusOffset];
     movedWhileAway = false;
   });
+  // Gives the keyboard to another control of the page: the editor's selection as it is now is the
+  // one it gets back. The page may not have been told yet of the change a key just made, and the
+  // web view lets the selection go before the editor hears that it lost the focus.
+  function focusAway(control) {
+    const now = document.activeElement === editor && !movedWhileAway ? editorSelection() : null;
+    if (now !== null) keptSelection = now;
+    control.focus();
+  }
   editor.addEventListener("focus", () => {
     const selection = getSelection();
     const kept = keptSelection;
