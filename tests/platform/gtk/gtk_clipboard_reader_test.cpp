@@ -1220,7 +1220,7 @@ TEST(GtkSerialClipboardOwner, LongTextsAreMadeIntoOtherFormsWhileTheLoopRuns) {
     const std::string latin1Line = "caf\xe9 ?x ?\xe9 ? yz\n";
     std::string text;
     std::string latin1;
-    while (text.size() < 40u << 20) {
+    while (text.size() < 16u << 20) {
         text += line;
         latin1 += latin1Line;
     }

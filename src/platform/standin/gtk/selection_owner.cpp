@@ -17,11 +17,11 @@
 // The Latin-1 and compound forms of a long text take a while to make: each is made a part each
 // turn of the loop, the requests for it waiting in the same list meanwhile; a short text's are made
 // at once. No request can hold the loop, nor memory, past a bound: each requestor window has a
-// budget of requests (a program that asks faster, broken or hostile, has the rest dropped
-// unanswered, and the answers to a window that went and whose number the server gave to another
-// program's stay few), and the requests waiting and the answers in pieces of one window, and of all
-// of them, are bounded. A request that names a window of this connection as its requestor, other
-// than a read's own, is refused: the owner's window must never be watched, nor given up, for a
+// budget of requests (a program that asks faster, broken or hostile, has every request after
+// that dropped unanswered until it was quiet a second or its window went, so that no answer meant
+// for it reaches a window of another program given its number), and the requests waiting and the
+// answers in pieces of one window, and of all of them, are bounded. A request that names a window of this connection as
+// its requestor, other than a read's own, is refused: the owner's window must never be watched, nor given up, for a
 // transfer.
 
 #include "platform/standin/gtk/selection_owner.hpp"
@@ -67,6 +67,10 @@ constexpr std::int64_t kRequestSpacingUs = 1'000'000 / kRequestsPerSecond;
 // Windows whose budget is partly spent kept at once: past that, those whose budget is whole again
 // are forgotten (and every one, where none is).
 constexpr std::size_t kMostBudgets = 1024;
+// A window that asked past its budget is answered nothing more until it was quiet this long, or
+// went: the requests it had sent may still come in for a long while after it went, and the server
+// may have given its number to another program's window meanwhile, which would take the answers.
+constexpr std::int64_t kFloodQuietUs = 1'000'000;
 // The UTF-8 bytes of a text made into another form in one turn of the loop: Latin-1 takes a few
 // nanoseconds a byte, compound text (Xlib's conversion) about 40 for text beyond Latin-1.
 constexpr std::size_t kLatin1PartBytes = std::size_t{1} << 20;
@@ -331,7 +335,7 @@ void watch(GtkSelectionConnection& connection, Window requestor) {
 
 void unwatch(GtkSelectionConnection& connection, Window requestor) {
     if (transfersTo(connection, requestor) == 0 && !waitedOut(connection, requestor) &&
-        !readsWindow(connection, requestor)) {
+        !readsWindow(connection, requestor) && !connection.owner.flooding.contains(requestor)) {
         selectEvents(connection, requestor, XCB_EVENT_MASK_NO_EVENT);
     }
 }
@@ -592,16 +596,34 @@ bool admitRequest(GtkSelectionConnection& connection, const XSelectionRequestEve
     GtkSelectionOwner& owner = connection.owner;
     if (owner.window == None || request.owner != owner.window) return false;
     const std::int64_t now = g_get_monotonic_time();
+    const Window requestor = request.requestor;
+    if (const auto flood = owner.flooding.find(requestor); flood != owner.flooding.end()) {
+        const bool quiet = now - flood->second >= kFloodQuietUs;
+        flood->second = now;
+        if (!quiet) return false;
+        owner.flooding.erase(flood);
+    }
     if (owner.budgets.size() >= kMostBudgets) {
         std::erase_if(owner.budgets, [&](const auto& budget) { return budget.second <= now; });
         if (owner.budgets.size() >= kMostBudgets) owner.budgets.clear();
     }
     // The budget is whole again once the requests it took are spaced out to now.
-    std::int64_t& whole = owner.budgets.try_emplace(request.requestor, now).first->second;
+    std::int64_t& whole = owner.budgets.try_emplace(requestor, now).first->second;
     whole = std::max(whole, now);
-    if (whole - now >= kRequestBurst * kRequestSpacingUs) return false;
-    whole += kRequestSpacingUs;
-    return true;
+    if (whole - now < kRequestBurst * kRequestSpacingUs) {
+        whole += kRequestSpacingUs;
+        return true;
+    }
+    if (owner.flooding.size() >= kMostBudgets) {
+        std::erase_if(owner.flooding, [&](const auto& flood) { return now - flood.second >= kFloodQuietUs; });
+        if (owner.flooding.size() >= kMostBudgets) owner.flooding.clear();
+    }
+    owner.flooding.emplace(requestor, now);
+    // Its going is told: a window given its number later is another's, answered as any.
+    if (!ownWindow(connection, requestor)) {
+        selectEvents(connection, requestor, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    }
+    return false;
 }
 
 bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event) {
@@ -618,7 +640,8 @@ bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event) {
                     transferTo(connection, event.xproperty.window, event.xproperty.atom) != nullptr);
         case DestroyNotify:
             return transfersTo(connection, event.xdestroywindow.window) > 0 ||
-                   waitedOut(connection, event.xdestroywindow.window);
+                   waitedOut(connection, event.xdestroywindow.window) ||
+                   owner.flooding.contains(event.xdestroywindow.window);
         default:
             return false;
     }
@@ -640,6 +663,8 @@ void handleOwnerEvent(GtkSelectionConnection& connection, const XEvent& event) {
             sendPiece(connection, *transfer);
         }
     } else if (event.type == DestroyNotify) {
+        owner.flooding.erase(event.xdestroywindow.window);
+        owner.budgets.erase(event.xdestroywindow.window);
         forgetWindow(connection, event.xdestroywindow.window);
         std::vector<GtkTextTransfer*> gone;
         for (const auto& transfer : owner.transfers) {

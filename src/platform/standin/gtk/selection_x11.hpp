@@ -117,6 +117,9 @@ struct GtkSelectionOwner {
     // Each requestor window's budget of requests: the monotonic time (µs) by which it is whole
     // again. A window whose budget is whole has no entry.
     std::unordered_map<Window, std::int64_t> budgets;
+    // The windows that asked past their budget, watched for their going: the monotonic time (µs)
+    // of the latest request of each (see kFloodQuietUs).
+    std::unordered_map<Window, std::int64_t> flooding;
     bool marking = false;  // a mark (markOffers) was sent and the server has not told of it yet
     // The last pending text given up for its bound, until its text comes or another text is
     // offered: its serial (0: none), the time it was taken at and its page.
@@ -173,7 +176,7 @@ GtkSelectionConnection& selectionConnection(GtkState& state);
 // event nobody wants is dropped unhandled), handles one (and leaves the other's), and cuts every
 // transfer of its own off at once (a client floods the connection). A request for the owner's text
 // is admitted once, when it is taken from the connection: one beyond its requestor's budget is
-// dropped.
+// dropped, and so is every one after it until the requestor was quiet a while or its window went.
 bool readWants(const GtkSelectionConnection& connection, const XEvent& event);
 bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event);
 bool admitRequest(GtkSelectionConnection& connection, const XSelectionRequestEvent& request);
