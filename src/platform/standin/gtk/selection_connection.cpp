@@ -233,6 +233,7 @@ void holdEvent(GtkSelectionConnection& connection, xcb_generic_event_t* event) {
     const bool known = xEventOf(connection, *event, held);
     std::free(event);
     if (!known) return;
+    if (held.type == DestroyNotify) ownerNoteGone(connection, held.xdestroywindow.window);
     if (held.type == SelectionRequest ? !admitRequest(connection, held.xselectionrequest) : !wanted(connection, held)) {
         return;
     }

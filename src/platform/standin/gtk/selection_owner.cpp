@@ -626,6 +626,11 @@ bool admitRequest(GtkSelectionConnection& connection, const XSelectionRequestEve
     return false;
 }
 
+void ownerNoteGone(GtkSelectionConnection& connection, Window window) {
+    connection.owner.flooding.erase(window);
+    connection.owner.budgets.erase(window);
+}
+
 bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event) {
     const GtkSelectionOwner& owner = connection.owner;
     if (owner.window == None) return false;
@@ -640,8 +645,7 @@ bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event) {
                     transferTo(connection, event.xproperty.window, event.xproperty.atom) != nullptr);
         case DestroyNotify:
             return transfersTo(connection, event.xdestroywindow.window) > 0 ||
-                   waitedOut(connection, event.xdestroywindow.window) ||
-                   owner.flooding.contains(event.xdestroywindow.window);
+                   waitedOut(connection, event.xdestroywindow.window);
         default:
             return false;
     }
@@ -663,8 +667,6 @@ void handleOwnerEvent(GtkSelectionConnection& connection, const XEvent& event) {
             sendPiece(connection, *transfer);
         }
     } else if (event.type == DestroyNotify) {
-        owner.flooding.erase(event.xdestroywindow.window);
-        owner.budgets.erase(event.xdestroywindow.window);
         forgetWindow(connection, event.xdestroywindow.window);
         std::vector<GtkTextTransfer*> gone;
         for (const auto& transfer : owner.transfers) {

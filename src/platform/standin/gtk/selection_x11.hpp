@@ -177,9 +177,12 @@ GtkSelectionConnection& selectionConnection(GtkState& state);
 // transfer of its own off at once (a client floods the connection). A request for the owner's text
 // is admitted once, when it is taken from the connection: one beyond its requestor's budget is
 // dropped, and so is every one after it until the requestor was quiet a while or its window went.
+// A window's going is noted for that as it is taken too (ownerNoteGone), in its place among the
+// requests: those after it of a window given the same number are another program's.
 bool readWants(const GtkSelectionConnection& connection, const XEvent& event);
 bool ownerWants(const GtkSelectionConnection& connection, const XEvent& event);
 bool admitRequest(GtkSelectionConnection& connection, const XSelectionRequestEvent& request);
+void ownerNoteGone(GtkSelectionConnection& connection, Window window);
 void handleReadEvent(GtkSelectionConnection& connection, const XEvent& event);
 void handleOwnerEvent(GtkSelectionConnection& connection, const XEvent& event);
 void cutOffReads(GtkSelectionConnection& connection);
