@@ -5,14 +5,14 @@
 # "gtk" open real windows: they run apart, on a virtual display under xvfb-run
 # (scripts/gtk-tests.sh). Each step prints its wall and CPU time. Exits non-zero on any failure.
 #   KELVO_JOBS           compile jobs, tests and fuzz targets side by side (default: the processors)
-#   KELVO_FUZZ_SECONDS   how long each fuzz target runs (default 4)
+#   KELVO_FUZZ_SECONDS   how long each fuzz target runs (default 2)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${KELVO_BUILD_PACKAGES[@]}" "${KELVO_RUN_PACKAGES[@]}" "${KELVO_TEST_PACKAGES[@]}"
 
 jobs=${KELVO_JOBS:-$(nproc)}
-fuzz_seconds=${KELVO_FUZZ_SECONDS:-4}
+fuzz_seconds=${KELVO_FUZZ_SECONDS:-2}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/kelvo-ccache}
 # ccache reads the compiler's dependency file instead of running the preprocessor a second time.
 export CCACHE_DEPEND=${CCACHE_DEPEND:-true}

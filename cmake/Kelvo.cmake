@@ -18,10 +18,10 @@ if(KELVO_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "The fuzz targets need clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
 endif()
 
-# Every program is checked for one name with two different definitions in its translation units
-# (an enum or a record defined twice, a function declared with other types than it is defined
-# with): without the check such a program builds, and which definition a call uses depends on
-# inlining. g++ compares the types of translation units only when it reads them side by side as
+# Every program (the benchmarks aside: bench/CMakeLists.txt) is checked for one name with two
+# different definitions in its translation units (an enum or a record defined twice, a function
+# declared with other types than it is defined with): without the check such a program builds, and
+# which definition a call uses depends on inlining. g++ compares the types of translation units only when it reads them side by side as
 # link-time optimisation does, so every object carries g++'s intermediate language beside its
 # machine code; before each link, scripts/odr-link.sh has lto-dump read the intermediate language
 # of all the program's objects and archives (nothing is compiled a second time) and fails the link
